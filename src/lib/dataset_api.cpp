@@ -1,0 +1,120 @@
+#include "lib/dataset_api.h"
+
+#include <array>
+
+namespace {
+const std::array<const char *, 26> kFieldTypeNames = {
+    "Unknown",  "String",   "SmallInt", "Integer",  "Word",        "Boolean", "Float",
+    "Currency", "BCD",      "Date",     "Time",     "DateTime",    "Bytes",   "VarBytes",
+    "AutoInc",  "Blob",     "Memo",     "Graphic",  "FmtMemo",     "ParadoxOle", "dBaseOle",
+    "TypedBinary", "Cursor", "FixedChar", "WideString", "LargeInt"};
+} // namespace
+
+QString FieldTypeName(FieldType type)
+{
+    const int code = int(type);
+    return code >= 0 && code < int(kFieldTypeNames.size()) ? QString::fromLatin1(kFieldTypeNames[code]) : QString();
+}
+
+bool IsStringFieldType(FieldType t)
+{
+    return t == FieldType::String || t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::FixedChar ||
+           t == FieldType::WideString;
+}
+
+bool IsIntegerFieldType(FieldType t)
+{
+    return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word || t == FieldType::AutoInc ||
+           t == FieldType::LargeInt;
+}
+
+bool IsFloatFieldType(FieldType t)
+{
+    return t == FieldType::Float || t == FieldType::Currency || t == FieldType::BCD;
+}
+
+bool IsDateFieldType(FieldType t)
+{
+    return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
+}
+
+QString TField::AsString() const
+{
+    if (IsNull())
+        return QString();
+    const QVariant v = Value();
+    const FieldType t = DataType();
+    if (IsDateFieldType(t)) {
+        const TDateTime d = v.toDouble();
+        if (t == FieldType::Time)
+            return FormatDateTime(QStringLiteral("hh:nn:ss"), d);
+        return FormatDateTime(QStringLiteral("c"), d);
+    }
+    if (IsFloatFieldType(t))
+        return FloatToStr(v.toDouble());
+    if (t == FieldType::Boolean)
+        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+    return v.toString();
+}
+
+qint64 TField::AsLargeInt() const
+{
+    if (IsNull())
+        return 0;
+    const QVariant v = Value();
+    if (IsFloatFieldType(DataType()) || IsDateFieldType(DataType()))
+        return RoundHalfEven(v.toDouble());
+    bool ok = false;
+    const qint64 r = v.toString().trimmed().toLongLong(&ok);
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    if (!ok)
+        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+    return r;
+}
+
+int TField::AsInteger() const { return int(AsLargeInt()); }
+
+double TField::AsFloat() const
+{
+    if (IsNull())
+        return 0;
+    const QVariant v = Value();
+    if (v.typeId() == QMetaType::Bool)
+        return v.toBool() ? 1 : 0;
+    bool ok = false;
+    const double r = v.toString().trimmed().toDouble(&ok);
+    if (!ok && v.typeId() != QMetaType::Double)
+        throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+    return ok ? r : v.toDouble();
+}
+
+TDateTime TField::AsDateTime() const { return IsNull() ? 0.0 : Value().toDouble(); }
+
+bool TField::AsBoolean() const
+{
+    if (IsNull())
+        return false;
+    const QVariant v = Value();
+    if (v.typeId() == QMetaType::QString) {
+        const QString s = v.toString().trimmed();
+        if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)
+            return true;
+        if (s.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0 || s.isEmpty())
+            return false;
+        bool ok = false;
+        const qint64 n = s.toLongLong(&ok);
+        return ok ? n != 0 : false;
+    }
+    if (v.typeId() == QMetaType::Double)
+        return v.toDouble() != 0;
+    return v.toLongLong() != 0;
+}
+
+TField *TDataSet::FieldByName(const QString &name)
+{
+    TField *f = FindField(name);
+    if (!f)
+        throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+    return f;
+}

@@ -1,0 +1,145 @@
+#pragma once
+
+#include "lib/datetime.h"
+#include "lib/errors.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+// The database objects as the common library sees them. src/db implements them over Qt SQL; tests
+// may implement them with small fakes.
+
+// Field-type codes, in the order the record stream and the ORV field lists store them.
+enum class FieldType : int {
+    Unknown = 0,
+    String = 1,
+    SmallInt = 2,
+    Integer = 3,
+    Word = 4,
+    Boolean = 5,
+    Float = 6,
+    Currency = 7,
+    BCD = 8,
+    Date = 9,
+    Time = 10,
+    DateTime = 11,
+    Bytes = 12,
+    VarBytes = 13,
+    AutoInc = 14,
+    Blob = 15,
+    Memo = 16,
+    Graphic = 17,
+    FmtMemo = 18,
+    ParadoxOle = 19,
+    DBaseOle = 20,
+    TypedBinary = 21,
+    Cursor = 22,
+    FixedChar = 23,
+    WideString = 24,
+    LargeInt = 25,
+};
+
+// "Unknown", "String", ... "LargeInt"; empty for a code outside 0..25.
+QString FieldTypeName(FieldType type);
+bool IsStringFieldType(FieldType type);  // String, Memo, FmtMemo, FixedChar, WideString
+bool IsIntegerFieldType(FieldType type); // SmallInt, Integer, Word, AutoInc, LargeInt
+bool IsFloatFieldType(FieldType type);   // Float, Currency, BCD
+bool IsDateFieldType(FieldType type);    // Date, Time, DateTime
+
+// A failure reported by the database or the layer; the message is the driver's text.
+class DbError : public BrenvaleError
+{
+public:
+    using BrenvaleError::BrenvaleError;
+};
+
+class TField
+{
+public:
+    virtual ~TField() = default;
+
+    virtual QString FieldName() const = 0;
+    virtual FieldType DataType() const = 0;
+    virtual int Size() const = 0; // characters of a text field, 0 for others
+    virtual bool IsNull() const = 0;
+    // A null QVariant for NULL; otherwise QString for text, qlonglong for integers, double for
+    // numbers and for dates (a TDateTime), bool for Boolean, QByteArray for bytes.
+    virtual QVariant Value() const = 0;
+    // A null QVariant stores NULL. Only while the dataset edits or inserts; DbError otherwise.
+    virtual void SetValue(const QVariant &value) = 0;
+
+    QString AsString() const; // "" for NULL; numbers as FloatToStr; dates "dd.mm.yyyy[ hh:nn:ss]"
+    int AsInteger() const;    // 0 for NULL; DbError for text that is no integer
+    qint64 AsLargeInt() const;
+    double AsFloat() const; // 0 for NULL; DbError for text that is no number
+    TDateTime AsDateTime() const;
+    bool AsBoolean() const;
+    void Clear() { SetValue(QVariant()); }
+};
+
+enum class DataSetState { Inactive, Browse, Edit, Insert };
+
+struct LocateOptions {
+    bool caseInsensitive = false;
+    bool partialKey = false;
+};
+
+class TDataSet
+{
+public:
+    virtual ~TDataSet() = default;
+
+    virtual QString SQL() const = 0;
+    virtual void SetSQL(const QString &sql) = 0;
+    virtual void Open() = 0;    // runs the statement and fetches the rows; DbError on failure
+    virtual void ExecSQL() = 0; // runs the statement without a result set; DbError on failure
+    virtual int RowsAffected() const = 0;
+    virtual void Close() = 0;
+    virtual bool Active() const = 0;
+    virtual DataSetState State() const = 0;
+
+    virtual int FieldCount() const = 0;
+    virtual TField *Field(int index) = 0;
+    virtual TField *FindField(const QString &name) = 0; // case-insensitive; nullptr when absent
+    TField *FieldByName(const QString &name);            // DbError when absent
+
+    virtual void First() = 0;
+    virtual void Prior() = 0;
+    virtual void Next() = 0;
+    virtual void Last() = 0;
+    virtual bool Eof() const = 0;
+    virtual bool Bof() const = 0;
+    virtual int RecordCount() const = 0;
+    virtual int RecNo() const = 0; // 1-based; 0 when there is no current row
+    virtual void SetRecNo(int recNo) = 0;
+    // Field names separated by ';', one value each; moves to the first match.
+    virtual bool Locate(const QString &fieldNames, const QVariantList &values, LocateOptions options = {}) = 0;
+
+    virtual void Edit() = 0;
+    virtual void Append() = 0;
+    virtual void Post() = 0;
+    virtual void Cancel() = 0;
+    virtual void Delete() = 0;
+};
+
+class TCommand
+{
+public:
+    virtual ~TCommand() = default;
+    virtual QString CommandText() const = 0;
+    virtual void SetCommandText(const QString &text) = 0;
+    virtual void Execute() = 0; // DbError on failure; any result set is released
+    virtual int RowsAffected() const = 0;
+};
+
+class TConnection
+{
+public:
+    virtual ~TConnection() = default;
+    virtual QString ConnectionString() const = 0;
+    virtual void SetConnectionString(const QString &text) = 0;
+    virtual bool Connected() const = 0;
+    virtual void Open() = 0; // DbError on failure
+    virtual void Close() = 0;
+};

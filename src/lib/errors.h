@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+
+// The system's exceptions carry a QString message; what() gives it as UTF-8 for logs.
+class BrenvaleError : public std::runtime_error
+{
+public:
+    explicit BrenvaleError(const QString &message)
+        : std::runtime_error(message.toStdString()), m_message(message)
+    {
+    }
+    const QString &message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// Bad text given to a conversion (numbers, dates, hex).
+class EConvertError : public BrenvaleError
+{
+public:
+    using BrenvaleError::BrenvaleError;
+};
+
+// A file that cannot be opened, read or written.
+class EFileError : public BrenvaleError
+{
+public:
+    using BrenvaleError::BrenvaleError;
+};

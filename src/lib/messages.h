@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// Message-box flags as the system passes them around (they double as the Windows values stored
+// nowhere but kept so that callers compare results the way they always have).
+enum : unsigned {
+    MB_OK = 0,
+    MB_OKCANCEL = 1,
+    MB_ABORTRETRYIGNORE = 2,
+    MB_YESNOCANCEL = 3,
+    MB_YESNO = 4,
+    MB_RETRYCANCEL = 5,
+    MB_ICONERROR = 16,
+    MB_ICONQUESTION = 32,
+    MB_ICONWARNING = 48,
+    MB_ICONINFORMATION = 64,
+    MB_SETFOREGROUND = 0x10000,
+};
+
+enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
+
+using MessageProcType = std::function<int(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)>;
+
+// Every message to the user goes through one of these; both start as MsgBox. The main window replaces
+// the error procedure, tests replace both with recorders.
+extern MessageProcType MessageProc;
+extern MessageProcType ErrorMessageProc;
+
+QString MsgBoxCaption(unsigned icon);
+int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons);
+
+// The system writes "\r" for a line break in its messages; Qt's labels want "\n".
+QString messageTextForDisplay(const QString &text);

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "lib/messages.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+// Replaces both message procedures for the life of the object and records every message shown.
+class MessageRecorder
+{
+public:
+    struct Message {
+        QString text;
+        unsigned icon = 0;
+        unsigned buttons = 0;
+        bool error = false; // shown through the error procedure
+    };
+
+    MessageRecorder();
+    ~MessageRecorder();
+    MessageRecorder(const MessageRecorder &) = delete;
+    MessageRecorder &operator=(const MessageRecorder &) = delete;
+
+    // Answers handed out in order to questions; when they run out, IDOK.
+    void answer(QList<int> results) { m_answers = std::move(results); }
+
+    const QList<Message> &messages() const { return m_messages; }
+    int count() const { return int(m_messages.size()); }
+    Message last() const { return m_messages.isEmpty() ? Message{} : m_messages.last(); }
+    void clear() { m_messages.clear(); }
+
+private:
+    int record(const QString &text, unsigned icon, unsigned buttons, bool error);
+
+    MessageProcType m_oldMessage;
+    MessageProcType m_oldError;
+    QList<Message> m_messages;
+    QList<int> m_answers;
+};
+
+// A fresh folder per test, removed afterwards.
+class TestDir
+{
+public:
+    TestDir();
+    QString path() const { return m_dir.path(); }
+    // The folder with a trailing "/", as the system joins relative names.
+    QString base() const { return m_dir.path() + QLatin1Char('/'); }
+    QString file(const QString &relative) const { return m_dir.filePath(relative); }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+QByteArray readBytes(const QString &path);
+bool writeBytes(const QString &path, const QByteArray &bytes);
