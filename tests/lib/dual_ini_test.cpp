@@ -45,11 +45,13 @@ TEST_F(DualIniTest, WithoutKeyListEveryKeyGoesToStationSection)
 {
     {
         TDualIni ini(nullptr, dir.base());
-        ini.WriteInteger("X1", "winx", 10);
+        ini.WriteInteger("X1", "winx", -10);
         ini.WriteString("X1", "svodka_dir", "/tmp/s");
+        ini.WriteBool("X1", "mails_send", false);
         ini.UpdateFile();
     }
-    EXPECT_EQ(readBytes(stationsPath()), QByteArray("[X1]\r\nwinx=10\r\nsvodka_dir=/tmp/s\r\n\r\n"));
+    EXPECT_EQ(readBytes(stationsPath()),
+              QByteArray("[X1]\r\nwinx=-10\r\nsvodka_dir=/tmp/s\r\nmails_send=0\r\n\r\n"));
     EXPECT_FALSE(QFile::exists(mainPath()));
 }
 
@@ -199,20 +201,6 @@ TEST_F(DualIniTest, IntegerAndBooleanText)
     EXPECT_FALSE(ini.ReadBool("X1", "abc", false));
     EXPECT_FALSE(ini.ReadBool("X1", "flag", true));
     EXPECT_EQ(ini.ReadInteger("X2", "v", -3), -3);
-}
-
-TEST_F(DualIniTest, WrittenNumbersAndFlags)
-{
-    {
-        TDualIni ini(nullptr, dir.base());
-        ini.WriteInteger("X1", "n", -42);
-        ini.WriteBool("X1", "yes", true);
-        ini.WriteBool("X1", "no", false);
-        ini.WriteString("x1", "NAME", u8("Пулково"));
-        ini.UpdateFile();
-    }
-    EXPECT_EQ(readBytes(stationsPath()),
-              QByteArray("[X1]\r\nn=-42\r\nyes=1\r\nno=0\r\nNAME=\xCF\xF3\xEB\xEA\xEE\xE2\xEE\r\n\r\n"));
 }
 
 TEST(SettingsKeyCatalogue, KeysInOrderWithGroupPrefixes)

@@ -158,12 +158,4 @@ TEST(Epoch, DayOfYear)
     }
 }
 
-TEST(Epoch, GenitiveMonthNames)
-{
-    EXPECT_EQ(GenitiveMonthNames.size(), 12u);
-    EXPECT_EQ(GenitiveMonthNames[0], QString::fromUtf8("января"));
-    EXPECT_EQ(GenitiveMonthNames[2], QString::fromUtf8("марта"));
-    EXPECT_EQ(GenitiveMonthNames[11], QString::fromUtf8("декабря"));
-}
-
 } // namespace

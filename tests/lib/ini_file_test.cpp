@@ -146,15 +146,6 @@ TEST(IniFileWrite, CyrillicRoundTripsThroughWindows1251)
     EXPECT_EQ(again.ReadString(u8("станция"), u8("ключ"), ""), u8("ёЁ"));
 }
 
-TEST(IniFileWrite, EmptyImageWritesEmptyFile)
-{
-    TestDir dir;
-    const QString path = dir.file("t.ini");
-    IniFile(path).UpdateFile();
-    EXPECT_TRUE(QFile::exists(path));
-    EXPECT_TRUE(readBytes(path).isEmpty());
-}
-
 TEST(IniFileErrors, UnwritableAndUnreadableFiles)
 {
     TestDir dir;
