@@ -2,7 +2,7 @@
 #include "lib/errors.h"
 #include "lib/settings_keys.h"
 
-#include "../support/test_support.h"
+#include "support/test_support.h"
 
 #include <QDateTime>
 #include <QDir>

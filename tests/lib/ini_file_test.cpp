@@ -1,7 +1,7 @@
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 
-#include "../support/test_support.h"
+#include "support/test_support.h"
 
 #include <QDir>
 
