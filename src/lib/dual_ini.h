@@ -1,17 +1,17 @@
 #pragma once
 
+#include "lib/ini_file.h"
+
 #include <QString>
 #include <QStringList>
 
 #include <memory>
 
-class IniFile;
-
 // Settings store over the two INI files: a key listed in the common-key list lives in section "station"
 // of system/Brenvale.ini, shared by all stations; any other key lives in system/Stations.ini under the
 // station's own section. Each file is read on the first operation that routes to it and written back
 // only by UpdateFile.
-class TDualIni
+class TDualIni : public SettingsAccess
 {
 public:
     // Keys is not owned and may be null; BaseDir is the program folder with its trailing "/".
@@ -21,12 +21,8 @@ public:
     TDualIni(const TDualIni &) = delete;
     TDualIni &operator=(const TDualIni &) = delete;
 
-    QString ReadString(const QString &Section, const QString &Key, const QString &Default);
-    int ReadInteger(const QString &Section, const QString &Key, int Default);
-    bool ReadBool(const QString &Section, const QString &Key, bool Default);
-    void WriteString(const QString &Section, const QString &Key, const QString &Value);
-    void WriteInteger(const QString &Section, const QString &Key, int Value);
-    void WriteBool(const QString &Section, const QString &Key, bool Value);
+    QString ReadString(const QString &Section, const QString &Key, const QString &Default) override;
+    void WriteString(const QString &Section, const QString &Key, const QString &Value) override;
 
     // Writes back every image that was created, the stations file first; EFileError on failure.
     void UpdateFile();

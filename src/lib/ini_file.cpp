@@ -188,3 +188,58 @@ void IniFile::UpdateFile() const
         throw EFileError(QStringLiteral("Не удалось записать файл %1: %2")
                              .arg(displayPath(m_fileName), file.errorString()));
 }
+
+bool TryIniTextToInt(const QString &text, int &value)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    const bool hex = i < text.size() && text[i] == u'$';
+    if (hex)
+        ++i;
+    if (i == text.size())
+        return false;
+    // Hex text covers the whole 32-bit pattern ($FFFFFFFF is -1); decimal text must fit the signed range.
+    const quint64 limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    quint64 magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        int digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (hex && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (hex && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return false;
+        magnitude = magnitude * (hex ? 16 : 10) + digit;
+        if (magnitude > limit)
+            return false;
+    }
+    const quint32 bits = quint32(magnitude);
+    value = int(negative ? 0u - bits : bits);
+    return true;
+}
+
+int SettingsAccess::ReadInteger(const QString &section, const QString &key, int defaultValue)
+{
+    int value;
+    return TryIniTextToInt(ReadString(section, key, QString()), value) ? value : defaultValue;
+}
+
+bool SettingsAccess::ReadBool(const QString &section, const QString &key, bool defaultValue)
+{
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void SettingsAccess::WriteInteger(const QString &section, const QString &key, int value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void SettingsAccess::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
