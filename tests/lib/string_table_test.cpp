@@ -1,4 +1,4 @@
-#include "../support/test_support.h"
+#include "support/test_support.h"
 #include "lib/codec.h"
 #include "lib/string_table.h"
 
