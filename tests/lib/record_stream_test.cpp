@@ -11,6 +11,7 @@
 
 namespace {
 
+// Blanks only group the bytes for the reader.
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
@@ -112,38 +113,27 @@ TEST(WriteRec2Stream, GoldenBytes)
         {"NULL integer then 7",
          {FakeField(QStringLiteral("A"), FieldType::Integer),
           FakeField(QStringLiteral("B"), FieldType::Integer, 7)},
-         hex("01"
-             "0007000000")},
+         hex("01 0007000000")},
         {"Boolean true", {FakeField(QStringLiteral("F"), FieldType::Boolean, true)}, hex("0001")},
         {"date-time 31.12.1899 12:00",
          {FakeField(QStringLiteral("T"), FieldType::DateTime, 1.5)},
-         hex("00"
-             "000000000000F83F")},
-        {"empty string",
-         {FakeField(QStringLiteral("S"), FieldType::String, QString())},
-         hex("00"
-             "00000000")},
+         hex("00 000000000000F83F")},
+        {"empty string", {FakeField(QStringLiteral("S"), FieldType::String, QString())}, hex("00 00000000")},
         {"negative small integer",
          {FakeField(QStringLiteral("N"), FieldType::SmallInt, -2)},
          hex("00FEFFFFFF")},
         {"large integer",
          {FakeField(QStringLiteral("L"), FieldType::LargeInt, qlonglong(0x0102030405060708))},
-         hex("00"
-             "0807060504030201")},
+         hex("00 0807060504030201")},
         {"currency -2.5",
          {FakeField(QStringLiteral("C"), FieldType::Currency, -2.5)},
-         hex("00"
-             "00000000000004C0")},
+         hex("00 00000000000004C0")},
         {"blob bytes unchanged",
          {FakeField(QStringLiteral("B"), FieldType::Blob, QByteArray("\x00\xFF", 2))},
-         hex("00"
-             "02000000"
-             "00FF")},
+         hex("00 02000000 00FF")},
         {"wide string to windows-1251",
          {FakeField(QStringLiteral("W"), FieldType::WideString, QStringLiteral("Я€"))},
-         hex("00"
-             "02000000"
-             "DF88")},
+         hex("00 02000000 DF88")},
     };
     for (const auto &c : cases) {
         FakeDataSet ds;
@@ -252,10 +242,7 @@ TEST(WriteRec2Stream, UnsupportedTypeStopsAtThatField)
         ds.add(QStringLiteral("PIC"), c.type, QByteArray("x"));
         ds.add(QStringLiteral("AFTER"), FieldType::Integer, 2);
         // What came before the rejected field stays written.
-        EXPECT_EQ(written(ds, false), hex("00"
-                                          "01000000"
-                                          "00"))
-            << c.name;
+        EXPECT_EQ(written(ds, false), hex("00 01000000 00")) << c.name;
         ASSERT_EQ(messages.count(), 1);
         EXPECT_EQ(messages.last().text, QStringLiteral("WriteRec2Stream: операция прервана.\rТип данных \"") +
                                             QString::fromLatin1(c.name) +
