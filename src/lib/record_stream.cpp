@@ -37,7 +37,7 @@ bool writeByte(QIODevice &stream, char value)
 }
 
 // Reads exactly count bytes. A sequential device cannot say how much is left, so it is read in
-// bounded pieces and a damaged count never makes us allocate more than actually arrived.
+// bounded chunks and a damaged count never makes us allocate more than actually arrived.
 bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
 {
     out.clear();
@@ -47,9 +47,9 @@ bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
         out.resize(count);
         return stream.read(out.data(), count) == count;
     }
-    constexpr qint64 piece = 64 * 1024;
+    constexpr qint64 chunk = 64 * 1024;
     while (out.size() < count) {
-        const qint64 want = qMin(piece, count - qint64(out.size()));
+        const qint64 want = qMin(chunk, count - qint64(out.size()));
         const qsizetype had = out.size();
         out.resize(had + want);
         const qint64 got = stream.read(out.data() + had, want);

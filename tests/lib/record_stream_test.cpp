@@ -86,13 +86,13 @@ TEST(ReadStrStream, DamagedStreamFailsCleanly)
             ASSERT_EQ(messages.count(), 1) << c.what;
             EXPECT_EQ(messages.last().text, QStringLiteral("ReadStrStream: данные не считаны из потока!"));
             EXPECT_EQ(messages.last().icon, 16u);
-            // A sequential stream is read in pieces, never in one buffer of the claimed size.
+            // A sequential stream is read in chunks, never in one buffer of the claimed size.
             EXPECT_LE(device.largestRead(), 64 * 1024) << c.what;
         }
     }
 }
 
-TEST(ReadStrStream, SequentialStreamReadsLongTextInPieces)
+TEST(ReadStrStream, SequentialStreamReadsLongTextInChunks)
 {
     const QByteArray text(200000, 'x');
     QByteArray bytes = hex("400D0300") + text; // 200000
