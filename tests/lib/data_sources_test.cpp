@@ -1,4 +1,4 @@
-#include "../support/test_support.h"
+#include "support/test_support.h"
 #include "lib/combo_routines.h"
 #include "lib/data_sources.h"
 

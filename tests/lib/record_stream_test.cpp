@@ -1,4 +1,4 @@
-#include "../support/test_support.h"
+#include "support/test_support.h"
 #include "fake_dataset.h"
 #include "lib/record_stream.h"
 
