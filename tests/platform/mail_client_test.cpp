@@ -144,18 +144,6 @@ TEST(MailHeaderText, EncodedWordsInWindows1251)
         EXPECT_EQ(encodeHeaderText(QString::fromUtf8(c.text), c.used), c.expected) << c.text;
 }
 
-TEST(MailHeaderText, LongSubjectLinesStayWithinLimit)
-{
-    const QString subject = QStringLiteral("Сводка за 05.03.2024 по станции Обнинск — ").repeated(4);
-    const QByteArray header = "Subject: " + encodeHeaderText(subject, 9);
-    const QList<QByteArray> lines = header.split('\n');
-    EXPECT_GT(lines.size(), 3);
-    for (const QByteArray &line : lines) {
-        EXPECT_LE(line.size(), 77) << line.constData(); // 76 and the CR
-        EXPECT_TRUE(line.contains("=?windows-1251?Q?")) << line.constData();
-    }
-}
-
 TEST(MailAddresses, ListsSplitOnCommasOutsideQuotesAndBrackets)
 {
     const struct
