@@ -1,6 +1,6 @@
 #include "platform/mail_client.h"
 
-#include "../support/test_support.h"
+#include "support/test_support.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #include "platform/zip_archive.h"
 
-#include "../support/test_support.h"
+#include "support/test_support.h"
 #include "lib/codec.h"
 #include "lib/errors.h"
 
