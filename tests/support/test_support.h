@@ -7,6 +7,11 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <ostream>
+
+// Readable QString values in test failure messages.
+inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+
 // Replaces both message procedures for the life of the object and records every message shown.
 class MessageRecorder
 {
