@@ -524,11 +524,11 @@ void Tmainf::ReadStationSettings(const QString &Code)
         SetTag(filter, 1);
     }
 
-    if (initializing) {
-        SetImportType(ini.ReadInteger(Code, QStringLiteral("import_type"), 2));
-        initializing = false;
-        SetupImportControls();
-    }
+    // The import page's change handler must not take this for a choice of the user.
+    initializing = true;
+    SetImportType(ini.ReadInteger(Code, QStringLiteral("import_type"), 2));
+    initializing = false;
+    SetupImportControls();
 
     const int type = GetImportType();
     const ImportTypeKeySet keys = ImportKeysOfType(type);
