@@ -1,15 +1,15 @@
+#include "app/main_window.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
 
-    QMainWindow window;
-    window.setObjectName(QStringLiteral("mainf"));
-    window.setWindowTitle(QStringLiteral("Brenvale"));
-    window.resize(1000, 700);
-    window.show();
+    // The main window reads its settings and starts its fade-in while it is created; it shows once the
+    // start-up is through.
+    Tmainf mainf;
+    mainf.show();
     return app.exec();
 }

@@ -1,0 +1,228 @@
+#pragma once
+
+#include "app/column_tables.h"
+#include "app/settings_record.h"
+#include "app/station_types.h"
+#include "lib/datetime.h"
+#include "lib/font_routines.h"
+#include "lib/ini_file.h"
+#include "lib/string_table.h"
+#include "lib/text_routines.h"
+
+#include <QList>
+#include <QMainWindow>
+#include <QRect>
+#include <QStringList>
+#include <QTabWidget>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class FadeAnimation;
+class ImportPageApi;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QSplitter;
+class QTableWidget;
+class QTimeEdit;
+class QToolButton;
+
+// The pages control; it also tells how much room its frame and tab bar take around a page.
+class TPageControl : public QTabWidget
+{
+    Q_OBJECT
+public:
+    using QTabWidget::QTabWidget;
+    QSize pageOverhead() const;
+};
+
+// How the program starts the main window; tests give their own folder, arguments and work area.
+struct TmainfOptions
+{
+    QString programFolder;                // empty: $BRENVALE_HOME, else the executable's folder
+    std::optional<QStringList> arguments; // none: the process's command line
+    QRect workArea;                       // empty: the screen's available area
+};
+
+// The main window: it starts the program (InitMain), holds the settings record, the station list, the
+// fonts and the column tables that every other window reads, and shuts down (DoneMain).
+//
+// Messages: InitMain installs the message window (GfxMessageDlg) as the error procedure only while that
+// procedure is still the library's plain message box, so a procedure put there before the window was
+// created (a test's recorder) stays in place.
+//
+// A start-up or reload that fails part-way is reported through MessageProc and leaves a usable window;
+// until a later start-up succeeds, the shutdown then writes no settings, so files that could not be read
+// are not overwritten with defaults.
+class Tmainf : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit Tmainf(const TmainfOptions &options = TmainfOptions(), QWidget *parent = nullptr);
+    ~Tmainf() override;
+
+    static Tmainf *instance();
+
+    // Start-up (First) or re-initialisation, and the matching shutdown half (Final at the end).
+    void InitMain(bool First);
+    void DoneMain(bool Final);
+    // The reload cycle of the handlers that change settings, connection or networks.
+    void Reload();
+
+    // Settings persistence.
+    QString MainIniPath() const;
+    void ReadGlobalIni();
+    void ReadSettings();
+    void SaveSettings();
+    void ReadCommonKeys(SettingsAccess &Ini);
+    void WriteCommonKeys(SettingsAccess &Ini);
+    void ReadStationSettings(const QString &Code);
+    void SaveStationSettings(const QString &Code);
+
+    void ApplyStartMode(bool ShowSettings);
+    void ApplyFullOrxMode();
+    // The page the start-up activates: Current unless a start page applies. Pages hidden or beyond the
+    // last fall back to the last visible page before them.
+    static int StartPageIndex(const Tsett &s, bool First, int Current, const std::array<bool, 6> &Visible);
+    static QString MainCaption(bool FullOrx, const QString &Name, const QString &Sta, const QString &Code);
+
+    // User fonts and appearance.
+    void ApplyFormFont(QWidget *Form, int Kind, const TUserFont &Font);
+    void ApplyGridFont();
+    void SetDoubleBuffered(QWidget *Form, bool Value);
+    void EmphasizeControl(QWidget *Control, int SizeDelta, int Style);
+
+    // Station list.
+    void LoadStationList();
+    void LoadStationsIni();
+    void LoadSTIORX();
+    void SelectStationByCode(const QString &Code, bool Notify);
+    void StationChanged(bool CheckData);
+    void UpdateCaption(const QString &Name, const QString &Sta, const QString &Code);
+    void ShowEmptyListHint(bool UpdateVisibility);
+    void SortStations(bool Notify);
+    void SetCheckedCodes(const dsarray &Codes);
+    void BuildCheckedLists();
+    void CheckSTIORXData(bool CheckData);
+
+    // Parts that other work wires in later.
+    void SetupConnections();
+    void LoadFiltersAndWaves();
+    void LoadReportPlugins();
+    void FreeReportPlugins();
+    void TabSheet5Resize();
+    void RefreshADB();
+    void PostOrxEdits();
+
+    // Handlers.
+    void pgc1Change();
+    void select_dataClick(QCheckBox *Sender);
+    void onlyfullClick();
+    void Splitter2Moved();
+    void JvcbClick();
+
+    // The import page, installed by the program; without one a small default state answers.
+    void SetImportPage(ImportPageApi *Page);
+    ImportPageApi *importPage() const { return m_importPage; }
+    void ClearImportGrid(bool Lock);
+    bool gridLock() const;
+    void SetImportType(int Value);
+    int GetImportType() const;
+    void SetupImportControls();
+    void UpdateImportControls();
+    void SetImmediateMode(bool Immediate);
+    void UpdateELQButton();
+    bool LoadSpec(const QString &Name, bool Reset);
+    bool SaveSpec(const QString &Name);
+
+    FadeAnimation &fade() const { return *m_fade; }
+    QRect workArea() const;
+
+    // State read by the rest of the program.
+    Tsett sett;
+    int CloseAction = 0; // 0 refuse the close, 2 close for good
+    int minWidth = 0;
+    int minHeight = 0;
+    QString orxIniSource, orxIniUser, orxIniPassword;
+    bool initializing = false;
+    TUserFont mainFont, gridFont;
+    QStringList cmdLine;
+    int curYear = 0, centuryBase = 0, centuryNext = 0;
+    int cellPad = 0;
+    int pivotDate = 0;
+    TFormatSettings fsLocal, fsSql, fsIso, fsDmy;
+    std::unique_ptr<TD2D> refTable;
+    std::array<std::unique_ptr<TD2D>, 3> importTables;
+    std::unique_ptr<TD2D> gridClip;
+    QStringList checkedStations; // sorted, case-insensitive, no duplicates
+    QString checkedQuoted, checkedPlain;
+    bool checkEnabled = true;
+    QStringList channelList;
+    tcwarr originColumns, arrivalColumns;
+    QList<tstainfo> stations;
+    QList<tnetcodes> networks;
+    QString netName;
+    int reportCounter = 0;
+    QString curSta, curCode, curName, prevSta, prevCode;
+    bool viewReload = false;
+    bool netAddMode = false;
+    bool suppressOriginChange = false;
+    QString periodsCode;
+    bool periodsForced = false;
+    bool initFailed = false;
+
+    // Controls the start-up and the settings touch; every other control is found by its object name.
+    TPageControl *pgc1 = nullptr;
+    QWidget *TabSheet1 = nullptr, *TabSheet2 = nullptr, *TabSheet3 = nullptr, *TabSheet4 = nullptr,
+            *TabSheet5 = nullptr, *TabSheet6 = nullptr;
+    QToolButton *Jvcb = nullptr;
+    QWidget *Panel2 = nullptr, *Panel7 = nullptr, *Panel8 = nullptr, *Panel10 = nullptr;
+    QLabel *Image1 = nullptr, *hlp = nullptr, *Label44 = nullptr;
+    QSplitter *Splitter2 = nullptr;
+    QListWidget *stas = nullptr, *nets = nullptr;
+    QLineEdit *Edit2 = nullptr, *Edit10 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr;
+    QLineEdit *Events = nullptr, *Station_bulletin = nullptr, *XM_Add = nullptr;
+    QComboBox *Cod_stac = nullptr, *icod_stac = nullptr, *ifrom = nullptr, *dss = nullptr;
+    QCheckBox *nosearch = nullptr, *select_data = nullptr, *select_data2 = nullptr, *onlyfull = nullptr,
+              *filter = nullptr, *adde = nullptr, *imm = nullptr;
+    QTableWidget *sgts = nullptr, *sg2 = nullptr, *sg = nullptr;
+    QDateEdit *dat1 = nullptr, *dat2 = nullptr;
+    QTimeEdit *tim1 = nullptr, *tim2 = nullptr;
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void buildWindow();
+    void buildSettingsPage();
+    void buildBulletinPage();
+    void buildOrxPage();
+    void buildImportPage();
+    void buildTestsPage();
+    void buildAboutPage();
+
+    void runInitMain(bool First);
+    void recoverFromFailedInit(bool First, const QString &message);
+    void computeMinimumSize();
+    void setActivePage(int index);
+    int selectedStationEntry() const;
+    void finalShutdown();
+
+    TmainfOptions m_options;
+    FadeAnimation *m_fade = nullptr;
+    ImportPageApi *m_importPage = nullptr;
+    int m_importType = 2;
+    bool m_gridLock = false;
+    bool m_settingPage = false;
+    bool m_doneFinal = false;
+    int m_netsWidth = 2;
+};
+
+// The QObject "Tag" of a control: a guard that tells its handlers a change came from the program.
+int TagOf(const QObject *control);
+void SetTag(QObject *control, int value);

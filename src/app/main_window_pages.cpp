@@ -1,0 +1,497 @@
+#include "app/main_window.h"
+
+#include "lib/messages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+// The pages of the main window with their named controls. Captions and hints are the program's own
+// texts; a "\r" in them is a line break.
+
+namespace {
+
+template <class W> W *named(W *w, const char *name)
+{
+    if (name)
+        w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QString text(const char *utf8)
+{
+    return messageTextForDisplay(QString::fromUtf8(utf8));
+}
+
+QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
+{
+    auto *b = named(new QPushButton(text(caption), parent), name);
+    b->setAutoDefault(false);
+    if (hint)
+        b->setToolTip(text(hint));
+    return b;
+}
+
+QLabel *label(QWidget *parent, const char *name, const char *caption)
+{
+    return named(new QLabel(text(caption), parent), name);
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, const char *hint = nullptr)
+{
+    auto *e = named(new QLineEdit(parent), name);
+    if (hint)
+        e->setToolTip(text(hint));
+    return e;
+}
+
+QCheckBox *check(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
+{
+    auto *c = named(new QCheckBox(text(caption), parent), name);
+    if (hint)
+        c->setToolTip(text(hint));
+    return c;
+}
+
+QComboBox *combo(QWidget *parent, const char *name, bool editable, const char *hint = nullptr)
+{
+    auto *c = named(new QComboBox(parent), name);
+    c->setEditable(editable);
+    if (hint)
+        c->setToolTip(text(hint));
+    return c;
+}
+
+QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
+{
+    auto *layout = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        layout->addWidget(w);
+    if (stretch)
+        layout->addStretch();
+    return layout;
+}
+
+QWidget *hidden(QWidget *w)
+{
+    w->setVisible(false);
+    return w;
+}
+
+} // namespace
+
+void Tmainf::buildWindow()
+{
+    pgc1 = named(new TPageControl(this), "pgc1");
+    setCentralWidget(pgc1);
+    Jvcb = named(new QToolButton(pgc1), "Jvcb");
+    Jvcb->setText(QStringLiteral("Startup"));
+    pgc1->setCornerWidget(Jvcb, Qt::TopRightCorner);
+    connect(Jvcb, &QToolButton::clicked, this, &Tmainf::JvcbClick);
+
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet6 = named(new QWidget, "TabSheet6");
+    TabSheet4 = named(new QWidget, "TabSheet4");
+    TabSheet3 = named(new QWidget, "TabSheet3");
+    TabSheet5 = named(new QWidget, "TabSheet5");
+    pgc1->addTab(TabSheet2, QStringLiteral("Настройка"));
+    pgc1->addTab(TabSheet1, QStringLiteral("Параметры землетрясения"));
+    pgc1->addTab(TabSheet6, QStringLiteral("Параметры землетрясения"));
+    pgc1->addTab(TabSheet4, QStringLiteral("Импорт"));
+    pgc1->addTab(TabSheet3, QStringLiteral("Tests"));
+    pgc1->addTab(TabSheet5, QStringLiteral("О программе"));
+
+    buildSettingsPage();
+    buildBulletinPage();
+    buildOrxPage();
+    buildImportPage();
+    buildTestsPage();
+    buildAboutPage();
+
+    connect(pgc1, &QTabWidget::currentChanged, this, [this] {
+        if (!m_settingPage)
+            pgc1Change();
+    });
+}
+
+void Tmainf::buildSettingsPage()
+{
+    QWidget *page = TabSheet2;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel2 = named(new QWidget(page), "Panel2");
+    Panel2->setFixedHeight(124);
+    label(Panel2, nullptr, "Название")->setGeometry(8, 4, 200, 16);
+    Edit2 = edit(Panel2, "Edit2");
+    Edit2->setGeometry(8, 40, 200, 22);
+    label(Panel2, nullptr, "Код станции")->setGeometry(216, 4, 210, 16);
+    label(Panel2, nullptr, "международный")->setGeometry(216, 22, 100, 16);
+    Cod_stac = combo(Panel2, "Cod_stac", true, "Международный код станции");
+    Cod_stac->setGeometry(216, 40, 100, 22);
+    label(Panel2, nullptr, "внутренний ORX")->setGeometry(324, 22, 100, 16);
+    icod_stac = combo(Panel2, "icod_stac", true, "Уникальный код станции в базе данных");
+    icod_stac->setGeometry(324, 40, 100, 22);
+    nosearch =
+        check(Panel2, "nosearch", "Отключить поиск",
+              "Отключите при редактировании и добавлении новых записей,\rчтобы при вводе названия и кода "
+              "курсор не переходил на\rуже существующую станцию с похожим названием/кодом");
+    nosearch->setGeometry(432, 40, 180, 22);
+    button(Panel2, "Button1", "Добавить обновить",
+           "Добавить (если нет в списке) или заменить инфомацию о станции (название и коды)")
+        ->setGeometry(8, 68, 130, 25);
+    button(Panel2, "Button5", "Удалить", "Удалить станцию из списка")->setGeometry(142, 68, 75, 25);
+    button(Panel2, "Button7", "Обновить список", "Полностью перечитать список станций")
+        ->setGeometry(221, 68, 120, 25);
+    button(Panel2, "Button27", "Список сетей >>")->setGeometry(345, 68, 120, 25);
+    button(Panel2, "Button22", "Выбрать все", "Отметить все станции в списке галочками")
+        ->setGeometry(8, 96, 110, 25);
+    button(Panel2, "Button28", "Снять выбор", "Снять галочки со всех станций в списке")
+        ->setGeometry(122, 96, 110, 25);
+    button(Panel2, "Button29", "Обратить выбор",
+           "Там, где галочки стоят, убрать их,\r\nа там, где не стоят - поставить")
+        ->setGeometry(236, 96, 120, 25);
+    // The bevel under the station controls sets how narrow the page may get.
+    Image1 = named(new QLabel(Panel2), "Image1");
+    Image1->setFrameShape(QFrame::HLine);
+    Image1->setGeometry(0, 122, 620, 2);
+    layout->addWidget(Panel2);
+
+    Splitter2 = named(new QSplitter(Qt::Horizontal, page), "Splitter2");
+    Panel8 = named(new QWidget, "Panel8");
+    auto *netsLayout = new QVBoxLayout(Panel8);
+    netsLayout->setContentsMargins(0, 0, 0, 0);
+    auto *panel14 = named(new QWidget(Panel8), "Panel14");
+    auto *captionRow = row({label(panel14, nullptr, "Список сетей")});
+    captionRow->setContentsMargins(2, 2, 2, 2);
+    captionRow->addWidget(button(panel14, "Button37", "+", "Добавить сеть"));
+    captionRow->addWidget(button(panel14, "Button38", "-", "Удалить сеть"));
+    captionRow->addWidget(
+        button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"));
+    captionRow->addWidget(
+        button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети"));
+    panel14->setLayout(captionRow);
+    netsLayout->addWidget(panel14);
+    nets = named(new QListWidget(Panel8), "nets");
+    netsLayout->addWidget(nets);
+    Splitter2->addWidget(Panel8);
+
+    Panel7 = named(new QWidget, "Panel7");
+    auto *listLayout = new QHBoxLayout(Panel7);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    auto *listColumn = new QVBoxLayout;
+    hlp = label(
+        Panel7, "hlp",
+        "Почему список станций пуст? Возможные причины:\r\n1) произошла ошибка при работе с БД (тогда было "
+        "сообщение об ошибке);\r\n2) в выбранной сети действительно нет ни одной станции;\r\n3) станции "
+        "сети не занесены в таблицу SITE;\r\n4) в \"Общих настройках\" (закладка Вид) снята галочка "
+        "\"Выбирать станции без данных\" и все станции сети не содержат данных.\r\nЧтобы посмотреть "
+        "список кодов станции выбранной сети, дважды щёлкните по сети в списке сетей.");
+    hlp->setWordWrap(true);
+    listColumn->addWidget(hlp);
+    stas = named(new QListWidget(Panel7), "stas");
+    stas->setFlow(QListView::TopToBottom);
+    stas->setWrapping(true);
+    stas->setResizeMode(QListView::Adjust);
+    listColumn->addWidget(stas);
+    listLayout->addLayout(listColumn, 1);
+    Panel10 = named(new QWidget(Panel7), "Panel10");
+    auto *periods = new QVBoxLayout(Panel10);
+    periods->setContentsMargins(0, 0, 0, 0);
+    Edit10 =
+        edit(Panel10, "Edit10",
+             "Если в данных встретится промежуток,\r\nравный этому количеству дней, то всё\r\nравно "
+             "считать, что интервал продолжается\r\n(при значении 1 учитывается пропуск\r\nкаждого дня, при "
+             "значении 10 до десяти\r\nдней могут не содержать данных).\r\n\r\nНажатие ENTER в этом поле "
+             "приведёт\r\nк пересчёту периодов.");
+    periods->addLayout(row({label(Panel10, "Label62", "Макс. промежуток"), Edit10}));
+    sgts = named(new QTableWidget(1, 2, Panel10), "sgts");
+    sgts->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sgts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    periods->addWidget(sgts);
+    Panel10->setVisible(false);
+    listLayout->addWidget(Panel10);
+    Splitter2->addWidget(Panel7);
+    Splitter2->setStretchFactor(1, 1);
+    layout->addWidget(Splitter2, 1);
+    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
+    connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
+        m_netsWidth = qMax(2, Splitter2->sizes().value(0));
+        Splitter2Moved();
+    });
+
+    auto *panel6 = named(new QWidget(page), "Panel6");
+    auto *panel13 = named(new QWidget(panel6), "Panel13");
+    auto *bottom = new QHBoxLayout(panel6);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(panel13);
+    panel13->setLayout(
+        row({button(panel13, "Button8", "Данные станции", "Проверить, за какие даты есть данные"),
+             button(panel13, "Button18", "Формат данных", "Формат данных при импорте и экспорте"),
+             button(panel13, "Button26", "Настройки подключения"),
+             button(panel13, "Button15", "Общие настройки"), hidden(button(panel13, "Button35", "Filters"))},
+            false));
+    sg2 = named(new QTableWidget(1, 2, panel6), "sg2");
+    sg2->setVisible(false);
+    layout->addWidget(panel6);
+}
+
+void Tmainf::buildBulletinPage()
+{
+    QWidget *page = TabSheet1;
+    auto *layout = new QVBoxLayout(page);
+    select_data2 = check(page, "select_data2", "Выбирать данные");
+    connect(select_data2, &QCheckBox::clicked, this, [this] { select_dataClick(select_data2); });
+    layout->addLayout(row({select_data2}));
+
+    auto *num = named(new QLabel(page), "num");
+    num->setFrameShape(QFrame::Box);
+    auto *counter1 = edit(page, "Edit1");
+    counter1->setFixedWidth(60);
+    layout->addLayout(row({num, button(page, "BitBtn6", "|<"), button(page, "BitBtn7", "<"),
+                           button(page, "BitBtn8", ">"), button(page, "BitBtn9", ">|"),
+                           button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
+    auto *fields = new QGridLayout;
+    fields->addWidget(label(page, nullptr, "№ сейсмограммы"), 0, 0);
+    fields->addWidget(edit(page, "N_seismo"), 0, 1);
+    fields->addWidget(label(page, nullptr, "Дата (д/м/г)"), 0, 2);
+    fields->addWidget(named(new QDateEdit(page), "date1"), 0, 3);
+    fields->addWidget(named(new QTimeEdit(page), "stb_time"), 0, 4);
+    fields->addWidget(combo(page, "DBComboBox8", true), 1, 0);
+    fields->addWidget(label(page, "DBText1", ""), 1, 1);
+    fields->addWidget(combo(page, "DBComboBox9", true), 1, 2);
+    fields->addWidget(label(page, "DBText2", ""), 1, 3);
+    fields->addWidget(combo(page, "DBComboBox4", true), 2, 0);
+    fields->addWidget(edit(page, "DBEdit18"), 2, 1);
+    fields->addWidget(edit(page, "DBEdit1"), 2, 2);
+    auto *sp = edit(page, "SPtimedif");
+    sp->setInputMask(QStringLiteral("09:99.9;_"));
+    fields->addWidget(sp, 2, 3);
+    layout->addLayout(fields);
+
+    auto *counter2 = edit(page, "Edit7");
+    counter2->setFixedWidth(60);
+    layout->addLayout(
+        row({button(page, "BitBtn5", "|<"), button(page, "BitBtn4", "<"), button(page, "BitBtn3", ">"),
+             button(page, "BitBtn1", ">|"), button(page, "BitBtn15", "+"), counter2,
+             label(page, "Label36", "из ?"), button(page, "BitBtn16", "Удалить запись")}));
+    layout->addLayout(row(
+        {button(page, "Delete_event", "Удалить землетр."), button(page, "Button10", "Добавить  замеры max"),
+         button(page, "Button19", "Расчет угла  "), button(page, "Button21", "Расчет азимута")}));
+    layout->addStretch();
+    layout->addLayout(
+        row({button(page, "Button9", "Импорт из ORX"), button(page, "Svodka", "Создать сводку"),
+             button(page, "BitBtn12", "Просмотр отчета"), button(page, "BitBtn14", "Экспорт данных"),
+             button(page, "BitBtn13", "Закрыть форму")}));
+    connect(findChild<QPushButton *>(QStringLiteral("BitBtn13")), &QPushButton::clicked, this,
+            &QWidget::close);
+}
+
+void Tmainf::buildOrxPage()
+{
+    QWidget *page = TabSheet6;
+    auto *layout = new QVBoxLayout(page);
+    select_data = check(page, "select_data", "Выбирать данные");
+    dat1 = named(new QDateEdit(page), "dat1");
+    tim1 = named(new QTimeEdit(page), "tim1");
+    dat2 = named(new QDateEdit(page), "dat2");
+    tim2 = named(new QTimeEdit(page), "tim2");
+    for (QDateEdit *d : {dat1, dat2})
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    for (QTimeEdit *t : {tim1, tim2})
+        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
+    onlyfull = check(page, "onlyfull", "Только непустые");
+    auto *filterRow =
+        row({select_data, label(page, "Label63", "Найти события с"), dat1, tim1, label(page, "Label64", "до"),
+             dat2, tim2, button(page, "Button30", ">>"), filter, onlyfull});
+    filterRow->setAlignment(filter, Qt::AlignVCenter);
+    layout->addLayout(filterRow);
+    auto *tcb = check(page, "tcb", "");
+    tcb->setFixedSize(13, 13);
+    layout->addLayout(row({label(page, "sto1", "ORIGIN: не открыта"),
+                           label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb)}));
+    connect(select_data, &QCheckBox::clicked, this, [this] { select_dataClick(select_data); });
+    connect(onlyfull, &QCheckBox::clicked, this, &Tmainf::onlyfullClick);
+
+    auto *pc2 = named(new QTabWidget(page), "pc2");
+    auto *view = named(new QWidget, "TabSheet8");
+    auto *viewLayout = new QVBoxLayout(view);
+    viewLayout->addWidget(named(new QTableView(view), "dbgo1"));
+    viewLayout->addWidget(named(new QTableView(view), "dbga1"));
+    pc2->addTab(view, QStringLiteral("Просмотр"));
+
+    auto *editPage = named(new QWidget, "TabSheet10");
+    auto *editLayout = new QVBoxLayout(editPage);
+    const QString epochMask = QStringLiteral("00.00.0000 00:00:00.0;0");
+    auto *mask1 = edit(editPage, "MaskEdit1");
+    auto *mask2 = edit(editPage, "MaskEdit2");
+    auto *mask3 = edit(editPage, "MaskEdit3");
+    for (QLineEdit *m : {mask1, mask2, mask3})
+        m->setInputMask(epochMask);
+    auto *edit13 = edit(editPage, "Edit13");
+    auto *edit12 = edit(editPage, "Edit12");
+    editLayout->addLayout(row({label(editPage, nullptr, "ORIGIN"),
+                               button(editPage, "BitBtn27", "|<", "Перейти к первой записи в ORIGIN"),
+                               button(editPage, "BitBtn26", "<", "Перейти к предыдущей записи в ORIGIN"),
+                               button(editPage, "BitBtn24", ">", "Перейти к следующей записи в ORIGIN"),
+                               button(editPage, "BitBtn23", ">|", "Перейти к последней записи в ORIGIN"),
+                               button(editPage, "BitBtn22", "+", "Добавить новую запись в ORIGIN"),
+                               button(editPage, "BitBtn29", "Удалить это событие"), edit13,
+                               label(editPage, "Label80", "из ?"), mask1}));
+    editLayout->addLayout(
+        row({label(editPage, nullptr, "ARRIVAL"),
+             button(editPage, "BitBtn21", "|<", "Перейти к первой записи в ARRIVAL"),
+             button(editPage, "BitBtn20", "<", "Перейти к предыдущей записи в ARRIVAL"),
+             button(editPage, "BitBtn19", ">", "Перейти к следующей записи в ARRIVAL"),
+             button(editPage, "BitBtn11", ">|", "Перейти к последней записи в ARRIVAL"),
+             button(editPage, "BitBtn25", "+", "Добавить новую запись в ARRIVAL"),
+             button(editPage, "BitBtn28", "Удалить эту фазу"), edit12, label(editPage, "Label77", "из ?")}));
+    editLayout->addLayout(
+        row({label(editPage, nullptr, "Код станции"), edit(editPage, "DBEdit26"),
+             label(editPage, nullptr, "Внутренний канал и компонента"), combo(editPage, "DBComboBox14", true),
+             label(editPage, "StaticText1", ""), label(editPage, "Label90", ""), mask3, mask2}));
+    Label44 = label(editPage, "Label44", "");
+    editLayout->addWidget(Label44);
+    editLayout->addStretch();
+    pc2->addTab(editPage, QStringLiteral("Редактирование"));
+    layout->addWidget(pc2, 1);
+    Label44->setText(
+        text("*  Выделенные поля являются обязательными в заполнении\r*  Для отмены ввода данных в "
+             "текущую запись нажмите ESC\r*  Для волн LR и LQ время вступления можно не заполнять"));
+
+    layout->addLayout(
+        row({button(page, "Button24", "Создать сводку"), button(page, "BitBtn2", "Просмотр отчета"),
+             button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
+    connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
+            &QWidget::close);
+}
+
+void Tmainf::buildImportPage()
+{
+    QWidget *page = TabSheet4;
+    auto *layout = new QVBoxLayout(page);
+    auto *group = new QGroupBox(QStringLiteral("Импорт из..."), page);
+    ifrom = combo(group, "ifrom", false);
+    ifrom->addItems({QStringLiteral("Paradox"), QStringLiteral("Excel"), QStringLiteral("Текст"),
+                     QStringLiteral("ORX"), QStringLiteral("Текст KRV")});
+    ifrom->setCurrentIndex(2);
+    group->setLayout(row({ifrom}));
+    dss = combo(page, "dss", false, "Выберите приёмник данных");
+    layout->addLayout(row({group, dss}));
+
+    Edit5 = edit(page, "Edit5", "Имя файла с данными (базы данных Paradox, документы Excel, ORV и т.д.)");
+    layout->addWidget(Edit5);
+    Events = edit(page, "Events");
+    Station_bulletin = edit(page, "Station_bulletin");
+    XM_Add = edit(page, "XM_Add");
+    auto *files = new QGridLayout;
+    const std::pair<const char *, QLineEdit *> textFiles[] = {
+        {"Evrb", Events}, {"Strb", Station_bulletin}, {"XMrb", XM_Add}};
+    const char *captions[] = {"Events", "Station_bulletin", "XM_Add"};
+    for (int i = 0; i < 3; ++i) {
+        files->addWidget(named(new QRadioButton(text(captions[i]), page), textFiles[i].first), i, 0);
+        files->addWidget(textFiles[i].second, i, 1);
+    }
+    layout->addLayout(files);
+
+    imm = check(page, "imm", "Сразу в БД");
+    imm->setChecked(true);
+    adde = check(page, "adde", "");
+    layout->addLayout(
+        row({button(page, "Button12", "Выбрать"), button(page, "Button11", "Чтение данных"),
+             button(page, "Button14", "Запись данных"), button(page, "Button25", "Образец"), imm, adde}));
+    auto *label23 = label(page, "Label23", "");
+    label23->setVisible(false);
+    auto *label61 =
+        label(page, "Label61", "Таблица только для просмотра!\r\nМожно сортировать ARRIVAL по ITIME");
+    label61->setVisible(false);
+    Edit6 = edit(page, "Edit6");
+    Edit6->setReadOnly(true);
+    layout->addWidget(label23);
+    layout->addWidget(Edit6);
+    layout->addLayout(row({label(page, "st1", ""), label(page, "st2", ""), label(page, "st3", ""), label61}));
+
+    auto *edit11 = edit(page, "Edit11");
+    edit11->setText(QStringLiteral("20070831101400"));
+    layout->addLayout(
+        row({button(page, "Button13", "+", "Вставить строку в таблицу на месте курсора"),
+             button(page, "Button16", "-", "Удалить строку из таблицу на месте курсора"),
+             hidden(button(page, "Button20", "+ eLQ", "Добавить запись фазы eLQ, если её не было перед LQM")),
+             button(page, "Button33", ">", "Передвинуть выделенные ячейки на один столбец вправо"),
+             button(page, "Button34", "<", "Передвинуть выделенные ячейки на один столбец влево"),
+             hidden(button(page, "Button6", "Поиск")), hidden(button(page, "Button41", "1")),
+             hidden(button(page, "Button42", "3")), hidden(edit11)}));
+    sg = named(new QTableWidget(2, 2, page), "sg");
+    layout->addWidget(sg, 1);
+}
+
+void Tmainf::buildTestsPage()
+{
+    QWidget *page = TabSheet3;
+    auto *layout = new QVBoxLayout(page);
+    auto *edit9 = edit(page, "Edit9");
+    edit9->setText(QStringLiteral("alter table arrival modify (flag integer)"));
+    layout->addLayout(row({button(page, "Button2", "Select query"), edit(page, "Edit8")}));
+    layout->addLayout(row({button(page, "Button3", "Execute query"), edit9}));
+    layout->addLayout(row({edit(page, "Edit3"), button(page, "Button43", "convert (htoe) ->"),
+                           button(page, "Button44", "insert now"),
+                           button(page, "Button45", "convert (etoh) <-"), edit(page, "Edit4")}));
+    layout->addLayout(
+        row({button(page, "Button23", "Try stop"), button(page, "Button31", "Showmess"),
+             button(page, "Button32", "1000 ins"), button(page, "Button47", "Button47"),
+             button(page, "Button4", "Show field type and size"), button(page, "Button17", "Move control"),
+             hidden(button(page, "Button36", "Mail"))}));
+    layout->addStretch();
+}
+
+void Tmainf::buildAboutPage()
+{
+    QWidget *page = TabSheet5;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(12, 12, 12, 12);
+    layout->setSpacing(8);
+    auto *help = label(page, "Label32", "Открыть файл справки");
+    help->setCursor(Qt::PointingHandCursor);
+    help->setToolTip(
+        text("Открывается файл справки по программе BV.\r\n\r\nЕсли ничего не открывается, значит в "
+             "папке\r\nс программой BV нет файла Brenvale.doc\r\nВозможно, он был переименован или "
+             "удалён.\r\nИли не установлена ни одна программа,\r\nоткрывающая файлы MS Word (*.doc)."));
+    layout->addLayout(row({label(page, "Label29", "Brenvale (BV)")}));
+    layout->itemAt(0)->layout()->addWidget(help);
+    layout->addWidget(label(page, "Label33", "Версия 1.1.799 от 26 ноября 2008 г."));
+    auto *panel4 = named(new QWidget(page), "Panel4");
+    auto *panelLayout = new QVBoxLayout(panel4);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->addWidget(label(
+        panel4, "Label30",
+        "Вспомогательная программа обработки сейсмической информации\r\nдля информационной системы "
+        "ORX.\r\n\r\n"
+        "Позволяет:\r\n- получать сводки в формате МСК - 85;\r\n- создавать станционные бюллетени "
+        "(отчёты);\r\n- "
+        "искать данные в БД ORX;\r\n- импортировать и экспортировать данные за указанный период из БД "
+        "ORX;\r\n- "
+        "работать с двумя форматами базы данных (ORX и промежуточная\r\n  база станционного бюллетеня)."));
+    layout->addWidget(panel4);
+    auto *changes = named(new QListWidget(page), "changes");
+    changes->addItem(QStringLiteral("Журнал изменений (what's new)"));
+    layout->addWidget(changes, 1);
+}

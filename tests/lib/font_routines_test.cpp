@@ -1,0 +1,76 @@
+#include "lib/errors.h"
+#include "lib/font_routines.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SetFontFromStr, ColourTexts)
+{
+    struct Case
+    {
+        const char *text;
+        TColor expected;
+    } cases[] = {
+        {"", clWindowText}, {"0xFF", 255}, {"0x00800000", clNavy}, {"255", 255}, {"-16777208", clWindowText},
+    };
+    for (const auto &c : cases) {
+        TUserFont font;
+        SetFontFromStr(font, QStringLiteral("Arial"), 8, QString::fromLatin1(c.text), 1, QString());
+        EXPECT_EQ(font.Color, c.expected) << c.text;
+    }
+    for (const char *bad : {"0XFF", "zz", "0xZZ", "12a"}) {
+        TUserFont font;
+        EXPECT_THROW(SetFontFromStr(font, QStringLiteral("Arial"), 8, QString::fromLatin1(bad), 1, QString()),
+                     EConvertError)
+            << bad;
+    }
+}
+
+TEST(SetFontFromStr, NameSizeCharsetAndStyleLetters)
+{
+    struct Case
+    {
+        const char *style;
+        bool bold, italic, underline, strikeOut;
+    } cases[] = {
+        {"", false, false, false, false},     {"bu", true, false, true, false},
+        {"ub", true, false, true, false},     {"sib", true, true, false, true},
+        {"BIUS", false, false, false, false}, {"x b", true, false, false, false},
+    };
+    for (const auto &c : cases) {
+        TUserFont font;
+        font.Font.setBold(true); // an earlier style does not survive
+        SetFontFromStr(font, QStringLiteral("Courier New"), 11, QString(), 204, QString::fromLatin1(c.style));
+        EXPECT_EQ(font.Font.family(), QStringLiteral("Courier New"));
+        EXPECT_EQ(font.Font.pointSize(), 11);
+        EXPECT_EQ(font.Charset, 204);
+        EXPECT_EQ(font.Font.bold(), c.bold) << c.style;
+        EXPECT_EQ(font.Font.italic(), c.italic) << c.style;
+        EXPECT_EQ(font.Font.underline(), c.underline) << c.style;
+        EXPECT_EQ(font.Font.strikeOut(), c.strikeOut) << c.style;
+    }
+}
+
+TEST(SetFontFromStr, SameUserFontComparesEveryPart)
+{
+    TUserFont a, b;
+    SetFontFromStr(a, QStringLiteral("Arial"), 8, QString(), 1, QStringLiteral("b"));
+    SetFontFromStr(b, QStringLiteral("Arial"), 8, QString(), 1, QStringLiteral("b"));
+    EXPECT_TRUE(SameUserFont(a, b));
+    b.Charset = 204;
+    EXPECT_FALSE(SameUserFont(a, b));
+    SetFontFromStr(b, QStringLiteral("Arial"), 8, QStringLiteral("255"), 1, QStringLiteral("b"));
+    EXPECT_FALSE(SameUserFont(a, b));
+    SetFontFromStr(b, QStringLiteral("Arial"), 9, QString(), 1, QStringLiteral("b"));
+    EXPECT_FALSE(SameUserFont(a, b));
+}
+
+TEST(SetFontFromStr, ColoursToPaintWith)
+{
+    EXPECT_EQ(ColorToQColor(clRed), QColor(255, 0, 0));
+    EXPECT_EQ(ColorToQColor(clNavy), QColor(0, 0, 128));
+    EXPECT_EQ(ColorToQColor(0x102030), QColor(0x30, 0x20, 0x10));
+}
+
+} // namespace
