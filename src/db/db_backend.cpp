@@ -251,7 +251,7 @@ public:
             throw DbError(queryError(m_query));
         if (timeout > 0) {
             const QVariant h = m_query.result()->handle();
-            if (h.isValid() && qstrcmp(h.typeName(), "SQLHANDLE") == 0) {
+            if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>()) {
                 SQLHANDLE stmt = *static_cast<const SQLHANDLE *>(h.constData());
                 SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeout)),
                                0);
@@ -452,7 +452,7 @@ std::unique_ptr<DbCursor> OdbcBackend::insertedRow(const QString &)
 QString OdbcBackend::dbmsName(const QSqlDatabase &db)
 {
     const QVariant h = db.driver()->handle();
-    if (!h.isValid() || qstrcmp(h.typeName(), "SQLHANDLE") != 0)
+    if (!h.isValid() || h.metaType() != QMetaType::fromType<SQLHANDLE>())
         return QString();
     SQLHANDLE dbc = *static_cast<const SQLHANDLE *>(h.constData());
     SQLCHAR name[256] = {};

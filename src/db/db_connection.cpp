@@ -33,6 +33,26 @@ QString connectionProperty(const QString &connectionString, const QString &name)
     return m.capturedStart(2) >= 0 ? m.captured(2) : m.captured(1).trimmed();
 }
 
+// Qt's ODBC driver puts "DSN=" before any name without DRIVER= or SERVER=, so a connection string
+// naming its DSN goes over as that DSN followed by the other attributes.
+QString odbcDatabaseName(const QString &source)
+{
+    if (!source.contains(QLatin1Char('=')) ||
+        source.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+        source.contains(QLatin1String("SERVER="), Qt::CaseInsensitive))
+        return source;
+    QStringList attributes = source.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (int i = 0; i < attributes.size(); ++i) {
+        const QString a = attributes[i].trimmed();
+        if (a.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)) {
+            attributes.removeAt(i);
+            attributes.prepend(a.mid(4));
+            break;
+        }
+    }
+    return attributes.join(QLatin1Char(';'));
+}
+
 QString dbErrorText(const QSqlError &e)
 {
     return e.databaseText().isEmpty() ? e.text() : e.databaseText();
@@ -161,7 +181,7 @@ void DbConnection::openOdbc(const QString &source, const QString &user, const QS
                             bool readOnly)
 {
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-    m_db.setDatabaseName(source);
+    m_db.setDatabaseName(odbcDatabaseName(source));
     m_db.setUserName(user);
     m_db.setPassword(password);
     QStringList options;
