@@ -17,9 +17,13 @@ namespace {
 
 bool isSchemaChange(const QString &sql)
 {
-    const QString head = sql.trimmed().left(6).toLower();
-    return head == QLatin1String("create") || head.startsWith(QLatin1String("drop")) ||
-           head.startsWith(QLatin1String("alter"));
+    QStringView v(sql);
+    qsizetype i = 0;
+    while (i < v.size() && v[i].isSpace())
+        ++i;
+    v = v.mid(i);
+    return v.startsWith(u"create", Qt::CaseInsensitive) || v.startsWith(u"drop", Qt::CaseInsensitive) ||
+           v.startsWith(u"alter", Qt::CaseInsensitive);
 }
 
 // How a SQLite column's stored values become dataset values; decided once per column.
@@ -290,9 +294,16 @@ private:
 
 std::unique_ptr<DbCursor> DbBackend::executeJet(const QString &jetSql, const QVariantList &params)
 {
-    const QStringList statements = m_dialect.translate(jetSql);
-    if (isSchemaChange(jetSql))
+    // Writers repeat one statement with new parameters: translate it once.
+    if (jetSql != m_lastJet) {
+        m_lastTranslated = m_dialect.translate(jetSql);
+        m_lastJet = jetSql;
+    }
+    const QStringList statements = m_lastTranslated;
+    if (isSchemaChange(jetSql)) {
         forgetTables();
+        m_lastJet.clear();
+    }
     std::unique_ptr<DbCursor> cursor;
     for (int i = 0; i < statements.size(); ++i) {
         cursor.reset();
@@ -303,12 +314,27 @@ std::unique_ptr<DbCursor> DbBackend::executeJet(const QString &jetSql, const QVa
 
 SqliteBackend::~SqliteBackend()
 {
+    clearCache();
+}
+
+void SqliteBackend::clearCache()
+{
     for (sqlite3_stmt *s : std::as_const(m_cache))
         sqlite3_finalize(s);
+    m_cache.clear();
+    if (m_lastStmt)
+        sqlite3_finalize(m_lastStmt);
+    m_lastStmt = nullptr;
+    m_lastSql.clear();
 }
 
 sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
 {
+    if (m_lastStmt && sql == m_lastSql) {
+        sqlite3_stmt *s = m_lastStmt;
+        m_lastStmt = nullptr;
+        return s;
+    }
     if (sqlite3_stmt *cached = m_cache.take(sql))
         return cached;
     const QByteArray utf8 = sql.toUtf8();
@@ -333,20 +359,26 @@ void SqliteBackend::returnStatement(const QString &sql, sqlite3_stmt *stmt)
 {
     sqlite3_reset(stmt);
     sqlite3_clear_bindings(stmt);
-    if (m_cache.size() >= 64 || m_cache.contains(sql) || isSchemaChange(sql)) {
+    if (isSchemaChange(sql)) {
         sqlite3_finalize(stmt);
         return;
     }
-    m_cache.insert(sql, stmt);
+    // The statement just run is kept at hand; the one it displaces goes to the cache.
+    if (m_lastStmt) {
+        if (m_cache.size() >= 64 || m_cache.contains(m_lastSql))
+            sqlite3_finalize(m_lastStmt);
+        else
+            m_cache.insert(m_lastSql, m_lastStmt);
+    }
+    m_lastStmt = stmt;
+    m_lastSql = sql;
 }
 
 std::unique_ptr<DbCursor> SqliteBackend::execute(const QString &sql, const QVariantList &params)
 {
     if (isSchemaChange(sql)) {
         // A changed schema would fail the statements prepared against the old one.
-        for (sqlite3_stmt *s : std::as_const(m_cache))
-            sqlite3_finalize(s);
-        m_cache.clear();
+        clearCache();
         forgetTables();
     }
     return std::make_unique<SqliteCursor>(this, sql, params);
@@ -390,8 +422,10 @@ const DbTableInfo &SqliteBackend::tableInfo(const QString &storedName)
     }
     info.keys = keys.values();
     // A lone INTEGER key is SQLite's rowid: it numbers itself like a counter.
-    if (info.keys.size() == 1 && integerKey == info.keys.first())
+    if (info.keys.size() == 1 && integerKey == info.keys.first()) {
         info.counters.insert(integerKey);
+        info.rowidCounter = integerKey;
+    }
     return *m_tables.insert(storedName, info);
 }
 
@@ -399,6 +433,11 @@ std::unique_ptr<DbCursor> SqliteBackend::insertedRow(const QString &table)
 {
     return execute(QStringLiteral("SELECT * FROM %1 WHERE rowid=?").arg(m_dialect.quoteIdentifier(table)),
                    {qlonglong(sqlite3_last_insert_rowid(m_db))});
+}
+
+QVariant SqliteBackend::lastInsertRowId()
+{
+    return qlonglong(sqlite3_last_insert_rowid(m_db));
 }
 
 void SqliteBackend::setCommandTimeout(int seconds)

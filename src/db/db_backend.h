@@ -46,6 +46,7 @@ struct DbTableInfo
     QStringList columns;
     QStringList keys;
     QSet<QString> counters;
+    QString rowidCounter; // SQLite: the key counter that is the rowid
 };
 
 // The statement runner of one open connection. Errors are thrown as DbError with the driver's text.
@@ -64,12 +65,16 @@ public:
     virtual const DbTableInfo &tableInfo(const QString &storedName) = 0;
     // The stored row an insert has just made, for the counters and defaults; empty when unknown.
     virtual std::unique_ptr<DbCursor> insertedRow(const QString &table) = 0;
+    // The rowid the last insert gave, where the server has one.
+    virtual QVariant lastInsertRowId() { return QVariant(); }
     virtual void setCommandTimeout(int seconds) = 0;
 
 protected:
     void forgetTables() { m_tables.clear(); }
     QHash<QString, DbTableInfo> m_tables;
     SqlDialect m_dialect;
+    QString m_lastJet;
+    QStringList m_lastTranslated;
 };
 
 class SqliteBackend : public DbBackend
@@ -81,6 +86,7 @@ public:
     QStringList tables() override;
     const DbTableInfo &tableInfo(const QString &storedName) override;
     std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
+    QVariant lastInsertRowId() override;
     void setCommandTimeout(int seconds) override;
 
     sqlite3 *handle() const { return m_db; }
@@ -89,8 +95,12 @@ public:
     void returnStatement(const QString &sql, sqlite3_stmt *stmt);
 
 private:
+    void clearCache();
+
     sqlite3 *m_db;
     QHash<QString, sqlite3_stmt *> m_cache;
+    QString m_lastSql;
+    sqlite3_stmt *m_lastStmt = nullptr;
 };
 
 class OdbcBackend : public DbBackend

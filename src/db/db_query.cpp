@@ -251,8 +251,11 @@ void DbQuery::setUpFields(const QList<DbColumn> &columns)
     }
     m_baseColumns = QStringList(columns.size(), QString());
     m_counter = QList<bool>(columns.size(), false);
+    m_writable = QList<bool>(columns.size(), false);
     m_keyFields.clear();
     m_table.clear();
+    m_tableInfo = DbTableInfo();
+    m_insertSql.clear();
 }
 
 void DbQuery::resolveBaseTable()
@@ -265,6 +268,7 @@ void DbQuery::resolveBaseTable()
     const DbTableInfo info = b.tableInfo(stored);
     if (info.columns.isEmpty())
         return;
+    m_tableInfo = info;
     const bool sqlite = b.dialect().backend() == SqlBackend::SQLite;
     for (int i = 0; i < m_columns.size(); ++i) {
         const DbColumn &c = m_columns[i];
@@ -294,6 +298,8 @@ void DbQuery::resolveBaseTable()
         }
         m_keyFields << f;
     }
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_writable[i] = !m_baseColumns[i].isEmpty() && !m_counter[i];
     m_table = info.name;
 }
 
@@ -359,16 +365,22 @@ QVariant DbQuery::currentValue(int index) const
 
 QVariant DbQuery::RowValue(int row, int column) const
 {
-    if (row == m_current && (m_state == DataSetState::Edit || m_state == DataSetState::Insert))
+    if ((m_state == DataSetState::Edit && row == m_current) ||
+        (m_state == DataSetState::Insert && row == m_rowCount))
         return m_buffer.value(column);
     if (m_forwardOnly || row < 0 || row >= m_rowCount || column < 0 || column >= m_columns.size())
         return QVariant();
     return m_data[qsizetype(row) * m_columns.size() + column];
 }
 
+QList<QVariant> DbQuery::rowValues(int row) const
+{
+    return m_data.mid(qsizetype(row) * m_columns.size(), m_columns.size());
+}
+
 bool DbQuery::fieldWritable(int index) const
 {
-    return !m_baseColumns.value(index).isEmpty() && !m_counter.value(index);
+    return index >= 0 && index < m_writable.size() && m_writable[index];
 }
 
 void DbQuery::setCurrentValue(int index, const QVariant &value)
@@ -525,7 +537,7 @@ void DbQuery::Edit()
         return;
     }
     const qsizetype cols = m_columns.size();
-    m_original = m_data.mid(m_current * cols, cols);
+    m_original = rowValues(m_current);
     m_buffer = m_original;
     m_modified = QList<bool>(cols, false);
     m_state = DataSetState::Edit;
@@ -611,35 +623,57 @@ void DbQuery::Post()
     DbBackend &b = backend();
     const SqlDialect &d = b.dialect();
     const qsizetype cols = m_columns.size();
-    QStringList names;
     QVariantList values;
+    quint64 mask = 0;
     for (int i = 0; i < cols; ++i) {
-        if (m_modified[i] && fieldWritable(i)) {
-            names << m_baseColumns[i];
+        if (m_modified[i] && m_writable[i]) {
             values << d.toDriverValue(m_columns[i].type, m_buffer[i]);
+            mask |= quint64(1) << (i % 64);
         }
     }
+    auto setColumns = [&] {
+        QStringList names;
+        for (int i = 0; i < cols; ++i)
+            if (m_modified[i] && m_writable[i])
+                names << m_baseColumns[i];
+        return names;
+    };
     const bool inserting = m_state == DataSetState::Insert;
     int row = m_current;
     if (inserting) {
-        std::unique_ptr<DbCursor> c = b.execute(d.insertStatement(m_table, names), values);
+        // Appends of a bulk write fill the same fields each time: build their statement once.
+        QString sql = cols <= 64 ? m_insertSql.value(mask) : QString();
+        if (sql.isEmpty()) {
+            sql = d.insertStatement(m_table, setColumns());
+            if (cols <= 64)
+                m_insertSql.insert(mask, sql);
+        }
+        std::unique_ptr<DbCursor> c = b.execute(sql, values);
         if (d.insertReturnsRow()) {
             if (c->next())
                 refreshFrom(*c);
-        } else {
+        } else if (!m_tableInfo.counters.isEmpty()) {
             c.reset();
-            std::unique_ptr<DbCursor> stored = b.insertedRow(m_table);
-            if (stored && stored->next())
-                refreshFrom(*stored);
+            const int rowid = m_tableInfo.rowidCounter.isEmpty()
+                                  ? -1
+                                  : int(m_baseColumns.indexOf(m_tableInfo.rowidCounter));
+            if (m_tableInfo.counters.size() == 1 && rowid >= 0) {
+                // The key counter is the rowid itself: no need to read the row again.
+                m_buffer[rowid] = b.lastInsertRowId();
+            } else {
+                std::unique_ptr<DbCursor> stored = b.insertedRow(m_table);
+                if (stored && stored->next())
+                    refreshFrom(*stored);
+            }
         }
-        m_data.append(m_buffer);
+        m_data.append(std::move(m_buffer));
         row = m_rowCount++;
-    } else if (!names.isEmpty()) {
+    } else if (!values.isEmpty()) {
         QVariantList whereParams;
         const QString where = whereClause(m_original, whereParams);
         checkSingleRow(where, whereParams);
         QStringList sets;
-        for (const QString &n : std::as_const(names))
+        for (const QString &n : setColumns())
             sets << d.quoteIdentifier(n) + QLatin1String("=?");
         std::unique_ptr<DbCursor> c =
             b.execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
@@ -690,7 +724,7 @@ void DbQuery::Delete()
         throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
     DbBackend &b = backend();
     const qsizetype cols = m_columns.size();
-    const QList<QVariant> row = m_data.mid(m_current * cols, cols);
+    const QList<QVariant> row = rowValues(m_current);
     QVariantList params;
     const QString where = whereClause(row, params);
     checkSingleRow(where, params);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "db/db_backend.h"
+#include "db/db_connection.h"
 #include "lib/dataset_api.h"
 
 #include <QList>
@@ -11,7 +12,6 @@
 #include <memory>
 #include <vector>
 
-class DbConnection;
 class DbQuery;
 
 class DbField : public TField
@@ -108,6 +108,7 @@ private:
     QVariant currentValue(int index) const;
     void setCurrentValue(int index, const QVariant &value);
     bool fieldWritable(int index) const;
+    QList<QVariant> rowValues(int row) const;
 
     void requireActive() const;
     void requireStatic(const char *operation) const;
@@ -149,10 +150,13 @@ private:
     QList<QVariant> m_original; // the row as fetched, to find it again
     QList<bool> m_modified;
 
-    QString m_table;           // stored name of the single base table; empty when read-only
-    QStringList m_baseColumns; // per field; empty for a field that is not a column of m_table
-    QList<int> m_keyFields;    // fields of the table's key; empty: the row is found by all values
+    DbTableInfo m_tableInfo;
+    QHash<quint64, QString> m_insertSql; // by the fields an insert sets
+    QString m_table;                     // stored name of the single base table; empty when read-only
+    QStringList m_baseColumns;           // per field; empty for a field that is not a column of m_table
+    QList<int> m_keyFields;              // fields of the table's key; empty: the row is found by all values
     QList<bool> m_counter;
+    QList<bool> m_writable;
 
     QPointer<DbQuery> m_master;
     QString m_masterField, m_detailField;
