@@ -844,7 +844,9 @@ QString SqlDialect::insertStatement(const QString &table, const QStringList &col
 QString SqlDialect::counterColumnsQuery() const
 {
     if (m_backend == SqlBackend::PostgreSql)
-        return QStringLiteral("select column_name from information_schema.columns where table_name=? and "
-                              "(column_default like 'nextval(%' or is_identity='YES')");
+        return QStringLiteral(
+            "select column_name from information_schema.columns where table_schema=current_schema() and "
+            "table_name=? and "
+            "(column_default like 'nextval(%' or is_identity='YES')");
     return QString();
 }
