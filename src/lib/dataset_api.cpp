@@ -118,3 +118,28 @@ TField *TDataSet::FieldByName(const QString &name)
         throw DbError(QStringLiteral("Field '%1' not found").arg(name));
     return f;
 }
+
+void TDataSet::SetParams(const QVariantList &)
+{
+    throw DbError(QStringLiteral("Parameters are not supported by this dataset"));
+}
+
+void TCommand::SetParams(const QVariantList &)
+{
+    throw DbError(QStringLiteral("Parameters are not supported by this command"));
+}
+
+void TConnection::BeginTrans()
+{
+    throw DbError(QStringLiteral("Transactions are not supported by this connection"));
+}
+
+void TConnection::CommitTrans()
+{
+    throw DbError(QStringLiteral("Transactions are not supported by this connection"));
+}
+
+void TConnection::RollbackTrans()
+{
+    throw DbError(QStringLiteral("Transactions are not supported by this connection"));
+}

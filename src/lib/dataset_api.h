@@ -115,6 +115,8 @@ public:
     virtual void SetRecNo(int recNo) = 0;
     // Field names separated by ';', one value each; moves to the first match.
     virtual bool Locate(const QString &fieldNames, const QVariantList &values, LocateOptions options = {}) = 0;
+    // Values for the statement's "?" markers, in order, bound when it runs; DbError where unsupported.
+    virtual void SetParams(const QVariantList &values);
 
     virtual void Edit() = 0;
     virtual void Append() = 0;
@@ -131,6 +133,8 @@ public:
     virtual void SetCommandText(const QString &text) = 0;
     virtual void Execute() = 0; // DbError on failure; any result set is released
     virtual int RowsAffected() const = 0;
+    // Values for the command's "?" markers, in order; DbError where unsupported.
+    virtual void SetParams(const QVariantList &values);
 };
 
 class TConnection
@@ -142,4 +146,8 @@ public:
     virtual bool Connected() const = 0;
     virtual void Open() = 0; // DbError on failure
     virtual void Close() = 0;
+    // A write that replaces data runs between these; DbError where unsupported.
+    virtual void BeginTrans();
+    virtual void CommitTrans();
+    virtual void RollbackTrans();
 };

@@ -1,0 +1,279 @@
+// What users wait for in the database layer: reading a large table and writing many rows in one
+// transaction, each measured against the same work done with the raw sqlite3 API in the same run.
+
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+
+namespace {
+
+constexpr int kFetchRows = 200000;
+constexpr int kInsertRows = 100000;
+
+// 20 columns: the counter, 6 integers, 6 floats, 4 texts, 3 dates.
+const char *const kCreate =
+    "create table %1 (id counter, i1 integer, i2 integer, i3 integer, i4 integer, i5 integer, i6 integer, "
+    "f1 float, f2 float, f3 float, f4 float, f5 float, f6 float, s1 varchar(20), s2 varchar(20), s3 "
+    "varchar(40), "
+    "s4 varchar(40), d1 date, d2 date, d3 date, primary key (id))";
+const char *const kInsert =
+    "insert into %1 (i1,i2,i3,i4,i5,i6,f1,f2,f3,f4,f5,f6,s1,s2,s3,s4,d1,d2,d3) values "
+    "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)";
+const char *const kTexts[] = {"PET", "Петропавловск", "station bulletin row", "Камчатка, сейсмостанция"};
+
+struct Database
+{
+    QTemporaryDir dir;
+    QString path;
+    Database()
+    {
+        path = dir.filePath(QStringLiteral("bench.mdb"));
+        QFile(path).open(QIODevice::WriteOnly);
+        DbConnection c;
+        c.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        c.SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+        c.Open();
+        for (const char *table : {"fetch_rows", "insert_rows"}) {
+            DbCommand create(&c);
+            create.SetCommandText(QString::fromLatin1(kCreate).arg(QLatin1String(table)));
+            create.Execute();
+        }
+        // Filled with the raw API so that only the reading is measured.
+        sqlite3 *db = openRaw();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(db,
+                           QString::fromLatin1(kInsert).arg(QLatin1String("fetch_rows")).toUtf8().constData(),
+                           -1, &s, nullptr);
+        for (int r = 0; r < kFetchRows; ++r)
+            bindRow(s, r);
+        sqlite3_finalize(s);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+
+    sqlite3 *openRaw() const
+    {
+        sqlite3 *db = nullptr;
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+        return db;
+    }
+
+    static void bindRow(sqlite3_stmt *s, int r)
+    {
+        int p = 1;
+        for (int i = 0; i < 6; ++i)
+            sqlite3_bind_int64(s, p++, r * 7 + i);
+        for (int i = 0; i < 6; ++i)
+            sqlite3_bind_double(s, p++, r * 0.25 + i);
+        for (const char *t : kTexts)
+            sqlite3_bind_text(s, p++, t, -1, SQLITE_STATIC);
+        for (int i = 0; i < 3; ++i)
+            sqlite3_bind_double(s, p++, 45292.5 + r % 1000 + i);
+        sqlite3_step(s);
+        sqlite3_reset(s);
+    }
+
+    std::unique_ptr<DbConnection> open() const
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+        c->Open();
+        return c;
+    }
+};
+
+Database &database()
+{
+    static Database d;
+    return d;
+}
+
+// The raw reader touches every value as the layer hands it out: numbers as numbers, texts as text.
+void BM_FetchRawSqlite(benchmark::State &state)
+{
+    sqlite3 *db = database().openRaw();
+    for (auto _ : state) {
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(db, "select * from fetch_rows", -1, &s, nullptr);
+        double sum = 0;
+        qint64 chars = 0, rows = 0;
+        while (sqlite3_step(s) == SQLITE_ROW) {
+            for (int i = 0; i < 20; ++i) {
+                switch (sqlite3_column_type(s, i)) {
+                case SQLITE_INTEGER:
+                    sum += double(sqlite3_column_int64(s, i));
+                    break;
+                case SQLITE_FLOAT:
+                    sum += sqlite3_column_double(s, i);
+                    break;
+                case SQLITE_TEXT:
+                    chars += sqlite3_column_bytes(s, i) + (sqlite3_column_text(s, i)[0] != 0);
+                    break;
+                default:
+                    break;
+                }
+            }
+            ++rows;
+        }
+        sqlite3_finalize(s);
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(chars);
+        state.counters["rows"] = double(rows);
+    }
+    sqlite3_close(db);
+}
+
+template <bool ForwardOnly> void BM_FetchLayer(benchmark::State &state)
+{
+    auto c = database().open();
+    for (auto _ : state) {
+        DbQuery q(c.get());
+        q.SetForwardOnly(ForwardOnly);
+        q.SetSQL(QStringLiteral("select * from fetch_rows"));
+        q.Open();
+        double sum = 0;
+        qint64 chars = 0, rows = 0;
+        TField *fields[20];
+        for (int i = 0; i < 20; ++i)
+            fields[i] = q.Field(i);
+        for (; !q.Eof(); q.Next()) {
+            for (TField *f : fields) {
+                const QVariant v = f->Value();
+                if (v.typeId() == QMetaType::QString)
+                    chars += v.toString().size();
+                else
+                    sum += v.toDouble();
+            }
+            ++rows;
+        }
+        benchmark::DoNotOptimize(sum);
+        benchmark::DoNotOptimize(chars);
+        state.counters["rows"] = double(rows);
+    }
+}
+
+void emptyInsertTable(DbConnection &c)
+{
+    DbCommand clear(&c);
+    clear.SetCommandText(QStringLiteral("delete from insert_rows"));
+    clear.Execute();
+}
+
+void BM_InsertRawSqlite(benchmark::State &state)
+{
+    auto c = database().open(); // only to empty the table between runs
+    sqlite3 *db = database().openRaw();
+    for (auto _ : state) {
+        state.PauseTiming();
+        emptyInsertTable(*c);
+        state.ResumeTiming();
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        sqlite3_stmt *s = nullptr;
+        sqlite3_prepare_v2(
+            db, QString::fromLatin1(kInsert).arg(QLatin1String("insert_rows")).toUtf8().constData(), -1, &s,
+            nullptr);
+        for (int r = 0; r < kInsertRows; ++r)
+            Database::bindRow(s, r);
+        sqlite3_finalize(s);
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+}
+
+// The writers' way: a dataset on the table, Append, the fields, Post; the counter is read back.
+void BM_InsertLayerDataSet(benchmark::State &state)
+{
+    auto c = database().open();
+    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
+                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    for (auto _ : state) {
+        state.PauseTiming();
+        emptyInsertTable(*c);
+        state.ResumeTiming();
+        DbQuery q(c.get());
+        q.SetSQL(QStringLiteral("select * from insert_rows where id=0"));
+        q.Open();
+        TField *fields[20];
+        for (int i = 0; i < 20; ++i)
+            fields[i] = q.Field(i);
+        c->BeginTrans();
+        for (int r = 0; r < kInsertRows; ++r) {
+            q.Append();
+            int f = 1;
+            for (int i = 0; i < 6; ++i)
+                fields[f++]->SetValue(qlonglong(r * 7 + i));
+            for (int i = 0; i < 6; ++i)
+                fields[f++]->SetValue(r * 0.25 + i);
+            for (const QVariant &t : texts)
+                fields[f++]->SetValue(t);
+            for (int i = 0; i < 3; ++i)
+                fields[f++]->SetValue(45292.5 + r % 1000 + i);
+            q.Post();
+        }
+        c->CommitTrans();
+        benchmark::DoNotOptimize(fields[0]->AsInteger());
+    }
+}
+
+// A command with bound parameters, as the bulk writers run it.
+void BM_InsertLayerCommand(benchmark::State &state)
+{
+    auto c = database().open();
+    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
+                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    const QString sql = QString::fromLatin1(kInsert).arg(QLatin1String("insert_rows"));
+    for (auto _ : state) {
+        state.PauseTiming();
+        emptyInsertTable(*c);
+        state.ResumeTiming();
+        DbCommand cmd(c.get());
+        cmd.SetCommandText(sql);
+        QVariantList params(19);
+        c->BeginTrans();
+        for (int r = 0; r < kInsertRows; ++r) {
+            int p = 0;
+            for (int i = 0; i < 6; ++i)
+                params[p++] = qlonglong(r * 7 + i);
+            for (int i = 0; i < 6; ++i)
+                params[p++] = r * 0.25 + i;
+            for (const QVariant &t : texts)
+                params[p++] = t;
+            for (int i = 0; i < 3; ++i)
+                params[p++] = 45292.5 + r % 1000 + i;
+            cmd.SetParams(params);
+            cmd.Execute();
+        }
+        c->CommitTrans();
+    }
+}
+
+} // namespace
+
+BENCHMARK(BM_FetchRawSqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FetchLayer<true>)->Name("BM_FetchLayerForwardOnly")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FetchLayer<false>)->Name("BM_FetchLayerStatic")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InsertRawSqlite)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InsertLayerDataSet)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InsertLayerCommand)->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    database();
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "db/sql_dialect.h"
+
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QSqlDatabase>
+#include <QString>
+#include <QVariant>
+
+#include <memory>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+// One column of a result set.
+struct DbColumn
+{
+    QString name;
+    FieldType type = FieldType::Unknown;
+    int size = 0;
+    QString baseTable; // where the driver tells (SQLite does)
+    QString baseColumn;
+};
+
+// A running statement: the columns, then the rows one at a time.
+class DbCursor
+{
+public:
+    virtual ~DbCursor() = default;
+    const QList<DbColumn> &columns() const { return m_columns; }
+    virtual bool next() = 0;
+    // The value of the current row in the form the datasets hand out.
+    virtual QVariant value(int column) const = 0;
+    virtual int rowsAffected() const = 0;
+
+protected:
+    QList<DbColumn> m_columns;
+};
+
+// What the datasets need to know to write a row back.
+struct DbTableInfo
+{
+    QString name;
+    QStringList columns;
+    QStringList keys;
+    QSet<QString> counters;
+    QString rowidCounter; // SQLite: the key counter that is the rowid
+};
+
+// The statement runner of one open connection. Errors are thrown as DbError with the driver's text.
+class DbBackend
+{
+public:
+    explicit DbBackend(SqlBackend kind) : m_dialect(kind) {}
+    virtual ~DbBackend() = default;
+    const SqlDialect &dialect() const { return m_dialect; }
+
+    // Runs one statement as the server takes it (already translated); params are driver values.
+    virtual std::unique_ptr<DbCursor> execute(const QString &sql, const QVariantList &params) = 0;
+    // Runs a Jet statement: translated, then every resulting statement in turn; the last one's cursor.
+    std::unique_ptr<DbCursor> executeJet(const QString &jetSql, const QVariantList &params);
+    virtual QStringList tables() = 0;
+    virtual const DbTableInfo &tableInfo(const QString &storedName) = 0;
+    // The stored row an insert has just made, for the counters and defaults; empty when unknown.
+    virtual std::unique_ptr<DbCursor> insertedRow(const QString &table) = 0;
+    // The rowid the last insert gave, where the server has one.
+    virtual QVariant lastInsertRowId() { return QVariant(); }
+    virtual void setCommandTimeout(int seconds) = 0;
+
+protected:
+    void forgetTables() { m_tables.clear(); }
+    QHash<QString, DbTableInfo> m_tables;
+    SqlDialect m_dialect;
+    QString m_lastJet;
+    QStringList m_lastTranslated;
+};
+
+class SqliteBackend : public DbBackend
+{
+public:
+    explicit SqliteBackend(sqlite3 *db) : DbBackend(SqlBackend::SQLite), m_db(db) {}
+    ~SqliteBackend() override;
+    std::unique_ptr<DbCursor> execute(const QString &sql, const QVariantList &params) override;
+    QStringList tables() override;
+    const DbTableInfo &tableInfo(const QString &storedName) override;
+    std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
+    QVariant lastInsertRowId() override;
+    void setCommandTimeout(int seconds) override;
+
+    sqlite3 *handle() const { return m_db; }
+    // Prepared statements are kept by text: the writes of a dataset repeat the same few statements.
+    sqlite3_stmt *takeStatement(const QString &sql);
+    void returnStatement(const QString &sql, sqlite3_stmt *stmt);
+
+private:
+    void clearCache();
+
+    sqlite3 *m_db;
+    QHash<QString, sqlite3_stmt *> m_cache;
+    QString m_lastSql;
+    sqlite3_stmt *m_lastStmt = nullptr;
+};
+
+class OdbcBackend : public DbBackend
+{
+public:
+    OdbcBackend(SqlBackend kind, const QSqlDatabase &db) : DbBackend(kind), m_db(db) {}
+    std::unique_ptr<DbCursor> execute(const QString &sql, const QVariantList &params) override;
+    QStringList tables() override;
+    const DbTableInfo &tableInfo(const QString &storedName) override;
+    std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
+    void setCommandTimeout(int seconds) override { m_timeout = seconds; }
+
+    // The DBMS name the driver reports (SQL_DBMS_NAME).
+    static QString dbmsName(const QSqlDatabase &db);
+
+private:
+    QSqlDatabase m_db;
+    int m_timeout = 0;
+};

@@ -1,0 +1,12 @@
+#include "db/db_command.h"
+
+#include "db/db_connection.h"
+
+void DbCommand::Execute()
+{
+    if (!m_connection)
+        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+    m_rowsAffected = -1;
+    std::unique_ptr<DbCursor> cursor = m_connection->backend().executeJet(m_text, m_params);
+    m_rowsAffected = cursor ? cursor->rowsAffected() : -1;
+}

@@ -1,0 +1,260 @@
+#include "db/db_connection.h"
+
+#include "db/jet_sqlite.h"
+
+#include <QAtomicInt>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDriver>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUrl>
+
+#include <sqlite3.h>
+
+namespace {
+
+QAtomicInt g_connectionCounter;
+
+const QString kJetProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+const QString kOdbcProvider = QStringLiteral("MSDASQL");
+const QString kOracleProvider = QStringLiteral("OraOLEDB.Oracle");
+
+// The value of one property of an OLE DB connection string, without double quotes around it.
+QString connectionProperty(const QString &connectionString, const QString &name)
+{
+    const QRegularExpression re(
+        QStringLiteral(R"re((?:^|;)\s*%1\s*=\s*("([^"]*)"|[^;]*))re").arg(QRegularExpression::escape(name)),
+        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch m = re.match(connectionString);
+    if (!m.hasMatch())
+        return QString();
+    return m.capturedStart(2) >= 0 ? m.captured(2) : m.captured(1).trimmed();
+}
+
+// Qt's ODBC driver puts "DSN=" before any name without DRIVER= or SERVER=, so a connection string
+// naming its DSN goes over as that DSN followed by the other attributes.
+QString odbcDatabaseName(const QString &source)
+{
+    if (!source.contains(QLatin1Char('=')) ||
+        source.contains(QLatin1String("DRIVER="), Qt::CaseInsensitive) ||
+        source.contains(QLatin1String("SERVER="), Qt::CaseInsensitive))
+        return source;
+    QStringList attributes = source.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (int i = 0; i < attributes.size(); ++i) {
+        const QString a = attributes[i].trimmed();
+        if (a.startsWith(QLatin1String("DSN="), Qt::CaseInsensitive)) {
+            attributes.removeAt(i);
+            attributes.prepend(a.mid(4));
+            break;
+        }
+    }
+    return attributes.join(QLatin1Char(';'));
+}
+
+QString dbErrorText(const QSqlError &e)
+{
+    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
+}
+
+} // namespace
+
+bool IsSqliteFile(const QString &path)
+{
+    QFile f(path);
+    if (!QFileInfo(path).isFile() || !f.open(QIODevice::ReadOnly))
+        return false;
+    return f.read(16) == QByteArray("SQLite format 3", 16);
+}
+
+DbConnection::DbConnection(QObject *parent)
+    : QObject(parent),
+      m_name(QStringLiteral("brenvale_db_%1").arg(g_connectionCounter.fetchAndAddRelaxed(1) + 1))
+{}
+
+DbConnection::~DbConnection()
+{
+    Close();
+    if (QSqlDatabase::contains(m_name))
+        QSqlDatabase::removeDatabase(m_name);
+}
+
+QString DbConnection::DataSource() const
+{
+    return connectionProperty(m_connectionString, QStringLiteral("Data Source"));
+}
+
+QString DbConnection::Mode() const
+{
+    return connectionProperty(m_connectionString, QStringLiteral("Mode"));
+}
+
+SqlBackend DbConnection::Backend() const
+{
+    return m_backend ? m_backend->dialect().backend() : SqlBackend::SQLite;
+}
+
+DbBackend &DbConnection::backend()
+{
+    if (!m_backend)
+        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+    return *m_backend;
+}
+
+void DbConnection::Open()
+{
+    Open(m_user, m_password);
+}
+
+void DbConnection::Open(const QString &user, const QString &password)
+{
+    Close();
+    m_user = user;
+    m_password = password;
+    QString provider = m_provider.isEmpty()
+                           ? connectionProperty(m_connectionString, QStringLiteral("Provider"))
+                           : m_provider;
+    const QString source = DataSource();
+    const bool readOnly = Mode().compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
+    if (source.isEmpty())
+        throw DbError(QStringLiteral("Data source name not found and no default driver specified"));
+    if (provider.compare(kJetProvider, Qt::CaseInsensitive) == 0) {
+        openSqlite(source, readOnly);
+    } else if (provider.compare(kOdbcProvider, Qt::CaseInsensitive) == 0) {
+        if (!source.contains(QLatin1Char('=')) && IsSqliteFile(source))
+            openSqlite(source, readOnly);
+        else
+            openOdbc(source, user, password, readOnly);
+    } else if (provider.compare(kOracleProvider, Qt::CaseInsensitive) == 0) {
+        openOdbc(source, user, password, readOnly);
+    } else {
+        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
+    }
+    if (m_commandTimeout > 0)
+        m_backend->setCommandTimeout(m_commandTimeout);
+}
+
+void DbConnection::failOpen(const QString &message)
+{
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+    throw DbError(message);
+}
+
+void DbConnection::openSqlite(const QString &path, bool readOnly)
+{
+    // Checked first so that a missing file is named plainly and never created empty.
+    if (!QFileInfo(path).isFile())
+        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
+    m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
+                          .arg((m_commandTimeout > 0 ? m_commandTimeout : 30) * 1000);
+    if (readOnly)
+        options += QLatin1String(";QSQLITE_OPEN_READONLY");
+    m_db.setConnectOptions(options);
+    if (!m_db.open())
+        failOpen(dbErrorText(m_db.lastError()));
+    const QVariant h = m_db.driver()->handle();
+    sqlite3 *handle = h.isValid() && qstrcmp(h.typeName(), "sqlite3*") == 0
+                          ? *static_cast<sqlite3 *const *>(h.constData())
+                          : nullptr;
+    if (!handle || !RegisterJetFunctions(handle))
+        failOpen(QStringLiteral("The Jet functions could not be registered on '%1'.").arg(path));
+    auto backend = std::make_unique<SqliteBackend>(handle);
+    try {
+        backend->execute(QStringLiteral("PRAGMA foreign_keys=ON"), {});
+        // A file that is no database opens without complaint; the first read tells.
+        backend->execute(QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
+    } catch (const DbError &e) {
+        backend.reset();
+        failOpen(e.message());
+    }
+    m_backend = std::move(backend);
+}
+
+void DbConnection::openOdbc(const QString &source, const QString &user, const QString &password,
+                            bool readOnly)
+{
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
+    m_db.setDatabaseName(odbcDatabaseName(source));
+    m_db.setUserName(user);
+    m_db.setPassword(password);
+    QStringList options;
+    if (m_connectionTimeout > 0)
+        options << QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_connectionTimeout)
+                << QStringLiteral("SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(m_connectionTimeout);
+    if (readOnly)
+        options << QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY");
+    m_db.setConnectOptions(options.join(QLatin1Char(';')));
+    if (!m_db.open())
+        failOpen(dbErrorText(m_db.lastError()));
+    const SqlBackend kind = SqlDialect::backendForDbmsName(OdbcBackend::dbmsName(m_db));
+    m_backend = std::make_unique<OdbcBackend>(kind, m_db);
+}
+
+void DbConnection::Close()
+{
+    if (!m_backend && !m_db.isValid())
+        return;
+    emit closing();
+    if (m_inTransaction && m_db.isOpen())
+        m_db.rollback();
+    m_inTransaction = false;
+    m_backend.reset();
+    m_db.close();
+    m_db = QSqlDatabase();
+    QSqlDatabase::removeDatabase(m_name);
+}
+
+void DbConnection::SetCommandTimeout(int seconds)
+{
+    m_commandTimeout = seconds;
+    if (m_backend)
+        m_backend->setCommandTimeout(seconds);
+}
+
+void DbConnection::BeginTrans()
+{
+    backend();
+    if (m_inTransaction)
+        throw DbError(QStringLiteral("A transaction is already running on this connection"));
+    if (!m_db.transaction())
+        throw DbError(dbErrorText(m_db.lastError()));
+    m_inTransaction = true;
+}
+
+void DbConnection::CommitTrans()
+{
+    backend();
+    if (!m_inTransaction)
+        throw DbError(QStringLiteral("No transaction is active."));
+    if (!m_db.commit())
+        throw DbError(dbErrorText(m_db.lastError()));
+    m_inTransaction = false;
+}
+
+void DbConnection::RollbackTrans()
+{
+    backend();
+    if (!m_inTransaction)
+        throw DbError(QStringLiteral("No transaction is active."));
+    m_inTransaction = false;
+    if (!m_db.rollback())
+        throw DbError(dbErrorText(m_db.lastError()));
+}
+
+QStringList DbConnection::TableNames()
+{
+    return backend().tables();
+}
+
+QList<DbColumn> DbConnection::StatementFields(const QString &sql)
+{
+    auto cursor = backend().executeJet(sql, {});
+    return cursor ? cursor->columns() : QList<DbColumn>();
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "db/db_backend.h"
+#include "lib/dataset_api.h"
+
+#include <QObject>
+#include <QSqlDatabase>
+
+#include <memory>
+
+// A connection as the system opens it: a provider name ("MSDASQL", "OraOLEDB.Oracle",
+// "Microsoft.Jet.OLEDB.4.0"), a connection string holding "Data Source=..." and optionally
+// ";Mode=ReadWrite" or ";Mode=Read", and a user and password given at open.
+//   Jet: the source is a SQLite file (QSQLITE); it must exist.
+//   MSDASQL: the source is a DSN, or a whole ODBC connection string when it holds "="; a source that is
+//   the path of an existing SQLite file opens that file directly (the demo ORX database).
+//   OraOLEDB.Oracle: the source goes to ODBC as well.
+class DbConnection : public QObject, public TConnection
+{
+    Q_OBJECT
+public:
+    explicit DbConnection(QObject *parent = nullptr);
+    ~DbConnection() override;
+
+    QString Provider() const { return m_provider; }
+    void SetProvider(const QString &provider) { m_provider = provider; }
+    QString ConnectionString() const override { return m_connectionString; }
+    void SetConnectionString(const QString &text) override { m_connectionString = text; }
+    // The value after "Data Source=", without its double quotes.
+    QString DataSource() const;
+    QString Mode() const;
+
+    bool Connected() const override { return m_backend != nullptr; }
+    void Open() override; // with the user and password of the last open (none at first)
+    void Open(const QString &user, const QString &password);
+    void Close() override;
+
+    // Seconds; 0 leaves the driver's default. Apply to the next open and the next statements.
+    int ConnectionTimeout() const { return m_connectionTimeout; }
+    void SetConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
+    int CommandTimeout() const { return m_commandTimeout; }
+    void SetCommandTimeout(int seconds);
+
+    void BeginTrans() override;
+    void CommitTrans() override;
+    void RollbackTrans() override;
+    bool InTransaction() const { return m_inTransaction; }
+
+    // Tables and views of the database, without the system's own.
+    QStringList TableNames();
+    // The columns a statement gives, with their types and sizes.
+    QList<DbColumn> StatementFields(const QString &sql);
+
+    SqlBackend Backend() const;
+    // The statement runner of the open connection; DbError when closed.
+    DbBackend &backend();
+    // The Qt connection name, unique per object.
+    QString connectionName() const { return m_name; }
+
+signals:
+    // Emitted before the connection closes, so that its datasets close first.
+    void closing();
+
+private:
+    void openSqlite(const QString &path, bool readOnly);
+    void openOdbc(const QString &source, const QString &user, const QString &password, bool readOnly);
+    [[noreturn]] void failOpen(const QString &message);
+
+    QString m_name;
+    QString m_provider;
+    QString m_connectionString;
+    QString m_user, m_password;
+    int m_connectionTimeout = 0;
+    int m_commandTimeout = 0;
+    bool m_inTransaction = false;
+    QSqlDatabase m_db;
+    std::unique_ptr<DbBackend> m_backend;
+};
+
+// True when the file exists and begins with SQLite's header.
+bool IsSqliteFile(const QString &path);

@@ -1,0 +1,775 @@
+#include "db/db_query.h"
+
+#include "db/db_connection.h"
+
+#include <QDateTime>
+
+namespace {
+
+const char *const kRowNotFound =
+    "Row cannot be located for updating. Some values may have been changed since it was last read.";
+const char *const kManyRows = "Insufficient key column information for updating or refreshing.";
+
+QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
+{
+    if (v.isNull())
+        return QVariant();
+    const bool isText = v.typeId() == QMetaType::QString;
+    if (IsStringFieldType(type) || type == FieldType::Unknown) {
+        if (v.typeId() == QMetaType::Double)
+            return FloatToStr(v.toDouble());
+        return v.toString();
+    }
+    if (IsIntegerFieldType(type)) {
+        if (isText) {
+            bool ok = false;
+            const qlonglong n = v.toString().trimmed().toLongLong(&ok);
+            if (!ok)
+                throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+            return n;
+        }
+        if (v.typeId() == QMetaType::Double)
+            return qlonglong(RoundHalfEven(v.toDouble()));
+        return v.toLongLong();
+    }
+    if (IsFloatFieldType(type)) {
+        if (isText) {
+            bool ok = false;
+            const double d = v.toString().trimmed().toDouble(&ok);
+            if (!ok)
+                throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+            return d;
+        }
+        return v.toDouble();
+    }
+    if (IsDateFieldType(type)) {
+        if (v.typeId() == QMetaType::QDateTime)
+            return FromQDateTime(v.toDateTime());
+        if (v.typeId() == QMetaType::QDate)
+            return FromQDateTime(QDateTime(v.toDate(), QTime(0, 0)));
+        bool ok = false;
+        const double d = v.toDouble(&ok);
+        if (!ok)
+            throw DbError(QStringLiteral("'%1' is not a valid date and time for field '%2'")
+                              .arg(v.toString(), fieldName));
+        return d;
+    }
+    if (type == FieldType::Boolean) {
+        if (isText) {
+            const QString s = v.toString().trimmed();
+            return s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0 || (s.toLongLong() != 0);
+        }
+        return v.toBool();
+    }
+    if (type == FieldType::Blob || type == FieldType::Bytes || type == FieldType::VarBytes)
+        return v.toByteArray();
+    return v;
+}
+
+double asNumber(const QVariant &v, bool *ok)
+{
+    if (v.typeId() == QMetaType::QDateTime) {
+        *ok = true;
+        return FromQDateTime(v.toDateTime());
+    }
+    if (v.typeId() == QMetaType::Bool) {
+        *ok = true;
+        return v.toBool() ? 1 : 0;
+    }
+    return v.toString().trimmed().toDouble(ok);
+}
+
+bool matches(FieldType type, const QVariant &stored, const QVariant &wanted, LocateOptions options)
+{
+    if (wanted.isNull() || stored.isNull())
+        return wanted.isNull() && stored.isNull();
+    if (IsStringFieldType(type) || stored.typeId() == QMetaType::QString) {
+        const QString s = stored.toString(), w = wanted.toString();
+        const Qt::CaseSensitivity cs = options.caseInsensitive ? Qt::CaseInsensitive : Qt::CaseSensitive;
+        return options.partialKey ? s.startsWith(w, cs) : s.compare(w, cs) == 0;
+    }
+    bool ok1 = false, ok2 = false;
+    const double a = asNumber(stored, &ok1), b = asNumber(wanted, &ok2);
+    if (ok1 && ok2)
+        return a == b;
+    return stored == wanted;
+}
+
+} // namespace
+
+QString DbField::FieldName() const
+{
+    return m_query->m_columns.value(m_index).name;
+}
+FieldType DbField::DataType() const
+{
+    return m_query->m_columns.value(m_index).type;
+}
+int DbField::Size() const
+{
+    return m_query->m_columns.value(m_index).size;
+}
+QVariant DbField::Value() const
+{
+    return m_query->currentValue(m_index);
+}
+void DbField::SetValue(const QVariant &value)
+{
+    m_query->setCurrentValue(m_index, value);
+}
+bool DbField::CanModify() const
+{
+    return m_query->fieldWritable(m_index);
+}
+
+DbQuery::DbQuery(DbConnection *connection, QObject *parent) : QObject(parent)
+{
+    SetConnection(connection);
+}
+
+DbQuery::~DbQuery()
+{
+    if (m_master)
+        m_master->m_details.removeAll(this);
+    closeInternal();
+}
+
+void DbQuery::SetConnection(DbConnection *connection)
+{
+    if (m_connection == connection)
+        return;
+    closeInternal();
+    if (m_connection)
+        disconnect(m_connection, nullptr, this, nullptr);
+    m_connection = connection;
+    if (connection)
+        connect(connection, &DbConnection::closing, this, [this] { closeInternal(); });
+}
+
+void DbQuery::SetSQL(const QString &sql)
+{
+    if (sql != m_sql)
+        Close();
+    m_sql = sql;
+}
+
+void DbQuery::SetForwardOnly(bool on)
+{
+    if (Active())
+        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+    m_forwardOnly = on;
+}
+
+void DbQuery::SetMasterSource(DbQuery *master, const QString &masterField, const QString &detailField)
+{
+    if (m_master)
+        m_master->m_details.removeAll(this);
+    m_master = master;
+    m_masterField = masterField;
+    m_detailField = detailField;
+    if (master)
+        master->m_details.append(this);
+}
+
+DbBackend &DbQuery::backend() const
+{
+    if (!m_connection)
+        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+    return m_connection->backend();
+}
+
+void DbQuery::requireActive() const
+{
+    if (!Active())
+        throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+}
+
+void DbQuery::requireStatic(const char *operation) const
+{
+    requireActive();
+    if (m_forwardOnly)
+        throw DbError(
+            QStringLiteral("%1 is not allowed on a forward-only dataset").arg(QLatin1String(operation)));
+}
+
+void DbQuery::Open()
+{
+    m_followsMaster = true;
+    openInternal();
+}
+
+void DbQuery::openInternal()
+{
+    closeInternal();
+    QVariantList params = m_params;
+    if (m_master) {
+        m_lastMasterValue = masterValue();
+        params << m_lastMasterValue;
+    }
+    DbBackend &b = backend();
+    std::unique_ptr<DbCursor> cursor = b.executeJet(m_sql, params);
+    if (!cursor || cursor->columns().isEmpty())
+        throw DbError(QStringLiteral("CommandText does not return a result set."));
+    setUpFields(cursor->columns());
+    const int cols = int(m_columns.size());
+    if (m_forwardOnly) {
+        m_cursor = std::move(cursor);
+        m_cursorRow = m_cursor->next();
+        m_cursorRecNo = m_cursorRow ? 1 : 0;
+        m_bof = true;
+        m_eof = !m_cursorRow;
+    } else {
+        while (cursor->next()) {
+            for (int i = 0; i < cols; ++i)
+                m_data.append(cursor->value(i));
+            ++m_rowCount;
+        }
+        cursor.reset();
+        resolveBaseTable();
+        m_current = m_rowCount > 0 ? 0 : -1;
+        m_bof = true;
+        m_eof = m_rowCount == 0;
+    }
+    m_state = DataSetState::Browse;
+    emit opened();
+    emit stateChanged();
+    notifyDetails();
+    emit scrolled();
+}
+
+void DbQuery::setUpFields(const QList<DbColumn> &columns)
+{
+    bool same = columns.size() == m_columns.size() && int(m_fields.size()) == int(columns.size());
+    for (int i = 0; same && i < columns.size(); ++i)
+        same = columns[i].name == m_columns[i].name;
+    m_columns = columns;
+    if (!same) {
+        // Field objects survive a new query with the same columns, so callers may keep them.
+        m_fields.clear();
+        for (int i = 0; i < columns.size(); ++i)
+            m_fields.push_back(std::make_unique<DbField>(this, i));
+    }
+    m_baseColumns = QStringList(columns.size(), QString());
+    m_counter = QList<bool>(columns.size(), false);
+    m_writable = QList<bool>(columns.size(), false);
+    m_keyFields.clear();
+    m_table.clear();
+    m_tableInfo = DbTableInfo();
+    m_insertSql.clear();
+}
+
+void DbQuery::resolveBaseTable()
+{
+    const QString jetName = SqlDialect::singleBaseTable(m_sql);
+    if (jetName.isEmpty())
+        return;
+    DbBackend &b = backend();
+    const QString stored = b.dialect().storedName(jetName);
+    const DbTableInfo info = b.tableInfo(stored);
+    if (info.columns.isEmpty())
+        return;
+    m_tableInfo = info;
+    const bool sqlite = b.dialect().backend() == SqlBackend::SQLite;
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const DbColumn &c = m_columns[i];
+        QString base;
+        if (sqlite) {
+            if (!c.baseColumn.isEmpty() && c.baseTable.compare(info.name, Qt::CaseInsensitive) == 0)
+                base = c.baseColumn;
+        } else {
+            for (const QString &col : info.columns)
+                if (col == c.name)
+                    base = col;
+            for (int k = 0; base.isEmpty() && k < info.columns.size(); ++k)
+                if (info.columns[k].compare(c.name, Qt::CaseInsensitive) == 0)
+                    base = info.columns[k];
+        }
+        m_baseColumns[i] = base;
+        if (!base.isEmpty() && info.counters.contains(base)) {
+            m_counter[i] = true;
+            m_columns[i].type = FieldType::AutoInc;
+        }
+    }
+    for (const QString &key : info.keys) {
+        const int f = int(m_baseColumns.indexOf(key));
+        if (f < 0) {
+            m_keyFields.clear();
+            break;
+        }
+        m_keyFields << f;
+    }
+    for (int i = 0; i < m_columns.size(); ++i)
+        m_writable[i] = !m_baseColumns[i].isEmpty() && !m_counter[i];
+    m_table = info.name;
+}
+
+void DbQuery::ExecSQL()
+{
+    std::unique_ptr<DbCursor> cursor = backend().executeJet(m_sql, m_params);
+    m_rowsAffected = cursor ? cursor->rowsAffected() : -1;
+}
+
+void DbQuery::Close()
+{
+    m_followsMaster = false;
+    closeInternal();
+}
+
+void DbQuery::closeInternal()
+{
+    if (m_state == DataSetState::Inactive)
+        return;
+    m_cursor.reset();
+    m_data.clear();
+    m_rowCount = 0;
+    m_current = -1;
+    m_bof = m_eof = true;
+    m_buffer.clear();
+    m_original.clear();
+    m_modified.clear();
+    m_state = DataSetState::Inactive;
+    emit closed();
+    emit stateChanged();
+    for (const QPointer<DbQuery> &d : std::as_const(m_details))
+        if (d)
+            d->closeInternal();
+}
+
+TField *DbQuery::Field(int index)
+{
+    if (!Active() || index < 0 || index >= int(m_fields.size()))
+        throw DbError(QStringLiteral("List index out of bounds (%1)").arg(index));
+    return m_fields[index].get();
+}
+
+TField *DbQuery::FindField(const QString &name)
+{
+    if (!Active())
+        return nullptr;
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return m_fields[i].get();
+    return nullptr;
+}
+
+QVariant DbQuery::currentValue(int index) const
+{
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return m_buffer.value(index);
+    if (m_forwardOnly)
+        return m_cursor && m_cursorRow ? m_cursor->value(index) : QVariant();
+    if (m_current < 0)
+        return QVariant();
+    return m_data[qsizetype(m_current) * m_columns.size() + index];
+}
+
+QVariant DbQuery::RowValue(int row, int column) const
+{
+    if ((m_state == DataSetState::Edit && row == m_current) ||
+        (m_state == DataSetState::Insert && row == m_rowCount))
+        return m_buffer.value(column);
+    if (m_forwardOnly || row < 0 || row >= m_rowCount || column < 0 || column >= m_columns.size())
+        return QVariant();
+    return m_data[qsizetype(row) * m_columns.size() + column];
+}
+
+QList<QVariant> DbQuery::rowValues(int row) const
+{
+    return m_data.mid(qsizetype(row) * m_columns.size(), m_columns.size());
+}
+
+bool DbQuery::fieldWritable(int index) const
+{
+    return index >= 0 && index < m_writable.size() && m_writable[index];
+}
+
+void DbQuery::setCurrentValue(int index, const QVariant &value)
+{
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+    const DbColumn &c = m_columns[index];
+    if (!fieldWritable(index))
+        throw DbError(QStringLiteral("Field '%1' cannot be modified").arg(c.name));
+    m_buffer[index] = coerce(c.name, c.type, value);
+    m_modified[index] = true;
+    emit fieldChanged(index);
+}
+
+bool DbQuery::Modified() const
+{
+    return m_modified.contains(true);
+}
+
+void DbQuery::checkBrowseMode()
+{
+    requireActive();
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert) {
+        if (Modified())
+            Post();
+        else
+            Cancel();
+    }
+}
+
+void DbQuery::moveTo(int row, bool bof, bool eof)
+{
+    const bool moved = row != m_current;
+    m_current = row;
+    m_bof = bof;
+    m_eof = eof;
+    if (moved || bof || eof) {
+        notifyDetails();
+        emit scrolled();
+    }
+}
+
+void DbQuery::First()
+{
+    checkBrowseMode();
+    if (m_forwardOnly) {
+        // A forward-only statement starts again from the top, as ADO does.
+        if (m_cursorRecNo > 1)
+            openInternal();
+        return;
+    }
+    moveTo(m_rowCount > 0 ? 0 : -1, true, m_rowCount == 0);
+}
+
+void DbQuery::Next()
+{
+    checkBrowseMode();
+    if (m_forwardOnly) {
+        if (!m_cursorRow) {
+            m_eof = true;
+            return;
+        }
+        m_cursorRow = m_cursor->next();
+        m_bof = false;
+        if (m_cursorRow) {
+            ++m_cursorRecNo;
+            emit scrolled();
+        } else {
+            m_eof = true;
+        }
+        return;
+    }
+    if (m_current + 1 < m_rowCount)
+        moveTo(m_current + 1, false, false);
+    else
+        m_eof = true;
+}
+
+void DbQuery::Prior()
+{
+    requireStatic("Prior");
+    checkBrowseMode();
+    if (m_current > 0)
+        moveTo(m_current - 1, false, false);
+    else
+        m_bof = true;
+}
+
+void DbQuery::Last()
+{
+    requireStatic("Last");
+    checkBrowseMode();
+    moveTo(m_rowCount - 1, m_rowCount == 0, true);
+}
+
+int DbQuery::RecordCount() const
+{
+    requireActive();
+    return m_forwardOnly ? -1 : m_rowCount;
+}
+
+int DbQuery::RecNo() const
+{
+    if (!Active())
+        return 0;
+    if (m_forwardOnly)
+        return m_cursorRow ? m_cursorRecNo : 0;
+    if (m_state == DataSetState::Insert)
+        return 0;
+    return m_current + 1;
+}
+
+void DbQuery::SetRecNo(int recNo)
+{
+    requireStatic("RecNo");
+    checkBrowseMode();
+    if (recNo < 1 || recNo > m_rowCount)
+        throw DbError(QStringLiteral("Record number %1 is out of range").arg(recNo));
+    moveTo(recNo - 1, false, false);
+}
+
+bool DbQuery::Locate(const QString &fieldNames, const QVariantList &values, LocateOptions options)
+{
+    requireStatic("Locate");
+    checkBrowseMode();
+    const QStringList names = fieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (names.size() != values.size())
+        throw DbError(QStringLiteral("Locate: %1 fields but %2 values").arg(names.size()).arg(values.size()));
+    QList<int> indexes;
+    for (const QString &n : names)
+        indexes << static_cast<DbField *>(FieldByName(n.trimmed()))->Index();
+    const qsizetype cols = m_columns.size();
+    for (int row = 0; row < m_rowCount; ++row) {
+        bool all = true;
+        for (int k = 0; all && k < indexes.size(); ++k)
+            all = matches(m_columns[indexes[k]].type, m_data[row * cols + indexes[k]], values[k], options);
+        if (all) {
+            moveTo(row, false, false);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DbQuery::Edit()
+{
+    requireStatic("Edit");
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return;
+    if (!CanModify())
+        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+    if (m_rowCount == 0) {
+        Append();
+        return;
+    }
+    const qsizetype cols = m_columns.size();
+    m_original = rowValues(m_current);
+    m_buffer = m_original;
+    m_modified = QList<bool>(cols, false);
+    m_state = DataSetState::Edit;
+    emit stateChanged();
+}
+
+void DbQuery::Append()
+{
+    requireStatic("Append");
+    checkBrowseMode();
+    if (!CanModify())
+        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+    const qsizetype cols = m_columns.size();
+    m_original.clear();
+    m_buffer = QList<QVariant>(cols);
+    m_modified = QList<bool>(cols, false);
+    m_state = DataSetState::Insert;
+    if (m_master && !m_detailField.isEmpty()) {
+        const int f = static_cast<DbField *>(FieldByName(m_detailField))->Index();
+        m_buffer[f] = coerce(m_columns[f].name, m_columns[f].type, masterValue());
+        m_modified[f] = true;
+    }
+    emit stateChanged();
+}
+
+QString DbQuery::whereClause(const QList<QVariant> &row, QVariantList &params) const
+{
+    const SqlDialect &d = backend().dialect();
+    QList<int> fields = m_keyFields;
+    if (fields.isEmpty())
+        for (int i = 0; i < m_columns.size(); ++i)
+            if (!m_baseColumns[i].isEmpty() && m_columns[i].type != FieldType::Blob)
+                fields << i;
+    QStringList terms;
+    for (int f : fields) {
+        const QString col = d.quoteIdentifier(m_baseColumns[f]);
+        if (row[f].isNull()) {
+            terms << col + QLatin1String(" IS NULL");
+        } else {
+            terms << col + QLatin1String("=?");
+            params << d.toDriverValue(m_columns[f].type, row[f]);
+        }
+    }
+    return terms.join(QLatin1String(" AND "));
+}
+
+void DbQuery::checkSingleRow(const QString &where, const QVariantList &params) const
+{
+    // Without a key the row is found by all its values, which may fit more than one row.
+    if (!m_keyFields.isEmpty())
+        return;
+    DbBackend &b = backend();
+    auto c = b.execute(
+        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(b.dialect().quoteIdentifier(m_table), where),
+        params);
+    const qlonglong n = c->next() ? c->value(0).toLongLong() : 0;
+    if (n == 0)
+        throw DbError(QLatin1String(kRowNotFound));
+    if (n > 1)
+        throw DbError(QLatin1String(kManyRows));
+}
+
+void DbQuery::refreshFrom(DbCursor &cursor)
+{
+    const QList<DbColumn> &cols = cursor.columns();
+    for (int i = 0; i < m_columns.size(); ++i) {
+        if (m_baseColumns[i].isEmpty())
+            continue;
+        for (int j = 0; j < cols.size(); ++j) {
+            if (cols[j].name.compare(m_baseColumns[i], Qt::CaseInsensitive) == 0) {
+                m_buffer[i] = coerce(m_columns[i].name, m_columns[i].type, cursor.value(j));
+                break;
+            }
+        }
+    }
+}
+
+void DbQuery::Post()
+{
+    requireActive();
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+    DbBackend &b = backend();
+    const SqlDialect &d = b.dialect();
+    const qsizetype cols = m_columns.size();
+    QVariantList values;
+    quint64 mask = 0;
+    for (int i = 0; i < cols; ++i) {
+        if (m_modified[i] && m_writable[i]) {
+            values << d.toDriverValue(m_columns[i].type, m_buffer[i]);
+            mask |= quint64(1) << (i % 64);
+        }
+    }
+    auto setColumns = [&] {
+        QStringList names;
+        for (int i = 0; i < cols; ++i)
+            if (m_modified[i] && m_writable[i])
+                names << m_baseColumns[i];
+        return names;
+    };
+    const bool inserting = m_state == DataSetState::Insert;
+    int row = m_current;
+    if (inserting) {
+        // Appends of a bulk write fill the same fields each time: build their statement once.
+        QString sql = cols <= 64 ? m_insertSql.value(mask) : QString();
+        if (sql.isEmpty()) {
+            sql = d.insertStatement(m_table, setColumns());
+            if (cols <= 64)
+                m_insertSql.insert(mask, sql);
+        }
+        std::unique_ptr<DbCursor> c = b.execute(sql, values);
+        if (d.insertReturnsRow()) {
+            if (c->next())
+                refreshFrom(*c);
+        } else if (!m_tableInfo.counters.isEmpty()) {
+            c.reset();
+            const int rowid = m_tableInfo.rowidCounter.isEmpty()
+                                  ? -1
+                                  : int(m_baseColumns.indexOf(m_tableInfo.rowidCounter));
+            if (m_tableInfo.counters.size() == 1 && rowid >= 0) {
+                // The key counter is the rowid itself: no need to read the row again.
+                m_buffer[rowid] = b.lastInsertRowId();
+            } else {
+                std::unique_ptr<DbCursor> stored = b.insertedRow(m_table);
+                if (stored && stored->next())
+                    refreshFrom(*stored);
+            }
+        }
+        m_data.append(std::move(m_buffer));
+        row = m_rowCount++;
+    } else if (!values.isEmpty()) {
+        QVariantList whereParams;
+        const QString where = whereClause(m_original, whereParams);
+        checkSingleRow(where, whereParams);
+        QStringList sets;
+        for (const QString &n : setColumns())
+            sets << d.quoteIdentifier(n) + QLatin1String("=?");
+        std::unique_ptr<DbCursor> c =
+            b.execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                          .arg(d.quoteIdentifier(m_table), sets.join(QLatin1Char(',')), where),
+                      values + whereParams);
+        if (c->rowsAffected() == 0)
+            throw DbError(QLatin1String(kRowNotFound));
+        if (c->rowsAffected() > 1)
+            throw DbError(QLatin1String(kManyRows));
+        for (int i = 0; i < cols; ++i)
+            m_data[row * cols + i] = m_buffer[i];
+    }
+    m_state = DataSetState::Browse;
+    m_buffer.clear();
+    m_original.clear();
+    m_modified.clear();
+    m_current = row;
+    m_bof = m_eof = false;
+    emit stateChanged();
+    emit posted(row, inserting);
+    notifyDetails();
+}
+
+void DbQuery::Cancel()
+{
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        return;
+    m_state = DataSetState::Browse;
+    m_buffer.clear();
+    m_original.clear();
+    m_modified.clear();
+    emit stateChanged();
+    emit scrolled();
+}
+
+void DbQuery::Delete()
+{
+    requireStatic("Delete");
+    if (m_state == DataSetState::Insert) {
+        Cancel();
+        return;
+    }
+    if (m_state == DataSetState::Edit)
+        Cancel();
+    if (m_current < 0)
+        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+    if (!CanModify())
+        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+    DbBackend &b = backend();
+    const qsizetype cols = m_columns.size();
+    const QList<QVariant> row = rowValues(m_current);
+    QVariantList params;
+    const QString where = whereClause(row, params);
+    checkSingleRow(where, params);
+    std::unique_ptr<DbCursor> c = b.execute(
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(b.dialect().quoteIdentifier(m_table), where), params);
+    if (c->rowsAffected() == 0)
+        throw DbError(QLatin1String(kRowNotFound));
+    if (c->rowsAffected() > 1)
+        throw DbError(QLatin1String(kManyRows));
+    const int removed = m_current;
+    m_data.remove(removed * cols, cols);
+    --m_rowCount;
+    emit deleted(removed);
+    // The same index now holds the next row, so the details follow even when the index stays.
+    m_current = m_rowCount == 0 ? -1 : qMin(removed, m_rowCount - 1);
+    m_bof = m_eof = m_rowCount == 0;
+    notifyDetails();
+    emit scrolled();
+}
+
+QVariant DbQuery::masterValue() const
+{
+    if (!m_master || !m_master->Active())
+        return QVariant();
+    TField *f = m_master->FindField(m_masterField);
+    if (!f)
+        throw DbError(QStringLiteral("Field '%1' not found").arg(m_masterField));
+    return f->Value();
+}
+
+void DbQuery::notifyDetails()
+{
+    for (const QPointer<DbQuery> &d : std::as_const(m_details))
+        if (d)
+            d->followMaster(false);
+}
+
+void DbQuery::followMaster(bool force)
+{
+    if (!m_followsMaster)
+        return;
+    const QVariant value = masterValue();
+    if (!force && Active() && value == m_lastMasterValue && value.isNull() == m_lastMasterValue.isNull())
+        return;
+    if (Active())
+        checkBrowseMode();
+    openInternal();
+}

@@ -1,0 +1,166 @@
+#pragma once
+
+#include "db/db_backend.h"
+#include "db/db_connection.h"
+#include "lib/dataset_api.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QVariant>
+
+#include <memory>
+#include <vector>
+
+class DbQuery;
+
+class DbField : public TField
+{
+public:
+    DbField(DbQuery *query, int index) : m_query(query), m_index(index) {}
+    QString FieldName() const override;
+    FieldType DataType() const override;
+    int Size() const override;
+    bool IsNull() const override { return Value().isNull(); }
+    QVariant Value() const override;
+    void SetValue(const QVariant &value) override;
+    int Index() const { return m_index; }
+    // False for expressions, counters and every field of a statement over more than one table.
+    bool CanModify() const;
+
+private:
+    DbQuery *m_query;
+    int m_index;
+};
+
+// A dataset over one statement. By default a client-side static cursor: Open fetches every row, and
+// Edit/Append/Delete write back to the statement's single base table. In forward-only mode Open keeps
+// the statement running and Next reads one row at a time, for bulk reads.
+class DbQuery : public QObject, public TDataSet
+{
+    Q_OBJECT
+public:
+    explicit DbQuery(DbConnection *connection = nullptr, QObject *parent = nullptr);
+    ~DbQuery() override;
+
+    DbConnection *Connection() const { return m_connection; }
+    void SetConnection(DbConnection *connection);
+
+    QString SQL() const override { return m_sql; }
+    void SetSQL(const QString &sql) override;
+    void SetParams(const QVariantList &values) override { m_params = values; }
+    QVariantList Params() const { return m_params; }
+    bool ForwardOnly() const { return m_forwardOnly; }
+    void SetForwardOnly(bool on);
+    // This dataset follows the current row of master: its statement's last "?" takes the value of
+    // masterField, it is queried again when that value changes, and Append fills detailField with it.
+    void SetMasterSource(DbQuery *master, const QString &masterField, const QString &detailField);
+
+    void Open() override;
+    void ExecSQL() override;
+    int RowsAffected() const override { return m_rowsAffected; }
+    void Close() override;
+    bool Active() const override { return m_state != DataSetState::Inactive; }
+    DataSetState State() const override { return m_state; }
+
+    int FieldCount() const override { return Active() ? int(m_columns.size()) : 0; }
+    TField *Field(int index) override;
+    TField *FindField(const QString &name) override;
+    DbField *FieldAt(int index) { return static_cast<DbField *>(Field(index)); }
+
+    void First() override;
+    void Prior() override;
+    void Next() override;
+    void Last() override;
+    bool Eof() const override { return m_eof; }
+    bool Bof() const override { return m_bof; }
+    int RecordCount() const override;
+    int RecNo() const override;
+    void SetRecNo(int recNo) override;
+    bool Locate(const QString &fieldNames, const QVariantList &values, LocateOptions options = {}) override;
+
+    void Edit() override;
+    void Append() override;
+    void Post() override;
+    void Cancel() override;
+    void Delete() override;
+
+    bool Modified() const;
+    // True when Edit, Append and Delete can write back.
+    bool CanModify() const { return !m_table.isEmpty() && !m_forwardOnly; }
+    QString BaseTable() const { return m_table; }
+    const QList<DbColumn> &Columns() const { return m_columns; }
+    // A fetched row's value without moving (rows from 0); the pending values for the row being edited.
+    QVariant RowValue(int row, int column) const;
+    int CurrentRow() const { return m_current; }
+
+signals:
+    void opened();
+    void closed();
+    void scrolled();
+    void stateChanged();
+    void fieldChanged(int index);
+    void posted(int row, bool inserted);
+    void deleted(int row);
+
+private:
+    friend class DbField;
+    QVariant currentValue(int index) const;
+    void setCurrentValue(int index, const QVariant &value);
+    bool fieldWritable(int index) const;
+    QList<QVariant> rowValues(int row) const;
+
+    void requireActive() const;
+    void requireStatic(const char *operation) const;
+    DbBackend &backend() const;
+    void openInternal();
+    void closeInternal();
+    void setUpFields(const QList<DbColumn> &columns);
+    void resolveBaseTable();
+    void checkBrowseMode();
+    void moveTo(int row, bool bof, bool eof);
+    void notifyDetails();
+    void followMaster(bool force);
+    QVariant masterValue() const;
+    QString whereClause(const QList<QVariant> &row, QVariantList &params) const;
+    void checkSingleRow(const QString &where, const QVariantList &params) const;
+    void refreshFrom(DbCursor &cursor);
+
+    QPointer<DbConnection> m_connection;
+    QString m_sql;
+    QVariantList m_params;
+    bool m_forwardOnly = false;
+    DataSetState m_state = DataSetState::Inactive;
+    int m_rowsAffected = -1;
+
+    QList<DbColumn> m_columns;
+    std::vector<std::unique_ptr<DbField>> m_fields;
+
+    // Static cursor: the rows one after another, m_columns.size() values each.
+    QList<QVariant> m_data;
+    int m_rowCount = 0;
+    int m_current = -1;
+    bool m_bof = true, m_eof = true;
+
+    std::unique_ptr<DbCursor> m_cursor; // forward-only
+    bool m_cursorRow = false;
+    int m_cursorRecNo = 0;
+
+    QList<QVariant> m_buffer;   // values being edited or inserted
+    QList<QVariant> m_original; // the row as fetched, to find it again
+    QList<bool> m_modified;
+
+    DbTableInfo m_tableInfo;
+    QHash<quint64, QString> m_insertSql; // by the fields an insert sets
+    QString m_table;                     // stored name of the single base table; empty when read-only
+    QStringList m_baseColumns;           // per field; empty for a field that is not a column of m_table
+    QList<int> m_keyFields;              // fields of the table's key; empty: the row is found by all values
+    QList<bool> m_counter;
+    QList<bool> m_writable;
+
+    QPointer<DbQuery> m_master;
+    QString m_masterField, m_detailField;
+    QList<QPointer<DbQuery>> m_details;
+    bool m_followsMaster = false; // opened by its owner, so it follows the master
+    QVariant m_lastMasterValue;
+};

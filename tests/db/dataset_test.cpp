@@ -1,0 +1,470 @@
+#include "db/sql_literals.h"
+#include "db_test_env.h"
+
+#include <QDateTime>
+
+namespace {
+
+template <class Env> class DataSetTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<Env>();
+        db = env->open();
+    }
+
+    void createBulletin()
+    {
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+    }
+
+    // An event with its origin time; the counter orid is left to the database.
+    void addEvent(int num, const QDateTime &time, const QVariant &comment = QVariant())
+    {
+        exec(*db, QStringLiteral("insert into [События] (num,[time],dec,comment) values (?,?,?,?)"),
+             {num, time, 3, comment.isNull() ? QVariant(QMetaType::fromType<QString>()) : comment});
+    }
+
+    void addReading(int event, const QString &station, const QDateTime &day, const QString &phase,
+                    const QDateTime &time)
+    {
+        exec(*db,
+             QStringLiteral(
+                 "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase,[Time],[Dec]) "
+                 "values (?,?,?,?,?,?)"),
+             {event, station, day, phase, time, 0});
+    }
+
+    std::unique_ptr<DbQuery> query(const QString &sql)
+    {
+        auto q = std::make_unique<DbQuery>(db.get());
+        q->SetSQL(sql);
+        q->Open();
+        return q;
+    }
+
+    static QDateTime at(int y, int m, int d, int h = 0, int n = 0, int s = 0)
+    {
+        return QDateTime(QDate(y, m, d), QTime(h, n, s));
+    }
+
+    std::unique_ptr<Env> env;
+    std::unique_ptr<DbConnection> db;
+};
+
+using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
+class BackendNames
+{
+public:
+    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
+};
+TYPED_TEST_SUITE(DataSetTest, Backends, BackendNames);
+
+TYPED_TEST(DataSetTest, BulletinTablesCreateAsWrittenAndReportJetTypes)
+{
+    this->createBulletin();
+    const QStringList tables = this->db->TableNames();
+    for (const char *name : {"События", "Станционный бюллетень", "Динамические замеры"})
+        EXPECT_TRUE(tables.contains(QString::fromUtf8(name)))
+            << name << " in " << tables.join(',').toStdString();
+
+    struct Expected
+    {
+        const char *table, *field;
+        FieldType type;
+        int size;
+    };
+    const Expected expected[] = {
+        {"События", "orid", FieldType::AutoInc, 0},
+        {"События", "num", FieldType::Integer, 0},
+        {"События", "time", FieldType::DateTime, 0},
+        {"События", "lat", FieldType::Float, 0},
+        {"События", "StrQuake", FieldType::String, 255},
+        {"События", "comment", FieldType::String, 150},
+        {"Станционный бюллетень", "arid", FieldType::AutoInc, 0},
+        {"Станционный бюллетень", "N_equake", FieldType::Integer, 0},
+        {"Станционный бюллетень", "date", FieldType::DateTime, 0},
+        {"Станционный бюллетень", "FM", FieldType::FixedChar, 2},
+        {"Станционный бюллетень", "Channel_component", FieldType::FixedChar, 4},
+        {"Динамические замеры", "Id_XM", FieldType::AutoInc, 0},
+        {"Динамические замеры", "Comments", FieldType::String, 50},
+    };
+    for (const Expected &e : expected) {
+        auto q = this->query(QStringLiteral("select * from [%1]").arg(QString::fromUtf8(e.table)));
+        TField *f = q->FindField(QString::fromUtf8(e.field));
+        ASSERT_NE(f, nullptr) << e.field;
+        EXPECT_EQ(f->DataType(), e.type) << e.table << "." << e.field;
+        EXPECT_EQ(f->Size(), e.size) << e.table << "." << e.field;
+    }
+}
+
+TYPED_TEST(DataSetTest, NavigatesLikeAStaticCursor)
+{
+    this->createBulletin();
+    for (int num : {30, 10, 20})
+        this->addEvent(num, this->at(2024, 1, 1), QStringLiteral("Событие %1").arg(num));
+    auto q = this->query(QStringLiteral("select num, comment from [События] order by num"));
+    TField *num = q->FieldByName(QStringLiteral("NUM"));
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_TRUE(q->Bof());
+    EXPECT_FALSE(q->Eof());
+    EXPECT_EQ(q->RecNo(), 1);
+    EXPECT_EQ(num->AsInteger(), 10);
+    QList<int> seen;
+    for (; !q->Eof(); q->Next())
+        seen << num->AsInteger();
+    EXPECT_EQ(seen, (QList<int>{10, 20, 30}));
+    EXPECT_EQ(q->RecNo(), 3); // Next at the last row sets Eof and stays there
+    q->Prior();
+    EXPECT_EQ(num->AsInteger(), 20);
+    q->First();
+    q->Prior();
+    EXPECT_TRUE(q->Bof());
+    EXPECT_EQ(num->AsInteger(), 10);
+    q->Last();
+    EXPECT_TRUE(q->Eof());
+    EXPECT_EQ(q->RecNo(), 3);
+    q->SetRecNo(2);
+    EXPECT_EQ(num->AsInteger(), 20);
+    EXPECT_THROW(q->SetRecNo(4), DbError);
+
+    EXPECT_TRUE(q->Locate(QStringLiteral("comment"), {QStringLiteral("событие 30")}, {true, false}));
+    EXPECT_EQ(q->RecNo(), 3);
+    EXPECT_FALSE(q->Locate(QStringLiteral("comment"), {QStringLiteral("событие 30")}, {false, false}));
+    EXPECT_EQ(q->RecNo(), 3);
+    EXPECT_TRUE(q->Locate(QStringLiteral("num;comment"), {20, QStringLiteral("Событ")}, {false, true}));
+    EXPECT_EQ(q->RecNo(), 2);
+    EXPECT_EQ(q->FindField(QStringLiteral("missing")), nullptr);
+    EXPECT_THROW(q->FieldByName(QStringLiteral("missing")), DbError);
+
+    auto empty = this->query(QStringLiteral("select num from [События] where num < 0"));
+    EXPECT_TRUE(empty->Bof());
+    EXPECT_TRUE(empty->Eof());
+    EXPECT_EQ(empty->RecordCount(), 0);
+    EXPECT_EQ(empty->RecNo(), 0);
+}
+
+TYPED_TEST(DataSetTest, ValuesNullsAndCyrillicNames)
+{
+    exec(*this->db, "create table [Станции] ([Код] varchar(10), [Название] varchar(50), [Высота] float, "
+                    "[Открыта] date, [Каналов] integer, primary key ([Код]))");
+    exec(*this->db,
+         QStringLiteral("insert into [Станции] ([Код],[Название],[Высота],[Открыта],[Каналов]) "
+                        "values (?,?,?,?,?)"),
+         {QStringLiteral("ПЕТ"), QStringLiteral("Петропавловск-Камчатский «Ё»"), 110.5,
+          this->at(1961, 7, 1, 12, 30), 3});
+    exec(*this->db, QStringLiteral("insert into [Станции] ([Код]) values ('ЯКУ')"));
+    auto q = this->query(QStringLiteral("select * from [Станции] order by [Код]"));
+    ASSERT_EQ(q->RecordCount(), 2);
+    EXPECT_EQ(q->FieldByName(QStringLiteral("название"))->AsString(),
+              QStringLiteral("Петропавловск-Камчатский «Ё»"));
+    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("Высота"))->AsFloat(), 110.5);
+    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("Открыта"))->AsDateTime(),
+                     EncodeDate(1961, 7, 1) + 0.5 + 30.0 / 1440);
+    EXPECT_EQ(q->FieldByName(QStringLiteral("Открыта"))->AsString(), QStringLiteral("01.07.1961 12:30:00"));
+    EXPECT_EQ(q->FieldByName(QStringLiteral("Каналов"))->Value(), QVariant(qlonglong(3)));
+    q->Next();
+    for (const char *name : {"Название", "Высота", "Открыта", "Каналов"}) {
+        TField *f = q->FieldByName(QString::fromUtf8(name));
+        EXPECT_TRUE(f->IsNull()) << name;
+        EXPECT_FALSE(f->Value().isValid()) << name;
+        EXPECT_EQ(f->AsString(), QString()) << name;
+        EXPECT_EQ(f->AsInteger(), 0) << name;
+    }
+}
+
+TYPED_TEST(DataSetTest, EditAppendPostAndDeleteWriteBack)
+{
+    this->createBulletin();
+    this->addEvent(1, this->at(2024, 3, 1, 10));
+    this->addEvent(2, this->at(2024, 3, 2, 11));
+    auto q = this->query(QStringLiteral("SELECT * from [События] order by num"));
+
+    q->Edit();
+    EXPECT_EQ(q->State(), DataSetState::Edit);
+    q->FieldByName(QStringLiteral("comment"))->SetValue(QStringLiteral("исправлено"));
+    q->FieldByName(QStringLiteral("lat"))->SetValue(QStringLiteral("52.5"));
+    q->FieldByName(QStringLiteral("time"))->SetValue(EncodeDate(2024, 3, 1) + 0.25);
+    q->Post();
+    EXPECT_EQ(q->State(), DataSetState::Browse);
+
+    q->Append();
+    q->FieldByName(QStringLiteral("num"))->SetValue(3);
+    q->FieldByName(QStringLiteral("StrQuake"))->SetValue(QStringLiteral("OUT землетрясений нет"));
+    q->Post();
+    EXPECT_EQ(q->RecordCount(), 3);
+    EXPECT_EQ(q->RecNo(), 3);
+
+    q->Append();
+    q->FieldByName(QStringLiteral("num"))->SetValue(4);
+    q->Cancel();
+    EXPECT_EQ(q->RecordCount(), 3);
+
+    q->SetRecNo(2);
+    q->Delete();
+    EXPECT_EQ(q->RecordCount(), 2);
+    EXPECT_EQ(q->FieldByName(QStringLiteral("num"))->AsInteger(), 3); // the next row takes its place
+
+    EXPECT_THROW(q->FieldByName(QStringLiteral("num"))->SetValue(9), DbError); // not editing
+    q->Edit();
+    EXPECT_THROW(q->FieldByName(QStringLiteral("num"))->SetValue(QStringLiteral("девять")), DbError);
+    q->Cancel();
+
+    auto check =
+        this->query(QStringLiteral("select num, comment, lat, [time], StrQuake from [События] order by num"));
+    ASSERT_EQ(check->RecordCount(), 2);
+    EXPECT_EQ(check->FieldByName(QStringLiteral("comment"))->AsString(), QStringLiteral("исправлено"));
+    EXPECT_DOUBLE_EQ(check->FieldByName(QStringLiteral("lat"))->AsFloat(), 52.5);
+    EXPECT_DOUBLE_EQ(check->FieldByName(QStringLiteral("time"))->AsDateTime(), EncodeDate(2024, 3, 1) + 0.25);
+    check->Next();
+    EXPECT_EQ(check->FieldByName(QStringLiteral("num"))->AsInteger(), 3);
+    EXPECT_EQ(check->FieldByName(QStringLiteral("StrQuake"))->AsString(),
+              QStringLiteral("OUT землетрясений нет"));
+    EXPECT_TRUE(check->FieldByName(QStringLiteral("comment"))->IsNull());
+}
+
+TYPED_TEST(DataSetTest, CountersNumberThemselvesAndAreReadBackAfterPost)
+{
+    this->createBulletin();
+    auto events = this->query(QStringLiteral("SELECT * from [События] order by orid"));
+    for (int num : {5, 6}) {
+        events->Append();
+        events->FieldByName(QStringLiteral("num"))->SetValue(num);
+        events->Post();
+    }
+    // orid is a counter that is not the key; arid below is one that is.
+    EXPECT_EQ(events->FieldByName(QStringLiteral("orid"))->AsInteger(), 2);
+    EXPECT_FALSE(events->FieldByName(QStringLiteral("orid"))->IsNull());
+    events->First();
+    EXPECT_EQ(events->FieldByName(QStringLiteral("orid"))->AsInteger(), 1);
+    events->Edit();
+    EXPECT_THROW(events->FieldByName(QStringLiteral("orid"))->SetValue(7), DbError);
+    events->Cancel();
+
+    auto readings = this->query(QStringLiteral("Select * from [Станционный бюллетень] order by arid"));
+    for (int i = 0; i < 3; ++i) {
+        readings->Append();
+        readings->FieldByName(QStringLiteral("N_equake"))->SetValue(5);
+        readings->Post();
+        EXPECT_EQ(readings->FieldByName(QStringLiteral("arid"))->AsInteger(), i + 1);
+    }
+}
+
+TYPED_TEST(DataSetTest, WriteThatHitsNoRowOrSeveralRowsFails)
+{
+    this->createBulletin();
+    this->addEvent(1, this->at(2024, 1, 1));
+    auto q = this->query(QStringLiteral("select * from [События]"));
+    exec(*this->db, "delete from [События] where num=1");
+    q->Edit();
+    q->FieldByName(QStringLiteral("dec"))->SetValue(5);
+    EXPECT_THROW(q->Post(), DbError);
+    EXPECT_EQ(q->State(), DataSetState::Edit);
+    q->Cancel();
+    EXPECT_THROW(q->Delete(), DbError);
+
+    // Without a key a row is found by all its values; twin rows cannot be told apart.
+    exec(*this->db, "create table journal (line varchar(20), n integer)");
+    exec(*this->db, "insert into journal (line, n) values ('a', 1)");
+    exec(*this->db, "insert into journal (line, n) values ('a', 1)");
+    exec(*this->db, "insert into journal (line, n) values ('b', null)");
+    auto j = this->query(QStringLiteral("select * from journal order by line"));
+    EXPECT_THROW(j->Delete(), DbError);
+    j->Last();
+    j->Edit();
+    j->FieldByName(QStringLiteral("n"))->SetValue(2);
+    j->Post(); // the row with a NULL is found too
+    auto count = this->query(QStringLiteral("select count(*) as cnt, sum(n) as total from journal"));
+    EXPECT_EQ(count->FieldByName(QStringLiteral("cnt"))->AsInteger(), 3);
+    EXPECT_EQ(count->FieldByName(QStringLiteral("total"))->AsInteger(), 4);
+}
+
+TYPED_TEST(DataSetTest, DetailFollowsTheMasterRow)
+{
+    this->createBulletin();
+    this->addEvent(1, this->at(2024, 1, 1));
+    this->addEvent(2, this->at(2024, 1, 2));
+    for (const char *phase : {"P", "S"})
+        this->addReading(1, QStringLiteral("PET"), this->at(2024, 1, 1), QString::fromUtf8(phase),
+                         this->at(2024, 1, 1));
+    auto master = this->query(QStringLiteral("SELECT * from [События] order by orid"));
+    DbQuery detail(this->db.get());
+    detail.SetSQL(QStringLiteral("select * from [Станционный бюллетень] where N_equake=? order by arid"));
+    detail.SetMasterSource(master.get(), QStringLiteral("num"), QStringLiteral("N_equake"));
+    detail.Open();
+    EXPECT_EQ(detail.RecordCount(), 2);
+    master->Next();
+    EXPECT_EQ(detail.RecordCount(), 0);
+    detail.Append();
+    EXPECT_EQ(detail.FieldByName(QStringLiteral("N_equake"))->AsInteger(), 2);
+    detail.FieldByName(QStringLiteral("Phase"))->SetValue(QStringLiteral("Pn"));
+    master->First(); // the pending reading is posted before the detail follows
+    EXPECT_EQ(detail.RecordCount(), 2);
+    master->Last();
+    ASSERT_EQ(detail.RecordCount(), 1);
+    EXPECT_EQ(detail.FieldByName(QStringLiteral("Phase"))->AsString().trimmed(), QStringLiteral("Pn"));
+    master->Close();
+    EXPECT_FALSE(detail.Active());
+}
+
+TYPED_TEST(DataSetTest, AggregateOverNoRowsIsNull)
+{
+    this->createBulletin();
+    auto q =
+        this->query(QStringLiteral("select max(num) as mx, count(num) as cnt from [События] where num < 0"));
+    EXPECT_TRUE(q->FieldByName(QStringLiteral("mx"))->IsNull());
+    EXPECT_EQ(q->FieldByName(QStringLiteral("cnt"))->AsInteger(), 0);
+}
+
+TYPED_TEST(DataSetTest, EventWithReadingsCannotBeDeleted)
+{
+    this->createBulletin();
+    this->addEvent(1, this->at(2024, 1, 1));
+    this->addReading(1, QStringLiteral("PET"), this->at(2024, 1, 1), QStringLiteral("P"),
+                     this->at(2024, 1, 1));
+    EXPECT_THROW(exec(*this->db, "delete from [События] where num=1"), DbError);
+    auto q = this->query(QStringLiteral("select * from [События]"));
+    EXPECT_THROW(q->Delete(), DbError);
+    EXPECT_EQ(q->RecordCount(), 1);
+    // The writers' order: readings first, then the event.
+    exec(*this->db, "delete from [Станционный бюллетень] where N_equake=1");
+    exec(*this->db, "delete from [События] where num=1");
+    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 0);
+}
+
+TYPED_TEST(DataSetTest, BulletinStatementsRunAsWritten)
+{
+    this->createBulletin();
+    this->addEvent(7, this->at(2024, 2, 5, 3, 0, 0));
+    const QDateTime day = this->at(2024, 2, 5);
+    // Surface waves (any letter case) come after the body waves whatever their times.
+    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("lr"), this->at(2024, 2, 5, 3, 1));
+    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("S"), this->at(2024, 2, 5, 3, 5));
+    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("P"), this->at(2024, 2, 5, 3, 2));
+    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("LQM"), this->at(2024, 2, 5, 3, 0));
+
+    QString from, to;
+    SqlDateRangeLiterals(TypeParam::odbc, EncodeDate(2024, 2, 5), EncodeDate(2024, 2, 5), from, to);
+    const QString mainQuery =
+        QStringLiteral(
+            "SELECT События.num,События.[time],\r[Станционный бюллетень].arid,[Станционный бюллетень].Phase,"
+            "\r[Станционный бюллетень].[Time] AS ArrTime,\rNULL as nullfld\rFROM (События INNER JOIN "
+            "[Станционный бюллетень]\rON События.num = [Станционный бюллетень].N_equake)\rWHERE "
+            "[Станционный бюллетень].[Date] Between %1 And %2 and Station_Cod='PET'\rORDER BY "
+            "События.num,\r(Switch(((UCase([Станционный бюллетень].phase)='LR') Or "
+            "(UCase([Станционный бюллетень].phase)='LRM') Or (UCase([Станционный бюллетень].phase)='LQ') Or "
+            "(UCase([Станционный бюллетень].phase)='LQM')),2,True,1)),\r[Станционный бюллетень].Time,"
+            "[Станционный бюллетень].Dec")
+            .arg(from, to);
+    auto q = this->query(mainQuery);
+    QStringList phases;
+    for (; !q->Eof(); q->Next())
+        phases << q->FieldByName(QStringLiteral("Phase"))->AsString().trimmed();
+    EXPECT_EQ(phases, (QStringList{"P", "S", "LQM", "lr"}));
+    q->First();
+    EXPECT_TRUE(q->FieldByName(QStringLiteral("nullfld"))->IsNull());
+    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("ArrTime"))->AsDateTime(),
+                     EncodeDate(2024, 2, 5) + 3.0 / 24 + 2.0 / 1440);
+
+    auto phaseQuery = this->query(QStringLiteral(
+        "SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,Channel_Cod,"
+        "Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,FM_EW,(Switch(((UCase(phase)='LR') Or "
+        "(UCase(phase)='LRM') Or (UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,True,1)) AS tpph FROM "
+        "[Станционный бюллетень] WHERE N_equake=7 and Station_Cod='PET') ORDER BY tpph,ArrTime,ArrDec"));
+    phases.clear();
+    QList<int> kinds;
+    for (; !phaseQuery->Eof(); phaseQuery->Next()) {
+        phases << phaseQuery->FieldByName(QStringLiteral("phase"))->AsString().trimmed();
+        kinds << phaseQuery->FieldByName(QStringLiteral("tpph"))->AsInteger();
+    }
+    EXPECT_EQ(phases, (QStringList{"P", "S", "LQM", "lr"}));
+    EXPECT_EQ(kinds, (QList<int>{1, 1, 2, 2}));
+}
+
+TYPED_TEST(DataSetTest, DateRangeLiteralsSelectWholeDays)
+{
+    this->createBulletin();
+    this->addEvent(1, this->at(2024, 1, 1));
+    // Dates as the readers store them: the day, sometimes with a time of day.
+    const QDateTime days[] = {this->at(2023, 12, 31, 23, 59, 59), this->at(2024, 1, 1),
+                              this->at(2024, 1, 1, 12),           this->at(2024, 1, 2),
+                              this->at(2024, 1, 2, 0, 0, 1),      this->at(2024, 1, 3)};
+    for (const QDateTime &d : days)
+        this->addReading(1, QStringLiteral("PET"), d, QStringLiteral("P"), d);
+    struct Case
+    {
+        TDateTime from, to;
+        int expected;
+    };
+    const Case cases[] = {
+        // The literals carry no time: the upper bound is the start of the last day.
+        {EncodeDate(2024, 1, 1) + 0.5, EncodeDate(2024, 1, 2) + 0.75, 3},
+        {EncodeDate(2024, 1, 1), EncodeDate(2024, 1, 1), 1},
+        {EncodeDate(2023, 12, 31), EncodeDate(2024, 1, 3), 6},
+        {EncodeDate(2024, 1, 4), EncodeDate(2024, 1, 9), 0},
+    };
+    for (const Case &c : cases) {
+        QString from, to;
+        SqlDateRangeLiterals(TypeParam::odbc, c.from, c.to, from, to);
+        auto q = this->query(
+            QStringLiteral("SELECT arid FROM [Станционный бюллетень] WHERE ([Date] Between %1 and %2)")
+                .arg(from, to));
+        EXPECT_EQ(q->RecordCount(), c.expected) << from.toStdString() << " " << to.toStdString();
+        auto eq = this->query(
+            QStringLiteral("SELECT distinct Station_Cod FROM [Станционный бюллетень] WHERE [Date] = %1")
+                .arg(from));
+        EXPECT_LE(eq->RecordCount(), 1);
+    }
+}
+
+TYPED_TEST(DataSetTest, TransactionRollsBackAndCommits)
+{
+    this->createBulletin();
+    this->db->BeginTrans();
+    this->addEvent(1, this->at(2024, 1, 1));
+    this->db->RollbackTrans();
+    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 0);
+    this->db->BeginTrans();
+    this->addEvent(2, this->at(2024, 1, 1));
+    EXPECT_THROW(this->db->BeginTrans(), DbError);
+    this->db->CommitTrans();
+    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 1);
+    EXPECT_THROW(this->db->CommitTrans(), DbError);
+}
+
+TYPED_TEST(DataSetTest, ExecSqlAndForwardOnlyReads)
+{
+    this->createBulletin();
+    for (int i = 1; i <= 5; ++i)
+        this->addEvent(i, this->at(2024, 1, i));
+    DbQuery update(this->db.get());
+    update.SetSQL(QStringLiteral("update [События] set dec=9 where num>=?"));
+    update.SetParams({3});
+    update.ExecSQL();
+    EXPECT_EQ(update.RowsAffected(), 3);
+    EXPECT_THROW(update.Open(), DbError); // no result set
+
+    DbQuery bulk(this->db.get());
+    bulk.SetForwardOnly(true);
+    bulk.SetSQL(QStringLiteral("select num, dec, [time] from [События] order by num"));
+    bulk.Open();
+    EXPECT_EQ(bulk.RecordCount(), -1);
+    int sum = 0, rows = 0;
+    for (; !bulk.Eof(); bulk.Next()) {
+        sum += bulk.Field(1)->AsInteger();
+        EXPECT_DOUBLE_EQ(bulk.Field(2)->AsDateTime(), EncodeDate(2024, 1, bulk.Field(0)->AsInteger()));
+        ++rows;
+    }
+    EXPECT_EQ(rows, 5);
+    EXPECT_EQ(sum, 3 + 3 + 9 + 9 + 9);
+    EXPECT_THROW(bulk.Prior(), DbError);
+    EXPECT_THROW(bulk.Edit(), DbError);
+    bulk.First();
+    EXPECT_EQ(bulk.Field(0)->AsInteger(), 1);
+}
+
+} // namespace

@@ -1,0 +1,112 @@
+#include "db/sql_dialect.h"
+#include "db/sql_literals.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SqlDateRange, AccessDayNumberAndOdbcEscape)
+{
+    const struct
+    {
+        bool odbc;
+        TDateTime from, to;
+        const char *fromLit, *toLit;
+    } cases[] = {
+        {false, 45292.5, 45292.5, "45292", "45292"}, // 1 January 2024 12:00
+        {true, 45292.5, 45292.5, "{d '2024-01-01'}", "{d '2024-01-01'}"},
+        {false, 45292.99999, 45322.1, "45292", "45322"},
+        {true, 45351.0, 45352.9, "{d '2024-02-29'}", "{d '2024-03-01'}"},
+        {true, 2.0, 3.0, "{d '1900-01-01'}", "{d '1900-01-02'}"},
+    };
+    for (const auto &c : cases) {
+        QString from, to;
+        SqlDateRangeLiterals(c.odbc, c.from, c.to, from, to);
+        EXPECT_EQ(from, QString::fromUtf8(c.fromLit));
+        EXPECT_EQ(to, QString::fromUtf8(c.toLit));
+    }
+}
+
+TEST(SqlQuoted, DoublesSingleQuotes)
+{
+    EXPECT_EQ(SqlQuoted(QStringLiteral("O'Neil")), QStringLiteral("'O''Neil'"));
+    EXPECT_EQ(SqlQuoted(QString()), QStringLiteral("''"));
+    EXPECT_EQ(SqlQuoted(QStringLiteral("'; drop table x; --")), QStringLiteral("'''; drop table x; --'"));
+}
+
+TEST(SqlDialect, JetStatementsForPostgreSql)
+{
+    const SqlDialect pg(SqlBackend::PostgreSql);
+    const struct
+    {
+        const char *jet, *server;
+    } cases[] = {
+        {"SELECT distinct Station_Cod FROM [Станционный бюллетень] WHERE [Date] = {d '2024-01-01'}",
+         "SELECT distinct Station_Cod FROM \"Станционный бюллетень\" WHERE \"date\" = {d '2024-01-01'}"},
+        {"select UCase(phase), LCase([Phase]) from t where s='[x] UCase(y)'",
+         "select UPPER(phase), LOWER(\"phase\") from t where s='[x] UCase(y)'"},
+        {"ORDER BY (Switch(((UCase(phase)='LR') Or (UCase(phase)='LQ')),2,True,1)),x",
+         "ORDER BY (CASE WHEN ((UPPER(phase)='LR') Or (UPPER(phase)='LQ')) THEN 2 WHEN True THEN 1 END),x"},
+        {"SELECT * FROM (SELECT a FROM t) ORDER BY a",
+         "SELECT * FROM (SELECT a FROM t) AS jet_dt1 ORDER BY a"},
+        {"select count(*) from (select a from t) as x", "select count(*) from (select a from t) as x"},
+        {"SELECT * FROM (a INNER JOIN [b c] ON a.x = [b c].y)",
+         "SELECT * FROM (a INNER JOIN \"b c\" ON a.x = \"b c\".y)"},
+        {"select IIf(a>1,'y','n'), Nz(b,0) from t",
+         "select CASE WHEN a>1 THEN 'y' ELSE 'n' END, COALESCE(b,0) from t"},
+        {"create table [Динамические замеры] (Id_XM counter,TimeXM date,Amp_NS float,Comments varchar(50),"
+         "M memo,Ch char(3),Ok yesno,T text(8),primary key (Id_XM),CONSTRAINT cxm111 foreign key (arid) "
+         "references [Станционный бюллетень])",
+         "CREATE TABLE \"Динамические замеры\" (\"id_xm\" serial,\"timexm\" timestamp,\"amp_ns\" double "
+         "precision,"
+         "\"comments\" varchar(50),\"m\" text,\"ch\" char(3),\"ok\" boolean,\"t\" varchar(8),primary key "
+         "(Id_XM),"
+         "CONSTRAINT cxm111 foreign key (arid) references \"Станционный бюллетень\")"},
+    };
+    for (const auto &c : cases) {
+        const QStringList out = pg.translate(QString::fromUtf8(c.jet));
+        ASSERT_EQ(out.size(), 1);
+        EXPECT_EQ(out.first(), QString::fromUtf8(c.server)) << c.jet;
+    }
+}
+
+TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
+{
+    const SqlDialect lite(SqlBackend::SQLite);
+    const QStringList out =
+        lite.translate(QStringLiteral("create table [События] (orid counter,num integer,[time] date,StrQuake "
+                                      "varchar(255),m memo,primary key (num))"));
+    ASSERT_EQ(out.size(), 2);
+    EXPECT_EQ(out[0], QStringLiteral(
+                          "create table [События] (orid counter,num int,[time] date,StrQuake "
+                          "varchar(255) COLLATE JETNOCASE,m memo text COLLATE JETNOCASE,primary key (num))"));
+    EXPECT_EQ(out[1], QStringLiteral(
+                          "CREATE TRIGGER \"События_orid_counter\" AFTER INSERT ON \"События\" FOR EACH ROW "
+                          "WHEN NEW.\"orid\" IS NULL BEGIN UPDATE \"События\" SET \"orid\"=(SELECT "
+                          "IFNULL(MAX(\"orid\"),0)+1 FROM \"События\") WHERE rowid=NEW.rowid; END"));
+    EXPECT_EQ(lite.translate(QStringLiteral("create table a (id counter, primary key (id))")),
+              QStringList{QStringLiteral("create table a (id INTEGER, primary key (id))")});
+    EXPECT_EQ(lite.translate(QStringLiteral("select [a] from t where d > {ts '2024-01-01 06:00:00'}")),
+              QStringList{QStringLiteral("select [a] from t where d > 45292.25")});
+}
+
+TEST(SqlDialect, SingleBaseTable)
+{
+    const struct
+    {
+        const char *sql, *table;
+    } cases[] = {
+        {"SELECT * from [События] order by orid", "[События]"},
+        {"select a, b from origin o where x=1", "origin"},
+        {"select * from t as x", "t"},
+        {"select * from a, b", ""},
+        {"select * from a inner join b on a.x=b.x", ""},
+        {"select * from (select * from a)", ""},
+        {"select * from a where x in (select y from b)", ""},
+        {"update a set x=1", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(SqlDialect::singleBaseTable(QString::fromUtf8(c.sql)), QString::fromUtf8(c.table)) << c.sql;
+}
+
+} // namespace

@@ -1,0 +1,169 @@
+#include "db_test_env.h"
+
+#include <QFileInfo>
+
+namespace {
+
+std::unique_ptr<DbConnection> connection(const QString &provider, const QString &connectionString)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(provider);
+    c->SetConnectionString(connectionString);
+    return c;
+}
+
+const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+
+TEST(SqliteFile, MissingFileFailsAndCreatesNothing)
+{
+    TestDir dir;
+    const QString path = dir.file(QStringLiteral("нет такой.mdb"));
+    auto jet = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+    try {
+        jet->Open(QString(), QString());
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Could not find file '%1'.").arg(path));
+    }
+    EXPECT_FALSE(jet->Connected());
+    // Through ODBC a path that is no SQLite file is taken for a DSN, which does not exist either.
+    auto odbc = connection(QStringLiteral("MSDASQL"), QStringLiteral("Data Source=\"%1\"").arg(path));
+    EXPECT_THROW(odbc->Open(), DbError);
+    EXPECT_FALSE(odbc->Connected());
+    EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+TEST(SqliteFile, SourceReachesTheConnectionAsTheTemplateHoldsIt)
+{
+    TestDir dir;
+    const QString path = dir.file(QStringLiteral("orx.db"));
+    writeBytes(path, {});
+    {
+        auto c = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+        EXPECT_EQ(c->DataSource(), path);
+        EXPECT_EQ(c->Mode(), QStringLiteral("ReadWrite"));
+        c->Open();
+        exec(*c, "create table origin (eventid varchar(20), lat float, primary key (eventid))");
+        exec(*c, "insert into origin (eventid, lat) values ('E1', 52.1)");
+    }
+    // The demo ORX database: an ODBC source that is the path of a SQLite file opens that file.
+    auto odbc = connection(QStringLiteral("MSDASQL"), QStringLiteral("Data Source=%1").arg(path));
+    EXPECT_EQ(odbc->DataSource(), path);
+    odbc->Open(QStringLiteral("orx"), QStringLiteral("secret"));
+    EXPECT_EQ(odbc->Backend(), SqlBackend::SQLite);
+    DbQuery q(odbc.get());
+    q.SetSQL(QStringLiteral("select * from origin where eventid='E1'"));
+    q.Open();
+    EXPECT_EQ(q.RecordCount(), 1);
+
+    // "Mode=Read" opens the file for reading only.
+    auto reader = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=Read").arg(path));
+    reader->Open();
+    EXPECT_THROW(exec(*reader, "delete from origin"), DbError);
+    reader->Close();
+    EXPECT_FALSE(reader->Connected());
+    EXPECT_EQ(q.RecordCount(), 1);
+
+    // Closing the connection closes its datasets.
+    odbc->Close();
+    EXPECT_FALSE(q.Active());
+}
+
+TEST(SqliteFile, OtherFailuresOfOpen)
+{
+    TestDir dir;
+    const QString notDb = dir.file(QStringLiteral("text.mdb"));
+    writeBytes(notDb, "This is no database at all, only some text that is long enough to be read.\r\n");
+    const struct
+    {
+        QString provider, connectionString;
+    } cases[] = {
+        {kJet, QStringLiteral("Data Source=\"%1\"").arg(notDb)},
+        {kJet, QStringLiteral("Data Source=;Mode=ReadWrite")},
+        {QStringLiteral("SQLOLEDB"), QStringLiteral("Data Source=\"%1\"").arg(notDb)},
+    };
+    for (const auto &c : cases) {
+        auto conn = connection(c.provider, c.connectionString);
+        EXPECT_THROW(conn->Open(), DbError) << c.connectionString.toStdString();
+        EXPECT_FALSE(conn->Connected());
+    }
+}
+
+TEST(SqliteFile, JetFunctionsAndTextComparison)
+{
+    SqliteEnv env;
+    auto db = env.open();
+    exec(*db, "create table t (id counter, s varchar(20), m memo, d date, primary key (id))");
+    exec(*db, QStringLiteral("insert into t (s, m, d) values ('Пётр', '0123', {ts '2024-01-02 12:00:00'})"));
+    exec(*db, QStringLiteral("insert into t (s, m, d) values ('ПЁТР', 'x', {d '2024-01-03'})"));
+    struct Case
+    {
+        const char *expression;
+        QVariant expected;
+    };
+    const Case cases[] = {
+        {"UCase('Камчатка abc')", QStringLiteral("КАМЧАТКА ABC")},
+        {"LCase('ЯКУТСК')", QStringLiteral("якутск")},
+        {"Switch(1=2,'a',True,'b')", QStringLiteral("b")},
+        {"Switch(1=2,'a')", QVariant()},
+        {"IIf(2>1,'да','нет')", QStringLiteral("да")},
+        {"Mid('Петропавловск',6,5)", QStringLiteral("павло")},
+        {"Mid('Петро',4)", QStringLiteral("ро")},
+        {"Left('Петро',2)", QStringLiteral("Пе")},
+        {"Right('Петро',2)", QStringLiteral("ро")},
+        {"Len('Пётр')", qlonglong(4)},
+        {"Int(-2.5)", qlonglong(-3)},
+        {"Fix(-2.5)", qlonglong(-2)},
+        {"Val(' 12.5 km')", 12.5},
+        {"CStr(2.5)", QStringLiteral("2.5")},
+        {"CInt(2.5)", qlonglong(2)},
+        {"CInt(3.5)", qlonglong(4)},
+        {"CDbl('1.25')", 1.25},
+        {"Year(45292.75)", qlonglong(2024)},
+        {"Month(45292.75)", qlonglong(1)},
+        {"Day(45292.75)", qlonglong(1)},
+        {"Hour(45292.75)", qlonglong(18)},
+        {"Minute(45292.75 + 1/1440.0)", qlonglong(1)},
+        {"DateSerial(2023,13,1)", 45292.0},
+        {"Nz(NULL,'пусто')", QStringLiteral("пусто")},
+        {"IsNull(NULL)", qlonglong(1)},
+        {"True", qlonglong(1)},
+        {"False", qlonglong(0)},
+        {"rtrim('PET  ')", QStringLiteral("PET")},
+        {"{d '2024-01-01'}", qlonglong(45292)},
+        // Text compares as in Jet: case is ignored, Cyrillic included.
+        {"(select count(*) from t where s='пётр')", qlonglong(2)},
+        {"(select count(*) from t where s<'ПЁТРА')", qlonglong(2)},
+        {"(select m from t where id=1)", QStringLiteral("0123")},
+        {"(select d from t where id=1)", 45293.5},
+        {"(select count(*) from t where d between 45293 and 45294)", qlonglong(2)},
+    };
+    for (const Case &c : cases) {
+        DbQuery q(db.get());
+        q.SetSQL(QStringLiteral("select %1 as v").arg(QString::fromUtf8(c.expression)));
+        q.Open();
+        const QVariant v = q.Field(0)->Value();
+        EXPECT_EQ(v.isNull(), c.expected.isNull()) << c.expression;
+        if (!c.expected.isNull()) {
+            EXPECT_EQ(v.typeId(), c.expected.typeId()) << c.expression;
+            EXPECT_EQ(v, c.expected) << c.expression;
+        }
+    }
+}
+
+TEST(SqliteFile, StatementErrorsCarryTheDriversText)
+{
+    SqliteEnv env;
+    auto db = env.open();
+    try {
+        exec(*db, "select * from [Нет таблицы]");
+        FAIL() << "no error";
+    } catch (const DbError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("no such table: Нет таблицы"));
+    }
+    // Jet runs one statement at a time; a second one must not slip through unseen.
+    EXPECT_THROW(exec(*db, "create table a (x integer); drop table a"), DbError);
+    EXPECT_FALSE(db->TableNames().contains(QStringLiteral("a")));
+}
+
+} // namespace
