@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/about_page.h"
+#include "lib/mstring_grid.h"
+
 #include "app/appearance.h"
 #include "app/fade_animation.h"
 #include "app/import_page_api.h"
@@ -97,17 +100,6 @@ void addChecked(QStringList &list, const QString &code)
 
 } // namespace
 
-int TagOf(const QObject *control)
-{
-    return control ? control->property("Tag").toInt() : 0;
-}
-
-void SetTag(QObject *control, int value)
-{
-    if (control)
-        control->setProperty("Tag", value);
-}
-
 QSize TPageControl::pageOverhead() const
 {
     QStyleOptionTabWidgetFrame option;
@@ -180,7 +172,7 @@ void Tmainf::recoverFromFailedInit(bool First, const QString &message)
     initializing = false;
     for (QObject *c :
          {static_cast<QObject *>(Edit2), static_cast<QObject *>(Cod_stac), static_cast<QObject *>(icod_stac)})
-        SetTag(c, 0);
+        SetControlTag(c, 0);
     initFailed = true;
     if (First && !m_fade->fading()) {
         setWindowOpacity(1.0);
@@ -236,7 +228,7 @@ void Tmainf::InitMain(bool First)
     viewReload = false;
     for (QObject *c :
          {static_cast<QObject *>(Edit2), static_cast<QObject *>(Cod_stac), static_cast<QObject *>(icod_stac)})
-        SetTag(c, 1);
+        SetControlTag(c, 1);
     if (m_importPage)
         m_importPage->setSpecsDirty(false);
 
@@ -247,8 +239,7 @@ void Tmainf::InitMain(bool First)
             cmdLine = *m_options.arguments;
         else
             ParamsToStrings(&cmdLine);
-        SetProgramFolder(m_options.programFolder.isEmpty() ? ResolveProgramFolder()
-                                                           : m_options.programFolder);
+        SetProgramFolder(resolvedProgramFolder());
         const bool tests = std::any_of(cmdLine.cbegin(), cmdLine.cend(), [](const QString &a) {
             return a.compare(QLatin1String("/t"), Qt::CaseInsensitive) == 0;
         });
@@ -299,7 +290,7 @@ void Tmainf::InitMain(bool First)
 
     for (QObject *c :
          {static_cast<QObject *>(Edit2), static_cast<QObject *>(Cod_stac), static_cast<QObject *>(icod_stac)})
-        SetTag(c, 0);
+        SetControlTag(c, 0);
     initializing = false;
 
     if (First) {
@@ -435,16 +426,16 @@ void Tmainf::ReadSettings()
 
     nosearch->setChecked(view.no_search);
 
-    SetTag(select_data, 0);
-    SetTag(select_data2, 0);
+    SetControlTag(select_data, 0);
+    SetControlTag(select_data2, 0);
     select_data->setChecked(view.select_data);
     select_data2->setChecked(view.select_data);
     select_dataClick(select_data);
-    SetTag(select_data, 1);
-    SetTag(select_data2, 1);
-    SetTag(onlyfull, 1);
+    SetControlTag(select_data, 1);
+    SetControlTag(select_data2, 1);
+    SetControlTag(onlyfull, 1);
     onlyfull->setChecked(view.onlyfull);
-    SetTag(onlyfull, 0);
+    SetControlTag(onlyfull, 0);
     onlyfullClick();
 
     m_netsWidth = qMax(2, view.nets_width);
@@ -519,9 +510,9 @@ void Tmainf::ReadStationSettings(const QString &Code)
         tim1->setTime(beg.time());
         dat2->setDate(end.date());
         tim2->setTime(end.time());
-        SetTag(filter, 0);
+        SetControlTag(filter, 0);
         filter->setChecked(f.filter);
-        SetTag(filter, 1);
+        SetControlTag(filter, 1);
     }
 
     // The import page's change handler must not take this for a choice of the user.
@@ -764,12 +755,12 @@ void Tmainf::StationChanged(bool CheckData)
     } else {
         const tstainfo &r = stations.at(entry);
         const auto show = [](QWidget *control, const QString &text, auto setText) {
-            if (TagOf(control) != 0) {
+            if (ControlTag(control) != 0) {
                 setText(text);
             } else if (!control->hasFocus()) {
-                SetTag(control, 1);
+                SetControlTag(control, 1);
                 setText(text);
-                SetTag(control, 0);
+                SetControlTag(control, 0);
             }
         };
         show(Edit2, r.name, [this](const QString &t) { Edit2->setText(t); });
@@ -859,13 +850,18 @@ void Tmainf::CheckSTIORXData(bool CheckData)
 
 void Tmainf::SetupConnections() {}
 
-void Tmainf::LoadFiltersAndWaves() {}
+QString Tmainf::resolvedProgramFolder() const
+{
+    return m_options.programFolder.isEmpty() ? ResolveProgramFolder() : m_options.programFolder;
+}
 
-void Tmainf::LoadReportPlugins() {}
+void Tmainf::LoadFiltersAndWaves() { ::LoadFiltersAndWaves(ProgramFolder(), *refTable, filters, waves); }
 
-void Tmainf::FreeReportPlugins() {}
+void Tmainf::LoadReportPlugins() { plugins.LoadReportPlugins(ProgramFolder(), this); }
 
-void Tmainf::TabSheet5Resize() {}
+void Tmainf::FreeReportPlugins() { plugins.FreeReportPlugins(); }
+
+void Tmainf::TabSheet5Resize() { ::TabSheet5Resize(TabSheet5); }
 
 void Tmainf::RefreshADB()
 {
@@ -894,13 +890,13 @@ void Tmainf::select_dataClick(QCheckBox *Sender)
     }
     if (auto *pc2 = findChild<QTabWidget *>(QStringLiteral("pc2")))
         pc2->setCurrentIndex(0);
-    if (TagOf(Sender) == 0)
+    if (ControlTag(Sender) == 0)
         return;
     QCheckBox *other = Sender == select_data ? select_data2 : select_data;
-    const int tag = TagOf(other);
-    SetTag(other, 0);
+    const int tag = ControlTag(other);
+    SetControlTag(other, 0);
     other->setChecked(Sender->isChecked());
-    SetTag(other, tag);
+    SetControlTag(other, tag);
     if (Sender->isChecked()) {
         viewReload = true;
         RefreshADB();
@@ -909,7 +905,7 @@ void Tmainf::select_dataClick(QCheckBox *Sender)
 
 void Tmainf::onlyfullClick()
 {
-    if (TagOf(onlyfull) >= 1)
+    if (ControlTag(onlyfull) >= 1)
         return;
     viewReload = true;
     RefreshADB();

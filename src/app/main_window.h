@@ -1,11 +1,14 @@
 #pragma once
 
 #include "app/column_tables.h"
+#include "app/reference_tables.h"
+#include "app/report_plugins.h"
 #include "app/settings_record.h"
 #include "app/station_types.h"
 #include "lib/datetime.h"
 #include "lib/font_routines.h"
 #include "lib/ini_file.h"
+#include "lib/control_routines.h"
 #include "lib/string_table.h"
 #include "lib/text_routines.h"
 
@@ -29,6 +32,7 @@ class QLineEdit;
 class QListWidget;
 class QSplitter;
 class QTableWidget;
+class TMStringGrid;
 class QTimeEdit;
 class QToolButton;
 
@@ -110,7 +114,6 @@ public:
     void BuildCheckedLists();
     void CheckSTIORXData(bool CheckData);
 
-    // Parts that other work wires in later.
     void SetupConnections();
     void LoadFiltersAndWaves();
     void LoadReportPlugins();
@@ -157,6 +160,9 @@ public:
     int pivotDate = 0;
     TFormatSettings fsLocal, fsSql, fsIso, fsDmy;
     std::unique_ptr<TD2D> refTable;
+    tfilts filters;
+    tmulss waves;
+    ReportPlugins plugins;
     std::array<std::unique_ptr<TD2D>, 3> importTables;
     std::unique_ptr<TD2D> gridClip;
     QStringList checkedStations; // sorted, case-insensitive, no duplicates
@@ -190,7 +196,8 @@ public:
     QComboBox *Cod_stac = nullptr, *icod_stac = nullptr, *ifrom = nullptr, *dss = nullptr;
     QCheckBox *nosearch = nullptr, *select_data = nullptr, *select_data2 = nullptr, *onlyfull = nullptr,
               *filter = nullptr, *adde = nullptr, *imm = nullptr;
-    QTableWidget *sgts = nullptr, *sg2 = nullptr, *sg = nullptr;
+    QTableWidget *sgts = nullptr, *sg2 = nullptr;
+    TMStringGrid *sg = nullptr;
     QDateEdit *dat1 = nullptr, *dat2 = nullptr;
     QTimeEdit *tim1 = nullptr, *tim2 = nullptr;
 
@@ -206,6 +213,7 @@ private:
     void buildTestsPage();
     void buildAboutPage();
 
+    QString resolvedProgramFolder() const;
     void runInitMain(bool First);
     void recoverFromFailedInit(bool First, const QString &message);
     void computeMinimumSize();
@@ -223,6 +231,3 @@ private:
     int m_netsWidth = 2;
 };
 
-// The QObject "Tag" of a control: a guard that tells its handlers a change came from the program.
-int TagOf(const QObject *control);
-void SetTag(QObject *control, int value);

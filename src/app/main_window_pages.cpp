@@ -1,5 +1,8 @@
 #include "app/main_window.h"
 
+#include "app/about_page.h"
+#include "lib/mstring_grid.h"
+
 #include "lib/messages.h"
 
 #include <QCheckBox>
@@ -440,7 +443,9 @@ void Tmainf::buildImportPage()
              button(page, "Button34", "<", "Передвинуть выделенные ячейки на один столбец влево"),
              hidden(button(page, "Button6", "Поиск")), hidden(button(page, "Button41", "1")),
              hidden(button(page, "Button42", "3")), hidden(edit11)}));
-    sg = named(new QTableWidget(2, 2, page), "sg");
+    sg = named(new TMStringGrid(page), "sg");
+    sg->setRowCount(2);
+    sg->setColumnCount(2);
     layout->addWidget(sg, 1);
 }
 
@@ -463,35 +468,4 @@ void Tmainf::buildTestsPage()
     layout->addStretch();
 }
 
-void Tmainf::buildAboutPage()
-{
-    QWidget *page = TabSheet5;
-    auto *layout = new QVBoxLayout(page);
-    layout->setContentsMargins(12, 12, 12, 12);
-    layout->setSpacing(8);
-    auto *help = label(page, "Label32", "Открыть файл справки");
-    help->setCursor(Qt::PointingHandCursor);
-    help->setToolTip(
-        text("Открывается файл справки по программе BV.\r\n\r\nЕсли ничего не открывается, значит в "
-             "папке\r\nс программой BV нет файла Brenvale.doc\r\nВозможно, он был переименован или "
-             "удалён.\r\nИли не установлена ни одна программа,\r\nоткрывающая файлы MS Word (*.doc)."));
-    layout->addLayout(row({label(page, "Label29", "Brenvale (BV)")}));
-    layout->itemAt(0)->layout()->addWidget(help);
-    layout->addWidget(label(page, "Label33", "Версия 1.1.799 от 26 ноября 2008 г."));
-    auto *panel4 = named(new QWidget(page), "Panel4");
-    auto *panelLayout = new QVBoxLayout(panel4);
-    panelLayout->setContentsMargins(0, 0, 0, 0);
-    panelLayout->addWidget(label(
-        panel4, "Label30",
-        "Вспомогательная программа обработки сейсмической информации\r\nдля информационной системы "
-        "ORX.\r\n\r\n"
-        "Позволяет:\r\n- получать сводки в формате МСК - 85;\r\n- создавать станционные бюллетени "
-        "(отчёты);\r\n- "
-        "искать данные в БД ORX;\r\n- импортировать и экспортировать данные за указанный период из БД "
-        "ORX;\r\n- "
-        "работать с двумя форматами базы данных (ORX и промежуточная\r\n  база станционного бюллетеня)."));
-    layout->addWidget(panel4);
-    auto *changes = named(new QListWidget(page), "changes");
-    changes->addItem(QStringLiteral("Журнал изменений (what's new)"));
-    layout->addWidget(changes, 1);
-}
+void Tmainf::buildAboutPage() { BuildAboutPage(TabSheet5, resolvedProgramFolder()); }

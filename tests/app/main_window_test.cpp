@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -26,7 +27,13 @@ const QRect kArea(0, 0, 1280, 1024);
 struct Program
 {
     TestDir dir;
-    Program() { QDir(dir.path()).mkpath(QStringLiteral("system")); }
+    // An installation comes with its two reference files; empty ones give empty tables.
+    Program()
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("system"));
+        writeBytes(dir.file(QStringLiteral("system/filters.txt")), QByteArray());
+        writeBytes(dir.file(QStringLiteral("system/waves.txt")), QByteArray());
+    }
     QString ini() const { return dir.file(QStringLiteral("system/Brenvale.ini")); }
     void writeIni(const QByteArray &bytes) const { ASSERT_TRUE(writeBytes(ini(), bytes)); }
     void writeStations(const QByteArray &bytes) const
@@ -326,7 +333,7 @@ TEST(MainWindow, FailedStartLeavesAUsableWindowAndTheFileAlone)
     EXPECT_TRUE(w->initFailed);
     EXPECT_FALSE(w->initializing);
     EXPECT_TRUE(w->isEnabled());
-    EXPECT_EQ(TagOf(w->Edit2), 0);
+    EXPECT_EQ(ControlTag(w->Edit2), 0);
     w->show();
     EXPECT_TRUE(w->close()); // closes at once
     EXPECT_EQ(readBytes(p.ini()), bad);
@@ -353,7 +360,7 @@ TEST(MainWindow, FailedReloadKeepsTheWindowUsable)
     ASSERT_EQ(recorder.count(), 1);
     EXPECT_TRUE(w->initFailed);
     EXPECT_FALSE(w->initializing);
-    EXPECT_EQ(TagOf(w->Cod_stac), 0);
+    EXPECT_EQ(ControlTag(w->Cod_stac), 0);
     p.writeIni(kNoEffects);
     w->Reload();
     EXPECT_EQ(recorder.count(), 1);
@@ -376,6 +383,24 @@ TEST(MainWindow, ErrorProcedureInstalledOnlyOverThePlainBox)
     ASSERT_NE(installed, nullptr);
     EXPECT_EQ(*installed, &GfxMessageDlg);
     ErrorMessageProc = MsgBox;
+}
+
+TEST(MainWindow, MissingReferenceFilesAreReportedAndStartUpGoesOn)
+{
+    MessageRecorder recorder;
+    Program p;
+    QFile::remove(p.dir.file(QStringLiteral("system/filters.txt")));
+    QFile::remove(p.dir.file(QStringLiteral("system/waves.txt")));
+    auto w = p.start();
+    ASSERT_EQ(recorder.count(), 2);
+    for (const auto &m : recorder.messages()) {
+        EXPECT_TRUE(m.text.startsWith(QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: \r")))
+            << m.text.toStdString();
+        EXPECT_EQ(m.icon, 16u);
+    }
+    EXPECT_TRUE(w->filters.isEmpty());
+    EXPECT_TRUE(w->waves.isEmpty());
+    EXPECT_EQ(w->pgc1->currentIndex(), 0);
 }
 
 TEST(ColumnTables, LookupIgnoresCase)
