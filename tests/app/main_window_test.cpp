@@ -378,11 +378,13 @@ TEST(MainWindow, ErrorProcedureInstalledOnlyOverThePlainBox)
         EXPECT_EQ(recorder.count(), 1); // the recorder stays in place
     }
     using Fn = int (*)(QWidget *, const QString &, unsigned, unsigned);
+    const MessageProcType saved = ErrorMessageProc;
+    ErrorMessageProc = MsgBox;
     auto w = p.start();
     const Fn *installed = ErrorMessageProc.target<Fn>();
     ASSERT_NE(installed, nullptr);
     EXPECT_EQ(*installed, &GfxMessageDlg);
-    ErrorMessageProc = MsgBox;
+    ErrorMessageProc = saved;
 }
 
 TEST(MainWindow, MissingReferenceFilesAreReportedAndStartUpGoesOn)

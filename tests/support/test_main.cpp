@@ -1,3 +1,5 @@
+#include "lib/messages.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -9,5 +11,12 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication app(argc, argv);
+    // A message nobody expected would wait for a click forever: fail the test instead.
+    const MessageProcType unexpected = [](QWidget *, const QString &text, unsigned, unsigned) {
+        ADD_FAILURE() << "unexpected message: " << text.toStdString();
+        return int(IDCANCEL);
+    };
+    MessageProc = unexpected;
+    ErrorMessageProc = unexpected;
     return RUN_ALL_TESTS();
 }
