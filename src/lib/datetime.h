@@ -21,6 +21,9 @@ struct TFormatSettings {
     QString ShortDateFormat = QStringLiteral("dd.mm.yyyy");
     QString ShortTimeFormat = QStringLiteral("hh:nn:ss");
     QString LongTimeFormat = QStringLiteral("hh:nn:ss");
+    // Two-digit years read as the century that starts this many years before the current year; 0
+    // keeps them in the current century.
+    int TwoDigitYearCenturyWindow = 0;
 };
 
 const TFormatSettings &DefaultFormatSettings();

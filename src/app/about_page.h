@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+// Fills Page, the 'О программе' tab, with its controls (Label29, Label33, Panel4 with Label30, changes,
+// Label32) and keeps them laid out whenever the page is resized. The link Label32 opens the help document
+// of programDir (which ends with "/").
+void BuildAboutPage(QWidget *Page, const QString &programDir);
+
+// Lays out the about page for its current size; also needed after a font change.
+void TabSheet5Resize(QWidget *Page);
+
+QString HelpDocumentPath(const QString &programDir);
+// Hands the help document to the desktop; nothing is reported when nothing opens it.
+void Label32Click(QWidget *Owner, const QString &programDir);

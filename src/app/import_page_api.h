@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+// What the main window asks of its import page. The import page lives above this library, so the
+// program installs it into the main window at start (Tmainf::SetImportPage); without one the window
+// keeps the per-station import state in the defaults.
+class ImportPageApi
+{
+public:
+    virtual ~ImportPageApi() = default;
+
+    virtual void ClearImportGrid(bool lock) = 0;
+    virtual bool gridLock() const = 0;
+    virtual void SetImportType(int value) = 0;
+    virtual int GetImportType() const = 0;
+    virtual void SetupImportControls() = 0;
+    virtual void UpdateImportControls() = 0;
+    virtual void SetImmediateMode(bool immediate) = 0;
+    virtual void UpdateELQButton() = 0;
+    virtual void ReadData() = 0;
+
+    // The station's six text formats in the program folder's "specs" folder.
+    virtual bool LoadSpec(const QString &name, bool reset) = 0;
+    virtual bool SaveSpec(const QString &name) = 0;
+    virtual bool specsDirty() const = 0;
+    virtual void setSpecsDirty(bool dirty) = 0;
+
+    // Empties the import tables and the grid's clipboard (each shutdown half).
+    virtual void ClearImportTables() = 0;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "lib/datetime.h"
+
+#include <QString>
+
+#include <cstdint>
+
+// The system's own date text "dd.mm.yyyy hh:nn:ss", independent of any settings; Default and *Error
+// (true) on text that does not read as a valid date and time.
+TDateTime StrToDateTimeDMY(const QString &S, bool *Error, TDateTime Default);
+QString DateTimeToStrDMY(TDateTime D);
+
+void SplitDateTimeStr(uint16_t Year, uint16_t Month, uint16_t Day, uint16_t Hour, uint16_t Min, uint16_t Sec,
+                      uint16_t MSec, QString &YearS, QString &MonthS, QString &DayS, QString &HourS,
+                      QString &MinS, QString &SecS, QString &SecFracS, bool DotIfNoTenths);
+
+// Bulletin decades: 1 is days 1..10, 2 is 11..20, anything else 21 to the end of the month.
+void DecadeDays(uint16_t Decade, uint16_t Year, uint16_t Month, uint16_t &FirstDay, uint16_t &LastDay);
+
+// A date in the order of FS.ShortDateFormat with FS.DateSeparator, optionally followed by blanks and a
+// time h:n[:s] with FS.TimeSeparator. A one- or two-digit year falls in the fifty years either
+// side of the current one.
+bool TryStrToDateTime(const QString &S, TDateTime &Value,
+                      const TFormatSettings &FS = DefaultFormatSettings());

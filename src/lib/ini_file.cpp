@@ -1,0 +1,245 @@
+#include "lib/ini_file.h"
+
+#include "lib/codec.h"
+#include "lib/errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+bool sameName(const QString &a, const QString &b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+QString displayPath(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
+{
+    QFile file(fileName);
+    if (!file.exists())
+        return;
+    if (!file.open(QIODevice::ReadOnly))
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
+                             .arg(displayPath(fileName), file.errorString()));
+    load(fromCp1251(file.readAll()));
+}
+
+void IniFile::load(const QString &text)
+{
+    Section *current = nullptr;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        // Lines end in CR LF, LF or a lone CR.
+        qsizetype end = pos;
+        while (end < size && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QString line = text.mid(pos, end - pos);
+        pos = end;
+        if (pos < size && text[pos] == u'\r')
+            ++pos;
+        if (pos < size && text[pos] == u'\n')
+            ++pos;
+
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+            continue;
+        if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
+            const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
+            current = findSection(name);
+            if (!current) {
+                m_sections.append(Section{name, {}});
+                current = &m_sections.last();
+            }
+            continue;
+        }
+        const qsizetype eq = line.indexOf(u'=');
+        if (!current || eq < 0)
+            continue;
+        const QString key = line.left(eq).trimmed();
+        if (!key.isEmpty())
+            current->entries.append(Entry{key, line.mid(eq + 1)});
+    }
+}
+
+const IniFile::Section *IniFile::findSection(const QString &name) const
+{
+    for (const Section &s : m_sections)
+        if (sameName(s.name, name))
+            return &s;
+    return nullptr;
+}
+
+IniFile::Section *IniFile::findSection(const QString &name)
+{
+    return const_cast<Section *>(std::as_const(*this).findSection(name));
+}
+
+qsizetype IniFile::findKey(const Section &section, const QString &key)
+{
+    for (qsizetype i = 0; i < section.entries.size(); ++i)
+        if (sameName(section.entries[i].key, key))
+            return i;
+    return -1;
+}
+
+QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
+{
+    const Section *s = findSection(section);
+    if (!s)
+        return defaultValue;
+    const qsizetype i = findKey(*s, key);
+    return i < 0 ? defaultValue : s->entries[i].value;
+}
+
+void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
+{
+    Section *s = findSection(section);
+    if (!s) {
+        m_sections.append(Section{section, {}});
+        s = &m_sections.last();
+    }
+    const qsizetype i = findKey(*s, key);
+    if (i < 0)
+        s->entries.append(Entry{key, value});
+    else
+        s->entries[i].value = value;
+}
+
+QStringList IniFile::ReadSections() const
+{
+    QStringList names;
+    names.reserve(m_sections.size());
+    for (const Section &s : m_sections)
+        names.append(s.name);
+    return names;
+}
+
+QStringList IniFile::ReadSection(const QString &section) const
+{
+    QStringList keys;
+    if (const Section *s = findSection(section))
+        for (const Entry &e : s->entries)
+            keys.append(e.key);
+    return keys;
+}
+
+QStringList IniFile::ReadSectionValues(const QString &section) const
+{
+    QStringList lines;
+    if (const Section *s = findSection(section))
+        for (const Entry &e : s->entries)
+            lines.append(e.key + u'=' + e.value);
+    return lines;
+}
+
+bool IniFile::SectionExists(const QString &section) const
+{
+    return findSection(section) != nullptr;
+}
+
+bool IniFile::ValueExists(const QString &section, const QString &key) const
+{
+    const Section *s = findSection(section);
+    return s && findKey(*s, key) >= 0;
+}
+
+void IniFile::DeleteKey(const QString &section, const QString &key)
+{
+    Section *s = findSection(section);
+    if (!s)
+        return;
+    const qsizetype i = findKey(*s, key);
+    if (i >= 0)
+        s->entries.removeAt(i);
+}
+
+void IniFile::EraseSection(const QString &section)
+{
+    for (qsizetype i = 0; i < m_sections.size(); ++i) {
+        if (sameName(m_sections[i].name, section)) {
+            m_sections.removeAt(i);
+            return;
+        }
+    }
+}
+
+void IniFile::UpdateFile() const
+{
+    QString text;
+    for (const Section &s : m_sections) {
+        text += u'[' + s.name + QStringLiteral("]\r\n");
+        for (const Entry &e : s.entries)
+            text += e.key + u'=' + e.value + QStringLiteral("\r\n");
+        text += QStringLiteral("\r\n");
+    }
+
+    QSaveFile file(m_fileName);
+    const QByteArray bytes = toCp1251(text);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EFileError(QStringLiteral("Не удалось записать файл %1: %2")
+                             .arg(displayPath(m_fileName), file.errorString()));
+}
+
+bool TryIniTextToInt(const QString &text, int &value)
+{
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < text.size() && (text[i] == u'+' || text[i] == u'-'))
+        negative = text[i++] == u'-';
+    const bool hex = i < text.size() && text[i] == u'$';
+    if (hex)
+        ++i;
+    if (i == text.size())
+        return false;
+    // Hex text covers the whole 32-bit pattern ($FFFFFFFF is -1); decimal text must fit the signed range.
+    const quint64 limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
+    quint64 magnitude = 0;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        int digit;
+        if (c >= u'0' && c <= u'9')
+            digit = c - u'0';
+        else if (hex && c >= u'a' && c <= u'f')
+            digit = c - u'a' + 10;
+        else if (hex && c >= u'A' && c <= u'F')
+            digit = c - u'A' + 10;
+        else
+            return false;
+        magnitude = magnitude * (hex ? 16 : 10) + digit;
+        if (magnitude > limit)
+            return false;
+    }
+    const quint32 bits = quint32(magnitude);
+    value = int(negative ? 0u - bits : bits);
+    return true;
+}
+
+int SettingsAccess::ReadInteger(const QString &section, const QString &key, int defaultValue)
+{
+    int value;
+    return TryIniTextToInt(ReadString(section, key, QString()), value) ? value : defaultValue;
+}
+
+bool SettingsAccess::ReadBool(const QString &section, const QString &key, bool defaultValue)
+{
+    return ReadInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+void SettingsAccess::WriteInteger(const QString &section, const QString &key, int value)
+{
+    WriteString(section, key, QString::number(value));
+}
+
+void SettingsAccess::WriteBool(const QString &section, const QString &key, bool value)
+{
+    WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}

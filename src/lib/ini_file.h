@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// Integer text as the system reads it from its INI files: optional sign, then decimal digits or "$" and
+// hex digits, nothing else (no blanks); false when the text is no 32-bit integer.
+bool TryIniTextToInt(const QString &text, int &value);
+
+// Reading and writing settings by section and key, whether one file or the two-file settings store
+// stands behind them. Integers are decimal text, Booleans 1 or 0 (any other integer reads as true).
+class SettingsAccess
+{
+public:
+    virtual ~SettingsAccess() = default;
+    virtual QString ReadString(const QString &section, const QString &key, const QString &defaultValue) = 0;
+    virtual void WriteString(const QString &section, const QString &key, const QString &value) = 0;
+
+    int ReadInteger(const QString &section, const QString &key, int defaultValue);
+    bool ReadBool(const QString &section, const QString &key, bool defaultValue);
+    void WriteInteger(const QString &section, const QString &key, int value);
+    void WriteBool(const QString &section, const QString &key, bool value);
+};
+
+// In-memory image of an INI file. The whole file is read when the image is created (a missing file
+// gives an empty image); reads and writes work on the image, and UpdateFile writes it back.
+//
+// File form: windows-1251, lines ended by CR LF (LF or a lone CR read as well). Section and key names
+// match without regard to case, Cyrillic included, and keep the spelling and order they were first seen
+// with; a section named twice is read as one. A value is the text after the first '=' exactly as written;
+// only the key is trimmed. Lines that are not "key=value" inside a section (comments, blank lines, text
+// before the first section) are not kept, so a rewrite drops them; the program never writes such lines.
+// A key written twice in a section keeps both lines, and the first one is the one read and written.
+class IniFile : public SettingsAccess
+{
+public:
+    // EFileError when the file exists but cannot be read: an image read as empty would wipe it on update.
+    explicit IniFile(const QString &fileName);
+
+    const QString &fileName() const { return m_fileName; }
+
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) const;
+    QString ReadString(const QString &section, const QString &key, const QString &defaultValue) override
+    {
+        return std::as_const(*this).ReadString(section, key, defaultValue);
+    }
+    void WriteString(const QString &section, const QString &key, const QString &value) override;
+
+    QStringList ReadSections() const;
+    QStringList ReadSection(const QString &section) const;       // key names
+    QStringList ReadSectionValues(const QString &section) const; // "key=value" lines
+    bool SectionExists(const QString &section) const;
+    bool ValueExists(const QString &section, const QString &key) const;
+    void DeleteKey(const QString &section, const QString &key);
+    void EraseSection(const QString &section);
+
+    // Writes the image through a temporary file renamed over the old one; EFileError on failure.
+    void UpdateFile() const;
+
+private:
+    struct Entry
+    {
+        QString key;
+        QString value;
+    };
+    struct Section
+    {
+        QString name;
+        QList<Entry> entries;
+    };
+
+    const Section *findSection(const QString &name) const;
+    Section *findSection(const QString &name);
+    static qsizetype findKey(const Section &section, const QString &key);
+    void load(const QString &text);
+
+    QString m_fileName;
+    QList<Section> m_sections;
+};

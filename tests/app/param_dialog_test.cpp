@@ -1,0 +1,363 @@
+#include "app/mail_settings_grid.h"
+#include "app/param_dialog.h"
+#include "lib/data_sources.h"
+
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The main window's record: the global mail header comes from here.
+Tsett &mainSett()
+{
+    static Tsett s = [] {
+        Tsett m;
+        m.mail_from = QStringLiteral("global@obs.ru");
+        m.mail_recv = QStringLiteral("centre@obs.ru");
+        m.mail_cc = QStringLiteral("archive@obs.ru");
+        m.mail_subj = QStringLiteral("Сводка сети");
+        return m;
+    }();
+    Tpar::SetMainSettings(&s);
+    return s;
+}
+
+QStringList gridValues(const QTableWidget *grid)
+{
+    QStringList values;
+    for (int row = 0; row < 4; ++row)
+        values << MailGridValue(grid, row);
+    return values;
+}
+
+QString controlText(const QWidget *w)
+{
+    if (auto *l = qobject_cast<const QLabel *>(w))
+        return l->text();
+    if (auto *b = qobject_cast<const QAbstractButton *>(w))
+        return b->text();
+    if (auto *g = qobject_cast<const QGroupBox *>(w))
+        return g->title();
+    if (auto *e = qobject_cast<const QLineEdit *>(w))
+        return e->displayText();
+    if (auto *d = qobject_cast<const QDateEdit *>(w))
+        return d->date().toString(QStringLiteral("dd.MM.yyyy"));
+    return {};
+}
+
+Tsett stationSett()
+{
+    Tsett s;
+    s.start_date = EncodeDate(2021, 3, 5) + EncodeTime(14, 7, 9, 0);
+    s.end_date = EncodeDate(2021, 3, 6);
+    s.svodka_date = EncodeDate(2022, 1, 31);
+    s.svodka_dir = QStringLiteral("/data/svodki");
+    s.multi_name = QStringLiteral("_все");
+    s.svset = 2;
+    s.exp_start_date = EncodeDate(2020, 2, 28);
+    s.exp_end_date = EncodeDate(2020, 2, 29);
+    s.exp_dir = QStringLiteral("/data/exp");
+    s.expset = 3;
+    s.smp1 = QStringLiteral("ev*.txt");
+    s.smp2 = QStringLiteral("st*.txt");
+    s.smp3 = QStringLiteral("xm*.txt");
+    s.mails_from = QStringLiteral("st1@obs.ru");
+    s.mails_recv = QStringLiteral("boss@obs.ru");
+    s.mails_cc = QStringLiteral("cc@obs.ru");
+    s.mails_subj = QStringLiteral("Сводка станции");
+    s.mails_global = false;
+    s.mails_send = true;
+    s.maile_from = QStringLiteral("exp@obs.ru");
+    s.maile_global = false;
+    s.maile_send = true;
+    s.find_rfstr = QStringLiteral("было");
+    s.find_rstr = QStringLiteral("стало");
+    s.find_ropt = 2;
+    return s;
+}
+
+const QStringList FindReplaceLabels{QStringLiteral("Искать_Заменить на"), QStringLiteral("Настройка поиска"),
+                                    QStringLiteral("везде"), QStringLiteral("вперёд"),
+                                    QStringLiteral("назад")};
+
+TEST(ParamDialog, EachModeShowsItsControlsAndValues)
+{
+    mainSett();
+    struct Case
+    {
+        int mode;
+        QStringList labels;
+        // name, or name=text as shown
+        QStringList shown;
+    } cases[] = {
+        {0,
+         {},
+         {"Label21=Дата старта", "Start_ORX=05.03.2021 14:07:09", "Label22=Дата окончания",
+          "Stop_ORX=06.03.2021 00:00:00"}},
+        {1,
+         {},
+         {"Label21=Дата", "svodka_Date=31.01.2022", "Label22=Директория", "dir=/data/svodki", "sfb", "mydoc",
+          "Label5=Имя файла", "multi_name=_все", "rsgb=Делать сводку по...", "rs1=выбранной станции",
+          "rs2=станциям с галочкой", "rs3=выбранной станции и станциям с галочкой",
+          "rs4=всем станциям за период", "dperiod", "useflag", "sg1", "mail_send=Отправлять сводку по почте",
+          "mail_global=Брать глобальные параметры отправки", "mails_att=Посылать сводку вложением"}},
+        {2,
+         {},
+         {"Label21=Дата старта", "svodka_Date=28.02.2020", "Label22=Дата окончания", "End_Date=29.02.2020",
+          "Label1=Директория", "dir=/data/exp", "sfb", "mydoc", "rsgb=Экспортировать данные по...", "rs1",
+          "rs2", "rs3", "rs4", "sg1", "mail_send=Отправлять экспорт по почте", "mail_global"}},
+        {3,
+         {},
+         {"Label21=События", "dir=ev*.txt", "Label22=Станц.бюллетень", "stb=st*.txt", "Label1=Дин.замеры",
+          "xm=xm*.txt"}},
+        {4, {}, {"Label1=Имя сети", "dir="}},
+        {4, {QStringLiteral("Идентификатор события")}, {"Label1=Идентификатор события", "dir="}},
+        {4,
+         FindReplaceLabels,
+         {"Label1=Искать", "dir=было", "Label4=Заменить на", "stb=стало", "rsgb=Настройка поиска",
+          "rs1=везде", "rs2=вперёд", "rs3=назад"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.mode);
+        Tsett s = stationSett();
+        Tpar par;
+        par.Setup(c.mode, &s, c.labels);
+        QStringList expected = c.shown;
+        expected << QStringLiteral("Button1=OK") << QStringLiteral("Button2=Отмена");
+        for (QWidget *w : par.findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty() || w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            const QString name = w->objectName();
+            auto it = std::find_if(expected.begin(), expected.end(), [&](const QString &e) {
+                return e == name || e.startsWith(name + QLatin1Char('='));
+            });
+            EXPECT_EQ(w->isVisibleTo(&par), it != expected.end()) << name.toStdString();
+            if (it != expected.end() && it->contains(QLatin1Char('='))) {
+                EXPECT_EQ(controlText(w), it->section(QLatin1Char('='), 1)) << name.toStdString();
+            }
+        }
+    }
+}
+
+TEST(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
+{
+    mainSett();
+    Tsett s = stationSett();
+    {
+        Tpar par;
+        par.Setup(1, &s);
+        EXPECT_EQ(par.RadioIndex(), 2);
+        EXPECT_EQ(gridValues(par.sg1),
+                  (QStringList{"st1@obs.ru", "boss@obs.ru", "cc@obs.ru", "Сводка станции"}));
+        EXPECT_TRUE(par.sg1->isEnabled());
+        EXPECT_FALSE(par.useflag->isEnabled()); // only the ORX-only mode reads the flag
+        par.svodka_Date->setDate(QDate(2022, 2, 1));
+        par.mydoc->click();
+        par.rs4->setChecked(true);
+        par.dperiod->setChecked(false);
+        par.multi_name->setText(QStringLiteral("_all"));
+        SetMailGridValue(par.sg1, 3, QStringLiteral("Тема"));
+        par.mails_att->setChecked(true);
+        par.Button1->click();
+        EXPECT_EQ(par.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(s.svodka_date, EncodeDate(2022, 2, 1));
+    EXPECT_EQ(s.svodka_dir, GetPersonalFolder());
+    EXPECT_EQ(s.svset, 3);
+    EXPECT_FALSE(s.dperiod);
+    EXPECT_EQ(s.multi_name, QStringLiteral("_all"));
+    EXPECT_EQ(s.mails_subj, QStringLiteral("Тема"));
+    EXPECT_TRUE(s.mails_att && s.mails_send && !s.mails_global);
+
+    {
+        Tpar par;
+        par.Setup(2, &s);
+        EXPECT_EQ(par.RadioIndex(), 3);
+        par.End_Date->setDate(QDate(2020, 3, 1));
+        par.rs1->setChecked(true);
+        par.mail_send->click();
+        par.Button1->click();
+    }
+    EXPECT_EQ(s.exp_start_date, EncodeDate(2020, 2, 28));
+    EXPECT_EQ(s.exp_end_date, EncodeDate(2020, 3, 1));
+    EXPECT_EQ(s.expset, 0);
+    EXPECT_FALSE(s.maile_send);
+    EXPECT_EQ(s.maile_from, QStringLiteral("exp@obs.ru"));
+
+    // No record: the main window's.
+    {
+        Tpar par;
+        par.Setup(3, nullptr);
+        par.xm->setText(QStringLiteral("dz*.dat"));
+        par.Button1->click();
+    }
+    EXPECT_EQ(mainSett().smp3, QStringLiteral("dz*.dat"));
+
+    {
+        Tpar par;
+        par.Setup(0, &s);
+        par.Start_ORX->setText(QStringLiteral("01.12.2021 23:59:58"));
+        par.Button1->click();
+        EXPECT_EQ(par.result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(s.start_date, EncodeDate(2021, 12, 1) + EncodeTime(23, 59, 58, 0));
+    EXPECT_EQ(s.end_date, EncodeDate(2021, 3, 6));
+}
+
+TEST(ParamDialog, MailControlsFollowTheSwitches)
+{
+    mainSett();
+    const QStringList own{"st1@obs.ru", "boss@obs.ru", "cc@obs.ru", "Сводка станции"};
+    const QStringList global{"global@obs.ru", "centre@obs.ru", "archive@obs.ru", "Сводка сети"};
+    struct Case
+    {
+        bool send, global;
+        bool globalEnabled, gridEnabled;
+        QStringList grid;
+    } cases[] = {
+        {true, true, true, false, global},
+        {false, true, false, false, global},
+        {false, false, false, false, own},
+        {true, false, true, true, own},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(QStringLiteral("send %1 global %2").arg(c.send).arg(c.global).toStdString());
+        Tsett s = stationSett();
+        s.mails_send = c.send;
+        s.mails_global = c.global;
+        Tpar par;
+        par.Setup(1, &s);
+        EXPECT_EQ(par.mail_global->isEnabled(), c.globalEnabled);
+        EXPECT_EQ(par.mails_att->isEnabled(), c.globalEnabled);
+        EXPECT_EQ(par.sg1->isEnabled(), c.gridEnabled);
+        EXPECT_EQ(par.sg1->palette().color(QPalette::Base),
+                  QApplication::palette().color(c.gridEnabled ? QPalette::Base : QPalette::Button));
+        EXPECT_EQ(gridValues(par.sg1), c.grid);
+        par.Button1->click();
+        // The station's own header survives whatever the grid showed.
+        EXPECT_EQ((QStringList{s.mails_from, s.mails_recv, s.mails_cc, s.mails_subj}), own);
+    }
+}
+
+TEST(ParamDialog, SwitchingToGlobalAndBackRestoresTypedValues)
+{
+    mainSett();
+    Tsett s = stationSett();
+    Tpar par;
+    par.Setup(1, &s);
+    SetMailGridValue(par.sg1, 1, QStringLiteral("typed@obs.ru"));
+    par.mail_global->click();
+    EXPECT_FALSE(par.sg1->isEnabled());
+    EXPECT_EQ(MailGridValue(par.sg1, 1), QStringLiteral("centre@obs.ru"));
+    par.mail_global->click();
+    EXPECT_TRUE(par.sg1->isEnabled());
+    EXPECT_EQ(gridValues(par.sg1),
+              (QStringList{"st1@obs.ru", "typed@obs.ru", "cc@obs.ru", "Сводка станции"}));
+    par.Button1->click();
+    EXPECT_EQ(s.mails_recv, QStringLiteral("typed@obs.ru"));
+}
+
+TEST(ParamDialog, PromptWritesOnlyTheSearchSettings)
+{
+    mainSett();
+    struct Case
+    {
+        QStringList labels;
+        const char *find_fstr, *find_rfstr, *find_rstr;
+        int find_fopt, find_ropt;
+    } cases[] = {
+        {{}, "", "было", "стало", 0, 2},
+        {FindReplaceLabels, "", "новое", "стало", 0, 0},
+        {{QStringLiteral("Искать"), QStringLiteral("Настройка поиска"), QStringLiteral("a"),
+          QStringLiteral("b")},
+         "новое",
+         "было",
+         "стало",
+         0,
+         2},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.labels.join(QLatin1Char('|')).toStdString());
+        Tsett s = stationSett();
+        Tpar par;
+        par.Setup(4, &s, c.labels);
+        EXPECT_FALSE(par.rs4->isVisibleTo(&par));
+        par.dir->setText(QStringLiteral("новое"));
+        par.rs1->setChecked(true);
+        par.Button1->click();
+        EXPECT_EQ(s.find_fstr, QString::fromUtf8(c.find_fstr));
+        EXPECT_EQ(s.find_rfstr, QString::fromUtf8(c.find_rfstr));
+        EXPECT_EQ(s.find_rstr, QString::fromUtf8(c.find_rstr));
+        EXPECT_EQ(s.find_fopt, c.find_fopt);
+        EXPECT_EQ(s.find_ropt, c.find_ropt);
+        EXPECT_EQ(par.dir->text(), QStringLiteral("новое"));
+    }
+}
+
+TEST(ParamDialog, PeriodEditsFillBlankDigits)
+{
+    mainSett();
+    Tsett s;
+    Tpar par;
+    par.Setup(0, &s);
+    const struct
+    {
+        const char *typed, *shown;
+    } cases[] = {
+        {"1", "10.00.0000 00:00:00"},
+        {"3112", "31.12.0000 00:00:00"},
+        {"31.12.2020 1", "31.12.2020 10:00:00"},
+        {"31.12.2020 10:11:12", "31.12.2020 10:11:12"},
+    };
+    for (QLineEdit *edit : {par.Start_ORX, par.Stop_ORX})
+        for (const auto &c : cases) {
+            edit->setText(QString::fromLatin1(c.typed));
+            EXPECT_EQ(edit->displayText(), QString::fromLatin1(c.shown)) << c.typed;
+        }
+}
+
+TEST(ParamDialog, InvalidPeriodIsReportedAndStopsTheCopy)
+{
+    mainSett();
+    const TDateTime oldStart = EncodeDate(2000, 1, 1), oldEnd = EncodeDate(2000, 1, 2);
+    const struct
+    {
+        const char *start, *stop, *message;
+        TDateTime start_date, end_date;
+    } cases[] = {
+        {"31.04.2021 00:00:00", "01.05.2021 00:00:00", "'31.04.2021 00:00:00' is not a valid date and time",
+         oldStart, oldEnd},
+        {"30.04.2021 00:00:00", "01.05.2021 24:00:00", "'01.05.2021 24:00:00' is not a valid date and time",
+         EncodeDate(2021, 4, 30), oldEnd},
+    };
+    for (const auto &c : cases) {
+        MessageRecorder recorder;
+        Tsett s;
+        s.start_date = oldStart;
+        s.end_date = oldEnd;
+        Tpar par;
+        par.Setup(0, &s);
+        par.Start_ORX->setText(QString::fromLatin1(c.start));
+        par.Stop_ORX->setText(QString::fromLatin1(c.stop));
+        par.Button1->click();
+        EXPECT_NE(par.result(), QDialog::Accepted);
+        ASSERT_EQ(recorder.count(), 1);
+        EXPECT_EQ(recorder.last().text, QString::fromLatin1(c.message));
+        EXPECT_EQ(recorder.last().icon, 16u);
+        EXPECT_EQ(s.start_date, c.start_date);
+        EXPECT_EQ(s.end_date, c.end_date);
+    }
+}
+
+} // namespace

@@ -1,0 +1,121 @@
+#include "lib/date_routines.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+TDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
+{
+    return ComposeDateTime(EncodeDate(y, mo, d), EncodeTime(h, mi, s, ms));
+}
+
+TEST(StrToDateTimeDMY, ReadsDatesAndTimes)
+{
+    const TDateTime def = -7.0;
+    const struct
+    {
+        const char *s;
+        bool ok;
+        TDateTime value;
+    } cases[] = {
+        {"5.3.2008", true, at(2008, 3, 5)},
+        {"05.03.2008 10:20:30", true, at(2008, 3, 5, 10, 20, 30)},
+        {"01.01.1800 06:00:00", true, at(1800, 1, 1, 6)},
+        {"5.3.2008 10:00", false, def},
+        {"5.3.2008 ", false, def},
+        {"31.2.2008", false, def},
+        {"29.2.2007", false, def},
+        {"5.3.2008 25:00:00", false, def},
+        {"5.3.2008 10:00:00.5", false, def},
+        {"5.3", false, def},
+        {"", false, def},
+        {"a.3.2008", false, def},
+        {"5/3/2008", false, def},
+    };
+    for (const auto &c : cases) {
+        bool error = !c.ok;
+        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(c.s), &error, def), c.value) << c.s;
+        EXPECT_EQ(error, !c.ok) << c.s;
+        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(c.s), nullptr, def), c.value) << c.s;
+    }
+}
+
+TEST(DateTimeToStrDMY, WritesTheStoredForm)
+{
+    const struct
+    {
+        TDateTime d;
+        const char *text;
+    } cases[] = {
+        {at(2008, 3, 5, 10), "05.03.2008 10:00:00"},
+        {at(2008, 3, 5), "05.03.2008"},
+        {at(2008, 3, 5, 0, 0, 0, 500), "05.03.2008"},
+        {at(2008, 11, 25, 0, 0, 1), "25.11.2008 00:00:01"},
+        {0.0, "30.12.1899"},
+        {0.5, "12:00:00"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DateTimeToStrDMY(c.d), u(c.text)) << c.text;
+
+    for (const TDateTime d : {at(2008, 3, 5, 10, 20, 30), at(1999, 12, 31)}) {
+        bool error = true;
+        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(DateTimeToStrDMY(d), &error, 0), d);
+        EXPECT_FALSE(error);
+    }
+}
+
+TEST(SplitDateTimeStr, PartsAndTenths)
+{
+    QString y, mo, d, h, mi, s, frac;
+    SplitDateTimeStr(2008, 3, 5, 7, 8, 9, 250, y, mo, d, h, mi, s, frac, false);
+    EXPECT_EQ(QStringList({y, mo, d, h, mi, s, frac}),
+              QStringList({"2008", "03", "05", "07", "08", "09", "09.2"}));
+    SplitDateTimeStr(800, 12, 31, 23, 59, 59, 50, y, mo, d, h, mi, s, frac, true);
+    EXPECT_EQ(QStringList({y, mo, d, h, mi, s, frac}),
+              QStringList({"0800", "12", "31", "23", "59", "59", "59."}));
+    SplitDateTimeStr(2008, 1, 1, 0, 0, 0, 99, y, mo, d, h, mi, s, frac, false);
+    EXPECT_EQ(frac, u("00"));
+    SplitDateTimeStr(2008, 1, 1, 0, 0, 0, 999, y, mo, d, h, mi, s, frac, false);
+    EXPECT_EQ(frac, u("00.9"));
+}
+
+TEST(DecadeDays, Bounds)
+{
+    const struct
+    {
+        uint16_t decade, year, month, first, last;
+    } cases[] = {{1, 2008, 2, 1, 10},  {2, 2008, 2, 11, 20}, {3, 2008, 2, 21, 29},
+                 {3, 2007, 2, 21, 28}, {0, 2008, 4, 21, 30}, {7, 2008, 1, 21, 31}};
+    for (const auto &c : cases) {
+        uint16_t first = 0, last = 0;
+        DecadeDays(c.decade, c.year, c.month, first, last);
+        EXPECT_EQ(first, c.first) << c.decade << ' ' << c.month;
+        EXPECT_EQ(last, c.last) << c.decade << ' ' << c.month;
+    }
+}
+
+TEST(TryStrToDateTime, FollowsTheFormatSettings)
+{
+    TDateTime v = 0;
+    EXPECT_TRUE(TryStrToDateTime(u("05.03.2008"), v));
+    EXPECT_DOUBLE_EQ(v, at(2008, 3, 5));
+    EXPECT_TRUE(TryStrToDateTime(u(" 5.3.2008  10:20 "), v));
+    EXPECT_DOUBLE_EQ(v, at(2008, 3, 5, 10, 20));
+
+    TFormatSettings us;
+    us.ShortDateFormat = u("m/d/yyyy");
+    us.DateSeparator = QLatin1Char('/');
+    EXPECT_TRUE(TryStrToDateTime(u("3/5/2008 1:02:03"), v, us));
+    EXPECT_DOUBLE_EQ(v, at(2008, 3, 5, 1, 2, 3));
+
+    for (const char *bad :
+         {"", "5.3", "5.3.2008.1", "32.1.2008", "5.3.2008 10", "5.3.2008 24:00", "x.3.2008"})
+        EXPECT_FALSE(TryStrToDateTime(u(bad), v)) << bad;
+}
+
+} // namespace

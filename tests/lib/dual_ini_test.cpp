@@ -1,0 +1,298 @@
+#include "lib/dual_ini.h"
+#include "lib/errors.h"
+#include "lib/settings_keys.h"
+
+#include "support/test_support.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString u8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+class DualIniTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { QDir(dir.path()).mkdir("system"); }
+
+    QString mainPath() const { return dir.file("system/Brenvale.ini"); }
+    QString stationsPath() const { return dir.file("system/Stations.ini"); }
+
+    // Backdated so that a rewrite within the same second still shows.
+    void writeOld(const QString &path, const QByteArray &bytes)
+    {
+        ASSERT_TRUE(writeBytes(path, bytes));
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(
+            f.setFileTime(QDateTime::currentDateTime().addDays(-2), QFileDevice::FileModificationTime));
+    }
+    static QDateTime mtime(const QString &path) { return QFileInfo(path).lastModified(); }
+
+    TestDir dir;
+};
+
+TEST_F(DualIniTest, WithoutKeyListEveryKeyGoesToStationSection)
+{
+    {
+        TDualIni ini(nullptr, dir.base());
+        ini.WriteInteger("X1", "winx", -10);
+        ini.WriteString("X1", "svodka_dir", "/tmp/s");
+        ini.WriteBool("X1", "mails_send", false);
+        ini.UpdateFile();
+    }
+    EXPECT_EQ(readBytes(stationsPath()),
+              QByteArray("[X1]\r\nwinx=-10\r\nsvodka_dir=/tmp/s\r\nmails_send=0\r\n\r\n"));
+    EXPECT_FALSE(QFile::exists(mainPath()));
+}
+
+TEST_F(DualIniTest, CommonKeyReadsMainFileOnly)
+{
+    writeBytes(mainPath(), "[global]\r\nsvodka_dir=wrong\r\n[station]\r\nsvodka_dir=/common\r\n");
+    writeBytes(stationsPath(), "[X1]\r\nsvodka_dir=/own\r\nwinx=7\r\n");
+    const QStringList keys{"winy", "svodka_dir"};
+    TDualIni ini(&keys, dir.base());
+    EXPECT_EQ(ini.ReadString("X1", "SVODKA_DIR", "def"), "/common");
+    EXPECT_EQ(ini.ReadString("X2", "svodka_dir", "def"), "/common"); // the section is ignored
+    EXPECT_EQ(ini.ReadString("X1", "winx", "def"), "7");             // not common: the station's own
+    EXPECT_EQ(ini.ReadString("X1", "winy", "def"), "def");
+}
+
+TEST_F(DualIniTest, CommonKeyNeverOpensStationsFile)
+{
+    writeBytes(mainPath(), "[station]\r\nsvodka_dir=/common\r\n");
+    // Reading this "file" would raise, so any access to it shows.
+    QDir(dir.path()).mkdir("system/Stations.ini");
+    const QStringList keys{"SVODKA_DIR"};
+    TDualIni ini(&keys, dir.base());
+    EXPECT_EQ(ini.ReadString("X1", "Svodka_Dir", "def"), "/common");
+    ini.WriteString("X1", "svodka_dir", "/new");
+    EXPECT_NO_THROW(ini.UpdateFile());
+    EXPECT_EQ(readBytes(mainPath()), QByteArray("[station]\r\nsvodka_dir=/new\r\n\r\n"));
+    EXPECT_THROW(ini.ReadString("X1", "winx", ""), EFileError);
+}
+
+TEST_F(DualIniTest, CyrillicCommonKeyMatchesIgnoringCase)
+{
+    const QStringList keys{u8("ключ")};
+    {
+        TDualIni ini(&keys, dir.base());
+        ini.WriteString("X1", u8("КЛЮЧ"), "1");
+        ini.UpdateFile();
+    }
+    EXPECT_EQ(readBytes(mainPath()), QByteArray("[station]\r\n\xCA\xCB\xDE\xD7=1\r\n\r\n"));
+    EXPECT_FALSE(QFile::exists(stationsPath()));
+}
+
+TEST_F(DualIniTest, FreeingWithoutUpdateWritesNothing)
+{
+    const QByteArray mainBytes = "[station]\r\nsvodka_dir=/a\r\n";
+    const QByteArray stationBytes = "[X1]\nwinx=1\n";
+    writeOld(mainPath(), mainBytes);
+    writeOld(stationsPath(), stationBytes);
+    const QDateTime mainTime = mtime(mainPath()), stationTime = mtime(stationsPath());
+    const QStringList keys{"svodka_dir"};
+    {
+        TDualIni ini(&keys, dir.base());
+        EXPECT_EQ(ini.ReadString("X1", "winx", ""), "1");
+        ini.WriteString("X1", "svodka_dir", "/b");
+        ini.WriteString("X1", "winx", "2");
+        QStringList sections;
+        ini.ReadSections(sections);
+    }
+    EXPECT_EQ(readBytes(mainPath()), mainBytes);
+    EXPECT_EQ(readBytes(stationsPath()), stationBytes);
+    EXPECT_EQ(mtime(mainPath()), mainTime);
+    EXPECT_EQ(mtime(stationsPath()), stationTime);
+}
+
+TEST_F(DualIniTest, UpdateAfterCommonKeysTouchesMainFileAlone)
+{
+    const QByteArray stationBytes = "[X1]\r\nsvodka_dir=/own\r\n\r\n";
+    writeOld(stationsPath(), stationBytes);
+    const QDateTime stationTime = mtime(stationsPath());
+    const QStringList keys{"svodka_dir", "mails_send"};
+    {
+        TDualIni ini(&keys, dir.base());
+        ini.WriteString("X1", "svodka_dir", "/common");
+        ini.WriteBool("X1", "mails_send", true);
+        ini.UpdateFile();
+    }
+    EXPECT_EQ(readBytes(mainPath()), QByteArray("[station]\r\nsvodka_dir=/common\r\nmails_send=1\r\n\r\n"));
+    EXPECT_EQ(readBytes(stationsPath()), stationBytes);
+    EXPECT_EQ(mtime(stationsPath()), stationTime);
+}
+
+TEST_F(DualIniTest, UpdateWritesStationsFileFirstAndRaises)
+{
+    const QByteArray mainBytes = "[station]\r\nsvodka_dir=/a\r\n";
+    writeBytes(mainPath(), mainBytes);
+    const QStringList keys{"svodka_dir"};
+    TDualIni ini(&keys, dir.base());
+    ini.WriteString("X1", "winx", "1");
+    ini.WriteString("X1", "svodka_dir", "/b");
+    // The stations file cannot be replaced now: its write fails before the main file is written.
+    QDir(dir.path()).mkdir("system/Stations.ini");
+    EXPECT_THROW(ini.UpdateFile(), EFileError);
+    EXPECT_EQ(readBytes(mainPath()), mainBytes);
+}
+
+TEST_F(DualIniTest, ReadSectionsListsStationsFileOnly)
+{
+    TDualIni missing(nullptr, dir.base());
+    QStringList sections{"stale"};
+    missing.ReadSections(sections);
+    EXPECT_TRUE(sections.isEmpty());
+
+    writeBytes(mainPath(), "[global]\r\na=1\r\n[station]\r\nb=2\r\n");
+    writeBytes(stationsPath(), "[MNK]\r\na=1\r\n[X1]\r\n[pul]\r\nb=2\r\n");
+    const QStringList keys{"a"};
+    TDualIni ini(&keys, dir.base());
+    ini.ReadSections(sections);
+    EXPECT_EQ(sections, QStringList({"MNK", "X1", "pul"}));
+}
+
+TEST_F(DualIniTest, IntegerAndBooleanText)
+{
+    const struct
+    {
+        const char *text;
+        int integer;  // as read with the default 99
+        bool boolean; // as read with the default true
+    } cases[] = {
+        {"12", 12, true},
+        {"0", 0, false},
+        {"-7", -7, true},
+        {"+5", 5, true},
+        {"-0", 0, false},
+        {"$1F", 31, true},
+        {"$ff", 255, true},
+        {"-$10", -16, true},
+        {"$FFFFFFFF", -1, true},
+        {"2147483647", 2147483647, true},
+        {"-2147483648", -2147483647 - 1, true},
+        {"2147483648", 99, true},
+        {"$100000000", 99, true},
+        {" 5", 99, true},
+        {"5 ", 99, true},
+        {"1.5", 99, true},
+        {"abc", 99, true},
+        {"true", 99, true},
+        {"$", 99, true},
+        {"-", 99, true},
+        {"", 99, true},
+    };
+    writeBytes(stationsPath(), "[X1]\r\nflag=0\r\n");
+    TDualIni ini(nullptr, dir.base());
+    for (const auto &c : cases) {
+        ini.WriteString("X1", "v", c.text);
+        EXPECT_EQ(ini.ReadInteger("X1", "v", 99), c.integer) << c.text;
+        EXPECT_EQ(ini.ReadBool("X1", "v", true), c.boolean) << c.text;
+    }
+    EXPECT_FALSE(ini.ReadBool("X1", "abc", false));
+    EXPECT_FALSE(ini.ReadBool("X1", "flag", true));
+    EXPECT_EQ(ini.ReadInteger("X2", "v", -3), -3);
+}
+
+TEST(SettingsKeyCatalogue, KeysInOrderWithGroupPrefixes)
+{
+    const struct
+    {
+        const char *prefix;
+        QStringList keys;
+    } groups[] = {
+        {"", {"filt_beg", "filt_end", "filter", "end_date", "start_date"}},
+        {"БДСТБЮЛ: ", {"out_file_jet", "pass", "source", "user"}},
+        {"Импорт: ",
+         {"add_event", "import_type", "in_event", "in_excel", "in_file_jet", "in_krv", "in_stbul", "in_orv",
+          "in_xmadd", "intxt_imm", "smpev", "smpjet", "smpkrv", "smpst", "smporx", "smpxls", "smpxm"}},
+        {"Отчёт: ",
+         {"draw_line", "draw_table", "put_beg_date", "qtype", "repbeg", "repend", "repfile", "repnum",
+          "repstyle", "save_text", "txtwids", "winheight", "winstate", "winwidth", "winx", "winy"}},
+        {"Почта, отчёт: ",
+         {"mailr_cc", "mailr_from", "mailr_global", "mailr_recv", "mailr_send", "mailr_subj"}},
+        {"Сводка: ", {"dperiod", "svodka_date", "svodka_dir", "useflag"}},
+        {"Сводка, поиск: ", {"find_fstr", "find_fopt", "find_rfstr", "find_rstr", "find_ropt"}},
+        {"Почта, сводка: ",
+         {"mails_att", "mails_cc", "mails_from", "mails_global", "mails_recv", "mails_send", "mails_subj"}},
+        {"Экспорт: ", {"exp_dir", "exp_end_date", "exp_start_date"}},
+        {"Почта, экспорт: ",
+         {"maile_cc", "maile_from", "maile_global", "maile_recv", "maile_send", "maile_subj"}},
+    };
+    const QStringList prefixes{u8("БДСТБЮЛ: "),       u8("Импорт: "),  u8("Отчёт: "),
+                               u8("Почта, отчёт: "),  u8("Сводка: "),  u8("Сводка, поиск: "),
+                               u8("Почта, сводка: "), u8("Экспорт: "), u8("Почта, экспорт: ")};
+    size_t row = 0;
+    for (const auto &g : groups) {
+        for (const QString &key : g.keys) {
+            ASSERT_LT(row, SettingsKeyCatalogue.size());
+            const SettingsKeyRow &r = SettingsKeyCatalogue[row++];
+            EXPECT_EQ(r.Key, key);
+            const QString description = r.Description.toString();
+            if (*g.prefix)
+                EXPECT_TRUE(description.startsWith(u8(g.prefix))) << description.toStdString();
+            else
+                for (const QString &p : prefixes)
+                    EXPECT_FALSE(description.startsWith(p)) << description.toStdString();
+            EXPECT_GT(description.size(), QString(g.prefix).size() + 5) << key.toStdString();
+        }
+    }
+    EXPECT_EQ(row, 73u);
+}
+
+TEST(SettingsKeyCatalogue, DocumentedDescriptions)
+{
+    const struct
+    {
+        const char *key, *description;
+    } cases[] = {
+        {"filt_beg", "Начальная дата фильтра событий в БД ORX"},
+        {"filter", "Указывает, включен ли фильтр"},
+        {"start_date", "Начальная дата и время при импорте в БДСТБЮЛ из ORX (кнопка \"Импорт из ORX\")"},
+        {"out_file_jet", "БДСТБЮЛ: имя файла БД Access (*.mdb)"},
+        {"source", "БДСТБЮЛ: имя ODBC-источника БДСТБЮЛ"},
+        {"add_event", "Импорт: сливать ли события при импорте ORV и текстовых файлов"},
+        {"in_file_jet", "Импорт: имя файла Paradox (*.dbf)"},
+        {"in_krv", "Импорт: имя файла Кравельской группы"},
+        {"in_orv", "Импорт: имя ORV-файла"},
+        {"intxt_imm", "Импорт: флажок \"Сразу в БД\""},
+        {"smpev", "Импорт: образец имени файла для файлов событий (Events.txt)"},
+        {"draw_line", "Отчёт: рисовать ли в отчёте разделительныую линию между событиями"},
+        {"repstyle", "Отчёт: тип отчётного периода (ежедневный, декадный и т.д.)"},
+        {"save_text", "Отчёт: делать отчёт в виде простого текста вместо HTML (не реализовано)"},
+        {"txtwids", "Отчёт: ширина колонок отчёта, когда он в виде простого текста (не реализовано)"},
+        {"winstate", "Отчёт: сохранённое состояние окна отчётов (на весь экран)"},
+        {"mailr_global",
+         "Почта, отчёт: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
+        {"mails_global",
+         "Почта, сводка: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
+        {"maile_global",
+         "Почта, экспорт: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
+        {"dperiod", "Сводка: ставить ли двоеточие перед кодом станции в сводке"},
+        {"useflag", "Сводка: использовать поле ARRIVAL.FLAG при отборе данных в сводку"},
+        {"mails_att", "Почта, сводка: способ отсылки сводки (в тексте или вложением)"},
+        {"exp_start_date", "Экспорт: дата начала периода экспорта"},
+        {"exp_end_date", "Экспорт: дата окончания периода экспорта"},
+    };
+    QSet<QString> seen;
+    for (const SettingsKeyRow &r : SettingsKeyCatalogue)
+        seen.insert(r.Description.toString());
+    EXPECT_EQ(seen.size(), 73) << "two keys share a description";
+    for (const auto &c : cases) {
+        const auto it = std::find_if(SettingsKeyCatalogue.begin(), SettingsKeyCatalogue.end(),
+                                     [&](const SettingsKeyRow &r) { return r.Key == QLatin1String(c.key); });
+        ASSERT_NE(it, SettingsKeyCatalogue.end()) << c.key;
+        EXPECT_EQ(it->Description.toString(), u8(c.description)) << c.key;
+    }
+}
+
+} // namespace

@@ -1,0 +1,167 @@
+#include "lib/errors.h"
+#include "lib/ini_file.h"
+
+#include "support/test_support.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QString u8(const char *text)
+{
+    return QString::fromUtf8(text);
+}
+
+// "Станция" and "Ключ" in windows-1251.
+const QByteArray kStationCp = "\xD1\xF2\xE0\xED\xF6\xE8\xFF";
+const QByteArray kKeyCp = "\xCA\xEB\xFE\xF7";
+
+TEST(IniFileRead, MissingFileIsEmpty)
+{
+    TestDir dir;
+    IniFile ini(dir.file("none.ini"));
+    EXPECT_TRUE(ini.ReadSections().isEmpty());
+    EXPECT_EQ(ini.ReadString("a", "b", "def"), "def");
+    EXPECT_FALSE(ini.SectionExists("a"));
+    EXPECT_FALSE(QFile::exists(dir.file("none.ini")));
+}
+
+TEST(IniFileRead, LineEndsCommentsAndValuesAsWritten)
+{
+    TestDir dir;
+    const QString path = dir.file("t.ini");
+    writeBytes(path, "junk before any section\r\n"
+                     "[One]\r\n"
+                     "; a comment\r\n"
+                     "\r\n"
+                     "path=C:\\data\\a=b.txt\r\n"
+                     "  spaced  = keep  \r\n"
+                     "empty=\r\n"
+                     "no equals sign\r\n"
+                     "[Two]\n"
+                     "lf=only\n"
+                     "[Three]\r"
+                     "cr=alone\r"
+                     "last=no line end");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadSections(), QStringList({"One", "Two", "Three"}));
+    EXPECT_EQ(ini.ReadSection("One"), QStringList({"path", "spaced", "empty"}));
+    const struct
+    {
+        const char *section, *key, *value;
+    } cases[] = {
+        {"One", "path", "C:\\data\\a=b.txt"},
+        {"One", "spaced", " keep  "},
+        {"One", "empty", ""},
+        {"Two", "lf", "only"},
+        {"Three", "cr", "alone"},
+        {"Three", "last", "no line end"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ini.ReadString(c.section, c.key, "def"), c.value) << c.section << "/" << c.key;
+    EXPECT_EQ(ini.ReadString("One", "no equals sign", "def"), "def");
+}
+
+TEST(IniFileRead, NamesIgnoreCaseCyrillicIncluded)
+{
+    TestDir dir;
+    const QString path = dir.file("t.ini");
+    writeBytes(path, "[" + kStationCp + "]\r\n" + kKeyCp + "=1\r\n[X1]\r\nWinX=5\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadString(u8("СТАНЦИЯ"), u8("КЛЮЧ"), ""), "1");
+    EXPECT_EQ(ini.ReadString(u8("станция"), u8("ключ"), ""), "1");
+    EXPECT_EQ(ini.ReadString("x1", "WINX", ""), "5");
+    EXPECT_TRUE(ini.SectionExists(u8("сТАНЦИЯ")));
+    EXPECT_TRUE(ini.ValueExists("X1", "winx"));
+    EXPECT_FALSE(ini.ValueExists("X1", "winy"));
+    EXPECT_FALSE(ini.ValueExists("X2", "winx"));
+}
+
+TEST(IniFileRead, RepeatedNamesFirstWins)
+{
+    TestDir dir;
+    const QString path = dir.file("t.ini");
+    writeBytes(path, "[A]\r\nk=1\r\nK=2\r\n[b]\r\nx=3\r\n[a]\r\nk=4\r\nm=5\r\n");
+    IniFile ini(path);
+    EXPECT_EQ(ini.ReadSections(), QStringList({"A", "b"}));
+    EXPECT_EQ(ini.ReadString("a", "k", ""), "1");
+    EXPECT_EQ(ini.ReadString("A", "m", ""), "5");
+    EXPECT_EQ(ini.ReadSectionValues("A"), QStringList({"k=1", "K=2", "k=4", "m=5"}));
+}
+
+TEST(IniFileEdit, KeysAndSections)
+{
+    TestDir dir;
+    IniFile ini(dir.file("t.ini"));
+    ini.WriteString("S1", "a", "1");
+    ini.WriteString("S1", "b", "2");
+    ini.WriteString("S2", "c", "3");
+    ini.WriteString("s1", "A", "10"); // an existing key keeps its spelling and place
+    EXPECT_EQ(ini.ReadSectionValues("S1"), QStringList({"a=10", "b=2"}));
+
+    ini.DeleteKey("S1", "A");
+    ini.DeleteKey("S1", "missing");
+    ini.DeleteKey("missing", "b");
+    EXPECT_EQ(ini.ReadSection("S1"), QStringList({"b"}));
+
+    ini.EraseSection("s2");
+    ini.EraseSection("missing");
+    EXPECT_EQ(ini.ReadSections(), QStringList({"S1"}));
+    EXPECT_TRUE(ini.ReadSection("S2").isEmpty());
+}
+
+TEST(IniFileWrite, ExactBytesAfterEdit)
+{
+    TestDir dir;
+    const QString path = dir.file("t.ini");
+    writeBytes(path, "; header comment\n[Main]\nOne=1\n\n[Other]\nx=y\n");
+    IniFile ini(path);
+    ini.WriteString("main", "ONE", "first");
+    ini.WriteString("MAIN", "two", "second");
+    ini.WriteString("Third", "z", "");
+    ini.UpdateFile();
+    EXPECT_EQ(readBytes(path), QByteArray("[Main]\r\nOne=first\r\ntwo=second\r\n\r\n"
+                                          "[Other]\r\nx=y\r\n\r\n"
+                                          "[Third]\r\nz=\r\n\r\n"));
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList({"t.ini"})); // no temporary left over
+}
+
+TEST(IniFileWrite, CyrillicRoundTripsThroughWindows1251)
+{
+    TestDir dir;
+    const QString path = dir.file("Stations.ini");
+    {
+        IniFile ini(path);
+        ini.WriteString("X1", "name", u8("Пулково"));
+        ini.WriteString(u8("Станция"), u8("Ключ"), u8("ёЁ"));
+        ini.UpdateFile();
+    }
+    EXPECT_EQ(readBytes(path), QByteArray("[X1]\r\nname=\xCF\xF3\xEB\xEA\xEE\xE2\xEE\r\n\r\n"
+                                          "[") +
+                                   kStationCp + "]\r\n" + kKeyCp + "=\xB8\xA8\r\n\r\n");
+    IniFile again(path);
+    EXPECT_EQ(again.ReadString("x1", "NAME", ""), u8("Пулково"));
+    EXPECT_EQ(again.ReadString(u8("станция"), u8("ключ"), ""), u8("ёЁ"));
+}
+
+TEST(IniFileErrors, UnwritableAndUnreadableFiles)
+{
+    TestDir dir;
+    IniFile lost(dir.file("no/such/folder/t.ini"));
+    lost.WriteString("a", "b", "c");
+    try {
+        lost.UpdateFile();
+        ADD_FAILURE() << "no error raised";
+    } catch (const EFileError &e) {
+        EXPECT_TRUE(e.message().startsWith(u8("Не удалось записать файл "))) << e.what();
+        EXPECT_TRUE(e.message().contains("t.ini")) << e.what();
+    }
+
+    // A path that exists but cannot be read as a file must not pass for an empty image.
+    QDir(dir.path()).mkdir("folder.ini");
+    EXPECT_THROW(IniFile(dir.file("folder.ini")), EFileError);
+}
+
+} // namespace

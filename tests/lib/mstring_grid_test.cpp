@@ -1,0 +1,36 @@
+#include "lib/mstring_grid.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(TMStringGrid, EnterAndLeaveReportTheGrid)
+{
+    TMStringGrid grid;
+    grid.setObjectName(QStringLiteral("sg"));
+    QStringList seen;
+    QObject::connect(&grid, &TMStringGrid::mouseEnter,
+                     [&](QObject *s) { seen << "enter " + s->objectName(); });
+    QObject::connect(&grid, &TMStringGrid::mouseLeave,
+                     [&](QObject *s) { seen << "leave " + s->objectName(); });
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&grid, &enter);
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&grid, &leave);
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("enter sg"), QStringLiteral("leave sg")}));
+}
+
+TEST(TMStringGrid, LeaveWithoutAHandlerIsStillHandled)
+{
+    TMStringGrid grid;
+    QEvent leave(QEvent::Leave);
+    EXPECT_TRUE(QApplication::sendEvent(&grid, &leave));
+    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
+    EXPECT_TRUE(QApplication::sendEvent(&grid, &enter));
+}
+
+} // namespace

@@ -1,0 +1,230 @@
+#include "support/test_support.h"
+#include "lib/codec.h"
+#include "lib/string_table.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+QString u(const char *utf8)
+{
+    return QString::fromUtf8(utf8);
+}
+
+QStringList row(const TD2D &t, int r)
+{
+    QStringList cells;
+    for (int c = 0; c < t.ColCount(); ++c)
+        cells << t.GetCell(c, r);
+    return cells;
+}
+
+TD2D twoByTwo()
+{
+    TD2D t;
+    t.Init(2, 2, false);
+    t.SetRow(0, {"a", "b"});
+    t.SetRow(1, {"c", "d"});
+    return t;
+}
+
+TEST(TD2D, CountsAndRows)
+{
+    TD2D t;
+    EXPECT_EQ(t.ColCount(), 0);
+    EXPECT_EQ(t.RowCount(), -1);
+    EXPECT_EQ(t.AddRows(1), -1);
+    EXPECT_FALSE(t.ClearRows());
+
+    t.Init(3, 0, true);
+    EXPECT_EQ(t.ColCount(), 3);
+    EXPECT_EQ(t.RowCount(), 0);
+    EXPECT_TRUE(t.Columns.at(2).CaseSensitive);
+    EXPECT_EQ(t.AddRows(0), -1);
+    EXPECT_EQ(t.RowCount(), 0);
+    EXPECT_EQ(t.AddRows(2), 1);
+    EXPECT_EQ(t.AddRows(1), 2);
+    EXPECT_EQ(row(t, 2), QStringList({"", "", ""}));
+
+    t.SetRow(0, {"x", "y", "z", "surplus"});
+    t.SetRow(1, {"only"});
+    EXPECT_EQ(row(t, 0), QStringList({"x", "y", "z"}));
+    EXPECT_EQ(row(t, 1), QStringList({"only", "", ""}));
+
+    t.SwapRows(0, 1);
+    EXPECT_EQ(row(t, 0), QStringList({"only", "", ""}));
+    EXPECT_EQ(row(t, 1), QStringList({"x", "y", "z"}));
+    t.SwapRows(1, 3);
+    t.SwapRows(-1, 0);
+    EXPECT_EQ(row(t, 1), QStringList({"x", "y", "z"}));
+
+    EXPECT_TRUE(t.ClearRows());
+    EXPECT_EQ(t.ColCount(), 3);
+    EXPECT_EQ(t.RowCount(), 0);
+    t.Clear();
+    EXPECT_EQ(t.RowCount(), -1);
+}
+
+TEST(TD2D, CellIndexOutsideTheTableThrows)
+{
+    TD2D t = twoByTwo();
+    EXPECT_EQ(t.GetCell(1, 1), u("d"));
+    for (const auto &[c, r] : dptarray{{2, 0}, {0, 2}, {-1, 0}, {0, -1}}) {
+        EXPECT_THROW(t.GetCell(c, r), std::out_of_range) << c << ',' << r;
+        EXPECT_THROW(t.SetCell(c, r, u("x")), std::out_of_range) << c << ',' << r;
+    }
+    EXPECT_THROW(t.SetRow(5, {"x"}), std::out_of_range);
+}
+
+TEST(TD2D, SetSizeKeepsCellsInsideTheNewShape)
+{
+    TD2D t = twoByTwo();
+    t.SetSize(3, 5);
+    EXPECT_EQ(t.ColCount(), 3);
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(t.Columns.at(c).size(), 5);
+    EXPECT_EQ(row(t, 0), QStringList({"a", "b", ""}));
+    EXPECT_EQ(row(t, 1), QStringList({"c", "d", ""}));
+    EXPECT_EQ(row(t, 4), QStringList({"", "", ""}));
+
+    t.SetSize(1, 1);
+    EXPECT_EQ(t.ColCount(), 1);
+    EXPECT_EQ(t.RowCount(), 1);
+    EXPECT_EQ(t.GetCell(0, 0), u("a"));
+
+    TD2D empty;
+    empty.SetSize(2, 3);
+    EXPECT_EQ(empty.ColCount(), 2);
+    EXPECT_EQ(empty.RowCount(), 3);
+    EXPECT_FALSE(empty.Columns.at(0).CaseSensitive);
+}
+
+TEST(TD2D, FindColAndColumnCase)
+{
+    TD2D t;
+    EXPECT_EQ(t.FindCol(u("a"), false), -1);
+    t.Init(3, 0, false);
+    EXPECT_EQ(t.FindCol(u(""), false), -1);
+    t.AddRows(1);
+    t.SetRow(0, {u("Станция"), u("Code"), u("code")});
+    EXPECT_EQ(t.FindCol(u("СТАНЦИЯ"), false), 0);
+    EXPECT_EQ(t.FindCol(u("станция"), true), -1);
+    EXPECT_EQ(t.FindCol(u("CODE"), false), 1);
+    EXPECT_EQ(t.FindCol(u("code"), true), 2);
+    EXPECT_EQ(t.FindCol(u("name"), false), -1);
+
+    EXPECT_EQ(t.Columns.at(0).IndexOf(u("станция")), 0);
+    t.Init(1, 0, true);
+    t.AddRows(1);
+    t.SetCell(0, 0, u("Ёж"));
+    EXPECT_EQ(t.Columns.at(0).IndexOf(u("ёж")), -1);
+    EXPECT_EQ(t.Columns.at(0).IndexOf(u("Ёж")), 0);
+}
+
+class ReadFWTxtTest : public ::testing::Test
+{
+protected:
+    QString write(const char *name, const QString &text)
+    {
+        const QString path = dir.file(QString::fromUtf8(name));
+        EXPECT_TRUE(writeBytes(path, toCp1251(text)));
+        return path;
+    }
+
+    TestDir dir;
+    MessageRecorder messages;
+};
+
+TEST_F(ReadFWTxtTest, HeaderSetsTheColumns)
+{
+    const QString path = write("waves.txt", u("\r\n"
+                                              "Имя    Code    Comment\r\n"
+                                              "P      PKP     a long comment running past the header\r\n"
+                                              "\r\n"
+                                              "Волна  ЛР      Поверхностная волна\n"
+                                              "X\r"
+                                              "   \r\n"
+                                              "LQ     \tLQM\r\n"));
+    TD2D t;
+    dptarray cols;
+    ASSERT_TRUE(ReadFWTxt(t, path, cols, false));
+    EXPECT_EQ(cols, dptarray({{1, 7}, {8, 8}, {16, 0}}));
+    ASSERT_EQ(t.RowCount(), 6);
+    EXPECT_EQ(row(t, 0), QStringList({u("Имя"), "Code", "Comment"}));
+    EXPECT_EQ(row(t, 1), QStringList({"P", "PKP", "a long comment running past the header"}));
+    EXPECT_EQ(row(t, 2), QStringList({u("Волна"), u("ЛР"), u("Поверхностная волна")}));
+    EXPECT_EQ(row(t, 3), QStringList({"X", "", ""}));
+    EXPECT_EQ(row(t, 4), QStringList({"", "", ""}));
+    EXPECT_EQ(row(t, 5), QStringList({"LQ", "LQM", ""}));
+    EXPECT_EQ(t.FindCol(u("имя"), false), 0);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReadFWTxtTest, LeadingBlanksMakeAnEmptyFirstColumn)
+{
+    const QString path = write("lead.txt", u("  A  B\r\n1234567\r\n"));
+    TD2D t;
+    dptarray cols;
+    ASSERT_TRUE(ReadFWTxt(t, path, cols, true));
+    EXPECT_EQ(cols, dptarray({{1, 2}, {3, 3}, {6, 0}}));
+    EXPECT_EQ(row(t, 0), QStringList({"", "A", "B"}));
+    EXPECT_EQ(row(t, 1), QStringList({"12", "345", "67"}));
+    EXPECT_TRUE(t.Columns.at(1).CaseSensitive);
+}
+
+TEST_F(ReadFWTxtTest, GivenColumnsMakeEveryLineData)
+{
+    const QString path = write("data.txt", u("abcdef\r\nxy\r\n"));
+    TD2D t = twoByTwo();
+    dptarray cols{{1, 3}, {4, 0}};
+    ASSERT_TRUE(ReadFWTxt(t, path, cols, false));
+    EXPECT_EQ(t.RowCount(), 2);
+    EXPECT_EQ(row(t, 0), QStringList({"abc", "def"}));
+    EXPECT_EQ(row(t, 1), QStringList({"xy", ""}));
+    EXPECT_EQ(cols, dptarray({{1, 3}, {4, 0}}));
+}
+
+TEST_F(ReadFWTxtTest, OnlyEmptyLinesLeaveNoOldRows)
+{
+    const QString path = write("empty.txt", u("\r\n\r\n\n"));
+    TD2D t = twoByTwo();
+    dptarray cols;
+    EXPECT_TRUE(ReadFWTxt(t, path, cols, false));
+    EXPECT_TRUE(cols.isEmpty());
+    EXPECT_EQ(t.ColCount(), 0);
+    EXPECT_EQ(t.RowCount(), -1);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReadFWTxtTest, BlankHeaderStopsWithTheTableUnchanged)
+{
+    const QString path = write("blank.txt", u("    \r\nA B\r\n"));
+    TD2D t = twoByTwo();
+    dptarray cols;
+    EXPECT_FALSE(ReadFWTxt(t, path, cols, false));
+    EXPECT_TRUE(cols.isEmpty());
+    EXPECT_EQ(row(t, 0), QStringList({"a", "b"}));
+    EXPECT_EQ(row(t, 1), QStringList({"c", "d"}));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(ReadFWTxtTest, MissingFileIsReported)
+{
+    const QString path = dir.file(u("none.txt"));
+    TD2D t = twoByTwo();
+    dptarray cols{{1, 0}};
+    EXPECT_FALSE(ReadFWTxt(t, path, cols, false));
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text,
+              u("ReadFWTxt: произошло исключение. Сообщение об ошибке: \rCannot open file \"") + path +
+                  u("\". No such file or directory"));
+    EXPECT_EQ(messages.last().icon, 16u);
+    EXPECT_EQ(messages.last().buttons, 0u);
+    EXPECT_FALSE(messages.last().error);
+    EXPECT_EQ(t.ColCount(), 2);
+    EXPECT_EQ(t.RowCount(), 2);
+}
+
+} // namespace

@@ -1,0 +1,366 @@
+#include "platform/mail_client.h"
+
+#include "support/test_support.h"
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+QString python()
+{
+    // python3-aiosmtpd lives in Debian's own interpreter, whatever else is first on PATH.
+    return QFileInfo::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
+                                                                 : QStringLiteral("python3");
+}
+
+// The aiosmtpd server of smtp_server.py, killed when the object goes.
+class SmtpServer
+{
+public:
+    explicit SmtpServer(const QString &outDir, bool refuseLogin = false) : m_dir(outDir)
+    {
+        QStringList args{
+            QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py"), outDir};
+        if (refuseLogin)
+            args << QStringLiteral("--refuse-login");
+        m_process.start(python(), args);
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_process.canReadLine() && timer.elapsed() < 10000 &&
+               m_process.state() != QProcess::NotRunning)
+            m_process.waitForReadyRead(200);
+        const QByteArray line = m_process.readLine().trimmed();
+        if (line.startsWith("READY "))
+            m_port = line.mid(6).toInt();
+    }
+    ~SmtpServer()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    int port() const { return m_port; }
+    QString error() const
+    {
+        return QString::fromUtf8(const_cast<QProcess &>(m_process).readAllStandardError());
+    }
+    QJsonValue json(const QString &name) const
+    {
+        const QJsonDocument doc = QJsonDocument::fromJson(readBytes(m_dir + u'/' + name));
+        return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
+    }
+    QByteArray bytes(const QString &name) const { return readBytes(m_dir + u'/' + name); }
+
+private:
+    QString m_dir;
+    mutable QProcess m_process;
+    int m_port = 0;
+};
+
+// A loopback socket that is bound and listening, so connections complete, but nobody ever answers.
+class SilentListener
+{
+public:
+    SilentListener()
+    {
+        m_fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof a;
+        if (bind(m_fd, reinterpret_cast<sockaddr *>(&a), len) == 0 && listen(m_fd, 4) == 0 &&
+            getsockname(m_fd, reinterpret_cast<sockaddr *>(&a), &len) == 0)
+            m_port = ntohs(a.sin_port);
+    }
+    ~SilentListener() { close(m_fd); }
+    int port() const { return m_port; }
+
+private:
+    int m_fd = -1;
+    int m_port = 0;
+};
+
+// A port that was free a moment ago and has nothing listening.
+int closedPort()
+{
+    SilentListener probe;
+    return probe.port();
+}
+
+SmtpSettings quickServer(int port)
+{
+    SmtpSettings s;
+    s.host = QStringLiteral("127.0.0.1");
+    s.port = port;
+    s.connectTimeoutSec = 2;
+    s.responseTimeoutSec = 2;
+    s.stallTimeoutSec = 2;
+    s.totalTimeoutSec = 10;
+    return s;
+}
+
+QStringList strings(const QJsonValue &v)
+{
+    QStringList out;
+    for (const QJsonValue &x : v.toArray())
+        out << x.toString();
+    return out;
+}
+
+const QString kErrorPrefix = QStringLiteral("Сообщение об ошибке:\r");
+
+TEST(MailHeaderText, EncodedWordsInWindows1251)
+{
+    const QByteArray ya20 = QByteArray("=DF").repeated(20);
+    const struct
+    {
+        const char *text;
+        int used;
+        QByteArray expected;
+    } cases[] = {
+        {"", 9, ""},
+        {"Daily summary", 9, "Daily summary"},
+        {"Сводка", 9, "=?windows-1251?Q?=D1=E2=EE=E4=EA=E0?="},
+        {"Сводка 1_ok?", 9, "=?windows-1251?Q?=D1=E2=EE=E4=EA=E0_1=5Fok=3F?="},
+        {"ёЁ№", 9, "=?windows-1251?Q?=B8=A8=B9?="},
+        // Text that would read as an encoded word is encoded itself.
+        {"a=?b", 9, "=?windows-1251?Q?a=3D=3Fb?="},
+        // "Subject: " leaves 67 characters for the first word, later lines 75 after the fold's blank.
+        {"ЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯ", 9,
+         "=?windows-1251?Q?" + ya20.left(48) + "?=\r\n =?windows-1251?Q?" + ya20.mid(48) + "?="},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(encodeHeaderText(QString::fromUtf8(c.text), c.used), c.expected) << c.text;
+}
+
+TEST(MailAddresses, ListsSplitOnCommasOutsideQuotesAndBrackets)
+{
+    const struct
+    {
+        const char *list;
+        QStringList items;
+        QStringList bare;
+    } cases[] = {
+        {"", {}, {}},
+        {"a@x.ru", {"a@x.ru"}, {"a@x.ru"}},
+        {" a@x.ru ,b@y.ru,, ,", {"a@x.ru", "b@y.ru"}, {"a@x.ru", "b@y.ru"}},
+        {"\"Иванов, И. И.\" <i@x.ru>, Пётр <p@y.ru>",
+         {"\"Иванов, И. И.\" <i@x.ru>", "Пётр <p@y.ru>"},
+         {"i@x.ru", "p@y.ru"}},
+        {"a@x.ru; b@y.ru", {"a@x.ru; b@y.ru"}, {"a@x.ru; b@y.ru"}},
+    };
+    for (const auto &c : cases) {
+        const QStringList items = splitAddressList(QString::fromUtf8(c.list));
+        EXPECT_EQ(items, c.items) << c.list;
+        QStringList bare;
+        for (const QString &i : items)
+            bare << bareAddress(i);
+        EXPECT_EQ(bare, c.bare) << c.list;
+    }
+}
+
+TEST(MailDate, EnglishNamesAndOffset)
+{
+    EXPECT_EQ(mailDate(QDateTime(QDate(2024, 3, 5), QTime(9, 7, 3), Qt::OffsetFromUTC, 3 * 3600)),
+              QByteArray("Tue, 05 Mar 2024 09:07:03 +0300"));
+    EXPECT_EQ(
+        mailDate(QDateTime(QDate(2023, 12, 31), QTime(23, 59, 59), Qt::OffsetFromUTC, -(5 * 3600 + 1800))),
+        QByteArray("Sun, 31 Dec 2023 23:59:59 -0530"));
+}
+
+TEST(MailCompose, PlainMessageBytes)
+{
+    MailMessage m;
+    m.from = QStringLiteral("st@example.org");
+    m.to = QStringLiteral("a@example.org,b@example.org");
+    m.cc = QStringLiteral("c@example.org");
+    m.subject = QStringLiteral("  Тест \t");
+    m.body = QStringLiteral("Да\rНет\nок\r\n");
+    const QByteArray expected = "From: st@example.org\r\n"
+                                "To: a@example.org, b@example.org\r\n"
+                                "Cc: c@example.org\r\n"
+                                "Subject: =?windows-1251?Q?=D2=E5=F1=F2?=\r\n"
+                                "Date: Tue, 05 Mar 2024 09:07:03 +0300\r\n"
+                                "Message-ID: <id@example.org>\r\n"
+                                "MIME-Version: 1.0\r\n"
+                                "Content-Type: text/plain; charset=\"windows-1251\"\r\n"
+                                "Content-Transfer-Encoding: 8bit\r\n"
+                                "\r\n"
+                                "\xC4\xE0\r\n\xCD\xE5\xF2\r\n\xEE\xEA\r\n";
+    EXPECT_EQ(composeMail(m, QDateTime(QDate(2024, 3, 5), QTime(9, 7, 3), Qt::OffsetFromUTC, 3 * 3600), "b",
+                          "id@example.org"),
+              expected);
+}
+
+// Faults found before any connection: each is one message and false.
+TEST(MailSend, LocalFailuresReportOnce)
+{
+    TestDir dir;
+    const struct
+    {
+        const char *name;
+        MailMessage message;
+        QString reason;
+    } cases[] = {
+        {"line over 998 bytes",
+         {"a@x.ru", "b@x.ru", "", "s", QStringLiteral("ok\r\n") + QString(999, u'Ж'), ""},
+         QStringLiteral("Строка текста письма длиннее 998 байт")},
+        {"missing attachment",
+         {"a@x.ru", "b@x.ru", "", "s", "text", dir.file(QStringLiteral("нет.zip"))},
+         QStringLiteral("Не удалось открыть файл \"%1\"").arg(dir.file(QStringLiteral("нет.zip")))},
+        {"no recipient",
+         {"a@x.ru", " , ", "", "s", "text", ""},
+         QStringLiteral("Не указан ни один получатель")},
+    };
+    for (const auto &c : cases) {
+        MessageRecorder rec;
+        EXPECT_FALSE(sendMail(quickServer(closedPort()), c.message)) << c.name;
+        ASSERT_EQ(rec.count(), 1) << c.name;
+        EXPECT_EQ(rec.last().text, kErrorPrefix + c.reason) << c.name;
+        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
+        EXPECT_FALSE(rec.last().error) << c.name;
+    }
+}
+
+TEST(MailSend, DeliversLoginRecipientsSubjectTextAndAttachment)
+{
+    TestDir dir;
+    SmtpServer server(dir.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+
+    QByteArray payload;
+    for (int i = 0; i < 3000; ++i)
+        payload.append(char(i * 7 % 256));
+    const QString attachment = dir.file(QStringLiteral("бюллетень 05.zip"));
+    ASSERT_TRUE(writeBytes(attachment, payload));
+
+    SmtpSettings smtp = quickServer(server.port());
+    smtp.user = QStringLiteral("operator");
+    smtp.password = QStringLiteral("секрет1");
+    const QString subject = QStringLiteral("Сводка за 05.03.2024 по станции Обнинск (длинная тема письма)");
+    MailMessage m;
+    m.from = QStringLiteral("Станция <st@example.org>");
+    m.to = QStringLiteral("a@example.org, Борис <b@example.org>");
+    m.cc = QStringLiteral("c@example.org,d@example.org");
+    m.subject = QStringLiteral("  ") + subject + QStringLiteral(" ");
+    m.body = QStringLiteral("Строка 1\nСтрока 2\n.\nконец");
+    m.attachment = attachment;
+
+    MessageRecorder rec;
+    ASSERT_TRUE(sendMail(smtp, m));
+    EXPECT_EQ(rec.count(), 0);
+
+    const QJsonArray logins = server.json(QStringLiteral("auth.json")).toArray();
+    ASSERT_EQ(logins.size(), 1);
+    EXPECT_EQ(logins[0][QStringLiteral("mechanism")].toString(), QStringLiteral("LOGIN"));
+    EXPECT_EQ(logins[0][QStringLiteral("login")].toString(), QStringLiteral("operator"));
+    EXPECT_EQ(logins[0][QStringLiteral("password")].toString(), QStringLiteral("секрет1"));
+
+    const QJsonObject got = server.json(QStringLiteral("msg-1.json")).toObject();
+    EXPECT_EQ(got[QStringLiteral("mail_from")].toString(), QStringLiteral("st@example.org"));
+    EXPECT_EQ(strings(got[QStringLiteral("rcpt_tos")]),
+              (QStringList{"a@example.org", "b@example.org", "c@example.org", "d@example.org"}));
+    EXPECT_EQ(got[QStringLiteral("from")].toString(), QStringLiteral("Станция <st@example.org>"));
+    EXPECT_EQ(got[QStringLiteral("to")].toString(), QStringLiteral("a@example.org, Борис <b@example.org>"));
+    EXPECT_EQ(got[QStringLiteral("cc")].toString(), QStringLiteral("c@example.org, d@example.org"));
+    EXPECT_EQ(got[QStringLiteral("subject")].toString(), subject);
+    EXPECT_EQ(got[QStringLiteral("content_type")].toString(), QStringLiteral("multipart/mixed"));
+    EXPECT_EQ(got[QStringLiteral("charset")].toString(), QStringLiteral("windows-1251"));
+    EXPECT_EQ(got[QStringLiteral("encoding")].toString(), QStringLiteral("8bit"));
+    EXPECT_TRUE(got[QStringLiteral("defects")].toArray().isEmpty());
+
+    const QJsonArray parts = got[QStringLiteral("attachments")].toArray();
+    ASSERT_EQ(parts.size(), 1);
+    EXPECT_EQ(parts[0][QStringLiteral("filename")].toString(), QStringLiteral("бюллетень 05.zip"));
+    EXPECT_EQ(parts[0][QStringLiteral("encoding")].toString(), QStringLiteral("base64"));
+    EXPECT_EQ(server.bytes(parts[0][QStringLiteral("file")].toString()), payload);
+
+    // The text goes in windows-1251 with CR LF, the lone "." line intact after the server's unstuffing.
+    const QByteArray raw = server.bytes(QStringLiteral("msg-1.eml"));
+    EXPECT_TRUE(raw.contains("\r\n\r\n\xD1\xF2\xF0\xEE\xEA\xE0 1\r\n\xD1\xF2\xF0\xEE\xEA\xE0 2\r\n.\r\n"
+                             "\xEA\xEE\xED\xE5\xF6\r\n--"));
+    EXPECT_EQ(raw.count("\n"), raw.count("\r\n"));
+    for (const QByteArray &line : raw.split('\n'))
+        EXPECT_LE(line.size(), 77) << line.constData();
+}
+
+TEST(MailSend, PlainTextWithoutLoginOrAttachment)
+{
+    TestDir dir;
+    SmtpServer server(dir.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+
+    MailMessage m{QStringLiteral("st@example.org"), QStringLiteral("a@example.org"), QString(),
+                  QStringLiteral("Daily summary"),  QStringLiteral("ОБН 05001\r\n"), QString()};
+    MessageRecorder rec;
+    ASSERT_TRUE(sendMail(quickServer(server.port()), m));
+    EXPECT_EQ(rec.count(), 0);
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("auth.json"))));
+
+    const QJsonObject got = server.json(QStringLiteral("msg-1.json")).toObject();
+    EXPECT_EQ(strings(got[QStringLiteral("rcpt_tos")]), QStringList{"a@example.org"});
+    EXPECT_EQ(got[QStringLiteral("content_type")].toString(), QStringLiteral("text/plain"));
+    EXPECT_EQ(got[QStringLiteral("subject")].toString(), QStringLiteral("Daily summary"));
+    EXPECT_TRUE(got[QStringLiteral("attachments")].toArray().isEmpty());
+    const QByteArray raw = server.bytes(QStringLiteral("msg-1.eml"));
+    EXPECT_TRUE(raw.contains("\nSubject: Daily summary\r\n"));
+    EXPECT_TRUE(raw.endsWith("\r\n\r\n\xCE\xC1\xCD 05001\r\n"));
+}
+
+// A dead, silent or refusing server ends in one message and false, within the configured waits.
+TEST(MailSend, ServerFailuresReportOnceAndQuickly)
+{
+    TestDir dir;
+    SmtpServer refusing(dir.path(), true);
+    ASSERT_GT(refusing.port(), 0) << refusing.error().toStdString();
+    SilentListener silent;
+    ASSERT_GT(silent.port(), 0);
+
+    const struct
+    {
+        const char *name;
+        int port;
+        QString user;
+        QString says; // part of the reason we can predict
+    } cases[] = {
+        {"closed port", closedPort(), QString(), QString()},
+        {"server that never answers", silent.port(), QString(), QString()},
+        {"refused login", refusing.port(), QStringLiteral("operator"),
+         QStringLiteral("\r535 5.7.8 Authentication credentials invalid")},
+    };
+    for (const auto &c : cases) {
+        SmtpSettings smtp = quickServer(c.port);
+        smtp.user = c.user;
+        smtp.password = QStringLiteral("wrong");
+        MailMessage m{QStringLiteral("st@example.org"),
+                      QStringLiteral("a@example.org"),
+                      QString(),
+                      QStringLiteral("s"),
+                      QStringLiteral("text"),
+                      QString()};
+        MessageRecorder rec;
+        QElapsedTimer timer;
+        timer.start();
+        EXPECT_FALSE(sendMail(smtp, m)) << c.name;
+        EXPECT_LT(timer.elapsed(), 6000) << c.name;
+        ASSERT_EQ(rec.count(), 1) << c.name;
+        EXPECT_TRUE(rec.last().text.startsWith(kErrorPrefix)) << c.name;
+        EXPECT_GT(rec.last().text.size(), kErrorPrefix.size()) << c.name;
+        EXPECT_TRUE(rec.last().text.contains(c.says)) << c.name;
+        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("msg-1.eml"))));
+}
+
+} // namespace

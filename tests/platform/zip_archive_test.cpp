@@ -1,0 +1,265 @@
+#include "platform/zip_archive.h"
+
+#include "support/test_support.h"
+#include "lib/codec.h"
+#include "lib/errors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QUuid>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramRun
+{
+    int code = -1;
+    QByteArray out;
+};
+
+ProgramRun run(const QString &program, const QStringList &args, const QString &workDir)
+{
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, args);
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1, p.readAll()};
+}
+
+// Python's zipfile stores member names exactly as given, which is how the hostile archives are made.
+void pythonZip(const QString &zipName, const QStringList &names)
+{
+    const QString script = QStringLiteral("import sys, zipfile\n"
+                                          "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
+                                          "    for n in sys.argv[2:]:\n"
+                                          "        z.writestr(zipfile.ZipInfo(n), 'member ' + n)\n");
+    const ProgramRun r =
+        run(QStringLiteral("python3"), QStringList{"-c", script, zipName} + names, QDir::tempPath());
+    ASSERT_EQ(r.code, 0) << r.out.constData();
+}
+
+QByteArray sample(int size, int seed)
+{
+    QByteArray b;
+    for (int i = 0; i < size; ++i)
+        b.append(char((i * seed + i / 7) % 251));
+    return b;
+}
+
+QStringList lines(const QByteArray &out)
+{
+    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+TEST(ZipFiles, ArchiveReadsBackWithUnzip)
+{
+    TestDir dir;
+    const QString cyr = QStringLiteral("Сводка 064.txt");
+    const QStringList names{QStringLiteral("z.txt"), QStringLiteral("a.bin"), cyr};
+    const QList<QByteArray> contents{QByteArray("ОБН 05001\r\n").repeated(200), sample(70000, 13),
+                                     toCp1251(QStringLiteral("Сводка\r\n"))};
+    QStringList files;
+    for (int i = 0; i < names.size(); ++i) {
+        files << dir.file(QStringLiteral("in/sub%1/").arg(i) + names[i]);
+        ASSERT_TRUE(writeBytes(files.last(), contents[i]));
+    }
+    const QString zip = dir.file(QStringLiteral("out.zip"));
+    ASSERT_TRUE(writeBytes(zip, "an old file of that name"));
+
+    zipFiles(zip, QString(), files);
+
+    const ProgramRun list = run(QStringLiteral("unzip"), {"-Z1", zip}, dir.path());
+    ASSERT_EQ(list.code, 0) << list.out.constData();
+    EXPECT_EQ(lines(list.out), names); // bare names, list order
+    const ProgramRun details = run(QStringLiteral("unzip"), {"-Zv", zip}, dir.path());
+    EXPECT_EQ(details.out.count("compression method:                             deflated"), 3)
+        << details.out.constData();
+    EXPECT_EQ(details.out.count("compression sub-type (deflation):               maximum"), 3);
+
+    const ProgramRun unpack =
+        run(QStringLiteral("unzip"), {"-o", "-q", zip, "-d", dir.file("check")}, dir.path());
+    ASSERT_EQ(unpack.code, 0) << unpack.out.constData();
+    for (int i = 0; i < names.size(); ++i)
+        EXPECT_EQ(readBytes(dir.file(QStringLiteral("check/") + names[i])), contents[i])
+            << names[i].toStdString();
+}
+
+TEST(ZipFiles, OneFileWinsOverTheList)
+{
+    TestDir dir;
+    ASSERT_TRUE(writeBytes(dir.file("one.txt"), "one"));
+    ASSERT_TRUE(writeBytes(dir.file("two.txt"), "two"));
+    const QString zip = dir.file("x.zip");
+    zipFiles(zip, dir.file("one.txt"), {dir.file("two.txt")});
+    const ProgramRun list = run(QStringLiteral("unzip"), {"-Z1", zip}, dir.path());
+    EXPECT_EQ(lines(list.out), QStringList{"one.txt"});
+}
+
+TEST(ZipFiles, EmptyListGivesEmptyArchive)
+{
+    TestDir dir;
+    const QString zip = dir.file("empty.zip");
+    ASSERT_TRUE(writeBytes(zip, sample(500, 3)));
+    zipFiles(zip, QString(), {});
+    EXPECT_EQ(readBytes(zip), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
+    const ProgramRun list = run(QStringLiteral("unzip"), {"-l", zip}, dir.path());
+    EXPECT_EQ(list.code, 1) << list.out.constData(); // unzip's "warning" status, not an error
+    EXPECT_TRUE(list.out.contains("zipfile is empty")) << list.out.constData();
+    EXPECT_NO_THROW(unzipAll(zip, dir.file("out")));
+}
+
+TEST(ZipFiles, FailuresRaiseAndLeaveNoArchive)
+{
+    TestDir dir;
+    ASSERT_TRUE(writeBytes(dir.file("a/same.txt"), "a"));
+    ASSERT_TRUE(writeBytes(dir.file("b/same.txt"), "b"));
+    const struct
+    {
+        const char *name;
+        QStringList files;
+    } cases[] = {
+        {"missing file", {dir.file("a/same.txt"), dir.file("missing.txt")}},
+        {"a folder", {dir.file("a")}},
+        {"one bare name twice", {dir.file("a/same.txt"), dir.file("b/same.txt")}},
+    };
+    for (const auto &c : cases) {
+        const QString zip = dir.file("x.zip");
+        ASSERT_TRUE(writeBytes(zip, "old"));
+        EXPECT_THROW(zipFiles(zip, QString(), c.files), EFileError) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(zip)) << c.name;
+    }
+    EXPECT_THROW(zipFiles(dir.file("no/such/folder/x.zip"), dir.file("a/same.txt"), {}), EFileError);
+}
+
+TEST(UnzipAll, ArchivesOfTheZipProgram)
+{
+    TestDir dir;
+    const QByteArray text = QByteArray("Station bulletin line\r\n").repeated(400);
+    const QByteArray binary = sample(50000, 31);
+    ASSERT_TRUE(writeBytes(dir.file("src/a.txt"), text));
+    ASSERT_TRUE(writeBytes(dir.file("src/sub/deeper/b.bin"), binary));
+    ASSERT_TRUE(writeBytes(dir.file("src/empty/.keep"), ""));
+    const struct
+    {
+        const char *method;
+        QStringList args;
+    } cases[] = {
+        {"deflate", {"-r", "-9", "../deflate.zip", "."}},
+        {"stored", {"-r", "-0", "../stored.zip", "."}},
+        {"bzip2", {"-r", "-Z", "bzip2", "../bzip2.zip", "."}},
+    };
+    for (const auto &c : cases) {
+        const ProgramRun made = run(QStringLiteral("zip"), c.args, dir.file("src"));
+        ASSERT_EQ(made.code, 0) << made.out.constData();
+        const QString out = dir.file(QStringLiteral("out-") + c.method);
+        unzipAll(dir.file(QStringLiteral("%1.zip").arg(c.method)), out + QLatin1Char('/'));
+        EXPECT_EQ(readBytes(out + "/a.txt"), text) << c.method;
+        EXPECT_EQ(readBytes(out + "/sub/deeper/b.bin"), binary) << c.method;
+        EXPECT_TRUE(QFileInfo(out + "/empty").isDir()) << c.method;
+    }
+}
+
+TEST(UnzipAll, EmptyDirMeansNextToTheArchiveAndFilesAreOverwritten)
+{
+    TestDir dir;
+    ASSERT_TRUE(writeBytes(dir.file("in/r.txt"), "new content"));
+    const QString zip = dir.file("arc/r.zip");
+    QDir().mkpath(dir.file("arc"));
+    zipFiles(zip, dir.file("in/r.txt"), {});
+    ASSERT_TRUE(writeBytes(dir.file("arc/r.txt"), "old content that is longer"));
+    unzipAll(zip, QString());
+    EXPECT_EQ(readBytes(dir.file("arc/r.txt")), QByteArray("new content"));
+}
+
+TEST(UnzipAll, MemberNamesInCp866OrUtf8)
+{
+    TestDir dir;
+    // Our own archive names its member in UTF-8 with the flag set.
+    const QString name = QStringLiteral("Сводка.txt");
+    ASSERT_TRUE(writeBytes(dir.file("in/") + name, "x"));
+    zipFiles(dir.file("utf8.zip"), dir.file("in/") + name, {});
+    unzipAll(dir.file("utf8.zip"), dir.file("out-utf8"));
+    EXPECT_EQ(readBytes(dir.file("out-utf8/") + name), QByteArray("x"));
+
+    // A DOS archiver writes the same name in cp866 without the flag: the same length as an ASCII
+    // placeholder, so the bytes are swapped in place.
+    ASSERT_TRUE(writeBytes(dir.file("in/AAAAAA.txt"), "y"));
+    zipFiles(dir.file("dos.zip"), dir.file("in/AAAAAA.txt"), {});
+    QByteArray bytes = readBytes(dir.file("dos.zip"));
+    ASSERT_EQ(bytes.count("AAAAAA.txt"), 2);
+    bytes.replace("AAAAAA", "\x91\xA2\xAE\xA4\xAA\xA0"); // "Сводка" in cp866
+    ASSERT_TRUE(writeBytes(dir.file("dos.zip"), bytes));
+    unzipAll(dir.file("dos.zip"), dir.file("out-dos"));
+    EXPECT_EQ(QDir(dir.file("out-dos")).entryList(QDir::Files), QStringList{name});
+
+    EXPECT_EQ(zipMemberName("\x8F\x85\x92/\xAF\xE0\xEF.txt", false), QStringLiteral("ПЕТ/пря.txt"));
+    EXPECT_EQ(zipMemberName("\xD0\x9F.txt", true), QStringLiteral("П.txt"));
+}
+
+// Mended: a member may not be written outside the target folder; the rest of the archive still is.
+TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
+{
+    TestDir dir;
+    const QString absolute =
+        QDir::tempPath() + QStringLiteral("/brenvale-abs-") + QUuid::createUuid().toString(QUuid::Id128);
+    const struct
+    {
+        const char *name;
+        QStringList members;
+        QStringList refused;
+        QStringList written;
+    } cases[] = {
+        {"parent", {"../evil.txt", "ok.txt"}, {"../evil.txt"}, {"ok.txt"}},
+        {"parent inside a path",
+         {"a/b/../../../evil.txt", "a/b/ok.txt"},
+         {"a/b/../../../evil.txt"},
+         {"a/b/ok.txt"}},
+        {"absolute", {absolute, "ok.txt"}, {absolute}, {"ok.txt"}},
+        {"backslashes", {"..\\evil.txt", "sub\\ok.txt"}, {"../evil.txt"}, {"sub/ok.txt"}},
+        {"drive", {"C:/evil.txt", "ok.txt"}, {"C:/evil.txt"}, {"ok.txt"}},
+    };
+    for (const auto &c : cases) {
+        const QString zip = dir.file(QStringLiteral("%1.zip").arg(c.name));
+        pythonZip(zip, c.members);
+        const QString out = dir.file(QStringLiteral("t/%1/out").arg(c.name));
+        try {
+            unzipAll(zip, out);
+            ADD_FAILURE() << c.name << ": no error raised";
+        } catch (const EFileError &e) {
+            for (const QString &r : c.refused)
+                EXPECT_TRUE(e.message().contains(r)) << c.name << ": " << e.what();
+        }
+        for (const QString &w : c.written)
+            EXPECT_TRUE(QFileInfo(out + u'/' + w).isFile()) << c.name << ": " << w.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("t/%1/evil.txt").arg(c.name)))) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("t/evil.txt")))) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(absolute)) << c.name;
+    }
+}
+
+TEST(UnzipAll, BrokenArchivesRaise)
+{
+    TestDir dir;
+    ASSERT_TRUE(writeBytes(dir.file("junk.zip"), "this is not an archive"));
+    EXPECT_THROW(unzipAll(dir.file("junk.zip"), dir.file("out")), EFileError);
+    EXPECT_THROW(unzipAll(dir.file("missing.zip"), dir.file("out")), EFileError);
+
+    // A damaged member fails its check sum rather than leaving wrong bytes behind silently.
+    ASSERT_TRUE(writeBytes(dir.file("in/s.txt"), "stored text"));
+    ASSERT_EQ(
+        run(QStringLiteral("zip"), {"-0", "-j", dir.file("s.zip"), dir.file("in/s.txt")}, dir.path()).code,
+        0);
+    QByteArray bytes = readBytes(dir.file("s.zip"));
+    bytes.replace("stored text", "STORED TEXT");
+    ASSERT_TRUE(writeBytes(dir.file("s.zip"), bytes));
+    EXPECT_THROW(unzipAll(dir.file("s.zip"), dir.file("out")), EFileError);
+}
+
+} // namespace
