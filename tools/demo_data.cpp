@@ -465,10 +465,16 @@ void buildAmplitudes(DemoModel &m, const DemoParams &p, Rng &rng)
     const qint64 total = m.arrivals.size();
     const qint64 withAmplitude = qRound64(double(total) * std::min(1.0, p.measurementsPerReading));
     const qint64 measurements = qRound64(double(total) * p.measurementsPerReading);
+    // Within one priority the readings left without an amplitude are spread over the whole period.
+    QList<double> shuffle(total);
+    for (double &key : shuffle)
+        key = rng.uniform();
     QList<int> order(total);
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(),
-                     [&](int a, int b) { return m.arrivals[a].ampPriority < m.arrivals[b].ampPriority; });
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const int pa = m.arrivals[a].ampPriority, pb = m.arrivals[b].ampPriority;
+        return pa != pb ? pa < pb : shuffle[a] < shuffle[b];
+    });
     QList<bool> chosen(total, false);
     for (qint64 i = 0; i < withAmplitude; ++i)
         chosen[order[i]] = true;
