@@ -1,0 +1,286 @@
+#include "demo_data.h"
+
+#include "../support/test_support.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/codec.h"
+#include "lib/epoch.h"
+#include "lib/ini_file.h"
+
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+namespace {
+
+std::unique_ptr<DbConnection> open(const QString &provider, const QString &path)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(provider);
+    c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+    c->Open(QString(), QString());
+    return c;
+}
+
+std::unique_ptr<DbQuery> query(DbConnection &c, const QString &sql)
+{
+    auto q = std::make_unique<DbQuery>(&c);
+    q->SetSQL(sql);
+    q->Open();
+    return q;
+}
+
+int count(DbConnection &c, const QString &sql)
+{
+    return query(c, sql)->Field(0)->AsInteger();
+}
+
+// Every row of a statement, values as text, for comparing two runs.
+QStringList rows(DbConnection &c, const QString &sql)
+{
+    QStringList out;
+    for (auto q = query(c, sql); !q->Eof(); q->Next()) {
+        QStringList values;
+        for (int i = 0; i < q->FieldCount(); ++i)
+            values << q->Field(i)->AsString();
+        out << values.join(QLatin1Char('|'));
+    }
+    return out;
+}
+
+const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+const QString kOdbc = QStringLiteral("MSDASQL");
+
+DemoParams small()
+{
+    DemoParams p;
+    p.stations = 3;
+    p.days = 2;
+    p.eventsPerDay = 5;
+    p.readingsPerEvent = 4;
+    p.measurementsPerReading = 1.5;
+    return p;
+}
+
+TEST(DemoData, SettingsAndReferenceFiles)
+{
+    TestDir dir;
+    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    const QString orx = dir.file(QStringLiteral("data/orx.db"));
+    EXPECT_EQ(s.orxPath, orx);
+    EXPECT_EQ(s.stationCodes, QStringList({"PET", "MNK", "OBN"}));
+
+    // Brenvale.ini exactly, in windows-1251 with CR LF (the settings store ends a section with a blank line).
+    EXPECT_EQ(readBytes(dir.file(QStringLiteral("system/Brenvale.ini"))).toStdString(),
+              toCp1251(QStringLiteral("[global]\r\nstart_mode=1\r\ndbtype=0\r\nout_provider=0\r\norxini=1\r\n"
+                                      "fullorx=0\r\nORX_source=%1\r\nshowempty=1\r\nnet=Восток\r\n"
+                                      "station_code=PET\r\n\r\n")
+                           .arg(orx))
+                  .toStdString());
+    IniFile orxIni(dir.file(QStringLiteral("system/orx.ini")));
+    EXPECT_EQ(orxIni.ReadString(QStringLiteral("database"), QStringLiteral("odbc"), QString()), orx);
+
+    IniFile stations(dir.file(QStringLiteral("system/Stations.ini")));
+    EXPECT_EQ(stations.ReadSections(), s.stationCodes);
+    for (const QString &code : s.stationCodes) {
+        const QString file = stations.ReadString(code, QStringLiteral("out_file_jet"), QString());
+        EXPECT_EQ(file, dir.file(QStringLiteral("data/%1.mdb").arg(code)));
+        EXPECT_TRUE(IsSqliteFile(file)) << file.toStdString();
+        EXPECT_EQ(stations.ReadString(code, QStringLiteral("user"), QString()), QStringLiteral("admin"));
+        EXPECT_FALSE(stations.ReadString(code, QStringLiteral("name"), QString()).isEmpty());
+    }
+    EXPECT_EQ(stations.ReadString(QStringLiteral("MNK"), QStringLiteral("name"), QString()),
+              QStringLiteral("Минск"));
+
+    // Fixed columns: filters (1,7) (8,8) (16,8); waves (1,10) (11,10) (21,10) (31,20). Every phase of the
+    // ORX arrivals has its wave row (LRM is looked up as LR).
+    auto cell = [](const QString &line, int start, int width) {
+        return line.mid(start - 1, width).trimmed();
+    };
+    const QStringList filters = fromCp1251(readBytes(dir.file(QStringLiteral("system/filters.txt"))))
+                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    ASSERT_FALSE(filters.isEmpty());
+    for (const QString &line : filters) {
+        bool low = false, high = false;
+        cell(line, 8, 8).toDouble(&low);
+        cell(line, 16, 8).toDouble(&high);
+        EXPECT_TRUE(low && high && cell(line, 1, 7).size() == 2) << line.toStdString();
+    }
+    QStringList wavePhases;
+    for (const QString &line : fromCp1251(readBytes(dir.file(QStringLiteral("system/waves.txt"))))
+                                   .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+        bool number = false;
+        cell(line, 21, 10).toDouble(&number);
+        EXPECT_TRUE(number && !cell(line, 1, 10).isEmpty()) << line.toStdString();
+        wavePhases << cell(line, 11, 10);
+    }
+    auto db = open(kOdbc, orx);
+    for (QString phase : rows(*db, QStringLiteral("select distinct iphase from arrival"))) {
+        if (phase == QLatin1String("LRM"))
+            phase = QStringLiteral("LR");
+        EXPECT_TRUE(wavePhases.contains(phase)) << phase.toStdString();
+    }
+}
+
+TEST(DemoData, OrxTablesHoldTogether)
+{
+    TestDir dir;
+    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    auto db = open(kOdbc, s.orxPath);
+    EXPECT_EQ(rows(*db, QStringLiteral("select netname,netlist from networks order by netname")),
+              QStringList({"Восток|PET;", "Запад|MNK;OBN;"}));
+    EXPECT_EQ(rows(*db, QStringLiteral("select rtrim(sta),cod from site order by nindex")),
+              QStringList({"PET|PET", "MNK|MNK", "OBN|OBN"}));
+    EXPECT_EQ(
+        rows(*db, QStringLiteral("select keyname,keyvalue from lastid order by keyname")),
+        QStringList(
+            {QStringLiteral("arid|%1").arg(count(*db, QStringLiteral("select max(arid) from arrival"))),
+             QStringLiteral("orid|%1").arg(count(*db, QStringLiteral("select max(orid) from origin")))}));
+    // Every arrival names an event, a station and one of its described channels.
+    EXPECT_EQ(
+        count(*db, QStringLiteral("select count(*) from arrival a where not exists (select * from sitechan c "
+                                  "where c.sta=a.sta and c.chan=a.chan) or eventid not in (select "
+                                  "eventid from origin)")),
+        0);
+}
+
+// A station's bulletin is what the copy from the ORX database makes of its arrivals: one event row per
+// recorded event, one reading per arrival, measurements only where the arrival has an amplitude.
+TEST(DemoData, BulletinsFollowTheOrxArrivals)
+{
+    TestDir dir;
+    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    auto orx = open(kOdbc, s.orxPath);
+    for (int k = 0; k < s.stationCodes.size(); ++k) {
+        const QString code = s.stationCodes[k];
+        SCOPED_TRACE(code.toStdString());
+        auto db = open(kJet, s.bulletinPaths[k]);
+        for (const char *table :
+             {"События", "Станционный бюллетень", "Динамические замеры", "Обозначения волн", "Каналы"})
+            EXPECT_TRUE(db->TableNames().contains(QString::fromUtf8(table))) << table;
+        EXPECT_EQ(
+            count(*db, QStringLiteral("select count(*) from [События]")),
+            count(*orx, QStringLiteral("select count(distinct eventid) from arrival where rtrim(sta)='%1'")
+                            .arg(code)));
+        EXPECT_EQ(
+            count(*db, QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake not in "
+                                      "(select num from [События]) or Station_Cod<>'%1'")
+                           .arg(code)),
+            0);
+        EXPECT_EQ(count(*db, QStringLiteral("select count(*) from [Динамические замеры] where arid not in "
+                                            "(select arid from [Станционный бюллетень])")),
+                  0);
+
+        auto arrivals = query(*orx, QStringLiteral("select iphase,itime,chan,per,ampl from arrival where "
+                                                   "rtrim(sta)='%1' order by eventid,itime")
+                                        .arg(code));
+        auto readings =
+            query(*db, QStringLiteral("select arid,Phase,[Time],[Dec],Channel_Cod,Channel_component "
+                                      "from [Станционный бюллетень] order by N_equake,[Time],[Dec]"));
+        ASSERT_EQ(readings->RecordCount(), arrivals->RecordCount());
+        for (; !arrivals->Eof(); arrivals->Next(), readings->Next()) {
+            EXPECT_EQ(readings->FieldByName("Phase")->AsString(),
+                      arrivals->FieldByName("iphase")->AsString());
+            EXPECT_EQ(readings->FieldByName("Channel_Cod")->AsString() +
+                          readings->FieldByName("Channel_component")->AsString(),
+                      arrivals->FieldByName("chan")->AsString());
+            quint16 y, mo, d, h, mi, sec, tenths;
+            etoh(arrivals->FieldByName("itime")->AsFloat(), y, mo, d, h, mi, sec, tenths, false);
+            EXPECT_DOUBLE_EQ(readings->FieldByName("Time")->AsFloat(),
+                             EncodeDate(y, mo, d) + EncodeTime(h, mi, sec, 0));
+            EXPECT_EQ(readings->FieldByName("Dec")->AsInteger(), tenths);
+
+            auto xm = query(*db, QStringLiteral("select * from [Динамические замеры] where arid=%1 order by "
+                                                "TimeXM,DecXm,Id_XM")
+                                     .arg(readings->FieldByName("arid")->AsInteger()));
+            // With 1.5 measurements per reading every amplitude has at least one.
+            const bool amplitude = !arrivals->FieldByName("ampl")->IsNull();
+            EXPECT_EQ(xm->RecordCount() > 0, amplitude);
+            if (amplitude && xm->RecordCount() > 0) {
+                const QString axis = readings->FieldByName("Channel_component")->AsString();
+                const QString suffix = axis == QLatin1String("Z")   ? QStringLiteral("Z")
+                                       : axis == QLatin1String("N") ? QStringLiteral("NS")
+                                                                    : QStringLiteral("EW");
+                EXPECT_DOUBLE_EQ(xm->FieldByName("Amp_" + suffix)->AsFloat(),
+                                 arrivals->FieldByName("ampl")->AsFloat());
+                EXPECT_DOUBLE_EQ(xm->FieldByName("Period_" + suffix)->AsFloat(),
+                                 arrivals->FieldByName("per")->AsFloat());
+            }
+        }
+    }
+}
+
+TEST(DemoData, SameParametersGiveTheSameFolder)
+{
+    TestDir dir;
+    auto snapshot = [&] {
+        const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+        QStringList all;
+        for (const char *file : {"Brenvale.ini", "Stations.ini", "orx.ini", "filters.txt", "waves.txt"})
+            all << QString::fromLatin1(
+                readBytes(dir.file(QStringLiteral("system/") + QLatin1String(file))).toHex());
+        auto orx = open(kOdbc, s.orxPath);
+        for (const char *table : {"origin", "arrival", "site", "sitechan", "networks", "lastid"})
+            all << rows(*orx, QStringLiteral("select * from %1 order by 1,2").arg(QLatin1String(table)));
+        auto bulletin = open(kJet, s.bulletinPaths.last());
+        for (const char *table : {"События", "Станционный бюллетень", "Динамические замеры"})
+            all << rows(*bulletin,
+                        QStringLiteral("select * from [%1] order by 1").arg(QString::fromUtf8(table)));
+        return all;
+    };
+    const QStringList first = snapshot();
+    EXPECT_EQ(snapshot(), first); // the second run replaces the first one's files
+}
+
+TEST(DemoData, ParametersScaleTheCounts)
+{
+    const struct
+    {
+        int stations, days, eventsPerDay;
+        double readings, measurements;
+        int events, arrivals, withAmplitude, xm;
+    } cases[] = {
+        {2, 1, 100, 7.5, 5.0 / 3, 100, 1500, 1500, 2500}, // the busy day of the benchmarks
+        {4, 3, 2, 3, 0.5, 6, 72, 36, 36},
+        {1, 2, 0, 5, 1, 0, 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.arrivals);
+        TestDir dir;
+        DemoParams p;
+        p.stations = c.stations;
+        p.days = c.days;
+        p.eventsPerDay = c.eventsPerDay;
+        p.readingsPerEvent = c.readings;
+        p.measurementsPerReading = c.measurements;
+        const DemoSummary s = GenerateDemoFolder(dir.path(), p);
+        EXPECT_EQ(s.events, c.events);
+        EXPECT_EQ(s.arrivals, c.arrivals);
+        EXPECT_EQ(s.amplitudeReadings, c.withAmplitude);
+        EXPECT_EQ(s.measurements, c.xm);
+        auto orx = open(kOdbc, s.orxPath);
+        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from origin")), c.events);
+        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from site")), c.stations);
+        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from arrival where ampl is not null")),
+                  c.withAmplitude);
+        int readings = 0, xm = 0;
+        for (const QString &path : s.bulletinPaths) {
+            auto db = open(kJet, path);
+            readings += count(*db, QStringLiteral("select count(*) from [Станционный бюллетень]"));
+            xm += count(*db, QStringLiteral("select count(*) from [Динамические замеры]"));
+        }
+        EXPECT_EQ(readings, c.arrivals);
+        EXPECT_EQ(xm, c.xm);
+    }
+
+    TestDir dir;
+    DemoParams tooMany;
+    tooMany.stations = DemoStationLimit() + 1;
+    EXPECT_THROW(GenerateDemoFolder(dir.path(), tooMany), EConvertError);
+    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("system"))));
+}
+
+} // namespace
