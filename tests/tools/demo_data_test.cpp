@@ -1,6 +1,6 @@
 #include "demo_data.h"
 
-#include "../support/test_support.h"
+#include "support/test_support.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/codec.h"
