@@ -1,3 +1,4 @@
+#include "app/data_module.h"
 #include "app/main_window.h"
 
 #include <QApplication>
@@ -7,6 +8,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
 
+    // The data module comes first: the main window's start-up already sets up its connections.
+    Tdm dm;
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.
     Tmainf mainf;

@@ -4,6 +4,7 @@
 #include "lib/mstring_grid.h"
 
 #include "app/appearance.h"
+#include "app/data_module.h"
 #include "app/fade_animation.h"
 #include "app/import_page_api.h"
 #include "app/message_window.h"
@@ -12,6 +13,9 @@
 #include "app/settings_persistence.h"
 #include "app/startup_dialog.h"
 #include "app/user_fonts.h"
+#include "db/db_connection.h"
+#include "db/sql_literals.h"
+#include "lib/combo_routines.h"
 #include "lib/data_sources.h"
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
@@ -162,8 +166,7 @@ void Tmainf::runInitMain(bool First)
         InitMain(First);
         initFailed = false;
     } catch (const std::exception &e) {
-        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
-        recoverFromFailedInit(First, own ? own->message() : QString::fromUtf8(e.what()));
+        recoverFromFailedInit(First, ExceptionText(e));
     }
 }
 
@@ -190,10 +193,9 @@ void Tmainf::Reload()
     try {
         DoneMain(false);
     } catch (const std::exception &e) {
-        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         MessageProc(this,
                     QStringLiteral("DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\r") +
-                        (own ? own->message() : QString::fromUtf8(e.what())),
+                        (ExceptionText(e)),
                     MB_ICONERROR, MB_OK);
         return;
     }
@@ -384,10 +386,9 @@ void Tmainf::finalShutdown()
     try {
         DoneMain(true);
     } catch (const std::exception &e) {
-        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         MessageProc(this,
                     QStringLiteral("DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\r") +
-                        (own ? own->message() : QString::fromUtf8(e.what())),
+                        (ExceptionText(e)),
                     MB_ICONERROR, MB_OK);
     }
 }
@@ -848,20 +849,60 @@ void Tmainf::CheckSTIORXData(bool CheckData)
 
 // ---- Parts wired in later ----
 
-void Tmainf::SetupConnections() {}
+void Tmainf::SetupConnections()
+{
+    FillDataSourceCombos(sett.dbtype, {dss}, false, nullptr);
+    if (auto *importOrx = findChild<QWidget *>(QStringLiteral("Button9")))
+        importOrx->setEnabled(!sett.fullorx);
+    const ConnectionSetup setup = ComputeConnectionSetup(sett);
+    Label27->setText(setup.label27Caption);
+    Edit6->setVisible(setup.showAccessFile);
+    dss->setVisible(setup.showSourceCombo);
+    if (Tdm *dm = Tdm::instance()) {
+        dm->dbs->SetProvider(setup.dbsProvider);
+        dm->dbs->SetConnectionString(setup.dbsTemplate);
+        dm->conPubs->SetProvider(setup.orxProvider);
+        dm->conPubs->SetConnectionString(setup.orxTemplate);
+    }
+}
+
+ConnParams Tmainf::GetOrxConnParams(const Tsett &Sett) const
+{
+    return ::GetOrxConnParams(Sett, sett.orxini, {orxIniSource, orxIniUser, orxIniPassword});
+}
+
+void Tmainf::SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const
+{
+    // In direct mode the bulletin tables are the ORX database's, reached through ODBC whatever the
+    // Access-file setting says, so they take the ODBC literal.
+    const bool odbc = IsDirectMode(sett) || sett.out_provider != 0;
+    SqlDateRangeLiterals(odbc, FromDate, ToDate, FromLit, ToLit);
+}
 
 QString Tmainf::resolvedProgramFolder() const
 {
     return m_options.programFolder.isEmpty() ? ResolveProgramFolder() : m_options.programFolder;
 }
 
-void Tmainf::LoadFiltersAndWaves() { ::LoadFiltersAndWaves(ProgramFolder(), *refTable, filters, waves); }
+void Tmainf::LoadFiltersAndWaves()
+{
+    ::LoadFiltersAndWaves(ProgramFolder(), *refTable, filters, waves);
+}
 
-void Tmainf::LoadReportPlugins() { plugins.LoadReportPlugins(ProgramFolder(), this); }
+void Tmainf::LoadReportPlugins()
+{
+    plugins.LoadReportPlugins(ProgramFolder(), this);
+}
 
-void Tmainf::FreeReportPlugins() { plugins.FreeReportPlugins(); }
+void Tmainf::FreeReportPlugins()
+{
+    plugins.FreeReportPlugins();
+}
 
-void Tmainf::TabSheet5Resize() { ::TabSheet5Resize(TabSheet5); }
+void Tmainf::TabSheet5Resize()
+{
+    ::TabSheet5Resize(TabSheet5);
+}
 
 void Tmainf::RefreshADB()
 {

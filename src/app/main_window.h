@@ -1,14 +1,15 @@
 #pragma once
 
 #include "app/column_tables.h"
+#include "app/connection_params.h"
 #include "app/reference_tables.h"
 #include "app/report_plugins.h"
 #include "app/settings_record.h"
 #include "app/station_types.h"
+#include "lib/control_routines.h"
 #include "lib/datetime.h"
 #include "lib/font_routines.h"
 #include "lib/ini_file.h"
-#include "lib/control_routines.h"
 #include "lib/string_table.h"
 #include "lib/text_routines.h"
 
@@ -114,7 +115,11 @@ public:
     void BuildCheckedLists();
     void CheckSTIORXData(bool CheckData);
 
+    // Connections: providers and templates by the settings, the ORX parameters, and the date literals
+    // of the bulletin database's dialect.
     void SetupConnections();
+    ConnParams GetOrxConnParams(const Tsett &Sett) const;
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const;
     void LoadFiltersAndWaves();
     void LoadReportPlugins();
     void FreeReportPlugins();
@@ -188,7 +193,7 @@ public:
             *TabSheet5 = nullptr, *TabSheet6 = nullptr;
     QToolButton *Jvcb = nullptr;
     QWidget *Panel2 = nullptr, *Panel7 = nullptr, *Panel8 = nullptr, *Panel10 = nullptr;
-    QLabel *Image1 = nullptr, *hlp = nullptr, *Label44 = nullptr;
+    QLabel *Image1 = nullptr, *hlp = nullptr, *Label44 = nullptr, *Label27 = nullptr;
     QSplitter *Splitter2 = nullptr;
     QListWidget *stas = nullptr, *nets = nullptr;
     QLineEdit *Edit2 = nullptr, *Edit10 = nullptr, *Edit5 = nullptr, *Edit6 = nullptr;
@@ -230,4 +235,3 @@ private:
     bool m_doneFinal = false;
     int m_netsWidth = 2;
 };
-

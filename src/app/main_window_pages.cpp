@@ -399,7 +399,10 @@ void Tmainf::buildImportPage()
     ifrom->setCurrentIndex(2);
     group->setLayout(row({ifrom}));
     dss = combo(page, "dss", false, "Выберите приёмник данных");
-    layout->addLayout(row({group, dss}));
+    Label27 = label(page, "Label27", "2.");
+    Edit6 = edit(page, "Edit6");
+    Edit6->setReadOnly(true);
+    layout->addLayout(row({group, Label27, dss, Edit6}));
 
     Edit5 = edit(page, "Edit5", "Имя файла с данными (базы данных Paradox, документы Excel, ORV и т.д.)");
     layout->addWidget(Edit5);
@@ -427,10 +430,7 @@ void Tmainf::buildImportPage()
     auto *label61 =
         label(page, "Label61", "Таблица только для просмотра!\r\nМожно сортировать ARRIVAL по ITIME");
     label61->setVisible(false);
-    Edit6 = edit(page, "Edit6");
-    Edit6->setReadOnly(true);
     layout->addWidget(label23);
-    layout->addWidget(Edit6);
     layout->addLayout(row({label(page, "st1", ""), label(page, "st2", ""), label(page, "st3", ""), label61}));
 
     auto *edit11 = edit(page, "Edit11");
@@ -468,4 +468,7 @@ void Tmainf::buildTestsPage()
     layout->addStretch();
 }
 
-void Tmainf::buildAboutPage() { BuildAboutPage(TabSheet5, resolvedProgramFolder()); }
+void Tmainf::buildAboutPage()
+{
+    BuildAboutPage(TabSheet5, resolvedProgramFolder());
+}

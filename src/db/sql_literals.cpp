@@ -24,9 +24,3 @@ void SqlDateRangeLiterals(bool odbc, TDateTime from, TDateTime to, QString &from
     fromLit = dayLiteral(odbc, from);
     toLit = dayLiteral(odbc, to);
 }
-
-QString SqlQuoted(const QString &text)
-{
-    QString s = text;
-    return QLatin1Char('\'') + s.replace(QLatin1Char('\''), QLatin1String("''")) + QLatin1Char('\'');
-}

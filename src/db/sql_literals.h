@@ -9,5 +9,3 @@
 // date escape ("{d '2024-01-01'}").
 void SqlDateRangeLiterals(bool odbc, TDateTime from, TDateTime to, QString &fromLit, QString &toLit);
 
-// Text as a SQL string literal, its single quotes doubled: O'Neil -> 'O''Neil'.
-QString SqlQuoted(const QString &text);

@@ -10,8 +10,7 @@ class BrenvaleError : public std::runtime_error
 public:
     explicit BrenvaleError(const QString &message)
         : std::runtime_error(message.toStdString()), m_message(message)
-    {
-    }
+    {}
     const QString &message() const { return m_message; }
 
 private:
@@ -31,3 +30,11 @@ class EFileError : public BrenvaleError
 public:
     using BrenvaleError::BrenvaleError;
 };
+
+// The text of any exception as the system shows it: its own message, else what() read as UTF-8.
+inline QString ExceptionText(const std::exception &e)
+{
+    if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
+        return own->message();
+    return QString::fromUtf8(e.what());
+}

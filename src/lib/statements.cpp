@@ -7,13 +7,6 @@
 
 namespace {
 
-QString exceptionText(const std::exception &e)
-{
-    if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
-        return own->message();
-    return QString::fromUtf8(e.what());
-}
-
 // Runs the statement; on failure returns false with the driver's text in errorText.
 template <typename Run> bool guarded(Run run, QString &errorText)
 {
@@ -21,7 +14,7 @@ template <typename Run> bool guarded(Run run, QString &errorText)
         run();
         return true;
     } catch (const std::exception &e) {
-        errorText = exceptionText(e);
+        errorText = ExceptionText(e);
     }
     return false;
 }

@@ -199,7 +199,7 @@ bool ReadFWTxt(TD2D &Table, const QString &FileName, dptarray &Cols, bool CaseSe
     } catch (const std::exception &e) {
         MessageProc(nullptr,
                     QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: \r") +
-                        QString::fromUtf8(e.what()),
+                        ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
     return false;

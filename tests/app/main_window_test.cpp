@@ -1,7 +1,9 @@
 #include "app/column_tables.h"
+#include "app/data_module.h"
 #include "app/fade_animation.h"
 #include "app/main_window.h"
 #include "app/message_window.h"
+#include "db/db_connection.h"
 #include "lib/messages.h"
 #include "support/test_support.h"
 
@@ -396,13 +398,48 @@ TEST(MainWindow, MissingReferenceFilesAreReportedAndStartUpGoesOn)
     auto w = p.start();
     ASSERT_EQ(recorder.count(), 2);
     for (const auto &m : recorder.messages()) {
-        EXPECT_TRUE(m.text.startsWith(QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: \r")))
+        EXPECT_TRUE(
+            m.text.startsWith(QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: \r")))
             << m.text.toStdString();
         EXPECT_EQ(m.icon, 16u);
     }
     EXPECT_TRUE(w->filters.isEmpty());
     EXPECT_TRUE(w->waves.isEmpty());
     EXPECT_EQ(w->pgc1->currentIndex(), 0);
+}
+
+TEST(MainWindow, ConnectionsFollowTheSettings)
+{
+    MessageRecorder recorder;
+    Tdm dm;
+    Program p;
+    p.writeIni("[global]\r\neffects=0\r\nout_provider=0\r\nstart_mode=1\r\n");
+    auto w = p.start();
+    EXPECT_EQ(dm.dbs->Provider(), QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    EXPECT_EQ(dm.dbs->ConnectionString(), QStringLiteral("Data Source=a;Mode=ReadWrite"));
+    EXPECT_EQ(dm.conPubs->Provider(), QStringLiteral("MSDASQL"));
+    EXPECT_EQ(w->Label27->text(), QStringLiteral("2."));
+    EXPECT_TRUE(w->Edit6->isVisibleTo(w->TabSheet4));
+    EXPECT_FALSE(w->dss->isVisibleTo(w->TabSheet4));
+
+    QString from, to;
+    const TDateTime noon = EncodeDate(2024, 1, 1) + 0.5;
+    w->SqlDateRange(from, to, noon, noon + 1);
+    EXPECT_EQ(from, QStringLiteral("45292"));
+    EXPECT_EQ(to, QStringLiteral("45293"));
+    w->sett.out_provider = 1;
+    w->SqlDateRange(from, to, noon, noon);
+    EXPECT_EQ(from, QStringLiteral("{d '2024-01-01'}"));
+    // Direct mode reaches the ORX database through ODBC whatever the file setting says.
+    w->sett.out_provider = 0;
+    w->sett.start_mode = 0;
+    w->sett.directORXwr = true;
+    w->SqlDateRange(from, to, noon, noon);
+    EXPECT_EQ(from, QStringLiteral("{d '2024-01-01'}"));
+    w->SetupConnections();
+    EXPECT_EQ(w->Label27->text(), QStringLiteral("2. *ORX*"));
+    EXPECT_EQ(dm.dbs->Provider(), QStringLiteral("MSDASQL"));
+    EXPECT_FALSE(w->Edit6->isVisibleTo(w->TabSheet4));
 }
 
 TEST(ColumnTables, LookupIgnoresCase)

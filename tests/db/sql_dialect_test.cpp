@@ -27,13 +27,6 @@ TEST(SqlDateRange, AccessDayNumberAndOdbcEscape)
     }
 }
 
-TEST(SqlQuoted, DoublesSingleQuotes)
-{
-    EXPECT_EQ(SqlQuoted(QStringLiteral("O'Neil")), QStringLiteral("'O''Neil'"));
-    EXPECT_EQ(SqlQuoted(QString()), QStringLiteral("''"));
-    EXPECT_EQ(SqlQuoted(QStringLiteral("'; drop table x; --")), QStringLiteral("'''; drop table x; --'"));
-}
-
 TEST(SqlDialect, JetStatementsForPostgreSql)
 {
     const SqlDialect pg(SqlBackend::PostgreSql);

@@ -1,0 +1,102 @@
+#include "app/connection_params.h"
+#include "app/data_module.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "support/test_support.h"
+
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataModule : public ::testing::Test
+{
+protected:
+    void SetUp() override { dm.dbs->SetProvider(ProviderJet); }
+
+    // A bulletin file with one table, made through the layer's Jet dialect.
+    QString makeBulletinFile()
+    {
+        const QString path = dir.file(QStringLiteral("good.mdb"));
+        writeBytes(path, QByteArray());
+        DbConnection maker;
+        maker.SetProvider(ProviderJet);
+        maker.SetConnectionString(QStringLiteral("Data Source=\"") + path + QStringLiteral("\""));
+        maker.Open(QString(), QString());
+        DbQuery q(&maker);
+        q.SetSQL(QStringLiteral("create table [Каналы] (channel_name varchar(10))"));
+        q.ExecSQL();
+        maker.Close();
+        return path;
+    }
+
+    TestDir dir;
+    MessageRecorder messages;
+    Tdm dm;
+};
+
+TEST_F(DataModule, EmptySourceIsReportedUnlessSilent)
+{
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, QString(), QStringLiteral("admin"), QString()));
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text,
+              QStringLiteral("OpenDB_ADO: Не задан источник данных (имя файла базы или ODBC)"));
+    EXPECT_EQ(messages.last().icon, 16u);
+    EXPECT_FALSE(messages.last().error); // the general procedure, not the statement runners'
+    EXPECT_EQ(dm.dbs->ConnectionString(), QStringLiteral("Data Source=a;Mode=ReadWrite")); // untouched
+
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, QString(), QString(), QString(), true));
+    EXPECT_EQ(messages.count(), 1);
+}
+
+TEST_F(DataModule, MissingFileFailsAndCreatesNothing)
+{
+    const QString path = dir.file(QStringLiteral("missing.mdb"));
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, path, QStringLiteral("admin"), QString()));
+    EXPECT_FALSE(QFileInfo::exists(path));
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_EQ(messages.last().text,
+              QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"") + path +
+                  QStringLiteral("\" (подключение dbs)\rСообщение об ошибке:\rCould not find file '") + path +
+                  QStringLiteral("'."));
+    EXPECT_EQ(messages.last().icon, 16u);
+
+    // A caller's own first line replaces the standard one.
+    const QString own = QStringLiteral("Не удалось подключиться к выходной БД.");
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, path, QString(), QString(), false, own));
+    EXPECT_TRUE(
+        messages.last().text.startsWith(own + QStringLiteral("\rСообщение об ошибке:\rCould not find file")));
+}
+
+TEST_F(DataModule, GoodFileOpensAndClosesQuietly)
+{
+    const QString path = makeBulletinFile();
+    ASSERT_TRUE(dm.OpenDB_ADO(dm.dbs, path, QStringLiteral("admin"), QString()));
+    EXPECT_TRUE(dm.dbs->Connected());
+    EXPECT_EQ(dm.dbs->ConnectionString(),
+              QStringLiteral("Data Source=\"") + path + QStringLiteral("\";Mode=ReadWrite"));
+    dm.imd->SetConnection(dm.dbs);
+    dm.imd->Open();
+    EXPECT_EQ(dm.imd->RecordCount(), 0);
+
+    // Opening again closes first and takes the new source.
+    ASSERT_TRUE(dm.OpenDB_ADO(dm.dbs, path, QString(), QString()));
+    EXPECT_TRUE(dm.CloseDB_ADO(dm.dbs));
+    EXPECT_FALSE(dm.dbs->Connected());
+    EXPECT_TRUE(dm.CloseDB_ADO(dm.dbs)); // closing a closed connection is fine
+    EXPECT_FALSE(dm.CloseDB_ADO(nullptr));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(DataModule, DesignStatementsAndLinks)
+{
+    EXPECT_EQ(dm.aq1->SQL(),
+              QStringLiteral("select * from [Динамические замеры] where\rarid=0\rorder by TimeXM,DecXm"));
+    EXPECT_EQ(dm.ime->SQL(), QStringLiteral("SELECT * from [События] order by orid"));
+    EXPECT_EQ(dm.imc->ConnectionString(), QStringLiteral("Data Source=orx;Mode=Read"));
+    EXPECT_EQ(dm.imc11->CommandTimeout(), 60);
+    EXPECT_EQ(Tdm::instance(), &dm);
+}
+
+} // namespace
