@@ -1,5 +1,6 @@
 #include "app/data_module.h"
 #include "app/main_window.h"
+#include "exchange/import_page.h"
 
 #include <QApplication>
 
@@ -10,6 +11,9 @@ int main(int argc, char *argv[])
 
     // The data module comes first: the main window's start-up already sets up its connections.
     Tdm dm;
+    // The import page sits above the main window's library; the window installs it while it is created.
+    SetImportPageInstaller(&InstallImportPage);
+
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.
     Tmainf mainf;

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class Tmainf;
+
 // What the main window asks of its import page. The import page lives above this library, so the
 // program installs it into the main window at start (Tmainf::SetImportPage); without one the window
 // keeps the per-station import state in the defaults.
@@ -29,3 +31,9 @@ public:
     // Empties the import tables and the grid's clipboard (each shutdown half).
     virtual void ClearImportTables() = 0;
 };
+
+// The main window reads a station's import state while it is being created, so the program names the
+// page's installer beforehand; the window's constructor runs it once its controls exist.
+using ImportPageInstaller = void (*)(Tmainf &mainf);
+void SetImportPageInstaller(ImportPageInstaller installer);
+ImportPageInstaller importPageInstaller();

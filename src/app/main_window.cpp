@@ -125,6 +125,8 @@ Tmainf::Tmainf(const TmainfOptions &options, QWidget *parent) : QMainWindow(pare
         close();
     };
     buildWindow();
+    if (const ImportPageInstaller install = importPageInstaller())
+        install(*this);
     SetAppearanceHook(&applyUserAppearance);
     netAddMode = false;
     runInitMain(true);

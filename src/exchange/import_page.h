@@ -1,0 +1,55 @@
+#pragma once
+
+#include "app/import_page_api.h"
+#include "exchange/text_format.h"
+
+#include <QObject>
+
+class QAbstractButton;
+class QLabel;
+class Tmainf;
+
+// The controller of the main window's page "Импорт": it owns the page's state and the station's text
+// formats and drives the controls the main window built, found by their object names.
+class ImportPage : public QObject, public ImportPageApi
+{
+    Q_OBJECT
+public:
+    explicit ImportPage(Tmainf &mainf);
+
+    void ClearImportGrid(bool lock) override;
+    bool gridLock() const override { return m_gridLock; }
+    void SetImportType(int value) override;
+    int GetImportType() const override;
+    void SetupImportControls() override;
+    void UpdateImportControls() override;
+    void SetImmediateMode(bool immediate) override;
+    void UpdateELQButton() override;
+    void ReadData() override;
+
+    bool LoadSpec(const QString &name, bool reset) override;
+    bool SaveSpec(const QString &name) override;
+    bool specsDirty() const override { return m_formats.specsDirty; }
+    void setSpecsDirty(bool dirty) override { m_formats.specsDirty = dirty; }
+
+    void ClearImportTables() override;
+
+    // Why the import type in force cannot go into the target database; empty when it can.
+    void ImportRefusalReason(QString &Reason) const;
+    void ifromChange();
+
+    TextFormats &formats() { return m_formats; }
+    // Which text table the grid shows: 'e' Events, 's' Station_bulletin, 'x' XM_Add, 0 none.
+    char gridTable() const { return m_gridTable; }
+
+private:
+    template <typename T> T *control(const char *name) const;
+
+    Tmainf &m_mainf;
+    TextFormats m_formats;
+    bool m_gridLock = false;
+    char m_gridTable = 0;
+};
+
+// Creates the controller as a child of the main window and installs it there.
+void InstallImportPage(Tmainf &mainf);
