@@ -1023,32 +1023,14 @@ void Tmainf::UpdateImportControls()
 
 void Tmainf::SetImmediateMode(bool Immediate)
 {
-    if (m_importPage) {
+    if (m_importPage)
         m_importPage->SetImmediateMode(Immediate);
-        return;
-    }
-    auto *button11 = findChild<QPushButton *>(QStringLiteral("Button11"));
-    auto *button14 = findChild<QPushButton *>(QStringLiteral("Button14"));
-    button14->setVisible(!Immediate);
-    if (Immediate) {
-        button11->setText(QStringLiteral("Чтение и запись"));
-        button11->setToolTip(
-            QStringLiteral("Нажмите, чтобы прочитать данные из файла(ов) и записать в базу данных"));
-    } else {
-        button11->setText(QStringLiteral("Чтение данных"));
-        button11->setToolTip(
-            QStringLiteral("Нажмите, чтобы прочитать данные из файла(ов) и вывести их в таблицу"));
-    }
 }
 
 void Tmainf::UpdateELQButton()
 {
-    if (m_importPage) {
+    if (m_importPage)
         m_importPage->UpdateELQButton();
-        return;
-    }
-    if (auto *button = findChild<QWidget *>(QStringLiteral("Button20")))
-        button->setVisible(curCode == QLatin1String("MNK"));
 }
 
 bool Tmainf::LoadSpec(const QString &Name, bool Reset)
