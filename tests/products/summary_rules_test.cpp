@@ -53,20 +53,12 @@ TEST(SummaryText, OutTextsTakeTheirDaysAndDropTheTail)
         const char *text;
         const char *line;
     } cases[] = {
-        {"  out 5 jan  12 mar 0315 Feb @. прочее", "OUT JAN05 MAR12 0315 FEB??"},
         {"OUT, 12 MAR 0315", "OUT, MAR12 0315"},
         {"взрыв OUT DEC 31 32 JAN", "OUT DEC31 32 JAN??"},
         {"землетрясение 5 JAN", ""},
     };
     for (const auto &c : cases)
         EXPECT_EQ(OutTextLine(QString::fromUtf8(c.text)), QString::fromUtf8(c.line)) << c.text;
-}
-
-TEST(SummaryText, CleanUpTrimsHalvesBlanksAndRaisesCase)
-{
-    EXPECT_EQ(CleanSummaryText(QStringLiteral("  a  b   в \n\n \n(( x ))\nstop  ")),
-              QStringLiteral("A B  В\n(( X ))\nSTOP"));
-    EXPECT_EQ(CleanSummaryText(QStringLiteral("a\n")), QStringLiteral("A\n"));
 }
 
 TEST(SummaryText, EmptyTelegramNamesTheDayAndTheNextOne)

@@ -540,7 +540,6 @@ TEST_F(SqliteRun, MailFollowsTheEditorsChoice)
     } cases[] = {
         {false, false, true, IDOK, {}, ""},
         {true, false, true, IDYES, {}, ""},
-        {true, false, true, IDCANCEL, {}, ""},
         {true,
          false,
          true,
