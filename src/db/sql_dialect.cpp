@@ -194,6 +194,32 @@ QStringList primaryKeyColumns(const QList<SqlToken> &tokens, const QList<CreateI
     return keys;
 }
 
+// The columns of each "foreign key (...)" constraint, as written.
+QList<QStringList> foreignKeyColumns(const QList<SqlToken> &tokens, const QList<CreateItem> &items)
+{
+    QList<QStringList> keys;
+    for (const CreateItem &item : items) {
+        if (!item.constraint)
+            continue;
+        for (int i = item.restFrom; i < item.to; ++i) {
+            if (!isWord(tokens[i], "foreign"))
+                continue;
+            int open = i;
+            while (open < item.to && !isSymbol(tokens[open], '('))
+                ++open;
+            const int close = matchingParen(tokens, open, item.to);
+            QStringList columns;
+            for (int k = open + 1; k < close; ++k)
+                if (isNameToken(tokens[k]))
+                    columns << unquotedName(tokens[k]);
+            if (!columns.isEmpty())
+                keys << columns;
+            break;
+        }
+    }
+    return keys;
+}
+
 struct CreateStatement
 {
     bool valid = false;
@@ -470,6 +496,17 @@ QStringList SqlDialect::translateCreateForSQLite(const QList<SqlToken> &tokens) 
         if (isTextTypeWord(item.typeWord) && !rest.contains(QLatin1String("collate"), Qt::CaseInsensitive))
             type += QLatin1String(" COLLATE ") + QLatin1String(kJetCollation);
         body += joinTokens(tokens, item.from, item.nameIndex + 1) + QLatin1Char(' ') + type + rest;
+    }
+    // Jet indexes the referring columns of every relationship; SQLite does not, and without the index
+    // each lookup of a reading's measurements scans the whole table.
+    for (const QStringList &columns : foreignKeyColumns(tokens, c.items)) {
+        QStringList quoted;
+        for (const QString &column : columns)
+            quoted << quoteIdentifier(column);
+        triggers << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                        .arg(quoteIdentifier(table + QLatin1Char('_') + columns.join(QLatin1Char('_')) +
+                                             QLatin1String("_fk")),
+                             quoteIdentifier(table), quoted.join(QLatin1Char(',')));
     }
     QStringList out;
     out << joinTokens(tokens, 0, c.open + 1) + body + joinTokens(tokens, c.close, int(tokens.size()));

@@ -77,6 +77,15 @@ TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
                           "CREATE TRIGGER \"События_orid_counter\" AFTER INSERT ON \"События\" FOR EACH ROW "
                           "WHEN NEW.\"orid\" IS NULL BEGIN UPDATE \"События\" SET \"orid\"=(SELECT "
                           "IFNULL(MAX(\"orid\"),0)+1 FROM \"События\") WHERE rowid=NEW.rowid; END"));
+    // The referring columns of a relationship get their index, as Jet gives them one.
+    EXPECT_EQ(lite.translate(QStringLiteral("create table [Динамические замеры] (Id_XM counter,arid integer,"
+                                            "primary key (Id_XM),CONSTRAINT cxm111 foreign key (arid) "
+                                            "references [Станционный бюллетень])")),
+              (QStringList{QStringLiteral("create table [Динамические замеры] (Id_XM INTEGER,arid integer,"
+                                          "primary key (Id_XM),CONSTRAINT cxm111 foreign key (arid) "
+                                          "references [Станционный бюллетень])"),
+                           QStringLiteral("CREATE INDEX \"Динамические замеры_arid_fk\" ON "
+                                          "\"Динамические замеры\" (\"arid\")")}));
     EXPECT_EQ(lite.translate(QStringLiteral("create table a (id counter, primary key (id))")),
               QStringList{QStringLiteral("create table a (id INTEGER, primary key (id))")});
     EXPECT_EQ(lite.translate(QStringLiteral("select [a] from t where d > {ts '2024-01-01 06:00:00'}")),

@@ -1,0 +1,306 @@
+#include "products/summary_run.h"
+
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+#include "lib/string_table.h"
+#include "products/summary_text.h"
+
+#include <QSaveFile>
+
+namespace {
+
+const QString kBulletin = QStringLiteral("[Станционный бюллетень]");
+
+QString exceptionText(const std::exception &e)
+{
+    if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
+        return own->message();
+    return QString::fromUtf8(e.what());
+}
+
+// Fixed-width columns come back padded by some servers; the padding is not part of the value.
+QString fieldText(TField *field)
+{
+    if (field->IsNull())
+        return {};
+    QString s = field->AsString();
+    if (field->DataType() == FieldType::FixedChar) {
+        qsizetype end = s.size();
+        while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
+            --end;
+        s.truncate(end);
+    }
+    return s;
+}
+
+QString dateText(TField *field)
+{
+    return field->IsNull() ? QString() : DateTimeNumberText(field->AsDateTime());
+}
+
+void writeSummaryFile(const QString &path, const QString &text)
+{
+    QSaveFile file(path);
+    const QByteArray bytes = SummaryFileBytes(text);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        throw EFileError(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+}
+
+class SummaryRun
+{
+public:
+    SummaryRun(SummaryHost &host, SummaryRunStats &stats)
+        : m_host(host), m_stats(stats), m_dbs(host.BulletinConnection()), rst_num(&m_dbs), aq1(&m_dbs),
+          rst(&m_dbs), rst2(&m_dbs), rst_empty(&m_dbs), rst_phase(&m_dbs)
+    {}
+
+    void run()
+    {
+        try {
+            build();
+        } catch (const std::exception &e) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("SvodkaProc: Операция прервана. Сообщение об ошибке:\r") +
+                            exceptionText(e),
+                        MB_ICONERROR, MB_OK);
+        }
+        cleanUp();
+    }
+
+private:
+    bool act(DbQuery &query, const QString &sql)
+    {
+        ++m_stats.statements;
+        return QAct(query, sql);
+    }
+
+    void build()
+    {
+        if (!m_host.AskSummaryParameters())
+            return;
+        const Tsett &sett = m_host.Settings();
+        QString source, user, password;
+        if (!m_host.GetStationDBParams(source, user, password, -1, false))
+            return;
+        if (!m_host.OpenDB_ADO(m_dbs, source, user, password, false))
+            return;
+
+        QString day, unused;
+        m_host.SqlDateRange(day, unused, sett.svodka_date, sett.svodka_date);
+        m_day = day;
+
+        if (!act(rst_num, QStringLiteral("SELECT distinct Station_Cod FROM ") + kBulletin +
+                              QStringLiteral(" WHERE [Date] = ") + day))
+            return;
+        QStringList stations;
+        for (rst_num.First(); !rst_num.Eof(); rst_num.Next())
+            stations << fieldText(rst_num.Field(0));
+        rst_num.Close();
+
+        const QString name = SummaryFileName(m_host.CurrentStationSection(), sett.svodka_date);
+        QString text;
+        if (stations.isEmpty()) {
+            QString code = m_host.CurrentStationCode();
+            if (code.isEmpty())
+                code = m_host.CurrentStationSection();
+            AppendEmptyTelegram(text, code, sett.svodka_date, sett.dperiod);
+            MessageProc(m_host.Owner(), QStringLiteral("Данные по станции(ям) за этот период отсутствуют"),
+                        MB_ICONWARNING, MB_OK);
+        }
+        for (int i = 0; i < stations.size(); ++i) {
+            if (i > 0)
+                text += QStringLiteral("\n\n");
+            if (!station(stations[i], text))
+                return;
+        }
+        m_stats.stations = int(stations.size());
+        m_stats.fileName = name;
+
+        const QString path = sett.svodka_dir + QLatin1Char('/') + name;
+        writeSummaryFile(path, text);
+
+        QStringList lines;
+        const int result = m_host.EditSummary(path, sett.mails_send, lines);
+        if (!sett.mails_send || result != IDOK)
+            return;
+        bool sent;
+        if (sett.mails_att) {
+            sent = m_host.SendMail(QLatin1Char('s'), QStringLiteral("Сводка ") + name, path);
+        } else {
+            text = lines.join(QStringLiteral("\r\n"));
+            sent = m_host.SendMail(QLatin1Char('s'), text, QString());
+        }
+        const QString note = sent ? QStringLiteral("\rСводка успешно отправлена по почте.")
+                                  : QStringLiteral("\rНе удалось отправить сводку по почте!");
+        MessageProc(m_host.Owner(), QStringLiteral("Готово!") + note, MB_ICONINFORMATION, MB_OK);
+    }
+
+    // One station's telegram appended to the text; false when a statement failed.
+    bool station(const QString &code, QString &text)
+    {
+        const Tsett &sett = m_host.Settings();
+        const QString where = QStringLiteral(" and Station_Cod='") + SqlEscape(code) + QLatin1Char('\'');
+
+        // An event carried over from the day before belongs to that day's summary; only the lowest
+        // number of the day can be one, and only rows on an earlier day make it one.
+        QString exclude;
+        if (!act(rst_num, QStringLiteral("SELECT min(N_equake) as min_num FROM ") + kBulletin +
+                              QStringLiteral(" WHERE [Date] = ") + m_day + where))
+            return false;
+        if (!rst_num.Eof() && !rst_num.Field(0)->IsNull()) {
+            const QString first = QString::number(rst_num.Field(0)->AsLargeInt());
+            if (!act(rst_num, QStringLiteral("SELECT count(N_equake) as cnt FROM ") + kBulletin +
+                                  QStringLiteral(" WHERE [Date] < ") + m_day +
+                                  QStringLiteral(" AND N_equake = ") + first + where))
+                return false;
+            if (rst_num.Field(0)->AsInteger() > 0)
+                exclude = QStringLiteral(" AND N_equake<>") + first;
+        }
+        rst_num.Close();
+
+        m_aq1Lines = QStringList{QStringLiteral("select * from [Динамические замеры] where"),
+                                 QStringLiteral("arid=0"), QStringLiteral("order by TimeXM,DecXm")};
+        aq1.SetSQL(m_aq1Lines.join(QLatin1Char('\r')));
+        ++m_stats.statements;
+        if (!QAct(aq1, QString()))
+            return false;
+        const int measurementFields = aq1.FieldCount();
+        TD2D table;
+        table.Init(measurementFields + FirstMeasurementColumn, 1, false);
+        QList<int> timeXm;
+        for (int f = 0; f < measurementFields; ++f) {
+            const QString field = aq1.Field(f)->FieldName();
+            table.SetCell(FirstMeasurementColumn + f, 0, field);
+            timeXm << (field.compare(QLatin1String("TimeXm"), Qt::CaseInsensitive) == 0);
+        }
+
+        if (!act(rst,
+                 QStringLiteral("SELECT num,[time],dec,lat,lon,depdp,deltagr,deltakm,comment FROM [События] "
+                                "WHERE num in (SELECT distinct N_equake FROM ") +
+                     kBulletin + QStringLiteral(" WHERE [Date] = ") + m_day + exclude + where +
+                     QStringLiteral(") order by num")))
+            return false;
+        for (rst.First(); !rst.Eof(); rst.Next()) {
+            QStringList event;
+            for (int f = 0; f < 9; ++f)
+                event << (f == ColTime ? dateText(rst.Field(f)) : fieldText(rst.Field(f)));
+            const QString num = QString::number(rst.Field(0)->AsLargeInt());
+            if (!act(rst2,
+                     QStringLiteral("SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,"
+                                    "Channel_Cod,Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,"
+                                    "FM_EW,(Switch(((UCase(phase)='LR') Or (UCase(phase)='LRM') Or "
+                                    "(UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,True,1)) AS tpph FROM ") +
+                         kBulletin + QStringLiteral(" WHERE N_equake=") + num + where +
+                         QStringLiteral(") ORDER BY tpph,ArrTime,ArrDec")))
+                return false;
+            for (rst2.First(); !rst2.Eof(); rst2.Next()) {
+                QStringList arrival = event;
+                const auto put = [&](int column, const QString &value) {
+                    while (arrival.size() <= column)
+                        arrival << QString();
+                    arrival[column] = value;
+                };
+                put(ColArid, fieldText(rst2.FieldByName(QStringLiteral("arid"))));
+                put(ColDate, dateText(rst2.FieldByName(QStringLiteral("Date"))));
+                put(ColFM, fieldText(rst2.FieldByName(QStringLiteral("FM"))));
+                put(ColQual, fieldText(rst2.FieldByName(QStringLiteral("Qual"))));
+                put(ColInterpretation, fieldText(rst2.FieldByName(QStringLiteral("Interpretation"))));
+                put(ColPhase, fieldText(rst2.FieldByName(QStringLiteral("Phase"))));
+                put(ColChannelCod, fieldText(rst2.FieldByName(QStringLiteral("Channel_Cod"))));
+                put(ColChannelComponent, fieldText(rst2.FieldByName(QStringLiteral("Channel_component"))));
+                put(ColArrTime, dateText(rst2.FieldByName(QStringLiteral("ArrTime"))));
+                put(ColArrDec, fieldText(rst2.FieldByName(QStringLiteral("ArrDec"))));
+                put(ColFMNS, fieldText(rst2.FieldByName(QStringLiteral("FM_NS"))));
+                put(ColFMEW, fieldText(rst2.FieldByName(QStringLiteral("FM_EW"))));
+
+                m_aq1Lines[1] = QStringLiteral("arid=") + arrival[ColArid];
+                ++m_stats.statements;
+                if (!QActStrings(aq1, m_aq1Lines))
+                    return false;
+                if (aq1.Eof()) {
+                    addRow(table, arrival, nullptr, timeXm);
+                } else {
+                    for (aq1.First(); !aq1.Eof(); aq1.Next())
+                        addRow(table, arrival, &aq1, timeXm);
+                }
+            }
+        }
+
+        for (int r = 1; r < table.RowCount(); ++r)
+            table.SetCell(ColPhase, r, table.GetCell(ColPhase, r).trimmed());
+        m_stats.rows += table.RowCount() - 1;
+
+        if (table.RowCount() > 1) {
+            SummaryStation st;
+            st.code = code;
+            st.day = sett.svodka_date;
+            st.dperiod = sett.dperiod;
+            if (!act(rst_empty,
+                     QStringLiteral("SELECT distinct StrQuake from [События] INNER JOIN ") + kBulletin +
+                         QStringLiteral(" ON События.num = [Станционный бюллетень].N_equake WHERE "
+                                        "Station_Cod='") +
+                         SqlEscape(code) + QStringLiteral("' and (([Станционный бюллетень].[Date] = ") +
+                         m_day + QStringLiteral(") And (StrQuake is not null))")))
+                return false;
+            for (rst_empty.First(); !rst_empty.Eof(); rst_empty.Next())
+                st.outTexts << fieldText(rst_empty.Field(0));
+            if (!act(rst_phase, QStringLiteral("Select iphase,Phase from [Обозначения волн]")))
+                return false;
+            for (rst_phase.First(); !rst_phase.Eof(); rst_phase.Next())
+                st.designations << SummaryDesignation{fieldText(rst_phase.Field(0)),
+                                                      fieldText(rst_phase.Field(1))};
+            ComposeTelegram(text, table, st);
+            text = CleanSummaryText(text);
+            rst_phase.Close();
+        } else {
+            AppendEmptyTelegram(text, code, sett.svodka_date, sett.dperiod);
+        }
+        rst.Close();
+        return true;
+    }
+
+    static void addRow(TD2D &table, const QStringList &arrival, DbQuery *measurement,
+                       const QList<int> &timeXm)
+    {
+        const int r = table.AddRows(1);
+        for (int c = 0; c < arrival.size(); ++c)
+            table.Columns[c][r] = arrival[c];
+        if (!measurement)
+            return;
+        for (int f = 0; f < timeXm.size(); ++f) {
+            TField *field = measurement->Field(f);
+            table.Columns[FirstMeasurementColumn + f][r] = timeXm[f] ? dateText(field) : fieldText(field);
+        }
+    }
+
+    void cleanUp()
+    {
+        for (DbQuery *q : {&aq1, &rst_num, &rst, &rst_empty, &rst_phase, &rst2}) {
+            try {
+                q->Close();
+            } catch (const std::exception &) {
+                // Closing a dataset whose connection went away cannot fail in a way that matters here.
+            }
+        }
+        m_host.CloseDB_ADO(m_dbs);
+    }
+
+    SummaryHost &m_host;
+    SummaryRunStats &m_stats;
+    DbConnection &m_dbs;
+    DbQuery rst_num, aq1, rst, rst2, rst_empty, rst_phase;
+    QStringList m_aq1Lines;
+    QString m_day;
+};
+
+} // namespace
+
+void SvodkaProc(SummaryHost &Host, SummaryRunStats *Stats)
+{
+    SummaryRunStats local;
+    SummaryRun(Host, Stats ? *Stats : local).run();
+}

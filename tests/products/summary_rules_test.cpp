@@ -1,0 +1,72 @@
+#include "lib/fake_dataset.h"
+#include "products/summary_rules.h"
+#include "products/summary_text.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SummaryRules, PhaseGroupComparesExactly)
+{
+    const struct
+    {
+        const char *phase;
+        int group;
+    } cases[] = {{"P", 1}, {"PKIKP", 1}, {"P*", 1},  {"UNK", 1}, {"Pn", 2}, {"", 2},
+                 {"S", 2}, {"LR", 3},    {"LRM", 3}, {"lr", 2},  {"LQ", 4}, {"LQM", 4}};
+    for (const auto &c : cases)
+        EXPECT_EQ(PhaseGroup(QString::fromUtf8(c.phase)), c.group) << c.phase;
+    EXPECT_TRUE(IsNotSP(QStringLiteral("sp")));
+    EXPECT_FALSE(IsNotSP(QStringLiteral("SP")));
+}
+
+TEST(SummaryRules, FieldToSummaryNumberFillsOnlyAnEmptyText)
+{
+    const struct
+    {
+        QVariant value;
+        int digits;
+        bool skipZero;
+        const char *start;
+        const char *expected;
+    } cases[] = {
+        {0.0000005, 1, true, "", ""},   {0.0000005, 1, false, "", "0."}, {12.34, 1, false, "", "12.3"},
+        {5.0, 1, false, "", "5."},      {0.25, 1, false, "", "0.2"},     {-2.5, 0, false, "", "-2."},
+        {QVariant(), 1, false, "", ""}, {7.0, 1, false, "3.", "3."},
+    };
+    for (const auto &c : cases) {
+        FakeField field(QStringLiteral("v"), FieldType::Float, c.value);
+        QString s = QString::fromUtf8(c.start);
+        FieldToSummaryNumber(s, c.digits, &field, c.skipZero);
+        EXPECT_EQ(s, QString::fromUtf8(c.expected)) << c.value.toDouble();
+    }
+    QString s = QStringLiteral("7.5");
+    EnsureDecimalPoint(s);
+    EXPECT_EQ(s, QStringLiteral("7.5"));
+}
+
+TEST(SummaryText, OutTextsTakeTheirDaysAndDropTheTail)
+{
+    const struct
+    {
+        const char *text;
+        const char *line;
+    } cases[] = {
+        {"OUT, 12 MAR 0315", "OUT, MAR12 0315"},
+        {"взрыв OUT DEC 31 32 JAN", "OUT DEC31 32 JAN??"},
+        {"землетрясение 5 JAN", ""},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(OutTextLine(QString::fromUtf8(c.text)), QString::fromUtf8(c.line)) << c.text;
+}
+
+TEST(SummaryText, EmptyTelegramNamesTheDayAndTheNextOne)
+{
+    QString text;
+    AppendEmptyTelegram(text, QStringLiteral("pet"), EncodeDate(2025, 12, 31) + 0.7, true);
+    EXPECT_EQ(text, QStringLiteral("SEISMO N5365 :PET BEG DEC31 000000 END JAN01 000000\nSTOP"));
+    EXPECT_EQ(SummaryFileName(QStringLiteral("kam"), EncodeDate(2026, 1, 1)), QStringLiteral("kam_001"));
+}
+
+} // namespace
