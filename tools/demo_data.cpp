@@ -618,7 +618,7 @@ const char *const kBulletinCreates[] = {
     "Magnitude_Z float,Klass_Z float,Comments varchar(50),primary key (Id_XM),CONSTRAINT cxm111 foreign key "
     "(arid) references [Станционный бюллетень])",
     // No keys: Jet compares text without case, and "pP" and "PP" are different phases.
-    "create table [Обозначения волн] (iphase varchar(10))",
+    "create table [Обозначения волн] (iphase varchar(10),Phase varchar(10))",
     "create table [Каналы] (channel_name varchar(10))",
 };
 
@@ -731,9 +731,10 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
     inTransaction(*c, [&] {
         for (const char *sql : kBulletinCreates)
             exec(*c, QString::fromUtf8(sql));
-        Inserter phase(*c, QStringLiteral("[Обозначения волн]"), {"iphase"});
+        // The bulletin's phase name and its MSK-85 designation, which the telegram spells in capitals.
+        Inserter phase(*c, QStringLiteral("[Обозначения волн]"), {"iphase", "Phase"});
         for (const char *name : kPhaseNames)
-            phase({QString::fromLatin1(name)});
+            phase({QString::fromLatin1(name), QString::fromLatin1(name).toUpper()});
         Inserter channel(*c, QStringLiteral("[Каналы]"), {"channel_name"});
         for (const char *band : {"SP", "MP", "LP"})
             channel({instrumentOf(QLatin1String(band)) + QLatin1Char('_') + QLatin1String(band)});
