@@ -68,9 +68,6 @@ struct BusyDay
         sql(db, "INSERT INTO main.[События] SELECT * FROM b.[События]");
         sql(db, "INSERT INTO main.[Станционный бюллетень] SELECT * FROM b.[Станционный бюллетень]");
         sql(db, "INSERT INTO main.[Динамические замеры] SELECT * FROM b.[Динамические замеры]");
-        // The demo keeps only the phase names; the summary also wants the token each is written as.
-        sql(db, "ALTER TABLE main.[Обозначения волн] ADD COLUMN Phase varchar(10)");
-        sql(db, "UPDATE main.[Обозначения волн] SET Phase=iphase");
         sql(db, "COMMIT");
         sql(db, "DETACH DATABASE b");
         sqlite3_close(db);
