@@ -125,6 +125,8 @@ Tmainf::Tmainf(const TmainfOptions &options, QWidget *parent) : QMainWindow(pare
         close();
     };
     buildWindow();
+    if (Tdm *dm = Tdm::instance())
+        dm->SetSettings(&sett);
     SetAppearanceHook(&applyUserAppearance);
     netAddMode = false;
     runInitMain(true);
@@ -836,15 +838,6 @@ void Tmainf::BuildCheckedLists()
             checkedPlain += QLatin1Char(',');
         }
     }
-}
-
-void Tmainf::CheckSTIORXData(bool CheckData)
-{
-    if (!CheckData)
-        return;
-    sgts->setRowCount(1);
-    sgts->clearContents();
-    // The periods come from the ORX arrivals through the data module, wired in with it.
 }
 
 // ---- Parts wired in later ----
