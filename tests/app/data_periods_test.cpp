@@ -87,69 +87,56 @@ TEST(DataPeriods, PanelFollowsStationToleranceAndMode)
     OrxWindow o;
     const QString path = o.dir.file(QStringLiteral("orx.db"));
     writeBytes(path, QByteArray());
+    DbConnection c;
+    c.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    c.SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(path));
+    c.Open(QString(), QString());
+    const auto run = [&c](const QString &sql) {
+        DbQuery q(&c);
+        q.SetSQL(sql);
+        q.ExecSQL();
+    };
+    run(QStringLiteral("create table arrival (arid integer,sta varchar(6),itime float,primary key (arid))"));
+    const struct
     {
-        DbConnection c;
-        c.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-        c.SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(path));
-        c.Open(QString(), QString());
-        for (const QString &sql :
-             {QStringLiteral(
-                  "create table arrival (arid integer,sta varchar(6),itime float,primary key (arid))"),
-              QStringLiteral("insert into arrival values (1,'ABC ',%1)").arg(epochOf({3, 4, 100}), 0, 'f', 3),
-              QStringLiteral("insert into arrival values (2,'ABC',%1)").arg(epochOf({3, 1, 100}), 0, 'f', 3),
-              QStringLiteral("insert into arrival values (3,'ABC',%1)").arg(epochOf({3, 2, 100}), 0, 'f', 3),
-              QStringLiteral("insert into arrival values (4,'XYZ',%1)")
-                  .arg(epochOf({3, 3, 100}), 0, 'f', 3)}) {
-            DbQuery q(&c);
-            q.SetSQL(sql);
-            q.ExecSQL();
-        }
-    }
+        const char *sta;
+        Arrival at;
+    } rows[] = {{"ABC ", {3, 4, 100}}, {"ABC", {3, 1, 100}}, {"ABC", {3, 2, 100}}, {"XYZ", {3, 3, 100}}};
+    for (int i = 0; i < 4; ++i)
+        run(QStringLiteral("insert into arrival values (%1,'%2',%3)")
+                .arg(i)
+                .arg(rows[i].sta)
+                .arg(epochOf(rows[i].at), 0, 'f', 3));
     o.useOrx(path);
     o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QString());
     Tmainf &w = *o.w;
-    const QList<QStringList> empty{{"", ""}};
-    const QList<QStringList> two{{"01.03.2024", "02.03.2024"}, {"04.03.2024", ""}};
+    const QList<QStringList> empty{{"", ""}}, two{{"01.03.2024", "02.03.2024"}, {"04.03.2024", ""}};
 
     auto *button8 = w.findChild<QPushButton *>(QStringLiteral("Button8"));
-    ASSERT_TRUE(button8);
-    ASSERT_TRUE(w.Panel10->isHidden());
     button8->click();
     EXPECT_FALSE(w.Panel10->isHidden());
     EXPECT_EQ(gridRows(w.sgts), two);
-
     w.Edit10->setText(QStringLiteral("2"));
     emit w.Edit10->returnPressed();
     EXPECT_EQ(gridRows(w.sgts), (QList<QStringList>{{"01.03.2024", "04.03.2024"}}));
-
     w.Edit10->setText(QStringLiteral("abc"));
     w.Edit10KeyDown(13);
     EXPECT_EQ(w.Edit10->text(), QStringLiteral("1"));
     EXPECT_EQ(gridRows(w.sgts), two);
 
-    // The same station again shows its periods without asking the database.
-    {
-        DbConnection c;
-        c.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-        c.SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(path));
-        c.Open(QString(), QString());
-        DbQuery q(&c);
-        q.SetSQL(QStringLiteral("delete from arrival where sta like 'ABC%'"));
-        q.ExecSQL();
-    }
+    // The same station again shows its periods without asking the database; Enter asks it.
+    run(QStringLiteral("delete from arrival where sta like 'ABC%'"));
     w.StationChanged(true);
     EXPECT_EQ(gridRows(w.sgts), two);
     w.Edit10KeyDown(13);
     EXPECT_EQ(gridRows(w.sgts), empty);
 
     w.sett.fullorx = false;
+    run(QStringLiteral("insert into arrival values (9,'ABC',0)"));
     w.Edit10KeyDown(13);
     EXPECT_EQ(gridRows(w.sgts), empty);
-    w.sett.fullorx = true;
     button8->click();
     EXPECT_TRUE(w.Panel10->isHidden());
-    w.Edit10KeyDown(13);
-    EXPECT_EQ(gridRows(w.sgts), empty);
     EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();
 }
 
