@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <vector>
@@ -9,6 +10,7 @@
 class DbCommand;
 class DbConnection;
 class DbQuery;
+struct Tsett;
 
 // The data module: every database connection, dataset and command of the program, created first and
 // destroyed last. No connection stays open between operations except those of the event pages: every
@@ -34,6 +36,23 @@ public:
     bool ExecOpenDialog(const QString &Title, const QString &Filter, const QString &FileName, int FilterIndex,
                         QString &Chosen);
 
+    // Mail and ZIP. The mail header and the SMTP server come from the settings the main window hands
+    // over; until it does, every value is empty.
+    void SetSettings(const Tsett *Settings) { m_settings = Settings; }
+    // The header by kind ('r' report, 's' summary, 'e' export): the global one, the caller's own
+    // (UseGlobal given and false) or the station's summary or export header.
+    void GetMailParams(char Kind, QString &From, QString &To, QString &Cc, QString &Subject,
+                       const bool *UseGlobal = nullptr, const QString &OwnFrom = QString(),
+                       const QString &OwnTo = QString(), const QString &OwnCc = QString(),
+                       const QString &OwnSubject = QString()) const;
+    // True when the server took the message; otherwise the reason has been shown (icon 16).
+    bool SendMail(char Kind, const QString &Body, const QString &Attachment, const bool *UseGlobal = nullptr,
+                  const QString &From = QString(), const QString &To = QString(),
+                  const QString &Cc = QString(), const QString &Subject = QString());
+    // Both raise EFileError and show nothing: the caller's protection block reports.
+    void ZipFiles(const QString &ZipName, const QString &OneFile, const QStringList &Files);
+    void UnzipAll(const QString &ZipName, const QString &Dir);
+
     DbConnection *conPubs, *dbs, *imc, *imc11, *imc12, *imc13;
 
     DbCommand *acm_in11, *acmi11, *acm_out;
@@ -48,4 +67,5 @@ private:
     DbQuery *query(const char *name, DbConnection *conn, const QString &sql = QString());
 
     std::vector<std::unique_ptr<DbCommand>> m_commands;
+    const Tsett *m_settings = nullptr;
 };

@@ -127,6 +127,8 @@ Tmainf::Tmainf(const TmainfOptions &options, QWidget *parent) : QMainWindow(pare
     buildWindow();
     if (const ImportPageInstaller install = importPageInstaller())
         install(*this);
+    if (Tdm *dm = Tdm::instance())
+        dm->SetSettings(&sett);
     SetAppearanceHook(&applyUserAppearance);
     netAddMode = false;
     runInitMain(true);
@@ -838,15 +840,6 @@ void Tmainf::BuildCheckedLists()
             checkedPlain += QLatin1Char(',');
         }
     }
-}
-
-void Tmainf::CheckSTIORXData(bool CheckData)
-{
-    if (!CheckData)
-        return;
-    sgts->setRowCount(1);
-    sgts->clearContents();
-    // The periods come from the ORX arrivals through the data module, wired in with it.
 }
 
 // ---- Parts wired in later ----

@@ -134,6 +134,18 @@ public:
     void Splitter2Moved();
     void JvcbClick();
 
+    // Station editor and data periods.
+    void OpenStationEditorDialog();
+    void Button8Click();
+    void Edit10KeyDown(int Key);
+
+private:
+    void connectDataPeriods();
+    void showPeriodRows();
+    QList<QStringList> m_periodRows; // the grid rows of the periods of periodsCode
+
+public:
+
     // The import page, installed by the program; without one a small default state answers.
     void SetImportPage(ImportPageApi *Page);
     ImportPageApi *importPage() const { return m_importPage; }

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QDateEdit;
+class QLineEdit;
+class QPushButton;
+class QTimeEdit;
+class Tmainf;
+
+// Coordinates as system/Stations.ini keeps them: "fi" in 7 characters (degrees 2, minutes 2, seconds 2,
+// each left-aligned and blank-filled, then N or S), "lamb" in 8 (degrees in 3, then E or W).
+QString DegToStationText(double Value, bool IsLon);
+// False, Value untouched, for a text of another length; EConvertError when a part is no integer.
+bool StationTextToDeg(const QString &Text, bool IsLon, double &Value);
+
+// "Сведения о станции": the description of the current station, from its ORX `site` row in ORX-only
+// mode, else from its section of system/Stations.ini. Only the controls the user touched (Tag 1) are
+// written on OK.
+class TStaEdit : public QDialog
+{
+    Q_OBJECT
+public:
+    // Entry: the station's index in the main window's station array, updated after a successful OK.
+    TStaEdit(Tmainf *owner, int entry);
+
+    void FormCreate();
+    void ngroupsChange(QLineEdit *Sender);
+    void elevChange(QLineEdit *Sender);
+    void staChange(QWidget *Sender);
+    void Button1Click();
+
+    bool loading = false;
+    bool changed = false;
+
+    QLineEdit *descr = nullptr, *staname = nullptr, *underground = nullptr, *sta = nullptr, *cod = nullptr,
+              *elev = nullptr, *lat = nullptr, *lon = nullptr, *ngroups = nullptr, *dnorth = nullptr,
+              *deast = nullptr, *refsta = nullptr, *statype = nullptr;
+    QDateEdit *dat1 = nullptr, *dat2 = nullptr;
+    QTimeEdit *tim1 = nullptr, *tim2 = nullptr;
+    QPushButton *Button1 = nullptr, *Button2 = nullptr;
+
+private:
+    void buildForm();
+    void readOrx();
+    void readIni();
+    void writeOrx();
+    void writeIni();
+    void updateEntry(const QString *Sta, const QString *Name);
+
+    Tmainf *m_owner;
+    int m_entry;
+};
