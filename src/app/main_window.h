@@ -111,10 +111,56 @@ public:
     void UpdateCaption(const QString &Name, const QString &Sta, const QString &Code);
     void ShowEmptyListHint(bool UpdateVisibility);
     void SortStations(bool Notify);
+    // Below 0 when the station of the first item (internal code Code1, entry Entry1) goes first.
+    int CompareStations(const QString &Code1, int Entry1, const QString &Code2, int Entry2) const;
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index, bool Silent);
+    void RunOdbcAdmin();
+    void OpenStationEditor();
+    void CheckSTIORXData(bool CheckData);
+    // The condition of the ORX station statements: stations with arrivals unless ShowEmpty, and of
+    // Network unless it is none (all stations).
+    static QString StationSiteCondition(bool ShowEmpty, const tnetcodes *Network);
+    // A typed code character as it enters a code field; QChar(0) drops it.
+    static QChar Cod_staKeyPress(QChar Key);
+    static QString FilterCodeText(const QString &Text);
+    void stasClick();
+    void stasDblClick();
+    // Draws the text of item Row inside the check box and selection the list has drawn.
+    void stasDrawItem(class QPainter *Painter, const class QStyleOptionViewItem &Option, int Row) const;
+    void Edit2Change();
+    void Cod_stacChange(QComboBox *Sender);
+    void Cod_staExit(QComboBox *Sender);
+    void Button1Click();
+    void Button5Click();
+    void Button7Click();
+
+    // Checked stations and station sets.
     void SetCheckedCodes(const dsarray &Codes);
     void BuildCheckedLists();
-    void CheckSTIORXData(bool CheckData);
+    void stasClickCheck(int Row);
+    void SetAllChecks(bool Value, bool Invert);
+    void RestoreChecks();
+    void CodeToSta(const QString &Code, bool Mark, QString &Sta) const;
+    void BuildStationSet(QStringList &List, const QString &PeriodCond, QString &SetName);
 
+    // Networks.
+    static tnetcodes ParseNetwork(const QString &NetName, const QString &NetList);
+    void netsClick();
+    void netsDblClick();
+    void Button37Click();
+    void Button38Click();
+    void Button39Click();
+    void Button40Click();
+    void Button27Click();
+
+private:
+    void connectStationPage();
+    int stationRow(const QString &Code) const; // case-insensitive; -1 when absent
+    void setItemTick(int Row, bool Ticked);    // without running the tick handler
+    // Writes Codes as the network's station list (NULL for none); false on a reported failure.
+    bool updateNetworkList(const QString &Name, const QStringList &Codes, const QString &Failure);
+
+public:
     // Connections: providers and templates by the settings, the ORX parameters, and the date literals
     // of the bulletin database's dialect.
     void SetupConnections();
@@ -135,7 +181,6 @@ public:
     void JvcbClick();
 
     // Station editor and data periods.
-    void OpenStationEditorDialog();
     void Button8Click();
     void Edit10KeyDown(int Key);
 

@@ -255,6 +255,7 @@ void Tmainf::buildSettingsPage()
     sg2 = named(new QTableWidget(1, 2, panel6), "sg2");
     sg2->setVisible(false);
     layout->addWidget(panel6);
+    connectStationPage();
     connectDataPeriods();
 }
 

@@ -421,7 +421,7 @@ void TStaEdit::updateEntry(const QString *Sta, const QString *Name)
         k.name = *Name;
 }
 
-void Tmainf::OpenStationEditorDialog()
+void Tmainf::OpenStationEditor()
 {
     const int entry = selectedStationEntry();
     if (entry < 0)

@@ -116,7 +116,7 @@ TEST(StationEditor, DoubleClickOpensTheDialogAndRefreshesAfterOk)
         d->descr->setText(QStringLiteral("Новая"));
         d->Button1->click();
     });
-    o.w->OpenStationEditorDialog();
+    o.w->OpenStationEditor();
     EXPECT_EQ(o.w->curName, QStringLiteral("Новая"));
     EXPECT_EQ(o.w->Edit2->text(), QStringLiteral("Новая"));
 }

@@ -1,0 +1,266 @@
+#include "app/param_dialog.h"
+#include "station_test_env.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimer>
+
+namespace {
+
+TEST(Networks, CodeListsAndStationConditions)
+{
+    struct Net
+    {
+        const char *stored;
+        const char *sql;
+        QStringList list;
+    } nets[] = {{"PET;MNK;", "'MNK','PET'", {"MNK", "PET"}},
+                {" PET;MNK ", "'MNK','PET'", {"MNK", "PET"}},
+                {";;", "", {}},
+                {"", "", {}},
+                {"O'X;", "'O''X'", {"O'X"}}};
+    for (const Net &n : nets) {
+        const tnetcodes net = Tmainf::ParseNetwork(QStringLiteral(" east "), QString::fromLatin1(n.stored));
+        EXPECT_EQ(net.netname, QStringLiteral(" east "));
+        EXPECT_EQ(net.netlist, QString::fromLatin1(n.sql)) << n.stored;
+        EXPECT_EQ(net.list ? *net.list : QStringList(), n.list) << n.stored;
+        EXPECT_EQ(bool(net.list), !n.list.isEmpty()) << n.stored;
+    }
+
+    const tnetcodes east = Tmainf::ParseNetwork(QStringLiteral("east"), QStringLiteral("PET;MNK;"));
+    const tnetcodes none = Tmainf::ParseNetwork(QStringLiteral("none"), QString());
+    const QString arrivals = QStringLiteral(" where rtrim(sta) in (select distinct rtrim(sta) from arrival)");
+    struct Condition
+    {
+        bool showEmpty;
+        const tnetcodes *net;
+        QString condition;
+    } conditions[] = {
+        {true, nullptr, QString()},
+        {false, nullptr, arrivals},
+        {true, &east, QStringLiteral(" where rtrim(sta) in ('MNK','PET')")},
+        {false, &east, arrivals + QStringLiteral(" and rtrim(sta) in ('MNK','PET')")},
+        {true, &none, QStringLiteral(" where nindex=-101")},
+        {false, &none, QStringLiteral(" where nindex=-101")},
+    };
+    for (const Condition &c : conditions)
+        EXPECT_EQ(Tmainf::StationSiteCondition(c.showEmpty, c.net), c.condition);
+}
+
+template <class Env> class OrxStations : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        orx = std::make_unique<OrxFixture<Env>>();
+    }
+    std::unique_ptr<Tmainf> start(StationProgram &p, bool showEmpty, const QString &net)
+    {
+        p.write("system/Brenvale.ini", orx->globalIni(showEmpty, net));
+        p.write("system/Stations.ini", QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=pu\r\n"));
+        return p.start();
+    }
+    QStringList netlist(const char *name)
+    {
+        return orx->column(
+            QStringLiteral("select netlist from networks where netname='%1'").arg(QString::fromLatin1(name)));
+    }
+    std::unique_ptr<OrxFixture<Env>> orx;
+};
+TYPED_TEST_SUITE(OrxStations, OrxBackends, OrxBackendNames);
+
+TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
+{
+    struct Case
+    {
+        bool showEmpty;
+        const char *net;
+        QStringList codes;
+        int netRow;
+    } cases[] = {
+        {true, "", {"KDN", "MNK", "PET", "ZZZ"}, 0},
+        {false, "", {"KDN", "PET"}, 0},
+        {true, "east", {"MNK", "PET"}, 1},
+        {false, "east", {"PET"}, 1},
+        {true, "empty", {}, 2},
+        {false, "semi", {}, 3},
+        {true, "gone", {"KDN", "MNK", "PET", "ZZZ"}, 0},
+    };
+    for (const Case &c : cases) {
+        MessageRecorder recorder;
+        StationProgram p;
+        auto w = this->start(p, c.showEmpty, QString::fromLatin1(c.net));
+        EXPECT_EQ(recorder.count(), 0) << recorder.last().text.toStdString();
+        EXPECT_EQ(listedCodes(*w), c.codes) << c.showEmpty << c.net;
+        EXPECT_EQ(w->hlp->isVisibleTo(w.get()), c.codes.isEmpty());
+        ASSERT_EQ(w->nets->count(), 4);
+        EXPECT_EQ(w->nets->item(0)->text(), QStringLiteral("<<< все станции >>>"));
+        EXPECT_EQ(w->nets->currentRow(), c.netRow);
+        if (c.codes.contains(QStringLiteral("PET"))) {
+            QString sta;
+            w->CodeToSta(QStringLiteral("PET"), false, sta);
+            EXPECT_EQ(sta, QStringLiteral("PTK"));
+            const tstainfo &pet =
+                w->stations[w->stas->item(c.codes.indexOf("PET"))->data(Qt::UserRole).toInt()];
+            EXPECT_EQ(pet.name + pet.source + pet.user, QStringLiteral("Петропавловскpetdsnpu"));
+        }
+    }
+
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = this->start(p, true, QStringLiteral("east"));
+    w->netsDblClick();
+    w->nets->setCurrentRow(0);
+    w->netsDblClick();
+    ASSERT_EQ(recorder.count(), 2);
+    EXPECT_EQ(recorder.messages()[0].text, QStringLiteral("Коды станций сети: 'MNK','PET'"));
+    EXPECT_EQ(recorder.messages()[1].text,
+              QStringLiteral("Эта \"сеть\" состоит из всех станций, которые есть в таблице SITE."));
+    EXPECT_EQ(recorder.last().icon, 64u);
+}
+
+TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = this->start(p, true, QString());
+    w->nets->setCurrentRow(1);
+    w->SetCheckedCodes({"ZZZ", "KDN"});
+
+    w->Button39Click();
+    EXPECT_TRUE(w->netAddMode);
+    EXPECT_EQ(recorder.last().icon, 64u);
+    w->nets->setCurrentRow(0);
+    w->netsClick();
+    EXPECT_EQ(recorder.last().text,
+              QStringLiteral("Нельзя выбирать <<< все станции >>>!\rВыберите конкретную сеть."));
+    EXPECT_TRUE(w->netAddMode);
+    w->nets->setCurrentRow(1);
+    w->netsClick();
+    EXPECT_FALSE(w->netAddMode);
+    EXPECT_EQ(this->netlist("east"), QStringList({"MNK;PET;KDN;ZZZ;"}));
+    // The reload keeps the chosen network and the ticks.
+    EXPECT_EQ(w->nets->currentRow(), 1);
+    EXPECT_EQ(listedCodes(*w), QStringList({"KDN", "ZZZ", "MNK", "PET"}));
+
+    recorder.clear();
+    w->Button39Click();
+    w->netsClick();
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Все отмеченные галочками станции уже принадлежат"));
+    EXPECT_EQ(recorder.last().icon, 48u);
+    EXPECT_FALSE(w->netAddMode);
+
+    // ">" keeps the others, in the reverse of their stored order; removing the last writes NULL.
+    w->Button40Click();
+    EXPECT_EQ(this->netlist("east"), QStringList({"PET;MNK;"}));
+    w->SetCheckedCodes({"MNK", "PET", "KDN"});
+    w->Button40Click();
+    EXPECT_EQ(this->netlist("east"), QStringList({"<null>"}));
+
+    recorder.clear();
+    recorder.answer({IDYES});
+    QTimer::singleShot(0, [] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<Tpar *>(top); dialog && dialog->isVisible()) {
+                EXPECT_EQ(dialog->Label1->text(), QStringLiteral("Имя сети"));
+                dialog->dir->setText(QStringLiteral("O'Net"));
+                dialog->Button1->click();
+            }
+    });
+    w->Button37Click();
+    EXPECT_EQ(this->orx->column(QStringLiteral("select count(*) from networks where netname='O''Net'")),
+              QStringList({"1"}));
+    const int added = w->nets->findItems(QStringLiteral("O'Net"), Qt::MatchExactly).isEmpty() ? -1 : 1;
+    EXPECT_EQ(added, 1);
+
+    w->nets->setCurrentRow(0);
+    w->Button38Click();
+    EXPECT_EQ(recorder.count(), 0);
+    w->nets->setCurrentRow(
+        w->nets->row(w->nets->findItems(QStringLiteral("O'Net"), Qt::MatchExactly).first()));
+    w->Button38Click();
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Удалить сеть?"));
+    EXPECT_EQ(this->orx->column(QStringLiteral("select count(*) from networks where netname='O''Net'")),
+              QStringList({"0"}));
+    EXPECT_EQ(recorder.count(), 1);
+}
+
+TYPED_TEST(OrxStations, StationsWithArrivalsInThePeriod)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = this->start(p, true, QString());
+    w->sett.svset = 3;
+    const ConnParams orx = w->GetOrxConnParams(w->sett);
+    ASSERT_TRUE(p.dm.OpenDB_ADO(p.dm.conPubs, orx.source, orx.user, orx.password));
+    struct Case
+    {
+        int netRow;
+        const char *period;
+        QStringList codes;
+        const char *name;
+    } cases[] = {
+        {0, "itime>=60", {"KDN", "PET"}, "_multi"},
+        {1, "itime>=60", {"PET"}, "PET"},
+        {2, "itime>=60", {}, ""},
+        {0, "itime>500", {}, ""},
+    };
+    for (const Case &c : cases) {
+        w->nets->setCurrentRow(c.netRow);
+        QStringList list;
+        QString name = QStringLiteral("old");
+        w->BuildStationSet(list, QString::fromLatin1(c.period), name);
+        EXPECT_EQ(list, c.codes) << c.netRow << c.period;
+        EXPECT_EQ(name, QString::fromLatin1(c.name));
+    }
+    EXPECT_EQ(recorder.count(), 0);
+    QStringList list;
+    QString name = QStringLiteral("old");
+    w->BuildStationSet(list, QStringLiteral("nosuchcolumn>1"), name);
+    EXPECT_TRUE(list.isEmpty());
+    EXPECT_TRUE(name.isEmpty());
+    ASSERT_EQ(recorder.count(), 1);
+    EXPECT_TRUE(recorder.last().error);
+    p.dm.CloseDB_ADO(p.dm.conPubs);
+}
+
+TYPED_TEST(OrxStations, AddUpdateAndDeleteWriteTheSiteTable)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = this->start(p, true, QString());
+    w->nosearch->setChecked(true);
+    recorder.answer({IDYES});
+    w->Edit2->setText(QStringLiteral("Новая"));
+    w->Cod_stac->setEditText(QStringLiteral("NWX"));
+    w->icod_stac->setEditText(QStringLiteral("NEW"));
+    w->Button1Click();
+    EXPECT_EQ(this->orx->column(QStringLiteral("select cod from site where rtrim(sta)='NEW'")),
+              QStringList({"NWX"}));
+    EXPECT_EQ(this->orx->column(QStringLiteral("select descr from site where rtrim(sta)='NEW'")),
+              QStringList({"Новая"}));
+    EXPECT_EQ(this->orx->column(QStringLiteral("select nindex from site where rtrim(sta)='NEW'")),
+              QStringList({"6"}));
+
+    recorder.answer({IDYES});
+    w->Edit2->setText(QStringLiteral("Петропавловск-Камчатский"));
+    w->Cod_stac->setEditText(QStringLiteral("PTKK"));
+    w->icod_stac->setEditText(QStringLiteral("PET"));
+    w->Button1Click();
+    EXPECT_EQ(this->orx->column(QStringLiteral("select cod from site where rtrim(sta)='PET'")),
+              QStringList({"PTKK"}));
+
+    recorder.answer({IDYES});
+    w->SelectStationByCode(QStringLiteral("MNK"), true);
+    w->Button5Click();
+    EXPECT_TRUE(this->orx->column(QStringLiteral("select sta from site where rtrim(sta)='MNK'")).isEmpty());
+    for (const auto &m : recorder.messages())
+        EXPECT_EQ(m.icon, 32u) << m.text.toStdString();
+}
+
+} // namespace

@@ -1,0 +1,271 @@
+#include "station_test_env.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+namespace {
+
+const QString kNoEffects = QStringLiteral("[global]\r\neffects=0\r\n");
+
+// PET is written twice, MNK has no keys at all, XYZ an empty international code.
+const QString kStations = QStringLiteral("[PET]\r\nname=Петропавловск\r\ncode=PTK\r\nuser=u1\r\npass=p1\r\n"
+                                         "source=petdsn\r\n[MNK]\r\n[XYZ]\r\ncode=\r\nname=Ялта\r\n"
+                                         "[PET]\r\nsvodka_dir=/pet\r\n");
+
+TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    p.write("system/Brenvale.ini", kNoEffects);
+    p.write("system/Stations.ini", kStations);
+    auto w = p.start();
+
+    ASSERT_EQ(recorder.count(), 1);
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Дублирование записи станции PET (2 одинаковых)"));
+    EXPECT_EQ(recorder.last().icon, 48u);
+    EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "PET", "XYZ"}));
+    ASSERT_EQ(w->stations.size(), 3);
+    const tstainfo &mnk = w->stations[w->stas->item(0)->data(Qt::UserRole).toInt()];
+    EXPECT_EQ(mnk.sta, QStringLiteral("MNK"));
+    EXPECT_EQ(mnk.user, QStringLiteral("admin"));
+    EXPECT_TRUE(mnk.name.isEmpty());
+    const tstainfo &pet = w->stations[w->stas->item(1)->data(Qt::UserRole).toInt()];
+    EXPECT_EQ(pet.sta, QStringLiteral("PTK"));
+    EXPECT_EQ(pet.source, QStringLiteral("petdsn"));
+    EXPECT_EQ(pet.pass, QStringLiteral("p1"));
+    // The first item is current.
+    EXPECT_EQ(w->curCode, QStringLiteral("MNK"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - MNK, MNK"));
+    EXPECT_FALSE(w->hlp->isVisibleTo(w.get()));
+
+    StationProgram empty;
+    empty.write("system/Brenvale.ini", kNoEffects);
+    empty.write("system/Stations.ini", "");
+    auto e = empty.start();
+    EXPECT_EQ(e->stas->count(), 0);
+    EXPECT_TRUE(e->hlp->isVisibleTo(e.get()));
+    EXPECT_TRUE(e->curCode.isEmpty() && e->curSta.isEmpty() && e->curName.isEmpty());
+    EXPECT_EQ(e->windowTitle(), QStringLiteral("Brenvale"));
+}
+
+TEST(StationList, SearchByNameAndCode)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    p.write("system/Brenvale.ini", kNoEffects);
+    p.write("system/Stations.ini", kStations);
+    auto w = p.start();
+    recorder.clear();
+    struct Case
+    {
+        const char *control;
+        const char *text;
+        bool nosearch;
+        const char *current; // after the search, starting from MNK
+    } cases[] = {
+        {"Edit2", "пет", false, "PET"},
+        {"Edit2", "ЯЛ", false, "XYZ"},
+        {"Edit2", "Петропавловскийй", false, "MNK"},
+        {"Cod_stac", "PT", false, "PET"},
+        {"Cod_stac", "PE", false, "MNK"},
+        {"icod_stac", "PE", false, "PET"},
+        {"Edit2", "пет", true, "MNK"},
+        {"icod_stac", "XY", true, "MNK"},
+    };
+    for (const Case &c : cases) {
+        w->SelectStationByCode(QStringLiteral("MNK"), true);
+        w->nosearch->setChecked(c.nosearch);
+        const QString text = QString::fromUtf8(c.text);
+        if (QString::fromLatin1(c.control) == QLatin1String("Edit2"))
+            w->Edit2->setText(text);
+        else
+            w->findChild<QComboBox *>(QString::fromLatin1(c.control))->setEditText(text);
+        EXPECT_EQ(w->curCode, QString::fromLatin1(c.current)) << c.control << " " << c.text;
+    }
+    EXPECT_EQ(recorder.count(), 0);
+}
+
+TEST(StationList, CodeFieldsTakeOnlyWhatTheKeyFilterPasses)
+{
+    struct Case
+    {
+        char16_t key;
+        char16_t passes;
+    } keys[] = {{u'p', u'P'}, {u'Z', u'Z'}, {u'7', u'7'}, {u'з', u'P'}, {u'Ф', u'A'},
+                {u'-', 0},    {u' ', 0},    {u'\'', 0},   {8, 8}};
+    for (const Case &c : keys)
+        EXPECT_EQ(Tmainf::Cod_staKeyPress(QChar(c.key)), QChar(c.passes)) << int(c.key);
+
+    MessageRecorder recorder;
+    StationProgram p;
+    p.write("system/Brenvale.ini", kNoEffects);
+    auto w = p.start();
+    // Pasted text is filtered the same way as typed keys.
+    w->nosearch->setChecked(true);
+    w->icod_stac->lineEdit()->insert(QStringLiteral("pe-т 1'"));
+    EXPECT_EQ(w->icod_stac->currentText(), QStringLiteral("PEN1"));
+    w->Cod_stac->lineEdit()->insert(QStringLiteral("ab"));
+    EXPECT_EQ(w->Cod_stac->currentText(), QStringLiteral("AB"));
+    // Leaving a code field keeps a code of three characters or more for the drop-down list.
+    w->Cod_staExit(w->icod_stac);
+    w->Cod_staExit(w->Cod_stac);
+    EXPECT_GE(w->icod_stac->findText(QStringLiteral("PEN1")), 0);
+    EXPECT_LT(w->Cod_stac->findText(QStringLiteral("AB")), 0);
+}
+
+TEST(StationList, OrderFollowsTicksAndNames)
+{
+    struct Case
+    {
+        int flagbeg, shownames;
+        const char *ticked;
+        QStringList order;
+    } cases[] = {
+        {0, 0, "CCC", {"AAA", "BBB", "CCC", "DDD"}},
+        {1, 0, "CCC", {"CCC", "AAA", "BBB", "DDD"}},
+        {0, 1, "DDD", {"CCC", "BBB", "AAA", "DDD"}},
+        {1, 1, "DDD,AAA", {"AAA", "DDD", "CCC", "BBB"}},
+    };
+    for (const Case &c : cases) {
+        MessageRecorder recorder;
+        StationProgram p;
+        p.write("system/Brenvale.ini",
+                kNoEffects + QStringLiteral("flagbeg=%1\r\nshownames=%2\r\nstations=%3\r\n")
+                                 .arg(c.flagbeg)
+                                 .arg(c.shownames)
+                                 .arg(QString::fromLatin1(c.ticked)));
+        p.write("system/Stations.ini",
+                QStringLiteral("[DDD]\r\n[BBB]\r\nname=ялта\r\n[AAA]\r\n[CCC]\r\nname=Анадырь\r\n"));
+        auto w = p.start();
+        EXPECT_EQ(listedCodes(*w), c.order) << c.flagbeg << c.shownames;
+        // The start selects the first station read, and the sort keeps it selected.
+        EXPECT_EQ(w->curCode, QStringLiteral("AAA"));
+    }
+}
+
+TEST(StationList, AddUpdateAndDeleteStations)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    p.write("system/Brenvale.ini", kNoEffects);
+    p.write("system/Stations.ini", kStations);
+    auto w = p.start();
+    recorder.clear();
+    w->nosearch->setChecked(true);
+    const auto enter = [&](const QString &name, const QString &sta, const QString &code) {
+        w->Edit2->setText(name);
+        w->Cod_stac->setEditText(sta);
+        w->icod_stac->setEditText(code);
+    };
+
+    enter(QStringLiteral("Без кода"), QStringLiteral("AAA"), QString());
+    w->Button1Click();
+    ASSERT_EQ(recorder.count(), 1);
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Не задан код станции"));
+    EXPECT_EQ(recorder.last().icon, 48u);
+
+    recorder.clear();
+    recorder.answer({IDNO});
+    enter(QStringLiteral("Новая"), QStringLiteral("NWX"), QStringLiteral("NEW"));
+    w->Button1Click();
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Это новая запись.\rДобавить?"));
+    EXPECT_EQ(recorder.last().buttons, unsigned(MB_YESNO));
+    EXPECT_FALSE(p.read("system/Stations.ini").contains(QStringLiteral("[NEW]")));
+
+    recorder.answer({IDYES});
+    w->Button1Click();
+    EXPECT_TRUE(
+        p.read("system/Stations.ini").contains(QStringLiteral("[NEW]\r\nname=Новая\r\ncode=NWX\r\n")));
+    EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "NEW", "PET", "XYZ"}));
+    EXPECT_EQ(w->curCode, QStringLiteral("NEW"));
+    EXPECT_EQ(w->curSta, QStringLiteral("NWX"));
+
+    recorder.clear();
+    recorder.answer({IDYES});
+    enter(QStringLiteral("Петропавловск-К"), QStringLiteral("PTKK"), QStringLiteral("PET"));
+    w->Button1Click();
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Такая запись уже существует.\rЗаменить?"));
+    EXPECT_EQ(w->stations.size(), 4);
+    EXPECT_EQ(w->curName, QStringLiteral("Петропавловск-К"));
+    EXPECT_TRUE(
+        p.read("system/Stations.ini").contains(QStringLiteral("name=Петропавловск-К\r\ncode=PTKK\r\n")));
+
+    // The current station's settings are saved before the next one's are read.
+    w->sett.svodka_dir = QStringLiteral("/kept");
+    w->SelectStationByCode(QStringLiteral("MNK"), true);
+    EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("svodka_dir=/kept")));
+
+    // Deleting the last item selects the new last one; its settings are not written back, neither
+    // by the next change nor at the end.
+    recorder.answer({IDYES});
+    w->SelectStationByCode(QStringLiteral("XYZ"), true);
+    w->Button5Click();
+    EXPECT_EQ(recorder.last().text, QStringLiteral("Удалить?"));
+    EXPECT_EQ(w->curCode, QStringLiteral("PET"));
+    for (int i = 0; i < 3; ++i) {
+        recorder.answer({IDYES});
+        w->Button5Click();
+    }
+    EXPECT_EQ(w->stas->count(), 0);
+    EXPECT_FALSE(w->stas->isEnabled());
+    w.reset();
+    EXPECT_TRUE(p.read("system/Stations.ini").isEmpty()) << p.read("system/Stations.ini").toStdString();
+}
+
+TEST(StationList, BulletinDatabaseOfAStation)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    const QString access = p.dir.file(QStringLiteral("pet.mdb"));
+    writeBytes(access, "x");
+    p.write("system/Brenvale.ini",
+            kNoEffects + QStringLiteral("orxini=0\r\nORX_source=orxdsn\r\nORX_user=ou\r\n"));
+    p.write("system/Stations.ini",
+            QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=u1\r\npass=p1\r\nout_file_jet=%1\r\n"
+                           "[MNK]\r\nout_file_jet=/nowhere.mdb\r\n")
+                .arg(access));
+    auto w = p.start();
+    recorder.clear();
+    struct Case
+    {
+        const char *station; // empty: nothing selected
+        int startMode, outProvider;
+        bool silent, result;
+        const char *source;
+        int messages;
+    } cases[] = {
+        {"", 1, 0, false, false, "", 0},        {"PET", 0, 0, false, true, "orxdsn", 0},
+        {"PET", 1, 0, false, true, "<jet>", 0}, {"MNK", 1, 0, false, false, "", 1},
+        {"MNK", 1, 0, true, false, "", 0},      {"PET", 1, 1, false, true, "petdsn", 0},
+    };
+    for (const Case &c : cases) {
+        recorder.clear();
+        w->sett.start_mode = c.startMode;
+        w->sett.out_provider = c.outProvider;
+        w->SelectStationByCode(QString::fromLatin1(c.station), false);
+        if (!*c.station)
+            w->stas->clearSelection();
+        QString source, user, password;
+        EXPECT_EQ(w->GetStationDBParams(source, user, password, -1, c.silent), c.result) << c.station;
+        const QString expected =
+            QString::fromLatin1(c.source) == QLatin1String("<jet>") ? access : QString::fromLatin1(c.source);
+        EXPECT_EQ(source, expected) << c.station << c.startMode;
+        EXPECT_EQ(recorder.count(), c.messages);
+        if (c.messages) {
+            EXPECT_EQ(recorder.last().text,
+                      QStringLiteral("База данных Access не найдена!\rПроверьте путь и имя файла."));
+            EXPECT_EQ(recorder.last().icon, 16u);
+        }
+    }
+    // An index of its own names the array entry, whatever is selected.
+    QString source, user, password;
+    w->sett.out_provider = 1;
+    w->stas->clearSelection();
+    ASSERT_TRUE(w->GetStationDBParams(source, user, password, 1, false));
+    EXPECT_EQ(source + user + password, QStringLiteral("petdsnu1p1"));
+}
+
+} // namespace

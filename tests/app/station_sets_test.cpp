@@ -1,0 +1,119 @@
+#include "station_test_env.h"
+
+#include <QPushButton>
+
+namespace {
+
+const QString kStations =
+    QStringLiteral("[PET]\r\ncode=PTK\r\n[MNK]\r\n[AAA]\r\n[BBB]\r\n[XYZ]\r\ncode=\r\n");
+
+std::unique_ptr<Tmainf> startWith(StationProgram &p, const QString &global)
+{
+    p.write("system/Brenvale.ini", QStringLiteral("[global]\r\neffects=0\r\n") + global);
+    p.write("system/Stations.ini", kStations);
+    return p.start();
+}
+
+QStringList tickedCodes(const Tmainf &w)
+{
+    QStringList codes;
+    for (int i = 0; i < w.stas->count(); ++i) {
+        const QListWidgetItem *item = w.stas->item(i);
+        const bool ticked = item->checkState() == Qt::Checked;
+        EXPECT_EQ(w.stations[item->data(Qt::UserRole).toInt()].checked, ticked) << item->text().toStdString();
+        if (ticked)
+            codes << item->text();
+    }
+    return codes;
+}
+
+TEST(StationSets, TicksKeepTheCheckedSetSortedAndOnTheirStations)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = startWith(p, QStringLiteral("stations=PET,GONE\r\n"));
+    // A saved code that is no longer in the list is dropped.
+    EXPECT_EQ(w->checkedStations, QStringList({"PET"}));
+    EXPECT_EQ(listedCodes(*w), QStringList({"PET", "AAA", "BBB", "MNK", "XYZ"}));
+
+    // Ticked in click order PET, MNK: kept in sorted order, and with flagbeg the ticked come first.
+    w->stas->item(3)->setCheckState(Qt::Checked);
+    EXPECT_EQ(w->checkedQuoted, QStringLiteral("'MNK','PET'"));
+    EXPECT_EQ(w->checkedPlain, QStringLiteral("MNK,PET"));
+    EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "PET", "AAA", "BBB", "XYZ"}));
+    EXPECT_EQ(tickedCodes(*w), QStringList({"MNK", "PET"}));
+    EXPECT_EQ(w->curCode, QStringLiteral("AAA"));
+
+    struct Case
+    {
+        const char *button;
+        QStringList ticked;
+    } cases[] = {{"Button29", {"AAA", "BBB", "XYZ"}},
+                 {"Button28", {}},
+                 {"Button22", {"AAA", "BBB", "MNK", "PET", "XYZ"}}};
+    for (const Case &c : cases) {
+        w->findChild<QPushButton *>(QString::fromLatin1(c.button))->click();
+        EXPECT_EQ(tickedCodes(*w), c.ticked) << c.button;
+        EXPECT_EQ(w->checkedStations, c.ticked) << c.button;
+    }
+
+    w->stas->item(0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(w->checkedPlain, QStringLiteral("BBB,MNK,PET,XYZ"));
+    w.reset();
+    EXPECT_TRUE(p.read("system/Brenvale.ini").contains(QStringLiteral("\r\nstations=BBB,MNK,PET,XYZ\r\n")));
+}
+
+TEST(StationSets, InternationalCodeOfAStation)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = startWith(p, QString());
+    struct Case
+    {
+        const char *code;
+        bool mark;
+        const char *sta;
+    } cases[] = {{"PET", true, "PTK"},  {"pet", false, "PTK"},    {"XYZ", true, "/ XYZ"},
+                 {"XYZ", false, "XYZ"}, {"GONE", true, "/ GONE"}, {"GONE", false, "GONE"}};
+    for (const Case &c : cases) {
+        QString sta = QStringLiteral("old");
+        w->CodeToSta(QString::fromLatin1(c.code), c.mark, sta);
+        EXPECT_EQ(sta, QString::fromLatin1(c.sta)) << c.code << c.mark;
+    }
+}
+
+TEST(StationSets, StationChoicesOfTheSummary)
+{
+    MessageRecorder recorder;
+    StationProgram p;
+    auto w = startWith(p, QStringLiteral("flagbeg=0\r\n"));
+    struct Case
+    {
+        int svset;
+        QStringList ticked;
+        const char *current;
+        QStringList list;
+        const char *name;
+    } cases[] = {
+        {0, {"MNK", "PET"}, "AAA", {"AAA"}, "AAA"},
+        {1, {"PET"}, "AAA", {"PET"}, "PET"},
+        {1, {"PET", "MNK"}, "AAA", {"MNK", "PET"}, "_multi"},
+        {2, {}, "AAA", {"AAA"}, "AAA"},
+        {2, {"PET"}, "PET", {"PET"}, "PET"},
+        {2, {"PET"}, "AAA", {"AAA", "PET"}, "_multi"},
+        {7, {"PET"}, "AAA", {}, "kept"},
+    };
+    for (const Case &c : cases) {
+        w->sett.svset = c.svset;
+        w->SetCheckedCodes(c.ticked);
+        w->SelectStationByCode(QString::fromLatin1(c.current), true);
+        QStringList list;
+        QString name = QStringLiteral("kept");
+        w->BuildStationSet(list, QString(), name);
+        EXPECT_EQ(list, c.list) << c.svset;
+        EXPECT_EQ(name, QString::fromLatin1(c.name)) << c.svset;
+    }
+    EXPECT_EQ(recorder.count(), 0);
+}
+
+} // namespace
