@@ -226,8 +226,10 @@ private:
             rc = sqlite3_bind_null(m_stmt, index);
         } else {
             switch (v.typeId()) {
+            case QMetaType::LongLong: // what the datasets give, read without a conversion
+                rc = sqlite3_bind_int64(m_stmt, index, *static_cast<const qlonglong *>(v.constData()));
+                break;
             case QMetaType::Int:
-            case QMetaType::LongLong:
             case QMetaType::UInt:
             case QMetaType::ULongLong:
             case QMetaType::Short:
@@ -237,6 +239,8 @@ private:
                 rc = sqlite3_bind_int(m_stmt, index, v.toBool() ? 1 : 0);
                 break;
             case QMetaType::Double:
+                rc = sqlite3_bind_double(m_stmt, index, *static_cast<const double *>(v.constData()));
+                break;
             case QMetaType::Float:
                 rc = sqlite3_bind_double(m_stmt, index, v.toDouble());
                 break;

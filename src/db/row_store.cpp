@@ -158,13 +158,13 @@ void RowStore::append(int column, QVariant &&v)
     }
     switch (kindOf(v)) {
     case Kind::Integer:
-        appendInteger(column, v.toLongLong());
+        appendInteger(column, *static_cast<const qlonglong *>(v.constData()));
         return;
     case Kind::Double:
-        appendDouble(column, v.toDouble());
+        appendDouble(column, *static_cast<const double *>(v.constData()));
         return;
     case Kind::Text:
-        appendText(column, v.toString());
+        appendText(column, QString(*static_cast<const QString *>(v.constData())));
         return;
     default: {
         Column &c = m_columns[column];
@@ -177,8 +177,12 @@ void RowStore::append(int column, QVariant &&v)
 
 void RowStore::appendRow(QList<QVariant> &&values)
 {
-    for (int i = 0; i < int(m_columns.size()); ++i)
-        append(i, i < values.size() ? std::move(values[i]) : QVariant());
+    const int given = int(qMin(values.size(), qsizetype(m_columns.size())));
+    QVariant *v = values.data();
+    for (int i = 0; i < given; ++i)
+        append(i, std::move(v[i]));
+    for (int i = given; i < int(m_columns.size()); ++i)
+        appendNull(i);
     endRow();
 }
 
