@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QVarLengthArray>
 
 #include <sql.h>
 #include <sqlext.h>
@@ -22,6 +23,12 @@ bool isSchemaChange(const QString &sql)
     while (i < v.size() && v[i].isSpace())
         ++i;
     v = v.mid(i);
+    // Most statements are settled by their first letter; this runs for every statement.
+    if (v.isEmpty())
+        return false;
+    const char16_t first = v.front().unicode() | 0x20;
+    if (first != u'c' && first != u'd' && first != u'a')
+        return false;
     return v.startsWith(u"create", Qt::CaseInsensitive) || v.startsWith(u"drop", Qt::CaseInsensitive) ||
            v.startsWith(u"alter", Qt::CaseInsensitive);
 }
@@ -121,12 +128,40 @@ public:
         return m_hasRow;
     }
 
-    QVariant value(int i) const override
+    QVariant value(int i) const override { return valueAt(i, m_kinds[i]); }
+
+    // As value() gives them, with the common cases stored without a QVariant in between.
+    void appendRow(RowStore &rows) const override
+    {
+        const int n = int(m_kinds.size());
+        const ValueKind *kinds = m_kinds.constData();
+        for (int i = 0; i < n; ++i) {
+            const int storage = sqlite3_column_type(m_stmt, i);
+            const ValueKind kind = kinds[i];
+            if (storage == SQLITE_NULL)
+                rows.appendNull(i);
+            else if (kind == ValueKind::Integer && storage == SQLITE_INTEGER)
+                rows.appendInteger(i, sqlite3_column_int64(m_stmt, i));
+            else if ((kind == ValueKind::Float || kind == ValueKind::Date) &&
+                     (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT))
+                rows.appendDouble(i, sqlite3_column_double(m_stmt, i));
+            else if (kind == ValueKind::Text)
+                rows.appendText(i, text(i));
+            else
+                rows.append(i, valueAt(i, kind));
+        }
+        rows.endRow();
+    }
+
+    int rowsAffected() const override { return m_changes; }
+
+private:
+    QVariant valueAt(int i, ValueKind kind) const
     {
         const int storage = sqlite3_column_type(m_stmt, i);
         if (storage == SQLITE_NULL)
             return QVariant();
-        switch (m_kinds[i]) {
+        switch (kind) {
         case ValueKind::Integer:
             if (storage == SQLITE_INTEGER)
                 return qlonglong(sqlite3_column_int64(m_stmt, i));
@@ -163,9 +198,6 @@ public:
         }
     }
 
-    int rowsAffected() const override { return m_changes; }
-
-private:
     QString text(int i) const
     {
         const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
@@ -194,8 +226,10 @@ private:
             rc = sqlite3_bind_null(m_stmt, index);
         } else {
             switch (v.typeId()) {
+            case QMetaType::LongLong: // what the datasets give, read without a conversion
+                rc = sqlite3_bind_int64(m_stmt, index, *static_cast<const qlonglong *>(v.constData()));
+                break;
             case QMetaType::Int:
-            case QMetaType::LongLong:
             case QMetaType::UInt:
             case QMetaType::ULongLong:
             case QMetaType::Short:
@@ -205,6 +239,8 @@ private:
                 rc = sqlite3_bind_int(m_stmt, index, v.toBool() ? 1 : 0);
                 break;
             case QMetaType::Double:
+                rc = sqlite3_bind_double(m_stmt, index, *static_cast<const double *>(v.constData()));
+                break;
             case QMetaType::Float:
                 rc = sqlite3_bind_double(m_stmt, index, v.toDouble());
                 break;
@@ -217,8 +253,10 @@ private:
                 break;
             }
             default: {
-                const QByteArray s = v.toString().toUtf8();
-                rc = sqlite3_bind_text(m_stmt, index, s.constData(), int(s.size()), SQLITE_TRANSIENT);
+                // The bytes live as long as the cursor, which unbinds them before it lets the statement go.
+                m_texts.append(v.toString().toUtf8());
+                const QByteArray &s = m_texts.last();
+                rc = sqlite3_bind_text(m_stmt, index, s.constData(), int(s.size()), SQLITE_STATIC);
                 break;
             }
             }
@@ -233,6 +271,7 @@ private:
     QString m_sql;
     sqlite3_stmt *m_stmt = nullptr;
     QList<ValueKind> m_kinds;
+    QVarLengthArray<QByteArray, 8> m_texts;
     bool m_hasRow = false;
     bool m_pending = false;
     int m_changes = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/row_store.h"
 #include "db/sql_dialect.h"
 
 #include <QHash>
@@ -33,6 +34,13 @@ public:
     virtual bool next() = 0;
     // The value of the current row in the form the datasets hand out.
     virtual QVariant value(int column) const = 0;
+    // The current row appended to a static cursor's rows.
+    virtual void appendRow(RowStore &rows) const
+    {
+        for (int i = 0; i < m_columns.size(); ++i)
+            rows.append(i, value(i));
+        rows.endRow();
+    }
     virtual int rowsAffected() const = 0;
 
 protected:

@@ -10,10 +10,48 @@ const char *const kRowNotFound =
     "Row cannot be located for updating. Some values may have been changed since it was last read.";
 const char *const kManyRows = "Insufficient key column information for updating or refreshing.";
 
+// The type of the values a field of this type hands out; UnknownType where it takes any.
+int valueTypeOf(FieldType type)
+{
+    switch (type) {
+    case FieldType::Unknown:
+    case FieldType::String:
+    case FieldType::Memo:
+    case FieldType::FmtMemo:
+    case FieldType::FixedChar:
+    case FieldType::WideString:
+        return QMetaType::QString;
+    case FieldType::SmallInt:
+    case FieldType::Integer:
+    case FieldType::Word:
+    case FieldType::AutoInc:
+    case FieldType::LargeInt:
+        return QMetaType::LongLong;
+    case FieldType::Float:
+    case FieldType::Currency:
+    case FieldType::BCD:
+    case FieldType::Date:
+    case FieldType::Time:
+    case FieldType::DateTime:
+        return QMetaType::Double;
+    case FieldType::Boolean:
+        return QMetaType::Bool;
+    case FieldType::Blob:
+    case FieldType::Bytes:
+    case FieldType::VarBytes:
+        return QMetaType::QByteArray;
+    default:
+        return QMetaType::UnknownType;
+    }
+}
+
 QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
 {
     if (v.isNull())
         return QVariant();
+    // A value already of the field's own type stays as it is; bulk writes mostly give such values.
+    if (v.typeId() == valueTypeOf(type))
+        return v;
     const bool isText = v.typeId() == QMetaType::QString;
     if (IsStringFieldType(type) || type == FieldType::Unknown) {
         if (v.typeId() == QMetaType::Double)
@@ -211,7 +249,6 @@ void DbQuery::openInternal()
     if (!cursor || cursor->columns().isEmpty())
         throw DbError(QStringLiteral("CommandText does not return a result set."));
     setUpFields(cursor->columns());
-    const int cols = int(m_columns.size());
     if (m_forwardOnly) {
         m_cursor = std::move(cursor);
         m_cursorRow = m_cursor->next();
@@ -219,11 +256,10 @@ void DbQuery::openInternal()
         m_bof = true;
         m_eof = !m_cursorRow;
     } else {
-        while (cursor->next()) {
-            for (int i = 0; i < cols; ++i)
-                m_data.append(cursor->value(i));
-            ++m_rowCount;
-        }
+        m_data.reset(int(m_columns.size()));
+        while (cursor->next())
+            cursor->appendRow(m_data);
+        m_rowCount = int(m_data.rowCount());
         cursor.reset();
         resolveBaseTable();
         m_current = m_rowCount > 0 ? 0 : -1;
@@ -253,6 +289,7 @@ void DbQuery::setUpFields(const QList<DbColumn> &columns)
     m_counter = QList<bool>(columns.size(), false);
     m_writable = QList<bool>(columns.size(), false);
     m_keyFields.clear();
+    m_rowidField = -1;
     m_table.clear();
     m_tableInfo = DbTableInfo();
     m_insertSql.clear();
@@ -301,6 +338,8 @@ void DbQuery::resolveBaseTable()
     for (int i = 0; i < m_columns.size(); ++i)
         m_writable[i] = !m_baseColumns[i].isEmpty() && !m_counter[i];
     m_table = info.name;
+    if (!info.rowidCounter.isEmpty())
+        m_rowidField = int(m_baseColumns.indexOf(info.rowidCounter));
 }
 
 void DbQuery::ExecSQL()
@@ -320,7 +359,7 @@ void DbQuery::closeInternal()
     if (m_state == DataSetState::Inactive)
         return;
     m_cursor.reset();
-    m_data.clear();
+    m_data.reset(0);
     m_rowCount = 0;
     m_current = -1;
     m_bof = m_eof = true;
@@ -360,7 +399,7 @@ QVariant DbQuery::currentValue(int index) const
         return m_cursor && m_cursorRow ? m_cursor->value(index) : QVariant();
     if (m_current < 0)
         return QVariant();
-    return m_data[qsizetype(m_current) * m_columns.size() + index];
+    return m_data.value(m_current, index);
 }
 
 QVariant DbQuery::RowValue(int row, int column) const
@@ -370,12 +409,12 @@ QVariant DbQuery::RowValue(int row, int column) const
         return m_buffer.value(column);
     if (m_forwardOnly || row < 0 || row >= m_rowCount || column < 0 || column >= m_columns.size())
         return QVariant();
-    return m_data[qsizetype(row) * m_columns.size() + column];
+    return m_data.value(row, column);
 }
 
 QList<QVariant> DbQuery::rowValues(int row) const
 {
-    return m_data.mid(qsizetype(row) * m_columns.size(), m_columns.size());
+    return m_data.row(row);
 }
 
 bool DbQuery::fieldWritable(int index) const
@@ -512,11 +551,10 @@ bool DbQuery::Locate(const QString &fieldNames, const QVariantList &values, Loca
     QList<int> indexes;
     for (const QString &n : names)
         indexes << static_cast<DbField *>(FieldByName(n.trimmed()))->Index();
-    const qsizetype cols = m_columns.size();
     for (int row = 0; row < m_rowCount; ++row) {
         bool all = true;
         for (int k = 0; all && k < indexes.size(); ++k)
-            all = matches(m_columns[indexes[k]].type, m_data[row * cols + indexes[k]], values[k], options);
+            all = matches(m_columns[indexes[k]].type, m_data.value(row, indexes[k]), values[k], options);
         if (all) {
             moveTo(row, false, false);
             return true;
@@ -552,8 +590,10 @@ void DbQuery::Append()
         throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
     const qsizetype cols = m_columns.size();
     m_original.clear();
-    m_buffer = QList<QVariant>(cols);
-    m_modified = QList<bool>(cols, false);
+    // Cleared and refilled rather than replaced, so a run of appends reuses the same memory.
+    m_buffer.clear();
+    m_buffer.resize(cols);
+    m_modified.fill(false, cols);
     m_state = DataSetState::Insert;
     if (m_master && !m_detailField.isEmpty()) {
         const int f = static_cast<DbField *>(FieldByName(m_detailField))->Index();
@@ -624,6 +664,7 @@ void DbQuery::Post()
     const SqlDialect &d = b.dialect();
     const qsizetype cols = m_columns.size();
     QVariantList values;
+    values.reserve(cols);
     quint64 mask = 0;
     for (int i = 0; i < cols; ++i) {
         if (m_modified[i] && m_writable[i]) {
@@ -654,19 +695,17 @@ void DbQuery::Post()
                 refreshFrom(*c);
         } else if (!m_tableInfo.counters.isEmpty()) {
             c.reset();
-            const int rowid = m_tableInfo.rowidCounter.isEmpty()
-                                  ? -1
-                                  : int(m_baseColumns.indexOf(m_tableInfo.rowidCounter));
-            if (m_tableInfo.counters.size() == 1 && rowid >= 0) {
+            if (m_tableInfo.counters.size() == 1 && m_rowidField >= 0) {
                 // The key counter is the rowid itself: no need to read the row again.
-                m_buffer[rowid] = b.lastInsertRowId();
+                m_buffer[m_rowidField] = b.lastInsertRowId();
             } else {
                 std::unique_ptr<DbCursor> stored = b.insertedRow(m_table);
                 if (stored && stored->next())
                     refreshFrom(*stored);
             }
         }
-        m_data.append(std::move(m_buffer));
+        m_data.appendRow(std::move(m_buffer));
+        m_buffer.clear();
         row = m_rowCount++;
     } else if (!values.isEmpty()) {
         QVariantList whereParams;
@@ -683,8 +722,7 @@ void DbQuery::Post()
             throw DbError(QLatin1String(kRowNotFound));
         if (c->rowsAffected() > 1)
             throw DbError(QLatin1String(kManyRows));
-        for (int i = 0; i < cols; ++i)
-            m_data[row * cols + i] = m_buffer[i];
+        m_data.setRow(row, m_buffer);
     }
     m_state = DataSetState::Browse;
     m_buffer.clear();
@@ -723,7 +761,6 @@ void DbQuery::Delete()
     if (!CanModify())
         throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
     DbBackend &b = backend();
-    const qsizetype cols = m_columns.size();
     const QList<QVariant> row = rowValues(m_current);
     QVariantList params;
     const QString where = whereClause(row, params);
@@ -735,7 +772,7 @@ void DbQuery::Delete()
     if (c->rowsAffected() > 1)
         throw DbError(QLatin1String(kManyRows));
     const int removed = m_current;
-    m_data.remove(removed * cols, cols);
+    m_data.removeRow(removed);
     --m_rowCount;
     emit deleted(removed);
     // The same index now holds the next row, so the details follow even when the index stays.

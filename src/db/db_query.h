@@ -136,8 +136,7 @@ private:
     QList<DbColumn> m_columns;
     std::vector<std::unique_ptr<DbField>> m_fields;
 
-    // Static cursor: the rows one after another, m_columns.size() values each.
-    QList<QVariant> m_data;
+    RowStore m_data; // static cursor
     int m_rowCount = 0;
     int m_current = -1;
     bool m_bof = true, m_eof = true;
@@ -155,6 +154,7 @@ private:
     QString m_table;                     // stored name of the single base table; empty when read-only
     QStringList m_baseColumns;           // per field; empty for a field that is not a column of m_table
     QList<int> m_keyFields;              // fields of the table's key; empty: the row is found by all values
+    int m_rowidField = -1;               // the field of the key counter that is SQLite's rowid
     QList<bool> m_counter;
     QList<bool> m_writable;
 

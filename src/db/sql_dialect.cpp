@@ -790,6 +790,13 @@ FieldType SqlDialect::fieldTypeOfOdbcType(int sqlType, int length, bool autoValu
 QVariant SqlDialect::toDriverValue(FieldType type, const QVariant &value) const
 {
     const bool sqlite = m_backend == SqlBackend::SQLite;
+    if (sqlite && !value.isNull()) {
+        // Numbers that are already what SQLite takes go through untouched.
+        const int id = value.typeId();
+        if ((id == QMetaType::Double && (IsDateFieldType(type) || IsFloatFieldType(type))) ||
+            (id == QMetaType::LongLong && IsIntegerFieldType(type)))
+            return value;
+    }
     if (IsDateFieldType(type)) {
         if (sqlite)
             return value.isNull() ? QVariant(QMetaType::fromType<double>()) : QVariant(value.toDouble());

@@ -1,0 +1,242 @@
+#include "db/row_store.h"
+
+void RowStore::reset(int columns)
+{
+    m_columns.clear();
+    m_columns.resize(columns);
+    m_rows = 0;
+}
+
+RowStore::Kind RowStore::kindOf(const QVariant &v)
+{
+    // A typed NULL (a QVariant of a type but without a value) keeps its type only as a QVariant.
+    if (v.isNull())
+        return Kind::Variant;
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return Kind::Integer;
+    case QMetaType::Double:
+        return Kind::Double;
+    case QMetaType::QString:
+        return Kind::Text;
+    default:
+        return Kind::Variant;
+    }
+}
+
+QVariant RowStore::typedValue(const Column &c, qsizetype row)
+{
+    if (c.nulls[row])
+        return QVariant();
+    switch (c.kind) {
+    case Kind::Integer:
+        return qlonglong(c.integers[row]);
+    case Kind::Double:
+        return c.doubles[row];
+    case Kind::Text:
+        return c.texts[row];
+    default:
+        return QVariant();
+    }
+}
+
+QVariant RowStore::value(qsizetype row, int column) const
+{
+    const Column &c = m_columns[column];
+    return c.kind == Kind::Variant ? c.variants[row] : typedValue(c, row);
+}
+
+QList<QVariant> RowStore::row(qsizetype row) const
+{
+    QList<QVariant> values;
+    values.reserve(qsizetype(m_columns.size()));
+    for (int i = 0; i < int(m_columns.size()); ++i)
+        values.append(value(row, i));
+    return values;
+}
+
+// Makes an unset column typed, or a typed one of another kind a column of QVariants.
+void RowStore::settle(Column &c, Kind kind)
+{
+    if (c.kind == kind || c.kind == Kind::Variant)
+        return;
+    if (c.kind != Kind::Unset || kind == Kind::Variant) {
+        toVariants(c);
+        return;
+    }
+    c.kind = kind;
+    const size_t n = c.nulls.size();
+    switch (kind) {
+    case Kind::Integer:
+        c.integers.resize(n);
+        break;
+    case Kind::Double:
+        c.doubles.resize(n);
+        break;
+    case Kind::Text:
+        c.texts.resize(n);
+        break;
+    default:
+        break;
+    }
+}
+
+void RowStore::toVariants(Column &c)
+{
+    std::vector<QVariant> values;
+    values.reserve(c.nulls.capacity());
+    for (size_t r = 0; r < c.nulls.size(); ++r)
+        values.push_back(typedValue(c, qsizetype(r)));
+    c = Column();
+    c.kind = Kind::Variant;
+    c.variants = std::move(values);
+}
+
+void RowStore::appendNull(int column)
+{
+    Column &c = m_columns[column];
+    switch (c.kind) {
+    case Kind::Variant:
+        c.variants.emplace_back();
+        return;
+    case Kind::Integer:
+        c.integers.push_back(0);
+        break;
+    case Kind::Double:
+        c.doubles.push_back(0);
+        break;
+    case Kind::Text:
+        c.texts.emplace_back();
+        break;
+    case Kind::Unset:
+        break;
+    }
+    c.nulls.push_back(1);
+}
+
+void RowStore::appendInteger(int column, qint64 v)
+{
+    Column &c = m_columns[column];
+    settle(c, Kind::Integer);
+    if (c.kind == Kind::Variant) {
+        c.variants.emplace_back(qlonglong(v));
+        return;
+    }
+    c.integers.push_back(v);
+    c.nulls.push_back(0);
+}
+
+void RowStore::appendDouble(int column, double v)
+{
+    Column &c = m_columns[column];
+    settle(c, Kind::Double);
+    if (c.kind == Kind::Variant) {
+        c.variants.emplace_back(v);
+        return;
+    }
+    c.doubles.push_back(v);
+    c.nulls.push_back(0);
+}
+
+void RowStore::appendText(int column, QString &&v)
+{
+    Column &c = m_columns[column];
+    settle(c, Kind::Text);
+    if (c.kind == Kind::Variant) {
+        c.variants.emplace_back(std::move(v));
+        return;
+    }
+    c.texts.push_back(std::move(v));
+    c.nulls.push_back(0);
+}
+
+void RowStore::append(int column, QVariant &&v)
+{
+    if (!v.isValid()) {
+        appendNull(column);
+        return;
+    }
+    switch (kindOf(v)) {
+    case Kind::Integer:
+        appendInteger(column, *static_cast<const qlonglong *>(v.constData()));
+        return;
+    case Kind::Double:
+        appendDouble(column, *static_cast<const double *>(v.constData()));
+        return;
+    case Kind::Text:
+        appendText(column, QString(*static_cast<const QString *>(v.constData())));
+        return;
+    default: {
+        Column &c = m_columns[column];
+        settle(c, Kind::Variant);
+        c.variants.push_back(std::move(v));
+        return;
+    }
+    }
+}
+
+void RowStore::appendRow(QList<QVariant> &&values)
+{
+    const int given = int(qMin(values.size(), qsizetype(m_columns.size())));
+    QVariant *v = values.data();
+    for (int i = 0; i < given; ++i)
+        append(i, std::move(v[i]));
+    for (int i = given; i < int(m_columns.size()); ++i)
+        appendNull(i);
+    endRow();
+}
+
+void RowStore::setRow(qsizetype row, const QList<QVariant> &values)
+{
+    for (int i = 0; i < int(m_columns.size()); ++i) {
+        Column &c = m_columns[i];
+        const QVariant v = values.value(i);
+        Kind kind = v.isValid() ? kindOf(v) : c.kind;
+        if (kind == Kind::Unset)
+            kind = Kind::Integer; // a NULL in a column of NULLs: any typed kind holds it
+        settle(c, kind);
+        if (c.kind == Kind::Variant) {
+            c.variants[row] = v;
+            continue;
+        }
+        c.nulls[row] = !v.isValid();
+        switch (c.kind) {
+        case Kind::Integer:
+            c.integers[row] = v.toLongLong();
+            break;
+        case Kind::Double:
+            c.doubles[row] = v.toDouble();
+            break;
+        case Kind::Text:
+            c.texts[row] = v.toString(); // a NULL leaves no text behind
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void RowStore::removeRow(qsizetype row)
+{
+    for (Column &c : m_columns) {
+        if (c.kind == Kind::Variant) {
+            c.variants.erase(c.variants.begin() + row);
+            continue;
+        }
+        c.nulls.erase(c.nulls.begin() + row);
+        switch (c.kind) {
+        case Kind::Integer:
+            c.integers.erase(c.integers.begin() + row);
+            break;
+        case Kind::Double:
+            c.doubles.erase(c.doubles.begin() + row);
+            break;
+        case Kind::Text:
+            c.texts.erase(c.texts.begin() + row);
+            break;
+        default:
+            break;
+        }
+    }
+    --m_rows;
+}
