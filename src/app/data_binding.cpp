@@ -84,6 +84,8 @@ void DataSource::Bind(QComboBox *combo, const QString &field)
 {
     connect(combo, &QComboBox::activated, this,
             [this, combo](int index) { writeText(combo, combo->itemText(index)); });
+    // The list is the program's to fill; an entered text is a value, not a new item.
+    combo->setInsertPolicy(QComboBox::NoInsert);
     if (combo->isEditable())
         connect(combo->lineEdit(), &QLineEdit::textEdited, this,
                 [this, combo](const QString &text) { writeText(combo, text); });

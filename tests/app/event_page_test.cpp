@@ -136,30 +136,57 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
                   .toString(),
               num);
     EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + QString::number(before + 1));
+
+    // An edit still pending when the connection closes is written, not dropped.
+    emit control<QLineEdit>("comment")->textEdited(QStringLiteral("до закрытия"));
+    control<QCheckBox>("select_data2")->click();
+    EXPECT_FALSE(dm.imc->Connected());
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=") + num).toString(),
+              QStringLiteral("до закрытия"));
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(EventPage, DatabaseWithoutChannelsLeavesThePageDisabled)
+TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
 {
+    struct Case
     {
-        DbConnection c;
-        c.SetProvider(ProviderJet);
-        c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
-                              QStringLiteral("\""));
-        c.Open(QString(), QString());
-        DbQuery drop(&c);
-        drop.SetSQL(QStringLiteral("drop table [Каналы]"));
-        drop.ExecSQL();
+        const char *change;
+        bool message; // a failure while reading is reported, a missing table is not
+    } cases[] = {{"drop table [Каналы]", false}, {"alter table [События] rename column orid to orid2", true}};
+    for (const Case &k : cases) {
+        w.reset();
+        dm.CloseDB_ADO(dm.imc);
+        SetUp();
+        {
+            DbConnection c;
+            c.SetProvider(ProviderJet);
+            c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
+                                  QStringLiteral("\""));
+            c.Open(QString(), QString());
+            DbQuery change(&c);
+            change.SetSQL(QString::fromUtf8(k.change));
+            change.ExecSQL();
+        }
+        messages.clear();
+        start();
+        EXPECT_FALSE(dm.ime->Active());
+        for (const char *name : {"Label31", "Label36"})
+            EXPECT_EQ(caption(name), QStringLiteral("из ?"));
+        EXPECT_EQ(text("Edit1"), QString());
+        for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
+            EXPECT_FALSE(control(name)->isEnabled()) << name;
+        if (!k.message) {
+            EXPECT_FALSE(dm.imc->Connected());
+            EXPECT_EQ(messages.count(), 0);
+            continue;
+        }
+        ASSERT_EQ(messages.count(), 1);
+        const QString head = QStringLiteral("RefreshADB: Не удалось открыть базу данных для формы "
+                                            "\"Параметры землетрясения\". Сообщение об ошибке:\r");
+        EXPECT_TRUE(messages.last().text.startsWith(head)) << messages.last().text.toStdString();
+        EXPECT_GT(messages.last().text.size(), head.size()); // followed by the database's reason
+        EXPECT_EQ(messages.last().icon, 16u);
     }
-    start();
-    EXPECT_FALSE(dm.imc->Connected());
-    EXPECT_FALSE(dm.ime->Active());
-    for (const char *name : {"Label31", "Label36"})
-        EXPECT_EQ(caption(name), QStringLiteral("из ?"));
-    EXPECT_EQ(text("Edit1"), QString());
-    for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
-        EXPECT_FALSE(control(name)->isEnabled()) << name;
-    EXPECT_EQ(messages.count(), 0);
 }
 
 // A field that holds one value, for the display handler.
