@@ -691,45 +691,9 @@ void Tmainf::TabSheet5Resize()
     ::TabSheet5Resize(TabSheet5);
 }
 
-void Tmainf::RefreshADB()
-{
-    viewReload = false;
-}
-
 void Tmainf::PostOrxEdits() {}
 
 // ---- Handlers ----
-
-void Tmainf::pgc1Change()
-{
-    const int index = pgc1->currentIndex();
-    if (index == 1 || index == 2)
-        RefreshADB();
-}
-
-void Tmainf::select_dataClick(QCheckBox *Sender)
-{
-    if (Sender == select_data) {
-        const bool on = select_data->isChecked();
-        for (const char *name :
-             {"Label63", "Label64", "dat1", "tim1", "dat2", "tim2", "Button30", "filter", "pc2"})
-            if (auto *w = findChild<QWidget *>(QString::fromLatin1(name)))
-                w->setVisible(on);
-    }
-    if (auto *pc2 = findChild<QTabWidget *>(QStringLiteral("pc2")))
-        pc2->setCurrentIndex(0);
-    if (ControlTag(Sender) == 0)
-        return;
-    QCheckBox *other = Sender == select_data ? select_data2 : select_data;
-    const int tag = ControlTag(other);
-    SetControlTag(other, 0);
-    other->setChecked(Sender->isChecked());
-    SetControlTag(other, tag);
-    if (Sender->isChecked()) {
-        viewReload = true;
-        RefreshADB();
-    }
-}
 
 void Tmainf::onlyfullClick()
 {

@@ -23,6 +23,7 @@
 #include <memory>
 #include <optional>
 
+class DataSource;
 class FadeAnimation;
 class ImportPageApi;
 class QCheckBox;
@@ -172,6 +173,20 @@ public:
     void TabSheet5Resize();
     void RefreshADB();
     void PostOrxEdits();
+
+    // Event page on the bulletin database.
+    // The data sources of ime and ims belong to the page; the data module's data-change handlers of
+    // the two are the members imdseDataChange and imdssDataChange, connected to them.
+    DataSource *imdse = nullptr, *imdss = nullptr;
+    void SetupEventPage();
+    void EnableEventNav(bool Value);
+    // Display text of the floating-point fields of ime and ims.
+    static void FloatFieldGetText(const TField &Sender, QString &Text, bool DisplayText);
+    void imdseDataChange();
+    void imdssDataChange();
+    void Svodka_Click();
+    // Source, user and password of a station's bulletin database (Index < 0: the selected station).
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index, bool Silent);
 
     // Handlers.
     void pgc1Change();

@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDateTimeEdit>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -267,37 +268,95 @@ void Tmainf::buildBulletinPage()
     connect(select_data2, &QCheckBox::clicked, this, [this] { select_dataClick(select_data2); });
     layout->addLayout(row({select_data2}));
 
-    auto *num = named(new QLabel(page), "num");
-    num->setFrameShape(QFrame::Box);
+    // A caption and its control side by side in a grid row.
+    const auto pair = [page](QGridLayout *grid, int r, int c, const char *caption, QWidget *w) {
+        if (caption)
+            grid->addWidget(label(page, nullptr, caption), r, c, Qt::AlignRight);
+        grid->addWidget(w, r, c + 1);
+    };
+    const auto list = [page](const char *name, const QStringList &items) {
+        QComboBox *c = combo(page, name, false);
+        c->addItems(items);
+        return c;
+    };
+    const QStringList signs = {QStringLiteral("+"), QStringLiteral("-")};
+
+    // The current event.
+    auto *num = edit(page, "num");
+    num->setFixedWidth(80);
     auto *counter1 = edit(page, "Edit1");
     counter1->setFixedWidth(60);
+    counter1->setReadOnly(true);
     layout->addLayout(row({num, button(page, "BitBtn6", "|<"), button(page, "BitBtn7", "<"),
                            button(page, "BitBtn8", ">"), button(page, "BitBtn9", ">|"),
                            button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
-    auto *fields = new QGridLayout;
-    fields->addWidget(label(page, nullptr, "№ сейсмограммы"), 0, 0);
-    fields->addWidget(edit(page, "N_seismo"), 0, 1);
-    fields->addWidget(label(page, nullptr, "Дата (д/м/г)"), 0, 2);
-    fields->addWidget(named(new QDateEdit(page), "date1"), 0, 3);
-    fields->addWidget(named(new QTimeEdit(page), "stb_time"), 0, 4);
-    fields->addWidget(combo(page, "DBComboBox8", true), 1, 0);
-    fields->addWidget(label(page, "DBText1", ""), 1, 1);
-    fields->addWidget(combo(page, "DBComboBox9", true), 1, 2);
-    fields->addWidget(label(page, "DBText2", ""), 1, 3);
-    fields->addWidget(combo(page, "DBComboBox4", true), 2, 0);
-    fields->addWidget(edit(page, "DBEdit18"), 2, 1);
-    fields->addWidget(edit(page, "DBEdit1"), 2, 2);
+    auto *event = new QGridLayout;
+    auto *time = named(new QDateTimeEdit(page), "time");
+    time->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    event->addWidget(time, 0, 0, 1, 2);
+    pair(event, 0, 2, "dec", edit(page, "dec"));
+    pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
+    pair(event, 0, 6, "delta(km)=", edit(page, "deltakm"));
+    pair(event, 0, 8, "dep=", edit(page, "depdp"));
+    pair(event, 1, 0, "lat", edit(page, "lat"));
+    pair(event, 1, 2, "lon", edit(page, "lon"));
+    pair(event, 1, 4, "Az=", edit(page, "seaz"));
+    pair(event, 1, 6, "e=", edit(page, "emares"));
+    pair(event, 1, 8, "Kp+s=", edit(page, "Kps"));
     auto *sp = edit(page, "SPtimedif");
     sp->setInputMask(QStringLiteral("09:99.9;_"));
-    fields->addWidget(sp, 2, 3);
-    layout->addLayout(fields);
+    pair(event, 2, 0, "S-P", sp);
+    event->addWidget(check(page, "FlagQuake", "Отметка \"землетрясений нет \""), 2, 2, 1, 3);
+    pair(event, 2, 6, "comment", edit(page, "comment"));
+    layout->addLayout(event);
 
+    // The readings of the current event.
     auto *counter2 = edit(page, "Edit7");
     counter2->setFixedWidth(60);
+    counter2->setReadOnly(true);
     layout->addLayout(
         row({button(page, "BitBtn5", "|<"), button(page, "BitBtn4", "<"), button(page, "BitBtn3", ">"),
              button(page, "BitBtn1", ">|"), button(page, "BitBtn15", "+"), counter2,
              label(page, "Label36", "из ?"), button(page, "BitBtn16", "Удалить запись")}));
+    auto *reading = new QGridLayout;
+    pair(reading, 0, 0, "Station_Cod", edit(page, "Station_Cod"));
+    pair(reading, 0, 2, "№ сейсмограммы", edit(page, "N_seismo"));
+    auto *date1 = named(new QDateEdit(page), "date1");
+    date1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    pair(reading, 0, 4, "Дата (д/м/г)", date1);
+    auto *stbTime = named(new QTimeEdit(page), "stb_time");
+    stbTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    pair(reading, 0, 6, "Time", stbTime);
+    pair(reading, 0, 8, "Десятые сек.", edit(page, "Dec"));
+    pair(reading, 1, 0, "Phase", combo(page, "DBComboBox8", true));
+    reading->addWidget(label(page, "DBText1", ""), 1, 2, 1, 2);
+    pair(reading, 1, 4, "Channel_name", combo(page, "DBComboBox9", true));
+    reading->addWidget(label(page, "DBText2", ""), 1, 6, 1, 2);
+    pair(reading, 2, 0, "Channel_Cod",
+         list("Channel_Cod", {QStringLiteral("SP"), QStringLiteral("MP"), QStringLiteral("LP"),
+                              QStringLiteral("BP"), QStringLiteral("UP")}));
+    pair(reading, 2, 2, "Channel_component",
+         list("Channel_component", {QStringLiteral("Z"), QStringLiteral("N"), QStringLiteral("E")}));
+    pair(reading, 2, 4, "Qual",
+         list("Qual", {QStringLiteral("i"), QStringLiteral("e"), QStringLiteral("q")}));
+    reading->addWidget(check(page, "KPCH", "KPCH"), 2, 7);
+    reading->addWidget(check(page, "Interpretation", "Interpretation"), 2, 9);
+    pair(reading, 3, 0, "FM", list("FM", signs));
+    pair(reading, 3, 2, "FM_Z", list("FM_Z", signs));
+    pair(reading, 3, 4, "FM_EW", list("FM_EW", signs));
+    pair(reading, 3, 6, "FM_NS", list("FM_NS", signs));
+    pair(reading, 4, 0, "A (Z,мм)", edit(page, "FM_Amp_Z"));
+    pair(reading, 4, 2, "A (EW,мм)", edit(page, "FM_Amp_EW"));
+    pair(reading, 4, 4, "A (NS,мм)", edit(page, "FM_Amp_NS"));
+    pair(reading, 5, 0, "T(сек)", edit(page, "FM_Period_Z"));
+    pair(reading, 5, 2, "T(сек)", edit(page, "FM_Period_EW"));
+    pair(reading, 5, 4, "T(сек)", edit(page, "FM_Period_NS"));
+    layout->addLayout(reading);
+    layout->addWidget(label(page, nullptr, "Примечания к волнам :"));
+    auto *comments = named(new QPlainTextEdit(page), "Comments");
+    comments->setFixedHeight(48);
+    layout->addWidget(comments);
+
     layout->addLayout(row(
         {button(page, "Delete_event", "Удалить землетр."), button(page, "Button10", "Добавить  замеры max"),
          button(page, "Button19", "Расчет угла  "), button(page, "Button21", "Расчет азимута")}));
@@ -308,6 +367,7 @@ void Tmainf::buildBulletinPage()
              button(page, "BitBtn13", "Закрыть форму")}));
     connect(findChild<QPushButton *>(QStringLiteral("BitBtn13")), &QPushButton::clicked, this,
             &QWidget::close);
+    SetupEventPage();
 }
 
 void Tmainf::buildOrxPage()

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+#include <QVariant>
+
+// What the event pages compute without their controls.
+
+// A floating-point value as the event pages show it: rounded to the nearest 0.001 (halves to the even
+// multiple), written as the system writes numbers with the locale's decimal separator. Empty for a
+// value that cannot be rounded so (not finite, or too large).
+QString FloatDisplayText(double Value, const QLocale &Locale);
+
+// The S-P interval of an event, "MM:SS.d": minutes and seconds of the time of day of S_P_time and the
+// tenths S_P_dec modulo 10 (0 when null); empty when S_P_time is null.
+QString SPTimeText(const QVariant &S_P_time, const QVariant &S_P_dec);
+
+// The events of the ORX page: those with arrivals at the ticked stations (CheckedQuoted, a quoted list)
+// or else at CurCode, within the epoch interval T1..T2 when Filter is on; without OnlyFull, events that
+// have no arrival at all as well.
+QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bool Filter, double T1,
+                        double T2, bool OnlyFull);

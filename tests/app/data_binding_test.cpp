@@ -1,0 +1,168 @@
+#include "app/connection_params.h"
+#include "app/data_binding.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/datetime.h"
+#include "support/test_support.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QVBoxLayout>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataBinding : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        const QString path = dir.file(QStringLiteral("t.mdb"));
+        writeBytes(path, QByteArray());
+        db.SetProvider(ProviderJet);
+        db.SetConnectionString(QStringLiteral("Data Source=\"") + path + QStringLiteral("\""));
+        db.Open(QString(), QString());
+        for (const char *sql :
+             {"create table t (id counter,name varchar(20),qty integer,amount float,flag integer,"
+              "mark varchar(5),day date,kind char(3),primary key (id))",
+              "insert into t (name,qty,amount,flag,mark,day,kind) values "
+              "('first',1,1.23456,1,'True',45292,'SP')",
+              "insert into t (name,qty,amount,flag,mark,day,kind) values "
+              "('second',2,null,0,'False',null,'LP')"})
+            run(sql);
+        q.SetSQL(QStringLiteral("select * from t order by id"));
+
+        auto *layout = new QVBoxLayout(&form);
+        for (QWidget *w : std::initializer_list<QWidget *>{name, qty, amount, flag, mark, day, kind, label})
+            layout->addWidget(w);
+        kind->addItems({QStringLiteral("SP"), QStringLiteral("LP")});
+        source.Bind(name, QStringLiteral("name"));
+        source.Bind(qty, QStringLiteral("qty"));
+        source.Bind(amount, QStringLiteral("amount"));
+        source.Bind(flag, QStringLiteral("flag"));
+        source.Bind(mark, QStringLiteral("mark"));
+        source.Bind(day, QStringLiteral("day"));
+        source.Bind(kind, QStringLiteral("kind"));
+        source.Bind(label, QStringLiteral("NAME"));
+    }
+
+    void run(const char *sql)
+    {
+        DbQuery c(&db);
+        c.SetSQL(QString::fromUtf8(sql));
+        c.ExecSQL();
+    }
+
+    // The stored row, read past the dataset.
+    QVariantList stored(int id)
+    {
+        DbQuery r(&db);
+        r.SetSQL(QStringLiteral("select name,qty,amount,flag,mark,day,kind from t where id=%1").arg(id));
+        r.Open();
+        QVariantList values;
+        for (int i = 0; i < r.FieldCount(); ++i)
+            values << r.Field(i)->Value();
+        return values;
+    }
+
+    TestDir dir;
+    MessageRecorder messages;
+    DbConnection db;
+    DbQuery q{&db};
+    QWidget form;
+    QLineEdit *name = new QLineEdit, *qty = new QLineEdit, *amount = new QLineEdit;
+    QCheckBox *flag = new QCheckBox, *mark = new QCheckBox;
+    QDateEdit *day = new QDateEdit;
+    QComboBox *kind = new QComboBox;
+    QLabel *label = new QLabel;
+    DataSource source{&q};
+};
+
+TEST_F(DataBinding, ControlsShowTheCurrentRecord)
+{
+    const auto expectClosed = [&] {
+        for (QWidget *w : std::initializer_list<QWidget *>{name, amount, flag, day, kind, label})
+            EXPECT_FALSE(w->isEnabled()) << w->metaObject()->className();
+        EXPECT_EQ(name->text(), QString());
+        EXPECT_EQ(label->text(), QString());
+        EXPECT_FALSE(flag->isChecked());
+        EXPECT_EQ(kind->currentIndex(), -1);
+    };
+    expectClosed();
+    int changes = 0;
+    QObject::connect(&source, &DataSource::DataChange, [&changes] { ++changes; });
+
+    q.Open();
+    EXPECT_GT(changes, 0);
+    EXPECT_TRUE(name->isEnabled());
+    EXPECT_EQ(name->text(), QStringLiteral("first"));
+    EXPECT_EQ(label->text(), QStringLiteral("first")); // field names match regardless of case
+    EXPECT_EQ(amount->text(), QStringLiteral("1.23456"));
+    EXPECT_TRUE(flag->isChecked());
+    EXPECT_TRUE(mark->isChecked());
+    EXPECT_EQ(day->date(), QDate(2024, 1, 1));
+    EXPECT_EQ(kind->currentText(), QStringLiteral("SP"));
+
+    // A text handler shows the value its way; the focused edit goes back to the full value.
+    source.SetGetText(QStringLiteral("amount"), [](const TField &f, QString &text, bool display) {
+        text = display && !f.IsNull() ? QStringLiteral("<%1>").arg(f.AsString()) : f.AsString();
+    });
+    EXPECT_EQ(amount->text(), QStringLiteral("<1.23456>"));
+    form.show();
+    QApplication::setActiveWindow(&form);
+    amount->setFocus();
+    ASSERT_TRUE(amount->hasFocus());
+    {
+        EXPECT_EQ(amount->text(), QStringLiteral("1.23456"));
+        name->setFocus();
+        EXPECT_EQ(amount->text(), QStringLiteral("<1.23456>"));
+    }
+
+    q.Next();
+    EXPECT_EQ(name->text(), QStringLiteral("second"));
+    EXPECT_EQ(amount->text(), QString()); // null
+    EXPECT_FALSE(flag->isChecked());
+    EXPECT_FALSE(mark->isChecked());
+    EXPECT_EQ(day->text().trimmed(), QString()); // a null date shows blank
+    EXPECT_EQ(kind->currentText(), QStringLiteral("LP"));
+
+    q.Close();
+    expectClosed();
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(DataBinding, UserChangesAreStoredAndPostedByNavigation)
+{
+    q.Open();
+    q.Next();
+    emit name->textEdited(QStringLiteral("changed"));
+    EXPECT_EQ(q.State(), DataSetState::Edit);
+    EXPECT_EQ(label->text(), QStringLiteral("changed")); // the other controls follow at once
+    emit qty->textEdited(QStringLiteral("x7"));          // no integer: the field keeps its value
+    emit amount->textEdited(QStringLiteral("2,5"));      // either decimal separator
+    flag->click();
+    mark->click();
+    day->setDate(QDate(2024, 3, 2));
+    kind->setCurrentIndex(0);
+    emit kind->activated(0);
+    q.Prior();
+    EXPECT_EQ(q.State(), DataSetState::Browse);
+    EXPECT_EQ(stored(2), (QVariantList{QStringLiteral("changed"), 2LL, 2.5, 1LL, QStringLiteral("True"),
+                                       EncodeDate(2024, 3, 2), QStringLiteral("SP")}));
+
+    // Back to empty: texts and the date's blank minimum store null.
+    emit name->textEdited(QString());
+    day->setDateTime(day->minimumDateTime());
+    q.Next();
+    const QVariantList row = stored(1);
+    EXPECT_TRUE(row.at(0).isNull());
+    EXPECT_TRUE(row.at(5).isNull());
+    EXPECT_EQ(messages.count(), 0);
+}
+
+} // namespace

@@ -1,0 +1,274 @@
+#include "app/connection_params.h"
+#include "app/data_module.h"
+#include "app/event_page.h"
+#include "app/main_window.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "demo_data.h"
+#include "lib/datetime.h"
+#include "support/test_support.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+// A demo folder and a main window on it, the first station selected.
+class EventPage : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DemoParams params;
+        params.stations = 2;
+        params.days = 2;
+        params.eventsPerDay = 4;
+        demo = GenerateDemoFolder(dir.path(), params);
+    }
+
+    void start()
+    {
+        TmainfOptions options;
+        options.programFolder = dir.path();
+        options.arguments = QStringList();
+        options.workArea = QRect(0, 0, 1280, 1024);
+        w = std::make_unique<Tmainf>(options);
+        w->pgc1->setCurrentIndex(1);
+    }
+
+    // The station's bulletin file, read past the page.
+    QVariant scalar(const QString &sql)
+    {
+        DbConnection c;
+        c.SetProvider(ProviderJet);
+        c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
+                              QStringLiteral("\""));
+        c.Open(QString(), QString());
+        DbQuery q(&c);
+        q.SetSQL(sql);
+        q.Open();
+        return q.Field(0)->Value();
+    }
+
+    template <class T = QWidget> T *control(const char *name)
+    {
+        T *c = w->TabSheet1->findChild<T *>(QString::fromLatin1(name));
+        EXPECT_NE(c, nullptr) << name;
+        return c;
+    }
+    void click(const char *name) { control<QPushButton>(name)->click(); }
+    QString text(const char *name) { return control<QLineEdit>(name)->text(); }
+    QString caption(const char *name) { return control<QLabel>(name)->text(); }
+
+    TestDir dir;
+    DemoSummary demo;
+    MessageRecorder messages;
+    Tdm dm;
+    std::unique_ptr<Tmainf> w;
+};
+
+TEST_F(EventPage, BrowsesEventsAndTheirReadings)
+{
+    start();
+    ASSERT_TRUE(dm.imc->Connected());
+    const int events = scalar(QStringLiteral("select count(*) from [События]")).toInt();
+    ASSERT_GT(events, 1);
+    const auto readingsOf = [this](const QString &num) {
+        return scalar(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=") + num)
+            .toString();
+    };
+
+    EXPECT_EQ(text("Edit1"), QStringLiteral("1"));
+    EXPECT_EQ(caption("Label31"), QStringLiteral("из ") + QString::number(events));
+    EXPECT_EQ(text("num"),
+              scalar(QStringLiteral("select num from [События] where orid=(select min(orid) from [События])"))
+                  .toString());
+    EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + readingsOf(text("num")));
+    EXPECT_EQ(text("Edit7"), QStringLiteral("1"));
+    EXPECT_EQ(control<QComboBox>("DBComboBox8")->count(),
+              scalar(QStringLiteral("select count(*) from [Обозначения волн]")).toInt());
+    EXPECT_EQ(control<QComboBox>("DBComboBox9")->count(),
+              scalar(QStringLiteral("select count(*) from [Каналы]")).toInt());
+
+    click("BitBtn9"); // last event
+    EXPECT_EQ(text("Edit1"), QString::number(events));
+    EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + readingsOf(text("num")));
+    click("BitBtn1"); // last reading
+    EXPECT_EQ(text("Edit7"), readingsOf(text("num")));
+
+    // Unticking closes the connection and clears the counters; ticking reads again.
+    control<QCheckBox>("select_data2")->click();
+    EXPECT_FALSE(dm.imc->Connected());
+    EXPECT_EQ(caption("Label31"), QStringLiteral("из ?"));
+    EXPECT_FALSE(control("BitBtn8")->isEnabled());
+    EXPECT_FALSE(control("num")->isEnabled());
+    control<QCheckBox>("select_data2")->click();
+    EXPECT_TRUE(dm.imc->Connected());
+    EXPECT_EQ(text("Edit1"), QStringLiteral("1"));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
+{
+    start();
+    const QString num = text("num");
+    emit control<QLineEdit>("comment")->textEdited(QStringLiteral("проверка"));
+    click("BitBtn8");
+    click("BitBtn7");
+    EXPECT_EQ(text("comment"), QStringLiteral("проверка"));
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=") + num).toString(),
+              QStringLiteral("проверка"));
+
+    const int before =
+        scalar(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=") + num).toInt();
+    click("BitBtn15"); // new reading
+    EXPECT_EQ(dm.ims->FieldByName(QStringLiteral("N_equake"))->AsString(), num);
+    emit control<QLineEdit>("Station_Cod")->textEdited(QStringLiteral("TST"));
+    click("BitBtn5"); // navigation posts it
+    EXPECT_EQ(scalar(QStringLiteral("select N_equake from [Станционный бюллетень] where Station_Cod='TST'"))
+                  .toString(),
+              num);
+    EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + QString::number(before + 1));
+
+    // An edit still pending when the connection closes is written, not dropped.
+    emit control<QLineEdit>("comment")->textEdited(QStringLiteral("до закрытия"));
+    control<QCheckBox>("select_data2")->click();
+    EXPECT_FALSE(dm.imc->Connected());
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=") + num).toString(),
+              QStringLiteral("до закрытия"));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
+{
+    struct Case
+    {
+        const char *change;
+        bool message; // a failure while reading is reported, a missing table is not
+    } cases[] = {{"drop table [Каналы]", false}, {"alter table [События] rename column orid to orid2", true}};
+    for (const Case &k : cases) {
+        w.reset();
+        dm.CloseDB_ADO(dm.imc);
+        SetUp();
+        {
+            DbConnection c;
+            c.SetProvider(ProviderJet);
+            c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
+                                  QStringLiteral("\""));
+            c.Open(QString(), QString());
+            DbQuery change(&c);
+            change.SetSQL(QString::fromUtf8(k.change));
+            change.ExecSQL();
+        }
+        messages.clear();
+        start();
+        EXPECT_FALSE(dm.ime->Active());
+        for (const char *name : {"Label31", "Label36"})
+            EXPECT_EQ(caption(name), QStringLiteral("из ?"));
+        EXPECT_EQ(text("Edit1"), QString());
+        for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
+            EXPECT_FALSE(control(name)->isEnabled()) << name;
+        if (!k.message) {
+            EXPECT_FALSE(dm.imc->Connected());
+            EXPECT_EQ(messages.count(), 0);
+            continue;
+        }
+        ASSERT_EQ(messages.count(), 1);
+        const QString head = QStringLiteral("RefreshADB: Не удалось открыть базу данных для формы "
+                                            "\"Параметры землетрясения\". Сообщение об ошибке:\r");
+        EXPECT_TRUE(messages.last().text.startsWith(head)) << messages.last().text.toStdString();
+        EXPECT_GT(messages.last().text.size(), head.size()); // followed by the database's reason
+        EXPECT_EQ(messages.last().icon, 16u);
+    }
+}
+
+// A field that holds one value, for the display handler.
+struct ValueField : TField
+{
+    explicit ValueField(QVariant v) : value(std::move(v)) {}
+    QString FieldName() const override { return QStringLiteral("lat"); }
+    FieldType DataType() const override { return FieldType::Float; }
+    int Size() const override { return 0; }
+    bool IsNull() const override { return value.isNull(); }
+    QVariant Value() const override { return value; }
+    void SetValue(const QVariant &v) override { value = v; }
+    QVariant value;
+};
+
+TEST(EventPageText, FloatsShowRoundedToThousandths)
+{
+    const QLocale russian(QLocale::Russian, QLocale::Russia);
+    struct Case
+    {
+        double value;
+        const char *c, *ru;
+    } cases[] = {
+        {1.23456, "1.235", "1,235"},   {2.0625, "2.062", "2,062"}, // a tie goes to the even multiple
+        {-0.0625, "-0.062", "-0,062"}, {1.5, "1.5", "1,5"},        {40, "40", "40"},
+    };
+    for (const Case &k : cases) {
+        EXPECT_EQ(FloatDisplayText(k.value, QLocale::c()), QString::fromLatin1(k.c)) << k.value;
+        EXPECT_EQ(FloatDisplayText(k.value, russian), QString::fromUtf8(k.ru)) << k.value;
+    }
+
+    // The hook: rounded for display in the user's locale, the full value for editing, null empty.
+    const QString point = QLocale::system().decimalPoint();
+    QString text;
+    Tmainf::FloatFieldGetText(ValueField(1.23456), text, true);
+    EXPECT_EQ(text, QStringLiteral("1") + point + QStringLiteral("235"));
+    Tmainf::FloatFieldGetText(ValueField(1.23456), text, false);
+    EXPECT_EQ(text, QStringLiteral("1.23456"));
+    Tmainf::FloatFieldGetText(ValueField(QVariant()), text, true);
+    EXPECT_EQ(text, QString());
+}
+
+TEST(EventPageText, SPTimeIsMinutesSecondsAndTenths)
+{
+    const QVariant none;
+    struct Case
+    {
+        QVariant time, dec;
+        const char *text;
+    } cases[] = {
+        {EncodeTime(0, 1, 5, 0), 3, "01:05.3"},
+        {EncodeTime(0, 1, 5, 0), 13, "01:05.3"}, // only the last digit of the tenths
+        {EncodeTime(0, 12, 59, 0), none, "12:59.0"},
+        {EncodeDate(2007, 6, 13) + EncodeTime(2, 7, 8, 0), 0, "07:08.0"}, // date and hours left out
+        {none, 4, ""},
+    };
+    for (const Case &k : cases)
+        EXPECT_EQ(SPTimeText(k.time, k.dec), QString::fromLatin1(k.text)) << k.text;
+}
+
+TEST(EventPageText, OriginQuery)
+{
+    const QString head = QStringLiteral("select * from origin where eventid in (select distinct ar1.eventid "
+                                        "from arrival ar1 where rtrim(ar1.sta)");
+    const QString full = QStringLiteral(") order by origintime,eventid");
+    const QString withEmpty = QStringLiteral(
+        ") or eventid not in (select distinct eventid from arrival) order by origintime,eventid");
+    struct Case
+    {
+        QString checked, code;
+        bool filter, onlyFull;
+        QString expected;
+    } cases[] = {
+        {"'KIV','MNK'", "OBN", false, true, head + " in ('KIV','MNK')" + full},
+        {"", "OBN", false, false, head + "='OBN'" + withEmpty},
+        {"'KIV'", "OBN", true, false,
+         head + " in ('KIV') and ar1.itime between 1181736000.5 and 1181822400" + withEmpty},
+        {"", "O'B", true, true, head + "='O''B' and ar1.itime between 1181736000.5 and 1181822400" + full},
+    };
+    for (const Case &k : cases)
+        EXPECT_EQ(OriginQueryText(k.checked, k.code, k.filter, 1181736000.5, 1181822400, k.onlyFull),
+                  k.expected);
+}
+
+} // namespace
