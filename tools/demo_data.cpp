@@ -596,7 +596,7 @@ const char *const kOrxCreates[] = {
     "chantype varchar(4),lddate date,primary key (arid))",
     "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon float,elev float,"
     "underground float,nindex integer,ngroups integer,DNORTH float,DEAST float,REFSTA varchar(6),"
-    "STANAME varchar(50),STATYPE varchar(4),ONDATE integer,OFFDATE integer,lddate date,primary key (sta))",
+    "STANAME varchar(50),STATYPE varchar(4),ONDATE date,OFFDATE date,lddate date,primary key (sta))",
     "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key (sta,chan))",
     "create table networks (netname varchar(30),netlist varchar(255),primary key (netname))",
     "create table lastid (keyname varchar(15),keyvalue integer,lddate date,primary key (keyname))",
@@ -662,8 +662,8 @@ void writeOrx(const QString &path, const DemoModel &m, const DemoParams &p)
             const StationDef &s = kStations[m.stations[i]];
             const QString code = QString::fromUtf8(s.code);
             site({code, QString::fromUtf8(s.intl), QString::fromUtf8(s.name), s.lat, s.lon, s.elev, 0.0,
-                  i + 1, 1, QString::fromUtf8(s.name), QStringLiteral("ss"), 1990001 + 1000 * i, -1,
-                  siteDate});
+                  i + 1, 1, QString::fromUtf8(s.name), QStringLiteral("ss"), EncodeDate(1990 + i, 1, 1),
+                  QVariant(), siteDate});
             for (const QString &band : bandsOf(s))
                 for (const char *comp : {"E", "N", "Z"})
                     sitechan({code, band + QLatin1String(comp), instrumentOf(band)});

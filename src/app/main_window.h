@@ -185,8 +185,6 @@ public:
     void imdseDataChange();
     void imdssDataChange();
     void Svodka_Click();
-    // Source, user and password of a station's bulletin database (Index < 0: the selected station).
-    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index, bool Silent);
 
     // Handlers.
     void pgc1Change();

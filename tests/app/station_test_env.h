@@ -23,6 +23,8 @@ struct StationProgram
 {
     TestDir dir;
     Tdm dm;
+    // Add and update end in the station editor, which these tests leave unanswered.
+    ModalDialogCloser editorCloser;
 
     StationProgram()
     {
@@ -138,7 +140,9 @@ template <class Env> struct OrxFixture
         db = env.open();
         for (const char *sql : {
                  "create table site (sta varchar(10),cod varchar(10),descr varchar(60),elev float,lat float,"
-                 "lon float,nindex integer,lddate date)",
+                 "lon float,underground float,nindex integer,ngroups integer,DNORTH float,DEAST float,"
+                 "REFSTA varchar(6),STANAME varchar(50),STATYPE varchar(4),ONDATE date,OFFDATE date,"
+                 "lddate date)",
                  "create table networks (netname varchar(30),netlist varchar(255))",
                  "create table arrival (arid integer,sta varchar(10),itime float)",
                  "insert into site (sta,cod,descr,nindex) values ('PET  ','PTK','Петропавловск',1)",

@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -26,7 +28,26 @@ int MessageRecorder::record(const QString &text, unsigned icon, unsigned buttons
     return m_answers.isEmpty() ? IDOK : m_answers.takeFirst();
 }
 
-TestDir::TestDir() { m_dir.setAutoRemove(true); }
+ModalDialogCloser::ModalDialogCloser() : m_timer(new QTimer)
+{
+    QObject::connect(m_timer, &QTimer::timeout, [this] {
+        if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget())) {
+            dialog->reject();
+            ++m_closed;
+        }
+    });
+    m_timer->start(10);
+}
+
+ModalDialogCloser::~ModalDialogCloser()
+{
+    delete m_timer;
+}
+
+TestDir::TestDir()
+{
+    m_dir.setAutoRemove(true);
+}
 
 QByteArray readBytes(const QString &path)
 {

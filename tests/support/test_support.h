@@ -6,17 +6,22 @@
 #include <QList>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <ostream>
 
 // Readable QString values in test failure messages.
-inline void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+inline void PrintTo(const QString &s, std::ostream *os)
+{
+    *os << '"' << s.toStdString() << '"';
+}
 
 // Replaces both message procedures for the life of the object and records every message shown.
 class MessageRecorder
 {
 public:
-    struct Message {
+    struct Message
+    {
         QString text;
         unsigned icon = 0;
         unsigned buttons = 0;
@@ -43,6 +48,20 @@ private:
     MessageProcType m_oldError;
     QList<Message> m_messages;
     QList<int> m_answers;
+};
+
+// While alive, rejects every modal dialog as soon as it opens, so code that asks the user something the
+// test does not answer (a station editor after an add) cannot wait for a click forever.
+class ModalDialogCloser
+{
+public:
+    ModalDialogCloser();
+    ~ModalDialogCloser();
+    int closed() const { return m_closed; }
+
+private:
+    QTimer *m_timer;
+    int m_closed = 0;
 };
 
 // A fresh folder per test, removed afterwards.
