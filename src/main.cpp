@@ -1,6 +1,7 @@
 #include "app/data_module.h"
 #include "app/main_window.h"
 #include "exchange/import_page.h"
+#include "products/summary_command.h"
 
 #include <QApplication>
 
@@ -13,6 +14,7 @@ int main(int argc, char *argv[])
     Tdm dm;
     // The import page sits above the main window's library; the window installs it while it is created.
     SetImportPageInstaller(&InstallImportPage);
+    InstallSummaryCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.

@@ -1,5 +1,7 @@
 #include "app/event_page.h"
 
+#include "app/product_commands.h"
+
 #include "app/connection_params.h"
 #include "app/data_binding.h"
 #include "app/data_module.h"
@@ -316,7 +318,13 @@ void Tmainf::imdssDataChange()
         ->setText(QStringLiteral("из ") + QString::number(q->RecordCount()));
 }
 
-void Tmainf::Svodka_Click() {}
+void Tmainf::Svodka_Click()
+{
+    const ProductCommands &commands = productCommands();
+    const auto &command = sett.fullorx ? commands.orxSvodka : commands.svodka;
+    if (command)
+        command(*this);
+}
 
 void Tmainf::RefreshADB()
 {

@@ -9,6 +9,7 @@
 #include "app/import_page_api.h"
 #include "app/message_window.h"
 #include "app/orx_ini.h"
+#include "app/param_dialog.h"
 #include "app/program_folder.h"
 #include "app/settings_persistence.h"
 #include "app/startup_dialog.h"
@@ -119,6 +120,7 @@ Tmainf::Tmainf(const TmainfOptions &options, QWidget *parent) : QMainWindow(pare
         install(*this);
     if (Tdm *dm = Tdm::instance())
         dm->SetSettings(&sett);
+    Tpar::SetMainSettings(&sett);
     SetAppearanceHook(&applyUserAppearance);
     netAddMode = false;
     runInitMain(true);
@@ -135,6 +137,7 @@ Tmainf::~Tmainf()
     }
     if (g_mainf == this) {
         g_mainf = nullptr;
+        Tpar::SetMainSettings(nullptr);
         SetAppearanceHook(nullptr);
     }
 }

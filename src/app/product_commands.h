@@ -1,0 +1,15 @@
+#pragma once
+
+#include <functional>
+
+class Tmainf;
+
+// Commands of the main window whose work lives in the libraries above it (summaries, bulletins, imports
+// and exports). The program installs them at start; an empty one does nothing.
+struct ProductCommands
+{
+    std::function<void(Tmainf &)> svodka;    // the daily summary from the station bulletin database
+    std::function<void(Tmainf &)> orxSvodka; // the daily summary from the ORX database
+};
+
+ProductCommands &productCommands();

@@ -1,0 +1,71 @@
+#include "products/summary_command.h"
+
+#include "app/data_module.h"
+#include "app/main_window.h"
+#include "app/param_dialog.h"
+#include "app/product_commands.h"
+#include "products/summary_editor.h"
+#include "products/summary_run.h"
+
+namespace {
+
+class MainWindowSummaryHost : public SummaryHost
+{
+public:
+    MainWindowSummaryHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+
+    QWidget *Owner() override { return &m_mainf; }
+    Tsett &Settings() override { return m_mainf.sett; }
+    bool AskSummaryParameters() override
+    {
+        Tpar dialog(&m_mainf);
+        dialog.Setup(1, nullptr, {});
+        return dialog.exec() == QDialog::Accepted;
+    }
+    QString CurrentStationCode() override { return m_mainf.curSta; }
+    QString CurrentStationSection() override { return m_mainf.curCode; }
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
+                            bool Silent) override
+    {
+        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
+    }
+    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
+                    bool Silent) override
+    {
+        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
+    }
+    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
+    {
+        m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
+    }
+    int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
+    {
+        return RunSummaryEditor(&m_mainf, m_mainf.sett, FileName, SendMode, Lines);
+    }
+    bool SendMail(QChar Kind, const QString &Body, const QString &Attachment) override
+    {
+        return m_dm.SendMail(Kind.toLatin1(), Body, Attachment);
+    }
+
+private:
+    Tmainf &m_mainf;
+    Tdm &m_dm;
+};
+
+} // namespace
+
+void RunMainWindowSummary(Tmainf &Mainf, Tdm &Dm)
+{
+    MainWindowSummaryHost host(Mainf, Dm);
+    SvodkaProc(host);
+}
+
+void InstallSummaryCommand()
+{
+    productCommands().svodka = [](Tmainf &mainf) {
+        if (Tdm *dm = Tdm::instance())
+            RunMainWindowSummary(mainf, *dm);
+    };
+}
