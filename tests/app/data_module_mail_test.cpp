@@ -1,6 +1,7 @@
 #include "app/data_module.h"
 #include "app/settings_record.h"
 #include "lib/errors.h"
+#include "support/smtp_server.h"
 #include "support/test_support.h"
 
 #include <QDir>
@@ -12,28 +13,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The receiving server of the platform's mail tests; it writes msg-<n>.json for each message.
-struct SmtpServer
-{
-    QProcess process;
-    int port = 0;
-    explicit SmtpServer(const QString &outDir)
-    {
-        process.start(
-            QStringLiteral("/usr/bin/python3"),
-            {QFileInfo(QStringLiteral(__FILE__)).absolutePath() + "/../platform/smtp_server.py", outDir});
-        for (int i = 0; i < 50 && !process.canReadLine(); ++i)
-            process.waitForReadyRead(200);
-        const QByteArray line = process.readLine().trimmed();
-        port = line.startsWith("READY ") ? line.mid(6).toInt() : 0;
-    }
-    ~SmtpServer()
-    {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-};
 
 // Header values named by their source: g global, s summary, e export.
 Tsett mailSettings()
@@ -83,10 +62,10 @@ TEST(DmSendMail, SummaryWithTheGlobalHeaderAndAnUnreachableServer)
 {
     TestDir dir;
     SmtpServer server(dir.path());
-    ASSERT_GT(server.port, 0);
+    ASSERT_GT(server.port(), 0);
     Tsett s = mailSettings();
     s.smtp_host = QStringLiteral("127.0.0.1");
-    s.smtp_port = server.port;
+    s.smtp_port = server.port();
     s.mail_subj = QStringLiteral("  Сводка  ");
     MessageRecorder rec;
     Tdm dm;

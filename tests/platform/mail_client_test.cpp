@@ -1,5 +1,6 @@
 #include "platform/mail_client.h"
 
+#include "support/smtp_server.h"
 #include "support/test_support.h"
 
 #include <QElapsedTimer>
@@ -17,56 +18,6 @@
 #include <unistd.h>
 
 namespace {
-
-QString python()
-{
-    // python3-aiosmtpd lives in Debian's own interpreter, whatever else is first on PATH.
-    return QFileInfo::exists(QStringLiteral("/usr/bin/python3")) ? QStringLiteral("/usr/bin/python3")
-                                                                 : QStringLiteral("python3");
-}
-
-// The aiosmtpd server of smtp_server.py, killed when the object goes.
-class SmtpServer
-{
-public:
-    explicit SmtpServer(const QString &outDir, bool refuseLogin = false) : m_dir(outDir)
-    {
-        QStringList args{
-            QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py"), outDir};
-        if (refuseLogin)
-            args << QStringLiteral("--refuse-login");
-        m_process.start(python(), args);
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine() && timer.elapsed() < 10000 &&
-               m_process.state() != QProcess::NotRunning)
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("READY "))
-            m_port = line.mid(6).toInt();
-    }
-    ~SmtpServer()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    int port() const { return m_port; }
-    QString error() const
-    {
-        return QString::fromUtf8(const_cast<QProcess &>(m_process).readAllStandardError());
-    }
-    QJsonValue json(const QString &name) const
-    {
-        const QJsonDocument doc = QJsonDocument::fromJson(readBytes(m_dir + u'/' + name));
-        return doc.isArray() ? QJsonValue(doc.array()) : QJsonValue(doc.object());
-    }
-    QByteArray bytes(const QString &name) const { return readBytes(m_dir + u'/' + name); }
-
-private:
-    QString m_dir;
-    mutable QProcess m_process;
-    int m_port = 0;
-};
 
 // A loopback socket that is bound and listening, so connections complete, but nobody ever answers.
 class SilentListener
