@@ -1,6 +1,8 @@
 #include "db/dataset_model.h"
 #include "db_test_env.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class DataSetModelTest : public ::testing::Test
@@ -12,11 +14,11 @@ protected:
         exec(*db, "create table [Станции] (id counter, [Код] varchar(10), [Высота] float, [Открыта] date, n "
                   "integer, "
                   "primary key (id))");
-        exec(*db, QStringLiteral("insert into [Станции] ([Код],[Высота],[Открыта],n) values (?,?,?,?)"),
-             {QStringLiteral("ПЕТ"), 110.25, QDateTime(QDate(1961, 7, 1), QTime(12, 30)), 1});
-        exec(*db, QStringLiteral("insert into [Станции] ([Код]) values ('ЯКУ')"));
+        exec(*db, u"insert into [Станции] ([Код],[Высота],[Открыта],n) values (?,?,?,?)"_s,
+             {u"ПЕТ"_s, 110.25, QDateTime(QDate(1961, 7, 1), QTime(12, 30)), 1});
+        exec(*db, u"insert into [Станции] ([Код]) values ('ЯКУ')"_s);
         query = std::make_unique<DbQuery>(db.get());
-        query->SetSQL(QStringLiteral("select * from [Станции] order by id"));
+        query->SetSQL(u"select * from [Станции] order by id"_s);
         query->Open();
         model = std::make_unique<DataSetModel>(query.get());
     }
@@ -33,7 +35,7 @@ TEST_F(DataSetModelTest, ShowsRowsFieldsAndTexts)
 {
     EXPECT_EQ(model->rowCount(), 2);
     EXPECT_EQ(model->columnCount(), 5);
-    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Код"));
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal).toString(), u"Код"_s);
     const QStringList first{"1", "ПЕТ", "110.25", "01.07.1961 12:30:00", "1"};
     const QStringList second{"2", "ЯКУ", "", "", ""};
     for (int c = 0; c < 5; ++c) {
@@ -54,39 +56,39 @@ TEST_F(DataSetModelTest, EditsGoThroughTheDataSet)
     EXPECT_TRUE(model->setData(model->index(1, 2), 250.5));
     EXPECT_TRUE(model->setData(model->index(1, 3), QDateTime(QDate(2001, 2, 3), QTime(4, 5, 6))));
     EXPECT_GE(changed, 2);
-    EXPECT_EQ(cell(1, 2), QStringLiteral("250.5"));
+    EXPECT_EQ(cell(1, 2), u"250.5"_s);
     EXPECT_EQ(query->State(), DataSetState::Browse);
 
     // A refused value leaves the stored one and tells the user.
-    EXPECT_FALSE(model->setData(model->index(0, 4), QStringLiteral("много")));
+    EXPECT_FALSE(model->setData(model->index(0, 4), u"много"_s));
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, QStringLiteral("'много' is not a valid integer value"));
+    EXPECT_EQ(messages.last().text, u"'много' is not a valid integer value"_s);
     EXPECT_EQ(messages.last().icon, unsigned(MB_ICONERROR));
-    EXPECT_EQ(cell(0, 4), QStringLiteral("1"));
+    EXPECT_EQ(cell(0, 4), u"1"_s);
 
     DbQuery check(db.get());
-    check.SetSQL(QStringLiteral("select [Высота], [Открыта] from [Станции] where id=2"));
+    check.SetSQL(u"select [Высота], [Открыта] from [Станции] where id=2"_s);
     check.Open();
     EXPECT_DOUBLE_EQ(check.Field(0)->AsFloat(), 250.5);
-    EXPECT_EQ(check.Field(1)->AsString(), QStringLiteral("03.02.2001 04:05:06"));
+    EXPECT_EQ(check.Field(1)->AsString(), u"03.02.2001 04:05:06"_s);
 }
 
 TEST_F(DataSetModelTest, AppendedRowShowsUntilPostedOrCancelled)
 {
     query->Append();
     EXPECT_EQ(model->rowCount(), 3);
-    EXPECT_TRUE(model->setData(model->index(2, 1), QStringLiteral("АРТ")));
-    EXPECT_EQ(cell(2, 1), QStringLiteral("АРТ"));
+    EXPECT_TRUE(model->setData(model->index(2, 1), u"АРТ"_s));
+    EXPECT_EQ(cell(2, 1), u"АРТ"_s);
     query->Post();
     EXPECT_EQ(model->rowCount(), 3);
-    EXPECT_EQ(cell(2, 0), QStringLiteral("3"));
+    EXPECT_EQ(cell(2, 0), u"3"_s);
     query->Append();
     query->Cancel();
     EXPECT_EQ(model->rowCount(), 3);
     query->SetRecNo(1);
     query->Delete();
     EXPECT_EQ(model->rowCount(), 2);
-    EXPECT_EQ(cell(0, 1), QStringLiteral("ЯКУ"));
+    EXPECT_EQ(cell(0, 1), u"ЯКУ"_s);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 
 #include <QDateTime>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 template <class Env> class DataSetTest : public ::testing::Test
@@ -25,7 +27,7 @@ protected:
     // An event with its origin time; the counter orid is left to the database.
     void addEvent(int num, const QDateTime &time, const QVariant &comment = QVariant())
     {
-        exec(*db, QStringLiteral("insert into [События] (num,[time],dec,comment) values (?,?,?,?)"),
+        exec(*db, u"insert into [События] (num,[time],dec,comment) values (?,?,?,?)"_s,
              {num, time, 3, comment.isNull() ? QVariant(QMetaType::fromType<QString>()) : comment});
     }
 
@@ -94,7 +96,7 @@ TYPED_TEST(DataSetTest, BulletinTablesCreateAsWrittenAndReportJetTypes)
         {"Динамические замеры", "Comments", FieldType::String, 50},
     };
     for (const Expected &e : expected) {
-        auto q = this->query(QStringLiteral("select * from [%1]").arg(QString::fromUtf8(e.table)));
+        auto q = this->query(u"select * from [%1]"_s.arg(QString::fromUtf8(e.table)));
         TField *f = q->FindField(QString::fromUtf8(e.field));
         ASSERT_NE(f, nullptr) << e.field;
         EXPECT_EQ(f->DataType(), e.type) << e.table << "." << e.field;
@@ -106,9 +108,9 @@ TYPED_TEST(DataSetTest, NavigatesLikeAStaticCursor)
 {
     this->createBulletin();
     for (int num : {30, 10, 20})
-        this->addEvent(num, this->at(2024, 1, 1), QStringLiteral("Событие %1").arg(num));
-    auto q = this->query(QStringLiteral("select num, comment from [События] order by num"));
-    TField *num = q->FieldByName(QStringLiteral("NUM"));
+        this->addEvent(num, this->at(2024, 1, 1), u"Событие %1"_s.arg(num));
+    auto q = this->query(u"select num, comment from [События] order by num"_s);
+    TField *num = q->FieldByName(u"NUM"_s);
     EXPECT_EQ(q->RecordCount(), 3);
     EXPECT_TRUE(q->Bof());
     EXPECT_FALSE(q->Eof());
@@ -132,16 +134,16 @@ TYPED_TEST(DataSetTest, NavigatesLikeAStaticCursor)
     EXPECT_EQ(num->AsInteger(), 20);
     EXPECT_THROW(q->SetRecNo(4), DbError);
 
-    EXPECT_TRUE(q->Locate(QStringLiteral("comment"), {QStringLiteral("событие 30")}, {true, false}));
+    EXPECT_TRUE(q->Locate(u"comment"_s, {u"событие 30"_s}, {true, false}));
     EXPECT_EQ(q->RecNo(), 3);
-    EXPECT_FALSE(q->Locate(QStringLiteral("comment"), {QStringLiteral("событие 30")}, {false, false}));
+    EXPECT_FALSE(q->Locate(u"comment"_s, {u"событие 30"_s}, {false, false}));
     EXPECT_EQ(q->RecNo(), 3);
-    EXPECT_TRUE(q->Locate(QStringLiteral("num;comment"), {20, QStringLiteral("Событ")}, {false, true}));
+    EXPECT_TRUE(q->Locate(u"num;comment"_s, {20, u"Событ"_s}, {false, true}));
     EXPECT_EQ(q->RecNo(), 2);
-    EXPECT_EQ(q->FindField(QStringLiteral("missing")), nullptr);
-    EXPECT_THROW(q->FieldByName(QStringLiteral("missing")), DbError);
+    EXPECT_EQ(q->FindField(u"missing"_s), nullptr);
+    EXPECT_THROW(q->FieldByName(u"missing"_s), DbError);
 
-    auto empty = this->query(QStringLiteral("select num from [События] where num < 0"));
+    auto empty = this->query(u"select num from [События] where num < 0"_s);
     EXPECT_TRUE(empty->Bof());
     EXPECT_TRUE(empty->Eof());
     EXPECT_EQ(empty->RecordCount(), 0);
@@ -155,18 +157,15 @@ TYPED_TEST(DataSetTest, ValuesNullsAndCyrillicNames)
     exec(*this->db,
          QStringLiteral("insert into [Станции] ([Код],[Название],[Высота],[Открыта],[Каналов]) "
                         "values (?,?,?,?,?)"),
-         {QStringLiteral("ПЕТ"), QStringLiteral("Петропавловск-Камчатский «Ё»"), 110.5,
-          this->at(1961, 7, 1, 12, 30), 3});
-    exec(*this->db, QStringLiteral("insert into [Станции] ([Код]) values ('ЯКУ')"));
-    auto q = this->query(QStringLiteral("select * from [Станции] order by [Код]"));
+         {u"ПЕТ"_s, u"Петропавловск-Камчатский «Ё»"_s, 110.5, this->at(1961, 7, 1, 12, 30), 3});
+    exec(*this->db, u"insert into [Станции] ([Код]) values ('ЯКУ')"_s);
+    auto q = this->query(u"select * from [Станции] order by [Код]"_s);
     ASSERT_EQ(q->RecordCount(), 2);
-    EXPECT_EQ(q->FieldByName(QStringLiteral("название"))->AsString(),
-              QStringLiteral("Петропавловск-Камчатский «Ё»"));
-    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("Высота"))->AsFloat(), 110.5);
-    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("Открыта"))->AsDateTime(),
-                     EncodeDate(1961, 7, 1) + 0.5 + 30.0 / 1440);
-    EXPECT_EQ(q->FieldByName(QStringLiteral("Открыта"))->AsString(), QStringLiteral("01.07.1961 12:30:00"));
-    EXPECT_EQ(q->FieldByName(QStringLiteral("Каналов"))->Value(), QVariant(qlonglong(3)));
+    EXPECT_EQ(q->FieldByName(u"название"_s)->AsString(), u"Петропавловск-Камчатский «Ё»"_s);
+    EXPECT_DOUBLE_EQ(q->FieldByName(u"Высота"_s)->AsFloat(), 110.5);
+    EXPECT_DOUBLE_EQ(q->FieldByName(u"Открыта"_s)->AsDateTime(), EncodeDate(1961, 7, 1) + 0.5 + 30.0 / 1440);
+    EXPECT_EQ(q->FieldByName(u"Открыта"_s)->AsString(), u"01.07.1961 12:30:00"_s);
+    EXPECT_EQ(q->FieldByName(u"Каналов"_s)->Value(), QVariant(qlonglong(3)));
     q->Next();
     for (const char *name : {"Название", "Высота", "Открыта", "Каналов"}) {
         TField *f = q->FieldByName(QString::fromUtf8(name));
@@ -182,75 +181,73 @@ TYPED_TEST(DataSetTest, EditAppendPostAndDeleteWriteBack)
     this->createBulletin();
     this->addEvent(1, this->at(2024, 3, 1, 10));
     this->addEvent(2, this->at(2024, 3, 2, 11));
-    auto q = this->query(QStringLiteral("SELECT * from [События] order by num"));
+    auto q = this->query(u"SELECT * from [События] order by num"_s);
 
     q->Edit();
     EXPECT_EQ(q->State(), DataSetState::Edit);
-    q->FieldByName(QStringLiteral("comment"))->SetValue(QStringLiteral("исправлено"));
-    q->FieldByName(QStringLiteral("lat"))->SetValue(QStringLiteral("52.5"));
-    q->FieldByName(QStringLiteral("time"))->SetValue(EncodeDate(2024, 3, 1) + 0.25);
+    q->FieldByName(u"comment"_s)->SetValue(u"исправлено"_s);
+    q->FieldByName(u"lat"_s)->SetValue(u"52.5"_s);
+    q->FieldByName(u"time"_s)->SetValue(EncodeDate(2024, 3, 1) + 0.25);
     q->Post();
     EXPECT_EQ(q->State(), DataSetState::Browse);
 
     q->Append();
-    q->FieldByName(QStringLiteral("num"))->SetValue(3);
-    q->FieldByName(QStringLiteral("StrQuake"))->SetValue(QStringLiteral("OUT землетрясений нет"));
+    q->FieldByName(u"num"_s)->SetValue(3);
+    q->FieldByName(u"StrQuake"_s)->SetValue(u"OUT землетрясений нет"_s);
     q->Post();
     EXPECT_EQ(q->RecordCount(), 3);
     EXPECT_EQ(q->RecNo(), 3);
 
     q->Append();
-    q->FieldByName(QStringLiteral("num"))->SetValue(4);
+    q->FieldByName(u"num"_s)->SetValue(4);
     q->Cancel();
     EXPECT_EQ(q->RecordCount(), 3);
 
     q->SetRecNo(2);
     q->Delete();
     EXPECT_EQ(q->RecordCount(), 2);
-    EXPECT_EQ(q->FieldByName(QStringLiteral("num"))->AsInteger(), 3); // the next row takes its place
+    EXPECT_EQ(q->FieldByName(u"num"_s)->AsInteger(), 3); // the next row takes its place
 
-    EXPECT_THROW(q->FieldByName(QStringLiteral("num"))->SetValue(9), DbError); // not editing
+    EXPECT_THROW(q->FieldByName(u"num"_s)->SetValue(9), DbError); // not editing
     q->Edit();
-    EXPECT_THROW(q->FieldByName(QStringLiteral("num"))->SetValue(QStringLiteral("девять")), DbError);
+    EXPECT_THROW(q->FieldByName(u"num"_s)->SetValue(u"девять"_s), DbError);
     q->Cancel();
 
-    auto check =
-        this->query(QStringLiteral("select num, comment, lat, [time], StrQuake from [События] order by num"));
+    auto check = this->query(u"select num, comment, lat, [time], StrQuake from [События] order by num"_s);
     ASSERT_EQ(check->RecordCount(), 2);
-    EXPECT_EQ(check->FieldByName(QStringLiteral("comment"))->AsString(), QStringLiteral("исправлено"));
-    EXPECT_DOUBLE_EQ(check->FieldByName(QStringLiteral("lat"))->AsFloat(), 52.5);
-    EXPECT_DOUBLE_EQ(check->FieldByName(QStringLiteral("time"))->AsDateTime(), EncodeDate(2024, 3, 1) + 0.25);
+    EXPECT_EQ(check->FieldByName(u"comment"_s)->AsString(), u"исправлено"_s);
+    EXPECT_DOUBLE_EQ(check->FieldByName(u"lat"_s)->AsFloat(), 52.5);
+    EXPECT_DOUBLE_EQ(check->FieldByName(u"time"_s)->AsDateTime(), EncodeDate(2024, 3, 1) + 0.25);
     check->Next();
-    EXPECT_EQ(check->FieldByName(QStringLiteral("num"))->AsInteger(), 3);
-    EXPECT_EQ(check->FieldByName(QStringLiteral("StrQuake"))->AsString(),
-              QStringLiteral("OUT землетрясений нет"));
-    EXPECT_TRUE(check->FieldByName(QStringLiteral("comment"))->IsNull());
+    EXPECT_EQ(check->FieldByName(u"num"_s)->AsInteger(), 3);
+    EXPECT_EQ(check->FieldByName(u"StrQuake"_s)->AsString(), u"OUT землетрясений нет"_s);
+    EXPECT_TRUE(check->FieldByName(u"comment"_s)->IsNull());
 }
 
 TYPED_TEST(DataSetTest, CountersNumberThemselvesAndAreReadBackAfterPost)
 {
     this->createBulletin();
-    auto events = this->query(QStringLiteral("SELECT * from [События] order by orid"));
+    auto events = this->query(u"SELECT * from [События] order by orid"_s);
     for (int num : {5, 6}) {
         events->Append();
-        events->FieldByName(QStringLiteral("num"))->SetValue(num);
+        events->FieldByName(u"num"_s)->SetValue(num);
         events->Post();
     }
     // orid is a counter that is not the key; arid below is one that is.
-    EXPECT_EQ(events->FieldByName(QStringLiteral("orid"))->AsInteger(), 2);
-    EXPECT_FALSE(events->FieldByName(QStringLiteral("orid"))->IsNull());
+    EXPECT_EQ(events->FieldByName(u"orid"_s)->AsInteger(), 2);
+    EXPECT_FALSE(events->FieldByName(u"orid"_s)->IsNull());
     events->First();
-    EXPECT_EQ(events->FieldByName(QStringLiteral("orid"))->AsInteger(), 1);
+    EXPECT_EQ(events->FieldByName(u"orid"_s)->AsInteger(), 1);
     events->Edit();
-    EXPECT_THROW(events->FieldByName(QStringLiteral("orid"))->SetValue(7), DbError);
+    EXPECT_THROW(events->FieldByName(u"orid"_s)->SetValue(7), DbError);
     events->Cancel();
 
-    auto readings = this->query(QStringLiteral("Select * from [Станционный бюллетень] order by arid"));
+    auto readings = this->query(u"Select * from [Станционный бюллетень] order by arid"_s);
     for (int i = 0; i < 3; ++i) {
         readings->Append();
-        readings->FieldByName(QStringLiteral("N_equake"))->SetValue(5);
+        readings->FieldByName(u"N_equake"_s)->SetValue(5);
         readings->Post();
-        EXPECT_EQ(readings->FieldByName(QStringLiteral("arid"))->AsInteger(), i + 1);
+        EXPECT_EQ(readings->FieldByName(u"arid"_s)->AsInteger(), i + 1);
     }
 }
 
@@ -258,10 +255,10 @@ TYPED_TEST(DataSetTest, WriteThatHitsNoRowOrSeveralRowsFails)
 {
     this->createBulletin();
     this->addEvent(1, this->at(2024, 1, 1));
-    auto q = this->query(QStringLiteral("select * from [События]"));
+    auto q = this->query(u"select * from [События]"_s);
     exec(*this->db, "delete from [События] where num=1");
     q->Edit();
-    q->FieldByName(QStringLiteral("dec"))->SetValue(5);
+    q->FieldByName(u"dec"_s)->SetValue(5);
     EXPECT_THROW(q->Post(), DbError);
     EXPECT_EQ(q->State(), DataSetState::Edit);
     q->Cancel();
@@ -272,15 +269,15 @@ TYPED_TEST(DataSetTest, WriteThatHitsNoRowOrSeveralRowsFails)
     exec(*this->db, "insert into journal (line, n) values ('a', 1)");
     exec(*this->db, "insert into journal (line, n) values ('a', 1)");
     exec(*this->db, "insert into journal (line, n) values ('b', null)");
-    auto j = this->query(QStringLiteral("select * from journal order by line"));
+    auto j = this->query(u"select * from journal order by line"_s);
     EXPECT_THROW(j->Delete(), DbError);
     j->Last();
     j->Edit();
-    j->FieldByName(QStringLiteral("n"))->SetValue(2);
+    j->FieldByName(u"n"_s)->SetValue(2);
     j->Post(); // the row with a NULL is found too
-    auto count = this->query(QStringLiteral("select count(*) as cnt, sum(n) as total from journal"));
-    EXPECT_EQ(count->FieldByName(QStringLiteral("cnt"))->AsInteger(), 3);
-    EXPECT_EQ(count->FieldByName(QStringLiteral("total"))->AsInteger(), 4);
+    auto count = this->query(u"select count(*) as cnt, sum(n) as total from journal"_s);
+    EXPECT_EQ(count->FieldByName(u"cnt"_s)->AsInteger(), 3);
+    EXPECT_EQ(count->FieldByName(u"total"_s)->AsInteger(), 4);
 }
 
 TYPED_TEST(DataSetTest, DetailFollowsTheMasterRow)
@@ -289,24 +286,23 @@ TYPED_TEST(DataSetTest, DetailFollowsTheMasterRow)
     this->addEvent(1, this->at(2024, 1, 1));
     this->addEvent(2, this->at(2024, 1, 2));
     for (const char *phase : {"P", "S"})
-        this->addReading(1, QStringLiteral("PET"), this->at(2024, 1, 1), QString::fromUtf8(phase),
-                         this->at(2024, 1, 1));
-    auto master = this->query(QStringLiteral("SELECT * from [События] order by orid"));
+        this->addReading(1, u"PET"_s, this->at(2024, 1, 1), QString::fromUtf8(phase), this->at(2024, 1, 1));
+    auto master = this->query(u"SELECT * from [События] order by orid"_s);
     DbQuery detail(this->db.get());
-    detail.SetSQL(QStringLiteral("select * from [Станционный бюллетень] where N_equake=? order by arid"));
-    detail.SetMasterSource(master.get(), QStringLiteral("num"), QStringLiteral("N_equake"));
+    detail.SetSQL(u"select * from [Станционный бюллетень] where N_equake=? order by arid"_s);
+    detail.SetMasterSource(master.get(), u"num"_s, u"N_equake"_s);
     detail.Open();
     EXPECT_EQ(detail.RecordCount(), 2);
     master->Next();
     EXPECT_EQ(detail.RecordCount(), 0);
     detail.Append();
-    EXPECT_EQ(detail.FieldByName(QStringLiteral("N_equake"))->AsInteger(), 2);
-    detail.FieldByName(QStringLiteral("Phase"))->SetValue(QStringLiteral("Pn"));
+    EXPECT_EQ(detail.FieldByName(u"N_equake"_s)->AsInteger(), 2);
+    detail.FieldByName(u"Phase"_s)->SetValue(u"Pn"_s);
     master->First(); // the pending reading is posted before the detail follows
     EXPECT_EQ(detail.RecordCount(), 2);
     master->Last();
     ASSERT_EQ(detail.RecordCount(), 1);
-    EXPECT_EQ(detail.FieldByName(QStringLiteral("Phase"))->AsString().trimmed(), QStringLiteral("Pn"));
+    EXPECT_EQ(detail.FieldByName(u"Phase"_s)->AsString().trimmed(), u"Pn"_s);
     master->Close();
     EXPECT_FALSE(detail.Active());
 }
@@ -314,26 +310,24 @@ TYPED_TEST(DataSetTest, DetailFollowsTheMasterRow)
 TYPED_TEST(DataSetTest, AggregateOverNoRowsIsNull)
 {
     this->createBulletin();
-    auto q =
-        this->query(QStringLiteral("select max(num) as mx, count(num) as cnt from [События] where num < 0"));
-    EXPECT_TRUE(q->FieldByName(QStringLiteral("mx"))->IsNull());
-    EXPECT_EQ(q->FieldByName(QStringLiteral("cnt"))->AsInteger(), 0);
+    auto q = this->query(u"select max(num) as mx, count(num) as cnt from [События] where num < 0"_s);
+    EXPECT_TRUE(q->FieldByName(u"mx"_s)->IsNull());
+    EXPECT_EQ(q->FieldByName(u"cnt"_s)->AsInteger(), 0);
 }
 
 TYPED_TEST(DataSetTest, EventWithReadingsCannotBeDeleted)
 {
     this->createBulletin();
     this->addEvent(1, this->at(2024, 1, 1));
-    this->addReading(1, QStringLiteral("PET"), this->at(2024, 1, 1), QStringLiteral("P"),
-                     this->at(2024, 1, 1));
+    this->addReading(1, u"PET"_s, this->at(2024, 1, 1), u"P"_s, this->at(2024, 1, 1));
     EXPECT_THROW(exec(*this->db, "delete from [События] where num=1"), DbError);
-    auto q = this->query(QStringLiteral("select * from [События]"));
+    auto q = this->query(u"select * from [События]"_s);
     EXPECT_THROW(q->Delete(), DbError);
     EXPECT_EQ(q->RecordCount(), 1);
     // The writers' order: readings first, then the event.
     exec(*this->db, "delete from [Станционный бюллетень] where N_equake=1");
     exec(*this->db, "delete from [События] where num=1");
-    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 0);
+    EXPECT_EQ(this->query(u"select * from [События]"_s)->RecordCount(), 0);
 }
 
 TYPED_TEST(DataSetTest, BulletinStatementsRunAsWritten)
@@ -342,10 +336,10 @@ TYPED_TEST(DataSetTest, BulletinStatementsRunAsWritten)
     this->addEvent(7, this->at(2024, 2, 5, 3, 0, 0));
     const QDateTime day = this->at(2024, 2, 5);
     // Surface waves (any letter case) come after the body waves whatever their times.
-    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("lr"), this->at(2024, 2, 5, 3, 1));
-    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("S"), this->at(2024, 2, 5, 3, 5));
-    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("P"), this->at(2024, 2, 5, 3, 2));
-    this->addReading(7, QStringLiteral("PET"), day, QStringLiteral("LQM"), this->at(2024, 2, 5, 3, 0));
+    this->addReading(7, u"PET"_s, day, u"lr"_s, this->at(2024, 2, 5, 3, 1));
+    this->addReading(7, u"PET"_s, day, u"S"_s, this->at(2024, 2, 5, 3, 5));
+    this->addReading(7, u"PET"_s, day, u"P"_s, this->at(2024, 2, 5, 3, 2));
+    this->addReading(7, u"PET"_s, day, u"LQM"_s, this->at(2024, 2, 5, 3, 0));
 
     QString from, to;
     SqlDateRangeLiterals(TypeParam::odbc, EncodeDate(2024, 2, 5), EncodeDate(2024, 2, 5), from, to);
@@ -363,11 +357,11 @@ TYPED_TEST(DataSetTest, BulletinStatementsRunAsWritten)
     auto q = this->query(mainQuery);
     QStringList phases;
     for (; !q->Eof(); q->Next())
-        phases << q->FieldByName(QStringLiteral("Phase"))->AsString().trimmed();
+        phases << q->FieldByName(u"Phase"_s)->AsString().trimmed();
     EXPECT_EQ(phases, (QStringList{"P", "S", "LQM", "lr"}));
     q->First();
-    EXPECT_TRUE(q->FieldByName(QStringLiteral("nullfld"))->IsNull());
-    EXPECT_DOUBLE_EQ(q->FieldByName(QStringLiteral("ArrTime"))->AsDateTime(),
+    EXPECT_TRUE(q->FieldByName(u"nullfld"_s)->IsNull());
+    EXPECT_DOUBLE_EQ(q->FieldByName(u"ArrTime"_s)->AsDateTime(),
                      EncodeDate(2024, 2, 5) + 3.0 / 24 + 2.0 / 1440);
 
     auto phaseQuery = this->query(QStringLiteral(
@@ -378,8 +372,8 @@ TYPED_TEST(DataSetTest, BulletinStatementsRunAsWritten)
     phases.clear();
     QList<int> kinds;
     for (; !phaseQuery->Eof(); phaseQuery->Next()) {
-        phases << phaseQuery->FieldByName(QStringLiteral("phase"))->AsString().trimmed();
-        kinds << phaseQuery->FieldByName(QStringLiteral("tpph"))->AsInteger();
+        phases << phaseQuery->FieldByName(u"phase"_s)->AsString().trimmed();
+        kinds << phaseQuery->FieldByName(u"tpph"_s)->AsInteger();
     }
     EXPECT_EQ(phases, (QStringList{"P", "S", "LQM", "lr"}));
     EXPECT_EQ(kinds, (QList<int>{1, 1, 2, 2}));
@@ -394,7 +388,7 @@ TYPED_TEST(DataSetTest, DateRangeLiteralsSelectWholeDays)
                               this->at(2024, 1, 1, 12),           this->at(2024, 1, 2),
                               this->at(2024, 1, 2, 0, 0, 1),      this->at(2024, 1, 3)};
     for (const QDateTime &d : days)
-        this->addReading(1, QStringLiteral("PET"), d, QStringLiteral("P"), d);
+        this->addReading(1, u"PET"_s, d, u"P"_s, d);
     struct Case
     {
         TDateTime from, to;
@@ -411,12 +405,10 @@ TYPED_TEST(DataSetTest, DateRangeLiteralsSelectWholeDays)
         QString from, to;
         SqlDateRangeLiterals(TypeParam::odbc, c.from, c.to, from, to);
         auto q = this->query(
-            QStringLiteral("SELECT arid FROM [Станционный бюллетень] WHERE ([Date] Between %1 and %2)")
-                .arg(from, to));
+            u"SELECT arid FROM [Станционный бюллетень] WHERE ([Date] Between %1 and %2)"_s.arg(from, to));
         EXPECT_EQ(q->RecordCount(), c.expected) << from.toStdString() << " " << to.toStdString();
         auto eq = this->query(
-            QStringLiteral("SELECT distinct Station_Cod FROM [Станционный бюллетень] WHERE [Date] = %1")
-                .arg(from));
+            u"SELECT distinct Station_Cod FROM [Станционный бюллетень] WHERE [Date] = %1"_s.arg(from));
         EXPECT_LE(eq->RecordCount(), 1);
     }
 }
@@ -427,12 +419,12 @@ TYPED_TEST(DataSetTest, TransactionRollsBackAndCommits)
     this->db->BeginTrans();
     this->addEvent(1, this->at(2024, 1, 1));
     this->db->RollbackTrans();
-    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 0);
+    EXPECT_EQ(this->query(u"select * from [События]"_s)->RecordCount(), 0);
     this->db->BeginTrans();
     this->addEvent(2, this->at(2024, 1, 1));
     EXPECT_THROW(this->db->BeginTrans(), DbError);
     this->db->CommitTrans();
-    EXPECT_EQ(this->query(QStringLiteral("select * from [События]"))->RecordCount(), 1);
+    EXPECT_EQ(this->query(u"select * from [События]"_s)->RecordCount(), 1);
     EXPECT_THROW(this->db->CommitTrans(), DbError);
 }
 
@@ -442,7 +434,7 @@ TYPED_TEST(DataSetTest, ExecSqlAndForwardOnlyReads)
     for (int i = 1; i <= 5; ++i)
         this->addEvent(i, this->at(2024, 1, i));
     DbQuery update(this->db.get());
-    update.SetSQL(QStringLiteral("update [События] set dec=9 where num>=?"));
+    update.SetSQL(u"update [События] set dec=9 where num>=?"_s);
     update.SetParams({3});
     update.ExecSQL();
     EXPECT_EQ(update.RowsAffected(), 3);
@@ -450,7 +442,7 @@ TYPED_TEST(DataSetTest, ExecSqlAndForwardOnlyReads)
 
     DbQuery bulk(this->db.get());
     bulk.SetForwardOnly(true);
-    bulk.SetSQL(QStringLiteral("select num, dec, [time] from [События] order by num"));
+    bulk.SetSQL(u"select num, dec, [time] from [События] order by num"_s);
     bulk.Open();
     EXPECT_EQ(bulk.RecordCount(), -1);
     int sum = 0, rows = 0;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TEST(SqlDateRange, AccessDayNumberAndOdbcEscape)
@@ -86,10 +88,10 @@ TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
                                           "references [Станционный бюллетень])"),
                            QStringLiteral("CREATE INDEX \"Динамические замеры_arid_fk\" ON "
                                           "\"Динамические замеры\" (\"arid\")")}));
-    EXPECT_EQ(lite.translate(QStringLiteral("create table a (id counter, primary key (id))")),
-              QStringList{QStringLiteral("create table a (id INTEGER, primary key (id))")});
-    EXPECT_EQ(lite.translate(QStringLiteral("select [a] from t where d > {ts '2024-01-01 06:00:00'}")),
-              QStringList{QStringLiteral("select [a] from t where d > 45292.25")});
+    EXPECT_EQ(lite.translate(u"create table a (id counter, primary key (id))"_s),
+              QStringList{u"create table a (id INTEGER, primary key (id))"_s});
+    EXPECT_EQ(lite.translate(u"select [a] from t where d > {ts '2024-01-01 06:00:00'}"_s),
+              QStringList{u"select [a] from t where d > 45292.25"_s});
 }
 
 TEST(SqlDialect, SingleBaseTable)

@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 std::unique_ptr<DbConnection> connection(const QString &provider, const QString &connectionString)
@@ -12,22 +14,22 @@ std::unique_ptr<DbConnection> connection(const QString &provider, const QString 
     return c;
 }
 
-const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+const QString kJet = u"Microsoft.Jet.OLEDB.4.0"_s;
 
 TEST(SqliteFile, MissingFileFailsAndCreatesNothing)
 {
     TestDir dir;
-    const QString path = dir.file(QStringLiteral("нет такой.mdb"));
-    auto jet = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+    const QString path = dir.file(u"нет такой.mdb"_s);
+    auto jet = connection(kJet, u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
     try {
         jet->Open(QString(), QString());
         ADD_FAILURE() << "opened a missing file";
     } catch (const DbError &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("Could not find file '%1'.").arg(path));
+        EXPECT_EQ(e.message(), u"Could not find file '%1'."_s.arg(path));
     }
     EXPECT_FALSE(jet->Connected());
     // Through ODBC a path that is no SQLite file is taken for a DSN, which does not exist either.
-    auto odbc = connection(QStringLiteral("MSDASQL"), QStringLiteral("Data Source=\"%1\"").arg(path));
+    auto odbc = connection(u"MSDASQL"_s, u"Data Source=\"%1\""_s.arg(path));
     EXPECT_THROW(odbc->Open(), DbError);
     EXPECT_FALSE(odbc->Connected());
     EXPECT_FALSE(QFileInfo::exists(path));
@@ -36,28 +38,28 @@ TEST(SqliteFile, MissingFileFailsAndCreatesNothing)
 TEST(SqliteFile, SourceReachesTheConnectionAsTheTemplateHoldsIt)
 {
     TestDir dir;
-    const QString path = dir.file(QStringLiteral("orx.db"));
+    const QString path = dir.file(u"orx.db"_s);
     writeBytes(path, {});
     {
-        auto c = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+        auto c = connection(kJet, u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
         EXPECT_EQ(c->DataSource(), path);
-        EXPECT_EQ(c->Mode(), QStringLiteral("ReadWrite"));
+        EXPECT_EQ(c->Mode(), u"ReadWrite"_s);
         c->Open();
         exec(*c, "create table origin (eventid varchar(20), lat float, primary key (eventid))");
         exec(*c, "insert into origin (eventid, lat) values ('E1', 52.1)");
     }
     // The demo ORX database: an ODBC source that is the path of a SQLite file opens that file.
-    auto odbc = connection(QStringLiteral("MSDASQL"), QStringLiteral("Data Source=%1").arg(path));
+    auto odbc = connection(u"MSDASQL"_s, u"Data Source=%1"_s.arg(path));
     EXPECT_EQ(odbc->DataSource(), path);
-    odbc->Open(QStringLiteral("orx"), QStringLiteral("secret"));
+    odbc->Open(u"orx"_s, u"secret"_s);
     EXPECT_EQ(odbc->Backend(), SqlBackend::SQLite);
     DbQuery q(odbc.get());
-    q.SetSQL(QStringLiteral("select * from origin where eventid='E1'"));
+    q.SetSQL(u"select * from origin where eventid='E1'"_s);
     q.Open();
     EXPECT_EQ(q.RecordCount(), 1);
 
     // "Mode=Read" opens the file for reading only.
-    auto reader = connection(kJet, QStringLiteral("Data Source=\"%1\";Mode=Read").arg(path));
+    auto reader = connection(kJet, u"Data Source=\"%1\";Mode=Read"_s.arg(path));
     reader->Open();
     EXPECT_THROW(exec(*reader, "delete from origin"), DbError);
     reader->Close();
@@ -72,15 +74,15 @@ TEST(SqliteFile, SourceReachesTheConnectionAsTheTemplateHoldsIt)
 TEST(SqliteFile, OtherFailuresOfOpen)
 {
     TestDir dir;
-    const QString notDb = dir.file(QStringLiteral("text.mdb"));
+    const QString notDb = dir.file(u"text.mdb"_s);
     writeBytes(notDb, "This is no database at all, only some text that is long enough to be read.\r\n");
     const struct
     {
         QString provider, connectionString;
     } cases[] = {
-        {kJet, QStringLiteral("Data Source=\"%1\"").arg(notDb)},
-        {kJet, QStringLiteral("Data Source=;Mode=ReadWrite")},
-        {QStringLiteral("SQLOLEDB"), QStringLiteral("Data Source=\"%1\"").arg(notDb)},
+        {kJet, u"Data Source=\"%1\""_s.arg(notDb)},
+        {kJet, u"Data Source=;Mode=ReadWrite"_s},
+        {u"SQLOLEDB"_s, u"Data Source=\"%1\""_s.arg(notDb)},
     };
     for (const auto &c : cases) {
         auto conn = connection(c.provider, c.connectionString);
@@ -94,28 +96,28 @@ TEST(SqliteFile, JetFunctionsAndTextComparison)
     SqliteEnv env;
     auto db = env.open();
     exec(*db, "create table t (id counter, s varchar(20), m memo, d date, primary key (id))");
-    exec(*db, QStringLiteral("insert into t (s, m, d) values ('Пётр', '0123', {ts '2024-01-02 12:00:00'})"));
-    exec(*db, QStringLiteral("insert into t (s, m, d) values ('ПЁТР', 'x', {d '2024-01-03'})"));
+    exec(*db, u"insert into t (s, m, d) values ('Пётр', '0123', {ts '2024-01-02 12:00:00'})"_s);
+    exec(*db, u"insert into t (s, m, d) values ('ПЁТР', 'x', {d '2024-01-03'})"_s);
     struct Case
     {
         const char *expression;
         QVariant expected;
     };
     const Case cases[] = {
-        {"UCase('Камчатка abc')", QStringLiteral("КАМЧАТКА ABC")},
-        {"LCase('ЯКУТСК')", QStringLiteral("якутск")},
-        {"Switch(1=2,'a',True,'b')", QStringLiteral("b")},
+        {"UCase('Камчатка abc')", u"КАМЧАТКА ABC"_s},
+        {"LCase('ЯКУТСК')", u"якутск"_s},
+        {"Switch(1=2,'a',True,'b')", u"b"_s},
         {"Switch(1=2,'a')", QVariant()},
-        {"IIf(2>1,'да','нет')", QStringLiteral("да")},
-        {"Mid('Петропавловск',6,5)", QStringLiteral("павло")},
-        {"Mid('Петро',4)", QStringLiteral("ро")},
-        {"Left('Петро',2)", QStringLiteral("Пе")},
-        {"Right('Петро',2)", QStringLiteral("ро")},
+        {"IIf(2>1,'да','нет')", u"да"_s},
+        {"Mid('Петропавловск',6,5)", u"павло"_s},
+        {"Mid('Петро',4)", u"ро"_s},
+        {"Left('Петро',2)", u"Пе"_s},
+        {"Right('Петро',2)", u"ро"_s},
         {"Len('Пётр')", qlonglong(4)},
         {"Int(-2.5)", qlonglong(-3)},
         {"Fix(-2.5)", qlonglong(-2)},
         {"Val(' 12.5 km')", 12.5},
-        {"CStr(2.5)", QStringLiteral("2.5")},
+        {"CStr(2.5)", u"2.5"_s},
         {"CInt(2.5)", qlonglong(2)},
         {"CInt(3.5)", qlonglong(4)},
         {"CDbl('1.25')", 1.25},
@@ -125,22 +127,22 @@ TEST(SqliteFile, JetFunctionsAndTextComparison)
         {"Hour(45292.75)", qlonglong(18)},
         {"Minute(45292.75 + 1/1440.0)", qlonglong(1)},
         {"DateSerial(2023,13,1)", 45292.0},
-        {"Nz(NULL,'пусто')", QStringLiteral("пусто")},
+        {"Nz(NULL,'пусто')", u"пусто"_s},
         {"IsNull(NULL)", qlonglong(1)},
         {"True", qlonglong(1)},
         {"False", qlonglong(0)},
-        {"rtrim('PET  ')", QStringLiteral("PET")},
+        {"rtrim('PET  ')", u"PET"_s},
         {"{d '2024-01-01'}", qlonglong(45292)},
         // Text compares as in Jet: case is ignored, Cyrillic included.
         {"(select count(*) from t where s='пётр')", qlonglong(2)},
         {"(select count(*) from t where s<'ПЁТРА')", qlonglong(2)},
-        {"(select m from t where id=1)", QStringLiteral("0123")},
+        {"(select m from t where id=1)", u"0123"_s},
         {"(select d from t where id=1)", 45293.5},
         {"(select count(*) from t where d between 45293 and 45294)", qlonglong(2)},
     };
     for (const Case &c : cases) {
         DbQuery q(db.get());
-        q.SetSQL(QStringLiteral("select %1 as v").arg(QString::fromUtf8(c.expression)));
+        q.SetSQL(u"select %1 as v"_s.arg(QString::fromUtf8(c.expression)));
         q.Open();
         const QVariant v = q.Field(0)->Value();
         EXPECT_EQ(v.isNull(), c.expected.isNull()) << c.expression;
@@ -159,11 +161,11 @@ TEST(SqliteFile, StatementErrorsCarryTheDriversText)
         exec(*db, "select * from [Нет таблицы]");
         FAIL() << "no error";
     } catch (const DbError &e) {
-        EXPECT_EQ(e.message(), QStringLiteral("no such table: Нет таблицы"));
+        EXPECT_EQ(e.message(), u"no such table: Нет таблицы"_s);
     }
     // Jet runs one statement at a time; a second one must not slip through unseen.
     EXPECT_THROW(exec(*db, "create table a (x integer); drop table a"), DbError);
-    EXPECT_FALSE(db->TableNames().contains(QStringLiteral("a")));
+    EXPECT_FALSE(db->TableNames().contains(u"a"_s));
 }
 
 } // namespace

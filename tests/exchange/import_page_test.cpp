@@ -17,6 +17,8 @@
 
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A program folder with the files an installation brings, and a main window that gets the import page
@@ -28,12 +30,12 @@ struct Program
     std::unique_ptr<Tmainf> w;
     explicit Program(const QByteArray &stations = "[MNK]\r\ncode=MNKI\r\n\r\n")
     {
-        QDir(dir.path()).mkpath(QStringLiteral("system"));
-        QDir(dir.path()).mkpath(QStringLiteral("specs"));
+        QDir(dir.path()).mkpath(u"system"_s);
+        QDir(dir.path()).mkpath(u"specs"_s);
         for (const char *name : {"system/filters.txt", "system/waves.txt"})
             writeBytes(dir.file(QString::fromLatin1(name)), QByteArray());
-        writeBytes(dir.file(QStringLiteral("system/Brenvale.ini")), "[global]\r\neffects=0\r\n");
-        writeBytes(dir.file(QStringLiteral("system/Stations.ini")), stations);
+        writeBytes(dir.file(u"system/Brenvale.ini"_s), "[global]\r\neffects=0\r\n");
+        writeBytes(dir.file(u"system/Stations.ini"_s), stations);
         SetImportPageInstaller(&InstallImportPage);
         TmainfOptions options;
         options.programFolder = dir.path();
@@ -43,7 +45,7 @@ struct Program
         SetImportPageInstaller(nullptr);
     }
     ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
-    QString spe(const char *code) const { return dir.file(QStringLiteral("specs/%1.spe").arg(code)); }
+    QString spe(const char *code) const { return dir.file(u"specs/%1.spe"_s.arg(code)); }
     QWidget *control(const char *name) const { return w->findChild<QWidget *>(QString::fromLatin1(name)); }
 };
 
@@ -51,11 +53,11 @@ TEST(ImportPage, StationWithoutImportTypeStartsAsTextAndTypeRoundTrips)
 {
     Program p;
     ASSERT_NE(p.w->importPage(), nullptr);
-    EXPECT_EQ(p.w->ifrom->currentText(), QStringLiteral("Текст"));
+    EXPECT_EQ(p.w->ifrom->currentText(), u"Текст"_s);
     EXPECT_FALSE(p.w->adde->isChecked());
     EXPECT_TRUE(p.w->imm->isChecked());
     EXPECT_TRUE(p.w->Edit5->isHidden());
-    EXPECT_EQ(p.w->adde->text(), QStringLiteral("Сливать первые и последние события в TXT и БД"));
+    EXPECT_EQ(p.w->adde->text(), u"Сливать первые и последние события в TXT и БД"_s);
     EXPECT_TRUE(p.page().specsDirty()); // no format file yet
     for (int type : {0, 1, 3, 4, 2}) {
         p.w->SetImportType(type);
@@ -68,7 +70,7 @@ TEST(ImportPage, StationWithoutImportTypeStartsAsTextAndTypeRoundTrips)
 TEST(ImportPage, UserChangeOfTypeResetsFormatsButNotWhileInitializing)
 {
     Program p;
-    ASSERT_TRUE(p.w->SaveSpec(QStringLiteral("MNK")));
+    ASSERT_TRUE(p.w->SaveSpec(u"MNK"_s));
     p.page().setSpecsDirty(false);
     p.page().formats().importSpec[0].fdel = QLatin1Char(',');
     p.w->ClearImportGrid(true);
@@ -89,7 +91,7 @@ TEST(ImportPage, UserChangeOfTypeResetsFormatsButNotWhileInitializing)
     EXPECT_FALSE(p.w->Edit5->isHidden());
     EXPECT_TRUE(p.w->Events->isHidden());
     EXPECT_EQ(p.w->findChild<QLabel *>("Label23")->text(),
-              QStringLiteral("Нельзя закачивать экспорт из БД ORX в БДСТБЮЛ"));
+              u"Нельзя закачивать экспорт из БД ORX в БДСТБЮЛ"_s);
     EXPECT_FALSE(p.control("Button11")->isEnabled());
     EXPECT_EQ(p.recorder.count(), 0);
 }
@@ -97,9 +99,9 @@ TEST(ImportPage, UserChangeOfTypeResetsFormatsButNotWhileInitializing)
 TEST(ImportPage, RefusalReasons)
 {
     Program p;
-    const QString orx = QStringLiteral("Нельзя закачивать в БД ORX файлы Paradox, Excel и текст KRV");
+    const QString orx = u"Нельзя закачивать в БД ORX файлы Paradox, Excel и текст KRV"_s;
     const QString excel =
-        QStringLiteral("Для этой станции нельзя читать из Excel-файла (не поддерживается формат данных)");
+        u"Для этой станции нельзя читать из Excel-файла (не поддерживается формат данных)"_s;
     struct Case
     {
         bool fullorx;
@@ -112,7 +114,7 @@ TEST(ImportPage, RefusalReasons)
         p.w->sett.fullorx = c.fullorx;
         p.w->curSta = QString::fromLatin1(c.sta);
         p.w->SetImportType(c.type);
-        QString reason = QStringLiteral("old");
+        QString reason = u"old"_s;
         p.page().ImportRefusalReason(reason);
         EXPECT_EQ(reason, c.reason) << c.fullorx << c.type << c.sta;
     }
@@ -121,9 +123,9 @@ TEST(ImportPage, RefusalReasons)
 TEST(ImportPage, StationChangeSavesFormatFileOfTheTypesLayout)
 {
     Program p("[PET]\r\nimport_type=0\r\n\r\n[MNK]\r\ncode=MNKI\r\n\r\n");
-    ASSERT_EQ(p.w->curCode, QStringLiteral("MNK"));
-    p.w->SelectStationByCode(QStringLiteral("PET"), true);
-    p.w->SelectStationByCode(QStringLiteral("MNK"), true);
+    ASSERT_EQ(p.w->curCode, u"MNK"_s);
+    p.w->SelectStationByCode(u"PET"_s, true);
+    p.w->SelectStationByCode(u"MNK"_s, true);
     // Three full export records, then the import ones: all full for text, one header otherwise.
     EXPECT_EQ(QFile(p.spe("MNK")).size(), 6 * (24 + 4) + 2 * 60 * 74);
     EXPECT_EQ(QFile(p.spe("PET")).size(), 3 * (24 + 4) + 60 * 74 + 24);
@@ -136,14 +138,13 @@ TEST(ImportPage, ImmediateModeAndElqButton)
     const QWidget *button11 = p.control("Button11");
     p.w->SetImmediateMode(true);
     EXPECT_TRUE(p.control("Button14")->isHidden());
-    EXPECT_EQ(button11->property("text").toString(), QStringLiteral("Чтение и запись"));
+    EXPECT_EQ(button11->property("text").toString(), u"Чтение и запись"_s);
     EXPECT_EQ(button11->toolTip(),
-              QStringLiteral("Нажмите, чтобы прочитать данные из файла(ов) и записать в базу данных"));
+              u"Нажмите, чтобы прочитать данные из файла(ов) и записать в базу данных"_s);
     p.w->imm->click(); // off
     EXPECT_FALSE(p.control("Button14")->isHidden());
-    EXPECT_EQ(button11->property("text").toString(), QStringLiteral("Чтение данных"));
-    EXPECT_EQ(button11->toolTip(),
-              QStringLiteral("Нажмите, чтобы прочитать данные из файла(ов) и вывести их в таблицу"));
+    EXPECT_EQ(button11->property("text").toString(), u"Чтение данных"_s);
+    EXPECT_EQ(button11->toolTip(), u"Нажмите, чтобы прочитать данные из файла(ов) и вывести их в таблицу"_s);
 
     for (const char *code : {"MNK", "mnk", "MNKI", ""}) {
         p.w->curCode = QString::fromLatin1(code);
@@ -160,12 +161,12 @@ TEST(ImportPage, ClearImportGrid)
     sg->setRowCount(4);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 5; ++c)
-            sg->setItem(r, c, new QTableWidgetItem(QStringLiteral("x")));
+            sg->setItem(r, c, new QTableWidgetItem(u"x"_s));
     sg->setColumnWidth(1, 300);
 
     p.w->ClearImportGrid(true);
     EXPECT_TRUE(p.w->gridLock());
-    EXPECT_EQ(sg->item(3, 4)->text(), QStringLiteral("x"));
+    EXPECT_EQ(sg->item(3, 4)->text(), u"x"_s);
 
     p.w->ClearImportGrid(false);
     EXPECT_FALSE(p.w->gridLock());

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QByteArray hex(const char *text)
@@ -52,7 +54,7 @@ bool sameSpec(const tspec &a, const tspec &b)
 class SpecFile : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("specs"))); }
+    void SetUp() override { ASSERT_TRUE(QDir(dir.path()).mkpath(u"specs"_s)); }
     QString path(const char *name = "PUL") const
     {
         return SpecFilePath(dir.base(), QString::fromLatin1(name));
@@ -70,7 +72,7 @@ TEST(SpecRecord, DefaultHeaderBytes)
 TEST(SpecRecord, ColumnEntriesAndCyrillicNames)
 {
     tspec spec;
-    spec.cols = {{QStringLiteral("num"), true, true, {}}, {QStringLiteral("Фаза"), false, false, {}}};
+    spec.cols = {{u"num"_s, true, true, {}}, {u"Фаза"_s, false, false, {}}};
     QBuffer buf;
     buf.open(QIODevice::ReadWrite);
     ASSERT_TRUE(WriteSpecRecord(buf, spec, true));
@@ -131,8 +133,8 @@ TEST(SpecRecord, CopySpecNeverShares)
 
     CopySpec(src, dst, false, true);
     EXPECT_EQ(dst.cols.size(), 18);
-    dst.cols[0].name = QStringLiteral("changed");
-    EXPECT_EQ(src.cols[0].name, QStringLiteral("orid"));
+    dst.cols[0].name = u"changed"_s;
+    EXPECT_EQ(src.cols[0].name, u"orid"_s);
 
     CopySpec(tspec(), dst, false, true);
     EXPECT_TRUE(dst.cols.isEmpty());
@@ -166,12 +168,12 @@ TEST(SpecFormatSettings, DatePatternAndCenturyWindow)
 
     tspec spec;
     TFormatSettings locale;
-    locale.LongTimeFormat = QStringLiteral("h:nn:ss");
+    locale.LongTimeFormat = u"h:nn:ss"_s;
     TFormatSettings fs;
     TspecToFormatSettings(fs, spec, locale, 2026);
     EXPECT_EQ(fs.DecimalSeparator, QLatin1Char(','));
     EXPECT_EQ(fs.TimeSeparator, QLatin1Char(':'));
-    EXPECT_EQ(fs.LongTimeFormat, QStringLiteral("h:nn:ss"));
+    EXPECT_EQ(fs.LongTimeFormat, u"h:nn:ss"_s);
     EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 2026 - 1950); // 50..99 are 1950..1999
     spec.byear = 0;
     TspecToFormatSettings(fs, spec, locale, 2026);
@@ -181,7 +183,7 @@ TEST(SpecFormatSettings, DatePatternAndCenturyWindow)
 TEST_F(SpecFile, MissingFileGivesDirtyDefaults)
 {
     TextFormats f;
-    EXPECT_FALSE(f.LoadSpec(dir.base(), QStringLiteral("PUL"), false, ImportParadox));
+    EXPECT_FALSE(f.LoadSpec(dir.base(), u"PUL"_s, false, ImportParadox));
     EXPECT_TRUE(f.specsDirty);
     const int sizes[3] = {18, 25, 17};
     for (int t = 0; t < 3; ++t) {
@@ -203,8 +205,8 @@ TEST_F(SpecFile, SavedFileSizeFollowsImportType)
                  {ImportText, 6 * (24 + 4) + 2 * (60 * 74)}};
     for (const auto &c : cases) {
         TextFormats f;
-        f.LoadSpec(dir.base(), QStringLiteral("PUL"), true, c.importType);
-        ASSERT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), c.importType));
+        f.LoadSpec(dir.base(), u"PUL"_s, true, c.importType);
+        ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, c.importType));
         const QByteArray bytes = readBytes(path());
         EXPECT_EQ(bytes.size(), c.size) << c.importType;
         // First record: the export format of Events, whose first column is orid (not used).
@@ -220,19 +222,19 @@ TEST_F(SpecFile, TextTypeRoundTripsAllSixFormats)
     f.SetDefaults();
     f.importSpec[SpecStationBulletin].fdel = QLatin1Char('\t');
     f.importSpec[SpecXmAdd].cols.removeLast();
-    f.exportSpec[SpecEvents].cols[2].name = QStringLiteral("время");
+    f.exportSpec[SpecEvents].cols[2].name = u"время"_s;
     f.exportSpec[SpecXmAdd].byear = 30;
-    ASSERT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportText));
+    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
     const QByteArray first = readBytes(path());
 
     TextFormats g;
-    ASSERT_TRUE(g.LoadSpec(dir.base(), QStringLiteral("PUL"), false, ImportText));
+    ASSERT_TRUE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportText));
     for (int t = 0; t < 3; ++t) {
         EXPECT_TRUE(sameSpec(f.importSpec[t], g.importSpec[t])) << t;
         EXPECT_TRUE(sameSpec(f.exportSpec[t], g.exportSpec[t])) << t;
     }
     g.specsDirty = true;
-    ASSERT_TRUE(g.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportText));
+    ASSERT_TRUE(g.SaveSpec(dir.base(), u"PUL"_s, ImportText));
     EXPECT_EQ(readBytes(path()), first);
 }
 
@@ -242,10 +244,10 @@ TEST_F(SpecFile, OtherTypesTakeImportColumnsFromExport)
     f.SetDefaults();
     f.exportSpec[SpecStationBulletin].cols.resize(3);
     f.importSpec[SpecEvents].decdel = QLatin1Char('.');
-    ASSERT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportExcel));
+    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportExcel));
 
     TextFormats g;
-    ASSERT_TRUE(g.LoadSpec(dir.base(), QStringLiteral("PUL"), false, ImportExcel));
+    ASSERT_TRUE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportExcel));
     for (int t = 0; t < 3; ++t) {
         EXPECT_EQ(g.importSpec[t].cols.size(), g.exportSpec[t].cols.size());
         EXPECT_EQ(SpecHeaderBytes(g.importSpec[t]), SpecHeaderBytes(g.importSpec[SpecEvents]));
@@ -259,7 +261,7 @@ TEST_F(SpecFile, CleanFormatsTouchNoFile)
     TextFormats f;
     f.SetDefaults();
     f.specsDirty = false;
-    EXPECT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportText));
+    EXPECT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
     EXPECT_FALSE(QFileInfo::exists(path()));
 }
 
@@ -268,9 +270,9 @@ TEST_F(SpecFile, ResetDeletesTheFile)
     TextFormats f;
     f.SetDefaults();
     f.exportSpec[SpecEvents].fdel = QLatin1Char(',');
-    ASSERT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportText));
+    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
     TextFormats g;
-    EXPECT_FALSE(g.LoadSpec(dir.base(), QStringLiteral("PUL"), true, ImportText));
+    EXPECT_FALSE(g.LoadSpec(dir.base(), u"PUL"_s, true, ImportText));
     EXPECT_FALSE(QFileInfo::exists(path()));
     EXPECT_EQ(g.exportSpec[SpecEvents].fdel, QLatin1Char(';'));
 }
@@ -279,26 +281,26 @@ TEST_F(SpecFile, TruncatedFileFailsSilently)
 {
     TextFormats f;
     f.SetDefaults();
-    ASSERT_TRUE(f.SaveSpec(dir.base(), QStringLiteral("PUL"), ImportText));
+    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
     ASSERT_TRUE(writeBytes(path(), readBytes(path()).left(5000)));
     TextFormats g;
-    EXPECT_FALSE(g.LoadSpec(dir.base(), QStringLiteral("PUL"), false, ImportText));
+    EXPECT_FALSE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportText));
     EXPECT_EQ(messages.count(), 0);
 }
 
 TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
 {
-    ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("specs/DIR.spe")));
+    ASSERT_TRUE(QDir(dir.path()).mkpath(u"specs/DIR.spe"_s));
     TextFormats f;
-    EXPECT_FALSE(f.LoadSpec(dir.base(), QStringLiteral("DIR"), false, ImportText));
+    EXPECT_FALSE(f.LoadSpec(dir.base(), u"DIR"_s, false, ImportText));
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, QStringLiteral("Ошибка при чтении формата данных DIR"));
+    EXPECT_EQ(messages.last().text, u"Ошибка при чтении формата данных DIR"_s);
     EXPECT_EQ(messages.last().icon, 16u);
 
     TestDir noSpecs; // no "specs" folder: it is not created
     f.SetDefaults();
-    EXPECT_FALSE(f.SaveSpec(noSpecs.base(), QStringLiteral("PUL"), ImportText));
-    EXPECT_EQ(messages.last().text, QStringLiteral("Ошибка при записи формата данных PUL"));
+    EXPECT_FALSE(f.SaveSpec(noSpecs.base(), u"PUL"_s, ImportText));
+    EXPECT_EQ(messages.last().text, u"Ошибка при записи формата данных PUL"_s);
     EXPECT_EQ(messages.last().icon, 16u);
     EXPECT_TRUE(f.specsDirty);
 }

@@ -4,7 +4,8 @@
 
 namespace {
 
-struct CodecCase {
+struct CodecCase
+{
     const char *text; // UTF-8
     QByteArray bytes;
 };

@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A query with rows: moving loads the row's values into the fields.
@@ -31,7 +33,7 @@ public:
     DataSetState State() const override { return state; }
     void Edit() override
     {
-        log << QStringLiteral("Edit");
+        log << u"Edit"_s;
         state = DataSetState::Edit;
     }
 
@@ -50,26 +52,24 @@ private:
 class FailingField : public FakeField
 {
 public:
-    FailingField(FieldType type, QVariant value, bool failRead, bool failBoolWrite)
-        : FakeField(QStringLiteral("f"), type, std::move(value)), m_failRead(failRead),
-          m_failBoolWrite(failBoolWrite)
+    FailingField(FieldType type, QVariant value, bool failRead)
+        : FakeField(u"f"_s, type, std::move(value)), m_failRead(failRead)
     {}
     QVariant Value() const override
     {
         if (m_failRead)
-            throw DbError(QStringLiteral("cannot read"));
+            throw DbError(u"cannot read"_s);
         return FakeField::Value();
     }
     void SetValue(const QVariant &value) override
     {
-        if (m_failBoolWrite && value.typeId() == QMetaType::Bool)
-            throw DbError(QStringLiteral("cannot write"));
+        if (!m_failRead && value.typeId() == QMetaType::Bool)
+            throw DbError(u"cannot write"_s);
         FakeField::SetValue(value);
     }
 
 private:
     bool m_failRead;
-    bool m_failBoolWrite;
 };
 
 QDateTimeEdit *picker(QWidget *parent, QDate d, QTime t, int tag)
@@ -96,71 +96,50 @@ TEST(CreateControls, NamePlaceAndHeightRule)
     QFont big = parent.font();
     big.setPointSize(20);
     parent.setFont(big);
+    // A fresh control of the same kind in the same font tells the default height.
+    auto defaultHeight = [&](QWidget *fresh) {
+        fresh->setFont(big);
+        const int h = fresh->sizeHint().height();
+        delete fresh;
+        return h;
+    };
+    const int defaults[] = {defaultHeight(new QLabel), defaultHeight(new QLineEdit),
+                            defaultHeight(new QComboBox), defaultHeight(new QDateTimeEdit)};
 
-    // Each routine with Height -1, 0 and 25; -1 must give the height a fresh control of that kind wants.
     for (const int height : {-1, 0, 25}) {
         QLabel *lbl = nullptr;
         QLineEdit *ed = nullptr;
         QComboBox *cb = nullptr;
         QDateTimeEdit *dtp = nullptr;
-        CreateLabel(lbl, &parent, QStringLiteral("lab1"), 5, 6, 70, height, {});
-        CreateEdit(ed, &parent, QStringLiteral("ed1"), 7, 8, 80, height, {}, {});
-        CreateComboBox(cb, &parent, QStringLiteral("cb1"), 9, 10, 90, height, {}, {});
-        CreateDateTimePicker(dtp, &parent, QStringLiteral("dt1"), 11, 12, 100, height, {}, {});
-
-        // A fresh control of the same kind in the same font tells the default height.
-        auto defaultHeight = [&](QWidget *fresh) {
-            fresh->setFont(big);
-            const int h = fresh->sizeHint().height();
-            delete fresh;
-            return h;
-        };
-        const struct
-        {
-            QWidget *w;
-            QString name;
-            QPoint pos;
-            int width;
-            int defaultHeight;
-        } cases[] = {
-            {lbl, QStringLiteral("lab1"), {5, 6}, 70, defaultHeight(new QLabel)},
-            {ed, QStringLiteral("ed1"), {7, 8}, 80, defaultHeight(new QLineEdit)},
-            {cb, QStringLiteral("cb1"), {9, 10}, 90, defaultHeight(new QComboBox)},
-            {dtp, QStringLiteral("dt1"), {11, 12}, 100, defaultHeight(new QDateTimeEdit)},
-        };
-        for (const auto &c : cases) {
-            ASSERT_NE(c.w, nullptr);
-            EXPECT_EQ(c.w->parentWidget(), &parent);
-            EXPECT_EQ(c.w->objectName(), c.name);
-            EXPECT_EQ(c.w->pos(), c.pos) << c.name.toStdString();
-            EXPECT_EQ(c.w->width(), c.width) << c.name.toStdString();
-            EXPECT_EQ(c.w->height(), height < 0 ? c.defaultHeight : height) << c.name.toStdString();
-            EXPECT_EQ(c.w->font().pointSize(), 20);
+        CreateLabel(lbl, &parent, u"lab1"_s, 5, 6, 70, height, {});
+        CreateEdit(ed, &parent, u"ed1"_s, 7, 8, 80, height, {}, {});
+        CreateComboBox(cb, &parent, u"cb1"_s, 9, 10, 90, height, {}, {});
+        CreateDateTimePicker(dtp, &parent, u"dt1"_s, 11, 12, 100, height, {}, {});
+        const std::unique_ptr<QWidget> owned[] = {std::unique_ptr<QWidget>(lbl), std::unique_ptr<QWidget>(ed),
+                                                  std::unique_ptr<QWidget>(cb),
+                                                  std::unique_ptr<QWidget>(dtp)};
+        const QString names[] = {u"lab1"_s, u"ed1"_s, u"cb1"_s, u"dt1"_s};
+        for (int i = 0; i < 4; ++i) {
+            QWidget *w = owned[i].get();
+            ASSERT_NE(w, nullptr);
+            EXPECT_EQ(w->parentWidget(), &parent);
+            EXPECT_EQ(w->objectName(), names[i]);
+            EXPECT_EQ(w->geometry(),
+                      QRect(5 + 2 * i, 6 + 2 * i, 70 + 10 * i, height < 0 ? defaults[i] : height))
+                << names[i].toStdString();
+            EXPECT_EQ(w->font().pointSize(), 20);
         }
         EXPECT_TRUE(ed->text().isEmpty());
         EXPECT_TRUE(ed->hasFrame());
         EXPECT_FALSE(cb->isEditable());
-        delete lbl;
-        delete ed;
-        delete cb;
-        delete dtp;
     }
-}
-
-TEST(CreateEdit, NegativeHeightKeepsTheDefaultHeightOfAnEdit)
-{
-    QWidget parent;
-    QLineEdit *ed = nullptr;
-    CreateEdit(ed, &parent, QStringLiteral("ed"), 0, 0, 50, -1, {}, {});
-    QLineEdit plain(&parent);
-    EXPECT_EQ(ed->height(), plain.sizeHint().height());
 }
 
 TEST(CreateControls, FontNoLongerFollowsTheParent)
 {
     QWidget parent;
     QLineEdit *ed = nullptr;
-    CreateEdit(ed, &parent, QStringLiteral("ed"), 0, 0, 50, -1, {}, {});
+    CreateEdit(ed, &parent, u"ed"_s, 0, 0, 50, -1, {}, {});
     const QFont before = ed->font();
     QFont other = parent.font();
     other.setPointSize(before.pointSize() + 7);
@@ -173,46 +152,43 @@ TEST(CreateControls, HandlersGetTheSender)
 {
     QWidget parent;
     QStringList calls;
-    auto onChange = [&](QObject *s) { calls << QStringLiteral("change ") + s->objectName(); };
+    auto onChange = [&](QObject *s) { calls << u"change "_s + s->objectName(); };
     auto onKey = [&](QObject *s, int &key, Qt::KeyboardModifiers) {
-        calls << QStringLiteral("key ") + s->objectName() + QLatin1Char(' ') + QString::number(key);
+        calls << u"key %1 %2"_s.arg(s->objectName()).arg(key);
         if (key == Qt::Key_X)
             key = 0;
     };
 
     QLabel *lbl = nullptr;
-    CreateLabel(lbl, &parent, QStringLiteral("lab"), 0, 0, 40, 20,
-                [&](QObject *s) { calls << QStringLiteral("click ") + s->objectName(); });
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(3, 3), QPointF(3, 3), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, QPointF(3, 3), QPointF(3, 3), Qt::LeftButton,
-                        Qt::NoButton, Qt::NoModifier);
-    QApplication::sendEvent(lbl, &press);
-    QApplication::sendEvent(lbl, &release);
-    EXPECT_EQ(calls, QStringList{QStringLiteral("click lab")});
+    CreateLabel(lbl, &parent, u"lab"_s, 0, 0, 40, 20,
+                [&](QObject *s) { calls << u"click "_s + s->objectName(); });
+    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent e(type, QPointF(3, 3), QPointF(3, 3), Qt::LeftButton,
+                      type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(lbl, &e);
+    }
+    EXPECT_EQ(calls, QStringList{u"click lab"_s});
 
     calls.clear();
     QLineEdit *ed = nullptr;
-    CreateEdit(ed, &parent, QStringLiteral("ed"), 0, 30, 40, -1, onChange, onKey);
-    ed->setText(QStringLiteral("a"));
+    CreateEdit(ed, &parent, u"ed"_s, 0, 30, 40, -1, onChange, onKey);
+    ed->setText(u"a"_s);
     QFocusEvent focusOut(QEvent::FocusOut);
     QApplication::sendEvent(ed, &focusOut);
-    QKeyEvent keyX(QEvent::KeyPress, Qt::Key_X, Qt::NoModifier, QStringLiteral("x"));
-    QApplication::sendEvent(ed, &keyX);
-    QKeyEvent keyY(QEvent::KeyPress, Qt::Key_Y, Qt::NoModifier, QStringLiteral("y"));
-    QApplication::sendEvent(ed, &keyY);
+    for (const auto &[key, text] : {std::pair{Qt::Key_X, "x"}, std::pair{Qt::Key_Y, "y"}}) {
+        QKeyEvent e(QEvent::KeyPress, key, Qt::NoModifier, QString::fromLatin1(text));
+        QApplication::sendEvent(ed, &e);
+    }
     // The swallowed key never reaches the edit; the other one types and changes the text.
-    EXPECT_EQ(ed->text(), QStringLiteral("ay"));
-    EXPECT_EQ(calls,
-              (QStringList{QStringLiteral("change ed"), QStringLiteral("change ed"),
-                           QStringLiteral("key ed %1").arg(int(Qt::Key_X)),
-                           QStringLiteral("key ed %1").arg(int(Qt::Key_Y)), QStringLiteral("change ed")}));
+    EXPECT_EQ(ed->text(), u"ay"_s);
+    EXPECT_EQ(calls, (QStringList{u"change ed"_s, u"change ed"_s, u"key ed %1"_s.arg(int(Qt::Key_X)),
+                                  u"key ed %1"_s.arg(int(Qt::Key_Y)), u"change ed"_s}));
 
     calls.clear();
     QDateTimeEdit *dtp = nullptr;
-    CreateDateTimePicker(dtp, &parent, QStringLiteral("dt"), 0, 60, 80, -1, onChange, onKey);
+    CreateDateTimePicker(dtp, &parent, u"dt"_s, 0, 60, 80, -1, onChange, onKey);
     dtp->setDate(QDate(2020, 5, 6));
-    EXPECT_EQ(calls, QStringList{QStringLiteral("change dt")});
+    EXPECT_EQ(calls, QStringList{u"change dt"_s});
 }
 
 TEST(CreateComboBox, ProgramSelectionBySelectComboTextRunsNoChangeHandler)
@@ -220,11 +196,11 @@ TEST(CreateComboBox, ProgramSelectionBySelectComboTextRunsNoChangeHandler)
     QWidget parent;
     int changes = 0;
     QComboBox *cb = nullptr;
-    CreateComboBox(cb, &parent, QStringLiteral("cb"), 0, 0, 80, -1, [&](QObject *) { ++changes; }, {});
-    cb->addItems({QStringLiteral("depth"), QStringLiteral("lat"), QStringLiteral("lon")});
-    EXPECT_EQ(SelectComboText(cb, QStringLiteral("LAT")), 1);
+    CreateComboBox(cb, &parent, u"cb"_s, 0, 0, 80, -1, [&](QObject *) { ++changes; }, {});
+    cb->addItems({u"depth"_s, u"lat"_s, u"lon"_s});
+    EXPECT_EQ(SelectComboText(cb, u"LAT"_s), 1);
     EXPECT_EQ(cb->currentIndex(), 1);
-    EXPECT_EQ(SelectComboText(cb, QStringLiteral("mb")), -1);
+    EXPECT_EQ(SelectComboText(cb, u"mb"_s), -1);
     EXPECT_EQ(cb->currentIndex(), -1);
     EXPECT_EQ(changes, 0);
     // The user's choice does run it.
@@ -239,17 +215,13 @@ TEST(PropertyOnManyControls, EachSetsOnlyItsProperty)
     a.setGeometry(1, 2, 30, 40);
     b.setGeometry(5, 6, 70, 80);
     SetLeftAll({&a, &b}, 11);
-    EXPECT_EQ(a.geometry(), QRect(11, 2, 30, 40));
-    EXPECT_EQ(b.geometry(), QRect(11, 6, 70, 80));
+    EXPECT_EQ(QList({a.geometry(), b.geometry()}), QList({QRect(11, 2, 30, 40), QRect(11, 6, 70, 80)}));
     SetTopAll({&a, &b}, 12);
-    EXPECT_EQ(a.geometry(), QRect(11, 12, 30, 40));
-    EXPECT_EQ(b.geometry(), QRect(11, 12, 70, 80));
+    EXPECT_EQ(QList({a.geometry(), b.geometry()}), QList({QRect(11, 12, 30, 40), QRect(11, 12, 70, 80)}));
     SetWidthAll({&a, &b}, 13);
-    EXPECT_EQ(a.geometry(), QRect(11, 12, 13, 40));
-    EXPECT_EQ(b.geometry(), QRect(11, 12, 13, 80));
+    EXPECT_EQ(QList({a.geometry(), b.geometry()}), QList({QRect(11, 12, 13, 40), QRect(11, 12, 13, 80)}));
     SetEnabledAll({&a, &b}, false);
-    EXPECT_FALSE(a.isEnabled());
-    EXPECT_FALSE(b.isEnabled());
+    EXPECT_FALSE(a.isEnabled() || b.isEnabled());
     SetVisibleAll({&a}, false);
     EXPECT_TRUE(a.isHidden());
     EXPECT_FALSE(b.isHidden());
@@ -257,203 +229,152 @@ TEST(PropertyOnManyControls, EachSetsOnlyItsProperty)
 
 TEST(CenterVert, RoundsTowardZero)
 {
-    const struct
-    {
-        int refTop, refHeight, height, expectedTop;
-    } cases[] = {
-        {10, 21, 13, 14}, // (21 - 13) / 2 = 4
-        {10, 22, 13, 14}, // 4.5 -> 4
-        {10, 10, 13, 9},  // -1.5 -> -1, not -2
-        {0, 20, 20, 0},
-    };
-    for (const auto &c : cases) {
+    // Reference top, reference height, control height, expected top: (21 - 13) / 2 = 4, 4.5 -> 4,
+    // -1.5 -> -1 (not -2).
+    for (const auto &[refTop, refHeight, height, top] :
+         {std::array{10, 21, 13, 14}, {10, 22, 13, 14}, {10, 10, 13, 9}, {0, 20, 20, 0}}) {
         QWidget parent;
         QWidget ref(&parent), control(&parent);
-        ref.setGeometry(0, c.refTop, 50, c.refHeight);
-        control.setGeometry(60, 99, 30, c.height);
+        ref.setGeometry(0, refTop, 50, refHeight);
+        control.setGeometry(60, 99, 30, height);
         CenterVert(&control, &ref);
-        EXPECT_EQ(control.y(), c.expectedTop) << c.refHeight << " " << c.height;
-        EXPECT_EQ(control.x(), 60);
+        EXPECT_EQ(control.pos(), QPoint(60, top)) << refHeight << " " << height;
     }
 }
 
 TEST(AutoSizeGridCols, WidestTextPlusMarginAtLeastEight)
 {
     QTableWidget grid(3, 3);
-    grid.setHorizontalHeaderLabels({QStringLiteral("A much longer header"), QStringLiteral("B"), QString()});
-    grid.setItem(0, 0, new QTableWidgetItem(QStringLiteral("x")));
-    grid.setItem(1, 1, new QTableWidgetItem(QStringLiteral("wide cell text")));
-    grid.setItem(2, 1, new QTableWidgetItem(QStringLiteral("short")));
+    grid.setHorizontalHeaderLabels({u"A much longer header"_s, u"B"_s, QString()});
+    grid.setItem(0, 0, new QTableWidgetItem(u"x"_s));
+    grid.setItem(1, 1, new QTableWidgetItem(u"wide cell text"_s));
+    grid.setItem(2, 1, new QTableWidgetItem(u"short"_s));
     const QFontMetrics fm(grid.font());
-    const int textHeight = fm.height();
 
     for (const std::optional<int> margin : {std::optional<int>(), std::optional<int>(10)}) {
         const int m = margin ? *margin : 2 * 1 + 3; // grid lines are one pixel
         AutoSizeGridCols(&grid, margin);
-        EXPECT_EQ(grid.columnWidth(0), fm.horizontalAdvance(QStringLiteral("A much longer header")) + m);
-        EXPECT_EQ(grid.columnWidth(1), fm.horizontalAdvance(QStringLiteral("wide cell text")) + m);
+        EXPECT_EQ(grid.columnWidth(0), fm.horizontalAdvance(u"A much longer header"_s) + m);
+        EXPECT_EQ(grid.columnWidth(1), fm.horizontalAdvance(u"wide cell text"_s) + m);
         EXPECT_EQ(grid.columnWidth(2), std::max(m, 8));
-        EXPECT_EQ(grid.verticalHeader()->defaultSectionSize(), textHeight + m);
-        EXPECT_EQ(grid.rowHeight(2), textHeight + m);
+        EXPECT_EQ(grid.verticalHeader()->defaultSectionSize(), fm.height() + m);
+        EXPECT_EQ(grid.rowHeight(2), fm.height() + m);
     }
     AutoSizeGridCols(&grid, 0);
     EXPECT_EQ(grid.columnWidth(2), 8);
 }
 
-TEST(FillListFromQuery, NamesCarryTheIndexOfTheirCode)
+TEST(FillListFromQuery, NamesCarryTheIndexOfTheirCodeAndFailureEmptiesBoth)
 {
-    MessageRecorder messages;
-    RowsDataSet q;
-    q.add(QStringLiteral("chan"), FieldType::String);
-    q.add(QStringLiteral("descr"), FieldType::String);
-    q.rows = {{QStringLiteral("BHZ"), QStringLiteral("broad band")}, {QStringLiteral("SHZ"), QVariant()}};
-    TCodedNames names{{QStringLiteral("old"), 7}};
-    QStringList codes{QStringLiteral("old")};
-
-    FillListFromQuery(q, names, codes, QStringLiteral("select chan,descr from sitechan"));
-    EXPECT_EQ(names, (TCodedNames{{QStringLiteral("BHZ"), 0}, {QStringLiteral("SHZ"), 1}}));
-    EXPECT_EQ(codes, (QStringList{QStringLiteral("broad band"), QString()}));
-    EXPECT_EQ(q.log.last(), QStringLiteral("Close"));
-    EXPECT_FALSE(q.Active());
-    EXPECT_EQ(messages.count(), 0);
-}
-
-TEST(FillListFromQuery, FailedQueryLeavesBothListsEmptyAndIsClosed)
-{
-    MessageRecorder messages;
-    RowsDataSet q;
-    q.failWith = QStringLiteral("no such table");
-    TCodedNames names{{QStringLiteral("old"), 0}};
-    QStringList codes{QStringLiteral("old")};
-    FillListFromQuery(q, names, codes, QStringLiteral("select a,b from t"));
-    EXPECT_TRUE(names.isEmpty());
-    EXPECT_TRUE(codes.isEmpty());
-    EXPECT_EQ(messages.count(), 1);
-    EXPECT_EQ(q.log.last(), QStringLiteral("Close"));
+    for (const bool fail : {false, true}) {
+        MessageRecorder messages;
+        RowsDataSet q;
+        q.add(u"chan"_s, FieldType::String);
+        q.add(u"descr"_s, FieldType::String);
+        q.rows = {{u"BHZ"_s, u"broad band"_s}, {u"SHZ"_s, QVariant()}};
+        if (fail)
+            q.failWith = u"no such table"_s;
+        TCodedNames names{{u"old"_s, 7}};
+        QStringList codes{u"old"_s};
+        FillListFromQuery(q, names, codes, u"select chan,descr from sitechan"_s);
+        EXPECT_EQ(names, (fail ? TCodedNames() : TCodedNames{{u"BHZ"_s, 0}, {u"SHZ"_s, 1}}));
+        EXPECT_EQ(codes, (fail ? QStringList() : QStringList{u"broad band"_s, QString()}));
+        EXPECT_EQ(q.log.last(), u"Close"_s);
+        EXPECT_FALSE(q.Active());
+        EXPECT_EQ(messages.count(), fail ? 1 : 0);
+    }
 }
 
 TEST(EditToField, OnlyATouchedEditWritesAndBadTextKeepsTheValue)
 {
-    const struct
-    {
-        int tag;
-        QString text;
-        bool asInteger;
-        QVariant expected; // the field starts at 99
-    } cases[] = {
-        {0, QStringLiteral("5"), false, 99.0},      {0, QString(), false, 99.0},
-        {1, QString(), false, QVariant()},          {1, QStringLiteral("12"), true, qlonglong(12)},
-        {1, QStringLiteral("1.5"), true, 99.0},     {1, QStringLiteral("1,5"), false, 1.5},
-        {2, QStringLiteral("-0.25"), false, -0.25}, {1, QStringLiteral("abc"), false, 99.0},
-    };
-    for (const auto &c : cases) {
-        FakeField f(QStringLiteral("elev"), FieldType::Float, 99.0);
-        QLineEdit ed(c.text);
-        SetControlTag(&ed, c.tag);
-        EditToField(&ed, &f, c.asInteger);
-        EXPECT_EQ(f.Value(), c.expected) << c.tag << " " << c.text.toStdString();
-        EXPECT_EQ(f.IsNull(), c.expected.isNull());
+    // Tag, text, as integer, expected value of a field that starts at 99.
+    const std::tuple<int, QString, bool, QVariant> cases[] = {
+        {0, u"5"_s, false, 99.0},  {1, QString(), false, QVariant()}, {1, u"12"_s, true, qlonglong(12)},
+        {1, u"1.5"_s, true, 99.0}, {1, u"1,5"_s, false, 1.5},         {2, u"-0.25"_s, false, -0.25},
+        {1, u"abc"_s, false, 99.0}};
+    for (const auto &[tag, text, asInteger, expected] : cases) {
+        FakeField f(u"elev"_s, FieldType::Float, 99.0);
+        QLineEdit ed(text);
+        SetControlTag(&ed, tag);
+        EditToField(&ed, &f, asInteger);
+        EXPECT_EQ(f.Value(), expected) << tag << " " << text.toStdString();
+        EXPECT_EQ(f.IsNull(), expected.isNull());
     }
 }
 
 TEST(PickersToField, DateOfTheFirstTimeOfTheSecond)
 {
-    const struct
-    {
-        QDate date;
-        QTime time;
-        int dateTag, timeTag;
-        QVariant expected; // the field starts at 7.0
-    } cases[] = {
+    // Date, time, date tag, time tag, expected value of a field that starts at 7.0.
+    const std::tuple<QDate, QTime, int, int, QVariant> cases[] = {
         {QDate(2024, 1, 1), QTime(12, 0), 0, 0, 7.0},
         {QDate(1899, 12, 30), QTime(0, 0), 1, 0, QVariant()},
         {QDate(1899, 12, 30), QTime(0, 0, 0, 50), 0, 1, QVariant()},
         {QDate(1899, 12, 30), QTime(0, 0, 0, 200), 1, 1, 0.2 / 86400},
         {QDate(2024, 1, 1), QTime(12, 0), 0, 1, 45292.5},
-        {QDate(1899, 12, 29), QTime(6, 0), 1, 0, -1.25},
-    };
-    for (const auto &c : cases) {
+        {QDate(1899, 12, 29), QTime(6, 0), 1, 0, -1.25}};
+    for (const auto &[date, time, dateTag, timeTag, expected] : cases) {
         QWidget parent;
-        FakeField f(QStringLiteral("ONDATE"), FieldType::DateTime, 7.0);
+        FakeField f(u"ONDATE"_s, FieldType::DateTime, 7.0);
         // The date picker's own time and the time picker's own date must not count.
-        QDateTimeEdit *dp = picker(&parent, c.date, QTime(23, 59), c.dateTag);
-        QDateTimeEdit *tp = picker(&parent, QDate(2001, 2, 3), c.time, c.timeTag);
-        PickersToField(dp, tp, &f);
-        EXPECT_EQ(f.IsNull(), c.expected.isNull()) << c.date.toString().toStdString();
-        if (!c.expected.isNull()) {
-            EXPECT_NEAR(f.Value().toDouble(), c.expected.toDouble(), 1e-9) << c.date.toString().toStdString();
+        PickersToField(picker(&parent, date, QTime(23, 59), dateTag),
+                       picker(&parent, QDate(2001, 2, 3), time, timeTag), &f);
+        EXPECT_EQ(f.IsNull(), expected.isNull()) << date.toString().toStdString();
+        if (!expected.isNull()) {
+            EXPECT_NEAR(f.Value().toDouble(), expected.toDouble(), 1e-9) << date.toString().toStdString();
         }
     }
 }
 
 TEST(FieldAsBool, ByFieldType)
 {
-    const struct
-    {
-        FieldType type;
-        QVariant value;
-        bool expected;
-    } cases[] = {
-        {FieldType::String, QStringLiteral("true"), true},
-        {FieldType::String, QStringLiteral("0"), false},
-        {FieldType::String, QStringLiteral("yes"), false},
-        {FieldType::Memo, QStringLiteral("T"), true},
-        {FieldType::WideString, QStringLiteral("12"), true},
-        {FieldType::FixedChar, QString(), false},
-        {FieldType::String, QVariant(), false},
-        {FieldType::Integer, qlonglong(0), false},
-        {FieldType::SmallInt, qlonglong(-3), true},
-        {FieldType::LargeInt, qlonglong(1) << 40, true},
-        {FieldType::Float, 0.0, false},
-        {FieldType::Currency, 0.25, true},
-        {FieldType::Boolean, true, true},
-        {FieldType::Boolean, false, false},
-    };
-    for (const auto &c : cases) {
-        FakeField f(QStringLiteral("flag"), c.type, c.value);
-        EXPECT_EQ(FieldAsBool(&f), c.expected)
-            << FieldTypeName(c.type).toStdString() << " " << c.value.toString().toStdString();
+    const std::tuple<FieldType, QVariant, bool> cases[] = {{FieldType::String, u"true"_s, true},
+                                                           {FieldType::String, u"0"_s, false},
+                                                           {FieldType::String, u"yes"_s, false},
+                                                           {FieldType::Memo, u"T"_s, true},
+                                                           {FieldType::WideString, u"12"_s, true},
+                                                           {FieldType::FixedChar, QString(), false},
+                                                           {FieldType::String, QVariant(), false},
+                                                           {FieldType::Integer, qlonglong(0), false},
+                                                           {FieldType::SmallInt, qlonglong(-3), true},
+                                                           {FieldType::LargeInt, qlonglong(1) << 40, true},
+                                                           {FieldType::Float, 0.0, false},
+                                                           {FieldType::Currency, 0.25, true},
+                                                           {FieldType::Boolean, true, true},
+                                                           {FieldType::Boolean, false, false}};
+    for (const auto &[type, value, expected] : cases) {
+        FakeField f(u"flag"_s, type, value);
+        EXPECT_EQ(FieldAsBool(&f), expected)
+            << FieldTypeName(type).toStdString() << " " << value.toString().toStdString();
     }
-}
-
-TEST(FieldAsBool, OnlyTheBooleanReadingIsForgiven)
-{
-    FailingField boolean(FieldType::Boolean, true, true, false);
+    // Only the Boolean reading is forgiven.
+    FailingField boolean(FieldType::Boolean, true, true);
     EXPECT_FALSE(FieldAsBool(&boolean));
-    FailingField integer(FieldType::Integer, qlonglong(1), true, false);
+    FailingField integer(FieldType::Integer, qlonglong(1), true);
     EXPECT_THROW(FieldAsBool(&integer), DbError);
 }
 
 TEST(SetFieldBool, StoresInTheFieldsOwnTermsAfterEdit)
 {
-    const struct
-    {
-        FieldType type;
-        QVariant whenTrue, whenFalse;
-    } cases[] = {
-        {FieldType::String, QStringLiteral("1"), QStringLiteral("0")},
-        {FieldType::FixedChar, QStringLiteral("1"), QStringLiteral("0")},
+    const std::tuple<FieldType, QVariant, QVariant> cases[] = {
+        {FieldType::String, u"1"_s, u"0"_s},
+        {FieldType::FixedChar, u"1"_s, u"0"_s},
         {FieldType::Integer, qlonglong(1), qlonglong(0)},
         {FieldType::AutoInc, qlonglong(1), qlonglong(0)},
         {FieldType::BCD, 1.0, 0.0},
-        {FieldType::Boolean, true, false},
-    };
-    for (const auto &c : cases) {
+        {FieldType::Boolean, true, false}};
+    for (const auto &[type, whenTrue, whenFalse] : cases) {
         for (const bool value : {true, false}) {
             RowsDataSet ds;
-            FakeField &f = ds.add(QStringLiteral("flag"), c.type);
+            FakeField &f = ds.add(u"flag"_s, type);
             SetFieldBool(ds, &f, value);
-            EXPECT_EQ(f.Value(), value ? c.whenTrue : c.whenFalse) << FieldTypeName(c.type).toStdString();
-            EXPECT_EQ(ds.log, QStringList{QStringLiteral("Edit")});
+            EXPECT_EQ(f.Value(), value ? whenTrue : whenFalse) << FieldTypeName(type).toStdString();
+            EXPECT_EQ(ds.log, QStringList{u"Edit"_s});
         }
     }
-}
-
-TEST(SetFieldBool, AlreadyEditingAndFailedBooleanWriting)
-{
+    // Already editing, and a field that refuses a Boolean: nothing is written, no Edit is called.
     RowsDataSet ds;
     ds.state = DataSetState::Insert;
-    FailingField f(FieldType::Date, 5.0, false, true);
+    FailingField f(FieldType::Date, 5.0, false);
     SetFieldBool(ds, &f, true);
     EXPECT_TRUE(f.IsNull());
     EXPECT_TRUE(ds.log.isEmpty());

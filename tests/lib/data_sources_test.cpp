@@ -1,11 +1,13 @@
-#include "support/test_support.h"
 #include "lib/combo_routines.h"
 #include "lib/data_sources.h"
+#include "support/test_support.h"
 
 #include <QComboBox>
 #include <QDir>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -55,14 +57,13 @@ const QString kTnsNames = QStringLiteral("# ORCL.OLD = (DESCRIPTION = (ADDRESS =
                                          "  BRN = \r\n"
                                          "ORCL.WORLD=(DESCRIPTION=(ADDRESS=(HOST=db3)))\r\n"
                                          "no equals sign here\r\n");
-const QStringList kAliases{QStringLiteral("BRN"), QStringLiteral("ORCL.WORLD"), QStringLiteral("ORCL.WORLD"),
-                           QStringLiteral("zed.world")};
+const QStringList kAliases{u"BRN"_s, u"ORCL.WORLD"_s, u"ORCL.WORLD"_s, u"zed.world"_s};
 
 TEST(GetOracleTNSNames, AliasesOfTheFileSorted)
 {
     TestDir dir;
-    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("admin/tnsnames.ora")), kTnsNames.toLatin1()));
-    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("home/network/admin/tnsnames.ora")),
+    ASSERT_TRUE(writeBytes(dir.file(u"admin/tnsnames.ora"_s), kTnsNames.toLatin1()));
+    ASSERT_TRUE(writeBytes(dir.file(u"home/network/admin/tnsnames.ora"_s),
                            QByteArrayLiteral("HOME.ALIAS =\n  (DESCRIPTION = )\n")));
     const struct
     {
@@ -71,10 +72,10 @@ TEST(GetOracleTNSNames, AliasesOfTheFileSorted)
         QString oracleHome;
         QStringList expected;
     } cases[] = {
-        {"TNS_ADMIN first", dir.file(QStringLiteral("admin")), dir.file(QStringLiteral("home")), kAliases},
-        {"then ORACLE_HOME", QString(), dir.file(QStringLiteral("home")), {QStringLiteral("HOME.ALIAS")}},
+        {"TNS_ADMIN first", dir.file(u"admin"_s), dir.file(u"home"_s), kAliases},
+        {"then ORACLE_HOME", QString(), dir.file(u"home"_s), {u"HOME.ALIAS"_s}},
         {"neither", QString(), QString(), {}},
-        {"folder without the file", dir.file(QStringLiteral("nowhere")), QString(), {}},
+        {"folder without the file", dir.file(u"nowhere"_s), QString(), {}},
     };
     for (const auto &c : cases) {
         EnvGuard env;
@@ -86,7 +87,7 @@ TEST(GetOracleTNSNames, AliasesOfTheFileSorted)
             env.unset("ORACLE_HOME");
         else
             env.set("ORACLE_HOME", c.oracleHome);
-        QStringList list{QStringLiteral("stale")};
+        QStringList list{u"stale"_s};
         GetOracleTNSNames(list);
         EXPECT_EQ(list, c.expected) << c.what;
     }
@@ -103,8 +104,8 @@ protected:
         s_env = new EnvGuard;
         s_env->unset("ODBCSEARCH"); // it would override the user/system choice of each fetch
         s_env->set("ODBCSYSINI", s_dir->path());
-        s_env->set("ODBCINI", s_dir->file(QStringLiteral("user.ini")));
-        writeBytes(s_dir->file(QStringLiteral("odbcinst.ini")),
+        s_env->set("ODBCINI", s_dir->file(u"user.ini"_s));
+        writeBytes(s_dir->file(u"odbcinst.ini"_s),
                    "[Test Driver]\nDescription=test\nDriver=/nonexistent/libtest.so\n");
     }
     static void TearDownTestSuite()
@@ -116,8 +117,8 @@ protected:
     }
     static void write(const char *user, const char *system)
     {
-        ASSERT_TRUE(writeBytes(s_dir->file(QStringLiteral("user.ini")), user));
-        ASSERT_TRUE(writeBytes(s_dir->file(QStringLiteral("odbc.ini")), system));
+        ASSERT_TRUE(writeBytes(s_dir->file(u"user.ini"_s), user));
+        ASSERT_TRUE(writeBytes(s_dir->file(u"odbc.ini"_s), system));
     }
     static TestDir *s_dir;
     static EnvGuard *s_env;
@@ -127,8 +128,8 @@ EnvGuard *OdbcSources::s_env = nullptr;
 
 TEST_F(OdbcSources, UserThenSystemEachUnderItsHeader)
 {
-    const QString user = QStringLiteral("--------------- ПОЛЬЗОВАТЕЛЬСКИЕ ---------------");
-    const QString system = QStringLiteral("--------------- СИСТЕМНЫЕ ---------------");
+    const QString user = u"--------------- ПОЛЬЗОВАТЕЛЬСКИЕ ---------------"_s;
+    const QString system = u"--------------- СИСТЕМНЫЕ ---------------"_s;
     const struct
     {
         const char *user;
@@ -137,16 +138,16 @@ TEST_F(OdbcSources, UserThenSystemEachUnderItsHeader)
     } cases[] = {
         {"",
          "[orx]\nDriver=Test Driver\n[Bulletin]\nDriver=Test Driver\n",
-         {system, QStringLiteral("Bulletin"), QStringLiteral("orx")}},
+         {system, u"Bulletin"_s, u"orx"_s}},
         {"[mine]\nDriver=Test Driver\n[Alpha]\nDriver=Test Driver\n",
          "[sys1]\nDriver=Test Driver\n",
-         {user, QStringLiteral("Alpha"), QStringLiteral("mine"), system, QStringLiteral("sys1")}},
-        {"[only]\nDriver=Test Driver\n", "", {user, QStringLiteral("only")}},
+         {user, u"Alpha"_s, u"mine"_s, system, u"sys1"_s}},
+        {"[only]\nDriver=Test Driver\n", "", {user, u"only"_s}},
         {"", "", {}},
     };
     for (const auto &c : cases) {
         write(c.user, c.system);
-        QStringList list{QStringLiteral("stale")};
+        QStringList list{u"stale"_s};
         GetODBCSources(list);
         EXPECT_EQ(list, c.expected) << c.user << " / " << c.system;
     }
@@ -157,7 +158,7 @@ TEST(ListFiles, FolderAndMask)
     TestDir dir;
     for (const char *name : {"b.orv", "A.ORV", "c.txt", "noext", ".hidden.orv"})
         ASSERT_TRUE(writeBytes(dir.file(QString::fromLatin1(name)), "x"));
-    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("d.orv")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(u"d.orv"_s));
     const QString p = dir.path() + QLatin1Char('/');
     const struct
     {
@@ -166,32 +167,20 @@ TEST(ListFiles, FolderAndMask)
         int attr;
         QStringList expected;
     } cases[] = {
-        {p + QStringLiteral("*.orv"), false, 0, {QStringLiteral("A.ORV"), QStringLiteral("b.orv")}},
-        {p + QStringLiteral("*.orv"),
+        {p + u"*.orv"_s, false, 0, {u"A.ORV"_s, u"b.orv"_s}},
+        {p + u"*.orv"_s,
          false,
          faReadOnly | faHidden | faSysFile | faArchive,
-         {QStringLiteral(".hidden.orv"), QStringLiteral("A.ORV"), QStringLiteral("b.orv")}},
-        {p + QStringLiteral("*.orv"),
-         false,
-         faAnyFile,
-         {QStringLiteral(".hidden.orv"), QStringLiteral("A.ORV"), QStringLiteral("b.orv"),
-          QStringLiteral("d.orv")}},
-        {p + QStringLiteral("*.orv"), true, 0, {p + QStringLiteral("A.ORV"), p + QStringLiteral("b.orv")}},
-        {dir.path(),
-         true,
-         0,
-         {p + QStringLiteral("A.ORV"), p + QStringLiteral("b.orv"), p + QStringLiteral("c.txt"),
-          p + QStringLiteral("noext")}},
-        {p + QStringLiteral("*.*"),
-         false,
-         0,
-         {QStringLiteral("A.ORV"), QStringLiteral("b.orv"), QStringLiteral("c.txt"),
-          QStringLiteral("noext")}},
-        {p + QStringLiteral("c.txt"), true, 0, {p + QStringLiteral("c.txt")}},
-        {p + QStringLiteral("missing/*.orv"), false, faAnyFile, {}},
+         {u".hidden.orv"_s, u"A.ORV"_s, u"b.orv"_s}},
+        {p + u"*.orv"_s, false, faAnyFile, {u".hidden.orv"_s, u"A.ORV"_s, u"b.orv"_s, u"d.orv"_s}},
+        {p + u"*.orv"_s, true, 0, {p + u"A.ORV"_s, p + u"b.orv"_s}},
+        {dir.path(), true, 0, {p + u"A.ORV"_s, p + u"b.orv"_s, p + u"c.txt"_s, p + u"noext"_s}},
+        {p + u"*.*"_s, false, 0, {u"A.ORV"_s, u"b.orv"_s, u"c.txt"_s, u"noext"_s}},
+        {p + u"c.txt"_s, true, 0, {p + u"c.txt"_s}},
+        {p + u"missing/*.orv"_s, false, faAnyFile, {}},
     };
     for (const auto &c : cases) {
-        QStringList list{QStringLiteral("stale")};
+        QStringList list{u"stale"_s};
         ListFiles(c.mask, list, c.withPath, c.attr);
         EXPECT_EQ(list, c.expected) << c.mask.toStdString() << " " << c.withPath << " " << c.attr;
     }
@@ -199,7 +188,7 @@ TEST(ListFiles, FolderAndMask)
 
 TEST(SystemRoutines, CommandLineAndEngine)
 {
-    QStringList list{QStringLiteral("stale")};
+    QStringList list{u"stale"_s};
     ParamsToStrings(&list); // the test program runs with no parameters of its own
     EXPECT_TRUE(list.isEmpty());
     ParamsToStrings(nullptr);
@@ -210,15 +199,13 @@ TEST(SystemRoutines, CommandLineAndEngine)
 TEST(SelectComboText, CaseInsensitiveMatchOrNoSelection)
 {
     QComboBox combo;
-    combo.addItems({QStringLiteral("orx"), QStringLiteral("Bulletin")});
+    combo.addItems({u"orx"_s, u"Bulletin"_s});
     const struct
     {
         QString text;
         int index;
     } cases[] = {
-        {QStringLiteral("Bulletin"), 1}, {QStringLiteral("ORX"), 0},
-        {QStringLiteral("gone"), -1},    {QString(), -1},
-        {QStringLiteral("orx "), -1},
+        {u"Bulletin"_s, 1}, {u"ORX"_s, 0}, {u"gone"_s, -1}, {QString(), -1}, {u"orx "_s, -1},
     };
     for (const auto &c : cases) {
         combo.setCurrentIndex(1 - qMax(c.index, 0));
@@ -230,14 +217,14 @@ TEST(SelectComboText, CaseInsensitiveMatchOrNoSelection)
 TEST(FillDataSourceCombos, ItemsAndKeptTexts)
 {
     TestDir dir;
-    ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("tnsnames.ora")), kTnsNames.toLatin1()));
+    ASSERT_TRUE(writeBytes(dir.file(u"tnsnames.ora"_s), kTnsNames.toLatin1()));
     EnvGuard env;
     env.set("TNS_ADMIN", dir.path());
 
     QComboBox kept, gone, fresh;
-    kept.addItems({QStringLiteral("x"), QStringLiteral("brn")});
+    kept.addItems({u"x"_s, u"brn"_s});
     kept.setCurrentIndex(1);
-    gone.addItems({QStringLiteral("OLD.ALIAS")});
+    gone.addItems({u"OLD.ALIAS"_s});
     gone.setCurrentIndex(0);
     QStringList list;
     FillDataSourceCombos(1, {&kept, &gone, nullptr}, true, &list);
@@ -251,9 +238,9 @@ TEST(FillDataSourceCombos, ItemsAndKeptTexts)
     EXPECT_EQ(gone.currentIndex(), -1);
 
     // Without KeepText nothing is selected; an unknown kind hands on the list it was given.
-    QStringList given{QStringLiteral("one"), QStringLiteral("two")};
+    QStringList given{u"one"_s, u"two"_s};
     FillDataSourceCombos(7, {&fresh}, false, &given);
-    EXPECT_EQ(given, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(given, (QStringList{u"one"_s, u"two"_s}));
     EXPECT_EQ(fresh.count(), 2);
     EXPECT_EQ(fresh.currentIndex(), -1);
 }

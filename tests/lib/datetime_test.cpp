@@ -5,9 +5,12 @@
 
 #include <clocale>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
-struct Fields {
+struct Fields
+{
     int y, mo, d, h, n, s, ms;
 };
 
@@ -69,7 +72,8 @@ TEST(DateTimeValue, DayOfTheYear)
     EXPECT_EQ(DayOfTheYear(EncodeDate(2008, 12, 31)), 366);
 }
 
-struct FormatCase {
+struct FormatCase
+{
     const char *format;
     const char *expected;
 };
@@ -78,26 +82,21 @@ TEST(FormatDateTime, Codes)
 {
     const TDateTime v = EncodeDate(2008, 3, 5) + EncodeTime(7, 4, 9, 45);
     const FormatCase cases[] = {
-        {"dd.mm.yyyy", "05.03.2008"},
-        {"d.m.yy", "5.3.08"},
-        {"hh:nn:ss", "07:04:09"},
-        {"hh-nn-ss", "07-04-09"},
-        {"nn-ss", "04-09"},
-        {"hh:mm", "07:04"}, // m after h is minutes
-        {"h:n:s.zzz", "7:4:9.045"},
-        {"yyyy-mm-dd", "2008-03-05"},
+        {"dd.mm.yyyy", "05.03.2008"}, {"d.m.yy", "5.3.08"},
+        {"hh:nn:ss", "07:04:09"},     {"hh-nn-ss", "07-04-09"},
+        {"nn-ss", "04-09"},           {"hh:mm", "07:04"}, // m after h is minutes
+        {"h:n:s.zzz", "7:4:9.045"},   {"yyyy-mm-dd", "2008-03-05"},
         {"dd/mm/yyyy", "05.03.2008"}, // '/' is the date separator
-        {"'day' d", "day 5"},
-        {"ddddd tt", "05.03.2008 07:04:09"},
+        {"'day' d", "day 5"},         {"ddddd tt", "05.03.2008 07:04:09"},
         {"c", "05.03.2008 07:04:09"},
     };
     for (const auto &c : cases)
         EXPECT_EQ(FormatDateTime(QString::fromUtf8(c.format), v), QString::fromUtf8(c.expected)) << c.format;
 
-    EXPECT_EQ(FormatDateTime(QStringLiteral("c"), EncodeDate(2008, 3, 5)), QStringLiteral("05.03.2008"));
+    EXPECT_EQ(FormatDateTime(u"c"_s, EncodeDate(2008, 3, 5)), u"05.03.2008"_s);
     TFormatSettings iso;
     iso.DateSeparator = QLatin1Char('-');
-    EXPECT_EQ(FormatDateTime(QStringLiteral("yyyy/mm/dd"), v, iso), QStringLiteral("2008-03-05"));
+    EXPECT_EQ(FormatDateTime(u"yyyy/mm/dd"_s, v, iso), u"2008-03-05"_s);
 }
 
 TEST(RoundHalfEven, Halves)
@@ -119,17 +118,17 @@ TEST_P(FloatToStrTest, SameTextInEveryLocale)
     const char *old = std::setlocale(LC_ALL, nullptr);
     const std::string saved = old ? old : "C";
     ASSERT_NE(std::setlocale(LC_ALL, GetParam()), nullptr) << "locale missing: " << GetParam();
-    EXPECT_EQ(FloatToStr(1.5), QStringLiteral("1.5"));
-    EXPECT_EQ(FloatToStr(-0.25), QStringLiteral("-0.25"));
-    EXPECT_EQ(FloatToStr(100), QStringLiteral("100"));
-    EXPECT_EQ(FloatToStr(0.1 + 0.2), QStringLiteral("0.3")); // 15 digits hide the binary tail
-    EXPECT_EQ(FloatToStr(123456789012345.0), QStringLiteral("123456789012345"));
-    EXPECT_EQ(FloatToStr(1e15), QStringLiteral("1E15"));
-    EXPECT_EQ(FloatToStr(0.0001), QStringLiteral("0.0001"));
-    EXPECT_EQ(FloatToStr(0.00001), QStringLiteral("1E-5"));
-    EXPECT_EQ(FloatToStr(-1.5e-7), QStringLiteral("-1.5E-7"));
-    EXPECT_EQ(FloatToStr(0.0), QStringLiteral("0"));
-    EXPECT_EQ(FloatToStr(3.5, QLatin1Char(',')), QStringLiteral("3,5"));
+    EXPECT_EQ(FloatToStr(1.5), u"1.5"_s);
+    EXPECT_EQ(FloatToStr(-0.25), u"-0.25"_s);
+    EXPECT_EQ(FloatToStr(100), u"100"_s);
+    EXPECT_EQ(FloatToStr(0.1 + 0.2), u"0.3"_s); // 15 digits hide the binary tail
+    EXPECT_EQ(FloatToStr(123456789012345.0), u"123456789012345"_s);
+    EXPECT_EQ(FloatToStr(1e15), u"1E15"_s);
+    EXPECT_EQ(FloatToStr(0.0001), u"0.0001"_s);
+    EXPECT_EQ(FloatToStr(0.00001), u"1E-5"_s);
+    EXPECT_EQ(FloatToStr(-1.5e-7), u"-1.5E-7"_s);
+    EXPECT_EQ(FloatToStr(0.0), u"0"_s);
+    EXPECT_EQ(FloatToStr(3.5, QLatin1Char(',')), u"3,5"_s);
     std::setlocale(LC_ALL, saved.c_str());
 }
 

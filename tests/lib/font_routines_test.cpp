@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TEST(SetFontFromStr, ColourTexts)
@@ -16,12 +18,12 @@ TEST(SetFontFromStr, ColourTexts)
     };
     for (const auto &c : cases) {
         TUserFont font;
-        SetFontFromStr(font, QStringLiteral("Arial"), 8, QString::fromLatin1(c.text), 1, QString());
+        SetFontFromStr(font, u"Arial"_s, 8, QString::fromLatin1(c.text), 1, QString());
         EXPECT_EQ(font.Color, c.expected) << c.text;
     }
     for (const char *bad : {"0XFF", "zz", "0xZZ", "12a"}) {
         TUserFont font;
-        EXPECT_THROW(SetFontFromStr(font, QStringLiteral("Arial"), 8, QString::fromLatin1(bad), 1, QString()),
+        EXPECT_THROW(SetFontFromStr(font, u"Arial"_s, 8, QString::fromLatin1(bad), 1, QString()),
                      EConvertError)
             << bad;
     }
@@ -41,8 +43,8 @@ TEST(SetFontFromStr, NameSizeCharsetAndStyleLetters)
     for (const auto &c : cases) {
         TUserFont font;
         font.Font.setBold(true); // an earlier style does not survive
-        SetFontFromStr(font, QStringLiteral("Courier New"), 11, QString(), 204, QString::fromLatin1(c.style));
-        EXPECT_EQ(font.Font.family(), QStringLiteral("Courier New"));
+        SetFontFromStr(font, u"Courier New"_s, 11, QString(), 204, QString::fromLatin1(c.style));
+        EXPECT_EQ(font.Font.family(), u"Courier New"_s);
         EXPECT_EQ(font.Font.pointSize(), 11);
         EXPECT_EQ(font.Charset, 204);
         EXPECT_EQ(font.Font.bold(), c.bold) << c.style;
@@ -55,14 +57,14 @@ TEST(SetFontFromStr, NameSizeCharsetAndStyleLetters)
 TEST(SetFontFromStr, SameUserFontComparesEveryPart)
 {
     TUserFont a, b;
-    SetFontFromStr(a, QStringLiteral("Arial"), 8, QString(), 1, QStringLiteral("b"));
-    SetFontFromStr(b, QStringLiteral("Arial"), 8, QString(), 1, QStringLiteral("b"));
+    SetFontFromStr(a, u"Arial"_s, 8, QString(), 1, u"b"_s);
+    SetFontFromStr(b, u"Arial"_s, 8, QString(), 1, u"b"_s);
     EXPECT_TRUE(SameUserFont(a, b));
     b.Charset = 204;
     EXPECT_FALSE(SameUserFont(a, b));
-    SetFontFromStr(b, QStringLiteral("Arial"), 8, QStringLiteral("255"), 1, QStringLiteral("b"));
+    SetFontFromStr(b, u"Arial"_s, 8, u"255"_s, 1, u"b"_s);
     EXPECT_FALSE(SameUserFont(a, b));
-    SetFontFromStr(b, QStringLiteral("Arial"), 9, QString(), 1, QStringLiteral("b"));
+    SetFontFromStr(b, u"Arial"_s, 9, QString(), 1, u"b"_s);
     EXPECT_FALSE(SameUserFont(a, b));
 }
 

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TEST(TMStringGrid, EnterAndLeaveReportTheGrid)
 {
     TMStringGrid grid;
-    grid.setObjectName(QStringLiteral("sg"));
+    grid.setObjectName(u"sg"_s);
     QStringList seen;
     QObject::connect(&grid, &TMStringGrid::mouseEnter,
                      [&](QObject *s) { seen << "enter " + s->objectName(); });
@@ -21,7 +23,7 @@ TEST(TMStringGrid, EnterAndLeaveReportTheGrid)
     QApplication::sendEvent(&grid, &enter);
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&grid, &leave);
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("enter sg"), QStringLiteral("leave sg")}));
+    EXPECT_EQ(seen, (QStringList{u"enter sg"_s, u"leave sg"_s}));
 }
 
 TEST(TMStringGrid, LeaveWithoutAHandlerIsStillHandled)

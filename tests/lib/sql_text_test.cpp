@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 TEST(SqlText, QuotesAreDoubled)
@@ -12,14 +14,12 @@ TEST(SqlText, QuotesAreDoubled)
         QString escaped;
         QString quoted;
     } cases[] = {
-        {QString(), QString(), QStringLiteral("''")},
-        {QStringLiteral("MNK"), QStringLiteral("MNK"), QStringLiteral("'MNK'")},
-        {QStringLiteral("O'Brien"), QStringLiteral("O''Brien"), QStringLiteral("'O''Brien'")},
-        {QStringLiteral("''"), QStringLiteral("''''"), QStringLiteral("''''''")},
-        {QStringLiteral("x' or '1'='1"), QStringLiteral("x'' or ''1''=''1"),
-         QStringLiteral("'x'' or ''1''=''1'")},
-        {QStringLiteral("Обнинск \"ОБН\""), QStringLiteral("Обнинск \"ОБН\""),
-         QStringLiteral("'Обнинск \"ОБН\"'")},
+        {QString(), QString(), u"''"_s},
+        {u"MNK"_s, u"MNK"_s, u"'MNK'"_s},
+        {u"O'Brien"_s, u"O''Brien"_s, u"'O''Brien'"_s},
+        {u"''"_s, u"''''"_s, u"''''''"_s},
+        {u"x' or '1'='1"_s, u"x'' or ''1''=''1"_s, u"'x'' or ''1''=''1'"_s},
+        {u"Обнинск \"ОБН\""_s, u"Обнинск \"ОБН\""_s, u"'Обнинск \"ОБН\"'"_s},
     };
     for (const auto &c : cases) {
         EXPECT_EQ(SqlEscape(c.text), c.escaped) << c.text.toStdString();

@@ -1,9 +1,11 @@
-#include "support/test_support.h"
 #include "fake_dataset.h"
 #include "lib/messages.h"
 #include "lib/statements.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -15,12 +17,12 @@ TEST(MsgBoxCaption, ChosenByTheExactIconValue)
         QString caption;
     } cases[] = {
         {0, QString()},
-        {16, QStringLiteral("Ошибка")},
-        {32, QStringLiteral("Вопрос")},
-        {48, QStringLiteral("Предупреждение")},
-        {64, QStringLiteral("Информация")},
-        {16 + 4, QStringLiteral("Информация")}, // a button flag passed along with the icon
-        {48 + 0x10000, QStringLiteral("Информация")},
+        {16, u"Ошибка"_s},
+        {32, u"Вопрос"_s},
+        {48, u"Предупреждение"_s},
+        {64, u"Информация"_s},
+        {16 + 4, u"Информация"_s}, // a button flag passed along with the icon
+        {48 + 0x10000, u"Информация"_s},
     };
     for (const auto &c : cases)
         EXPECT_EQ(MsgBoxCaption(c.icon), c.caption) << c.icon;
@@ -31,9 +33,9 @@ TEST(QAct, OpensOrExecutesAfterClosingAndSettingTheText)
     for (const bool exec : {false, true}) {
         MessageRecorder messages;
         FakeDataSet q;
-        EXPECT_TRUE(QAct(q, QStringLiteral("select 1"), false, nullptr, exec));
-        const QString run = exec ? QStringLiteral("ExecSQL select 1") : QStringLiteral("Open select 1");
-        EXPECT_EQ(q.log, (QStringList{QStringLiteral("Close"), QStringLiteral("SetSQL select 1"), run}));
+        EXPECT_TRUE(QAct(q, u"select 1"_s, false, nullptr, exec));
+        const QString run = exec ? u"ExecSQL select 1"_s : u"Open select 1"_s;
+        EXPECT_EQ(q.log, (QStringList{u"Close"_s, u"SetSQL select 1"_s, run}));
         EXPECT_EQ(messages.count(), 0);
     }
 }
@@ -42,9 +44,9 @@ TEST(QAct, FailureShowsTheStatementAndTheDriverText)
 {
     MessageRecorder messages;
     FakeDataSet q;
-    q.failWith = QStringLiteral("no such table: stations");
-    QString errMsg = QStringLiteral("untouched");
-    EXPECT_FALSE(QAct(q, QStringLiteral("select * from stations"), false, &errMsg, false));
+    q.failWith = u"no such table: stations"_s;
+    QString errMsg = u"untouched"_s;
+    EXPECT_FALSE(QAct(q, u"select * from stations"_s, false, &errMsg, false));
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.last().error);
     EXPECT_EQ(messages.last().icon, 16u);
@@ -52,18 +54,18 @@ TEST(QAct, FailureShowsTheStatementAndTheDriverText)
     EXPECT_EQ(messages.last().text,
               QStringLiteral("QAct: Запрос\r\rselect * from stations\rвызвал ошибку!\r\r"
                              "Сообщение об ошибке: no such table: stations"));
-    EXPECT_EQ(errMsg, QStringLiteral("untouched"));
+    EXPECT_EQ(errMsg, u"untouched"_s);
 }
 
 TEST(QAct, EmptySqlRerunsTheCurrentStatementAndShowsIt)
 {
     MessageRecorder messages;
     FakeDataSet q;
-    q.SetSQL(QStringLiteral("delete from site"));
+    q.SetSQL(u"delete from site"_s);
     q.log.clear();
-    q.failWith = QStringLiteral("locked");
+    q.failWith = u"locked"_s;
     EXPECT_FALSE(QAct(q, QString(), false, nullptr, true));
-    EXPECT_EQ(q.log, (QStringList{QStringLiteral("Close"), QStringLiteral("ExecSQL delete from site")}));
+    EXPECT_EQ(q.log, (QStringList{u"Close"_s, u"ExecSQL delete from site"_s}));
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\r\rdelete from site\rвызвал ошибку!\r\r"
                                                    "Сообщение об ошибке: locked"));
@@ -73,12 +75,12 @@ TEST(QAct, SilentFailureHandsTheTextBackOrLeavesNoTrace)
 {
     MessageRecorder messages;
     FakeDataSet q;
-    q.failWith = QStringLiteral("syntax error");
+    q.failWith = u"syntax error"_s;
     QString errMsg;
-    EXPECT_FALSE(QAct(q, QStringLiteral("selec"), true, &errMsg, false));
-    EXPECT_EQ(errMsg, QStringLiteral("syntax error"));
-    EXPECT_FALSE(QAct(q, QStringLiteral("selec"), true, nullptr, false));
-    EXPECT_FALSE(QOpen(q, QStringLiteral("selec")));
+    EXPECT_FALSE(QAct(q, u"selec"_s, true, &errMsg, false));
+    EXPECT_EQ(errMsg, u"syntax error"_s);
+    EXPECT_FALSE(QAct(q, u"selec"_s, true, nullptr, false));
+    EXPECT_FALSE(QOpen(q, u"selec"_s));
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -86,8 +88,8 @@ TEST(QAct, FailureWhileClosingReachesTheCaller)
 {
     MessageRecorder messages;
     FakeDataSet q;
-    q.closeFailWith = QStringLiteral("busy");
-    EXPECT_THROW(QAct(q, QStringLiteral("select 1")), DbError);
+    q.closeFailWith = u"busy"_s;
+    EXPECT_THROW(QAct(q, u"select 1"_s), DbError);
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -95,11 +97,10 @@ TEST(QActStrings, LinesJoinedWithBareCarriageReturns)
 {
     MessageRecorder messages;
     FakeDataSet q;
-    q.failWith = QStringLiteral("bad");
-    const QStringList lines{QStringLiteral("select sta"), QStringLiteral("from site"),
-                            QStringLiteral("order by sta")};
+    q.failWith = u"bad"_s;
+    const QStringList lines{u"select sta"_s, u"from site"_s, u"order by sta"_s};
     EXPECT_FALSE(QActStrings(q, lines));
-    EXPECT_EQ(q.SQL(), QStringLiteral("select sta\rfrom site\rorder by sta"));
+    EXPECT_EQ(q.SQL(), u"select sta\rfrom site\rorder by sta"_s);
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\rselect sta\rfrom site\rorder by sta"
                                                    "\rвызвал ошибку!\r\rСообщение об ошибке: bad"));
@@ -109,8 +110,7 @@ TEST(QActStrings, LinesJoinedWithBareCarriageReturns)
     messages.clear();
     q.log.clear();
     EXPECT_FALSE(QActStrings(q, {}));
-    EXPECT_EQ(q.log, (QStringList{QStringLiteral("Close"),
-                                  QStringLiteral("Open select sta\rfrom site\rorder by sta")}));
+    EXPECT_EQ(q.log, (QStringList{u"Close"_s, u"Open select sta\rfrom site\rorder by sta"_s}));
     EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\rselect sta\rfrom site\rorder by sta"
                                                    "\rвызвал ошибку!\r\rСообщение об ошибке: bad"));
 }
@@ -119,10 +119,10 @@ TEST(QExe, RunsAndReportsFailure)
 {
     MessageRecorder messages;
     FakeCommand cmd;
-    EXPECT_TRUE(QExe(cmd, QStringLiteral("delete from site")));
-    EXPECT_EQ(cmd.log, QStringList{QStringLiteral("Execute delete from site")});
+    EXPECT_TRUE(QExe(cmd, u"delete from site"_s));
+    EXPECT_EQ(cmd.log, QStringList{u"Execute delete from site"_s});
 
-    cmd.failWith = QStringLiteral("constraint failed");
+    cmd.failWith = u"constraint failed"_s;
     EXPECT_FALSE(QExe(cmd, QString()));
     ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.last().error);
@@ -131,27 +131,26 @@ TEST(QExe, RunsAndReportsFailure)
                                                    "Сообщение об ошибке: constraint failed"));
 
     QString errMsg;
-    EXPECT_FALSE(QExe(cmd, QStringLiteral("drop table x"), true, &errMsg));
-    EXPECT_EQ(errMsg, QStringLiteral("constraint failed"));
+    EXPECT_FALSE(QExe(cmd, u"drop table x"_s, true, &errMsg));
+    EXPECT_EQ(errMsg, u"constraint failed"_s);
     EXPECT_EQ(messages.count(), 1);
 }
 
 TEST(ReplCFile, ReplacesTheDataSourceValue)
 {
-    const QString file = QStringLiteral("c:\\b.mdb");
+    const QString file = u"c:\\b.mdb"_s;
     const struct
     {
         QString before;
         QString after;
     } cases[] = {
-        {QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Mode=ReadWrite"),
-         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"c:\\b.mdb\";Mode=ReadWrite")},
-        {QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb"),
-         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"c:\\b.mdb\"")},
-        {QStringLiteral("Data Source=;Mode=Read"), QStringLiteral("Data Source=\"c:\\b.mdb\";Mode=Read")},
+        {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Mode=ReadWrite"_s,
+         u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"c:\\b.mdb\";Mode=ReadWrite"_s},
+        {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb"_s,
+         u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"c:\\b.mdb\""_s},
+        {u"Data Source=;Mode=Read"_s, u"Data Source=\"c:\\b.mdb\";Mode=Read"_s},
         // A source quoted before, with ";" inside, is replaced whole.
-        {QStringLiteral("Data Source=\"a;b.db\";Mode=ReadWrite"),
-         QStringLiteral("Data Source=\"c:\\b.mdb\";Mode=ReadWrite")},
+        {u"Data Source=\"a;b.db\";Mode=ReadWrite"_s, u"Data Source=\"c:\\b.mdb\";Mode=ReadWrite"_s},
     };
     for (const auto &c : cases) {
         MessageRecorder messages;
@@ -164,38 +163,37 @@ TEST(ReplCFile, ReplacesTheDataSourceValue)
 
 TEST(ReplCFile, ReplacingTwiceIsReplacingOnce)
 {
-    for (const QString &name : {QStringLiteral("/data/x;y.db"), QStringLiteral("/data/plain.db")}) {
-        FakeConnection conn(QStringLiteral("Data Source=a;Mode=ReadWrite"));
+    for (const QString &name : {u"/data/x;y.db"_s, u"/data/plain.db"_s}) {
+        FakeConnection conn(u"Data Source=a;Mode=ReadWrite"_s);
         ASSERT_TRUE(ReplCFile(conn, name));
         const QString once = conn.ConnectionString();
         ASSERT_TRUE(ReplCFile(conn, name));
         EXPECT_EQ(conn.ConnectionString(), once);
-        EXPECT_EQ(once, QStringLiteral("Data Source=\"") + name + QStringLiteral("\";Mode=ReadWrite"));
+        EXPECT_EQ(once, u"Data Source=\""_s + name + u"\";Mode=ReadWrite"_s);
     }
 }
 
 TEST(ReplCFile, ReopensAnOpenConnection)
 {
-    FakeConnection conn(QStringLiteral("Data Source=a"), true);
-    EXPECT_TRUE(ReplCFile(conn, QStringLiteral("/x.db")));
-    EXPECT_EQ(conn.log, (QStringList{QStringLiteral("Close"), QStringLiteral("Set Data Source=\"/x.db\""),
-                                     QStringLiteral("Open")}));
+    FakeConnection conn(u"Data Source=a"_s, true);
+    EXPECT_TRUE(ReplCFile(conn, u"/x.db"_s));
+    EXPECT_EQ(conn.log, (QStringList{u"Close"_s, u"Set Data Source=\"/x.db\""_s, u"Open"_s}));
 }
 
 TEST(ReplCFile, WithoutDataSourceFailsAndLeavesTheConnection)
 {
     // The key is case-sensitive.
-    for (const QString &text : {QStringLiteral("DSN=orx;UID=admin"), QStringLiteral("data source=a.mdb")}) {
+    for (const QString &text : {u"DSN=orx;UID=admin"_s, u"data source=a.mdb"_s}) {
         MessageRecorder messages;
         FakeConnection conn(text, true);
-        EXPECT_FALSE(ReplCFile(conn, QStringLiteral("/x.db")));
+        EXPECT_FALSE(ReplCFile(conn, u"/x.db"_s));
         EXPECT_TRUE(conn.log.isEmpty());
         EXPECT_EQ(conn.ConnectionString(), text);
         ASSERT_EQ(messages.count(), 1);
         EXPECT_FALSE(messages.last().error);
         EXPECT_EQ(messages.last().icon, 16u);
         EXPECT_EQ(messages.last().text,
-                  QStringLiteral("ReplCFile: Неожиданная ошибка!\rНе удалось изменить источник данных."));
+                  u"ReplCFile: Неожиданная ошибка!\rНе удалось изменить источник данных."_s);
     }
 }
 

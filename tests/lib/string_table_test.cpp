@@ -1,6 +1,6 @@
-#include "support/test_support.h"
 #include "lib/codec.h"
 #include "lib/string_table.h"
+#include "support/test_support.h"
 
 #include <gtest/gtest.h>
 

@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A loopback socket that is bound and listening, so connections complete, but nobody ever answers.
@@ -52,7 +54,7 @@ int closedPort()
 SmtpSettings quickServer(int port)
 {
     SmtpSettings s;
-    s.host = QStringLiteral("127.0.0.1");
+    s.host = u"127.0.0.1"_s;
     s.port = port;
     s.connectTimeoutSec = 2;
     s.responseTimeoutSec = 2;
@@ -69,7 +71,7 @@ QStringList strings(const QJsonValue &v)
     return out;
 }
 
-const QString kErrorPrefix = QStringLiteral("Сообщение об ошибке:\r");
+const QString kErrorPrefix = u"Сообщение об ошибке:\r"_s;
 
 TEST(MailHeaderText, EncodedWordsInWindows1251)
 {
@@ -133,11 +135,11 @@ TEST(MailDate, EnglishNamesAndOffset)
 TEST(MailCompose, PlainMessageBytes)
 {
     MailMessage m;
-    m.from = QStringLiteral("st@example.org");
-    m.to = QStringLiteral("a@example.org,b@example.org");
-    m.cc = QStringLiteral("c@example.org");
-    m.subject = QStringLiteral("  Тест \t");
-    m.body = QStringLiteral("Да\rНет\nок\r\n");
+    m.from = u"st@example.org"_s;
+    m.to = u"a@example.org,b@example.org"_s;
+    m.cc = u"c@example.org"_s;
+    m.subject = u"  Тест \t"_s;
+    m.body = u"Да\rНет\nок\r\n"_s;
     const QByteArray expected = "From: st@example.org\r\n"
                                 "To: a@example.org, b@example.org\r\n"
                                 "Cc: c@example.org\r\n"
@@ -165,14 +167,12 @@ TEST(MailSend, LocalFailuresReportOnce)
         QString reason;
     } cases[] = {
         {"line over 998 bytes",
-         {"a@x.ru", "b@x.ru", "", "s", QStringLiteral("ok\r\n") + QString(999, u'Ж'), ""},
-         QStringLiteral("Строка текста письма длиннее 998 байт")},
+         {"a@x.ru", "b@x.ru", "", "s", u"ok\r\n"_s + QString(999, u'Ж'), ""},
+         u"Строка текста письма длиннее 998 байт"_s},
         {"missing attachment",
-         {"a@x.ru", "b@x.ru", "", "s", "text", dir.file(QStringLiteral("нет.zip"))},
-         QStringLiteral("Не удалось открыть файл \"%1\"").arg(dir.file(QStringLiteral("нет.zip")))},
-        {"no recipient",
-         {"a@x.ru", " , ", "", "s", "text", ""},
-         QStringLiteral("Не указан ни один получатель")},
+         {"a@x.ru", "b@x.ru", "", "s", "text", dir.file(u"нет.zip"_s)},
+         u"Не удалось открыть файл \"%1\""_s.arg(dir.file(u"нет.zip"_s))},
+        {"no recipient", {"a@x.ru", " , ", "", "s", "text", ""}, u"Не указан ни один получатель"_s},
     };
     for (const auto &c : cases) {
         MessageRecorder rec;
@@ -193,52 +193,52 @@ TEST(MailSend, DeliversLoginRecipientsSubjectTextAndAttachment)
     QByteArray payload;
     for (int i = 0; i < 3000; ++i)
         payload.append(char(i * 7 % 256));
-    const QString attachment = dir.file(QStringLiteral("бюллетень 05.zip"));
+    const QString attachment = dir.file(u"бюллетень 05.zip"_s);
     ASSERT_TRUE(writeBytes(attachment, payload));
 
     SmtpSettings smtp = quickServer(server.port());
-    smtp.user = QStringLiteral("operator");
-    smtp.password = QStringLiteral("секрет1");
-    const QString subject = QStringLiteral("Сводка за 05.03.2024 по станции Обнинск (длинная тема письма)");
+    smtp.user = u"operator"_s;
+    smtp.password = u"секрет1"_s;
+    const QString subject = u"Сводка за 05.03.2024 по станции Обнинск (длинная тема письма)"_s;
     MailMessage m;
-    m.from = QStringLiteral("Станция <st@example.org>");
-    m.to = QStringLiteral("a@example.org, Борис <b@example.org>");
-    m.cc = QStringLiteral("c@example.org,d@example.org");
-    m.subject = QStringLiteral("  ") + subject + QStringLiteral(" ");
-    m.body = QStringLiteral("Строка 1\nСтрока 2\n.\nконец");
+    m.from = u"Станция <st@example.org>"_s;
+    m.to = u"a@example.org, Борис <b@example.org>"_s;
+    m.cc = u"c@example.org,d@example.org"_s;
+    m.subject = u"  "_s + subject + u" "_s;
+    m.body = u"Строка 1\nСтрока 2\n.\nконец"_s;
     m.attachment = attachment;
 
     MessageRecorder rec;
     ASSERT_TRUE(sendMail(smtp, m));
     EXPECT_EQ(rec.count(), 0);
 
-    const QJsonArray logins = server.json(QStringLiteral("auth.json")).toArray();
+    const QJsonArray logins = server.json(u"auth.json"_s).toArray();
     ASSERT_EQ(logins.size(), 1);
-    EXPECT_EQ(logins[0][QStringLiteral("mechanism")].toString(), QStringLiteral("LOGIN"));
-    EXPECT_EQ(logins[0][QStringLiteral("login")].toString(), QStringLiteral("operator"));
-    EXPECT_EQ(logins[0][QStringLiteral("password")].toString(), QStringLiteral("секрет1"));
+    EXPECT_EQ(logins[0][u"mechanism"_s].toString(), u"LOGIN"_s);
+    EXPECT_EQ(logins[0][u"login"_s].toString(), u"operator"_s);
+    EXPECT_EQ(logins[0][u"password"_s].toString(), u"секрет1"_s);
 
-    const QJsonObject got = server.json(QStringLiteral("msg-1.json")).toObject();
-    EXPECT_EQ(got[QStringLiteral("mail_from")].toString(), QStringLiteral("st@example.org"));
-    EXPECT_EQ(strings(got[QStringLiteral("rcpt_tos")]),
+    const QJsonObject got = server.json(u"msg-1.json"_s).toObject();
+    EXPECT_EQ(got[u"mail_from"_s].toString(), u"st@example.org"_s);
+    EXPECT_EQ(strings(got[u"rcpt_tos"_s]),
               (QStringList{"a@example.org", "b@example.org", "c@example.org", "d@example.org"}));
-    EXPECT_EQ(got[QStringLiteral("from")].toString(), QStringLiteral("Станция <st@example.org>"));
-    EXPECT_EQ(got[QStringLiteral("to")].toString(), QStringLiteral("a@example.org, Борис <b@example.org>"));
-    EXPECT_EQ(got[QStringLiteral("cc")].toString(), QStringLiteral("c@example.org, d@example.org"));
-    EXPECT_EQ(got[QStringLiteral("subject")].toString(), subject);
-    EXPECT_EQ(got[QStringLiteral("content_type")].toString(), QStringLiteral("multipart/mixed"));
-    EXPECT_EQ(got[QStringLiteral("charset")].toString(), QStringLiteral("windows-1251"));
-    EXPECT_EQ(got[QStringLiteral("encoding")].toString(), QStringLiteral("8bit"));
-    EXPECT_TRUE(got[QStringLiteral("defects")].toArray().isEmpty());
+    EXPECT_EQ(got[u"from"_s].toString(), u"Станция <st@example.org>"_s);
+    EXPECT_EQ(got[u"to"_s].toString(), u"a@example.org, Борис <b@example.org>"_s);
+    EXPECT_EQ(got[u"cc"_s].toString(), u"c@example.org, d@example.org"_s);
+    EXPECT_EQ(got[u"subject"_s].toString(), subject);
+    EXPECT_EQ(got[u"content_type"_s].toString(), u"multipart/mixed"_s);
+    EXPECT_EQ(got[u"charset"_s].toString(), u"windows-1251"_s);
+    EXPECT_EQ(got[u"encoding"_s].toString(), u"8bit"_s);
+    EXPECT_TRUE(got[u"defects"_s].toArray().isEmpty());
 
-    const QJsonArray parts = got[QStringLiteral("attachments")].toArray();
+    const QJsonArray parts = got[u"attachments"_s].toArray();
     ASSERT_EQ(parts.size(), 1);
-    EXPECT_EQ(parts[0][QStringLiteral("filename")].toString(), QStringLiteral("бюллетень 05.zip"));
-    EXPECT_EQ(parts[0][QStringLiteral("encoding")].toString(), QStringLiteral("base64"));
-    EXPECT_EQ(server.bytes(parts[0][QStringLiteral("file")].toString()), payload);
+    EXPECT_EQ(parts[0][u"filename"_s].toString(), u"бюллетень 05.zip"_s);
+    EXPECT_EQ(parts[0][u"encoding"_s].toString(), u"base64"_s);
+    EXPECT_EQ(server.bytes(parts[0][u"file"_s].toString()), payload);
 
     // The text goes in windows-1251 with CR LF, the lone "." line intact after the server's unstuffing.
-    const QByteArray raw = server.bytes(QStringLiteral("msg-1.eml"));
+    const QByteArray raw = server.bytes(u"msg-1.eml"_s);
     EXPECT_TRUE(raw.contains("\r\n\r\n\xD1\xF2\xF0\xEE\xEA\xE0 1\r\n\xD1\xF2\xF0\xEE\xEA\xE0 2\r\n.\r\n"
                              "\xEA\xEE\xED\xE5\xF6\r\n--"));
     EXPECT_EQ(raw.count("\n"), raw.count("\r\n"));
@@ -252,19 +252,19 @@ TEST(MailSend, PlainTextWithoutLoginOrAttachment)
     SmtpServer server(dir.path());
     ASSERT_GT(server.port(), 0) << server.error().toStdString();
 
-    MailMessage m{QStringLiteral("st@example.org"), QStringLiteral("a@example.org"), QString(),
-                  QStringLiteral("Daily summary"),  QStringLiteral("ОБН 05001\r\n"), QString()};
+    MailMessage m{u"st@example.org"_s, u"a@example.org"_s, QString(),
+                  u"Daily summary"_s,  u"ОБН 05001\r\n"_s, QString()};
     MessageRecorder rec;
     ASSERT_TRUE(sendMail(quickServer(server.port()), m));
     EXPECT_EQ(rec.count(), 0);
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("auth.json"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.file(u"auth.json"_s)));
 
-    const QJsonObject got = server.json(QStringLiteral("msg-1.json")).toObject();
-    EXPECT_EQ(strings(got[QStringLiteral("rcpt_tos")]), QStringList{"a@example.org"});
-    EXPECT_EQ(got[QStringLiteral("content_type")].toString(), QStringLiteral("text/plain"));
-    EXPECT_EQ(got[QStringLiteral("subject")].toString(), QStringLiteral("Daily summary"));
-    EXPECT_TRUE(got[QStringLiteral("attachments")].toArray().isEmpty());
-    const QByteArray raw = server.bytes(QStringLiteral("msg-1.eml"));
+    const QJsonObject got = server.json(u"msg-1.json"_s).toObject();
+    EXPECT_EQ(strings(got[u"rcpt_tos"_s]), QStringList{"a@example.org"});
+    EXPECT_EQ(got[u"content_type"_s].toString(), u"text/plain"_s);
+    EXPECT_EQ(got[u"subject"_s].toString(), u"Daily summary"_s);
+    EXPECT_TRUE(got[u"attachments"_s].toArray().isEmpty());
+    const QByteArray raw = server.bytes(u"msg-1.eml"_s);
     EXPECT_TRUE(raw.contains("\nSubject: Daily summary\r\n"));
     EXPECT_TRUE(raw.endsWith("\r\n\r\n\xCE\xC1\xCD 05001\r\n"));
 }
@@ -287,19 +287,14 @@ TEST(MailSend, ServerFailuresReportOnceAndQuickly)
     } cases[] = {
         {"closed port", closedPort(), QString(), QString()},
         {"server that never answers", silent.port(), QString(), QString()},
-        {"refused login", refusing.port(), QStringLiteral("operator"),
-         QStringLiteral("\r535 5.7.8 Authentication credentials invalid")},
+        {"refused login", refusing.port(), u"operator"_s,
+         u"\r535 5.7.8 Authentication credentials invalid"_s},
     };
     for (const auto &c : cases) {
         SmtpSettings smtp = quickServer(c.port);
         smtp.user = c.user;
-        smtp.password = QStringLiteral("wrong");
-        MailMessage m{QStringLiteral("st@example.org"),
-                      QStringLiteral("a@example.org"),
-                      QString(),
-                      QStringLiteral("s"),
-                      QStringLiteral("text"),
-                      QString()};
+        smtp.password = u"wrong"_s;
+        MailMessage m{u"st@example.org"_s, u"a@example.org"_s, QString(), u"s"_s, u"text"_s, QString()};
         MessageRecorder rec;
         QElapsedTimer timer;
         timer.start();
@@ -311,7 +306,7 @@ TEST(MailSend, ServerFailuresReportOnceAndQuickly)
         EXPECT_TRUE(rec.last().text.contains(c.says)) << c.name;
         EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
     }
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("msg-1.eml"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.file(u"msg-1.eml"_s)));
 }
 
 } // namespace

@@ -1,8 +1,8 @@
 #include "platform/zip_archive.h"
 
-#include "support/test_support.h"
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "support/test_support.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,6 +10,8 @@
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -40,8 +42,7 @@ void pythonZip(const QString &zipName, const QStringList &names)
                                           "with zipfile.ZipFile(sys.argv[1], 'w') as z:\n"
                                           "    for n in sys.argv[2:]:\n"
                                           "        z.writestr(zipfile.ZipInfo(n), 'member ' + n)\n");
-    const ProgramRun r =
-        run(QStringLiteral("python3"), QStringList{"-c", script, zipName} + names, QDir::tempPath());
+    const ProgramRun r = run(u"python3"_s, QStringList{"-c", script, zipName} + names, QDir::tempPath());
     ASSERT_EQ(r.code, 0) << r.out.constData();
 }
 
@@ -61,34 +62,32 @@ QStringList lines(const QByteArray &out)
 TEST(ZipFiles, ArchiveReadsBackWithUnzip)
 {
     TestDir dir;
-    const QString cyr = QStringLiteral("Сводка 064.txt");
-    const QStringList names{QStringLiteral("z.txt"), QStringLiteral("a.bin"), cyr};
+    const QString cyr = u"Сводка 064.txt"_s;
+    const QStringList names{u"z.txt"_s, u"a.bin"_s, cyr};
     const QList<QByteArray> contents{QByteArray("ОБН 05001\r\n").repeated(200), sample(70000, 13),
-                                     toCp1251(QStringLiteral("Сводка\r\n"))};
+                                     toCp1251(u"Сводка\r\n"_s)};
     QStringList files;
     for (int i = 0; i < names.size(); ++i) {
-        files << dir.file(QStringLiteral("in/sub%1/").arg(i) + names[i]);
+        files << dir.file(u"in/sub%1/"_s.arg(i) + names[i]);
         ASSERT_TRUE(writeBytes(files.last(), contents[i]));
     }
-    const QString zip = dir.file(QStringLiteral("out.zip"));
+    const QString zip = dir.file(u"out.zip"_s);
     ASSERT_TRUE(writeBytes(zip, "an old file of that name"));
 
     zipFiles(zip, QString(), files);
 
-    const ProgramRun list = run(QStringLiteral("unzip"), {"-Z1", zip}, dir.path());
+    const ProgramRun list = run(u"unzip"_s, {"-Z1", zip}, dir.path());
     ASSERT_EQ(list.code, 0) << list.out.constData();
     EXPECT_EQ(lines(list.out), names); // bare names, list order
-    const ProgramRun details = run(QStringLiteral("unzip"), {"-Zv", zip}, dir.path());
+    const ProgramRun details = run(u"unzip"_s, {"-Zv", zip}, dir.path());
     EXPECT_EQ(details.out.count("compression method:                             deflated"), 3)
         << details.out.constData();
     EXPECT_EQ(details.out.count("compression sub-type (deflation):               maximum"), 3);
 
-    const ProgramRun unpack =
-        run(QStringLiteral("unzip"), {"-o", "-q", zip, "-d", dir.file("check")}, dir.path());
+    const ProgramRun unpack = run(u"unzip"_s, {"-o", "-q", zip, "-d", dir.file("check")}, dir.path());
     ASSERT_EQ(unpack.code, 0) << unpack.out.constData();
     for (int i = 0; i < names.size(); ++i)
-        EXPECT_EQ(readBytes(dir.file(QStringLiteral("check/") + names[i])), contents[i])
-            << names[i].toStdString();
+        EXPECT_EQ(readBytes(dir.file(u"check/"_s + names[i])), contents[i]) << names[i].toStdString();
 }
 
 TEST(ZipFiles, OneFileWinsOverTheList)
@@ -98,7 +97,7 @@ TEST(ZipFiles, OneFileWinsOverTheList)
     ASSERT_TRUE(writeBytes(dir.file("two.txt"), "two"));
     const QString zip = dir.file("x.zip");
     zipFiles(zip, dir.file("one.txt"), {dir.file("two.txt")});
-    const ProgramRun list = run(QStringLiteral("unzip"), {"-Z1", zip}, dir.path());
+    const ProgramRun list = run(u"unzip"_s, {"-Z1", zip}, dir.path());
     EXPECT_EQ(lines(list.out), QStringList{"one.txt"});
 }
 
@@ -109,7 +108,7 @@ TEST(ZipFiles, EmptyListGivesEmptyArchive)
     ASSERT_TRUE(writeBytes(zip, sample(500, 3)));
     zipFiles(zip, QString(), {});
     EXPECT_EQ(readBytes(zip), QByteArray("PK\x05\x06", 4) + QByteArray(18, '\0'));
-    const ProgramRun list = run(QStringLiteral("unzip"), {"-l", zip}, dir.path());
+    const ProgramRun list = run(u"unzip"_s, {"-l", zip}, dir.path());
     EXPECT_EQ(list.code, 1) << list.out.constData(); // unzip's "warning" status, not an error
     EXPECT_TRUE(list.out.contains("zipfile is empty")) << list.out.constData();
     EXPECT_NO_THROW(unzipAll(zip, dir.file("out")));
@@ -156,10 +155,10 @@ TEST(UnzipAll, ArchivesOfTheZipProgram)
         {"bzip2", {"-r", "-Z", "bzip2", "../bzip2.zip", "."}},
     };
     for (const auto &c : cases) {
-        const ProgramRun made = run(QStringLiteral("zip"), c.args, dir.file("src"));
+        const ProgramRun made = run(u"zip"_s, c.args, dir.file("src"));
         ASSERT_EQ(made.code, 0) << made.out.constData();
-        const QString out = dir.file(QStringLiteral("out-") + c.method);
-        unzipAll(dir.file(QStringLiteral("%1.zip").arg(c.method)), out + QLatin1Char('/'));
+        const QString out = dir.file(u"out-"_s + c.method);
+        unzipAll(dir.file(u"%1.zip"_s.arg(c.method)), out + QLatin1Char('/'));
         EXPECT_EQ(readBytes(out + "/a.txt"), text) << c.method;
         EXPECT_EQ(readBytes(out + "/sub/deeper/b.bin"), binary) << c.method;
         EXPECT_TRUE(QFileInfo(out + "/empty").isDir()) << c.method;
@@ -182,7 +181,7 @@ TEST(UnzipAll, MemberNamesInCp866OrUtf8)
 {
     TestDir dir;
     // Our own archive names its member in UTF-8 with the flag set.
-    const QString name = QStringLiteral("Сводка.txt");
+    const QString name = u"Сводка.txt"_s;
     ASSERT_TRUE(writeBytes(dir.file("in/") + name, "x"));
     zipFiles(dir.file("utf8.zip"), dir.file("in/") + name, {});
     unzipAll(dir.file("utf8.zip"), dir.file("out-utf8"));
@@ -199,8 +198,8 @@ TEST(UnzipAll, MemberNamesInCp866OrUtf8)
     unzipAll(dir.file("dos.zip"), dir.file("out-dos"));
     EXPECT_EQ(QDir(dir.file("out-dos")).entryList(QDir::Files), QStringList{name});
 
-    EXPECT_EQ(zipMemberName("\x8F\x85\x92/\xAF\xE0\xEF.txt", false), QStringLiteral("ПЕТ/пря.txt"));
-    EXPECT_EQ(zipMemberName("\xD0\x9F.txt", true), QStringLiteral("П.txt"));
+    EXPECT_EQ(zipMemberName("\x8F\x85\x92/\xAF\xE0\xEF.txt", false), u"ПЕТ/пря.txt"_s);
+    EXPECT_EQ(zipMemberName("\xD0\x9F.txt", true), u"П.txt"_s);
 }
 
 // Mended: a member may not be written outside the target folder; the rest of the archive still is.
@@ -208,7 +207,7 @@ TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
 {
     TestDir dir;
     const QString absolute =
-        QDir::tempPath() + QStringLiteral("/brenvale-abs-") + QUuid::createUuid().toString(QUuid::Id128);
+        QDir::tempPath() + u"/brenvale-abs-"_s + QUuid::createUuid().toString(QUuid::Id128);
     const struct
     {
         const char *name;
@@ -226,9 +225,9 @@ TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
         {"drive", {"C:/evil.txt", "ok.txt"}, {"C:/evil.txt"}, {"ok.txt"}},
     };
     for (const auto &c : cases) {
-        const QString zip = dir.file(QStringLiteral("%1.zip").arg(c.name));
+        const QString zip = dir.file(u"%1.zip"_s.arg(c.name));
         pythonZip(zip, c.members);
-        const QString out = dir.file(QStringLiteral("t/%1/out").arg(c.name));
+        const QString out = dir.file(u"t/%1/out"_s.arg(c.name));
         try {
             unzipAll(zip, out);
             ADD_FAILURE() << c.name << ": no error raised";
@@ -238,8 +237,8 @@ TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
         }
         for (const QString &w : c.written)
             EXPECT_TRUE(QFileInfo(out + u'/' + w).isFile()) << c.name << ": " << w.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("t/%1/evil.txt").arg(c.name)))) << c.name;
-        EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("t/evil.txt")))) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/%1/evil.txt"_s.arg(c.name)))) << c.name;
+        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/evil.txt"_s))) << c.name;
         EXPECT_FALSE(QFileInfo::exists(absolute)) << c.name;
     }
 }
@@ -253,9 +252,7 @@ TEST(UnzipAll, BrokenArchivesRaise)
 
     // A damaged member fails its check sum rather than leaving wrong bytes behind silently.
     ASSERT_TRUE(writeBytes(dir.file("in/s.txt"), "stored text"));
-    ASSERT_EQ(
-        run(QStringLiteral("zip"), {"-0", "-j", dir.file("s.zip"), dir.file("in/s.txt")}, dir.path()).code,
-        0);
+    ASSERT_EQ(run(u"zip"_s, {"-0", "-j", dir.file("s.zip"), dir.file("in/s.txt")}, dir.path()).code, 0);
     QByteArray bytes = readBytes(dir.file("s.zip"));
     bytes.replace("stored text", "STORED TEXT");
     ASSERT_TRUE(writeBytes(dir.file("s.zip"), bytes));

@@ -1,11 +1,11 @@
 #include "demo_data.h"
 
-#include "support/test_support.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/codec.h"
 #include "lib/epoch.h"
 #include "lib/ini_file.h"
+#include "support/test_support.h"
 
 #include <QFileInfo>
 
@@ -14,13 +14,15 @@
 #include <cmath>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 std::unique_ptr<DbConnection> open(const QString &provider, const QString &path)
 {
     auto c = std::make_unique<DbConnection>();
     c->SetProvider(provider);
-    c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+    c->SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
     c->Open(QString(), QString());
     return c;
 }
@@ -51,8 +53,8 @@ QStringList rows(DbConnection &c, const QString &sql)
     return out;
 }
 
-const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
-const QString kOdbc = QStringLiteral("MSDASQL");
+const QString kJet = u"Microsoft.Jet.OLEDB.4.0"_s;
+const QString kOdbc = u"MSDASQL"_s;
 
 DemoParams small()
 {
@@ -69,39 +71,38 @@ TEST(DemoData, SettingsAndReferenceFiles)
 {
     TestDir dir;
     const DemoSummary s = GenerateDemoFolder(dir.path(), small());
-    const QString orx = dir.file(QStringLiteral("data/orx.db"));
+    const QString orx = dir.file(u"data/orx.db"_s);
     EXPECT_EQ(s.orxPath, orx);
     EXPECT_EQ(s.stationCodes, QStringList({"PET", "MNK", "OBN"}));
 
     // Brenvale.ini exactly, in windows-1251 with CR LF (the settings store ends a section with a blank line).
-    EXPECT_EQ(readBytes(dir.file(QStringLiteral("system/Brenvale.ini"))).toStdString(),
+    EXPECT_EQ(readBytes(dir.file(u"system/Brenvale.ini"_s)).toStdString(),
               toCp1251(QStringLiteral("[global]\r\nstart_mode=1\r\ndbtype=0\r\nout_provider=0\r\norxini=1\r\n"
                                       "fullorx=0\r\nORX_source=%1\r\nshowempty=1\r\nnet=Восток\r\n"
                                       "station_code=PET\r\n\r\n")
                            .arg(orx))
                   .toStdString());
-    IniFile orxIni(dir.file(QStringLiteral("system/orx.ini")));
-    EXPECT_EQ(orxIni.ReadString(QStringLiteral("database"), QStringLiteral("odbc"), QString()), orx);
+    IniFile orxIni(dir.file(u"system/orx.ini"_s));
+    EXPECT_EQ(orxIni.ReadString(u"database"_s, u"odbc"_s, QString()), orx);
 
-    IniFile stations(dir.file(QStringLiteral("system/Stations.ini")));
+    IniFile stations(dir.file(u"system/Stations.ini"_s));
     EXPECT_EQ(stations.ReadSections(), s.stationCodes);
     for (const QString &code : s.stationCodes) {
-        const QString file = stations.ReadString(code, QStringLiteral("out_file_jet"), QString());
-        EXPECT_EQ(file, dir.file(QStringLiteral("data/%1.mdb").arg(code)));
+        const QString file = stations.ReadString(code, u"out_file_jet"_s, QString());
+        EXPECT_EQ(file, dir.file(u"data/%1.mdb"_s.arg(code)));
         EXPECT_TRUE(IsSqliteFile(file)) << file.toStdString();
-        EXPECT_EQ(stations.ReadString(code, QStringLiteral("user"), QString()), QStringLiteral("admin"));
-        EXPECT_FALSE(stations.ReadString(code, QStringLiteral("name"), QString()).isEmpty());
+        EXPECT_EQ(stations.ReadString(code, u"user"_s, QString()), u"admin"_s);
+        EXPECT_FALSE(stations.ReadString(code, u"name"_s, QString()).isEmpty());
     }
-    EXPECT_EQ(stations.ReadString(QStringLiteral("MNK"), QStringLiteral("name"), QString()),
-              QStringLiteral("Минск"));
+    EXPECT_EQ(stations.ReadString(u"MNK"_s, u"name"_s, QString()), u"Минск"_s);
 
     // Fixed columns: filters (1,7) (8,8) (16,8); waves (1,10) (11,10) (21,10) (31,20). Every phase of the
     // ORX arrivals has its wave row (LRM is looked up as LR).
     auto cell = [](const QString &line, int start, int width) {
         return line.mid(start - 1, width).trimmed();
     };
-    const QStringList filters = fromCp1251(readBytes(dir.file(QStringLiteral("system/filters.txt"))))
-                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList filters =
+        fromCp1251(readBytes(dir.file(u"system/filters.txt"_s))).split(u"\r\n"_s, Qt::SkipEmptyParts);
     ASSERT_FALSE(filters.isEmpty());
     for (const QString &line : filters) {
         bool low = false, high = false;
@@ -110,17 +111,17 @@ TEST(DemoData, SettingsAndReferenceFiles)
         EXPECT_TRUE(low && high && cell(line, 1, 7).size() == 2) << line.toStdString();
     }
     QStringList wavePhases;
-    for (const QString &line : fromCp1251(readBytes(dir.file(QStringLiteral("system/waves.txt"))))
-                                   .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
+    for (const QString &line :
+         fromCp1251(readBytes(dir.file(u"system/waves.txt"_s))).split(u"\r\n"_s, Qt::SkipEmptyParts)) {
         bool number = false;
         cell(line, 21, 10).toDouble(&number);
         EXPECT_TRUE(number && !cell(line, 1, 10).isEmpty()) << line.toStdString();
         wavePhases << cell(line, 11, 10);
     }
     auto db = open(kOdbc, orx);
-    for (QString phase : rows(*db, QStringLiteral("select distinct iphase from arrival"))) {
+    for (QString phase : rows(*db, u"select distinct iphase from arrival"_s)) {
         if (phase == QLatin1String("LRM"))
-            phase = QStringLiteral("LR");
+            phase = u"LR"_s;
         EXPECT_TRUE(wavePhases.contains(phase)) << phase.toStdString();
     }
 }
@@ -130,15 +131,13 @@ TEST(DemoData, OrxTablesHoldTogether)
     TestDir dir;
     const DemoSummary s = GenerateDemoFolder(dir.path(), small());
     auto db = open(kOdbc, s.orxPath);
-    EXPECT_EQ(rows(*db, QStringLiteral("select netname,netlist from networks order by netname")),
+    EXPECT_EQ(rows(*db, u"select netname,netlist from networks order by netname"_s),
               QStringList({"Восток|PET;", "Запад|MNK;OBN;"}));
-    EXPECT_EQ(rows(*db, QStringLiteral("select rtrim(sta),cod from site order by nindex")),
+    EXPECT_EQ(rows(*db, u"select rtrim(sta),cod from site order by nindex"_s),
               QStringList({"PET|PET", "MNK|MNK", "OBN|OBN"}));
-    EXPECT_EQ(
-        rows(*db, QStringLiteral("select keyname,keyvalue from lastid order by keyname")),
-        QStringList(
-            {QStringLiteral("arid|%1").arg(count(*db, QStringLiteral("select max(arid) from arrival"))),
-             QStringLiteral("orid|%1").arg(count(*db, QStringLiteral("select max(orid) from origin")))}));
+    EXPECT_EQ(rows(*db, u"select keyname,keyvalue from lastid order by keyname"_s),
+              QStringList({u"arid|%1"_s.arg(count(*db, u"select max(arid) from arrival"_s)),
+                           u"orid|%1"_s.arg(count(*db, u"select max(orid) from origin"_s))}));
     // Every arrival names an event, a station and one of its described channels.
     EXPECT_EQ(
         count(*db, QStringLiteral("select count(*) from arrival a where not exists (select * from sitechan c "
@@ -162,9 +161,8 @@ TEST(DemoData, BulletinsFollowTheOrxArrivals)
              {"События", "Станционный бюллетень", "Динамические замеры", "Обозначения волн", "Каналы"})
             EXPECT_TRUE(db->TableNames().contains(QString::fromUtf8(table))) << table;
         EXPECT_EQ(
-            count(*db, QStringLiteral("select count(*) from [События]")),
-            count(*orx, QStringLiteral("select count(distinct eventid) from arrival where rtrim(sta)='%1'")
-                            .arg(code)));
+            count(*db, u"select count(*) from [События]"_s),
+            count(*orx, u"select count(distinct eventid) from arrival where rtrim(sta)='%1'"_s.arg(code)));
         EXPECT_EQ(
             count(*db, QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake not in "
                                       "(select num from [События]) or Station_Cod<>'%1'")
@@ -201,9 +199,9 @@ TEST(DemoData, BulletinsFollowTheOrxArrivals)
             EXPECT_EQ(xm->RecordCount() > 0, amplitude);
             if (amplitude && xm->RecordCount() > 0) {
                 const QString axis = readings->FieldByName("Channel_component")->AsString();
-                const QString suffix = axis == QLatin1String("Z")   ? QStringLiteral("Z")
-                                       : axis == QLatin1String("N") ? QStringLiteral("NS")
-                                                                    : QStringLiteral("EW");
+                const QString suffix = axis == QLatin1String("Z")   ? u"Z"_s
+                                       : axis == QLatin1String("N") ? u"NS"_s
+                                                                    : u"EW"_s;
                 EXPECT_DOUBLE_EQ(xm->FieldByName("Amp_" + suffix)->AsFloat(),
                                  arrivals->FieldByName("ampl")->AsFloat());
                 EXPECT_DOUBLE_EQ(xm->FieldByName("Period_" + suffix)->AsFloat(),
@@ -220,15 +218,13 @@ TEST(DemoData, SameParametersGiveTheSameFolder)
         const DemoSummary s = GenerateDemoFolder(dir.path(), small());
         QStringList all;
         for (const char *file : {"Brenvale.ini", "Stations.ini", "orx.ini", "filters.txt", "waves.txt"})
-            all << QString::fromLatin1(
-                readBytes(dir.file(QStringLiteral("system/") + QLatin1String(file))).toHex());
+            all << QString::fromLatin1(readBytes(dir.file(u"system/"_s + QLatin1String(file))).toHex());
         auto orx = open(kOdbc, s.orxPath);
         for (const char *table : {"origin", "arrival", "site", "sitechan", "networks", "lastid"})
-            all << rows(*orx, QStringLiteral("select * from %1 order by 1,2").arg(QLatin1String(table)));
+            all << rows(*orx, u"select * from %1 order by 1,2"_s.arg(QLatin1String(table)));
         auto bulletin = open(kJet, s.bulletinPaths.last());
         for (const char *table : {"События", "Станционный бюллетень", "Динамические замеры"})
-            all << rows(*bulletin,
-                        QStringLiteral("select * from [%1] order by 1").arg(QString::fromUtf8(table)));
+            all << rows(*bulletin, u"select * from [%1] order by 1"_s.arg(QString::fromUtf8(table)));
         return all;
     };
     const QStringList first = snapshot();
@@ -262,15 +258,14 @@ TEST(DemoData, ParametersScaleTheCounts)
         EXPECT_EQ(s.amplitudeReadings, c.withAmplitude);
         EXPECT_EQ(s.measurements, c.xm);
         auto orx = open(kOdbc, s.orxPath);
-        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from origin")), c.events);
-        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from site")), c.stations);
-        EXPECT_EQ(count(*orx, QStringLiteral("select count(*) from arrival where ampl is not null")),
-                  c.withAmplitude);
+        EXPECT_EQ(count(*orx, u"select count(*) from origin"_s), c.events);
+        EXPECT_EQ(count(*orx, u"select count(*) from site"_s), c.stations);
+        EXPECT_EQ(count(*orx, u"select count(*) from arrival where ampl is not null"_s), c.withAmplitude);
         int readings = 0, xm = 0;
         for (const QString &path : s.bulletinPaths) {
             auto db = open(kJet, path);
-            readings += count(*db, QStringLiteral("select count(*) from [Станционный бюллетень]"));
-            xm += count(*db, QStringLiteral("select count(*) from [Динамические замеры]"));
+            readings += count(*db, u"select count(*) from [Станционный бюллетень]"_s);
+            xm += count(*db, u"select count(*) from [Динамические замеры]"_s);
         }
         EXPECT_EQ(readings, c.arrivals);
         EXPECT_EQ(xm, c.xm);
@@ -280,7 +275,7 @@ TEST(DemoData, ParametersScaleTheCounts)
     DemoParams tooMany;
     tooMany.stations = DemoStationLimit() + 1;
     EXPECT_THROW(GenerateDemoFolder(dir.path(), tooMany), EConvertError);
-    EXPECT_FALSE(QFileInfo::exists(dir.file(QStringLiteral("system"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.file(u"system"_s)));
 }
 
 } // namespace
