@@ -9,33 +9,25 @@ namespace {
 
 TEST(SqlDateRange, AccessDayNumberAndOdbcEscape)
 {
-    const struct
-    {
-        bool odbc;
-        TDateTime from, to;
-        const char *fromLit, *toLit;
-    } cases[] = {
+    const std::tuple<bool, TDateTime, TDateTime, const char *, const char *> cases[] = {
         {false, 45292.5, 45292.5, "45292", "45292"}, // 1 January 2024 12:00
         {true, 45292.5, 45292.5, "{d '2024-01-01'}", "{d '2024-01-01'}"},
         {false, 45292.99999, 45322.1, "45292", "45322"},
         {true, 45351.0, 45352.9, "{d '2024-02-29'}", "{d '2024-03-01'}"},
         {true, 2.0, 3.0, "{d '1900-01-01'}", "{d '1900-01-02'}"},
     };
-    for (const auto &c : cases) {
+    for (const auto &[odbc, first, last, fromLit, toLit] : cases) {
         QString from, to;
-        SqlDateRangeLiterals(c.odbc, c.from, c.to, from, to);
-        EXPECT_EQ(from, QString::fromUtf8(c.fromLit));
-        EXPECT_EQ(to, QString::fromUtf8(c.toLit));
+        SqlDateRangeLiterals(odbc, first, last, from, to);
+        EXPECT_EQ(from, QString::fromUtf8(fromLit));
+        EXPECT_EQ(to, QString::fromUtf8(toLit));
     }
 }
 
 TEST(SqlDialect, JetStatementsForPostgreSql)
 {
     const SqlDialect pg(SqlBackend::PostgreSql);
-    const struct
-    {
-        const char *jet, *server;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"SELECT distinct Station_Cod FROM [Станционный бюллетень] WHERE [Date] = {d '2024-01-01'}",
          "SELECT distinct Station_Cod FROM \"Станционный бюллетень\" WHERE \"date\" = {d '2024-01-01'}"},
         {"select UCase(phase), LCase([Phase]) from t where s='[x] UCase(y)'",
@@ -58,10 +50,10 @@ TEST(SqlDialect, JetStatementsForPostgreSql)
          "(Id_XM),"
          "CONSTRAINT cxm111 foreign key (arid) references \"Станционный бюллетень\")"},
     };
-    for (const auto &c : cases) {
-        const QStringList out = pg.translate(QString::fromUtf8(c.jet));
+    for (const auto &[jet, server] : cases) {
+        const QStringList out = pg.translate(QString::fromUtf8(jet));
         ASSERT_EQ(out.size(), 1);
-        EXPECT_EQ(out.first(), QString::fromUtf8(c.server)) << c.jet;
+        EXPECT_EQ(out.first(), QString::fromUtf8(server)) << jet;
     }
 }
 
@@ -96,10 +88,7 @@ TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
 
 TEST(SqlDialect, SingleBaseTable)
 {
-    const struct
-    {
-        const char *sql, *table;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"SELECT * from [События] order by orid", "[События]"},
         {"select a, b from origin o where x=1", "origin"},
         {"select * from t as x", "t"},
@@ -109,8 +98,8 @@ TEST(SqlDialect, SingleBaseTable)
         {"select * from a where x in (select y from b)", ""},
         {"update a set x=1", ""},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(SqlDialect::singleBaseTable(QString::fromUtf8(c.sql)), QString::fromUtf8(c.table)) << c.sql;
+    for (const auto &[sql, table] : cases)
+        EXPECT_EQ(SqlDialect::singleBaseTable(QString::fromUtf8(sql)), QString::fromUtf8(table)) << sql;
 }
 
 } // namespace

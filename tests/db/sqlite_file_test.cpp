@@ -76,17 +76,14 @@ TEST(SqliteFile, OtherFailuresOfOpen)
     TestDir dir;
     const QString notDb = dir.file(u"text.mdb"_s);
     writeBytes(notDb, "This is no database at all, only some text that is long enough to be read.\r\n");
-    const struct
-    {
-        QString provider, connectionString;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {kJet, u"Data Source=\"%1\""_s.arg(notDb)},
         {kJet, u"Data Source=;Mode=ReadWrite"_s},
         {u"SQLOLEDB"_s, u"Data Source=\"%1\""_s.arg(notDb)},
     };
-    for (const auto &c : cases) {
-        auto conn = connection(c.provider, c.connectionString);
-        EXPECT_THROW(conn->Open(), DbError) << c.connectionString.toStdString();
+    for (const auto &[provider, connectionString] : cases) {
+        auto conn = connection(provider, connectionString);
+        EXPECT_THROW(conn->Open(), DbError) << connectionString.toStdString();
         EXPECT_FALSE(conn->Connected());
     }
 }

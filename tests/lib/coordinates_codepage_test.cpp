@@ -13,26 +13,18 @@ QString u(const char *utf8)
 
 TEST(DegToDMS, SplitsWithoutCarry)
 {
-    const struct
-    {
-        double value;
-        bool isLon;
-        int deg, min, sec;
-        char hemi;
-    } cases[] = {
+    const std::tuple<double, bool, int, int, int, char> cases[] = {
         {-45.5, false, 45, 30, 0, 'S'},     {55.75, false, 55, 45, 0, 'N'},
         {-122.25, true, 122, 15, 0, 'W'},   {37.6175, true, 37, 37, 3, 'E'},
         {10.0125, false, 10, 0, 45, 'N'},   {0.0, true, 0, 0, 0, 'E'},
         {37.9999999, true, 37, 60, 0, 'E'}, {-0.5, false, 0, 30, 0, 'S'},
     };
-    for (const auto &c : cases) {
+    for (const auto &[value, isLon, wantDeg, wantMin, wantSec, wantHemi] : cases) {
         int deg = -1, min = -1, sec = -1;
         QChar hemi;
-        DegToDMS(c.value, c.isLon, deg, min, sec, hemi);
-        EXPECT_EQ(deg, c.deg) << c.value;
-        EXPECT_EQ(min, c.min) << c.value;
-        EXPECT_EQ(sec, c.sec) << c.value;
-        EXPECT_EQ(hemi, QLatin1Char(c.hemi)) << c.value;
+        DegToDMS(value, isLon, deg, min, sec, hemi);
+        EXPECT_EQ((std::array{deg, min, sec}), (std::array{wantDeg, wantMin, wantSec})) << value;
+        EXPECT_EQ(hemi, QLatin1Char(wantHemi)) << value;
     }
 }
 
@@ -57,15 +49,12 @@ TEST(Cp866, LettersMoveBoxDrawingStays)
     Cp866ToCp1251(word);
     EXPECT_EQ(word, u("Привет"));
 
-    const struct
-    {
-        char in, out;
-    } chars[] = {{'\xA0', '\xE0'}, {'\xE5', '\xF5'}, {'\xF0', '\xA8'},
-                 {'\xF1', '\xB8'}, {'\xC4', '\xC4'}, {'z', 'z'}};
-    for (const auto &c : chars) {
-        QChar ch = fromCp1251Char(c.in);
+    const std::pair<char, char> chars[] = {{'\xA0', '\xE0'}, {'\xE5', '\xF5'}, {'\xF0', '\xA8'},
+                                           {'\xF1', '\xB8'}, {'\xC4', '\xC4'}, {'z', 'z'}};
+    for (const auto &[in, out] : chars) {
+        QChar ch = fromCp1251Char(in);
         Cp866CharToCp1251(ch);
-        EXPECT_EQ(ch, fromCp1251Char(c.out)) << int(static_cast<unsigned char>(c.in));
+        EXPECT_EQ(ch, fromCp1251Char(out)) << int(static_cast<unsigned char>(in));
     }
 }
 

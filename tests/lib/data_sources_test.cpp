@@ -65,31 +65,25 @@ TEST(GetOracleTNSNames, AliasesOfTheFileSorted)
     ASSERT_TRUE(writeBytes(dir.file(u"admin/tnsnames.ora"_s), kTnsNames.toLatin1()));
     ASSERT_TRUE(writeBytes(dir.file(u"home/network/admin/tnsnames.ora"_s),
                            QByteArrayLiteral("HOME.ALIAS =\n  (DESCRIPTION = )\n")));
-    const struct
-    {
-        const char *what;
-        QString tnsAdmin; // null: unset
-        QString oracleHome;
-        QStringList expected;
-    } cases[] = {
+    const std::tuple<const char *, QString, QString, QStringList> cases[] = {
         {"TNS_ADMIN first", dir.file(u"admin"_s), dir.file(u"home"_s), kAliases},
         {"then ORACLE_HOME", QString(), dir.file(u"home"_s), {u"HOME.ALIAS"_s}},
         {"neither", QString(), QString(), {}},
         {"folder without the file", dir.file(u"nowhere"_s), QString(), {}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[what, tnsAdmin, oracleHome, expected] : cases) {
         EnvGuard env;
-        if (c.tnsAdmin.isNull())
+        if (tnsAdmin.isNull())
             env.unset("TNS_ADMIN");
         else
-            env.set("TNS_ADMIN", c.tnsAdmin);
-        if (c.oracleHome.isNull())
+            env.set("TNS_ADMIN", tnsAdmin);
+        if (oracleHome.isNull())
             env.unset("ORACLE_HOME");
         else
-            env.set("ORACLE_HOME", c.oracleHome);
+            env.set("ORACLE_HOME", oracleHome);
         QStringList list{u"stale"_s};
         GetOracleTNSNames(list);
-        EXPECT_EQ(list, c.expected) << c.what;
+        EXPECT_EQ(list, expected) << what;
     }
 }
 
@@ -130,12 +124,7 @@ TEST_F(OdbcSources, UserThenSystemEachUnderItsHeader)
 {
     const QString user = u"--------------- ПОЛЬЗОВАТЕЛЬСКИЕ ---------------"_s;
     const QString system = u"--------------- СИСТЕМНЫЕ ---------------"_s;
-    const struct
-    {
-        const char *user;
-        const char *system;
-        QStringList expected;
-    } cases[] = {
+    const std::tuple<const char *, const char *, QStringList> cases[] = {
         {"",
          "[orx]\nDriver=Test Driver\n[Bulletin]\nDriver=Test Driver\n",
          {system, u"Bulletin"_s, u"orx"_s}},
@@ -145,11 +134,11 @@ TEST_F(OdbcSources, UserThenSystemEachUnderItsHeader)
         {"[only]\nDriver=Test Driver\n", "", {user, u"only"_s}},
         {"", "", {}},
     };
-    for (const auto &c : cases) {
-        write(c.user, c.system);
+    for (const auto &[userIni, systemIni, expected] : cases) {
+        write(userIni, systemIni);
         QStringList list{u"stale"_s};
         GetODBCSources(list);
-        EXPECT_EQ(list, c.expected) << c.user << " / " << c.system;
+        EXPECT_EQ(list, expected) << userIni << " / " << systemIni;
     }
 }
 
@@ -160,13 +149,7 @@ TEST(ListFiles, FolderAndMask)
         ASSERT_TRUE(writeBytes(dir.file(QString::fromLatin1(name)), "x"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(u"d.orv"_s));
     const QString p = dir.path() + QLatin1Char('/');
-    const struct
-    {
-        QString mask;
-        bool withPath;
-        int attr;
-        QStringList expected;
-    } cases[] = {
+    const std::tuple<QString, bool, int, QStringList> cases[] = {
         {p + u"*.orv"_s, false, 0, {u"A.ORV"_s, u"b.orv"_s}},
         {p + u"*.orv"_s,
          false,
@@ -179,10 +162,10 @@ TEST(ListFiles, FolderAndMask)
         {p + u"c.txt"_s, true, 0, {p + u"c.txt"_s}},
         {p + u"missing/*.orv"_s, false, faAnyFile, {}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[mask, withPath, attr, expected] : cases) {
         QStringList list{u"stale"_s};
-        ListFiles(c.mask, list, c.withPath, c.attr);
-        EXPECT_EQ(list, c.expected) << c.mask.toStdString() << " " << c.withPath << " " << c.attr;
+        ListFiles(mask, list, withPath, attr);
+        EXPECT_EQ(list, expected) << mask.toStdString() << " " << withPath << " " << attr;
     }
 }
 
@@ -200,17 +183,13 @@ TEST(SelectComboText, CaseInsensitiveMatchOrNoSelection)
 {
     QComboBox combo;
     combo.addItems({u"orx"_s, u"Bulletin"_s});
-    const struct
-    {
-        QString text;
-        int index;
-    } cases[] = {
+    const std::pair<QString, int> cases[] = {
         {u"Bulletin"_s, 1}, {u"ORX"_s, 0}, {u"gone"_s, -1}, {QString(), -1}, {u"orx "_s, -1},
     };
-    for (const auto &c : cases) {
-        combo.setCurrentIndex(1 - qMax(c.index, 0));
-        EXPECT_EQ(SelectComboText(&combo, c.text), c.index) << c.text.toStdString();
-        EXPECT_EQ(combo.currentIndex(), c.index) << c.text.toStdString();
+    for (const auto &[text, index] : cases) {
+        combo.setCurrentIndex(1 - qMax(index, 0));
+        EXPECT_EQ(SelectComboText(&combo, text), index) << text.toStdString();
+        EXPECT_EQ(combo.currentIndex(), index) << text.toStdString();
     }
 }
 

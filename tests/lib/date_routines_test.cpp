@@ -17,12 +17,7 @@ TDateTime at(int y, int mo, int d, int h = 0, int mi = 0, int s = 0, int ms = 0)
 TEST(StrToDateTimeDMY, ReadsDatesAndTimes)
 {
     const TDateTime def = -7.0;
-    const struct
-    {
-        const char *s;
-        bool ok;
-        TDateTime value;
-    } cases[] = {
+    const std::tuple<const char *, bool, TDateTime> cases[] = {
         {"5.3.2008", true, at(2008, 3, 5)},
         {"05.03.2008 10:20:30", true, at(2008, 3, 5, 10, 20, 30)},
         {"01.01.1800 06:00:00", true, at(1800, 1, 1, 6)},
@@ -37,21 +32,17 @@ TEST(StrToDateTimeDMY, ReadsDatesAndTimes)
         {"a.3.2008", false, def},
         {"5/3/2008", false, def},
     };
-    for (const auto &c : cases) {
-        bool error = !c.ok;
-        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(c.s), &error, def), c.value) << c.s;
-        EXPECT_EQ(error, !c.ok) << c.s;
-        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(c.s), nullptr, def), c.value) << c.s;
+    for (const auto &[s, ok, value] : cases) {
+        bool error = !ok;
+        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(s), &error, def), value) << s;
+        EXPECT_EQ(error, !ok) << s;
+        EXPECT_DOUBLE_EQ(StrToDateTimeDMY(u(s), nullptr, def), value) << s;
     }
 }
 
 TEST(DateTimeToStrDMY, WritesTheStoredForm)
 {
-    const struct
-    {
-        TDateTime d;
-        const char *text;
-    } cases[] = {
+    const std::pair<TDateTime, const char *> cases[] = {
         {at(2008, 3, 5, 10), "05.03.2008 10:00:00"},
         {at(2008, 3, 5), "05.03.2008"},
         {at(2008, 3, 5, 0, 0, 0, 500), "05.03.2008"},
@@ -59,8 +50,8 @@ TEST(DateTimeToStrDMY, WritesTheStoredForm)
         {0.0, "30.12.1899"},
         {0.5, "12:00:00"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(DateTimeToStrDMY(c.d), u(c.text)) << c.text;
+    for (const auto &[d, text] : cases)
+        EXPECT_EQ(DateTimeToStrDMY(d), u(text)) << text;
 
     for (const TDateTime d : {at(2008, 3, 5, 10, 20, 30), at(1999, 12, 31)}) {
         bool error = true;
@@ -86,16 +77,13 @@ TEST(SplitDateTimeStr, PartsAndTenths)
 
 TEST(DecadeDays, Bounds)
 {
-    const struct
-    {
-        uint16_t decade, year, month, first, last;
-    } cases[] = {{1, 2008, 2, 1, 10},  {2, 2008, 2, 11, 20}, {3, 2008, 2, 21, 29},
-                 {3, 2007, 2, 21, 28}, {0, 2008, 4, 21, 30}, {7, 2008, 1, 21, 31}};
-    for (const auto &c : cases) {
+    const std::tuple<uint16_t, uint16_t, uint16_t, uint16_t, uint16_t> cases[] = {
+        {1, 2008, 2, 1, 10},  {2, 2008, 2, 11, 20}, {3, 2008, 2, 21, 29},
+        {3, 2007, 2, 21, 28}, {0, 2008, 4, 21, 30}, {7, 2008, 1, 21, 31}};
+    for (const auto &[decade, year, month, wantFirst, wantLast] : cases) {
         uint16_t first = 0, last = 0;
-        DecadeDays(c.decade, c.year, c.month, first, last);
-        EXPECT_EQ(first, c.first) << c.decade << ' ' << c.month;
-        EXPECT_EQ(last, c.last) << c.decade << ' ' << c.month;
+        DecadeDays(decade, year, month, first, last);
+        EXPECT_EQ((std::pair{first, last}), (std::pair{wantFirst, wantLast})) << decade << ' ' << month;
     }
 }
 

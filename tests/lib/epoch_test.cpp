@@ -27,12 +27,7 @@ Parts split(double epoch, bool useMSec, bool *ok = nullptr, double *secOut = nul
 
 TEST(Epoch, DocumentedValues)
 {
-    const struct
-    {
-        double epoch;
-        bool msec;
-        Parts parts;
-    } cases[] = {
+    const std::tuple<double, bool, Parts> cases[] = {
         {0, false, {1970, 1, 1, 0, 0, 0, 0}},
         {951782400, false, {2000, 2, 29, 0, 0, 0, 0}},
         {-2203891200.0 - 86400, false, {1900, 2, 28, 0, 0, 0, 0}},
@@ -49,10 +44,10 @@ TEST(Epoch, DocumentedValues)
         {-62135596800.0, false, {1, 1, 1, 0, 0, 0, 0}},
         {253402300799.0, false, {9999, 12, 31, 23, 59, 59, 0}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[epoch, msec, parts] : cases) {
         bool ok = false;
-        EXPECT_EQ(split(c.epoch, c.msec, &ok), c.parts) << std::fixed << c.epoch;
-        EXPECT_TRUE(ok) << c.epoch;
+        EXPECT_EQ(split(epoch, msec, &ok), parts) << std::fixed << epoch;
+        EXPECT_TRUE(ok) << epoch;
     }
     EXPECT_EQ(htoe(1970, 1, 1, 0, 0, 0), 0.0);
     EXPECT_EQ(htoe(2000, 2, 29, 0, 0, 0), 951782400.0);
@@ -139,22 +134,17 @@ TEST(Epoch, RoundTripOverYears1To9999)
 
 TEST(Epoch, DayOfYear)
 {
-    const struct
-    {
-        int doy, year, month, day;
-        bool ok;
-    } cases[] = {
+    const std::tuple<int, int, int, int, bool> cases[] = {
         {1, 2001, 1, 1, true},     {31, 2001, 1, 31, true},     {32, 2001, 2, 1, true},
         {59, 2001, 2, 28, true},   {60, 2001, 3, 1, true},      {60, 2000, 2, 29, true},
         {365, 2001, 12, 31, true}, {366, 2000, 12, 31, true},   {366, 1900, 0, 0, false},
         {0, 2001, 0, 0, false},    {366, 2001, 0, 0, false},    {367, 2000, 0, 0, false},
         {-1, 2000, 0, 0, false},   {-32768, 2000, 0, 0, false},
     };
-    for (const auto &c : cases) {
+    for (const auto &[doy, year, wantMonth, wantDay, ok] : cases) {
         quint16 month = 99, day = 99;
-        EXPECT_EQ(DoyToMonthDay(qint16(c.doy), quint16(c.year), month, day), c.ok) << c.doy << "/" << c.year;
-        EXPECT_EQ(month, c.month) << c.doy << "/" << c.year;
-        EXPECT_EQ(day, c.day) << c.doy << "/" << c.year;
+        EXPECT_EQ(DoyToMonthDay(qint16(doy), quint16(year), month, day), ok) << doy << "/" << year;
+        EXPECT_EQ((std::pair<int, int>{month, day}), (std::pair{wantMonth, wantDay})) << doy << "/" << year;
     }
 }
 

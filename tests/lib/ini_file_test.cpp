@@ -48,10 +48,7 @@ TEST(IniFileRead, LineEndsCommentsAndValuesAsWritten)
     IniFile ini(path);
     EXPECT_EQ(ini.ReadSections(), QStringList({"One", "Two", "Three"}));
     EXPECT_EQ(ini.ReadSection("One"), QStringList({"path", "spaced", "empty"}));
-    const struct
-    {
-        const char *section, *key, *value;
-    } cases[] = {
+    const std::tuple<const char *, const char *, const char *> cases[] = {
         {"One", "path", "C:\\data\\a=b.txt"},
         {"One", "spaced", " keep  "},
         {"One", "empty", ""},
@@ -59,8 +56,8 @@ TEST(IniFileRead, LineEndsCommentsAndValuesAsWritten)
         {"Three", "cr", "alone"},
         {"Three", "last", "no line end"},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(ini.ReadString(c.section, c.key, "def"), c.value) << c.section << "/" << c.key;
+    for (const auto &[section, key, value] : cases)
+        EXPECT_EQ(ini.ReadString(section, key, "def"), value) << section << "/" << key;
     EXPECT_EQ(ini.ReadString("One", "no equals sign", "def"), "def");
 }
 

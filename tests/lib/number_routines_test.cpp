@@ -31,17 +31,14 @@ private:
 
 TEST_P(NumbersUnderLocale, EitherSeparatorIsAccepted)
 {
-    const struct
-    {
-        const char *s;
-        double v;
-    } cases[] = {{"3,5", 3.5}, {"3.5", 3.5}, {" 2.25 ", 2.25}, {"-1e3", -1000.0}, {"+1.5E-2", 0.015},
-                 {".5", 0.5},  {"7.", 7.0},  {"0", 0.0},       {"-0,125", -0.125}};
-    for (const auto &c : cases) {
-        EXPECT_DOUBLE_EQ(StrToFloatAny(u(c.s)), c.v) << c.s;
+    const std::pair<const char *, double> cases[] = {
+        {"3,5", 3.5}, {"3.5", 3.5}, {" 2.25 ", 2.25}, {"-1e3", -1000.0}, {"+1.5E-2", 0.015},
+        {".5", 0.5},  {"7.", 7.0},  {"0", 0.0},       {"-0,125", -0.125}};
+    for (const auto &[s, want] : cases) {
+        EXPECT_DOUBLE_EQ(StrToFloatAny(u(s)), want) << s;
         double v = -1;
-        EXPECT_TRUE(TryStrToFloatAny(u(c.s), v)) << c.s;
-        EXPECT_DOUBLE_EQ(v, c.v) << c.s;
+        EXPECT_TRUE(TryStrToFloatAny(u(s), v)) << s;
+        EXPECT_DOUBLE_EQ(v, want) << s;
     }
     TFormatSettings comma;
     comma.DecimalSeparator = QLatin1Char(',');
@@ -52,11 +49,7 @@ TEST_P(NumbersUnderLocale, EitherSeparatorIsAccepted)
 
 TEST_P(NumbersUnderLocale, BadTextRaisesOrFails)
 {
-    const struct
-    {
-        const char *s;
-        const char *message;
-    } cases[] = {
+    const std::pair<const char *, const char *> cases[] = {
         {"abc", "'abc' is not a valid floating point value"},
         {"", "'' is not a valid floating point value"},
         {"1,5,", "'1.5,' is not a valid floating point value"},
@@ -67,16 +60,16 @@ TEST_P(NumbersUnderLocale, BadTextRaisesOrFails)
         {"1 2", "'1 2' is not a valid floating point value"},
         {"1e999", "'1e999' is not a valid floating point value"},
     };
-    for (const auto &c : cases) {
+    for (const auto &[s, message] : cases) {
         try {
-            StrToFloatAny(u(c.s));
-            ADD_FAILURE() << "no error for " << c.s;
+            StrToFloatAny(u(s));
+            ADD_FAILURE() << "no error for " << s;
         } catch (const EConvertError &e) {
-            EXPECT_EQ(e.message(), u(c.message));
+            EXPECT_EQ(e.message(), u(message));
         }
         double v = 42;
-        EXPECT_FALSE(TryStrToFloatAny(u(c.s), v)) << c.s;
-        EXPECT_FALSE(CheckNumStr(u(c.s))) << c.s;
+        EXPECT_FALSE(TryStrToFloatAny(u(s), v)) << s;
+        EXPECT_FALSE(CheckNumStr(u(s))) << s;
     }
     TFormatSettings comma;
     comma.DecimalSeparator = QLatin1Char(',');
@@ -101,15 +94,11 @@ TEST(CheckNumStr, IntegerThenFloat)
 
 TEST(Integers, IsIntStrAndRanges)
 {
-    const struct
-    {
-        const char *s;
-        bool isInt;
-    } cases[] = {{" - 12  ", true}, {"1 2", false}, {"", false},    {"-+1", false},
-                 {"- -1", false},   {"+", false},   {"12", true},   {"  7", true},
-                 {"12a", false},    {"1.0", false}, {"   ", false}, {"+ 3 ", true}};
-    for (const auto &c : cases)
-        EXPECT_EQ(IsIntStr(u(c.s)), c.isInt) << '"' << c.s << '"';
+    const std::pair<const char *, bool> cases[] = {
+        {" - 12  ", true}, {"1 2", false}, {"", false},    {"-+1", false}, {"- -1", false}, {"+", false},
+        {"12", true},      {"  7", true},  {"12a", false}, {"1.0", false}, {"   ", false},  {"+ 3 ", true}};
+    for (const auto &[s, isInt] : cases)
+        EXPECT_EQ(IsIntStr(u(s)), isInt) << '"' << s << '"';
 
     int n = 0;
     EXPECT_TRUE(StrToIntInRange(u("5"), n, 1, 10));
@@ -129,19 +118,17 @@ TEST(HexToDWord, ValuesAndMessages)
     EXPECT_EQ(HexToDWord(u("ff")), 255u);
     EXPECT_EQ(HexToDWord(u("1a2B")), 0x1A2Bu);
     EXPECT_EQ(HexToDWord(u("FFFFFFFF")), 4294967295u);
-    const struct
-    {
-        const char *s, *message;
-    } bad[] = {{"123456789", "Too long hex string, does not match DWORD"},
-               {"12G", "Wrong symbol in hex string (\"G\")"},
-               {"0x1", "Wrong symbol in hex string (\"x\")"},
-               {"Ф", "Wrong symbol in hex string (\"Ф\")"}};
-    for (const auto &c : bad) {
+    const std::pair<const char *, const char *> bad[] = {
+        {"123456789", "Too long hex string, does not match DWORD"},
+        {"12G", "Wrong symbol in hex string (\"G\")"},
+        {"0x1", "Wrong symbol in hex string (\"x\")"},
+        {"Ф", "Wrong symbol in hex string (\"Ф\")"}};
+    for (const auto &[s, message] : bad) {
         try {
-            HexToDWord(u(c.s));
-            ADD_FAILURE() << "no error for " << c.s;
+            HexToDWord(u(s));
+            ADD_FAILURE() << "no error for " << s;
         } catch (const EConvertError &e) {
-            EXPECT_EQ(e.message(), u(c.message));
+            EXPECT_EQ(e.message(), u(message));
         }
     }
 }

@@ -26,24 +26,20 @@ QByteArray written(FakeDataSet &ds, bool expectOk = true)
 
 TEST(WriteStr2Stream, CountThenWindows1251Bytes)
 {
-    const struct
-    {
-        QString text;
-        QByteArray bytes;
-    } cases[] = {
+    const std::pair<QString, QByteArray> cases[] = {
         {QString(), hex("00000000")},
         {u"ZIP"_s, hex("03000000") + "ZIP"},
         {u"Обн"_s, hex("03000000CEE1ED")},
     };
-    for (const auto &c : cases) {
+    for (const auto &[text, bytes] : cases) {
         QBuffer buffer;
         buffer.open(QIODevice::ReadWrite);
-        EXPECT_TRUE(WriteStr2Stream(buffer, c.text));
-        EXPECT_EQ(buffer.data(), c.bytes);
+        EXPECT_TRUE(WriteStr2Stream(buffer, text));
+        EXPECT_EQ(buffer.data(), bytes);
         buffer.seek(0);
         QString back = u"old"_s;
         EXPECT_TRUE(ReadStrStream(buffer, back));
-        EXPECT_EQ(back, c.text);
+        EXPECT_EQ(back, text);
         EXPECT_TRUE(buffer.atEnd());
     }
 }
@@ -64,11 +60,7 @@ TEST(WriteStr2Stream, ShortWriteIsReported)
 
 TEST(ReadStrStream, DamagedStreamFailsCleanly)
 {
-    const struct
-    {
-        const char *what;
-        QByteArray bytes;
-    } cases[] = {
+    const std::pair<const char *, QByteArray> cases[] = {
         {"count cut short", hex("0300")},
         {"text cut short", hex("05000000") + "abc"},
         {"negative count", hex("FFFFFFFF") + "abc"},
@@ -76,17 +68,17 @@ TEST(ReadStrStream, DamagedStreamFailsCleanly)
         {"empty stream", QByteArray()},
     };
     for (const bool sequential : {false, true}) {
-        for (const auto &c : cases) {
+        for (const auto &[what, bytes] : cases) {
             MessageRecorder messages;
-            LimitedDevice device(0, sequential, c.bytes);
+            LimitedDevice device(0, sequential, bytes);
             QString s = u"kept"_s;
-            EXPECT_FALSE(ReadStrStream(device, s)) << c.what;
-            EXPECT_EQ(s, u"kept"_s) << c.what;
-            ASSERT_EQ(messages.count(), 1) << c.what;
+            EXPECT_FALSE(ReadStrStream(device, s)) << what;
+            EXPECT_EQ(s, u"kept"_s) << what;
+            ASSERT_EQ(messages.count(), 1) << what;
             EXPECT_EQ(messages.last().text, u"ReadStrStream: данные не считаны из потока!"_s);
             EXPECT_EQ(messages.last().icon, 16u);
             // A sequential stream is read in chunks, never in one buffer of the claimed size.
-            EXPECT_LE(device.largestRead(), 64 * 1024) << c.what;
+            EXPECT_LE(device.largestRead(), 64 * 1024) << what;
         }
     }
 }
@@ -146,26 +138,21 @@ TEST(WriteRec2Stream, GoldenBytes)
 
 TEST(WriteRec2Stream, UnsupportedTypeStopsAtThatField)
 {
-    const struct
-    {
-        FieldType type;
-        const char *name;
-    } cases[] = {
+    const std::pair<FieldType, const char *> cases[] = {
         {FieldType::Graphic, "Graphic"}, {FieldType::Unknown, "Unknown"}, {FieldType::Bytes, "Bytes"},
         {FieldType::FmtMemo, "FmtMemo"}, {FieldType::Cursor, "Cursor"},
     };
-    for (const auto &c : cases) {
+    for (const auto &[type, name] : cases) {
         MessageRecorder messages;
         FakeDataSet ds;
         ds.add(u"ID"_s, FieldType::Integer, 1);
-        ds.add(u"PIC"_s, c.type, QByteArray("x"));
+        ds.add(u"PIC"_s, type, QByteArray("x"));
         ds.add(u"AFTER"_s, FieldType::Integer, 2);
         // What came before the rejected field stays written.
-        EXPECT_EQ(written(ds, false), hex("00 01000000 00")) << c.name;
+        EXPECT_EQ(written(ds, false), hex("00 01000000 00")) << name;
         ASSERT_EQ(messages.count(), 1);
         EXPECT_EQ(messages.last().text, u"WriteRec2Stream: операция прервана.\rТип данных \""_s +
-                                            QString::fromLatin1(c.name) +
-                                            u"\" в таблице не поддерживается!"_s);
+                                            QString::fromLatin1(name) + u"\" в таблице не поддерживается!"_s);
         EXPECT_EQ(messages.last().icon, 16u);
     }
 }
@@ -175,22 +162,18 @@ TEST(WriteRec2Stream, ShortWritesFail)
     FakeDataSet ds;
     ds.add(u"A"_s, FieldType::Integer, 7);
     ds.add(u"S"_s, FieldType::String, u"abc"_s);
-    const struct
-    {
-        qint64 capacity;
-        int messages; // only a string write speaks
-    } cases[] = {
+    const std::pair<qint64, int> cases[] = {
         {0, 0},  // the NULL byte itself
         {3, 0},  // the integer
         {5, 0},  // the second NULL byte
         {8, 1},  // the string's count
         {12, 1}, // the string's text
     };
-    for (const auto &c : cases) {
+    for (const auto &[capacity, shown] : cases) {
         MessageRecorder messages;
-        LimitedDevice device(c.capacity);
-        EXPECT_FALSE(WriteRec2Stream(device, ds)) << c.capacity;
-        EXPECT_EQ(messages.count(), c.messages) << c.capacity;
+        LimitedDevice device(capacity);
+        EXPECT_FALSE(WriteRec2Stream(device, ds)) << capacity;
+        EXPECT_EQ(messages.count(), shown) << capacity;
     }
     LimitedDevice roomy(13);
     EXPECT_TRUE(WriteRec2Stream(roomy, ds));
@@ -208,17 +191,13 @@ TEST(copytablestruc, ColumnList)
     EXPECT_EQ(columns, u"ID counter,NAME varchar(20),AMP float"_s);
 
     FakeDataSet all;
-    const struct
-    {
-        FieldType type;
-        int size;
-    } types[] = {{FieldType::WideString, 8}, {FieldType::FixedChar, 5}, {FieldType::SmallInt, 0},
-                 {FieldType::Word, 0},       {FieldType::Boolean, 0},   {FieldType::LargeInt, 0},
-                 {FieldType::Currency, 0},   {FieldType::Date, 0},      {FieldType::Time, 0},
-                 {FieldType::DateTime, 0},   {FieldType::Blob, 0},      {FieldType::Memo, 0},
-                 {FieldType::Integer, 0}};
-    for (const auto &t : types)
-        all.add(u"c"_s + QString::number(all.FieldCount()), t.type, {}, t.size);
+    const std::pair<FieldType, int> types[] = {
+        {FieldType::WideString, 8}, {FieldType::FixedChar, 5}, {FieldType::SmallInt, 0}, {FieldType::Word, 0},
+        {FieldType::Boolean, 0},    {FieldType::LargeInt, 0},  {FieldType::Currency, 0}, {FieldType::Date, 0},
+        {FieldType::Time, 0},       {FieldType::DateTime, 0},  {FieldType::Blob, 0},     {FieldType::Memo, 0},
+        {FieldType::Integer, 0}};
+    for (const auto &[type, size] : types)
+        all.add(u"c"_s + QString::number(all.FieldCount()), type, {}, size);
     EXPECT_TRUE(copytablestruc(all, columns));
     EXPECT_EQ(columns, QStringLiteral("c0 varchar(8),c1 char(5),c2 integer,c3 integer,c4 integer,c5 integer,"
                                       "c6 float,c7 date,c8 date,c9 date,c10 blob,c11 memo,c12 integer"));

@@ -8,12 +8,7 @@ namespace {
 
 TEST(SqlText, QuotesAreDoubled)
 {
-    const struct
-    {
-        QString text;
-        QString escaped;
-        QString quoted;
-    } cases[] = {
+    const std::tuple<QString, QString, QString> cases[] = {
         {QString(), QString(), u"''"_s},
         {u"MNK"_s, u"MNK"_s, u"'MNK'"_s},
         {u"O'Brien"_s, u"O''Brien"_s, u"'O''Brien'"_s},
@@ -21,9 +16,9 @@ TEST(SqlText, QuotesAreDoubled)
         {u"x' or '1'='1"_s, u"x'' or ''1''=''1"_s, u"'x'' or ''1''=''1'"_s},
         {u"Обнинск \"ОБН\""_s, u"Обнинск \"ОБН\""_s, u"'Обнинск \"ОБН\"'"_s},
     };
-    for (const auto &c : cases) {
-        EXPECT_EQ(SqlEscape(c.text), c.escaped) << c.text.toStdString();
-        EXPECT_EQ(SqlQuote(c.text), c.quoted) << c.text.toStdString();
+    for (const auto &[text, escaped, quoted] : cases) {
+        EXPECT_EQ(SqlEscape(text), escaped) << text.toStdString();
+        EXPECT_EQ(SqlQuote(text), quoted) << text.toStdString();
     }
 }
 

@@ -11,11 +11,7 @@ namespace {
 
 TEST(MsgBoxCaption, ChosenByTheExactIconValue)
 {
-    const struct
-    {
-        unsigned icon;
-        QString caption;
-    } cases[] = {
+    const std::pair<unsigned, QString> cases[] = {
         {0, QString()},
         {16, u"Ошибка"_s},
         {32, u"Вопрос"_s},
@@ -24,8 +20,8 @@ TEST(MsgBoxCaption, ChosenByTheExactIconValue)
         {16 + 4, u"Информация"_s}, // a button flag passed along with the icon
         {48 + 0x10000, u"Информация"_s},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(MsgBoxCaption(c.icon), c.caption) << c.icon;
+    for (const auto &[icon, caption] : cases)
+        EXPECT_EQ(MsgBoxCaption(icon), caption) << icon;
 }
 
 TEST(QAct, OpensOrExecutesAfterClosingAndSettingTheText)
@@ -139,11 +135,7 @@ TEST(QExe, RunsAndReportsFailure)
 TEST(ReplCFile, ReplacesTheDataSourceValue)
 {
     const QString file = u"c:\\b.mdb"_s;
-    const struct
-    {
-        QString before;
-        QString after;
-    } cases[] = {
+    const std::pair<QString, QString> cases[] = {
         {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb;Mode=ReadWrite"_s,
          u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=\"c:\\b.mdb\";Mode=ReadWrite"_s},
         {u"Provider=Microsoft.Jet.OLEDB.4.0;Data Source=a.mdb"_s,
@@ -152,11 +144,11 @@ TEST(ReplCFile, ReplacesTheDataSourceValue)
         // A source quoted before, with ";" inside, is replaced whole.
         {u"Data Source=\"a;b.db\";Mode=ReadWrite"_s, u"Data Source=\"c:\\b.mdb\";Mode=ReadWrite"_s},
     };
-    for (const auto &c : cases) {
+    for (const auto &[before, after] : cases) {
         MessageRecorder messages;
-        FakeConnection conn(c.before);
+        FakeConnection conn(before);
         EXPECT_TRUE(ReplCFile(conn, file));
-        EXPECT_EQ(conn.ConnectionString(), c.after);
+        EXPECT_EQ(conn.ConnectionString(), after);
         EXPECT_EQ(messages.count(), 0);
     }
 }

@@ -9,21 +9,10 @@ QString u(const char *utf8)
     return QString::fromUtf8(utf8);
 }
 
-struct TokenCase
-{
-    const char *s;
-    int len; // -1: the whole string
-    int pos;
-    const char *delims;
-    const char *quotes;
-    const char *token;
-    int nextPos;
-    int commas;
-};
-
 TEST(GetNextToken, TokensQuotesAndDelimiterRuns)
 {
-    const TokenCase cases[] = {
+    // Text, length (-1: all), start, delimiters, quotes; token, next position, commas passed.
+    const std::tuple<const char *, int, int, const char *, const char *, const char *, int, int> cases[] = {
         {"a, b", -1, 1, " ,", "", "a", 4, 1},
         {"a , ,b", -1, 1, " ,", "", "a", 6, 2},
         {"a,,", -1, 1, ",", "", "a", 0, 2},
@@ -32,13 +21,11 @@ TEST(GetNextToken, TokensQuotesAndDelimiterRuns)
         {"abc", -1, 5, ",", "", "", 0, 0},
         {"abc", -1, 0, ",", "", "", 0, 0},
         {"ab,cd", 2, 1, ",", "", "ab", 0, 0},
-        // doubled quote inside a section is one quote
+        // doubled quote inside a section is one quote; delimiters inside a section are text
         {"\"x\"\"y\"", -1, 1, ",", "\"", "x\"y", 0, 0},
-        // delimiters inside a section are text
         {"\"a,b\",c", -1, 1, ",", "\"", "a,b", 7, 1},
         {"a\"b c\"d e", -1, 1, " ", "\"", "ab cd", 9, 0},
         // unterminated section
-        {"\"abc", -1, 1, ",", "\"", "", 0, 0},
         {"\"abc,d", -1, 1, ",", "\"", "", 0, 0},
         // a quote of another kind inside a section is dropped unless doubled
         {"'a\"b'", -1, 1, ",", "'\"", "ab", 0, 0},
@@ -46,15 +33,16 @@ TEST(GetNextToken, TokensQuotesAndDelimiterRuns)
         // two different quote characters in a row fail the token
         {"'a'\"b'", -1, 1, ",", "'\"", "", 0, 0},
     };
-    for (const auto &c : cases) {
-        const QString s = u(c.s);
-        int pos = c.pos;
+    for (const auto &[text, len, start, delims, quotes, token, nextPos, commas] : cases) {
+        const QString s = u(text);
+        int pos = start;
         int count = -1;
-        const QString token = GetNextToken(s, c.len < 0 ? int(s.size()) : c.len, pos, c.delims, c.quotes,
-                                           QLatin1Char(','), &count);
-        EXPECT_EQ(token, u(c.token)) << c.s;
-        EXPECT_EQ(pos, c.nextPos) << c.s;
-        EXPECT_EQ(count, c.commas) << c.s;
+        EXPECT_EQ(
+            GetNextToken(s, len < 0 ? int(s.size()) : len, pos, delims, quotes, QLatin1Char(','), &count),
+            u(token))
+            << text;
+        EXPECT_EQ(pos, nextPos) << text;
+        EXPECT_EQ(count, commas) << text;
     }
 }
 
@@ -75,11 +63,7 @@ TEST(GetNextToken, CollectsTheDelimitersOfTheRun)
 
 TEST(SplitTokens, Parts)
 {
-    const struct
-    {
-        const char *s;
-        QStringList parts;
-    } cases[] = {
+    const std::pair<const char *, QStringList> cases[] = {
         {"a,,b", {"a", "b"}},
         {",a", {"", "a"}},
         {"a,", {"a"}},
@@ -89,10 +73,10 @@ TEST(SplitTokens, Parts)
         {"\"open,z", {}},
         {"Москва,Обнинск", {u("Москва"), u("Обнинск")}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[text, expected] : cases) {
         QStringList parts{"stale"};
-        SplitTokens(u(c.s), ",", "\"", parts);
-        EXPECT_EQ(parts, c.parts) << c.s;
+        SplitTokens(u(text), ",", "\"", parts);
+        EXPECT_EQ(parts, expected) << text;
     }
 }
 
@@ -189,12 +173,10 @@ TEST(SmallStrings, IndexOf)
 
 TEST(NextStr, Successors)
 {
-    const struct
-    {
-        const char *s, *next;
-    } cases[] = {{"ab~", "ac!"}, {"~~", "!!"}, {"", "!"}, {"a", "b"}, {" ", "!"}, {"a~~", "b!!"}, {"}", "~"}};
-    for (const auto &c : cases)
-        EXPECT_EQ(NextStr(u(c.s)), u(c.next)) << c.s;
+    const std::pair<const char *, const char *> cases[] = {
+        {"ab~", "ac!"}, {"~~", "!!"}, {"", "!"}, {"a", "b"}, {" ", "!"}, {"a~~", "b!!"}, {"}", "~"}};
+    for (const auto &[text, next] : cases)
+        EXPECT_EQ(NextStr(u(text)), u(next)) << text;
 }
 
 TEST(TrimBlanks, ControlCharactersToo)

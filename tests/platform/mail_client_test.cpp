@@ -71,17 +71,21 @@ QStringList strings(const QJsonValue &v)
     return out;
 }
 
+// The named members of a received message's description, as text.
+QStringList texts(const QJsonObject &o, std::initializer_list<const char *> names)
+{
+    QStringList out;
+    for (const char *name : names)
+        out << o[QLatin1String(name)].toString();
+    return out;
+}
+
 const QString kErrorPrefix = u"Сообщение об ошибке:\r"_s;
 
 TEST(MailHeaderText, EncodedWordsInWindows1251)
 {
     const QByteArray ya20 = QByteArray("=DF").repeated(20);
-    const struct
-    {
-        const char *text;
-        int used;
-        QByteArray expected;
-    } cases[] = {
+    const std::tuple<const char *, int, QByteArray> cases[] = {
         {"", 9, ""},
         {"Daily summary", 9, "Daily summary"},
         {"Сводка", 9, "=?windows-1251?Q?=D1=E2=EE=E4=EA=E0?="},
@@ -93,18 +97,13 @@ TEST(MailHeaderText, EncodedWordsInWindows1251)
         {"ЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯЯ", 9,
          "=?windows-1251?Q?" + ya20.left(48) + "?=\r\n =?windows-1251?Q?" + ya20.mid(48) + "?="},
     };
-    for (const auto &c : cases)
-        EXPECT_EQ(encodeHeaderText(QString::fromUtf8(c.text), c.used), c.expected) << c.text;
+    for (const auto &[text, used, expected] : cases)
+        EXPECT_EQ(encodeHeaderText(QString::fromUtf8(text), used), expected) << text;
 }
 
 TEST(MailAddresses, ListsSplitOnCommasOutsideQuotesAndBrackets)
 {
-    const struct
-    {
-        const char *list;
-        QStringList items;
-        QStringList bare;
-    } cases[] = {
+    const std::tuple<const char *, QStringList, QStringList> cases[] = {
         {"", {}, {}},
         {"a@x.ru", {"a@x.ru"}, {"a@x.ru"}},
         {" a@x.ru ,b@y.ru,, ,", {"a@x.ru", "b@y.ru"}, {"a@x.ru", "b@y.ru"}},
@@ -113,13 +112,13 @@ TEST(MailAddresses, ListsSplitOnCommasOutsideQuotesAndBrackets)
          {"i@x.ru", "p@y.ru"}},
         {"a@x.ru; b@y.ru", {"a@x.ru; b@y.ru"}, {"a@x.ru; b@y.ru"}},
     };
-    for (const auto &c : cases) {
-        const QStringList items = splitAddressList(QString::fromUtf8(c.list));
-        EXPECT_EQ(items, c.items) << c.list;
+    for (const auto &[list, wantItems, wantBare] : cases) {
+        const QStringList items = splitAddressList(QString::fromUtf8(list));
+        EXPECT_EQ(items, wantItems) << list;
         QStringList bare;
         for (const QString &i : items)
             bare << bareAddress(i);
-        EXPECT_EQ(bare, c.bare) << c.list;
+        EXPECT_EQ(bare, wantBare) << list;
     }
 }
 
@@ -160,12 +159,7 @@ TEST(MailCompose, PlainMessageBytes)
 TEST(MailSend, LocalFailuresReportOnce)
 {
     TestDir dir;
-    const struct
-    {
-        const char *name;
-        MailMessage message;
-        QString reason;
-    } cases[] = {
+    const std::tuple<const char *, MailMessage, QString> cases[] = {
         {"line over 998 bytes",
          {"a@x.ru", "b@x.ru", "", "s", u"ok\r\n"_s + QString(999, u'Ж'), ""},
          u"Строка текста письма длиннее 998 байт"_s},
@@ -174,13 +168,13 @@ TEST(MailSend, LocalFailuresReportOnce)
          u"Не удалось открыть файл \"%1\""_s.arg(dir.file(u"нет.zip"_s))},
         {"no recipient", {"a@x.ru", " , ", "", "s", "text", ""}, u"Не указан ни один получатель"_s},
     };
-    for (const auto &c : cases) {
+    for (const auto &[name, message, reason] : cases) {
         MessageRecorder rec;
-        EXPECT_FALSE(sendMail(quickServer(closedPort()), c.message)) << c.name;
-        ASSERT_EQ(rec.count(), 1) << c.name;
-        EXPECT_EQ(rec.last().text, kErrorPrefix + c.reason) << c.name;
-        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
-        EXPECT_FALSE(rec.last().error) << c.name;
+        EXPECT_FALSE(sendMail(quickServer(closedPort()), message)) << name;
+        ASSERT_EQ(rec.count(), 1) << name;
+        EXPECT_EQ(rec.last().text, kErrorPrefix + reason) << name;
+        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << name;
+        EXPECT_FALSE(rec.last().error) << name;
     }
 }
 
@@ -214,21 +208,16 @@ TEST(MailSend, DeliversLoginRecipientsSubjectTextAndAttachment)
 
     const QJsonArray logins = server.json(u"auth.json"_s).toArray();
     ASSERT_EQ(logins.size(), 1);
-    EXPECT_EQ(logins[0][u"mechanism"_s].toString(), u"LOGIN"_s);
-    EXPECT_EQ(logins[0][u"login"_s].toString(), u"operator"_s);
-    EXPECT_EQ(logins[0][u"password"_s].toString(), u"секрет1"_s);
+    EXPECT_EQ(texts(logins[0].toObject(), {"mechanism", "login", "password"}),
+              (QStringList{u"LOGIN"_s, u"operator"_s, u"секрет1"_s}));
 
     const QJsonObject got = server.json(u"msg-1.json"_s).toObject();
-    EXPECT_EQ(got[u"mail_from"_s].toString(), u"st@example.org"_s);
     EXPECT_EQ(strings(got[u"rcpt_tos"_s]),
               (QStringList{"a@example.org", "b@example.org", "c@example.org", "d@example.org"}));
-    EXPECT_EQ(got[u"from"_s].toString(), u"Станция <st@example.org>"_s);
-    EXPECT_EQ(got[u"to"_s].toString(), u"a@example.org, Борис <b@example.org>"_s);
-    EXPECT_EQ(got[u"cc"_s].toString(), u"c@example.org, d@example.org"_s);
-    EXPECT_EQ(got[u"subject"_s].toString(), subject);
-    EXPECT_EQ(got[u"content_type"_s].toString(), u"multipart/mixed"_s);
-    EXPECT_EQ(got[u"charset"_s].toString(), u"windows-1251"_s);
-    EXPECT_EQ(got[u"encoding"_s].toString(), u"8bit"_s);
+    EXPECT_EQ(texts(got, {"mail_from", "from", "to", "cc", "subject", "content_type", "charset", "encoding"}),
+              (QStringList{u"st@example.org"_s, u"Станция <st@example.org>"_s,
+                           u"a@example.org, Борис <b@example.org>"_s, u"c@example.org, d@example.org"_s,
+                           subject, u"multipart/mixed"_s, u"windows-1251"_s, u"8bit"_s}));
     EXPECT_TRUE(got[u"defects"_s].toArray().isEmpty());
 
     const QJsonArray parts = got[u"attachments"_s].toArray();
@@ -261,8 +250,7 @@ TEST(MailSend, PlainTextWithoutLoginOrAttachment)
 
     const QJsonObject got = server.json(u"msg-1.json"_s).toObject();
     EXPECT_EQ(strings(got[u"rcpt_tos"_s]), QStringList{"a@example.org"});
-    EXPECT_EQ(got[u"content_type"_s].toString(), u"text/plain"_s);
-    EXPECT_EQ(got[u"subject"_s].toString(), u"Daily summary"_s);
+    EXPECT_EQ(texts(got, {"content_type", "subject"}), (QStringList{u"text/plain"_s, u"Daily summary"_s}));
     EXPECT_TRUE(got[u"attachments"_s].toArray().isEmpty());
     const QByteArray raw = server.bytes(u"msg-1.eml"_s);
     EXPECT_TRUE(raw.contains("\nSubject: Daily summary\r\n"));
@@ -278,33 +266,27 @@ TEST(MailSend, ServerFailuresReportOnceAndQuickly)
     SilentListener silent;
     ASSERT_GT(silent.port(), 0);
 
-    const struct
-    {
-        const char *name;
-        int port;
-        QString user;
-        QString says; // part of the reason we can predict
-    } cases[] = {
+    const std::tuple<const char *, int, QString, QString> cases[] = {
         {"closed port", closedPort(), QString(), QString()},
         {"server that never answers", silent.port(), QString(), QString()},
         {"refused login", refusing.port(), u"operator"_s,
          u"\r535 5.7.8 Authentication credentials invalid"_s},
     };
-    for (const auto &c : cases) {
-        SmtpSettings smtp = quickServer(c.port);
-        smtp.user = c.user;
+    for (const auto &[name, port, user, says] : cases) {
+        SmtpSettings smtp = quickServer(port);
+        smtp.user = user;
         smtp.password = u"wrong"_s;
         MailMessage m{u"st@example.org"_s, u"a@example.org"_s, QString(), u"s"_s, u"text"_s, QString()};
         MessageRecorder rec;
         QElapsedTimer timer;
         timer.start();
-        EXPECT_FALSE(sendMail(smtp, m)) << c.name;
-        EXPECT_LT(timer.elapsed(), 6000) << c.name;
-        ASSERT_EQ(rec.count(), 1) << c.name;
-        EXPECT_TRUE(rec.last().text.startsWith(kErrorPrefix)) << c.name;
-        EXPECT_GT(rec.last().text.size(), kErrorPrefix.size()) << c.name;
-        EXPECT_TRUE(rec.last().text.contains(c.says)) << c.name;
-        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
+        EXPECT_FALSE(sendMail(smtp, m)) << name;
+        EXPECT_LT(timer.elapsed(), 6000) << name;
+        ASSERT_EQ(rec.count(), 1) << name;
+        EXPECT_TRUE(rec.last().text.startsWith(kErrorPrefix)) << name;
+        EXPECT_GT(rec.last().text.size(), kErrorPrefix.size()) << name;
+        EXPECT_TRUE(rec.last().text.contains(says)) << name;
+        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << name;
     }
     EXPECT_FALSE(QFileInfo::exists(dir.file(u"msg-1.eml"_s)));
 }

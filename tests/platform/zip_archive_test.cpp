@@ -119,20 +119,16 @@ TEST(ZipFiles, FailuresRaiseAndLeaveNoArchive)
     TestDir dir;
     ASSERT_TRUE(writeBytes(dir.file("a/same.txt"), "a"));
     ASSERT_TRUE(writeBytes(dir.file("b/same.txt"), "b"));
-    const struct
-    {
-        const char *name;
-        QStringList files;
-    } cases[] = {
+    const std::pair<const char *, QStringList> cases[] = {
         {"missing file", {dir.file("a/same.txt"), dir.file("missing.txt")}},
         {"a folder", {dir.file("a")}},
         {"one bare name twice", {dir.file("a/same.txt"), dir.file("b/same.txt")}},
     };
-    for (const auto &c : cases) {
+    for (const auto &[name, files] : cases) {
         const QString zip = dir.file("x.zip");
         ASSERT_TRUE(writeBytes(zip, "old"));
-        EXPECT_THROW(zipFiles(zip, QString(), c.files), EFileError) << c.name;
-        EXPECT_FALSE(QFileInfo::exists(zip)) << c.name;
+        EXPECT_THROW(zipFiles(zip, QString(), files), EFileError) << name;
+        EXPECT_FALSE(QFileInfo::exists(zip)) << name;
     }
     EXPECT_THROW(zipFiles(dir.file("no/such/folder/x.zip"), dir.file("a/same.txt"), {}), EFileError);
 }
@@ -145,23 +141,19 @@ TEST(UnzipAll, ArchivesOfTheZipProgram)
     ASSERT_TRUE(writeBytes(dir.file("src/a.txt"), text));
     ASSERT_TRUE(writeBytes(dir.file("src/sub/deeper/b.bin"), binary));
     ASSERT_TRUE(writeBytes(dir.file("src/empty/.keep"), ""));
-    const struct
-    {
-        const char *method;
-        QStringList args;
-    } cases[] = {
+    const std::pair<const char *, QStringList> cases[] = {
         {"deflate", {"-r", "-9", "../deflate.zip", "."}},
         {"stored", {"-r", "-0", "../stored.zip", "."}},
         {"bzip2", {"-r", "-Z", "bzip2", "../bzip2.zip", "."}},
     };
-    for (const auto &c : cases) {
-        const ProgramRun made = run(u"zip"_s, c.args, dir.file("src"));
+    for (const auto &[method, args] : cases) {
+        const ProgramRun made = run(u"zip"_s, args, dir.file("src"));
         ASSERT_EQ(made.code, 0) << made.out.constData();
-        const QString out = dir.file(u"out-"_s + c.method);
-        unzipAll(dir.file(u"%1.zip"_s.arg(c.method)), out + QLatin1Char('/'));
-        EXPECT_EQ(readBytes(out + "/a.txt"), text) << c.method;
-        EXPECT_EQ(readBytes(out + "/sub/deeper/b.bin"), binary) << c.method;
-        EXPECT_TRUE(QFileInfo(out + "/empty").isDir()) << c.method;
+        const QString out = dir.file(u"out-"_s + method);
+        unzipAll(dir.file(u"%1.zip"_s.arg(method)), out + QLatin1Char('/'));
+        EXPECT_EQ(readBytes(out + "/a.txt"), text) << method;
+        EXPECT_EQ(readBytes(out + "/sub/deeper/b.bin"), binary) << method;
+        EXPECT_TRUE(QFileInfo(out + "/empty").isDir()) << method;
     }
 }
 
@@ -208,13 +200,7 @@ TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
     TestDir dir;
     const QString absolute =
         QDir::tempPath() + u"/brenvale-abs-"_s + QUuid::createUuid().toString(QUuid::Id128);
-    const struct
-    {
-        const char *name;
-        QStringList members;
-        QStringList refused;
-        QStringList written;
-    } cases[] = {
+    const std::tuple<const char *, QStringList, QStringList, QStringList> cases[] = {
         {"parent", {"../evil.txt", "ok.txt"}, {"../evil.txt"}, {"ok.txt"}},
         {"parent inside a path",
          {"a/b/../../../evil.txt", "a/b/ok.txt"},
@@ -224,22 +210,22 @@ TEST(UnzipAll, MembersOutsideTheFolderAreRefused)
         {"backslashes", {"..\\evil.txt", "sub\\ok.txt"}, {"../evil.txt"}, {"sub/ok.txt"}},
         {"drive", {"C:/evil.txt", "ok.txt"}, {"C:/evil.txt"}, {"ok.txt"}},
     };
-    for (const auto &c : cases) {
-        const QString zip = dir.file(u"%1.zip"_s.arg(c.name));
-        pythonZip(zip, c.members);
-        const QString out = dir.file(u"t/%1/out"_s.arg(c.name));
+    for (const auto &[name, members, refused, written] : cases) {
+        const QString zip = dir.file(u"%1.zip"_s.arg(name));
+        pythonZip(zip, members);
+        const QString out = dir.file(u"t/%1/out"_s.arg(name));
         try {
             unzipAll(zip, out);
-            ADD_FAILURE() << c.name << ": no error raised";
+            ADD_FAILURE() << name << ": no error raised";
         } catch (const EFileError &e) {
-            for (const QString &r : c.refused)
-                EXPECT_TRUE(e.message().contains(r)) << c.name << ": " << e.what();
+            for (const QString &r : refused)
+                EXPECT_TRUE(e.message().contains(r)) << name << ": " << e.what();
         }
-        for (const QString &w : c.written)
-            EXPECT_TRUE(QFileInfo(out + u'/' + w).isFile()) << c.name << ": " << w.toStdString();
-        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/%1/evil.txt"_s.arg(c.name)))) << c.name;
-        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/evil.txt"_s))) << c.name;
-        EXPECT_FALSE(QFileInfo::exists(absolute)) << c.name;
+        for (const QString &w : written)
+            EXPECT_TRUE(QFileInfo(out + u'/' + w).isFile()) << name << ": " << w.toStdString();
+        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/%1/evil.txt"_s.arg(name)))) << name;
+        EXPECT_FALSE(QFileInfo::exists(dir.file(u"t/evil.txt"_s))) << name;
+        EXPECT_FALSE(QFileInfo::exists(absolute)) << name;
     }
 }
 

@@ -233,42 +233,38 @@ TEST(DemoData, SameParametersGiveTheSameFolder)
 
 TEST(DemoData, ParametersScaleTheCounts)
 {
-    const struct
-    {
-        int stations, days, eventsPerDay;
-        double readings, measurements;
-        int events, arrivals, withAmplitude, xm;
-    } cases[] = {
+    const std::tuple<int, int, int, double, double, int, int, int, int> cases[] = {
         {2, 1, 100, 7.5, 5.0 / 3, 100, 1500, 1500, 2500}, // the busy day of the benchmarks
         {4, 3, 2, 3, 0.5, 6, 72, 36, 36},
         {1, 2, 0, 5, 1, 0, 0, 0, 0},
     };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.arrivals);
+    for (const auto &[stations, days, eventsPerDay, perEvent, perReading, events, arrivals, withAmplitude,
+                      measurements] : cases) {
+        SCOPED_TRACE(arrivals);
         TestDir dir;
         DemoParams p;
-        p.stations = c.stations;
-        p.days = c.days;
-        p.eventsPerDay = c.eventsPerDay;
-        p.readingsPerEvent = c.readings;
-        p.measurementsPerReading = c.measurements;
+        p.stations = stations;
+        p.days = days;
+        p.eventsPerDay = eventsPerDay;
+        p.readingsPerEvent = perEvent;
+        p.measurementsPerReading = perReading;
         const DemoSummary s = GenerateDemoFolder(dir.path(), p);
-        EXPECT_EQ(s.events, c.events);
-        EXPECT_EQ(s.arrivals, c.arrivals);
-        EXPECT_EQ(s.amplitudeReadings, c.withAmplitude);
-        EXPECT_EQ(s.measurements, c.xm);
+        EXPECT_EQ(s.events, events);
+        EXPECT_EQ(s.arrivals, arrivals);
+        EXPECT_EQ(s.amplitudeReadings, withAmplitude);
+        EXPECT_EQ(s.measurements, measurements);
         auto orx = open(kOdbc, s.orxPath);
-        EXPECT_EQ(count(*orx, u"select count(*) from origin"_s), c.events);
-        EXPECT_EQ(count(*orx, u"select count(*) from site"_s), c.stations);
-        EXPECT_EQ(count(*orx, u"select count(*) from arrival where ampl is not null"_s), c.withAmplitude);
+        EXPECT_EQ(count(*orx, u"select count(*) from origin"_s), events);
+        EXPECT_EQ(count(*orx, u"select count(*) from site"_s), stations);
+        EXPECT_EQ(count(*orx, u"select count(*) from arrival where ampl is not null"_s), withAmplitude);
         int readings = 0, xm = 0;
         for (const QString &path : s.bulletinPaths) {
             auto db = open(kJet, path);
             readings += count(*db, u"select count(*) from [Станционный бюллетень]"_s);
             xm += count(*db, u"select count(*) from [Динамические замеры]"_s);
         }
-        EXPECT_EQ(readings, c.arrivals);
-        EXPECT_EQ(xm, c.xm);
+        EXPECT_EQ(readings, arrivals);
+        EXPECT_EQ(xm, measurements);
     }
 
     TestDir dir;
