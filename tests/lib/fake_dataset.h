@@ -1,6 +1,9 @@
 #pragma once
 
 #include "lib/dataset_api.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <QBuffer>
 #include <QIODevice>
@@ -196,3 +199,14 @@ private:
     qint64 m_readPos = 0;
     qint64 m_largestRead = 0;
 };
+
+// Exactly one message was shown: this text in an error box without extra buttons, through the error
+// procedure or the plain one as `error` says.
+inline void expectOneError(const MessageRecorder &m, const QString &text, bool error = false)
+{
+    ASSERT_EQ(m.count(), 1);
+    EXPECT_EQ(m.last().text, text);
+    EXPECT_EQ(m.last().icon, 16u);
+    EXPECT_EQ(m.last().buttons, 0u);
+    EXPECT_EQ(m.last().error, error);
+}

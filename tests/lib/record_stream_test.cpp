@@ -51,10 +51,7 @@ TEST(WriteStr2Stream, ShortWriteIsReported)
         MessageRecorder messages;
         LimitedDevice device(capacity);
         EXPECT_FALSE(WriteStr2Stream(device, u"abc"_s));
-        ASSERT_EQ(messages.count(), 1);
-        EXPECT_EQ(messages.last().text, u"WriteStr2Stream: данные не записаны в поток!"_s);
-        EXPECT_EQ(messages.last().icon, 16u);
-        EXPECT_FALSE(messages.last().error);
+        expectOneError(messages, u"WriteStr2Stream: данные не записаны в поток!"_s);
     }
 }
 
@@ -74,9 +71,7 @@ TEST(ReadStrStream, DamagedStreamFailsCleanly)
             QString s = u"kept"_s;
             EXPECT_FALSE(ReadStrStream(device, s)) << what;
             EXPECT_EQ(s, u"kept"_s) << what;
-            ASSERT_EQ(messages.count(), 1) << what;
-            EXPECT_EQ(messages.last().text, u"ReadStrStream: данные не считаны из потока!"_s);
-            EXPECT_EQ(messages.last().icon, 16u);
+            expectOneError(messages, u"ReadStrStream: данные не считаны из потока!"_s);
             // A sequential stream is read in chunks, never in one buffer of the claimed size.
             EXPECT_LE(device.largestRead(), 64 * 1024) << what;
         }
@@ -150,10 +145,8 @@ TEST(WriteRec2Stream, UnsupportedTypeStopsAtThatField)
         ds.add(u"AFTER"_s, FieldType::Integer, 2);
         // What came before the rejected field stays written.
         EXPECT_EQ(written(ds, false), hex("00 01000000 00")) << name;
-        ASSERT_EQ(messages.count(), 1);
-        EXPECT_EQ(messages.last().text, u"WriteRec2Stream: операция прервана.\rТип данных \""_s +
-                                            QString::fromLatin1(name) + u"\" в таблице не поддерживается!"_s);
-        EXPECT_EQ(messages.last().icon, 16u);
+        expectOneError(messages, u"WriteRec2Stream: операция прервана.\rТип данных \""_s +
+                                     QString::fromLatin1(name) + u"\" в таблице не поддерживается!"_s);
     }
 }
 
@@ -218,11 +211,8 @@ TEST(copytablestruc, BcdStopsTheList)
     QString columns;
     EXPECT_FALSE(copytablestruc(ds, columns));
     EXPECT_EQ(columns, u"ID counter,PRICE"_s);
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text,
-              QStringLiteral(
-                  "copytablestruc: операция прервана.\rТип данных \"BCD\" в таблице не поддерживается!"));
-    EXPECT_EQ(messages.last().icon, 16u);
+    expectOneError(messages,
+                   u"copytablestruc: операция прервана.\rТип данных \"BCD\" в таблице не поддерживается!"_s);
 }
 
 } // namespace

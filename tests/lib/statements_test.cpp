@@ -43,13 +43,10 @@ TEST(QAct, FailureShowsTheStatementAndTheDriverText)
     q.failWith = u"no such table: stations"_s;
     QString errMsg = u"untouched"_s;
     EXPECT_FALSE(QAct(q, u"select * from stations"_s, false, &errMsg, false));
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.last().error);
-    EXPECT_EQ(messages.last().icon, 16u);
-    EXPECT_EQ(messages.last().buttons, 0u);
-    EXPECT_EQ(messages.last().text,
-              QStringLiteral("QAct: Запрос\r\rselect * from stations\rвызвал ошибку!\r\r"
-                             "Сообщение об ошибке: no such table: stations"));
+    expectOneError(messages,
+                   u"QAct: Запрос\r\rselect * from stations\rвызвал ошибку!\r\r"
+                   "Сообщение об ошибке: no such table: stations"_s,
+                   true);
     EXPECT_EQ(errMsg, u"untouched"_s);
 }
 
@@ -62,9 +59,8 @@ TEST(QAct, EmptySqlRerunsTheCurrentStatementAndShowsIt)
     q.failWith = u"locked"_s;
     EXPECT_FALSE(QAct(q, QString(), false, nullptr, true));
     EXPECT_EQ(q.log, (QStringList{u"Close"_s, u"ExecSQL delete from site"_s}));
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\r\rdelete from site\rвызвал ошибку!\r\r"
-                                                   "Сообщение об ошибке: locked"));
+    expectOneError(
+        messages, u"QAct: Запрос\r\rdelete from site\rвызвал ошибку!\r\rСообщение об ошибке: locked"_s, true);
 }
 
 TEST(QAct, SilentFailureHandsTheTextBackOrLeavesNoTrace)
@@ -97,18 +93,16 @@ TEST(QActStrings, LinesJoinedWithBareCarriageReturns)
     const QStringList lines{u"select sta"_s, u"from site"_s, u"order by sta"_s};
     EXPECT_FALSE(QActStrings(q, lines));
     EXPECT_EQ(q.SQL(), u"select sta\rfrom site\rorder by sta"_s);
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\rselect sta\rfrom site\rorder by sta"
-                                                   "\rвызвал ошибку!\r\rСообщение об ошибке: bad"));
-    EXPECT_EQ(messages.last().icon, 16u);
+    const QString shown =
+        u"QAct: Запрос\rselect sta\rfrom site\rorder by sta\rвызвал ошибку!\r\rСообщение об ошибке: bad"_s;
+    expectOneError(messages, shown, true);
 
     // No lines: the statement already held runs and is shown.
     messages.clear();
     q.log.clear();
     EXPECT_FALSE(QActStrings(q, {}));
     EXPECT_EQ(q.log, (QStringList{u"Close"_s, u"Open select sta\rfrom site\rorder by sta"_s}));
-    EXPECT_EQ(messages.last().text, QStringLiteral("QAct: Запрос\rselect sta\rfrom site\rorder by sta"
-                                                   "\rвызвал ошибку!\r\rСообщение об ошибке: bad"));
+    expectOneError(messages, shown, true);
 }
 
 TEST(QExe, RunsAndReportsFailure)
@@ -120,11 +114,10 @@ TEST(QExe, RunsAndReportsFailure)
 
     cmd.failWith = u"constraint failed"_s;
     EXPECT_FALSE(QExe(cmd, QString()));
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_TRUE(messages.last().error);
-    EXPECT_EQ(messages.last().icon, 16u);
-    EXPECT_EQ(messages.last().text, QStringLiteral("QExe: Команда\rdelete from site\rвызвала ошибку!\r\r"
-                                                   "Сообщение об ошибке: constraint failed"));
+    expectOneError(
+        messages,
+        u"QExe: Команда\rdelete from site\rвызвала ошибку!\r\rСообщение об ошибке: constraint failed"_s,
+        true);
 
     QString errMsg;
     EXPECT_FALSE(QExe(cmd, u"drop table x"_s, true, &errMsg));
@@ -181,11 +174,7 @@ TEST(ReplCFile, WithoutDataSourceFailsAndLeavesTheConnection)
         EXPECT_FALSE(ReplCFile(conn, u"/x.db"_s));
         EXPECT_TRUE(conn.log.isEmpty());
         EXPECT_EQ(conn.ConnectionString(), text);
-        ASSERT_EQ(messages.count(), 1);
-        EXPECT_FALSE(messages.last().error);
-        EXPECT_EQ(messages.last().icon, 16u);
-        EXPECT_EQ(messages.last().text,
-                  u"ReplCFile: Неожиданная ошибка!\rНе удалось изменить источник данных."_s);
+        expectOneError(messages, u"ReplCFile: Неожиданная ошибка!\rНе удалось изменить источник данных."_s);
     }
 }
 

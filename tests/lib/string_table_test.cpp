@@ -6,6 +6,8 @@
 
 #include <stdexcept>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QString u(const char *utf8)
@@ -123,96 +125,76 @@ TEST(TD2D, FindColAndColumnCase)
     EXPECT_EQ(t.Columns.at(0).IndexOf(u("Ёж")), 0);
 }
 
+// Every row of the table, cells joined by "|".
+QStringList rows(const TD2D &t)
+{
+    QStringList out;
+    for (int r = 0; r < t.RowCount(); ++r)
+        out << row(t, r).join(u'|');
+    return out;
+}
+
 class ReadFWTxtTest : public ::testing::Test
 {
 protected:
-    QString write(const char *name, const QString &text)
-    {
-        const QString path = dir.file(QString::fromUtf8(name));
-        EXPECT_TRUE(writeBytes(path, toCp1251(text)));
-        return path;
-    }
-
     TestDir dir;
     MessageRecorder messages;
 };
 
-TEST_F(ReadFWTxtTest, HeaderSetsTheColumns)
+TEST_F(ReadFWTxtTest, HeaderOrGivenColumnsSplitTheLines)
 {
-    const QString path = write("waves.txt", u("\r\n"
-                                              "Имя    Code    Comment\r\n"
-                                              "P      PKP     a long comment running past the header\r\n"
-                                              "\r\n"
-                                              "Волна  ЛР      Поверхностная волна\n"
-                                              "X\r"
-                                              "   \r\n"
-                                              "LQ     \tLQM\r\n"));
-    TD2D t;
-    dptarray cols;
-    ASSERT_TRUE(ReadFWTxt(t, path, cols, false));
-    EXPECT_EQ(cols, dptarray({{1, 7}, {8, 8}, {16, 0}}));
-    ASSERT_EQ(t.RowCount(), 6);
-    EXPECT_EQ(row(t, 0), QStringList({u("Имя"), "Code", "Comment"}));
-    EXPECT_EQ(row(t, 1), QStringList({"P", "PKP", "a long comment running past the header"}));
-    EXPECT_EQ(row(t, 2), QStringList({u("Волна"), u("ЛР"), u("Поверхностная волна")}));
-    EXPECT_EQ(row(t, 3), QStringList({"X", "", ""}));
-    EXPECT_EQ(row(t, 4), QStringList({"", "", ""}));
-    EXPECT_EQ(row(t, 5), QStringList({"LQ", "LQM", ""}));
-    EXPECT_EQ(t.FindCol(u("имя"), false), 0);
+    // File text, columns given (empty: taken from the first non-empty line), result, columns after,
+    // rows after (the table starts as a|b / c|d).
+    const std::tuple<QString, dptarray, bool, dptarray, QStringList> cases[] = {
+        {u"\r\n"
+         "Имя    Code    Comment\r\n"
+         "P      PKP     a long comment running past the header\r\n"
+         "\r\n"
+         "Волна  ЛР      Поверхностная волна\n"
+         "X\r"
+         "   \r\n"
+         "LQ     \tLQM\r\n"_s,
+         {},
+         true,
+         {{1, 7}, {8, 8}, {16, 0}},
+         {u"Имя|Code|Comment"_s, "P|PKP|a long comment running past the header",
+          u"Волна|ЛР|Поверхностная волна"_s, "X||", "||", "LQ|LQM|"}},
+        // Leading blanks make an empty first column.
+        {u"  A  B\r\n1234567\r\n"_s, {}, true, {{1, 2}, {3, 3}, {6, 0}}, {"|A|B", "12|345|67"}},
+        // Given columns make every line data.
+        {u"abcdef\r\nxy\r\n"_s, {{1, 3}, {4, 0}}, true, {{1, 3}, {4, 0}}, {"abc|def", "xy|"}},
+        // Only empty lines leave no old rows; a blank header stops with the table unchanged.
+        {u"\r\n\r\n\n"_s, {}, true, {}, {}},
+        {u"    \r\nA B\r\n"_s, {}, false, {}, {"a|b", "c|d"}},
+    };
+    for (const auto &[text, given, ok, wantCols, wantRows] : cases) {
+        const QString path = dir.file(u"t.txt"_s);
+        ASSERT_TRUE(writeBytes(path, toCp1251(text)));
+        TD2D t = twoByTwo();
+        dptarray cols = given;
+        EXPECT_EQ(ReadFWTxt(t, path, cols, false), ok) << text.toStdString();
+        EXPECT_EQ(cols, wantCols) << text.toStdString();
+        EXPECT_EQ(rows(t), wantRows) << text.toStdString();
+    }
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(ReadFWTxtTest, LeadingBlanksMakeAnEmptyFirstColumn)
+TEST_F(ReadFWTxtTest, ColumnsTakeTheCaseRuleAndTheHeaderIsFound)
 {
-    const QString path = write("lead.txt", u("  A  B\r\n1234567\r\n"));
-    TD2D t;
-    dptarray cols;
-    ASSERT_TRUE(ReadFWTxt(t, path, cols, true));
-    EXPECT_EQ(cols, dptarray({{1, 2}, {3, 3}, {6, 0}}));
-    EXPECT_EQ(row(t, 0), QStringList({"", "A", "B"}));
-    EXPECT_EQ(row(t, 1), QStringList({"12", "345", "67"}));
-    EXPECT_TRUE(t.Columns.at(1).CaseSensitive);
-}
-
-TEST_F(ReadFWTxtTest, GivenColumnsMakeEveryLineData)
-{
-    const QString path = write("data.txt", u("abcdef\r\nxy\r\n"));
-    TD2D t = twoByTwo();
-    dptarray cols{{1, 3}, {4, 0}};
-    ASSERT_TRUE(ReadFWTxt(t, path, cols, false));
-    EXPECT_EQ(t.RowCount(), 2);
-    EXPECT_EQ(row(t, 0), QStringList({"abc", "def"}));
-    EXPECT_EQ(row(t, 1), QStringList({"xy", ""}));
-    EXPECT_EQ(cols, dptarray({{1, 3}, {4, 0}}));
-}
-
-TEST_F(ReadFWTxtTest, OnlyEmptyLinesLeaveNoOldRows)
-{
-    const QString path = write("empty.txt", u("\r\n\r\n\n"));
-    TD2D t = twoByTwo();
-    dptarray cols;
-    EXPECT_TRUE(ReadFWTxt(t, path, cols, false));
-    EXPECT_TRUE(cols.isEmpty());
-    EXPECT_EQ(t.ColCount(), 0);
-    EXPECT_EQ(t.RowCount(), -1);
-    EXPECT_EQ(messages.count(), 0);
-}
-
-TEST_F(ReadFWTxtTest, BlankHeaderStopsWithTheTableUnchanged)
-{
-    const QString path = write("blank.txt", u("    \r\nA B\r\n"));
-    TD2D t = twoByTwo();
-    dptarray cols;
-    EXPECT_FALSE(ReadFWTxt(t, path, cols, false));
-    EXPECT_TRUE(cols.isEmpty());
-    EXPECT_EQ(row(t, 0), QStringList({"a", "b"}));
-    EXPECT_EQ(row(t, 1), QStringList({"c", "d"}));
-    EXPECT_EQ(messages.count(), 0);
+    const QString path = dir.file(u"t.txt"_s);
+    ASSERT_TRUE(writeBytes(path, toCp1251(u"Имя  B\r\n1234567\r\n"_s)));
+    for (const bool caseSensitive : {false, true}) {
+        TD2D t;
+        dptarray cols;
+        ASSERT_TRUE(ReadFWTxt(t, path, cols, caseSensitive));
+        EXPECT_EQ(t.Columns.at(1).CaseSensitive, caseSensitive);
+        EXPECT_EQ(t.FindCol(u"имя"_s, false), 0);
+    }
 }
 
 TEST_F(ReadFWTxtTest, MissingFileIsReported)
 {
-    const QString path = dir.file(u("none.txt"));
+    const QString path = dir.file(u"none.txt"_s);
     TD2D t = twoByTwo();
     dptarray cols{{1, 0}};
     EXPECT_FALSE(ReadFWTxt(t, path, cols, false));
