@@ -1,22 +1,7 @@
 #include "app/connection_params.h"
-#include "app/data_module.h"
 #include "app/event_page.h"
-#include "app/main_window.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
 #include "demo_data.h"
-#include "lib/datetime.h"
-#include "support/test_support.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "support/program_env.h"
 
 namespace {
 
@@ -35,26 +20,26 @@ protected:
 
     void start()
     {
-        TmainfOptions options;
-        options.programFolder = dir.path();
-        options.arguments = QStringList();
-        options.workArea = QRect(0, 0, 1280, 1024);
-        w = std::make_unique<Tmainf>(options);
+        w = startMainWindow(dir.path());
         w->pgc1->setCurrentIndex(1);
     }
 
-    // The station's bulletin file, read past the page.
+    // The station's bulletin file, reached past the page.
     QVariant scalar(const QString &sql)
     {
-        DbConnection c;
-        c.SetProvider(ProviderJet);
-        c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
-                              QStringLiteral("\""));
-        c.Open(QString(), QString());
-        DbQuery q(&c);
+        const auto c = bulletin();
+        DbQuery q(c.get());
         q.SetSQL(sql);
         q.Open();
         return q.Field(0)->Value();
+    }
+    std::unique_ptr<DbConnection> bulletin()
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(ProviderJet);
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(demo.bulletinPaths.first()));
+        c->Open(QString(), QString());
+        return c;
     }
 
     template <class T = QWidget> T *control(const char *name)
@@ -157,16 +142,7 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
         w.reset();
         dm.CloseDB_ADO(dm.imc);
         SetUp();
-        {
-            DbConnection c;
-            c.SetProvider(ProviderJet);
-            c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
-                                  QStringLiteral("\""));
-            c.Open(QString(), QString());
-            DbQuery change(&c);
-            change.SetSQL(QString::fromUtf8(k.change));
-            change.ExecSQL();
-        }
+        exec(*bulletin(), QString::fromUtf8(k.change));
         messages.clear();
         start();
         EXPECT_FALSE(dm.ime->Active());
