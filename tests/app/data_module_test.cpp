@@ -89,14 +89,4 @@ TEST_F(DataModule, GoodFileOpensAndClosesQuietly)
     EXPECT_EQ(messages.count(), 0);
 }
 
-TEST_F(DataModule, DesignStatementsAndLinks)
-{
-    EXPECT_EQ(dm.aq1->SQL(),
-              QStringLiteral("select * from [Динамические замеры] where\rarid=0\rorder by TimeXM,DecXm"));
-    EXPECT_EQ(dm.ime->SQL(), QStringLiteral("SELECT * from [События] order by orid"));
-    EXPECT_EQ(dm.imc->ConnectionString(), QStringLiteral("Data Source=orx;Mode=Read"));
-    EXPECT_EQ(dm.imc11->CommandTimeout(), 60);
-    EXPECT_EQ(Tdm::instance(), &dm);
-}
-
 } // namespace

@@ -185,15 +185,6 @@ TEST(StationKeys, WrittenValuesReadBack)
     EXPECT_EQ(back.maile_subj, s.maile_subj);
 }
 
-TEST(StationKeys, ImportKeysByType)
-{
-    EXPECT_EQ(ImportKeysOfType(0).fileKeys, QStringList({"in_file_jet"}));
-    EXPECT_EQ(ImportKeysOfType(2).sampleDefaults, QStringList({"Events?", "Station_bulletin?", "Xm_Add?"}));
-    EXPECT_EQ(ImportKeysOfType(3).sampleKeys, QStringList({"smporx"}));
-    EXPECT_EQ(ImportKeysOfType(4).sampleDefaults, QStringList({"tab_?"}));
-    EXPECT_TRUE(ImportKeysOfType(5).fileKeys.isEmpty());
-}
-
 TEST(StationKeys, OrxFilterSurvivesAndBadTextsGiveDefaults)
 {
     TestDir dir;
@@ -224,15 +215,11 @@ TEST(Placement, StoredKeys)
     IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     ini.WriteString("window", "winwidth", "700");
     ini.WriteString("window", "winheight", "wide");
-    StoredPlacement p = ReadStoredPlacement(ini, QStringLiteral("window"));
+    const StoredPlacement p = ReadStoredPlacement(ini, QStringLiteral("window"));
     EXPECT_EQ(p.winstate, QStringLiteral("norm"));
     EXPECT_EQ(p.width, 700);
     EXPECT_FALSE(p.height.has_value()); // not a number: the default applies
     EXPECT_FALSE(p.x.has_value());
-
-    ini.WriteString("window", "winstate", "max");
-    p = ReadStoredPlacement(ini, QStringLiteral("window"));
-    EXPECT_TRUE(ComputeFormPlacement(p, QRect(0, 0, 800, 600), 100, 100).maximized);
 }
 
 TEST(OrxIni, DefaultsAndEmptyValues)
