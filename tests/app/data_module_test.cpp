@@ -1,12 +1,7 @@
 #include "app/connection_params.h"
-#include "app/data_module.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 namespace {
 

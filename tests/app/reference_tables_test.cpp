@@ -1,9 +1,5 @@
 #include "app/reference_tables.h"
-#include "support/test_support.h"
-
-#include <QDir>
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
 

@@ -1,11 +1,8 @@
 #include "app/orx_ini.h"
 #include "app/settings_persistence.h"
-#include "lib/codec.h"
 #include "lib/data_sources.h"
 #include "lib/errors.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
 

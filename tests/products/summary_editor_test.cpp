@@ -1,14 +1,9 @@
 #include "app/param_dialog.h"
-#include "lib/codec.h"
 #include "products/summary_editor.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextCursor>
-
-#include <gtest/gtest.h>
 
 namespace {
 

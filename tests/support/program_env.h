@@ -19,6 +19,20 @@
 #include <QTableWidget>
 #include <QTimer>
 
+// A message as the user saw it: text and icon.
+using Shown = std::pair<QString, unsigned>;
+inline QList<Shown> shown(const MessageRecorder &r)
+{
+    QList<Shown> all;
+    for (const auto &m : r.messages())
+        all << Shown(m.text, m.icon);
+    return all;
+}
+inline Shown lastShown(const MessageRecorder &r)
+{
+    return {r.last().text, r.last().icon};
+}
+
 inline const QRect kWorkArea(0, 0, 1280, 1024);
 
 inline std::unique_ptr<Tmainf> startMainWindow(const QString &folder, const QStringList &args = {},
