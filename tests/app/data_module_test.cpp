@@ -13,20 +13,13 @@ protected:
     // A bulletin file with one table, made through the layer's Jet dialect.
     QString makeBulletinFile()
     {
-        const QString path = dir.file(QStringLiteral("good.mdb"));
-        writeBytes(path, QByteArray());
-        DbConnection maker;
-        maker.SetProvider(ProviderJet);
-        maker.SetConnectionString(QStringLiteral("Data Source=\"") + path + QStringLiteral("\""));
-        maker.Open(QString(), QString());
-        DbQuery q(&maker);
-        q.SetSQL(QStringLiteral("create table [Каналы] (channel_name varchar(10))"));
-        q.ExecSQL();
-        maker.Close();
-        return path;
+        const auto maker = bulletin.open();
+        exec(*maker, "create table [Каналы] (channel_name varchar(10))");
+        return maker->DataSource();
     }
 
     TestDir dir;
+    SqliteEnv bulletin;
     MessageRecorder messages;
     Tdm dm;
 };

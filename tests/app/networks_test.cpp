@@ -57,16 +57,11 @@ protected:
                  kSiteTable,
                  "create table networks (netname varchar(30),netlist varchar(255))",
                  "create table arrival (arid integer,sta varchar(10),itime float)",
-                 "insert into site (sta,cod,descr,nindex) values ('PET  ','PTK','Петропавловск',1)",
-                 "insert into site (sta,cod,descr,nindex) values ('MNK','MNKI','Минск',2)",
-                 "insert into site (sta,cod,descr,nindex) values ('KDN','KDN','Кадан',5)",
-                 "insert into site (sta,cod,descr,nindex) values ('ZZZ','ZZ','',3)",
-                 "insert into arrival (arid,sta,itime) values (1,'PET ',100)",
-                 "insert into arrival (arid,sta,itime) values (2,'KDN',200)",
-                 "insert into arrival (arid,sta,itime) values (3,'KDN',20)",
-                 "insert into networks (netname,netlist) values ('east','PET;MNK;')",
-                 "insert into networks (netname,netlist) values ('empty',null)",
-                 "insert into networks (netname,netlist) values ('semi',';;')",
+                 "insert into site (sta,cod,descr,nindex) values ('PET  ','PTK','Петропавловск',1),"
+                 "('MNK','MNKI','Минск',2),('KDN','KDN','Кадан',5),('ZZZ','ZZ','',3)",
+                 "insert into arrival (arid,sta,itime) values (1,'PET ',100),(2,'KDN',200),(3,'KDN',20)",
+                 "insert into networks (netname,netlist) values "
+                 "('east','PET;MNK;'),('empty',null),('semi',';;')",
              })
             this->orx->exec(sql);
     }
