@@ -1,9 +1,5 @@
 #include "app/about_page.h"
-
-#include <QLabel>
-#include <QListWidget>
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
 

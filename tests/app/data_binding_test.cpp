@@ -1,19 +1,9 @@
 #include "app/connection_params.h"
 #include "app/data_binding.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
-#include "lib/datetime.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
-#include <QApplication>
-#include <QCheckBox>
-#include <QComboBox>
 #include <QDateEdit>
-#include <QLabel>
-#include <QLineEdit>
 #include <QVBoxLayout>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -22,11 +12,6 @@ class DataBinding : public ::testing::Test
 protected:
     void SetUp() override
     {
-        const QString path = dir.file(QStringLiteral("t.mdb"));
-        writeBytes(path, QByteArray());
-        db.SetProvider(ProviderJet);
-        db.SetConnectionString(QStringLiteral("Data Source=\"") + path + QStringLiteral("\""));
-        db.Open(QString(), QString());
         for (const char *sql :
              {"create table t (id counter,name varchar(20),qty integer,amount float,flag integer,"
               "mark varchar(5),day date,kind char(3),primary key (id))",
@@ -34,7 +19,7 @@ protected:
               "('first',1,1.23456,1,'True',45292,'SP')",
               "insert into t (name,qty,amount,flag,mark,day,kind) values "
               "('second',2,null,0,'False',null,'LP')"})
-            run(sql);
+            exec(db, sql);
         q.SetSQL(QStringLiteral("select * from t order by id"));
 
         auto *layout = new QVBoxLayout(&form);
@@ -51,13 +36,6 @@ protected:
         source.Bind(label, QStringLiteral("NAME"));
     }
 
-    void run(const char *sql)
-    {
-        DbQuery c(&db);
-        c.SetSQL(QString::fromUtf8(sql));
-        c.ExecSQL();
-    }
-
     // The stored row, read past the dataset.
     QVariantList stored(int id)
     {
@@ -70,9 +48,10 @@ protected:
         return values;
     }
 
-    TestDir dir;
+    SqliteEnv env;
+    std::unique_ptr<DbConnection> conn = env.open();
+    DbConnection &db = *conn;
     MessageRecorder messages;
-    DbConnection db;
     DbQuery q{&db};
     QWidget form;
     QLineEdit *name = new QLineEdit, *qty = new QLineEdit, *amount = new QLineEdit;

@@ -1,16 +1,12 @@
-#include "app/data_module.h"
 #include "app/settings_record.h"
 #include "lib/errors.h"
+#include "support/program_env.h"
 #include "support/smtp_server.h"
-#include "support/test_support.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,12 +1,7 @@
 #include "app/connection_params.h"
-#include "app/data_module.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
 #include <QFileInfo>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -18,20 +13,13 @@ protected:
     // A bulletin file with one table, made through the layer's Jet dialect.
     QString makeBulletinFile()
     {
-        const QString path = dir.file(QStringLiteral("good.mdb"));
-        writeBytes(path, QByteArray());
-        DbConnection maker;
-        maker.SetProvider(ProviderJet);
-        maker.SetConnectionString(QStringLiteral("Data Source=\"") + path + QStringLiteral("\""));
-        maker.Open(QString(), QString());
-        DbQuery q(&maker);
-        q.SetSQL(QStringLiteral("create table [Каналы] (channel_name varchar(10))"));
-        q.ExecSQL();
-        maker.Close();
-        return path;
+        const auto maker = bulletin.open();
+        exec(*maker, "create table [Каналы] (channel_name varchar(10))");
+        return maker->DataSource();
     }
 
     TestDir dir;
+    SqliteEnv bulletin;
     MessageRecorder messages;
     Tdm dm;
 };
@@ -87,16 +75,6 @@ TEST_F(DataModule, GoodFileOpensAndClosesQuietly)
     EXPECT_TRUE(dm.CloseDB_ADO(dm.dbs)); // closing a closed connection is fine
     EXPECT_FALSE(dm.CloseDB_ADO(nullptr));
     EXPECT_EQ(messages.count(), 0);
-}
-
-TEST_F(DataModule, DesignStatementsAndLinks)
-{
-    EXPECT_EQ(dm.aq1->SQL(),
-              QStringLiteral("select * from [Динамические замеры] where\rarid=0\rorder by TimeXM,DecXm"));
-    EXPECT_EQ(dm.ime->SQL(), QStringLiteral("SELECT * from [События] order by orid"));
-    EXPECT_EQ(dm.imc->ConnectionString(), QStringLiteral("Data Source=orx;Mode=Read"));
-    EXPECT_EQ(dm.imc11->CommandTimeout(), 60);
-    EXPECT_EQ(Tdm::instance(), &dm);
 }
 
 } // namespace

@@ -1,14 +1,6 @@
 #include "app/data_periods.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
 #include "lib/epoch.h"
-#include "orx_window.h"
-
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableWidget>
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 #include <vector>
 
@@ -84,18 +76,9 @@ QList<QStringList> gridRows(const QTableWidget *g)
 
 TEST(DataPeriods, PanelFollowsStationToleranceAndMode)
 {
-    OrxWindow o;
-    const QString path = o.dir.file(QStringLiteral("orx.db"));
-    writeBytes(path, QByteArray());
-    DbConnection c;
-    c.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    c.SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(path));
-    c.Open(QString(), QString());
-    const auto run = [&c](const QString &sql) {
-        DbQuery q(&c);
-        q.SetSQL(sql);
-        q.ExecSQL();
-    };
+    ProgramWindow o;
+    OrxDb<SqliteEnv> orx;
+    const auto run = [&orx](const QString &sql) { exec(*orx.db, sql); };
     run(QStringLiteral("create table arrival (arid integer,sta varchar(6),itime float,primary key (arid))"));
     const struct
     {
@@ -107,7 +90,7 @@ TEST(DataPeriods, PanelFollowsStationToleranceAndMode)
                 .arg(i)
                 .arg(rows[i].sta)
                 .arg(epochOf(rows[i].at), 0, 'f', 3));
-    o.useOrx(path);
+    o.useOrx(orx.source());
     o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QString());
     Tmainf &w = *o.w;
     const QList<QStringList> empty{{"", ""}}, two{{"01.03.2024", "02.03.2024"}, {"04.03.2024", ""}};

@@ -2,9 +2,7 @@
 #include "lib/epoch.h"
 #include "lib/errors.h"
 #include "lib/fake_dataset.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
 

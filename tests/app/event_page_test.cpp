@@ -1,22 +1,7 @@
 #include "app/connection_params.h"
-#include "app/data_module.h"
 #include "app/event_page.h"
-#include "app/main_window.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
 #include "demo_data.h"
-#include "lib/datetime.h"
-#include "support/test_support.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-
-#include <gtest/gtest.h>
-
-#include <memory>
+#include "support/program_env.h"
 
 namespace {
 
@@ -35,26 +20,26 @@ protected:
 
     void start()
     {
-        TmainfOptions options;
-        options.programFolder = dir.path();
-        options.arguments = QStringList();
-        options.workArea = QRect(0, 0, 1280, 1024);
-        w = std::make_unique<Tmainf>(options);
+        w = startMainWindow(dir.path());
         w->pgc1->setCurrentIndex(1);
     }
 
-    // The station's bulletin file, read past the page.
-    QVariant scalar(const QString &sql)
+    // The station's bulletin file, reached past the page.
+    QString scalar(const QString &sql)
     {
-        DbConnection c;
-        c.SetProvider(ProviderJet);
-        c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
-                              QStringLiteral("\""));
-        c.Open(QString(), QString());
-        DbQuery q(&c);
+        const auto c = bulletin();
+        DbQuery q(c.get());
         q.SetSQL(sql);
         q.Open();
-        return q.Field(0)->Value();
+        return q.Field(0)->AsString();
+    }
+    std::unique_ptr<DbConnection> bulletin()
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(ProviderJet);
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(demo.bulletinPaths.first()));
+        c->Open(QString(), QString());
+        return c;
     }
 
     template <class T = QWidget> T *control(const char *name)
@@ -78,24 +63,20 @@ TEST_F(EventPage, BrowsesEventsAndTheirReadings)
 {
     start();
     ASSERT_TRUE(dm.imc->Connected());
-    const int events = scalar(QStringLiteral("select count(*) from [События]")).toInt();
+    const int events = scalar("select count(*) from [События]").toInt();
     ASSERT_GT(events, 1);
     const auto readingsOf = [this](const QString &num) {
-        return scalar(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=") + num)
-            .toString();
+        return scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num);
     };
 
     EXPECT_EQ(text("Edit1"), QStringLiteral("1"));
     EXPECT_EQ(caption("Label31"), QStringLiteral("из ") + QString::number(events));
-    EXPECT_EQ(text("num"),
-              scalar(QStringLiteral("select num from [События] where orid=(select min(orid) from [События])"))
-                  .toString());
+    EXPECT_EQ(text("num"), scalar("select num from [События] where orid=(select min(orid) from [События])"));
     EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + readingsOf(text("num")));
     EXPECT_EQ(text("Edit7"), QStringLiteral("1"));
     EXPECT_EQ(control<QComboBox>("DBComboBox8")->count(),
-              scalar(QStringLiteral("select count(*) from [Обозначения волн]")).toInt());
-    EXPECT_EQ(control<QComboBox>("DBComboBox9")->count(),
-              scalar(QStringLiteral("select count(*) from [Каналы]")).toInt());
+              scalar("select count(*) from [Обозначения волн]").toInt());
+    EXPECT_EQ(control<QComboBox>("DBComboBox9")->count(), scalar("select count(*) from [Каналы]").toInt());
 
     click("BitBtn9"); // last event
     EXPECT_EQ(text("Edit1"), QString::number(events));
@@ -123,26 +104,21 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
     click("BitBtn8");
     click("BitBtn7");
     EXPECT_EQ(text("comment"), QStringLiteral("проверка"));
-    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=") + num).toString(),
-              QStringLiteral("проверка"));
+    EXPECT_EQ(scalar("select comment from [События] where num=" + num), QStringLiteral("проверка"));
 
-    const int before =
-        scalar(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=") + num).toInt();
+    const int before = scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num).toInt();
     click("BitBtn15"); // new reading
     EXPECT_EQ(dm.ims->FieldByName(QStringLiteral("N_equake"))->AsString(), num);
     emit control<QLineEdit>("Station_Cod")->textEdited(QStringLiteral("TST"));
     click("BitBtn5"); // navigation posts it
-    EXPECT_EQ(scalar(QStringLiteral("select N_equake from [Станционный бюллетень] where Station_Cod='TST'"))
-                  .toString(),
-              num);
+    EXPECT_EQ(scalar("select N_equake from [Станционный бюллетень] where Station_Cod='TST'"), num);
     EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + QString::number(before + 1));
 
     // An edit still pending when the connection closes is written, not dropped.
     emit control<QLineEdit>("comment")->textEdited(QStringLiteral("до закрытия"));
     control<QCheckBox>("select_data2")->click();
     EXPECT_FALSE(dm.imc->Connected());
-    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=") + num).toString(),
-              QStringLiteral("до закрытия"));
+    EXPECT_EQ(scalar("select comment from [События] where num=" + num), QStringLiteral("до закрытия"));
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -157,16 +133,7 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
         w.reset();
         dm.CloseDB_ADO(dm.imc);
         SetUp();
-        {
-            DbConnection c;
-            c.SetProvider(ProviderJet);
-            c.SetConnectionString(QStringLiteral("Data Source=\"") + demo.bulletinPaths.first() +
-                                  QStringLiteral("\""));
-            c.Open(QString(), QString());
-            DbQuery change(&c);
-            change.SetSQL(QString::fromUtf8(k.change));
-            change.ExecSQL();
-        }
+        exec(*bulletin(), QString::fromUtf8(k.change));
         messages.clear();
         start();
         EXPECT_FALSE(dm.ime->Active());

@@ -1,12 +1,5 @@
 #include "app/param_dialog.h"
-#include "station_test_env.h"
-
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTimer>
+#include "support/program_env.h"
 
 namespace {
 
@@ -50,29 +43,48 @@ TEST(Networks, CodeListsAndStationConditions)
         EXPECT_EQ(Tmainf::StationSiteCondition(c.showEmpty, c.net), c.condition);
 }
 
-template <class Env> class OrxStations : public ::testing::Test
+// Four stations (PET stored blank-padded), arrivals at PET and KDN, and three networks: "east"
+// (PET;MNK;), "empty" (NULL) and "semi" (";;").
+template <class Env> class OrxStations : public OnBothBackends<Env>
 {
 protected:
     void SetUp() override
     {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        orx = std::make_unique<OrxFixture<Env>>();
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        for (const char *sql : {
+                 kSiteTable,
+                 "create table networks (netname varchar(30),netlist varchar(255))",
+                 "create table arrival (arid integer,sta varchar(10),itime float)",
+                 "insert into site (sta,cod,descr,nindex) values ('PET  ','PTK','Петропавловск',1),"
+                 "('MNK','MNKI','Минск',2),('KDN','KDN','Кадан',5),('ZZZ','ZZ','',3)",
+                 "insert into arrival (arid,sta,itime) values (1,'PET ',100),(2,'KDN',200),(3,'KDN',20)",
+                 "insert into networks (netname,netlist) values "
+                 "('east','PET;MNK;'),('empty',null),('semi',';;')",
+             })
+            this->orx->exec(sql);
     }
-    std::unique_ptr<Tmainf> start(StationProgram &p, bool showEmpty, const QString &net)
+    // The main window on this database in the ORX-only mode.
+    std::unique_ptr<Tmainf> start(bool showEmpty, const QString &net)
     {
-        p.write("system/Brenvale.ini", orx->globalIni(showEmpty, net));
-        p.write("system/Stations.ini", QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=pu\r\n"));
-        return p.start();
+        return p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nORX_source=%1\r\nORX_user=%2\r\n"
+                                          "ORX_pass=%3\r\nshowempty=%4\r\nnet=%5\r\n")
+                               .arg(this->orx->source(), this->orx->user(), this->orx->password())
+                               .arg(int(showEmpty))
+                               .arg(net),
+                           QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=pu\r\n"));
     }
     QStringList netlist(const char *name)
     {
-        return orx->column(
+        return this->orx->rows(
             QStringLiteral("select netlist from networks where netname='%1'").arg(QString::fromLatin1(name)));
     }
-    std::unique_ptr<OrxFixture<Env>> orx;
+    MessageRecorder recorder;
+    ModalDialogCloser editorCloser; // add and update end in the station editor
+    Program p;
 };
-TYPED_TEST_SUITE(OrxStations, OrxBackends, OrxBackendNames);
+TYPED_TEST_SUITE(OrxStations, BothBackends, BackendName);
 
 TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
 {
@@ -91,10 +103,9 @@ TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
         {false, "semi", {}, 3},
         {true, "gone", {"KDN", "MNK", "PET", "ZZZ"}, 0},
     };
+    auto &recorder = this->recorder;
     for (const Case &c : cases) {
-        MessageRecorder recorder;
-        StationProgram p;
-        auto w = this->start(p, c.showEmpty, QString::fromLatin1(c.net));
+        auto w = this->start(c.showEmpty, QString::fromLatin1(c.net));
         EXPECT_EQ(recorder.count(), 0) << recorder.last().text.toStdString();
         EXPECT_EQ(listedCodes(*w), c.codes) << c.showEmpty << c.net;
         EXPECT_EQ(w->hlp->isVisibleTo(w.get()), c.codes.isEmpty());
@@ -107,13 +118,12 @@ TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
             EXPECT_EQ(sta, QStringLiteral("PTK"));
             const tstainfo &pet =
                 w->stations[w->stas->item(c.codes.indexOf("PET"))->data(Qt::UserRole).toInt()];
-            EXPECT_EQ(pet.name + pet.source + pet.user, QStringLiteral("Петропавловскpetdsnpu"));
+            EXPECT_EQ(QStringList({pet.name, pet.source, pet.user}),
+                      QStringList({"Петропавловск", "petdsn", "pu"}));
         }
     }
 
-    MessageRecorder recorder;
-    StationProgram p;
-    auto w = this->start(p, true, QStringLiteral("east"));
+    auto w = this->start(true, QStringLiteral("east"));
     w->netsDblClick();
     w->nets->setCurrentRow(0);
     w->netsDblClick();
@@ -126,9 +136,8 @@ TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
 
 TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)
 {
-    MessageRecorder recorder;
-    StationProgram p;
-    auto w = this->start(p, true, QString());
+    auto &recorder = this->recorder;
+    auto w = this->start(true, QString());
     w->nets->setCurrentRow(1);
     w->SetCheckedCodes({"ZZZ", "KDN"});
 
@@ -148,7 +157,6 @@ TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)
     EXPECT_EQ(w->nets->currentRow(), 1);
     EXPECT_EQ(listedCodes(*w), QStringList({"KDN", "ZZZ", "MNK", "PET"}));
 
-    recorder.clear();
     w->Button39Click();
     w->netsClick();
     EXPECT_EQ(recorder.last().text, QStringLiteral("Все отмеченные галочками станции уже принадлежат"));
@@ -173,31 +181,29 @@ TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)
             }
     });
     w->Button37Click();
-    EXPECT_EQ(this->orx->column(QStringLiteral("select count(*) from networks where netname='O''Net'")),
-              QStringList({"1"}));
-    const int added = w->nets->findItems(QStringLiteral("O'Net"), Qt::MatchExactly).isEmpty() ? -1 : 1;
-    EXPECT_EQ(added, 1);
+    const QString count = QStringLiteral("select count(*) from networks where netname='O''Net'");
+    EXPECT_EQ(this->orx->rows(count), QStringList({"1"}));
+    const QList<QListWidgetItem *> added = w->nets->findItems(QStringLiteral("O'Net"), Qt::MatchExactly);
+    ASSERT_EQ(added.size(), 1);
 
     w->nets->setCurrentRow(0);
     w->Button38Click();
     EXPECT_EQ(recorder.count(), 0);
-    w->nets->setCurrentRow(
-        w->nets->row(w->nets->findItems(QStringLiteral("O'Net"), Qt::MatchExactly).first()));
+    w->nets->setCurrentRow(w->nets->row(added.first()));
     w->Button38Click();
     EXPECT_EQ(recorder.last().text, QStringLiteral("Удалить сеть?"));
-    EXPECT_EQ(this->orx->column(QStringLiteral("select count(*) from networks where netname='O''Net'")),
-              QStringList({"0"}));
+    EXPECT_EQ(this->orx->rows(count), QStringList({"0"}));
     EXPECT_EQ(recorder.count(), 1);
 }
 
 TYPED_TEST(OrxStations, StationsWithArrivalsInThePeriod)
 {
-    MessageRecorder recorder;
-    StationProgram p;
-    auto w = this->start(p, true, QString());
+    auto &recorder = this->recorder;
+    auto w = this->start(true, QString());
     w->sett.svset = 3;
+    Tdm &dm = this->p.dm;
     const ConnParams orx = w->GetOrxConnParams(w->sett);
-    ASSERT_TRUE(p.dm.OpenDB_ADO(p.dm.conPubs, orx.source, orx.user, orx.password));
+    ASSERT_TRUE(dm.OpenDB_ADO(dm.conPubs, orx.source, orx.user, orx.password));
     struct Case
     {
         int netRow;
@@ -226,39 +232,34 @@ TYPED_TEST(OrxStations, StationsWithArrivalsInThePeriod)
     EXPECT_TRUE(name.isEmpty());
     ASSERT_EQ(recorder.count(), 1);
     EXPECT_TRUE(recorder.last().error);
-    p.dm.CloseDB_ADO(p.dm.conPubs);
+    dm.CloseDB_ADO(dm.conPubs);
 }
 
 TYPED_TEST(OrxStations, AddUpdateAndDeleteWriteTheSiteTable)
 {
-    MessageRecorder recorder;
-    StationProgram p;
-    auto w = this->start(p, true, QString());
+    auto &recorder = this->recorder;
+    auto w = this->start(true, QString());
     w->nosearch->setChecked(true);
-    recorder.answer({IDYES});
-    w->Edit2->setText(QStringLiteral("Новая"));
-    w->Cod_stac->setEditText(QStringLiteral("NWX"));
-    w->icod_stac->setEditText(QStringLiteral("NEW"));
-    w->Button1Click();
-    EXPECT_EQ(this->orx->column(QStringLiteral("select cod from site where rtrim(sta)='NEW'")),
-              QStringList({"NWX"}));
-    EXPECT_EQ(this->orx->column(QStringLiteral("select descr from site where rtrim(sta)='NEW'")),
-              QStringList({"Новая"}));
-    EXPECT_EQ(this->orx->column(QStringLiteral("select nindex from site where rtrim(sta)='NEW'")),
-              QStringList({"6"}));
-
-    recorder.answer({IDYES});
-    w->Edit2->setText(QStringLiteral("Петропавловск-Камчатский"));
-    w->Cod_stac->setEditText(QStringLiteral("PTKK"));
-    w->icod_stac->setEditText(QStringLiteral("PET"));
-    w->Button1Click();
-    EXPECT_EQ(this->orx->column(QStringLiteral("select cod from site where rtrim(sta)='PET'")),
-              QStringList({"PTKK"}));
+    const auto enter = [&](const QString &name, const QString &sta, const QString &code) {
+        recorder.answer({IDYES});
+        w->Edit2->setText(name);
+        w->Cod_stac->setEditText(sta);
+        w->icod_stac->setEditText(code);
+        w->Button1Click();
+    };
+    const auto site = [this](const char *sta) {
+        return this->orx->rows(QStringLiteral("select cod,descr,nindex from site where rtrim(sta)='%1'")
+                                   .arg(QLatin1String(sta)));
+    };
+    enter(QStringLiteral("Новая"), QStringLiteral("NWX"), QStringLiteral("NEW"));
+    EXPECT_EQ(site("NEW"), QStringList({"NWX|Новая|6"}));
+    enter(QStringLiteral("Петропавловск-Камчатский"), QStringLiteral("PTKK"), QStringLiteral("PET"));
+    EXPECT_EQ(site("PET"), QStringList({"PTKK|Петропавловск-Камчатский|1"}));
 
     recorder.answer({IDYES});
     w->SelectStationByCode(QStringLiteral("MNK"), true);
     w->Button5Click();
-    EXPECT_TRUE(this->orx->column(QStringLiteral("select sta from site where rtrim(sta)='MNK'")).isEmpty());
+    EXPECT_TRUE(site("MNK").isEmpty());
     for (const auto &m : recorder.messages())
         EXPECT_EQ(m.icon, 32u) << m.text.toStdString();
 }

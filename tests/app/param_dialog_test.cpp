@@ -1,20 +1,11 @@
 #include "app/mail_settings_grid.h"
 #include "app/param_dialog.h"
 #include "lib/data_sources.h"
+#include "support/program_env.h"
 
-#include "support/test_support.h"
-
-#include <QApplication>
-#include <QCheckBox>
 #include <QDateEdit>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -91,9 +82,15 @@ const QStringList FindReplaceLabels{QStringLiteral("Искать_Заменит�
                                     QStringLiteral("везде"), QStringLiteral("вперёд"),
                                     QStringLiteral("назад")};
 
-TEST(ParamDialog, EachModeShowsItsControlsAndValues)
+class ParamDialog : public ::testing::Test
 {
-    mainSett();
+protected:
+    void SetUp() override { mainSett(); }
+    Tsett s = stationSett();
+};
+
+TEST_F(ParamDialog, EachModeShowsItsControlsAndValues)
+{
     struct Case
     {
         int mode;
@@ -150,10 +147,8 @@ TEST(ParamDialog, EachModeShowsItsControlsAndValues)
     }
 }
 
-TEST(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
+TEST_F(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
 {
-    mainSett();
-    Tsett s = stationSett();
     {
         Tpar par;
         par.Setup(1, &s);
@@ -172,12 +167,9 @@ TEST(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
         par.Button1->click();
         EXPECT_EQ(par.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(s.svodka_date, EncodeDate(2022, 2, 1));
-    EXPECT_EQ(s.svodka_dir, GetPersonalFolder());
-    EXPECT_EQ(s.svset, 3);
-    EXPECT_FALSE(s.dperiod);
-    EXPECT_EQ(s.multi_name, QStringLiteral("_all"));
-    EXPECT_EQ(s.mails_subj, QStringLiteral("Тема"));
+    EXPECT_EQ(
+        std::tuple(s.svodka_date, s.svodka_dir, s.svset, s.dperiod, s.multi_name, s.mails_subj),
+        std::tuple(EncodeDate(2022, 2, 1), GetPersonalFolder(), 3, false, QString("_all"), QString("Тема")));
     EXPECT_TRUE(s.mails_att && s.mails_send && !s.mails_global);
 
     {
@@ -189,11 +181,8 @@ TEST(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
         par.mail_send->click();
         par.Button1->click();
     }
-    EXPECT_EQ(s.exp_start_date, EncodeDate(2020, 2, 28));
-    EXPECT_EQ(s.exp_end_date, EncodeDate(2020, 3, 1));
-    EXPECT_EQ(s.expset, 0);
-    EXPECT_FALSE(s.maile_send);
-    EXPECT_EQ(s.maile_from, QStringLiteral("exp@obs.ru"));
+    EXPECT_EQ(std::tuple(s.exp_start_date, s.exp_end_date, s.expset, s.maile_send, s.maile_from),
+              std::tuple(EncodeDate(2020, 2, 28), EncodeDate(2020, 3, 1), 0, false, QString("exp@obs.ru")));
 
     // No record: the main window's.
     {
@@ -211,13 +200,12 @@ TEST(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
         par.Button1->click();
         EXPECT_EQ(par.result(), QDialog::Accepted);
     }
-    EXPECT_EQ(s.start_date, EncodeDate(2021, 12, 1) + EncodeTime(23, 59, 58, 0));
-    EXPECT_EQ(s.end_date, EncodeDate(2021, 3, 6));
+    EXPECT_EQ(std::pair(s.start_date, s.end_date),
+              std::pair(EncodeDate(2021, 12, 1) + EncodeTime(23, 59, 58, 0), EncodeDate(2021, 3, 6)));
 }
 
-TEST(ParamDialog, MailControlsFollowTheSwitches)
+TEST_F(ParamDialog, MailControlsFollowTheSwitches)
 {
-    mainSett();
     const QStringList own{"st1@obs.ru", "boss@obs.ru", "cc@obs.ru", "Сводка станции"};
     const QStringList global{"global@obs.ru", "centre@obs.ru", "archive@obs.ru", "Сводка сети"};
     struct Case
@@ -250,10 +238,8 @@ TEST(ParamDialog, MailControlsFollowTheSwitches)
     }
 }
 
-TEST(ParamDialog, SwitchingToGlobalAndBackRestoresTypedValues)
+TEST_F(ParamDialog, SwitchingToGlobalAndBackRestoresTypedValues)
 {
-    mainSett();
-    Tsett s = stationSett();
     Tpar par;
     par.Setup(1, &s);
     SetMailGridValue(par.sg1, 1, QStringLiteral("typed@obs.ru"));
@@ -268,9 +254,8 @@ TEST(ParamDialog, SwitchingToGlobalAndBackRestoresTypedValues)
     EXPECT_EQ(s.mails_recv, QStringLiteral("typed@obs.ru"));
 }
 
-TEST(ParamDialog, PromptWritesOnlyTheSearchSettings)
+TEST_F(ParamDialog, PromptWritesOnlyTheSearchSettings)
 {
-    mainSett();
     struct Case
     {
         QStringList labels;
@@ -296,18 +281,15 @@ TEST(ParamDialog, PromptWritesOnlyTheSearchSettings)
         par.dir->setText(QStringLiteral("новое"));
         par.rs1->setChecked(true);
         par.Button1->click();
-        EXPECT_EQ(s.find_fstr, QString::fromUtf8(c.find_fstr));
-        EXPECT_EQ(s.find_rfstr, QString::fromUtf8(c.find_rfstr));
-        EXPECT_EQ(s.find_rstr, QString::fromUtf8(c.find_rstr));
-        EXPECT_EQ(s.find_fopt, c.find_fopt);
-        EXPECT_EQ(s.find_ropt, c.find_ropt);
+        EXPECT_EQ(std::tuple(s.find_fstr, s.find_rfstr, s.find_rstr, s.find_fopt, s.find_ropt),
+                  std::tuple(QString(c.find_fstr), QString(c.find_rfstr), QString(c.find_rstr), c.find_fopt,
+                             c.find_ropt));
         EXPECT_EQ(par.dir->text(), QStringLiteral("новое"));
     }
 }
 
-TEST(ParamDialog, PeriodEditsFillBlankDigits)
+TEST_F(ParamDialog, PeriodEditsFillBlankDigits)
 {
-    mainSett();
     Tsett s;
     Tpar par;
     par.Setup(0, &s);
@@ -327,9 +309,8 @@ TEST(ParamDialog, PeriodEditsFillBlankDigits)
         }
 }
 
-TEST(ParamDialog, InvalidPeriodIsReportedAndStopsTheCopy)
+TEST_F(ParamDialog, InvalidPeriodIsReportedAndStopsTheCopy)
 {
-    mainSett();
     const TDateTime oldStart = EncodeDate(2000, 1, 1), oldEnd = EncodeDate(2000, 1, 2);
     const struct
     {
@@ -352,11 +333,8 @@ TEST(ParamDialog, InvalidPeriodIsReportedAndStopsTheCopy)
         par.Stop_ORX->setText(QString::fromLatin1(c.stop));
         par.Button1->click();
         EXPECT_NE(par.result(), QDialog::Accepted);
-        ASSERT_EQ(recorder.count(), 1);
-        EXPECT_EQ(recorder.last().text, QString::fromLatin1(c.message));
-        EXPECT_EQ(recorder.last().icon, 16u);
-        EXPECT_EQ(s.start_date, c.start_date);
-        EXPECT_EQ(s.end_date, c.end_date);
+        EXPECT_EQ(shown(recorder), QList<Shown>({{c.message, 16}}));
+        EXPECT_EQ(std::pair(s.start_date, s.end_date), std::pair(c.start_date, c.end_date));
     }
 }
 

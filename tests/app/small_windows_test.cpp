@@ -1,14 +1,10 @@
 #include "app/message_window.h"
 #include "app/progress_window.h"
+#include "support/program_env.h"
 
-#include <QApplication>
 #include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,12 +1,7 @@
 #include "app/startup_dialog.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
-#include <QComboBox>
 #include <QFile>
-#include <QLabel>
-#include <QPushButton>
-
-#include <gtest/gtest.h>
 
 namespace {
 

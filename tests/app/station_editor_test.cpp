@@ -1,26 +1,13 @@
 #include "app/station_editor.h"
-#include "db/db_test_env.h"
-#include "lib/codec.h"
 #include "lib/ini_file.h"
-#include "orx_window.h"
+#include "support/program_env.h"
 
-#include <QApplication>
 #include <QDateEdit>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QTimeEdit>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace {
 
 const QString kCode = QStringLiteral("ABC");
-
-QString stationsIni(const OrxWindow &o)
-{
-    return o.dir.file(QStringLiteral("system/Stations.ini"));
-}
 
 TEST(StationEditor, CoordinateTextsOfTheStationsFile)
 {
@@ -32,17 +19,18 @@ TEST(StationEditor, CoordinateTextsOfTheStationsFile)
         {"0 0 1 N", "  0 036E", "0.00028", "0.01"}, {"533 0 ", "158300 ", "", ""},
         {"533 0 NN", "158300 EE", "", ""},
     };
-    OrxWindow o;
+    ProgramWindow o;
     o.addStation(kCode, QStringLiteral("OBN"), QString());
     for (const auto &c : cases) {
-        ASSERT_TRUE(
-            writeBytes(stationsIni(o), QByteArray("[ABC]\r\nfi=") + c.fi + "\r\nlamb=" + c.lamb + "\r\n"));
+        o.write(
+            "system/Stations.ini",
+            QStringLiteral("[ABC]\r\nfi=%1\r\nlamb=%2\r\n").arg(QLatin1String(c.fi), QLatin1String(c.lamb)));
         TStaEdit d(o.w.get(), 0);
         EXPECT_EQ(QStringList({d.lat->text(), d.lon->text()}), QStringList({c.lat, c.lon})) << c.fi;
         EXPECT_FALSE(d.staname->isEnabled() || d.dat1->isEnabled() || d.changed);
     }
     // A part that is no number makes the dialog read-only.
-    ASSERT_TRUE(writeBytes(stationsIni(o), "[ABC]\r\nfi=5x3 0 N\r\n"));
+    o.write("system/Stations.ini", QStringLiteral("[ABC]\r\nfi=5x3 0 N\r\n"));
     TStaEdit d(o.w.get(), 0);
     EXPECT_FALSE(d.Button1->isEnabled());
     ASSERT_EQ(o.rec.count(), 1);
@@ -53,8 +41,8 @@ TEST(StationEditor, CoordinateTextsOfTheStationsFile)
 
 TEST(StationEditor, OkWritesOnlyTouchedKeys)
 {
-    const QByteArray before = toCp1251(QString::fromUtf8(
-        "[ABC]\r\ncode=OBN\r\nname=Обнинск\r\nfi=1 2 3 N\r\nlamb=158300 E\r\nhval=160\r\n"));
+    const QString before =
+        QStringLiteral("[ABC]\r\ncode=OBN\r\nname=Обнинск\r\nfi=1 2 3 N\r\nlamb=158300 E\r\nhval=160\r\n");
     const struct
     {
         const char *name;
@@ -72,8 +60,7 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
          QStringLiteral("'x' is not a valid floating point value")},
     };
     for (const auto &c : cases) {
-        OrxWindow o;
-        ASSERT_TRUE(writeBytes(stationsIni(o), before));
+        ProgramWindow o(before);
         const int entry = o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
         TStaEdit d(o.w.get(), entry);
         for (const auto &e : c.edits)
@@ -82,9 +69,9 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
         EXPECT_EQ(d.result(), QDialog::Accepted) << c.name;
         EXPECT_EQ(d.changed, !c.edits.isEmpty()) << c.name;
         if (c.edits.isEmpty()) {
-            EXPECT_EQ(readBytes(stationsIni(o)), before) << c.name;
+            EXPECT_EQ(o.read("system/Stations.ini"), before) << c.name;
         }
-        const IniFile ini(stationsIni(o));
+        const IniFile ini(o.path("system/Stations.ini"));
         QStringList got;
         for (const char *key : {"fi", "lamb", "code", "name"})
             got << ini.ReadString(kCode, QString::fromLatin1(key), QString());
@@ -106,9 +93,7 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
 
 TEST(StationEditor, DoubleClickOpensTheDialogAndRefreshesAfterOk)
 {
-    OrxWindow o;
-    ASSERT_TRUE(
-        writeBytes(stationsIni(o), toCp1251(QString::fromUtf8("[ABC]\r\ncode=OBN\r\nname=Обнинск\r\n"))));
+    ProgramWindow o(QStringLiteral("[ABC]\r\ncode=OBN\r\nname=Обнинск\r\n"));
     o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
     QTimer::singleShot(0, [] {
         auto *d = qobject_cast<TStaEdit *>(QApplication::activeModalWidget());
@@ -121,48 +106,29 @@ TEST(StationEditor, DoubleClickOpensTheDialogAndRefreshesAfterOk)
     EXPECT_EQ(o.w->Edit2->text(), QStringLiteral("Новая"));
 }
 
-template <class Env> class StationEditorOrx : public ::testing::Test
+template <class Env> class StationEditorOrx : public OnBothBackends<Env>
 {
 protected:
     void SetUp() override
     {
-        if (!Env::available())
-            GTEST_SKIP() << "no PostgreSQL server";
-        env = std::make_unique<Env>();
-        db = env->open();
-        exec(*db, "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon float,"
-                  "elev float,underground float,nindex integer,ngroups integer,DNORTH float,DEAST float,"
-                  "REFSTA varchar(6),STANAME varchar(50),STATYPE varchar(4),ONDATE date,OFFDATE date,"
-                  "lddate date,primary key (sta))");
-        exec(
-            *db,
-            QStringLiteral("insert into site (sta,cod,descr,lat,elev,ngroups,ONDATE) values (?,?,?,?,?,?,?)"),
-            {QStringLiteral("ABC"), QStringLiteral("OBN"), QStringLiteral("Обнинск"), 55.1, 160.123456, 3,
-             QDateTime(QDate(2023, 3, 15), QTime(12, 0))});
-        o.useOrx(db->DataSource(), qEnvironmentVariable("BRENVALE_TEST_PG_USER"),
-                 qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD"));
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        this->orx->exec(kSiteTable);
+        this->orx->exec("insert into site (sta,cod,descr,lat,elev,ngroups,ONDATE) values (?,?,?,?,?,?,?)",
+                        {QStringLiteral("ABC"), QStringLiteral("OBN"), QStringLiteral("Обнинск"), 55.1,
+                         160.123456, 3, QDateTime(QDate(2023, 3, 15), QTime(12, 0))});
+        o.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
     }
-
-    std::unique_ptr<DbQuery> row(const QString &code)
+    QStringList row(const QString &code)
     {
-        auto q = std::make_unique<DbQuery>(db.get());
-        q->SetSQL(QStringLiteral("select * from site where sta='") + code + u'\'');
-        q->Open();
-        return q;
+        return this->orx->rows(QStringLiteral("select elev,lat,lon,ngroups,descr,cod,ONDATE,case when lddate "
+                                              "is null then 'no' else 'stamped' end from site where sta='%1'")
+                                   .arg(code));
     }
-
-    OrxWindow o;
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
+    ProgramWindow o;
 };
-
-using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
-class BackendNames
-{
-public:
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
-TYPED_TEST_SUITE(StationEditorOrx, Backends, BackendNames);
+TYPED_TEST_SUITE(StationEditorOrx, BothBackends, BackendName);
 
 TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
 {
@@ -184,12 +150,7 @@ TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
     d.Button1->click();
     EXPECT_EQ(this->o.rec.count(), 0) << this->o.rec.last().text.toStdString();
 
-    auto q = this->row(kCode);
-    QStringList got;
-    for (const char *column : {"elev", "lat", "lon", "ngroups", "descr", "cod", "ONDATE"})
-        got << q->FieldByName(QString::fromLatin1(column))->AsString();
-    EXPECT_EQ(got, QStringList({"", "12.5", "", "3", "Новая", "OBN", ""}));
-    EXPECT_FALSE(q->FieldByName(QStringLiteral("lddate"))->IsNull());
+    EXPECT_EQ(this->row(kCode), QStringList({"<null>|12.5|<null>|3|Новая|OBN|<null>|stamped"}));
     EXPECT_EQ(this->o.w->stations[entry].name, QStringLiteral("Новая"));
 
     // A station without a row gets one under its own code.
@@ -197,8 +158,7 @@ TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
     TStaEdit fresh(this->o.w.get(), entry + 1);
     fresh.cod->setText(QStringLiteral("NW1"));
     fresh.Button1->click();
-    EXPECT_EQ(this->row(QStringLiteral("NEW"))->FieldByName(QStringLiteral("cod"))->AsString(),
-              QStringLiteral("NW1"));
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select cod from site where sta='NEW'")), QStringList({"NW1"}));
     EXPECT_EQ(this->o.rec.count(), 0) << this->o.rec.last().text.toStdString();
 }
 

@@ -1,14 +1,6 @@
-#include "station_test_env.h"
-
-#include <QComboBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
+#include "support/program_env.h"
 
 namespace {
-
-const QString kNoEffects = QStringLiteral("[global]\r\neffects=0\r\n");
 
 // PET is written twice, MNK has no keys at all, XYZ an empty international code.
 const QString kStations = QStringLiteral("[PET]\r\nname=Петропавловск\r\ncode=PTK\r\nuser=u1\r\npass=p1\r\n"
@@ -18,46 +10,26 @@ const QString kStations = QStringLiteral("[PET]\r\nname=Петропавловс
 TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    p.write("system/Brenvale.ini", kNoEffects);
-    p.write("system/Stations.ini", kStations);
-    auto w = p.start();
-
-    ASSERT_EQ(recorder.count(), 1);
-    EXPECT_EQ(recorder.last().text, QStringLiteral("Дублирование записи станции PET (2 одинаковых)"));
-    EXPECT_EQ(recorder.last().icon, 48u);
+    Program p;
+    auto w = p.startWith({}, kStations);
+    EXPECT_EQ(shown(recorder), QList<Shown>({{"Дублирование записи станции PET (2 одинаковых)", 48}}));
     EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "PET", "XYZ"}));
     ASSERT_EQ(w->stations.size(), 3);
     const tstainfo &mnk = w->stations[w->stas->item(0)->data(Qt::UserRole).toInt()];
-    EXPECT_EQ(mnk.sta, QStringLiteral("MNK"));
-    EXPECT_EQ(mnk.user, QStringLiteral("admin"));
-    EXPECT_TRUE(mnk.name.isEmpty());
+    EXPECT_EQ(QStringList({mnk.sta, mnk.user, mnk.name}), QStringList({"MNK", "admin", ""}));
     const tstainfo &pet = w->stations[w->stas->item(1)->data(Qt::UserRole).toInt()];
-    EXPECT_EQ(pet.sta, QStringLiteral("PTK"));
-    EXPECT_EQ(pet.source, QStringLiteral("petdsn"));
-    EXPECT_EQ(pet.pass, QStringLiteral("p1"));
+    EXPECT_EQ(QStringList({pet.sta, pet.source, pet.pass}), QStringList({"PTK", "petdsn", "p1"}));
     // The first item is current.
     EXPECT_EQ(w->curCode, QStringLiteral("MNK"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - MNK, MNK"));
     EXPECT_FALSE(w->hlp->isVisibleTo(w.get()));
-
-    StationProgram empty;
-    empty.write("system/Brenvale.ini", kNoEffects);
-    empty.write("system/Stations.ini", "");
-    auto e = empty.start();
-    EXPECT_EQ(e->stas->count(), 0);
-    EXPECT_TRUE(e->hlp->isVisibleTo(e.get()));
-    EXPECT_TRUE(e->curCode.isEmpty() && e->curSta.isEmpty() && e->curName.isEmpty());
-    EXPECT_EQ(e->windowTitle(), QStringLiteral("Brenvale"));
 }
 
 TEST(StationList, SearchByNameAndCode)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    p.write("system/Brenvale.ini", kNoEffects);
-    p.write("system/Stations.ini", kStations);
-    auto w = p.start();
+    Program p;
+    auto w = p.startWith({}, kStations);
     recorder.clear();
     struct Case
     {
@@ -100,8 +72,8 @@ TEST(StationList, CodeFieldsTakeOnlyWhatTheKeyFilterPasses)
         EXPECT_EQ(Tmainf::Cod_staKeyPress(QChar(c.key)), QChar(c.passes)) << int(c.key);
 
     MessageRecorder recorder;
-    StationProgram p;
-    p.write("system/Brenvale.ini", kNoEffects);
+    Program p;
+    p.writeGlobal();
     auto w = p.start();
     // Pasted text is filtered the same way as typed keys.
     w->nosearch->setChecked(true);
@@ -131,15 +103,13 @@ TEST(StationList, OrderFollowsTicksAndNames)
     };
     for (const Case &c : cases) {
         MessageRecorder recorder;
-        StationProgram p;
-        p.write("system/Brenvale.ini",
-                kNoEffects + QStringLiteral("flagbeg=%1\r\nshownames=%2\r\nstations=%3\r\n")
-                                 .arg(c.flagbeg)
-                                 .arg(c.shownames)
-                                 .arg(QString::fromLatin1(c.ticked)));
-        p.write("system/Stations.ini",
-                QStringLiteral("[DDD]\r\n[BBB]\r\nname=ялта\r\n[AAA]\r\n[CCC]\r\nname=Анадырь\r\n"));
-        auto w = p.start();
+        Program p;
+        auto w =
+            p.startWith(QStringLiteral("flagbeg=%1\r\nshownames=%2\r\nstations=%3\r\n")
+                            .arg(c.flagbeg)
+                            .arg(c.shownames)
+                            .arg(QString::fromLatin1(c.ticked)),
+                        QStringLiteral("[DDD]\r\n[BBB]\r\nname=ялта\r\n[AAA]\r\n[CCC]\r\nname=Анадырь\r\n"));
         EXPECT_EQ(listedCodes(*w), c.order) << c.flagbeg << c.shownames;
         // The start selects the first station read, and the sort keeps it selected.
         EXPECT_EQ(w->curCode, QStringLiteral("AAA"));
@@ -149,28 +119,23 @@ TEST(StationList, OrderFollowsTicksAndNames)
 TEST(StationList, AddUpdateAndDeleteStations)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    p.write("system/Brenvale.ini", kNoEffects);
-    p.write("system/Stations.ini", kStations);
-    auto w = p.start();
+    ModalDialogCloser editorCloser; // add and update end in the station editor
+    Program p;
+    auto w = p.startWith({}, kStations);
     recorder.clear();
     w->nosearch->setChecked(true);
     const auto enter = [&](const QString &name, const QString &sta, const QString &code) {
         w->Edit2->setText(name);
         w->Cod_stac->setEditText(sta);
         w->icod_stac->setEditText(code);
+        w->Button1Click();
     };
 
     enter(QStringLiteral("Без кода"), QStringLiteral("AAA"), QString());
-    w->Button1Click();
-    ASSERT_EQ(recorder.count(), 1);
-    EXPECT_EQ(recorder.last().text, QStringLiteral("Не задан код станции"));
-    EXPECT_EQ(recorder.last().icon, 48u);
+    EXPECT_EQ(shown(recorder), QList<Shown>({{"Не задан код станции", 48}}));
 
-    recorder.clear();
     recorder.answer({IDNO});
     enter(QStringLiteral("Новая"), QStringLiteral("NWX"), QStringLiteral("NEW"));
-    w->Button1Click();
     EXPECT_EQ(recorder.last().text, QStringLiteral("Это новая запись.\rДобавить?"));
     EXPECT_EQ(recorder.last().buttons, unsigned(MB_YESNO));
     EXPECT_FALSE(p.read("system/Stations.ini").contains(QStringLiteral("[NEW]")));
@@ -180,13 +145,10 @@ TEST(StationList, AddUpdateAndDeleteStations)
     EXPECT_TRUE(
         p.read("system/Stations.ini").contains(QStringLiteral("[NEW]\r\nname=Новая\r\ncode=NWX\r\n")));
     EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "NEW", "PET", "XYZ"}));
-    EXPECT_EQ(w->curCode, QStringLiteral("NEW"));
-    EXPECT_EQ(w->curSta, QStringLiteral("NWX"));
+    EXPECT_EQ(QStringList({w->curCode, w->curSta}), QStringList({"NEW", "NWX"}));
 
-    recorder.clear();
     recorder.answer({IDYES});
     enter(QStringLiteral("Петропавловск-К"), QStringLiteral("PTKK"), QStringLiteral("PET"));
-    w->Button1Click();
     EXPECT_EQ(recorder.last().text, QStringLiteral("Такая запись уже существует.\rЗаменить?"));
     EXPECT_EQ(w->stations.size(), 4);
     EXPECT_EQ(w->curName, QStringLiteral("Петропавловск-К"));
@@ -212,34 +174,30 @@ TEST(StationList, AddUpdateAndDeleteStations)
     EXPECT_EQ(w->stas->count(), 0);
     EXPECT_FALSE(w->stas->isEnabled());
     w.reset();
-    EXPECT_TRUE(p.read("system/Stations.ini").isEmpty()) << p.read("system/Stations.ini").toStdString();
+    EXPECT_EQ(p.read("system/Stations.ini"), QString());
 }
 
 TEST(StationList, BulletinDatabaseOfAStation)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    const QString access = p.dir.file(QStringLiteral("pet.mdb"));
+    Program p;
+    const QString access = p.path("pet.mdb");
     writeBytes(access, "x");
-    p.write("system/Brenvale.ini",
-            kNoEffects + QStringLiteral("orxini=0\r\nORX_source=orxdsn\r\nORX_user=ou\r\n"));
-    p.write("system/Stations.ini",
-            QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=u1\r\npass=p1\r\nout_file_jet=%1\r\n"
-                           "[MNK]\r\nout_file_jet=/nowhere.mdb\r\n")
-                .arg(access));
-    auto w = p.start();
-    recorder.clear();
+    auto w = p.startWith(QStringLiteral("orxini=0\r\nORX_source=orxdsn\r\nORX_user=ou\r\n"),
+                         QStringLiteral("[PET]\r\nsource=petdsn\r\nuser=u1\r\npass=p1\r\nout_file_jet=%1\r\n"
+                                        "[MNK]\r\nout_file_jet=/nowhere.mdb\r\n")
+                             .arg(access));
     struct Case
     {
         const char *station; // empty: nothing selected
         int startMode, outProvider;
         bool silent, result;
-        const char *source;
-        int messages;
+        QString source;
+        bool missing; // reported as not found
     } cases[] = {
-        {"", 1, 0, false, false, "", 0},        {"PET", 0, 0, false, true, "orxdsn", 0},
-        {"PET", 1, 0, false, true, "<jet>", 0}, {"MNK", 1, 0, false, false, "", 1},
-        {"MNK", 1, 0, true, false, "", 0},      {"PET", 1, 1, false, true, "petdsn", 0},
+        {"", 1, 0, false, false, "", 0},       {"PET", 0, 0, false, true, "orxdsn", 0},
+        {"PET", 1, 0, false, true, access, 0}, {"MNK", 1, 0, false, false, "", 1},
+        {"MNK", 1, 0, true, false, "", 0},     {"PET", 1, 1, false, true, "petdsn", 0},
     };
     for (const Case &c : cases) {
         recorder.clear();
@@ -250,15 +208,11 @@ TEST(StationList, BulletinDatabaseOfAStation)
             w->stas->clearSelection();
         QString source, user, password;
         EXPECT_EQ(w->GetStationDBParams(source, user, password, -1, c.silent), c.result) << c.station;
-        const QString expected =
-            QString::fromLatin1(c.source) == QLatin1String("<jet>") ? access : QString::fromLatin1(c.source);
-        EXPECT_EQ(source, expected) << c.station << c.startMode;
-        EXPECT_EQ(recorder.count(), c.messages);
-        if (c.messages) {
-            EXPECT_EQ(recorder.last().text,
-                      QStringLiteral("База данных Access не найдена!\rПроверьте путь и имя файла."));
-            EXPECT_EQ(recorder.last().icon, 16u);
-        }
+        EXPECT_EQ(source, c.source) << c.station << c.startMode;
+        EXPECT_EQ(shown(recorder),
+                  c.missing
+                      ? QList<Shown>({{"База данных Access не найдена!\rПроверьте путь и имя файла.", 16}})
+                      : QList<Shown>());
     }
     // An index of its own names the array entry, whatever is selected.
     QString source, user, password;

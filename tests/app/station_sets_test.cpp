@@ -1,18 +1,9 @@
-#include "station_test_env.h"
-
-#include <QPushButton>
+#include "support/program_env.h"
 
 namespace {
 
 const QString kStations =
     QStringLiteral("[PET]\r\ncode=PTK\r\n[MNK]\r\n[AAA]\r\n[BBB]\r\n[XYZ]\r\ncode=\r\n");
-
-std::unique_ptr<Tmainf> startWith(StationProgram &p, const QString &global)
-{
-    p.write("system/Brenvale.ini", QStringLiteral("[global]\r\neffects=0\r\n") + global);
-    p.write("system/Stations.ini", kStations);
-    return p.start();
-}
 
 QStringList tickedCodes(const Tmainf &w)
 {
@@ -30,8 +21,8 @@ QStringList tickedCodes(const Tmainf &w)
 TEST(StationSets, TicksKeepTheCheckedSetSortedAndOnTheirStations)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    auto w = startWith(p, QStringLiteral("stations=PET,GONE\r\n"));
+    Program p;
+    auto w = p.startWith(QStringLiteral("stations=PET,GONE\r\n"), kStations);
     // A saved code that is no longer in the list is dropped.
     EXPECT_EQ(w->checkedStations, QStringList({"PET"}));
     EXPECT_EQ(listedCodes(*w), QStringList({"PET", "AAA", "BBB", "MNK", "XYZ"}));
@@ -66,8 +57,8 @@ TEST(StationSets, TicksKeepTheCheckedSetSortedAndOnTheirStations)
 TEST(StationSets, InternationalCodeOfAStation)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    auto w = startWith(p, QString());
+    Program p;
+    auto w = p.startWith({}, kStations);
     struct Case
     {
         const char *code;
@@ -85,8 +76,8 @@ TEST(StationSets, InternationalCodeOfAStation)
 TEST(StationSets, StationChoicesOfTheSummary)
 {
     MessageRecorder recorder;
-    StationProgram p;
-    auto w = startWith(p, QStringLiteral("flagbeg=0\r\n"));
+    Program p;
+    auto w = p.startWith(QStringLiteral("flagbeg=0\r\n"), kStations);
     struct Case
     {
         int svset;

@@ -1,15 +1,10 @@
 #include "app/appearance.h"
 #include "app/user_fonts.h"
+#include "support/program_env.h"
 
 #include <QHeaderView>
-#include <QLabel>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QTableWidget>
 #include <QTextEdit>
 #include <QVBoxLayout>
-
-#include <gtest/gtest.h>
 
 namespace {
 

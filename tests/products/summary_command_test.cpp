@@ -1,25 +1,14 @@
-#include "app/data_module.h"
-#include "app/main_window.h"
 #include "app/param_dialog.h"
 #include "demo_data.h"
-#include "lib/codec.h"
 #include "products/summary_command.h"
 #include "products/summary_editor.h"
+#include "support/program_env.h"
 #include "support/smtp_server.h"
-#include "support/test_support.h"
 
-#include <QApplication>
-#include <QCheckBox>
 #include <QDateEdit>
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTimer>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -44,10 +33,7 @@ struct SummaryProgram
         QDir().mkpath(out);
         qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
         InstallSummaryCommand();
-        TmainfOptions options;
-        options.programFolder = dir.base();
-        options.arguments = QStringList();
-        w = std::make_unique<Tmainf>(options);
+        w = startMainWindow(dir.base());
     }
     ~SummaryProgram() { qunsetenv("ORX_INI_DIR"); }
 

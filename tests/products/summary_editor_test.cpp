@@ -1,14 +1,9 @@
 #include "app/param_dialog.h"
-#include "lib/codec.h"
 #include "products/summary_editor.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
-#include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextCursor>
-
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -20,7 +15,6 @@ public:
 
     QString find, replaceWith;
     int option = 0;
-    bool ok = true;
 
 protected:
     int ExecFindDialog(Tpar &Dialog) override
@@ -28,8 +22,6 @@ protected:
         Dialog.dir->setText(find);
         Dialog.stb->setText(replaceWith);
         Dialog.SetRadioIndex(option);
-        if (!ok)
-            return QDialog::Rejected;
         Dialog.Button1->click();
         return Dialog.result();
     }
@@ -72,8 +64,8 @@ TEST_F(SummaryEditorTest, ButtonsFollowTheModeAndTheFirstEdit)
     for (const auto &c : cases) {
         Tsveditor editor(nullptr, sett);
         editor.SetView(file("A\nB\r\n"), c.send);
-        EXPECT_EQ(editor.windowTitle(), QStringLiteral("Просмотр сводки"));
-        EXPECT_EQ(editor.re->toPlainText(), QStringLiteral("A\nB"));
+        EXPECT_EQ(QStringList({editor.windowTitle(), editor.re->toPlainText()}),
+                  QStringList({"Просмотр сводки", "A\nB"}));
         EXPECT_EQ(buttons(editor), QString::fromUtf8(c.opened));
         EXPECT_FALSE(editor.Changed);
         editor.re->insertPlainText(QStringLiteral("x"));

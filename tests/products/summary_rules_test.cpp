@@ -1,9 +1,7 @@
 #include "lib/fake_dataset.h"
 #include "products/summary_rules.h"
 #include "products/summary_text.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "support/program_env.h"
 
 namespace {
 
