@@ -127,8 +127,7 @@ void Tmainf::CheckSTIORXData(bool CheckData)
             tolerance = 1;
             Edit10->setText(QStringLiteral("1"));
         }
-        const ConnParams orx = GetOrxConnParams(sett);
-        if (!dm->OpenDB_ADO(dm->conPubs, orx.source, orx.user, orx.password))
+        if (!OpenOrx(*dm))
             return;
         DbQuery &q = *dm->rstORX;
         if (!QAct(q, QStringLiteral("select itime from arrival where rtrim(sta)='") + SqlEscape(curCode) +

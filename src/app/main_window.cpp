@@ -185,15 +185,20 @@ void Tmainf::recoverFromFailedInit(bool First, const QString &message)
                 MB_ICONERROR, MB_OK);
 }
 
+void Tmainf::reportDoneMainFailure(const std::exception &e)
+{
+    MessageProc(this,
+                QStringLiteral("DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\r") +
+                    ExceptionText(e),
+                MB_ICONERROR, MB_OK);
+}
+
 void Tmainf::Reload()
 {
     try {
         DoneMain(false);
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\r") +
-                        (ExceptionText(e)),
-                    MB_ICONERROR, MB_OK);
+        reportDoneMainFailure(e);
         return;
     }
     runInitMain(false);
@@ -383,10 +388,7 @@ void Tmainf::finalShutdown()
     try {
         DoneMain(true);
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\r") +
-                        (ExceptionText(e)),
-                    MB_ICONERROR, MB_OK);
+        reportDoneMainFailure(e);
     }
 }
 
@@ -659,6 +661,12 @@ void Tmainf::SetupConnections()
 ConnParams Tmainf::GetOrxConnParams(const Tsett &Sett) const
 {
     return ::GetOrxConnParams(Sett, sett.orxini, {orxIniSource, orxIniUser, orxIniPassword});
+}
+
+bool Tmainf::OpenOrx(Tdm &Dm)
+{
+    const ConnParams p = GetOrxConnParams(sett);
+    return Dm.OpenDB_ADO(Dm.conPubs, p.source, p.user, p.password);
 }
 
 void Tmainf::SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const

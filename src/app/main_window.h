@@ -25,6 +25,7 @@
 
 class DataSource;
 class FadeAnimation;
+class Tdm;
 class ImportPageApi;
 class QCheckBox;
 class QComboBox;
@@ -166,6 +167,8 @@ public:
     // of the bulletin database's dialect.
     void SetupConnections();
     ConnParams GetOrxConnParams(const Tsett &Sett) const;
+    // Opens the data module's ORX connection with the parameters in force; false once the reason is shown.
+    bool OpenOrx(Tdm &Dm);
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const;
     void LoadFiltersAndWaves();
     void LoadReportPlugins();
@@ -203,7 +206,6 @@ private:
     QList<QStringList> m_periodRows; // the grid rows of the periods of periodsCode
 
 public:
-
     // The import page, installed by the program; without one a small default state answers.
     void SetImportPage(ImportPageApi *Page);
     ImportPageApi *importPage() const { return m_importPage; }
@@ -295,6 +297,7 @@ private:
     void setActivePage(int index);
     int selectedStationEntry() const;
     void finalShutdown();
+    void reportDoneMainFailure(const std::exception &e);
 
     TmainfOptions m_options;
     FadeAnimation *m_fade = nullptr;

@@ -30,8 +30,7 @@ bool withOrx(Tmainf *owner, const QString &Failure, const std::function<bool(Tdm
         ~Closer() { dm->CloseDB_ADO(dm->conPubs); }
     } closer{dm};
     try {
-        const ConnParams p = owner->GetOrxConnParams(owner->sett);
-        return dm->OpenDB_ADO(dm->conPubs, p.source, p.user, p.password) && Step(*dm);
+        return owner->OpenOrx(*dm) && Step(*dm);
     } catch (const std::exception &e) {
         MessageProc(owner, Failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);

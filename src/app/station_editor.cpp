@@ -225,8 +225,7 @@ void TStaEdit::readOrx()
         dm->rstORX->Close();
         dm->CloseDB_ADO(dm->conPubs);
     });
-    const ConnParams orx = m_owner->GetOrxConnParams(m_owner->sett);
-    if (!dm->OpenDB_ADO(dm->conPubs, orx.source, orx.user, orx.password))
+    if (!m_owner->OpenOrx(*dm))
         return;
     DbQuery &q = *dm->rstORX;
     if (!QAct(q, siteSelect(kSiteColumns, m_owner->curCode)) || q.RecordCount() == 0)
@@ -342,8 +341,7 @@ void TStaEdit::writeOrx()
         dm->rstORX->Close();
         dm->CloseDB_ADO(dm->conPubs);
     });
-    const ConnParams orx = m_owner->GetOrxConnParams(m_owner->sett);
-    if (!dm->OpenDB_ADO(dm->conPubs, orx.source, orx.user, orx.password))
+    if (!m_owner->OpenOrx(*dm))
         return;
     DbQuery &q = *dm->rstORX;
     const QString &code = m_owner->curCode;

@@ -265,9 +265,8 @@ void Tmainf::LoadSTIORX()
     }
     try {
         TDualIni ini(&sett.CommonKeys, ProgramFolder());
-        const ConnParams p = GetOrxConnParams(sett);
         const auto load = [&] {
-            if (!dm->OpenDB_ADO(dm->conPubs, p.source, p.user, p.password))
+            if (!OpenOrx(*dm))
                 return;
             nets->addItem(QStringLiteral("<<< все станции >>>"));
             DbQuery &q = *dm->rstORX;
@@ -644,8 +643,7 @@ void Tmainf::Button1Click()
         if (sett.fullorx) {
             if (!dm)
                 return;
-            const ConnParams p = GetOrxConnParams(sett);
-            if (!dm->OpenDB_ADO(dm->conPubs, p.source, p.user, p.password))
+            if (!OpenOrx(*dm))
                 return;
         }
         const QString sta = Cod_stac->currentText();
@@ -745,8 +743,7 @@ void Tmainf::Button5Click()
         if (sett.fullorx) {
             if (!dm)
                 return;
-            const ConnParams p = GetOrxConnParams(sett);
-            if (!dm->OpenDB_ADO(dm->conPubs, p.source, p.user, p.password))
+            if (!OpenOrx(*dm))
                 return;
             if (!QExe(*dm->acm_in11, QStringLiteral("delete from site where rtrim(sta)=") + SqlQuote(code)))
                 return;
