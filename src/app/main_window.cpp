@@ -521,11 +521,9 @@ void Tmainf::ReadStationSettings(const QString &Code)
     initializing = false;
     SetupImportControls();
 
-    const int type = GetImportType();
-    const ImportTypeKeySet keys = ImportKeysOfType(type);
+    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
     if (!keys.fileKeys.isEmpty()) {
-        const QList<QLineEdit *> edits =
-            type == 2 ? QList<QLineEdit *>{Events, Station_bulletin, XM_Add} : QList<QLineEdit *>{Edit5};
+        const QList<QLineEdit *> edits = importFileEdits();
         for (int i = 0; i < edits.size(); ++i)
             edits[i]->setText(ini.ReadString(Code, keys.fileKeys.at(i), QString()));
         QString *samples[] = {&sett.smp1, &sett.smp2, &sett.smp3};
@@ -544,6 +542,14 @@ void Tmainf::ReadStationSettings(const QString &Code)
     LoadSpec(Code, false);
 }
 
+QList<QLineEdit *> Tmainf::importFileEdits() const
+{
+    // The text import keeps three files, every other type one.
+    if (GetImportType() == 2)
+        return {Events, Station_bulletin, XM_Add};
+    return {Edit5};
+}
+
 void Tmainf::SaveStationSettings(const QString &Code)
 {
     if (Code.isEmpty())
@@ -551,11 +557,9 @@ void Tmainf::SaveStationSettings(const QString &Code)
     TDualIni ini(&sett.CommonKeys, ProgramFolder());
     WriteStationKeys(ini, Code, sett);
 
-    const int type = GetImportType();
-    const ImportTypeKeySet keys = ImportKeysOfType(type);
+    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
     if (!keys.fileKeys.isEmpty()) {
-        const QList<QLineEdit *> edits =
-            type == 2 ? QList<QLineEdit *>{Events, Station_bulletin, XM_Add} : QList<QLineEdit *>{Edit5};
+        const QList<QLineEdit *> edits = importFileEdits();
         for (int i = 0; i < edits.size(); ++i)
             ini.WriteString(Code, keys.fileKeys.at(i), edits[i]->text());
         const QString samples[] = {sett.smp1, sett.smp2, sett.smp3};
@@ -564,7 +568,7 @@ void Tmainf::SaveStationSettings(const QString &Code)
     }
     ini.WriteBool(Code, QStringLiteral("intxt_imm"), imm->isChecked());
     ini.WriteBool(Code, QStringLiteral("add_event"), adde->isChecked());
-    ini.WriteInteger(Code, QStringLiteral("import_type"), type);
+    ini.WriteInteger(Code, QStringLiteral("import_type"), GetImportType());
     if (sett.fullorx) {
         OrxFilterState f;
         f.filter = filter->isChecked();

@@ -297,6 +297,7 @@ private:
     void setActivePage(int index);
     int selectedStationEntry() const;
     void finalShutdown();
+    QList<QLineEdit *> importFileEdits() const;
     void reportDoneMainFailure(const std::exception &e);
 
     TmainfOptions m_options;

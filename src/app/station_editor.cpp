@@ -216,18 +216,24 @@ void TStaEdit::FormCreate()
     loading = false;
 }
 
-void TStaEdit::readOrx()
+Tdm &TStaEdit::dataModule()
 {
     Tdm *dm = Tdm::instance();
     if (!dm)
         throw BrenvaleError(QStringLiteral("Нет модуля данных"));
-    const auto cleanup = qScopeGuard([dm] {
-        dm->rstORX->Close();
-        dm->CloseDB_ADO(dm->conPubs);
+    return *dm;
+}
+
+void TStaEdit::readOrx()
+{
+    Tdm &dm = dataModule();
+    const auto cleanup = qScopeGuard([&dm] {
+        dm.rstORX->Close();
+        dm.CloseDB_ADO(dm.conPubs);
     });
-    if (!m_owner->OpenOrx(*dm))
+    if (!m_owner->OpenOrx(dm))
         return;
-    DbQuery &q = *dm->rstORX;
+    DbQuery &q = *dm.rstORX;
     if (!QAct(q, siteSelect(kSiteColumns, m_owner->curCode)) || q.RecordCount() == 0)
         return;
     q.First();
@@ -334,16 +340,14 @@ void TStaEdit::Button1Click()
 
 void TStaEdit::writeOrx()
 {
-    Tdm *dm = Tdm::instance();
-    if (!dm)
-        throw BrenvaleError(QStringLiteral("Нет модуля данных"));
-    const auto cleanup = qScopeGuard([dm] {
-        dm->rstORX->Close();
-        dm->CloseDB_ADO(dm->conPubs);
+    Tdm &dm = dataModule();
+    const auto cleanup = qScopeGuard([&dm] {
+        dm.rstORX->Close();
+        dm.CloseDB_ADO(dm.conPubs);
     });
-    if (!m_owner->OpenOrx(*dm))
+    if (!m_owner->OpenOrx(dm))
         return;
-    DbQuery &q = *dm->rstORX;
+    DbQuery &q = *dm.rstORX;
     const QString &code = m_owner->curCode;
     const QString columns = kSiteColumns + QStringLiteral(",lddate");
     if (!QAct(q, siteSelect(columns, code)))

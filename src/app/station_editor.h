@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QString>
 
+class Tdm;
 class QDateEdit;
 class QLineEdit;
 class QPushButton;
@@ -43,6 +44,7 @@ public:
 
 private:
     void buildForm();
+    static Tdm &dataModule();
     void readOrx();
     void readIni();
     void writeOrx();

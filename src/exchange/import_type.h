@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
-// What the import page reads; the value is the item index of the import-source combo.
+// What the import page reads; the value is the item index of the import-source combo. The per-station
+// keys of each type are kept with the station settings (src/app/settings_persistence.h).
 enum ImportType : int {
     ImportParadox = 0,
     ImportExcel = 1,
@@ -11,22 +9,3 @@ enum ImportType : int {
     ImportOrv = 3,
     ImportKrv = 4,
 };
-
-constexpr int DefaultImportType = ImportText;
-constexpr bool DefaultAddEvent = false;      // `add_event`
-constexpr bool DefaultImmediateWrite = true; // `intxt_imm`
-
-// Item texts of the import-source combo, in value order.
-QStringList ImportTypeItems();
-
-// Per-station keys of one import type: its file field keys and file-name template keys with their
-// default templates (type 2 has three of each, for Events, Station_bulletin and XM_Add).
-struct ImportTypeKeys
-{
-    QStringList fileKeys;
-    QStringList templateKeys;
-    QStringList defaultTemplates;
-};
-
-// Keys of a type; an unknown value gives empty lists.
-ImportTypeKeys ImportTypeSettingsKeys(int importType);
