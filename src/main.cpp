@@ -1,5 +1,5 @@
-#include "app/data_module.h"
-#include "app/main_window.h"
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
 #include "exchange/import_page.h"
 #include "products/summary_command.h"
 

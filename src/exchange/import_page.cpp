@@ -1,7 +1,7 @@
 #include "exchange/import_page.h"
 
-#include "app/main_window.h"
-#include "app/program_folder.h"
+#include "app/main/main_window.h"
+#include "app/main/program_folder.h"
 #include "exchange/import_type.h"
 #include "lib/mstring_grid.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/import_page_api.h"
+#include "app/main/import_page_api.h"
 #include "exchange/text_format.h"
 
 #include <QObject>

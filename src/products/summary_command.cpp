@@ -1,9 +1,9 @@
 #include "products/summary_command.h"
 
-#include "app/data_module.h"
-#include "app/main_window.h"
-#include "app/param_dialog.h"
-#include "app/product_commands.h"
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
+#include "app/main/product_commands.h"
+#include "app/settings/param_dialog.h"
 #include "products/summary_editor.h"
 #include "products/summary_run.h"
 

@@ -1,7 +1,7 @@
 #include "products/summary_editor.h"
 
-#include "app/appearance.h"
-#include "app/param_dialog.h"
+#include "app/main/appearance.h"
+#include "app/settings/param_dialog.h"
 #include "lib/codec.h"
 #include "lib/control_routines.h"
 #include "lib/errors.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/settings_record.h"
+#include "app/settings/settings_record.h"
 #include "lib/datetime.h"
 
 #include <QChar>

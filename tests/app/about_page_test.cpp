@@ -1,4 +1,4 @@
-#include "app/about_page.h"
+#include "app/main/about_page.h"
 #include "support/program_env.h"
 
 namespace {

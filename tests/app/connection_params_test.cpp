@@ -1,4 +1,4 @@
-#include "app/connection_params.h"
+#include "app/settings/connection_params.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/connection_params.h"
-#include "app/data_binding.h"
+#include "app/events/data_binding.h"
+#include "app/settings/connection_params.h"
 #include "support/program_env.h"
 
 #include <QDateEdit>

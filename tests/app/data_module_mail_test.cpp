@@ -1,4 +1,4 @@
-#include "app/settings_record.h"
+#include "app/settings/settings_record.h"
 #include "lib/errors.h"
 #include "support/program_env.h"
 #include "support/smtp_server.h"

@@ -1,4 +1,4 @@
-#include "app/connection_params.h"
+#include "app/settings/connection_params.h"
 #include "support/program_env.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "app/data_periods.h"
+#include "app/stations/data_periods.h"
 #include "lib/epoch.h"
 #include "support/program_env.h"
 

@@ -1,4 +1,4 @@
-#include "app/epoch_text.h"
+#include "app/events/epoch_text.h"
 #include "lib/epoch.h"
 #include "lib/errors.h"
 #include "lib/fake_dataset.h"

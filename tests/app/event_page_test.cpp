@@ -1,5 +1,5 @@
-#include "app/connection_params.h"
-#include "app/event_page.h"
+#include "app/events/event_page.h"
+#include "app/settings/connection_params.h"
 #include "demo_data.h"
 #include "support/program_env.h"
 

@@ -1,4 +1,4 @@
-#include "app/form_placement.h"
+#include "app/settings/form_placement.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "app/column_tables.h"
-#include "app/fade_animation.h"
-#include "app/message_window.h"
+#include "app/main/column_tables.h"
+#include "app/main/fade_animation.h"
+#include "app/settings/message_window.h"
 #include "support/program_env.h"
 
 #include <QFile>

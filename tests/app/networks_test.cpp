@@ -1,4 +1,4 @@
-#include "app/param_dialog.h"
+#include "app/settings/param_dialog.h"
 #include "support/program_env.h"
 
 namespace {

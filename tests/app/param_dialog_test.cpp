@@ -1,5 +1,5 @@
-#include "app/mail_settings_grid.h"
-#include "app/param_dialog.h"
+#include "app/settings/mail_settings_grid.h"
+#include "app/settings/param_dialog.h"
 #include "lib/data_sources.h"
 #include "support/program_env.h"
 

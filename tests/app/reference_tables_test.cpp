@@ -1,4 +1,4 @@
-#include "app/reference_tables.h"
+#include "app/settings/reference_tables.h"
 #include "support/program_env.h"
 
 namespace {

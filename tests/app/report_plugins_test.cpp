@@ -1,4 +1,4 @@
-#include "app/report_plugins.h"
+#include "app/main/report_plugins.h"
 #include "support/program_env.h"
 
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "app/orx_ini.h"
-#include "app/settings_persistence.h"
+#include "app/main/orx_ini.h"
+#include "app/settings/settings_persistence.h"
 #include "lib/data_sources.h"
 #include "lib/errors.h"
 #include "support/program_env.h"

@@ -1,5 +1,5 @@
-#include "app/message_window.h"
-#include "app/progress_window.h"
+#include "app/settings/message_window.h"
+#include "app/settings/progress_window.h"
 #include "support/program_env.h"
 
 #include <QCloseEvent>

@@ -1,4 +1,4 @@
-#include "app/startup_dialog.h"
+#include "app/settings/startup_dialog.h"
 #include "support/program_env.h"
 
 #include <QFile>

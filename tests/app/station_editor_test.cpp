@@ -1,4 +1,4 @@
-#include "app/station_editor.h"
+#include "app/stations/station_editor.h"
 #include "lib/ini_file.h"
 #include "support/program_env.h"
 

@@ -1,5 +1,5 @@
-#include "app/appearance.h"
-#include "app/user_fonts.h"
+#include "app/main/appearance.h"
+#include "app/main/user_fonts.h"
 #include "support/program_env.h"
 
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "exchange/import_page.h"
 
-#include "app/main_window.h"
+#include "app/main/main_window.h"
 #include "lib/mstring_grid.h"
 #include "support/test_support.h"
 

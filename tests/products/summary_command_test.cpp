@@ -1,4 +1,4 @@
-#include "app/param_dialog.h"
+#include "app/settings/param_dialog.h"
 #include "demo_data.h"
 #include "products/summary_command.h"
 #include "products/summary_editor.h"

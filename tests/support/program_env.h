@@ -3,8 +3,8 @@
 // For the tests of the program's windows (tests/app, tests/products): a program folder with a main
 // window on it, and the ORX database on both back ends.
 
-#include "app/data_module.h"
-#include "app/main_window.h"
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
 #include "db/db_test_env.h"
 #include "lib/codec.h"
 

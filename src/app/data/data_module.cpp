@@ -1,0 +1,180 @@
+#include "app/data/data_module.h"
+
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/statements.h"
+
+#include <QFileDialog>
+
+namespace {
+Tdm *g_dm = nullptr;
+}
+
+Tdm::Tdm(QObject *parent) : QObject(parent)
+{
+    g_dm = this;
+    setObjectName(QStringLiteral("dm"));
+    conPubs = connection("conPubs", QStringLiteral("Data Source=a"));
+    dbs = connection("dbs", QStringLiteral("Data Source=a;Mode=ReadWrite"));
+    imc = connection("imc", QStringLiteral("Data Source=orx;Mode=Read"));
+    imc11 = connection("imc11", QStringLiteral("Data Source=a"));
+    imc11->SetCommandTimeout(60);
+    imc12 = connection("imc12", QStringLiteral("Data Source=a"));
+    imc13 = connection("imc13", QStringLiteral("Data Source=a"));
+
+    for (DbCommand **c : {&acm_in11, &acmi11}) {
+        m_commands.push_back(std::make_unique<DbCommand>(conPubs));
+        *c = m_commands.back().get();
+    }
+    m_commands.push_back(std::make_unique<DbCommand>(dbs));
+    acm_out = m_commands.back().get();
+
+    acm_in = query("acm_in", conPubs);
+    acmi = query("acmi", conPubs);
+    rstORX = query("rstORX", conPubs);
+    rstw_arr = query("rstw_arr", conPubs);
+    rstw_ori = query("rstw_ori", conPubs);
+
+    rst = query(
+        "rst", dbs,
+        QStringLiteral("SELECT События.num, События.[time], События.dec, События.lat, События.lon, "
+                       "События.depdp, События.deltagr, События.deltakm, События.comment,\r"
+                       "[Станционный бюллетень].arid, [Станционный бюллетень].Date, "
+                       "[Станционный бюллетень].FM, [Станционный бюллетень].Qual, "
+                       "[Станционный бюллетень].Interpretation, [Станционный бюллетень].Phase, "
+                       "[Станционный бюллетень].Channel_Cod, [Станционный бюллетень].Channel_component, "
+                       "[Станционный бюллетень].Time AS ArrTime, [Станционный бюллетень].Dec AS ArrDec, "
+                       "[Станционный бюллетень].FM_NS, [Станционный бюллетень].FM_EW\r"
+                       "FROM События INNER JOIN [Станционный бюллетень]\r"
+                       "ON События.num = [Станционный бюллетень].N_equake\r"
+                       "ORDER BY События.num, [Станционный бюллетень].arid"));
+    aq1 = query("aq1", dbs,
+                QStringLiteral("select * from [Динамические замеры] where\rarid=0\rorder by TimeXM,DecXm"));
+    rst_arrival = query("rst_arrival", dbs);
+    rst_origin = query("rst_origin", dbs);
+    rst_XM = query("rst_XM", dbs);
+    rst2 = query("rst2", dbs);
+    rst_phase = query("rst_phase", dbs);
+    rst_empty = query("rst_empty", dbs);
+    rst_num = query("rst_num", dbs);
+    rst_num2 = query("rst_num2", dbs);
+    aq = query("aq", dbs);
+    aq2 = query("aq2", dbs);
+
+    ime = query("ime", imc, QStringLiteral("SELECT * from [События] order by orid"));
+    // The readings of the current event: the detail of ime through num -> N_equake.
+    ims = query("ims", imc, QStringLiteral("select * from [Станционный бюллетень] where N_equake=?"));
+    ims->SetMasterSource(ime, QStringLiteral("num"), QStringLiteral("N_equake"));
+    imd = query("imd", imc, QStringLiteral("select channel_name from [Каналы] order by channel_name"));
+    imp = query("imp", imc, QStringLiteral("select iphase from [Обозначения волн] order by iphase"));
+
+    imo = query("imo", imc11, QStringLiteral("select * from origin"));
+    ima = query("ima", imc12, QStringLiteral("select * from arrival"));
+    imq = query("imq", imc13);
+}
+
+Tdm::~Tdm()
+{
+    for (DbConnection *c : {imc13, imc12, imc11, imc, dbs, conPubs})
+        CloseDB_ADO(c);
+    if (g_dm == this)
+        g_dm = nullptr;
+}
+
+Tdm *Tdm::instance()
+{
+    return g_dm;
+}
+
+DbConnection *Tdm::connection(const char *name, const QString &connectionString)
+{
+    auto *c = new DbConnection(this);
+    c->setObjectName(QString::fromLatin1(name));
+    c->SetConnectionString(connectionString);
+    return c;
+}
+
+DbQuery *Tdm::query(const char *name, DbConnection *conn, const QString &sql)
+{
+    auto *q = new DbQuery(conn, this);
+    q->setObjectName(QString::fromLatin1(name));
+    if (!sql.isEmpty())
+        q->SetSQL(sql);
+    return q;
+}
+
+bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &User, const QString &Password,
+                     bool Silent, const QString &ErrText)
+{
+    if (Source.isEmpty()) {
+        if (!Silent)
+            MessageProc(nullptr,
+                        QStringLiteral("OpenDB_ADO: Не задан источник данных (имя файла базы или ODBC)"),
+                        MB_ICONERROR, MB_OK);
+        return false;
+    }
+    try {
+        if (Conn->Connected())
+            Conn->Close();
+        // ReplCFile reports its own failure.
+        if (!ReplCFile(*Conn, Source))
+            return false;
+        // There is no login prompt here: an empty user opens without credentials.
+        Conn->Open(User, Password);
+        return true;
+    } catch (const std::exception &e) {
+        if (!Silent) {
+            const QString reason = ExceptionText(e);
+            const QString first =
+                ErrText.isEmpty()
+                    ? QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"") + Source +
+                          QStringLiteral("\" (подключение ") + Conn->objectName() + QStringLiteral(")")
+                    : ErrText;
+            MessageProc(nullptr, first + QStringLiteral("\rСообщение об ошибке:\r") + reason, MB_ICONERROR,
+                        MB_OK);
+        }
+        return false;
+    }
+}
+
+bool Tdm::CloseDB_ADO(DbConnection *Conn)
+{
+    if (!Conn)
+        return false;
+    try {
+        if (Conn->Connected())
+            Conn->Close();
+        return true;
+    } catch (const std::exception &e) {
+        MessageProc(nullptr,
+                    QStringLiteral("CloseDB_ADO: Не удалось закрыть подключение \"") + Conn->objectName() +
+                        QStringLiteral("\"\rСообщение об ошибке:\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+        return false;
+    }
+}
+
+bool Tdm::ExecOpenDialog(const QString &Title, const QString &Filter, const QString &FileName,
+                         int FilterIndex, QString &Chosen)
+{
+    // The system's filters are "name|mask|name|mask"; Qt wants "name (mask);;name (mask)".
+    const QStringList parts = Filter.split(QLatin1Char('|'));
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2)
+        filters << parts[i] + QStringLiteral(" (") +
+                       QString(parts[i + 1]).replace(QLatin1Char(';'), QLatin1Char(' ')) + QLatin1Char(')');
+    QFileDialog dialog(nullptr, Title);
+    dialog.setNameFilters(filters);
+    if (FilterIndex >= 1 && FilterIndex <= filters.size())
+        dialog.selectNameFilter(filters[FilterIndex - 1]);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (!FileName.isEmpty())
+        dialog.selectFile(FileName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return false;
+    Chosen = dialog.selectedFiles().first();
+    return true;
+}

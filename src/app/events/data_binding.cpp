@@ -1,0 +1,309 @@
+#include "app/events/data_binding.h"
+
+#include "db/db_query.h"
+#include "lib/control_routines.h"
+#include "lib/datetime.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/number_routines.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+
+namespace {
+
+// Values within a tenth of a second of day 0 are an empty date, as the pickers store them.
+constexpr double kEmptyDate = 1.0 / 864000;
+
+QString trimmedRight(const QString &s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s.at(n - 1).isSpace())
+        --n;
+    return s.left(n);
+}
+
+bool writable(DbQuery *q, TField *f)
+{
+    return q->CanModify() && static_cast<DbField *>(f)->CanModify();
+}
+
+} // namespace
+
+DataSource::DataSource(DbQuery *dataSet, QObject *parent) : QObject(parent), m_dataSet(dataSet)
+{
+    for (auto signal : {&DbQuery::opened, &DbQuery::scrolled, &DbQuery::stateChanged, &DbQuery::closed})
+        connect(dataSet, signal, this, &DataSource::changed);
+    connect(dataSet, &DbQuery::posted, this, &DataSource::changed);
+    connect(dataSet, &DbQuery::deleted, this, &DataSource::changed);
+    connect(dataSet, &DbQuery::fieldChanged, this, &DataSource::changed);
+}
+
+DbQuery *DataSource::DataSet() const
+{
+    return m_dataSet;
+}
+
+void DataSource::changed()
+{
+    Refresh();
+    if (m_dataSet && m_dataSet->Active())
+        emit DataChange();
+}
+
+void DataSource::add(QWidget *control, const QString &field, Kind kind)
+{
+    m_links.push_back({control, field, kind});
+    show(m_links.back());
+}
+
+const DataSource::Link *DataSource::linkOf(const QObject *control) const
+{
+    for (const Link &link : m_links)
+        if (link.control == control)
+            return &link;
+    return nullptr;
+}
+
+void DataSource::Bind(QLineEdit *edit, const QString &field)
+{
+    // The edit shows the display text and switches to the full value while it has the focus.
+    edit->installEventFilter(this);
+    connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &text) { writeText(edit, text); });
+    add(edit, field, Kind::Edit);
+}
+
+void DataSource::Bind(QComboBox *combo, const QString &field)
+{
+    connect(combo, &QComboBox::activated, this,
+            [this, combo](int index) { writeText(combo, combo->itemText(index)); });
+    // The list is the program's to fill; an entered text is a value, not a new item.
+    combo->setInsertPolicy(QComboBox::NoInsert);
+    if (combo->isEditable())
+        connect(combo->lineEdit(), &QLineEdit::textEdited, this,
+                [this, combo](const QString &text) { writeText(combo, text); });
+    add(combo, field, Kind::Combo);
+}
+
+void DataSource::Bind(QCheckBox *box, const QString &field)
+{
+    connect(box, &QCheckBox::clicked, this, [this, box](bool checked) { writeCheck(box, checked); });
+    add(box, field, Kind::Check);
+}
+
+void DataSource::Bind(QDateTimeEdit *edit, const QString &field)
+{
+    edit->setMinimumDateTime(ToQDateTime(0));
+    connect(edit, &QDateTimeEdit::dateTimeChanged, this, [this, edit] {
+        if (!m_showing)
+            writeDateTime(edit);
+    });
+    add(edit, field, Kind::DateTime);
+}
+
+void DataSource::Bind(QPlainTextEdit *memo, const QString &field)
+{
+    connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
+        if (!m_showing)
+            writeText(memo, memo->toPlainText());
+    });
+    add(memo, field, Kind::Memo);
+}
+
+void DataSource::Bind(QLabel *label, const QString &field)
+{
+    add(label, field, Kind::Label);
+}
+
+void DataSource::SetGetText(const QString &field, TFieldGetTextEvent hook)
+{
+    m_getText.insert(field.toLower(), std::move(hook));
+    Refresh();
+}
+
+void DataSource::ClearGetText()
+{
+    m_getText.clear();
+    Refresh();
+}
+
+QString DataSource::FieldText(const TField &field, bool displayText) const
+{
+    const auto it = m_getText.constFind(field.FieldName().toLower());
+    if (it == m_getText.constEnd())
+        return field.AsString();
+    QString text;
+    it.value()(field, text, displayText);
+    return text;
+}
+
+void DataSource::Refresh()
+{
+    for (const Link &link : m_links)
+        show(link);
+}
+
+void DataSource::show(const Link &link)
+{
+    QWidget *w = link.control;
+    if (!w || w == m_writer)
+        return;
+    DbQuery *q = m_dataSet;
+    TField *f = q && q->Active() ? q->FindField(link.field) : nullptr;
+    const bool canWrite = f && writable(q, f);
+    const bool null = !f || f->IsNull();
+    m_showing = true;
+    w->setEnabled(f != nullptr);
+    switch (link.kind) {
+    case Kind::Edit: {
+        auto *edit = static_cast<QLineEdit *>(w);
+        edit->setReadOnly(!canWrite);
+        edit->setText(f ? FieldText(*f, !edit->hasFocus()) : QString());
+        break;
+    }
+    case Kind::Combo: {
+        auto *combo = static_cast<QComboBox *>(w);
+        const QString text = f ? FieldText(*f, true) : QString();
+        if (f && !canWrite)
+            combo->setEnabled(false);
+        if (combo->isEditable()) {
+            combo->setEditText(text);
+        } else {
+            // Fixed-width text columns may come padded, and a list matches its items as the user sees them.
+            int index = combo->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive);
+            if (index < 0 && !text.isEmpty())
+                index = combo->findText(trimmedRight(text), Qt::MatchFixedString);
+            combo->setCurrentIndex(index);
+        }
+        break;
+    }
+    case Kind::Check: {
+        auto *box = static_cast<QCheckBox *>(w);
+        if (f && !canWrite)
+            box->setEnabled(false);
+        box->setChecked(f && FieldAsBool(f));
+        break;
+    }
+    case Kind::DateTime: {
+        auto *edit = static_cast<QDateTimeEdit *>(w);
+        edit->setReadOnly(!canWrite);
+        // A time-only edit narrows its range to the day it shows, so day 0 is set rather than compared.
+        edit->setSpecialValueText(null ? QStringLiteral(" ") : QString());
+        edit->setDateTime(ToQDateTime(null ? 0 : f->Value().toDouble()));
+        break;
+    }
+    case Kind::Memo: {
+        auto *memo = static_cast<QPlainTextEdit *>(w);
+        memo->setReadOnly(!canWrite);
+        const QString text = f ? FieldText(*f, true) : QString();
+        if (memo->toPlainText() != text)
+            memo->setPlainText(text);
+        break;
+    }
+    case Kind::Label:
+        static_cast<QLabel *>(w)->setText(f ? FieldText(*f, true) : QString());
+        break;
+    }
+    m_showing = false;
+}
+
+template <class Fn> void DataSource::write(QWidget *control, Fn store)
+{
+    const Link *link = linkOf(control);
+    DbQuery *q = m_dataSet;
+    if (!link || !q || !q->Active())
+        return;
+    TField *f = q->FindField(link->field);
+    if (!f)
+        return;
+    m_writer = control;
+    try {
+        if (q->State() != DataSetState::Edit && q->State() != DataSetState::Insert)
+            q->Edit();
+        store(f);
+    } catch (const std::exception &e) {
+        MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
+    m_writer = nullptr;
+}
+
+void DataSource::writeText(QWidget *control, const QString &text)
+{
+    write(control, [&text](TField *f) {
+        const FieldType type = f->DataType();
+        if (text.isEmpty()) {
+            f->Clear();
+        } else if (IsIntegerFieldType(type)) {
+            bool ok = false;
+            const qlonglong n = text.trimmed().toLongLong(&ok);
+            if (ok)
+                f->SetValue(n);
+        } else if (IsFloatFieldType(type)) {
+            double d = 0;
+            if (TryStrToFloatAny(text, d))
+                f->SetValue(d);
+        } else if (IsStringFieldType(type) || type == FieldType::Unknown) {
+            f->SetValue(text);
+        } else {
+            try {
+                f->SetValue(text);
+            } catch (const DbError &) {
+                // Not a value of this type yet: the field keeps its value while the user types.
+            }
+        }
+    });
+}
+
+void DataSource::writeCheck(QWidget *control, bool checked)
+{
+    write(control, [checked](TField *f) {
+        const FieldType type = f->DataType();
+        if (IsStringFieldType(type))
+            f->SetValue(checked ? QStringLiteral("True") : QStringLiteral("False"));
+        else if (IsIntegerFieldType(type))
+            f->SetValue(qlonglong(checked ? 1 : 0));
+        else if (IsFloatFieldType(type))
+            f->SetValue(checked ? 1.0 : 0.0);
+        else
+            f->SetValue(checked);
+    });
+}
+
+void DataSource::writeDateTime(QWidget *control)
+{
+    const TDateTime value = FromQDateTime(static_cast<QDateTimeEdit *>(control)->dateTime());
+    write(control, [value](TField *f) {
+        if (qAbs(value) < kEmptyDate)
+            f->Clear();
+        else
+            f->SetValue(value);
+    });
+}
+
+bool DataSource::eventFilter(QObject *watched, QEvent *event)
+{
+    // The focus has moved when these arrive, so show() picks the edit text or the display text.
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+        if (const Link *link = linkOf(watched))
+            show(*link);
+    return QObject::eventFilter(watched, event);
+}
+
+void ApplyColumnWidths(QTableView *Grid, const tcwarr &Cols)
+{
+    const QAbstractItemModel *model = Grid->model();
+    if (!model)
+        return;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        const int i = ColumnIndex(Cols, model->headerData(c, Qt::Horizontal).toString());
+        if (i >= 0)
+            Grid->setColumnWidth(c, Cols.at(i).width);
+    }
+}

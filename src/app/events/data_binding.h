@@ -1,0 +1,97 @@
+#pragma once
+
+#include "app/main/column_tables.h"
+
+#include <QHash>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class DbQuery;
+class QCheckBox;
+class QComboBox;
+class QDateTimeEdit;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QTableView;
+class QWidget;
+class TField;
+
+// A field's own text handler: Text arrives empty; DisplayText is true for the text shown, false for the
+// text being edited.
+using TFieldGetTextEvent = std::function<void(const TField &Sender, QString &Text, bool DisplayText)>;
+
+// Binds controls to the fields of one dataset, as data-aware controls do. Every control shows the
+// current record and is disabled and empty while the dataset is closed or lacks its field. A change
+// by the user puts the dataset into edit state and writes the field at once; navigation then posts it
+// (the dataset does that on First, Prior, Next, Last, Append).
+//
+// Controls: a line edit, an editable combo box or a plain-text memo takes the text; a list combo box
+// the chosen item; a check box writes True/False in the field's own terms (1/0 for numbers, "True" or
+// "False" for text) and reads it with FieldAsBool; a date or date-time edit shows a null field as
+// blank at 30.12.1899 00:00 and a time within 0.1 s of that date stores null again; a label only shows.
+// A text that does not convert to the field's type leaves the field as it was and reverts when the
+// control loses the focus. Failures of the dataset are shown through MessageProc.
+class DataSource : public QObject
+{
+    Q_OBJECT
+public:
+    explicit DataSource(DbQuery *dataSet, QObject *parent = nullptr);
+
+    DbQuery *DataSet() const;
+
+    void Bind(QLineEdit *edit, const QString &field);
+    void Bind(QComboBox *combo, const QString &field);
+    void Bind(QCheckBox *box, const QString &field);
+    void Bind(QDateTimeEdit *edit, const QString &field);
+    void Bind(QPlainTextEdit *memo, const QString &field);
+    void Bind(QLabel *label, const QString &field);
+
+    // A field's text handler (matched by name, regardless of case) until cleared; the controls show
+    // the field through it from now on.
+    void SetGetText(const QString &field, TFieldGetTextEvent hook);
+    void ClearGetText();
+    // The field's text through its handler, else its plain text.
+    QString FieldText(const TField &field, bool displayText) const;
+
+    // Shows the current record in every control again.
+    void Refresh();
+
+signals:
+    // The current record, its values or its state changed while the dataset is open.
+    void DataChange();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    enum class Kind { Edit, Combo, Check, DateTime, Memo, Label };
+    struct Link
+    {
+        QPointer<QWidget> control;
+        QString field;
+        Kind kind;
+    };
+
+    void add(QWidget *control, const QString &field, Kind kind);
+    void changed();
+    void show(const Link &link);
+    void writeText(QWidget *control, const QString &text);
+    void writeCheck(QWidget *control, bool checked);
+    void writeDateTime(QWidget *control);
+    template <class Fn> void write(QWidget *control, Fn store);
+    const Link *linkOf(const QObject *control) const;
+
+    QPointer<DbQuery> m_dataSet;
+    std::vector<Link> m_links;
+    QHash<QString, TFieldGetTextEvent> m_getText; // by lower-case field name
+    QWidget *m_writer = nullptr;                  // the control whose change is being stored
+    bool m_showing = false;
+};
+
+// Widths of the grid's columns from the table, by the field name each column shows (its header).
+void ApplyColumnWidths(QTableView *Grid, const tcwarr &Cols);

@@ -1,0 +1,428 @@
+#include "app/events/event_page.h"
+
+#include "app/main/product_commands.h"
+
+#include "app/data/data_module.h"
+#include "app/events/data_binding.h"
+#include "app/main/main_window.h"
+#include "app/settings/connection_params.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/datetime.h"
+#include "lib/epoch.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimeEdit>
+
+#include <cmath>
+
+// The page 'Параметры землетрясения' on the station bulletin database, and the loader RefreshADB that
+// both event pages share. The data module's data-change handlers of ime and ims (imdseDataChange,
+// imdssDataChange) are members of the main window here, connected to the DataChange signals of the
+// page's data sources imdse and imdss.
+
+namespace {
+
+// Controls of the page by the field they show; the others carry the field's name.
+struct FieldControl
+{
+    const char *control;
+    const char *field;
+    bool reading; // of ims, else of ime
+};
+
+const FieldControl kFieldControls[] = {
+    {"num", "num", false},
+    {"time", "time", false},
+    {"dec", "dec", false},
+    {"deltagr", "deltagr", false},
+    {"deltakm", "deltakm", false},
+    {"depdp", "depdp", false},
+    {"seaz", "seaz", false},
+    {"emares", "emares", false},
+    {"lat", "lat", false},
+    {"lon", "lon", false},
+    {"Kps", "Kps", false},
+    {"comment", "comment", false},
+    {"FlagQuake", "FlagQuake", false},
+    {"Station_Cod", "Station_Cod", true},
+    {"N_seismo", "N_seismo", true},
+    {"date1", "Date", true},
+    {"stb_time", "Time", true},
+    {"Dec", "Dec", true},
+    {"DBComboBox8", "Phase", true},
+    {"DBText1", "Phase", true},
+    {"DBComboBox9", "Channel_name", true},
+    {"DBText2", "Channel_name", true},
+    {"Channel_Cod", "Channel_Cod", true},
+    {"Channel_component", "Channel_component", true},
+    {"Qual", "Qual", true},
+    {"FM", "FM", true},
+    {"FM_Z", "FM_Z", true},
+    {"FM_EW", "FM_EW", true},
+    {"FM_NS", "FM_NS", true},
+    {"KPCH", "KPCH", true},
+    {"Interpretation", "Interpretation", true},
+    {"FM_Amp_Z", "FM_Amp_Z", true},
+    {"FM_Amp_EW", "FM_Amp_EW", true},
+    {"FM_Amp_NS", "FM_Amp_NS", true},
+    {"FM_Period_Z", "FM_Period_Z", true},
+    {"FM_Period_EW", "FM_Period_EW", true},
+    {"FM_Period_NS", "FM_Period_NS", true},
+    {"Comments", "Comments", true},
+};
+
+const char *const kEventNav[] = {"BitBtn6", "BitBtn7", "BitBtn8", "BitBtn9", "BitBtn10"};
+const char *const kReadingNav[] = {"BitBtn5", "BitBtn4", "BitBtn3", "BitBtn1", "BitBtn15"};
+
+// The tables the page cannot work without.
+const char *const kRequiredTables[] = {"События", "Станционный бюллетень", "Каналы", "Обозначения волн"};
+
+void bindControl(DataSource *source, QWidget *control, const QString &field)
+{
+    if (auto *box = qobject_cast<QCheckBox *>(control))
+        source->Bind(box, field);
+    else if (auto *combo = qobject_cast<QComboBox *>(control))
+        source->Bind(combo, field);
+    else if (auto *dateTime = qobject_cast<QDateTimeEdit *>(control))
+        source->Bind(dateTime, field);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+        source->Bind(memo, field);
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        source->Bind(edit, field);
+    else if (auto *label = qobject_cast<QLabel *>(control))
+        source->Bind(label, field);
+}
+
+// Every row's first column, in the query's order.
+void fillList(QComboBox *combo, DbQuery &query)
+{
+    QStringList items;
+    for (query.First(); !query.Eof(); query.Next())
+        items << query.Field(0)->AsString();
+    query.First();
+    combo->clear();
+    combo->addItems(items);
+}
+
+// Edits still pending are written before the connection closes rather than dropped with it; a write
+// the database refuses is shown and given up.
+void postPending(DbQuery *query)
+{
+    if (query->State() != DataSetState::Edit && query->State() != DataSetState::Insert)
+        return;
+    try {
+        query->Post();
+    } catch (const std::exception &e) {
+        MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
+        query->Cancel();
+    }
+}
+
+void closeBulletinEvents(Tdm &dm)
+{
+    postPending(dm.ims);
+    postPending(dm.ime);
+    dm.CloseDB_ADO(dm.imc);
+}
+
+double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
+{
+    const QDate d = date->date();
+    const QTime t = time->time();
+    return htoe(quint16(d.year()), quint16(d.month()), quint16(d.day()), quint16(t.hour()),
+                quint16(t.minute()), t.second() + t.msec() / 1000.0);
+}
+
+void setOrxClosedTexts(Tmainf &w)
+{
+    if (auto *sto1 = w.findChild<QLabel *>(QStringLiteral("sto1")))
+        sto1->setText(QStringLiteral("ORIGIN: не открыта"));
+    if (auto *sta1 = w.findChild<QLabel *>(QStringLiteral("sta1")))
+        sta1->setText(QStringLiteral("ARRIVAL: не открыта"));
+}
+
+// The ORX branch of the loader: the three browser connections take the ORX connection, and the events
+// of the selected or ticked stations are read into imo.
+void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
+{
+    if (auto *pc2 = w.findChild<QTabWidget *>(QStringLiteral("pc2")); pc2 && pc2->currentIndex() == 1)
+        w.PostOrxEdits();
+    for (DbConnection *c : {dm.imc13, dm.imc12, dm.imc11})
+        dm.CloseDB_ADO(c);
+    const QString provider = GetOrxProvider(w.sett);
+    for (DbConnection *c : {dm.imc11, dm.imc12, dm.imc13}) {
+        c->SetConnectionString(dm.conPubs->ConnectionString());
+        c->SetProvider(provider);
+    }
+    setOrxClosedTexts(w);
+    if (!stationSelected)
+        return;
+    const ConnParams p = w.GetOrxConnParams(w.sett);
+    if (!dm.OpenDB_ADO(dm.imc11, p.source, p.user, p.password))
+        return;
+    w.suppressOriginChange = true;
+    const auto resume = qScopeGuard([&w] { w.suppressOriginChange = false; });
+    const QString sql =
+        OriginQueryText(w.checkedQuoted, w.curCode, w.filter->isChecked(), pickerEpoch(w.dat1, w.tim1),
+                        pickerEpoch(w.dat2, w.tim2), w.onlyfull->isChecked());
+    if (QAct(*dm.imo, sql))
+        if (auto *grid = w.findChild<QTableView *>(QStringLiteral("dbgo1")))
+            ApplyColumnWidths(grid, w.originColumns);
+}
+
+} // namespace
+
+QString FloatDisplayText(double Value, const QLocale &Locale)
+{
+    const double scaled = Value * 1000;
+    if (!std::isfinite(scaled) || std::fabs(scaled) >= 9e15)
+        return QString();
+    const QString point = Locale.decimalPoint();
+    return FloatToStr(double(RoundHalfEven(scaled)) / 1000, point.isEmpty() ? QLatin1Char('.') : point.at(0));
+}
+
+QString SPTimeText(const QVariant &S_P_time, const QVariant &S_P_dec)
+{
+    if (S_P_time.isNull())
+        return QString();
+    int hour = 0, min = 0, sec = 0, msec = 0;
+    DecodeTime(TimeOf(S_P_time.toDouble()), hour, min, sec, msec);
+    const qlonglong tenths = S_P_dec.isNull() ? 0 : S_P_dec.toLongLong() % 10;
+    return QStringLiteral("%1:%2.%3")
+        .arg(min, 2, 10, QLatin1Char('0'))
+        .arg(sec, 2, 10, QLatin1Char('0'))
+        .arg(tenths);
+}
+
+QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bool Filter, double T1,
+                        double T2, bool OnlyFull)
+{
+    QString sql = QStringLiteral("select * from origin where eventid in (select distinct ar1.eventid from "
+                                 "arrival ar1 where rtrim(ar1.sta)");
+    if (!CheckedQuoted.isEmpty())
+        sql += QStringLiteral(" in (") + CheckedQuoted + QLatin1Char(')');
+    else
+        sql += QLatin1Char('=') + SqlQuote(CurCode);
+    if (Filter) {
+        const auto epoch = [](double t) { return QString::number(t, 'f', QLocale::FloatingPointShortest); };
+        sql += QStringLiteral(" and ar1.itime between ") + epoch(T1) + QStringLiteral(" and ") + epoch(T2);
+    }
+    if (OnlyFull)
+        sql += QStringLiteral(") order by origintime,eventid");
+    else
+        sql += QStringLiteral(") or eventid not in (select distinct eventid from arrival) order by "
+                              "origintime,eventid");
+    return sql;
+}
+
+void Tmainf::SetupEventPage()
+{
+    if (Tdm *dm = Tdm::instance()) {
+        imdse = new DataSource(dm->ime, this);
+        imdss = new DataSource(dm->ims, this);
+        for (const FieldControl &b : kFieldControls)
+            if (auto *control = TabSheet1->findChild<QWidget *>(QString::fromLatin1(b.control)))
+                bindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
+        connect(imdse, &DataSource::DataChange, this, &Tmainf::imdseDataChange);
+        connect(imdss, &DataSource::DataChange, this, &Tmainf::imdssDataChange);
+    }
+
+    using Move = void (DbQuery::*)();
+    const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last, &DbQuery::Append};
+    for (int readings = 0; readings < 2; ++readings) {
+        for (int i = 0; i < 5; ++i) {
+            const char *name = readings ? kReadingNav[i] : kEventNav[i];
+            auto *button = TabSheet1->findChild<QPushButton *>(QString::fromLatin1(name));
+            connect(button, &QPushButton::clicked, this, [this, readings, move = moves[i]] {
+                Tdm *dm = Tdm::instance();
+                if (!dm)
+                    return;
+                DbQuery *q = readings ? dm->ims : dm->ime;
+                try {
+                    (q->*move)();
+                } catch (const std::exception &e) {
+                    MessageProc(this, ExceptionText(e), MB_ICONERROR, MB_OK);
+                }
+            });
+        }
+    }
+    connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
+            &Tmainf::Svodka_Click);
+    EnableEventNav(false);
+}
+
+void Tmainf::EnableEventNav(bool Value)
+{
+    for (const auto *names : {kEventNav, kReadingNav})
+        for (int i = 0; i < 5; ++i)
+            if (auto *button = TabSheet1->findChild<QPushButton *>(QString::fromLatin1(names[i])))
+                button->setEnabled(Value);
+    if (Value)
+        return;
+    for (const char *name : {"Label31", "Label36"})
+        TabSheet1->findChild<QLabel *>(QString::fromLatin1(name))->setText(QStringLiteral("из ?"));
+    for (const char *name : {"Edit1", "Edit7"})
+        TabSheet1->findChild<QLineEdit *>(QString::fromLatin1(name))->clear();
+}
+
+void Tmainf::FloatFieldGetText(const TField &Sender, QString &Text, bool DisplayText)
+{
+    try {
+        if (!Sender.IsNull() && DisplayText)
+            Text = FloatDisplayText(Sender.AsFloat(), QLocale::system());
+        else
+            Text = Sender.AsString();
+    } catch (const std::exception &) {
+        // A value that is no number keeps the text it came with.
+    }
+}
+
+void Tmainf::imdseDataChange()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm || !dm->ime->Active())
+        return;
+    DbQuery *q = dm->ime;
+    TabSheet1->findChild<QLineEdit *>(QStringLiteral("Edit1"))->setText(QString::number(q->RecNo()));
+    TabSheet1->findChild<QLabel *>(QStringLiteral("Label31"))
+        ->setText(QStringLiteral("из ") + QString::number(q->RecordCount()));
+    const TField *time = q->FindField(QStringLiteral("S_P_time"));
+    const TField *dec = q->FindField(QStringLiteral("S_P_dec"));
+    TabSheet1->findChild<QLineEdit *>(QStringLiteral("SPtimedif"))
+        ->setText(SPTimeText(time ? time->Value() : QVariant(), dec ? dec->Value() : QVariant()));
+}
+
+void Tmainf::imdssDataChange()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm || !dm->ims->Active())
+        return;
+    DbQuery *q = dm->ims;
+    TabSheet1->findChild<QLineEdit *>(QStringLiteral("Edit7"))->setText(QString::number(q->RecNo()));
+    TabSheet1->findChild<QLabel *>(QStringLiteral("Label36"))
+        ->setText(QStringLiteral("из ") + QString::number(q->RecordCount()));
+}
+
+void Tmainf::Svodka_Click()
+{
+    const ProductCommands &commands = productCommands();
+    const auto &command = sett.fullorx ? commands.orxSvodka : commands.svodka;
+    if (command)
+        command(*this);
+}
+
+void Tmainf::RefreshADB()
+{
+    bool ok = true;
+    Tdm *dm = Tdm::instance();
+    try {
+        if (!select_data->isChecked() || !dm) {
+            ok = false;
+            setOrxClosedTexts(*this);
+        } else if (sett.fullorx) {
+            if (viewReload) {
+                ok = false;
+                reloadOrxEvents(*this, *dm, selectedStationEntry() >= 0);
+            }
+        } else if (viewReload && selectedStationEntry() >= 0) {
+            ok = false;
+            closeBulletinEvents(*dm);
+            dm->imc->SetConnectionString(TemplateReadWrite);
+            dm->imc->SetProvider(sett.out_provider != 0 ? ProviderOdbc : ProviderJet);
+            QString source, user, password;
+            if (GetStationDBParams(source, user, password, -1, true) && !source.isEmpty() &&
+                dm->OpenDB_ADO(dm->imc, source, user, password, true)) {
+                ok = true;
+                const QStringList tables = dm->imc->TableNames();
+                bool complete = true;
+                for (const char *name : kRequiredTables)
+                    complete = complete && tables.contains(QString::fromUtf8(name), Qt::CaseInsensitive);
+                if (!complete) {
+                    dm->CloseDB_ADO(dm->imc);
+                    EnableEventNav(false);
+                } else {
+                    dm->imd->Open();
+                    dm->imp->Open();
+                    fillList(TabSheet1->findChild<QComboBox *>(QStringLiteral("DBComboBox9")), *dm->imd);
+                    fillList(TabSheet1->findChild<QComboBox *>(QStringLiteral("DBComboBox8")), *dm->imp);
+                    dm->ime->Open();
+                    dm->ims->Open();
+                    for (auto [query, ds] : {std::pair{dm->ime, imdse}, std::pair{dm->ims, imdss}}) {
+                        if (!ds)
+                            continue;
+                        ds->ClearGetText();
+                        for (int i = 0; i < query->FieldCount(); ++i)
+                            if (IsFloatFieldType(query->Field(i)->DataType()))
+                                ds->SetGetText(query->Field(i)->FieldName(), &Tmainf::FloatFieldGetText);
+                    }
+                    EnableEventNav(true);
+                }
+            }
+        }
+    } catch (const std::exception &e) {
+        MessageProc(this,
+                    QStringLiteral("RefreshADB: Не удалось открыть базу данных для формы \"") +
+                        pgc1->tabText(pgc1->indexOf(TabSheet1)) +
+                        QStringLiteral("\". Сообщение об ошибке:\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+        EnableEventNav(false);
+    }
+    viewReload = false;
+    if (!ok)
+        EnableEventNav(false);
+}
+
+void Tmainf::pgc1Change()
+{
+    const int index = pgc1->currentIndex();
+    if (index == 1 || index == 2)
+        RefreshADB();
+}
+
+void Tmainf::select_dataClick(QCheckBox *Sender)
+{
+    if (Sender == select_data) {
+        const bool on = select_data->isChecked();
+        for (const char *name :
+             {"Label63", "Label64", "dat1", "tim1", "dat2", "tim2", "Button30", "filter", "pc2"})
+            if (auto *w = findChild<QWidget *>(QString::fromLatin1(name)))
+                w->setVisible(on);
+    }
+    if (auto *pc2 = findChild<QTabWidget *>(QStringLiteral("pc2")))
+        pc2->setCurrentIndex(0);
+    if (ControlTag(Sender) == 0)
+        return;
+    QCheckBox *other = Sender == select_data ? select_data2 : select_data;
+    const int tag = ControlTag(other);
+    SetControlTag(other, 0);
+    other->setChecked(Sender->isChecked());
+    SetControlTag(other, tag);
+    if (Sender->isChecked()) {
+        viewReload = true;
+        RefreshADB();
+        return;
+    }
+    if (Tdm *dm = Tdm::instance()) {
+        if (Sender == select_data)
+            for (DbConnection *c : {dm->imc13, dm->imc12, dm->imc11})
+                dm->CloseDB_ADO(c);
+        else
+            closeBulletinEvents(*dm);
+    }
+    EnableEventNav(false);
+}

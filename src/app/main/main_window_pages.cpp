@@ -1,0 +1,536 @@
+#include "app/main/main_window.h"
+
+#include "app/main/about_page.h"
+#include "lib/mstring_grid.h"
+
+#include "lib/messages.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QDateTimeEdit>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSplitter>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTimeEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+// The pages of the main window with their named controls. Captions and hints are the program's own
+// texts; a "\r" in them is a line break.
+
+namespace {
+
+template <class W> W *named(W *w, const char *name)
+{
+    if (name)
+        w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+QString text(const char *utf8)
+{
+    return messageTextForDisplay(QString::fromUtf8(utf8));
+}
+
+QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
+{
+    auto *b = named(new QPushButton(text(caption), parent), name);
+    b->setAutoDefault(false);
+    if (hint)
+        b->setToolTip(text(hint));
+    return b;
+}
+
+QLabel *label(QWidget *parent, const char *name, const char *caption)
+{
+    return named(new QLabel(text(caption), parent), name);
+}
+
+QLineEdit *edit(QWidget *parent, const char *name, const char *hint = nullptr)
+{
+    auto *e = named(new QLineEdit(parent), name);
+    if (hint)
+        e->setToolTip(text(hint));
+    return e;
+}
+
+QCheckBox *check(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
+{
+    auto *c = named(new QCheckBox(text(caption), parent), name);
+    if (hint)
+        c->setToolTip(text(hint));
+    return c;
+}
+
+QComboBox *combo(QWidget *parent, const char *name, bool editable, const char *hint = nullptr)
+{
+    auto *c = named(new QComboBox(parent), name);
+    c->setEditable(editable);
+    if (hint)
+        c->setToolTip(text(hint));
+    return c;
+}
+
+QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
+{
+    auto *layout = new QHBoxLayout;
+    for (QWidget *w : widgets)
+        layout->addWidget(w);
+    if (stretch)
+        layout->addStretch();
+    return layout;
+}
+
+QWidget *hidden(QWidget *w)
+{
+    w->setVisible(false);
+    return w;
+}
+
+} // namespace
+
+void Tmainf::buildWindow()
+{
+    pgc1 = named(new TPageControl(this), "pgc1");
+    setCentralWidget(pgc1);
+    Jvcb = named(new QToolButton(pgc1), "Jvcb");
+    Jvcb->setText(QStringLiteral("Startup"));
+    pgc1->setCornerWidget(Jvcb, Qt::TopRightCorner);
+    connect(Jvcb, &QToolButton::clicked, this, &Tmainf::JvcbClick);
+
+    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet6 = named(new QWidget, "TabSheet6");
+    TabSheet4 = named(new QWidget, "TabSheet4");
+    TabSheet3 = named(new QWidget, "TabSheet3");
+    TabSheet5 = named(new QWidget, "TabSheet5");
+    pgc1->addTab(TabSheet2, QStringLiteral("Настройка"));
+    pgc1->addTab(TabSheet1, QStringLiteral("Параметры землетрясения"));
+    pgc1->addTab(TabSheet6, QStringLiteral("Параметры землетрясения"));
+    pgc1->addTab(TabSheet4, QStringLiteral("Импорт"));
+    pgc1->addTab(TabSheet3, QStringLiteral("Tests"));
+    pgc1->addTab(TabSheet5, QStringLiteral("О программе"));
+
+    buildSettingsPage();
+    buildBulletinPage();
+    buildOrxPage();
+    buildImportPage();
+    buildTestsPage();
+    buildAboutPage();
+
+    connect(pgc1, &QTabWidget::currentChanged, this, [this] {
+        if (!m_settingPage)
+            pgc1Change();
+    });
+}
+
+void Tmainf::buildSettingsPage()
+{
+    QWidget *page = TabSheet2;
+    auto *layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    Panel2 = named(new QWidget(page), "Panel2");
+    Panel2->setFixedHeight(124);
+    label(Panel2, nullptr, "Название")->setGeometry(8, 4, 200, 16);
+    Edit2 = edit(Panel2, "Edit2");
+    Edit2->setGeometry(8, 40, 200, 22);
+    label(Panel2, nullptr, "Код станции")->setGeometry(216, 4, 210, 16);
+    label(Panel2, nullptr, "международный")->setGeometry(216, 22, 100, 16);
+    Cod_stac = combo(Panel2, "Cod_stac", true, "Международный код станции");
+    Cod_stac->setGeometry(216, 40, 100, 22);
+    label(Panel2, nullptr, "внутренний ORX")->setGeometry(324, 22, 100, 16);
+    icod_stac = combo(Panel2, "icod_stac", true, "Уникальный код станции в базе данных");
+    icod_stac->setGeometry(324, 40, 100, 22);
+    nosearch =
+        check(Panel2, "nosearch", "Отключить поиск",
+              "Отключите при редактировании и добавлении новых записей,\rчтобы при вводе названия и кода "
+              "курсор не переходил на\rуже существующую станцию с похожим названием/кодом");
+    nosearch->setGeometry(432, 40, 180, 22);
+    button(Panel2, "Button1", "Добавить обновить",
+           "Добавить (если нет в списке) или заменить инфомацию о станции (название и коды)")
+        ->setGeometry(8, 68, 130, 25);
+    button(Panel2, "Button5", "Удалить", "Удалить станцию из списка")->setGeometry(142, 68, 75, 25);
+    button(Panel2, "Button7", "Обновить список", "Полностью перечитать список станций")
+        ->setGeometry(221, 68, 120, 25);
+    button(Panel2, "Button27", "Список сетей >>")->setGeometry(345, 68, 120, 25);
+    button(Panel2, "Button22", "Выбрать все", "Отметить все станции в списке галочками")
+        ->setGeometry(8, 96, 110, 25);
+    button(Panel2, "Button28", "Снять выбор", "Снять галочки со всех станций в списке")
+        ->setGeometry(122, 96, 110, 25);
+    button(Panel2, "Button29", "Обратить выбор",
+           "Там, где галочки стоят, убрать их,\r\nа там, где не стоят - поставить")
+        ->setGeometry(236, 96, 120, 25);
+    // The bevel under the station controls sets how narrow the page may get.
+    Image1 = named(new QLabel(Panel2), "Image1");
+    Image1->setFrameShape(QFrame::HLine);
+    Image1->setGeometry(0, 122, 620, 2);
+    layout->addWidget(Panel2);
+
+    Splitter2 = named(new QSplitter(Qt::Horizontal, page), "Splitter2");
+    Panel8 = named(new QWidget, "Panel8");
+    auto *netsLayout = new QVBoxLayout(Panel8);
+    netsLayout->setContentsMargins(0, 0, 0, 0);
+    auto *panel14 = named(new QWidget(Panel8), "Panel14");
+    auto *captionRow = row({label(panel14, nullptr, "Список сетей")});
+    captionRow->setContentsMargins(2, 2, 2, 2);
+    captionRow->addWidget(button(panel14, "Button37", "+", "Добавить сеть"));
+    captionRow->addWidget(button(panel14, "Button38", "-", "Удалить сеть"));
+    captionRow->addWidget(
+        button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"));
+    captionRow->addWidget(
+        button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети"));
+    panel14->setLayout(captionRow);
+    netsLayout->addWidget(panel14);
+    nets = named(new QListWidget(Panel8), "nets");
+    netsLayout->addWidget(nets);
+    Splitter2->addWidget(Panel8);
+
+    Panel7 = named(new QWidget, "Panel7");
+    auto *listLayout = new QHBoxLayout(Panel7);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    auto *listColumn = new QVBoxLayout;
+    hlp = label(
+        Panel7, "hlp",
+        "Почему список станций пуст? Возможные причины:\r\n1) произошла ошибка при работе с БД (тогда было "
+        "сообщение об ошибке);\r\n2) в выбранной сети действительно нет ни одной станции;\r\n3) станции "
+        "сети не занесены в таблицу SITE;\r\n4) в \"Общих настройках\" (закладка Вид) снята галочка "
+        "\"Выбирать станции без данных\" и все станции сети не содержат данных.\r\nЧтобы посмотреть "
+        "список кодов станции выбранной сети, дважды щёлкните по сети в списке сетей.");
+    hlp->setWordWrap(true);
+    listColumn->addWidget(hlp);
+    stas = named(new QListWidget(Panel7), "stas");
+    stas->setFlow(QListView::TopToBottom);
+    stas->setWrapping(true);
+    stas->setResizeMode(QListView::Adjust);
+    listColumn->addWidget(stas);
+    listLayout->addLayout(listColumn, 1);
+    Panel10 = named(new QWidget(Panel7), "Panel10");
+    auto *periods = new QVBoxLayout(Panel10);
+    periods->setContentsMargins(0, 0, 0, 0);
+    Edit10 =
+        edit(Panel10, "Edit10",
+             "Если в данных встретится промежуток,\r\nравный этому количеству дней, то всё\r\nравно "
+             "считать, что интервал продолжается\r\n(при значении 1 учитывается пропуск\r\nкаждого дня, при "
+             "значении 10 до десяти\r\nдней могут не содержать данных).\r\n\r\nНажатие ENTER в этом поле "
+             "приведёт\r\nк пересчёту периодов.");
+    periods->addLayout(row({label(Panel10, "Label62", "Макс. промежуток"), Edit10}));
+    sgts = named(new QTableWidget(1, 2, Panel10), "sgts");
+    sgts->setSelectionBehavior(QAbstractItemView::SelectRows);
+    sgts->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    periods->addWidget(sgts);
+    Panel10->setVisible(false);
+    listLayout->addWidget(Panel10);
+    Splitter2->addWidget(Panel7);
+    Splitter2->setStretchFactor(1, 1);
+    layout->addWidget(Splitter2, 1);
+    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
+    connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
+        m_netsWidth = qMax(2, Splitter2->sizes().value(0));
+        Splitter2Moved();
+    });
+
+    auto *panel6 = named(new QWidget(page), "Panel6");
+    auto *panel13 = named(new QWidget(panel6), "Panel13");
+    auto *bottom = new QHBoxLayout(panel6);
+    bottom->setContentsMargins(0, 0, 0, 0);
+    bottom->addWidget(panel13);
+    panel13->setLayout(
+        row({button(panel13, "Button8", "Данные станции", "Проверить, за какие даты есть данные"),
+             button(panel13, "Button18", "Формат данных", "Формат данных при импорте и экспорте"),
+             button(panel13, "Button26", "Настройки подключения"),
+             button(panel13, "Button15", "Общие настройки"), hidden(button(panel13, "Button35", "Filters"))},
+            false));
+    sg2 = named(new QTableWidget(1, 2, panel6), "sg2");
+    sg2->setVisible(false);
+    layout->addWidget(panel6);
+    connectStationPage();
+    connectDataPeriods();
+}
+
+void Tmainf::buildBulletinPage()
+{
+    QWidget *page = TabSheet1;
+    auto *layout = new QVBoxLayout(page);
+    select_data2 = check(page, "select_data2", "Выбирать данные");
+    connect(select_data2, &QCheckBox::clicked, this, [this] { select_dataClick(select_data2); });
+    layout->addLayout(row({select_data2}));
+
+    // A caption and its control side by side in a grid row.
+    const auto pair = [page](QGridLayout *grid, int r, int c, const char *caption, QWidget *w) {
+        if (caption)
+            grid->addWidget(label(page, nullptr, caption), r, c, Qt::AlignRight);
+        grid->addWidget(w, r, c + 1);
+    };
+    const auto list = [page](const char *name, const QStringList &items) {
+        QComboBox *c = combo(page, name, false);
+        c->addItems(items);
+        return c;
+    };
+    const QStringList signs = {QStringLiteral("+"), QStringLiteral("-")};
+
+    // The current event.
+    auto *num = edit(page, "num");
+    num->setFixedWidth(80);
+    auto *counter1 = edit(page, "Edit1");
+    counter1->setFixedWidth(60);
+    counter1->setReadOnly(true);
+    layout->addLayout(row({num, button(page, "BitBtn6", "|<"), button(page, "BitBtn7", "<"),
+                           button(page, "BitBtn8", ">"), button(page, "BitBtn9", ">|"),
+                           button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
+    auto *event = new QGridLayout;
+    auto *time = named(new QDateTimeEdit(page), "time");
+    time->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    event->addWidget(time, 0, 0, 1, 2);
+    pair(event, 0, 2, "dec", edit(page, "dec"));
+    pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
+    pair(event, 0, 6, "delta(km)=", edit(page, "deltakm"));
+    pair(event, 0, 8, "dep=", edit(page, "depdp"));
+    pair(event, 1, 0, "lat", edit(page, "lat"));
+    pair(event, 1, 2, "lon", edit(page, "lon"));
+    pair(event, 1, 4, "Az=", edit(page, "seaz"));
+    pair(event, 1, 6, "e=", edit(page, "emares"));
+    pair(event, 1, 8, "Kp+s=", edit(page, "Kps"));
+    auto *sp = edit(page, "SPtimedif");
+    sp->setInputMask(QStringLiteral("09:99.9;_"));
+    pair(event, 2, 0, "S-P", sp);
+    event->addWidget(check(page, "FlagQuake", "Отметка \"землетрясений нет \""), 2, 2, 1, 3);
+    pair(event, 2, 6, "comment", edit(page, "comment"));
+    layout->addLayout(event);
+
+    // The readings of the current event.
+    auto *counter2 = edit(page, "Edit7");
+    counter2->setFixedWidth(60);
+    counter2->setReadOnly(true);
+    layout->addLayout(
+        row({button(page, "BitBtn5", "|<"), button(page, "BitBtn4", "<"), button(page, "BitBtn3", ">"),
+             button(page, "BitBtn1", ">|"), button(page, "BitBtn15", "+"), counter2,
+             label(page, "Label36", "из ?"), button(page, "BitBtn16", "Удалить запись")}));
+    auto *reading = new QGridLayout;
+    pair(reading, 0, 0, "Station_Cod", edit(page, "Station_Cod"));
+    pair(reading, 0, 2, "№ сейсмограммы", edit(page, "N_seismo"));
+    auto *date1 = named(new QDateEdit(page), "date1");
+    date1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    pair(reading, 0, 4, "Дата (д/м/г)", date1);
+    auto *stbTime = named(new QTimeEdit(page), "stb_time");
+    stbTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    pair(reading, 0, 6, "Time", stbTime);
+    pair(reading, 0, 8, "Десятые сек.", edit(page, "Dec"));
+    pair(reading, 1, 0, "Phase", combo(page, "DBComboBox8", true));
+    reading->addWidget(label(page, "DBText1", ""), 1, 2, 1, 2);
+    pair(reading, 1, 4, "Channel_name", combo(page, "DBComboBox9", true));
+    reading->addWidget(label(page, "DBText2", ""), 1, 6, 1, 2);
+    pair(reading, 2, 0, "Channel_Cod",
+         list("Channel_Cod", {QStringLiteral("SP"), QStringLiteral("MP"), QStringLiteral("LP"),
+                              QStringLiteral("BP"), QStringLiteral("UP")}));
+    pair(reading, 2, 2, "Channel_component",
+         list("Channel_component", {QStringLiteral("Z"), QStringLiteral("N"), QStringLiteral("E")}));
+    pair(reading, 2, 4, "Qual",
+         list("Qual", {QStringLiteral("i"), QStringLiteral("e"), QStringLiteral("q")}));
+    reading->addWidget(check(page, "KPCH", "KPCH"), 2, 7);
+    reading->addWidget(check(page, "Interpretation", "Interpretation"), 2, 9);
+    pair(reading, 3, 0, "FM", list("FM", signs));
+    pair(reading, 3, 2, "FM_Z", list("FM_Z", signs));
+    pair(reading, 3, 4, "FM_EW", list("FM_EW", signs));
+    pair(reading, 3, 6, "FM_NS", list("FM_NS", signs));
+    pair(reading, 4, 0, "A (Z,мм)", edit(page, "FM_Amp_Z"));
+    pair(reading, 4, 2, "A (EW,мм)", edit(page, "FM_Amp_EW"));
+    pair(reading, 4, 4, "A (NS,мм)", edit(page, "FM_Amp_NS"));
+    pair(reading, 5, 0, "T(сек)", edit(page, "FM_Period_Z"));
+    pair(reading, 5, 2, "T(сек)", edit(page, "FM_Period_EW"));
+    pair(reading, 5, 4, "T(сек)", edit(page, "FM_Period_NS"));
+    layout->addLayout(reading);
+    layout->addWidget(label(page, nullptr, "Примечания к волнам :"));
+    auto *comments = named(new QPlainTextEdit(page), "Comments");
+    comments->setFixedHeight(48);
+    layout->addWidget(comments);
+
+    layout->addLayout(row(
+        {button(page, "Delete_event", "Удалить землетр."), button(page, "Button10", "Добавить  замеры max"),
+         button(page, "Button19", "Расчет угла  "), button(page, "Button21", "Расчет азимута")}));
+    layout->addStretch();
+    layout->addLayout(
+        row({button(page, "Button9", "Импорт из ORX"), button(page, "Svodka", "Создать сводку"),
+             button(page, "BitBtn12", "Просмотр отчета"), button(page, "BitBtn14", "Экспорт данных"),
+             button(page, "BitBtn13", "Закрыть форму")}));
+    connect(findChild<QPushButton *>(QStringLiteral("BitBtn13")), &QPushButton::clicked, this,
+            &QWidget::close);
+    SetupEventPage();
+}
+
+void Tmainf::buildOrxPage()
+{
+    QWidget *page = TabSheet6;
+    auto *layout = new QVBoxLayout(page);
+    select_data = check(page, "select_data", "Выбирать данные");
+    dat1 = named(new QDateEdit(page), "dat1");
+    tim1 = named(new QTimeEdit(page), "tim1");
+    dat2 = named(new QDateEdit(page), "dat2");
+    tim2 = named(new QTimeEdit(page), "tim2");
+    for (QDateEdit *d : {dat1, dat2})
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    for (QTimeEdit *t : {tim1, tim2})
+        t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
+    onlyfull = check(page, "onlyfull", "Только непустые");
+    auto *filterRow =
+        row({select_data, label(page, "Label63", "Найти события с"), dat1, tim1, label(page, "Label64", "до"),
+             dat2, tim2, button(page, "Button30", ">>"), filter, onlyfull});
+    filterRow->setAlignment(filter, Qt::AlignVCenter);
+    layout->addLayout(filterRow);
+    auto *tcb = check(page, "tcb", "");
+    tcb->setFixedSize(13, 13);
+    layout->addLayout(row({label(page, "sto1", "ORIGIN: не открыта"),
+                           label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb)}));
+    connect(select_data, &QCheckBox::clicked, this, [this] { select_dataClick(select_data); });
+    connect(onlyfull, &QCheckBox::clicked, this, &Tmainf::onlyfullClick);
+
+    auto *pc2 = named(new QTabWidget(page), "pc2");
+    auto *view = named(new QWidget, "TabSheet8");
+    auto *viewLayout = new QVBoxLayout(view);
+    viewLayout->addWidget(named(new QTableView(view), "dbgo1"));
+    viewLayout->addWidget(named(new QTableView(view), "dbga1"));
+    pc2->addTab(view, QStringLiteral("Просмотр"));
+
+    auto *editPage = named(new QWidget, "TabSheet10");
+    auto *editLayout = new QVBoxLayout(editPage);
+    const QString epochMask = QStringLiteral("00.00.0000 00:00:00.0;0");
+    auto *mask1 = edit(editPage, "MaskEdit1");
+    auto *mask2 = edit(editPage, "MaskEdit2");
+    auto *mask3 = edit(editPage, "MaskEdit3");
+    for (QLineEdit *m : {mask1, mask2, mask3})
+        m->setInputMask(epochMask);
+    auto *edit13 = edit(editPage, "Edit13");
+    auto *edit12 = edit(editPage, "Edit12");
+    editLayout->addLayout(row({label(editPage, nullptr, "ORIGIN"),
+                               button(editPage, "BitBtn27", "|<", "Перейти к первой записи в ORIGIN"),
+                               button(editPage, "BitBtn26", "<", "Перейти к предыдущей записи в ORIGIN"),
+                               button(editPage, "BitBtn24", ">", "Перейти к следующей записи в ORIGIN"),
+                               button(editPage, "BitBtn23", ">|", "Перейти к последней записи в ORIGIN"),
+                               button(editPage, "BitBtn22", "+", "Добавить новую запись в ORIGIN"),
+                               button(editPage, "BitBtn29", "Удалить это событие"), edit13,
+                               label(editPage, "Label80", "из ?"), mask1}));
+    editLayout->addLayout(
+        row({label(editPage, nullptr, "ARRIVAL"),
+             button(editPage, "BitBtn21", "|<", "Перейти к первой записи в ARRIVAL"),
+             button(editPage, "BitBtn20", "<", "Перейти к предыдущей записи в ARRIVAL"),
+             button(editPage, "BitBtn19", ">", "Перейти к следующей записи в ARRIVAL"),
+             button(editPage, "BitBtn11", ">|", "Перейти к последней записи в ARRIVAL"),
+             button(editPage, "BitBtn25", "+", "Добавить новую запись в ARRIVAL"),
+             button(editPage, "BitBtn28", "Удалить эту фазу"), edit12, label(editPage, "Label77", "из ?")}));
+    editLayout->addLayout(
+        row({label(editPage, nullptr, "Код станции"), edit(editPage, "DBEdit26"),
+             label(editPage, nullptr, "Внутренний канал и компонента"), combo(editPage, "DBComboBox14", true),
+             label(editPage, "StaticText1", ""), label(editPage, "Label90", ""), mask3, mask2}));
+    Label44 = label(editPage, "Label44", "");
+    editLayout->addWidget(Label44);
+    editLayout->addStretch();
+    pc2->addTab(editPage, QStringLiteral("Редактирование"));
+    layout->addWidget(pc2, 1);
+    Label44->setText(
+        text("*  Выделенные поля являются обязательными в заполнении\r*  Для отмены ввода данных в "
+             "текущую запись нажмите ESC\r*  Для волн LR и LQ время вступления можно не заполнять"));
+
+    layout->addLayout(
+        row({button(page, "Button24", "Создать сводку"), button(page, "BitBtn2", "Просмотр отчета"),
+             button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
+    connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
+            &QWidget::close);
+}
+
+void Tmainf::buildImportPage()
+{
+    QWidget *page = TabSheet4;
+    auto *layout = new QVBoxLayout(page);
+    auto *group = new QGroupBox(QStringLiteral("Импорт из..."), page);
+    ifrom = combo(group, "ifrom", false);
+    ifrom->addItems({QStringLiteral("Paradox"), QStringLiteral("Excel"), QStringLiteral("Текст"),
+                     QStringLiteral("ORX"), QStringLiteral("Текст KRV")});
+    ifrom->setCurrentIndex(2);
+    group->setLayout(row({ifrom}));
+    dss = combo(page, "dss", false, "Выберите приёмник данных");
+    Label27 = label(page, "Label27", "2.");
+    Edit6 = edit(page, "Edit6");
+    Edit6->setReadOnly(true);
+    layout->addLayout(row({group, Label27, dss, Edit6}));
+
+    Edit5 = edit(page, "Edit5", "Имя файла с данными (базы данных Paradox, документы Excel, ORV и т.д.)");
+    layout->addWidget(Edit5);
+    Events = edit(page, "Events");
+    Station_bulletin = edit(page, "Station_bulletin");
+    XM_Add = edit(page, "XM_Add");
+    auto *files = new QGridLayout;
+    const std::pair<const char *, QLineEdit *> textFiles[] = {
+        {"Evrb", Events}, {"Strb", Station_bulletin}, {"XMrb", XM_Add}};
+    const char *captions[] = {"Events", "Station_bulletin", "XM_Add"};
+    for (int i = 0; i < 3; ++i) {
+        files->addWidget(named(new QRadioButton(text(captions[i]), page), textFiles[i].first), i, 0);
+        files->addWidget(textFiles[i].second, i, 1);
+    }
+    layout->addLayout(files);
+
+    imm = check(page, "imm", "Сразу в БД");
+    imm->setChecked(true);
+    adde = check(page, "adde", "");
+    layout->addLayout(
+        row({button(page, "Button12", "Выбрать"), button(page, "Button11", "Чтение данных"),
+             button(page, "Button14", "Запись данных"), button(page, "Button25", "Образец"), imm, adde}));
+    auto *label23 = label(page, "Label23", "");
+    label23->setVisible(false);
+    auto *label61 =
+        label(page, "Label61", "Таблица только для просмотра!\r\nМожно сортировать ARRIVAL по ITIME");
+    label61->setVisible(false);
+    layout->addWidget(label23);
+    layout->addLayout(row({label(page, "st1", ""), label(page, "st2", ""), label(page, "st3", ""), label61}));
+
+    auto *edit11 = edit(page, "Edit11");
+    edit11->setText(QStringLiteral("20070831101400"));
+    layout->addLayout(
+        row({button(page, "Button13", "+", "Вставить строку в таблицу на месте курсора"),
+             button(page, "Button16", "-", "Удалить строку из таблицу на месте курсора"),
+             hidden(button(page, "Button20", "+ eLQ", "Добавить запись фазы eLQ, если её не было перед LQM")),
+             button(page, "Button33", ">", "Передвинуть выделенные ячейки на один столбец вправо"),
+             button(page, "Button34", "<", "Передвинуть выделенные ячейки на один столбец влево"),
+             hidden(button(page, "Button6", "Поиск")), hidden(button(page, "Button41", "1")),
+             hidden(button(page, "Button42", "3")), hidden(edit11)}));
+    sg = named(new TMStringGrid(page), "sg");
+    sg->setRowCount(2);
+    sg->setColumnCount(2);
+    layout->addWidget(sg, 1);
+}
+
+void Tmainf::buildTestsPage()
+{
+    QWidget *page = TabSheet3;
+    auto *layout = new QVBoxLayout(page);
+    auto *edit9 = edit(page, "Edit9");
+    edit9->setText(QStringLiteral("alter table arrival modify (flag integer)"));
+    layout->addLayout(row({button(page, "Button2", "Select query"), edit(page, "Edit8")}));
+    layout->addLayout(row({button(page, "Button3", "Execute query"), edit9}));
+    layout->addLayout(row({edit(page, "Edit3"), button(page, "Button43", "convert (htoe) ->"),
+                           button(page, "Button44", "insert now"),
+                           button(page, "Button45", "convert (etoh) <-"), edit(page, "Edit4")}));
+    layout->addLayout(
+        row({button(page, "Button23", "Try stop"), button(page, "Button31", "Showmess"),
+             button(page, "Button32", "1000 ins"), button(page, "Button47", "Button47"),
+             button(page, "Button4", "Show field type and size"), button(page, "Button17", "Move control"),
+             hidden(button(page, "Button36", "Mail"))}));
+    layout->addStretch();
+}
+
+void Tmainf::buildAboutPage()
+{
+    BuildAboutPage(TabSheet5, resolvedProgramFolder());
+}

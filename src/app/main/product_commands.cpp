@@ -1,0 +1,7 @@
+#include "app/main/product_commands.h"
+
+ProductCommands &productCommands()
+{
+    static ProductCommands commands;
+    return commands;
+}

@@ -1,7 +1,0 @@
-#include "app/product_commands.h"
-
-ProductCommands &productCommands()
-{
-    static ProductCommands commands;
-    return commands;
-}

@@ -1,0 +1,767 @@
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
+#include "app/main/program_folder.h"
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/codec.h"
+#include "lib/codepage_keys.h"
+#include "lib/combo_routines.h"
+#include "lib/data_sources.h"
+#include "lib/dual_ini.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPainter>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QStyle>
+#include <QStyledItemDelegate>
+#include <QValidator>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+const QString kStationsIni = QStringLiteral("system/Stations.ini");
+
+// Section names as they stand in the file, one per header: the INI image merges a section written
+// twice, and a station written twice must be reported.
+QStringList rawSectionNames(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString text = fromCp1251(file.readAll());
+    QStringList names;
+    for (const QString &line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.size() >= 2 && trimmed.startsWith(u'[') && trimmed.endsWith(u']'))
+            names << trimmed.mid(1, trimmed.size() - 2).trimmed();
+    }
+    return names;
+}
+
+QListWidgetItem *newStationItem(const QString &code, int entry)
+{
+    auto *item = new QListWidgetItem(code);
+    item->setData(Qt::UserRole, entry);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    return item;
+}
+
+// Code fields take what the key filter lets through, also from the clipboard. Text the program puts
+// there (the field's tag set) is a stored code and stays as it is.
+class CodeValidator : public QValidator
+{
+public:
+    explicit CodeValidator(QComboBox *combo) : QValidator(combo), m_combo(combo) {}
+    State validate(QString &input, int &pos) const override
+    {
+        if (ControlTag(m_combo) != 0)
+            return Acceptable;
+        const QString kept = Tmainf::FilterCodeText(input.left(pos));
+        input = kept + Tmainf::FilterCodeText(input.mid(pos));
+        pos = int(kept.size());
+        return Acceptable;
+    }
+
+private:
+    QComboBox *m_combo;
+};
+
+class EventHook : public QObject
+{
+public:
+    EventHook(QObject *target, QEvent::Type type, std::function<void()> handler)
+        : QObject(target), m_type(type), m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            m_handler();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_handler;
+};
+
+// Columns of whole 105-pixel widths, at most 5; every item 16 pixels high.
+QSize stationCell(const QListWidget *list)
+{
+    const int width = list->viewport()->width();
+    const int columns = width < 521 ? qMax(1, width / 105) : 5;
+    return QSize(qMax(1, width / columns), qMax(16, list->fontMetrics().height()));
+}
+
+class StationDelegate : public QStyledItemDelegate
+{
+public:
+    StationDelegate(Tmainf *owner, QListWidget *list)
+        : QStyledItemDelegate(list), m_owner(owner), m_list(list)
+    {}
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget *widget = opt.widget;
+        QStyle *style = widget ? widget->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);
+        opt.rect = option.rect;
+        m_owner->stasDrawItem(painter, opt, index.row());
+    }
+    QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
+    {
+        return stationCell(m_list);
+    }
+
+private:
+    Tmainf *m_owner;
+    QListWidget *m_list;
+};
+
+struct ConnectionCloser
+{
+    bool active;
+    ~ConnectionCloser()
+    {
+        if (active)
+            if (Tdm *dm = Tdm::instance())
+                dm->CloseDB_ADO(dm->conPubs);
+    }
+};
+
+} // namespace
+
+void Tmainf::connectStationPage()
+{
+    stas->setItemDelegate(new StationDelegate(this, stas));
+    new EventHook(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(stas)); });
+    connect(stas, &QListWidget::itemDoubleClicked, this, [this] { stasDblClick(); });
+    connect(stas, &QListWidget::itemChanged, this,
+            [this](QListWidgetItem *item) { stasClickCheck(stas->row(item)); });
+    connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
+    for (QComboBox *combo : {Cod_stac, icod_stac}) {
+        combo->setInsertPolicy(QComboBox::NoInsert);
+        combo->setCompleter(nullptr);
+        combo->setValidator(new CodeValidator(combo));
+        connect(combo, &QComboBox::editTextChanged, this, [this, combo] { Cod_stacChange(combo); });
+        new EventHook(combo, QEvent::FocusOut, [this, combo] { Cod_staExit(combo); });
+    }
+    const auto clicked = [this](const char *name, auto handler) {
+        connect(findChild<QPushButton *>(QString::fromLatin1(name)), &QPushButton::clicked, this, handler);
+    };
+    clicked("Button1", [this] { Button1Click(); });
+    clicked("Button5", [this] { Button5Click(); });
+    clicked("Button7", [this] { Button7Click(); });
+    clicked("Button22", [this] { SetAllChecks(true, false); });
+    clicked("Button28", [this] { SetAllChecks(false, false); });
+    clicked("Button29", [this] { SetAllChecks(false, true); });
+    clicked("Button27", [this] { Button27Click(); });
+    clicked("Button37", [this] { Button37Click(); });
+    clicked("Button38", [this] { Button38Click(); });
+    clicked("Button39", [this] { Button39Click(); });
+    clicked("Button40", [this] { Button40Click(); });
+    // Queued: choosing a network rebuilds the list whose click is still being delivered.
+    connect(
+        nets, &QListWidget::itemClicked, this, [this] { netsClick(); }, Qt::QueuedConnection);
+    connect(nets, &QListWidget::itemDoubleClicked, this, [this] { netsDblClick(); });
+}
+
+void Tmainf::LoadStationList()
+{
+    stas->setEnabled(true);
+    if (sett.fullorx)
+        LoadSTIORX();
+    else
+        LoadStationsIni();
+}
+
+void Tmainf::LoadStationsIni()
+{
+    TDualIni ini(&sett.CommonKeys, ProgramFolder());
+    QStringList names = rawSectionNames(ProgramFolder() + kStationsIni);
+    std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    const auto warnDuplicates = [this](const QString &name, int count) {
+        MessageProc(this,
+                    QStringLiteral("Дублирование записи станции ") + name + QStringLiteral(" (") +
+                        QString::number(count + 1) + QStringLiteral(" одинаковых)"),
+                    MB_ICONWARNING, MB_OK);
+    };
+    stations.clear();
+    int duplicates = 0;
+    QString previous;
+    for (const QString &name : std::as_const(names)) {
+        if (name == previous) {
+            ++duplicates;
+            continue;
+        }
+        if (duplicates > 0) {
+            warnDuplicates(previous, duplicates);
+            duplicates = 0;
+        }
+        previous = name;
+        if (Cod_stac->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
+            Cod_stac->addItem(name);
+            icod_stac->addItem(name);
+        }
+        tstainfo station;
+        station.code = name;
+        station.name = ini.ReadString(name, QStringLiteral("name"), QString());
+        station.source = ini.ReadString(name, QStringLiteral("source"), QString());
+        station.user = ini.ReadString(name, QStringLiteral("user"), QStringLiteral("admin"));
+        station.pass = ini.ReadString(name, QStringLiteral("pass"), QString());
+        station.sta = ini.ReadString(name, QStringLiteral("code"), name);
+        station.out_file_jet = ini.ReadString(name, QStringLiteral("out_file_jet"), QString());
+        stas->addItem(newStationItem(name, int(stations.size())));
+        stations.append(station);
+    }
+    ShowEmptyListHint(true);
+    if (duplicates > 0)
+        warnDuplicates(previous, duplicates);
+}
+
+QString Tmainf::StationSiteCondition(bool ShowEmpty, const tnetcodes *Network)
+{
+    QString condition =
+        ShowEmpty ? QString()
+                  : QStringLiteral(" where rtrim(sta) in (select distinct rtrim(sta) from arrival)");
+    if (!Network)
+        return condition;
+    if (Network->netlist.isEmpty())
+        return QStringLiteral(" where nindex=-101");
+    condition += condition.isEmpty() ? QStringLiteral(" where ") : QStringLiteral(" and ");
+    return condition + QStringLiteral("rtrim(sta) in (") + Network->netlist + QLatin1Char(')');
+}
+
+void Tmainf::LoadSTIORX()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm) {
+        ShowEmptyListHint(true);
+        return;
+    }
+    try {
+        TDualIni ini(&sett.CommonKeys, ProgramFolder());
+        const auto load = [&] {
+            if (!OpenOrx(*dm))
+                return;
+            nets->addItem(QStringLiteral("<<< все станции >>>"));
+            DbQuery &q = *dm->rstORX;
+            if (!QAct(q, QStringLiteral("select netname,netlist from networks order by netname")))
+                return;
+            for (int r = 0; !q.Eof(); ++r, q.Next()) {
+                const tnetcodes net = ParseNetwork(q.Field(0)->AsString(), q.Field(1)->AsString());
+                auto *item = new QListWidgetItem(net.netname.trimmed());
+                item->setData(Qt::UserRole, r);
+                nets->addItem(item);
+                networks.append(net);
+            }
+            int selected = 0;
+            for (int i = 1; i < nets->count(); ++i)
+                if (nets->item(i)->text() == netName) {
+                    selected = i;
+                    break;
+                }
+            nets->setCurrentRow(selected);
+
+            const tnetcodes *network = nullptr;
+            if (selected > 0)
+                network = &networks.at(nets->item(selected)->data(Qt::UserRole).toInt());
+            const QString condition = StationSiteCondition(sett.showempty, network);
+            if (!QAct(q, QStringLiteral("select count(sta) from site") + condition))
+                return;
+            const int count = q.Eof() ? 0 : q.Field(0)->AsInteger();
+            if (!QAct(q, QStringLiteral("select rtrim(sta),rtrim(cod),descr from site") + condition +
+                             QStringLiteral(" order by sta")))
+                return;
+            // The table may lose rows between the two statements; what is left is taken.
+            stations.clear();
+            for (int k = 0; k < count && !q.Eof(); ++k, q.Next()) {
+                const QString s = q.Field(0)->AsString();
+                if (Cod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+                    Cod_stac->addItem(s);
+                tstainfo station;
+                station.sta = q.Field(1)->AsString();
+                station.name = q.Field(2)->AsString();
+                station.source = ini.ReadString(s, QStringLiteral("source"), QString());
+                station.user = ini.ReadString(s, QStringLiteral("user"), QStringLiteral("admin"));
+                station.pass = ini.ReadString(s, QStringLiteral("pass"), QString());
+                station.code = s;
+                station.out_file_jet = ini.ReadString(s, QStringLiteral("out_file_jet"), QString());
+                if (icod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+                    icod_stac->addItem(s);
+                stas->addItem(newStationItem(s, int(stations.size())));
+                stations.append(station);
+            }
+        };
+        load();
+    } catch (const std::exception &e) {
+        MessageProc(this,
+                    QStringLiteral("LoadSTIORX: Сбой чтения информации о стациях. Сообщение об ошибке:\r") +
+                        ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+    }
+    dm->rstORX->Close();
+    dm->CloseDB_ADO(dm->conPubs);
+    ShowEmptyListHint(true);
+}
+
+int Tmainf::selectedStationEntry() const
+{
+    QListWidgetItem *item = stas->currentItem();
+    if (!item || !item->isSelected())
+        return -1;
+    const int entry = item->data(Qt::UserRole).toInt();
+    return entry >= 0 && entry < stations.size() ? entry : -1;
+}
+
+int Tmainf::stationRow(const QString &Code) const
+{
+    for (int i = 0; i < stas->count(); ++i)
+        if (stas->item(i)->text().compare(Code, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
+}
+
+void Tmainf::SelectStationByCode(const QString &Code, bool Notify)
+{
+    if (Code.isEmpty() && stas->count() == 0)
+        return;
+    QListWidgetItem *item = nullptr;
+    if (Code.isEmpty()) {
+        item = stas->item(0);
+    } else {
+        const QList<QListWidgetItem *> found =
+            stas->findItems(Code, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        item = found.isEmpty() ? nullptr : found.first();
+    }
+    if (item) {
+        stas->setCurrentItem(item);
+        item->setSelected(true);
+    } else {
+        stas->clearSelection();
+        stas->setCurrentItem(nullptr);
+    }
+    if (Notify)
+        StationChanged(true);
+}
+
+void Tmainf::StationChanged(bool CheckData)
+{
+    viewReload = true;
+    const int entry = selectedStationEntry();
+    ClearImportGrid(false);
+    if (entry < 0) {
+        curSta.clear();
+        curCode.clear();
+        curName.clear();
+    } else {
+        const tstainfo r = stations.at(entry);
+        const auto show = [](QWidget *control, const QString &text, auto setText) {
+            if (ControlTag(control) != 0) {
+                setText(text);
+            } else if (!control->hasFocus()) {
+                SetControlTag(control, 1);
+                setText(text);
+                SetControlTag(control, 0);
+            }
+        };
+        show(Edit2, r.name, [this](const QString &t) { Edit2->setText(t); });
+        show(Cod_stac, r.sta, [this](const QString &t) { Cod_stac->setEditText(t); });
+        show(icod_stac, r.code, [this](const QString &t) { icod_stac->setEditText(t); });
+        curSta = r.sta;
+        curCode = r.code;
+        curName = r.name;
+        SelectComboText(dss, r.source);
+        SaveStationSettings(prevCode);
+        prevSta = curSta;
+        prevCode = curCode;
+        ReadStationSettings(curCode);
+        UpdateCaption(curName, curSta, curCode);
+    }
+    CheckSTIORXData(CheckData);
+    UpdateELQButton();
+}
+
+void Tmainf::UpdateCaption(const QString &Name, const QString &Sta, const QString &Code)
+{
+    setWindowTitle(MainCaption(sett.fullorx, Name, Sta, Code));
+}
+
+void Tmainf::ShowEmptyListHint(bool UpdateVisibility)
+{
+    if (UpdateVisibility)
+        hlp->setVisible(stas->count() == 0);
+    hlp->setFixedHeight(6 * QFontMetrics(stas->font()).height() + 4);
+}
+
+int Tmainf::CompareStations(const QString &Code1, int Entry1, const QString &Code2, int Entry2) const
+{
+    const tstainfo &a = stations.at(Entry1);
+    const tstainfo &b = stations.at(Entry2);
+    const bool ticked1 = sett.flagbeg && a.checked;
+    const bool ticked2 = sett.flagbeg && b.checked;
+    if (ticked1 != ticked2)
+        return ticked1 ? -1 : 1;
+    if (sett.shownames != 0) {
+        if (!a.name.isEmpty() && !b.name.isEmpty())
+            return QString::localeAwareCompare(a.name.toUpper(), b.name.toUpper());
+        if (!a.name.isEmpty())
+            return -1;
+        if (!b.name.isEmpty())
+            return 1;
+    }
+    return QString::localeAwareCompare(Code1, Code2);
+}
+
+void Tmainf::SortStations(bool Notify)
+{
+    QListWidgetItem *current = stas->currentItem();
+    const QString code = current && current->isSelected() ? current->text() : QString();
+    QList<QListWidgetItem *> items;
+    const bool enabled = checkEnabled;
+    checkEnabled = false;
+    while (stas->count() > 0)
+        items << stas->takeItem(0);
+    const auto entry = [](const QListWidgetItem *item) { return item->data(Qt::UserRole).toInt(); };
+    std::stable_sort(items.begin(), items.end(), [&](const QListWidgetItem *a, const QListWidgetItem *b) {
+        return CompareStations(a->text(), entry(a), b->text(), entry(b)) < 0;
+    });
+    for (QListWidgetItem *item : std::as_const(items))
+        stas->addItem(item);
+    checkEnabled = enabled;
+    SelectStationByCode(code, Notify);
+    RestoreChecks();
+    stas->viewport()->update();
+    ShowEmptyListHint(true);
+}
+
+void Tmainf::stasDrawItem(QPainter *Painter, const QStyleOptionViewItem &Option, int Row) const
+{
+    const QListWidgetItem *item = stas->item(Row);
+    if (!item)
+        return;
+    const int entry = item->data(Qt::UserRole).toInt();
+    const QString name = entry >= 0 && entry < stations.size() ? stations.at(entry).name : QString();
+    const bool selected = Option.state & QStyle::State_Selected;
+    const QPalette &palette = Option.palette;
+    QColor color = palette.color(selected ? QPalette::HighlightedText : QPalette::WindowText);
+    QFont font = Option.font;
+    QString text = item->text();
+    if (sett.shownames != 0) {
+        if (!name.isEmpty()) {
+            text = name;
+        } else {
+            font.setBold(true);
+            if (!selected)
+                color = Qt::red;
+        }
+    }
+    const QStyle *style = Option.widget ? Option.widget->style() : QApplication::style();
+    const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &Option, Option.widget);
+    Painter->save();
+    Painter->setClipRect(Option.rect);
+    Painter->setFont(font);
+    Painter->setPen(color);
+    Painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, text);
+    Painter->setPen(Qt::black);
+    const int x = Option.rect.right() - 1;
+    Painter->drawLine(x, Option.rect.top(), x, Option.rect.bottom());
+    Painter->restore();
+}
+
+bool Tmainf::GetStationDBParams(QString &Source, QString &User, QString &Password, int Index, bool Silent)
+{
+    bool listPosition = false;
+    if (Index < 0) {
+        QListWidgetItem *item = stas->currentItem();
+        Index = item && item->isSelected() ? stas->row(item) : -1;
+        listPosition = true;
+    }
+    if (Index < 0)
+        return false;
+    if (sett.start_mode == 0 && sett.directORXwr) {
+        const ConnParams p = GetOrxConnParams(sett);
+        Source = p.source;
+        User = p.user;
+        Password = p.password;
+        return true;
+    }
+    const int entry = listPosition ? stas->item(Index)->data(Qt::UserRole).toInt() : Index;
+    if (entry < 0 || entry >= stations.size())
+        return false;
+    const tstainfo &r = stations.at(entry);
+    User = r.user;
+    Password = r.pass;
+    if (sett.out_provider == 0) {
+        if (QFileInfo(r.out_file_jet).isFile()) {
+            Source = r.out_file_jet;
+            return true;
+        }
+        if (!Silent)
+            MessageProc(this, QStringLiteral("База данных Access не найдена!\rПроверьте путь и имя файла."),
+                        MB_ICONERROR, MB_OK);
+        return false;
+    }
+    Source = r.source;
+    return true;
+}
+
+void Tmainf::RunOdbcAdmin()
+{
+    ShellOpen(this, QStringLiteral("odbcad32.exe"));
+}
+
+QChar Tmainf::Cod_staKeyPress(QChar Key)
+{
+    if (Key.unicode() > 127)
+        Key = RusKeyToLat(Key);
+    if (Key >= u'a' && Key <= u'z')
+        Key = Key.toUpper();
+    const bool passes = Key == QChar(8) || (Key >= u'0' && Key <= u'9') || (Key >= u'A' && Key <= u'Z');
+    return passes ? Key : QChar(0);
+}
+
+QString Tmainf::FilterCodeText(const QString &Text)
+{
+    QString out;
+    for (const QChar c : Text) {
+        const QChar k = Cod_staKeyPress(c);
+        if (!k.isNull() && k != QChar(8))
+            out += k;
+    }
+    return out;
+}
+
+void Tmainf::stasClick()
+{
+    StationChanged(true);
+}
+
+void Tmainf::stasDblClick()
+{
+    OpenStationEditor();
+}
+
+void Tmainf::Edit2Change()
+{
+    const QString text = Edit2->text();
+    if (nosearch->isChecked() || ControlTag(Edit2) > 0 || text.isEmpty())
+        return;
+    const QString typed = text.toUpper();
+    for (int i = 0; i < stas->count(); ++i) {
+        const int entry = stas->item(i)->data(Qt::UserRole).toInt();
+        if (entry < 0 || entry >= stations.size())
+            continue;
+        const QString &name = stations.at(entry).name;
+        if (name.size() >= typed.size() && name.left(typed.size()).toUpper() == typed) {
+            stas->setCurrentRow(i);
+            StationChanged(true);
+            return;
+        }
+    }
+}
+
+void Tmainf::Cod_stacChange(QComboBox *Sender)
+{
+    const QString typed = Sender->currentText();
+    if (nosearch->isChecked() || ControlTag(Sender) > 0 || typed.isEmpty())
+        return;
+    for (int i = 0; i < stas->count(); ++i) {
+        const QListWidgetItem *item = stas->item(i);
+        QString compared = item->text();
+        if (Sender == Cod_stac) {
+            const int entry = item->data(Qt::UserRole).toInt();
+            if (entry < 0 || entry >= stations.size())
+                continue;
+            compared = stations.at(entry).sta;
+        }
+        if (compared.startsWith(typed, Qt::CaseSensitive)) {
+            stas->setCurrentRow(i);
+            StationChanged(true);
+            return;
+        }
+    }
+}
+
+void Tmainf::Cod_staExit(QComboBox *Sender)
+{
+    const QString text = Sender->currentText();
+    if (text.size() < 3 || Sender->findText(text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0)
+        return;
+    const int tag = ControlTag(Sender);
+    SetControlTag(Sender, 1);
+    Sender->addItem(text);
+    SetControlTag(Sender, tag);
+}
+
+void Tmainf::Button1Click()
+{
+    const QString code = icod_stac->currentText();
+    if (code.isEmpty()) {
+        MessageProc(this, QStringLiteral("Не задан код станции"), MB_ICONWARNING, MB_OK);
+        return;
+    }
+    int i = stationRow(code);
+    const QString question = i < 0 ? QStringLiteral("Это новая запись.\rДобавить?")
+                                   : QStringLiteral("Такая запись уже существует.\rЗаменить?");
+    if (MessageProc(this, question, MB_ICONQUESTION, MB_YESNO) != IDYES)
+        return;
+    Tdm *dm = Tdm::instance();
+    ConnectionCloser closer{sett.fullorx && dm};
+    try {
+        {
+            QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
+            IniFile file(ProgramFolder() + kStationsIni);
+            file.WriteString(code, QStringLiteral("name"), Edit2->text());
+            file.WriteString(code, QStringLiteral("code"), Cod_stac->currentText());
+            file.UpdateFile();
+        }
+        if (sett.fullorx) {
+            if (!dm)
+                return;
+            if (!OpenOrx(*dm))
+                return;
+        }
+        const QString sta = Cod_stac->currentText();
+        const QString name = Edit2->text();
+        if (i < 0) {
+            i = stas->count();
+            stas->addItem(newStationItem(code, int(stations.size())));
+            tstainfo station;
+            station.sta = sta;
+            station.name = name;
+            station.code = code;
+            stations.append(station);
+            curSta = sta;
+            curCode = code;
+            curName = name;
+            if (sett.fullorx) {
+                DbQuery &q = *dm->rstORX;
+                const bool haveMax = QAct(q, QStringLiteral("select max(nindex) from site"), true);
+                const int maxIndex = haveMax && !q.Eof() ? q.Field(0)->AsInteger() : 0;
+                if (!QAct(q, QStringLiteral("select sta,descr,cod,elev,lat,lon,lddate") +
+                                 (haveMax ? QStringLiteral(",nindex") : QString()) +
+                                 QStringLiteral(" from site where rtrim(sta)=") + SqlQuote(curCode)))
+                    return;
+                q.Append();
+                q.FieldByName(QStringLiteral("sta"))->SetValue(curCode);
+                q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
+                q.FieldByName(QStringLiteral("cod"))->SetValue(curSta);
+                for (const char *field : {"elev", "lat", "lon"})
+                    q.FieldByName(QString::fromLatin1(field))->SetValue(0.0);
+                q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
+                if (haveMax)
+                    q.FieldByName(QStringLiteral("nindex"))->SetValue(maxIndex + 1);
+                q.Post();
+            }
+        } else {
+            curSta = sta;
+            curCode = code;
+            curName = name;
+            const int entry = stas->item(i)->data(Qt::UserRole).toInt();
+            if (entry >= 0 && entry < stations.size()) {
+                stations[entry].sta = curSta;
+                stations[entry].name = curName;
+            }
+            if (sett.fullorx) {
+                DbQuery &q = *dm->rstORX;
+                if (!QAct(q, QStringLiteral("select descr,cod,lddate from site where rtrim(sta)=") +
+                                 SqlQuote(curCode)))
+                    return;
+                if (!q.Eof()) {
+                    q.Edit();
+                    q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
+                    q.FieldByName(QStringLiteral("cod"))->SetValue(curSta);
+                    q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
+                    q.Post();
+                }
+            }
+        }
+        if (sett.fullorx)
+            dm->rstORX->Close();
+        stas->setEnabled(true);
+        stas->setCurrentRow(i);
+        SortStations(true);
+        StationChanged(false);
+        OpenStationEditor();
+    } catch (const std::exception &e) {
+        MessageProc(this,
+                    QStringLiteral("Не удалось добавить станцию. Сообщение об ошибке:\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+    }
+}
+
+void Tmainf::Button5Click()
+{
+    QListWidgetItem *selected = stas->currentItem();
+    const int i = selected && selected->isSelected() ? stas->row(selected) : -1;
+    if (i < 0)
+        return;
+    if (MessageProc(this, QStringLiteral("Удалить?"), MB_ICONQUESTION, MB_YESNO) != IDYES)
+        return;
+    Tdm *dm = Tdm::instance();
+    ConnectionCloser closer{sett.fullorx && dm};
+    try {
+        const QString code = curCode;
+        {
+            IniFile file(ProgramFolder() + kStationsIni);
+            file.EraseSection(code);
+            file.UpdateFile();
+        }
+        delete stas->takeItem(i);
+        // The station is gone: neither the next station change nor the shutdown may write its
+        // settings back, whichever step below fails.
+        prevSta.clear();
+        prevCode.clear();
+        curSta.clear();
+        curCode.clear();
+        curName.clear();
+        if (sett.fullorx) {
+            if (!dm)
+                return;
+            if (!OpenOrx(*dm))
+                return;
+            if (!QExe(*dm->acm_in11, QStringLiteral("delete from site where rtrim(sta)=") + SqlQuote(code)))
+                return;
+        }
+        if (stas->count() > 0) {
+            stas->setCurrentRow(i < stas->count() ? i : i - 1);
+            StationChanged(true);
+        } else {
+            stas->setEnabled(false);
+        }
+    } catch (const std::exception &e) {
+        MessageProc(this,
+                    QStringLiteral("Не удалось удалить станцию. Сообщение об ошибке:\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+    }
+}
+
+void Tmainf::Button7Click()
+{
+    Reload();
+}
