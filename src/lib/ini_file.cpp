@@ -2,10 +2,10 @@
 
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "lib/safe_write.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 
 namespace {
 
@@ -182,11 +182,7 @@ void IniFile::UpdateFile() const
         text += QStringLiteral("\r\n");
     }
 
-    QSaveFile file(m_fileName);
-    const QByteArray bytes = toCp1251(text);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EFileError(QStringLiteral("Не удалось записать файл %1: %2")
-                             .arg(displayPath(m_fileName), file.errorString()));
+    SafeWriteFileOrThrow(m_fileName, toCp1251(text));
 }
 
 bool TryIniTextToInt(const QString &text, int &value)

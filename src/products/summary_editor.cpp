@@ -6,13 +6,13 @@
 #include "lib/control_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/safe_write.h"
 #include "lib/text_routines.h"
 
 #include <QFile>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -216,12 +216,12 @@ bool Tsveditor::SaveChanges()
     for (const QString &line : Lines())
         bytes += toCp1251(line) + "\r\n";
     // Written aside and renamed, so a failed save leaves the file as it was.
-    QSaveFile file(FileName);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit())
+    QString reason;
+    if (SafeWriteFile(FileName, bytes, &reason))
         return true;
     MessageProc(this,
                 QStringLiteral("SaveChanges: Не удалось сохранить файл сводки. Сообщение об ошибке:\r") +
-                    QStringLiteral("Не удалось записать файл \"%1\": %2").arg(FileName, file.errorString()),
+                    QStringLiteral("Не удалось записать файл \"%1\": %2").arg(FileName, reason),
                 MB_ICONERROR, MB_OK);
     return false;
 }

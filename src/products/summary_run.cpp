@@ -4,12 +4,11 @@
 #include "db/db_query.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 #include "lib/string_table.h"
 #include "products/summary_text.h"
-
-#include <QSaveFile>
 
 namespace {
 
@@ -44,10 +43,9 @@ QString dateText(TField *field)
 
 void writeSummaryFile(const QString &path, const QString &text)
 {
-    QSaveFile file(path);
-    const QByteArray bytes = SummaryFileBytes(text);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EFileError(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, file.errorString()));
+    QString reason;
+    if (!SafeWriteFile(path, SummaryFileBytes(text), &reason))
+        throw EFileError(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(path, reason));
 }
 
 class SummaryRun

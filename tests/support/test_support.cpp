@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "lib/safe_write.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -62,4 +64,19 @@ bool writeBytes(const QString &path, const QByteArray &bytes)
     QDir().mkpath(QFileInfo(path).absolutePath());
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+DiskFullAfter::DiskFullAfter(qint64 bytes)
+{
+    safe_write_testing::SetByteBudget(bytes);
+}
+
+DiskFullAfter::~DiskFullAfter()
+{
+    safe_write_testing::SetByteBudget(-1);
+}
+
+QStringList folderEntries(const QString &path)
+{
+    return QDir(path).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }

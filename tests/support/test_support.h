@@ -80,3 +80,16 @@ private:
 
 QByteArray readBytes(const QString &path);
 bool writeBytes(const QString &path, const QByteArray &bytes);
+
+// A full disk for the life of the object: the safe-write helper fails once Bytes more have been written.
+class DiskFullAfter
+{
+public:
+    explicit DiskFullAfter(qint64 bytes);
+    ~DiskFullAfter();
+    DiskFullAfter(const DiskFullAfter &) = delete;
+    DiskFullAfter &operator=(const DiskFullAfter &) = delete;
+};
+
+// The names in a folder, for checking that no temporary file was left behind.
+QStringList folderEntries(const QString &path);
