@@ -80,8 +80,13 @@ private:
 
 void RunMainWindowOrxImport(Tmainf &Mainf, Tdm &Dm)
 {
-    MainWindowOrxCopyHost host(Mainf, Dm);
-    ImportOrx(host);
+    {
+        MainWindowOrxCopyHost host(Mainf, Dm);
+        ImportOrx(host);
+    }
+    // The event page reads its own connection: show it what the copy wrote.
+    Mainf.viewReload = true;
+    Mainf.RefreshADB();
 }
 
 void InstallOrxImportCommand()
