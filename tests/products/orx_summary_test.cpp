@@ -376,6 +376,25 @@ TYPED_TEST(OrxSummaryTest, CheckedChoiceWithoutCheckedStations)
     EXPECT_TRUE(folderEntries(this->dir.path()).isEmpty());
 }
 
+TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
+{
+    this->host->sett.svset = 0;
+    {
+        DiskFullAfter full(0);
+        EXPECT_FALSE(ORXSvodka(*this->host));
+    }
+    EXPECT_TRUE(this->host->edited.isEmpty());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\r")))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->rec.last().icon, MB_ICONERROR);
+    // The file as created before the disk filled, and no temporary file beside it.
+    EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
+    EXPECT_TRUE(this->file(QStringLiteral("ABC_6036")).isEmpty());
+    EXPECT_FALSE(this->host->orx.Connected());
+}
+
 TYPED_TEST(OrxSummaryTest, StationChoice)
 {
     const struct
