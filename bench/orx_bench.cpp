@@ -11,6 +11,7 @@
 #include "demo_data.h"
 #include "exchange/orx_copy.h"
 #include "lib/messages.h"
+#include "lib/record_stream.h"
 #include "products/orx_summary.h"
 
 #include <QCoreApplication>
@@ -90,9 +91,18 @@ QVariant boundValue(const TField &f)
     return QDateTime(local.date(), local.time(), Qt::UTC);
 }
 
-// Every row of a SQLite table into the same table of another database, in one transaction.
+// A SQLite table and its rows into another database, in one transaction.
 void copyTable(DbConnection &from, DbConnection &to, const QString &table)
 {
+    {
+        DbQuery shape(&from);
+        shape.SetSQL(QStringLiteral("select * from ") + table + QStringLiteral(" where 1=0"));
+        shape.Open();
+        QString columns;
+        if (!copytablestruc(shape, columns))
+            std::abort();
+        run(to, QStringLiteral("create table ") + table + QStringLiteral(" (") + columns + QLatin1Char(')'));
+    }
     DbQuery q(&from);
     q.SetForwardOnly(true);
     q.SetSQL(QStringLiteral("select * from ") + table);
@@ -117,32 +127,8 @@ void copyTable(DbConnection &from, DbConnection &to, const QString &table)
 }
 
 const char *const kOrxTables[] = {"origin", "arrival"};
-const char *const kOrxCreates[] = {
-    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
-    "dh float,dz float,comment varchar(80),lddate date,orid integer,mb float,ms float,mbunc float,"
-    "msunc float,primary key (eventid))",
-    "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan varchar(8),"
-    "iphase varchar(8),itime float,amptime float,flag integer,numb integer,deltim float,slow float,"
-    "ema float,rect float,dist float,coda float,mcoda float,remark varchar(30),afiltype varchar(30),"
-    "pfiltype varchar(30),mwa float,ml float,wgt float,azimuth float,fm varchar(2),im_em varchar(2),"
-    "per float,ampl float,residuals float,ms float,mb float,mpsp float,mplp float,regclass float,"
-    "chantype varchar(4),lddate date,primary key (arid))",
-};
-const char *const kBulletinCreates[] = {
-    "create table [События] (orid counter,num integer,[time] date,dec integer,lat float,lon float,depdp "
-    "integer,deltagr float,deltakm float,seaz float,emares float,S_P_time date,S_P_dec integer,Kps float,"
-    "FlagQuake integer,StrQuake varchar(255),comment varchar(150),lddate date,primary key (num))",
-    "create table [Станционный бюллетень] (arid counter,N_seismo varchar(20),N_equake integer,Station_Cod "
-    "varchar(20),[date] Date,FM char(2),Qual char(10),Interpretation integer,Phase char(10),Channel_name "
-    "char(10),Channel_Cod char(3),KPCH integer,Channel_component char(4),[Time] date,[Dec] integer,FM_NS "
-    "char(2),FM_EW char(2),FM_Z char(2),FM_Period_NS float,FM_Amp_NS float,FM_Period_EW float,FM_Amp_EW "
-    "float,FM_Period_Z float,FM_Amp_Z float,Comments varchar(60),primary key (arid),CONSTRAINT cstb111 "
-    "foreign key (N_equake) references [События] (num))",
-    "create table [Динамические замеры] (Id_XM counter,arid integer,Channel_nameXM char(10),"
-    "Channel_componentXM char(4),Channel_CodXM char(3),TimeXM date,DecXm integer,Period_NS float,Amp_NS "
-    "float,Period_EW float,Amp_EW float,Period_Z float,Amp_Z float,Magnitude_NE float,Klass_NE float,"
-    "Magnitude_Z float,Klass_Z float,Comments varchar(50),primary key (Id_XM),CONSTRAINT cxm111 foreign key "
-    "(arid) references [Станционный бюллетень])",
+// The working copies an installation's bulletin database holds beside its bulletin tables.
+const char *const kWorkingCopies[] = {
     "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
     "dh float,dz float,comment varchar(1),lddate date,primary key (eventid))",
     "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan varchar(8),"
@@ -191,17 +177,17 @@ struct CopyDatabases
             orx = openPg(pgOrx->name);
             bulletin = openPg(pgBulletin->name);
             auto source = openSqlite(year().demo.orxPath);
-            for (int t = 0; t < 2; ++t) {
-                run(*orx, QString::fromUtf8(kOrxCreates[t]));
-                copyTable(*source, *orx, QString::fromLatin1(kOrxTables[t]));
-            }
+            for (const char *table : kOrxTables)
+                copyTable(*source, *orx, QString::fromLatin1(table));
         } else {
             orx = openSqlite(year().demo.orxPath);
             const QString path = dir.filePath(QStringLiteral("bulletin.mdb"));
             QFile(path).open(QIODevice::WriteOnly);
             bulletin = openSqlite(path);
         }
-        for (const char *sql : kBulletinCreates)
+        for (const QString &sql : BulletinTableCreates())
+            run(*bulletin, sql);
+        for (const char *sql : kWorkingCopies)
             run(*bulletin, QString::fromUtf8(sql));
     }
 };
@@ -420,10 +406,8 @@ void BM_OrxSummary(benchmark::State &state)
         database = std::make_unique<PgDatabase>();
         orx = openPg(database->name);
         auto source = openSqlite(day.demo.orxPath);
-        for (int t = 0; t < 2; ++t) {
-            run(*orx, QString::fromUtf8(kOrxCreates[t]));
-            copyTable(*source, *orx, QString::fromLatin1(kOrxTables[t]));
-        }
+        for (const char *table : kOrxTables)
+            copyTable(*source, *orx, QString::fromLatin1(table));
     } else {
         orx = openSqlite(day.demo.orxPath);
     }

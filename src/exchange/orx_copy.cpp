@@ -717,6 +717,14 @@ bool EventIdLess(const QString &A, const QString &B)
     return a < b;
 }
 
+QStringList BulletinTableCreates()
+{
+    QStringList creates;
+    for (const char *sql : kBulletinCreates)
+        creates << QString::fromUtf8(sql);
+    return creates;
+}
+
 bool IsOrxPGroup(const QString &Phase)
 {
     static const char *const names[] = {"P", "Pdif", "PKP", "PKHKP", "PKIKP", "PKP2", "Pg", "Pn"};
