@@ -56,6 +56,9 @@ TEST(StationEditor, DateEditsShowTheSystemsDateFormat)
         EXPECT_EQ(d->displayFormat(), format) << d->objectName().toStdString();
         EXPECT_EQ(d->date().toString(format), d->text()) << d->objectName().toStdString();
     }
+    // The event time of the bulletin page: the same date with the time of day.
+    EXPECT_EQ(o.w->findChild<QDateTimeEdit *>(QStringLiteral("time"))->displayFormat(),
+              format + QStringLiteral(" HH:mm:ss"));
 }
 
 TEST(StationEditor, OkWritesOnlyTouchedKeys)

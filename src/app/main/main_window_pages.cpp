@@ -327,7 +327,7 @@ void Tmainf::buildBulletinPage()
                            button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
     auto *event = new QGridLayout;
     auto *time = named(new QDateTimeEdit(page), "time");
-    time->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    time->setDisplayFormat(SystemDateEditFormat() + QStringLiteral(" HH:mm:ss"));
     event->addWidget(time, 0, 0, 1, 2);
     pair(event, 0, 2, "dec", edit(page, "dec"));
     pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
