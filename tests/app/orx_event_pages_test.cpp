@@ -45,10 +45,9 @@ protected:
             return;
         for (const char *sql : kTables)
             this->orx->exec(sql);
-        this->orx->exec(
-            "insert into origin (eventid,origintime,orid) values ('E1',?,1),('E2',?,2),('E3',?,3),"
-            "('E4',?,4)",
-            {day(0), day(1), day(2), day(3)});
+        this->orx->exec("insert into origin (eventid,origintime,orid,comment) values ('E1',?,1,'первое'),"
+                        "('E2',?,2,null),('E3',?,3,null),('E4',?,4,null)",
+                        {day(0), day(1), day(2), day(3)});
         this->orx->exec("insert into arrival (arid,nindex,eventid,sta,chan,iphase,itime,flag,ampl) values "
                         "(1,1,'E1','PET','SPZ','P',?,1,1.5),(2,2,'E1','PET','SPN','S',?,0,null),"
                         "(3,3,'E2','PET','SPN','P',?,1,null),(4,7,'E3','MNK','SPZ','P',?,1,null)",
@@ -142,6 +141,10 @@ TYPED_TEST(OrxPages, BrowsesAndFiltersTheEventsOfTheStation)
     EXPECT_EQ(this->caption("Label90"), QStringLiteral("вертикаль"));
     EXPECT_EQ(this->template control<QTableView>("dbgo1")->model()->rowCount(), 3);
     EXPECT_EQ(this->template control<QTableView>("dbga1")->model()->rowCount(), 2);
+    EXPECT_EQ(this->text("comments"), QStringLiteral("первое"));
+    // The cells drawn over the default ones (times, numbers, the flag box) paint without a fault.
+    for (const char *grid : {"dbgo1", "dbga1"})
+        EXPECT_FALSE(this->template control<QTableView>(grid)->grab().isNull());
 
     this->click("BitBtn19"); // next arrival
     EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 2 из 2 записей"));

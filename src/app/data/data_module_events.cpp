@@ -44,15 +44,6 @@ QString counterText(const char *table, int recNo, int count)
            QStringLiteral(" из ") + QString::number(count) + QStringLiteral(" записей");
 }
 
-// Codes may come blank-padded from fixed-width columns, and every condition on sta trims the stored side.
-QString trimmedRight(const QString &s)
-{
-    qsizetype n = s.size();
-    while (n > 0 && s.at(n - 1).isSpace())
-        --n;
-    return s.left(n);
-}
-
 } // namespace
 
 void Tdm::imdsoDataChange()
@@ -132,8 +123,9 @@ void Tdm::LoadSiteChanList()
     const ConnParams p = w->GetOrxConnParams(w->sett);
     if (!OpenDB_ADO(imc13, p.source, p.user, p.password))
         return;
+    // Codes come blank-padded from fixed-width columns, and the condition trims the stored side.
     const TField *staField = ima->Active() ? ima->FindField(QStringLiteral("sta")) : nullptr;
-    const QString sta = staField ? trimmedRight(staField->AsString()) : QString();
+    const QString sta = staField ? TrimRightText(staField->AsString()) : QString();
     TCodedNames names;
     FillListFromQuery(*imq, names, w->channelList,
                       QStringLiteral("select chan,descr from sitechan where rtrim(sta)=") + SqlQuote(sta) +

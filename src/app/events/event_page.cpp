@@ -92,22 +92,6 @@ const char *const kReadingNav[] = {"BitBtn5", "BitBtn4", "BitBtn3", "BitBtn1", "
 // The tables the page cannot work without.
 const char *const kRequiredTables[] = {"События", "Станционный бюллетень", "Каналы", "Обозначения волн"};
 
-void bindControl(DataSource *source, QWidget *control, const QString &field)
-{
-    if (auto *box = qobject_cast<QCheckBox *>(control))
-        source->Bind(box, field);
-    else if (auto *combo = qobject_cast<QComboBox *>(control))
-        source->Bind(combo, field);
-    else if (auto *dateTime = qobject_cast<QDateTimeEdit *>(control))
-        source->Bind(dateTime, field);
-    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
-        source->Bind(memo, field);
-    else if (auto *edit = qobject_cast<QLineEdit *>(control))
-        source->Bind(edit, field);
-    else if (auto *label = qobject_cast<QLabel *>(control))
-        source->Bind(label, field);
-}
-
 // Every row's first column, in the query's order.
 void fillList(QComboBox *combo, DbQuery &query)
 {
@@ -188,6 +172,30 @@ QString FloatDisplayText(double Value, const QLocale &Locale, int Decimals)
                       point.isEmpty() ? QLatin1Char('.') : point.at(0));
 }
 
+void BindControl(DataSource *source, QWidget *control, const QString &field)
+{
+    if (auto *box = qobject_cast<QCheckBox *>(control))
+        source->Bind(box, field);
+    else if (auto *combo = qobject_cast<QComboBox *>(control))
+        source->Bind(combo, field);
+    else if (auto *dateTime = qobject_cast<QDateTimeEdit *>(control))
+        source->Bind(dateTime, field);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+        source->Bind(memo, field);
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        source->Bind(edit, field);
+    else if (auto *label = qobject_cast<QLabel *>(control))
+        source->Bind(label, field);
+}
+
+QString TrimRightText(const QString &Text)
+{
+    qsizetype n = Text.size();
+    while (n > 0 && Text.at(n - 1).isSpace())
+        --n;
+    return Text.left(n);
+}
+
 void PostPending(DbQuery *Query)
 {
     if (Query->State() != DataSetState::Edit && Query->State() != DataSetState::Insert)
@@ -241,7 +249,7 @@ void Tmainf::SetupEventPage()
         imdss = new DataSource(dm->ims, this);
         for (const FieldControl &b : kFieldControls)
             if (auto *control = TabSheet1->findChild<QWidget *>(QString::fromLatin1(b.control)))
-                bindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
+                BindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
         connect(imdse, &DataSource::DataChange, this, &Tmainf::imdseDataChange);
         connect(imdss, &DataSource::DataChange, this, &Tmainf::imdssDataChange);
     }

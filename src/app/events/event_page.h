@@ -4,7 +4,9 @@
 #include <QString>
 #include <QVariant>
 
+class DataSource;
 class DbQuery;
+class QWidget;
 
 // What the event pages compute without their controls.
 
@@ -26,3 +28,10 @@ QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bo
 // Writes an edit or a new row still pending, rather than dropping it with a closing dataset; a write
 // the database refuses is shown and given up.
 void PostPending(DbQuery *Query);
+
+// The text without its trailing blanks, as fixed-width columns return codes.
+QString TrimRightText(const QString &Text);
+
+// Binds the control to the field through Source by what kind of control it is (check box, combo box,
+// date-time edit, memo, line edit, label); other controls are left alone.
+void BindControl(DataSource *Source, QWidget *Control, const QString &Field);

@@ -88,16 +88,6 @@ const char *const kCommentFields[] = {"comment", "comments", "comments_", "comen
 const char *const kOriginNav[] = {"BitBtn27", "BitBtn26", "BitBtn24", "BitBtn23"};
 const char *const kArrivalNav[] = {"BitBtn21", "BitBtn20", "BitBtn19", "BitBtn11"};
 
-void bindControl(DataSource *source, QWidget *control, const QString &field)
-{
-    if (auto *combo = qobject_cast<QComboBox *>(control))
-        source->Bind(combo, field);
-    else if (auto *edit = qobject_cast<QLineEdit *>(control))
-        source->Bind(edit, field);
-    else if (auto *label = qobject_cast<QLabel *>(control))
-        source->Bind(label, field);
-}
-
 // Failures of the dataset operations a button starts are shown, never carried into the event loop.
 template <class Fn> void guarded(QWidget *owner, Fn fn)
 {
@@ -134,12 +124,17 @@ void followCurrentRow(QTableView *grid, DbQuery *query, QWidget *owner)
                      });
 }
 
-QString trimmedRight(const QString &s)
+// The identifier of a new row by lastid's Key ("orid", "arid"): written back there before the caller
+// stores the row, or taken as the column's maximum + 1 without the table. False once the user was told.
+bool takeNewId(QWidget *owner, DbQuery &imq, const QString &Key, int &Id)
 {
-    qsizetype n = s.size();
-    while (n > 0 && s.at(n - 1).isSpace())
-        --n;
-    return s.left(n);
+    bool fallback = false;
+    QString stored;
+    if (GetNextId(imq, Key, Id, fallback, &stored) && (fallback || SetLastId(imq, stored, Id)))
+        return true;
+    MessageProc(owner, QStringLiteral("Не найдена запись для %1 в таблице lastid!").arg(Key.toUpper()),
+                MB_ICONERROR, MB_OK);
+    return false;
 }
 
 } // namespace
@@ -159,7 +154,7 @@ void Tmainf::SetupOrxEventPages()
         imdsa = new DataSource(dm->ima, this);
         for (const FieldEdit &f : kFieldEdits)
             if (QWidget *c = control(f.control))
-                bindControl(f.arrival ? imdsa : imdso, c, QString::fromLatin1(f.field));
+                BindControl(f.arrival ? imdsa : imdso, c, QString::fromLatin1(f.field));
         connect(imdso, &DataSource::DataChange, dm, &Tdm::imdsoDataChange);
         connect(imdsa, &DataSource::DataChange, dm, &Tdm::imdsaDataChange);
         connect(dm->ima, &DbQuery::scrolled, dm, &Tdm::imaAfterScroll);
@@ -322,10 +317,10 @@ void Tmainf::ShowChanDescr()
     if (!dm || !chan || !text1 || !label90)
         return;
     const TField *f = dm->ima->Active() ? dm->ima->FindField(QStringLiteral("chan")) : nullptr;
-    const QString code = f ? trimmedRight(f->AsString()) : QString();
+    const QString code = f ? TrimRightText(f->AsString()) : QString();
     QString descr;
     for (int i = 0; i < chan->count() && !code.isEmpty(); ++i)
-        if (trimmedRight(chan->itemText(i)) == code) {
+        if (TrimRightText(chan->itemText(i)) == code) {
             descr = channelList.value(i);
             break;
         }
@@ -360,17 +355,8 @@ void Tmainf::BitBtn22Click()
             return;
         }
         int orid = 0;
-        bool fallback = false;
-        QString key;
-        const QString missing = QStringLiteral("Не найдена запись для ORID в таблице lastid!");
-        if (!GetNextId(*dm->imq, QStringLiteral("orid"), orid, fallback, &key)) {
-            MessageProc(this, missing, MB_ICONERROR, MB_OK);
+        if (!takeNewId(this, *dm->imq, QStringLiteral("orid"), orid))
             return;
-        }
-        if (!fallback && !SetLastId(*dm->imq, key, orid)) {
-            MessageProc(this, missing, MB_ICONERROR, MB_OK);
-            return;
-        }
         DbQuery *imo = dm->imo;
         imo->Append();
         imo->FieldByName(QStringLiteral("eventid"))->SetValue(id);
@@ -399,17 +385,8 @@ void Tmainf::BitBtn25Click()
         const TField *max = dm->imq->Field(0);
         const int nindex = max->IsNull() ? 1 : max->AsInteger() + 1;
         int arid = 0;
-        bool fallback = false;
-        QString key;
-        const QString missing = QStringLiteral("Не найдена запись для ARID в таблице lastid!");
-        if (!GetNextId(*dm->imq, QStringLiteral("arid"), arid, fallback, &key)) {
-            MessageProc(this, missing, MB_ICONERROR, MB_OK);
+        if (!takeNewId(this, *dm->imq, QStringLiteral("arid"), arid))
             return;
-        }
-        if (!fallback && !SetLastId(*dm->imq, key, arid)) {
-            MessageProc(this, missing, MB_ICONERROR, MB_OK);
-            return;
-        }
         close.dismiss();
         dm->CloseDB_ADO(dm->imc13);
 
