@@ -279,6 +279,30 @@ TYPED_TEST(OrxPages, NewArrivalIsStoredWhenTheOperatorMovesToAnotherEvent)
     EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
 }
 
+TYPED_TEST(OrxPages, FirstArrivalOfADatabaseWithoutLastid)
+{
+    this->orx->exec("drop table lastid");
+    this->orx->exec("delete from arrival");
+    this->open();
+    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 4 записей"));
+    this->click("BitBtn25");
+    this->click("BitBtn24"); // stored by the move to the next event
+    EXPECT_EQ(this->rows("select arid,nindex,eventid from arrival"), QStringList({"1|1|E1"}));
+    EXPECT_EQ(this->messages().count(), 0) << this->messages().last().text.toStdString();
+}
+
+TYPED_TEST(OrxPages, CancelledArrivalStillUsesItsIdentifier)
+{
+    this->open();
+    this->click("BitBtn25");
+    this->dm().ima->Cancel();
+    this->click("BitBtn24");
+    EXPECT_EQ(this->rows("select count(*) from arrival where arid=21"), QStringList({"0"}));
+    EXPECT_EQ(this->rows("select keyvalue from lastid where keyname='arid'"), QStringList({"21"}));
+    this->click("BitBtn25");
+    EXPECT_EQ(this->dm().ima->FieldByName(QStringLiteral("arid"))->AsInteger(), 22);
+}
+
 TYPED_TEST(OrxPages, FailedWriteOfLastidAddsNothing)
 {
     if constexpr (TypeParam::odbc) {
