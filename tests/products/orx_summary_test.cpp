@@ -250,6 +250,10 @@ public:
                  .amptime = ep(6, 0, 1, 30),
                  .pfiltype = "0.5 2"});
 
+        // Origin in the day, arrival only after it: in the summary by origin time alone.
+        origin("104", ep(5, 23, 59, 59), N, N, N);
+        arrival({"104", "ABC", "SHZ", "SP", "P", ep(6, 0, 1, 0)});
+
         origin("103", ep(5, 12, 0, 0), 12.25, 0, N);
         arrival({.eventid = "103",
                  .sta = "DEF",
@@ -334,6 +338,45 @@ TYPED_TEST(OrxSummaryTest, WritesTheTelegramsOfTheChosenStations)
                                           "ZZ\rЭти фазы игнорировались"),
                            MB_ICONINFORMATION)});
     EXPECT_FALSE(this->host->orx.Connected());
+}
+
+TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
+{
+    this->host->sett.svset = 0;
+    this->host->sett.selperiod = 1;
+    EXPECT_TRUE(ORXSvodka(*this->host));
+    QString abc = QString::fromUtf8(kGolden);
+    abc.truncate(abc.indexOf(QStringLiteral("STOP\n")));
+    abc += QStringLiteral("SPZ P000100\n(( FOCUS 235959. ))\nSTOP\n");
+    EXPECT_EQ(this->file(QStringLiteral("ABC_6036")), abc);
+}
+
+TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
+{
+    this->origin("201", ep(5, 3, 0, 0), N, N, N);
+    this->arrival({"201", "JKL", nullptr, "SP", "P", ep(5, 3, 1, 0)});
+    this->arrival({.eventid = "201",
+                   .sta = "MNO",
+                   .chan = "SH1",
+                   .chantype = "SP",
+                   .iphase = "P",
+                   .itime = ep(5, 3, 1, 0),
+                   .fm = "c"});
+    const struct
+    {
+        const char *station, *message;
+    } cases[] = {
+        {"JKL", "Не найдена компонента канала (eventid = 201)!"},
+        {"MNO", "Неверная компонента канала: \"1\" (eventid = 201)"},
+    };
+    this->host->sett.svset = 0;
+    for (const auto &c : cases) {
+        this->rec.clear();
+        this->host->current = QString::fromLatin1(c.station);
+        EXPECT_FALSE(ORXSvodka(*this->host));
+        EXPECT_EQ(shown(this->rec), QList<Shown>{Shown(QString::fromUtf8(c.message), MB_ICONERROR)});
+        EXPECT_TRUE(this->host->edited.isEmpty());
+    }
 }
 
 TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
