@@ -158,5 +158,11 @@ QString HelpDocumentPath(const QString &programDir)
 
 void Label32Click(QWidget *Owner, const QString &programDir)
 {
-    ShellOpen(Owner, HelpDocumentPath(programDir));
+    HelpDocumentOpener()(Owner, HelpDocumentPath(programDir));
+}
+
+std::function<void(QWidget *, const QString &)> &HelpDocumentOpener()
+{
+    static std::function<void(QWidget *, const QString &)> opener = &ShellOpen;
+    return opener;
 }

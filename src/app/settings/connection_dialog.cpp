@@ -76,8 +76,9 @@ Tcpar::Tcpar(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
     ApplyUserAppearance(this, KindConnection);
 
     m_stationIndex = m_main.stas->currentRow();
-    const int entry = m_main.selectedStationEntry();
-    m_station = entry >= 0 ? &m_main.stations[entry] : nullptr;
+    m_entry = m_main.selectedStationEntry();
+    if (m_entry >= 0)
+        m_station = m_main.stations.at(m_entry);
     Load();
     pc->setCurrentIndex(0);
 }
@@ -247,12 +248,12 @@ void Tcpar::Load()
         dsorx->setEditText(s.ORX_source);
     dir->setText(s.ORX_user);
     stb->setText(s.ORX_pass);
-    if (m_station) {
-        if (SelectComboText(dsout, m_station->source) < 0)
-            dsout->setEditText(m_station->source);
-        xm->setText(m_station->user);
-        ed1->setText(m_station->pass);
-        ed2->setText(m_station->out_file_jet);
+    if (m_entry >= 0) {
+        if (SelectComboText(dsout, m_station.source) < 0)
+            dsout->setEditText(m_station.source);
+        xm->setText(m_station.user);
+        ed1->setText(m_station.pass);
+        ed2->setText(m_station.out_file_jet);
     }
     dorx->setChecked(s.directORXwr);
     (s.fullorx ? rbd1 : rbd2)->setChecked(true);
@@ -415,10 +416,10 @@ void Tcpar::Button1Click()
 
     if (reload)
         m_main.reloadRequested = true;
-    if (m_station) {
+    if (m_entry >= 0) {
         try {
             TDualIni ini(&m_main.sett.CommonKeys, ProgramFolder());
-            const QString code = m_station->code;
+            const QString code = m_station.code;
             ini.WriteString(code, QStringLiteral("source"), dsout->currentText());
             ini.WriteString(code, QStringLiteral("user"), xm->text());
             ini.WriteString(code, QStringLiteral("pass"), ed1->text());
@@ -428,12 +429,16 @@ void Tcpar::Button1Click()
             MessageProc(this, e.message(), MB_ICONERROR, MB_OK);
             return;
         }
-        m_station->source = dsout->currentText();
-        m_station->user = xm->text();
-        m_station->pass = ed1->text();
-        m_station->out_file_jet = ed2->text();
+        // By index: the list may have been copied since the dialog opened.
+        if (m_entry < m_main.stations.size()) {
+            tstainfo &r = m_main.stations[m_entry];
+            r.source = dsout->currentText();
+            r.user = xm->text();
+            r.pass = ed1->text();
+            r.out_file_jet = ed2->text();
+        }
     }
-    if (!reload && m_station)
+    if (!reload && m_entry >= 0)
         m_main.StationChanged(false);
     accept();
 }

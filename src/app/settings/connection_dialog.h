@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/settings/settings_record.h"
+#include "app/stations/station_types.h"
 
 #include <QDialog>
 
@@ -14,7 +15,6 @@ class QRadioButton;
 class QTabWidget;
 class QToolButton;
 class Tmainf;
-struct tstainfo;
 
 // "Настройки подключения": the working mode, the ORX connection, the current station's bulletin database
 // and the mail transport. OK writes section "global" of the main INI file and the station's section of
@@ -62,7 +62,8 @@ private:
 
     Tmainf &m_main;
     int m_stationIndex = -1;
-    tstainfo *m_station = nullptr;
+    int m_entry = -1;   // the current station's entry in Main.stations, -1 for none
+    tstainfo m_station; // as it was when the dialog opened
     Tsett m_loaded;
     int m_outProvider = 1;
 };

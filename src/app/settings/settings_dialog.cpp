@@ -79,6 +79,11 @@ TSetts::TSetts(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
     setWindowTitle(QStringLiteral("Настройки"));
     buildControls();
     ApplyUserAppearance(this, KindSettings);
+    // After the user font, which would otherwise widen the columns to its own measure.
+    glo->setColumnWidth(0, 24);
+    glo->setColumnWidth(1, 100);
+    glo->setColumnWidth(2, 600);
+    sg2->setColumnWidth(3, 200);
     doublebuf->setToolTip(messageTextForDisplay(
         QStringLiteral("Если включено, снижает мерцание надписей и кнопок\rв окнах программы при изменении их "
                        "размеров, но\rпри этом требуется больше оперативной памяти")));
@@ -101,9 +106,7 @@ void TSetts::buildControls()
                    "Label1");
     p3->addWidget(Label1);
     glo = grid(TabSheet3, "glo", {QString(), QStringLiteral("Параметр"), QStringLiteral("Описание")});
-    glo->setColumnWidth(0, 24);
-    glo->setColumnWidth(1, 100);
-    glo->setColumnWidth(2, 600);
+    glo->horizontalHeader()->setMinimumSectionSize(24);
     glo->setEditTriggers(QAbstractItemView::NoEditTriggers);
     glo->setSelectionBehavior(QAbstractItemView::SelectRows);
     glo->verticalHeader()->setVisible(false);
@@ -135,7 +138,6 @@ void TSetts::buildControls()
     sg2 = grid(TabSheet2, "sg2",
                {QStringLiteral("Фаза"), QStringLiteral("В МСК-85"), QStringLiteral("Множитель"),
                 QStringLiteral("Каналы")});
-    sg2->setColumnWidth(3, 200);
     Button4 = button(TabSheet2, "Button4", "+", "Добавить фазу");
     Button3 = button(TabSheet2, "Button3", "-", "Удалить фазу");
     auto *r2 = new QHBoxLayout;
@@ -241,7 +243,7 @@ void TSetts::buildControls()
     connect(Button3, &QPushButton::clicked, this, [this] { DeleteRow(sg2); });
     connect(sg, &QTableWidget::currentCellChanged, this, [this](int r, int c) { sgSelectCell(r, c); });
     connect(cb, &QComboBox::currentTextChanged, this, [this](const QString &t) {
-        if (cb->isVisible() && sg->currentRow() >= 0)
+        if (!cb->isHidden() && sg->currentRow() >= 0)
             setCellText(sg, sg->currentRow(), 0, t);
     });
     for (QRadioButton *rb : {rb1a, rb2a})
