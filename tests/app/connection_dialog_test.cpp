@@ -75,9 +75,11 @@ TEST(ConnectionDialog, ControlsCarryTheirCaptions)
         {"brout", "Обновить список источников"},
         {"sflb", "Выбрать файл"},
         {"rb1b", "Можно указать путь к файлу БД на диске (для MS Access)"},
-        {"rb2b", "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC Administrator"},
-        {"dorx", "Таблицы События, Станц. бюллетень и\nДин. замеры хранятся в базе данных ORX\n(ТОЛЬКО для режима "
-                 "одной станции!)"},
+        {"rb2b",
+         "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC Administrator"},
+        {"dorx",
+         "Таблицы События, Станц. бюллетень и\nДин. замеры хранятся в базе данных ORX\n(ТОЛЬКО для режима "
+         "одной станции!)"},
     };
     for (const auto &h : hints)
         EXPECT_EQ(d.findChild<QWidget *>(QString::fromLatin1(h.name))->toolTip(), QString::fromUtf8(h.hint))
@@ -115,10 +117,11 @@ TEST(ConnectionDialog, OkWritesTheGlobalKeysAndTheStationsSource)
     EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();
     EXPECT_EQ(d.result(), QDialog::Accepted);
     EXPECT_EQ(o.read("system/Brenvale.ini"),
-              QStringLiteral("[global]\r\neffects=0\r\nout_provider=0\r\nORX_source=orxnew\r\nORX_user=u1\r\n"
-                             "ORX_pass=p1\r\ndirectORXwr=0\r\nfullorx=0\r\norxini=1\r\nsmtp_host=mail.example\r\n"
-                             "smtp_port=587\r\nsmtp_user=mu\r\nsmtp_pass=mp\r\nmail_from=from@x\r\nmail_recv=to@x\r\n"
-                             "mail_cc=\r\nmail_subj=Тема\r\n\r\n"));
+              QStringLiteral(
+                  "[global]\r\neffects=0\r\nout_provider=0\r\nORX_source=orxnew\r\nORX_user=u1\r\n"
+                  "ORX_pass=p1\r\ndirectORXwr=0\r\nfullorx=0\r\norxini=1\r\nsmtp_host=mail.example\r\n"
+                  "smtp_port=587\r\nsmtp_user=mu\r\nsmtp_pass=mp\r\nmail_from=from@x\r\nmail_recv=to@x\r\n"
+                  "mail_cc=\r\nmail_subj=Тема\r\n\r\n"));
     EXPECT_EQ(o.read("system/Stations.ini"),
               QStringLiteral("[ABC]\r\nname=Обнинск\r\nsource=bulsrc\r\nuser=bu\r\npass=bp\r\n"
                              "out_file_jet=/data/b.mdb\r\n\r\n"));
@@ -171,7 +174,8 @@ TEST(ConnectionDialog, CancelAndNoStationLeaveTheFilesAlone)
 
 TEST(ConnectionDialog, PortTexts)
 {
-    const std::pair<const char *, int> cases[] = {{" 587 ", 587}, {"587", 587}, {"", 25}, {"abc", 25}, {"5 87", 25}};
+    const std::pair<const char *, int> cases[] = {
+        {" 587 ", 587}, {"587", 587}, {"", 25}, {"abc", 25}, {"5 87", 25}};
     for (const auto &[text, port] : cases)
         EXPECT_EQ(Tcpar::PortOfText(QString::fromLatin1(text)), port) << text;
 }
@@ -198,14 +202,16 @@ TEST(ConnectionDialog, OrxIniSwitchAndSourceKinds)
         d.dbtypeChange();
         for (QWidget *w : {static_cast<QWidget *>(d.dsorx), static_cast<QWidget *>(d.dir),
                            static_cast<QWidget *>(d.stb), static_cast<QWidget *>(d.Label21)})
-            EXPECT_EQ(w->isEnabled(), c.sourceEnabled) << c.type << c.fromIni << w->objectName().toStdString();
+            EXPECT_EQ(w->isEnabled(), c.sourceEnabled)
+                << c.type << c.fromIni << w->objectName().toStdString();
         EXPECT_EQ(d.orxini->isEnabled(), c.switchEnabled);
         EXPECT_EQ(d.Label21->text(), QString::fromUtf8(c.label));
     }
     // The ORX-only mode has no bulletin database to set up.
     d.rbd1->click();
-    for (QWidget *w : {static_cast<QWidget *>(d.dsout), static_cast<QWidget *>(d.xm), static_cast<QWidget *>(d.ed1),
-                       static_cast<QWidget *>(d.rb1b), static_cast<QWidget *>(d.dorx)})
+    for (QWidget *w :
+         {static_cast<QWidget *>(d.dsout), static_cast<QWidget *>(d.xm), static_cast<QWidget *>(d.ed1),
+          static_cast<QWidget *>(d.rb1b), static_cast<QWidget *>(d.dorx)})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     d.rbd2->click();
     EXPECT_TRUE(d.dsout->isEnabled());
@@ -262,7 +268,9 @@ TEST(ConnectionDialog, OdbcButtonReachesTheAdministrator)
     ProgramWindow o;
     OdbcAdminSeams saved = CurrentOdbcAdminSeams();
     QStringList started;
-    CurrentOdbcAdminSeams().findProgram = [](const QString &name) { return QStringLiteral("/usr/bin/") + name; };
+    CurrentOdbcAdminSeams().findProgram = [](const QString &name) {
+        return QStringLiteral("/usr/bin/") + name;
+    };
     CurrentOdbcAdminSeams().startProgram = [&](const QString &program) {
         started << program;
         return true;
@@ -285,8 +293,8 @@ TEST(ConnectionDialog, ReloadOpensTheNewOrxSource)
     newDb.exec("insert into site (sta,cod,descr) values ('NEW','NEW','Новая')");
     MessageRecorder rec;
     Program p;
-    auto w = p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nshowempty=1\r\nORX_source=") + oldDb.source() +
-                             QStringLiteral("\r\n"),
+    auto w = p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nshowempty=1\r\nORX_source=") +
+                             oldDb.source() + QStringLiteral("\r\n"),
                          QString());
     ASSERT_EQ(listedCodes(*w), QStringList{QStringLiteral("OLD")});
     QTimer::singleShot(0, [&] {
@@ -300,7 +308,8 @@ TEST(ConnectionDialog, ReloadOpensTheNewOrxSource)
     EXPECT_EQ(rec.count(), 0) << rec.last().text.toStdString();
     EXPECT_EQ(listedCodes(*w), QStringList{QStringLiteral("NEW")});
     EXPECT_FALSE(w->reloadRequested);
-    EXPECT_EQ(IniFile(p.path("system/Brenvale.ini")).ReadString(QStringLiteral("global"), QStringLiteral("ORX_source"), {}),
+    EXPECT_EQ(IniFile(p.path("system/Brenvale.ini"))
+                  .ReadString(QStringLiteral("global"), QStringLiteral("ORX_source"), {}),
               newDb.source());
 }
 

@@ -15,10 +15,13 @@ TEST(DiagnosticsPage, TestSqlFileByteForByte)
                              "insert into tab2 (id2,id,i,d) values (2,1,2,sysdate+9992);\r\n\r\n";
     EXPECT_TRUE(text.startsWith(first));
     // Row 27 starts the letters again; row 100 has a whole tenth part of 0.
-    EXPECT_TRUE(text.contains("insert into tab1 (id,s,i,fl,d) values (27,'A973',54,81.27,sysdate+26);\r\n\r\n"));
-    EXPECT_TRUE(text.contains("insert into tab1 (id,s,i,fl,d) values (100,'V900',200,300.0,sysdate+99);\r\n\r\n"));
-    const QByteArray last = "insert into tab1 (id,s,i,fl,d) values (1000,'L000',2000,3000.0,sysdate+999);\r\n\r\n"
-                            "insert into tab2 (id2,id,i,d) values (9991,1000,3999,sysdate+1);\r\n\r\n";
+    EXPECT_TRUE(
+        text.contains("insert into tab1 (id,s,i,fl,d) values (27,'A973',54,81.27,sysdate+26);\r\n\r\n"));
+    EXPECT_TRUE(
+        text.contains("insert into tab1 (id,s,i,fl,d) values (100,'V900',200,300.0,sysdate+99);\r\n\r\n"));
+    const QByteArray last =
+        "insert into tab1 (id,s,i,fl,d) values (1000,'L000',2000,3000.0,sysdate+999);\r\n\r\n"
+        "insert into tab2 (id2,id,i,d) values (9991,1000,3999,sysdate+1);\r\n\r\n";
     EXPECT_TRUE(text.contains(last));
     EXPECT_TRUE(text.endsWith("insert into tab2 (id2,id,i,d) values (10000,1000,3990,sysdate+10);\r\n\r\n"));
     EXPECT_EQ(text.count("insert into tab1 "), 1000);
@@ -74,15 +77,17 @@ TEST(DiagnosticsPage, ConversionsBothWays)
     EXPECT_EQ(edit("Edit3")->text(), now);
     edit("Edit4")->setText(QStringLiteral("abc"));
     click("Button45");
-    EXPECT_EQ(shown(o.rec), QList<Shown>({{QStringLiteral("'abc' is not a valid floating point value"), 16}}));
+    EXPECT_EQ(shown(o.rec),
+              QList<Shown>({{QStringLiteral("'abc' is not a valid floating point value"), 16}}));
 }
 
 TEST(DiagnosticsPage, KeyNamesOncePerName)
 {
-    EXPECT_EQ(IniKeyNames(QStringLiteral("[global]\r\n Effects =1\r\neffects=0\r\nSMTP_host=a=b\r\n; comment\r\n"
-                                         "\r\nx\n[ABC]\nsource=\nZ=1")),
-              QStringList({QStringLiteral("effects"), QStringLiteral("smtp_host"), QStringLiteral("source"),
-                           QStringLiteral("z")}));
+    EXPECT_EQ(
+        IniKeyNames(QStringLiteral("[global]\r\n Effects =1\r\neffects=0\r\nSMTP_host=a=b\r\n; comment\r\n"
+                                   "\r\nx\n[ABC]\nsource=\nZ=1")),
+        QStringList({QStringLiteral("effects"), QStringLiteral("smtp_host"), QStringLiteral("source"),
+                     QStringLiteral("z")}));
     ProgramWindow o;
     auto *button = o.w->findChild<QPushButton *>(QStringLiteral("Button47"));
     o.write("system/Stations.ini", QStringLiteral("[ABC]\r\nUser=a\r\nsource=b\r\n[DEF]\r\nuser=c\r\n"));
@@ -111,7 +116,8 @@ TEST(DiagnosticsPage, StatementsReportAndCloseEverything)
 
     edit("Edit8")->setText(QStringLiteral("select * from nosuch"));
     click("Button2");
-    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rselect * from nosuch\rвызвал ошибку!")))
+    EXPECT_TRUE(
+        o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rselect * from nosuch\rвызвал ошибку!")))
         << o.rec.last().text.toStdString();
     EXPECT_FALSE(dm.rstORX->Active() || dm.conPubs->Connected());
 
@@ -121,7 +127,8 @@ TEST(DiagnosticsPage, StatementsReportAndCloseEverything)
     EXPECT_EQ(orx.rows(QStringLiteral("select arid, flag from arrival")), QStringList{QStringLiteral("1|2")});
     edit("Edit9")->setText(QStringLiteral("update nosuch set a=1"));
     click("Button3");
-    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос"))) << o.rec.last().text.toStdString();
+    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос")))
+        << o.rec.last().text.toStdString();
     EXPECT_FALSE(dm.acmi->Active() || dm.rstORX->Active() || dm.conPubs->Connected());
 
     click("Button31");

@@ -22,7 +22,8 @@ QString docsFolder()
 QStringList rtfParagraphs(const QString &rtf)
 {
     QStringList paragraphs;
-    static const QRegularExpression token(QStringLiteral(R"(\\u(-?\d+)\?|\\([{}\\])|\\[a-z]+-?\d* ?|([^\\]))"));
+    static const QRegularExpression token(
+        QStringLiteral(R"(\\u(-?\d+)\?|\\([{}\\])|\\[a-z]+-?\d* ?|([^\\]))"));
     for (const QString &line : rtf.split(QStringLiteral("\r\n"))) {
         if (!line.startsWith(QStringLiteral("\\pard")))
             continue;
@@ -52,7 +53,8 @@ TEST(HelpDocument, RtfSaysWhatTheGuideSays)
     for (const char c : rtf)
         ASSERT_TRUE(uchar(c) < 128) << "RTF keeps every other character escaped";
     QStringList guide;
-    for (QString line : QString::fromUtf8(readBytes(docs + QStringLiteral("/user_guide.txt"))).split(QLatin1Char('\n'))) {
+    for (QString line :
+         QString::fromUtf8(readBytes(docs + QStringLiteral("/user_guide.txt"))).split(QLatin1Char('\n'))) {
         line = line.trimmed();
         if (line.isEmpty())
             continue;
@@ -61,8 +63,8 @@ TEST(HelpDocument, RtfSaysWhatTheGuideSays)
     }
     EXPECT_EQ(rtfParagraphs(QString::fromLatin1(rtf)), guide)
         << "docs/Brenvale.rtf is out of date: run docs/make_help_rtf.py";
-    for (const char *topic : {"Запуск программы", "Закладки окна", "Список станций", "Сводка и станционный бюллетень",
-                              "Импорт и экспорт"})
+    for (const char *topic : {"Запуск программы", "Закладки окна", "Список станций",
+                              "Сводка и станционный бюллетень", "Импорт и экспорт"})
         EXPECT_TRUE(guide.contains(QString::fromUtf8(topic))) << topic;
 }
 
@@ -81,14 +83,16 @@ TEST(HelpDocument, OpensFromTheAboutPage)
     auto *link = o.w->findChild<QLabel *>(QStringLiteral("Label32"));
     ASSERT_TRUE(link);
     const QPointF at(2, 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
     QMouseEvent release(QEvent::MouseButtonRelease, at, link->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
                         Qt::NoModifier);
     QCoreApplication::sendEvent(link, &press);
     QCoreApplication::sendEvent(link, &release);
     HelpDocumentOpener() = saved;
     ASSERT_EQ(opened.size(), 1);
-    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(), QFileInfo(o.path("Brenvale.doc")).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(),
+              QFileInfo(o.path("Brenvale.doc")).canonicalFilePath());
     EXPECT_TRUE(readBytes(opened[0]).startsWith("{\\rtf1"));
 }
 

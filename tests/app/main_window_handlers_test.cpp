@@ -12,7 +12,8 @@ TEST(MainWindowHandlers, NetworkPanelStopsAtTheDeleteButton)
     auto *button5 = o.w->findChild<QWidget *>(QStringLiteral("Button5"));
     const int edge = button5->x() + button5->width();
     ASSERT_GT(edge, 100);
-    const std::pair<int, int> cases[] = {{-5, 2}, {0, 2}, {2, 2}, {50, 50}, {edge, edge}, {edge + 1, edge}, {5000, edge}};
+    const std::pair<int, int> cases[] = {{-5, 2},      {0, 2},           {2, 2},      {50, 50},
+                                         {edge, edge}, {edge + 1, edge}, {5000, edge}};
     for (const auto &[asked, allowed] : cases)
         EXPECT_EQ(o.w->Splitter2CanResize(asked), allowed) << asked;
 }
@@ -34,7 +35,8 @@ TEST(MainWindowHandlers, DiagnosticsPlaceholdersDisabled)
 {
     ProgramWindow o;
     for (const char *name : {"Button4", "Button17", "Button36"})
-        EXPECT_FALSE(o.w->TabSheet3->findChild<QPushButton *>(QString::fromLatin1(name))->isEnabled()) << name;
+        EXPECT_FALSE(o.w->TabSheet3->findChild<QPushButton *>(QString::fromLatin1(name))->isEnabled())
+            << name;
     for (const char *name : {"Button2", "Button3", "Button23", "Button43", "Button44", "Button45", "Button31",
                              "Button32", "Button47"})
         EXPECT_TRUE(o.w->TabSheet3->findChild<QPushButton *>(QString::fromLatin1(name))->isEnabled()) << name;

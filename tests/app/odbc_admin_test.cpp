@@ -31,9 +31,11 @@ TEST(OdbcAdmin, FirstInstalledAdministratorStarts)
     MessageRecorder rec;
     TestDir home;
     Calls calls;
-    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(), seams(calls, {QStringLiteral("ODBCManageDataSourcesQ4")}, true, true)),
+    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(),
+                                   seams(calls, {QStringLiteral("ODBCManageDataSourcesQ4")}, true, true)),
               OdbcAdminOutcome::ProgramStarted);
-    EXPECT_EQ(calls.looked, QStringList({QStringLiteral("ODBCManageDataSourcesQ5"), QStringLiteral("ODBCManageDataSourcesQ4")}));
+    EXPECT_EQ(calls.looked, QStringList({QStringLiteral("ODBCManageDataSourcesQ5"),
+                                         QStringLiteral("ODBCManageDataSourcesQ4")}));
     EXPECT_EQ(calls.started, QStringList{QStringLiteral("/usr/bin/ODBCManageDataSourcesQ4")});
     EXPECT_TRUE(calls.opened.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(UserOdbcIniPath(home.path())));
@@ -62,7 +64,8 @@ TEST(OdbcAdmin, WithoutAdministratorTheSourceFileOpens)
               OdbcAdminOutcome::SourceFileOpened);
     EXPECT_EQ(readBytes(file), QByteArray("[orx]\nDriver = x\n"));
     // An administrator that does not start is passed over.
-    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(), seams(calls, {QStringLiteral("iodbcadm-gtk")}, false, true)),
+    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(),
+                                   seams(calls, {QStringLiteral("iodbcadm-gtk")}, false, true)),
               OdbcAdminOutcome::SourceFileOpened);
     EXPECT_EQ(rec.count(), 0);
 }
@@ -72,17 +75,20 @@ TEST(OdbcAdmin, NothingOpensThenTheUserIsToldWhatToEdit)
     MessageRecorder rec;
     TestDir home;
     Calls calls;
-    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(), seams(calls, {}, false, false)), OdbcAdminOutcome::Told);
+    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path(), seams(calls, {}, false, false)),
+              OdbcAdminOutcome::Told);
     const QString file = home.path() + QStringLiteral("/.odbc.ini");
-    EXPECT_EQ(shown(rec), QList<Shown>({{QStringLiteral("Программа администрирования ODBC не найдена.\rИсточники "
-                                                        "данных ODBC описываются в файле ") +
-                                             file +
-                                             QStringLiteral(" (общие для всех пользователей - в /etc/odbc.ini);\r"
-                                                            "откройте его в текстовом редакторе."),
-                                         64}}));
+    EXPECT_EQ(shown(rec),
+              QList<Shown>({{QStringLiteral("Программа администрирования ODBC не найдена.\rИсточники "
+                                            "данных ODBC описываются в файле ") +
+                                 file +
+                                 QStringLiteral(" (общие для всех пользователей - в /etc/odbc.ini);\r"
+                                                "откройте его в текстовом редакторе."),
+                             64}}));
     // A home that cannot take the file: the message gives the reason as well.
     rec.clear();
-    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path() + QStringLiteral("/missing"), seams(calls, {}, false, true)),
+    EXPECT_EQ(RunOdbcAdministrator(nullptr, home.path() + QStringLiteral("/missing"),
+                                   seams(calls, {}, false, true)),
               OdbcAdminOutcome::Told);
     ASSERT_EQ(rec.count(), 1);
     EXPECT_TRUE(rec.last().text.contains(QStringLiteral("\rСообщение об ошибке:\r")));

@@ -27,8 +27,9 @@ QStringList headers(const QTableWidget *grid)
     return h;
 }
 
-const QString kFonts = QStringLiteral("[font]\r\nname=Arial\r\nsize=8\r\ncolor=0xFF000008\r\ncharset=1\r\nstyle=\r\n\r\n"
-                                      "[font_main]\r\nname=Arial\r\nsize=8\r\ncolor=0xFF000008\r\ncharset=1\r\nstyle=\r\n\r\n");
+const QString kFonts =
+    QStringLiteral("[font]\r\nname=Arial\r\nsize=8\r\ncolor=0xFF000008\r\ncharset=1\r\nstyle=\r\n\r\n"
+                   "[font_main]\r\nname=Arial\r\nsize=8\r\ncolor=0xFF000008\r\ncharset=1\r\nstyle=\r\n\r\n");
 
 struct SettingsProgram : ProgramWindow
 {
@@ -45,21 +46,24 @@ TEST(SettingsDialog, ControlsCarryTheirCaptions)
     SettingsProgram o;
     TSetts d(*o.w);
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Настройки"));
-    const QStringList tabs = {QStringLiteral("Глобальные"), QStringLiteral("Фильтры"), QStringLiteral("Фазы ORX"),
-                              QStringLiteral("Входные данные"), QStringLiteral("Выходные данные"),
-                              QStringLiteral("Вид")};
+    const QStringList tabs = {QStringLiteral("Глобальные"),      QStringLiteral("Фильтры"),
+                              QStringLiteral("Фазы ORX"),        QStringLiteral("Входные данные"),
+                              QStringLiteral("Выходные данные"), QStringLiteral("Вид")};
     ASSERT_EQ(d.pc->count(), tabs.size());
     for (int i = 0; i < tabs.size(); ++i)
         EXPECT_EQ(d.pc->tabText(i), tabs[i]);
-    EXPECT_EQ(d.Label1->text(), QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
-                                               "НЕ отмеченные галочками - общие параметры для всех станций.\n"
-                                               "Имеет значение только для режима \"многих станций\"."));
-    EXPECT_EQ(headers(d.glo), QStringList({QString(), QStringLiteral("Параметр"), QStringLiteral("Описание")}));
+    EXPECT_EQ(d.Label1->text(),
+              QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
+                             "НЕ отмеченные галочками - общие параметры для всех станций.\n"
+                             "Имеет значение только для режима \"многих станций\"."));
+    EXPECT_EQ(headers(d.glo),
+              QStringList({QString(), QStringLiteral("Параметр"), QStringLiteral("Описание")}));
     EXPECT_EQ(d.glo->columnWidth(0), 24);
     EXPECT_EQ(d.glo->columnWidth(1), 100);
     EXPECT_EQ(d.glo->columnWidth(2), 600);
     EXPECT_EQ(d.glo->rowCount(), 73);
-    EXPECT_EQ(headers(d.sg), QStringList({QStringLiteral("Канал"), QStringLiteral("От (Гц)"), QStringLiteral("До (Гц)")}));
+    EXPECT_EQ(headers(d.sg),
+              QStringList({QStringLiteral("Канал"), QStringLiteral("От (Гц)"), QStringLiteral("До (Гц)")}));
     EXPECT_EQ(headers(d.sg2), QStringList({QStringLiteral("Фаза"), QStringLiteral("В МСК-85"),
                                            QStringLiteral("Множитель"), QStringLiteral("Каналы")}));
     EXPECT_EQ(d.sg2->columnWidth(3), 200);
@@ -67,18 +71,25 @@ TEST(SettingsDialog, ControlsCarryTheirCaptions)
     {
         const char *name, *caption, *hint;
     } buttons[] = {
-        {"Button1", "+", "Добавить фильтр"}, {"Button2", "-", "Удалить фильтр"},
-        {"Button4", "+", "Добавить фазу"},   {"Button3", "-", "Удалить фазу"},
-        {"rb1a", "Встроенный", ""},          {"rb2a", "BDE (не установлен)", ""},
-        {"Button9", "...", ""},              {"rb1c", "коды станций", ""},
-        {"rb2c", "названия станций", ""},    {"cbveff", "Показывать визуальные эффекты", ""},
+        {"Button1", "+", "Добавить фильтр"},
+        {"Button2", "-", "Удалить фильтр"},
+        {"Button4", "+", "Добавить фазу"},
+        {"Button3", "-", "Удалить фазу"},
+        {"rb1a", "Встроенный", ""},
+        {"rb2a", "BDE (не установлен)", ""},
+        {"Button9", "...", ""},
+        {"rb1c", "коды станций", ""},
+        {"rb2c", "названия станций", ""},
+        {"cbveff", "Показывать визуальные эффекты", ""},
         {"doublebuf", "Убрать мерцание окон",
          "Если включено, снижает мерцание надписей и кнопок\nв окнах программы при изменении их размеров, "
          "но\nпри этом требуется больше оперативной памяти"},
         {"showempty", "Показывать станции без данных", ""},
         {"flagbeg", "Станции с галочками - в начало списка", ""},
-        {"Button4a", "Шрифт/Font", ""},      {"sg_main", "Такой же, как у всех окон", ""},
-        {"Button5", "Шрифт/Font", ""},       {"okb", "OK", ""},
+        {"Button4a", "Шрифт/Font", ""},
+        {"sg_main", "Такой же, как у всех окон", ""},
+        {"Button5", "Шрифт/Font", ""},
+        {"okb", "OK", ""},
         {"cancelb", "Отмена", ""},
     };
     for (const auto &b : buttons) {
@@ -92,9 +103,11 @@ TEST(SettingsDialog, ControlsCarryTheirCaptions)
     for (auto *g : d.findChildren<QGroupBox *>())
         groups << g->title();
     groups.sort();
-    EXPECT_EQ(groups, QStringList({QStringLiteral("В списке станций показывать..."), QStringLiteral("Интерфейс к Paradox"),
-                                   QStringLiteral("Программа, открывающая отчёт (ст.бюлл.) по кнопке \"Открыть в...\""),
-                                   QStringLiteral("Шрифт")}));
+    EXPECT_EQ(
+        groups,
+        QStringList({QStringLiteral("В списке станций показывать..."), QStringLiteral("Интерфейс к Paradox"),
+                     QStringLiteral("Программа, открывающая отчёт (ст.бюлл.) по кнопке \"Открыть в...\""),
+                     QStringLiteral("Шрифт")}));
     QStringList labels;
     for (auto *l : d.findChildren<QLabel *>())
         labels << l->text();
@@ -126,10 +139,11 @@ TEST(SettingsDialog, OkWritesExactlyItsKeys)
         ASSERT_TRUE(d.SaveSettings());
     }
     EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();
-    EXPECT_EQ(o.read("system/Brenvale.ini"),
-              QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=0\r\nrep_opexe=winword.exe\r\nrep_oppar=\r\n"
-                             "rep_opname=Word\r\nin_provider=0\r\nsg_main=1\r\n\r\n") +
-                  kFonts);
+    EXPECT_EQ(
+        o.read("system/Brenvale.ini"),
+        QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=0\r\nrep_opexe=winword.exe\r\nrep_oppar=\r\n"
+                       "rep_opname=Word\r\nin_provider=0\r\nsg_main=1\r\n\r\n") +
+            kFonts);
 
     // Two keys made common, the list view and the summary's event choice changed.
     o.writeGlobal(QStringLiteral("nglobal_cnt=0\r\n"));
@@ -142,12 +156,14 @@ TEST(SettingsDialog, OkWritesExactlyItsKeys)
     d.rep_oppar->setText(QStringLiteral("/q"));
     ASSERT_TRUE(d.SaveSettings());
     const QString k0 = SettingsKeyCatalogue[0].Key.toString(), k1 = SettingsKeyCatalogue[1].Key.toString();
-    EXPECT_EQ(o.read("system/Brenvale.ini"),
-              QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=1\r\nrep_opexe=winword.exe\r\nrep_oppar=/q\r\n"
-                             "rep_opname=Word\r\nin_provider=0\r\nngopt0=") +
-                  k0 + QLatin1Char(',') + k1 +
-                  QStringLiteral("\r\nshownames=0\r\nshowempty=1\r\nflagbeg=0\r\nselperiod=1\r\nsg_main=1\r\n\r\n") +
-                  kFonts);
+    EXPECT_EQ(
+        o.read("system/Brenvale.ini"),
+        QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=1\r\nrep_opexe=winword.exe\r\nrep_oppar=/q\r\n"
+                       "rep_opname=Word\r\nin_provider=0\r\nngopt0=") +
+            k0 + QLatin1Char(',') + k1 +
+            QStringLiteral(
+                "\r\nshownames=0\r\nshowempty=1\r\nflagbeg=0\r\nselperiod=1\r\nsg_main=1\r\n\r\n") +
+            kFonts);
     EXPECT_EQ(o.w->sett.CommonKeys, QStringList({k0, k1}));
     EXPECT_FALSE(o.w->sett.flagbeg);
     EXPECT_EQ(o.w->sett.selperiod, 1);
@@ -188,11 +204,13 @@ TEST(SettingsDialog, ReferenceFilesRoundTrip)
                    {"MP", "1,5x", "3"}});
     setRows(d.sg2, {{"P", "PN", "1", "*"}, {"LR", "LRM", "2.5", "SHZ=1.5 BHZ"}, {"S", "", "1", ""}});
     ASSERT_TRUE(d.SaveSettings());
-    EXPECT_EQ(shown(o.rec), QList<Shown>({{QStringLiteral("filters: Встретились ошибки чисел в строках №№ 4,5"), 16},
-                                          {QStringLiteral("waves: Встретились ошибки чисел в строках №№ 3"), 16}}));
+    EXPECT_EQ(shown(o.rec),
+              QList<Shown>({{QStringLiteral("filters: Встретились ошибки чисел в строках №№ 4,5"), 16},
+                            {QStringLiteral("waves: Встретились ошибки чисел в строках №№ 3"), 16}}));
     EXPECT_EQ(o.read("system/filters.txt"), QStringLiteral("SP     0.5     5\r\nLP     0,02    0.1\r\n"));
-    EXPECT_EQ(o.read("system/waves.txt"),
-              QStringLiteral("PN        P         1         *\r\nLRM       LR        2.5       SHZ=1.5 BHZ\r\n"));
+    EXPECT_EQ(
+        o.read("system/waves.txt"),
+        QStringLiteral("PN        P         1         *\r\nLRM       LR        2.5       SHZ=1.5 BHZ\r\n"));
 
     TD2D table;
     tfilts filters;
@@ -218,8 +236,7 @@ TEST(SettingsDialog, ReferenceFilesRoundTrip)
 
     // The dialog opened again shows what was saved.
     TSetts again(*o.w);
-    EXPECT_EQ(TSetts::GridRows(again.sg),
-              QList<QStringList>({{"SP", "0.5", "5"}, {"LP", "0.02", "0.1"}}));
+    EXPECT_EQ(TSetts::GridRows(again.sg), QList<QStringList>({{"SP", "0.5", "5"}, {"LP", "0.02", "0.1"}}));
     EXPECT_EQ(TSetts::GridRows(again.sg2),
               QList<QStringList>({{"P", "PN", "1", "*"}, {"LR", "LRM", "2.5", "SHZ=1.5 BHZ"}}));
 }
@@ -231,10 +248,22 @@ TEST(SettingsDialog, OverlongCellIsRefusedAndNothingWritten)
         QList<QStringList> filters, waves;
         QString message;
     } cases[] = {
-        {{{"SP", "123456789", "1"}}, {}, "filters: значение \"123456789\" в строке № 1 (столбец 'От (Гц)') длиннее 8 символов.\rИсправьте значение и нажмите OK ещё раз."},
-        {{{"SP", "1", "2"}, {"LP", "1", "0.000000001"}}, {}, "filters: значение \"0.000000001\" в строке № 2 (столбец 'До (Гц)') длиннее 8 символов.\rИсправьте значение и нажмите OK ещё раз."},
-        {{}, {{"P", "PN", "1.23456789012", "*"}}, "waves: значение \"1.23456789012\" в строке № 1 (столбец 'Множитель') длиннее 10 символов.\rИсправьте значение и нажмите OK ещё раз."},
-        {{}, {{"P", "PN", "1", "SHZ BHZ LHZ MHZ EHZ HHZ"}}, "waves: значение \"SHZ BHZ LHZ MHZ EHZ HHZ\" в строке № 1 (столбец 'Каналы') длиннее 20 символов.\rИсправьте значение и нажмите OK ещё раз."},
+        {{{"SP", "123456789", "1"}},
+         {},
+         "filters: значение \"123456789\" в строке № 1 (столбец 'От (Гц)') длиннее 8 символов.\rИсправьте "
+         "значение и нажмите OK ещё раз."},
+        {{{"SP", "1", "2"}, {"LP", "1", "0.000000001"}},
+         {},
+         "filters: значение \"0.000000001\" в строке № 2 (столбец 'До (Гц)') длиннее 8 символов.\rИсправьте "
+         "значение и нажмите OK ещё раз."},
+        {{},
+         {{"P", "PN", "1.23456789012", "*"}},
+         "waves: значение \"1.23456789012\" в строке № 1 (столбец 'Множитель') длиннее 10 "
+         "символов.\rИсправьте значение и нажмите OK ещё раз."},
+        {{},
+         {{"P", "PN", "1", "SHZ BHZ LHZ MHZ EHZ HHZ"}},
+         "waves: значение \"SHZ BHZ LHZ MHZ EHZ HHZ\" в строке № 1 (столбец 'Каналы') длиннее 20 "
+         "символов.\rИсправьте значение и нажмите OK ещё раз."},
     };
     for (const auto &c : cases) {
         SettingsProgram o;
@@ -259,9 +288,10 @@ TEST(SettingsDialog, FailedReferenceWriteKeepsTheOldFile)
     o.write("system/filters.txt", QStringLiteral("SP     1       2\r\n"));
     o.w->LoadFiltersAndWaves();
     ASSERT_EQ(o.w->filters.size(), 1);
-    const QString ini = QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=0\r\nrep_opexe=winword.exe\r\nrep_oppar=\r\n"
-                                       "rep_opname=Word\r\nin_provider=0\r\nsg_main=1\r\n\r\n") +
-                        kFonts;
+    const QString ini =
+        QStringLiteral("[global]\r\neffects=0\r\nnglobal_cnt=0\r\nrep_opexe=winword.exe\r\nrep_oppar=\r\n"
+                       "rep_opname=Word\r\nin_provider=0\r\nsg_main=1\r\n\r\n") +
+        kFonts;
     TSetts d(*o.w);
     setRows(d.sg, {{"LP", "3", "4"}, {"BP", "5", "6"}});
     {
@@ -271,7 +301,8 @@ TEST(SettingsDialog, FailedReferenceWriteKeepsTheOldFile)
     EXPECT_EQ(o.read("system/Brenvale.ini"), ini);
     EXPECT_EQ(o.read("system/filters.txt"), QStringLiteral("SP     1       2\r\n"));
     ASSERT_GE(o.rec.count(), 1);
-    EXPECT_TRUE(o.rec.messages()[0].text.contains(QStringLiteral("filters.txt"))) << o.rec.messages()[0].text.toStdString();
+    EXPECT_TRUE(o.rec.messages()[0].text.contains(QStringLiteral("filters.txt")))
+        << o.rec.messages()[0].text.toStdString();
     ASSERT_EQ(o.w->filters.size(), 1);
     EXPECT_EQ(o.w->filters[0].kind, QStringLiteral("SP"));
     EXPECT_FALSE(folderEntries(o.path("system")).join(QLatin1Char(' ')).contains(QStringLiteral("tmp")));
@@ -318,7 +349,8 @@ TEST(SettingsDialog, ShowEmptyChangeRunsTheReload)
     EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();
     EXPECT_FALSE(o.w->reloadRequested);
     EXPECT_FALSE(o.w->sett.showempty);
-    EXPECT_EQ(IniFile(o.path("system/Brenvale.ini")).ReadString(QStringLiteral("global"), QStringLiteral("showempty"), {}),
+    EXPECT_EQ(IniFile(o.path("system/Brenvale.ini"))
+                  .ReadString(QStringLiteral("global"), QStringLiteral("showempty"), {}),
               QStringLiteral("0"));
 }
 
@@ -331,10 +363,12 @@ TEST(ReferenceFiles, RowsOutAndMessages)
     const ReferenceFile none = BuildFiltersFile({{"", "", ""}}, nullptr);
     EXPECT_TRUE(none.bytes.isEmpty() && none.badRows.isEmpty() && none.overlong.isEmpty());
     // Six characters is the longest type; a phase of 10 does not fit before the next column.
-    EXPECT_EQ(BuildFiltersFile({{"ABCDEF", "1", "2"}, {"ABCDEFG", "1", "2"}}, nullptr).badRows, QList<int>{2});
+    EXPECT_EQ(BuildFiltersFile({{"ABCDEF", "1", "2"}, {"ABCDEFG", "1", "2"}}, nullptr).badRows,
+              QList<int>{2});
     EXPECT_EQ(BuildWavesFile({{"123456789", "PN", "1", ""}, {"1234567890", "PN", "1", ""}}, nullptr).badRows,
               QList<int>{2});
-    EXPECT_EQ(BuildFiltersFile({{"SP", "12345678", "87654321"}}, nullptr).bytes, QByteArray("SP     1234567887654321\r\n"));
+    EXPECT_EQ(BuildFiltersFile({{"SP", "12345678", "87654321"}}, nullptr).bytes,
+              QByteArray("SP     1234567887654321\r\n"));
 }
 
 } // namespace

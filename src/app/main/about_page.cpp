@@ -154,8 +154,9 @@ void TabSheet5Resize(QWidget *Page)
 QString HelpDocumentPath(const QString &programDir)
 {
     // The folder given by the program's options may come without its trailing "/".
-    const QString dir = programDir.isEmpty() || programDir.endsWith(QLatin1Char('/')) ? programDir
-                                                                                      : programDir + QLatin1Char('/');
+    const QString dir = programDir.isEmpty() || programDir.endsWith(QLatin1Char('/'))
+                            ? programDir
+                            : programDir + QLatin1Char('/');
     return dir + QStringLiteral("Brenvale.doc");
 }
 

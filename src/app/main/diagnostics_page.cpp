@@ -42,15 +42,17 @@ QByteArray TestSqlText()
     out.reserve(1100 * 80);
     const QString end = QStringLiteral("\r\n\r\n");
     for (int i = 1; i <= 1000; ++i) {
-        out += QStringLiteral("insert into tab1 (id,s,i,fl,d) values (") + QString::number(i) + QStringLiteral(",'") +
-               QChar(u'A' + (i - 1) % 26) + QStringLiteral("%1").arg(1000 - i, 3, 10, QLatin1Char('0')) +
-               QStringLiteral("',") + QString::number(2 * i) + QLatin1Char(',') + QString::number(3 * i) +
-               QLatin1Char('.') + QString::number(i % 100) + QStringLiteral(",sysdate+") + QString::number(i - 1) +
+        out += QStringLiteral("insert into tab1 (id,s,i,fl,d) values (") + QString::number(i) +
+               QStringLiteral(",'") + QChar(u'A' + (i - 1) % 26) +
+               QStringLiteral("%1").arg(1000 - i, 3, 10, QLatin1Char('0')) + QStringLiteral("',") +
+               QString::number(2 * i) + QLatin1Char(',') + QString::number(3 * i) + QLatin1Char('.') +
+               QString::number(i % 100) + QStringLiteral(",sysdate+") + QString::number(i - 1) +
                QStringLiteral(");") + end;
         for (int j = 1; j <= 10; ++j)
-            out += QStringLiteral("insert into tab2 (id2,id,i,d) values (") + QString::number((i - 1) * 10 + j) +
-                   QLatin1Char(',') + QString::number(i) + QLatin1Char(',') + QString::number(4 * i - j) +
-                   QStringLiteral(",sysdate+") + QString::number((1000 - i) * 10 + j) + QStringLiteral(");") + end;
+            out += QStringLiteral("insert into tab2 (id2,id,i,d) values (") +
+                   QString::number((i - 1) * 10 + j) + QLatin1Char(',') + QString::number(i) +
+                   QLatin1Char(',') + QString::number(4 * i - j) + QStringLiteral(",sysdate+") +
+                   QString::number((1000 - i) * 10 + j) + QStringLiteral(");") + end;
     }
     return out.toLatin1();
 }
@@ -151,7 +153,8 @@ void DiagnosticsPage::runStatement(const QString &Sql, bool Exec)
                 MessageProc(&m_main, QStringLiteral("OK"), 0, MB_OK);
         }
     } catch (const std::exception &e) {
-        MessageProc(&m_main, QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR, MB_OK);
+        MessageProc(&m_main, QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR,
+                    MB_OK);
     }
     dm->acmi->Close();
     dm->rstORX->Close();
@@ -226,7 +229,8 @@ void DiagnosticsPage::Button47Click()
             out += n + QStringLiteral("\r\n");
         QString reason;
         if (!SafeWriteFile(base + QStringLiteral(".txt"), toCp1251(out), &reason)) {
-            MessageProc(&m_main, SafeWriteMessage(base + QStringLiteral(".txt"), reason), MB_ICONERROR, MB_OK);
+            MessageProc(&m_main, SafeWriteMessage(base + QStringLiteral(".txt"), reason), MB_ICONERROR,
+                        MB_OK);
             return;
         }
     }

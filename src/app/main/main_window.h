@@ -198,6 +198,7 @@ public:
     // The dialogs of the settings page; OK of either may ask for the reload cycle (reloadRequested).
     void Button15Click();
     void Button26Click();
+    void Button35Click();
     // The width the network panel may take: from 2 up to the right edge of Button5.
     int Splitter2CanResize(int NewWidth) const;
     bool reloadRequested = false;

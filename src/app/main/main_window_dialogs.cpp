@@ -3,6 +3,7 @@
 #include "app/main/diagnostics_page.h"
 #include "app/main/hint_timings.h"
 #include "app/settings/connection_dialog.h"
+#include "app/settings/data_filters_dialog.h"
 #include "app/settings/settings_dialog.h"
 
 #include <QPushButton>
@@ -19,6 +20,7 @@ void Tmainf::connectDialogButtons()
     clicked("Button15", &Tmainf::Button15Click);
     clicked("Button26", &Tmainf::Button26Click);
     clicked("Button24", &Tmainf::Svodka_Click);
+    clicked("Button35", &Tmainf::Button35Click);
     InstallHintTimings();
     new DiagnosticsPage(*this, TabSheet3);
 }
@@ -47,6 +49,12 @@ void Tmainf::Button26Click()
         reloadRequested = false;
         Reload();
     }
+}
+
+void Tmainf::Button35Click()
+{
+    Tfilt dialog(*this, this);
+    dialog.exec();
 }
 
 int Tmainf::Splitter2CanResize(int NewWidth) const

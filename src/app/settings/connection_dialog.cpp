@@ -269,9 +269,9 @@ void Tcpar::Load()
     Edit12->setText(s.mail_recv);
     Edit1->setText(s.mail_cc);
     Edit11->setText(s.mail_subj);
-    dorx->setToolTip(messageTextForDisplay(
-        QStringLiteral("Таблицы События, Станц. бюллетень и\rДин. замеры хранятся в базе данных ORX\r(ТОЛЬКО для "
-                       "режима одной станции!)")));
+    dorx->setToolTip(messageTextForDisplay(QStringLiteral(
+        "Таблицы События, Станц. бюллетень и\rДин. замеры хранятся в базе данных ORX\r(ТОЛЬКО для "
+        "режима одной станции!)")));
 }
 
 void Tcpar::applyInterfaceView()
@@ -292,8 +292,8 @@ void Tcpar::rb1bClick(QRadioButton *Sender)
 void Tcpar::rbd1Click()
 {
     const bool bulletin = rbd2->isChecked();
-    for (QWidget *w : std::initializer_list<QWidget *>{Label2, Label3, Label4, rb1b, rb2b, dsout, xm, ed1, sflb,
-                                                       ed2, dorx})
+    for (QWidget *w : std::initializer_list<QWidget *>{Label2, Label3, Label4, rb1b, rb2b, dsout, xm, ed1,
+                                                       sflb, ed2, dorx})
         w->setEnabled(bulletin);
 }
 
@@ -342,8 +342,8 @@ void Tcpar::sflbClick()
         return;
     QString chosen;
     if (dm->ExecOpenDialog(QStringLiteral("Выберите файл базы данных MS Access"),
-                           QStringLiteral("Базы данных MS Access (*.mdb)|*.mdb|Все файлы (*.*)|*.*"), ed2->text(), 1,
-                           chosen))
+                           QStringLiteral("Базы данных MS Access (*.mdb)|*.mdb|Все файлы (*.*)|*.*"),
+                           ed2->text(), 1, chosen))
         ed2->setText(chosen);
 }
 
@@ -412,7 +412,8 @@ void Tcpar::Button1Click()
 
     const bool reload = s.out_provider != m_loaded.out_provider || s.ORX_source != m_loaded.ORX_source ||
                         s.ORX_user != m_loaded.ORX_user || s.ORX_pass != m_loaded.ORX_pass ||
-                        s.fullorx != m_loaded.fullorx || s.orxini != m_loaded.orxini || s.dbtype != m_loaded.dbtype;
+                        s.fullorx != m_loaded.fullorx || s.orxini != m_loaded.orxini ||
+                        s.dbtype != m_loaded.dbtype;
 
     if (reload)
         m_main.reloadRequested = true;

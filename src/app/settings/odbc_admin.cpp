@@ -57,8 +57,9 @@ OdbcAdminOutcome RunOdbcAdministrator(QWidget *Owner, const QString &Home, const
     MessageProc(Owner,
                 QStringLiteral("Программа администрирования ODBC не найдена.\rИсточники данных ODBC "
                                "описываются в файле ") +
-                    file + QStringLiteral(" (общие для всех пользователей - в /etc/odbc.ini);\rоткройте его в "
-                                          "текстовом редакторе.") +
+                    file +
+                    QStringLiteral(" (общие для всех пользователей - в /etc/odbc.ini);\rоткройте его в "
+                                   "текстовом редакторе.") +
                     (reason.isEmpty() ? QString() : QStringLiteral("\rСообщение об ошибке:\r") + reason),
                 MB_ICONINFORMATION, MB_OK);
     return OdbcAdminOutcome::Told;

@@ -19,7 +19,8 @@ bool blank(const QStringList &row)
 }
 
 // Cut text would come back from the file as another value, so a cell wider than its column stops the save.
-QString overlongCell(const QString &file, int rowNumber, const QString &column, const QString &text, int width)
+QString overlongCell(const QString &file, int rowNumber, const QString &column, const QString &text,
+                     int width)
 {
     if (text.size() <= width)
         return {};
@@ -48,7 +49,8 @@ ReferenceFile BuildFiltersFile(const QList<QStringList> &Rows, tfilts *Filters)
                 return out;
         }
         tfilt f;
-        if (kind.isEmpty() || kind.size() > 6 || !TryStrToFloatAny(low, f.low) || !TryStrToFloatAny(high, f.high)) {
+        if (kind.isEmpty() || kind.size() > 6 || !TryStrToFloatAny(low, f.low) ||
+            !TryStrToFloatAny(high, f.high)) {
             out.badRows << i + 1;
             continue;
         }
@@ -73,15 +75,15 @@ ReferenceFile BuildWavesFile(const QList<QStringList> &Rows, TD2D *Table)
             continue;
         const QString phase = cell(row, 0), name = cell(row, 1), multiplier = cell(row, 2),
                       channels = cell(row, 3);
-        for (const auto &[value, column, width] :
-             {std::tuple(multiplier, QStringLiteral("Множитель"), 10),
-              std::tuple(channels, QStringLiteral("Каналы"), 20)}) {
+        for (const auto &[value, column, width] : {std::tuple(multiplier, QStringLiteral("Множитель"), 10),
+                                                   std::tuple(channels, QStringLiteral("Каналы"), 20)}) {
             out.overlong = overlongCell(QStringLiteral("waves"), i + 1, column, value, width);
             if (!out.overlong.isEmpty())
                 return out;
         }
         double factor = 0;
-        if (phase.size() >= 10 || name.size() >= 10 || name.isEmpty() || !TryStrToFloatAny(multiplier, factor)) {
+        if (phase.size() >= 10 || name.size() >= 10 || name.isEmpty() ||
+            !TryStrToFloatAny(multiplier, factor)) {
             out.badRows << i + 1;
             continue;
         }
@@ -106,5 +108,6 @@ QString BadRowsMessage(const QString &Prefix, const QList<int> &Rows)
     QStringList numbers;
     for (int r : Rows)
         numbers << QString::number(r);
-    return Prefix + QStringLiteral(": Встретились ошибки чисел в строках №№ ") + numbers.join(QLatin1Char(','));
+    return Prefix + QStringLiteral(": Встретились ошибки чисел в строках №№ ") +
+           numbers.join(QLatin1Char(','));
 }

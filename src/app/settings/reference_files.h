@@ -13,9 +13,9 @@
 
 struct ReferenceFile
 {
-    QByteArray bytes;    // windows-1251, CR LF
-    QList<int> badRows;  // grid row numbers (first data row 1) of the rows left out
-    QString overlong;    // a cell wider than its column: the message, and nothing may be written
+    QByteArray bytes;   // windows-1251, CR LF
+    QList<int> badRows; // grid row numbers (first data row 1) of the rows left out
+    QString overlong;   // a cell wider than its column: the message, and nothing may be written
 };
 
 // Type of 1 to 6 characters and two numbers ('.' or ','); written type, low and high in 7, 8 and 8 columns.

@@ -3,9 +3,9 @@
 #include "app/data/data_module.h"
 #include "app/main/appearance.h"
 #include "app/main/fade_animation.h"
+#include "app/main/import_page_api.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
-#include "app/main/import_page_api.h"
 #include "app/settings/reference_files.h"
 #include "lib/data_sources.h"
 #include "lib/errors.h"
@@ -25,8 +25,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTableWidget>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -84,9 +84,9 @@ TSetts::TSetts(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
     glo->setColumnWidth(1, 100);
     glo->setColumnWidth(2, 600);
     sg2->setColumnWidth(3, 200);
-    doublebuf->setToolTip(messageTextForDisplay(
-        QStringLiteral("Если включено, снижает мерцание надписей и кнопок\rв окнах программы при изменении их "
-                       "размеров, но\rпри этом требуется больше оперативной памяти")));
+    doublebuf->setToolTip(messageTextForDisplay(QStringLiteral(
+        "Если включено, снижает мерцание надписей и кнопок\rв окнах программы при изменении их "
+        "размеров, но\rпри этом требуется больше оперативной памяти")));
     LoadSettings();
     pc->setCurrentIndex(0);
 }
@@ -99,11 +99,12 @@ void TSetts::buildControls()
 
     TabSheet3 = named(new QWidget, "TabSheet3");
     auto *p3 = new QVBoxLayout(TabSheet3);
-    Label1 = named(new QLabel(QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
-                                             "НЕ отмеченные галочками - общие параметры для всех станций.\n"
-                                             "Имеет значение только для режима \"многих станций\"."),
-                              TabSheet3),
-                   "Label1");
+    Label1 =
+        named(new QLabel(QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
+                                        "НЕ отмеченные галочками - общие параметры для всех станций.\n"
+                                        "Имеет значение только для режима \"многих станций\"."),
+                         TabSheet3),
+              "Label1");
     p3->addWidget(Label1);
     glo = grid(TabSheet3, "glo", {QString(), QStringLiteral("Параметр"), QStringLiteral("Описание")});
     glo->horizontalHeader()->setMinimumSectionSize(24);
@@ -117,7 +118,8 @@ void TSetts::buildControls()
 
     TabSheet1 = named(new QWidget, "TabSheet1");
     auto *p1 = new QVBoxLayout(TabSheet1);
-    sg = grid(TabSheet1, "sg", {QStringLiteral("Канал"), QStringLiteral("От (Гц)"), QStringLiteral("До (Гц)")});
+    sg = grid(TabSheet1, "sg",
+              {QStringLiteral("Канал"), QStringLiteral("От (Гц)"), QStringLiteral("До (Гц)")});
     Button1 = button(TabSheet1, "Button1", "+", "Добавить фильтр");
     Button2 = button(TabSheet1, "Button2", "-", "Удалить фильтр");
     auto *r1 = new QHBoxLayout;
@@ -164,8 +166,8 @@ void TSetts::buildControls()
 
     TabSheet4 = named(new QWidget, "TabSheet4");
     auto *po = new QVBoxLayout(TabSheet4);
-    auto *opener =
-        new QGroupBox(QStringLiteral("Программа, открывающая отчёт (ст.бюлл.) по кнопке \"Открыть в...\""), TabSheet4);
+    auto *opener = new QGroupBox(
+        QStringLiteral("Программа, открывающая отчёт (ст.бюлл.) по кнопке \"Открыть в...\""), TabSheet4);
     auto *ol = new QGridLayout(opener);
     rep_opexe = named(new QLineEdit(opener), "rep_opexe",
                       "Если поле пустое, отчёт открывается программой,\rсвязанной с файлами HTM");
@@ -180,11 +182,14 @@ void TSetts::buildControls()
     ol->addWidget(new QLabel(QStringLiteral("Краткое название (например, Word или OpenWord)"), opener), 2, 0);
     ol->addWidget(rep_opname, 2, 1, 1, 2);
     po->addWidget(opener);
-    po->addWidget(new QLabel(QStringLiteral("(СВОДКА, ОТЧЁТ) Выбирать данные, руководствуясь..."), TabSheet4));
+    po->addWidget(
+        new QLabel(QStringLiteral("(СВОДКА, ОТЧЁТ) Выбирать данные, руководствуясь..."), TabSheet4));
     selperiod = named(new QComboBox(TabSheet4), "selperiod");
-    selperiod->addItems({QStringLiteral("Временем первой фазы в событии"), QStringLiteral("Временем в очаге")});
+    selperiod->addItems(
+        {QStringLiteral("Временем первой фазы в событии"), QStringLiteral("Временем в очаге")});
     po->addWidget(selperiod);
-    po->addWidget(new QLabel(QStringLiteral("(ЭКСПОРТ БД ORX) Экспортировать данные в формате..."), TabSheet4));
+    po->addWidget(
+        new QLabel(QStringLiteral("(ЭКСПОРТ БД ORX) Экспортировать данные в формате..."), TabSheet4));
     orvfmt = named(new QComboBox(TabSheet4), "orvfmt");
     orvfmt->addItems({QStringLiteral("ORV - ORX binary Export"), QStringLiteral("TXT - текстовые файлы")});
     po->addWidget(orvfmt);
@@ -251,10 +256,11 @@ void TSetts::buildControls()
     connect(Button9, &QPushButton::clicked, this, [this] {
         QString chosen;
         if (Tdm *dm = Tdm::instance())
-            if (dm->ExecOpenDialog(QStringLiteral("Выберите программу"),
-                                   QStringLiteral("Исполнимые файлы (*.exe;*.com;*.bat;*.cmd)|*.exe;*.com;*.bat;*.cmd|"
-                                                  "Все файлы (*.*)|*.*"),
-                                   rep_opexe->text(), 1, chosen))
+            if (dm->ExecOpenDialog(
+                    QStringLiteral("Выберите программу"),
+                    QStringLiteral("Исполнимые файлы (*.exe;*.com;*.bat;*.cmd)|*.exe;*.com;*.bat;*.cmd|"
+                                   "Все файлы (*.*)|*.*"),
+                    rep_opexe->text(), 1, chosen))
                 rep_opexe->setText(chosen);
     });
     connect(Button4a, &QPushButton::clicked, this, [this] {
@@ -427,7 +433,8 @@ void TSetts::SaveFont(IniFile &Ini, const TUserFont &Font, const QString &Sectio
     Ini.WriteString(Section, QStringLiteral("name"), Font.Font.family());
     Ini.WriteInteger(Section, QStringLiteral("size"), Font.Font.pointSize());
     Ini.WriteString(Section, QStringLiteral("color"),
-                    QStringLiteral("0x") + QStringLiteral("%1").arg(quint32(Font.Color), 8, 16, QLatin1Char('0')).toUpper());
+                    QStringLiteral("0x") +
+                        QStringLiteral("%1").arg(quint32(Font.Color), 8, 16, QLatin1Char('0')).toUpper());
     Ini.WriteInteger(Section, QStringLiteral("charset"), Font.Charset);
     QString style;
     if (Font.Font.bold())

@@ -1,7 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
-#include "app/settings/odbc_admin.h"
 #include "app/main/program_folder.h"
+#include "app/settings/odbc_admin.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
