@@ -133,7 +133,12 @@ void Tfilters::FieldChange(int Index)
     if (!op) {
         op = new QComboBox(field->parentWidget());
         op->setObjectName(QStringLiteral("cb"));
-        op->setGeometry(field->geometry().right() + 1 + 8, field->y(), 80, 22);
+        // Wide enough for the longest operator in the user's font, never narrower than 80.
+        int width = 80;
+        for (int kind = fkUnknown; kind <= fkBoolean; ++kind)
+            for (const QString &t : FilterOperators(kind))
+                width = qMax(width, op->fontMetrics().horizontalAdvance(t) + 36);
+        op->setGeometry(field->geometry().right() + 1 + 8, field->y(), width, 22);
         op->show();
         setSlot(Index, soOperator, op);
         QObject::connect(op, &QComboBox::activated, m_owner,
@@ -293,7 +298,7 @@ Tfilt::Tfilt(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
         area = new QScrollArea(g);
         area->setObjectName(QString::fromLatin1(areaName));
         auto *inner = new QWidget;
-        inner->setMinimumSize(380, 4);
+        inner->setMinimumSize(420, 4);
         area->setWidget(inner);
         area->setWidgetResizable(true);
         l->addWidget(area, 1);
@@ -320,7 +325,7 @@ Tfilt::Tfilt(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
     for (QPushButton *b : {save, load, cancel})
         b->setAutoDefault(false);
     top->addLayout(bottom);
-    resize(440, 420);
+    resize(480, 420);
 
     connect(ori_add, &QPushButton::clicked, this, [this] { filters.AddFilter(true); });
     connect(arr_add, &QPushButton::clicked, this, [this] { filters.AddFilter(false); });
