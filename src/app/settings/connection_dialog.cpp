@@ -4,6 +4,7 @@
 #include "app/main/appearance.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/dialog_controls.h"
 #include "lib/combo_routines.h"
 #include "lib/data_sources.h"
 #include "lib/dual_ini.h"
@@ -28,29 +29,21 @@ namespace {
 
 const QString G = QStringLiteral("global");
 
-template <class W> W *named(W *w, const char *name, const char *hint = nullptr)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    if (hint)
-        w->setToolTip(messageTextForDisplay(QString::fromUtf8(hint)));
-    return w;
-}
-
 QLabel *label(QWidget *parent, const char *name, const char *caption)
 {
-    return named(new QLabel(QString::fromUtf8(caption), parent), name);
+    return NamedControl(new QLabel(QString::fromUtf8(caption), parent), name);
 }
 
 QLineEdit *edit(QWidget *parent, const char *name)
 {
-    auto *e = named(new QLineEdit(parent), name);
+    auto *e = NamedControl(new QLineEdit(parent), name);
     e->setMinimumWidth(200);
     return e;
 }
 
 QToolButton *tool(QWidget *parent, const char *name, const char *caption, const char *hint)
 {
-    auto *b = named(new QToolButton(parent), name, hint);
+    auto *b = NamedControl(new QToolButton(parent), name, hint);
     b->setText(QString::fromUtf8(caption));
     return b;
 }
@@ -86,19 +79,20 @@ Tcpar::Tcpar(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
 void Tcpar::buildControls()
 {
     auto *top = new QVBoxLayout(this);
-    pc = named(new QTabWidget(this), "pc");
+    pc = NamedControl(new QTabWidget(this), "pc");
     top->addWidget(pc, 1);
-    ts1 = named(new QWidget, "ts1");
-    ts2 = named(new QWidget, "ts2");
+    ts1 = NamedControl(new QWidget, "ts1");
+    ts2 = NamedControl(new QWidget, "ts2");
     pc->addTab(ts1, QStringLiteral("Глобальные"));
     pc->addTab(ts2, QStringLiteral("E-mail"));
 
     auto *page1 = new QVBoxLayout(ts1);
-    GroupBox2 = named(new QGroupBox(QStringLiteral("Режим работы с базами"), ts1), "GroupBox2");
-    rbd1 = named(new QRadioButton(QStringLiteral("Работать только с БД ORX"), GroupBox2), "rbd1",
-                 "Сводки и станц. бюллетени делаются по данным из БД ORX");
-    rbd2 = named(new QRadioButton(QStringLiteral("Работать с БД станц. бюллетеня и ORX"), GroupBox2), "rbd2",
-                 "Сводки и станц. бюллетени делаются по данным из БДСТБЮЛ, импорт из ORX в БДСТБЮЛ");
+    GroupBox2 = NamedControl(new QGroupBox(QStringLiteral("Режим работы с базами"), ts1), "GroupBox2");
+    rbd1 = NamedControl(new QRadioButton(QStringLiteral("Работать только с БД ORX"), GroupBox2), "rbd1",
+                        "Сводки и станц. бюллетени делаются по данным из БД ORX");
+    rbd2 = NamedControl(new QRadioButton(QStringLiteral("Работать с БД станц. бюллетеня и ORX"), GroupBox2),
+                        "rbd2",
+                        "Сводки и станц. бюллетени делаются по данным из БДСТБЮЛ, импорт из ORX в БДСТБЮЛ");
     boldBlue(rbd1);
     boldBlue(rbd2);
     auto *modes = new QVBoxLayout(GroupBox2);
@@ -108,11 +102,11 @@ void Tcpar::buildControls()
 
     auto *orx = new QGridLayout;
     Label11 = label(ts1, "Label11", "Тип подключ. к БД");
-    dbtype = named(new QComboBox(ts1), "dbtype", "Выберите тип подключения к БД");
+    dbtype = NamedControl(new QComboBox(ts1), "dbtype", "Выберите тип подключения к БД");
     dbtype->addItems({QStringLiteral("ODBC"), QStringLiteral("Oracle")});
-    orxini = named(new QCheckBox(QStringLiteral("Брать ODBC-подключение из ORX.ini"), ts1), "orxini");
+    orxini = NamedControl(new QCheckBox(QStringLiteral("Брать ODBC-подключение из ORX.ini"), ts1), "orxini");
     Label21 = label(ts1, "Label21", "");
-    dsorx = named(new QComboBox(ts1), "dsorx");
+    dsorx = NamedControl(new QComboBox(ts1), "dsorx");
     dsorx->setMaxVisibleItems(20);
     // Editable, so a source the lists do not know (a file, a source of another user) survives OK.
     dsorx->setEditable(true);
@@ -123,7 +117,8 @@ void Tcpar::buildControls()
     dir = edit(ts1, "dir");
     Label1 = label(ts1, "Label1", "Пароль ORX");
     stb = edit(ts1, "stb");
-    dorx = named(new QCheckBox(QStringLiteral("Использовать БД ORX для промежуточных данных"), ts1), "dorx");
+    dorx = NamedControl(new QCheckBox(QStringLiteral("Использовать БД ORX для промежуточных данных"), ts1),
+                        "dorx");
     orx->addWidget(Label11, 0, 0);
     orx->addWidget(dbtype, 0, 1);
     orx->addWidget(orxini, 0, 2, 1, 3);
@@ -138,12 +133,12 @@ void Tcpar::buildControls()
     orx->addWidget(dorx, 4, 0, 1, 5);
     page1->addLayout(orx);
 
-    GroupBox1 = named(new QGroupBox(QStringLiteral("Интерфейс к выходной БД"), ts1), "GroupBox1");
-    rb1b = named(new QRadioButton(QStringLiteral("MS Jet 4.0"), GroupBox1), "rb1b",
-                 "Можно указать путь к файлу БД на диске (для MS Access)");
-    rb2b = named(new QRadioButton(QStringLiteral("ODBC"), GroupBox1), "rb2b",
-                 "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC "
-                 "Administrator");
+    GroupBox1 = NamedControl(new QGroupBox(QStringLiteral("Интерфейс к выходной БД"), ts1), "GroupBox1");
+    rb1b = NamedControl(new QRadioButton(QStringLiteral("MS Jet 4.0"), GroupBox1), "rb1b",
+                        "Можно указать путь к файлу БД на диске (для MS Access)");
+    rb2b = NamedControl(new QRadioButton(QStringLiteral("ODBC"), GroupBox1), "rb2b",
+                        "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC "
+                        "Administrator");
     auto *ifaces = new QHBoxLayout(GroupBox1);
     ifaces->addWidget(rb1b);
     ifaces->addWidget(rb2b);
@@ -154,7 +149,7 @@ void Tcpar::buildControls()
     Label2 = label(ts1, "Label2", "");
     ed2 = edit(ts1, "ed2");
     sflb = tool(ts1, "sflb", "...", "Выбрать файл");
-    dsout = named(new QComboBox(ts1), "dsout");
+    dsout = NamedControl(new QComboBox(ts1), "dsout");
     dsout->setEditable(true);
     dsout->setMinimumWidth(220);
     Label3 = label(ts1, "Label3", "Пользователь БД");
@@ -175,46 +170,38 @@ void Tcpar::buildControls()
     page1->addStretch();
 
     auto *page2 = new QVBoxLayout(ts2);
-    GroupBox5 = named(new QGroupBox(QStringLiteral("Транспорт"), ts2), "GroupBox5");
-    auto *transport = new QGridLayout(GroupBox5);
-    const std::tuple<QLabel **, const char *, const char *, QLineEdit **, const char *> transportRows[] = {
-        {&Label12, "Label12", "Сервер отправки", &Edit6, "Edit6"},
-        {&Label13, "Label13", "Порт SMTP", &Edit7, "Edit7"},
-        {&Label14, "Label14", "Пользователь", &Edit8, "Edit8"},
-        {&Label15, "Label15", "Пароль", &Edit9, "Edit9"},
+    GroupBox5 = NamedControl(new QGroupBox(QStringLiteral("Транспорт"), ts2), "GroupBox5");
+    using Row = std::tuple<QLabel **, const char *, const char *, QLineEdit **, const char *>;
+    const auto rows = [](QGroupBox *box, std::initializer_list<Row> list) {
+        auto *grid = new QGridLayout(box);
+        int r = 0;
+        for (const auto &[l, ln, caption, e, en] : list) {
+            *l = label(box, ln, caption);
+            *e = edit(box, en);
+            grid->addWidget(*l, r, 0);
+            grid->addWidget(*e, r++, 1);
+        }
     };
-    int r = 0;
-    for (const auto &[l, ln, caption, e, en] : transportRows) {
-        *l = label(GroupBox5, ln, caption);
-        *e = edit(GroupBox5, en);
-        transport->addWidget(*l, r, 0);
-        transport->addWidget(*e, r++, 1);
-    }
+    rows(GroupBox5, {{&Label12, "Label12", "Сервер отправки", &Edit6, "Edit6"},
+                     {&Label13, "Label13", "Порт SMTP", &Edit7, "Edit7"},
+                     {&Label14, "Label14", "Пользователь", &Edit8, "Edit8"},
+                     {&Label15, "Label15", "Пароль", &Edit9, "Edit9"}});
     Edit9->setEchoMode(QLineEdit::Password);
     page2->addWidget(GroupBox5);
-    GroupBox6 = named(new QGroupBox(QStringLiteral("Глобальные параметры отправки"), ts2), "GroupBox6");
-    auto *header = new QGridLayout(GroupBox6);
-    const std::tuple<QLabel **, const char *, const char *, QLineEdit **, const char *> headerRows[] = {
-        {&Label16, "Label16", "От", &Edit13, "Edit13"},
-        {&Label17, "Label17", "Кому", &Edit12, "Edit12"},
-        {&Label5, "Label5", "Копия", &Edit1, "Edit1"},
-        {&Label18, "Label18", "Тема", &Edit11, "Edit11"},
-    };
-    r = 0;
-    for (const auto &[l, ln, caption, e, en] : headerRows) {
-        *l = label(GroupBox6, ln, caption);
-        *e = edit(GroupBox6, en);
-        header->addWidget(*l, r, 0);
-        header->addWidget(*e, r++, 1);
-    }
+    GroupBox6 =
+        NamedControl(new QGroupBox(QStringLiteral("Глобальные параметры отправки"), ts2), "GroupBox6");
+    rows(GroupBox6, {{&Label16, "Label16", "От", &Edit13, "Edit13"},
+                     {&Label17, "Label17", "Кому", &Edit12, "Edit12"},
+                     {&Label5, "Label5", "Копия", &Edit1, "Edit1"},
+                     {&Label18, "Label18", "Тема", &Edit11, "Edit11"}});
     page2->addWidget(GroupBox6);
     page2->addStretch();
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
-    Button1 = named(new QPushButton(QStringLiteral("OK"), this), "Button1");
+    Button1 = NamedControl(new QPushButton(QStringLiteral("OK"), this), "Button1");
     Button1->setDefault(true);
-    Button2 = named(new QPushButton(QStringLiteral("Отмена"), this), "Button2");
+    Button2 = NamedControl(new QPushButton(QStringLiteral("Отмена"), this), "Button2");
     bottom->addWidget(Button1);
     bottom->addWidget(Button2);
     top->addLayout(bottom);

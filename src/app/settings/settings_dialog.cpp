@@ -6,6 +6,7 @@
 #include "app/main/import_page_api.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/dialog_controls.h"
 #include "app/settings/reference_files.h"
 #include "lib/data_sources.h"
 #include "lib/errors.h"
@@ -33,24 +34,16 @@ namespace {
 
 const QString G = QStringLiteral("global");
 
-template <class W> W *named(W *w, const char *name, const char *hint = nullptr)
-{
-    w->setObjectName(QString::fromLatin1(name));
-    if (hint)
-        w->setToolTip(messageTextForDisplay(QString::fromUtf8(hint)));
-    return w;
-}
-
 QPushButton *button(QWidget *parent, const char *name, const char *caption, const char *hint = nullptr)
 {
-    auto *b = named(new QPushButton(QString::fromUtf8(caption), parent), name, hint);
+    auto *b = NamedControl(new QPushButton(QString::fromUtf8(caption), parent), name, hint);
     b->setAutoDefault(false);
     return b;
 }
 
 QTableWidget *grid(QWidget *parent, const char *name, const QStringList &headers)
 {
-    auto *g = named(new QTableWidget(0, int(headers.size()), parent), name);
+    auto *g = NamedControl(new QTableWidget(0, int(headers.size()), parent), name);
     g->setHorizontalHeaderLabels(headers);
     g->verticalHeader()->setDefaultSectionSize(g->fontMetrics().height() + 6);
     g->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -94,17 +87,17 @@ TSetts::TSetts(Tmainf &Main, QWidget *owner) : QDialog(owner), m_main(Main)
 void TSetts::buildControls()
 {
     auto *top = new QVBoxLayout(this);
-    pc = named(new QTabWidget(this), "pc");
+    pc = NamedControl(new QTabWidget(this), "pc");
     top->addWidget(pc, 1);
 
-    TabSheet3 = named(new QWidget, "TabSheet3");
+    TabSheet3 = NamedControl(new QWidget, "TabSheet3");
     auto *p3 = new QVBoxLayout(TabSheet3);
-    Label1 =
-        named(new QLabel(QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
-                                        "НЕ отмеченные галочками - общие параметры для всех станций.\n"
-                                        "Имеет значение только для режима \"многих станций\"."),
-                         TabSheet3),
-              "Label1");
+    Label1 = NamedControl(
+        new QLabel(QStringLiteral("Параметры, отмеченные галочками, будут раздельны для всех станций.\n"
+                                  "НЕ отмеченные галочками - общие параметры для всех станций.\n"
+                                  "Имеет значение только для режима \"многих станций\"."),
+                   TabSheet3),
+        "Label1");
     p3->addWidget(Label1);
     glo = grid(TabSheet3, "glo", {QString(), QStringLiteral("Параметр"), QStringLiteral("Описание")});
     glo->horizontalHeader()->setMinimumSectionSize(24);
@@ -112,11 +105,11 @@ void TSetts::buildControls()
     glo->setSelectionBehavior(QAbstractItemView::SelectRows);
     glo->verticalHeader()->setVisible(false);
     p3->addWidget(glo, 1);
-    glocb = named(new QCheckBox(TabSheet3), "glocb");
+    glocb = NamedControl(new QCheckBox(TabSheet3), "glocb");
     glocb->setVisible(false);
     pc->addTab(TabSheet3, QStringLiteral("Глобальные"));
 
-    TabSheet1 = named(new QWidget, "TabSheet1");
+    TabSheet1 = NamedControl(new QWidget, "TabSheet1");
     auto *p1 = new QVBoxLayout(TabSheet1);
     sg = grid(TabSheet1, "sg",
               {QStringLiteral("Канал"), QStringLiteral("От (Гц)"), QStringLiteral("До (Гц)")});
@@ -128,14 +121,14 @@ void TSetts::buildControls()
     r1->addStretch();
     p1->addLayout(r1);
     p1->addWidget(sg, 1);
-    cb = named(new QComboBox(sg->viewport()), "cb");
+    cb = NamedControl(new QComboBox(sg->viewport()), "cb");
     cb->setEditable(true);
     cb->addItems({QStringLiteral("SP"), QStringLiteral("MP"), QStringLiteral("LP"), QStringLiteral("BP"),
                   QStringLiteral("UP")});
     cb->setVisible(false);
     pc->addTab(TabSheet1, QStringLiteral("Фильтры"));
 
-    TabSheet2 = named(new QWidget, "TabSheet2");
+    TabSheet2 = NamedControl(new QWidget, "TabSheet2");
     auto *p2 = new QVBoxLayout(TabSheet2);
     sg2 = grid(TabSheet2, "sg2",
                {QStringLiteral("Фаза"), QStringLiteral("В МСК-85"), QStringLiteral("Множитель"),
@@ -150,11 +143,11 @@ void TSetts::buildControls()
     p2->addWidget(sg2, 1);
     pc->addTab(TabSheet2, QStringLiteral("Фазы ORX"));
 
-    ts1 = named(new QWidget, "ts1");
+    ts1 = NamedControl(new QWidget, "ts1");
     auto *pi = new QVBoxLayout(ts1);
     auto *paradox = new QGroupBox(QStringLiteral("Интерфейс к Paradox"), ts1);
-    rb1a = named(new QRadioButton(QStringLiteral("Встроенный"), paradox), "rb1a");
-    rb2a = named(new QRadioButton(QStringLiteral("BDE"), paradox), "rb2a");
+    rb1a = NamedControl(new QRadioButton(QStringLiteral("Встроенный"), paradox), "rb1a");
+    rb2a = NamedControl(new QRadioButton(QStringLiteral("BDE"), paradox), "rb2a");
     rb1a->setProperty("tag", 0);
     rb2a->setProperty("tag", 1);
     auto *pl = new QVBoxLayout(paradox);
@@ -164,16 +157,16 @@ void TSetts::buildControls()
     pi->addStretch();
     pc->addTab(ts1, QStringLiteral("Входные данные"));
 
-    TabSheet4 = named(new QWidget, "TabSheet4");
+    TabSheet4 = NamedControl(new QWidget, "TabSheet4");
     auto *po = new QVBoxLayout(TabSheet4);
     auto *opener = new QGroupBox(
         QStringLiteral("Программа, открывающая отчёт (ст.бюлл.) по кнопке \"Открыть в...\""), TabSheet4);
     auto *ol = new QGridLayout(opener);
-    rep_opexe = named(new QLineEdit(opener), "rep_opexe",
-                      "Если поле пустое, отчёт открывается программой,\rсвязанной с файлами HTM");
+    rep_opexe = NamedControl(new QLineEdit(opener), "rep_opexe",
+                             "Если поле пустое, отчёт открывается программой,\rсвязанной с файлами HTM");
     Button9 = button(opener, "Button9", "...");
-    rep_oppar = named(new QLineEdit(opener), "rep_oppar");
-    rep_opname = named(new QLineEdit(opener), "rep_opname");
+    rep_oppar = NamedControl(new QLineEdit(opener), "rep_oppar");
+    rep_opname = NamedControl(new QLineEdit(opener), "rep_opname");
     ol->addWidget(new QLabel(QStringLiteral("Программа (exe-файл)"), opener), 0, 0);
     ol->addWidget(rep_opexe, 0, 1);
     ol->addWidget(Button9, 0, 2);
@@ -184,38 +177,40 @@ void TSetts::buildControls()
     po->addWidget(opener);
     po->addWidget(
         new QLabel(QStringLiteral("(СВОДКА, ОТЧЁТ) Выбирать данные, руководствуясь..."), TabSheet4));
-    selperiod = named(new QComboBox(TabSheet4), "selperiod");
+    selperiod = NamedControl(new QComboBox(TabSheet4), "selperiod");
     selperiod->addItems(
         {QStringLiteral("Временем первой фазы в событии"), QStringLiteral("Временем в очаге")});
     po->addWidget(selperiod);
     po->addWidget(
         new QLabel(QStringLiteral("(ЭКСПОРТ БД ORX) Экспортировать данные в формате..."), TabSheet4));
-    orvfmt = named(new QComboBox(TabSheet4), "orvfmt");
+    orvfmt = NamedControl(new QComboBox(TabSheet4), "orvfmt");
     orvfmt->addItems({QStringLiteral("ORV - ORX binary Export"), QStringLiteral("TXT - текстовые файлы")});
     po->addWidget(orvfmt);
     po->addStretch();
     pc->addTab(TabSheet4, QStringLiteral("Выходные данные"));
 
-    ts3 = named(new QWidget, "ts3");
+    ts3 = NamedControl(new QWidget, "ts3");
     auto *pv = new QVBoxLayout(ts3);
     auto *names = new QGroupBox(QStringLiteral("В списке станций показывать..."), ts3);
-    rb1c = named(new QRadioButton(QStringLiteral("коды станций"), names), "rb1c");
-    rb2c = named(new QRadioButton(QStringLiteral("названия станций"), names), "rb2c");
+    rb1c = NamedControl(new QRadioButton(QStringLiteral("коды станций"), names), "rb1c");
+    rb2c = NamedControl(new QRadioButton(QStringLiteral("названия станций"), names), "rb2c");
     auto *nl = new QHBoxLayout(names);
     nl->addWidget(rb1c);
     nl->addWidget(rb2c);
     nl->addStretch();
     pv->addWidget(names);
-    cbveff = named(new QCheckBox(QStringLiteral("Показывать визуальные эффекты"), ts3), "cbveff");
-    doublebuf = named(new QCheckBox(QStringLiteral("Убрать мерцание окон"), ts3), "doublebuf");
-    showempty = named(new QCheckBox(QStringLiteral("Показывать станции без данных"), ts3), "showempty");
-    flagbeg = named(new QCheckBox(QStringLiteral("Станции с галочками - в начало списка"), ts3), "flagbeg");
+    cbveff = NamedControl(new QCheckBox(QStringLiteral("Показывать визуальные эффекты"), ts3), "cbveff");
+    doublebuf = NamedControl(new QCheckBox(QStringLiteral("Убрать мерцание окон"), ts3), "doublebuf");
+    showempty =
+        NamedControl(new QCheckBox(QStringLiteral("Показывать станции без данных"), ts3), "showempty");
+    flagbeg =
+        NamedControl(new QCheckBox(QStringLiteral("Станции с галочками - в начало списка"), ts3), "flagbeg");
     for (QWidget *w : std::initializer_list<QWidget *>{cbveff, doublebuf, showempty, flagbeg})
         pv->addWidget(w);
     auto *fonts = new QGroupBox(QStringLiteral("Шрифт"), ts3);
     auto *fl = new QGridLayout(fonts);
     Button4a = button(fonts, "Button4a", "Шрифт/Font");
-    sg_main = named(new QCheckBox(QStringLiteral("Такой же, как у всех окон"), fonts), "sg_main");
+    sg_main = NamedControl(new QCheckBox(QStringLiteral("Такой же, как у всех окон"), fonts), "sg_main");
     Button5 = button(fonts, "Button5", "Шрифт/Font");
     fl->addWidget(new QLabel(QStringLiteral("Все окна"), fonts), 0, 0);
     fl->addWidget(Button4a, 0, 1);
@@ -228,9 +223,9 @@ void TSetts::buildControls()
 
     auto *bottom = new QHBoxLayout;
     bottom->addStretch();
-    okb = named(new QPushButton(QStringLiteral("OK"), this), "okb");
+    okb = NamedControl(new QPushButton(QStringLiteral("OK"), this), "okb");
     okb->setDefault(true);
-    cancelb = named(new QPushButton(QStringLiteral("Отмена"), this), "cancelb");
+    cancelb = NamedControl(new QPushButton(QStringLiteral("Отмена"), this), "cancelb");
     cancelb->setAutoDefault(false);
     bottom->addWidget(okb);
     bottom->addWidget(cancelb);
