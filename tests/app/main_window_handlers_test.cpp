@@ -1,4 +1,5 @@
 #include "app/main/hint_timings.h"
+#include "app/main/product_commands.h"
 #include "support/program_env.h"
 
 #include <QSplitter>
@@ -28,6 +29,34 @@ TEST(MainWindowHandlers, HintTimings)
     // A second window leaves the one installation in place.
     auto second = o.start();
     EXPECT_EQ(QApplication::style(), style);
+}
+
+// The ORX page's summary button runs the summary of the mode in force, and only once one is installed.
+TEST(MainWindowHandlers, SummaryButtonOfTheOrxPage)
+{
+    ProgramWindow pw;
+    ProductCommands &commands = productCommands();
+    const ProductCommands saved = commands;
+    const auto restore = qScopeGuard([&] { commands = saved; });
+    auto *summary = pw.w->TabSheet6->findChild<QPushButton *>(QStringLiteral("Button24"));
+    ASSERT_NE(summary, nullptr);
+    QStringList calls;
+    commands.svodka = [&](Tmainf &) { calls << QStringLiteral("bulletin"); };
+    commands.orxSvodka = nullptr;
+    const auto showPage = [&] {
+        pw.w->pgc1->setCurrentIndex(0);
+        pw.w->pgc1->setCurrentIndex(pw.w->pgc1->indexOf(pw.w->TabSheet6));
+    };
+    pw.w->sett.fullorx = true;
+    showPage();
+    EXPECT_FALSE(summary->isEnabled());
+    commands.orxSvodka = [&](Tmainf &) { calls << QStringLiteral("orx"); };
+    showPage();
+    ASSERT_TRUE(summary->isEnabled());
+    summary->click();
+    pw.w->sett.fullorx = false;
+    summary->click();
+    EXPECT_EQ(calls, QStringList({QStringLiteral("orx"), QStringLiteral("bulletin")}));
 }
 
 // The placeholders of the developer page are off rather than silently idle.

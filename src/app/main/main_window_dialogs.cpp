@@ -2,6 +2,7 @@
 
 #include "app/main/diagnostics_page.h"
 #include "app/main/hint_timings.h"
+#include "app/main/product_commands.h"
 #include "app/settings/connection_dialog.h"
 #include "app/settings/data_filters_dialog.h"
 #include "app/settings/settings_dialog.h"
@@ -20,6 +21,16 @@ void Tmainf::connectDialogButtons()
     clicked("Button15", &Tmainf::Button15Click);
     clicked("Button26", &Tmainf::Button26Click);
     clicked("Button24", &Tmainf::Svodka_Click);
+    // The summaries are another library's; until the program installs the one of the mode in force, the
+    // summary button of the ORX page stays off.
+    if (auto *summary = findChild<QPushButton *>(QStringLiteral("Button24"))) {
+        const auto enable = [this, summary] {
+            const ProductCommands &commands = productCommands();
+            summary->setEnabled(bool(sett.fullorx ? commands.orxSvodka : commands.svodka));
+        };
+        enable();
+        connect(pgc1, &QTabWidget::currentChanged, summary, enable);
+    }
     clicked("Button35", &Tmainf::Button35Click);
     InstallHintTimings();
     new DiagnosticsPage(*this, TabSheet3);
