@@ -2,6 +2,7 @@
 
 #include "lib/errors.h"
 
+#include <QDataStream>
 #include <QFile>
 #include <QXmlStreamReader>
 
@@ -9,6 +10,11 @@
 #include <zip.h>
 
 #include <memory>
+
+#include <cerrno>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,6 +24,8 @@ constexpr int kMaxCols = 16384;
 // No part of a station's workbook comes near this; a larger size given by a damaged archive is refused
 // before anything is allocated for it.
 constexpr zip_uint64_t kMaxPartSize = 64 * 1024 * 1024;
+// The address space of the child that reads an .xls file: room for a sheet of Excel 97's largest size.
+constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
 
 quint64 cellKey(int row, int col)
 {
@@ -407,6 +415,119 @@ Workbook readXls(const QString &fileName)
     return book;
 }
 
+// The BIFF reader trusts some string lengths in the records (libfreexl 1.0.6 reads past its buffers on
+// such damage), so it runs in a child process of bounded memory; the parent gets the sheets, or the
+// reason, through a pipe and survives whatever the child meets.
+void writeAll(int fd, const QByteArray &bytes)
+{
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n <= 0)
+            return;
+        done += n;
+    }
+}
+
+[[noreturn]] void xlsChild(const QString &fileName, int fd)
+{
+#if !defined(__SANITIZE_ADDRESS__) && !(defined(__has_feature) && __has_feature(address_sanitizer))
+    // On top of what the process has mapped already, which the child shares.
+    quint64 pages = 0;
+    if (FILE *statm = fopen("/proc/self/statm", "r")) {
+        unsigned long long size = 0;
+        if (fscanf(statm, "%llu", &size) == 1)
+            pages = size;
+        fclose(statm);
+    }
+    const rlim_t limit = rlim_t(pages * quint64(sysconf(_SC_PAGESIZE)) + kXlsMemoryLimit);
+    const struct rlimit memory = {limit, limit};
+    setrlimit(RLIMIT_AS, &memory);
+#endif
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    try {
+        const Workbook book = readXls(fileName);
+        stream << quint8(1) << qint32(book.sheets.size());
+        for (const WorkSheet &sheet : book.sheets) {
+            stream << sheet.name << qint32(sheet.lastRow) << qint32(sheet.lastCol)
+                   << qint32(sheet.cells.size());
+            for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
+                stream << it.key() << quint8(it->kind) << it->number << it->text;
+        }
+    } catch (const BrenvaleError &e) {
+        out.clear();
+        QDataStream error(&out, QIODevice::WriteOnly);
+        error << quint8(0) << e.message();
+    } catch (...) {
+        _exit(2);
+    }
+    writeAll(fd, out);
+    _exit(0);
+}
+
+Workbook readXlsIsolated(const QString &fileName)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: нет канала").arg(fileName));
+    const pid_t pid = fork();
+    if (pid < 0) {
+        close(fds[0]);
+        close(fds[1]);
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: нет процесса").arg(fileName));
+    }
+    if (pid == 0) {
+        close(fds[0]);
+        xlsChild(fileName, fds[1]);
+    }
+    close(fds[1]);
+    QByteArray bytes;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+        if (n > 0)
+            bytes.append(buffer, n);
+        else if (n == 0 || errno != EINTR)
+            break;
+    }
+    close(fds[0]);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        damaged(QStringLiteral("файл .xls не читается"));
+
+    QDataStream stream(bytes);
+    quint8 ok = 0;
+    stream >> ok;
+    if (ok == 0) {
+        QString message;
+        stream >> message;
+        throw EFileError(message);
+    }
+    Workbook book;
+    qint32 count = 0;
+    stream >> count;
+    for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+        WorkSheet sheet;
+        qint32 cells = 0;
+        stream >> sheet.name >> sheet.lastRow >> sheet.lastCol >> cells;
+        for (qint32 c = 0; c < cells && stream.status() == QDataStream::Ok; ++c) {
+            quint64 key = 0;
+            quint8 kind = 0;
+            WorkbookCell cell;
+            stream >> key >> kind >> cell.number >> cell.text;
+            cell.kind = WorkbookCell::Kind(kind);
+            sheet.cells.insert(key, cell);
+        }
+        book.sheets << sheet;
+    }
+    if (stream.status() != QDataStream::Ok)
+        damaged(QStringLiteral("файл .xls не читается"));
+    return book;
+}
+
 } // namespace
 
 WorkbookCell WorkSheet::Cell(int Row, int Col) const
@@ -492,7 +613,7 @@ Workbook ReadWorkbook(const QString &FileName)
     }
     if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
         file.close();
-        return readXls(FileName);
+        return readXlsIsolated(FileName);
     }
     throw EFileError(QStringLiteral("Файл %1 не является книгой Excel (.xls или .xlsx)").arg(FileName));
 }

@@ -1,3 +1,4 @@
+#include "exchange/pet_conversion.h"
 #include "exchange/station_sheets.h"
 #include "exchange/workbook.h"
 #include "lib/errors.h"
@@ -352,6 +353,132 @@ TEST(Workbook, DamagedFilesGiveAClearMessage)
     }
     EXPECT_EQ(ReadWorkbook(good).sheets.value(0).Cell(1, 1).text, QStringLiteral("текст"));
     EXPECT_EQ(ReadWorkbook(goodXls).sheets.value(0).Cell(2, 1).number, 1);
+}
+
+} // namespace
+
+namespace {
+
+QStringList tableRows(const TD2D &t)
+{
+    QStringList rows;
+    for (int r = 0; r < t.RowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < t.ColCount(); ++c)
+            cells << t.GetCell(c, r);
+        while (!cells.isEmpty() && cells.last().isEmpty())
+            cells.removeLast();
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+// A PET journal of two events: a P reading, its S with an amplitude row in the same line (SM), the S
+// reading itself and a further amplitude of it, rows of notes alone, an origin before midnight of the
+// next day's reading.
+const QList<FixCell> kPetJournal = {
+    S(1, 1, "№"),
+    S(1, 2, "Дата"),
+    N(2, 1, 1),
+    S(2, 2, "03.12.2008"),
+    S(2, 3, "+iP"),
+    S(2, 4, "СКМ-3 Z"),
+    S(2, 5, "10:15:30"),
+    N(2, 6, 4),
+    S(3, 3, "SM"),
+    S(3, 4, "СКМ-3 Z"),
+    S(3, 5, "10:16:02"),
+    N(3, 6, 1),
+    N(3, 9, 0.8),
+    N(3, 12, 12),
+    S(4, 3, "S"),
+    S(4, 4, "СКМ-3 N"),
+    S(4, 5, "10:16:02"),
+    N(4, 6, 1),
+    S(4, 7, "01:32.5"),
+    N(4, 8, 150),
+    S(5, 3, "SM"),
+    S(5, 4, "СКМ-3 N"),
+    S(5, 5, "10:16:03"),
+    N(5, 6, 0),
+    N(5, 9, 1.2),
+    S(5, 10, "-"),
+    N(5, 11, 25),
+    S(5, 13, "M=3.1"),
+    S(5, 14, "LAT=43.25S"),
+    S(6, 14, "H=15km"),
+    N(7, 1, 2),
+    S(7, 2, "04.12.2008"),
+    S(7, 3, "eP"),
+    S(7, 4, "CD-1 E"),
+    S(7, 5, "00:01:10"),
+    N(7, 6, 2),
+    N(7, 8, 99.9),
+    S(7, 13, "K=10.5"),
+    S(7, 14, "O=23-59-58.5"),
+    S(8, 14, "LON=120.5E"),
+};
+
+// Worked out row by row from the conversion rules; arrival and amplitude numbers start at 2.
+const QStringList kPetEvents = {
+    "1|1|||-43.25||15||150|||00:01:32|5|||||07.12.2026",
+    "2|2|03.12.2008 23:59:58|5||120.5||99.9||||01.01.1970||||||07.12.2026",
+};
+const QStringList kPetBulletin = {
+    "2||1|PET|03.12.2008|+|i|0|P|СКМ-3|SP|0|Z|03.12.2008 10:15:30|4",
+    "3||1|PET|03.12.2008|||0|S|СКМ-3|SP|0|Z|01.01.1970",
+    "4||1|PET|03.12.2008|||0|S|СКМ-3|SP|0|N|03.12.2008 10:16:02|1",
+    "5||1|PET|03.12.2008|||0||||0||03.12.2008 ",
+    "6||2|PET|04.12.2008||e|0|P|CD-1|LP|0|E|04.12.2008 00:01:10|2",
+    "7||2|PET|04.12.2008|||0||||0||04.12.2008 ",
+};
+const QStringList kPetXm = {
+    "2|3|СКМ-3|SP|Z|03.12.2008 10:16:02|1|||||0.8|12",
+    "3|4|СКМ-3|SP|N|03.12.2008 10:16:03|0|||1.2|25|||3.1",
+};
+
+TEST(PetConversion, JournalIntoTheThreeTextTables)
+{
+    TestDir dir;
+    const QString path = dir.file(QStringLiteral("pet.xlsx"));
+    writeXlsx(path, {{"Журнал", kPetJournal}});
+    TD2D grid, events, bulletin, xm;
+    QString message;
+    unsigned icon = 0;
+    ASSERT_TRUE(ReadStationSheets(ReadWorkbook(path), 3, {}, {}, grid, message, icon))
+        << message.toStdString();
+    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message))
+        << message.toStdString();
+    EXPECT_EQ(tableRows(events), kPetEvents);
+    EXPECT_EQ(tableRows(bulletin), kPetBulletin);
+    EXPECT_EQ(tableRows(xm), kPetXm);
+    EXPECT_EQ(events.ColCount(), 18);
+    EXPECT_EQ(bulletin.ColCount(), 25);
+
+    // Narrower formats drop the values beyond their columns.
+    PetTableColumns narrow;
+    narrow.events = 3;
+    ASSERT_TRUE(PetMacro(grid, {}, {}, narrow, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
+    EXPECT_EQ(tableRows(events), QStringList({"1|1", "2|2|03.12.2008 23:59:58"}));
+
+    // A distance that is no number stops the conversion at its row.
+    grid.SetCell(8, 3, QStringLiteral("далеко"));
+    EXPECT_FALSE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
+    EXPECT_TRUE(message.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
+        << message.toStdString();
+    EXPECT_EQ(tableRows(bulletin), kPetBulletin.mid(0, 2));
+}
+
+TEST(PetConversion, NoEventNumberStillGivesOneEvent)
+{
+    TD2D grid, events, bulletin, xm;
+    grid.Init(15, 2);
+    grid.SetCell(3, 1, QStringLiteral("P"));
+    grid.SetCell(14, 1, QStringLiteral("H=15"));
+    QString message;
+    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
+    EXPECT_EQ(tableRows(events), QStringList({"1|||||||||||||||||07.12.2026"}));
+    EXPECT_EQ(tableRows(bulletin), QStringList({"2|||PET||||0|P|||0|| "}));
 }
 
 } // namespace
