@@ -25,7 +25,7 @@ constexpr int kMaxCols = 16384;
 // before anything is allocated for it.
 constexpr zip_uint64_t kMaxPartSize = 64 * 1024 * 1024;
 // The address space of the child that reads an .xls file: room for a sheet of Excel 97's largest size.
-constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
+[[maybe_unused]] constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
 
 quint64 cellKey(int row, int col)
 {
