@@ -2,6 +2,7 @@
 
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "lib/safe_write.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +35,9 @@ void writeEmptyArchive(const QString &zipName)
 {
     QByteArray record("PK\x05\x06", 4);
     record.append(18, '\0');
-    QFile f(zipName);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(record) != record.size())
-        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\"").arg(zipName));
+    QString reason;
+    if (!SafeWriteFile(zipName, record, &reason))
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
 }
 
 // Names are written in UTF-8 with the language-encoding flag, which unzip, 7-Zip and Windows read.
@@ -79,6 +80,8 @@ bool isUnsafeName(const QString &name)
     return name.split(QLatin1Char('/')).contains(QLatin1String(".."));
 }
 
+// The member goes into a temporary file beside the target, which replaces an existing file only after
+// the whole member was read and written: a damaged member or a full disk leaves the old file as it was.
 void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &target)
 {
     const QString memberError = QStringLiteral("Не удалось распаковать \"%1\" из архива \"%2\": %3");
@@ -86,9 +89,9 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
     if (!in)
         throw EFileError(memberError.arg(target, zipName, QString::fromUtf8(zip_strerror(za))));
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFileError(QStringLiteral("Не удалось записать файл \"%1\"").arg(target));
+    SafeFileWriter out(target);
+    if (!out.open())
+        throw EFileError(SafeWriteMessage(target, out.errorString()));
     char buffer[65536];
     for (;;) {
         const zip_int64_t n = zip_fread(in.get(), buffer, sizeof buffer);
@@ -97,9 +100,11 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
                 memberError.arg(target, zipName, QString::fromUtf8(zip_file_strerror(in.get()))));
         if (n == 0)
             break;
-        if (out.write(buffer, n) != n)
-            throw EFileError(QStringLiteral("Не удалось записать файл \"%1\"").arg(target));
+        if (!out.write(buffer, n))
+            throw EFileError(SafeWriteMessage(target, out.errorString()));
     }
+    if (!out.commit())
+        throw EFileError(SafeWriteMessage(target, out.errorString()));
 }
 
 } // namespace
