@@ -65,9 +65,14 @@ struct TextFormats
     bool specsDirty = false;
 
     void SetDefaults();
-    // programDir ends with "/". Messages go through the message procedure.
+    // programDir ends with "/". Messages go through the message procedure. A file that cannot be read
+    // whole is reported and gives the defaults; a file that cannot be written is reported and the old one
+    // stays.
     bool LoadSpec(const QString &programDir, const QString &name, bool reset, int importType);
     bool SaveSpec(const QString &programDir, const QString &name, int importType);
+
+private:
+    bool readSpecFile(QIODevice &file, int importType);
 };
 
 QString SpecFilePath(const QString &programDir, const QString &name);
