@@ -71,6 +71,65 @@ void packInto(zip_t *za, const QString &zipName, const QStringList &paths)
     }
 }
 
+struct SourceDeleter
+{
+    void operator()(zip_source_t *source) const { zip_source_free(source); }
+};
+using SourceHandle = std::unique_ptr<zip_source_t, SourceDeleter>;
+
+// The archive is built in memory by libzip and then written through the safe-write helper.
+void packFile(const QString &zipName, const QStringList &paths)
+{
+    const QString writeError = QStringLiteral("Не удалось записать архив \"%1\": %2");
+    zip_error_t error;
+    zip_error_init(&error);
+    SourceHandle buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
+    if (!buffer)
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2")
+                             .arg(zipName, QString::fromUtf8(zip_error_strerror(&error))));
+    zip_source_keep(buffer.get()); // outlives the archive, which releases its own reference
+    ZipHandle za(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
+    if (!za) {
+        const QString reason = QString::fromUtf8(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
+    }
+    zip_error_fini(&error);
+    packInto(za.get(), zipName, paths);
+    if (zip_close(za.get()) < 0)
+        throw EFileError(writeError.arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
+    za.release(); // zip_close freed it
+
+    const auto sourceError = [&] {
+        return EFileError(
+            writeError.arg(zipName, QString::fromUtf8(zip_error_strerror(zip_source_error(buffer.get())))));
+    };
+    if (zip_source_open(buffer.get()) < 0)
+        throw sourceError();
+    SafeFileWriter out(zipName);
+    if (!out.open()) {
+        zip_source_close(buffer.get());
+        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+    }
+    char chunk[65536];
+    for (;;) {
+        const zip_int64_t n = zip_source_read(buffer.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            zip_source_close(buffer.get());
+            throw sourceError();
+        }
+        if (n == 0)
+            break;
+        if (!out.write(chunk, n)) {
+            zip_source_close(buffer.get());
+            throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+        }
+    }
+    zip_source_close(buffer.get());
+    if (!out.commit())
+        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+}
+
 bool isUnsafeName(const QString &name)
 {
     if (name.startsWith(QLatin1Char('/')))
@@ -121,20 +180,10 @@ void zipFiles(const QString &zipName, const QString &oneFile, const QStringList 
         writeEmptyArchive(zipName);
         return;
     }
-    int code = 0;
-    ZipHandle za(zip_open(QFile::encodeName(zipName).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-    if (!za)
-        throw EFileError(
-            QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, libzipError(code)));
     try {
-        packInto(za.get(), zipName, paths);
-        if (zip_close(za.get()) < 0)
-            throw EFileError(QStringLiteral("Не удалось записать архив \"%1\": %2")
-                                 .arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
-        za.release(); // zip_close freed it
+        packFile(zipName, paths);
     } catch (...) {
-        // The old archive is gone either way, as when the archive is created before packing.
-        za.reset();
+        // No archive is left under the name, so an old one is never taken for the new one.
         QFile::remove(zipName);
         throw;
     }

@@ -131,6 +131,17 @@ TEST(ZipFiles, FailuresRaiseAndLeaveNoArchive)
         EXPECT_FALSE(QFileInfo::exists(zip)) << name;
     }
     EXPECT_THROW(zipFiles(dir.file("no/such/folder/x.zip"), dir.file("a/same.txt"), {}), EFileError);
+
+    // A full disk leaves neither a short archive nor a temporary file.
+    ASSERT_TRUE(writeBytes(dir.file("big/big.bin"), sample(40000, 17)));
+    for (const qint64 bytes : {qint64(0), qint64(1000)}) {
+        ASSERT_TRUE(writeBytes(dir.file("full/x.zip"), "old"));
+        {
+            DiskFullAfter disk(bytes);
+            EXPECT_THROW(zipFiles(dir.file("full/x.zip"), dir.file("big/big.bin"), {}), EFileError) << bytes;
+        }
+        EXPECT_TRUE(folderEntries(dir.file("full")).isEmpty()) << bytes;
+    }
 }
 
 TEST(UnzipAll, ArchivesOfTheZipProgram)
