@@ -236,7 +236,6 @@ void Tmainf::buildSettingsPage()
     Splitter2->addWidget(Panel7);
     Splitter2->setStretchFactor(1, 1);
     layout->addWidget(Splitter2, 1);
-    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
     connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
         m_netsWidth = qMax(2, Splitter2->sizes().value(0));
         Splitter2Moved();
