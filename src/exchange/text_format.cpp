@@ -261,7 +261,7 @@ bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool 
         MessageProc(nullptr, QStringLiteral("Ошибка при чтении формата данных ") + name, MB_ICONERROR, MB_OK);
         return false;
     }
-    if (readSpecFile(file, importType))
+    if (ReadSpecFile(file, importType))
         return true;
     // A short or damaged file would leave this station with part of another station's formats, which
     // the next save would store under its name.
@@ -273,7 +273,7 @@ bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool 
     return false;
 }
 
-bool TextFormats::readSpecFile(QIODevice &file, int importType)
+bool TextFormats::ReadSpecFile(QIODevice &file, int importType)
 {
     const bool text = importType == ImportText;
     for (int t = 0; t < 3; ++t)

@@ -70,9 +70,8 @@ struct TextFormats
     // stays.
     bool LoadSpec(const QString &programDir, const QString &name, bool reset, int importType);
     bool SaveSpec(const QString &programDir, const QString &name, int importType);
-
-private:
-    bool readSpecFile(QIODevice &file, int importType);
+    // The records of a format file in the layout of importType; false when one falls short.
+    bool ReadSpecFile(QIODevice &file, int importType);
 };
 
 QString SpecFilePath(const QString &programDir, const QString &name);
