@@ -126,7 +126,7 @@ void followNewEvent(Tmainf &w, Tdm &dm, bool &held)
     const bool inserting = dm.ime->State() == DataSetState::Insert;
     try {
         if (inserting && !held && dm.ims->Active()) {
-            postPending(dm.ims);
+            PostPending(dm.ims);
             dm.ims->Close();
             held = true;
             enableReadingNav(w.TabSheet1, false);
