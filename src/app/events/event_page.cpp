@@ -311,6 +311,11 @@ void Tmainf::SetupEventPage()
     }
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
             &Tmainf::Svodka_Click);
+    connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Button9")), &QPushButton::clicked, this,
+            [this] {
+                if (const auto &command = productCommands().importOrx)
+                    command(*this);
+            });
     EnableEventNav(false);
 }
 
