@@ -224,6 +224,14 @@ public:
     void onlyfullClick();
     void Splitter2Moved();
     void JvcbClick();
+    // The dialogs of the settings page; OK of either may ask for the reload cycle (reloadRequested).
+    void Button15Click();
+    void Button26Click();
+    void Button35Click();
+    // The width the network panel may take: from 2 up to the right edge of Button5.
+    int Splitter2CanResize(int NewWidth) const;
+    bool reloadRequested = false;
+    int selectedStationEntry() const;
 
     // Station editor and data periods.
     void Button8Click();
@@ -324,7 +332,7 @@ private:
     void recoverFromFailedInit(bool First, const QString &message);
     void computeMinimumSize();
     void setActivePage(int index);
-    int selectedStationEntry() const;
+    void connectDialogButtons();
     void finalShutdown();
     QList<QLineEdit *> importFileEdits() const;
     void reportDoneMainFailure(const std::exception &e);
