@@ -1,4 +1,5 @@
 #include "app/data/data_module.h"
+#include "app/settings/connection_params.h"
 
 #include "db/db_command.h"
 #include "db/db_connection.h"
@@ -8,6 +9,7 @@
 #include "lib/statements.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 Tdm *g_dm = nullptr;
@@ -106,6 +108,22 @@ DbQuery *Tdm::query(const char *name, DbConnection *conn, const QString &sql)
     return q;
 }
 
+namespace {
+
+// A source that names a file: always with Jet, and with ODBC when it is written as a path (the ORX
+// database as a SQLite file), where a missing file would read as an unknown data source name.
+bool isMissingFile(const DbConnection &Conn, const QString &Source)
+{
+    const QString provider = Conn.Provider();
+    const bool file =
+        provider.compare(ProviderJet, Qt::CaseInsensitive) == 0 ||
+        (provider.compare(ProviderOdbc, Qt::CaseInsensitive) == 0 && !Source.contains(QLatin1Char('=')) &&
+         (Source.contains(QLatin1Char('/')) || Source.contains(QLatin1Char('\\'))));
+    return file && !QFileInfo(Source).isFile();
+}
+
+} // namespace
+
 bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &User, const QString &Password,
                      bool Silent, const QString &ErrText)
 {
@@ -122,6 +140,18 @@ bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &U
         // ReplCFile reports its own failure.
         if (!ReplCFile(*Conn, Source))
             return false;
+        if (isMissingFile(*Conn, Source)) {
+            if (!Silent) {
+                const QString missing =
+                    QStringLiteral("Не найден файл базы данных \"") + Source + QLatin1Char('"');
+                MessageProc(nullptr,
+                            ErrText.isEmpty()
+                                ? QStringLiteral("OpenDB_ADO: ") + missing
+                                : ErrText + QStringLiteral("\rСообщение об ошибке:\r") + missing,
+                            MB_ICONERROR, MB_OK);
+            }
+            return false;
+        }
         // There is no login prompt here: an empty user opens without credentials.
         Conn->Open(User, Password);
         return true;

@@ -3,6 +3,7 @@
 #include "app/main/about_page.h"
 #include "lib/mstring_grid.h"
 
+#include "lib/date_display.h"
 #include "lib/messages.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +27,8 @@
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <functional>
 
 // The pages of the main window with their named controls. Captions and hints are the program's own
 // texts; a "\r" in them is a line break.
@@ -37,6 +41,29 @@ template <class W> W *named(W *w, const char *name)
         w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+
+// Qt's own double-click signal needs the item of the first click to survive it, but choosing a network
+// rebuilds the list; the hook takes the double click itself, so the list never sees a second press.
+class DoubleClickHook : public QObject
+{
+public:
+    DoubleClickHook(QWidget *target, std::function<void()> handler)
+        : QObject(target), m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseButtonDblClick ||
+            static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+            return false;
+        m_handler();
+        return true;
+    }
+
+private:
+    std::function<void()> m_handler;
+};
 
 QString text(const char *utf8)
 {
@@ -180,21 +207,29 @@ void Tmainf::buildSettingsPage()
     layout->addWidget(Panel2);
 
     Splitter2 = named(new QSplitter(Qt::Horizontal, page), "Splitter2");
+    Splitter2->setChildrenCollapsible(false);
     Panel8 = named(new QWidget, "Panel8");
+    // Two pixels is closed; open, the panel reaches the right edge of "Удалить" at most.
+    Panel8->setMinimumWidth(2);
+    if (auto *button5 = Panel2->findChild<QWidget *>(QStringLiteral("Button5")))
+        Panel8->setMaximumWidth(button5->x() + button5->width());
     auto *netsLayout = new QVBoxLayout(Panel8);
     netsLayout->setContentsMargins(0, 0, 0, 0);
     auto *panel14 = named(new QWidget(Panel8), "Panel14");
     auto *captionRow = row({label(panel14, nullptr, "Список сетей")});
-    captionRow->setContentsMargins(2, 2, 2, 2);
-    captionRow->addWidget(button(panel14, "Button37", "+", "Добавить сеть"));
-    captionRow->addWidget(button(panel14, "Button38", "-", "Удалить сеть"));
-    captionRow->addWidget(
-        button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"));
-    captionRow->addWidget(
-        button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети"));
+    captionRow->setContentsMargins(2, 2, 4, 2);
+    captionRow->setSpacing(7);
+    for (QPushButton *b :
+         {button(panel14, "Button37", "+", "Добавить сеть"), button(panel14, "Button38", "-", "Удалить сеть"),
+          button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"),
+          button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети")}) {
+        b->setFixedWidth(24); // small buttons, so that the open panel has room for its caption
+        captionRow->addWidget(b);
+    }
     panel14->setLayout(captionRow);
     netsLayout->addWidget(panel14);
     nets = named(new QListWidget(Panel8), "nets");
+    new DoubleClickHook(nets->viewport(), [this] { netsDblClick(); });
     netsLayout->addWidget(nets);
     Splitter2->addWidget(Panel8);
 
@@ -292,7 +327,7 @@ void Tmainf::buildBulletinPage()
                            button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
     auto *event = new QGridLayout;
     auto *time = named(new QDateTimeEdit(page), "time");
-    time->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    time->setDisplayFormat(SystemDateEditFormat() + QStringLiteral(" HH:mm:ss"));
     event->addWidget(time, 0, 0, 1, 2);
     pair(event, 0, 2, "dec", edit(page, "dec"));
     pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
@@ -380,7 +415,7 @@ void Tmainf::buildOrxPage()
     dat2 = named(new QDateEdit(page), "dat2");
     tim2 = named(new QTimeEdit(page), "tim2");
     for (QDateEdit *d : {dat1, dat2})
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setDisplayFormat(SystemDateEditFormat());
     for (QTimeEdit *t : {tim1, tim2})
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
