@@ -218,8 +218,8 @@ private:
                 // The cell comes from the bulletin file: a number goes as one, anything else as a literal.
                 bool numeric = false;
                 const qlonglong arid = arrival[ColArid].toLongLong(&numeric);
-                m_aq1Lines[1] = QStringLiteral("arid=") +
-                                (numeric ? QString::number(arid) : SqlQuote(arrival[ColArid]));
+                m_aq1Lines[1] =
+                    QStringLiteral("arid=") + (numeric ? QString::number(arid) : SqlQuote(arrival[ColArid]));
                 ++m_stats.statements;
                 if (!QActStrings(aq1, m_aq1Lines))
                     return false;
