@@ -40,12 +40,10 @@ bool IsDateFieldType(FieldType t)
     return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
 }
 
-QString TField::AsString() const
+QString FieldValueText(FieldType t, const QVariant &v)
 {
-    if (IsNull())
+    if (v.isNull())
         return QString();
-    const QVariant v = Value();
-    const FieldType t = DataType();
     if (IsDateFieldType(t)) {
         const TDateTime d = v.toDouble();
         // A stored number that is no date at all is shown as it stands rather than as a made-up date.
@@ -60,6 +58,11 @@ QString TField::AsString() const
     if (t == FieldType::Boolean)
         return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
     return v.toString();
+}
+
+QString TField::AsString() const
+{
+    return IsNull() ? QString() : FieldValueText(DataType(), Value());
 }
 
 qint64 TField::AsLargeInt() const
