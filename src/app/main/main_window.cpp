@@ -688,8 +688,6 @@ void Tmainf::TabSheet5Resize()
     ::TabSheet5Resize(TabSheet5);
 }
 
-void Tmainf::PostOrxEdits() {}
-
 // ---- Handlers ----
 
 void Tmainf::onlyfullClick()

@@ -189,12 +189,34 @@ public:
     void imdssDataChange();
     void Svodka_Click();
 
+    // Event pages on the ORX database. The data sources of imo and ima belong to the pages; their
+    // data-change handlers are the data module's.
+    DataSource *imdso = nullptr, *imdsa = nullptr;
+    void SetupOrxEventPages();
+    void filterClick();
+    void Button30Click();
+    void pc2Changing(int Leaving);
+    void BitBtn22Click(); // a new event
+    void BitBtn25Click(); // a new arrival
+    void MaskEditChange(QLineEdit *Sender);
+    void MaskEdit1Exit(QLineEdit *Sender);
+    void flagClick();
+    void ShowChanDescr();
+
     // Handlers.
     void pgc1Change();
     void select_dataClick(QCheckBox *Sender);
     void onlyfullClick();
     void Splitter2Moved();
     void JvcbClick();
+    // The dialogs of the settings page; OK of either may ask for the reload cycle (reloadRequested).
+    void Button15Click();
+    void Button26Click();
+    void Button35Click();
+    // The width the network panel may take: from 2 up to the right edge of Button5.
+    int Splitter2CanResize(int NewWidth) const;
+    bool reloadRequested = false;
+    int selectedStationEntry() const;
 
     // Station editor and data periods.
     void Button8Click();
@@ -295,7 +317,7 @@ private:
     void recoverFromFailedInit(bool First, const QString &message);
     void computeMinimumSize();
     void setActivePage(int index);
-    int selectedStationEntry() const;
+    void connectDialogButtons();
     void finalShutdown();
     QList<QLineEdit *> importFileEdits() const;
     void reportDoneMainFailure(const std::exception &e);

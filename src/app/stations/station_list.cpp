@@ -1,6 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/odbc_admin.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
@@ -532,7 +533,7 @@ bool Tmainf::GetStationDBParams(QString &Source, QString &User, QString &Passwor
 
 void Tmainf::RunOdbcAdmin()
 {
-    ShellOpen(this, QStringLiteral("odbcad32.exe"));
+    RunOdbcAdministrator(this, QDir::homePath(), CurrentOdbcAdminSeams());
 }
 
 QChar Tmainf::Cod_staKeyPress(QChar Key)
