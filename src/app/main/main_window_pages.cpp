@@ -548,8 +548,6 @@ void Tmainf::buildOrxPage()
              button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
     connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
             &QWidget::close);
-    connect(findChild<QPushButton *>(QStringLiteral("Button24")), &QPushButton::clicked, this,
-            &Tmainf::Svodka_Click);
     SetupOrxEventPages();
 }
 
