@@ -272,7 +272,6 @@ void Tmainf::buildSettingsPage()
     Splitter2->addWidget(Panel7);
     Splitter2->setStretchFactor(1, 1);
     layout->addWidget(Splitter2, 1);
-    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
     connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
         const int asked = Splitter2->sizes().value(0);
         m_netsWidth = Splitter2CanResize(asked);
