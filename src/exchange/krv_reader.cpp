@@ -1,5 +1,6 @@
 #include "exchange/krv_reader.h"
 
+#include "exchange/field_convert.h"
 #include "lib/codec.h"
 #include "lib/datetime.h"
 #include "lib/errors.h"
@@ -28,14 +29,6 @@ const dptarray kErrorFields = {{6, 11}, {18, 24}, {40, 0}};
 QChar at(const QString &line, int pos)
 {
     return pos <= line.size() ? line.at(pos - 1) : QChar();
-}
-
-int toInt(const QString &text)
-{
-    int value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
 }
 
 TDateTime toDate(int year, int month, int day)
@@ -183,7 +176,8 @@ private:
         for (int i = 0; i < 4; ++i)
             m_table.SetCell(1 + i, r, QString::number(m_event[size_t(5 + i)]));
 
-        const TDateTime origin = toDate(m_year, toInt(m_titleDate[1]), toInt(m_titleDate[0]));
+        const TDateTime origin =
+            toDate(m_year, IntFieldOrThrow(m_titleDate[1]), IntFieldOrThrow(m_titleDate[0]));
         const QString o[] = {FormatDateTime(QStringLiteral("ddddd"), origin),
                              QStringLiteral("O ="),
                              m_title[0] + QLatin1Char(':') + m_title[1] + QLatin1Char(':') + m_title[2],

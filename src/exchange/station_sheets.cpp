@@ -1,5 +1,6 @@
 #include "exchange/station_sheets.h"
 
+#include "exchange/field_convert.h"
 #include "exchange/workbook.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -32,14 +33,6 @@ QStringList headerNames(int layout)
     else if (layout == 4)
         add(kTblg);
     return names;
-}
-
-int toInt(const QString &text)
-{
-    int value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
 }
 
 QStringList dateParts(const QString &text)
@@ -87,8 +80,8 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
             Grid.SetCell(2, r, mark);
             continue;
         }
-        CountValue(hist, toInt(parts[0]));
-        CountValue(hist, toInt(parts[1]));
+        CountValue(hist, IntFieldOrThrow(parts[0]));
+        CountValue(hist, IntFieldOrThrow(parts[1]));
     }
     const int best = MostFrequent(hist);
     if (best < 0)
@@ -99,7 +92,8 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
         if (cell.isEmpty() || cell == mark)
             continue;
         const QStringList parts = dateParts(cell);
-        const int first = toInt(parts[0]), second = toInt(parts[1]), year = toInt(parts[2]);
+        const int first = IntFieldOrThrow(parts[0]), second = IntFieldOrThrow(parts[1]),
+                  year = IntFieldOrThrow(parts[2]);
         const bool monthFirst = first == month;
         Grid.SetCell(
             2, r,

@@ -4,6 +4,7 @@
 #include "lib/messages.h"
 #include "lib/string_table.h"
 #include "support/program_env.h"
+#include "table_rows.h"
 
 namespace {
 
@@ -49,20 +50,6 @@ QByteArray bulletinBytes(const char *const *lines, size_t n, const char *eol = "
     for (size_t i = 0; i < n; ++i)
         text += QString::fromUtf8(lines[i]) + QString::fromLatin1(eol);
     return toCp1251(text);
-}
-
-QStringList tableRows(const TD2D &t)
-{
-    QStringList rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c)
-            cells << t.GetCell(c, r);
-        while (!cells.isEmpty() && cells.last().isEmpty())
-            cells.removeLast();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
 }
 
 // The table the bulletin gives, worked out from the layout of the KRV table (trailing empty cells left

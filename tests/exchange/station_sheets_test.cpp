@@ -5,6 +5,7 @@
 #include "lib/messages.h"
 #include "lib/string_table.h"
 #include "support/test_support.h"
+#include "table_rows.h"
 
 #include <QProcess>
 
@@ -107,20 +108,6 @@ void writeXls(const QString &path, const QList<FixSheet> &sheets)
     ASSERT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
 }
 
-QStringList gridRows(const TD2D &t)
-{
-    QStringList rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c)
-            cells << t.GetCell(c, r);
-        while (!cells.isEmpty() && cells.last().isEmpty())
-            cells.removeLast();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
 struct Layout
 {
     const char *station;
@@ -212,7 +199,7 @@ TEST(StationSheets, EveryLayoutFromXlsxAndXls)
             EXPECT_TRUE(ReadStationSheets(book, StationCodeToMacroNum(station), TFormatSettings(),
                                           TFormatSettings(), grid, message, icon))
                 << station.toStdString() << ext << message.toStdString();
-            EXPECT_EQ(gridRows(grid), l.grid) << station.toStdString() << ext;
+            EXPECT_EQ(tableRows(grid), l.grid) << station.toStdString() << ext;
         }
     }
 }
@@ -358,20 +345,6 @@ TEST(Workbook, DamagedFilesGiveAClearMessage)
 } // namespace
 
 namespace {
-
-QStringList tableRows(const TD2D &t)
-{
-    QStringList rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c)
-            cells << t.GetCell(c, r);
-        while (!cells.isEmpty() && cells.last().isEmpty())
-            cells.removeLast();
-        rows << cells.join(QLatin1Char('|'));
-    }
-    return rows;
-}
 
 // A PET journal of two events: a P reading, its S with an amplitude row in the same line (SM), the S
 // reading itself and a further amplitude of it, rows of notes alone, an origin before midnight of the
