@@ -241,7 +241,9 @@ public:
     {
         db();
         return this->orx->rows(QStringLiteral(
-            "select n_equake,station_cod,[date],qual,phase,channel_cod,channel_component,[time],[dec] from "
+            // Fixed-width columns come back blank-padded from PostgreSQL.
+            "select n_equake,station_cod,[date],rtrim(qual),rtrim(phase),rtrim(channel_cod),"
+            "rtrim(channel_component),[time],[dec] from "
             "[Станционный бюллетень] order by arid"));
     }
     void addEvents(std::initializer_list<int> nums)
