@@ -263,6 +263,12 @@ void Tmainf::SetupEventPage()
     }
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
             &Tmainf::Svodka_Click);
+    auto *report = TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
+    report->setEnabled(bool(productCommands().report));
+    connect(report, &QPushButton::clicked, this, [this] {
+        if (const auto &command = productCommands().report)
+            command(*this, false);
+    });
     EnableEventNav(false);
 }
 
