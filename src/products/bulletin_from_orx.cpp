@@ -230,9 +230,16 @@ private:
         rstORX.Close();
         if (!act(rstw_ori, eventsSql))
             throw QuietStop();
-        for (const char *column : {"eventid", "lat", "lon", "depth", "origintime", "rms", "dh", "dz",
-                                   "COMMENTS", "ORID", "MB", "MBUNC", "MS", "MSUNC"})
+        for (const char *column : {"eventid", "lat", "lon", "depth", "origintime", "rms", "dh", "dz", "ORID",
+                                   "MB", "MBUNC", "MS", "MSUNC"})
             rstw_ori.FieldByName(QString::fromLatin1(column));
+        // ORX databases name the comment column in one of six ways; the event grid knows them all.
+        m_comment = nullptr;
+        for (const char *name : {"COMMENTS", "comment", "comments_", "coment", "coments", "coments_"})
+            if ((m_comment = rstw_ori.FindField(QString::fromLatin1(name))))
+                break;
+        if (!m_comment)
+            rstw_ori.FieldByName(QStringLiteral("COMMENTS"));
         TField *eventTime = rstw_ori.FieldByName(timeColumn);
         const int count = rstw_ori.RecordCount();
         const QString code = o.qtype == 0 ? m_state.reportCodes[pass] : QString();
@@ -375,8 +382,7 @@ private:
               << QStringLiteral("<td>&nbsp;</td>")
               << QStringLiteral("<td><b>") + IfEmptyStr(m_rows.distance, kNbsp) + QStringLiteral("</b></td>")
               << QStringLiteral("<td colspan=5>&nbsp;</td>")
-              << QStringLiteral("<td><b>") + NbspIfEmpty(ori("COMMENTS")->AsString()) +
-                     QStringLiteral("</b></td>")
+              << QStringLiteral("<td><b>") + NbspIfEmpty(m_comment->AsString()) + QStringLiteral("</b></td>")
               << QStringLiteral("</tr>");
         m_rows.ClearTable();
         readings();
@@ -516,6 +522,7 @@ private:
     bool m_seenPhase = false;
     QString m_lastLoaded;
     QElapsedTimer m_progressClock;
+    TField *m_comment = nullptr;
 };
 
 } // namespace

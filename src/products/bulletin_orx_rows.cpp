@@ -91,7 +91,9 @@ void OrxBulletinRows::FillEventValues()
     };
     const Value values[] = {
         {"DIST", &distance, 1}, {"azimuth", &azimuth, 0}, {"ema", &angle, 0}, {"REGCLASS", &regclass, 3}};
-    for (; !m_arr.Eof(); m_arr.Next())
+    // Grouped by events the readings of several stations follow each other: only this station's count.
+    const QString sta = fieldText(m_arr, "sta").trimmed();
+    for (; !m_arr.Eof() && fieldText(m_arr, "sta").trimmed() == sta; m_arr.Next())
         for (const Value &v : values) {
             double x;
             if (v.text->isEmpty() && !fieldNull(m_arr, v.column) &&
@@ -106,7 +108,8 @@ bool OrxBulletinRows::FindPSPair()
     const int mark = m_arr.RecNo();
     QString p;
     bool found = false;
-    for (; !m_arr.Eof() && !found; m_arr.Next()) {
+    const QString sta = fieldText(m_arr, "sta").trimmed();
+    for (; !m_arr.Eof() && !found && fieldText(m_arr, "sta").trimmed() == sta; m_arr.Next()) {
         quint16 y, mo, d, h, n, s, ms;
         double sec = 0;
         etoh(fieldFloat(m_arr, "itime"), y, mo, d, h, n, s, ms, true, &sec);
