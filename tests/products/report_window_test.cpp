@@ -1,0 +1,240 @@
+#include "app/main/product_commands.h"
+#include "demo_data.h"
+#include "lib/date_routines.h"
+#include "lib/ini_file.h"
+#include "products/report_window.h"
+#include "support/program_env.h"
+#include "support/smtp_server.h"
+
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTableWidget>
+#include <QTextBrowser>
+
+namespace {
+
+// A demo folder, the data module, the report command and a main window on the first station.
+struct ReportProgram
+{
+    TestDir dir;
+    MessageRecorder messages;
+    Tdm dm;
+    std::unique_ptr<Tmainf> w;
+    ReportWindowShell savedShell = reportWindowShell();
+
+    ReportProgram()
+    {
+        DemoParams params;
+        params.stations = 2;
+        params.days = 3;
+        params.lastDay = QDate(2026, 2, 5);
+        params.eventsPerDay = 4;
+        GenerateDemoFolder(dir.path(), params);
+        qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
+        InstallReportCommand();
+        w = startMainWindow(dir.base());
+        // Fixed texts whatever the machine's locale.
+        w->fsLocal = TFormatSettings();
+    }
+    ~ReportProgram()
+    {
+        for (TRepfrm *r : windows())
+            delete r;
+        reportWindowShell() = savedShell;
+        productCommands().report = nullptr;
+        qunsetenv("ORX_INI_DIR");
+    }
+
+    static QList<TRepfrm *> windows()
+    {
+        QList<TRepfrm *> all;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (auto *r = qobject_cast<TRepfrm *>(top))
+                all << r;
+        return all;
+    }
+
+    void opener(const QString &exe, const QString &par, const QString &name)
+    {
+        IniFile ini(w->MainIniPath());
+        ini.WriteString(QStringLiteral("global"), QStringLiteral("rep_opexe"), exe);
+        ini.WriteString(QStringLiteral("global"), QStringLiteral("rep_oppar"), par);
+        ini.WriteString(QStringLiteral("global"), QStringLiteral("rep_opname"), name);
+        ini.UpdateFile();
+    }
+
+    // "Просмотр отчета" on the bulletin event page; the new window.
+    TRepfrm *open()
+    {
+        const QList<TRepfrm *> before = windows();
+        w->findChild<QPushButton *>(QStringLiteral("BitBtn12"))->click();
+        for (TRepfrm *r : windows())
+            if (!before.contains(r))
+                return r;
+        return nullptr;
+    }
+
+    // The three demo days as an arbitrary period.
+    static void demoPeriod(TRepfrm &r)
+    {
+        r.rstyle->setCurrentIndex(3);
+        r.SetReportStyle(3);
+        r.rbegdate->setDate(QDate(2026, 2, 3));
+        r.renddate->setDate(QDate(2026, 2, 5));
+    }
+};
+
+TEST(ReportWindow, MakesShowsSavesAndMailsTheBulletin)
+{
+    ReportProgram p;
+    ASSERT_EQ(p.w->curCode, QStringLiteral("PET"));
+    auto *button = p.w->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
+    ASSERT_TRUE(button->isEnabled());
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->isVisible());
+    EXPECT_FALSE(r->isModal());
+    EXPECT_TRUE(r->windowTitle().startsWith(QStringLiteral("Отчёт №"))) << r->windowTitle().toStdString();
+
+    // Nothing to save yet.
+    r->Button1->click();
+    EXPECT_EQ(lastShown(p.messages), Shown(QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING));
+    p.messages.clear();
+
+    ReportProgram::demoPeriod(*r);
+    EXPECT_TRUE(r->windowTitle().endsWith(QStringLiteral(" - (03.02.2026 - 05.02.2026)")))
+        << r->windowTitle().toStdString();
+    r->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    ASSERT_TRUE(r->state().reportMade);
+    const QByteArray bulletin = readBytes(r->tempFileName());
+    EXPECT_TRUE(bulletin.startsWith("<html><head>"));
+    EXPECT_TRUE(bulletin.endsWith("</table></body></html>\r\n"));
+    EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
+    EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("февраля 2026 г.")));
+
+    // Saved under a name without an extension: ".htm" is added.
+    QString asked;
+    reportWindowShell().saveDialog = [&](QWidget *, const QString &title, const QString &,
+                                         const QString &name, QString &chosen) {
+        asked = title;
+        EXPECT_TRUE(name.isEmpty());
+        chosen = p.dir.file(QStringLiteral("copy"));
+        return true;
+    };
+    r->Button1->click();
+    EXPECT_EQ(asked, QStringLiteral("Сохранить отчёт"));
+    EXPECT_EQ(lastShown(p.messages), Shown(QStringLiteral("Готово"), MB_ICONINFORMATION));
+    EXPECT_EQ(readBytes(p.dir.file(QStringLiteral("copy.htm"))), bulletin);
+    EXPECT_EQ(r->state().period.fileName, p.dir.file(QStringLiteral("copy")));
+
+    // Mailed as a ZIP archive with the window's own header.
+    TestDir received;
+    SmtpServer server(received.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+    p.w->sett.smtp_host = QStringLiteral("127.0.0.1");
+    p.w->sett.smtp_port = server.port();
+    p.dm.SetSettings(&p.w->sett);
+    r->mail_send->click();
+    if (r->mail_global->isChecked())
+        r->mail_global->click();
+    ASSERT_TRUE(r->sg1->isEnabled());
+    const QStringList header{"pet@seismo.ru", "bulletin@seismo.ru", "", "Бюллетень PET"};
+    for (int row = 0; row < 4; ++row)
+        r->sg1->item(row, 1)->setText(header[row]);
+    p.messages.clear();
+    r->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    const QJsonObject mail = server.json(QStringLiteral("msg-1.json")).toObject();
+    EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("Бюллетень PET"));
+    EXPECT_EQ(mail.value(QStringLiteral("text")).toString().trimmed(),
+              QStringLiteral("Станционный бюллетень"));
+    const QJsonArray parts = mail.value(QStringLiteral("attachments")).toArray();
+    ASSERT_EQ(parts.size(), 1);
+    const QString zipName = parts.at(0).toObject().value(QStringLiteral("filename")).toString();
+    EXPECT_TRUE(zipName.startsWith(QStringLiteral("stbul_")) && zipName.endsWith(QStringLiteral(".zip")))
+        << zipName.toStdString();
+    const QString zip = p.dir.file(QStringLiteral("got.zip"));
+    writeBytes(zip, server.bytes(parts.at(0).toObject().value(QStringLiteral("file")).toString()));
+    QDir().mkpath(p.dir.file(QStringLiteral("unzipped")));
+    p.dm.UnzipAll(zip, p.dir.file(QStringLiteral("unzipped/")));
+    EXPECT_EQ(readBytes(p.dir.file(QStringLiteral("unzipped/")) + QFileInfo(r->tempFileName()).fileName()),
+              readBytes(r->tempFileName()));
+    EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("system/")) + zipName));
+}
+
+TEST(ReportWindow, TwoWindowsKeepTheirOwnFiles)
+{
+    ReportProgram p;
+    TRepfrm *a = p.open();
+    TRepfrm *b = p.open();
+    ASSERT_TRUE(a && b && a != b);
+    EXPECT_EQ(QFileInfo(a->tempFileName()).fileName(), QStringLiteral("stbul_0.htm"));
+    EXPECT_EQ(QFileInfo(b->tempFileName()).fileName(), QStringLiteral("stbul_1.htm"));
+    ReportProgram::demoPeriod(*a);
+    ReportProgram::demoPeriod(*b);
+    b->rbegdate->setDate(QDate(2026, 2, 5));
+    a->mainbtn->click();
+    b->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0);
+    const QString fileB = b->tempFileName();
+    EXPECT_NE(readBytes(a->tempFileName()), readBytes(fileB));
+    EXPECT_TRUE(fromCp1251(readBytes(a->tempFileName())).contains(QStringLiteral("\r\n3\r\n")));
+    a->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("system/stbul_0.htm"))));
+    EXPECT_TRUE(QFile::exists(fileB));
+    // The period is the station's next time.
+    b->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(QFile::exists(fileB));
+    TRepfrm *c = p.open();
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(c->rstyle->currentIndex(), 3);
+    EXPECT_EQ(c->rbegdate->date(), QDate(2026, 2, 5));
+}
+
+TEST(ReportWindow, CopyNamesAndTheOpener)
+{
+    for (const auto &[given, saved] : {std::pair{"/d/a", "/d/a.htm"},
+                                       {"/d/a.htm", "/d/a.htm"},
+                                       {"/d/a.html", "/d/a.html"},
+                                       {"/d/a.HTM", "/d/a.HTM.htm"},
+                                       {"/d.x/a", "/d.x/a.htm"},
+                                       {"/d/a.txt", "/d/a.txt.htm"}})
+        EXPECT_EQ(ReportCopyName(QString::fromLatin1(given)), QString::fromLatin1(saved)) << given;
+
+    ReportProgram p;
+    p.opener(QString(), QString(), QStringLiteral("Writer"));
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->Button2->text(), QStringLiteral("Открыть"));
+    QStringList opened;
+    reportWindowShell().openFile = [&](const QString &file) {
+        opened << file;
+        return true;
+    };
+    reportWindowShell().startProgram = [&](const QString &program, const QStringList &args) {
+        opened << program + QLatin1Char('|') + args.join(QLatin1Char('|'));
+        return true;
+    };
+    r->Button2->click();
+    EXPECT_EQ(lastShown(p.messages), Shown(QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING));
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    r->Button2->click();
+    EXPECT_EQ(opened, QStringList{r->tempFileName()});
+
+    r->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    p.opener(QStringLiteral("lowriter"), QStringLiteral("--view"), QStringLiteral("Writer"));
+    r = p.open();
+    EXPECT_EQ(r->Button2->text(), QStringLiteral("Открыть в Writer"));
+    r->mainbtn->click();
+    opened.clear();
+    r->Button2->click();
+    EXPECT_EQ(opened, QStringList{QStringLiteral("lowriter|--view|") + r->tempFileName()});
+}
+
+} // namespace
