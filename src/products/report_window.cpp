@@ -183,6 +183,7 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Отчёт"));
+    m_mainfAlive = &Mainf;
     m_loading = true;
     build();
     m_mainf.ApplyFormFont(this, 4, m_mainf.mainFont);
@@ -222,8 +223,10 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     QRadioButton *radios[] = {rs1, rs2, rs3, rs4};
     radios[std::clamp(m_mainf.sett.repset, 0, 3)]->setChecked(true);
 
-    m_minWidth = sg1->geometry().right() + hidec->sizeHint().width() + 16;
-    m_minHeight = Panel1->sizeHint().height() + 150;
+    // The grid and the small buttons at its right stay in view.
+    m_minWidth = Panel1->minimumSizeHint().width();
+    m_minHeight = Panel1->minimumSizeHint().height() + 150;
+    setMinimumSize(m_minWidth, m_minHeight);
 
     readSettings();
 
@@ -498,6 +501,8 @@ TRepfrm::~TRepfrm()
 {
     try {
         QFile::remove(m_state.tempFile);
+        if (!m_mainfAlive)
+            return;
         m_mainf.sett.repset = rs1->isChecked() ? 0 : rs2->isChecked() ? 1 : rs3->isChecked() ? 2 : 3;
         if (!m_state.stations.isEmpty())
             writeSettings();

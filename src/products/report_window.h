@@ -2,6 +2,7 @@
 
 #include "products/bulletin_report.h"
 
+#include <QPointer>
 #include <QWidget>
 
 #include <functional>
@@ -90,6 +91,8 @@ private:
 
     Tmainf &m_mainf;
     Tdm &m_dm;
+    // Cleared when the main window goes first; nothing is written back then.
+    QPointer<Tmainf> m_mainfAlive;
     ReportState m_state;
     std::unique_ptr<ReportHost> m_host;
     std::unique_ptr<DbConnection> dbs, conPubs;

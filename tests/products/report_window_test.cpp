@@ -9,6 +9,7 @@
 #include <QDateEdit>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTextBrowser>
 
@@ -235,6 +236,104 @@ TEST(ReportWindow, CopyNamesAndTheOpener)
     opened.clear();
     r->Button2->click();
     EXPECT_EQ(opened, QStringList{QStringLiteral("lowriter|--view|") + r->tempFileName()});
+}
+
+} // namespace
+
+namespace {
+
+QString stationKey(ReportProgram &p, const char *key)
+{
+    IniFile ini(p.dir.file(QStringLiteral("system/Stations.ini")));
+    return ini.ReadString(QStringLiteral("PET"), QString::fromLatin1(key), QStringLiteral("<none>"));
+}
+
+void closeWindow(TRepfrm *r)
+{
+    r->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+TEST(ReportWindow, KeepsTheStationsSettings)
+{
+    ReportProgram p;
+    p.w->sett.mail_from = QStringLiteral("global@seismo.ru");
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->putbegdate->setChecked(true);
+    r->qtype->setCurrentIndex(1);
+    r->rs3->setChecked(true);
+    r->mail_send->click();
+    if (r->mail_global->isChecked())
+        r->mail_global->click();
+    r->sg1->item(0, 1)->setText(QStringLiteral("own@seismo.ru"));
+    r->sg1->item(3, 1)->setText(QStringLiteral("Тема"));
+    // The global header on screen; the station's own is what is kept.
+    r->mail_global->click();
+    EXPECT_EQ(r->sg1->item(0, 1)->text(), QStringLiteral("global@seismo.ru"));
+    EXPECT_FALSE(r->sg1->isEnabled());
+    r->showc->click();
+    r->fi->setText(QStringLiteral("55° 6 ' 7 \" N"));
+    r->hval->setText(QStringLiteral("1x"));
+    closeWindow(r);
+    EXPECT_EQ(p.w->sett.repset, 2);
+    const std::pair<const char *, const char *> keys[] = {
+        {"repstyle", "3"},        {"repbeg", "03.02.2026"},
+        {"repend", "05.02.2026"}, {"put_beg_date", "1"},
+        {"qtype", "1"},           {"mailr_send", "1"},
+        {"mailr_global", "1"},    {"mailr_from", "own@seismo.ru"},
+        {"mailr_subj", "Тема"},   {"fi", "556 7 N"},
+        {"hval", "1x"},           {"lamb", "<none>"},
+        {"draw_line", "1"},       {"draw_table", "0"}};
+    for (const auto &[key, value] : keys)
+        EXPECT_EQ(stationKey(p, key), QString::fromUtf8(value)) << key;
+
+    // The next window of the station starts where this one ended.
+    r = p.open();
+    EXPECT_EQ(r->rstyle->currentIndex(), 3);
+    EXPECT_TRUE(r->putbegdate->isChecked());
+    EXPECT_EQ(r->qtype->currentIndex(), 1);
+    EXPECT_TRUE(r->mail_global->isChecked());
+    EXPECT_EQ(r->fi->displayText(), QStringLiteral("55° 6 ' 7 \" N"));
+    closeWindow(r);
+    EXPECT_EQ(stationKey(p, "mailr_from"), QStringLiteral("own@seismo.ru"));
+}
+
+TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
+{
+    ReportProgram p;
+    const QString orx = p.dir.file(QStringLiteral("data/orx.db"));
+    ASSERT_TRUE(QFile::exists(orx));
+    p.w->sett.fullorx = true;
+    p.w->sett.orxini = false;
+    p.w->sett.ORX_source = orx;
+    p.w->SetupConnections();
+    {
+        DbConnection c;
+        c.SetProvider(p.dm.conPubs->Provider());
+        c.SetConnectionString(p.dm.conPubs->ConnectionString());
+        ASSERT_TRUE(p.dm.OpenDB_ADO(&c, orx, QString(), QString()));
+        exec(c, "update site set lat=55.1019,lon=-36.5,elev=150.25 where sta='PET'");
+    }
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->fi->displayText(), QStringLiteral("55° 6 ' 7 \" N"));
+    EXPECT_EQ(r->lamb->displayText(), QStringLiteral("36 ° 30' 0 \" W"));
+    EXPECT_EQ(r->hval->text(), QStringLiteral("150.25"));
+    r->hval->clear();
+    closeWindow(r);
+    DbConnection c;
+    c.SetProvider(p.dm.conPubs->Provider());
+    c.SetConnectionString(p.dm.conPubs->ConnectionString());
+    ASSERT_TRUE(p.dm.OpenDB_ADO(&c, orx, QString(), QString()));
+    DbQuery q(&c);
+    q.SetSQL(QStringLiteral("select lat,lon,elev from site where sta='PET'"));
+    q.Open();
+    EXPECT_DOUBLE_EQ(q.Field(0)->AsFloat(), 55.1019);
+    EXPECT_DOUBLE_EQ(q.Field(1)->AsFloat(), -36.5);
+    EXPECT_TRUE(q.Field(2)->IsNull());
+    EXPECT_EQ(p.messages.count(), 0);
 }
 
 } // namespace
