@@ -19,19 +19,9 @@ struct QuietStop
 {
 };
 
-// Fixed-width text columns come back padded by some servers; the padding is no part of the value.
 QString text(const TField *field)
 {
-    if (!field || field->IsNull())
-        return {};
-    QString s = field->AsString();
-    if (field->DataType() == FieldType::FixedChar) {
-        qsizetype end = s.size();
-        while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
-            --end;
-        s.truncate(end);
-    }
-    return s;
+    return FixedFieldText(field);
 }
 
 bool isNull(const TField *field)

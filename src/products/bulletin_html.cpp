@@ -249,3 +249,17 @@ QString FieldToText(const TField *Field, bool ZeroAsEmpty)
         return {};
     return RoundedText(v, 3);
 }
+
+QString FixedFieldText(const TField *Field)
+{
+    if (!Field || Field->IsNull())
+        return {};
+    QString s = Field->AsString();
+    if (Field->DataType() == FieldType::FixedChar) {
+        qsizetype end = s.size();
+        while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
+            --end;
+        s.truncate(end);
+    }
+    return s;
+}

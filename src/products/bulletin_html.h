@@ -73,5 +73,7 @@ bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees);
 // A field as the bulletin writes it: null empty, a number rounded to 3 decimals in its shortest form, any
 // other text unchanged; with ZeroAsEmpty a zero is empty.
 QString FieldToText(const TField *Field, bool ZeroAsEmpty = false);
+// A field's text without the blanks some servers pad fixed-width text columns with; null is empty.
+QString FixedFieldText(const TField *Field);
 // A number rounded to Digits decimals in its shortest form.
 QString RoundedText(double Value, int Digits);

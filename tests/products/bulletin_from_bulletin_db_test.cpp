@@ -83,6 +83,34 @@ protected:
                  "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
              values);
     }
+    // A "P" reading with nothing but its day.
+    void bareP(int arid, int event, const char *station, const QDateTime &day)
+    {
+        const QVariant nt = nullText(), nd = nullDouble(), ni = nullInt();
+        reading({arid,
+                 nt,
+                 event,
+                 QString::fromLatin1(station),
+                 day,
+                 nt,
+                 nt,
+                 ni,
+                 QStringLiteral("P"),
+                 nt,
+                 nt,
+                 nullDate(),
+                 ni,
+                 nt,
+                 nt,
+                 nt,
+                 nd,
+                 nd,
+                 nd,
+                 nd,
+                 nd,
+                 nd,
+                 nt});
+    }
     void measurement(const QVariantList &values)
     {
         exec(*db,
@@ -220,52 +248,8 @@ protected:
                  nd,
                  nt});
         // Another station's reading and one after the period.
-        reading({6,
-                 nt,
-                 103,
-                 QStringLiteral("ABC"),
-                 at(2024, 3, 3, 0, 0, 0),
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("P"),
-                 nt,
-                 nt,
-                 ndt,
-                 ni,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
-        reading({7,
-                 nt,
-                 104,
-                 QStringLiteral("OBN"),
-                 at(2024, 3, 11, 0, 0, 0),
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("P"),
-                 nt,
-                 nt,
-                 ndt,
-                 ni,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
+        bareP(6, 103, "ABC", at(2024, 3, 3, 0, 0, 0));
+        bareP(7, 104, "OBN", at(2024, 3, 11, 0, 0, 0));
         measurement({1, 3, QStringLiteral("СКМ"), QStringLiteral("N"), at(2024, 3, 2, 10, 17, 2), 1, 0.5, 7.0,
                      nd, nd, nd, nd, 4.5, 10.2, nd, nd, nt});
         // Timed before a decade's first day; inside a period from 28 February.
