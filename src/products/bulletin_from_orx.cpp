@@ -72,7 +72,7 @@ public:
 private:
     bool act(DbQuery &q, const QString &sql)
     {
-        ++m_stats.statements;
+        m_stats.statements << sql;
         return QAct(q, sql);
     }
 

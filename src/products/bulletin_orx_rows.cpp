@@ -49,20 +49,27 @@ bool EpochYearAfter1970(double Epoch)
     return etoh(Epoch, y, m, d, h, n, s, t, false) && y > 1970;
 }
 
-void OrxBulletinRows::LoadSiteChannels(TDataSet &Sitechan, const QString &Sta, int *Statements)
+void OrxBulletinRows::LoadSiteChannels(TDataSet &Sitechan, const QString &Sta, QStringList *Statements)
 {
+    if (const auto known = m_loaded.constFind(Sta); known != m_loaded.cend()) {
+        m_chans = known->first;
+        m_descrs = known->second;
+        return;
+    }
     m_chans.clear();
     m_descrs.clear();
+    const QString sql = QStringLiteral("select chan,descr from sitechan where rtrim(sta)='") +
+                        SqlEscape(Sta) + QLatin1Char('\'');
     if (Statements)
-        ++*Statements;
-    if (!QAct(Sitechan, QStringLiteral("select chan,descr from sitechan where rtrim(sta)='") +
-                            SqlEscape(Sta) + QLatin1Char('\'')))
+        *Statements << sql;
+    if (!QAct(Sitechan, sql))
         return;
     for (Sitechan.First(); !Sitechan.Eof(); Sitechan.Next()) {
         m_chans << Sitechan.Field(0)->AsString().trimmed();
         m_descrs << Sitechan.Field(1)->AsString().trimmed();
     }
     Sitechan.Close();
+    m_loaded.insert(Sta, {m_chans, m_descrs});
 }
 
 QString OrxBulletinRows::SiteChannelDescr(const QString &Chan) const

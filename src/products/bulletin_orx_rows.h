@@ -3,6 +3,7 @@
 #include "app/settings/reference_tables.h"
 #include "products/bulletin_html.h"
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -22,8 +23,9 @@ public:
     {}
 
     // Channel names and descriptions of a station from sitechan (through Sitechan); a failed statement
-    // leaves both empty.
-    void LoadSiteChannels(TDataSet &Sitechan, const QString &Sta, int *Statements = nullptr);
+    // leaves both empty. A station's channels are read once a run. The statement is added to Statements
+    // when given.
+    void LoadSiteChannels(TDataSet &Sitechan, const QString &Sta, QStringList *Statements = nullptr);
     QString SiteChannelDescr(const QString &Chan) const;
 
     void ClearEventValues();
@@ -48,6 +50,7 @@ private:
     const tfilts &m_filters;
     BulletinLines &m_out;
     QStringList m_chans, m_descrs;
+    QHash<QString, std::pair<QStringList, QStringList>> m_loaded;
     QList<Row> m_table;
     double m_pTime = 0, m_sTime = 0;
 };

@@ -93,10 +93,11 @@ void MailBulletin(const ReportState &State, ReportHost &Host);
 // Each reports its own errors and leaves reportMade set only when the whole bulletin was written.
 void MakeReport(ReportState &State, ReportHost &Host, DbConnection &dbs, bool Show);
 
+// What an ORX run did, for the tests and the benchmarks.
 struct OrxReportStats
 {
-    int statements = 0;
-    int events = 0;
+    QStringList statements; // in the order they ran
+    int events = 0;         // events printed
 };
 void ORXMakeReport(ReportState &State, ReportHost &Host, DbConnection &conPubs, bool Show,
                    OrxReportStats *Stats = nullptr);

@@ -289,7 +289,7 @@ TYPED_TEST(BulletinFromOrx, NoStationToReportOn)
         shown(this->rec),
         (QList<Shown>{{"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
     EXPECT_FALSE(this->state.reportMade);
-    EXPECT_EQ(this->stats.statements, 0);
+    EXPECT_TRUE(this->stats.statements.isEmpty());
 }
 
 TYPED_TEST(BulletinFromOrx, AChannelOfTwoCharactersStopsTheRunAndKeepsTheFile)
