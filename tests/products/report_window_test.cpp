@@ -120,7 +120,8 @@ TEST(ReportWindow, MakesShowsSavesAndMailsTheBulletin)
     reportWindowShell().saveDialog = [&](QWidget *, const QString &title, const QString &,
                                          const QString &name, QString &chosen) {
         asked = title;
-        EXPECT_TRUE(name.isEmpty());
+        // The dialog starts at the station's remembered copy.
+        EXPECT_TRUE(name.endsWith(QStringLiteral("/PET.htm"))) << name.toStdString();
         chosen = p.dir.file(QStringLiteral("copy"));
         return true;
     };
