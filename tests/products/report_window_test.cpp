@@ -338,3 +338,37 @@ TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
 }
 
 } // namespace
+
+namespace {
+
+TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
+{
+    ReportProgram p;
+    p.w->sett.fullorx = true;
+    p.w->sett.orxini = false;
+    p.w->sett.ORX_source = p.dir.file(QStringLiteral("data/orx.db"));
+    p.w->SetupConnections();
+    auto *button = p.w->findChild<QPushButton *>(QStringLiteral("BitBtn2"));
+    ASSERT_NE(button, nullptr);
+    EXPECT_TRUE(button->isEnabled());
+    const QList<TRepfrm *> before = ReportProgram::windows();
+    button->click();
+    TRepfrm *r = nullptr;
+    for (TRepfrm *w : ReportProgram::windows())
+        if (!before.contains(w))
+            r = w;
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->rs1->setChecked(true);
+    r->qtype->setCurrentIndex(0);
+    r->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    ASSERT_TRUE(r->state().reportMade);
+    const QString html = fromCp1251(readBytes(r->tempFileName()));
+    EXPECT_TRUE(html.contains(QStringLiteral("\r\n№ земле<br>трясения</td>\r\n")));
+    EXPECT_TRUE(html.endsWith(QStringLiteral("</table>\r\n</body></html>\r\n")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td><b>1</b></td>")));
+    EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
+}
+
+} // namespace
