@@ -30,6 +30,19 @@ QVariant nullInt()
     return QVariant(QMetaType::fromType<int>());
 }
 
+// One reading of the station bulletin; what is left out is null.
+struct Reading
+{
+    int arid = 0;
+    QVariant seismo = nullText();
+    int event = 0;
+    QVariant station = nullText(), day = nullDate(), fm = nullText(), qual = nullText(),
+             interpretation = nullInt(), phase = nullText(), channel = nullText(), component = nullText(),
+             time = nullDate(), dec = nullInt(), fmNs = nullText(), tNs = nullDouble(), aNs = nullDouble(),
+             tEw = nullDouble(), aEw = nullDouble(), tZ = nullDouble(), aZ = nullDouble(),
+             comments = nullText();
+};
+
 class BulletinFromBulletinDb : public ::testing::Test
 {
 protected:
@@ -71,9 +84,7 @@ protected:
                     nullDouble(), nullDouble(), nullDate(), nullInt(), nullDouble(), nullInt(), nullText(),
                     nullText()});
     }
-    // arid, seismogram, event, station, day, FM, Qual, interpretation, phase, channel, component, time,
-    // tenths, FM_NS, FM_EW, FM_Z, the six periods and amplitudes, comment.
-    void reading(const QVariantList &values)
+    void reading(const Reading &r)
     {
         exec(*db,
              QStringLiteral(
@@ -81,35 +92,9 @@ protected:
                  "Interpretation,Phase,Channel_name,Channel_component,[Time],[Dec],FM_NS,FM_EW,FM_Z,"
                  "FM_Period_NS,FM_Amp_NS,FM_Period_EW,FM_Amp_EW,FM_Period_Z,FM_Amp_Z,Comments) values "
                  "(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-             values);
-    }
-    // A "P" reading with nothing but its day.
-    void bareP(int arid, int event, const char *station, const QDateTime &day)
-    {
-        const QVariant nt = nullText(), nd = nullDouble(), ni = nullInt();
-        reading({arid,
-                 nt,
-                 event,
-                 QString::fromLatin1(station),
-                 day,
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("P"),
-                 nt,
-                 nt,
-                 nullDate(),
-                 ni,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
+             {r.arid,  r.seismo,  r.event,     r.station, r.day, r.fm,   r.qual,     r.interpretation,
+              r.phase, r.channel, r.component, r.time,    r.dec, r.fmNs, nullText(), nullText(),
+              r.tNs,   r.aNs,     r.tEw,       r.aEw,     r.tZ,  r.aZ,   r.comments});
     }
     void measurement(const QVariantList &values)
     {
@@ -124,132 +109,72 @@ protected:
     void fill()
     {
         const QVariant nt = nullText(), nd = nullDouble(), ni = nullInt(), ndt = nullDate();
+        const QVariant day2 = at(2024, 3, 2, 0, 0, 0);
         event(101, {at(2024, 3, 2, 10, 15, 20), 3, 55.12345, 36.5, 10, 12.3456, 1370.1, 123.7, 45.2,
                     at(1899, 12, 30, 0, 2, 5), 4, 11.5, 1,
                     QStringLiteral("A1 B1 текст один @. A2 B2 два @. "), QStringLiteral("ощутимое")});
         emptyEvent(102);
         emptyEvent(103);
         emptyEvent(104);
-        const QVariant day2 = at(2024, 3, 2, 0, 0, 0);
-        reading({1,
-                 QStringLiteral("S-12"),
-                 101,
-                 QStringLiteral("OBN"),
-                 day2,
-                 QStringLiteral("+"),
-                 QStringLiteral("i"),
-                 0,
-                 QStringLiteral("P"),
-                 QStringLiteral("СКМ"),
-                 QStringLiteral("Z"),
-                 at(2024, 3, 2, 10, 16, 1),
-                 5,
-                 QStringLiteral("+"),
-                 nt,
-                 nt,
-                 nd,
-                 1.5,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
+        const QString obn = QStringLiteral("OBN");
+        reading({.arid = 1,
+                 .seismo = "S-12",
+                 .event = 101,
+                 .station = obn,
+                 .day = day2,
+                 .fm = "+",
+                 .qual = "i",
+                 .interpretation = 0,
+                 .phase = "P",
+                 .channel = "СКМ",
+                 .component = "Z",
+                 .time = at(2024, 3, 2, 10, 16, 1),
+                 .dec = 5,
+                 .fmNs = "+",
+                 .aNs = 1.5});
         // A surface wave earlier than the S wave still comes after it.
-        reading({2,
-                 QStringLiteral("S-12"),
-                 101,
-                 QStringLiteral("OBN"),
-                 day2,
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("LR"),
-                 QStringLiteral("СКД"),
-                 QStringLiteral("N"),
-                 at(2024, 3, 2, 10, 16, 30),
-                 0,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 12.0,
-                 3.0,
-                 nd,
-                 nd,
-                 nt});
-        reading({3,
-                 QStringLiteral("S-12"),
-                 101,
-                 QStringLiteral("OBN"),
-                 day2,
-                 nt,
-                 QStringLiteral("e"),
-                 1,
-                 QStringLiteral("S"),
-                 QStringLiteral("СКМ"),
-                 QStringLiteral("N"),
-                 at(2024, 3, 2, 10, 17, 0),
-                 ni,
-                 nt,
-                 nt,
-                 nt,
-                 0.7,
-                 4.0,
-                 nd,
-                 nd,
-                 0.8,
-                 2.5,
-                 QStringLiteral("прим")});
-        reading({4,
-                 nt,
-                 101,
-                 QStringLiteral("OBN"),
-                 day2,
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("lq"),
-                 QStringLiteral("СКД"),
-                 nt,
-                 ndt,
-                 ni,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
-        reading({5,
-                 QStringLiteral("S-13"),
-                 102,
-                 QStringLiteral("OBN"),
-                 at(2024, 3, 5, 0, 0, 0),
-                 nt,
-                 nt,
-                 ni,
-                 QStringLiteral("Pg"),
-                 QStringLiteral("СКМ"),
-                 QStringLiteral("Z"),
-                 at(2024, 3, 5, 1, 2, 3),
-                 0,
-                 nt,
-                 nt,
-                 nt,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nd,
-                 nt});
+        reading({.arid = 2,
+                 .seismo = "S-12",
+                 .event = 101,
+                 .station = obn,
+                 .day = day2,
+                 .phase = "LR",
+                 .channel = "СКД",
+                 .component = "N",
+                 .time = at(2024, 3, 2, 10, 16, 30),
+                 .dec = 0,
+                 .tEw = 12.0,
+                 .aEw = 3.0});
+        reading({.arid = 3,
+                 .seismo = "S-12",
+                 .event = 101,
+                 .station = obn,
+                 .day = day2,
+                 .qual = "e",
+                 .interpretation = 1,
+                 .phase = "S",
+                 .channel = "СКМ",
+                 .component = "N",
+                 .time = at(2024, 3, 2, 10, 17, 0),
+                 .tNs = 0.7,
+                 .aNs = 4.0,
+                 .tZ = 0.8,
+                 .aZ = 2.5,
+                 .comments = "прим"});
+        reading({.arid = 4, .event = 101, .station = obn, .day = day2, .phase = "lq", .channel = "СКД"});
+        reading({.arid = 5,
+                 .seismo = "S-13",
+                 .event = 102,
+                 .station = obn,
+                 .day = at(2024, 3, 5, 0, 0, 0),
+                 .phase = "Pg",
+                 .channel = "СКМ",
+                 .component = "Z",
+                 .time = at(2024, 3, 5, 1, 2, 3),
+                 .dec = 0});
         // Another station's reading and one after the period.
-        bareP(6, 103, "ABC", at(2024, 3, 3, 0, 0, 0));
-        bareP(7, 104, "OBN", at(2024, 3, 11, 0, 0, 0));
+        reading({.arid = 6, .event = 103, .station = "ABC", .day = at(2024, 3, 3, 0, 0, 0), .phase = "P"});
+        reading({.arid = 7, .event = 104, .station = obn, .day = at(2024, 3, 11, 0, 0, 0), .phase = "P"});
         measurement({1, 3, QStringLiteral("СКМ"), QStringLiteral("N"), at(2024, 3, 2, 10, 17, 2), 1, 0.5, 7.0,
                      nd, nd, nd, nd, 4.5, 10.2, nd, nd, nt});
         // Timed before a decade's first day; inside a period from 28 February.
