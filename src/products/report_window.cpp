@@ -713,7 +713,11 @@ void TRepfrm::ReadPeriodControls()
     c.rmonth = rmonth->currentIndex();
     c.rmdec = rmdec->currentIndex();
     c.rydec = rydec->value();
-    ReadPeriod(rstyle->currentIndex(), c, m_state.period);
+    try {
+        ReadPeriod(rstyle->currentIndex(), c, m_state.period);
+    } catch (const EConvertError &) {
+        // A year the calendar does not have (the number spin has no limits) leaves the period as it was.
+    }
     UpdateCaption();
 }
 
@@ -865,8 +869,12 @@ void OpenReportWindow(Tmainf &Mainf, bool)
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    auto *w = new TRepfrm(Mainf, *dm);
-    w->show();
+    try {
+        auto *w = new TRepfrm(Mainf, *dm);
+        w->show();
+    } catch (const std::exception &e) {
+        MessageProc(&Mainf, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
 }
 
 void InstallReportCommand()

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTextBrowser>
 
@@ -369,6 +370,37 @@ TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
     EXPECT_TRUE(html.endsWith(QStringLiteral("</table>\r\n</body></html>\r\n")));
     EXPECT_TRUE(html.contains(QStringLiteral("<td><b>1</b></td>")));
     EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
+}
+
+} // namespace
+
+namespace {
+
+TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    r->rstyle->setCurrentIndex(1);
+    r->SetReportStyle(1);
+    EXPECT_TRUE(r->rmonth->isVisibleTo(r) && r->rmdec->isVisibleTo(r) && !r->rbegdate->isVisibleTo(r));
+    EXPECT_EQ(r->Label1->text(), QStringLiteral("Год"));
+    r->rnum->setValue(2024);
+    r->rmonth->setCurrentIndex(1);
+    r->rmdec->setCurrentIndex(2);
+    EXPECT_EQ(DateTimeToStrDMY(r->state().period.begDate), QStringLiteral("21.02.2024"));
+    EXPECT_EQ(DateTimeToStrDMY(r->state().period.endDate), QStringLiteral("29.02.2024"));
+    EXPECT_EQ(r->state().period.number, 6);
+    EXPECT_TRUE(r->windowTitle().startsWith(QStringLiteral("Отчёт №6 - ")));
+    r->rnum->setValue(0);
+    EXPECT_EQ(DateTimeToStrDMY(r->state().period.begDate), QStringLiteral("21.02.2024"));
+    // Decade of the year: the period carries over.
+    r->rnum->setValue(2024);
+    r->rstyle->setCurrentIndex(2);
+    r->SetReportStyle(2);
+    EXPECT_EQ(r->rydec->value(), 6);
+    EXPECT_EQ(r->Label2->text(), QStringLiteral("Декада года"));
+    EXPECT_EQ(p.messages.count(), 0);
 }
 
 } // namespace
