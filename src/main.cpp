@@ -1,6 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "exchange/import_page.h"
+#include "exchange/orx_copy.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"
 
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
     InstallReportCommand();
+    InstallOrxImportCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.
