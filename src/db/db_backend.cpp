@@ -286,12 +286,14 @@ QString queryError(const QSqlQuery &q)
 class OdbcCursor : public DbCursor
 {
 public:
-    OdbcCursor(const QSqlDatabase &db, const QString &sql, const QVariantList &params, int timeout)
+    OdbcCursor(OdbcBackend &backend, const QSqlDatabase &db, const QString &sql, const QVariantList &params,
+               int timeout)
         : m_query(db)
     {
+        ResponseWatch::Scope wait(backend.responseWatch());
         m_query.setForwardOnly(true);
         if (!m_query.prepare(sql))
-            throw DbError(queryError(m_query));
+            throw backend.serverError(queryError(m_query));
         if (timeout > 0) {
             const QVariant h = m_query.result()->handle();
             if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>()) {
@@ -303,7 +305,7 @@ public:
         for (const QVariant &p : params)
             m_query.addBindValue(p);
         if (!m_query.exec())
-            throw DbError(queryError(m_query));
+            throw backend.serverError(queryError(m_query));
         const QSqlRecord r = m_query.record();
         for (int i = 0; i < r.count(); ++i) {
             const QSqlField f = r.field(i);
@@ -486,11 +488,25 @@ void SqliteBackend::setCommandTimeout(int seconds)
 
 std::unique_ptr<DbCursor> OdbcBackend::execute(const QString &sql, const QVariantList &params)
 {
-    return std::make_unique<OdbcCursor>(m_db, sql, params, m_timeout);
+    return std::make_unique<OdbcCursor>(*this, m_db, sql, params, m_timeout);
+}
+
+DbError DbBackend::serverError(const QString &driverText)
+{
+    const ResponseWatch *watch = responseWatch();
+    return DbError(watch && watch->fired() ? LostConnectionText(watch->timeout()) : driverText);
+}
+
+QString LostConnectionText(std::chrono::milliseconds waited)
+{
+    return QStringLiteral("Communication link failure: the database server did not answer within %1 s; "
+                          "the connection is lost.")
+        .arg(double(waited.count()) / 1000.0);
 }
 
 QStringList OdbcBackend::tables()
 {
+    ResponseWatch::Scope wait(&m_watch);
     QStringList names = m_db.tables(QSql::Tables) + m_db.tables(QSql::Views);
     names.sort(Qt::CaseInsensitive);
     return names;
@@ -501,6 +517,7 @@ const DbTableInfo &OdbcBackend::tableInfo(const QString &storedName)
     auto it = m_tables.find(storedName);
     if (it != m_tables.end())
         return *it;
+    ResponseWatch::Scope wait(&m_watch);
     DbTableInfo info;
     info.name = storedName;
     const QString quoted = m_db.driver()->escapeIdentifier(storedName, QSqlDriver::TableName);

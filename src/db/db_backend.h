@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/response_watch.h"
 #include "db/row_store.h"
 #include "db/sql_dialect.h"
 
@@ -76,6 +77,10 @@ public:
     // The rowid the last insert gave, where the server has one.
     virtual QVariant lastInsertRowId() { return QVariant(); }
     virtual void setCommandTimeout(int seconds) = 0;
+    // The watch that bounds the waits for a server; none for a file.
+    virtual ResponseWatch *responseWatch() { return nullptr; }
+    // What to raise for a failed call to the server: a lost connection once the watch has cut it.
+    DbError serverError(const QString &driverText);
 
 protected:
     void forgetTables() { m_tables.clear(); }
@@ -120,6 +125,7 @@ public:
     const DbTableInfo &tableInfo(const QString &storedName) override;
     std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
     void setCommandTimeout(int seconds) override { m_timeout = seconds; }
+    ResponseWatch *responseWatch() override { return &m_watch; }
 
     // The DBMS name the driver reports (SQL_DBMS_NAME).
     static QString dbmsName(const QSqlDatabase &db);
@@ -127,4 +133,8 @@ public:
 private:
     QSqlDatabase m_db;
     int m_timeout = 0;
+    ResponseWatch m_watch;
 };
+
+// The message for a connection the client gave up on after waiting this long for the server.
+QString LostConnectionText(std::chrono::milliseconds waited);

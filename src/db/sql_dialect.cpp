@@ -220,6 +220,26 @@ QList<QStringList> foreignKeyColumns(const QList<SqlToken> &tokens, const QList<
     return keys;
 }
 
+// Jet indexes the referring columns of every relationship; SQLite and PostgreSQL do not, and without the
+// index each lookup of a reading's measurements scans the whole table.
+QStringList foreignKeyIndexes(const SqlDialect &d, const QList<SqlToken> &tokens,
+                              const QList<CreateItem> &items, const QString &table)
+{
+    QStringList out;
+    for (const QStringList &columns : foreignKeyColumns(tokens, items)) {
+        QStringList stored, quoted;
+        for (const QString &column : columns) {
+            stored << d.storedName(column);
+            quoted << d.quoteIdentifier(stored.last());
+        }
+        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                   .arg(d.quoteIdentifier(table + QLatin1Char('_') + stored.join(QLatin1Char('_')) +
+                                          QLatin1String("_fk")),
+                        d.quoteIdentifier(table), quoted.join(QLatin1Char(',')));
+    }
+    return out;
+}
+
 struct CreateStatement
 {
     bool valid = false;
@@ -427,7 +447,12 @@ QStringList SqlDialect::translate(const QString &jetSql) const
     if (create && parseCreateTable(tokens).valid) {
         if (m_backend == SqlBackend::SQLite)
             return translateCreateForSQLite(tokens);
-        return {translateCreateForServer(tokens)};
+        QStringList out{translateCreateForServer(tokens)};
+        if (m_backend == SqlBackend::PostgreSql) {
+            const CreateStatement c = parseCreateTable(tokens);
+            out << foreignKeyIndexes(*this, tokens, c.items, storedName(tokens[c.nameIndex].text));
+        }
+        return out;
     }
     if (m_backend == SqlBackend::SQLite)
         return {translateForSQLite(tokens)};
@@ -497,17 +522,7 @@ QStringList SqlDialect::translateCreateForSQLite(const QList<SqlToken> &tokens) 
             type += QLatin1String(" COLLATE ") + QLatin1String(kJetCollation);
         body += joinTokens(tokens, item.from, item.nameIndex + 1) + QLatin1Char(' ') + type + rest;
     }
-    // Jet indexes the referring columns of every relationship; SQLite does not, and without the index
-    // each lookup of a reading's measurements scans the whole table.
-    for (const QStringList &columns : foreignKeyColumns(tokens, c.items)) {
-        QStringList quoted;
-        for (const QString &column : columns)
-            quoted << quoteIdentifier(column);
-        triggers << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                        .arg(quoteIdentifier(table + QLatin1Char('_') + columns.join(QLatin1Char('_')) +
-                                             QLatin1String("_fk")),
-                             quoteIdentifier(table), quoted.join(QLatin1Char(',')));
-    }
+    triggers << foreignKeyIndexes(*this, tokens, c.items, table);
     QStringList out;
     out << joinTokens(tokens, 0, c.open + 1) + body + joinTokens(tokens, c.close, int(tokens.size()));
     out << triggers;

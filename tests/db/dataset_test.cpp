@@ -104,6 +104,27 @@ TYPED_TEST(DataSetTest, BulletinTablesCreateAsWrittenAndReportJetTypes)
     }
 }
 
+// The lookups of a reading's measurements and of an event's readings go by the referring columns; without
+// an index each of them reads the whole table.
+TYPED_TEST(DataSetTest, ReferringColumnsAreIndexed)
+{
+    this->createBulletin();
+    const QString sql =
+        TypeParam::odbc ? u"select indexdef from pg_indexes where tablename=? and indexdef like ?"_s
+                        : u"select sql from sqlite_master where type='index' and tbl_name=? and sql like ?"_s;
+    const std::pair<const char *, const char *> referring[] = {
+        {"Станционный бюллетень", "%(%n_equake%)"},
+        {"Динамические замеры", "%(%arid%)"},
+    };
+    for (const auto &[table, columns] : referring) {
+        auto q = std::make_unique<DbQuery>(this->db.get());
+        q->SetSQL(sql);
+        q->SetParams({QString::fromUtf8(table), QString::fromUtf8(columns)});
+        q->Open();
+        EXPECT_EQ(q->RecordCount(), 1) << table;
+    }
+}
+
 TYPED_TEST(DataSetTest, NavigatesLikeAStaticCursor)
 {
     this->createBulletin();

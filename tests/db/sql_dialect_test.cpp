@@ -41,20 +41,26 @@ TEST(SqlDialect, JetStatementsForPostgreSql)
          "SELECT * FROM (a INNER JOIN \"b c\" ON a.x = \"b c\".y)"},
         {"select IIf(a>1,'y','n'), Nz(b,0) from t",
          "select CASE WHEN a>1 THEN 'y' ELSE 'n' END, COALESCE(b,0) from t"},
-        {"create table [Динамические замеры] (Id_XM counter,TimeXM date,Amp_NS float,Comments varchar(50),"
-         "M memo,Ch char(3),Ok yesno,T text(8),primary key (Id_XM),CONSTRAINT cxm111 foreign key (arid) "
-         "references [Станционный бюллетень])",
-         "CREATE TABLE \"Динамические замеры\" (\"id_xm\" serial,\"timexm\" timestamp,\"amp_ns\" double "
-         "precision,"
-         "\"comments\" varchar(50),\"m\" text,\"ch\" char(3),\"ok\" boolean,\"t\" varchar(8),primary key "
-         "(Id_XM),"
-         "CONSTRAINT cxm111 foreign key (arid) references \"Станционный бюллетень\")"},
     };
     for (const auto &[jet, server] : cases) {
         const QStringList out = pg.translate(QString::fromUtf8(jet));
         ASSERT_EQ(out.size(), 1);
         EXPECT_EQ(out.first(), QString::fromUtf8(server)) << jet;
     }
+    // The referring columns of a relationship get their index on the server as well.
+    EXPECT_EQ(pg.translate(u"create table [Динамические замеры] (Id_XM counter,TimeXM date,Amp_NS float,"
+                           "Comments varchar(50),M memo,Ch char(3),Ok yesno,T text(8),primary key (Id_XM),"
+                           "CONSTRAINT cxm111 foreign key (arid) references [Станционный бюллетень])"_s),
+              (QStringList{
+                  u"CREATE TABLE \"Динамические замеры\" (\"id_xm\" serial,\"timexm\" timestamp,"
+                  "\"amp_ns\" double precision,\"comments\" varchar(50),\"m\" text,\"ch\" char(3),"
+                  "\"ok\" boolean,\"t\" varchar(8),primary key (Id_XM),CONSTRAINT cxm111 foreign key "
+                  "(arid) references \"Станционный бюллетень\")"_s,
+                  u"CREATE INDEX \"Динамические замеры_arid_fk\" ON \"Динамические замеры\" (\"arid\")"_s}));
+    EXPECT_EQ(pg.translate(u"create table b (x integer,CONSTRAINT c foreign key (X,[Y z]) references a)"_s),
+              (QStringList{u"CREATE TABLE \"b\" (\"x\" integer,CONSTRAINT c foreign key (X,\"y z\") "
+                           "references a)"_s,
+                           u"CREATE INDEX \"b_x_y z_fk\" ON \"b\" (\"x\",\"y z\")"_s}));
 }
 
 TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
