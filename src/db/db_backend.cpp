@@ -378,6 +378,7 @@ sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
     }
     if (sqlite3_stmt *cached = m_cache.take(sql))
         return cached;
+    ++m_prepared;
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
@@ -422,6 +423,12 @@ std::unique_ptr<DbCursor> SqliteBackend::execute(const QString &sql, const QVari
         clearCache();
         forgetTables();
     }
+    if (sql != m_liftedFrom) {
+        m_lifted = LiftComparedLiterals(sql);
+        m_liftedFrom = sql;
+    }
+    if (m_lifted.lifted())
+        return std::make_unique<SqliteCursor>(this, m_lifted.text, m_lifted.parameters(params));
     return std::make_unique<SqliteCursor>(this, sql, params);
 }
 

@@ -103,14 +103,20 @@ public:
     void setCommandTimeout(int seconds) override;
 
     sqlite3 *handle() const { return m_db; }
-    // Prepared statements are kept by text: the writes of a dataset repeat the same few statements.
+    // Prepared statements are kept by text: the writes of a dataset repeat the same few statements, and
+    // statements that differ only in compared literals run as one text with those bound.
     sqlite3_stmt *takeStatement(const QString &sql);
     void returnStatement(const QString &sql, sqlite3_stmt *stmt);
+    // How many statements this connection has had SQLite prepare.
+    qint64 statementsPrepared() const { return m_prepared; }
 
 private:
     void clearCache();
 
     sqlite3 *m_db;
+    qint64 m_prepared = 0;
+    QString m_liftedFrom; // the last statement run, and what it became
+    LiftedStatement m_lifted;
     QHash<QString, sqlite3_stmt *> m_cache;
     QString m_lastSql;
     sqlite3_stmt *m_lastStmt = nullptr;

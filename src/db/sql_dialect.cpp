@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -908,4 +909,126 @@ QString SqlDialect::counterColumnsQuery() const
             "table_name=? and "
             "(column_default like 'nextval(%' or is_identity='YES')");
     return QString();
+}
+
+namespace {
+
+// Whether a statement may hold a compared literal at all, found without taking it apart: most
+// statements the layer builds itself have none.
+bool mayHoldComparedLiteral(const QString &sql)
+{
+    const QChar *p = sql.constData();
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c != u'=' && c != u'<' && c != u'>')
+            continue;
+        qsizetype j = i + 1;
+        while (j < n && (p[j].unicode() == u' ' || p[j].unicode() == u'=' || p[j].unicode() == u'>'))
+            ++j;
+        if (j < n && (p[j].isDigit() || p[j].unicode() == u'\''))
+            return true;
+    }
+    return false;
+}
+
+bool isComparison(const SqlToken &t)
+{
+    if (t.kind != SqlToken::Symbol)
+        return false;
+    return t.text == QLatin1String("=") || t.text == QLatin1String("<") || t.text == QLatin1String(">") ||
+           t.text == QLatin1String("<>") || t.text == QLatin1String("<=") || t.text == QLatin1String(">=") ||
+           t.text == QLatin1String("!=");
+}
+
+} // namespace
+
+QVariantList LiftedStatement::parameters(const QVariantList &given) const
+{
+    QVariantList out;
+    out.reserve(order.size());
+    for (int slot : order)
+        out << (slot >= 0 ? given.value(slot) : literals.value(-1 - slot));
+    return out;
+}
+
+LiftedStatement LiftComparedLiterals(const QString &sql)
+{
+    LiftedStatement out;
+    out.text = sql;
+    if (!mayHoldComparedLiteral(sql))
+        return out;
+    const QList<SqlToken> tokens = TokenizeSql(sql);
+    const int n = int(tokens.size());
+    const int first = firstSignificant(tokens, 0, n);
+    if (first >= n || !(isWord(tokens[first], "select") || isWord(tokens[first], "insert") ||
+                        isWord(tokens[first], "update") || isWord(tokens[first], "delete")))
+        return out;
+    // Per level of parentheses: inside a select list, and inside anything a select list holds.
+    struct Level
+    {
+        bool selectList = false;
+        bool frozen = false;
+    };
+    QVarLengthArray<Level, 8> levels{Level()};
+    QString text;
+    QList<int> order;
+    int given = 0;
+    int previous = -1; // the last significant token
+    for (int i = 0; i < n; ++i) {
+        const SqlToken &t = tokens[i];
+        if (t.kind == SqlToken::Space) {
+            text += t.text;
+            continue;
+        }
+        const Level level = levels.back();
+        const bool compared =
+            previous >= 0 && isComparison(tokens[previous]) && !level.selectList && !level.frozen;
+        if (isSymbol(t, '(')) {
+            levels.append({false, level.frozen || level.selectList});
+        } else if (isSymbol(t, ')')) {
+            if (levels.size() > 1)
+                levels.removeLast();
+        } else if (isWord(t, "select")) {
+            levels.back().selectList = true;
+        } else if (isWord(t, "from")) {
+            levels.back().selectList = false;
+        } else if (isSymbol(t, '?')) {
+            // "?1" numbers its parameter: the order of the marks no longer tells which is which.
+            if (i + 1 < n && tokens[i + 1].kind == SqlToken::Number)
+                return out;
+            order << given++;
+        } else if ((isSymbol(t, ':') || isSymbol(t, '@') || isSymbol(t, '$')) && i + 1 < n &&
+                   tokens[i + 1].kind == SqlToken::Word) {
+            return out;
+        }
+        const bool standsAlone =
+            i + 1 >= n || (tokens[i + 1].kind != SqlToken::Word && tokens[i + 1].kind != SqlToken::Number);
+        bool lifted = false;
+        if (compared && standsAlone && t.kind == SqlToken::Number) {
+            bool ok = false;
+            const qlonglong v = t.text.toLongLong(&ok);
+            // Beyond 18 digits, and with a point or an exponent, SQLite's own reading decides.
+            if (ok && t.text.size() <= 18) {
+                out.literals << v;
+                lifted = true;
+            }
+        } else if (compared && standsAlone && t.kind == SqlToken::String && t.text.size() >= 2 &&
+                   t.text.endsWith(QLatin1Char('\''))) {
+            out.literals << t.text.mid(1, t.text.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+            lifted = true;
+        }
+        if (lifted) {
+            order << -int(out.literals.size());
+            text += QLatin1Char('?');
+        } else {
+            text += t.text;
+        }
+        previous = i;
+    }
+    if (out.literals.isEmpty())
+        return out;
+    out.text = text;
+    out.order = order;
+    return out;
 }

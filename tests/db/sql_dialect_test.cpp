@@ -108,4 +108,56 @@ TEST(SqlDialect, SingleBaseTable)
         EXPECT_EQ(SqlDialect::singleBaseTable(QString::fromUtf8(sql)), QString::fromUtf8(table)) << sql;
 }
 
+TEST(SqlDialect, ComparedLiteralsAreLiftedOut)
+{
+    struct Case
+    {
+        const char *sql, *text;
+        QVariantList literals;
+        QList<int> order;
+    };
+    const Case cases[] = {
+        {"select * from [Динамические замеры] where\rarid=17\rorder by TimeXM",
+         "select * from [Динамические замеры] where\rarid=?\rorder by TimeXM",
+         {17},
+         {-1}},
+        {"SELECT min(N_equake) FROM t WHERE [Date] = 45292 and Station_Cod='P''ET'",
+         "SELECT min(N_equake) FROM t WHERE [Date] = ? and Station_Cod=?",
+         {45292, u"P'ET"_s},
+         {-1, -2}},
+        // Given parameters keep their places among the lifted ones.
+        {"update t set a=?, b='x' where c<>5 and d=?",
+         "update t set a=?, b=? where c<>? and d=?",
+         {u"x"_s, 5},
+         {0, -1, -2, 1}},
+        // A select list names its columns by its text: it stays as written, subqueries in it too.
+        {"select a=1, (select max(b) from u where c=2) as m from t where (Switch(x='a',1)=1)",
+         "select a=1, (select max(b) from u where c=2) as m from t where (Switch(x=?,1)=?)",
+         {u"a"_s, 1},
+         {-1, -2}},
+        {"select * from t where n in (select k from u where d >= 3) order by 1",
+         "select * from t where n in (select k from u where d >= ?) order by 1",
+         {3},
+         {-1}},
+    };
+    for (const Case &c : cases) {
+        const LiftedStatement l = LiftComparedLiterals(QString::fromUtf8(c.sql));
+        EXPECT_EQ(l.text, QString::fromUtf8(c.text)) << c.sql;
+        EXPECT_EQ(l.literals, c.literals) << c.sql;
+        EXPECT_EQ(l.order, c.order) << c.sql;
+    }
+    // Left as they are: numbers SQLite reads itself, signs, other statements, named or numbered parameters.
+    for (const char *sql :
+         {"select * from t where a=1.5 or b=1e3 or c=-2 or d=12345678901234567890",
+          "select * from t where a=0x1F", "create table t (a integer default 1, check (a>0))",
+          "pragma busy_timeout=500", "select * from t where a=:x and b=1",
+          "select * from t where a=?1 and b=1", "select * from t where a='open"}) {
+        const LiftedStatement l = LiftComparedLiterals(QString::fromUtf8(sql));
+        EXPECT_FALSE(l.lifted()) << sql;
+        EXPECT_EQ(l.text, QString::fromUtf8(sql));
+    }
+    const LiftedStatement l = LiftComparedLiterals(u"update t set a=?, b='x' where c<>5 and d=?"_s);
+    EXPECT_EQ(l.parameters({1, 2}), (QVariantList{1, u"x"_s, 5, 2}));
+}
+
 } // namespace
