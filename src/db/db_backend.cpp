@@ -146,7 +146,8 @@ public:
                      (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT))
                 rows.appendDouble(i, sqlite3_column_double(m_stmt, i));
             else if (kind == ValueKind::Text)
-                rows.appendText(i, text(i));
+                rows.appendUtf8(i, reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i)),
+                                sqlite3_column_bytes(m_stmt, i));
             else
                 rows.append(i, valueAt(i, kind));
         }
