@@ -316,19 +316,131 @@ public:
             m_columns.append(c);
         }
         m_rowsAffected = m_query.isSelect() ? -1 : m_query.numRowsAffected();
+        m_select = m_query.isSelect();
+        const QVariant h = m_query.result()->handle();
+        if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>())
+            m_stmt = *static_cast<const SQLHANDLE *>(h.constData());
+        m_row.resize(m_columns.size());
     }
 
-    bool next() override { return m_query.isSelect() && m_query.next(); }
-
-    QVariant value(int i) const override
+    bool next() override
     {
-        return SqlDialect::fromDriverValue(m_columns[i].type, m_query.value(i));
+        if (!m_select || !m_query.next())
+            return false;
+        for (int i = 0; i < m_columns.size(); ++i)
+            m_row[i] = m_stmt ? read(i) : SqlDialect::fromDriverValue(m_columns[i].type, m_query.value(i));
+        return true;
+    }
+
+    QVariant value(int i) const override { return m_row[i]; }
+
+    void appendRow(RowStore &rows) const override
+    {
+        for (int i = 0; i < m_row.size(); ++i)
+            rows.append(i, std::move(m_row[i]));
+        rows.endRow();
     }
 
     int rowsAffected() const override { return m_rowsAffected; }
 
 private:
+    // The value of a column of the current row in the form the datasets hand out, read from the driver
+    // in that form: Qt's own reading makes every date-time a local QDateTime first, which costs more than
+    // the rest of the row, and the dataset turns it into a day serial again.
+    QVariant read(int i)
+    {
+        const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+        const FieldType type = m_columns[i].type;
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQL_SUCCESS;
+        QVariant v;
+        if (IsIntegerFieldType(type)) {
+            SQLBIGINT n = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_SBIGINT, &n, 0, &indicator);
+            v = qlonglong(n);
+        } else if (IsFloatFieldType(type)) {
+            double d = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_DOUBLE, &d, 0, &indicator);
+            v = d;
+        } else if (type == FieldType::DateTime) {
+            SQL_TIMESTAMP_STRUCT t{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator);
+            TDateTime date = 0, time = 0;
+            if (TryEncodeDate(t.year, t.month, t.day, date))
+                TryEncodeTime(t.hour, t.minute, t.second, int(t.fraction / 1000000), time);
+            v = ComposeDateTime(date, time);
+        } else if (type == FieldType::Date) {
+            SQL_DATE_STRUCT d{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_DATE, &d, sizeof d, &indicator);
+            TDateTime date = 0;
+            TryEncodeDate(d.year, d.month, d.day, date);
+            v = date;
+        } else if (type == FieldType::Time) {
+            SQL_TIME_STRUCT t{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_TIME, &t, sizeof t, &indicator);
+            TDateTime time = 0;
+            TryEncodeTime(t.hour, t.minute, t.second, 0, time);
+            v = time;
+        } else if (type == FieldType::Boolean) {
+            unsigned char b = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_BIT, &b, 0, &indicator);
+            v = b != 0;
+        } else {
+            return readLong(column, type == FieldType::Blob || type == FieldType::Bytes ||
+                                        type == FieldType::VarBytes);
+        }
+        if (!SQL_SUCCEEDED(rc))
+            throw DbError(diagnostics());
+        return indicator == SQL_NULL_DATA ? QVariant() : v;
+    }
+
+    // Texts and bytes come in pieces as long as the driver has more.
+    QVariant readLong(SQLUSMALLINT column, bool bytes)
+    {
+        static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+        SQLWCHAR buffer[1024];
+        QString text = QStringLiteral("");
+        QByteArray data("");
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = SQLGetData(m_stmt, column, bytes ? SQL_C_BINARY : SQL_C_WCHAR, buffer,
+                                            sizeof buffer, &indicator);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                throw DbError(diagnostics());
+            if (indicator == SQL_NULL_DATA)
+                return QVariant();
+            // A text piece that fills the buffer ends with the terminating zero.
+            const qsizetype room = bytes ? qsizetype(sizeof buffer) : qsizetype(sizeof buffer) - 2;
+            const qsizetype got =
+                (indicator == SQL_NO_TOTAL || indicator > room) ? room : qsizetype(indicator);
+            if (bytes)
+                data.append(reinterpret_cast<const char *>(buffer), got);
+            else
+                text.append(reinterpret_cast<const QChar *>(buffer), got / 2);
+            if (rc == SQL_SUCCESS)
+                break;
+        }
+        return bytes ? QVariant(data) : QVariant(text);
+    }
+
+    QString diagnostics() const
+    {
+        SQLWCHAR state[6], message[1024];
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, m_stmt, 1, state, &native, message,
+                                          SQLSMALLINT(std::size(message)), &length)))
+            return QStringLiteral("The driver could not read a value");
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(message),
+                                  qMin<qsizetype>(length, qsizetype(std::size(message)) - 1));
+    }
+
     QSqlQuery m_query;
+    SQLHANDLE m_stmt = nullptr;
+    bool m_select = false;
+    mutable QList<QVariant> m_row; // the current row; a static cursor takes its values
     int m_rowsAffected = -1;
 };
 
