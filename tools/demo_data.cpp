@@ -3,10 +3,12 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "lib/codec.h"
+#include "lib/date_routines.h"
 #include "lib/datetime.h"
 #include "lib/epoch.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
+#include "lib/safe_write.h"
 
 #include <QDir>
 #include <QFile>
@@ -799,12 +801,7 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
 
 void writeTextFile(const QString &path, const QStringList &lines)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFileError(QStringLiteral("Cannot write %1: %2").arg(path, f.errorString()));
-    const QByteArray bytes = toCp1251(lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
-    if (f.write(bytes) != bytes.size())
-        throw EFileError(QStringLiteral("Cannot write %1: %2").arg(path, f.errorString()));
+    SafeWriteFileOrThrow(path, toCp1251(lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n")));
 }
 
 QString column(const QString &text, int width)
@@ -831,6 +828,30 @@ IniFile freshIni(const QString &path)
     if (QFile::exists(path) && !QFile::remove(path))
         throw EFileError(QStringLiteral("Cannot replace %1").arg(path));
     return IniFile(path);
+}
+
+// The dates a station starts with lie in the demo's data rather than around today: the summary of its
+// last day, the whole period for the import from ORX, the export and the event filter, and the last
+// decade of the month for the bulletin.
+void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams &p)
+{
+    const TDateTime last = FromQDateTime(p.lastDay.startOfDay());
+    const TDateTime first = last - (p.days - 1);
+    const TDateTime lastSecond = last + EncodeTime(23, 59, 59, 0);
+    const auto date = [&](const char *key, TDateTime value) {
+        ini.WriteString(section, QString::fromLatin1(key), DateTimeToStrDMY(value));
+    };
+    date("svodka_date", last);
+    date("start_date", first);
+    date("end_date", lastSecond);
+    date("exp_start_date", first);
+    date("exp_end_date", lastSecond);
+    date("filt_beg", first);
+    date("filt_end", lastSecond);
+    const int day = p.lastDay.day();
+    const int decadeStart = day <= 10 ? 1 : day <= 20 ? 11 : 21;
+    date("repbeg", FromQDateTime(QDate(p.lastDay.year(), p.lastDay.month(), decadeStart).startOfDay()));
+    date("repend", last);
 }
 
 void checkParams(const DemoParams &p)
@@ -863,8 +884,14 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
     const QString root = QDir(folder).absolutePath();
     const QString system = root + QLatin1String("/system");
     const QString data = root + QLatin1String("/data");
-    if (!QDir().mkpath(system) || !QDir().mkpath(data))
-        throw EFileError(QStringLiteral("Cannot create the folders of %1").arg(root));
+    // The program keeps each station's text formats in specs/ and does not make the folder itself; the
+    // products go inside the demo folder, since the user's documents folder may not exist.
+    const QString summaries = root + QLatin1String("/svodki");
+    const QString exports = root + QLatin1String("/export");
+    const QString reports = root + QLatin1String("/reports");
+    for (const QString &dir : {system, data, root + QLatin1String("/specs"), summaries, exports, reports})
+        if (!QDir().mkpath(dir))
+            throw EFileError(QStringLiteral("Cannot create the folders of %1").arg(root));
 
     DemoModel model;
     for (int i = 0; i < params.stations; ++i)
@@ -905,6 +932,11 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
         stations.WriteString(section, QStringLiteral("name"), QString::fromUtf8(def.name));
         stations.WriteString(section, QStringLiteral("user"), QStringLiteral("admin"));
         stations.WriteString(section, QStringLiteral("out_file_jet"), summary.bulletinPaths[s]);
+        writeStationPeriods(stations, section, params);
+        stations.WriteString(section, QStringLiteral("svodka_dir"), summaries);
+        stations.WriteString(section, QStringLiteral("exp_dir"), exports);
+        stations.WriteString(section, QStringLiteral("repfile"),
+                             reports + QLatin1Char('/') + section + QLatin1String(".htm"));
     }
     stations.UpdateFile();
 

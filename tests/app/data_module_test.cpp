@@ -38,23 +38,40 @@ TEST_F(DataModule, EmptySourceIsReportedUnlessSilent)
     EXPECT_EQ(messages.count(), 1);
 }
 
-TEST_F(DataModule, MissingFileFailsAndCreatesNothing)
+TEST_F(DataModule, MissingFileIsNamedAndNothingIsCreated)
 {
+    // A bulletin file, and the ORX database as a file behind the ODBC provider: either is reported as the
+    // missing file it is, not as an unknown ODBC source or by the connection's name.
     const QString path = dir.file(QStringLiteral("missing.mdb"));
-    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, path, QStringLiteral("admin"), QString()));
-    EXPECT_FALSE(QFileInfo::exists(path));
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text,
-              QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"") + path +
-                  QStringLiteral("\" (подключение dbs)\rСообщение об ошибке:\rCould not find file '") + path +
-                  QStringLiteral("'."));
-    EXPECT_EQ(messages.last().icon, 16u);
+    for (DbConnection *conn : {dm.dbs, dm.conPubs}) {
+        SCOPED_TRACE(conn->objectName().toStdString());
+        conn->SetProvider(conn == dm.dbs ? ProviderJet : ProviderOdbc);
+        messages.clear();
+        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QStringLiteral("admin"), QString()));
+        EXPECT_FALSE(QFileInfo::exists(path));
+        EXPECT_FALSE(conn->Connected());
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_EQ(messages.last().text,
+                  QStringLiteral("OpenDB_ADO: Не найден файл базы данных \"") + path + QStringLiteral("\""));
+        EXPECT_EQ(messages.last().icon, 16u);
 
-    // A caller's own first line replaces the standard one.
-    const QString own = QStringLiteral("Не удалось подключиться к выходной БД.");
-    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, path, QString(), QString(), false, own));
-    EXPECT_TRUE(
-        messages.last().text.startsWith(own + QStringLiteral("\rСообщение об ошибке:\rCould not find file")));
+        // A caller's own first line comes first.
+        const QString own = QStringLiteral("Не удалось подключиться к выходной БД.");
+        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), false, own));
+        EXPECT_EQ(messages.last().text,
+                  own + QStringLiteral("\rСообщение об ошибке:\rНе найден файл базы данных \"") + path +
+                      QStringLiteral("\""));
+        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), true));
+        EXPECT_EQ(messages.count(), 2);
+    }
+
+    // A data source name is no file: the driver's failure is shown as it is.
+    messages.clear();
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.conPubs, QStringLiteral("brenvale_no_such_dsn"), QString(), QString()));
+    ASSERT_EQ(messages.count(), 1);
+    EXPECT_TRUE(messages.last().text.startsWith(
+        QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"brenvale_no_such_dsn\"")))
+        << messages.last().text.toStdString();
 }
 
 TEST_F(DataModule, GoodFileOpensAndClosesQuietly)

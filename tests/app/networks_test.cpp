@@ -1,6 +1,8 @@
 #include "app/settings/param_dialog.h"
 #include "support/program_env.h"
 
+#include <QMouseEvent>
+
 namespace {
 
 TEST(Networks, CodeListsAndStationConditions)
@@ -132,6 +134,59 @@ TYPED_TEST(OrxStations, ListHoldsTheStationsOfTheChosenNetwork)
     EXPECT_EQ(recorder.messages()[1].text,
               QStringLiteral("Эта \"сеть\" состоит из всех станций, которые есть в таблице SITE."));
     EXPECT_EQ(recorder.last().icon, 64u);
+}
+
+// A mouse button as the platform delivers it to the list: a double click is a press, a release, the
+// double-click event and a release, with the events of the first click run in between.
+void mouse(QWidget *target, QEvent::Type type, const QPoint &at)
+{
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, at, target->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(target, &event);
+}
+
+TYPED_TEST(OrxStations, NetworkPanelOpensAndShowsTheCodesOnADoubleClick)
+{
+    auto &recorder = this->recorder;
+    const std::unique_ptr<Tmainf> w = this->start(true, QStringLiteral("east"));
+    w->show();
+    QApplication::processEvents();
+    auto *button = w->findChild<QPushButton *>(QStringLiteral("Button27"));
+    auto *button5 = w->findChild<QWidget *>(QStringLiteral("Button5"));
+    const int open = button5->x() + button5->width();
+    EXPECT_LE(w->Panel8->width(), 2);
+    for (int round = 0; round < 2; ++round) {
+        button->click();
+        QApplication::processEvents();
+        EXPECT_EQ(w->Panel8->width(), open);
+        EXPECT_EQ(button->text(), QStringLiteral("Список сетей <<"));
+        button->click();
+        QApplication::processEvents();
+        EXPECT_LE(w->Panel8->width(), 2);
+        EXPECT_EQ(button->text(), QStringLiteral("Список сетей >>"));
+    }
+    button->click();
+    QApplication::processEvents();
+
+    // A double click on a network first chooses it (the window reloads), then shows its codes once.
+    for (int row : {1, 0}) {
+        recorder.clear();
+        QWidget *viewport = w->nets->viewport();
+        const QPoint at = w->nets->visualItemRect(w->nets->item(row)).center();
+        mouse(viewport, QEvent::MouseButtonPress, at);
+        mouse(viewport, QEvent::MouseButtonRelease, at);
+        QApplication::processEvents();
+        EXPECT_EQ(w->nets->currentRow(), row);
+        mouse(viewport, QEvent::MouseButtonDblClick, at);
+        mouse(viewport, QEvent::MouseButtonRelease, at);
+        QApplication::processEvents();
+        ASSERT_EQ(recorder.count(), 1) << row;
+        EXPECT_EQ(recorder.last().text,
+                  row ? QStringLiteral("Коды станций сети: 'MNK','PET'")
+                      : QStringLiteral("Эта \"сеть\" состоит из всех станций, которые есть в таблице SITE."));
+        EXPECT_EQ(recorder.last().icon, 64u);
+    }
+    EXPECT_EQ(w->Panel8->width(), open); // the reloads keep the panel open
 }
 
 TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)

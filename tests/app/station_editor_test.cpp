@@ -1,4 +1,6 @@
+#include "app/settings/param_dialog.h"
 #include "app/stations/station_editor.h"
+#include "lib/date_display.h"
 #include "lib/ini_file.h"
 #include "support/program_env.h"
 
@@ -37,6 +39,26 @@ TEST(StationEditor, CoordinateTextsOfTheStationsFile)
     EXPECT_EQ(o.rec.last().text,
               QStringLiteral("TStaEdit.FormCreate: Не удалось прочитать сведения о станции. "
                              "Сообщение об ошибке:\r'5x' is not a valid integer value"));
+}
+
+TEST(StationEditor, DateEditsShowTheSystemsDateFormat)
+{
+    // The same numeric form as the data periods and every other date edit, never spelt-out months.
+    ProgramWindow o;
+    o.addStation(kCode, QStringLiteral("OBN"), QString());
+    TStaEdit editor(o.w.get(), 0);
+    Tpar param(o.w.get());
+    const QString format = DateEditFormat(LocaleFormatSettings());
+    EXPECT_FALSE(format.contains(QStringLiteral("MMM")));
+    const QDateEdit *const edits[] = {editor.dat1, editor.dat2,       o.w->dat1,
+                                      o.w->dat2,   param.svodka_Date, param.End_Date};
+    for (const QDateEdit *d : edits) {
+        EXPECT_EQ(d->displayFormat(), format) << d->objectName().toStdString();
+        EXPECT_EQ(d->date().toString(format), d->text()) << d->objectName().toStdString();
+    }
+    // The event time of the bulletin page: the same date with the time of day.
+    EXPECT_EQ(o.w->findChild<QDateTimeEdit *>(QStringLiteral("time"))->displayFormat(),
+              format + QStringLiteral(" HH:mm:ss"));
 }
 
 TEST(StationEditor, OkWritesOnlyTouchedKeys)

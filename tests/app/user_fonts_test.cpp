@@ -96,6 +96,36 @@ TEST(ApplyFormFont, MainWindowKeepsTheStatusEmphasis)
     EXPECT_EQ(label29->palette().color(QPalette::WindowText), QColor(0, 0, 128));
 }
 
+TEST(ApplyFormFont, DisabledControlsKeepTheDisabledLook)
+{
+    // The window-text default and an own colour: either paints enabled text only; disabled text stays as
+    // the style draws it, and the control changes look when it is enabled again.
+    for (const char *color : {"", "0xFF"}) {
+        SCOPED_TRACE(color);
+        QWidget form;
+        auto *label = child<QLabel>(&form, "plain");
+        auto *button = child<QPushButton>(&form, "Button99");
+        auto *edit = child<QLineEdit>(&form, "Edit99");
+        TUserFont font;
+        SetFontFromStr(font, QStringLiteral("Arial"), 9, QString::fromLatin1(color), 1, QString());
+        ApplyFormFont(&form, KindOther, font);
+        const QColor enabled =
+            *color ? QColor(255, 0, 0) : QApplication::palette().color(QPalette::WindowText);
+        const QPalette app = QApplication::palette();
+        const std::pair<QWidget *, QPalette::ColorRole> roles[] = {
+            {label, QPalette::WindowText}, {button, QPalette::ButtonText}, {edit, QPalette::Text}};
+        for (const auto &[w, role] : roles) {
+            w->setEnabled(false);
+            EXPECT_EQ(w->palette().color(QPalette::Disabled, role), app.color(QPalette::Disabled, role))
+                << w->objectName().toStdString();
+            EXPECT_NE(w->palette().color(QPalette::Disabled, role), enabled) << w->objectName().toStdString();
+            w->setEnabled(true);
+            EXPECT_EQ(w->palette().color(QPalette::Active, role), enabled) << w->objectName().toStdString();
+            EXPECT_EQ(w->palette().color(QPalette::Inactive, role), enabled) << w->objectName().toStdString();
+        }
+    }
+}
+
 TEST(ApplyGridFont, MainFontOrGridFont)
 {
     QWidget form;

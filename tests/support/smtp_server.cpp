@@ -21,8 +21,8 @@ QString python()
 
 SmtpServer::SmtpServer(const QString &outDir, bool refuseLogin) : m_dir(outDir)
 {
-    QStringList args{QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/smtp_server.py"),
-                     outDir};
+    // From the build, not __FILE__: a shared compiler cache compiles with relative source paths.
+    QStringList args{QStringLiteral(BRENVALE_TEST_SUPPORT_DIR "/smtp_server.py"), outDir};
     if (refuseLogin)
         args << QStringLiteral("--refuse-login");
     m_process.start(python(), args);

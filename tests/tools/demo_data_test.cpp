@@ -96,6 +96,27 @@ TEST(DemoData, SettingsAndReferenceFiles)
     }
     EXPECT_EQ(stations.ReadString(u"MNK"_s, u"name"_s, QString()), u"Минск"_s);
 
+    // Products go inside the folder; the dates lie in the two days of data up to 30.11.2026, the bulletin
+    // on the last decade of November.
+    for (const char *folder : {"specs", "svodki", "export", "reports"})
+        EXPECT_TRUE(QFileInfo(dir.file(QString::fromLatin1(folder))).isDir()) << folder;
+    const std::pair<const char *, QString> keys[] = {
+        {"svodka_dir", dir.file(u"svodki"_s)},
+        {"exp_dir", dir.file(u"export"_s)},
+        {"repfile", dir.file(u"reports/OBN.htm"_s)},
+        {"svodka_date", u"30.11.2026"_s},
+        {"start_date", u"29.11.2026"_s},
+        {"end_date", u"30.11.2026 23:59:59"_s},
+        {"exp_start_date", u"29.11.2026"_s},
+        {"exp_end_date", u"30.11.2026 23:59:59"_s},
+        {"filt_beg", u"29.11.2026"_s},
+        {"filt_end", u"30.11.2026 23:59:59"_s},
+        {"repbeg", u"21.11.2026"_s},
+        {"repend", u"30.11.2026"_s},
+    };
+    for (const auto &[key, value] : keys)
+        EXPECT_EQ(stations.ReadString(u"OBN"_s, QString::fromLatin1(key), QString()), value) << key;
+
     // Fixed columns: filters (1,7) (8,8) (16,8); waves (1,10) (11,10) (21,10) (31,20). Every phase of the
     // ORX arrivals has its wave row (LRM is looked up as LR).
     auto cell = [](const QString &line, int start, int width) {

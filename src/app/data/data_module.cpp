@@ -1,4 +1,5 @@
 #include "app/data/data_module.h"
+#include "app/settings/connection_params.h"
 
 #include "db/db_command.h"
 #include "db/db_connection.h"
@@ -8,6 +9,7 @@
 #include "lib/statements.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 Tdm *g_dm = nullptr;
@@ -21,9 +23,13 @@ Tdm::Tdm(QObject *parent) : QObject(parent)
     dbs = connection("dbs", QStringLiteral("Data Source=a;Mode=ReadWrite"));
     imc = connection("imc", QStringLiteral("Data Source=orx;Mode=Read"));
     imc11 = connection("imc11", QStringLiteral("Data Source=a"));
-    imc11->SetCommandTimeout(60);
+    // The layer keeps the time-out on the connection: each of these serves one dataset only (imo, ima,
+    // imq), whose own 90 s is the one in force.
+    imc11->SetCommandTimeout(90);
     imc12 = connection("imc12", QStringLiteral("Data Source=a"));
+    imc12->SetCommandTimeout(90);
     imc13 = connection("imc13", QStringLiteral("Data Source=a"));
+    imc13->SetCommandTimeout(90);
 
     for (DbCommand **c : {&acm_in11, &acmi11}) {
         m_commands.push_back(std::make_unique<DbCommand>(conPubs));
@@ -106,6 +112,22 @@ DbQuery *Tdm::query(const char *name, DbConnection *conn, const QString &sql)
     return q;
 }
 
+namespace {
+
+// A source that names a file: always with Jet, and with ODBC when it is written as a path (the ORX
+// database as a SQLite file), where a missing file would read as an unknown data source name.
+bool isMissingFile(const DbConnection &Conn, const QString &Source)
+{
+    const QString provider = Conn.Provider();
+    const bool file =
+        provider.compare(ProviderJet, Qt::CaseInsensitive) == 0 ||
+        (provider.compare(ProviderOdbc, Qt::CaseInsensitive) == 0 && !Source.contains(QLatin1Char('=')) &&
+         (Source.contains(QLatin1Char('/')) || Source.contains(QLatin1Char('\\'))));
+    return file && !QFileInfo(Source).isFile();
+}
+
+} // namespace
+
 bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &User, const QString &Password,
                      bool Silent, const QString &ErrText)
 {
@@ -122,6 +144,18 @@ bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &U
         // ReplCFile reports its own failure.
         if (!ReplCFile(*Conn, Source))
             return false;
+        if (isMissingFile(*Conn, Source)) {
+            if (!Silent) {
+                const QString missing =
+                    QStringLiteral("Не найден файл базы данных \"") + Source + QLatin1Char('"');
+                MessageProc(nullptr,
+                            ErrText.isEmpty()
+                                ? QStringLiteral("OpenDB_ADO: ") + missing
+                                : ErrText + QStringLiteral("\rСообщение об ошибке:\r") + missing,
+                            MB_ICONERROR, MB_OK);
+            }
+            return false;
+        }
         // There is no login prompt here: an empty user opens without credentials.
         Conn->Open(User, Password);
         return true;

@@ -18,6 +18,7 @@
 #include "db/sql_literals.h"
 #include "lib/combo_routines.h"
 #include "lib/data_sources.h"
+#include "lib/date_display.h"
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -31,7 +32,6 @@
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QLocale>
 #include <QPushButton>
 #include <QSplitter>
 #include <QStyleOptionTabWidgetFrame>
@@ -60,27 +60,6 @@ void applyUserAppearance(QWidget *form, FormKind kind)
         return;
     g_mainf->ApplyFormFont(form, kind, g_mainf->mainFont);
     g_mainf->SetDoubleBuffered(form, g_mainf->sett.double_buf);
-}
-
-// Delphi-style format codes from the user's locale.
-TFormatSettings localeFormatSettings()
-{
-    const QLocale locale = QLocale::system();
-    TFormatSettings fs;
-    if (!locale.decimalPoint().isEmpty())
-        fs.DecimalSeparator = locale.decimalPoint().at(0);
-    QString date = locale.dateFormat(QLocale::ShortFormat);
-    for (const QChar c : date)
-        if (!c.isLetter()) {
-            fs.DateSeparator = c;
-            break;
-        }
-    date.replace(QLatin1Char('M'), QLatin1Char('m'));
-    fs.ShortDateFormat = date;
-    QString time = locale.timeFormat(QLocale::ShortFormat);
-    time.replace(QLatin1Char('H'), QLatin1Char('h')).replace(QLatin1Char('m'), QLatin1Char('n'));
-    fs.ShortTimeFormat = time;
-    return fs;
 }
 
 TFormatSettings withFormats(TFormatSettings fs, QChar dateSep, const char *shortDate)
@@ -255,7 +234,7 @@ void Tmainf::InitMain(bool First)
         cellPad = 2 * 1 + 3; // the import grid draws one-pixel lines
         pivotDate = 36524;
 
-        fsLocal = localeFormatSettings();
+        fsLocal = LocaleFormatSettings();
         fsSql = withFormats(fsLocal, QLatin1Char('/'), "dd/mm/yy");
         fsIso = withFormats(fsLocal, QLatin1Char('-'), "yyyy-mm-dd");
         fsDmy = withFormats(fsLocal, QLatin1Char('.'), "dd.mm.yyyy");
@@ -705,8 +684,6 @@ void Tmainf::TabSheet5Resize()
 {
     ::TabSheet5Resize(TabSheet5);
 }
-
-void Tmainf::PostOrxEdits() {}
 
 // ---- Handlers ----
 

@@ -189,6 +189,20 @@ public:
     void imdssDataChange();
     void Svodka_Click();
 
+    // Event pages on the ORX database. The data sources of imo and ima belong to the pages; their
+    // data-change handlers are the data module's.
+    DataSource *imdso = nullptr, *imdsa = nullptr;
+    void SetupOrxEventPages();
+    void filterClick();
+    void Button30Click();
+    void pc2Changing(int Leaving);
+    void BitBtn22Click(); // a new event
+    void BitBtn25Click(); // a new arrival
+    void MaskEditChange(QLineEdit *Sender);
+    void MaskEdit1Exit(QLineEdit *Sender);
+    void flagClick();
+    void ShowChanDescr();
+
     // Handlers.
     void pgc1Change();
     void select_dataClick(QCheckBox *Sender);

@@ -3,6 +3,7 @@
 #include "app/main/about_page.h"
 #include "lib/mstring_grid.h"
 
+#include "lib/date_display.h"
 #include "lib/messages.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +27,8 @@
 #include <QTimeEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <functional>
 
 // The pages of the main window with their named controls. Captions and hints are the program's own
 // texts; a "\r" in them is a line break.
@@ -37,6 +41,29 @@ template <class W> W *named(W *w, const char *name)
         w->setObjectName(QString::fromLatin1(name));
     return w;
 }
+
+// Qt's own double-click signal needs the item of the first click to survive it, but choosing a network
+// rebuilds the list; the hook takes the double click itself, so the list never sees a second press.
+class DoubleClickHook : public QObject
+{
+public:
+    DoubleClickHook(QWidget *target, std::function<void()> handler)
+        : QObject(target), m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::MouseButtonDblClick ||
+            static_cast<QMouseEvent *>(event)->button() != Qt::LeftButton)
+            return false;
+        m_handler();
+        return true;
+    }
+
+private:
+    std::function<void()> m_handler;
+};
 
 QString text(const char *utf8)
 {
@@ -180,21 +207,29 @@ void Tmainf::buildSettingsPage()
     layout->addWidget(Panel2);
 
     Splitter2 = named(new QSplitter(Qt::Horizontal, page), "Splitter2");
+    Splitter2->setChildrenCollapsible(false);
     Panel8 = named(new QWidget, "Panel8");
+    // Two pixels is closed; open, the panel reaches the right edge of "Удалить" at most.
+    Panel8->setMinimumWidth(2);
+    if (auto *button5 = Panel2->findChild<QWidget *>(QStringLiteral("Button5")))
+        Panel8->setMaximumWidth(button5->x() + button5->width());
     auto *netsLayout = new QVBoxLayout(Panel8);
     netsLayout->setContentsMargins(0, 0, 0, 0);
     auto *panel14 = named(new QWidget(Panel8), "Panel14");
     auto *captionRow = row({label(panel14, nullptr, "Список сетей")});
-    captionRow->setContentsMargins(2, 2, 2, 2);
-    captionRow->addWidget(button(panel14, "Button37", "+", "Добавить сеть"));
-    captionRow->addWidget(button(panel14, "Button38", "-", "Удалить сеть"));
-    captionRow->addWidget(
-        button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"));
-    captionRow->addWidget(
-        button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети"));
+    captionRow->setContentsMargins(2, 2, 4, 2);
+    captionRow->setSpacing(7);
+    for (QPushButton *b :
+         {button(panel14, "Button37", "+", "Добавить сеть"), button(panel14, "Button38", "-", "Удалить сеть"),
+          button(panel14, "Button39", "<", "Перенести станции, отмеченные галочками, в выбранную сеть"),
+          button(panel14, "Button40", ">", "Убрать станции, отмеченные галочками, из выбранной сети")}) {
+        b->setFixedWidth(24); // small buttons, so that the open panel has room for its caption
+        captionRow->addWidget(b);
+    }
     panel14->setLayout(captionRow);
     netsLayout->addWidget(panel14);
     nets = named(new QListWidget(Panel8), "nets");
+    new DoubleClickHook(nets->viewport(), [this] { netsDblClick(); });
     netsLayout->addWidget(nets);
     Splitter2->addWidget(Panel8);
 
@@ -292,7 +327,7 @@ void Tmainf::buildBulletinPage()
                            button(page, "BitBtn10", "+"), counter1, label(page, "Label31", "из ?")}));
     auto *event = new QGridLayout;
     auto *time = named(new QDateTimeEdit(page), "time");
-    time->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    time->setDisplayFormat(SystemDateEditFormat() + QStringLiteral(" HH:mm:ss"));
     event->addWidget(time, 0, 0, 1, 2);
     pair(event, 0, 2, "dec", edit(page, "dec"));
     pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
@@ -380,7 +415,7 @@ void Tmainf::buildOrxPage()
     dat2 = named(new QDateEdit(page), "dat2");
     tim2 = named(new QTimeEdit(page), "tim2");
     for (QDateEdit *d : {dat1, dat2})
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setDisplayFormat(SystemDateEditFormat());
     for (QTimeEdit *t : {tim1, tim2})
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
@@ -434,6 +469,67 @@ void Tmainf::buildOrxPage()
         row({label(editPage, nullptr, "Код станции"), edit(editPage, "DBEdit26"),
              label(editPage, nullptr, "Внутренний канал и компонента"), combo(editPage, "DBComboBox14", true),
              label(editPage, "StaticText1", ""), label(editPage, "Label90", ""), mask3, mask2}));
+    // The field edits, by field; a caption of its own where the field has one. A list (items separated
+    // by blanks, possibly none) makes the edit a combo box.
+    auto *fields = new QGridLayout;
+    const struct
+    {
+        const char *name, *caption, *items;
+    } fieldEdits[] = {
+        {"eventid", "Идентификатор события", nullptr},
+        {"depth", "dep=", nullptr},
+        {"lat", "lat", nullptr},
+        {"lon", "lon", nullptr},
+        {"MB", "mb=", nullptr},
+        {"MS", "ms=", nullptr},
+        {"rms", "rms", nullptr},
+        {"dh", "dh", nullptr},
+        {"dz", "dz", nullptr},
+        {"comments", "Комментарий:", nullptr},
+        {"CHANTYPE", "CHANTYPE", "SP MP LP BP UP"},
+        {"im_em", "im_em", "I E W"},
+        {"FM", "FM", "? c d u r + -"},
+        {"iphase", "iphase", ""},
+        {"ampl", "ampl", nullptr},
+        {"per", "per", nullptr},
+        {"ms", "ms", nullptr},
+        {"mb", "mb", nullptr},
+        {"MPSP", "MPSP", nullptr},
+        {"MPLP", "MPLP", nullptr},
+        {"deltim", "deltim", nullptr},
+        {"azimuth", "azimuth", nullptr},
+        {"slow", "slow", nullptr},
+        {"residuals", "residuals", nullptr},
+        {"rect", "rect", nullptr},
+        {"ema", "ema", nullptr},
+        {"CODA", "CODA", nullptr},
+        {"DIST", "DIST", nullptr},
+        {"wgt", "wgt", nullptr},
+        {"REMARK", "REMARK", nullptr},
+        {"REGCLASS", "REGCLASS", nullptr},
+        {"MCODA", "MCODA", nullptr},
+        {"ML", "ML", nullptr},
+        {"MWA", "MWA", nullptr},
+        {"PFILTYPE", "PFILTYPE", nullptr},
+        {"AFILTYPE", "AFILTYPE", nullptr},
+    };
+    int at = 0;
+    for (const auto &f : fieldEdits) {
+        QWidget *control = nullptr;
+        if (!f.items) {
+            control = edit(editPage, f.name);
+        } else {
+            auto *list = combo(editPage, f.name, true);
+            list->addItems(QString::fromLatin1(f.items).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            control = list;
+        }
+        fields->addWidget(label(editPage, nullptr, f.caption), at / 4, (at % 4) * 2);
+        fields->addWidget(control, at / 4, (at % 4) * 2 + 1);
+        ++at;
+    }
+    fields->addWidget(label(editPage, "iphaseText", ""), at / 4, (at % 4) * 2);
+    fields->addWidget(check(editPage, "flag", "flag"), at / 4, (at % 4) * 2 + 1);
+    editLayout->addLayout(fields);
     Label44 = label(editPage, "Label44", "");
     editLayout->addWidget(Label44);
     editLayout->addStretch();
@@ -448,6 +544,7 @@ void Tmainf::buildOrxPage()
              button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
     connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
             &QWidget::close);
+    SetupOrxEventPages();
 }
 
 void Tmainf::buildImportPage()

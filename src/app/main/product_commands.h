@@ -10,6 +10,8 @@ struct ProductCommands
 {
     std::function<void(Tmainf &)> svodka;    // the daily summary from the station bulletin database
     std::function<void(Tmainf &)> orxSvodka; // the daily summary from the ORX database
+    // A new modeless report window; ORX tells which event page asked (ORX database or bulletin database).
+    std::function<void(Tmainf &, bool ORX)> report;
 };
 
 ProductCommands &productCommands();

@@ -54,12 +54,13 @@ void setFamily(QWidget *control, const QString &family)
     control->setFont(f);
 }
 
+// Only the enabled look takes the colour: a disabled control keeps the style's grey text.
 void setWidgetColor(QWidget *w, const QColor &color)
 {
     QPalette p = w->palette();
-    p.setColor(QPalette::WindowText, color);
-    p.setColor(QPalette::Text, color);
-    p.setColor(QPalette::ButtonText, color);
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(group, role, color);
     w->setPalette(p);
 }
 

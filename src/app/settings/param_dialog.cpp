@@ -3,6 +3,7 @@
 #include "app/main/appearance.h"
 #include "app/settings/mail_settings_grid.h"
 #include "lib/data_sources.h"
+#include "lib/date_display.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -101,7 +102,7 @@ Tpar::Tpar(QWidget *owner)
     End_Date = add(new QDateEdit, "End_Date");
     for (QDateEdit *d : {svodka_Date, End_Date}) {
         d->setCalendarPopup(true);
-        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        d->setDisplayFormat(SystemDateEditFormat());
     }
 
     dir = edit("dir");

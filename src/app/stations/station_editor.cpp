@@ -8,6 +8,7 @@
 #include "db/db_query.h"
 #include "lib/control_routines.h"
 #include "lib/coordinates.h"
+#include "lib/date_display.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 #include "lib/messages.h"
@@ -156,6 +157,7 @@ void TStaEdit::buildForm()
         d = new QDateEdit(QDate::currentDate(), dates);
         d->setObjectName(QString::fromLatin1(dn));
         d->setCalendarPopup(true);
+        d->setDisplayFormat(SystemDateEditFormat());
         t = new QTimeEdit(QTime(0, 0), dates);
         t->setObjectName(QString::fromLatin1(tn));
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
