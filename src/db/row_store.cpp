@@ -36,7 +36,9 @@ QVariant RowStore::typedValue(const Column &c, qsizetype row)
     case Kind::Double:
         return c.doubles[row];
     case Kind::Text:
-        return QString(reinterpret_cast<const QChar *>(c.chars.data() + c.starts[row]), c.lengths[row]);
+        if (c.lengths[row] == 0)
+            return QStringLiteral(""); // empty, which is not NULL
+        return QString(reinterpret_cast<const QChar *>(c.chars.data()) + c.starts[row], c.lengths[row]);
     default:
         return QVariant();
     }
@@ -46,7 +48,9 @@ void RowStore::putText(Column &c, qsizetype row, QStringView v)
 {
     c.starts[row] = qsizetype(c.chars.size());
     c.lengths[row] = v.size();
-    c.chars.insert(c.chars.end(), v.utf16(), v.utf16() + v.size());
+    const size_t start = c.chars.size();
+    c.chars.resize(start + size_t(v.size()));
+    std::copy(v.utf16(), v.utf16() + v.size(), reinterpret_cast<char16_t *>(c.chars.data()) + start);
 }
 
 QVariant RowStore::value(qsizetype row, int column) const
@@ -128,7 +132,8 @@ void RowStore::appendNull(int column)
 void RowStore::appendInteger(int column, qint64 v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Integer);
+    if (c.kind != Kind::Integer)
+        settle(c, Kind::Integer);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(qlonglong(v));
         return;
@@ -140,7 +145,8 @@ void RowStore::appendInteger(int column, qint64 v)
 void RowStore::appendDouble(int column, double v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Double);
+    if (c.kind != Kind::Double)
+        settle(c, Kind::Double);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(v);
         return;
@@ -152,7 +158,8 @@ void RowStore::appendDouble(int column, double v)
 void RowStore::appendText(int column, QStringView v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Text);
+    if (c.kind != Kind::Text)
+        settle(c, Kind::Text);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(v.toString());
         return;
@@ -166,20 +173,21 @@ void RowStore::appendText(int column, QStringView v)
 void RowStore::appendUtf8(int column, const char *utf8, qsizetype bytes)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Text);
+    if (c.kind != Kind::Text)
+        settle(c, Kind::Text);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(QString::fromUtf8(utf8, bytes));
         return;
     }
     // Decoded straight into the column's buffer: UTF-16 takes no more units than UTF-8 takes bytes.
     const size_t start = c.chars.size();
-    c.chars.resize(start + size_t(bytes));
+    c.chars.resize(start + size_t(bytes)); // not zeroed first: see Unit
     // A leading byte order mark is part of the text, as QString::fromUtf8 keeps it.
     QStringDecoder decoder(QStringDecoder::Utf8,
                            QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    const QChar *end = decoder.appendToBuffer(reinterpret_cast<QChar *>(c.chars.data() + start),
-                                              QByteArrayView(utf8, bytes));
-    const qsizetype length = end - reinterpret_cast<const QChar *>(c.chars.data() + start);
+    QChar *begin = reinterpret_cast<QChar *>(c.chars.data()) + start;
+    const QChar *end = decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes));
+    const qsizetype length = end - begin;
     c.chars.resize(start + size_t(length));
     c.starts.push_back(qsizetype(start));
     c.lengths.push_back(length);

@@ -37,6 +37,13 @@ public:
 
 private:
     enum class Kind { Unset, Integer, Double, Text, Variant };
+    // A UTF-16 unit that a growing buffer leaves as it is: the decoder writes it right after.
+    struct Unit
+    {
+        Unit() {} // NOLINT: not zeroed on purpose
+        char16_t unit;
+    };
+    static_assert(sizeof(Unit) == sizeof(QChar));
     struct Column
     {
         Kind kind = Kind::Unset;   // Unset: only NULLs so far
@@ -45,7 +52,7 @@ private:
         std::vector<double> doubles;
         // Texts: the UTF-16 of every value one after the other; a value is where it starts and its
         // length. A changed text goes to the end; what it replaced stays unused until the rows go.
-        std::vector<char16_t> chars;
+        std::vector<Unit> chars;
         std::vector<qsizetype> starts;
         std::vector<qsizetype> lengths;
         std::vector<QVariant> variants;
