@@ -204,7 +204,15 @@ public:
         Conn.Open(User, Password);
         return true;
     }
-    void CloseDB_ADO(DbConnection &Conn) override { Conn.Close(); }
+    void CloseDB_ADO(DbConnection &Conn) override
+    {
+        if (Conn.Connected())
+            if (auto *file = dynamic_cast<SqliteBackend *>(&Conn.backend()))
+                prepared = file->statementsPrepared();
+        Conn.Close();
+    }
+    // How many statements SQLite prepared in the last run.
+    qint64 prepared = 0;
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {
         SqlDateRangeLiterals(m_server != nullptr, FromDate, ToDate, FromLit, ToLit);
@@ -256,6 +264,8 @@ template <bool OnServer> void BM_Summary(benchmark::State &state)
         SvodkaProc(host, &stats);
     }
     state.counters["statements"] = stats.statements;
+    if (!OnServer)
+        state.counters["prepared"] = double(host.prepared);
     state.counters["stations"] = stats.stations;
     state.counters["rows"] = stats.rows;
     state.counters["readings"] = day.demo.arrivals;
