@@ -169,9 +169,10 @@ void Reader::run(ParadoxResult &result, int provider)
             for (int c = 0; c < numFields; ++c) {
                 QString value;
                 if (!ReadPdxField(m_f, result.fields[c], result.codePage, value, m_fs))
-                    throw readError(QStringLiteral("Запись ") + QString::number(r) + QStringLiteral(", поле \"") +
-                                    result.fields[c].Name + QStringLiteral("\" (тип ") +
-                                    QString::number(result.fields[c].FldType) + QLatin1Char(')'));
+                    throw readError(QStringLiteral("Запись ") + QString::number(r) +
+                                    QStringLiteral(", поле \"") + result.fields[c].Name +
+                                    QStringLiteral("\" (тип ") + QString::number(result.fields[c].FldType) +
+                                    QLatin1Char(')'));
                 m_table.SetCell(c, r, value);
                 AddImportStat(c, value, m_fs, m_stats);
             }

@@ -13,7 +13,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QList<PxColumn> kJournal = {
-    {"N c/c", pxfLong, 4},  {"N event", pxfShort, 2}, {"Data", pxfDate, 4},  {"Faza", pxfAlpha, 8},
+    {"N c/c", pxfLong, 4}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},    {"Faza", pxfAlpha, 8},
     {"Sek", pxfNumber, 8}, {"Amp", pxfCurrency, 8},  {"Notes", pxfAlpha, 20},
 };
 
@@ -77,7 +77,10 @@ protected:
         return t;
     }
     // Data block b (from 1) of a table.
-    static qsizetype block(const QByteArray &t, int b) { return pxHeaderSize(t) + (b - 1) * uchar(t[5]) * 1024; }
+    static qsizetype block(const QByteArray &t, int b)
+    {
+        return pxHeaderSize(t) + (b - 1) * uchar(t[5]) * 1024;
+    }
     TestDir dir;
 };
 
@@ -109,9 +112,9 @@ TEST_F(ParadoxTable, CodePageAndVersionDecideTheTextAndTheNameField)
         QString pet; // the Notes cell of record 3
     } cases[] = {
         {journal(1251, cp1251Rows), 12, 1251, u"ПЕТ"_s},
-        {pxOlderVersion(journal(), 9), 9, 866, u"ПЕТ"_s},  // 79-byte table name
+        {pxOlderVersion(journal(), 9), 9, 866, u"ПЕТ"_s}, // 79-byte table name
         {pxOlderVersion(journal(), 5), 5, 866, u"ПЕТ"_s},
-        {pxOlderVersion(journal(), 4), 4, 0, asCp1251},     // no extended header: no conversion
+        {pxOlderVersion(journal(), 4), 4, 0, asCp1251}, // no extended header: no conversion
         {pxOlderVersion(journal(), 3), 3, 0, asCp1251},
     };
     for (const auto &c : cases) {
@@ -204,32 +207,39 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
         {"empty file", QByteArray(), ParadoxStatus::ReadError, false},
         {"short header", t.left(87), ParadoxStatus::ReadError, false},
         {"no extended header", t.left(100), ParadoxStatus::ReadError, false},
-        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3), ParadoxStatus::ReadError,
-         false},
+        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3),
+         ParadoxStatus::ReadError, false},
         {"ends in the data", t.left(block(t, 1) + 50), ParadoxStatus::ReadError, true},
         {"primary index file", patched([](QByteArray &b) { b[4] = 1; }), ParadoxStatus::NotDataTable, false},
-        {"memo field", patched([](QByteArray &b) { b[kPxDescriptors + 6] = 0x0C; }), ParadoxStatus::ReadError, true},
-        {"long of 2 bytes", patched([](QByteArray &b) { b[kPxDescriptors + 1] = 2; }), ParadoxStatus::ReadError, true},
-        {"no fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 0); }), ParadoxStatus::ReadError, false},
-        {"negative fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, -3); }), ParadoxStatus::ReadError,
+        {"memo field", patched([](QByteArray &b) { b[kPxDescriptors + 6] = 0x0C; }), ParadoxStatus::ReadError,
+         true},
+        {"long of 2 bytes", patched([](QByteArray &b) { b[kPxDescriptors + 1] = 2; }),
+         ParadoxStatus::ReadError, true},
+        {"no fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 0); }), ParadoxStatus::ReadError,
          false},
-        {"30000 fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 30000); }), ParadoxStatus::ReadError,
-         false},
+        {"negative fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, -3); }),
+         ParadoxStatus::ReadError, false},
+        {"30000 fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 30000); }),
+         ParadoxStatus::ReadError, false},
         {"record size 0", patched([](QByteArray &b) { pxPut16(b, 0, 0); }), ParadoxStatus::ReadError, true},
-        {"record size off", patched([](QByteArray &b) { pxPut16(b, 0, 47); }), ParadoxStatus::ReadError, true},
+        {"record size off", patched([](QByteArray &b) { pxPut16(b, 0, 47); }), ParadoxStatus::ReadError,
+         true},
         {"block size 0", patched([](QByteArray &b) { b[5] = 0; }), ParadoxStatus::ReadError, true},
         {"2^31-1 records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, 0x7FFFFFFF); }),
          ParadoxStatus::ReadError, true},
-        {"negative records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, -1); }), ParadoxStatus::ReadError,
-         true},
+        {"negative records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, -1); }),
+         ParadoxStatus::ReadError, true},
         {"block past the end", patched([](QByteArray &b) { pxPut16(b, kPxFirstBlock, 60000); }),
          ParadoxStatus::ReadError, true},
-        {"chain loop", patched([&](QByteArray &b) { pxPut16(b, block(t, 1), 1); pxPut32(b, kPxRecords, 40); }),
+        {"chain loop", patched([&](QByteArray &b) {
+             pxPut16(b, block(t, 1), 1);
+             pxPut32(b, kPxRecords, 40);
+         }),
          ParadoxStatus::ReadError, true},
         {"block overfull", patched([&](QByteArray &b) { pxPut16(b, block(t, 1) + 4, 54 * 60); }),
          ParadoxStatus::ReadError, true},
-        {"header size past the end", patched([](QByteArray &b) { pxPut16(b, 2, 0xFFFF); }), ParadoxStatus::ReadError,
-         true},
+        {"header size past the end", patched([](QByteArray &b) { pxPut16(b, 2, 0xFFFF); }),
+         ParadoxStatus::ReadError, true},
     };
     for (const auto &c : cases) {
         const auto r = read(c.bytes);
@@ -253,7 +263,8 @@ TEST_F(ParadoxTable, FieldOfAnotherTypeStopsAtTheFirstRecord)
     t[kPxDescriptors + 6] = 0x09; // Faza (8 bytes) as a logical field
     const auto r = read(t);
     EXPECT_EQ(r->result.status, ParadoxStatus::ReadError);
-    EXPECT_EQ(ParadoxFailureMessage(r->result), u"Ошибка при чтении файла\rЗапись 1, поле \"Faza\" (тип 9)"_s);
+    EXPECT_EQ(ParadoxFailureMessage(r->result),
+              u"Ошибка при чтении файла\rЗапись 1, поле \"Faza\" (тип 9)"_s);
     EXPECT_EQ(r->table.GetCell(2, 1), u"20.11.2007"_s); // the cells before it are kept
     EXPECT_EQ(r->table.GetCell(3, 1), QString());
 }
@@ -262,7 +273,8 @@ TEST_F(ParadoxTable, EngineIsRefusedAfterTheHeader)
 {
     const auto r = read(journal(), ParadoxEngine);
     EXPECT_EQ(r->result.status, ParadoxStatus::EngineMissing);
-    EXPECT_TRUE(ParadoxFailureMessage(r->result).startsWith(u"ReadParadox: Произошла ошибка с сообщением:\r"_s));
+    EXPECT_TRUE(
+        ParadoxFailureMessage(r->result).startsWith(u"ReadParadox: Произошла ошибка с сообщением:\r"_s));
     const auto other = read(journal(), 7);
     EXPECT_EQ(other->result.status, ParadoxStatus::Complete);
     EXPECT_EQ(other->table.ColCount(), 0);
@@ -275,12 +287,8 @@ TEST(AddImportStat, NumbersAndDatesAsTheStatusPanelsCountThem)
         QStringList numbers;
         int first, last;
     } cases[] = {
-        {{u"5"_s, u"5"_s, u"6"_s, u"7"_s}, 5, 7},
-        {{u"5"_s, u"7"_s}, -2, 7},
-        {{}, -1, -1},
-        {{u"5"_s, QString(), u"6,0"_s}, 5, 6},
-        {{u"x"_s, u"1"_s}, -2, 1},
-        {{u"1"_s, u"1e12"_s}, -2, -1},
+        {{u"5"_s, u"5"_s, u"6"_s, u"7"_s}, 5, 7}, {{u"5"_s, u"7"_s}, -2, 7}, {{}, -1, -1},
+        {{u"5"_s, QString(), u"6,0"_s}, 5, 6},    {{u"x"_s, u"1"_s}, -2, 1}, {{u"1"_s, u"1e12"_s}, -2, -1},
     };
     for (const auto &c : cases) {
         ImportStats s;

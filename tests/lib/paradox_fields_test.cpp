@@ -158,7 +158,7 @@ TEST(ReadPdxField, AlphaToTheFirstZeroInItsCodePage)
     } cases[] = {
         {pet, 866, u"ПЕТ"_s},
         {pet, 1251, fromCp1251(toCp866(u"ПЕТ"_s))}, // another code page passes the bytes as they are
-        {full, 1251, u"Обнинск-12"_s},                // no zero: the whole field
+        {full, 1251, u"Обнинск-12"_s},              // no zero: the whole field
         {QByteArray("ab\0cd\0\0\0\0\0", 10), 1251, u"ab"_s},
         {QByteArray(10, '\0'), 866, QString()},
     };
@@ -196,12 +196,12 @@ TEST(ReadPdxField, RefusesWhatItCannotDecodeWithoutReading)
         uint8_t type, size;
         qint64 pos;
     } cases[] = {
-        {hex("0102030405060708"), 9, 1, 0},    // logical
-        {hex("0102030405060708"), 12, 8, 0},   // memo
-        {hex("0102030405060708"), 0, 4, 0},    // no type
+        {hex("0102030405060708"), 9, 1, 0},      // logical
+        {hex("0102030405060708"), 12, 8, 0},     // memo
+        {hex("0102030405060708"), 0, 4, 0},      // no type
         {hex("0102030405060708"), pxLong, 2, 0}, // a damaged descriptor: long of two bytes
         {hex("0102030405060708"), pxNumber, 4, 0},
-        {hex("8000"), pxLong, 4, 2},      // the file ends inside the field
+        {hex("8000"), pxLong, 4, 2}, // the file ends inside the field
         {hex("41424344"), pxAlpha, 10, 4},
     };
     for (const auto &c : cases) {
