@@ -72,6 +72,10 @@ TEST(OrxSummaryCommand, RunsEndToEndInOrxOnlyMode)
     answer.stop();
 
     ASSERT_GE(messages.count(), 1);
+    // One click, one run: a second handler on the button would summarise and mail twice.
+    EXPECT_EQ(std::count_if(messages.messages().begin(), messages.messages().end(),
+                            [](const auto &m) { return m.text.startsWith(QStringLiteral("Готово!")); }),
+              1);
     EXPECT_TRUE(
         messages.last().text.startsWith(QStringLiteral("Готово!\rСводка успешно отправлена по почте.")))
         << messages.last().text.toStdString();
