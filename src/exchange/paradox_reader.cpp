@@ -2,16 +2,14 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
-#include "app/settings/progress_window.h"
 #include "exchange/import_page.h"
+#include "exchange/operation_progress.h"
 #include "exchange/paradox_journal.h"
 #include "exchange/paradox_table.h"
 #include "lib/messages.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
 #include <QFile>
-#include <QProgressBar>
 
 #include <memory>
 
@@ -37,26 +35,15 @@ public:
     void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
     void ShowProgress(const QString &Caption, int Minimum, int Maximum) override
     {
-        m_progress = std::make_unique<Tpro>(&m_mainf);
-        m_progress->SetCancelFlag(false, nullptr);
-        m_progress->setWindowTitle(Caption);
-        m_progress->pb->setRange(Minimum, Maximum);
-        m_progress->show();
+        m_progress.Show(Caption, Minimum, Maximum);
     }
-    void SetProgress(int Position) override
-    {
-        if (!m_progress)
-            return;
-        m_progress->pb->setValue(Position);
-        // Painting only: a click now would start another operation on the same connection.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    void HideProgress() override { m_progress.reset(); }
+    void SetProgress(int Position) override { m_progress.Set(Position); }
+    void HideProgress() override { m_progress.Hide(); }
 
 private:
     Tmainf &m_mainf;
     Tdm &m_dm;
-    std::unique_ptr<Tpro> m_progress;
+    OperationProgress m_progress{&m_mainf};
 };
 
 ImportPage *pageOf(Tmainf &mainf)

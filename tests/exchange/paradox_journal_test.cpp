@@ -1,3 +1,4 @@
+#include "exchange/journal_db.h"
 #include "exchange/paradox_journal.h"
 #include "lib/string_table.h"
 #include "support/program_env.h"
@@ -8,15 +9,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// The staging table and the stored query belong to the station database as delivered; the program
-// never creates them, so the fixture does.
-const char kAccess[] =
-    "create table Access ([N c/c] varchar(10),[N event] integer,[Data] varchar(20),[Faza] varchar(10),[Dev] "
-    "varchar(10),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),[T] varchar(8),[A E-W] varchar(8),[A N-S] "
-    "varchar(8),[A Z] varchar(8),[S-P] varchar(8),[Del] varchar(8),[M] varchar(8),[Notes] varchar(60))";
-const char kAddTime[] = "create view [Add_time] as select * from Access order by rowid";
-const char kChannels[] = "create table [Каналы] (channel_name varchar(10),channel_cod varchar(3))";
 
 const QStringList kHeader = {u"N c/c"_s, u"N event"_s, u"Data"_s, u"Faza"_s,  u"Dev"_s,   u"Ho"_s,
                              u"Min"_s,   u"Sek"_s,     u"T"_s,    u"A E-W"_s, u"A N-S"_s, u"A Z"_s,
@@ -71,36 +63,14 @@ public:
 class ParadoxJournal : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        for (const char *sql : kBulletinCreates)
-            exec(*db, sql);
-        exec(*db, kAccess);
-        exec(*db, kAddTime);
-        exec(*db, kChannels);
-        exec(*db, "insert into [Каналы] values ('SKM','01')");
-        exec(*db, "insert into [Каналы] values ('SKD','02')");
-    }
+    void SetUp() override { createJournalDatabase(*db); }
     DbConnection &open()
     {
         if (!db->Connected())
             db->Open();
         return *db;
     }
-    QStringList rows(const QString &sql)
-    {
-        DbQuery q(&open());
-        q.SetSQL(sql);
-        q.Open();
-        QStringList rows;
-        for (; !q.Eof(); q.Next()) {
-            QStringList fields;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                fields << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString().trimmed());
-            rows << fields.join(u'|');
-        }
-        return rows;
-    }
+    QStringList rows(const QString &sql) { return journalDbRows(open(), sql); }
     void write(const TD2D &t)
     {
         FakeHost h(open());

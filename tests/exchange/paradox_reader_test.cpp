@@ -1,5 +1,6 @@
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
+#include "exchange/journal_db.h"
 #include "exchange/paradox_fixture.h"
 #include "exchange/paradox_reader.h"
 #include "lib/codec.h"
@@ -62,18 +63,7 @@ struct Window : ProgramWindow
     Window()
     {
         writeBytes(bulletin, {});
-        auto db = connection();
-        for (const char *sql : kBulletinCreates)
-            exec(*db, sql);
-        exec(*db, "create table Access ([N c/c] varchar(10),[N event] integer,[Data] varchar(20),[Faza] "
-                  "varchar(10),[Dev] "
-                  "varchar(10),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),[T] varchar(8),[A E-W] "
-                  "varchar(8),[A "
-                  "N-S] varchar(8),[A Z] varchar(8),[S-P] varchar(8),[Del] varchar(8),[M] varchar(8),[Notes] "
-                  "varchar(60))");
-        exec(*db, "create view [Add_time] as select * from Access order by rowid");
-        exec(*db, "create table [Каналы] (channel_name varchar(10),channel_cod varchar(3))");
-        exec(*db, "insert into [Каналы] values ('SKM','01')");
+        createJournalDatabase(*connection());
         EXPECT_FALSE(writePxTable(table, kJournal, kLines, 866).isEmpty());
 
         addStation(u"PET"_s, u"PET"_s, u"Петропавловск"_s);
@@ -99,21 +89,7 @@ struct Window : ProgramWindow
         c->Open(QString(), QString());
         return c;
     }
-    QStringList rows(const QString &sql) const
-    {
-        auto db = connection();
-        DbQuery q(db.get());
-        q.SetSQL(sql);
-        q.Open();
-        QStringList rows;
-        for (; !q.Eof(); q.Next()) {
-            QStringList fields;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                fields << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString().trimmed());
-            rows << fields.join(u'|');
-        }
-        return rows;
-    }
+    QStringList rows(const QString &sql) const { return journalDbRows(*connection(), sql); }
     ImportPage &page() { return *static_cast<ImportPage *>(w->importPage()); }
     TD2D &imported() { return *w->importTables[ParadoxImportTable]; }
 };
