@@ -144,14 +144,15 @@ void Transfer::run()
     const bool present = q.Field(0)->AsInteger() > 0;
     q.Close();
 
+    if (present &&
+        MessageProc(
+            m_host.Owner(),
+            QStringLiteral("Землетрясение с номером от ") + mn + QStringLiteral(" до ") + mx +
+                QStringLiteral(" уже есть в базе данных\rУдалить все землетрясения с этими номерами?"),
+            MB_ICONQUESTION, MB_YESNO) != IDYES)
+        throw Stopped();
     m_db.BeginTrans();
     if (present) {
-        if (MessageProc(
-                m_host.Owner(),
-                QStringLiteral("Землетрясение с номером от ") + mn + QStringLiteral(" до ") + mx +
-                    QStringLiteral(" уже есть в базе данных\rУдалить все землетрясения с этими номерами?"),
-                MB_ICONQUESTION, MB_YESNO) != IDYES)
-            throw Stopped();
         // The events go with their readings and measurements: the keys between them would refuse the
         // events alone.
         DbCommand cmd(&m_db);
