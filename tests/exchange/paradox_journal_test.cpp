@@ -60,10 +60,22 @@ public:
     QList<int> positions;
 };
 
-class ParadoxJournal : public ::testing::Test
+class ParadoxJournal : public ::testing::TestWithParam<bool>
 {
 protected:
-    void SetUp() override { createJournalDatabase(*db); }
+    void SetUp() override
+    {
+        if (GetParam()) {
+            if (!PostgresEnv::available())
+                GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+            pg = std::make_unique<PostgresEnv>();
+            db = pg->open();
+        } else {
+            sqlite = std::make_unique<SqliteEnv>();
+            db = sqlite->open();
+        }
+        createJournalDatabase(*db);
+    }
     DbConnection &open()
     {
         if (!db->Connected())
@@ -97,8 +109,9 @@ protected:
             "замеры] order by Id_XM"_s);
     }
 
-    SqliteEnv env;
-    std::unique_ptr<DbConnection> db = env.open();
+    std::unique_ptr<SqliteEnv> sqlite;
+    std::unique_ptr<PostgresEnv> pg;
+    std::unique_ptr<DbConnection> db;
     MessageRecorder rec;
     struct
     {
@@ -218,7 +231,7 @@ const QList<QStringList> kJournal = {
     {u"12"_s, {}, {}, u"LQM"_s, u"SKDE"_s, u"2"_s, u"3"_s, u"0"_s, u"17"_s, u"26"_s, {}, {}, {}, {}, {}, {}},
 };
 
-TEST_F(ParadoxJournal, StagedLinesBecomeEventsReadingsAndMeasurements)
+TEST_P(ParadoxJournal, StagedLinesBecomeEventsReadingsAndMeasurements)
 {
     write(journal(kJournal));
     EXPECT_EQ(host.caption, u"Импорт данных"_s);
@@ -253,7 +266,7 @@ TEST_F(ParadoxJournal, StagedLinesBecomeEventsReadingsAndMeasurements)
         }));
 }
 
-TEST_F(ParadoxJournal, EventsAlreadyThereAreReplacedOnlyWithConsent)
+TEST_P(ParadoxJournal, EventsAlreadyThereAreReplacedOnlyWithConsent)
 {
     exec(*db, "insert into [События] (num,comment) values (11,'old')");
     exec(*db, "insert into [Станционный бюллетень] (N_equake,Phase) values (11,'P')");
@@ -281,7 +294,7 @@ TEST_F(ParadoxJournal, EventsAlreadyThereAreReplacedOnlyWithConsent)
     EXPECT_EQ(measurements().size(), 5);
 }
 
-TEST_F(ParadoxJournal, AFailingLineLeavesTheBulletinAsItWas)
+TEST_P(ParadoxJournal, AFailingLineLeavesTheBulletinAsItWas)
 {
     QList<QStringList> lines = kJournal;
     lines[7][7] = QString(); // line 8 has an hour but no seconds
@@ -295,7 +308,7 @@ TEST_F(ParadoxJournal, AFailingLineLeavesTheBulletinAsItWas)
     EXPECT_TRUE(measurements().isEmpty());
 }
 
-TEST_F(ParadoxJournal, CountsAndIntervalsReportedAsTheJournalHasThem)
+TEST_P(ParadoxJournal, CountsAndIntervalsReportedAsTheJournalHasThem)
 {
     const struct
     {
@@ -329,7 +342,7 @@ TEST_F(ParadoxJournal, CountsAndIntervalsReportedAsTheJournalHasThem)
     }
 }
 
-TEST_F(ParadoxJournal, WithoutTheStagingTableNothingIsWritten)
+TEST_P(ParadoxJournal, WithoutTheStagingTableNothingIsWritten)
 {
     exec(*db, "drop view [Add_time]");
     exec(*db, "drop table Access");
@@ -338,5 +351,10 @@ TEST_F(ParadoxJournal, WithoutTheStagingTableNothingIsWritten)
     EXPECT_TRUE(rec.messages().first().text.startsWith(u"Не удалось удалить временные данные из таблицы"_s));
     EXPECT_TRUE(events().isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(Backends, ParadoxJournal, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool> &i) {
+                             return std::string(i.param ? "PostgreSQL" : "SQLite");
+                         });
 
 } // namespace
