@@ -261,6 +261,9 @@ void Tmainf::InitMain(bool First)
 
     LoadFiltersAndWaves();
     ReadGlobalIni();
+    // The station list reads only the section names; a damaged station file must stop the start here,
+    // before the shutdown writes defaults over it.
+    const IniFile stationsCheck(ProgramFolder() + QStringLiteral("system/Stations.ini"));
     LoadStationList();
     ReadSettings();
 

@@ -202,7 +202,6 @@ void Tmainf::connectStationPage()
                 netsClick();
         },
         Qt::QueuedConnection);
-    connect(nets, &QListWidget::itemDoubleClicked, this, [this] { netsDblClick(); });
 }
 
 void Tmainf::LoadStationList()
