@@ -56,8 +56,9 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
             const QString token = GetNextToken(line, len, pos, delims, quotes, spec.fdel, &k);
             if (pos == 0 && col + k < columns - 1) {
                 MessageProc(nullptr,
-                            QStringLiteral("В строке №") + QString::number(lineNo) + QStringLiteral(" файла \"") +
-                                fileName + QStringLiteral("\" произошла ошибка при импорте ") +
+                            QStringLiteral("В строке №") + QString::number(lineNo) +
+                                QStringLiteral(" файла \"") + fileName +
+                                QStringLiteral("\" произошла ошибка при импорте ") +
                                 QString::number(col + 1) + QStringLiteral("-го столбца. Операция прервана."),
                             MB_ICONERROR, MB_OK);
                 return false;

@@ -9,7 +9,6 @@
 
 #include <QDir>
 
-
 namespace {
 
 bool writable(FieldType type)

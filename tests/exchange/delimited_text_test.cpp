@@ -43,8 +43,9 @@ struct Source
     std::unique_ptr<DbConnection> db = env.open();
     Source()
     {
-        exec(*db, "create table t (n integer,s varchar(20),i integer,b bigint,f float,d date,tm date,bl yesno,"
-                  "unused integer,extra varchar(5))");
+        exec(*db,
+             "create table t (n integer,s varchar(20),i integer,b bigint,f float,d date,tm date,bl yesno,"
+             "unused integer,extra varchar(5))");
         const QVariant null;
         add({1, u"O\"Brien; it's"_s, -42, qlonglong(9000000000), -12.75, at(2008, 3, 5, 14, 7, 9),
              at(0, 0, 0, 14, 7, 9), 1, 5, u"x"_s});
@@ -79,8 +80,7 @@ TEST(DelimitedWriter, WritesEachFormatByteForByte)
          "\"O\"\"Brien; it's\";-42;9000000000;-12,75;3/5/08 14:07:09;14:07:09;1;5\r\n"
          "\"\";;0;0,57;3/5/08;;0;\r\n"
          ";7;-1;0;12/31/99;00:00:00;;\r\n"},
-        {"field separator is the decimal separator",
-         [](tspec &s) { s.fdel = QLatin1Char(','); },
+        {"field separator is the decimal separator", [](tspec &s) { s.fdel = QLatin1Char(','); },
          "\"O\"\"Brien; it's\",-42,9000000000,\"-12,75\",3/5/08 14:07:09,14:07:09,1,5\r\n"
          "\"\",,0,\"0,57\",3/5/08,,0,\r\n"
          ",7,-1,\"0\",12/31/99,00:00:00,,\r\n"},
@@ -128,9 +128,12 @@ TEST(DelimitedWriter, ValuesKeepTheirDecimals)
     {
         double value;
         const char *text;
-    } cases[] = {{0.57, "0,57"},       {-0.57, "-0,57"},   {12.3456, "12,3456"}, {12.34567, "12,3456"},
-                 {-12.34569, "-12,3456"}, {0.1 + 0.2, "0,3"}, {0.00004, "0"},       {-0.00004, "0"},
-                 {2.675, "2,675"},     {123456789.1234, "123456789,1234"},        {1e15, "1E15"}};
+    } cases[] = {{0.57, "0,57"},          {-0.57, "-0,57"},
+                 {12.3456, "12,3456"},    {12.34567, "12,3456"},
+                 {-12.34569, "-12,3456"}, {0.1 + 0.2, "0,3"},
+                 {0.00004, "0"},          {-0.00004, "0"},
+                 {2.675, "2,675"},        {123456789.1234, "123456789,1234"},
+                 {1e15, "1E15"}};
     TFormatSettings fs;
     fs.DecimalSeparator = QLatin1Char(',');
     for (const auto &c : cases) {
@@ -138,7 +141,8 @@ TEST(DelimitedWriter, ValuesKeepTheirDecimals)
         EXPECT_EQ(text, QString::fromLatin1(c.text)) << c.value;
         double back = 0;
         ASSERT_TRUE(TextCellToFloat(text, fs, back));
-        if (std::abs(c.value) >= 0.0001 && std::abs(c.value) < 1e9 && c.value == std::trunc(c.value * 1e4) / 1e4) {
+        if (std::abs(c.value) >= 0.0001 && std::abs(c.value) < 1e9 &&
+            c.value == std::trunc(c.value * 1e4) / 1e4) {
             EXPECT_EQ(back, c.value) << c.text;
         }
     }
@@ -164,7 +168,8 @@ TEST(DelimitedWriter, RefusesWhatItCannotWrite)
     exec(*src.db, u"insert into raw values (1,?)"_s, {QByteArray("\x01\x02", 2)});
     EXPECT_EQ(ExportQueryToText(q, specOf({u"n"_s, u"bin"_s}), u"select * from raw"_s, file, fs), 0);
     ASSERT_EQ(rec.count(), 1);
-    EXPECT_EQ(rec.last().text, u"Неподдерживаемый тип столбца. Экспорт невозможен.\rТип = VarBytes, столбец №2"_s);
+    EXPECT_EQ(rec.last().text,
+              u"Неподдерживаемый тип столбца. Экспорт невозможен.\rТип = VarBytes, столбец №2"_s);
     EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR));
     EXPECT_FALSE(QFile::exists(file));
     rec.clear();
@@ -254,7 +259,8 @@ TEST(DelimitedReader, TakesDosTextTokenByToken)
 {
     const tspec ab = specOf({u"a"_s, u"b"_s});
     // "Привет" in cp866, then the same word and "Ёж" in cp1251.
-    Read r(ab, QByteArray("\x8f\xe0\xa8\xa2\xa5\xe2;") + toCp1251(u"Привет"_s) + "\r\n" + toCp1251(u"Ёж;12"_s));
+    Read r(ab,
+           QByteArray("\x8f\xe0\xa8\xa2\xa5\xe2;") + toCp1251(u"Привет"_s) + "\r\n" + toCp1251(u"Ёж;12"_s));
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(r.row(0), (QStringList{u"Привет"_s, u"Привет"_s}));
     EXPECT_EQ(r.row(1), (QStringList{u"Ёж"_s, u"12"_s}));
@@ -269,7 +275,8 @@ TEST(DelimitedReader, ShortLinesNameLineAndColumn)
         int rowsKept;
         const char *message;
     } cases[] = {
-        {"a;b", 1, "В строке №1 файла \"/data/in.txt\" произошла ошибка при импорте 2-го столбца. Операция прервана."},
+        {"a;b", 1,
+         "В строке №1 файла \"/data/in.txt\" произошла ошибка при импорте 2-го столбца. Операция прервана."},
         {"a;b;c\r\n\r\n", 2,
          "В строке №2 файла \"/data/in.txt\" произошла ошибка при импорте 1-го столбца. Операция прервана."},
         {"a;b;c\r\n1;2;3\r\n\"x;y;z\"\r\n", 3,
@@ -329,16 +336,19 @@ TEST(DelimitedReader, ReadsTheWritersFilesBack)
         QAct(q, u"select * from t order by n"_s);
         for (int r = 0; r < 3; ++r, q.Next()) {
             EXPECT_EQ(table.GetCell(0, r), q.FieldByName(u"s"_s)->AsString());
-            EXPECT_EQ(table.GetCell(1, r), q.FieldByName(u"i"_s)->IsNull() ? u""_s : q.FieldByName(u"i"_s)->AsString());
+            EXPECT_EQ(table.GetCell(1, r),
+                      q.FieldByName(u"i"_s)->IsNull() ? u""_s : q.FieldByName(u"i"_s)->AsString());
             EXPECT_EQ(table.GetCell(2, r).toLongLong(), q.FieldByName(u"b"_s)->AsLargeInt());
             double f = 0;
             ASSERT_TRUE(TextCellToFloat(table.GetCell(3, r), fs, f));
             EXPECT_EQ(f, r == 2 ? 0.0 : q.FieldByName(u"f"_s)->AsFloat());
             TDateTime d = 0;
-            ASSERT_TRUE(TextCellToDateTime(table.GetCell(4, r), fs, 2026, d)) << table.GetCell(4, r).toStdString();
+            ASSERT_TRUE(TextCellToDateTime(table.GetCell(4, r), fs, 2026, d))
+                << table.GetCell(4, r).toStdString();
             EXPECT_EQ(d, q.FieldByName(u"d"_s)->AsDateTime());
             if (!q.FieldByName(u"tm"_s)->IsNull()) {
-                ASSERT_TRUE(TextCellToDateTime(table.GetCell(5, r), fs, 2026, d)) << table.GetCell(5, r).toStdString();
+                ASSERT_TRUE(TextCellToDateTime(table.GetCell(5, r), fs, 2026, d))
+                    << table.GetCell(5, r).toStdString();
                 EXPECT_EQ(d, q.FieldByName(u"tm"_s)->AsDateTime());
             }
         }
@@ -354,9 +364,9 @@ TEST(TextCells, TwoDigitYearsFollowTheWindowNotTheClock)
         const char *text;
         int year;
     } cases[] = {
-        {2026, 0, "1/1/30", 1930},  {2026, 0, "1/1/99", 1999},  {2026, 0, "1/1/00", 1900},
-        {2026, 50, "1/1/30", 2030}, {2026, 50, "1/1/49", 2049}, {2026, 50, "1/1/50", 1950},
-        {2026, 99, "1/1/98", 2098}, {2026, 99, "1/1/99", 1999}, {2126, 50, "1/1/49", 2149},
+        {2026, 0, "1/1/30", 1930},  {2026, 0, "1/1/99", 1999},   {2026, 0, "1/1/00", 1900},
+        {2026, 50, "1/1/30", 2030}, {2026, 50, "1/1/49", 2049},  {2026, 50, "1/1/50", 1950},
+        {2026, 99, "1/1/98", 2098}, {2026, 99, "1/1/99", 1999},  {2126, 50, "1/1/49", 2149},
         {2126, 50, "1/1/50", 2050}, {2026, 0, "1/1/1930", 1930}, {2026, 50, "1/1/2030", 2030},
     };
     for (const auto &c : cases) {

@@ -1,0 +1,199 @@
+#include "db/db_test_env.h"
+#include "exchange/text_to_bulletin.h"
+#include "lib/statements.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+tspec specOf(std::initializer_list<std::pair<const char *, bool>> cols)
+{
+    tspec s;
+    for (const auto &[name, used] : cols)
+        s.cols.append(tspeccol{QString::fromUtf8(name), false, used, {}});
+    return s;
+}
+
+void fill(TD2D &t, int columns, const QList<QStringList> &rows)
+{
+    t.Init(columns, 0);
+    for (const QStringList &r : rows) {
+        const int row = t.AddRows(1);
+        for (int c = 0; c < r.size(); ++c)
+            t.SetCell(c, row, r[c]);
+    }
+}
+
+template <class Env> class TextToBulletin : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<Env>();
+        db = env->open();
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+        // What the database already holds: event 12 with a reading and its amplitude, and event 30.
+        exec(*db, u"insert into [События] (num,comment) values (12,'old'),(30,'keep')"_s);
+        exec(*db, u"insert into [Станционный бюллетень] (N_equake,Phase) values (12,'Pold'),(30,'Pkeep')"_s);
+        exec(
+            *db,
+            u"insert into [Динамические замеры] (arid,Amp_Z) select arid,1.5 from [Станционный бюллетень]"_s);
+        before = snapshot();
+    }
+
+    QStringList rows(const char *sql)
+    {
+        DbQuery q(db.get());
+        q.SetSQL(QString::fromUtf8(sql));
+        q.Open();
+        QStringList all;
+        for (; !q.Eof(); q.Next()) {
+            QStringList f;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                f << (q.Field(i)->IsNull() ? u"-"_s : q.Field(i)->AsString().trimmed());
+            all << f.join(QLatin1Char('|'));
+        }
+        return all;
+    }
+    QStringList snapshot()
+    {
+        return rows("select num,[time],comment from [События] order by num") +
+               rows("select arid,N_equake,[Date],Phase from [Станционный бюллетень] order by arid") +
+               rows("select arid,Amp_Z from [Динамические замеры] order by Id_XM");
+    }
+
+    // Events 11..13; readings 1..3 of events 11, 11 and 13; amplitudes of readings 1 and 3.
+    bool write(bool merge = false, const QList<QStringList> &extraXm = {})
+    {
+        fill(tables[0], 4,
+             {{u"99"_s, u"11"_s, u"3/5/08 14:07:09"_s, u"first"_s},
+              {u"99"_s, u"12"_s, u""_s, u"new"_s},
+              {u"99"_s, u"13"_s, u"3/6/08 1:02:03"_s, u"third"_s}});
+        fill(tables[1], 4,
+             {{u"1"_s, u"11"_s, u"3/5/08"_s, u"P"_s},
+              {u"2"_s, u"11"_s, u"3/5/08"_s, u"S"_s},
+              {u"3"_s, u"13"_s, u"12/30/99"_s, u"P"_s}});
+        fill(tables[2], 3,
+             QList<QStringList>{{u"7"_s, u"3"_s, u"0,57"_s}, {u"8"_s, u"1"_s, u"2,5"_s}} + extraXm);
+        TextTablesInput in;
+        for (int t = 0; t < 3; ++t) {
+            in.tables[t] = &tables[t];
+            in.specs[t] = &specs[t];
+        }
+        in.merge = merge;
+        in.currentYear = 2026;
+        return WriteTextToBulletin(*db, in);
+    }
+
+    std::unique_ptr<Env> env;
+    std::unique_ptr<DbConnection> db;
+    QStringList before;
+    TD2D tables[3];
+    tspec specs[3] = {specOf({{"orid", false}, {"num", true}, {"time", true}, {"comment", true}}),
+                      specOf({{"arid", false}, {"N_equake", true}, {"Date", true}, {"Phase", true}}),
+                      specOf({{"Id_XM", false}, {"arid", true}, {"Amp_Z", true}})};
+    MessageRecorder rec;
+};
+
+using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
+struct BackendNames
+{
+    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
+};
+TYPED_TEST_SUITE(TextToBulletin, Backends, BackendNames);
+
+const QString kQuestion = u"В таблице \"События\" уже есть землетрясения с номерами от 11 до 13\r\r"
+                          u"Хотите удалить существующие данные и записать новые?"_s;
+
+TYPED_TEST(TextToBulletin, NoToTheRangeQuestionChangesNothing)
+{
+    this->rec.answer({IDNO});
+    EXPECT_FALSE(this->write());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_EQ(this->rec.last().text, kQuestion);
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONQUESTION));
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+TYPED_TEST(TextToBulletin, YesReplacesTheRangeAndRenumbersReadings)
+{
+    this->rec.answer({IDYES});
+    ASSERT_TRUE(this->write());
+    EXPECT_EQ(this->rec.count(), 1);
+    // The old readings were 1 and 2, so the database numbers the new ones from 3.
+    EXPECT_EQ(this->rows("select num,[time],comment from [События] order by num"),
+              (QStringList{u"11|05.03.2008 14:07:09|first"_s, u"12|-|new"_s,
+                           u"13|06.03.2008 01:02:03|third"_s, u"30|-|keep"_s}));
+    EXPECT_EQ(this->rows("select arid,N_equake,[Date],Phase from [Станционный бюллетень] order by arid"),
+              (QStringList{u"2|30|-|Pkeep"_s, u"3|11|05.03.2008|P"_s, u"4|11|05.03.2008|S"_s,
+                           u"5|13|30.12.1899|P"_s}));
+    EXPECT_EQ(this->rows("select arid,Amp_Z from [Динамические замеры] order by arid,Amp_Z"),
+              (QStringList{u"2|1.5"_s, u"3|2.5"_s, u"5|0.57"_s}));
+    EXPECT_EQ(this->tables[1].Columns[0], (QStringList{u"3"_s, u"4"_s, u"5"_s}));
+    EXPECT_EQ(this->tables[2].Columns[1], (QStringList{u"5"_s, u"3"_s}));
+}
+
+TYPED_TEST(TextToBulletin, MergeLeavesTheFirstEventToTheDatabase)
+{
+    exec(*this->db, u"delete from [Динамические замеры]"_s);
+    exec(*this->db, u"delete from [Станционный бюллетень]"_s);
+    exec(*this->db, u"delete from [События] where num=12"_s);
+    exec(*this->db, u"insert into [События] (num,comment) values (11,'in db')"_s);
+    ASSERT_TRUE(this->write(true));
+    EXPECT_EQ(this->rec.count(), 0); // 12..13 are free: no question
+    EXPECT_EQ(this->rows("select num,comment from [События] order by num"),
+              (QStringList{u"11|in db"_s, u"12|new"_s, u"13|third"_s, u"30|keep"_s}));
+    EXPECT_EQ(this->rows("select N_equake,Phase from [Станционный бюллетень] order by arid"),
+              (QStringList{u"11|P"_s, u"11|S"_s, u"13|P"_s}));
+}
+
+TYPED_TEST(TextToBulletin, ABadCellLateInTheFileChangesNothing)
+{
+    this->rec.answer({IDYES});
+    EXPECT_FALSE(this->write(false, {{u"9"_s, u"2"_s, u"0,1"_s}, {u"10"_s, u"2"_s, u"n/a"_s}}));
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        u"строка №4, столбец №3 (таблица [Динамические замеры]). Операция прервана.\rСообщение об ошибке:\r\r"_s))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_EQ(this->snapshot(), this->before);
+    EXPECT_EQ(this->tables[1].Columns[0], (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+}
+
+TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
+{
+    this->rec.answer({IDYES});
+    // The second event 12 breaks the key after the deletions ran.
+    fill(this->tables[2], 3, {});
+    TextTablesInput in;
+    for (int t = 0; t < 3; ++t) {
+        in.tables[t] = &this->tables[t];
+        in.specs[t] = &this->specs[t];
+    }
+    fill(this->tables[0], 4, {{u""_s, u"12"_s, u""_s, u"a"_s}, {u""_s, u"12"_s, u""_s, u"dup"_s}});
+    fill(this->tables[1], 4, {});
+    in.currentYear = 2026;
+    EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
+    ASSERT_EQ(this->rec.count(), 2);
+    EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)
+{
+    this->specs[2].cols[2].name = u"Amp_Q"_s;
+    EXPECT_FALSE(this->write());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        u"столбец №3 (таблица [Динамические замеры]). Операция прервана."_s));
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+} // namespace
