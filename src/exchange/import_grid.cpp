@@ -1,0 +1,270 @@
+#include "exchange/import_grid.h"
+
+#include "lib/errors.h"
+#include "lib/number_routines.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+
+#include <cmath>
+
+QString GridCell(const QTableWidget &grid, int col, int row)
+{
+    const QTableWidgetItem *item = grid.item(row, col);
+    return item ? item->text() : QString();
+}
+
+void SetGridCell(QTableWidget &grid, int col, int row, const QString &text)
+{
+    if (QTableWidgetItem *item = grid.item(row, col))
+        item->setText(text);
+    else if (!text.isEmpty())
+        grid.setItem(row, col, new QTableWidgetItem(text));
+}
+
+namespace {
+
+// The grid's fixed row and column are ordinary cells, so that the headers edit and move like the rest.
+void shape(QTableWidget &grid, int columns, int rows)
+{
+    grid.clearContents();
+    grid.setColumnCount(columns);
+    grid.setRowCount(rows);
+    for (int r = 1; r < rows; ++r)
+        SetGridCell(grid, 0, r, QString::number(r));
+}
+
+QString headerName(QString name)
+{
+    const std::pair<const char *, const char *> shortcuts[] = {
+        {"channel", "ch"}, {"interpretation", "interpr"}, {"station_cod", "cod"}, {"component", "comp"}};
+    for (const auto &[from, to] : shortcuts)
+        name.replace(QLatin1String(from), QLatin1String(to), Qt::CaseInsensitive);
+    return name;
+}
+
+struct Block
+{
+    int left = 1, top = 1, right = 0, bottom = 0;
+    bool valid() const { return right >= left && bottom >= top; }
+};
+
+Block selection(const QTableWidget &grid)
+{
+    const QList<QTableWidgetSelectionRange> ranges = grid.selectedRanges();
+    Block b;
+    if (!ranges.isEmpty()) {
+        const QTableWidgetSelectionRange &r = ranges.first();
+        b = {std::max(r.leftColumn(), 1), std::max(r.topRow(), 1), r.rightColumn(), r.bottomRow()};
+    } else if (grid.currentRow() >= 1 && grid.currentColumn() >= 1) {
+        b = {grid.currentColumn(), grid.currentRow(), grid.currentColumn(), grid.currentRow()};
+    }
+    return b;
+}
+
+void renumber(QTableWidget &grid, int from)
+{
+    for (int r = std::max(from, 1); r < grid.rowCount(); ++r)
+        SetGridCell(grid, 0, r, QString::number(r));
+}
+
+} // namespace
+
+void AddImportStat(int kind, const QString &value, const TFormatSettings &fs, ImportStats &s)
+{
+    if (value.isEmpty())
+        return;
+    if (kind == 2) {
+        s.lastDate = value;
+        if (s.firstDate.isEmpty())
+            s.firstDate = value;
+        return;
+    }
+    if (kind != 1)
+        return;
+    s.prevNum = s.curNum;
+    try {
+        const double v = StrToFloatAnyFS(value, fs);
+        s.curNum = std::abs(v) < 2e9 ? int(std::trunc(v)) : -1;
+    } catch (const EConvertError &) {
+        s.curNum = -1;
+    }
+    const bool broken = s.curNum != s.prevNum && s.curNum != s.prevNum + 1;
+    if ((broken && s.firstNum >= 0) || s.curNum == -1)
+        s.firstNum = -2;
+    if (s.firstNum == -1)
+        s.firstNum = s.curNum;
+}
+
+ImportStatTexts ImportStatsText(const QTableWidget &grid, bool numbersOn, bool datesOn, const ImportStats &s)
+{
+    ImportStatTexts t;
+    t.rows = QString::number(grid.rowCount() - 1) + QStringLiteral(" строк, ") +
+             QString::number(grid.columnCount() - 1) + QStringLiteral(" колонок (полей)");
+    if (datesOn) {
+        if (!s.firstDate.isEmpty()) {
+            t.dates = QStringLiteral("с ") + s.firstDate + QStringLiteral(" по ") + s.lastDate;
+        } else {
+            t.dates = QStringLiteral("даты не проставлены");
+            t.datesAlarm = true;
+        }
+    }
+    if (numbersOn) {
+        if (s.firstNum == -2) {
+            t.numbers = QStringLiteral("нарушена нумерация событий");
+            t.numbersAlarm = true;
+        } else if (s.firstNum == -1) {
+            t.numbers = QStringLiteral("нет номеров событий");
+            t.numbersAlarm = true;
+        } else {
+            t.numbers = QStringLiteral("события ") + QString::number(s.firstNum) + QStringLiteral(" - ") +
+                        QString::number(s.curNum) + QStringLiteral(" (") +
+                        QString::number(s.curNum - s.firstNum + 1) + QStringLiteral(" всего)");
+        }
+    }
+    return t;
+}
+
+void ShowImportStats(QLabel *st1, QLabel *st2, QLabel *st3, const ImportStatTexts &t)
+{
+    const QString alarm = QStringLiteral("color: red; font-weight: bold;");
+    if (st1)
+        st1->setText(t.rows);
+    if (st2) {
+        st2->setText(t.dates);
+        st2->setStyleSheet(t.datesAlarm ? alarm : QString());
+    }
+    if (st3) {
+        st3->setText(t.numbers);
+        st3->setStyleSheet(t.numbersAlarm ? alarm : QString());
+    }
+}
+
+ImportStats TableToGridBySpec(const TD2D &table, const tspec &spec, QTableWidget &grid, bool numbersOn,
+                              bool datesOn, int numCol, int dateCol, const TFormatSettings &fs)
+{
+    ImportStats stats;
+    if (table.ColCount() == 0)
+        return stats;
+    const int rows = std::max(table.RowCount(), 0);
+    shape(grid, table.ColCount() + 1, rows + 1);
+    for (int c = 0; c < table.ColCount(); ++c)
+        SetGridCell(grid, c + 1, 0,
+                    QLatin1Char('[') + QString::number(c + 1) + QStringLiteral("] ") +
+                        headerName(c < spec.cols.size() ? spec.cols[c].name : QString()));
+    for (int r = 0; r < rows; ++r) {
+        for (int c = 0; c < table.ColCount(); ++c)
+            SetGridCell(grid, c + 1, r + 1, table.GetCell(c, r));
+        if (numbersOn && numCol < table.ColCount())
+            AddImportStat(1, table.GetCell(numCol, r), fs, stats);
+        if (datesOn && dateCol < table.ColCount())
+            AddImportStat(2, table.GetCell(dateCol, r), fs, stats);
+    }
+    grid.resizeColumnsToContents();
+    return stats;
+}
+
+void TableToGrid(const TD2D &table, QTableWidget &grid)
+{
+    if (table.ColCount() == 0)
+        return;
+    const int rows = std::max(table.RowCount(), 1);
+    shape(grid, table.ColCount() + 1, rows);
+    for (int c = 0; c < table.ColCount(); ++c) {
+        SetGridCell(grid, c + 1, 0,
+                    QLatin1Char('[') + QString::number(c + 1) + QStringLiteral("] ") +
+                        (table.RowCount() > 0 ? table.GetCell(c, 0) : QString()));
+        for (int r = 1; r < rows; ++r)
+            SetGridCell(grid, c + 1, r, table.GetCell(c, r));
+    }
+    grid.resizeColumnsToContents();
+}
+
+void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader)
+{
+    const int skip = withHeader ? 0 : 1;
+    const int rows = grid.rowCount() - skip;
+    if (table.RowCount() != rows)
+        table.SetSize(table.ColCount(), rows);
+    const int columns = std::min(table.ColCount(), grid.columnCount() - 1);
+    for (int c = 0; c < columns; ++c) {
+        if (withHeader) {
+            QString h = GridCell(grid, c + 1, 0);
+            const int close = int(h.indexOf(QLatin1Char(']'), 1));
+            bool number = false;
+            if (h.size() >= 3 && h.startsWith(QLatin1Char('[')) && close > 1)
+                h.mid(1, close - 1).toInt(&number);
+            if (number) {
+                int from = close + 1;
+                while (from < h.size() && h[from] == QLatin1Char(' '))
+                    ++from;
+                h = h.mid(from);
+            }
+            table.SetCell(c, 0, h);
+        }
+        for (int r = 1 - skip; r < rows; ++r)
+            table.SetCell(c, r, GridCell(grid, c + 1, skip + r));
+    }
+}
+
+void GridClipboardOp(QTableWidget &grid, TD2D &clip, int op)
+{
+    const Block b = selection(grid);
+    if (op == 2) {
+        if (!b.valid())
+            return;
+        for (int c = 0; c < clip.ColCount(); ++c)
+            for (int r = 0; r < std::max(clip.RowCount(), 0); ++r)
+                if (b.left + c < grid.columnCount() && b.top + r < grid.rowCount())
+                    SetGridCell(grid, b.left + c, b.top + r, clip.GetCell(c, r));
+        return;
+    }
+    if (!b.valid())
+        return;
+    clip.Init(b.right - b.left + 1, b.bottom - b.top + 1);
+    for (int c = b.left; c <= b.right; ++c)
+        for (int r = b.top; r <= b.bottom; ++r) {
+            clip.SetCell(c - b.left, r - b.top, GridCell(grid, c, r));
+            if (op == 0 || op == 3)
+                SetGridCell(grid, c, r, QString());
+        }
+}
+
+void GridInsertRow(QTableWidget &grid)
+{
+    const Block b = selection(grid);
+    if (!b.valid())
+        return;
+    grid.insertRow(b.top);
+    renumber(grid, b.top);
+}
+
+void GridDeleteRow(QTableWidget &grid)
+{
+    const Block b = selection(grid);
+    if (!b.valid() || grid.rowCount() <= 2)
+        return;
+    grid.removeRow(b.top);
+    renumber(grid, b.top);
+}
+
+void GridShiftCells(QTableWidget &grid, int step)
+{
+    const Block b = selection(grid);
+    if (!b.valid() || (step > 0 && b.right >= grid.columnCount() - 1) || (step < 0 && b.left <= 1))
+        return;
+    for (int r = b.top; r <= b.bottom; ++r) {
+        if (step > 0) {
+            for (int c = b.right; c >= b.left; --c)
+                SetGridCell(grid, c + 1, r, GridCell(grid, c, r));
+            SetGridCell(grid, b.left, r, QString());
+        } else {
+            for (int c = b.left; c <= b.right; ++c)
+                SetGridCell(grid, c - 1, r, GridCell(grid, c, r));
+            SetGridCell(grid, b.right, r, QString());
+        }
+    }
+    grid.clearSelection();
+    grid.setRangeSelected(QTableWidgetSelectionRange(b.top, b.left + step, b.bottom, b.right + step), true);
+}

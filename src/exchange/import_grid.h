@@ -1,0 +1,54 @@
+#pragma once
+
+#include "exchange/text_format.h"
+#include "lib/string_table.h"
+
+#include <QString>
+
+class QLabel;
+class QTableWidget;
+
+// The import grid: one fixed row of headers "[n] name", one fixed column of row numbers, data column c
+// of a table in grid column c + 1.
+
+// The running statistics of event numbers and dates while rows go into the grid.
+struct ImportStats
+{
+    int firstNum = -1; // -1 no number seen, -2 numbering broken
+    int curNum = -1;
+    int prevNum = -1;
+    QString firstDate, lastDate;
+};
+
+// Kind 1: an event number, kind 2: a date text.
+void AddImportStat(int kind, const QString &value, const TFormatSettings &fs, ImportStats &stats);
+
+// The texts of the three status panels.
+struct ImportStatTexts
+{
+    QString rows, dates, numbers;
+    bool datesAlarm = false, numbersAlarm = false; // shown in red bold
+};
+ImportStatTexts ImportStatsText(const QTableWidget &grid, bool numbersOn, bool datesOn,
+                                const ImportStats &stats);
+void ShowImportStats(QLabel *st1, QLabel *st2, QLabel *st3, const ImportStatTexts &texts);
+
+// A header-less text table into the grid with the headers of its format; the statistics of the
+// number and date columns come back.
+ImportStats TableToGridBySpec(const TD2D &table, const tspec &spec, QTableWidget &grid, bool numbersOn,
+                              bool datesOn, int numCol, int dateCol, const TFormatSettings &fs);
+// A table whose row 0 is the header.
+void TableToGrid(const TD2D &table, QTableWidget &grid);
+// The grid back into the table; withHeader puts the headers, without their "[n] ", into row 0.
+void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader);
+
+// The clipboard operations of the grid's menu: 0 cut, 1 copy, 2 paste, 3 delete.
+void GridClipboardOp(QTableWidget &grid, TD2D &clip, int op);
+// "+" and "-": a row inserted at, or the row deleted from, the selection's top row.
+void GridInsertRow(QTableWidget &grid);
+void GridDeleteRow(QTableWidget &grid);
+// ">" (+1) and "<" (-1): the selected cells move one column; the selection moves with them.
+void GridShiftCells(QTableWidget &grid, int step);
+
+QString GridCell(const QTableWidget &grid, int col, int row);
+void SetGridCell(QTableWidget &grid, int col, int row, const QString &text);
