@@ -12,6 +12,7 @@
 #include <QDateEdit>
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QMenu>
 #include <QRadioButton>
 
 using namespace Qt::StringLiterals;
@@ -219,4 +220,30 @@ TEST(BulletinExport, NothingInThePeriodEndsAtTheFirstTable)
     ASSERT_EQ(p.messages.count(), 1);
     EXPECT_EQ(p.messages.last().text, u"Экспорт Station bulletin не выполнен, 0 записей"_s);
     EXPECT_TRUE(folderEntries(p.out).isEmpty());
+}
+
+TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
+    p.w->imm->setChecked(false);
+    p.w->Events->setText(p.out + u"/Events4.txt"_s);
+    p.w->Station_bulletin->setText(p.out + u"/Station_bulletin4.txt"_s);
+    p.w->XM_Add->setText(p.out + u"/XM_Add4.txt"_s);
+    p.w->findChild<QPushButton *>(u"Button11"_s)->click();
+    TMStringGrid &sg = *p.w->sg;
+    const QString num = sg.item(1, 2)->text();
+    ASSERT_FALSE(num.isEmpty());
+    EXPECT_EQ(p.dm.pm1->actions().size(), 4);
+    EXPECT_EQ(p.dm.N1->text(), u"Вырезать"_s);
+    EXPECT_EQ(p.dm.N4->text(), u"Удалить"_s);
+    sg.setRangeSelected(QTableWidgetSelectionRange(1, 2, 1, 2), true);
+    p.dm.N2->trigger(); // copy
+    sg.clearSelection();
+    sg.setRangeSelected(QTableWidgetSelectionRange(2, 16, 2, 16), true);
+    p.dm.N3->trigger(); // paste
+    EXPECT_EQ(sg.item(2, 16)->text(), num);
+    p.dm.N1->trigger(); // cut
+    EXPECT_EQ(sg.item(2, 16)->text(), u""_s);
+    EXPECT_EQ(p.w->gridClip->GetCell(0, 0), num);
 }
