@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <climits>
+
 namespace {
 
 void failRead(TD2D &table, const QString &fileName, const QString &reason)
@@ -33,8 +35,17 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
     const CharSet delims{spec.fdel};
     const CharSet quotes{spec.sdel};
 
+    // The rows are made at once, one per line break, and cut to the lines read at the end.
+    const qsizetype lines = bytes.count('\n') + (bytes.endsWith('\n') ? 0 : 1);
+    if (qint64(lines) * columns > MaxTextTableCells) {
+        failRead(table, fileName,
+                 QStringLiteral("Слишком много строк для импорта: ") + QString::number(lines));
+        return false;
+    }
+    table.Init(columns, int(std::min<qsizetype>(lines, INT_MAX)), false);
     qsizetype start = 0;
     int lineNo = 0;
+    const auto cut = [&] { table.SetSize(columns, lineNo); };
     while (start < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', start);
         const qsizetype next = end < 0 ? bytes.size() : end + 1;
@@ -43,11 +54,20 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
         qsizetype stop = end;
         if (stop > start && bytes[stop - 1] == '\r')
             --stop;
-        const QString line = fromCp1251(bytes.mid(start, stop - start));
+        const QByteArray raw = bytes.mid(start, stop - start);
+        const QString line = fromCp1251(raw);
         start = next;
+        // Only a line with bytes of DOS letters can hold a token to convert.
+        bool dosBytes = false;
+        for (const char b : raw) {
+            const auto u = static_cast<unsigned char>(b);
+            if (u >= 0x80 && u <= 0xAF && u != 0xA8) {
+                dosBytes = true;
+                break;
+            }
+        }
 
-        ++lineNo;
-        const int row = table.AddRows(1);
+        const int row = lineNo++;
         int col = 0;
         int pos = 1;
         const int len = int(line.size());
@@ -61,15 +81,18 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
                                 QStringLiteral("\" произошла ошибка при импорте ") +
                                 QString::number(col + 1) + QStringLiteral("-го столбца. Операция прервана."),
                             MB_ICONERROR, MB_OK);
+                cut();
                 return false;
             }
             if (col < columns) {
                 QString converted;
-                table.SetCell(col, row, DetectDosText(token, converted, true, 0) ? converted : token);
+                table.Columns[col][row] =
+                    dosBytes && DetectDosText(token, converted, true, 0) ? converted : token;
             }
             col += k;
         } while (pos != 0);
     }
+    cut();
     return true;
 }
 

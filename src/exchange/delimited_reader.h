@@ -16,4 +16,7 @@ bool Txt2dsl(TD2D &table, const tspec &spec, const QString &fileName);
 bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const QString &fileName);
 
 // The largest text table the reader takes in one piece.
-constexpr qint64 MaxTextTableBytes = qint64(1) << 30;
+constexpr qint64 MaxTextTableBytes = qint64(1) << 28;
+// Cells of one staging table (lines times the format's columns), so a file of empty lines cannot ask
+// for more memory than the machine has.
+constexpr qint64 MaxTextTableCells = qint64(1) << 25;

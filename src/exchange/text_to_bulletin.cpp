@@ -1,7 +1,10 @@
 #include "exchange/text_to_bulletin.h"
 
+#include "db/db_backend.h"
+#include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/sql_dialect.h"
 #include "exchange/text_cells.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -97,8 +100,9 @@ bool intCell(const QString &cell, int &v)
     return TryStrToInt(cell, v);
 }
 
-// Appends the converted rows through a dataset over the table; the first posted row's counter comes
-// back in firstArid when asked.
+// Appends the converted rows with bound parameters, one statement per set of filled columns, so an
+// empty cell leaves its field to the table's default; the first row's counter comes back in firstArid
+// when asked.
 void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
                 const QList<ConvertedRow> &rows, int *firstArid, const std::function<void(int)> &progress,
                 int from, int to)
@@ -106,20 +110,43 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
     DbQuery q(&db);
     q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
     q.Open();
-    QList<TField *> fields;
-    for (const tspeccol &c : spec.cols)
-        fields << q.FieldByName(c.name);
+    QList<FieldType> types;
+    QStringList names;
+    for (const tspeccol &c : spec.cols) {
+        TField *f = q.FieldByName(c.name);
+        types << f->DataType();
+        names << QLatin1Char('[') + f->FieldName() + QLatin1Char(']');
+    }
+    q.Close();
+    const SqlDialect &dialect = db.backend().dialect();
+    QHash<QByteArray, QString> statements;
+    DbCommand insert(&db);
     const int n = int(rows.size());
     bool first = true;
     for (int r = 0; r < n; ++r) {
         const ConvertedRow &row = rows[r];
         if (row.isEmpty())
             continue;
-        q.Append();
+        QByteArray mask(row.size(), '0');
+        QVariantList values;
         for (int k = 0; k < row.size(); ++k)
-            if (row[k].isValid())
-                fields[k]->SetValue(row[k]);
-        q.Post();
+            if (row[k].isValid()) {
+                mask[k] = '1';
+                values << dialect.toDriverValue(types[k], row[k]);
+            }
+        QString &sql = statements[mask];
+        if (sql.isEmpty()) {
+            QStringList cols;
+            for (int k = 0; k < row.size(); ++k)
+                if (mask[k] == '1')
+                    cols << names[k];
+            sql = QStringLiteral("insert into ") + tableName + QStringLiteral(" (") +
+                  cols.join(QLatin1Char(',')) + QStringLiteral(") values (") +
+                  QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
+        }
+        insert.SetCommandText(sql);
+        insert.SetParams(values);
+        insert.Execute();
         if (first && firstArid) {
             DbQuery mx(&db);
             mx.SetSQL(QStringLiteral("select max(arid) as mx from ") + tableName);
