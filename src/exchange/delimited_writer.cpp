@@ -1,5 +1,6 @@
 #include "exchange/delimited_writer.h"
 
+#include "db/db_query.h"
 #include "exchange/text_cells.h"
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
@@ -131,6 +132,24 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     const qint64 count = query.FieldCount() > 0 && !query.Eof() ? query.Field(0)->AsLargeInt() : 0;
     if (count <= 0)
         return 0;
+    // The lines are written in one pass, so a layer dataset need not keep the rows.
+    auto *layer = dynamic_cast<DbQuery *>(&query);
+    const bool wasForwardOnly = layer && layer->ForwardOnly();
+    struct Restore
+    {
+        DbQuery *q;
+        bool forwardOnly;
+        ~Restore()
+        {
+            if (q) {
+                q->Close();
+                q->SetForwardOnly(forwardOnly);
+            }
+        }
+    } restore{layer, wasForwardOnly};
+    query.Close();
+    if (layer)
+        layer->SetForwardOnly(true);
     if (!QAct(query, sql))
         return 0;
 
@@ -154,7 +173,7 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     if (!out.open())
         throw EFileError(SafeWriteMessage(fileName, out.errorString()));
     QByteArray chunk;
-    for (query.First(); !query.Eof(); query.Next()) {
+    for (; !query.Eof(); query.Next()) {
         chunk += DelimitedLine(spec, fs, fields);
         if (chunk.size() >= (1 << 16)) {
             if (!out.write(chunk))
