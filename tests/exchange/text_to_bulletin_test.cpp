@@ -1,9 +1,4 @@
-#include "db/db_test_env.h"
-#include "exchange/text_to_bulletin.h"
-#include "lib/statements.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "text_tables_env.h"
 
 using namespace Qt::StringLiterals;
 
@@ -17,25 +12,22 @@ tspec specOf(std::initializer_list<std::pair<const char *, bool>> cols)
     return s;
 }
 
-void fill(TD2D &t, int columns, const QList<QStringList> &rows)
-{
-    t.Init(columns, 0);
-    for (const QStringList &r : rows) {
-        const int row = t.AddRows(1);
-        for (int c = 0; c < r.size(); ++c)
-            t.SetCell(c, row, r[c]);
-    }
-}
-
-template <class Env> class TextToBulletin : public ::testing::Test
+template <class Env> class TextToBulletin : public TextTablesTest<Env>
 {
 protected:
+    using TextTablesTest<Env>::db;
+    using TextTablesTest<Env>::tables;
+    using TextTablesTest<Env>::specs;
+    using TextTablesTest<Env>::rows;
+
     void SetUp() override
     {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        env = std::make_unique<Env>();
-        db = env->open();
+        TextTablesTest<Env>::SetUp();
+        if (!db)
+            return;
+        specs[0] = specOf({{"orid", false}, {"num", true}, {"time", true}, {"comment", true}});
+        specs[1] = specOf({{"arid", false}, {"N_equake", true}, {"Date", true}, {"Phase", true}});
+        specs[2] = specOf({{"Id_XM", false}, {"arid", true}, {"Amp_Z", true}});
         for (const char *sql : kBulletinCreates)
             exec(*db, sql);
         // What the database already holds: event 12 with a reading and its amplitude, and event 30.
@@ -47,20 +39,6 @@ protected:
         before = snapshot();
     }
 
-    QStringList rows(const char *sql)
-    {
-        DbQuery q(db.get());
-        q.SetSQL(QString::fromUtf8(sql));
-        q.Open();
-        QStringList all;
-        for (; !q.Eof(); q.Next()) {
-            QStringList f;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                f << (q.Field(i)->IsNull() ? u"-"_s : q.Field(i)->AsString().trimmed());
-            all << f.join(QLatin1Char('|'));
-        }
-        return all;
-    }
     QStringList snapshot()
     {
         return rows("select num,[time],comment from [События] order by num") +
@@ -71,42 +49,24 @@ protected:
     // Events 11..13; readings 1..3 of events 11, 11 and 13; amplitudes of readings 1 and 3.
     bool write(bool merge = false, const QList<QStringList> &extraXm = {})
     {
-        fill(tables[0], 4,
-             {{u"99"_s, u"11"_s, u"3/5/08 14:07:09"_s, u"first"_s},
-              {u"99"_s, u"12"_s, u""_s, u"new"_s},
-              {u"99"_s, u"13"_s, u"3/6/08 1:02:03"_s, u"third"_s}});
-        fill(tables[1], 4,
-             {{u"1"_s, u"11"_s, u"3/5/08"_s, u"P"_s},
-              {u"2"_s, u"11"_s, u"3/5/08"_s, u"S"_s},
-              {u"3"_s, u"13"_s, u"12/30/99"_s, u"P"_s}});
-        fill(tables[2], 3,
-             QList<QStringList>{{u"7"_s, u"3"_s, u"0,57"_s}, {u"8"_s, u"1"_s, u"2,5"_s}} + extraXm);
-        TextTablesInput in;
-        for (int t = 0; t < 3; ++t) {
-            in.tables[t] = &tables[t];
-            in.specs[t] = &specs[t];
-        }
-        in.merge = merge;
-        in.currentYear = 2026;
+        fillTable(tables[0], 4,
+                  {{u"99"_s, u"11"_s, u"3/5/08 14:07:09"_s, u"first"_s},
+                   {u"99"_s, u"12"_s, u""_s, u"new"_s},
+                   {u"99"_s, u"13"_s, u"3/6/08 1:02:03"_s, u"third"_s}});
+        fillTable(tables[1], 4,
+                  {{u"1"_s, u"11"_s, u"3/5/08"_s, u"P"_s},
+                   {u"2"_s, u"11"_s, u"3/5/08"_s, u"S"_s},
+                   {u"3"_s, u"13"_s, u"12/30/99"_s, u"P"_s}});
+        fillTable(tables[2], 3,
+                  QList<QStringList>{{u"7"_s, u"3"_s, u"0,57"_s}, {u"8"_s, u"1"_s, u"2,5"_s}} + extraXm);
+        TextTablesInput in = this->input(merge);
         return WriteTextToBulletin(*db, in);
     }
 
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
     QStringList before;
-    TD2D tables[3];
-    tspec specs[3] = {specOf({{"orid", false}, {"num", true}, {"time", true}, {"comment", true}}),
-                      specOf({{"arid", false}, {"N_equake", true}, {"Date", true}, {"Phase", true}}),
-                      specOf({{"Id_XM", false}, {"arid", true}, {"Amp_Z", true}})};
-    MessageRecorder rec;
 };
 
-using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
-struct BackendNames
-{
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
-TYPED_TEST_SUITE(TextToBulletin, Backends, BackendNames);
+TYPED_TEST_SUITE(TextToBulletin, TextTablesBackends, TextTablesBackendNames);
 
 const QString kQuestion = u"В таблице \"События\" уже есть землетрясения с номерами от 11 до 13\r\r"
                           u"Хотите удалить существующие данные и записать новые?"_s;
@@ -170,15 +130,10 @@ TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
 {
     this->rec.answer({IDYES});
     // The second event 12 breaks the key after the deletions ran.
-    fill(this->tables[2], 3, {});
-    TextTablesInput in;
-    for (int t = 0; t < 3; ++t) {
-        in.tables[t] = &this->tables[t];
-        in.specs[t] = &this->specs[t];
-    }
-    fill(this->tables[0], 4, {{u""_s, u"12"_s, u""_s, u"a"_s}, {u""_s, u"12"_s, u""_s, u"dup"_s}});
-    fill(this->tables[1], 4, {});
-    in.currentYear = 2026;
+    fillTable(this->tables[2], 3, {});
+    TextTablesInput in = this->input(false);
+    fillTable(this->tables[0], 4, {{u""_s, u"12"_s, u""_s, u"a"_s}, {u""_s, u"12"_s, u""_s, u"dup"_s}});
+    fillTable(this->tables[1], 4, {});
     EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
     ASSERT_EQ(this->rec.count(), 2);
     EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))

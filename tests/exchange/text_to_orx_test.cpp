@@ -1,9 +1,6 @@
-#include "db/db_test_env.h"
 #include "exchange/text_to_orx.h"
 #include "lib/epoch.h"
-#include "support/test_support.h"
-
-#include <gtest/gtest.h>
+#include "text_tables_env.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,25 +25,19 @@ QStringList rowOf(int width, std::initializer_list<std::pair<int, const char *>>
     return r;
 }
 
-void fill(TD2D &t, int columns, const QList<QStringList> &rows)
-{
-    t.Init(columns, 0);
-    for (const QStringList &r : rows) {
-        const int row = t.AddRows(1);
-        for (int c = 0; c < r.size(); ++c)
-            t.SetCell(c, row, r[c]);
-    }
-}
-
-template <class Env> class TextToOrx : public ::testing::Test
+template <class Env> class TextToOrx : public TextTablesTest<Env>
 {
 protected:
+    using TextTablesTest<Env>::db;
+    using TextTablesTest<Env>::tables;
+    using TextTablesTest<Env>::specs;
+    using TextTablesTest<Env>::rows;
+
     void SetUp() override
     {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        env = std::make_unique<Env>();
-        db = env->open();
+        TextTablesTest<Env>::SetUp();
+        if (!db)
+            return;
         for (const char *sql : kOrx)
             exec(*db, sql);
         exec(*db,
@@ -82,22 +73,6 @@ protected:
                       rowOf(17, {{1, "2"}, {3, "XX"}, {4, "E"}, {9, "0,8"}, {10, "50"}, {16, "10,1"}})};
     }
 
-    QStringList rows(const char *sql)
-    {
-        DbQuery q(db.get());
-        q.SetSQL(QString::fromUtf8(sql));
-        q.Open();
-        QStringList all;
-        for (; !q.Eof(); q.Next()) {
-            QStringList f;
-            for (int i = 0; i < q.FieldCount(); ++i)
-                f << (q.Field(i)->IsNull() || q.Field(i)->AsString().isEmpty()
-                          ? u"-"_s
-                          : q.Field(i)->AsString().trimmed());
-            all << f.join(QLatin1Char('|'));
-        }
-        return all;
-    }
     QStringList snapshot()
     {
         return rows("select eventid,lat,lon,origintime,comment from origin order by eventid") +
@@ -107,34 +82,18 @@ protected:
     }
     bool write(bool merge = false)
     {
-        fill(tables[0], 18, events);
-        fill(tables[1], 25, readings);
-        fill(tables[2], 17, amplitudes);
-        TextTablesInput in;
-        for (int t = 0; t < 3; ++t) {
-            in.tables[t] = &tables[t];
-            in.specs[t] = &specs[t];
-        }
-        in.merge = merge;
-        in.currentYear = 2026;
+        fillTable(tables[0], 18, events);
+        fillTable(tables[1], 25, readings);
+        fillTable(tables[2], 17, amplitudes);
+        TextTablesInput in = this->input(merge);
         return WriteTextToOrx(in, {tfilt{u"SP"_s, 0.5, 5}}, [this] { return db.get(); });
     }
 
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
     QStringList before;
     QList<QStringList> events, readings, amplitudes;
-    TD2D tables[3];
-    tspec specs[3];
-    MessageRecorder rec;
 };
 
-using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
-struct BackendNames
-{
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
-TYPED_TEST_SUITE(TextToOrx, Backends, BackendNames);
+TYPED_TEST_SUITE(TextToOrx, TextTablesBackends, TextTablesBackendNames);
 
 const QString kQuestion =
     u"В таблице ORIGIN уже есть землетрясения с EVENTID от 2009_00011_ABC до 2009_00013_ABC"
