@@ -29,6 +29,7 @@
 #include <QTimeEdit>
 
 #include <cmath>
+#include <memory>
 
 // The page 'Параметры землетрясения' on the station bulletin database, and the loader RefreshADB that
 // both event pages share. The data module's data-change handlers of ime and ims (imdseDataChange,
@@ -108,6 +109,39 @@ void closeBulletinEvents(Tdm &dm)
     PostPending(dm.ims);
     PostPending(dm.ime);
     dm.CloseDB_ADO(dm.imc);
+}
+
+void enableReadingNav(QWidget *page, bool Value)
+{
+    for (const char *name : kReadingNav)
+        if (auto *button = page->findChild<QPushButton *>(QString::fromLatin1(name)))
+            button->setEnabled(Value);
+}
+
+// A new event has no readings yet. While it is being entered the readings are closed (their controls
+// empty and disabled), so nothing typed there reaches another event's rows; once the event is stored or
+// given up, they follow the event shown again. Held says the readings were closed here.
+void followNewEvent(Tmainf &w, Tdm &dm, bool &held)
+{
+    const bool inserting = dm.ime->State() == DataSetState::Insert;
+    try {
+        if (inserting && !held && dm.ims->Active()) {
+            PostPending(dm.ims);
+            dm.ims->Close();
+            held = true;
+            enableReadingNav(w.TabSheet1, false);
+            w.TabSheet1->findChild<QLabel *>(QStringLiteral("Label36"))->setText(QStringLiteral("из ?"));
+            w.TabSheet1->findChild<QLineEdit *>(QStringLiteral("Edit7"))->clear();
+        } else if (!inserting && held) {
+            held = false;
+            if (dm.ime->Active() && !dm.ims->Active()) {
+                dm.ims->Open();
+                enableReadingNav(w.TabSheet1, true);
+            }
+        }
+    } catch (const std::exception &e) {
+        MessageProc(&w, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
 }
 
 double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
@@ -252,6 +286,8 @@ void Tmainf::SetupEventPage()
                 BindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
         connect(imdse, &DataSource::DataChange, this, &Tmainf::imdseDataChange);
         connect(imdss, &DataSource::DataChange, this, &Tmainf::imdssDataChange);
+        connect(dm->ime, &DbQuery::stateChanged, this,
+                [this, dm, held = std::make_shared<bool>(false)] { followNewEvent(*this, *dm, *held); });
     }
 
     using Move = void (DbQuery::*)();
@@ -275,6 +311,11 @@ void Tmainf::SetupEventPage()
     }
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
             &Tmainf::Svodka_Click);
+    connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Button9")), &QPushButton::clicked, this,
+            [this] {
+                if (const auto &command = productCommands().importOrx)
+                    command(*this);
+            });
     EnableEventNav(false);
 }
 

@@ -155,6 +155,7 @@ void Tmainf::buildWindow()
     buildImportPage();
     buildTestsPage();
     buildAboutPage();
+    connectDialogButtons();
 
     connect(pgc1, &QTabWidget::currentChanged, this, [this] {
         if (!m_settingPage)
@@ -271,9 +272,11 @@ void Tmainf::buildSettingsPage()
     Splitter2->addWidget(Panel7);
     Splitter2->setStretchFactor(1, 1);
     layout->addWidget(Splitter2, 1);
-    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
     connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
-        m_netsWidth = qMax(2, Splitter2->sizes().value(0));
+        const int asked = Splitter2->sizes().value(0);
+        m_netsWidth = Splitter2CanResize(asked);
+        if (m_netsWidth != asked)
+            Splitter2->setSizes({m_netsWidth, qMax(1, Splitter2->width() - m_netsWidth)});
         Splitter2Moved();
     });
 
