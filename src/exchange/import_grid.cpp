@@ -268,3 +268,33 @@ void GridShiftCells(QTableWidget &grid, int step)
     grid.clearSelection();
     grid.setRangeSelected(QTableWidgetSelectionRange(b.top, b.left + step, b.bottom, b.right + step), true);
 }
+
+bool GridAddELQ(QTableWidget &grid)
+{
+    const Block b = selection(grid);
+    if (!b.valid() || grid.columnCount() <= 9)
+        return false;
+    const int row = b.top;
+    int values[4];
+    for (int i = 0; i < 4; ++i)
+        if (!TryStrToInt(GridCell(grid, 6 + i, row), values[i]))
+            return false;
+    const QString dev = GridCell(grid, 5, row);
+    const int h = values[0], m = values[1], sec = values[2], period = values[3];
+    if (dev.isEmpty() || h < 0 || h > 23 || m < 0 || m > 59 || sec < 0 || sec > 59)
+        return false;
+    // Tenths of a second, wrapped into the day: the date cell is never touched.
+    constexpr int day = 24 * 36000;
+    const int tenths = (((h * 3600 + m * 60 + sec) * 10 - period * 5) % day + day) % day;
+    grid.insertRow(row);
+    renumber(grid, row);
+    SetGridCell(grid, 4, row, QStringLiteral("eLQ"));
+    SetGridCell(grid, 5, row, dev);
+    SetGridCell(grid, 6, row, QString::number(tenths / 36000));
+    SetGridCell(grid, 7, row, QString::number(tenths / 600 % 60));
+    QString seconds = QString::number(tenths / 10 % 60).rightJustified(2, QLatin1Char('0'));
+    if (tenths % 10 != 0)
+        seconds += QLatin1Char('.') + QString::number(tenths % 10);
+    SetGridCell(grid, 8, row, seconds);
+    return true;
+}

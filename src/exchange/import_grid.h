@@ -50,5 +50,10 @@ void GridDeleteRow(QTableWidget &grid);
 // ">" (+1) and "<" (-1): the selected cells move one column; the selection moves with them.
 void GridShiftCells(QTableWidget &grid, int step);
 
+// "+ eLQ" on the Paradox journal layout (4 phase, 5 Dev, 6 hour, 7 minute, 8 second, 9 period T): a
+// row "eLQ" inserted above the selected one, timed T / 2 seconds earlier (within the same day). False
+// when the selected row lacks a whole time and period.
+bool GridAddELQ(QTableWidget &grid);
+
 QString GridCell(const QTableWidget &grid, int col, int row);
 void SetGridCell(QTableWidget &grid, int col, int row, const QString &text);

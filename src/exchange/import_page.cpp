@@ -3,6 +3,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/progress_window.h"
 #include "app/settings/settings_record.h"
 #include "db/db_connection.h"
 #include "exchange/bulletin_export.h"
@@ -21,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -48,6 +50,10 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
     on("Button16", [this] {
         if (m_gridLock)
             GridDeleteRow(*m_mainf.sg);
+    });
+    on("Button20", [this] {
+        if (m_gridLock)
+            GridAddELQ(*m_mainf.sg);
     });
     on("Button33", [this] {
         if (m_gridLock)
@@ -220,6 +226,10 @@ void ImportPage::SetImmediateMode(bool immediate)
 
 void ImportPage::UpdateELQButton()
 {
+    // The ORX-only mode exports through the ORV export, which may not be installed.
+    for (const char *name : {"BitBtn14", "BitBtn17"})
+        if (auto *b = control<QPushButton>(name))
+            b->setEnabled(!m_mainf.sett.fullorx || bool(OrvExportCommand()));
     control<QPushButton>("Button20")->setVisible(m_mainf.curCode == QLatin1String("MNK"));
 }
 
@@ -324,6 +334,19 @@ void ImportPage::WriteTxt(bool refreshGrid)
     in.merge = m_mainf.adde->isChecked();
     in.locale = m_mainf.fsLocal;
     in.currentYear = m_mainf.curYear;
+    // The window comes with the first step of the writing, after the questions and checks.
+    std::unique_ptr<Tpro> progress;
+    const int maximum = m_mainf.sett.fullorx ? in.tables[0]->RowCount() - 1 : 599;
+    in.progress = [&](int position) {
+        if (!progress) {
+            progress = std::make_unique<Tpro>(&m_mainf);
+            progress->SetCancelFlag(false, nullptr);
+            progress->setWindowTitle(QStringLiteral("Запись в базу данных"));
+            progress->pb->setRange(0, maximum);
+            progress->show();
+        }
+        progress->pb->setValue(position);
+    };
     try {
         if (m_mainf.sett.fullorx) {
             WriteTextToOrx(in, m_mainf.filters, [this, dm]() -> DbConnection * {
@@ -341,6 +364,7 @@ void ImportPage::WriteTxt(bool refreshGrid)
                     QStringLiteral("WriteTxt: Импорт прерван.\rСообщение об ошибке:\r\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
+    progress.reset();
     dm->CloseDB_ADO(dm->dbs);
     dm->CloseDB_ADO(dm->conPubs);
 }

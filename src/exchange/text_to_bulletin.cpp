@@ -156,11 +156,14 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
         first = false;
         if (progress && n > 1 && r % 15 == 0) {
             progress(from + int(double(r) / (n - 1) * (to - from)));
-            QCoreApplication::processEvents();
+            // Painting only: a click now would start another operation on the same connection.
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         }
     }
-    if (progress)
+    if (progress) {
         progress(to);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
 }
 
 } // namespace

@@ -379,9 +379,12 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         arr.Open();
         const bool aridField = arr.FindField(QStringLiteral("arid")) != nullptr;
 
-        int done = 0;
         int a = 0;
         for (int e = 0; e < origins.size(); ++e) {
+            if (in.progress && e % 5 == 0) {
+                in.progress(e);
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            }
             Record o = origins[e];
             const QVariant comment = o[QStringLiteral("comments")];
             o.erase(QStringLiteral("comments"));
@@ -395,10 +398,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
                     r[QStringLiteral("arid")] = arid++;
                 append(arr, r);
             }
-            if (in.progress && ++done % 5 == 0) {
-                in.progress(e);
-                QCoreApplication::processEvents();
-            }
+
         }
         if (!lastidKey.isEmpty()) {
             DbQuery u(db);

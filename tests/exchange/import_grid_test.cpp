@@ -151,3 +151,37 @@ TEST(ImportGrid, RowsAndShifts)
     GridShiftCells(t.g, -1);
     EXPECT_EQ(gridRow(t.g, 2), (QStringList{u"2"_s, u"10"_s, u"11"_s, u""_s}));
 }
+
+TEST(ImportGrid, ELQRowBeforeTheSelectedReading)
+{
+    const struct
+    {
+        const char *h, *m, *s, *t;
+        QStringList time; // hour, minute, second of the new row; empty: nothing happens
+    } cases[] = {
+        {"12", "00", "05", "4", {u"12"_s, u"0"_s, u"03"_s}},
+        {"12", "0", "05", "5", {u"12"_s, u"0"_s, u"02.5"_s}},
+        {"0", "0", "01", "10", {u"23"_s, u"59"_s, u"56"_s}},
+        {"12", "0", "5", "x", {}},
+        {"25", "0", "5", "4", {}},
+    };
+    for (const auto &c : cases) {
+        QTableWidget g;
+        g.setColumnCount(11);
+        g.setRowCount(3);
+        const QStringList cells = {u"1"_s, u"x"_s, u"7"_s, u"D"_s, u"LQM"_s, u"Dev"_s, QString::fromLatin1(c.h),
+                                   QString::fromLatin1(c.m), QString::fromLatin1(c.s), QString::fromLatin1(c.t)};
+        for (int k = 0; k < cells.size(); ++k)
+            SetGridCell(g, k, 1, cells[k]);
+        select(g, 1, 2, 1, 2);
+        EXPECT_EQ(GridAddELQ(g), !c.time.isEmpty()) << c.h << ':' << c.m << ':' << c.s << " T " << c.t;
+        if (c.time.isEmpty()) {
+            EXPECT_EQ(g.rowCount(), 3);
+            continue;
+        }
+        EXPECT_EQ(g.rowCount(), 4);
+        EXPECT_EQ(gridRow(g, 1).mid(0, 9),
+                  (QStringList{u"1"_s, u""_s, u""_s, u""_s, u"eLQ"_s, u"Dev"_s} + c.time));
+        EXPECT_EQ(gridRow(g, 2).mid(0, 5), (QStringList{u"2"_s, u"x"_s, u"7"_s, u"D"_s, u"LQM"_s}));
+    }
+}
