@@ -1,5 +1,6 @@
 #include "exchange/import_grid.h"
 
+#include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/number_routines.h"
 
@@ -297,4 +298,41 @@ bool GridAddELQ(QTableWidget &grid)
         seconds += QLatin1Char('.') + QString::number(tenths % 10);
     SetGridCell(grid, 8, row, seconds);
     return true;
+}
+
+void SortByItime(TD2D &table, int col, const TFormatSettings &dmy)
+{
+    const int rows = table.RowCount();
+    if (col < 0 || col >= table.ColCount())
+        return;
+    const TDateTime bound = EncodeDate(2199, 1, 1);
+    const auto key = [&](const QString &cell) {
+        TDateTime v = 0;
+        if (cell.size() < 2 || !TryStrToDateTime(cell.left(cell.size() - 2), v, dmy))
+            throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(cell));
+        int tenths = 0;
+        if (!TryStrToInt(cell.right(1), tenths))
+            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(cell.right(1)));
+        return v + tenths / 864000.0;
+    };
+    for (int first = 1; first < rows; ++first) {
+        int found = -1;
+        TDateTime lowest = bound;
+        for (int r = first; r < rows; ++r) {
+            const QString cell = table.GetCell(col, r);
+            if (cell.isEmpty()) {
+                found = r;
+                break;
+            }
+            const TDateTime k = key(cell);
+            if (k < lowest) {
+                lowest = k;
+                found = r;
+            }
+        }
+        if (found < 0)
+            return;
+        if (found != first)
+            table.SwapRows(first, found);
+    }
 }

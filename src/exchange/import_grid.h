@@ -55,5 +55,11 @@ void GridShiftCells(QTableWidget &grid, int step);
 // when the selected row lacks a whole time and period.
 bool GridAddELQ(QTableWidget &grid);
 
+// Sorts the data rows (from row 1) of a table with a header row by column col, a time written
+// "dd.mm.yyyy hh:nn:ss" plus one digit of tenths after a separator; an empty cell sorts first and times
+// from 01.01.2199 on stay at the end. EConvertError on a time that does not read (rows already moved
+// stay moved).
+void SortByItime(TD2D &table, int col, const TFormatSettings &dmy);
+
 QString GridCell(const QTableWidget &grid, int col, int row);
 void SetGridCell(QTableWidget &grid, int col, int row, const QString &text);

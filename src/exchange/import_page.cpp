@@ -27,6 +27,10 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 
+namespace {
+TD2D &tableOf(Tmainf &mainf, int slot);
+} // namespace
+
 ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
 {
     connect(m_mainf.ifrom, &QComboBox::currentIndexChanged, this, [this] { ifromChange(); });
@@ -67,6 +71,22 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
     on("BitBtn14", [this] { Export_St_bull_Click(m_mainf); });
     on("BitBtn17", [this] { Export_St_bull_Click(m_mainf); });
 
+    // A click on the itime header of the ORV arrival view sorts the arrivals by time.
+    connect(m_mainf.sg, &QTableWidget::cellClicked, this, [this](int row, int col) {
+        if (row != 0 || col < 1 || !m_gridLock || GetImportType() != ImportOrv ||
+            !control<QRadioButton>("XMrb")->isChecked())
+            return;
+        TD2D &arrivals = tableOf(m_mainf, 2);
+        if (arrivals.RowCount() < 1 || col - 1 >= arrivals.ColCount() ||
+            arrivals.GetCell(col - 1, 0).compare(QLatin1String("itime"), Qt::CaseInsensitive) != 0)
+            return;
+        try {
+            SortByItime(arrivals, col - 1, m_mainf.fsDmy);
+        } catch (const std::exception &e) {
+            MessageProc(&m_mainf, ExceptionText(e), MB_ICONERROR, MB_OK);
+        }
+        TableToGrid(arrivals, *m_mainf.sg);
+    });
     if (Tdm *dm = Tdm::instance(); dm && dm->pm1) {
         QAction *items[] = {dm->N1, dm->N2, dm->N3, dm->N4};
         for (int op = 0; op < 4; ++op)

@@ -1,4 +1,5 @@
 #include "exchange/import_grid.h"
+#include "lib/errors.h"
 #include "support/test_support.h"
 
 #include <QTableWidget>
@@ -184,4 +185,26 @@ TEST(ImportGrid, ELQRowBeforeTheSelectedReading)
                   (QStringList{u"1"_s, u""_s, u""_s, u""_s, u"eLQ"_s, u"Dev"_s} + c.time));
         EXPECT_EQ(gridRow(g, 2).mid(0, 5), (QStringList{u"2"_s, u"x"_s, u"7"_s, u"D"_s, u"LQM"_s}));
     }
+}
+
+TEST(ImportGrid, ArrivalsSortByItime)
+{
+    TD2D t;
+    t.Init(2, 0);
+    const QStringList times = {u"itime"_s,
+                               u"05.03.2008 10:00:01.5"_s,
+                               u"01.01.2199 00:00:00.0"_s,
+                               u""_s,
+                               u"05.03.2008 10:00:01.2"_s,
+                               u"04.03.2008 23:59:59.9"_s};
+    for (int r = 0; r < times.size(); ++r) {
+        t.AddRows(1);
+        t.SetCell(0, r, QString::number(r));
+        t.SetCell(1, r, times[r]);
+    }
+    SortByItime(t, 1, TFormatSettings());
+    EXPECT_EQ(t.Columns[0], (QStringList{u"0"_s, u"3"_s, u"5"_s, u"4"_s, u"1"_s, u"2"_s}));
+
+    t.SetCell(1, 2, u"31.02.2008 10:00:00.0"_s);
+    EXPECT_THROW(SortByItime(t, 1, TFormatSettings()), EConvertError);
 }
