@@ -2,8 +2,10 @@
 
 #include "lib/date_routines.h"
 #include "lib/errors.h"
+#include "lib/messages.h"
 #include "lib/number_routines.h"
 
+#include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
 #include <QTableWidget>
@@ -335,4 +337,31 @@ void SortByItime(TD2D &table, int col, const TFormatSettings &dmy)
         if (found != first)
             table.SwapRows(first, found);
     }
+}
+
+bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
+                     QLabel *st3)
+{
+    const QFontMetrics metrics(grid.font());
+    for (int c = 1; c < grid.columnCount(); ++c)
+        grid.setColumnWidth(c, metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin);
+    ImportStats stats;
+    for (int r = 1; r < grid.rowCount(); ++r) {
+        if (grid.columnCount() > 3) {
+            AddImportStat(1, GridCell(grid, 2, r), fs, stats);
+            AddImportStat(2, GridCell(grid, 3, r), fs, stats);
+        }
+        for (int c = 1; c < grid.columnCount(); ++c) {
+            const int width = metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin;
+            if (width > grid.columnWidth(c))
+                grid.setColumnWidth(c, width);
+        }
+    }
+    ShowImportStats(st1, st2, st3, ImportStatsText(grid, true, true, stats));
+    if (stats.firstDate.isEmpty() || stats.firstNum < 0)
+        return MessageProc(
+                   grid.window(),
+                   QStringLiteral("Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"),
+                   MB_ICONQUESTION, MB_YESNO) == IDYES;
+    return true;
 }

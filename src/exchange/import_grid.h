@@ -61,5 +61,11 @@ bool GridAddELQ(QTableWidget &grid);
 // stay moved).
 void SortByItime(TD2D &table, int col, const TFormatSettings &dmy);
 
+// The check before writing a Paradox journal (2 event number, 3 date): widens the columns to their texts
+// plus colMargin, shows the statistics and, when dates or a whole numbering are missing, asks whether to
+// write all the same. False on "No".
+bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
+                     QLabel *st3);
+
 QString GridCell(const QTableWidget &grid, int col, int row);
 void SetGridCell(QTableWidget &grid, int col, int row, const QString &text);

@@ -25,7 +25,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QWheelEvent>
 
 namespace {
 TD2D &tableOf(Tmainf &mainf, int slot);
@@ -71,6 +73,8 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
     on("BitBtn14", [this] { Export_St_bull_Click(m_mainf); });
     on("BitBtn17", [this] { Export_St_bull_Click(m_mainf); });
 
+    // The wheel moves the grid one row, never the current cell.
+    m_mainf.sg->viewport()->installEventFilter(this);
     // A click on the itime header of the ORV arrival view sorts the arrivals by time.
     connect(m_mainf.sg, &QTableWidget::cellClicked, this, [this](int row, int col) {
         if (row != 0 || col < 1 || !m_gridLock || GetImportType() != ImportOrv ||
@@ -108,6 +112,17 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
 template <typename T> T *ImportPage::control(const char *name) const
 {
     return m_mainf.findChild<T *>(QString::fromLatin1(name));
+}
+
+bool ImportPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::Wheel || watched != m_mainf.sg->viewport())
+        return QObject::eventFilter(watched, event);
+    QScrollBar *bar = m_mainf.sg->verticalScrollBar();
+    const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+    if (delta != 0)
+        bar->setValue(bar->value() + (delta < 0 ? 1 : -1));
+    return true;
 }
 
 void ImportPage::ClearImportGrid(bool lock)

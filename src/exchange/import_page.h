@@ -56,6 +56,9 @@ public:
     // Which text table the grid shows: 'e' Events, 's' Station_bulletin, 'x' XM_Add, 0 none.
     char gridTable() const { return m_gridTable; }
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void showStats(const struct ImportStats &stats, bool numbersOn, bool datesOn);
     template <typename T> T *control(const char *name) const;

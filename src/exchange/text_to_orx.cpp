@@ -398,7 +398,6 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
                     r[QStringLiteral("arid")] = arid++;
                 append(arr, r);
             }
-
         }
         if (!lastidKey.isEmpty()) {
             DbQuery u(db);

@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QMenu>
 #include <QRadioButton>
+#include <QScrollBar>
+#include <QWheelEvent>
 
 using namespace Qt::StringLiterals;
 
@@ -246,4 +248,13 @@ TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
     p.dm.N1->trigger(); // cut
     EXPECT_EQ(sg.item(2, 16)->text(), u""_s);
     EXPECT_EQ(p.w->gridClip->GetCell(0, 0), num);
+
+    // The wheel moves the grid by one row.
+    QScrollBar *bar = sg.verticalScrollBar();
+    bar->setValue(0);
+    const QPointF at(10, 10);
+    QWheelEvent down(at, sg.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(sg.viewport(), &down);
+    EXPECT_EQ(bar->value(), std::min(1, bar->maximum()));
 }

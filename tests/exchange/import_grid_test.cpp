@@ -2,6 +2,7 @@
 #include "lib/errors.h"
 #include "support/test_support.h"
 
+#include <QLabel>
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
@@ -170,8 +171,16 @@ TEST(ImportGrid, ELQRowBeforeTheSelectedReading)
         QTableWidget g;
         g.setColumnCount(11);
         g.setRowCount(3);
-        const QStringList cells = {u"1"_s, u"x"_s, u"7"_s, u"D"_s, u"LQM"_s, u"Dev"_s, QString::fromLatin1(c.h),
-                                   QString::fromLatin1(c.m), QString::fromLatin1(c.s), QString::fromLatin1(c.t)};
+        const QStringList cells = {u"1"_s,
+                                   u"x"_s,
+                                   u"7"_s,
+                                   u"D"_s,
+                                   u"LQM"_s,
+                                   u"Dev"_s,
+                                   QString::fromLatin1(c.h),
+                                   QString::fromLatin1(c.m),
+                                   QString::fromLatin1(c.s),
+                                   QString::fromLatin1(c.t)};
         for (int k = 0; k < cells.size(); ++k)
             SetGridCell(g, k, 1, cells[k]);
         select(g, 1, 2, 1, 2);
@@ -191,12 +200,8 @@ TEST(ImportGrid, ArrivalsSortByItime)
 {
     TD2D t;
     t.Init(2, 0);
-    const QStringList times = {u"itime"_s,
-                               u"05.03.2008 10:00:01.5"_s,
-                               u"01.01.2199 00:00:00.0"_s,
-                               u""_s,
-                               u"05.03.2008 10:00:01.2"_s,
-                               u"04.03.2008 23:59:59.9"_s};
+    const QStringList times = {u"itime"_s, u"05.03.2008 10:00:01.5"_s, u"01.01.2199 00:00:00.0"_s,
+                               u""_s,      u"05.03.2008 10:00:01.2"_s, u"04.03.2008 23:59:59.9"_s};
     for (int r = 0; r < times.size(); ++r) {
         t.AddRows(1);
         t.SetCell(0, r, QString::number(r));
@@ -207,4 +212,40 @@ TEST(ImportGrid, ArrivalsSortByItime)
 
     t.SetCell(1, 2, u"31.02.2008 10:00:00.0"_s);
     EXPECT_THROW(SortByItime(t, 1, TFormatSettings()), EConvertError);
+}
+
+TEST(ImportGrid, CheckBeforeWritingAJournal)
+{
+    const struct
+    {
+        QStringList nums, dates;
+        QList<int> answers;
+        bool asked, result;
+    } cases[] = {
+        {{u"5"_s, u"6"_s}, {u"1.1.08"_s, u""_s}, {}, false, true},
+        {{u"5"_s, u"7"_s}, {u"1.1.08"_s, u"2.1.08"_s}, {IDNO}, true, false},
+        {{u"5"_s, u"6"_s}, {u""_s, u""_s}, {IDYES}, true, true},
+    };
+    for (const auto &c : cases) {
+        QTableWidget g;
+        g.setColumnCount(5);
+        g.setRowCount(3);
+        SetGridCell(g, 2, 0, u"[2] N event"_s);
+        for (int r = 0; r < 2; ++r) {
+            SetGridCell(g, 2, r + 1, c.nums[r]);
+            SetGridCell(g, 3, r + 1, c.dates[r]);
+        }
+        SetGridCell(g, 4, 1, u"a rather long comment in the last column"_s);
+        MessageRecorder rec;
+        rec.answer(c.answers);
+        QLabel st1, st2, st3;
+        EXPECT_EQ(CheckImportGrid(g, TFormatSettings(), 8, &st1, &st2, &st3), c.result);
+        EXPECT_EQ(rec.count(), c.asked ? 1 : 0);
+        if (c.asked) {
+            EXPECT_EQ(rec.last().text,
+                      u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s);
+        }
+        EXPECT_EQ(st1.text(), u"2 строк, 4 колонок (полей)"_s);
+        EXPECT_GT(g.columnWidth(4), g.columnWidth(1));
+    }
 }
