@@ -56,12 +56,10 @@ QString guarded(const QString &text, const tspec &spec, std::initializer_list<QC
     return text;
 }
 
-QString valueText(TField &field, const tspec &spec, const TFormatSettings &fs)
+QString valueText(const QVariant &v, FieldType type, const tspec &spec, const TFormatSettings &fs)
 {
-    if (field.IsNull())
+    if (v.isNull())
         return QString();
-    const QVariant v = field.Value();
-    const FieldType type = field.DataType();
     switch (type) {
     case FieldType::String:
     case FieldType::FixedChar:
@@ -76,26 +74,26 @@ QString valueText(TField &field, const tspec &spec, const TFormatSettings &fs)
     case FieldType::Word:
     case FieldType::AutoInc:
     case FieldType::LargeInt:
-        return guarded(QString::number(field.AsLargeInt()), spec);
+        return guarded(QString::number(v.toLongLong()), spec);
     case FieldType::Boolean:
-        return field.AsBoolean() ? QStringLiteral("1") : QStringLiteral("0");
+        return v.toBool() ? QStringLiteral("1") : QStringLiteral("0");
     case FieldType::Float:
     case FieldType::Currency:
-        return guarded(FloatCellText(field.AsFloat(), spec.decdel), spec, {spec.decdel});
+        return guarded(FloatCellText(v.toDouble(), spec.decdel), spec, {spec.decdel});
     case FieldType::Date:
-        return guarded(FormatDateTime(fs.ShortDateFormat, field.AsDateTime(), fs), spec, {spec.dtdel});
+        return guarded(FormatDateTime(fs.ShortDateFormat, v.toDouble(), fs), spec, {spec.dtdel});
     case FieldType::Time:
-        return guarded(FormatDateTime(fs.LongTimeFormat, field.AsDateTime(), fs), spec, {spec.tmdel});
+        return guarded(FormatDateTime(fs.LongTimeFormat, v.toDouble(), fs), spec, {spec.tmdel});
     case FieldType::DateTime: {
-        const TDateTime d = field.AsDateTime();
+        const TDateTime d = v.toDouble();
         QString text;
         if (DateOf(d) == 0) {
             text = FormatDateTime(fs.LongTimeFormat, d, fs);
         } else {
             text = FormatDateTime(fs.ShortDateFormat, d, fs);
-            int h, n, s, ms;
-            DecodeTime(d, h, n, s, ms);
-            if (h != 0 || n != 0 || s != 0)
+            int h, n, sec, ms;
+            DecodeTime(d, h, n, sec, ms);
+            if (h != 0 || n != 0 || sec != 0)
                 text += QLatin1Char(' ') + FormatDateTime(fs.LongTimeFormat, d, fs);
         }
         return guarded(text, spec, {spec.dtdel, spec.tmdel});
@@ -107,13 +105,14 @@ QString valueText(TField &field, const tspec &spec, const TFormatSettings &fs)
 
 } // namespace
 
-QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields)
+QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
+                         const QList<FieldType> &types)
 {
     QString line;
     for (int k = 0; k < fields.size(); ++k) {
         if (k > 0)
             line += spec.fdel;
-        line += valueText(*fields[k], spec, fs);
+        line += valueText(fields[k]->Value(), types[k], spec, fs);
     }
     return toCp1251(line) + "\r\n";
 }
@@ -172,9 +171,12 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     SafeFileWriter out(fileName);
     if (!out.open())
         throw EFileError(SafeWriteMessage(fileName, out.errorString()));
+    QList<FieldType> types;
+    for (TField *f : fields)
+        types << f->DataType();
     QByteArray chunk;
     for (; !query.Eof(); query.Next()) {
-        chunk += DelimitedLine(spec, fs, fields);
+        chunk += DelimitedLine(spec, fs, fields, types);
         if (chunk.size() >= (1 << 16)) {
             if (!out.write(chunk))
                 throw EFileError(SafeWriteMessage(fileName, out.errorString()));

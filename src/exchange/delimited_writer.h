@@ -1,6 +1,7 @@
 #pragma once
 
 #include "exchange/text_format.h"
+#include "lib/dataset_api.h"
 
 #include <QString>
 
@@ -10,8 +11,10 @@ class TField;
 // Writes what an SQL statement yields as a delimited text table laid out by spec: one CR LF line per
 // record, no header, the values in the order of spec's columns (used or not).
 
-// The line of the query's current record. fields are the query's fields for spec's columns.
-QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields);
+// The line of the query's current record. fields are the query's fields for spec's columns, types
+// their types, looked up once for all records.
+QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
+                         const QList<FieldType> &types);
 
 // The number of records written to fileName, or 0 when nothing was written: no records, a failed
 // statement (reported by the statement runner) or a column of a type the text cannot hold
