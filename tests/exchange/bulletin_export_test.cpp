@@ -258,3 +258,41 @@ TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
     QApplication::sendEvent(sg.viewport(), &down);
     EXPECT_EQ(bar->value(), std::min(1, bar->maximum()));
 }
+
+TEST(BulletinExport, ImmediateModeWithABadLastCellWritesNothing)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
+    // The last measurement's period becomes text that is no number.
+    const QString xm = p.out + u"/XM_Add4.txt"_s;
+    QByteArray bytes = readBytes(xm);
+    const qsizetype lastLine = bytes.lastIndexOf('\n', bytes.size() - 2) + 1;
+    QList<QByteArray> fields = bytes.mid(lastLine).split(';');
+    fields[7] = "n/a";
+    const int lineNo = int(bytes.left(lastLine).count('\n')) + 1;
+    writeBytes(xm, bytes.left(lastLine) + fields.join(';'));
+
+    const QString fresh = p.dir.file(u"fresh.mdb"_s);
+    writeBytes(fresh, {});
+    {
+        auto db = openFile(fresh);
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+    }
+    p.w->stations[p.w->stas->currentItem()->data(Qt::UserRole).toInt()].out_file_jet = fresh;
+    p.w->imm->setChecked(true);
+    p.w->Events->setText(p.out + u"/Events4.txt"_s);
+    p.w->Station_bulletin->setText(p.out + u"/Station_bulletin4.txt"_s);
+    p.w->XM_Add->setText(xm);
+    p.messages.clear();
+    p.w->findChild<QPushButton *>(u"Button11"_s)->click();
+    ASSERT_EQ(p.messages.count(), 1);
+    EXPECT_TRUE(p.messages.last().text.startsWith(
+        u"строка №%1, столбец №8 (таблица [Динамические замеры]). Операция прервана.\rСообщение об ошибке:\r\r"_s
+            .arg(lineNo)))
+        << p.messages.last().text.toStdString();
+    auto db = openFile(fresh);
+    for (const char *table : {"[События]", "[Станционный бюллетень]", "[Динамические замеры]"})
+        EXPECT_EQ(rows(*db, u"select count(*) from %1"_s.arg(QString::fromUtf8(table))), QStringList{u"0"_s});
+    EXPECT_FALSE(p.w->importPage()->gridLock());
+}
