@@ -365,3 +365,13 @@ bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargi
                    MB_ICONQUESTION, MB_YESNO) == IDYES;
     return true;
 }
+
+int GridFindRow(const QTableWidget &grid, int col, int from, const QString &text, bool trimmed)
+{
+    for (int r = std::max(from, 1); r < grid.rowCount(); ++r) {
+        const QString cell = GridCell(grid, col, r);
+        if ((trimmed ? cell.trimmed() : cell) == text)
+            return r;
+    }
+    return -1;
+}

@@ -67,5 +67,8 @@ void SortByItime(TD2D &table, int col, const TFormatSettings &dmy);
 bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
                      QLabel *st3);
 
+// The first data row from `from` down whose cell in col equals text (trimmed when asked); -1 when none.
+int GridFindRow(const QTableWidget &grid, int col, int from, const QString &text, bool trimmed);
+
 QString GridCell(const QTableWidget &grid, int col, int row);
 void SetGridCell(QTableWidget &grid, int col, int row, const QString &text);

@@ -61,6 +61,29 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
         if (m_gridLock)
             GridAddELQ(*m_mainf.sg);
     });
+    // The page's hidden search buttons, kept for the developers.
+    on("Button6", [this] {
+        if (!m_gridLock)
+            return;
+        const int row = GridFindRow(*m_mainf.sg, 1, 1, QStringLiteral("20061030101254"), true);
+        if (row > 0)
+            m_mainf.sg->verticalScrollBar()->setValue(row);
+        MessageProc(&m_mainf, QStringLiteral("ряд: ") + QString::number(row), MB_ICONERROR, MB_OK);
+    });
+    for (const auto &[name, col] : {std::pair{"Button41", 1}, std::pair{"Button42", 3}})
+        on(name, [this, col = col] {
+            TMStringGrid *sg = m_mainf.sg;
+            const QList<QTableWidgetSelectionRange> ranges = sg->selectedRanges();
+            const int from = ranges.isEmpty() ? std::max(sg->currentRow(), 1) : ranges.first().topRow();
+            const int row = GridFindRow(*sg, col, from, control<QLineEdit>("Edit11")->text(), false);
+            if (row < 0) {
+                MessageProc(&m_mainf, QStringLiteral("Ничего не найдено!"), MB_ICONERROR, MB_OK);
+                return;
+            }
+            sg->clearSelection();
+            sg->setCurrentCell(row, col);
+            sg->verticalScrollBar()->setValue(row);
+        });
     on("Button33", [this] {
         if (m_gridLock)
             GridShiftCells(*m_mainf.sg, 1);

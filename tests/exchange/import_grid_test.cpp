@@ -249,3 +249,14 @@ TEST(ImportGrid, CheckBeforeWritingAJournal)
         EXPECT_GT(g.columnWidth(4), g.columnWidth(1));
     }
 }
+
+TEST(ImportGrid, FindsRowsForTheSearchButtons)
+{
+    Grid t;
+    SetGridCell(t.g, 1, 3, u" 20061030101254 "_s);
+    EXPECT_EQ(GridFindRow(t.g, 1, 1, u"20061030101254"_s, true), 3);
+    EXPECT_EQ(GridFindRow(t.g, 1, 1, u"20061030101254"_s, false), -1);
+    EXPECT_EQ(GridFindRow(t.g, 2, 1, u"11"_s, false), 2);
+    EXPECT_EQ(GridFindRow(t.g, 2, 3, u"11"_s, false), -1);
+    EXPECT_EQ(GridFindRow(t.g, 0, 0, u"1"_s, false), 1); // never the header row
+}
