@@ -2,6 +2,7 @@
 #include "app/main/main_window.h"
 #include "exchange/import_page.h"
 #include "exchange/orx_copy.h"
+#include "products/report_window.h"
 #include "products/summary_command.h"
 
 #include <QApplication>
@@ -16,6 +17,7 @@ int main(int argc, char *argv[])
     // The import page sits above the main window's library; the window installs it while it is created.
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
+    InstallReportCommand();
     InstallOrxImportCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
