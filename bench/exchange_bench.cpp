@@ -27,6 +27,8 @@ namespace {
 
 constexpr int kRows = 100000;
 
+// The bulletin tables without their foreign keys: the rows measured are readings whose events the plain
+// tools would not check either.
 const char *const kCreates[] = {
     "create table [События] (orid counter,num integer,[time] date,dec integer,lat float,lon float,depdp "
     "integer,deltagr float,deltakm float,seaz float,emares float,S_P_time date,S_P_dec integer,Kps float,"
