@@ -1,5 +1,7 @@
 #include "exchange/import_grid.h"
 
+#include "exchange/paradox_journal.h"
+
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -74,56 +76,30 @@ void renumber(QTableWidget &grid, int from)
 
 } // namespace
 
-void AddImportStat(int kind, const QString &value, const TFormatSettings &fs, ImportStats &s)
-{
-    if (value.isEmpty())
-        return;
-    if (kind == 2) {
-        s.lastDate = value;
-        if (s.firstDate.isEmpty())
-            s.firstDate = value;
-        return;
-    }
-    if (kind != 1)
-        return;
-    s.prevNum = s.curNum;
-    try {
-        const double v = StrToFloatAnyFS(value, fs);
-        s.curNum = std::abs(v) < 2e9 ? int(std::trunc(v)) : -1;
-    } catch (const EConvertError &) {
-        s.curNum = -1;
-    }
-    const bool broken = s.curNum != s.prevNum && s.curNum != s.prevNum + 1;
-    if ((broken && s.firstNum >= 0) || s.curNum == -1)
-        s.firstNum = -2;
-    if (s.firstNum == -1)
-        s.firstNum = s.curNum;
-}
-
 ImportStatTexts ImportStatsText(const QTableWidget &grid, bool numbersOn, bool datesOn, const ImportStats &s)
 {
     ImportStatTexts t;
     t.rows = QString::number(grid.rowCount() - 1) + QStringLiteral(" строк, ") +
              QString::number(grid.columnCount() - 1) + QStringLiteral(" колонок (полей)");
     if (datesOn) {
-        if (!s.firstDate.isEmpty()) {
-            t.dates = QStringLiteral("с ") + s.firstDate + QStringLiteral(" по ") + s.lastDate;
+        if (!s.FirstDate.isEmpty()) {
+            t.dates = QStringLiteral("с ") + s.FirstDate + QStringLiteral(" по ") + s.LastDate;
         } else {
             t.dates = QStringLiteral("даты не проставлены");
             t.datesAlarm = true;
         }
     }
     if (numbersOn) {
-        if (s.firstNum == -2) {
+        if (s.FirstNum == -2) {
             t.numbers = QStringLiteral("нарушена нумерация событий");
             t.numbersAlarm = true;
-        } else if (s.firstNum == -1) {
+        } else if (s.FirstNum == -1) {
             t.numbers = QStringLiteral("нет номеров событий");
             t.numbersAlarm = true;
         } else {
-            t.numbers = QStringLiteral("события ") + QString::number(s.firstNum) + QStringLiteral(" - ") +
-                        QString::number(s.curNum) + QStringLiteral(" (") +
-                        QString::number(s.curNum - s.firstNum + 1) + QStringLiteral(" всего)");
+            t.numbers = QStringLiteral("события ") + QString::number(s.FirstNum) + QStringLiteral(" - ") +
+                        QString::number(s.CurNum) + QStringLiteral(" (") +
+                        QString::number(s.CurNum - s.FirstNum + 1) + QStringLiteral(" всего)");
         }
     }
     return t;
@@ -358,7 +334,7 @@ bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargi
         }
     }
     ShowImportStats(st1, st2, st3, ImportStatsText(grid, true, true, stats));
-    if (stats.firstDate.isEmpty() || stats.firstNum < 0)
+    if (stats.FirstDate.isEmpty() || stats.FirstNum < 0)
         return MessageProc(
                    grid.window(),
                    QStringLiteral("Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"),

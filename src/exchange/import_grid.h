@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/paradox_table.h"
 #include "exchange/text_format.h"
 #include "lib/string_table.h"
 
@@ -10,18 +11,6 @@ class QTableWidget;
 
 // The import grid: one fixed row of headers "[n] name", one fixed column of row numbers, data column c
 // of a table in grid column c + 1.
-
-// The running statistics of event numbers and dates while rows go into the grid.
-struct ImportStats
-{
-    int firstNum = -1; // -1 no number seen, -2 numbering broken
-    int curNum = -1;
-    int prevNum = -1;
-    QString firstDate, lastDate;
-};
-
-// Kind 1: an event number, kind 2: a date text.
-void AddImportStat(int kind, const QString &value, const TFormatSettings &fs, ImportStats &stats);
 
 // The texts of the three status panels.
 struct ImportStatTexts
@@ -62,8 +51,7 @@ bool GridAddELQ(QTableWidget &grid);
 void SortByItime(TD2D &table, int col, const TFormatSettings &dmy);
 
 // The check before writing a Paradox journal (2 event number, 3 date): widens the columns to their texts
-// plus colMargin, shows the statistics and, when dates or a whole numbering are missing, asks whether to
-// write all the same. False on "No".
+// plus colMargin, shows the statistics and asks as ConfirmJournalWrite does. False on "No".
 bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
                      QLabel *st3);
 

@@ -10,6 +10,7 @@
 #include "exchange/delimited_reader.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
+#include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
 #include "exchange/text_to_orx.h"
 #include "lib/errors.h"
@@ -18,6 +19,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -293,8 +295,21 @@ void ImportPage::UpdateELQButton()
 
 void ImportPage::ReadData()
 {
-    if (GetImportType() == ImportText)
+    if (GetImportType() == ImportText) {
         ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
+        return;
+    }
+    if (GetImportType() != ImportParadox)
+        return;
+    const QString file = m_mainf.Edit5->text();
+    if (!QFileInfo::exists(file)) {
+        MessageProc(&m_mainf,
+                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                                   "действительно там есть и доступен для чтения."),
+                    MB_ICONERROR, MB_OK);
+        return;
+    }
+    ReadParadox(m_mainf, file);
 }
 
 namespace {
@@ -343,6 +358,7 @@ void ImportPage::ShowImportTable(int slot)
     const ImportStats stats =
         TableToGridBySpec(table, spec, *m_mainf.sg, numbers, dates, slot == 0 ? 1 : 2, 4, fs);
     m_gridTable = "esx"[slot];
+    importStats = stats;
     showStats(stats, numbers, dates);
 }
 
@@ -371,7 +387,11 @@ void ImportPage::GridToShownTable()
 
 void ImportPage::WriteData()
 {
-    if (!m_gridLock)
+    if (GetImportType() == ImportParadox) {
+        WriteParadoxJournal(m_mainf);
+        return;
+    }
+    if (!m_gridLock || GetImportType() != ImportText)
         return;
     GridToShownTable();
     WriteTxt(true);

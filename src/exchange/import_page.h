@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main/import_page_api.h"
+#include "exchange/paradox_table.h"
 #include "exchange/text_format.h"
 
 #include <QObject>
@@ -55,12 +56,14 @@ public:
     void RadioChanged();
     // Which text table the grid shows: 'e' Events, 's' Station_bulletin, 'x' XM_Add, 0 none.
     char gridTable() const { return m_gridTable; }
+    // What the last read gathered for the grid's status panels.
+    ImportStats importStats;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showStats(const struct ImportStats &stats, bool numbersOn, bool datesOn);
+    void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
     template <typename T> T *control(const char *name) const;
 
     Tmainf &m_mainf;
