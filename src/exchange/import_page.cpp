@@ -10,6 +10,7 @@
 #include "exchange/delimited_reader.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
+#include "exchange/krv_import.h"
 #include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
 #include "exchange/text_to_orx.h"
@@ -299,7 +300,7 @@ void ImportPage::ReadData()
         ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
         return;
     }
-    if (GetImportType() != ImportParadox)
+    if (GetImportType() != ImportParadox && GetImportType() != ImportKrv)
         return;
     const QString file = m_mainf.Edit5->text();
     if (!QFileInfo::exists(file)) {
@@ -309,7 +310,10 @@ void ImportPage::ReadData()
                     MB_ICONERROR, MB_OK);
         return;
     }
-    ReadParadox(m_mainf, file);
+    if (GetImportType() == ImportKrv)
+        ReadKRV(m_mainf, file);
+    else
+        ReadParadox(m_mainf, file);
 }
 
 namespace {
@@ -389,6 +393,10 @@ void ImportPage::WriteData()
 {
     if (GetImportType() == ImportParadox) {
         WriteParadoxJournal(m_mainf);
+        return;
+    }
+    if (GetImportType() == ImportKrv) {
+        WriteKRV(m_mainf);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

@@ -1,7 +1,11 @@
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/import_type.h"
 #include "exchange/krv_reader.h"
 #include "exchange/krv_writer.h"
 #include "lib/codec.h"
 #include "lib/messages.h"
+#include "lib/mstring_grid.h"
 #include "lib/string_table.h"
 #include "support/program_env.h"
 #include "table_rows.h"
@@ -346,6 +350,67 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
     EXPECT_EQ(this->rec.last().text,
               QStringLiteral("WriteKRV: строка -1. Сообщение об ошибке:\r\rOperation aborted"));
     EXPECT_TRUE(this->events().isEmpty());
+}
+
+// The import page: a bulletin read into the grid, corrected there and written; then read and written at
+// once.
+TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
+{
+    ProgramWindow p;
+    const QString bulletin = p.dir.file(QStringLiteral("krv.mdb"));
+    ASSERT_TRUE(writeBytes(bulletin, {}));
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(bulletin));
+        c->Open(QString(), QString());
+        for (const char *sql : kBulletinCreates)
+            exec(*c, QString::fromUtf8(sql));
+    }
+    const auto rows = [&](const char *sql) {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(bulletin));
+        c->Open(QString(), QString());
+        DbQuery q(c.get());
+        q.SetSQL(QString::fromUtf8(sql));
+        q.Open();
+        QStringList all;
+        for (; !q.Eof(); q.Next())
+            all << q.Field(0)->AsString();
+        return all;
+    };
+    p.addStation(QStringLiteral("KRV"), QStringLiteral("KRV"), QStringLiteral("Партнёры"));
+    p.w->stations.last().out_file_jet = bulletin;
+    p.w->sett.start_mode = 1;
+    p.w->sett.out_provider = 0;
+    p.w->SetImportPage(new ImportPage(*p.w));
+    auto &page = *static_cast<ImportPage *>(p.w->importPage());
+    page.SetImportType(ImportKrv);
+    const QString file = p.dir.file(QStringLiteral("tab_1.txt"));
+    ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin, std::size(kBulletin))));
+    p.w->Edit5->setText(file);
+
+    p.w->imm->setChecked(false);
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_TRUE(page.gridLock());
+    EXPECT_EQ(tableRows(*p.w->importTables[2]), kTable);
+    EXPECT_EQ(GridCell(*p.w->sg, 1, 0), QStringLiteral("[1] sta"));
+    EXPECT_EQ(GridCell(*p.w->sg, 1, 5), QStringLiteral("KRV"));
+    EXPECT_TRUE(rows("select num from [События]").isEmpty());
+
+    SetGridCell(*p.w->sg, 1, 5, QStringLiteral("KRVX"));
+    page.WriteData();
+    EXPECT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3"}));
+    EXPECT_EQ(rows("select station_cod from [Станционный бюллетень] order by arid").value(0),
+              QStringLiteral("KRVX"));
+
+    p.w->imm->setChecked(true);
+    page.ReadData();
+    EXPECT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3", "4", "5", "6"}));
 }
 
 } // namespace
