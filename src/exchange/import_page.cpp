@@ -8,6 +8,7 @@
 #include "db/db_connection.h"
 #include "exchange/bulletin_export.h"
 #include "exchange/delimited_reader.h"
+#include "exchange/excel_import.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
 #include "exchange/krv_import.h"
@@ -300,7 +301,7 @@ void ImportPage::ReadData()
         ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
         return;
     }
-    if (GetImportType() != ImportParadox && GetImportType() != ImportKrv)
+    if (GetImportType() != ImportParadox && GetImportType() != ImportKrv && GetImportType() != ImportExcel)
         return;
     const QString file = m_mainf.Edit5->text();
     if (!QFileInfo::exists(file)) {
@@ -312,6 +313,8 @@ void ImportPage::ReadData()
     }
     if (GetImportType() == ImportKrv)
         ReadKRV(m_mainf, file);
+    else if (GetImportType() == ImportExcel)
+        ReadXls(m_mainf, file);
     else
         ReadParadox(m_mainf, file);
 }
@@ -397,6 +400,10 @@ void ImportPage::WriteData()
     }
     if (GetImportType() == ImportKrv) {
         WriteKRV(m_mainf);
+        return;
+    }
+    if (GetImportType() == ImportExcel) {
+        RunStationMacro(m_mainf);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

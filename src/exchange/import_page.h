@@ -58,12 +58,13 @@ public:
     char gridTable() const { return m_gridTable; }
     // What the last read gathered for the grid's status panels.
     ImportStats importStats;
+    // The statistics panels st1..st3 for what a read gathered.
+    void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
     template <typename T> T *control(const char *name) const;
 
     Tmainf &m_mainf;

@@ -1,6 +1,7 @@
 #include "exchange/station_sheets.h"
 
 #include "exchange/field_convert.h"
+#include "exchange/paradox_table.h"
 #include "exchange/workbook.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -104,7 +105,8 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
 }
 
 bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
-                       const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon)
+                       const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
+                       ImportStats *Stats)
 {
     int first = 0, last = 0;
     StationSheetColumns(Layout, first, last);
@@ -126,11 +128,19 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
                 ++r;
             if (r > rows)
                 continue;
+            if (Stats) {
+                Stats->FirstNum = Stats->CurNum = -1;
+                Stats->FirstDate.clear();
+            }
             for (int row = r; row <= rows; ++row) {
                 if (Layout == 3) {
                     const QString number = text(row, 1);
                     if (!number.isEmpty() && !IsIntStr(number))
                         continue;
+                    if (Stats && !number.isEmpty())
+                        AddImportStat(1, number, Locale, *Stats);
+                    if (const QString date = text(row, 2); Stats && !date.isEmpty())
+                        AddImportStat(2, date, Locale, *Stats);
                 }
                 QStringList cells;
                 bool any = false;

@@ -6,6 +6,7 @@
 
 class TD2D;
 struct Workbook;
+struct ImportStats;
 
 // Station sheet layouts of Excel workbooks: 2 "LVV", 3 "PET", 4 "TBLG", -1 any other code (compared
 // exactly).
@@ -22,9 +23,11 @@ void SetStationSheetHeaders(TD2D &Grid, int Layout);
 // source row from each sheet's first data row on, column 0 the running number. Cell texts follow Locale;
 // layout 3 writes its time columns as times and normalises its dates into the short date format of
 // EventsFormat. False with Message (and Icon) to show when nothing was read or a date cannot be read; the
-// rows read before an error stay in Grid.
+// rows read before an error stay in Grid. Layout 3 adds its event numbers and dates to Stats when given,
+// each sheet starting its numbering afresh.
 bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
-                       const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon);
+                       const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
+                       ImportStats *Stats = nullptr);
 
 // Layout 3's dates in grid column 2: the month is the most frequent of the first two parts; cells of
 // fewer than three parts become 01.01.1970 in EventsFormat. Raises EConvertError on a part that is no

@@ -1,12 +1,21 @@
+#include "app/main/main_window.h"
+#include "db/db_test_env.h"
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/import_type.h"
 #include "exchange/pet_conversion.h"
 #include "exchange/station_sheets.h"
 #include "exchange/workbook.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/mstring_grid.h"
 #include "lib/string_table.h"
+#include "support/program_env.h"
 #include "support/test_support.h"
 #include "table_rows.h"
 
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -440,6 +449,152 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
     EXPECT_TRUE(message.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
         << message.toStdString();
     EXPECT_EQ(tableRows(bulletin), kPetBulletin.mid(0, 2));
+}
+
+// Rows of a query, cells joined by "|", NULL as <null>.
+QStringList queryRows(const QString &file, const char *sql)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(file));
+    c->Open(QString(), QString());
+    DbQuery q(c.get());
+    q.SetSQL(QString::fromUtf8(sql));
+    q.Open();
+    QStringList all;
+    for (; !q.Eof(); q.Next()) {
+        QStringList cells;
+        for (int f = 0; f < q.FieldCount(); ++f)
+            cells << (q.Field(f)->IsNull() ? QStringLiteral("<null>") : q.Field(f)->AsString());
+        all << cells.join(QLatin1Char('|'));
+    }
+    return all;
+}
+
+const char *const kEventsSql = "select num,[time],[dec],lat,lon,depdp,deltagr,deltakm,s_p_dec from [События] "
+                               "order by num";
+const char *const kReadingsSql =
+    "select arid,n_equake,station_cod,[date],rtrim(fm),rtrim(qual),rtrim(phase),rtrim(channel_name),"
+    "rtrim(channel_cod),rtrim(channel_component),[time],[dec] from [Станционный бюллетень] order by arid";
+const char *const kAmplitudesSql =
+    "select arid,rtrim(channel_componentxm),timexm,decxm,period_ns,amp_ns,period_ew,amp_ew,period_z,amp_z,"
+    "magnitude_ne,klass_ne from [Динамические замеры] order by arid";
+
+// The journal's text tables above as the bulletin database keeps them: readings numbered from the
+// database's first counter (1), the amplitudes following their readings, empty cells NULL.
+const QStringList kPetDbEvents = {
+    "1|<null>|<null>|-43.25|<null>|15|<null>|150|5",
+    "2|03.12.2008 23:59:58|5|<null>|120.5|<null>|99.9|<null>|<null>",
+};
+const QStringList kPetDbReadings = {
+    "1|1|PET|03.12.2008|+|i|P|СКМ-3|SP|Z|03.12.2008 10:15:30|4",
+    "2|1|PET|03.12.2008|<null>|<null>|S|СКМ-3|SP|Z|01.01.1970|<null>",
+    "3|1|PET|03.12.2008|<null>|<null>|S|СКМ-3|SP|N|03.12.2008 10:16:02|1",
+    "4|1|PET|03.12.2008|<null>|<null>|<null>|<null>|<null>|<null>|03.12.2008|<null>",
+    "5|2|PET|04.12.2008|<null>|e|P|CD-1|LP|E|04.12.2008 00:01:10|2",
+    "6|2|PET|04.12.2008|<null>|<null>|<null>|<null>|<null>|<null>|04.12.2008|<null>",
+};
+const QStringList kPetDbAmplitudes = {
+    "2|Z|03.12.2008 10:16:02|1|<null>|<null>|<null>|<null>|0.8|12|<null>|<null>",
+    "3|N|03.12.2008 10:16:03|0|<null>|<null>|1.2|25|<null>|<null>|3.1|<null>",
+};
+
+// The import page: the PET journal read into the grid, written into a fresh bulletin file; then writes
+// that are refused or fail leave the file as it was.
+TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
+{
+    ProgramWindow p;
+    const QString bulletin = p.dir.file(QStringLiteral("pet.mdb"));
+    ASSERT_TRUE(writeBytes(bulletin, {}));
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(bulletin));
+        c->Open(QString(), QString());
+        for (const char *sql : kBulletinCreates) {
+            DbCommand cmd(c.get());
+            cmd.SetCommandText(QString::fromUtf8(sql));
+            cmd.Execute();
+        }
+    }
+    p.addStation(QStringLiteral("PET"), QStringLiteral("PET"), QStringLiteral("Петропавловск"));
+    p.w->curSta = QStringLiteral("PET");
+    p.w->stations.last().out_file_jet = bulletin;
+    p.w->sett.start_mode = 1;
+    p.w->sett.out_provider = 0;
+    p.w->SetImportPage(new ImportPage(*p.w));
+    auto &page = *static_cast<ImportPage *>(p.w->importPage());
+    page.SetImportType(ImportExcel);
+    page.LoadSpec(QStringLiteral("PET"), true);
+    // The station writes its texts the Russian way: day.month.four-digit year, a decimal point.
+    for (tspec &spec : page.formats().importSpec) {
+        spec.datefmt = QStringLiteral("dmy");
+        spec.dtdel = QLatin1Char('.');
+        spec.foury = true;
+        spec.ext0 = true;
+        spec.decdel = QLatin1Char('.');
+    }
+    const QString file = p.dir.file(QStringLiteral("pet.xlsx"));
+    writeXlsx(file, {{"Журнал", kPetJournal}});
+    p.w->Edit5->setText(file);
+
+    // Read for review: headers, numbers, the statistics of both events.
+    p.w->imm->setChecked(false);
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_TRUE(page.gridLock());
+    TMStringGrid &sg = *p.w->sg;
+    EXPECT_EQ(sg.columnCount(), 15);
+    EXPECT_EQ(sg.rowCount(), 8);
+    EXPECT_EQ(GridCell(sg, 1, 0), QStringLiteral("[1] №"));
+    EXPECT_EQ(GridCell(sg, 14, 0), QStringLiteral("[14] Примечание"));
+    EXPECT_EQ(GridCell(sg, 0, 7), QStringLiteral("7"));
+    EXPECT_EQ(GridCell(sg, 1, 6), QStringLiteral("2"));
+    EXPECT_EQ(GridCell(sg, 2, 1), QStringLiteral("03.12.2008"));
+    EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP"));
+    EXPECT_EQ(page.importStats.FirstNum, 1);
+    EXPECT_EQ(page.importStats.CurNum, 2);
+    EXPECT_EQ(page.importStats.FirstDate, QStringLiteral("03.12.2008"));
+    EXPECT_EQ(page.importStats.LastDate, QStringLiteral("04.12.2008"));
+    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
+
+    // A distance that is no number stops the conversion; nothing is written.
+    SetGridCell(sg, 8, 3, QStringLiteral("далеко"));
+    page.WriteData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
+        << p.rec.last().text.toStdString();
+    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
+    p.rec.clear();
+
+    // An event number the database cannot take is found before anything changes.
+    SetGridCell(sg, 8, 3, QStringLiteral("150"));
+    SetGridCell(sg, 1, 6, QStringLiteral("2б"));
+    page.WriteData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
+    EXPECT_TRUE(queryRows(bulletin, "select arid from [Станционный бюллетень]").isEmpty());
+    p.rec.clear();
+
+    SetGridCell(sg, 1, 6, QStringLiteral("2"));
+    page.WriteData();
+    ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
+    EXPECT_EQ(queryRows(bulletin, kReadingsSql), kPetDbReadings);
+    EXPECT_EQ(queryRows(bulletin, kAmplitudesSql), kPetDbAmplitudes);
+    // The grid stays as read and edited.
+    EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP"));
+
+    // Read and written at once: the events are there already and "No" keeps them as they are.
+    p.w->imm->setChecked(true);
+    p.rec.answer({IDNO});
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONQUESTION));
+    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
+    EXPECT_EQ(queryRows(bulletin, kReadingsSql), kPetDbReadings);
+    EXPECT_EQ(queryRows(bulletin, kAmplitudesSql), kPetDbAmplitudes);
 }
 
 TEST(PetConversion, NoEventNumberStillGivesOneEvent)

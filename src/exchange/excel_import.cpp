@@ -1,0 +1,120 @@
+#include "exchange/excel_import.h"
+
+#include "app/main/main_window.h"
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/pet_conversion.h"
+#include "exchange/station_sheets.h"
+#include "exchange/workbook.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/mstring_grid.h"
+#include "lib/string_table.h"
+
+#include <QCheckBox>
+
+namespace {
+
+constexpr int PetLayout = 3;
+
+TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
+{
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, page.formats().importSpec[SpecEvents], mainf.fsLocal, mainf.curYear);
+    return fs;
+}
+
+// The sheet table already carries the grid's headers and row numbers, so it goes in cell by cell.
+void showSheetTable(const TD2D &table, QTableWidget &grid)
+{
+    grid.setColumnCount(table.ColCount());
+    grid.setRowCount(std::max(table.RowCount(), 2));
+    grid.clearContents();
+    for (int r = 0; r < table.RowCount(); ++r)
+        for (int c = 0; c < table.ColCount(); ++c)
+            SetGridCell(grid, c, r, table.GetCell(c, r));
+    grid.resizeColumnsToContents();
+}
+
+TD2D gridToSheetTable(const QTableWidget &grid)
+{
+    TD2D table;
+    table.Init(grid.columnCount(), grid.rowCount());
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            table.SetCell(c, r, GridCell(grid, c, r));
+    return table;
+}
+
+TD2D &importTable(Tmainf &mainf, int slot)
+{
+    auto &table = mainf.importTables[slot];
+    if (!table)
+        table = std::make_unique<TD2D>();
+    return *table;
+}
+
+void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
+{
+    if (StationCodeToMacroNum(mainf.curSta) != PetLayout)
+        return;
+    PetTableColumns columns;
+    columns.events = int(page.formats().exportSpec[SpecEvents].cols.size());
+    columns.stationBulletin = int(page.formats().exportSpec[SpecStationBulletin].cols.size());
+    columns.xmAdd = int(page.formats().exportSpec[SpecXmAdd].cols.size());
+    QString message;
+    if (!PetMacro(sheet, eventsFormat(mainf, page), mainf.fsLocal, columns, Today(), importTable(mainf, 0),
+                  importTable(mainf, 1), importTable(mainf, 2), message)) {
+        MessageProc(&mainf, message, MB_ICONERROR, MB_OK);
+        return;
+    }
+    page.WriteTxt(false);
+}
+
+} // namespace
+
+bool ReadXls(Tmainf &Mainf, const QString &FileName)
+{
+    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
+    if (!page)
+        return false;
+    page->ClearImportGrid(false);
+    page->importStats = ImportStats();
+    const int layout = StationCodeToMacroNum(Mainf.curSta);
+    TD2D sheet;
+    QString message;
+    unsigned icon = MB_ICONERROR;
+    bool read = false;
+    try {
+        read = ReadStationSheets(ReadWorkbook(FileName), layout, Mainf.fsLocal, eventsFormat(Mainf, *page),
+                                 sheet, message, icon, &page->importStats);
+    } catch (const std::exception &e) {
+        message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
+        icon = MB_ICONERROR;
+    }
+    // Rows read before an error stay in view, unlocked.
+    if (sheet.ColCount() > 0)
+        showSheetTable(sheet, *Mainf.sg);
+    if (!read) {
+        MessageProc(&Mainf, message, icon, MB_OK);
+        return false;
+    }
+    page->ClearImportGrid(true);
+    if (Mainf.imm->isChecked())
+        convertAndWrite(Mainf, *page, sheet);
+    else
+        page->showStats(page->importStats, true, true);
+    return true;
+}
+
+void RunStationMacro(Tmainf &Mainf)
+{
+    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
+    if (!page)
+        return;
+    if (!page->gridLock()) {
+        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
+        return;
+    }
+    convertAndWrite(Mainf, *page, gridToSheetTable(*Mainf.sg));
+}
