@@ -3,6 +3,7 @@
 #include "app/main/main_window.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
+#include "exchange/operation_progress.h"
 #include "exchange/pet_conversion.h"
 #include "exchange/station_sheets.h"
 #include "exchange/workbook.h"
@@ -63,8 +64,15 @@ void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
     columns.stationBulletin = int(page.formats().exportSpec[SpecStationBulletin].cols.size());
     columns.xmAdd = int(page.formats().exportSpec[SpecXmAdd].cols.size());
     QString message;
-    if (!PetMacro(sheet, eventsFormat(mainf, page), mainf.fsLocal, columns, Today(), importTable(mainf, 0),
-                  importTable(mainf, 1), importTable(mainf, 2), message)) {
+    bool converted = false;
+    {
+        OperationProgress progress(&mainf);
+        progress.Show(QStringLiteral("Из таблицы в базу данных"), 1, std::max(sheet.RowCount() - 1, 1));
+        converted = PetMacro(sheet, eventsFormat(mainf, page), mainf.fsLocal, columns, Today(),
+                             importTable(mainf, 0), importTable(mainf, 1), importTable(mainf, 2), message,
+                             [&](int row) { progress.Set(row); });
+    }
+    if (!converted) {
         MessageProc(&mainf, message, MB_ICONERROR, MB_OK);
         return;
     }
@@ -86,8 +94,18 @@ bool ReadXls(Tmainf &Mainf, const QString &FileName)
     unsigned icon = MB_ICONERROR;
     bool read = false;
     try {
+        OperationProgress progress(&Mainf);
+        int shownFirst = -1, shownRows = -1;
+        const auto onRow = [&](int row, int first, int rows) {
+            if (first != shownFirst || rows != shownRows) {
+                progress.Show(QStringLiteral("Чтение XLS"), first, rows);
+                shownFirst = first;
+                shownRows = rows;
+            }
+            progress.Set(row);
+        };
         read = ReadStationSheets(ReadWorkbook(FileName), layout, Mainf.fsLocal, eventsFormat(Mainf, *page),
-                                 sheet, message, icon, &page->importStats);
+                                 sheet, message, icon, &page->importStats, onRow);
     } catch (const std::exception &e) {
         message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         icon = MB_ICONERROR;

@@ -298,7 +298,7 @@ private:
 
 bool PetMacro(const TD2D &Grid, const TFormatSettings &EventsFormat, const TFormatSettings &Locale,
               const PetTableColumns &Columns, TDateTime Today, TD2D &Events, TD2D &StationBulletin,
-              TD2D &XmAdd, QString &Message)
+              TD2D &XmAdd, QString &Message, const std::function<void(int Row)> &Progress)
 {
     Events.Init(Columns.events, 0);
     StationBulletin.Init(Columns.stationBulletin, 0);
@@ -308,6 +308,8 @@ bool PetMacro(const TD2D &Grid, const TFormatSettings &EventsFormat, const TForm
         Conversion conversion(Grid, EventsFormat, Locale, Today, Events, StationBulletin, XmAdd);
         for (int r = 1; r < Grid.RowCount(); ++r) {
             number = r;
+            if (Progress)
+                Progress(r);
             conversion.row(r);
         }
         number = -1;

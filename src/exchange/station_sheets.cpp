@@ -106,7 +106,7 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
 
 bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
                        const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
-                       ImportStats *Stats)
+                       ImportStats *Stats, const std::function<void(int Row, int First, int Rows)> &Progress)
 {
     int first = 0, last = 0;
     StationSheetColumns(Layout, first, last);
@@ -133,6 +133,8 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
                 Stats->FirstDate.clear();
             }
             for (int row = r; row <= rows; ++row) {
+                if (Progress && (row == r || row > rows - 5 || row % 15 == 0))
+                    Progress(row, r, rows);
                 if (Layout == 3) {
                     const QString number = text(row, 1);
                     if (!number.isEmpty() && !IsIntStr(number))

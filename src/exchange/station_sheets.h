@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class TD2D;
 struct Workbook;
 struct ImportStats;
@@ -24,10 +26,12 @@ void SetStationSheetHeaders(TD2D &Grid, int Layout);
 // layout 3 writes its time columns as times and normalises its dates into the short date format of
 // EventsFormat. False with Message (and Icon) to show when nothing was read or a date cannot be read; the
 // rows read before an error stay in Grid. Layout 3 adds its event numbers and dates to Stats when given,
-// each sheet starting its numbering afresh.
+// each sheet starting its numbering afresh. Progress hears (row, first data row, last row) of the sheet
+// at its first data row, every 15th row and its last five.
 bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
                        const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
-                       ImportStats *Stats = nullptr);
+                       ImportStats *Stats = nullptr,
+                       const std::function<void(int Row, int First, int Rows)> &Progress = {});
 
 // Layout 3's dates in grid column 2: the month is the most frequent of the first two parts; cells of
 // fewer than three parts become 01.01.1970 in EventsFormat. Raises EConvertError on a part that is no

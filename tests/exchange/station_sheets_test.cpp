@@ -427,10 +427,21 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
     TD2D grid, events, bulletin, xm;
     QString message;
     unsigned icon = 0;
-    ASSERT_TRUE(ReadStationSheets(ReadWorkbook(path), 3, {}, {}, grid, message, icon))
+    // Reading reports the first data row and each of the sheet's last five rows.
+    QList<int> seen;
+    ASSERT_TRUE(ReadStationSheets(ReadWorkbook(path), 3, {}, {}, grid, message, icon, nullptr,
+                                  [&](int row, int first, int rows) {
+                                      EXPECT_EQ(first, 2);
+                                      EXPECT_EQ(rows, 8);
+                                      seen << row;
+                                  }))
         << message.toStdString();
-    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message))
+    EXPECT_EQ(seen, QList<int>({2, 4, 5, 6, 7, 8}));
+    seen.clear();
+    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message,
+                         [&](int row) { seen << row; }))
         << message.toStdString();
+    EXPECT_EQ(seen, QList<int>({1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(tableRows(events), kPetEvents);
     EXPECT_EQ(tableRows(bulletin), kPetBulletin);
     EXPECT_EQ(tableRows(xm), kPetXm);
@@ -595,6 +606,20 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
     EXPECT_EQ(queryRows(bulletin, kReadingsSql), kPetDbReadings);
     EXPECT_EQ(queryRows(bulletin, kAmplitudesSql), kPetDbAmplitudes);
+
+    // "Yes" replaces them with the same events; the amplitudes follow their new readings.
+    p.rec.clear();
+    p.rec.answer({IDYES});
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
+    const QStringList readings = queryRows(bulletin, kReadingsSql);
+    ASSERT_EQ(readings.size(), 6);
+    const QStringList amplitudes = queryRows(bulletin, kAmplitudesSql);
+    ASSERT_EQ(amplitudes.size(), 2);
+    EXPECT_EQ(amplitudes[0].section(QLatin1Char('|'), 0, 0), readings[1].section(QLatin1Char('|'), 0, 0));
+    EXPECT_EQ(amplitudes[1].section(QLatin1Char('|'), 0, 0), readings[2].section(QLatin1Char('|'), 0, 0));
+    EXPECT_EQ(amplitudes[1].section(QLatin1Char('|'), 1), kPetDbAmplitudes[1].section(QLatin1Char('|'), 1));
 }
 
 TEST(PetConversion, NoEventNumberStillGivesOneEvent)
