@@ -212,6 +212,10 @@ Tdfmtfrm::Tdfmtfrm(const TFormatSettings &locale, int currentYear, QWidget *pare
         e->installEventFilter(this);
 
     ApplyUserAppearance(this, KindDataFormat);
+    // Room for the longest line the formats give: four-digit years, every part qualified.
+    ex->setMinimumWidth(ex->fontMetrics().horizontalAdvance(
+                            QStringLiteral("1234;\"05.03.2008 14:07:09\";\"12,753\";\"комментарий\"")) +
+                        2 * ex->frameWidth() + 8);
 }
 
 void Tdfmtfrm::connectDelimiter(QLineEdit *edit, QChar tspec::*field, QChar fallback)
