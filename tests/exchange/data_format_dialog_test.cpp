@@ -168,39 +168,38 @@ TEST(DataFormatDialog, ControlsAndCaptions)
     MessageRecorder rec;
     Tdfmtfrm d(testLocale(), 2026);
     EXPECT_EQ(d.windowTitle(), u"Формат данных"_s);
-    const std::pair<const char *, QString> captions[] = {
-        {"rgf", u"Формат для..."_s},
-        {"foury", u"год из четырех знаков"_s},
-        {"ext0", u"дополнять даты нулями"_s},
-        {"Label8", PivotExplanation(2026)},
-        {"Label9", u"Образец"_s},
-        {"tgb", u"Таблица"_s},
-        {"Label10", u"Поля, включаемые в обработку (при импорте!) и порядок их следования"_s},
-        {"BitBtn1", u"Вверх"_s},
-        {"BitBtn2", u"Вниз"_s},
-        {"okBtn", u"ОК"_s},
-        {"CancelBtn", u"Отмена"_s},
+    // Captions of the controls themselves, then of the labels that name the edits and lists.
+    struct Caption
+    {
+        const char *name;
+        QString caption;
+        bool byLabel;
+    } captions[] = {
+        {"rgf", u"Формат для..."_s, false},
+        {"foury", u"год из четырех знаков"_s, false},
+        {"ext0", u"дополнять даты нулями"_s, false},
+        {"Label8", PivotExplanation(2026), false},
+        {"Label9", u"Образец"_s, false},
+        {"tgb", u"Таблица"_s, false},
+        {"Label10", u"Поля, включаемые в обработку (при импорте!) и порядок их следования"_s, false},
+        {"BitBtn1", u"Вверх"_s, false},
+        {"BitBtn2", u"Вниз"_s, false},
+        {"okBtn", u"ОК"_s, false},
+        {"CancelBtn", u"Отмена"_s, false},
+        {"fdel", u"Разделитель полей"_s, true},
+        {"sdel", u"Ограничитель текста"_s, true},
+        {"datefmt", u"формат даты"_s, true},
+        {"dtdel", u"разделитель даты"_s, true},
+        {"tmdel", u"разделитель времени"_s, true},
+        {"decdel", u"десятичный разделитель"_s, true},
+        {"byear", u"граничный год"_s, true},
+        {"ex", u"Образец"_s, true},
+        {"clb", u"Поля, включаемые в обработку (при импорте!) и порядок их следования"_s, true},
     };
-    for (const auto &[name, caption] : captions) {
-        auto *w = d.findChild<QWidget *>(QString::fromLatin1(name));
-        ASSERT_NE(w, nullptr) << name;
-        EXPECT_EQ(captionOf(w), caption) << name;
-    }
-    const std::pair<const char *, QString> labelled[] = {
-        {"fdel", u"Разделитель полей"_s},
-        {"sdel", u"Ограничитель текста"_s},
-        {"datefmt", u"формат даты"_s},
-        {"dtdel", u"разделитель даты"_s},
-        {"tmdel", u"разделитель времени"_s},
-        {"decdel", u"десятичный разделитель"_s},
-        {"byear", u"граничный год"_s},
-        {"ex", u"Образец"_s},
-        {"clb", u"Поля, включаемые в обработку (при импорте!) и порядок их следования"_s},
-    };
-    for (const auto &[name, caption] : labelled) {
-        auto *w = d.findChild<QWidget *>(QString::fromLatin1(name));
-        ASSERT_NE(w, nullptr) << name;
-        EXPECT_EQ(labelOf(&d, w), caption) << name;
+    for (const auto &c : captions) {
+        auto *w = d.findChild<QWidget *>(QString::fromLatin1(c.name));
+        ASSERT_NE(w, nullptr) << c.name;
+        EXPECT_EQ(c.byLabel ? labelOf(&d, w) : captionOf(w), c.caption) << c.name;
     }
     for (const char *name : {"fdel", "sdel", "dtdel", "tmdel", "decdel"})
         EXPECT_EQ(d.findChild<QLineEdit *>(QString::fromLatin1(name))->maxLength(), 1) << name;
@@ -271,7 +270,7 @@ TEST(DataFormatDialog, EditsChangeTheShownCopyAndTheSampleFollows)
     d.dtdel->setText(u"-"_s);
     d.byear->setText(u"30"_s);
     EXPECT_EQ(d.ex->text(), before); // the timer brings the change
-    d.tm->setInterval(0); // the next tick at once
+    d.tm->setInterval(0);            // the next tick at once
     for (int i = 0; i < 100 && d.ex->text() == before; ++i)
         QCoreApplication::processEvents();
     const tspec &w = d.workSpec[0];
