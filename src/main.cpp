@@ -3,6 +3,7 @@
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
 #include "exchange/orx_copy.h"
+#include "products/report_window.h"
 #include "products/summary_command.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     // The import page sits above the main window's library; the window installs it while it is created.
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
+    InstallReportCommand();
     InstallOrxImportCommand();
     InstallDataFormatCommand();
 

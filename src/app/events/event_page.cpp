@@ -311,6 +311,12 @@ void Tmainf::SetupEventPage()
     }
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
             &Tmainf::Svodka_Click);
+    auto *report = TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
+    report->setEnabled(bool(productCommands().report));
+    connect(report, &QPushButton::clicked, this, [this] {
+        if (const auto &command = productCommands().report)
+            command(*this, false);
+    });
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Button9")), &QPushButton::clicked, this,
             [this] {
                 if (const auto &command = productCommands().importOrx)
