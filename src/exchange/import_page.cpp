@@ -3,10 +3,13 @@
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
 #include "exchange/import_type.h"
+#include "exchange/paradox_reader.h"
+#include "lib/messages.h"
 #include "lib/mstring_grid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -166,7 +169,18 @@ void ImportPage::UpdateELQButton()
 
 void ImportPage::ReadData()
 {
-    // No reader is linked in yet, so there is nothing to read.
+    // Only the Paradox reader is linked in so far; the other types read nothing yet.
+    if (GetImportType() != ImportParadox)
+        return;
+    const QString file = m_mainf.Edit5->text();
+    if (!QFileInfo::exists(file)) {
+        MessageProc(&m_mainf,
+                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                                   "действительно там есть и доступен для чтения."),
+                    MB_ICONERROR, MB_OK);
+        return;
+    }
+    ReadParadox(m_mainf, file);
 }
 
 bool ImportPage::LoadSpec(const QString &name, bool reset)
