@@ -1,5 +1,6 @@
 #include "exchange/data_format_rules.h"
 
+#include "exchange/delimited_writer.h"
 #include "lib/codec.h"
 #include "lib/datetime.h"
 
@@ -13,35 +14,14 @@ bool storable(QChar c)
 
 } // namespace
 
-QString QualifiedText(const QString &text, QChar sdel)
-{
-    QString doubled = text;
-    doubled.replace(sdel, QString(2, sdel));
-    return sdel + doubled + sdel;
-}
-
 QString DataFormatSample(const tspec &spec, const TFormatSettings &locale, int currentYear, TDateTime now)
 {
     TFormatSettings fs;
     TspecToFormatSettings(fs, spec, locale, currentYear);
-    const auto clashes = [&spec](QChar c) { return c == spec.fdel || c == spec.sdel; };
-
-    QString moment;
-    if (DateOf(now) == 0)
-        moment = FormatDateTime(QStringLiteral("tt"), now, fs);
-    else if (TimeOf(now) == 0)
-        moment = FormatDateTime(QStringLiteral("ddddd"), now, fs);
-    else
-        moment = FormatDateTime(QStringLiteral("ddddd tt"), now, fs);
-    if (clashes(spec.dtdel) || clashes(spec.tmdel))
-        moment = QualifiedText(moment, spec.sdel);
-
-    QString number = FloatToStr(12.753, spec.decdel);
-    if (clashes(spec.decdel))
-        number = QualifiedText(number, spec.sdel);
-
-    return QStringList{QStringLiteral("1234"), moment, number,
-                       QualifiedText(QStringLiteral("комментарий"), spec.sdel)}
+    return QStringList{DelimitedValueText(1234, FieldType::Integer, spec, fs),
+                       DelimitedValueText(now, FieldType::DateTime, spec, fs),
+                       DelimitedValueText(12.753, FieldType::Float, spec, fs),
+                       DelimitedValueText(QStringLiteral("комментарий"), FieldType::String, spec, fs)}
         .join(spec.fdel);
 }
 

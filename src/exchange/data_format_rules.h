@@ -6,11 +6,8 @@
 
 // What the data-format dialog shows and checks, apart from its widgets.
 
-// The whole value between two qualifiers, every qualifier inside doubled.
-QString QualifiedText(const QString &text, QChar sdel);
-
 // The sample line of a format: a number, the moment now as a date-time value, a fraction and a comment,
-// each rendered as the delimited text writer renders it.
+// each rendered by the delimited text writer.
 QString DataFormatSample(const tspec &spec, const TFormatSettings &locale, int currentYear, TDateTime now);
 
 // Why the format cannot be stored as it stands: a text that no reader could split into its fields.

@@ -1,7 +1,9 @@
 #include "exchange/data_format_dialog.h"
 
 #include "app/main/product_commands.h"
+#include "db/db_query.h"
 #include "exchange/data_format_rules.h"
+#include "exchange/delimited_writer.h"
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
 #include "support/program_env.h"
@@ -501,4 +503,42 @@ TEST(DataFormatCommand, OkStoresTheStationsFormatFileCancelAndRefusalWriteNothin
         EXPECT_EQ(stored.exportSpec[0].fdel, QLatin1Char(';'));
         EXPECT_EQ(p.rec.count(), 1);
     }
+}
+
+TEST(DataFormatCommand, TheNextExportWritesInTheNewFormat)
+{
+    FormatProgram p;
+    p.run([](Tdfmtfrm &d) {
+        d.rgfExport->setChecked(true); // export Events
+        d.fdel->setText(u"\t"_s);
+        d.decdel->setText(u"."_s);
+        d.datefmt->setCurrentIndex(0);
+        d.dtdel->setText(u"."_s);
+        d.foury->setChecked(true);
+        d.ext0->setChecked(true);
+        d.clb->setCurrentRow(1); // num before orid
+        d.BitBtn1->click();
+        d.okBtn->click();
+    });
+    ASSERT_EQ(p.rec.count(), 0);
+
+    SqliteEnv env;
+    auto db = env.open();
+    exec(*db,
+         "create table ev (orid integer,num integer,time date,dec integer,lat float,lon float,depdp float,"
+         "deltagr float,deltakm float,seaz float,emares float,S_P_time float,S_P_dec integer,Kps float,"
+         "FlagQuake integer,StrQuake varchar(10),comment varchar(20),lddate date)");
+    const QVariant null;
+    exec(*db, u"insert into ev (orid,num,time,dec,lat,comment) values (?,?,?,?,?,?)"_s,
+         {null, 7, kMoment, 3, 52.25, u"ok \"x\""_s});
+    // As the export of the station bulletin database takes its format and settings; 18 columns, 17 tabs.
+    const tspec &spec = static_cast<ImportPage *>(p.w->importPage())->formats().exportSpec[SpecEvents];
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, spec, p.w->fsLocal, p.w->curYear);
+    DbQuery q(db.get());
+    EXPECT_EQ(ExportQueryToFile(q, p.dir.path(), u"Events1"_s, spec, u"select * from ev"_s, true, fs), 1);
+    EXPECT_EQ(
+        readBytes(p.path("Events1.txt")).toStdString(),
+        std::string("7\t\t05.03.2008 14:07:09\t3\t52.25\t\t\t\t\t\t\t\t\t\t\t\t\"ok \"\"x\"\"\"\t\r\n"));
+    EXPECT_EQ(p.rec.count(), 0);
 }
