@@ -131,7 +131,11 @@ public:
         }
     }
 
-    QString source() const { return QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database); }
+    QString source() const
+    {
+        return QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database) +
+               qEnvironmentVariable("BRENVALE_BENCH_PG_OPTIONS");
+    }
     const QString &user() const { return m_user; }
     const QString &password() const { return m_password; }
 
@@ -207,11 +211,10 @@ public:
     void CloseDB_ADO(DbConnection &Conn) override
     {
         if (Conn.Connected())
-            if (auto *file = dynamic_cast<SqliteBackend *>(&Conn.backend()))
-                prepared = file->statementsPrepared();
+            prepared = Conn.backend().statementsPrepared();
         Conn.Close();
     }
-    // How many statements SQLite prepared in the last run.
+    // How many statements the driver prepared in the last run.
     qint64 prepared = 0;
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {

@@ -1,5 +1,6 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
 #include "exchange/orx_copy.h"
 #include "products/report_window.h"
@@ -19,6 +20,7 @@ int main(int argc, char *argv[])
     InstallSummaryCommand();
     InstallReportCommand();
     InstallOrxImportCommand();
+    InstallDataFormatCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.

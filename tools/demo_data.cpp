@@ -604,6 +604,19 @@ const char *const kOrxCreates[] = {
     "create table lastid (keyname varchar(15),keyvalue integer,lddate date,primary key (keyname))",
 };
 
+// The indexes an ORX database keeps for what the bulletin, the summary and the copy into a bulletin
+// database look up: readings of an event, of a period, of a station (by its code as stored and trimmed),
+// events of a period. origin (eventid) is its key. Made after the rows, then the planner's statistics,
+// without which SQLite walked a decade's readings through the station index.
+const char *const kOrxIndexes[] = {
+    "create index arrival_eventid on arrival (eventid)",
+    "create index arrival_itime on arrival (itime)",
+    "create index arrival_sta on arrival (sta)",
+    "create index arrival_rsta on arrival (rtrim(sta))",
+    "create index origin_origintime on origin (origintime)",
+    "analyze",
+};
+
 const char *const kBulletinCreates[] = {
     "create table [События] (orid counter,num integer,[time] date,dec integer,lat float,lon float,depdp "
     "integer,deltagr float,deltakm float,seaz float,emares float,S_P_time date,S_P_dec integer,Kps float,"
@@ -721,6 +734,8 @@ void writeOrx(const QString &path, const DemoModel &m, const DemoParams &p)
         Inserter lastid(*c, QStringLiteral("lastid"), {"keyname", "keyvalue", "lddate"});
         lastid({QStringLiteral("orid"), int(m.events.size()), lastChange});
         lastid({QStringLiteral("arid"), int(m.arrivals.size()), lastChange});
+        for (const char *sql : kOrxIndexes)
+            exec(*c, QString::fromUtf8(sql));
     });
 }
 

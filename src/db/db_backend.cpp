@@ -278,57 +278,178 @@ private:
     int m_changes = -1;
 };
 
-QString queryError(const QSqlQuery &q)
+// A parameter's value in the form the driver reads it during the execution.
+struct OdbcParameter
 {
-    const QSqlError e = q.lastError();
-    return e.databaseText().isEmpty() ? e.text() : e.databaseText();
-}
+    SQLSMALLINT cType = SQL_C_WCHAR;
+    SQLSMALLINT sqlType = SQL_WVARCHAR;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    SQLLEN indicator = 0;
+    union {
+        SQLBIGINT integer;
+        SQLINTEGER integer32;
+        double number;
+        unsigned char bit;
+        SQL_TIMESTAMP_STRUCT timestamp;
+        SQL_DATE_STRUCT date;
+        SQL_TIME_STRUCT time;
+    } value{};
+    QString text;
+    QByteArray bytes;
+
+    // Types as Qt's own driver binds them, which the servers have been taking so far.
+    explicit OdbcParameter(const QVariant &v)
+    {
+        const bool null = v.isNull();
+        switch (v.typeId()) {
+        case QMetaType::LongLong:
+        case QMetaType::ULongLong:
+            cType = SQL_C_SBIGINT;
+            sqlType = SQL_BIGINT;
+            value.integer = null ? 0 : v.toLongLong();
+            break;
+        case QMetaType::Int:
+        case QMetaType::UInt:
+        case QMetaType::Short:
+        case QMetaType::UShort:
+            cType = SQL_C_SLONG;
+            sqlType = SQL_INTEGER;
+            value.integer32 = null ? 0 : v.toInt();
+            break;
+        case QMetaType::Bool:
+            cType = SQL_C_BIT;
+            sqlType = SQL_BIT;
+            value.bit = !null && v.toBool() ? 1 : 0;
+            break;
+        case QMetaType::Double:
+        case QMetaType::Float:
+            cType = SQL_C_DOUBLE;
+            sqlType = SQL_DOUBLE;
+            value.number = null ? 0 : v.toDouble();
+            break;
+        case QMetaType::QDateTime: {
+            cType = SQL_C_TYPE_TIMESTAMP;
+            sqlType = SQL_TYPE_TIMESTAMP;
+            size = 23;
+            digits = 3;
+            const QDateTime d = v.toDateTime();
+            if (!null && d.isValid()) {
+                const QDate day = d.date();
+                const QTime time = d.time();
+                value.timestamp = {SQLSMALLINT(day.year()),           SQLUSMALLINT(day.month()),
+                                   SQLUSMALLINT(day.day()),           SQLUSMALLINT(time.hour()),
+                                   SQLUSMALLINT(time.minute()),       SQLUSMALLINT(time.second()),
+                                   SQLUINTEGER(time.msec()) * 1000000};
+            }
+            break;
+        }
+        case QMetaType::QDate: {
+            cType = SQL_C_TYPE_DATE;
+            sqlType = SQL_TYPE_DATE;
+            const QDate day = v.toDate();
+            if (!null && day.isValid())
+                value.date = {SQLSMALLINT(day.year()), SQLUSMALLINT(day.month()), SQLUSMALLINT(day.day())};
+            break;
+        }
+        case QMetaType::QTime: {
+            cType = SQL_C_TYPE_TIME;
+            sqlType = SQL_TYPE_TIME;
+            const QTime time = v.toTime();
+            if (!null && time.isValid())
+                value.time = {SQLUSMALLINT(time.hour()), SQLUSMALLINT(time.minute()),
+                              SQLUSMALLINT(time.second())};
+            break;
+        }
+        case QMetaType::QByteArray:
+            cType = SQL_C_BINARY;
+            sqlType = SQL_LONGVARBINARY;
+            bytes = v.toByteArray();
+            size = SQLULEN(qMax<qsizetype>(bytes.size(), 1));
+            break;
+        default:
+            text = v.toString();
+            size = SQLULEN(qMax<qsizetype>(text.size(), 1));
+            sqlType = text.size() > 254 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+            break;
+        }
+        if (null)
+            indicator = SQL_NULL_DATA;
+        else if (cType == SQL_C_BINARY)
+            indicator = SQLLEN(bytes.size());
+        else if (cType == SQL_C_WCHAR)
+            indicator = SQLLEN(text.size() * 2);
+    }
+
+    SQLPOINTER buffer()
+    {
+        if (cType == SQL_C_BINARY)
+            return bytes.data();
+        if (cType == SQL_C_WCHAR)
+            return text.data();
+        return &value;
+    }
+    SQLLEN bufferLength() const
+    {
+        if (cType == SQL_C_BINARY)
+            return SQLLEN(bytes.size());
+        if (cType == SQL_C_WCHAR)
+            return SQLLEN(text.size() * 2);
+        return 0;
+    }
+};
 
 class OdbcCursor : public DbCursor
 {
 public:
-    OdbcCursor(OdbcBackend &backend, const QSqlDatabase &db, const QString &sql, const QVariantList &params,
-               int timeout)
-        : m_query(db)
+    OdbcCursor(OdbcBackend &backend, std::unique_ptr<OdbcStatement> statement, const QVariantList &params)
+        : m_lease{&backend, std::move(statement)}
     {
-        ResponseWatch::Scope wait(backend.responseWatch());
-        m_query.setForwardOnly(true);
-        if (!m_query.prepare(sql))
-            throw backend.serverError(queryError(m_query));
-        if (timeout > 0) {
-            const QVariant h = m_query.result()->handle();
-            if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>()) {
-                SQLHANDLE stmt = *static_cast<const SQLHANDLE *>(h.constData());
-                SQLSetStmtAttr(stmt, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(timeout)),
-                               0);
-            }
-        }
+        OdbcStatement &s = *m_lease.statement;
+        m_stmt = s.handle;
+        std::vector<OdbcParameter> values;
+        values.reserve(size_t(params.size()));
         for (const QVariant &p : params)
-            m_query.addBindValue(p);
-        if (!m_query.exec())
-            throw backend.serverError(queryError(m_query));
-        const QSqlRecord r = m_query.record();
-        for (int i = 0; i < r.count(); ++i) {
-            const QSqlField f = r.field(i);
-            DbColumn c;
-            c.name = f.name();
-            c.type = SqlDialect::fieldTypeOfOdbcType(f.typeID(), f.length(), f.isAutoValue(), &c.size);
-            m_columns.append(c);
+            values.emplace_back(p);
+        for (size_t i = 0; i < values.size(); ++i) {
+            OdbcParameter &p = values[i];
+            if (!SQL_SUCCEEDED(SQLBindParameter(m_stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, p.cType,
+                                                p.sqlType, p.size, p.digits, p.buffer(), p.bufferLength(),
+                                                &p.indicator)))
+                throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
         }
-        m_rowsAffected = m_query.isSelect() ? -1 : m_query.numRowsAffected();
-        m_select = m_query.isSelect();
-        const QVariant h = m_query.result()->handle();
-        if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>())
-            m_stmt = *static_cast<const SQLHANDLE *>(h.constData());
+        ResponseWatch::Scope wait(backend.responseWatch());
+        const SQLRETURN rc = SQLExecute(m_stmt);
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
+        SQLSMALLINT count = 0;
+        if (!SQL_SUCCEEDED(SQLNumResultCols(m_stmt, &count)))
+            throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
+        m_select = count > 0;
+        if (!m_select) {
+            SQLLEN changed = -1;
+            if (SQL_SUCCEEDED(SQLRowCount(m_stmt, &changed)))
+                m_rowsAffected = int(changed);
+            return;
+        }
+        describe(count, s.columns);
+        m_columns = s.columns;
         m_row.resize(m_columns.size());
     }
 
     bool next() override
     {
-        if (!m_select || !m_query.next())
+        if (!m_select)
             return false;
+        const SQLRETURN rc = SQLFetch(m_stmt);
+        if (rc == SQL_NO_DATA) {
+            m_select = false;
+            return false;
+        }
+        if (!SQL_SUCCEEDED(rc))
+            throw DbError(diagnostics());
         for (int i = 0; i < m_columns.size(); ++i)
-            m_row[i] = m_stmt ? read(i) : SqlDialect::fromDriverValue(m_columns[i].type, m_query.value(i));
+            m_row[i] = read(i);
         return true;
     }
 
@@ -344,6 +465,44 @@ public:
     int rowsAffected() const override { return m_rowsAffected; }
 
 private:
+    // Name, type and size as Qt's driver took them (the length 0 as -1), and the driver's counter flag.
+    // Asked again at every run, as another connection may have changed a table under the same text, but
+    // the kept columns stay when nothing changed, which is the common case and allocates nothing.
+    void describe(SQLSMALLINT count, QList<DbColumn> &columns) const
+    {
+        if (columns.size() != count)
+            columns.resize(count);
+        for (SQLUSMALLINT i = 1; i <= count; ++i) {
+            SQLWCHAR name[256];
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            if (!SQL_SUCCEEDED(SQLDescribeColW(m_stmt, i, name, SQLSMALLINT(std::size(name)), &nameLength,
+                                               &type, &size, &digits, &nullable)))
+                throw DbError(diagnostics());
+            SQLLEN autoValue = SQL_FALSE;
+            SQLColAttributeW(m_stmt, i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoValue);
+            DbColumn &c = columns[i - 1];
+            c.type = SqlDialect::fieldTypeOfOdbcType(type, size == 0 ? -1 : int(size), autoValue == SQL_TRUE,
+                                                     &c.size);
+            const QStringView text(reinterpret_cast<const char16_t *>(name),
+                                   qMin<qsizetype>(nameLength, qsizetype(std::size(name)) - 1));
+            if (c.name != text)
+                c.name = text.toString();
+        }
+    }
+
+    // Gives the handle back when the cursor goes, also when its constructor fails.
+    struct Lease
+    {
+        OdbcBackend *backend;
+        std::unique_ptr<OdbcStatement> statement;
+        ~Lease()
+        {
+            if (statement)
+                backend->returnStatement(std::move(statement));
+        }
+    };
+
     // The value of a column of the current row in the form the datasets hand out, read from the driver
     // in that form: Qt's own reading makes every date-time a local QDateTime first, which costs more than
     // the rest of the row, and the dataset turns it into a day serial again.
@@ -427,17 +586,11 @@ private:
 
     QString diagnostics() const
     {
-        SQLWCHAR state[6], message[1024];
-        SQLINTEGER native = 0;
-        SQLSMALLINT length = 0;
-        if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, m_stmt, 1, state, &native, message,
-                                          SQLSMALLINT(std::size(message)), &length)))
-            return QStringLiteral("The driver could not read a value");
-        return QString::fromUtf16(reinterpret_cast<const char16_t *>(message),
-                                  qMin<qsizetype>(length, qsizetype(std::size(message)) - 1));
+        const QString text = OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt);
+        return text.isEmpty() ? QStringLiteral("The driver could not read a value") : text;
     }
 
-    QSqlQuery m_query;
+    Lease m_lease;
     SQLHANDLE m_stmt = nullptr;
     bool m_select = false;
     mutable QList<QVariant> m_row; // the current row; a static cursor takes its values
@@ -536,13 +689,19 @@ std::unique_ptr<DbCursor> SqliteBackend::execute(const QString &sql, const QVari
         clearCache();
         forgetTables();
     }
+    const LiftedStatement &l = lifted(sql);
+    if (l.lifted())
+        return std::make_unique<SqliteCursor>(this, l.text, l.parameters(params));
+    return std::make_unique<SqliteCursor>(this, sql, params);
+}
+
+const LiftedStatement &DbBackend::lifted(const QString &sql)
+{
     if (sql != m_liftedFrom) {
         m_lifted = LiftComparedLiterals(sql);
         m_liftedFrom = sql;
     }
-    if (m_lifted.lifted())
-        return std::make_unique<SqliteCursor>(this, m_lifted.text, m_lifted.parameters(params));
-    return std::make_unique<SqliteCursor>(this, sql, params);
+    return m_lifted;
 }
 
 QStringList SqliteBackend::tables()
@@ -606,9 +765,105 @@ void SqliteBackend::setCommandTimeout(int seconds)
     sqlite3_busy_timeout(m_db, seconds * 1000);
 }
 
+OdbcStatement::~OdbcStatement()
+{
+    if (handle)
+        SQLFreeHandle(SQL_HANDLE_STMT, handle);
+}
+
+OdbcBackend::OdbcBackend(SqlBackend kind, const QSqlDatabase &db) : DbBackend(kind), m_db(db)
+{
+    const QVariant h = m_db.driver()->handle();
+    if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>())
+        m_dbc = *static_cast<const SQLHANDLE *>(h.constData());
+}
+
+OdbcBackend::~OdbcBackend()
+{
+    clearCache();
+}
+
+void OdbcBackend::clearCache()
+{
+    qDeleteAll(m_cache);
+    m_cache.clear();
+}
+
+std::unique_ptr<OdbcStatement> OdbcBackend::takeStatement(const QString &sql)
+{
+    std::unique_ptr<OdbcStatement> s(m_cache.take(sql));
+    if (!s) {
+        if (!m_dbc)
+            throw DbError(QStringLiteral("The connection has no driver handle"));
+        s = std::make_unique<OdbcStatement>();
+        s->sql = sql;
+        if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &s->handle))) {
+            s->handle = nullptr;
+            throw serverError(diagnostics(SQL_HANDLE_DBC, m_dbc));
+        }
+        ++m_prepared;
+        ResponseWatch::Scope wait(&m_watch);
+        if (!SQL_SUCCEEDED(SQLPrepareW(s->handle,
+                                       reinterpret_cast<SQLWCHAR *>(const_cast<QChar *>(sql.constData())),
+                                       SQLINTEGER(sql.size()))))
+            throw serverError(diagnostics(SQL_HANDLE_STMT, s->handle));
+    }
+    if (s->timeout != m_timeout) {
+        SQLSetStmtAttr(s->handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeout)),
+                       0);
+        s->timeout = m_timeout;
+    }
+    return s;
+}
+
+void OdbcBackend::returnStatement(std::unique_ptr<OdbcStatement> statement)
+{
+    SQLFreeStmt(statement->handle, SQL_CLOSE);
+    SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
+    // A schema change is not run twice alike, and a lost connection has no use for handles.
+    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.size() >= 64 ||
+        m_cache.contains(statement->sql))
+        return;
+    OdbcStatement *kept = statement.release();
+    m_cache.insert(kept->sql, kept);
+}
+
 std::unique_ptr<DbCursor> OdbcBackend::execute(const QString &sql, const QVariantList &params)
 {
-    return std::make_unique<OdbcCursor>(*this, m_db, sql, params, m_timeout);
+    if (isSchemaChange(sql)) {
+        // A driver that prepares on the server would run kept handles against the old tables.
+        clearCache();
+        forgetTables();
+    }
+    const LiftedStatement &l = lifted(sql);
+    if (l.lifted()) {
+        const QVariantList values = l.parameters(params);
+        return std::make_unique<OdbcCursor>(*this, takeStatement(l.text), values);
+    }
+    return std::make_unique<OdbcCursor>(*this, takeStatement(sql), params);
+}
+
+QString OdbcBackend::diagnostics(short handleType, void *handle)
+{
+    QString result;
+    SQLWCHAR state[6];
+    SQLWCHAR message[2048];
+    for (SQLSMALLINT record = 1;; ++record) {
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(handleType, handle, record, state, &native, message,
+                                          SQLSMALLINT(std::size(message)), &length)))
+            break;
+        const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(message),
+                                                qMin<qsizetype>(length, qsizetype(std::size(message)) - 1));
+        // As Qt's driver gave them: the records in turn, a repeated one once.
+        if (text != result) {
+            if (!result.isEmpty())
+                result += QLatin1Char(' ');
+            result += text;
+        }
+    }
+    return result;
 }
 
 DbError DbBackend::serverError(const QString &driverText)

@@ -81,13 +81,22 @@ public:
     virtual ResponseWatch *responseWatch() { return nullptr; }
     // What to raise for a failed call to the server: a lost connection once the watch has cut it.
     DbError serverError(const QString &driverText);
+    // How many statements this connection has had the driver prepare; kept ones are not counted again.
+    virtual qint64 statementsPrepared() const = 0;
 
 protected:
     void forgetTables() { m_tables.clear(); }
+    // The statement with its compared literals bound, for the statement caches; the last one is kept,
+    // as writers repeat one text.
+    const LiftedStatement &lifted(const QString &sql);
     QHash<QString, DbTableInfo> m_tables;
     SqlDialect m_dialect;
     QString m_lastJet;
     QStringList m_lastTranslated;
+
+private:
+    QString m_liftedFrom;
+    LiftedStatement m_lifted;
 };
 
 class SqliteBackend : public DbBackend
@@ -107,25 +116,39 @@ public:
     // statements that differ only in compared literals run as one text with those bound.
     sqlite3_stmt *takeStatement(const QString &sql);
     void returnStatement(const QString &sql, sqlite3_stmt *stmt);
-    // How many statements this connection has had SQLite prepare.
-    qint64 statementsPrepared() const { return m_prepared; }
+    qint64 statementsPrepared() const override { return m_prepared; }
 
 private:
     void clearCache();
 
     sqlite3 *m_db;
     qint64 m_prepared = 0;
-    QString m_liftedFrom; // the last statement run, and what it became
-    LiftedStatement m_lifted;
     QHash<QString, sqlite3_stmt *> m_cache;
     QString m_lastSql;
     sqlite3_stmt *m_lastStmt = nullptr;
 };
 
+// A statement handle of an ODBC connection, prepared for one text, and the columns its result had last.
+struct OdbcStatement
+{
+    OdbcStatement() = default;
+    ~OdbcStatement();
+    OdbcStatement(const OdbcStatement &) = delete;
+    OdbcStatement &operator=(const OdbcStatement &) = delete;
+
+    void *handle = nullptr; // SQLHSTMT
+    QString sql;
+    int timeout = 0; // the query time-out set on the handle
+    QList<DbColumn> columns;
+};
+
+// Runs statements on the driver's own handles: Qt's driver allocated, prepared and described every
+// statement anew, which on a server cost more of the client's time than reading the rows.
 class OdbcBackend : public DbBackend
 {
 public:
-    OdbcBackend(SqlBackend kind, const QSqlDatabase &db) : DbBackend(kind), m_db(db) {}
+    OdbcBackend(SqlBackend kind, const QSqlDatabase &db);
+    ~OdbcBackend() override;
     std::unique_ptr<DbCursor> execute(const QString &sql, const QVariantList &params) override;
     QStringList tables() override;
     const DbTableInfo &tableInfo(const QString &storedName) override;
@@ -136,9 +159,21 @@ public:
     // The DBMS name the driver reports (SQL_DBMS_NAME).
     static QString dbmsName(const QSqlDatabase &db);
 
+    // Statement handles are kept by text, as on SQLite; a handle in use is out of the cache.
+    std::unique_ptr<OdbcStatement> takeStatement(const QString &sql);
+    void returnStatement(std::unique_ptr<OdbcStatement> statement);
+    qint64 statementsPrepared() const override { return m_prepared; }
+    // The text of the driver's diagnostics for a handle, every record of it.
+    static QString diagnostics(short handleType, void *handle);
+
 private:
+    void clearCache();
+
     QSqlDatabase m_db;
+    void *m_dbc = nullptr; // SQLHDBC of m_db
     int m_timeout = 0;
+    qint64 m_prepared = 0;
+    QHash<QString, OdbcStatement *> m_cache;
     ResponseWatch m_watch;
 };
 

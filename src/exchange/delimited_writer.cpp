@@ -105,6 +105,12 @@ QString valueText(const QVariant &v, FieldType type, const tspec &spec, const TF
 
 } // namespace
 
+QString DelimitedValueText(const QVariant &value, FieldType type, const tspec &spec,
+                           const TFormatSettings &fs)
+{
+    return valueText(value, type, spec, fs);
+}
+
 QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
                          const QList<FieldType> &types)
 {

@@ -4,12 +4,17 @@
 #include "lib/dataset_api.h"
 
 #include <QString>
+#include <QVariant>
 
 class TDataSet;
 class TField;
 
 // Writes what an SQL statement yields as a delimited text table laid out by spec: one CR LF line per
 // record, no header, the values in the order of spec's columns (used or not).
+
+// One value as a line carries it, by the type of its field; NULL gives nothing.
+QString DelimitedValueText(const QVariant &value, FieldType type, const tspec &spec,
+                           const TFormatSettings &fs);
 
 // The line of the query's current record. fields are the query's fields for spec's columns, types
 // their types, looked up once for all records.

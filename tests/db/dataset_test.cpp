@@ -529,4 +529,101 @@ TYPED_TEST(DataSetTest, ExecSqlAndForwardOnlyReads)
     EXPECT_EQ(bulk.Field(0)->AsInteger(), 1);
 }
 
+// Both back ends keep a statement per text, with the literals it compares bound as parameters: a kept
+// statement must take whatever types the next run binds, and give the columns the tables have now.
+TYPED_TEST(DataSetTest, KeptStatementsTakeNewParameterTypesAndSeeSchemaChanges)
+{
+    exec(*this->db, "create table k (a integer, b varchar(20), c float, primary key (a))");
+    for (int i = 1; i <= 4; ++i)
+        exec(*this->db, u"insert into k (a,b,c) values (?,?,?)"_s,
+             {i, QStringLiteral("v%1").arg(i), i + 0.5});
+    struct Case
+    {
+        const char *sql;
+        QVariantList params;
+        QList<int> rows;
+    };
+    const QVariant nullNumber(QMetaType::fromType<qlonglong>()), nullText(QMetaType::fromType<QString>());
+    const Case cases[] = {
+        {"select a from k where a>=? order by a", {qlonglong(3)}, {3, 4}},
+        {"select a from k where a>=? order by a", {2}, {2, 3, 4}},
+        {"select a from k where a>=? order by a", {3.5}, {4}},
+        {"select a from k where a>=? order by a", {nullNumber}, {}},
+        {"select a from k where a>=? order by a", {true}, {1, 2, 3, 4}},
+        {"select a from k where b=? order by a", {u"v2"_s}, {2}},
+        {"select a from k where b=? order by a", {nullText}, {}},
+        {"select a from k where b=? order by a", {u"v2' or 'x'='x"_s}, {}},
+        {"select a from k where a=3", {}, {3}},
+        {"select a from k where a=1 or b='v4' order by a", {}, {1, 4}},
+        {"select a from k where a=2 or b='v3' order by a", {}, {2, 3}},
+        {"select a from k where a=2 or b='it''s' order by a", {}, {2}},
+        {"select a from k where c>? and b<>'v4' order by a", {2.0}, {2, 3}},
+        {"select a from k where c>? and b<>'v2' order by a", {3}, {3, 4}},
+    };
+    DbBackend &backend = this->db->backend();
+    qint64 firstPass = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        const qint64 before = backend.statementsPrepared();
+        for (const Case &c : cases) {
+            DbQuery q(this->db.get());
+            q.SetSQL(QString::fromUtf8(c.sql));
+            q.SetParams(c.params);
+            q.Open();
+            QList<int> rows;
+            for (; !q.Eof(); q.Next())
+                rows << q.Field(0)->AsInteger();
+            EXPECT_EQ(rows, c.rows) << c.sql << " " << c.params.value(0).typeName() << " pass " << pass;
+        }
+        if (pass == 0)
+            firstPass = backend.statementsPrepared() - before;
+        else // every text, and every text a literal made, was kept from the first pass
+            EXPECT_EQ(backend.statementsPrepared(), before);
+    }
+    // Five shapes, and the table's counters read once on the server; never one per statement.
+    EXPECT_LE(firstPass, 6);
+    EXPECT_GE(firstPass, 5);
+
+    const QString select = u"select * from k2 where x=1"_s;
+    const auto columnsOf = [&](DbConnection &c) {
+        DbQuery q(&c);
+        q.SetSQL(select);
+        q.Open();
+        EXPECT_EQ(q.RecordCount(), 1);
+        QList<QPair<FieldType, QVariant>> columns;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            columns.append({q.Columns()[i].type, q.Field(i)->Value()});
+        return columns;
+    };
+    exec(*this->db, "create table k2 (x integer, y varchar(10))");
+    exec(*this->db, "insert into k2 (x,y) values (1,'a')");
+    auto columns = columnsOf(*this->db);
+    ASSERT_EQ(columns.size(), 2);
+    EXPECT_TRUE(IsStringFieldType(columns[1].first));
+    EXPECT_EQ(columns[1].second, u"a"_s);
+
+    // Changed on this connection: more columns, another type.
+    exec(*this->db, "drop table k2");
+    exec(*this->db, "create table k2 (x integer, y float, z integer)");
+    exec(*this->db, "insert into k2 (x,y,z) values (1,2.5,7)");
+    columns = columnsOf(*this->db);
+    ASSERT_EQ(columns.size(), 3);
+    EXPECT_TRUE(IsFloatFieldType(columns[1].first));
+    EXPECT_EQ(columns[1].second.toDouble(), 2.5);
+    EXPECT_EQ(columns[2].second.toInt(), 7);
+
+    // Changed on another connection, with as many columns as before: only the types tell.
+    {
+        auto other = this->env->open();
+        exec(*other, "drop table k2");
+        exec(*other, "create table k2 (x integer, y date, z varchar(5))");
+        exec(*other, u"insert into k2 (x,y,z) values (?,?,?)"_s, {1, this->at(2024, 2, 29), u"q"_s});
+    }
+    columns = columnsOf(*this->db);
+    ASSERT_EQ(columns.size(), 3);
+    EXPECT_TRUE(IsDateFieldType(columns[1].first));
+    EXPECT_DOUBLE_EQ(columns[1].second.toDouble(), EncodeDate(2024, 2, 29));
+    EXPECT_TRUE(IsStringFieldType(columns[2].first));
+    EXPECT_EQ(columns[2].second, u"q"_s);
+}
+
 } // namespace

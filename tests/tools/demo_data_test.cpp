@@ -167,6 +167,39 @@ TEST(DemoData, OrxTablesHoldTogether)
         0);
 }
 
+// The demo ORX database finds readings and events the way the bulletin, the summary and the copy ask for
+// them through an index, as a working one does; a full scan made those runs quadratic in the data.
+TEST(DemoData, OrxLookupsUseIndexes)
+{
+    TestDir dir;
+    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    auto db = open(kOdbc, s.orxPath);
+    const struct
+    {
+        const char *where;
+        const char *index;
+    } cases[] = {
+        {"select * from arrival where eventid='2024001'", "arrival_eventid"},
+        {"select count(*) from arrival where arrival.eventid=origin.eventid", "arrival_eventid"},
+        {"select * from arrival where rtrim(sta) = 'PET' and itime>=1 and itime<2", "arrival_itime"},
+        {"select * from arrival where rtrim(sta) = 'PET'", "arrival_rsta"},
+        {"select * from arrival where sta='PET'", "arrival_sta"},
+        {"select distinct eventid from arrival where itime>=45000 and itime<45001", "arrival_itime"},
+        {"select eventid from origin where origintime>=45000 and origintime<45010", "origin_origintime"},
+        {"select * from origin where eventid='2024001'", "sqlite_autoindex_origin_1"},
+    };
+    for (const auto &c : cases) {
+        const QString sql = QString::fromUtf8(c.where);
+        const QString plan = rows(*db, u"explain query plan "_s +
+                                           (sql.contains(u"origin.eventid"_s)
+                                                ? u"select eventid from origin where ("_s + sql + u") > 0"_s
+                                                : sql))
+                                 .join(QLatin1Char('\n'));
+        EXPECT_TRUE(plan.contains(QLatin1String(c.index))) << c.where << "\n" << plan.toStdString();
+    }
+    EXPECT_GT(count(*db, u"select count(*) from sqlite_stat1"_s), 0);
+}
+
 // A station's bulletin is what the copy from the ORX database makes of its arrivals: one event row per
 // recorded event, one reading per arrival, measurements only where the arrival has an amplitude.
 TEST(DemoData, BulletinsFollowTheOrxArrivals)

@@ -32,6 +32,14 @@ void Tmainf::connectDialogButtons()
         connect(pgc1, &QTabWidget::currentChanged, summary, enable);
     }
     clicked("Button35", &Tmainf::Button35Click);
+    // The text formats belong to the import library; without it the button stays off.
+    if (auto *format = findChild<QPushButton *>(QStringLiteral("Button18"))) {
+        format->setEnabled(bool(productCommands().dataFormat));
+        connect(format, &QPushButton::clicked, this, [this] {
+            if (const auto &command = productCommands().dataFormat)
+                command(*this);
+        });
+    }
     InstallHintTimings();
     new DiagnosticsPage(*this, TabSheet3);
 }

@@ -12,7 +12,8 @@ struct ProductCommands
     std::function<void(Tmainf &)> orxSvodka; // the daily summary from the ORX database
     // A new modeless report window; ORX tells which event page asked (ORX database or bulletin database).
     std::function<void(Tmainf &, bool ORX)> report;
-    std::function<void(Tmainf &)> importOrx; // "Импорт из ORX": the station's period copied from ORX
+    std::function<void(Tmainf &)> importOrx;  // "Импорт из ORX": the station's period copied from ORX
+    std::function<void(Tmainf &)> dataFormat; // "Формат данных": the station's six text formats
 };
 
 ProductCommands &productCommands();
