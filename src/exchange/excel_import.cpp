@@ -128,11 +128,6 @@ bool ReadXls(Tmainf &Mainf, const QString &FileName)
 void RunStationMacro(Tmainf &Mainf)
 {
     auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
-    if (!page)
-        return;
-    if (!page->gridLock()) {
-        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
-        return;
-    }
-    convertAndWrite(Mainf, *page, gridToSheetTable(*Mainf.sg));
+    if (page)
+        convertAndWrite(Mainf, *page, gridToSheetTable(*Mainf.sg));
 }

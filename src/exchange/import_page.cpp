@@ -403,7 +403,11 @@ void ImportPage::WriteData()
         return;
     }
     if (GetImportType() == ImportExcel) {
-        RunStationMacro(m_mainf);
+        if (m_gridLock)
+            RunStationMacro(m_mainf);
+        else
+            MessageProc(&m_mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
+                        MB_OK);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

@@ -462,26 +462,6 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
     EXPECT_EQ(tableRows(bulletin), kPetBulletin.mid(0, 2));
 }
 
-// Rows of a query, cells joined by "|", NULL as <null>.
-QStringList queryRows(const QString &file, const char *sql)
-{
-    auto c = std::make_unique<DbConnection>();
-    c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-    c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(file));
-    c->Open(QString(), QString());
-    DbQuery q(c.get());
-    q.SetSQL(QString::fromUtf8(sql));
-    q.Open();
-    QStringList all;
-    for (; !q.Eof(); q.Next()) {
-        QStringList cells;
-        for (int f = 0; f < q.FieldCount(); ++f)
-            cells << (q.Field(f)->IsNull() ? QStringLiteral("<null>") : q.Field(f)->AsString());
-        all << cells.join(QLatin1Char('|'));
-    }
-    return all;
-}
-
 const char *const kEventsSql = "select num,[time],[dec],lat,lon,depdp,deltagr,deltakm,s_p_dec from [События] "
                                "order by num";
 const char *const kReadingsSql =
@@ -515,22 +495,13 @@ const QStringList kPetDbAmplitudes = {
 TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
 {
     ProgramWindow p;
-    const QString bulletin = p.dir.file(QStringLiteral("pet.mdb"));
-    ASSERT_TRUE(writeBytes(bulletin, {}));
-    {
-        auto c = std::make_unique<DbConnection>();
-        c->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
-        c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(bulletin));
-        c->Open(QString(), QString());
-        for (const char *sql : kBulletinCreates) {
-            DbCommand cmd(c.get());
-            cmd.SetCommandText(QString::fromUtf8(sql));
-            cmd.Execute();
-        }
-    }
+    OrxDb<SqliteEnv> db;
+    for (const char *sql : kBulletinCreates)
+        db.exec(sql);
+    const auto queryRows = [&db](const char *sql) { return db.rows(QString::fromUtf8(sql)); };
     p.addStation(QStringLiteral("PET"), QStringLiteral("PET"), QStringLiteral("Петропавловск"));
     p.w->curSta = QStringLiteral("PET");
-    p.w->stations.last().out_file_jet = bulletin;
+    p.w->stations.last().out_file_jet = db.source();
     p.w->sett.start_mode = 1;
     p.w->sett.out_provider = 0;
     p.w->SetImportPage(new ImportPage(*p.w));
@@ -549,8 +520,14 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     writeXlsx(file, {{"Журнал", kPetJournal}});
     p.w->Edit5->setText(file);
 
-    // Read for review: headers, numbers, the statistics of both events.
+    // Nothing read, nothing to write.
     p.w->imm->setChecked(false);
+    page.WriteData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_EQ(p.rec.last().text, QStringLiteral("Сначала нужно прочитать данные!"));
+    p.rec.clear();
+
+    // Read for review: headers, numbers, the statistics of both events.
     page.ReadData();
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
     EXPECT_TRUE(page.gridLock());
@@ -567,7 +544,7 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     EXPECT_EQ(page.importStats.CurNum, 2);
     EXPECT_EQ(page.importStats.FirstDate, QStringLiteral("03.12.2008"));
     EXPECT_EQ(page.importStats.LastDate, QStringLiteral("04.12.2008"));
-    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
+    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
 
     // A distance that is no number stops the conversion; nothing is written.
     SetGridCell(sg, 8, 3, QStringLiteral("далеко"));
@@ -575,7 +552,7 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
         << p.rec.last().text.toStdString();
-    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
+    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
     p.rec.clear();
 
     // An event number the database cannot take is found before anything changes.
@@ -584,16 +561,16 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     page.WriteData();
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
-    EXPECT_TRUE(queryRows(bulletin, "select num from [События]").isEmpty());
-    EXPECT_TRUE(queryRows(bulletin, "select arid from [Станционный бюллетень]").isEmpty());
+    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
+    EXPECT_TRUE(queryRows("select arid from [Станционный бюллетень]").isEmpty());
     p.rec.clear();
 
     SetGridCell(sg, 1, 6, QStringLiteral("2"));
     page.WriteData();
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
-    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
-    EXPECT_EQ(queryRows(bulletin, kReadingsSql), kPetDbReadings);
-    EXPECT_EQ(queryRows(bulletin, kAmplitudesSql), kPetDbAmplitudes);
+    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
+    EXPECT_EQ(queryRows(kReadingsSql), kPetDbReadings);
+    EXPECT_EQ(queryRows(kAmplitudesSql), kPetDbAmplitudes);
     // The grid stays as read and edited.
     EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP"));
 
@@ -603,19 +580,19 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     page.ReadData();
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONQUESTION));
-    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
-    EXPECT_EQ(queryRows(bulletin, kReadingsSql), kPetDbReadings);
-    EXPECT_EQ(queryRows(bulletin, kAmplitudesSql), kPetDbAmplitudes);
+    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
+    EXPECT_EQ(queryRows(kReadingsSql), kPetDbReadings);
+    EXPECT_EQ(queryRows(kAmplitudesSql), kPetDbAmplitudes);
 
     // "Yes" replaces them with the same events; the amplitudes follow their new readings.
     p.rec.clear();
     p.rec.answer({IDYES});
     page.ReadData();
     ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_EQ(queryRows(bulletin, kEventsSql), kPetDbEvents);
-    const QStringList readings = queryRows(bulletin, kReadingsSql);
+    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
+    const QStringList readings = queryRows(kReadingsSql);
     ASSERT_EQ(readings.size(), 6);
-    const QStringList amplitudes = queryRows(bulletin, kAmplitudesSql);
+    const QStringList amplitudes = queryRows(kAmplitudesSql);
     ASSERT_EQ(amplitudes.size(), 2);
     EXPECT_EQ(amplitudes[0].section(QLatin1Char('|'), 0, 0), readings[1].section(QLatin1Char('|'), 0, 0));
     EXPECT_EQ(amplitudes[1].section(QLatin1Char('|'), 0, 0), readings[2].section(QLatin1Char('|'), 0, 0));
