@@ -1,6 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "exchange/import_page.h"
+#include "exchange/orv_export.h"
 #include "products/summary_command.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@ int main(int argc, char *argv[])
     // The import page sits above the main window's library; the window installs it while it is created.
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
+    InstallOrvExportCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.

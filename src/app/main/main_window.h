@@ -188,6 +188,8 @@ public:
     void imdseDataChange();
     void imdssDataChange();
     void Svodka_Click();
+    // The export button: the ORV export in ORX-only mode, the text export otherwise.
+    void BitBtn14Click();
 
     // Handlers.
     void pgc1Change();
