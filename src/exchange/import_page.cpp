@@ -3,6 +3,7 @@
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
 #include "exchange/import_type.h"
+#include "exchange/orv_import.h"
 #include "lib/mstring_grid.h"
 
 #include <QCheckBox>
@@ -166,7 +167,9 @@ void ImportPage::UpdateELQButton()
 
 void ImportPage::ReadData()
 {
-    // No reader is linked in yet, so there is nothing to read.
+    // An event file is shown unless it goes straight into the database.
+    if (GetImportType() == ImportOrv)
+        ReadORV(m_mainf, m_mainf.Edit5->text(), !m_mainf.imm->isChecked());
 }
 
 bool ImportPage::LoadSpec(const QString &name, bool reset)
