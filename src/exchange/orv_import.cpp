@@ -130,6 +130,7 @@ private:
     QSet<QString> m_originIds;
     QSet<QString> m_skippedIds;
     std::unique_ptr<SafeFileWriter> m_log;
+    bool m_logFailed = false;
 
     std::unique_ptr<Tpro> m_progress;
     QElapsedTimer m_clock;
@@ -358,14 +359,19 @@ bool OrvRun::checkStations()
 
 void OrvRun::log(const QString &header, const QString &line)
 {
+    bool ok = true;
     if (!m_log) {
         m_log = std::make_unique<SafeFileWriter>(ProgramFolder() + QStringLiteral("system/log_imp.txt"));
-        if (!m_log->open())
-            throw EFileError(SafeWriteMessage(m_log->fileName(), m_log->errorString()));
-        m_log->write(toCp1251(header + QStringLiteral("\r\n")));
+        ok = m_log->open() && m_log->write(toCp1251(header + QStringLiteral("\r\n")));
     }
-    if (!m_log->write(toCp1251(line + QStringLiteral("\r\n"))))
-        throw EFileError(SafeWriteMessage(m_log->fileName(), m_log->errorString()));
+    ok = ok && m_log->write(toCp1251(line + QStringLiteral("\r\n")));
+    if (!ok) {
+        // The old log stays; the run ends with the reason.
+        const QString message = SafeWriteMessage(m_log->fileName(), m_log->errorString());
+        m_log->cancel();
+        m_logFailed = true;
+        throw EFileError(message);
+    }
 }
 
 bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
@@ -543,7 +549,7 @@ void OrvRun::run()
         m_command.reset();
         if (conn)
             m_dm->CloseDB_ADO(conn);
-        if (m_log && !m_log->commit())
+        if (m_log && !m_logFailed && !m_log->commit())
             MessageProc(&m_mainf, SafeWriteMessage(m_log->fileName(), m_log->errorString()), MB_ICONERROR,
                         MB_OK);
         unpacked.remove();

@@ -12,8 +12,9 @@ namespace {
 
 const char kOrigin[] = "create table origin (eventid varchar(20),lat float,depth float,origintime float,"
                        "comment varchar(80),orid integer,primary key (eventid))";
-const char kArrival[] = "create table arrival (arid integer,eventid varchar(20),sta varchar(6),iphase varchar(8),"
-                        "itime float,amptime float,ampl float,primary key (arid))";
+const char kArrival[] =
+    "create table arrival (arid integer,eventid varchar(20),sta varchar(6),iphase varchar(8),"
+    "itime float,amptime float,ampl float,primary key (arid))";
 const char kArrivalWithoutAmpl[] = "create table arrival (arid integer,eventid varchar(20),sta varchar(6),"
                                    "iphase varchar(8),itime float,amptime float,primary key (arid))";
 
@@ -30,10 +31,12 @@ const char *const kSourceRows[] = {
 };
 const char kOrphan[] = "insert into arrival (arid,eventid,sta,itime) values (5,'ORPHAN','ABC',1206000000)";
 
-const QString kOriginRows = QStringLiteral("select eventid,lat,depth,origintime,comment,orid from origin order by "
-                                           "eventid");
-const QString kArrivalRows = QStringLiteral("select arid,eventid,sta,iphase,itime,amptime,ampl from arrival order "
-                                            "by arid");
+const QString kOriginRows =
+    QStringLiteral("select eventid,lat,depth,origintime,comment,orid from origin order by "
+                   "eventid");
+const QString kArrivalRows =
+    QStringLiteral("select arid,eventid,sta,iphase,itime,amptime,ampl from arrival order "
+                   "by arid");
 
 template <class Env> void createOrx(OrxDb<Env> &db, const char *arrival = kArrival)
 {
@@ -115,7 +118,8 @@ TYPED_TEST(OrvExchange, RoundTripGivesTheSameRows)
     EXPECT_TRUE(stats.committed);
     EXPECT_EQ(stats.inserted, 7);
     ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Готово!\r\rИмпорт занял "))) << p.rec.last().text.toStdString();
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Готово!\r\rИмпорт занял ")))
+        << p.rec.last().text.toStdString();
     EXPECT_EQ(allRows(target), allRows(source));
     EXPECT_FALSE(QFileInfo::exists(p.path("system/log_imp.txt")));
 
@@ -149,9 +153,10 @@ TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
     EXPECT_EQ(stats.skipped, 1);
     ASSERT_EQ(p.rec.count(), 1);
     const QString text = p.rec.last().text;
-    EXPECT_TRUE(text.startsWith(QStringLiteral(
-        "Готово!\r\rНекоторые EVENTID изменены, т.к. обнаружены совпадения!\r\rНарушена целостность данных "
-        "(некоторые записи из ARRIVAL имеют EVENTID,\rотсутствующий в ORIGIN, эти записи пропущены, см. в ") +
+    EXPECT_TRUE(text.startsWith(QStringLiteral("Готово!\r\rНекоторые EVENTID изменены, т.к. обнаружены "
+                                               "совпадения!\r\rНарушена целостность данных "
+                                               "(некоторые записи из ARRIVAL имеют EVENTID,\rотсутствующий в "
+                                               "ORIGIN, эти записи пропущены, см. в ") +
                                 ProgramFolder() + QStringLiteral("system/log_imp.txt).\r\rИмпорт занял ")))
         << text.toStdString();
     EXPECT_EQ(p.log(), QStringLiteral("EVENTID                 NEW_EVENTID\r\n"
@@ -162,8 +167,8 @@ TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
               (QStringList{"20080301123458|ABC", "20080301123458|XYZ", "20080315080000|ABC",
                            "20080320101011 O'B|ABC", "20080301123456|QQQ"}));
     EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin order by eventid")),
-              (QStringList{"20080301123456|1", "20080301123457|2", "20080301123458|51.5", "20080315080000|52.125",
-                           "20080320101010 O'B|3", "20080320101011 O'B|<null>"}));
+              (QStringList{"20080301123456|1", "20080301123457|2", "20080301123458|51.5",
+                           "20080315080000|52.125", "20080320101010 O'B|3", "20080320101011 O'B|<null>"}));
 }
 
 TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
@@ -177,7 +182,8 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
     target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (11,'20080301123456','ABC',1204374900.125)");
+    target.exec(
+        "insert into arrival (arid,eventid,sta,itime) values (11,'20080301123456','ABC',1204374900.125)");
     p.w->adde->setChecked(true);
     const QString archive = p.exportFrom(source);
 
@@ -185,9 +191,10 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
     const OrvImportStats stats = p.importInto(target, archive);
     ASSERT_EQ(p.rec.count(), 2);
     EXPECT_EQ(p.rec.messages()[0].text,
-              QStringLiteral("Для станции с кодом \"ABC\" в таблице \"arrival\" уже есть землетрясения за период от "
-                             "01.03.2008 12:35:00 до 20.03.2008 06:50:15\r\rХотите удалить существующие данные и "
-                             "записать новые?\r(удалятся только записи для импортируемой станции)"));
+              QStringLiteral(
+                  "Для станции с кодом \"ABC\" в таблице \"arrival\" уже есть землетрясения за период от "
+                  "01.03.2008 12:35:00 до 20.03.2008 06:50:15\r\rХотите удалить существующие данные и "
+                  "записать новые?\r(удалятся только записи для импортируемой станции)"));
     EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONQUESTION));
     EXPECT_EQ(stats.renamed, 0);
     EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin order by eventid")),
@@ -218,8 +225,8 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
     p.rec.answer({IDNO});
     p.importInto(target, archive);
     ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_TRUE(p.rec.last().text.startsWith(
-        QStringLiteral("Для станции с кодом \"ABC\" в таблицах \"origin\" и \"arrival\" уже есть землетрясения")));
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral(
+        "Для станции с кодом \"ABC\" в таблицах \"origin\" и \"arrival\" уже есть землетрясения")));
     EXPECT_TRUE(p.rec.last().text.endsWith(
         QStringLiteral("(удалятся записи обо всех событиях в данном интервале, для всех станций внутри этих "
                        "событий)")));
@@ -230,10 +237,10 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
     const OrvImportStats stats = p.importInto(target, archive);
     EXPECT_FALSE(stats.committed);
     ASSERT_EQ(p.rec.count(), 2);
-    EXPECT_TRUE(p.rec.last().text.startsWith(
-        QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 4; таблица = arrival; "
-                       "last sql = \r\rinsert into arrival (arid,eventid,sta,iphase,itime,ampl) values "
-                       "(4,'20080320101010 O''B','ABC','Pg',1205995815.125,-3)\r\rСообщение об ошибке:\r")))
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral(
+        "ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 4; таблица = arrival; "
+        "last sql = \r\rinsert into arrival (arid,eventid,sta,iphase,itime,ampl) values "
+        "(4,'20080320101010 O''B','ABC','Pg',1205995815.125,-3)\r\rСообщение об ошибке:\r")))
         << p.rec.last().text.toStdString();
     EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
     EXPECT_EQ(allRows(target), before);
@@ -249,8 +256,9 @@ TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target, kArrivalWithoutAmpl);
     const QString archive = p.exportFrom(source);
-    const QString question = QStringLiteral("Следующие поля в таблице \"arrival\" отсутствуют и не могут быть "
-                                            "импортированы: ampl\rХотите импортировать остальные поля?");
+    const QString question =
+        QStringLiteral("Следующие поля в таблице \"arrival\" отсутствуют и не могут быть "
+                       "импортированы: ampl\rХотите импортировать остальные поля?");
 
     // No: the import ends with nothing written, also of the table before.
     p.rec.answer({IDNO});
@@ -372,10 +380,12 @@ TEST(OrvImport, DamagedFilesWriteNothing)
         {"truncated", withArrival("truncated", arrival.left(arrival.size() - 3)), damaged},
         {"count beyond the data", withArrival("beyond", beyond), damaged},
         {"wrong type code", withArrival("type", wrongType),
-         QStringLiteral("ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!")},
+         QStringLiteral(
+             "ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!")},
         {"member outside the folder", outside,
-         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; last sql = "
-                        "\r\r\r\rСообщение об ошибке:\r")},
+         QStringLiteral(
+             "ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; last sql = "
+             "\r\r\r\rСообщение об ошибке:\r")},
         {"not a zip", work.file(QStringLiteral("junk.orv")),
          QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0;")},
     };
@@ -399,10 +409,106 @@ TEST(OrvImport, DamagedFilesWriteNothing)
 TEST(OrvExport, ArchiveNames)
 {
     const TDateTime start = EncodeDate(2008, 3, 1), end = EncodeDate(2008, 3, 31);
-    EXPECT_EQ(OrvArchiveName(0, QStringLiteral("ABC"), start, end), QStringLiteral("ABC_20080301_20080331.orv"));
+    EXPECT_EQ(OrvArchiveName(0, QStringLiteral("ABC"), start, end),
+              QStringLiteral("ABC_20080301_20080331.orv"));
     EXPECT_EQ(OrvArchiveName(0, QStringLiteral("ABC"), start + EncodeTime(6, 30, 0, 0), end),
               QStringLiteral("ABC_20080301063000_20080331.orv"));
     EXPECT_EQ(OrvArchiveName(3, QStringLiteral("ABC"), start, end + EncodeTime(0, 0, 0, 500)),
               QStringLiteral("20080301_20080331.orv"));
     EXPECT_EQ(OrvArchiveName(1, QStringLiteral("ABC"), start, end), QStringLiteral("20080301_20080331.orv"));
+}
+
+namespace {
+
+QByteArray le32(qint32 v)
+{
+    QByteArray b(4, '\0');
+    qToLittleEndian(v, b.data());
+    return b;
+}
+QByteArray str(const QByteArray &text)
+{
+    return le32(qint32(text.size())) + text;
+}
+
+// A version-1.0 dump: "ZIP", the table, counts, one station code and the period, then the fields.
+QByteArray oldDump(const QByteArray &table, int records, const QByteArray &fields, const QByteArray &rows)
+{
+    return QByteArray::fromHex("03") + "ZIP" + QByteArray(4, '\0') + char(table.size()) + table +
+           QByteArray(127 - table.size(), '\0') + fields.left(4) + le32(records) + QByteArray::fromHex("03") +
+           "ABC" + QByteArray(4, '\0') + QByteArray::fromHex("00 00 00 00 80 4a e3 40") // 01.03.2008
+           + QByteArray::fromHex("00 00 00 00 40 4e e3 40")                             // 31.03.2008
+           + fields.mid(4) + rows;
+}
+
+} // namespace
+
+TEST(OrvImport, OldVersionReplacesTheStationsPeriod)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> target;
+    createOrx(target);
+    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1206964800)");
+
+    // Field lists led by their count.
+    const QByteArray originFields = le32(2) + "\x01" + str("eventid") + "\x06" + str("lat");
+    const QByteArray arrivalFields = le32(4) + "\x03" + str("arid") + "\x01" + str("eventid") + "\x01" +
+                                     str("sta") + "\x06" + str("itime");
+    TestDir dir;
+    writeBytes(dir.file(OrvOriginMember),
+               oldDump("origin", 1, originFields,
+                       QByteArray(1, '\0') + str("E1") + QByteArray(1, '\0') +
+                           QByteArray::fromHex("00 00 00 00 00 e0 4b 40"))); // 55.75
+    writeBytes(dir.file(OrvArrivalMember),
+               oldDump("arrival", 1, arrivalFields,
+                       QByteArray(1, '\0') + le32(1) + QByteArray(1, '\0') + str("E1") + QByteArray(1, '\0') +
+                           str("ABC") + QByteArray(1, '\x01')));
+    writeBytes(dir.file(OrvSystemMember), "origin arrival");
+    const QString archive = dir.file(QStringLiteral("old.orv"));
+    zipFiles(archive, QString(),
+             {dir.file(OrvOriginMember), dir.file(OrvArrivalMember), dir.file(OrvSystemMember)});
+
+    p.rec.answer({IDYES});
+    const OrvImportStats stats = p.importInto(target, archive);
+    EXPECT_TRUE(stats.committed);
+    ASSERT_EQ(p.rec.count(), 2);
+    EXPECT_EQ(p.rec.messages()[0].text,
+              QStringLiteral(
+                  "Для станции с кодом \"ABC\" в таблицах \"origin\" и \"arrival\" уже есть землетрясения "
+                  "за период от 01.03.2008 до 31.03.2008\r\rХотите удалить существующие данные и "
+                  "записать новые?\r(удалятся записи обо всех событиях в данном интервале, для всех "
+                  "станций внутри этих событий)"));
+    EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin")), QStringList{"E1|55.75"});
+    EXPECT_EQ(target.rows(QStringLiteral("select arid,eventid,sta,itime from arrival")),
+              QStringList{"1|E1|ABC|<null>"});
+    EXPECT_EQ(p.w->findChild<QLabel *>(QStringLiteral("st1"))->text(), QStringLiteral("Станции: ABC"));
+    EXPECT_EQ(p.w->findChild<QLabel *>(QStringLiteral("st3"))->text(), QStringLiteral("Версия ORV: 1.0"));
+}
+
+// The import log goes through the safe writer: a full disk leaves the old log and says so.
+TEST(OrvImport, FullDiskKeepsTheOldLog)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    createOrx(source);
+    for (const char *sql : kSourceRows)
+        source.exec(sql);
+    source.exec(kOrphan);
+    const QString archive = p.exportFrom(source);
+    OrxDb<SqliteEnv> target;
+    createOrx(target);
+    p.write("system/log_imp.txt", QStringLiteral("old log\r\n"));
+    {
+        DiskFullAfter full(10);
+        p.importInto(target, archive);
+    }
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(
+        p.rec.last().text.startsWith(QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.")));
+    EXPECT_TRUE(p.rec.last().text.contains(QStringLiteral("Сообщение об ошибке:\rНе удалось записать файл ")))
+        << p.rec.last().text.toStdString();
+    EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
+    EXPECT_EQ(p.read("system/log_imp.txt"), QStringLiteral("old log\r\n"));
+    EXPECT_EQ(folderEntries(p.path("system")).filter(QStringLiteral("log_imp")), QStringList{"log_imp.txt"});
 }

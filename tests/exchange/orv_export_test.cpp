@@ -143,12 +143,13 @@ TYPED_TEST(OrvExportTest, NothingToExport)
     p.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
 
     p.run(1);
-    EXPECT_EQ(shown(p.rec),
-              (QList<Shown>{{QStringLiteral("Была выбрана опция \"делать экспорт по станциям с галочкой\",\rно ни "
-                                            "одна станция не отмечена галочкой,\rпоэтому экспорт не будет "
-                                            "сделан.\rОтметьте нужные станции галочкой или выберите другую опцию "
-                                            "и\rповторите снова."),
-                             MB_ICONWARNING}}));
+    EXPECT_EQ(
+        shown(p.rec),
+        (QList<Shown>{{QStringLiteral("Была выбрана опция \"делать экспорт по станциям с галочкой\",\rно ни "
+                                      "одна станция не отмечена галочкой,\rпоэтому экспорт не будет "
+                                      "сделан.\rОтметьте нужные станции галочкой или выберите другую опцию "
+                                      "и\rповторите снова."),
+                       MB_ICONWARNING}}));
     p.run(1, {QStringLiteral("QQQ"), QStringLiteral("O'K")});
     EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Данные по станции(ям) \"QQQ,O'K\" за этот период "
                                                           "отсутствуют"),
@@ -209,4 +210,22 @@ TEST(ExportButton, DispatchesByMode)
     button->click();
     productCommands() = saved;
     EXPECT_EQ(called, (QStringList{"orv", "text"}));
+}
+
+TEST(OrvExportDisk, FullDiskMakesNoArchive)
+{
+    OrxDb<SqliteEnv> orx;
+    for (const char *sql : kRows)
+        orx.exec(sql);
+    ExportProgram p;
+    p.useOrx(orx.source());
+    {
+        DiskFullAfter full(100);
+        p.run(0);
+    }
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Не удалось записать файл ")))
+        << p.rec.last().text.toStdString();
+    EXPECT_TRUE(p.stats.archive.isEmpty());
+    EXPECT_TRUE(folderEntries(p.out.path()).isEmpty());
 }
