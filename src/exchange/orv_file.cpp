@@ -235,6 +235,13 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     return OrvReadStatus::Ok;
 }
 
+bool IsOrvStringType(char code)
+{
+    const FieldType t = FieldType(quint8(code));
+    return t == FieldType::String || t == FieldType::Blob || t == FieldType::Memo ||
+           t == FieldType::FixedChar || t == FieldType::WideString;
+}
+
 QString OrvTimestampLiteral(TDateTime value)
 {
     int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;

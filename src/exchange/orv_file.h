@@ -96,6 +96,9 @@ struct OrvValueForms
 // Unsupported.
 OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValueForms &forms);
 
+// Type codes whose values are counted strings, quoted in statements.
+bool IsOrvStringType(char code);
+
 // The SQL literals of date-time values: "{ts 'yyyy-mm-dd hh:nn:ss'}" and "{t 'hh:nn:ss'}".
 QString OrvTimestampLiteral(TDateTime value);
 QString OrvTimeLiteral(TDateTime value);

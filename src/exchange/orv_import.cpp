@@ -49,13 +49,6 @@ struct Member
     QStringList insertNames;
 };
 
-bool isStringType(char code)
-{
-    const FieldType t = FieldType(quint8(code));
-    return t == FieldType::String || t == FieldType::Blob || t == FieldType::Memo ||
-           t == FieldType::FixedChar || t == FieldType::WideString;
-}
-
 // Epoch seconds of a date-time, to the millisecond.
 double epochOf(TDateTime value)
 {
@@ -379,7 +372,7 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
     orxheader &h = member.header;
     QString &text = h.texts[field];
     QString &literal = h.literals[field];
-    const bool quoted = isStringType(h.fieldTypes[field]);
+    const bool quoted = IsOrvStringType(h.fieldTypes[field]);
     const auto replaceWith = [&](const QString &id) {
         text = id;
         literal = quoted ? SqlQuote(id) : id;

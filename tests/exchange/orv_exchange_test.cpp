@@ -44,6 +44,15 @@ template <class Env> void createOrx(OrxDb<Env> &db, const char *arrival = kArriv
     db.exec(arrival);
 }
 
+void fillSource(OrxDb<SqliteEnv> &db, bool orphan = false)
+{
+    createOrx(db);
+    for (const char *sql : kSourceRows)
+        db.exec(sql);
+    if (orphan)
+        db.exec(kOrphan);
+}
+
 template <class Env> QStringList allRows(OrxDb<Env> &db)
 {
     return db.rows(kOriginRows) + QStringList{QStringLiteral("--")} + db.rows(kArrivalRows);
@@ -106,9 +115,7 @@ TYPED_TEST(OrvExchange, RoundTripGivesTheSameRows)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
 
@@ -136,10 +143,7 @@ TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
-    source.exec(kOrphan);
+    fillSource(source, true);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     // Events of another station under the file's EVENTIDs: nothing of the file's stations to replace.
@@ -175,9 +179,7 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
@@ -209,9 +211,7 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('OLD',1)");
@@ -250,9 +250,7 @@ TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target, kArrivalWithoutAmpl);
     const QString archive = p.exportFrom(source);
@@ -280,9 +278,7 @@ TEST(OrvView, FillsTheImportTablesWithoutAConnection)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     const QString archive = p.exportFrom(source);
     p.useOrx(p.path("no-such-database.db"));
     p.rec.clear();
@@ -326,9 +322,7 @@ TEST(OrvImport, DamagedFilesWriteNothing)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
+    fillSource(source);
     const QString archive = p.exportFrom(source);
     OrxDb<SqliteEnv> target;
     createOrx(target);
@@ -491,10 +485,7 @@ TEST(OrvImport, FullDiskKeepsTheOldLog)
 {
     OrvProgram p;
     OrxDb<SqliteEnv> source;
-    createOrx(source);
-    for (const char *sql : kSourceRows)
-        source.exec(sql);
-    source.exec(kOrphan);
+    fillSource(source, true);
     const QString archive = p.exportFrom(source);
     OrxDb<SqliteEnv> target;
     createOrx(target);

@@ -65,6 +65,13 @@ struct ExportProgram : ProgramWindow
         stats = {};
         RunOrxExport(*w, &stats);
     }
+    // The rows above in Db, which the ORX settings then name.
+    template <class Env> void use(OrxDb<Env> &db)
+    {
+        for (const char *sql : kRows)
+            db.exec(sql);
+        useOrx(db.source(), db.user(), db.password());
+    }
     QStringList members()
     {
         unzipAll(stats.archive, unpacked.path());
@@ -81,10 +88,8 @@ TYPED_TEST_SUITE(OrvExportTest, BothBackends, BackendName);
 
 TYPED_TEST(OrvExportTest, PeriodStationsAndMembers)
 {
-    for (const char *sql : kRows)
-        this->orx->exec(sql);
     ExportProgram p;
-    p.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+    p.use(*this->orx);
 
     p.run(0);
     EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
@@ -137,10 +142,8 @@ TYPED_TEST(OrvExportTest, PeriodStationsAndMembers)
 
 TYPED_TEST(OrvExportTest, NothingToExport)
 {
-    for (const char *sql : kRows)
-        this->orx->exec(sql);
     ExportProgram p;
-    p.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+    p.use(*this->orx);
 
     p.run(1);
     EXPECT_EQ(
@@ -162,10 +165,8 @@ TYPED_TEST(OrvExportTest, NothingToExport)
 TEST(OrvExportMail, SentOrNotTheArchiveStays)
 {
     OrxDb<SqliteEnv> orx;
-    for (const char *sql : kRows)
-        orx.exec(sql);
     ExportProgram p;
-    p.useOrx(orx.source());
+    p.use(orx);
     TestDir mail;
     SmtpServer server(mail.path());
     ASSERT_GT(server.port(), 0);
@@ -215,10 +216,8 @@ TEST(ExportButton, DispatchesByMode)
 TEST(OrvExportDisk, FullDiskMakesNoArchive)
 {
     OrxDb<SqliteEnv> orx;
-    for (const char *sql : kRows)
-        orx.exec(sql);
     ExportProgram p;
-    p.useOrx(orx.source());
+    p.use(orx);
     {
         DiskFullAfter full(100);
         p.run(0);
