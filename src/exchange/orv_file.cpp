@@ -232,6 +232,7 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     header.texts = QStringList(count, QString());
     header.literals = QStringList(count, QString());
     header.nulls = QList<bool>(count, true);
+    header.values = QVariantList(count, QVariant());
     return OrvReadStatus::Ok;
 }
 
@@ -268,6 +269,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
         header.texts[i].clear();
         header.literals[i].clear();
         header.nulls[i] = true;
+        header.values[i] = QVariant();
         char flag = 0;
         if (!readBytes(stream, &flag, 1))
             return OrvReadStatus::Short;
@@ -277,6 +279,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             return OrvReadStatus::Damaged;
         const FieldType type = FieldType(quint8(header.fieldTypes[i]));
         QString text, literal;
+        QVariant bound;
         switch (type) {
         case FieldType::String:
         case FieldType::Blob:
@@ -286,6 +289,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             if (!ReadStrStream(stream, text))
                 return OrvReadStatus::ShortText;
             literal = SqlQuote(text);
+            bound = text;
             break;
         case FieldType::SmallInt:
         case FieldType::Integer:
@@ -294,6 +298,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             char bytes[4];
             if (!readBytes(stream, bytes, 4))
                 return OrvReadStatus::Short;
+            bound = qlonglong(getInt32(bytes));
             text = literal = QString::number(getInt32(bytes));
             break;
         }
@@ -301,6 +306,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             char bytes[8];
             if (!readBytes(stream, bytes, 8))
                 return OrvReadStatus::Short;
+            bound = qlonglong(qFromLittleEndian<qint64>(bytes));
             text = literal = QString::number(qFromLittleEndian<qint64>(bytes));
             break;
         }
@@ -309,6 +315,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             if (!readBytes(stream, &value, 1))
                 return OrvReadStatus::Short;
             text = literal = value ? QStringLiteral("1") : QStringLiteral("0");
+            bound = qlonglong(value ? 1 : 0);
             break;
         }
         case FieldType::Float:
@@ -321,6 +328,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             if (!std::isfinite(value))
                 return OrvReadStatus::Damaged;
             text = literal = FloatToStr(value);
+            bound = value;
             break;
         }
         case FieldType::Date:
@@ -331,6 +339,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
                 return OrvReadStatus::Short;
             if (!validDateTime(value))
                 return OrvReadStatus::Damaged;
+            bound = ToQDateTime(value);
             if (type == FieldType::Time) {
                 literal = OrvTimeLiteral(value);
                 text = forms.viewOnly ? FormatDateTime(QStringLiteral("tt"), value, forms.fs) : literal;
@@ -350,6 +359,7 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
         header.texts[i] = text;
         header.literals[i] = literal;
         header.nulls[i] = false;
+        header.values[i] = bound;
     }
     return OrvReadStatus::Ok;
 }

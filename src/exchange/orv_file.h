@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 class QIODevice;
 
@@ -47,10 +48,12 @@ struct orxheader
     QString fileName;
     QStringList fieldNames;
     QByteArray fieldTypes;
-    // The current record, per field: text, SQL literal, NULL flag.
+    // The current record, per field: text, SQL literal, NULL flag, and the value to bind (QString,
+    // qlonglong, double or QDateTime).
     QStringList texts;
     QStringList literals;
     QList<bool> nulls;
+    QVariantList values;
     // Fields the target table lacks.
     QStringList missing;
     QString missingText;

@@ -376,6 +376,9 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
     const auto replaceWith = [&](const QString &id) {
         text = id;
         literal = quoted ? SqlQuote(id) : id;
+        bool number = false;
+        const qlonglong n = id.toLongLong(&number);
+        h.values[field] = quoted || !number ? QVariant(id) : QVariant(n);
     };
     if (h.table == QLatin1String("origin")) {
         m_originIds.insert(text.toLower());
@@ -483,7 +486,8 @@ bool OrvRun::readTable(Member &member)
             continue;
         }
         bool insert = true;
-        QString names, values;
+        QString names, values, marks;
+        QVariantList params;
         for (int i = 0; i < fields; ++i) {
             if (h.nulls[i] || member.skip[i])
                 continue;
@@ -491,13 +495,20 @@ bool OrvRun::readTable(Member &member)
                 return false;
             names += member.insertNames[i] + QLatin1Char(',');
             values += h.literals[i] + QLatin1Char(',');
+            marks += QStringLiteral("?,");
+            params << h.values[i];
         }
         names.chop(1);
         values.chop(1);
+        marks.chop(1);
         if (insert) {
-            m_lastSql = QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
-                        QStringLiteral(") values (") + values + QLatin1Char(')');
-            m_command->SetCommandText(m_lastSql);
+            // The values are bound: one statement text serves every row of the same shape. The text
+            // with the values written out is what a failure reports.
+            const QString head = QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
+                                 QStringLiteral(") values (");
+            m_lastSql = head + values + QLatin1Char(')');
+            m_command->SetCommandText(head + marks + QLatin1Char(')'));
+            m_command->SetParams(params);
             m_command->Execute();
             if (m_stats)
                 ++m_stats->inserted;
