@@ -2,6 +2,7 @@
 #include "app/main/main_window.h"
 #include "exchange/import_page.h"
 #include "exchange/orv_export.h"
+#include "exchange/orx_copy.h"
 #include "products/summary_command.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
     InstallOrvExportCommand();
+    InstallOrxImportCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the
     // start-up is through.

@@ -3,26 +3,6 @@
 #include "db/db_query.h"
 #include "lib/messages.h"
 
-namespace {
-
-// The text a grid shows, as TField::AsString gives it.
-QString displayText(FieldType type, const QVariant &v)
-{
-    if (v.isNull())
-        return QString();
-    if (type == FieldType::Time)
-        return FormatDateTime(QStringLiteral("hh:nn:ss"), v.toDouble());
-    if (IsDateFieldType(type))
-        return FormatDateTime(QStringLiteral("c"), v.toDouble());
-    if (IsFloatFieldType(type))
-        return FloatToStr(v.toDouble());
-    if (type == FieldType::Boolean)
-        return v.toBool() ? QStringLiteral("True") : QStringLiteral("False");
-    return v.toString();
-}
-
-} // namespace
-
 DataSetModel::DataSetModel(DbQuery *query, QObject *parent) : QAbstractTableModel(parent), m_query(query)
 {
     connect(query, &DbQuery::opened, this, &DataSetModel::refresh);
@@ -83,7 +63,7 @@ QVariant DataSetModel::data(const QModelIndex &index, int role) const
     const QVariant v = m_query->RowValue(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return displayText(type, v);
+        return FieldValueText(type, v);
     case Qt::EditRole:
         if (IsDateFieldType(type) && !v.isNull())
             return ToQDateTime(v.toDouble());

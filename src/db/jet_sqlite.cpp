@@ -197,7 +197,10 @@ void cintFn(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     if (anyNull(argc, argv))
         return sqlite3_result_null(ctx);
-    sqlite3_result_int64(ctx, RoundHalfEven(numberArg(argv[0])));
+    int64_t n = 0;
+    if (!TryRoundHalfEven(numberArg(argv[0]), n))
+        return sqlite3_result_error(ctx, "CInt: the number is out of range", -1);
+    sqlite3_result_int64(ctx, n);
 }
 
 void cdblFn(sqlite3_context *ctx, int argc, sqlite3_value **argv)
@@ -229,9 +232,19 @@ void dateSerialFn(sqlite3_context *ctx, int argc, sqlite3_value **argv)
 {
     if (anyNull(argc, argv))
         return sqlite3_result_null(ctx);
-    // Months and days outside their range roll over, as in Jet.
-    qint64 year = sqlite3_value_int64(argv[0]);
-    qint64 month = sqlite3_value_int64(argv[1]) - 1;
+    // Months and days outside their range roll over, as in Jet. Beyond a few million nothing can land
+    // inside the calendar, and the arithmetic below must not overflow.
+    constexpr qint64 limit = 100000000;
+    const qint64 yearArg = sqlite3_value_int64(argv[0]);
+    const qint64 monthArg = sqlite3_value_int64(argv[1]);
+    const qint64 dayArg = sqlite3_value_int64(argv[2]);
+    const auto outside = [](qint64 v) { return v > limit || v < -limit; };
+    if (outside(yearArg) || outside(monthArg) || outside(dayArg)) {
+        sqlite3_result_error(ctx, "DateSerial: invalid date", -1);
+        return;
+    }
+    qint64 year = yearArg;
+    qint64 month = monthArg - 1;
     year += month >= 0 ? month / 12 : -((11 - month) / 12);
     month = ((month % 12) + 12) % 12;
     TDateTime first = 0;
@@ -239,7 +252,7 @@ void dateSerialFn(sqlite3_context *ctx, int argc, sqlite3_value **argv)
         sqlite3_result_error(ctx, "DateSerial: invalid date", -1);
         return;
     }
-    sqlite3_result_double(ctx, first + double(sqlite3_value_int64(argv[2]) - 1));
+    sqlite3_result_double(ctx, first + double(dayArg - 1));
 }
 
 void nzFn(sqlite3_context *ctx, int argc, sqlite3_value **argv)

@@ -636,19 +636,24 @@ QString SqlDialect::singleBaseTable(const QString &jetSql)
 {
     const QList<SqlToken> tokens = TokenizeSql(jetSql);
     const int n = int(tokens.size());
+    // Subqueries are allowed in the conditions only (after the outer where): there they choose rows
+    // and give no column, so every field is still one of the table's.
     int selects = 0, depth = 0, from = -1;
+    bool where = false;
     for (int i = 0; i < n; ++i) {
         const SqlToken &t = tokens[i];
         if (isSymbol(t, '('))
             ++depth;
         else if (isSymbol(t, ')'))
             --depth;
-        else if (isWord(t, "select"))
+        else if (isWord(t, "select") && (depth == 0 || !where))
             ++selects;
         else if (isWord(t, "join") || isWord(t, "union"))
             return QString();
         else if (depth == 0 && from < 0 && isWord(t, "from"))
             from = i;
+        else if (depth == 0 && from >= 0 && isWord(t, "where"))
+            where = true;
     }
     if (selects != 1 || from < 0)
         return QString();

@@ -1,11 +1,15 @@
 #include "db/sql_literals.h"
 
+#include "lib/errors.h"
+
 #include <cmath>
 
 namespace {
 
 QString dayLiteral(bool odbc, TDateTime value)
 {
+    if (!IsValidDateTime(value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(FloatToStr(value)));
     const TDateTime day = std::trunc(value);
     if (!odbc)
         return QString::number(qint64(day));

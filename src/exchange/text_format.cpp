@@ -3,7 +3,9 @@
 #include "exchange/import_type.h"
 #include "lib/codec.h"
 #include "lib/messages.h"
+#include "lib/safe_write.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QtEndian>
 
@@ -259,6 +261,20 @@ bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool 
         MessageProc(nullptr, QStringLiteral("Ошибка при чтении формата данных ") + name, MB_ICONERROR, MB_OK);
         return false;
     }
+    if (ReadSpecFile(file, importType))
+        return true;
+    // A short or damaged file would leave this station with part of another station's formats, which
+    // the next save would store under its name.
+    SetDefaults();
+    MessageProc(nullptr,
+                QStringLiteral("Ошибка при чтении формата данных ") + name +
+                    QStringLiteral(": файл \"%1\" повреждён, взяты форматы по умолчанию").arg(path),
+                MB_ICONERROR, MB_OK);
+    return false;
+}
+
+bool TextFormats::ReadSpecFile(QIODevice &file, int importType)
+{
     const bool text = importType == ImportText;
     for (int t = 0; t < 3; ++t)
         if (!ReadSpecRecord(file, exportSpec[t], true))
@@ -280,19 +296,19 @@ bool TextFormats::SaveSpec(const QString &programDir, const QString &name, int i
 {
     if (!specsDirty)
         return true;
-    QFile file(SpecFilePath(programDir, name));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        MessageProc(nullptr, QStringLiteral("Ошибка при записи формата данных ") + name, MB_ICONERROR, MB_OK);
-        return false;
-    }
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
     const bool text = importType == ImportText;
-    bool ok = true;
-    for (int t = 0; t < 3 && ok; ++t)
-        ok = WriteSpecRecord(file, exportSpec[t], true);
-    ok = ok && WriteSpecRecord(file, importSpec[SpecEvents], text);
-    if (text)
-        ok = ok && WriteSpecRecord(file, importSpec[SpecStationBulletin], true) &&
-             WriteSpecRecord(file, importSpec[SpecXmAdd], true);
-    file.close();
-    return ok && file.error() == QFile::NoError;
+    for (int t = 0; t < 3; ++t)
+        WriteSpecRecord(buffer, exportSpec[t], true);
+    WriteSpecRecord(buffer, importSpec[SpecEvents], text);
+    if (text) {
+        WriteSpecRecord(buffer, importSpec[SpecStationBulletin], true);
+        WriteSpecRecord(buffer, importSpec[SpecXmAdd], true);
+    }
+    // The old file stays whole unless the new one was written completely.
+    if (SafeWriteFile(SpecFilePath(programDir, name), buffer.data()))
+        return true;
+    MessageProc(nullptr, QStringLiteral("Ошибка при записи формата данных ") + name, MB_ICONERROR, MB_OK);
+    return false;
 }

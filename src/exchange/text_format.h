@@ -65,9 +65,13 @@ struct TextFormats
     bool specsDirty = false;
 
     void SetDefaults();
-    // programDir ends with "/". Messages go through the message procedure.
+    // programDir ends with "/". Messages go through the message procedure. A file that cannot be read
+    // whole is reported and gives the defaults; a file that cannot be written is reported and the old one
+    // stays.
     bool LoadSpec(const QString &programDir, const QString &name, bool reset, int importType);
     bool SaveSpec(const QString &programDir, const QString &name, int importType);
+    // The records of a format file in the layout of importType; false when one falls short.
+    bool ReadSpecFile(QIODevice &file, int importType);
 };
 
 QString SpecFilePath(const QString &programDir, const QString &name);

@@ -1,12 +1,16 @@
 #include "lib/coordinates.h"
 
 #include "lib/datetime.h"
+#include "lib/errors.h"
 
 #include <cmath>
 #include <cstdlib>
 
 void DegToDMS(double Value, bool IsLon, int &Deg, int &Min, int &Sec, QChar &Hemi)
 {
+    // A degree count beyond the integer range (or NaN) has no degrees, minutes and seconds.
+    if (!(std::fabs(Value) < 2147483648.0))
+        throw EConvertError(QStringLiteral("'%1' is not a valid coordinate").arg(FloatToStr(Value)));
     double whole = 0;
     const double fraction = std::modf(Value, &whole);
     Deg = int(std::fabs(whole));

@@ -1,31 +1,33 @@
 #include "lib/dataset_api.h"
 
 #include <array>
+#include <limits>
 
 namespace {
 const std::array<const char *, 26> kFieldTypeNames = {
-    "Unknown",  "String",   "SmallInt", "Integer",  "Word",        "Boolean", "Float",
-    "Currency", "BCD",      "Date",     "Time",     "DateTime",    "Bytes",   "VarBytes",
-    "AutoInc",  "Blob",     "Memo",     "Graphic",  "FmtMemo",     "ParadoxOle", "dBaseOle",
+    "Unknown",     "String", "SmallInt",  "Integer",    "Word",     "Boolean",    "Float",
+    "Currency",    "BCD",    "Date",      "Time",       "DateTime", "Bytes",      "VarBytes",
+    "AutoInc",     "Blob",   "Memo",      "Graphic",    "FmtMemo",  "ParadoxOle", "dBaseOle",
     "TypedBinary", "Cursor", "FixedChar", "WideString", "LargeInt"};
 } // namespace
 
 QString FieldTypeName(FieldType type)
 {
     const int code = int(type);
-    return code >= 0 && code < int(kFieldTypeNames.size()) ? QString::fromLatin1(kFieldTypeNames[code]) : QString();
+    return code >= 0 && code < int(kFieldTypeNames.size()) ? QString::fromLatin1(kFieldTypeNames[code])
+                                                           : QString();
 }
 
 bool IsStringFieldType(FieldType t)
 {
-    return t == FieldType::String || t == FieldType::Memo || t == FieldType::FmtMemo || t == FieldType::FixedChar ||
-           t == FieldType::WideString;
+    return t == FieldType::String || t == FieldType::Memo || t == FieldType::FmtMemo ||
+           t == FieldType::FixedChar || t == FieldType::WideString;
 }
 
 bool IsIntegerFieldType(FieldType t)
 {
-    return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word || t == FieldType::AutoInc ||
-           t == FieldType::LargeInt;
+    return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word ||
+           t == FieldType::AutoInc || t == FieldType::LargeInt;
 }
 
 bool IsFloatFieldType(FieldType t)
@@ -38,14 +40,15 @@ bool IsDateFieldType(FieldType t)
     return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
 }
 
-QString TField::AsString() const
+QString FieldValueText(FieldType t, const QVariant &v)
 {
-    if (IsNull())
+    if (v.isNull())
         return QString();
-    const QVariant v = Value();
-    const FieldType t = DataType();
     if (IsDateFieldType(t)) {
         const TDateTime d = v.toDouble();
+        // A stored number that is no date at all is shown as it stands rather than as a made-up date.
+        if (!IsValidDateTime(d))
+            return FloatToStr(d);
         if (t == FieldType::Time)
             return FormatDateTime(QStringLiteral("hh:nn:ss"), d);
         return FormatDateTime(QStringLiteral("c"), d);
@@ -57,13 +60,22 @@ QString TField::AsString() const
     return v.toString();
 }
 
+QString TField::AsString() const
+{
+    return IsNull() ? QString() : FieldValueText(DataType(), Value());
+}
+
 qint64 TField::AsLargeInt() const
 {
     if (IsNull())
         return 0;
     const QVariant v = Value();
-    if (IsFloatFieldType(DataType()) || IsDateFieldType(DataType()))
-        return RoundHalfEven(v.toDouble());
+    if (IsFloatFieldType(DataType()) || IsDateFieldType(DataType())) {
+        int64_t r = 0;
+        if (!TryRoundHalfEven(v.toDouble(), r))
+            throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(v.toDouble())));
+        return r;
+    }
     bool ok = false;
     const qint64 r = v.toString().trimmed().toLongLong(&ok);
     if (v.typeId() == QMetaType::Bool)
@@ -73,7 +85,13 @@ qint64 TField::AsLargeInt() const
     return r;
 }
 
-int TField::AsInteger() const { return int(AsLargeInt()); }
+int TField::AsInteger() const
+{
+    const qint64 r = AsLargeInt();
+    if (r < std::numeric_limits<int>::min() || r > std::numeric_limits<int>::max())
+        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(r));
+    return int(r);
+}
 
 double TField::AsFloat() const
 {
@@ -89,7 +107,15 @@ double TField::AsFloat() const
     return ok ? r : v.toDouble();
 }
 
-TDateTime TField::AsDateTime() const { return IsNull() ? 0.0 : Value().toDouble(); }
+TDateTime TField::AsDateTime() const
+{
+    if (IsNull())
+        return 0.0;
+    const double d = Value().toDouble();
+    if (!IsValidDateTime(d))
+        throw DbError(QStringLiteral("'%1' is not a valid date and time").arg(FloatToStr(d)));
+    return d;
+}
 
 bool TField::AsBoolean() const
 {

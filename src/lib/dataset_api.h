@@ -54,6 +54,10 @@ public:
     using BrenvaleError::BrenvaleError;
 };
 
+// A field value as text, as TField::AsString gives it: "" for NULL, numbers as FloatToStr, dates
+// "dd.mm.yyyy[ hh:nn:ss]", times "hh:nn:ss", a date field holding no valid date as its number.
+QString FieldValueText(FieldType type, const QVariant &value);
+
 class TField
 {
 public:
@@ -80,7 +84,8 @@ public:
 
 enum class DataSetState { Inactive, Browse, Edit, Insert };
 
-struct LocateOptions {
+struct LocateOptions
+{
     bool caseInsensitive = false;
     bool partialKey = false;
 };
@@ -102,7 +107,7 @@ public:
     virtual int FieldCount() const = 0;
     virtual TField *Field(int index) = 0;
     virtual TField *FindField(const QString &name) = 0; // case-insensitive; nullptr when absent
-    TField *FieldByName(const QString &name);            // DbError when absent
+    TField *FieldByName(const QString &name);           // DbError when absent
 
     virtual void First() = 0;
     virtual void Prior() = 0;
@@ -114,7 +119,8 @@ public:
     virtual int RecNo() const = 0; // 1-based; 0 when there is no current row
     virtual void SetRecNo(int recNo) = 0;
     // Field names separated by ';', one value each; moves to the first match.
-    virtual bool Locate(const QString &fieldNames, const QVariantList &values, LocateOptions options = {}) = 0;
+    virtual bool Locate(const QString &fieldNames, const QVariantList &values,
+                        LocateOptions options = {}) = 0;
     // Values for the statement's "?" markers, in order, bound when it runs; DbError where unsupported.
     virtual void SetParams(const QVariantList &values);
 

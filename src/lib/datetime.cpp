@@ -10,7 +10,7 @@
 namespace {
 
 constexpr int kDaysBeforeMonth[2][13] = {{0, 0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334},
-                                        {0, 0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335}};
+                                         {0, 0, 31, 60, 91, 121, 152, 182, 213, 244, 274, 305, 335}};
 
 const char *const kShortMonths[12] = {"янв", "фев", "мар", "апр", "май", "июн",
                                       "июл", "авг", "сен", "окт", "ноя", "дек"};
@@ -18,12 +18,16 @@ const char *const kLongMonths[12] = {"Январь", "Февраль", "Март
                                      "Июль",   "Август",  "Сентябрь", "Октябрь", "Ноябрь", "Декабрь"};
 
 // Milliseconds since 30.12.1899 split the system's way: whole days truncated toward zero, the time of
-// day taken from the absolute remainder.
-void splitStamp(TDateTime value, int64_t &days, int64_t &msOfDay)
+// day taken from the absolute remainder. False, with zeros, for a value that is no valid date-time.
+bool splitStamp(TDateTime value, int64_t &days, int64_t &msOfDay)
 {
+    days = msOfDay = 0;
+    if (!IsValidDateTime(value))
+        return false;
     const int64_t total = RoundHalfEven(value * MSecsPerDay);
     days = total / MSecsPerDay;
     msOfDay = (total < 0 ? -total : total) % MSecsPerDay;
+    return true;
 }
 
 void civilFromDayNumber(int64_t dayNumber, int &year, int &month, int &day)
@@ -54,7 +58,10 @@ void civilFromDayNumber(int64_t dayNumber, int &year, int &month, int &day)
     day = int(d - kDaysBeforeMonth[leap][month] + 1);
 }
 
-QString twoDigits(int v) { return QString::number(v).rightJustified(2, QLatin1Char('0')); }
+QString twoDigits(int v)
+{
+    return QString::number(v).rightJustified(2, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -64,13 +71,38 @@ const TFormatSettings &DefaultFormatSettings()
     return fs;
 }
 
-int64_t RoundHalfEven(double value)
+bool TryRoundHalfEven(double value, int64_t &result)
 {
     // The default floating-point rounding mode rounds halves to even.
-    return static_cast<int64_t>(std::nearbyint(value));
+    const double rounded = std::nearbyint(value);
+    // 2^63 itself is out of range; the comparisons are false for NaN.
+    if (!(rounded >= -9223372036854775808.0 && rounded < 9223372036854775808.0))
+        return false;
+    result = static_cast<int64_t>(rounded);
+    return true;
 }
 
-bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+int64_t RoundHalfEven(double value)
+{
+    int64_t result = 0;
+    if (!TryRoundHalfEven(value, result))
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(value)));
+    return result;
+}
+
+bool IsValidDateTime(TDateTime value)
+{
+    // Whole days count toward zero, so 01.01.0001 12:00 is -693593.5; the millisecond rounding must
+    // not carry the last millisecond of 9999 into the year 10000.
+    constexpr double before = -double(DateDelta);
+    constexpr double end = 2958466.0 - 0.5 / MSecsPerDay;
+    return value > before && value < end;
+}
+
+bool IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 int DaysInMonth(int year, int month)
 {
@@ -85,7 +117,8 @@ bool TryEncodeDate(int year, int month, int day, TDateTime &result)
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
         return false;
     const int64_t y = year - 1;
-    const int64_t days = y * 365 + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[IsLeapYear(year)][month] + day;
+    const int64_t days =
+        y * 365 + y / 4 - y / 100 + y / 400 + kDaysBeforeMonth[IsLeapYear(year)][month] + day;
     result = double(days - DateDelta);
     return true;
 }
@@ -122,7 +155,10 @@ TDateTime ComposeDateTime(TDateTime date, TDateTime time)
 void DecodeDate(TDateTime value, int &year, int &month, int &day)
 {
     int64_t days = 0, ms = 0;
-    splitStamp(value, days, ms);
+    if (!splitStamp(value, days, ms)) {
+        year = month = day = 0;
+        return;
+    }
     civilFromDayNumber(days + DateDelta, year, month, day);
 }
 
@@ -136,7 +172,8 @@ void DecodeTime(TDateTime value, int &hour, int &min, int &sec, int &msec)
     msec = int(ms % 1000);
 }
 
-void DecodeDateTime(TDateTime value, int &year, int &month, int &day, int &hour, int &min, int &sec, int &msec)
+void DecodeDateTime(TDateTime value, int &year, int &month, int &day, int &hour, int &min, int &sec,
+                    int &msec)
 {
     DecodeDate(value, year, month, day);
     DecodeTime(value, hour, min, sec, msec);
@@ -145,7 +182,7 @@ void DecodeDateTime(TDateTime value, int &year, int &month, int &day, int &hour,
 TDateTime DateOf(TDateTime value)
 {
     int64_t days = 0, ms = 0;
-    splitStamp(value, days, ms);
+    splitStamp(value, days, ms); // zeros for an invalid value
     return double(days);
 }
 
@@ -183,10 +220,19 @@ QDateTime ToQDateTime(TDateTime value)
     return QDateTime(QDate(y, m, d), QTime(h, n, s, ms));
 }
 
-TDateTime Now() { return FromQDateTime(QDateTime::currentDateTime()); }
-TDateTime Today() { return DateOf(Now()); }
+TDateTime Now()
+{
+    return FromQDateTime(QDateTime::currentDateTime());
+}
+TDateTime Today()
+{
+    return DateOf(Now());
+}
 
-QString FormatDateTime(const QString &format, TDateTime value, const TFormatSettings &fs)
+namespace {
+
+// nested: formatting a settings format on behalf of a code, whose own such codes stay text.
+QString formatDateTime(const QString &format, TDateTime value, const TFormatSettings &fs, bool nested)
 {
     int y, mo, d, h, n, s, ms;
     DecodeDateTime(value, y, mo, d, h, n, s, ms);
@@ -222,8 +268,8 @@ QString FormatDateTime(const QString &format, TDateTime value, const TFormatSett
         }
         const int run = runOf(i, lc);
         if (lc == QLatin1Char('d')) {
-            if (run >= 5) {
-                out += FormatDateTime(fs.ShortDateFormat, value, fs);
+            if (run >= 5 && !nested) {
+                out += formatDateTime(fs.ShortDateFormat, value, fs, true);
                 i += 5;
             } else {
                 out += run == 1 ? QString::number(d) : twoDigits(d);
@@ -263,14 +309,14 @@ QString FormatDateTime(const QString &format, TDateTime value, const TFormatSett
             out += run >= 3 ? QString::number(ms).rightJustified(3, QLatin1Char('0')) : QString::number(ms);
             i += run >= 3 ? 3 : 1;
             lastWasHour = false;
-        } else if (lc == QLatin1Char('t')) {
-            out += FormatDateTime(run >= 2 ? fs.LongTimeFormat : fs.ShortTimeFormat, value, fs);
+        } else if (lc == QLatin1Char('t') && !nested) {
+            out += formatDateTime(run >= 2 ? fs.LongTimeFormat : fs.ShortTimeFormat, value, fs, true);
             i += qMin(run, 2);
             lastWasHour = false;
-        } else if (lc == QLatin1Char('c') && run == 1) {
-            out += FormatDateTime(fs.ShortDateFormat, value, fs);
+        } else if (lc == QLatin1Char('c') && run == 1 && !nested) {
+            out += formatDateTime(fs.ShortDateFormat, value, fs, true);
             if (h != 0 || n != 0 || s != 0 || ms != 0)
-                out += QLatin1Char(' ') + FormatDateTime(fs.LongTimeFormat, value, fs);
+                out += QLatin1Char(' ') + formatDateTime(fs.LongTimeFormat, value, fs, true);
             ++i;
             lastWasHour = false;
         } else {
@@ -279,6 +325,13 @@ QString FormatDateTime(const QString &format, TDateTime value, const TFormatSett
         }
     }
     return out;
+}
+
+} // namespace
+
+QString FormatDateTime(const QString &format, TDateTime value, const TFormatSettings &fs)
+{
+    return formatDateTime(format, value, fs, false);
 }
 
 QString FloatToStr(double value, QChar decimalSeparator)
@@ -298,7 +351,8 @@ QString FloatToStr(double value, QChar decimalSeparator)
         QString digits = text.mid(e + 2);
         while (digits.size() > 1 && digits.startsWith(QLatin1Char('0')))
             digits.remove(0, 1);
-        text = mantissa + QLatin1Char('E') + (sign == QLatin1Char('-') ? QStringLiteral("-") : QString()) + digits;
+        text = mantissa + QLatin1Char('E') + (sign == QLatin1Char('-') ? QStringLiteral("-") : QString()) +
+               digits;
     }
     if (decimalSeparator != QLatin1Char('.'))
         text.replace(QLatin1Char('.'), decimalSeparator);

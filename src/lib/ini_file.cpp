@@ -29,12 +29,26 @@ IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
                              .arg(displayPath(fileName), file.errorString()));
-    load(fromCp1251(file.readAll()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
+                             .arg(displayPath(fileName), file.errorString()));
+    loadBytes(bytes);
 }
 
-void IniFile::load(const QString &text)
+IniFile IniFile::FromBytes(const QByteArray &bytes, const QString &fileName)
 {
+    IniFile ini;
+    ini.m_fileName = fileName;
+    ini.loadBytes(bytes);
+    return ini;
+}
+
+void IniFile::loadBytes(const QByteArray &bytes)
+{
+    const QString text = fromCp1251(bytes);
     Section *current = nullptr;
+    bool content = false;
     qsizetype pos = 0;
     const qsizetype size = text.size();
     while (pos < size) {
@@ -52,13 +66,12 @@ void IniFile::load(const QString &text)
         const QString trimmed = line.trimmed();
         if (trimmed.isEmpty() || trimmed.startsWith(u';'))
             continue;
+        content = true;
         if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
             const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
             current = findSection(name);
-            if (!current) {
-                m_sections.append(Section{name, {}});
-                current = &m_sections.last();
-            }
+            if (!current)
+                current = &addSection(name);
             continue;
         }
         const qsizetype eq = line.indexOf(u'=');
@@ -68,19 +81,37 @@ void IniFile::load(const QString &text)
         if (!key.isEmpty())
             current->entries.append(Entry{key, line.mid(eq + 1)});
     }
+    // Text without one section is no settings file the program wrote (binary garbage, a truncated or
+    // foreign file); read as empty, it would be replaced by defaults on the next update.
+    if (content && m_sections.isEmpty())
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: в нём нет ни одного раздела")
+                             .arg(displayPath(m_fileName)));
 }
 
 const IniFile::Section *IniFile::findSection(const QString &name) const
 {
-    for (const Section &s : m_sections)
-        if (sameName(s.name, name))
-            return &s;
-    return nullptr;
+    const auto it = m_index.constFind(name.toCaseFolded());
+    return it == m_index.cend() ? nullptr : &m_sections[*it];
 }
 
 IniFile::Section *IniFile::findSection(const QString &name)
 {
-    return const_cast<Section *>(std::as_const(*this).findSection(name));
+    const auto it = m_index.constFind(name.toCaseFolded());
+    return it == m_index.cend() ? nullptr : &m_sections[*it];
+}
+
+IniFile::Section &IniFile::addSection(const QString &name)
+{
+    m_index.insert(name.toCaseFolded(), m_sections.size());
+    m_sections.append(Section{name, {}});
+    return m_sections.last();
+}
+
+void IniFile::reindex()
+{
+    m_index.clear();
+    for (qsizetype i = 0; i < m_sections.size(); ++i)
+        m_index.insert(m_sections[i].name.toCaseFolded(), i);
 }
 
 qsizetype IniFile::findKey(const Section &section, const QString &key)
@@ -103,10 +134,8 @@ QString IniFile::ReadString(const QString &section, const QString &key, const QS
 void IniFile::WriteString(const QString &section, const QString &key, const QString &value)
 {
     Section *s = findSection(section);
-    if (!s) {
-        m_sections.append(Section{section, {}});
-        s = &m_sections.last();
-    }
+    if (!s)
+        s = &addSection(section);
     const qsizetype i = findKey(*s, key);
     if (i < 0)
         s->entries.append(Entry{key, value});
@@ -164,12 +193,11 @@ void IniFile::DeleteKey(const QString &section, const QString &key)
 
 void IniFile::EraseSection(const QString &section)
 {
-    for (qsizetype i = 0; i < m_sections.size(); ++i) {
-        if (sameName(m_sections[i].name, section)) {
-            m_sections.removeAt(i);
-            return;
-        }
-    }
+    const auto it = m_index.constFind(section.toCaseFolded());
+    if (it == m_index.cend())
+        return;
+    m_sections.removeAt(*it);
+    reindex();
 }
 
 void IniFile::UpdateFile() const

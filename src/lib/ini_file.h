@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -35,8 +37,11 @@ public:
 class IniFile : public SettingsAccess
 {
 public:
-    // EFileError when the file exists but cannot be read: an image read as empty would wipe it on update.
+    // EFileError when the file exists but cannot be read, or holds text but not a single section (a
+    // damaged file): an image read as empty would wipe it on update.
     explicit IniFile(const QString &fileName);
+    // The image of a file's bytes, checked as the file would be; fileName is where UpdateFile writes.
+    static IniFile FromBytes(const QByteArray &bytes, const QString &fileName = QString());
 
     const QString &fileName() const { return m_fileName; }
 
@@ -70,11 +75,16 @@ private:
         QList<Entry> entries;
     };
 
+    IniFile() = default;
     const Section *findSection(const QString &name) const;
     Section *findSection(const QString &name);
+    Section &addSection(const QString &name);
+    void reindex();
     static qsizetype findKey(const Section &section, const QString &key);
-    void load(const QString &text);
+    void loadBytes(const QByteArray &bytes);
 
     QString m_fileName;
     QList<Section> m_sections;
+    // Case-folded name -> position in m_sections, so that a file of many sections loads in linear time.
+    QHash<QString, qsizetype> m_index;
 };

@@ -36,6 +36,20 @@ bool writeByte(QIODevice &stream, char value)
     return writeAll(stream, &value, 1);
 }
 
+// Devices may hand out fewer bytes than asked for (pipes, sockets, devices of others), so a read goes
+// on until the count is complete or the device has nothing more.
+bool readFully(QIODevice &stream, char *data, qint64 count)
+{
+    qint64 done = 0;
+    while (done < count) {
+        const qint64 got = stream.read(data + done, count - done);
+        if (got <= 0)
+            return false;
+        done += got;
+    }
+    return true;
+}
+
 // Reads exactly count bytes. A sequential device cannot say how much is left, so it is read in
 // bounded chunks and a damaged count never makes us allocate more than actually arrived.
 bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
@@ -45,15 +59,14 @@ bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
         if (count > stream.size() - stream.pos())
             return false;
         out.resize(count);
-        return stream.read(out.data(), count) == count;
+        return readFully(stream, out.data(), count);
     }
     constexpr qint64 chunk = 64 * 1024;
     while (out.size() < count) {
         const qint64 want = qMin(chunk, count - qint64(out.size()));
         const qsizetype had = out.size();
         out.resize(had + want);
-        const qint64 got = stream.read(out.data() + had, want);
-        if (got != want)
+        if (!readFully(stream, out.data() + had, want))
             return false;
     }
     return true;
@@ -96,7 +109,7 @@ bool ReadStrStream(QIODevice &Stream, QString &S)
 {
     char countBytes[4];
     QByteArray text;
-    bool ok = Stream.read(countBytes, 4) == 4;
+    bool ok = readFully(Stream, countBytes, 4);
     if (ok) {
         const qint32 count = qFromLittleEndian<qint32>(countBytes);
         ok = count >= 0 && readExactly(Stream, count, text);

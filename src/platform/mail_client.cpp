@@ -260,9 +260,29 @@ QByteArray mailDate(const QDateTime &date)
            two(t.second()) + ' ' + (offset < 0 ? '-' : '+') + two(absOffset / 60) + two(absOffset % 60);
 }
 
+namespace {
+
+// A line break inside a header value or an envelope address would end it early and let the rest be
+// read as further headers or SMTP commands.
+void refuseLineBreaks(const MailMessage &message)
+{
+    const auto broken = [](const QString &s) {
+        return s.contains(QLatin1Char('\r')) || s.contains(QLatin1Char('\n'));
+    };
+    bool bad = broken(trimControls(message.subject));
+    for (const QString &list : {message.from, message.to, message.cc})
+        for (const QString &item : splitAddressList(list))
+            bad = bad || broken(item);
+    if (bad)
+        throw BrenvaleError(QStringLiteral("Адрес, имя или тема письма содержат перевод строки"));
+}
+
+} // namespace
+
 QByteArray composeMail(const MailMessage &message, const QDateTime &date, const QByteArray &boundary,
                        const QByteArray &messageId)
 {
+    refuseLineBreaks(message);
     const QByteArray textHeaders = "Content-Type: text/plain; charset=\"windows-1251\"\r\n"
                                    "Content-Transfer-Encoding: 8bit\r\n";
     const QByteArray text = bodyBytes(message.body);

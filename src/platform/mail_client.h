@@ -39,7 +39,8 @@ bool sendMail(const SmtpSettings &server, const MailMessage &message, QWidget *o
 // The pieces sendMail is made of; the data module and the tests use them directly.
 
 // The message bytes as they go after DATA: windows-1251 text, 8bit, CR LF line ends, the attachment
-// in base64. Throws BrenvaleError (an over-long line) or EFileError (an unreadable attachment).
+// in base64. Throws BrenvaleError (an over-long line, a line break inside an address, a name or the
+// subject) or EFileError (an unreadable attachment).
 QByteArray composeMail(const MailMessage &message, const QDateTime &date, const QByteArray &boundary,
                        const QByteArray &messageId);
 

@@ -2,6 +2,7 @@
 
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "lib/safe_write.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,9 +35,9 @@ void writeEmptyArchive(const QString &zipName)
 {
     QByteArray record("PK\x05\x06", 4);
     record.append(18, '\0');
-    QFile f(zipName);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate) || f.write(record) != record.size())
-        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\"").arg(zipName));
+    QString reason;
+    if (!SafeWriteFile(zipName, record, &reason))
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
 }
 
 // Names are written in UTF-8 with the language-encoding flag, which unzip, 7-Zip and Windows read.
@@ -70,6 +71,65 @@ void packInto(zip_t *za, const QString &zipName, const QStringList &paths)
     }
 }
 
+struct SourceDeleter
+{
+    void operator()(zip_source_t *source) const { zip_source_free(source); }
+};
+using SourceHandle = std::unique_ptr<zip_source_t, SourceDeleter>;
+
+// The archive is built in memory by libzip and then written through the safe-write helper.
+void packFile(const QString &zipName, const QStringList &paths)
+{
+    const QString writeError = QStringLiteral("Не удалось записать архив \"%1\": %2");
+    zip_error_t error;
+    zip_error_init(&error);
+    SourceHandle buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
+    if (!buffer)
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2")
+                             .arg(zipName, QString::fromUtf8(zip_error_strerror(&error))));
+    zip_source_keep(buffer.get()); // outlives the archive, which releases its own reference
+    ZipHandle za(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
+    if (!za) {
+        const QString reason = QString::fromUtf8(zip_error_strerror(&error));
+        zip_error_fini(&error);
+        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
+    }
+    zip_error_fini(&error);
+    packInto(za.get(), zipName, paths);
+    if (zip_close(za.get()) < 0)
+        throw EFileError(writeError.arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
+    za.release(); // zip_close freed it
+
+    const auto sourceError = [&] {
+        return EFileError(
+            writeError.arg(zipName, QString::fromUtf8(zip_error_strerror(zip_source_error(buffer.get())))));
+    };
+    if (zip_source_open(buffer.get()) < 0)
+        throw sourceError();
+    SafeFileWriter out(zipName);
+    if (!out.open()) {
+        zip_source_close(buffer.get());
+        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+    }
+    char chunk[65536];
+    for (;;) {
+        const zip_int64_t n = zip_source_read(buffer.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            zip_source_close(buffer.get());
+            throw sourceError();
+        }
+        if (n == 0)
+            break;
+        if (!out.write(chunk, n)) {
+            zip_source_close(buffer.get());
+            throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+        }
+    }
+    zip_source_close(buffer.get());
+    if (!out.commit())
+        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
+}
+
 bool isUnsafeName(const QString &name)
 {
     if (name.startsWith(QLatin1Char('/')))
@@ -79,6 +139,8 @@ bool isUnsafeName(const QString &name)
     return name.split(QLatin1Char('/')).contains(QLatin1String(".."));
 }
 
+// The member goes into a temporary file beside the target, which replaces an existing file only after
+// the whole member was read and written: a damaged member or a full disk leaves the old file as it was.
 void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &target)
 {
     const QString memberError = QStringLiteral("Не удалось распаковать \"%1\" из архива \"%2\": %3");
@@ -86,9 +148,9 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
     if (!in)
         throw EFileError(memberError.arg(target, zipName, QString::fromUtf8(zip_strerror(za))));
     QDir().mkpath(QFileInfo(target).absolutePath());
-    QFile out(target);
-    if (!out.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        throw EFileError(QStringLiteral("Не удалось записать файл \"%1\"").arg(target));
+    SafeFileWriter out(target);
+    if (!out.open())
+        throw EFileError(SafeWriteMessage(target, out.errorString()));
     char buffer[65536];
     for (;;) {
         const zip_int64_t n = zip_fread(in.get(), buffer, sizeof buffer);
@@ -97,9 +159,11 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
                 memberError.arg(target, zipName, QString::fromUtf8(zip_file_strerror(in.get()))));
         if (n == 0)
             break;
-        if (out.write(buffer, n) != n)
-            throw EFileError(QStringLiteral("Не удалось записать файл \"%1\"").arg(target));
+        if (!out.write(buffer, n))
+            throw EFileError(SafeWriteMessage(target, out.errorString()));
     }
+    if (!out.commit())
+        throw EFileError(SafeWriteMessage(target, out.errorString()));
 }
 
 } // namespace
@@ -116,20 +180,10 @@ void zipFiles(const QString &zipName, const QString &oneFile, const QStringList 
         writeEmptyArchive(zipName);
         return;
     }
-    int code = 0;
-    ZipHandle za(zip_open(QFile::encodeName(zipName).constData(), ZIP_CREATE | ZIP_TRUNCATE, &code));
-    if (!za)
-        throw EFileError(
-            QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, libzipError(code)));
     try {
-        packInto(za.get(), zipName, paths);
-        if (zip_close(za.get()) < 0)
-            throw EFileError(QStringLiteral("Не удалось записать архив \"%1\": %2")
-                                 .arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
-        za.release(); // zip_close freed it
+        packFile(zipName, paths);
     } catch (...) {
-        // The old archive is gone either way, as when the archive is created before packing.
-        za.reset();
+        // No archive is left under the name, so an old one is never taken for the new one.
         QFile::remove(zipName);
         throw;
     }

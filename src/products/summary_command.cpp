@@ -4,12 +4,15 @@
 #include "app/main/main_window.h"
 #include "app/main/product_commands.h"
 #include "app/settings/param_dialog.h"
+#include "products/orx_summary.h"
 #include "products/summary_editor.h"
 #include "products/summary_run.h"
 
+#include <QListWidget>
+
 namespace {
 
-class MainWindowSummaryHost : public SummaryHost
+class MainWindowSummaryHost : public OrxSummaryHost
 {
 public:
     MainWindowSummaryHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
@@ -48,6 +51,34 @@ public:
     {
         return m_dm.SendMail(Kind.toLatin1(), Body, Attachment);
     }
+    void GetOrxConnParams(QString &Source, QString &User, QString &Password) override
+    {
+        const ConnParams p = m_mainf.GetOrxConnParams(m_mainf.sett);
+        Source = p.source;
+        User = p.user;
+        Password = p.password;
+    }
+    DbConnection &OrxConnection() override { return *m_dm.conPubs; }
+    QStringList CheckedStations() override { return m_mainf.checkedStations; }
+    bool SelectedNetwork(QStringList &Codes) override
+    {
+        const int row = m_mainf.nets ? m_mainf.nets->currentRow() : -1;
+        if (row < 1)
+            return false;
+        const tnetcodes &net = m_mainf.networks.at(m_mainf.nets->item(row)->data(Qt::UserRole).toInt());
+        Codes = net.list ? *net.list : QStringList();
+        return true;
+    }
+    QString StationSta(const QString &Code) override
+    {
+        for (const tstainfo &s : m_mainf.stations)
+            if (s.code == Code)
+                return s.sta;
+        return QString();
+    }
+    const TD2D &WaveTable() override { return *m_mainf.refTable; }
+    const tmulss &WaveFactors() override { return m_mainf.waves; }
+    const tfilts &Filters() override { return m_mainf.filters; }
 
 private:
     Tmainf &m_mainf;
@@ -62,8 +93,18 @@ void RunMainWindowSummary(Tmainf &Mainf, Tdm &Dm)
     SvodkaProc(host);
 }
 
+void RunMainWindowOrxSummary(Tmainf &Mainf, Tdm &Dm)
+{
+    MainWindowSummaryHost host(Mainf, Dm);
+    ORXSvodka(host);
+}
+
 void InstallSummaryCommand()
 {
+    productCommands().orxSvodka = [](Tmainf &mainf) {
+        if (Tdm *dm = Tdm::instance())
+            RunMainWindowOrxSummary(mainf, *dm);
+    };
     productCommands().svodka = [](Tmainf &mainf) {
         if (Tdm *dm = Tdm::instance())
             RunMainWindowSummary(mainf, *dm);

@@ -7,5 +7,8 @@ class Tdm;
 // data module behind it.
 void RunMainWindowSummary(Tmainf &Mainf, Tdm &Dm);
 
+// The same from the ORX database, in ORX-only mode.
+void RunMainWindowOrxSummary(Tmainf &Mainf, Tdm &Dm);
+
 // Installs the summary into the main window's product commands.
 void InstallSummaryCommand();

@@ -2,6 +2,7 @@
 
 #include "lib/dataset_api.h"
 #include "lib/datetime.h"
+#include "lib/number_routines.h"
 
 #include <cmath>
 
@@ -52,4 +53,21 @@ void FieldToSummaryNumber(QString &S, int Digits, const TField *Field, bool Skip
         return;
     S = SummaryNumber(value, Digits);
     EnsureDecimalPoint(S);
+}
+
+double GetAmplitudeFactor(const TD2D &RefTable, const tmulss &Waves, int Row, const QString &WaveType)
+{
+    const QString type = WaveType.toUpper();
+    if (Row < Waves.size())
+        for (const tphchmul &m : Waves.at(Row))
+            if (m.name == type)
+                return m.factor;
+    return StrToFloatAny(RefTable.GetCell(wcMultiplier, Row));
+}
+
+QString MonthAbbreviation(int Month)
+{
+    static const char *const months[] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                         "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    return Month >= 1 && Month <= 12 ? QLatin1String(months[Month - 1]) : QString();
 }

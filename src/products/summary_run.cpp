@@ -215,7 +215,11 @@ private:
                 put(ColFMNS, fieldText(rst2.FieldByName(QStringLiteral("FM_NS"))));
                 put(ColFMEW, fieldText(rst2.FieldByName(QStringLiteral("FM_EW"))));
 
-                m_aq1Lines[1] = QStringLiteral("arid=") + arrival[ColArid];
+                // The cell comes from the bulletin file: a number goes as one, anything else as a literal.
+                bool numeric = false;
+                const qlonglong arid = arrival[ColArid].toLongLong(&numeric);
+                m_aq1Lines[1] =
+                    QStringLiteral("arid=") + (numeric ? QString::number(arid) : SqlQuote(arrival[ColArid]));
                 ++m_stats.statements;
                 if (!QActStrings(aq1, m_aq1Lines))
                     return false;

@@ -3,6 +3,8 @@
 #include "demo_data.h"
 #include "support/program_env.h"
 
+#include <QPlainTextEdit>
+
 namespace {
 
 // A demo folder and a main window on it, the first station selected.
@@ -119,6 +121,61 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
     control<QCheckBox>("select_data2")->click();
     EXPECT_FALSE(dm.imc->Connected());
     EXPECT_EQ(scalar("select comment from [События] where num=" + num), QStringLiteral("до закрытия"));
+    EXPECT_EQ(messages.count(), 0);
+}
+
+// "+" starts an event that has no readings: none are shown and the reading controls take nothing,
+// so no other event's reading changes. Stored, the event shows its own (none); given up, the event
+// shown again has its readings back.
+TEST_F(EventPage, NewEventShowsNoReadingsOfAnother)
+{
+    start();
+    const QString first = text("num");
+    const QString readings = QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=");
+    const QString all = QStringLiteral("select count(*) from [Станционный бюллетень]");
+    const int before = scalar(readings + first).toInt();
+    ASSERT_GT(before, 0);
+    const int total = scalar(all).toInt();
+    const QString firstReading = scalar(QStringLiteral("select Station_Cod from [Станционный бюллетень] "
+                                                       "where N_equake=%1 order by arid")
+                                            .arg(first));
+
+    struct Case
+    {
+        const char *how;
+        bool store; // type an event field, then move: the event is stored
+        const char *readingsAfter;
+    } cases[] = {{"given up", false, nullptr}, {"stored", true, "из 0"}};
+    for (const Case &c : cases) {
+        click("BitBtn6");  // the first event
+        click("BitBtn10"); // new event
+        EXPECT_EQ(dm.ime->State(), DataSetState::Insert) << c.how;
+        EXPECT_EQ(text("Station_Cod"), QString()) << c.how;
+        EXPECT_EQ(control<QPlainTextEdit>("Comments")->toPlainText(), QString()) << c.how;
+        for (const char *name : {"Station_Cod", "Comments", "BitBtn15", "BitBtn3"})
+            EXPECT_FALSE(control(name)->isEnabled()) << c.how << " " << name;
+        EXPECT_EQ(caption("Label36"), QStringLiteral("из ?")) << c.how;
+        emit control<QLineEdit>("Station_Cod")->textEdited(QStringLiteral("XXX")); // as if it got through
+        if (c.store)
+            emit control<QLineEdit>("comment")->textEdited(QStringLiteral("новое"));
+        click("BitBtn9"); // last event: stores or gives up the new one
+        EXPECT_EQ(dm.ime->State(), DataSetState::Browse) << c.how;
+        EXPECT_TRUE(control("Station_Cod")->isEnabled()) << c.how;
+        EXPECT_TRUE(control("BitBtn15")->isEnabled()) << c.how;
+        EXPECT_EQ(caption("Label36"), c.readingsAfter
+                                          ? QString::fromUtf8(c.readingsAfter)
+                                          : QStringLiteral("из ") + scalar(readings + text("num")))
+            << c.how;
+    }
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where comment='новое'")),
+              QStringLiteral("1"));
+    EXPECT_EQ(scalar(readings + first).toInt(), before);
+    EXPECT_EQ(scalar(all + QStringLiteral(" where Station_Cod='XXX'")), QStringLiteral("0"));
+    EXPECT_EQ(scalar(all).toInt(), total);
+    EXPECT_EQ(scalar(QStringLiteral(
+                         "select Station_Cod from [Станционный бюллетень] where N_equake=%1 order by arid")
+                         .arg(first)),
+              firstReading);
     EXPECT_EQ(messages.count(), 0);
 }
 

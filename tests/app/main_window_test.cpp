@@ -277,6 +277,29 @@ TEST_F(MainWindow, FailedStartLeavesAUsableWindowAndTheFileAlone)
     EXPECT_EQ(u->pgc1->count(), 6);
 }
 
+// A settings file of binary garbage is damaged, not empty: reported at the start, never replaced.
+TEST_F(MainWindow, SettingsFileWithoutAnySectionIsReportedAndKept)
+{
+    const QByteArray garbage("\x00\x9C\xFFPK\x03\x04 \xD1\xF2\r\n\x01", 14);
+    for (const char *file : {"system/Brenvale.ini", "system/Stations.ini"}) {
+        Program q;
+        if (QByteArray(file).endsWith("Stations.ini"))
+            q.writeGlobal();
+        writeBytes(q.path(file), garbage);
+        recorder.clear();
+        auto w = q.start();
+        ASSERT_EQ(recorder.count(), 1) << file;
+        EXPECT_TRUE(recorder.last().text.startsWith(QStringLiteral("InitMain: "))) << file;
+        EXPECT_TRUE(recorder.last().text.endsWith(QStringLiteral(": в нём нет ни одного раздела")))
+            << recorder.last().text.toStdString();
+        EXPECT_TRUE(w->initFailed) << file;
+        w->show();
+        EXPECT_TRUE(w->close());
+        w.reset();
+        EXPECT_EQ(readBytes(q.path(file)), garbage) << file;
+    }
+}
+
 TEST_F(MainWindow, FailedReloadKeepsTheWindowUsable)
 {
     p.writeGlobal();

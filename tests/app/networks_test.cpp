@@ -1,7 +1,10 @@
 #include "app/settings/param_dialog.h"
 #include "support/program_env.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+
+#include <functional>
 
 namespace {
 
@@ -317,6 +320,72 @@ TYPED_TEST(OrxStations, AddUpdateAndDeleteWriteTheSiteTable)
     EXPECT_TRUE(site("MNK").isEmpty());
     for (const auto &m : recorder.messages())
         EXPECT_EQ(m.icon, 32u) << m.text.toStdString();
+}
+
+// Moving through the network list by keys or by the program chooses the network as a click does: the
+// station list, the stored network and the current station follow; a station outside the new network
+// gives way to the first one listed, whose fields and caption are shown.
+TYPED_TEST(OrxStations, ChosenNetworkFollowsTheSelection)
+{
+    auto &recorder = this->recorder;
+    auto w = this->start(true, QString());
+    w->SelectStationByCode(QStringLiteral("KDN"), true);
+    ASSERT_EQ(w->curCode, QStringLiteral("KDN"));
+    const auto key = [&](Qt::Key k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(w->nets, &press);
+        QApplication::processEvents();
+    };
+    struct Case
+    {
+        const char *how;
+        std::function<void()> move;
+        int netRow;
+        QStringList codes;
+        const char *code, *name, *sta, *caption; // the current station after the change
+    } cases[] = {
+        {"arrow down",
+         [&] { key(Qt::Key_Down); },
+         1,
+         {"MNK", "PET"},
+         "MNK",
+         "Минск",
+         "MNKI",
+         "Brenvale - ORX - Минск (MNKI, MNK)"},
+        {"arrow down again",
+         [&] { key(Qt::Key_Down); },
+         2,
+         {},
+         "",
+         "Минск",
+         "MNKI",
+         "Brenvale - ORX - Минск (MNKI, MNK)"},
+        {"the program",
+         [&] {
+             w->nets->setCurrentRow(0);
+             QApplication::processEvents();
+         },
+         0,
+         {"KDN", "MNK", "PET", "ZZZ"},
+         "KDN",
+         "Кадан",
+         "KDN",
+         "Brenvale - ORX - Кадан (KDN, KDN)"},
+    };
+    for (const Case &c : cases) {
+        c.move();
+        EXPECT_EQ(w->nets->currentRow(), c.netRow) << c.how;
+        EXPECT_EQ(listedCodes(*w), c.codes) << c.how;
+        EXPECT_EQ(w->curCode, QString::fromLatin1(c.code)) << c.how;
+        EXPECT_EQ(w->windowTitle(), QString::fromUtf8(c.caption)) << c.how;
+        if (!c.codes.isEmpty()) {
+            EXPECT_EQ(w->stas->currentRow(), c.codes.indexOf(QString::fromLatin1(c.code))) << c.how;
+            EXPECT_EQ(w->Edit2->text(), QString::fromUtf8(c.name)) << c.how;
+            EXPECT_EQ(w->Cod_stac->currentText(), QString::fromLatin1(c.sta)) << c.how;
+            EXPECT_EQ(w->icod_stac->currentText(), QString::fromLatin1(c.code)) << c.how;
+        }
+    }
+    EXPECT_EQ(recorder.count(), 0) << recorder.last().text.toStdString();
 }
 
 } // namespace

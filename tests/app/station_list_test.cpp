@@ -1,5 +1,10 @@
 #include "support/program_env.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
+
+#include <functional>
+
 namespace {
 
 // PET is written twice, MNK has no keys at all, XYZ an empty international code.
@@ -220,6 +225,97 @@ TEST(StationList, BulletinDatabaseOfAStation)
     w->stas->clearSelection();
     ASSERT_TRUE(w->GetStationDBParams(source, user, password, 1, false));
     EXPECT_EQ(source + user + password, QStringLiteral("petdsnu1p1"));
+}
+
+// However the list's selection moves (keys, mouse, the program), the current station, its fields, the
+// caption, its settings and its bulletin database are those of the highlighted item.
+TEST(StationList, CurrentStationFollowsTheSelectionHoweverItMoves)
+{
+    MessageRecorder recorder;
+    Program p;
+    auto w =
+        p.startWith(QStringLiteral("out_provider=1\r\n"),
+                    QStringLiteral("[AAA]\r\nname=Анадырь\r\ncode=ANA\r\nsource=anadsn\r\nfind_fstr=a\r\n"
+                                   "[BBB]\r\nsource=bdsn\r\nfind_fstr=b\r\n"
+                                   "[CCC]\r\nname=Ялта\r\ncode=\r\nsource=cdsn\r\nfind_fstr=c\r\n"));
+    w->resize(1000, 700);
+    w->show();
+    ASSERT_EQ(listedCodes(*w), QStringList({"AAA", "BBB", "CCC"}));
+    ASSERT_EQ(w->curCode, QStringLiteral("AAA"));
+    const auto key = [&](Qt::Key k) {
+        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
+        QApplication::sendEvent(w->stas, &press);
+    };
+    const auto click = [&](int row) {
+        const QPoint at = w->stas->visualItemRect(w->stas->item(row)).center();
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+            QMouseEvent event(type, at, w->stas->viewport()->mapToGlobal(at), Qt::LeftButton,
+                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
+                              Qt::NoModifier);
+            QApplication::sendEvent(w->stas->viewport(), &event);
+        }
+    };
+    struct Case
+    {
+        const char *how;
+        std::function<void()> move;
+        const char *code, *sta, *name, *caption, *source;
+    } cases[] = {
+        {"arrow down", [&] { key(Qt::Key_Down); }, "BBB", "BBB", "", "Brenvale - БДСТБЮЛ - BBB, BBB", "bdsn"},
+        {"end key", [&] { key(Qt::Key_End); }, "CCC", "", "Ялта", "Brenvale - БДСТБЮЛ - Ялта (?, CCC)",
+         "cdsn"},
+        {"the program", [&] { w->stas->setCurrentRow(1); }, "BBB", "BBB", "", "Brenvale - БДСТБЮЛ - BBB, BBB",
+         "bdsn"},
+        {"mouse", [&] { click(0); }, "AAA", "ANA", "Анадырь", "Brenvale - БДСТБЮЛ - Анадырь (ANA, AAA)",
+         "anadsn"},
+        {"arrow up at the top", [&] { key(Qt::Key_Up); }, "AAA", "ANA", "Анадырь",
+         "Brenvale - БДСТБЮЛ - Анадырь (ANA, AAA)", "anadsn"},
+    };
+    QHash<QString, QString> stored{{"AAA", "a"}, {"BBB", "b"}, {"CCC", "c"}};
+    for (const Case &c : cases) {
+        // The station left keeps what was set for it.
+        const QString left = w->curCode;
+        w->sett.find_fstr = QStringLiteral("kept ") + left;
+        c.move();
+        EXPECT_EQ(w->curCode, QString::fromLatin1(c.code)) << c.how;
+        EXPECT_EQ(w->curSta, QString::fromLatin1(c.sta)) << c.how;
+        EXPECT_EQ(w->curName, QString::fromUtf8(c.name)) << c.how;
+        EXPECT_EQ(w->Edit2->text(), QString::fromUtf8(c.name)) << c.how;
+        EXPECT_EQ(w->Cod_stac->currentText(), QString::fromLatin1(c.sta)) << c.how;
+        EXPECT_EQ(w->icod_stac->currentText(), QString::fromLatin1(c.code)) << c.how;
+        EXPECT_EQ(w->windowTitle(), QString::fromUtf8(c.caption)) << c.how;
+        QString source, user, password;
+        EXPECT_TRUE(w->GetStationDBParams(source, user, password, -1, false)) << c.how;
+        EXPECT_EQ(source, QString::fromLatin1(c.source)) << c.how;
+        if (left != w->curCode) {
+            stored[left] = QStringLiteral("kept ") + left;
+            EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("find_fstr=kept ") + left))
+                << c.how;
+        }
+        EXPECT_EQ(w->sett.find_fstr,
+                  left != w->curCode ? stored.value(w->curCode) : QStringLiteral("kept ") + left)
+            << c.how;
+    }
+    EXPECT_EQ(recorder.count(), 0);
+}
+
+// With the ORX source missing the list stays empty; the shutdown keeps the stored station, ticks and
+// network rather than writing blanks over them.
+TEST(StationList, ListThatCouldNotLoadKeepsTheStoredChoice)
+{
+    MessageRecorder recorder;
+    Program p;
+    auto w = p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nORX_source=%1\r\nstation_code=PET\r\n"
+                                        "stations=MNK,PET\r\nnet=east\r\n")
+                             .arg(p.path("missing/orx.db")),
+                         QStringLiteral("[PET]\r\n[MNK]\r\n"));
+    EXPECT_GE(recorder.count(), 1);
+    EXPECT_EQ(w->stas->count(), 0);
+    EXPECT_TRUE(w->curCode.isEmpty());
+    w.reset();
+    const QString ini = p.read("system/Brenvale.ini");
+    for (const char *kept : {"station_code=PET\r\n", "stations=MNK,PET\r\n", "net=east\r\n"})
+        EXPECT_TRUE(ini.contains(QString::fromLatin1(kept))) << kept << "\n" << ini.toStdString();
 }
 
 } // namespace

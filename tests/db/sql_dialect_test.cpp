@@ -95,7 +95,10 @@ TEST(SqlDialect, SingleBaseTable)
         {"select * from a, b", ""},
         {"select * from a inner join b on a.x=b.x", ""},
         {"select * from (select * from a)", ""},
-        {"select * from a where x in (select y from b)", ""},
+        {"select * from a where x in (select y from b) order by x", "a"},
+        {"select * from a where x in (select y from b where z in (select z from c))", "a"},
+        {"select (select max(y) from b) as m, x from a", ""},
+        {"select * from a where x=1 union select * from b", ""},
         {"update a set x=1", ""},
     };
     for (const auto &[sql, table] : cases)

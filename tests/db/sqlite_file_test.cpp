@@ -150,6 +150,24 @@ TEST(SqliteFile, JetFunctionsAndTextComparison)
     }
 }
 
+// Numbers a file may hold that no integer or date can take fail the statement instead of overflowing.
+TEST(SqliteFile, JetFunctionsRefuseOutOfRangeNumbers)
+{
+    SqliteEnv env;
+    auto db = env.open();
+    for (const char *expression : {"CInt(1e308)", "CInt(-9.3e18)", "DateSerial(-9223372036854775808,1,1)",
+                                   "DateSerial(2024,-9223372036854775808,1)",
+                                   "DateSerial(2024,1,-9223372036854775808)", "DateSerial(2024,1,9e18)"}) {
+        DbQuery q(db.get());
+        q.SetSQL(u"select %1 as v"_s.arg(QString::fromUtf8(expression)));
+        EXPECT_THROW(q.Open(), DbError) << expression;
+    }
+    DbQuery q(db.get());
+    q.SetSQL(u"select DateSerial(2024,1,32) as v"_s); // days still roll over within range
+    q.Open();
+    EXPECT_EQ(q.Field(0)->Value(), QVariant(45323.0));
+}
+
 TEST(SqliteFile, StatementErrorsCarryTheDriversText)
 {
     SqliteEnv env;

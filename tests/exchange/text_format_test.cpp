@@ -277,15 +277,77 @@ TEST_F(SpecFile, ResetDeletesTheFile)
     EXPECT_EQ(g.exportSpec[SpecEvents].fdel, QLatin1Char(';'));
 }
 
-TEST_F(SpecFile, TruncatedFileFailsSilently)
+// A file that ends early or holds an impossible column count is reported, and the station gets the
+// defaults rather than what the formats held before (another station's) in the records not read.
+TEST_F(SpecFile, DamagedFileIsReportedAndGivesDefaults)
+{
+    TextFormats own;
+    own.SetDefaults();
+    ASSERT_TRUE(own.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    const QByteArray whole = readBytes(path());
+    const qsizetype fourRecords = 4 * (24 + 4) + 60 * 74 + 18 * 74;
+    QByteArray hugeCount = whole;
+    hugeCount.replace(24, 4, hex("ffffff7f"));
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+    } cases[] = {
+        {"inside the first header", whole.left(10)},
+        {"inside a column list", whole.left(5000)},
+        {"after the fourth record", whole.left(fourRecords)},
+        {"one byte short", whole.left(whole.size() - 1)},
+        {"a column count beyond the file", hugeCount},
+    };
+    for (const Case &c : cases) {
+        // The formats of the station shown before.
+        TextFormats f;
+        f.SetDefaults();
+        f.exportSpec[SpecEvents].fdel = QLatin1Char('|');
+        f.importSpec[SpecXmAdd].cols.resize(2);
+        f.importSpec[SpecStationBulletin].byear = 7;
+        f.specsDirty = false;
+        ASSERT_TRUE(writeBytes(path(), c.bytes));
+        messages.clear();
+        EXPECT_FALSE(f.LoadSpec(dir.base(), u"PUL"_s, false, ImportText)) << c.name;
+        ASSERT_EQ(messages.count(), 1) << c.name;
+        EXPECT_EQ(messages.last().text, u"Ошибка при чтении формата данных PUL: файл \"%1\" повреждён, "
+                                        u"взяты форматы по умолчанию"_s.arg(path()));
+        EXPECT_EQ(messages.last().icon, 16u);
+        TextFormats defaults;
+        defaults.SetDefaults();
+        for (int t = 0; t < 3; ++t) {
+            EXPECT_TRUE(sameSpec(f.importSpec[t], defaults.importSpec[t])) << c.name << t;
+            EXPECT_TRUE(sameSpec(f.exportSpec[t], defaults.exportSpec[t])) << c.name << t;
+        }
+        EXPECT_TRUE(f.specsDirty) << c.name;
+    }
+}
+
+// Saving writes a new file beside the old one: a full disk leaves the old file whole, is reported and
+// keeps the formats dirty for the next try.
+TEST_F(SpecFile, FullDiskKeepsTheOldFile)
 {
     TextFormats f;
     f.SetDefaults();
+    f.exportSpec[SpecEvents].fdel = QLatin1Char(',');
     ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
-    ASSERT_TRUE(writeBytes(path(), readBytes(path()).left(5000)));
-    TextFormats g;
-    EXPECT_FALSE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportText));
-    EXPECT_EQ(messages.count(), 0);
+    const QByteArray old = readBytes(path());
+    f.exportSpec[SpecEvents].fdel = QLatin1Char('\t');
+    for (const qint64 bytes : {qint64(0), qint64(30), qint64(old.size() - 1)}) {
+        messages.clear();
+        {
+            DiskFullAfter disk(bytes);
+            EXPECT_FALSE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText)) << bytes;
+        }
+        EXPECT_EQ(readBytes(path()), old) << bytes;
+        EXPECT_EQ(folderEntries(dir.file("specs")), QStringList({"PUL.spe"})) << bytes;
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_EQ(messages.last().text, u"Ошибка при записи формата данных PUL"_s);
+        EXPECT_TRUE(f.specsDirty);
+    }
+    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    EXPECT_EQ(readBytes(path()).at(8), '\t');
 }
 
 TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)

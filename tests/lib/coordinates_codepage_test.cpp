@@ -1,8 +1,12 @@
 #include "lib/codec.h"
 #include "lib/codepage_keys.h"
 #include "lib/coordinates.h"
+#include "lib/errors.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
 
 namespace {
 
@@ -26,6 +30,19 @@ TEST(DegToDMS, SplitsWithoutCarry)
         EXPECT_EQ((std::array{deg, min, sec}), (std::array{wantDeg, wantMin, wantSec})) << value;
         EXPECT_EQ(hemi, QLatin1Char(wantHemi)) << value;
     }
+}
+
+TEST(DegToDMS, NoNumberOrHugeValueIsRefused)
+{
+    for (const double v : {std::nan(""), std::numeric_limits<double>::infinity(), -1e308, 2147483648.0}) {
+        int deg = -1, min = -1, sec = -1;
+        QChar hemi;
+        EXPECT_THROW(DegToDMS(v, true, deg, min, sec, hemi), EConvertError) << v;
+    }
+    int deg = -1, min = -1, sec = -1;
+    QChar hemi;
+    DegToDMS(-2147483647.5, false, deg, min, sec, hemi);
+    EXPECT_EQ((std::array{deg, min, sec}), (std::array{2147483647, 30, 0}));
 }
 
 TEST(DMSToDeg, SignFromHemisphere)

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -107,6 +109,59 @@ TEST(RoundHalfEven, Halves)
     EXPECT_EQ(RoundHalfEven(-2.5), -2);
     EXPECT_EQ(RoundHalfEven(-3.5), -4);
     EXPECT_EQ(RoundHalfEven(2.6), 3);
+}
+
+TEST(RoundHalfEven, OutOfRangeFailsClearly)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    for (const double v : {1e308, -1e308, inf, -inf, std::nan(""), 9223372036854775808.0}) {
+        int64_t r = 7;
+        EXPECT_FALSE(TryRoundHalfEven(v, r)) << v;
+        EXPECT_EQ(r, 7) << v;
+        EXPECT_THROW(RoundHalfEven(v), EConvertError) << v;
+    }
+    int64_t r = 0;
+    EXPECT_TRUE(TryRoundHalfEven(-9223372036854775808.0, r));
+    EXPECT_EQ(r, std::numeric_limits<int64_t>::min());
+}
+
+// Values a database field or a file may hold that are no date at all decode as zeros.
+TEST(DateTimeValue, OutOfRangeValuesDecodeAsZeros)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const double lastMs = EncodeDate(9999, 12, 31) + EncodeTime(23, 59, 59, 999);
+    for (const double v : {1e308, -1e308, inf, -inf, std::nan(""), 9.3e18 / MSecsPerDay, -693594.0,
+                           EncodeDate(9999, 12, 31) + 1}) {
+        EXPECT_FALSE(IsValidDateTime(v)) << v;
+        expectFields(v, {0, 0, 0, 0, 0, 0, 0});
+        EXPECT_EQ(DateOf(v), 0.0) << v;
+        EXPECT_EQ(TimeOf(v), 0.0) << v;
+        EXPECT_EQ(FormatDateTime(u"c"_s, v), u"00.00.0000"_s) << v;
+    }
+    for (const double v : {-693593.5, lastMs, 0.0})
+        EXPECT_TRUE(IsValidDateTime(v)) << v;
+    expectFields(-693593.5, {1, 1, 1, 12, 0, 0, 0});
+    expectFields(lastMs, {9999, 12, 31, 23, 59, 59, 999});
+}
+
+// A settings format that holds the codes it stands for (a separator "c" or "t" from a format file)
+// expands once; inside the expansion the codes are text.
+TEST(FormatDateTime, SettingsFormatsExpandOnce)
+{
+    const TDateTime v = EncodeDate(2008, 3, 5) + EncodeTime(7, 4, 9, 0);
+    TFormatSettings fs;
+    fs.DateSeparator = QLatin1Char('c');
+    fs.ShortDateFormat = u"dcMcyy"_s;
+    fs.LongTimeFormat = u"hh:nn tt"_s;
+    fs.ShortTimeFormat = u"ddddd t"_s;
+    const FormatCase cases[] = {
+        {"c", "5c3c08 07:04 tt"}, {"ddddd", "5c3c08"},
+        {"t", "05055 t"},                                 // "ddddd" inside an expansion is day, day, day
+        {"tt", "07:04 tt"},       {"yyyy/mm", "2008c03"}, // the separator is text
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(FormatDateTime(QString::fromUtf8(c.format), v, fs), QString::fromUtf8(c.expected))
+            << c.format;
 }
 
 class FloatToStrTest : public ::testing::TestWithParam<const char *>

@@ -8,6 +8,8 @@
 #include <QBuffer>
 #include <QIODevice>
 
+#include <limits>
+
 #include <memory>
 #include <vector>
 
@@ -171,12 +173,14 @@ public:
     qint64 size() const override { return m_sequential ? 0 : m_data.size(); }
     const QByteArray &data() const { return m_data; }
     qint64 largestRead() const { return m_largestRead; }
+    // At most this many bytes per read, as pipes and sockets hand them out.
+    void setReadChunk(qint64 chunk) { m_readChunk = chunk; }
 
 protected:
     qint64 readData(char *out, qint64 max) override
     {
         m_largestRead = qMax(m_largestRead, max);
-        const qint64 n = qMin(max, qint64(m_data.size()) - m_readPos);
+        const qint64 n = qMin(qMin(max, m_readChunk), qint64(m_data.size()) - m_readPos);
         if (n <= 0)
             return m_sequential ? -1 : 0;
         memcpy(out, m_data.constData() + m_readPos, size_t(n));
@@ -198,6 +202,7 @@ private:
     QByteArray m_data;
     qint64 m_readPos = 0;
     qint64 m_largestRead = 0;
+    qint64 m_readChunk = std::numeric_limits<qint64>::max();
 };
 
 // Exactly one message was shown: this text in an error box without extra buttons, through the error

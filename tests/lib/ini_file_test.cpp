@@ -4,6 +4,7 @@
 #include "support/test_support.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 
 #include <gtest/gtest.h>
 
@@ -107,6 +108,60 @@ TEST(IniFileEdit, KeysAndSections)
     ini.EraseSection("missing");
     EXPECT_EQ(ini.ReadSections(), QStringList({"S1"}));
     EXPECT_TRUE(ini.ReadSection("S2").isEmpty());
+}
+
+TEST(IniFileEdit, ErasedSectionLeavesTheOthersFoundAndComesBackLast)
+{
+    IniFile ini = IniFile::FromBytes("[A]\r\na=1\r\n[" + kStationCp + "]\r\nb=2\r\n[C]\r\nc=3\r\n");
+    ini.EraseSection("a");
+    EXPECT_EQ(ini.ReadString(u8("СТАНЦИЯ"), "b", ""), "2");
+    EXPECT_EQ(ini.ReadString("c", "C", ""), "3");
+    ini.WriteString("a", "x", "4");
+    EXPECT_EQ(ini.ReadSections(), QStringList({u8("Станция"), "C", "a"}));
+    EXPECT_EQ(ini.ReadString("A", "X", ""), "4");
+}
+
+// Many stations, many sections: loading stays linear in the file's size.
+TEST(IniFileRead, ManySectionsLoadQuickly)
+{
+    QByteArray bytes;
+    constexpr int count = 64000;
+    for (int i = 0; i < count; ++i)
+        bytes += "[S" + QByteArray::number(i) + "]\r\nname=" + QByteArray::number(i) + "\r\n";
+    bytes += "[s17]\r\nextra=1\r\n"; // merges into S17 however many sections lie between
+    QElapsedTimer clock;
+    clock.start();
+    const IniFile ini = IniFile::FromBytes(bytes);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_EQ(ini.ReadSections().size(), count);
+    EXPECT_EQ(ini.ReadSectionValues("S17"), QStringList({"name=17", "extra=1"}));
+    EXPECT_EQ(ini.ReadString("s63999", "NAME", ""), "63999");
+}
+
+// Text without one section is a damaged file, not an empty one: read as empty, it would be overwritten
+// by defaults. Blank and comment lines alone are still an empty image.
+TEST(IniFileErrors, TextWithoutASectionIsDamaged)
+{
+    const QByteArray damaged[] = {
+        QByteArray("\x00\x01\xFF\xFE garbage\x00", 13),
+        "key=value\r\nother=1\r\n",
+        "[not closed\r\n",
+    };
+    TestDir dir;
+    for (const QByteArray &bytes : damaged) {
+        const QString path = dir.file("Brenvale.ini");
+        writeBytes(path, bytes);
+        try {
+            IniFile ini(path);
+            ADD_FAILURE() << "read as an image: " << bytes.toHex().toStdString();
+        } catch (const EFileError &e) {
+            EXPECT_EQ(e.message(), u8("Не удалось прочитать файл %1: в нём нет ни одного раздела")
+                                       .arg(QDir::toNativeSeparators(path)));
+        }
+        EXPECT_THROW(IniFile::FromBytes(bytes), EFileError);
+    }
+    for (const QByteArray &bytes : {QByteArray(), QByteArray("\r\n  \r\n; note\r\n\t\n")})
+        EXPECT_TRUE(IniFile::FromBytes(bytes).ReadSections().isEmpty()) << bytes.toStdString();
 }
 
 TEST(IniFileWrite, ExactBytesAfterEdit)

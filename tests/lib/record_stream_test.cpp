@@ -88,6 +88,24 @@ TEST(ReadStrStream, SequentialStreamReadsLongTextInChunks)
     EXPECT_EQ(s, QString::fromLatin1(text));
 }
 
+TEST(ReadStrStream, DeviceHandingOutFewBytesAtATime)
+{
+    // Two strings, then a count cut short; the device never gives more than three bytes per read.
+    const QByteArray bytes = hex("05000000") + "abcde" + hex("00000000") + hex("0100");
+    for (const bool sequential : {false, true}) {
+        LimitedDevice device(0, sequential, bytes);
+        device.setReadChunk(3);
+        QString first, second, third = u"kept"_s;
+        EXPECT_TRUE(ReadStrStream(device, first)) << sequential;
+        EXPECT_EQ(first, u"abcde"_s);
+        EXPECT_TRUE(ReadStrStream(device, second)) << sequential;
+        EXPECT_EQ(second, QString());
+        MessageRecorder messages;
+        EXPECT_FALSE(ReadStrStream(device, third)) << sequential;
+        EXPECT_EQ(third, u"kept"_s);
+    }
+}
+
 TEST(WriteRec2Stream, GoldenBytes)
 {
     // Flag byte (1 = NULL, nothing follows), then 4-byte integers, 8-byte LargeInt and IEEE doubles

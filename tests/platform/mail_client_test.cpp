@@ -158,6 +158,7 @@ TEST(MailCompose, PlainMessageBytes)
 // Faults found before any connection: each is one message and false.
 TEST(MailSend, LocalFailuresReportOnce)
 {
+    const QString kLineBreak = u"Адрес, имя или тема письма содержат перевод строки"_s;
     TestDir dir;
     const std::tuple<const char *, MailMessage, QString> cases[] = {
         {"line over 998 bytes",
@@ -167,6 +168,15 @@ TEST(MailSend, LocalFailuresReportOnce)
          {"a@x.ru", "b@x.ru", "", "s", "text", dir.file(u"нет.zip"_s)},
          u"Не удалось открыть файл \"%1\""_s.arg(dir.file(u"нет.zip"_s))},
         {"no recipient", {"a@x.ru", " , ", "", "s", "text", ""}, u"Не указан ни один получатель"_s},
+        // A line break would end the header or the envelope command early and start a new one.
+        {"CR LF in the subject", {"a@x.ru", "b@x.ru", "", "Сводка\r\nBcc: c@x.ru", "text", ""}, kLineBreak},
+        {"LF in a recipient address",
+         {"a@x.ru", "b@x.ru\nRCPT TO:<c@x.ru>", "", "s", "text", ""},
+         kLineBreak},
+        {"CR in a copy's name",
+         {"a@x.ru", "b@x.ru", "\"Станция\r ПЕТ\" <c@x.ru>", "s", "text", ""},
+         kLineBreak},
+        {"CR in the sender's name", {"Отдел\rсводок <a@x.ru>", "b@x.ru", "", "s", "text", ""}, kLineBreak},
     };
     for (const auto &[name, message, reason] : cases) {
         MessageRecorder rec;

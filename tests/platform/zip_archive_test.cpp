@@ -131,6 +131,17 @@ TEST(ZipFiles, FailuresRaiseAndLeaveNoArchive)
         EXPECT_FALSE(QFileInfo::exists(zip)) << name;
     }
     EXPECT_THROW(zipFiles(dir.file("no/such/folder/x.zip"), dir.file("a/same.txt"), {}), EFileError);
+
+    // A full disk leaves neither a short archive nor a temporary file.
+    ASSERT_TRUE(writeBytes(dir.file("big/big.bin"), sample(40000, 17)));
+    for (const qint64 bytes : {qint64(0), qint64(1000)}) {
+        ASSERT_TRUE(writeBytes(dir.file("full/x.zip"), "old"));
+        {
+            DiskFullAfter disk(bytes);
+            EXPECT_THROW(zipFiles(dir.file("full/x.zip"), dir.file("big/big.bin"), {}), EFileError) << bytes;
+        }
+        EXPECT_TRUE(folderEntries(dir.file("full")).isEmpty()) << bytes;
+    }
 }
 
 TEST(UnzipAll, ArchivesOfTheZipProgram)
@@ -243,6 +254,51 @@ TEST(UnzipAll, BrokenArchivesRaise)
     bytes.replace("stored text", "STORED TEXT");
     ASSERT_TRUE(writeBytes(dir.file("s.zip"), bytes));
     EXPECT_THROW(unzipAll(dir.file("s.zip"), dir.file("out")), EFileError);
+}
+
+// A member that cannot be unpacked whole never replaces the file it would overwrite, and leaves no
+// temporary file behind; the members before it are unpacked.
+TEST(UnzipAll, FailedMemberKeepsTheOldFile)
+{
+    TestDir dir;
+    const QByteArray good = QByteArray("the good file\r\n").repeated(50);
+    const QByteArray first = QByteArray("first member\r\n").repeated(20);
+    const QByteArray second = QByteArray("second member\r\n").repeated(400);
+    ASSERT_TRUE(writeBytes(dir.file("in/a.txt"), first));
+    ASSERT_TRUE(writeBytes(dir.file("in/s.txt"), second));
+    ASSERT_EQ(
+        run(u"zip"_s, {"-0", "-j", dir.file("s.zip"), dir.file("in/a.txt"), dir.file("in/s.txt")}, dir.path())
+            .code,
+        0);
+    QByteArray damaged = readBytes(dir.file("s.zip"));
+    const qsizetype at = damaged.indexOf("second member");
+    ASSERT_GT(at, 0);
+    damaged[at + 2000] = 'X'; // far into the member: the check sum fails only at its end
+    ASSERT_TRUE(writeBytes(dir.file("damaged.zip"), damaged));
+
+    struct Case
+    {
+        const char *name;
+        const char *zip;
+        qint64 diskBytes; // negative: no limit
+        QByteArray firstAfter;
+    } cases[] = {
+        {"damaged member", "damaged.zip", -1, first},
+        {"full disk in the second member", "s.zip", first.size() + 1000, first},
+        {"full disk in the first member", "s.zip", 100, good},
+    };
+    for (const Case &c : cases) {
+        const QString out = dir.file(u"out-"_s + QString::fromLatin1(c.name));
+        ASSERT_TRUE(writeBytes(out + "/a.txt", good));
+        ASSERT_TRUE(writeBytes(out + "/s.txt", good));
+        {
+            DiskFullAfter disk(c.diskBytes);
+            EXPECT_THROW(unzipAll(dir.file(QString::fromLatin1(c.zip)), out), EFileError) << c.name;
+        }
+        EXPECT_EQ(readBytes(out + "/s.txt"), good) << c.name;
+        EXPECT_EQ(readBytes(out + "/a.txt"), c.firstAfter) << c.name;
+        EXPECT_EQ(folderEntries(out), QStringList({"a.txt", "s.txt"})) << c.name;
+    }
 }
 
 } // namespace

@@ -196,19 +196,22 @@ public:
 
 TYPED_TEST_SUITE(SummaryRunTest, BothBackends, BackendName);
 
+// The summary file of the worked example's day.
+const QByteArray kWorkedExampleSummary("SEISMO N6036 PET BEG FEB05 000000 END FEB06 000000\n"
+                                       "FEB05\n"
+                                       "SPZ EP0313104 FMCS XM13121 T0.8A12.3\n"
+                                       "ES1340\n"
+                                       "(( FOCUS 031245.3 LAT 52.9876 LON 158.1234 DEP 35. D1.3\n"
+                                       "MAG MPSP5.6 ))\n"
+                                       "STOP\r\n");
+
 TYPED_TEST(SummaryRunTest, WorkedExampleGivesItsSevenLines)
 {
     this->workedExample();
     MessageRecorder messages;
     SummaryRunStats stats;
     const QByteArray bytes = this->run(&stats);
-    EXPECT_EQ(bytes, QByteArray("SEISMO N6036 PET BEG FEB05 000000 END FEB06 000000\n"
-                                "FEB05\n"
-                                "SPZ EP0313104 FMCS XM13121 T0.8A12.3\n"
-                                "ES1340\n"
-                                "(( FOCUS 031245.3 LAT 52.9876 LON 158.1234 DEP 35. D1.3\n"
-                                "MAG MPSP5.6 ))\n"
-                                "STOP\r\n"));
+    EXPECT_EQ(bytes, kWorkedExampleSummary);
     EXPECT_EQ(messages.count(), 0);
     EXPECT_EQ(this->host->edited, QStringList{this->dir.path() + QStringLiteral("/PET_036")});
     // Stations, first event, carried-over check, measurement fields, events, phases of the event, the
@@ -297,6 +300,28 @@ TEST_F(SqliteRun, TwoStationsShareTheFileAndQuotesStayInTheirCodes)
     EXPECT_TRUE(bytes.endsWith("MAG MPSP5.6 ))\nSTOP\nSEISMO N6036 O'K BEG FEB05 000000 END FEB06 000000\n"
                                "FEB05\nSPZ EP090000\nSTOP\r\n"))
         << bytes.toStdString();
+    EXPECT_EQ(messages.count(), 0);
+}
+
+// A file made elsewhere may keep its reading numbers as text; a number is still a value, never part of
+// the statement.
+TEST_F(SqliteRun, ReadingNumberFromTheFileIsQuoted)
+{
+    exec(db(), "drop table [Динамические замеры]");
+    exec(db(), "drop table [Станционный бюллетень]");
+    exec(db(),
+         "create table [Станционный бюллетень] (arid varchar(30),N_equake integer,Station_Cod varchar(20),"
+         "[date] Date,FM char(2),Qual char(10),Interpretation integer,Phase char(10),Channel_Cod char(3),"
+         "Channel_component char(4),[Time] date,[Dec] integer,FM_NS char(2),FM_EW char(2))");
+    exec(db(),
+         "create table [Динамические замеры] (Id_XM counter,arid integer,Channel_CodXM char(3),"
+         "Channel_componentXM char(4),TimeXM date,DecXm integer,Period_NS float,Amp_NS float,"
+         "Period_EW float,Amp_EW float,Period_Z float,Amp_Z float,Magnitude_Z float,primary key (Id_XM))");
+    workedExample();
+    exec(db(), QStringLiteral("update [Станционный бюллетень] set arid='0 or arid=100' where arid='101'"));
+    MessageRecorder messages;
+    const QByteArray bytes = run();
+    EXPECT_EQ(bytes, kWorkedExampleSummary);
     EXPECT_EQ(messages.count(), 0);
 }
 

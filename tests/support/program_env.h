@@ -118,6 +118,7 @@ struct ProgramWindow : Program
         const int entry = int(w->stations.size()) - 1;
         auto *item = new QListWidgetItem(code);
         item->setData(Qt::UserRole, entry);
+        const QSignalBlocker quiet(w->stas);
         w->stas->addItem(item);
         w->stas->setCurrentItem(item);
         item->setSelected(true);

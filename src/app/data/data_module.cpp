@@ -23,9 +23,13 @@ Tdm::Tdm(QObject *parent) : QObject(parent)
     dbs = connection("dbs", QStringLiteral("Data Source=a;Mode=ReadWrite"));
     imc = connection("imc", QStringLiteral("Data Source=orx;Mode=Read"));
     imc11 = connection("imc11", QStringLiteral("Data Source=a"));
-    imc11->SetCommandTimeout(60);
+    // The layer keeps the time-out on the connection: each of these serves one dataset only (imo, ima,
+    // imq), whose own 90 s is the one in force.
+    imc11->SetCommandTimeout(90);
     imc12 = connection("imc12", QStringLiteral("Data Source=a"));
+    imc12->SetCommandTimeout(90);
     imc13 = connection("imc13", QStringLiteral("Data Source=a"));
+    imc13->SetCommandTimeout(90);
 
     for (DbCommand **c : {&acm_in11, &acmi11}) {
         m_commands.push_back(std::make_unique<DbCommand>(conPubs));

@@ -10,6 +10,9 @@
 class DbCommand;
 class DbConnection;
 class DbQuery;
+class QCheckBox;
+class QLineEdit;
+class TField;
 struct Tsett;
 
 // The data module: every database connection, dataset and command of the program, created first and
@@ -53,6 +56,20 @@ public:
     void ZipFiles(const QString &ZipName, const QString &OneFile, const QStringList &Files);
     void UnzipAll(const QString &ZipName, const QString &Dir);
 
+    // The ORX event pages: the data-change handlers of imo and ima (run by the main window's data
+    // sources imdso and imdsa), ima's after-scroll handler, and the epoch edits.
+    void imdsoDataChange();
+    void imdsaDataChange();
+    void imaAfterScroll();
+    void LoadSiteChanList();
+    // As the epoch text routine of that name, with Field remembered as the field being edited so the
+    // two handlers above hold off while it is written.
+    bool DateTextToEpoch(const QString &Text, TField *Field, double *Epoch);
+    bool EditingField() const { return m_editingField != nullptr; }
+    // Set the control from the field with the control's Tag at 1, so its own change handler holds off.
+    void ShowEpochInMaskEdit(const TField *Field, QLineEdit *MaskEdit);
+    void ShowBoolInCheckBox(const TField *Field, QCheckBox *CheckBox);
+
     DbConnection *conPubs, *dbs, *imc, *imc11, *imc12, *imc13;
 
     DbCommand *acm_in11, *acmi11, *acm_out;
@@ -68,4 +85,5 @@ private:
 
     std::vector<std::unique_ptr<DbCommand>> m_commands;
     const Tsett *m_settings = nullptr;
+    TField *m_editingField = nullptr;
 };

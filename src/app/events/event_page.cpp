@@ -29,6 +29,7 @@
 #include <QTimeEdit>
 
 #include <cmath>
+#include <memory>
 
 // The page 'Параметры землетрясения' on the station bulletin database, and the loader RefreshADB that
 // both event pages share. The data module's data-change handlers of ime and ims (imdseDataChange,
@@ -92,22 +93,6 @@ const char *const kReadingNav[] = {"BitBtn5", "BitBtn4", "BitBtn3", "BitBtn1", "
 // The tables the page cannot work without.
 const char *const kRequiredTables[] = {"События", "Станционный бюллетень", "Каналы", "Обозначения волн"};
 
-void bindControl(DataSource *source, QWidget *control, const QString &field)
-{
-    if (auto *box = qobject_cast<QCheckBox *>(control))
-        source->Bind(box, field);
-    else if (auto *combo = qobject_cast<QComboBox *>(control))
-        source->Bind(combo, field);
-    else if (auto *dateTime = qobject_cast<QDateTimeEdit *>(control))
-        source->Bind(dateTime, field);
-    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
-        source->Bind(memo, field);
-    else if (auto *edit = qobject_cast<QLineEdit *>(control))
-        source->Bind(edit, field);
-    else if (auto *label = qobject_cast<QLabel *>(control))
-        source->Bind(label, field);
-}
-
 // Every row's first column, in the query's order.
 void fillList(QComboBox *combo, DbQuery &query)
 {
@@ -119,25 +104,44 @@ void fillList(QComboBox *combo, DbQuery &query)
     combo->addItems(items);
 }
 
-// Edits still pending are written before the connection closes rather than dropped with it; a write
-// the database refuses is shown and given up.
-void postPending(DbQuery *query)
-{
-    if (query->State() != DataSetState::Edit && query->State() != DataSetState::Insert)
-        return;
-    try {
-        query->Post();
-    } catch (const std::exception &e) {
-        MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
-        query->Cancel();
-    }
-}
-
 void closeBulletinEvents(Tdm &dm)
 {
-    postPending(dm.ims);
-    postPending(dm.ime);
+    PostPending(dm.ims);
+    PostPending(dm.ime);
     dm.CloseDB_ADO(dm.imc);
+}
+
+void enableReadingNav(QWidget *page, bool Value)
+{
+    for (const char *name : kReadingNav)
+        if (auto *button = page->findChild<QPushButton *>(QString::fromLatin1(name)))
+            button->setEnabled(Value);
+}
+
+// A new event has no readings yet. While it is being entered the readings are closed (their controls
+// empty and disabled), so nothing typed there reaches another event's rows; once the event is stored or
+// given up, they follow the event shown again. Held says the readings were closed here.
+void followNewEvent(Tmainf &w, Tdm &dm, bool &held)
+{
+    const bool inserting = dm.ime->State() == DataSetState::Insert;
+    try {
+        if (inserting && !held && dm.ims->Active()) {
+            PostPending(dm.ims);
+            dm.ims->Close();
+            held = true;
+            enableReadingNav(w.TabSheet1, false);
+            w.TabSheet1->findChild<QLabel *>(QStringLiteral("Label36"))->setText(QStringLiteral("из ?"));
+            w.TabSheet1->findChild<QLineEdit *>(QStringLiteral("Edit7"))->clear();
+        } else if (!inserting && held) {
+            held = false;
+            if (dm.ime->Active() && !dm.ims->Active()) {
+                dm.ims->Open();
+                enableReadingNav(w.TabSheet1, true);
+            }
+        }
+    } catch (const std::exception &e) {
+        MessageProc(&w, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
 }
 
 double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
@@ -175,25 +179,67 @@ void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
     const ConnParams p = w.GetOrxConnParams(w.sett);
     if (!dm.OpenDB_ADO(dm.imc11, p.source, p.user, p.password))
         return;
-    w.suppressOriginChange = true;
-    const auto resume = qScopeGuard([&w] { w.suppressOriginChange = false; });
-    const QString sql =
-        OriginQueryText(w.checkedQuoted, w.curCode, w.filter->isChecked(), pickerEpoch(w.dat1, w.tim1),
-                        pickerEpoch(w.dat2, w.tim2), w.onlyfull->isChecked());
-    if (QAct(*dm.imo, sql))
-        if (auto *grid = w.findChild<QTableView *>(QStringLiteral("dbgo1")))
-            ApplyColumnWidths(grid, w.originColumns);
+    {
+        w.suppressOriginChange = true;
+        const auto resume = qScopeGuard([&w] { w.suppressOriginChange = false; });
+        const QString sql =
+            OriginQueryText(w.checkedQuoted, w.curCode, w.filter->isChecked(), pickerEpoch(w.dat1, w.tim1),
+                            pickerEpoch(w.dat2, w.tim2), w.onlyfull->isChecked());
+        if (QAct(*dm.imo, sql))
+            if (auto *grid = w.findChild<QTableView *>(QStringLiteral("dbgo1")))
+                ApplyColumnWidths(grid, w.originColumns);
+    }
+    // The open itself was held off; the arrivals of the first event come now, once.
+    dm.imdsoDataChange();
 }
 
 } // namespace
 
-QString FloatDisplayText(double Value, const QLocale &Locale)
+QString FloatDisplayText(double Value, const QLocale &Locale, int Decimals)
 {
-    const double scaled = Value * 1000;
+    const double scale = std::pow(10.0, Decimals);
+    const double scaled = Value * scale;
     if (!std::isfinite(scaled) || std::fabs(scaled) >= 9e15)
         return QString();
     const QString point = Locale.decimalPoint();
-    return FloatToStr(double(RoundHalfEven(scaled)) / 1000, point.isEmpty() ? QLatin1Char('.') : point.at(0));
+    return FloatToStr(double(RoundHalfEven(scaled)) / scale,
+                      point.isEmpty() ? QLatin1Char('.') : point.at(0));
+}
+
+void BindControl(DataSource *source, QWidget *control, const QString &field)
+{
+    if (auto *box = qobject_cast<QCheckBox *>(control))
+        source->Bind(box, field);
+    else if (auto *combo = qobject_cast<QComboBox *>(control))
+        source->Bind(combo, field);
+    else if (auto *dateTime = qobject_cast<QDateTimeEdit *>(control))
+        source->Bind(dateTime, field);
+    else if (auto *memo = qobject_cast<QPlainTextEdit *>(control))
+        source->Bind(memo, field);
+    else if (auto *edit = qobject_cast<QLineEdit *>(control))
+        source->Bind(edit, field);
+    else if (auto *label = qobject_cast<QLabel *>(control))
+        source->Bind(label, field);
+}
+
+QString TrimRightText(const QString &Text)
+{
+    qsizetype n = Text.size();
+    while (n > 0 && Text.at(n - 1).isSpace())
+        --n;
+    return Text.left(n);
+}
+
+void PostPending(DbQuery *Query)
+{
+    if (Query->State() != DataSetState::Edit && Query->State() != DataSetState::Insert)
+        return;
+    try {
+        Query->Post();
+    } catch (const std::exception &e) {
+        MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
+        Query->Cancel();
+    }
 }
 
 QString SPTimeText(const QVariant &S_P_time, const QVariant &S_P_dec)
@@ -237,9 +283,11 @@ void Tmainf::SetupEventPage()
         imdss = new DataSource(dm->ims, this);
         for (const FieldControl &b : kFieldControls)
             if (auto *control = TabSheet1->findChild<QWidget *>(QString::fromLatin1(b.control)))
-                bindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
+                BindControl(b.reading ? imdss : imdse, control, QString::fromLatin1(b.field));
         connect(imdse, &DataSource::DataChange, this, &Tmainf::imdseDataChange);
         connect(imdss, &DataSource::DataChange, this, &Tmainf::imdssDataChange);
+        connect(dm->ime, &DbQuery::stateChanged, this,
+                [this, dm, held = std::make_shared<bool>(false)] { followNewEvent(*this, *dm, *held); });
     }
 
     using Move = void (DbQuery::*)();
@@ -265,6 +313,11 @@ void Tmainf::SetupEventPage()
             &Tmainf::Svodka_Click);
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn14")), &QPushButton::clicked, this,
             &Tmainf::BitBtn14Click);
+    connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Button9")), &QPushButton::clicked, this,
+            [this] {
+                if (const auto &command = productCommands().importOrx)
+                    command(*this);
+            });
     EnableEventNav(false);
 }
 

@@ -4,12 +4,16 @@
 #include <QString>
 #include <QVariant>
 
+class DataSource;
+class DbQuery;
+class QWidget;
+
 // What the event pages compute without their controls.
 
-// A floating-point value as the event pages show it: rounded to the nearest 0.001 (halves to the even
-// multiple), written as the system writes numbers with the locale's decimal separator. Empty for a
-// value that cannot be rounded so (not finite, or too large).
-QString FloatDisplayText(double Value, const QLocale &Locale);
+// A floating-point value as the event pages show it: rounded to the nearest 0.001 (or 10^-Decimals;
+// halves to the even multiple), written as the system writes numbers with the locale's decimal
+// separator. Empty for a value that cannot be rounded so (not finite, or too large).
+QString FloatDisplayText(double Value, const QLocale &Locale, int Decimals = 3);
 
 // The S-P interval of an event, "MM:SS.d": minutes and seconds of the time of day of S_P_time and the
 // tenths S_P_dec modulo 10 (0 when null); empty when S_P_time is null.
@@ -20,3 +24,14 @@ QString SPTimeText(const QVariant &S_P_time, const QVariant &S_P_dec);
 // have no arrival at all as well.
 QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bool Filter, double T1,
                         double T2, bool OnlyFull);
+
+// Writes an edit or a new row still pending, rather than dropping it with a closing dataset; a write
+// the database refuses is shown and given up.
+void PostPending(DbQuery *Query);
+
+// The text without its trailing blanks, as fixed-width columns return codes.
+QString TrimRightText(const QString &Text);
+
+// Binds the control to the field through Source by what kind of control it is (check box, combo box,
+// date-time edit, memo, line edit, label); other controls are left alone.
+void BindControl(DataSource *Source, QWidget *Control, const QString &Field);

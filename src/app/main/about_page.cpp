@@ -153,10 +153,20 @@ void TabSheet5Resize(QWidget *Page)
 
 QString HelpDocumentPath(const QString &programDir)
 {
-    return programDir + QStringLiteral("Brenvale.doc");
+    // The folder given by the program's options may come without its trailing "/".
+    const QString dir = programDir.isEmpty() || programDir.endsWith(QLatin1Char('/'))
+                            ? programDir
+                            : programDir + QLatin1Char('/');
+    return dir + QStringLiteral("Brenvale.doc");
 }
 
 void Label32Click(QWidget *Owner, const QString &programDir)
 {
-    ShellOpen(Owner, HelpDocumentPath(programDir));
+    HelpDocumentOpener()(Owner, HelpDocumentPath(programDir));
+}
+
+std::function<void(QWidget *, const QString &)> &HelpDocumentOpener()
+{
+    static std::function<void(QWidget *, const QString &)> opener = &ShellOpen;
+    return opener;
 }

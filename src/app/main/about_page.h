@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 // Fills Page, the 'О программе' tab, with its controls (Label29, Label33, Panel4 with Label30, changes,
@@ -13,5 +15,8 @@ void BuildAboutPage(QWidget *Page, const QString &programDir);
 void TabSheet5Resize(QWidget *Page);
 
 QString HelpDocumentPath(const QString &programDir);
-// Hands the help document to the desktop; nothing is reported when nothing opens it.
+// Hands the help document to the desktop through HelpDocumentOpener; nothing is reported when nothing
+// opens it (the link's hint tells why that may happen).
 void Label32Click(QWidget *Owner, const QString &programDir);
+// The shell's "open" by default; tests put their own.
+std::function<void(QWidget *, const QString &)> &HelpDocumentOpener();

@@ -248,8 +248,7 @@ void Tmainf::InitMain(bool First)
 
     sg->setColumnWidth(0, 8);
 
-    stations.clear();
-    stas->clear();
+    clearStationList();
     reportCounter = 0;
     ClearImportGrid(false);
     prevSta.clear();
@@ -262,6 +261,9 @@ void Tmainf::InitMain(bool First)
 
     LoadFiltersAndWaves();
     ReadGlobalIni();
+    // The station list reads only the section names; a damaged station file must stop the start here,
+    // before the shutdown writes defaults over it.
+    const IniFile stationsCheck(ProgramFolder() + QStringLiteral("system/Stations.ini"));
     LoadStationList();
     ReadSettings();
 
@@ -423,6 +425,8 @@ void Tmainf::ReadSettings()
     Panel10->setVisible(view.show_ts);
     Edit10->setText(view.threshold);
 
+    m_storedStationCode = view.station_code;
+    m_storedChecked = view.stations;
     SelectStationByCode(view.station_code, true);
 
     dsarray codes;
@@ -443,9 +447,15 @@ void Tmainf::SaveSettings()
 {
     IniFile ini(MainIniPath());
     GlobalViewState view;
-    view.stations = checkedPlain;
-    if (QListWidgetItem *item = stas->currentItem(); item && item->isSelected())
-        view.station_code = item->text();
+    if (m_stationListFailed) {
+        // A list that could not be read holds no choice of the user's: the stored one stays.
+        view.stations = m_storedChecked;
+        view.station_code = m_storedStationCode;
+    } else {
+        view.stations = checkedPlain;
+        if (QListWidgetItem *item = stas->currentItem(); item && item->isSelected())
+            view.station_code = item->text();
+    }
     view.no_search = nosearch->isChecked();
     view.nets_width = m_netsWidth;
     view.show_ts = !Panel10->isHidden();
@@ -457,6 +467,8 @@ void Tmainf::SaveSettings()
         net = item->text();
     else if (nets->count() > 0)
         net = nets->item(0)->text();
+    else if (m_stationListFailed)
+        net = netName;
     WriteSelectionKeys(ini, sett, view, net);
     SaveFormPlacement(this, ini, QStringLiteral("window"));
     QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
@@ -684,8 +696,6 @@ void Tmainf::TabSheet5Resize()
 {
     ::TabSheet5Resize(TabSheet5);
 }
-
-void Tmainf::PostOrxEdits() {}
 
 // ---- Handlers ----
 

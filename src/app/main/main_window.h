@@ -157,6 +157,21 @@ public:
 
 private:
     void connectStationPage();
+    // The list's current item changed by the user (keys, mouse, anything but the program itself): the
+    // current station follows it, and the network list likewise reloads for the network it highlights.
+    void stasSelectionChanged();
+    void netsSelectionChanged();
+    // Empties the station list without taking that for a change of station.
+    void clearStationList();
+    // While one lives, changes of the two lists are the program's own.
+    struct QuietLists
+    {
+        explicit QuietLists(Tmainf *w) : w(w) { ++w->m_quietLists; }
+        ~QuietLists() { --w->m_quietLists; }
+        QuietLists(const QuietLists &) = delete;
+        QuietLists &operator=(const QuietLists &) = delete;
+        Tmainf *w;
+    };
     int stationRow(const QString &Code) const; // case-insensitive; -1 when absent
     void setItemTick(int Row, bool Ticked);    // without running the tick handler
     // Writes Codes as the network's station list (NULL for none); false on a reported failure.
@@ -191,12 +206,34 @@ public:
     // The export button: the ORV export in ORX-only mode, the text export otherwise.
     void BitBtn14Click();
 
+    // Event pages on the ORX database. The data sources of imo and ima belong to the pages; their
+    // data-change handlers are the data module's.
+    DataSource *imdso = nullptr, *imdsa = nullptr;
+    void SetupOrxEventPages();
+    void filterClick();
+    void Button30Click();
+    void pc2Changing(int Leaving);
+    void BitBtn22Click(); // a new event
+    void BitBtn25Click(); // a new arrival
+    void MaskEditChange(QLineEdit *Sender);
+    void MaskEdit1Exit(QLineEdit *Sender);
+    void flagClick();
+    void ShowChanDescr();
+
     // Handlers.
     void pgc1Change();
     void select_dataClick(QCheckBox *Sender);
     void onlyfullClick();
     void Splitter2Moved();
     void JvcbClick();
+    // The dialogs of the settings page; OK of either may ask for the reload cycle (reloadRequested).
+    void Button15Click();
+    void Button26Click();
+    void Button35Click();
+    // The width the network panel may take: from 2 up to the right edge of Button5.
+    int Splitter2CanResize(int NewWidth) const;
+    bool reloadRequested = false;
+    int selectedStationEntry() const;
 
     // Station editor and data periods.
     void Button8Click();
@@ -297,7 +334,7 @@ private:
     void recoverFromFailedInit(bool First, const QString &message);
     void computeMinimumSize();
     void setActivePage(int index);
-    int selectedStationEntry() const;
+    void connectDialogButtons();
     void finalShutdown();
     QList<QLineEdit *> importFileEdits() const;
     void reportDoneMainFailure(const std::exception &e);
@@ -310,4 +347,12 @@ private:
     bool m_settingPage = false;
     bool m_doneFinal = false;
     int m_netsWidth = 2;
+    // Above 0 while the program itself changes the station or network list's items or selection.
+    int m_quietLists = 0;
+    // A mouse press on the list started a click whose change of selection was already followed.
+    bool m_stationFollowed = false, m_networkFollowed = false;
+    int m_loadedNetRow = -1; // the network the station list was built for
+    // The station list could not be read: the shutdown keeps the stored choices instead of blanks.
+    bool m_stationListFailed = false;
+    QString m_storedStationCode, m_storedChecked;
 };

@@ -155,6 +155,7 @@ void Tmainf::buildWindow()
     buildImportPage();
     buildTestsPage();
     buildAboutPage();
+    connectDialogButtons();
 
     connect(pgc1, &QTabWidget::currentChanged, this, [this] {
         if (!m_settingPage)
@@ -271,9 +272,11 @@ void Tmainf::buildSettingsPage()
     Splitter2->addWidget(Panel7);
     Splitter2->setStretchFactor(1, 1);
     layout->addWidget(Splitter2, 1);
-    connect(stas, &QListWidget::itemClicked, this, [this] { StationChanged(true); });
     connect(Splitter2, &QSplitter::splitterMoved, this, [this] {
-        m_netsWidth = qMax(2, Splitter2->sizes().value(0));
+        const int asked = Splitter2->sizes().value(0);
+        m_netsWidth = Splitter2CanResize(asked);
+        if (m_netsWidth != asked)
+            Splitter2->setSizes({m_netsWidth, qMax(1, Splitter2->width() - m_netsWidth)});
         Splitter2Moved();
     });
 
@@ -469,6 +472,67 @@ void Tmainf::buildOrxPage()
         row({label(editPage, nullptr, "Код станции"), edit(editPage, "DBEdit26"),
              label(editPage, nullptr, "Внутренний канал и компонента"), combo(editPage, "DBComboBox14", true),
              label(editPage, "StaticText1", ""), label(editPage, "Label90", ""), mask3, mask2}));
+    // The field edits, by field; a caption of its own where the field has one. A list (items separated
+    // by blanks, possibly none) makes the edit a combo box.
+    auto *fields = new QGridLayout;
+    const struct
+    {
+        const char *name, *caption, *items;
+    } fieldEdits[] = {
+        {"eventid", "Идентификатор события", nullptr},
+        {"depth", "dep=", nullptr},
+        {"lat", "lat", nullptr},
+        {"lon", "lon", nullptr},
+        {"MB", "mb=", nullptr},
+        {"MS", "ms=", nullptr},
+        {"rms", "rms", nullptr},
+        {"dh", "dh", nullptr},
+        {"dz", "dz", nullptr},
+        {"comments", "Комментарий:", nullptr},
+        {"CHANTYPE", "CHANTYPE", "SP MP LP BP UP"},
+        {"im_em", "im_em", "I E W"},
+        {"FM", "FM", "? c d u r + -"},
+        {"iphase", "iphase", ""},
+        {"ampl", "ampl", nullptr},
+        {"per", "per", nullptr},
+        {"ms", "ms", nullptr},
+        {"mb", "mb", nullptr},
+        {"MPSP", "MPSP", nullptr},
+        {"MPLP", "MPLP", nullptr},
+        {"deltim", "deltim", nullptr},
+        {"azimuth", "azimuth", nullptr},
+        {"slow", "slow", nullptr},
+        {"residuals", "residuals", nullptr},
+        {"rect", "rect", nullptr},
+        {"ema", "ema", nullptr},
+        {"CODA", "CODA", nullptr},
+        {"DIST", "DIST", nullptr},
+        {"wgt", "wgt", nullptr},
+        {"REMARK", "REMARK", nullptr},
+        {"REGCLASS", "REGCLASS", nullptr},
+        {"MCODA", "MCODA", nullptr},
+        {"ML", "ML", nullptr},
+        {"MWA", "MWA", nullptr},
+        {"PFILTYPE", "PFILTYPE", nullptr},
+        {"AFILTYPE", "AFILTYPE", nullptr},
+    };
+    int at = 0;
+    for (const auto &f : fieldEdits) {
+        QWidget *control = nullptr;
+        if (!f.items) {
+            control = edit(editPage, f.name);
+        } else {
+            auto *list = combo(editPage, f.name, true);
+            list->addItems(QString::fromLatin1(f.items).split(QLatin1Char(' '), Qt::SkipEmptyParts));
+            control = list;
+        }
+        fields->addWidget(label(editPage, nullptr, f.caption), at / 4, (at % 4) * 2);
+        fields->addWidget(control, at / 4, (at % 4) * 2 + 1);
+        ++at;
+    }
+    fields->addWidget(label(editPage, "iphaseText", ""), at / 4, (at % 4) * 2);
+    fields->addWidget(check(editPage, "flag", "flag"), at / 4, (at % 4) * 2 + 1);
+    editLayout->addLayout(fields);
     Label44 = label(editPage, "Label44", "");
     editLayout->addWidget(Label44);
     editLayout->addStretch();
@@ -483,6 +547,7 @@ void Tmainf::buildOrxPage()
              button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
     connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
             &QWidget::close);
+    SetupOrxEventPages();
 }
 
 void Tmainf::buildImportPage()

@@ -14,6 +14,7 @@ struct ProductCommands
     std::function<void(Tmainf &)> textExport; // the export of the station bulletin database to text
     // A new modeless report window; ORX tells which event page asked (ORX database or bulletin database).
     std::function<void(Tmainf &, bool ORX)> report;
+    std::function<void(Tmainf &)> importOrx; // "Импорт из ORX": the station's period copied from ORX
 };
 
 ProductCommands &productCommands();

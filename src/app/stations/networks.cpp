@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSplitter>
 
 #include <functional>
@@ -69,6 +70,17 @@ bool Tmainf::updateNetworkList(const QString &Name, const QStringList &Codes, co
     return withOrx(this, Failure, [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); });
 }
 
+void Tmainf::netsSelectionChanged()
+{
+    // Runs queued, so it judges the list as it is by then: a rebuilt list that highlights the network
+    // it was built for asks for nothing.
+    const int row = nets->currentRow();
+    if (m_quietLists > 0 || netAddMode || row < 0 || row == m_loadedNetRow)
+        return;
+    m_networkFollowed = true;
+    Reload();
+}
+
 void Tmainf::netsClick()
 {
     if (!netAddMode) {
@@ -82,6 +94,12 @@ void Tmainf::netsClick()
         return;
     }
     netAddMode = false;
+    // The click only named the network to add to: unless the list is rebuilt, the network the
+    // station list shows is highlighted again.
+    auto rehighlight = qScopeGuard([this] {
+        const QuietLists quiet(this);
+        nets->setCurrentRow(m_loadedNetRow);
+    });
     if (row < 0 || checkedStations.isEmpty())
         return;
     const tnetcodes &net = networks.at(nets->item(row)->data(Qt::UserRole).toInt());
@@ -98,8 +116,10 @@ void Tmainf::netsClick()
                     MB_OK);
         return;
     }
-    if (updateNetworkList(name, codes, QStringLiteral("Не удалось добавить станции в сеть.")))
+    if (updateNetworkList(name, codes, QStringLiteral("Не удалось добавить станции в сеть."))) {
+        rehighlight.dismiss();
         Reload();
+    }
 }
 
 void Tmainf::netsDblClick()

@@ -1,6 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/odbc_admin.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
@@ -33,6 +34,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 namespace {
 
@@ -158,6 +160,12 @@ void Tmainf::connectStationPage()
     stas->setItemDelegate(new StationDelegate(this, stas));
     new EventHook(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(stas)); });
     connect(stas, &QListWidget::itemDoubleClicked, this, [this] { stasDblClick(); });
+    // Keys, the mouse and anything else that moves the list's selection change the station; a click on
+    // the item already current runs the change again, as a click always has.
+    connect(stas, &QListWidget::itemSelectionChanged, this, [this] { stasSelectionChanged(); });
+    connect(stas, &QListWidget::currentItemChanged, this, [this] { stasSelectionChanged(); });
+    new EventHook(stas->viewport(), QEvent::MouseButtonPress, [this] { m_stationFollowed = false; });
+    connect(stas, &QListWidget::itemClicked, this, [this] { stasClick(); });
     connect(stas, &QListWidget::itemChanged, this,
             [this](QListWidgetItem *item) { stasClickCheck(stas->row(item)); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
@@ -182,19 +190,37 @@ void Tmainf::connectStationPage()
     clicked("Button38", [this] { Button38Click(); });
     clicked("Button39", [this] { Button39Click(); });
     clicked("Button40", [this] { Button40Click(); });
-    // Queued: choosing a network rebuilds the list whose click is still being delivered.
+    // Queued: choosing a network rebuilds the list whose click or key is still being delivered.
+    new EventHook(nets->viewport(), QEvent::MouseButtonPress, [this] { m_networkFollowed = false; });
     connect(
-        nets, &QListWidget::itemClicked, this, [this] { netsClick(); }, Qt::QueuedConnection);
-    connect(nets, &QListWidget::itemDoubleClicked, this, [this] { netsDblClick(); });
+        nets, &QListWidget::currentRowChanged, this, [this] { netsSelectionChanged(); },
+        Qt::QueuedConnection);
+    connect(
+        nets, &QListWidget::itemClicked, this,
+        [this] {
+            if (!std::exchange(m_networkFollowed, false))
+                netsClick();
+        },
+        Qt::QueuedConnection);
 }
 
 void Tmainf::LoadStationList()
 {
+    const QuietLists quiet(this);
     stas->setEnabled(true);
+    m_stationListFailed = false;
+    m_loadedNetRow = -1;
     if (sett.fullorx)
         LoadSTIORX();
     else
         LoadStationsIni();
+}
+
+void Tmainf::clearStationList()
+{
+    const QuietLists quiet(this);
+    stations.clear();
+    stas->clear();
 }
 
 void Tmainf::LoadStationsIni()
@@ -259,6 +285,7 @@ QString Tmainf::StationSiteCondition(bool ShowEmpty, const tnetcodes *Network)
 void Tmainf::LoadSTIORX()
 {
     Tdm *dm = Tdm::instance();
+    m_stationListFailed = true;
     if (!dm) {
         ShowEmptyListHint(true);
         return;
@@ -267,11 +294,11 @@ void Tmainf::LoadSTIORX()
         TDualIni ini(&sett.CommonKeys, ProgramFolder());
         const auto load = [&] {
             if (!OpenOrx(*dm))
-                return;
+                return false;
             nets->addItem(QStringLiteral("<<< все станции >>>"));
             DbQuery &q = *dm->rstORX;
             if (!QAct(q, QStringLiteral("select netname,netlist from networks order by netname")))
-                return;
+                return false;
             for (int r = 0; !q.Eof(); ++r, q.Next()) {
                 const tnetcodes net = ParseNetwork(q.Field(0)->AsString(), q.Field(1)->AsString());
                 auto *item = new QListWidgetItem(net.netname.trimmed());
@@ -286,17 +313,18 @@ void Tmainf::LoadSTIORX()
                     break;
                 }
             nets->setCurrentRow(selected);
+            m_loadedNetRow = selected;
 
             const tnetcodes *network = nullptr;
             if (selected > 0)
                 network = &networks.at(nets->item(selected)->data(Qt::UserRole).toInt());
             const QString condition = StationSiteCondition(sett.showempty, network);
             if (!QAct(q, QStringLiteral("select count(sta) from site") + condition))
-                return;
+                return false;
             const int count = q.Eof() ? 0 : q.Field(0)->AsInteger();
             if (!QAct(q, QStringLiteral("select rtrim(sta),rtrim(cod),descr from site") + condition +
                              QStringLiteral(" order by sta")))
-                return;
+                return false;
             // The table may lose rows between the two statements; what is left is taken.
             stations.clear();
             for (int k = 0; k < count && !q.Eof(); ++k, q.Next()) {
@@ -316,8 +344,9 @@ void Tmainf::LoadSTIORX()
                 stas->addItem(newStationItem(s, int(stations.size())));
                 stations.append(station);
             }
+            return true;
         };
-        load();
+        m_stationListFailed = !load();
     } catch (const std::exception &e) {
         MessageProc(this,
                     QStringLiteral("LoadSTIORX: Сбой чтения информации о стациях. Сообщение об ошибке:\r") +
@@ -350,6 +379,7 @@ void Tmainf::SelectStationByCode(const QString &Code, bool Notify)
 {
     if (Code.isEmpty() && stas->count() == 0)
         return;
+    const QuietLists quiet(this);
     QListWidgetItem *item = nullptr;
     if (Code.isEmpty()) {
         item = stas->item(0);
@@ -365,8 +395,21 @@ void Tmainf::SelectStationByCode(const QString &Code, bool Notify)
         stas->clearSelection();
         stas->setCurrentItem(nullptr);
     }
-    if (Notify)
+    // Without Notify the station still follows the selection when it now names another one.
+    const int entry = selectedStationEntry();
+    if (Notify || (entry >= 0 ? stations.at(entry).code : QString()) != curCode)
         StationChanged(true);
+}
+
+void Tmainf::stasSelectionChanged()
+{
+    if (m_quietLists > 0)
+        return;
+    const int entry = selectedStationEntry();
+    if ((entry >= 0 ? stations.at(entry).code : QString()) == curCode)
+        return;
+    StationChanged(true);
+    m_stationFollowed = true;
 }
 
 void Tmainf::StationChanged(bool CheckData)
@@ -442,6 +485,7 @@ void Tmainf::SortStations(bool Notify)
     QListWidgetItem *current = stas->currentItem();
     const QString code = current && current->isSelected() ? current->text() : QString();
     QList<QListWidgetItem *> items;
+    const QuietLists quiet(this);
     const bool enabled = checkEnabled;
     checkEnabled = false;
     while (stas->count() > 0)
@@ -532,7 +576,7 @@ bool Tmainf::GetStationDBParams(QString &Source, QString &User, QString &Passwor
 
 void Tmainf::RunOdbcAdmin()
 {
-    ShellOpen(this, QStringLiteral("odbcad32.exe"));
+    RunOdbcAdministrator(this, QDir::homePath(), CurrentOdbcAdminSeams());
 }
 
 QChar Tmainf::Cod_staKeyPress(QChar Key)
@@ -558,6 +602,8 @@ QString Tmainf::FilterCodeText(const QString &Text)
 
 void Tmainf::stasClick()
 {
+    if (std::exchange(m_stationFollowed, false))
+        return;
     StationChanged(true);
 }
 
@@ -578,6 +624,7 @@ void Tmainf::Edit2Change()
             continue;
         const QString &name = stations.at(entry).name;
         if (name.size() >= typed.size() && name.left(typed.size()).toUpper() == typed) {
+            const QuietLists quiet(this);
             stas->setCurrentRow(i);
             StationChanged(true);
             return;
@@ -600,6 +647,7 @@ void Tmainf::Cod_stacChange(QComboBox *Sender)
             compared = stations.at(entry).sta;
         }
         if (compared.startsWith(typed, Qt::CaseSensitive)) {
+            const QuietLists quiet(this);
             stas->setCurrentRow(i);
             StationChanged(true);
             return;
@@ -632,6 +680,7 @@ void Tmainf::Button1Click()
         return;
     Tdm *dm = Tdm::instance();
     ConnectionCloser closer{sett.fullorx && dm};
+    const QuietLists quiet(this);
     try {
         {
             QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
@@ -725,6 +774,7 @@ void Tmainf::Button5Click()
         return;
     Tdm *dm = Tdm::instance();
     ConnectionCloser closer{sett.fullorx && dm};
+    const QuietLists quiet(this);
     try {
         const QString code = curCode;
         {

@@ -1,0 +1,446 @@
+// What the user waits for after "Импорт из ORX" and after "Создать сводку" in ORX-only mode: a busy
+// station's year copied from the ORX database into its bulletin database, against a plain bound insert of
+// the same rows in the same run; and the MSK-85 summary of a busy day straight from ORX at 1x and 10x.
+// Both on a SQLite ORX file and, when BRENVALE_TEST_PG_DSN names a server (see tests/support/pg_server.sh),
+// on PostgreSQL through psqlODBC.
+
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "db/sql_literals.h"
+#include "demo_data.h"
+#include "exchange/orx_copy.h"
+#include "lib/messages.h"
+#include "lib/record_stream.h"
+#include "products/orx_summary.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUuid>
+
+#include <benchmark/benchmark.h>
+
+#include <iostream>
+#include <map>
+#include <memory>
+
+namespace {
+
+const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
+
+void run(DbConnection &c, const QString &sql, const QVariantList &params = {})
+{
+    DbCommand cmd(&c);
+    cmd.SetCommandText(sql);
+    cmd.SetParams(params);
+    cmd.Execute();
+}
+
+std::unique_ptr<DbConnection> openSqlite(const QString &path)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(kJet);
+    c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(path));
+    c->Open(QString(), QString());
+    return c;
+}
+
+bool pgAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("BRENVALE_TEST_PG_DSN");
+}
+
+std::unique_ptr<DbConnection> openPg(const QString &database)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(QStringLiteral("MSDASQL"));
+    QString source = QStringLiteral("DSN=") + qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
+    if (!database.isEmpty())
+        source += QStringLiteral(";Database=") + database;
+    c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(source));
+    c->Open(qEnvironmentVariable("BRENVALE_TEST_PG_USER"), qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD"));
+    return c;
+}
+
+// A fresh PostgreSQL database, dropped at the end.
+struct PgDatabase
+{
+    QString name = QStringLiteral("b_") + QUuid::createUuid().toString(QUuid::Id128);
+    PgDatabase() { run(*openPg(QString()), QStringLiteral("CREATE DATABASE ") + name); }
+    ~PgDatabase()
+    {
+        try {
+            run(*openPg(QString()),
+                QStringLiteral("DROP DATABASE IF EXISTS ") + name + QStringLiteral(" WITH (FORCE)"));
+        } catch (const std::exception &) {
+        }
+    }
+};
+
+// A field's value as a command binds it on either back end: dates as date-times.
+QVariant boundValue(const TField &f)
+{
+    const QVariant v = f.Value();
+    if (!IsDateFieldType(f.DataType()))
+        return v;
+    if (v.isNull())
+        return QVariant(QMetaType::fromType<QDateTime>());
+    const QDateTime local = ToQDateTime(v.toDouble());
+    return QDateTime(local.date(), local.time(), Qt::UTC);
+}
+
+// A SQLite table and its rows into another database, in one transaction.
+void copyTable(DbConnection &from, DbConnection &to, const QString &table)
+{
+    {
+        DbQuery shape(&from);
+        shape.SetSQL(QStringLiteral("select * from ") + table + QStringLiteral(" where 1=0"));
+        shape.Open();
+        QString columns;
+        if (!copytablestruc(shape, columns))
+            std::abort();
+        run(to, QStringLiteral("create table ") + table + QStringLiteral(" (") + columns + QLatin1Char(')'));
+    }
+    DbQuery q(&from);
+    q.SetForwardOnly(true);
+    q.SetSQL(QStringLiteral("select * from ") + table);
+    q.Open();
+    QStringList names, marks;
+    for (int i = 0; i < q.FieldCount(); ++i) {
+        names << q.Field(i)->FieldName();
+        marks << QStringLiteral("?");
+    }
+    DbCommand insert(&to);
+    insert.SetCommandText(QStringLiteral("insert into ") + table + QStringLiteral(" (") + names.join(',') +
+                          QStringLiteral(") values (") + marks.join(',') + QLatin1Char(')'));
+    to.BeginTrans();
+    for (; !q.Eof(); q.Next()) {
+        QVariantList values;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            values << boundValue(*q.Field(i));
+        insert.SetParams(values);
+        insert.Execute();
+    }
+    to.CommitTrans();
+}
+
+const char *const kOrxTables[] = {"origin", "arrival"};
+// The working copies an installation's bulletin database holds beside its bulletin tables.
+const char *const kWorkingCopies[] = {
+    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
+    "dh float,dz float,comment varchar(1),lddate date,primary key (eventid))",
+    "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan varchar(8),"
+    "iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,rect float,fm varchar(2),"
+    "im_em varchar(2),per float,residuals float,ampl float,lddate date,ms float,mb float,amptime float,"
+    "dist float,regclass float)",
+};
+
+// A busy station's year in a demo ORX database: 365 days, about 20,000 arrivals at the station.
+struct StationYear
+{
+    QTemporaryDir dir;
+    DemoSummary demo;
+    TDateTime first = 0, last = 0;
+    StationYear()
+    {
+        DemoParams p;
+        p.stations = 1;
+        p.days = 365;
+        p.eventsPerDay = 11;
+        p.readingsPerEvent = 5;
+        demo = GenerateDemoFolder(dir.path(), p);
+        last = EncodeDate(p.lastDay.year(), p.lastDay.month(), p.lastDay.day());
+        first = last - 364;
+    }
+};
+
+StationYear &year()
+{
+    static StationYear y;
+    return y;
+}
+
+// The two databases of one back end: ORX with the year, the bulletin with its tables and working copies.
+struct CopyDatabases
+{
+    std::unique_ptr<PgDatabase> pgOrx, pgBulletin;
+    std::unique_ptr<DbConnection> orx, bulletin;
+    QTemporaryDir dir;
+
+    explicit CopyDatabases(bool pg)
+    {
+        if (pg) {
+            pgOrx = std::make_unique<PgDatabase>();
+            pgBulletin = std::make_unique<PgDatabase>();
+            orx = openPg(pgOrx->name);
+            bulletin = openPg(pgBulletin->name);
+            auto source = openSqlite(year().demo.orxPath);
+            for (const char *table : kOrxTables)
+                copyTable(*source, *orx, QString::fromLatin1(table));
+        } else {
+            orx = openSqlite(year().demo.orxPath);
+            const QString path = dir.filePath(QStringLiteral("bulletin.mdb"));
+            QFile(path).open(QIODevice::WriteOnly);
+            bulletin = openSqlite(path);
+        }
+        for (const QString &sql : BulletinTableCreates())
+            run(*bulletin, sql);
+        for (const char *sql : kWorkingCopies)
+            run(*bulletin, QString::fromUtf8(sql));
+    }
+};
+
+class CopyHost : public OrxCopyHost
+{
+public:
+    CopyHost(CopyDatabases &d, bool odbc) : m_d(d), m_odbc(odbc)
+    {
+        m_sett.start_date = year().first;
+        m_sett.end_date = year().last;
+        m_sett.start_mode = 1;
+    }
+    QWidget *Owner() override { return nullptr; }
+    Tsett &Settings() override { return m_sett; }
+    bool AskPeriod() override { return true; }
+    QString CurrentStationSection() override { return year().demo.stationCodes.first(); }
+    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
+    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
+    {
+        Source = QStringLiteral("bulletin");
+        return true;
+    }
+    DbConnection &OrxConnection() override { return *m_d.orx; }
+    DbConnection &BulletinConnection() override { return *m_d.bulletin; }
+    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
+    {
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
+    {
+        SqlDateRangeLiterals(m_odbc, FromDate, ToDate, FromLit, ToLit);
+    }
+    void ShowProgress(const QString &, int) override {}
+    void SetProgress(int) override {}
+    void HideProgress() override {}
+
+private:
+    CopyDatabases &m_d;
+    bool m_odbc;
+    Tsett m_sett;
+};
+
+// The same rows as the copy stored, put with a bound insert per row into empty tables of the same shape
+// in one transaction: what the database itself takes for the writing alone.
+double plainInsertSeconds(DbConnection &c, int &rows)
+{
+    if (!c.Connected())
+        c.Open();
+    const QStringList tables = {QStringLiteral("origin"), QStringLiteral("arrival"),
+                                QStringLiteral("События"), QStringLiteral("Станционный бюллетень"),
+                                QStringLiteral("Динамические замеры")};
+    QList<QList<QVariantList>> data;
+    QList<QStringList> columns;
+    for (const QString &t : tables) {
+        DbQuery q(&c);
+        q.SetSQL(QStringLiteral("select * from [") + t + QLatin1Char(']'));
+        q.Open();
+        QStringList names;
+        for (int i = 0; i < q.FieldCount(); ++i)
+            names << q.Field(i)->FieldName();
+        columns << names;
+        QList<QVariantList> rowsOf;
+        for (; !q.Eof(); q.Next()) {
+            QVariantList v;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                v << boundValue(*q.Field(i));
+            rowsOf << v;
+        }
+        data << rowsOf;
+        run(c, QStringLiteral("drop table if exists [plain ") + t + QLatin1Char(']'));
+        // Plain copies of the shape, without keys or counters.
+        QStringList defs;
+        for (int i = 0; i < q.FieldCount(); ++i) {
+            const FieldType type = q.Field(i)->DataType();
+            defs << QLatin1Char('[') + names[i] + QStringLiteral("] ") +
+                        (IsDateFieldType(type)      ? QStringLiteral("date")
+                         : IsFloatFieldType(type)   ? QStringLiteral("float")
+                         : IsIntegerFieldType(type) ? QStringLiteral("integer")
+                                                    : QStringLiteral("varchar(255)"));
+        }
+        run(c, QStringLiteral("create table [plain ") + t + QStringLiteral("] (") + defs.join(',') +
+                   QLatin1Char(')'));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    c.BeginTrans();
+    rows = 0;
+    for (qsizetype t = 0; t < tables.size(); ++t) {
+        QStringList marks, quoted;
+        for (const QString &n : columns[t]) {
+            marks << QStringLiteral("?");
+            quoted << QLatin1Char('[') + n + QLatin1Char(']');
+        }
+        DbCommand insert(&c);
+        insert.SetCommandText(QStringLiteral("insert into [plain ") + tables[t] + QStringLiteral("] (") +
+                              quoted.join(',') + QStringLiteral(") values (") + marks.join(',') +
+                              QLatin1Char(')'));
+        for (const QVariantList &v : data[t]) {
+            insert.SetParams(v);
+            insert.Execute();
+            ++rows;
+        }
+    }
+    c.CommitTrans();
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    c.Close();
+    return seconds;
+}
+
+void BM_StationYearCopy(benchmark::State &state)
+{
+    const bool pg = state.range(0) != 0;
+    if (pg && !pgAvailable()) {
+        state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+        return;
+    }
+    CopyDatabases d(pg);
+    CopyHost host(d, pg);
+    OrxCopyStats stats;
+    for (auto _ : state) {
+        stats = OrxCopyStats();
+        ImportOrx(host, &stats);
+    }
+    const int rows = stats.arrivals + stats.origins + stats.events + stats.readings + stats.measurements;
+    int plainRows = 0;
+    const double plain = plainInsertSeconds(*d.bulletin, plainRows);
+    state.counters["statements"] = stats.statements;
+    state.counters["arrivals"] = stats.arrivals;
+    state.counters["rows"] = rows;
+    state.counters["rows_per_s"] =
+        benchmark::Counter(double(rows) * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["plain_rows"] = plainRows;
+    state.counters["plain_rows_per_s"] = plainRows / plain;
+}
+
+// A busy day of two stations in a demo ORX file, 100 or 1,000 events.
+struct BusyDay
+{
+    QTemporaryDir dir;
+    DemoSummary demo;
+    TDateTime day = 0;
+    TD2D waves;
+    tmulss factors;
+    tfilts filters;
+    explicit BusyDay(int scale)
+    {
+        DemoParams p;
+        p.stations = 2;
+        p.days = 1;
+        p.eventsPerDay = 100 * scale;
+        p.readingsPerEvent = 7.5;
+        p.measurementsPerReading = 1.6667;
+        demo = GenerateDemoFolder(dir.path(), p);
+        day = EncodeDate(p.lastDay.year(), p.lastDay.month(), p.lastDay.day());
+        LoadFiltersAndWaves(dir.path() + QLatin1Char('/'), waves, filters, factors);
+    }
+};
+
+class SummaryHostOnOrx : public OrxSummaryHost
+{
+public:
+    SummaryHostOnOrx(BusyDay &d, DbConnection &orx) : m_d(d), m_orx(orx)
+    {
+        m_sett.svodka_date = d.day;
+        m_sett.svodka_dir = d.dir.path();
+        m_sett.svset = 3;
+        m_sett.multi_name = QStringLiteral("_multi");
+    }
+    QWidget *Owner() override { return nullptr; }
+    Tsett &Settings() override { return m_sett; }
+    bool AskSummaryParameters() override { return true; }
+    QString CurrentStationCode() override { return m_d.demo.stationCodes.first(); }
+    QString CurrentStationSection() override { return m_d.demo.stationCodes.first(); }
+    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
+    DbConnection &BulletinConnection() override { return m_orx; }
+    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
+    {
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
+    int EditSummary(const QString &, bool, QStringList &) override { return IDCANCEL; }
+    bool SendMail(QChar, const QString &, const QString &) override { return false; }
+    void GetOrxConnParams(QString &, QString &, QString &) override {}
+    DbConnection &OrxConnection() override { return m_orx; }
+    QStringList CheckedStations() override { return {}; }
+    bool SelectedNetwork(QStringList &) override { return false; }
+    QString StationSta(const QString &) override { return QString(); }
+    const TD2D &WaveTable() override { return m_d.waves; }
+    const tmulss &WaveFactors() override { return m_d.factors; }
+    const tfilts &Filters() override { return m_d.filters; }
+
+private:
+    BusyDay &m_d;
+    DbConnection &m_orx;
+    Tsett m_sett;
+};
+
+void BM_OrxSummary(benchmark::State &state)
+{
+    const bool pg = state.range(1) != 0;
+    if (pg && !pgAvailable()) {
+        state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+        return;
+    }
+    BusyDay day(int(state.range(0)));
+    std::unique_ptr<PgDatabase> database;
+    std::unique_ptr<DbConnection> orx;
+    if (pg) {
+        database = std::make_unique<PgDatabase>();
+        orx = openPg(database->name);
+        auto source = openSqlite(day.demo.orxPath);
+        for (const char *table : kOrxTables)
+            copyTable(*source, *orx, QString::fromLatin1(table));
+    } else {
+        orx = openSqlite(day.demo.orxPath);
+    }
+    // An information system's database finds an event's arrivals by an index; the demo file has none.
+    if (state.range(2) != 0)
+        run(*orx, QStringLiteral("create index arrival_eventid on arrival (eventid)"));
+    SummaryHostOnOrx host(day, *orx);
+    SummaryRunStats stats;
+    for (auto _ : state) {
+        stats = SummaryRunStats();
+        ORXSvodka(host, &stats);
+    }
+    state.counters["statements"] = stats.statements;
+    state.counters["stations"] = stats.stations;
+    state.counters["arrivals"] = stats.rows;
+}
+
+} // namespace
+
+// Argument: 0 SQLite, 1 PostgreSQL.
+BENCHMARK(BM_StationYearCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+// Arguments: scale, back end, index on arrival.eventid.
+BENCHMARK(BM_OrxSummary)->ArgsProduct({{1, 10}, {0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    MessageProc = ErrorMessageProc = [](QWidget *, const QString &text, unsigned, unsigned) {
+        std::cerr << text.toStdString() << '\n';
+        return int(IDOK);
+    };
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,409 @@
+#include "app/main/main_window.h"
+
+#include "app/data/data_module.h"
+#include "app/events/data_binding.h"
+#include "app/events/epoch_text.h"
+#include "app/events/event_page.h"
+#include "app/events/orx_grid_cells.h"
+#include "app/events/orx_identifiers.h"
+#include "app/main/product_commands.h"
+#include "app/settings/param_dialog.h"
+#include "db/dataset_model.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTabWidget>
+#include <QTableView>
+
+// The page 'Параметры землетрясения' on the ORX database: the events of the selected or ticked
+// stations (imo) and the arrivals of the current event (ima), browsed in two grids and edited on the
+// inner page 'Редактирование'.
+
+namespace {
+
+// Edits of the inner page by the field they show; the others carry the field's name.
+struct FieldEdit
+{
+    const char *control;
+    const char *field;
+    bool arrival; // of ima, else of imo
+};
+
+const FieldEdit kFieldEdits[] = {
+    {"eventid", "eventid", false},
+    {"depth", "depth", false},
+    {"lat", "lat", false},
+    {"lon", "lon", false},
+    {"MB", "mb", false},
+    {"MS", "ms", false},
+    {"rms", "rms", false},
+    {"dh", "dh", false},
+    {"dz", "dz", false},
+    {"DBEdit26", "sta", true},
+    {"DBComboBox14", "chan", true},
+    {"CHANTYPE", "chantype", true},
+    {"im_em", "im_em", true},
+    {"FM", "fm", true},
+    {"iphase", "iphase", true},
+    {"iphaseText", "iphase", true},
+    {"ampl", "ampl", true},
+    {"per", "per", true},
+    {"ms", "ms", true},
+    {"mb", "mb", true},
+    {"MPSP", "mpsp", true},
+    {"MPLP", "mplp", true},
+    {"deltim", "deltim", true},
+    {"azimuth", "azimuth", true},
+    {"slow", "slow", true},
+    {"residuals", "residuals", true},
+    {"rect", "rect", true},
+    {"ema", "ema", true},
+    {"CODA", "coda", true},
+    {"DIST", "dist", true},
+    {"wgt", "wgt", true},
+    {"REMARK", "remark", true},
+    {"REGCLASS", "regclass", true},
+    {"MCODA", "mcoda", true},
+    {"ML", "ml", true},
+    {"MWA", "mwa", true},
+    {"PFILTYPE", "pfiltype", true},
+    {"AFILTYPE", "afiltype", true},
+};
+
+// The names the comment column of origin goes by.
+const char *const kCommentFields[] = {"comment", "comments", "comments_", "coment", "coments", "coments_"};
+
+const char *const kOriginNav[] = {"BitBtn27", "BitBtn26", "BitBtn24", "BitBtn23"};
+const char *const kArrivalNav[] = {"BitBtn21", "BitBtn20", "BitBtn19", "BitBtn11"};
+
+// Failures of the dataset operations a button starts are shown, never carried into the event loop.
+template <class Fn> void guarded(QWidget *owner, Fn fn)
+{
+    try {
+        fn();
+    } catch (const std::exception &e) {
+        MessageProc(owner, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
+}
+
+// The grid shows the dataset's current row, and a row picked in the grid becomes the current one.
+void followCurrentRow(QTableView *grid, DbQuery *query, QWidget *owner)
+{
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    auto *model = new DataSetModel(query, grid);
+    grid->setModel(model);
+    const auto showCurrent = [grid, query] {
+        if (!query->Active() || query->CurrentRow() < 0)
+            return;
+        const QModelIndex current = grid->model()->index(query->CurrentRow(), 0);
+        if (current.isValid() && grid->currentIndex().row() != current.row())
+            grid->setCurrentIndex(current);
+    };
+    QObject::connect(query, &DbQuery::scrolled, grid, showCurrent);
+    QObject::connect(query, &DbQuery::opened, grid, showCurrent);
+    QObject::connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, grid,
+                     [query, owner](const QModelIndex &current) {
+                         if (!current.isValid() || !query->Active() || current.row() == query->CurrentRow() ||
+                             current.row() >= query->RecordCount())
+                             return;
+                         guarded(owner, [&] { query->SetRecNo(current.row() + 1); });
+                     });
+}
+
+// The identifier of a new row by lastid's Key ("orid", "arid"): written back there before the caller
+// stores the row, or taken as the column's maximum + 1 without the table. False once the user was told.
+bool takeNewId(QWidget *owner, DbQuery &imq, const QString &Key, int &Id)
+{
+    bool fallback = false;
+    QString stored;
+    if (GetNextId(imq, Key, Id, fallback, &stored) && (fallback || SetLastId(imq, stored, Id)))
+        return true;
+    MessageProc(owner, QStringLiteral("Не найдена запись для %1 в таблице lastid!").arg(Key.toUpper()),
+                MB_ICONERROR, MB_OK);
+    return false;
+}
+
+} // namespace
+
+void Tmainf::SetupOrxEventPages()
+{
+    QWidget *page = TabSheet6;
+    const auto control = [page](const char *name) {
+        return page->findChild<QWidget *>(QString::fromLatin1(name));
+    };
+    const auto pushButton = [page](const char *name) {
+        return page->findChild<QPushButton *>(QString::fromLatin1(name));
+    };
+    Tdm *dm = Tdm::instance();
+    if (dm) {
+        imdso = new DataSource(dm->imo, this);
+        imdsa = new DataSource(dm->ima, this);
+        for (const FieldEdit &f : kFieldEdits)
+            if (QWidget *c = control(f.control))
+                BindControl(f.arrival ? imdsa : imdso, c, QString::fromLatin1(f.field));
+        connect(imdso, &DataSource::DataChange, dm, &Tdm::imdsoDataChange);
+        connect(imdsa, &DataSource::DataChange, dm, &Tdm::imdsaDataChange);
+        connect(dm->ima, &DbQuery::scrolled, dm, &Tdm::imaAfterScroll);
+        // The comment column has several names; the edit takes the one the database has.
+        connect(dm->imo, &DbQuery::opened, this, [this, dm, page] {
+            auto *comments = page->findChild<QLineEdit *>(QStringLiteral("comments"));
+            if (!comments || comments->property("boundField").isValid())
+                return;
+            for (const char *name : kCommentFields)
+                if (dm->imo->FindField(QString::fromLatin1(name))) {
+                    comments->setProperty("boundField", QString::fromLatin1(name));
+                    imdso->Bind(comments, QString::fromLatin1(name));
+                    return;
+                }
+        });
+
+        auto *tcb = page->findChild<QCheckBox *>(QStringLiteral("tcb"));
+        auto *dbgo1 = page->findChild<QTableView *>(QStringLiteral("dbgo1"));
+        auto *dbga1 = page->findChild<QTableView *>(QStringLiteral("dbga1"));
+        followCurrentRow(dbgo1, dm->imo, this);
+        followCurrentRow(dbga1, dm->ima, this);
+        dbgo1->setItemDelegate(new OrxGridDelegate(dm->imo, false, tcb, dbgo1));
+        dbga1->setItemDelegate(new OrxGridDelegate(dm->ima, true, tcb, dbga1));
+
+        using Move = void (DbQuery::*)();
+        const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last};
+        for (int i = 0; i < 4; ++i) {
+            connect(pushButton(kOriginNav[i]), &QPushButton::clicked, this,
+                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->imo->*move)(); }); });
+            connect(pushButton(kArrivalNav[i]), &QPushButton::clicked, this,
+                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->ima->*move)(); }); });
+        }
+        // Deleted at once without a question; an event's arrivals stay.
+        connect(pushButton("BitBtn29"), &QPushButton::clicked, this,
+                [this, dm] { guarded(this, [&] { dm->imo->Delete(); }); });
+        connect(pushButton("BitBtn28"), &QPushButton::clicked, this,
+                [this, dm] { guarded(this, [&] { dm->ima->Delete(); }); });
+        connect(pushButton("BitBtn22"), &QPushButton::clicked, this, &Tmainf::BitBtn22Click);
+        connect(pushButton("BitBtn25"), &QPushButton::clicked, this, &Tmainf::BitBtn25Click);
+
+        if (auto *sta = page->findChild<QLineEdit *>(QStringLiteral("DBEdit26")))
+            connect(sta, &QLineEdit::editingFinished, dm, &Tdm::LoadSiteChanList);
+    }
+
+    for (const char *name : {"MaskEdit1", "MaskEdit2", "MaskEdit3"}) {
+        auto *mask = page->findChild<QLineEdit *>(QString::fromLatin1(name));
+        connect(mask, &QLineEdit::textChanged, this, [this, mask] { MaskEditChange(mask); });
+        connect(mask, &QLineEdit::editingFinished, this, [this, mask] { MaskEdit1Exit(mask); });
+    }
+    connect(page->findChild<QCheckBox *>(QStringLiteral("flag")), &QCheckBox::clicked, this,
+            &Tmainf::flagClick);
+    if (auto *chan = page->findChild<QComboBox *>(QStringLiteral("DBComboBox14")))
+        connect(chan, &QComboBox::currentTextChanged, this, &Tmainf::ShowChanDescr);
+    connect(filter, &QCheckBox::clicked, this, &Tmainf::filterClick);
+    connect(pushButton("Button30"), &QPushButton::clicked, this, &Tmainf::Button30Click);
+    if (auto *pc2 = page->findChild<QTabWidget *>(QStringLiteral("pc2"))) {
+        // The tab control tells only the page it shows now; the one it left is kept beside it.
+        pc2->setProperty("shownPage", pc2->currentIndex());
+        connect(pc2, &QTabWidget::currentChanged, this, [this, pc2](int index) {
+            const int leaving = pc2->property("shownPage").toInt();
+            pc2->setProperty("shownPage", index);
+            pc2Changing(leaving);
+        });
+    }
+
+    // The report window is another library's; until the program installs it the button stays off.
+    QPushButton *report = pushButton("BitBtn2");
+    const auto enableReport = [report] { report->setEnabled(bool(productCommands().report)); };
+    enableReport();
+    connect(pgc1, &QTabWidget::currentChanged, report, enableReport);
+    connect(report, &QPushButton::clicked, this, [this] {
+        if (const auto &command = productCommands().report)
+            command(*this, true);
+    });
+}
+
+void Tmainf::PostOrxEdits()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    PostPending(dm->ima);
+    PostPending(dm->imo);
+}
+
+void Tmainf::filterClick()
+{
+    if (!sett.fullorx || ControlTag(filter) <= 0)
+        return;
+    viewReload = true;
+    RefreshADB();
+}
+
+void Tmainf::Button30Click()
+{
+    const int tag = ControlTag(filter);
+    SetControlTag(filter, 0);
+    filter->setChecked(true);
+    SetControlTag(filter, tag);
+    filterClick();
+}
+
+void Tmainf::pc2Changing(int Leaving)
+{
+    if (Leaving == 1)
+        PostOrxEdits();
+}
+
+void Tmainf::MaskEditChange(QLineEdit *Sender)
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm || ControlTag(Sender) != 0)
+        return;
+    const QString name = Sender->objectName();
+    DbQuery *q = name == QLatin1String("MaskEdit1") ? dm->imo : dm->ima;
+    const char *field = name == QLatin1String("MaskEdit1")   ? "origintime"
+                        : name == QLatin1String("MaskEdit3") ? "itime"
+                                                             : "amptime";
+    TField *f = q->Active() ? q->FindField(QString::fromLatin1(field)) : nullptr;
+    if (!f || (q->RecordCount() == 0 && q->State() != DataSetState::Insert))
+        return;
+    try {
+        dm->DateTextToEpoch(Sender->displayText(), f, nullptr);
+    } catch (const EConvertError &) {
+        // A date still being typed (month 13 on the way to 12): the field keeps its value, and leaving
+        // the edit tells the user.
+    } catch (const std::exception &e) {
+        MessageProc(this, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
+}
+
+void Tmainf::MaskEdit1Exit(QLineEdit *Sender)
+{
+    const QString text = Sender->displayText();
+    // An empty time (all zeros) is a time left out, as the page allows for LR and LQ waves.
+    const bool empty = text.left(10) == QLatin1String("00.00.0000");
+    if (empty || IsValidDateText(text))
+        return;
+    MessageProc(this, QStringLiteral("Неверная дата!"), MB_ICONERROR, MB_OK);
+    Sender->setFocus();
+    Sender->setSelection(0, 1);
+}
+
+void Tmainf::flagClick()
+{
+    Tdm *dm = Tdm::instance();
+    auto *box = TabSheet6->findChild<QCheckBox *>(QStringLiteral("flag"));
+    if (!dm || !box || ControlTag(box) != 0 || !dm->ima->Active())
+        return;
+    if (TField *f = dm->ima->FindField(QStringLiteral("flag")))
+        guarded(this, [&] { SetFieldBool(*dm->ima, f, box->isChecked()); });
+}
+
+void Tmainf::ShowChanDescr()
+{
+    Tdm *dm = Tdm::instance();
+    auto *chan = TabSheet6->findChild<QComboBox *>(QStringLiteral("DBComboBox14"));
+    auto *text1 = TabSheet6->findChild<QLabel *>(QStringLiteral("StaticText1"));
+    auto *label90 = TabSheet6->findChild<QLabel *>(QStringLiteral("Label90"));
+    if (!dm || !chan || !text1 || !label90)
+        return;
+    const TField *f = dm->ima->Active() ? dm->ima->FindField(QStringLiteral("chan")) : nullptr;
+    const QString code = f ? TrimRightText(f->AsString()) : QString();
+    QString descr;
+    for (int i = 0; i < chan->count() && !code.isEmpty(); ++i)
+        if (TrimRightText(chan->itemText(i)) == code) {
+            descr = channelList.value(i);
+            break;
+        }
+    text1->setText(descr);
+    label90->setText(descr);
+}
+
+void Tmainf::BitBtn22Click()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    QString id;
+    {
+        Tpar dialog(this);
+        dialog.Setup(4, &sett, {QStringLiteral("Идентификатор события")});
+        dialog.dir->setText(MakeEventIdStamp(QDateTime::currentDateTime()));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        id = dialog.dir->text().trimmed();
+    }
+    const ConnParams p = GetOrxConnParams(sett);
+    if (!dm->OpenDB_ADO(dm->imc13, p.source, p.user, p.password))
+        return;
+    const auto close = qScopeGuard([dm] { dm->CloseDB_ADO(dm->imc13); });
+    try {
+        if (!QAct(*dm->imq,
+                  QStringLiteral("select count(*) from origin where rtrim(eventid)=") + SqlQuote(id)))
+            return;
+        if (dm->imq->Field(0)->AsInteger() >= 1) {
+            MessageProc(this, QStringLiteral("События с таким EVENTID уже есть!"), MB_ICONERROR, MB_OK);
+            return;
+        }
+        int orid = 0;
+        if (!takeNewId(this, *dm->imq, QStringLiteral("orid"), orid))
+            return;
+        DbQuery *imo = dm->imo;
+        imo->Append();
+        imo->FieldByName(QStringLiteral("eventid"))->SetValue(id);
+        imo->FieldByName(QStringLiteral("lddate"))->SetValue(Now());
+        imo->FieldByName(QStringLiteral("orid"))->SetValue(orid);
+        imo->Post();
+    } catch (const std::exception &e) {
+        MessageProc(this,
+                    QStringLiteral("Не удалось добавить событие. Сообщение об ошибке:\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+    }
+}
+
+void Tmainf::BitBtn25Click()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    const ConnParams p = GetOrxConnParams(sett);
+    if (!dm->OpenDB_ADO(dm->imc13, p.source, p.user, p.password))
+        return;
+    auto close = qScopeGuard([dm] { dm->CloseDB_ADO(dm->imc13); });
+    guarded(this, [&] {
+        if (!QAct(*dm->imq, QStringLiteral("select max(nindex) from arrival")))
+            return;
+        const TField *max = dm->imq->Field(0);
+        const int nindex = max->IsNull() ? 1 : max->AsInteger() + 1;
+        int arid = 0;
+        if (!takeNewId(this, *dm->imq, QStringLiteral("arid"), arid))
+            return;
+        close.dismiss();
+        dm->CloseDB_ADO(dm->imc13);
+
+        DbQuery *ima = dm->ima;
+        DbQuery *imo = dm->imo;
+        const TField *eventid = imo->Active() ? imo->FindField(QStringLiteral("eventid")) : nullptr;
+        ima->Append();
+        ima->FieldByName(QStringLiteral("eventid"))->SetValue(eventid ? eventid->AsString() : QString());
+        if (checkedQuoted.isEmpty()) {
+            ima->FieldByName(QStringLiteral("sta"))->SetValue(curCode);
+            dm->LoadSiteChanList();
+        }
+        TField *index = ima->FieldByName(QStringLiteral("nindex"));
+        if (index->DataType() != FieldType::AutoInc)
+            index->SetValue(nindex);
+        ima->FieldByName(QStringLiteral("arid"))->SetValue(arid);
+        SetFieldBool(*ima, ima->FieldByName(QStringLiteral("flag")), true);
+        // The new row waits in insert state for the operator; moving on or leaving the page stores it.
+    });
+}

@@ -1,0 +1,98 @@
+#include "exchange/orx_import_command.h"
+
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
+#include "app/main/product_commands.h"
+#include "app/settings/param_dialog.h"
+#include "app/settings/progress_window.h"
+#include "exchange/orx_copy.h"
+
+#include <QCoreApplication>
+#include <QProgressBar>
+
+#include <memory>
+
+namespace {
+
+class MainWindowOrxCopyHost : public OrxCopyHost
+{
+public:
+    MainWindowOrxCopyHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+
+    QWidget *Owner() override { return &m_mainf; }
+    Tsett &Settings() override { return m_mainf.sett; }
+    bool AskPeriod() override
+    {
+        Tpar dialog(&m_mainf);
+        dialog.Setup(0, nullptr, {});
+        return dialog.exec() == QDialog::Accepted;
+    }
+    QString CurrentStationSection() override { return m_mainf.curCode; }
+    void GetOrxConnParams(QString &Source, QString &User, QString &Password) override
+    {
+        const ConnParams p = m_mainf.GetOrxConnParams(m_mainf.sett);
+        Source = p.source;
+        User = p.user;
+        Password = p.password;
+    }
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
+                            bool Silent) override
+    {
+        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
+    }
+    DbConnection &OrxConnection() override { return *m_dm.conPubs; }
+    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
+                    bool Silent) override
+    {
+        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
+    }
+    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
+    {
+        m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
+    }
+    void ShowProgress(const QString &Caption, int Maximum) override
+    {
+        m_progress = std::make_unique<Tpro>(&m_mainf);
+        m_progress->SetCancelFlag(false, nullptr);
+        m_progress->setWindowTitle(Caption);
+        m_progress->pb->setRange(0, Maximum);
+        m_progress->show();
+    }
+    void SetProgress(int Position) override
+    {
+        if (!m_progress)
+            return;
+        m_progress->pb->setValue(Position);
+        // Painting only: a click now would start another operation on the same connections.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+    void HideProgress() override { m_progress.reset(); }
+
+private:
+    Tmainf &m_mainf;
+    Tdm &m_dm;
+    std::unique_ptr<Tpro> m_progress;
+};
+
+} // namespace
+
+void RunMainWindowOrxImport(Tmainf &Mainf, Tdm &Dm)
+{
+    {
+        MainWindowOrxCopyHost host(Mainf, Dm);
+        ImportOrx(host);
+    }
+    // The event page reads its own connection: show it what the copy wrote.
+    Mainf.viewReload = true;
+    Mainf.RefreshADB();
+}
+
+void InstallOrxImportCommand()
+{
+    productCommands().importOrx = [](Tmainf &mainf) {
+        if (Tdm *dm = Tdm::instance())
+            RunMainWindowOrxImport(mainf, *dm);
+    };
+}

@@ -1,0 +1,316 @@
+#include "app/settings/connection_dialog.h"
+#include "app/settings/odbc_admin.h"
+#include "lib/data_sources.h"
+#include "support/program_env.h"
+
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+namespace {
+
+// Every named control with the caption the user reads (hints where a tool button has no words).
+TEST(ConnectionDialog, ControlsCarryTheirCaptions)
+{
+    ProgramWindow o;
+    Tcpar d(*o.w);
+    EXPECT_EQ(d.windowTitle(), QStringLiteral("Настройки подключения"));
+    EXPECT_EQ(d.pc->tabText(0), QStringLiteral("Глобальные"));
+    EXPECT_EQ(d.pc->tabText(1), QStringLiteral("E-mail"));
+    const struct
+    {
+        const char *name;
+        const char *caption;
+    } captions[] = {
+        {"Button1", "OK"},
+        {"Button2", "Отмена"},
+        {"GroupBox2", "Режим работы с базами"},
+        {"rbd1", "Работать только с БД ORX"},
+        {"rbd2", "Работать с БД станц. бюллетеня и ORX"},
+        {"Label11", "Тип подключ. к БД"},
+        {"orxini", "Брать ODBC-подключение из ORX.ini"},
+        {"Label21", "ОDBC-источник ORX"},
+        {"Label22", "Пользователь ORX"},
+        {"Label1", "Пароль ORX"},
+        {"dorx", "Использовать БД ORX для промежуточных данных"},
+        {"GroupBox1", "Интерфейс к выходной БД"},
+        {"rb1b", "MS Jet 4.0"},
+        {"rb2b", "ODBC"},
+        {"Label2", "ОDBC-источник БД"},
+        {"Label3", "Пользователь БД"},
+        {"Label4", "Пароль БД"},
+        {"GroupBox5", "Транспорт"},
+        {"Label12", "Сервер отправки"},
+        {"Label13", "Порт SMTP"},
+        {"Label14", "Пользователь"},
+        {"Label15", "Пароль"},
+        {"GroupBox6", "Глобальные параметры отправки"},
+        {"Label16", "От"},
+        {"Label17", "Кому"},
+        {"Label5", "Копия"},
+        {"Label18", "Тема"},
+    };
+    for (const auto &c : captions) {
+        QWidget *w = d.findChild<QWidget *>(QString::fromLatin1(c.name));
+        ASSERT_TRUE(w) << c.name;
+        QString text;
+        if (auto *b = qobject_cast<QAbstractButton *>(w))
+            text = b->text();
+        else if (auto *l = qobject_cast<QLabel *>(w))
+            text = l->text();
+        else if (auto *g = qobject_cast<QGroupBox *>(w))
+            text = g->title();
+        EXPECT_EQ(text, QString::fromUtf8(c.caption)) << c.name;
+    }
+    const struct
+    {
+        const char *name;
+        const char *hint;
+    } hints[] = {
+        {"rbd1", "Сводки и станц. бюллетени делаются по данным из БД ORX"},
+        {"rbd2", "Сводки и станц. бюллетени делаются по данным из БДСТБЮЛ, импорт из ORX в БДСТБЮЛ"},
+        {"dbtype", "Выберите тип подключения к БД"},
+        {"bmout", "Редактировать ODBC"},
+        {"brout", "Обновить список источников"},
+        {"sflb", "Выбрать файл"},
+        {"rb1b", "Можно указать путь к файлу БД на диске (для MS Access)"},
+        {"rb2b",
+         "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC Administrator"},
+        {"dorx",
+         "Таблицы События, Станц. бюллетень и\nДин. замеры хранятся в базе данных ORX\n(ТОЛЬКО для режима "
+         "одной станции!)"},
+    };
+    for (const auto &h : hints)
+        EXPECT_EQ(d.findChild<QWidget *>(QString::fromLatin1(h.name))->toolTip(), QString::fromUtf8(h.hint))
+            << h.name;
+    EXPECT_EQ(d.dbtype->itemText(0), QStringLiteral("ODBC"));
+    EXPECT_EQ(d.dbtype->itemText(1), QStringLiteral("Oracle"));
+    EXPECT_EQ(d.Edit9->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(d.pc->currentIndex(), 0);
+}
+
+TEST(ConnectionDialog, OkWritesTheGlobalKeysAndTheStationsSource)
+{
+    ProgramWindow o(QStringLiteral("[ABC]\r\nname=Обнинск\r\n"));
+    const int entry = o.addStation(QStringLiteral("ABC"), QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    Tcpar d(*o.w);
+    EXPECT_EQ(d.xm->text(), QStringLiteral("admin"));
+    d.rb1b->click();
+    d.dsorx->setEditText(QStringLiteral("orxnew"));
+    d.dir->setText(QStringLiteral("u1"));
+    d.stb->setText(QStringLiteral("p1"));
+    d.dorx->setChecked(false);
+    d.Edit6->setText(QStringLiteral("mail.example"));
+    d.Edit7->setText(QStringLiteral(" 587 "));
+    d.Edit8->setText(QStringLiteral("mu"));
+    d.Edit9->setText(QStringLiteral("mp"));
+    d.Edit13->setText(QStringLiteral("from@x"));
+    d.Edit12->setText(QStringLiteral("to@x"));
+    d.Edit11->setText(QStringLiteral("Тема"));
+    d.dsout->setEditText(QStringLiteral("bulsrc"));
+    d.xm->setText(QStringLiteral("bu"));
+    d.ed1->setText(QStringLiteral("bp"));
+    d.ed2->setText(QStringLiteral("/data/b.mdb"));
+    d.Button1Click();
+
+    EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_EQ(o.read("system/Brenvale.ini"),
+              QStringLiteral(
+                  "[global]\r\neffects=0\r\nout_provider=0\r\nORX_source=orxnew\r\nORX_user=u1\r\n"
+                  "ORX_pass=p1\r\ndirectORXwr=0\r\nfullorx=0\r\norxini=1\r\nsmtp_host=mail.example\r\n"
+                  "smtp_port=587\r\nsmtp_user=mu\r\nsmtp_pass=mp\r\nmail_from=from@x\r\nmail_recv=to@x\r\n"
+                  "mail_cc=\r\nmail_subj=Тема\r\n\r\n"));
+    EXPECT_EQ(o.read("system/Stations.ini"),
+              QStringLiteral("[ABC]\r\nname=Обнинск\r\nsource=bulsrc\r\nuser=bu\r\npass=bp\r\n"
+                             "out_file_jet=/data/b.mdb\r\n\r\n"));
+    const Tsett &s = o.w->sett;
+    EXPECT_EQ(s.out_provider, 0);
+    EXPECT_EQ(s.ORX_source, QStringLiteral("orxnew"));
+    EXPECT_EQ(s.ORX_pass, QStringLiteral("p1"));
+    EXPECT_FALSE(s.directORXwr);
+    EXPECT_EQ(s.smtp_port, 587);
+    EXPECT_EQ(s.mail_subj, QStringLiteral("Тема"));
+    EXPECT_EQ(o.w->stations[entry].source, QStringLiteral("bulsrc"));
+    EXPECT_EQ(o.w->stations[entry].pass, QStringLiteral("bp"));
+    EXPECT_TRUE(o.w->reloadRequested);
+}
+
+TEST(ConnectionDialog, MailOnlyChangeRereadsTheStationWithoutReload)
+{
+    ProgramWindow o(QStringLiteral("[ABC]\r\nname=Обнинск\r\n"));
+    o.addStation(QStringLiteral("ABC"), QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    Tcpar d(*o.w);
+    d.Edit6->setText(QStringLiteral("smtp.other"));
+    d.Button1Click();
+    EXPECT_FALSE(o.w->reloadRequested);
+    EXPECT_EQ(o.w->curSta, QStringLiteral("OBN")); // set by the station change only
+    EXPECT_EQ(o.w->sett.smtp_host, QStringLiteral("smtp.other"));
+}
+
+TEST(ConnectionDialog, CancelAndNoStationLeaveTheFilesAlone)
+{
+    ProgramWindow o;
+    const QByteArray before = readBytes(o.path("system/Brenvale.ini"));
+    {
+        Tcpar d(*o.w);
+        d.dir->setText(QStringLiteral("changed"));
+        d.Edit7->setText(QStringLiteral("1"));
+        d.Button2->click();
+        EXPECT_EQ(d.result(), QDialog::Rejected);
+    }
+    EXPECT_EQ(readBytes(o.path("system/Brenvale.ini")), before);
+    EXPECT_EQ(o.w->sett.smtp_port, 25);
+    EXPECT_TRUE(o.w->sett.ORX_user.isEmpty());
+
+    // OK without a selected station writes no station section.
+    Tcpar d(*o.w);
+    d.xm->setText(QStringLiteral("nobody"));
+    d.Button1Click();
+    EXPECT_FALSE(QFileInfo::exists(o.path("system/Stations.ini")));
+    EXPECT_EQ(o.rec.count(), 0);
+}
+
+TEST(ConnectionDialog, PortTexts)
+{
+    const std::pair<const char *, int> cases[] = {
+        {" 587 ", 587}, {"587", 587}, {"", 25}, {"abc", 25}, {"5 87", 25}};
+    for (const auto &[text, port] : cases)
+        EXPECT_EQ(Tcpar::PortOfText(QString::fromLatin1(text)), port) << text;
+}
+
+TEST(ConnectionDialog, OrxIniSwitchAndSourceKinds)
+{
+    ProgramWindow o;
+    Tcpar d(*o.w);
+    const struct
+    {
+        int type;
+        bool fromIni;
+        bool sourceEnabled, switchEnabled;
+        const char *label;
+    } cases[] = {
+        {0, true, false, true, "ОDBC-источник ORX"},
+        {0, false, true, true, "ОDBC-источник ORX"},
+        {1, true, true, false, "Источник ORX"},
+        {1, false, true, false, "Источник ORX"},
+    };
+    for (const auto &c : cases) {
+        d.dbtype->setCurrentIndex(c.type);
+        d.orxini->setChecked(c.fromIni);
+        d.dbtypeChange();
+        for (QWidget *w : {static_cast<QWidget *>(d.dsorx), static_cast<QWidget *>(d.dir),
+                           static_cast<QWidget *>(d.stb), static_cast<QWidget *>(d.Label21)})
+            EXPECT_EQ(w->isEnabled(), c.sourceEnabled)
+                << c.type << c.fromIni << w->objectName().toStdString();
+        EXPECT_EQ(d.orxini->isEnabled(), c.switchEnabled);
+        EXPECT_EQ(d.Label21->text(), QString::fromUtf8(c.label));
+    }
+    // The ORX-only mode has no bulletin database to set up.
+    d.rbd1->click();
+    for (QWidget *w :
+         {static_cast<QWidget *>(d.dsout), static_cast<QWidget *>(d.xm), static_cast<QWidget *>(d.ed1),
+          static_cast<QWidget *>(d.rb1b), static_cast<QWidget *>(d.dorx)})
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    d.rbd2->click();
+    EXPECT_TRUE(d.dsout->isEnabled());
+    // Jet shows the file and its chooser, ODBC the source list.
+    d.rb1b->click();
+    EXPECT_EQ(d.Label2->text(), QStringLiteral("Файл БД"));
+    EXPECT_TRUE(d.ed2->isVisibleTo(&d) && d.sflb->isVisibleTo(&d) && !d.dsout->isVisibleTo(&d));
+    d.rb2b->click();
+    EXPECT_TRUE(!d.ed2->isVisibleTo(&d) && d.dsout->isVisibleTo(&d));
+}
+
+TEST(ConnectionDialog, HeaderLineSelectsTheSourceBelowIt)
+{
+    ProgramWindow o;
+    Tcpar d(*o.w);
+    for (QComboBox *c : {d.dsorx, d.dsout}) {
+        c->clear();
+        c->addItems({OdbcUserSourcesHeader(), QStringLiteral("mine"), OdbcSystemSourcesHeader(),
+                     QStringLiteral("shared")});
+        c->setCurrentIndex(2);
+        d.dsorxChange(c);
+        EXPECT_EQ(c->currentText(), QStringLiteral("shared"));
+        c->setCurrentIndex(1);
+        d.dsorxChange(c);
+        EXPECT_EQ(c->currentText(), QStringLiteral("mine"));
+    }
+}
+
+// A write that fails changes nothing and the message never carries a password.
+TEST(ConnectionDialog, FailedWriteKeepsTheSettingsAndHidesPasswords)
+{
+    ProgramWindow o(QStringLiteral("[ABC]\r\nname=Обнинск\r\n"));
+    o.addStation(QStringLiteral("ABC"), QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    const QByteArray before = readBytes(o.path("system/Brenvale.ini"));
+    Tcpar d(*o.w);
+    d.stb->setText(QStringLiteral("SecretOrx1"));
+    d.ed1->setText(QStringLiteral("SecretBul2"));
+    d.Edit9->setText(QStringLiteral("SecretMail3"));
+    {
+        DiskFullAfter full(10);
+        d.Button1Click();
+    }
+    ASSERT_EQ(o.rec.count(), 1);
+    EXPECT_EQ(o.rec.last().icon, 16u);
+    for (const char *secret : {"SecretOrx1", "SecretBul2", "SecretMail3"})
+        EXPECT_FALSE(o.rec.last().text.contains(QLatin1String(secret))) << o.rec.last().text.toStdString();
+    EXPECT_EQ(readBytes(o.path("system/Brenvale.ini")), before);
+    EXPECT_TRUE(o.w->sett.ORX_pass.isEmpty());
+    EXPECT_NE(d.result(), QDialog::Accepted);
+}
+
+TEST(ConnectionDialog, OdbcButtonReachesTheAdministrator)
+{
+    ProgramWindow o;
+    OdbcAdminSeams saved = CurrentOdbcAdminSeams();
+    QStringList started;
+    CurrentOdbcAdminSeams().findProgram = [](const QString &name) {
+        return QStringLiteral("/usr/bin/") + name;
+    };
+    CurrentOdbcAdminSeams().startProgram = [&](const QString &program) {
+        started << program;
+        return true;
+    };
+    Tcpar d(*o.w);
+    d.bmout->click();
+    CurrentOdbcAdminSeams() = saved;
+    EXPECT_EQ(started, QStringList{QStringLiteral("/usr/bin/ODBCManageDataSourcesQ5")});
+}
+
+// After OK the reload reads the station list from the newly chosen ORX database.
+TEST(ConnectionDialog, ReloadOpensTheNewOrxSource)
+{
+    OrxDb<SqliteEnv> oldDb, newDb;
+    for (auto *db : {&oldDb, &newDb}) {
+        db->exec(kSiteTable);
+        db->exec("create table networks (netname varchar(30),netlist varchar(255))");
+    }
+    oldDb.exec("insert into site (sta,cod,descr) values ('OLD','OLD','Старая')");
+    newDb.exec("insert into site (sta,cod,descr) values ('NEW','NEW','Новая')");
+    MessageRecorder rec;
+    Program p;
+    auto w = p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nshowempty=1\r\nORX_source=") +
+                             oldDb.source() + QStringLiteral("\r\n"),
+                         QString());
+    ASSERT_EQ(listedCodes(*w), QStringList{QStringLiteral("OLD")});
+    QTimer::singleShot(0, [&] {
+        auto *d = qobject_cast<Tcpar *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(d);
+        EXPECT_EQ(d->dsorx->currentText(), oldDb.source());
+        d->dsorx->setEditText(newDb.source());
+        d->Button1->click();
+    });
+    w->findChild<QPushButton *>(QStringLiteral("Button26"))->click();
+    EXPECT_EQ(rec.count(), 0) << rec.last().text.toStdString();
+    EXPECT_EQ(listedCodes(*w), QStringList{QStringLiteral("NEW")});
+    EXPECT_FALSE(w->reloadRequested);
+    EXPECT_EQ(IniFile(p.path("system/Brenvale.ini"))
+                  .ReadString(QStringLiteral("global"), QStringLiteral("ORX_source"), {}),
+              newDb.source());
+}
+
+} // namespace

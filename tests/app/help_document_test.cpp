@@ -1,0 +1,99 @@
+#include "app/main/about_page.h"
+#include "support/program_env.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <QRegularExpression>
+
+namespace {
+
+// The repository's docs folder, looked for above the test program (the build folder lies in the tree).
+QString docsFolder()
+{
+    QDir dir(QCoreApplication::applicationDirPath());
+    do {
+        if (QFileInfo::exists(dir.filePath(QStringLiteral("docs/user_guide.txt"))))
+            return dir.filePath(QStringLiteral("docs"));
+    } while (dir.cdUp());
+    return {};
+}
+
+// The paragraphs of an RTF document as text: control words dropped, \uN? read as the character.
+QStringList rtfParagraphs(const QString &rtf)
+{
+    QStringList paragraphs;
+    static const QRegularExpression token(
+        QStringLiteral(R"(\\u(-?\d+)\?|\\([{}\\])|\\[a-z]+-?\d* ?|([^\\]))"));
+    for (const QString &line : rtf.split(QStringLiteral("\r\n"))) {
+        if (!line.startsWith(QStringLiteral("\\pard")))
+            continue;
+        QString text;
+        for (auto it = token.globalMatch(line); it.hasNext();) {
+            const auto m = it.next();
+            if (m.hasCaptured(1))
+                text += QChar(char16_t(m.captured(1).toInt() & 0xFFFF));
+            else if (m.hasCaptured(2))
+                text += m.captured(2);
+            else if (m.hasCaptured(3))
+                text += m.captured(3);
+        }
+        paragraphs << text.trimmed();
+    }
+    return paragraphs;
+}
+
+TEST(HelpDocument, RtfSaysWhatTheGuideSays)
+{
+    const QString docs = docsFolder();
+    if (docs.isEmpty())
+        GTEST_SKIP() << "no source tree above " << QCoreApplication::applicationDirPath().toStdString();
+    const QByteArray rtf = readBytes(docs + QStringLiteral("/Brenvale.rtf"));
+    ASSERT_TRUE(rtf.startsWith("{\\rtf1\\ansi\\ansicpg1251"));
+    EXPECT_TRUE(rtf.trimmed().endsWith('}'));
+    for (const char c : rtf)
+        ASSERT_TRUE(uchar(c) < 128) << "RTF keeps every other character escaped";
+    QStringList guide;
+    for (QString line :
+         QString::fromUtf8(readBytes(docs + QStringLiteral("/user_guide.txt"))).split(QLatin1Char('\n'))) {
+        line = line.trimmed();
+        if (line.isEmpty())
+            continue;
+        line.remove(QRegularExpression(QStringLiteral("^(##|#|-)")));
+        guide << line.trimmed();
+    }
+    EXPECT_EQ(rtfParagraphs(QString::fromLatin1(rtf)), guide)
+        << "docs/Brenvale.rtf is out of date: run docs/make_help_rtf.py";
+    for (const char *topic : {"Запуск программы", "Закладки окна", "Список станций",
+                              "Сводка и станционный бюллетень", "Импорт и экспорт"})
+        EXPECT_TRUE(guide.contains(QString::fromUtf8(topic))) << topic;
+}
+
+// The link of the about page hands the program folder's Brenvale.doc to the desktop.
+TEST(HelpDocument, OpensFromTheAboutPage)
+{
+    const QString docs = docsFolder();
+    if (docs.isEmpty())
+        GTEST_SKIP() << "no source tree";
+    ProgramWindow o;
+    // As scripts/run installs it into the demo folder.
+    ASSERT_TRUE(QFile::copy(docs + QStringLiteral("/Brenvale.rtf"), o.path("Brenvale.doc")));
+    QStringList opened;
+    auto saved = HelpDocumentOpener();
+    HelpDocumentOpener() = [&](QWidget *, const QString &file) { opened << file; };
+    auto *link = o.w->findChild<QLabel *>(QStringLiteral("Label32"));
+    ASSERT_TRUE(link);
+    const QPointF at(2, 2);
+    QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, at, link->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
+    QCoreApplication::sendEvent(link, &press);
+    QCoreApplication::sendEvent(link, &release);
+    HelpDocumentOpener() = saved;
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(),
+              QFileInfo(o.path("Brenvale.doc")).canonicalFilePath());
+    EXPECT_TRUE(readBytes(opened[0]).startsWith("{\\rtf1"));
+}
+
+} // namespace

@@ -1,0 +1,481 @@
+#include "db/sql_literals.h"
+#include "exchange/orx_copy.h"
+#include "lib/epoch.h"
+#include "support/program_env.h"
+
+namespace {
+
+// ORX tables as the information system has them; the first ten origin columns in the copy's order.
+const char kOrxOrigin[] =
+    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime "
+    "float,rms float,dh float,dz float,comment varchar(80),lddate date,primary key (eventid))";
+const char kOrxArrival[] =
+    "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan varchar(8),"
+    "iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,rect float,fm varchar(2),"
+    "im_em varchar(2),per float,residuals float,ampl float,lddate date,ms float,mb float,amptime float,"
+    "dist float,regclass float,chantype varchar(4))";
+
+double ep(int d, int h, int n, double s, int month = 2)
+{
+    return htoe(2026, quint16(month), quint16(d), quint16(h), quint16(n), s);
+}
+
+QVariant nul()
+{
+    return QVariant(QMetaType::fromType<double>());
+}
+QVariant str(const char *s)
+{
+    return s ? QVariant(QString::fromUtf8(s)) : QVariant(QMetaType::fromType<QString>());
+}
+QVariant num(double v)
+{
+    return std::isnan(v) ? nul() : QVariant(v);
+}
+// Bound date values as both back ends take them.
+QDateTime at(int y, int m, int d, double dayFraction = 0)
+{
+    return QDateTime(QDate(y, m, d), QTime(0, 0)).addMSecs(qint64(dayFraction * 86400000));
+}
+
+constexpr double N = std::numeric_limits<double>::quiet_NaN();
+
+struct Arr
+{
+    const char *eventid, *sta, *chan, *iphase;
+    double itime;
+    const char *fm = nullptr, *imEm = nullptr;
+    double per = N, ampl = N, amptime = N, ms = N, mb = N, dist = N, azimuth = N, ema = N, regclass = N;
+};
+
+class FakeHost : public OrxCopyHost
+{
+public:
+    FakeHost(DbConnection &orx, DbConnection &bulletin, bool odbc) : orx(orx), bulletin(bulletin), odbc(odbc)
+    {}
+
+    QWidget *Owner() override { return nullptr; }
+    Tsett &Settings() override { return sett; }
+    bool AskPeriod() override
+    {
+        sett.start_date = start;
+        sett.end_date = end;
+        return dialogOk;
+    }
+    QString CurrentStationSection() override { return code; }
+    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
+    bool GetStationDBParams(QString &Source, QString &, QString &, int Index, bool Silent) override
+    {
+        EXPECT_EQ(Index, -1);
+        EXPECT_FALSE(Silent);
+        Source = QStringLiteral("bulletin");
+        return true;
+    }
+    DbConnection &OrxConnection() override { return orx; }
+    DbConnection &BulletinConnection() override { return bulletin; }
+    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
+    {
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
+    {
+        SqlDateRangeLiterals(odbc, FromDate, ToDate, FromLit, ToLit);
+    }
+    void ShowProgress(const QString &Caption, int Maximum) override
+    {
+        captions << Caption;
+        EXPECT_EQ(Maximum, 999);
+    }
+    void SetProgress(int Position) override
+    {
+        EXPECT_GE(Position, last);
+        last = Position;
+    }
+    void HideProgress() override { ++hidden; }
+
+    DbConnection &orx, &bulletin;
+    bool odbc;
+    Tsett sett;
+    bool dialogOk = true;
+    TDateTime start = EncodeDate(2026, 2, 5), end = EncodeDate(2026, 2, 6);
+    QString code = QStringLiteral("OBN");
+    QStringList captions;
+    int last = 0, hidden = 0;
+};
+
+template <class Env> class OrxCopyTest : public OnBothBackends<Env>
+{
+public:
+    void SetUp() override
+    {
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        bul = std::make_unique<OrxDb<Env>>();
+        host = std::make_unique<FakeHost>(*this->orx->db, *bul->db, Env::odbc);
+        this->orx->exec(kOrxOrigin);
+        this->orx->exec(kOrxArrival);
+    }
+
+    DbConnection &orxDb()
+    {
+        if (!this->orx->db->Connected())
+            this->orx->db->Open();
+        return *this->orx->db;
+    }
+    DbConnection &bulDb()
+    {
+        if (!bul->db->Connected())
+            bul->db->Open();
+        return *bul->db;
+    }
+
+    // The working copies an installation's bulletin database holds outside direct mode.
+    void createBulletin(const QString &readingsCreate = {})
+    {
+        exec(bulDb(), kBulletinCreates[0]);
+        exec(bulDb(), readingsCreate.isEmpty() ? QString::fromUtf8(kBulletinCreates[1]) : readingsCreate);
+        exec(bulDb(), kBulletinCreates[2]);
+        exec(bulDb(), QString::fromUtf8(kOrxOrigin)
+                          .replace(QStringLiteral("varchar(80)"), QStringLiteral("varchar(1)")));
+        exec(bulDb(), QString::fromUtf8(kOrxArrival));
+    }
+
+    void origin(const char *id, double time, double lat, double lon, double depth,
+                const char *comment = nullptr)
+    {
+        exec(orxDb(),
+             QStringLiteral("insert into origin (eventid,lat,lon,depth,origintime,comment,lddate) values "
+                            "(?,?,?,?,?,?,?)"),
+             {str(id), lat, lon, depth, time, str(comment), at(2026, 3, 1)});
+    }
+    void arrival(const Arr &a)
+    {
+        exec(orxDb(),
+             QStringLiteral(
+                 "insert into arrival (eventid,sta,chan,iphase,itime,fm,im_em,per,ampl,amptime,ms,mb,"
+                 "dist,azimuth,ema,regclass) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+             {str(a.eventid), str(a.sta), str(a.chan), str(a.iphase), a.itime, str(a.fm), str(a.imEm),
+              num(a.per), num(a.ampl), num(a.amptime), num(a.ms), num(a.mb), num(a.dist), num(a.azimuth),
+              num(a.ema), num(a.regclass)});
+    }
+
+    // The analyst's rows before the run: event 5 with a reading on the period's first day, event 7 with one
+    // two days before it; each reading with a measurement.
+    void analystRows()
+    {
+        exec(bulDb(), "insert into [События] (num,[time],dec) values (5,?,1)", {at(2026, 2, 5, 0.5)});
+        exec(bulDb(), "insert into [События] (num,[time],dec) values (7,?,2)", {at(2026, 2, 3, 0.25)});
+        exec(bulDb(),
+             "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (5,'OBN',?,'P')",
+             {at(2026, 2, 5)});
+        exec(bulDb(),
+             "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (7,'OBN',?,'S')",
+             {at(2026, 2, 3)});
+        exec(bulDb(), "insert into [Динамические замеры] (arid,Amp_Z) values (1,1.5)");
+        exec(bulDb(), "insert into [Динамические замеры] (arid,Amp_Z) values (2,2.5)");
+    }
+
+    // A day of ORX data around the period 05.02.2026-06.02.2026 at OBN.
+    void orxDay()
+    {
+        // Began before the period: dropped.
+        origin("9", ep(4, 23, 58, 0), 40, 130, 5);
+        arrival({"9", "OBN", "SHZ", "P", ep(4, 23, 59, 10)});
+        arrival({"9", "OBN", "SHZ", "S", ep(5, 0, 0, 20)});
+        // One reading on two channels, and a second reading.
+        origin("10", ep(5, 10, 0, 0), 43.1, 131.9, 10.4, "felt");
+        arrival({.eventid = "10",
+                 .sta = "OBN ",
+                 .chan = "SHN",
+                 .iphase = "P",
+                 .itime = ep(5, 10, 1, 5.3),
+                 .per = 0.6,
+                 .ampl = 7});
+        arrival({.eventid = "10",
+                 .sta = "OBN",
+                 .chan = "SHZ",
+                 .iphase = "P",
+                 .itime = ep(5, 10, 1, 5.3),
+                 .fm = "c",
+                 .imEm = "i",
+                 .per = 0.5,
+                 .ampl = 12.3456,
+                 .amptime = ep(5, 10, 1, 6.04),
+                 .mb = 5.26,
+                 .dist = 12.5,
+                 .azimuth = 45,
+                 .ema = 30,
+                 .regclass = 11.6});
+        arrival({.eventid = "10",
+                 .sta = "OBN",
+                 .chan = "SHE",
+                 .iphase = "S",
+                 .itime = ep(5, 10, 2, 0),
+                 .fm = "x",
+                 .imEm = "e"});
+        arrival({"10", "ZZZ", "SHZ", "P", ep(5, 10, 1, 0)});
+        // Not recorded at the station.
+        origin("11", ep(5, 11, 0, 0), 1, 2, 3);
+        arrival({"11", "ZZZ", "SHZ", "P", ep(5, 11, 1, 0)});
+        // Earlier in time, later by identifier.
+        origin("99", ep(5, 5, 0, 0), 50, 150, 33);
+        arrival({.eventid = "99",
+                 .sta = "OBN",
+                 .chan = "Z",
+                 .iphase = "Pn",
+                 .itime = ep(5, 5, 1, 0),
+                 .per = 1,
+                 .ampl = 2,
+                 .mb = 4,
+                 .dist = 3.5,
+                 .azimuth = 100,
+                 .regclass = 9.1});
+        arrival({.eventid = "99", .sta = "OBN", .chan = "SHZ", .iphase = "E", .itime = ep(5, 5, 1, 30)});
+        // Half a second before the end; goes on past it: taken whole.
+        origin("100", ep(6, 23, 50, 0), -5, 20, 0.5);
+        arrival({.eventid = "100",
+                 .sta = "OBN",
+                 .chan = "LHZ",
+                 .iphase = "LR",
+                 .itime = ep(6, 23, 59, 59.5),
+                 .per = 20,
+                 .ampl = 3,
+                 .amptime = ep(7, 0, 0, 30),
+                 .ms = 6.04});
+        arrival({.eventid = "100",
+                 .sta = "OBN",
+                 .chan = "LHN",
+                 .iphase = "LRM",
+                 .itime = ep(7, 0, 1, 10),
+                 .per = 18,
+                 .ampl = 2.5,
+                 .amptime = ep(7, 0, 1, 40),
+                 .ms = 5.66});
+        // At the end itself: the next period's.
+        origin("200", ep(6, 23, 59, 0), 0, 0, 0);
+        arrival({"200", "OBN", "SHZ", "P", ep(7, 0, 0, 0)});
+    }
+
+    // Every row, fields trimmed and joined by "|".
+    QStringList rows(const char *sql)
+    {
+        bulDb();
+        return bul->rows(QString::fromUtf8(sql));
+    }
+    QStringList bulletin()
+    {
+        bulDb();
+        QStringList all;
+        all << rows(
+            "select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,lddate from [События] "
+            "order by num");
+        all << rows("select arid,N_equake,Station_Cod,[date],[Time],[Dec],FM,Qual,Phase,Channel_Cod,"
+                    "Channel_component from [Станционный бюллетень] order by arid");
+        all << rows("select arid,Channel_CodXM,Channel_componentXM,TimeXM,DecXm,Period_Z,Amp_Z,Period_NS,"
+                    "Amp_NS,Period_EW,Amp_EW,Magnitude_Z,Klass_Z from [Динамические замеры] order by arid");
+        for (QString &r : all) {
+            QStringList f = r.split(QLatin1Char('|'));
+            for (QString &v : f)
+                v = v.trimmed();
+            r = f.join(QLatin1Char('|'));
+        }
+        return all;
+    }
+
+    std::unique_ptr<OrxDb<Env>> bul;
+    std::unique_ptr<FakeHost> host;
+    MessageRecorder rec;
+};
+
+TYPED_TEST_SUITE(OrxCopyTest, BothBackends, BackendName);
+
+TYPED_TEST(OrxCopyTest, CopiesThePeriodOfTheStation)
+{
+    this->createBulletin();
+    this->analystRows();
+    this->orxDay();
+    OrxCopyStats stats;
+    ImportOrx(*this->host, &stats);
+    EXPECT_EQ(shown(this->rec), QList<Shown>());
+    EXPECT_EQ(this->host->captions, QStringList{QStringLiteral("Импорт из ORX")});
+    EXPECT_EQ(this->host->last, 999);
+    EXPECT_EQ(this->host->hidden, 1);
+    EXPECT_FALSE(this->bul->db->Connected());
+    EXPECT_FALSE(this->orx->db->Connected());
+
+    const QStringList expected = {
+        // Events: 7 stays; 5 had only readings of the period; new numbers follow 7 in identifier order.
+        "7|03.02.2026 06:00:00|2|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>",
+        "8|05.02.2026 10:00:00|0|43.1|131.9|10|12.5|45|30|11.6|<null>|01.03.2026",
+        "9|05.02.2026 05:00:00|0|50|150|33|3.5|100|<null>|9.1|<null>|01.03.2026",
+        "10|06.02.2026 23:50:00|0|-5|20|0|<null>|<null>|<null>|<null>|<null>|01.03.2026",
+        // Readings: 2 stays; the counter goes on after the highest it gave.
+        "2|7|OBN|03.02.2026|<null>|<null>|<null>|<null>|S|<null>|<null>",
+        "3|8|OBN|05.02.2026|05.02.2026 10:01:05|3|+|I|P|SH|Z",
+        "4|8|OBN|05.02.2026|05.02.2026 10:02:00|0|<null>|E|S|SH|E",
+        "5|9|OBN|05.02.2026|05.02.2026 05:01:00|0|<null>|<null>|Pn|<null>|<null>",
+        "6|9|OBN|05.02.2026|05.02.2026 05:01:30|0|<null>|<null>||SH|Z",
+        "7|10|OBN|06.02.2026|06.02.2026 23:59:59|5|<null>|<null>|LR|LH|Z",
+        "8|10|OBN|07.02.2026|07.02.2026 00:01:10|0|<null>|<null>|LRM|LH|N",
+        // Measurements: the two channels of reading 3 in one row; LRM timed by its arrival.
+        "2|<null>|<null>|<null>|<null>|<null>|2.5|<null>|<null>|<null>|<null>|<null>|<null>",
+        "3|SH|Z|05.02.2026 10:01:06|0|0.5|12.346|0.6|7|<null>|<null>|5.3|11.6",
+        "5|<null>|<null>|05.02.2026 05:01:00|0|1|2|<null>|<null>|<null>|<null>|4|9.1",
+        "7|LH|Z|07.02.2026 00:00:30|0|20|3|<null>|<null>|<null>|<null>|6|<null>",
+        "8|LH|N|07.02.2026 00:01:10|0|<null>|<null>|18|2.5|<null>|<null>|5.7|<null>",
+    };
+    EXPECT_EQ(this->bulletin(), expected);
+
+    // The working copies hold what went into the rows: the origin copy only marks a comment.
+    EXPECT_EQ(this->rows("select eventid,comment from origin order by origintime"),
+              (QStringList{"99|<null>", "10| ", "100|<null>"}));
+    EXPECT_EQ(this->rows("select count(*) from arrival"), QStringList{"7"});
+    EXPECT_EQ(stats.events, 3);
+    EXPECT_EQ(stats.readings, 6);
+    EXPECT_EQ(stats.measurements, 4);
+}
+
+TYPED_TEST(OrxCopyTest, CreatesMissingBulletinTables)
+{
+    exec(this->bulDb(), QString::fromUtf8(kOrxOrigin));
+    exec(this->bulDb(), QString::fromUtf8(kOrxArrival));
+    this->origin("99", ep(5, 5, 0, 0), 50, 150, 33);
+    this->arrival({"99", "OBN", "SHZ", "Pg", ep(5, 5, 1, 0)});
+    ImportOrx(*this->host);
+    EXPECT_EQ(shown(this->rec), QList<Shown>());
+    EXPECT_EQ(this->rows("select num,rtrim(Phase),rtrim(Channel_Cod) from [События],[Станционный бюллетень] "
+                         "where num=N_equake"),
+              QStringList{"1|Pg|SH"});
+}
+
+TYPED_TEST(OrxCopyTest, EmptyPeriodWarnsAndKeepsTheRows)
+{
+    this->createBulletin();
+    this->analystRows();
+    this->orxDay();
+    const QStringList before = this->bulletin();
+    this->host->start = this->host->end = EncodeDate(2026, 2, 10);
+    this->host->code = QStringLiteral("O'B");
+    ImportOrx(*this->host);
+    EXPECT_EQ(shown(this->rec),
+              QList<Shown>{Shown(QStringLiteral("Данные по станции \"O'B\" за этот период отсутствуют"),
+                                 MB_ICONWARNING)});
+    EXPECT_EQ(this->bulletin(), before);
+    EXPECT_TRUE(this->host->captions.isEmpty());
+}
+
+TYPED_TEST(OrxCopyTest, CancelledDialogDoesNothing)
+{
+    this->host->dialogOk = false;
+    ImportOrx(*this->host);
+    EXPECT_TRUE(this->rec.messages().isEmpty());
+    EXPECT_TRUE(this->bul->db->TableNames().isEmpty());
+}
+
+TYPED_TEST(OrxCopyTest, FailureHalfWayLeavesTheDatabaseAsItWas)
+{
+    // A reading of quality E is refused: by then the run has cleared the period and stored event 8 and
+    // reading 3.
+    QString readings = QString::fromUtf8(kBulletinCreates[1]);
+    readings.replace(QStringLiteral("Comments varchar(60),"),
+                     QStringLiteral("Comments varchar(60),check (Qual <> 'E'),"));
+    this->createBulletin(readings);
+    this->analystRows();
+    this->orxDay();
+    const QStringList before = this->bulletin();
+    ImportOrx(*this->host);
+    EXPECT_FALSE(this->bul->db->Connected());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(
+        this->rec.last().text.startsWith(QStringLiteral("ImportOrx: Импорт прерван. Сообщение об ошибке:\r")))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->rec.last().icon, MB_ICONERROR);
+    EXPECT_EQ(this->bulletin(), before);
+    EXPECT_EQ(this->rows("select count(*) from arrival"), QStringList{"0"});
+    EXPECT_EQ(this->host->hidden, 1);
+}
+
+TYPED_TEST(OrxCopyTest, MissingWorkingCopyFailsBeforeAnyChange)
+{
+    exec(this->bulDb(), kBulletinCreates[0]);
+    exec(this->bulDb(), kBulletinCreates[1]);
+    exec(this->bulDb(), kBulletinCreates[2]);
+    this->analystRows();
+    this->orxDay();
+    const QStringList before = this->bulletin();
+    ImportOrx(*this->host);
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.contains(QStringLiteral("delete from origin")))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->bulletin(), before);
+}
+
+TYPED_TEST(OrxCopyTest, DirectModeCreatesItsWorkingCopies)
+{
+    this->host->sett.start_mode = 0;
+    this->host->sett.directORXwr = true;
+    // The bulletin tables live in the ORX database itself.
+    this->origin("99", ep(5, 5, 0, 0), 50, 150, 33);
+    this->arrival({.eventid = "99",
+                   .sta = "OBN",
+                   .chan = "SHZ",
+                   .iphase = "P",
+                   .itime = ep(5, 5, 1, 0),
+                   .per = 1,
+                   .ampl = 2});
+    auto second = std::make_unique<DbConnection>();
+    second->SetProvider(this->orx->db->Provider());
+    second->SetConnectionString(this->orx->db->ConnectionString());
+    second->Open(this->orx->user(), this->orx->password());
+    FakeHost same(*this->orx->db, *second, TypeParam::odbc);
+    same.sett = this->host->sett;
+    ImportOrx(same);
+    EXPECT_EQ(shown(this->rec), QList<Shown>());
+    this->orxDb();
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select eventid from origin_st")), QStringList{"99"});
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select count(*) from arrival_st")), QStringList{"1"});
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select num,Amp_Z from [События],[Станционный бюллетень] s,"
+                                             "[Динамические замеры] x where num=N_equake and x.arid=s.arid")),
+              QStringList{"1|2"});
+}
+
+TEST(OrxCopyRules, PeriodsMeetWithoutGap)
+{
+    double lower = 0, upper = 0, nextLower = 0, nextUpper = 0;
+    OrxPeriodBounds(EncodeDate(2026, 2, 5), EncodeDate(2026, 2, 6), lower, upper);
+    OrxPeriodBounds(EncodeDate(2026, 2, 7), EncodeDate(2026, 2, 7), nextLower, nextUpper);
+    EXPECT_EQ(lower, 1770249600.0); // 05.02.2026 00:00:00
+    EXPECT_EQ(upper, 1770422400.0); // 07.02.2026 00:00:00
+    EXPECT_EQ(nextLower, upper);
+    EXPECT_EQ(nextUpper, 1770508800.0);
+}
+
+TEST(OrxCopyRules, EventIdentifiersInTheirOrder)
+{
+    const struct
+    {
+        const char *a, *b;
+        bool less;
+    } cases[] = {
+        {"9", "10", true},   {"10", "9", false},  {"99", "100", true}, {"007", "8", true},
+        {"10", "10", false}, {"010", "10", true}, {"12", "A1", true},  {"A1", "12", false},
+        {"A10", "A9", true}, {" 9", "10", true},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(EventIdLess(QString::fromLatin1(c.a), QString::fromLatin1(c.b)), c.less)
+            << c.a << " " << c.b;
+}
+
+TEST(OrxCopyRules, PGroupIsExact)
+{
+    for (const char *p : {"P", "Pdif", "PKP", "PKHKP", "PKIKP", "PKP2", "Pg", "Pn", " Pn "})
+        EXPECT_TRUE(IsOrxPGroup(QString::fromLatin1(p))) << p;
+    for (const char *p : {"p", "PN", "pP", "S", "PP", "Pb", ""})
+        EXPECT_FALSE(IsOrxPGroup(QString::fromLatin1(p))) << p;
+}
+
+} // namespace

@@ -1,0 +1,513 @@
+#include "lib/codec.h"
+#include "lib/epoch.h"
+#include "products/orx_summary.h"
+#include "products/summary_rules.h"
+#include "support/program_env.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const char kOrigin[] =
+    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,"
+    "comment varchar(80),primary key (eventid))";
+const char kArrival[] =
+    "create table arrival (nindex integer,numb integer,eventid varchar(20),sta varchar(6),chan varchar(8),"
+    "iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,rect float,fm varchar(2),"
+    "im_em varchar(2),per float,residuals float,ampl float,wgt float,ARID integer,ms float,mb float,amptime "
+    "float,DIST float,CODA float,REGCLASS float,MCODA float,MPSP float,MPLP float,CHANTYPE varchar(4),REMARK "
+    "varchar(30),AFILTYPE varchar(30),PFILTYPE varchar(30),MWA float,ML float,flag integer)";
+
+constexpr double N = std::numeric_limits<double>::quiet_NaN();
+
+double ep(int d, int h, int n, double s)
+{
+    return htoe(2026, 2, quint16(d), quint16(h), quint16(n), s);
+}
+
+QVariant num(double v)
+{
+    return std::isnan(v) ? QVariant(QMetaType::fromType<double>()) : QVariant(v);
+}
+QVariant str(const char *s)
+{
+    return s ? QVariant(QString::fromUtf8(s)) : QVariant(QMetaType::fromType<QString>());
+}
+
+struct Arr
+{
+    const char *eventid, *sta, *chan, *chantype, *iphase;
+    double itime;
+    const char *imEm = nullptr, *fm = nullptr;
+    double ampl = N, per = N, amptime = N;
+    double regclass = N, dist = N, ms = N, mpsp = N;
+    const char *pfiltype = nullptr;
+    int flag = 1;
+};
+
+// Stands in for the main window.
+class FakeHost : public OrxSummaryHost
+{
+public:
+    explicit FakeHost(DbConnection &orx) : orx(orx)
+    {
+        // MSK-85 name, phase, multiplier, channels.
+        const QStringList rows[] = {
+            {"P", "P", "1", "SP=1000 MP"}, {"S", "S", "1", "MP=10"}, {"PN", "Pn", "1", "*"},
+            {"LR", "LR", "1", "*"},        {"LQ", "LQ", "10", "*"},  {"E", "E", "1", "*"},
+        };
+        waves.Init(4, 0, true);
+        for (const QStringList &r : rows)
+            waves.SetRow(waves.AddRows(1), r);
+        ParseWaveTable(waves, factors);
+        filters << tfilt{QStringLiteral("SP"), 1, 5} << tfilt{QStringLiteral("MP"), 0.5, 2};
+    }
+
+    QWidget *Owner() override { return nullptr; }
+    Tsett &Settings() override { return sett; }
+    bool AskSummaryParameters() override { return dialogOk; }
+    QString CurrentStationCode() override { return current; }
+    QString CurrentStationSection() override { return current; }
+    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
+    DbConnection &BulletinConnection() override { return orx; }
+    bool OpenDB_ADO(DbConnection &c, const QString &Source, const QString &, const QString &, bool) override
+    {
+        EXPECT_EQ(Source, QStringLiteral("orx"));
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
+    int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
+    {
+        edited << FileName;
+        sendModes << SendMode;
+        Lines = fromCp1251(readBytes(FileName)).split(QLatin1Char('\n'));
+        return editorResult;
+    }
+    bool SendMail(QChar Kind, const QString &Body, const QString &Attachment) override
+    {
+        mails << QStringList{QString(Kind), Body, Attachment};
+        return true;
+    }
+    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
+    DbConnection &OrxConnection() override { return orx; }
+    QStringList CheckedStations() override { return checked; }
+    bool SelectedNetwork(QStringList &Codes) override
+    {
+        Codes = network;
+        return !network.isEmpty();
+    }
+    QString StationSta(const QString &Code) override
+    {
+        return Code == QLatin1String("ABC") ? "ABK" : QString();
+    }
+    const TD2D &WaveTable() override { return waves; }
+    const tmulss &WaveFactors() override { return factors; }
+    const tfilts &Filters() override { return filters; }
+
+    DbConnection &orx;
+    Tsett sett;
+    bool dialogOk = true;
+    QString current = QStringLiteral("ABC");
+    QStringList checked, network;
+    TD2D waves;
+    tmulss factors;
+    tfilts filters;
+    int editorResult = IDOK;
+    QStringList edited;
+    QList<bool> sendModes;
+    QList<QStringList> mails;
+};
+
+template <class Env> class OrxSummaryTest : public OnBothBackends<Env>
+{
+public:
+    void SetUp() override
+    {
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        host = std::make_unique<FakeHost>(*this->orx->db);
+        this->orx->exec(kOrigin);
+        this->orx->exec(kArrival);
+        host->sett.svodka_date = EncodeDate(2026, 2, 5);
+        host->sett.svodka_dir = dir.path();
+        host->sett.multi_name = QStringLiteral("_multi");
+        host->sett.useflag = true;
+        host->sett.dperiod = false;
+        day();
+    }
+
+    DbConnection &db()
+    {
+        if (!host->orx.Connected())
+            host->orx.Open();
+        return host->orx;
+    }
+    void origin(const char *id, double time, double lat, double lon, double depth,
+                const char *comment = nullptr)
+    {
+        exec(db(),
+             QStringLiteral(
+                 "insert into origin (eventid,lat,lon,depth,origintime,comment) values (?,?,?,?,?,?)"),
+             {str(id), num(lat), num(lon), num(depth), time, str(comment)});
+    }
+    void arrival(const Arr &a)
+    {
+        exec(db(),
+             QStringLiteral(
+                 "insert into arrival (eventid,sta,chan,CHANTYPE,iphase,itime,im_em,fm,ampl,per,amptime,"
+                 "REGCLASS,DIST,ms,MPSP,PFILTYPE,flag) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
+             {str(a.eventid), str(a.sta), str(a.chan), str(a.chantype), str(a.iphase), a.itime, str(a.imEm),
+              str(a.fm), num(a.ampl), num(a.per), num(a.amptime), num(a.regclass), num(a.dist), num(a.ms),
+              num(a.mpsp), str(a.pfiltype), a.flag});
+    }
+
+    // 5 February 2026 at ABC and DEF; ZZZ records one event too; GHI records nothing.
+    void day()
+    {
+        // First arrival at ABC the day before: not in the day's summary.
+        origin("100", ep(4, 23, 58, 0), 1, 1, 1);
+        arrival({"100", "ABC", "SHZ", "SP", "P", ep(4, 23, 59, 0)});
+        arrival({"100", "ABC", "SHZ", "SP", "S", ep(5, 0, 0, 30)});
+
+        origin("101", ep(5, 8, 12, 30.5), 55.74, -37.62, 10.4, "felt CLA 3 region");
+        arrival({.eventid = "101",
+                 .sta = "ABC",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "P",
+                 .itime = ep(5, 8, 13, 1.2),
+                 .imEm = "i",
+                 .fm = "c",
+                 .ampl = 0.5,
+                 .per = 0.8,
+                 .amptime = ep(5, 8, 13, 2),
+                 .regclass = 10.46,
+                 .dist = 12.34,
+                 .mpsp = 5.06});
+        arrival({.eventid = "101",
+                 .sta = "ABC",
+                 .chan = "SHN",
+                 .chantype = "SP",
+                 .iphase = "P",
+                 .itime = ep(5, 8, 13, 3),
+                 .imEm = "e",
+                 .fm = "d",
+                 .ampl = 0.3,
+                 .per = 0.6});
+        arrival({"101", "ABC", "SHE", "SP", "S", ep(5, 8, 14, 10)});
+        arrival({.eventid = "101",
+                 .sta = "ABC",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "AML",
+                 .itime = ep(5, 8, 14, 20),
+                 .ampl = 1.2,
+                 .per = 1.5,
+                 .amptime = ep(5, 8, 14, 21)});
+        arrival({.eventid = "101",
+                 .sta = "ABC",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "Pg",
+                 .itime = ep(5, 8, 20, 0),
+                 .flag = 0});
+        arrival({.eventid = "101",
+                 .sta = "ABC",
+                 .chan = "LHZ",
+                 .chantype = "LP",
+                 .iphase = "LR",
+                 .itime = ep(5, 8, 25, 33.6),
+                 .ampl = 2.5,
+                 .per = 18.4,
+                 .amptime = ep(5, 8, 25, 50),
+                 .ms = 4.83});
+        arrival({"101", "ABC", "SHZ", "SP", "ZZ", ep(5, 8, 30, 0)});
+        arrival({"101", "ZZZ", "SHZ", "SP", "P", ep(5, 8, 13, 0)});
+
+        // Past midnight.
+        origin("102", ep(5, 23, 58, 0), N, N, N);
+        arrival({.eventid = "102",
+                 .sta = "ABC",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "Pn",
+                 .itime = ep(5, 23, 59, 58),
+                 .imEm = "W"});
+        arrival({.eventid = "102",
+                 .sta = "ABC",
+                 .chan = "LHN",
+                 .chantype = nullptr,
+                 .iphase = "LQ",
+                 .itime = ep(6, 0, 0, 40),
+                 .fm = "+",
+                 .ampl = 0.04,
+                 .per = 120,
+                 .amptime = ep(6, 0, 1, 30),
+                 .pfiltype = "0.5 2"});
+
+        // Origin in the day, arrival only after it: in the summary by origin time alone.
+        origin("104", ep(5, 23, 59, 59), N, N, N);
+        arrival({"104", "ABC", "SHZ", "SP", "P", ep(6, 0, 1, 0)});
+
+        origin("103", ep(5, 12, 0, 0), 12.25, 0, N);
+        arrival({.eventid = "103",
+                 .sta = "DEF",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "AML",
+                 .itime = ep(5, 12, 0, 5),
+                 .ampl = 0.2,
+                 .per = 0.5});
+        arrival({.eventid = "103",
+                 .sta = "DEF",
+                 .chan = "SHZ",
+                 .chantype = "SP",
+                 .iphase = "E",
+                 .itime = ep(5, 12, 0, 9),
+                 .imEm = "e"});
+        arrival({.eventid = "103",
+                 .sta = "DEF",
+                 .chan = "LHE",
+                 .chantype = "LP",
+                 .iphase = "LRM",
+                 .itime = ep(5, 12, 10, 59.5),
+                 .ampl = 1,
+                 .per = 20,
+                 .ms = 0});
+        arrival({"103", "DEF", "SHZ", "SP", "Xq", ep(5, 12, 20, 0)});
+    }
+
+    QString file(const QString &name) { return fromCp1251(readBytes(dir.file(name))); }
+
+    TestDir dir;
+    std::unique_ptr<FakeHost> host;
+    MessageRecorder rec;
+};
+
+TYPED_TEST_SUITE(OrxSummaryTest, BothBackends, BackendName);
+
+// Written from the rules: the header from the station's international code; ABC's first event with both
+// P channels under one name, the S and the amplitude-only reading of the S train with their own wave
+// types, the surface wave timed to the second; the second event past midnight with its date line and
+// an LQ of 120 s without XM; DEF with an amplitude before any body phase and an LRM rounded to 60 s.
+const char kGolden[] = "SEISMO N6036 ABK BEG FEB05 000000 END FEB06 000000\n"
+                       "FEB05\n"
+                       "SPZ IP081301.2 FMC XM1302 T0.8A500. FMS SPN XM1303.3 T0.6A300.\n"
+                       "SPE S1410 SPZ S1420 MPZ XM1421 T1.5A12.\n"
+                       "LPZ LR2534 XM2550 T18A2.5\n"
+                       "(( FOCUS 081230.5 LAT 55.7N LON 37.6W DEP 10. D12.3 MAG MPSP5.1 MS4.8\n"
+                       "CLA 3 region K10.5 ))\n"
+                       "SPZ QPN235958\n"
+                       "FEB06\n"
+                       "BPN LQ000040 FM,N MPN T120A0.4\n"
+                       "(( FOCUS 235800. ))\n"
+                       "STOP\n"
+                       "SEISMO N6036 DEF BEG FEB05 000000 END FEB06 000000\n"
+                       "FEB05\n"
+                       "SPZ P120005 MPZ XM0005.2 T0.5A0.2\n"
+                       "E0009\n"
+                       "LPE LR1060 XM1109.5 T20A1.\n"
+                       "(( FOCUS 120000. LAT 12.2N LON 0.E ))\n"
+                       "STOP\n"
+                       "SEISMO N6036 GHI BEG FEB05 000000 END FEB06 000000\n"
+                       "STOP\n";
+
+TYPED_TEST(OrxSummaryTest, WritesTheTelegramsOfTheChosenStations)
+{
+    this->host->sett.svset = 2;
+    this->host->checked = QStringList{"DEF", "GHI"};
+    this->host->sett.mails_send = true;
+    SummaryRunStats stats;
+    EXPECT_TRUE(ORXSvodka(*this->host, &stats));
+    const QString name = this->dir.file(QStringLiteral("_multi_6036"));
+    EXPECT_EQ(this->host->edited, QStringList{name});
+    EXPECT_EQ(this->file(QStringLiteral("_multi_6036")), QString::fromUtf8(kGolden));
+    ASSERT_EQ(this->host->mails.size(), 1);
+    EXPECT_EQ(this->host->mails[0][0], QStringLiteral("s"));
+    EXPECT_EQ(this->host->mails[0][1],
+              QString::fromUtf8(kGolden).split(QLatin1Char('\n')).join(QStringLiteral("\r\n")));
+    EXPECT_EQ(
+        shown(this->rec),
+        QList<Shown>{Shown(QStringLiteral("Готово!\rСводка успешно отправлена по почте.\r\rНет данных по "
+                                          "следующим станциям: GHI\r\rВстретились неизвестные фазы: Xq, "
+                                          "ZZ\rЭти фазы игнорировались"),
+                           MB_ICONINFORMATION)});
+    EXPECT_FALSE(this->host->orx.Connected());
+}
+
+TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
+{
+    this->host->sett.svset = 0;
+    this->host->sett.selperiod = 1;
+    EXPECT_TRUE(ORXSvodka(*this->host));
+    QString abc = QString::fromUtf8(kGolden);
+    abc.truncate(abc.indexOf(QStringLiteral("STOP\n")));
+    abc += QStringLiteral("SPZ P000100\n(( FOCUS 235959. ))\nSTOP\n");
+    EXPECT_EQ(this->file(QStringLiteral("ABC_6036")), abc);
+}
+
+TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
+{
+    this->origin("201", ep(5, 3, 0, 0), N, N, N);
+    this->arrival({"201", "JKL", nullptr, "SP", "P", ep(5, 3, 1, 0)});
+    this->arrival({.eventid = "201",
+                   .sta = "MNO",
+                   .chan = "SH1",
+                   .chantype = "SP",
+                   .iphase = "P",
+                   .itime = ep(5, 3, 1, 0),
+                   .fm = "c"});
+    const struct
+    {
+        const char *station, *message;
+    } cases[] = {
+        {"JKL", "Не найдена компонента канала (eventid = 201)!"},
+        {"MNO", "Неверная компонента канала: \"1\" (eventid = 201)"},
+    };
+    this->host->sett.svset = 0;
+    for (const auto &c : cases) {
+        this->rec.clear();
+        this->host->current = QString::fromLatin1(c.station);
+        EXPECT_FALSE(ORXSvodka(*this->host));
+        EXPECT_EQ(shown(this->rec), QList<Shown>{Shown(QString::fromUtf8(c.message), MB_ICONERROR)});
+        EXPECT_TRUE(this->host->edited.isEmpty());
+    }
+}
+
+TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
+{
+    this->host->sett.svset = 0;
+    this->host->current = QStringLiteral("DEF");
+    this->host->sett.mails_send = true;
+    this->host->sett.mails_att = true;
+    this->host->editorResult = 6;
+    EXPECT_TRUE(ORXSvodka(*this->host));
+    EXPECT_TRUE(this->host->mails.isEmpty());
+    this->host->editorResult = IDOK;
+    this->host->sett.useflag = false;
+    EXPECT_TRUE(ORXSvodka(*this->host));
+    ASSERT_EQ(this->host->mails.size(), 1);
+    EXPECT_EQ(this->host->mails[0],
+              (QStringList{"s", "Сводка DEF_6036", this->dir.file(QStringLiteral("DEF_6036"))}));
+    EXPECT_TRUE(this->file(QStringLiteral("DEF_6036")).startsWith(QStringLiteral("SEISMO N6036 DEF BEG")));
+}
+
+TYPED_TEST(OrxSummaryTest, SingleStationWithoutDataWarns)
+{
+    this->host->sett.svset = 0;
+    this->host->current = QStringLiteral("GHI");
+    EXPECT_FALSE(ORXSvodka(*this->host));
+    EXPECT_TRUE(this->host->edited.isEmpty());
+    EXPECT_EQ(shown(this->rec),
+              QList<Shown>{
+                  Shown(QStringLiteral("Данные по станции GHI за этот период отсутствуют"), MB_ICONWARNING)});
+    EXPECT_EQ(this->file(QStringLiteral("GHI_6036")),
+              QStringLiteral("SEISMO N6036 GHI BEG FEB05 000000 END FEB06 000000\nSTOP\n"));
+}
+
+TYPED_TEST(OrxSummaryTest, CheckedChoiceWithoutCheckedStations)
+{
+    this->host->sett.svset = 1;
+    EXPECT_FALSE(ORXSvodka(*this->host));
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(QStringLiteral("Была выбрана опция")));
+    EXPECT_TRUE(folderEntries(this->dir.path()).isEmpty());
+}
+
+TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
+{
+    this->host->sett.svset = 0;
+    {
+        DiskFullAfter full(0);
+        EXPECT_FALSE(ORXSvodka(*this->host));
+    }
+    EXPECT_TRUE(this->host->edited.isEmpty());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\r")))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->rec.last().icon, MB_ICONERROR);
+    // The file as created before the disk filled, and no temporary file beside it.
+    EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
+    EXPECT_TRUE(this->file(QStringLiteral("ABC_6036")).isEmpty());
+    EXPECT_FALSE(this->host->orx.Connected());
+}
+
+TYPED_TEST(OrxSummaryTest, StationChoice)
+{
+    const struct
+    {
+        int svset;
+        QStringList checked, network;
+        QStringList list;
+        QString setName;
+    } cases[] = {
+        {0, {"DEF"}, {}, {"ABC"}, "ABC"},
+        {1, {"DEF"}, {}, {"DEF"}, "DEF"},
+        {1, {"GHI", "DEF"}, {}, {"DEF", "GHI"}, "_multi"},
+        {2, {}, {}, {"ABC"}, "ABC"},
+        {2, {"ABC"}, {}, {"ABC"}, "ABC"},
+        {2, {"DEF"}, {}, {"ABC", "DEF"}, "_multi"},
+        {3, {}, {}, {"ABC", "DEF", "ZZZ"}, "_multi"},
+        {3, {}, {"ZZZ", "GHI"}, {"ZZZ"}, "ZZZ"},
+        {3, {}, {"GHI"}, {}, ""},
+        {7, {"DEF"}, {}, {}, ""},
+    };
+    const QString period = QStringLiteral("itime>=") + QString::number(qint64(ep(5, 0, 0, 0))) +
+                           QStringLiteral(" and itime<") + QString::number(qint64(ep(6, 0, 0, 0)));
+    for (const auto &c : cases) {
+        this->host->sett.svset = c.svset;
+        this->host->checked = c.checked;
+        this->host->network = c.network;
+        QStringList list;
+        QString setName;
+        DbQuery q(&this->db());
+        EXPECT_TRUE(GetSummaryStations(*this->host, q, list, period, setName));
+        EXPECT_EQ(list, c.list) << c.svset;
+        EXPECT_EQ(setName, c.setName) << c.svset;
+    }
+}
+
+TEST(OrxSummaryRules, LayoutRefillsWordsIntoLinesOf70)
+{
+    const QString w70 = QString(70, u'A'), w80 = QString(80, u'B');
+    // 71 characters: the last word goes to the next line.
+    const QString l71 = QString(66, u'C') + QStringLiteral(" DDDD");
+    EXPECT_EQ(LayoutSummaryLines(w70 + QStringLiteral("\n")), w70 + QStringLiteral("\n"));
+    EXPECT_EQ(LayoutSummaryLines(l71 + QStringLiteral("\n")), QString(66, u'C') + QStringLiteral("\nDDDD\n"));
+    EXPECT_EQ(LayoutSummaryLines(QStringLiteral("X ") + w80 + QStringLiteral(" Y\n")),
+              QStringLiteral("X\n") + w80 + QStringLiteral("\nY\n"));
+    EXPECT_EQ(LayoutSummaryLines(QStringLiteral("  A   B \n\n\nC\n")), QStringLiteral("A B\nC\n"));
+}
+
+TEST(OrxSummaryRules, HeaderAcrossTheYear)
+{
+    EXPECT_EQ(OrxTelegramHeader(QStringLiteral("ABC"), EncodeDate(2025, 12, 31), true),
+              QStringLiteral("SEISMO N5365 :ABC BEG DEC31 000000 END JAN01 000000"));
+    EXPECT_EQ(OrxTelegramHeader(QStringLiteral("ABC"), EncodeDate(2025, 1, 1), false),
+              QStringLiteral("SEISMO N5001 ABC BEG JAN01 000000 END JAN02 000000"));
+}
+
+TEST(OrxSummaryRules, AmplitudeFactorByWaveType)
+{
+    TD2D waves;
+    waves.Init(4, 0, true);
+    waves.SetRow(waves.AddRows(1), {"P", "P", "1000", "*"});
+    waves.SetRow(waves.AddRows(1), {"S", "S", "1", "SP=1000"});
+    waves.SetRow(waves.AddRows(1), {"X", "X", "abc", "*"});
+    tmulss factors;
+    ParseWaveTable(waves, factors);
+    EXPECT_EQ(GetAmplitudeFactor(waves, factors, 0, QStringLiteral("LP")), 1000);
+    EXPECT_EQ(GetAmplitudeFactor(waves, factors, 1, QStringLiteral("sp")), 1000);
+    EXPECT_EQ(GetAmplitudeFactor(waves, factors, 1, QStringLiteral("LP")), 1);
+    // A multiplier that is no number: the table as read, before any repair.
+    waves.SetCell(wcMultiplier, 2, QStringLiteral("abc"));
+    EXPECT_THROW(GetAmplitudeFactor(waves, factors, 2, QStringLiteral("SP")), EConvertError);
+}
+
+} // namespace
