@@ -1,7 +1,11 @@
 // What the user waits for after "Создать сводку": the daily summary of a busy day on a station bulletin
-// database (a SQLite file), and the same day with ten times the data.
+// database, and the same day with ten times the data; on a SQLite file, and on PostgreSQL through
+// psqlODBC when BRENVALE_TEST_PG_DSN, _USER and _PASSWORD name a server (tests/support/pg_server.sh
+// starts one).
 
+#include "db/db_command.h"
 #include "db/db_connection.h"
+#include "db/db_query.h"
 #include "db/sql_literals.h"
 #include "demo_data.h"
 #include "lib/messages.h"
@@ -10,6 +14,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUuid>
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -74,10 +79,104 @@ struct BusyDay
     }
 };
 
+void execute(DbConnection &c, const QString &sql)
+{
+    DbCommand command(&c);
+    command.SetCommandText(sql);
+    command.Execute();
+}
+
+// The same day copied into a database of its own on the PostgreSQL server, the tables made by the
+// layer from the Jet statements the file was made with; dropped at the end.
+class ServerDay
+{
+public:
+    static bool available() { return !qEnvironmentVariableIsEmpty("BRENVALE_TEST_PG_DSN"); }
+
+    explicit ServerDay(const BusyDay &day)
+        : m_dsn(qEnvironmentVariable("BRENVALE_TEST_PG_DSN")),
+          m_user(qEnvironmentVariable("BRENVALE_TEST_PG_USER")),
+          m_password(qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD")),
+          m_database(QStringLiteral("bench_") + QUuid::createUuid().toString(QUuid::Id128))
+    {
+        execute(*connect(QStringLiteral("DSN=") + m_dsn), QStringLiteral("CREATE DATABASE ") + m_database);
+        auto file = std::make_unique<DbConnection>();
+        file->SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        file->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=Read").arg(day.bulletin));
+        file->Open();
+        auto server = connect(source());
+        DbQuery tables(file.get());
+        tables.SetSQL(
+            QStringLiteral("select name, sql from sqlite_master where type='table' and name not like "
+                           "'sqlite%' order by rowid"));
+        tables.Open();
+        server->BeginTrans();
+        for (; !tables.Eof(); tables.Next()) {
+            // The file keeps the Jet statement, but for the collation the layer gave its texts.
+            QString create = tables.Field(1)->AsString();
+            create.remove(QStringLiteral(" COLLATE JETNOCASE"));
+            execute(*server, create);
+            copyRows(*file, *server, tables.Field(0)->AsString());
+        }
+        server->CommitTrans();
+    }
+
+    ~ServerDay()
+    {
+        try {
+            execute(*connect(QStringLiteral("DSN=") + m_dsn),
+                    QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_database));
+        } catch (const DbError &e) {
+            std::cerr << e.message().toStdString() << '\n';
+        }
+    }
+
+    QString source() const { return QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database); }
+    const QString &user() const { return m_user; }
+    const QString &password() const { return m_password; }
+
+private:
+    std::unique_ptr<DbConnection> connect(const QString &source) const
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(QStringLiteral("MSDASQL"));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(source));
+        c->Open(m_user, m_password);
+        return c;
+    }
+
+    static void copyRows(DbConnection &from, DbConnection &to, const QString &table)
+    {
+        DbQuery rows(&from);
+        rows.SetForwardOnly(true);
+        rows.SetSQL(QStringLiteral("select * from [%1]").arg(table));
+        rows.Open();
+        QStringList names, marks;
+        for (const DbColumn &c : rows.Columns()) {
+            names << QLatin1Char('[') + c.name + QLatin1Char(']');
+            marks << QStringLiteral("?");
+        }
+        DbBackend &server = to.backend();
+        const QString insert =
+            server.dialect()
+                .translate(QStringLiteral("insert into [%1] (%2) values (%3)")
+                               .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))
+                .value(0);
+        QVariantList values(rows.FieldCount());
+        for (; !rows.Eof(); rows.Next()) {
+            for (int i = 0; i < rows.FieldCount(); ++i)
+                values[i] = server.dialect().toDriverValue(rows.Columns()[i].type, rows.Field(i)->Value());
+            server.execute(insert, values);
+        }
+    }
+
+    QString m_dsn, m_user, m_password, m_database;
+};
+
 class BenchHost : public SummaryHost
 {
 public:
-    explicit BenchHost(const BusyDay &d) : m_day(d)
+    explicit BenchHost(const BusyDay &d, const ServerDay *server = nullptr) : m_day(d), m_server(server)
     {
         m_sett.svodka_date = d.day;
         m_sett.svodka_dir = d.outDir;
@@ -87,56 +186,96 @@ public:
     bool AskSummaryParameters() override { return true; }
     QString CurrentStationCode() override { return QStringLiteral("BENCH"); }
     QString CurrentStationSection() override { return QStringLiteral("bench"); }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int, bool) override
     {
-        Source = m_day.bulletin;
+        Source = m_server ? m_server->source() : m_day.bulletin;
+        if (m_server) {
+            User = m_server->user();
+            Password = m_server->password();
+        }
         return true;
     }
     DbConnection &BulletinConnection() override { return m_dbs; }
     bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
                     bool) override
     {
-        Conn.SetProvider(QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+        Conn.SetProvider(m_server ? QStringLiteral("MSDASQL") : QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
         Conn.SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(Source));
         Conn.Open(User, Password);
         return true;
     }
-    void CloseDB_ADO(DbConnection &Conn) override { Conn.Close(); }
+    void CloseDB_ADO(DbConnection &Conn) override
+    {
+        if (Conn.Connected())
+            if (auto *file = dynamic_cast<SqliteBackend *>(&Conn.backend()))
+                prepared = file->statementsPrepared();
+        Conn.Close();
+    }
+    // How many statements SQLite prepared in the last run.
+    qint64 prepared = 0;
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {
-        SqlDateRangeLiterals(false, FromDate, ToDate, FromLit, ToLit);
+        SqlDateRangeLiterals(m_server != nullptr, FromDate, ToDate, FromLit, ToLit);
     }
     int EditSummary(const QString &, bool, QStringList &) override { return IDCANCEL; }
     bool SendMail(QChar, const QString &, const QString &) override { return false; }
 
 private:
     const BusyDay &m_day;
+    const ServerDay *m_server;
     Tsett m_sett;
     DbConnection m_dbs;
 };
 
-void BM_Summary(benchmark::State &state)
+BusyDay &busyDay(int scale)
 {
     static std::map<int, std::unique_ptr<BusyDay>> days;
-    auto &day = days[int(state.range(0))];
+    auto &day = days[scale];
     if (!day)
-        day = std::make_unique<BusyDay>(int(state.range(0)));
-    BenchHost host(*day);
+        day = std::make_unique<BusyDay>(scale);
+    return *day;
+}
+
+// Dropped before the program ends, while Qt still runs.
+std::map<int, std::unique_ptr<ServerDay>> &serverDays()
+{
+    static std::map<int, std::unique_ptr<ServerDay>> days;
+    return days;
+}
+
+template <bool OnServer> void BM_Summary(benchmark::State &state)
+{
+    BusyDay &day = busyDay(int(state.range(0)));
+    ServerDay *server = nullptr;
+    if (OnServer) {
+        if (!ServerDay::available()) {
+            state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+            return;
+        }
+        auto &copy = serverDays()[int(state.range(0))];
+        if (!copy)
+            copy = std::make_unique<ServerDay>(day);
+        server = copy.get();
+    }
+    BenchHost host(day, server);
     SummaryRunStats stats;
     for (auto _ : state) {
         stats = SummaryRunStats();
         SvodkaProc(host, &stats);
     }
     state.counters["statements"] = stats.statements;
+    if (!OnServer)
+        state.counters["prepared"] = double(host.prepared);
     state.counters["stations"] = stats.stations;
     state.counters["rows"] = stats.rows;
-    state.counters["readings"] = day->demo.arrivals;
-    state.counters["measurements"] = day->demo.measurements;
+    state.counters["readings"] = day.demo.arrivals;
+    state.counters["measurements"] = day.demo.measurements;
 }
 
 } // namespace
 
-BENCHMARK(BM_Summary)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Summary<false>)->Name("BM_Summary")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Summary<true>)->Name("BM_SummaryPostgreSql")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
@@ -148,5 +287,6 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    serverDays().clear();
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "exchange/import_page.h"
 #include "exchange/orv_export.h"
 #include "exchange/orx_copy.h"
+#include "products/report_window.h"
 #include "products/summary_command.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
     InstallOrvExportCommand();
+    InstallReportCommand();
     InstallOrxImportCommand();
 
     // The main window reads its settings and starts its fade-in while it is created; it shows once the

@@ -146,7 +146,8 @@ public:
                      (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT))
                 rows.appendDouble(i, sqlite3_column_double(m_stmt, i));
             else if (kind == ValueKind::Text)
-                rows.appendText(i, text(i));
+                rows.appendUtf8(i, reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i)),
+                                sqlite3_column_bytes(m_stmt, i));
             else
                 rows.append(i, valueAt(i, kind));
         }
@@ -286,12 +287,14 @@ QString queryError(const QSqlQuery &q)
 class OdbcCursor : public DbCursor
 {
 public:
-    OdbcCursor(const QSqlDatabase &db, const QString &sql, const QVariantList &params, int timeout)
+    OdbcCursor(OdbcBackend &backend, const QSqlDatabase &db, const QString &sql, const QVariantList &params,
+               int timeout)
         : m_query(db)
     {
+        ResponseWatch::Scope wait(backend.responseWatch());
         m_query.setForwardOnly(true);
         if (!m_query.prepare(sql))
-            throw DbError(queryError(m_query));
+            throw backend.serverError(queryError(m_query));
         if (timeout > 0) {
             const QVariant h = m_query.result()->handle();
             if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>()) {
@@ -303,7 +306,7 @@ public:
         for (const QVariant &p : params)
             m_query.addBindValue(p);
         if (!m_query.exec())
-            throw DbError(queryError(m_query));
+            throw backend.serverError(queryError(m_query));
         const QSqlRecord r = m_query.record();
         for (int i = 0; i < r.count(); ++i) {
             const QSqlField f = r.field(i);
@@ -313,19 +316,131 @@ public:
             m_columns.append(c);
         }
         m_rowsAffected = m_query.isSelect() ? -1 : m_query.numRowsAffected();
+        m_select = m_query.isSelect();
+        const QVariant h = m_query.result()->handle();
+        if (h.isValid() && h.metaType() == QMetaType::fromType<SQLHANDLE>())
+            m_stmt = *static_cast<const SQLHANDLE *>(h.constData());
+        m_row.resize(m_columns.size());
     }
 
-    bool next() override { return m_query.isSelect() && m_query.next(); }
-
-    QVariant value(int i) const override
+    bool next() override
     {
-        return SqlDialect::fromDriverValue(m_columns[i].type, m_query.value(i));
+        if (!m_select || !m_query.next())
+            return false;
+        for (int i = 0; i < m_columns.size(); ++i)
+            m_row[i] = m_stmt ? read(i) : SqlDialect::fromDriverValue(m_columns[i].type, m_query.value(i));
+        return true;
+    }
+
+    QVariant value(int i) const override { return m_row[i]; }
+
+    void appendRow(RowStore &rows) const override
+    {
+        for (int i = 0; i < m_row.size(); ++i)
+            rows.append(i, std::move(m_row[i]));
+        rows.endRow();
     }
 
     int rowsAffected() const override { return m_rowsAffected; }
 
 private:
+    // The value of a column of the current row in the form the datasets hand out, read from the driver
+    // in that form: Qt's own reading makes every date-time a local QDateTime first, which costs more than
+    // the rest of the row, and the dataset turns it into a day serial again.
+    QVariant read(int i)
+    {
+        const SQLUSMALLINT column = SQLUSMALLINT(i + 1);
+        const FieldType type = m_columns[i].type;
+        SQLLEN indicator = 0;
+        SQLRETURN rc = SQL_SUCCESS;
+        QVariant v;
+        if (IsIntegerFieldType(type)) {
+            SQLBIGINT n = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_SBIGINT, &n, 0, &indicator);
+            v = qlonglong(n);
+        } else if (IsFloatFieldType(type)) {
+            double d = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_DOUBLE, &d, 0, &indicator);
+            v = d;
+        } else if (type == FieldType::DateTime) {
+            SQL_TIMESTAMP_STRUCT t{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator);
+            TDateTime date = 0, time = 0;
+            if (TryEncodeDate(t.year, t.month, t.day, date))
+                TryEncodeTime(t.hour, t.minute, t.second, int(t.fraction / 1000000), time);
+            v = ComposeDateTime(date, time);
+        } else if (type == FieldType::Date) {
+            SQL_DATE_STRUCT d{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_DATE, &d, sizeof d, &indicator);
+            TDateTime date = 0;
+            TryEncodeDate(d.year, d.month, d.day, date);
+            v = date;
+        } else if (type == FieldType::Time) {
+            SQL_TIME_STRUCT t{};
+            rc = SQLGetData(m_stmt, column, SQL_C_TYPE_TIME, &t, sizeof t, &indicator);
+            TDateTime time = 0;
+            TryEncodeTime(t.hour, t.minute, t.second, 0, time);
+            v = time;
+        } else if (type == FieldType::Boolean) {
+            unsigned char b = 0;
+            rc = SQLGetData(m_stmt, column, SQL_C_BIT, &b, 0, &indicator);
+            v = b != 0;
+        } else {
+            return readLong(column, type == FieldType::Blob || type == FieldType::Bytes ||
+                                        type == FieldType::VarBytes);
+        }
+        if (!SQL_SUCCEEDED(rc))
+            throw DbError(diagnostics());
+        return indicator == SQL_NULL_DATA ? QVariant() : v;
+    }
+
+    // Texts and bytes come in pieces as long as the driver has more.
+    QVariant readLong(SQLUSMALLINT column, bool bytes)
+    {
+        static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+        SQLWCHAR buffer[1024];
+        QString text = QStringLiteral("");
+        QByteArray data("");
+        for (;;) {
+            SQLLEN indicator = 0;
+            const SQLRETURN rc = SQLGetData(m_stmt, column, bytes ? SQL_C_BINARY : SQL_C_WCHAR, buffer,
+                                            sizeof buffer, &indicator);
+            if (rc == SQL_NO_DATA)
+                break;
+            if (!SQL_SUCCEEDED(rc))
+                throw DbError(diagnostics());
+            if (indicator == SQL_NULL_DATA)
+                return QVariant();
+            // A text piece that fills the buffer ends with the terminating zero.
+            const qsizetype room = bytes ? qsizetype(sizeof buffer) : qsizetype(sizeof buffer) - 2;
+            const qsizetype got =
+                (indicator == SQL_NO_TOTAL || indicator > room) ? room : qsizetype(indicator);
+            if (bytes)
+                data.append(reinterpret_cast<const char *>(buffer), got);
+            else
+                text.append(reinterpret_cast<const QChar *>(buffer), got / 2);
+            if (rc == SQL_SUCCESS)
+                break;
+        }
+        return bytes ? QVariant(data) : QVariant(text);
+    }
+
+    QString diagnostics() const
+    {
+        SQLWCHAR state[6], message[1024];
+        SQLINTEGER native = 0;
+        SQLSMALLINT length = 0;
+        if (!SQL_SUCCEEDED(SQLGetDiagRecW(SQL_HANDLE_STMT, m_stmt, 1, state, &native, message,
+                                          SQLSMALLINT(std::size(message)), &length)))
+            return QStringLiteral("The driver could not read a value");
+        return QString::fromUtf16(reinterpret_cast<const char16_t *>(message),
+                                  qMin<qsizetype>(length, qsizetype(std::size(message)) - 1));
+    }
+
     QSqlQuery m_query;
+    SQLHANDLE m_stmt = nullptr;
+    bool m_select = false;
+    mutable QList<QVariant> m_row; // the current row; a static cursor takes its values
     int m_rowsAffected = -1;
 };
 
@@ -376,6 +491,7 @@ sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
     }
     if (sqlite3_stmt *cached = m_cache.take(sql))
         return cached;
+    ++m_prepared;
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
@@ -420,6 +536,12 @@ std::unique_ptr<DbCursor> SqliteBackend::execute(const QString &sql, const QVari
         clearCache();
         forgetTables();
     }
+    if (sql != m_liftedFrom) {
+        m_lifted = LiftComparedLiterals(sql);
+        m_liftedFrom = sql;
+    }
+    if (m_lifted.lifted())
+        return std::make_unique<SqliteCursor>(this, m_lifted.text, m_lifted.parameters(params));
     return std::make_unique<SqliteCursor>(this, sql, params);
 }
 
@@ -486,11 +608,25 @@ void SqliteBackend::setCommandTimeout(int seconds)
 
 std::unique_ptr<DbCursor> OdbcBackend::execute(const QString &sql, const QVariantList &params)
 {
-    return std::make_unique<OdbcCursor>(m_db, sql, params, m_timeout);
+    return std::make_unique<OdbcCursor>(*this, m_db, sql, params, m_timeout);
+}
+
+DbError DbBackend::serverError(const QString &driverText)
+{
+    const ResponseWatch *watch = responseWatch();
+    return DbError(watch && watch->fired() ? LostConnectionText(watch->timeout()) : driverText);
+}
+
+QString LostConnectionText(std::chrono::milliseconds waited)
+{
+    return QStringLiteral("Communication link failure: the database server did not answer within %1 s; "
+                          "the connection is lost.")
+        .arg(double(waited.count()) / 1000.0);
 }
 
 QStringList OdbcBackend::tables()
 {
+    ResponseWatch::Scope wait(&m_watch);
     QStringList names = m_db.tables(QSql::Tables) + m_db.tables(QSql::Views);
     names.sort(Qt::CaseInsensitive);
     return names;
@@ -501,6 +637,7 @@ const DbTableInfo &OdbcBackend::tableInfo(const QString &storedName)
     auto it = m_tables.find(storedName);
     if (it != m_tables.end())
         return *it;
+    ResponseWatch::Scope wait(&m_watch);
     DbTableInfo info;
     info.name = storedName;
     const QString quoted = m_db.driver()->escapeIdentifier(storedName, QSqlDriver::TableName);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/response_watch.h"
 #include "db/row_store.h"
 #include "db/sql_dialect.h"
 
@@ -76,6 +77,10 @@ public:
     // The rowid the last insert gave, where the server has one.
     virtual QVariant lastInsertRowId() { return QVariant(); }
     virtual void setCommandTimeout(int seconds) = 0;
+    // The watch that bounds the waits for a server; none for a file.
+    virtual ResponseWatch *responseWatch() { return nullptr; }
+    // What to raise for a failed call to the server: a lost connection once the watch has cut it.
+    DbError serverError(const QString &driverText);
 
 protected:
     void forgetTables() { m_tables.clear(); }
@@ -98,14 +103,20 @@ public:
     void setCommandTimeout(int seconds) override;
 
     sqlite3 *handle() const { return m_db; }
-    // Prepared statements are kept by text: the writes of a dataset repeat the same few statements.
+    // Prepared statements are kept by text: the writes of a dataset repeat the same few statements, and
+    // statements that differ only in compared literals run as one text with those bound.
     sqlite3_stmt *takeStatement(const QString &sql);
     void returnStatement(const QString &sql, sqlite3_stmt *stmt);
+    // How many statements this connection has had SQLite prepare.
+    qint64 statementsPrepared() const { return m_prepared; }
 
 private:
     void clearCache();
 
     sqlite3 *m_db;
+    qint64 m_prepared = 0;
+    QString m_liftedFrom; // the last statement run, and what it became
+    LiftedStatement m_lifted;
     QHash<QString, sqlite3_stmt *> m_cache;
     QString m_lastSql;
     sqlite3_stmt *m_lastStmt = nullptr;
@@ -120,6 +131,7 @@ public:
     const DbTableInfo &tableInfo(const QString &storedName) override;
     std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
     void setCommandTimeout(int seconds) override { m_timeout = seconds; }
+    ResponseWatch *responseWatch() override { return &m_watch; }
 
     // The DBMS name the driver reports (SQL_DBMS_NAME).
     static QString dbmsName(const QSqlDatabase &db);
@@ -127,4 +139,8 @@ public:
 private:
     QSqlDatabase m_db;
     int m_timeout = 0;
+    ResponseWatch m_watch;
 };
+
+// The message for a connection the client gave up on after waiting this long for the server.
+QString LostConnectionText(std::chrono::milliseconds waited);

@@ -1,6 +1,7 @@
 #include "db/db_connection.h"
 
 #include "db/jet_sqlite.h"
+#include "db/odbc_driver.h"
 
 #include <QAtomicInt>
 #include <QFile>
@@ -51,6 +52,24 @@ QString odbcDatabaseName(const QString &source)
         }
     }
     return attributes.join(QLatin1Char(';'));
+}
+
+// psqlODBC's settings for a connection, unless the source sets them itself. Without a server-side
+// prepare a statement takes one round trip instead of four (prepare, describe, execute, deallocate),
+// the driver putting the parameters in; libpq's keep-alives and TCP user time-out give up on a server
+// whose machine has gone silent. Nothing for other drivers.
+QString psqlOdbcOptions(const QString &source, std::chrono::milliseconds response)
+{
+    if (!IsPsqlOdbcSource(source))
+        return QString();
+    QString options;
+    if (OdbcAttribute(source, QStringLiteral("UseServerSidePrepare")).isEmpty())
+        options += QLatin1String(";UseServerSidePrepare=0");
+    if (OdbcAttribute(source, QStringLiteral("pqopt")).isEmpty())
+        options += QStringLiteral(";pqopt={keepalives=1 keepalives_idle=10 keepalives_interval=5 "
+                                  "keepalives_count=3 tcp_user_timeout=%1}")
+                       .arg(response.count());
+    return options;
 }
 
 QString dbErrorText(const QSqlError &e)
@@ -180,21 +199,40 @@ void DbConnection::openSqlite(const QString &path, bool readOnly)
 void DbConnection::openOdbc(const QString &source, const QString &user, const QString &password,
                             bool readOnly)
 {
+    const std::chrono::milliseconds response = ResponseTimeout();
+    const int responseSeconds = int((response.count() + 999) / 1000);
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-    m_db.setDatabaseName(odbcDatabaseName(source));
+    m_db.setDatabaseName(odbcDatabaseName(source) + psqlOdbcOptions(source, response));
     m_db.setUserName(user);
     m_db.setPassword(password);
     QStringList options;
+    // A server that does not answer at all must not hold the open for longer than any other wait.
+    const int loginTimeout = m_connectionTimeout > 0 ? m_connectionTimeout : responseSeconds;
+    options << QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(loginTimeout);
     if (m_connectionTimeout > 0)
-        options << QStringLiteral("SQL_ATTR_LOGIN_TIMEOUT=%1").arg(m_connectionTimeout)
-                << QStringLiteral("SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(m_connectionTimeout);
+        options << QStringLiteral("SQL_ATTR_CONNECTION_TIMEOUT=%1").arg(m_connectionTimeout);
     if (readOnly)
         options << QStringLiteral("SQL_ATTR_ACCESS_MODE=SQL_MODE_READ_ONLY");
     m_db.setConnectOptions(options.join(QLatin1Char(';')));
+    const QList<int> socketsBefore = OpenStreamSockets();
     if (!m_db.open())
         failOpen(dbErrorText(m_db.lastError()));
+    QList<int> sockets;
+    for (int s : OpenStreamSockets())
+        if (!socketsBefore.contains(s))
+            sockets << s;
     const SqlBackend kind = SqlDialect::backendForDbmsName(OdbcBackend::dbmsName(m_db));
-    m_backend = std::make_unique<OdbcBackend>(kind, m_db);
+    auto backend = std::make_unique<OdbcBackend>(kind, m_db);
+    backend->responseWatch()->setTimeout(response);
+    backend->responseWatch()->setSockets(sockets);
+    m_backend = std::move(backend);
+}
+
+std::chrono::milliseconds DbConnection::ResponseTimeout() const
+{
+    if (m_responseTimeout.count() > 0)
+        return m_responseTimeout;
+    return std::chrono::seconds((m_commandTimeout > 0 ? m_commandTimeout : 30) + 15);
 }
 
 void DbConnection::Close()
@@ -202,8 +240,10 @@ void DbConnection::Close()
     if (!m_backend && !m_db.isValid())
         return;
     emit closing();
-    if (m_inTransaction && m_db.isOpen())
+    if (m_inTransaction && m_db.isOpen()) {
+        ResponseWatch::Scope wait(m_backend ? m_backend->responseWatch() : nullptr);
         m_db.rollback();
+    }
     m_inTransaction = false;
     m_backend.reset();
     m_db.close();
@@ -223,8 +263,9 @@ void DbConnection::BeginTrans()
     backend();
     if (m_inTransaction)
         throw DbError(QStringLiteral("A transaction is already running on this connection"));
+    ResponseWatch::Scope wait(m_backend->responseWatch());
     if (!m_db.transaction())
-        throw DbError(dbErrorText(m_db.lastError()));
+        throw m_backend->serverError(dbErrorText(m_db.lastError()));
     m_inTransaction = true;
 }
 
@@ -233,8 +274,9 @@ void DbConnection::CommitTrans()
     backend();
     if (!m_inTransaction)
         throw DbError(QStringLiteral("No transaction is active."));
+    ResponseWatch::Scope wait(m_backend->responseWatch());
     if (!m_db.commit())
-        throw DbError(dbErrorText(m_db.lastError()));
+        throw m_backend->serverError(dbErrorText(m_db.lastError()));
     m_inTransaction = false;
 }
 
@@ -244,8 +286,9 @@ void DbConnection::RollbackTrans()
     if (!m_inTransaction)
         throw DbError(QStringLiteral("No transaction is active."));
     m_inTransaction = false;
+    ResponseWatch::Scope wait(m_backend->responseWatch());
     if (!m_db.rollback())
-        throw DbError(dbErrorText(m_db.lastError()));
+        throw m_backend->serverError(dbErrorText(m_db.lastError()));
 }
 
 QStringList DbConnection::TableNames()

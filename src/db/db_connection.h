@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QSqlDatabase>
 
+#include <chrono>
 #include <memory>
 
 // A connection as the system opens it: a provider name ("MSDASQL", "OraOLEDB.Oracle",
@@ -40,6 +41,11 @@ public:
     void SetConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
     int CommandTimeout() const { return m_commandTimeout; }
     void SetCommandTimeout(int seconds);
+    // How long the client waits for a database server's answer before it gives the connection up as
+    // lost; the server's own command time-out cannot end a wait for a server that has stopped answering.
+    // 0: the command time-out (ADO's 30 s where none is set) and a margin. Applies from the next open.
+    std::chrono::milliseconds ResponseTimeout() const;
+    void SetResponseTimeout(std::chrono::milliseconds timeout) { m_responseTimeout = timeout; }
 
     void BeginTrans() override;
     void CommitTrans() override;
@@ -72,6 +78,7 @@ private:
     QString m_user, m_password;
     int m_connectionTimeout = 0;
     int m_commandTimeout = 0;
+    std::chrono::milliseconds m_responseTimeout{0};
     bool m_inTransaction = false;
     QSqlDatabase m_db;
     std::unique_ptr<DbBackend> m_backend;

@@ -1,5 +1,7 @@
 #include "db/row_store.h"
 
+#include <QStringDecoder>
+
 void RowStore::reset(int columns)
 {
     m_columns.clear();
@@ -34,10 +36,21 @@ QVariant RowStore::typedValue(const Column &c, qsizetype row)
     case Kind::Double:
         return c.doubles[row];
     case Kind::Text:
-        return c.texts[row];
+        if (c.lengths[row] == 0)
+            return QStringLiteral(""); // empty, which is not NULL
+        return QString(reinterpret_cast<const QChar *>(c.chars.data()) + c.starts[row], c.lengths[row]);
     default:
         return QVariant();
     }
+}
+
+void RowStore::putText(Column &c, qsizetype row, QStringView v)
+{
+    c.starts[row] = qsizetype(c.chars.size());
+    c.lengths[row] = v.size();
+    const size_t start = c.chars.size();
+    c.chars.resize(start + size_t(v.size()));
+    std::copy(v.utf16(), v.utf16() + v.size(), reinterpret_cast<char16_t *>(c.chars.data()) + start);
 }
 
 QVariant RowStore::value(qsizetype row, int column) const
@@ -74,7 +87,8 @@ void RowStore::settle(Column &c, Kind kind)
         c.doubles.resize(n);
         break;
     case Kind::Text:
-        c.texts.resize(n);
+        c.starts.resize(n);
+        c.lengths.resize(n);
         break;
     default:
         break;
@@ -106,7 +120,8 @@ void RowStore::appendNull(int column)
         c.doubles.push_back(0);
         break;
     case Kind::Text:
-        c.texts.emplace_back();
+        c.starts.push_back(qsizetype(c.chars.size()));
+        c.lengths.push_back(0);
         break;
     case Kind::Unset:
         break;
@@ -117,7 +132,8 @@ void RowStore::appendNull(int column)
 void RowStore::appendInteger(int column, qint64 v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Integer);
+    if (c.kind != Kind::Integer)
+        settle(c, Kind::Integer);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(qlonglong(v));
         return;
@@ -129,7 +145,8 @@ void RowStore::appendInteger(int column, qint64 v)
 void RowStore::appendDouble(int column, double v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Double);
+    if (c.kind != Kind::Double)
+        settle(c, Kind::Double);
     if (c.kind == Kind::Variant) {
         c.variants.emplace_back(v);
         return;
@@ -138,15 +155,42 @@ void RowStore::appendDouble(int column, double v)
     c.nulls.push_back(0);
 }
 
-void RowStore::appendText(int column, QString &&v)
+void RowStore::appendText(int column, QStringView v)
 {
     Column &c = m_columns[column];
-    settle(c, Kind::Text);
+    if (c.kind != Kind::Text)
+        settle(c, Kind::Text);
     if (c.kind == Kind::Variant) {
-        c.variants.emplace_back(std::move(v));
+        c.variants.emplace_back(v.toString());
         return;
     }
-    c.texts.push_back(std::move(v));
+    c.starts.emplace_back();
+    c.lengths.emplace_back();
+    putText(c, qsizetype(c.starts.size()) - 1, v);
+    c.nulls.push_back(0);
+}
+
+void RowStore::appendUtf8(int column, const char *utf8, qsizetype bytes)
+{
+    Column &c = m_columns[column];
+    if (c.kind != Kind::Text)
+        settle(c, Kind::Text);
+    if (c.kind == Kind::Variant) {
+        c.variants.emplace_back(QString::fromUtf8(utf8, bytes));
+        return;
+    }
+    // Decoded straight into the column's buffer: UTF-16 takes no more units than UTF-8 takes bytes.
+    const size_t start = c.chars.size();
+    c.chars.resize(start + size_t(bytes)); // not zeroed first: see Unit
+    // A leading byte order mark is part of the text, as QString::fromUtf8 keeps it.
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QChar *begin = reinterpret_cast<QChar *>(c.chars.data()) + start;
+    const QChar *end = decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes));
+    const qsizetype length = end - begin;
+    c.chars.resize(start + size_t(length));
+    c.starts.push_back(qsizetype(start));
+    c.lengths.push_back(length);
     c.nulls.push_back(0);
 }
 
@@ -164,7 +208,7 @@ void RowStore::append(int column, QVariant &&v)
         appendDouble(column, *static_cast<const double *>(v.constData()));
         return;
     case Kind::Text:
-        appendText(column, QString(*static_cast<const QString *>(v.constData())));
+        appendText(column, *static_cast<const QString *>(v.constData()));
         return;
     default: {
         Column &c = m_columns[column];
@@ -208,7 +252,7 @@ void RowStore::setRow(qsizetype row, const QList<QVariant> &values)
             c.doubles[row] = v.toDouble();
             break;
         case Kind::Text:
-            c.texts[row] = v.toString(); // a NULL leaves no text behind
+            putText(c, row, v.isValid() ? v.toString() : QString());
             break;
         default:
             break;
@@ -232,7 +276,8 @@ void RowStore::removeRow(qsizetype row)
             c.doubles.erase(c.doubles.begin() + row);
             break;
         case Kind::Text:
-            c.texts.erase(c.texts.begin() + row);
+            c.starts.erase(c.starts.begin() + row);
+            c.lengths.erase(c.lengths.begin() + row);
             break;
         default:
             break;

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+#include <QVarLengthArray>
 
 namespace {
 
@@ -220,6 +221,26 @@ QList<QStringList> foreignKeyColumns(const QList<SqlToken> &tokens, const QList<
     return keys;
 }
 
+// Jet indexes the referring columns of every relationship; SQLite and PostgreSQL do not, and without the
+// index each lookup of a reading's measurements scans the whole table.
+QStringList foreignKeyIndexes(const SqlDialect &d, const QList<SqlToken> &tokens,
+                              const QList<CreateItem> &items, const QString &table)
+{
+    QStringList out;
+    for (const QStringList &columns : foreignKeyColumns(tokens, items)) {
+        QStringList stored, quoted;
+        for (const QString &column : columns) {
+            stored << d.storedName(column);
+            quoted << d.quoteIdentifier(stored.last());
+        }
+        out << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                   .arg(d.quoteIdentifier(table + QLatin1Char('_') + stored.join(QLatin1Char('_')) +
+                                          QLatin1String("_fk")),
+                        d.quoteIdentifier(table), quoted.join(QLatin1Char(',')));
+    }
+    return out;
+}
+
 struct CreateStatement
 {
     bool valid = false;
@@ -427,7 +448,12 @@ QStringList SqlDialect::translate(const QString &jetSql) const
     if (create && parseCreateTable(tokens).valid) {
         if (m_backend == SqlBackend::SQLite)
             return translateCreateForSQLite(tokens);
-        return {translateCreateForServer(tokens)};
+        QStringList out{translateCreateForServer(tokens)};
+        if (m_backend == SqlBackend::PostgreSql) {
+            const CreateStatement c = parseCreateTable(tokens);
+            out << foreignKeyIndexes(*this, tokens, c.items, storedName(tokens[c.nameIndex].text));
+        }
+        return out;
     }
     if (m_backend == SqlBackend::SQLite)
         return {translateForSQLite(tokens)};
@@ -497,17 +523,7 @@ QStringList SqlDialect::translateCreateForSQLite(const QList<SqlToken> &tokens) 
             type += QLatin1String(" COLLATE ") + QLatin1String(kJetCollation);
         body += joinTokens(tokens, item.from, item.nameIndex + 1) + QLatin1Char(' ') + type + rest;
     }
-    // Jet indexes the referring columns of every relationship; SQLite does not, and without the index
-    // each lookup of a reading's measurements scans the whole table.
-    for (const QStringList &columns : foreignKeyColumns(tokens, c.items)) {
-        QStringList quoted;
-        for (const QString &column : columns)
-            quoted << quoteIdentifier(column);
-        triggers << QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                        .arg(quoteIdentifier(table + QLatin1Char('_') + columns.join(QLatin1Char('_')) +
-                                             QLatin1String("_fk")),
-                             quoteIdentifier(table), quoted.join(QLatin1Char(',')));
-    }
+    triggers << foreignKeyIndexes(*this, tokens, c.items, table);
     QStringList out;
     out << joinTokens(tokens, 0, c.open + 1) + body + joinTokens(tokens, c.close, int(tokens.size()));
     out << triggers;
@@ -898,4 +914,126 @@ QString SqlDialect::counterColumnsQuery() const
             "table_name=? and "
             "(column_default like 'nextval(%' or is_identity='YES')");
     return QString();
+}
+
+namespace {
+
+// Whether a statement may hold a compared literal at all, found without taking it apart: most
+// statements the layer builds itself have none.
+bool mayHoldComparedLiteral(const QString &sql)
+{
+    const QChar *p = sql.constData();
+    const qsizetype n = sql.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c != u'=' && c != u'<' && c != u'>')
+            continue;
+        qsizetype j = i + 1;
+        while (j < n && (p[j].unicode() == u' ' || p[j].unicode() == u'=' || p[j].unicode() == u'>'))
+            ++j;
+        if (j < n && (p[j].isDigit() || p[j].unicode() == u'\''))
+            return true;
+    }
+    return false;
+}
+
+bool isComparison(const SqlToken &t)
+{
+    if (t.kind != SqlToken::Symbol)
+        return false;
+    return t.text == QLatin1String("=") || t.text == QLatin1String("<") || t.text == QLatin1String(">") ||
+           t.text == QLatin1String("<>") || t.text == QLatin1String("<=") || t.text == QLatin1String(">=") ||
+           t.text == QLatin1String("!=");
+}
+
+} // namespace
+
+QVariantList LiftedStatement::parameters(const QVariantList &given) const
+{
+    QVariantList out;
+    out.reserve(order.size());
+    for (int slot : order)
+        out << (slot >= 0 ? given.value(slot) : literals.value(-1 - slot));
+    return out;
+}
+
+LiftedStatement LiftComparedLiterals(const QString &sql)
+{
+    LiftedStatement out;
+    out.text = sql;
+    if (!mayHoldComparedLiteral(sql))
+        return out;
+    const QList<SqlToken> tokens = TokenizeSql(sql);
+    const int n = int(tokens.size());
+    const int first = firstSignificant(tokens, 0, n);
+    if (first >= n || !(isWord(tokens[first], "select") || isWord(tokens[first], "insert") ||
+                        isWord(tokens[first], "update") || isWord(tokens[first], "delete")))
+        return out;
+    // Per level of parentheses: inside a select list, and inside anything a select list holds.
+    struct Level
+    {
+        bool selectList = false;
+        bool frozen = false;
+    };
+    QVarLengthArray<Level, 8> levels{Level()};
+    QString text;
+    QList<int> order;
+    int given = 0;
+    int previous = -1; // the last significant token
+    for (int i = 0; i < n; ++i) {
+        const SqlToken &t = tokens[i];
+        if (t.kind == SqlToken::Space) {
+            text += t.text;
+            continue;
+        }
+        const Level level = levels.back();
+        const bool compared =
+            previous >= 0 && isComparison(tokens[previous]) && !level.selectList && !level.frozen;
+        if (isSymbol(t, '(')) {
+            levels.append({false, level.frozen || level.selectList});
+        } else if (isSymbol(t, ')')) {
+            if (levels.size() > 1)
+                levels.removeLast();
+        } else if (isWord(t, "select")) {
+            levels.back().selectList = true;
+        } else if (isWord(t, "from")) {
+            levels.back().selectList = false;
+        } else if (isSymbol(t, '?')) {
+            // "?1" numbers its parameter: the order of the marks no longer tells which is which.
+            if (i + 1 < n && tokens[i + 1].kind == SqlToken::Number)
+                return out;
+            order << given++;
+        } else if ((isSymbol(t, ':') || isSymbol(t, '@') || isSymbol(t, '$')) && i + 1 < n &&
+                   tokens[i + 1].kind == SqlToken::Word) {
+            return out;
+        }
+        const bool standsAlone =
+            i + 1 >= n || (tokens[i + 1].kind != SqlToken::Word && tokens[i + 1].kind != SqlToken::Number);
+        bool lifted = false;
+        if (compared && standsAlone && t.kind == SqlToken::Number) {
+            bool ok = false;
+            const qlonglong v = t.text.toLongLong(&ok);
+            // Beyond 18 digits, and with a point or an exponent, SQLite's own reading decides.
+            if (ok && t.text.size() <= 18) {
+                out.literals << v;
+                lifted = true;
+            }
+        } else if (compared && standsAlone && t.kind == SqlToken::String && t.text.size() >= 2 &&
+                   t.text.endsWith(QLatin1Char('\''))) {
+            out.literals << t.text.mid(1, t.text.size() - 2).replace(QLatin1String("''"), QLatin1String("'"));
+            lifted = true;
+        }
+        if (lifted) {
+            order << -int(out.literals.size());
+            text += QLatin1Char('?');
+        } else {
+            text += t.text;
+        }
+        previous = i;
+    }
+    if (out.literals.isEmpty())
+        return out;
+    out.text = text;
+    out.order = order;
+    return out;
 }

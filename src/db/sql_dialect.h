@@ -73,6 +73,23 @@ private:
     SqlBackend m_backend;
 };
 
+// A statement whose compared literals are lifted out as parameters: "... where arid=17" becomes
+// "... where arid=?" with 17 to bind. Statements that differ only in such values then share one
+// prepared form. Only integers and texts right after a comparison (=, <>, <, >, <=, >=) are lifted,
+// never in a select list (where the text names a column) and never in other than select, insert,
+// update and delete statements; a statement with named or numbered parameters is left alone.
+struct LiftedStatement
+{
+    QString text;
+    QVariantList literals;
+    // The parameters of text in order: the index of a given parameter, or -1 - the index of a literal.
+    QList<int> order;
+    bool lifted() const { return !literals.isEmpty(); }
+    // The parameters to bind to text, the given ones and the literals in their places.
+    QVariantList parameters(const QVariantList &given) const;
+};
+LiftedStatement LiftComparedLiterals(const QString &sql);
+
 // Days since 30.12.1899 for an ODBC date, time or timestamp escape ("{d '2024-01-01'}"); false when the
 // text is none of them.
 bool OdbcEscapeToDaySerial(const QString &escape, double &value);

@@ -8,4 +8,3 @@
 // dates truncated to whole days: for an Access file the day number ("45292"), for an ODBC source the
 // date escape ("{d '2024-01-01'}").
 void SqlDateRangeLiterals(bool odbc, TDateTime from, TDateTime to, QString &fromLit, QString &toLit);
-

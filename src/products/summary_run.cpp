@@ -8,6 +8,7 @@
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 #include "lib/string_table.h"
+#include "products/bulletin_html.h"
 #include "products/summary_text.h"
 
 namespace {
@@ -21,19 +22,9 @@ QString exceptionText(const std::exception &e)
     return QString::fromUtf8(e.what());
 }
 
-// Fixed-width columns come back padded by some servers; the padding is not part of the value.
 QString fieldText(TField *field)
 {
-    if (field->IsNull())
-        return {};
-    QString s = field->AsString();
-    if (field->DataType() == FieldType::FixedChar) {
-        qsizetype end = s.size();
-        while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
-            --end;
-        s.truncate(end);
-    }
-    return s;
+    return FixedFieldText(field);
 }
 
 QString dateText(TField *field)

@@ -41,20 +41,26 @@ TEST(SqlDialect, JetStatementsForPostgreSql)
          "SELECT * FROM (a INNER JOIN \"b c\" ON a.x = \"b c\".y)"},
         {"select IIf(a>1,'y','n'), Nz(b,0) from t",
          "select CASE WHEN a>1 THEN 'y' ELSE 'n' END, COALESCE(b,0) from t"},
-        {"create table [Динамические замеры] (Id_XM counter,TimeXM date,Amp_NS float,Comments varchar(50),"
-         "M memo,Ch char(3),Ok yesno,T text(8),primary key (Id_XM),CONSTRAINT cxm111 foreign key (arid) "
-         "references [Станционный бюллетень])",
-         "CREATE TABLE \"Динамические замеры\" (\"id_xm\" serial,\"timexm\" timestamp,\"amp_ns\" double "
-         "precision,"
-         "\"comments\" varchar(50),\"m\" text,\"ch\" char(3),\"ok\" boolean,\"t\" varchar(8),primary key "
-         "(Id_XM),"
-         "CONSTRAINT cxm111 foreign key (arid) references \"Станционный бюллетень\")"},
     };
     for (const auto &[jet, server] : cases) {
         const QStringList out = pg.translate(QString::fromUtf8(jet));
         ASSERT_EQ(out.size(), 1);
         EXPECT_EQ(out.first(), QString::fromUtf8(server)) << jet;
     }
+    // The referring columns of a relationship get their index on the server as well.
+    EXPECT_EQ(pg.translate(u"create table [Динамические замеры] (Id_XM counter,TimeXM date,Amp_NS float,"
+                           "Comments varchar(50),M memo,Ch char(3),Ok yesno,T text(8),primary key (Id_XM),"
+                           "CONSTRAINT cxm111 foreign key (arid) references [Станционный бюллетень])"_s),
+              (QStringList{
+                  u"CREATE TABLE \"Динамические замеры\" (\"id_xm\" serial,\"timexm\" timestamp,"
+                  "\"amp_ns\" double precision,\"comments\" varchar(50),\"m\" text,\"ch\" char(3),"
+                  "\"ok\" boolean,\"t\" varchar(8),primary key (Id_XM),CONSTRAINT cxm111 foreign key "
+                  "(arid) references \"Станционный бюллетень\")"_s,
+                  u"CREATE INDEX \"Динамические замеры_arid_fk\" ON \"Динамические замеры\" (\"arid\")"_s}));
+    EXPECT_EQ(pg.translate(u"create table b (x integer,CONSTRAINT c foreign key (X,[Y z]) references a)"_s),
+              (QStringList{u"CREATE TABLE \"b\" (\"x\" integer,CONSTRAINT c foreign key (X,\"y z\") "
+                           "references a)"_s,
+                           u"CREATE INDEX \"b_x_y z_fk\" ON \"b\" (\"x\",\"y z\")"_s}));
 }
 
 TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
@@ -103,6 +109,58 @@ TEST(SqlDialect, SingleBaseTable)
     };
     for (const auto &[sql, table] : cases)
         EXPECT_EQ(SqlDialect::singleBaseTable(QString::fromUtf8(sql)), QString::fromUtf8(table)) << sql;
+}
+
+TEST(SqlDialect, ComparedLiteralsAreLiftedOut)
+{
+    struct Case
+    {
+        const char *sql, *text;
+        QVariantList literals;
+        QList<int> order;
+    };
+    const Case cases[] = {
+        {"select * from [Динамические замеры] where\rarid=17\rorder by TimeXM",
+         "select * from [Динамические замеры] where\rarid=?\rorder by TimeXM",
+         {17},
+         {-1}},
+        {"SELECT min(N_equake) FROM t WHERE [Date] = 45292 and Station_Cod='P''ET'",
+         "SELECT min(N_equake) FROM t WHERE [Date] = ? and Station_Cod=?",
+         {45292, u"P'ET"_s},
+         {-1, -2}},
+        // Given parameters keep their places among the lifted ones.
+        {"update t set a=?, b='x' where c<>5 and d=?",
+         "update t set a=?, b=? where c<>? and d=?",
+         {u"x"_s, 5},
+         {0, -1, -2, 1}},
+        // A select list names its columns by its text: it stays as written, subqueries in it too.
+        {"select a=1, (select max(b) from u where c=2) as m from t where (Switch(x='a',1)=1)",
+         "select a=1, (select max(b) from u where c=2) as m from t where (Switch(x=?,1)=?)",
+         {u"a"_s, 1},
+         {-1, -2}},
+        {"select * from t where n in (select k from u where d >= 3) order by 1",
+         "select * from t where n in (select k from u where d >= ?) order by 1",
+         {3},
+         {-1}},
+    };
+    for (const Case &c : cases) {
+        const LiftedStatement l = LiftComparedLiterals(QString::fromUtf8(c.sql));
+        EXPECT_EQ(l.text, QString::fromUtf8(c.text)) << c.sql;
+        EXPECT_EQ(l.literals, c.literals) << c.sql;
+        EXPECT_EQ(l.order, c.order) << c.sql;
+    }
+    // Left as they are: numbers SQLite reads itself, signs, other statements, named or numbered parameters.
+    for (const char *sql :
+         {"select * from t where a=1.5 or b=1e3 or c=-2 or d=12345678901234567890",
+          "select * from t where a=0x1F", "create table t (a integer default 1, check (a>0))",
+          "pragma busy_timeout=500", "select * from t where a=:x and b=1",
+          "select * from t where a=?1 and b=1", "select * from t where a='open"}) {
+        const LiftedStatement l = LiftComparedLiterals(QString::fromUtf8(sql));
+        EXPECT_FALSE(l.lifted()) << sql;
+        EXPECT_EQ(l.text, QString::fromUtf8(sql));
+    }
+    const LiftedStatement l = LiftComparedLiterals(u"update t set a=?, b='x' where c<>5 and d=?"_s);
+    EXPECT_EQ(l.parameters({1, 2}), (QVariantList{1, u"x"_s, 5, 2}));
 }
 
 } // namespace

@@ -183,4 +183,44 @@ TEST(SqliteFile, StatementErrorsCarryTheDriversText)
     EXPECT_FALSE(db->TableNames().contains(u"a"_s));
 }
 
+// The summary asks for each reading's measurements with the reading's number written into the
+// statement; those statements are prepared once, and each still gets its own rows.
+TEST(SqliteFile, StatementsDifferingInAComparedLiteralArePreparedOnce)
+{
+    SqliteEnv env;
+    auto db = env.open();
+    exec(*db, "create table m (arid integer, code varchar(10), v float)");
+    exec(*db, "insert into m values (1,'PET',1.5)");
+    exec(*db, "insert into m values (2,'P''ET',2.5)");
+    exec(*db, "insert into m values (2,'X',3.5)");
+    auto &lite = dynamic_cast<SqliteBackend &>(db->backend());
+    DbQuery q(db.get());
+    const std::tuple<const char *, int, double> cases[] = {
+        {"select v from m where arid=1 order by v", 1, 1.5},
+        {"select v from m where arid=2 order by v", 2, 2.5},
+        {"select v from m where arid=3 order by v", 0, 0},
+        {"select v from m where code='P''ET' and arid=2", 1, 2.5},
+        {"select v from m where code='PET' and arid=1", 1, 1.5},
+        {"select v from m where code='pet' and arid=1", 1, 1.5}, // Jet compares text without case
+    };
+    qint64 prepared = 0;
+    for (int i = 0; i < int(std::size(cases)); ++i) {
+        const auto &[sql, rows, first] = cases[i];
+        q.SetSQL(QString::fromUtf8(sql));
+        q.Open();
+        EXPECT_EQ(q.RecordCount(), rows) << sql;
+        if (rows > 0) {
+            EXPECT_EQ(q.Field(0)->AsFloat(), first) << sql;
+        }
+        q.Close();
+        // The first statement of each shape is prepared (the first open also reads the table's columns),
+        // every later one comes from the cache.
+        const qint64 now = lite.statementsPrepared();
+        if (i > 0) {
+            EXPECT_EQ(now - prepared, i == 3 ? 1 : 0) << sql;
+        }
+        prepared = now;
+    }
+}
+
 } // namespace

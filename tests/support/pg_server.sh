@@ -65,6 +65,9 @@ EOF
   ;;
 stop)
   if [ -f "$dir/data/postmaster.pid" ]; then
+    # A test that stops a server process (SIGSTOP) may have died before resuming it.
+    pm=$(head -n 1 "$dir/data/postmaster.pid")
+    for p in $pm $(ps -o pid= --ppid "$pm" 2>/dev/null || true); do kill -CONT "$p" 2>/dev/null || true; done
     as_owner "$bin/pg_ctl" -D "$dir/data" -m immediate -w stop >/dev/null 2>&1 || true
   fi
   rm -rf "$dir"

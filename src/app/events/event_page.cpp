@@ -313,6 +313,12 @@ void Tmainf::SetupEventPage()
             &Tmainf::Svodka_Click);
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn14")), &QPushButton::clicked, this,
             &Tmainf::BitBtn14Click);
+    auto *report = TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
+    report->setEnabled(bool(productCommands().report));
+    connect(report, &QPushButton::clicked, this, [this] {
+        if (const auto &command = productCommands().report)
+            command(*this, false);
+    });
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Button9")), &QPushButton::clicked, this,
             [this] {
                 if (const auto &command = productCommands().importOrx)

@@ -1,0 +1,535 @@
+#include "products/bulletin_orx_rows.h"
+#include "products/bulletin_report.h"
+
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/epoch.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+#include "lib/text_routines.h"
+
+#include <QElapsedTimer>
+
+#include <cmath>
+
+namespace {
+
+const QString kNbsp = QStringLiteral("&nbsp");
+
+// A statement failed and its runner told the user; or a reading stopped the run after its own message.
+struct QuietStop
+{
+};
+
+void addSorted(QStringList &list, const QString &code)
+{
+    for (const QString &c : list)
+        if (c.compare(code, Qt::CaseInsensitive) == 0)
+            return;
+    qsizetype i = 0;
+    while (i < list.size() && list.at(i).compare(code, Qt::CaseInsensitive) < 0)
+        ++i;
+    list.insert(i, code);
+}
+
+double epochOfDate(TDateTime date)
+{
+    int y, m, d;
+    DecodeDate(date, y, m, d);
+    return htoe(quint16(y), quint16(m), quint16(d), 0, 0, 0);
+}
+
+class OrxRun
+{
+public:
+    OrxRun(ReportState &state, ReportHost &host, DbConnection &conPubs, OrxReportStats &stats)
+        : m_state(state), m_host(host), m_conn(conPubs), m_stats(stats), rstORX(&conPubs), rstw_ori(&conPubs),
+          rstw_arr(&conPubs), m_rows(rstw_arr, host.Filters(), m_out)
+    {}
+
+    void run(bool show)
+    {
+        m_state.reportMade = false;
+        try {
+            build(show);
+        } catch (const QuietStop &) {
+        } catch (const std::exception &e) {
+            m_host.HideProgress();
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ORXMakeReport: Операция прервана. Сообщение об ошибке:\r") +
+                            ExceptionText(e),
+                        MB_ICONERROR, MB_OK);
+        }
+        m_host.HideProgress();
+        rstw_ori.Close();
+        rstw_arr.Close();
+        rstORX.Close();
+        m_host.CloseDB_ADO(m_conn);
+    }
+
+private:
+    bool act(DbQuery &q, const QString &sql)
+    {
+        m_stats.statements << sql;
+        return QAct(q, sql);
+    }
+
+    void GetReportStations()
+    {
+        QStringList &list = m_state.reportCodes;
+        list.clear();
+        m_state.codeIndex.clear();
+        const QStringList &codes = m_state.codes;
+        switch (m_state.options.repset) {
+        case 0:
+            if (!codes.isEmpty() && !codes.first().isEmpty())
+                addSorted(list, codes.first());
+            break;
+        case 1:
+            for (qsizetype i = 1; i < codes.size(); ++i)
+                addSorted(list, codes.at(i));
+            break;
+        case 2:
+            if (!codes.isEmpty() && !codes.first().isEmpty())
+                for (const QString &c : codes)
+                    addSorted(list, c);
+            break;
+        default:
+            break;
+        }
+        indexCodes();
+    }
+
+    void indexCodes()
+    {
+        m_state.codeIndex.clear();
+        for (const QString &c : m_state.reportCodes)
+            m_state.codeIndex << int(IndexOfText(m_state.codes, c));
+    }
+
+    void build(bool show)
+    {
+        GetReportStations();
+        const ReportOptions &o = m_state.options;
+        if (o.repset == 1 && m_state.reportCodes.isEmpty()) {
+            MessageProc(
+                m_host.Owner(),
+                QStringLiteral("Была выбрана опция \"делать отчёт по станциям с\rгалочкой\",но ни одна "
+                               "станция не отмечена\rгалочкой,поэтому отчёт не будет сделан."),
+                MB_ICONWARNING, MB_OK);
+            return;
+        }
+        const ConnParams params = m_host.OrxConnParams(m_state.sett);
+        if (!m_host.OpenDB_ADO(m_conn, params.source, params.user, params.password))
+            return;
+
+        m_t1 = epochOfDate(m_state.period.begDate);
+        m_t2 = epochOfDate(DateOf(m_state.period.endDate) + 1);
+        int y, mo, d;
+        DecodeDate(m_state.period.begDate, y, mo, d);
+        const double y0 = htoe(quint16(y), 1, 1, 0, 0, 0);
+        const QString t1 = FloatToStr(m_t1), t2 = FloatToStr(m_t2), ys = FloatToStr(y0);
+        QString a, b, c, dd;
+        if (m_state.sett.selperiod == 0) {
+            a = QStringLiteral("itime>=") + t1 + QStringLiteral(" and itime<") + t2;
+            b = QStringLiteral("itime>=") + ys + QStringLiteral(" and itime<") + t1;
+        } else {
+            c = QStringLiteral("origintime>=") + t1 + QStringLiteral(" and origintime<") + t2;
+            dd = QStringLiteral("origintime>=") + ys + QStringLiteral(" and origintime<") + t1;
+            a = QStringLiteral("eventid in (select eventid from origin where ") + c + QLatin1Char(')');
+            b = QStringLiteral("eventid in (select eventid from origin where ") + dd + QLatin1Char(')');
+        }
+
+        if (o.repset == 3) {
+            if (!act(rstORX, QStringLiteral("select distinct sta from arrival where ") + a))
+                throw QuietStop();
+            for (rstORX.First(); !rstORX.Eof(); rstORX.Next()) {
+                const QString code = rstORX.Field(0)->AsString().trimmed();
+                if (m_state.networkCodes.isEmpty() ||
+                    m_state.networkCodes.contains(code, Qt::CaseInsensitive))
+                    addSorted(m_state.reportCodes, code);
+            }
+            rstORX.Close();
+            indexCodes();
+        }
+        if (o.qtype == 1 && m_state.reportCodes.isEmpty()) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан."),
+                        MB_ICONWARNING, MB_OK);
+            return;
+        }
+
+        const int passes = o.qtype == 0 ? int(m_state.reportCodes.size()) : 1;
+        bool partial = false;
+        try {
+            for (int pass = 0; pass < passes; ++pass) {
+                QString s;
+                if (o.qtype == 0) {
+                    s = QStringLiteral("rtrim(sta)='") + SqlEscape(m_state.reportCodes[pass]) +
+                        QLatin1Char('\'');
+                } else {
+                    QStringList quoted;
+                    for (const QString &code : m_state.reportCodes)
+                        quoted << SqlQuote(code);
+                    s = quoted.size() == 1 ? QStringLiteral("rtrim(sta)=") + quoted.first()
+                                           : QStringLiteral("rtrim(sta) in (") +
+                                                 quoted.join(QLatin1Char(',')) + QLatin1Char(')');
+                }
+                runPass(pass, s, a, b, c, dd);
+            }
+        } catch (const QuietStop &) {
+            partial = true;
+        }
+        if (partial) {
+            // The reading that stopped the run has been reported; what was written stays for the user.
+            m_out.save(m_state.tempFile);
+            throw QuietStop();
+        }
+        m_out << QStringLiteral("</body></html>");
+        m_out.save(m_state.tempFile);
+        m_host.HideProgress();
+        m_state.reportMade = !m_cancel && !(o.qtype == 0 && m_state.reportCodes.isEmpty());
+        if (o.mailSend && !m_cancel && m_state.reportMade)
+            MailBulletin(m_state, m_host);
+        if (show)
+            m_host.ShowReport(m_state.tempFile);
+    }
+
+    void runPass(int pass, const QString &s, const QString &a, const QString &b, const QString &c,
+                 const QString &d)
+    {
+        const ReportOptions &o = m_state.options;
+        QString countSql, eventsSql, timeColumn;
+        if (m_state.sett.selperiod == 0) {
+            countSql = QStringLiteral("select count(*) from (select distinct eventid from arrival where ") +
+                       s + QStringLiteral(" and ") + b + QStringLiteral(") ata0");
+            eventsSql =
+                QStringLiteral("select * from (select ata0.*,(select min(ata1.itime) from arrival ata1 where "
+                               "ata1.eventid=ata0.eventid and ") +
+                s +
+                QStringLiteral(") as mit531 from origin ata0 where ata0.eventid in (select distinct eventid "
+                               "from arrival where ") +
+                s + QStringLiteral(" and ") + a + QStringLiteral(")) t531 order by mit531");
+            timeColumn = QStringLiteral("mit531");
+        } else {
+            countSql = QStringLiteral("select count(*) from (select eventid from origin where ") + d +
+                       QStringLiteral(
+                           " and (select count(*) from arrival where arrival.eventid=origin.eventid and ") +
+                       s + QStringLiteral(")>0) ata0");
+            eventsSql = QStringLiteral("select * from origin where ") + c +
+                        QStringLiteral(
+                            " and (select count(*) from arrival where arrival.eventid=origin.eventid and ") +
+                        s + QStringLiteral(")>0 order by origintime");
+            timeColumn = QStringLiteral("origintime");
+        }
+        if (!act(rstORX, countSql))
+            throw QuietStop();
+        int number = int(rstORX.Field(0)->AsLargeInt()) + 1;
+        rstORX.Close();
+        if (!act(rstw_ori, eventsSql))
+            throw QuietStop();
+        for (const char *column : {"eventid", "lat", "lon", "depth", "origintime", "rms", "dh", "dz", "ORID",
+                                   "MB", "MBUNC", "MS", "MSUNC"})
+            rstw_ori.FieldByName(QString::fromLatin1(column));
+        // ORX databases name the comment column in one of six ways; the event grid knows them all.
+        m_comment = nullptr;
+        for (const char *name : {"COMMENTS", "comment", "comments_", "coment", "coments", "coments_"})
+            if ((m_comment = rstw_ori.FindField(QString::fromLatin1(name))))
+                break;
+        if (!m_comment)
+            rstw_ori.FieldByName(QStringLiteral("COMMENTS"));
+        TField *eventTime = rstw_ori.FieldByName(timeColumn);
+        const int count = rstw_ori.RecordCount();
+        const QString code = o.qtype == 0 ? m_state.reportCodes[pass] : QString();
+        m_host.Progress(std::max(count, 0), 0, QString(), &m_cancel);
+        m_progressClock.start();
+        int position = 0;
+        bool headed = false;
+        int recNo = 0;
+        for (rstw_ori.First(); !rstw_ori.Eof() && !m_cancel; rstw_ori.Next(), ++number) {
+            ++recNo;
+            if (m_progressClock.elapsed() >= 200 && position != recNo) {
+                position = recNo;
+                m_host.Progress(count, recNo,
+                                (o.qtype == 0 ? code + QStringLiteral(": ") : QString()) +
+                                    QString::number(recNo) + QStringLiteral(" из ") + QString::number(count),
+                                &m_cancel);
+                m_progressClock.restart();
+            }
+            const double t = eventTime->AsFloat();
+            if (eventTime->IsNull() || t < m_t1 || t >= m_t2)
+                continue;
+            if (!headed) {
+                header(pass);
+                headed = true;
+            }
+            event(number, s);
+        }
+        rstw_ori.Close();
+        m_out << QStringLiteral("</table>");
+    }
+
+    void header(int index)
+    {
+        const bool first = m_out.lines().isEmpty();
+        const int entry = m_state.codeIndex.value(index, -1);
+        HeaderStation station;
+        if (entry == 0) {
+            station = WindowHeaderStation(m_state, m_host, index);
+        } else {
+            if (!act(rstORX,
+                     QStringLiteral(
+                         "select elev,lat,lon,underground,descr,cod,sta from site where rtrim(sta)='") +
+                         SqlEscape(m_state.reportCodes.value(index)) + QLatin1Char('\'')))
+                return;
+            if (!rstORX.Eof()) {
+                const auto f = [this](const char *n) { return rstORX.FieldByName(QString::fromLatin1(n)); };
+                station.height = f("elev")->IsNull() ? QString() : RoundedText(f("elev")->AsFloat(), 3);
+                station.ground = f("underground")->AsString();
+                station.latitude = CoordinateHtml(f("lat")->AsFloat(), false);
+                station.longitude = CoordinateHtml(f("lon")->AsFloat(), true);
+                station.name = f("descr")->AsString().trimmed();
+                const QString cod = f("cod")->AsString().trimmed(), sta = f("sta")->AsString().trimmed();
+                if (station.name.isEmpty())
+                    station.name =
+                        cod.isEmpty() ? QStringLiteral("/ ") + sta : cod + QStringLiteral(" / ") + sta;
+            }
+            rstORX.Close();
+            if (station.name.isEmpty())
+                station.name = QStringLiteral("&lt; без названия &gt;");
+        }
+        WriteReportHeader(m_out, ReportHeaderOptions(m_state), station, first);
+    }
+
+    TField *arr(const char *name) { return rstw_arr.FieldByName(QString::fromLatin1(name)); }
+    TField *ori(const char *name) { return rstw_ori.FieldByName(QString::fromLatin1(name)); }
+
+    void event(int number, const QString &s)
+    {
+        const ReportOptions &o = m_state.options;
+        ++m_stats.events;
+        if (!act(rstw_arr,
+                 QStringLiteral("select * from arrival where ") + s + QStringLiteral(" and eventid='") +
+                     SqlEscape(ori("eventid")->AsString()) + QStringLiteral("' order by ") +
+                     (o.qtype == 1 ? QStringLiteral("sta,") : QString()) + QStringLiteral("itime,chan desc")))
+            throw QuietStop();
+        for (const char *column :
+             {"flag",      "numb",     "sta",      "chan",  "iphase", "itime", "deltim",
+              "azimuth",   "slow",     "ema",      "rect",  "fm",     "im_em", "per",
+              "residuals", "ampl",     "wgt",      "ARID",  "ms",     "mb",    "amptime",
+              "DIST",      "CODA",     "REGCLASS", "MCODA", "MPSP",   "MPLP",  "CHANTYPE",
+              "REMARK",    "AFILTYPE", "PFILTYPE", "MWA",   "ML"})
+            arr(column);
+        rstw_arr.First();
+        // Values of an earlier event never stand in the row of this one.
+        m_rows.ClearEventValues();
+        if (o.qtype == 0 && !rstw_arr.Eof()) {
+            const QString sta = arr("sta")->AsString().trimmed();
+            if (sta != m_lastLoaded) {
+                m_rows.LoadSiteChannels(rstORX, sta, &m_stats.statements);
+                m_lastLoaded = sta;
+            }
+            m_rows.FillEventValues();
+        }
+
+        QString desc;
+        if (!ori("origintime")->IsNull())
+            desc += QStringLiteral("O= ") + EpochTimeText(ori("origintime")->AsFloat(), QLatin1Char('-'));
+        if (o.qtype == 0) {
+            if (!m_rows.azimuth.isEmpty())
+                desc += QStringLiteral(" Az= ") + m_rows.azimuth + QStringLiteral("° ");
+            if (!m_rows.angle.isEmpty())
+                desc += QStringLiteral(" e= ") + m_rows.angle + QStringLiteral("° ");
+        }
+        desc += QStringLiteral("<br>");
+        if (!ori("lat")->IsNull())
+            desc += QStringLiteral(" lat= ") + RoundedText(ori("lat")->AsFloat(), 3) + QLatin1Char(' ');
+        if (!ori("lon")->IsNull())
+            desc += QStringLiteral(" lon= ") + RoundedText(ori("lon")->AsFloat(), 3) + QLatin1Char(' ');
+        if (!ori("depth")->IsNull())
+            desc += QStringLiteral(" H= ") + RoundedText(ori("depth")->AsFloat(), 0) + QStringLiteral("km ");
+        if (o.qtype == 0 && !m_rows.regclass.isEmpty())
+            desc += QStringLiteral(" Kp+s= ") + m_rows.regclass;
+        if (!ori("MB")->IsNull() || !ori("MS")->IsNull()) {
+            desc += QStringLiteral("<br>");
+            if (!ori("MB")->IsNull())
+                desc += QStringLiteral("MB= ") + RoundedText(ori("MB")->AsFloat(), 3) + QLatin1Char(' ');
+            if (!ori("MS")->IsNull())
+                desc += QStringLiteral(" MS= ") + RoundedText(ori("MS")->AsFloat(), 3) + QLatin1Char(' ');
+        }
+        if (desc == QLatin1String("<br>") && m_rows.distance.isEmpty())
+            desc = QStringLiteral("Параметры землетрясения отсутствуют");
+
+        if (o.dline) {
+            if (o.qtype == 0)
+                m_out << (o.drawTable
+                              ? QStringLiteral(
+                                    "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>")
+                              : QStringLiteral("<tr><td colspan=14><hr></td></tr>"));
+            else
+                m_out << (o.drawTable
+                              ? QStringLiteral(
+                                    "<tr><td colspan=14 style=\"background:navy;height:8\"></td></tr>")
+                              : QStringLiteral(
+                                    "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>"));
+        }
+        m_out << QStringLiteral("<tr valign=top>")
+              << QStringLiteral("<td><b>") + QString::number(number) + QStringLiteral("</b></td>")
+              << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("<td>&nbsp;</td>")
+              << QStringLiteral("<td colspan=3><b>") + desc + QStringLiteral("</b></td>")
+              << QStringLiteral("<td>&nbsp;</td>")
+              << QStringLiteral("<td><b>") + IfEmptyStr(m_rows.distance, kNbsp) + QStringLiteral("</b></td>")
+              << QStringLiteral("<td colspan=5>&nbsp;</td>")
+              << QStringLiteral("<td><b>") + NbspIfEmpty(m_comment->AsString()) + QStringLiteral("</b></td>")
+              << QStringLiteral("</tr>");
+        m_rows.ClearTable();
+        readings();
+        m_rows.WriteTableRows();
+    }
+
+    void readings()
+    {
+        const ReportOptions &o = m_state.options;
+        QString prevSta, prevPhase;
+        bool firstReading = true;
+        for (rstw_arr.First(); !rstw_arr.Eof(); rstw_arr.Next()) {
+            const QString sta = arr("sta")->AsString().trimmed();
+            bool stationChanged = false;
+            if (o.qtype == 1 && (firstReading || sta != prevSta)) {
+                stationChanged = true;
+                m_rows.WriteTableRows();
+                m_rows.ClearTable();
+                m_rows.LoadSiteChannels(rstORX, sta, &m_stats.statements);
+                m_rows.FillEventValues();
+                const bool pair = m_rows.FindPSPair();
+                QString text;
+                if (!m_rows.azimuth.isEmpty())
+                    text += QStringLiteral("Az= ") + m_rows.azimuth + QStringLiteral("° ");
+                if (!m_rows.angle.isEmpty())
+                    text += QStringLiteral(" e= ") + m_rows.angle + QStringLiteral("° ");
+                text += QStringLiteral("<br>");
+                if (!m_rows.regclass.isEmpty())
+                    text += QStringLiteral("Kp+s= ") + m_rows.regclass;
+                if (m_rows.azimuth.isEmpty() && m_rows.angle.isEmpty() && m_rows.regclass.isEmpty() &&
+                    m_rows.distance.isEmpty())
+                    text = QStringLiteral("Параметры землетрясения отсутствуют");
+                if (o.dline)
+                    m_out << (o.drawTable
+                                  ? QStringLiteral(
+                                        "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>")
+                                  : QStringLiteral("<tr><td colspan=14><hr></td></tr>"));
+                m_out << QStringLiteral("<tr valign=top>")
+                      << QStringLiteral("<td>") + m_host.CodeToSta(sta, true) + QStringLiteral("</td>")
+                      << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("<td>&nbsp;</td>")
+                      << QStringLiteral("<td colspan=3>") + text + QStringLiteral("</td>")
+                      << QStringLiteral("<td>") + (pair ? m_rows.SPText() : kNbsp) + QStringLiteral("</td>")
+                      << QStringLiteral("<td>") + IfEmptyStr(m_rows.distance, kNbsp) + QStringLiteral("</td>")
+                      << QStringLiteral("<td colspan=6>&nbsp;</td>") << QStringLiteral("</tr>");
+            }
+            prevSta = sta;
+            firstReading = false;
+
+            const TField *itime = arr("itime");
+            QString date;
+            if (!itime->IsNull()) {
+                quint16 y, mo, d, h, n, s, t;
+                etoh(itime->AsFloat(), y, mo, d, h, n, s, t, false);
+                TDateTime day;
+                if (TryEncodeDate(y, mo, d, day))
+                    date = m_host.ShortDateText(day);
+            }
+            QString chanType = arr("CHANTYPE")->AsString().trimmed().toUpper();
+            if (chanType == QLatin1String("BH"))
+                chanType = QStringLiteral("BP");
+            const QString channel = arr("chan")->AsString().trimmed().toUpper();
+            if (channel.size() < 3) {
+                m_host.HideProgress();
+                MessageProc(
+                    m_host.Owner(),
+                    QStringLiteral("Не найдена компонента канала (станция ") + sta +
+                        QStringLiteral(", eventid = ") + ori("eventid")->AsString().trimmed() +
+                        QStringLiteral(")!\rВозможно, не указан тип канала.\rЗначение поля ARRIVAL.CHAN, "
+                                       "вызвавшее ошибку: \"") +
+                        channel + QLatin1Char('"'),
+                    MB_ICONERROR, MB_OK);
+                throw QuietStop();
+            }
+            const QString component = channel.mid(2, 1);
+            const QString phase = arr("iphase")->AsString().trimmed();
+            const QString upper = phase.toUpper();
+            if (upper == QLatin1String("TX"))
+                continue;
+            const bool surface = upper == QLatin1String("LRM") || upper == QLatin1String("LQM") ||
+                                 upper == QLatin1String("LR") || upper == QLatin1String("LQ");
+            const bool ampOnly = QStringList{QStringLiteral("A"), QStringLiteral("N"), QStringLiteral("TK"),
+                                             QStringLiteral("I"), QStringLiteral("E"), QStringLiteral("Q"),
+                                             QStringLiteral("_")}
+                                     .contains(upper);
+            if (phase != prevPhase || stationChanged || m_firstOfEvent()) {
+                m_rows.WriteTableRows();
+                m_rows.PutArrivalToTable(chanType);
+            }
+            prevPhase = phase;
+            m_seenPhase = true;
+
+            const QString fm = arr("fm")->AsString().trimmed().toLower();
+            QString cell = fm == QLatin1String("c") || fm == QLatin1String("u") || fm == QLatin1String("+")
+                               ? QStringLiteral("+")
+                           : fm == QLatin1String("d") || fm == QLatin1String("r") || fm == QLatin1String("-")
+                               ? QStringLiteral("-")
+                               : QString();
+            if (!surface)
+                cell += arr("im_em")->AsString().trimmed();
+            if (!ampOnly) {
+                if (!cell.isEmpty())
+                    cell += QLatin1Char(' ');
+                cell += phase;
+            }
+            const QString time = itime->IsNull() || !EpochYearAfter1970(itime->AsFloat())
+                                     ? kNbsp
+                                     : EpochTimeText(itime->AsFloat(), QLatin1Char(':'));
+            m_out << QStringLiteral("<tr valign=top>") << QStringLiteral("<td>&nbsp;</td>")
+                  << QStringLiteral("<td>&nbsp;</td>")
+                  << QStringLiteral("<td>") + date + QStringLiteral("</td>")
+                  << QStringLiteral("<td>") + NbspIfEmpty(cell) + QStringLiteral("</td>")
+                  << QStringLiteral("<td>") +
+                         NbspIfEmpty(JoinSpace(m_rows.SiteChannelDescr(arr("chan")->AsString()) +
+                                                   QLatin1Char('_') + chanType,
+                                               component)) +
+                         QStringLiteral("</td>")
+                  << QStringLiteral("<td>") + time + QStringLiteral("</td>")
+                  << QStringLiteral("<td colspan=2>&nbsp;</td>") << QStringLiteral("<td>&nbsp</td>")
+                  << QStringLiteral("<td>&nbsp</td>") << QStringLiteral("<td colspan=3>&nbsp;</td>")
+                  << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("</tr>");
+        }
+        m_seenPhase = false;
+    }
+
+    // The first reading of an event with a phase row starts a new phase group whatever its phase.
+    bool m_firstOfEvent() const { return !m_seenPhase; }
+
+    ReportState &m_state;
+    ReportHost &m_host;
+    DbConnection &m_conn;
+    OrxReportStats &m_stats;
+    DbQuery rstORX, rstw_ori, rstw_arr;
+    BulletinLines m_out;
+    OrxBulletinRows m_rows;
+    double m_t1 = 0, m_t2 = 0;
+    bool m_cancel = false;
+    bool m_seenPhase = false;
+    QString m_lastLoaded;
+    QElapsedTimer m_progressClock;
+    TField *m_comment = nullptr;
+};
+
+} // namespace
+
+void ORXMakeReport(ReportState &State, ReportHost &Host, DbConnection &conPubs, bool Show,
+                   OrxReportStats *Stats)
+{
+    OrxReportStats local;
+    OrxRun(State, Host, conPubs, Stats ? *Stats : local).run(Show);
+}

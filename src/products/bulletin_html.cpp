@@ -1,0 +1,265 @@
+#include "products/bulletin_html.h"
+
+#include "lib/codec.h"
+#include "lib/coordinates.h"
+#include "lib/dataset_api.h"
+#include "lib/epoch.h"
+#include "lib/number_routines.h"
+#include "lib/safe_write.h"
+#include "lib/text_routines.h"
+
+#include <cmath>
+
+QByteArray BulletinLines::bytes() const
+{
+    QByteArray out;
+    for (const QString &line : m_lines) {
+        out += toCp1251(line);
+        out += "\r\n";
+    }
+    return out;
+}
+
+void BulletinLines::save(const QString &FileName) const
+{
+    SafeWriteFileOrThrow(FileName, bytes());
+}
+
+const std::array<const char *, 74> HtmlBulletinTemplate = {
+    R"(<html><head><meta http-equiv=Content-Type content="text/html; charset=windows-1251">)",
+    "<title>Отчёт</title></head>",
+    "<body lang=RU>",
+    "<table width=100% border=0 cellspacing=0 cellpadding=4",
+    R"(style="font-family:Times New Roman;font-size:11.0pt;color:black">)",
+    R"(<tr style="color:navy">)",
+    "<td nowrap colspan=2>Сейсмическая станция</td>",
+    R"(<td nowrap align=right style="font-size:20.0pt">)",
+    "<b><i>Бюллетень №</i></b>",
+    R"(<span style="font-size:18.0pt;font-family:Arial;color:black">)",
+    "",
+    "</span>",
+    "</td></tr>",
+    "<tr height=30pt>",
+    "",
+    R"(<td nowrap colspan=2 valign=top style="font-size:10.0pt"><u>)",
+    "",
+    "</u></td>",
+    "<td nowrap align=right valign=bottom><u>",
+    R"(<span style="color:navy">c</span>)",
+    "",
+    R"(<span style="font-size:8.0pt;font-family:Arial">)",
+    "",
+    "</span>",
+    R"(<span style="color:navy">по</span>)",
+    "",
+    R"(<span style="font-size:8.0pt;font-family:Arial">)",
+    "",
+    "</span>",
+    "</u></td></tr>",
+    "<tr height=30pt>",
+    R"(<td nowrap colspan=3 valign=top style="color:navy">)",
+    R"(<b><span style="font-family:Symbol">j = </span></b>)",
+    "",
+    R"(<b><span style="font-family:Symbol">l = </span></b>)",
+    "",
+    "</td></tr>",
+    R"(<tr valign=top height=40pt style="color:navy">)",
+    "<td>подпочва</td>",
+    "<td nowrap><u>",
+    "",
+    "</u></td><td width=20pt>&nbsp;</td></tr></table>",
+    "<table width=100% border=0 cellspacing=0 cellpadding=2",
+    R"(style="font-family:Arial;font-size:8pt;)",
+    R"(color:black">)",
+    R"(<tr align=left valign=top style="font-family:Times New Roman;)",
+    R"(font-size:10pt;color:navy">)",
+    "<td rowspan=2>",
+    "№ сей<br>cмо<br>грам<br>мы</td>",
+    "<td rowspan=2>",
+    "№ земле<br>трясе<br>ния</td>",
+    "<td rowspan=2>",
+    "Дата</td>",
+    "<td rowspan=2>",
+    "Обоз<br>наче<br>ние волны</td>",
+    "<td rowspan=2>",
+    "Тип прибора и состав<br>ляющая</td>",
+    "<td rowspan=2>",
+    "Время, ч:м:с</td>",
+    "<td rowspan=2>",
+    "S-P (м c)</td>",
+    "<td rowspan=2>",
+    R"(<b><span style="font-family:Symbol">D°</span></b><br>)",
+    "град</td>",
+    "<td rowspan=2>T</td>",
+    "<td colspan=3 align=center>A</td>",
+    "<td rowspan=2>М</td>",
+    "<td rowspan=2>",
+    "Примечание</td></tr>",
+    R"(<tr align=left valign=bottom style="font-family:Times New Roman;)",
+    R"(font-size:10pt;color:navy">)",
+    "<td>NS</td>",
+    "<td>EW</td>",
+    "<td>Z</td></tr>",
+};
+
+namespace {
+
+QString monthYear(int month, int year)
+{
+    return GenitiveMonthNames[month - 1].toString() + QLatin1Char(' ') + QString::number(year) +
+           QStringLiteral(" г.");
+}
+
+} // namespace
+
+void WriteReportHeader(BulletinLines &Out, const HeaderOptions &Options, const HeaderStation &Station,
+                       bool FirstStation)
+{
+    int by, bm, bd, ey, em, ed;
+    DecodeDate(Options.begDate, by, bm, bd);
+    DecodeDate(Options.endDate, ey, em, ed);
+    const bool oneDay = by == ey && bm == em && bd == ed;
+    const bool grouped = Options.qtype == 1 && Options.severalStations;
+    for (int i = FirstStation ? 0 : 3; i < int(HtmlBulletinTemplate.size()); ++i) {
+        QString value = QString::fromUtf8(HtmlBulletinTemplate[size_t(i)]);
+        switch (i) {
+        case 10:
+            value = QString::number(Options.number);
+            break;
+        case 16:
+            value = grouped ? QStringLiteral("&lt; несколько станций &gt;") : Station.name;
+            break;
+        case 19:
+        case 21:
+        case 23:
+        case 24:
+            if (oneDay)
+                value.clear();
+            break;
+        case 20:
+            value = oneDay ? QString() : QString::number(bd);
+            break;
+        case 22:
+            value = oneDay || (!Options.putBegDate && by == ey && bm == em) ? QString() : monthYear(bm, by);
+            break;
+        case 25:
+            value = QString::number(ed);
+            break;
+        case 27:
+            value = monthYear(em, ey);
+            break;
+        case 32:
+            if (grouped)
+                value = QStringLiteral("&nbsp;");
+            break;
+        case 34:
+            if (grouped)
+                value.clear();
+            break;
+        case 38:
+            if (grouped)
+                value = QStringLiteral("<td>&nbsp;</td>");
+            break;
+        case 33:
+            value = grouped ? QString() : Station.latitude + QLatin1Char(';');
+            break;
+        case 35:
+            value = grouped ? QString()
+                            : Station.longitude + QStringLiteral("; <b>H = </b>") + Station.height +
+                                  QStringLiteral(" м");
+            break;
+        case 40:
+            value = grouped ? QString() : IfEmptyStr(Station.ground, QStringLiteral("&lt; не указана &gt;"));
+            break;
+        case 42:
+            if (Options.drawTable)
+                value.replace(QStringLiteral("border=0"), QStringLiteral("border=1"));
+            break;
+        case 48:
+            if (Options.orx)
+                value = Options.qtype == 1 ? QStringLiteral("Станция /<br>№ земле<br>трясения</td>")
+                                           : QStringLiteral("№ земле<br>трясения</td>");
+            break;
+        case 50:
+            if (Options.orx)
+                value = QStringLiteral("&nbsp;</td>");
+            break;
+        default:
+            break;
+        }
+        if (!value.isEmpty())
+            Out.add(value);
+    }
+}
+
+QString CoordinateShown(const QString &Value, int DegWidth)
+{
+    const QString v = PadStr(Value, QLatin1Char(' '), DegWidth + 5, false);
+    return v.mid(0, DegWidth) + QStringLiteral("° ") + v.mid(DegWidth, 2) + QStringLiteral("' ") +
+           v.mid(DegWidth + 2, 2) + QStringLiteral("\" ") + v.mid(DegWidth + 4, 1);
+}
+
+QString CoordinateKept(const QString &Shown, int DegWidth)
+{
+    const QString s = PadStr(Shown, QLatin1Char(' '), DegWidth + 11, false);
+    return s.mid(0, DegWidth) + s.mid(DegWidth + 2, 2) + s.mid(DegWidth + 6, 2) + s.mid(DegWidth + 10, 1);
+}
+
+QString CoordinateHtml(double Degrees, bool IsLon)
+{
+    int d, m, s;
+    QChar hemi;
+    DegToDMS(Degrees, IsLon, d, m, s, hemi);
+    const auto pad = [](int v, int w) { return PadStr(QString::number(v), QLatin1Char(' '), w, false); };
+    return pad(d, IsLon ? 3 : 2) + QStringLiteral("° ") + pad(m, 2) + QStringLiteral("' ") + pad(s, 2) +
+           QStringLiteral("&quot; ") + hemi;
+}
+
+bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees)
+{
+    const QString v = PadStr(Kept, QLatin1Char(' '), DegWidth + 5, false);
+    bool okD, okM, okS;
+    const int d = v.mid(0, DegWidth).trimmed().toInt(&okD);
+    const int m = v.mid(DegWidth, 2).trimmed().toInt(&okM);
+    const int s = v.mid(DegWidth + 2, 2).trimmed().toInt(&okS);
+    if (!okD || !okM || !okS)
+        return false;
+    Degrees = DMSToDeg(d, m, s, v.at(DegWidth + 4));
+    return true;
+}
+
+QString RoundedText(double Value, int Digits)
+{
+    const double scale = std::pow(10.0, Digits);
+    double r = std::round(Value * scale) / scale;
+    if (r == 0)
+        r = 0; // no "-0"
+    return FloatToStr(r);
+}
+
+QString FieldToText(const TField *Field, bool ZeroAsEmpty)
+{
+    if (!Field || Field->IsNull())
+        return {};
+    const QString text = Field->AsString();
+    double v;
+    if (!TryStrToFloatAny(text, v))
+        return text;
+    if (ZeroAsEmpty && v == 0)
+        return {};
+    return RoundedText(v, 3);
+}
+
+QString FixedFieldText(const TField *Field)
+{
+    if (!Field || Field->IsNull())
+        return {};
+    QString s = Field->AsString();
+    if (Field->DataType() == FieldType::FixedChar) {
+        qsizetype end = s.size();
+        while (end > 0 && s.at(end - 1) == QLatin1Char(' '))
+            --end;
+        s.truncate(end);
+    }
+    return s;
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include "products/bulletin_report.h"
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class DbConnection;
+class QCheckBox;
+class QComboBox;
+class QDateEdit;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QSpinBox;
+class QStatusBar;
+class QTableWidget;
+class QTextBrowser;
+class Tdm;
+class Tmainf;
+
+// How a report window reaches the desktop; tests replace these.
+struct ReportWindowShell
+{
+    // The save dialog; true with Chosen set on OK.
+    std::function<bool(QWidget *Owner, const QString &Title, const QString &Filter, const QString &Name,
+                       QString &Chosen)>
+        saveDialog;
+    // Opens a file with the desktop's program for it.
+    std::function<bool(const QString &FileName)> openFile;
+    // Starts a program with its arguments.
+    std::function<bool(const QString &Program, const QStringList &Arguments)> startProgram;
+};
+ReportWindowShell &reportWindowShell();
+
+// The report window: makes the HTML station bulletin of a period, shows it, saves a copy, opens it in
+// another program and mails it. Modeless; every window has its own temporary file and a frozen copy of
+// the main window's settings and report stations, and frees itself when closed.
+class TRepfrm : public QWidget
+{
+    Q_OBJECT
+public:
+    TRepfrm(Tmainf &Mainf, Tdm &Dm);
+    ~TRepfrm() override;
+
+    void SetReportStyle(int Kind);
+    void ReadPeriodControls();
+    void UpdateCaption();
+    bool CheckReportMade();
+    void SaveReportAs();
+    void SaveReportCopy(const QString &FileName);
+    void OpenReport();
+    void mainbtnClick();
+    bool LoadSTIORX();
+
+    ReportState &state() { return m_state; }
+    const QString &tempFileName() const { return m_state.tempFile; }
+
+    QComboBox *rstyle = nullptr, *rmonth = nullptr, *rmdec = nullptr, *qtype = nullptr;
+    QDateEdit *rbegdate = nullptr, *renddate = nullptr;
+    QSpinBox *rnum = nullptr, *rydec = nullptr;
+    QLabel *Label1 = nullptr, *Label2 = nullptr, *Label3 = nullptr;
+    QPushButton *mainbtn = nullptr, *Button1 = nullptr, *Button2 = nullptr, *showc = nullptr,
+                *hidec = nullptr;
+    QRadioButton *rs1 = nullptr, *rs2 = nullptr, *rs3 = nullptr, *rs4 = nullptr;
+    QCheckBox *mail_send = nullptr, *mail_global = nullptr, *putbegdate = nullptr, *drawtable = nullptr,
+              *dline = nullptr, *savetxt = nullptr;
+    QTableWidget *sg1 = nullptr;
+    QLineEdit *subter = nullptr, *fi = nullptr, *lamb = nullptr, *hval = nullptr, *txtwids = nullptr;
+    QWidget *Panel1 = nullptr, *Panel2 = nullptr, *Panel3 = nullptr;
+    QTextBrowser *rwin = nullptr;
+    QPlainTextEdit *rtwin = nullptr;
+    QStatusBar *stb1 = nullptr;
+
+private:
+    void build();
+    void readSettings();
+    void writeSettings();
+    bool writeSiteRow();
+    void readOptions();
+    void applyTextMode();
+    void mailSendClick();
+    void mailGlobalClick();
+    void coordinateChanged(QLineEdit *Edit);
+
+    Tmainf &m_mainf;
+    Tdm &m_dm;
+    // Cleared when the main window goes first; nothing is written back then.
+    QPointer<Tmainf> m_mainfAlive;
+    ReportState m_state;
+    std::unique_ptr<ReportHost> m_host;
+    std::unique_ptr<DbConnection> dbs, conPubs;
+    bool m_periodSetting = false;
+    bool m_coordsChanged = false;
+    bool m_loading = true;
+    QString m_mailFrom, m_mailTo, m_mailSubject, m_mailCc;
+    QString m_opExe, m_opPar, m_opName;
+    int m_minWidth = 0, m_minHeight = 0;
+};
+
+// The name a copy is saved under: ".htm" added unless the name ends in ".htm" or ".html" (exact case).
+QString ReportCopyName(const QString &FileName);
+
+// Opens a new report window on the main window; the event pages' report buttons run this.
+void OpenReportWindow(Tmainf &Mainf, bool ORX);
+void InstallReportCommand();

@@ -1,0 +1,157 @@
+#include "db/odbc_driver.h"
+#include "db_test_env.h"
+
+#include <QElapsedTimer>
+
+#include <condition_variable>
+#include <csignal>
+#include <mutex>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+TEST(OdbcDriver, AttributesOfAConnectionString)
+{
+    const std::tuple<const char *, const char *, const char *> cases[] = {
+        {"DSN=bulletin;Database=t1", "dsn", "bulletin"},
+        {"DSN=bulletin;Database=t1", "Database", "t1"},
+        {"DRIVER={PostgreSQL Unicode};SERVER=db;pqopt={a=1 b=2};Port=5432", "driver", "PostgreSQL Unicode"},
+        {"DRIVER={PostgreSQL Unicode};SERVER=db;pqopt={a=1 b=2};Port=5432", "pqopt", "a=1 b=2"},
+        {"DRIVER={PostgreSQL Unicode};SERVER=db;pqopt={a=1 b=2};Port=5432", "port", "5432"},
+        {" UID = me ;PWD={x;y}", "pwd", "x;y"},
+        {"DSN=bulletin", "Database", ""},
+        {"bulletin", "DSN", ""},
+    };
+    for (const auto &[text, key, value] : cases)
+        EXPECT_EQ(OdbcAttribute(QString::fromUtf8(text), QString::fromUtf8(key)), QString::fromUtf8(value))
+            << text << " / " << key;
+}
+
+class PostgresServerTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!PostgresEnv::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<PostgresEnv>();
+        db = env->open();
+    }
+
+    QVariant one(DbConnection &c, const QString &sql, const QVariantList &params = {})
+    {
+        DbQuery q(&c);
+        // Forward-only: a static cursor asks the server about its table afterwards.
+        q.SetForwardOnly(true);
+        q.SetSQL(sql);
+        q.SetParams(params);
+        q.Open();
+        return q.Field(0)->Value();
+    }
+
+    std::unique_ptr<PostgresEnv> env;
+    std::unique_ptr<DbConnection> db;
+};
+
+TEST_F(PostgresServerTest, TheTestSourceIsPsqlOdbcAndAFileIsNot)
+{
+    const QString dsn = qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
+    EXPECT_TRUE(IsPsqlOdbcSource(dsn));
+    EXPECT_TRUE(IsPsqlOdbcSource(u"DSN=%1;Database=x"_s.arg(dsn)));
+    EXPECT_FALSE(IsPsqlOdbcSource(u"no_such_dsn"_s));
+    EXPECT_FALSE(IsPsqlOdbcSource(u"DRIVER={No Such Driver};SERVER=x"_s));
+}
+
+// A statement goes to the server in one round trip, its parameters put in by the driver, rather than
+// prepared on the server first: the server sees the values, not placeholders.
+TEST_F(PostgresServerTest, StatementsReachTheServerWithTheirValues)
+{
+    const qlonglong pid = one(*db, u"select pg_backend_pid()"_s).toLongLong();
+    EXPECT_EQ(one(*db, u"select count(*) from pg_class where relpages=? and relname=?"_s,
+                  {qlonglong(-987654), u"no such table"_s})
+                  .toLongLong(),
+              0);
+    auto other = env->open();
+    const QString seen = one(*other, u"select query from pg_stat_activity where pid=?"_s, {pid}).toString();
+    EXPECT_TRUE(seen.contains(u"-987654"_s)) << seen.toStdString();
+    EXPECT_TRUE(seen.contains(u"'no such table'"_s)) << seen.toStdString();
+    EXPECT_FALSE(seen.contains(u"$1"_s)) << seen.toStdString();
+}
+
+// Stops a server process and resumes it whatever happens to the test: at the end, or after a while
+// when the client under test does not give up by itself (it then sees the answer and the test fails).
+class StoppedProcess
+{
+public:
+    explicit StoppedProcess(pid_t pid) : m_pid(pid)
+    {
+        if (::kill(pid, SIGSTOP) != 0)
+            return;
+        m_stopped = true;
+        m_guard = std::thread([this] {
+            std::unique_lock lock(m_mutex);
+            m_done.wait_for(lock, 15s, [this] { return m_finished; });
+            ::kill(m_pid, SIGCONT);
+        });
+    }
+    ~StoppedProcess()
+    {
+        if (!m_stopped)
+            return;
+        {
+            std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_done.notify_one();
+        m_guard.join();
+    }
+    bool stopped() const { return m_stopped; }
+
+private:
+    pid_t m_pid;
+    bool m_stopped = false;
+    bool m_finished = false;
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    std::thread m_guard;
+};
+
+// A server that stops answering (its process stopped, its machine still acknowledging every packet)
+// is given up after the response time-out, reported as a lost connection; the next statement fails at
+// once instead of waiting again.
+TEST_F(PostgresServerTest, SilentServerIsReportedAsALostConnection)
+{
+    db->SetResponseTimeout(1500ms);
+    db->Open();
+    const pid_t pid = pid_t(one(*db, u"select pg_backend_pid()"_s).toLongLong());
+    ASSERT_GT(pid, 0);
+    StoppedProcess stopped(pid);
+    ASSERT_TRUE(stopped.stopped());
+
+    const QString lost = LostConnectionText(1500ms);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            one(*db, u"select count(*) from pg_class"_s);
+            ADD_FAILURE() << "the statement came back from a stopped server";
+        } catch (const DbError &e) {
+            EXPECT_EQ(e.message(), lost);
+        }
+        EXPECT_LT(clock.elapsed(), 10000) << "attempt " << attempt;
+        if (attempt == 0)
+            EXPECT_GE(clock.elapsed(), 1400);
+        else
+            EXPECT_LT(clock.elapsed(), 1000);
+    }
+    // Closing does not wait for the server either.
+    QElapsedTimer clock;
+    clock.start();
+    db->Close();
+    EXPECT_LT(clock.elapsed(), 3000);
+}
+
+} // namespace
