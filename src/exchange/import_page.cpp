@@ -4,10 +4,13 @@
 #include "app/main/program_folder.h"
 #include "exchange/import_type.h"
 #include "exchange/orv_import.h"
+#include "exchange/paradox_reader.h"
+#include "lib/messages.h"
 #include "lib/mstring_grid.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -167,9 +170,22 @@ void ImportPage::UpdateELQButton()
 
 void ImportPage::ReadData()
 {
-    // An event file is shown unless it goes straight into the database.
-    if (GetImportType() == ImportOrv)
-        ReadORV(m_mainf, m_mainf.Edit5->text(), !m_mainf.imm->isChecked());
+    // Only the Paradox and ORV readers are linked in so far; the other types read nothing yet.
+    const int type = GetImportType();
+    if (type != ImportParadox && type != ImportOrv)
+        return;
+    const QString file = m_mainf.Edit5->text();
+    if (!QFileInfo::exists(file)) {
+        MessageProc(&m_mainf,
+                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                                   "действительно там есть и доступен для чтения."),
+                    MB_ICONERROR, MB_OK);
+        return;
+    }
+    if (type == ImportParadox)
+        ReadParadox(m_mainf, file);
+    else // an event file is shown unless it goes straight into the database
+        ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
 }
 
 bool ImportPage::LoadSpec(const QString &name, bool reset)

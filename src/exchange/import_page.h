@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main/import_page_api.h"
+#include "exchange/paradox_table.h"
 #include "exchange/text_format.h"
 
 #include <QObject>
@@ -41,6 +42,8 @@ public:
     TextFormats &formats() { return m_formats; }
     // Which text table the grid shows: 'e' Events, 's' Station_bulletin, 'x' XM_Add, 0 none.
     char gridTable() const { return m_gridTable; }
+    // What the last read gathered for the grid's status panels.
+    ImportStats importStats;
 
 private:
     template <typename T> T *control(const char *name) const;

@@ -4,11 +4,8 @@
 #include "app/main/main_window.h"
 #include "app/main/product_commands.h"
 #include "app/settings/param_dialog.h"
-#include "app/settings/progress_window.h"
+#include "exchange/operation_progress.h"
 #include "exchange/orx_copy.h"
-
-#include <QCoreApplication>
-#include <QProgressBar>
 
 #include <memory>
 
@@ -52,28 +49,14 @@ public:
     {
         m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
     }
-    void ShowProgress(const QString &Caption, int Maximum) override
-    {
-        m_progress = std::make_unique<Tpro>(&m_mainf);
-        m_progress->SetCancelFlag(false, nullptr);
-        m_progress->setWindowTitle(Caption);
-        m_progress->pb->setRange(0, Maximum);
-        m_progress->show();
-    }
-    void SetProgress(int Position) override
-    {
-        if (!m_progress)
-            return;
-        m_progress->pb->setValue(Position);
-        // Painting only: a click now would start another operation on the same connections.
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    }
-    void HideProgress() override { m_progress.reset(); }
+    void ShowProgress(const QString &Caption, int Maximum) override { m_progress.Show(Caption, 0, Maximum); }
+    void SetProgress(int Position) override { m_progress.Set(Position); }
+    void HideProgress() override { m_progress.Hide(); }
 
 private:
     Tmainf &m_mainf;
     Tdm &m_dm;
-    std::unique_ptr<Tpro> m_progress;
+    OperationProgress m_progress{&m_mainf};
 };
 
 } // namespace

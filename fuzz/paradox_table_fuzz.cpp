@@ -1,0 +1,17 @@
+#include "exchange/paradox_table.h"
+#include "fuzz_support.h"
+
+#include <QBuffer>
+
+// A Paradox table as the import reads it: every count, offset and size in it is checked against the
+// bytes given before the reader seeks, reads or allocates.
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    QByteArray bytes = fuzz::bytesOf(data, size);
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    TD2D table;
+    ImportStats stats;
+    ReadParadoxTable(buffer, table, TFormatSettings(), stats);
+    return 0;
+}

@@ -1,0 +1,121 @@
+#include "exchange/paradox_reader.h"
+
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
+#include "exchange/import_page.h"
+#include "exchange/operation_progress.h"
+#include "exchange/paradox_journal.h"
+#include "exchange/paradox_table.h"
+#include "lib/messages.h"
+
+#include <QCheckBox>
+#include <QFile>
+
+#include <memory>
+
+namespace {
+
+class MainWindowJournalHost : public ParadoxJournalHost
+{
+public:
+    MainWindowJournalHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+
+    QWidget *Owner() override { return &m_mainf; }
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
+                            bool Silent) override
+    {
+        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
+    }
+    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
+                    bool Silent, const QString &ErrText) override
+    {
+        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent, ErrText);
+    }
+    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
+    void ShowProgress(const QString &Caption, int Minimum, int Maximum) override
+    {
+        m_progress.Show(Caption, Minimum, Maximum);
+    }
+    void SetProgress(int Position) override { m_progress.Set(Position); }
+    void HideProgress() override { m_progress.Hide(); }
+
+private:
+    Tmainf &m_mainf;
+    Tdm &m_dm;
+    OperationProgress m_progress{&m_mainf};
+};
+
+ImportPage *pageOf(Tmainf &mainf)
+{
+    return dynamic_cast<ImportPage *>(mainf.importPage());
+}
+
+TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
+{
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, page.formats().importSpec[SpecEvents], mainf.fsLocal, mainf.curYear);
+    return fs;
+}
+
+TD2D &importTable(Tmainf &mainf)
+{
+    auto &table = mainf.importTables[ParadoxImportTable];
+    if (!table)
+        table = std::make_unique<TD2D>();
+    return *table;
+}
+
+void writeJournal(Tmainf &mainf, ImportPage &page, const TD2D &journal)
+{
+    const TFormatSettings fs = eventsFormat(mainf, page);
+    if (!ConfirmJournalWrite(&mainf, JournalStats(journal, fs)))
+        return;
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    MainWindowJournalHost host(mainf, *dm);
+    WriteParadoxGridToDB(host, journal, fs);
+}
+
+} // namespace
+
+void ReadParadox(Tmainf &Mainf, const QString &FileName)
+{
+    ImportPage *page = pageOf(Mainf);
+    if (!page)
+        return;
+    page->ClearImportGrid(false);
+    TD2D &table = importTable(Mainf);
+    table.Clear();
+    page->importStats = ImportStats();
+
+    QFile file(FileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        MessageProc(&Mainf, QStringLiteral("Ошибка при открытии файла"), MB_ICONERROR, MB_OK);
+        return;
+    }
+    const TFormatSettings fs = eventsFormat(Mainf, *page);
+    const ParadoxResult result = ReadParadoxTable(file, table, fs, page->importStats, Mainf.sett.in_provider);
+    file.close();
+    if (result.status != ParadoxStatus::Complete) {
+        MessageProc(&Mainf, ParadoxFailureMessage(result), MB_ICONERROR, MB_OK);
+        return;
+    }
+    if (table.ColCount() > 0)
+        page->ClearImportGrid(true);
+    if (Mainf.imm->isChecked())
+        writeJournal(Mainf, *page, table);
+}
+
+void WriteParadoxJournal(Tmainf &Mainf)
+{
+    ImportPage *page = pageOf(Mainf);
+    if (!page)
+        return;
+    if (!page->gridLock()) {
+        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
+        return;
+    }
+    writeJournal(Mainf, *page, importTable(Mainf));
+}

@@ -1,0 +1,309 @@
+#include "exchange/paradox_fixture.h"
+#include "exchange/paradox_table.h"
+#include "lib/codec.h"
+#include "support/test_support.h"
+
+#include <QBuffer>
+#include <QDate>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QList<PxColumn> kJournal = {
+    {"N c/c", pxfLong, 4}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},    {"Faza", pxfAlpha, 8},
+    {"Sek", pxfNumber, 8}, {"Amp", pxfCurrency, 8},  {"Notes", pxfAlpha, 20},
+};
+
+QVariant cp866(const QString &s)
+{
+    return toCp866(s);
+}
+
+const QList<PxRow> kRows = {
+    {1, 15, QDate(2007, 11, 20), QByteArray("+eP"), 12.96, 1.25, cp866(u"Камчатка, к-с"_s)},
+    {2, QVariant(), QVariant(), QByteArray("iS"), -0.5, -12.346, QVariant()},
+    {3, 16, QDate(1850, 6, 15), QByteArray(), QVariant(), QVariant(), cp866(u"ПЕТ"_s)},
+    {-7, -32767, QDate(1, 1, 1), QByteArray("LRM"), -1.25e-7, -0.125, QByteArray()},
+};
+
+// The rows above as the reader must give them, worked out by hand: dates dd.mm.yyyy, money to
+// kopecks halves to even, NULL as empty text.
+const QList<QStringList> kExpected = {
+    {u"N c/c"_s, u"N event"_s, u"Data"_s, u"Faza"_s, u"Sek"_s, u"Amp"_s, u"Notes"_s},
+    {u"1"_s, u"15"_s, u"20.11.2007"_s, u"+eP"_s, u"12.96"_s, u"1.25"_s, u"Камчатка, к-с"_s},
+    {u"2"_s, {}, {}, u"iS"_s, u"-0.5"_s, u"-12.35"_s, {}},
+    {u"3"_s, u"16"_s, u"15.06.1850"_s, {}, {}, {}, u"ПЕТ"_s},
+    {u"-7"_s, u"-32767"_s, u"01.01.0001"_s, u"LRM"_s, u"-1.25E-7"_s, u"-0.12"_s, {}},
+};
+
+QList<QStringList> rowsOf(const TD2D &t)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < t.RowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < t.ColCount(); ++c)
+            row << t.GetCell(c, r);
+        rows << row;
+    }
+    return rows;
+}
+
+struct Read
+{
+    ParadoxResult result;
+    TD2D table;
+    ImportStats stats;
+};
+
+std::unique_ptr<Read> read(QByteArray bytes, int provider = ParadoxBuiltIn)
+{
+    auto r = std::make_unique<Read>();
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::ReadOnly);
+    r->result = ReadParadoxTable(buffer, r->table, TFormatSettings(), r->stats, provider);
+    return r;
+}
+
+class ParadoxTable : public ::testing::Test
+{
+protected:
+    QByteArray journal(int codePage = 866, const QList<PxRow> &rows = kRows)
+    {
+        const QByteArray t = writePxTable(dir.file(u"j.db"_s), kJournal, rows, codePage);
+        EXPECT_FALSE(t.isEmpty());
+        return t;
+    }
+    // Data block b (from 1) of a table.
+    static qsizetype block(const QByteArray &t, int b)
+    {
+        return pxHeaderSize(t) + (b - 1) * uchar(t[5]) * 1024;
+    }
+    TestDir dir;
+};
+
+TEST_F(ParadoxTable, PxlibTableReadsBackToTheValuesWritten)
+{
+    const auto r = read(journal());
+    ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << r->result.detail.toStdString();
+    EXPECT_EQ(r->result.version, 12);
+    EXPECT_EQ(r->result.codePage, 866);
+    EXPECT_EQ(rowsOf(r->table), kExpected);
+    // Event numbers 15, 16, -32767: the last step breaks the numbering.
+    EXPECT_EQ(r->stats.FirstNum, -2);
+    EXPECT_EQ(r->stats.CurNum, -32767);
+    EXPECT_EQ(r->stats.FirstDate, u"20.11.2007"_s);
+    EXPECT_EQ(r->stats.LastDate, u"01.01.0001"_s);
+}
+
+TEST_F(ParadoxTable, CodePageAndVersionDecideTheTextAndTheNameField)
+{
+    QList<PxRow> cp1251Rows = kRows;
+    cp1251Rows[0][6] = toCp1251(u"Камчатка, к-с"_s);
+    cp1251Rows[2][6] = toCp1251(u"ПЕТ"_s);
+    const QString asCp1251 = fromCp1251(toCp866(u"ПЕТ"_s));
+    const struct
+    {
+        QByteArray bytes;
+        int version;
+        uint16_t codePage;
+        QString pet; // the Notes cell of record 3
+    } cases[] = {
+        {journal(1251, cp1251Rows), 12, 1251, u"ПЕТ"_s},
+        {pxOlderVersion(journal(), 9), 9, 866, u"ПЕТ"_s}, // 79-byte table name
+        {pxOlderVersion(journal(), 5), 5, 866, u"ПЕТ"_s},
+        {pxOlderVersion(journal(), 4), 4, 0, asCp1251}, // no extended header: no conversion
+        {pxOlderVersion(journal(), 3), 3, 0, asCp1251},
+    };
+    for (const auto &c : cases) {
+        const auto r = read(c.bytes);
+        ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << c.version;
+        EXPECT_EQ(r->result.version, c.version);
+        EXPECT_EQ(r->result.codePage, c.codePage);
+        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.version;
+        EXPECT_EQ(r->table.GetCell(6, 3), c.pet) << c.version;
+        EXPECT_EQ(r->table.GetCell(5, 2), u"-12.35"_s);
+    }
+}
+
+TEST_F(ParadoxTable, RecordsFollowTheBlockChainAcrossBlocks)
+{
+    // 54-byte records, 37 to a 2048-byte block: 100 records fill three blocks.
+    QList<PxRow> rows;
+    for (int i = 1; i <= 100; ++i)
+        rows << PxRow{i, 20 + i / 10, QDate(2026, 11, 1).addDays(i / 10), QByteArray("P")};
+    const QByteArray t = journal(866, rows);
+    const auto r = read(t);
+    ASSERT_EQ(r->result.status, ParadoxStatus::Complete);
+    ASSERT_EQ(r->table.RowCount(), 101);
+    for (int i = 1; i <= 100; ++i)
+        ASSERT_EQ(r->table.GetCell(0, i), QString::number(i));
+    EXPECT_EQ(r->stats.FirstNum, 20);
+    EXPECT_EQ(r->stats.CurNum, 30);
+    EXPECT_EQ(r->stats.FirstDate, u"01.11.2026"_s);
+    EXPECT_EQ(r->stats.LastDate, u"11.11.2026"_s);
+
+    // The chain, not the block numbers, orders the rows: start at block 2, which leads to 3 and ends;
+    // block 1's records come nowhere, so the last 37 rows stay empty.
+    QByteArray chained = t;
+    pxPut16(chained, kPxFirstBlock, 2);
+    const auto c = read(chained);
+    ASSERT_EQ(c->result.status, ParadoxStatus::Complete);
+    EXPECT_EQ(c->table.GetCell(0, 1), u"38"_s);
+    EXPECT_EQ(c->table.GetCell(0, 63), u"100"_s);
+    EXPECT_EQ(c->table.GetCell(0, 64), QString());
+    EXPECT_EQ(c->table.RowCount(), 101);
+}
+
+TEST_F(ParadoxTable, HeaderCountsRuleTheRows)
+{
+    const QByteArray t = journal();
+    QByteArray noBlock = t, none = t, fewer = t, emptyBlock = t;
+    pxPut16(noBlock, kPxFirstBlock, 0);
+    pxPut32(none, kPxRecords, 0);
+    pxPut32(fewer, kPxRecords, 2);
+    pxPut16(emptyBlock, block(t, 1) + 4, -54); // last-record offset negative: no record in the block
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        int rows;
+        QString firstCell;
+    } cases[] = {
+        {"first block 0", noBlock, 5, QString()},
+        {"no record", none, 1, u"N c/c"_s},
+        {"fewer than the chain holds", fewer, 3, u"N c/c"_s},
+        {"empty block", emptyBlock, 5, QString()},
+    };
+    for (const auto &c : cases) {
+        const auto r = read(c.bytes);
+        EXPECT_EQ(r->result.status, ParadoxStatus::Complete) << c.name;
+        EXPECT_EQ(r->table.RowCount(), c.rows) << c.name;
+        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+        if (c.rows > 1) {
+            EXPECT_EQ(r->table.GetCell(0, c.rows - 1), c.rows == 3 ? u"2"_s : QString()) << c.name;
+        }
+    }
+}
+
+TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
+{
+    const QByteArray t = journal();
+    const int n = pxFieldCount(t);
+    auto patched = [&](auto change) {
+        QByteArray b = t;
+        change(b);
+        return b;
+    };
+    const struct
+    {
+        const char *name;
+        QByteArray bytes;
+        ParadoxStatus status;
+        bool namesRead;
+    } cases[] = {
+        {"empty file", QByteArray(), ParadoxStatus::ReadError, false},
+        {"short header", t.left(87), ParadoxStatus::ReadError, false},
+        {"no extended header", t.left(100), ParadoxStatus::ReadError, false},
+        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3),
+         ParadoxStatus::ReadError, false},
+        {"ends in the data", t.left(block(t, 1) + 50), ParadoxStatus::ReadError, true},
+        {"primary index file", patched([](QByteArray &b) { b[4] = 1; }), ParadoxStatus::NotDataTable, false},
+        {"memo field", patched([](QByteArray &b) { b[kPxDescriptors + 6] = 0x0C; }), ParadoxStatus::ReadError,
+         true},
+        {"long of 2 bytes", patched([](QByteArray &b) { b[kPxDescriptors + 1] = 2; }),
+         ParadoxStatus::ReadError, true},
+        {"no fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 0); }), ParadoxStatus::ReadError,
+         false},
+        {"negative fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, -3); }),
+         ParadoxStatus::ReadError, false},
+        {"30000 fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 30000); }),
+         ParadoxStatus::ReadError, false},
+        {"record size 0", patched([](QByteArray &b) { pxPut16(b, 0, 0); }), ParadoxStatus::ReadError, true},
+        {"record size off", patched([](QByteArray &b) { pxPut16(b, 0, 47); }), ParadoxStatus::ReadError,
+         true},
+        {"block size 0", patched([](QByteArray &b) { b[5] = 0; }), ParadoxStatus::ReadError, true},
+        {"2^31-1 records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, 0x7FFFFFFF); }),
+         ParadoxStatus::ReadError, true},
+        {"negative records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, -1); }),
+         ParadoxStatus::ReadError, true},
+        {"block past the end", patched([](QByteArray &b) { pxPut16(b, kPxFirstBlock, 60000); }),
+         ParadoxStatus::ReadError, true},
+        {"chain loop", patched([&](QByteArray &b) {
+             pxPut16(b, block(t, 1), 1);
+             pxPut32(b, kPxRecords, 40);
+         }),
+         ParadoxStatus::ReadError, true},
+        {"block overfull", patched([&](QByteArray &b) { pxPut16(b, block(t, 1) + 4, 54 * 60); }),
+         ParadoxStatus::ReadError, true},
+        {"header size past the end", patched([](QByteArray &b) { pxPut16(b, 2, 0xFFFF); }),
+         ParadoxStatus::ReadError, true},
+    };
+    for (const auto &c : cases) {
+        const auto r = read(c.bytes);
+        EXPECT_EQ(r->result.status, c.status) << c.name;
+        EXPECT_LE(r->table.RowCount(), 41) << c.name; // never more than the header's count
+        if (c.namesRead) {
+            ASSERT_GE(r->table.RowCount(), 1) << c.name;
+            EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+        }
+        const QString message = ParadoxFailureMessage(r->result);
+        EXPECT_TRUE(message.startsWith(c.status == ParadoxStatus::NotDataTable
+                                           ? u"Это не файл таблицы с данными Paradox"_s
+                                           : u"Ошибка при чтении файла"_s))
+            << c.name;
+    }
+}
+
+TEST_F(ParadoxTable, FieldOfAnotherTypeStopsAtTheFirstRecord)
+{
+    QByteArray t = journal();
+    t[kPxDescriptors + 6] = 0x09; // Faza (8 bytes) as a logical field
+    const auto r = read(t);
+    EXPECT_EQ(r->result.status, ParadoxStatus::ReadError);
+    EXPECT_EQ(ParadoxFailureMessage(r->result),
+              u"Ошибка при чтении файла\rЗапись 1, поле \"Faza\" (тип 9)"_s);
+    EXPECT_EQ(r->table.GetCell(2, 1), u"20.11.2007"_s); // the cells before it are kept
+    EXPECT_EQ(r->table.GetCell(3, 1), QString());
+}
+
+TEST_F(ParadoxTable, EngineIsRefusedAfterTheHeader)
+{
+    const auto r = read(journal(), ParadoxEngine);
+    EXPECT_EQ(r->result.status, ParadoxStatus::EngineMissing);
+    EXPECT_TRUE(
+        ParadoxFailureMessage(r->result).startsWith(u"ReadParadox: Произошла ошибка с сообщением:\r"_s));
+    const auto other = read(journal(), 7);
+    EXPECT_EQ(other->result.status, ParadoxStatus::Complete);
+    EXPECT_EQ(other->table.ColCount(), 0);
+}
+
+TEST(AddImportStat, NumbersAndDatesAsTheStatusPanelsCountThem)
+{
+    const struct
+    {
+        QStringList numbers;
+        int first, last;
+    } cases[] = {
+        {{u"5"_s, u"5"_s, u"6"_s, u"7"_s}, 5, 7}, {{u"5"_s, u"7"_s}, -2, 7}, {{}, -1, -1},
+        {{u"5"_s, QString(), u"6,0"_s}, 5, 6},    {{u"x"_s, u"1"_s}, -2, 1}, {{u"1"_s, u"1e12"_s}, -2, -1},
+    };
+    for (const auto &c : cases) {
+        ImportStats s;
+        for (const QString &n : c.numbers)
+            AddImportStat(1, n, TFormatSettings(), s);
+        EXPECT_EQ(s.FirstNum, c.first) << c.numbers.join(u' ').toStdString();
+        EXPECT_EQ(s.CurNum, c.last) << c.numbers.join(u' ').toStdString();
+    }
+    ImportStats s;
+    for (const char *d : {"", "01.02.2007", "", "03.02.2007"})
+        AddImportStat(2, QString::fromLatin1(d), TFormatSettings(), s);
+    AddImportStat(3, u"99"_s, TFormatSettings(), s);
+    EXPECT_EQ(s.FirstDate, u"01.02.2007"_s);
+    EXPECT_EQ(s.LastDate, u"03.02.2007"_s);
+    EXPECT_EQ(s.FirstNum, -1);
+}
+
+} // namespace
