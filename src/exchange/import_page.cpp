@@ -1,10 +1,20 @@
 #include "exchange/import_page.h"
 
+#include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
+#include "app/settings/progress_window.h"
+#include "app/settings/settings_record.h"
+#include "db/db_connection.h"
+#include "exchange/bulletin_export.h"
+#include "exchange/delimited_reader.h"
+#include "exchange/import_grid.h"
 #include "exchange/import_type.h"
 #include "exchange/orv_import.h"
 #include "exchange/paradox_reader.h"
+#include "exchange/text_to_bulletin.h"
+#include "exchange/text_to_orx.h"
+#include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/mstring_grid.h"
 
@@ -14,19 +24,131 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSignalBlocker>
+#include <QWheelEvent>
+
+namespace {
+TD2D &tableOf(Tmainf &mainf, int slot);
+} // namespace
 
 ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
 {
     connect(m_mainf.ifrom, &QComboBox::currentIndexChanged, this, [this] { ifromChange(); });
     connect(m_mainf.imm, &QCheckBox::clicked, this, [this] { SetImmediateMode(m_mainf.imm->isChecked()); });
+    const auto on = [this](const char *name, auto slot) {
+        if (auto *b = control<QAbstractButton>(name))
+            connect(b, &QAbstractButton::clicked, this, slot);
+    };
+    on("Button11", [this] { ReadData(); });
+    on("Button14", [this] { WriteData(); });
+    for (const char *radio : {"Evrb", "Strb", "XMrb"})
+        if (auto *b = control<QRadioButton>(radio))
+            connect(b, &QRadioButton::toggled, this, [this](bool checked) {
+                if (checked)
+                    RadioChanged();
+            });
+    on("Button13", [this] {
+        if (m_gridLock)
+            GridInsertRow(*m_mainf.sg);
+    });
+    on("Button16", [this] {
+        if (m_gridLock)
+            GridDeleteRow(*m_mainf.sg);
+    });
+    on("Button20", [this] {
+        if (m_gridLock)
+            GridAddELQ(*m_mainf.sg);
+    });
+    // The page's hidden search buttons, kept for the developers.
+    on("Button6", [this] {
+        if (!m_gridLock)
+            return;
+        const int row = GridFindRow(*m_mainf.sg, 1, 1, QStringLiteral("20061030101254"), true);
+        if (row > 0)
+            m_mainf.sg->verticalScrollBar()->setValue(row);
+        MessageProc(&m_mainf, QStringLiteral("ряд: ") + QString::number(row), MB_ICONERROR, MB_OK);
+    });
+    for (const auto &[name, col] : {std::pair{"Button41", 1}, std::pair{"Button42", 3}})
+        on(name, [this, col = col] {
+            TMStringGrid *sg = m_mainf.sg;
+            const QList<QTableWidgetSelectionRange> ranges = sg->selectedRanges();
+            const int from = ranges.isEmpty() ? std::max(sg->currentRow(), 1) : ranges.first().topRow();
+            const int row = GridFindRow(*sg, col, from, control<QLineEdit>("Edit11")->text(), false);
+            if (row < 0) {
+                MessageProc(&m_mainf, QStringLiteral("Ничего не найдено!"), MB_ICONERROR, MB_OK);
+                return;
+            }
+            sg->clearSelection();
+            sg->setCurrentCell(row, col);
+            sg->verticalScrollBar()->setValue(row);
+        });
+    on("Button33", [this] {
+        if (m_gridLock)
+            GridShiftCells(*m_mainf.sg, 1);
+    });
+    on("Button34", [this] {
+        if (m_gridLock)
+            GridShiftCells(*m_mainf.sg, -1);
+    });
+    // Both export buttons share one handler: the ORV export in the ORX-only mode, else the bulletin's.
+    on("BitBtn14", [this] { Export_St_bull_Click(m_mainf); });
+    on("BitBtn17", [this] { Export_St_bull_Click(m_mainf); });
+
+    // The wheel moves the grid one row, never the current cell.
+    m_mainf.sg->viewport()->installEventFilter(this);
+    // A click on the itime header of the ORV arrival view sorts the arrivals by time.
+    connect(m_mainf.sg, &QTableWidget::cellClicked, this, [this](int row, int col) {
+        if (row != 0 || col < 1 || !m_gridLock || GetImportType() != ImportOrv ||
+            !control<QRadioButton>("XMrb")->isChecked())
+            return;
+        TD2D &arrivals = tableOf(m_mainf, 2);
+        if (arrivals.RowCount() < 1 || col - 1 >= arrivals.ColCount() ||
+            arrivals.GetCell(col - 1, 0).compare(QLatin1String("itime"), Qt::CaseInsensitive) != 0)
+            return;
+        try {
+            SortByItime(arrivals, col - 1, m_mainf.fsDmy);
+        } catch (const std::exception &e) {
+            MessageProc(&m_mainf, ExceptionText(e), MB_ICONERROR, MB_OK);
+        }
+        TableToGrid(arrivals, *m_mainf.sg);
+    });
+    if (Tdm *dm = Tdm::instance(); dm && dm->pm1) {
+        QAction *items[] = {dm->N1, dm->N2, dm->N3, dm->N4};
+        for (int op = 0; op < 4; ++op)
+            connect(items[op], &QAction::triggered, this, [this, op] {
+                if (!m_mainf.gridClip)
+                    m_mainf.gridClip = std::make_unique<TD2D>();
+                GridClipboardOp(*m_mainf.sg, *m_mainf.gridClip, op);
+            });
+        m_mainf.sg->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(m_mainf.sg, &QWidget::customContextMenuRequested, this, [this, dm](const QPoint &at) {
+            const QModelIndex cell = m_mainf.sg->indexAt(at);
+            if (GetImportType() != ImportOrv && cell.isValid() &&
+                m_mainf.sg->selectionModel()->isSelected(cell))
+                dm->pm1->popup(m_mainf.sg->viewport()->mapToGlobal(at));
+        });
+    }
 }
 
 template <typename T> T *ImportPage::control(const char *name) const
 {
     return m_mainf.findChild<T *>(QString::fromLatin1(name));
+}
+
+bool ImportPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::Wheel || watched != m_mainf.sg->viewport())
+        return QObject::eventFilter(watched, event);
+    QScrollBar *bar = m_mainf.sg->verticalScrollBar();
+    const int delta = static_cast<QWheelEvent *>(event)->angleDelta().y();
+    if (delta != 0)
+        bar->setValue(bar->value() + (delta < 0 ? 1 : -1));
+    return true;
 }
 
 void ImportPage::ClearImportGrid(bool lock)
@@ -165,12 +287,19 @@ void ImportPage::SetImmediateMode(bool immediate)
 
 void ImportPage::UpdateELQButton()
 {
+    // The ORX-only mode exports through the ORV export, which may not be installed.
+    for (const char *name : {"BitBtn14", "BitBtn17"})
+        if (auto *b = control<QPushButton>(name))
+            b->setEnabled(!m_mainf.sett.fullorx || bool(OrvExportCommand()));
     control<QPushButton>("Button20")->setVisible(m_mainf.curCode == QLatin1String("MNK"));
 }
 
 void ImportPage::ReadData()
 {
-    // Only the Paradox and ORV readers are linked in so far; the other types read nothing yet.
+    if (GetImportType() == ImportText) {
+        ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
+        return;
+    }
     const int type = GetImportType();
     if (type != ImportParadox && type != ImportOrv)
         return;
@@ -186,6 +315,141 @@ void ImportPage::ReadData()
         ReadParadox(m_mainf, file);
     else // an event file is shown unless it goes straight into the database
         ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
+}
+
+namespace {
+
+TD2D &tableOf(Tmainf &mainf, int slot)
+{
+    if (!mainf.importTables[slot])
+        mainf.importTables[slot] = std::make_unique<TD2D>();
+    return *mainf.importTables[slot];
+}
+
+} // namespace
+
+void ImportPage::ReadTextFiles(const QString &eventsFile, const QString &sbFile, const QString &xmFile)
+{
+    ClearImportGrid(false);
+    const QString files[] = {eventsFile, sbFile, xmFile};
+    for (int t = 0; t < 3; ++t)
+        if (!Txt2dsl(tableOf(m_mainf, t), m_formats.importSpec[t], files[t]))
+            return;
+    if (!m_mainf.imm->isChecked()) {
+        ClearImportGrid(true);
+        RadioChanged();
+    } else {
+        WriteTxt(false);
+    }
+}
+
+void ImportPage::showStats(const ImportStats &stats, bool numbersOn, bool datesOn)
+{
+    ShowImportStats(control<QLabel>("st1"), control<QLabel>("st2"), control<QLabel>("st3"),
+                    ImportStatsText(*m_mainf.sg, numbersOn, datesOn, stats));
+}
+
+void ImportPage::ShowImportTable(int slot)
+{
+    TD2D &table = tableOf(m_mainf, slot);
+    if (GetImportType() != ImportText) {
+        TableToGrid(table, *m_mainf.sg);
+        return;
+    }
+    const tspec &spec = m_formats.importSpec[slot];
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, spec, m_mainf.fsLocal, m_mainf.curYear);
+    const bool numbers = slot != 2, dates = slot == 1;
+    const ImportStats stats =
+        TableToGridBySpec(table, spec, *m_mainf.sg, numbers, dates, slot == 0 ? 1 : 2, 4, fs);
+    m_gridTable = "esx"[slot];
+    importStats = stats;
+    showStats(stats, numbers, dates);
+}
+
+void ImportPage::RadioChanged()
+{
+    if (!m_gridLock)
+        return;
+    const int slot = control<QRadioButton>("Evrb")->isChecked()   ? 0
+                     : control<QRadioButton>("Strb")->isChecked() ? 1
+                                                                  : 2;
+    if (GetImportType() == ImportText) {
+        const int shown = m_gridTable == 'e' ? 0 : m_gridTable == 's' ? 1 : m_gridTable == 'x' ? 2 : -1;
+        if (shown >= 0 && shown != slot)
+            GridToTable(*m_mainf.sg, tableOf(m_mainf, shown), false);
+    }
+    ShowImportTable(slot);
+}
+
+void ImportPage::GridToShownTable()
+{
+    const int slot = control<QRadioButton>("Evrb")->isChecked()   ? 0
+                     : control<QRadioButton>("Strb")->isChecked() ? 1
+                                                                  : 2;
+    GridToTable(*m_mainf.sg, tableOf(m_mainf, slot), false);
+}
+
+void ImportPage::WriteData()
+{
+    if (GetImportType() == ImportParadox) {
+        WriteParadoxJournal(m_mainf);
+        return;
+    }
+    if (!m_gridLock || GetImportType() != ImportText)
+        return;
+    GridToShownTable();
+    WriteTxt(true);
+}
+
+void ImportPage::WriteTxt(bool refreshGrid)
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    TextTablesInput in;
+    for (int t = 0; t < 3; ++t) {
+        in.tables[t] = &tableOf(m_mainf, t);
+        in.specs[t] = &m_formats.importSpec[t];
+    }
+    if (in.tables[0]->ColCount() == 0 || in.tables[0]->RowCount() <= 0)
+        return;
+    in.merge = m_mainf.adde->isChecked();
+    in.locale = m_mainf.fsLocal;
+    in.currentYear = m_mainf.curYear;
+    // The window comes with the first step of the writing, after the questions and checks.
+    std::unique_ptr<Tpro> progress;
+    const int maximum = m_mainf.sett.fullorx ? in.tables[0]->RowCount() - 1 : 599;
+    in.progress = [&](int position) {
+        if (!progress) {
+            progress = std::make_unique<Tpro>(&m_mainf);
+            progress->SetCancelFlag(false, nullptr);
+            progress->setWindowTitle(QStringLiteral("Запись в базу данных"));
+            progress->pb->setRange(0, maximum);
+            progress->show();
+        }
+        progress->pb->setValue(position);
+    };
+    try {
+        if (m_mainf.sett.fullorx) {
+            WriteTextToOrx(in, m_mainf.filters, [this, dm]() -> DbConnection * {
+                return m_mainf.OpenOrx(*dm) ? dm->conPubs : nullptr;
+            });
+        } else {
+            QString source, user, password;
+            if (m_mainf.GetStationDBParams(source, user, password, -1, false) &&
+                dm->OpenDB_ADO(dm->dbs, source, user, password) && WriteTextToBulletin(*dm->dbs, in) &&
+                refreshGrid)
+                RadioChanged();
+        }
+    } catch (const std::exception &e) {
+        MessageProc(nullptr,
+                    QStringLiteral("WriteTxt: Импорт прерван.\rСообщение об ошибке:\r\r") + ExceptionText(e),
+                    MB_ICONERROR, MB_OK);
+    }
+    progress.reset();
+    dm->CloseDB_ADO(dm->dbs);
+    dm->CloseDB_ADO(dm->conPubs);
 }
 
 bool ImportPage::LoadSpec(const QString &name, bool reset)

@@ -40,12 +40,30 @@ public:
     void ifromChange();
 
     TextFormats &formats() { return m_formats; }
+
+    // Reads the three text files into the import tables, then shows one in the grid or, in the
+    // immediate mode, writes them at once.
+    void ReadTextFiles(const QString &eventsFile, const QString &sbFile, const QString &xmFile);
+    // The three import tables into the target database; refreshGrid shows the renumbered table again.
+    void WriteTxt(bool refreshGrid);
+    // "Запись данных": the grid goes back into its table first.
+    void WriteData();
+    void GridToShownTable();
+    // Shows import table slot (0 Events, 1 Station_bulletin or origin, 2 XM_Add or arrival) in the grid:
+    // a text table with its import format, any other one with its header row.
+    void ShowImportTable(int slot);
+    // The radio buttons: the grid's table goes back, the chosen one is shown.
+    void RadioChanged();
     // Which text table the grid shows: 'e' Events, 's' Station_bulletin, 'x' XM_Add, 0 none.
     char gridTable() const { return m_gridTable; }
     // What the last read gathered for the grid's status panels.
     ImportStats importStats;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
+    void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
     template <typename T> T *control(const char *name) const;
 
     Tmainf &m_mainf;

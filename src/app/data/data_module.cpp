@@ -10,6 +10,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QMenu>
 
 namespace {
 Tdm *g_dm = nullptr;
@@ -19,6 +20,15 @@ Tdm::Tdm(QObject *parent) : QObject(parent)
 {
     g_dm = this;
     setObjectName(QStringLiteral("dm"));
+    m_pm1 = std::make_unique<QMenu>();
+    pm1 = m_pm1.get();
+    pm1->setObjectName(QStringLiteral("pm1"));
+    QAction **items[] = {&N1, &N2, &N3, &N4};
+    const char *captions[] = {"Вырезать", "Копировать", "Вставить", "Удалить"};
+    for (int i = 0; i < 4; ++i) {
+        *items[i] = pm1->addAction(QString::fromUtf8(captions[i]));
+        (*items[i])->setObjectName(QStringLiteral("N%1").arg(i + 1));
+    }
     conPubs = connection("conPubs", QStringLiteral("Data Source=a"));
     dbs = connection("dbs", QStringLiteral("Data Source=a;Mode=ReadWrite"));
     imc = connection("imc", QStringLiteral("Data Source=orx;Mode=Read"));

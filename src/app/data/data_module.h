@@ -12,6 +12,8 @@ class DbConnection;
 class DbQuery;
 class QCheckBox;
 class QLineEdit;
+class QMenu;
+class QAction;
 class TField;
 struct Tsett;
 
@@ -79,11 +81,16 @@ public:
     DbQuery *ime, *ims, *imd, *imp;
     DbQuery *imo, *ima, *imq;
 
+    // The import grid's context menu: N1 cut, N2 copy, N3 paste, N4 delete; the import page handles them.
+    QMenu *pm1 = nullptr;
+    QAction *N1 = nullptr, *N2 = nullptr, *N3 = nullptr, *N4 = nullptr;
+
 private:
     DbConnection *connection(const char *name, const QString &connectionString);
     DbQuery *query(const char *name, DbConnection *conn, const QString &sql = QString());
 
     std::vector<std::unique_ptr<DbCommand>> m_commands;
+    std::unique_ptr<QMenu> m_pm1;
     const Tsett *m_settings = nullptr;
     TField *m_editingField = nullptr;
 };

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "lib/datetime.h"
+
+#include <QString>
+
+// Values of the text tables as they are written and read back with a format's settings.
+
+// A float as the text tables carry it: cut (toward zero) to four decimals and written with up to 15
+// significant digits. The cut works on the value's shortest decimal form, so 0.57 stays 0.57 instead
+// of becoming 0.5699 through its binary image.
+QString FloatCellText(double value, QChar decimalSeparator);
+
+// A date, a date and time, or a time of day alone, in the order and separators of fs. A two-digit
+// year falls in the format's century window: the window's first year is currentYear minus
+// fs.TwoDigitYearCenturyWindow (0: the current century), and currentYear is the one the settings were
+// built with, so the result never depends on today's date.
+bool TextCellToDateTime(const QString &text, const TFormatSettings &fs, int currentYear, TDateTime &value);
+
+// A number with the format's decimal separator, '.' and ',' both taken.
+bool TextCellToFloat(const QString &text, const TFormatSettings &fs, double &value);

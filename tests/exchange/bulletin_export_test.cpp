@@ -1,0 +1,298 @@
+#include "app/settings/param_dialog.h"
+#include "db/db_test_env.h"
+#include "demo_data.h"
+#include "exchange/bulletin_export.h"
+#include "exchange/import_page.h"
+#include "exchange/text_cells.h"
+#include "lib/mstring_grid.h"
+#include "platform/zip_archive.h"
+#include "support/program_env.h"
+#include "support/smtp_server.h"
+
+#include <QDateEdit>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QMenu>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A demo folder, the data module, the import page and a main window on the first station.
+struct ExportProgram
+{
+    TestDir dir;
+    QString out;
+    MessageRecorder messages;
+    Tdm dm;
+    std::unique_ptr<Tmainf> w;
+
+    ExportProgram()
+    {
+        DemoParams params;
+        params.stations = 2;
+        params.days = 3;
+        params.lastDay = QDate(2026, 2, 5);
+        params.eventsPerDay = 4;
+        GenerateDemoFolder(dir.path(), params);
+        out = dir.file(u"out"_s);
+        QDir().mkpath(out);
+        QDir().mkpath(dir.file(u"specs"_s));
+        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toLocal8Bit());
+        SetImportPageInstaller(&InstallImportPage);
+        w = startMainWindow(dir.base());
+        SetImportPageInstaller(nullptr);
+        w->fsLocal = TFormatSettings();
+    }
+    ~ExportProgram() { qunsetenv("ORX_INI_DIR"); }
+
+    void clickExport(QDate from, QDate to, bool mail)
+    {
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&] {
+            if (auto *par = qobject_cast<Tpar *>(QApplication::activeModalWidget())) {
+                par->svodka_Date->setDate(from);
+                par->End_Date->setDate(to);
+                par->dir->setText(out);
+                par->mail_send->setChecked(mail);
+                par->Button1->click();
+            }
+        });
+        answer.start(10);
+        w->findChild<QPushButton *>(u"BitBtn14"_s)->click();
+    }
+    QString bulletinPath() const
+    {
+        const int entry = w->stas->currentItem()->data(Qt::UserRole).toInt();
+        return w->stations[entry].out_file_jet;
+    }
+};
+
+std::unique_ptr<DbConnection> openFile(const QString &path)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+    c->SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
+    c->Open(QString(), QString());
+    return c;
+}
+
+// Rows as the text tables carry them: floats cut to four decimals, times to the second.
+QStringList rows(DbConnection &db, const QString &sql)
+{
+    DbQuery q(&db);
+    q.SetSQL(sql);
+    q.Open();
+    QStringList all;
+    for (; !q.Eof(); q.Next()) {
+        QStringList f;
+        for (int i = 0; i < q.FieldCount(); ++i) {
+            TField *field = q.Field(i);
+            if (field->IsNull())
+                f << u"-"_s;
+            else if (IsFloatFieldType(field->DataType()))
+                f << FloatCellText(field->AsFloat(), QLatin1Char('.'));
+            else if (IsDateFieldType(field->DataType()))
+                f << FormatDateTime(u"dd.mm.yyyy hh:nn:ss"_s, field->AsDateTime());
+            else
+                f << field->AsString().trimmed();
+        }
+        all << f.join(QLatin1Char('|'));
+    }
+    return all;
+}
+
+const QString kEventsSql =
+    u"select num,[time],dec,lat,lon,depdp,deltagr,deltakm,seaz,emares,S_P_time,S_P_dec,"
+    u"Kps,FlagQuake,StrQuake,comment,lddate from [События] where num in (select N_equake "
+    u"from [Станционный бюллетень] where [Date] between %1 and %2) order by num"_s;
+const QString kReadingsSql =
+    u"select N_seismo,N_equake,Station_Cod,[Date],FM,Qual,Interpretation,Phase,"
+    u"Channel_name,Channel_Cod,KPCH,Channel_component,[Time],[Dec],FM_NS,FM_EW,FM_Z,"
+    u"FM_Period_NS,FM_Amp_NS,FM_Period_EW,FM_Amp_EW,FM_Period_Z,FM_Amp_Z,Comments from "
+    u"[Станционный бюллетень] where [Date] between %1 and %2 order by arid"_s;
+// Amplitudes by the position of their reading, since the readings get new counters.
+const QString kAmplitudesSql =
+    u"select (select count(*) from [Станционный бюллетень] b where b.arid<x.arid and b.[Date] between %1 and "
+    u"%2),"
+    u"Channel_nameXM,Channel_componentXM,Channel_CodXM,TimeXM,DecXm,Period_NS,Amp_NS,Period_EW,Amp_EW,Period_"
+    u"Z,"
+    u"Amp_Z,Magnitude_NE,Klass_NE,Magnitude_Z,Klass_Z from [Динамические замеры] x where x.arid in (select "
+    u"arid "
+    u"from [Станционный бюллетень] where [Date] between %1 and %2) order by x.arid,x.Id_XM"_s;
+
+} // namespace
+
+TEST(BulletinExport, DecadesOfTheYear)
+{
+    const struct
+    {
+        int month, day, decade;
+    } cases[] = {{3, 5, 7}, {1, 21, 3}, {1, 31, 3}, {1, 10, 1}, {1, 11, 2}, {12, 31, 36}, {2, 29, 6}};
+    for (const auto &c : cases)
+        EXPECT_EQ(ExportDecade(EncodeDate(2008, c.month, c.day)), c.decade) << c.month << '.' << c.day;
+}
+
+TEST(BulletinExport, WritesPacksMailsAndReadsBackToTheSameRows)
+{
+    ExportProgram p;
+    TestDir received;
+    SmtpServer server(received.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+    p.w->sett.smtp_host = u"127.0.0.1"_s;
+    p.w->sett.smtp_port = server.port();
+    p.w->sett.maile_global = false;
+    p.w->sett.maile_from = u"st@seismo.ru"_s;
+    p.w->sett.maile_recv = u"bulletin@seismo.ru"_s;
+    p.w->sett.maile_subj = u"Экспорт"_s;
+    p.w->curName = u"Станция"_s;
+
+    const QString source = p.bulletinPath();
+    auto original = openFile(source);
+    const QString from = u"46056"_s, to = u"46058"_s; // 3 to 5 February 2026
+    const QStringList events = rows(*original, kEventsSql.arg(from, to));
+    const QStringList readings = rows(*original, kReadingsSql.arg(from, to));
+    const QStringList amplitudes = rows(*original, kAmplitudesSql.arg(from, to));
+    original.reset();
+    ASSERT_FALSE(events.isEmpty());
+    ASSERT_FALSE(amplitudes.isEmpty());
+
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), true);
+    ASSERT_EQ(p.messages.count(), 1);
+    EXPECT_EQ(p.messages.last().icon, unsigned(MB_ICONINFORMATION));
+    EXPECT_EQ(
+        p.messages.last().text,
+        u"Экспорт Station bulletin выполнен, %1 записей\rЭкспорт Events выполнен, %2 записей\r"
+        u"Экспорт XM_Add выполнен, %3 записей\rЭкспорт успешно отправлен по почте."_s.arg(readings.size())
+            .arg(events.size())
+            .arg(amplitudes.size()));
+    const QStringList names = {u"Station_bulletin4.txt"_s, u"Events4.txt"_s, u"XM_Add4.txt"_s};
+    EXPECT_EQ(folderEntries(p.out), (QStringList{names[1], names[0], names[2]}));
+
+    const QJsonObject mail = server.json(u"msg-1.json"_s).toObject();
+    EXPECT_EQ(mail.value("to").toString(), u"bulletin@seismo.ru"_s);
+    EXPECT_EQ(
+        mail.value("text").toString().trimmed(),
+        u"Экспорт с/с \"Станция\" из БД \"Станционный бюллетень\" (файл StBulExp_20260203_20260205.zip)"_s);
+    const QJsonArray attachments = mail.value("attachments").toArray();
+    ASSERT_EQ(attachments.size(), 1);
+    EXPECT_EQ(attachments[0].toObject().value("filename").toString(), u"StBulExp_20260203_20260205.zip"_s);
+    TestDir unpacked;
+    unzipAll(received.file(attachments[0].toObject().value("file").toString()), unpacked.path());
+    for (const QString &name : names)
+        EXPECT_EQ(readBytes(unpacked.file(name)), readBytes(p.out + u"/"_s + name)) << name.toStdString();
+
+    // Back through the import grid into a fresh bulletin file.
+    const QString fresh = p.dir.file(u"fresh.mdb"_s);
+    writeBytes(fresh, {});
+    {
+        auto db = openFile(fresh);
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+    }
+    const int entry = p.w->stas->currentItem()->data(Qt::UserRole).toInt();
+    p.w->stations[entry].out_file_jet = fresh;
+    p.w->imm->setChecked(false);
+    p.w->Events->setText(p.out + u"/Events4.txt"_s);
+    p.w->Station_bulletin->setText(p.out + u"/Station_bulletin4.txt"_s);
+    p.w->XM_Add->setText(p.out + u"/XM_Add4.txt"_s);
+    p.messages.clear();
+    p.w->findChild<QPushButton *>(u"Button11"_s)->click();
+    EXPECT_EQ(p.messages.count(), 0);
+    EXPECT_EQ(p.w->sg->rowCount(), events.size() + 1);
+    EXPECT_EQ(p.w->sg->item(0, 2)->text(), u"[2] num"_s);
+    p.w->findChild<QRadioButton *>(u"Strb"_s)->setChecked(true);
+    EXPECT_EQ(p.w->sg->rowCount(), readings.size() + 1);
+    p.w->findChild<QPushButton *>(u"Button14"_s)->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+
+    auto copy = openFile(fresh);
+    EXPECT_EQ(rows(*copy, kEventsSql.arg(from, to)), events);
+    EXPECT_EQ(rows(*copy, kReadingsSql.arg(from, to)), readings);
+    EXPECT_EQ(rows(*copy, kAmplitudesSql.arg(from, to)), amplitudes);
+}
+
+TEST(BulletinExport, NothingInThePeriodEndsAtTheFirstTable)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2020, 3, 1), QDate(2020, 3, 10), true);
+    ASSERT_EQ(p.messages.count(), 1);
+    EXPECT_EQ(p.messages.last().text, u"Экспорт Station bulletin не выполнен, 0 записей"_s);
+    EXPECT_TRUE(folderEntries(p.out).isEmpty());
+}
+
+TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
+    p.w->imm->setChecked(false);
+    p.w->Events->setText(p.out + u"/Events4.txt"_s);
+    p.w->Station_bulletin->setText(p.out + u"/Station_bulletin4.txt"_s);
+    p.w->XM_Add->setText(p.out + u"/XM_Add4.txt"_s);
+    p.w->findChild<QPushButton *>(u"Button11"_s)->click();
+    TMStringGrid &sg = *p.w->sg;
+    const QString num = sg.item(1, 2)->text();
+    ASSERT_FALSE(num.isEmpty());
+    EXPECT_EQ(p.dm.pm1->actions().size(), 4);
+    EXPECT_EQ(p.dm.N1->text(), u"Вырезать"_s);
+    EXPECT_EQ(p.dm.N4->text(), u"Удалить"_s);
+    sg.setRangeSelected(QTableWidgetSelectionRange(1, 2, 1, 2), true);
+    p.dm.N2->trigger(); // copy
+    sg.clearSelection();
+    sg.setRangeSelected(QTableWidgetSelectionRange(2, 16, 2, 16), true);
+    p.dm.N3->trigger(); // paste
+    EXPECT_EQ(sg.item(2, 16)->text(), num);
+    p.dm.N1->trigger(); // cut
+    EXPECT_EQ(sg.item(2, 16)->text(), u""_s);
+    EXPECT_EQ(p.w->gridClip->GetCell(0, 0), num);
+
+    // The wheel moves the grid by one row.
+    QScrollBar *bar = sg.verticalScrollBar();
+    bar->setValue(0);
+    const QPointF at(10, 10);
+    QWheelEvent down(at, sg.viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(sg.viewport(), &down);
+    EXPECT_EQ(bar->value(), std::min(1, bar->maximum()));
+}
+
+TEST(BulletinExport, ImmediateModeWithABadLastCellWritesNothing)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
+    // The last measurement's period becomes text that is no number.
+    const QString xm = p.out + u"/XM_Add4.txt"_s;
+    QByteArray bytes = readBytes(xm);
+    const qsizetype lastLine = bytes.lastIndexOf('\n', bytes.size() - 2) + 1;
+    QList<QByteArray> fields = bytes.mid(lastLine).split(';');
+    fields[7] = "n/a";
+    const int lineNo = int(bytes.left(lastLine).count('\n')) + 1;
+    writeBytes(xm, bytes.left(lastLine) + fields.join(';'));
+
+    const QString fresh = p.dir.file(u"fresh.mdb"_s);
+    writeBytes(fresh, {});
+    {
+        auto db = openFile(fresh);
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+    }
+    p.w->stations[p.w->stas->currentItem()->data(Qt::UserRole).toInt()].out_file_jet = fresh;
+    p.w->imm->setChecked(true);
+    p.w->Events->setText(p.out + u"/Events4.txt"_s);
+    p.w->Station_bulletin->setText(p.out + u"/Station_bulletin4.txt"_s);
+    p.w->XM_Add->setText(xm);
+    p.messages.clear();
+    p.w->findChild<QPushButton *>(u"Button11"_s)->click();
+    ASSERT_EQ(p.messages.count(), 1);
+    EXPECT_TRUE(p.messages.last().text.startsWith(
+        u"строка №%1, столбец №8 (таблица [Динамические замеры]). Операция прервана.\rСообщение об ошибке:\r\r"_s
+            .arg(lineNo)))
+        << p.messages.last().text.toStdString();
+    auto db = openFile(fresh);
+    for (const char *table : {"[События]", "[Станционный бюллетень]", "[Динамические замеры]"})
+        EXPECT_EQ(rows(*db, u"select count(*) from %1"_s.arg(QString::fromUtf8(table))), QStringList{u"0"_s});
+    EXPECT_FALSE(p.w->importPage()->gridLock());
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+// For the tests that write the import text tables into a database on both back ends.
+
+#include "db/db_test_env.h"
+#include "exchange/text_to_bulletin.h"
+#include "support/test_support.h"
+
+#include <gtest/gtest.h>
+
+// The table's rows replaced by rows, cells by position.
+inline void fillTable(TD2D &t, int columns, const QList<QStringList> &rows)
+{
+    t.Init(columns, 0);
+    for (const QStringList &r : rows) {
+        const int row = t.AddRows(1);
+        for (int c = 0; c < r.size(); ++c)
+            t.SetCell(c, row, r[c]);
+    }
+}
+
+// A fresh database of the back end Env, the three tables and their formats, and a message recorder.
+template <class Env> class TextTablesTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<Env>();
+        db = env->open();
+    }
+
+    // Every row of sql, its fields joined by "|", NULL and empty text as "-".
+    QStringList rows(const char *sql)
+    {
+        DbQuery q(db.get());
+        q.SetSQL(QString::fromUtf8(sql));
+        q.Open();
+        QStringList all;
+        for (; !q.Eof(); q.Next()) {
+            QStringList f;
+            for (int i = 0; i < q.FieldCount(); ++i) {
+                const QString text = q.Field(i)->IsNull() ? QString() : q.Field(i)->AsString().trimmed();
+                f << (text.isEmpty() ? QStringLiteral("-") : text);
+            }
+            all << f.join(QLatin1Char('|'));
+        }
+        return all;
+    }
+
+    TextTablesInput input(bool merge)
+    {
+        TextTablesInput in;
+        for (int t = 0; t < 3; ++t) {
+            in.tables[t] = &tables[t];
+            in.specs[t] = &specs[t];
+        }
+        in.merge = merge;
+        in.currentYear = 2026;
+        return in;
+    }
+
+    std::unique_ptr<Env> env;
+    std::unique_ptr<DbConnection> db;
+    TD2D tables[3];
+    tspec specs[3];
+    MessageRecorder rec;
+};
+
+using TextTablesBackends = ::testing::Types<SqliteEnv, PostgresEnv>;
+struct TextTablesBackendNames
+{
+    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
+};

@@ -1,0 +1,154 @@
+#include "text_tables_env.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+tspec specOf(std::initializer_list<std::pair<const char *, bool>> cols)
+{
+    tspec s;
+    for (const auto &[name, used] : cols)
+        s.cols.append(tspeccol{QString::fromUtf8(name), false, used, {}});
+    return s;
+}
+
+template <class Env> class TextToBulletin : public TextTablesTest<Env>
+{
+protected:
+    using TextTablesTest<Env>::db;
+    using TextTablesTest<Env>::tables;
+    using TextTablesTest<Env>::specs;
+    using TextTablesTest<Env>::rows;
+
+    void SetUp() override
+    {
+        TextTablesTest<Env>::SetUp();
+        if (!db)
+            return;
+        specs[0] = specOf({{"orid", false}, {"num", true}, {"time", true}, {"comment", true}});
+        specs[1] = specOf({{"arid", false}, {"N_equake", true}, {"Date", true}, {"Phase", true}});
+        specs[2] = specOf({{"Id_XM", false}, {"arid", true}, {"Amp_Z", true}});
+        for (const char *sql : kBulletinCreates)
+            exec(*db, sql);
+        // What the database already holds: event 12 with a reading and its amplitude, and event 30.
+        exec(*db, u"insert into [События] (num,comment) values (12,'old'),(30,'keep')"_s);
+        exec(*db, u"insert into [Станционный бюллетень] (N_equake,Phase) values (12,'Pold'),(30,'Pkeep')"_s);
+        exec(
+            *db,
+            u"insert into [Динамические замеры] (arid,Amp_Z) select arid,1.5 from [Станционный бюллетень]"_s);
+        before = snapshot();
+    }
+
+    QStringList snapshot()
+    {
+        return rows("select num,[time],comment from [События] order by num") +
+               rows("select arid,N_equake,[Date],Phase from [Станционный бюллетень] order by arid") +
+               rows("select arid,Amp_Z from [Динамические замеры] order by Id_XM");
+    }
+
+    // Events 11..13; readings 1..3 of events 11, 11 and 13; amplitudes of readings 1 and 3.
+    bool write(bool merge = false, const QList<QStringList> &extraXm = {})
+    {
+        fillTable(tables[0], 4,
+                  {{u"99"_s, u"11"_s, u"3/5/08 14:07:09"_s, u"first"_s},
+                   {u"99"_s, u"12"_s, u""_s, u"new"_s},
+                   {u"99"_s, u"13"_s, u"3/6/08 1:02:03"_s, u"third"_s}});
+        fillTable(tables[1], 4,
+                  {{u"1"_s, u"11"_s, u"3/5/08"_s, u"P"_s},
+                   {u"2"_s, u"11"_s, u"3/5/08"_s, u"S"_s},
+                   {u"3"_s, u"13"_s, u"12/30/99"_s, u"P"_s}});
+        fillTable(tables[2], 3,
+                  QList<QStringList>{{u"7"_s, u"3"_s, u"0,57"_s}, {u"8"_s, u"1"_s, u"2,5"_s}} + extraXm);
+        TextTablesInput in = this->input(merge);
+        return WriteTextToBulletin(*db, in);
+    }
+
+    QStringList before;
+};
+
+TYPED_TEST_SUITE(TextToBulletin, TextTablesBackends, TextTablesBackendNames);
+
+const QString kQuestion = u"В таблице \"События\" уже есть землетрясения с номерами от 11 до 13\r\r"
+                          u"Хотите удалить существующие данные и записать новые?"_s;
+
+TYPED_TEST(TextToBulletin, NoToTheRangeQuestionChangesNothing)
+{
+    this->rec.answer({IDNO});
+    EXPECT_FALSE(this->write());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_EQ(this->rec.last().text, kQuestion);
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONQUESTION));
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+TYPED_TEST(TextToBulletin, YesReplacesTheRangeAndRenumbersReadings)
+{
+    this->rec.answer({IDYES});
+    ASSERT_TRUE(this->write());
+    EXPECT_EQ(this->rec.count(), 1);
+    // The old readings were 1 and 2, so the database numbers the new ones from 3.
+    EXPECT_EQ(this->rows("select num,[time],comment from [События] order by num"),
+              (QStringList{u"11|05.03.2008 14:07:09|first"_s, u"12|-|new"_s,
+                           u"13|06.03.2008 01:02:03|third"_s, u"30|-|keep"_s}));
+    EXPECT_EQ(this->rows("select arid,N_equake,[Date],Phase from [Станционный бюллетень] order by arid"),
+              (QStringList{u"2|30|-|Pkeep"_s, u"3|11|05.03.2008|P"_s, u"4|11|05.03.2008|S"_s,
+                           u"5|13|30.12.1899|P"_s}));
+    EXPECT_EQ(this->rows("select arid,Amp_Z from [Динамические замеры] order by arid,Amp_Z"),
+              (QStringList{u"2|1.5"_s, u"3|2.5"_s, u"5|0.57"_s}));
+    EXPECT_EQ(this->tables[1].Columns[0], (QStringList{u"3"_s, u"4"_s, u"5"_s}));
+    EXPECT_EQ(this->tables[2].Columns[1], (QStringList{u"5"_s, u"3"_s}));
+}
+
+TYPED_TEST(TextToBulletin, MergeLeavesTheFirstEventToTheDatabase)
+{
+    exec(*this->db, u"delete from [Динамические замеры]"_s);
+    exec(*this->db, u"delete from [Станционный бюллетень]"_s);
+    exec(*this->db, u"delete from [События] where num=12"_s);
+    exec(*this->db, u"insert into [События] (num,comment) values (11,'in db')"_s);
+    ASSERT_TRUE(this->write(true));
+    EXPECT_EQ(this->rec.count(), 0); // 12..13 are free: no question
+    EXPECT_EQ(this->rows("select num,comment from [События] order by num"),
+              (QStringList{u"11|in db"_s, u"12|new"_s, u"13|third"_s, u"30|keep"_s}));
+    EXPECT_EQ(this->rows("select N_equake,Phase from [Станционный бюллетень] order by arid"),
+              (QStringList{u"11|P"_s, u"11|S"_s, u"13|P"_s}));
+}
+
+TYPED_TEST(TextToBulletin, ABadCellLateInTheFileChangesNothing)
+{
+    this->rec.answer({IDYES});
+    EXPECT_FALSE(this->write(false, {{u"9"_s, u"2"_s, u"0,1"_s}, {u"10"_s, u"2"_s, u"n/a"_s}}));
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        u"строка №4, столбец №3 (таблица [Динамические замеры]). Операция прервана.\rСообщение об ошибке:\r\r"_s))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_EQ(this->snapshot(), this->before);
+    EXPECT_EQ(this->tables[1].Columns[0], (QStringList{u"1"_s, u"2"_s, u"3"_s}));
+}
+
+TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
+{
+    this->rec.answer({IDYES});
+    // The second event 12 breaks the key after the deletions ran.
+    fillTable(this->tables[2], 3, {});
+    TextTablesInput in = this->input(false);
+    fillTable(this->tables[0], 4, {{u""_s, u"12"_s, u""_s, u"a"_s}, {u""_s, u"12"_s, u""_s, u"dup"_s}});
+    fillTable(this->tables[1], 4, {});
+    EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
+    ASSERT_EQ(this->rec.count(), 2);
+    EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))
+        << this->rec.last().text.toStdString();
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)
+{
+    this->specs[2].cols[2].name = u"Amp_Q"_s;
+    EXPECT_FALSE(this->write());
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        u"столбец №3 (таблица [Динамические замеры]). Операция прервана."_s));
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
+} // namespace
