@@ -135,17 +135,24 @@ bool matches(FieldType type, const QVariant &stored, const QVariant &wanted, Loc
 
 } // namespace
 
+// Field properties are read per row by the exporters: no copy of the column description.
+static const DbColumn &columnAt(const QList<DbColumn> &columns, int index)
+{
+    static const DbColumn none;
+    return index >= 0 && index < columns.size() ? columns.at(index) : none;
+}
+
 QString DbField::FieldName() const
 {
-    return m_query->m_columns.value(m_index).name;
+    return columnAt(m_query->m_columns, m_index).name;
 }
 FieldType DbField::DataType() const
 {
-    return m_query->m_columns.value(m_index).type;
+    return columnAt(m_query->m_columns, m_index).type;
 }
 int DbField::Size() const
 {
-    return m_query->m_columns.value(m_index).size;
+    return columnAt(m_query->m_columns, m_index).size;
 }
 QVariant DbField::Value() const
 {

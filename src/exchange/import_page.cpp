@@ -10,6 +10,7 @@
 #include "exchange/delimited_reader.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
+#include "exchange/krv_import.h"
 #include "exchange/orv_import.h"
 #include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
@@ -301,7 +302,7 @@ void ImportPage::ReadData()
         return;
     }
     const int type = GetImportType();
-    if (type != ImportParadox && type != ImportOrv)
+    if (type != ImportParadox && type != ImportKrv && type != ImportOrv)
         return;
     const QString file = m_mainf.Edit5->text();
     if (!QFileInfo::exists(file)) {
@@ -311,10 +312,12 @@ void ImportPage::ReadData()
                     MB_ICONERROR, MB_OK);
         return;
     }
-    if (type == ImportParadox)
-        ReadParadox(m_mainf, file);
-    else // an event file is shown unless it goes straight into the database
+    if (type == ImportKrv)
+        ReadKRV(m_mainf, file);
+    else if (type == ImportOrv) // an event file is shown unless it goes straight into the database
         ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
+    else
+        ReadParadox(m_mainf, file);
 }
 
 namespace {
@@ -394,6 +397,10 @@ void ImportPage::WriteData()
 {
     if (GetImportType() == ImportParadox) {
         WriteParadoxJournal(m_mainf);
+        return;
+    }
+    if (GetImportType() == ImportKrv) {
+        WriteKRV(m_mainf);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

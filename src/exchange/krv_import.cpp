@@ -1,0 +1,99 @@
+#include "exchange/krv_import.h"
+
+#include "app/data/data_module.h"
+#include "app/main/main_window.h"
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/krv_reader.h"
+#include "exchange/krv_writer.h"
+#include "exchange/operation_progress.h"
+#include "lib/messages.h"
+#include "lib/mstring_grid.h"
+#include "lib/string_table.h"
+
+#include <QCheckBox>
+
+namespace {
+
+// The KRV table lives in the third slot of the import tables.
+constexpr int KrvImportTable = 2;
+
+class MainWindowKrvHost : public KrvWriteHost
+{
+public:
+    MainWindowKrvHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
+                            bool Silent) override
+    {
+        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
+    }
+    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
+                    bool Silent) override
+    {
+        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
+    }
+    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
+    void ShowProgress(const QString &Caption, int Maximum) override { m_progress.Show(Caption, 0, Maximum); }
+    void SetProgress(int Position) override { m_progress.Set(Position); }
+    void HideProgress() override { m_progress.Hide(); }
+
+private:
+    Tmainf &m_mainf;
+    Tdm &m_dm;
+    OperationProgress m_progress{&m_mainf};
+};
+
+TD2D &krvTable(Tmainf &mainf)
+{
+    auto &table = mainf.importTables[KrvImportTable];
+    if (!table)
+        table = std::make_unique<TD2D>();
+    return *table;
+}
+
+void write(Tmainf &mainf, const TD2D &table)
+{
+    if (Tdm *dm = Tdm::instance()) {
+        MainWindowKrvHost host(mainf, *dm);
+        WriteKrvTable(host, table);
+    }
+}
+
+} // namespace
+
+void ReadKRV(Tmainf &Mainf, const QString &FileName)
+{
+    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
+    if (!page)
+        return;
+    TD2D &table = krvTable(Mainf);
+    QString message;
+    if (!ReadKrvFile(FileName, table, message)) {
+        MessageProc(&Mainf, message, MB_ICONERROR, MB_OK);
+        // Nothing read stays in the grid, whether it would have been shown or written.
+        page->ClearImportGrid(false);
+        return;
+    }
+    if (Mainf.imm->isChecked()) {
+        write(Mainf, table);
+        return;
+    }
+    page->ClearImportGrid(true);
+    TableToGrid(table, *Mainf.sg);
+}
+
+void WriteKRV(Tmainf &Mainf)
+{
+    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
+    if (!page)
+        return;
+    if (!page->gridLock()) {
+        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
+        return;
+    }
+    TD2D &table = krvTable(Mainf);
+    GridToTable(*Mainf.sg, table, true);
+    write(Mainf, table);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <QString>
+
+class Tmainf;
+
+// The partner bulletin on the import page: read into the third import table and shown in the grid, or
+// written at once when "Сразу в БД" is checked.
+void ReadKRV(Tmainf &Mainf, const QString &FileName);
+// "Запись данных": the grid, with the operator's corrections, into the station's bulletin database.
+void WriteKRV(Tmainf &Mainf);

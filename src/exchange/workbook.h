@@ -1,0 +1,48 @@
+#pragma once
+
+#include "lib/datetime.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+// An Excel workbook read into memory, offering what the station sheet reader asks of a spreadsheet
+// program: the sheets, each sheet's used rows, the cell values, their texts, dates as serials.
+// .xls (BIFF) files are read with libfreexl, .xlsx files from their ZIP parts.
+
+struct WorkbookCell
+{
+    enum Kind { Empty, Number, Date, Text };
+    Kind kind = Empty;
+    double number = 0; // Number; Date: the serial, days since 30.12.1899
+    QString text;      // Text
+};
+
+struct WorkSheet
+{
+    QString name;
+    // The last row and column holding a cell, counted from 1 at row 1 and column A whatever the first
+    // used cell; 0 on an empty sheet.
+    int lastRow = 0;
+    int lastCol = 0;
+    QHash<quint64, WorkbookCell> cells;
+
+    // Row and column from 1; outside the sheet an empty cell.
+    WorkbookCell Cell(int Row, int Col) const;
+    void SetCell(int Row, int Col, const WorkbookCell &Value);
+};
+
+struct Workbook
+{
+    QList<WorkSheet> sheets;
+};
+
+// The cell's value as text: numbers with FS's decimal separator, dates in FS's short date format, times
+// of day alone in its long time format, both for a date with a time; empty cells as empty text.
+QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS);
+
+// Reads the file, chosen by its content (a ZIP archive is .xlsx, a compound document .xls). Raises
+// EFileError with the reason on a file that cannot be read or is damaged.
+Workbook ReadWorkbook(const QString &FileName);
+// The parts of an .xlsx workbook from its bytes; the fuzz target's way in.
+Workbook ReadXlsxBytes(const QByteArray &Bytes);
