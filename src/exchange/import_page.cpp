@@ -11,6 +11,7 @@
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
 #include "exchange/krv_import.h"
+#include "exchange/orv_import.h"
 #include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
 #include "exchange/text_to_orx.h"
@@ -300,7 +301,8 @@ void ImportPage::ReadData()
         ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
         return;
     }
-    if (GetImportType() != ImportParadox && GetImportType() != ImportKrv)
+    const int type = GetImportType();
+    if (type != ImportParadox && type != ImportKrv && type != ImportOrv)
         return;
     const QString file = m_mainf.Edit5->text();
     if (!QFileInfo::exists(file)) {
@@ -310,8 +312,10 @@ void ImportPage::ReadData()
                     MB_ICONERROR, MB_OK);
         return;
     }
-    if (GetImportType() == ImportKrv)
+    if (type == ImportKrv)
         ReadKRV(m_mainf, file);
+    else if (type == ImportOrv) // an event file is shown unless it goes straight into the database
+        ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
     else
         ReadParadox(m_mainf, file);
 }
