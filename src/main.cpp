@@ -2,6 +2,7 @@
 #include "app/main/main_window.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
+#include "exchange/orv_export.h"
 #include "exchange/orx_copy.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"
@@ -18,6 +19,7 @@ int main(int argc, char *argv[])
     // The import page sits above the main window's library; the window installs it while it is created.
     SetImportPageInstaller(&InstallImportPage);
     InstallSummaryCommand();
+    InstallOrvExportCommand();
     InstallReportCommand();
     InstallOrxImportCommand();
     InstallDataFormatCommand();

@@ -159,12 +159,6 @@ void ExportBullet(BulletinExportHost &host)
                     MB_ICONERROR, MB_OK);
 }
 
-std::function<void(Tmainf &)> &OrvExportCommand()
-{
-    static std::function<void(Tmainf &)> command;
-    return command;
-}
-
 namespace {
 
 class MainWindowExportHost : public BulletinExportHost
@@ -220,11 +214,6 @@ private:
 
 void Export_St_bull_Click(Tmainf &mainf)
 {
-    if (mainf.sett.fullorx) {
-        if (const auto &orv = OrvExportCommand())
-            orv(mainf);
-        return;
-    }
     Tdm *dm = Tdm::instance();
     if (!dm || !dynamic_cast<ImportPage *>(mainf.importPage()))
         return;

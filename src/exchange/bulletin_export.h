@@ -40,7 +40,5 @@ int ExportDecade(TDateTime date);
 // XM_Add<N>.txt in the export folder, packed and mailed when asked. Reports everything itself.
 void ExportBullet(BulletinExportHost &host);
 
-// The handler of the export buttons: the ORV export in the ORX-only mode, else ExportBullet.
+// The export of the station bulletin database that the export buttons run outside the ORX-only mode.
 void Export_St_bull_Click(Tmainf &mainf);
-// The ORV export that the ORX-only mode runs; empty until one is installed.
-std::function<void(Tmainf &)> &OrvExportCommand();

@@ -2,6 +2,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/product_commands.h"
 #include "app/main/program_folder.h"
 #include "app/settings/progress_window.h"
 #include "app/settings/settings_record.h"
@@ -12,6 +13,7 @@
 #include "exchange/import_grid.h"
 #include "exchange/import_type.h"
 #include "exchange/krv_import.h"
+#include "exchange/orv_import.h"
 #include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
 #include "exchange/text_to_orx.h"
@@ -96,9 +98,8 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
         if (m_gridLock)
             GridShiftCells(*m_mainf.sg, -1);
     });
-    // Both export buttons share one handler: the ORV export in the ORX-only mode, else the bulletin's.
-    on("BitBtn14", [this] { Export_St_bull_Click(m_mainf); });
-    on("BitBtn17", [this] { Export_St_bull_Click(m_mainf); });
+    // The ORX page's export button does what the event page's does (its own handler lives there).
+    on("BitBtn17", [this] { m_mainf.BitBtn14Click(); });
 
     // The wheel moves the grid one row, never the current cell.
     m_mainf.sg->viewport()->installEventFilter(this);
@@ -288,10 +289,12 @@ void ImportPage::SetImmediateMode(bool immediate)
 
 void ImportPage::UpdateELQButton()
 {
-    // The ORX-only mode exports through the ORV export, which may not be installed.
+    // Each mode exports through its own command, which may not be installed.
+    const ProductCommands &commands = productCommands();
+    const bool exportable = bool(m_mainf.sett.fullorx ? commands.orvExport : commands.textExport);
     for (const char *name : {"BitBtn14", "BitBtn17"})
         if (auto *b = control<QPushButton>(name))
-            b->setEnabled(!m_mainf.sett.fullorx || bool(OrvExportCommand()));
+            b->setEnabled(exportable);
     control<QPushButton>("Button20")->setVisible(m_mainf.curCode == QLatin1String("MNK"));
 }
 
@@ -301,7 +304,8 @@ void ImportPage::ReadData()
         ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
         return;
     }
-    if (GetImportType() != ImportParadox && GetImportType() != ImportKrv && GetImportType() != ImportExcel)
+    const int type = GetImportType();
+    if (type != ImportParadox && type != ImportKrv && type != ImportOrv && type != ImportExcel)
         return;
     const QString file = m_mainf.Edit5->text();
     if (!QFileInfo::exists(file)) {
@@ -311,9 +315,11 @@ void ImportPage::ReadData()
                     MB_ICONERROR, MB_OK);
         return;
     }
-    if (GetImportType() == ImportKrv)
+    if (type == ImportKrv)
         ReadKRV(m_mainf, file);
-    else if (GetImportType() == ImportExcel)
+    else if (type == ImportOrv) // an event file is shown unless it goes straight into the database
+        ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
+    else if (type == ImportExcel)
         ReadXls(m_mainf, file);
     else
         ReadParadox(m_mainf, file);
@@ -487,5 +493,7 @@ void ImportPage::ClearImportTables()
 
 void InstallImportPage(Tmainf &mainf)
 {
+    // The text export of the bulletin database belongs with the import page's formats.
+    productCommands().textExport = &Export_St_bull_Click;
     mainf.SetImportPage(new ImportPage(mainf));
 }

@@ -311,6 +311,8 @@ void Tmainf::SetupEventPage()
     }
     connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("Svodka")), &QPushButton::clicked, this,
             &Tmainf::Svodka_Click);
+    connect(TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn14")), &QPushButton::clicked, this,
+            &Tmainf::BitBtn14Click);
     auto *report = TabSheet1->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
     report->setEnabled(bool(productCommands().report));
     connect(report, &QPushButton::clicked, this, [this] {
@@ -381,6 +383,14 @@ void Tmainf::Svodka_Click()
 {
     const ProductCommands &commands = productCommands();
     const auto &command = sett.fullorx ? commands.orxSvodka : commands.svodka;
+    if (command)
+        command(*this);
+}
+
+void Tmainf::BitBtn14Click()
+{
+    const ProductCommands &commands = productCommands();
+    const auto &command = sett.fullorx ? commands.orvExport : commands.textExport;
     if (command)
         command(*this);
 }

@@ -203,6 +203,8 @@ public:
     void imdseDataChange();
     void imdssDataChange();
     void Svodka_Click();
+    // The export button: the ORV export in ORX-only mode, the text export otherwise.
+    void BitBtn14Click();
 
     // Event pages on the ORX database. The data sources of imo and ima belong to the pages; their
     // data-change handlers are the data module's.

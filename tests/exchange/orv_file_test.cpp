@@ -1,0 +1,324 @@
+#include "exchange/orv_file.h"
+
+#include "lib/fake_dataset.h"
+#include "lib/record_stream.h"
+#include "support/test_support.h"
+
+#include <QBuffer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+QByteArray asc(const char *text)
+{
+    return QByteArray(text);
+}
+QByteArray zeros(int n)
+{
+    return QByteArray(n, '\0');
+}
+
+// The dumps below are written out byte by byte from the format: little-endian numbers, strings as a
+// 32-bit count and windows-1251 bytes, doubles as IEEE 754.
+//   39508.0 = 01.03.2008  00 00 00 00 80 4a e3 40      39538.0 = 31.03.2008  00 00 00 00 40 4e e3 40
+//   39508.5 = 01.03.2008 12:00  00 00 00 00 90 4a e3 40   0.25 = 06:00  00 00 00 00 00 00 d0 3f
+//   55.75  00 00 00 00 00 e0 4b 40    1204374896.5  00 00 20 5c 53 f2 d1 41
+//   2^53+1  01 00 00 00 00 00 20 00   -5  fb ff ff ff
+QByteArray originDump()
+{
+    return hex("03 31 2e 31") + zeros(4) + hex("06") + asc("origin") + zeros(121) // version, name
+           + hex("05 00 00 00") + hex("02 00 00 00")                              // fields, records
+           + hex("00 00 00 00 80 4a e3 40") + hex("00 00 00 00 40 4e e3 40")      // period
+           + hex("02 00 00 00")                                                   // stations
+           + hex("03 00 00 00") + asc("ABC") + hex("00 00 00 00 80 4a e3 40") +
+           hex("00 00 00 00 90 4a e3 40") + hex("03 00 00 00") + asc("XYZ") + zeros(16)  // no arrivals: 0.0
+           + hex("01 07 00 00 00") + asc("eventid") + hex("06 03 00 00 00") + asc("lat") // String, Float
+           + hex("10 07 00 00 00") + asc("comment")                                      // Memo
+           + hex("19 04 00 00 00") + asc("orid")                                         // LargeInt
+           + hex("0b 06 00 00 00") +
+           asc("lddate") // DateTime
+           // record 1
+           + hex("00 0e 00 00 00") + asc("20080301123456") + hex("00 00 00 00 00 00 e0 4b 40") +
+           hex("00 18 00 00 00") +
+           hex("c7 e5 ec eb e5 f2 f0 ff f1 e5 ed e8 e5 20 ed e0 20 c1 e0 e9 ea e0 eb e5") // Землетрясение на
+                                                                                          // Байкале
+           + hex("00 01 00 00 00 00 00 20 00") +
+           hex("00 00 00 00 00 90 4a e3 40")
+           // record 2: an empty string takes five bytes, a NULL one
+           + hex("00 00 00 00 00") + hex("01 01 01 01");
+}
+
+QByteArray arrivalDump()
+{
+    return hex("03 31 2e 31") + zeros(4) + hex("07") + asc("arrival") + zeros(120) + hex("06 00 00 00") +
+           hex("01 00 00 00") + hex("00 00 00 00 80 4a e3 40") + hex("00 00 00 00 40 4e e3 40") +
+           hex("02 00 00 00") + hex("03 00 00 00") + asc("ABC") + hex("00 00 00 00 80 4a e3 40") +
+           hex("00 00 00 00 90 4a e3 40") + hex("03 00 00 00") + asc("XYZ") + zeros(16) //
+           + hex("01 07 00 00 00") + asc("eventid")                                     // String
+           + hex("18 06 00 00 00") + asc("remark")                                      // WideString
+           + hex("02 06 00 00 00") + asc("nindex")                                      // SmallInt
+           + hex("06 05 00 00 00") + asc("itime")                                       // Float
+           + hex("05 04 00 00 00") + asc("flag")                                        // Boolean
+           + hex("0a 01 00 00 00") + asc("t")                                           // Time
+           + hex("00 0e 00 00 00") + asc("20080301123456") + hex("00 06 00 00 00 c1 e0 e9 ea e0 eb") // Байкал
+           + hex("00 fb ff ff ff") + hex("00 00 00 20 5c 53 f2 d1 41") + hex("00 01") +
+           hex("00 00 00 00 00 00 00 d0 3f");
+}
+
+orxheader exportHeader(const QString &table, FakeDataSet &rows, int records)
+{
+    orxheader h;
+    h.table = table;
+    h.fieldCount = rows.FieldCount();
+    h.recordCount = records;
+    h.periodStart = 39508.0;
+    h.periodEnd = 39538.0;
+    h.stations = {{QStringLiteral("ABC"), 39508.0, 39508.5}, {QStringLiteral("XYZ"), 0, 0}};
+    for (int i = 0; i < rows.FieldCount(); ++i) {
+        h.fieldNames << rows.Field(i)->FieldName();
+        h.fieldTypes.append(char(int(rows.Field(i)->DataType())));
+    }
+    return h;
+}
+
+struct Reader
+{
+    QByteArray bytes;
+    QBuffer buffer{&bytes};
+    orxheader header;
+    explicit Reader(const QByteArray &b) : bytes(b) { buffer.open(QIODevice::ReadOnly); }
+    OrvReadStatus open(OrvVersion version)
+    {
+        OrvReadStatus s = ReadOrvHeader(buffer, version, header);
+        return s == OrvReadStatus::Ok ? ReadOrvFieldList(buffer, header) : s;
+    }
+};
+
+OrvValueForms importForms()
+{
+    return {};
+}
+OrvValueForms viewForms()
+{
+    OrvValueForms f;
+    f.viewOnly = true;
+    return f;
+}
+
+} // namespace
+
+TEST(OrvDump, WritesTheOriginAndArrivalDumpsByteForByte)
+{
+    MessageRecorder rec;
+    FakeDataSet origin;
+    FakeField &id =
+        origin.add(QStringLiteral("eventid"), FieldType::String, QStringLiteral("20080301123456"));
+    FakeField &lat = origin.add(QStringLiteral("lat"), FieldType::Float, 55.75);
+    FakeField &comment =
+        origin.add(QStringLiteral("comment"), FieldType::Memo, QStringLiteral("Землетрясение на Байкале"));
+    FakeField &orid = origin.add(QStringLiteral("orid"), FieldType::LargeInt, qlonglong((1LL << 53) + 1));
+    FakeField &lddate = origin.add(QStringLiteral("lddate"), FieldType::DateTime, 39508.5);
+
+    QByteArray written;
+    QBuffer out(&written);
+    out.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteOrvHeader(out, exportHeader(QStringLiteral("origin"), origin, 2)));
+    ASSERT_TRUE(WriteRec2Stream(out, origin));
+    id.SetValue(QString(""));
+    for (FakeField *f : {&lat, &comment, &orid, &lddate})
+        f->SetValue(QVariant());
+    ASSERT_TRUE(WriteRec2Stream(out, origin));
+    EXPECT_EQ(written.toHex(' '), originDump().toHex(' '));
+
+    FakeDataSet arrival;
+    arrival.add(QStringLiteral("eventid"), FieldType::String, QStringLiteral("20080301123456"));
+    arrival.add(QStringLiteral("remark"), FieldType::WideString, QStringLiteral("Байкал"));
+    arrival.add(QStringLiteral("nindex"), FieldType::SmallInt, qlonglong(-5));
+    arrival.add(QStringLiteral("itime"), FieldType::Float, 1204374896.5);
+    arrival.add(QStringLiteral("flag"), FieldType::Boolean, true);
+    arrival.add(QStringLiteral("t"), FieldType::Time, 0.25);
+    QByteArray arrivals;
+    QBuffer out2(&arrivals);
+    out2.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteOrvHeader(out2, exportHeader(QStringLiteral("arrival"), arrival, 1)));
+    ASSERT_TRUE(WriteRec2Stream(out2, arrival));
+    EXPECT_EQ(arrivals.toHex(' '), arrivalDump().toHex(' '));
+    EXPECT_EQ(rec.count(), 0);
+}
+
+TEST(OrvDump, ReadsTheDumpsBackAsTextsAndLiterals)
+{
+    MessageRecorder rec;
+    {
+        Reader r(originDump());
+        EXPECT_EQ(int(DetectOrvVersion(r.buffer)), int(OrvVersion::V11));
+        EXPECT_EQ(r.buffer.pos(), 0);
+        ASSERT_EQ(int(r.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+        const orxheader &h = r.header;
+        EXPECT_EQ(h.version, QStringLiteral("1.1"));
+        EXPECT_EQ(h.table, QStringLiteral("origin"));
+        EXPECT_EQ(h.fieldCount, 5);
+        EXPECT_EQ(h.recordCount, 2);
+        EXPECT_EQ(h.periodStart, 39508.0);
+        EXPECT_EQ(h.periodEnd, 39538.0);
+        ASSERT_EQ(h.stations.size(), 2);
+        EXPECT_EQ(h.stations[0].code, QStringLiteral("ABC"));
+        EXPECT_EQ(h.stations[0].end, 39508.5);
+        EXPECT_EQ(h.stations[1].start, 0.0);
+        EXPECT_EQ(h.fieldNames, (QStringList{"eventid", "lat", "comment", "orid", "lddate"}));
+        EXPECT_EQ(h.fieldTypes, hex("01 06 10 19 0b"));
+
+        ASSERT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::Ok));
+        EXPECT_EQ(h.literals, (QStringList{"'20080301123456'", "55.75", "'Землетрясение на Байкале'",
+                                           "9007199254740993", "{ts '2008-03-01 12:00:00'}"}));
+        EXPECT_EQ(h.nulls, (QList<bool>{false, false, false, false, false}));
+        ASSERT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::Ok));
+        EXPECT_EQ(h.literals, (QStringList{"''", "", "", "", ""}));
+        EXPECT_EQ(h.nulls, (QList<bool>{false, true, true, true, true}));
+        EXPECT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::End));
+    }
+    {
+        Reader r(arrivalDump());
+        ASSERT_EQ(int(r.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+        ASSERT_EQ(int(ReadOrvRecord(r.buffer, r.header, viewForms())), int(OrvReadStatus::Ok));
+        EXPECT_EQ(r.header.texts,
+                  (QStringList{"20080301123456", "Байкал", "-5", "1204374896.5", "1", "06:00:00"}));
+        EXPECT_EQ(r.header.literals,
+                  (QStringList{"'20080301123456'", "'Байкал'", "-5", "1204374896.5", "1", "{t '06:00:00'}"}));
+    }
+    {
+        // The view shows a date-time as the user's date and time.
+        Reader r(originDump());
+        ASSERT_EQ(int(r.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+        ASSERT_EQ(int(ReadOrvRecord(r.buffer, r.header, viewForms())), int(OrvReadStatus::Ok));
+        EXPECT_EQ(r.header.texts[4], QStringLiteral("01.03.2008 12:00:00"));
+        EXPECT_EQ(r.header.texts[2], QStringLiteral("Землетрясение на Байкале"));
+    }
+    EXPECT_EQ(rec.count(), 0);
+}
+
+TEST(OrvDump, ReadsTheOldVersion)
+{
+    MessageRecorder rec;
+    const QByteArray dump = hex("03") + asc("ZIP") + hex("01 02 03 04") + hex("07") + asc("ARRIVAL") +
+                            zeros(120) + hex("02 00 00 00 01 00 00 00") + hex("03") + asc("ABC") + zeros(4) +
+                            hex("00 00 00 00 80 4a e3 40") + hex("00 00 00 00 40 4e e3 40") //
+                            + hex("01 07 00 00 00") + asc("eventid") + hex("03 04 00 00 00") + asc("numb") +
+                            hex("00 02 00 00 00") + asc("E1") + hex("00 07 00 00 00");
+    ASSERT_EQ(dump.size(), OrvHeaderSize10 + 12 + 9 + 7 + 5);
+    Reader r(dump);
+    EXPECT_EQ(int(DetectOrvVersion(r.buffer)), int(OrvVersion::V10));
+    ASSERT_EQ(int(r.open(OrvVersion::V10)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(r.header.table, QStringLiteral("arrival"));
+    EXPECT_EQ(r.header.stationCode, QStringLiteral("ABC"));
+    EXPECT_TRUE(r.header.stations.isEmpty());
+    EXPECT_EQ(r.header.periodStart, 39508.0);
+    EXPECT_EQ(r.header.periodEnd, 39538.0);
+    ASSERT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::Ok));
+    EXPECT_EQ(r.header.literals, (QStringList{"'E1'", "7"}));
+    EXPECT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::End));
+    EXPECT_EQ(rec.count(), 0);
+}
+
+TEST(OrvDump, EmptyTableAndLongName)
+{
+    MessageRecorder rec;
+    FakeDataSet none;
+    none.add(QStringLiteral("eventid"), FieldType::String);
+    orxheader h = exportHeader(QString(200, QLatin1Char('t')), none, 0);
+    h.stations.clear();
+    QByteArray written;
+    QBuffer out(&written);
+    out.open(QIODevice::WriteOnly);
+    ASSERT_TRUE(WriteOrvHeader(out, h));
+    EXPECT_EQ(written.size(), OrvHeaderSize11 + 1 + 4 + 7);
+    EXPECT_EQ(quint8(written[8]), 127);
+    Reader r(written);
+    ASSERT_EQ(int(r.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(r.header.table, QString(127, QLatin1Char('t')));
+    EXPECT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(OrvReadStatus::End));
+}
+
+// Mended: counts, flags and values of a damaged dump are checked before they are used.
+TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
+{
+    const QByteArray good = arrivalDump();
+    const int recordsAt = int(good.indexOf(hex("00 0e 00 00 00") + asc("2008")));
+    ASSERT_GT(recordsAt, OrvHeaderSize11);
+    const auto patched = [&good](int at, const QByteArray &bytes) {
+        QByteArray b = good;
+        b.replace(at, bytes.size(), bytes);
+        return b;
+    };
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        OrvReadStatus open;   // of header and field list
+        OrvReadStatus record; // of the first record, when the header opened
+        int messages;
+    };
+    const Case cases[] = {
+        {"cut in the header", good.left(100), OrvReadStatus::Short, OrvReadStatus::Ok, 0},
+        {"cut in a station entry", good.left(OrvHeaderSize11 + 5), OrvReadStatus::Damaged, OrvReadStatus::Ok,
+         0},
+        {"station count beyond the data", patched(160, hex("ff ff ff 7f")), OrvReadStatus::Damaged,
+         OrvReadStatus::Ok, 0},
+        {"negative station count", patched(160, hex("ff ff ff ff")), OrvReadStatus::Damaged,
+         OrvReadStatus::Ok, 0},
+        {"field count beyond the data", patched(136, hex("00 00 00 10")), OrvReadStatus::Damaged,
+         OrvReadStatus::Ok, 0},
+        {"record count beyond the data", patched(140, hex("00 00 01 00")), OrvReadStatus::Damaged,
+         OrvReadStatus::Ok, 0},
+        {"table name longer than its room", patched(8, hex("ff")), OrvReadStatus::Damaged, OrvReadStatus::Ok,
+         0},
+        {"period no date", patched(144, hex("00 00 00 00 00 00 f0 7f")), OrvReadStatus::Damaged,
+         OrvReadStatus::Ok, 0},
+        {"station code count beyond the data", patched(OrvHeaderSize11, hex("ff ff ff 00")),
+         OrvReadStatus::ShortText, OrvReadStatus::Ok, 1},
+        {"cut in a record", good.left(good.size() - 3), OrvReadStatus::Ok, OrvReadStatus::Short, 0},
+        {"string count beyond the data", patched(recordsAt + 1, hex("ff ff ff 7f")), OrvReadStatus::Ok,
+         OrvReadStatus::ShortText, 1},
+        {"null flag neither 0 nor 1", patched(recordsAt, hex("07")), OrvReadStatus::Ok,
+         OrvReadStatus::Damaged, 0},
+        {"wrong type code", patched(int(good.indexOf(asc("itime"))) - 5, hex("0c")), OrvReadStatus::Ok,
+         OrvReadStatus::Unsupported, 1},
+        {"not a number", patched(int(good.size()) - 19, hex("00 00 00 00 00 00 f8 7f")), OrvReadStatus::Ok,
+         OrvReadStatus::Damaged, 0},
+    };
+    for (const Case &c : cases) {
+        MessageRecorder rec;
+        Reader r(c.bytes);
+        const OrvReadStatus open = r.open(OrvVersion::V11);
+        EXPECT_EQ(int(open), int(c.open)) << c.name;
+        if (open == OrvReadStatus::Ok) {
+            EXPECT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(c.record)) << c.name;
+        }
+        EXPECT_EQ(rec.count(), c.messages) << c.name;
+    }
+    // The unsupported type is named as the system names it.
+    MessageRecorder rec;
+    Reader r(patched(int(good.indexOf(asc("itime"))) - 5, hex("0c")));
+    ASSERT_EQ(int(r.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+    ReadOrvRecord(r.buffer, r.header, importForms());
+    EXPECT_EQ(rec.last().text,
+              QStringLiteral(
+                  "ReadSQLStream: операция прервана.\rТип данных \"Bytes\" в таблице не поддерживается!"));
+}
+
+TEST(OrvSystem, SplitsTableNames)
+{
+    const std::pair<const char *, QStringList> cases[] = {
+        {"origin arrival", {"origin", "arrival"}},
+        {"  ORIGIN    Arrival ", {"origin", "arrival"}},
+        {"\"origin\" \"arrival\"", {"origin", "arrival"}},
+        {"", {}},
+    };
+    for (const auto &[text, tables] : cases)
+        EXPECT_EQ(SplitOrvSystem(QString::fromUtf8(text)), tables) << text;
+}
