@@ -307,19 +307,37 @@ void ImportPage::ReadData()
     if (type != ImportParadox && type != ImportKrv && type != ImportOrv)
         return;
     const QString file = m_mainf.Edit5->text();
-    if (!QFileInfo::exists(file)) {
-        MessageProc(&m_mainf,
-                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
-                                   "действительно там есть и доступен для чтения."),
-                    MB_ICONERROR, MB_OK);
+    if (!importFileExists(file))
         return;
-    }
-    if (type == ImportKrv)
+    if (type == ImportKrv) {
         ReadKRV(m_mainf, file);
-    else if (type == ImportOrv) // an event file is shown unless it goes straight into the database
-        ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
-    else
+    } else if (type == ImportOrv) {
+        // An event file is shown unless it goes straight into the database; the view shows its arrivals.
+        const bool view = !m_mainf.imm->isChecked();
+        OrvImportStats stats;
+        ReadORV(m_mainf, file, view, &stats);
+        if (view && stats.viewed) {
+            ClearImportGrid(true);
+            {
+                const QSignalBlocker block(control<QRadioButton>("Strb"));
+                control<QRadioButton>("Strb")->setChecked(true);
+            }
+            ShowImportTable(1);
+        }
+    } else {
         ReadParadox(m_mainf, file);
+    }
+}
+
+bool ImportPage::importFileExists(const QString &file) const
+{
+    if (QFileInfo::exists(file))
+        return true;
+    MessageProc(&m_mainf,
+                QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                               "действительно там есть и доступен для чтения."),
+                MB_ICONERROR, MB_OK);
+    return false;
 }
 
 namespace {
@@ -403,6 +421,12 @@ void ImportPage::WriteData()
     }
     if (GetImportType() == ImportKrv) {
         WriteKRV(m_mainf);
+        return;
+    }
+    // An event file is always imported from the file itself, read or not.
+    if (GetImportType() == ImportOrv) {
+        if (importFileExists(m_mainf.Edit5->text()))
+            ReadORV(m_mainf, m_mainf.Edit5->text(), false);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

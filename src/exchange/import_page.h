@@ -63,6 +63,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool importFileExists(const QString &file) const;
     void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
     template <typename T> T *control(const char *name) const;
 
