@@ -59,10 +59,11 @@ void ResponseWatch::run()
             continue;
         }
         if (Clock::now() >= m_deadline) {
-            // shutdown, not close: the descriptors stay the driver's, only the waiting ends.
+            // Marked first: the driver's call returns as soon as the sockets go, and its caller must
+            // already see why. shutdown, not close: the descriptors stay the driver's.
+            m_fired.store(true, std::memory_order_release);
             for (int s : std::as_const(m_sockets))
                 ::shutdown(s, SHUT_RDWR);
-            m_fired.store(true, std::memory_order_release);
             m_depth = 0;
             continue;
         }

@@ -308,21 +308,39 @@ void ImportPage::ReadData()
     if (type != ImportParadox && type != ImportKrv && type != ImportOrv && type != ImportExcel)
         return;
     const QString file = m_mainf.Edit5->text();
-    if (!QFileInfo::exists(file)) {
-        MessageProc(&m_mainf,
-                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
-                                   "действительно там есть и доступен для чтения."),
-                    MB_ICONERROR, MB_OK);
+    if (!importFileExists(file))
         return;
-    }
-    if (type == ImportKrv)
+    if (type == ImportKrv) {
         ReadKRV(m_mainf, file);
-    else if (type == ImportOrv) // an event file is shown unless it goes straight into the database
-        ReadORV(m_mainf, file, !m_mainf.imm->isChecked());
-    else if (type == ImportExcel)
+    } else if (type == ImportOrv) {
+        // An event file is shown unless it goes straight into the database; the view shows its arrivals.
+        const bool view = !m_mainf.imm->isChecked();
+        OrvImportStats stats;
+        ReadORV(m_mainf, file, view, &stats);
+        if (view && stats.viewed) {
+            ClearImportGrid(true);
+            {
+                const QSignalBlocker block(control<QRadioButton>("Strb"));
+                control<QRadioButton>("Strb")->setChecked(true);
+            }
+            ShowImportTable(1);
+        }
+    } else if (type == ImportExcel) {
         ReadXls(m_mainf, file);
-    else
+    } else {
         ReadParadox(m_mainf, file);
+    }
+}
+
+bool ImportPage::importFileExists(const QString &file) const
+{
+    if (QFileInfo::exists(file))
+        return true;
+    MessageProc(&m_mainf,
+                QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                               "действительно там есть и доступен для чтения."),
+                MB_ICONERROR, MB_OK);
+    return false;
 }
 
 namespace {
@@ -414,6 +432,12 @@ void ImportPage::WriteData()
         else
             MessageProc(&m_mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
                         MB_OK);
+        return;
+    }
+    // An event file is always imported from the file itself, read or not.
+    if (GetImportType() == ImportOrv) {
+        if (importFileExists(m_mainf.Edit5->text()))
+            ReadORV(m_mainf, m_mainf.Edit5->text(), false);
         return;
     }
     if (!m_gridLock || GetImportType() != ImportText)

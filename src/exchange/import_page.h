@@ -65,6 +65,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    bool importFileExists(const QString &file) const;
     template <typename T> T *control(const char *name) const;
 
     Tmainf &m_mainf;

@@ -607,8 +607,11 @@ void OrvRun::run()
         }
         m_progress.reset();
         showStatus();
-        if (m_viewOnly)
+        if (m_viewOnly) {
+            if (m_stats)
+                m_stats->viewed = true;
             return;
+        }
         if (m_stats)
             m_stats->renamed = int(m_unique->renames().size());
         QString text = QStringLiteral("Готово!");

@@ -11,6 +11,7 @@ struct OrvImportStats
     int skipped = 0; // arrivals without their event in the file
     int renamed = 0;
     bool committed = false;
+    bool viewed = false; // view mode read the whole file into the import tables
 };
 
 // Reads an ORV event file. View mode fills the main window's origin and arrival import tables (with

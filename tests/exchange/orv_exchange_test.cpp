@@ -1,11 +1,16 @@
 #include "app/main/program_folder.h"
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/import_type.h"
 #include "exchange/orv_export.h"
 #include "exchange/orv_file.h"
 #include "exchange/orv_import.h"
+#include "lib/mstring_grid.h"
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
 
 #include <QProcess>
+#include <QRadioButton>
 #include <QtEndian>
 
 namespace {
@@ -314,6 +319,58 @@ TEST(OrvView, FillsTheImportTablesWithoutAConnection)
     EXPECT_EQ(label("st1"), QStringLiteral("Станции: ABC,XYZ"));
     EXPECT_EQ(label("st2"), QStringLiteral("с 01.03.2008 по 31.03.2008"));
     EXPECT_EQ(label("st3"), QStringLiteral("Версия ORV: 1.1"));
+}
+
+// The import page's own road: "Чтение данных" shows the file's origin table in the grid, locked for
+// viewing; "Запись данных" imports the file itself, whatever the grid holds.
+struct ImportPageInstalled
+{
+    ImportPageInstalled() { SetImportPageInstaller(&InstallImportPage); }
+    ~ImportPageInstalled() { SetImportPageInstaller(nullptr); }
+};
+struct OrvPageProgram : ImportPageInstalled, OrvProgram
+{
+    ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
+};
+
+TEST(OrvView, ReadButtonShowsTheFileAndWriteButtonImportsIt)
+{
+    OrvPageProgram p;
+    OrxDb<SqliteEnv> source;
+    fillSource(source);
+    const QString archive = p.exportFrom(source);
+    OrxDb<SqliteEnv> target;
+    createOrx(target);
+    p.point(target);
+    p.page().SetImportType(ImportOrv);
+    p.w->Edit5->setText(archive);
+    p.w->imm->setChecked(false);
+    p.rec.clear();
+
+    p.page().ReadData();
+    EXPECT_EQ(p.rec.count(), 0);
+    EXPECT_TRUE(p.page().gridLock());
+    EXPECT_TRUE(p.w->findChild<QRadioButton *>(QStringLiteral("Strb"))->isChecked());
+    const TMStringGrid &grid = *p.w->sg;
+    ASSERT_EQ(grid.columnCount(), 7);
+    ASSERT_EQ(grid.rowCount(), 4);
+    EXPECT_EQ(GridCell(grid, 1, 0), QStringLiteral("[1] eventid"));
+    EXPECT_EQ(GridCell(grid, 4, 0), QStringLiteral("[4] origintime"));
+    EXPECT_EQ(GridCell(grid, 1, 1), QStringLiteral("20080301123456"));
+    EXPECT_EQ(GridCell(grid, 4, 1), QStringLiteral("01.03.2008 12:34:56.5"));
+    EXPECT_TRUE(target.rows(kOriginRows).isEmpty());
+
+    p.page().WriteData();
+    EXPECT_EQ(allRows(target), allRows(source));
+    ASSERT_GE(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Готово!"))) << p.rec.last().text.toStdString();
+
+    // Without the file nothing is read again.
+    p.w->Edit5->setText(p.path("gone.orv"));
+    p.rec.clear();
+    p.page().WriteData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Заданный файл не найден.")));
 }
 
 // Mended: a damaged file is refused before anything reaches the database, and the unpacked members go
