@@ -2,6 +2,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/main_window_host.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/krv_reader.h"
@@ -18,30 +19,16 @@ namespace {
 // The KRV table lives in the third slot of the import tables.
 constexpr int KrvImportTable = 2;
 
-class MainWindowKrvHost : public KrvWriteHost
+class MainWindowKrvHost : public MainWindowBulletinHost<KrvWriteHost>
 {
 public:
-    MainWindowKrvHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+    using MainWindowBulletinHost::MainWindowBulletinHost;
 
-    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
-                            bool Silent) override
-    {
-        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
-    }
-    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
-    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
-                    bool Silent) override
-    {
-        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
-    }
-    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
     void ShowProgress(const QString &Caption, int Maximum) override { m_progress.Show(Caption, 0, Maximum); }
     void SetProgress(int Position) override { m_progress.Set(Position); }
     void HideProgress() override { m_progress.Hide(); }
 
 private:
-    Tmainf &m_mainf;
-    Tdm &m_dm;
     OperationProgress m_progress{&m_mainf};
 };
 

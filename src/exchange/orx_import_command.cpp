@@ -2,6 +2,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/main_window_host.h"
 #include "app/main/product_commands.h"
 #include "app/settings/param_dialog.h"
 #include "exchange/operation_progress.h"
@@ -11,10 +12,10 @@
 
 namespace {
 
-class MainWindowOrxCopyHost : public OrxCopyHost
+class MainWindowOrxCopyHost : public MainWindowBulletinHost<OrxCopyHost>
 {
 public:
-    MainWindowOrxCopyHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+    using MainWindowBulletinHost::MainWindowBulletinHost;
 
     QWidget *Owner() override { return &m_mainf; }
     Tsett &Settings() override { return m_mainf.sett; }
@@ -32,19 +33,7 @@ public:
         User = p.user;
         Password = p.password;
     }
-    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
-                            bool Silent) override
-    {
-        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
-    }
     DbConnection &OrxConnection() override { return *m_dm.conPubs; }
-    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
-    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
-                    bool Silent) override
-    {
-        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
-    }
-    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {
         m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
@@ -54,8 +43,6 @@ public:
     void HideProgress() override { m_progress.Hide(); }
 
 private:
-    Tmainf &m_mainf;
-    Tdm &m_dm;
     OperationProgress m_progress{&m_mainf};
 };
 

@@ -2,6 +2,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/main_window_host.h"
 #include "app/main/product_commands.h"
 #include "app/settings/param_dialog.h"
 #include "products/orx_summary.h"
@@ -12,10 +13,10 @@
 
 namespace {
 
-class MainWindowSummaryHost : public OrxSummaryHost
+class MainWindowSummaryHost : public MainWindowBulletinHost<OrxSummaryHost>
 {
 public:
-    MainWindowSummaryHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+    using MainWindowBulletinHost::MainWindowBulletinHost;
 
     QWidget *Owner() override { return &m_mainf; }
     Tsett &Settings() override { return m_mainf.sett; }
@@ -27,18 +28,6 @@ public:
     }
     QString CurrentStationCode() override { return m_mainf.curSta; }
     QString CurrentStationSection() override { return m_mainf.curCode; }
-    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
-                            bool Silent) override
-    {
-        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
-    }
-    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
-    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
-                    bool Silent) override
-    {
-        return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
-    }
-    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {
         m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
@@ -79,10 +68,6 @@ public:
     const TD2D &WaveTable() override { return *m_mainf.refTable; }
     const tmulss &WaveFactors() override { return m_mainf.waves; }
     const tfilts &Filters() override { return m_mainf.filters; }
-
-private:
-    Tmainf &m_mainf;
-    Tdm &m_dm;
 };
 
 } // namespace
