@@ -43,8 +43,16 @@ public:
             m_host.HideProgress();
         m_events.reset();
         m_phases.reset();
+        DbConnection &db = m_host.BulletinConnection();
+        if (m_opened && db.InTransaction()) {
+            try {
+                db.RollbackTrans();
+            } catch (const std::exception &) {
+                // Closing the connection drops the transaction as well.
+            }
+        }
         if (m_opened)
-            m_host.CloseDB_ADO(m_host.BulletinConnection());
+            m_host.CloseDB_ADO(db);
     }
 
     void run()
@@ -75,6 +83,8 @@ public:
             QStringLiteral("select n_equake,station_cod,[date],qual,phase,channel_cod,"
                            "channel_component,[time],[dec] from [Станционный бюллетень] where 1=0"));
 
+        // One transaction: a bulletin half written would come again under new numbers on the next try.
+        db.BeginTrans();
         bool inEvent = false;
         TDateTime reference = 0;
         for (m_row = 1; m_row < rows; ++m_row) {
@@ -91,6 +101,7 @@ public:
                 appendPhases(num, reference, m_row);
             }
         }
+        db.CommitTrans();
     }
 
     int row() const { return m_row; }

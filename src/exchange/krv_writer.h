@@ -25,8 +25,8 @@ public:
 
 // Writes the KRV table (as the partner bulletin reader lays it out) into the current station's bulletin
 // database: one row of События per event, numbered from the first free number, and one row of
-// Станционный бюллетень per phase time. Stops at the first failure with its own message; rows written
-// before it stay. True when everything was written.
+// Станционный бюллетень per phase time, in one transaction. Stops at the first failure with its own
+// message, leaving the database as it was. True when everything was written.
 bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table);
 
 // A phase or origin time in seconds split into whole seconds and tenths, tenths that round up to 10

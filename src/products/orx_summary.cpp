@@ -526,7 +526,10 @@ private:
                      QString::number(y % 10) +
                      QString::number(DayOfTheYear(day)).rightJustified(3, QLatin1Char('0'));
         m_fileCreated = true;
-        writeFile(true);
+        // A file already there stays whole until the new one is; a missing one is made at once, so a
+        // folder that cannot take it is reported before the work.
+        if (!QFileInfo::exists(m_fileName))
+            writeFile(true);
         m_stats.fileName = m_fileName;
 
         QStringList unknown, empty;
@@ -597,7 +600,6 @@ private:
             dropTrailingBlank(text);
             text += LF + QStringLiteral("STOP") + LF;
             m_file += LayoutSummaryLines(text);
-            writeFile(true);
         }
         writeFile(true);
 

@@ -439,7 +439,16 @@ void Tmainf::StationChanged(bool CheckData)
         curCode = r.code;
         curName = r.name;
         SelectComboText(dss, r.source);
-        SaveStationSettings(prevCode);
+        // Called from the list's signals: a file that cannot be written is told here, never thrown into
+        // the event loop; the old file stays and the new station is still taken.
+        try {
+            SaveStationSettings(prevCode);
+        } catch (const std::exception &e) {
+            MessageProc(this,
+                        QStringLiteral("StationChanged: Не удалось сохранить настройки станции ") + prevCode +
+                            QStringLiteral(". Сообщение об ошибке:\r") + ExceptionText(e),
+                        MB_ICONERROR, MB_OK);
+        }
         prevSta = curSta;
         prevCode = curCode;
         ReadStationSettings(curCode);
