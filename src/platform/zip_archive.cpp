@@ -180,13 +180,9 @@ void zipFiles(const QString &zipName, const QString &oneFile, const QStringList 
         writeEmptyArchive(zipName);
         return;
     }
-    try {
-        packFile(zipName, paths);
-    } catch (...) {
-        // No archive is left under the name, so an old one is never taken for the new one.
-        QFile::remove(zipName);
-        throw;
-    }
+    // A failure raises and leaves an archive already under the name as it was: every caller stops at the
+    // error, and an earlier export is not lost to a full disk.
+    packFile(zipName, paths);
 }
 
 void unzipAll(const QString &zipName, const QString &dir)

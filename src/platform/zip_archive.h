@@ -7,9 +7,10 @@
 // ZIP archives of the data module. Both raise EFileError on any failure; the caller's protection block
 // reports it.
 
-// Writes the archive zipName anew (an old file of that name is replaced, also when packing fails): oneFile
-// alone, or every file of files in list order when oneFile is empty. Members are deflated at level 9
-// under their bare file names; an empty list gives a valid empty archive.
+// Writes the archive zipName anew (an old file of that name is replaced once the new one is whole, and
+// stays as it was when packing fails): oneFile alone, or every file of files in list order when oneFile
+// is empty. Members are deflated at level 9 under their bare file names; an empty list gives a valid
+// empty archive. EFileError on failure.
 void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files);
 
 // Extracts every member into dir (empty: the archive's own folder), creating stored subfolders and

@@ -1,6 +1,9 @@
 // Writes that replace a file, made to meet a full disk at their start and half-way: the old file must come
 // out whole, no temporary file may stay beside it, and the user is told.
 
+#include "app/settings/data_filters_dialog.h"
+#include "app/settings/startup_dialog.h"
+#include "app/stations/station_editor.h"
 #include "db/sql_literals.h"
 #include "products/orx_summary.h"
 #include "products/report_window.h"
@@ -8,7 +11,9 @@
 #include "products/summary_text.h"
 #include "support/program_env.h"
 
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
 #include <functional>
 
@@ -128,6 +133,54 @@ const FileWrite kFileWrites[] = {
          return outcome(ini, old, p.rec);
      },
      u"StationChanged: Не удалось сохранить настройки станции ABC. Сообщение об ошибке:\rНе удалось записать файл "_s},
+    {"start-up choice (Brenvale.ini)",
+     [](qint64 budget) {
+         TestDir dir;
+         MessageRecorder rec;
+         const QString ini = dir.file(u"Brenvale.ini"_s);
+         const QByteArray old = "[global]\r\neffects=0\r\n";
+         writeBytes(ini, old);
+         Tsett sett;
+         Tstartupf dialog(sett, ini, nullptr);
+         {
+             DiskFullAfter full(budget);
+             dialog.sub1->click();
+             dialog.okb->click();
+         }
+         EXPECT_EQ(sett.start_mode, 1);
+         return outcome(ini, old, rec);
+     },
+     u"Не удалось записать файл "_s},
+    {"data filters (Brenvale.ini)",
+     [](qint64 budget) {
+         ProgramWindow p;
+         const QString ini = p.path("system/Brenvale.ini");
+         const QByteArray old = readBytes(ini);
+         Tfilt dialog(*p.w);
+         dialog.ori_add->click();
+         {
+             DiskFullAfter full(budget);
+             dialog.save->click();
+         }
+         return outcome(ini, old, p.rec);
+     },
+     u"Не удалось записать файл "_s},
+    {"station editor (Stations.ini)",
+     [](qint64 budget) {
+         ProgramWindow p(u"[ABC]\r\ncode=OBN\r\nname=Обнинск\r\n\r\n"_s);
+         const QString ini = p.path("system/Stations.ini");
+         const QByteArray old = readBytes(ini);
+         const int entry = p.addStation(u"ABC"_s, u"OBN"_s, u"Обнинск"_s);
+         TStaEdit editor(p.w.get(), entry);
+         editor.descr->setText(u"Новое название станции"_s);
+         {
+             DiskFullAfter full(budget);
+             editor.Button1->click();
+         }
+         EXPECT_EQ(p.w->stations[entry].name, u"Обнинск"_s);
+         return outcome(ini, old, p.rec);
+     },
+     u"Не удалось обновить сведения о станции. Сообщение об ошибке:\rНе удалось записать файл "_s},
     {"summary saved from its editor",
      [](qint64 budget) {
          TestDir dir;
