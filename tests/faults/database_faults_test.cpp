@@ -7,6 +7,7 @@
 #include "exchange/paradox_journal.h"
 #include "exchange/text_to_orx.h"
 #include "lib/string_table.h"
+#include "station_db_host.h"
 #include "support/program_env.h"
 
 #include <functional>
@@ -86,35 +87,21 @@ TD2D krvTable()
 }
 
 // The main window's side of the two bulletin writers, on the test's database.
-class BulletinHost : public KrvWriteHost, public ParadoxJournalHost
+class BulletinHost : public StationDbHost<KrvWriteHost, ParadoxJournalHost>
 {
 public:
-    explicit BulletinHost(DbConnection &db) : db(db) {}
+    using StationDbHost::OpenDB_ADO;
+    using StationDbHost::StationDbHost;
     QWidget *Owner() override { return nullptr; }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
-    {
-        Source = u"bulletin"_s;
-        return true;
-    }
-    DbConnection &BulletinConnection() override { return db; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
     bool OpenDB_ADO(DbConnection &c, const QString &s, const QString &u, const QString &p, bool silent,
                     const QString &) override
     {
         return OpenDB_ADO(c, s, u, p, silent);
     }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
     void ShowProgress(const QString &, int) override {}
     void ShowProgress(const QString &, int, int) override {}
     void SetProgress(int) override {}
     void HideProgress() override {}
-
-    DbConnection &db;
 };
 
 // A Paradox journal (row 0 the field names): event 10, already stored, comes again with two readings,

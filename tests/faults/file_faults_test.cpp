@@ -9,6 +9,7 @@
 #include "products/report_window.h"
 #include "products/summary_editor.h"
 #include "products/summary_text.h"
+#include "station_db_host.h"
 #include "support/program_env.h"
 
 #include <QLineEdit>
@@ -40,10 +41,10 @@ Outcome outcome(const QString &file, const QByteArray &old, const MessageRecorde
 }
 
 // The summaries' side of the main window, on the test's database and folder.
-class SummaryHostFake : public OrxSummaryHost
+class SummaryHostFake : public StationDbHost<OrxSummaryHost>
 {
 public:
-    explicit SummaryHostFake(DbConnection &db, const QString &folder) : db(db)
+    SummaryHostFake(DbConnection &db, const QString &folder) : StationDbHost(db)
     {
         sett.svodka_date = EncodeDate(2026, 2, 5);
         sett.svodka_dir = folder;
@@ -54,19 +55,6 @@ public:
     bool AskSummaryParameters() override { return true; }
     QString CurrentStationCode() override { return u"ABC"_s; }
     QString CurrentStationSection() override { return u"ABC"_s; }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
-    {
-        Source = u"bulletin"_s;
-        return true;
-    }
-    DbConnection &BulletinConnection() override { return db; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
     void SqlDateRange(QString &From, QString &To, TDateTime FromDate, TDateTime ToDate) override
     {
         SqlDateRangeLiterals(false, FromDate, ToDate, From, To);
@@ -86,7 +74,6 @@ public:
     const tmulss &WaveFactors() override { return factors; }
     const tfilts &Filters() override { return filters; }
 
-    DbConnection &db;
     Tsett sett;
     TD2D waves;
     tmulss factors;
