@@ -81,6 +81,8 @@ public:
 };
 
 const QByteArray kOldText = "the old file, whole\r\n";
+const QString kTwoStations =
+    u"[ABC]\r\ncode=ABC\r\nname=Первая\r\n\r\n[DEF]\r\ncode=DEF\r\nname=Вторая\r\n\r\n"_s;
 
 // Each write with its own program state; Budget bytes reach the disk before it is full.
 struct FileWrite
@@ -106,8 +108,7 @@ const FileWrite kFileWrites[] = {
      u"DoneMain: Не удалось сохранить настройки. Сообщение об ошибке:\rНе удалось записать файл "_s},
     {"station settings when another station is chosen",
      [](qint64 budget) {
-         ProgramWindow p(
-             u"[ABC]\r\ncode=ABC\r\nname=Первая\r\n\r\n[DEF]\r\ncode=DEF\r\nname=Вторая\r\n\r\n"_s);
+         ProgramWindow p(kTwoStations);
          const QString ini = p.path("system/Stations.ini");
          p.w->stas->setCurrentRow(0);
          const QByteArray old = readBytes(ini);
@@ -120,6 +121,38 @@ const FileWrite kFileWrites[] = {
          return outcome(ini, old, p.rec);
      },
      u"StationChanged: Не удалось сохранить настройки станции ABC. Сообщение об ошибке:\rНе удалось записать файл "_s},
+    {"station added (Stations.ini)",
+     [](qint64 budget) {
+         ProgramWindow p(kTwoStations);
+         const QString ini = p.path("system/Stations.ini");
+         const QByteArray old = readBytes(ini);
+         p.w->icod_stac->setEditText(u"GHI"_s);
+         p.w->Cod_stac->setEditText(u"GHI"_s);
+         p.w->Edit2->setText(u"Третья станция"_s);
+         p.rec.answer({IDYES});
+         {
+             DiskFullAfter full(budget);
+             p.w->Button1Click();
+         }
+         EXPECT_EQ(p.w->stas->count(), 2);
+         return outcome(ini, old, p.rec);
+     },
+     u"Не удалось добавить станцию. Сообщение об ошибке:\rНе удалось записать файл "_s},
+    {"station removed (Stations.ini)",
+     [](qint64 budget) {
+         ProgramWindow p(kTwoStations);
+         const QString ini = p.path("system/Stations.ini");
+         p.w->stas->setCurrentRow(0);
+         const QByteArray old = readBytes(ini);
+         p.rec.answer({IDYES});
+         {
+             DiskFullAfter full(budget);
+             p.w->Button5Click();
+         }
+         EXPECT_EQ(p.w->stas->count(), 2);
+         return outcome(ini, old, p.rec);
+     },
+     u"Не удалось удалить станцию. Сообщение об ошибке:\rНе удалось записать файл "_s},
     {"start-up choice (Brenvale.ini)",
      [](qint64 budget) {
          TestDir dir;
