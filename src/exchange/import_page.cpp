@@ -295,7 +295,6 @@ void ImportPage::UpdateImportControls()
     else if (type == ImportOrv)
         adde->setText(QStringLiteral("Сливать с имеющимися событиями"));
     adde->setEnabled(merges);
-    adde->setVisible(merges);
 }
 
 void ImportPage::SetImmediateMode(bool immediate)

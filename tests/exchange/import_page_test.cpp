@@ -261,6 +261,8 @@ TEST(ImportPage, ChoiceOfTheFileFillsTheFieldsAndReads)
         p.w->sett.fullorx = c.type == 3;
         p.w->ifrom->setCurrentIndex(c.type);
         ASSERT_TRUE(p.control("Button12")->isEnabled()) << c.type;
+        EXPECT_EQ(p.w->adde->isEnabled(), c.type == 2 || c.type == 3);
+        EXPECT_FALSE(p.w->adde->isHidden());
         if (c.type == 2)
             p.w->findChild<QRadioButton *>("Strb")->setChecked(true);
         QLineEdit *field = c.type == 2 ? p.w->Station_bulletin : p.w->Edit5;
