@@ -3,92 +3,10 @@
 #include "lib/data_sources.h"
 #include "support/program_env.h"
 
-#include <QGroupBox>
 #include <QRadioButton>
-#include <QTabWidget>
 #include <QToolButton>
 
 namespace {
-
-// Every named control with the caption the user reads (hints where a tool button has no words).
-TEST(ConnectionDialog, ControlsCarryTheirCaptions)
-{
-    ProgramWindow o;
-    Tcpar d(*o.w);
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Настройки подключения"));
-    EXPECT_EQ(d.pc->tabText(0), QStringLiteral("Глобальные"));
-    EXPECT_EQ(d.pc->tabText(1), QStringLiteral("E-mail"));
-    const struct
-    {
-        const char *name;
-        const char *caption;
-    } captions[] = {
-        {"Button1", "OK"},
-        {"Button2", "Отмена"},
-        {"GroupBox2", "Режим работы с базами"},
-        {"rbd1", "Работать только с БД ORX"},
-        {"rbd2", "Работать с БД станц. бюллетеня и ORX"},
-        {"Label11", "Тип подключ. к БД"},
-        {"orxini", "Брать ODBC-подключение из ORX.ini"},
-        {"Label21", "ОDBC-источник ORX"},
-        {"Label22", "Пользователь ORX"},
-        {"Label1", "Пароль ORX"},
-        {"dorx", "Использовать БД ORX для промежуточных данных"},
-        {"GroupBox1", "Интерфейс к выходной БД"},
-        {"rb1b", "MS Jet 4.0"},
-        {"rb2b", "ODBC"},
-        {"Label2", "ОDBC-источник БД"},
-        {"Label3", "Пользователь БД"},
-        {"Label4", "Пароль БД"},
-        {"GroupBox5", "Транспорт"},
-        {"Label12", "Сервер отправки"},
-        {"Label13", "Порт SMTP"},
-        {"Label14", "Пользователь"},
-        {"Label15", "Пароль"},
-        {"GroupBox6", "Глобальные параметры отправки"},
-        {"Label16", "От"},
-        {"Label17", "Кому"},
-        {"Label5", "Копия"},
-        {"Label18", "Тема"},
-    };
-    for (const auto &c : captions) {
-        QWidget *w = d.findChild<QWidget *>(QString::fromLatin1(c.name));
-        ASSERT_TRUE(w) << c.name;
-        QString text;
-        if (auto *b = qobject_cast<QAbstractButton *>(w))
-            text = b->text();
-        else if (auto *l = qobject_cast<QLabel *>(w))
-            text = l->text();
-        else if (auto *g = qobject_cast<QGroupBox *>(w))
-            text = g->title();
-        EXPECT_EQ(text, QString::fromUtf8(c.caption)) << c.name;
-    }
-    const struct
-    {
-        const char *name;
-        const char *hint;
-    } hints[] = {
-        {"rbd1", "Сводки и станц. бюллетени делаются по данным из БД ORX"},
-        {"rbd2", "Сводки и станц. бюллетени делаются по данным из БДСТБЮЛ, импорт из ORX в БДСТБЮЛ"},
-        {"dbtype", "Выберите тип подключения к БД"},
-        {"bmout", "Редактировать ODBC"},
-        {"brout", "Обновить список источников"},
-        {"sflb", "Выбрать файл"},
-        {"rb1b", "Можно указать путь к файлу БД на диске (для MS Access)"},
-        {"rb2b",
-         "Можно работать с любой СУБД, подключение настраивается с помощью программы ODBC Administrator"},
-        {"dorx",
-         "Таблицы События, Станц. бюллетень и\nДин. замеры хранятся в базе данных ORX\n(ТОЛЬКО для режима "
-         "одной станции!)"},
-    };
-    for (const auto &h : hints)
-        EXPECT_EQ(d.findChild<QWidget *>(QString::fromLatin1(h.name))->toolTip(), QString::fromUtf8(h.hint))
-            << h.name;
-    EXPECT_EQ(d.dbtype->itemText(0), QStringLiteral("ODBC"));
-    EXPECT_EQ(d.dbtype->itemText(1), QStringLiteral("Oracle"));
-    EXPECT_EQ(d.Edit9->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(d.pc->currentIndex(), 0);
-}
 
 TEST(ConnectionDialog, OkWritesTheGlobalKeysAndTheStationsSource)
 {
@@ -125,15 +43,9 @@ TEST(ConnectionDialog, OkWritesTheGlobalKeysAndTheStationsSource)
     EXPECT_EQ(o.read("system/Stations.ini"),
               QStringLiteral("[ABC]\r\nname=Обнинск\r\nsource=bulsrc\r\nuser=bu\r\npass=bp\r\n"
                              "out_file_jet=/data/b.mdb\r\n\r\n"));
-    const Tsett &s = o.w->sett;
-    EXPECT_EQ(s.out_provider, 0);
-    EXPECT_EQ(s.ORX_source, QStringLiteral("orxnew"));
-    EXPECT_EQ(s.ORX_pass, QStringLiteral("p1"));
-    EXPECT_FALSE(s.directORXwr);
-    EXPECT_EQ(s.smtp_port, 587);
-    EXPECT_EQ(s.mail_subj, QStringLiteral("Тема"));
-    EXPECT_EQ(o.w->stations[entry].source, QStringLiteral("bulsrc"));
-    EXPECT_EQ(o.w->stations[entry].pass, QStringLiteral("bp"));
+    // The window works on what was written.
+    EXPECT_EQ(std::tuple(o.w->sett.ORX_source, o.w->sett.smtp_port, o.w->stations[entry].source),
+              std::tuple(QString("orxnew"), 587, QString("bulsrc")));
     EXPECT_TRUE(o.w->reloadRequested);
 }
 
@@ -174,8 +86,7 @@ TEST(ConnectionDialog, CancelAndNoStationLeaveTheFilesAlone)
 
 TEST(ConnectionDialog, PortTexts)
 {
-    const std::pair<const char *, int> cases[] = {
-        {" 587 ", 587}, {"587", 587}, {"", 25}, {"abc", 25}, {"5 87", 25}};
+    const std::pair<const char *, int> cases[] = {{" 587 ", 587}, {"", 25}, {"abc", 25}, {"5 87", 25}};
     for (const auto &[text, port] : cases)
         EXPECT_EQ(Tcpar::PortOfText(QString::fromLatin1(text)), port) << text;
 }
@@ -194,7 +105,6 @@ TEST(ConnectionDialog, OrxIniSwitchAndSourceKinds)
         {0, true, false, true, "ОDBC-источник ORX"},
         {0, false, true, true, "ОDBC-источник ORX"},
         {1, true, true, false, "Источник ORX"},
-        {1, false, true, false, "Источник ORX"},
     };
     for (const auto &c : cases) {
         d.dbtype->setCurrentIndex(c.type);
