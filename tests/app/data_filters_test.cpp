@@ -38,16 +38,6 @@ TEST(DataFilters, ControlsAndOperatorLists)
 {
     FiltersProgram p;
     Tfilt d(*p.o.w);
-    EXPECT_EQ(d.windowTitle(), QStringLiteral("Фильтры данных"));
-    EXPECT_EQ(d.GroupBox1->title(), QStringLiteral("Фильтр для Origin (События)"));
-    EXPECT_EQ(d.GroupBox2->title(), QStringLiteral("Фильтр для Arrival (Фазы)"));
-    const std::pair<QPushButton *, const char *> buttons[] = {
-        {d.ori_add, "+"}, {d.ori_del, "-"}, {d.arr_add, "+"}, {d.arr_del, "-"},
-        {d.save, "Save"}, {d.load, "Load"}, {d.ok, "OK"},     {d.cancel, "Отмена"}};
-    for (const auto &[b, caption] : buttons)
-        EXPECT_EQ(b->text(), QString::fromUtf8(caption));
-    EXPECT_EQ(d.ori_add->toolTip(), QStringLiteral("Добавить фильтр"));
-    EXPECT_EQ(d.arr_del->toolTip(), QStringLiteral("Удалить фильтр"));
     EXPECT_EQ(p.o.rec.count(), 0) << p.o.rec.last().text.toStdString();
 
     d.ori_add->click();
@@ -162,16 +152,6 @@ TEST(DataFilters, DeletingKeepsTheOtherGroupInOrder)
 
 TEST(DataFilters, StoredValueTexts)
 {
-    tfiltinfo c;
-    c.kind = fkNumber;
-    c.op = 8;
-    c.value1 = QStringLiteral("1");
-    c.value2 = QStringLiteral("5");
-    EXPECT_EQ(FilterIniValue(c), QStringLiteral("8 \"1\" \"5\""));
-    c.op = 2;
-    EXPECT_EQ(FilterIniValue(c), QStringLiteral("2 \"1\""));
-    c.kind = fkBoolean;
-    EXPECT_EQ(FilterIniValue(c), QStringLiteral("2"));
     EXPECT_EQ(FilterIniTokens(QStringLiteral(" 8  \"a b\" \"\" \"q\"\"q\" x")),
               QStringList({"8", "a b", "", "q\"q", "x"}));
 }
