@@ -3,7 +3,7 @@
 #include "support/program_env.h"
 #include "support/smtp_server.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -84,28 +84,21 @@ TEST(DmSendMail, SummaryWithTheGlobalHeaderAndAnUnreachableServer)
     EXPECT_EQ(rec.last().icon, 16u);
 }
 
-TEST(DmZip, UnpacksBesideTheArchiveOrIntoTheFolderAndRaisesSilently)
+// The archive work itself is the platform's; the module hands it on and lets its failures through.
+TEST(DmZip, ForwardsAndRaisesSilently)
 {
     TestDir dir;
-    const auto file = [&](const char *name) { return dir.file(QString::fromUtf8(name)); };
-    const QString a = file("a.txt"), b = file("b.txt");
+    const QString a = dir.file(QStringLiteral("a.txt")), zip = dir.file(QStringLiteral("one.zip"));
     writeBytes(a, "a");
-    writeBytes(b, "b");
-    QDir().mkpath(file("out"));
-    QDir().mkpath(file("near"));
     MessageRecorder rec;
     Tdm dm;
-    // The one file given apart goes in alone; an empty list still makes an archive that unpacks.
-    dm.ZipFiles(file("near/one.zip"), a, {b});
-    dm.UnzipAll(file("near/one.zip"), QString());
-    dm.ZipFiles(file("list.zip"), QString(), {b, a});
-    dm.UnzipAll(file("list.zip"), file("out/"));
-    dm.ZipFiles(file("empty.zip"), QString(), {});
-    dm.UnzipAll(file("empty.zip"), file("out"));
-    EXPECT_EQ(QDir(file("near")).entryList(QDir::Files), QStringList({"a.txt", "one.zip"}));
-    EXPECT_EQ(QDir(file("out")).entryList(QDir::Files), QStringList({"a.txt", "b.txt"}));
-    EXPECT_THROW(dm.ZipFiles(file("x.zip"), file("нет.txt"), {}), EFileError);
-    EXPECT_THROW(dm.UnzipAll(file("нет.zip"), QString()), EFileError);
+    dm.ZipFiles(zip, a, {});
+    QFile::remove(a);
+    dm.UnzipAll(zip, QString());
+    EXPECT_EQ(readBytes(a), QByteArray("a"));
+    EXPECT_THROW(dm.ZipFiles(dir.file(QStringLiteral("x.zip")), dir.file(QStringLiteral("нет.txt")), {}),
+                 EFileError);
+    EXPECT_THROW(dm.UnzipAll(dir.file(QStringLiteral("нет.zip")), QString()), EFileError);
     EXPECT_EQ(rec.count(), 0);
 }
 

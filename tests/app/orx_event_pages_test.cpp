@@ -1,6 +1,5 @@
 #include "app/events/orx_grid_cells.h"
 #include "app/events/orx_identifiers.h"
-#include "app/main/product_commands.h"
 #include "app_test_helpers.h"
 #include "lib/control_routines.h"
 #include "lib/epoch.h"
@@ -379,28 +378,6 @@ TEST(OrxEventPages, GridCells)
     EXPECT_EQ(OrxCellStyleOf(false, "comment", true, true).kind, OrxCellKind::Clear);
     EXPECT_EQ(OrxCellStyleOf(true, "remark", true, false).kind, OrxCellKind::Default);
     EXPECT_EQ(OrxCellStyleOf(true, "remark", false, true).kind, OrxCellKind::Default);
-}
-
-TEST(OrxEventPages, ReportButtonFollowsTheInstalledCommand)
-{
-    ProgramWindow pw;
-    ProductCommands &commands = productCommands();
-    const auto saved = commands.report;
-    const auto restore = qScopeGuard([&] { commands.report = saved; });
-    auto *report = named<QPushButton>(pw.w->TabSheet6, "BitBtn2");
-    const auto showPage = [&] {
-        pw.w->pgc1->setCurrentIndex(0);
-        pw.w->pgc1->setCurrentIndex(pw.w->pgc1->indexOf(pw.w->TabSheet6));
-    };
-    commands.report = nullptr;
-    showPage();
-    EXPECT_FALSE(report->isEnabled());
-    QList<bool> calls;
-    commands.report = [&](Tmainf &, bool ORX) { calls << ORX; };
-    showPage();
-    ASSERT_TRUE(report->isEnabled());
-    report->click();
-    EXPECT_EQ(calls, QList<bool>{true});
 }
 
 } // namespace

@@ -145,11 +145,6 @@ TEST(StationList, AddUpdateAndDeleteStations)
     EXPECT_TRUE(
         p.read("system/Stations.ini").contains(QStringLiteral("name=Петропавловск-К\r\ncode=PTKK\r\n")));
 
-    // The current station's settings are saved before the next one's are read.
-    w->sett.svodka_dir = QStringLiteral("/kept");
-    w->SelectStationByCode(QStringLiteral("MNK"), true);
-    EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("svodka_dir=/kept")));
-
     // Deleting the last item selects the new last one; its settings are not written back, neither
     // by the next change nor at the end.
     recorder.answer({IDYES});
