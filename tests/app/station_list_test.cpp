@@ -7,7 +7,7 @@ const QString kStations = QStringLiteral("[PET]\r\nname=Петропавловс
                                          "source=petdsn\r\n[MNK]\r\n[XYZ]\r\ncode=\r\nname=Ялта\r\n"
                                          "[PET]\r\nsvodka_dir=/pet\r\n");
 
-TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
+TEST(StationList, LoadsStationsIniWithDefaultsAndSearches)
 {
     MessageRecorder recorder;
     Program p;
@@ -23,15 +23,10 @@ TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
     EXPECT_EQ(w->curCode, QStringLiteral("MNK"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - MNK, MNK"));
     EXPECT_FALSE(w->hlp->isVisibleTo(w.get()));
-}
 
-TEST(StationList, SearchByNameAndCode)
-{
-    MessageRecorder recorder;
-    Program p;
-    auto w = p.startWith({}, kStations);
+    // Searching by name and by either code, unless searching is off.
     recorder.clear();
-    struct Case
+    const struct
     {
         const char *control;
         const char *text;
@@ -41,7 +36,7 @@ TEST(StationList, SearchByNameAndCode)
         {"Edit2", "пет", false, "PET"},   {"Edit2", "ЯЛ", false, "XYZ"},     {"Cod_stac", "PT", false, "PET"},
         {"Cod_stac", "PE", false, "MNK"}, {"icod_stac", "PE", false, "PET"}, {"Edit2", "пет", true, "MNK"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         w->SelectStationByCode(QStringLiteral("MNK"), true);
         w->nosearch->setChecked(c.nosearch);
         const QString text = QString::fromUtf8(c.text);
