@@ -95,33 +95,23 @@ TEST(ConnectionDialog, OrxIniSwitchAndSourceKinds)
 {
     ProgramWindow o;
     Tcpar d(*o.w);
-    const struct
-    {
-        int type;
-        bool fromIni;
-        bool sourceEnabled, switchEnabled;
-        const char *label;
-    } cases[] = {
+    // Kind, switch; then whether the source, its user and password are open, whether the switch is.
+    const std::tuple<int, bool, bool, bool, const char *> cases[] = {
         {0, true, false, true, "ОDBC-источник ORX"},
         {0, false, true, true, "ОDBC-источник ORX"},
-        {1, true, true, false, "Источник ORX"},
-    };
-    for (const auto &c : cases) {
-        d.dbtype->setCurrentIndex(c.type);
-        d.orxini->setChecked(c.fromIni);
+        {1, true, true, false, "Источник ORX"}};
+    for (const auto &[type, fromIni, sourceEnabled, switchEnabled, label] : cases) {
+        d.dbtype->setCurrentIndex(type);
+        d.orxini->setChecked(fromIni);
         d.dbtypeChange();
-        for (QWidget *w : {static_cast<QWidget *>(d.dsorx), static_cast<QWidget *>(d.dir),
-                           static_cast<QWidget *>(d.stb), static_cast<QWidget *>(d.Label21)})
-            EXPECT_EQ(w->isEnabled(), c.sourceEnabled)
-                << c.type << c.fromIni << w->objectName().toStdString();
-        EXPECT_EQ(d.orxini->isEnabled(), c.switchEnabled);
-        EXPECT_EQ(d.Label21->text(), QString::fromUtf8(c.label));
+        for (QWidget *w : std::initializer_list<QWidget *>{d.dsorx, d.dir, d.stb, d.Label21})
+            EXPECT_EQ(w->isEnabled(), sourceEnabled) << type << fromIni << w->objectName().toStdString();
+        EXPECT_EQ(d.orxini->isEnabled(), switchEnabled);
+        EXPECT_EQ(d.Label21->text(), QString::fromUtf8(label));
     }
     // The ORX-only mode has no bulletin database to set up.
     d.rbd1->click();
-    for (QWidget *w :
-         {static_cast<QWidget *>(d.dsout), static_cast<QWidget *>(d.xm), static_cast<QWidget *>(d.ed1),
-          static_cast<QWidget *>(d.rb1b), static_cast<QWidget *>(d.dorx)})
+    for (QWidget *w : std::initializer_list<QWidget *>{d.dsout, d.xm, d.ed1, d.rb1b, d.dorx})
         EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
     d.rbd2->click();
     EXPECT_TRUE(d.dsout->isEnabled());
