@@ -16,6 +16,29 @@ template <class T = QWidget> T *named(const QObject *parent, const char *name)
     return c;
 }
 
+// What the named controls under Parent show, in order: a check box as "1" or "0", a button's or label's
+// text, an edit's text as displayed, a combo box's current text.
+inline QStringList shownTexts(const QObject *parent, std::initializer_list<const char *> names)
+{
+    QStringList texts;
+    for (const char *name : names) {
+        QWidget *w = named(parent, name);
+        if (auto *box = qobject_cast<QCheckBox *>(w))
+            texts << QString::number(box->isChecked());
+        else if (auto *button = qobject_cast<QAbstractButton *>(w))
+            texts << button->text();
+        else if (auto *label = qobject_cast<QLabel *>(w))
+            texts << label->text();
+        else if (auto *edit = qobject_cast<QLineEdit *>(w))
+            texts << edit->displayText();
+        else if (auto *combo = qobject_cast<QComboBox *>(w))
+            texts << combo->currentText();
+        else
+            texts << QStringLiteral("<%1?>").arg(QLatin1String(w ? w->metaObject()->className() : "none"));
+    }
+    return texts;
+}
+
 inline void clickNamed(const QObject *parent, const char *name)
 {
     named<QPushButton>(parent, name)->click();

@@ -2,7 +2,6 @@
 #include "app/settings/message_window.h"
 #include "support/program_env.h"
 
-#include <QFile>
 #include <QTabBar>
 
 namespace {
@@ -268,22 +267,6 @@ TEST_F(MainWindow, ErrorProcedureInstalledOnlyOverThePlainBox)
     const Fn *installed = ErrorMessageProc.target<Fn>();
     ASSERT_NE(installed, nullptr);
     EXPECT_EQ(*installed, &GfxMessageDlg);
-}
-
-TEST_F(MainWindow, MissingReferenceFilesAreReportedAndStartUpGoesOn)
-{
-    QFile::remove(p.path("system/filters.txt"));
-    QFile::remove(p.path("system/waves.txt"));
-    auto w = p.start();
-    ASSERT_EQ(recorder.count(), 2);
-    for (const auto &m : recorder.messages()) {
-        EXPECT_TRUE(
-            m.text.startsWith(QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: \r")))
-            << m.text.toStdString();
-        EXPECT_EQ(m.icon, 16u);
-    }
-    EXPECT_TRUE(w->filters.isEmpty() && w->waves.isEmpty());
-    EXPECT_EQ(w->pgc1->currentIndex(), 0);
 }
 
 TEST_F(MainWindow, ConnectionsFollowTheSettings)

@@ -74,6 +74,10 @@ protected:
     }
 
     template <class T = QWidget> T *control(const char *name) { return named<T>(pw->w->TabSheet6, name); }
+    QStringList shown(std::initializer_list<const char *> names)
+    {
+        return shownTexts(pw->w->TabSheet6, names);
+    }
     void click(const char *name) { control<QPushButton>(name)->click(); }
     QString caption(const char *name) { return control<QLabel>(name)->text(); }
     QString text(const char *name) { return control<QLineEdit>(name)->displayText(); }
@@ -94,36 +98,25 @@ TYPED_TEST(OrxPages, BrowsesAndFiltersTheEventsOfTheStation)
 {
     Tmainf &w = this->open();
     this->expectNoMessage();
-    // E3 has no arrival at PET; E4 has none at all and shows while onlyfull is off.
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 3 записей"));
-    EXPECT_EQ(this->text("Edit13") + this->caption("Label80"), QStringLiteral("1из 3"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E1"));
-    EXPECT_EQ(this->text("MaskEdit1"), QStringLiteral("05.02.2026 10:00:00.0"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 1 из 2 записей"));
-    EXPECT_EQ(this->text("MaskEdit3"), QStringLiteral("05.02.2026 10:00:30.0"));
-    EXPECT_EQ(this->text("MaskEdit2"), QStringLiteral("00.00.0000 00:00:00.0"));
-    EXPECT_TRUE(this->template control<QCheckBox>("flag")->isChecked());
-    // The channel list is the station's; the description follows the arrival's channel.
-    auto *chan = this->template control<QComboBox>("DBComboBox14");
-    EXPECT_EQ(chan->count(), 2);
-    EXPECT_EQ(chan->currentText(), QStringLiteral("SPZ"));
-    EXPECT_EQ(this->caption("StaticText1"), QStringLiteral("вертикаль"));
-    EXPECT_EQ(this->text("comments"), QStringLiteral("первое"));
+    // E3 has no arrival at PET; E4 has none at all and shows while onlyfull is off. The channel list is
+    // the station's; the description follows the arrival's channel.
+    EXPECT_EQ(this->shown({"sto1", "Edit13", "Label80", "eventid", "MaskEdit1", "comments"}),
+              QStringList({"ORIGIN: 1 из 3 записей", "1", "из 3", "E1", "05.02.2026 10:00:00.0", "первое"}));
+    EXPECT_EQ(this->shown({"sta1", "MaskEdit3", "MaskEdit2", "flag", "DBComboBox14", "StaticText1"}),
+              QStringList({"ARRIVAL: 1 из 2 записей", "05.02.2026 10:00:30.0", "00.00.0000 00:00:00.0", "1",
+                           "SPZ", "вертикаль"}));
+    EXPECT_EQ(this->template control<QComboBox>("DBComboBox14")->count(), 2);
     // The cells drawn over the default ones (times, numbers, the flag box) paint without a fault.
     for (const char *grid : {"dbgo1", "dbga1"})
         EXPECT_FALSE(this->template control<QTableView>(grid)->grab().isNull());
 
     this->click("BitBtn19"); // next arrival
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 2 из 2 записей"));
-    EXPECT_EQ(this->text("MaskEdit3"), QStringLiteral("05.02.2026 10:00:55.2"));
-    EXPECT_FALSE(this->template control<QCheckBox>("flag")->isChecked());
-    EXPECT_EQ(this->caption("StaticText1"), QStringLiteral("север"));
+    EXPECT_EQ(this->shown({"sta1", "MaskEdit3", "flag", "StaticText1"}),
+              QStringList({"ARRIVAL: 2 из 2 записей", "05.02.2026 10:00:55.2", "0", "север"}));
     this->click("BitBtn23"); // last event
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E4"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 0 из 0 записей"));
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E4", "ARRIVAL: 0 из 0 записей"}));
     this->click("BitBtn26"); // prior: E2 and its one arrival
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 1 из 1 записей"));
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E2", "ARRIVAL: 1 из 1 записей"}));
 
     // Only events with arrivals; then the second day only, through '>>' (which ticks the filter).
     w.onlyfull->click();
@@ -134,8 +127,7 @@ TYPED_TEST(OrxPages, BrowsesAndFiltersTheEventsOfTheStation)
     w.tim2->setTime(QTime(23, 59, 59));
     this->click("Button30");
     EXPECT_TRUE(w.filter->isChecked());
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 1 записей"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
+    EXPECT_EQ(this->shown({"sto1", "eventid"}), QStringList({"ORIGIN: 1 из 1 записей", "E2"}));
     w.filter->click(); // unticking drops the time condition
     EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 2 записей"));
     this->expectNoMessage();
@@ -160,8 +152,7 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     EXPECT_EQ(this->rows("select orid,origintime from origin where eventid='E''5'"),
               QStringList({"11|<null>"}));
     EXPECT_EQ(lastid(), QStringList({"ORID|11", "arid|20"}));
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 4 из 4 записей"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E'5"));
+    EXPECT_EQ(this->shown({"sto1", "eventid"}), QStringList({"ORIGIN: 4 из 4 записей", "E'5"}));
     EXPECT_FALSE(this->dm().imc13->Connected());
 
     // An identifier already there (stored value trimmed) changes nothing, lastid included.

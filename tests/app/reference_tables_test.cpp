@@ -111,7 +111,10 @@ TEST_F(ReferenceTablesTest, MissingFilesAreReportedAndLeaveEmptyTables)
         filters = {{QStringLiteral("SP"), 1, 2}, {QStringLiteral("LP"), 1, 2}};
         waves = {tmuls{{QStringLiteral("BHZ"), 2}}};
         load(c.filtersTxt, nullptr);
-        EXPECT_EQ(messages.count(), c.messages);
+        ASSERT_EQ(messages.count(), c.messages);
+        for (const auto &m : messages.messages())
+            EXPECT_EQ(m.text.section(QLatin1Char('\r'), 0, 0) + QString::number(m.icon),
+                      QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: 16"));
         EXPECT_EQ(filters.size(), c.filters);
         EXPECT_TRUE(waves.isEmpty());
         if (c.filtersTxt) {
