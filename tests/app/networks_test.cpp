@@ -290,9 +290,8 @@ TYPED_TEST(OrxStations, ChosenNetworkFollowsTheSelection)
                       .arg(QString::fromUtf8(name), QLatin1String(sta), QLatin1String(*code ? code : "MNK")));
         if (!codes.isEmpty()) {
             EXPECT_EQ(w->stas->currentRow(), codes.indexOf(QString::fromLatin1(code)));
-            EXPECT_EQ(w->Edit2->text(), QString::fromUtf8(name));
-            EXPECT_EQ(w->Cod_stac->currentText(), QString::fromLatin1(sta));
-            EXPECT_EQ(w->icod_stac->currentText(), QString::fromLatin1(code));
+            EXPECT_EQ(shownTexts(w.get(), {"Edit2", "Cod_stac", "icod_stac"}),
+                      QStringList({QString::fromUtf8(name), sta, code}));
         }
     };
     pressKey(w->nets, Qt::Key_Down);

@@ -140,9 +140,6 @@ TEST_F(ParamDialog, OkCopiesTheChoicesIntoTheRecord)
         Tpar par;
         par.Setup(1, &s);
         EXPECT_EQ(par.RadioIndex(), 2);
-        EXPECT_EQ(gridValues(par.sg1),
-                  (QStringList{"st1@obs.ru", "boss@obs.ru", "cc@obs.ru", "Сводка станции"}));
-        EXPECT_TRUE(par.sg1->isEnabled());
         EXPECT_FALSE(par.useflag->isEnabled()); // only the ORX-only mode reads the flag
         par.svodka_Date->setDate(QDate(2022, 2, 1));
         par.mydoc->click();
