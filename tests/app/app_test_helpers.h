@@ -5,6 +5,8 @@
 #include "app/settings/param_dialog.h"
 #include "support/program_env.h"
 
+#include <QDateEdit>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
 
@@ -16,26 +18,33 @@ template <class T = QWidget> T *named(const QObject *parent, const char *name)
     return c;
 }
 
-// What the named controls under Parent show, in order: a check box as "1" or "0", a button's or label's
-// text, an edit's text as displayed, a combo box's current text.
+// What a control shows: a check box as "1" or "0", a button's or label's text, a group's title, an edit's
+// text as displayed, a combo box's current text, a date edit's date as dd.MM.yyyy.
+inline QString shownText(const QWidget *w)
+{
+    if (auto *box = qobject_cast<const QCheckBox *>(w))
+        return QString::number(box->isChecked());
+    if (auto *button = qobject_cast<const QAbstractButton *>(w))
+        return button->text();
+    if (auto *label = qobject_cast<const QLabel *>(w))
+        return label->text();
+    if (auto *group = qobject_cast<const QGroupBox *>(w))
+        return group->title();
+    if (auto *edit = qobject_cast<const QLineEdit *>(w))
+        return edit->displayText();
+    if (auto *combo = qobject_cast<const QComboBox *>(w))
+        return combo->currentText();
+    if (auto *date = qobject_cast<const QDateEdit *>(w))
+        return date->date().toString(QStringLiteral("dd.MM.yyyy"));
+    return QStringLiteral("<%1?>").arg(QLatin1String(w ? w->metaObject()->className() : "none"));
+}
+
+// What the named controls under Parent show, in order.
 inline QStringList shownTexts(const QObject *parent, std::initializer_list<const char *> names)
 {
     QStringList texts;
-    for (const char *name : names) {
-        QWidget *w = named(parent, name);
-        if (auto *box = qobject_cast<QCheckBox *>(w))
-            texts << QString::number(box->isChecked());
-        else if (auto *button = qobject_cast<QAbstractButton *>(w))
-            texts << button->text();
-        else if (auto *label = qobject_cast<QLabel *>(w))
-            texts << label->text();
-        else if (auto *edit = qobject_cast<QLineEdit *>(w))
-            texts << edit->displayText();
-        else if (auto *combo = qobject_cast<QComboBox *>(w))
-            texts << combo->currentText();
-        else
-            texts << QStringLiteral("<%1?>").arg(QLatin1String(w ? w->metaObject()->className() : "none"));
-    }
+    for (const char *name : names)
+        texts << shownText(named(parent, name));
     return texts;
 }
 

@@ -16,20 +16,15 @@ TEST(ConnectionDialog, OkWritesTheGlobalKeysAndTheStationsSource)
     EXPECT_EQ(d.xm->text(), QStringLiteral("admin"));
     d.rb1b->click();
     d.dsorx->setEditText(QStringLiteral("orxnew"));
-    d.dir->setText(QStringLiteral("u1"));
-    d.stb->setText(QStringLiteral("p1"));
-    d.dorx->setChecked(false);
-    d.Edit6->setText(QStringLiteral("mail.example"));
-    d.Edit7->setText(QStringLiteral(" 587 "));
-    d.Edit8->setText(QStringLiteral("mu"));
-    d.Edit9->setText(QStringLiteral("mp"));
-    d.Edit13->setText(QStringLiteral("from@x"));
-    d.Edit12->setText(QStringLiteral("to@x"));
-    d.Edit11->setText(QStringLiteral("Тема"));
     d.dsout->setEditText(QStringLiteral("bulsrc"));
-    d.xm->setText(QStringLiteral("bu"));
-    d.ed1->setText(QStringLiteral("bp"));
-    d.ed2->setText(QStringLiteral("/data/b.mdb"));
+    d.dorx->setChecked(false);
+    const std::pair<QLineEdit *, const char *> typed[] = {
+        {d.dir, "u1"},        {d.stb, "p1"},      {d.Edit6, "mail.example"},
+        {d.Edit7, " 587 "},   {d.Edit8, "mu"},    {d.Edit9, "mp"},
+        {d.Edit13, "from@x"}, {d.Edit12, "to@x"}, {d.Edit11, "Тема"},
+        {d.xm, "bu"},         {d.ed1, "bp"},      {d.ed2, "/data/b.mdb"}};
+    for (const auto &[edit, text] : typed)
+        edit->setText(QString::fromUtf8(text));
     d.Button1Click();
 
     EXPECT_EQ(o.rec.count(), 0) << o.rec.last().text.toStdString();

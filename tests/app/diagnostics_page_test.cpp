@@ -100,20 +100,15 @@ TEST(DiagnosticsPage, StatementsReportAndCloseEverything)
     EXPECT_EQ(lastShown(o.rec), Shown(QStringLiteral("OK"), 0));
     EXPECT_FALSE(dm.rstORX->Active() || dm.conPubs->Connected());
 
-    edit("Edit8")->setText(QStringLiteral("select * from nosuch"));
-    click("Button2");
-    EXPECT_TRUE(
-        o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rselect * from nosuch\rвызвал ошибку!")))
-        << o.rec.last().text.toStdString();
-    EXPECT_FALSE(dm.rstORX->Active() || dm.conPubs->Connected());
-
     edit("Edit9")->setText(QStringLiteral("insert into arrival (arid, flag) values (1, 2)"));
     click("Button3");
     EXPECT_EQ(lastShown(o.rec), Shown(QStringLiteral("OK"), 0));
     EXPECT_EQ(orx.rows(QStringLiteral("select arid, flag from arrival")), QStringList{QStringLiteral("1|2")});
+    // A failure is the statement runner's to report (its text is tested with it); the page closes all.
     edit("Edit9")->setText(QStringLiteral("update nosuch set a=1"));
     click("Button3");
-    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос")))
+    EXPECT_TRUE(
+        o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rupdate nosuch set a=1\rвызвал ошибку!")))
         << o.rec.last().text.toStdString();
     EXPECT_FALSE(dm.acmi->Active() || dm.rstORX->Active() || dm.conPubs->Connected());
 
