@@ -569,11 +569,12 @@ void Tmainf::buildImportPage()
                      QStringLiteral("ORX"), QStringLiteral("Текст KRV")});
     ifrom->setCurrentIndex(2);
     group->setLayout(row({ifrom}));
+    group->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     dss = combo(page, "dss", false, "Выберите приёмник данных");
     Label27 = label(page, "Label27", "2.");
     Edit6 = edit(page, "Edit6");
     Edit6->setReadOnly(true);
-    layout->addLayout(row({group, Label27, dss, Edit6}));
+    layout->addLayout(row({group, Label27, dss, Edit6}, false));
 
     Edit5 = edit(page, "Edit5", "Имя файла с данными (базы данных Paradox, документы Excel, ORV и т.д.)");
     layout->addWidget(Edit5);
@@ -615,6 +616,9 @@ void Tmainf::buildImportPage()
              hidden(button(page, "Button6", "Поиск")), hidden(button(page, "Button41", "1")),
              hidden(button(page, "Button42", "3")), hidden(edit11)}));
     sg = named(new TMStringGrid(page), "sg");
+    // Row 0 and column 0 are the grid's own header cells; Qt's numbering beside them would say it twice.
+    sg->horizontalHeader()->hide();
+    sg->verticalHeader()->hide();
     sg->setRowCount(2);
     sg->setColumnCount(2);
     layout->addWidget(sg, 1);
