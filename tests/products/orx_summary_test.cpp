@@ -174,111 +174,35 @@ public:
         arrival({"100", "ABC", "SHZ", "SP", "P", ep(4, 23, 59, 0)});
         arrival({"100", "ABC", "SHZ", "SP", "S", ep(5, 0, 0, 30)});
 
+        // Columns after the time: im_em, fm, ampl, per, amptime, REGCLASS, DIST, ms, MPSP, PFILTYPE, flag.
         origin("101", ep(5, 8, 12, 30.5), 55.74, -37.62, 10.4, "felt CLA 3 region");
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "P",
-                 .itime = ep(5, 8, 13, 1.2),
-                 .imEm = "i",
-                 .fm = "c",
-                 .ampl = 0.5,
-                 .per = 0.8,
-                 .amptime = ep(5, 8, 13, 2),
-                 .regclass = 10.46,
-                 .dist = 12.34,
-                 .mpsp = 5.06});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHN",
-                 .chantype = "SP",
-                 .iphase = "P",
-                 .itime = ep(5, 8, 13, 3),
-                 .imEm = "e",
-                 .fm = "d",
-                 .ampl = 0.3,
-                 .per = 0.6});
+        arrival({"101", "ABC", "SHZ", "SP", "P", ep(5, 8, 13, 1.2), "i", "c", 0.5, 0.8, ep(5, 8, 13, 2),
+                 10.46, 12.34, N, 5.06});
+        arrival({"101", "ABC", "SHN", "SP", "P", ep(5, 8, 13, 3), "e", "d", 0.3, 0.6});
         arrival({"101", "ABC", "SHE", "SP", "S", ep(5, 8, 14, 10)});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "AML",
-                 .itime = ep(5, 8, 14, 20),
-                 .ampl = 1.2,
-                 .per = 1.5,
-                 .amptime = ep(5, 8, 14, 21)});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "Pg",
-                 .itime = ep(5, 8, 20, 0),
-                 .flag = 0});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "LHZ",
-                 .chantype = "LP",
-                 .iphase = "LR",
-                 .itime = ep(5, 8, 25, 33.6),
-                 .ampl = 2.5,
-                 .per = 18.4,
-                 .amptime = ep(5, 8, 25, 50),
-                 .ms = 4.83});
+        arrival({"101", "ABC", "SHZ", "SP", "AML", ep(5, 8, 14, 20), nullptr, nullptr, 1.2, 1.5,
+                 ep(5, 8, 14, 21)});
+        arrival({"101", "ABC", "SHZ", "SP", "Pg", ep(5, 8, 20, 0), nullptr, nullptr, N, N, N, N, N, N, N,
+                 nullptr, 0});
+        arrival({"101", "ABC", "LHZ", "LP", "LR", ep(5, 8, 25, 33.6), nullptr, nullptr, 2.5, 18.4,
+                 ep(5, 8, 25, 50), N, N, 4.83});
         arrival({"101", "ABC", "SHZ", "SP", "ZZ", ep(5, 8, 30, 0)});
         arrival({"101", "ZZZ", "SHZ", "SP", "P", ep(5, 8, 13, 0)});
 
         // Past midnight.
         origin("102", ep(5, 23, 58, 0), N, N, N);
-        arrival({.eventid = "102",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "Pn",
-                 .itime = ep(5, 23, 59, 58),
-                 .imEm = "W"});
-        arrival({.eventid = "102",
-                 .sta = "ABC",
-                 .chan = "LHN",
-                 .chantype = nullptr,
-                 .iphase = "LQ",
-                 .itime = ep(6, 0, 0, 40),
-                 .fm = "+",
-                 .ampl = 0.04,
-                 .per = 120,
-                 .amptime = ep(6, 0, 1, 30),
-                 .pfiltype = "0.5 2"});
+        arrival({"102", "ABC", "SHZ", "SP", "Pn", ep(5, 23, 59, 58), "W"});
+        arrival({"102", "ABC", "LHN", nullptr, "LQ", ep(6, 0, 0, 40), nullptr, "+", 0.04, 120,
+                 ep(6, 0, 1, 30), N, N, N, N, "0.5 2"});
 
         // Origin in the day, arrival only after it: in the summary by origin time alone.
         origin("104", ep(5, 23, 59, 59), N, N, N);
         arrival({"104", "ABC", "SHZ", "SP", "P", ep(6, 0, 1, 0)});
 
         origin("103", ep(5, 12, 0, 0), 12.25, 0, N);
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "AML",
-                 .itime = ep(5, 12, 0, 5),
-                 .ampl = 0.2,
-                 .per = 0.5});
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "E",
-                 .itime = ep(5, 12, 0, 9),
-                 .imEm = "e"});
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "LHE",
-                 .chantype = "LP",
-                 .iphase = "LRM",
-                 .itime = ep(5, 12, 10, 59.5),
-                 .ampl = 1,
-                 .per = 20,
-                 .ms = 0});
+        arrival({"103", "DEF", "SHZ", "SP", "AML", ep(5, 12, 0, 5), nullptr, nullptr, 0.2, 0.5});
+        arrival({"103", "DEF", "SHZ", "SP", "E", ep(5, 12, 0, 9), "e"});
+        arrival({"103", "DEF", "LHE", "LP", "LRM", ep(5, 12, 10, 59.5), nullptr, nullptr, 1, 20, N, N, N, 0});
         arrival({"103", "DEF", "SHZ", "SP", "Xq", ep(5, 12, 20, 0)});
     }
 
@@ -355,13 +279,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
 {
     this->origin("201", ep(5, 3, 0, 0), N, N, N);
     this->arrival({"201", "JKL", nullptr, "SP", "P", ep(5, 3, 1, 0)});
-    this->arrival({.eventid = "201",
-                   .sta = "MNO",
-                   .chan = "SH1",
-                   .chantype = "SP",
-                   .iphase = "P",
-                   .itime = ep(5, 3, 1, 0),
-                   .fm = "c"});
+    this->arrival({"201", "MNO", "SH1", "SP", "P", ep(5, 3, 1, 0), nullptr, "c"});
     const struct
     {
         const char *station, *message;
