@@ -1,8 +1,5 @@
-#include "lib/codec.h"
 #include "lib/epoch.h"
-#include "products/orx_summary.h"
-#include "products/summary_rules.h"
-#include "support/program_env.h"
+#include "summary_test_host.h"
 
 #include <cmath>
 #include <limits>
@@ -46,82 +43,6 @@ struct Arr
     int flag = 1;
 };
 
-// Stands in for the main window.
-class FakeHost : public OrxSummaryHost
-{
-public:
-    explicit FakeHost(DbConnection &orx) : orx(orx)
-    {
-        // MSK-85 name, phase, multiplier, channels.
-        const QStringList rows[] = {
-            {"P", "P", "1", "SP=1000 MP"}, {"S", "S", "1", "MP=10"}, {"PN", "Pn", "1", "*"},
-            {"LR", "LR", "1", "*"},        {"LQ", "LQ", "10", "*"},  {"E", "E", "1", "*"},
-        };
-        waves.Init(4, 0, true);
-        for (const QStringList &r : rows)
-            waves.SetRow(waves.AddRows(1), r);
-        ParseWaveTable(waves, factors);
-        filters << tfilt{QStringLiteral("SP"), 1, 5} << tfilt{QStringLiteral("MP"), 0.5, 2};
-    }
-
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return sett; }
-    bool AskSummaryParameters() override { return dialogOk; }
-    QString CurrentStationCode() override { return current; }
-    QString CurrentStationSection() override { return current; }
-    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
-    DbConnection &BulletinConnection() override { return orx; }
-    bool OpenDB_ADO(DbConnection &c, const QString &Source, const QString &, const QString &, bool) override
-    {
-        EXPECT_EQ(Source, QStringLiteral("orx"));
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
-    int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
-    {
-        edited << FileName;
-        sendModes << SendMode;
-        Lines = fromCp1251(readBytes(FileName)).split(QLatin1Char('\n'));
-        return editorResult;
-    }
-    bool SendMail(QChar Kind, const QString &Body, const QString &Attachment) override
-    {
-        mails << QStringList{QString(Kind), Body, Attachment};
-        return true;
-    }
-    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
-    DbConnection &OrxConnection() override { return orx; }
-    QStringList CheckedStations() override { return checked; }
-    bool SelectedNetwork(QStringList &Codes) override
-    {
-        Codes = network;
-        return !network.isEmpty();
-    }
-    QString StationSta(const QString &Code) override
-    {
-        return Code == QLatin1String("ABC") ? "ABK" : QString();
-    }
-    const TD2D &WaveTable() override { return waves; }
-    const tmulss &WaveFactors() override { return factors; }
-    const tfilts &Filters() override { return filters; }
-
-    DbConnection &orx;
-    Tsett sett;
-    bool dialogOk = true;
-    QString current = QStringLiteral("ABC");
-    QStringList checked, network;
-    TD2D waves;
-    tmulss factors;
-    tfilts filters;
-    int editorResult = IDOK;
-    QStringList edited;
-    QList<bool> sendModes;
-    QList<QStringList> mails;
-};
-
 template <class Env> class OrxSummaryTest : public OnBothBackends<Env>
 {
 public:
@@ -130,7 +51,8 @@ public:
         OnBothBackends<Env>::SetUp();
         if (this->IsSkipped())
             return;
-        host = std::make_unique<FakeHost>(*this->orx->db);
+        host = std::make_unique<FakeSummaryHost>(*this->orx->db, Env::odbc, QStringLiteral("orx"));
+        host->code = QStringLiteral("ABC");
         this->orx->exec(kOrigin);
         this->orx->exec(kArrival);
         host->sett.svodka_date = EncodeDate(2026, 2, 5);
@@ -143,9 +65,9 @@ public:
 
     DbConnection &db()
     {
-        if (!host->orx.Connected())
-            host->orx.Open();
-        return host->orx;
+        if (!host->conn.Connected())
+            host->conn.Open();
+        return host->conn;
     }
     void origin(const char *id, double time, double lat, double lon, double depth,
                 const char *comment = nullptr)
@@ -209,7 +131,7 @@ public:
     QString file(const QString &name) { return fromCp1251(readBytes(dir.file(name))); }
 
     TestDir dir;
-    std::unique_ptr<FakeHost> host;
+    std::unique_ptr<FakeSummaryHost> host;
     MessageRecorder rec;
 };
 
@@ -261,7 +183,7 @@ TYPED_TEST(OrxSummaryTest, WritesTheTelegramsOfTheChosenStations)
                                           "следующим станциям: GHI\r\rВстретились неизвестные фазы: Xq, "
                                           "ZZ\rЭти фазы игнорировались"),
                            MB_ICONINFORMATION)});
-    EXPECT_FALSE(this->host->orx.Connected());
+    EXPECT_FALSE(this->host->conn.Connected());
 }
 
 TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
@@ -290,7 +212,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
     this->host->sett.svset = 0;
     for (const auto &c : cases) {
         this->rec.clear();
-        this->host->current = QString::fromLatin1(c.station);
+        this->host->code = QString::fromLatin1(c.station);
         EXPECT_FALSE(ORXSvodka(*this->host));
         EXPECT_EQ(shown(this->rec), QList<Shown>{Shown(QString::fromUtf8(c.message), MB_ICONERROR)});
         EXPECT_TRUE(this->host->edited.isEmpty());
@@ -300,7 +222,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
 TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
 {
     this->host->sett.svset = 0;
-    this->host->current = QStringLiteral("DEF");
+    this->host->code = QStringLiteral("DEF");
     this->host->sett.mails_send = true;
     this->host->sett.mails_att = true;
     this->host->editorResult = 6;
@@ -318,7 +240,7 @@ TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
 TYPED_TEST(OrxSummaryTest, SingleStationWithoutDataWarns)
 {
     this->host->sett.svset = 0;
-    this->host->current = QStringLiteral("GHI");
+    this->host->code = QStringLiteral("GHI");
     EXPECT_FALSE(ORXSvodka(*this->host));
     EXPECT_TRUE(this->host->edited.isEmpty());
     EXPECT_EQ(shown(this->rec),
@@ -353,7 +275,7 @@ TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
     // The file as created before the disk filled, and no temporary file beside it.
     EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
     EXPECT_TRUE(this->file(QStringLiteral("ABC_6036")).isEmpty());
-    EXPECT_FALSE(this->host->orx.Connected());
+    EXPECT_FALSE(this->host->conn.Connected());
 }
 
 TYPED_TEST(OrxSummaryTest, StationChoice)
