@@ -92,13 +92,7 @@ bool StationTextToDeg(const QString &Text, bool IsLon, double &Value)
     const int degWidth = IsLon ? 3 : 2;
     if (Text.size() != degWidth + 5)
         return false;
-    const auto part = [&](int from, int width) {
-        const QString s = Text.mid(from, width).trimmed();
-        int n = 0;
-        if (!TryStrToInt(s, n))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-        return n;
-    };
+    const auto part = [&](int from, int width) { return StrToInt(Text.mid(from, width).trimmed()); };
     const int deg = part(0, degWidth);
     const int min = part(degWidth, 2);
     const int sec = part(degWidth + 2, 2);
