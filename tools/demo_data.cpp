@@ -2,6 +2,7 @@
 
 #include "db/db_command.h"
 #include "db/db_connection.h"
+#include "db/table_creates.h"
 #include "lib/codec.h"
 #include "lib/date_routines.h"
 #include "lib/datetime.h"
@@ -617,21 +618,8 @@ const char *const kOrxIndexes[] = {
     "analyze",
 };
 
-const char *const kBulletinCreates[] = {
-    "create table [События] (orid counter,num integer,[time] date,dec integer,lat float,lon float,depdp "
-    "integer,deltagr float,deltakm float,seaz float,emares float,S_P_time date,S_P_dec integer,Kps float,"
-    "FlagQuake integer,StrQuake varchar(255),comment varchar(150),lddate date,primary key (num))",
-    "create table [Станционный бюллетень] (arid counter,N_seismo varchar(20),N_equake integer,Station_Cod "
-    "varchar(20),[date] Date,FM char(2),Qual char(10),Interpretation integer,Phase char(10),Channel_name "
-    "char(10),Channel_Cod char(3),KPCH integer,Channel_component char(4),[Time] date,[Dec] integer,FM_NS "
-    "char(2),FM_EW char(2),FM_Z char(2),FM_Period_NS float,FM_Amp_NS float,FM_Period_EW float,FM_Amp_EW "
-    "float,FM_Period_Z float,FM_Amp_Z float,Comments varchar(60),primary key (arid),CONSTRAINT cstb111 "
-    "foreign key (N_equake) references [События] (num))",
-    "create table [Динамические замеры] (Id_XM counter,arid integer,Channel_nameXM char(10),"
-    "Channel_componentXM char(4),Channel_CodXM char(3),TimeXM date,DecXm integer,Period_NS float,Amp_NS "
-    "float,Period_EW float,Amp_EW float,Period_Z float,Amp_Z float,Magnitude_NE float,Klass_NE float,"
-    "Magnitude_Z float,Klass_Z float,Comments varchar(50),primary key (Id_XM),CONSTRAINT cxm111 foreign key "
-    "(arid) references [Станционный бюллетень])",
+// The other tables of the demo's bulletin databases: phase designations and channels.
+const char *const kReferenceCreates[] = {
     // No keys: Jet compares text without case, and "pP" and "PP" are different phases.
     "create table [Обозначения волн] (iphase varchar(10),Phase varchar(10))",
     "create table [Каналы] (channel_name varchar(10))",
@@ -746,7 +734,9 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
     createEmptyFile(path);
     auto c = openDatabase(kJet, path);
     inTransaction(*c, [&] {
-        for (const char *sql : kBulletinCreates)
+        for (const char *sql : BulletinTableCreates())
+            exec(*c, QString::fromUtf8(sql));
+        for (const char *sql : kReferenceCreates)
             exec(*c, QString::fromUtf8(sql));
         // The bulletin's phase name and its MSK-85 designation, which the telegram spells in capitals.
         Inserter phase(*c, QStringLiteral("[Обозначения волн]"), {"iphase", "Phase"});
