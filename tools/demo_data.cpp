@@ -586,25 +586,6 @@ std::unique_ptr<DbConnection> openDatabase(const QString &provider, const QStrin
 
 const QString kJet = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 
-const char *const kOrxCreates[] = {
-    // The first ten columns in this order: the copy into the bulletin database reads them by position.
-    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
-    "dh float,dz float,comment varchar(80),lddate date,orid integer,mb float,ms float,mbunc float,"
-    "msunc float,primary key (eventid))",
-    "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan varchar(8),"
-    "iphase varchar(8),itime float,amptime float,flag integer,numb integer,deltim float,slow float,"
-    "ema float,rect float,dist float,coda float,mcoda float,remark varchar(30),afiltype varchar(30),"
-    "pfiltype varchar(30),mwa float,ml float,wgt float,azimuth float,fm varchar(2),im_em varchar(2),"
-    "per float,ampl float,residuals float,ms float,mb float,mpsp float,mplp float,regclass float,"
-    "chantype varchar(4),lddate date,primary key (arid))",
-    "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon float,elev float,"
-    "underground float,nindex integer,ngroups integer,DNORTH float,DEAST float,REFSTA varchar(6),"
-    "STANAME varchar(50),STATYPE varchar(4),ONDATE date,OFFDATE date,lddate date,primary key (sta))",
-    "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key (sta,chan))",
-    "create table networks (netname varchar(30),netlist varchar(255),primary key (netname))",
-    "create table lastid (keyname varchar(15),keyvalue integer,lddate date,primary key (keyname))",
-};
-
 // The indexes an ORX database keeps for what the bulletin, the summary and the copy into a bulletin
 // database look up: readings of an event, of a period, of a station (by its code as stored and trimmed),
 // events of a period. origin (eventid) is its key. Made after the rows, then the planner's statistics,
@@ -650,7 +631,7 @@ void writeOrx(const QString &path, const DemoModel &m, const DemoParams &p)
         // An empty file is no SQLite file yet for an ODBC source; the schema makes it one.
         auto c = openDatabase(kJet, path);
         inTransaction(*c, [&] {
-            for (const char *sql : kOrxCreates)
+            for (const char *sql : OrxTableCreates())
                 exec(*c, QString::fromUtf8(sql));
         });
     }
