@@ -36,3 +36,26 @@ public:
         return this->m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent);
     }
 };
+
+// The same with what the operations that read the ORX database ask as well: the owner of their
+// dialogs, the settings record, the ORX connection and the bulletin database's date literals.
+template <class Host> class MainWindowOrxHost : public MainWindowBulletinHost<Host>
+{
+public:
+    using MainWindowBulletinHost<Host>::MainWindowBulletinHost;
+
+    QWidget *Owner() override { return &this->m_mainf; }
+    Tsett &Settings() override { return this->m_mainf.sett; }
+    void GetOrxConnParams(QString &Source, QString &User, QString &Password) override
+    {
+        const ConnParams p = this->m_mainf.GetOrxConnParams(this->m_mainf.sett);
+        Source = p.source;
+        User = p.user;
+        Password = p.password;
+    }
+    DbConnection &OrxConnection() override { return *this->m_dm.conPubs; }
+    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
+    {
+        this->m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
+    }
+};
