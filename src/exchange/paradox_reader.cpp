@@ -12,8 +12,6 @@
 #include <QCheckBox>
 #include <QFile>
 
-#include <memory>
-
 namespace {
 
 class MainWindowJournalHost : public MainWindowBulletinConnection<ParadoxJournalHost>
@@ -50,14 +48,6 @@ TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
     return fs;
 }
 
-TD2D &importTable(Tmainf &mainf)
-{
-    auto &table = mainf.importTables[ParadoxImportTable];
-    if (!table)
-        table = std::make_unique<TD2D>();
-    return *table;
-}
-
 void writeJournal(Tmainf &mainf, ImportPage &page, const TD2D &journal)
 {
     const TFormatSettings fs = eventsFormat(mainf, page);
@@ -78,7 +68,7 @@ void ReadParadox(Tmainf &Mainf, const QString &FileName)
     if (!page)
         return;
     page->ClearImportGrid(false);
-    TD2D &table = importTable(Mainf);
+    TD2D &table = Mainf.importTable(ParadoxImportTable);
     table.Clear();
     page->importStats = ImportStats();
 
@@ -109,5 +99,5 @@ void WriteParadoxJournal(Tmainf &Mainf)
         MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
         return;
     }
-    writeJournal(Mainf, *page, importTable(Mainf));
+    writeJournal(Mainf, *page, Mainf.importTable(ParadoxImportTable));
 }

@@ -741,6 +741,14 @@ void Tmainf::ClearImportGrid(bool Lock)
     m_gridLock = Lock;
 }
 
+TD2D &Tmainf::importTable(int Slot)
+{
+    auto &table = importTables.at(Slot);
+    if (!table)
+        table = std::make_unique<TD2D>();
+    return *table;
+}
+
 bool Tmainf::gridLock() const
 {
     return m_importPage ? m_importPage->gridLock() : m_gridLock;

@@ -250,6 +250,8 @@ public:
     ImportPageApi *importPage() const { return m_importPage; }
     void ClearImportGrid(bool Lock);
     bool gridLock() const;
+    // The import table of a slot (0 to 2), made on first use.
+    TD2D &importTable(int Slot);
     void SetImportType(int Value);
     int GetImportType() const;
     void SetupImportControls();
