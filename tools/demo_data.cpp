@@ -969,3 +969,28 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
     main.UpdateFile();
     return summary;
 }
+
+namespace {
+template <std::size_t N> QStringList statementList(const char *const (&statements)[N])
+{
+    QStringList list;
+    for (const char *sql : statements)
+        list << QString::fromUtf8(sql);
+    return list;
+}
+} // namespace
+
+QStringList DemoOrxCreates()
+{
+    return statementList(kOrxCreates);
+}
+
+QStringList DemoOrxIndexes()
+{
+    return statementList(kOrxIndexes);
+}
+
+QStringList DemoBulletinCreates()
+{
+    return statementList(kBulletinCreates);
+}

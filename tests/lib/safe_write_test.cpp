@@ -21,7 +21,9 @@ TEST(SafeWrite, NewFileGetsTheBytesAndTheUsualMode)
     EXPECT_TRUE(SafeWriteFile(path, "line 1\r\nline 2\r\n"));
     ::umask(mask);
     EXPECT_EQ(readBytes(path), "line 1\r\nline 2\r\n");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(folderEntries(dir.path()), QStringList{"new.txt"});
@@ -35,7 +37,9 @@ TEST(SafeWrite, ReplacedFileKeepsItsMode)
     ::chmod(QFile::encodeName(path).constData(), 0640);
     EXPECT_TRUE(SafeWriteFile(path, "new contents"));
     EXPECT_EQ(readBytes(path), "new contents");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
@@ -81,6 +85,33 @@ TEST(SafeWrite, StreamedWritesAndCancel)
     EXPECT_TRUE(writer.write("</html>\r\n"));
     EXPECT_TRUE(writer.commit());
     EXPECT_EQ(readBytes(path), "<html>\r\n</html>\r\n");
+}
+
+// A count known only after the rows goes into the head already written; nothing past the end.
+TEST(SafeWrite, RewriteReplacesWrittenBytesOnly)
+{
+    TestDir dir;
+    const QString path = dir.file("origin.orv");
+    ASSERT_TRUE(writeBytes(path, "old"));
+    {
+        SafeFileWriter writer(path);
+        ASSERT_TRUE(writer.open());
+        ASSERT_TRUE(writer.write("n=0000;rows"));
+        EXPECT_FALSE(writer.rewrite(9, "xyz")); // would reach past the 11 bytes written
+        EXPECT_FALSE(writer.errorString().isEmpty());
+        EXPECT_FALSE(writer.commit());
+    }
+    EXPECT_EQ(readBytes(path), "old");
+
+    SafeFileWriter writer(path);
+    ASSERT_TRUE(writer.open());
+    ASSERT_TRUE(writer.write("n=0000;"));
+    ASSERT_TRUE(writer.write("rows"));
+    EXPECT_TRUE(writer.rewrite(2, "1234"));
+    EXPECT_TRUE(writer.rewrite(10, "S"));
+    EXPECT_TRUE(writer.write("!"));
+    EXPECT_TRUE(writer.commit());
+    EXPECT_EQ(readBytes(path), "n=1234;rowS!");
 }
 
 TEST(SafeWrite, MissingFolderIsReported)
