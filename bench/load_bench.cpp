@@ -54,6 +54,15 @@
 
 namespace {
 
+bool g_failed = false;
+
+// A case that did not do its work: skipped, and the program ends with a failure.
+void fail(benchmark::State &state, const char *why)
+{
+    g_failed = true;
+    state.SkipWithError(why);
+}
+
 [[noreturn]] void die(const QString &what)
 {
     std::cerr << what.toStdString() << '\n';
@@ -119,12 +128,13 @@ QString pgPassword()
 {
     return qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD");
 }
+// BRENVALE_LOAD_PG_OPTIONS is added to the data source, e.g. ";UseDeclareFetch=1;Fetch=1000".
 QString pgSource(const QString &database)
 {
     QString source = QStringLiteral("DSN=") + qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
     if (!database.isEmpty())
         source += QStringLiteral(";Database=") + database;
-    return source;
+    return source + qEnvironmentVariable("BRENVALE_LOAD_PG_OPTIONS");
 }
 
 std::unique_ptr<DbConnection> connectTo(bool pg, const QString &source)
@@ -668,8 +678,8 @@ private:
     bool m_pg;
 };
 
-// The period of each kind of the window, as its controls give it: the last day, the second decade of
-// the last month, the decade of the year before it, and the last thirty days.
+// The period of each kind of the window, as its controls give it: the last day, the last decade of the
+// last month, the decade of the year before it, and the last thirty days.
 trsets periodOf(int kind, const Network &n)
 {
     int y, m, d;
@@ -677,8 +687,8 @@ trsets periodOf(int kind, const Network &n)
     PeriodControls controls;
     controls.rnum = y;
     controls.rmonth = m - 1;
-    controls.rmdec = 1;
-    controls.rydec = 3 * (m - 1) + 1;
+    controls.rmdec = 2;
+    controls.rydec = 3 * (m - 1) + 2;
     controls.begDate = kind == StyleDaily ? n.last : n.last - 29;
     controls.endDate = n.last;
     trsets period;
@@ -712,7 +722,7 @@ void BM_Bulletin(benchmark::State &state)
     }
     memory.report(state);
     if (!report.reportMade)
-        state.SkipWithError("no bulletin");
+        fail(state, "no bulletin");
     bulletinStatements[{kind, int(pg)}] = stats.statements;
     state.counters["rows"] = stats.events; // events printed
     state.counters["statements"] = double(stats.statements.size());
@@ -727,7 +737,7 @@ void BM_BulletinRaw(benchmark::State &state)
         return;
     const QStringList &statements = bulletinStatements[{int(state.range(2)), int(pg)}];
     if (statements.isEmpty()) {
-        state.SkipWithError("run BM_Bulletin first");
+        fail(state, "run BM_Bulletin first");
         return;
     }
     PeakMemory memory;
@@ -799,7 +809,7 @@ void BM_OrxSummary(benchmark::State &state)
     for (auto _ : state) {
         stats = SummaryRunStats();
         if (!ORXSvodka(host, &stats))
-            state.SkipWithError("no summary");
+            fail(state, "no summary");
     }
     memory.report(state);
     state.counters["statements"] = stats.statements;
@@ -887,7 +897,7 @@ void BM_Summary(benchmark::State &state)
     }
     memory.report(state);
     if (stats.rows == 0)
-        state.SkipWithError("no summary");
+        fail(state, "no summary");
     state.counters["statements"] = stats.statements;
     state.counters["rows"] = stats.rows;
 }
@@ -1001,7 +1011,7 @@ void BM_OrxCopy(benchmark::State &state)
     }
     memory.report(state);
     if (stats.arrivals == 0)
-        state.SkipWithError("nothing copied");
+        fail(state, "nothing copied");
     state.counters["statements"] = stats.statements;
     state.counters["rows"] =
         stats.arrivals + stats.origins + stats.events + stats.readings + stats.measurements;
@@ -1060,7 +1070,7 @@ void BM_OrvExport(benchmark::State &state)
     }
     memory.report(state);
     if (stats.archive.isEmpty()) {
-        state.SkipWithError("no archive");
+        fail(state, "no archive");
         return;
     }
     const QString kept = n->dir.filePath(QStringLiteral("network_%1.orv").arg(int(pg)));
@@ -1074,7 +1084,7 @@ QString orvArchive(benchmark::State &state, bool pg)
 {
     const QString archive = orvArchives[{int(state.range(1)), int(pg)}];
     if (archive.isEmpty())
-        state.SkipWithError("run BM_OrvExport first");
+        fail(state, "run BM_OrvExport first");
     return archive;
 }
 
@@ -1137,7 +1147,7 @@ void BM_OrvImport(benchmark::State &state)
     }
     memory.report(state);
     if (!stats.committed)
-        state.SkipWithError("import failed");
+        fail(state, "import failed");
     state.counters["rows"] = stats.inserted;
 }
 
@@ -1217,7 +1227,7 @@ void BM_TextExport(benchmark::State &state)
     }
     memory.report(state);
     if (rows == 0)
-        state.SkipWithError("nothing exported");
+        fail(state, "nothing exported");
     state.counters["rows"] = rows;
 }
 
@@ -1250,7 +1260,7 @@ void BM_TextImport(benchmark::State &state)
     if (!setUp(state, pg, n))
         return;
     if (!QFile::exists(textFile(*n, pg, 0))) {
-        state.SkipWithError("run BM_TextExport first");
+        fail(state, "run BM_TextExport first");
         return;
     }
     PeakMemory memory;
@@ -1265,14 +1275,14 @@ void BM_TextImport(benchmark::State &state)
         rows = 0;
         for (int t = 0; t < 3; ++t) {
             if (!Txt2dsl(tables[t], formats().importSpec[t], textFile(*n, pg, t)))
-                state.SkipWithError("read failed");
+                fail(state, "read failed");
             rows += std::max(0, tables[t].RowCount());
             in.tables[t] = &tables[t];
             in.specs[t] = &formats().importSpec[t];
         }
         in.currentYear = 2026;
         if (!WriteTextToBulletin(*c, in))
-            state.SkipWithError("write failed");
+            fail(state, "write failed");
     }
     memory.report(state);
     state.counters["rows"] = rows;
@@ -1381,5 +1391,5 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     networks().clear();
-    return 0;
+    return g_failed ? 1 : 0;
 }
