@@ -698,19 +698,15 @@ trsets periodOf(int kind, const Network &n)
 
 std::map<std::pair<int, int>, QStringList> bulletinStatements;
 
-void BM_Bulletin(benchmark::State &state)
+void BM_Bulletin(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
     const int kind = int(state.range(2));
-    BulletinHost host(*n, pg);
+    BulletinHost host(net, pg);
     ReportState report;
     report.sett.fullorx = true;
-    report.codes = {n->demo.stationCodes.first()};
-    report.tempFile = n->dir.filePath(QStringLiteral("system/stbul_1.htm"));
-    report.period = periodOf(kind, *n);
+    report.codes = {net.demo.stationCodes.first()};
+    report.tempFile = net.dir.filePath(QStringLiteral("system/stbul_1.htm"));
+    report.period = periodOf(kind, net);
     report.options.repset = 3;
     report.options.qtype = 1; // by event: one pass over the period
     DbConnection conn;
@@ -729,12 +725,8 @@ void BM_Bulletin(benchmark::State &state)
 }
 
 // The bulletin's statements run raw, every value read.
-void BM_BulletinRaw(benchmark::State &state)
+void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
     const QStringList &statements = bulletinStatements[{int(state.range(2)), int(pg)}];
     if (statements.isEmpty()) {
         fail(state, "run BM_Bulletin first");
@@ -743,7 +735,7 @@ void BM_BulletinRaw(benchmark::State &state)
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
-        Raw raw(pg, n->orxSource(pg));
+        Raw raw(pg, net.orxSource(pg));
         for (const QString &sql : statements)
             rows += raw.read(sql);
     }
@@ -796,14 +788,10 @@ private:
     Tsett m_sett;
 };
 
-void BM_OrxSummary(benchmark::State &state)
+void BM_OrxSummary(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    auto orx = connectTo(pg, n->orxSource(pg));
-    OrxSummaryHostImpl host(*n, *orx);
+    auto orx = connectTo(pg, net.orxSource(pg));
+    OrxSummaryHostImpl host(net, *orx);
     SummaryRunStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -817,17 +805,13 @@ void BM_OrxSummary(benchmark::State &state)
 }
 
 // The day's events and their arrivals, read raw.
-void BM_OrxSummaryRaw(benchmark::State &state)
+void BM_OrxSummaryRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    const Days day(pg, n->last, n->last);
+    const Days day(pg, net.last, net.last);
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
-        Raw raw(pg, n->orxSource(pg));
+        Raw raw(pg, net.orxSource(pg));
         rows = raw.read(QStringLiteral("select * from origin where ") +
                         day.epochs(QStringLiteral("origintime")));
         rows +=
@@ -882,13 +866,9 @@ private:
     DbConnection m_dbs;
 };
 
-void BM_Summary(benchmark::State &state)
+void BM_Summary(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    SummaryHostImpl host(*n, pg);
+    SummaryHostImpl host(net, pg);
     SummaryRunStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -903,18 +883,14 @@ void BM_Summary(benchmark::State &state)
 }
 
 // The day's events, their readings and the readings' measurements, read raw.
-void BM_SummaryRaw(benchmark::State &state)
+void BM_SummaryRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    const Days day(pg, n->last, n->last);
+    const Days day(pg, net.last, net.last);
     const QString events = QStringLiteral("e.\"time\" >= %1 and e.\"time\" < %2").arg(day.fromLit, day.toLit);
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
-        Raw raw(pg, n->bulletinSource(pg));
+        Raw raw(pg, net.bulletinSource(pg));
         rows = raw.read(QStringLiteral("select e.* from \"%1\" e where ").arg(kEvents) + events);
         rows += raw.read(QStringLiteral("select b.* from \"%1\" b join \"%2\" e on b.N_equake=e.num where ")
                              .arg(kReadings, kEvents) +
@@ -993,16 +969,12 @@ struct FreshBulletin
     }
 };
 
-void BM_OrxCopy(benchmark::State &state)
+void BM_OrxCopy(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    FreshBulletin target(*n, pg, QStringLiteral("copy.mdb"), BulletinTableCreates() + kWorkingCopies);
-    auto orx = connectTo(pg, n->orxSource(pg));
+    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), BulletinTableCreates() + kWorkingCopies);
+    auto orx = connectTo(pg, net.orxSource(pg));
     auto bulletin = connectTo(pg, target.source);
-    CopyHost host(*n, pg, *orx, *bulletin);
+    CopyHost host(net, pg, *orx, *bulletin);
     OrxCopyStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -1019,22 +991,18 @@ void BM_OrxCopy(benchmark::State &state)
 
 // The station's arrivals of the period and their events read raw from ORX and inserted raw into plain
 // tables of the bulletin database.
-void BM_OrxCopyRaw(benchmark::State &state)
+void BM_OrxCopyRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    FreshBulletin target(*n, pg, QStringLiteral("copy_raw.mdb"), {});
-    const Days period(pg, n->first, n->last);
-    const QString station = QStringLiteral("rtrim(sta)='%1' and ").arg(n->demo.stationCodes.first()) +
+    FreshBulletin target(net, pg, QStringLiteral("copy_raw.mdb"), {});
+    const Days period(pg, net.first, net.last);
+    const QString station = QStringLiteral("rtrim(sta)='%1' and ").arg(net.demo.stationCodes.first()) +
                             period.epochs(QStringLiteral("itime"));
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
         std::vector<QVariantList> origins, arrivals;
         {
-            Raw from(pg, n->orxSource(pg));
+            Raw from(pg, net.orxSource(pg));
             from.read(
                 QStringLiteral("select * from origin where eventid in (select eventid from arrival where ") +
                     station + QLatin1Char(')'),
@@ -1055,25 +1023,21 @@ void BM_OrxCopyRaw(benchmark::State &state)
 
 std::map<std::pair<int, int>, QString> orvArchives;
 
-void BM_OrvExport(benchmark::State &state)
+void BM_OrvExport(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    n->pointOrx(n->orxSource(pg), pg);
+    net.pointOrx(net.orxSource(pg), pg);
     OrvExportStats stats;
     PeakMemory memory;
     for (auto _ : state) {
         stats = OrvExportStats();
-        RunOrxExport(n->mainWindow(), &stats);
+        RunOrxExport(net.mainWindow(), &stats);
     }
     memory.report(state);
     if (stats.archive.isEmpty()) {
         fail(state, "no archive");
         return;
     }
-    const QString kept = n->dir.filePath(QStringLiteral("network_%1.orv").arg(int(pg)));
+    const QString kept = net.dir.filePath(QStringLiteral("network_%1.orv").arg(int(pg)));
     QFile::remove(kept);
     QFile::rename(stats.archive, kept);
     orvArchives[{int(state.range(1)), int(pg)}] = kept;
@@ -1089,18 +1053,14 @@ QString orvArchive(benchmark::State &state, bool pg)
 }
 
 // The period's events and arrivals read raw and written as lines of text into a file.
-void BM_OrvExportRaw(benchmark::State &state)
+void BM_OrvExportRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    const Days period(pg, n->first, n->last);
+    const Days period(pg, net.first, net.last);
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
-        Raw raw(pg, n->orxSource(pg));
-        QFile out(n->dir.filePath(QStringLiteral("raw_export.txt")));
+        Raw raw(pg, net.orxSource(pg));
+        QFile out(net.dir.filePath(QStringLiteral("raw_export.txt")));
         if (!out.open(QIODevice::WriteOnly))
             die(out.errorString());
         rows = raw.read(QStringLiteral("select * from origin where ") +
@@ -1113,12 +1073,8 @@ void BM_OrvExportRaw(benchmark::State &state)
     state.counters["rows"] = double(rows);
 }
 
-void BM_OrvImport(benchmark::State &state)
+void BM_OrvImport(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
     const QString archive = orvArchive(state, pg);
     if (archive.isEmpty())
         return;
@@ -1129,21 +1085,21 @@ void BM_OrvImport(benchmark::State &state)
         target = server->source();
         auto c = connectTo(true, target);
         createTables(*c, DemoOrxCreates());
-        auto from = connectTo(false, n->orx);
+        auto from = connectTo(false, net.orx);
         for (const QString &table :
              {QStringLiteral("site"), QStringLiteral("sitechan"), QStringLiteral("networks")})
             copyRows(*from, *c, table);
     } else {
-        target = n->dir.filePath(QStringLiteral("import_orx.db"));
+        target = net.dir.filePath(QStringLiteral("import_orx.db"));
         QFile::remove(target);
-        QFile::copy(n->emptyOrx, target);
+        QFile::copy(net.emptyOrx, target);
     }
-    n->pointOrx(target, pg);
+    net.pointOrx(target, pg);
     OrvImportStats stats;
     PeakMemory memory;
     for (auto _ : state) {
         stats = OrvImportStats();
-        ReadORV(n->mainWindow(), archive, false, &stats);
+        ReadORV(net.mainWindow(), archive, false, &stats);
     }
     memory.report(state);
     if (!stats.committed)
@@ -1152,24 +1108,20 @@ void BM_OrvImport(benchmark::State &state)
 }
 
 // The same rows inserted raw into plain tables of an empty database.
-void BM_OrvImportRaw(benchmark::State &state)
+void BM_OrvImportRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    const Days period(pg, n->first, n->last);
+    const Days period(pg, net.first, net.last);
     std::unique_ptr<PgDatabase> server;
     QString target;
     if (pg) {
         server = std::make_unique<PgDatabase>();
         target = server->source();
     } else {
-        target = freshFile(n->dir.filePath(QStringLiteral("import_raw.db")));
+        target = freshFile(net.dir.filePath(QStringLiteral("import_raw.db")));
     }
     std::vector<QVariantList> origins, arrivals;
     {
-        Raw from(pg, n->orxSource(pg));
+        Raw from(pg, net.orxSource(pg));
         from.read(QStringLiteral("select * from origin where ") + period.epochs(QStringLiteral("origintime")),
                   nullptr, &origins);
         from.read(QStringLiteral("select * from arrival where ") + period.epochs(QStringLiteral("itime")),
@@ -1205,13 +1157,9 @@ QString textFile(Network &n, bool pg, int table)
     return n.dir.filePath(QStringLiteral("text_%1_%2.txt").arg(int(pg)).arg(table));
 }
 
-void BM_TextExport(benchmark::State &state)
+void BM_TextExport(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    auto c = connectTo(pg, n->bulletinSource(pg));
+    auto c = connectTo(pg, net.bulletinSource(pg));
     PeakMemory memory;
     int rows = 0;
     for (auto _ : state) {
@@ -1222,7 +1170,7 @@ void BM_TextExport(benchmark::State &state)
             const tspec &spec = formats().exportSpec[t];
             TspecToFormatSettings(fs, spec, TFormatSettings(), 2026);
             rows += ExportQueryToText(q, spec, QStringLiteral("SELECT * FROM [%1]").arg(kTextTables[t]),
-                                      textFile(*n, pg, t), fs);
+                                      textFile(net, pg, t), fs);
         }
     }
     memory.report(state);
@@ -1231,19 +1179,15 @@ void BM_TextExport(benchmark::State &state)
     state.counters["rows"] = rows;
 }
 
-void BM_TextExportRaw(benchmark::State &state)
+void BM_TextExportRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
-        Raw raw(pg, n->bulletinSource(pg));
+        Raw raw(pg, net.bulletinSource(pg));
         rows = 0;
         for (int t = 0; t < 3; ++t) {
-            QFile out(n->dir.filePath(QStringLiteral("raw_text_%1.txt").arg(t)));
+            QFile out(net.dir.filePath(QStringLiteral("raw_text_%1.txt").arg(t)));
             if (!out.open(QIODevice::WriteOnly))
                 die(out.errorString());
             rows += raw.read(QStringLiteral("select * from \"%1\"").arg(kTextTables[t]), &out);
@@ -1253,13 +1197,9 @@ void BM_TextExportRaw(benchmark::State &state)
     state.counters["rows"] = double(rows);
 }
 
-void BM_TextImport(benchmark::State &state)
+void BM_TextImport(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
-    if (!QFile::exists(textFile(*n, pg, 0))) {
+    if (!QFile::exists(textFile(net, pg, 0))) {
         fail(state, "run BM_TextExport first");
         return;
     }
@@ -1267,14 +1207,14 @@ void BM_TextImport(benchmark::State &state)
     int rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        FreshBulletin target(*n, pg, QStringLiteral("text_import.mdb"), DemoBulletinCreates());
+        FreshBulletin target(net, pg, QStringLiteral("text_import.mdb"), DemoBulletinCreates());
         auto c = connectTo(pg, target.source);
         state.ResumeTiming();
         TD2D tables[3];
         TextTablesInput in;
         rows = 0;
         for (int t = 0; t < 3; ++t) {
-            if (!Txt2dsl(tables[t], formats().importSpec[t], textFile(*n, pg, t)))
+            if (!Txt2dsl(tables[t], formats().importSpec[t], textFile(net, pg, t)))
                 fail(state, "read failed");
             rows += std::max(0, tables[t].RowCount());
             in.tables[t] = &tables[t];
@@ -1289,22 +1229,18 @@ void BM_TextImport(benchmark::State &state)
 }
 
 // The raw text files read with plain Qt I/O, split at their separators and inserted raw as texts.
-void BM_TextImportRaw(benchmark::State &state)
+void BM_TextImportRaw(benchmark::State &state, bool pg, Network &net)
 {
-    bool pg;
-    Network *n;
-    if (!setUp(state, pg, n))
-        return;
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        FreshBulletin target(*n, pg, QStringLiteral("text_raw.mdb"), {});
+        FreshBulletin target(net, pg, QStringLiteral("text_raw.mdb"), {});
         state.ResumeTiming();
         Raw to(pg, target.source);
         rows = 0;
         for (int t = 0; t < 3; ++t) {
-            QFile in(n->dir.filePath(QStringLiteral("raw_text_%1.txt").arg(t)));
+            QFile in(net.dir.filePath(QStringLiteral("raw_text_%1.txt").arg(t)));
             if (!in.open(QIODevice::ReadOnly))
                 die(in.errorString());
             std::vector<QVariantList> values;
@@ -1340,7 +1276,7 @@ void registerAll()
     struct Case
     {
         const char *name;
-        void (*run)(benchmark::State &);
+        void (*run)(benchmark::State &, bool, Network &);
         bool kinds;
     };
     const Case cases[] = {
@@ -1363,7 +1299,12 @@ void registerAll()
                              pg ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
                         .toUtf8()
                         .constData(),
-                    c.run);
+                    [run = c.run](benchmark::State &state) {
+                        bool pg;
+                        Network *net;
+                        if (setUp(state, pg, net))
+                            run(state, pg, *net);
+                    });
                 if (c.kinds)
                     for (int kind : {StyleDaily, StyleMonthDecade, StyleYearDecade, StyleArbitrary})
                         b->Args({pg, days, kind});
