@@ -614,6 +614,8 @@ const char *const kOrxIndexes[] = {
     "create index arrival_sta on arrival (sta)",
     "create index arrival_rsta on arrival (rtrim(sta))",
     "create index origin_origintime on origin (origintime)",
+    // The import of an event file asks for each event whether its identifier is taken, trimmed.
+    "create index origin_reventid on origin (rtrim(eventid))",
     "analyze",
 };
 
