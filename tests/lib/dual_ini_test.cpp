@@ -225,8 +225,9 @@ TEST(SettingsKeyCatalogue, DocumentedDescriptions)
         seen.insert(r.Description.toString());
     EXPECT_EQ(seen.size(), 73) << "two keys share a description";
     for (const auto &[key, description] : cases) {
-        const auto it = std::find_if(SettingsKeyCatalogue.begin(), SettingsKeyCatalogue.end(),
-                                     [&](const SettingsKeyRow &r) { return r.Key == QLatin1String(key); });
+        const auto it =
+            std::find_if(SettingsKeyCatalogue.begin(), SettingsKeyCatalogue.end(),
+                         [&key = key](const SettingsKeyRow &r) { return r.Key == QLatin1String(key); });
         ASSERT_NE(it, SettingsKeyCatalogue.end()) << key;
         EXPECT_EQ(it->Description.toString(), u8(description)) << key;
     }
