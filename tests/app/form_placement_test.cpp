@@ -37,6 +37,13 @@ TEST(FormPlacement, KeptInsideTheWorkArea)
         {{QStringLiteral("norm"), 800, 600, 0, 900}, QRect(0, 700, 800, 300)},
         // stored bounds that fit stay as they are
         {{QStringLiteral("norm"), 800, 600, 100, 100}, QRect(100, 100, 800, 600)},
+        // smaller than the minimum: the minimum, centred when the file has no position
+        {{QStringLiteral("norm"), 10, 600, 100, 100}, QRect(100, 100, 400, 600)},
+        {{QStringLiteral("norm"), -2147483647 - 1, -2147483647 - 1, {}, {}}, QRect(600, 350, 400, 300)},
+        // the extremes of the integers a hand-edited file may hold
+        {{QStringLiteral("norm"), 2147483647, 600, 100, 100}, QRect(100, 100, 1500, 600)},
+        {{QStringLiteral("norm"), 800, 600, 2147483647, 0}, QRect(1200, 0, 400, 600)},
+        {{QStringLiteral("norm"), 800, 600, -2147483647 - 1, 0}, QRect(0, 0, 800, 600)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(ComputeFormPlacement(c.stored, kWork, 400, 300).bounds, c.expected)

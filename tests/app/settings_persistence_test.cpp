@@ -64,6 +64,16 @@ TEST_F(CommonKeys, ValuesSplitAtBlanksAndCommas)
     EXPECT_EQ(keys, QStringList({"svodka_dir", "exp_dir", "mails_send", "start_date"}));
 }
 
+TEST_F(CommonKeys, AHugeCountReadsOnlyTheValuesThere)
+{
+    ini.WriteString("global", "nglobal_cnt", "2147483647");
+    ini.WriteString("global", "ngopt0", "svodka_dir");
+    ini.WriteString("global", "ngopt14", "exp_dir");
+    QStringList keys;
+    ReadCommonKeys(ini, keys);
+    EXPECT_EQ(keys, QStringList({"svodka_dir", "exp_dir"}));
+}
+
 TEST_F(GlobalKeys, EngineReaderFallsBackWithoutTheEngine)
 {
     ini.WriteString("global", "in_provider", "1");
