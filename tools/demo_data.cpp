@@ -944,7 +944,7 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
 }
 
 namespace {
-QStringList statementList(std::span<const char *const> statements)
+template <class Statements> QStringList statementList(const Statements &statements)
 {
     QStringList list;
     for (const char *sql : statements)
