@@ -1,6 +1,7 @@
 // A year of a busy network (20 stations, about 20,000 events and 400,000 arrivals) through every product
 // and transfer, on SQLite files and, when BRENVALE_TEST_PG_DSN names a server (tests/support/pg_server.sh),
-// on PostgreSQL through psqlODBC: the ORX bulletin of every period kind, the MSK-85 summary from the
+// on PostgreSQL through psqlODBC: the ORX bulletin and the station bulletin (from the first station's
+// bulletin database) of every period kind, the MSK-85 summary from the
 // bulletin database and from ORX, the copy from ORX into a bulletin database, the ORV export and import,
 // the text export and import of the station bulletin. Beside each, its raw baseline: the same rows read
 // or written with plain SQL (sqlite3, or Qt's ODBC driver) and plain Qt file I/O, no product logic.
@@ -650,12 +651,20 @@ class BulletinHost : public ReportHost
 public:
     BulletinHost(Network &n, bool pg) : m_n(n), m_pg(pg) {}
     QWidget *Owner() override { return nullptr; }
-    bool GetStationDBParams(QString &, QString &, QString &) override { return false; }
-    bool OpenDB_ADO(DbConnection &Conn, const QString &, const QString &, const QString &) override
+    // The first station's bulletin database is the station selected in the main window.
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password) override
+    {
+        Source = m_n.bulletinSource(m_pg);
+        User = m_pg ? pgUser() : QString();
+        Password = m_pg ? pgPassword() : QString();
+        return true;
+    }
+    // No source: the ORX database.
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &, const QString &) override
     {
         Conn.SetProvider(m_pg ? QStringLiteral("MSDASQL") : kJet);
-        Conn.SetConnectionString(
-            QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(m_n.orxSource(m_pg)));
+        Conn.SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite")
+                                     .arg(Source.isEmpty() ? m_n.orxSource(m_pg) : Source));
         Conn.Open(m_pg ? pgUser() : QString(), m_pg ? pgPassword() : QString());
         return true;
     }
@@ -748,6 +757,59 @@ void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
     }
     memory.report(state);
     state.counters["rows"] = double(rows) / double(state.iterations());
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The station bulletin from the first station's bulletin database, by period kind
+
+void BM_StationBulletin(benchmark::State &state, bool pg, Network &net)
+{
+    BulletinHost host(net, pg);
+    ReportState report;
+    report.sett.fullorx = false;
+    report.sett.out_provider = pg ? 1 : 0;
+    report.codes = {net.demo.stationCodes.first()};
+    report.tempFile = net.dir.filePath(QStringLiteral("system/stbul_2.htm"));
+    report.period = periodOf(int(state.range(2)), net);
+    report.options.repset = 3;
+    DbConnection conn;
+    PeakMemory memory;
+    for (auto _ : state)
+        MakeReport(report, host, conn, false);
+    memory.report(state);
+    if (!report.reportMade)
+        fail(state, "no bulletin");
+}
+
+// The period's readings of the station with their events, and the readings' measurements, read raw.
+void BM_StationBulletinRaw(benchmark::State &state, bool pg, Network &net)
+{
+    const trsets period = periodOf(int(state.range(2)), net);
+    QString fromLit, toLit;
+    SqlDateRangeLiterals(pg, period.begDate, period.endDate, fromLit, toLit);
+    const QString readings = QStringLiteral("b.\"date\" between %1 and %2 and b.station_cod='%3'")
+                                 .arg(fromLit, toLit, net.demo.stationCodes.first());
+    PeakMemory memory;
+    qint64 rows = 0, events = 0;
+    for (auto _ : state) {
+        Raw raw(pg, net.bulletinSource(pg));
+        rows =
+            raw.read(QStringLiteral("select e.*, b.* from \"%1\" e join \"%2\" b on e.num=b.n_equake where ")
+                         .arg(kEvents, kReadings) +
+                     readings + QStringLiteral(" order by e.num, b.\"time\""));
+        rows += raw.read(QStringLiteral("select m.* from \"%1\" m join \"%2\" b on m.arid=b.arid where ")
+                             .arg(kMeasurements, kReadings) +
+                         readings);
+    }
+    memory.report(state);
+    std::vector<QVariantList> count;
+    Raw(pg, net.bulletinSource(pg))
+        .read(QStringLiteral("select count(distinct b.n_equake) from \"%1\" b where ").arg(kReadings) +
+                  readings,
+              nullptr, &count);
+    events = count.front().first().toLongLong();
+    state.counters["rows"] = double(rows);
+    state.counters["events"] = double(events);
 }
 
 // ---------------------------------------------------------------------------------------------------
@@ -978,7 +1040,7 @@ struct FreshBulletin
 
 void BM_OrxCopy(benchmark::State &state, bool pg, Network &net)
 {
-    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), BulletinTableCreates() + kWorkingCopies);
+    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), DemoBulletinCreates() + kWorkingCopies);
     auto orx = connectTo(pg, net.orxSource(pg));
     auto bulletin = connectTo(pg, target.source);
     CopyHost host(net, pg, *orx, *bulletin);
@@ -1288,14 +1350,24 @@ void registerAll()
         bool kinds;
     };
     const Case cases[] = {
-        {"Bulletin", BM_Bulletin, true},      {"BulletinRaw", BM_BulletinRaw, true},
-        {"OrxSummary", BM_OrxSummary, false}, {"OrxSummaryRaw", BM_OrxSummaryRaw, false},
-        {"Summary", BM_Summary, false},       {"SummaryRaw", BM_SummaryRaw, false},
-        {"OrxCopy", BM_OrxCopy, false},       {"OrxCopyRaw", BM_OrxCopyRaw, false},
-        {"OrvExport", BM_OrvExport, false},   {"OrvExportRaw", BM_OrvExportRaw, false},
-        {"OrvImport", BM_OrvImport, false},   {"OrvImportRaw", BM_OrvImportRaw, false},
-        {"TextExport", BM_TextExport, false}, {"TextExportRaw", BM_TextExportRaw, false},
-        {"TextImport", BM_TextImport, false}, {"TextImportRaw", BM_TextImportRaw, false},
+        {"Bulletin", BM_Bulletin, true},
+        {"BulletinRaw", BM_BulletinRaw, true},
+        {"StationBulletin", BM_StationBulletin, true},
+        {"StationBulletinRaw", BM_StationBulletinRaw, true},
+        {"OrxSummary", BM_OrxSummary, false},
+        {"OrxSummaryRaw", BM_OrxSummaryRaw, false},
+        {"Summary", BM_Summary, false},
+        {"SummaryRaw", BM_SummaryRaw, false},
+        {"OrxCopy", BM_OrxCopy, false},
+        {"OrxCopyRaw", BM_OrxCopyRaw, false},
+        {"OrvExport", BM_OrvExport, false},
+        {"OrvExportRaw", BM_OrvExportRaw, false},
+        {"OrvImport", BM_OrvImport, false},
+        {"OrvImportRaw", BM_OrvImportRaw, false},
+        {"TextExport", BM_TextExport, false},
+        {"TextExportRaw", BM_TextExportRaw, false},
+        {"TextImport", BM_TextImport, false},
+        {"TextImportRaw", BM_TextImportRaw, false},
     };
     // Each network runs through every case before the next is made, so only one is on disk at a time.
     for (int days : dayList())
