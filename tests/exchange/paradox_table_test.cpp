@@ -188,11 +188,24 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
 {
     const QByteArray t = journal();
     const int n = pxFieldCount(t);
-    auto patched = [&](auto change) {
+    const auto with16 = [&t](qsizetype at, int v) {
         QByteArray b = t;
-        change(b);
+        pxPut16(b, at, v);
         return b;
     };
+    const auto with32 = [&t](qsizetype at, qint32 v) {
+        QByteArray b = t;
+        pxPut32(b, at, v);
+        return b;
+    };
+    const auto withByte = [&t](qsizetype at, char v) {
+        QByteArray b = t;
+        b[at] = v;
+        return b;
+    };
+    QByteArray loop = with16(block(t, 1), 1);
+    pxPut32(loop, kPxRecords, 40);
+    const auto E = ParadoxStatus::ReadError;
     const struct
     {
         const char *name;
@@ -200,42 +213,26 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
         ParadoxStatus status;
         bool namesRead;
     } cases[] = {
-        {"empty file", QByteArray(), ParadoxStatus::ReadError, false},
-        {"short header", t.left(87), ParadoxStatus::ReadError, false},
-        {"no extended header", t.left(100), ParadoxStatus::ReadError, false},
-        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3),
-         ParadoxStatus::ReadError, false},
-        {"ends in the data", t.left(block(t, 1) + 50), ParadoxStatus::ReadError, true},
-        {"primary index file", patched([](QByteArray &b) { b[4] = 1; }), ParadoxStatus::NotDataTable, false},
-        {"memo field", patched([](QByteArray &b) { b[kPxDescriptors + 6] = 0x0C; }), ParadoxStatus::ReadError,
-         true},
-        {"long of 2 bytes", patched([](QByteArray &b) { b[kPxDescriptors + 1] = 2; }),
-         ParadoxStatus::ReadError, true},
-        {"no fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 0); }), ParadoxStatus::ReadError,
-         false},
-        {"negative fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, -3); }),
-         ParadoxStatus::ReadError, false},
-        {"30000 fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 30000); }),
-         ParadoxStatus::ReadError, false},
-        {"record size 0", patched([](QByteArray &b) { pxPut16(b, 0, 0); }), ParadoxStatus::ReadError, true},
-        {"record size off", patched([](QByteArray &b) { pxPut16(b, 0, 47); }), ParadoxStatus::ReadError,
-         true},
-        {"block size 0", patched([](QByteArray &b) { b[5] = 0; }), ParadoxStatus::ReadError, true},
-        {"2^31-1 records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, 0x7FFFFFFF); }),
-         ParadoxStatus::ReadError, true},
-        {"negative records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, -1); }),
-         ParadoxStatus::ReadError, true},
-        {"block past the end", patched([](QByteArray &b) { pxPut16(b, kPxFirstBlock, 60000); }),
-         ParadoxStatus::ReadError, true},
-        {"chain loop", patched([&](QByteArray &b) {
-             pxPut16(b, block(t, 1), 1);
-             pxPut32(b, kPxRecords, 40);
-         }),
-         ParadoxStatus::ReadError, true},
-        {"block overfull", patched([&](QByteArray &b) { pxPut16(b, block(t, 1) + 4, 54 * 60); }),
-         ParadoxStatus::ReadError, true},
-        {"header size past the end", patched([](QByteArray &b) { pxPut16(b, 2, 0xFFFF); }),
-         ParadoxStatus::ReadError, true},
+        {"empty file", QByteArray(), E, false},
+        {"short header", t.left(87), E, false},
+        {"no extended header", t.left(100), E, false},
+        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3), E, false},
+        {"ends in the data", t.left(block(t, 1) + 50), E, true},
+        {"primary index file", withByte(4, 1), ParadoxStatus::NotDataTable, false},
+        {"memo field", withByte(kPxDescriptors + 6, 0x0C), E, true},
+        {"long of 2 bytes", withByte(kPxDescriptors + 1, 2), E, true},
+        {"no fields", with16(kPxFields, 0), E, false},
+        {"negative fields", with16(kPxFields, -3), E, false},
+        {"30000 fields", with16(kPxFields, 30000), E, false},
+        {"record size 0", with16(0, 0), E, true},
+        {"record size off", with16(0, 47), E, true},
+        {"block size 0", withByte(5, 0), E, true},
+        {"2^31-1 records", with32(kPxRecords, 0x7FFFFFFF), E, true},
+        {"negative records", with32(kPxRecords, -1), E, true},
+        {"block past the end", with16(kPxFirstBlock, 60000), E, true},
+        {"chain loop", loop, E, true},
+        {"block overfull", with16(block(t, 1) + 4, 54 * 60), E, true},
+        {"header size past the end", with16(2, 0xFFFF), E, true},
     };
     for (const auto &c : cases) {
         const auto r = read(c.bytes);

@@ -1,5 +1,6 @@
 #include "exchange/import_type.h"
 #include "exchange/text_format.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/program_env.h"
 
@@ -132,44 +133,20 @@ TEST(SpecRecord, CopySpecNeverShares)
     EXPECT_TRUE(dst.cols.isEmpty());
 }
 
-TEST(SpecFormatSettings, DatePatternAndCenturyWindow)
+TEST(SpecFormatSettings, DatePatterns)
 {
-    const struct
-    {
-        const char *order;
-        bool ext0, foury;
-        char sep;
-        const char *pattern;
-    } cases[] = {
-        {"dmy", true, true, '.', "dd.MM.yyyy"},
-        {"mdy", false, false, '/', "M/d/yy"},
-        {"ymd", false, true, '-', "yyyy-M-d"},
-        {"dxy", true, false, '.', "dd..yy"},
+    const std::pair<tspec, const char *> cases[] = {
+        {formatOf(u";\".:,"_s, "dmy", true, true), "dd.MM.yyyy"},
+        {formatOf(u";\"/:,"_s), "M/d/yy"},
+        {formatOf(u";\"-:,"_s, "ymd", false, true), "yyyy-M-d"},
+        {formatOf(u";\".:,"_s, "dxy", true), "dd..yy"},
     };
-    for (const auto &c : cases) {
-        tspec spec;
-        spec.datefmt = QString::fromLatin1(c.order);
-        spec.ext0 = c.ext0;
-        spec.foury = c.foury;
-        spec.dtdel = QLatin1Char(c.sep);
+    for (const auto &[spec, pattern] : cases) {
         TFormatSettings fs;
         TspecToFormatSettings(fs, spec, TFormatSettings(), 2026);
-        EXPECT_EQ(fs.ShortDateFormat, QString::fromLatin1(c.pattern)) << c.order;
-        EXPECT_EQ(fs.DateSeparator, QLatin1Char(c.sep));
+        EXPECT_EQ(fs.ShortDateFormat, QString::fromLatin1(pattern));
+        EXPECT_EQ(fs.DateSeparator, spec.dtdel);
     }
-
-    tspec spec;
-    TFormatSettings locale;
-    locale.LongTimeFormat = u"h:nn:ss"_s;
-    TFormatSettings fs;
-    TspecToFormatSettings(fs, spec, locale, 2026);
-    EXPECT_EQ(fs.DecimalSeparator, QLatin1Char(','));
-    EXPECT_EQ(fs.TimeSeparator, QLatin1Char(':'));
-    EXPECT_EQ(fs.LongTimeFormat, u"h:nn:ss"_s);
-    EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 2026 - 1950); // 50..99 are 1950..1999
-    spec.byear = 0;
-    TspecToFormatSettings(fs, spec, locale, 2026);
-    EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 126); // every two-digit year in 1900..1999
 }
 
 // No file gives dirty defaults; clean formats touch no file; a reset deletes it.
