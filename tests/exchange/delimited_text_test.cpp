@@ -198,18 +198,7 @@ struct Read
     {
         ok = Txt2dslBytes(table, spec, bytes, name);
     }
-    // Every row, all its cells joined by "|".
-    QStringList rows() const
-    {
-        QStringList all;
-        for (int r = 0; r < table.RowCount(); ++r) {
-            QStringList cells;
-            for (int c = 0; c < table.ColCount(); ++c)
-                cells << table.GetCell(c, r);
-            all << cells.join(u'|');
-        }
-        return all;
-    }
+    QStringList rows() const { return tableRows(table, true); }
 };
 
 } // namespace

@@ -30,15 +30,16 @@ inline tspec formatOf(const QString &seps, const char *order = "mdy", bool ext0 
     return s;
 }
 
-// A table's rows as text, cells joined by "|" and trailing empty cells left off.
-inline QStringList tableRows(const TD2D &t)
+// A table's rows as text, cells joined by "|" and, unless asked to keep them, trailing empty cells left
+// off.
+inline QStringList tableRows(const TD2D &t, bool keepTrailing = false)
 {
     QStringList rows;
     for (int r = 0; r < t.RowCount(); ++r) {
         QStringList cells;
         for (int c = 0; c < t.ColCount(); ++c)
             cells << t.GetCell(c, r);
-        while (!cells.isEmpty() && cells.last().isEmpty())
+        while (!keepTrailing && !cells.isEmpty() && cells.last().isEmpty())
             cells.removeLast();
         rows << cells.join(QLatin1Char('|'));
     }

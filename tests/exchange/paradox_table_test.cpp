@@ -1,5 +1,6 @@
 #include "exchange/paradox_fixture.h"
 #include "exchange/paradox_table.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/test_support.h"
 
@@ -33,19 +34,6 @@ const QStringList kExpected = {
     "3|16|15.06.1850||||ПЕТ",
     "-7|-32767|01.01.0001|LRM|-1.25E-7|-0.12|",
 };
-
-// Every row, all its cells joined by "|".
-QStringList rowsOf(const TD2D &t)
-{
-    QStringList rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.ColCount(); ++c)
-            row << t.GetCell(c, r);
-        rows << row.join(u'|');
-    }
-    return rows;
-}
 
 struct Read
 {
@@ -86,7 +74,7 @@ TEST_F(ParadoxTable, PxlibTableReadsBackToTheValuesWritten)
     ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << r->result.detail.toStdString();
     EXPECT_EQ(r->result.version, 12);
     EXPECT_EQ(r->result.codePage, 866);
-    EXPECT_EQ(rowsOf(r->table), kExpected);
+    EXPECT_EQ(tableRows(r->table, true), kExpected);
     // Event numbers 15, 16, -32767: the last step breaks the numbering.
     EXPECT_EQ(r->stats.FirstNum, -2);
     EXPECT_EQ(r->stats.CurNum, -32767);
@@ -118,7 +106,7 @@ TEST_F(ParadoxTable, CodePageAndVersionDecideTheTextAndTheNameField)
         ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << c.version;
         EXPECT_EQ(r->result.version, c.version);
         EXPECT_EQ(r->result.codePage, c.codePage);
-        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.version;
+        EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.version;
         EXPECT_EQ(r->table.GetCell(6, 3), c.pet) << c.version;
         EXPECT_EQ(r->table.GetCell(5, 2), u"-12.35"_s);
     }
@@ -177,7 +165,7 @@ TEST_F(ParadoxTable, HeaderCountsRuleTheRows)
         const auto r = read(c.bytes);
         EXPECT_EQ(r->result.status, ParadoxStatus::Complete) << c.name;
         EXPECT_EQ(r->table.RowCount(), c.rows) << c.name;
-        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+        EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.name;
         if (c.rows > 1) {
             EXPECT_EQ(r->table.GetCell(0, c.rows - 1), c.rows == 3 ? u"2"_s : QString()) << c.name;
         }
@@ -240,7 +228,7 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
         EXPECT_LE(r->table.RowCount(), 41) << c.name; // never more than the header's count
         if (c.namesRead) {
             ASSERT_GE(r->table.RowCount(), 1) << c.name;
-            EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+            EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.name;
         }
         const QString message = ParadoxFailureMessage(r->result);
         EXPECT_TRUE(message.startsWith(c.status == ParadoxStatus::NotDataTable
