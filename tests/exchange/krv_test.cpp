@@ -316,7 +316,6 @@ TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
     EXPECT_TRUE(page.gridLock());
     EXPECT_EQ(tableRows(*p.w->importTables[2]), kTable);
-    EXPECT_EQ(GridCell(*p.w->sg, 1, 0), QStringLiteral("[1] sta"));
     EXPECT_EQ(GridCell(*p.w->sg, 1, 5), QStringLiteral("KRV"));
     EXPECT_TRUE(rows("select num from [События]").isEmpty());
 
