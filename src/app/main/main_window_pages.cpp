@@ -79,6 +79,14 @@ QPushButton *button(QWidget *parent, const char *name, const char *caption, cons
     return b;
 }
 
+// The event page keeps a few buttons of an earlier design that have no action: they stay in their place
+// but disabled, so that pressing them never looks like it did something.
+QPushButton *inert(QPushButton *b)
+{
+    b->setEnabled(false);
+    return b;
+}
+
 QLabel *label(QWidget *parent, const char *name, const char *caption)
 {
     return named(new QLabel(text(caption), parent), name);
@@ -355,7 +363,7 @@ void Tmainf::buildBulletinPage()
     layout->addLayout(
         row({button(page, "BitBtn5", "|<"), button(page, "BitBtn4", "<"), button(page, "BitBtn3", ">"),
              button(page, "BitBtn1", ">|"), button(page, "BitBtn15", "+"), counter2,
-             label(page, "Label36", "из ?"), button(page, "BitBtn16", "Удалить запись")}));
+             label(page, "Label36", "из ?"), inert(button(page, "BitBtn16", "Удалить запись"))}));
     auto *reading = new QGridLayout;
     pair(reading, 0, 0, "Station_Cod", edit(page, "Station_Cod"));
     pair(reading, 0, 2, "№ сейсмограммы", edit(page, "N_seismo"));
@@ -395,9 +403,10 @@ void Tmainf::buildBulletinPage()
     comments->setFixedHeight(48);
     layout->addWidget(comments);
 
-    layout->addLayout(row(
-        {button(page, "Delete_event", "Удалить землетр."), button(page, "Button10", "Добавить  замеры max"),
-         button(page, "Button19", "Расчет угла  "), button(page, "Button21", "Расчет азимута")}));
+    layout->addLayout(row({inert(button(page, "Delete_event", "Удалить землетр.")),
+                           inert(button(page, "Button10", "Добавить  замеры max")),
+                           inert(button(page, "Button19", "Расчет угла  ")),
+                           inert(button(page, "Button21", "Расчет азимута"))}));
     layout->addStretch();
     layout->addLayout(
         row({button(page, "Button9", "Импорт из ORX"), button(page, "Svodka", "Создать сводку"),

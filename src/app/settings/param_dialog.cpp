@@ -171,6 +171,7 @@ Tpar::Tpar(QWidget *owner)
     }
 
     filter = add(new QPushButton(QStringLiteral("Фильтр...")), "filter");
+    filter->setEnabled(false); // kept for its place in the form; it has no action
     cb1 = add(new QComboBox, "cb1");
 
     Button1 = add(new QPushButton(QStringLiteral("OK")), "Button1");
