@@ -151,9 +151,8 @@ TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     // Events of another station under the file's EVENTIDs: nothing of the file's stations to replace.
-    target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
-    target.exec("insert into origin (eventid,lat) values ('20080301123457',2)");
-    target.exec("insert into origin (eventid,lat) values ('20080320101010 O''B',3)");
+    target.exec("insert into origin (eventid,lat) values "
+                "('20080301123456',1),('20080301123457',2),('20080320101010 O''B',3)");
     target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896)");
 
     const OrvImportStats stats = p.importInto(target, p.exportFrom(p.source));
@@ -185,9 +184,8 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896)");
-    target.exec(
-        "insert into arrival (arid,eventid,sta,itime) values (11,'20080301123456','ABC',1204374900.125)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896),"
+                "(11,'20080301123456','ABC',1204374900.125)");
     p.w->adde->setChecked(true);
     const QString archive = p.exportFrom(p.source);
 
@@ -215,9 +213,9 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1204374950)");
     // Arrival 4 of the file collides with a row of another station, which the replacement keeps.
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (4,'OTHER','QQQ',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values "
+                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
     const QStringList before = allRows(target);
     const QString archive = p.exportFrom(p.source);
 

@@ -14,15 +14,10 @@ namespace {
 const char *const kRows[] = {
     "create table origin (eventid varchar(20),lat float,primary key (eventid))",
     "create table arrival (arid integer,eventid varchar(20),sta varchar(6),itime float,primary key (arid))",
-    "insert into origin values ('20080229235959',1)",
-    "insert into origin values ('20080310000000',2)",
-    "insert into origin values ('20080331235900',3)",
-    "insert into arrival values (1,'20080229235959','ABC',1204329599)",
-    "insert into arrival values (2,'20080229235959','ABC',1204329610)",
-    "insert into arrival values (3,'20080310000000','ABC',1205107200)",
-    "insert into arrival values (4,'20080310000000','XYZ',1205107201)",
-    "insert into arrival values (5,'20080331235900','ABC',1207007940)",
-    "insert into arrival values (6,'20080331235900','ABC',1207008030)",
+    "insert into origin values ('20080229235959',1),('20080310000000',2),('20080331235900',3)",
+    "insert into arrival values (1,'20080229235959','ABC',1204329599),(2,'20080229235959','ABC',1204329610),"
+    "(3,'20080310000000','ABC',1205107200),(4,'20080310000000','XYZ',1205107201),"
+    "(5,'20080331235900','ABC',1207007940),(6,'20080331235900','ABC',1207008030)",
 };
 
 struct Dump

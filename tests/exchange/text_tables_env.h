@@ -19,6 +19,15 @@ inline void fillTable(TD2D &t, int columns, const QList<QStringList> &rows)
     }
 }
 
+// The same with rows written by hand, cells joined by "|".
+inline void fillRows(TD2D &t, int columns, const QList<const char *> &rows)
+{
+    QList<QStringList> cells;
+    for (const char *row : rows)
+        cells << cellsOf(row);
+    fillTable(t, columns, cells);
+}
+
 // A fresh database of the back end Env, the three tables and their formats, and a message recorder.
 template <class Env> class TextTablesTest : public ::testing::Test
 {
