@@ -4,6 +4,7 @@
 #include "app/main/main_window.h"
 #include "app/main/product_commands.h"
 #include "app/main/program_folder.h"
+#include "app/settings/param_dialog.h"
 #include "app/settings/progress_window.h"
 #include "app/settings/settings_record.h"
 #include "db/db_connection.h"
@@ -11,6 +12,7 @@
 #include "exchange/delimited_reader.h"
 #include "exchange/excel_import.h"
 #include "exchange/import_grid.h"
+#include "exchange/import_page_files.h"
 #include "exchange/import_type.h"
 #include "exchange/krv_import.h"
 #include "exchange/orv_import.h"
@@ -37,9 +39,31 @@
 
 namespace {
 TD2D &tableOf(Tmainf &mainf, int slot);
+
+class ProgramDialogs : public ImportPageDialogs
+{
+public:
+    explicit ProgramDialogs(Tmainf &mainf) : m_mainf(mainf) {}
+    bool ChooseFile(const QString &Title, const QString &Filter, const QString &FileName, int FilterIndex,
+                    QString &Chosen) override
+    {
+        Tdm *dm = Tdm::instance();
+        return dm && dm->ExecOpenDialog(Title, Filter, FileName, FilterIndex, Chosen);
+    }
+    void EditNameSamples() override
+    {
+        Tpar dialog(&m_mainf);
+        dialog.Setup(3, nullptr, {});
+        dialog.exec();
+    }
+
+private:
+    Tmainf &m_mainf;
+};
 } // namespace
 
-ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
+ImportPage::ImportPage(Tmainf &mainf)
+    : QObject(&mainf), m_mainf(mainf), m_dialogs(std::make_unique<ProgramDialogs>(mainf))
 {
     connect(m_mainf.ifrom, &QComboBox::currentIndexChanged, this, [this] { ifromChange(); });
     connect(m_mainf.imm, &QCheckBox::clicked, this, [this] { SetImmediateMode(m_mainf.imm->isChecked()); });
@@ -48,6 +72,8 @@ ImportPage::ImportPage(Tmainf &mainf) : QObject(&mainf), m_mainf(mainf)
             connect(b, &QAbstractButton::clicked, this, slot);
     };
     on("Button11", [this] { ReadData(); });
+    on("Button12", [this] { Button12Click(); });
+    on("Button25", [this] { Button25Click(); });
     on("Button14", [this] { WriteData(); });
     for (const char *radio : {"Evrb", "Strb", "XMrb"})
         if (auto *b = control<QRadioButton>(radio))
@@ -269,7 +295,6 @@ void ImportPage::UpdateImportControls()
     else if (type == ImportOrv)
         adde->setText(QStringLiteral("Сливать с имеющимися событиями"));
     adde->setEnabled(merges);
-    adde->setVisible(merges);
 }
 
 void ImportPage::SetImmediateMode(bool immediate)
@@ -298,22 +323,37 @@ void ImportPage::UpdateELQButton()
     control<QPushButton>("Button20")->setVisible(m_mainf.curCode == QLatin1String("MNK"));
 }
 
+bool ImportPage::refused()
+{
+    QString reason;
+    ImportRefusalReason(reason);
+    if (reason.isEmpty())
+        return false;
+    // The buttons are off for a refused type, but the settings dialog reads as well.
+    MessageProc(&m_mainf, reason, MB_ICONWARNING, MB_OK);
+    return true;
+}
+
 void ImportPage::ReadData()
 {
-    if (GetImportType() == ImportText) {
-        ReadTextFiles(m_mainf.Events->text(), m_mainf.Station_bulletin->text(), m_mainf.XM_Add->text());
-        return;
-    }
     const int type = GetImportType();
-    if (type != ImportParadox && type != ImportKrv && type != ImportOrv && type != ImportExcel)
+    if (type < ImportParadox || type > ImportKrv || refused())
         return;
     const QString file = m_mainf.Edit5->text();
-    if (!importFileExists(file))
+    if (type != ImportText && !CheckImportFile(file, QString(), true))
         return;
-    if (type == ImportKrv) {
+    if (type == ImportText) {
+        const QString files[] = {m_mainf.Events->text(), m_mainf.Station_bulletin->text(),
+                                 m_mainf.XM_Add->text()};
+        const char *captions[] = {"Events: ", "Station_bulletin: ", "Xm_add: "};
+        for (int t = 0; t < 3; ++t)
+            if (!CheckImportFile(files[t], QString::fromLatin1(captions[t]), t == 2))
+                return;
+        ReadTextFiles(files[0], files[1], files[2]);
+    } else if (type == ImportKrv) {
         ReadKRV(m_mainf, file);
     } else if (type == ImportOrv) {
-        // An event file is shown unless it goes straight into the database; the view shows its arrivals.
+        // An event file is shown unless it goes straight into the database; the view shows its origins.
         const bool view = !m_mainf.imm->isChecked();
         OrvImportStats stats;
         ReadORV(m_mainf, file, view, &stats);
@@ -330,17 +370,51 @@ void ImportPage::ReadData()
     } else {
         ReadParadox(m_mainf, file);
     }
+    control<QLabel>("Label61")->setVisible(type == ImportOrv && !m_mainf.imm->isChecked());
+    m_mainf.sg->viewport()->update();
 }
 
-bool ImportPage::importFileExists(const QString &file) const
+bool ImportPage::CheckImportFile(const QString &FileName, const QString &Caption, bool NarrowRowHeader)
 {
-    if (QFileInfo::exists(file))
+    if (QFileInfo(FileName).isFile()) {
+        if (NarrowRowHeader)
+            m_mainf.sg->setColumnWidth(0, 8);
         return true;
+    }
     MessageProc(&m_mainf,
-                QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
-                               "действительно там есть и доступен для чтения."),
+                Caption +
+                    QStringLiteral("Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                                   "действительно там есть и доступен для чтения."),
                 MB_ICONERROR, MB_OK);
     return false;
+}
+
+void ImportPage::Button12Click()
+{
+    const int type = GetImportType();
+    QLineEdit *textEdits[] = {m_mainf.Events, m_mainf.Station_bulletin, m_mainf.XM_Add};
+    const int checked = control<QRadioButton>("Evrb")->isChecked()   ? 0
+                        : control<QRadioButton>("Strb")->isChecked() ? 1
+                                                                     : 2;
+    QLineEdit *target = type == ImportText ? textEdits[checked] : m_mainf.Edit5;
+    QString chosen;
+    if (!m_dialogs->ChooseFile(QStringLiteral("Выберите файл для импорта"), ImportFileFilter(type),
+                               target->text(), 1, chosen))
+        return;
+    if (type == ImportText) {
+        const std::array<QString, 3> files =
+            TextFileSiblings({m_mainf.sett.smp1, m_mainf.sett.smp2, m_mainf.sett.smp3}, checked, chosen);
+        for (int t = 0; t < 3; ++t)
+            textEdits[t]->setText(files[t]);
+    } else {
+        m_mainf.Edit5->setText(chosen);
+    }
+    ReadData();
+}
+
+void ImportPage::Button25Click()
+{
+    m_dialogs->EditNameSamples();
 }
 
 namespace {
@@ -418,32 +492,29 @@ void ImportPage::GridToShownTable()
 
 void ImportPage::WriteData()
 {
-    if (GetImportType() == ImportParadox) {
-        WriteParadoxJournal(m_mainf);
+    const int type = GetImportType();
+    if (type < ImportParadox || type > ImportKrv || refused())
         return;
-    }
-    if (GetImportType() == ImportKrv) {
-        WriteKRV(m_mainf);
-        return;
-    }
-    if (GetImportType() == ImportExcel) {
-        if (m_gridLock)
-            RunStationMacro(m_mainf);
-        else
-            MessageProc(&m_mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
-                        MB_OK);
-        return;
-    }
     // An event file is always imported from the file itself, read or not.
-    if (GetImportType() == ImportOrv) {
-        if (importFileExists(m_mainf.Edit5->text()))
+    if (type == ImportOrv) {
+        if (CheckImportFile(m_mainf.Edit5->text(), QString(), true))
             ReadORV(m_mainf, m_mainf.Edit5->text(), false);
         return;
     }
-    if (!m_gridLock || GetImportType() != ImportText)
+    if (!m_gridLock) {
+        MessageProc(&m_mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
         return;
-    GridToShownTable();
-    WriteTxt(true);
+    }
+    if (type == ImportParadox) {
+        WriteParadoxJournal(m_mainf);
+    } else if (type == ImportExcel) {
+        RunStationMacro(m_mainf);
+    } else if (type == ImportText) {
+        GridToShownTable();
+        WriteTxt(true);
+    } else {
+        WriteKRV(m_mainf);
+    }
 }
 
 void ImportPage::WriteTxt(bool refreshGrid)

@@ -6,9 +6,23 @@
 
 #include <QObject>
 
+#include <memory>
+
 class QAbstractButton;
 class QLabel;
 class Tmainf;
+
+// What the page asks of the user; tests put their own answers in.
+class ImportPageDialogs
+{
+public:
+    virtual ~ImportPageDialogs() = default;
+    // The data module's open dialog; true with the chosen file, false when cancelled.
+    virtual bool ChooseFile(const QString &Title, const QString &Filter, const QString &FileName,
+                            int FilterIndex, QString &Chosen) = 0;
+    // The parameter dialog with the file-name templates of the main settings.
+    virtual void EditNameSamples() = 0;
+};
 
 // The controller of the main window's page "Импорт": it owns the page's state and the station's text
 // formats and drives the controls the main window built, found by their object names.
@@ -38,6 +52,14 @@ public:
     // Why the import type in force cannot go into the target database; empty when it can.
     void ImportRefusalReason(QString &Reason) const;
     void ifromChange();
+    // "Выбрать": the file through the open dialog, the text files' siblings by the name templates, then a
+    // read.
+    void Button12Click();
+    // "Образец": the name templates in the parameter dialog.
+    void Button25Click();
+    // True when the file exists; otherwise Caption and the missing-file lines are shown.
+    bool CheckImportFile(const QString &FileName, const QString &Caption, bool NarrowRowHeader);
+    void setDialogs(std::unique_ptr<ImportPageDialogs> dialogs) { m_dialogs = std::move(dialogs); }
 
     TextFormats &formats() { return m_formats; }
 
@@ -65,13 +87,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    bool importFileExists(const QString &file) const;
+    // A refused type reads and writes nothing: the reason is shown and true returned.
+    bool refused();
     template <typename T> T *control(const char *name) const;
 
     Tmainf &m_mainf;
     TextFormats m_formats;
     bool m_gridLock = false;
     char m_gridTable = 0;
+    std::unique_ptr<ImportPageDialogs> m_dialogs;
 };
 
 // Creates the controller as a child of the main window and installs it there.

@@ -1,9 +1,12 @@
+#include "app/settings/param_dialog.h"
 #include "exchange/import_page.h"
+#include "exchange/import_page_files.h"
 
 #include "app/main/main_window.h"
 #include "lib/mstring_grid.h"
 #include "support/test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -12,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -176,6 +181,137 @@ TEST(ImportPage, ClearImportGrid)
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
             EXPECT_TRUE(!sg->item(r, c) || sg->item(r, c)->text().isEmpty()) << r << c;
+}
+
+TEST(ImportPage, TextFileSiblingsFollowTheTemplates)
+{
+    const std::array<QString, 3> part = {u"Events?"_s, u"Station_bulletin?"_s, u"Xm_Add?"_s};
+    const std::array<QString, 3> fixed = {u"ev_?_a"_s, u"sb_?_b"_s, u"xm_?_c"_s};
+    const std::array<QString, 3> bare = {u"Events"_s, u"SB?long"_s, u"XM?"_s};
+    struct Case
+    {
+        std::array<QString, 3> templates;
+        int checked;
+        QString chosen;
+        std::array<QString, 3> files;
+    } cases[] = {
+        {part, 1, u"/f/Station_bulletin12.txt"_s, {u"/f/Events12.txt"_s, QString(), u"/f/Xm_Add12.txt"_s}},
+        {part, 1, u"/f/Station_bulletin.txt"_s, {u"/f/Events.txt"_s, QString(), u"/f/Xm_Add.txt"_s}},
+        // Only the digits right before the suffix count, and the prefix is never compared.
+        {part,
+         0,
+         u"/f/x7y2026.1.txt"_s,
+         {QString(), u"/f/Station_bulletin2026.txt"_s, u"/f/Xm_Add2026.txt"_s}},
+        {fixed, 0, u"/f/ev_0307_a.txt"_s, {QString(), u"/f/sb_0307_b.txt"_s, u"/f/xm_0307_c.txt"_s}},
+        {fixed, 2, u"/f/xm_0307_c"_s, {u"/f/ev__a.txt"_s, u"/f/sb__b.txt"_s, QString()}},
+        {bare, 1, u"/f/1.txt"_s, {u"/f/Events.txt"_s, QString(), u"/f/XM.txt"_s}},
+        {bare, 2, u"Xm5.txt"_s, {u"Events5.txt"_s, u"SB5long.txt"_s, {}}},
+    };
+    for (const Case &c : cases) {
+        std::array<QString, 3> expected = c.files;
+        expected[c.checked] = c.chosen;
+        EXPECT_EQ(TextFileSiblings(c.templates, c.checked, c.chosen), expected) << c.chosen.toStdString();
+    }
+}
+
+// The open dialog as the test answers it: what it was shown, and the file it gives (none: cancelled).
+struct FakeDialogs : ImportPageDialogs
+{
+    QStringList asked;
+    QString answer;
+    int samples = 0;
+    bool ChooseFile(const QString &Title, const QString &Filter, const QString &FileName, int FilterIndex,
+                    QString &Chosen) override
+    {
+        asked << Title << Filter << FileName << QString::number(FilterIndex);
+        Chosen = answer;
+        return !answer.isEmpty();
+    }
+    void EditNameSamples() override { ++samples; }
+};
+
+TEST(ImportPage, ChoiceOfTheFileFillsTheFieldsAndReads)
+{
+    Program p;
+    auto *fake = new FakeDialogs;
+    p.page().setDialogs(std::unique_ptr<ImportPageDialogs>(fake));
+    const QString all = u"|Все файлы (*.*)|*.*"_s;
+    const QString missing =
+        u"Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл действительно там есть и доступен для чтения."_s;
+    const QString folder = p.dir.base();
+    p.w->sett.smp1 = u"Events?"_s;
+    p.w->sett.smp2 = u"Station_bulletin?"_s;
+    p.w->sett.smp3 = u"Xm_Add?"_s;
+    struct Case
+    {
+        int type;
+        QString filter;
+        QString answer;
+        QString caption; // of the read's missing-file message
+    } cases[] = {
+        {0, u"Базы данных Paradox (*.db)|*.db"_s + all, u"j.db"_s, {}},
+        {1, u"Документы Excel (*.xls)|*.xls"_s + all, u"w.xls"_s, {}},
+        {2, u"Текстовые файлы (*.txt)|*.txt"_s + all, u"Station_bulletin12.txt"_s, u"Events: "_s},
+        {3, u"Файлы экспорта ORX (*.orv)|*.orv"_s + all, u"o.orv"_s, {}},
+        {4, u"Текстовые файлы формата KRV (*.txt;*.dat)|*.txt;*.dat"_s + all, u"k.dat"_s, {}},
+    };
+    // Every type is allowed here: full ORX mode for the event file, an Excel station for the workbook.
+    p.w->curSta = u"TBLG"_s;
+    for (const Case &c : cases) {
+        p.w->sett.fullorx = c.type == 3;
+        p.w->ifrom->setCurrentIndex(c.type);
+        ASSERT_TRUE(p.control("Button12")->isEnabled()) << c.type;
+        EXPECT_EQ(p.w->adde->isEnabled(), c.type == 2 || c.type == 3);
+        EXPECT_FALSE(p.w->adde->isHidden());
+        if (c.type == 2)
+            p.w->findChild<QRadioButton *>("Strb")->setChecked(true);
+        QLineEdit *field = c.type == 2 ? p.w->Station_bulletin : p.w->Edit5;
+        field->setText(u"old"_s);
+        fake->asked.clear();
+        fake->answer.clear();
+        static_cast<QPushButton *>(p.control("Button12"))->click();
+        EXPECT_EQ(fake->asked, (QStringList{u"Выберите файл для импорта"_s, c.filter, u"old"_s, u"1"_s}));
+        EXPECT_EQ(field->text(), u"old"_s);
+        EXPECT_EQ(p.recorder.count(), 0);
+
+        fake->answer = folder + c.answer;
+        static_cast<QPushButton *>(p.control("Button12"))->click();
+        EXPECT_EQ(field->text(), fake->answer);
+        ASSERT_EQ(p.recorder.count(), 1) << c.type;
+        EXPECT_EQ(p.recorder.last().text, c.caption + missing);
+        EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONERROR));
+        p.recorder.clear();
+    }
+    EXPECT_EQ(p.w->Events->text(), folder + u"Events12.txt"_s);
+    EXPECT_EQ(p.w->XM_Add->text(), folder + u"Xm_Add12.txt"_s);
+
+    static_cast<QPushButton *>(p.control("Button25"))->click();
+    EXPECT_EQ(fake->samples, 1);
+}
+
+TEST(ImportPage, SampleButtonEditsTheTemplatesOfTheMainSettings)
+{
+    Program p;
+    p.w->sett.smp1 = u"Events?"_s;
+    QStringList shown;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto *par = qobject_cast<Tpar *>(QApplication::activeModalWidget());
+        if (!par)
+            return;
+        shown << par->dir->text() << par->Label21->text() << par->Label22->text() << par->Label1->text();
+        par->dir->setText(u"ev?"_s);
+        par->stb->setText(u"sb?"_s);
+        par->xm->setText(u"xm?"_s);
+        par->Button1->click();
+    });
+    answer.start(10);
+    static_cast<QPushButton *>(p.control("Button25"))->click();
+    EXPECT_EQ(shown, (QStringList{u"Events?"_s, u"События"_s, u"Станц.бюллетень"_s, u"Дин.замеры"_s}));
+    EXPECT_EQ(p.w->sett.smp1, u"ev?"_s);
+    EXPECT_EQ(p.w->sett.smp2, u"sb?"_s);
+    EXPECT_EQ(p.w->sett.smp3, u"xm?"_s);
+    EXPECT_EQ(p.recorder.count(), 0);
 }
 
 } // namespace

@@ -569,11 +569,12 @@ void Tmainf::buildImportPage()
                      QStringLiteral("ORX"), QStringLiteral("Текст KRV")});
     ifrom->setCurrentIndex(2);
     group->setLayout(row({ifrom}));
+    group->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     dss = combo(page, "dss", false, "Выберите приёмник данных");
     Label27 = label(page, "Label27", "2.");
     Edit6 = edit(page, "Edit6");
     Edit6->setReadOnly(true);
-    layout->addLayout(row({group, Label27, dss, Edit6}));
+    layout->addLayout(row({group, Label27, dss, Edit6}, false));
 
     Edit5 = edit(page, "Edit5", "Имя файла с данными (базы данных Paradox, документы Excel, ORV и т.д.)");
     layout->addWidget(Edit5);

@@ -1,0 +1,394 @@
+#include "demo_data.h"
+#include "exchange/import_grid.h"
+#include "exchange/import_page.h"
+#include "exchange/import_type.h"
+#include "exchange/journal_db.h"
+#include "exchange/orv_export.h"
+#include "exchange/paradox_fixture.h"
+#include "lib/codec.h"
+#include "lib/mstring_grid.h"
+#include "support/program_env.h"
+
+#include <QFile>
+
+#include <xlsxwriter.h>
+
+#include <functional>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// One event of 5 February 2026 in each of the five kinds of file, with the rows each must leave in the
+// database it goes to. Numbers 9001-9004 are far beyond the demo's own events.
+
+// Text files in the formats the test sets: day.month.four-digit year, a decimal point, ';' between fields;
+// the empty trailing fields of the 18, 25 and 17 columns are written as separators.
+const char kEventsTxt[] = ";9001;05.02.2026 10:15:00;5;52.5;104.25;10;12.5;;;;;;;;;;\r\n";
+const char kBulletinTxt[] = "1;;9001;PET;05.02.2026;;i;0;P;SKM;SP;0;Z;05.02.2026 10:15:30;4;;;;;;;;;;\r\n";
+const char kXmTxt[] = ";1;SKM;SP;Z;05.02.2026 10:15:31;2;0.8;12.5;;;;;;;;\r\n";
+
+// A partner bulletin: event line, title, coordinates, errors and one station (Pn, an empty Pg, Sn, Sg).
+const char *const kKrv[] = {
+    "  5  2  1 12 34   3  14   0   7",
+    "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   ",
+    " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  ",
+    "Sfi= 2.5    Slam=3.1              St0= 0.8 с",
+    "  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  3.4 ",
+};
+
+// A station journal of one P reading, as stations keep it in Paradox.
+const QList<PxColumn> kJournal = {
+    {"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},   {"Faza", pxfAlpha, 8},
+    {"Dev", pxfAlpha, 6},   {"Ho", pxfShort, 2},      {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8},
+    {"T", pxfNumber, 8},    {"A E-W", pxfAlpha, 8},   {"A N-S", pxfAlpha, 8}, {"A Z", pxfAlpha, 8},
+    {"S-P", pxfAlpha, 6},   {"Del", pxfNumber, 8},    {"M", pxfAlpha, 8},     {"Notes", pxfAlpha, 30},
+};
+
+// The PET workbook: two events on two days of one month, so the month is found.
+const char *const kPetSheet[][6] = {
+    {"№", "Дата", "", "", "", ""},
+    {"9003", "05.02.2026", "+iP", "СКМ-3 Z", "10:15:30", "4"},
+    {"9004", "06.02.2026", "eP", "СКМ-3 Z", "11:00:00", "0"},
+};
+
+// The ORX rows an event file carries: 05.02.2026 10:15:00 is 1770286500 epoch seconds.
+const char *const kOrxRows[] = {
+    "insert into origin (eventid,lat,lon,depth,origintime) values "
+    "('20260205101500',52.5,104.25,10,1770286500)",
+    "insert into arrival (arid,eventid,sta,chan,iphase,itime) values "
+    "(900001,'20260205101500','PET','SHZ','P',1770286530.5)",
+};
+
+struct Expected
+{
+    bool orx; // the rows are looked for in the ORX database
+    const char *sql;
+    QStringList rows;
+};
+
+// Worked out from the readers' and writers' rules: tenths rounded half to even, empty cells NULL.
+const QList<Expected> kArrivals[] = {
+    // Paradox: N event is the number; "SKMZ" is channel SKM (code 01 in the station's channel table), Z.
+    {{false,
+      "select num,deltagr,S_P_time,comment from [События] where num=9002",
+      {u"9002|45.5|30.12.1899 00:01:05|Камчатка"_s}},
+     {false,
+      "select N_seismo,Qual,Phase,Channel_Cod,Channel_component,[Time],[Dec],FM_Z from "
+      "[Станционный бюллетень] where N_equake=9002",
+      {u"1|e|P|01|Z|05.02.2026 10:15:12|2|-"_s}}},
+    // Excel (PET): one reading per phase row.
+    {{false,
+      "select num from [События] where num between 9003 and 9004 order by num",
+      {u"9003"_s, u"9004"_s}},
+     {false,
+      "select station_cod,[date],fm,qual,phase,channel_name,channel_cod,channel_component,[time],[dec] from "
+      "[Станционный бюллетень] where n_equake=9003 order by arid",
+      {u"PET|05.02.2026|+|i|P|СКМ-3|SP|Z|05.02.2026 10:15:30|4"_s}}},
+    // Text: the amplitude row follows its reading's new arid.
+    {{false,
+      "select [time],[dec],lat,lon,depdp,deltagr from [События] where num=9001",
+      {u"05.02.2026 10:15:00|5|52.5|104.25|10|12.5"_s}},
+     {false,
+      "select "
+      "b.station_cod,b.qual,b.phase,b.channel_cod,b.channel_component,b.[time],b.[dec],x.timexm,x.decxm,"
+      "x.period_ns,x.amp_ns from [Станционный бюллетень] b, [Динамические замеры] x where b.n_equake=9001 "
+      "and x.arid=b.arid",
+      {u"PET|i|P|SP|Z|05.02.2026 10:15:30|4|05.02.2026 10:15:31|2|0.8|12.5"_s}}},
+    // ORV: into the ORX database as the file has it.
+    {{true,
+      "select eventid,lat,lon,depth,origintime from origin where eventid='20260205101500'",
+      {u"20260205101500|52.5|104.25|10|1770286500"_s}},
+     {true,
+      "select eventid,sta,chan,iphase,itime from arrival where eventid='20260205101500'",
+      {u"20260205101500|PET|SHZ|P|1770286530.5"_s}}},
+    // KRV: origin 12:34:56.78 is 56 s and 8 tenths; Pn 58.12, Sn 25.40, Sg 30.06 after 12:34; Pg 0 is none.
+    {{false,
+      "select [time],[dec],lat,lon,depdp,kps from [События] where lon=104.456",
+      {u"05.02.2026 12:34:56|8|52.123|104.456|15|10.5"_s}},
+     {false,
+      "select station_cod,[date],qual,phase,channel_cod,channel_component,[time],[dec] from [Станционный "
+      "бюллетень] where n_equake=(select num from [События] where lon=104.456) order by arid",
+      {u"KRV|05.02.2026|e|Pn|SP|Z|05.02.2026 12:34:58|1"_s,
+       u"KRV|05.02.2026|i|Sn|SP|N|05.02.2026 12:34:25|4"_s,
+       u"KRV|05.02.2026|e|Sg|SP|N|05.02.2026 12:34:30|1"_s}}},
+};
+
+void writeXlsx(const QString &path)
+{
+    lxw_workbook *wb = workbook_new(QFile::encodeName(path).constData());
+    lxw_worksheet *ws = workbook_add_worksheet(wb, "Журнал");
+    for (int r = 0; r < int(std::size(kPetSheet)); ++r)
+        for (int c = 0; c < 6; ++c) {
+            bool number = false;
+            const double value = QString::fromUtf8(kPetSheet[r][c]).toDouble(&number);
+            if (number)
+                worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(c), value, nullptr);
+            else if (*kPetSheet[r][c])
+                worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(c), kPetSheet[r][c], nullptr);
+        }
+    ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
+}
+
+// The demo folder with its first station, PET, whose bulletin also brings the objects a Paradox journal
+// needs; the import page installed as the program installs it.
+struct DemoImport
+{
+    TestDir dir;
+    MessageRecorder rec;
+    Tdm dm;
+    DemoSummary demo;
+    std::unique_ptr<Tmainf> w;
+
+    DemoImport()
+    {
+        DemoParams params;
+        params.stations = 2;
+        params.days = 2;
+        params.eventsPerDay = 2;
+        demo = GenerateDemoFolder(dir.path(), params);
+        QDir().mkpath(dir.file(u"specs"_s));
+        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toLocal8Bit());
+        {
+            auto c = open(demo.bulletinPaths.first());
+            exec(*c,
+                 "create table Access (id counter,[N c/c] varchar(10),[N event] integer,[Data] varchar(20),"
+                 "[Faza] varchar(10),[Dev] varchar(10),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),"
+                 "[T] varchar(8),[A E-W] varchar(8),[A N-S] varchar(8),[A Z] varchar(8),[S-P] varchar(8),"
+                 "[Del] varchar(8),[M] varchar(8),[Notes] varchar(60))");
+            exec(*c,
+                 "create view [Add_time] as select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],"
+                 "[T],[A E-W],[A N-S],[A Z],[S-P],[Del],[M],[Notes] from Access order by id");
+            exec(*c, "alter table [Каналы] add column channel_cod varchar(3)");
+            exec(*c, "insert into [Каналы] (channel_name,channel_cod) values ('SKM','01')");
+        }
+        SetImportPageInstaller(&InstallImportPage);
+        w = startMainWindow(dir.base());
+        SetImportPageInstaller(nullptr);
+        w->fsLocal = TFormatSettings();
+        rec.answer(QList<int>(8, IDYES));
+    }
+    ~DemoImport() { qunsetenv("ORX_INI_DIR"); }
+
+    ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
+    static std::unique_ptr<DbConnection> open(const QString &path)
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+        c->SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
+        c->Open(QString(), QString());
+        return c;
+    }
+    QStringList rows(bool orx, const char *sql) const
+    {
+        return journalDbRows(*open(orx ? demo.orxPath : demo.bulletinPaths.first()), QString::fromUtf8(sql));
+    }
+    // Every row the imports could touch, in both databases.
+    QStringList databases() const
+    {
+        QStringList all;
+        for (const char *sql :
+             {"select * from [События] order by num", "select * from [Станционный бюллетень] order by arid",
+              "select * from [Динамические замеры] order by arid"})
+            all << rows(false, sql);
+        for (const char *sql :
+             {"select * from origin order by eventid", "select * from arrival order by arid"})
+            all << rows(true, sql);
+        return all;
+    }
+    QStringList grid() const
+    {
+        QStringList cells;
+        for (int r = 0; r < w->sg->rowCount(); ++r)
+            for (int c = 0; c < w->sg->columnCount(); ++c)
+                cells << GridCell(*w->sg, c, r);
+        return cells;
+    }
+    QPushButton *button(const char *name) const
+    {
+        return w->findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+
+    // The user chooses the type (formats reset), the test the station's formats and the file.
+    void choose(int type, bool fullorx)
+    {
+        w->sett.fullorx = fullorx;
+        w->ifrom->setCurrentIndex(type);
+        w->UpdateImportControls();
+        for (tspec &spec : page().formats().importSpec) {
+            spec.datefmt = u"dmy"_s;
+            spec.dtdel = u'.';
+            spec.decdel = u'.';
+            spec.foury = true;
+            spec.ext0 = true;
+        }
+        const QString base = dir.base();
+        switch (type) {
+        case ImportParadox:
+            w->Edit5->setText(base + u"journal.db"_s);
+            if (!QFile::exists(w->Edit5->text()))
+                writePxTable(w->Edit5->text(), kJournal,
+                             {{QByteArray("1"),
+                               9002,
+                               QDate(2026, 2, 5),
+                               QByteArray("eP"),
+                               QByteArray("SKMZ"),
+                               10,
+                               15,
+                               12.25,
+                               {},
+                               {},
+                               {},
+                               QByteArray("-"),
+                               QByteArray("1-05"),
+                               45.5,
+                               {},
+                               toCp866(u"Камчатка"_s)}},
+                             866);
+            break;
+        case ImportExcel:
+            w->Edit5->setText(base + u"pet.xlsx"_s);
+            writeXlsx(w->Edit5->text());
+            break;
+        case ImportText:
+            w->Events->setText(base + u"Events1.txt"_s);
+            w->Station_bulletin->setText(base + u"Station_bulletin1.txt"_s);
+            w->XM_Add->setText(base + u"Xm_Add1.txt"_s);
+            writeBytes(w->Events->text(), kEventsTxt);
+            writeBytes(w->Station_bulletin->text(), kBulletinTxt);
+            writeBytes(w->XM_Add->text(), kXmTxt);
+            break;
+        case ImportOrv:
+            w->Edit5->setText(orvFile());
+            break;
+        case ImportKrv: {
+            QByteArray text;
+            for (const char *line : kKrv)
+                text += toCp1251(QString::fromUtf8(line)) + "\r\n";
+            w->Edit5->setText(base + u"tab_1.txt"_s);
+            writeBytes(w->Edit5->text(), text);
+            break;
+        }
+        }
+    }
+
+    // The event file is the export of a scratch ORX database of the demo's structure holding kOrxRows.
+    QString orvFile()
+    {
+        const QString scratch = dir.file(u"scratch.db"_s), out = dir.file(u"orv"_s);
+        if (QFile::exists(scratch))
+            return QDir(out).entryInfoList(QDir::Files).value(0).filePath();
+        EXPECT_TRUE(QFile::copy(demo.orxPath, scratch));
+        {
+            auto c = open(scratch);
+            exec(*c, "delete from arrival");
+            exec(*c, "delete from origin");
+            for (const char *sql : kOrxRows)
+                exec(*c, sql);
+        }
+        QDir().mkpath(out);
+        Tsett kept = w->sett;
+        w->sett.orxini = false;
+        w->sett.ORX_source = scratch;
+        w->sett.exp_start_date = EncodeDate(2026, 2, 1);
+        w->sett.exp_end_date = EncodeDate(2026, 2, 28);
+        w->sett.exp_dir = out;
+        w->sett.expset = 3;
+        w->sett.maile_send = false;
+        OrvExportStats stats;
+        RunOrxExport(*w, &stats);
+        EXPECT_EQ(stats.arrivals, 1);
+        w->sett = kept;
+        rec.clear();
+        return stats.archive;
+    }
+};
+
+TEST(ImportDemo, EveryTypeFromItsFileIntoTheDatabaseInBothModes)
+{
+    for (int type : {ImportParadox, ImportExcel, ImportText, ImportOrv, ImportKrv})
+        for (bool immediate : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "type " << type << (immediate ? " immediate" : " normal"));
+            DemoImport p;
+            ASSERT_EQ(p.w->curSta, u"PET"_s);
+            p.choose(type, type == ImportOrv);
+            const QStringList before = p.databases();
+            if (immediate != p.w->imm->isChecked())
+                p.w->imm->click();
+            ASSERT_EQ(p.button("Button14")->isHidden(), immediate);
+            p.button("Button11")->click();
+            if (!immediate) {
+                EXPECT_EQ(p.databases(), before);
+                EXPECT_TRUE(p.page().gridLock());
+                EXPECT_GT(p.w->sg->rowCount(), 1);
+                EXPECT_EQ(p.w->findChild<QLabel *>(u"Label61"_s)->isHidden(), type != ImportOrv);
+                p.button("Button14")->click();
+            }
+            for (const auto &m : p.rec.messages())
+                EXPECT_NE(m.icon, unsigned(MB_ICONERROR)) << m.text.toStdString();
+            for (const Expected &e : kArrivals[type])
+                EXPECT_EQ(p.rows(e.orx, e.sql), e.rows) << e.sql;
+        }
+}
+
+// A type refused for the target, a missing file or a write before any read: the message, and neither the
+// grid nor either database changes.
+TEST(ImportDemo, RefusedImportsLeaveGridAndDatabasesAlone)
+{
+    const QString toOrx = u"Нельзя закачивать в БД ORX файлы Paradox, Excel и текст KRV"_s;
+    const QString missing =
+        u"Events: Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+        "действительно там есть и доступен для чтения."_s;
+    struct Case
+    {
+        int type;
+        std::function<void(DemoImport &)> change; // after a read for review
+        const char *buttons;                      // clicked in turn: 'r' read and write at once, 'w' write
+        Shown message;
+    } cases[] = {
+        {ImportParadox, [](DemoImport &p) { p.w->sett.fullorx = true; }, "rw", {toOrx, MB_ICONWARNING}},
+        {ImportExcel, [](DemoImport &p) { p.w->sett.fullorx = true; }, "rw", {toOrx, MB_ICONWARNING}},
+        {ImportExcel,
+         [](DemoImport &p) { p.w->curSta = u"pet"_s; },
+         "rw",
+         {u"Для этой станции нельзя читать из Excel-файла (не поддерживается формат данных)"_s,
+          MB_ICONWARNING}},
+        {ImportText, [](DemoImport &p) { QFile::remove(p.w->Events->text()); }, "r", {missing, MB_ICONERROR}},
+        {ImportText,
+         [](DemoImport &p) { p.w->ClearImportGrid(false); },
+         "w",
+         {u"Сначала нужно прочитать данные!"_s, MB_ICONINFORMATION}},
+        {ImportOrv,
+         [](DemoImport &p) { p.w->sett.fullorx = false; },
+         "rw",
+         {u"Нельзя закачивать экспорт из БД ORX в БДСТБЮЛ"_s, MB_ICONWARNING}},
+        {ImportKrv, [](DemoImport &p) { p.w->sett.fullorx = true; }, "rw", {toOrx, MB_ICONWARNING}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(testing::Message() << "type " << c.type << " " << c.message.first.toStdString());
+        DemoImport p;
+        p.choose(c.type, c.type == ImportOrv);
+        p.w->imm->setChecked(false);
+        p.page().ReadData();
+        ASSERT_TRUE(p.page().gridLock());
+        c.change(p);
+        p.w->UpdateImportControls();
+        const bool refusedType = c.message.second == MB_ICONWARNING;
+        EXPECT_EQ(p.button("Button11")->isEnabled(), !refusedType);
+        EXPECT_EQ(p.w->findChild<QLabel *>(u"Label23"_s)->text(), refusedType ? c.message.first : QString());
+        const QStringList grid = p.grid(), databases = p.databases();
+        p.rec.clear();
+        for (const char *b = c.buttons; *b; ++b) {
+            p.w->imm->setChecked(*b == 'r');
+            if (*b == 'r')
+                p.page().ReadData();
+            else
+                p.page().WriteData();
+        }
+        EXPECT_EQ(shown(p.rec), QList<Shown>(int(strlen(c.buttons)), c.message));
+        EXPECT_EQ(p.grid(), grid);
+        EXPECT_EQ(p.databases(), databases);
+    }
+}
+
+} // namespace
