@@ -290,10 +290,11 @@ TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
         }
         EXPECT_EQ(rec.count(), c.messages) << c.name;
         // The unsupported type is named as the system names it.
-        if (c.record == S::Unsupported)
+        if (c.record == S::Unsupported) {
             EXPECT_EQ(rec.last().text,
                       QStringLiteral("ReadSQLStream: операция прервана.\rТип данных \"Bytes\" в "
                                      "таблице не поддерживается!"));
+        }
     }
 }
 
