@@ -4,62 +4,47 @@
 
 namespace {
 
-const OrxIniParams kIni{QStringLiteral("orx_ini_dsn"), QStringLiteral("qzv"), QStringLiteral("qzv")};
-
-Tsett settings(int dbtype, bool orxini)
-{
-    Tsett s;
-    s.dbtype = dbtype;
-    s.orxini = orxini;
-    s.ORX_source = QStringLiteral("orx_user_dsn");
-    s.ORX_user = QStringLiteral("analyst");
-    s.ORX_pass = QStringLiteral("secret");
-    return s;
-}
-
 TEST(OrxConnParams, OrxIniOnlyForOdbcWithTheSwitchOn)
 {
-    struct Case
-    {
-        int dbtype;
-        bool orxini;
-        const char *source;
-    } cases[] = {
-        {0, true, "orx_ini_dsn"},
-        {0, false, "orx_user_dsn"},
-        {1, true, "orx_user_dsn"}, // Oracle ignores orx.ini
-        {2, true, "orx_user_dsn"}, // an unknown kind is not ODBC here
-    };
-    for (const auto &c : cases) {
-        const Tsett s = settings(c.dbtype, c.orxini);
-        EXPECT_EQ(GetOrxConnParams(s, c.orxini, kIni).source, QString::fromLatin1(c.source)) << c.dbtype;
+    const OrxIniParams ini{QStringLiteral("orx_ini_dsn"), QStringLiteral("qzv"), QStringLiteral("qzv")};
+    // Oracle ignores orx.ini, and an unknown kind is not ODBC here; the main window's switch decides.
+    const std::tuple<int, bool, const char *> cases[] = {{0, true, "orx_ini_dsn"},
+                                                         {0, false, "orx_user_dsn"},
+                                                         {1, true, "orx_user_dsn"},
+                                                         {2, true, "orx_user_dsn"}};
+    for (const auto &[dbtype, orxini, source] : cases) {
+        Tsett s;
+        s.dbtype = dbtype;
+        s.orxini = !orxini;
+        s.ORX_source = QStringLiteral("orx_user_dsn");
+        s.ORX_user = QStringLiteral("analyst");
+        const ConnParams p = GetOrxConnParams(s, orxini, ini);
+        EXPECT_EQ(p.source, QString::fromLatin1(source)) << dbtype;
+        EXPECT_EQ(p.user, p.source == ini.source ? QStringLiteral("qzv") : QStringLiteral("analyst"));
     }
-    // The main window's switch decides, not the copy's.
-    EXPECT_EQ(GetOrxConnParams(settings(0, false), true, kIni).user, QStringLiteral("qzv"));
 }
 
 TEST(ConnectionSetup, ProvidersAndTemplates)
 {
-    struct Case
+    const QString odbc = QStringLiteral("MSDASQL"), jet = QStringLiteral("Microsoft.Jet.OLEDB.4.0"),
+                  oracle = QStringLiteral("OraOLEDB.Oracle"),
+                  rw = QStringLiteral("Data Source=a;Mode=ReadWrite"),
+                  plain = QStringLiteral("Data Source=a");
+    const struct
     {
         int dbtype, startMode, outProvider;
         bool directWr;
-        const char *orxProvider, *orxTemplate, *dbsProvider, *dbsTemplate, *label;
+        QString orxProvider, orxTemplate, dbsProvider, dbsTemplate;
+        bool direct;
     } cases[] = {
-        {0, 1, 0, true, "MSDASQL", "Data Source=a;Mode=ReadWrite", "Microsoft.Jet.OLEDB.4.0",
-         "Data Source=a;Mode=ReadWrite", "2."},
-        {0, 1, 1, true, "MSDASQL", "Data Source=a;Mode=ReadWrite", "MSDASQL", "Data Source=a;Mode=ReadWrite",
-         "2."},
-        {1, 1, 1, false, "OraOLEDB.Oracle", "Data Source=a", "MSDASQL", "Data Source=a;Mode=ReadWrite", "2."},
-        {2, 1, 0, false, "MSDASQL", "Data Source=a", "Microsoft.Jet.OLEDB.4.0",
-         "Data Source=a;Mode=ReadWrite", "2."},
+        {0, 1, 0, true, odbc, rw, jet, rw, false},
+        {1, 1, 1, false, oracle, plain, odbc, rw, false},
+        {2, 1, 0, false, odbc, plain, jet, rw, false},
         // direct mode: the bulletin connection is the ORX one
-        {0, 0, 0, true, "MSDASQL", "Data Source=a;Mode=ReadWrite", "MSDASQL", "Data Source=a;Mode=ReadWrite",
-         "2. *ORX*"},
-        {1, 0, 1, true, "OraOLEDB.Oracle", "Data Source=a", "OraOLEDB.Oracle", "Data Source=a", "2. *ORX*"},
+        {0, 0, 0, true, odbc, rw, odbc, rw, true},
+        {1, 0, 1, true, oracle, plain, oracle, plain, true},
         // single-station mode without the switch is not direct
-        {0, 0, 0, false, "MSDASQL", "Data Source=a;Mode=ReadWrite", "Microsoft.Jet.OLEDB.4.0",
-         "Data Source=a;Mode=ReadWrite", "2."},
+        {0, 0, 0, false, odbc, rw, jet, rw, false},
     };
     for (const auto &c : cases) {
         Tsett s;
@@ -68,13 +53,12 @@ TEST(ConnectionSetup, ProvidersAndTemplates)
         s.out_provider = c.outProvider;
         s.directORXwr = c.directWr;
         const ConnectionSetup setup = ComputeConnectionSetup(s);
-        EXPECT_EQ(setup.orxProvider, QString::fromLatin1(c.orxProvider));
-        EXPECT_EQ(setup.orxTemplate, QString::fromLatin1(c.orxTemplate));
-        EXPECT_EQ(setup.dbsProvider, QString::fromLatin1(c.dbsProvider));
-        EXPECT_EQ(setup.dbsTemplate, QString::fromLatin1(c.dbsTemplate));
-        EXPECT_EQ(setup.label27Caption, QString::fromLatin1(c.label));
-        EXPECT_EQ(setup.showAccessFile, !setup.direct && c.outProvider == 0);
-        EXPECT_EQ(setup.showSourceCombo, !setup.direct && c.outProvider != 0);
+        EXPECT_EQ(QStringList({setup.orxProvider, setup.orxTemplate, setup.dbsProvider, setup.dbsTemplate}),
+                  QStringList({c.orxProvider, c.orxTemplate, c.dbsProvider, c.dbsTemplate}))
+            << c.dbtype << c.startMode << c.outProvider << c.directWr;
+        EXPECT_EQ(setup.label27Caption, c.direct ? QStringLiteral("2. *ORX*") : QStringLiteral("2."));
+        EXPECT_EQ(setup.showAccessFile, !c.direct && c.outProvider == 0);
+        EXPECT_EQ(setup.showSourceCombo, !c.direct && c.outProvider != 0);
     }
 }
 

@@ -82,8 +82,7 @@ TEST_F(DataBinding, ControlsShowTheCurrentRecord)
     EXPECT_EQ(name->text(), QStringLiteral("first"));
     EXPECT_EQ(label->text(), QStringLiteral("first")); // field names match regardless of case
     EXPECT_EQ(amount->text(), QStringLiteral("1.23456"));
-    EXPECT_TRUE(flag->isChecked());
-    EXPECT_TRUE(mark->isChecked());
+    EXPECT_TRUE(flag->isChecked() && mark->isChecked());
     EXPECT_EQ(day->date(), QDate(2024, 1, 1));
     EXPECT_EQ(kind->currentText(), QStringLiteral("SP"));
 
@@ -96,17 +95,14 @@ TEST_F(DataBinding, ControlsShowTheCurrentRecord)
     QApplication::setActiveWindow(&form);
     amount->setFocus();
     ASSERT_TRUE(amount->hasFocus());
-    {
-        EXPECT_EQ(amount->text(), QStringLiteral("1.23456"));
-        name->setFocus();
-        EXPECT_EQ(amount->text(), QStringLiteral("<1.23456>"));
-    }
+    EXPECT_EQ(amount->text(), QStringLiteral("1.23456"));
+    name->setFocus();
+    EXPECT_EQ(amount->text(), QStringLiteral("<1.23456>"));
 
     q.Next();
     EXPECT_EQ(name->text(), QStringLiteral("second"));
     EXPECT_EQ(amount->text(), QString()); // null
-    EXPECT_FALSE(flag->isChecked());
-    EXPECT_FALSE(mark->isChecked());
+    EXPECT_FALSE(flag->isChecked() || mark->isChecked());
     EXPECT_EQ(day->text().trimmed(), QString()); // a null date shows blank
     EXPECT_EQ(kind->currentText(), QStringLiteral("LP"));
 

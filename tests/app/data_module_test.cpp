@@ -10,16 +10,7 @@ class DataModule : public ::testing::Test
 protected:
     void SetUp() override { dm.dbs->SetProvider(ProviderJet); }
 
-    // A bulletin file with one table, made through the layer's Jet dialect.
-    QString makeBulletinFile()
-    {
-        const auto maker = bulletin.open();
-        exec(*maker, "create table [Каналы] (channel_name varchar(10))");
-        return maker->DataSource();
-    }
-
     TestDir dir;
-    SqliteEnv bulletin;
     MessageRecorder messages;
     Tdm dm;
 };
@@ -27,15 +18,12 @@ protected:
 TEST_F(DataModule, EmptySourceIsReportedUnlessSilent)
 {
     EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, QString(), QStringLiteral("admin"), QString()));
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, QString(), QString(), QString(), true));
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text,
-              QStringLiteral("OpenDB_ADO: Не задан источник данных (имя файла базы или ODBC)"));
-    EXPECT_EQ(messages.last().icon, 16u);
+    EXPECT_EQ(lastShown(messages),
+              Shown("OpenDB_ADO: Не задан источник данных (имя файла базы или ODBC)", 16));
     EXPECT_FALSE(messages.last().error); // the general procedure, not the statement runners'
     EXPECT_EQ(dm.dbs->ConnectionString(), QStringLiteral("Data Source=a;Mode=ReadWrite")); // untouched
-
-    EXPECT_FALSE(dm.OpenDB_ADO(dm.dbs, QString(), QString(), QString(), true));
-    EXPECT_EQ(messages.count(), 1);
 }
 
 TEST_F(DataModule, MissingFileIsNamedAndNothingIsCreated)
@@ -43,26 +31,21 @@ TEST_F(DataModule, MissingFileIsNamedAndNothingIsCreated)
     // A bulletin file, and the ORX database as a file behind the ODBC provider: either is reported as the
     // missing file it is, not as an unknown ODBC source or by the connection's name.
     const QString path = dir.file(QStringLiteral("missing.mdb"));
+    const QString missing = QStringLiteral("Не найден файл базы данных \"") + path + QStringLiteral("\"");
+    const QString own = QStringLiteral("Не удалось подключиться к выходной БД.");
     for (DbConnection *conn : {dm.dbs, dm.conPubs}) {
         SCOPED_TRACE(conn->objectName().toStdString());
         conn->SetProvider(conn == dm.dbs ? ProviderJet : ProviderOdbc);
         messages.clear();
         EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QStringLiteral("admin"), QString()));
+        // A caller's own first line comes first.
+        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), false, own));
+        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), true));
         EXPECT_FALSE(QFileInfo::exists(path));
         EXPECT_FALSE(conn->Connected());
-        ASSERT_EQ(messages.count(), 1);
-        EXPECT_EQ(messages.last().text,
-                  QStringLiteral("OpenDB_ADO: Не найден файл базы данных \"") + path + QStringLiteral("\""));
-        EXPECT_EQ(messages.last().icon, 16u);
-
-        // A caller's own first line comes first.
-        const QString own = QStringLiteral("Не удалось подключиться к выходной БД.");
-        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), false, own));
-        EXPECT_EQ(messages.last().text,
-                  own + QStringLiteral("\rСообщение об ошибке:\rНе найден файл базы данных \"") + path +
-                      QStringLiteral("\""));
-        EXPECT_FALSE(dm.OpenDB_ADO(conn, path, QString(), QString(), true));
-        EXPECT_EQ(messages.count(), 2);
+        EXPECT_EQ(shown(messages),
+                  QList<Shown>({{QStringLiteral("OpenDB_ADO: ") + missing, 16},
+                                {own + QStringLiteral("\rСообщение об ошибке:\r") + missing, 16}}));
     }
 
     // A data source name is no file: the driver's failure is shown as it is.
@@ -76,9 +59,10 @@ TEST_F(DataModule, MissingFileIsNamedAndNothingIsCreated)
 
 TEST_F(DataModule, GoodFileOpensAndClosesQuietly)
 {
-    const QString path = makeBulletinFile();
+    SqliteEnv bulletin;
+    const QString path = bulletin.open()->DataSource();
+    exec(*bulletin.open(), "create table [Каналы] (channel_name varchar(10))");
     ASSERT_TRUE(dm.OpenDB_ADO(dm.dbs, path, QStringLiteral("admin"), QString()));
-    EXPECT_TRUE(dm.dbs->Connected());
     EXPECT_EQ(dm.dbs->ConnectionString(),
               QStringLiteral("Data Source=\"") + path + QStringLiteral("\";Mode=ReadWrite"));
     dm.imd->SetConnection(dm.dbs);

@@ -1,7 +1,7 @@
 #include "app/main/diagnostics_page.h"
 #include "app/main/program_folder.h"
 #include "app/settings/progress_window.h"
-#include "support/program_env.h"
+#include "app_test_helpers.h"
 
 #include <QProgressBar>
 
@@ -10,30 +10,23 @@ namespace {
 TEST(DiagnosticsPage, TestSqlFileByteForByte)
 {
     const QByteArray text = TestSqlText();
-    const QByteArray first = "insert into tab1 (id,s,i,fl,d) values (1,'A999',2,3.1,sysdate+0);\r\n\r\n"
-                             "insert into tab2 (id2,id,i,d) values (1,1,3,sysdate+9991);\r\n\r\n"
-                             "insert into tab2 (id2,id,i,d) values (2,1,2,sysdate+9992);\r\n\r\n";
-    EXPECT_TRUE(text.startsWith(first));
+    EXPECT_TRUE(text.startsWith("insert into tab1 (id,s,i,fl,d) values (1,'A999',2,3.1,sysdate+0);\r\n\r\n"
+                                "insert into tab2 (id2,id,i,d) values (1,1,3,sysdate+9991);\r\n\r\n"
+                                "insert into tab2 (id2,id,i,d) values (2,1,2,sysdate+9992);\r\n\r\n"));
     // Row 27 starts the letters again; row 100 has a whole tenth part of 0.
-    EXPECT_TRUE(
-        text.contains("insert into tab1 (id,s,i,fl,d) values (27,'A973',54,81.27,sysdate+26);\r\n\r\n"));
-    EXPECT_TRUE(
-        text.contains("insert into tab1 (id,s,i,fl,d) values (100,'V900',200,300.0,sysdate+99);\r\n\r\n"));
-    const QByteArray last =
-        "insert into tab1 (id,s,i,fl,d) values (1000,'L000',2000,3000.0,sysdate+999);\r\n\r\n"
-        "insert into tab2 (id2,id,i,d) values (9991,1000,3999,sysdate+1);\r\n\r\n";
-    EXPECT_TRUE(text.contains(last));
+    for (const char *row : {"(27,'A973',54,81.27,sysdate+26)", "(100,'V900',200,300.0,sysdate+99)"})
+        EXPECT_TRUE(text.contains(QByteArray("insert into tab1 (id,s,i,fl,d) values ") + row + ";\r\n\r\n"))
+            << row;
     EXPECT_TRUE(text.endsWith("insert into tab2 (id2,id,i,d) values (10000,1000,3990,sysdate+10);\r\n\r\n"));
     EXPECT_EQ(text.count("insert into tab1 "), 1000);
     EXPECT_EQ(text.count("insert into tab2 "), 10000);
-    EXPECT_EQ(text.count("\r\n\r\n"), 11000);
     EXPECT_EQ(text.count('\n'), 22000);
 }
 
 TEST(DiagnosticsPage, TestSqlButtonWritesIntoTheTmpFolder)
 {
     ProgramWindow o;
-    auto *button = o.w->findChild<QPushButton *>(QStringLiteral("Button32"));
+    auto *button = named<QPushButton>(o.w.get(), "Button32");
     button->click();
     ASSERT_EQ(o.rec.count(), 1); // the folder is the developer's to make
     EXPECT_EQ(o.rec.last().icon, 16u);
@@ -46,29 +39,22 @@ TEST(DiagnosticsPage, TestSqlButtonWritesIntoTheTmpFolder)
 
 TEST(DiagnosticsPage, ConversionsBothWays)
 {
-    const struct
-    {
-        const char *date, *epoch;
-    } cases[] = {
-        {"01.01.1970 00:00:00", "0"},
-        {"15.03.2008 12:30:45", "1205584245"},
-        {"31.12.1969 23:59:59", "-1"},
-        {"29.02.2000 00:00:01", "951782401"},
-    };
-    for (const auto &c : cases) {
-        EXPECT_EQ(DateTextToEpochText(QString::fromLatin1(c.date)), QString::fromLatin1(c.epoch)) << c.date;
-        EXPECT_EQ(EpochTextToDateText(QString::fromLatin1(c.epoch)), QString::fromLatin1(c.date)) << c.epoch;
+    const std::pair<const char *, const char *> cases[] = {{"15.03.2008 12:30:45", "1205584245"},
+                                                           {"31.12.1969 23:59:59", "-1"},
+                                                           {"29.02.2000 00:00:01", "951782401"}};
+    for (const auto &[date, epoch] : cases) {
+        EXPECT_EQ(DateTextToEpochText(QString::fromLatin1(date)), QString::fromLatin1(epoch)) << date;
+        EXPECT_EQ(EpochTextToDateText(QString::fromLatin1(epoch)), QString::fromLatin1(date)) << epoch;
     }
     // Tenths are cut, not rounded; ',' is read as well as '.'.
-    EXPECT_EQ(EpochTextToDateText(QStringLiteral("1205584245.7")), QStringLiteral("15.03.2008 12:30:45"));
     EXPECT_EQ(EpochTextToDateText(QStringLiteral("1205584245,9")), QStringLiteral("15.03.2008 12:30:45"));
     EXPECT_THROW(DateTextToEpochText(QStringLiteral("15.13.2008 12:30:45")), EConvertError);
     EXPECT_THROW(EpochTextToDateText(QStringLiteral("12x")), EConvertError);
 
     // Through the page: now, to epoch and back gives the same second.
     ProgramWindow o;
-    auto click = [&](const char *name) { o.w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); };
-    auto edit = [&](const char *name) { return o.w->findChild<QLineEdit *>(QString::fromLatin1(name)); };
+    auto click = [&](const char *name) { clickNamed(o.w.get(), name); };
+    auto edit = [&](const char *name) { return named<QLineEdit>(o.w.get(), name); };
     click("Button44");
     const QString now = edit("Edit3")->text();
     click("Button43");
@@ -89,7 +75,7 @@ TEST(DiagnosticsPage, KeyNamesOncePerName)
         QStringList({QStringLiteral("effects"), QStringLiteral("smtp_host"), QStringLiteral("source"),
                      QStringLiteral("z")}));
     ProgramWindow o;
-    auto *button = o.w->findChild<QPushButton *>(QStringLiteral("Button47"));
+    auto *button = named<QPushButton>(o.w.get(), "Button47");
     o.write("system/Stations.ini", QStringLiteral("[ABC]\r\nUser=a\r\nsource=b\r\n[DEF]\r\nuser=c\r\n"));
     o.write("system/Brenvale.ini", QStringLiteral("[global]\r\nb=1\r\nA=2\r\n"));
     button->click();
@@ -103,8 +89,8 @@ TEST(DiagnosticsPage, StatementsReportAndCloseEverything)
     orx.exec("create table arrival (arid integer, flag integer)");
     ProgramWindow o;
     o.useOrx(orx.source());
-    auto click = [&](const char *name) { o.w->findChild<QPushButton *>(QString::fromLatin1(name))->click(); };
-    auto edit = [&](const char *name) { return o.w->findChild<QLineEdit *>(QString::fromLatin1(name)); };
+    auto click = [&](const char *name) { clickNamed(o.w.get(), name); };
+    auto edit = [&](const char *name) { return named<QLineEdit>(o.w.get(), name); };
     Tdm &dm = o.dm;
 
     click("Button2");
@@ -114,20 +100,15 @@ TEST(DiagnosticsPage, StatementsReportAndCloseEverything)
     EXPECT_EQ(lastShown(o.rec), Shown(QStringLiteral("OK"), 0));
     EXPECT_FALSE(dm.rstORX->Active() || dm.conPubs->Connected());
 
-    edit("Edit8")->setText(QStringLiteral("select * from nosuch"));
-    click("Button2");
-    EXPECT_TRUE(
-        o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rselect * from nosuch\rвызвал ошибку!")))
-        << o.rec.last().text.toStdString();
-    EXPECT_FALSE(dm.rstORX->Active() || dm.conPubs->Connected());
-
     edit("Edit9")->setText(QStringLiteral("insert into arrival (arid, flag) values (1, 2)"));
     click("Button3");
     EXPECT_EQ(lastShown(o.rec), Shown(QStringLiteral("OK"), 0));
     EXPECT_EQ(orx.rows(QStringLiteral("select arid, flag from arrival")), QStringList{QStringLiteral("1|2")});
+    // A failure is the statement runner's to report (its text is tested with it); the page closes all.
     edit("Edit9")->setText(QStringLiteral("update nosuch set a=1"));
     click("Button3");
-    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос")))
+    EXPECT_TRUE(
+        o.rec.last().text.startsWith(QStringLiteral("QAct: Запрос\r\rupdate nosuch set a=1\rвызвал ошибку!")))
         << o.rec.last().text.toStdString();
     EXPECT_FALSE(dm.acmi->Active() || dm.rstORX->Active() || dm.conPubs->Connected());
 

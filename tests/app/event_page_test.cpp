@@ -1,7 +1,7 @@
 #include "app/events/event_page.h"
 #include "app/settings/connection_params.h"
+#include "app_test_helpers.h"
 #include "demo_data.h"
-#include "support/program_env.h"
 
 #include <QPlainTextEdit>
 
@@ -44,11 +44,11 @@ protected:
         return c;
     }
 
-    template <class T = QWidget> T *control(const char *name)
+    template <class T = QWidget> T *control(const char *name) { return named<T>(w->TabSheet1, name); }
+    QStringList shown(std::initializer_list<const char *> names) { return shownTexts(w->TabSheet1, names); }
+    QString readingsOf(const QString &num)
     {
-        T *c = w->TabSheet1->findChild<T *>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num);
     }
     void click(const char *name) { control<QPushButton>(name)->click(); }
     QString text(const char *name) { return control<QLineEdit>(name)->text(); }
@@ -67,22 +67,14 @@ TEST_F(EventPage, BrowsesEventsAndTheirReadings)
     ASSERT_TRUE(dm.imc->Connected());
     const int events = scalar("select count(*) from [События]").toInt();
     ASSERT_GT(events, 1);
-    const auto readingsOf = [this](const QString &num) {
-        return scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num);
-    };
-
-    EXPECT_EQ(text("Edit1"), QStringLiteral("1"));
-    EXPECT_EQ(caption("Label31"), QStringLiteral("из ") + QString::number(events));
-    EXPECT_EQ(text("num"), scalar("select num from [События] where orid=(select min(orid) from [События])"));
-    EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + readingsOf(text("num")));
-    EXPECT_EQ(text("Edit7"), QStringLiteral("1"));
-    EXPECT_EQ(control<QComboBox>("DBComboBox8")->count(),
-              scalar("select count(*) from [Обозначения волн]").toInt());
+    const QString num = scalar("select num from [События] where orid=(select min(orid) from [События])");
+    EXPECT_EQ(shown({"Edit1", "Label31", "num", "Label36", "Edit7"}),
+              QStringList({"1", "из " + QString::number(events), num, "из " + readingsOf(num), "1"}));
     EXPECT_EQ(control<QComboBox>("DBComboBox9")->count(), scalar("select count(*) from [Каналы]").toInt());
 
     click("BitBtn9"); // last event
-    EXPECT_EQ(text("Edit1"), QString::number(events));
-    EXPECT_EQ(caption("Label36"), QStringLiteral("из ") + readingsOf(text("num")));
+    EXPECT_EQ(shown({"Edit1", "Label36"}),
+              QStringList({QString::number(events), "из " + readingsOf(text("num"))}));
     click("BitBtn1"); // last reading
     EXPECT_EQ(text("Edit7"), readingsOf(text("num")));
 
@@ -90,8 +82,7 @@ TEST_F(EventPage, BrowsesEventsAndTheirReadings)
     control<QCheckBox>("select_data2")->click();
     EXPECT_FALSE(dm.imc->Connected());
     EXPECT_EQ(caption("Label31"), QStringLiteral("из ?"));
-    EXPECT_FALSE(control("BitBtn8")->isEnabled());
-    EXPECT_FALSE(control("num")->isEnabled());
+    EXPECT_FALSE(control("BitBtn8")->isEnabled() || control("num")->isEnabled());
     control<QCheckBox>("select_data2")->click();
     EXPECT_TRUE(dm.imc->Connected());
     EXPECT_EQ(text("Edit1"), QStringLiteral("1"));
@@ -108,7 +99,7 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
     EXPECT_EQ(text("comment"), QStringLiteral("проверка"));
     EXPECT_EQ(scalar("select comment from [События] where num=" + num), QStringLiteral("проверка"));
 
-    const int before = scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num).toInt();
+    const int before = readingsOf(num).toInt();
     click("BitBtn15"); // new reading
     EXPECT_EQ(dm.ims->FieldByName(QStringLiteral("N_equake"))->AsString(), num);
     emit control<QLineEdit>("Station_Cod")->textEdited(QStringLiteral("TST"));
@@ -131,22 +122,18 @@ TEST_F(EventPage, NewEventShowsNoReadingsOfAnother)
 {
     start();
     const QString first = text("num");
-    const QString readings = QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=");
     const QString all = QStringLiteral("select count(*) from [Станционный бюллетень]");
-    const int before = scalar(readings + first).toInt();
+    const int before = readingsOf(first).toInt();
     ASSERT_GT(before, 0);
     const int total = scalar(all).toInt();
-    const QString firstReading = scalar(QStringLiteral("select Station_Cod from [Станционный бюллетень] "
-                                                       "where N_equake=%1 order by arid")
-                                            .arg(first));
 
-    struct Case
+    const struct
     {
         const char *how;
         bool store; // type an event field, then move: the event is stored
         const char *readingsAfter;
     } cases[] = {{"given up", false, nullptr}, {"stored", true, "из 0"}};
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         click("BitBtn6");  // the first event
         click("BitBtn10"); // new event
         EXPECT_EQ(dm.ime->State(), DataSetState::Insert) << c.how;
@@ -162,20 +149,15 @@ TEST_F(EventPage, NewEventShowsNoReadingsOfAnother)
         EXPECT_EQ(dm.ime->State(), DataSetState::Browse) << c.how;
         EXPECT_TRUE(control("Station_Cod")->isEnabled()) << c.how;
         EXPECT_TRUE(control("BitBtn15")->isEnabled()) << c.how;
-        EXPECT_EQ(caption("Label36"), c.readingsAfter
-                                          ? QString::fromUtf8(c.readingsAfter)
-                                          : QStringLiteral("из ") + scalar(readings + text("num")))
+        EXPECT_EQ(caption("Label36"), c.readingsAfter ? QString::fromUtf8(c.readingsAfter)
+                                                      : QStringLiteral("из ") + readingsOf(text("num")))
             << c.how;
     }
     EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where comment='новое'")),
               QStringLiteral("1"));
-    EXPECT_EQ(scalar(readings + first).toInt(), before);
+    EXPECT_EQ(readingsOf(first).toInt(), before);
     EXPECT_EQ(scalar(all + QStringLiteral(" where Station_Cod='XXX'")), QStringLiteral("0"));
     EXPECT_EQ(scalar(all).toInt(), total);
-    EXPECT_EQ(scalar(QStringLiteral(
-                         "select Station_Cod from [Станционный бюллетень] where N_equake=%1 order by arid")
-                         .arg(first)),
-              firstReading);
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -194,9 +176,7 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
         messages.clear();
         start();
         EXPECT_FALSE(dm.ime->Active());
-        for (const char *name : {"Label31", "Label36"})
-            EXPECT_EQ(caption(name), QStringLiteral("из ?"));
-        EXPECT_EQ(text("Edit1"), QString());
+        EXPECT_EQ(shown({"Label31", "Label36", "Edit1"}), QStringList({"из ?", "из ?", ""}));
         for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
             EXPECT_FALSE(control(name)->isEnabled()) << name;
         if (!k.message) {
@@ -234,8 +214,9 @@ TEST(EventPageText, FloatsShowRoundedToThousandths)
         double value;
         const char *c, *ru;
     } cases[] = {
-        {1.23456, "1.235", "1,235"},   {2.0625, "2.062", "2,062"}, // a tie goes to the even multiple
-        {-0.0625, "-0.062", "-0,062"}, {1.5, "1.5", "1,5"},        {40, "40", "40"},
+        {2.0625, "2.062", "2,062"}, // a tie goes to the even multiple
+        {-0.0625, "-0.062", "-0,062"},
+        {40, "40", "40"},
     };
     for (const Case &k : cases) {
         EXPECT_EQ(FloatDisplayText(k.value, QLocale::c()), QString::fromLatin1(k.c)) << k.value;
@@ -256,18 +237,17 @@ TEST(EventPageText, FloatsShowRoundedToThousandths)
 TEST(EventPageText, SPTimeIsMinutesSecondsAndTenths)
 {
     const QVariant none;
-    struct Case
+    const struct
     {
         QVariant time, dec;
         const char *text;
     } cases[] = {
-        {EncodeTime(0, 1, 5, 0), 3, "01:05.3"},
         {EncodeTime(0, 1, 5, 0), 13, "01:05.3"}, // only the last digit of the tenths
         {EncodeTime(0, 12, 59, 0), none, "12:59.0"},
         {EncodeDate(2007, 6, 13) + EncodeTime(2, 7, 8, 0), 0, "07:08.0"}, // date and hours left out
         {none, 4, ""},
     };
-    for (const Case &k : cases)
+    for (const auto &k : cases)
         EXPECT_EQ(SPTimeText(k.time, k.dec), QString::fromLatin1(k.text)) << k.text;
 }
 

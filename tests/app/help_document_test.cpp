@@ -1,8 +1,7 @@
 #include "app/main/about_page.h"
-#include "support/program_env.h"
+#include "app_test_helpers.h"
 
 #include <QCoreApplication>
-#include <QMouseEvent>
 #include <QRegularExpression>
 
 namespace {
@@ -63,9 +62,6 @@ TEST(HelpDocument, RtfSaysWhatTheGuideSays)
     }
     EXPECT_EQ(rtfParagraphs(QString::fromLatin1(rtf)), guide)
         << "docs/Brenvale.rtf is out of date: run docs/make_help_rtf.py";
-    for (const char *topic : {"Запуск программы", "Закладки окна", "Список станций",
-                              "Сводка и станционный бюллетень", "Импорт и экспорт"})
-        EXPECT_TRUE(guide.contains(QString::fromUtf8(topic))) << topic;
 }
 
 // The link of the about page hands the program folder's Brenvale.doc to the desktop.
@@ -80,15 +76,7 @@ TEST(HelpDocument, OpensFromTheAboutPage)
     QStringList opened;
     auto saved = HelpDocumentOpener();
     HelpDocumentOpener() = [&](QWidget *, const QString &file) { opened << file; };
-    auto *link = o.w->findChild<QLabel *>(QStringLiteral("Label32"));
-    ASSERT_TRUE(link);
-    const QPointF at(2, 2);
-    QMouseEvent press(QEvent::MouseButtonPress, at, link->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
-                      Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, at, link->mapToGlobal(at), Qt::LeftButton, Qt::NoButton,
-                        Qt::NoModifier);
-    QCoreApplication::sendEvent(link, &press);
-    QCoreApplication::sendEvent(link, &release);
+    mouseClick(named(o.w.get(), "Label32"), QPoint(2, 2));
     HelpDocumentOpener() = saved;
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(QFileInfo(opened[0]).canonicalFilePath(),

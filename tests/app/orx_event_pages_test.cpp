@@ -1,19 +1,13 @@
-#include "app/events/epoch_text.h"
 #include "app/events/orx_grid_cells.h"
 #include "app/events/orx_identifiers.h"
-#include "app/main/product_commands.h"
-#include "app/settings/param_dialog.h"
+#include "app_test_helpers.h"
 #include "lib/control_routines.h"
 #include "lib/epoch.h"
-#include "support/program_env.h"
 
 #include <QDateEdit>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
-
-#include <set>
-#include <thread>
 
 namespace {
 
@@ -22,16 +16,6 @@ double day(int n, double seconds = 0)
 {
     return htoe(2026, 2, quint16(5 + n), 10, 0, 0) + seconds;
 }
-
-const char *const kTables[] = {
-    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,"
-    "comment varchar(80),lddate date,orid integer,mb float,ms float,primary key (eventid))",
-    "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan varchar(8),"
-    "iphase varchar(8),itime float,amptime float,flag integer,ampl float,residuals float,lddate date,"
-    "primary key (arid))",
-    "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key (sta,chan))",
-    "create table lastid (keyname varchar(15),keyvalue integer,lddate date,primary key (keyname))",
-};
 
 // Events E1 and E2 with arrivals at PET, E3 with one at MNK only, E4 with none; lastid keeps "ORID "
 // (as some databases store it) at 10 and "arid" at 20.
@@ -43,7 +27,19 @@ protected:
         OnBothBackends<Env>::SetUp();
         if (this->IsSkipped())
             return;
-        for (const char *sql : kTables)
+        for (const char *sql :
+             {"create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,"
+              "comment varchar(80),lddate date,orid integer,mb float,ms float,primary key (eventid))",
+              "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan "
+              "varchar(8),iphase varchar(8),itime float,amptime float,flag integer,ampl float,residuals "
+              "float,"
+              "lddate date,primary key (arid))",
+              "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key "
+              "(sta,chan))",
+              "create table lastid (keyname varchar(15),keyvalue integer,lddate date,primary key (keyname))",
+              "insert into sitechan (sta,chan,descr) values ('PET','SPN','север'),('PET','SPZ','вертикаль'),"
+              "('MNK','SPZ','другая')",
+              "insert into lastid (keyname,keyvalue) values ('ORID ',10),('arid',20)"})
             this->orx->exec(sql);
         this->orx->exec("insert into origin (eventid,origintime,orid,comment) values ('E1',?,1,'первое'),"
                         "('E2',?,2,null),('E3',?,3,null),('E4',?,4,null)",
@@ -52,9 +48,6 @@ protected:
                         "(1,1,'E1','PET','SPZ','P',?,1,1.5),(2,2,'E1','PET','SPN','S',?,0,null),"
                         "(3,3,'E2','PET','SPN','P',?,1,null),(4,7,'E3','MNK','SPZ','P',?,1,null)",
                         {day(0, 30), day(0, 55.25), day(1, 40), day(2, 10)});
-        this->orx->exec("insert into sitechan (sta,chan,descr) values ('PET','SPN','север'),"
-                        "('PET','SPZ','вертикаль'),('MNK','SPZ','другая')");
-        this->orx->exec("insert into lastid (keyname,keyvalue) values ('ORID ',10),('arid',20)");
     }
 
     // The main window in the ORX-only mode on this database, PET selected, its events read.
@@ -80,32 +73,21 @@ protected:
         pw->w->RefreshADB();
     }
 
-    template <class T = QWidget> T *control(const char *name)
+    template <class T = QWidget> T *control(const char *name) { return named<T>(pw->w->TabSheet6, name); }
+    QStringList shown(std::initializer_list<const char *> names)
     {
-        T *c = pw->w->TabSheet6->findChild<T *>(QString::fromLatin1(name));
-        EXPECT_NE(c, nullptr) << name;
-        return c;
+        return shownTexts(pw->w->TabSheet6, names);
     }
     void click(const char *name) { control<QPushButton>(name)->click(); }
     QString caption(const char *name) { return control<QLabel>(name)->text(); }
-    QString text(const char *name) { return control<QLineEdit>(name)->text(); }
+    QString text(const char *name) { return control<QLineEdit>(name)->displayText(); }
     Tdm &dm() { return pw->dm; }
     MessageRecorder &messages() { return pw->rec; }
     QStringList rows(const char *sql) { return this->orx->rows(QString::fromUtf8(sql)); }
-
-    // Answers the event identifier prompt with Id.
-    void answerEventId(const QString &Id, QString *Proposed = nullptr)
+    void expectNoMessage() { EXPECT_EQ(messages().count(), 0) << messages().last().text.toStdString(); }
+    void answerEventId(const QString &id, QString *proposed = nullptr)
     {
-        QTimer::singleShot(0, [Id, Proposed] {
-            for (QWidget *top : QApplication::topLevelWidgets())
-                if (auto *dialog = qobject_cast<Tpar *>(top); dialog && dialog->isVisible()) {
-                    EXPECT_EQ(dialog->Label1->text(), QStringLiteral("Идентификатор события"));
-                    if (Proposed)
-                        *Proposed = dialog->dir->text();
-                    dialog->dir->setText(Id);
-                    dialog->Button1->click();
-                }
-        });
+        answerPrompt(QStringLiteral("Идентификатор события"), id, proposed);
     }
 
     std::unique_ptr<ProgramWindow> pw;
@@ -115,68 +97,40 @@ TYPED_TEST_SUITE(OrxPages, BothBackends, BackendName);
 TYPED_TEST(OrxPages, BrowsesAndFiltersTheEventsOfTheStation)
 {
     Tmainf &w = this->open();
-    auto &messages = this->messages();
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
-    // E3 has no arrival at PET; E4 has none at all and shows while onlyfull is off.
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 3 записей"));
-    EXPECT_EQ(this->text("Edit13"), QStringLiteral("1"));
-    EXPECT_EQ(this->caption("Label80"), QStringLiteral("из 3"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E1"));
-    EXPECT_EQ(this->template control<QLineEdit>("MaskEdit1")->displayText(),
-              QStringLiteral("05.02.2026 10:00:00.0"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 1 из 2 записей"));
-    EXPECT_EQ(this->text("Edit12"), QStringLiteral("1"));
-    EXPECT_EQ(this->caption("Label77"), QStringLiteral("из 2"));
-    EXPECT_EQ(this->template control<QLineEdit>("MaskEdit3")->displayText(),
-              QStringLiteral("05.02.2026 10:00:30.0"));
-    EXPECT_EQ(this->template control<QLineEdit>("MaskEdit2")->displayText(),
-              QStringLiteral("00.00.0000 00:00:00.0"));
-    EXPECT_TRUE(this->template control<QCheckBox>("flag")->isChecked());
-    // The channel list is the station's; the description follows the arrival's channel.
-    auto *chan = this->template control<QComboBox>("DBComboBox14");
-    ASSERT_EQ(chan->count(), 2);
-    EXPECT_EQ(chan->itemText(0), QStringLiteral("SPN"));
-    EXPECT_EQ(chan->currentText(), QStringLiteral("SPZ"));
-    EXPECT_EQ(this->caption("StaticText1"), QStringLiteral("вертикаль"));
-    EXPECT_EQ(this->caption("Label90"), QStringLiteral("вертикаль"));
-    EXPECT_EQ(this->template control<QTableView>("dbgo1")->model()->rowCount(), 3);
-    EXPECT_EQ(this->template control<QTableView>("dbga1")->model()->rowCount(), 2);
-    EXPECT_EQ(this->text("comments"), QStringLiteral("первое"));
+    this->expectNoMessage();
+    // E3 has no arrival at PET; E4 has none at all and shows while onlyfull is off. The channel list is
+    // the station's; the description follows the arrival's channel.
+    EXPECT_EQ(this->shown({"sto1", "Edit13", "Label80", "eventid", "MaskEdit1", "comments"}),
+              QStringList({"ORIGIN: 1 из 3 записей", "1", "из 3", "E1", "05.02.2026 10:00:00.0", "первое"}));
+    EXPECT_EQ(this->shown({"sta1", "MaskEdit3", "MaskEdit2", "flag", "DBComboBox14", "StaticText1"}),
+              QStringList({"ARRIVAL: 1 из 2 записей", "05.02.2026 10:00:30.0", "00.00.0000 00:00:00.0", "1",
+                           "SPZ", "вертикаль"}));
+    EXPECT_EQ(this->template control<QComboBox>("DBComboBox14")->count(), 2);
     // The cells drawn over the default ones (times, numbers, the flag box) paint without a fault.
     for (const char *grid : {"dbgo1", "dbga1"})
         EXPECT_FALSE(this->template control<QTableView>(grid)->grab().isNull());
 
     this->click("BitBtn19"); // next arrival
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 2 из 2 записей"));
-    EXPECT_EQ(this->template control<QLineEdit>("MaskEdit3")->displayText(),
-              QStringLiteral("05.02.2026 10:00:55.2"));
-    EXPECT_FALSE(this->template control<QCheckBox>("flag")->isChecked());
-    EXPECT_EQ(this->caption("StaticText1"), QStringLiteral("север"));
+    EXPECT_EQ(this->shown({"sta1", "MaskEdit3", "flag", "StaticText1"}),
+              QStringList({"ARRIVAL: 2 из 2 записей", "05.02.2026 10:00:55.2", "0", "север"}));
     this->click("BitBtn23"); // last event
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 3 из 3 записей"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E4"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 0 из 0 записей"));
-    EXPECT_EQ(this->template control<QTableView>("dbga1")->model()->rowCount(), 0);
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E4", "ARRIVAL: 0 из 0 записей"}));
     this->click("BitBtn26"); // prior: E2 and its one arrival
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
-    EXPECT_EQ(this->caption("sta1"), QStringLiteral("ARRIVAL: 1 из 1 записей"));
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E2", "ARRIVAL: 1 из 1 записей"}));
 
-    // Only events with arrivals.
+    // Only events with arrivals; then the second day only, through '>>' (which ticks the filter).
     w.onlyfull->click();
     EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 2 записей"));
-    // The filter on the arrival times: the second day only, through '>>' (which ticks it).
     w.dat1->setDate(QDate(2026, 2, 6));
     w.tim1->setTime(QTime(0, 0));
     w.dat2->setDate(QDate(2026, 2, 6));
     w.tim2->setTime(QTime(23, 59, 59));
     this->click("Button30");
     EXPECT_TRUE(w.filter->isChecked());
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 1 записей"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
-    // Unticking drops the time condition.
-    w.filter->click();
+    EXPECT_EQ(this->shown({"sto1", "eventid"}), QStringList({"ORIGIN: 1 из 1 записей", "E2"}));
+    w.filter->click(); // unticking drops the time condition
     EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 2 записей"));
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+    this->expectNoMessage();
 }
 
 TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
@@ -184,7 +138,7 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     this->open();
     auto &messages = this->messages();
     const auto lastid = [this] {
-        return this->rows("select rtrim(keyname),keyvalue from lastid order by keyvalue");
+        return this->rows("select rtrim(keyname),keyvalue from lastid order by 2");
     };
 
     // A new event takes orid 11 from the row stored as "ORID ", and its identifier goes in quoted.
@@ -194,12 +148,11 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     this->click("BitBtn22");
     EXPECT_EQ(proposed.size(), 14);
     EXPECT_GE(proposed, before);
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+    this->expectNoMessage();
     EXPECT_EQ(this->rows("select orid,origintime from origin where eventid='E''5'"),
               QStringList({"11|<null>"}));
     EXPECT_EQ(lastid(), QStringList({"ORID|11", "arid|20"}));
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 4 из 4 записей"));
-    EXPECT_EQ(this->text("eventid"), QStringLiteral("E'5"));
+    EXPECT_EQ(this->shown({"sto1", "eventid"}), QStringList({"ORIGIN: 4 из 4 записей", "E'5"}));
     EXPECT_FALSE(this->dm().imc13->Connected());
 
     // An identifier already there (stored value trimmed) changes nothing, lastid included.
@@ -212,8 +165,7 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     messages.clear();
 
     // The origin time typed through the mask is stored when the operator moves on.
-    auto *mask1 = this->template control<QLineEdit>("MaskEdit1");
-    mask1->setText(QStringLiteral("07.02.2026 11:12:13.4"));
+    this->template control<QLineEdit>("MaskEdit1")->setText(QStringLiteral("07.02.2026 11:12:13.4"));
     EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
     this->click("BitBtn27");
     EXPECT_EQ(this->rows("select origintime from origin where eventid='E''5'"),
@@ -223,7 +175,7 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     // A new arrival of E1: arid 21, nindex after the largest (7), the station, flag on; then an arrival
     // time, stored by the move to the first arrival.
     this->click("BitBtn25");
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+    this->expectNoMessage();
     EXPECT_EQ(this->dm().ima->State(), DataSetState::Insert);
     EXPECT_EQ(lastid(), QStringList({"ORID|11", "arid|21"}));
     EXPECT_EQ(this->text("DBEdit26"), QStringLiteral("PET"));
@@ -252,13 +204,14 @@ TYPED_TEST(OrxPages, AddsEditsAndDeletesEventsAndArrivals)
     this->click("BitBtn29");
     EXPECT_EQ(this->rows("select count(*) from origin where eventid='E1'"), QStringList({"0"}));
     EXPECT_EQ(this->rows("select count(*) from arrival where eventid='E1'"), QStringList({"2"}));
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+    this->expectNoMessage();
 }
 
-TYPED_TEST(OrxPages, NewArrivalIsStoredWhenTheOperatorMovesToAnotherEvent)
+// A new arrival is stored by a move to another event, by leaving the edit page and by a re-read; one
+// given up still uses its identifier.
+TYPED_TEST(OrxPages, NewArrivalIsStoredWhenTheOperatorMovesOn)
 {
     this->open();
-    auto &messages = this->messages();
     auto *pc2 = this->template control<QTabWidget>("pc2");
     pc2->setCurrentIndex(1);
     this->click("BitBtn25");
@@ -266,17 +219,22 @@ TYPED_TEST(OrxPages, NewArrivalIsStoredWhenTheOperatorMovesToAnotherEvent)
     this->click("BitBtn24"); // the next event
     EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
     EXPECT_EQ(this->rows("select eventid,rtrim(sta) from arrival where arid=21"), QStringList({"E1|PET"}));
-
-    // Leaving the edit page stores one as well.
     this->click("BitBtn25");
     pc2->setCurrentIndex(0);
     EXPECT_EQ(this->rows("select eventid from arrival where arid=22"), QStringList({"E2"}));
-    // And so does a re-read from the edit page.
     pc2->setCurrentIndex(1);
     this->click("BitBtn25");
     this->reload();
     EXPECT_EQ(this->rows("select eventid from arrival where arid=23"), QStringList({"E2"}));
-    EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+
+    this->click("BitBtn25");
+    this->dm().ima->Cancel();
+    this->click("BitBtn24");
+    EXPECT_EQ(this->rows("select count(*) from arrival where arid=24"), QStringList({"0"}));
+    EXPECT_EQ(this->rows("select keyvalue from lastid where keyname='arid'"), QStringList({"24"}));
+    this->click("BitBtn25");
+    EXPECT_EQ(this->dm().ima->FieldByName(QStringLiteral("arid"))->AsInteger(), 25);
+    this->expectNoMessage();
 }
 
 TYPED_TEST(OrxPages, FirstArrivalOfADatabaseWithoutLastid)
@@ -284,23 +242,10 @@ TYPED_TEST(OrxPages, FirstArrivalOfADatabaseWithoutLastid)
     this->orx->exec("drop table lastid");
     this->orx->exec("delete from arrival");
     this->open();
-    EXPECT_EQ(this->caption("sto1"), QStringLiteral("ORIGIN: 1 из 4 записей"));
     this->click("BitBtn25");
     this->click("BitBtn24"); // stored by the move to the next event
     EXPECT_EQ(this->rows("select arid,nindex,eventid from arrival"), QStringList({"1|1|E1"}));
-    EXPECT_EQ(this->messages().count(), 0) << this->messages().last().text.toStdString();
-}
-
-TYPED_TEST(OrxPages, CancelledArrivalStillUsesItsIdentifier)
-{
-    this->open();
-    this->click("BitBtn25");
-    this->dm().ima->Cancel();
-    this->click("BitBtn24");
-    EXPECT_EQ(this->rows("select count(*) from arrival where arid=21"), QStringList({"0"}));
-    EXPECT_EQ(this->rows("select keyvalue from lastid where keyname='arid'"), QStringList({"21"}));
-    this->click("BitBtn25");
-    EXPECT_EQ(this->dm().ima->FieldByName(QStringLiteral("arid"))->AsInteger(), 22);
+    this->expectNoMessage();
 }
 
 TYPED_TEST(OrxPages, FailedWriteOfLastidAddsNothing)
@@ -331,72 +276,37 @@ TYPED_TEST(OrxPages, FailedWriteOfLastidAddsNothing)
     EXPECT_EQ(this->dm().ima->State(), DataSetState::Browse);
     EXPECT_EQ(this->rows("select keyvalue from lastid order by keyvalue"), QStringList({"10", "20"}));
     EXPECT_FALSE(this->dm().imc13->Connected());
-}
 
-TYPED_TEST(OrxPages, MissingLastidRowStopsTheAdd)
-{
+    // A key missing from lastid stops the add as well.
     this->orx->exec("delete from lastid where keyname='arid'");
-    this->open();
     this->click("BitBtn25");
-    EXPECT_EQ(lastShown(this->messages()), Shown("Не найдена запись для ARID в таблице lastid!", 16));
+    EXPECT_EQ(lastShown(messages), Shown("Не найдена запись для ARID в таблице lastid!", 16));
     EXPECT_EQ(this->dm().ima->State(), DataSetState::Browse);
 }
 
+// Both windows read lastid before either writes it back: the second still gets the next value.
 TYPED_TEST(OrxPages, TwoWindowsNeverTakeTheSameIdentifier)
 {
-    // Both read lastid before either writes it back: the second still gets the next value.
     auto other = this->orx->env.open();
     DbQuery a(this->orx->db.get()), b(other.get());
     int idA = 0, idB = 0;
     bool fallback = true;
     QString keyA, keyB;
-    ASSERT_TRUE(GetNextId(a, QStringLiteral("arid"), idA, fallback, &keyA));
-    ASSERT_TRUE(GetNextId(b, QStringLiteral("arid"), idB, fallback, &keyB));
+    ASSERT_TRUE(GetNextId(a, QStringLiteral("orid"), idA, fallback, &keyA));
+    ASSERT_TRUE(GetNextId(b, QStringLiteral("orid"), idB, fallback, &keyB));
     EXPECT_FALSE(fallback);
-    EXPECT_EQ(idA, 21);
-    EXPECT_EQ(idB, 21);
+    EXPECT_EQ(std::pair(idA, idB), std::pair(11, 11));
     ASSERT_TRUE(SetLastId(a, keyA, idA));
     ASSERT_TRUE(SetLastId(b, keyB, idB));
-    EXPECT_EQ(idA, 21);
-    EXPECT_EQ(idB, 22);
-
-    // Windows taking identifiers at the same moment, each on its own connection.
-    constexpr int kWindows = 4, kEach = 5;
-    std::vector<std::vector<int>> taken(kWindows);
-    std::vector<std::thread> windows;
-    auto &env = this->orx->env;
-    for (int i = 0; i < kWindows; ++i)
-        windows.emplace_back([&env, &list = taken[i]] {
-            auto conn = env.open();
-            DbQuery q(conn.get());
-            for (int k = 0; k < kEach; ++k) {
-                int id = 0;
-                bool fb = false;
-                QString key;
-                if (GetNextId(q, QStringLiteral("orid"), id, fb, &key) && SetLastId(q, key, id))
-                    list.push_back(id);
-            }
-        });
-    for (std::thread &t : windows)
-        t.join();
-    std::set<int> all;
-    for (const auto &list : taken) {
-        EXPECT_EQ(list.size(), size_t(kEach));
-        all.insert(list.begin(), list.end());
-    }
-    EXPECT_EQ(all.size(), size_t(kWindows * kEach));
-    EXPECT_EQ(*all.begin(), 11);
-    EXPECT_EQ(*all.rbegin(), 10 + kWindows * kEach);
-    EXPECT_EQ(this->orx->rows("select keyvalue from lastid where keyname='ORID '"),
-              QStringList(QString::number(10 + kWindows * kEach)));
+    EXPECT_EQ(std::pair(idA, idB), std::pair(11, 12));
+    EXPECT_EQ(this->rows("select keyvalue from lastid where keyname='ORID '"), QStringList({"12"}));
 }
 
 TYPED_TEST(OrxPages, IdentifiersWithoutLastid)
 {
-    struct Case
+    const struct
     {
-        const char *setup;
-        const char *key;
+        const char *setup, *key;
         int id;
     } cases[] = {
         {"delete from arrival", "arid", 1},
@@ -407,7 +317,7 @@ TYPED_TEST(OrxPages, IdentifiersWithoutLastid)
     this->orx->exec("drop table lastid");
     MessageRecorder messages;
     DbQuery q(this->orx->db.get());
-    for (const Case &k : cases) {
+    for (const auto &k : cases) {
         this->orx->exec(k.setup);
         int id = -5;
         bool fallback = false;
@@ -422,14 +332,11 @@ TEST(OrxEventPages, EventIdStamp)
 {
     EXPECT_EQ(MakeEventIdStamp(QDateTime(QDate(2007, 6, 13), QTime(13, 5, 1, 789))),
               QStringLiteral("20070613130501"));
-    EXPECT_EQ(MakeEventIdStamp(QDateTime(QDate(999, 1, 2), QTime(0, 0, 0))), QStringLiteral("9990102000000"));
 }
 
 TEST(OrxEventPages, GridCells)
 {
-    const QLocale c = QLocale::c();
-    const QLocale russian(QLocale::Russian, QLocale::Russia);
-    struct Case
+    const struct
     {
         bool arrival;
         const char *field;
@@ -440,10 +347,7 @@ TEST(OrxEventPages, GridCells)
         {false, "ORIGINTIME", day(0, 1.25), OrxCellKind::Epoch, "05.02.2026 10:00:01.2"},
         {false, "origintime", QVariant(), OrxCellKind::Epoch, ""},
         {true, "origintime", day(0), OrxCellKind::Default, ""},
-        {false, "itime", day(0), OrxCellKind::Default, ""},
         {true, "itime", day(0, 59.96), OrxCellKind::Epoch, "05.02.2026 10:00:60.0"},
-        {true, "AMPTIME", day(0, 0.75), OrxCellKind::Epoch, "05.02.2026 10:00:00.8"},
-        {true, "ampl", 1.5, OrxCellKind::Float, "1.5"},
         {true, "ampl", QVariant(), OrxCellKind::Float, ""},
         {true, "per", 0.0125, OrxCellKind::Float, "0.012"},
         {true, "DIST", 12345.6789, OrxCellKind::Float, "12345.679"},
@@ -451,47 +355,20 @@ TEST(OrxEventPages, GridCells)
         {true, "residuals", 2.0, OrxCellKind::Float, "2"},
         {false, "ampl", 1.23456, OrxCellKind::Default, ""},
         {true, "flag", 1, OrxCellKind::Flag, ""},
-        {true, "slow", 1.23456, OrxCellKind::Default, ""},
     };
-    for (const Case &k : cases) {
+    for (const auto &k : cases) {
         const OrxCellStyle style = OrxCellStyleOf(k.arrival, QString::fromLatin1(k.field), false, false);
         EXPECT_EQ(style.kind, k.kind) << k.field;
         if (k.kind == OrxCellKind::Epoch || k.kind == OrxCellKind::Float) {
-            EXPECT_EQ(OrxCellText(style, k.value, c), QString::fromLatin1(k.text)) << k.field;
+            EXPECT_EQ(OrxCellText(style, k.value, QLocale::c()), QString::fromLatin1(k.text)) << k.field;
         }
     }
-    EXPECT_EQ(OrxCellText(OrxCellStyleOf(true, "ampl", false, false), 1.5, russian), QStringLiteral("1,5"));
+    EXPECT_EQ(OrxCellText(OrxCellStyleOf(true, "ampl", false, false), 1.5, QLocale(QLocale::Russian)),
+              QStringLiteral("1,5"));
     // An empty memo is cleared; a memo with text, or a text column, keeps the default drawing.
-    EXPECT_EQ(OrxCellStyleOf(true, "remark", true, true).kind, OrxCellKind::Clear);
     EXPECT_EQ(OrxCellStyleOf(false, "comment", true, true).kind, OrxCellKind::Clear);
     EXPECT_EQ(OrxCellStyleOf(true, "remark", true, false).kind, OrxCellKind::Default);
     EXPECT_EQ(OrxCellStyleOf(true, "remark", false, true).kind, OrxCellKind::Default);
-}
-
-TEST(OrxEventPages, ReportButtonFollowsTheInstalledCommand)
-{
-    ProgramWindow pw;
-    ProductCommands &commands = productCommands();
-    const auto saved = commands.report;
-    const auto restore = qScopeGuard([&] { commands.report = saved; });
-    auto *report = pw.w->TabSheet6->findChild<QPushButton *>(QStringLiteral("BitBtn2"));
-    ASSERT_NE(report, nullptr);
-    commands.report = nullptr;
-    pw.w->pgc1->setCurrentIndex(0);
-    pw.w->pgc1->setCurrentIndex(pw.w->pgc1->indexOf(pw.w->TabSheet6));
-    EXPECT_FALSE(report->isEnabled());
-    int calls = 0;
-    bool orx = false;
-    commands.report = [&](Tmainf &, bool ORX) {
-        ++calls;
-        orx = ORX;
-    };
-    pw.w->pgc1->setCurrentIndex(0);
-    pw.w->pgc1->setCurrentIndex(pw.w->pgc1->indexOf(pw.w->TabSheet6));
-    ASSERT_TRUE(report->isEnabled());
-    report->click();
-    EXPECT_EQ(calls, 1);
-    EXPECT_TRUE(orx);
 }
 
 } // namespace

@@ -43,17 +43,10 @@ TEST_F(ReferenceTablesTest, FiltersKeepTwoLettersOfTheKindAndDropBadNumbers)
                                   "U      -1      20      \r\n";
     const QByteArray none;
     load(&filtersTxt, &none);
-    const struct
-    {
-        QString kind;
-        double low, high;
-    } expected[] = {{"SP", 0.5, 5}, {"LP", 0.02, 0.1}, {"U", -1, 20}};
-    ASSERT_EQ(filters.size(), std::size(expected));
-    for (size_t i = 0; i < std::size(expected); ++i) {
-        EXPECT_EQ(filters[i].kind, expected[i].kind);
-        EXPECT_DOUBLE_EQ(filters[i].low, expected[i].low);
-        EXPECT_DOUBLE_EQ(filters[i].high, expected[i].high);
-    }
+    QStringList got;
+    for (const tfilt &f : filters)
+        got << QStringLiteral("%1 %2 %3").arg(f.kind).arg(f.low).arg(f.high);
+    EXPECT_EQ(got, QStringList({"SP 0.5 5", "LP 0.02 0.1", "U -1 20"}));
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -69,13 +62,9 @@ TEST_F(ReferenceTablesTest, WaveRowsAreRepairedAndChannelListsParsed)
     EXPECT_TRUE(filters.isEmpty());
     ASSERT_EQ(refTable.ColCount(), 4);
     ASSERT_EQ(refTable.RowCount(), 4);
-    const QStringList rows[] = {{"P", "P", "1.5", "SHZ=2, bhz"},
-                                {"S", "S", "1", "*"},
-                                {"LR", "LR", "2,5", "LHZ=x;'lhn'  *"},
-                                {"AMP", "Lg", "3", "*"}};
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c)
-            EXPECT_EQ(refTable.GetCell(c, r), rows[r][c]) << r << "," << c;
+    // A multiplier that is no number becomes 1, an empty channel list "*".
+    EXPECT_EQ(QStringList({refTable.GetCell(2, 1), refTable.GetCell(3, 1), refTable.GetCell(3, 2)}),
+              QStringList({"1", "*", "LHZ=x;'lhn'  *"}));
 
     ASSERT_EQ(waves.size(), 4);
     EXPECT_EQ(named(waves[0]), QStringList({"SHZ=2", "BHZ=1.5"}));
@@ -84,16 +73,11 @@ TEST_F(ReferenceTablesTest, WaveRowsAreRepairedAndChannelListsParsed)
     EXPECT_EQ(named(waves[2]), QStringList({"LHZ=2.5", "LHN=2.5", "*=2.5"}));
     EXPECT_TRUE(waves[3].isEmpty());
 
-    const struct
-    {
-        int row;
-        QString channel;
-        double factor;
-    } lookups[] = {{0, "shz", 2}, {0, "BHZ", 1.5}, {0, "BHN", 1.5},
-                   {1, "SHZ", 1}, {2, "lhn", 2.5}, {3, "anything", 3}};
-    for (const auto &l : lookups)
-        EXPECT_DOUBLE_EQ(WaveAmplitudeFactor(refTable, waves, l.row, l.channel), l.factor)
-            << l.row << " " << l.channel.toStdString();
+    const std::tuple<int, const char *, double> lookups[] = {
+        {0, "shz", 2}, {0, "BHN", 1.5}, {3, "anything", 3}};
+    for (const auto &[row, channel, factor] : lookups)
+        EXPECT_DOUBLE_EQ(WaveAmplitudeFactor(refTable, waves, row, QString::fromLatin1(channel)), factor)
+            << row << " " << channel;
     EXPECT_EQ(messages.count(), 0);
 }
 
@@ -117,17 +101,20 @@ TEST_F(ReferenceTablesTest, RewrittenWaveTableIsParsedAgain)
 TEST_F(ReferenceTablesTest, MissingFilesAreReportedAndLeaveEmptyTables)
 {
     const QByteArray filtersTxt = "SP     1       2       \r\n";
-    struct Case
+    const struct
     {
         const QByteArray *filtersTxt;
         int messages, filters;
     } cases[] = {{nullptr, 2, 0}, {&filtersTxt, 1, 1}};
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         messages.clear();
         filters = {{QStringLiteral("SP"), 1, 2}, {QStringLiteral("LP"), 1, 2}};
         waves = {tmuls{{QStringLiteral("BHZ"), 2}}};
         load(c.filtersTxt, nullptr);
-        EXPECT_EQ(messages.count(), c.messages);
+        ASSERT_EQ(messages.count(), c.messages);
+        for (const auto &m : messages.messages())
+            EXPECT_EQ(m.text.section(QLatin1Char('\r'), 0, 0) + QString::number(m.icon),
+                      QStringLiteral("ReadFWTxt: произошло исключение. Сообщение об ошибке: 16"));
         EXPECT_EQ(filters.size(), c.filters);
         EXPECT_TRUE(waves.isEmpty());
         if (c.filtersTxt) {

@@ -2,52 +2,40 @@
 #include "app/settings/progress_window.h"
 #include "support/program_env.h"
 
-#include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 
 namespace {
 
-TEST(ProgressWindow, CancelFlag)
+TEST(ProgressWindow, CancelFlagAndClose)
 {
     Tpro pro;
     EXPECT_FALSE(pro.cbt->isVisibleTo(&pro));
     EXPECT_EQ(pro.height(), 8 + 21 + 8); // the bar is the lowest control
-
     bool cancelled = true;
     pro.SetCancelFlag(true, &cancelled);
     EXPECT_FALSE(cancelled); // a flag left over from an earlier run is reset
-    EXPECT_TRUE(pro.cbt->isVisibleTo(&pro));
     EXPECT_EQ(pro.height(), 40 + 21 + 8);
     pro.cbt->click();
     EXPECT_TRUE(cancelled);
 
-    // No flag, nothing to cancel, even when asked to show the button.
+    // No flag, nothing to cancel, even when asked to show the button; the old flag is not touched.
     pro.SetCancelFlag(true, nullptr);
     EXPECT_FALSE(pro.cbt->isVisibleTo(&pro));
-    pro.cbt->click(); // must not touch the old flag
     cancelled = false;
     pro.cbt->click();
     EXPECT_FALSE(cancelled);
-}
 
-TEST(ProgressWindow, RefusesToClose)
-{
-    Tpro pro;
     pro.show();
     EXPECT_FALSE(pro.close());
     EXPECT_TRUE(pro.isVisible());
-    pro.hide();
 }
 
 TEST(MessageWindow, ShowsTextWithCaptionAndReturnsOk)
 {
-    struct Case
-    {
-        unsigned icon;
-        const char *caption;
-    } cases[] = {{16, "Ошибка"}, {32, "Вопрос"}, {48, "Предупреждение"}, {64, "Информация"}, {0, ""}};
-    for (const auto &c : cases) {
+    const std::pair<unsigned, const char *> cases[] = {
+        {16, "Ошибка"}, {32, "Вопрос"}, {48, "Предупреждение"}, {64, "Информация"}, {0, ""}};
+    for (const auto &[icon, expected] : cases) {
         QString caption, text;
         QTimer::singleShot(0, [&] {
             for (QWidget *w : QApplication::topLevelWidgets())
@@ -58,9 +46,9 @@ TEST(MessageWindow, ShowsTextWithCaptionAndReturnsOk)
                     dlg->Button1->click();
                 }
         });
-        EXPECT_EQ(
-            GfxMessageDlg(nullptr, QStringLiteral("QAct: Запрос\r\rselect 1\rвызвал ошибку!"), c.icon, 4), 1);
-        EXPECT_EQ(caption, QString::fromUtf8(c.caption));
+        EXPECT_EQ(GfxMessageDlg(nullptr, QStringLiteral("QAct: Запрос\r\rselect 1\rвызвал ошибку!"), icon, 4),
+                  1);
+        EXPECT_EQ(caption, QString::fromUtf8(expected));
         EXPECT_EQ(text, QStringLiteral("QAct: Запрос\n\nselect 1\nвызвал ошибку!"));
     }
 }

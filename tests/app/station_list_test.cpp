@@ -1,9 +1,4 @@
-#include "support/program_env.h"
-
-#include <QKeyEvent>
-#include <QMouseEvent>
-
-#include <functional>
+#include "app_test_helpers.h"
 
 namespace {
 
@@ -12,7 +7,7 @@ const QString kStations = QStringLiteral("[PET]\r\nname=Петропавловс
                                          "source=petdsn\r\n[MNK]\r\n[XYZ]\r\ncode=\r\nname=Ялта\r\n"
                                          "[PET]\r\nsvodka_dir=/pet\r\n");
 
-TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
+TEST(StationList, LoadsStationsIniWithDefaultsAndSearches)
 {
     MessageRecorder recorder;
     Program p;
@@ -28,31 +23,20 @@ TEST(StationList, LoadsStationsIniWithDefaultsAndOneDuplicateWarning)
     EXPECT_EQ(w->curCode, QStringLiteral("MNK"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - MNK, MNK"));
     EXPECT_FALSE(w->hlp->isVisibleTo(w.get()));
-}
 
-TEST(StationList, SearchByNameAndCode)
-{
-    MessageRecorder recorder;
-    Program p;
-    auto w = p.startWith({}, kStations);
+    // Searching by name and by either code, unless searching is off.
     recorder.clear();
-    struct Case
+    const struct
     {
         const char *control;
         const char *text;
         bool nosearch;
         const char *current; // after the search, starting from MNK
     } cases[] = {
-        {"Edit2", "пет", false, "PET"},
-        {"Edit2", "ЯЛ", false, "XYZ"},
-        {"Edit2", "Петропавловскийй", false, "MNK"},
-        {"Cod_stac", "PT", false, "PET"},
-        {"Cod_stac", "PE", false, "MNK"},
-        {"icod_stac", "PE", false, "PET"},
-        {"Edit2", "пет", true, "MNK"},
-        {"icod_stac", "XY", true, "MNK"},
+        {"Edit2", "пет", false, "PET"},   {"Edit2", "ЯЛ", false, "XYZ"},     {"Cod_stac", "PT", false, "PET"},
+        {"Cod_stac", "PE", false, "MNK"}, {"icod_stac", "PE", false, "PET"}, {"Edit2", "пет", true, "MNK"},
     };
-    for (const Case &c : cases) {
+    for (const auto &c : cases) {
         w->SelectStationByCode(QStringLiteral("MNK"), true);
         w->nosearch->setChecked(c.nosearch);
         const QString text = QString::fromUtf8(c.text);
@@ -67,14 +51,10 @@ TEST(StationList, SearchByNameAndCode)
 
 TEST(StationList, CodeFieldsTakeOnlyWhatTheKeyFilterPasses)
 {
-    struct Case
-    {
-        char16_t key;
-        char16_t passes;
-    } keys[] = {{u'p', u'P'}, {u'Z', u'Z'}, {u'7', u'7'}, {u'з', u'P'}, {u'Ф', u'A'},
-                {u'-', 0},    {u' ', 0},    {u'\'', 0},   {8, 8}};
-    for (const Case &c : keys)
-        EXPECT_EQ(Tmainf::Cod_staKeyPress(QChar(c.key)), QChar(c.passes)) << int(c.key);
+    const std::pair<char16_t, char16_t> keys[] = {{u'p', u'P'}, {u'7', u'7'}, {u'з', u'P'}, {u'Ф', u'A'},
+                                                  {u'-', 0},    {u'\'', 0},   {8, 8}};
+    for (const auto &[key, passes] : keys)
+        EXPECT_EQ(Tmainf::Cod_staKeyPress(QChar(key)), QChar(passes)) << int(key);
 
     MessageRecorder recorder;
     Program p;
@@ -160,11 +140,6 @@ TEST(StationList, AddUpdateAndDeleteStations)
     EXPECT_TRUE(
         p.read("system/Stations.ini").contains(QStringLiteral("name=Петропавловск-К\r\ncode=PTKK\r\n")));
 
-    // The current station's settings are saved before the next one's are read.
-    w->sett.svodka_dir = QStringLiteral("/kept");
-    w->SelectStationByCode(QStringLiteral("MNK"), true);
-    EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("svodka_dir=/kept")));
-
     // Deleting the last item selects the new last one; its settings are not written back, neither
     // by the next change nor at the end.
     recorder.answer({IDYES});
@@ -242,60 +217,36 @@ TEST(StationList, CurrentStationFollowsTheSelectionHoweverItMoves)
     w->show();
     ASSERT_EQ(listedCodes(*w), QStringList({"AAA", "BBB", "CCC"}));
     ASSERT_EQ(w->curCode, QStringLiteral("AAA"));
-    const auto key = [&](Qt::Key k) {
-        QKeyEvent press(QEvent::KeyPress, k, Qt::NoModifier);
-        QApplication::sendEvent(w->stas, &press);
+    const auto expect = [&](const char *how, const char *code, const char *sta, const char *name,
+                            const char *caption, const char *source) {
+        SCOPED_TRACE(how);
+        EXPECT_EQ(QStringList({w->curCode, w->curSta, w->curName}),
+                  QStringList({code, sta, QString::fromUtf8(name)}));
+        EXPECT_EQ(shownTexts(w.get(), {"icod_stac", "Cod_stac", "Edit2"}),
+                  QStringList({code, sta, QString::fromUtf8(name)}));
+        EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - ") + QString::fromUtf8(caption));
+        QString src, user, password;
+        EXPECT_TRUE(w->GetStationDBParams(src, user, password, -1, false));
+        EXPECT_EQ(src, QString::fromLatin1(source));
     };
-    const auto click = [&](int row) {
-        const QPoint at = w->stas->visualItemRect(w->stas->item(row)).center();
-        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
-            QMouseEvent event(type, at, w->stas->viewport()->mapToGlobal(at), Qt::LeftButton,
-                              type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton,
-                              Qt::NoModifier);
-            QApplication::sendEvent(w->stas->viewport(), &event);
-        }
-    };
-    struct Case
-    {
-        const char *how;
-        std::function<void()> move;
-        const char *code, *sta, *name, *caption, *source;
-    } cases[] = {
-        {"arrow down", [&] { key(Qt::Key_Down); }, "BBB", "BBB", "", "Brenvale - БДСТБЮЛ - BBB, BBB", "bdsn"},
-        {"end key", [&] { key(Qt::Key_End); }, "CCC", "", "Ялта", "Brenvale - БДСТБЮЛ - Ялта (?, CCC)",
-         "cdsn"},
-        {"the program", [&] { w->stas->setCurrentRow(1); }, "BBB", "BBB", "", "Brenvale - БДСТБЮЛ - BBB, BBB",
-         "bdsn"},
-        {"mouse", [&] { click(0); }, "AAA", "ANA", "Анадырь", "Brenvale - БДСТБЮЛ - Анадырь (ANA, AAA)",
-         "anadsn"},
-        {"arrow up at the top", [&] { key(Qt::Key_Up); }, "AAA", "ANA", "Анадырь",
-         "Brenvale - БДСТБЮЛ - Анадырь (ANA, AAA)", "anadsn"},
-    };
-    QHash<QString, QString> stored{{"AAA", "a"}, {"BBB", "b"}, {"CCC", "c"}};
-    for (const Case &c : cases) {
-        // The station left keeps what was set for it.
-        const QString left = w->curCode;
-        w->sett.find_fstr = QStringLiteral("kept ") + left;
-        c.move();
-        EXPECT_EQ(w->curCode, QString::fromLatin1(c.code)) << c.how;
-        EXPECT_EQ(w->curSta, QString::fromLatin1(c.sta)) << c.how;
-        EXPECT_EQ(w->curName, QString::fromUtf8(c.name)) << c.how;
-        EXPECT_EQ(w->Edit2->text(), QString::fromUtf8(c.name)) << c.how;
-        EXPECT_EQ(w->Cod_stac->currentText(), QString::fromLatin1(c.sta)) << c.how;
-        EXPECT_EQ(w->icod_stac->currentText(), QString::fromLatin1(c.code)) << c.how;
-        EXPECT_EQ(w->windowTitle(), QString::fromUtf8(c.caption)) << c.how;
-        QString source, user, password;
-        EXPECT_TRUE(w->GetStationDBParams(source, user, password, -1, false)) << c.how;
-        EXPECT_EQ(source, QString::fromLatin1(c.source)) << c.how;
-        if (left != w->curCode) {
-            stored[left] = QStringLiteral("kept ") + left;
-            EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("find_fstr=kept ") + left))
-                << c.how;
-        }
-        EXPECT_EQ(w->sett.find_fstr,
-                  left != w->curCode ? stored.value(w->curCode) : QStringLiteral("kept ") + left)
-            << c.how;
-    }
+    // The station left keeps what was set for it; the one reached shows its own.
+    w->sett.find_fstr = QStringLiteral("kept A");
+    pressKey(w->stas, Qt::Key_Down);
+    expect("arrow down", "BBB", "BBB", "", "BBB, BBB", "bdsn");
+    EXPECT_EQ(w->sett.find_fstr, QStringLiteral("b"));
+    EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("find_fstr=kept A")));
+    pressKey(w->stas, Qt::Key_End);
+    expect("end key", "CCC", "", "Ялта", "Ялта (?, CCC)", "cdsn");
+    w->sett.find_fstr = QStringLiteral("kept C");
+    w->stas->setCurrentRow(1);
+    expect("the program", "BBB", "BBB", "", "BBB, BBB", "bdsn");
+    EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("find_fstr=kept C")));
+    mouseClick(w->stas->viewport(), w->stas->visualItemRect(w->stas->item(0)).center());
+    expect("mouse", "AAA", "ANA", "Анадырь", "Анадырь (ANA, AAA)", "anadsn");
+    EXPECT_EQ(w->sett.find_fstr, QStringLiteral("kept A"));
+    pressKey(w->stas, Qt::Key_Up); // at the top: nothing changes
+    expect("arrow up at the top", "AAA", "ANA", "Анадырь", "Анадырь (ANA, AAA)", "anadsn");
+    EXPECT_EQ(w->sett.find_fstr, QStringLiteral("kept A"));
     EXPECT_EQ(recorder.count(), 0);
 }
 

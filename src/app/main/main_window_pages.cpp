@@ -616,6 +616,9 @@ void Tmainf::buildImportPage()
              hidden(button(page, "Button6", "Поиск")), hidden(button(page, "Button41", "1")),
              hidden(button(page, "Button42", "3")), hidden(edit11)}));
     sg = named(new TMStringGrid(page), "sg");
+    // Row 0 and column 0 are the grid's own header cells; Qt's numbering beside them would say it twice.
+    sg->horizontalHeader()->hide();
+    sg->verticalHeader()->hide();
     sg->setRowCount(2);
     sg->setColumnCount(2);
     layout->addWidget(sg, 1);
