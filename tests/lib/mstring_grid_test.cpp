@@ -26,13 +26,4 @@ TEST(TMStringGrid, EnterAndLeaveReportTheGrid)
     EXPECT_EQ(seen, (QStringList{u"enter sg"_s, u"leave sg"_s}));
 }
 
-TEST(TMStringGrid, LeaveWithoutAHandlerIsStillHandled)
-{
-    TMStringGrid grid;
-    QEvent leave(QEvent::Leave);
-    EXPECT_TRUE(QApplication::sendEvent(&grid, &leave));
-    QEnterEvent enter(QPointF(1, 1), QPointF(1, 1), QPointF(1, 1));
-    EXPECT_TRUE(QApplication::sendEvent(&grid, &enter));
-}
-
 } // namespace

@@ -56,7 +56,6 @@ TEST_P(NumbersUnderLocale, BadTextRaisesOrFails)
         {"1,234.5", "'1.234.5' is not a valid floating point value"},
         {"1e", "'1e' is not a valid floating point value"},
         {"inf", "'inf' is not a valid floating point value"},
-        {"nan", "'nan' is not a valid floating point value"},
         {"1 2", "'1 2' is not a valid floating point value"},
         {"1e999", "'1e999' is not a valid floating point value"},
     };

@@ -21,7 +21,9 @@ TEST(SafeWrite, NewFileGetsTheBytesAndTheUsualMode)
     EXPECT_TRUE(SafeWriteFile(path, "line 1\r\nline 2\r\n"));
     ::umask(mask);
     EXPECT_EQ(readBytes(path), "line 1\r\nline 2\r\n");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
     EXPECT_EQ(folderEntries(dir.path()), QStringList{"new.txt"});
@@ -35,7 +37,9 @@ TEST(SafeWrite, ReplacedFileKeepsItsMode)
     ::chmod(QFile::encodeName(path).constData(), 0640);
     EXPECT_TRUE(SafeWriteFile(path, "new contents"));
     EXPECT_EQ(readBytes(path), "new contents");
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::stat(QFile::encodeName(path).constData(), &st);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
 }

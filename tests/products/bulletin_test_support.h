@@ -30,19 +30,25 @@ inline QString goldenDir()
     return here;
 }
 
-// A golden file as the program must write it: its lines (kept in UTF-8 with LF here) in windows-1251,
-// each ended by CR LF.
+// The lines of a golden file (kept in UTF-8 with LF here); a line "@name" stands for the lines of the
+// golden file of that name, so the parts every head shares are written once.
+inline QStringList goldenLines(const QString &name)
+{
+    QFile f(goldenDir() + QLatin1Char('/') + name);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+    QStringList lines;
+    for (const QString &line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        lines << (line.startsWith(QLatin1Char('@')) ? goldenLines(line.mid(1)) : QStringList{line});
+    return lines;
+}
+
+// Golden files as the program must write them: in windows-1251, each line ended by CR LF.
 inline QByteArray golden(const QStringList &names)
 {
-    QByteArray text;
-    for (const QString &name : names) {
-        QFile f(goldenDir() + QLatin1Char('/') + name);
-        EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
-        text += f.readAll();
-    }
     QByteArray out;
-    for (const QString &line : QString::fromUtf8(text).split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        out += toCp1251(line) + "\r\n";
+    for (const QString &name : names)
+        for (const QString &line : goldenLines(name))
+            out += toCp1251(line) + "\r\n";
     return out;
 }
 

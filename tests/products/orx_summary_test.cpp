@@ -1,8 +1,5 @@
-#include "lib/codec.h"
 #include "lib/epoch.h"
-#include "products/orx_summary.h"
-#include "products/summary_rules.h"
-#include "support/program_env.h"
+#include "summary_test_host.h"
 
 #include <cmath>
 #include <limits>
@@ -46,82 +43,6 @@ struct Arr
     int flag = 1;
 };
 
-// Stands in for the main window.
-class FakeHost : public OrxSummaryHost
-{
-public:
-    explicit FakeHost(DbConnection &orx) : orx(orx)
-    {
-        // MSK-85 name, phase, multiplier, channels.
-        const QStringList rows[] = {
-            {"P", "P", "1", "SP=1000 MP"}, {"S", "S", "1", "MP=10"}, {"PN", "Pn", "1", "*"},
-            {"LR", "LR", "1", "*"},        {"LQ", "LQ", "10", "*"},  {"E", "E", "1", "*"},
-        };
-        waves.Init(4, 0, true);
-        for (const QStringList &r : rows)
-            waves.SetRow(waves.AddRows(1), r);
-        ParseWaveTable(waves, factors);
-        filters << tfilt{QStringLiteral("SP"), 1, 5} << tfilt{QStringLiteral("MP"), 0.5, 2};
-    }
-
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return sett; }
-    bool AskSummaryParameters() override { return dialogOk; }
-    QString CurrentStationCode() override { return current; }
-    QString CurrentStationSection() override { return current; }
-    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
-    DbConnection &BulletinConnection() override { return orx; }
-    bool OpenDB_ADO(DbConnection &c, const QString &Source, const QString &, const QString &, bool) override
-    {
-        EXPECT_EQ(Source, QStringLiteral("orx"));
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
-    int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
-    {
-        edited << FileName;
-        sendModes << SendMode;
-        Lines = fromCp1251(readBytes(FileName)).split(QLatin1Char('\n'));
-        return editorResult;
-    }
-    bool SendMail(QChar Kind, const QString &Body, const QString &Attachment) override
-    {
-        mails << QStringList{QString(Kind), Body, Attachment};
-        return true;
-    }
-    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
-    DbConnection &OrxConnection() override { return orx; }
-    QStringList CheckedStations() override { return checked; }
-    bool SelectedNetwork(QStringList &Codes) override
-    {
-        Codes = network;
-        return !network.isEmpty();
-    }
-    QString StationSta(const QString &Code) override
-    {
-        return Code == QLatin1String("ABC") ? "ABK" : QString();
-    }
-    const TD2D &WaveTable() override { return waves; }
-    const tmulss &WaveFactors() override { return factors; }
-    const tfilts &Filters() override { return filters; }
-
-    DbConnection &orx;
-    Tsett sett;
-    bool dialogOk = true;
-    QString current = QStringLiteral("ABC");
-    QStringList checked, network;
-    TD2D waves;
-    tmulss factors;
-    tfilts filters;
-    int editorResult = IDOK;
-    QStringList edited;
-    QList<bool> sendModes;
-    QList<QStringList> mails;
-};
-
 template <class Env> class OrxSummaryTest : public OnBothBackends<Env>
 {
 public:
@@ -130,7 +51,8 @@ public:
         OnBothBackends<Env>::SetUp();
         if (this->IsSkipped())
             return;
-        host = std::make_unique<FakeHost>(*this->orx->db);
+        host = std::make_unique<FakeSummaryHost>(*this->orx->db, Env::odbc, QStringLiteral("orx"));
+        host->code = QStringLiteral("ABC");
         this->orx->exec(kOrigin);
         this->orx->exec(kArrival);
         host->sett.svodka_date = EncodeDate(2026, 2, 5);
@@ -143,9 +65,9 @@ public:
 
     DbConnection &db()
     {
-        if (!host->orx.Connected())
-            host->orx.Open();
-        return host->orx;
+        if (!host->conn.Connected())
+            host->conn.Open();
+        return host->conn;
     }
     void origin(const char *id, double time, double lat, double lon, double depth,
                 const char *comment = nullptr)
@@ -174,118 +96,42 @@ public:
         arrival({"100", "ABC", "SHZ", "SP", "P", ep(4, 23, 59, 0)});
         arrival({"100", "ABC", "SHZ", "SP", "S", ep(5, 0, 0, 30)});
 
+        // Columns after the time: im_em, fm, ampl, per, amptime, REGCLASS, DIST, ms, MPSP, PFILTYPE, flag.
         origin("101", ep(5, 8, 12, 30.5), 55.74, -37.62, 10.4, "felt CLA 3 region");
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "P",
-                 .itime = ep(5, 8, 13, 1.2),
-                 .imEm = "i",
-                 .fm = "c",
-                 .ampl = 0.5,
-                 .per = 0.8,
-                 .amptime = ep(5, 8, 13, 2),
-                 .regclass = 10.46,
-                 .dist = 12.34,
-                 .mpsp = 5.06});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHN",
-                 .chantype = "SP",
-                 .iphase = "P",
-                 .itime = ep(5, 8, 13, 3),
-                 .imEm = "e",
-                 .fm = "d",
-                 .ampl = 0.3,
-                 .per = 0.6});
+        arrival({"101", "ABC", "SHZ", "SP", "P", ep(5, 8, 13, 1.2), "i", "c", 0.5, 0.8, ep(5, 8, 13, 2),
+                 10.46, 12.34, N, 5.06});
+        arrival({"101", "ABC", "SHN", "SP", "P", ep(5, 8, 13, 3), "e", "d", 0.3, 0.6});
         arrival({"101", "ABC", "SHE", "SP", "S", ep(5, 8, 14, 10)});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "AML",
-                 .itime = ep(5, 8, 14, 20),
-                 .ampl = 1.2,
-                 .per = 1.5,
-                 .amptime = ep(5, 8, 14, 21)});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "Pg",
-                 .itime = ep(5, 8, 20, 0),
-                 .flag = 0});
-        arrival({.eventid = "101",
-                 .sta = "ABC",
-                 .chan = "LHZ",
-                 .chantype = "LP",
-                 .iphase = "LR",
-                 .itime = ep(5, 8, 25, 33.6),
-                 .ampl = 2.5,
-                 .per = 18.4,
-                 .amptime = ep(5, 8, 25, 50),
-                 .ms = 4.83});
+        arrival({"101", "ABC", "SHZ", "SP", "AML", ep(5, 8, 14, 20), nullptr, nullptr, 1.2, 1.5,
+                 ep(5, 8, 14, 21)});
+        arrival({"101", "ABC", "SHZ", "SP", "Pg", ep(5, 8, 20, 0), nullptr, nullptr, N, N, N, N, N, N, N,
+                 nullptr, 0});
+        arrival({"101", "ABC", "LHZ", "LP", "LR", ep(5, 8, 25, 33.6), nullptr, nullptr, 2.5, 18.4,
+                 ep(5, 8, 25, 50), N, N, 4.83});
         arrival({"101", "ABC", "SHZ", "SP", "ZZ", ep(5, 8, 30, 0)});
         arrival({"101", "ZZZ", "SHZ", "SP", "P", ep(5, 8, 13, 0)});
 
         // Past midnight.
         origin("102", ep(5, 23, 58, 0), N, N, N);
-        arrival({.eventid = "102",
-                 .sta = "ABC",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "Pn",
-                 .itime = ep(5, 23, 59, 58),
-                 .imEm = "W"});
-        arrival({.eventid = "102",
-                 .sta = "ABC",
-                 .chan = "LHN",
-                 .chantype = nullptr,
-                 .iphase = "LQ",
-                 .itime = ep(6, 0, 0, 40),
-                 .fm = "+",
-                 .ampl = 0.04,
-                 .per = 120,
-                 .amptime = ep(6, 0, 1, 30),
-                 .pfiltype = "0.5 2"});
+        arrival({"102", "ABC", "SHZ", "SP", "Pn", ep(5, 23, 59, 58), "W"});
+        arrival({"102", "ABC", "LHN", nullptr, "LQ", ep(6, 0, 0, 40), nullptr, "+", 0.04, 120,
+                 ep(6, 0, 1, 30), N, N, N, N, "0.5 2"});
 
         // Origin in the day, arrival only after it: in the summary by origin time alone.
         origin("104", ep(5, 23, 59, 59), N, N, N);
         arrival({"104", "ABC", "SHZ", "SP", "P", ep(6, 0, 1, 0)});
 
         origin("103", ep(5, 12, 0, 0), 12.25, 0, N);
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "AML",
-                 .itime = ep(5, 12, 0, 5),
-                 .ampl = 0.2,
-                 .per = 0.5});
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "SHZ",
-                 .chantype = "SP",
-                 .iphase = "E",
-                 .itime = ep(5, 12, 0, 9),
-                 .imEm = "e"});
-        arrival({.eventid = "103",
-                 .sta = "DEF",
-                 .chan = "LHE",
-                 .chantype = "LP",
-                 .iphase = "LRM",
-                 .itime = ep(5, 12, 10, 59.5),
-                 .ampl = 1,
-                 .per = 20,
-                 .ms = 0});
+        arrival({"103", "DEF", "SHZ", "SP", "AML", ep(5, 12, 0, 5), nullptr, nullptr, 0.2, 0.5});
+        arrival({"103", "DEF", "SHZ", "SP", "E", ep(5, 12, 0, 9), "e"});
+        arrival({"103", "DEF", "LHE", "LP", "LRM", ep(5, 12, 10, 59.5), nullptr, nullptr, 1, 20, N, N, N, 0});
         arrival({"103", "DEF", "SHZ", "SP", "Xq", ep(5, 12, 20, 0)});
     }
 
     QString file(const QString &name) { return fromCp1251(readBytes(dir.file(name))); }
 
     TestDir dir;
-    std::unique_ptr<FakeHost> host;
+    std::unique_ptr<FakeSummaryHost> host;
     MessageRecorder rec;
 };
 
@@ -337,7 +183,7 @@ TYPED_TEST(OrxSummaryTest, WritesTheTelegramsOfTheChosenStations)
                                           "следующим станциям: GHI\r\rВстретились неизвестные фазы: Xq, "
                                           "ZZ\rЭти фазы игнорировались"),
                            MB_ICONINFORMATION)});
-    EXPECT_FALSE(this->host->orx.Connected());
+    EXPECT_FALSE(this->host->conn.Connected());
 }
 
 TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
@@ -355,13 +201,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
 {
     this->origin("201", ep(5, 3, 0, 0), N, N, N);
     this->arrival({"201", "JKL", nullptr, "SP", "P", ep(5, 3, 1, 0)});
-    this->arrival({.eventid = "201",
-                   .sta = "MNO",
-                   .chan = "SH1",
-                   .chantype = "SP",
-                   .iphase = "P",
-                   .itime = ep(5, 3, 1, 0),
-                   .fm = "c"});
+    this->arrival({"201", "MNO", "SH1", "SP", "P", ep(5, 3, 1, 0), nullptr, "c"});
     const struct
     {
         const char *station, *message;
@@ -372,7 +212,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
     this->host->sett.svset = 0;
     for (const auto &c : cases) {
         this->rec.clear();
-        this->host->current = QString::fromLatin1(c.station);
+        this->host->code = QString::fromLatin1(c.station);
         EXPECT_FALSE(ORXSvodka(*this->host));
         EXPECT_EQ(shown(this->rec), QList<Shown>{Shown(QString::fromUtf8(c.message), MB_ICONERROR)});
         EXPECT_TRUE(this->host->edited.isEmpty());
@@ -382,7 +222,7 @@ TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
 TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
 {
     this->host->sett.svset = 0;
-    this->host->current = QStringLiteral("DEF");
+    this->host->code = QStringLiteral("DEF");
     this->host->sett.mails_send = true;
     this->host->sett.mails_att = true;
     this->host->editorResult = 6;
@@ -400,7 +240,7 @@ TYPED_TEST(OrxSummaryTest, MailsAnAttachmentOnlyWhenSent)
 TYPED_TEST(OrxSummaryTest, SingleStationWithoutDataWarns)
 {
     this->host->sett.svset = 0;
-    this->host->current = QStringLiteral("GHI");
+    this->host->code = QStringLiteral("GHI");
     EXPECT_FALSE(ORXSvodka(*this->host));
     EXPECT_TRUE(this->host->edited.isEmpty());
     EXPECT_EQ(shown(this->rec),
@@ -435,7 +275,7 @@ TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
     // The file as created before the disk filled, and no temporary file beside it.
     EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
     EXPECT_TRUE(this->file(QStringLiteral("ABC_6036")).isEmpty());
-    EXPECT_FALSE(this->host->orx.Connected());
+    EXPECT_FALSE(this->host->conn.Connected());
 }
 
 TYPED_TEST(OrxSummaryTest, StationChoice)

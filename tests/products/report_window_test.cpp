@@ -1,10 +1,8 @@
 #include "app/main/product_commands.h"
-#include "demo_data.h"
+#include "demo_program.h"
 #include "lib/date_routines.h"
 #include "lib/ini_file.h"
 #include "products/report_window.h"
-#include "support/program_env.h"
-#include "support/smtp_server.h"
 
 #include <QDateEdit>
 #include <QJsonArray>
@@ -16,26 +14,12 @@
 
 namespace {
 
-// A demo folder, the data module, the report command and a main window on the first station.
-struct ReportProgram
+struct ReportProgram : DemoProgram
 {
-    TestDir dir;
-    MessageRecorder messages;
-    Tdm dm;
-    std::unique_ptr<Tmainf> w;
     ReportWindowShell savedShell = reportWindowShell();
 
-    ReportProgram()
+    ReportProgram() : DemoProgram(&InstallReportCommand)
     {
-        DemoParams params;
-        params.stations = 2;
-        params.days = 3;
-        params.lastDay = QDate(2026, 2, 5);
-        params.eventsPerDay = 4;
-        GenerateDemoFolder(dir.path(), params);
-        qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
-        InstallReportCommand();
-        w = startMainWindow(dir.base());
         // Fixed texts whatever the machine's locale.
         w->fsLocal = TFormatSettings();
     }
@@ -45,7 +29,6 @@ struct ReportProgram
             delete r;
         reportWindowShell() = savedShell;
         productCommands().report = nullptr;
-        qunsetenv("ORX_INI_DIR");
     }
 
     static QList<TRepfrm *> windows()
@@ -66,11 +49,14 @@ struct ReportProgram
         ini.UpdateFile();
     }
 
-    // "Просмотр отчета" on the bulletin event page; the new window.
-    TRepfrm *open()
+    // "Просмотр отчета" on the bulletin event page, or the given button; the new window.
+    TRepfrm *open(const char *button = "BitBtn12")
     {
         const QList<TRepfrm *> before = windows();
-        w->findChild<QPushButton *>(QStringLiteral("BitBtn12"))->click();
+        auto *b = w->findChild<QPushButton *>(QString::fromLatin1(button));
+        if (!b || !b->isEnabled())
+            return nullptr;
+        b->click();
         for (TRepfrm *r : windows())
             if (!before.contains(r))
                 return r;
@@ -78,6 +64,24 @@ struct ReportProgram
     }
 
     // The three demo days as an arbitrary period.
+    // The demo's ORX database as the information system's, for the ORX event page.
+    QString orxMode()
+    {
+        w->sett.fullorx = true;
+        w->sett.orxini = false;
+        w->sett.ORX_source = dir.file(QStringLiteral("data/orx.db"));
+        w->SetupConnections();
+        return w->sett.ORX_source;
+    }
+    std::unique_ptr<DbConnection> orxDb()
+    {
+        auto c = std::make_unique<DbConnection>();
+        c->SetProvider(dm.conPubs->Provider());
+        c->SetConnectionString(dm.conPubs->ConnectionString());
+        EXPECT_TRUE(dm.OpenDB_ADO(c.get(), w->sett.ORX_source, QString(), QString()));
+        return c;
+    }
+
     static void demoPeriod(TRepfrm &r)
     {
         r.rstyle->setCurrentIndex(3);
@@ -87,12 +91,16 @@ struct ReportProgram
     }
 };
 
+void closeWindow(TRepfrm *r)
+{
+    r->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
 TEST(ReportWindow, MakesShowsSavesAndMailsTheBulletin)
 {
     ReportProgram p;
     ASSERT_EQ(p.w->curCode, QStringLiteral("PET"));
-    auto *button = p.w->findChild<QPushButton *>(QStringLiteral("BitBtn12"));
-    ASSERT_TRUE(button->isEnabled());
     TRepfrm *r = p.open();
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(r->isVisible());
@@ -184,13 +192,11 @@ TEST(ReportWindow, TwoWindowsKeepTheirOwnFiles)
     const QString fileB = b->tempFileName();
     EXPECT_NE(readBytes(a->tempFileName()), readBytes(fileB));
     EXPECT_TRUE(fromCp1251(readBytes(a->tempFileName())).contains(QStringLiteral("\r\n3\r\n")));
-    a->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closeWindow(a);
     EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("system/stbul_0.htm"))));
     EXPECT_TRUE(QFile::exists(fileB));
     // The period is the station's next time.
-    b->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closeWindow(b);
     EXPECT_FALSE(QFile::exists(fileB));
     TRepfrm *c = p.open();
     ASSERT_NE(c, nullptr);
@@ -229,8 +235,7 @@ TEST(ReportWindow, CopyNamesAndTheOpener)
     r->Button2->click();
     EXPECT_EQ(opened, QStringList{r->tempFileName()});
 
-    r->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    closeWindow(r);
     p.opener(QStringLiteral("lowriter"), QStringLiteral("--view"), QStringLiteral("Writer"));
     r = p.open();
     EXPECT_EQ(r->Button2->text(), QStringLiteral("Открыть в Writer"));
@@ -240,20 +245,10 @@ TEST(ReportWindow, CopyNamesAndTheOpener)
     EXPECT_EQ(opened, QStringList{QStringLiteral("lowriter|--view|") + r->tempFileName()});
 }
 
-} // namespace
-
-namespace {
-
 QString stationKey(ReportProgram &p, const char *key)
 {
     IniFile ini(p.dir.file(QStringLiteral("system/Stations.ini")));
     return ini.ReadString(QStringLiteral("PET"), QString::fromLatin1(key), QStringLiteral("<none>"));
-}
-
-void closeWindow(TRepfrm *r)
-{
-    r->close();
-    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 TEST(ReportWindow, KeepsTheStationsSettings)
@@ -305,19 +300,8 @@ TEST(ReportWindow, KeepsTheStationsSettings)
 TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
 {
     ReportProgram p;
-    const QString orx = p.dir.file(QStringLiteral("data/orx.db"));
-    ASSERT_TRUE(QFile::exists(orx));
-    p.w->sett.fullorx = true;
-    p.w->sett.orxini = false;
-    p.w->sett.ORX_source = orx;
-    p.w->SetupConnections();
-    {
-        DbConnection c;
-        c.SetProvider(p.dm.conPubs->Provider());
-        c.SetConnectionString(p.dm.conPubs->ConnectionString());
-        ASSERT_TRUE(p.dm.OpenDB_ADO(&c, orx, QString(), QString()));
-        exec(c, "update site set lat=55.1019,lon=-36.5,elev=150.25 where sta='PET'");
-    }
+    ASSERT_TRUE(QFile::exists(p.orxMode()));
+    exec(*p.orxDb(), "update site set lat=55.1019,lon=-36.5,elev=150.25 where sta='PET'");
     TRepfrm *r = p.open();
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->fi->displayText(), QStringLiteral("55° 6 ' 7 \" N"));
@@ -325,11 +309,8 @@ TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
     EXPECT_EQ(r->hval->text(), QStringLiteral("150.25"));
     r->hval->clear();
     closeWindow(r);
-    DbConnection c;
-    c.SetProvider(p.dm.conPubs->Provider());
-    c.SetConnectionString(p.dm.conPubs->ConnectionString());
-    ASSERT_TRUE(p.dm.OpenDB_ADO(&c, orx, QString(), QString()));
-    DbQuery q(&c);
+    const auto c = p.orxDb();
+    DbQuery q(c.get());
     q.SetSQL(QStringLiteral("select lat,lon,elev from site where sta='PET'"));
     q.Open();
     EXPECT_DOUBLE_EQ(q.Field(0)->AsFloat(), 55.1019);
@@ -338,26 +319,11 @@ TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
     EXPECT_EQ(p.messages.count(), 0);
 }
 
-} // namespace
-
-namespace {
-
 TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
 {
     ReportProgram p;
-    p.w->sett.fullorx = true;
-    p.w->sett.orxini = false;
-    p.w->sett.ORX_source = p.dir.file(QStringLiteral("data/orx.db"));
-    p.w->SetupConnections();
-    auto *button = p.w->findChild<QPushButton *>(QStringLiteral("BitBtn2"));
-    ASSERT_NE(button, nullptr);
-    EXPECT_TRUE(button->isEnabled());
-    const QList<TRepfrm *> before = ReportProgram::windows();
-    button->click();
-    TRepfrm *r = nullptr;
-    for (TRepfrm *w : ReportProgram::windows())
-        if (!before.contains(w))
-            r = w;
+    p.orxMode();
+    TRepfrm *r = p.open("BitBtn2");
     ASSERT_NE(r, nullptr);
     ReportProgram::demoPeriod(*r);
     r->rs1->setChecked(true);
@@ -371,10 +337,6 @@ TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
     EXPECT_TRUE(html.contains(QStringLiteral("<td><b>1</b></td>")));
     EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
 }
-
-} // namespace
-
-namespace {
 
 TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
 {

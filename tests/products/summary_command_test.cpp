@@ -1,9 +1,7 @@
 #include "app/settings/param_dialog.h"
-#include "demo_data.h"
+#include "demo_program.h"
 #include "products/summary_command.h"
 #include "products/summary_editor.h"
-#include "support/program_env.h"
-#include "support/smtp_server.h"
 
 #include <QDateEdit>
 #include <QJsonArray>
@@ -12,34 +10,20 @@
 
 namespace {
 
-// A demo folder, the data module, the summary command and a main window on the first station.
-struct SummaryProgram
+const QString kSent = QStringLiteral("Готово!\rСводка успешно отправлена по почте.");
+
+struct SummaryProgram : DemoProgram
 {
-    TestDir dir;
-    QString out;
-    MessageRecorder messages;
-    Tdm dm;
-    std::unique_ptr<Tmainf> w;
+    QString out = dir.file(QStringLiteral("out"));
 
-    SummaryProgram()
+    explicit SummaryProgram(bool fullOrx = false) : DemoProgram(&InstallSummaryCommand, fullOrx)
     {
-        DemoParams params;
-        params.stations = 2;
-        params.days = 3;
-        params.lastDay = QDate(2026, 2, 5);
-        params.eventsPerDay = 4;
-        GenerateDemoFolder(dir.path(), params);
-        out = dir.file(QStringLiteral("out"));
         QDir().mkpath(out);
-        qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
-        InstallSummaryCommand();
-        w = startMainWindow(dir.base());
     }
-    ~SummaryProgram() { qunsetenv("ORX_INI_DIR"); }
 
-    // Presses "Создать сводку"; the dialog is answered for 5 February 2026 with mailing as given, the
-    // editor with its first button. Returns the editor's text.
-    QString run(bool mail)
+    // Presses the button; the dialog is answered for 5 February 2026 with mailing as given, the editor
+    // with its first button. Returns the editor's text.
+    QString run(bool mail, const char *button = "Svodka")
     {
         QString editorText;
         QTimer answer;
@@ -56,46 +40,13 @@ struct SummaryProgram
             }
         });
         answer.start(10);
-        w->findChild<QPushButton *>(QStringLiteral("Svodka"))->click();
+        auto *pressed = w->findChild<QPushButton *>(QString::fromLatin1(button));
+        EXPECT_NE(pressed, nullptr) << button;
+        if (pressed)
+            pressed->click();
         return editorText;
     }
 };
-
-TEST(SummaryCommand, MailsTheSummaryAsTextOrAttachment)
-{
-    SummaryProgram p;
-    TestDir received;
-    SmtpServer server(received.path());
-    ASSERT_GT(server.port(), 0) << server.error().toStdString();
-    p.w->sett.smtp_host = QStringLiteral("127.0.0.1");
-    p.w->sett.smtp_port = server.port();
-    p.w->sett.mails_global = false;
-    p.w->sett.mails_from = QStringLiteral("pet@seismo.ru");
-    p.w->sett.mails_recv = QStringLiteral("svodka@seismo.ru");
-    p.w->sett.mails_subj = QStringLiteral("Сводка PET");
-
-    p.w->sett.mails_att = false;
-    p.run(true);
-    ASSERT_EQ(p.messages.count(), 1);
-    EXPECT_EQ(p.messages.last().text, QStringLiteral("Готово!\rСводка успешно отправлена по почте."));
-    EXPECT_EQ(p.messages.last().icon, 64u);
-    const QByteArray file = readBytes(p.out + QStringLiteral("/PET_036"));
-    const QJsonObject text = server.json(QStringLiteral("msg-1.json")).toObject();
-    EXPECT_EQ(text.value(QStringLiteral("subject")).toString(), QStringLiteral("Сводка PET"));
-    EXPECT_EQ(text.value(QStringLiteral("charset")).toString(), QStringLiteral("windows-1251"));
-    // The mail carries the editor's lines, which are the file's lines.
-    EXPECT_TRUE(text.value(QStringLiteral("text")).toString().startsWith(QStringLiteral("SEISMO N6036 ")));
-
-    p.w->sett.mails_att = true;
-    p.run(true);
-    EXPECT_EQ(p.messages.last().text, QStringLiteral("Готово!\rСводка успешно отправлена по почте."));
-    const QJsonObject attached = server.json(QStringLiteral("msg-2.json")).toObject();
-    EXPECT_EQ(attached.value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("Сводка PET_036"));
-    const QJsonArray parts = attached.value(QStringLiteral("attachments")).toArray();
-    ASSERT_EQ(parts.size(), 1);
-    EXPECT_EQ(parts.at(0).toObject().value(QStringLiteral("filename")).toString(), QStringLiteral("PET_036"));
-    EXPECT_EQ(server.bytes(parts.at(0).toObject().value(QStringLiteral("file")).toString()), file);
-}
 
 // "Создать сводку" on the bulletin event page of a demo station, without mail.
 TEST(SummaryCommand, RunsEndToEndFromTheEventPage)
@@ -106,11 +57,72 @@ TEST(SummaryCommand, RunsEndToEndFromTheEventPage)
     EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
     // PET, 5 February 2026: day 036 of a year ending in 6.
     const QByteArray bytes = readBytes(p.out + QStringLiteral("/PET_036"));
-    ASSERT_FALSE(bytes.isEmpty());
     EXPECT_TRUE(bytes.startsWith("SEISMO N6036 ")) << bytes.left(40).toStdString();
     EXPECT_TRUE(bytes.endsWith("STOP\r\n"));
     EXPECT_EQ(fromCp1251(bytes).left(40), editorText.left(40));
     EXPECT_EQ(p.w->sett.svodka_dir, p.out);
+}
+
+TEST(SummaryCommand, MailsTheSummaryAsTextOrAttachment)
+{
+    SummaryProgram p;
+    TestDir received;
+    SmtpServer server(received.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+    p.mailTo(server, QStringLiteral("pet@seismo.ru"), QStringLiteral("svodka@seismo.ru"),
+             QStringLiteral("Сводка PET"));
+
+    p.w->sett.mails_att = false;
+    p.run(true);
+    EXPECT_EQ(shown(p.messages), QList<Shown>{Shown(kSent, MB_ICONINFORMATION)});
+    const QJsonObject text = server.json(QStringLiteral("msg-1.json")).toObject();
+    EXPECT_EQ(text.value(QStringLiteral("subject")).toString(), QStringLiteral("Сводка PET"));
+    EXPECT_EQ(text.value(QStringLiteral("charset")).toString(), QStringLiteral("windows-1251"));
+    // The mail carries the editor's lines, which are the file's lines.
+    EXPECT_TRUE(text.value(QStringLiteral("text")).toString().startsWith(QStringLiteral("SEISMO N6036 ")));
+
+    p.w->sett.mails_att = true;
+    p.run(true);
+    EXPECT_EQ(p.messages.last().text, kSent);
+    const QJsonObject attached = server.json(QStringLiteral("msg-2.json")).toObject();
+    EXPECT_EQ(attached.value(QStringLiteral("text")).toString().trimmed(), QStringLiteral("Сводка PET_036"));
+    const QJsonArray parts = attached.value(QStringLiteral("attachments")).toArray();
+    ASSERT_EQ(parts.size(), 1);
+    EXPECT_EQ(parts.at(0).toObject().value(QStringLiteral("filename")).toString(), QStringLiteral("PET_036"));
+    EXPECT_EQ(server.bytes(parts.at(0).toObject().value(QStringLiteral("file")).toString()),
+              readBytes(p.out + QStringLiteral("/PET_036")));
+}
+
+// The ORX-only page of a demo folder started in ORX-only mode: the summary from ORX, mailed.
+TEST(SummaryCommand, RunsEndToEndInOrxOnlyMode)
+{
+    SummaryProgram p(true);
+    ASSERT_TRUE(p.w->sett.fullorx);
+    TestDir received;
+    SmtpServer server(received.path());
+    ASSERT_GT(server.port(), 0) << server.error().toStdString();
+    p.mailTo(server, QStringLiteral("orx@seismo.ru"), QStringLiteral("svodka@seismo.ru"),
+             QStringLiteral("Сводка ORX"));
+    p.w->sett.mails_att = false;
+    p.w->sett.svset = 0;
+    const QString editorText = p.run(true, "Button24");
+
+    // One click, one run: a second handler on the button would summarise and mail twice.
+    const auto &all = p.messages.messages();
+    EXPECT_EQ(std::count_if(all.begin(), all.end(), [](const auto &m) { return m.text.startsWith(kSent); }),
+              1);
+    EXPECT_TRUE(p.messages.last().text.startsWith(kSent)) << p.messages.last().text.toStdString();
+    // The current station's code and day 036 of a year ending in 6; lines end with a line feed alone.
+    const QString text =
+        fromCp1251(readBytes(p.out + QLatin1Char('/') + p.w->curCode + QStringLiteral("_6036")));
+    EXPECT_TRUE(text.startsWith(QStringLiteral("SEISMO N6036 "))) << text.left(60).toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("\nSTOP\n")));
+    EXPECT_FALSE(text.contains(QLatin1Char('\r')));
+    EXPECT_GT(text.count(QLatin1Char('\n')), 3);
+    EXPECT_EQ(editorText.left(40), text.left(40));
+    const QJsonObject mail = server.json(QStringLiteral("msg-1.json")).toObject();
+    EXPECT_EQ(mail.value(QStringLiteral("subject")).toString(), QStringLiteral("Сводка ORX"));
+    EXPECT_TRUE(mail.value(QStringLiteral("text")).toString().startsWith(QStringLiteral("SEISMO N6036 ")));
 }
 
 } // namespace

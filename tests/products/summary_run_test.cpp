@@ -1,6 +1,4 @@
-#include "db/sql_literals.h"
-#include "products/summary_run.h"
-#include "support/program_env.h"
+#include "summary_test_host.h"
 
 namespace {
 
@@ -49,63 +47,6 @@ struct Measurement
     QVariant dec{}, periodNs{}, ampNs{}, periodEw{}, ampEw{}, periodZ{}, ampZ{}, magnitudeZ{};
 };
 
-// Stands in for the main window: answers the dialog and the editor, and keeps what it was asked.
-class FakeHost : public SummaryHost
-{
-public:
-    FakeHost(DbConnection &connection, bool odbc) : conn(connection), odbc(odbc) {}
-
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return sett; }
-    bool AskSummaryParameters() override { return dialogOk; }
-    QString CurrentStationCode() override { return code; }
-    QString CurrentStationSection() override { return section; }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int Index, bool Silent) override
-    {
-        EXPECT_EQ(Index, -1);
-        EXPECT_FALSE(Silent);
-        Source = QStringLiteral("bulletin");
-        return true;
-    }
-    DbConnection &BulletinConnection() override { return conn; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
-    {
-        SqlDateRangeLiterals(odbc, FromDate, ToDate, FromLit, ToLit);
-    }
-    int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
-    {
-        edited << FileName;
-        sendModes << SendMode;
-        Lines = editorLines;
-        return editorResult;
-    }
-    bool SendMail(QChar Kind, const QString &Body, const QString &Attachment) override
-    {
-        mails << QStringList{QString(Kind), Body, Attachment};
-        return mailOk;
-    }
-
-    DbConnection &conn;
-    bool odbc;
-    Tsett sett;
-    bool dialogOk = true;
-    QString code = QStringLiteral("PET");
-    QString section = QStringLiteral("PET");
-    int editorResult = IDCANCEL;
-    QStringList editorLines;
-    bool mailOk = true;
-    QStringList edited;
-    QList<bool> sendModes;
-    QList<QStringList> mails;
-};
-
 template <class Env> class SummaryRunTest : public OnBothBackends<Env>
 {
 public:
@@ -114,7 +55,9 @@ public:
         OnBothBackends<Env>::SetUp();
         if (this->IsSkipped())
             return;
-        host = std::make_unique<FakeHost>(*this->orx->db, Env::odbc);
+        host = std::make_unique<FakeSummaryHost>(*this->orx->db, Env::odbc, QStringLiteral("bulletin"));
+        host->code = QStringLiteral("PET");
+        host->editorResult = IDCANCEL;
         for (const char *sql : kBulletinCreates)
             exec(db(), sql);
         exec(db(), "create table [Обозначения волн] (iphase varchar(10),Phase varchar(10))");
@@ -191,7 +134,7 @@ public:
     }
 
     TestDir dir;
-    std::unique_ptr<FakeHost> host;
+    std::unique_ptr<FakeSummaryHost> host;
 };
 
 TYPED_TEST_SUITE(SummaryRunTest, BothBackends, BackendName);

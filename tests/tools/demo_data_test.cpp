@@ -67,10 +67,21 @@ DemoParams small()
     return p;
 }
 
-TEST(DemoData, SettingsAndReferenceFiles)
+// One small demo folder, written once for the tests that only read it.
+struct Demo
 {
     TestDir dir;
-    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    DemoSummary s = GenerateDemoFolder(dir.path(), small());
+};
+const Demo &demo()
+{
+    static const Demo d;
+    return d;
+}
+
+TEST(DemoData, SettingsAndReferenceFiles)
+{
+    const auto &[dir, s] = demo();
     const QString orx = dir.file(u"data/orx.db"_s);
     EXPECT_EQ(s.orxPath, orx);
     EXPECT_EQ(s.stationCodes, QStringList({"PET", "MNK", "OBN"}));
@@ -100,20 +111,18 @@ TEST(DemoData, SettingsAndReferenceFiles)
     // on the last decade of November.
     for (const char *folder : {"specs", "svodki", "export", "reports"})
         EXPECT_TRUE(QFileInfo(dir.file(QString::fromLatin1(folder))).isDir()) << folder;
-    const std::pair<const char *, QString> keys[] = {
-        {"svodka_dir", dir.file(u"svodki"_s)},
-        {"exp_dir", dir.file(u"export"_s)},
-        {"repfile", dir.file(u"reports/OBN.htm"_s)},
-        {"svodka_date", u"30.11.2026"_s},
-        {"start_date", u"29.11.2026"_s},
-        {"end_date", u"30.11.2026 23:59:59"_s},
-        {"exp_start_date", u"29.11.2026"_s},
-        {"exp_end_date", u"30.11.2026 23:59:59"_s},
-        {"filt_beg", u"29.11.2026"_s},
-        {"filt_end", u"30.11.2026 23:59:59"_s},
-        {"repbeg", u"21.11.2026"_s},
-        {"repend", u"30.11.2026"_s},
-    };
+    const std::pair<const char *, QString> keys[] = {{"svodka_dir", dir.file(u"svodki"_s)},
+                                                     {"exp_dir", dir.file(u"export"_s)},
+                                                     {"repfile", dir.file(u"reports/OBN.htm"_s)},
+                                                     {"svodka_date", u"30.11.2026"_s},
+                                                     {"start_date", u"29.11.2026"_s},
+                                                     {"end_date", u"30.11.2026 23:59:59"_s},
+                                                     {"exp_start_date", u"29.11.2026"_s},
+                                                     {"exp_end_date", u"30.11.2026 23:59:59"_s},
+                                                     {"filt_beg", u"29.11.2026"_s},
+                                                     {"filt_end", u"30.11.2026 23:59:59"_s},
+                                                     {"repbeg", u"21.11.2026"_s},
+                                                     {"repend", u"30.11.2026"_s}};
     for (const auto &[key, value] : keys)
         EXPECT_EQ(stations.ReadString(u"OBN"_s, QString::fromLatin1(key), QString()), value) << key;
 
@@ -149,8 +158,7 @@ TEST(DemoData, SettingsAndReferenceFiles)
 
 TEST(DemoData, OrxTablesHoldTogether)
 {
-    TestDir dir;
-    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    const auto &[dir, s] = demo();
     auto db = open(kOdbc, s.orxPath);
     EXPECT_EQ(rows(*db, u"select netname,netlist from networks order by netname"_s),
               QStringList({"Восток|PET;", "Запад|MNK;OBN;"}));
@@ -171,8 +179,7 @@ TEST(DemoData, OrxTablesHoldTogether)
 // them through an index, as a working one does; a full scan made those runs quadratic in the data.
 TEST(DemoData, OrxLookupsUseIndexes)
 {
-    TestDir dir;
-    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    const auto &[dir, s] = demo();
     auto db = open(kOdbc, s.orxPath);
     const struct
     {
@@ -204,8 +211,7 @@ TEST(DemoData, OrxLookupsUseIndexes)
 // recorded event, one reading per arrival, measurements only where the arrival has an amplitude.
 TEST(DemoData, BulletinsFollowTheOrxArrivals)
 {
-    TestDir dir;
-    const DemoSummary s = GenerateDemoFolder(dir.path(), small());
+    const auto &[dir, s] = demo();
     auto orx = open(kOdbc, s.orxPath);
     for (int k = 0; k < s.stationCodes.size(); ++k) {
         const QString code = s.stationCodes[k];
