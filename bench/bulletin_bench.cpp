@@ -4,6 +4,7 @@
 
 #include "db/db_command.h"
 #include "db/db_connection.h"
+#include "db/table_creates.h"
 #include "lib/epoch.h"
 #include "lib/messages.h"
 #include "products/bulletin_report.h"
@@ -50,24 +51,12 @@ struct OrxYear
         path = dir.filePath(QStringLiteral("orx.db"));
         sqlite3 *db = nullptr;
         sqlite3_open(path.toUtf8().constData(), &db);
-        for (const char *create :
-             {"create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms "
-              "float,dh float,dz float,comment varchar(80),lddate date,orid integer,mb float,ms float,mbunc "
-              "float,msunc float,primary key (eventid))",
-              "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan "
-              "varchar(8),iphase varchar(8),itime float,amptime float,flag integer,numb integer,deltim "
-              "float,slow float,ema float,rect float,dist float,coda float,mcoda float,remark varchar(30),"
-              "afiltype varchar(30),pfiltype varchar(30),mwa float,ml float,wgt float,azimuth float,fm "
-              "varchar(2),im_em varchar(2),per float,ampl float,residuals float,ms float,mb float,mpsp "
-              "float,mplp float,regclass float,chantype varchar(4),lddate date,primary key (arid))",
-              "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon float,elev "
-              "float,underground float,nindex integer,primary key (sta))",
-              "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key "
-              "(sta,chan))",
-              "create index arrival_eventid on arrival (eventid)",
-              "create index arrival_itime on arrival (itime)",
-              "create index arrival_rsta on arrival (rtrim(sta))",
-              "create index origin_time on origin (origintime)"})
+        for (const char *create : OrxTableCreates())
+            sql(db, create);
+        for (const char *create : {"create index arrival_eventid on arrival (eventid)",
+                                   "create index arrival_itime on arrival (itime)",
+                                   "create index arrival_rsta on arrival (rtrim(sta))",
+                                   "create index origin_time on origin (origintime)"})
             sql(db, create);
         sql(db, "begin");
         for (int s = 0; s < kStations; ++s) {
@@ -179,26 +168,10 @@ struct PgYear
         const QString t0 = QStringLiteral("(%1 + e * %2 + (e %% 7) * 3.3)")
                                .arg(FloatToStr(y0), FloatToStr(365.0 * 86400 / kEvents))
                                .replace(QStringLiteral("%%"), QStringLiteral("%"));
+        for (const char *create : OrxTableCreates())
+            run(c, QString::fromUtf8(create));
         for (
             const QString &statement : QStringList{
-                QStringLiteral(
-                    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime "
-                    "float,rms float,dh float,dz float,comment varchar(80),lddate timestamp,orid integer,"
-                    "mb float,ms float,mbunc float,msunc float,primary key (eventid))"),
-                QStringLiteral(
-                    "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),"
-                    "chan varchar(8),iphase varchar(8),itime float,amptime float,flag integer,numb "
-                    "integer,deltim float,slow float,ema float,rect float,dist float,coda float,mcoda "
-                    "float,remark varchar(30),afiltype varchar(30),pfiltype varchar(30),mwa float,ml "
-                    "float,wgt float,azimuth float,fm varchar(2),im_em varchar(2),per float,ampl float,"
-                    "residuals float,ms float,mb float,mpsp float,mplp float,regclass float,chantype "
-                    "varchar(4),lddate timestamp,primary key (arid))"),
-                QStringLiteral(
-                    "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon "
-                    "float,elev float,underground float,nindex integer,primary key (sta))"),
-                QStringLiteral(
-                    "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary "
-                    "key (sta,chan))"),
                 QStringLiteral(
                     "insert into site (sta,cod,descr,lat,lon,elev) select 'S'||(10+s),'IS'||(10+s),"
                     "'Станция S'||(10+s),40+s,30+s,100 from generate_series(0,%1) s")

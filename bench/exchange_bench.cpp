@@ -6,6 +6,7 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/table_creates.h"
 #include "exchange/delimited_reader.h"
 #include "exchange/delimited_writer.h"
 #include "exchange/text_to_bulletin.h"
@@ -29,20 +30,12 @@ constexpr int kRows = 100000;
 
 // The bulletin tables without their foreign keys: the rows measured are readings whose events the plain
 // tools would not check either.
-const char *const kCreates[] = {
-    "create table [События] (orid counter,num integer,[time] date,dec integer,lat float,lon float,depdp "
-    "integer,deltagr float,deltakm float,seaz float,emares float,S_P_time date,S_P_dec integer,Kps float,"
-    "FlagQuake integer,StrQuake varchar(255),comment varchar(150),lddate date,primary key (num))",
-    "create table [Станционный бюллетень] (arid counter,N_seismo varchar(20),N_equake integer,Station_Cod "
-    "varchar(20),[date] Date,FM char(2),Qual char(10),Interpretation integer,Phase char(10),Channel_name "
-    "char(10),Channel_Cod char(3),KPCH integer,Channel_component char(4),[Time] date,[Dec] integer,FM_NS "
-    "char(2),FM_EW char(2),FM_Z char(2),FM_Period_NS float,FM_Amp_NS float,FM_Period_EW float,FM_Amp_EW "
-    "float,FM_Period_Z float,FM_Amp_Z float,Comments varchar(60),primary key (arid))",
-    "create table [Динамические замеры] (Id_XM counter,arid integer,Channel_nameXM char(10),"
-    "Channel_componentXM char(4),Channel_CodXM char(3),TimeXM date,DecXm integer,Period_NS float,Amp_NS "
-    "float,Period_EW float,Amp_EW float,Period_Z float,Amp_Z float,Magnitude_NE float,Klass_NE float,"
-    "Magnitude_Z float,Klass_Z float,Comments varchar(50),primary key (Id_XM))",
-};
+QString withoutForeignKey(const char *create)
+{
+    QString sql = QString::fromUtf8(create);
+    const qsizetype constraint = sql.indexOf(QLatin1String(",CONSTRAINT "));
+    return constraint < 0 ? sql : sql.left(constraint) + QLatin1Char(')');
+}
 
 std::unique_ptr<DbConnection> openFile(const QString &path)
 {
@@ -59,9 +52,9 @@ QString freshBulletin(const QTemporaryDir &dir, const char *name)
     QFile::remove(path);
     QFile(path).open(QIODevice::WriteOnly);
     auto c = openFile(path);
-    for (const char *sql : kCreates) {
+    for (const char *sql : BulletinTableCreates()) {
         DbCommand create(c.get());
-        create.SetCommandText(QString::fromUtf8(sql));
+        create.SetCommandText(withoutForeignKey(sql));
         create.Execute();
     }
     return path;

@@ -8,6 +8,7 @@
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "db/sql_literals.h"
+#include "db/table_creates.h"
 #include "demo_data.h"
 #include "exchange/orx_copy.h"
 #include "lib/messages.h"
@@ -185,8 +186,8 @@ struct CopyDatabases
             QFile(path).open(QIODevice::WriteOnly);
             bulletin = openSqlite(path);
         }
-        for (const QString &sql : BulletinTableCreates())
-            run(*bulletin, sql);
+        for (const char *sql : BulletinTableCreates())
+            run(*bulletin, QString::fromUtf8(sql));
         for (const char *sql : kWorkingCopies)
             run(*bulletin, QString::fromUtf8(sql));
     }

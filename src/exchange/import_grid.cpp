@@ -288,10 +288,7 @@ void SortByItime(TD2D &table, int col, const TFormatSettings &dmy)
         TDateTime v = 0;
         if (cell.size() < 2 || !TryStrToDateTime(cell.left(cell.size() - 2), v, dmy))
             throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(cell));
-        int tenths = 0;
-        if (!TryStrToInt(cell.right(1), tenths))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(cell.right(1)));
-        return v + tenths / 864000.0;
+        return v + StrToInt(cell.right(1)) / 864000.0;
     };
     for (int first = 1; first < rows; ++first) {
         int found = -1;

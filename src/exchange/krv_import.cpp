@@ -32,14 +32,6 @@ private:
     OperationProgress m_progress{&m_mainf};
 };
 
-TD2D &krvTable(Tmainf &mainf)
-{
-    auto &table = mainf.importTables[KrvImportTable];
-    if (!table)
-        table = std::make_unique<TD2D>();
-    return *table;
-}
-
 void write(Tmainf &mainf, const TD2D &table)
 {
     if (Tdm *dm = Tdm::instance()) {
@@ -55,7 +47,7 @@ void ReadKRV(Tmainf &Mainf, const QString &FileName)
     auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
     if (!page)
         return;
-    TD2D &table = krvTable(Mainf);
+    TD2D &table = Mainf.importTable(KrvImportTable);
     QString message;
     if (!ReadKrvFile(FileName, table, message)) {
         MessageProc(&Mainf, message, MB_ICONERROR, MB_OK);
@@ -80,7 +72,7 @@ void WriteKRV(Tmainf &Mainf)
         MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
         return;
     }
-    TD2D &table = krvTable(Mainf);
+    TD2D &table = Mainf.importTable(KrvImportTable);
     GridToTable(*Mainf.sg, table, true);
     write(Mainf, table);
 }

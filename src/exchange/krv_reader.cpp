@@ -1,6 +1,5 @@
 #include "exchange/krv_reader.h"
 
-#include "exchange/field_convert.h"
 #include "lib/codec.h"
 #include "lib/datetime.h"
 #include "lib/errors.h"
@@ -176,8 +175,7 @@ private:
         for (int i = 0; i < 4; ++i)
             m_table.SetCell(1 + i, r, QString::number(m_event[size_t(5 + i)]));
 
-        const TDateTime origin =
-            toDate(m_year, IntFieldOrThrow(m_titleDate[1]), IntFieldOrThrow(m_titleDate[0]));
+        const TDateTime origin = toDate(m_year, StrToInt(m_titleDate[1]), StrToInt(m_titleDate[0]));
         const QString o[] = {FormatDateTime(QStringLiteral("ddddd"), origin),
                              QStringLiteral("O ="),
                              m_title[0] + QLatin1Char(':') + m_title[1] + QLatin1Char(':') + m_title[2],

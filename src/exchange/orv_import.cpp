@@ -441,10 +441,7 @@ bool OrvRun::readTable(Member &member)
     QList<int> timeColumns;
     TD2D *view = nullptr;
     if (m_viewOnly) {
-        auto &slot = m_mainf.importTables[origin ? 1 : 2];
-        if (!slot)
-            slot = std::make_unique<TD2D>();
-        view = slot.get();
+        view = &m_mainf.importTable(origin ? 1 : 2);
         view->Init(fields, h.recordCount + 1);
         QSet<QString> seen;
         for (int i = 0; i < fields; ++i) {

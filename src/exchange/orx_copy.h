@@ -66,8 +66,5 @@ bool EventIdLess(const QString &A, const QString &B);
 // The phase names whose first arrival gives an event its distance, azimuth, emergence and class.
 bool IsOrxPGroup(const QString &Phase);
 
-// The create statements of the bulletin tables События, Станционный бюллетень and Динамические замеры.
-QStringList BulletinTableCreates();
-
 // Installs the copy as the main window's "Импорт из ORX".
 void InstallOrxImportCommand();

@@ -12,13 +12,11 @@
 
 namespace {
 
-class MainWindowOrxCopyHost : public MainWindowBulletinHost<OrxCopyHost>
+class MainWindowOrxCopyHost : public MainWindowOrxHost<OrxCopyHost>
 {
 public:
-    using MainWindowBulletinHost::MainWindowBulletinHost;
+    using MainWindowOrxHost::MainWindowOrxHost;
 
-    QWidget *Owner() override { return &m_mainf; }
-    Tsett &Settings() override { return m_mainf.sett; }
     bool AskPeriod() override
     {
         Tpar dialog(&m_mainf);
@@ -26,18 +24,6 @@ public:
         return dialog.exec() == QDialog::Accepted;
     }
     QString CurrentStationSection() override { return m_mainf.curCode; }
-    void GetOrxConnParams(QString &Source, QString &User, QString &Password) override
-    {
-        const ConnParams p = m_mainf.GetOrxConnParams(m_mainf.sett);
-        Source = p.source;
-        User = p.user;
-        Password = p.password;
-    }
-    DbConnection &OrxConnection() override { return *m_dm.conPubs; }
-    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
-    {
-        m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
-    }
     void ShowProgress(const QString &Caption, int Maximum) override { m_progress.Show(Caption, 0, Maximum); }
     void SetProgress(int Position) override { m_progress.Set(Position); }
     void HideProgress() override { m_progress.Hide(); }

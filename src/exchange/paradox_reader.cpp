@@ -2,6 +2,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/main_window_host.h"
 #include "exchange/import_page.h"
 #include "exchange/operation_progress.h"
 #include "exchange/paradox_journal.h"
@@ -11,28 +12,19 @@
 #include <QCheckBox>
 #include <QFile>
 
-#include <memory>
-
 namespace {
 
-class MainWindowJournalHost : public ParadoxJournalHost
+class MainWindowJournalHost : public MainWindowBulletinConnection<ParadoxJournalHost>
 {
 public:
-    MainWindowJournalHost(Tmainf &mainf, Tdm &dm) : m_mainf(mainf), m_dm(dm) {}
+    using MainWindowBulletinConnection::MainWindowBulletinConnection;
 
     QWidget *Owner() override { return &m_mainf; }
-    bool GetStationDBParams(QString &Source, QString &User, QString &Password, int Index,
-                            bool Silent) override
-    {
-        return m_mainf.GetStationDBParams(Source, User, Password, Index, Silent);
-    }
-    DbConnection &BulletinConnection() override { return *m_dm.dbs; }
     bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User, const QString &Password,
                     bool Silent, const QString &ErrText) override
     {
         return m_dm.OpenDB_ADO(&Conn, Source, User, Password, Silent, ErrText);
     }
-    void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
     void ShowProgress(const QString &Caption, int Minimum, int Maximum) override
     {
         m_progress.Show(Caption, Minimum, Maximum);
@@ -41,8 +33,6 @@ public:
     void HideProgress() override { m_progress.Hide(); }
 
 private:
-    Tmainf &m_mainf;
-    Tdm &m_dm;
     OperationProgress m_progress{&m_mainf};
 };
 
@@ -56,14 +46,6 @@ TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
     TFormatSettings fs;
     TspecToFormatSettings(fs, page.formats().importSpec[SpecEvents], mainf.fsLocal, mainf.curYear);
     return fs;
-}
-
-TD2D &importTable(Tmainf &mainf)
-{
-    auto &table = mainf.importTables[ParadoxImportTable];
-    if (!table)
-        table = std::make_unique<TD2D>();
-    return *table;
 }
 
 void writeJournal(Tmainf &mainf, ImportPage &page, const TD2D &journal)
@@ -86,7 +68,7 @@ void ReadParadox(Tmainf &Mainf, const QString &FileName)
     if (!page)
         return;
     page->ClearImportGrid(false);
-    TD2D &table = importTable(Mainf);
+    TD2D &table = Mainf.importTable(ParadoxImportTable);
     table.Clear();
     page->importStats = ImportStats();
 
@@ -117,5 +99,5 @@ void WriteParadoxJournal(Tmainf &Mainf)
         MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
         return;
     }
-    writeJournal(Mainf, *page, importTable(Mainf));
+    writeJournal(Mainf, *page, Mainf.importTable(ParadoxImportTable));
 }

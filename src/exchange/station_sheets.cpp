@@ -1,6 +1,5 @@
 #include "exchange/station_sheets.h"
 
-#include "exchange/field_convert.h"
 #include "exchange/paradox_table.h"
 #include "exchange/workbook.h"
 #include "lib/errors.h"
@@ -81,8 +80,8 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
             Grid.SetCell(2, r, mark);
             continue;
         }
-        CountValue(hist, IntFieldOrThrow(parts[0]));
-        CountValue(hist, IntFieldOrThrow(parts[1]));
+        CountValue(hist, StrToInt(parts[0]));
+        CountValue(hist, StrToInt(parts[1]));
     }
     const int best = MostFrequent(hist);
     if (best < 0)
@@ -93,8 +92,7 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
         if (cell.isEmpty() || cell == mark)
             continue;
         const QStringList parts = dateParts(cell);
-        const int first = IntFieldOrThrow(parts[0]), second = IntFieldOrThrow(parts[1]),
-                  year = IntFieldOrThrow(parts[2]);
+        const int first = StrToInt(parts[0]), second = StrToInt(parts[1]), year = StrToInt(parts[2]);
         const bool monthFirst = first == month;
         Grid.SetCell(
             2, r,

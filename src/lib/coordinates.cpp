@@ -2,6 +2,7 @@
 
 #include "lib/datetime.h"
 #include "lib/errors.h"
+#include "lib/number_routines.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -29,4 +30,26 @@ double DMSToDeg(int Deg, int Min, int Sec, QChar Hemi)
     const bool negative = Hemi == QLatin1Char('S') || Hemi == QLatin1Char('s') || Hemi == QLatin1Char('W') ||
                           Hemi == QLatin1Char('w');
     return negative ? -v : v;
+}
+
+QString DegToStationText(double Value, bool IsLon)
+{
+    int deg = 0, min = 0, sec = 0;
+    QChar hemi;
+    DegToDMS(Value, IsLon, deg, min, sec, hemi);
+    return QString::number(deg).leftJustified(IsLon ? 3 : 2) + QString::number(min).leftJustified(2) +
+           QString::number(sec).leftJustified(2) + hemi;
+}
+
+bool StationTextToDeg(const QString &Text, bool IsLon, double &Value)
+{
+    const int degWidth = IsLon ? 3 : 2;
+    if (Text.size() != degWidth + 5)
+        return false;
+    const auto part = [&](int from, int width) { return StrToInt(Text.mid(from, width).trimmed()); };
+    const int deg = part(0, degWidth);
+    const int min = part(degWidth, 2);
+    const int sec = part(degWidth + 2, 2);
+    Value = DMSToDeg(deg, min, sec, Text.at(degWidth + 4));
+    return true;
 }

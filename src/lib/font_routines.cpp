@@ -1,6 +1,5 @@
 #include "lib/font_routines.h"
 
-#include "lib/errors.h"
 #include "lib/number_routines.h"
 
 #include <QGuiApplication>
@@ -19,10 +18,7 @@ void SetFontFromStr(TUserFont &Font, const QString &Name, int Size, const QStrin
     } else if (Color.startsWith(QLatin1String("0x"))) {
         Font.Color = TColor(HexToDWord(Color.mid(2)));
     } else {
-        int value = 0;
-        if (!TryStrToInt(Color, value))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(Color));
-        Font.Color = value;
+        Font.Color = StrToInt(Color);
     }
     Font.Charset = Charset;
     Font.Font.setBold(Style.contains(QLatin1Char('b')));

@@ -114,6 +114,14 @@ bool TryStrToInt(const QString &S, int &Value)
     return true;
 }
 
+int StrToInt(const QString &S)
+{
+    int value = 0;
+    if (!TryStrToInt(S, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(S));
+    return value;
+}
+
 double StrToFloatAny(const QString &S)
 {
     return strictFloat(S, DefaultFormatSettings().DecimalSeparator);

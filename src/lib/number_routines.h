@@ -13,6 +13,8 @@
 
 // Decimal integer: leading blanks and one sign allowed, nothing after the digits.
 bool TryStrToInt(const QString &S, int &Value);
+// The same, raising EConvertError with the conversion's own message on text that is no integer.
+int StrToInt(const QString &S);
 
 // "." and "," are both taken as the decimal separator. The strict forms raise EConvertError.
 double StrToFloatAny(const QString &S);

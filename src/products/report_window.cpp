@@ -612,14 +612,8 @@ bool TRepfrm::LoadSTIORX()
                              SqlEscape(m_state.stations.value(0).code) + QLatin1Char('\''))) {
             if (!rstORX.Eof()) {
                 const auto kept = [&](const char *column, bool isLon) {
-                    int d, m, s;
-                    QChar hemi;
-                    DegToDMS(rstORX.FieldByName(QString::fromLatin1(column))->AsFloat(), isLon, d, m, s,
-                             hemi);
-                    const auto pad = [](int v, int w) {
-                        return PadStr(QString::number(v), QLatin1Char(' '), w, false);
-                    };
-                    return pad(d, isLon ? 3 : 2) + pad(m, 2) + pad(s, 2) + hemi;
+                    return DegToStationText(rstORX.FieldByName(QString::fromLatin1(column))->AsFloat(),
+                                            isLon);
                 };
                 fi->setText(CoordinateShown(kept("lat", false), 2));
                 lamb->setText(CoordinateShown(kept("lon", true), 3));

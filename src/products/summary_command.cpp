@@ -13,13 +13,11 @@
 
 namespace {
 
-class MainWindowSummaryHost : public MainWindowBulletinHost<OrxSummaryHost>
+class MainWindowSummaryHost : public MainWindowOrxHost<OrxSummaryHost>
 {
 public:
-    using MainWindowBulletinHost::MainWindowBulletinHost;
+    using MainWindowOrxHost::MainWindowOrxHost;
 
-    QWidget *Owner() override { return &m_mainf; }
-    Tsett &Settings() override { return m_mainf.sett; }
     bool AskSummaryParameters() override
     {
         Tpar dialog(&m_mainf);
@@ -28,10 +26,6 @@ public:
     }
     QString CurrentStationCode() override { return m_mainf.curSta; }
     QString CurrentStationSection() override { return m_mainf.curCode; }
-    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
-    {
-        m_mainf.SqlDateRange(FromLit, ToLit, FromDate, ToDate);
-    }
     int EditSummary(const QString &FileName, bool SendMode, QStringList &Lines) override
     {
         return RunSummaryEditor(&m_mainf, m_mainf.sett, FileName, SendMode, Lines);
@@ -40,14 +34,6 @@ public:
     {
         return m_dm.SendMail(Kind.toLatin1(), Body, Attachment);
     }
-    void GetOrxConnParams(QString &Source, QString &User, QString &Password) override
-    {
-        const ConnParams p = m_mainf.GetOrxConnParams(m_mainf.sett);
-        Source = p.source;
-        User = p.user;
-        Password = p.password;
-    }
-    DbConnection &OrxConnection() override { return *m_dm.conPubs; }
     QStringList CheckedStations() override { return m_mainf.checkedStations; }
     bool SelectedNetwork(QStringList &Codes) override
     {

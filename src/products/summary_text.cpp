@@ -1,7 +1,6 @@
 #include "products/summary_text.h"
 
 #include "lib/codec.h"
-#include "lib/errors.h"
 #include "lib/number_routines.h"
 #include "lib/text_routines.h"
 #include "products/summary_rules.h"
@@ -59,14 +58,6 @@ int hourOf(double value)
     int h, n, s, ms;
     DecodeTime(value, h, n, s, ms);
     return h;
-}
-
-int intValue(const QString &cell)
-{
-    int v = 0;
-    if (!TryStrToInt(cell, v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(cell));
-    return v;
 }
 
 bool isTrueText(const QString &text)
@@ -162,14 +153,14 @@ private:
         writeTime(t);
         const QString dec = cell(m_decXm);
         const QString phase = cell(ColPhase);
-        if (!dec.isEmpty() && intValue(dec) != 0 && phase != QLatin1String("LR") &&
+        if (!dec.isEmpty() && StrToInt(dec) != 0 && phase != QLatin1String("LR") &&
             phase != QLatin1String("LRM") && phase != QLatin1String("LQ"))
             m_text += dec.left(1);
     }
 
     void row()
     {
-        const int num = intValue(cell(ColNum));
+        const int num = StrToInt(cell(ColNum));
         const QString arid = cell(ColArid);
         const QString phase = cell(ColPhase);
         const bool newEvent = num != m_prevEvent;
@@ -267,7 +258,7 @@ private:
         if (phase != QLatin1String("LRM") && isTime(arrTime)) {
             writeTime(arrTime);
             const QString dec = cell(ColArrDec);
-            if (!dec.isEmpty() && intValue(dec) > 0)
+            if (!dec.isEmpty() && StrToInt(dec) > 0)
                 m_text += dec.left(1);
         }
         m_text += QLatin1Char(' ');

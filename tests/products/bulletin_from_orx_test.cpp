@@ -1,25 +1,11 @@
 #include "bulletin_test_support.h"
+#include "db/table_creates.h"
 #include "lib/epoch.h"
 #include "support/program_env.h"
 
 #include <QDir>
 
 namespace {
-
-const char *const kOrxTables[] = {
-    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
-    "dh float,dz float,comment varchar(80),lddate date,orid integer,mb float,ms float,mbunc float,"
-    "msunc float,primary key (eventid))",
-    "create table arrival (arid integer,nindex integer,eventid varchar(20),sta varchar(6),chan varchar(8),"
-    "iphase varchar(8),itime float,amptime float,flag integer,numb integer,deltim float,slow float,"
-    "ema float,rect float,dist float,coda float,mcoda float,remark varchar(30),afiltype varchar(30),"
-    "pfiltype varchar(30),mwa float,ml float,wgt float,azimuth float,fm varchar(2),im_em varchar(2),"
-    "per float,ampl float,residuals float,ms float,mb float,mpsp float,mplp float,regclass float,"
-    "chantype varchar(4),lddate date,primary key (arid))",
-    "create table site (sta varchar(6),cod varchar(8),descr varchar(50),lat float,lon float,elev float,"
-    "underground float,nindex integer,primary key (sta))",
-    "create table sitechan (sta varchar(6),chan varchar(8),descr varchar(50),primary key (sta,chan))",
-};
 
 double epoch(int m, int d, int h, int n, double s)
 {
@@ -54,7 +40,7 @@ protected:
         OnBothBackends<Env>::SetUp();
         if (this->IsSkipped())
             return;
-        for (const char *sql : kOrxTables)
+        for (const char *sql : OrxTableCreates())
             this->orx->exec(sql);
         QDir(dir.path()).mkpath(QStringLiteral("system"));
         host = std::make_unique<FakeReportHost>(dir.path());

@@ -80,8 +80,7 @@ void Tdm::imdsoDataChange()
     const QString id = eventid ? eventid->AsString() : QString();
     if (id.isEmpty())
         return;
-    const ConnParams p = w->GetOrxConnParams(w->sett);
-    if (!OpenDB_ADO(imc12, p.source, p.user, p.password))
+    if (!w->OpenOrx(*this, imc12))
         return;
     QString sql = QStringLiteral("select * from arrival where eventid=") + SqlQuote(id) +
                   QStringLiteral(" and rtrim(sta)");
@@ -120,8 +119,7 @@ void Tdm::LoadSiteChanList()
     Tmainf *w = Tmainf::instance();
     if (!w)
         return;
-    const ConnParams p = w->GetOrxConnParams(w->sett);
-    if (!OpenDB_ADO(imc13, p.source, p.user, p.password))
+    if (!w->OpenOrx(*this, imc13))
         return;
     // Codes come blank-padded from fixed-width columns, and the condition trims the stored side.
     const TField *staField = ima->Active() ? ima->FindField(QStringLiteral("sta")) : nullptr;

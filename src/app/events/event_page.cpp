@@ -5,7 +5,6 @@
 #include "app/data/data_module.h"
 #include "app/events/data_binding.h"
 #include "app/main/main_window.h"
-#include "app/settings/connection_params.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/datetime.h"
@@ -176,8 +175,7 @@ void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
     setOrxClosedTexts(w);
     if (!stationSelected)
         return;
-    const ConnParams p = w.GetOrxConnParams(w.sett);
-    if (!dm.OpenDB_ADO(dm.imc11, p.source, p.user, p.password))
+    if (!w.OpenOrx(dm, dm.imc11))
         return;
     {
         w.suppressOriginChange = true;

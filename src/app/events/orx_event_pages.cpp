@@ -342,8 +342,7 @@ void Tmainf::BitBtn22Click()
             return;
         id = dialog.dir->text().trimmed();
     }
-    const ConnParams p = GetOrxConnParams(sett);
-    if (!dm->OpenDB_ADO(dm->imc13, p.source, p.user, p.password))
+    if (!OpenOrx(*dm, dm->imc13))
         return;
     const auto close = qScopeGuard([dm] { dm->CloseDB_ADO(dm->imc13); });
     try {
@@ -375,8 +374,7 @@ void Tmainf::BitBtn25Click()
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    const ConnParams p = GetOrxConnParams(sett);
-    if (!dm->OpenDB_ADO(dm->imc13, p.source, p.user, p.password))
+    if (!OpenOrx(*dm, dm->imc13))
         return;
     auto close = qScopeGuard([dm] { dm->CloseDB_ADO(dm->imc13); });
     guarded(this, [&] {

@@ -658,10 +658,10 @@ ConnParams Tmainf::GetOrxConnParams(const Tsett &Sett) const
     return ::GetOrxConnParams(Sett, sett.orxini, {orxIniSource, orxIniUser, orxIniPassword});
 }
 
-bool Tmainf::OpenOrx(Tdm &Dm)
+bool Tmainf::OpenOrx(Tdm &Dm, DbConnection *Conn)
 {
     const ConnParams p = GetOrxConnParams(sett);
-    return Dm.OpenDB_ADO(Dm.conPubs, p.source, p.user, p.password);
+    return Dm.OpenDB_ADO(Conn ? Conn : Dm.conPubs, p.source, p.user, p.password);
 }
 
 void Tmainf::SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const
@@ -739,6 +739,14 @@ void Tmainf::ClearImportGrid(bool Lock)
         return;
     }
     m_gridLock = Lock;
+}
+
+TD2D &Tmainf::importTable(int Slot)
+{
+    auto &table = importTables.at(Slot);
+    if (!table)
+        table = std::make_unique<TD2D>();
+    return *table;
 }
 
 bool Tmainf::gridLock() const

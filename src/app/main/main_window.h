@@ -24,6 +24,7 @@
 #include <optional>
 
 class DataSource;
+class DbConnection;
 class FadeAnimation;
 class Tdm;
 class ImportPageApi;
@@ -182,8 +183,9 @@ public:
     // of the bulletin database's dialect.
     void SetupConnections();
     ConnParams GetOrxConnParams(const Tsett &Sett) const;
-    // Opens the data module's ORX connection with the parameters in force; false once the reason is shown.
-    bool OpenOrx(Tdm &Dm);
+    // Opens Conn, by default the data module's ORX connection, with the ORX parameters in force; false
+    // once the reason is shown.
+    bool OpenOrx(Tdm &Dm, DbConnection *Conn = nullptr);
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) const;
     void LoadFiltersAndWaves();
     void LoadReportPlugins();
@@ -250,6 +252,8 @@ public:
     ImportPageApi *importPage() const { return m_importPage; }
     void ClearImportGrid(bool Lock);
     bool gridLock() const;
+    // The import table of a slot (0 to 2), made on first use.
+    TD2D &importTable(int Slot);
     void SetImportType(int Value);
     int GetImportType() const;
     void SetupImportControls();

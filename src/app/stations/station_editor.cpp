@@ -78,34 +78,6 @@ void setPickers(QDateEdit *date, QTimeEdit *time, TDateTime value)
 
 } // namespace
 
-QString DegToStationText(double Value, bool IsLon)
-{
-    int deg = 0, min = 0, sec = 0;
-    QChar hemi;
-    DegToDMS(Value, IsLon, deg, min, sec, hemi);
-    return QString::number(deg).leftJustified(IsLon ? 3 : 2) + QString::number(min).leftJustified(2) +
-           QString::number(sec).leftJustified(2) + hemi;
-}
-
-bool StationTextToDeg(const QString &Text, bool IsLon, double &Value)
-{
-    const int degWidth = IsLon ? 3 : 2;
-    if (Text.size() != degWidth + 5)
-        return false;
-    const auto part = [&](int from, int width) {
-        const QString s = Text.mid(from, width).trimmed();
-        int n = 0;
-        if (!TryStrToInt(s, n))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(s));
-        return n;
-    };
-    const int deg = part(0, degWidth);
-    const int min = part(degWidth, 2);
-    const int sec = part(degWidth + 2, 2);
-    Value = DMSToDeg(deg, min, sec, Text.at(degWidth + 4));
-    return true;
-}
-
 TStaEdit::TStaEdit(Tmainf *owner, int entry) : QDialog(owner), m_owner(owner), m_entry(entry)
 {
     setObjectName(QStringLiteral("StaEdit"));

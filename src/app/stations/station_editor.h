@@ -10,12 +10,6 @@ class QPushButton;
 class QTimeEdit;
 class Tmainf;
 
-// Coordinates as system/Stations.ini keeps them: "fi" in 7 characters (degrees 2, minutes 2, seconds 2,
-// each left-aligned and blank-filled, then N or S), "lamb" in 8 (degrees in 3, then E or W).
-QString DegToStationText(double Value, bool IsLon);
-// False, Value untouched, for a text of another length; EConvertError when a part is no integer.
-bool StationTextToDeg(const QString &Text, bool IsLon, double &Value);
-
 // "Сведения о станции": the description of the current station, from its ORX `site` row in ORX-only
 // mode, else from its section of system/Stations.ini. Only the controls the user touched (Tag 1) are
 // written on OK.
