@@ -596,6 +596,8 @@ const char *const kOrxIndexes[] = {
     "create index arrival_sta on arrival (sta)",
     "create index arrival_rsta on arrival (rtrim(sta))",
     "create index origin_origintime on origin (origintime)",
+    // The import of an event file asks for each event whether its identifier is taken, trimmed.
+    "create index origin_reventid on origin (rtrim(eventid))",
     "analyze",
 };
 
@@ -939,4 +941,29 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
     main.WriteString(g, QStringLiteral("station_code"), summary.stationCodes.first());
     main.UpdateFile();
     return summary;
+}
+
+namespace {
+template <std::size_t N> QStringList statementList(const char *const (&statements)[N])
+{
+    QStringList list;
+    for (const char *sql : statements)
+        list << QString::fromUtf8(sql);
+    return list;
+}
+} // namespace
+
+QStringList DemoOrxCreates()
+{
+    return statementList(kOrxCreates);
+}
+
+QStringList DemoOrxIndexes()
+{
+    return statementList(kOrxIndexes);
+}
+
+QStringList DemoBulletinCreates()
+{
+    return statementList(kBulletinCreates);
 }

@@ -44,3 +44,9 @@ struct DemoSummary
 // and EConvertError for parameters out of range. Brenvale.ini is written last, so its presence marks
 // a finished folder.
 DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params);
+
+// The Jet statements the folder's databases are made with (the ORX tables, then its indexes and the
+// statistics; the bulletin tables), for benchmarks that put the same rows on a server.
+QStringList DemoOrxCreates();
+QStringList DemoOrxIndexes();
+QStringList DemoBulletinCreates();

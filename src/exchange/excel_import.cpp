@@ -47,14 +47,6 @@ TD2D gridToSheetTable(const QTableWidget &grid)
     return table;
 }
 
-TD2D &importTable(Tmainf &mainf, int slot)
-{
-    auto &table = mainf.importTables[slot];
-    if (!table)
-        table = std::make_unique<TD2D>();
-    return *table;
-}
-
 void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
 {
     if (StationCodeToMacroNum(mainf.curSta) != PetLayout)
@@ -69,7 +61,7 @@ void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
         OperationProgress progress(&mainf);
         progress.Show(QStringLiteral("Из таблицы в базу данных"), 1, std::max(sheet.RowCount() - 1, 1));
         converted = PetMacro(sheet, eventsFormat(mainf, page), mainf.fsLocal, columns, Today(),
-                             importTable(mainf, 0), importTable(mainf, 1), importTable(mainf, 2), message,
+                             mainf.importTable(0), mainf.importTable(1), mainf.importTable(2), message,
                              [&](int row) { progress.Set(row); });
     }
     if (!converted) {

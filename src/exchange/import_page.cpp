@@ -38,7 +38,6 @@
 #include <QWheelEvent>
 
 namespace {
-TD2D &tableOf(Tmainf &mainf, int slot);
 
 class ProgramDialogs : public ImportPageDialogs
 {
@@ -134,7 +133,7 @@ ImportPage::ImportPage(Tmainf &mainf)
         if (row != 0 || col < 1 || !m_gridLock || GetImportType() != ImportOrv ||
             !control<QRadioButton>("XMrb")->isChecked())
             return;
-        TD2D &arrivals = tableOf(m_mainf, 2);
+        TD2D &arrivals = m_mainf.importTable(2);
         if (arrivals.RowCount() < 1 || col - 1 >= arrivals.ColCount() ||
             arrivals.GetCell(col - 1, 0).compare(QLatin1String("itime"), Qt::CaseInsensitive) != 0)
             return;
@@ -417,23 +416,12 @@ void ImportPage::Button25Click()
     m_dialogs->EditNameSamples();
 }
 
-namespace {
-
-TD2D &tableOf(Tmainf &mainf, int slot)
-{
-    if (!mainf.importTables[slot])
-        mainf.importTables[slot] = std::make_unique<TD2D>();
-    return *mainf.importTables[slot];
-}
-
-} // namespace
-
 void ImportPage::ReadTextFiles(const QString &eventsFile, const QString &sbFile, const QString &xmFile)
 {
     ClearImportGrid(false);
     const QString files[] = {eventsFile, sbFile, xmFile};
     for (int t = 0; t < 3; ++t)
-        if (!Txt2dsl(tableOf(m_mainf, t), m_formats.importSpec[t], files[t]))
+        if (!Txt2dsl(m_mainf.importTable(t), m_formats.importSpec[t], files[t]))
             return;
     if (!m_mainf.imm->isChecked()) {
         ClearImportGrid(true);
@@ -451,7 +439,7 @@ void ImportPage::showStats(const ImportStats &stats, bool numbersOn, bool datesO
 
 void ImportPage::ShowImportTable(int slot)
 {
-    TD2D &table = tableOf(m_mainf, slot);
+    TD2D &table = m_mainf.importTable(slot);
     if (GetImportType() != ImportText) {
         TableToGrid(table, *m_mainf.sg);
         return;
@@ -477,7 +465,7 @@ void ImportPage::RadioChanged()
     if (GetImportType() == ImportText) {
         const int shown = m_gridTable == 'e' ? 0 : m_gridTable == 's' ? 1 : m_gridTable == 'x' ? 2 : -1;
         if (shown >= 0 && shown != slot)
-            GridToTable(*m_mainf.sg, tableOf(m_mainf, shown), false);
+            GridToTable(*m_mainf.sg, m_mainf.importTable(shown), false);
     }
     ShowImportTable(slot);
 }
@@ -487,7 +475,7 @@ void ImportPage::GridToShownTable()
     const int slot = control<QRadioButton>("Evrb")->isChecked()   ? 0
                      : control<QRadioButton>("Strb")->isChecked() ? 1
                                                                   : 2;
-    GridToTable(*m_mainf.sg, tableOf(m_mainf, slot), false);
+    GridToTable(*m_mainf.sg, m_mainf.importTable(slot), false);
 }
 
 void ImportPage::WriteData()
@@ -524,7 +512,7 @@ void ImportPage::WriteTxt(bool refreshGrid)
         return;
     TextTablesInput in;
     for (int t = 0; t < 3; ++t) {
-        in.tables[t] = &tableOf(m_mainf, t);
+        in.tables[t] = &m_mainf.importTable(t);
         in.specs[t] = &m_formats.importSpec[t];
     }
     if (in.tables[0]->ColCount() == 0 || in.tables[0]->RowCount() <= 0)

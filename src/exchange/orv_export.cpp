@@ -158,15 +158,21 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
                             int *Rows)
 {
     SafeFileWriter file(FileName);
+    // A year of a network's arrivals is far more than the rows need be held at once: they are read
+    // forward only, the count first for the progress, and the header gets the count of rows written.
     DbQuery q(m_query->Connection());
+    q.SetForwardOnly(true);
     const auto close = qScopeGuard([&q] { q.Close(); });
     if (!file.open()) {
         MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return false;
     }
+    if (!QAct(q, QStringLiteral("select count(*) from ") + TableName + Where))
+        return false;
+    const int total = q.Eof() ? 0 : q.Field(0)->AsInteger();
+    q.Close();
     if (!QAct(q, QStringLiteral("select * from ") + TableName + Where))
         return false;
-    const int total = q.RecordCount();
     m_progress->pb->setMaximum(qMax(total, 1));
     const QString suffix = QStringLiteral(" из ") + QString::number(total);
 
@@ -199,7 +205,7 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     clock.start();
     qint64 lastRefresh = 0;
     int row = 0;
-    for (q.First(); !q.Eof(); q.Next(), ++row) {
+    for (; !q.Eof(); q.Next(), ++row) {
         if (clock.elapsed() - lastRefresh > 500) {
             m_progress->pb->setValue(row);
             m_progress->setWindowTitle(QString::number(row + 1) + suffix);
@@ -213,6 +219,10 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     }
     if (!flush())
         return false;
+    if (row != total && !file.rewrite(OrvRecordCountOffset, OrvRecordCountBytes(row))) {
+        MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
+        return false;
+    }
     if (!file.commit()) {
         MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return false;

@@ -131,7 +131,7 @@ bool WriteOrvHeader(QIODevice &stream, const orxheader &header)
     putShortString(image, "1.1", 3);
     putShortString(image + 8, toCp1251(header.table), OrvTableNameCapacity);
     putInt32(image + 136, header.fieldCount);
-    putInt32(image + 140, header.recordCount);
+    putInt32(image + OrvRecordCountOffset, header.recordCount);
     putDouble(image + 144, header.periodStart);
     putDouble(image + 152, header.periodEnd);
     putInt32(image + 160, qint32(header.stations.size()));
@@ -152,6 +152,13 @@ bool WriteOrvHeader(QIODevice &stream, const orxheader &header)
         MessageProc(nullptr, QStringLiteral("Ошибка при записи заголовка экспортного файла!"), MB_ICONERROR,
                     MB_OK);
     return ok;
+}
+
+QByteArray OrvRecordCountBytes(qint32 count)
+{
+    QByteArray bytes(4, '\0');
+    putInt32(bytes.data(), count);
+    return bytes;
 }
 
 OrvVersion DetectOrvVersion(QIODevice &stream)

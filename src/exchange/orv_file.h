@@ -70,6 +70,10 @@ QStringList SplitOrvSystem(const QString &text);
 // The 164-byte header of a version-1.1 dump, its station entries and the field list. A short write
 // shows "Ошибка при записи заголовка экспортного файла!".
 bool WriteOrvHeader(QIODevice &stream, const orxheader &header);
+// The record count as that header holds it, and where: a writer that reads its rows forward only puts
+// the count in after the rows.
+constexpr qint64 OrvRecordCountOffset = 140;
+QByteArray OrvRecordCountBytes(qint32 count);
 
 // Reads a length byte and that many bytes from the start and rewinds: "ZIP" is version 1.0, anything
 // else 1.1. Unknown when not even the length byte could be read.

@@ -120,6 +120,30 @@ bool SafeFileWriter::write(const char *data, qint64 size)
     return true;
 }
 
+bool SafeFileWriter::rewrite(qint64 offset, const QByteArray &bytes)
+{
+    if (m_fd < 0)
+        return fail(m_error.isEmpty() ? QStringLiteral("файл не открыт") : m_error);
+    if (offset < 0 || offset + bytes.size() > m_written)
+        return fail(QStringLiteral("запись за концом файла"));
+    const char *data = bytes.constData();
+    qint64 size = bytes.size();
+    while (size > 0) {
+        const ssize_t done = ::pwrite(m_fd, data, size_t(size), off_t(offset));
+        if (done < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(systemError(errno));
+        }
+        if (done == 0)
+            return fail(systemError(EIO));
+        data += done;
+        offset += done;
+        size -= done;
+    }
+    return true;
+}
+
 bool SafeFileWriter::commit()
 {
     if (m_fd < 0)

@@ -18,6 +18,9 @@ public:
     bool open();
     bool write(const QByteArray &bytes);
     bool write(const char *data, qint64 size);
+    // Replaces bytes already written at offset (a count that is only known at the end); the file does
+    // not grow.
+    bool rewrite(qint64 offset, const QByteArray &bytes);
     // Flushes, checks and renames; false leaves the old file and removes the temporary one.
     bool commit();
     // Drops what was written; the old file stays.

@@ -11,6 +11,7 @@
 
 #include <zip.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -71,63 +72,114 @@ void packInto(zip_t *za, const QString &zipName, const QStringList &paths)
     }
 }
 
-struct SourceDeleter
+// libzip writes the archive through this source straight into the safe-write helper, so an archive of
+// any size takes a few buffers of memory: it seeks back only to put sizes into headers it wrote.
+struct ArchiveSink
 {
-    void operator()(zip_source_t *source) const { zip_source_free(source); }
-};
-using SourceHandle = std::unique_ptr<zip_source_t, SourceDeleter>;
+    SafeFileWriter out;
+    zip_error_t error;
+    zip_uint64_t written = 0, position = 0;
 
-// The archive is built in memory by libzip and then written through the safe-write helper.
+    explicit ArchiveSink(const QString &zipName) : out(zipName) { zip_error_init(&error); }
+    ~ArchiveSink() { zip_error_fini(&error); }
+
+    zip_int64_t failed(int code)
+    {
+        zip_error_set(&error, code, 0);
+        return -1;
+    }
+
+    zip_int64_t write(const char *data, zip_uint64_t length)
+    {
+        // The part over bytes already written replaces them; the rest extends the file.
+        const zip_uint64_t over = position < written ? std::min(length, written - position) : 0;
+        if (over > 0 && !out.rewrite(qint64(position), QByteArray::fromRawData(data, qsizetype(over))))
+            return failed(ZIP_ER_WRITE);
+        if (length > over && !out.write(data + over, qint64(length - over)))
+            return failed(ZIP_ER_WRITE);
+        position += length;
+        written = std::max(written, position);
+        return zip_int64_t(length);
+    }
+
+    static zip_int64_t callback(void *state, void *data, zip_uint64_t length, zip_source_cmd_t command)
+    {
+        auto &sink = *static_cast<ArchiveSink *>(state);
+        switch (command) {
+        // The archive it replaces is empty to libzip: nothing to read.
+        case ZIP_SOURCE_OPEN:
+        case ZIP_SOURCE_CLOSE:
+        case ZIP_SOURCE_READ:
+        case ZIP_SOURCE_SEEK:
+        case ZIP_SOURCE_TELL:
+        case ZIP_SOURCE_FREE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto *st = static_cast<zip_stat_t *>(data);
+            zip_stat_init(st);
+            st->size = 0;
+            st->valid |= ZIP_STAT_SIZE;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(&sink.error, data, length);
+        case ZIP_SOURCE_BEGIN_WRITE:
+            sink.written = sink.position = 0;
+            return sink.out.open() ? 0 : sink.failed(ZIP_ER_OPEN);
+        case ZIP_SOURCE_WRITE:
+            return sink.write(static_cast<const char *>(data), length);
+        case ZIP_SOURCE_SEEK_WRITE: {
+            const zip_int64_t to =
+                zip_source_seek_compute_offset(sink.position, sink.written, data, length, &sink.error);
+            if (to < 0)
+                return -1;
+            sink.position = zip_uint64_t(to);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL_WRITE:
+            return zip_int64_t(sink.position);
+        case ZIP_SOURCE_COMMIT_WRITE:
+            return sink.out.commit() ? 0 : sink.failed(ZIP_ER_WRITE);
+        case ZIP_SOURCE_ROLLBACK_WRITE:
+        case ZIP_SOURCE_REMOVE:
+            sink.out.cancel();
+            return 0;
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(
+                ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT, ZIP_SOURCE_ERROR,
+                ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL, ZIP_SOURCE_SUPPORTS,
+                ZIP_SOURCE_BEGIN_WRITE, ZIP_SOURCE_COMMIT_WRITE, ZIP_SOURCE_ROLLBACK_WRITE, ZIP_SOURCE_WRITE,
+                ZIP_SOURCE_SEEK_WRITE, ZIP_SOURCE_TELL_WRITE, ZIP_SOURCE_REMOVE, -1);
+        default:
+            return sink.failed(ZIP_ER_OPNOTSUPP);
+        }
+    }
+};
+
 void packFile(const QString &zipName, const QStringList &paths)
 {
     const QString writeError = QStringLiteral("Не удалось записать архив \"%1\": %2");
+    ArchiveSink sink(zipName);
     zip_error_t error;
     zip_error_init(&error);
-    SourceHandle buffer(zip_source_buffer_create(nullptr, 0, 0, &error));
-    if (!buffer)
-        throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2")
-                             .arg(zipName, QString::fromUtf8(zip_error_strerror(&error))));
-    zip_source_keep(buffer.get()); // outlives the archive, which releases its own reference
-    ZipHandle za(zip_open_from_source(buffer.get(), ZIP_TRUNCATE, &error));
-    if (!za) {
+    zip_source_t *source = zip_source_function_create(&ArchiveSink::callback, &sink, &error);
+    zip_t *opened = source ? zip_open_from_source(source, ZIP_TRUNCATE, &error) : nullptr;
+    if (!opened) {
+        if (source)
+            zip_source_free(source);
         const QString reason = QString::fromUtf8(zip_error_strerror(&error));
         zip_error_fini(&error);
         throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
     }
     zip_error_fini(&error);
+    ZipHandle za(opened); // owns the source from here
     packInto(za.get(), zipName, paths);
-    if (zip_close(za.get()) < 0)
+    if (zip_close(za.get()) < 0) {
+        if (!sink.out.errorString().isEmpty())
+            throw EFileError(SafeWriteMessage(zipName, sink.out.errorString()));
         throw EFileError(writeError.arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
+    }
     za.release(); // zip_close freed it
-
-    const auto sourceError = [&] {
-        return EFileError(
-            writeError.arg(zipName, QString::fromUtf8(zip_error_strerror(zip_source_error(buffer.get())))));
-    };
-    if (zip_source_open(buffer.get()) < 0)
-        throw sourceError();
-    SafeFileWriter out(zipName);
-    if (!out.open()) {
-        zip_source_close(buffer.get());
-        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
-    }
-    char chunk[65536];
-    for (;;) {
-        const zip_int64_t n = zip_source_read(buffer.get(), chunk, sizeof chunk);
-        if (n < 0) {
-            zip_source_close(buffer.get());
-            throw sourceError();
-        }
-        if (n == 0)
-            break;
-        if (!out.write(chunk, n)) {
-            zip_source_close(buffer.get());
-            throw EFileError(SafeWriteMessage(zipName, out.errorString()));
-        }
-    }
-    zip_source_close(buffer.get());
-    if (!out.commit())
-        throw EFileError(SafeWriteMessage(zipName, out.errorString()));
 }
 
 bool isUnsafeName(const QString &name)

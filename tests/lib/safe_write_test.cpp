@@ -87,6 +87,33 @@ TEST(SafeWrite, StreamedWritesAndCancel)
     EXPECT_EQ(readBytes(path), "<html>\r\n</html>\r\n");
 }
 
+// A count known only after the rows goes into the head already written; nothing past the end.
+TEST(SafeWrite, RewriteReplacesWrittenBytesOnly)
+{
+    TestDir dir;
+    const QString path = dir.file("origin.orv");
+    ASSERT_TRUE(writeBytes(path, "old"));
+    {
+        SafeFileWriter writer(path);
+        ASSERT_TRUE(writer.open());
+        ASSERT_TRUE(writer.write("n=0000;rows"));
+        EXPECT_FALSE(writer.rewrite(9, "xyz")); // would reach past the 11 bytes written
+        EXPECT_FALSE(writer.errorString().isEmpty());
+        EXPECT_FALSE(writer.commit());
+    }
+    EXPECT_EQ(readBytes(path), "old");
+
+    SafeFileWriter writer(path);
+    ASSERT_TRUE(writer.open());
+    ASSERT_TRUE(writer.write("n=0000;"));
+    ASSERT_TRUE(writer.write("rows"));
+    EXPECT_TRUE(writer.rewrite(2, "1234"));
+    EXPECT_TRUE(writer.rewrite(10, "S"));
+    EXPECT_TRUE(writer.write("!"));
+    EXPECT_TRUE(writer.commit());
+    EXPECT_EQ(readBytes(path), "n=1234;rowS!");
+}
+
 TEST(SafeWrite, MissingFolderIsReported)
 {
     TestDir dir;

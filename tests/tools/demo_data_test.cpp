@@ -194,6 +194,7 @@ TEST(DemoData, OrxLookupsUseIndexes)
         {"select distinct eventid from arrival where itime>=45000 and itime<45001", "arrival_itime"},
         {"select eventid from origin where origintime>=45000 and origintime<45010", "origin_origintime"},
         {"select * from origin where eventid='2024001'", "sqlite_autoindex_origin_1"},
+        {"select count(eventid) from origin where rtrim(eventid)='2024001'", "origin_reventid"},
     };
     for (const auto &c : cases) {
         const QString sql = QString::fromUtf8(c.where);
