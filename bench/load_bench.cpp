@@ -978,7 +978,7 @@ struct FreshBulletin
 
 void BM_OrxCopy(benchmark::State &state, bool pg, Network &net)
 {
-    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), BulletinTableCreates() + kWorkingCopies);
+    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), DemoBulletinCreates() + kWorkingCopies);
     auto orx = connectTo(pg, net.orxSource(pg));
     auto bulletin = connectTo(pg, target.source);
     CopyHost host(net, pg, *orx, *bulletin);

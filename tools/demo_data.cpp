@@ -944,7 +944,7 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
 }
 
 namespace {
-template <std::size_t N> QStringList statementList(const char *const (&statements)[N])
+template <class Statements> QStringList statementList(const Statements &statements)
 {
     QStringList list;
     for (const char *sql : statements)
@@ -955,7 +955,7 @@ template <std::size_t N> QStringList statementList(const char *const (&statement
 
 QStringList DemoOrxCreates()
 {
-    return statementList(kOrxCreates);
+    return statementList(OrxTableCreates());
 }
 
 QStringList DemoOrxIndexes()
@@ -965,5 +965,5 @@ QStringList DemoOrxIndexes()
 
 QStringList DemoBulletinCreates()
 {
-    return statementList(kBulletinCreates);
+    return statementList(BulletinTableCreates());
 }
