@@ -2,6 +2,7 @@
 // station with data, grouped by station and by event, on a year of ORX data (20 stations, 20,000 events,
 // 400,000 arrivals) in a SQLite file; and the same statements run raw through sqlite3 in the same run.
 
+#include "bench_support.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/table_creates.h"
@@ -223,11 +224,10 @@ PgYear &pgYear()
     return y;
 }
 
-class BenchHost : public ReportHost
+class BenchHost : public QuietReportHost
 {
 public:
     BenchHost(const QString &folder, bool pg) : m_folder(folder), m_pg(pg) {}
-    QWidget *Owner() override { return nullptr; }
     bool GetStationDBParams(QString &, QString &, QString &) override { return false; }
     bool OpenDB_ADO(DbConnection &Conn, const QString &, const QString &, const QString &) override
     {
@@ -242,26 +242,8 @@ public:
         Conn.Open(QString(), QString());
         return true;
     }
-    void CloseDB_ADO(DbConnection &Conn) override { Conn.Close(); }
-    ConnParams OrxConnParams(const Tsett &) override { return {}; }
-    bool MainStation(const QString &, tstainfo &) override { return false; }
-    QString CodeToSta(const QString &Code, bool) override { return Code; }
     const tfilts &Filters() override { return m_filters; }
     QString ProgramFolder() override { return m_folder + QLatin1Char('/'); }
-    int ReportCounter() override { return 1; }
-    QString ShortDateText(TDateTime Date) override
-    {
-        return FormatDateTime(QStringLiteral("dd.mm.yyyy"), Date);
-    }
-    void ZipFiles(const QString &, const QString &) override {}
-    bool SendMail(const QString &, const QString &, bool, const QString &, const QString &, const QString &,
-                  const QString &) override
-    {
-        return false;
-    }
-    void Progress(int, int, const QString &, bool *) override {}
-    void HideProgress() override {}
-    void ShowReport(const QString &) override {}
 
 private:
     QString m_folder;

@@ -1,6 +1,7 @@
 // A year of a busy network (20 stations, about 20,000 events and 400,000 arrivals) through every product
 // and transfer, on SQLite files and, when BRENVALE_TEST_PG_DSN names a server (tests/support/pg_server.sh),
-// on PostgreSQL through psqlODBC: the ORX bulletin of every period kind, the MSK-85 summary from the
+// on PostgreSQL through psqlODBC: the ORX bulletin and the station bulletin (from the first station's
+// bulletin database) of every period kind, the MSK-85 summary from the
 // bulletin database and from ORX, the copy from ORX into a bulletin database, the ORV export and import,
 // the text export and import of the station bulletin. Beside each, its raw baseline: the same rows read
 // or written with plain SQL (sqlite3, or Qt's ODBC driver) and plain Qt file I/O, no product logic.
@@ -14,6 +15,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/settings/reference_tables.h"
+#include "bench_support.h"
 #include "db/db_backend.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
@@ -176,31 +178,11 @@ struct PgDatabase
     QString source() const { return pgSource(name); }
 };
 
-// A table's rows from a SQLite file into another database, through the server's own statement.
+// A table's rows from a SQLite file into another database, in a transaction of their own.
 void copyRows(DbConnection &from, DbConnection &to, const QString &table)
 {
-    DbQuery rows(&from);
-    rows.SetForwardOnly(true);
-    rows.SetSQL(QStringLiteral("select * from [%1]").arg(table));
-    rows.Open();
-    QStringList names, marks;
-    for (const DbColumn &c : rows.Columns()) {
-        names << QLatin1Char('[') + c.name + QLatin1Char(']');
-        marks << QStringLiteral("?");
-    }
-    DbBackend &server = to.backend();
-    const QString insert =
-        server.dialect()
-            .translate(QStringLiteral("insert into [%1] (%2) values (%3)")
-                           .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))
-            .value(0);
     to.BeginTrans();
-    QVariantList values(rows.FieldCount());
-    for (; !rows.Eof(); rows.Next()) {
-        for (int i = 0; i < rows.FieldCount(); ++i)
-            values[i] = server.dialect().toDriverValue(rows.Columns()[i].type, rows.Field(i)->Value());
-        server.execute(insert, values);
-    }
+    CopyTableRows(from, to, table);
     to.CommitTrans();
 }
 
@@ -407,17 +389,7 @@ public:
             if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
                 die(QString::fromUtf8(sqlite3_errmsg(m_db)));
             for (const QVariantList &row : rows) {
-                for (int c = 0; c < int(columns); ++c) {
-                    const QVariant &v = row[c];
-                    if (v.isNull())
-                        sqlite3_bind_null(st, c + 1);
-                    else if (v.typeId() == QMetaType::LongLong || v.typeId() == QMetaType::Int)
-                        sqlite3_bind_int64(st, c + 1, v.toLongLong());
-                    else if (v.typeId() == QMetaType::Double)
-                        sqlite3_bind_double(st, c + 1, v.toDouble());
-                    else
-                        sqlite3_bind_text(st, c + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
-                }
+                BindSqliteRow(st, row);
                 if (sqlite3_step(st) != SQLITE_DONE)
                     die(QString::fromUtf8(sqlite3_errmsg(m_db)));
                 sqlite3_reset(st);
@@ -643,42 +615,31 @@ struct Days
 };
 
 // ---------------------------------------------------------------------------------------------------
-// The bulletin from ORX, by period kind
+// The bulletins by period kind: from ORX, and from the first station's bulletin database
 
-class BulletinHost : public ReportHost
+class BulletinHost : public QuietReportHost
 {
 public:
     BulletinHost(Network &n, bool pg) : m_n(n), m_pg(pg) {}
-    QWidget *Owner() override { return nullptr; }
-    bool GetStationDBParams(QString &, QString &, QString &) override { return false; }
-    bool OpenDB_ADO(DbConnection &Conn, const QString &, const QString &, const QString &) override
+    // The first station's bulletin database is the station selected in the main window.
+    bool GetStationDBParams(QString &Source, QString &User, QString &Password) override
+    {
+        Source = m_n.bulletinSource(m_pg);
+        User = m_pg ? pgUser() : QString();
+        Password = m_pg ? pgPassword() : QString();
+        return true;
+    }
+    // No source: the ORX database.
+    bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &, const QString &) override
     {
         Conn.SetProvider(m_pg ? QStringLiteral("MSDASQL") : kJet);
-        Conn.SetConnectionString(
-            QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(m_n.orxSource(m_pg)));
+        Conn.SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite")
+                                     .arg(Source.isEmpty() ? m_n.orxSource(m_pg) : Source));
         Conn.Open(m_pg ? pgUser() : QString(), m_pg ? pgPassword() : QString());
         return true;
     }
-    void CloseDB_ADO(DbConnection &Conn) override { Conn.Close(); }
-    ConnParams OrxConnParams(const Tsett &) override { return {}; }
-    bool MainStation(const QString &, tstainfo &) override { return false; }
-    QString CodeToSta(const QString &Code, bool) override { return Code; }
     const tfilts &Filters() override { return m_n.filters; }
     QString ProgramFolder() override { return m_n.dir.path() + QLatin1Char('/'); }
-    int ReportCounter() override { return 1; }
-    QString ShortDateText(TDateTime Date) override
-    {
-        return FormatDateTime(QStringLiteral("dd.mm.yyyy"), Date);
-    }
-    void ZipFiles(const QString &, const QString &) override {}
-    bool SendMail(const QString &, const QString &, bool, const QString &, const QString &, const QString &,
-                  const QString &) override
-    {
-        return false;
-    }
-    void Progress(int, int, const QString &, bool *) override {}
-    void HideProgress() override {}
-    void ShowReport(const QString &) override {}
 
 private:
     Network &m_n;
@@ -751,54 +712,66 @@ void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
 }
 
 // ---------------------------------------------------------------------------------------------------
-// The summaries of the last day
+// The station bulletin from the first station's bulletin database, by period kind
 
-class OrxSummaryHostImpl : public OrxSummaryHost
+void BM_StationBulletin(benchmark::State &state, bool pg, Network &net)
 {
-public:
-    OrxSummaryHostImpl(Network &n, DbConnection &orx) : m_n(n), m_orx(orx)
-    {
-        m_sett.svodka_date = n.last;
-        m_sett.svodka_dir = n.dir.path();
-        m_sett.svset = 3;
-        m_sett.multi_name = QStringLiteral("_multi");
-    }
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return m_sett; }
-    bool AskSummaryParameters() override { return true; }
-    QString CurrentStationCode() override { return m_n.demo.stationCodes.first(); }
-    QString CurrentStationSection() override { return m_n.demo.stationCodes.first(); }
-    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
-    DbConnection &BulletinConnection() override { return m_orx; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
-    int EditSummary(const QString &, bool, QStringList &) override { return IDCANCEL; }
-    bool SendMail(QChar, const QString &, const QString &) override { return false; }
-    void GetOrxConnParams(QString &, QString &, QString &) override {}
-    DbConnection &OrxConnection() override { return m_orx; }
-    QStringList CheckedStations() override { return {}; }
-    bool SelectedNetwork(QStringList &) override { return false; }
-    QString StationSta(const QString &) override { return QString(); }
-    const TD2D &WaveTable() override { return m_n.waves; }
-    const tmulss &WaveFactors() override { return m_n.factors; }
-    const tfilts &Filters() override { return m_n.filters; }
+    BulletinHost host(net, pg);
+    ReportState report;
+    report.sett.fullorx = false;
+    report.sett.out_provider = pg ? 1 : 0;
+    report.codes = {net.demo.stationCodes.first()};
+    report.tempFile = net.dir.filePath(QStringLiteral("system/stbul_2.htm"));
+    report.period = periodOf(int(state.range(2)), net);
+    report.options.repset = 3;
+    DbConnection conn;
+    PeakMemory memory;
+    for (auto _ : state)
+        MakeReport(report, host, conn, false);
+    memory.report(state);
+    if (!report.reportMade)
+        fail(state, "no bulletin");
+}
 
-private:
-    Network &m_n;
-    DbConnection &m_orx;
-    Tsett m_sett;
-};
+// The period's readings of the station with their events, and the readings' measurements, read raw.
+void BM_StationBulletinRaw(benchmark::State &state, bool pg, Network &net)
+{
+    const trsets period = periodOf(int(state.range(2)), net);
+    QString fromLit, toLit;
+    SqlDateRangeLiterals(pg, period.begDate, period.endDate, fromLit, toLit);
+    const QString readings = QStringLiteral("b.\"date\" between %1 and %2 and b.station_cod='%3'")
+                                 .arg(fromLit, toLit, net.demo.stationCodes.first());
+    PeakMemory memory;
+    qint64 rows = 0, events = 0;
+    for (auto _ : state) {
+        Raw raw(pg, net.bulletinSource(pg));
+        rows =
+            raw.read(QStringLiteral("select e.*, b.* from \"%1\" e join \"%2\" b on e.num=b.n_equake where ")
+                         .arg(kEvents, kReadings) +
+                     readings + QStringLiteral(" order by e.num, b.\"time\""));
+        rows += raw.read(QStringLiteral("select m.* from \"%1\" m join \"%2\" b on m.arid=b.arid where ")
+                             .arg(kMeasurements, kReadings) +
+                         readings);
+    }
+    memory.report(state);
+    std::vector<QVariantList> count;
+    Raw(pg, net.bulletinSource(pg))
+        .read(QStringLiteral("select count(distinct b.n_equake) from \"%1\" b where ").arg(kReadings) +
+                  readings,
+              nullptr, &count);
+    events = count.front().first().toLongLong();
+    state.counters["rows"] = double(rows);
+    state.counters["events"] = double(events);
+}
+
+// ---------------------------------------------------------------------------------------------------
+// The summaries of the last day
 
 void BM_OrxSummary(benchmark::State &state, bool pg, Network &net)
 {
     auto orx = connectTo(pg, net.orxSource(pg));
-    OrxSummaryHostImpl host(net, *orx);
+    QuietOrxSummaryHost host(*orx, net.demo.stationCodes.first(), net.last, net.dir.path(), net.waves,
+                             net.factors, net.filters);
     SummaryRunStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -915,50 +888,6 @@ void BM_SummaryRaw(benchmark::State &state, bool pg, Network &net)
 // ---------------------------------------------------------------------------------------------------
 // The copy from ORX: the first station's whole period into a bulletin database
 
-class CopyHost : public OrxCopyHost
-{
-public:
-    CopyHost(Network &n, bool pg, DbConnection &orx, DbConnection &bulletin)
-        : m_n(n), m_pg(pg), m_orx(orx), m_bulletin(bulletin)
-    {
-        m_sett.start_date = n.first;
-        m_sett.end_date = n.last;
-        m_sett.start_mode = 1;
-    }
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return m_sett; }
-    bool AskPeriod() override { return true; }
-    QString CurrentStationSection() override { return m_n.demo.stationCodes.first(); }
-    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
-    {
-        Source = QStringLiteral("bulletin");
-        return true;
-    }
-    DbConnection &OrxConnection() override { return m_orx; }
-    DbConnection &BulletinConnection() override { return m_bulletin; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
-    {
-        SqlDateRangeLiterals(m_pg, FromDate, ToDate, FromLit, ToLit);
-    }
-    void ShowProgress(const QString &, int) override {}
-    void SetProgress(int) override {}
-    void HideProgress() override {}
-
-private:
-    Network &m_n;
-    bool m_pg;
-    DbConnection &m_orx, &m_bulletin;
-    Tsett m_sett;
-};
-
 // An empty bulletin database with the working copies, a file or a database on the server.
 struct FreshBulletin
 {
@@ -981,7 +910,7 @@ void BM_OrxCopy(benchmark::State &state, bool pg, Network &net)
     FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), DemoBulletinCreates() + kWorkingCopies);
     auto orx = connectTo(pg, net.orxSource(pg));
     auto bulletin = connectTo(pg, target.source);
-    CopyHost host(net, pg, *orx, *bulletin);
+    QuietOrxCopyHost host(*orx, *bulletin, pg, net.demo.stationCodes.first(), net.first, net.last);
     OrxCopyStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -1288,14 +1217,24 @@ void registerAll()
         bool kinds;
     };
     const Case cases[] = {
-        {"Bulletin", BM_Bulletin, true},      {"BulletinRaw", BM_BulletinRaw, true},
-        {"OrxSummary", BM_OrxSummary, false}, {"OrxSummaryRaw", BM_OrxSummaryRaw, false},
-        {"Summary", BM_Summary, false},       {"SummaryRaw", BM_SummaryRaw, false},
-        {"OrxCopy", BM_OrxCopy, false},       {"OrxCopyRaw", BM_OrxCopyRaw, false},
-        {"OrvExport", BM_OrvExport, false},   {"OrvExportRaw", BM_OrvExportRaw, false},
-        {"OrvImport", BM_OrvImport, false},   {"OrvImportRaw", BM_OrvImportRaw, false},
-        {"TextExport", BM_TextExport, false}, {"TextExportRaw", BM_TextExportRaw, false},
-        {"TextImport", BM_TextImport, false}, {"TextImportRaw", BM_TextImportRaw, false},
+        {"Bulletin", BM_Bulletin, true},
+        {"BulletinRaw", BM_BulletinRaw, true},
+        {"StationBulletin", BM_StationBulletin, true},
+        {"StationBulletinRaw", BM_StationBulletinRaw, true},
+        {"OrxSummary", BM_OrxSummary, false},
+        {"OrxSummaryRaw", BM_OrxSummaryRaw, false},
+        {"Summary", BM_Summary, false},
+        {"SummaryRaw", BM_SummaryRaw, false},
+        {"OrxCopy", BM_OrxCopy, false},
+        {"OrxCopyRaw", BM_OrxCopyRaw, false},
+        {"OrvExport", BM_OrvExport, false},
+        {"OrvExportRaw", BM_OrvExportRaw, false},
+        {"OrvImport", BM_OrvImport, false},
+        {"OrvImportRaw", BM_OrvImportRaw, false},
+        {"TextExport", BM_TextExport, false},
+        {"TextExportRaw", BM_TextExportRaw, false},
+        {"TextImport", BM_TextImport, false},
+        {"TextImportRaw", BM_TextImportRaw, false},
     };
     // Each network runs through every case before the next is made, so only one is on disk at a time.
     for (int days : dayList())

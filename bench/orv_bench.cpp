@@ -6,6 +6,7 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "bench_support.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/jet_sqlite.h"
@@ -379,17 +380,7 @@ void BM_RawImport_SQLite(benchmark::State &state)
             sqlite3_stmt *st = nullptr;
             sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
             for (const QVariantList &row : table.rows) {
-                for (int c = 0; c < table.columns; ++c) {
-                    const QVariant &v = row[c];
-                    if (v.isNull())
-                        sqlite3_bind_null(st, c + 1);
-                    else if (v.typeId() == QMetaType::LongLong)
-                        sqlite3_bind_int64(st, c + 1, v.toLongLong());
-                    else if (v.typeId() == QMetaType::Double)
-                        sqlite3_bind_double(st, c + 1, v.toDouble());
-                    else
-                        sqlite3_bind_text(st, c + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
-                }
+                BindSqliteRow(st, row);
                 if (sqlite3_step(st) != SQLITE_DONE)
                     die(QString::fromUtf8(sqlite3_errmsg(db)));
                 sqlite3_reset(st);

@@ -4,6 +4,7 @@
 // Both on a SQLite ORX file and, when BRENVALE_TEST_PG_DSN names a server (see tests/support/pg_server.sh),
 // on PostgreSQL through psqlODBC.
 
+#include "bench_support.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
@@ -193,48 +194,6 @@ struct CopyDatabases
     }
 };
 
-class CopyHost : public OrxCopyHost
-{
-public:
-    CopyHost(CopyDatabases &d, bool odbc) : m_d(d), m_odbc(odbc)
-    {
-        m_sett.start_date = year().first;
-        m_sett.end_date = year().last;
-        m_sett.start_mode = 1;
-    }
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return m_sett; }
-    bool AskPeriod() override { return true; }
-    QString CurrentStationSection() override { return year().demo.stationCodes.first(); }
-    void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int, bool) override
-    {
-        Source = QStringLiteral("bulletin");
-        return true;
-    }
-    DbConnection &OrxConnection() override { return *m_d.orx; }
-    DbConnection &BulletinConnection() override { return *m_d.bulletin; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
-    {
-        SqlDateRangeLiterals(m_odbc, FromDate, ToDate, FromLit, ToLit);
-    }
-    void ShowProgress(const QString &, int) override {}
-    void SetProgress(int) override {}
-    void HideProgress() override {}
-
-private:
-    CopyDatabases &m_d;
-    bool m_odbc;
-    Tsett m_sett;
-};
-
 // The same rows as the copy stored, put with a bound insert per row into empty tables of the same shape
 // in one transaction: what the database itself takes for the writing alone.
 double plainInsertSeconds(DbConnection &c, int &rows)
@@ -310,7 +269,8 @@ void BM_StationYearCopy(benchmark::State &state)
         return;
     }
     CopyDatabases d(pg);
-    CopyHost host(d, pg);
+    QuietOrxCopyHost host(*d.orx, *d.bulletin, pg, year().demo.stationCodes.first(), year().first,
+                          year().last);
     OrxCopyStats stats;
     for (auto _ : state) {
         stats = OrxCopyStats();
@@ -351,48 +311,6 @@ struct BusyDay
     }
 };
 
-class SummaryHostOnOrx : public OrxSummaryHost
-{
-public:
-    SummaryHostOnOrx(BusyDay &d, DbConnection &orx) : m_d(d), m_orx(orx)
-    {
-        m_sett.svodka_date = d.day;
-        m_sett.svodka_dir = d.dir.path();
-        m_sett.svset = 3;
-        m_sett.multi_name = QStringLiteral("_multi");
-    }
-    QWidget *Owner() override { return nullptr; }
-    Tsett &Settings() override { return m_sett; }
-    bool AskSummaryParameters() override { return true; }
-    QString CurrentStationCode() override { return m_d.demo.stationCodes.first(); }
-    QString CurrentStationSection() override { return m_d.demo.stationCodes.first(); }
-    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return false; }
-    DbConnection &BulletinConnection() override { return m_orx; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
-    void SqlDateRange(QString &, QString &, TDateTime, TDateTime) override {}
-    int EditSummary(const QString &, bool, QStringList &) override { return IDCANCEL; }
-    bool SendMail(QChar, const QString &, const QString &) override { return false; }
-    void GetOrxConnParams(QString &, QString &, QString &) override {}
-    DbConnection &OrxConnection() override { return m_orx; }
-    QStringList CheckedStations() override { return {}; }
-    bool SelectedNetwork(QStringList &) override { return false; }
-    QString StationSta(const QString &) override { return QString(); }
-    const TD2D &WaveTable() override { return m_d.waves; }
-    const tmulss &WaveFactors() override { return m_d.factors; }
-    const tfilts &Filters() override { return m_d.filters; }
-
-private:
-    BusyDay &m_d;
-    DbConnection &m_orx;
-    Tsett m_sett;
-};
-
 void BM_OrxSummary(benchmark::State &state)
 {
     const bool pg = state.range(1) != 0;
@@ -418,7 +336,8 @@ void BM_OrxSummary(benchmark::State &state)
         run(*orx, QStringLiteral("create index arrival_eventid on arrival (eventid)"));
     else if (state.range(2) == 0 && !pg)
         run(*orx, QStringLiteral("drop index arrival_eventid"));
-    SummaryHostOnOrx host(day, *orx);
+    QuietOrxSummaryHost host(*orx, day.demo.stationCodes.first(), day.day, day.dir.path(), day.waves,
+                             day.factors, day.filters);
     SummaryRunStats stats;
     for (auto _ : state) {
         stats = SummaryRunStats();

@@ -3,6 +3,7 @@
 // psqlODBC when BRENVALE_TEST_PG_DSN, _USER and _PASSWORD name a server (tests/support/pg_server.sh
 // starts one).
 
+#include "bench_support.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
@@ -116,7 +117,7 @@ public:
             QString create = tables.Field(1)->AsString();
             create.remove(QStringLiteral(" COLLATE JETNOCASE"));
             execute(*server, create);
-            copyRows(*file, *server, tables.Field(0)->AsString());
+            CopyTableRows(*file, *server, tables.Field(0)->AsString());
         }
         server->CommitTrans();
     }
@@ -147,31 +148,6 @@ private:
         c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(source));
         c->Open(m_user, m_password);
         return c;
-    }
-
-    static void copyRows(DbConnection &from, DbConnection &to, const QString &table)
-    {
-        DbQuery rows(&from);
-        rows.SetForwardOnly(true);
-        rows.SetSQL(QStringLiteral("select * from [%1]").arg(table));
-        rows.Open();
-        QStringList names, marks;
-        for (const DbColumn &c : rows.Columns()) {
-            names << QLatin1Char('[') + c.name + QLatin1Char(']');
-            marks << QStringLiteral("?");
-        }
-        DbBackend &server = to.backend();
-        const QString insert =
-            server.dialect()
-                .translate(QStringLiteral("insert into [%1] (%2) values (%3)")
-                               .arg(table, names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))
-                .value(0);
-        QVariantList values(rows.FieldCount());
-        for (; !rows.Eof(); rows.Next()) {
-            for (int i = 0; i < rows.FieldCount(); ++i)
-                values[i] = server.dialect().toDriverValue(rows.Columns()[i].type, rows.Field(i)->Value());
-            server.execute(insert, values);
-        }
     }
 
     QString m_dsn, m_user, m_password, m_database;

@@ -944,7 +944,7 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
 }
 
 namespace {
-template <class Statements> QStringList statementList(const Statements &statements)
+QStringList statementList(std::span<const char *const> statements)
 {
     QStringList list;
     for (const char *sql : statements)
@@ -965,5 +965,5 @@ QStringList DemoOrxIndexes()
 
 QStringList DemoBulletinCreates()
 {
-    return statementList(BulletinTableCreates());
+    return statementList(BulletinTableCreates()) + statementList(kReferenceCreates);
 }
