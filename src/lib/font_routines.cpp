@@ -5,14 +5,17 @@
 #include <QGuiApplication>
 #include <QPalette>
 
+#include <limits>
+
 void SetFontFromStr(TUserFont &Font, const QString &Name, int Size, const QString &Color, int Charset,
                     const QString &Style)
 {
     Font.Font.setFamily(Name);
+    // A negative size is a height in pixels; the one negative int without an opposite is no height.
     if (Size > 0)
         Font.Font.setPointSize(Size);
-    else if (Size < 0)
-        Font.Font.setPixelSize(-Size); // a negative size is a height in pixels
+    else if (Size < 0 && Size != std::numeric_limits<int>::min())
+        Font.Font.setPixelSize(-Size);
     if (Color.isEmpty()) {
         Font.Color = clWindowText;
     } else if (Color.startsWith(QLatin1String("0x"))) {

@@ -44,6 +44,13 @@ TEST_F(SettingsFile, CommonKeysInValuesOfFive)
     ini.WriteString("global", "ngopt1", "start_date");
     ReadCommonKeys(ini, back);
     EXPECT_EQ(back, QStringList({"svodka_dir", "exp_dir", "mails_send", "start_date"}));
+
+    // A count beyond any file's values reads the values there (the older "ngopt2" among them) at once.
+    ini.WriteString("global", "nglobal_cnt", "2147483647");
+    ini.WriteString("global", "ngopt14", "exp_dir");
+    ReadCommonKeys(ini, back);
+    EXPECT_EQ(back,
+              QStringList({"svodka_dir", "exp_dir", "mails_send", "start_date", "k11", "k12", "exp_dir"}));
 }
 
 TEST_F(SettingsFile, GlobalKeys)

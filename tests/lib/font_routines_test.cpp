@@ -55,6 +55,24 @@ TEST(SetFontFromStr, NameSizeCharsetAndStyleLetters)
     }
 }
 
+TEST(SetFontFromStr, SizeInPointsOrPixels)
+{
+    struct Case
+    {
+        int size;
+        int points, pixels; // -1: not set that way
+    } cases[] = {
+        {11, 11, -1}, {-13, -1, 13}, {0, 9, -1}, {2147483647, 2147483647, -1}, {-2147483647 - 1, 9, -1},
+    };
+    for (const auto &c : cases) {
+        TUserFont font;
+        font.Font.setPointSize(9);
+        SetFontFromStr(font, u"Arial"_s, c.size, QString(), 1, QString());
+        EXPECT_EQ(font.Font.pointSize(), c.points) << c.size;
+        EXPECT_EQ(font.Font.pixelSize(), c.pixels) << c.size;
+    }
+}
+
 TEST(SetFontFromStr, SameUserFontComparesEveryPart)
 {
     TUserFont a, b;

@@ -1,10 +1,14 @@
 #include "app/settings/form_placement.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
-// One axis: raise the start to the area's edge, then narrow what runs past the far edge, moving the
-// start back when that would fall below the minimum.
-void fitAxis(int &pos, int &size, int areaStart, int areaEnd, int minSize)
+// One axis, in 64 bits because the stored values are any integers the file holds: never below the
+// minimum size, the start raised to the area's edge, then what runs past the far edge narrowed, moving
+// the start back when that would fall below the minimum.
+void fitAxis(qint64 &pos, qint64 &size, qint64 areaStart, qint64 areaEnd, qint64 minSize)
 {
     if (pos < areaStart)
         pos = areaStart;
@@ -17,6 +21,11 @@ void fitAxis(int &pos, int &size, int areaStart, int areaEnd, int minSize)
     }
 }
 
+int toInt(qint64 value)
+{
+    return int(std::clamp<qint64>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
 } // namespace
 
 FormPlacement ComputeFormPlacement(const StoredPlacement &stored, const QRect &workArea, int minWidth,
@@ -27,14 +36,14 @@ FormPlacement ComputeFormPlacement(const StoredPlacement &stored, const QRect &w
         result.maximized = true;
         return result;
     }
-    int w = stored.width.value_or(workArea.width() * 3 / 4);
-    int h = stored.height.value_or(workArea.height() * 3 / 4);
-    int x = stored.x.value_or(workArea.left() + (workArea.width() - w) / 2);
-    int y = stored.y.value_or(workArea.top() + (workArea.height() - h) / 2);
-    const int right = workArea.left() + workArea.width();
-    const int bottom = workArea.top() + workArea.height();
-    fitAxis(x, w, workArea.left(), right, minWidth);
-    fitAxis(y, h, workArea.top(), bottom, minHeight);
-    result.bounds = QRect(x, y, w, h);
+    const qint64 left = workArea.left(), top = workArea.top();
+    const qint64 width = workArea.width(), height = workArea.height();
+    qint64 w = std::max<qint64>(stored.width.value_or(width * 3 / 4), minWidth);
+    qint64 h = std::max<qint64>(stored.height.value_or(height * 3 / 4), minHeight);
+    qint64 x = stored.x ? qint64(*stored.x) : left + (width - w) / 2;
+    qint64 y = stored.y ? qint64(*stored.y) : top + (height - h) / 2;
+    fitAxis(x, w, left, left + width, minWidth);
+    fitAxis(y, h, top, top + height, minHeight);
+    result.bounds = QRect(toInt(x), toInt(y), toInt(w), toInt(h));
     return result;
 }

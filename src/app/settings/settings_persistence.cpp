@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QWidget>
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -79,7 +80,10 @@ void ReadOptionKeys(SettingsAccess &ini, Tsett &s, QString &netName, bool bdeAva
 void ReadCommonKeys(SettingsAccess &ini, QStringList &keys)
 {
     keys.clear();
-    const int n = ini.ReadInteger(G, key("nglobal_cnt"), 0);
+    // The program writes at most 15 values (73 keys, five a value); a damaged or hand-made count beyond
+    // any file's size would only stall the start-up on values that are not there.
+    constexpr int maxValues = 1000;
+    const int n = std::min(ini.ReadInteger(G, key("nglobal_cnt"), 0), maxValues);
     for (int i = 0; i < n; ++i) {
         dsarray parts;
         SplitTokens(ini.ReadString(G, QStringLiteral("ngopt") + QString::number(i), QString()), CharSet(" ,"),
