@@ -2,9 +2,9 @@
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
-#include "exchange/journal_db.h"
 #include "exchange/orv_export.h"
 #include "exchange/paradox_fixture.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "lib/mstring_grid.h"
 #include "support/program_env.h"
@@ -181,7 +181,7 @@ struct DemoImport
     }
     QStringList rows(bool orx, const char *sql) const
     {
-        return journalDbRows(*open(orx ? demo.orxPath : demo.bulletinPaths.first()), QString::fromUtf8(sql));
+        return dbRows(*open(orx ? demo.orxPath : demo.bulletinPaths.first()), QString::fromUtf8(sql));
     }
     // Every row the imports could touch, in both databases.
     QStringList databases() const

@@ -1,3 +1,4 @@
+#include "app/main/product_commands.h"
 #include "app/main/program_folder.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
@@ -5,9 +6,11 @@
 #include "exchange/orv_export.h"
 #include "exchange/orv_file.h"
 #include "exchange/orv_import.h"
+#include "exchange_test_env.h"
 #include "lib/mstring_grid.h"
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
+#include "support/smtp_server.h"
 
 #include <QProcess>
 #include <QRadioButton>
@@ -49,30 +52,55 @@ template <class Env> void createOrx(OrxDb<Env> &db, const char *arrival = kArriv
     db.exec(arrival);
 }
 
-void fillSource(OrxDb<SqliteEnv> &db, bool orphan = false)
-{
-    createOrx(db);
-    for (const char *sql : kSourceRows)
-        db.exec(sql);
-    if (orphan)
-        db.exec(kOrphan);
-}
-
 template <class Env> QStringList allRows(OrxDb<Env> &db)
 {
     return db.rows(kOriginRows) + QStringList{QStringLiteral("--")} + db.rows(kArrivalRows);
+}
+
+// March 2008: an event that begins before the period, one inside, one that runs past its end, and
+// another station's arrival.
+const char *const kExportRows[] = {
+    "create table origin (eventid varchar(20),lat float,primary key (eventid))",
+    "create table arrival (arid integer,eventid varchar(20),sta varchar(6),itime float,primary key (arid))",
+    "insert into origin values ('20080229235959',1),('20080310000000',2),('20080331235900',3)",
+    "insert into arrival values (1,'20080229235959','ABC',1204329599),(2,'20080229235959','ABC',1204329610),"
+    "(3,'20080310000000','ABC',1205107200),(4,'20080310000000','XYZ',1205107201),"
+    "(5,'20080331235900','ABC',1207007940),(6,'20080331235900','ABC',1207008030)",
+};
+
+struct Dump
+{
+    orxheader header;
+    QList<QStringList> rows; // literals
+};
+
+Dump readDump(const QString &path)
+{
+    Dump d;
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(int(DetectOrvVersion(f)), int(OrvVersion::V11));
+    EXPECT_EQ(int(ReadOrvHeader(f, OrvVersion::V11, d.header)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(int(ReadOrvFieldList(f, d.header)), int(OrvReadStatus::Ok));
+    while (ReadOrvRecord(f, d.header, {}) == OrvReadStatus::Ok)
+        d.rows << d.header.literals;
+    return d;
 }
 
 // A program folder whose ORX database the test points where it wants, and a temporary folder of its
 // own so that what a run leaves behind there can be seen.
 struct OrvProgram : ProgramWindow
 {
-    TestDir out;
-    TestDir temp;
+    TestDir out, temp, unpacked;
+    OrvExportStats stats;
     QByteArray oldTemp = qgetenv("TMPDIR");
+    OrxDb<SqliteEnv> source; // the rows above
 
     OrvProgram()
     {
+        createOrx(source);
+        for (const char *sql : kSourceRows)
+            source.exec(sql);
         qputenv("TMPDIR", temp.path().toLocal8Bit());
         addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
         w->sett.exp_start_date = EncodeDate(2008, 3, 1);
@@ -106,7 +134,34 @@ struct OrvProgram : ProgramWindow
         EXPECT_EQ(folderEntries(temp.path()), before);
         return stats;
     }
+    // An export of the set given, from the rows of kExportRows in db.
+    template <class Env> void use(OrxDb<Env> &db)
+    {
+        for (const char *sql : kExportRows)
+            db.exec(sql);
+        point(db);
+    }
+    void run(int set, const QStringList &checked = {})
+    {
+        w->sett.expset = set;
+        w->checkedStations = checked;
+        rec.clear();
+        stats = {};
+        RunOrxExport(*w, &stats);
+    }
+    QStringList members()
+    {
+        unzipAll(stats.archive, unpacked.path());
+        return folderEntries(unpacked.path());
+    }
     QString log() const { return read("system/log_imp.txt"); }
+    QString labels() const
+    {
+        QStringList texts;
+        for (const char *name : {"st1", "st2", "st3"})
+            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        return texts.join(QLatin1Char('|'));
+    }
 };
 
 template <class Env> class OrvExchange : public OnBothBackends<Env>
@@ -119,12 +174,10 @@ TYPED_TEST_SUITE(OrvExchange, BothBackends, BackendName);
 TYPED_TEST(OrvExchange, RoundTripGivesTheSameRows)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
 
-    const QString archive = p.exportFrom(source);
+    const QString archive = p.exportFrom(p.source);
     EXPECT_EQ(QFileInfo(archive).fileName(), QStringLiteral("20080301_20080331.orv"));
     const OrvImportStats stats = p.importInto(target, archive);
     EXPECT_TRUE(stats.committed);
@@ -132,7 +185,7 @@ TYPED_TEST(OrvExchange, RoundTripGivesTheSameRows)
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Готово!\r\rИмпорт занял ")))
         << p.rec.last().text.toStdString();
-    EXPECT_EQ(allRows(target), allRows(source));
+    EXPECT_EQ(allRows(target), allRows(p.source));
     EXPECT_FALSE(QFileInfo::exists(p.path("system/log_imp.txt")));
 
     // And back, into a database of the other kind.
@@ -141,23 +194,21 @@ TYPED_TEST(OrvExchange, RoundTripGivesTheSameRows)
     QFile::remove(archive);
     const QString again = p.exportFrom(target);
     p.importInto(back, again);
-    EXPECT_EQ(allRows(back), allRows(source));
+    EXPECT_EQ(allRows(back), allRows(p.source));
 }
 
 TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source, true);
+    p.source.exec(kOrphan);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     // Events of another station under the file's EVENTIDs: nothing of the file's stations to replace.
-    target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
-    target.exec("insert into origin (eventid,lat) values ('20080301123457',2)");
-    target.exec("insert into origin (eventid,lat) values ('20080320101010 O''B',3)");
+    target.exec("insert into origin (eventid,lat) values "
+                "('20080301123456',1),('20080301123457',2),('20080320101010 O''B',3)");
     target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896)");
 
-    const OrvImportStats stats = p.importInto(target, p.exportFrom(source));
+    const OrvImportStats stats = p.importInto(target, p.exportFrom(p.source));
     EXPECT_EQ(stats.renamed, 2);
     EXPECT_EQ(stats.skipped, 1);
     ASSERT_EQ(p.rec.count(), 1);
@@ -183,16 +234,13 @@ TYPED_TEST(OrvExchange, TakenEventIdsAreRenamedAndOrphansSkipped)
 TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896)");
-    target.exec(
-        "insert into arrival (arid,eventid,sta,itime) values (11,'20080301123456','ABC',1204374900.125)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896),"
+                "(11,'20080301123456','ABC',1204374900.125)");
     p.w->adde->setChecked(true);
-    const QString archive = p.exportFrom(source);
+    const QString archive = p.exportFrom(p.source);
 
     p.rec.answer({IDYES});
     const OrvImportStats stats = p.importInto(target, archive);
@@ -215,16 +263,14 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
 TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1204374950)");
     // Arrival 4 of the file collides with a row of another station, which the replacement keeps.
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (4,'OTHER','QQQ',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values "
+                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
     const QStringList before = allRows(target);
-    const QString archive = p.exportFrom(source);
+    const QString archive = p.exportFrom(p.source);
 
     // Refused: nothing happens and nothing more is said.
     p.rec.answer({IDNO});
@@ -254,11 +300,9 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
     OrxDb<TypeParam> &target = *this->orx;
     createOrx(target, kArrivalWithoutAmpl);
-    const QString archive = p.exportFrom(source);
+    const QString archive = p.exportFrom(p.source);
     const QString question =
         QStringLiteral("Следующие поля в таблице \"arrival\" отсутствуют и не могут быть "
                        "импортированы: ampl\rХотите импортировать остальные поля?");
@@ -279,50 +323,8 @@ TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
               (QStringList{"1|P|1204374903.5", "2|S|<null>", "3|<null>|<null>", "4|Pg|<null>"}));
 }
 
-TEST(OrvView, FillsTheImportTablesWithoutAConnection)
-{
-    OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
-    const QString archive = p.exportFrom(source);
-    p.useOrx(p.path("no-such-database.db"));
-    p.rec.clear();
-
-    const QStringList temps = folderEntries(p.temp.path());
-    ReadORV(*p.w, archive, true);
-    EXPECT_EQ(p.rec.count(), 0);
-    EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
-    EXPECT_EQ(folderEntries(p.temp.path()), temps);
-    EXPECT_FALSE(QFileInfo::exists(p.path("system/log_imp.txt")));
-
-    const TD2D &origin = *p.w->importTables[1];
-    ASSERT_EQ(origin.RowCount(), 4);
-    ASSERT_EQ(origin.ColCount(), 6);
-    const auto row = [](const TD2D &t, int r) {
-        QStringList cells;
-        for (int c = 0; c < t.ColCount(); ++c)
-            cells << t.GetCell(c, r);
-        return cells;
-    };
-    EXPECT_EQ(row(origin, 0), (QStringList{"eventid", "lat", "depth", "origintime", "comment", "orid"}));
-    EXPECT_EQ(row(origin, 1), (QStringList{"20080301123456", "51.5", "-10.25", "01.03.2008 12:34:56.5",
-                                           "Землетрясение 'Байкал'", "7"}));
-    EXPECT_EQ(row(origin, 3), (QStringList{"20080320101010 O'B", "", "", "20.03.2008 06:50:10.0", "", ""}));
-    const TD2D &arrival = *p.w->importTables[2];
-    ASSERT_EQ(arrival.RowCount(), 5);
-    EXPECT_EQ(row(arrival, 1), (QStringList{"1", "20080301123456", "ABC", "P", "01.03.2008 12:35:00.1",
-                                            "01.03.2008 12:35:03.5", "12.5"}));
-
-    const auto label = [&p](const char *name) {
-        return p.w->findChild<QLabel *>(QString::fromLatin1(name))->text();
-    };
-    EXPECT_EQ(label("st1"), QStringLiteral("Станции: ABC,XYZ"));
-    EXPECT_EQ(label("st2"), QStringLiteral("с 01.03.2008 по 31.03.2008"));
-    EXPECT_EQ(label("st3"), QStringLiteral("Версия ORV: 1.1"));
-}
-
-// The import page's own road: "Чтение данных" shows the file's origin table in the grid, locked for
-// viewing; "Запись данных" imports the file itself, whatever the grid holds.
+// The import page's own road: "Чтение данных" shows the file's tables, the origin table in the grid
+// locked for viewing, without a connection; "Запись данных" imports the file itself.
 struct ImportPageInstalled
 {
     ImportPageInstalled() { SetImportPageInstaller(&InstallImportPage); }
@@ -336,32 +338,40 @@ struct OrvPageProgram : ImportPageInstalled, OrvProgram
 TEST(OrvView, ReadButtonShowsTheFileAndWriteButtonImportsIt)
 {
     OrvPageProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
-    const QString archive = p.exportFrom(source);
-    OrxDb<SqliteEnv> target;
-    createOrx(target);
-    p.point(target);
+    const QString archive = p.exportFrom(p.source);
+    p.useOrx(p.path("no-such-database.db"));
     p.page().SetImportType(ImportOrv);
     p.w->Edit5->setText(archive);
     p.w->imm->setChecked(false);
     p.rec.clear();
+    const QStringList temps = folderEntries(p.temp.path());
 
     p.page().ReadData();
     EXPECT_EQ(p.rec.count(), 0);
+    EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
+    EXPECT_EQ(folderEntries(p.temp.path()), temps);
+    EXPECT_FALSE(QFileInfo::exists(p.path("system/log_imp.txt")));
+    const QStringList origin = tableRows(*p.w->importTables[1]);
+    ASSERT_EQ(origin.size(), 4);
+    EXPECT_EQ(origin[0], "eventid|lat|depth|origintime|comment|orid");
+    EXPECT_EQ(origin[1], "20080301123456|51.5|-10.25|01.03.2008 12:34:56.5|Землетрясение 'Байкал'|7");
+    EXPECT_EQ(origin[3], "20080320101010 O'B|||20.03.2008 06:50:10.0");
+    const QStringList arrival = tableRows(*p.w->importTables[2]);
+    ASSERT_EQ(arrival.size(), 5);
+    EXPECT_EQ(arrival[1], "1|20080301123456|ABC|P|01.03.2008 12:35:00.1|01.03.2008 12:35:03.5|12.5");
+    EXPECT_EQ(p.labels(), "Станции: ABC,XYZ|с 01.03.2008 по 31.03.2008|Версия ORV: 1.1");
     EXPECT_TRUE(p.page().gridLock());
     EXPECT_TRUE(p.w->findChild<QRadioButton *>(QStringLiteral("Strb"))->isChecked());
     const TMStringGrid &grid = *p.w->sg;
     ASSERT_EQ(grid.columnCount(), 7);
     ASSERT_EQ(grid.rowCount(), 4);
-    EXPECT_EQ(GridCell(grid, 1, 0), QStringLiteral("[1] eventid"));
-    EXPECT_EQ(GridCell(grid, 4, 0), QStringLiteral("[4] origintime"));
-    EXPECT_EQ(GridCell(grid, 1, 1), QStringLiteral("20080301123456"));
     EXPECT_EQ(GridCell(grid, 4, 1), QStringLiteral("01.03.2008 12:34:56.5"));
-    EXPECT_TRUE(target.rows(kOriginRows).isEmpty());
 
+    OrxDb<SqliteEnv> target;
+    createOrx(target);
+    p.point(target);
     p.page().WriteData();
-    EXPECT_EQ(allRows(target), allRows(source));
+    EXPECT_EQ(allRows(target), allRows(p.source));
     ASSERT_GE(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Готово!"))) << p.rec.last().text.toStdString();
 
@@ -378,9 +388,7 @@ TEST(OrvView, ReadButtonShowsTheFileAndWriteButtonImportsIt)
 TEST(OrvImport, DamagedFilesWriteNothing)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source);
-    const QString archive = p.exportFrom(source);
+    const QString archive = p.exportFrom(p.source);
     OrxDb<SqliteEnv> target;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('OLD',1)");
@@ -443,15 +451,12 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     for (const auto &c : cases) {
         p.rec.answer({IDYES, IDYES});
         p.importInto(target, c.file);
-        const QList<MessageRecorder::Message> errors = [&] {
-            QList<MessageRecorder::Message> e;
-            for (const auto &m : p.rec.messages())
-                if (m.icon == MB_ICONERROR)
-                    e << m;
-            return e;
-        }();
+        QStringList errors;
+        for (const auto &m : p.rec.messages())
+            if (m.icon == MB_ICONERROR)
+                errors << m.text;
         ASSERT_EQ(errors.size(), 1) << c.name;
-        EXPECT_TRUE(errors[0].text.startsWith(c.message)) << c.name << ": " << errors[0].text.toStdString();
+        EXPECT_TRUE(errors[0].startsWith(c.message)) << c.name << ": " << errors[0].toStdString();
         EXPECT_EQ(allRows(target), before) << c.name;
         EXPECT_EQ(readBytes(p.path("system/Brenvale.ini")), settings) << c.name;
     }
@@ -533,17 +538,15 @@ TEST(OrvImport, OldVersionReplacesTheStationsPeriod)
     EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin")), QStringList{"E1|55.75"});
     EXPECT_EQ(target.rows(QStringLiteral("select arid,eventid,sta,itime from arrival")),
               QStringList{"1|E1|ABC|<null>"});
-    EXPECT_EQ(p.w->findChild<QLabel *>(QStringLiteral("st1"))->text(), QStringLiteral("Станции: ABC"));
-    EXPECT_EQ(p.w->findChild<QLabel *>(QStringLiteral("st3"))->text(), QStringLiteral("Версия ORV: 1.0"));
+    EXPECT_EQ(p.labels(), "Станции: ABC|с 01.03.2008 по 31.03.2008|Версия ORV: 1.0");
 }
 
 // The import log goes through the safe writer: a full disk leaves the old log and says so.
 TEST(OrvImport, FullDiskKeepsTheOldLog)
 {
     OrvProgram p;
-    OrxDb<SqliteEnv> source;
-    fillSource(source, true);
-    const QString archive = p.exportFrom(source);
+    p.source.exec(kOrphan);
+    const QString archive = p.exportFrom(p.source);
     OrxDb<SqliteEnv> target;
     createOrx(target);
     p.write("system/log_imp.txt", QStringLiteral("old log\r\n"));
@@ -559,4 +562,147 @@ TEST(OrvImport, FullDiskKeepsTheOldLog)
     EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
     EXPECT_EQ(p.read("system/log_imp.txt"), QStringLiteral("old log\r\n"));
     EXPECT_EQ(folderEntries(p.path("system")).filter(QStringLiteral("log_imp")), QStringList{"log_imp.txt"});
+}
+
+TYPED_TEST(OrvExchange, PeriodStationsAndMembers)
+{
+    OrvProgram p;
+    p.use(*this->orx);
+
+    p.run(0);
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
+    EXPECT_EQ(QFileInfo(p.stats.archive).fileName(), QStringLiteral("ABC_20080301_20080331.orv"));
+    EXPECT_EQ(folderEntries(p.out.path()), QStringList{"ABC_20080301_20080331.orv"});
+    EXPECT_EQ(p.members(), (QStringList{"_arr1101.orv", "_ori1101.orv", "system"}));
+    EXPECT_EQ(readBytes(p.unpacked.file(OrvSystemMember)), QByteArray("origin arrival"));
+
+    // The event begun before the period is left out; the one running past its end comes whole.
+    const Dump arrival = readDump(p.unpacked.file(OrvArrivalMember));
+    QStringList arids;
+    for (const QStringList &r : arrival.rows)
+        arids << r[0];
+    EXPECT_EQ(arids, (QStringList{"3", "5", "6"}));
+    EXPECT_EQ(arrival.header.table, QStringLiteral("arrival"));
+    EXPECT_EQ(arrival.header.recordCount, 3);
+    EXPECT_EQ(arrival.header.fieldNames, (QStringList{"arid", "eventid", "sta", "itime"}));
+    EXPECT_EQ(arrival.header.periodStart, EncodeDate(2008, 3, 1));
+    EXPECT_EQ(arrival.header.periodEnd, EncodeDate(2008, 3, 31));
+    ASSERT_EQ(arrival.header.stations.size(), 1);
+    EXPECT_EQ(arrival.header.stations[0].code, QStringLiteral("ABC"));
+    EXPECT_NEAR(arrival.header.stations[0].start, EncodeDate(2008, 3, 10), 1e-9);
+    EXPECT_NEAR(arrival.header.stations[0].end, EncodeDate(2008, 4, 1) + EncodeTime(0, 0, 30, 0), 1e-9);
+    const Dump origin = readDump(p.unpacked.file(OrvOriginMember));
+    EXPECT_EQ(origin.rows, (QList<QStringList>{{"'20080310000000'", "2"}, {"'20080331235900'", "3"}}));
+    EXPECT_EQ(origin.header.stations.size(), 1);
+
+    // The current station also checked appears once; a checked one without arrivals gets no times.
+    QFile::remove(p.stats.archive);
+    p.run(2, {QStringLiteral("QQQ"), QStringLiteral("ABC")});
+    EXPECT_EQ(QFileInfo(p.stats.archive).fileName(), QStringLiteral("20080301_20080331.orv"));
+    p.members();
+    const Dump two = readDump(p.unpacked.file(OrvOriginMember));
+    ASSERT_EQ(two.header.stations.size(), 2);
+    EXPECT_EQ(two.header.stations[0].code, QStringLiteral("ABC"));
+    EXPECT_EQ(two.header.stations[1].code, QStringLiteral("QQQ"));
+    EXPECT_EQ(two.header.stations[1].start, 0.0);
+    EXPECT_EQ(two.header.stations[1].end, 0.0);
+
+    // All stations with arrivals in the period.
+    QFile::remove(p.stats.archive);
+    p.run(3);
+    EXPECT_EQ(p.stats.arrivals, 4);
+    p.members();
+    QStringList codes;
+    for (const torxhsta &s : readDump(p.unpacked.file(OrvArrivalMember)).header.stations)
+        codes << s.code;
+    EXPECT_EQ(codes, (QStringList{"ABC", "XYZ"}));
+}
+
+TYPED_TEST(OrvExchange, NothingToExport)
+{
+    OrvProgram p;
+    p.use(*this->orx);
+
+    p.run(1);
+    EXPECT_EQ(
+        shown(p.rec),
+        (QList<Shown>{{QStringLiteral("Была выбрана опция \"делать экспорт по станциям с галочкой\",\rно ни "
+                                      "одна станция не отмечена галочкой,\rпоэтому экспорт не будет "
+                                      "сделан.\rОтметьте нужные станции галочкой или выберите другую опцию "
+                                      "и\rповторите снова."),
+                       MB_ICONWARNING}}));
+    p.run(1, {QStringLiteral("QQQ"), QStringLiteral("O'K")});
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Данные по станции(ям) \"QQQ,O'K\" за этот период "
+                                                          "отсутствуют"),
+                                           MB_ICONWARNING}}));
+    EXPECT_TRUE(p.stats.archive.isEmpty());
+    EXPECT_TRUE(folderEntries(p.out.path()).isEmpty());
+    EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
+}
+
+TEST(OrvExportMail, SentOrNotTheArchiveStays)
+{
+    OrxDb<SqliteEnv> orx;
+    OrvProgram p;
+    p.use(orx);
+    TestDir mail;
+    SmtpServer server(mail.path());
+    ASSERT_GT(server.port(), 0);
+    Tdm::instance()->SetSettings(&p.w->sett);
+    p.w->sett.smtp_host = QStringLiteral("127.0.0.1");
+    p.w->sett.smtp_port = server.port();
+    for (QString *from : {&p.w->sett.mail_from, &p.w->sett.maile_from})
+        *from = QStringLiteral("st@from.ru");
+    for (QString *to : {&p.w->sett.mail_recv, &p.w->sett.maile_recv})
+        *to = QStringLiteral("centre@to.ru");
+    p.w->sett.maile_send = true;
+
+    p.run(0);
+    EXPECT_TRUE(p.stats.mailed);
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Готово!\rЭкспорт успешно отправлен по почте."),
+                                           MB_ICONINFORMATION}}));
+    EXPECT_TRUE(readBytes(mail.file(QStringLiteral("msg-1.eml"))).contains("ABC_20080301_20080331.orv"));
+
+    QFile::remove(p.stats.archive);
+    p.w->sett.smtp_port = 1; // nothing listens there
+    p.run(0);
+    EXPECT_FALSE(p.stats.mailed);
+    ASSERT_EQ(p.rec.count(), 2);
+    EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONERROR));
+    EXPECT_EQ(lastShown(p.rec),
+              Shown(QStringLiteral("Готово!\rНе удалось отправить экспорт по почте!"), MB_ICONINFORMATION));
+    EXPECT_EQ(folderEntries(p.out.path()), QStringList{"ABC_20080301_20080331.orv"});
+}
+
+TEST(ExportButton, DispatchesByMode)
+{
+    ProgramWindow o;
+    ProductCommands saved = productCommands();
+    QStringList called;
+    productCommands().orvExport = [&called](Tmainf &) { called << QStringLiteral("orv"); };
+    productCommands().textExport = [&called](Tmainf &) { called << QStringLiteral("text"); };
+    auto *button = o.w->findChild<QPushButton *>(QStringLiteral("BitBtn14"));
+    ASSERT_NE(button, nullptr);
+    o.w->sett.fullorx = true;
+    button->click();
+    o.w->sett.fullorx = false;
+    button->click();
+    productCommands() = saved;
+    EXPECT_EQ(called, (QStringList{"orv", "text"}));
+}
+
+TEST(OrvExportDisk, FullDiskMakesNoArchive)
+{
+    OrxDb<SqliteEnv> orx;
+    OrvProgram p;
+    p.use(orx);
+    {
+        DiskFullAfter full(100);
+        p.run(0);
+    }
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Не удалось записать файл ")))
+        << p.rec.last().text.toStdString();
+    EXPECT_TRUE(p.stats.archive.isEmpty());
+    EXPECT_TRUE(folderEntries(p.out.path()).isEmpty());
 }

@@ -1,5 +1,6 @@
 #include "db/sql_literals.h"
 #include "exchange/orx_copy.h"
+#include "exchange_test_env.h"
 #include "lib/epoch.h"
 #include "support/program_env.h"
 
@@ -20,17 +21,9 @@ double ep(int d, int h, int n, double s, int month = 2)
     return htoe(2026, quint16(month), quint16(d), quint16(h), quint16(n), s);
 }
 
-QVariant nul()
-{
-    return QVariant(QMetaType::fromType<double>());
-}
 QVariant str(const char *s)
 {
     return s ? QVariant(QString::fromUtf8(s)) : QVariant(QMetaType::fromType<QString>());
-}
-QVariant num(double v)
-{
-    return std::isnan(v) ? nul() : QVariant(v);
 }
 // Bound date values as both back ends take them.
 QDateTime at(int y, int m, int d, double dayFraction = 0)
@@ -38,20 +31,32 @@ QDateTime at(int y, int m, int d, double dayFraction = 0)
     return QDateTime(QDate(y, m, d), QTime(0, 0)).addMSecs(qint64(dayFraction * 86400000));
 }
 
-constexpr double N = std::numeric_limits<double>::quiet_NaN();
-
-struct Arr
+// An arrival written by hand: eventid|sta|chan|iphase|itime|fm|im_em|per|ampl|amptime|ms|mb|dist|azimuth|
+// ema|regclass, times as "day hh:mm:ss" of February 2026, empty cells NULL.
+QVariantList arrivalValues(const char *row)
 {
-    const char *eventid, *sta, *chan, *iphase;
-    double itime;
-    const char *fm = nullptr, *imEm = nullptr;
-    double per = N, ampl = N, amptime = N, ms = N, mb = N, dist = N, azimuth = N, ema = N, regclass = N;
-};
+    QVariantList values;
+    for (const QString &cell : cellsOf(row)) {
+        const qsizetype i = values.size();
+        if (i < 4 || i == 5 || i == 6)
+            values << (cell.isEmpty() ? QVariant(QMetaType::fromType<QString>()) : QVariant(cell));
+        else if (cell.contains(QLatin1Char(':')))
+            values << ep(
+                cell.section(QLatin1Char(' '), 0, 0).toInt(), cell.mid(cell.indexOf(u' ') + 1, 2).toInt(),
+                cell.section(QLatin1Char(':'), 1, 1).toInt(), cell.section(QLatin1Char(':'), 2).toDouble());
+        else
+            values << (cell.isEmpty() ? QVariant(QMetaType::fromType<double>()) : QVariant(cell.toDouble()));
+    }
+    while (values.size() < 16)
+        values << QVariant(QMetaType::fromType<double>());
+    return values;
+}
 
-class FakeHost : public OrxCopyHost
+class FakeHost : public StationDbHost<OrxCopyHost>
 {
 public:
-    FakeHost(DbConnection &orx, DbConnection &bulletin, bool odbc) : orx(orx), bulletin(bulletin), odbc(odbc)
+    FakeHost(DbConnection &orx, DbConnection &bulletin, bool odbc)
+        : StationDbHost(bulletin), orx(orx), odbc(odbc)
     {}
 
     QWidget *Owner() override { return nullptr; }
@@ -64,22 +69,7 @@ public:
     }
     QString CurrentStationSection() override { return code; }
     void GetOrxConnParams(QString &Source, QString &, QString &) override { Source = QStringLiteral("orx"); }
-    bool GetStationDBParams(QString &Source, QString &, QString &, int Index, bool Silent) override
-    {
-        EXPECT_EQ(Index, -1);
-        EXPECT_FALSE(Silent);
-        Source = QStringLiteral("bulletin");
-        return true;
-    }
     DbConnection &OrxConnection() override { return orx; }
-    DbConnection &BulletinConnection() override { return bulletin; }
-    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool) override
-    {
-        if (!c.Connected())
-            c.Open();
-        return true;
-    }
-    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
     void SqlDateRange(QString &FromLit, QString &ToLit, TDateTime FromDate, TDateTime ToDate) override
     {
         SqlDateRangeLiterals(odbc, FromDate, ToDate, FromLit, ToLit);
@@ -96,7 +86,7 @@ public:
     }
     void HideProgress() override { ++hidden; }
 
-    DbConnection &orx, &bulletin;
+    DbConnection &orx;
     bool odbc;
     Tsett sett;
     bool dialogOk = true;
@@ -152,31 +142,26 @@ public:
                             "(?,?,?,?,?,?,?)"),
              {str(id), lat, lon, depth, time, str(comment), at(2026, 3, 1)});
     }
-    void arrival(const Arr &a)
+    void arrival(const char *row)
     {
         exec(orxDb(),
              QStringLiteral(
                  "insert into arrival (eventid,sta,chan,iphase,itime,fm,im_em,per,ampl,amptime,ms,mb,"
                  "dist,azimuth,ema,regclass) values (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"),
-             {str(a.eventid), str(a.sta), str(a.chan), str(a.iphase), a.itime, str(a.fm), str(a.imEm),
-              num(a.per), num(a.ampl), num(a.amptime), num(a.ms), num(a.mb), num(a.dist), num(a.azimuth),
-              num(a.ema), num(a.regclass)});
+             arrivalValues(row));
     }
 
     // The analyst's rows before the run: event 5 with a reading on the period's first day, event 7 with one
     // two days before it; each reading with a measurement.
     void analystRows()
     {
-        exec(bulDb(), "insert into [События] (num,[time],dec) values (5,?,1)", {at(2026, 2, 5, 0.5)});
-        exec(bulDb(), "insert into [События] (num,[time],dec) values (7,?,2)", {at(2026, 2, 3, 0.25)});
+        exec(bulDb(), "insert into [События] (num,[time],dec) values (5,?,1),(7,?,2)",
+             {at(2026, 2, 5, 0.5), at(2026, 2, 3, 0.25)});
         exec(bulDb(),
-             "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (5,'OBN',?,'P')",
-             {at(2026, 2, 5)});
-        exec(bulDb(),
-             "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (7,'OBN',?,'S')",
-             {at(2026, 2, 3)});
-        exec(bulDb(), "insert into [Динамические замеры] (arid,Amp_Z) values (1,1.5)");
-        exec(bulDb(), "insert into [Динамические замеры] (arid,Amp_Z) values (2,2.5)");
+             "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (5,'OBN',?,'P'),"
+             "(7,'OBN',?,'S')",
+             {at(2026, 2, 5), at(2026, 2, 3)});
+        exec(bulDb(), "insert into [Динамические замеры] (arid,Amp_Z) values (1,1.5),(2,2.5)");
     }
 
     // A day of ORX data around the period 05.02.2026-06.02.2026 at OBN.
@@ -184,83 +169,30 @@ public:
     {
         // Began before the period: dropped.
         origin("9", ep(4, 23, 58, 0), 40, 130, 5);
-        arrival({"9", "OBN", "SHZ", "P", ep(4, 23, 59, 10)});
-        arrival({"9", "OBN", "SHZ", "S", ep(5, 0, 0, 20)});
+        arrival("9|OBN|SHZ|P|4 23:59:10");
+        arrival("9|OBN|SHZ|S|5 00:00:20");
         // One reading on two channels, and a second reading.
         origin("10", ep(5, 10, 0, 0), 43.1, 131.9, 10.4, "felt");
-        arrival({.eventid = "10",
-                 .sta = "OBN ",
-                 .chan = "SHN",
-                 .iphase = "P",
-                 .itime = ep(5, 10, 1, 5.3),
-                 .per = 0.6,
-                 .ampl = 7});
-        arrival({.eventid = "10",
-                 .sta = "OBN",
-                 .chan = "SHZ",
-                 .iphase = "P",
-                 .itime = ep(5, 10, 1, 5.3),
-                 .fm = "c",
-                 .imEm = "i",
-                 .per = 0.5,
-                 .ampl = 12.3456,
-                 .amptime = ep(5, 10, 1, 6.04),
-                 .mb = 5.26,
-                 .dist = 12.5,
-                 .azimuth = 45,
-                 .ema = 30,
-                 .regclass = 11.6});
-        arrival({.eventid = "10",
-                 .sta = "OBN",
-                 .chan = "SHE",
-                 .iphase = "S",
-                 .itime = ep(5, 10, 2, 0),
-                 .fm = "x",
-                 .imEm = "e"});
-        arrival({"10", "ZZZ", "SHZ", "P", ep(5, 10, 1, 0)});
+        arrival("10|OBN |SHN|P|5 10:01:05.3|||0.6|7");
+        arrival("10|OBN|SHZ|P|5 10:01:05.3|c|i|0.5|12.3456|5 10:01:06.04||5.26|12.5|45|30|11.6");
+        arrival("10|OBN|SHE|S|5 10:02:00|x|e");
+        arrival("10|ZZZ|SHZ|P|5 10:01:00");
         // Not recorded at the station.
         origin("11", ep(5, 11, 0, 0), 1, 2, 3);
-        arrival({"11", "ZZZ", "SHZ", "P", ep(5, 11, 1, 0)});
+        arrival("11|ZZZ|SHZ|P|5 11:01:00");
         // Earlier in time, later by identifier.
         origin("99", ep(5, 5, 0, 0), 50, 150, 33);
-        arrival({.eventid = "99",
-                 .sta = "OBN",
-                 .chan = "Z",
-                 .iphase = "Pn",
-                 .itime = ep(5, 5, 1, 0),
-                 .per = 1,
-                 .ampl = 2,
-                 .mb = 4,
-                 .dist = 3.5,
-                 .azimuth = 100,
-                 .regclass = 9.1});
-        arrival({.eventid = "99", .sta = "OBN", .chan = "SHZ", .iphase = "E", .itime = ep(5, 5, 1, 30)});
+        arrival("99|OBN|Z|Pn|5 05:01:00|||1|2|||4|3.5|100||9.1");
+        arrival("99|OBN|SHZ|E|5 05:01:30");
         // Half a second before the end; goes on past it: taken whole.
         origin("100", ep(6, 23, 50, 0), -5, 20, 0.5);
-        arrival({.eventid = "100",
-                 .sta = "OBN",
-                 .chan = "LHZ",
-                 .iphase = "LR",
-                 .itime = ep(6, 23, 59, 59.5),
-                 .per = 20,
-                 .ampl = 3,
-                 .amptime = ep(7, 0, 0, 30),
-                 .ms = 6.04});
-        arrival({.eventid = "100",
-                 .sta = "OBN",
-                 .chan = "LHN",
-                 .iphase = "LRM",
-                 .itime = ep(7, 0, 1, 10),
-                 .per = 18,
-                 .ampl = 2.5,
-                 .amptime = ep(7, 0, 1, 40),
-                 .ms = 5.66});
+        arrival("100|OBN|LHZ|LR|6 23:59:59.5|||20|3|7 00:00:30|6.04");
+        arrival("100|OBN|LHN|LRM|7 00:01:10|||18|2.5|7 00:01:40|5.66");
         // At the end itself: the next period's.
         origin("200", ep(6, 23, 59, 0), 0, 0, 0);
-        arrival({"200", "OBN", "SHZ", "P", ep(7, 0, 0, 0)});
+        arrival("200|OBN|SHZ|P|7 00:00:00");
     }
 
-    // Every row, fields trimmed and joined by "|".
     QStringList rows(const char *sql)
     {
         bulDb();
@@ -268,22 +200,17 @@ public:
     }
     QStringList bulletin()
     {
-        bulDb();
-        QStringList all;
-        all << rows(
-            "select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,lddate from [События] "
-            "order by num");
-        all << rows("select arid,N_equake,Station_Cod,[date],[Time],[Dec],FM,Qual,Phase,Channel_Cod,"
-                    "Channel_component from [Станционный бюллетень] order by arid");
-        all << rows("select arid,Channel_CodXM,Channel_componentXM,TimeXM,DecXm,Period_Z,Amp_Z,Period_NS,"
-                    "Amp_NS,Period_EW,Amp_EW,Magnitude_Z,Klass_Z from [Динамические замеры] order by arid");
-        for (QString &r : all) {
-            QStringList f = r.split(QLatin1Char('|'));
-            for (QString &v : f)
-                v = v.trimmed();
-            r = f.join(QLatin1Char('|'));
-        }
-        return all;
+        return dbRows(bulDb(),
+                      QStringLiteral("select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,"
+                                     "lddate from [События] order by num")) +
+               dbRows(bulDb(),
+                      QStringLiteral("select arid,N_equake,Station_Cod,[date],[Time],[Dec],FM,Qual,Phase,"
+                                     "Channel_Cod,Channel_component from [Станционный бюллетень] order by "
+                                     "arid")) +
+               dbRows(bulDb(),
+                      QStringLiteral("select arid,Channel_CodXM,Channel_componentXM,TimeXM,DecXm,Period_Z,"
+                                     "Amp_Z,Period_NS,Amp_NS,Period_EW,Amp_EW,Magnitude_Z,Klass_Z from "
+                                     "[Динамические замеры] order by arid"));
     }
 
     std::unique_ptr<OrxDb<Env>> bul;
@@ -344,28 +271,12 @@ TYPED_TEST(OrxCopyTest, CreatesMissingBulletinTables)
     exec(this->bulDb(), QString::fromUtf8(kOrxOrigin));
     exec(this->bulDb(), QString::fromUtf8(kOrxArrival));
     this->origin("99", ep(5, 5, 0, 0), 50, 150, 33);
-    this->arrival({"99", "OBN", "SHZ", "Pg", ep(5, 5, 1, 0)});
+    this->arrival("99|OBN|SHZ|Pg|5 05:01:00");
     ImportOrx(*this->host);
     EXPECT_EQ(shown(this->rec), QList<Shown>());
     EXPECT_EQ(this->rows("select num,rtrim(Phase),rtrim(Channel_Cod) from [События],[Станционный бюллетень] "
                          "where num=N_equake"),
               QStringList{"1|Pg|SH"});
-}
-
-TYPED_TEST(OrxCopyTest, EmptyPeriodWarnsAndKeepsTheRows)
-{
-    this->createBulletin();
-    this->analystRows();
-    this->orxDay();
-    const QStringList before = this->bulletin();
-    this->host->start = this->host->end = EncodeDate(2026, 2, 10);
-    this->host->code = QStringLiteral("O'B");
-    ImportOrx(*this->host);
-    EXPECT_EQ(shown(this->rec),
-              QList<Shown>{Shown(QStringLiteral("Данные по станции \"O'B\" за этот период отсутствуют"),
-                                 MB_ICONWARNING)});
-    EXPECT_EQ(this->bulletin(), before);
-    EXPECT_TRUE(this->host->captions.isEmpty());
 }
 
 TYPED_TEST(OrxCopyTest, CancelledDialogDoesNothing)
@@ -376,7 +287,8 @@ TYPED_TEST(OrxCopyTest, CancelledDialogDoesNothing)
     EXPECT_TRUE(this->bul->db->TableNames().isEmpty());
 }
 
-TYPED_TEST(OrxCopyTest, FailureHalfWayLeavesTheDatabaseAsItWas)
+// An empty period, a failure half-way and a missing working copy each leave the database as it was.
+TYPED_TEST(OrxCopyTest, FailuresLeaveTheDatabaseAsItWas)
 {
     // A reading of quality E is refused: by then the run has cleared the period and stored event 8 and
     // reading 3.
@@ -387,6 +299,20 @@ TYPED_TEST(OrxCopyTest, FailureHalfWayLeavesTheDatabaseAsItWas)
     this->analystRows();
     this->orxDay();
     const QStringList before = this->bulletin();
+
+    this->host->start = this->host->end = EncodeDate(2026, 2, 10);
+    this->host->code = QStringLiteral("O'B");
+    ImportOrx(*this->host);
+    EXPECT_EQ(shown(this->rec),
+              QList<Shown>({{QStringLiteral("Данные по станции \"O'B\" за этот период отсутствуют"),
+                             MB_ICONWARNING}}));
+    EXPECT_EQ(this->bulletin(), before);
+    EXPECT_TRUE(this->host->captions.isEmpty());
+
+    this->rec.clear();
+    this->host->start = EncodeDate(2026, 2, 5);
+    this->host->end = EncodeDate(2026, 2, 6);
+    this->host->code = QStringLiteral("OBN");
     ImportOrx(*this->host);
     EXPECT_FALSE(this->bul->db->Connected());
     ASSERT_EQ(this->rec.count(), 1);
@@ -397,16 +323,9 @@ TYPED_TEST(OrxCopyTest, FailureHalfWayLeavesTheDatabaseAsItWas)
     EXPECT_EQ(this->bulletin(), before);
     EXPECT_EQ(this->rows("select count(*) from arrival"), QStringList{"0"});
     EXPECT_EQ(this->host->hidden, 1);
-}
 
-TYPED_TEST(OrxCopyTest, MissingWorkingCopyFailsBeforeAnyChange)
-{
-    exec(this->bulDb(), kBulletinCreates[0]);
-    exec(this->bulDb(), kBulletinCreates[1]);
-    exec(this->bulDb(), kBulletinCreates[2]);
-    this->analystRows();
-    this->orxDay();
-    const QStringList before = this->bulletin();
+    this->rec.clear();
+    exec(this->bulDb(), "drop table origin");
     ImportOrx(*this->host);
     ASSERT_EQ(this->rec.count(), 1);
     EXPECT_TRUE(this->rec.last().text.contains(QStringLiteral("delete from origin")))
@@ -420,13 +339,7 @@ TYPED_TEST(OrxCopyTest, DirectModeCreatesItsWorkingCopies)
     this->host->sett.directORXwr = true;
     // The bulletin tables live in the ORX database itself.
     this->origin("99", ep(5, 5, 0, 0), 50, 150, 33);
-    this->arrival({.eventid = "99",
-                   .sta = "OBN",
-                   .chan = "SHZ",
-                   .iphase = "P",
-                   .itime = ep(5, 5, 1, 0),
-                   .per = 1,
-                   .ampl = 2});
+    this->arrival("99|OBN|SHZ|P|5 05:01:00|||1|2");
     auto second = std::make_unique<DbConnection>();
     second->SetProvider(this->orx->db->Provider());
     second->SetConnectionString(this->orx->db->ConnectionString());

@@ -4,11 +4,14 @@
 // write itself. pxlib writes Paradox 7 tables only; the older layouts are made from them by hand, as
 // the file format lays them out.
 
+#include "lib/codec.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 
 // pxlib's header has no C++ linkage of its own.
@@ -86,6 +89,24 @@ inline QByteArray writePxTable(const QString &path, const QList<PxColumn> &colum
     PX_delete(px);
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A row written by hand, cells joined by "|" in the columns' types: dates dd.mm.yyyy, alpha text in
+// cp866, an empty cell NULL.
+inline PxRow pxRow(const QList<PxColumn> &columns, const char *text)
+{
+    const QStringList cells = QString::fromUtf8(text).split(QLatin1Char('|'));
+    PxRow row;
+    for (qsizetype c = 0; c < cells.size(); ++c) {
+        const QString &cell = cells[c];
+        const int type = columns[c].type;
+        row << (cell.isEmpty()     ? QVariant()
+                : type == pxfAlpha ? QVariant(toCp866(cell))
+                : type == pxfDate  ? QVariant(QDate::fromString(cell, QStringLiteral("dd.MM.yyyy")))
+                : type == pxfShort || type == pxfLong ? QVariant(cell.toInt())
+                                                      : QVariant(cell.toDouble()));
+    }
+    return row;
 }
 
 // Header offsets of the format.

@@ -1,8 +1,8 @@
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
-#include "exchange/journal_db.h"
 #include "exchange/paradox_fixture.h"
 #include "exchange/paradox_reader.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/program_env.h"
 
@@ -20,39 +20,10 @@ const QList<PxColumn> kJournal = {
     {"S-P", pxfAlpha, 6},   {"Del", pxfNumber, 8},    {"M", pxfAlpha, 8},     {"Notes", pxfAlpha, 30},
 };
 const QList<PxRow> kLines = {
-    {QByteArray("1"),
-     10,
-     QDate(2007, 11, 20),
-     QByteArray("eP"),
-     QByteArray("SKMZ"),
-     23,
-     58,
-     12.25,
-     {},
-     {},
-     {},
-     QByteArray("-"),
-     QByteArray("1-05"),
-     45.5,
-     {},
-     toCp866(u"Камчатка"_s)},
-    {QByteArray("2"), {}, {}, QByteArray("iSM"), QByteArray("SKMN"), 0, 1, 2.5},
-    {QByteArray("3"),
-     {},
-     {},
-     QByteArray("SM"),
-     QByteArray("SKMN"),
-     0,
-     1,
-     4.0,
-     0.8,
-     {},
-     QByteArray("12.5"),
-     {},
-     {},
-     {},
-     QByteArray("3.5"),
-     {}},
+    // N c/c|N event|Data|Faza|Dev|Ho|Min|Sek|T|A E-W|A N-S|A Z|S-P|Del|M|Notes
+    pxRow(kJournal, "1|10|20.11.2007|eP|SKMZ|23|58|12.25||||-|1-05|45.5||Камчатка"),
+    pxRow(kJournal, "2|||iSM|SKMN|0|1|2.5"),
+    pxRow(kJournal, "3|||SM|SKMN|0|1|4|0.8||12.5||||3.5"),
 };
 
 struct Window : ProgramWindow
@@ -63,7 +34,7 @@ struct Window : ProgramWindow
     Window()
     {
         writeBytes(bulletin, {});
-        createJournalDatabase(*connection());
+        createJournalDatabase(*openStationFile(bulletin));
         EXPECT_FALSE(writePxTable(table, kJournal, kLines, 866).isEmpty());
 
         addStation(u"PET"_s, u"PET"_s, u"Петропавловск"_s);
@@ -81,15 +52,7 @@ struct Window : ProgramWindow
         events.ext0 = true;
         w->Edit5->setText(table);
     }
-    std::unique_ptr<DbConnection> connection() const
-    {
-        auto c = std::make_unique<DbConnection>();
-        c->SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
-        c->SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(bulletin));
-        c->Open(QString(), QString());
-        return c;
-    }
-    QStringList rows(const QString &sql) const { return journalDbRows(*connection(), sql); }
+    QStringList rows(const QString &sql) const { return dbRows(*openStationFile(bulletin), sql); }
     ImportPage &page() { return *static_cast<ImportPage *>(w->importPage()); }
     TD2D &imported() { return *w->importTables[ParadoxImportTable]; }
 };

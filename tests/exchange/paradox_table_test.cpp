@@ -1,5 +1,6 @@
 #include "exchange/paradox_fixture.h"
 #include "exchange/paradox_table.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/test_support.h"
 
@@ -17,39 +18,22 @@ const QList<PxColumn> kJournal = {
     {"Sek", pxfNumber, 8}, {"Amp", pxfCurrency, 8},  {"Notes", pxfAlpha, 20},
 };
 
-QVariant cp866(const QString &s)
-{
-    return toCp866(s);
-}
-
 const QList<PxRow> kRows = {
-    {1, 15, QDate(2007, 11, 20), QByteArray("+eP"), 12.96, 1.25, cp866(u"Камчатка, к-с"_s)},
-    {2, QVariant(), QVariant(), QByteArray("iS"), -0.5, -12.346, QVariant()},
-    {3, 16, QDate(1850, 6, 15), QByteArray(), QVariant(), QVariant(), cp866(u"ПЕТ"_s)},
-    {-7, -32767, QDate(1, 1, 1), QByteArray("LRM"), -1.25e-7, -0.125, QByteArray()},
+    pxRow(kJournal, "1|15|20.11.2007|+eP|12.96|1.25|Камчатка, к-с"),
+    pxRow(kJournal, "2|||iS|-0.5|-12.346"),
+    pxRow(kJournal, "3|16|15.06.1850||||ПЕТ"),
+    pxRow(kJournal, "-7|-32767|01.01.0001|LRM|-1.25e-7|-0.125"),
 };
 
 // The rows above as the reader must give them, worked out by hand: dates dd.mm.yyyy, money to
 // kopecks halves to even, NULL as empty text.
-const QList<QStringList> kExpected = {
-    {u"N c/c"_s, u"N event"_s, u"Data"_s, u"Faza"_s, u"Sek"_s, u"Amp"_s, u"Notes"_s},
-    {u"1"_s, u"15"_s, u"20.11.2007"_s, u"+eP"_s, u"12.96"_s, u"1.25"_s, u"Камчатка, к-с"_s},
-    {u"2"_s, {}, {}, u"iS"_s, u"-0.5"_s, u"-12.35"_s, {}},
-    {u"3"_s, u"16"_s, u"15.06.1850"_s, {}, {}, {}, u"ПЕТ"_s},
-    {u"-7"_s, u"-32767"_s, u"01.01.0001"_s, u"LRM"_s, u"-1.25E-7"_s, u"-0.12"_s, {}},
+const QStringList kExpected = {
+    "N c/c|N event|Data|Faza|Sek|Amp|Notes",
+    "1|15|20.11.2007|+eP|12.96|1.25|Камчатка, к-с",
+    "2|||iS|-0.5|-12.35|",
+    "3|16|15.06.1850||||ПЕТ",
+    "-7|-32767|01.01.0001|LRM|-1.25E-7|-0.12|",
 };
-
-QList<QStringList> rowsOf(const TD2D &t)
-{
-    QList<QStringList> rows;
-    for (int r = 0; r < t.RowCount(); ++r) {
-        QStringList row;
-        for (int c = 0; c < t.ColCount(); ++c)
-            row << t.GetCell(c, r);
-        rows << row;
-    }
-    return rows;
-}
 
 struct Read
 {
@@ -90,7 +74,7 @@ TEST_F(ParadoxTable, PxlibTableReadsBackToTheValuesWritten)
     ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << r->result.detail.toStdString();
     EXPECT_EQ(r->result.version, 12);
     EXPECT_EQ(r->result.codePage, 866);
-    EXPECT_EQ(rowsOf(r->table), kExpected);
+    EXPECT_EQ(tableRows(r->table, true), kExpected);
     // Event numbers 15, 16, -32767: the last step breaks the numbering.
     EXPECT_EQ(r->stats.FirstNum, -2);
     EXPECT_EQ(r->stats.CurNum, -32767);
@@ -122,7 +106,7 @@ TEST_F(ParadoxTable, CodePageAndVersionDecideTheTextAndTheNameField)
         ASSERT_EQ(r->result.status, ParadoxStatus::Complete) << c.version;
         EXPECT_EQ(r->result.version, c.version);
         EXPECT_EQ(r->result.codePage, c.codePage);
-        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.version;
+        EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.version;
         EXPECT_EQ(r->table.GetCell(6, 3), c.pet) << c.version;
         EXPECT_EQ(r->table.GetCell(5, 2), u"-12.35"_s);
     }
@@ -181,7 +165,7 @@ TEST_F(ParadoxTable, HeaderCountsRuleTheRows)
         const auto r = read(c.bytes);
         EXPECT_EQ(r->result.status, ParadoxStatus::Complete) << c.name;
         EXPECT_EQ(r->table.RowCount(), c.rows) << c.name;
-        EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+        EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.name;
         if (c.rows > 1) {
             EXPECT_EQ(r->table.GetCell(0, c.rows - 1), c.rows == 3 ? u"2"_s : QString()) << c.name;
         }
@@ -192,11 +176,24 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
 {
     const QByteArray t = journal();
     const int n = pxFieldCount(t);
-    auto patched = [&](auto change) {
+    const auto with16 = [&t](qsizetype at, int v) {
         QByteArray b = t;
-        change(b);
+        pxPut16(b, at, v);
         return b;
     };
+    const auto with32 = [&t](qsizetype at, qint32 v) {
+        QByteArray b = t;
+        pxPut32(b, at, v);
+        return b;
+    };
+    const auto withByte = [&t](qsizetype at, char v) {
+        QByteArray b = t;
+        b[at] = v;
+        return b;
+    };
+    QByteArray loop = with16(block(t, 1), 1);
+    pxPut32(loop, kPxRecords, 40);
+    const auto E = ParadoxStatus::ReadError;
     const struct
     {
         const char *name;
@@ -204,42 +201,26 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
         ParadoxStatus status;
         bool namesRead;
     } cases[] = {
-        {"empty file", QByteArray(), ParadoxStatus::ReadError, false},
-        {"short header", t.left(87), ParadoxStatus::ReadError, false},
-        {"no extended header", t.left(100), ParadoxStatus::ReadError, false},
-        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3),
-         ParadoxStatus::ReadError, false},
-        {"ends in the data", t.left(block(t, 1) + 50), ParadoxStatus::ReadError, true},
-        {"primary index file", patched([](QByteArray &b) { b[4] = 1; }), ParadoxStatus::NotDataTable, false},
-        {"memo field", patched([](QByteArray &b) { b[kPxDescriptors + 6] = 0x0C; }), ParadoxStatus::ReadError,
-         true},
-        {"long of 2 bytes", patched([](QByteArray &b) { b[kPxDescriptors + 1] = 2; }),
-         ParadoxStatus::ReadError, true},
-        {"no fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 0); }), ParadoxStatus::ReadError,
-         false},
-        {"negative fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, -3); }),
-         ParadoxStatus::ReadError, false},
-        {"30000 fields", patched([](QByteArray &b) { pxPut16(b, kPxFields, 30000); }),
-         ParadoxStatus::ReadError, false},
-        {"record size 0", patched([](QByteArray &b) { pxPut16(b, 0, 0); }), ParadoxStatus::ReadError, true},
-        {"record size off", patched([](QByteArray &b) { pxPut16(b, 0, 47); }), ParadoxStatus::ReadError,
-         true},
-        {"block size 0", patched([](QByteArray &b) { b[5] = 0; }), ParadoxStatus::ReadError, true},
-        {"2^31-1 records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, 0x7FFFFFFF); }),
-         ParadoxStatus::ReadError, true},
-        {"negative records", patched([](QByteArray &b) { pxPut32(b, kPxRecords, -1); }),
-         ParadoxStatus::ReadError, true},
-        {"block past the end", patched([](QByteArray &b) { pxPut16(b, kPxFirstBlock, 60000); }),
-         ParadoxStatus::ReadError, true},
-        {"chain loop", patched([&](QByteArray &b) {
-             pxPut16(b, block(t, 1), 1);
-             pxPut32(b, kPxRecords, 40);
-         }),
-         ParadoxStatus::ReadError, true},
-        {"block overfull", patched([&](QByteArray &b) { pxPut16(b, block(t, 1) + 4, 54 * 60); }),
-         ParadoxStatus::ReadError, true},
-        {"header size past the end", patched([](QByteArray &b) { pxPut16(b, 2, 0xFFFF); }),
-         ParadoxStatus::ReadError, true},
+        {"empty file", QByteArray(), E, false},
+        {"short header", t.left(87), E, false},
+        {"no extended header", t.left(100), E, false},
+        {"ends in the names", t.left(kPxDescriptors + 2 * n + 4 * (n + 1) + 261 + 3), E, false},
+        {"ends in the data", t.left(block(t, 1) + 50), E, true},
+        {"primary index file", withByte(4, 1), ParadoxStatus::NotDataTable, false},
+        {"memo field", withByte(kPxDescriptors + 6, 0x0C), E, true},
+        {"long of 2 bytes", withByte(kPxDescriptors + 1, 2), E, true},
+        {"no fields", with16(kPxFields, 0), E, false},
+        {"negative fields", with16(kPxFields, -3), E, false},
+        {"30000 fields", with16(kPxFields, 30000), E, false},
+        {"record size 0", with16(0, 0), E, true},
+        {"record size off", with16(0, 47), E, true},
+        {"block size 0", withByte(5, 0), E, true},
+        {"2^31-1 records", with32(kPxRecords, 0x7FFFFFFF), E, true},
+        {"negative records", with32(kPxRecords, -1), E, true},
+        {"block past the end", with16(kPxFirstBlock, 60000), E, true},
+        {"chain loop", loop, E, true},
+        {"block overfull", with16(block(t, 1) + 4, 54 * 60), E, true},
+        {"header size past the end", with16(2, 0xFFFF), E, true},
     };
     for (const auto &c : cases) {
         const auto r = read(c.bytes);
@@ -247,7 +228,7 @@ TEST_F(ParadoxTable, DamagedFilesEndAsReadErrorsWithinTheirBytes)
         EXPECT_LE(r->table.RowCount(), 41) << c.name; // never more than the header's count
         if (c.namesRead) {
             ASSERT_GE(r->table.RowCount(), 1) << c.name;
-            EXPECT_EQ(rowsOf(r->table)[0], kExpected[0]) << c.name;
+            EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.name;
         }
         const QString message = ParadoxFailureMessage(r->result);
         EXPECT_TRUE(message.startsWith(c.status == ParadoxStatus::NotDataTable

@@ -1,21 +1,16 @@
 #include "app/main/main_window.h"
-#include "db/db_test_env.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
 #include "exchange/pet_conversion.h"
 #include "exchange/station_sheets.h"
 #include "exchange/workbook.h"
+#include "exchange_test_env.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/mstring_grid.h"
-#include "lib/string_table.h"
 #include "support/program_env.h"
-#include "support/test_support.h"
-#include "table_rows.h"
 
-#include <QCheckBox>
-#include <QLineEdit>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -23,35 +18,22 @@
 
 namespace {
 
-// One cell of a fixture workbook: row and column from 1, a number, a text or a date.
-struct FixCell
-{
-    int row, col;
-    char kind; // 'n', 's', 'd' (a date, number holds yyyymmdd), 't' (a time of day, number in days)
-    double number = 0;
-    const char *text = "";
-};
+// A fixture sheet: its rows from row 1, cells joined by "|" from column A. "#" leads a number, "@" a date
+// (yyyymmdd), "~" a time of day in days; anything else is text, an empty cell is left out.
 struct FixSheet
 {
     const char *name;
-    QList<FixCell> cells;
+    QList<const char *> rows;
 };
 
-FixCell N(int r, int c, double v)
+template <class Put> void eachCell(const FixSheet &s, Put put)
 {
-    return {r, c, 'n', v};
-}
-FixCell S(int r, int c, const char *t)
-{
-    return {r, c, 's', 0, t};
-}
-FixCell D(int r, int c, int ymd)
-{
-    return {r, c, 'd', double(ymd)};
-}
-FixCell T(int r, int c, double days)
-{
-    return {r, c, 't', days};
+    for (qsizetype r = 0; r < s.rows.size(); ++r) {
+        const QStringList cells = cellsOf(s.rows[r]);
+        for (qsizetype c = 0; c < cells.size(); ++c)
+            if (!cells[c].isEmpty())
+                put(int(r), int(c), cells[c][0].toLatin1(), cells[c].mid(1).toDouble(), cells[c]);
+    }
 }
 
 void writeXlsx(const QString &path, const QList<FixSheet> &sheets)
@@ -64,21 +46,16 @@ void writeXlsx(const QString &path, const QList<FixSheet> &sheets)
     format_set_num_format(time, "hh:mm:ss");
     for (const FixSheet &s : sheets) {
         lxw_worksheet *ws = workbook_add_worksheet(wb, s.name);
-        for (const FixCell &c : s.cells) {
-            const lxw_row_t r = lxw_row_t(c.row - 1);
-            const lxw_col_t k = lxw_col_t(c.col - 1);
-            if (c.kind == 'n') {
-                worksheet_write_number(ws, r, k, c.number, nullptr);
-            } else if (c.kind == 's') {
-                worksheet_write_string(ws, r, k, c.text, nullptr);
-            } else if (c.kind == 't') {
-                worksheet_write_number(ws, r, k, c.number, time);
+        eachCell(s, [&](int r, int c, char kind, double v, const QString &text) {
+            if (kind == '#' || kind == '~') {
+                worksheet_write_number(ws, r, lxw_col_t(c), v, kind == '~' ? time : nullptr);
+            } else if (kind == '@') {
+                lxw_datetime dt = {int(v) / 10000, int(v) / 100 % 100, int(v) % 100, 0, 0, 0};
+                worksheet_write_datetime(ws, r, lxw_col_t(c), &dt, date);
             } else {
-                const int ymd = int(c.number);
-                lxw_datetime dt = {ymd / 10000, ymd / 100 % 100, ymd % 100, 0, 0, 0};
-                worksheet_write_datetime(ws, r, k, &dt, date);
+                worksheet_write_string(ws, r, lxw_col_t(c), text.toUtf8().constData(), nullptr);
             }
-        }
+        });
     }
     ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
 }
@@ -89,26 +66,25 @@ void writeXls(const QString &path, const QList<FixSheet> &sheets)
     QString py = QStringLiteral("import datetime, xlwt, sys\nwb = xlwt.Workbook(encoding='utf-8')\n"
                                 "df = xlwt.easyxf(num_format_str='dd.mm.yyyy')\n"
                                 "tf = xlwt.easyxf(num_format_str='hh:mm:ss')\n");
+    const auto utf8 = [](const QString &t) {
+        return QStringLiteral("bytes.fromhex('%1').decode('utf-8')")
+            .arg(QString::fromLatin1(t.toUtf8().toHex()));
+    };
     for (const FixSheet &s : sheets) {
-        py += QStringLiteral("ws = wb.add_sheet(%1)\n")
-                  .arg(QString::fromUtf8(s.name).toHtmlEscaped().prepend('\'').append('\''));
-        for (const FixCell &c : s.cells) {
-            const QString at = QStringLiteral("ws.write(%1, %2, ").arg(c.row - 1).arg(c.col - 1);
-            if (c.kind == 'n')
-                py += at + QString::number(c.number, 'g', 17) + QStringLiteral(")\n");
-            else if (c.kind == 't')
-                py += at + QString::number(c.number, 'g', 17) + QStringLiteral(", tf)\n");
-            else if (c.kind == 's')
-                py += at + QStringLiteral("bytes.fromhex('%1').decode('utf-8'))\n")
-                               .arg(QString::fromLatin1(QByteArray(c.text).toHex()));
-            else {
-                const int ymd = int(c.number);
-                py += at + QStringLiteral("datetime.date(%1, %2, %3), df)\n")
-                               .arg(ymd / 10000)
-                               .arg(ymd / 100 % 100)
-                               .arg(ymd % 100);
-            }
-        }
+        py += QStringLiteral("ws = wb.add_sheet(%1)\n").arg(utf8(QString::fromUtf8(s.name)));
+        eachCell(s, [&](int r, int c, char kind, double v, const QString &text) {
+            py += QStringLiteral("ws.write(%1, %2, ").arg(r).arg(c);
+            if (kind == '#' || kind == '~')
+                py += QString::number(v, 'g', 17) +
+                      (kind == '~' ? QStringLiteral(", tf)\n") : QStringLiteral(")\n"));
+            else if (kind == '@')
+                py += QStringLiteral("datetime.date(%1, %2, %3), df)\n")
+                          .arg(int(v) / 10000)
+                          .arg(int(v) / 100 % 100)
+                          .arg(int(v) % 100);
+            else
+                py += utf8(text) + QStringLiteral(")\n");
+        });
     }
     py += QStringLiteral("wb.save(sys.argv[1])\n");
     QProcess p;
@@ -124,120 +100,70 @@ struct Layout
     QStringList grid; // worked out from the station sheet layouts, trailing empty cells left off
 };
 
-QList<Layout> layouts()
-{
-    QList<Layout> all;
+const Layout kLayouts[] = {
     // LVV: column A is read but not shown; the data begin at the first integer in column B.
-    all << Layout{
-        "LVV",
-        {{"Журнал",
-          {S(1, 2, "Журнал станции Львов"), S(2, 2, "№"), S(3, 1, "x"), N(3, 2, 1), D(3, 3, 20081203),
-           S(3, 4, "Pg"), S(3, 5, "CD-1"), N(3, 6, 10), N(3, 7, 15), N(3, 8, 30.4), N(3, 9, 0.8),
-           N(3, 16, 3.5), S(4, 4, "Sg"), N(4, 8, 41.25), S(4, 16, "ощутимое")}}},
-        {QStringLiteral("|[1] № eark|[2] date|[3] phase|[4] comph CD-1|[5] time h|[6] time m|[7] time "
-                        "s|[8] T s|[9] AMP N-S|[10] AMP E-W|[11] AMP Z|[12] S-P m s|[13] D km|[14] "
-                        "M|[15] Comment"),
-         QStringLiteral("1|1|03.12.2008|Pg|CD-1|10|15|30.4|0.8|||||||3.5"),
-         QStringLiteral("2|||Sg||||41.25||||||||ощутимое")}};
-    // PET: a heading row, a row of text in column A that is skipped, a row with an empty column A that
-    // is taken; times as numbers of days and as text; dates normalised to the most frequent month.
-    all << Layout{
-        "PET",
-        {{"Лист1",
-          {S(1, 1, "№"),
-           S(1, 2, "Дата"),
-           N(2, 1, 1),
-           D(2, 2, 20081203),
-           S(2, 3, "+iP"),
-           S(2, 4, "СКМ-3 Z"),
-           N(2, 5, 0.5),
-           N(2, 6, 4),
-           N(2, 7, 1.0 / 1440),
-           N(2, 8, 99.9),
-           S(2, 14, "O=23-59-58.5"),
-           S(3, 1, "примечание"),
-           S(3, 3, "P"),
-           S(4, 2, "05.12.2008"),
-           S(4, 3, "SM"),
-           S(4, 5, "10:15:30"),
-           N(4, 9, 0.8),
-           N(4, 12, 12),
-           N(5, 1, 2),
-           S(5, 2, "12.12.2008"),
-           T(5, 5, 0.25),
-           S(5, 13, "K=9.5")}}},
-        {QStringLiteral("|[1] №|[2] Дата|[3] Волна|[4] Прибор и составл.|[5] Время,ч:м:с|[6] дес.|[7] "
-                        "S-P,м:с|[8] D,км|[9] T|[10] A-NS|[11] A-EW|[12] A-Z|[13] M|[14] Примечание"),
-         QStringLiteral("1|1|03.12.2008|+iP|СКМ-3 Z|12:00:00|4|00:01:00|99.9||||||O=23-59-58.5"),
-         QStringLiteral("2||05.12.2008|SM||10:15:30||||0.8|||12"),
-         QStringLiteral("3|2|12.12.2008|||06:00:00||||||||K=9.5")}};
+    {"LVV",
+     {{"Журнал",
+       {"|Журнал станции Львов", "|№", "x|#1|@20081203|Pg|CD-1|#10|#15|#30.4|#0.8|||||||#3.5",
+        "|||Sg||||#41.25||||||||ощутимое"}}},
+     {"|[1] № eark|[2] date|[3] phase|[4] comph CD-1|[5] time h|[6] time m|[7] time s|[8] T s|[9] AMP N-S"
+      "|[10] AMP E-W|[11] AMP Z|[12] S-P m s|[13] D km|[14] M|[15] Comment",
+      "1|1|03.12.2008|Pg|CD-1|10|15|30.4|0.8|||||||3.5", "2|||Sg||||41.25||||||||ощутимое"}},
+    // PET: a heading row, a row of text in column A that is skipped, a row with an empty column A that is
+    // taken; times as numbers of days and as text; dates normalised to the most frequent month.
+    {"PET",
+     {{"Лист1",
+       {"№|Дата", "#1|@20081203|+iP|СКМ-3 Z|#0.5|#4|#0.00069444444444444447|#99.9||||||O=23-59-58.5",
+        "примечание||P", "|05.12.2008|SM||10:15:30||||#0.8|||#12", "#2|12.12.2008|||~0.25||||||||K=9.5"}}},
+     {"|[1] №|[2] Дата|[3] Волна|[4] Прибор и составл.|[5] Время,ч:м:с|[6] дес.|[7] S-P,м:с|[8] D,км|[9] "
+      "T|[10] A-NS|[11] A-EW|[12] A-Z|[13] M|[14] Примечание",
+      "1|1|03.12.2008|+iP|СКМ-3 Z|12:00:00|4|00:01:00|99.9||||||O=23-59-58.5",
+      "2||05.12.2008|SM||10:15:30||||0.8|||12", "3|2|12.12.2008|||06:00:00||||||||K=9.5"}},
     // TBLG: two sheets whose rows run on; the second sheet's used range starts at row 4; column Q is not
     // read.
-    all << Layout{
-        "TBLG",
-        {{"2008",
-          {S(1, 1, "year"), N(2, 1, 2008), N(2, 2, 12), N(2, 3, 3), N(2, 4, 10), N(2, 5, 15), N(2, 6, 30.5),
-           N(2, 16, 1.9), S(2, 17, "x")}},
-         {"2009", {N(4, 1, 2009), N(4, 2, 1), N(5, 1, 2009), N(5, 16, 2.1)}}},
-        {QStringLiteral("|[1] year|[2] month|[3] day|[4] hour|[5] min|[6] psec|[7] smin|[8] ssec|[9] "
-                        "s|[10] p|[11] s-p|[12] e|[13] n|[14] z|[15] Ml|[16] station"),
-         QStringLiteral("1|2008|12|3|10|15|30.5||||||||||1.9"), QStringLiteral("2|2009|1"),
-         QStringLiteral("3|2009|||||||||||||||2.1")}};
+    {"TBLG",
+     {{"2008", {"year", "#2008|#12|#3|#10|#15|#30.5||||||||||#1.9|x"}},
+      {"2009", {"", "", "", "#2009|#1", "#2009|||||||||||||||#2.1"}}},
+     {"|[1] year|[2] month|[3] day|[4] hour|[5] min|[6] psec|[7] smin|[8] ssec|[9] s|[10] p|[11] s-p|[12] "
+      "e|[13] n|[14] z|[15] Ml|[16] station",
+      "1|2008|12|3|10|15|30.5||||||||||1.9", "2|2009|1", "3|2009|||||||||||||||2.1"}},
     // Any other code, written in lower case among them: column A alone, headed by its number.
-    all << Layout{"pet",
-                  {{"Sheet1", {S(1, 1, "номер"), N(2, 1, 7), S(2, 2, "B"), S(3, 1, "текст")}}},
-                  {QStringLiteral("|[1] "), QStringLiteral("1|7"), QStringLiteral("2|текст")}};
-    return all;
-}
+    {"pet", {{"Sheet1", {"номер", "#7|B", "текст"}}}, {"|[1] ", "1|7", "2|текст"}},
+};
 
 TEST(StationSheets, EveryLayoutFromXlsxAndXls)
 {
     TestDir dir;
-    for (const Layout &l : layouts()) {
+    for (const Layout &l : kLayouts) {
         const QString station = QString::fromUtf8(l.station);
-        for (const char *ext : {"xlsx", "xls"}) {
-            const QString path = dir.file(station + QLatin1Char('.') + QLatin1String(ext));
-            if (QLatin1String(ext) == QLatin1String("xlsx"))
-                writeXlsx(path, l.sheets);
-            else
-                writeXls(path, l.sheets);
-            const Workbook book = ReadWorkbook(path);
+        for (const bool xlsx : {true, false}) {
+            const QString path =
+                dir.file(station + (xlsx ? QStringLiteral(".xlsx") : QStringLiteral(".xls")));
+            (xlsx ? writeXlsx : writeXls)(path, l.sheets);
             TD2D grid;
             QString message;
             unsigned icon = 0;
-            EXPECT_TRUE(ReadStationSheets(book, StationCodeToMacroNum(station), TFormatSettings(),
-                                          TFormatSettings(), grid, message, icon))
-                << station.toStdString() << ext << message.toStdString();
-            EXPECT_EQ(tableRows(grid), l.grid) << station.toStdString() << ext;
+            EXPECT_TRUE(ReadStationSheets(ReadWorkbook(path), StationCodeToMacroNum(station), {}, {}, grid,
+                                          message, icon))
+                << l.station << xlsx << message.toStdString();
+            EXPECT_EQ(tableRows(grid), l.grid) << l.station << xlsx;
         }
     }
 }
 
-TEST(StationSheets, LayoutNumbers)
-{
-    EXPECT_EQ(StationCodeToMacroNum(QStringLiteral("LVV")), 2);
-    EXPECT_EQ(StationCodeToMacroNum(QStringLiteral("PET")), 3);
-    EXPECT_EQ(StationCodeToMacroNum(QStringLiteral("TBLG")), 4);
-    EXPECT_EQ(StationCodeToMacroNum(QStringLiteral("pet")), -1);
-    EXPECT_EQ(StationCodeToMacroNum(QString()), -1);
-}
-
-WorkSheet sheetOf(const QList<std::pair<int, QString>> &columnB)
+// A PET sheet in memory: column A numbers the rows, column B holds the texts.
+Workbook petBook(const QStringList &columnB)
 {
     WorkSheet s;
-    for (const auto &[row, text] : columnB) {
-        WorkbookCell c;
-        c.kind = WorkbookCell::Text;
-        c.text = text;
-        s.SetCell(row, 2, c);
-        WorkbookCell n;
-        n.kind = WorkbookCell::Number;
-        n.number = row;
-        s.SetCell(row, 1, n);
-        s.lastRow = std::max(s.lastRow, row);
-        s.lastCol = 2;
+    for (int row = 1; row <= columnB.size(); ++row) {
+        s.SetCell(row, 1, WorkbookCell{WorkbookCell::Number, double(row), {}});
+        s.SetCell(row, 2, WorkbookCell{WorkbookCell::Text, 0, columnB[row - 1]});
     }
-    return s;
+    s.lastRow = int(columnB.size());
+    s.lastCol = 2;
+    Workbook book;
+    book.sheets << s;
+    return book;
 }
 
 TEST(StationSheets, PetDatesTakeTheMostFrequentMonth)
@@ -245,44 +171,35 @@ TEST(StationSheets, PetDatesTakeTheMostFrequentMonth)
     TFormatSettings iso;
     iso.DateSeparator = QLatin1Char('-');
     iso.ShortDateFormat = QStringLiteral("yyyy/mm/dd");
-    struct Case
+    const struct
     {
-        QList<std::pair<int, QString>> dates;
+        QStringList dates;
         TFormatSettings events;
         QStringList expected;
     } cases[] = {
-        {{{1, "03.12.2008"}, {2, "05.12.2008"}, {3, "12.12.2008"}},
-         {},
-         {"03.12.2008", "05.12.2008", "12.12.2008"}},
-        {{{1, "12/3/2008"}, {2, "12/5/2008"}}, {}, {"03.12.2008", "05.12.2008"}},
+        {{"03.12.2008", "05.12.2008", "12.12.2008"}, {}, {"03.12.2008", "05.12.2008", "12.12.2008"}},
+        {{"12/3/2008", "12/5/2008"}, {}, {"03.12.2008", "05.12.2008"}},
         // A tie: the first value counted is the month.
-        {{{1, "03.12.2008"}, {2, "03.12.2008"}}, {}, {"12.03.2008", "12.03.2008"}},
+        {{"03.12.2008", "03.12.2008"}, {}, {"12.03.2008", "12.03.2008"}},
         // Too few parts: the empty-date mark in the format of the events text.
-        {{{1, "3.12"}, {2, "05-12-2008"}, {3, "12.12.2008"}},
-         iso,
-         {"1970-01-01", "2008-12-05", "2008-12-12"}},
+        {{"3.12", "05-12-2008", "12.12.2008"}, iso, {"1970-01-01", "2008-12-05", "2008-12-12"}},
     };
-    for (const Case &c : cases) {
-        Workbook book;
-        book.sheets << sheetOf(c.dates);
+    for (const auto &c : cases) {
         TD2D grid;
         QString message;
         unsigned icon = 0;
-        ASSERT_TRUE(ReadStationSheets(book, 3, TFormatSettings(), c.events, grid, message, icon))
+        ASSERT_TRUE(ReadStationSheets(petBook(c.dates), 3, {}, c.events, grid, message, icon))
             << message.toStdString();
-        QStringList got;
-        for (int r = 1; r < grid.RowCount(); ++r)
-            got << grid.GetCell(2, r);
-        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(grid.Columns[2].mid(1), c.expected);
     }
 }
 
 TEST(StationSheets, NoDataAndBadDates)
 {
     Workbook book;
-    book.sheets << sheetOf({});
-    book.sheets.last().SetCell(1, 1, WorkbookCell{WorkbookCell::Text, 0, QStringLiteral("№")});
-    book.sheets.last().lastRow = 1;
+    book.sheets << WorkSheet();
+    book.sheets[0].SetCell(1, 1, WorkbookCell{WorkbookCell::Text, 0, QStringLiteral("№")});
+    book.sheets[0].lastRow = 1;
     TD2D grid;
     QString message;
     unsigned icon = 0;
@@ -292,8 +209,8 @@ TEST(StationSheets, NoDataAndBadDates)
     EXPECT_EQ(grid.RowCount(), 2);
 
     // A date with a time: its third part is no integer. The rows read stay in the grid.
-    book.sheets = {sheetOf({{1, "03.12.2008 10:15:30"}, {2, "04.12.2008"}})};
-    EXPECT_FALSE(ReadStationSheets(book, 3, {}, {}, grid, message, icon));
+    EXPECT_FALSE(
+        ReadStationSheets(petBook({"03.12.2008 10:15:30", "04.12.2008"}), 3, {}, {}, grid, message, icon));
     EXPECT_TRUE(message.startsWith(QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r")))
         << message.toStdString();
     EXPECT_EQ(icon, unsigned(MB_ICONERROR));
@@ -308,7 +225,6 @@ TEST(Workbook, CellTexts)
         {{WorkbookCell::Empty, 0, {}}, "", ""},
         {{WorkbookCell::Number, 0.8, {}}, "0.8", "0,8"},
         {{WorkbookCell::Number, 2008, {}}, "2008", "2008"},
-        {{WorkbookCell::Text, 0, QStringLiteral("Дата")}, "Дата", "Дата"},
         {{WorkbookCell::Date, 39785, {}}, "03.12.2008", "03.12.2008"},
         {{WorkbookCell::Date, 39785.5, {}}, "03.12.2008 12:00:00", "03.12.2008 12:00:00"},
         {{WorkbookCell::Date, 0.25, {}}, "06:00:00", "06:00:00"},
@@ -322,13 +238,11 @@ TEST(Workbook, CellTexts)
 TEST(Workbook, DamagedFilesGiveAClearMessage)
 {
     TestDir dir;
-    const QString good = dir.file(QStringLiteral("good.xlsx"));
-    writeXlsx(good, {{"A", {S(1, 1, "текст"), N(2, 1, 1)}}});
-    const QByteArray bytes = readBytes(good);
-    const QString goodXls = dir.file(QStringLiteral("good.xls"));
-    writeXls(goodXls, {{"A", {S(1, 1, "текст"), N(2, 1, 1)}}});
-    const QByteArray xls = readBytes(goodXls);
-
+    const QString good = dir.file(QStringLiteral("good.xlsx")),
+                  goodXls = dir.file(QStringLiteral("good.xls"));
+    writeXlsx(good, {{"A", {"текст", "#1"}}});
+    writeXls(goodXls, {{"A", {"текст", "#1"}}});
+    const QByteArray bytes = readBytes(good), xls = readBytes(goodXls);
     const QList<std::pair<const char *, QByteArray>> cases = {
         {"truncated.xlsx", bytes.left(bytes.size() / 2)},
         {"garbage.xlsx", QByteArray("PK\x03\x04") + QByteArray(200, 'x')},
@@ -351,55 +265,15 @@ TEST(Workbook, DamagedFilesGiveAClearMessage)
     EXPECT_EQ(ReadWorkbook(goodXls).sheets.value(0).Cell(2, 1).number, 1);
 }
 
-} // namespace
-
-namespace {
-
 // A PET journal of two events: a P reading, its S with an amplitude row in the same line (SM), the S
 // reading itself and a further amplitude of it, rows of notes alone, an origin before midnight of the
 // next day's reading.
-const QList<FixCell> kPetJournal = {
-    S(1, 1, "№"),
-    S(1, 2, "Дата"),
-    N(2, 1, 1),
-    S(2, 2, "03.12.2008"),
-    S(2, 3, "+iP"),
-    S(2, 4, "СКМ-3 Z"),
-    S(2, 5, "10:15:30"),
-    N(2, 6, 4),
-    S(3, 3, "SM"),
-    S(3, 4, "СКМ-3 Z"),
-    S(3, 5, "10:16:02"),
-    N(3, 6, 1),
-    N(3, 9, 0.8),
-    N(3, 12, 12),
-    S(4, 3, "S"),
-    S(4, 4, "СКМ-3 N"),
-    S(4, 5, "10:16:02"),
-    N(4, 6, 1),
-    S(4, 7, "01:32.5"),
-    N(4, 8, 150),
-    S(5, 3, "SM"),
-    S(5, 4, "СКМ-3 N"),
-    S(5, 5, "10:16:03"),
-    N(5, 6, 0),
-    N(5, 9, 1.2),
-    S(5, 10, "-"),
-    N(5, 11, 25),
-    S(5, 13, "M=3.1"),
-    S(5, 14, "LAT=43.25S"),
-    S(6, 14, "H=15km"),
-    N(7, 1, 2),
-    S(7, 2, "04.12.2008"),
-    S(7, 3, "eP"),
-    S(7, 4, "CD-1 E"),
-    S(7, 5, "00:01:10"),
-    N(7, 6, 2),
-    N(7, 8, 99.9),
-    S(7, 13, "K=10.5"),
-    S(7, 14, "O=23-59-58.5"),
-    S(8, 14, "LON=120.5E"),
-};
+const FixSheet kPetJournal = {
+    "Журнал",
+    {"№|Дата", "#1|03.12.2008|+iP|СКМ-3 Z|10:15:30|#4", "||SM|СКМ-3 Z|10:16:02|#1|||#0.8|||#12",
+     "||S|СКМ-3 N|10:16:02|#1|01:32.5|#150", "||SM|СКМ-3 N|10:16:03|#0|||#1.2|-|#25||M=3.1|LAT=43.25S",
+     "|||||||||||||H=15km", "#2|04.12.2008|eP|CD-1 E|00:01:10|#2||#99.9|||||K=10.5|O=23-59-58.5",
+     "|||||||||||||LON=120.5E"}};
 
 // Worked out row by row from the conversion rules; arrival and amplitude numbers start at 2.
 const QStringList kPetEvents = {
@@ -423,7 +297,7 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
 {
     TestDir dir;
     const QString path = dir.file(QStringLiteral("pet.xlsx"));
-    writeXlsx(path, {{"Журнал", kPetJournal}});
+    writeXlsx(path, {kPetJournal});
     TD2D grid, events, bulletin, xm;
     QString message;
     unsigned icon = 0;
@@ -438,9 +312,10 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
         << message.toStdString();
     EXPECT_EQ(seen, QList<int>({2, 4, 5, 6, 7, 8}));
     seen.clear();
-    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message,
-                         [&](int row) { seen << row; }))
-        << message.toStdString();
+    const TDateTime today = EncodeDate(2026, 12, 7);
+    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, today, events, bulletin, xm, message, [&](int row) {
+        seen << row;
+    })) << message.toStdString();
     EXPECT_EQ(seen, QList<int>({1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(tableRows(events), kPetEvents);
     EXPECT_EQ(tableRows(bulletin), kPetBulletin);
@@ -451,57 +326,63 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
     // Narrower formats drop the values beyond their columns.
     PetTableColumns narrow;
     narrow.events = 3;
-    ASSERT_TRUE(PetMacro(grid, {}, {}, narrow, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
+    ASSERT_TRUE(PetMacro(grid, {}, {}, narrow, today, events, bulletin, xm, message));
     EXPECT_EQ(tableRows(events), QStringList({"1|1", "2|2|03.12.2008 23:59:58"}));
 
     // A distance that is no number stops the conversion at its row.
     grid.SetCell(8, 3, QStringLiteral("далеко"));
-    EXPECT_FALSE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
+    EXPECT_FALSE(PetMacro(grid, {}, {}, {}, today, events, bulletin, xm, message));
     EXPECT_TRUE(message.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
         << message.toStdString();
     EXPECT_EQ(tableRows(bulletin), kPetBulletin.mid(0, 2));
-}
 
-const char *const kEventsSql = "select num,[time],[dec],lat,lon,depdp,deltagr,deltakm,s_p_dec from [События] "
-                               "order by num";
-const char *const kReadingsSql =
-    "select arid,n_equake,station_cod,[date],rtrim(fm),rtrim(qual),rtrim(phase),rtrim(channel_name),"
-    "rtrim(channel_cod),rtrim(channel_component),[time],[dec] from [Станционный бюллетень] order by arid";
-const char *const kAmplitudesSql =
-    "select arid,rtrim(channel_componentxm),timexm,decxm,period_ns,amp_ns,period_ew,amp_ew,period_z,amp_z,"
-    "magnitude_ne,klass_ne from [Динамические замеры] order by arid";
+    // No event number still gives one event.
+    grid.Init(15, 2);
+    grid.SetCell(3, 1, QStringLiteral("P"));
+    grid.SetCell(14, 1, QStringLiteral("H=15"));
+    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, today, events, bulletin, xm, message));
+    EXPECT_EQ(tableRows(events), QStringList({"1|||||||||||||||||07.12.2026"}));
+    EXPECT_EQ(tableRows(bulletin), QStringList({"2|||PET||||0|P|||0|| "}));
+}
 
 // The journal's text tables above as the bulletin database keeps them: readings numbered from the
 // database's first counter (1), the amplitudes following their readings, empty cells NULL.
-const QStringList kPetDbEvents = {
+const QStringList kPetDb = {
     "1|<null>|<null>|-43.25|<null>|15|<null>|150|5",
     "2|03.12.2008 23:59:58|5|<null>|120.5|<null>|99.9|<null>|<null>",
-};
-const QStringList kPetDbReadings = {
     "1|1|PET|03.12.2008|+|i|P|СКМ-3|SP|Z|03.12.2008 10:15:30|4",
     "2|1|PET|03.12.2008|<null>|<null>|S|СКМ-3|SP|Z|01.01.1970|<null>",
     "3|1|PET|03.12.2008|<null>|<null>|S|СКМ-3|SP|N|03.12.2008 10:16:02|1",
     "4|1|PET|03.12.2008|<null>|<null>|<null>|<null>|<null>|<null>|03.12.2008|<null>",
     "5|2|PET|04.12.2008|<null>|e|P|CD-1|LP|E|04.12.2008 00:01:10|2",
     "6|2|PET|04.12.2008|<null>|<null>|<null>|<null>|<null>|<null>|04.12.2008|<null>",
-};
-const QStringList kPetDbAmplitudes = {
     "2|Z|03.12.2008 10:16:02|1|<null>|<null>|<null>|<null>|0.8|12|<null>|<null>",
     "3|N|03.12.2008 10:16:03|0|<null>|<null>|1.2|25|<null>|<null>|3.1|<null>",
 };
 
-// The import page: the PET journal read into the grid, written into a fresh bulletin file; then writes
-// that are refused or fail leave the file as it was.
+// The import page: the PET journal read into the grid and written into a fresh bulletin file; writes that
+// fail leave the file as it was.
 TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
 {
     ProgramWindow p;
-    OrxDb<SqliteEnv> db;
-    for (const char *sql : kBulletinCreates)
-        db.exec(sql);
-    const auto queryRows = [&db](const char *sql) { return db.rows(QString::fromUtf8(sql)); };
+    const QString file = p.dir.file(QStringLiteral("pet.mdb"));
+    createBulletinFile(file);
+    const auto dbState = [&file] {
+        auto db = openStationFile(file);
+        return dbRows(*db,
+                      QStringLiteral("select num,[time],[dec],lat,lon,depdp,deltagr,deltakm,s_p_dec from "
+                                     "[События] order by num")) +
+               dbRows(*db,
+                      QStringLiteral("select arid,n_equake,station_cod,[date],fm,qual,phase,channel_name,"
+                                     "channel_cod,channel_component,[time],[dec] from [Станционный "
+                                     "бюллетень] order by arid")) +
+               dbRows(*db, QStringLiteral("select arid,channel_componentxm,timexm,decxm,period_ns,amp_ns,"
+                                          "period_ew,amp_ew,period_z,amp_z,magnitude_ne,klass_ne from "
+                                          "[Динамические замеры] order by arid"));
+    };
     p.addStation(QStringLiteral("PET"), QStringLiteral("PET"), QStringLiteral("Петропавловск"));
     p.w->curSta = QStringLiteral("PET");
-    p.w->stations.last().out_file_jet = db.source();
+    p.w->stations.last().out_file_jet = file;
     p.w->sett.start_mode = 1;
     p.w->sett.out_provider = 0;
     p.w->SetImportPage(new ImportPage(*p.w));
@@ -511,19 +392,16 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     // The station writes its texts the Russian way: day.month.four-digit year, a decimal point.
     for (tspec &spec : page.formats().importSpec) {
         spec.datefmt = QStringLiteral("dmy");
-        spec.dtdel = QLatin1Char('.');
-        spec.foury = true;
-        spec.ext0 = true;
-        spec.decdel = QLatin1Char('.');
+        spec.dtdel = spec.decdel = QLatin1Char('.');
+        spec.foury = spec.ext0 = true;
     }
-    const QString file = p.dir.file(QStringLiteral("pet.xlsx"));
-    writeXlsx(file, {{"Журнал", kPetJournal}});
-    p.w->Edit5->setText(file);
+    const QString sheet = p.dir.file(QStringLiteral("pet.xlsx"));
+    writeXlsx(sheet, {kPetJournal});
+    p.w->Edit5->setText(sheet);
 
     // Nothing read, nothing to write.
     p.w->imm->setChecked(false);
     page.WriteData();
-    ASSERT_EQ(p.rec.count(), 1);
     EXPECT_EQ(p.rec.last().text, QStringLiteral("Сначала нужно прочитать данные!"));
     p.rec.clear();
 
@@ -534,81 +412,31 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     TMStringGrid &sg = *p.w->sg;
     EXPECT_EQ(sg.columnCount(), 15);
     EXPECT_EQ(sg.rowCount(), 8);
-    EXPECT_EQ(GridCell(sg, 1, 0), QStringLiteral("[1] №"));
-    EXPECT_EQ(GridCell(sg, 14, 0), QStringLiteral("[14] Примечание"));
-    EXPECT_EQ(GridCell(sg, 0, 7), QStringLiteral("7"));
-    EXPECT_EQ(GridCell(sg, 1, 6), QStringLiteral("2"));
-    EXPECT_EQ(GridCell(sg, 2, 1), QStringLiteral("03.12.2008"));
     EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP"));
     EXPECT_EQ(page.importStats.FirstNum, 1);
     EXPECT_EQ(page.importStats.CurNum, 2);
     EXPECT_EQ(page.importStats.FirstDate, QStringLiteral("03.12.2008"));
     EXPECT_EQ(page.importStats.LastDate, QStringLiteral("04.12.2008"));
-    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
 
-    // A distance that is no number stops the conversion; nothing is written.
-    SetGridCell(sg, 8, 3, QStringLiteral("далеко"));
-    page.WriteData();
-    ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("PetMacro: строка №3\rСообщение об ошибке: \r")))
-        << p.rec.last().text.toStdString();
-    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
-    p.rec.clear();
-
-    // An event number the database cannot take is found before anything changes.
-    SetGridCell(sg, 8, 3, QStringLiteral("150"));
-    SetGridCell(sg, 1, 6, QStringLiteral("2б"));
-    page.WriteData();
-    ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
-    EXPECT_TRUE(queryRows("select num from [События]").isEmpty());
-    EXPECT_TRUE(queryRows("select arid from [Станционный бюллетень]").isEmpty());
-    p.rec.clear();
-
-    SetGridCell(sg, 1, 6, QStringLiteral("2"));
+    // A distance that is no number stops the conversion; an event number the database cannot take is
+    // found before anything changes.
+    for (const auto &[col, row, bad, good, message] :
+         {std::tuple(8, 3, "далеко", "150", "PetMacro: строка №3\rСообщение об ошибке: \r"),
+          std::tuple(1, 6, "2б", "2", "")}) {
+        SetGridCell(sg, col, row, QString::fromUtf8(bad));
+        page.WriteData();
+        ASSERT_EQ(p.rec.count(), 1) << bad;
+        EXPECT_TRUE(p.rec.last().text.startsWith(QString::fromUtf8(message)))
+            << p.rec.last().text.toStdString();
+        EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR)) << bad;
+        EXPECT_EQ(dbState(), QStringList()) << bad;
+        SetGridCell(sg, col, row, QString::fromUtf8(good));
+        p.rec.clear();
+    }
     page.WriteData();
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
-    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
-    EXPECT_EQ(queryRows(kReadingsSql), kPetDbReadings);
-    EXPECT_EQ(queryRows(kAmplitudesSql), kPetDbAmplitudes);
-    // The grid stays as read and edited.
-    EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP"));
-
-    // Read and written at once: the events are there already and "No" keeps them as they are.
-    p.w->imm->setChecked(true);
-    p.rec.answer({IDNO});
-    page.ReadData();
-    ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONQUESTION));
-    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
-    EXPECT_EQ(queryRows(kReadingsSql), kPetDbReadings);
-    EXPECT_EQ(queryRows(kAmplitudesSql), kPetDbAmplitudes);
-
-    // "Yes" replaces them with the same events; the amplitudes follow their new readings.
-    p.rec.clear();
-    p.rec.answer({IDYES});
-    page.ReadData();
-    ASSERT_EQ(p.rec.count(), 1);
-    EXPECT_EQ(queryRows(kEventsSql), kPetDbEvents);
-    const QStringList readings = queryRows(kReadingsSql);
-    ASSERT_EQ(readings.size(), 6);
-    const QStringList amplitudes = queryRows(kAmplitudesSql);
-    ASSERT_EQ(amplitudes.size(), 2);
-    EXPECT_EQ(amplitudes[0].section(QLatin1Char('|'), 0, 0), readings[1].section(QLatin1Char('|'), 0, 0));
-    EXPECT_EQ(amplitudes[1].section(QLatin1Char('|'), 0, 0), readings[2].section(QLatin1Char('|'), 0, 0));
-    EXPECT_EQ(amplitudes[1].section(QLatin1Char('|'), 1), kPetDbAmplitudes[1].section(QLatin1Char('|'), 1));
-}
-
-TEST(PetConversion, NoEventNumberStillGivesOneEvent)
-{
-    TD2D grid, events, bulletin, xm;
-    grid.Init(15, 2);
-    grid.SetCell(3, 1, QStringLiteral("P"));
-    grid.SetCell(14, 1, QStringLiteral("H=15"));
-    QString message;
-    ASSERT_TRUE(PetMacro(grid, {}, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message));
-    EXPECT_EQ(tableRows(events), QStringList({"1|||||||||||||||||07.12.2026"}));
-    EXPECT_EQ(tableRows(bulletin), QStringList({"2|||PET||||0|P|||0|| "}));
+    EXPECT_EQ(dbState(), kPetDb);
+    EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP")); // the grid stays as read and edited
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 #include "exchange/import_type.h"
 #include "exchange/text_format.h"
+#include "exchange_test_env.h"
 #include "lib/codec.h"
-#include "support/test_support.h"
+#include "support/program_env.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -20,15 +21,7 @@ QByteArray hex(const char *text)
 
 // Header of the default format: mark 1, code page 1251, ';', '"', "mdy", '/', ':', ',', two-digit
 // years without zeros, pivot 50.
-const QByteArray kDefaultHeader = hex("01000000"
-                                      "e3040000"
-                                      "3b22"
-                                      "036d6479"
-                                      "2f3a2c"
-                                      "0000"
-                                      "00"
-                                      "3200"
-                                      "0000");
+const QByteArray kDefaultHeader = hex("01000000 e3040000 3b22 036d6479 2f3a2c 0000 00 3200 0000");
 
 QByteArray columnEntry(const QByteArray &name, bool key, bool used)
 {
@@ -51,72 +44,75 @@ bool sameSpec(const tspec &a, const tspec &b)
     return true;
 }
 
+bool sameFormats(const TextFormats &a, const TextFormats &b)
+{
+    for (int t = 0; t < 3; ++t)
+        if (!sameSpec(a.importSpec[t], b.importSpec[t]) || !sameSpec(a.exportSpec[t], b.exportSpec[t]))
+            return false;
+    return true;
+}
+
+TextFormats defaults()
+{
+    TextFormats f;
+    f.SetDefaults();
+    return f;
+}
+
 class SpecFile : public ::testing::Test
 {
 protected:
     void SetUp() override { ASSERT_TRUE(QDir(dir.path()).mkpath(u"specs"_s)); }
-    QString path(const char *name = "PUL") const
+    QString path() const { return SpecFilePath(dir.base(), u"PUL"_s); }
+    bool save(TextFormats &f, int type = ImportText) { return f.SaveSpec(dir.base(), u"PUL"_s, type); }
+    bool load(TextFormats &f, int type = ImportText, bool reset = false)
     {
-        return SpecFilePath(dir.base(), QString::fromLatin1(name));
+        return f.LoadSpec(dir.base(), u"PUL"_s, reset, type);
     }
 
     TestDir dir;
     MessageRecorder messages;
 };
 
-TEST(SpecRecord, DefaultHeaderBytes)
-{
-    EXPECT_EQ(SpecHeaderBytes(tspec()), kDefaultHeader);
-}
-
-TEST(SpecRecord, ColumnEntriesAndCyrillicNames)
+TEST(SpecRecord, ColumnEntriesCyrillicNamesAndShortRecords)
 {
     tspec spec;
     spec.cols = {{u"num"_s, true, true, {}}, {u"Фаза"_s, false, false, {}}};
     QBuffer buf;
     buf.open(QIODevice::ReadWrite);
     ASSERT_TRUE(WriteSpecRecord(buf, spec, true));
-    const QByteArray expected = kDefaultHeader + hex("02000000") + columnEntry("num", true, true) +
-                                columnEntry(hex("d4e0e7e0"), false, false);
-    EXPECT_EQ(buf.data(), expected);
-
+    EXPECT_EQ(buf.data(), kDefaultHeader + hex("02000000") + columnEntry("num", true, true) +
+                              columnEntry(hex("d4e0e7e0"), false, false));
     buf.seek(0);
     tspec back;
     back.cols = DefaultSpecColumns(SpecEvents);
     ASSERT_TRUE(ReadSpecRecord(buf, back, true));
     EXPECT_TRUE(sameSpec(spec, back));
-}
 
-TEST(SpecRecord, ShortRecordKeepsColumns)
-{
-    tspec spec;
+    // A record without its columns keeps the columns it is read into.
     spec.decdel = QLatin1Char('.');
-    QBuffer buf;
-    buf.open(QIODevice::ReadWrite);
-    ASSERT_TRUE(WriteSpecRecord(buf, spec, false));
-    EXPECT_EQ(buf.size(), 24);
-    buf.seek(0);
-    tspec back;
+    QBuffer shortRecord;
+    shortRecord.open(QIODevice::ReadWrite);
+    ASSERT_TRUE(WriteSpecRecord(shortRecord, spec, false));
+    EXPECT_EQ(shortRecord.size(), 24);
+    shortRecord.seek(0);
     back.cols = DefaultSpecColumns(SpecXmAdd);
-    ASSERT_TRUE(ReadSpecRecord(buf, back, false));
+    ASSERT_TRUE(ReadSpecRecord(shortRecord, back, false));
     EXPECT_EQ(back.decdel, QLatin1Char('.'));
     EXPECT_EQ(back.cols.size(), 17);
 }
 
 TEST(SpecRecord, DamagedCountsFailWithoutAllocating)
 {
-    for (const char *count : {"ffffff7f", "ffffffff", "05000000"}) {
-        QByteArray bytes = kDefaultHeader + hex(count) + columnEntry("a", false, true);
+    for (QByteArray bytes :
+         {kDefaultHeader + hex("ffffff7f") + columnEntry("a", false, true),
+          kDefaultHeader + hex("ffffffff") + columnEntry("a", false, true),
+          kDefaultHeader + hex("05000000") + columnEntry("a", false, true), kDefaultHeader.left(20)}) {
         QBuffer buf(&bytes);
         buf.open(QIODevice::ReadOnly);
         tspec spec;
-        EXPECT_FALSE(ReadSpecRecord(buf, spec, true)) << count;
+        EXPECT_FALSE(ReadSpecRecord(buf, spec, bytes.size() > 24)) << bytes.toHex().toStdString();
     }
-    QByteArray truncated = kDefaultHeader.left(20);
-    QBuffer buf(&truncated);
-    buf.open(QIODevice::ReadOnly);
-    tspec spec;
-    EXPECT_FALSE(ReadSpecRecord(buf, spec, false));
 }
 
 TEST(SpecRecord, CopySpecNeverShares)
@@ -126,201 +122,135 @@ TEST(SpecRecord, CopySpecNeverShares)
     src.cols = DefaultSpecColumns(SpecEvents);
     tspec dst;
     dst.cols = DefaultSpecColumns(SpecXmAdd);
-
     CopySpec(src, dst, true, false);
     EXPECT_EQ(dst.fdel, QLatin1Char('\t'));
     EXPECT_EQ(dst.cols.size(), 17);
-
     CopySpec(src, dst, false, true);
     EXPECT_EQ(dst.cols.size(), 18);
     dst.cols[0].name = u"changed"_s;
     EXPECT_EQ(src.cols[0].name, u"orid"_s);
-
     CopySpec(tspec(), dst, false, true);
     EXPECT_TRUE(dst.cols.isEmpty());
 }
 
-TEST(SpecFormatSettings, DatePatternAndCenturyWindow)
+TEST(SpecFormatSettings, DatePatterns)
 {
-    struct Case
-    {
-        const char *order;
-        bool ext0, foury;
-        char sep;
-        const char *pattern;
-    } cases[] = {
-        {"dmy", true, true, '.', "dd.MM.yyyy"},
-        {"mdy", false, false, '/', "M/d/yy"},
-        {"ymd", false, true, '-', "yyyy-M-d"},
-        {"dxy", true, false, '.', "dd..yy"},
+    const std::pair<tspec, const char *> cases[] = {
+        {formatOf(u";\".:,"_s, "dmy", true, true), "dd.MM.yyyy"},
+        {formatOf(u";\"/:,"_s), "M/d/yy"},
+        {formatOf(u";\"-:,"_s, "ymd", false, true), "yyyy-M-d"},
+        {formatOf(u";\".:,"_s, "dxy", true), "dd..yy"},
     };
-    for (const auto &c : cases) {
-        tspec spec;
-        spec.datefmt = QString::fromLatin1(c.order);
-        spec.ext0 = c.ext0;
-        spec.foury = c.foury;
-        spec.dtdel = QLatin1Char(c.sep);
+    for (const auto &[spec, pattern] : cases) {
         TFormatSettings fs;
         TspecToFormatSettings(fs, spec, TFormatSettings(), 2026);
-        EXPECT_EQ(fs.ShortDateFormat, QString::fromLatin1(c.pattern)) << c.order;
-        EXPECT_EQ(fs.DateSeparator, QLatin1Char(c.sep));
+        EXPECT_EQ(fs.ShortDateFormat, QString::fromLatin1(pattern));
+        EXPECT_EQ(fs.DateSeparator, spec.dtdel);
     }
-
-    tspec spec;
-    TFormatSettings locale;
-    locale.LongTimeFormat = u"h:nn:ss"_s;
-    TFormatSettings fs;
-    TspecToFormatSettings(fs, spec, locale, 2026);
-    EXPECT_EQ(fs.DecimalSeparator, QLatin1Char(','));
-    EXPECT_EQ(fs.TimeSeparator, QLatin1Char(':'));
-    EXPECT_EQ(fs.LongTimeFormat, u"h:nn:ss"_s);
-    EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 2026 - 1950); // 50..99 are 1950..1999
-    spec.byear = 0;
-    TspecToFormatSettings(fs, spec, locale, 2026);
-    EXPECT_EQ(fs.TwoDigitYearCenturyWindow, 126); // every two-digit year in 1900..1999
 }
 
-TEST_F(SpecFile, MissingFileGivesDirtyDefaults)
+// No file gives dirty defaults; clean formats touch no file; a reset deletes it.
+TEST_F(SpecFile, MissingCleanAndReset)
 {
     TextFormats f;
-    EXPECT_FALSE(f.LoadSpec(dir.base(), u"PUL"_s, false, ImportParadox));
+    EXPECT_FALSE(load(f, ImportParadox));
     EXPECT_TRUE(f.specsDirty);
-    const int sizes[3] = {18, 25, 17};
-    for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(f.importSpec[t].cols.size(), sizes[t]);
-        EXPECT_TRUE(sameSpec(f.importSpec[t], f.exportSpec[t]));
-        EXPECT_EQ(SpecHeaderBytes(f.importSpec[t]), kDefaultHeader);
-    }
+    EXPECT_TRUE(sameFormats(f, defaults()));
+    EXPECT_EQ(SpecHeaderBytes(f.importSpec[2]), kDefaultHeader);
+    EXPECT_EQ(f.importSpec[1].cols.size(), 25);
+
+    f.specsDirty = false;
+    f.exportSpec[SpecEvents].fdel = QLatin1Char(',');
+    EXPECT_TRUE(save(f));
+    EXPECT_FALSE(QFileInfo::exists(path()));
+    f.specsDirty = true;
+    ASSERT_TRUE(save(f));
+    TextFormats g;
+    EXPECT_FALSE(load(g, ImportText, true));
+    EXPECT_FALSE(QFileInfo::exists(path()));
+    EXPECT_EQ(g.exportSpec[SpecEvents].fdel, QLatin1Char(';'));
     EXPECT_EQ(messages.count(), 0);
 }
 
 TEST_F(SpecFile, SavedFileSizeFollowsImportType)
 {
-    struct Case
-    {
-        int importType;
-        qint64 size;
-    } cases[] = {{ImportParadox, 3 * (24 + 4) + 18 * 74 + 25 * 74 + 17 * 74 + 24},
-                 {ImportOrv, 3 * (24 + 4) + 60 * 74 + 24},
-                 {ImportText, 6 * (24 + 4) + 2 * (60 * 74)}};
-    for (const auto &c : cases) {
-        TextFormats f;
-        f.LoadSpec(dir.base(), u"PUL"_s, true, c.importType);
-        ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, c.importType));
+    const std::pair<int, qint64> cases[] = {{ImportParadox, 3 * (24 + 4) + 18 * 74 + 25 * 74 + 17 * 74 + 24},
+                                            {ImportOrv, 3 * (24 + 4) + 60 * 74 + 24},
+                                            {ImportText, 6 * (24 + 4) + 2 * (60 * 74)}};
+    for (const auto &[type, size] : cases) {
+        TextFormats f = defaults();
+        ASSERT_TRUE(save(f, type));
         const QByteArray bytes = readBytes(path());
-        EXPECT_EQ(bytes.size(), c.size) << c.importType;
+        EXPECT_EQ(bytes.size(), size) << type;
         // First record: the export format of Events, whose first column is orid (not used).
-        EXPECT_EQ(bytes.left(28), kDefaultHeader + hex("12000000"));
-        EXPECT_EQ(bytes.mid(28, 74), columnEntry("orid", false, false));
-        EXPECT_EQ(bytes.mid(28 + 74, 74), columnEntry("num", true, true));
+        EXPECT_EQ(bytes.left(28 + 2 * 74), kDefaultHeader + hex("12000000") +
+                                               columnEntry("orid", false, false) +
+                                               columnEntry("num", true, true));
     }
 }
 
-TEST_F(SpecFile, TextTypeRoundTripsAllSixFormats)
+TEST_F(SpecFile, TextTypeKeepsSixFormatsOtherTypesTakeImportColumnsFromExport)
 {
-    TextFormats f;
-    f.SetDefaults();
+    TextFormats f = defaults();
     f.importSpec[SpecStationBulletin].fdel = QLatin1Char('\t');
     f.importSpec[SpecXmAdd].cols.removeLast();
     f.exportSpec[SpecEvents].cols[2].name = u"время"_s;
     f.exportSpec[SpecXmAdd].byear = 30;
-    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    ASSERT_TRUE(save(f));
     const QByteArray first = readBytes(path());
-
     TextFormats g;
-    ASSERT_TRUE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportText));
-    for (int t = 0; t < 3; ++t) {
-        EXPECT_TRUE(sameSpec(f.importSpec[t], g.importSpec[t])) << t;
-        EXPECT_TRUE(sameSpec(f.exportSpec[t], g.exportSpec[t])) << t;
-    }
+    ASSERT_TRUE(load(g));
+    EXPECT_TRUE(sameFormats(f, g));
     g.specsDirty = true;
-    ASSERT_TRUE(g.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    ASSERT_TRUE(save(g));
     EXPECT_EQ(readBytes(path()), first);
-}
 
-TEST_F(SpecFile, OtherTypesTakeImportColumnsFromExport)
-{
-    TextFormats f;
-    f.SetDefaults();
+    f = defaults();
     f.exportSpec[SpecStationBulletin].cols.resize(3);
     f.importSpec[SpecEvents].decdel = QLatin1Char('.');
-    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportExcel));
-
-    TextFormats g;
-    ASSERT_TRUE(g.LoadSpec(dir.base(), u"PUL"_s, false, ImportExcel));
+    ASSERT_TRUE(save(f, ImportExcel));
+    TextFormats h;
+    ASSERT_TRUE(load(h, ImportExcel));
     for (int t = 0; t < 3; ++t) {
-        EXPECT_EQ(g.importSpec[t].cols.size(), g.exportSpec[t].cols.size());
-        EXPECT_EQ(SpecHeaderBytes(g.importSpec[t]), SpecHeaderBytes(g.importSpec[SpecEvents]));
+        EXPECT_EQ(h.importSpec[t].cols.size(), h.exportSpec[t].cols.size());
+        EXPECT_EQ(SpecHeaderBytes(h.importSpec[t]), SpecHeaderBytes(h.importSpec[SpecEvents]));
     }
-    EXPECT_EQ(g.importSpec[SpecStationBulletin].cols.size(), 3);
-    EXPECT_EQ(g.importSpec[SpecXmAdd].decdel, QLatin1Char('.'));
-}
-
-TEST_F(SpecFile, CleanFormatsTouchNoFile)
-{
-    TextFormats f;
-    f.SetDefaults();
-    f.specsDirty = false;
-    EXPECT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
-    EXPECT_FALSE(QFileInfo::exists(path()));
-}
-
-TEST_F(SpecFile, ResetDeletesTheFile)
-{
-    TextFormats f;
-    f.SetDefaults();
-    f.exportSpec[SpecEvents].fdel = QLatin1Char(',');
-    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
-    TextFormats g;
-    EXPECT_FALSE(g.LoadSpec(dir.base(), u"PUL"_s, true, ImportText));
-    EXPECT_FALSE(QFileInfo::exists(path()));
-    EXPECT_EQ(g.exportSpec[SpecEvents].fdel, QLatin1Char(';'));
+    EXPECT_EQ(h.importSpec[SpecStationBulletin].cols.size(), 3);
+    EXPECT_EQ(h.importSpec[SpecXmAdd].decdel, QLatin1Char('.'));
 }
 
 // A file that ends early or holds an impossible column count is reported, and the station gets the
 // defaults rather than what the formats held before (another station's) in the records not read.
 TEST_F(SpecFile, DamagedFileIsReportedAndGivesDefaults)
 {
-    TextFormats own;
-    own.SetDefaults();
-    ASSERT_TRUE(own.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    TextFormats own = defaults();
+    ASSERT_TRUE(save(own));
     const QByteArray whole = readBytes(path());
-    const qsizetype fourRecords = 4 * (24 + 4) + 60 * 74 + 18 * 74;
     QByteArray hugeCount = whole;
     hugeCount.replace(24, 4, hex("ffffff7f"));
-    struct Case
-    {
-        const char *name;
-        QByteArray bytes;
-    } cases[] = {
+    const std::pair<const char *, QByteArray> cases[] = {
         {"inside the first header", whole.left(10)},
         {"inside a column list", whole.left(5000)},
-        {"after the fourth record", whole.left(fourRecords)},
+        {"after the fourth record", whole.left(4 * (24 + 4) + 60 * 74 + 18 * 74)},
         {"one byte short", whole.left(whole.size() - 1)},
         {"a column count beyond the file", hugeCount},
     };
-    for (const Case &c : cases) {
+    for (const auto &[name, bytes] : cases) {
         // The formats of the station shown before.
-        TextFormats f;
-        f.SetDefaults();
+        TextFormats f = defaults();
         f.exportSpec[SpecEvents].fdel = QLatin1Char('|');
         f.importSpec[SpecXmAdd].cols.resize(2);
         f.importSpec[SpecStationBulletin].byear = 7;
         f.specsDirty = false;
-        ASSERT_TRUE(writeBytes(path(), c.bytes));
+        ASSERT_TRUE(writeBytes(path(), bytes));
         messages.clear();
-        EXPECT_FALSE(f.LoadSpec(dir.base(), u"PUL"_s, false, ImportText)) << c.name;
-        ASSERT_EQ(messages.count(), 1) << c.name;
+        EXPECT_FALSE(load(f)) << name;
+        ASSERT_EQ(messages.count(), 1) << name;
         EXPECT_EQ(messages.last().text, u"Ошибка при чтении формата данных PUL: файл \"%1\" повреждён, "
                                         u"взяты форматы по умолчанию"_s.arg(path()));
         EXPECT_EQ(messages.last().icon, 16u);
-        TextFormats defaults;
-        defaults.SetDefaults();
-        for (int t = 0; t < 3; ++t) {
-            EXPECT_TRUE(sameSpec(f.importSpec[t], defaults.importSpec[t])) << c.name << t;
-            EXPECT_TRUE(sameSpec(f.exportSpec[t], defaults.exportSpec[t])) << c.name << t;
-        }
-        EXPECT_TRUE(f.specsDirty) << c.name;
+        EXPECT_TRUE(sameFormats(f, defaults())) << name;
+        EXPECT_TRUE(f.specsDirty) << name;
     }
 }
 
@@ -328,17 +258,16 @@ TEST_F(SpecFile, DamagedFileIsReportedAndGivesDefaults)
 // keeps the formats dirty for the next try.
 TEST_F(SpecFile, FullDiskKeepsTheOldFile)
 {
-    TextFormats f;
-    f.SetDefaults();
+    TextFormats f = defaults();
     f.exportSpec[SpecEvents].fdel = QLatin1Char(',');
-    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    ASSERT_TRUE(save(f));
     const QByteArray old = readBytes(path());
     f.exportSpec[SpecEvents].fdel = QLatin1Char('\t');
     for (const qint64 bytes : {qint64(0), qint64(30), qint64(old.size() - 1)}) {
         messages.clear();
         {
             DiskFullAfter disk(bytes);
-            EXPECT_FALSE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText)) << bytes;
+            EXPECT_FALSE(save(f)) << bytes;
         }
         EXPECT_EQ(readBytes(path()), old) << bytes;
         EXPECT_EQ(folderEntries(dir.file("specs")), QStringList({"PUL.spe"})) << bytes;
@@ -346,7 +275,7 @@ TEST_F(SpecFile, FullDiskKeepsTheOldFile)
         EXPECT_EQ(messages.last().text, u"Ошибка при записи формата данных PUL"_s);
         EXPECT_TRUE(f.specsDirty);
     }
-    ASSERT_TRUE(f.SaveSpec(dir.base(), u"PUL"_s, ImportText));
+    ASSERT_TRUE(save(f));
     EXPECT_EQ(readBytes(path()).at(8), '\t');
 }
 
@@ -355,15 +284,12 @@ TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
     ASSERT_TRUE(QDir(dir.path()).mkpath(u"specs/DIR.spe"_s));
     TextFormats f;
     EXPECT_FALSE(f.LoadSpec(dir.base(), u"DIR"_s, false, ImportText));
-    ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, u"Ошибка при чтении формата данных DIR"_s);
-    EXPECT_EQ(messages.last().icon, 16u);
+    EXPECT_EQ(shown(messages), QList<Shown>({{u"Ошибка при чтении формата данных DIR"_s, 16u}}));
 
     TestDir noSpecs; // no "specs" folder: it is not created
     f.SetDefaults();
     EXPECT_FALSE(f.SaveSpec(noSpecs.base(), u"PUL"_s, ImportText));
-    EXPECT_EQ(messages.last().text, u"Ошибка при записи формата данных PUL"_s);
-    EXPECT_EQ(messages.last().icon, 16u);
+    EXPECT_EQ(lastShown(messages), Shown(u"Ошибка при записи формата данных PUL"_s, 16u));
     EXPECT_TRUE(f.specsDirty);
 }
 

@@ -2,8 +2,8 @@
 
 // For the tests that write the import text tables into a database on both back ends.
 
-#include "db/db_test_env.h"
 #include "exchange/text_to_bulletin.h"
+#include "exchange_test_env.h"
 #include "support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +17,15 @@ inline void fillTable(TD2D &t, int columns, const QList<QStringList> &rows)
         for (int c = 0; c < r.size(); ++c)
             t.SetCell(c, row, r[c]);
     }
+}
+
+// The same with rows written by hand, cells joined by "|".
+inline void fillRows(TD2D &t, int columns, const QList<const char *> &rows)
+{
+    QList<QStringList> cells;
+    for (const char *row : rows)
+        cells << cellsOf(row);
+    fillTable(t, columns, cells);
 }
 
 // A fresh database of the back end Env, the three tables and their formats, and a message recorder.
@@ -34,19 +43,7 @@ protected:
     // Every row of sql, its fields joined by "|", NULL and empty text as "-".
     QStringList rows(const char *sql)
     {
-        DbQuery q(db.get());
-        q.SetSQL(QString::fromUtf8(sql));
-        q.Open();
-        QStringList all;
-        for (; !q.Eof(); q.Next()) {
-            QStringList f;
-            for (int i = 0; i < q.FieldCount(); ++i) {
-                const QString text = q.Field(i)->IsNull() ? QString() : q.Field(i)->AsString().trimmed();
-                f << (text.isEmpty() ? QStringLiteral("-") : text);
-            }
-            all << f.join(QLatin1Char('|'));
-        }
-        return all;
+        return dbRows(*db, QString::fromUtf8(sql), QStringLiteral("-"), true);
     }
 
     TextTablesInput input(bool merge)

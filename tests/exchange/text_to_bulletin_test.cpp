@@ -47,18 +47,11 @@ protected:
     }
 
     // Events 11..13; readings 1..3 of events 11, 11 and 13; amplitudes of readings 1 and 3.
-    bool write(bool merge = false, const QList<QStringList> &extraXm = {})
+    bool write(bool merge = false, const QList<const char *> &extraXm = {})
     {
-        fillTable(tables[0], 4,
-                  {{u"99"_s, u"11"_s, u"3/5/08 14:07:09"_s, u"first"_s},
-                   {u"99"_s, u"12"_s, u""_s, u"new"_s},
-                   {u"99"_s, u"13"_s, u"3/6/08 1:02:03"_s, u"third"_s}});
-        fillTable(tables[1], 4,
-                  {{u"1"_s, u"11"_s, u"3/5/08"_s, u"P"_s},
-                   {u"2"_s, u"11"_s, u"3/5/08"_s, u"S"_s},
-                   {u"3"_s, u"13"_s, u"12/30/99"_s, u"P"_s}});
-        fillTable(tables[2], 3,
-                  QList<QStringList>{{u"7"_s, u"3"_s, u"0,57"_s}, {u"8"_s, u"1"_s, u"2,5"_s}} + extraXm);
+        fillRows(tables[0], 4, {"99|11|3/5/08 14:07:09|first", "99|12||new", "99|13|3/6/08 1:02:03|third"});
+        fillRows(tables[1], 4, {"1|11|3/5/08|P", "2|11|3/5/08|S", "3|13|12/30/99|P"});
+        fillRows(tables[2], 3, QList<const char *>{"7|3|0,57", "8|1|2,5"} + extraXm);
         TextTablesInput in = this->input(merge);
         return WriteTextToBulletin(*db, in);
     }
@@ -116,7 +109,7 @@ TYPED_TEST(TextToBulletin, MergeLeavesTheFirstEventToTheDatabase)
 TYPED_TEST(TextToBulletin, ABadCellLateInTheFileChangesNothing)
 {
     this->rec.answer({IDYES});
-    EXPECT_FALSE(this->write(false, {{u"9"_s, u"2"_s, u"0,1"_s}, {u"10"_s, u"2"_s, u"n/a"_s}}));
+    EXPECT_FALSE(this->write(false, {"9|2|0,1", "10|2|n/a"}));
     ASSERT_EQ(this->rec.count(), 1);
     EXPECT_TRUE(this->rec.last().text.startsWith(
         u"строка №4, столбец №3 (таблица [Динамические замеры]). Операция прервана.\rСообщение об ошибке:\r\r"_s))
@@ -130,10 +123,10 @@ TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
 {
     this->rec.answer({IDYES});
     // The second event 12 breaks the key after the deletions ran.
-    fillTable(this->tables[2], 3, {});
+    fillRows(this->tables[2], 3, {});
     TextTablesInput in = this->input(false);
-    fillTable(this->tables[0], 4, {{u""_s, u"12"_s, u""_s, u"a"_s}, {u""_s, u"12"_s, u""_s, u"dup"_s}});
-    fillTable(this->tables[1], 4, {});
+    fillRows(this->tables[0], 4, {"|12||a", "|12||dup"});
+    fillRows(this->tables[1], 4, {});
     EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
     ASSERT_EQ(this->rec.count(), 2);
     EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))

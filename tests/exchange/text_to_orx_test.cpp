@@ -16,12 +16,11 @@ const char *const kOrx[] = {
     "create table lastid (keyname varchar(15),keyvalue integer,primary key (keyname))",
 };
 
-// A row of width columns with the given cells at their positions.
-QStringList rowOf(int width, std::initializer_list<std::pair<int, const char *>> cells)
+// A row of width columns, its cells written by hand joined by "|".
+QStringList rowOf(int width, const char *cells)
 {
-    QStringList r(width);
-    for (const auto &[at, text] : cells)
-        r[at] = QString::fromUtf8(text);
+    QStringList r = cellsOf(cells);
+    r.resize(width);
     return r;
 }
 
@@ -54,23 +53,11 @@ protected:
         before = snapshot();
         // Events 11 and 13; readings 1 (event 11, Z), 2 (event 11, E), 3 (event 13, Z); amplitudes of 1
         // and 2.
-        events = {
-            rowOf(18, {{1, "11"}, {2, "3/5/09 14:07:09"}, {3, "5"}, {4, "51,5"}, {5, "104.25"}, {16, "a"}}),
-            rowOf(18, {{1, "13"}, {2, ""}, {3, ""}, {16, "b"}})};
-        readings = {
-            rowOf(25, {{0, "1"},
-                       {2, "11"},
-                       {3, " ABC "},
-                       {4, "3/5/09"},
-                       {8, "P"},
-                       {9, "SKM_SP"},
-                       {12, "Z"},
-                       {13, "3/5/09 14:08:00"},
-                       {14, "3"}}),
-            rowOf(25, {{0, "2"}, {2, "11"}, {3, "ABC"}, {4, "3/5/09"}, {8, "S"}, {9, "SKM"}, {12, "E"}}),
-            rowOf(25, {{0, "3"}, {2, "13"}, {3, "ABC"}, {4, "3/6/09"}, {8, "P"}, {9, "SKM"}, {12, "Z"}})};
-        amplitudes = {rowOf(17, {{1, "1"}, {3, "SP"}, {4, "Z"}, {11, "1,5"}, {12, "200"}, {14, "9,2"}}),
-                      rowOf(17, {{1, "2"}, {3, "XX"}, {4, "E"}, {9, "0,8"}, {10, "50"}, {16, "10,1"}})};
+        events = {rowOf(18, "|11|3/5/09 14:07:09|5|51,5|104.25|||||||||||a"),
+                  rowOf(18, "|13|||||||||||||||b")};
+        readings = {rowOf(25, "1||11| ABC |3/5/09||||P|SKM_SP|||Z|3/5/09 14:08:00|3"),
+                    rowOf(25, "2||11|ABC|3/5/09||||S|SKM|||E"), rowOf(25, "3||13|ABC|3/6/09||||P|SKM|||Z")};
+        amplitudes = {rowOf(17, "|1||SP|Z|||||||1,5|200||9,2"), rowOf(17, "|2||XX|E|||||0,8|50||||||10,1")};
     }
 
     QStringList snapshot()
@@ -158,9 +145,8 @@ TYPED_TEST(TextToOrx, ABadCellLateChangesNothing)
 
 TYPED_TEST(TextToOrx, StopsBeforeWritingOnMissingInstrumentsAndOldDates)
 {
-    this->readings << rowOf(25, {{0, "4"}, {2, "99"}, {3, "ABC"}, {4, "3/6/09"}, {9, "ZZZ_LP"}, {12, "N"}})
-                   << rowOf(25, {{0, "5"}, {2, "99"}, {3, "ABC"}, {4, "3/6/09"}, {9, "zzz"}, {12, "n"}})
-                   << rowOf(25, {{0, "6"}, {2, "99"}, {3, "ABC"}, {4, "3/6/09"}, {9, "SKM"}, {12, "ZZ"}});
+    this->readings << rowOf(25, "4||99|ABC|3/6/09|||||ZZZ_LP|||N")
+                   << rowOf(25, "5||99|ABC|3/6/09|||||zzz|||n") << rowOf(25, "6||99|ABC|3/6/09|||||SKM|||ZZ");
     EXPECT_FALSE(this->write());
     ASSERT_EQ(this->rec.count(), 1);
     EXPECT_EQ(

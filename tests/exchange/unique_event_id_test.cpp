@@ -112,15 +112,11 @@ TEST(MakeUniqueEventId, StatementsAndFailures)
 TEST(ParseEventIdStamp, Kinds)
 {
     const std::pair<const char *, EventIdKind> cases[] = {
-        {"20080301123456", EventIdKind::Seconds},
-        {"20080301123456xyz", EventIdKind::Seconds},
+        // What the stepping cases above do not show: other separators, impossible dates, long numbers.
         {"20080301 1234", EventIdKind::Minutes},
-        {"01.03.08", EventIdKind::ShortDate},
         {"01/03/2008", EventIdKind::LongDate},
         {"31.02.2008", EventIdKind::Other},
         {"2008030199999", EventIdKind::Integer},
-        {"123", EventIdKind::Integer},
-        {"12a", EventIdKind::Other},
         {"", EventIdKind::Other},
         {"99999999999999999999", EventIdKind::Other},
     };
