@@ -1,13 +1,12 @@
 // Imports that replace or add rows, made to fail half-way by a statement the database refuses: the
 // database must come out as it was, every row of every table the import touches, and the user is told.
 
-#include "exchange/journal_db.h"
+#include "exchange/exchange_test_env.h"
 #include "exchange/krv_reader.h"
 #include "exchange/krv_writer.h"
 #include "exchange/paradox_journal.h"
 #include "exchange/text_to_orx.h"
 #include "lib/string_table.h"
-#include "station_db_host.h"
 #include "support/program_env.h"
 
 #include <functional>
@@ -87,7 +86,10 @@ TD2D krvTable()
 }
 
 // The main window's side of the two bulletin writers, on the test's database.
-class BulletinHost : public StationDbHost<KrvWriteHost, ParadoxJournalHost>
+struct BulletinWriters : KrvWriteHost, ParadoxJournalHost
+{
+};
+class BulletinHost : public StationDbHost<BulletinWriters>
 {
 public:
     using StationDbHost::OpenDB_ADO;

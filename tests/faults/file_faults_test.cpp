@@ -5,11 +5,11 @@
 #include "app/settings/startup_dialog.h"
 #include "app/stations/station_editor.h"
 #include "db/sql_literals.h"
+#include "exchange/exchange_test_env.h"
 #include "products/orx_summary.h"
 #include "products/report_window.h"
 #include "products/summary_editor.h"
 #include "products/summary_text.h"
-#include "station_db_host.h"
 #include "support/program_env.h"
 
 #include <QLineEdit>
