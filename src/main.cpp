@@ -1,5 +1,6 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
+#include "app/main/qt_translations.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
 #include "exchange/orv_export.h"
@@ -13,6 +14,8 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
+    // The program speaks Russian whatever the desktop's language, and so do Qt's own dialogs.
+    InstallQtTranslations();
 
     // The data module comes first: the main window's start-up already sets up its connections.
     Tdm dm;

@@ -42,6 +42,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -154,7 +155,7 @@ public:
         QFile file(FileName);
         if (file.open(QIODevice::ReadOnly)) {
             m_window.rwin->setSearchPaths({QFileInfo(FileName).absolutePath()});
-            m_window.rwin->setHtml(fromCp1251(file.readAll()));
+            m_window.rwin->setHtml(BulletinViewHtml(fromCp1251(file.readAll())));
         }
     }
 
@@ -223,8 +224,22 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     QRadioButton *radios[] = {rs1, rs2, rs3, rs4};
     radios[std::clamp(m_mainf.sett.repset, 0, 3)]->setChecked(true);
 
-    // The grid and the small buttons at its right stay in view.
-    m_minWidth = Panel1->minimumSizeHint().width();
+    // The upper panel stays whole, the extra settings included, with room for the view under it. The
+    // style's polish changes the controls' sizes, so they are measured polished.
+    ensurePolished();
+    // The labels of the period controls change with the kind of report; their column holds the longest.
+    int labels = 0;
+    QLabel probe;
+    probe.setFont(Label1->font());
+    for (const char *caption : {"Вид отчёта", "Начальная дата", "Конечная дата", "Номер отчёта",
+                                "Декада месяца", "Декада года", "Месяц", "Год", "Дата"}) {
+        probe.setText(QString::fromUtf8(caption));
+        labels = std::max(labels, probe.minimumSizeHint().width());
+    }
+    m_periodGrid->setColumnMinimumWidth(0, labels);
+    const QMargins outer = layout()->contentsMargins();
+    m_minWidth = std::max(layout()->totalMinimumSize().width(),
+                          Panel2->minimumSizeHint().width() + outer.left() + outer.right());
     m_minHeight = Panel1->minimumSizeHint().height() + 150;
     setMinimumSize(m_minWidth, m_minHeight);
 
@@ -289,18 +304,23 @@ void TRepfrm::build()
     rmdec->addItems({QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")});
     rydec = named(new QSpinBox(Panel3), "rydec");
     rydec->setRange(1, 36);
-    periodBox->addWidget(label10, 0, 0);
-    periodBox->addWidget(label6, 0, 1);
-    periodBox->addWidget(rstyle, 0, 2);
-    periodBox->addWidget(Label1, 1, 0);
-    periodBox->addWidget(rbegdate, 1, 2);
-    periodBox->addWidget(Label2, 2, 0);
-    periodBox->addWidget(renddate, 2, 2);
-    periodBox->addWidget(rmonth, 2, 2);
-    periodBox->addWidget(rydec, 2, 2);
-    periodBox->addWidget(Label3, 3, 0);
-    periodBox->addWidget(rmdec, 3, 2);
-    periodBox->addWidget(rnum, 3, 2);
+    // "Отчёт" heads the period controls as the group's title heads the stations beside them; the kinds
+    // of report are listed whole.
+    rstyle->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    periodBox->addWidget(label10, 0, 0, 1, 2);
+    periodBox->addWidget(label6, 1, 0);
+    periodBox->addWidget(rstyle, 1, 1);
+    periodBox->addWidget(Label1, 2, 0);
+    periodBox->addWidget(rbegdate, 2, 1);
+    periodBox->addWidget(Label2, 3, 0);
+    periodBox->addWidget(renddate, 3, 1);
+    periodBox->addWidget(rmonth, 3, 1);
+    periodBox->addWidget(rydec, 3, 1);
+    periodBox->addWidget(Label3, 4, 0);
+    periodBox->addWidget(rmdec, 4, 1);
+    periodBox->addWidget(rnum, 4, 1);
+    periodBox->setRowStretch(5, 1);
+    m_periodGrid = periodBox;
     top->addLayout(periodBox);
 
     auto *buttons = new QVBoxLayout;
@@ -311,6 +331,7 @@ void TRepfrm::build()
     buttons->addWidget(mainbtn);
     buttons->addWidget(Button1);
     buttons->addWidget(Button2);
+    buttons->addStretch();
     top->addLayout(buttons);
 
     auto *rsgb = named(new QGroupBox(QStringLiteral("Делать отчёт по..."), Panel3), "rsgb");
@@ -350,16 +371,14 @@ void TRepfrm::build()
     mailBox->addWidget(mail_send);
     mailBox->addWidget(mail_global);
     mailBox->addWidget(sg1);
-    top->addLayout(mailBox);
-
-    auto *small = new QVBoxLayout;
+    // Under the mail grid, at the panel's right edge, the window stays narrow enough for a small screen.
     showc = named(new QPushButton(QStringLiteral("Показать дополнительные настройки"), Panel3), "showc");
     hidec = named(new QPushButton(QStringLiteral("Спрятать дополнительные настройки"), Panel3), "hidec");
     hidec->hide();
-    small->addWidget(showc);
-    small->addWidget(hidec);
-    small->addStretch();
-    top->addLayout(small);
+    mailBox->addWidget(showc, 0, Qt::AlignRight);
+    mailBox->addWidget(hidec, 0, Qt::AlignRight);
+    top->addLayout(mailBox, 1);
+    top->setContentsMargins(0, 0, 8, 0);
 
     auto *extra = new QGridLayout(Panel2);
     subter = named(new QLineEdit(Panel2), "subter");
@@ -545,10 +564,10 @@ void TRepfrm::writeSettings()
             };
             if (tag(subter) > 0)
                 ini.WriteString(section, QStringLiteral("subter"), subter->text());
-            if (tag(fi) > 0)
+            if (typedCoordinate(fi, false))
                 ini.WriteString(section, QStringLiteral("fi"),
                                 fixed(CoordinateKept(fi->displayText(), 2), 2));
-            if (tag(lamb) > 0)
+            if (typedCoordinate(lamb, true))
                 ini.WriteString(section, QStringLiteral("lamb"),
                                 fixed(CoordinateKept(lamb->displayText(), 3), 3));
             if (tag(hval) > 0)
@@ -567,6 +586,17 @@ void TRepfrm::writeSettings()
     }
     SaveFormPlacement(this, ini, section);
     ini.UpdateFile();
+}
+
+bool TRepfrm::typedCoordinate(QLineEdit *Edit, bool IsLon)
+{
+    if (tag(Edit) <= 0)
+        return false;
+    const QString problem = CoordinateProblem(Edit->displayText(), IsLon);
+    if (problem.isEmpty())
+        return true;
+    MessageProc(nullptr, problem + QStringLiteral("\rОна не сохранена."), MB_ICONERROR, MB_OK);
+    return false;
 }
 
 bool TRepfrm::writeSiteRow()
@@ -588,9 +618,9 @@ bool TRepfrm::writeSiteRow()
         rstORX.Edit();
         double deg = 0;
         // A part that is no whole number leaves the stored coordinate as it was.
-        if (tag(fi) > 0 && CoordinateDegrees(CoordinateKept(fi->displayText(), 2), 2, deg))
+        if (typedCoordinate(fi, false) && CoordinateDegrees(CoordinateKept(fi->displayText(), 2), 2, deg))
             rstORX.FieldByName(QStringLiteral("lat"))->SetValue(deg);
-        if (tag(lamb) > 0 && CoordinateDegrees(CoordinateKept(lamb->displayText(), 3), 3, deg))
+        if (typedCoordinate(lamb, true) && CoordinateDegrees(CoordinateKept(lamb->displayText(), 3), 3, deg))
             rstORX.FieldByName(QStringLiteral("lon"))->SetValue(deg);
         EditToField(hval, rstORX.FieldByName(QStringLiteral("elev")), false);
         if (tag(subter) > 0)
@@ -645,7 +675,7 @@ void TRepfrm::SetReportStyle(int Kind)
           static_cast<QWidget *>(rmonth), static_cast<QWidget *>(rydec), static_cast<QWidget *>(rmdec),
           static_cast<QWidget *>(Label3)})
         w->hide();
-    auto *grid = static_cast<QGridLayout *>(rnum->parentWidget()->layout()->itemAt(0)->layout());
+    QGridLayout *grid = m_periodGrid;
     grid->removeWidget(rnum);
     switch (Kind) {
     case StyleDaily:
@@ -653,7 +683,7 @@ void TRepfrm::SetReportStyle(int Kind)
         Label3->setText(QStringLiteral("Номер отчёта"));
         Label3->show();
         renddate->show();
-        grid->addWidget(rnum, 3, 2);
+        grid->addWidget(rnum, 4, 1);
         renddate->setDate(toQDate(c.endDate));
         rnum->setValue(c.rnum);
         break;
@@ -665,7 +695,7 @@ void TRepfrm::SetReportStyle(int Kind)
         Label3->show();
         rmonth->show();
         rmdec->show();
-        grid->addWidget(rnum, 1, 2);
+        grid->addWidget(rnum, 2, 1);
         rnum->setValue(c.rnum);
         rmonth->setCurrentIndex(c.rmonth);
         rmdec->setCurrentIndex(c.rmdec);
@@ -675,7 +705,7 @@ void TRepfrm::SetReportStyle(int Kind)
         Label2->setText(QStringLiteral("Декада года"));
         Label1->show();
         rydec->show();
-        grid->addWidget(rnum, 1, 2);
+        grid->addWidget(rnum, 2, 1);
         rnum->setValue(c.rnum);
         rydec->setValue(c.rydec);
         break;
@@ -687,7 +717,7 @@ void TRepfrm::SetReportStyle(int Kind)
         Label3->show();
         rbegdate->show();
         renddate->show();
-        grid->addWidget(rnum, 3, 2);
+        grid->addWidget(rnum, 4, 1);
         rbegdate->setDate(toQDate(c.begDate));
         renddate->setDate(toQDate(c.endDate));
         rnum->setValue(c.rnum);
@@ -732,6 +762,17 @@ void TRepfrm::UpdateCaption()
     setWindowTitle(caption);
 }
 
+bool TRepfrm::refuseTextMode()
+{
+    if (!savetxt->isChecked())
+        return false;
+    MessageProc(this,
+                QStringLiteral("Отчёт в виде простого текста не делается. Чтобы сделать или сохранить "
+                               "отчёт в HTML, снимите галочку \"простой текст\"."),
+                MB_ICONWARNING, MB_OK);
+    return true;
+}
+
 bool TRepfrm::CheckReportMade()
 {
     if (!m_state.reportMade)
@@ -741,7 +782,8 @@ bool TRepfrm::CheckReportMade()
 
 void TRepfrm::SaveReportAs()
 {
-    if (!CheckReportMade())
+    // In text mode no bulletin is shown, so none is saved.
+    if (refuseTextMode() || !CheckReportMade())
         return;
     QString chosen;
     if (!reportWindowShell().saveDialog(
@@ -751,6 +793,106 @@ void TRepfrm::SaveReportAs()
         return;
     SaveReportCopy(chosen);
     m_state.period.fileName = chosen;
+}
+
+namespace {
+
+// The Greek letter the Symbol font draws for a Latin letter; any other character is itself.
+QChar symbolFontChar(QChar c)
+{
+    static const char16_t lower[] = u"αβχδεϕγηιφκλμνοπθρστυϖωξψζ";
+    static const char16_t upper[] = u"ΑΒΧΔΕΦΓΗΙϑΚΛΜΝΟΠΘΡΣΤΥςΩΞΨΖ";
+    const char16_t u = c.unicode();
+    if (u >= u'a' && u <= u'z')
+        return QChar(lower[u - u'a']);
+    if (u >= u'A' && u <= u'Z')
+        return QChar(upper[u - u'A']);
+    return c;
+}
+
+bool startsWithTag(QStringView text, qsizetype at, QLatin1StringView tag)
+{
+    const QStringView rest = text.mid(at);
+    return rest.startsWith(tag, Qt::CaseInsensitive) &&
+           (rest.size() == tag.size() || !rest.at(tag.size()).isLetterOrNumber());
+}
+
+} // namespace
+
+QString BulletinViewHtml(const QString &Html)
+{
+    static const QRegularExpression bare(QStringLiteral("&(nbsp|amp|lt|gt|quot)(?!;)"));
+    static const QRegularExpression symbolSpan(
+        QStringLiteral("<span\\b[^>]*font-family\\s*:\\s*['\"]?symbol\\b[^>]*>"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString html = Html;
+    html.replace(bare, QStringLiteral("&\\1;"));
+
+    QString out;
+    out.reserve(html.size());
+    qsizetype at = 0;
+    for (auto it = symbolSpan.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.capturedStart() < at)
+            continue; // inside the span just read
+        out += QStringView(html).mid(at, m.capturedEnd() - at);
+        at = m.capturedEnd();
+        // The span's text up to its own end tag; tags and entities inside it stay as they are.
+        for (int depth = 1; at < html.size() && depth > 0;) {
+            const QChar c = html.at(at);
+            if (c == QLatin1Char('<')) {
+                qsizetype end = html.indexOf(QLatin1Char('>'), at);
+                end = end < 0 ? html.size() : end + 1;
+                if (startsWithTag(html, at, QLatin1StringView("</span")))
+                    --depth;
+                else if (startsWithTag(html, at, QLatin1StringView("<span")))
+                    ++depth;
+                out += QStringView(html).mid(at, end - at);
+                at = end;
+            } else if (c == QLatin1Char('&')) {
+                qsizetype end = at + 1;
+                while (end < html.size() &&
+                       (html.at(end).isLetterOrNumber() || html.at(end) == QLatin1Char('#')))
+                    ++end;
+                if (end < html.size() && html.at(end) == QLatin1Char(';'))
+                    ++end;
+                out += QStringView(html).mid(at, end - at);
+                at = end;
+            } else {
+                out += symbolFontChar(c);
+                ++at;
+            }
+        }
+    }
+    out += QStringView(html).mid(at);
+    return out;
+}
+
+QString CoordinateProblem(const QString &Shown, bool IsLon)
+{
+    const int degWidth = IsLon ? 3 : 2;
+    const QString kept = PadStr(CoordinateKept(Shown, degWidth), QLatin1Char(' '), degWidth + 5, false);
+    if (kept.trimmed().isEmpty())
+        return {};
+    static const QRegularExpression number(QStringLiteral("^[0-9]+$"));
+    const QString parts[] = {kept.mid(0, degWidth).trimmed(), kept.mid(degWidth, 2).trimmed(),
+                             kept.mid(degWidth + 2, 2).trimmed()};
+    const int maxDegrees = IsLon ? 180 : 90;
+    const QString hemispheres = QString::fromLatin1(IsLon ? "EW" : "NS");
+    bool sound = hemispheres.contains(kept.at(degWidth + 4).toUpper());
+    for (const QString &part : parts)
+        sound = sound && number.match(part).hasMatch();
+    if (sound) {
+        const int d = parts[0].toInt(), m = parts[1].toInt(), sec = parts[2].toInt();
+        sound = m <= 59 && sec <= 59 && d * 3600 + m * 60 + sec <= maxDegrees * 3600;
+    }
+    if (sound)
+        return {};
+    return (IsLon ? QStringLiteral("Неверная долгота станции: ")
+                  : QStringLiteral("Неверная широта станции: ")) +
+           Shown + QStringLiteral("\rГрадусы от 0 до ") + QString::number(maxDegrees) +
+           QStringLiteral(", минуты и секунды от 0 до 59, полушарие ") +
+           (IsLon ? QStringLiteral("E или W.") : QStringLiteral("N или S."));
 }
 
 QString ReportCopyName(const QString &FileName)
@@ -781,12 +923,22 @@ void TRepfrm::OpenReport()
     if (!CheckReportMade())
         return;
     if (m_opExe.isEmpty()) {
-        reportWindowShell().openFile(m_state.tempFile);
+        if (!reportWindowShell().openFile(m_state.tempFile))
+            MessageProc(this,
+                        QStringLiteral("Не удалось открыть отчёт \"") + m_state.tempFile +
+                            QStringLiteral("\": нет программы, которая открывает файлы HTM."),
+                        MB_ICONERROR, MB_OK);
         return;
     }
     const QString quoted = QLatin1Char('"') + m_state.tempFile + QLatin1Char('"');
     const QString params = m_opPar.isEmpty() ? quoted : m_opPar + QLatin1Char(' ') + quoted;
-    reportWindowShell().startProgram(m_opExe, QProcess::splitCommand(params));
+    if (!reportWindowShell().startProgram(m_opExe, QProcess::splitCommand(params)))
+        MessageProc(this,
+                    QStringLiteral("Не удалось открыть отчёт в ") + m_opName +
+                        QStringLiteral(": не запускается программа \"") + m_opExe +
+                        QStringLiteral("\".\rПрограмму можно выбрать в \"Общих настройках\" "
+                                       "(закладка \"Выходные данные\")."),
+                    MB_ICONERROR, MB_OK);
 }
 
 void TRepfrm::readOptions()
@@ -811,6 +963,15 @@ void TRepfrm::readOptions()
 
 void TRepfrm::mainbtnClick()
 {
+    if (refuseTextMode())
+        return;
+    // A coordinate typed here goes into the bulletin's head as it stands.
+    for (const auto &[edit, isLon] : {std::pair{fi, false}, std::pair{lamb, true}})
+        if (tag(edit) > 0)
+            if (const QString problem = CoordinateProblem(edit->displayText(), isLon); !problem.isEmpty()) {
+                MessageProc(this, problem, MB_ICONERROR, MB_OK);
+                return;
+            }
     readOptions();
     if (m_state.sett.fullorx)
         ORXMakeReport(m_state, *m_host, *conPubs, true);

@@ -12,6 +12,7 @@ class DbConnection;
 class QCheckBox;
 class QComboBox;
 class QDateEdit;
+class QGridLayout;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
@@ -88,6 +89,10 @@ private:
     void mailSendClick();
     void mailGlobalClick();
     void coordinateChanged(QLineEdit *Edit);
+    // Text mode makes and saves nothing; true once that has been said.
+    bool refuseTextMode();
+    // True for a coordinate edit the user changed to a sound value; a bad one is named and left unsaved.
+    bool typedCoordinate(QLineEdit *Edit, bool IsLon);
 
     Tmainf &m_mainf;
     Tdm &m_dm;
@@ -96,6 +101,7 @@ private:
     ReportState m_state;
     std::unique_ptr<ReportHost> m_host;
     std::unique_ptr<DbConnection> dbs, conPubs;
+    QGridLayout *m_periodGrid = nullptr;
     bool m_periodSetting = false;
     bool m_coordsChanged = false;
     bool m_loading = true;
@@ -103,6 +109,16 @@ private:
     QString m_opExe, m_opPar, m_opName;
     int m_minWidth = 0, m_minHeight = 0;
 };
+
+// The bulletin as the analysts' browsers show it, for the report window's view: the entities browsers
+// take without their semicolon ("&nbsp") get it, and the Latin letters of a Symbol-font span become the
+// Greek letters that font draws for them ("j" is φ, "l" λ, "D" Δ). The file itself stays as written.
+QString BulletinViewHtml(const QString &Html);
+
+// Why a coordinate as its edit shows it ("55° 45' 30\" N") is no latitude (IsLon false) or longitude;
+// empty for a sound or blank one. Degrees up to 90 or 180, minutes and seconds up to 59, hemisphere N or
+// S, E or W.
+QString CoordinateProblem(const QString &Shown, bool IsLon);
 
 // The name a copy is saved under: ".htm" added unless the name ends in ".htm" or ".html" (exact case).
 QString ReportCopyName(const QString &FileName);

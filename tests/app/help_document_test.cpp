@@ -75,7 +75,10 @@ TEST(HelpDocument, OpensFromTheAboutPage)
     ASSERT_TRUE(QFile::copy(docs + QStringLiteral("/Brenvale.rtf"), o.path("Brenvale.doc")));
     QStringList opened;
     auto saved = HelpDocumentOpener();
-    HelpDocumentOpener() = [&](QWidget *, const QString &file) { opened << file; };
+    HelpDocumentOpener() = [&](QWidget *, const QString &file) {
+        opened << file;
+        return true;
+    };
     mouseClick(named(o.w.get(), "Label32"), QPoint(2, 2));
     HelpDocumentOpener() = saved;
     ASSERT_EQ(opened.size(), 1);

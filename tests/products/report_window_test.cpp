@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTextBrowser>
 
@@ -363,6 +364,230 @@ TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
     EXPECT_EQ(r->rydec->value(), 6);
     EXPECT_EQ(r->Label2->text(), QStringLiteral("Декада года"));
     EXPECT_EQ(p.messages.count(), 0);
+}
+
+// The view shows the bulletin as a browser does; the file stays as the builders wrote it.
+TEST(ReportWindow, ViewShowsTheBulletinAsABrowserDoes)
+{
+    const struct
+    {
+        const char *html, *shown;
+    } cases[] = {
+        {"<td>&nbsp</td><td>&nbsp;</td>", "<td>&nbsp;</td><td>&nbsp;</td>"},
+        {"a &lt b &amp c &quot;d&quot;", "a &lt; b &amp; c &quot;d&quot;"},
+        {"<b><span style=\"font-family:Symbol\">j = </span></b>55",
+         "<b><span style=\"font-family:Symbol\">φ = </span></b>55"},
+        {"<span style=\"font-family:Symbol\">l = </span>; <span style=\"font-family:Symbol\">D°</span> j",
+         "<span style=\"font-family:Symbol\">λ = </span>; <span style=\"font-family:Symbol\">Δ°</span> j"},
+        // Tags and entities inside the span keep their letters; a span inside it ends there, not at its own.
+        {"<SPAN STYLE='font-size:8pt;font-family: Symbol'>a<i>b</i>&nbsp<span>c</span>d</SPAN>e",
+         "<SPAN STYLE='font-size:8pt;font-family: Symbol'>α<i>β</i>&nbsp;<span>χ</span>δ</SPAN>e"},
+        {"<span style=\"font-family:Arial\">jlD</span>", "<span style=\"font-family:Arial\">jlD</span>"},
+        {"<span style=\"font-family:Symbol\">unclosed", "<span style=\"font-family:Symbol\">υνχλοσεδ"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(BulletinViewHtml(QString::fromUtf8(c.html)), QString::fromUtf8(c.shown)) << c.html;
+
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    const QString file = fromCp1251(readBytes(r->tempFileName()));
+    EXPECT_TRUE(file.contains(QStringLiteral("<span style=\"font-family:Symbol\">j = </span>")));
+    EXPECT_TRUE(file.contains(QStringLiteral("&nbsp<")));
+    const QString view = r->rwin->toPlainText();
+    EXPECT_FALSE(view.contains(QStringLiteral("&nbsp")));
+    EXPECT_FALSE(view.contains(QStringLiteral("j = ")));
+    for (const char *greek : {"φ = ", "λ = ", "Δ°"})
+        EXPECT_TRUE(view.contains(QString::fromUtf8(greek))) << greek;
+}
+
+// With "простой текст" ticked nothing is made and nothing is saved, and the window says so.
+TEST(ReportWindow, TextModeMakesAndSavesNothing)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    const QByteArray made = readBytes(r->tempFileName());
+    int asked = 0;
+    reportWindowShell().saveDialog = [&](QWidget *, const QString &, const QString &, const QString &,
+                                         QString &chosen) {
+        ++asked;
+        chosen = p.dir.file(QStringLiteral("copy.htm"));
+        return true;
+    };
+    r->showc->click();
+    r->savetxt->click();
+    r->rbegdate->setDate(QDate(2026, 2, 5));
+    const Shown refused(
+        QStringLiteral("Отчёт в виде простого текста не делается. Чтобы сделать или сохранить "
+                       "отчёт в HTML, снимите галочку \"простой текст\"."),
+        MB_ICONWARNING);
+    p.messages.clear();
+    r->mainbtn->click();
+    EXPECT_EQ(shown(p.messages), QList<Shown>{refused});
+    EXPECT_EQ(readBytes(r->tempFileName()), made);
+    r->Button1->click();
+    EXPECT_EQ(shown(p.messages), QList<Shown>({refused, refused}));
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("copy.htm"))));
+
+    // Back in HTML the bulletin shown is the one saved.
+    r->savetxt->click();
+    EXPECT_TRUE(r->rwin->isVisibleTo(r));
+    p.messages.clear();
+    r->Button1->click();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(lastShown(p.messages), Shown(QStringLiteral("Готово"), MB_ICONINFORMATION));
+    EXPECT_EQ(readBytes(p.dir.file(QStringLiteral("copy.htm"))), made);
+}
+
+// An opener that starts nothing is named.
+TEST(ReportWindow, OpenerThatStartsNothingIsNamed)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open(); // the default opener: winword.exe, which Linux has not
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    p.messages.clear();
+    r->Button2->click();
+    EXPECT_EQ(
+        shown(p.messages),
+        QList<Shown>({{QStringLiteral("Не удалось открыть отчёт в Word: не запускается программа "
+                                      "\"winword.exe\".\rПрограмму можно выбрать в \"Общих настройках\" "
+                                      "(закладка \"Выходные данные\")."),
+                       MB_ICONERROR}}));
+    closeWindow(r);
+
+    p.opener(QString(), QString(), QString());
+    reportWindowShell().openFile = [](const QString &) { return false; };
+    r = p.open();
+    ASSERT_NE(r, nullptr);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    p.messages.clear();
+    r->Button2->click();
+    EXPECT_EQ(shown(p.messages),
+              QList<Shown>({{QStringLiteral("Не удалось открыть отчёт \"") + r->tempFileName() +
+                                 QStringLiteral("\": нет программы, которая открывает файлы HTM."),
+                             MB_ICONERROR}}));
+}
+
+TEST(ReportWindow, CoordinatesOutOfRangeAreRefused)
+{
+    const QString lat = QStringLiteral("Неверная широта станции: "),
+                  latRule =
+                      QStringLiteral("\rГрадусы от 0 до 90, минуты и секунды от 0 до 59, полушарие N или S.");
+    const QString lon = QStringLiteral("Неверная долгота станции: "),
+                  lonRule = QStringLiteral(
+                      "\rГрадусы от 0 до 180, минуты и секунды от 0 до 59, полушарие E или W.");
+    const struct
+    {
+        const char *shown;
+        bool isLon, sound;
+    } cases[] = {
+        {"55° 45' 30\" N", false, true},  {"5 ° 6 ' 7 \" s", false, true},  {"  °   '   \"  ", false, true},
+        {"90° 0 ' 0 \" S", false, true},  {"90° 0 ' 1 \" N", false, false}, {"99° 99' 99\" Q", false, false},
+        {"55° 60' 0 \" N", false, false}, {"55° 45' 30\" E", false, false}, {"55° 45'   \" N", false, false},
+        {"-5° 45' 30\" N", false, false}, {"55° 45' 30\"  ", false, false}, {"180° 0 ' 0 \" W", true, true},
+        {"36 ° 30' 0 \" E", true, true},  {"181° 0 ' 0 \" E", true, false}, {"36 ° 30' 0 \" N", true, false},
+    };
+    for (const auto &c : cases) {
+        const QString text = QString::fromUtf8(c.shown);
+        const QString expected =
+            c.sound ? QString() : (c.isLon ? lon : lat) + text + (c.isLon ? lonRule : latRule);
+        EXPECT_EQ(CoordinateProblem(text, c.isLon), expected) << c.shown;
+    }
+
+    // Typed into the window: no bulletin, and the value is not kept.
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->showc->click();
+    const QString bad = QStringLiteral("99° 99' 99\" Q");
+    r->fi->setText(bad);
+    ASSERT_EQ(r->fi->displayText(), bad);
+    r->mainbtn->click();
+    EXPECT_EQ(shown(p.messages), QList<Shown>({{lat + bad + latRule, MB_ICONERROR}}));
+    EXPECT_FALSE(r->state().reportMade);
+    EXPECT_FALSE(QFile::exists(r->tempFileName()));
+    r->lamb->setText(QStringLiteral("36 ° 30' 0 \" E"));
+    p.messages.clear();
+    closeWindow(r);
+    EXPECT_EQ(shown(p.messages),
+              QList<Shown>({{lat + bad + latRule + QStringLiteral("\rОна не сохранена."), MB_ICONERROR}}));
+    EXPECT_EQ(stationKey(p, "fi"), QStringLiteral("<none>"));
+    EXPECT_EQ(stationKey(p, "lamb"), QStringLiteral("36 300 E"));
+
+    // In the ORX mode the site row keeps its latitude.
+    p.orxMode();
+    exec(*p.orxDb(), "update site set lat=55.1019 where sta='PET'");
+    r = p.open("BitBtn2");
+    ASSERT_NE(r, nullptr);
+    r->fi->setText(bad);
+    p.messages.clear();
+    closeWindow(r);
+    EXPECT_EQ(shown(p.messages),
+              QList<Shown>({{lat + bad + latRule + QStringLiteral("\rОна не сохранена."), MB_ICONERROR}}));
+    const auto c = p.orxDb();
+    DbQuery q(c.get());
+    q.SetSQL(QStringLiteral("select lat from site where sta='PET'"));
+    q.Open();
+    EXPECT_DOUBLE_EQ(q.Field(0)->AsFloat(), 55.1019);
+}
+
+// The width of a combo box's text field, as the style lays it out.
+int comboTextWidth(QComboBox *combo)
+{
+    QStyleOptionComboBox opt;
+    opt.initFrom(combo);
+    opt.editable = combo->isEditable();
+    opt.frame = combo->hasFrame();
+    return combo->style()
+        ->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, combo)
+        .width();
+}
+
+// Every control of the upper panel shows its text whole, at the window's narrowest and at a wider size,
+// with the extra settings shown and hidden; the narrowest fits a screen 1050 pixels wide.
+TEST(ReportWindow, ControlsShowWhole)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_LE(r->minimumWidth(), 1050);
+    for (int kind = 0; kind < 4; ++kind)
+        for (const int width : {r->minimumWidth(), 1400})
+            for (const bool extra : {false, true}) {
+                SCOPED_TRACE(testing::Message()
+                             << "kind " << kind << ", width " << width << ", extra " << extra);
+                r->rstyle->setCurrentIndex(kind);
+                r->SetReportStyle(kind);
+                (extra ? r->showc : r->hidec)->click();
+                r->resize(width, r->minimumHeight());
+                QApplication::processEvents();
+                const QFontMetrics fm = r->rstyle->fontMetrics();
+                for (int i = 0; i < r->rstyle->count(); ++i)
+                    EXPECT_GE(comboTextWidth(r->rstyle), fm.horizontalAdvance(r->rstyle->itemText(i))) << i;
+                for (QWidget *w : r->Panel1->findChildren<QWidget *>()) {
+                    if (!w->isVisibleTo(r) || w->objectName().isEmpty() || w->parentWidget() == r->sg1)
+                        continue;
+                    EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+                    if (auto *label = qobject_cast<QLabel *>(w)) {
+                        EXPECT_GE(label->contentsRect().width(),
+                                  label->fontMetrics().horizontalAdvance(label->text()))
+                            << w->objectName().toStdString();
+                    }
+                }
+            }
 }
 
 } // namespace

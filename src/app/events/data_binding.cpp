@@ -12,10 +12,13 @@
 #include <QComboBox>
 #include <QDateTimeEdit>
 #include <QEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+
+#include <algorithm>
 
 namespace {
 
@@ -301,9 +304,18 @@ void ApplyColumnWidths(QTableView *Grid, const tcwarr &Cols)
     const QAbstractItemModel *model = Grid->model();
     if (!model)
         return;
+    int widest = 0;
+    for (const tcolwid &col : Cols)
+        widest = std::max(widest, col.width);
+    QHeaderView *header = Grid->horizontalHeader();
+    // The rows in view and this many more are measured: the values of a column are much alike.
+    header->setResizeContentsPrecision(100);
     for (int c = 0; c < model->columnCount(); ++c) {
         const int i = ColumnIndex(Cols, model->headerData(c, Qt::Horizontal).toString());
-        if (i >= 0)
-            Grid->setColumnWidth(c, Cols.at(i).width);
+        if (i < 0)
+            continue;
+        const int need = std::max(header->sectionSizeHint(c),
+                                  static_cast<const QAbstractItemView *>(Grid)->sizeHintForColumn(c));
+        Grid->setColumnWidth(c, std::max(Cols.at(i).width, std::min(need, widest)));
     }
 }

@@ -93,5 +93,7 @@ private:
     bool m_showing = false;
 };
 
-// Widths of the grid's columns from the table, by the field name each column shows (its header).
+// Widths of the grid's columns from the table, by the field name each column shows (its header). The
+// table's widths were made for a narrower font: a column whose header or texts need more is widened to
+// show them whole, to no more than the table's widest column.
 void ApplyColumnWidths(QTableView *Grid, const tcwarr &Cols);

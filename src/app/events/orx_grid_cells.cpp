@@ -6,6 +6,7 @@
 #include "lib/control_routines.h"
 
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QTableView>
 
@@ -78,18 +79,37 @@ OrxGridDelegate::OrxGridDelegate(DbQuery *Query, bool Arrival, QCheckBox *Tcb, Q
     : QStyledItemDelegate(parent), m_query(Query), m_arrival(Arrival), m_tcb(Tcb)
 {}
 
+OrxCellStyle OrxGridDelegate::styleOf(const QModelIndex &index, QVariant &value) const
+{
+    if (!m_query || !m_query->Active() || index.column() >= m_query->Columns().size())
+        return {};
+    const DbColumn &column = m_query->Columns().at(index.column());
+    value = m_query->RowValue(index.row(), index.column());
+    const bool memo = column.type == FieldType::Memo || column.type == FieldType::FmtMemo;
+    return OrxCellStyleOf(m_arrival, column.name, memo, value.toString().isEmpty());
+}
+
+QSize OrxGridDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
+{
+    const QSize base = QStyledItemDelegate::sizeHint(option, index);
+    QVariant value;
+    const OrxCellStyle style = styleOf(index, value);
+    if (style.kind != OrxCellKind::Epoch && style.kind != OrxCellKind::Float)
+        return base;
+    // Written 2 pixels from the left, with as much room after it.
+    const int width = QFontMetrics(option.font).horizontalAdvance(OrxCellText(style, value, option.locale));
+    return QSize(width + 4, base.height());
+}
+
 void OrxGridDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option,
                             const QModelIndex &index) const
 {
     QStyledItemDelegate::paint(painter, option, index);
-    if (!m_query || !m_query->Active() || index.column() >= m_query->Columns().size())
-        return;
-    const DbColumn &column = m_query->Columns().at(index.column());
-    const QVariant value = m_query->RowValue(index.row(), index.column());
-    const bool memo = column.type == FieldType::Memo || column.type == FieldType::FmtMemo;
-    const OrxCellStyle style = OrxCellStyleOf(m_arrival, column.name, memo, value.toString().isEmpty());
+    QVariant value;
+    const OrxCellStyle style = styleOf(index, value);
     if (style.kind == OrxCellKind::Default)
         return;
+    const DbColumn &column = m_query->Columns().at(index.column());
 
     const bool selected = option.state & QStyle::State_Selected;
     const QPalette &palette = option.palette;

@@ -39,8 +39,12 @@ public:
     OrxGridDelegate(DbQuery *Query, bool Arrival, QCheckBox *Tcb, QObject *parent = nullptr);
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
+    // The size of the text drawn over a time or number cell; the default one for the others.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
 private:
+    OrxCellStyle styleOf(const QModelIndex &index, QVariant &value) const;
+
     DbQuery *m_query;
     bool m_arrival;
     QCheckBox *m_tcb;

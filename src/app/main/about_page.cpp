@@ -1,13 +1,15 @@
 #include "app/main/about_page.h"
 
-#include "lib/data_sources.h"
 #include "lib/messages.h"
 
+#include <QDesktopServices>
 #include <QEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QUrl>
 #include <QWidget>
 
 namespace {
@@ -162,11 +164,21 @@ QString HelpDocumentPath(const QString &programDir)
 
 void Label32Click(QWidget *Owner, const QString &programDir)
 {
-    HelpDocumentOpener()(Owner, HelpDocumentPath(programDir));
+    const QString file = QFileInfo(HelpDocumentPath(programDir)).absoluteFilePath();
+    if (!QFileInfo::exists(file))
+        MessageProc(Owner, QStringLiteral("Не найден файл справки \"") + file + QStringLiteral("\"."),
+                    MB_ICONERROR, MB_OK);
+    else if (!HelpDocumentOpener()(Owner, file))
+        MessageProc(Owner,
+                    QStringLiteral("Не удалось открыть файл справки \"") + file +
+                        QStringLiteral("\": не установлена программа, открывающая файлы MS Word (*.doc)."),
+                    MB_ICONERROR, MB_OK);
 }
 
-std::function<void(QWidget *, const QString &)> &HelpDocumentOpener()
+std::function<bool(QWidget *, const QString &)> &HelpDocumentOpener()
 {
-    static std::function<void(QWidget *, const QString &)> opener = &ShellOpen;
+    static std::function<bool(QWidget *, const QString &)> opener = [](QWidget *, const QString &file) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(file));
+    };
     return opener;
 }

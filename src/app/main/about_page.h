@@ -15,8 +15,8 @@ void BuildAboutPage(QWidget *Page, const QString &programDir);
 void TabSheet5Resize(QWidget *Page);
 
 QString HelpDocumentPath(const QString &programDir);
-// Hands the help document to the desktop through HelpDocumentOpener; nothing is reported when nothing
-// opens it (the link's hint tells why that may happen).
+// Hands the help document to the desktop through HelpDocumentOpener; a missing document, or one the
+// desktop has no program for, is named in a message.
 void Label32Click(QWidget *Owner, const QString &programDir);
-// The shell's "open" by default; tests put their own.
-std::function<void(QWidget *, const QString &)> &HelpDocumentOpener();
+// The desktop's "open" by default, false when it started nothing; tests put their own.
+std::function<bool(QWidget *, const QString &)> &HelpDocumentOpener();

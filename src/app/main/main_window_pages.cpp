@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTableWidget>
@@ -64,6 +65,39 @@ public:
 private:
     std::function<void()> m_handler;
 };
+
+class EventHook : public QObject
+{
+public:
+    EventHook(QObject *target, QEvent::Type type, std::function<void()> handler)
+        : QObject(target), m_type(type), m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            m_handler();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_handler;
+};
+
+// The edit never gets narrower than Sample in its font, so a value of that shape shows whole.
+void holdText(QLineEdit *edit, const QString &sample)
+{
+    const auto fit = [edit, sample] {
+        // The line edit's own hint is 17 "x" wide plus its margins and frame.
+        const QFontMetrics fm = edit->fontMetrics();
+        const int chrome = edit->sizeHint().width() - 17 * fm.horizontalAdvance(QLatin1Char('x'));
+        edit->setMinimumWidth(fm.horizontalAdvance(sample) + chrome + 1);
+    };
+    fit();
+    new EventHook(edit, QEvent::FontChange, fit);
+}
 
 QString text(const char *utf8)
 {
@@ -420,7 +454,11 @@ void Tmainf::buildBulletinPage()
 void Tmainf::buildOrxPage()
 {
     QWidget *page = TabSheet6;
+    // The inner page control reaches the page's right and bottom edges; what stands above it keeps 4
+    // pixels from the right edge.
     auto *layout = new QVBoxLayout(page);
+    const QMargins margins = layout->contentsMargins();
+    layout->setContentsMargins(margins.left(), margins.top(), 0, 0);
     select_data = check(page, "select_data", "Выбирать данные");
     dat1 = named(new QDateEdit(page), "dat1");
     tim1 = named(new QTimeEdit(page), "tim1");
@@ -436,19 +474,38 @@ void Tmainf::buildOrxPage()
         row({select_data, label(page, "Label63", "Найти события с"), dat1, tim1, label(page, "Label64", "до"),
              dat2, tim2, button(page, "Button30", ">>"), filter, onlyfull});
     filterRow->setAlignment(filter, Qt::AlignVCenter);
+    filterRow->setContentsMargins(0, 0, 4, 0);
     layout->addLayout(filterRow);
     auto *tcb = check(page, "tcb", "");
     tcb->setFixedSize(13, 13);
-    layout->addLayout(row({label(page, "sto1", "ORIGIN: не открыта"),
-                           label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb)}));
+    auto *countsRow = row(
+        {label(page, "sto1", "ORIGIN: не открыта"), label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb),
+         button(page, "Button24", "Создать сводку"), button(page, "BitBtn2", "Просмотр отчета"),
+         button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")},
+        false);
+    countsRow->insertStretch(3);
+    countsRow->setContentsMargins(0, 0, 4, 0);
+    layout->addLayout(countsRow);
     connect(select_data, &QCheckBox::clicked, this, [this] { select_dataClick(select_data); });
     connect(onlyfull, &QCheckBox::clicked, this, &Tmainf::onlyfullClick);
 
     auto *pc2 = named(new QTabWidget(page), "pc2");
     auto *view = named(new QWidget, "TabSheet8");
+    // The events' grid keeps its height, the arrivals' grid takes the rest down to 4 pixels above the
+    // bottom; both end 4 pixels short of the right edge.
     auto *viewLayout = new QVBoxLayout(view);
-    viewLayout->addWidget(named(new QTableView(view), "dbgo1"));
-    viewLayout->addWidget(named(new QTableView(view), "dbga1"));
+    viewLayout->setContentsMargins(0, 4, 4, 4);
+    viewLayout->setSpacing(4);
+    auto *dbgo1 = named(new QTableView(view), "dbgo1");
+    viewLayout->addWidget(dbgo1);
+    viewLayout->addWidget(named(new QTableView(view), "dbga1"), 1);
+    const auto sixRows = [dbgo1] {
+        dbgo1->setFixedHeight(dbgo1->horizontalHeader()->sizeHint().height() +
+                              6 * dbgo1->verticalHeader()->defaultSectionSize() +
+                              dbgo1->horizontalScrollBar()->sizeHint().height() + 2 * dbgo1->frameWidth());
+    };
+    sixRows();
+    new EventHook(dbgo1, QEvent::FontChange, sixRows);
     pc2->addTab(view, QStringLiteral("Просмотр"));
 
     auto *editPage = named(new QWidget, "TabSheet10");
@@ -457,8 +514,10 @@ void Tmainf::buildOrxPage()
     auto *mask1 = edit(editPage, "MaskEdit1");
     auto *mask2 = edit(editPage, "MaskEdit2");
     auto *mask3 = edit(editPage, "MaskEdit3");
-    for (QLineEdit *m : {mask1, mask2, mask3})
+    for (QLineEdit *m : {mask1, mask2, mask3}) {
         m->setInputMask(epochMask);
+        holdText(m, QStringLiteral("00.00.0000 00:00:00.0"));
+    }
     auto *edit13 = edit(editPage, "Edit13");
     auto *edit12 = edit(editPage, "Edit12");
     editLayout->addLayout(row({label(editPage, nullptr, "ORIGIN"),
@@ -551,9 +610,6 @@ void Tmainf::buildOrxPage()
         text("*  Выделенные поля являются обязательными в заполнении\r*  Для отмены ввода данных в "
              "текущую запись нажмите ESC\r*  Для волн LR и LQ время вступления можно не заполнять"));
 
-    layout->addLayout(
-        row({button(page, "Button24", "Создать сводку"), button(page, "BitBtn2", "Просмотр отчета"),
-             button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")}));
     connect(findChild<QPushButton *>(QStringLiteral("BitBtn18")), &QPushButton::clicked, this,
             &QWidget::close);
     SetupOrxEventPages();

@@ -14,8 +14,10 @@
 #include "lib/safe_write.h"
 #include "lib/settings_keys.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -63,6 +65,33 @@ void setCellText(QTableWidget *g, int r, int c, const QString &text)
     else
         g->setItem(r, c, new QTableWidgetItem(text));
 }
+
+// Hides the drop-down over the grid once the focus has gone to another control: a click elsewhere, a
+// tab change. Its own list, which takes the focus while it is open, and a switch to another window are
+// no leaving.
+class LeaveHider : public QObject
+{
+public:
+    explicit LeaveHider(QWidget *target) : QObject(target), m_target(target)
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::FocusOut ||
+            static_cast<QFocusEvent *>(event)->reason() == Qt::ActiveWindowFocusReason)
+            return false;
+        // The widget that has the focus now; the list is a window of its own, so ask its parents.
+        for (QObject *o = QApplication::focusWidget(); o; o = o->parent())
+            if (o == m_target)
+                return false;
+        m_target->hide();
+        return false;
+    }
+
+private:
+    QWidget *m_target;
+};
 
 } // namespace
 
@@ -242,6 +271,13 @@ void TSetts::buildControls()
     connect(Button2, &QPushButton::clicked, this, [this] { DeleteRow(sg); });
     connect(Button3, &QPushButton::clicked, this, [this] { DeleteRow(sg2); });
     connect(sg, &QTableWidget::currentCellChanged, this, [this](int r, int c) { sgSelectCell(r, c); });
+    // The drop-down hides when the focus leaves it; a click on its cell, still the current one, brings it
+    // back, as the grid's own editing is off there.
+    new LeaveHider(cb);
+    connect(sg, &QTableWidget::cellClicked, this, [this](int r, int c) {
+        if (c == 0 && cb->isHidden())
+            sgSelectCell(r, c);
+    });
     connect(cb, &QComboBox::currentTextChanged, this, [this](const QString &t) {
         if (!cb->isHidden() && sg->currentRow() >= 0)
             setCellText(sg, sg->currentRow(), 0, t);

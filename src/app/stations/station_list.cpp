@@ -30,6 +30,7 @@
 #include <QRegularExpression>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QTimer>
 #include <QValidator>
 
 #include <algorithm>
@@ -106,12 +107,41 @@ private:
     std::function<void()> m_handler;
 };
 
-// Columns of whole 105-pixel widths, at most 5; every item 16 pixels high.
-QSize stationCell(const QListWidget *list)
+// What an item shows: the station's name where names are shown and it has one, else its internal code,
+// bold when a name was wanted.
+QString shownStation(const Tmainf &w, const QListWidgetItem *item, bool &bold)
 {
+    const int entry = item->data(Qt::UserRole).toInt();
+    const QString name = entry >= 0 && entry < w.stations.size() ? w.stations.at(entry).name : QString();
+    bold = w.sett.shownames != 0 && name.isEmpty();
+    return w.sett.shownames != 0 && !name.isEmpty() ? name : item->text();
+}
+
+// Columns of whole 105-pixel widths, at most 5, and fewer where the longest text needs more: one column
+// at least, which the list scrolls across when even it is too narrow. Every item 16 pixels high.
+QSize stationCell(const Tmainf &w, const QListWidget *list)
+{
+    QStyleOptionViewItem opt;
+    opt.initFrom(list);
+    opt.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    opt.rect = QRect(0, 0, 1000, qMax(16, list->fontMetrics().height()));
+    const int textLeft = list->style()->subElementRect(QStyle::SE_ItemViewItemText, &opt, list).left();
+    QFont boldFont = list->font();
+    boldFont.setBold(true);
+    const QFontMetrics regular(list->font()), bolder(boldFont);
+    int widest = 0;
+    for (int i = 0; i < list->count(); ++i) {
+        bool bold = false;
+        const QString text = shownStation(w, list->item(i), bold);
+        widest = qMax(widest, (bold ? bolder : regular).horizontalAdvance(text));
+    }
+    // The text, then a blank pixel and the item's dividing line.
+    const int need = textLeft + widest + 3;
     const int width = list->viewport()->width();
-    const int columns = width < 521 ? qMax(1, width / 105) : 5;
-    return QSize(qMax(1, width / columns), qMax(16, list->fontMetrics().height()));
+    int columns = width < 521 ? qMax(1, width / 105) : 5;
+    while (columns > 1 && width / columns < need)
+        --columns;
+    return QSize(qMax(need, qMax(1, width / columns)), qMax(16, list->fontMetrics().height()));
 }
 
 class StationDelegate : public QStyledItemDelegate
@@ -134,7 +164,8 @@ public:
     }
     QSize sizeHint(const QStyleOptionViewItem &, const QModelIndex &) const override
     {
-        return stationCell(m_list);
+        // Every item is a cell of the grid; measuring the whole list for each item would take long.
+        return m_list->gridSize().isValid() ? m_list->gridSize() : stationCell(*m_owner, m_list);
     }
 
 private:
@@ -158,7 +189,17 @@ struct ConnectionCloser
 void Tmainf::connectStationPage()
 {
     stas->setItemDelegate(new StationDelegate(this, stas));
-    new EventHook(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(stas)); });
+    new EventHook(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(*this, stas)); });
+    // A new list, or new texts in it, may need wider columns; measured once when the changes are through.
+    auto *remeasure = new QTimer(stas);
+    remeasure->setSingleShot(true);
+    remeasure->setInterval(0);
+    connect(remeasure, &QTimer::timeout, this, [this] { stas->setGridSize(stationCell(*this, stas)); });
+    QAbstractItemModel *model = stas->model();
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model, signal, remeasure, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::modelReset, remeasure, qOverload<>(&QTimer::start));
+    connect(model, &QAbstractItemModel::dataChanged, remeasure, qOverload<>(&QTimer::start));
     connect(stas, &QListWidget::itemDoubleClicked, this, [this] { stasDblClick(); });
     // Keys, the mouse and anything else that moves the list's selection change the station; a click on
     // the item already current runs the change again, as a click always has.
@@ -517,21 +558,16 @@ void Tmainf::stasDrawItem(QPainter *Painter, const QStyleOptionViewItem &Option,
     const QListWidgetItem *item = stas->item(Row);
     if (!item)
         return;
-    const int entry = item->data(Qt::UserRole).toInt();
-    const QString name = entry >= 0 && entry < stations.size() ? stations.at(entry).name : QString();
     const bool selected = Option.state & QStyle::State_Selected;
     const QPalette &palette = Option.palette;
     QColor color = palette.color(selected ? QPalette::HighlightedText : QPalette::WindowText);
     QFont font = Option.font;
-    QString text = item->text();
-    if (sett.shownames != 0) {
-        if (!name.isEmpty()) {
-            text = name;
-        } else {
-            font.setBold(true);
-            if (!selected)
-                color = Qt::red;
-        }
+    bool bold = false;
+    const QString text = shownStation(*this, item, bold);
+    if (bold) {
+        font.setBold(true);
+        if (!selected)
+            color = Qt::red;
     }
     const QStyle *style = Option.widget ? Option.widget->style() : QApplication::style();
     const QRect textRect = style->subElementRect(QStyle::SE_ItemViewItemText, &Option, Option.widget);
