@@ -156,6 +156,25 @@ TEST_F(OrxPageLayout, GridsReachThePageEdgesAndTheButtonsStayAtTheRight)
         }
         eventsHeight = events.height();
         arrivalsHeight = arrivals.height();
+        // No control of either inner page is squeezed below the size it needs; the edit page scrolls.
+        for (const int shownPage : {0, 1}) {
+            pc2->setCurrentIndex(shownPage);
+            QApplication::processEvents();
+            for (QWidget *w : page->findChildren<QWidget *>()) {
+                const QString name = w->objectName();
+                if (!w->isVisible() || name.isEmpty() || name.startsWith(QLatin1String("qt_")) ||
+                    name.startsWith(QLatin1String("TabSheet")) || qobject_cast<QAbstractItemView *>(w) ||
+                    qobject_cast<QTabWidget *>(w))
+                    continue;
+                QSize need = w->minimumSizeHint();
+                // The navigation buttons are only as wide as their signs, not a word as the style has it.
+                if (auto *b = qobject_cast<QPushButton *>(w); b && b->text().size() <= 2)
+                    need.setWidth(b->fontMetrics().horizontalAdvance(b->text()) + 8);
+                EXPECT_GE(w->width(), need.width()) << name.toStdString();
+                EXPECT_GE(w->height(), need.height()) << name.toStdString();
+            }
+        }
+        pc2->setCurrentIndex(0);
     }
 }
 

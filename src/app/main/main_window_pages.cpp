@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -97,6 +98,18 @@ void holdText(QLineEdit *edit, const QString &sample)
     };
     fit();
     new EventHook(edit, QEvent::FontChange, fit);
+}
+
+// A navigation button as wide as its sign needs, where the style would give it a word's width.
+QPushButton *narrowButton(QPushButton *b)
+{
+    const auto fit = [b] {
+        const QFontMetrics fm = b->fontMetrics();
+        b->setFixedWidth(fm.horizontalAdvance(b->text()) + 2 * fm.height());
+    };
+    fit();
+    new EventHook(b, QEvent::FontChange, fit);
+    return b;
 }
 
 QString text(const char *utf8)
@@ -470,22 +483,22 @@ void Tmainf::buildOrxPage()
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
     onlyfull = check(page, "onlyfull", "Только непустые");
-    auto *filterRow =
-        row({select_data, label(page, "Label63", "Найти события с"), dat1, tim1, label(page, "Label64", "до"),
-             dat2, tim2, button(page, "Button30", ">>"), filter, onlyfull});
-    filterRow->setAlignment(filter, Qt::AlignVCenter);
-    filterRow->setContentsMargins(0, 0, 4, 0);
-    layout->addLayout(filterRow);
+    // Three rows, so that a window three quarters of a small screen wide holds them: the time range, the
+    // filter's boxes with the page's buttons, the record counters over the grids.
+    layout->addLayout(row({select_data, label(page, "Label63", "Найти события с"), dat1, tim1,
+                           label(page, "Label64", "до"), dat2, tim2, button(page, "Button30", ">>")}));
+    auto *buttonsRow =
+        row({filter, onlyfull, button(page, "Button24", "Создать сводку"),
+             button(page, "BitBtn2", "Просмотр отчета"), button(page, "BitBtn17", "Экспорт данных"),
+             button(page, "BitBtn18", "Закрыть форму")},
+            false);
+    buttonsRow->insertStretch(2);
+    buttonsRow->setContentsMargins(0, 0, 4, 0);
+    layout->addLayout(buttonsRow);
     auto *tcb = check(page, "tcb", "");
     tcb->setFixedSize(13, 13);
-    auto *countsRow = row(
-        {label(page, "sto1", "ORIGIN: не открыта"), label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb),
-         button(page, "Button24", "Создать сводку"), button(page, "BitBtn2", "Просмотр отчета"),
-         button(page, "BitBtn17", "Экспорт данных"), button(page, "BitBtn18", "Закрыть форму")},
-        false);
-    countsRow->insertStretch(3);
-    countsRow->setContentsMargins(0, 0, 4, 0);
-    layout->addLayout(countsRow);
+    layout->addLayout(row({label(page, "sto1", "ORIGIN: не открыта"),
+                           label(page, "sta1", "ARRIVAL: не открыта"), hidden(tcb)}));
     connect(select_data, &QCheckBox::clicked, this, [this] { select_dataClick(select_data); });
     connect(onlyfull, &QCheckBox::clicked, this, &Tmainf::onlyfullClick);
 
@@ -508,7 +521,19 @@ void Tmainf::buildOrxPage()
     new EventHook(dbgo1, QEvent::FontChange, sixRows);
     pc2->addTab(view, QStringLiteral("Просмотр"));
 
-    auto *editPage = named(new QWidget, "TabSheet10");
+    // The edits keep their sizes; a window too small for them scrolls the page.
+    auto *editTab = named(new QWidget, "TabSheet10");
+    auto *editScroll = new QScrollArea(editTab);
+    editScroll->setFrameShape(QFrame::NoFrame);
+    editScroll->setWidgetResizable(true);
+    auto *editTabLayout = new QVBoxLayout(editTab);
+    editTabLayout->setContentsMargins(0, 0, 0, 0);
+    editTabLayout->addWidget(editScroll);
+    auto *editPage = new QWidget;
+    editScroll->setWidget(editPage);
+    // The page's own background shows through, as on the other page.
+    editScroll->viewport()->setAutoFillBackground(false);
+    editPage->setAutoFillBackground(false);
     auto *editLayout = new QVBoxLayout(editPage);
     const QString epochMask = QStringLiteral("00.00.0000 00:00:00.0;0");
     auto *mask1 = edit(editPage, "MaskEdit1");
@@ -520,26 +545,30 @@ void Tmainf::buildOrxPage()
     }
     auto *edit13 = edit(editPage, "Edit13");
     auto *edit12 = edit(editPage, "Edit12");
-    editLayout->addLayout(row({label(editPage, nullptr, "ORIGIN"),
-                               button(editPage, "BitBtn27", "|<", "Перейти к первой записи в ORIGIN"),
-                               button(editPage, "BitBtn26", "<", "Перейти к предыдущей записи в ORIGIN"),
-                               button(editPage, "BitBtn24", ">", "Перейти к следующей записи в ORIGIN"),
-                               button(editPage, "BitBtn23", ">|", "Перейти к последней записи в ORIGIN"),
-                               button(editPage, "BitBtn22", "+", "Добавить новую запись в ORIGIN"),
-                               button(editPage, "BitBtn29", "Удалить это событие"), edit13,
-                               label(editPage, "Label80", "из ?"), mask1}));
+    editLayout->addLayout(
+        row({label(editPage, nullptr, "ORIGIN"),
+             narrowButton(button(editPage, "BitBtn27", "|<", "Перейти к первой записи в ORIGIN")),
+             narrowButton(button(editPage, "BitBtn26", "<", "Перейти к предыдущей записи в ORIGIN")),
+             narrowButton(button(editPage, "BitBtn24", ">", "Перейти к следующей записи в ORIGIN")),
+             narrowButton(button(editPage, "BitBtn23", ">|", "Перейти к последней записи в ORIGIN")),
+             narrowButton(button(editPage, "BitBtn22", "+", "Добавить новую запись в ORIGIN")),
+             button(editPage, "BitBtn29", "Удалить это событие"), edit13, label(editPage, "Label80", "из ?"),
+             mask1}));
     editLayout->addLayout(
         row({label(editPage, nullptr, "ARRIVAL"),
-             button(editPage, "BitBtn21", "|<", "Перейти к первой записи в ARRIVAL"),
-             button(editPage, "BitBtn20", "<", "Перейти к предыдущей записи в ARRIVAL"),
-             button(editPage, "BitBtn19", ">", "Перейти к следующей записи в ARRIVAL"),
-             button(editPage, "BitBtn11", ">|", "Перейти к последней записи в ARRIVAL"),
-             button(editPage, "BitBtn25", "+", "Добавить новую запись в ARRIVAL"),
+             narrowButton(button(editPage, "BitBtn21", "|<", "Перейти к первой записи в ARRIVAL")),
+             narrowButton(button(editPage, "BitBtn20", "<", "Перейти к предыдущей записи в ARRIVAL")),
+             narrowButton(button(editPage, "BitBtn19", ">", "Перейти к следующей записи в ARRIVAL")),
+             narrowButton(button(editPage, "BitBtn11", ">|", "Перейти к последней записи в ARRIVAL")),
+             narrowButton(button(editPage, "BitBtn25", "+", "Добавить новую запись в ARRIVAL")),
              button(editPage, "BitBtn28", "Удалить эту фазу"), edit12, label(editPage, "Label77", "из ?")}));
     editLayout->addLayout(
         row({label(editPage, nullptr, "Код станции"), edit(editPage, "DBEdit26"),
              label(editPage, nullptr, "Внутренний канал и компонента"), combo(editPage, "DBComboBox14", true),
-             label(editPage, "StaticText1", ""), label(editPage, "Label90", ""), mask3, mask2}));
+             label(editPage, "StaticText1", ""), label(editPage, "Label90", "")}));
+    // The arrival's two times under their column captions, on a row of their own for narrow windows.
+    editLayout->addLayout(row({label(editPage, nullptr, "Время наступления фазы"), mask3,
+                               label(editPage, nullptr, "Время замера амплитуды"), mask2}));
     // The field edits, by field; a caption of its own where the field has one. A list (items separated
     // by blanks, possibly none) makes the edit a combo box.
     auto *fields = new QGridLayout;
@@ -604,7 +633,8 @@ void Tmainf::buildOrxPage()
     Label44 = label(editPage, "Label44", "");
     editLayout->addWidget(Label44);
     editLayout->addStretch();
-    pc2->addTab(editPage, QStringLiteral("Редактирование"));
+    holdText(editPage->findChild<QLineEdit *>(QStringLiteral("eventid")), QStringLiteral("00000000_000000"));
+    pc2->addTab(editTab, QStringLiteral("Редактирование"));
     layout->addWidget(pc2, 1);
     Label44->setText(
         text("*  Выделенные поля являются обязательными в заполнении\r*  Для отмены ввода данных в "
