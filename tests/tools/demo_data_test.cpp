@@ -218,9 +218,16 @@ TEST(DemoData, BulletinsFollowTheOrxArrivals)
         const QString code = s.stationCodes[k];
         SCOPED_TRACE(code.toStdString());
         auto db = open(kJet, s.bulletinPaths[k]);
-        for (const char *table :
-             {"События", "Станционный бюллетень", "Динамические замеры", "Обозначения волн", "Каналы"})
+        for (const char *table : {"События", "Станционный бюллетень", "Динамические замеры",
+                                  "Обозначения волн", "Каналы", "origin", "arrival"})
             EXPECT_TRUE(db->TableNames().contains(QString::fromUtf8(table))) << table;
+        // The working copies hold what the copy left: the station's arrivals and their events.
+        EXPECT_EQ(rows(*db, u"select eventid,itime,chan,iphase,ampl from arrival order by itime,chan"_s),
+                  rows(*orx, u"select eventid,itime,chan,iphase,ampl from arrival where rtrim(sta)='%1' "
+                             "order by itime,chan"_s.arg(code)));
+        EXPECT_EQ(rows(*db, u"select eventid,lat,origintime,comment from origin order by eventid"_s),
+                  rows(*orx, u"select eventid,lat,origintime,' ' from origin where eventid in (select "
+                             "eventid from arrival where rtrim(sta)='%1') order by eventid"_s.arg(code)));
         EXPECT_EQ(
             count(*db, u"select count(*) from [События]"_s),
             count(*orx, u"select count(distinct eventid) from arrival where rtrim(sta)='%1'"_s.arg(code)));

@@ -9,6 +9,9 @@
 #include "app/settings/settings_dialog.h"
 #include "app/settings/startup_dialog.h"
 #include "app/stations/station_editor.h"
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
 #include "exchange/orv_export.h"
@@ -115,7 +118,87 @@ struct DemoProgram
             w->fade().tick();
     }
 };
+// What the copy from ORX writes into a station's bulletin database, in an order of its own keys (the
+// counters of events and readings are left out; a measurement carries its reading's event and time).
+QStringList bulletinRows(const QString &path)
+{
+    DbConnection db;
+    db.SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+    db.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
+    db.Open(QString(), QString());
+    QStringList rows;
+    for (const QString &sql :
+         {u"select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,lddate from [События] "
+          "order by num"_s,
+          u"select N_equake,Station_Cod,[Date],[Time],[Dec],FM,Qual,Phase,Channel_Cod,Channel_component "
+          "from [Станционный бюллетень] order by N_equake,[Time],[Dec]"_s,
+          u"select s.N_equake,s.[Time],s.[Dec],x.Channel_CodXM,x.Channel_componentXM,x.TimeXM,x.DecXm,"
+          "x.Period_NS,x.Amp_NS,x.Period_EW,x.Amp_EW,x.Period_Z,x.Amp_Z,x.Magnitude_Z,x.Klass_Z from "
+          "[Динамические замеры] x,[Станционный бюллетень] s where x.arid=s.arid "
+          "order by s.N_equake,s.[Time],s.[Dec]"_s}) {
+        DbQuery q(&db);
+        q.SetSQL(sql);
+        q.Open();
+        for (; !q.Eof(); q.Next()) {
+            QStringList fields;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                fields << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString().trimmed());
+            rows << fields.join(u'|');
+        }
+        rows << u"--"_s;
+    }
+    return rows;
+}
+
 } // namespace
+
+// The analyst's first run of the copy from ORX on a fresh demo, in its multi-station mode and its own
+// period, for every station: the demo's bulletin is what the copy makes, so the run gives the same rows.
+TEST(DemoStart, ImportFromOrxThroughTheButtonGivesTheDemosRows)
+{
+    DemoParams params;
+    params.days = 3;
+    params.eventsPerDay = 4;
+    DemoProgram p(params);
+    Tmainf *w = p.w.get();
+    ASSERT_EQ(w->sett.start_mode, 1);
+    auto *button = w->TabSheet1->findChild<QPushButton *>(u"Button9"_s);
+    ASSERT_TRUE(button && button->isEnabled());
+    for (int k = 0; k < p.demo.stationCodes.size(); ++k) {
+        const QString code = p.demo.stationCodes[k];
+        SCOPED_TRACE(code.toStdString());
+        const QStringList demoRows = bulletinRows(p.demo.bulletinPaths[k]);
+        ASSERT_GT(demoRows.size(), 10);
+        {
+            // A mark on every event the run must replace.
+            DbConnection db;
+            db.SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+            db.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(p.demo.bulletinPaths[k]));
+            db.Open(QString(), QString());
+            DbCommand mark(&db);
+            mark.SetCommandText(u"update [События] set comment='до импорта'"_s);
+            mark.Execute();
+        }
+        w->pgc1->setCurrentIndex(0);
+        w->stas->setCurrentRow(listedCodes(*w).indexOf(code));
+        ASSERT_EQ(w->curCode, code);
+        w->pgc1->setCurrentIndex(1);
+
+        QString period;
+        QTimer::singleShot(0, [&] {
+            if (auto *dialog = qobject_cast<Tpar *>(QApplication::activeModalWidget())) {
+                period = dialog->Start_ORX->text() + u" - "_s + dialog->Stop_ORX->text();
+                dialog->Button1->click();
+            }
+        });
+        button->click();
+        // The demo's own period: its three days, the last one to its last second.
+        EXPECT_EQ(period, u"28.11.2026 00:00:00 - 30.11.2026 23:59:59"_s);
+        EXPECT_EQ(shown(p.recorder), QList<Shown>());
+        p.recorder.clear();
+        EXPECT_EQ(bulletinRows(p.demo.bulletinPaths[k]), demoRows);
+    }
+}
 
 TEST(DemoStart, SwitchingStationsAndClosingShowNoMessage)
 {
