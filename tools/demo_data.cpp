@@ -880,9 +880,10 @@ IniFile freshIni(const QString &path)
 }
 
 // The dates a station starts with lie in the demo's data rather than around today: the summary of its
-// last day, the whole period for the import from ORX, the export and the event filter, and the last
-// decade of the month for the bulletin.
-void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams &p)
+// last day, the whole period for the export and the event filter, and the last decade of the month for
+// the bulletin. The import from ORX runs to the last day that holds a reading: the last events' waves
+// arrive after midnight, and a period that left their readings out could not replace those events.
+void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams &p, TDateTime lastReadingDay)
 {
     const TDateTime last = FromQDateTime(p.lastDay.startOfDay());
     const TDateTime first = last - (p.days - 1);
@@ -892,7 +893,7 @@ void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams 
     };
     date("svodka_date", last);
     date("start_date", first);
-    date("end_date", lastSecond);
+    date("end_date", std::max(last, lastReadingDay) + EncodeTime(23, 59, 59, 0));
     date("exp_start_date", first);
     date("exp_end_date", lastSecond);
     date("filt_beg", first);
@@ -973,6 +974,13 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
     orxIni.WriteString(QStringLiteral("database"), QStringLiteral("password"), QStringLiteral("qzv"));
     orxIni.UpdateFile();
 
+    TDateTime lastReadingDay = 0;
+    for (const Arrival &a : std::as_const(model.arrivals)) {
+        TDateTime day, time;
+        int tenths;
+        splitEpoch(a.itime, day, time, tenths);
+        lastReadingDay = std::max(lastReadingDay, day);
+    }
     IniFile stations = freshIni(system + QLatin1String("/Stations.ini"));
     for (int s = 0; s < model.stations.size(); ++s) {
         const StationDef &def = kStations[model.stations[s]];
@@ -981,7 +989,7 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
         stations.WriteString(section, QStringLiteral("name"), QString::fromUtf8(def.name));
         stations.WriteString(section, QStringLiteral("user"), QStringLiteral("admin"));
         stations.WriteString(section, QStringLiteral("out_file_jet"), summary.bulletinPaths[s]);
-        writeStationPeriods(stations, section, params);
+        writeStationPeriods(stations, section, params, lastReadingDay);
         stations.WriteString(section, QStringLiteral("svodka_dir"), summaries);
         stations.WriteString(section, QStringLiteral("exp_dir"), exports);
         stations.WriteString(section, QStringLiteral("repfile"),
