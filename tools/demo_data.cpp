@@ -608,6 +608,18 @@ const char *const kReferenceCreates[] = {
     "create table [Каналы] (channel_name varchar(10))",
 };
 
+// The working copies of the ORX origin and arrival tables a station's bulletin database keeps for the
+// copy from the ORX database, which never creates them there: the origin columns the copy reads by
+// position, its comment only marked, and the 23 arrival columns it writes by name, without a key.
+const char *const kWorkingCopyCreates[] = {
+    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
+    "dh float,dz float,comment varchar(1),lddate date,primary key (eventid))",
+    "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan varchar(8),"
+    "iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,rect float,fm varchar(2),"
+    "im_em varchar(2),per float,residuals float,ampl float,lddate date,ms float,mb float,amptime float,"
+    "dist float,regclass float)",
+};
+
 const char *const kPhaseNames[] = {"E",  "I",  "LQ", "LR",  "LRM", "P",   "PKP", "PP", "PcP",
                                    "Pg", "Pn", "S",  "SKS", "SS",  "ScS", "Sg",  "Sn", "pP"};
 
@@ -710,6 +722,51 @@ void writeOrx(const QString &path, const DemoModel &m, const DemoParams &p)
     });
 }
 
+// What the last copy from the ORX database left in the working copies: the station's arrivals and the
+// origins of their events.
+void writeWorkingCopies(DbConnection &c, const DemoModel &m, int station)
+{
+    Inserter origin(c, QStringLiteral("origin"),
+                    {"eventid", "lat", "lon", "depth", "origintime", "comment", "lddate"});
+    Inserter arrival(c, QStringLiteral("arrival"),
+                     {"flag",    "eventid", "numb", "sta", "chan",    "iphase", "itime",
+                      "azimuth", "slow",    "ema",  "fm",  "im_em",   "per",    "residuals",
+                      "ampl",    "lddate",  "ms",   "mb",  "amptime", "dist",   "regclass"});
+    const QString code = QString::fromUtf8(kStations[m.stations[station]].code);
+    int lastEvent = -1;
+    for (const Arrival &a : m.arrivals) {
+        if (a.station != station)
+            continue;
+        const Event &e = m.events[a.event];
+        if (a.event != lastEvent) {
+            lastEvent = a.event;
+            origin({e.eventid, e.lat, e.lon, e.depth, e.time,
+                    e.comment.trimmed().isEmpty() ? QVariant() : QVariant(QStringLiteral(" ")), e.lddate});
+        }
+        arrival({(a.pType || a.sType || a.surface) ? 1 : 0,
+                 e.eventid,
+                 a.numb,
+                 code,
+                 a.chan,
+                 a.iphase,
+                 a.itime,
+                 a.azimuth,
+                 opt(a.slow),
+                 opt(a.ema),
+                 opt(a.fm),
+                 a.imEm,
+                 opt(a.per),
+                 opt(a.residual),
+                 opt(a.ampl),
+                 e.lddate,
+                 opt(a.ms),
+                 opt(a.mb),
+                 opt(a.amptime),
+                 a.dist,
+                 opt(a.regclass)});
+    }
+}
+
 // What the copy from the ORX database makes of the station's arrivals, plus the measurements beyond the
 // first that only the bulletin keeps.
 void writeBulletin(const QString &path, const DemoModel &m, int station)
@@ -728,6 +785,10 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
         Inserter channel(*c, QStringLiteral("[Каналы]"), {"channel_name"});
         for (const char *band : {"SP", "MP", "LP"})
             channel({instrumentOf(QLatin1String(band)) + QLatin1Char('_') + QLatin1String(band)});
+
+        for (const char *sql : kWorkingCopyCreates)
+            exec(*c, QString::fromUtf8(sql));
+        writeWorkingCopies(*c, m, station);
 
         Inserter event(*c, QStringLiteral("[События]"),
                        {"orid", "num", "[time]", "dec", "lat", "lon", "depdp", "deltagr", "seaz", "emares",
@@ -819,9 +880,10 @@ IniFile freshIni(const QString &path)
 }
 
 // The dates a station starts with lie in the demo's data rather than around today: the summary of its
-// last day, the whole period for the import from ORX, the export and the event filter, and the last
-// decade of the month for the bulletin.
-void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams &p)
+// last day, the whole period for the export and the event filter, and the last decade of the month for
+// the bulletin. The import from ORX runs to the last day that holds a reading: the last events' waves
+// arrive after midnight, and a period that left their readings out could not replace those events.
+void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams &p, TDateTime lastReadingDay)
 {
     const TDateTime last = FromQDateTime(p.lastDay.startOfDay());
     const TDateTime first = last - (p.days - 1);
@@ -831,7 +893,7 @@ void writeStationPeriods(IniFile &ini, const QString &section, const DemoParams 
     };
     date("svodka_date", last);
     date("start_date", first);
-    date("end_date", lastSecond);
+    date("end_date", std::max(last, lastReadingDay) + EncodeTime(23, 59, 59, 0));
     date("exp_start_date", first);
     date("exp_end_date", lastSecond);
     date("filt_beg", first);
@@ -912,6 +974,13 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
     orxIni.WriteString(QStringLiteral("database"), QStringLiteral("password"), QStringLiteral("qzv"));
     orxIni.UpdateFile();
 
+    TDateTime lastReadingDay = 0;
+    for (const Arrival &a : std::as_const(model.arrivals)) {
+        TDateTime day, time;
+        int tenths;
+        splitEpoch(a.itime, day, time, tenths);
+        lastReadingDay = std::max(lastReadingDay, day);
+    }
     IniFile stations = freshIni(system + QLatin1String("/Stations.ini"));
     for (int s = 0; s < model.stations.size(); ++s) {
         const StationDef &def = kStations[model.stations[s]];
@@ -920,7 +989,7 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
         stations.WriteString(section, QStringLiteral("name"), QString::fromUtf8(def.name));
         stations.WriteString(section, QStringLiteral("user"), QStringLiteral("admin"));
         stations.WriteString(section, QStringLiteral("out_file_jet"), summary.bulletinPaths[s]);
-        writeStationPeriods(stations, section, params);
+        writeStationPeriods(stations, section, params, lastReadingDay);
         stations.WriteString(section, QStringLiteral("svodka_dir"), summaries);
         stations.WriteString(section, QStringLiteral("exp_dir"), exports);
         stations.WriteString(section, QStringLiteral("repfile"),
@@ -966,4 +1035,9 @@ QStringList DemoOrxIndexes()
 QStringList DemoBulletinCreates()
 {
     return statementList(BulletinTableCreates()) + statementList(kReferenceCreates);
+}
+
+QStringList DemoWorkingCopyCreates()
+{
+    return statementList(kWorkingCopyCreates);
 }

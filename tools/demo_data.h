@@ -13,7 +13,7 @@
 //
 // Each station's bulletin holds what the copy from the ORX database would make of that station's
 // arrivals: one event row per event it recorded, one reading per arrival, measurements for the
-// readings with an amplitude.
+// readings with an amplitude; and the working copies origin and arrival as that copy leaves them.
 struct DemoParams
 {
     int stations = 6;
@@ -50,3 +50,6 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params);
 QStringList DemoOrxCreates();
 QStringList DemoOrxIndexes();
 QStringList DemoBulletinCreates();
+// The working copies of origin and arrival that a station's bulletin database holds for the copy from
+// the ORX database; the demo's bulletin databases have them beside the tables above.
+QStringList DemoWorkingCopyCreates();

@@ -115,6 +115,47 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
     EXPECT_EQ(messages.count(), 0);
 }
 
+// A number typed wrong ("abc", or "12a" after a "12" that converted) is told when the analyst leaves the
+// field or moves to another event, and the event keeps the value it had.
+TEST_F(EventPage, WrongNumberIsToldAndNotWritten)
+{
+    start();
+    const QString num = text("num");
+    const struct
+    {
+        const char *field; // and its control
+        QStringList typed;
+        bool leaveByFocus; // else by the next event
+        const char *message;
+    } cases[] = {
+        {"depdp", {"a", "ab", "abc"}, false, "Неверное целое число: \"abc\""},
+        {"depdp", {"1", "12", "12a"}, true, "Неверное целое число: \"12a\""},
+        {"lat", {"5", "5.", "5.2", "5.2.3"}, false, "Неверное число: \"5.2.3\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed.last().toStdString());
+        const QString stored = QStringLiteral("select %1 from [События] where num=%2").arg(c.field, num);
+        const QString before = scalar(stored);
+        ASSERT_FALSE(before.isEmpty());
+        messages.clear();
+        click("BitBtn6");
+        auto *edit = control<QLineEdit>(c.field);
+        for (const QString &t : c.typed)
+            emit edit->textEdited(t);
+        EXPECT_EQ(messages.count(), 0);
+        if (c.leaveByFocus) {
+            QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
+            QApplication::sendEvent(edit, &out);
+            EXPECT_EQ(messages.count(), 1);
+        }
+        click("BitBtn8");
+        EXPECT_EQ(::shown(messages), QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}));
+        EXPECT_EQ(scalar(stored), before);
+        click("BitBtn6");
+        EXPECT_EQ(text("num"), num);
+    }
+}
+
 // "+" starts an event that has no readings: none are shown and the reading controls take nothing,
 // so no other event's reading changes. Stored, the event shows its own (none); given up, the event
 // shown again has its readings back.

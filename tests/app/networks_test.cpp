@@ -208,6 +208,24 @@ TYPED_TEST(OrxStations, NetworkEditsChangeTheRows)
     EXPECT_EQ(recorder.count(), 1);
 }
 
+// A network is known by its name: one typed empty, or of blanks only, is refused and no row is written.
+TYPED_TEST(OrxStations, EmptyNetworkNameIsRefused)
+{
+    auto w = this->start(true, QStringLiteral("east"));
+    const QStringList rows = this->orx->rows(QStringLiteral("select netname from networks order by netname"));
+    for (const char *name : {"", "   "}) {
+        this->recorder.clear();
+        answerPrompt(QStringLiteral("Имя сети"), QString::fromLatin1(name));
+        w->Button37Click();
+        EXPECT_EQ(shown(this->recorder),
+                  QList<Shown>({{QStringLiteral("Не задано имя сети"), MB_ICONWARNING}}))
+            << '"' << name << '"';
+        EXPECT_EQ(this->orx->rows(QStringLiteral("select netname from networks order by netname")), rows);
+        EXPECT_EQ(w->nets->count(), 4);
+        EXPECT_EQ(w->nets->currentItem()->text(), QStringLiteral("east"));
+    }
+}
+
 TYPED_TEST(OrxStations, StationsWithArrivalsInThePeriod)
 {
     auto &recorder = this->recorder;

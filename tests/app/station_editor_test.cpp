@@ -65,7 +65,7 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
         const char *name;
         QList<QPair<const char *, const char *>> edits;
         QStringList fiLambCodeName; // expected keys afterwards
-        QString error;              // the reason shown, empty for none
+        QString refusal;            // the warning for a number typed by hand, empty for none
     } cases[] = {
         {"nothing", {}, {"1 2 3 N", "158300 E", "OBN", "Обнинск"}, {}},
         {"longitude", {{"lon", "-12.5"}}, {"1 2 3 N", "12 300 W", "OBN", "Обнинск"}, {}},
@@ -73,10 +73,19 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
          {{"cod", "NEW"}, {"descr", "Новая"}, {"lat", "53,05"}},
          {"533 0 N", "158300 E", "NEW", "Новая"},
          {}},
+        // A number typed wrong is told, the dialog stays open and nothing else of that OK is written.
         {"bad latitude",
          {{"descr", "Новая"}, {"lat", "x"}},
          {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
-         QStringLiteral("'x' is not a valid floating point value")},
+         QStringLiteral("Широта: \"x\" - не число!\rСведения о станции не записаны.")},
+        {"bad longitude",
+         {{"lon", "abc"}},
+         {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
+         QStringLiteral("Долгота: \"abc\" - не число!\rСведения о станции не записаны.")},
+        {"bad height",
+         {{"cod", "NEW"}, {"elev", "1.2.3"}},
+         {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
+         QStringLiteral("Высота над ур. моря: \"1.2.3\" - не число!\rСведения о станции не записаны.")},
     };
     for (const auto &c : cases) {
         ProgramWindow o(before);
@@ -85,9 +94,9 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
         for (const auto &e : c.edits)
             d.findChild<QLineEdit *>(QString::fromLatin1(e.first))->setText(QString::fromUtf8(e.second));
         d.Button1->click();
-        EXPECT_EQ(d.result(), QDialog::Accepted) << c.name;
+        EXPECT_EQ(d.result() == QDialog::Accepted, c.refusal.isEmpty()) << c.name;
         EXPECT_EQ(d.changed, !c.edits.isEmpty()) << c.name;
-        if (c.edits.isEmpty()) {
+        if (c.edits.isEmpty() || !c.refusal.isEmpty()) {
             EXPECT_EQ(o.read("system/Stations.ini"), before) << c.name;
         }
         const IniFile ini(o.path("system/Stations.ini"));
@@ -98,12 +107,7 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
         EXPECT_EQ(ini.ReadString(kCode, QStringLiteral("hval"), QString()), QStringLiteral("160")) << c.name;
         EXPECT_EQ(QStringList({o.w->stations[entry].sta, o.w->stations[entry].name}), c.fiLambCodeName.mid(2))
             << c.name;
-        EXPECT_EQ(shown(o.rec), c.error.isEmpty()
-                                    ? QList<Shown>()
-                                    : QList<Shown>({{QStringLiteral("Не удалось обновить сведения о станции. "
-                                                                    "Сообщение об ошибке:\r") +
-                                                         c.error,
-                                                     16}}))
+        EXPECT_EQ(shown(o.rec), c.refusal.isEmpty() ? QList<Shown>() : QList<Shown>({{c.refusal, 48}}))
             << c.name;
     }
 }
@@ -161,6 +165,7 @@ TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
     d.lat->setText(QStringLiteral("12,5"));
     d.ngroups->setText(QStringLiteral("x"));
     EXPECT_EQ(d.ngroups->palette().color(QPalette::Base), QColor(Qt::red));
+    d.ngroups->setText(QStringLiteral("3"));
     d.descr->setText(QStringLiteral("Новая"));
     d.dat1->setDate(QDate(1899, 12, 30));
     d.tim1->setTime(QTime(0, 0));
@@ -177,6 +182,35 @@ TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
     fresh.Button1->click();
     EXPECT_EQ(this->orx->rows(QStringLiteral("select cod from site where sta='NEW'")), QStringList({"NW1"}));
     EXPECT_EQ(this->o.rec.count(), 0) << this->o.rec.last().text.toStdString();
+}
+
+// In the ORX-only mode as well: a number typed wrong is told and the site row is left as it was.
+TYPED_TEST(StationEditorOrx, BadNumbersAreRefused)
+{
+    const struct
+    {
+        const char *control, *text, *refusal;
+    } cases[] = {
+        {"lon", "abc", "Долгота: \"abc\" - не число!"},
+        {"ngroups", "1.5", "Кол-во групп (NGROUPS): \"1.5\" - не целое число!"},
+        {"deast", "12,5,1", "DEAST: \"12,5,1\" - не число!"},
+    };
+    const int entry = this->o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    const QStringList before = this->row(kCode);
+    for (const auto &c : cases) {
+        this->o.rec.clear();
+        TStaEdit d(this->o.w.get(), entry);
+        d.descr->setText(QStringLiteral("Новая"));
+        d.findChild<QLineEdit *>(QString::fromLatin1(c.control))->setText(QString::fromUtf8(c.text));
+        d.Button1->click();
+        EXPECT_NE(d.result(), QDialog::Accepted) << c.control;
+        EXPECT_EQ(
+            shown(this->o.rec),
+            QList<Shown>(
+                {{QString::fromUtf8(c.refusal) + QStringLiteral("\rСведения о станции не записаны."), 48}}));
+        EXPECT_EQ(this->row(kCode), before);
+        EXPECT_EQ(this->o.w->stations[entry].name, QStringLiteral("Обнинск"));
+    }
 }
 
 } // namespace

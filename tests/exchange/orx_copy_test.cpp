@@ -1,4 +1,5 @@
 #include "db/sql_literals.h"
+#include "demo_data.h"
 #include "exchange/orx_copy.h"
 #include "exchange_test_env.h"
 #include "lib/epoch.h"
@@ -129,9 +130,12 @@ public:
         exec(bulDb(), kBulletinCreates[0]);
         exec(bulDb(), readingsCreate.isEmpty() ? QString::fromUtf8(kBulletinCreates[1]) : readingsCreate);
         exec(bulDb(), kBulletinCreates[2]);
-        exec(bulDb(), QString::fromUtf8(kOrxOrigin)
-                          .replace(QStringLiteral("varchar(80)"), QStringLiteral("varchar(1)")));
-        exec(bulDb(), QString::fromUtf8(kOrxArrival));
+        createWorkingCopies();
+    }
+    void createWorkingCopies()
+    {
+        for (const QString &sql : DemoWorkingCopyCreates())
+            exec(bulDb(), sql);
     }
 
     void origin(const char *id, double time, double lat, double lon, double depth,
@@ -268,8 +272,7 @@ TYPED_TEST(OrxCopyTest, CopiesThePeriodOfTheStation)
 
 TYPED_TEST(OrxCopyTest, CreatesMissingBulletinTables)
 {
-    exec(this->bulDb(), QString::fromUtf8(kOrxOrigin));
-    exec(this->bulDb(), QString::fromUtf8(kOrxArrival));
+    this->createWorkingCopies();
     this->origin("99", ep(5, 5, 0, 0), 50, 150, 33);
     this->arrival("99|OBN|SHZ|Pg|5 05:01:00");
     ImportOrx(*this->host);

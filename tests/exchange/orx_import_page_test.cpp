@@ -47,7 +47,7 @@ protected:
 
 TEST_F(OrxImportPage, FillsTheBulletinAndShowsTheEvents)
 {
-    // The demo bulletin is what the copy makes; empty it, and give it the working copies.
+    // The demo bulletin is what the copy makes; empty it.
     const QStringList before = counts();
     ASSERT_GT(before[0].toInt(), 1);
     {
@@ -55,12 +55,6 @@ TEST_F(OrxImportPage, FillsTheBulletinAndShowsTheEvents)
         exec(*c, "delete from [Динамические замеры]");
         exec(*c, "delete from [Станционный бюллетень]");
         exec(*c, "delete from [События]");
-        exec(*c, "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,"
-                 "rms float,dh float,dz float,comment varchar(1),lddate date,primary key (eventid))");
-        exec(*c, "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan "
-                 "varchar(8),iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,"
-                 "rect float,fm varchar(2),im_em varchar(2),per float,residuals float,ampl float,lddate date,"
-                 "ms float,mb float,amptime float,dist float,regclass float)");
     }
 
     auto w = startMainWindow(dir.path());

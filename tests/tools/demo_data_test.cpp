@@ -108,15 +108,22 @@ TEST(DemoData, SettingsAndReferenceFiles)
     EXPECT_EQ(stations.ReadString(u"MNK"_s, u"name"_s, QString()), u"Минск"_s);
 
     // Products go inside the folder; the dates lie in the two days of data up to 30.11.2026, the bulletin
-    // on the last decade of November.
+    // on the last decade of November. The import from ORX runs to the day of the last reading, which the
+    // last events' waves may carry past midnight.
     for (const char *folder : {"specs", "svodki", "export", "reports"})
         EXPECT_TRUE(QFileInfo(dir.file(QString::fromLatin1(folder))).isDir()) << folder;
+    auto orxDb = open(kOdbc, s.orxPath);
+    quint16 y, mo, d, h, mi, sec, tenths;
+    etoh(query(*orxDb, u"select max(itime) from arrival"_s)->Field(0)->AsFloat(), y, mo, d, h, mi, sec,
+         tenths, false);
+    const QString lastReadingDay =
+        QDate(y, mo, d) > QDate(2026, 11, 30) ? QDate(y, mo, d).toString(u"dd.MM.yyyy"_s) : u"30.11.2026"_s;
     const std::pair<const char *, QString> keys[] = {{"svodka_dir", dir.file(u"svodki"_s)},
                                                      {"exp_dir", dir.file(u"export"_s)},
                                                      {"repfile", dir.file(u"reports/OBN.htm"_s)},
                                                      {"svodka_date", u"30.11.2026"_s},
                                                      {"start_date", u"29.11.2026"_s},
-                                                     {"end_date", u"30.11.2026 23:59:59"_s},
+                                                     {"end_date", lastReadingDay + u" 23:59:59"_s},
                                                      {"exp_start_date", u"29.11.2026"_s},
                                                      {"exp_end_date", u"30.11.2026 23:59:59"_s},
                                                      {"filt_beg", u"29.11.2026"_s},
@@ -218,9 +225,16 @@ TEST(DemoData, BulletinsFollowTheOrxArrivals)
         const QString code = s.stationCodes[k];
         SCOPED_TRACE(code.toStdString());
         auto db = open(kJet, s.bulletinPaths[k]);
-        for (const char *table :
-             {"События", "Станционный бюллетень", "Динамические замеры", "Обозначения волн", "Каналы"})
+        for (const char *table : {"События", "Станционный бюллетень", "Динамические замеры",
+                                  "Обозначения волн", "Каналы", "origin", "arrival"})
             EXPECT_TRUE(db->TableNames().contains(QString::fromUtf8(table))) << table;
+        // The working copies hold what the copy left: the station's arrivals and their events.
+        EXPECT_EQ(rows(*db, u"select eventid,itime,chan,iphase,ampl from arrival order by itime,chan"_s),
+                  rows(*orx, u"select eventid,itime,chan,iphase,ampl from arrival where rtrim(sta)='%1' "
+                             "order by itime,chan"_s.arg(code)));
+        EXPECT_EQ(rows(*db, u"select eventid,lat,origintime,comment from origin order by eventid"_s),
+                  rows(*orx, u"select eventid,lat,origintime,' ' from origin where eventid in (select "
+                             "eventid from arrival where rtrim(sta)='%1') order by eventid"_s.arg(code)));
         EXPECT_EQ(
             count(*db, u"select count(*) from [События]"_s),
             count(*orx, u"select count(distinct eventid) from arrival where rtrim(sta)='%1'"_s.arg(code)));

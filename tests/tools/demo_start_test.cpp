@@ -9,10 +9,14 @@
 #include "app/settings/settings_dialog.h"
 #include "app/settings/startup_dialog.h"
 #include "app/stations/station_editor.h"
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
 #include "exchange/orv_export.h"
 #include "exchange/orx_copy.h"
+#include "lib/epoch.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"
 #include "products/summary_editor.h"
@@ -115,7 +119,102 @@ struct DemoProgram
             w->fade().tick();
     }
 };
+// What the copy from ORX writes into a station's bulletin database, in an order of its own keys (the
+// counters of events and readings are left out; a measurement carries its reading's event and time).
+QStringList bulletinRows(const QString &path)
+{
+    DbConnection db;
+    db.SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+    db.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
+    db.Open(QString(), QString());
+    QStringList rows;
+    for (const QString &sql :
+         {u"select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,lddate from [События] "
+          "order by num"_s,
+          u"select N_equake,Station_Cod,[Date],[Time],[Dec],FM,Qual,Phase,Channel_Cod,Channel_component "
+          "from [Станционный бюллетень] order by N_equake,[Time],[Dec]"_s,
+          u"select s.N_equake,s.[Time],s.[Dec],x.Channel_CodXM,x.Channel_componentXM,x.TimeXM,x.DecXm,"
+          "x.Period_NS,x.Amp_NS,x.Period_EW,x.Amp_EW,x.Period_Z,x.Amp_Z,x.Magnitude_Z,x.Klass_Z from "
+          "[Динамические замеры] x,[Станционный бюллетень] s where x.arid=s.arid "
+          "order by s.N_equake,s.[Time],s.[Dec]"_s}) {
+        DbQuery q(&db);
+        q.SetSQL(sql);
+        q.Open();
+        for (; !q.Eof(); q.Next()) {
+            QStringList fields;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                fields << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString().trimmed());
+            rows << fields.join(u'|');
+        }
+        rows << u"--"_s;
+    }
+    return rows;
+}
+
 } // namespace
+
+// The analyst's first run of the copy from ORX on a fresh demo, in its multi-station mode and its own
+// period, for every station: the demo's bulletin is what the copy makes, so the run gives the same rows.
+TEST(DemoStart, ImportFromOrxThroughTheButtonGivesTheDemosRows)
+{
+    DemoProgram p{DemoParams()};
+    Tmainf *w = p.w.get();
+    ASSERT_EQ(w->sett.start_mode, 1);
+    auto *button = w->TabSheet1->findChild<QPushButton *>(u"Button9"_s);
+    ASSERT_TRUE(button && button->isEnabled());
+    QString lastReadingDay;
+    {
+        DbConnection orx;
+        orx.SetProvider(u"MSDASQL"_s);
+        orx.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(p.demo.orxPath));
+        orx.Open(QString(), QString());
+        DbQuery last(&orx);
+        last.SetSQL(u"select max(itime) from arrival"_s);
+        last.Open();
+        quint16 y, mo, d, h, mi, sec, tenths;
+        etoh(last.Field(0)->AsFloat(), y, mo, d, h, mi, sec, tenths, false);
+        lastReadingDay = QDate(y, mo, d).toString(u"dd.MM.yyyy"_s);
+    }
+    ASSERT_GE(lastReadingDay, u"01.12.2026"_s); // the case the period must cover
+    for (int k = 0; k < p.demo.stationCodes.size(); ++k) {
+        const QString code = p.demo.stationCodes[k];
+        SCOPED_TRACE(code.toStdString());
+        const QStringList demoRows = bulletinRows(p.demo.bulletinPaths[k]);
+        ASSERT_GT(demoRows.size(), 10);
+        {
+            // A mark on every event the run must replace.
+            DbConnection db;
+            db.SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
+            db.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(p.demo.bulletinPaths[k]));
+            db.Open(QString(), QString());
+            DbCommand mark(&db);
+            mark.SetCommandText(u"update [События] set comment='до импорта'"_s);
+            mark.Execute();
+        }
+        w->pgc1->setCurrentIndex(0);
+        w->stas->setCurrentRow(listedCodes(*w).indexOf(code));
+        ASSERT_EQ(w->curCode, code);
+        w->pgc1->setCurrentIndex(1);
+
+        // The first station twice: a run on the period it ran on before replaces it again.
+        for (int run = 0; run < (k == 0 ? 2 : 1); ++run) {
+            QString period;
+            QTimer::singleShot(0, [&] {
+                if (auto *dialog = qobject_cast<Tpar *>(QApplication::activeModalWidget())) {
+                    period = dialog->Start_ORX->text() + u" - "_s + dialog->Stop_ORX->text();
+                    dialog->Button1->click();
+                }
+            });
+            button->click();
+            // The demo's own period: its three weeks, to the end of the day of the last reading (the last
+            // events' waves arrive after midnight).
+            EXPECT_EQ(period, u"10.11.2026 00:00:00 - "_s + lastReadingDay + u" 23:59:59"_s);
+            EXPECT_EQ(shown(p.recorder), QList<Shown>());
+            p.recorder.clear();
+            EXPECT_EQ(bulletinRows(p.demo.bulletinPaths[k]), demoRows);
+        }
+    }
+}
 
 TEST(DemoStart, SwitchingStationsAndClosingShowNoMessage)
 {

@@ -158,6 +158,15 @@ void DataSource::show(const Link &link)
     QWidget *w = link.control;
     if (!w || w == m_writer)
         return;
+    // The control shows its field again: a text it refused is told once, and its typing is over.
+    QString refused;
+    if (w == m_typing) {
+        if (!m_refused.isNull())
+            refused = QStringLiteral("Неверное ") + m_refusedKind + QStringLiteral(": \"") + m_refused +
+                      QLatin1Char('"');
+        m_typing = nullptr;
+        m_refused = QString();
+    }
     DbQuery *q = m_dataSet;
     TField *f = q && q->Active() ? q->FindField(link.field) : nullptr;
     const bool canWrite = f && writable(q, f);
@@ -215,6 +224,8 @@ void DataSource::show(const Link &link)
         break;
     }
     m_showing = false;
+    if (!refused.isEmpty())
+        MessageProc(w->window(), refused, MB_ICONERROR, MB_OK);
 }
 
 template <class Fn> void DataSource::write(QWidget *control, Fn store)
@@ -239,8 +250,13 @@ template <class Fn> void DataSource::write(QWidget *control, Fn store)
 
 void DataSource::writeText(QWidget *control, const QString &text)
 {
-    write(control, [&text](TField *f) {
+    write(control, [&](TField *f) {
+        if (m_typing != control) {
+            m_typing = control;
+            m_typingValue = f->Value();
+        }
         const FieldType type = f->DataType();
+        QString kind;
         if (text.isEmpty()) {
             f->Clear();
         } else if (IsIntegerFieldType(type)) {
@@ -248,18 +264,32 @@ void DataSource::writeText(QWidget *control, const QString &text)
             const qlonglong n = text.trimmed().toLongLong(&ok);
             if (ok)
                 f->SetValue(n);
+            else
+                kind = QStringLiteral("целое число");
         } else if (IsFloatFieldType(type)) {
             double d = 0;
             if (TryStrToFloatAny(text, d))
                 f->SetValue(d);
+            else
+                kind = QStringLiteral("число");
         } else if (IsStringFieldType(type) || type == FieldType::Unknown) {
             f->SetValue(text);
         } else {
             try {
                 f->SetValue(text);
             } catch (const DbError &) {
-                // Not a value of this type yet: the field keeps its value while the user types.
+                kind = QStringLiteral("значение");
             }
+        }
+        // Not a value of this type (perhaps not yet, while the user types): the field holds what it
+        // held before the typing, not a part of the text that happened to convert.
+        m_refused = kind.isEmpty() ? QString() : text;
+        m_refusedKind = kind;
+        if (!kind.isEmpty()) {
+            if (m_typingValue.isNull())
+                f->Clear();
+            else
+                f->SetValue(m_typingValue);
         }
     });
 }

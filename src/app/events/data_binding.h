@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QVariant>
 
 #include <functional>
 #include <vector>
@@ -34,8 +35,9 @@ using TFieldGetTextEvent = std::function<void(const TField &Sender, QString &Tex
 // the chosen item; a check box writes True/False in the field's own terms (1/0 for numbers, "True" or
 // "False" for text) and reads it with FieldAsBool; a date or date-time edit shows a null field as
 // blank at 30.12.1899 00:00 and a time within 0.1 s of that date stores null again; a label only shows.
-// A text that does not convert to the field's type leaves the field as it was and reverts when the
-// control loses the focus. Failures of the dataset are shown through MessageProc.
+// A text that does not convert to the field's type leaves the field as it was before the typing began;
+// when the control loses the focus or shows another record, the user is told and it shows the field
+// again. Failures of the dataset are shown through MessageProc.
 class DataSource : public QObject
 {
     Q_OBJECT
@@ -91,6 +93,10 @@ private:
     QHash<QString, TFieldGetTextEvent> m_getText; // by lower-case field name
     QWidget *m_writer = nullptr;                  // the control whose change is being stored
     bool m_showing = false;
+    // The control being typed in, its field's value before the typing, and the text it refused.
+    QPointer<QWidget> m_typing;
+    QVariant m_typingValue;
+    QString m_refused, m_refusedKind;
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The

@@ -467,8 +467,8 @@ void Tmainf::SaveSettings()
         net = item->text();
     else if (nets->count() > 0)
         net = nets->item(0)->text();
-    else if (m_stationListFailed)
-        net = netName;
+    else
+        net = netName; // the bulletin mode builds no network list: the chosen network stays
     WriteSelectionKeys(ini, sett, view, net);
     SaveFormPlacement(this, ini, QStringLiteral("window"));
     QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
@@ -493,6 +493,7 @@ void Tmainf::ReadStationSettings(const QString &Code)
     const TDateTime today = Today();
     ReadStationKeys(ini, Code, sett, today);
 
+    m_filterCode.clear();
     if (sett.fullorx) {
         const OrxFilterState f = ReadOrxFilterKeys(ini, Code, today);
         const QDateTime beg = ToQDateTime(f.beg);
@@ -504,6 +505,7 @@ void Tmainf::ReadStationSettings(const QString &Code)
         SetControlTag(filter, 0);
         filter->setChecked(f.filter);
         SetControlTag(filter, 1);
+        m_filterCode = Code;
     }
 
     // The import page's change handler must not take this for a choice of the user.
@@ -560,7 +562,9 @@ void Tmainf::SaveStationSettings(const QString &Code)
     ini.WriteBool(Code, QStringLiteral("intxt_imm"), imm->isChecked());
     ini.WriteBool(Code, QStringLiteral("add_event"), adde->isChecked());
     ini.WriteInteger(Code, QStringLiteral("import_type"), GetImportType());
-    if (sett.fullorx) {
+    // By the mode the settings were read in: a switch of mode before this save must neither write the
+    // pickers' defaults over the station's filter nor drop the analyst's last filter.
+    if (m_filterCode == Code) {
         OrxFilterState f;
         f.filter = filter->isChecked();
         f.beg = FromQDateTime(QDateTime(dat1->date(), tim1->time()));

@@ -359,4 +359,6 @@ private:
     // The station list could not be read: the shutdown keeps the stored choices instead of blanks.
     bool m_stationListFailed = false;
     QString m_storedStationCode, m_storedChecked;
+    // The station whose ORX event filter the pickers hold; only that station's filter is written back.
+    QString m_filterCode;
 };

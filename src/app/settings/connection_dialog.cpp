@@ -302,11 +302,18 @@ void Tcpar::dbtypeChange()
 
 void Tcpar::broutClick()
 {
+    // The lists are editable: a source they do not name (a file, another user's source) is kept as
+    // typed, or OK would store an empty source.
+    const QString typed[] = {dsorx->currentText(), dsout->currentText()};
     try {
         FillDataSourceCombos(dbtype->currentIndex(), {dsorx, dsout}, true);
     } catch (const BrenvaleError &e) {
         MessageProc(this, e.message(), MB_ICONERROR, MB_OK);
     }
+    QComboBox *const combos[] = {dsorx, dsout};
+    for (int i = 0; i < 2; ++i)
+        if (combos[i]->currentIndex() < 0)
+            combos[i]->setEditText(typed[i]);
 }
 
 void Tcpar::dsorxChange(QComboBox *Sender)

@@ -73,9 +73,13 @@ bool Tmainf::updateNetworkList(const QString &Name, const QStringList &Codes, co
 void Tmainf::netsSelectionChanged()
 {
     // Runs queued, so it judges the list as it is by then: a rebuilt list that highlights the network
-    // it was built for asks for nothing.
+    // it was built for asks for nothing. Nor does a current row Qt set without selecting it (the list
+    // taking the focus), or a call delivered while a start-up runs (a message it shows lets queued
+    // calls run), which would reload inside the reload.
     const int row = nets->currentRow();
-    if (m_quietLists > 0 || netAddMode || row < 0 || row == m_loadedNetRow)
+    const QListWidgetItem *item = nets->currentItem();
+    if (m_quietLists > 0 || initializing || netAddMode || row < 0 || row == m_loadedNetRow ||
+        !item->isSelected())
         return;
     m_networkFollowed = true;
     Reload();
@@ -146,6 +150,10 @@ void Tmainf::Button37Click()
         if (dialog.exec() != QDialog::Accepted)
             return;
         name = dialog.dir->text();
+    }
+    if (name.trimmed().isEmpty()) {
+        MessageProc(this, QStringLiteral("Не задано имя сети"), MB_ICONWARNING, MB_OK);
+        return;
     }
     const QString sql =
         QStringLiteral("insert into networks (netname) values (") + SqlQuote(name) + QLatin1Char(')');

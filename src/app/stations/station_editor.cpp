@@ -155,8 +155,8 @@ void TStaEdit::buildForm()
     layout->addLayout(buttons);
 
     connect(Button1, &QPushButton::clicked, this, [this] {
-        Button1Click();
-        accept();
+        if (Button1Click())
+            accept();
     });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(ngroups, &QLineEdit::textChanged, this, [this] { ngroupsChange(ngroups); });
@@ -295,10 +295,40 @@ void TStaEdit::staChange(QWidget *Sender)
     SetControlTag(Sender, 1);
 }
 
-void TStaEdit::Button1Click()
+bool TStaEdit::checkNumbers()
+{
+    const struct
+    {
+        QLineEdit *edit;
+        bool integer;
+    } numbers[] = {{elev, false},   {lat, false},    {lon, false},
+                   {ngroups, true}, {dnorth, false}, {deast, false}};
+    for (const auto &n : numbers) {
+        const QString text = n.edit->text();
+        int whole = 0;
+        if (!touched(n.edit) || text.isEmpty() || (n.integer ? CheckNumStr(text, &whole) : CheckNumStr(text)))
+            continue;
+        const QLabel *label = buddyOf(n.edit);
+        MessageProc(
+            this,
+            (label ? label->text() : n.edit->objectName()) + QStringLiteral(": \"") + text +
+                (n.integer ? QStringLiteral("\" - не целое число!") : QStringLiteral("\" - не число!")) +
+                QStringLiteral("\rСведения о станции не записаны."),
+            MB_ICONWARNING, MB_OK);
+        n.edit->setFocus();
+        n.edit->selectAll();
+        return false;
+    }
+    return true;
+}
+
+bool TStaEdit::Button1Click()
 {
     if (!changed)
-        return;
+        return true;
+    // Checked before anything is written: the old value would stay without a word otherwise.
+    if (!checkNumbers())
+        return false;
     try {
         if (m_owner->sett.fullorx)
             writeOrx();
@@ -310,6 +340,7 @@ void TStaEdit::Button1Click()
                         ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
+    return true;
 }
 
 void TStaEdit::writeOrx()

@@ -24,7 +24,8 @@ public:
     void ngroupsChange(QLineEdit *Sender);
     void elevChange(QLineEdit *Sender);
     void staChange(QWidget *Sender);
-    void Button1Click();
+    // False when a number typed by hand is none: it is told, and nothing is written.
+    bool Button1Click();
 
     bool loading = false;
     bool changed = false;
@@ -38,6 +39,7 @@ public:
 
 private:
     void buildForm();
+    bool checkNumbers();
     static Tdm &dataModule();
     void readOrx();
     void readIni();

@@ -447,6 +447,19 @@ void Tmainf::stasSelectionChanged()
     if (m_quietLists > 0)
         return;
     const int entry = selectedStationEntry();
+    if (entry < 0 && !curCode.isEmpty()) {
+        // Qt moves the current item before it moves the selection: wait for the selection. Ctrl with a
+        // click takes the selection away, and that chooses no station: a current station without its
+        // selected item was saved as none, and the next start or reload took the first station.
+        if (!stas->selectedItems().isEmpty())
+            return;
+        if (const int row = stationRow(curCode); row >= 0) {
+            const QuietLists quiet(this);
+            stas->setCurrentRow(row);
+            stas->item(row)->setSelected(true);
+            return;
+        }
+    }
     if ((entry >= 0 ? stations.at(entry).code : QString()) == curCode)
         return;
     StationChanged(true);
