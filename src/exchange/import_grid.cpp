@@ -67,6 +67,15 @@ Block selection(const QTableWidget &grid)
     return b;
 }
 
+// The margin of the system was reckoned for a toolkit that drew a cell's text two pixels in; Qt's items
+// keep more room and lay text out in fractions of a pixel, so a column never gets less than the view's own
+// measure of its texts.
+void fitColumn(QTableWidget &grid, int col, int width)
+{
+    grid.resizeColumnToContents(col);
+    grid.setColumnWidth(col, std::max(width, grid.columnWidth(col)));
+}
+
 void renumber(QTableWidget &grid, int from)
 {
     for (int r = std::max(from, 1); r < grid.rowCount(); ++r)
@@ -166,7 +175,6 @@ void ParadoxTableToGrid(const TD2D &table, QTableWidget &grid, int colMargin)
     const int numberWidth = grid.columnWidth(0);
     shape(grid, table.ColCount() + 1, std::max(table.RowCount(), 1));
     const QFontMetrics metrics(grid.font());
-    grid.setColumnWidth(0, numberWidth);
     std::vector<int> widths(size_t(grid.columnCount()), numberWidth);
     const auto widen = [&](int c, const QString &text) {
         widths[size_t(c)] = std::max(widths[size_t(c)], metrics.horizontalAdvance(text) + colMargin);
@@ -187,7 +195,7 @@ void ParadoxTableToGrid(const TD2D &table, QTableWidget &grid, int colMargin)
         }
     }
     for (int c = 0; c < grid.columnCount(); ++c)
-        grid.setColumnWidth(c, widths[size_t(c)]);
+        fitColumn(grid, c, widths[size_t(c)]);
 }
 
 void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader)
@@ -346,20 +354,21 @@ bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargi
                      QLabel *st3)
 {
     const QFontMetrics metrics(grid.font());
+    std::vector<int> widths(size_t(std::max(grid.columnCount(), 1)), 0);
     for (int c = 1; c < grid.columnCount(); ++c)
-        grid.setColumnWidth(c, metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin);
+        widths[size_t(c)] = metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin;
     ImportStats stats;
     for (int r = 1; r < grid.rowCount(); ++r) {
         if (grid.columnCount() > 3) {
             AddImportStat(1, GridCell(grid, 2, r), fs, stats);
             AddImportStat(2, GridCell(grid, 3, r), fs, stats);
         }
-        for (int c = 1; c < grid.columnCount(); ++c) {
-            const int width = metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin;
-            if (width > grid.columnWidth(c))
-                grid.setColumnWidth(c, width);
-        }
+        for (int c = 1; c < grid.columnCount(); ++c)
+            widths[size_t(c)] =
+                std::max(widths[size_t(c)], metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin);
     }
+    for (int c = 1; c < grid.columnCount(); ++c)
+        fitColumn(grid, c, widths[size_t(c)]);
     ShowImportStats(st1, st2, st3, ImportStatsText(grid, true, true, stats));
     if (stats.FirstDate.isEmpty() || stats.FirstNum < 0)
         return MessageProc(

@@ -258,6 +258,9 @@ TEST(ImportGrid, CheckBeforeWritingAJournal)
         }
         EXPECT_EQ(st1.text(), u"2 строк, 4 колонок (полей)"_s);
         EXPECT_GT(g.columnWidth(4), g.columnWidth(1));
+        const int width = g.columnWidth(4);
+        g.resizeColumnToContents(4);
+        EXPECT_LE(g.columnWidth(4), width); // the comment is drawn whole
     }
 }
 
@@ -269,11 +272,11 @@ TEST(ImportGrid, ParadoxTableWithNumberedHeadersAndWidths)
     table.SetRow(1, {u"1"_s, u"a note much wider than its header"_s, QString()});
     table.SetRow(2, {u"2"_s, QString(), QString()});
     QTableWidget g;
-    g.setColumnCount(2);
+    g.setColumnCount(4);
     g.setRowCount(2);
     g.setColumnWidth(0, 8);
     const int numbers = g.columnWidth(0); // no narrower than the header allows
-    g.setColumnWidth(3, 900);
+    g.setColumnWidth(3, 900);             // an earlier read's column
     constexpr int margin = 5;
     ParadoxTableToGrid(table, g, margin);
     ASSERT_EQ(g.columnCount(), 4);
@@ -281,12 +284,18 @@ TEST(ImportGrid, ParadoxTableWithNumberedHeadersAndWidths)
     EXPECT_EQ(gridRow(g, 0), (QStringList{u""_s, u"[1] N c/c"_s, u"[2] Notes"_s, u"[3] M"_s}));
     EXPECT_EQ(gridRow(g, 1), (QStringList{u"1"_s, u"1"_s, u"a note much wider than its header"_s, u""_s}));
     EXPECT_EQ(gridRow(g, 3), (QStringList{u"3"_s, u""_s, u""_s, u""_s}));
+    // Each column as wide as its widest text and the margin, and wide enough for the view to draw its
+    // texts whole; a header sets its column's width afresh, so nothing is left of a wider earlier read.
     const QFontMetrics fm(g.font());
-    EXPECT_EQ(g.columnWidth(0), std::max(numbers, fm.horizontalAdvance(u"3"_s) + margin));
-    EXPECT_EQ(g.columnWidth(1), fm.horizontalAdvance(u"[1] N c/c"_s) + margin);
-    EXPECT_EQ(g.columnWidth(2), fm.horizontalAdvance(u"a note much wider than its header"_s) + margin);
-    // A header sets its column's width afresh: nothing is left of a wider earlier read.
-    EXPECT_EQ(g.columnWidth(3), fm.horizontalAdvance(u"[3] M"_s) + margin);
+    const int wanted[] = {std::max(numbers, fm.horizontalAdvance(u"3"_s) + margin),
+                          fm.horizontalAdvance(u"[1] N c/c"_s) + margin,
+                          fm.horizontalAdvance(u"a note much wider than its header"_s) + margin,
+                          fm.horizontalAdvance(u"[3] M"_s) + margin};
+    for (int c = 0; c < 4; ++c) {
+        const int width = g.columnWidth(c);
+        g.resizeColumnToContents(c);
+        EXPECT_EQ(width, std::max(wanted[c], g.columnWidth(c))) << c;
+    }
 
     // A table whose header counts no record: the header row alone.
     table.Init(3, 1);

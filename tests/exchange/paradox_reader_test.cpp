@@ -9,7 +9,6 @@
 #include "support/program_env.h"
 
 #include <QFontMetrics>
-#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 
@@ -106,15 +105,23 @@ TEST(ReadParadox, JournalShownInTheGridCorrectedThereAndWritten)
     EXPECT_EQ(gridRows(sg), kGrid);
     EXPECT_EQ(panels(p), (QStringList{u"3 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
                                       u"события 10 - 10 (1 всего)"_s}));
-    // Each column as wide as its header or its widest cell, plus the margin; the numbers' column grew from
-    // the narrow one the read starts with.
+    // Each column as wide as its header or its widest cell and the margin, and wide enough for the view
+    // to draw every text whole; the numbers' column grew from the narrow one the read starts with.
     const QFontMetrics fm(sg.font());
-    EXPECT_EQ(sg.columnWidth(0), std::max({8, sg.horizontalHeader()->minimumSectionSize(),
-                                           fm.horizontalAdvance(u"3"_s) + p.w->cellPad}));
-    EXPECT_EQ(sg.columnWidth(2), fm.horizontalAdvance(u"[2] N event"_s) + p.w->cellPad);
-    EXPECT_EQ(sg.columnWidth(16),
-              std::max(fm.horizontalAdvance(u"[16] Notes"_s), fm.horizontalAdvance(u"Камчатка"_s)) +
-                  p.w->cellPad);
+    const int pad = p.w->cellPad;
+    const std::pair<int, int> wanted[] = {
+        {0, std::max(8, fm.horizontalAdvance(u"3"_s) + pad)},
+        {2, fm.horizontalAdvance(u"[2] N event"_s) + pad},
+        {3, fm.horizontalAdvance(u"20.11.2007"_s) + pad},
+        {16, std::max(fm.horizontalAdvance(u"[16] Notes"_s), fm.horizontalAdvance(u"Камчатка"_s)) + pad}};
+    for (const auto &[c, least] : wanted)
+        EXPECT_GE(sg.columnWidth(c), least) << c;
+    for (int c = 0; c < sg.columnCount(); ++c) {
+        const int width = sg.columnWidth(c);
+        sg.resizeColumnToContents(c);
+        EXPECT_LE(sg.columnWidth(c), width) << c;
+        sg.setColumnWidth(c, width);
+    }
     EXPECT_TRUE(p.rows(u"select num from [События]"_s).isEmpty());
 
     // The analyst corrects the grid: another note, the S reading as P, and an inserted empty line.
