@@ -106,6 +106,12 @@ bool ReadXls(Tmainf &Mainf, const QString &FileName)
     if (sheet.ColCount() > 0)
         showSheetTable(sheet, *Mainf.sg);
     if (!read) {
+        bool rowsRead = false;
+        for (int r = 1; r < sheet.RowCount() && !rowsRead; ++r)
+            rowsRead = !sheet.GetCell(0, r).isEmpty();
+        // A failure before the first row leaves a workbook without data, which is said first.
+        if (!rowsRead && icon == MB_ICONERROR)
+            MessageProc(&Mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
         MessageProc(&Mainf, message, icon, MB_OK);
         return false;
     }

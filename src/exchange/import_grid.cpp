@@ -1,7 +1,5 @@
 #include "exchange/import_grid.h"
 
-#include "exchange/paradox_journal.h"
-
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -13,6 +11,7 @@
 #include <QTableWidget>
 
 #include <cmath>
+#include <vector>
 
 QString GridCell(const QTableWidget &grid, int col, int row)
 {
@@ -66,6 +65,15 @@ Block selection(const QTableWidget &grid)
         b = {grid.currentColumn(), grid.currentRow(), grid.currentColumn(), grid.currentRow()};
     }
     return b;
+}
+
+// The margin of the system was reckoned for a toolkit that drew a cell's text two pixels in; Qt's items
+// keep more room and lay text out in fractions of a pixel, so a column never gets less than the view's own
+// measure of its texts.
+void fitColumn(QTableWidget &grid, int col, int width)
+{
+    grid.resizeColumnToContents(col);
+    grid.setColumnWidth(col, std::max(width, grid.columnWidth(col)));
 }
 
 void renumber(QTableWidget &grid, int from)
@@ -160,6 +168,36 @@ void TableToGrid(const TD2D &table, QTableWidget &grid)
     grid.resizeColumnsToContents();
 }
 
+void ParadoxTableToGrid(const TD2D &table, QTableWidget &grid, int colMargin)
+{
+    if (table.ColCount() == 0)
+        return;
+    const int numberWidth = grid.columnWidth(0);
+    shape(grid, table.ColCount() + 1, std::max(table.RowCount(), 1));
+    const QFontMetrics metrics(grid.font());
+    std::vector<int> widths(size_t(grid.columnCount()), numberWidth);
+    const auto widen = [&](int c, const QString &text) {
+        widths[size_t(c)] = std::max(widths[size_t(c)], metrics.horizontalAdvance(text) + colMargin);
+    };
+    for (int c = 1; c < grid.columnCount(); ++c) {
+        const QString header =
+            QLatin1Char('[') + QString::number(c) + QStringLiteral("] ") + table.GetCell(c - 1, 0);
+        SetGridCell(grid, c, 0, header);
+        widths[size_t(c)] = metrics.horizontalAdvance(header) + colMargin;
+    }
+    for (int r = 1; r < grid.rowCount(); ++r) {
+        widen(0, QString::number(r));
+        for (int c = 1; c < grid.columnCount(); ++c) {
+            const QString text = table.GetCell(c - 1, r);
+            SetGridCell(grid, c, r, text);
+            if (!text.isEmpty())
+                widen(c, text);
+        }
+    }
+    for (int c = 0; c < grid.columnCount(); ++c)
+        fitColumn(grid, c, widths[size_t(c)]);
+}
+
 void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader)
 {
     const int skip = withHeader ? 0 : 1;
@@ -174,12 +212,12 @@ void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader)
             bool number = false;
             if (h.size() >= 3 && h.startsWith(QLatin1Char('[')) && close > 1)
                 h.mid(1, close - 1).toInt(&number);
-            if (number) {
-                int from = close + 1;
-                while (from < h.size() && h[from] == QLatin1Char(' '))
-                    ++from;
+            int from = close + 1;
+            while (number && from < h.size() && h[from] == QLatin1Char(' '))
+                ++from;
+            // A number with no name after it is the header itself, not a prefix.
+            if (number && from < h.size())
                 h = h.mid(from);
-            }
             table.SetCell(c, 0, h);
         }
         for (int r = 1 - skip; r < rows; ++r)
@@ -316,26 +354,27 @@ bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargi
                      QLabel *st3)
 {
     const QFontMetrics metrics(grid.font());
+    std::vector<int> widths(size_t(std::max(grid.columnCount(), 1)), 0);
     for (int c = 1; c < grid.columnCount(); ++c)
-        grid.setColumnWidth(c, metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin);
+        widths[size_t(c)] = metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin;
     ImportStats stats;
     for (int r = 1; r < grid.rowCount(); ++r) {
         if (grid.columnCount() > 3) {
             AddImportStat(1, GridCell(grid, 2, r), fs, stats);
             AddImportStat(2, GridCell(grid, 3, r), fs, stats);
         }
-        for (int c = 1; c < grid.columnCount(); ++c) {
-            const int width = metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin;
-            if (width > grid.columnWidth(c))
-                grid.setColumnWidth(c, width);
-        }
+        for (int c = 1; c < grid.columnCount(); ++c)
+            widths[size_t(c)] =
+                std::max(widths[size_t(c)], metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin);
     }
+    for (int c = 1; c < grid.columnCount(); ++c)
+        fitColumn(grid, c, widths[size_t(c)]);
     ShowImportStats(st1, st2, st3, ImportStatsText(grid, true, true, stats));
     if (stats.FirstDate.isEmpty() || stats.FirstNum < 0)
         return MessageProc(
                    grid.window(),
                    QStringLiteral("Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"),
-                   MB_ICONQUESTION, MB_YESNO) == IDYES;
+                   MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES;
     return true;
 }
 

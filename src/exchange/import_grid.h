@@ -28,6 +28,11 @@ ImportStats TableToGridBySpec(const TD2D &table, const tspec &spec, QTableWidget
                               bool datesOn, int numCol, int dateCol, const TFormatSettings &fs);
 // A table whose row 0 is the header.
 void TableToGrid(const TD2D &table, QTableWidget &grid);
+// A table read from a Paradox file (row 0 its field names) into the grid: headers "[i] " + name, record r
+// in row r under its number. Each header sets its column's width to its text plus colMargin, each cell
+// widens its column to fit; the number column only widens. No column is left narrower than the view needs
+// to draw its texts whole.
+void ParadoxTableToGrid(const TD2D &table, QTableWidget &grid, int colMargin);
 // The grid back into the table; withHeader puts the headers, without their "[n] ", into row 0.
 void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader);
 
@@ -51,7 +56,9 @@ bool GridAddELQ(QTableWidget &grid);
 void SortByItime(TD2D &table, int col, const TFormatSettings &dmy);
 
 // The check before writing a Paradox journal (2 event number, 3 date): widens the columns to their texts
-// plus colMargin, shows the statistics and asks as ConfirmJournalWrite does. False on "No".
+// plus colMargin (at least what the view needs to draw them whole) and shows the statistics; with no dates,
+// no event numbers or a broken numbering it asks whether to write all the same, "No" being the answer Enter
+// gives. False on "No".
 bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
                      QLabel *st3);
 

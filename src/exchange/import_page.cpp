@@ -184,6 +184,8 @@ void ImportPage::ClearImportGrid(bool lock)
     if (lock)
         return;
     m_gridTable = 0;
+    // The panels speak of the grid's rows: with the rows gone they would tell of an earlier read.
+    ShowImportStats(control<QLabel>("st1"), control<QLabel>("st2"), control<QLabel>("st3"), {});
     TMStringGrid *sg = m_mainf.sg;
     sg->setColumnCount(2);
     sg->setRowCount(2);
@@ -423,6 +425,14 @@ void ImportPage::ReadTextFiles(const QString &eventsFile, const QString &sbFile,
     for (int t = 0; t < 3; ++t)
         if (!Txt2dsl(m_mainf.importTable(t), m_formats.importSpec[t], files[t]))
             return;
+    // Without events nothing can be written, however many readings the other two files hold.
+    if (m_mainf.importTable(0).RowCount() <= 0) {
+        MessageProc(&m_mainf,
+                    QStringLiteral("В файле \"") + QFileInfo(eventsFile).fileName() +
+                        QStringLiteral("\" нет данных!"),
+                    MB_ICONWARNING, MB_OK);
+        return;
+    }
     if (!m_mainf.imm->isChecked()) {
         ClearImportGrid(true);
         RadioChanged();
@@ -435,6 +445,14 @@ void ImportPage::showStats(const ImportStats &stats, bool numbersOn, bool datesO
 {
     ShowImportStats(control<QLabel>("st1"), control<QLabel>("st2"), control<QLabel>("st3"),
                     ImportStatsText(*m_mainf.sg, numbersOn, datesOn, stats));
+}
+
+bool ImportPage::CheckImportGrid()
+{
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, m_formats.importSpec[SpecEvents], m_mainf.fsLocal, m_mainf.curYear);
+    return ::CheckImportGrid(*m_mainf.sg, fs, m_mainf.cellPad, control<QLabel>("st1"), control<QLabel>("st2"),
+                             control<QLabel>("st3"));
 }
 
 void ImportPage::ShowImportTable(int slot)

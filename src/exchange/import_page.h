@@ -82,6 +82,8 @@ public:
     ImportStats importStats;
     // The statistics panels st1..st3 for what a read gathered.
     void showStats(const ImportStats &stats, bool numbersOn, bool datesOn);
+    // The check before writing a Paradox journal on the grid, with the panels and the "Events" format.
+    bool CheckImportGrid();
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

@@ -34,10 +34,22 @@ private:
 
 void write(Tmainf &mainf, const TD2D &table)
 {
-    if (Tdm *dm = Tdm::instance()) {
-        MainWindowKrvHost host(mainf, *dm);
-        WriteKrvTable(host, table);
-    }
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return;
+    MainWindowKrvHost host(mainf, *dm);
+    if (WriteKrvTable(host, table))
+        MessageProc(&mainf, QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
+}
+
+// What the panels tell of a bulletin read: its rows and columns, and the days of its origins.
+ImportStats originDays(const TD2D &table)
+{
+    ImportStats stats;
+    for (int r = 1; r < table.RowCount(); ++r)
+        if (table.GetCell(1, r) == QLatin1String("O ="))
+            AddImportStat(2, table.GetCell(0, r), TFormatSettings(), stats);
+    return stats;
 }
 
 } // namespace
@@ -55,12 +67,19 @@ void ReadKRV(Tmainf &Mainf, const QString &FileName)
         page->ClearImportGrid(false);
         return;
     }
+    // Only the header row: no event of the file had a station line.
+    if (table.RowCount() <= 1) {
+        page->ClearImportGrid(false);
+        MessageProc(&Mainf, QStringLiteral("В KRV - файле нет данных!"), MB_ICONWARNING, MB_OK);
+        return;
+    }
     if (Mainf.imm->isChecked()) {
         write(Mainf, table);
         return;
     }
     page->ClearImportGrid(true);
     TableToGrid(table, *Mainf.sg);
+    page->showStats(originDays(table), false, true);
 }
 
 void WriteKRV(Tmainf &Mainf)

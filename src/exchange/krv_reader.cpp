@@ -109,9 +109,10 @@ private:
         int phases = 0;
         std::array<int, 9> next{};
         while (nextLine(line)) {
-            // An event line before any station of this event opens the next event: this one had no
-            // stations, and its lines must not take those of the next.
-            if (phases == 0 && isEventLine(line, next))
+            // Once its title is read, an event line before any station of this event opens the next
+            // event: this one had no stations, and its lines must not take those of the next. Before the
+            // title it is only a line of another kind than the one expected, and the event keeps its own.
+            if (phases == 0 && state != Title && isEventLine(line, next))
                 return true;
             switch (state) {
             case Title:

@@ -625,13 +625,21 @@ void OrvRun::run()
     } catch (const std::exception &e) {
         m_progress.reset();
         const auto *own = dynamic_cast<const BrenvaleError *>(&e);
-        MessageProc(&m_mainf,
-                    QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
-                        QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
-                        QStringLiteral("; last sql = \r\r") + m_lastSql +
-                        QStringLiteral("\r\rСообщение об ошибке:\r") +
-                        (own ? own->message() : QString::fromLocal8Bit(e.what())),
-                    MB_ICONERROR, MB_OK);
+        const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
+        // A file only looked at touched no database: the failure is the file's.
+        if (m_viewOnly)
+            MessageProc(&m_mainf,
+                        QStringLiteral("ReadORV: Не удалось прочитать файл \"") +
+                            QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +
+                            reason,
+                        MB_ICONERROR, MB_OK);
+        else
+            MessageProc(&m_mainf,
+                        QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
+                            QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
+                            QStringLiteral("; last sql = \r\r") + m_lastSql +
+                            QStringLiteral("\r\rСообщение об ошибке:\r") + reason,
+                        MB_ICONERROR, MB_OK);
     }
 }
 

@@ -544,22 +544,3 @@ void WriteParadoxGridToDB(ParadoxJournalHost &Host, const TD2D &Journal, const T
     Host.HideProgress();
     Host.CloseDB_ADO(db);
 }
-
-ImportStats JournalStats(const TD2D &Journal, const TFormatSettings &FS)
-{
-    ImportStats stats;
-    for (int r = 1; r < Journal.RowCount() && Journal.ColCount() > 2; ++r) {
-        AddImportStat(1, Journal.GetCell(1, r), FS, stats);
-        AddImportStat(2, Journal.GetCell(2, r), FS, stats);
-    }
-    return stats;
-}
-
-bool ConfirmJournalWrite(QWidget *Owner, const ImportStats &Stats)
-{
-    if (!Stats.FirstDate.isEmpty() && Stats.FirstNum >= 0)
-        return true;
-    return MessageProc(Owner,
-                       QStringLiteral("Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"),
-                       MB_ICONQUESTION, MB_YESNO) == IDYES;
-}

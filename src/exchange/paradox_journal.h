@@ -1,6 +1,5 @@
 #pragma once
 
-#include "exchange/paradox_table.h"
 #include "lib/datetime.h"
 
 #include <QString>
@@ -36,10 +35,3 @@ public:
 // database as it was before that stage. FS: the settings of the import format "Events". Shows its own
 // messages.
 void WriteParadoxGridToDB(ParadoxJournalHost &Host, const TD2D &Journal, const TFormatSettings &FS);
-
-// The statistics of a journal as the check before writing gathers them: event numbers from the column
-// "N event", dates from "Data" (the second and third columns).
-ImportStats JournalStats(const TD2D &Journal, const TFormatSettings &FS);
-// The check before writing a journal: with no dates, no event numbers or a broken numbering the user
-// is asked whether to write all the same.
-bool ConfirmJournalWrite(QWidget *Owner, const ImportStats &Stats);

@@ -3,11 +3,13 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/main_window_host.h"
+#include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/operation_progress.h"
 #include "exchange/paradox_journal.h"
 #include "exchange/paradox_table.h"
 #include "lib/messages.h"
+#include "lib/mstring_grid.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -48,16 +50,20 @@ TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
     return fs;
 }
 
-void writeJournal(Tmainf &mainf, ImportPage &page, const TD2D &journal)
+// The check before writing, then the grid as it stands, corrections and all, into the bulletin.
+void writeJournal(Tmainf &mainf, ImportPage &page)
 {
-    const TFormatSettings fs = eventsFormat(mainf, page);
-    if (!ConfirmJournalWrite(&mainf, JournalStats(journal, fs)))
+    if (!page.CheckImportGrid())
         return;
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
+    const TMStringGrid &sg = *mainf.sg;
+    TD2D journal;
+    journal.Init(std::max(sg.columnCount() - 1, 0), sg.rowCount());
+    GridToTable(sg, journal, true);
     MainWindowJournalHost host(mainf, *dm);
-    WriteParadoxGridToDB(host, journal, fs);
+    WriteParadoxGridToDB(host, journal, eventsFormat(mainf, page));
 }
 
 } // namespace
@@ -80,6 +86,8 @@ void ReadParadox(Tmainf &Mainf, const QString &FileName)
     const TFormatSettings fs = eventsFormat(Mainf, *page);
     const ParadoxResult result = ReadParadoxTable(file, table, fs, page->importStats, Mainf.sett.in_provider);
     file.close();
+    // Whatever was read before a failure stays in view to be looked at, not written.
+    ParadoxTableToGrid(table, *Mainf.sg, Mainf.cellPad);
     if (result.status != ParadoxStatus::Complete) {
         MessageProc(&Mainf, ParadoxFailureMessage(result), MB_ICONERROR, MB_OK);
         return;
@@ -87,7 +95,9 @@ void ReadParadox(Tmainf &Mainf, const QString &FileName)
     if (table.ColCount() > 0)
         page->ClearImportGrid(true);
     if (Mainf.imm->isChecked())
-        writeJournal(Mainf, *page, table);
+        writeJournal(Mainf, *page);
+    else
+        page->showStats(page->importStats, true, true);
 }
 
 void WriteParadoxJournal(Tmainf &Mainf)
@@ -99,5 +109,5 @@ void WriteParadoxJournal(Tmainf &Mainf)
         MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
         return;
     }
-    writeJournal(Mainf, *page, Mainf.importTable(ParadoxImportTable));
+    writeJournal(Mainf, *page);
 }

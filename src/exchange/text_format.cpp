@@ -227,6 +227,7 @@ void TspecToFormatSettings(TFormatSettings &fs, const tspec &spec, const TFormat
 
     const quint16 centuryBase = quint16((currentYear / 100 - 1) * 100);
     fs.TwoDigitYearCenturyWindow = quint16(quint16(currentYear) - quint16(centuryBase + spec.byear));
+    fs.WindowYear = currentYear;
 }
 
 QString SpecFilePath(const QString &programDir, const QString &name)

@@ -130,6 +130,12 @@ void DecadeDays(uint16_t Decade, uint16_t Year, uint16_t Month, uint16_t &FirstD
     }
 }
 
+int StartupYear()
+{
+    static const int year = QDate::currentDate().year();
+    return year;
+}
+
 bool TryStrToDateTime(const QString &S, TDateTime &Value, const TFormatSettings &FS)
 {
     const QString text = TrimBlanks(S);
@@ -147,9 +153,11 @@ bool TryStrToDateTime(const QString &S, TDateTime &Value, const TFormatSettings 
             return false;
     int year = dmy[2];
     if (parts.at(order[0] == 2 ? 0 : order[1] == 2 ? 1 : 2).size() <= 2) {
-        const int windowStart = QDate::currentDate().year() - 50;
+        const int reference = FS.WindowYear > 0 ? FS.WindowYear : StartupYear();
+        const int window = FS.TwoDigitYearCenturyWindow;
+        const int windowStart = window > 0 ? reference - window : reference / 100 * 100;
         year += windowStart / 100 * 100;
-        if (year < windowStart)
+        if (window > 0 && year < windowStart)
             year += 100;
     }
     TDateTime date = 0;

@@ -18,8 +18,12 @@ void SplitDateTimeStr(uint16_t Year, uint16_t Month, uint16_t Day, uint16_t Hour
 // Bulletin decades: 1 is days 1..10, 2 is 11..20, anything else 21 to the end of the month.
 void DecadeDays(uint16_t Decade, uint16_t Year, uint16_t Month, uint16_t &FirstDay, uint16_t &LastDay);
 
+// The current year as the program found it on first asking, at start-up; it does not change while the
+// program runs.
+int StartupYear();
+
 // A date in the order of FS.ShortDateFormat with FS.DateSeparator, optionally followed by blanks and a
-// time h:n[:s] with FS.TimeSeparator. A one- or two-digit year falls in the fifty years either
-// side of the current one.
+// time h:n[:s] with FS.TimeSeparator. A one- or two-digit year falls in FS's century window, counted
+// from FS.WindowYear (StartupYear() when 0), never from today's date.
 bool TryStrToDateTime(const QString &S, TDateTime &Value,
                       const TFormatSettings &FS = DefaultFormatSettings());

@@ -22,9 +22,12 @@ struct TFormatSettings
     QString ShortDateFormat = QStringLiteral("dd.mm.yyyy");
     QString ShortTimeFormat = QStringLiteral("hh:nn:ss");
     QString LongTimeFormat = QStringLiteral("hh:nn:ss");
-    // Two-digit years read as the century that starts this many years before the current year; 0
-    // keeps them in the current century.
-    int TwoDigitYearCenturyWindow = 0;
+    // Two-digit years read as the century that starts this many years before WindowYear; 0 keeps them
+    // in WindowYear's century.
+    int TwoDigitYearCenturyWindow = 50;
+    // The year the window is counted from: the one fixed at program start (0 stands for StartupYear()),
+    // so a date never reads differently as the clock moves on.
+    int WindowYear = 0;
 };
 
 const TFormatSettings &DefaultFormatSettings();

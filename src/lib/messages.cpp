@@ -57,7 +57,8 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
         break;
     }
 
-    struct Choice {
+    struct Choice
+    {
         const char *label;
         QMessageBox::ButtonRole role;
         int id;
@@ -81,7 +82,8 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
         choices = {{"Да", QMessageBox::YesRole, IDYES}, {"Нет", QMessageBox::NoRole, IDNO}};
         break;
     case MB_RETRYCANCEL:
-        choices = {{"Повтор", QMessageBox::AcceptRole, IDRETRY}, {"Отмена", QMessageBox::RejectRole, IDCANCEL}};
+        choices = {{"Повтор", QMessageBox::AcceptRole, IDRETRY},
+                   {"Отмена", QMessageBox::RejectRole, IDCANCEL}};
         break;
     default:
         choices = {{"OK", QMessageBox::AcceptRole, IDOK}};
@@ -90,7 +92,9 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
     QList<QPair<QAbstractButton *, int>> made;
     for (const Choice &c : choices)
         made.append({box.addButton(QString::fromUtf8(c.label), c.role), c.id});
-    box.setDefaultButton(static_cast<QPushButton *>(made.first().first));
+    const qsizetype preferred = (flags >> 8) & 0xF;
+    box.setDefaultButton(
+        static_cast<QPushButton *>(made.value(preferred < made.size() ? preferred : 0).first));
     box.raise();
     box.activateWindow();
     box.exec();

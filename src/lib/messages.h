@@ -19,12 +19,17 @@ enum : unsigned {
     MB_ICONQUESTION = 32,
     MB_ICONWARNING = 48,
     MB_ICONINFORMATION = 64,
+    // Which button Enter presses; the first one unless told.
+    MB_DEFBUTTON1 = 0,
+    MB_DEFBUTTON2 = 0x100,
+    MB_DEFBUTTON3 = 0x200,
     MB_SETFOREGROUND = 0x10000,
 };
 
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 
-using MessageProcType = std::function<int(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)>;
+using MessageProcType =
+    std::function<int(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)>;
 
 // Every message to the user goes through one of these; both start as MsgBox. The main window replaces
 // the error procedure, tests replace both with recorders.

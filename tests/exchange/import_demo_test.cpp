@@ -114,6 +114,28 @@ const QList<Expected> kArrivals[] = {
        u"KRV|05.02.2026|e|Sg|SP|N|05.02.2026 12:34:30|1"_s}}},
 };
 
+// What the page shows after a read for review, by type: the header row's and the first data row's first
+// five cells, and the three panels. The event file's view is checked apart: its columns are the dump's.
+struct Shown5
+{
+    QStringList header, first, panels;
+};
+const Shown5 kShown[] = {
+    {{"", "[1] N c/c", "[2] N event", "[3] Data", "[4] Faza"},
+     {"1", "1", "9002", "05.02.2026", "eP"},
+     {"1 строк, 16 колонок (полей)", "с 05.02.2026 по 05.02.2026", "события 9002 - 9002 (1 всего)"}},
+    {{"", "[1] №", "[2] Дата", "[3] Волна", "[4] Прибор и составл."},
+     {"1", "9003", "05.02.2026", "+iP", "СКМ-3 Z"},
+     {"2 строк, 14 колонок (полей)", "с 05.02.2026 по 06.02.2026", "события 9003 - 9004 (2 всего)"}},
+    {{"", "[1] orid", "[2] num", "[3] time", "[4] dec"},
+     {"1", "", "9001", "05.02.2026 10:15:00", "5"},
+     {"1 строк, 18 колонок (полей)", "", "события 9001 - 9001 (1 всего)"}},
+    {},
+    {{"", "[1] sta", "[2] Pn_q", "[3] Pn", "[4] Pg_q"},
+     {"1", "05.02.2026 12:34:00", "3", "14", "0"},
+     {"5 строк, 18 колонок (полей)", "с 05.02.2026 по 05.02.2026", ""}},
+};
+
 void writeXlsx(const QString &path)
 {
     lxw_workbook *wb = workbook_new(QFile::encodeName(path).constData());
@@ -207,6 +229,20 @@ struct DemoImport
     QPushButton *button(const char *name) const
     {
         return w->findChild<QPushButton *>(QString::fromLatin1(name));
+    }
+    QStringList gridRow(int row, int columns) const
+    {
+        QStringList cells;
+        for (int c = 0; c < columns; ++c)
+            cells << GridCell(*w->sg, c, row);
+        return cells;
+    }
+    QStringList panels() const
+    {
+        QStringList texts;
+        for (const char *name : {"st1", "st2", "st3"})
+            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        return texts;
     }
 
     // The user chooses the type (formats reset), the test the station's formats and the file.
@@ -320,7 +356,14 @@ TEST(ImportDemo, EveryTypeFromItsFileIntoTheDatabaseInBothModes)
             if (!immediate) {
                 EXPECT_EQ(p.databases(), before);
                 EXPECT_TRUE(p.page().gridLock());
-                EXPECT_GT(p.w->sg->rowCount(), 1);
+                if (type == ImportOrv) {
+                    EXPECT_TRUE(p.gridRow(1, p.w->sg->columnCount()).contains(u"20260205101500"_s));
+                    EXPECT_EQ(p.panels().value(2), u"Версия ORV: 1.1"_s);
+                } else {
+                    EXPECT_EQ(p.gridRow(0, 5), kShown[type].header);
+                    EXPECT_EQ(p.gridRow(1, 5), kShown[type].first);
+                    EXPECT_EQ(p.panels(), kShown[type].panels);
+                }
                 EXPECT_EQ(p.w->findChild<QLabel *>(u"Label61"_s)->isHidden(), type != ImportOrv);
                 p.button("Button14")->click();
             }
@@ -329,6 +372,28 @@ TEST(ImportDemo, EveryTypeFromItsFileIntoTheDatabaseInBothModes)
             for (const Expected &e : kArrivals[type])
                 EXPECT_EQ(p.rows(e.orx, e.sql), e.rows) << e.sql;
         }
+}
+
+// The station's Paradox journal read for review, corrected in the grid and written: the bulletin gets the
+// corrected lines.
+TEST(ImportDemo, ParadoxJournalCorrectedInTheGrid)
+{
+    DemoImport p;
+    p.choose(ImportParadox, false);
+    p.w->imm->setChecked(false);
+    p.button("Button11")->click();
+    ASSERT_TRUE(p.page().gridLock());
+    EXPECT_EQ(GridCell(*p.w->sg, 16, 0), u"[16] Notes"_s);
+    EXPECT_EQ(GridCell(*p.w->sg, 16, 1), u"Камчатка"_s);
+    SetGridCell(*p.w->sg, 16, 1, u"Курилы"_s);
+    SetGridCell(*p.w->sg, 8, 1, u"13.75"_s);
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, "select num,comment from [События] where num=9002"),
+              QStringList{u"9002|Курилы"_s});
+    // 13.75 s: 13 whole seconds, tenths 7.5 rounded half to even.
+    EXPECT_EQ(p.rows(false, "select Phase,[Time],[Dec] from [Станционный бюллетень] where N_equake=9002"),
+              QStringList{u"P|05.02.2026 10:15:13|8"_s});
 }
 
 // A type refused for the target, a missing file or a write before any read: the message, and neither the

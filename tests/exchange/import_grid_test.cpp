@@ -2,6 +2,7 @@
 #include "lib/errors.h"
 #include "support/test_support.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTableWidget>
 
@@ -65,9 +66,16 @@ TEST(ImportGrid, HeadersNumbersAndTheWayBack)
     EXPECT_EQ(back.GetCell(0, 0), u"00"_s);
     GridToTable(t.g, back, true);
     EXPECT_EQ(back.RowCount(), 4);
+    // A bracketed number with no name after it is the header's own text.
     EXPECT_EQ((QStringList{back.GetCell(0, 0), back.GetCell(1, 0), back.GetCell(2, 0)}),
-              (QStringList{u"Phase"_s, u"[x] Phase"_s, u""_s}));
+              (QStringList{u"Phase"_s, u"[x] Phase"_s, u"[12]"_s}));
     EXPECT_EQ(back.GetCell(1, 3), u"edited"_s);
+    SetGridCell(t.g, 1, 0, u"[3]  "_s);
+    SetGridCell(t.g, 2, 0, u"[3]  N c/c"_s);
+    SetGridCell(t.g, 3, 0, u"[] Phase"_s);
+    GridToTable(t.g, back, true);
+    EXPECT_EQ((QStringList{back.GetCell(0, 0), back.GetCell(1, 0), back.GetCell(2, 0)}),
+              (QStringList{u"[3]  "_s, u"N c/c"_s, u"[] Phase"_s}));
 }
 
 TEST(ImportGrid, StatisticsOfNumbersAndDates)
@@ -244,10 +252,57 @@ TEST(ImportGrid, CheckBeforeWritingAJournal)
         if (c.asked) {
             EXPECT_EQ(rec.last().text,
                       u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s);
+            EXPECT_EQ(rec.last().icon, unsigned(MB_ICONQUESTION));
+            // Enter answers No.
+            EXPECT_EQ(rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
         }
         EXPECT_EQ(st1.text(), u"2 строк, 4 колонок (полей)"_s);
         EXPECT_GT(g.columnWidth(4), g.columnWidth(1));
+        const int width = g.columnWidth(4);
+        g.resizeColumnToContents(4);
+        EXPECT_LE(g.columnWidth(4), width); // the comment is drawn whole
     }
+}
+
+TEST(ImportGrid, ParadoxTableWithNumberedHeadersAndWidths)
+{
+    TD2D table;
+    table.Init(3, 4);
+    table.SetRow(0, {u"N c/c"_s, u"Notes"_s, u"M"_s});
+    table.SetRow(1, {u"1"_s, u"a note much wider than its header"_s, QString()});
+    table.SetRow(2, {u"2"_s, QString(), QString()});
+    QTableWidget g;
+    g.setColumnCount(4);
+    g.setRowCount(2);
+    g.setColumnWidth(0, 8);
+    const int numbers = g.columnWidth(0); // no narrower than the header allows
+    g.setColumnWidth(3, 900);             // an earlier read's column
+    constexpr int margin = 5;
+    ParadoxTableToGrid(table, g, margin);
+    ASSERT_EQ(g.columnCount(), 4);
+    ASSERT_EQ(g.rowCount(), 4);
+    EXPECT_EQ(gridRow(g, 0), (QStringList{u""_s, u"[1] N c/c"_s, u"[2] Notes"_s, u"[3] M"_s}));
+    EXPECT_EQ(gridRow(g, 1), (QStringList{u"1"_s, u"1"_s, u"a note much wider than its header"_s, u""_s}));
+    EXPECT_EQ(gridRow(g, 3), (QStringList{u"3"_s, u""_s, u""_s, u""_s}));
+    // Each column as wide as its widest text and the margin, and wide enough for the view to draw its
+    // texts whole; a header sets its column's width afresh, so nothing is left of a wider earlier read.
+    const QFontMetrics fm(g.font());
+    const int wanted[] = {std::max(numbers, fm.horizontalAdvance(u"3"_s) + margin),
+                          fm.horizontalAdvance(u"[1] N c/c"_s) + margin,
+                          fm.horizontalAdvance(u"a note much wider than its header"_s) + margin,
+                          fm.horizontalAdvance(u"[3] M"_s) + margin};
+    for (int c = 0; c < 4; ++c) {
+        const int width = g.columnWidth(c);
+        g.resizeColumnToContents(c);
+        EXPECT_EQ(width, std::max(wanted[c], g.columnWidth(c))) << c;
+    }
+
+    // A table whose header counts no record: the header row alone.
+    table.Init(3, 1);
+    table.SetRow(0, {u"N c/c"_s, u"Notes"_s, u"M"_s});
+    ParadoxTableToGrid(table, g, margin);
+    EXPECT_EQ(g.rowCount(), 1);
+    EXPECT_EQ(GridCell(g, 2, 0), u"[2] Notes"_s);
 }
 
 TEST(ImportGrid, FindsRowsForTheSearchButtons)

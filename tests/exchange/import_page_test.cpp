@@ -173,6 +173,16 @@ TEST(ImportPage, ClearImportGrid)
     EXPECT_TRUE(p.w->gridLock());
     EXPECT_EQ(sg->item(3, 4)->text(), u"x"_s);
 
+    // The panels speak of the grid: they stay with its rows and go with them.
+    QLabel *st[] = {p.w->findChild<QLabel *>(u"st1"_s), p.w->findChild<QLabel *>(u"st2"_s),
+                    p.w->findChild<QLabel *>(u"st3"_s)};
+    for (QLabel *label : st)
+        label->setText(u"нарушена нумерация событий"_s);
+    for (QLabel *label : {st[1], st[2]})
+        label->setStyleSheet(u"color: red; font-weight: bold;"_s);
+    p.w->ClearImportGrid(true);
+    EXPECT_EQ(st[2]->text(), u"нарушена нумерация событий"_s);
+
     p.w->ClearImportGrid(false);
     EXPECT_FALSE(p.w->gridLock());
     EXPECT_EQ(sg->rowCount(), 2);
@@ -181,6 +191,57 @@ TEST(ImportPage, ClearImportGrid)
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
             EXPECT_TRUE(!sg->item(r, c) || sg->item(r, c)->text().isEmpty()) << r << c;
+    for (QLabel *label : st) {
+        EXPECT_EQ(label->text(), QString()) << label->objectName().toStdString();
+        EXPECT_EQ(label->styleSheet(), QString()) << label->objectName().toStdString();
+    }
+}
+
+// Three text files of which the first holds no line: there is nothing to show or write, and the analyst
+// is told which file is empty.
+TEST(ImportPage, TextFilesWithoutEventsHaveNoData)
+{
+    for (bool immediate : {false, true}) {
+        Program p;
+        p.w->ifrom->setCurrentIndex(2);
+        const QString events = p.dir.file(u"Events7.txt"_s);
+        writeBytes(events, QByteArray());
+        writeBytes(p.dir.file(u"Station_bulletin7.txt"_s), QByteArray());
+        writeBytes(p.dir.file(u"Xm_Add7.txt"_s), QByteArray());
+        p.w->Events->setText(events);
+        p.w->Station_bulletin->setText(p.dir.file(u"Station_bulletin7.txt"_s));
+        p.w->XM_Add->setText(p.dir.file(u"Xm_Add7.txt"_s));
+        p.w->imm->setChecked(immediate);
+        p.page().ReadData();
+        ASSERT_EQ(p.recorder.count(), 1);
+        EXPECT_EQ(p.recorder.last().text, u"В файле \"Events7.txt\" нет данных!"_s);
+        EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONWARNING));
+        EXPECT_FALSE(p.page().gridLock());
+        EXPECT_EQ(p.w->sg->rowCount(), 2);
+        EXPECT_EQ(p.w->findChild<QLabel *>(u"st1"_s)->text(), QString());
+    }
+}
+
+// Looking at a file that is no event file touches no database: the message says the file could not be
+// read, and why.
+TEST(ImportPage, EventFileThatIsNoArchive)
+{
+    Program p;
+    p.w->sett.fullorx = true;
+    p.w->ifrom->setCurrentIndex(3);
+    p.w->imm->setChecked(false);
+    const QString file = p.dir.file(u"junk.orv"_s);
+    writeBytes(file, "this is no archive");
+    p.w->Edit5->setText(file);
+    p.page().ReadData();
+    ASSERT_EQ(p.recorder.count(), 1);
+    const QString text = p.recorder.last().text;
+    EXPECT_TRUE(
+        text.startsWith(u"ReadORV: Не удалось прочитать файл \"junk.orv\".\rСообщение об ошибке:\r"_s))
+        << text.toStdString();
+    EXPECT_TRUE(text.endsWith(u"Not a zip archive"_s)) << text.toStdString();
+    EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_FALSE(p.page().gridLock());
 }
 
 TEST(ImportPage, TextFileSiblingsFollowTheTemplates)

@@ -8,6 +8,8 @@
 #include "lib/mstring_grid.h"
 #include "support/program_env.h"
 
+#include <QLabel>
+
 namespace {
 
 // A partner bulletin as the partner group sends it (windows-1251): a heading, event A with three
@@ -110,6 +112,30 @@ TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
           kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(7, 1) + kBulletin.mid(5, 2),
           QList<const char *>()})
         EXPECT_EQ(tableRows(parsed(bulletinBytes(lines))), kTable.mid(0, 1));
+}
+
+// While a title is awaited a further event line is only a line of another kind: the event keeps its own
+// line. Once the title is read, an event line before any station opens the next event.
+TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
+{
+    const struct
+    {
+        const char *name;
+        QList<const char *> lines;
+        QStringList table;
+    } cases[] = {
+        {"another event's line before the title",
+         kBulletin.mid(2, 1) + kBulletin.mid(11, 1) + kBulletin.mid(4, 4), kTable.mid(0, 6)},
+        {"two of them and a heading",
+         kBulletin.mid(2, 1) + kBulletin.mid(11, 1) + kBulletin.mid(0, 1) + kBulletin.mid(17, 1) +
+             kBulletin.mid(4, 4),
+         kTable.mid(0, 6)},
+        {"after the title",
+         kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(11, 1) + kBulletin.mid(13, 4),
+         kTable.mid(0, 1) + kTable.mid(9, 5)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(tableRows(parsed(bulletinBytes(c.lines))), c.table) << c.name;
 }
 
 TEST(KrvReader, StationCodes)
@@ -311,25 +337,81 @@ TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
     ASSERT_TRUE(writeBytes(file, bulletinBytes()));
     p.w->Edit5->setText(file);
 
+    // The panels still tell of an earlier read.
+    const auto panels = [&p] {
+        QStringList texts;
+        for (const char *name : {"st1", "st2", "st3"})
+            texts << p.w->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        return texts;
+    };
+    for (const char *name : {"st1", "st2", "st3"})
+        p.w->findChild<QLabel *>(QString::fromLatin1(name))->setText(QStringLiteral("события 1 - 9"));
+
     p.w->imm->setChecked(false);
     page.ReadData();
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
     EXPECT_TRUE(page.gridLock());
     EXPECT_EQ(tableRows(*p.w->importTables[2]), kTable);
+    EXPECT_EQ(GridCell(*p.w->sg, 1, 0), QStringLiteral("[1] sta"));
+    EXPECT_EQ(GridCell(*p.w->sg, 1, 1), QStringLiteral("05.02.2026 12:34:00"));
     EXPECT_EQ(GridCell(*p.w->sg, 1, 5), QStringLiteral("KRV"));
+    EXPECT_EQ(panels(), QStringList({"20 строк, 18 колонок (полей)", "с 05.02.2026 по 28.02.2026", ""}));
     EXPECT_TRUE(rows("select num from [События]").isEmpty());
 
     SetGridCell(*p.w->sg, 1, 5, QStringLiteral("KRVX"));
     page.WriteData();
-    EXPECT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Данные импортированы."), MB_ICONINFORMATION}}));
     EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3"}));
     EXPECT_EQ(rows("select station_cod from [Станционный бюллетень] order by arid").value(0),
               QStringLiteral("KRVX"));
 
+    p.rec.clear();
     p.w->imm->setChecked(true);
     page.ReadData();
-    EXPECT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Данные импортированы."), MB_ICONINFORMATION}}));
     EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3", "4", "5", "6"}));
+
+    // A file that cannot be read leaves no figures of the read before it.
+    p.rec.clear();
+    p.w->imm->setChecked(false);
+    page.ReadData();
+    ASSERT_TRUE(page.gridLock());
+    ASSERT_TRUE(writeBytes(
+        file, bulletinBytes(QList<const char *>{" 31  2  1 12 34   3  14   0   7"} + kBulletin.mid(4, 4))));
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_FALSE(page.gridLock());
+    EXPECT_EQ(panels(), QStringList({"", "", ""}));
+}
+
+// A file without a single station line is no bulletin to show or write; the analyst is told so.
+TEST(KrvImportPage, FileWithoutStationsHasNoData)
+{
+    for (bool immediate : {false, true}) {
+        ProgramWindow p;
+        const QString bulletin = p.dir.file(QStringLiteral("krv.mdb"));
+        createBulletinFile(bulletin);
+        p.addStation(QStringLiteral("KRV"), QStringLiteral("KRV"), QStringLiteral("Партнёры"));
+        p.w->stations.last().out_file_jet = bulletin;
+        p.w->sett.start_mode = 1;
+        p.w->sett.out_provider = 0;
+        p.w->SetImportPage(new ImportPage(*p.w));
+        auto &page = *static_cast<ImportPage *>(p.w->importPage());
+        page.SetImportType(ImportKrv);
+        const QString file = p.dir.file(QStringLiteral("tab_1.txt"));
+        ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin.mid(0, 7))));
+        p.w->Edit5->setText(file);
+        p.w->imm->setChecked(immediate);
+        page.ReadData();
+        EXPECT_EQ(shown(p.rec),
+                  (QList<Shown>{{QStringLiteral("В KRV - файле нет данных!"), MB_ICONWARNING}}));
+        EXPECT_FALSE(page.gridLock());
+        EXPECT_EQ(p.w->sg->rowCount(), 2);
+        EXPECT_EQ(GridCell(*p.w->sg, 1, 0), QString());
+        EXPECT_EQ(dbRows(*openStationFile(bulletin), QStringLiteral("select count(*) from [События]")),
+                  QStringList({"0"}));
+    }
 }
 
 } // namespace

@@ -70,10 +70,10 @@ protected:
             db->Open();
         return dbRows(*db, sql);
     }
-    std::pair<int, int> write(const QList<const char *> &lines)
+    std::pair<int, int> write(const QList<const char *> &lines, const TFormatSettings &fs = TFormatSettings())
     {
         FakeHost h(*db);
-        WriteParadoxGridToDB(h, journal(lines), TFormatSettings());
+        WriteParadoxGridToDB(h, journal(lines), fs);
         EXPECT_FALSE(db->Connected());
         return h.range;
     }
@@ -224,6 +224,39 @@ TEST_P(ParadoxJournal, FailuresAndNoticesAsTheJournalHasThem)
         for (const char *table : {"[Динамические замеры]", "[Станционный бюллетень]", "[События]"})
             exec(*db, u"delete from "_s + QString::fromUtf8(table));
     }
+}
+
+// A journal kept with two-digit years: the "Events" format's window, counted from the year the program
+// fixed at its start, decides the century; the machine's clock has no say.
+TEST_P(ParadoxJournal, TwoDigitYearsFollowTheFormatsWindow)
+{
+    tspec events;
+    events.datefmt = u"dmy"_s;
+    events.dtdel = u'.';
+    events.ext0 = true;
+    events.foury = false;
+    const struct
+    {
+        int startYear;
+        quint16 byear;
+        const char *line;
+    } cases[] = {
+        {2026, 50, "1|10|01.03.65|P|SKMZ|10|0|0"},
+        {2026, 50, "1|11|01.03.30|P|SKMZ|10|0|0"},
+        {2126, 50, "1|12|01.03.65|P|SKMZ|10|0|0"},
+        {2026, 0, "1|13|01.03.00|P|SKMZ|10|0|0"},
+    };
+    for (const auto &c : cases) {
+        events.byear = c.byear;
+        TFormatSettings fs;
+        TspecToFormatSettings(fs, events, TFormatSettings(), c.startYear);
+        rec.clear();
+        write({c.line}, fs);
+        EXPECT_EQ(shown(rec), QList<Shown>({{u"Данные импортированы."_s, 64u}})) << c.line;
+    }
+    EXPECT_EQ(rows(u"select N_equake,[Date],[Time] from [Станционный бюллетень] order by N_equake"_s),
+              (QStringList{u"10|01.03.1965|01.03.1965 10:00:00"_s, u"11|01.03.2030|01.03.2030 10:00:00"_s,
+                           u"12|01.03.2065|01.03.2065 10:00:00"_s, u"13|01.03.1900|01.03.1900 10:00:00"_s}));
 }
 
 TEST_P(ParadoxJournal, WithoutTheStagingTableNothingIsWritten)

@@ -1,10 +1,16 @@
+#include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
 #include "exchange/paradox_fixture.h"
 #include "exchange/paradox_reader.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
+#include "lib/mstring_grid.h"
 #include "support/program_env.h"
+
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -54,50 +60,126 @@ struct Window : ProgramWindow
     }
     QStringList rows(const QString &sql) const { return dbRows(*openStationFile(bulletin), sql); }
     ImportPage &page() { return *static_cast<ImportPage *>(w->importPage()); }
-    TD2D &imported() { return *w->importTables[ParadoxImportTable]; }
 };
 
-TEST(ReadParadox, JournalFileIntoTheImportTableThenIntoTheBulletin)
+// The grid's rows as text, cells joined by "|", trailing empty cells left off.
+QStringList gridRows(const QTableWidget &g)
+{
+    QStringList rows;
+    for (int r = 0; r < g.rowCount(); ++r) {
+        QStringList cells;
+        for (int c = 0; c < g.columnCount(); ++c)
+            cells << GridCell(g, c, r);
+        while (!cells.isEmpty() && cells.last().isEmpty())
+            cells.removeLast();
+        rows << cells.join(QLatin1Char('|'));
+    }
+    return rows;
+}
+
+// The journal above as the grid shows it: numbered headers, record numbers, the "Events" format's dates.
+const QStringList kGrid = {
+    "|[1] N c/c|[2] N event|[3] Data|[4] Faza|[5] Dev|[6] Ho|[7] Min|[8] Sek|[9] T|[10] A E-W|[11] A N-S|"
+    "[12] A Z|[13] S-P|[14] Del|[15] M|[16] Notes",
+    "1|1|10|20.11.2007|eP|SKMZ|23|58|12.25||||-|1-05|45.5||Камчатка",
+    "2|2|||iSM|SKMN|0|1|2.5",
+    "3|3|||SM|SKMN|0|1|4|0.8||12.5||||3.5",
+};
+
+QStringList panels(Window &p)
+{
+    QStringList texts;
+    for (const char *name : {"st1", "st2", "st3"})
+        texts << p.w->findChild<QLabel *>(QString::fromLatin1(name))->text();
+    return texts;
+}
+
+TEST(ReadParadox, JournalShownInTheGridCorrectedThereAndWritten)
 {
     Window p;
     p.w->imm->setChecked(false);
     p.page().ReadData();
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
     EXPECT_TRUE(p.page().gridLock());
-    TD2D &t = p.imported();
-    ASSERT_EQ(t.RowCount(), 4);
-    ASSERT_EQ(t.ColCount(), 16);
-    EXPECT_EQ(t.GetCell(2, 0), u"Data"_s);
-    EXPECT_EQ(t.Columns[1], (QStringList{u"N event"_s, u"10"_s, QString(), QString()}));
-    EXPECT_EQ(t.GetCell(2, 1), u"20.11.2007"_s);
-    EXPECT_EQ(t.GetCell(15, 1), u"Камчатка"_s);
-    EXPECT_EQ(t.GetCell(7, 2), u"2.5"_s);
-    EXPECT_EQ(p.page().importStats.FirstNum, 10);
-    EXPECT_EQ(p.page().importStats.FirstDate, u"20.11.2007"_s);
+    TMStringGrid &sg = *p.w->sg;
+    EXPECT_EQ(gridRows(sg), kGrid);
+    EXPECT_EQ(panels(p), (QStringList{u"3 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
+                                      u"события 10 - 10 (1 всего)"_s}));
+    // Each column as wide as its header or its widest cell and the margin, and wide enough for the view
+    // to draw every text whole; the numbers' column grew from the narrow one the read starts with.
+    const QFontMetrics fm(sg.font());
+    const int pad = p.w->cellPad;
+    const std::pair<int, int> wanted[] = {
+        {0, std::max(8, fm.horizontalAdvance(u"3"_s) + pad)},
+        {2, fm.horizontalAdvance(u"[2] N event"_s) + pad},
+        {3, fm.horizontalAdvance(u"20.11.2007"_s) + pad},
+        {16, std::max(fm.horizontalAdvance(u"[16] Notes"_s), fm.horizontalAdvance(u"Камчатка"_s)) + pad}};
+    for (const auto &[c, least] : wanted)
+        EXPECT_GE(sg.columnWidth(c), least) << c;
+    for (int c = 0; c < sg.columnCount(); ++c) {
+        const int width = sg.columnWidth(c);
+        sg.resizeColumnToContents(c);
+        EXPECT_LE(sg.columnWidth(c), width) << c;
+        sg.setColumnWidth(c, width);
+    }
     EXPECT_TRUE(p.rows(u"select num from [События]"_s).isEmpty());
 
-    WriteParadoxJournal(*p.w);
+    // The analyst corrects the grid: another note, the S reading as P, and an inserted empty line.
+    SetGridCell(sg, 16, 1, u"Курилы"_s);
+    SetGridCell(sg, 4, 2, u"iP"_s);
+    sg.setCurrentCell(3, 1);
+    p.w->findChild<QPushButton *>(u"Button13"_s)->click();
+    EXPECT_EQ(sg.rowCount(), 5);
+
+    p.w->findChild<QPushButton *>(u"Button14"_s)->click();
     EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, 64}}));
     EXPECT_EQ(p.rows(u"select num,deltagr,S_P_time,comment from [События]"_s),
-              QStringList{u"10|45.5|30.12.1899 00:01:05|Камчатка"_s});
+              QStringList{u"10|45.5|30.12.1899 00:01:05|Курилы"_s});
     EXPECT_EQ(
         p.rows(u"select N_seismo,Qual,Phase,Channel_Cod,Channel_component,[Time],[Dec],FM_Z from "
                "[Станционный бюллетень]"_s),
-        (QStringList{u"1|e|P|01|Z|20.11.2007 23:58:12|2|-"_s, u"2|i|S|01|N|21.11.2007 00:01:02|5|<null>"_s}));
-    EXPECT_EQ(
-        p.rows(
-            u"select arid,Channel_nameXM,TimeXM,DecXm,Period_NS,Amp_NS,Magnitude_NE from [Динамические замеры]"_s),
-        QStringList{u"2|SKM|21.11.2007 00:01:04|0|0.8|12.5|3.5"_s});
+        (QStringList{u"1|e|P|01|Z|20.11.2007 23:58:12|2|-"_s, u"2|i|P|01|N|21.11.2007 00:01:02|5|<null>"_s}));
+    // SM no longer follows an S reading: no amplitude row.
+    EXPECT_TRUE(p.rows(u"select arid from [Динамические замеры]"_s).isEmpty());
+    // The inserted line was staged as the empty line the journal keeps.
+    EXPECT_EQ(p.rows(u"select [N c/c],[Notes] from [Add_time]"_s).value(2), u"<null>|."_s);
 }
 
-TEST(ReadParadox, ImmediateModeWritesAtOnce)
+TEST(ReadParadox, ImmediateModeShowsChecksAndWritesAtOnce)
 {
     Window p;
     p.w->imm->setChecked(true);
     p.page().ReadData();
     EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, 64}}));
+    EXPECT_EQ(gridRows(*p.w->sg), kGrid);
+    EXPECT_EQ(panels(p), (QStringList{u"3 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
+                                      u"события 10 - 10 (1 всего)"_s}));
     EXPECT_EQ(p.rows(u"select count(*) from [Станционный бюллетень]"_s), QStringList{u"2"_s});
     EXPECT_EQ(p.rows(u"select count(*) from [Динамические замеры]"_s), QStringList{u"1"_s});
+}
+
+// A field of a type the reader does not know (logical, 9) stops the read at its first record: what was
+// read stays in view, unlocked, and nothing is written.
+TEST(ReadParadox, ReadErrorKeepsTheRowsReadSoFar)
+{
+    for (bool immediate : {false, true}) {
+        Window p;
+        QByteArray bytes = readBytes(p.table);
+        bytes[kPxDescriptors + 2 * 15] = '\x09';
+        writeBytes(p.table, bytes);
+        p.w->imm->setChecked(immediate);
+        p.page().ReadData();
+        EXPECT_EQ(shown(p.rec),
+                  (QList<Shown>{{u"Ошибка при чтении файла\rЗапись 1, поле \"Notes\" (тип 9)"_s, 16}}));
+        EXPECT_FALSE(p.page().gridLock());
+        const QStringList grid = gridRows(*p.w->sg);
+        ASSERT_EQ(grid.size(), 4);
+        EXPECT_EQ(grid[0], kGrid[0]);
+        EXPECT_EQ(grid[1], u"1|1|10|20.11.2007|eP|SKMZ|23|58|12.25||||-|1-05|45.5"_s);
+        EXPECT_EQ(grid[2], u"2"_s);
+        EXPECT_EQ(panels(p), (QStringList{QString(), QString(), QString()}));
+        EXPECT_EQ(p.rows(u"select count(*) from Access"_s), QStringList{u"0"_s});
+    }
 }
 
 TEST(ReadParadox, FilesThatAreNoJournalAreReported)
@@ -139,11 +221,14 @@ TEST(WriteParadoxJournal, NeedsDataReadAndAsksAboutMissingNumbers)
     p.rec.clear();
     p.w->imm->setChecked(false);
     p.page().ReadData();
-    p.imported().SetCell(1, 1, QString()); // the grid lost its only event number
+    SetGridCell(*p.w->sg, 2, 1, QString()); // the grid lost its only event number
     p.rec.answer({IDNO});
     WriteParadoxJournal(*p.w);
     EXPECT_EQ(shown(p.rec),
               (QList<Shown>{{u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s, 32}}));
+    EXPECT_EQ(p.rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(panels(p), (QStringList{u"3 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
+                                      u"нет номеров событий"_s}));
     EXPECT_TRUE(p.rows(u"select * from Access"_s).isEmpty());
 }
 

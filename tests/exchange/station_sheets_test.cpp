@@ -345,6 +345,35 @@ TEST(PetConversion, JournalIntoTheThreeTextTables)
     EXPECT_EQ(tableRows(bulletin), QStringList({"2|||PET||||0|P|||0|| "}));
 }
 
+// An origin before midnight on 1 March of a two-digit year "00": the day before is 28 February in 1900
+// and 29 February in 2000. The "Events" format's window, counted from the year fixed at start-up, decides.
+TEST(PetConversion, TwoDigitYearsFollowTheFormatsWindow)
+{
+    TD2D grid;
+    grid.Init(15, 2);
+    grid.SetCell(1, 1, QStringLiteral("1"));
+    grid.SetCell(2, 1, QStringLiteral("01.03.00"));
+    grid.SetCell(3, 1, QStringLiteral("P"));
+    grid.SetCell(5, 1, QStringLiteral("00:01:10"));
+    grid.SetCell(14, 1, QStringLiteral("O=23-59-58.5"));
+    tspec spec;
+    spec.datefmt = QStringLiteral("dmy");
+    spec.dtdel = QLatin1Char('.');
+    spec.ext0 = true;
+    spec.foury = false;
+    spec.byear = 0;
+    for (const auto &[startYear, origin] :
+         {std::pair(2026, "28.02.00 23:59:58"), std::pair(2126, "29.02.00 23:59:58")}) {
+        TFormatSettings fs;
+        TspecToFormatSettings(fs, spec, TFormatSettings(), startYear);
+        TD2D events, bulletin, xm;
+        QString message;
+        ASSERT_TRUE(PetMacro(grid, fs, {}, {}, EncodeDate(2026, 12, 7), events, bulletin, xm, message))
+            << message.toStdString();
+        EXPECT_EQ(events.GetCell(2, 0), QString::fromLatin1(origin)) << startYear;
+    }
+}
+
 // The journal's text tables above as the bulletin database keeps them: readings numbered from the
 // database's first counter (1), the amplitudes following their readings, empty cells NULL.
 const QStringList kPetDb = {
@@ -437,6 +466,43 @@ TEST(ExcelImportPage, PetJournalThroughTheGridIntoTheBulletin)
     ASSERT_EQ(p.rec.count(), 0) << p.rec.last().text.toStdString();
     EXPECT_EQ(dbState(), kPetDb);
     EXPECT_EQ(GridCell(sg, 3, 1), QStringLiteral("+iP")); // the grid stays as read and edited
+}
+
+// A workbook that fails before its first row has no data, which is said before the failure; one that
+// fails after rows were read says only what failed.
+TEST(ExcelImportPage, FailureBeforeAnyRowSaysNoDataFirst)
+{
+    ProgramWindow p;
+    p.addStation(QStringLiteral("PET"), QStringLiteral("PET"), QStringLiteral("Петропавловск"));
+    p.w->curSta = QStringLiteral("PET");
+    p.w->SetImportPage(new ImportPage(*p.w));
+    auto &page = *static_cast<ImportPage *>(p.w->importPage());
+    page.SetImportType(ImportExcel);
+    p.w->imm->setChecked(false);
+    const QString sheet = p.dir.file(QStringLiteral("pet.xlsx"));
+    p.w->Edit5->setText(sheet);
+
+    writeBytes(sheet, "this is no workbook");
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 2);
+    EXPECT_EQ(p.rec.messages()[0].text, QStringLiteral("В Excel - файле нет данных!"));
+    EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONWARNING));
+    EXPECT_TRUE(
+        p.rec.messages()[1].text.startsWith(QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r")))
+        << p.rec.messages()[1].text.toStdString();
+    EXPECT_EQ(p.rec.messages()[1].icon, unsigned(MB_ICONERROR));
+    EXPECT_FALSE(page.gridLock());
+
+    // A date that carries a time stops the read after its rows were read.
+    p.rec.clear();
+    QFile::remove(sheet);
+    writeXlsx(sheet, {{"Журнал", {"№|Дата", "#1|03.12.2008 10:15:30|P|СКМ-3 Z|10:15:30|#4"}}});
+    page.ReadData();
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r")))
+        << p.rec.last().text.toStdString();
+    EXPECT_EQ(GridCell(*p.w->sg, 2, 1), QStringLiteral("03.12.2008 10:15:30"));
+    EXPECT_FALSE(page.gridLock());
 }
 
 } // namespace

@@ -106,4 +106,52 @@ TEST(TryStrToDateTime, FollowsTheFormatSettings)
         EXPECT_FALSE(TryStrToDateTime(u(bad), v)) << bad;
 }
 
+TEST(TryStrToDateTime, TwoDigitYearsFollowTheWindowOfTheFixedYear)
+{
+    const struct
+    {
+        int windowYear, window;
+        const char *text;
+        int year;
+    } cases[] = {
+        // The window of a text format with pivot 50 fixed in 2026 (2026 - 1950) and in 2126 (2126 - 2050).
+        {2026, 76, "01.03.65", 1965},
+        {2026, 76, "01.03.49", 2049},
+        {2026, 76, "01.03.50", 1950},
+        {2126, 76, "01.03.65", 2065},
+        {2126, 76, "01.03.49", 2149},
+        // Pivot 0: the whole century before.
+        {2026, 126, "1.3.0", 1900},
+        {2026, 126, "1.3.99", 1999},
+        // The system's own settings: fifty years either side; no window: the year's own century.
+        {2026, 50, "01.03.76", 1976},
+        {2026, 50, "01.03.75", 2075},
+        {2026, 0, "01.03.65", 2065},
+        {1999, 0, "01.03.65", 1965},
+        // Four digits are taken as they stand.
+        {2026, 76, "01.03.2065", 2065},
+        {2026, 76, "01.03.0065", 65},
+    };
+    for (const auto &c : cases) {
+        TFormatSettings fs;
+        fs.WindowYear = c.windowYear;
+        fs.TwoDigitYearCenturyWindow = c.window;
+        TDateTime v = 0;
+        ASSERT_TRUE(TryStrToDateTime(u(c.text), v, fs)) << c.text;
+        int y = 0, m = 0, d = 0;
+        DecodeDate(v, y, m, d);
+        EXPECT_EQ(y, c.year) << c.text << " window " << c.window << " from " << c.windowYear;
+    }
+
+    // Without a year of its own the window counts from the year fixed at start-up.
+    TFormatSettings fixed;
+    fixed.WindowYear = StartupYear();
+    TDateTime own = 0, started = 0;
+    for (const char *text : {"01.03.00", "01.03.49", "01.03.50", "01.03.99"}) {
+        ASSERT_TRUE(TryStrToDateTime(u(text), own));
+        ASSERT_TRUE(TryStrToDateTime(u(text), started, fixed));
+        EXPECT_DOUBLE_EQ(own, started) << text;
+    }
+}
+
 } // namespace

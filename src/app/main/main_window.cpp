@@ -19,6 +19,7 @@
 #include "lib/combo_routines.h"
 #include "lib/data_sources.h"
 #include "lib/date_display.h"
+#include "lib/date_routines.h"
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -228,7 +229,7 @@ void Tmainf::InitMain(bool First)
         });
         pgc1->setTabVisible(4, tests);
 
-        curYear = QDate::currentDate().year();
+        curYear = StartupYear();
         centuryBase = (curYear / 100 - 1) * 100;
         centuryNext = curYear / 100 + 1;
         cellPad = 2 * 1 + 3; // the import grid draws one-pixel lines
