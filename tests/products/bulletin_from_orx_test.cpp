@@ -248,6 +248,23 @@ TYPED_TEST(BulletinFromOrx, EveryStationWithDataOfTheNetwork)
     EXPECT_EQ(heads(lines), (QStringList{"/ MSK", "Обнинск"}));
 }
 
+TYPED_TEST(BulletinFromOrx, AFirstStationWithoutEventsLeavesTheHtmlHeadAtTheTop)
+{
+    // MSK sorts first and has nothing in the period: its pass only closes a table, and the file still
+    // opens with the html head and its charset, followed by OBN's bulletin.
+    tstainfo msk;
+    msk.code = QStringLiteral("MSK");
+    this->state.codes = {QStringLiteral("OBN"), QStringLiteral("MSK")};
+    this->state.stations = {this->state.stations.first(), msk};
+    this->state.options.repset = 2;
+    expectSameLines(this->run(),
+                    golden({"head_orx_q0_after_empty.htm", "orx_e3_q0_event.htm", "orx_e3_obn_readings.htm",
+                            "orx_e4_q0.htm", "end_table.htm", "end_body.htm"}));
+    EXPECT_EQ(this->state.reportCodes, (QStringList{"MSK", "OBN"}));
+    EXPECT_TRUE(this->state.reportMade);
+    EXPECT_EQ(this->rec.count(), 0);
+}
+
 TYPED_TEST(BulletinFromOrx, NoStationToReportOn)
 {
     this->state.codes.clear();
