@@ -158,10 +158,12 @@ struct OrxFile
     }
 };
 
+// The data of each shape, made when a case first asks; main drops them while Qt is still there.
+std::map<int, std::unique_ptr<OrxFile>> orxFiles;
+
 OrxFile &orxFile(const OrxShape &shape)
 {
-    static std::map<int, std::unique_ptr<OrxFile>> files;
-    auto &f = files[shape.events];
+    auto &f = orxFiles[shape.events];
     if (!f)
         f = std::make_unique<OrxFile>(shape);
     return *f;
@@ -255,10 +257,11 @@ struct PgData
     }
 };
 
+std::map<int, std::unique_ptr<PgData>> pgDatas;
+
 PgData &pgData(const OrxShape &shape)
 {
-    static std::map<int, std::unique_ptr<PgData>> all;
-    auto &d = all[shape.events];
+    auto &d = pgDatas[shape.events];
     if (!d)
         d = std::make_unique<PgData>(shape);
     return *d;
@@ -581,5 +584,7 @@ int main(int argc, char **argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    pgDatas.clear();
+    orxFiles.clear();
     return 0;
 }

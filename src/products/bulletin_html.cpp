@@ -8,6 +8,7 @@
 #include "lib/safe_write.h"
 #include "lib/text_routines.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -16,10 +17,10 @@ namespace {
 // The stream is handed to the disk in pieces of this size.
 constexpr qsizetype kFlushSize = 256 * 1024;
 
-void encodeInto(QByteArray &out, QStringView text)
+void encodeInto(std::string &out, QStringView text)
 {
-    const qsizetype at = out.size();
-    out.resize(at + text.size());
+    const std::size_t at = out.size();
+    out.resize(at + std::size_t(text.size()));
     char *dst = out.data() + at;
     for (const QChar c : text)
         *dst++ = c.unicode() < 0x80 ? char(c.unicode()) : toCp1251Char(c);
@@ -29,7 +30,7 @@ void encodeInto(QByteArray &out, QStringView text)
 
 BulletinLines::BulletinLines(const QString &FileName) : m_file(std::make_unique<SafeFileWriter>(FileName))
 {
-    m_buffer.reserve(kFlushSize + 4096);
+    m_buffer.reserve(std::size_t(kFlushSize) + 4096);
 }
 
 BulletinLines::BulletinLines() = default;
@@ -47,7 +48,7 @@ BulletinLines &BulletinLines::put(const char *literal)
     const char *p = literal;
     while (*p && static_cast<unsigned char>(*p) < 0x80)
         ++p;
-    m_buffer.append(literal, p - literal);
+    m_buffer.append(literal, std::size_t(p - literal));
     if (*p)
         encodeInto(m_buffer, QString::fromUtf8(p));
     return *this;
@@ -57,21 +58,21 @@ BulletinLines &BulletinLines::put(int number)
 {
     char digits[16];
     const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-    m_buffer.append(digits, end - digits);
+    m_buffer.append(digits, std::size_t(end - digits));
     return *this;
 }
 
 void BulletinLines::End()
 {
     m_buffer.append("\r\n", 2);
-    if (m_file && m_buffer.size() >= kFlushSize)
+    if (m_file && m_buffer.size() >= std::size_t(kFlushSize))
         flush();
 }
 
 void BulletinLines::flush()
 {
     // The temporary file is made with the first bytes, so a run that stops before leaves nothing behind.
-    if ((!m_opened && !m_file->open()) || !m_file->write(m_buffer))
+    if ((!m_opened && !m_file->open()) || !m_file->write(m_buffer.data(), qint64(m_buffer.size())))
         throw EFileError(SafeWriteMessage(m_file->fileName(), m_file->errorString()));
     m_opened = true;
     m_buffer.clear();
@@ -88,7 +89,7 @@ void BulletinLines::Commit()
 
 QStringList BulletinLines::lines() const
 {
-    QStringList out = fromCp1251(m_buffer).split(QStringLiteral("\r\n"));
+    QStringList out = fromCp1251(bytes()).split(QStringLiteral("\r\n"));
     if (!out.isEmpty() && out.last().isEmpty())
         out.removeLast();
     return out;
@@ -307,21 +308,35 @@ bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees)
 
 namespace {
 
-// FloatToStr writes a number of this size without exponent, so its text is that of printf's "%.15g".
-bool plainSize(double Value)
+// FloatToStr's text of a number without exponent (sizes 1e-4 to 1e14) is printf's "%.15g", except for a
+// number exactly between two texts of 15 digits, which the two round apart: false for those and for other
+// sizes, which go the slow way.
+bool fastFloatText(double Value, char (&Text)[32], char *&End)
 {
     const double a = std::fabs(Value);
-    return a >= 1e-4 && a < 1e14;
-}
-
-QString plainText(double Value)
-{
-    char text[32];
-    const auto end = std::to_chars(text, text + sizeof text, Value, std::chars_format::general, 15).ptr;
-    return QString::fromLatin1(text, end - text);
+    if (!(a >= 1e-4 && a < 1e14))
+        return false;
+    char digits[48];
+    std::to_chars(digits, digits + sizeof digits, a, std::chars_format::scientific, 24);
+    // "d.ddd…": the 16th significant digit stands at 16; a tie is a 5 there and nothing after it.
+    if (digits[16] == '5' && std::all_of(digits + 17, digits + 26, [](char c) { return c == '0'; }))
+        return false;
+    End = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::general, 15).ptr;
+    return true;
 }
 
 } // namespace
+
+double FloatTextValue(double Value)
+{
+    char text[32];
+    char *end;
+    if (Value == 0 || !fastFloatText(Value, text, end))
+        return Value == 0 ? 0 : FloatToStr(Value).toDouble();
+    double back = 0;
+    std::from_chars(text, end, back);
+    return back;
+}
 
 QString RoundedText(double Value, int Digits)
 {
@@ -329,7 +344,9 @@ QString RoundedText(double Value, int Digits)
     const double r = std::round(Value * scale) / scale;
     if (r == 0)
         return QStringLiteral("0"); // no "-0"
-    return plainSize(r) ? plainText(r) : FloatToStr(r);
+    char text[32];
+    char *end;
+    return fastFloatText(r, text, end) ? QString::fromLatin1(text, end - text) : FloatToStr(r);
 }
 
 bool FieldTextNumber(const TField *Field, double &Value)
@@ -339,15 +356,10 @@ bool FieldTextNumber(const TField *Field, double &Value)
     const QVariant v = Field->Value();
     if (v.isNull())
         return false;
-    if (v.typeId() == QMetaType::Double && IsFloatFieldType(Field->DataType())) {
-        const double x = v.toDouble();
-        if (x == 0 || plainSize(x)) {
-            // The text keeps 15 digits: the number read back from it.
-            char text[32];
-            const auto end = std::to_chars(text, text + sizeof text, x, std::chars_format::general, 15).ptr;
-            std::from_chars(text, end, Value);
-            return true;
-        }
+    if (v.typeId() == QMetaType::Double && IsFloatFieldType(Field->DataType()) &&
+        std::isfinite(v.toDouble())) {
+        Value = FloatTextValue(v.toDouble());
+        return true;
     }
     return TryStrToFloatAny(FieldValueText(Field->DataType(), v), Value);
 }

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <memory>
+#include <string>
 
 class SafeFileWriter;
 class TField;
@@ -54,7 +55,7 @@ public:
     void End();
 
     // Without a file: what was written, and its lines decoded.
-    QByteArray bytes() const { return m_buffer; }
+    QByteArray bytes() const { return QByteArray(m_buffer.data(), qsizetype(m_buffer.size())); }
     QStringList lines() const;
     // Writes the rest and puts the file in place; EFileError with the reason when it cannot.
     void Commit();
@@ -62,7 +63,7 @@ public:
 private:
     void flush();
 
-    QByteArray m_buffer;
+    std::string m_buffer;
     std::unique_ptr<SafeFileWriter> m_file;
     bool m_opened = false;
 };
@@ -120,3 +121,5 @@ double FieldFloat(const TField *Field);
 QString FixedFieldText(const TField *Field);
 // A number rounded to Digits decimals in its shortest form.
 QString RoundedText(double Value, int Digits);
+// A number as its FloatToStr text (15 significant digits) reads back.
+double FloatTextValue(double Value);

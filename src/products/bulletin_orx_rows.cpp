@@ -18,23 +18,25 @@ QString two(int v)
     return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
 }
 
+// "hh:nn:ss.t" with Sep between the parts.
+QString clockText(int h, int n, int s, int tenths, char sep)
+{
+    char text[64];
+    char *p = text;
+    const int parts[3] = {h, n, s};
+    for (int i = 0; i < 3; ++i) {
+        if (parts[i] >= 0 && parts[i] < 10)
+            *p++ = '0';
+        p = std::to_chars(p, text + sizeof text, parts[i]).ptr;
+        *p++ = i < 2 ? sep : '.';
+    }
+    p = std::to_chars(p, text + sizeof text, tenths).ptr;
+    return QString::fromLatin1(text, p - text);
+}
+
 QString text(const TField *f)
 {
     return f->AsString();
-}
-
-// The time of a row as the text it is kept in reads back (15 significant digits).
-double keptTime(double Time)
-{
-    if (std::isfinite(Time) && std::fabs(Time) >= 1e-4 && std::fabs(Time) < 1e14) {
-        char digits[32];
-        const auto end =
-            std::to_chars(digits, digits + sizeof digits, Time, std::chars_format::general, 15).ptr;
-        double back = 0;
-        std::from_chars(digits, end, back);
-        return back;
-    }
-    return FloatToStr(Time).toDouble();
 }
 
 } // namespace
@@ -43,7 +45,7 @@ QString EpochTimeText(double Epoch, QChar Sep)
 {
     quint16 y, m, d, h, n, s, t;
     etoh(Epoch, y, m, d, h, n, s, t, false);
-    return two(h) + Sep + two(n) + Sep + two(s) + QLatin1Char('.') + QString::number(t);
+    return clockText(h, n, s, t, char(Sep.unicode()));
 }
 
 bool EpochYearAfter1970(double Epoch)
@@ -213,12 +215,31 @@ int OrxBulletinRows::FindOrInsertRow(const QString &Desc, const QString &TimeTex
     AmplitudeRow row;
     row.desc = Desc;
     row.timeText = TimeText;
-    row.time = keptTime(Time);
+    row.time = FloatTextValue(Time);
     row.tx = TX;
     row.year = Year;
     row.filter = Filter;
     m_table.insert(anchor + 1, row);
     return anchor + 1;
+}
+
+QString OrxBulletinRows::filterNamed(const QString &Text)
+{
+    // Readings of a station share a handful of filter texts.
+    if (const auto known = m_filterNames.constFind(Text); known != m_filterNames.cend())
+        return *known;
+    QString filter;
+    int pos = 1;
+    const QString t1 = GetNextToken(Text, int(Text.size()), pos, CharSet(QLatin1Char(' ')), CharSet());
+    const QString t2 =
+        pos > 0 ? GetNextToken(Text, int(Text.size()), pos, CharSet(QLatin1Char(' ')), CharSet()) : QString();
+    double low, high;
+    if (TryStrToFloatAny(t1, low) && TryStrToFloatAny(t2, high))
+        for (const tfilt &f : m_filters)
+            if (std::fabs(f.low - low) < 0.00001 && std::fabs(f.high - high) < 0.00001)
+                filter = f.kind;
+    m_filterNames.insert(Text, filter);
+    return filter;
 }
 
 void OrxBulletinRows::PutArrivalToTable(int From, const QString &ChannelType)
@@ -249,25 +270,14 @@ void OrxBulletinRows::PutArrivalToTable(int From, const QString &ChannelType)
             QString text = r.afilType.trimmed();
             if (text.isEmpty())
                 text = r.pfilType.trimmed();
-            int pos = 1;
-            const QString t1 =
-                GetNextToken(text, int(text.size()), pos, CharSet(QLatin1Char(' ')), CharSet());
-            const QString t2 =
-                pos > 0 ? GetNextToken(text, int(text.size()), pos, CharSet(QLatin1Char(' ')), CharSet())
-                        : QString();
-            double low, high;
-            if (TryStrToFloatAny(t1, low) && TryStrToFloatAny(t2, high))
-                for (const tfilt &f : m_filters)
-                    if (std::fabs(f.low - low) < 0.00001 && std::fabs(f.high - high) < 0.00001)
-                        filter = f.kind;
+            filter = filterNamed(text);
         }
         if (filter.isEmpty())
             filter = ChannelType;
         const double time = r.hasAmptime ? r.amptime : r.itime + r.per / 2;
         quint16 y, mo, d, h, mi, s, t;
         etoh(time, y, mo, d, h, mi, s, t, false);
-        const QString timeText = two(h) + QLatin1Char(':') + two(mi) + QLatin1Char(':') + two(s) +
-                                 QLatin1Char('.') + QString::number(t);
+        const QString timeText = clockText(h, mi, s, t, ':');
         AmplitudeRow &row =
             m_table[FindOrInsertRow(SiteChannelDescr(r.chan), timeText, isTX, time, y, filter)];
         row.cells[size_t(first)] = r.ampl;

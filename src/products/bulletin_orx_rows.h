@@ -77,6 +77,8 @@ private:
     };
     int FindOrInsertRow(const QString &Desc, const QString &TimeText, bool TX, double Time, int Year,
                         const QString &Filter);
+    // The name of the filter whose bounds a filter text gives; empty when none has them.
+    QString filterNamed(const QString &Text);
 
     const tfilts &m_filters;
     BulletinLines &m_out;
@@ -84,6 +86,7 @@ private:
     QStringList m_chans, m_descrs;
     QHash<QString, std::pair<QStringList, QStringList>> m_loaded;
     QList<AmplitudeRow> m_table;
+    QHash<QString, QString> m_filterNames;
     double m_pTime = 0, m_sTime = 0;
 };
 

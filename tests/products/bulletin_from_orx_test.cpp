@@ -314,6 +314,29 @@ TYPED_TEST(BulletinFromOrx, AChannelOfTwoCharactersStopsTheRunAndKeepsTheFile)
     EXPECT_FALSE(lines.contains(QStringLiteral("<td>-e S</td>")));
 }
 
+TYPED_TEST(BulletinFromOrx, AFullDiskLeavesTheBulletinBefore)
+{
+    this->state.options.repset = 0;
+    this->state.options.mailSend = true;
+    const QByteArray before = this->run();
+    ASSERT_TRUE(this->state.reportMade);
+    this->host->mails.clear();
+    this->host->shown.clear();
+    {
+        DiskFullAfter full(100);
+        EXPECT_EQ(this->run(), before);
+    }
+    EXPECT_FALSE(this->state.reportMade);
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        QStringLiteral("ORXMakeReport: Операция прервана. Сообщение об ошибке:\rНе удалось записать файл ")));
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_TRUE(this->host->mails.isEmpty());
+    EXPECT_TRUE(this->host->shown.isEmpty());
+    EXPECT_TRUE(
+        folderEntries(this->dir.file(QStringLiteral("system"))).filter(QStringLiteral(".tmp-")).isEmpty());
+}
+
 TYPED_TEST(BulletinFromOrx, CancelledRunIsNeitherMadeNorMailed)
 {
     this->state.options.repset = 0;
