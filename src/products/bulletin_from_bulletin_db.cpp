@@ -76,7 +76,7 @@ class BulletinDbRun
 {
 public:
     BulletinDbRun(ReportState &state, ReportHost &host, DbConnection &dbs)
-        : m_state(state), m_host(host), m_dbs(dbs), rst(&dbs), aq1(&dbs)
+        : m_state(state), m_host(host), m_dbs(dbs), rst(&dbs), aq1(&dbs), m_out(state.tempFile)
     {}
 
     void run(bool show)
@@ -157,6 +157,17 @@ private:
             << QStringLiteral("[Станционный бюллетень].Time,[Станционный бюллетень].Dec");
         if (!QActStrings(rst, sql))
             return;
+        resolveReadingFields();
+        // The period's measurements in one statement, found by the readings' arid.
+        if (!QActStrings(aq1,
+                         {QStringLiteral("select * from [Динамические замеры] where"),
+                          QStringLiteral("arid in (select arid from [Станционный бюллетень] where [Date] "
+                                         "Between ") +
+                              fromLit + QStringLiteral(" And ") + toLit +
+                              QStringLiteral(" and Station_Cod='") + SqlEscape(code) + QStringLiteral("')"),
+                          QStringLiteral("order by arid,Id_XM")}))
+            return;
+        indexMeasurements();
 
         WriteReportHeader(m_out, ReportHeaderOptions(m_state), WindowHeaderStation(m_state, m_host, 0), true);
 
@@ -166,10 +177,9 @@ private:
         rst.First();
         while (!rst.Eof()) {
             writeEvent();
-            const QString num = text(rst.FieldByName(QStringLiteral("num")));
-            const bool flag = !isNull(rst.FieldByName(QStringLiteral("FlagQuake"))) &&
-                              rst.FieldByName(QStringLiteral("FlagQuake"))->AsBoolean();
-            const QString strQuake = text(rst.FieldByName(QStringLiteral("StrQuake")));
+            const QString num = text(r.num);
+            const bool flag = !isNull(r.flagQuake) && r.flagQuake->AsBoolean();
+            const QString strQuake = text(r.strQuake);
             do {
                 if (recNo % 10 == 0)
                     m_host.Progress(
@@ -179,12 +189,12 @@ private:
                 writeMeasurements();
                 rst.Next();
                 ++recNo;
-            } while (!rst.Eof() && text(rst.FieldByName(QStringLiteral("num"))) == num);
+            } while (!rst.Eof() && text(r.num) == num);
             if (flag)
                 writeStrQuake(strQuake);
         }
         m_out << QStringLiteral("</table></body></html>");
-        m_out.save(m_state.tempFile);
+        m_out.Commit();
         m_state.reportMade = true;
         if (m_state.options.mailSend)
             MailBulletin(m_state, m_host);
@@ -192,161 +202,260 @@ private:
             m_host.ShowReport(m_state.tempFile);
     }
 
-    TField *f(const char *name) { return rst.FieldByName(QString::fromLatin1(name)); }
+    // The columns of the main statement, looked up once.
+    struct ReadingFields
+    {
+        TField *num, *time, *dec, *lat, *lon, *depdp, *deltagr, *deltakm, *seaz, *emares, *spTime, *spDec,
+            *kps, *flagQuake, *strQuake, *comment, *arid, *seismo, *date, *fm, *qual, *interpretation, *phase,
+            *channelName, *channelComponent, *arrTime, *arrDec, *fmNs, *fmEw, *fmZ, *periodNs, *ampNs,
+            *periodEw, *ampEw, *periodZ, *ampZ, *comments;
+    };
+
+    void resolveReadingFields()
+    {
+        const auto f = [this](const char *name) { return rst.FieldByName(QString::fromLatin1(name)); };
+        r = {f("num"),
+             f("time"),
+             f("dec"),
+             f("lat"),
+             f("lon"),
+             f("depdp"),
+             f("deltagr"),
+             f("deltakm"),
+             f("seaz"),
+             f("emares"),
+             f("S_P_time"),
+             f("S_P_dec"),
+             f("Kps"),
+             f("FlagQuake"),
+             f("StrQuake"),
+             f("comment"),
+             f("arid"),
+             f("N_seismo"),
+             f("Date"),
+             f("FM"),
+             f("Qual"),
+             f("Interpretation"),
+             f("Phase"),
+             f("Channel_name"),
+             f("Channel_component"),
+             f("ArrTime"),
+             f("ArrDec"),
+             f("FM_NS"),
+             f("FM_EW"),
+             f("FM_Z"),
+             f("FM_Period_NS"),
+             f("FM_Amp_NS"),
+             f("FM_Period_EW"),
+             f("FM_Amp_EW"),
+             f("FM_Period_Z"),
+             f("FM_Amp_Z"),
+             f("Comments")};
+    }
+
+    struct MeasurementFields
+    {
+        TField *arid, *channelName, *channelComponent, *timeXm, *decXm, *periodNs, *ampNs, *periodEw, *ampEw,
+            *periodZ, *ampZ, *magnitudeNe, *klassNe, *magnitudeZ, *klassZ, *comments;
+    };
+
+    // Looked up once a statement; a column the table lacks (Comments may) stays null.
+    static MeasurementFields measurementFields(TDataSet &q)
+    {
+        const auto m = [&q](const char *name) { return q.FindField(QString::fromLatin1(name)); };
+        return {m("arid"),     m("Channel_nameXM"), m("Channel_componentXM"),
+                m("TimeXm"),   m("DecXm"),          m("Period_NS"),
+                m("Amp_NS"),   m("Period_EW"),      m("Amp_EW"),
+                m("Period_Z"), m("Amp_Z"),          m("Magnitude_NE"),
+                m("Klass_NE"), m("Magnitude_Z"),    m("Klass_Z"),
+                m("Comments")};
+    }
+
+    // The first row of each reading's measurements; the rows come by arid, then by Id_XM.
+    void indexMeasurements()
+    {
+        x = measurementFields(aq1);
+        m_firstMeasurement.clear();
+        int row = 0;
+        for (aq1.First(); !aq1.Eof(); aq1.Next()) {
+            const qint64 arid = x.arid->AsLargeInt();
+            ++row;
+            if (!m_firstMeasurement.contains(arid))
+                m_firstMeasurement.insert(arid, row);
+        }
+    }
 
     void writeEvent()
     {
         QString ev;
-        TField *time = f("time");
-        if (!isNull(time) && yearOf(time) > 1970)
-            ev += QStringLiteral("O= ") + FormatDateTime(QStringLiteral("hh-nn-ss"), time->AsDateTime());
-        if (!isNull(f("dec")))
-            ev += QLatin1Char('.') + text(f("dec"));
-        if (!isNull(f("seaz")))
-            ev += QStringLiteral("  Az= ") + truncText(f("seaz")) + QStringLiteral("° ");
-        if (!isNull(f("emares")))
-            ev += QStringLiteral(" e= ") + truncText(f("emares")) + QStringLiteral("° ");
+        if (!isNull(r.time) && yearOf(r.time) > 1970)
+            ev += QStringLiteral("O= ") + FormatDateTime(QStringLiteral("hh-nn-ss"), r.time->AsDateTime());
+        if (!isNull(r.dec))
+            ev += QLatin1Char('.') + text(r.dec);
+        if (!isNull(r.seaz))
+            ev += QStringLiteral("  Az= ") + truncText(r.seaz) + QStringLiteral("° ");
+        if (!isNull(r.emares))
+            ev += QStringLiteral(" e= ") + truncText(r.emares) + QStringLiteral("° ");
         ev += QStringLiteral("<br>");
-        if (!isNull(f("lat")))
-            ev += QStringLiteral(" lat= ") + RoundedText(f("lat")->AsFloat(), 3) + QLatin1Char(' ');
-        if (!isNull(f("lon")))
-            ev += QStringLiteral(" lon= ") + RoundedText(f("lon")->AsFloat(), 3) + QLatin1Char(' ');
-        if (!isNull(f("depdp")))
-            ev += QStringLiteral(" H= ") + truncText(f("depdp")) + QStringLiteral("km ");
-        if (!isNull(f("Kps")))
-            ev += QStringLiteral(" Kp+s= ") + RoundedText(f("Kps")->AsFloat(), 3);
-        TField *spTime = f("S_P_time");
-        if (ev == QLatin1String("<br>") && isNull(f("deltagr")) && isNull(spTime))
+        if (!isNull(r.lat))
+            ev += QStringLiteral(" lat= ") + RoundedText(FieldFloat(r.lat), 3) + QLatin1Char(' ');
+        if (!isNull(r.lon))
+            ev += QStringLiteral(" lon= ") + RoundedText(FieldFloat(r.lon), 3) + QLatin1Char(' ');
+        if (!isNull(r.depdp))
+            ev += QStringLiteral(" H= ") + truncText(r.depdp) + QStringLiteral("km ");
+        if (!isNull(r.kps))
+            ev += QStringLiteral(" Kp+s= ") + RoundedText(FieldFloat(r.kps), 3);
+        if (ev == QLatin1String("<br>") && isNull(r.deltagr) && isNull(r.spTime))
             ev = QStringLiteral("Параметры землетрясения отсутствуют");
 
         QString sp = kNbsp;
-        if (!isNull(spTime) && yearOf(spTime) != 1970) {
-            sp = FormatDateTime(QStringLiteral("nn-ss"), spTime->AsDateTime());
-            if (!isNull(f("S_P_dec")))
-                sp += QLatin1Char('.') + text(f("S_P_dec"));
+        if (!isNull(r.spTime) && yearOf(r.spTime) != 1970) {
+            sp = FormatDateTime(QStringLiteral("nn-ss"), r.spTime->AsDateTime());
+            if (!isNull(r.spDec))
+                sp += QLatin1Char('.') + text(r.spDec);
         }
         QString distance = kNbsp;
-        if (!isNull(f("deltagr"))) {
-            distance = RoundedText(f("deltagr")->AsFloat(), 3);
-            if (!isNull(f("deltakm")))
+        if (!isNull(r.deltagr)) {
+            distance = RoundedText(FieldFloat(r.deltagr), 3);
+            if (!isNull(r.deltakm))
                 distance +=
-                    QStringLiteral("<br>") + RoundedText(f("deltakm")->AsFloat(), 3) + QStringLiteral(" km");
+                    QStringLiteral("<br>") + RoundedText(FieldFloat(r.deltakm), 3) + QStringLiteral(" km");
         }
         if (m_state.options.dline)
-            m_out << (m_state.options.drawTable
-                          ? QStringLiteral("<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>")
-                          : QStringLiteral("<tr><td colspan=14><hr></td></tr>"));
-        m_out << QStringLiteral("<tr valign=top>") << QStringLiteral("<td>&nbsp;</td>")
-              << QStringLiteral("<td><b>") + text(f("num")) + QStringLiteral("</b></td>")
-              << QStringLiteral("<td><b>") + text(f("Date")) + QStringLiteral("</b></td>")
-              << QStringLiteral("<td colspan=3><b>") + ev + QStringLiteral("</b></td>")
-              << QStringLiteral("<td><b>") + sp + QStringLiteral("</b></td>")
-              << QStringLiteral("<td><b>") + distance + QStringLiteral("</b></td>")
-              << QStringLiteral("<td colspan=5>&nbsp;</td>")
-              << QStringLiteral("<td><b>") + NbspIfEmpty(text(f("comment"))) + QStringLiteral("</b></td>")
-              << QStringLiteral("</tr>");
+            m_out.line(m_state.options.drawTable
+                           ? "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>"
+                           : "<tr><td colspan=14><hr></td></tr>");
+        m_out.line("<tr valign=top>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td><b>", text(r.num), "</b></td>");
+        m_out.line("<td><b>", text(r.date), "</b></td>");
+        m_out.line("<td colspan=3><b>", ev, "</b></td>");
+        m_out.line("<td><b>", sp, "</b></td>");
+        m_out.line("<td><b>", distance, "</b></td>");
+        m_out.line("<td colspan=5>&nbsp;</td>");
+        m_out.line("<td><b>", NbspIfEmpty(text(r.comment)), "</b></td>");
+        m_out.line("</tr>");
     }
 
-    static QString opening(int k)
-    {
-        return k == 1 ? QStringLiteral("<td") : QStringLiteral("<td rowspan=") + QString::number(k);
-    }
+    // "<td" for one row, "<td rowspan=k" for more.
+    static const char *opening(int k) { return k == 3 ? "<td rowspan=3" : k == 2 ? "<td rowspan=2" : "<td"; }
+
+    void cell(const QString &s) { m_out.line("<td>", NbspIfEmpty(s), "</td>"); }
 
     void writeArrival()
     {
-        const QString ns = JoinSpace(FieldToText(f("FM_NS")), FieldToText(f("FM_Amp_NS")));
-        const QString ew = JoinSpace(FieldToText(f("FM_EW")), FieldToText(f("FM_Amp_EW")));
-        const QString z = JoinSpace(FieldToText(f("FM_Z")), FieldToText(f("FM_Amp_Z")));
-        const QString tNs = FieldToText(f("FM_Period_NS")), tEw = FieldToText(f("FM_Period_EW")),
-                      tZ = FieldToText(f("FM_Period_Z"));
+        const QString ns = JoinSpace(FieldToText(r.fmNs), FieldToText(r.ampNs));
+        const QString ew = JoinSpace(FieldToText(r.fmEw), FieldToText(r.ampEw));
+        const QString z = JoinSpace(FieldToText(r.fmZ), FieldToText(r.ampZ));
+        const QString tNs = FieldToText(r.periodNs), tEw = FieldToText(r.periodEw),
+                      tZ = FieldToText(r.periodZ);
         const int k = !tZ.isEmpty() || !z.isEmpty() ? 3 : !tEw.isEmpty() || !ew.isEmpty() ? 2 : 1;
-        const QString p = opening(k);
-        QString wave = text(f("FM")) + text(f("Qual"));
-        const QString phase = text(f("Phase"));
+        const char *p = opening(k);
+        QString wave = text(r.fm) + text(r.qual);
+        const QString phase = text(r.phase);
         if (!phase.isEmpty()) {
             if (!wave.isEmpty())
                 wave += QLatin1Char(' ');
-            const TField *interp = f("Interpretation");
-            wave +=
-                !isNull(interp) && interp->AsBoolean() ? QLatin1Char('(') + phase + QLatin1Char(')') : phase;
+            wave += !isNull(r.interpretation) && r.interpretation->AsBoolean()
+                        ? QLatin1Char('(') + phase + QLatin1Char(')')
+                        : phase;
         }
-        const QString seismo = isNull(f("N_seismo")) ? kNbsp : text(f("N_seismo"));
-        m_out << QStringLiteral("<tr valign=top>") + p + QLatin1Char('>') + seismo + QStringLiteral("</td>") +
-                     p + QLatin1Char('>') + text(f("num")) + QStringLiteral("</td>") + p + QLatin1Char('>') +
-                     text(f("Date")) + QStringLiteral("</td>")
-              << p + QLatin1Char('>') + NbspIfEmpty(wave) + QStringLiteral("</td>")
-              << p + QLatin1Char('>') +
-                     NbspIfEmpty(JoinSpace(text(f("Channel_name")), text(f("Channel_component")))) +
-                     QStringLiteral("</td>")
-              << p + QLatin1Char('>') + timeText(f("ArrTime"), f("ArrDec"), kNbsp) + QStringLiteral("</td>")
-              << p + QStringLiteral(" colspan=2>&nbsp;</td>")
-              << QStringLiteral("<td>") + NbspIfEmpty(tNs) + QStringLiteral("</td>")
-              << QStringLiteral("<td>") + NbspIfEmpty(ns) + QStringLiteral("</td>")
-              << QStringLiteral("<td colspan=3>&nbsp;</td>")
-              << p + QLatin1Char('>') + NbspIfEmpty(text(f("Comments"))) + QStringLiteral("</td>")
-              << QStringLiteral("</tr>");
-        if (k >= 2)
-            m_out << QStringLiteral("<tr>")
-                  << QStringLiteral("<td>") + NbspIfEmpty(tEw) + QStringLiteral("</td>")
-                  << QStringLiteral("<td>&nbsp;</td>")
-                  << QStringLiteral("<td>") + NbspIfEmpty(ew) + QStringLiteral("</td>")
-                  << QStringLiteral("<td colspan=2>&nbsp;</td>") << QStringLiteral("</tr>");
-        if (k == 3)
-            m_out << QStringLiteral("<tr>")
-                  << QStringLiteral("<td>") + NbspIfEmpty(tZ) + QStringLiteral("</td>")
-                  << QStringLiteral("<td colspan=2>&nbsp;</td>")
-                  << QStringLiteral("<td>") + NbspIfEmpty(z) + QStringLiteral("</td>")
-                  << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("</tr>");
+        const QString num = text(r.num);
+        m_out.line("<tr valign=top>", p, ">", isNull(r.seismo) ? kNbsp : text(r.seismo), "</td>", p, ">", num,
+                   "</td>", p, ">", text(r.date), "</td>");
+        m_out.line(p, ">", NbspIfEmpty(wave), "</td>");
+        m_out.line(p, ">", NbspIfEmpty(JoinSpace(text(r.channelName), text(r.channelComponent))), "</td>");
+        m_out.line(p, ">", timeText(r.arrTime, r.arrDec, kNbsp), "</td>");
+        m_out.line(p, " colspan=2>&nbsp;</td>");
+        cell(tNs);
+        cell(ns);
+        m_out.line("<td colspan=3>&nbsp;</td>");
+        m_out.line(p, ">", NbspIfEmpty(text(r.comments)), "</td>");
+        m_out.line("</tr>");
+        if (k >= 2) {
+            m_out.line("<tr>");
+            cell(tEw);
+            m_out.line("<td>&nbsp;</td>");
+            cell(ew);
+            m_out.line("<td colspan=2>&nbsp;</td>");
+            m_out.line("</tr>");
+        }
+        if (k == 3) {
+            m_out.line("<tr>");
+            cell(tZ);
+            m_out.line("<td colspan=2>&nbsp;</td>");
+            cell(z);
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("</tr>");
+        }
     }
 
     void writeMeasurements()
     {
-        const TField *arid = f("arid");
-        if (!QActStrings(aq1, {QStringLiteral("select * from [Динамические замеры] where"),
-                               QStringLiteral("arid=") + QString::number(arid->AsLargeInt()),
-                               QStringLiteral("order by Id_XM")}))
-            throw QuietStop();
-        const auto m = [this](const char *name) { return aq1.FindField(QString::fromLatin1(name)); };
-        for (aq1.First(); !aq1.Eof(); aq1.Next()) {
-            const TField *timeXm = m("TimeXm");
-            if (!isNull(timeXm) && timeXm->AsDateTime() < m_state.period.begDate)
-                continue;
-            const QString aNs = FieldToText(m("Amp_NS")), aEw = FieldToText(m("Amp_EW")),
-                          aZ = FieldToText(m("Amp_Z"));
-            const QString tNs = FieldToText(m("Period_NS")), tEw = FieldToText(m("Period_EW")),
-                          tZ = FieldToText(m("Period_Z"));
-            const QString mNe =
-                JoinSpace(FieldToText(m("Magnitude_NE")), KPrefix(FieldToText(m("Klass_NE"))));
-            const QString mZ = JoinSpace(FieldToText(m("Magnitude_Z")), KPrefix(FieldToText(m("Klass_Z"))));
-            const int k = !tZ.isEmpty() || !aZ.isEmpty() || !mZ.isEmpty() ? 3
-                          : !tEw.isEmpty() || !aEw.isEmpty()              ? 2
-                                                                          : 1;
-            const QString q = opening(k);
-            const bool noPeriod = isNull(m("Period_NS")) && isNull(m("Period_EW")) && isNull(m("Period_Z"));
-            const auto cell = [](const QString &s) {
-                return QStringLiteral("<td>") + NbspIfEmpty(s) + QStringLiteral("</td>");
-            };
-            m_out << QStringLiteral("<tr valign=top>") << q + QStringLiteral(" colspan=3>&nbsp;</td>")
-                  << q + QLatin1Char('>') + (noPeriod ? QStringLiteral("&nbsp;") : QStringLiteral("XM")) +
-                         QStringLiteral("</td>")
-                  << q + QLatin1Char('>') +
-                         NbspIfEmpty(JoinSpace(text(m("Channel_nameXM")), text(m("Channel_componentXM")))) +
-                         QStringLiteral("</td>")
-                  << q + QLatin1Char('>') + timeText(timeXm, m("DecXm"), QStringLiteral("&nbsp;")) +
-                         QStringLiteral("</td>")
-                  << q + QStringLiteral(" colspan=2>&nbsp;</td>") << cell(tNs) << cell(aNs)
-                  << QStringLiteral("<td colspan=2>&nbsp;</td>") << cell(mNe)
-                  << q + QLatin1Char('>') + NbspIfEmpty(text(m("Comments"))) + QStringLiteral("</td>")
-                  << QStringLiteral("</tr>");
-            if (k >= 2)
-                m_out << QStringLiteral("<tr>") << cell(tEw) << QStringLiteral("<td>&nbsp;</td>") << cell(aEw)
-                      << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("<td>&nbsp;</td>")
-                      << QStringLiteral("</tr>");
-            if (k == 3)
-                m_out << QStringLiteral("<tr>") << cell(tZ) << QStringLiteral("<td colspan=2>&nbsp;</td>")
-                      << cell(aZ) << cell(mZ) << QStringLiteral("</tr>");
+        if (isNull(r.arid)) {
+            // A reading without arid meets the measurements of arid 0, as it always did.
+            DbQuery single(&m_dbs);
+            if (!QActStrings(single, {QStringLiteral("select * from [Динамические замеры] where"),
+                                      QStringLiteral("arid=0"), QStringLiteral("order by Id_XM")}))
+                throw QuietStop();
+            const MeasurementFields period = x;
+            x = measurementFields(single);
+            for (single.First(); !single.Eof(); single.Next())
+                writeMeasurement();
+            x = period;
+            return;
         }
-        aq1.Close();
+        const qint64 arid = r.arid->AsLargeInt();
+        const int first = m_firstMeasurement.value(arid, 0);
+        if (first == 0)
+            return;
+        for (aq1.SetRecNo(first); !aq1.Eof() && x.arid->AsLargeInt() == arid; aq1.Next())
+            writeMeasurement();
+    }
+
+    void writeMeasurement()
+    {
+        if (!isNull(x.timeXm) && x.timeXm->AsDateTime() < m_state.period.begDate)
+            return;
+        const QString aNs = FieldToText(x.ampNs), aEw = FieldToText(x.ampEw), aZ = FieldToText(x.ampZ);
+        const QString tNs = FieldToText(x.periodNs), tEw = FieldToText(x.periodEw),
+                      tZ = FieldToText(x.periodZ);
+        const QString mNe = JoinSpace(FieldToText(x.magnitudeNe), KPrefix(FieldToText(x.klassNe)));
+        const QString mZ = JoinSpace(FieldToText(x.magnitudeZ), KPrefix(FieldToText(x.klassZ)));
+        const int k = !tZ.isEmpty() || !aZ.isEmpty() || !mZ.isEmpty() ? 3
+                      : !tEw.isEmpty() || !aEw.isEmpty()              ? 2
+                                                                      : 1;
+        const char *q = opening(k);
+        const bool noPeriod = isNull(x.periodNs) && isNull(x.periodEw) && isNull(x.periodZ);
+        m_out.line("<tr valign=top>");
+        m_out.line(q, " colspan=3>&nbsp;</td>");
+        m_out.line(q, noPeriod ? ">&nbsp;</td>" : ">XM</td>");
+        m_out.line(q, ">", NbspIfEmpty(JoinSpace(text(x.channelName), text(x.channelComponent))), "</td>");
+        m_out.line(q, ">", timeText(x.timeXm, x.decXm, QStringLiteral("&nbsp;")), "</td>");
+        m_out.line(q, " colspan=2>&nbsp;</td>");
+        cell(tNs);
+        cell(aNs);
+        m_out.line("<td colspan=2>&nbsp;</td>");
+        cell(mNe);
+        m_out.line(q, ">", NbspIfEmpty(text(x.comments)), "</td>");
+        m_out.line("</tr>");
+        if (k >= 2) {
+            m_out.line("<tr>");
+            cell(tEw);
+            m_out.line("<td>&nbsp;</td>");
+            cell(aEw);
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("</tr>");
+        }
+        if (k == 3) {
+            m_out.line("<tr>");
+            cell(tZ);
+            m_out.line("<td colspan=2>&nbsp;</td>");
+            cell(aZ);
+            cell(mZ);
+            m_out.line("</tr>");
+        }
     }
 
     void writeStrQuake(const QString &s)
@@ -368,6 +477,9 @@ private:
     DbConnection &m_dbs;
     DbQuery rst, aq1;
     BulletinLines m_out;
+    ReadingFields r{};
+    MeasurementFields x{};
+    QHash<qint64, int> m_firstMeasurement;
 };
 
 } // namespace

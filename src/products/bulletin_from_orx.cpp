@@ -18,8 +18,14 @@ namespace {
 
 const QString kNbsp = QStringLiteral("&nbsp");
 
-// A statement failed and its runner told the user; or a reading stopped the run after its own message.
+// A statement failed and its runner told the user: the run writes nothing.
 struct QuietStop
+{
+};
+
+// A reading without a channel component stopped the run after its own message: the file keeps what was
+// written before it.
+struct ChannelStop
 {
 };
 
@@ -46,7 +52,7 @@ class OrxRun
 public:
     OrxRun(ReportState &state, ReportHost &host, DbConnection &conPubs, OrxReportStats &stats)
         : m_state(state), m_host(host), m_conn(conPubs), m_stats(stats), rstORX(&conPubs), rstw_ori(&conPubs),
-          rstw_arr(&conPubs), m_rows(rstw_arr, host.Filters(), m_out)
+          rstw_arr(&conPubs), m_out(state.tempFile), m_rows(host.Filters(), m_out)
     {}
 
     void run(bool show)
@@ -55,6 +61,7 @@ public:
         try {
             build(show);
         } catch (const QuietStop &) {
+        } catch (const ChannelStop &) {
         } catch (const std::exception &e) {
             m_host.HideProgress();
             MessageProc(m_host.Owner(),
@@ -72,7 +79,8 @@ public:
 private:
     bool act(DbQuery &q, const QString &sql)
     {
-        m_stats.statements << sql;
+        if (m_stats.keepStatements)
+            m_stats.statements << sql;
         return QAct(q, sql);
     }
 
@@ -179,16 +187,17 @@ private:
                 }
                 runPass(pass, s, a, b, c, dd);
             }
-        } catch (const QuietStop &) {
+        } catch (const ChannelStop &) {
             partial = true;
         }
         if (partial) {
             // The reading that stopped the run has been reported; what was written stays for the user.
-            m_out.save(m_state.tempFile);
-            throw QuietStop();
+            m_out.Commit();
+            throw ChannelStop();
         }
+        closePendingTables();
         m_out << QStringLiteral("</body></html>");
-        m_out.save(m_state.tempFile);
+        m_out.Commit();
         m_host.HideProgress();
         m_state.reportMade = !m_cancel && !(o.qtype == 0 && m_state.reportCodes.isEmpty());
         if (o.mailSend && !m_cancel && m_state.reportMade)
@@ -233,6 +242,13 @@ private:
         for (const char *column : {"eventid", "lat", "lon", "depth", "origintime", "rms", "dh", "dz", "ORID",
                                    "MB", "MBUNC", "MS", "MSUNC"})
             rstw_ori.FieldByName(QString::fromLatin1(column));
+        m_eventid = ori("eventid");
+        m_lat = ori("lat");
+        m_lon = ori("lon");
+        m_depth = ori("depth");
+        m_originTime = ori("origintime");
+        m_mb = ori("MB");
+        m_ms = ori("MS");
         // ORX databases name the comment column in one of six ways; the event grid knows them all.
         m_comment = nullptr;
         for (const char *name : {"COMMENTS", "comment", "comments_", "coment", "coments", "coments_"})
@@ -258,7 +274,7 @@ private:
                                 &m_cancel);
                 m_progressClock.restart();
             }
-            const double t = eventTime->AsFloat();
+            const double t = FieldFloat(eventTime);
             if (eventTime->IsNull() || t < m_t1 || t >= m_t2)
                 continue;
             if (!headed) {
@@ -268,12 +284,23 @@ private:
             event(number, s);
         }
         rstw_ori.Close();
-        m_out << QStringLiteral("</table>");
+        if (m_headWritten)
+            m_out << QStringLiteral("</table>");
+        else
+            ++m_pendingTables;
+    }
+
+    // The "</table>" lines of the stations before the first head: the file begins with the html head
+    // whatever the first station printed, so they follow the body's opening.
+    void closePendingTables()
+    {
+        for (; m_pendingTables > 0; --m_pendingTables)
+            m_out << QStringLiteral("</table>");
     }
 
     void header(int index)
     {
-        const bool first = m_out.lines().isEmpty();
+        const bool first = !m_headWritten;
         const int entry = m_state.codeIndex.value(index, -1);
         HeaderStation station;
         if (entry == 0) {
@@ -300,11 +327,28 @@ private:
             if (station.name.isEmpty())
                 station.name = QStringLiteral("&lt; без названия &gt;");
         }
-        WriteReportHeader(m_out, ReportHeaderOptions(m_state), station, first);
+        if (first) {
+            WriteHtmlHead(m_out);
+            closePendingTables();
+        }
+        WriteReportHeader(m_out, ReportHeaderOptions(m_state), station, false);
+        m_headWritten = true;
     }
 
-    TField *arr(const char *name) { return rstw_arr.FieldByName(QString::fromLatin1(name)); }
     TField *ori(const char *name) { return rstw_ori.FieldByName(QString::fromLatin1(name)); }
+
+    void separator(bool eventRow)
+    {
+        const ReportOptions &o = m_state.options;
+        if (!o.dline)
+            return;
+        if (eventRow && o.qtype == 1)
+            m_out.line(o.drawTable ? "<tr><td colspan=14 style=\"background:navy;height:8\"></td></tr>"
+                                   : "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>");
+        else
+            m_out.line(o.drawTable ? "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>"
+                                   : "<tr><td colspan=14><hr></td></tr>");
+    }
 
     void event(int number, const QString &s)
     {
@@ -312,31 +356,26 @@ private:
         ++m_stats.events;
         if (!act(rstw_arr,
                  QStringLiteral("select * from arrival where ") + s + QStringLiteral(" and eventid='") +
-                     SqlEscape(ori("eventid")->AsString()) + QStringLiteral("' order by ") +
+                     SqlEscape(m_eventid->AsString()) + QStringLiteral("' order by ") +
                      (o.qtype == 1 ? QStringLiteral("sta,") : QString()) + QStringLiteral("itime,chan desc")))
             throw QuietStop();
-        for (const char *column :
-             {"flag",      "numb",     "sta",      "chan",  "iphase", "itime", "deltim",
-              "azimuth",   "slow",     "ema",      "rect",  "fm",     "im_em", "per",
-              "residuals", "ampl",     "wgt",      "ARID",  "ms",     "mb",    "amptime",
-              "DIST",      "CODA",     "REGCLASS", "MCODA", "MPSP",   "MPLP",  "CHANTYPE",
-              "REMARK",    "AFILTYPE", "PFILTYPE", "MWA",   "ML"})
-            arr(column);
-        rstw_arr.First();
+        m_rows.LoadReadings(rstw_arr);
+        rstw_arr.Close();
+        const std::vector<OrxReading> &readings = m_rows.readings();
         // Values of an earlier event never stand in the row of this one.
         m_rows.ClearEventValues();
-        if (o.qtype == 0 && !rstw_arr.Eof()) {
-            const QString sta = arr("sta")->AsString().trimmed();
+        if (o.qtype == 0 && !readings.empty()) {
+            const QString &sta = readings.front().sta;
             if (sta != m_lastLoaded) {
-                m_rows.LoadSiteChannels(rstORX, sta, &m_stats.statements);
+                m_rows.LoadSiteChannels(rstORX, sta, m_stats.keepStatements ? &m_stats.statements : nullptr);
                 m_lastLoaded = sta;
             }
-            m_rows.FillEventValues();
+            m_rows.FillEventValues(0);
         }
 
         QString desc;
-        if (!ori("origintime")->IsNull())
-            desc += QStringLiteral("O= ") + EpochTimeText(ori("origintime")->AsFloat(), QLatin1Char('-'));
+        if (!m_originTime->IsNull())
+            desc += QStringLiteral("O= ") + EpochTimeText(FieldFloat(m_originTime), QLatin1Char('-'));
         if (o.qtype == 0) {
             if (!m_rows.azimuth.isEmpty())
                 desc += QStringLiteral(" Az= ") + m_rows.azimuth + QStringLiteral("° ");
@@ -344,171 +383,169 @@ private:
                 desc += QStringLiteral(" e= ") + m_rows.angle + QStringLiteral("° ");
         }
         desc += QStringLiteral("<br>");
-        if (!ori("lat")->IsNull())
-            desc += QStringLiteral(" lat= ") + RoundedText(ori("lat")->AsFloat(), 3) + QLatin1Char(' ');
-        if (!ori("lon")->IsNull())
-            desc += QStringLiteral(" lon= ") + RoundedText(ori("lon")->AsFloat(), 3) + QLatin1Char(' ');
-        if (!ori("depth")->IsNull())
-            desc += QStringLiteral(" H= ") + RoundedText(ori("depth")->AsFloat(), 0) + QStringLiteral("km ");
+        if (!m_lat->IsNull())
+            desc += QStringLiteral(" lat= ") + RoundedText(FieldFloat(m_lat), 3) + QLatin1Char(' ');
+        if (!m_lon->IsNull())
+            desc += QStringLiteral(" lon= ") + RoundedText(FieldFloat(m_lon), 3) + QLatin1Char(' ');
+        if (!m_depth->IsNull())
+            desc += QStringLiteral(" H= ") + RoundedText(FieldFloat(m_depth), 0) + QStringLiteral("km ");
         if (o.qtype == 0 && !m_rows.regclass.isEmpty())
             desc += QStringLiteral(" Kp+s= ") + m_rows.regclass;
-        if (!ori("MB")->IsNull() || !ori("MS")->IsNull()) {
+        if (!m_mb->IsNull() || !m_ms->IsNull()) {
             desc += QStringLiteral("<br>");
-            if (!ori("MB")->IsNull())
-                desc += QStringLiteral("MB= ") + RoundedText(ori("MB")->AsFloat(), 3) + QLatin1Char(' ');
-            if (!ori("MS")->IsNull())
-                desc += QStringLiteral(" MS= ") + RoundedText(ori("MS")->AsFloat(), 3) + QLatin1Char(' ');
+            if (!m_mb->IsNull())
+                desc += QStringLiteral("MB= ") + RoundedText(FieldFloat(m_mb), 3) + QLatin1Char(' ');
+            if (!m_ms->IsNull())
+                desc += QStringLiteral(" MS= ") + RoundedText(FieldFloat(m_ms), 3) + QLatin1Char(' ');
         }
         if (desc == QLatin1String("<br>") && m_rows.distance.isEmpty())
             desc = QStringLiteral("Параметры землетрясения отсутствуют");
 
-        if (o.dline) {
-            if (o.qtype == 0)
-                m_out << (o.drawTable
-                              ? QStringLiteral(
-                                    "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>")
-                              : QStringLiteral("<tr><td colspan=14><hr></td></tr>"));
-            else
-                m_out << (o.drawTable
-                              ? QStringLiteral(
-                                    "<tr><td colspan=14 style=\"background:navy;height:8\"></td></tr>")
-                              : QStringLiteral(
-                                    "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>"));
-        }
-        m_out << QStringLiteral("<tr valign=top>")
-              << QStringLiteral("<td><b>") + QString::number(number) + QStringLiteral("</b></td>")
-              << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("<td>&nbsp;</td>")
-              << QStringLiteral("<td colspan=3><b>") + desc + QStringLiteral("</b></td>")
-              << QStringLiteral("<td>&nbsp;</td>")
-              << QStringLiteral("<td><b>") + IfEmptyStr(m_rows.distance, kNbsp) + QStringLiteral("</b></td>")
-              << QStringLiteral("<td colspan=5>&nbsp;</td>")
-              << QStringLiteral("<td><b>") + NbspIfEmpty(m_comment->AsString()) + QStringLiteral("</b></td>")
-              << QStringLiteral("</tr>");
+        separator(true);
+        m_out.line("<tr valign=top>");
+        m_out.line("<td><b>", number, "</b></td>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td colspan=3><b>", desc, "</b></td>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td><b>", IfEmptyStr(m_rows.distance, kNbsp), "</b></td>");
+        m_out.line("<td colspan=5>&nbsp;</td>");
+        m_out.line("<td><b>", NbspIfEmpty(m_comment->AsString()), "</b></td>");
+        m_out.line("</tr>");
         m_rows.ClearTable();
-        readings();
+        walkReadings();
         m_rows.WriteTableRows();
     }
 
-    void readings()
+    // The station row that opens a station's readings when grouped by events.
+    void stationRow(int at)
+    {
+        const QString &sta = m_rows.readings()[size_t(at)].sta;
+        m_rows.WriteTableRows();
+        m_rows.ClearTable();
+        m_rows.LoadSiteChannels(rstORX, sta, m_stats.keepStatements ? &m_stats.statements : nullptr);
+        m_rows.FillEventValues(at);
+        const bool pair = m_rows.FindPSPair(at);
+        QString text;
+        if (!m_rows.azimuth.isEmpty())
+            text += QStringLiteral("Az= ") + m_rows.azimuth + QStringLiteral("° ");
+        if (!m_rows.angle.isEmpty())
+            text += QStringLiteral(" e= ") + m_rows.angle + QStringLiteral("° ");
+        text += QStringLiteral("<br>");
+        if (!m_rows.regclass.isEmpty())
+            text += QStringLiteral("Kp+s= ") + m_rows.regclass;
+        if (m_rows.azimuth.isEmpty() && m_rows.angle.isEmpty() && m_rows.regclass.isEmpty() &&
+            m_rows.distance.isEmpty())
+            text = QStringLiteral("Параметры землетрясения отсутствуют");
+        separator(false);
+        m_out.line("<tr valign=top>");
+        m_out.line("<td>", m_host.CodeToSta(sta, true), "</td>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td>&nbsp;</td>");
+        m_out.line("<td colspan=3>", text, "</td>");
+        if (pair)
+            m_out.line("<td>", m_rows.SPText(), "</td>");
+        else
+            m_out.line("<td>&nbsp</td>");
+        m_out.line("<td>", IfEmptyStr(m_rows.distance, kNbsp), "</td>");
+        m_out.line("<td colspan=6>&nbsp;</td>");
+        m_out.line("</tr>");
+    }
+
+    // The date of a reading in the short date format; readings of one day follow each other.
+    const QString &dateOf(const OrxReading &r)
+    {
+        quint16 y = 0, mo = 0, d = 0, h, n, sec, t;
+        if (r.hasItime)
+            etoh(r.itime, y, mo, d, h, n, sec, t, false);
+        if (y != m_dateYear || mo != m_dateMonth || d != m_dateDay || !m_dateKnown) {
+            m_dateYear = y;
+            m_dateMonth = mo;
+            m_dateDay = d;
+            m_dateKnown = true;
+            TDateTime day;
+            m_dateText = r.hasItime && TryEncodeDate(y, mo, d, day) ? m_host.ShortDateText(day) : QString();
+        }
+        return m_dateText;
+    }
+
+    void walkReadings()
     {
         const ReportOptions &o = m_state.options;
+        const std::vector<OrxReading> &all = m_rows.readings();
         QString prevSta, prevPhase;
-        bool firstReading = true;
-        for (rstw_arr.First(); !rstw_arr.Eof(); rstw_arr.Next()) {
-            const QString sta = arr("sta")->AsString().trimmed();
+        bool seenPhase = false;
+        for (int i = 0; i < int(all.size()); ++i) {
+            const OrxReading &r = all[size_t(i)];
             bool stationChanged = false;
-            if (o.qtype == 1 && (firstReading || sta != prevSta)) {
+            if (o.qtype == 1 && (i == 0 || r.sta != prevSta)) {
                 stationChanged = true;
-                m_rows.WriteTableRows();
-                m_rows.ClearTable();
-                m_rows.LoadSiteChannels(rstORX, sta, &m_stats.statements);
-                m_rows.FillEventValues();
-                const bool pair = m_rows.FindPSPair();
-                QString text;
-                if (!m_rows.azimuth.isEmpty())
-                    text += QStringLiteral("Az= ") + m_rows.azimuth + QStringLiteral("° ");
-                if (!m_rows.angle.isEmpty())
-                    text += QStringLiteral(" e= ") + m_rows.angle + QStringLiteral("° ");
-                text += QStringLiteral("<br>");
-                if (!m_rows.regclass.isEmpty())
-                    text += QStringLiteral("Kp+s= ") + m_rows.regclass;
-                if (m_rows.azimuth.isEmpty() && m_rows.angle.isEmpty() && m_rows.regclass.isEmpty() &&
-                    m_rows.distance.isEmpty())
-                    text = QStringLiteral("Параметры землетрясения отсутствуют");
-                if (o.dline)
-                    m_out << (o.drawTable
-                                  ? QStringLiteral(
-                                        "<tr><td colspan=14 style=\"background:navy;height:4\"></td></tr>")
-                                  : QStringLiteral("<tr><td colspan=14><hr></td></tr>"));
-                m_out << QStringLiteral("<tr valign=top>")
-                      << QStringLiteral("<td>") + m_host.CodeToSta(sta, true) + QStringLiteral("</td>")
-                      << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("<td>&nbsp;</td>")
-                      << QStringLiteral("<td colspan=3>") + text + QStringLiteral("</td>")
-                      << QStringLiteral("<td>") + (pair ? m_rows.SPText() : kNbsp) + QStringLiteral("</td>")
-                      << QStringLiteral("<td>") + IfEmptyStr(m_rows.distance, kNbsp) + QStringLiteral("</td>")
-                      << QStringLiteral("<td colspan=6>&nbsp;</td>") << QStringLiteral("</tr>");
+                stationRow(i);
             }
-            prevSta = sta;
-            firstReading = false;
+            prevSta = r.sta;
 
-            const TField *itime = arr("itime");
-            QString date;
-            if (!itime->IsNull()) {
-                quint16 y, mo, d, h, n, s, t;
-                etoh(itime->AsFloat(), y, mo, d, h, n, s, t, false);
-                TDateTime day;
-                if (TryEncodeDate(y, mo, d, day))
-                    date = m_host.ShortDateText(day);
-            }
-            QString chanType = arr("CHANTYPE")->AsString().trimmed().toUpper();
-            if (chanType == QLatin1String("BH"))
-                chanType = QStringLiteral("BP");
-            const QString channel = arr("chan")->AsString().trimmed().toUpper();
+            const QString &date = dateOf(r);
+            const QString chanType = r.chanType == QLatin1String("BH") ? QStringLiteral("BP") : r.chanType;
+            const QString channel = r.chan.trimmed().toUpper();
             if (channel.size() < 3) {
                 m_host.HideProgress();
                 MessageProc(
                     m_host.Owner(),
-                    QStringLiteral("Не найдена компонента канала (станция ") + sta +
-                        QStringLiteral(", eventid = ") + ori("eventid")->AsString().trimmed() +
+                    QStringLiteral("Не найдена компонента канала (станция ") + r.sta +
+                        QStringLiteral(", eventid = ") + m_eventid->AsString().trimmed() +
                         QStringLiteral(")!\rВозможно, не указан тип канала.\rЗначение поля ARRIVAL.CHAN, "
                                        "вызвавшее ошибку: \"") +
                         channel + QLatin1Char('"'),
                     MB_ICONERROR, MB_OK);
-                throw QuietStop();
+                throw ChannelStop();
             }
-            const QString component = channel.mid(2, 1);
-            const QString phase = arr("iphase")->AsString().trimmed();
-            const QString upper = phase.toUpper();
+            const QString upper = r.phase.toUpper();
             if (upper == QLatin1String("TX"))
                 continue;
             const bool surface = upper == QLatin1String("LRM") || upper == QLatin1String("LQM") ||
                                  upper == QLatin1String("LR") || upper == QLatin1String("LQ");
-            const bool ampOnly = QStringList{QStringLiteral("A"), QStringLiteral("N"), QStringLiteral("TK"),
-                                             QStringLiteral("I"), QStringLiteral("E"), QStringLiteral("Q"),
-                                             QStringLiteral("_")}
-                                     .contains(upper);
-            if (phase != prevPhase || stationChanged || m_firstOfEvent()) {
+            static const QStringList ampOnlyPhases{
+                QStringLiteral("A"), QStringLiteral("N"), QStringLiteral("TK"), QStringLiteral("I"),
+                QStringLiteral("E"), QStringLiteral("Q"), QStringLiteral("_")};
+            const bool ampOnly = ampOnlyPhases.contains(upper);
+            // The first reading of an event with a phase row starts a new phase group whatever its phase.
+            if (r.phase != prevPhase || stationChanged || !seenPhase) {
                 m_rows.WriteTableRows();
-                m_rows.PutArrivalToTable(chanType);
+                m_rows.PutArrivalToTable(i, chanType);
             }
-            prevPhase = phase;
-            m_seenPhase = true;
+            prevPhase = r.phase;
+            seenPhase = true;
 
-            const QString fm = arr("fm")->AsString().trimmed().toLower();
-            QString cell = fm == QLatin1String("c") || fm == QLatin1String("u") || fm == QLatin1String("+")
-                               ? QStringLiteral("+")
-                           : fm == QLatin1String("d") || fm == QLatin1String("r") || fm == QLatin1String("-")
-                               ? QStringLiteral("-")
-                               : QString();
-            if (!surface)
-                cell += arr("im_em")->AsString().trimmed();
-            if (!ampOnly) {
-                if (!cell.isEmpty())
-                    cell += QLatin1Char(' ');
-                cell += phase;
-            }
-            const QString time = itime->IsNull() || !EpochYearAfter1970(itime->AsFloat())
-                                     ? kNbsp
-                                     : EpochTimeText(itime->AsFloat(), QLatin1Char(':'));
-            m_out << QStringLiteral("<tr valign=top>") << QStringLiteral("<td>&nbsp;</td>")
-                  << QStringLiteral("<td>&nbsp;</td>")
-                  << QStringLiteral("<td>") + date + QStringLiteral("</td>")
-                  << QStringLiteral("<td>") + NbspIfEmpty(cell) + QStringLiteral("</td>")
-                  << QStringLiteral("<td>") +
-                         NbspIfEmpty(JoinSpace(m_rows.SiteChannelDescr(arr("chan")->AsString()) +
-                                                   QLatin1Char('_') + chanType,
-                                               component)) +
-                         QStringLiteral("</td>")
-                  << QStringLiteral("<td>") + time + QStringLiteral("</td>")
-                  << QStringLiteral("<td colspan=2>&nbsp;</td>") << QStringLiteral("<td>&nbsp</td>")
-                  << QStringLiteral("<td>&nbsp</td>") << QStringLiteral("<td colspan=3>&nbsp;</td>")
-                  << QStringLiteral("<td>&nbsp;</td>") << QStringLiteral("</tr>");
+            const char *sign =
+                r.fm == QLatin1String("c") || r.fm == QLatin1String("u") || r.fm == QLatin1String("+")   ? "+"
+                : r.fm == QLatin1String("d") || r.fm == QLatin1String("r") || r.fm == QLatin1String("-") ? "-"
+                                                                                                         : "";
+            const QString &imEm = surface ? QString() : r.imEm;
+            const bool before = *sign || !imEm.isEmpty();
+            m_out.line("<tr valign=top>");
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("<td>", date, "</td>");
+            if (!before && (ampOnly || r.phase.isEmpty()))
+                m_out.line("<td>&nbsp</td>");
+            else if (ampOnly)
+                m_out.line("<td>", sign, imEm, "</td>");
+            else
+                m_out.line("<td>", sign, imEm, before ? " " : "", r.phase, "</td>");
+            m_out.line("<td>", m_rows.SiteChannelDescr(r.chan), "_", chanType, " ", channel.mid(2, 1),
+                       "</td>");
+            if (!r.hasItime || !EpochYearAfter1970(r.itime))
+                m_out.line("<td>&nbsp</td>");
+            else
+                m_out.line("<td>", EpochTimeText(r.itime, QLatin1Char(':')), "</td>");
+            m_out.line("<td colspan=2>&nbsp;</td>");
+            m_out.line("<td>&nbsp</td>");
+            m_out.line("<td>&nbsp</td>");
+            m_out.line("<td colspan=3>&nbsp;</td>");
+            m_out.line("<td>&nbsp;</td>");
+            m_out.line("</tr>");
         }
-        m_seenPhase = false;
     }
-
-    // The first reading of an event with a phase row starts a new phase group whatever its phase.
-    bool m_firstOfEvent() const { return !m_seenPhase; }
 
     ReportState &m_state;
     ReportHost &m_host;
@@ -519,10 +556,16 @@ private:
     OrxBulletinRows m_rows;
     double m_t1 = 0, m_t2 = 0;
     bool m_cancel = false;
-    bool m_seenPhase = false;
+    bool m_headWritten = false;
+    int m_pendingTables = 0;
     QString m_lastLoaded;
     QElapsedTimer m_progressClock;
-    TField *m_comment = nullptr;
+    // The event columns, looked up once a statement.
+    TField *m_comment = nullptr, *m_eventid = nullptr, *m_lat = nullptr, *m_lon = nullptr, *m_depth = nullptr,
+           *m_originTime = nullptr, *m_mb = nullptr, *m_ms = nullptr;
+    bool m_dateKnown = false;
+    quint16 m_dateYear = 0, m_dateMonth = 0, m_dateDay = 0;
+    QString m_dateText;
 };
 
 } // namespace
@@ -531,5 +574,6 @@ void ORXMakeReport(ReportState &State, ReportHost &Host, DbConnection &conPubs, 
                    OrxReportStats *Stats)
 {
     OrxReportStats local;
+    local.keepStatements = false;
     OrxRun(State, Host, conPubs, Stats ? *Stats : local).run(Show);
 }

@@ -8,21 +8,91 @@
 #include "lib/safe_write.h"
 #include "lib/text_routines.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 
-QByteArray BulletinLines::bytes() const
+namespace {
+
+// The stream is handed to the disk in pieces of this size.
+constexpr qsizetype kFlushSize = 256 * 1024;
+
+void encodeInto(std::string &out, QStringView text)
 {
-    QByteArray out;
-    for (const QString &line : m_lines) {
-        out += toCp1251(line);
-        out += "\r\n";
-    }
-    return out;
+    const std::size_t at = out.size();
+    out.resize(at + std::size_t(text.size()));
+    char *dst = out.data() + at;
+    for (const QChar c : text)
+        *dst++ = c.unicode() < 0x80 ? char(c.unicode()) : toCp1251Char(c);
 }
 
-void BulletinLines::save(const QString &FileName) const
+} // namespace
+
+BulletinLines::BulletinLines(const QString &FileName) : m_file(std::make_unique<SafeFileWriter>(FileName))
 {
-    SafeWriteFileOrThrow(FileName, bytes());
+    m_buffer.reserve(std::size_t(kFlushSize) + 4096);
+}
+
+BulletinLines::BulletinLines() = default;
+
+BulletinLines::~BulletinLines() = default;
+
+BulletinLines &BulletinLines::put(QStringView text)
+{
+    encodeInto(m_buffer, text);
+    return *this;
+}
+
+BulletinLines &BulletinLines::put(const char *literal)
+{
+    const char *p = literal;
+    while (*p && static_cast<unsigned char>(*p) < 0x80)
+        ++p;
+    m_buffer.append(literal, std::size_t(p - literal));
+    if (*p)
+        encodeInto(m_buffer, QString::fromUtf8(p));
+    return *this;
+}
+
+BulletinLines &BulletinLines::put(int number)
+{
+    char digits[16];
+    const auto end = std::to_chars(digits, digits + sizeof digits, number).ptr;
+    m_buffer.append(digits, std::size_t(end - digits));
+    return *this;
+}
+
+void BulletinLines::End()
+{
+    m_buffer.append("\r\n", 2);
+    if (m_file && m_buffer.size() >= std::size_t(kFlushSize))
+        flush();
+}
+
+void BulletinLines::flush()
+{
+    // The temporary file is made with the first bytes, so a run that stops before leaves nothing behind.
+    if ((!m_opened && !m_file->open()) || !m_file->write(m_buffer.data(), qint64(m_buffer.size())))
+        throw EFileError(SafeWriteMessage(m_file->fileName(), m_file->errorString()));
+    m_opened = true;
+    m_buffer.clear();
+}
+
+void BulletinLines::Commit()
+{
+    if (!m_file)
+        return;
+    flush();
+    if (!m_file->commit())
+        throw EFileError(SafeWriteMessage(m_file->fileName(), m_file->errorString()));
+}
+
+QStringList BulletinLines::lines() const
+{
+    QStringList out = fromCp1251(bytes()).split(QStringLiteral("\r\n"));
+    if (!out.isEmpty() && out.last().isEmpty())
+        out.removeLast();
+    return out;
 }
 
 const std::array<const char *, 74> HtmlBulletinTemplate = {
@@ -112,6 +182,12 @@ QString monthYear(int month, int year)
 
 } // namespace
 
+void WriteHtmlHead(BulletinLines &Out)
+{
+    for (int i = 0; i < 3; ++i)
+        Out.add(QString::fromUtf8(HtmlBulletinTemplate[size_t(i)]));
+}
+
 void WriteReportHeader(BulletinLines &Out, const HeaderOptions &Options, const HeaderStation &Station,
                        bool FirstStation)
 {
@@ -120,7 +196,9 @@ void WriteReportHeader(BulletinLines &Out, const HeaderOptions &Options, const H
     DecodeDate(Options.endDate, ey, em, ed);
     const bool oneDay = by == ey && bm == em && bd == ed;
     const bool grouped = Options.qtype == 1 && Options.severalStations;
-    for (int i = FirstStation ? 0 : 3; i < int(HtmlBulletinTemplate.size()); ++i) {
+    if (FirstStation)
+        WriteHtmlHead(Out);
+    for (int i = 3; i < int(HtmlBulletinTemplate.size()); ++i) {
         QString value = QString::fromUtf8(HtmlBulletinTemplate[size_t(i)]);
         switch (i) {
         case 10:
@@ -228,26 +306,85 @@ bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees)
     return true;
 }
 
+namespace {
+
+// FloatToStr's text of a number without exponent (sizes 1e-4 to 1e14) is printf's "%.15g", except for a
+// number exactly between two texts of 15 digits, which the two round apart: false for those and for other
+// sizes, which go the slow way.
+bool fastFloatText(double Value, char (&Text)[32], char *&End)
+{
+    const double a = std::fabs(Value);
+    if (!(a >= 1e-4 && a < 1e14))
+        return false;
+    char digits[48];
+    std::to_chars(digits, digits + sizeof digits, a, std::chars_format::scientific, 24);
+    // "d.ddd…": the 16th significant digit stands at 16; a tie is a 5 there and nothing after it.
+    if (digits[16] == '5' && std::all_of(digits + 17, digits + 26, [](char c) { return c == '0'; }))
+        return false;
+    End = std::to_chars(Text, Text + sizeof Text, Value, std::chars_format::general, 15).ptr;
+    return true;
+}
+
+} // namespace
+
+double FloatTextValue(double Value)
+{
+    char text[32];
+    char *end;
+    if (Value == 0 || !fastFloatText(Value, text, end))
+        return Value == 0 ? 0 : FloatToStr(Value).toDouble();
+    double back = 0;
+    std::from_chars(text, end, back);
+    return back;
+}
+
 QString RoundedText(double Value, int Digits)
 {
     const double scale = std::pow(10.0, Digits);
-    double r = std::round(Value * scale) / scale;
+    const double r = std::round(Value * scale) / scale;
     if (r == 0)
-        r = 0; // no "-0"
-    return FloatToStr(r);
+        return QStringLiteral("0"); // no "-0"
+    char text[32];
+    char *end;
+    return fastFloatText(r, text, end) ? QString::fromLatin1(text, end - text) : FloatToStr(r);
+}
+
+bool FieldTextNumber(const TField *Field, double &Value)
+{
+    if (!Field)
+        return false;
+    const QVariant v = Field->Value();
+    if (v.isNull())
+        return false;
+    if (v.typeId() == QMetaType::Double && IsFloatFieldType(Field->DataType()) &&
+        std::isfinite(v.toDouble())) {
+        Value = FloatTextValue(v.toDouble());
+        return true;
+    }
+    return TryStrToFloatAny(FieldValueText(Field->DataType(), v), Value);
+}
+
+double FieldFloat(const TField *Field)
+{
+    if (!Field)
+        return 0;
+    const QVariant v = Field->Value();
+    return v.typeId() == QMetaType::Double ? v.toDouble() : Field->AsFloat();
 }
 
 QString FieldToText(const TField *Field, bool ZeroAsEmpty)
 {
-    if (!Field || Field->IsNull())
+    if (!Field)
         return {};
-    const QString text = Field->AsString();
-    double v;
-    if (!TryStrToFloatAny(text, v))
-        return text;
-    if (ZeroAsEmpty && v == 0)
+    const QVariant v = Field->Value();
+    if (v.isNull())
         return {};
-    return RoundedText(v, 3);
+    double x;
+    if (!FieldTextNumber(Field, x))
+        return FieldValueText(Field->DataType(), v);
+    if (ZeroAsEmpty && x == 0)
+        return {};
+    return RoundedText(x, 3);
 }
 
 QString FixedFieldText(const TField *Field)

@@ -7,27 +7,65 @@
 #include <QStringList>
 
 #include <array>
+#include <memory>
+#include <string>
 
+class SafeFileWriter;
 class TField;
 
-// An HTML bulletin as it is written: one fragment per line; on disk windows-1251, each line ended by CR LF.
+// An HTML bulletin as it is written: one fragment per line; windows-1251, each line ended by CR LF.
+// Made for a file, the bytes stream into the safe-write helper's temporary file as they come and reach
+// the file only at Commit: a run that stops before writes nothing. Made without a file, they stay in
+// memory. A line is either added whole or put together from pieces and ended by End.
 class BulletinLines
 {
 public:
-    void add(const QString &line) { m_lines << line; }
-    BulletinLines &operator<<(const QString &line)
+    BulletinLines();
+    explicit BulletinLines(const QString &FileName);
+    ~BulletinLines();
+    BulletinLines(const BulletinLines &) = delete;
+    BulletinLines &operator=(const BulletinLines &) = delete;
+
+    void add(QStringView line)
     {
-        m_lines << line;
+        put(line);
+        End();
+    }
+    BulletinLines &operator<<(QStringView line)
+    {
+        add(line);
         return *this;
     }
-    const QStringList &lines() const { return m_lines; }
-    void clear() { m_lines.clear(); }
-    QByteArray bytes() const;
-    // Through the safe-write helper; EFileError with the reason when the file cannot be written.
-    void save(const QString &FileName) const;
+    BulletinLines &operator<<(const QString &line)
+    {
+        add(line);
+        return *this;
+    }
+    // A piece of the current line: text (encoded), an ASCII or UTF-8 literal, a whole number.
+    BulletinLines &put(QStringView text);
+    BulletinLines &put(const QString &text) { return put(QStringView(text)); }
+    BulletinLines &put(const char *literal);
+    BulletinLines &put(int number);
+    // Several pieces and the end of the line.
+    template <class... Pieces> void line(const Pieces &...pieces)
+    {
+        (put(pieces), ...);
+        End();
+    }
+    void End();
+
+    // Without a file: what was written, and its lines decoded.
+    QByteArray bytes() const { return QByteArray(m_buffer.data(), qsizetype(m_buffer.size())); }
+    QStringList lines() const;
+    // Writes the rest and puts the file in place; EFileError with the reason when it cannot.
+    void Commit();
 
 private:
-    QStringList m_lines;
+    void flush();
+
+    std::string m_buffer;
+    std::unique_ptr<SafeFileWriter> m_file;
+    bool m_opened = false;
 };
 
 extern const std::array<const char *, 74> HtmlBulletinTemplate;
@@ -55,6 +93,8 @@ struct HeaderOptions
     bool severalStations = false; // the window's station code list holds more than one code
 };
 
+// The html head and the body's opening (template lines 0 to 2).
+void WriteHtmlHead(BulletinLines &Out);
 // The head of a bulletin: from the html head on for the first station of the file, from the station's
 // table on (template line 3) for a further one. Leaves the bulletin table open.
 void WriteReportHeader(BulletinLines &Out, const HeaderOptions &Options, const HeaderStation &Station,
@@ -73,7 +113,13 @@ bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees);
 // A field as the bulletin writes it: null empty, a number rounded to 3 decimals in its shortest form, any
 // other text unchanged; with ZeroAsEmpty a zero is empty.
 QString FieldToText(const TField *Field, bool ZeroAsEmpty = false);
+// The number a field's text reads as (either decimal separator); false for null and for other text.
+bool FieldTextNumber(const TField *Field, double &Value);
+// TField::AsFloat, straight for a number.
+double FieldFloat(const TField *Field);
 // A field's text without the blanks some servers pad fixed-width text columns with; null is empty.
 QString FixedFieldText(const TField *Field);
 // A number rounded to Digits decimals in its shortest form.
 QString RoundedText(double Value, int Digits);
+// A number as its FloatToStr text (15 significant digits) reads back.
+double FloatTextValue(double Value);

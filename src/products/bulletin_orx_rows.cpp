@@ -8,6 +8,7 @@
 #include "lib/text_routines.h"
 #include "products/summary_rules.h"
 
+#include <charconv>
 #include <cmath>
 
 namespace {
@@ -17,21 +18,25 @@ QString two(int v)
     return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
 }
 
-QString fieldText(TDataSet &ds, const char *name)
+// "hh:nn:ss.t" with Sep between the parts.
+QString clockText(int h, int n, int s, int tenths, char sep)
 {
-    const TField *f = ds.FindField(QString::fromLatin1(name));
-    return f && !f->IsNull() ? f->AsString() : QString();
+    char text[64];
+    char *p = text;
+    const int parts[3] = {h, n, s};
+    for (int i = 0; i < 3; ++i) {
+        if (parts[i] >= 0 && parts[i] < 10)
+            *p++ = '0';
+        p = std::to_chars(p, text + sizeof text, parts[i]).ptr;
+        *p++ = i < 2 ? sep : '.';
+    }
+    p = std::to_chars(p, text + sizeof text, tenths).ptr;
+    return QString::fromLatin1(text, p - text);
 }
 
-bool fieldNull(TDataSet &ds, const char *name)
+QString text(const TField *f)
 {
-    const TField *f = ds.FindField(QString::fromLatin1(name));
-    return !f || f->IsNull();
-}
-
-double fieldFloat(TDataSet &ds, const char *name)
-{
-    return ds.FieldByName(QString::fromLatin1(name))->AsFloat();
+    return f->AsString();
 }
 
 } // namespace
@@ -40,13 +45,65 @@ QString EpochTimeText(double Epoch, QChar Sep)
 {
     quint16 y, m, d, h, n, s, t;
     etoh(Epoch, y, m, d, h, n, s, t, false);
-    return two(h) + Sep + two(n) + Sep + two(s) + QLatin1Char('.') + QString::number(t);
+    return clockText(h, n, s, t, char(Sep.unicode()));
 }
 
 bool EpochYearAfter1970(double Epoch)
 {
     quint16 y, m, d, h, n, s, t;
     return etoh(Epoch, y, m, d, h, n, s, t, false) && y > 1970;
+}
+
+void OrxBulletinRows::LoadReadings(TDataSet &Readings)
+{
+    // Every column of the readings table must be there, used here or not.
+    for (const char *column :
+         {"flag",     "numb",   "sta",      "chan",     "iphase", "itime",     "deltim", "azimuth", "slow",
+          "ema",      "rect",   "fm",       "im_em",    "per",    "residuals", "ampl",   "wgt",     "ARID",
+          "ms",       "mb",     "amptime",  "DIST",     "CODA",   "REGCLASS",  "MCODA",  "MPSP",    "MPLP",
+          "CHANTYPE", "REMARK", "AFILTYPE", "PFILTYPE", "MWA",    "ML"})
+        Readings.FieldByName(QString::fromLatin1(column));
+    const auto f = [&Readings](const char *name) { return Readings.FieldByName(QString::fromLatin1(name)); };
+    const TField *sta = f("sta"), *chan = f("chan"), *iphase = f("iphase"), *fm = f("fm"), *imEm = f("im_em"),
+                 *chanType = f("CHANTYPE"), *afil = f("AFILTYPE"), *pfil = f("PFILTYPE"), *itime = f("itime"),
+                 *amptime = f("amptime"), *per = f("per"), *ampl = f("ampl");
+    const TField *values[4] = {f("DIST"), f("azimuth"), f("ema"), f("REGCLASS")};
+    const std::pair<const TField *, const char *> magnitudes[] = {{f("ms"), "MS="},     {f("mb"), "MB="},
+                                                                  {f("MPSP"), "MPSP="}, {f("MPLP"), "MPLP="},
+                                                                  {f("MWA"), "MWA="},   {f("ML"), "ML="}};
+
+    m_readings.clear();
+    for (Readings.First(); !Readings.Eof(); Readings.Next()) {
+        OrxReading &r = m_readings.emplace_back();
+        r.sta = text(sta).trimmed();
+        r.chan = text(chan);
+        r.phase = text(iphase).trimmed();
+        r.fm = text(fm).trimmed().toLower();
+        r.imEm = text(imEm).trimmed();
+        r.chanType = text(chanType).trimmed().toUpper();
+        r.afilType = text(afil);
+        r.pfilType = text(pfil);
+        r.hasItime = !itime->IsNull();
+        r.itime = FieldFloat(itime);
+        r.hasAmptime = !amptime->IsNull();
+        r.amptime = FieldFloat(amptime);
+        r.per = FieldFloat(per);
+        r.hasAmpl = !ampl->IsNull();
+        for (int v = 0; v < 4; ++v)
+            r.has[v] = FieldTextNumber(values[v], r.values[v]);
+        if (!r.hasAmpl)
+            continue;
+        r.ampl = FieldToText(ampl);
+        r.period = FieldToText(per);
+        for (const auto &[field, prefix] : magnitudes) {
+            const QString v = FieldToText(field, true);
+            if (v.isEmpty())
+                continue;
+            if (!r.magnitudes.isEmpty())
+                r.magnitudes += QStringLiteral("<br>");
+            r.magnitudes += QLatin1String(prefix) + v;
+        }
+    }
 }
 
 void OrxBulletinRows::LoadSiteChannels(TDataSet &Sitechan, const QString &Sta, QStringList *Statements)
@@ -86,42 +143,33 @@ void OrxBulletinRows::ClearEventValues()
     regclass.clear();
 }
 
-void OrxBulletinRows::FillEventValues()
+void OrxBulletinRows::FillEventValues(int From)
 {
     ClearEventValues();
-    const int mark = m_arr.RecNo();
-    struct Value
-    {
-        const char *column;
-        QString *text;
-        int digits;
-    };
-    const Value values[] = {
-        {"DIST", &distance, 1}, {"azimuth", &azimuth, 0}, {"ema", &angle, 0}, {"REGCLASS", &regclass, 3}};
+    QString *texts[4] = {&distance, &azimuth, &angle, &regclass};
+    const int digits[4] = {1, 0, 0, 3};
     // Grouped by events the readings of several stations follow each other: only this station's count.
-    const QString sta = fieldText(m_arr, "sta").trimmed();
-    for (; !m_arr.Eof() && fieldText(m_arr, "sta").trimmed() == sta; m_arr.Next())
-        for (const Value &v : values) {
-            double x;
-            if (v.text->isEmpty() && !fieldNull(m_arr, v.column) &&
-                TryStrToFloatAny(fieldText(m_arr, v.column), x))
-                *v.text = RoundedText(x, v.digits);
-        }
-    m_arr.SetRecNo(mark);
+    const int n = int(m_readings.size());
+    for (int i = From; i < n && m_readings[size_t(i)].sta == m_readings[size_t(From)].sta; ++i) {
+        const OrxReading &r = m_readings[size_t(i)];
+        for (int v = 0; v < 4; ++v)
+            if (texts[v]->isEmpty() && r.has[v])
+                *texts[v] = RoundedText(r.values[v], digits[v]);
+    }
 }
 
-bool OrxBulletinRows::FindPSPair()
+bool OrxBulletinRows::FindPSPair(int From)
 {
-    const int mark = m_arr.RecNo();
     QString p;
     bool found = false;
-    const QString sta = fieldText(m_arr, "sta").trimmed();
-    for (; !m_arr.Eof() && !found && fieldText(m_arr, "sta").trimmed() == sta; m_arr.Next()) {
-        quint16 y, mo, d, h, n, s, ms;
+    const int n = int(m_readings.size());
+    for (int i = From; i < n && !found && m_readings[size_t(i)].sta == m_readings[size_t(From)].sta; ++i) {
+        const OrxReading &r = m_readings[size_t(i)];
+        quint16 y, mo, d, h, mi, s, ms;
         double sec = 0;
-        etoh(fieldFloat(m_arr, "itime"), y, mo, d, h, n, s, ms, true, &sec);
-        const double time = htoe(y, mo, d, h, n, sec);
-        const QString phase = fieldText(m_arr, "iphase").trimmed().toUpper();
+        etoh(r.itime, y, mo, d, h, mi, s, ms, true, &sec);
+        const double time = htoe(y, mo, d, h, mi, sec);
+        const QString phase = r.phase.toUpper();
         if (p.isEmpty() &&
             (phase == QLatin1String("P") || phase == QLatin1String("PN") || phase == QLatin1String("PG"))) {
             p = phase;
@@ -131,7 +179,6 @@ bool OrxBulletinRows::FindPSPair()
             found = true;
         }
     }
-    m_arr.SetRecNo(mark);
     if (!found)
         m_pTime = m_sTime = 0;
     return found;
@@ -153,146 +200,147 @@ bool OrxBulletinRows::SamePhase(const QString &A, const QString &B, bool &IsTX)
     return IsTX ? B == QLatin1String("P") : A == B;
 }
 
-int OrxBulletinRows::FindOrInsertRow(const QString &Desc, const QString &TimeText, const QString &TXFlag,
-                                     double Time, int Year, const QString &Filter)
+int OrxBulletinRows::FindOrInsertRow(const QString &Desc, const QString &TimeText, bool TX, double Time,
+                                     int Year, const QString &Filter)
 {
     for (int r = int(m_table.size()) - 1; r >= 0; --r)
-        if (m_table[r][0] == Desc && m_table[r][1] == TimeText && m_table[r][14] == TXFlag)
+        if (m_table[r].desc == Desc && m_table[r].timeText == TimeText && m_table[r].tx == TX)
             return r;
     int anchor = -1;
     for (int r = int(m_table.size()) - 1; r >= 0; --r)
-        if (m_table[r][17].toDouble() < Time) {
+        if (m_table[r].time < Time) {
             anchor = r;
             break;
         }
-    Row row;
-    row[0] = Desc;
-    row[1] = TimeText;
-    row[17] = FloatToStr(Time);
-    row[14] = TXFlag;
-    row[15] = QString::number(Year);
-    row[16] = Filter;
+    AmplitudeRow row;
+    row.desc = Desc;
+    row.timeText = TimeText;
+    row.time = FloatTextValue(Time);
+    row.tx = TX;
+    row.year = Year;
+    row.filter = Filter;
     m_table.insert(anchor + 1, row);
     return anchor + 1;
 }
 
-void OrxBulletinRows::PutArrivalToTable(const QString &ChannelType)
+QString OrxBulletinRows::filterNamed(const QString &Text)
+{
+    // Readings of a station share a handful of filter texts.
+    if (const auto known = m_filterNames.constFind(Text); known != m_filterNames.cend())
+        return *known;
+    QString filter;
+    int pos = 1;
+    const QString t1 = GetNextToken(Text, int(Text.size()), pos, CharSet(QLatin1Char(' ')), CharSet());
+    const QString t2 =
+        pos > 0 ? GetNextToken(Text, int(Text.size()), pos, CharSet(QLatin1Char(' ')), CharSet()) : QString();
+    double low, high;
+    if (TryStrToFloatAny(t1, low) && TryStrToFloatAny(t2, high))
+        for (const tfilt &f : m_filters)
+            if (std::fabs(f.low - low) < 0.00001 && std::fabs(f.high - high) < 0.00001)
+                filter = f.kind;
+    m_filterNames.insert(Text, filter);
+    return filter;
+}
+
+void OrxBulletinRows::PutArrivalToTable(int From, const QString &ChannelType)
 {
     m_table.clear();
-    const int mark = m_arr.RecNo();
-    const QString p0 = fieldText(m_arr, "iphase").trimmed();
+    const QString p0 = m_readings[size_t(From)].phase;
+    const int group = PhaseGroup(p0.toUpper());
     bool isTX = false;
-    for (; !m_arr.Eof() && SamePhase(fieldText(m_arr, "iphase").trimmed(), p0, isTX); m_arr.Next()) {
-        const QString txFlag = isTX ? QStringLiteral("1") : QStringLiteral("0");
-        const QString chan = fieldText(m_arr, "chan");
-        const QString desc = SiteChannelDescr(chan);
+    const int n = int(m_readings.size());
+    for (int i = From; i < n && SamePhase(m_readings[size_t(i)].phase, p0, isTX); ++i) {
+        const OrxReading &r = m_readings[size_t(i)];
+        const QString trimmedChan = r.chan.trimmed();
+        const QChar comp = trimmedChan.size() >= 3 ? trimmedChan.at(2).toLower() : QChar();
+        const int first = comp == QLatin1Char('n')   ? 0
+                          : comp == QLatin1Char('e') ? 4
+                          : comp == QLatin1Char('z') ? 8
+                                                     : -1;
+        if (first < 0 || !r.hasAmpl)
+            continue;
         QString filter;
         if (isTX) {
             filter = QStringLiteral("MP");
+        } else if (group == 1) {
+            filter = QStringLiteral("SP");
+        } else if (group == 3) {
+            filter = QStringLiteral("LP");
         } else {
-            const int group = PhaseGroup(p0.toUpper());
-            if (group == 1)
-                filter = QStringLiteral("SP");
-            else if (group == 3)
-                filter = QStringLiteral("LP");
-            else {
-                QString text = fieldText(m_arr, "AFILTYPE").trimmed();
-                if (text.isEmpty())
-                    text = fieldText(m_arr, "PFILTYPE").trimmed();
-                int pos = 1;
-                const QString t1 =
-                    GetNextToken(text, int(text.size()), pos, CharSet(QLatin1Char(' ')), CharSet());
-                const QString t2 =
-                    pos > 0 ? GetNextToken(text, int(text.size()), pos, CharSet(QLatin1Char(' ')), CharSet())
-                            : QString();
-                double low, high;
-                if (TryStrToFloatAny(t1, low) && TryStrToFloatAny(t2, high))
-                    for (const tfilt &f : m_filters)
-                        if (std::fabs(f.low - low) < 0.00001 && std::fabs(f.high - high) < 0.00001)
-                            filter = f.kind;
-            }
-            if (filter.isEmpty())
-                filter = ChannelType;
+            QString text = r.afilType.trimmed();
+            if (text.isEmpty())
+                text = r.pfilType.trimmed();
+            filter = filterNamed(text);
         }
-        const double time = !fieldNull(m_arr, "amptime")
-                                ? fieldFloat(m_arr, "amptime")
-                                : fieldFloat(m_arr, "itime") + fieldFloat(m_arr, "per") / 2;
-        quint16 y, mo, d, h, n, s, t;
-        etoh(time, y, mo, d, h, n, s, t, false);
-        const QString timeText = two(h) + QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) +
-                                 QLatin1Char('.') + QString::number(t);
-        const QChar comp = chan.trimmed().size() >= 3 ? chan.trimmed().at(2).toLower() : QChar();
-        const int first = comp == QLatin1Char('n')   ? 2
-                          : comp == QLatin1Char('e') ? 6
-                          : comp == QLatin1Char('z') ? 10
-                                                     : -1;
-        if (first < 0 || fieldNull(m_arr, "ampl"))
-            continue;
-        const int r = FindOrInsertRow(desc, timeText, txFlag, time, y, filter);
-        const TField *ampl = m_arr.FieldByName(QStringLiteral("ampl"));
-        const TField *per = m_arr.FieldByName(QStringLiteral("per"));
-        QString mags;
-        const std::pair<const char *, const char *> magnitudes[] = {{"ms", "MS="},     {"mb", "MB="},
-                                                                    {"MPSP", "MPSP="}, {"MPLP", "MPLP="},
-                                                                    {"MWA", "MWA="},   {"ML", "ML="}};
-        for (const auto &[column, prefix] : magnitudes) {
-            const QString v = FieldToText(m_arr.FindField(QString::fromLatin1(column)), true);
-            if (v.isEmpty())
-                continue;
-            mags += QString::fromLatin1(prefix) + v;
-            if (qstrcmp(column, "ML") != 0)
-                mags += QStringLiteral("<br>");
-        }
-        if (mags.endsWith(QLatin1String("<br>")))
-            mags.chop(4);
-        m_table[r][size_t(first)] = FieldToText(ampl);
-        m_table[r][size_t(first + 1)] = FieldToText(per);
-        m_table[r][size_t(first + 2)] = mags;
-        m_table[r][size_t(first + 3)].clear();
+        if (filter.isEmpty())
+            filter = ChannelType;
+        const double time = r.hasAmptime ? r.amptime : r.itime + r.per / 2;
+        quint16 y, mo, d, h, mi, s, t;
+        etoh(time, y, mo, d, h, mi, s, t, false);
+        const QString timeText = clockText(h, mi, s, t, ':');
+        AmplitudeRow &row =
+            m_table[FindOrInsertRow(SiteChannelDescr(r.chan), timeText, isTX, time, y, filter)];
+        row.cells[size_t(first)] = r.ampl;
+        row.cells[size_t(first + 1)] = r.period;
+        row.cells[size_t(first + 2)] = r.magnitudes;
+        row.cells[size_t(first + 3)].clear();
     }
-    m_arr.SetRecNo(mark);
 }
 
 void OrxBulletinRows::WriteTableRows()
 {
-    for (Row &row : m_table) {
-        for (int c : {2, 6, 10})
-            row[size_t(c + 2)] = JoinSpace(row[size_t(c + 2)], KPrefix(row[size_t(c + 3)]));
-        const auto present = [&row](int c) {
-            return !row[size_t(c)].isEmpty() || !row[size_t(c + 1)].isEmpty() ||
-                   !row[size_t(c + 2)].isEmpty() || !row[size_t(c + 3)].isEmpty();
+    const auto cell = [this](const QString &s) {
+        if (s.isEmpty())
+            m_out.line("<td>&nbsp</td>");
+        else
+            m_out.line("<td>", s, "</td>");
+    };
+    for (AmplitudeRow &row : m_table) {
+        std::array<QString, 12> &c = row.cells;
+        for (int k : {0, 4, 8})
+            c[size_t(k + 2)] = JoinSpace(c[size_t(k + 2)], KPrefix(c[size_t(k + 3)]));
+        const auto present = [&c](int k) {
+            return !c[size_t(k)].isEmpty() || !c[size_t(k + 1)].isEmpty() || !c[size_t(k + 2)].isEmpty() ||
+                   !c[size_t(k + 3)].isEmpty();
         };
-        QStringList comps;
-        if (present(2))
-            comps << QStringLiteral("N");
-        if (present(6))
-            comps << QStringLiteral("E");
-        if (present(10))
-            comps << QStringLiteral("Z");
-        const int lines = present(10) ? 3 : present(6) ? 2 : 1;
-        const QString t =
-            lines >= 2 ? QStringLiteral("<td rowspan=") + QString::number(lines) : QStringLiteral("<td");
-        const auto cell = [](const QString &s) {
-            return QStringLiteral("<td>") + NbspIfEmpty(s) + QStringLiteral("</td>");
-        };
-        const bool dated = row[15].toInt() > 1970;
-        m_out << QStringLiteral("<tr valign=top>") << t + QStringLiteral(" colspan=3>&nbsp;</td>")
-              << t + QStringLiteral(">XM</td>")
-              << t + QLatin1Char('>') +
-                     NbspIfEmpty(
-                         JoinSpace(row[0] + QLatin1Char('_') + row[16], comps.join(QLatin1Char(',')))) +
-                     QStringLiteral("</td>")
-              << t + QLatin1Char('>') + NbspIfEmpty(dated ? row[1] : QStringLiteral("&nbsp;")) +
-                     QStringLiteral("</td>")
-              << t + QStringLiteral(" colspan=2>&nbsp;</td>") << cell(row[3]) << cell(row[2])
-              << QStringLiteral("<td colspan=2>&nbsp;</td>") << cell(row[4])
-              << t + QStringLiteral(">&nbsp;</td>") << QStringLiteral("</tr>");
-        for (int c : {6, 10}) {
-            if ((c == 6 && lines < 2) || (c == 10 && lines < 3))
+        const bool n = present(0), e = present(4), z = present(8);
+        const int lines = z ? 3 : e ? 2 : 1;
+        const char *t = lines == 3 ? "<td rowspan=3" : lines == 2 ? "<td rowspan=2" : "<td";
+        QString comps;
+        for (const auto &[on, letter] : {std::pair{n, 'N'}, std::pair{e, 'E'}, std::pair{z, 'Z'}})
+            if (on) {
+                if (!comps.isEmpty())
+                    comps += QLatin1Char(',');
+                comps += QLatin1Char(letter);
+            }
+        m_out.line("<tr valign=top>");
+        m_out.line(t, " colspan=3>&nbsp;</td>");
+        m_out.line(t, ">XM</td>");
+        m_out.put(t).put(">").put(row.desc).put("_").put(row.filter);
+        if (!comps.isEmpty())
+            m_out.put(" ").put(comps);
+        m_out.line("</td>");
+        if (row.year > 1970)
+            m_out.line(t, ">", NbspIfEmpty(row.timeText), "</td>");
+        else
+            m_out.line(t, ">&nbsp;</td>");
+        m_out.line(t, " colspan=2>&nbsp;</td>");
+        cell(c[1]);
+        cell(c[0]);
+        m_out.line("<td colspan=2>&nbsp;</td>");
+        cell(c[2]);
+        m_out.line(t, ">&nbsp;</td>");
+        m_out.line("</tr>");
+        for (int k : {4, 8}) {
+            if ((k == 4 && lines < 2) || (k == 8 && lines < 3))
                 continue;
-            m_out << QStringLiteral("<tr>") << cell(row[size_t(c + 1)]) << QStringLiteral("<td>&nbsp;</td>")
-                  << cell(row[size_t(c)]) << QStringLiteral("<td>&nbsp;</td>") << cell(row[size_t(c + 2)])
-                  << QStringLiteral("</tr>");
+            m_out.line("<tr>");
+            cell(c[size_t(k + 1)]);
+            m_out.line("<td>&nbsp;</td>");
+            cell(c[size_t(k)]);
+            m_out.line("<td>&nbsp;</td>");
+            cell(c[size_t(k + 2)]);
+            m_out.line("</tr>");
         }
     }
 }

@@ -96,7 +96,8 @@ void MakeReport(ReportState &State, ReportHost &Host, DbConnection &dbs, bool Sh
 // What an ORX run did, for the tests and the benchmarks.
 struct OrxReportStats
 {
-    QStringList statements; // in the order they ran
+    bool keepStatements = true;
+    QStringList statements; // in the order they ran, when kept
     int events = 0;         // events printed
 };
 void ORXMakeReport(ReportState &State, ReportHost &Host, DbConnection &conPubs, bool Show,

@@ -191,6 +191,21 @@ TEST_F(BulletinFromBulletinDb, ArbitraryPeriodAcrossMonthsKeepsAnEarlierMeasurem
                                    "body_db_event102.htm", "end_db.htm"}));
 }
 
+TEST_F(BulletinFromBulletinDb, MeasurementsStandUnderTheirReadingsWhateverTheirNumbers)
+{
+    // The LR reading (arid 2) prints after the S wave (arid 3), and the P wave's measurement has the
+    // highest number of all.
+    const QVariant nt = nullText, nd = nullDouble;
+    measurement({4, 2, QStringLiteral("СКД"), QStringLiteral("N"), at(2024, 3, 2, 10, 16, 35), 0, 15.0, 4.0,
+                 nd, nd, nd, nd, nd, nd, nd, nd, nt});
+    measurement({5, 1, QStringLiteral("СКМ"), QStringLiteral("Z"), at(2024, 3, 2, 10, 16, 2), 3, 0.3, 2.0, nd,
+                 nd, nd, nd, nd, nd, nd, nd, nt});
+    period(EncodeDate(2024, 3, 1), EncodeDate(2024, 3, 10), 7);
+    expectSameLines(run(), golden({"head_db_decade.htm", "sep_hr.htm", "body_db_event101_xm_by_arid.htm",
+                                   "sep_hr.htm", "body_db_event102.htm", "end_db.htm"}));
+    EXPECT_TRUE(state.reportMade);
+}
+
 TEST_F(BulletinFromBulletinDb, MailsTheArchiveAndRemovesIt)
 {
     period(EncodeDate(2024, 3, 5), EncodeDate(2024, 3, 5), 3);

@@ -248,6 +248,23 @@ TYPED_TEST(BulletinFromOrx, EveryStationWithDataOfTheNetwork)
     EXPECT_EQ(heads(lines), (QStringList{"/ MSK", "Обнинск"}));
 }
 
+TYPED_TEST(BulletinFromOrx, AFirstStationWithoutEventsLeavesTheHtmlHeadAtTheTop)
+{
+    // MSK sorts first and has nothing in the period: its pass only closes a table, and the file still
+    // opens with the html head and its charset, followed by OBN's bulletin.
+    tstainfo msk;
+    msk.code = QStringLiteral("MSK");
+    this->state.codes = {QStringLiteral("OBN"), QStringLiteral("MSK")};
+    this->state.stations = {this->state.stations.first(), msk};
+    this->state.options.repset = 2;
+    expectSameLines(this->run(),
+                    golden({"head_orx_q0_after_empty.htm", "orx_e3_q0_event.htm", "orx_e3_obn_readings.htm",
+                            "orx_e4_q0.htm", "end_table.htm", "end_body.htm"}));
+    EXPECT_EQ(this->state.reportCodes, (QStringList{"MSK", "OBN"}));
+    EXPECT_TRUE(this->state.reportMade);
+    EXPECT_EQ(this->rec.count(), 0);
+}
+
 TYPED_TEST(BulletinFromOrx, NoStationToReportOn)
 {
     this->state.codes.clear();
@@ -295,6 +312,29 @@ TYPED_TEST(BulletinFromOrx, AChannelOfTwoCharactersStopsTheRunAndKeepsTheFile)
     EXPECT_TRUE(lines.contains(QStringLiteral("<td>+i P</td>")));
     EXPECT_FALSE(lines.contains(QStringLiteral("</body></html>")));
     EXPECT_FALSE(lines.contains(QStringLiteral("<td>-e S</td>")));
+}
+
+TYPED_TEST(BulletinFromOrx, AFullDiskLeavesTheBulletinBefore)
+{
+    this->state.options.repset = 0;
+    this->state.options.mailSend = true;
+    const QByteArray before = this->run();
+    ASSERT_TRUE(this->state.reportMade);
+    this->host->mails.clear();
+    this->host->shown.clear();
+    {
+        DiskFullAfter full(100);
+        EXPECT_EQ(this->run(), before);
+    }
+    EXPECT_FALSE(this->state.reportMade);
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        QStringLiteral("ORXMakeReport: Операция прервана. Сообщение об ошибке:\rНе удалось записать файл ")));
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_TRUE(this->host->mails.isEmpty());
+    EXPECT_TRUE(this->host->shown.isEmpty());
+    EXPECT_TRUE(
+        folderEntries(this->dir.file(QStringLiteral("system"))).filter(QStringLiteral(".tmp-")).isEmpty());
 }
 
 TYPED_TEST(BulletinFromOrx, CancelledRunIsNeitherMadeNorMailed)
