@@ -248,6 +248,14 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     return OrvReadStatus::Ok;
 }
 
+UnzipLimits OrvUnzipLimits()
+{
+    UnzipLimits limits;
+    limits.maxMembers = 1000;
+    limits.scratch = true;
+    return limits;
+}
+
 bool OrvViewFits(const orxheader &header, qint64 rows)
 {
     return TableFits(header.fieldCount, rows);

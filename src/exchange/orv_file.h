@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lib/datetime.h"
+#include "platform/zip_archive.h"
 
 #include <QByteArray>
 #include <QList>
@@ -102,6 +103,10 @@ struct OrvValueForms
 // unsupported type code shows "ReadSQLStream: операция прервана.\rТип данных ..." and gives
 // Unsupported.
 OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValueForms &forms);
+
+// What the import unpacks of an event file at most: its three members and a few more, into a private
+// folder of its own that need not reach the disk.
+UnzipLimits OrvUnzipLimits();
 
 // Whether a view table of the dump's fields and Rows rows (its header row included) stays within the
 // cells a table read from a file may take.

@@ -175,10 +175,7 @@ bool OrvRun::unpack(const QString &dir)
 {
     // The ZIP layer writes nothing outside dir and raises for a member that would go there; the folder
     // is ours alone, so a member cannot replace a file of the program, and it need not reach the disk.
-    UnzipLimits limits;
-    limits.maxMembers = 1000;
-    limits.scratch = true;
-    unzipAll(m_fileName, dir, limits);
+    unzipAll(m_fileName, dir, OrvUnzipLimits());
     return true;
 }
 

@@ -100,6 +100,21 @@ public:
 
     bool has(const QString &name) const { return zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0; }
 
+    // What the parts named would add to the bytes read so far, as the archive states their sizes; past
+    // the limit the workbook is refused before they are read.
+    void checkStated(const QStringList &names) const
+    {
+        qint64 total = m_partBytes;
+        for (const QString &name : names) {
+            zip_stat_t st;
+            zip_stat_init(&st);
+            if (zip_stat(m_zip, name.toUtf8().constData(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+                total += qint64(std::min<zip_uint64_t>(st.size, kMaxPartSize + 1));
+        }
+        if (total > MaxWorkbookPartBytes)
+            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ").arg(MaxWorkbookPartBytes >> 20));
+    }
+
     // One member in memory, its stated size checked before it is allocated and against what comes.
     QByteArray part(const QString &name) const
     {
@@ -586,20 +601,26 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes)
             sheets << std::pair(attr(xml, QLatin1String("name")), attr(xml, QLatin1String("id")));
     }
     checkXml(xml, workbookName);
-    CellBudget budget;
+    // A spreadsheet program gives every sheet a part of its own; one part behind many sheets would be
+    // read and kept again for each.
+    QStringList parts;
     QHash<QString, QString> sheetOfPart;
     for (const auto &[name, id] : sheets) {
         if (!targets.contains(id))
             damaged(QStringLiteral("нет листа %1").arg(name));
-        // A spreadsheet program gives every sheet a part of its own; one part behind many sheets would
-        // be read and kept again for each.
         const QString part = partPath(targets.value(id));
         if (sheetOfPart.contains(part))
-            damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3").arg(sheetOfPart.value(part), name, part));
+            damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3")
+                        .arg(sheetOfPart.value(part), name, part));
         sheetOfPart.insert(part, name);
+        parts << part;
+    }
+    zip.checkStated(parts);
+    CellBudget budget;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
         WorkSheet sheet;
-        sheet.name = name;
-        readSheet(zip, part, strings, dateStyles, sheet, budget);
+        sheet.name = sheets[i].first;
+        readSheet(zip, parts[i], strings, dateStyles, sheet, budget);
         book.sheets << sheet;
     }
     return book;

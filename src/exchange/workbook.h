@@ -45,7 +45,7 @@ QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS);
 
 // What one workbook may hold, its sheets together: the cells kept and the bytes of the .xlsx parts
 // read. A workbook past either raises EFileError naming the limit.
-constexpr qint64 MaxWorkbookCells = qint64(1) << 21;
+constexpr qint64 MaxWorkbookCells = qint64(1) << 20;
 constexpr qint64 MaxWorkbookPartBytes = qint64(256) << 20;
 
 // Reads the file, chosen by its content (a ZIP archive is .xlsx, a compound document .xls). Raises

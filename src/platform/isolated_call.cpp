@@ -3,6 +3,7 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -51,9 +52,11 @@ void writeAll(int fd, const QByteArray &bytes)
 // first may be the sanitizer's own interceptor of memcpy or strlen that the library called).
 char g_contained[64];
 bool g_containedFault = false;
+char g_report[32768];
 
 void onReport(const char *report)
 {
+    std::snprintf(g_report, sizeof g_report, "%s", report);
     int frames = 0;
     for (const char *line = report; line && *line && frames < 2;) {
         const char *end = std::strchr(line, '\n');
@@ -70,7 +73,10 @@ void onReport(const char *report)
 
 void onDeath()
 {
-    // In place of the fuzzer's or the test's own handling: the parent judges by the exit code.
+    // In place of the fuzzer's or the test's own handling: the parent judges by the exit code. Only a
+    // fault of ours is shown; the library's are what the child is there for.
+    if (!g_containedFault)
+        writeAll(STDERR_FILENO, QByteArray::fromRawData(g_report, qsizetype(std::strlen(g_report))));
     _exit(g_containedFault ? kContainedExit : kOwnFaultExit);
 }
 #endif
@@ -83,6 +89,9 @@ void onDeath()
     std::snprintf(g_contained, sizeof g_contained, "%s", library.constData());
     __asan_set_error_report_callback(onReport);
     __sanitizer_set_death_callback(onDeath);
+    const int quiet = open("/dev/null", O_WRONLY);
+    if (quiet >= 0)
+        __sanitizer_set_report_fd(reinterpret_cast<void *>(intptr_t(quiet)));
 #else
     // On top of what the process has mapped already, which the child shares.
     quint64 pages = 0;
@@ -166,8 +175,8 @@ IsolatedResult RunIsolated(const std::function<QByteArray()> &Work, const Isolat
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (code == kOwnFaultExit) {
 #ifdef BRENVALE_ISOLATED_ASAN
-        std::fprintf(stderr, "A sanitizer report of the isolated child lies outside %s (above): a fault of "
-                             "ours.\n",
+        std::fprintf(stderr, "The sanitizer report of the isolated child above lies outside %s: a fault "
+                             "of ours.\n",
                      Limits.containedLibrary.toUtf8().constData());
         std::abort();
 #endif

@@ -211,8 +211,7 @@ public:
             throw EFileError(QStringLiteral("Архив \"%1\": распакованные файлы больше предела в %2")
                                  .arg(m_zipName, mebibytes(m_limits.maxBytes)));
         if (total > m_limits.ratioFrom && total / m_limits.maxRatio > m_archiveBytes)
-            throw EFileError(QStringLiteral("Архив \"%1\": файлы сжаты больше чем в %2 раз (предел), "
-                                            "распаковано больше %3 из %4 байт архива")
+            throw EFileError(QStringLiteral("Архив \"%1\" сжат сильнее предела %2:1 (%3 из %4 байт)")
                                  .arg(m_zipName)
                                  .arg(m_limits.maxRatio)
                                  .arg(mebibytes(total))

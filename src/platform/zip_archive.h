@@ -21,7 +21,7 @@ struct UnzipLimits
     qint64 maxBytes = qint64(1) << 30; // all members together
     // Unpacked bytes per byte of the archive, once the members hold more than ratioFrom in all.
     int maxRatio = 100;
-    qint64 ratioFrom = qint64(16) << 20;
+    qint64 ratioFrom = qint64(1) << 20;
     // The folder is private and removed after use: members are not synced to the disk.
     bool scratch = false;
 };
