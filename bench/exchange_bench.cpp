@@ -150,7 +150,8 @@ struct EventsFixture
             "insert into \"Станционный бюллетень\" (N_seismo,N_equake,Station_Cod,date,Qual,Phase,"
             "Channel_name,Channel_Cod,Channel_component,Time,Dec) values ('S'||?1,?1,'PET',46056+?1/1000,'i',"
             "'P','SKM','SP','Z',46056+?1/1000.0,?1%10)",
-            "insert into \"Динамические замеры\" (arid,Channel_nameXM,Channel_componentXM,TimeXM,DecXm,Period_Z,"
+            "insert into \"Динамические замеры\" "
+            "(arid,Channel_nameXM,Channel_componentXM,TimeXM,DecXm,Period_Z,"
             "Amp_Z) values (?1,'SKM','Z',46056+?1/1000.0,?1%10,0.57,123.25)",
         };
         for (const char *sql : inserts) {
@@ -174,8 +175,8 @@ struct EventsFixture
             TspecToFormatSettings(fs, formats.exportSpec[t], TFormatSettings(), 2026);
             files[t] = dir.filePath(QString::fromLatin1(names[t]));
             ExportQueryToText(q, formats.exportSpec[t],
-                              QStringLiteral("SELECT * FROM [%1]").arg(QString::fromUtf8(tables[t])), files[t],
-                              fs);
+                              QStringLiteral("SELECT * FROM [%1]").arg(QString::fromUtf8(tables[t])),
+                              files[t], fs);
         }
     }
 };

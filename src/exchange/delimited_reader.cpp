@@ -111,7 +111,8 @@ bool Txt2dsl(TD2D &table, const tspec &spec, const QString &fileName)
         return false;
     }
     if (file.size() > MaxTextTableBytes) {
-        failRead(table, fileName, QStringLiteral("Файл больше предела в %1 МиБ").arg(MaxTextTableBytes >> 20));
+        failRead(table, fileName,
+                 QStringLiteral("Файл больше предела в %1 МиБ").arg(MaxTextTableBytes >> 20));
         return false;
     }
     const QByteArray bytes = file.readAll();

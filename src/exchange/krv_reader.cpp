@@ -271,9 +271,8 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
                 QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, file.errorString()));
         // A bulletin takes some forty times its size in the table: the size is checked before the read.
         if (file.size() > MaxKrvFileBytes)
-            throw EFileError(QStringLiteral("Файл %1 больше предела в %2 МиБ")
-                                 .arg(FileName)
-                                 .arg(MaxKrvFileBytes >> 20));
+            throw EFileError(
+                QStringLiteral("Файл %1 больше предела в %2 МиБ").arg(FileName).arg(MaxKrvFileBytes >> 20));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw EFileError(

@@ -150,7 +150,8 @@ void Reader::run(ParadoxResult &result, int provider)
     if (numRecords < 0 || qint64(numRecords) > m_size / recordSize)
         throw readError(QStringLiteral("Заголовок повреждён: число записей ") + QString::number(numRecords));
     if (!TableFits(numFields, qint64(numRecords) + 1))
-        throw readError(QStringLiteral("Файл слишком велик: ") + TooManyCellsText(numFields, qint64(numRecords) + 1));
+        throw readError(QStringLiteral("Файл слишком велик: ") +
+                        TooManyCellsText(numFields, qint64(numRecords) + 1));
     m_table.SetSize(numFields, numRecords + 1);
 
     std::vector<bool> visited(65536, false);

@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <memory>
 
-
 namespace {
 
 // Excel's own limits; a reference beyond them is damage, not data.
@@ -112,7 +111,8 @@ public:
                 total += qint64(std::min<zip_uint64_t>(st.size, kMaxPartSize + 1));
         }
         if (total > MaxWorkbookPartBytes)
-            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ").arg(MaxWorkbookPartBytes >> 20));
+            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                         .arg(MaxWorkbookPartBytes >> 20));
     }
 
     // One member in memory, its stated size checked before it is allocated and against what comes.
@@ -128,7 +128,8 @@ public:
         // Parts are read whole, one after another: their sum is what the reading costs in time.
         m_partBytes += qint64(st.size);
         if (m_partBytes > MaxWorkbookPartBytes)
-            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ").arg(MaxWorkbookPartBytes >> 20));
+            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                         .arg(MaxWorkbookPartBytes >> 20));
         zip_file_t *file = zip_fopen(m_zip, utf8.constData(), 0);
         if (!file)
             damaged(QStringLiteral("часть %1 не открывается").arg(name));
@@ -243,7 +244,8 @@ QStringList readSharedStrings(const XlsxArchive &zip)
             }
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("si")) {
-                strings << checkedText(current, QStringLiteral("строка %1 таблицы строк").arg(strings.size()));
+                strings << checkedText(current,
+                                       QStringLiteral("строка %1 таблицы строк").arg(strings.size()));
                 inItem = false;
             } else if (xml.name() == QLatin1String("rPh")) {
                 --skip;

@@ -3,11 +3,11 @@
 #include <QElapsedTimer>
 
 #include <cerrno>
-#include <fcntl.h>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -175,13 +175,14 @@ IsolatedResult RunIsolated(const std::function<QByteArray()> &Work, const Isolat
     const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (code == kOwnFaultExit) {
 #ifdef BRENVALE_ISOLATED_ASAN
-        std::fprintf(stderr, "The sanitizer report of the isolated child above lies outside %s: a fault "
-                             "of ours.\n",
+        std::fprintf(stderr,
+                     "The sanitizer report of the isolated child above lies outside %s: a fault "
+                     "of ours.\n",
                      Limits.containedLibrary.toUtf8().constData());
         std::abort();
 #endif
     }
-    result.outcome = code == 0               ? IsolatedOutcome::Done
+    result.outcome = code == 0                ? IsolatedOutcome::Done
                      : code == kContainedExit ? IsolatedOutcome::ContainedFault
                                               : IsolatedOutcome::Failed;
     if (result.outcome != IsolatedOutcome::Done)

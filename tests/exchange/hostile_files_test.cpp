@@ -206,8 +206,8 @@ struct HostileProgram
                                     "select * from [Станционный бюллетень] order by arid",
                                     "select * from [Динамические замеры] order by arid"})
                 rows(path, sql);
-        for (const char *sql : {"select * from origin order by eventid", "select * from arrival order by arid",
-                                "select * from lastid"})
+        for (const char *sql : {"select * from origin order by eventid",
+                                "select * from arrival order by arid", "select * from lastid"})
             rows(demo.orxPath, sql);
         for (const QString &folder : {dir.path(), temp.path(), files.path()}) {
             QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
@@ -256,19 +256,23 @@ QString writeZip(const QString &folder, const char *name, const ZipWriter &zip)
 const QList<HostileCase> &hostileCases()
 {
     static const QList<HostileCase> cases = {
-        // 32,767 fields of 0 and 1 bytes and a record per byte of the file: 180 GB of cells.
-        {"Paradox fields of no size", ImportParadox, false,
+        // 32,767 fields of no size but the last, a record of one byte, and a record per byte of the file:
+        // 32,767 x 415,036 cells.
+        {"Paradox fields of no size",
+         ImportParadox,
+         false,
          [](const QString &folder) {
-             QList<int> sizes;
-             for (int i = 0; i < 32767; ++i)
-                 sizes << i % 2;
-             QByteArray table = paradoxTable(sizes, 0, 16383);
+             QList<int> sizes(32767, 0);
+             sizes.last() = 1;
+             QByteArray table = paradoxTable(sizes, 0, 1);
              qToLittleEndian<qint32>(qint32(table.size()), table.data() + 6);
              return writeFile(folder, "fields.db", table);
          },
          {{u"Ошибка при чтении файла\rЗаголовок повреждён: размер поля 1 равен 0"_s, MB_ICONERROR}}},
         // Two one-byte fields and as many records as 64 MiB hold: more cells than any table may take.
-        {"Paradox past the cell limit", ImportParadox, true,
+        {"Paradox past the cell limit",
+         ImportParadox,
+         true,
          [](const QString &folder) {
              return writeFile(folder, "cells.db", paradoxTable({1, 1}, 1 << 25, 2), qint64(64) << 20);
          },
@@ -276,7 +280,9 @@ const QList<HostileCase> &hostileCases()
            "(2 столбцов x 33554433 строк)"_s,
            MB_ICONERROR}}},
         // A gibibyte member of zeros in a mebibyte: the view would size 1,000 x 1,073,542 cells.
-        {"ORV gibibyte member", ImportOrv, false,
+        {"ORV gibibyte member",
+         ImportOrv,
+         false,
          [](const QString &folder) {
              QList<std::pair<char, const char *>> fields;
              for (int i = 0; i < 1000; ++i)
@@ -288,7 +294,9 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "big.orv", z);
          },
          {{kOrvFailed + u": распакованные файлы больше предела в 1024 МиБ"_s, MB_ICONERROR}}},
-        {"ORV member named \".\"", ImportOrv, false,
+        {"ORV member named \".\"",
+         ImportOrv,
+         false,
          [](const QString &folder) {
              ZipWriter z;
              z.add(".", QByteArray(4096, 'x'));
@@ -296,7 +304,9 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "dot.orv", z);
          },
          {{kOrvFailed + u": не распакованы элементы без имени файла: \".\""_s, MB_ICONERROR}}},
-        {"ORV of 60,000 members", ImportOrv, true,
+        {"ORV of 60,000 members",
+         ImportOrv,
+         true,
          [](const QString &folder) {
              ZipWriter z;
              for (int i = 0; i < 60000; ++i)
@@ -304,19 +314,23 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "many.orv", z);
          },
          {{kOrvFailed + u": 60000 элементов, больше предела в 1000"_s, MB_ICONERROR}}},
-        {"ORV text with NUL", ImportOrv, true,
+        {"ORV text with NUL",
+         ImportOrv,
+         true,
          [](const QString &folder) {
              ZipWriter z;
              z.add("system", "origin");
-             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}, {char(6), "lat"}}, 1,
-                                           orvString(QByteArray("E1\0; drop table origin", 22)) +
-                                               orvDouble(51.5)));
+             z.add("_ori1101.orv",
+                   orvDump("origin", {{char(1), "eventid"}, {char(6), "lat"}}, 1,
+                           orvString(QByteArray("E1\0; drop table origin", 22)) + orvDouble(51.5)));
              return writeZip(folder, "nul.orv", z);
          },
          {{u"ReadORV: в файле \"_ori1101.orv\" текст с символом NUL (запись 1), данные не считаны!"_s,
            MB_ICONERROR}}},
         // Fifty sheets over one part of the workbook.
-        {"xlsx sheets sharing a part", ImportExcel, false,
+        {"xlsx sheets sharing a part",
+         ImportExcel,
+         false,
          [](const QString &folder) {
              ZipWriter z;
              z.add("xl/workbook.xml", workbookXml(50));
@@ -328,7 +342,9 @@ const QList<HostileCase> &hostileCases()
                         "xl/worksheets/sheet1.xml"_s,
            MB_ICONERROR}}},
         // Five parts that state 60 MB each.
-        {"xlsx parts past the limit", ImportExcel, false,
+        {"xlsx parts past the limit",
+         ImportExcel,
+         false,
          [](const QString &folder) {
              ZipWriter z;
              z.add("xl/workbook.xml", workbookXml(5));
@@ -340,7 +356,9 @@ const QList<HostileCase> &hostileCases()
          {{kXlsFailed + u"Книга Excel слишком велика: распакованные части больше предела в 256 МиБ"_s,
            MB_ICONERROR}}},
         // A million and more cells of a repeated row, in a few kilobytes.
-        {"xlsx past the cell limit", ImportExcel, false,
+        {"xlsx past the cell limit",
+         ImportExcel,
+         false,
          [](const QString &folder) {
              const QByteArray row = "<row>" + QByteArray("<c><v>1</v></c>").repeated(16384) + "</row>";
              ZipWriter z;
@@ -351,7 +369,9 @@ const QList<HostileCase> &hostileCases()
          },
          {{kXlsFailed + u"Книга Excel слишком велика: ячеек больше предела в 1048576"_s, MB_ICONERROR}}},
         // Two hundred sheets, each a value at A1 and a used range down to row 1,048,576: read in time.
-        {"xlsx far used ranges", ImportExcel, false,
+        {"xlsx far used ranges",
+         ImportExcel,
+         false,
          [](const QString &folder) {
              ZipWriter z;
              z.add("xl/workbook.xml", workbookXml(200));
@@ -361,15 +381,23 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "far.xlsx", z);
          },
          {}},
-        {"KRV past its size", ImportKrv, false,
-         [](const QString &folder) { return writeFile(folder, "tab_1.txt", "  5  2\r\n", (qint64(32) << 20) + 1); },
+        {"KRV past its size",
+         ImportKrv,
+         false,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_1.txt", "  5  2\r\n", (qint64(32) << 20) + 1);
+         },
          {{u"ReadKRV: Сообщение об ошибке:\rФайл %1 больше предела в 32 МиБ"_s, MB_ICONERROR}}},
-        {"KRV with NUL", ImportKrv, true,
+        {"KRV with NUL",
+         ImportKrv,
+         true,
          [](const QString &folder) {
              return writeFile(folder, "tab_2.txt", QByteArray("  5  2  1 12 34   3  14   0   7\r\nK\0", 35));
          },
          {{u"ReadKRV: Сообщение об ошибке:\rФайл %1: символ NUL в строке 2"_s, MB_ICONERROR}}},
-        {"text with NUL", ImportText, true,
+        {"text with NUL",
+         ImportText,
+         true,
          [](const QString &folder) {
              writeFile(folder, "Station_bulletin1.txt", "");
              writeFile(folder, "Xm_Add1.txt", "");
@@ -378,7 +406,9 @@ const QList<HostileCase> &hostileCases()
          {{u"Txt2dsl: Не удалось импортировать файл \"Events1.txt\"\rСообщение об ошибке:\rСимвол NUL в строке №1"_s,
            MB_ICONERROR}}},
         // Two million empty lines against a format of 18 columns.
-        {"text of empty lines", ImportText, false,
+        {"text of empty lines",
+         ImportText,
+         false,
          [](const QString &folder) {
              writeFile(folder, "Station_bulletin1.txt", "");
              writeFile(folder, "Xm_Add1.txt", "");

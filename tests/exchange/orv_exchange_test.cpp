@@ -370,8 +370,8 @@ TYPED_TEST(OrvExchange, MissingTablesAreNamedAtOnce)
     target.exec(kOrigin);
     p.importInto(target, archive);
     EXPECT_EQ(shown(p.rec),
-              (QList<Shown>{
-                  {QStringLiteral("ReadORV: в БД ORX нет таблицы \"arrival\", импорт невозможен!"), MB_ICONERROR}}));
+              (QList<Shown>{{QStringLiteral("ReadORV: в БД ORX нет таблицы \"arrival\", импорт невозможен!"),
+                             MB_ICONERROR}}));
     EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
 }
 

@@ -318,8 +318,12 @@ TEST(OrvDump, ViewTablesWithinTheCellLimit)
 {
     orxheader h;
     const std::tuple<qint32, qint64, bool> cases[] = {
-        {36, 421489, true}, {1000, 33554, true}, {1000, 1073543, false}, {2, qint64(1) << 24, true},
-        {2, (qint64(1) << 24) + 1, false}, {0, 1, true},
+        {36, 421489, true},
+        {1000, 33554, true},
+        {1000, 1073543, false},
+        {2, qint64(1) << 24, true},
+        {2, (qint64(1) << 24) + 1, false},
+        {0, 1, true},
     };
     for (const auto &[fields, rows, fits] : cases) {
         h.fieldCount = fields;

@@ -19,7 +19,8 @@ QString statementOf(const char *id, const char *trimmed)
 
 QString unquoted(QString literal)
 {
-    EXPECT_TRUE(literal.size() >= 2 && literal.startsWith(QLatin1Char('\'')) && literal.endsWith(QLatin1Char('\'')))
+    EXPECT_TRUE(literal.size() >= 2 && literal.startsWith(QLatin1Char('\'')) &&
+                literal.endsWith(QLatin1Char('\'')))
         << literal.toStdString();
     return literal.mid(1, literal.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
 }

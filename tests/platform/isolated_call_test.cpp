@@ -42,21 +42,28 @@ TEST(RunIsolated, OutcomesOfTheChild)
     const Case cases[] = {
         {"bytes come back", [&] { return large; }, 20000, IsolatedOutcome::Done, large},
         {"nothing to say", [] { return QByteArray(); }, 20000, IsolatedOutcome::Done, {}},
-        {"an exception", []() -> QByteArray { throw std::runtime_error("damaged"); }, 20000,
-         IsolatedOutcome::Failed, {}},
+        {"an exception",
+         []() -> QByteArray { throw std::runtime_error("damaged"); },
+         20000,
+         IsolatedOutcome::Failed,
+         {}},
         {"killed by a signal",
          []() -> QByteArray {
              kill(getpid(), SIGKILL);
              return "never";
          },
-         20000, IsolatedOutcome::Failed, {}},
+         20000,
+         IsolatedOutcome::Failed,
+         {}},
         // A reader stuck in a loop is killed at the limit, whatever it wrote before.
         {"stuck",
          []() -> QByteArray {
              for (;;)
                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
          },
-         700, IsolatedOutcome::TimedOut, {}},
+         700,
+         IsolatedOutcome::TimedOut,
+         {}},
     };
     for (const Case &c : cases) {
         QElapsedTimer clock;
