@@ -314,8 +314,8 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         if (replace) {
             const QVariantList range{qlonglong(minNum), qlonglong(maxNum)};
             const char *const deletes[] = {
-                "delete from [Динамические замеры] where arid in (select arid from [Станционный бюллетень] "
-                "where N_equake between ? and ?)",
+                ("delete from [Динамические замеры] where arid in (select arid from [Станционный бюллетень] "
+                 "where N_equake between ? and ?)"),
                 "delete from [Станционный бюллетень] where N_equake between ? and ?",
                 "delete from [События] where num between ? and ?"};
             for (const char *sql : deletes) {
