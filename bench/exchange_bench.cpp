@@ -1,7 +1,8 @@
 // The text exchange of a station against the plainest tools doing the same work in the same run: a
 // 100,000-row Station_bulletin text table read and written into a bulletin file (against the sqlite3
 // program's ".import" and a raw parameterised insert), and the export of those rows to text (against
-// a raw query writing the same text).
+// a raw query writing the same text); and the whole text import of 100,000 to 400,000 events with a
+// reading and a measurement each, which must grow linearly.
 
 #include "db/db_command.h"
 #include "db/db_connection.h"
@@ -127,6 +128,85 @@ Fixture &fixture()
 {
     static Fixture f;
     return f;
+}
+
+// The three text tables of a year's import: n events, a reading of each and a measurement of each
+// reading, exported by the program from a bulletin file filled raw.
+struct EventsFixture
+{
+    QTemporaryDir dir;
+    QString files[3];
+    TextFormats formats;
+    explicit EventsFixture(int n)
+    {
+        formats.SetDefaults();
+        const QString source = freshBulletin(dir, "events-source.mdb");
+        sqlite3 *db = nullptr;
+        sqlite3_open(source.toUtf8().constData(), &db);
+        sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
+        const char *const inserts[] = {
+            "insert into \"События\" (num,time,dec,lat,lon,depdp,comment) values (?1,46056+?1/1000.0,?1%10,"
+            "52.5,158.25,10,'Камчатка')",
+            "insert into \"Станционный бюллетень\" (N_seismo,N_equake,Station_Cod,date,Qual,Phase,"
+            "Channel_name,Channel_Cod,Channel_component,Time,Dec) values ('S'||?1,?1,'PET',46056+?1/1000,'i',"
+            "'P','SKM','SP','Z',46056+?1/1000.0,?1%10)",
+            "insert into \"Динамические замеры\" "
+            "(arid,Channel_nameXM,Channel_componentXM,TimeXM,DecXm,Period_Z,"
+            "Amp_Z) values (?1,'SKM','Z',46056+?1/1000.0,?1%10,0.57,123.25)",
+        };
+        for (const char *sql : inserts) {
+            sqlite3_stmt *s = nullptr;
+            sqlite3_prepare_v2(db, sql, -1, &s, nullptr);
+            for (int r = 1; r <= n; ++r) {
+                sqlite3_bind_int(s, 1, r);
+                sqlite3_step(s);
+                sqlite3_reset(s);
+            }
+            sqlite3_finalize(s);
+        }
+        sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        auto c = openFile(source);
+        const char *const tables[] = {"События", "Станционный бюллетень", "Динамические замеры"};
+        const char *const names[] = {"Events1.txt", "Station_bulletin1.txt", "XM_Add1.txt"};
+        for (int t = 0; t < 3; ++t) {
+            DbQuery q(c.get());
+            TFormatSettings fs;
+            TspecToFormatSettings(fs, formats.exportSpec[t], TFormatSettings(), 2026);
+            files[t] = dir.filePath(QString::fromLatin1(names[t]));
+            ExportQueryToText(q, formats.exportSpec[t],
+                              QStringLiteral("SELECT * FROM [%1]").arg(QString::fromUtf8(tables[t])),
+                              files[t], fs);
+        }
+    }
+};
+
+// The whole text import of n events with their readings and measurements into a fresh bulletin file:
+// the three files read, every row converted and checked, and written. It grows linearly with n.
+void BM_ImportEventsReadingsMeasurements(benchmark::State &state)
+{
+    const int n = int(state.range(0));
+    EventsFixture f(n);
+    for (auto _ : state) {
+        state.PauseTiming();
+        const QString target = freshBulletin(f.dir, "events-target.mdb");
+        state.ResumeTiming();
+        TD2D tables[3];
+        for (int t = 0; t < 3; ++t)
+            if (!Txt2dsl(tables[t], f.formats.importSpec[t], f.files[t]))
+                state.SkipWithError("read failed");
+        auto c = openFile(target);
+        TextTablesInput in;
+        for (int t = 0; t < 3; ++t) {
+            in.tables[t] = &tables[t];
+            in.specs[t] = &f.formats.importSpec[t];
+        }
+        in.currentYear = 2026;
+        if (!WriteTextToBulletin(*c, in))
+            state.SkipWithError("write failed");
+    }
+    state.counters["rows_per_s"] =
+        benchmark::Counter(3.0 * n * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 void BM_ImportTextIntoBulletin(benchmark::State &state)
@@ -293,6 +373,12 @@ void BM_ExportRawQuery(benchmark::State &state)
 }
 
 BENCHMARK(BM_ImportTextIntoBulletin)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ImportEventsReadingsMeasurements)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Arg(400000);
 BENCHMARK(BM_ReadTextOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ImportSqliteProgram)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ImportRawInsert)->Unit(benchmark::kMillisecond)->Iterations(3);

@@ -37,9 +37,16 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
 
     // The rows are made at once, one per line break, and cut to the lines read at the end.
     const qsizetype lines = bytes.count('\n') + (bytes.endsWith('\n') ? 0 : 1);
-    if (qint64(lines) * columns > MaxTextTableCells) {
+    if (!TableFits(columns, lines)) {
         failRead(table, fileName,
-                 QStringLiteral("Слишком много строк для импорта: ") + QString::number(lines));
+                 QStringLiteral("Слишком много строк для импорта: ") + TooManyCellsText(columns, lines));
+        return false;
+    }
+    // A NUL would go into the database and cut the statements that later carry the text.
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+        failRead(table, fileName,
+                 QStringLiteral("Символ NUL в строке №") +
+                     QString::number(QByteArrayView(bytes).first(nul).count('\n') + 1));
         return false;
     }
     table.Init(columns, int(std::min<qsizetype>(lines, INT_MAX)), false);
@@ -104,7 +111,8 @@ bool Txt2dsl(TD2D &table, const tspec &spec, const QString &fileName)
         return false;
     }
     if (file.size() > MaxTextTableBytes) {
-        failRead(table, fileName, QStringLiteral("Файл слишком велик"));
+        failRead(table, fileName,
+                 QStringLiteral("Файл больше предела в %1 МиБ").arg(MaxTextTableBytes >> 20));
         return false;
     }
     const QByteArray bytes = file.readAll();

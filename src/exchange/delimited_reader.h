@@ -1,5 +1,6 @@
 #pragma once
 
+#include "exchange/read_limits.h"
 #include "exchange/text_format.h"
 #include "lib/string_table.h"
 
@@ -9,7 +10,8 @@
 // Reads a delimited text table laid out by spec into table: one column per column of spec (used or
 // not), one row per line (no header line), cells as text. A token with letters of DOS cp866 is taken
 // as such and converted. False after a message: a line with too few fields (the rows before it stay),
-// or a file that cannot be read (the table is cleared). Fields beyond the format's columns are ignored.
+// or a file that cannot be read, is past a limit or holds the character NUL (the table is cleared).
+// Fields beyond the format's columns are ignored.
 bool Txt2dsl(TD2D &table, const tspec &spec, const QString &fileName);
 
 // The same over bytes already read; fileName only names the file in messages.
@@ -19,4 +21,4 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
 constexpr qint64 MaxTextTableBytes = qint64(1) << 28;
 // Cells of one staging table (lines times the format's columns), so a file of empty lines cannot ask
 // for more memory than the machine has.
-constexpr qint64 MaxTextTableCells = qint64(1) << 25;
+constexpr qint64 MaxTextTableCells = MaxTableCells;

@@ -270,10 +270,18 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
         if (!file.open(QIODevice::ReadOnly))
             throw EFileError(
                 QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, file.errorString()));
+        // A bulletin takes some forty times its size in the table: the size is checked before the read.
+        if (file.size() > MaxKrvFileBytes)
+            throw EFileError(
+                QStringLiteral("Файл %1 больше предела в %2 МиБ").arg(FileName).arg(MaxKrvFileBytes >> 20));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw EFileError(
                 QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, file.errorString()));
+        if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+            throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2")
+                                 .arg(FileName)
+                                 .arg(QByteArrayView(bytes).first(nul).count('\n') + 1));
         ParseKrvBulletin(bytes, Table, lines);
         return true;
     } catch (const std::exception &e) {

@@ -21,6 +21,9 @@ void KrvStationCode(int Number, QString &Code);
 // every line taken from the text, also when a bad field stops the read with EConvertError.
 void ParseKrvBulletin(const QByteArray &Bytes, TD2D &Table, int &LinesRead);
 
-// Reads the file into Table; false with the message to show when the file cannot be read or a field does
-// not convert. Table is re-created in either case.
+// The largest bulletin file read.
+constexpr qint64 MaxKrvFileBytes = qint64(32) << 20;
+
+// Reads the file into Table; false with the message to show when the file cannot be read, is past the
+// size limit, holds the character NUL or a field does not convert. Table is re-created in either case.
 bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message);

@@ -1,5 +1,6 @@
 #include "exchange/orv_file.h"
 
+#include "exchange/read_limits.h"
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
 #include "lib/messages.h"
@@ -190,6 +191,8 @@ OrvReadStatus ReadOrvHeader(QIODevice &stream, OrvVersion version, orxheader &he
     if (old) {
         if (!getShortString(image + 144, 7, header.stationCode))
             return OrvReadStatus::Damaged;
+        if (header.stationCode.contains(QChar(0)))
+            return OrvReadStatus::NulText;
         header.periodStart = getDouble(image + 152);
         header.periodEnd = getDouble(image + 160);
     } else {
@@ -207,6 +210,8 @@ OrvReadStatus ReadOrvHeader(QIODevice &stream, OrvVersion version, orxheader &he
         torxhsta s;
         if (!ReadStrStream(stream, s.code))
             return OrvReadStatus::ShortText;
+        if (s.code.contains(QChar(0)))
+            return OrvReadStatus::NulText;
         if (!readDouble(stream, s.start) || !readDouble(stream, s.end))
             return OrvReadStatus::Short;
         if (!validDateTime(s.start) || !validDateTime(s.end))
@@ -241,6 +246,19 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     header.nulls = QList<bool>(count, true);
     header.values = QVariantList(count, QVariant());
     return OrvReadStatus::Ok;
+}
+
+UnzipLimits OrvUnzipLimits()
+{
+    UnzipLimits limits;
+    limits.maxMembers = 1000;
+    limits.scratch = true;
+    return limits;
+}
+
+bool OrvViewFits(const orxheader &header, qint64 rows)
+{
+    return TableFits(header.fieldCount, rows);
 }
 
 bool IsOrvStringType(char code)
@@ -295,6 +313,8 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
         case FieldType::WideString:
             if (!ReadStrStream(stream, text))
                 return OrvReadStatus::ShortText;
+            if (text.contains(QChar(0)))
+                return OrvReadStatus::NulText;
             literal = SqlQuote(text);
             bound = text;
             break;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lib/datetime.h"
+#include "platform/zip_archive.h"
 
 #include <QByteArray>
 #include <QList>
@@ -81,8 +82,8 @@ OrvVersion DetectOrvVersion(QIODevice &stream);
 
 // Why a dump could not be read; the caller decides what the user is told.
 // Short: a fixed-size value was cut, nothing shown yet; ShortText: a string was cut and ReadStrStream
-// has said so.
-enum class OrvReadStatus { Ok, End, Short, ShortText, Damaged, Unsupported };
+// has said so; NulText: a text holds the character NUL, which would cut a statement made of it.
+enum class OrvReadStatus { Ok, End, Short, ShortText, Damaged, Unsupported, NulText };
 
 // The header of the version (for 1.1 with its station entries); leaves the stream at the field list.
 // Counts are checked against what is left of the stream before anything is sized by them: a station
@@ -102,6 +103,14 @@ struct OrvValueForms
 // unsupported type code shows "ReadSQLStream: операция прервана.\rТип данных ..." and gives
 // Unsupported.
 OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValueForms &forms);
+
+// What the import unpacks of an event file at most: its three members and a few more, into a private
+// folder of its own that need not reach the disk.
+UnzipLimits OrvUnzipLimits();
+
+// Whether a view table of the dump's fields and Rows rows (its header row included) stays within the
+// cells a table read from a file may take.
+bool OrvViewFits(const orxheader &header, qint64 rows);
 
 // Type codes whose values are counted strings, quoted in statements.
 bool IsOrvStringType(char code);

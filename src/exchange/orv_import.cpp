@@ -8,6 +8,7 @@
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "exchange/orv_file.h"
+#include "exchange/read_limits.h"
 #include "exchange/unique_event_id.h"
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
@@ -86,6 +87,7 @@ private:
     bool unpack(const QString &dir);
     bool readMembers(const QString &dir);
     bool openMember(QFile &file, Member &member, bool first);
+    bool tablesPresent();
     bool probeColumns(Member &member);
     bool checkStations();
     bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
@@ -95,6 +97,8 @@ private:
     void log(const QString &header, const QString &line);
     bool count(const QString &sql, qint64 &value);
     void damaged(const QString &member);
+    void tooLarge(const QString &member, qint64 columns, qint64 rows);
+    void refuseNul(const QString &member, const QString &where);
     void showStatus();
     void finish();
     void progressStep();
@@ -139,6 +143,25 @@ void OrvRun::damaged(const QString &member)
                 MB_ICONERROR, MB_OK);
 }
 
+// A NUL would end the statement text on SQLite at that character and is cut off silently elsewhere.
+void OrvRun::refuseNul(const QString &member, const QString &where)
+{
+    MessageProc(&m_mainf,
+                QStringLiteral("ReadORV: в файле \"") + QFileInfo(member).fileName() +
+                    QStringLiteral("\" текст с символом NUL (") + where +
+                    QStringLiteral("), данные не считаны!"),
+                MB_ICONERROR, MB_OK);
+}
+
+void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
+{
+    MessageProc(&m_mainf,
+                QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
+                    QStringLiteral("\" не может быть показан: ") + TooManyCellsText(columns, rows) +
+                    QLatin1Char('!'),
+                MB_ICONERROR, MB_OK);
+}
+
 bool OrvRun::count(const QString &sql, qint64 &value)
 {
     if (!QAct(*m_query, sql))
@@ -151,11 +174,8 @@ bool OrvRun::count(const QString &sql, qint64 &value)
 bool OrvRun::unpack(const QString &dir)
 {
     // The ZIP layer writes nothing outside dir and raises for a member that would go there; the folder
-    // is ours alone, so a member cannot replace a file of the program.
-    if (m_dm)
-        m_dm->UnzipAll(m_fileName, dir);
-    else
-        unzipAll(m_fileName, dir);
+    // is ours alone, so a member cannot replace a file of the program, and it need not reach the disk.
+    unzipAll(m_fileName, dir, OrvUnzipLimits());
     return true;
 }
 
@@ -177,6 +197,10 @@ bool OrvRun::openMember(QFile &file, Member &member, bool first)
         status = ReadOrvFieldList(file, member.header);
     if (status == OrvReadStatus::ShortText)
         return false;
+    if (status == OrvReadStatus::NulText) {
+        refuseNul(member.path, QStringLiteral("заголовок"));
+        return false;
+    }
     if (status != OrvReadStatus::Ok) {
         damaged(member.path);
         return false;
@@ -243,6 +267,25 @@ bool OrvRun::readMembers(const QString &dir)
         }
     }
     return true;
+}
+
+// A target without the tables would only fail at its first insert, after the questions.
+bool OrvRun::tablesPresent()
+{
+    QStringList missing;
+    for (const QString &table : std::as_const(m_system.tables)) {
+        if (!QOpen(*m_query, QStringLiteral("select * from ") + table + QStringLiteral(" where 1=0")))
+            missing << QLatin1Char('"') + table + QLatin1Char('"');
+        m_query->Close();
+    }
+    if (missing.isEmpty())
+        return true;
+    MessageProc(&m_mainf,
+                (missing.size() == 1 ? QStringLiteral("ReadORV: в БД ORX нет таблицы ")
+                                     : QStringLiteral("ReadORV: в БД ORX нет таблиц ")) +
+                    missing.join(QStringLiteral(", ")) + QStringLiteral(", импорт невозможен!"),
+                MB_ICONERROR, MB_OK);
+    return false;
 }
 
 bool OrvRun::probeColumns(Member &member)
@@ -441,6 +484,10 @@ bool OrvRun::readTable(Member &member)
     QList<int> timeColumns;
     TD2D *view = nullptr;
     if (m_viewOnly) {
+        if (!OrvViewFits(h, qint64(h.recordCount) + 1)) {
+            tooLarge(member.path, fields, qint64(h.recordCount) + 1);
+            return false;
+        }
         view = &m_mainf.importTable(origin ? 1 : 2);
         view->Init(fields, h.recordCount + 1);
         QSet<QString> seen;
@@ -467,6 +514,10 @@ bool OrvRun::readTable(Member &member)
             break;
         if (status == OrvReadStatus::ShortText || status == OrvReadStatus::Unsupported)
             return false;
+        if (status == OrvReadStatus::NulText) {
+            refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
+            return false;
+        }
         if (status != OrvReadStatus::Ok) {
             damaged(member.path);
             return false;
@@ -474,8 +525,14 @@ bool OrvRun::readTable(Member &member)
         progressStep();
         if (view) {
             // The count only sized the table; the records run to the end of the member.
-            if (row >= view->RowCount())
+            if (row >= view->RowCount()) {
+                if (!OrvViewFits(h, qint64(row) + 1)) {
+                    view->Clear();
+                    tooLarge(member.path, fields, qint64(row) + 1);
+                    return false;
+                }
                 view->AddRows(1);
+            }
             for (int i = 0; i < fields; ++i)
                 view->SetCell(i, row,
                               timeColumns.contains(i) && !h.texts[i].isEmpty() ? calendarText(h.texts[i])
@@ -566,6 +623,8 @@ void OrvRun::run()
             m_query = std::make_unique<DbQuery>(conn);
             m_command = std::make_unique<DbCommand>(conn);
             m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); });
+            if (!tablesPresent())
+                return;
             // Every column is looked up before the transaction: a failed lookup would spoil it on
             // servers that give up a transaction at its first error.
             for (const QString &table : std::as_const(m_system.tables))

@@ -1,5 +1,6 @@
 #include "exchange/paradox_table.h"
 
+#include "exchange/read_limits.h"
 #include "lib/number_routines.h"
 
 #include <QIODevice>
@@ -115,6 +116,10 @@ void Reader::run(ParadoxResult &result, int provider)
         TFullFldRec fld;
         fld.FldType = uchar(descriptors[2 * i]);
         fld.FldSize = uchar(descriptors[2 * i + 1]);
+        // Every field takes a byte of its record at least, so no record holds more cells than bytes.
+        if (fld.FldSize == 0)
+            throw readError(QStringLiteral("Заголовок повреждён: размер поля ") + QString::number(i + 1) +
+                            QStringLiteral(" равен 0"));
         fieldBytes += fld.FldSize;
         result.fields << fld;
     }
@@ -144,6 +149,9 @@ void Reader::run(ParadoxResult &result, int provider)
         throw readError(QStringLiteral("Заголовок повреждён: размер блока 0"));
     if (numRecords < 0 || qint64(numRecords) > m_size / recordSize)
         throw readError(QStringLiteral("Заголовок повреждён: число записей ") + QString::number(numRecords));
+    if (!TableFits(numFields, qint64(numRecords) + 1))
+        throw readError(QStringLiteral("Файл слишком велик: ") +
+                        TooManyCellsText(numFields, qint64(numRecords) + 1));
     m_table.SetSize(numFields, numRecords + 1);
 
     std::vector<bool> visited(65536, false);

@@ -116,22 +116,28 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
     int g = 1;
     try {
         for (const WorkSheet &sheet : Book.sheets) {
-            // Rows are counted from row 1 of the sheet whatever its first used row.
-            const int rows = sheet.lastRow;
+            // Rows are counted from row 1 of the sheet whatever its first used row. Only the rows that
+            // hold a cell are looked at: an empty row gives no grid row, and the used range may reach a
+            // million rows below the last value.
+            QList<int> used = sheet.RowsWithCells();
+            while (!used.isEmpty() && used.last() > sheet.lastRow)
+                used.removeLast();
             const auto text = [&](int row, int col) {
                 return TrimBlanks(WorkbookCellText(sheet.Cell(row, col), Locale));
             };
-            int r = 1;
-            while (r <= rows && !IsIntStr(text(r, first + 1)))
-                ++r;
-            if (r > rows)
+            qsizetype from = 0;
+            while (from < used.size() && !IsIntStr(text(used[from], first + 1)))
+                ++from;
+            if (from == used.size())
                 continue;
+            const int r = used[from], rows = used.last();
             if (Stats) {
                 Stats->FirstNum = Stats->CurNum = -1;
                 Stats->FirstDate.clear();
             }
-            for (int row = r; row <= rows; ++row) {
-                if (Progress && (row == r || row > rows - 5 || row % 15 == 0))
+            for (qsizetype i = from; i < used.size(); ++i) {
+                const int row = used[i];
+                if (Progress && (i == from || i >= used.size() - 5 || (i - from) % 15 == 0))
                     Progress(row, r, rows);
                 if (Layout == 3) {
                     const QString number = text(row, 1);

@@ -26,8 +26,9 @@ void SetStationSheetHeaders(TD2D &Grid, int Layout);
 // layout 3 writes its time columns as times and normalises its dates into the short date format of
 // EventsFormat. False with Message (and Icon) to show when nothing was read or a date cannot be read; the
 // rows read before an error stay in Grid. Layout 3 adds its event numbers and dates to Stats when given,
-// each sheet starting its numbering afresh. Progress hears (row, first data row, last row) of the sheet
-// at its first data row, every 15th row and its last five.
+// each sheet starting its numbering afresh. Only rows holding a cell are read. Progress hears (row,
+// first data row, last row holding a cell) of the sheet at its first data row, every 15th row read and
+// the last five.
 bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
                        const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
                        ImportStats *Stats = nullptr,

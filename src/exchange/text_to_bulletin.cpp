@@ -11,6 +11,8 @@
 #include "lib/number_routines.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
 
 #include <cmath>
 
@@ -100,6 +102,25 @@ bool intCell(const QString &cell, int &v)
     return TryStrToInt(cell, v);
 }
 
+// Lets the window paint (no clicks: they would start another operation on the same connection) every
+// tenth of a second of a long pass.
+class Repaint
+{
+public:
+    Repaint() { m_clock.start(); }
+    bool due()
+    {
+        if (m_clock.elapsed() < 100)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_clock.restart();
+        return true;
+    }
+
+private:
+    QElapsedTimer m_clock;
+};
+
 // Appends the converted rows with bound parameters, one statement per set of filled columns, so an
 // empty cell leaves its field to the table's default; the first row's counter comes back in firstArid
 // when asked.
@@ -123,6 +144,7 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
     DbCommand insert(&db);
     const int n = int(rows.size());
     bool first = true;
+    Repaint repaint;
     for (int r = 0; r < n; ++r) {
         const ConvertedRow &row = rows[r];
         if (row.isEmpty())
@@ -154,11 +176,9 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
             *firstArid = mx.Field(0)->AsInteger();
         }
         first = false;
-        if (progress && n > 1 && r % 15 == 0) {
+        if (progress && n > 1 && r % 15 == 0)
             progress(from + int(double(r) / (n - 1) * (to - from)));
-            // Painting only: a click now would start another operation on the same connection.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        }
+        repaint.due();
     }
     if (progress) {
         progress(to);
@@ -199,7 +219,9 @@ bool ConvertTextTable(DbConnection &db, const TD2D &table, const tspec &spec, co
     const int columns = std::min(int(spec.cols.size()), table.ColCount());
     const int n = std::max(table.RowCount(), 0);
     rows.reserve(n);
+    Repaint repaint;
     for (int r = 0; r < n; ++r) {
+        repaint.due();
         int num = 0;
         if (numCol >= 0 && numCol < columns && intCell(table.GetCell(numCol, r), num) && num == skipNum) {
             rows.append(ConvertedRow());
@@ -248,11 +270,24 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
                               t == 0 ? skipNum : 0, rows[t]))
             return false;
     const int bulletinRows = std::max(bulletin.RowCount(), 0);
-    QList<int> oldArids(bulletinRows);
-    for (int i = 0; i < bulletinRows; ++i)
-        if (!intCell(bulletin.GetCell(0, i), oldArids[i]))
+    // Each amplitude row follows the first reading with its old arid to the counter the database gives
+    // that reading: found through a hash, as a year holds hundreds of thousands of each.
+    QHash<int, int> firstReading;
+    firstReading.reserve(bulletinRows);
+    for (int i = 0; i < bulletinRows; ++i) {
+        int arid = 0;
+        if (!intCell(bulletin.GetCell(0, i), arid))
             throw EConvertError(
                 QStringLiteral("'%1' is not a valid integer value").arg(bulletin.GetCell(0, i)));
+        if (!firstReading.contains(arid))
+            firstReading.insert(arid, i);
+    }
+    const int xmArid = 1;
+    const bool xmAridWritten = in.specs[2]->cols.size() > xmArid && in.specs[2]->cols[xmArid].used;
+    QList<int> readingOfXm(std::max(xm.RowCount(), 0), -1);
+    for (qsizetype j = 0; j < readingOfXm.size(); ++j)
+        if (int arid = 0; intCell(xm.GetCell(xmArid, int(j)), arid))
+            readingOfXm[j] = firstReading.value(arid, -1);
 
     const QString lo = QString::number(minNum), hi = QString::number(maxNum);
     bool replace = false;
@@ -279,8 +314,8 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         if (replace) {
             const QVariantList range{qlonglong(minNum), qlonglong(maxNum)};
             const char *const deletes[] = {
-                "delete from [Динамические замеры] where arid in (select arid from [Станционный бюллетень] "
-                "where N_equake between ? and ?)",
+                ("delete from [Динамические замеры] where arid in (select arid from [Станционный бюллетень] "
+                 "where N_equake between ? and ?)"),
                 "delete from [Станционный бюллетень] where N_equake between ? and ?",
                 "delete from [События] where num between ? and ?"};
             for (const char *sql : deletes) {
@@ -294,30 +329,18 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         appendRows(db, kEvents, *in.specs[0], rows[0], nullptr, in.progress, 0, 199);
         failedTable = kBulletin;
         appendRows(db, kBulletin, *in.specs[1], rows[1], &firstArid, in.progress, 200, 399);
-        // The amplitude rows follow their readings to the counters the database gave them.
-        QList<int> xmArids(std::max(xm.RowCount(), 0));
-        for (int j = 0; j < xmArids.size(); ++j)
-            if (!intCell(xm.GetCell(1, j), xmArids[j]))
-                xmArids[j] = INT_MIN;
-        QList<bool> moved(xmArids.size(), false);
-        const int xmArid = 1;
-        for (int i = 0; i < bulletinRows; ++i)
-            for (int j = 0; j < xmArids.size(); ++j)
-                if (!moved[j] && xmArids[j] == oldArids[i]) {
-                    moved[j] = true;
-                    if (in.specs[2]->cols.size() > xmArid && in.specs[2]->cols[xmArid].used)
-                        rows[2][j][xmArid] = qlonglong(firstArid + i);
-                }
+        if (xmAridWritten)
+            for (qsizetype j = 0; j < readingOfXm.size(); ++j)
+                if (readingOfXm[j] >= 0)
+                    rows[2][j][xmArid] = qlonglong(firstArid + readingOfXm[j]);
         failedTable = kXm;
         appendRows(db, kXm, *in.specs[2], rows[2], nullptr, in.progress, 400, 599);
         db.CommitTrans();
         for (int i = 0; i < bulletinRows; ++i)
             bulletin.SetCell(0, i, QString::number(firstArid + i));
-        for (int j = 0; j < xmArids.size(); ++j)
-            if (moved[j]) {
-                const int i = int(oldArids.indexOf(xmArids[j]));
-                xm.SetCell(1, j, QString::number(firstArid + i));
-            }
+        for (qsizetype j = 0; j < readingOfXm.size(); ++j)
+            if (readingOfXm[j] >= 0)
+                xm.SetCell(xmArid, int(j), QString::number(firstArid + readingOfXm[j]));
     } catch (const std::exception &e) {
         db.RollbackTrans();
         failPass(QStringLiteral("Ошибка импорта"), failedTable, ExceptionText(e));

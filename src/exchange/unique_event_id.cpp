@@ -46,9 +46,13 @@ QString padded(int value, int width)
     return QStringLiteral("%1").arg(value, width, 10, QLatin1Char('0'));
 }
 
+// "rtrim(eventid)=" finds an id that differs only by trailing blanks, but a function's result compares
+// without the column's collation: on SQLite, where the key ignores case, "AC" would pass as free beside
+// "ac" and the insert fail on the key. "eventid=" compares as the key does, on every back end.
 QString countStatement(const QString &id)
 {
-    return QStringLiteral("select count(eventid) from origin where rtrim(eventid)=") + SqlQuote(id.trimmed());
+    return QStringLiteral("select count(eventid) from origin where eventid=") + SqlQuote(id) +
+           QStringLiteral(" or rtrim(eventid)=") + SqlQuote(id.trimmed());
 }
 
 // A run of taken successors cannot be endless in a real table; this only keeps a broken back end from

@@ -33,7 +33,8 @@ EventIdStamp ParseEventIdStamp(const QString &W);
 QString NextEventIdCandidate(EventIdStamp &Stamp, QString &Word, const QString &Rest);
 
 // One import run's renaming of taken EVENTIDs. Count answers "select count(eventid) from origin
-// where rtrim(eventid)=..." for the statement given; false when it failed (the callee has shown why).
+// where eventid=... or rtrim(eventid)=..." for the statement given; false when it failed (the callee has
+// shown why).
 class UniqueEventIds
 {
 public:

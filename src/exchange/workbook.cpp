@@ -1,6 +1,7 @@
 #include "exchange/workbook.h"
 
 #include "lib/errors.h"
+#include "platform/isolated_call.h"
 
 #include <QDataStream>
 #include <QFile>
@@ -9,12 +10,8 @@
 #include <freexl.h>
 #include <zip.h>
 
+#include <algorithm>
 #include <memory>
-
-#include <cerrno>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -25,7 +22,10 @@ constexpr int kMaxCols = 16384;
 // before anything is allocated for it.
 constexpr zip_uint64_t kMaxPartSize = 64 * 1024 * 1024;
 // The address space of the child that reads an .xls file: room for a sheet of Excel 97's largest size.
-[[maybe_unused]] constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
+constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
+// Its time: libfreexl reads tens of megabytes a second, so these are only met when it is stuck.
+constexpr int kXlsTimeLimitMs = 20000;
+constexpr int kXlsTimePerMiBMs = 1000;
 
 quint64 cellKey(int row, int col)
 {
@@ -35,6 +35,36 @@ quint64 cellKey(int row, int col)
 [[noreturn]] void damaged(const QString &reason)
 {
     throw EFileError(QStringLiteral("Файл книги Excel повреждён: ") + reason);
+}
+
+[[noreturn]] void tooLarge(const QString &what)
+{
+    throw EFileError(QStringLiteral("Книга Excel слишком велика: ") + what);
+}
+
+// Counts the cells a workbook keeps, over all its sheets.
+class CellBudget
+{
+public:
+    void add(WorkSheet &sheet, int row, int col, const WorkbookCell &cell)
+    {
+        const qsizetype before = sheet.cells.size();
+        sheet.SetCell(row, col, cell);
+        m_cells += sheet.cells.size() - before;
+        if (m_cells > MaxWorkbookCells)
+            tooLarge(QStringLiteral("ячеек больше предела в %1").arg(MaxWorkbookCells));
+    }
+
+private:
+    qint64 m_cells = 0;
+};
+
+// A text with NUL would cut the statement that carries it into a database.
+QString checkedText(const QString &text, const QString &where)
+{
+    if (text.contains(QChar(0)))
+        damaged(QStringLiteral("%1: текст с символом NUL").arg(where));
+    return text;
 }
 
 // --- .xlsx ---
@@ -69,6 +99,22 @@ public:
 
     bool has(const QString &name) const { return zip_name_locate(m_zip, name.toUtf8().constData(), 0) >= 0; }
 
+    // What the parts named would add to the bytes read so far, as the archive states their sizes; past
+    // the limit the workbook is refused before they are read.
+    void checkStated(const QStringList &names) const
+    {
+        qint64 total = m_partBytes;
+        for (const QString &name : names) {
+            zip_stat_t st;
+            zip_stat_init(&st);
+            if (zip_stat(m_zip, name.toUtf8().constData(), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+                total += qint64(std::min<zip_uint64_t>(st.size, kMaxPartSize + 1));
+        }
+        if (total > MaxWorkbookPartBytes)
+            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                         .arg(MaxWorkbookPartBytes >> 20));
+    }
+
     // One member in memory, its stated size checked before it is allocated and against what comes.
     QByteArray part(const QString &name) const
     {
@@ -79,6 +125,11 @@ public:
             damaged(QStringLiteral("нет части %1").arg(name));
         if (st.size > kMaxPartSize)
             damaged(QStringLiteral("часть %1 слишком велика (%2 байт)").arg(name).arg(st.size));
+        // Parts are read whole, one after another: their sum is what the reading costs in time.
+        m_partBytes += qint64(st.size);
+        if (m_partBytes > MaxWorkbookPartBytes)
+            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                         .arg(MaxWorkbookPartBytes >> 20));
         zip_file_t *file = zip_fopen(m_zip, utf8.constData(), 0);
         if (!file)
             damaged(QStringLiteral("часть %1 не открывается").arg(name));
@@ -95,6 +146,7 @@ public:
 private:
     QByteArray m_bytes;
     zip_t *m_zip = nullptr;
+    mutable qint64 m_partBytes = 0;
 };
 
 void checkXml(const QXmlStreamReader &xml, const QString &part)
@@ -192,7 +244,8 @@ QStringList readSharedStrings(const XlsxArchive &zip)
             }
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("si")) {
-                strings << current;
+                strings << checkedText(current,
+                                       QStringLiteral("строка %1 таблицы строк").arg(strings.size()));
                 inItem = false;
             } else if (xml.name() == QLatin1String("rPh")) {
                 --skip;
@@ -229,7 +282,7 @@ bool parseCellRef(const QString &ref, int &row, int &col)
 }
 
 void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &strings,
-               const QList<bool> &dateStyles, WorkSheet &sheet)
+               const QList<bool> &dateStyles, WorkSheet &sheet, CellBudget &budget)
 {
     QXmlStreamReader xml(zip.part(name));
     int row = 0, col = 0;
@@ -293,7 +346,7 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             } else if (type == QLatin1String("str") || type == QLatin1String("inlineStr") ||
                        type == QLatin1String("e")) {
                 cell.kind = WorkbookCell::Text;
-                cell.text = value;
+                cell.text = checkedText(value, QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
             } else if (type == QLatin1String("b")) {
                 cell.kind = WorkbookCell::Text;
                 cell.text =
@@ -312,7 +365,7 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             sheet.lastRow = std::max(sheet.lastRow, r);
             sheet.lastCol = std::max(sheet.lastCol, c);
             if (cell.kind != WorkbookCell::Empty)
-                sheet.SetCell(r, c, cell);
+                budget.add(sheet, r, c, cell);
         }
     }
     checkXml(xml, name);
@@ -363,6 +416,7 @@ Workbook readXls(const QString &fileName)
     if (freexl_get_info(xls.h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
         damaged(QStringLiteral("нет списка листов"));
     Workbook book;
+    CellBudget budget;
     for (unsigned int i = 0; i < count; ++i) {
         WorkSheet sheet;
         const char *name = nullptr;
@@ -405,7 +459,7 @@ Workbook readXls(const QString &fileName)
                     break;
                 }
                 if (cell.kind != WorkbookCell::Empty)
-                    sheet.SetCell(int(r) + 1, int(c) + 1, cell);
+                    budget.add(sheet, int(r) + 1, int(c) + 1, cell);
             }
         // The dimensions count from row 1 and column A, as the rows are read.
         sheet.lastRow = int(rows);
@@ -416,34 +470,10 @@ Workbook readXls(const QString &fileName)
 }
 
 // The BIFF reader trusts some string lengths in the records (libfreexl 1.0.6 reads past its buffers on
-// such damage), so it runs in a child process of bounded memory; the parent gets the sheets, or the
-// reason, through a pipe and survives whatever the child meets.
-void writeAll(int fd, const QByteArray &bytes)
+// such damage), so it runs in a child process of bounded memory and time; the parent gets the sheets,
+// or the reason, through a pipe and survives whatever the child meets.
+QByteArray xlsChild(const QString &fileName)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return;
-        done += n;
-    }
-}
-
-[[noreturn]] void xlsChild(const QString &fileName, int fd)
-{
-#if !defined(__SANITIZE_ADDRESS__) && !(defined(__has_feature) && __has_feature(address_sanitizer))
-    // On top of what the process has mapped already, which the child shares.
-    quint64 pages = 0;
-    if (FILE *statm = fopen("/proc/self/statm", "r")) {
-        unsigned long long size = 0;
-        if (fscanf(statm, "%llu", &size) == 1)
-            pages = size;
-        fclose(statm);
-    }
-    const rlim_t limit = rlim_t(pages * quint64(sysconf(_SC_PAGESIZE)) + kXlsMemoryLimit);
-    const struct rlimit memory = {limit, limit};
-    setrlimit(RLIMIT_AS, &memory);
-#endif
     QByteArray out;
     QDataStream stream(&out, QIODevice::WriteOnly);
     try {
@@ -459,46 +489,23 @@ void writeAll(int fd, const QByteArray &bytes)
         out.clear();
         QDataStream error(&out, QIODevice::WriteOnly);
         error << quint8(0) << e.message();
-    } catch (...) {
-        _exit(2);
     }
-    writeAll(fd, out);
-    _exit(0);
+    return out;
 }
 
-Workbook readXlsIsolated(const QString &fileName)
+Workbook readXlsIsolated(const QString &fileName, qint64 fileSize)
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: нет канала").arg(fileName));
-    const pid_t pid = fork();
-    if (pid < 0) {
-        close(fds[0]);
-        close(fds[1]);
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: нет процесса").arg(fileName));
-    }
-    if (pid == 0) {
-        close(fds[0]);
-        xlsChild(fileName, fds[1]);
-    }
-    close(fds[1]);
-    QByteArray bytes;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-        if (n > 0)
-            bytes.append(buffer, n);
-        else if (n == 0 || errno != EINTR)
-            break;
-    }
-    close(fds[0]);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    IsolatedLimits limits;
+    limits.memoryBytes = kXlsMemoryLimit;
+    limits.timeLimitMs = int(kXlsTimeLimitMs + std::min<qint64>(fileSize >> 20, 3600) * kXlsTimePerMiBMs);
+    limits.containedLibrary = QStringLiteral("libfreexl");
+    const IsolatedResult run = RunIsolated([&] { return xlsChild(fileName); }, limits);
+    if (run.outcome == IsolatedOutcome::TimedOut)
+        damaged(QStringLiteral("файл .xls читается дольше предела в %1 с").arg(limits.timeLimitMs / 1000));
+    if (run.outcome != IsolatedOutcome::Done)
         damaged(QStringLiteral("файл .xls не читается"));
 
-    QDataStream stream(bytes);
+    QDataStream stream(run.bytes);
     quint8 ok = 0;
     stream >> ok;
     if (ok == 0) {
@@ -538,6 +545,17 @@ WorkbookCell WorkSheet::Cell(int Row, int Col) const
 void WorkSheet::SetCell(int Row, int Col, const WorkbookCell &Value)
 {
     cells.insert(cellKey(Row, Col), Value);
+}
+
+QList<int> WorkSheet::RowsWithCells() const
+{
+    QList<int> rows;
+    rows.reserve(cells.size());
+    for (auto it = cells.keyBegin(); it != cells.keyEnd(); ++it)
+        rows << int(*it >> 32);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
 }
 
 QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS)
@@ -585,12 +603,26 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes)
             sheets << std::pair(attr(xml, QLatin1String("name")), attr(xml, QLatin1String("id")));
     }
     checkXml(xml, workbookName);
+    // A spreadsheet program gives every sheet a part of its own; one part behind many sheets would be
+    // read and kept again for each.
+    QStringList parts;
+    QHash<QString, QString> sheetOfPart;
     for (const auto &[name, id] : sheets) {
         if (!targets.contains(id))
             damaged(QStringLiteral("нет листа %1").arg(name));
+        const QString part = partPath(targets.value(id));
+        if (sheetOfPart.contains(part))
+            damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3")
+                        .arg(sheetOfPart.value(part), name, part));
+        sheetOfPart.insert(part, name);
+        parts << part;
+    }
+    zip.checkStated(parts);
+    CellBudget budget;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
         WorkSheet sheet;
-        sheet.name = name;
-        readSheet(zip, partPath(targets.value(id)), strings, dateStyles, sheet);
+        sheet.name = sheets[i].first;
+        readSheet(zip, parts[i], strings, dateStyles, sheet, budget);
         book.sheets << sheet;
     }
     return book;
@@ -612,8 +644,9 @@ Workbook ReadWorkbook(const QString &FileName)
         return ReadXlsxBytes(bytes);
     }
     if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
+        const qint64 size = file.size();
         file.close();
-        return readXlsIsolated(FileName);
+        return readXlsIsolated(FileName, size);
     }
     throw EFileError(QStringLiteral("Файл %1 не является книгой Excel (.xls или .xlsx)").arg(FileName));
 }

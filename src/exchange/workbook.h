@@ -30,6 +30,8 @@ struct WorkSheet
     // Row and column from 1; outside the sheet an empty cell.
     WorkbookCell Cell(int Row, int Col) const;
     void SetCell(int Row, int Col, const WorkbookCell &Value);
+    // The rows holding a cell, in order: a used range may end a million rows below its last value.
+    QList<int> RowsWithCells() const;
 };
 
 struct Workbook
@@ -40,6 +42,11 @@ struct Workbook
 // The cell's value as text: numbers with FS's decimal separator, dates in FS's short date format, times
 // of day alone in its long time format, both for a date with a time; empty cells as empty text.
 QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS);
+
+// What one workbook may hold, its sheets together: the cells kept and the bytes of the .xlsx parts
+// read. A workbook past either raises EFileError naming the limit.
+constexpr qint64 MaxWorkbookCells = qint64(1) << 20;
+constexpr qint64 MaxWorkbookPartBytes = qint64(256) << 20;
 
 // Reads the file, chosen by its content (a ZIP archive is .xlsx, a compound document .xls). Raises
 // EFileError with the reason on a file that cannot be read or is damaged.

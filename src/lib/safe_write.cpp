@@ -149,7 +149,7 @@ bool SafeFileWriter::commit()
     if (m_fd < 0)
         return fail(m_error.isEmpty() ? QStringLiteral("файл не открыт") : m_error);
     // A full disk may only show at the flush or the close: both are checked, then the size on disk.
-    if (::fsync(m_fd) != 0)
+    if (!m_scratch && ::fsync(m_fd) != 0)
         return fail(systemError(errno));
     struct stat st
     {
@@ -175,6 +175,8 @@ bool SafeFileWriter::commit()
         return fail(systemError(code));
     }
     m_tempName.clear();
+    if (m_scratch)
+        return true;
     // The rename itself reaches the disk with the folder's entry.
     const int dir = ::open(QFile::encodeName(QFileInfo(target).absolutePath()).constData(), O_RDONLY);
     if (dir >= 0) {

@@ -26,6 +26,10 @@ public:
     // Drops what was written; the old file stays.
     void cancel();
 
+    // A scratch file in a private folder that no one reads after a crash needs no flush to the disk:
+    // without it the commit still checks the size and renames, but neither file nor folder is synced.
+    void setScratch(bool scratch) { m_scratch = scratch; }
+
     const QString &fileName() const { return m_fileName; }
     // The reason of the first failure, in the system's language.
     const QString &errorString() const { return m_error; }
@@ -38,6 +42,7 @@ private:
     QString m_error;
     int m_fd = -1;
     qint64 m_written = 0;
+    bool m_scratch = false;
 };
 
 // Writes the whole file at once; on failure *error (when given) gets the reason and the old file stays.

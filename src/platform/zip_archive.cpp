@@ -191,9 +191,49 @@ bool isUnsafeName(const QString &name)
     return name.split(QLatin1Char('/')).contains(QLatin1String(".."));
 }
 
+QString mebibytes(qint64 bytes)
+{
+    return QStringLiteral("%1 МиБ").arg(bytes >> 20);
+}
+
+// What the members of one archive have given so far, against the limits.
+class UnpackBudget
+{
+public:
+    UnpackBudget(const QString &zipName, const UnzipLimits &limits)
+        : m_zipName(zipName), m_limits(limits), m_archiveBytes(QFileInfo(zipName).size())
+    {}
+
+    // Throws when Total unpacked bytes would pass a limit.
+    void check(qint64 total) const
+    {
+        if (total > m_limits.maxBytes)
+            throw EFileError(QStringLiteral("Архив \"%1\": распакованные файлы больше предела в %2")
+                                 .arg(m_zipName, mebibytes(m_limits.maxBytes)));
+        if (total > m_limits.ratioFrom && total / m_limits.maxRatio > m_archiveBytes)
+            throw EFileError(QStringLiteral("Архив \"%1\" сжат сильнее предела %2:1 (%3 из %4 байт)")
+                                 .arg(m_zipName)
+                                 .arg(m_limits.maxRatio)
+                                 .arg(mebibytes(total))
+                                 .arg(m_archiveBytes));
+    }
+    void add(qint64 bytes)
+    {
+        m_total += bytes;
+        check(m_total);
+    }
+
+private:
+    QString m_zipName;
+    UnzipLimits m_limits;
+    qint64 m_archiveBytes;
+    qint64 m_total = 0;
+};
+
 // The member goes into a temporary file beside the target, which replaces an existing file only after
 // the whole member was read and written: a damaged member or a full disk leaves the old file as it was.
-void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &target)
+void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &target,
+                   UnpackBudget &budget, bool scratch)
 {
     const QString memberError = QStringLiteral("Не удалось распаковать \"%1\" из архива \"%2\": %3");
     std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> in(zip_fopen_index(za, index, 0), zip_fclose);
@@ -201,6 +241,7 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
         throw EFileError(memberError.arg(target, zipName, QString::fromUtf8(zip_strerror(za))));
     QDir().mkpath(QFileInfo(target).absolutePath());
     SafeFileWriter out(target);
+    out.setScratch(scratch);
     if (!out.open())
         throw EFileError(SafeWriteMessage(target, out.errorString()));
     char buffer[65536];
@@ -211,6 +252,7 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
                 memberError.arg(target, zipName, QString::fromUtf8(zip_file_strerror(in.get()))));
         if (n == 0)
             break;
+        budget.add(n);
         if (!out.write(buffer, n))
             throw EFileError(SafeWriteMessage(target, out.errorString()));
     }
@@ -237,7 +279,7 @@ void zipFiles(const QString &zipName, const QString &oneFile, const QStringList 
     packFile(zipName, paths);
 }
 
-void unzipAll(const QString &zipName, const QString &dir)
+void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &limits)
 {
     QString base = dir.isEmpty() ? QFileInfo(zipName).path() : dir;
     if (base.size() > 1 && base.endsWith(QLatin1Char('/')))
@@ -250,8 +292,25 @@ void unzipAll(const QString &zipName, const QString &dir)
         throw EFileError(
             QStringLiteral("Не удалось открыть архив \"%1\": %2").arg(zipName, libzipError(code)));
 
-    QStringList refused;
     const zip_int64_t count = zip_get_num_entries(za.get(), 0);
+    if (count > limits.maxMembers)
+        throw EFileError(QStringLiteral("Архив \"%1\": %2 элементов, больше предела в %3")
+                             .arg(zipName)
+                             .arg(count)
+                             .arg(limits.maxMembers));
+    // The sizes the archive states are refused before a byte is written; what it really gives is
+    // counted as it comes.
+    UnpackBudget budget(zipName, limits);
+    qint64 stated = 0;
+    for (zip_int64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        zip_stat_init(&st);
+        if (zip_stat_index(za.get(), zip_uint64_t(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
+            stated += qint64(std::min<zip_uint64_t>(st.size, zip_uint64_t(1) << 62));
+        budget.check(stated);
+    }
+
+    QStringList refused, nameless;
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = zip_uint64_t(i);
         const char *raw = zip_get_name(za.get(), index, ZIP_FL_ENC_RAW);
@@ -280,11 +339,19 @@ void unzipAll(const QString &zipName, const QString &dir)
                 throw EFileError(QStringLiteral("Не удалось создать папку \"%1\"").arg(target));
             continue;
         }
-        extractMember(za.get(), index, zipName, target);
+        // "" and "." name the folder itself: a file there would go beside it, and then fail.
+        if (target == root) {
+            nameless << QLatin1Char('"') + name + QLatin1Char('"');
+            continue;
+        }
+        extractMember(za.get(), index, zipName, target, budget, limits.scratch);
     }
     if (!refused.isEmpty())
         throw EFileError(
             QStringLiteral("Архив \"%1\": не распакованы элементы, чей путь ведёт за пределы папки "
                            "\"%2\": %3")
                 .arg(zipName, root, refused.join(QLatin1String(", "))));
+    if (!nameless.isEmpty())
+        throw EFileError(QStringLiteral("Архив \"%1\": не распакованы элементы без имени файла: %2")
+                             .arg(zipName, nameless.join(QLatin1String(", "))));
 }

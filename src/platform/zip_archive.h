@@ -13,10 +13,23 @@
 // empty archive. EFileError on failure.
 void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files);
 
+// What one unpacking may write: an archive past these gets EFileError naming the limit. The sizes the
+// archive states are checked before anything is written, the bytes it really gives while they come.
+struct UnzipLimits
+{
+    int maxMembers = 10000;
+    qint64 maxBytes = qint64(1) << 30; // all members together
+    // Unpacked bytes per byte of the archive, once the members hold more than ratioFrom in all.
+    int maxRatio = 100;
+    qint64 ratioFrom = qint64(1) << 20;
+    // The folder is private and removed after use: members are not synced to the disk.
+    bool scratch = false;
+};
+
 // Extracts every member into dir (empty: the archive's own folder), creating stored subfolders and
-// overwriting existing files. A member whose name is absolute or climbs out with ".." is not written;
-// the others are, and then the refusal is raised.
-void unzipAll(const QString &zipName, const QString &dir);
+// overwriting existing files. A member whose name is absolute, climbs out with ".." or names no file
+// ("", ".") is not written; the others are, and then the refusal is raised.
+void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &limits = {});
 
 // A member name as stored: UTF-8 when the archive says so, otherwise DOS cp866 as Windows tools write it.
 QString zipMemberName(const QByteArray &raw, bool utf8);

@@ -323,6 +323,58 @@ TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
               (QStringList{"1|P|1204374903.5", "2|S|<null>", "3|<null>|<null>", "4|Pg|<null>"}));
 }
 
+// Mended: a taken EVENTID is found as the key compares it. On SQLite the key ignores case, so the
+// successor "AC" of a taken "AB" is taken by "ac" too (the trimmed comparison alone missed it and the
+// insert failed on the key); on PostgreSQL the key, and so the search, tells the cases apart.
+TYPED_TEST(OrvExchange, TakenIdsAreFoundAsTheKeyComparesThem)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    createOrx(source);
+    source.exec("insert into origin (eventid,lat) values ('AB',1),('X1',2)");
+    source.exec("insert into arrival (arid,eventid,sta,itime) values (1,'AB','ABC',1204374900),"
+                "(2,'X1','ABC',1204374910)");
+    OrxDb<TypeParam> &target = *this->orx;
+    createOrx(target);
+    target.exec("insert into origin (eventid,lat) values ('AB',7),('ac',8),('X1',9),('x2',10)");
+
+    const OrvImportStats stats = p.importInto(target, p.exportFrom(source));
+    EXPECT_TRUE(stats.committed);
+    EXPECT_EQ(stats.renamed, 2);
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(
+        QStringLiteral("Готово!\r\rНекоторые EVENTID изменены, т.к. обнаружены совпадения!")))
+        << p.rec.last().text.toStdString();
+    const QStringList renamed = TypeParam::odbc ? QStringList{"AC", "X2"} : QStringList{"AD", "X3"};
+    EXPECT_EQ(p.log(), QStringLiteral("EVENTID                 NEW_EVENTID\r\n"
+                                      "AB                      %1\r\n"
+                                      "X1                      %2\r\n")
+                           .arg(renamed[0], renamed[1]));
+    EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin order by lat")),
+              (QStringList{renamed[0] + "|1", renamed[1] + "|2", "AB|7", "ac|8", "X1|9", "x2|10"}));
+    EXPECT_EQ(target.rows(QStringLiteral("select arid,eventid from arrival order by arid")),
+              (QStringList{"1|" + renamed[0], "2|" + renamed[1]}));
+}
+
+// Mended: a target without the tables is named before anything is asked.
+TYPED_TEST(OrvExchange, MissingTablesAreNamedAtOnce)
+{
+    OrvProgram p;
+    const QString archive = p.exportFrom(p.source);
+    OrxDb<TypeParam> &target = *this->orx;
+    target.exec("create table networks (net varchar(10),stations varchar(200))");
+    p.importInto(target, archive);
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("ReadORV: в БД ORX нет таблиц \"origin\", "
+                                                          "\"arrival\", импорт невозможен!"),
+                                           MB_ICONERROR}}));
+    target.exec(kOrigin);
+    p.importInto(target, archive);
+    EXPECT_EQ(shown(p.rec),
+              (QList<Shown>{{QStringLiteral("ReadORV: в БД ORX нет таблицы \"arrival\", импорт невозможен!"),
+                             MB_ICONERROR}}));
+    EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
+}
+
 // The import page's own road: "Чтение данных" shows the file's tables, the origin table in the grid
 // locked for viewing, without a connection; "Запись данных" imports the file itself.
 struct ImportPageInstalled

@@ -279,6 +279,9 @@ TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
         {"null flag 7", patched(recordsAt, hex("07")), S::Ok, S::Damaged, 0},
         {"type code", patched(int(good.indexOf(asc("itime"))) - 5, hex("0c")), S::Ok, S::Unsupported, 1},
         {"value NaN", patched(int(good.size()) - 19, hex("00 00 00 00 00 00 f8 7f")), S::Ok, S::Damaged, 0},
+        // A NUL would cut the statement the text goes into.
+        {"NUL in a station code", patched(OrvHeaderSize11 + 5, hex("00")), S::NulText, S::Ok, 0},
+        {"NUL in a text", patched(recordsAt + 8, hex("00")), S::Ok, S::NulText, 0},
     };
     for (const Case &c : cases) {
         MessageRecorder rec;
@@ -308,4 +311,22 @@ TEST(OrvSystem, SplitsTableNames)
     };
     for (const auto &[text, tables] : cases)
         EXPECT_EQ(SplitOrvSystem(QString::fromUtf8(text)), tables) << text;
+}
+
+// A view table is bounded by the cells a table read from a file may take, whatever the file's counts.
+TEST(OrvDump, ViewTablesWithinTheCellLimit)
+{
+    orxheader h;
+    const std::tuple<qint32, qint64, bool> cases[] = {
+        {36, 421489, true},
+        {1000, 33554, true},
+        {1000, 1073543, false},
+        {2, qint64(1) << 24, true},
+        {2, (qint64(1) << 24) + 1, false},
+        {0, 1, true},
+    };
+    for (const auto &[fields, rows, fits] : cases) {
+        h.fieldCount = fields;
+        EXPECT_EQ(OrvViewFits(h, rows), fits) << fields << " x " << rows;
+    }
 }

@@ -92,6 +92,23 @@ TYPED_TEST(TextToBulletin, YesReplacesTheRangeAndRenumbersReadings)
     EXPECT_EQ(this->tables[2].Columns[1], (QStringList{u"5"_s, u"3"_s}));
 }
 
+// A measurement follows the first reading of the file with its old arid; one whose arid no reading of the
+// file has keeps it (here the reading of event 30 already in the database).
+TYPED_TEST(TextToBulletin, MeasurementsFollowTheFirstReadingOfTheirArid)
+{
+    this->rec.answer({IDYES});
+    fillRows(this->tables[0], 4, {"99|11||a", "99|13||b"});
+    fillRows(this->tables[1], 4, {"1|11|3/5/08|P", "1|11|3/5/08|S", "3|13|3/6/08|P"});
+    fillRows(this->tables[2], 3, {"7|1|0,5", "8|2|2,5", "9|3|4,5"});
+    TextTablesInput in = this->input(false);
+    ASSERT_TRUE(WriteTextToBulletin(*this->db, in));
+    EXPECT_EQ(this->rows("select x.Amp_Z,b.N_equake,b.Phase from [Динамические замеры] x, [Станционный "
+                         "бюллетень] b where b.arid=x.arid order by x.Amp_Z"),
+              (QStringList{u"0.5|11|P"_s, u"1.5|30|Pkeep"_s, u"2.5|30|Pkeep"_s, u"4.5|13|P"_s}));
+    EXPECT_EQ(this->tables[1].Columns[0], (QStringList{u"3"_s, u"4"_s, u"5"_s}));
+    EXPECT_EQ(this->tables[2].Columns[1], (QStringList{u"3"_s, u"2"_s, u"5"_s}));
+}
+
 TYPED_TEST(TextToBulletin, MergeLeavesTheFirstEventToTheDatabase)
 {
     exec(*this->db, u"delete from [Динамические замеры]"_s);

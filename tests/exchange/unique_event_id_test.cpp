@@ -8,7 +8,22 @@
 
 namespace {
 
-const QString kHead = QStringLiteral("select count(eventid) from origin where rtrim(eventid)=");
+const QString kHead = QStringLiteral("select count(eventid) from origin where eventid=");
+const QString kTrimmed = QStringLiteral(" or rtrim(eventid)=");
+
+// The statement for an id: the key's own comparison, and the trimmed one.
+QString statementOf(const char *id, const char *trimmed)
+{
+    return kHead + QString::fromUtf8(id) + kTrimmed + QString::fromUtf8(trimmed);
+}
+
+QString unquoted(QString literal)
+{
+    EXPECT_TRUE(literal.size() >= 2 && literal.startsWith(QLatin1Char('\'')) &&
+                literal.endsWith(QLatin1Char('\'')))
+        << literal.toStdString();
+    return literal.mid(1, literal.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
+}
 
 // The origin table as a set of EVENTIDs; statements are checked for their exact form.
 struct TakenIds
@@ -24,10 +39,13 @@ struct TakenIds
             if (statements.size() - 1 == failAt)
                 return false;
             EXPECT_TRUE(sql.startsWith(kHead)) << sql.toStdString();
-            QString id = sql.mid(kHead.size());
-            EXPECT_TRUE(id.startsWith(QLatin1Char('\'')) && id.endsWith(QLatin1Char('\'')));
-            id = id.mid(1, id.size() - 2).replace(QStringLiteral("''"), QStringLiteral("'"));
-            count = ids.contains(id) ? 1 : 0;
+            // Neither literal can hold the text between them: an inner quote is doubled.
+            const qsizetype at = sql.indexOf(QStringLiteral("'") + kTrimmed);
+            EXPECT_GT(at, 0) << sql.toStdString();
+            const QString id = unquoted(sql.mid(kHead.size(), at + 1 - kHead.size()));
+            const QString trimmed = unquoted(sql.mid(at + 1 + kTrimmed.size()));
+            EXPECT_EQ(trimmed, id.trimmed());
+            count = ids.contains(id) || ids.contains(trimmed) ? 1 : 0;
             return true;
         };
     }
@@ -81,11 +99,11 @@ TEST(MakeUniqueEventId, StepsToTheNearestFreeIdOfItsOwnForm)
 TEST(MakeUniqueEventId, StatementsAndFailures)
 {
     {
-        // A free id: one statement, the id trimmed and quoted, nothing renamed.
+        // A free id: one statement, the id as it stands and trimmed, quoted, nothing renamed.
         TakenIds db;
         UniqueEventIds unique(db.counter());
         EXPECT_EQ(unique.MakeUniqueEventId(QStringLiteral(" E'1 ")), QString());
-        EXPECT_EQ(db.statements, QStringList{kHead + QStringLiteral("'E''1'")});
+        EXPECT_EQ(db.statements, QStringList{statementOf("' E''1 '", "'E''1'")});
         EXPECT_TRUE(unique.renames().isEmpty());
         EXPECT_EQ(unique.Renamed(QStringLiteral(" E'1 ")), QString());
     }

@@ -3,13 +3,17 @@
 #include "lib/codec.h"
 #include "lib/errors.h"
 #include "support/test_support.h"
+#include "support/zip_writer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QUuid>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace Qt::StringLiterals;
 
@@ -303,6 +307,98 @@ TEST(UnzipAll, FailedMemberKeepsTheOldFile)
         EXPECT_EQ(readBytes(out + "/s.txt"), good) << c.name;
         EXPECT_EQ(readBytes(out + "/a.txt"), c.firstAfter) << c.name;
         EXPECT_EQ(folderEntries(out), QStringList({"a.txt", "s.txt"})) << c.name;
+    }
+}
+
+// Mended: archives made to fill the disk or to write beside the folder are refused before they do, in
+// well under a second, and leave nothing behind beside the folder either.
+TEST(UnzipAll, HostileArchivesAreRefusedBeforeTheyWrite)
+{
+    TestDir dir;
+    const QByteArray zeros(QByteArray(1 << 20, '\0'));
+    UnzipLimits tight;
+    tight.maxBytes = 3 << 20;
+    tight.ratioFrom = qint64(1) << 40;
+    struct Case
+    {
+        const char *name;
+        std::function<void(ZipWriter &)> make;
+        UnzipLimits limits;
+        QString message; // after 'Архив "<zip>"'
+        QStringList written;
+    };
+    const Case cases[] = {
+        {"a member named nothing or \".\"",
+         [](ZipWriter &z) {
+             z.add("", "beside the folder");
+             z.add(".", "the folder itself");
+             z.add("ok.txt", "kept");
+         },
+         {},
+         u": не распакованы элементы без имени файла: \"\", \".\""_s,
+         {"ok.txt"}},
+        // 1 MiB of zeros that claims to be half a gibibyte, and one that claims a whole one.
+        {"half a gibibyte in a small archive",
+         [&](ZipWriter &z) {
+             z.add("ok.txt", "first");
+             z.add("_ori1101.orv", zeros, true, qint64(1) << 29);
+         },
+         {},
+         u" сжат сильнее предела 100:1 (512 МиБ из %1 байт)"_s,
+         {}},
+        {"a gibibyte",
+         [&](ZipWriter &z) {
+             z.add("ok.txt", "first");
+             z.add("_ori1101.orv", zeros, true, qint64(1) << 30);
+         },
+         {},
+         u": распакованные файлы больше предела в 1024 МиБ"_s,
+         {}},
+        {"past the total",
+         [&](ZipWriter &z) {
+             for (const char *name : {"a.bin", "b.bin", "c.bin", "d.bin"})
+                 z.add(name, zeros);
+         },
+         tight,
+         u": распакованные файлы больше предела в 3 МиБ"_s,
+         {}},
+        // The archive states a kilobyte but gives four mebibytes: counted as it comes.
+        {"more than stated",
+         [&](ZipWriter &z) { z.add("a.bin", zeros.repeated(4), true, 1024); },
+         tight,
+         u": распакованные файлы больше предела в 3 МиБ"_s,
+         {}},
+        {"sixty thousand empty members",
+         [](ZipWriter &z) {
+             for (int i = 0; i < 60000; ++i)
+                 z.add(QByteArray::number(i), {}, false);
+         },
+         {},
+         u": 60000 элементов, больше предела в 10000"_s,
+         {}},
+    };
+    for (const Case &c : cases) {
+        ZipWriter z;
+        c.make(z);
+        const QString zip = dir.file(u"%1.zip"_s.arg(QString::fromUtf8(c.name)));
+        ASSERT_TRUE(writeBytes(zip, z.bytes()));
+        const QString out = dir.file(u"t/%1/out"_s.arg(QString::fromUtf8(c.name)));
+        QDir().mkpath(out);
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            unzipAll(zip, out, c.limits);
+            ADD_FAILURE() << c.name << ": no error raised";
+        } catch (const EFileError &e) {
+            QString expected = c.message;
+            if (expected.contains(u"%1"_s))
+                expected = expected.arg(QFileInfo(zip).size());
+            EXPECT_EQ(e.message(), u"Архив \"%1\""_s.arg(zip) + expected) << c.name;
+        }
+        EXPECT_LT(clock.elapsed(), 2000) << c.name;
+        EXPECT_EQ(folderEntries(out), c.written) << c.name;
+        EXPECT_EQ(folderEntries(dir.file(u"t/%1"_s.arg(QString::fromUtf8(c.name)))), QStringList{"out"})
+            << c.name;
     }
 }
 
