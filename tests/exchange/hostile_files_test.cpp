@@ -241,7 +241,15 @@ struct HostileCase
 
 const QString kOrvFailed = u"ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; "
                            "last sql = \r\r\r\rСообщение об ошибке:\rАрхив \"%1\""_s;
+// A file only looked at touched no database: its failure names the file.
+QString orvUnreadable(const char *name)
+{
+    return u"ReadORV: Не удалось прочитать файл \"%2\".\rСообщение об ошибке:\rАрхив \"%1\""_s.arg(
+        u"%1"_s, QString::fromLatin1(name));
+}
 const QString kXlsFailed = u"ReadXls: Произошла ошибка с сообщением:\r"_s;
+// A workbook that fails before its first row is also a workbook without data, said first.
+const Shown kXlsNoData{u"В Excel - файле нет данных!"_s, MB_ICONWARNING};
 
 QString writeFile(const QString &folder, const char *name, const QByteArray &bytes, qint64 size = -1)
 {
@@ -299,7 +307,7 @@ const QList<HostileCase> &hostileCases()
                    qint64(1) << 30);
              return writeZip(folder, "big.orv", z);
          },
-         {{kOrvFailed + u": распакованные файлы больше предела в 1024 МиБ"_s, MB_ICONERROR}}},
+         {{orvUnreadable("big.orv") + u": распакованные файлы больше предела в 1024 МиБ"_s, MB_ICONERROR}}},
         {"ORV member named \".\"",
          ImportOrv,
          false,
@@ -309,7 +317,7 @@ const QList<HostileCase> &hostileCases()
              z.add("system", "origin");
              return writeZip(folder, "dot.orv", z);
          },
-         {{kOrvFailed + u": не распакованы элементы без имени файла: \".\""_s, MB_ICONERROR}}},
+         {{orvUnreadable("dot.orv") + u": не распакованы элементы без имени файла: \".\""_s, MB_ICONERROR}}},
         {"ORV of 60,000 members",
          ImportOrv,
          true,
@@ -344,7 +352,8 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", kFarSheet);
              return writeZip(folder, "shared.xlsx", z);
          },
-         {{kXlsFailed + u"Файл книги Excel повреждён: листы 1 и 2 указывают на одну часть "
+         {kXlsNoData,
+          {kXlsFailed + u"Файл книги Excel повреждён: листы 1 и 2 указывают на одну часть "
                         "xl/worksheets/sheet1.xml"_s,
            MB_ICONERROR}}},
         // Five parts that state 60 MB each.
@@ -359,7 +368,8 @@ const QList<HostileCase> &hostileCases()
                  z.add("xl/worksheets/sheet" + QByteArray::number(i) + ".xml", kFarSheet, true, 60000000);
              return writeZip(folder, "parts.xlsx", z);
          },
-         {{kXlsFailed + u"Книга Excel слишком велика: распакованные части больше предела в 256 МиБ"_s,
+         {kXlsNoData,
+          {kXlsFailed + u"Книга Excel слишком велика: распакованные части больше предела в 256 МиБ"_s,
            MB_ICONERROR}}},
         // A million and more cells of a repeated row, in a few kilobytes.
         {"xlsx past the cell limit",
@@ -373,7 +383,8 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", sheetXml(row.repeated(65)));
              return writeZip(folder, "cells.xlsx", z);
          },
-         {{kXlsFailed + u"Книга Excel слишком велика: ячеек больше предела в 1048576"_s, MB_ICONERROR}}},
+         {kXlsNoData,
+          {kXlsFailed + u"Книга Excel слишком велика: ячеек больше предела в 1048576"_s, MB_ICONERROR}}},
         // Two hundred sheets, each a value at A1 and a used range down to row 1,048,576: read in time.
         {"xlsx far used ranges",
          ImportExcel,
