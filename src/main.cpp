@@ -27,7 +27,8 @@ int main(int argc, char *argv[])
     InstallOrxImportCommand();
     InstallDataFormatCommand();
 
-    // The main window reads its settings and starts its fade-in while it is created; it shows once the
+    // While it is created the main window installs the import page, hands its settings record to the
+    // data module and the parameter dialog, reads its settings and starts its fade-in; it shows once the
     // start-up is through.
     Tmainf mainf;
     mainf.show();

@@ -591,7 +591,9 @@ void OrvRun::run()
 {
     QElapsedTimer started;
     started.start();
-    m_mainf.ClearImportGrid(false);
+    // The page starts every import of the program; a headless run (the benchmarks) has no grid to empty.
+    if (m_mainf.importPage())
+        m_mainf.ClearImportGrid(false);
     m_dm = Tdm::instance();
     DbConnection *conn = (!m_viewOnly && m_dm) ? m_dm->conPubs : nullptr;
     QTemporaryDir unpacked;

@@ -1,4 +1,6 @@
 #include "app/settings/connection_params.h"
+#include "lib/errors.h"
+#include "lib/statements.h"
 #include "support/program_env.h"
 
 #include <QFileInfo>
@@ -76,6 +78,110 @@ TEST_F(DataModule, GoodFileOpensAndClosesQuietly)
     EXPECT_TRUE(dm.CloseDB_ADO(dm.dbs)); // closing a closed connection is fine
     EXPECT_FALSE(dm.CloseDB_ADO(nullptr));
     EXPECT_EQ(messages.count(), 0);
+}
+
+// A handler's work on the ORX database, on both back ends: what comes before runs whatever follows, the
+// step works on the open connection, and nothing of the data module stays open after any outcome. The
+// block itself reports only a throw, in the caller's words.
+template <class Env> class OrxBlock : public OnBothBackends<Env>
+{
+protected:
+    void SetUp() override
+    {
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        this->orx->exec("create table networks (netname varchar(30),netlist varchar(255))");
+        o.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+        o.rec.clear();
+    }
+    ProgramWindow o;
+};
+TYPED_TEST_SUITE(OrxBlock, BothBackends, BackendName);
+
+TYPED_TEST(OrxBlock, OpensRunsClosesAndReportsAThrow)
+{
+    ProgramWindow &o = this->o;
+    Tdm &dm = o.dm;
+    const QString failure = QStringLiteral("Не удалось добавить сеть.");
+    enum Outcome { Done, Refused, Threw, BeforeThrew, NoConnection };
+    const struct
+    {
+        const char *name;
+        Outcome outcome;
+        QString failure;
+        bool result;
+        QStringList order;
+        QList<Shown> shown;
+    } cases[] = {
+        {"done", Done, failure, true, {"before", "step"}, {}},
+        {"step gives false", Refused, failure, false, {"before", "step"}, {}},
+        {"step throws",
+         Threw,
+         failure,
+         false,
+         {"before", "step"},
+         {{QStringLiteral("Не удалось добавить сеть. Сообщение об ошибке:\rСеть занята"), 16}}},
+        {"step throws, no text of the caller's",
+         Threw,
+         QString(),
+         false,
+         {"before", "step"},
+         {{QStringLiteral("Сообщение об ошибке:\rСеть занята"), 16}}},
+        {"before throws",
+         BeforeThrew,
+         failure,
+         false,
+         {"before"},
+         {{QStringLiteral("Не удалось добавить сеть. Сообщение об ошибке:\rСеть занята"), 16}}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        o.rec.clear();
+        QStringList order;
+        const bool result = dm.WithOrx(
+            *o.w, o.w.get(), c.failure,
+            [&](Tdm &step) {
+                order << QStringLiteral("step");
+                EXPECT_EQ(&step, &dm);
+                EXPECT_TRUE(step.conPubs->Connected());
+                QExe(*step.acm_in11, QStringLiteral("insert into networks (netname) values ('east')"));
+                QAct(*step.rstORX, QStringLiteral("select netname from networks"));
+                if (c.outcome == Threw)
+                    throw BrenvaleError(QStringLiteral("Сеть занята"));
+                return c.outcome == Done;
+            },
+            [&] {
+                order << QStringLiteral("before");
+                EXPECT_FALSE(dm.conPubs->Connected());
+                if (c.outcome == BeforeThrew)
+                    throw BrenvaleError(QStringLiteral("Сеть занята"));
+            });
+        EXPECT_EQ(result, c.result);
+        EXPECT_EQ(order, c.order);
+        EXPECT_EQ(shown(o.rec), c.shown);
+        EXPECT_FALSE(dm.acmi->Active() || dm.rstORX->Active() || dm.conPubs->Connected());
+    }
+    // Every step that ran wrote its row: a throw after the statement undoes nothing of it.
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select count(*) from networks")), QStringList{"4"});
+
+    // A connection that does not open: what comes before still runs, the step does not, and the one
+    // message is the connection's own.
+    o.useOrx(o.path("no-such-orx.db"));
+    o.rec.clear();
+    QStringList order;
+    EXPECT_FALSE(dm.WithOrx(
+        *o.w, o.w.get(), failure,
+        [&](Tdm &) {
+            order << QStringLiteral("step");
+            return true;
+        },
+        [&] { order << QStringLiteral("before"); }));
+    EXPECT_EQ(order, QStringList{"before"});
+    ASSERT_EQ(o.rec.count(), 1);
+    EXPECT_TRUE(o.rec.last().text.startsWith(QStringLiteral("OpenDB_ADO: Не найден файл базы данных")))
+        << o.rec.last().text.toStdString();
+    EXPECT_FALSE(dm.conPubs->Connected());
 }
 
 } // namespace

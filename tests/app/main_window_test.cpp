@@ -4,6 +4,9 @@
 
 #include <QTabBar>
 
+#include <functional>
+#include <stdexcept>
+
 namespace {
 
 class MainWindow : public ::testing::Test
@@ -156,10 +159,8 @@ TEST_F(MainWindow, FirstStationSelectedAndItsSettingsRead)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - MNKI, MNK"));
     EXPECT_FALSE(w->hlp->isVisibleTo(w.get()));
 
+    // The station's import choices are the import page's (tests/exchange, with the page installed).
     w->SelectStationByCode(QStringLiteral("PET"), true);
-    EXPECT_EQ(w->GetImportType(), 0);
-    EXPECT_EQ(w->Edit5->text(), QStringLiteral("/data/j.db"));
-    EXPECT_EQ(w->sett.smp1, QStringLiteral("?"));
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - Петропавловск (PET, PET)"));
     // The previous station's settings were saved when the selection moved on.
     EXPECT_TRUE(p.read("system/Stations.ini").contains(QStringLiteral("[MNK]\r\ncode=MNKI\r\nstart_date=")));
@@ -172,6 +173,45 @@ TEST_F(MainWindow, FirstStationSelectedAndItsSettingsRead)
     EXPECT_EQ(again->curCode, QStringLiteral("PET"));
     EXPECT_EQ(again->checkedPlain, QStringLiteral("MNK,PET"));
     EXPECT_EQ(again->stas->item(0)->checkState(), Qt::Checked);
+}
+
+// A window started without the import page (as here, below the page's library) starts, changes station
+// and closes without it; whatever asks for the import state then fails loudly, and the station's import
+// keys stay in Stations.ini as they were.
+TEST_F(MainWindow, WithoutAnImportPageImportCallsThrowAndKeysStay)
+{
+    const QString stations =
+        QStringLiteral("[PET]\r\nimport_type=0\r\nin_file_jet=/data/j.db\r\nintxt_imm=0\r\n\r\n"
+                       "[MNK]\r\ncode=MNKI\r\n\r\n");
+    auto w = p.startWith(QString(), stations);
+    ASSERT_EQ(w->importPage(), nullptr);
+    w->SelectStationByCode(QStringLiteral("PET"), true);
+    EXPECT_EQ(w->curCode, QStringLiteral("PET"));
+    EXPECT_TRUE(w->Edit5->text().isEmpty());
+
+    const std::pair<const char *, std::function<void()>> calls[] = {
+        {"GetImportType", [&] { w->GetImportType(); }},
+        {"SetImportType", [&] { w->SetImportType(0); }},
+        {"gridLock", [&] { w->gridLock(); }},
+        {"ClearImportGrid", [&] { w->ClearImportGrid(true); }},
+        {"SetupImportControls", [&] { w->SetupImportControls(); }},
+        {"UpdateImportControls", [&] { w->UpdateImportControls(); }},
+        {"SetImmediateMode", [&] { w->SetImmediateMode(true); }},
+        {"UpdateELQButton", [&] { w->UpdateELQButton(); }},
+        {"LoadSpec", [&] { w->LoadSpec(QStringLiteral("PET"), false); }},
+        {"SaveSpec", [&] { w->SaveSpec(QStringLiteral("PET")); }},
+    };
+    for (const auto &[name, call] : calls)
+        EXPECT_THROW(call(), std::logic_error) << name;
+
+    w->SelectStationByCode(QStringLiteral("MNK"), true);
+    ASSERT_TRUE(w->close());
+    const QString saved = p.read("system/Stations.ini");
+    for (const char *key : {"import_type=0\r\n", "in_file_jet=/data/j.db\r\n", "intxt_imm=0\r\n"})
+        EXPECT_EQ(saved.count(QString::fromLatin1(key)), 1) << key;
+    for (const char *key : {"smpjet=", "add_event="})
+        EXPECT_FALSE(saved.contains(QString::fromLatin1(key))) << key;
+    EXPECT_EQ(recorder.count(), 0);
 }
 
 TEST_F(MainWindow, Caption)

@@ -4,6 +4,9 @@
 #include "lib/data_sources.h"
 
 #include <QRadioButton>
+#include <QScopeGuard>
+
+#include <stdexcept>
 
 namespace {
 
@@ -243,6 +246,28 @@ TEST_F(ParamDialog, PromptWritesOnlyTheSearchSettings)
                   std::tuple(QString(c.find_fstr), QString(c.find_rfstr), QString(c.find_rstr), c.find_fopt,
                              c.find_ropt));
         EXPECT_EQ(par.dir->text(), QStringLiteral("новое"));
+    }
+}
+
+// Without the main window's record nothing may stand in for it: a dialog that needs it (no record of
+// the caller's, or a mode with the global mail header) throws, one on the caller's record works.
+TEST_F(ParamDialog, MainRecordMissingIsAnError)
+{
+    Tpar::SetMainSettings(nullptr);
+    const auto rewire = qScopeGuard([] { mainSett(); });
+    const struct
+    {
+        int mode;
+        bool own, works;
+    } cases[] = {{3, false, false}, {4, false, false}, {1, true, false},
+                 {2, true, false},  {0, true, true},   {4, true, true}};
+    for (const auto &c : cases) {
+        Tsett own = stationSett();
+        Tpar par;
+        if (c.works)
+            EXPECT_NO_THROW(par.Setup(c.mode, &own, FindReplaceLabels)) << c.mode;
+        else
+            EXPECT_THROW(par.Setup(c.mode, c.own ? &own : nullptr), std::logic_error) << c.mode << c.own;
     }
 }
 

@@ -127,6 +127,42 @@ TEST(StationEditor, OpenedFromTheWindowAndRefreshesAfterOk)
     EXPECT_EQ(o.w->Edit2->text(), QStringLiteral("Новая"));
 }
 
+// In the ORX-only mode only a read that broke off leaves OK disabled: a database that could not be
+// reached has been reported by the connection and leaves the form as it was made. Either way the
+// connection is closed again.
+TEST(StationEditor, OrxReadThatBreaksOffDisablesOk)
+{
+    OrxDb<SqliteEnv> orx;
+    orx.exec(kSiteTable);
+    // SQLite keeps the text a float column was given, and reading it as a number fails.
+    orx.exec("insert into site (sta,cod,elev) values ('ABC','OBN','abc')");
+    ProgramWindow o;
+    const int entry = o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    const QString missing = o.path("no-such-orx.db");
+    const struct
+    {
+        QString source;
+        bool okEnabled;
+        QString message;
+    } cases[] = {
+        {missing, true,
+         QStringLiteral("OpenDB_ADO: Не найден файл базы данных \"") + missing + QLatin1Char('"')},
+        {orx.source(), false,
+         QStringLiteral(
+             "TStaEdit.FormCreate: Не удалось прочитать сведения о станции. Сообщение об ошибке:\r")},
+    };
+    for (const auto &c : cases) {
+        o.useOrx(c.source);
+        o.rec.clear();
+        TStaEdit d(o.w.get(), entry);
+        EXPECT_EQ(d.Button1->isEnabled(), c.okEnabled) << c.source.toStdString();
+        ASSERT_EQ(o.rec.count(), 1);
+        EXPECT_TRUE(o.rec.last().text.startsWith(c.message)) << o.rec.last().text.toStdString();
+        EXPECT_EQ(o.rec.last().icon, 16u);
+        EXPECT_FALSE(o.dm.rstORX->Active() || o.dm.conPubs->Connected());
+    }
+}
+
 template <class Env> class StationEditorOrx : public OnBothBackends<Env>
 {
 protected:

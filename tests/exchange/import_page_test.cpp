@@ -137,6 +137,30 @@ TEST(ImportPage, StationChangeSavesFormatFileOfTheTypesLayout)
     EXPECT_EQ(p.recorder.count(), 0);
 }
 
+// A station's import choices come with the station and go back to Stations.ini when another is chosen.
+TEST(ImportPage, StationChangeReadsAndSavesTheStationsImportChoices)
+{
+    Program p("[PET]\r\nname=Петропавловск\r\nimport_type=0\r\nin_file_jet=/data/j.db\r\nintxt_imm=0\r\n"
+              "add_event=1\r\n\r\n[MNK]\r\ncode=MNKI\r\n\r\n");
+    p.w->SelectStationByCode(u"PET"_s, true);
+    EXPECT_EQ(p.w->GetImportType(), 0);
+    EXPECT_EQ(p.w->ifrom->currentText(), u"Paradox"_s);
+    EXPECT_EQ(p.w->Edit5->text(), u"/data/j.db"_s);
+    EXPECT_EQ(p.w->sett.smp1, u"?"_s);
+    EXPECT_FALSE(p.w->imm->isChecked());
+    EXPECT_TRUE(p.w->adde->isChecked());
+
+    p.w->Edit5->setText(u"/data/k.db"_s);
+    p.w->SelectStationByCode(u"MNK"_s, true);
+    EXPECT_EQ(p.w->GetImportType(), 2);
+    EXPECT_TRUE(p.w->imm->isChecked());
+    const QString stations = QString::fromLatin1(readBytes(p.dir.file(u"system/Stations.ini"_s)));
+    for (const char *key : {"in_file_jet=/data/k.db\r\n", "smpjet=?\r\n", "intxt_imm=0\r\n",
+                            "add_event=1\r\n", "import_type=0\r\n"})
+        EXPECT_TRUE(stations.contains(QString::fromLatin1(key))) << key;
+    EXPECT_EQ(p.recorder.count(), 0);
+}
+
 TEST(ImportPage, ImmediateModeAndElqButton)
 {
     Program p;

@@ -89,7 +89,14 @@ Dump readDump(const QString &path)
 
 // A program folder whose ORX database the test points where it wants, and a temporary folder of its
 // own so that what a run leaves behind there can be seen.
-struct OrvProgram : ProgramWindow
+// The import fills the import page's grid, so the window gets its page as the program installs it.
+struct ImportPageInstalled
+{
+    ImportPageInstalled() { SetImportPageInstaller(&InstallImportPage); }
+    ~ImportPageInstalled() { SetImportPageInstaller(nullptr); }
+};
+
+struct OrvProgram : ImportPageInstalled, ProgramWindow
 {
     TestDir out, temp, unpacked;
     OrvExportStats stats;
@@ -377,12 +384,7 @@ TYPED_TEST(OrvExchange, MissingTablesAreNamedAtOnce)
 
 // The import page's own road: "Чтение данных" shows the file's tables, the origin table in the grid
 // locked for viewing, without a connection; "Запись данных" imports the file itself.
-struct ImportPageInstalled
-{
-    ImportPageInstalled() { SetImportPageInstaller(&InstallImportPage); }
-    ~ImportPageInstalled() { SetImportPageInstaller(nullptr); }
-};
-struct OrvPageProgram : ImportPageInstalled, OrvProgram
+struct OrvPageProgram : OrvProgram
 {
     ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
 };

@@ -1,4 +1,5 @@
 #include "app/data/data_module.h"
+#include "app/main/main_window.h"
 #include "app/settings/connection_params.h"
 
 #include "db/db_command.h"
@@ -11,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
+#include <QScopeGuard>
 
 namespace {
 Tdm *g_dm = nullptr;
@@ -41,44 +43,11 @@ Tdm::Tdm(QObject *parent) : QObject(parent)
     imc13 = connection("imc13", QStringLiteral("Data Source=a"));
     imc13->SetCommandTimeout(90);
 
-    for (DbCommand **c : {&acm_in11, &acmi11}) {
-        m_commands.push_back(std::make_unique<DbCommand>(conPubs));
-        *c = m_commands.back().get();
-    }
-    m_commands.push_back(std::make_unique<DbCommand>(dbs));
-    acm_out = m_commands.back().get();
+    m_acm_in11 = std::make_unique<DbCommand>(conPubs);
+    acm_in11 = m_acm_in11.get();
 
-    acm_in = query("acm_in", conPubs);
     acmi = query("acmi", conPubs);
     rstORX = query("rstORX", conPubs);
-    rstw_arr = query("rstw_arr", conPubs);
-    rstw_ori = query("rstw_ori", conPubs);
-
-    rst = query(
-        "rst", dbs,
-        QStringLiteral("SELECT События.num, События.[time], События.dec, События.lat, События.lon, "
-                       "События.depdp, События.deltagr, События.deltakm, События.comment,\r"
-                       "[Станционный бюллетень].arid, [Станционный бюллетень].Date, "
-                       "[Станционный бюллетень].FM, [Станционный бюллетень].Qual, "
-                       "[Станционный бюллетень].Interpretation, [Станционный бюллетень].Phase, "
-                       "[Станционный бюллетень].Channel_Cod, [Станционный бюллетень].Channel_component, "
-                       "[Станционный бюллетень].Time AS ArrTime, [Станционный бюллетень].Dec AS ArrDec, "
-                       "[Станционный бюллетень].FM_NS, [Станционный бюллетень].FM_EW\r"
-                       "FROM События INNER JOIN [Станционный бюллетень]\r"
-                       "ON События.num = [Станционный бюллетень].N_equake\r"
-                       "ORDER BY События.num, [Станционный бюллетень].arid"));
-    aq1 = query("aq1", dbs,
-                QStringLiteral("select * from [Динамические замеры] where\rarid=0\rorder by TimeXM,DecXm"));
-    rst_arrival = query("rst_arrival", dbs);
-    rst_origin = query("rst_origin", dbs);
-    rst_XM = query("rst_XM", dbs);
-    rst2 = query("rst2", dbs);
-    rst_phase = query("rst_phase", dbs);
-    rst_empty = query("rst_empty", dbs);
-    rst_num = query("rst_num", dbs);
-    rst_num2 = query("rst_num2", dbs);
-    aq = query("aq", dbs);
-    aq2 = query("aq2", dbs);
 
     ime = query("ime", imc, QStringLiteral("SELECT * from [События] order by orid"));
     // The readings of the current event: the detail of ime through num -> N_equake.
@@ -197,6 +166,26 @@ bool Tdm::CloseDB_ADO(DbConnection *Conn)
                     QStringLiteral("CloseDB_ADO: Не удалось закрыть подключение \"") + Conn->objectName() +
                         QStringLiteral("\"\rСообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
+        return false;
+    }
+}
+
+bool Tdm::WithOrx(Tmainf &Main, QWidget *Owner, const QString &Failure,
+                  const std::function<bool(Tdm &)> &Step, const std::function<void()> &Before)
+{
+    const auto close = qScopeGuard([this] {
+        acmi->Close();
+        rstORX->Close();
+        CloseDB_ADO(conPubs);
+    });
+    try {
+        if (Before)
+            Before();
+        return Main.OpenOrx(*this) && Step(*this);
+    } catch (const std::exception &e) {
+        const QString first = Failure.isEmpty() ? QString() : Failure + QLatin1Char(' ');
+        MessageProc(Owner, first + QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR,
+                    MB_OK);
         return false;
     }
 }

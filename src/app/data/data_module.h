@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
-#include <vector>
 
 class DbCommand;
 class DbConnection;
@@ -14,12 +14,15 @@ class QCheckBox;
 class QLineEdit;
 class QMenu;
 class QAction;
+class QWidget;
 class TField;
+class Tmainf;
 struct Tsett;
 
-// The data module: every database connection, dataset and command of the program, created first and
-// destroyed last. No connection stays open between operations except those of the event pages: every
-// routine opens the one it needs with OpenDB_ADO and closes it with CloseDB_ADO.
+// The data module: every database connection of the program and the datasets and commands the windows
+// share, created first and destroyed last. No connection stays open between operations except those of
+// the event pages: every routine opens the one it needs with OpenDB_ADO and closes it with CloseDB_ADO.
+// The products run their statements on cursors of their own, so no two operations share one by chance.
 class Tdm : public QObject
 {
     Q_OBJECT
@@ -36,6 +39,14 @@ public:
                     bool Silent = false, const QString &ErrText = QString());
     // Closes Conn when open; false only for no connection or a failing close (shown).
     bool CloseDB_ADO(DbConnection *Conn);
+
+    // The protected block of a handler's work on the ORX database: Before (when given: what is due
+    // whatever the database says) runs, conPubs opens with Main's ORX values, Step runs, and acmi,
+    // rstORX and conPubs are closed afterwards on every path. False when the connection did not open or
+    // Step gave false, both reported by then, or when something threw: shown to Owner, icon 16, as
+    // Failure + " Сообщение об ошибке:\r" + the reason (without Failure when it is empty).
+    bool WithOrx(Tmainf &Main, QWidget *Owner, const QString &Failure, const std::function<bool(Tdm &)> &Step,
+                 const std::function<void()> &Before = {});
 
     // The open-file dialog: true with Chosen set when the user picked a file.
     bool ExecOpenDialog(const QString &Title, const QString &Filter, const QString &FileName, int FilterIndex,
@@ -74,10 +85,10 @@ public:
 
     DbConnection *conPubs, *dbs, *imc, *imc11, *imc12, *imc13;
 
-    DbCommand *acm_in11, *acmi11, *acm_out;
-    DbQuery *acm_in, *acmi, *rstORX, *rstw_arr, *rstw_ori;
-    DbQuery *rst, *aq1, *rst_arrival, *rst_origin, *rst_XM, *rst2, *rst_phase, *rst_empty, *rst_num,
-        *rst_num2, *aq, *aq2;
+    // The ORX statements of the stations, networks, filters and diagnostics: acm_in11 executes,
+    // rstORX reads and edits, acmi runs the diagnostics' statements that return no rows.
+    DbCommand *acm_in11;
+    DbQuery *acmi, *rstORX;
     DbQuery *ime, *ims, *imd, *imp;
     DbQuery *imo, *ima, *imq;
 
@@ -89,7 +100,7 @@ private:
     DbConnection *connection(const char *name, const QString &connectionString);
     DbQuery *query(const char *name, DbConnection *conn, const QString &sql = QString());
 
-    std::vector<std::unique_ptr<DbCommand>> m_commands;
+    std::unique_ptr<DbCommand> m_acm_in11;
     std::unique_ptr<QMenu> m_pm1;
     const Tsett *m_settings = nullptr;
     TField *m_editingField = nullptr;

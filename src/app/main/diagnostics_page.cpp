@@ -4,7 +4,6 @@
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
 #include "app/settings/progress_window.h"
-#include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/codec.h"
 #include "lib/date_routines.h"
@@ -146,19 +145,12 @@ void DiagnosticsPage::runStatement(const QString &Sql, bool Exec)
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    try {
-        if (m_main.OpenOrx(*dm)) {
-            DbQuery *query = Exec ? dm->acmi : dm->rstORX;
-            if (QAct(*query, Sql, false, nullptr, Exec))
-                MessageProc(&m_main, QStringLiteral("OK"), 0, MB_OK);
-        }
-    } catch (const std::exception &e) {
-        MessageProc(&m_main, QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR,
-                    MB_OK);
-    }
-    dm->acmi->Close();
-    dm->rstORX->Close();
-    dm->CloseDB_ADO(dm->conPubs);
+    dm->WithOrx(m_main, &m_main, QString(), [&](Tdm &dm) {
+        if (!QAct(Exec ? *dm.acmi : *dm.rstORX, Sql, false, nullptr, Exec))
+            return false;
+        MessageProc(&m_main, QStringLiteral("OK"), 0, MB_OK);
+        return true;
+    });
 }
 
 void DiagnosticsPage::Button2Click()

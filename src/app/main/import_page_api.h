@@ -5,8 +5,8 @@
 class Tmainf;
 
 // What the main window asks of its import page. The import page lives above this library, so the
-// program installs it into the main window at start (Tmainf::SetImportPage); without one the window
-// keeps the per-station import state in the defaults.
+// program installs it into the main window at start (Tmainf::SetImportPage); the import state lives
+// only here, and the window's import calls throw when no page was installed.
 class ImportPageApi
 {
 public:

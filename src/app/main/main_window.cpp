@@ -42,6 +42,7 @@
 #include <QToolButton>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -251,7 +252,8 @@ void Tmainf::InitMain(bool First)
 
     clearStationList();
     reportCounter = 0;
-    ClearImportGrid(false);
+    if (m_importPage)
+        ClearImportGrid(false);
     prevSta.clear();
     prevCode.clear();
     periodsCode.clear();
@@ -509,9 +511,23 @@ void Tmainf::ReadStationSettings(const QString &Code)
         m_filterCode = Code;
     }
 
+    if (m_importPage)
+        readImportSettings(ini, Code);
+
+    const int entry = selectedStationEntry();
+    Edit6->setText(entry >= 0 ? stations.at(entry).out_file_jet : QString());
+
+    if (m_importPage)
+        LoadSpec(Code, false);
+}
+
+// The station's import choices: its import type, the files and samples of that type, and the page's two
+// switches.
+void Tmainf::readImportSettings(SettingsAccess &Ini, const QString &Code)
+{
     // The import page's change handler must not take this for a choice of the user.
     initializing = true;
-    SetImportType(ini.ReadInteger(Code, QStringLiteral("import_type"), 2));
+    SetImportType(Ini.ReadInteger(Code, QStringLiteral("import_type"), 2));
     initializing = false;
     SetupImportControls();
 
@@ -519,21 +535,16 @@ void Tmainf::ReadStationSettings(const QString &Code)
     if (!keys.fileKeys.isEmpty()) {
         const QList<QLineEdit *> edits = importFileEdits();
         for (int i = 0; i < edits.size(); ++i)
-            edits[i]->setText(ini.ReadString(Code, keys.fileKeys.at(i), QString()));
+            edits[i]->setText(Ini.ReadString(Code, keys.fileKeys.at(i), QString()));
         QString *samples[] = {&sett.smp1, &sett.smp2, &sett.smp3};
         for (int i = 0; i < keys.sampleKeys.size(); ++i)
-            *samples[i] = ini.ReadString(Code, keys.sampleKeys.at(i), keys.sampleDefaults.at(i));
+            *samples[i] = Ini.ReadString(Code, keys.sampleKeys.at(i), keys.sampleDefaults.at(i));
     }
 
     UpdateImportControls();
-    adde->setChecked(ini.ReadBool(Code, QStringLiteral("add_event"), false));
-    imm->setChecked(ini.ReadBool(Code, QStringLiteral("intxt_imm"), true));
+    adde->setChecked(Ini.ReadBool(Code, QStringLiteral("add_event"), false));
+    imm->setChecked(Ini.ReadBool(Code, QStringLiteral("intxt_imm"), true));
     SetImmediateMode(imm->isChecked());
-
-    const int entry = selectedStationEntry();
-    Edit6->setText(entry >= 0 ? stations.at(entry).out_file_jet : QString());
-
-    LoadSpec(Code, false);
 }
 
 QList<QLineEdit *> Tmainf::importFileEdits() const
@@ -551,18 +562,8 @@ void Tmainf::SaveStationSettings(const QString &Code)
     TDualIni ini(&sett.CommonKeys, ProgramFolder());
     WriteStationKeys(ini, Code, sett);
 
-    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
-    if (!keys.fileKeys.isEmpty()) {
-        const QList<QLineEdit *> edits = importFileEdits();
-        for (int i = 0; i < edits.size(); ++i)
-            ini.WriteString(Code, keys.fileKeys.at(i), edits[i]->text());
-        const QString samples[] = {sett.smp1, sett.smp2, sett.smp3};
-        for (int i = 0; i < keys.sampleKeys.size(); ++i)
-            ini.WriteString(Code, keys.sampleKeys.at(i), samples[i]);
-    }
-    ini.WriteBool(Code, QStringLiteral("intxt_imm"), imm->isChecked());
-    ini.WriteBool(Code, QStringLiteral("add_event"), adde->isChecked());
-    ini.WriteInteger(Code, QStringLiteral("import_type"), GetImportType());
+    if (m_importPage)
+        saveImportSettings(ini, Code);
     // By the mode the settings were read in: a switch of mode before this save must neither write the
     // pickers' defaults over the station's filter nor drop the analyst's last filter.
     if (m_filterCode == Code) {
@@ -574,7 +575,24 @@ void Tmainf::SaveStationSettings(const QString &Code)
     }
     QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
     ini.UpdateFile();
-    SaveSpec(Code);
+    if (m_importPage)
+        SaveSpec(Code);
+}
+
+void Tmainf::saveImportSettings(SettingsAccess &Ini, const QString &Code)
+{
+    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
+    if (!keys.fileKeys.isEmpty()) {
+        const QList<QLineEdit *> edits = importFileEdits();
+        for (int i = 0; i < edits.size(); ++i)
+            Ini.WriteString(Code, keys.fileKeys.at(i), edits[i]->text());
+        const QString samples[] = {sett.smp1, sett.smp2, sett.smp3};
+        for (int i = 0; i < keys.sampleKeys.size(); ++i)
+            Ini.WriteString(Code, keys.sampleKeys.at(i), samples[i]);
+    }
+    Ini.WriteBool(Code, QStringLiteral("intxt_imm"), imm->isChecked());
+    Ini.WriteBool(Code, QStringLiteral("add_event"), adde->isChecked());
+    Ini.WriteInteger(Code, QStringLiteral("import_type"), GetImportType());
 }
 
 void Tmainf::ApplyStartMode(bool ShowSettings)
@@ -626,7 +644,7 @@ void Tmainf::ApplyFormFont(QWidget *Form, int Kind, const TUserFont &Font)
 
 void Tmainf::ApplyGridFont()
 {
-    ::ApplyGridFont(sg, mainFont, gridFont, sett.sg_main, cellPad, gridLock());
+    ::ApplyGridFont(sg, mainFont, gridFont, sett.sg_main, cellPad, m_importPage && gridLock());
 }
 
 void Tmainf::SetDoubleBuffered(QWidget *Form, bool Value)
@@ -737,13 +755,17 @@ void Tmainf::SetImportPage(ImportPageApi *Page)
     m_importPage = Page;
 }
 
+ImportPageApi &Tmainf::installedImportPage() const
+{
+    // A second copy of the import state here would hide a program that forgot to install the page.
+    if (!m_importPage)
+        throw std::logic_error("Tmainf: no import page installed; the program names its installer at start");
+    return *m_importPage;
+}
+
 void Tmainf::ClearImportGrid(bool Lock)
 {
-    if (m_importPage) {
-        m_importPage->ClearImportGrid(Lock);
-        return;
-    }
-    m_gridLock = Lock;
+    installedImportPage().ClearImportGrid(Lock);
 }
 
 TD2D &Tmainf::importTable(int Slot)
@@ -756,55 +778,45 @@ TD2D &Tmainf::importTable(int Slot)
 
 bool Tmainf::gridLock() const
 {
-    return m_importPage ? m_importPage->gridLock() : m_gridLock;
+    return installedImportPage().gridLock();
 }
 
 void Tmainf::SetImportType(int Value)
 {
-    if (m_importPage) {
-        m_importPage->SetImportType(Value);
-        return;
-    }
-    m_importType = Value;
-    const QSignalBlocker block(ifrom);
-    ifrom->setCurrentIndex(Value);
+    installedImportPage().SetImportType(Value);
 }
 
 int Tmainf::GetImportType() const
 {
-    return m_importPage ? m_importPage->GetImportType() : m_importType;
+    return installedImportPage().GetImportType();
 }
 
 void Tmainf::SetupImportControls()
 {
-    if (m_importPage)
-        m_importPage->SetupImportControls();
+    installedImportPage().SetupImportControls();
 }
 
 void Tmainf::UpdateImportControls()
 {
-    if (m_importPage)
-        m_importPage->UpdateImportControls();
+    installedImportPage().UpdateImportControls();
 }
 
 void Tmainf::SetImmediateMode(bool Immediate)
 {
-    if (m_importPage)
-        m_importPage->SetImmediateMode(Immediate);
+    installedImportPage().SetImmediateMode(Immediate);
 }
 
 void Tmainf::UpdateELQButton()
 {
-    if (m_importPage)
-        m_importPage->UpdateELQButton();
+    installedImportPage().UpdateELQButton();
 }
 
 bool Tmainf::LoadSpec(const QString &Name, bool Reset)
 {
-    return m_importPage ? m_importPage->LoadSpec(Name, Reset) : true;
+    return installedImportPage().LoadSpec(Name, Reset);
 }
 
 bool Tmainf::SaveSpec(const QString &Name)
 {
-    return m_importPage ? m_importPage->SaveSpec(Name) : true;
+    return installedImportPage().SaveSpec(Name);
 }

@@ -247,7 +247,10 @@ private:
     QList<QStringList> m_periodRows; // the grid rows of the periods of periodsCode
 
 public:
-    // The import page, installed by the program; without one a small default state answers.
+    // The import page, installed by the program's installer while the window is created. The import
+    // state is the page's alone: the calls below throw std::logic_error without a page, and a window
+    // started without one (the window's own tests) leaves the import side out of its start-up, station
+    // changes and shutdown.
     void SetImportPage(ImportPageApi *Page);
     ImportPageApi *importPage() const { return m_importPage; }
     void ClearImportGrid(bool Lock);
@@ -341,13 +344,14 @@ private:
     void connectDialogButtons();
     void finalShutdown();
     QList<QLineEdit *> importFileEdits() const;
+    ImportPageApi &installedImportPage() const;
+    void readImportSettings(SettingsAccess &Ini, const QString &Code);
+    void saveImportSettings(SettingsAccess &Ini, const QString &Code);
     void reportDoneMainFailure(const std::exception &e);
 
     TmainfOptions m_options;
     FadeAnimation *m_fade = nullptr;
     ImportPageApi *m_importPage = nullptr;
-    int m_importType = 2;
-    bool m_gridLock = false;
     bool m_settingPage = false;
     bool m_doneFinal = false;
     int m_netsWidth = 2;

@@ -2,7 +2,6 @@
 
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
-#include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
@@ -70,25 +69,19 @@ void Tfilters::LoadFieldLists(Tmainf &Main)
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    try {
-        if (Main.OpenOrx(*dm)) {
-            const std::pair<const char *, tfildia *> tables[] = {{"origin", &OriginFields},
-                                                                 {"arrival", &ArrivalFields}};
-            for (const auto &[table, fields] : tables) {
-                if (!QAct(*dm->rstORX, QStringLiteral("select * from ") + QString::fromLatin1(table) +
-                                           QStringLiteral(" where eventid='0'")))
-                    continue;
-                for (int i = 0; i < dm->rstORX->FieldCount(); ++i)
-                    fields->append({dm->rstORX->Field(i)->FieldName(), dm->rstORX->Field(i)->DataType()});
-                dm->rstORX->Close();
-            }
+    dm->WithOrx(Main, m_owner, QString(), [this](Tdm &dm) {
+        const std::pair<const char *, tfildia *> tables[] = {{"origin", &OriginFields},
+                                                             {"arrival", &ArrivalFields}};
+        for (const auto &[table, fields] : tables) {
+            if (!QAct(*dm.rstORX, QStringLiteral("select * from ") + QString::fromLatin1(table) +
+                                      QStringLiteral(" where eventid='0'")))
+                continue;
+            for (int i = 0; i < dm.rstORX->FieldCount(); ++i)
+                fields->append({dm.rstORX->Field(i)->FieldName(), dm.rstORX->Field(i)->DataType()});
+            dm.rstORX->Close();
         }
-    } catch (const std::exception &e) {
-        MessageProc(m_owner, QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR,
-                    MB_OK);
-    }
-    dm->rstORX->Close();
-    dm->CloseDB_ADO(dm->conPubs);
+        return true;
+    });
 }
 
 int Tfilters::AddFilter(bool IsOrigin)

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -218,9 +219,10 @@ void Tpar::SetMainSettings(Tsett *sett)
 
 Tsett &Tpar::mainSettings()
 {
-    // Only a program without a main window gets here; it sees the defaults.
-    static Tsett defaults;
-    return g_mainSettings ? *g_mainSettings : defaults;
+    // Defaults here would send mail under an empty header and write answers nobody reads.
+    if (!g_mainSettings)
+        throw std::logic_error("Tpar: no main settings record; the main window hands it over at start");
+    return *g_mainSettings;
 }
 
 void Tpar::Setup(int Mode, Tsett *Sett, const QStringList &Labels)

@@ -31,7 +31,8 @@ public:
     explicit Tpar(QWidget *owner = nullptr);
 
     // The main window hands over its own settings record at start. A Setup without a record works on
-    // it, and the global mail header always comes from it.
+    // it, and the global mail header always comes from it; either throws std::logic_error while no
+    // record has been handed over.
     static void SetMainSettings(Tsett *sett);
 
     void Setup(int Mode, Tsett *Sett, const QStringList &Labels = {});

@@ -499,7 +499,8 @@ bool TSetts::SaveSettings()
         ini.WriteString(G, QStringLiteral("rep_oppar"), rep_oppar->text());
         ini.WriteString(G, QStringLiteral("rep_opname"), rep_opname->text());
 
-        const bool reread = m_paradox != s.in_provider && m_main.gridLock();
+        ImportPageApi *page = m_main.importPage();
+        const bool reread = m_paradox != s.in_provider && page && page->gridLock();
         s.in_provider = m_paradox;
         ini.WriteInteger(G, QStringLiteral("in_provider"), s.in_provider);
 
@@ -553,9 +554,10 @@ bool TSetts::SaveSettings()
         SaveFont(ini, m_main.mainFont, QStringLiteral("font_main"));
         ini.UpdateFile();
 
-        if (reread && m_main.importPage())
-            m_main.importPage()->ReadData();
-        m_main.SetupImportControls();
+        if (reread)
+            page->ReadData();
+        if (page)
+            page->SetupImportControls();
         if (emptyChanged) {
             m_main.reloadRequested = true;
         } else if (listChanged) {

@@ -3,11 +3,8 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/settings/progress_window.h"
-#include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/epoch.h"
-#include "lib/errors.h"
-#include "lib/messages.h"
 #include "lib/number_routines.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
@@ -17,10 +14,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTableWidget>
-
-#include <memory>
 
 bool ReadPeriodTolerance(const QString &Text, double &Tolerance)
 {
@@ -114,74 +108,64 @@ void Tmainf::CheckSTIORXData(bool CheckData)
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-
-    std::unique_ptr<Tpro> progress;
-    const auto cleanup = qScopeGuard([&] {
-        progress.reset();
-        dm->rstORX->Close();
-        dm->CloseDB_ADO(dm->conPubs);
-    });
-    try {
-        double tolerance = 1;
-        if (!ReadPeriodTolerance(Edit10->text(), tolerance)) {
-            tolerance = 1;
-            Edit10->setText(QStringLiteral("1"));
-        }
-        if (!OpenOrx(*dm))
-            return;
-        DbQuery &q = *dm->rstORX;
-        if (!QAct(q, QStringLiteral("select itime from arrival where rtrim(sta)='") + SqlEscape(curCode) +
-                         QStringLiteral("' order by itime")) ||
-            q.RecordCount() == 0)
-            return;
-
-        q.Last();
-        const int total = q.RecNo();
-        progress = std::make_unique<Tpro>(this);
-        progress->SetCancelFlag(false, nullptr);
-        progress->pb->setMaximum(total);
-        const QString suffix = QStringLiteral(" из ") + QString::number(total);
-        QElapsedTimer clock;
-        clock.start();
-        qint64 lastUpdate = 0;
-        q.First();
-
-        TField *itime = q.FieldByName(QStringLiteral("itime"));
-        DataPeriodRuns runs(tolerance + 1);
-        for (bool first = true; !q.Eof(); q.Next(), first = false) {
-            if (!first) {
-                if (progress->isHidden() && clock.elapsed() > 500) {
-                    progress->show();
-                    lastUpdate = clock.elapsed() - 600;
-                }
-                if (!progress->isHidden() && clock.elapsed() - lastUpdate > 500) {
-                    progress->pb->setValue(q.RecNo());
-                    progress->setWindowTitle(QStringLiteral("Расчёт периодов данных: ") +
-                                             QString::number(q.RecNo()) + suffix);
-                    // Only painting: a click on another station now would reuse the query under us.
-                    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                    lastUpdate = clock.elapsed();
-                }
-            }
-            // An arrival without a time belongs to no day.
-            TDateTime day = 0;
-            if (!itime->IsNull() && EpochDay(itime->AsFloat(), day))
-                runs.add(day);
-        }
-
-        QList<QStringList> rows;
-        for (const DataPeriod &p : runs.periods()) {
-            QString start, end;
-            PeriodCells(p, fsLocal, start, end);
-            rows.append({start, end});
-        }
-        m_periodRows = rows;
-        showPeriodRows();
-    } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("CheckSTIORXData: Не удалось извлечь информацию об имеющихся данных. "
-                                   "Сообщение об ошибке:\r") +
-                        ExceptionText(e),
-                    MB_ICONERROR, MB_OK);
+    double tolerance = 1;
+    if (!ReadPeriodTolerance(Edit10->text(), tolerance)) {
+        tolerance = 1;
+        Edit10->setText(QStringLiteral("1"));
     }
+
+    dm->WithOrx(*this, this,
+                QStringLiteral("CheckSTIORXData: Не удалось извлечь информацию об имеющихся данных."),
+                [&](Tdm &dm) {
+                    DbQuery &q = *dm.rstORX;
+                    if (!QAct(q, QStringLiteral("select itime from arrival where rtrim(sta)='") +
+                                     SqlEscape(curCode) + QStringLiteral("' order by itime")) ||
+                        q.RecordCount() == 0)
+                        return false;
+
+                    q.Last();
+                    const int total = q.RecNo();
+                    Tpro progress(this);
+                    progress.SetCancelFlag(false, nullptr);
+                    progress.pb->setMaximum(total);
+                    const QString suffix = QStringLiteral(" из ") + QString::number(total);
+                    QElapsedTimer clock;
+                    clock.start();
+                    qint64 lastUpdate = 0;
+                    q.First();
+
+                    TField *itime = q.FieldByName(QStringLiteral("itime"));
+                    DataPeriodRuns runs(tolerance + 1);
+                    for (bool first = true; !q.Eof(); q.Next(), first = false) {
+                        if (!first) {
+                            if (progress.isHidden() && clock.elapsed() > 500) {
+                                progress.show();
+                                lastUpdate = clock.elapsed() - 600;
+                            }
+                            if (!progress.isHidden() && clock.elapsed() - lastUpdate > 500) {
+                                progress.pb->setValue(q.RecNo());
+                                progress.setWindowTitle(QStringLiteral("Расчёт периодов данных: ") +
+                                                        QString::number(q.RecNo()) + suffix);
+                                // Only painting: a click on another station now would reuse the query under
+                                // us.
+                                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                                lastUpdate = clock.elapsed();
+                            }
+                        }
+                        // An arrival without a time belongs to no day.
+                        TDateTime day = 0;
+                        if (!itime->IsNull() && EpochDay(itime->AsFloat(), day))
+                            runs.add(day);
+                    }
+
+                    QList<QStringList> rows;
+                    for (const DataPeriod &p : runs.periods()) {
+                        QString start, end;
+                        PeriodCells(p, fsLocal, start, end);
+                        rows.append({start, end});
+                    }
+                    m_periodRows = rows;
+                    showPeriodRows();
+                    return true;
+                });
 }

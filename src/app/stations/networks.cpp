@@ -3,7 +3,6 @@
 #include "app/settings/param_dialog.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
-#include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
@@ -13,33 +12,6 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QSplitter>
-
-#include <functional>
-
-namespace {
-
-// Runs Step with the ORX connection open and closes it afterwards in every case; false when the
-// connection or a statement failed (already reported) or Step threw (reported with Failure).
-bool withOrx(Tmainf *owner, const QString &Failure, const std::function<bool(Tdm &)> &Step)
-{
-    Tdm *dm = Tdm::instance();
-    if (!dm)
-        return false;
-    struct Closer
-    {
-        Tdm *dm;
-        ~Closer() { dm->CloseDB_ADO(dm->conPubs); }
-    } closer{dm};
-    try {
-        return owner->OpenOrx(*dm) && Step(*dm);
-    } catch (const std::exception &e) {
-        MessageProc(owner, Failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
-                    MB_ICONERROR, MB_OK);
-        return false;
-    }
-}
-
-} // namespace
 
 tnetcodes Tmainf::ParseNetwork(const QString &NetName, const QString &NetList)
 {
@@ -67,7 +39,8 @@ bool Tmainf::updateNetworkList(const QString &Name, const QStringList &Codes, co
                             ? QStringLiteral("update networks set netlist=null") + where
                             : QStringLiteral("update networks set netlist=") +
                                   SqlQuote(Codes.join(QLatin1Char(';')) + QLatin1Char(';')) + where;
-    return withOrx(this, Failure, [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); });
+    Tdm *dm = Tdm::instance();
+    return dm && dm->WithOrx(*this, this, Failure, [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); });
 }
 
 void Tmainf::netsSelectionChanged()
@@ -157,8 +130,9 @@ void Tmainf::Button37Click()
     }
     const QString sql =
         QStringLiteral("insert into networks (netname) values (") + SqlQuote(name) + QLatin1Char(')');
-    if (!withOrx(this, QStringLiteral("Не удалось добавить сеть."),
-                 [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); }))
+    Tdm *dm = Tdm::instance();
+    if (!dm || !dm->WithOrx(*this, this, QStringLiteral("Не удалось добавить сеть."),
+                            [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); }))
         return;
     nets->addItem(name);
     Reload();
@@ -173,8 +147,9 @@ void Tmainf::Button38Click()
         return;
     const QString name = networks.at(nets->item(row)->data(Qt::UserRole).toInt()).netname;
     const QString sql = QStringLiteral("delete from networks where netname=") + SqlQuote(name);
-    if (withOrx(this, QStringLiteral("Не удалось удалить сеть."),
-                [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); }))
+    Tdm *dm = Tdm::instance();
+    if (dm && dm->WithOrx(*this, this, QStringLiteral("Не удалось удалить сеть."),
+                          [&](Tdm &dm) { return QExe(*dm.acm_in11, sql); }))
         Reload();
 }
 

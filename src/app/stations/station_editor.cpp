@@ -4,7 +4,6 @@
 #include "app/main/appearance.h"
 #include "app/main/main_window.h"
 #include "app/main/program_folder.h"
-#include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/control_routines.h"
 #include "lib/coordinates.h"
@@ -24,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QScopeGuard>
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
@@ -173,19 +171,28 @@ void TStaEdit::buildForm()
 void TStaEdit::FormCreate()
 {
     loading = true;
+    const QString failure = QStringLiteral("TStaEdit.FormCreate: Не удалось прочитать сведения о станции.");
+    // Only a read that broke off disables OK: a connection that did not open has been reported and
+    // leaves the form as it was made.
+    bool broken = false;
     try {
-        if (m_owner->sett.fullorx)
-            readOrx();
-        else
+        if (m_owner->sett.fullorx) {
+            dataModule().WithOrx(*m_owner, this, failure, [&](Tdm &dm) {
+                broken = true;
+                readOrx(dm);
+                broken = false;
+                return true;
+            });
+        } else {
             readIni();
+        }
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("TStaEdit.FormCreate: Не удалось прочитать сведения о станции. Сообщение "
-                                   "об ошибке:\r") +
-                        ExceptionText(e),
+        MessageProc(this, failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
-        Button1->setEnabled(false);
+        broken = true;
     }
+    if (broken)
+        Button1->setEnabled(false);
     changed = false;
     loading = false;
 }
@@ -198,15 +205,8 @@ Tdm &TStaEdit::dataModule()
     return *dm;
 }
 
-void TStaEdit::readOrx()
+void TStaEdit::readOrx(Tdm &dm)
 {
-    Tdm &dm = dataModule();
-    const auto cleanup = qScopeGuard([&dm] {
-        dm.rstORX->Close();
-        dm.CloseDB_ADO(dm.conPubs);
-    });
-    if (!m_owner->OpenOrx(dm))
-        return;
     DbQuery &q = *dm.rstORX;
     if (!QAct(q, siteSelect(kSiteColumns, m_owner->curCode)) || q.RecordCount() == 0)
         return;
@@ -329,29 +329,24 @@ bool TStaEdit::Button1Click()
     // Checked before anything is written: the old value would stay without a word otherwise.
     if (!checkNumbers())
         return false;
+    const QString failure = QStringLiteral("Не удалось обновить сведения о станции.");
     try {
         if (m_owner->sett.fullorx)
-            writeOrx();
+            dataModule().WithOrx(*m_owner, this, failure, [this](Tdm &dm) {
+                writeOrx(dm);
+                return true;
+            });
         else
             writeIni();
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("Не удалось обновить сведения о станции. Сообщение об ошибке:\r") +
-                        ExceptionText(e),
+        MessageProc(this, failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
     return true;
 }
 
-void TStaEdit::writeOrx()
+void TStaEdit::writeOrx(Tdm &dm)
 {
-    Tdm &dm = dataModule();
-    const auto cleanup = qScopeGuard([&dm] {
-        dm.rstORX->Close();
-        dm.CloseDB_ADO(dm.conPubs);
-    });
-    if (!m_owner->OpenOrx(dm))
-        return;
     DbQuery &q = *dm.rstORX;
     const QString &code = m_owner->curCode;
     const QString columns = kSiteColumns + QStringLiteral(",lddate");

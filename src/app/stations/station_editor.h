@@ -41,9 +41,10 @@ private:
     void buildForm();
     bool checkNumbers();
     static Tdm &dataModule();
-    void readOrx();
+    // With conPubs open, inside the data module's ORX block.
+    void readOrx(Tdm &dm);
     void readIni();
-    void writeOrx();
+    void writeOrx(Tdm &dm);
     void writeIni();
     void updateEntry(const QString *Sta, const QString *Name);
 

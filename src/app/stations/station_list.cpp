@@ -173,17 +173,6 @@ private:
     QListWidget *m_list;
 };
 
-struct ConnectionCloser
-{
-    bool active;
-    ~ConnectionCloser()
-    {
-        if (active)
-            if (Tdm *dm = Tdm::instance())
-                dm->CloseDB_ADO(dm->conPubs);
-    }
-};
-
 } // namespace
 
 void Tmainf::connectStationPage()
@@ -327,75 +316,61 @@ void Tmainf::LoadSTIORX()
 {
     Tdm *dm = Tdm::instance();
     m_stationListFailed = true;
-    if (!dm) {
-        ShowEmptyListHint(true);
-        return;
-    }
-    try {
-        TDualIni ini(&sett.CommonKeys, ProgramFolder());
-        const auto load = [&] {
-            if (!OpenOrx(*dm))
-                return false;
-            nets->addItem(QStringLiteral("<<< все станции >>>"));
-            DbQuery &q = *dm->rstORX;
-            if (!QAct(q, QStringLiteral("select netname,netlist from networks order by netname")))
-                return false;
-            for (int r = 0; !q.Eof(); ++r, q.Next()) {
-                const tnetcodes net = ParseNetwork(q.Field(0)->AsString(), q.Field(1)->AsString());
-                auto *item = new QListWidgetItem(net.netname.trimmed());
-                item->setData(Qt::UserRole, r);
-                nets->addItem(item);
-                networks.append(net);
-            }
-            int selected = 0;
-            for (int i = 1; i < nets->count(); ++i)
-                if (nets->item(i)->text() == netName) {
-                    selected = i;
-                    break;
+    if (dm)
+        m_stationListFailed = !dm->WithOrx(
+            *this, this, QStringLiteral("LoadSTIORX: Сбой чтения информации о стациях."), [&](Tdm &dm) {
+                TDualIni ini(&sett.CommonKeys, ProgramFolder());
+                nets->addItem(QStringLiteral("<<< все станции >>>"));
+                DbQuery &q = *dm.rstORX;
+                if (!QAct(q, QStringLiteral("select netname,netlist from networks order by netname")))
+                    return false;
+                for (int r = 0; !q.Eof(); ++r, q.Next()) {
+                    const tnetcodes net = ParseNetwork(q.Field(0)->AsString(), q.Field(1)->AsString());
+                    auto *item = new QListWidgetItem(net.netname.trimmed());
+                    item->setData(Qt::UserRole, r);
+                    nets->addItem(item);
+                    networks.append(net);
                 }
-            nets->setCurrentRow(selected);
-            m_loadedNetRow = selected;
+                int selected = 0;
+                for (int i = 1; i < nets->count(); ++i)
+                    if (nets->item(i)->text() == netName) {
+                        selected = i;
+                        break;
+                    }
+                nets->setCurrentRow(selected);
+                m_loadedNetRow = selected;
 
-            const tnetcodes *network = nullptr;
-            if (selected > 0)
-                network = &networks.at(nets->item(selected)->data(Qt::UserRole).toInt());
-            const QString condition = StationSiteCondition(sett.showempty, network);
-            if (!QAct(q, QStringLiteral("select count(sta) from site") + condition))
-                return false;
-            const int count = q.Eof() ? 0 : q.Field(0)->AsInteger();
-            if (!QAct(q, QStringLiteral("select rtrim(sta),rtrim(cod),descr from site") + condition +
-                             QStringLiteral(" order by sta")))
-                return false;
-            // The table may lose rows between the two statements; what is left is taken.
-            stations.clear();
-            for (int k = 0; k < count && !q.Eof(); ++k, q.Next()) {
-                const QString s = q.Field(0)->AsString();
-                if (Cod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-                    Cod_stac->addItem(s);
-                tstainfo station;
-                station.sta = q.Field(1)->AsString();
-                station.name = q.Field(2)->AsString();
-                station.source = ini.ReadString(s, QStringLiteral("source"), QString());
-                station.user = ini.ReadString(s, QStringLiteral("user"), QStringLiteral("admin"));
-                station.pass = ini.ReadString(s, QStringLiteral("pass"), QString());
-                station.code = s;
-                station.out_file_jet = ini.ReadString(s, QStringLiteral("out_file_jet"), QString());
-                if (icod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-                    icod_stac->addItem(s);
-                stas->addItem(newStationItem(s, int(stations.size())));
-                stations.append(station);
-            }
-            return true;
-        };
-        m_stationListFailed = !load();
-    } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("LoadSTIORX: Сбой чтения информации о стациях. Сообщение об ошибке:\r") +
-                        ExceptionText(e),
-                    MB_ICONERROR, MB_OK);
-    }
-    dm->rstORX->Close();
-    dm->CloseDB_ADO(dm->conPubs);
+                const tnetcodes *network = nullptr;
+                if (selected > 0)
+                    network = &networks.at(nets->item(selected)->data(Qt::UserRole).toInt());
+                const QString condition = StationSiteCondition(sett.showempty, network);
+                if (!QAct(q, QStringLiteral("select count(sta) from site") + condition))
+                    return false;
+                const int count = q.Eof() ? 0 : q.Field(0)->AsInteger();
+                if (!QAct(q, QStringLiteral("select rtrim(sta),rtrim(cod),descr from site") + condition +
+                                 QStringLiteral(" order by sta")))
+                    return false;
+                // The table may lose rows between the two statements; what is left is taken.
+                stations.clear();
+                for (int k = 0; k < count && !q.Eof(); ++k, q.Next()) {
+                    const QString s = q.Field(0)->AsString();
+                    if (Cod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+                        Cod_stac->addItem(s);
+                    tstainfo station;
+                    station.sta = q.Field(1)->AsString();
+                    station.name = q.Field(2)->AsString();
+                    station.source = ini.ReadString(s, QStringLiteral("source"), QString());
+                    station.user = ini.ReadString(s, QStringLiteral("user"), QStringLiteral("admin"));
+                    station.pass = ini.ReadString(s, QStringLiteral("pass"), QString());
+                    station.code = s;
+                    station.out_file_jet = ini.ReadString(s, QStringLiteral("out_file_jet"), QString());
+                    if (icod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
+                        icod_stac->addItem(s);
+                    stas->addItem(newStationItem(s, int(stations.size())));
+                    stations.append(station);
+                }
+                return true;
+            });
     ShowEmptyListHint(true);
 }
 
@@ -470,7 +445,8 @@ void Tmainf::StationChanged(bool CheckData)
 {
     viewReload = true;
     const int entry = selectedStationEntry();
-    ClearImportGrid(false);
+    if (m_importPage)
+        ClearImportGrid(false);
     if (entry < 0) {
         curSta.clear();
         curCode.clear();
@@ -509,7 +485,8 @@ void Tmainf::StationChanged(bool CheckData)
         UpdateCaption(curName, curSta, curCode);
     }
     CheckSTIORXData(CheckData);
-    UpdateELQButton();
+    if (m_importPage)
+        UpdateELQButton();
 }
 
 void Tmainf::UpdateCaption(const QString &Name, const QString &Sta, const QString &Code)
@@ -736,23 +713,16 @@ void Tmainf::Button1Click()
                                    : QStringLiteral("Такая запись уже существует.\rЗаменить?");
     if (MessageProc(this, question, MB_ICONQUESTION, MB_YESNO) != IDYES)
         return;
-    Tdm *dm = Tdm::instance();
-    ConnectionCloser closer{sett.fullorx && dm};
-    const QuietLists quiet(this);
-    try {
-        {
-            QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
-            IniFile file(ProgramFolder() + kStationsIni);
-            file.WriteString(code, QStringLiteral("name"), Edit2->text());
-            file.WriteString(code, QStringLiteral("code"), Cod_stac->currentText());
-            file.UpdateFile();
-        }
-        if (sett.fullorx) {
-            if (!dm)
-                return;
-            if (!OpenOrx(*dm))
-                return;
-        }
+    // Stations.ini takes the station in both modes, before the ORX database is reached.
+    const auto writeIni = [&] {
+        QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
+        IniFile file(ProgramFolder() + kStationsIni);
+        file.WriteString(code, QStringLiteral("name"), Edit2->text());
+        file.WriteString(code, QStringLiteral("code"), Cod_stac->currentText());
+        file.UpdateFile();
+    };
+    // Orx: the data module with conPubs open in ORX-only mode, else null.
+    const auto addOrUpdate = [&](Tdm *Orx) {
         const QString sta = Cod_stac->currentText();
         const QString name = Edit2->text();
         if (i < 0) {
@@ -766,14 +736,14 @@ void Tmainf::Button1Click()
             curSta = sta;
             curCode = code;
             curName = name;
-            if (sett.fullorx) {
-                DbQuery &q = *dm->rstORX;
+            if (Orx) {
+                DbQuery &q = *Orx->rstORX;
                 const bool haveMax = QAct(q, QStringLiteral("select max(nindex) from site"), true);
                 const int maxIndex = haveMax && !q.Eof() ? q.Field(0)->AsInteger() : 0;
                 if (!QAct(q, QStringLiteral("select sta,descr,cod,elev,lat,lon,lddate") +
                                  (haveMax ? QStringLiteral(",nindex") : QString()) +
                                  QStringLiteral(" from site where rtrim(sta)=") + SqlQuote(curCode)))
-                    return;
+                    return false;
                 q.Append();
                 q.FieldByName(QStringLiteral("sta"))->SetValue(curCode);
                 q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
@@ -794,11 +764,11 @@ void Tmainf::Button1Click()
                 stations[entry].sta = curSta;
                 stations[entry].name = curName;
             }
-            if (sett.fullorx) {
-                DbQuery &q = *dm->rstORX;
+            if (Orx) {
+                DbQuery &q = *Orx->rstORX;
                 if (!QAct(q, QStringLiteral("select descr,cod,lddate from site where rtrim(sta)=") +
                                  SqlQuote(curCode)))
-                    return;
+                    return false;
                 if (!q.Eof()) {
                     q.Edit();
                     q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
@@ -808,16 +778,29 @@ void Tmainf::Button1Click()
                 }
             }
         }
-        if (sett.fullorx)
-            dm->rstORX->Close();
+        // The station editor opened below reads the row through the same query.
+        if (Orx)
+            Orx->rstORX->Close();
         stas->setEnabled(true);
         stas->setCurrentRow(i);
         SortStations(true);
         StationChanged(false);
         OpenStationEditor();
+        return true;
+    };
+    const QuietLists quiet(this);
+    const QString failure = QStringLiteral("Не удалось добавить станцию.");
+    if (sett.fullorx) {
+        if (Tdm *dm = Tdm::instance())
+            dm->WithOrx(
+                *this, this, failure, [&](Tdm &dm) { return addOrUpdate(&dm); }, writeIni);
+        return;
+    }
+    try {
+        writeIni();
+        addOrUpdate(nullptr);
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("Не удалось добавить станцию. Сообщение об ошибке:\r") + ExceptionText(e),
+        MessageProc(this, failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
 }
@@ -830,16 +813,12 @@ void Tmainf::Button5Click()
         return;
     if (MessageProc(this, QStringLiteral("Удалить?"), MB_ICONQUESTION, MB_YESNO) != IDYES)
         return;
-    Tdm *dm = Tdm::instance();
-    ConnectionCloser closer{sett.fullorx && dm};
-    const QuietLists quiet(this);
-    try {
-        const QString code = curCode;
-        {
-            IniFile file(ProgramFolder() + kStationsIni);
-            file.EraseSection(code);
-            file.UpdateFile();
-        }
+    const QString code = curCode;
+    // Stations.ini and the list lose the station in both modes, before the ORX database is reached.
+    const auto forget = [&] {
+        IniFile file(ProgramFolder() + kStationsIni);
+        file.EraseSection(code);
+        file.UpdateFile();
         delete stas->takeItem(i);
         // The station is gone: neither the next station change nor the shutdown may write its
         // settings back, whichever step below fails.
@@ -848,23 +827,36 @@ void Tmainf::Button5Click()
         curSta.clear();
         curCode.clear();
         curName.clear();
-        if (sett.fullorx) {
-            if (!dm)
-                return;
-            if (!OpenOrx(*dm))
-                return;
-            if (!QExe(*dm->acm_in11, QStringLiteral("delete from site where rtrim(sta)=") + SqlQuote(code)))
-                return;
-        }
+    };
+    const auto selectNext = [&] {
         if (stas->count() > 0) {
             stas->setCurrentRow(i < stas->count() ? i : i - 1);
             StationChanged(true);
         } else {
             stas->setEnabled(false);
         }
+    };
+    const QuietLists quiet(this);
+    const QString failure = QStringLiteral("Не удалось удалить станцию.");
+    if (sett.fullorx) {
+        if (Tdm *dm = Tdm::instance())
+            dm->WithOrx(
+                *this, this, failure,
+                [&](Tdm &dm) {
+                    if (!QExe(*dm.acm_in11,
+                              QStringLiteral("delete from site where rtrim(sta)=") + SqlQuote(code)))
+                        return false;
+                    selectNext();
+                    return true;
+                },
+                forget);
+        return;
+    }
+    try {
+        forget();
+        selectNext();
     } catch (const std::exception &e) {
-        MessageProc(this,
-                    QStringLiteral("Не удалось удалить станцию. Сообщение об ошибке:\r") + ExceptionText(e),
+        MessageProc(this, failure + QStringLiteral(" Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
 }
