@@ -1,13 +1,17 @@
 #pragma once
 
-// What the benchmarks share: the hosts they give the products (no screen, nothing asked, nothing mailed
-// or shown), and the rows of a table put on a server.
+// What the benchmarks share: the hosts they give the products and the transfers (no screen, nothing
+// asked, nothing mailed or shown), and the rows of a table put on a server.
 
+#include "app/data/data_module.h"
+#include "app/settings/connection_params.h"
 #include "app/settings/reference_tables.h"
 #include "db/db_backend.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "db/sql_literals.h"
+#include "exchange/orv_export.h"
+#include "exchange/orv_import.h"
 #include "exchange/orx_copy.h"
 #include "lib/datetime.h"
 #include "lib/messages.h"
@@ -134,6 +138,62 @@ private:
     bool m_odbc;
     QString m_station;
     Tsett m_sett;
+};
+
+// The ORV export and import on the data module's ORX connection, opened on the source a bench points at
+// as the program opens it; the export's settings a bench sets, the program folder (with its trailing "/")
+// the bench gives; nothing asked, shown or mailed.
+class QuietOrvHost : public OrvImportHost, public OrvExportHost
+{
+public:
+    explicit QuietOrvHost(const QString &Folder) : m_folder(Folder)
+    {
+        m_sett.fullorx = true;
+        m_sett.orxini = false;
+        m_sett.maile_send = false;
+    }
+    Tsett &ExportSettings() { return m_sett; }
+    void Point(const QString &Source, const QString &User, const QString &Password)
+    {
+        m_sett.ORX_source = Source;
+        m_sett.ORX_user = User;
+        m_sett.ORX_pass = Password;
+    }
+
+    QWidget *Owner() override { return nullptr; }
+    TFormatSettings LocaleSettings() override { return TFormatSettings(); }
+    bool MergeEvents() override { return false; }
+    Tsett Settings() override { return m_sett; }
+    QString CurrentStationSection() override { return QString(); }
+    QStringList CheckedStations() override { return {}; }
+    DbConnection &OrxConnection() override { return *Tdm::instance()->conPubs; }
+    bool OpenOrx() override
+    {
+        Tdm &dm = *Tdm::instance();
+        const ConnectionSetup setup = ComputeConnectionSetup(m_sett);
+        dm.conPubs->SetProvider(setup.orxProvider);
+        dm.conPubs->SetConnectionString(setup.orxTemplate);
+        return dm.OpenDB_ADO(dm.conPubs, m_sett.ORX_source, m_sett.ORX_user, m_sett.ORX_pass);
+    }
+    void CloseOrx() override { Tdm::instance()->CloseDB_ADO(Tdm::instance()->conPubs); }
+    QString ProgramFolder() override { return m_folder; }
+    TD2D &ViewTable(int Slot) override { return m_tables[Slot]; }
+    void ClearImportGrid() override {}
+    void ShowStatus(const QString &, const QString &, const QString &) override {}
+    void ZipFiles(const QString &ZipName, const QStringList &Files) override
+    {
+        Tdm::instance()->ZipFiles(ZipName, QString(), Files);
+    }
+    bool SendMail(const QString &, const QString &) override { return false; }
+    void ShowProgress() override {}
+    void SetProgressMaximum(int) override {}
+    void SetProgress(int, const QString &) override {}
+    void HideProgress() override {}
+
+private:
+    QString m_folder;
+    Tsett m_sett;
+    TD2D m_tables[3];
 };
 
 // The rows of a table into the table of the same name and columns, through the server's own statement

@@ -13,7 +13,6 @@
 // fewer for a smaller network; BRENVALE_LOAD_DAYS sets the list, e.g. "37,365").
 
 #include "app/data/data_module.h"
-#include "app/main/main_window.h"
 #include "app/settings/reference_tables.h"
 #include "bench_support.h"
 #include "db/db_backend.h"
@@ -434,7 +433,7 @@ struct Network
     QString orx, bulletin, emptyOrx;
     int arrivals = 0, stationReadings = 0;
     std::unique_ptr<PgDatabase> pgOrx, pgBulletin;
-    std::unique_ptr<Tmainf> window;
+    std::unique_ptr<QuietOrvHost> orvHost;
     TD2D waves;
     tmulss factors;
     tfilts filters;
@@ -492,7 +491,7 @@ struct Network
 
     ~Network()
     {
-        window.reset();
+        orvHost.reset();
         pgOrx.reset();
         pgBulletin.reset();
     }
@@ -535,17 +534,11 @@ struct Network
         return pgBulletin->source();
     }
 
-    Tmainf &mainWindow()
+    QuietOrvHost &orv()
     {
-        if (!window) {
-            TmainfOptions options;
-            options.programFolder = dir.path();
-            options.arguments = QStringList();
-            options.workArea = QRect(0, 0, 1280, 1024);
-            window = std::make_unique<Tmainf>(options);
-            Tsett &s = window->sett;
-            s.fullorx = true;
-            s.orxini = false;
+        if (!orvHost) {
+            orvHost = std::make_unique<QuietOrvHost>(dir.path() + QLatin1Char('/'));
+            Tsett &s = orvHost->ExportSettings();
             s.exp_start_date = first;
             s.exp_end_date = last;
             s.exp_dir = dir.filePath(QStringLiteral("out"));
@@ -553,14 +546,11 @@ struct Network
             s.expset = 3;
             s.maile_send = false;
         }
-        return *window;
+        return *orvHost;
     }
     void pointOrx(const QString &source, bool pg)
     {
-        Tsett &s = mainWindow().sett;
-        s.ORX_source = source;
-        s.ORX_user = pg ? pgUser() : QString();
-        s.ORX_pass = pg ? pgPassword() : QString();
+        orv().Point(source, pg ? pgUser() : QString(), pg ? pgPassword() : QString());
     }
 };
 
@@ -966,7 +956,7 @@ void BM_OrvExport(benchmark::State &state, bool pg, Network &net)
     PeakMemory memory;
     for (auto _ : state) {
         stats = OrvExportStats();
-        RunOrxExport(net.mainWindow(), &stats);
+        RunOrxExport(net.orv(), &stats);
     }
     memory.report(state);
     if (stats.archive.isEmpty()) {
@@ -1036,7 +1026,7 @@ void BM_OrvImport(benchmark::State &state, bool pg, Network &net)
     PeakMemory memory;
     for (auto _ : state) {
         stats = OrvImportStats();
-        ReadORV(net.mainWindow(), archive, false, &stats);
+        ReadORV(net.orv(), archive, false, &stats);
     }
     memory.report(state);
     if (!stats.committed)

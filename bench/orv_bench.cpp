@@ -5,7 +5,6 @@
 // the same rows with bound parameters in one transaction.
 
 #include "app/data/data_module.h"
-#include "app/main/main_window.h"
 #include "bench_support.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
@@ -83,7 +82,7 @@ struct Month
     QString orx, emptyOrx, archive, members;
     DemoSummary demo;
     Table tables[2];
-    std::unique_ptr<Tmainf> window;
+    std::unique_ptr<QuietOrvHost> host;
     QString pgDsn, pgUser, pgPassword, pgDatabase;
 
     Month()
@@ -125,14 +124,8 @@ struct Month
         run(db, "VACUUM");
         sqlite3_close(db);
 
-        TmainfOptions options;
-        options.programFolder = dir.path();
-        options.arguments = QStringList();
-        options.workArea = QRect(0, 0, 1280, 1024);
-        window = std::make_unique<Tmainf>(options);
-        Tsett &s = window->sett;
-        s.fullorx = true;
-        s.orxini = false;
+        host = std::make_unique<QuietOrvHost>(dir.path() + QLatin1Char('/'));
+        Tsett &s = host->ExportSettings();
         s.exp_start_date = EncodeDate(p.lastDay.year(), p.lastDay.month(), p.lastDay.day()) - p.days + 1;
         s.exp_end_date = EncodeDate(p.lastDay.year(), p.lastDay.month(), p.lastDay.day());
         s.exp_dir = dir.filePath(QStringLiteral("out"));
@@ -158,7 +151,7 @@ struct Month
     }
     ~Month()
     {
-        window.reset();
+        host.reset();
         if (!pgDatabase.isEmpty())
             pgAdmin(QStringLiteral("DROP DATABASE IF EXISTS ") + pgDatabase +
                     QStringLiteral(" WITH (FORCE)"));
@@ -242,16 +235,14 @@ struct Month
 
     void point(const QString &source, const QString &user, const QString &password)
     {
-        window->sett.ORX_source = source;
-        window->sett.ORX_user = user;
-        window->sett.ORX_pass = password;
+        host->Point(source, user, password);
     }
 
     QString exportFrom(const QString &source, const QString &user, const QString &password)
     {
         point(source, user, password);
         OrvExportStats stats;
-        RunOrxExport(*window, &stats);
+        RunOrxExport(*host, &stats);
         if (stats.archive.isEmpty())
             die(QStringLiteral("export failed"));
         const QString kept = dir.filePath(QStringLiteral("month.orv"));
@@ -275,7 +266,7 @@ struct Month
         }
         point(source, user, password);
         OrvImportStats stats;
-        ReadORV(*window, archive, false, &stats);
+        ReadORV(*host, archive, false, &stats);
         if (!stats.committed)
             die(QStringLiteral("import failed"));
     }

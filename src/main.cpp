@@ -3,7 +3,7 @@
 #include "app/main/qt_translations.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
-#include "exchange/orv_export.h"
+#include "exchange/orv_export_command.h"
 #include "exchange/orx_copy.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"

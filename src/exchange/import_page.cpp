@@ -16,6 +16,7 @@
 #include "exchange/import_type.h"
 #include "exchange/krv_import.h"
 #include "exchange/orv_import.h"
+#include "exchange/orv_import_page.h"
 #include "exchange/paradox_reader.h"
 #include "exchange/text_to_bulletin.h"
 #include "exchange/text_to_orx.h"
@@ -176,6 +177,41 @@ bool ImportPage::eventFilter(QObject *watched, QEvent *event)
     if (delta != 0)
         bar->setValue(bar->value() + (delta < 0 ? 1 : -1));
     return true;
+}
+
+TMStringGrid &ImportPage::grid() const
+{
+    return *m_mainf.sg;
+}
+
+TD2D &ImportPage::importTable(int slot) const
+{
+    return m_mainf.importTable(slot);
+}
+
+bool ImportPage::immediate() const
+{
+    return m_mainf.imm->isChecked();
+}
+
+bool ImportPage::mergeEvents() const
+{
+    return m_mainf.adde->isChecked();
+}
+
+TFormatSettings ImportPage::eventsFormat() const
+{
+    TFormatSettings fs;
+    TspecToFormatSettings(fs, m_formats.importSpec[SpecEvents], m_mainf.fsLocal, m_mainf.curYear);
+    return fs;
+}
+
+void ImportPage::showStatus(const QString &st1, const QString &st2, const QString &st3)
+{
+    const std::pair<const char *, QString> panels[] = {{"st1", st1}, {"st2", st2}, {"st3", st3}};
+    for (const auto &[name, text] : panels)
+        if (auto *label = control<QLabel>(name))
+            label->setText(text);
 }
 
 void ImportPage::ClearImportGrid(bool lock)
@@ -357,7 +393,7 @@ void ImportPage::ReadData()
         // An event file is shown unless it goes straight into the database; the view shows its origins.
         const bool view = !m_mainf.imm->isChecked();
         OrvImportStats stats;
-        ReadORV(m_mainf, file, view, &stats);
+        ReadORVOnPage(*this, file, view, &stats);
         if (view && stats.viewed) {
             ClearImportGrid(true);
             {
@@ -449,10 +485,8 @@ void ImportPage::showStats(const ImportStats &stats, bool numbersOn, bool datesO
 
 bool ImportPage::CheckImportGrid()
 {
-    TFormatSettings fs;
-    TspecToFormatSettings(fs, m_formats.importSpec[SpecEvents], m_mainf.fsLocal, m_mainf.curYear);
-    return ::CheckImportGrid(*m_mainf.sg, fs, m_mainf.cellPad, control<QLabel>("st1"), control<QLabel>("st2"),
-                             control<QLabel>("st3"));
+    return ::CheckImportGrid(*m_mainf.sg, eventsFormat(), m_mainf.cellPad, control<QLabel>("st1"),
+                             control<QLabel>("st2"), control<QLabel>("st3"));
 }
 
 void ImportPage::ShowImportTable(int slot)
@@ -504,7 +538,7 @@ void ImportPage::WriteData()
     // An event file is always imported from the file itself, read or not.
     if (type == ImportOrv) {
         if (CheckImportFile(m_mainf.Edit5->text(), QString(), true))
-            ReadORV(m_mainf, m_mainf.Edit5->text(), false);
+            ReadORVOnPage(*this, m_mainf.Edit5->text(), false);
         return;
     }
     if (!m_gridLock) {
@@ -535,7 +569,7 @@ void ImportPage::WriteTxt(bool refreshGrid)
     }
     if (in.tables[0]->ColCount() == 0 || in.tables[0]->RowCount() <= 0)
         return;
-    in.merge = m_mainf.adde->isChecked();
+    in.merge = mergeEvents();
     in.locale = m_mainf.fsLocal;
     in.currentYear = m_mainf.curYear;
     // The window comes with the first step of the writing, after the questions and checks.

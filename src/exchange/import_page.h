@@ -10,6 +10,7 @@
 
 class QAbstractButton;
 class QLabel;
+class TMStringGrid;
 class Tmainf;
 
 // What the page asks of the user; tests put their own answers in.
@@ -62,6 +63,19 @@ public:
     void setDialogs(std::unique_ptr<ImportPageDialogs> dialogs) { m_dialogs = std::move(dialogs); }
 
     TextFormats &formats() { return m_formats; }
+    // What the readers of the page work on: the main window's settings, the grid, the import tables and
+    // the page's check boxes.
+    Tmainf &mainWindow() const { return m_mainf; }
+    TMStringGrid &grid() const;
+    TD2D &importTable(int slot) const;
+    // "Сразу в БД": what is read goes into the database at once.
+    bool immediate() const;
+    // The add check box: the imported events join those of the database.
+    bool mergeEvents() const;
+    // The number and date settings of the "Events" import format.
+    TFormatSettings eventsFormat() const;
+    // The three status panels st1..st3 with texts of their own.
+    void showStatus(const QString &st1, const QString &st2, const QString &st3);
 
     // Reads the three text files into the import tables, then shows one in the grid or, in the
     // immediate mode, writes them at once.

@@ -16,9 +16,14 @@ public:
     ~OperationProgress();
 
     void Show(const QString &Caption, int Minimum, int Maximum);
+    // Shown with the bar's own range and no caption, both given as the operation learns them.
+    void Show();
+    void SetMaximum(int Maximum);
     // Moves the bar and lets the window paint; user input waits, since a click now would start another
     // operation on the same connections.
     void Set(int Position);
+    // The same with a caption telling how far the operation is.
+    void Set(int Position, const QString &Caption);
     void Hide();
 
 private:

@@ -1,10 +1,5 @@
 #include "exchange/orv_export.h"
 
-#include "app/data/data_module.h"
-#include "app/main/main_window.h"
-#include "app/main/product_commands.h"
-#include "app/settings/param_dialog.h"
-#include "app/settings/progress_window.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "exchange/orv_file.h"
@@ -18,11 +13,9 @@
 #include "lib/statements.h"
 
 #include <QBuffer>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QProgressBar>
 #include <QScopeGuard>
 #include <QTemporaryDir>
 
@@ -68,7 +61,10 @@ TDateTime epochDateTime(const TField &field)
 class OrvExport
 {
 public:
-    OrvExport(Tmainf &mainf, Tdm &dm, OrvExportStats *stats) : m_mainf(mainf), m_dm(dm), m_stats(stats) {}
+    OrvExport(OrvExportHost &host, OrvExportStats *stats)
+        : m_host(host), m_stats(stats), m_sett(host.Settings()), m_current(host.CurrentStationSection()),
+          m_checked(host.CheckedStations())
+    {}
     void run();
 
 private:
@@ -77,15 +73,16 @@ private:
     bool SaveTextToFile(const QString &FileName, const QString &Text);
     bool count(const QString &sql, qint64 &n);
 
-    Tmainf &m_mainf;
-    Tdm &m_dm;
+    OrvExportHost &m_host;
     OrvExportStats *m_stats;
+    const Tsett m_sett;
+    const QString m_current;
+    const QStringList m_checked;
     std::unique_ptr<DbQuery> m_query;
     QStringList m_stations;
     QList<torxhsta> m_entries;
     QString m_period;
     QStringList m_members;
-    std::unique_ptr<Tpro> m_progress;
 };
 
 bool OrvExport::count(const QString &sql, qint64 &n)
@@ -98,19 +95,19 @@ bool OrvExport::count(const QString &sql, qint64 &n)
 
 QString OrvExport::MakeExportWhere()
 {
-    const Tsett &sett = m_mainf.sett;
+    const Tsett &sett = m_sett;
     const double start = periodEpoch(sett.exp_start_date);
     const double end = periodEpoch(sett.exp_end_date + 1);
     QString condition, stationsText;
     if (sett.expset == 0) {
-        condition = QStringLiteral("rtrim(sta)=") + SqlQuote(m_mainf.curCode);
-        stationsText = m_mainf.curCode;
+        condition = QStringLiteral("rtrim(sta)=") + SqlQuote(m_current);
+        stationsText = m_current;
     } else if (sett.expset == 3) {
         condition = QStringLiteral("sta is not null");
     } else {
-        QStringList codes = m_mainf.checkedStations;
+        QStringList codes = m_checked;
         if (sett.expset == 2)
-            codes.prepend(m_mainf.curCode);
+            codes.prepend(m_current);
         QStringList quoted;
         for (const QString &c : std::as_const(codes))
             quoted << SqlQuote(c);
@@ -124,7 +121,7 @@ QString OrvExport::MakeExportWhere()
     if (!QAct(*m_query, QStringLiteral("select count(eventid),min(eventid),max(eventid)") + from))
         return QString();
     if (m_query->Eof() || m_query->Field(0)->AsLargeInt() <= 0) {
-        MessageProc(&m_mainf,
+        MessageProc(m_host.Owner(),
                     QStringLiteral("Данные по станции(ям) \"") + stationsText +
                         QStringLiteral("\" за этот период отсутствуют"),
                     MB_ICONWARNING, MB_OK);
@@ -164,7 +161,7 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     q.SetForwardOnly(true);
     const auto close = qScopeGuard([&q] { q.Close(); });
     if (!file.open()) {
-        MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
+        MessageProc(m_host.Owner(), SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return false;
     }
     if (!QAct(q, QStringLiteral("select count(*) from ") + TableName + Where))
@@ -173,15 +170,15 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     q.Close();
     if (!QAct(q, QStringLiteral("select * from ") + TableName + Where))
         return false;
-    m_progress->pb->setMaximum(qMax(total, 1));
+    m_host.SetProgressMaximum(qMax(total, 1));
     const QString suffix = QStringLiteral(" из ") + QString::number(total);
 
     orxheader header;
     header.table = TableName.left(OrvTableNameCapacity);
     header.fieldCount = q.FieldCount();
     header.recordCount = total;
-    header.periodStart = m_mainf.sett.exp_start_date;
-    header.periodEnd = m_mainf.sett.exp_end_date;
+    header.periodStart = m_sett.exp_start_date;
+    header.periodEnd = m_sett.exp_end_date;
     header.stations = m_entries;
     for (int i = 0; i < q.FieldCount(); ++i) {
         header.fieldNames << q.Field(i)->FieldName();
@@ -196,7 +193,7 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
         block.clear();
         buffer.seek(0);
         if (!ok)
-            MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
+            MessageProc(m_host.Owner(), SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return ok;
     };
     if (!WriteOrvHeader(buffer, header) || !flush())
@@ -207,9 +204,7 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     int row = 0;
     for (; !q.Eof(); q.Next(), ++row) {
         if (clock.elapsed() - lastRefresh > 500) {
-            m_progress->pb->setValue(row);
-            m_progress->setWindowTitle(QString::number(row + 1) + suffix);
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            m_host.SetProgress(row, QString::number(row + 1) + suffix);
             lastRefresh = clock.elapsed();
         }
         if (!WriteRec2Stream(buffer, q))
@@ -220,11 +215,11 @@ bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, c
     if (!flush())
         return false;
     if (row != total && !file.rewrite(OrvRecordCountOffset, OrvRecordCountBytes(row))) {
-        MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
+        MessageProc(m_host.Owner(), SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return false;
     }
     if (!file.commit()) {
-        MessageProc(&m_mainf, SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
+        MessageProc(m_host.Owner(), SafeWriteMessage(FileName, file.errorString()), MB_ICONERROR, MB_OK);
         return false;
     }
     m_members << FileName;
@@ -237,7 +232,7 @@ bool OrvExport::SaveTextToFile(const QString &FileName, const QString &Text)
 {
     QString error;
     if (!SafeWriteFile(FileName, toCp1251(Text), &error)) {
-        MessageProc(&m_mainf, SafeWriteMessage(FileName, error), MB_ICONERROR, MB_OK);
+        MessageProc(m_host.Owner(), SafeWriteMessage(FileName, error), MB_ICONERROR, MB_OK);
         return false;
     }
     m_members << FileName;
@@ -246,26 +241,25 @@ bool OrvExport::SaveTextToFile(const QString &FileName, const QString &Text)
 
 void OrvExport::run()
 {
-    Tsett &sett = m_mainf.sett;
-    if (sett.expset == 1 && m_mainf.checkedStations.isEmpty()) {
+    const Tsett &sett = m_sett;
+    if (sett.expset == 1 && m_checked.isEmpty()) {
         MessageProc(
-            &m_mainf,
+            m_host.Owner(),
             QStringLiteral("Была выбрана опция \"делать экспорт по станциям с галочкой\",\rно ни одна "
                            "станция не отмечена галочкой,\rпоэтому экспорт не будет сделан.\rОтметьте "
                            "нужные станции галочкой или выберите другую опцию и\rповторите снова."),
             MB_ICONWARNING, MB_OK);
         return;
     }
-    DbConnection *conn = m_dm.conPubs;
     const auto cleanup = qScopeGuard([&] {
-        m_progress.reset();
+        m_host.HideProgress();
         m_query.reset();
-        m_dm.CloseDB_ADO(conn);
+        m_host.CloseOrx();
     });
     try {
-        if (!m_mainf.OpenOrx(m_dm))
+        if (!m_host.OpenOrx())
             return;
-        m_query = std::make_unique<DbQuery>(conn);
+        m_query = std::make_unique<DbQuery>(&m_host.OrxConnection());
         const QString where = MakeExportWhere();
         if (where.isEmpty())
             return;
@@ -276,9 +270,9 @@ void OrvExport::run()
                 m_stations << m_query->Field(0)->AsString();
         } else {
             if (sett.expset != 0)
-                m_stations = m_mainf.checkedStations;
+                m_stations = m_checked;
             if (sett.expset != 1)
-                m_stations << m_mainf.curCode;
+                m_stations << m_current;
         }
         m_stations.removeDuplicates();
         m_stations.sort(Qt::CaseInsensitive);
@@ -295,9 +289,7 @@ void OrvExport::run()
             m_entries << entry;
         }
         m_query->Close();
-        m_progress = std::make_unique<Tpro>(&m_mainf);
-        m_progress->SetCancelFlag(false, nullptr);
-        m_progress->show();
+        m_host.ShowProgress();
 
         // The members are made in a folder of their own: only the archive lands in the export folder.
         QTemporaryDir members;
@@ -311,10 +303,10 @@ void OrvExport::run()
             !ExportTable(members.filePath(OrvArrivalMember), QStringLiteral("arrival"), where, &arrivals) ||
             !SaveTextToFile(members.filePath(OrvSystemMember), QStringLiteral("origin arrival")))
             return;
-        const QString archive = QDir(sett.exp_dir)
-                                    .filePath(OrvArchiveName(sett.expset, m_mainf.curCode,
-                                                             sett.exp_start_date, sett.exp_end_date));
-        m_dm.ZipFiles(archive, QString(), m_members);
+        const QString archive =
+            QDir(sett.exp_dir)
+                .filePath(OrvArchiveName(sett.expset, m_current, sett.exp_start_date, sett.exp_end_date));
+        m_host.ZipFiles(archive, m_members);
         members.remove();
         if (m_stats) {
             m_stats->archive = archive;
@@ -324,19 +316,19 @@ void OrvExport::run()
         QString text = QStringLiteral("Готово!");
         if (sett.maile_send) {
             const bool sent =
-                m_dm.SendMail('e', QStringLiteral("Экспорт ") + QFileInfo(archive).fileName(), archive);
+                m_host.SendMail(QStringLiteral("Экспорт ") + QFileInfo(archive).fileName(), archive);
             if (m_stats)
                 m_stats->mailed = sent;
             text += sent ? QStringLiteral("\rЭкспорт успешно отправлен по почте.")
                          : QStringLiteral("\rНе удалось отправить экспорт по почте!");
         }
-        m_progress.reset();
-        MessageProc(&m_mainf, text, MB_ICONINFORMATION, MB_OK);
+        m_host.HideProgress();
+        MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
     } catch (const std::exception &e) {
-        m_progress.reset();
+        m_host.HideProgress();
         const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         MessageProc(
-            &m_mainf,
+            m_host.Owner(),
             QStringLiteral("ORXExport: Не удалось экспортировать данные ORX. Сообщение об ошибке:\r") +
                 (own ? own->message() : QString::fromLocal8Bit(e.what())),
             MB_ICONERROR, MB_OK);
@@ -351,22 +343,7 @@ QString OrvArchiveName(int StationSet, const QString &CurrentCode, TDateTime Sta
            QLatin1Char('_') + stampText(End) + QStringLiteral(".orv");
 }
 
-void RunOrxExport(Tmainf &Mainf, OrvExportStats *Stats)
+void RunOrxExport(OrvExportHost &Host, OrvExportStats *Stats)
 {
-    if (Tdm *dm = Tdm::instance())
-        OrvExport(Mainf, *dm, Stats).run();
-}
-
-void ORXExport(Tmainf &Mainf)
-{
-    Tpar dialog(&Mainf);
-    dialog.Setup(2, nullptr, {});
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    RunOrxExport(Mainf);
-}
-
-void InstallOrvExportCommand()
-{
-    productCommands().orvExport = [](Tmainf &mainf) { ORXExport(mainf); };
+    OrvExport(Host, Stats).run();
 }

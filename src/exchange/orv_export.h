@@ -1,10 +1,43 @@
 #pragma once
 
+#include "app/settings/settings_record.h"
 #include "lib/datetime.h"
 
 #include <QString>
+#include <QStringList>
 
-class Tmainf;
+class DbConnection;
+class QWidget;
+
+// What the ORV export needs of the program. The main window answers through the export command; tests
+// and benchmarks run the export headless with their own.
+class OrvExportHost
+{
+public:
+    virtual ~OrvExportHost() = default;
+
+    // The parent of the messages and the progress window.
+    virtual QWidget *Owner() = 0;
+    // A copy of the settings in force: the export's period, folder, station set and mail.
+    virtual Tsett Settings() = 0;
+    // The internal code of the selected station, and those of the ticked ones.
+    virtual QString CurrentStationSection() = 0;
+    virtual QStringList CheckedStations() = 0;
+    // The ORX connection, opened with the ORX parameters in force; the open is false once the reason is
+    // shown.
+    virtual DbConnection &OrxConnection() = 0;
+    virtual bool OpenOrx() = 0;
+    virtual void CloseOrx() = 0;
+    virtual void ZipFiles(const QString &ZipName, const QStringList &Files) = 0; // EFileError on failure
+    // The archive mailed to the export's recipients; false once the failure is shown.
+    virtual bool SendMail(const QString &Body, const QString &Attachment) = 0;
+    // The progress window: shown, given its maximum, moved with a caption telling how far the run is
+    // (letting the window paint), hidden; hiding it twice does no harm.
+    virtual void ShowProgress() = 0;
+    virtual void SetProgressMaximum(int Maximum) = 0;
+    virtual void SetProgress(int Position, const QString &Caption) = 0;
+    virtual void HideProgress() = 0;
+};
 
 // What a run did, for the tests and the benchmarks.
 struct OrvExportStats
@@ -15,14 +48,10 @@ struct OrvExportStats
     bool mailed = false;
 };
 
-// The export of the ORX database to an ORV event file: the parameter dialog, then RunOrxExport.
-void ORXExport(Tmainf &Mainf);
-// Everything after the dialog, on the export settings in force (period, folder, station set, mail).
-void RunOrxExport(Tmainf &Mainf, OrvExportStats *Stats = nullptr);
+// The export of the ORX database to an ORV event file on the export settings in force (period, folder,
+// station set, mail), after the parameter dialog. Shows its own messages.
+void RunOrxExport(OrvExportHost &Host, OrvExportStats *Stats = nullptr);
 
 // The archive's file name without folder: [code_]yyyymmdd[hhnnss]_yyyymmdd[hhnnss].orv, the time only
 // when it is not midnight; the code only for the current station alone (StationSet 0).
 QString OrvArchiveName(int StationSet, const QString &CurrentCode, TDateTime Start, TDateTime End);
-
-// The export button of the event page: the ORV export in ORX-only mode, the text export otherwise.
-void InstallOrvExportCommand();

@@ -1,9 +1,5 @@
 #include "exchange/orv_import.h"
 
-#include "app/data/data_module.h"
-#include "app/main/main_window.h"
-#include "app/main/program_folder.h"
-#include "app/settings/progress_window.h"
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
@@ -21,13 +17,9 @@
 #include "lib/string_table.h"
 #include "platform/zip_archive.h"
 
-#include <QCheckBox>
-#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLabel>
-#include <QProgressBar>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
@@ -74,11 +66,12 @@ QString calendarText(const QString &text)
 class OrvRun
 {
 public:
-    OrvRun(Tmainf &mainf, const QString &fileName, bool viewOnly, OrvImportStats *stats)
-        : m_mainf(mainf), m_fileName(fileName), m_viewOnly(viewOnly), m_stats(stats)
+    OrvRun(OrvImportHost &host, const QString &fileName, bool viewOnly, OrvImportStats *stats)
+        : m_host(host), m_fileName(fileName), m_viewOnly(viewOnly), m_stats(stats),
+          m_locale(host.LocaleSettings()), m_merge(host.MergeEvents())
     {
         m_forms.viewOnly = viewOnly;
-        m_forms.fs = mainf.fsLocal;
+        m_forms.fs = m_locale;
     }
 
     void run();
@@ -103,12 +96,13 @@ private:
     void finish();
     void progressStep();
 
-    Tmainf &m_mainf;
+    OrvImportHost &m_host;
     QString m_fileName;
     bool m_viewOnly;
     OrvImportStats *m_stats;
+    TFormatSettings m_locale;
+    bool m_merge;
     OrvValueForms m_forms;
-    Tdm *m_dm = nullptr;
 
     orxsystem m_system;
     QList<Member> m_members;
@@ -129,7 +123,8 @@ private:
     std::unique_ptr<SafeFileWriter> m_log;
     bool m_logFailed = false;
 
-    std::unique_ptr<Tpro> m_progress;
+    bool m_progressShown = false;
+    int m_progressMaximum = 0;
     QElapsedTimer m_clock;
     qint64 m_lastRefresh = 0;
     QString m_suffix;
@@ -137,7 +132,7 @@ private:
 
 void OrvRun::damaged(const QString &member)
 {
-    MessageProc(&m_mainf,
+    MessageProc(m_host.Owner(),
                 QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
                     QStringLiteral("\" повреждён, данные не считаны!"),
                 MB_ICONERROR, MB_OK);
@@ -146,7 +141,7 @@ void OrvRun::damaged(const QString &member)
 // A NUL would end the statement text on SQLite at that character and is cut off silently elsewhere.
 void OrvRun::refuseNul(const QString &member, const QString &where)
 {
-    MessageProc(&m_mainf,
+    MessageProc(m_host.Owner(),
                 QStringLiteral("ReadORV: в файле \"") + QFileInfo(member).fileName() +
                     QStringLiteral("\" текст с символом NUL (") + where +
                     QStringLiteral("), данные не считаны!"),
@@ -155,7 +150,7 @@ void OrvRun::refuseNul(const QString &member, const QString &where)
 
 void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
 {
-    MessageProc(&m_mainf,
+    MessageProc(m_host.Owner(),
                 QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
                     QStringLiteral("\" не может быть показан: ") + TooManyCellsText(columns, rows) +
                     QLatin1Char('!'),
@@ -217,7 +212,7 @@ bool OrvRun::readMembers(const QString &dir)
     const QStringList names = QDir(dir).entryList(
         {QStringLiteral("*.orv")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
     if (names.isEmpty()) {
-        MessageProc(&m_mainf, QStringLiteral("Не найдено ни одного ORV-файла!"), MB_ICONERROR, MB_OK);
+        MessageProc(m_host.Owner(), QStringLiteral("Не найдено ни одного ORV-файла!"), MB_ICONERROR, MB_OK);
         return false;
     }
     QFile system(QDir(dir).filePath(OrvSystemMember));
@@ -250,7 +245,7 @@ bool OrvRun::readMembers(const QString &dir)
     // Only the two tables of an event file go into statements; the names come from the file.
     for (const QString &table : std::as_const(m_system.tables)) {
         if (table != QLatin1String("origin") && table != QLatin1String("arrival")) {
-            MessageProc(&m_mainf,
+            MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: таблица \"") + table +
                             QStringLiteral("\" не может быть прочитана из ORV-файла!"),
                         MB_ICONERROR, MB_OK);
@@ -260,7 +255,7 @@ bool OrvRun::readMembers(const QString &dir)
         for (const Member &m : std::as_const(m_members))
             found = found || m.header.table == table;
         if (!found) {
-            MessageProc(&m_mainf,
+            MessageProc(m_host.Owner(),
                         QStringLiteral("Таблица \"") + table + QStringLiteral("\" не найдена в архиве!"),
                         MB_ICONERROR, MB_OK);
             return false;
@@ -280,7 +275,7 @@ bool OrvRun::tablesPresent()
     }
     if (missing.isEmpty())
         return true;
-    MessageProc(&m_mainf,
+    MessageProc(m_host.Owner(),
                 (missing.size() == 1 ? QStringLiteral("ReadORV: в БД ORX нет таблицы ")
                                      : QStringLiteral("ReadORV: в БД ORX нет таблиц ")) +
                     missing.join(QStringLiteral(", ")) + QStringLiteral(", импорт невозможен!"),
@@ -322,7 +317,7 @@ bool OrvRun::probeColumns(Member &member)
     member.header.missingText = member.header.missing.join(QLatin1Char(','));
     if (member.header.missing.isEmpty())
         return true;
-    return MessageProc(&m_mainf,
+    return MessageProc(m_host.Owner(),
                        QStringLiteral("Следующие поля в таблице \"") + table +
                            QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
                            member.header.missingText +
@@ -341,13 +336,13 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
     const QString quoted = SqlEscape(code);
     const QString range =
         QStringLiteral(" уже есть землетрясения за период от ") +
-        FormatDateTime(QStringLiteral("c"), start, m_mainf.fsLocal) + QStringLiteral(" до ") +
-        FormatDateTime(QStringLiteral("c"), end, m_mainf.fsLocal) +
+        FormatDateTime(QStringLiteral("c"), start, m_locale) + QStringLiteral(" до ") +
+        FormatDateTime(QStringLiteral("c"), end, m_locale) +
         QStringLiteral("\r\rХотите удалить существующие данные и записать новые?\r(удалятся ");
     const QString deleteArrivals =
         QStringLiteral("delete from arrival where rtrim(sta)='") + quoted + QStringLiteral("' and ") + period;
-    if (m_mainf.adde->isChecked()) {
-        if (MessageProc(&m_mainf,
+    if (m_merge) {
+        if (MessageProc(m_host.Owner(),
                         QStringLiteral("Для станции с кодом \"") + code +
                             QStringLiteral("\" в таблице \"arrival\"") + range +
                             QStringLiteral("только записи для импортируемой станции)"),
@@ -355,7 +350,7 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
             return false;
         return QExe(*m_command, deleteArrivals);
     }
-    if (MessageProc(&m_mainf,
+    if (MessageProc(m_host.Owner(),
                     QStringLiteral("Для станции с кодом \"") + code +
                         QStringLiteral("\" в таблицах \"origin\" и \"arrival\"") + range +
                         QStringLiteral("записи обо всех событиях в данном интервале, для всех станций внутри "
@@ -397,7 +392,8 @@ void OrvRun::log(const QString &header, const QString &line)
 {
     bool ok = true;
     if (!m_log) {
-        m_log = std::make_unique<SafeFileWriter>(ProgramFolder() + QStringLiteral("system/log_imp.txt"));
+        m_log =
+            std::make_unique<SafeFileWriter>(m_host.ProgramFolder() + QStringLiteral("system/log_imp.txt"));
         ok = m_log->open() && m_log->write(toCp1251(header + QStringLiteral("\r\n")));
     }
     ok = ok && m_log->write(toCp1251(line + QStringLiteral("\r\n")));
@@ -425,7 +421,7 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
     };
     if (h.table == QLatin1String("origin")) {
         m_originIds.insert(text.toLower());
-        if (m_mainf.adde->isChecked()) {
+        if (m_merge) {
             qint64 n = 0;
             if (!count(QStringLiteral("select count(eventid) from origin where eventid=") + literal, n))
                 return false;
@@ -460,12 +456,10 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
 void OrvRun::progressStep()
 {
     ++m_done;
-    if (!m_progress || m_clock.elapsed() - m_lastRefresh <= 500)
+    if (!m_progressShown || m_clock.elapsed() - m_lastRefresh <= 500)
         return;
-    m_progress->pb->setValue(int(qMin<qint64>(m_done, m_progress->pb->maximum())));
-    m_progress->setWindowTitle(QString::number(m_done) + m_suffix);
     // Only painting: a click elsewhere now would work on the connection under us.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    m_host.SetProgress(int(qMin<qint64>(m_done, m_progressMaximum)), QString::number(m_done) + m_suffix);
     m_lastRefresh = m_clock.elapsed();
 }
 
@@ -488,7 +482,7 @@ bool OrvRun::readTable(Member &member)
             tooLarge(member.path, fields, qint64(h.recordCount) + 1);
             return false;
         }
-        view = &m_mainf.importTable(origin ? 1 : 2);
+        view = &m_host.ViewTable(origin ? 1 : 2);
         view->Init(fields, h.recordCount + 1);
         QSet<QString> seen;
         for (int i = 0; i < fields; ++i) {
@@ -575,15 +569,10 @@ bool OrvRun::readTable(Member &member)
 void OrvRun::showStatus()
 {
     const orxheader &first = m_members.first().header;
-    const auto set = [this](const char *name, const QString &text) {
-        if (auto *label = m_mainf.findChild<QLabel *>(QString::fromLatin1(name)))
-            label->setText(text);
-    };
-    set("st1", QStringLiteral("Станции: ") + m_stationsText);
-    set("st2",
-        QStringLiteral("с ") + FormatDateTime(QStringLiteral("c"), first.periodStart, m_mainf.fsLocal) +
-            QStringLiteral(" по ") + FormatDateTime(QStringLiteral("c"), first.periodEnd, m_mainf.fsLocal));
-    set("st3",
+    m_host.ShowStatus(
+        QStringLiteral("Станции: ") + m_stationsText,
+        QStringLiteral("с ") + FormatDateTime(QStringLiteral("c"), first.periodStart, m_locale) +
+            QStringLiteral(" по ") + FormatDateTime(QStringLiteral("c"), first.periodEnd, m_locale),
         m_version == OrvVersion::V10 ? QStringLiteral("Версия ORV: 1.0") : QStringLiteral("Версия ORV: 1.1"));
 }
 
@@ -591,14 +580,13 @@ void OrvRun::run()
 {
     QElapsedTimer started;
     started.start();
-    // The page starts every import of the program; a headless run (the benchmarks) has no grid to empty.
-    if (m_mainf.importPage())
-        m_mainf.ClearImportGrid(false);
-    m_dm = Tdm::instance();
-    DbConnection *conn = (!m_viewOnly && m_dm) ? m_dm->conPubs : nullptr;
+    m_host.ClearImportGrid();
+    // Set once the connection is open; it is closed whether it opened or not.
+    DbConnection *conn = nullptr;
+    bool opening = false;
     QTemporaryDir unpacked;
     const auto cleanup = qScopeGuard([&] {
-        m_progress.reset();
+        m_host.HideProgress();
         if (conn && m_inTransaction) {
             try {
                 conn->RollbackTrans();
@@ -607,11 +595,11 @@ void OrvRun::run()
         }
         m_query.reset();
         m_command.reset();
-        if (conn)
-            m_dm->CloseDB_ADO(conn);
+        if (opening)
+            m_host.CloseOrx();
         if (m_log && !m_logFailed && !m_log->commit())
-            MessageProc(&m_mainf, SafeWriteMessage(m_log->fileName(), m_log->errorString()), MB_ICONERROR,
-                        MB_OK);
+            MessageProc(m_host.Owner(), SafeWriteMessage(m_log->fileName(), m_log->errorString()),
+                        MB_ICONERROR, MB_OK);
         unpacked.remove();
     });
     try {
@@ -620,8 +608,10 @@ void OrvRun::run()
         if (!unpack(unpacked.path()) || !readMembers(unpacked.path()))
             return;
         if (!m_viewOnly) {
-            if (!m_dm || !m_mainf.OpenOrx(*m_dm))
+            opening = true;
+            if (!m_host.OpenOrx())
                 return;
+            conn = &m_host.OrxConnection();
             m_query = std::make_unique<DbQuery>(conn);
             m_command = std::make_unique<DbCommand>(conn);
             m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); });
@@ -641,11 +631,11 @@ void OrvRun::run()
                 return;
         }
 
-        m_progress = std::make_unique<Tpro>(&m_mainf);
-        m_progress->SetCancelFlag(false, nullptr);
-        m_progress->pb->setMaximum(int(qMin<qint64>(m_total, INT_MAX)));
+        m_host.ShowProgress();
+        m_progressShown = true;
+        m_progressMaximum = int(qMin<qint64>(m_total, INT_MAX));
+        m_host.SetProgressMaximum(m_progressMaximum);
         m_suffix = QStringLiteral(" из ") + QString::number(m_total);
-        m_progress->show();
         m_clock.start();
 
         for (const QString &table : std::as_const(m_system.tables)) {
@@ -663,7 +653,7 @@ void OrvRun::run()
             if (m_stats)
                 m_stats->committed = true;
         }
-        m_progress.reset();
+        m_host.HideProgress();
         showStatus();
         if (m_viewOnly) {
             if (m_stats)
@@ -679,23 +669,23 @@ void OrvRun::run()
             text +=
                 QStringLiteral("\r\rНарушена целостность данных (некоторые записи из ARRIVAL имеют EVENTID,\r"
                                "отсутствующий в ORIGIN, эти записи пропущены, см. в ") +
-                ProgramFolder() + QStringLiteral("system/log_imp.txt).");
+                m_host.ProgramFolder() + QStringLiteral("system/log_imp.txt).");
         text += QStringLiteral("\r\rИмпорт занял ") +
                 FloatToStr(std::round(started.elapsed() / 10.0) / 100.0) + QStringLiteral(" секунд.");
-        MessageProc(&m_mainf, text, MB_ICONINFORMATION, MB_OK);
+        MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
     } catch (const std::exception &e) {
-        m_progress.reset();
+        m_host.HideProgress();
         const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
         // A file only looked at touched no database: the failure is the file's.
         if (m_viewOnly)
-            MessageProc(&m_mainf,
+            MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось прочитать файл \"") +
                             QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +
                             reason,
                         MB_ICONERROR, MB_OK);
         else
-            MessageProc(&m_mainf,
+            MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
                             QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
                             QStringLiteral("; last sql = \r\r") + m_lastSql +
@@ -706,7 +696,7 @@ void OrvRun::run()
 
 } // namespace
 
-void ReadORV(Tmainf &Mainf, const QString &FileName, bool ViewOnly, OrvImportStats *Stats)
+void ReadORV(OrvImportHost &Host, const QString &FileName, bool ViewOnly, OrvImportStats *Stats)
 {
-    OrvRun(Mainf, FileName, ViewOnly, Stats).run();
+    OrvRun(Host, FileName, ViewOnly, Stats).run();
 }

@@ -3,6 +3,7 @@
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
 #include "exchange/orv_export.h"
+#include "exchange/orv_export_command.h"
 #include "exchange/paradox_fixture.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
@@ -332,7 +333,7 @@ struct DemoImport
         w->sett.expset = 3;
         w->sett.maile_send = false;
         OrvExportStats stats;
-        RunOrxExport(*w, &stats);
+        RunMainWindowOrvExport(*w, &stats);
         EXPECT_EQ(stats.arrivals, 1);
         w->sett = kept;
         rec.clear();

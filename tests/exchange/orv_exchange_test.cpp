@@ -1,9 +1,11 @@
 #include "app/main/product_commands.h"
 #include "app/main/program_folder.h"
+#include "app/settings/connection_params.h"
 #include "exchange/import_grid.h"
 #include "exchange/import_page.h"
 #include "exchange/import_type.h"
 #include "exchange/orv_export.h"
+#include "exchange/orv_export_command.h"
 #include "exchange/orv_file.h"
 #include "exchange/orv_import.h"
 #include "exchange_test_env.h"
@@ -87,20 +89,73 @@ Dump readDump(const QString &path)
     return d;
 }
 
-// A program folder whose ORX database the test points where it wants, and a temporary folder of its
-// own so that what a run leaves behind there can be seen.
-// The import fills the import page's grid, so the window gets its page as the program installs it.
-struct ImportPageInstalled
+// The export and the import run headless as the main window runs them: on the data module's ORX
+// connection, opened on the source the test points at, with the stations and the add flag the test sets.
+// What the import page would show is kept.
+struct FakeOrvHost : OrvImportHost, OrvExportHost
 {
-    ImportPageInstalled() { SetImportPageInstaller(&InstallImportPage); }
-    ~ImportPageInstalled() { SetImportPageInstaller(nullptr); }
+    Tsett sett;
+    QString current = QStringLiteral("ABC");
+    QStringList checked;
+    bool merge = false;
+    TD2D tables[3];
+    QStringList status;
+    int cleared = 0, opened = 0;
+    int progressMaximum = -1;
+    bool progressShown = false;
+
+    QWidget *Owner() override { return nullptr; }
+    TFormatSettings LocaleSettings() override { return TFormatSettings(); }
+    bool MergeEvents() override { return merge; }
+    Tsett Settings() override { return sett; }
+    QString CurrentStationSection() override { return current; }
+    QStringList CheckedStations() override { return checked; }
+    DbConnection &OrxConnection() override { return *Tdm::instance()->conPubs; }
+    bool OpenOrx() override
+    {
+        ++opened;
+        Tdm &dm = *Tdm::instance();
+        const ConnectionSetup setup = ComputeConnectionSetup(sett);
+        dm.conPubs->SetProvider(setup.orxProvider);
+        dm.conPubs->SetConnectionString(setup.orxTemplate);
+        return dm.OpenDB_ADO(dm.conPubs, sett.ORX_source, sett.ORX_user, sett.ORX_pass);
+    }
+    void CloseOrx() override { Tdm::instance()->CloseDB_ADO(Tdm::instance()->conPubs); }
+    QString ProgramFolder() override { return ::ProgramFolder(); }
+    TD2D &ViewTable(int Slot) override { return tables[Slot]; }
+    void ClearImportGrid() override { ++cleared; }
+    void ShowStatus(const QString &Stations, const QString &Period, const QString &Version) override
+    {
+        status = {Stations, Period, Version};
+    }
+    void ZipFiles(const QString &ZipName, const QStringList &Files) override
+    {
+        Tdm::instance()->ZipFiles(ZipName, QString(), Files);
+    }
+    bool SendMail(const QString &Body, const QString &Attachment) override
+    {
+        return Tdm::instance()->SendMail('e', Body, Attachment);
+    }
+    void ShowProgress() override { progressShown = true; }
+    void SetProgressMaximum(int Maximum) override { progressMaximum = Maximum; }
+    void SetProgress(int Position, const QString &) override
+    {
+        EXPECT_TRUE(progressShown);
+        EXPECT_LE(Position, progressMaximum);
+    }
+    void HideProgress() override { progressShown = false; }
 };
 
-struct OrvProgram : ImportPageInstalled, ProgramWindow
+// A program folder, the ORX database the test points where it wants, and a temporary folder of its own
+// so that what a run leaves behind there can be seen.
+struct OrvProgram : Program
 {
+    MessageRecorder rec;
+    FakeOrvHost host;
     TestDir out, temp, unpacked;
     OrvExportStats stats;
     QByteArray oldTemp = qgetenv("TMPDIR");
+    QString oldFolder = ProgramFolder();
     OrxDb<SqliteEnv> source; // the rows above
 
     OrvProgram()
@@ -109,15 +164,28 @@ struct OrvProgram : ImportPageInstalled, ProgramWindow
         for (const char *sql : kSourceRows)
             source.exec(sql);
         qputenv("TMPDIR", temp.path().toLocal8Bit());
-        addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
-        w->sett.exp_start_date = EncodeDate(2008, 3, 1);
-        w->sett.exp_end_date = EncodeDate(2008, 3, 31);
-        w->sett.exp_dir = out.path();
-        w->sett.expset = 3;
-        w->sett.maile_send = false;
+        SetProgramFolder(dir.base());
+        Tsett &s = host.sett;
+        s.exp_start_date = EncodeDate(2008, 3, 1);
+        s.exp_end_date = EncodeDate(2008, 3, 31);
+        s.exp_dir = out.path();
+        s.expset = 3;
+        s.maile_send = false;
     }
-    ~OrvProgram() { qputenv("TMPDIR", oldTemp); }
+    ~OrvProgram()
+    {
+        qputenv("TMPDIR", oldTemp);
+        SetProgramFolder(oldFolder);
+    }
 
+    void useOrx(const QString &source, const QString &user = {}, const QString &password = {})
+    {
+        host.sett.fullorx = true;
+        host.sett.orxini = false;
+        host.sett.ORX_source = source;
+        host.sett.ORX_user = user;
+        host.sett.ORX_pass = password;
+    }
     template <class Env> void point(OrxDb<Env> &db) { useOrx(db.source(), db.user(), db.password()); }
 
     template <class Env> QString exportFrom(OrxDb<Env> &db)
@@ -125,7 +193,7 @@ struct OrvProgram : ImportPageInstalled, ProgramWindow
         point(db);
         rec.clear();
         OrvExportStats stats;
-        RunOrxExport(*w, &stats);
+        RunOrxExport(host, &stats);
         EXPECT_EQ(shown(rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
         EXPECT_EQ(folderEntries(out.path()), QStringList{QFileInfo(stats.archive).fileName()});
         return stats.archive;
@@ -137,7 +205,7 @@ struct OrvProgram : ImportPageInstalled, ProgramWindow
         rec.clear();
         OrvImportStats stats;
         const QStringList before = folderEntries(temp.path());
-        ReadORV(*w, archive, false, &stats);
+        ReadORV(host, archive, false, &stats);
         EXPECT_EQ(folderEntries(temp.path()), before);
         return stats;
     }
@@ -150,11 +218,11 @@ struct OrvProgram : ImportPageInstalled, ProgramWindow
     }
     void run(int set, const QStringList &checked = {})
     {
-        w->sett.expset = set;
-        w->checkedStations = checked;
+        host.sett.expset = set;
+        host.checked = checked;
         rec.clear();
         stats = {};
-        RunOrxExport(*w, &stats);
+        RunOrxExport(host, &stats);
     }
     QStringList members()
     {
@@ -162,13 +230,7 @@ struct OrvProgram : ImportPageInstalled, ProgramWindow
         return folderEntries(unpacked.path());
     }
     QString log() const { return read("system/log_imp.txt"); }
-    QString labels() const
-    {
-        QStringList texts;
-        for (const char *name : {"st1", "st2", "st3"})
-            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
-        return texts.join(QLatin1Char('|'));
-    }
+    QString labels() const { return host.status.join(QLatin1Char('|')); }
 };
 
 template <class Env> class OrvExchange : public OnBothBackends<Env>
@@ -246,7 +308,7 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
     target.exec("insert into origin (eventid,lat) values ('20080301123456',1)");
     target.exec("insert into arrival (arid,eventid,sta,itime) values (10,'20080301123456','QQQ',1204374896),"
                 "(11,'20080301123456','ABC',1204374900.125)");
-    p.w->adde->setChecked(true);
+    p.host.merge = true;
     const QString archive = p.exportFrom(p.source);
 
     p.rec.answer({IDYES});
@@ -386,7 +448,32 @@ TYPED_TEST(OrvExchange, MissingTablesAreNamedAtOnce)
 // locked for viewing, without a connection; "Запись данных" imports the file itself.
 struct OrvPageProgram : OrvProgram
 {
+    std::unique_ptr<Tmainf> w;
+
+    OrvPageProgram()
+    {
+        writeGlobal();
+        SetImportPageInstaller(&InstallImportPage);
+        w = start();
+        SetImportPageInstaller(nullptr);
+        w->fsLocal = TFormatSettings();
+    }
     ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
+    // The page imports into the main window's ORX database.
+    void useOrx(const QString &source)
+    {
+        w->sett.fullorx = true;
+        w->sett.orxini = false;
+        w->sett.ORX_source = source;
+    }
+    void point(OrxDb<SqliteEnv> &db) { useOrx(db.source()); }
+    QString labels() const
+    {
+        QStringList texts;
+        for (const char *name : {"st1", "st2", "st3"})
+            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
+        return texts.join(QLatin1Char('|'));
+    }
 };
 
 TEST(OrvView, ReadButtonShowsTheFileAndWriteButtonImportsIt)
@@ -514,6 +601,65 @@ TEST(OrvImport, DamagedFilesWriteNothing)
         EXPECT_EQ(allRows(target), before) << c.name;
         EXPECT_EQ(readBytes(p.path("system/Brenvale.ini")), settings) << c.name;
     }
+}
+
+// Only looked at: the view tables and status lines are filled, the progress counts every record of the
+// file, and no connection is opened.
+TEST(OrvView, HeadlessViewFillsTheTablesWithoutAConnection)
+{
+    OrvProgram p;
+    const QString archive = p.exportFrom(p.source);
+    p.useOrx(p.path("no-such-database.db"));
+    p.rec.clear();
+    p.host.opened = 0;
+    OrvImportStats stats;
+    ReadORV(p.host, archive, true, &stats);
+    EXPECT_EQ(p.rec.count(), 0);
+    EXPECT_TRUE(stats.viewed);
+    EXPECT_FALSE(stats.committed);
+    EXPECT_EQ(p.host.opened, 0);
+    EXPECT_EQ(p.host.cleared, 1);
+    EXPECT_EQ(p.host.progressMaximum, 7);
+    EXPECT_FALSE(p.host.progressShown);
+    EXPECT_EQ(tableRows(p.host.tables[1]),
+              (QStringList{"eventid|lat|depth|origintime|comment|orid",
+                           "20080301123456|51.5|-10.25|01.03.2008 12:34:56.5|Землетрясение 'Байкал'|7",
+                           "20080315080000|52.125||15.03.2008 08:00:00.0",
+                           "20080320101010 O'B|||20.03.2008 06:50:10.0"}));
+    EXPECT_EQ(tableRows(p.host.tables[2]).value(4), "4|20080320101010 O'B|ABC|Pg|20.03.2008 06:50:15.1||-3");
+    EXPECT_EQ(p.labels(), "Станции: ABC,XYZ|с 01.03.2008 по 31.03.2008|Версия ORV: 1.1");
+}
+
+// The main window's export takes its settings, its selected and ticked stations and its ORX database.
+TEST(OrvExportWindow, TheWindowsStationsAndSettingsGoIntoTheExport)
+{
+    ProgramWindow o;
+    OrxDb<SqliteEnv> orx;
+    for (const char *sql : kExportRows)
+        orx.exec(sql);
+    TestDir out;
+    o.useOrx(orx.source());
+    o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
+    o.w->sett.exp_start_date = EncodeDate(2008, 3, 1);
+    o.w->sett.exp_end_date = EncodeDate(2008, 3, 31);
+    o.w->sett.exp_dir = out.path();
+    o.w->sett.maile_send = false;
+
+    o.w->sett.expset = 0;
+    OrvExportStats stats;
+    RunMainWindowOrvExport(*o.w, &stats);
+    EXPECT_EQ(shown(o.rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
+    EXPECT_EQ(folderEntries(out.path()), QStringList{"ABC_20080301_20080331.orv"});
+    EXPECT_EQ(stats.arrivals, 3);
+    EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
+
+    o.rec.clear();
+    o.w->sett.expset = 1;
+    o.w->checkedStations = {QStringLiteral("QQQ")};
+    RunMainWindowOrvExport(*o.w, &stats);
+    EXPECT_EQ(shown(o.rec), (QList<Shown>{{QStringLiteral("Данные по станции(ям) \"QQQ\" за этот период "
+                                                          "отсутствуют"),
+                                           MB_ICONWARNING}}));
 }
 
 TEST(OrvExport, ArchiveNames)
@@ -702,14 +848,15 @@ TEST(OrvExportMail, SentOrNotTheArchiveStays)
     TestDir mail;
     SmtpServer server(mail.path());
     ASSERT_GT(server.port(), 0);
-    Tdm::instance()->SetSettings(&p.w->sett);
-    p.w->sett.smtp_host = QStringLiteral("127.0.0.1");
-    p.w->sett.smtp_port = server.port();
-    for (QString *from : {&p.w->sett.mail_from, &p.w->sett.maile_from})
+    Tsett &sett = p.host.sett;
+    Tdm::instance()->SetSettings(&sett);
+    sett.smtp_host = QStringLiteral("127.0.0.1");
+    sett.smtp_port = server.port();
+    for (QString *from : {&sett.mail_from, &sett.maile_from})
         *from = QStringLiteral("st@from.ru");
-    for (QString *to : {&p.w->sett.mail_recv, &p.w->sett.maile_recv})
+    for (QString *to : {&sett.mail_recv, &sett.maile_recv})
         *to = QStringLiteral("centre@to.ru");
-    p.w->sett.maile_send = true;
+    sett.maile_send = true;
 
     p.run(0);
     EXPECT_TRUE(p.stats.mailed);
@@ -718,7 +865,7 @@ TEST(OrvExportMail, SentOrNotTheArchiveStays)
     EXPECT_TRUE(readBytes(mail.file(QStringLiteral("msg-1.eml"))).contains("ABC_20080301_20080331.orv"));
 
     QFile::remove(p.stats.archive);
-    p.w->sett.smtp_port = 1; // nothing listens there
+    sett.smtp_port = 1; // nothing listens there
     p.run(0);
     EXPECT_FALSE(p.stats.mailed);
     ASSERT_EQ(p.rec.count(), 2);

@@ -14,7 +14,7 @@
 #include "db/db_query.h"
 #include "exchange/data_format_dialog.h"
 #include "exchange/import_page.h"
-#include "exchange/orv_export.h"
+#include "exchange/orv_export_command.h"
 #include "exchange/orx_copy.h"
 #include "lib/epoch.h"
 #include "products/report_window.h"
