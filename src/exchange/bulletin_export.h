@@ -7,7 +7,6 @@
 #include <functional>
 
 class DbConnection;
-class Tmainf;
 struct Tsett;
 
 // What the export of the station bulletin database needs of the program; tests replace it.
@@ -39,6 +38,3 @@ int ExportDecade(TDateTime date);
 // The station's bulletin database of the period into Station_bulletin<N>.txt, Events<N>.txt and
 // XM_Add<N>.txt in the export folder, packed and mailed when asked. Reports everything itself.
 void ExportBullet(BulletinExportHost &host);
-
-// The export of the station bulletin database that the export buttons run outside the ORX-only mode.
-void Export_St_bull_Click(Tmainf &mainf);

@@ -1,11 +1,10 @@
 #include "exchange/data_format_dialog.h"
 
 #include "app/main/appearance.h"
+#include "app/main/import_page_api.h"
 #include "app/main/main_window.h"
 #include "app/main/product_commands.h"
 #include "exchange/data_format_rules.h"
-#include "exchange/import_page.h"
-#include "exchange/import_type.h"
 #include "lib/messages.h"
 
 #include <QCheckBox>
@@ -375,26 +374,21 @@ void Tdfmtfrm::okBtnClick()
     accept();
 }
 
+bool EditTextFormats(QWidget *Owner, const TFormatSettings &Locale, int CurrentYear, TextFormats &Formats,
+                     bool TextImport)
+{
+    Tdfmtfrm dialog(Locale, CurrentYear, Owner);
+    dialog.Init(&Formats.exportSpec[SpecEvents], &Formats.exportSpec[SpecStationBulletin],
+                &Formats.exportSpec[SpecXmAdd], &Formats.importSpec[SpecEvents],
+                TextImport ? &Formats.importSpec[SpecStationBulletin] : nullptr,
+                TextImport ? &Formats.importSpec[SpecXmAdd] : nullptr, &Formats.specsDirty);
+    return dialog.exec() == QDialog::Accepted;
+}
+
 void InstallDataFormatCommand()
 {
     productCommands().dataFormat = [](Tmainf &mainf) {
-        auto *page = dynamic_cast<ImportPage *>(mainf.importPage());
-        if (!page)
-            return;
-        TextFormats &formats = page->formats();
-        const bool text = page->GetImportType() == ImportText;
-        {
-            Tdfmtfrm dialog(mainf.fsLocal, mainf.curYear, &mainf);
-            dialog.Init(&formats.exportSpec[SpecEvents], &formats.exportSpec[SpecStationBulletin],
-                        &formats.exportSpec[SpecXmAdd], &formats.importSpec[SpecEvents],
-                        text ? &formats.importSpec[SpecStationBulletin] : nullptr,
-                        text ? &formats.importSpec[SpecXmAdd] : nullptr, &formats.specsDirty);
-            if (dialog.exec() != QDialog::Accepted)
-                return;
-        }
-        // The station's settings are written only on a change of station or at exit; a format the user
-        // confirmed should not wait for either.
-        if (!mainf.curCode.isEmpty())
-            page->SaveSpec(mainf.curCode);
+        if (ImportPageApi *page = mainf.importPage())
+            page->EditFormats();
     };
 }

@@ -64,6 +64,11 @@ private:
     bool m_filling = false;
 };
 
-// Installs the main window's "Формат данных" command: the dialog on the station's formats; OK stores them
-// in the station's format file at once.
+// "Формат данных" on a station's six text formats, owned by Owner; the import formats of Station_bulletin
+// and XM_Add only for the import of text files. True when OK wrote the edited formats back.
+bool EditTextFormats(QWidget *Owner, const TFormatSettings &Locale, int CurrentYear, TextFormats &Formats,
+                     bool TextImport);
+
+// Installs the main window's "Формат данных" command: the dialog on the formats of the window's import
+// page.
 void InstallDataFormatCommand();

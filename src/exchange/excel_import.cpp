@@ -12,18 +12,9 @@
 #include "lib/mstring_grid.h"
 #include "lib/string_table.h"
 
-#include <QCheckBox>
-
 namespace {
 
 constexpr int PetLayout = 3;
-
-TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
-{
-    TFormatSettings fs;
-    TspecToFormatSettings(fs, page.formats().importSpec[SpecEvents], mainf.fsLocal, mainf.curYear);
-    return fs;
-}
 
 // The sheet table already carries the grid's headers and row numbers, so it goes in cell by cell.
 void showSheetTable(const TD2D &table, QTableWidget &grid)
@@ -47,8 +38,9 @@ TD2D gridToSheetTable(const QTableWidget &grid)
     return table;
 }
 
-void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
+void convertAndWrite(ImportPage &page, const TD2D &sheet)
 {
+    Tmainf &mainf = page.mainWindow();
     if (StationCodeToMacroNum(mainf.curSta) != PetLayout)
         return;
     PetTableColumns columns;
@@ -60,9 +52,9 @@ void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
     {
         OperationProgress progress(&mainf);
         progress.Show(QStringLiteral("Из таблицы в базу данных"), 1, std::max(sheet.RowCount() - 1, 1));
-        converted = PetMacro(sheet, eventsFormat(mainf, page), mainf.fsLocal, columns, Today(),
-                             mainf.importTable(0), mainf.importTable(1), mainf.importTable(2), message,
-                             [&](int row) { progress.Set(row); });
+        converted =
+            PetMacro(sheet, page.eventsFormat(), mainf.fsLocal, columns, Today(), page.importTable(0),
+                     page.importTable(1), page.importTable(2), message, [&](int row) { progress.Set(row); });
     }
     if (!converted) {
         MessageProc(&mainf, message, MB_ICONERROR, MB_OK);
@@ -73,20 +65,18 @@ void convertAndWrite(Tmainf &mainf, ImportPage &page, const TD2D &sheet)
 
 } // namespace
 
-bool ReadXls(Tmainf &Mainf, const QString &FileName)
+bool ReadXls(ImportPage &Page, const QString &FileName)
 {
-    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
-    if (!page)
-        return false;
-    page->ClearImportGrid(false);
-    page->importStats = ImportStats();
-    const int layout = StationCodeToMacroNum(Mainf.curSta);
+    Tmainf &mainf = Page.mainWindow();
+    Page.ClearImportGrid(false);
+    Page.importStats = ImportStats();
+    const int layout = StationCodeToMacroNum(mainf.curSta);
     TD2D sheet;
     QString message;
     unsigned icon = MB_ICONERROR;
     bool read = false;
     try {
-        OperationProgress progress(&Mainf);
+        OperationProgress progress(&mainf);
         int shownFirst = -1, shownRows = -1;
         const auto onRow = [&](int row, int first, int rows) {
             if (first != shownFirst || rows != shownRows) {
@@ -96,36 +86,34 @@ bool ReadXls(Tmainf &Mainf, const QString &FileName)
             }
             progress.Set(row);
         };
-        read = ReadStationSheets(ReadWorkbook(FileName), layout, Mainf.fsLocal, eventsFormat(Mainf, *page),
-                                 sheet, message, icon, &page->importStats, onRow);
+        read = ReadStationSheets(ReadWorkbook(FileName), layout, mainf.fsLocal, Page.eventsFormat(), sheet,
+                                 message, icon, &Page.importStats, onRow);
     } catch (const std::exception &e) {
         message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         icon = MB_ICONERROR;
     }
     // Rows read before an error stay in view, unlocked.
     if (sheet.ColCount() > 0)
-        showSheetTable(sheet, *Mainf.sg);
+        showSheetTable(sheet, Page.grid());
     if (!read) {
         bool rowsRead = false;
         for (int r = 1; r < sheet.RowCount() && !rowsRead; ++r)
             rowsRead = !sheet.GetCell(0, r).isEmpty();
         // A failure before the first row leaves a workbook without data, which is said first.
         if (!rowsRead && icon == MB_ICONERROR)
-            MessageProc(&Mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
-        MessageProc(&Mainf, message, icon, MB_OK);
+            MessageProc(&mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
+        MessageProc(&mainf, message, icon, MB_OK);
         return false;
     }
-    page->ClearImportGrid(true);
-    if (Mainf.imm->isChecked())
-        convertAndWrite(Mainf, *page, sheet);
+    Page.ClearImportGrid(true);
+    if (Page.immediate())
+        convertAndWrite(Page, sheet);
     else
-        page->showStats(page->importStats, true, true);
+        Page.showStats(Page.importStats, true, true);
     return true;
 }
 
-void RunStationMacro(Tmainf &Mainf)
+void RunStationMacro(ImportPage &Page)
 {
-    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
-    if (page)
-        convertAndWrite(Mainf, *page, gridToSheetTable(*Mainf.sg));
+    convertAndWrite(Page, gridToSheetTable(Page.grid()));
 }

@@ -8,7 +8,8 @@
 #include "app/settings/progress_window.h"
 #include "app/settings/settings_record.h"
 #include "db/db_connection.h"
-#include "exchange/bulletin_export.h"
+#include "exchange/bulletin_export_command.h"
+#include "exchange/data_format_dialog.h"
 #include "exchange/delimited_reader.h"
 #include "exchange/excel_import.h"
 #include "exchange/import_grid.h"
@@ -388,7 +389,7 @@ void ImportPage::ReadData()
                 return;
         ReadTextFiles(files[0], files[1], files[2]);
     } else if (type == ImportKrv) {
-        ReadKRV(m_mainf, file);
+        ReadKRV(*this, file);
     } else if (type == ImportOrv) {
         // An event file is shown unless it goes straight into the database; the view shows its origins.
         const bool view = !m_mainf.imm->isChecked();
@@ -403,9 +404,9 @@ void ImportPage::ReadData()
             ShowImportTable(1);
         }
     } else if (type == ImportExcel) {
-        ReadXls(m_mainf, file);
+        ReadXls(*this, file);
     } else {
-        ReadParadox(m_mainf, file);
+        ReadParadox(*this, file);
     }
     control<QLabel>("Label61")->setVisible(type == ImportOrv && !m_mainf.imm->isChecked());
     m_mainf.sg->viewport()->update();
@@ -546,14 +547,14 @@ void ImportPage::WriteData()
         return;
     }
     if (type == ImportParadox) {
-        WriteParadoxJournal(m_mainf);
+        WriteParadoxJournal(*this);
     } else if (type == ImportExcel) {
-        RunStationMacro(m_mainf);
+        RunStationMacro(*this);
     } else if (type == ImportText) {
         GridToShownTable();
         WriteTxt(true);
     } else {
-        WriteKRV(m_mainf);
+        WriteKRV(*this);
     }
 }
 
@@ -626,9 +627,27 @@ void ImportPage::ClearImportTables()
         m_mainf.gridClip->Clear();
 }
 
+void ImportPage::EditFormats()
+{
+    // The station's settings are written only on a change of station or at exit; a format the user
+    // confirmed should not wait for either.
+    if (EditTextFormats(&m_mainf, m_mainf.fsLocal, m_mainf.curYear, m_formats,
+                        GetImportType() == ImportText) &&
+        !m_mainf.curCode.isEmpty())
+        SaveSpec(m_mainf.curCode);
+}
+
+void ImportPage::ExportBulletin()
+{
+    Export_St_bull_Click(m_mainf, m_formats);
+}
+
 void InstallImportPage(Tmainf &mainf)
 {
     // The text export of the bulletin database belongs with the import page's formats.
-    productCommands().textExport = &Export_St_bull_Click;
+    productCommands().textExport = [](Tmainf &mainf) {
+        if (ImportPageApi *page = mainf.importPage())
+            page->ExportBulletin();
+    };
     mainf.SetImportPage(new ImportPage(mainf));
 }

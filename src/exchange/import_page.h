@@ -49,6 +49,8 @@ public:
     void setSpecsDirty(bool dirty) override { m_formats.specsDirty = dirty; }
 
     void ClearImportTables() override;
+    void EditFormats() override;
+    void ExportBulletin() override;
 
     // Why the import type in force cannot go into the target database; empty when it can.
     void ImportRefusalReason(QString &Reason) const;

@@ -12,8 +12,6 @@
 #include "lib/mstring_grid.h"
 #include "lib/string_table.h"
 
-#include <QCheckBox>
-
 namespace {
 
 // The KRV table lives in the third slot of the import tables.
@@ -32,14 +30,14 @@ private:
     OperationProgress m_progress{&m_mainf};
 };
 
-void write(Tmainf &mainf, const TD2D &table)
+void write(ImportPage &page, const TD2D &table)
 {
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    MainWindowKrvHost host(mainf, *dm);
+    MainWindowKrvHost host(page.mainWindow(), *dm);
     if (WriteKrvTable(host, table))
-        MessageProc(&mainf, QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
+        MessageProc(&page.mainWindow(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
 }
 
 // What the panels tell of a bulletin read: its rows and columns, and the days of its origins.
@@ -54,44 +52,40 @@ ImportStats originDays(const TD2D &table)
 
 } // namespace
 
-void ReadKRV(Tmainf &Mainf, const QString &FileName)
+void ReadKRV(ImportPage &Page, const QString &FileName)
 {
-    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
-    if (!page)
-        return;
-    TD2D &table = Mainf.importTable(KrvImportTable);
+    QWidget *owner = &Page.mainWindow();
+    TD2D &table = Page.importTable(KrvImportTable);
     QString message;
     if (!ReadKrvFile(FileName, table, message)) {
-        MessageProc(&Mainf, message, MB_ICONERROR, MB_OK);
+        MessageProc(owner, message, MB_ICONERROR, MB_OK);
         // Nothing read stays in the grid, whether it would have been shown or written.
-        page->ClearImportGrid(false);
+        Page.ClearImportGrid(false);
         return;
     }
     // Only the header row: no event of the file had a station line.
     if (table.RowCount() <= 1) {
-        page->ClearImportGrid(false);
-        MessageProc(&Mainf, QStringLiteral("В KRV - файле нет данных!"), MB_ICONWARNING, MB_OK);
+        Page.ClearImportGrid(false);
+        MessageProc(owner, QStringLiteral("В KRV - файле нет данных!"), MB_ICONWARNING, MB_OK);
         return;
     }
-    if (Mainf.imm->isChecked()) {
-        write(Mainf, table);
+    if (Page.immediate()) {
+        write(Page, table);
         return;
     }
-    page->ClearImportGrid(true);
-    TableToGrid(table, *Mainf.sg);
-    page->showStats(originDays(table), false, true);
+    Page.ClearImportGrid(true);
+    TableToGrid(table, Page.grid());
+    Page.showStats(originDays(table), false, true);
 }
 
-void WriteKRV(Tmainf &Mainf)
+void WriteKRV(ImportPage &Page)
 {
-    auto *page = dynamic_cast<ImportPage *>(Mainf.importPage());
-    if (!page)
-        return;
-    if (!page->gridLock()) {
-        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
+    if (!Page.gridLock()) {
+        MessageProc(&Page.mainWindow(), QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
+                    MB_OK);
         return;
     }
-    TD2D &table = Mainf.importTable(KrvImportTable);
-    GridToTable(*Mainf.sg, table, true);
-    write(Mainf, table);
+    TD2D &table = Page.importTable(KrvImportTable);
+    GridToTable(Page.grid(), table, true);
+    write(Page, table);
 }

@@ -2,10 +2,10 @@
 
 #include <QString>
 
-class Tmainf;
+class ImportPage;
 
 // The partner bulletin on the import page: read into the third import table and shown in the grid, or
 // written at once when "Сразу в БД" is checked.
-void ReadKRV(Tmainf &Mainf, const QString &FileName);
+void ReadKRV(ImportPage &Page, const QString &FileName);
 // "Запись данных": the grid, with the operator's corrections, into the station's bulletin database.
-void WriteKRV(Tmainf &Mainf);
+void WriteKRV(ImportPage &Page);

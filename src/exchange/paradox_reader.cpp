@@ -11,7 +11,6 @@
 #include "lib/messages.h"
 #include "lib/mstring_grid.h"
 
-#include <QCheckBox>
 #include <QFile>
 
 namespace {
@@ -38,76 +37,60 @@ private:
     OperationProgress m_progress{&m_mainf};
 };
 
-ImportPage *pageOf(Tmainf &mainf)
-{
-    return dynamic_cast<ImportPage *>(mainf.importPage());
-}
-
-TFormatSettings eventsFormat(Tmainf &mainf, ImportPage &page)
-{
-    TFormatSettings fs;
-    TspecToFormatSettings(fs, page.formats().importSpec[SpecEvents], mainf.fsLocal, mainf.curYear);
-    return fs;
-}
-
 // The check before writing, then the grid as it stands, corrections and all, into the bulletin.
-void writeJournal(Tmainf &mainf, ImportPage &page)
+void writeJournal(ImportPage &page)
 {
     if (!page.CheckImportGrid())
         return;
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    const TMStringGrid &sg = *mainf.sg;
+    const TMStringGrid &sg = page.grid();
     TD2D journal;
     journal.Init(std::max(sg.columnCount() - 1, 0), sg.rowCount());
     GridToTable(sg, journal, true);
-    MainWindowJournalHost host(mainf, *dm);
-    WriteParadoxGridToDB(host, journal, eventsFormat(mainf, page));
+    MainWindowJournalHost host(page.mainWindow(), *dm);
+    WriteParadoxGridToDB(host, journal, page.eventsFormat());
 }
 
 } // namespace
 
-void ReadParadox(Tmainf &Mainf, const QString &FileName)
+void ReadParadox(ImportPage &Page, const QString &FileName)
 {
-    ImportPage *page = pageOf(Mainf);
-    if (!page)
-        return;
-    page->ClearImportGrid(false);
-    TD2D &table = Mainf.importTable(ParadoxImportTable);
+    Tmainf &mainf = Page.mainWindow();
+    Page.ClearImportGrid(false);
+    TD2D &table = Page.importTable(ParadoxImportTable);
     table.Clear();
-    page->importStats = ImportStats();
+    Page.importStats = ImportStats();
 
     QFile file(FileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        MessageProc(&Mainf, QStringLiteral("Ошибка при открытии файла"), MB_ICONERROR, MB_OK);
+        MessageProc(&mainf, QStringLiteral("Ошибка при открытии файла"), MB_ICONERROR, MB_OK);
         return;
     }
-    const TFormatSettings fs = eventsFormat(Mainf, *page);
-    const ParadoxResult result = ReadParadoxTable(file, table, fs, page->importStats, Mainf.sett.in_provider);
+    const ParadoxResult result =
+        ReadParadoxTable(file, table, Page.eventsFormat(), Page.importStats, mainf.sett.in_provider);
     file.close();
     // Whatever was read before a failure stays in view to be looked at, not written.
-    ParadoxTableToGrid(table, *Mainf.sg, Mainf.cellPad);
+    ParadoxTableToGrid(table, Page.grid(), mainf.cellPad);
     if (result.status != ParadoxStatus::Complete) {
-        MessageProc(&Mainf, ParadoxFailureMessage(result), MB_ICONERROR, MB_OK);
+        MessageProc(&mainf, ParadoxFailureMessage(result), MB_ICONERROR, MB_OK);
         return;
     }
     if (table.ColCount() > 0)
-        page->ClearImportGrid(true);
-    if (Mainf.imm->isChecked())
-        writeJournal(Mainf, *page);
+        Page.ClearImportGrid(true);
+    if (Page.immediate())
+        writeJournal(Page);
     else
-        page->showStats(page->importStats, true, true);
+        Page.showStats(Page.importStats, true, true);
 }
 
-void WriteParadoxJournal(Tmainf &Mainf)
+void WriteParadoxJournal(ImportPage &Page)
 {
-    ImportPage *page = pageOf(Mainf);
-    if (!page)
-        return;
-    if (!page->gridLock()) {
-        MessageProc(&Mainf, QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION, MB_OK);
+    if (!Page.gridLock()) {
+        MessageProc(&Page.mainWindow(), QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
+                    MB_OK);
         return;
     }
-    writeJournal(Mainf, *page);
+    writeJournal(Page);
 }

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class Tmainf;
+class ImportPage;
 
 // The import table that holds a Paradox table read, row 0 its field names.
 constexpr int ParadoxImportTable = 2;
@@ -11,8 +11,8 @@ constexpr int ParadoxImportTable = 2;
 // shows it in the import grid, with its statistics in the page's panels; with "Сразу в БД" checked it
 // goes on to the check before writing and the journal writer instead. After a read error the grid keeps
 // the rows read, unlocked. Shows its own messages.
-void ReadParadox(Tmainf &Mainf, const QString &FileName);
+void ReadParadox(ImportPage &Page, const QString &FileName);
 
 // "Запись данных" for a Paradox journal read before: the check before writing, then the grid's rows, as
 // the user may have corrected them, into the bulletin.
-void WriteParadoxJournal(Tmainf &Mainf);
+void WriteParadoxJournal(ImportPage &Page);

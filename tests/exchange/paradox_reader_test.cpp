@@ -215,7 +215,7 @@ TEST(ReadParadox, FilesThatAreNoJournalAreReported)
 TEST(WriteParadoxJournal, NeedsDataReadAndAsksAboutMissingNumbers)
 {
     Window p;
-    WriteParadoxJournal(*p.w);
+    WriteParadoxJournal(p.page());
     EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Сначала нужно прочитать данные!"_s, 64}}));
 
     p.rec.clear();
@@ -223,7 +223,7 @@ TEST(WriteParadoxJournal, NeedsDataReadAndAsksAboutMissingNumbers)
     p.page().ReadData();
     SetGridCell(*p.w->sg, 2, 1, QString()); // the grid lost its only event number
     p.rec.answer({IDNO});
-    WriteParadoxJournal(*p.w);
+    WriteParadoxJournal(p.page());
     EXPECT_EQ(shown(p.rec),
               (QList<Shown>{{u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s, 32}}));
     EXPECT_EQ(p.rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));

@@ -30,6 +30,12 @@ public:
 
     // Empties the import tables and the grid's clipboard (each shutdown half).
     virtual void ClearImportTables() = 0;
+
+    // The commands that work on the station's text formats, which only the page holds: "Формат данных",
+    // whose OK stores them in the station's format file at once, and the export of the station bulletin
+    // database.
+    virtual void EditFormats() = 0;
+    virtual void ExportBulletin() = 0;
 };
 
 // The main window reads a station's import state while it is being created, so the program names the
