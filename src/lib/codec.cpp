@@ -94,9 +94,27 @@ const Codec &cp866()
 
 } // namespace
 
-QByteArray toCp1251(const QString &text) { return cp1251().encode(text); }
-QString fromCp1251(const QByteArray &bytes) { return cp1251().decode(bytes); }
-char toCp1251Char(QChar c) { return cp1251().encodeChar(c); }
-QChar fromCp1251Char(char byte) { return cp1251().decodeChar(byte); }
-QByteArray toCp866(const QString &text) { return cp866().encode(text); }
-QString fromCp866(const QByteArray &bytes) { return cp866().decode(bytes); }
+QByteArray toCp1251(const QString &text)
+{
+    return cp1251().encode(text);
+}
+QString fromCp1251(const QByteArray &bytes)
+{
+    return cp1251().decode(bytes);
+}
+char toCp1251Char(QChar c)
+{
+    return cp1251().encodeChar(c);
+}
+QChar fromCp1251Char(char byte)
+{
+    return cp1251().decodeChar(byte);
+}
+QByteArray toCp866(const QString &text)
+{
+    return cp866().encode(text);
+}
+QString fromCp866(const QByteArray &bytes)
+{
+    return cp866().decode(bytes);
+}
