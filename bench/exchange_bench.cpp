@@ -8,9 +8,9 @@
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "db/table_creates.h"
-#include "exchange/delimited_reader.h"
-#include "exchange/delimited_writer.h"
-#include "exchange/text_to_bulletin.h"
+#include "exchange/text/delimited_reader.h"
+#include "exchange/text/delimited_writer.h"
+#include "exchange/text/text_to_bulletin.h"
 #include "lib/codec.h"
 #include "lib/messages.h"
 

@@ -10,8 +10,8 @@
 #include "db/db_connection.h"
 #include "db/jet_sqlite.h"
 #include "demo_data.h"
-#include "exchange/orv_export.h"
-#include "exchange/orv_import.h"
+#include "exchange/orv/orv_export.h"
+#include "exchange/orv/orv_import.h"
 #include "lib/messages.h"
 
 #include <QApplication>

@@ -11,7 +11,7 @@
 #include "db/sql_literals.h"
 #include "db/table_creates.h"
 #include "demo_data.h"
-#include "exchange/orx_copy.h"
+#include "exchange/orx_copy/orx_copy.h"
 #include "lib/messages.h"
 #include "lib/record_stream.h"
 #include "products/orx_summary.h"

@@ -1,4 +1,4 @@
-#include "exchange/delimited_reader.h"
+#include "exchange/text/delimited_reader.h"
 #include "lib/messages.h"
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "exchange/krv_reader.h"
+#include "exchange/krv/krv_reader.h"
 #include "lib/errors.h"
 #include "lib/string_table.h"
 

@@ -1,4 +1,4 @@
-#include "exchange/orv_file.h"
+#include "exchange/orv/orv_file.h"
 #include "fuzz_support.h"
 #include "lib/errors.h"
 #include "lib/string_table.h"

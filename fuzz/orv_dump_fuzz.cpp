@@ -1,4 +1,4 @@
-#include "exchange/orv_file.h"
+#include "exchange/orv/orv_file.h"
 #include "lib/string_table.h"
 
 #include <QBuffer>

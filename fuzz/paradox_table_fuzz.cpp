@@ -1,4 +1,4 @@
-#include "exchange/paradox_table.h"
+#include "exchange/paradox/paradox_table.h"
 #include "fuzz_support.h"
 
 #include <QBuffer>

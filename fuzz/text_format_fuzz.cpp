@@ -1,5 +1,5 @@
-#include "exchange/import_type.h"
-#include "exchange/text_format.h"
+#include "exchange/page/import_type.h"
+#include "exchange/text/text_format.h"
 #include "fuzz_support.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"

@@ -1,4 +1,4 @@
-#include "exchange/workbook.h"
+#include "exchange/excel/workbook.h"
 #include "lib/errors.h"
 
 #include <cstddef>

@@ -1,9 +1,9 @@
-#include "exchange/data_format_dialog.h"
+#include "exchange/text/data_format_dialog.h"
 
 #include "app/main/product_commands.h"
-#include "exchange/data_format_rules.h"
-#include "exchange/import_page.h"
-#include "exchange/import_type.h"
+#include "exchange/page/import_page.h"
+#include "exchange/page/import_type.h"
+#include "exchange/text/data_format_rules.h"
 #include "exchange_test_env.h"
 #include "support/program_env.h"
 

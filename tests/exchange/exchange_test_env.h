@@ -4,7 +4,7 @@
 // and the station bulletin files the writers fill.
 
 #include "db/db_test_env.h"
-#include "exchange/text_format.h"
+#include "exchange/text/text_format.h"
 #include "lib/string_table.h"
 
 #include <QStringList>

@@ -3,10 +3,10 @@
 // folder changes; the read stays within a bounded memory and time.
 
 #include "demo_data.h"
-#include "exchange/import_grid.h"
-#include "exchange/import_page.h"
-#include "exchange/import_type.h"
-#include "exchange/orv_file.h"
+#include "exchange/orv/orv_file.h"
+#include "exchange/page/import_grid.h"
+#include "exchange/page/import_page.h"
+#include "exchange/page/import_type.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "lib/mstring_grid.h"

@@ -1,4 +1,4 @@
-#include "exchange/import_grid.h"
+#include "exchange/page/import_grid.h"
 #include "lib/errors.h"
 #include "support/test_support.h"
 

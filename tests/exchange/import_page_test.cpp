@@ -1,6 +1,6 @@
 #include "app/settings/param_dialog.h"
-#include "exchange/import_page.h"
-#include "exchange/import_page_files.h"
+#include "exchange/page/import_page.h"
+#include "exchange/page/import_page_files.h"
 
 #include "app/main/main_window.h"
 #include "lib/mstring_grid.h"

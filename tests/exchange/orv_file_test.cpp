@@ -1,4 +1,4 @@
-#include "exchange/orv_file.h"
+#include "exchange/orv/orv_file.h"
 
 #include "lib/fake_dataset.h"
 #include "lib/record_stream.h"

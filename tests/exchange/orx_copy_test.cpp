@@ -1,6 +1,6 @@
 #include "db/sql_literals.h"
 #include "demo_data.h"
-#include "exchange/orx_copy.h"
+#include "exchange/orx_copy/orx_copy.h"
 #include "exchange_test_env.h"
 #include "lib/epoch.h"
 #include "support/program_env.h"

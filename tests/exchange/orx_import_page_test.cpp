@@ -1,7 +1,7 @@
 #include "app/main/product_commands.h"
 #include "app/settings/param_dialog.h"
 #include "demo_data.h"
-#include "exchange/orx_copy.h"
+#include "exchange/orx_copy/orx_copy.h"
 #include "exchange_test_env.h"
 #include "support/program_env.h"
 

@@ -1,4 +1,4 @@
-#include "exchange/paradox_journal.h"
+#include "exchange/paradox/paradox_journal.h"
 #include "exchange_test_env.h"
 #include "support/program_env.h"
 

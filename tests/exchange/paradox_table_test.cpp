@@ -1,5 +1,5 @@
+#include "exchange/paradox/paradox_table.h"
 #include "exchange/paradox_fixture.h"
-#include "exchange/paradox_table.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/test_support.h"

@@ -1,5 +1,5 @@
-#include "exchange/import_type.h"
-#include "exchange/text_format.h"
+#include "exchange/page/import_type.h"
+#include "exchange/text/text_format.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "support/program_env.h"

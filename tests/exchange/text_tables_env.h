@@ -2,7 +2,7 @@
 
 // For the tests that write the import text tables into a database on both back ends.
 
-#include "exchange/text_to_bulletin.h"
+#include "exchange/text/text_to_bulletin.h"
 #include "exchange_test_env.h"
 #include "support/test_support.h"
 

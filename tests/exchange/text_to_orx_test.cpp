@@ -1,4 +1,4 @@
-#include "exchange/text_to_orx.h"
+#include "exchange/text/text_to_orx.h"
 #include "lib/epoch.h"
 #include "text_tables_env.h"
 

@@ -1,4 +1,4 @@
-#include "exchange/unique_event_id.h"
+#include "exchange/orv/unique_event_id.h"
 
 #include "support/test_support.h"
 

@@ -2,10 +2,10 @@
 // database must come out as it was, every row of every table the import touches, and the user is told.
 
 #include "exchange/exchange_test_env.h"
-#include "exchange/krv_reader.h"
-#include "exchange/krv_writer.h"
-#include "exchange/paradox_journal.h"
-#include "exchange/text_to_orx.h"
+#include "exchange/krv/krv_reader.h"
+#include "exchange/krv/krv_writer.h"
+#include "exchange/paradox/paradox_journal.h"
+#include "exchange/text/text_to_orx.h"
 #include "lib/string_table.h"
 #include "support/program_env.h"
 

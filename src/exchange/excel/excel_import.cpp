@@ -1,0 +1,119 @@
+#include "exchange/excel/excel_import.h"
+
+#include "app/main/main_window.h"
+#include "exchange/excel/pet_conversion.h"
+#include "exchange/excel/station_sheets.h"
+#include "exchange/excel/workbook.h"
+#include "exchange/operation_progress.h"
+#include "exchange/page/import_grid.h"
+#include "exchange/page/import_page.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/mstring_grid.h"
+#include "lib/string_table.h"
+
+namespace {
+
+constexpr int PetLayout = 3;
+
+// The sheet table already carries the grid's headers and row numbers, so it goes in cell by cell.
+void showSheetTable(const TD2D &table, QTableWidget &grid)
+{
+    grid.setColumnCount(table.ColCount());
+    grid.setRowCount(std::max(table.RowCount(), 2));
+    grid.clearContents();
+    for (int r = 0; r < table.RowCount(); ++r)
+        for (int c = 0; c < table.ColCount(); ++c)
+            SetGridCell(grid, c, r, table.GetCell(c, r));
+    grid.resizeColumnsToContents();
+}
+
+TD2D gridToSheetTable(const QTableWidget &grid)
+{
+    TD2D table;
+    table.Init(grid.columnCount(), grid.rowCount());
+    for (int r = 0; r < grid.rowCount(); ++r)
+        for (int c = 0; c < grid.columnCount(); ++c)
+            table.SetCell(c, r, GridCell(grid, c, r));
+    return table;
+}
+
+void convertAndWrite(ImportPage &page, const TD2D &sheet)
+{
+    Tmainf &mainf = page.mainWindow();
+    if (StationCodeToMacroNum(mainf.curSta) != PetLayout)
+        return;
+    PetTableColumns columns;
+    columns.events = int(page.formats().exportSpec[SpecEvents].cols.size());
+    columns.stationBulletin = int(page.formats().exportSpec[SpecStationBulletin].cols.size());
+    columns.xmAdd = int(page.formats().exportSpec[SpecXmAdd].cols.size());
+    QString message;
+    bool converted = false;
+    {
+        OperationProgress progress(&mainf);
+        progress.Show(QStringLiteral("Из таблицы в базу данных"), 1, std::max(sheet.RowCount() - 1, 1));
+        converted =
+            PetMacro(sheet, page.eventsFormat(), mainf.fsLocal, columns, Today(), page.importTable(0),
+                     page.importTable(1), page.importTable(2), message, [&](int row) { progress.Set(row); });
+    }
+    if (!converted) {
+        MessageProc(&mainf, message, MB_ICONERROR, MB_OK);
+        return;
+    }
+    page.WriteTxt(false);
+}
+
+} // namespace
+
+bool ReadXls(ImportPage &Page, const QString &FileName)
+{
+    Tmainf &mainf = Page.mainWindow();
+    Page.ClearImportGrid(false);
+    Page.importStats = ImportStats();
+    const int layout = StationCodeToMacroNum(mainf.curSta);
+    TD2D sheet;
+    QString message;
+    unsigned icon = MB_ICONERROR;
+    bool read = false;
+    try {
+        OperationProgress progress(&mainf);
+        int shownFirst = -1, shownRows = -1;
+        const auto onRow = [&](int row, int first, int rows) {
+            if (first != shownFirst || rows != shownRows) {
+                progress.Show(QStringLiteral("Чтение XLS"), first, rows);
+                shownFirst = first;
+                shownRows = rows;
+            }
+            progress.Set(row);
+        };
+        read = ReadStationSheets(ReadWorkbook(FileName), layout, mainf.fsLocal, Page.eventsFormat(), sheet,
+                                 message, icon, &Page.importStats, onRow);
+    } catch (const std::exception &e) {
+        message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
+        icon = MB_ICONERROR;
+    }
+    // Rows read before an error stay in view, unlocked.
+    if (sheet.ColCount() > 0)
+        showSheetTable(sheet, Page.grid());
+    if (!read) {
+        bool rowsRead = false;
+        for (int r = 1; r < sheet.RowCount() && !rowsRead; ++r)
+            rowsRead = !sheet.GetCell(0, r).isEmpty();
+        // A failure before the first row leaves a workbook without data, which is said first.
+        if (!rowsRead && icon == MB_ICONERROR)
+            MessageProc(&mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
+        MessageProc(&mainf, message, icon, MB_OK);
+        return false;
+    }
+    Page.ClearImportGrid(true);
+    if (Page.immediate())
+        convertAndWrite(Page, sheet);
+    else
+        Page.showStats(Page.importStats, true, true);
+    return true;
+}
+
+void RunStationMacro(ImportPage &Page)
+{
+    convertAndWrite(Page, gridToSheetTable(Page.grid()));
+}

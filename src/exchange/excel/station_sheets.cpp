@@ -1,0 +1,192 @@
+#include "exchange/excel/station_sheets.h"
+
+#include "exchange/excel/workbook.h"
+#include "exchange/paradox/paradox_table.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/number_routines.h"
+#include "lib/string_table.h"
+
+#include <QRegularExpression>
+
+namespace {
+
+const char *const kLvv[] = {"№ eark",  "date",    "phase", "comph CD-1", "time h", "time m", "time s", "T s",
+                            "AMP N-S", "AMP E-W", "AMP Z", "S-P m s",    "D km",   "M",      "Comment"};
+const char *const kPet[] = {
+    "№",    "Дата", "Волна", "Прибор и составл.", "Время,ч:м:с", "дес.", "S-P,м:с", "D,км", "T", "A-NS",
+    "A-EW", "A-Z",  "M",     "Примечание"};
+const char *const kTblg[] = {"year", "month", "day", "hour", "min", "psec", "smin", "ssec",
+                             "s",    "p",     "s-p", "e",    "n",   "z",    "Ml",   "station"};
+
+QStringList headerNames(int layout)
+{
+    QStringList names;
+    const auto add = [&](const auto &list) {
+        for (const char *n : list)
+            names << QString::fromUtf8(n);
+    };
+    if (layout == 2)
+        add(kLvv);
+    else if (layout == 3)
+        add(kPet);
+    else if (layout == 4)
+        add(kTblg);
+    return names;
+}
+
+QStringList dateParts(const QString &text)
+{
+    static const QRegularExpression separators(QStringLiteral("[-./]+"));
+    return text.split(separators, Qt::SkipEmptyParts);
+}
+
+} // namespace
+
+int StationCodeToMacroNum(const QString &Code)
+{
+    if (Code == QLatin1String("LVV"))
+        return 2;
+    if (Code == QLatin1String("PET"))
+        return 3;
+    if (Code == QLatin1String("TBLG"))
+        return 4;
+    return -1;
+}
+
+void StationSheetColumns(int Layout, int &First, int &Last)
+{
+    First = Layout == 2 ? 1 : 0;
+    Last = Layout == 2 ? 15 : Layout == 3 ? 13 : Layout == 4 ? 15 : 0;
+}
+
+void SetStationSheetHeaders(TD2D &Grid, int Layout)
+{
+    const QStringList names = headerNames(Layout);
+    for (int c = 1; c < Grid.ColCount(); ++c)
+        Grid.SetCell(c, 0, QStringLiteral("[%1] ").arg(c) + names.value(c - 1));
+}
+
+void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
+{
+    const QString mark = FormatDateTime(QStringLiteral("ddddd"), EncodeDate(1970, 1, 1), EventsFormat);
+    dptarray hist;
+    for (int r = 1; r < Grid.RowCount(); ++r) {
+        const QString cell = Grid.GetCell(2, r);
+        if (cell.isEmpty())
+            continue;
+        const QStringList parts = dateParts(cell);
+        if (parts.size() < 3) {
+            Grid.SetCell(2, r, mark);
+            continue;
+        }
+        CountValue(hist, StrToInt(parts[0]));
+        CountValue(hist, StrToInt(parts[1]));
+    }
+    const int best = MostFrequent(hist);
+    if (best < 0)
+        return;
+    const int month = hist.at(best).first;
+    for (int r = 1; r < Grid.RowCount(); ++r) {
+        const QString cell = Grid.GetCell(2, r);
+        if (cell.isEmpty() || cell == mark)
+            continue;
+        const QStringList parts = dateParts(cell);
+        const int first = StrToInt(parts[0]), second = StrToInt(parts[1]), year = StrToInt(parts[2]);
+        const bool monthFirst = first == month;
+        Grid.SetCell(
+            2, r,
+            FormatDateTime(QStringLiteral("ddddd"),
+                           EncodeDate(year, monthFirst ? first : second, monthFirst ? second : first),
+                           EventsFormat));
+    }
+}
+
+bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &Locale,
+                       const TFormatSettings &EventsFormat, TD2D &Grid, QString &Message, unsigned &Icon,
+                       ImportStats *Stats, const std::function<void(int Row, int First, int Rows)> &Progress)
+{
+    int first = 0, last = 0;
+    StationSheetColumns(Layout, first, last);
+    Grid.Init(last - first + 2, 1);
+    SetStationSheetHeaders(Grid, Layout);
+    TFormatSettings timeFs = Locale;
+    timeFs.TimeSeparator = QLatin1Char(':');
+    bool dataRead = false;
+    int g = 1;
+    try {
+        for (const WorkSheet &sheet : Book.sheets) {
+            // Rows are counted from row 1 of the sheet whatever its first used row. Only the rows that
+            // hold a cell are looked at: an empty row gives no grid row, and the used range may reach a
+            // million rows below the last value.
+            QList<int> used = sheet.RowsWithCells();
+            while (!used.isEmpty() && used.last() > sheet.lastRow)
+                used.removeLast();
+            const auto text = [&](int row, int col) {
+                return TrimBlanks(WorkbookCellText(sheet.Cell(row, col), Locale));
+            };
+            qsizetype from = 0;
+            while (from < used.size() && !IsIntStr(text(used[from], first + 1)))
+                ++from;
+            if (from == used.size())
+                continue;
+            const int r = used[from], rows = used.last();
+            if (Stats) {
+                Stats->FirstNum = Stats->CurNum = -1;
+                Stats->FirstDate.clear();
+            }
+            for (qsizetype i = from; i < used.size(); ++i) {
+                const int row = used[i];
+                if (Progress && (i == from || i >= used.size() - 5 || (i - from) % 15 == 0))
+                    Progress(row, r, rows);
+                if (Layout == 3) {
+                    const QString number = text(row, 1);
+                    if (!number.isEmpty() && !IsIntStr(number))
+                        continue;
+                    if (Stats && !number.isEmpty())
+                        AddImportStat(1, number, Locale, *Stats);
+                    if (const QString date = text(row, 2); Stats && !date.isEmpty())
+                        AddImportStat(2, date, Locale, *Stats);
+                }
+                QStringList cells;
+                bool any = false;
+                for (int c = first; c <= last; ++c) {
+                    QString value = text(row, c + 1);
+                    const int k = c - first + 1;
+                    if (Layout == 3 && (k == 5 || k == 7)) {
+                        double days = 0;
+                        if (TryStrToFloatAny(value, days)) {
+                            timeFs.LongTimeFormat =
+                                k == 5 ? QStringLiteral("hh:nn:ss") : QStringLiteral("\"00:\"nn:ss");
+                            value = FormatDateTime(QStringLiteral("tt"), days, timeFs);
+                        }
+                    }
+                    any = any || !value.isEmpty();
+                    cells << value;
+                }
+                if (!any)
+                    continue;
+                if (Grid.RowCount() <= g)
+                    Grid.AddRows(1);
+                Grid.SetCell(0, g, QString::number(g));
+                for (int k = 0; k < cells.size(); ++k)
+                    Grid.SetCell(k + 1, g, cells[k]);
+                dataRead = true;
+                ++g;
+            }
+        }
+        if (dataRead && Layout == 3)
+            FixXlsDatesPET(Grid, EventsFormat);
+    } catch (const std::exception &e) {
+        Message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
+        Icon = MB_ICONERROR;
+        return false;
+    }
+    if (!dataRead) {
+        Grid.AddRows(1);
+        Message = QStringLiteral("В Excel - файле нет данных!");
+        Icon = MB_ICONWARNING;
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,216 @@
+#include "exchange/krv/krv_writer.h"
+
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "lib/date_routines.h"
+#include "lib/errors.h"
+#include "lib/messages.h"
+#include "lib/number_routines.h"
+#include "lib/statements.h"
+#include "lib/string_table.h"
+
+#include <memory>
+
+namespace {
+
+// A step that showed its own message (station lookup, connection, statement).
+struct Aborted
+{
+};
+
+TDateTime readDateTime(const QString &text)
+{
+    TDateTime value = 0;
+    if (!TryStrToDateTime(text, value))
+        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+    return value;
+}
+
+QVariant number(const QString &text)
+{
+    if (TrimBlanks(text).isEmpty())
+        return {};
+    return StrToFloatAny(text);
+}
+
+class Writer
+{
+public:
+    Writer(KrvWriteHost &host, const TD2D &table) : m_host(host), m_table(table) {}
+    ~Writer()
+    {
+        if (m_progress)
+            m_host.HideProgress();
+        m_events.reset();
+        m_phases.reset();
+        DbConnection &db = m_host.BulletinConnection();
+        if (m_opened && db.InTransaction()) {
+            try {
+                db.RollbackTrans();
+            } catch (const std::exception &) {
+                // Closing the connection drops the transaction as well.
+            }
+        }
+        if (m_opened)
+            m_host.CloseDB_ADO(db);
+    }
+
+    void run()
+    {
+        QString source, user, password;
+        if (!m_host.GetStationDBParams(source, user, password, -1, false))
+            throw Aborted();
+        DbConnection &db = m_host.BulletinConnection();
+        if (!m_host.OpenDB_ADO(db, source, user, password, false))
+            throw Aborted();
+        m_opened = true;
+
+        m_events = std::make_unique<DbQuery>(&db);
+        act(*m_events,
+            QStringLiteral("SELECT min(t1.num) as min_num FROM События AS t1 WHERE (select count(*) from "
+                           "События as t2 where t2.num=t1.num+1)=0 UNION select 0 as min_num FROM События "
+                           "where (select count(*) from События where num=1)=0 order by min_num"));
+        int num = m_events->Eof() ? 0 : m_events->Field(0)->AsInteger();
+
+        const int rows = m_table.RowCount();
+        m_host.ShowProgress(QStringLiteral("Импорт"), rows - 1);
+        m_progress = true;
+        // Only appended to, so no row of the tables needs fetching.
+        act(*m_events,
+            QStringLiteral("select num,[time],[dec],lat,lon,depdp,kps,lddate from [События] where 1=0"));
+        m_phases = std::make_unique<DbQuery>(&db);
+        act(*m_phases,
+            QStringLiteral("select n_equake,station_cod,[date],qual,phase,channel_cod,"
+                           "channel_component,[time],[dec] from [Станционный бюллетень] where 1=0"));
+
+        // One transaction: a bulletin half written would come again under new numbers on the next try.
+        db.BeginTrans();
+        bool inEvent = false;
+        TDateTime reference = 0;
+        for (m_row = 1; m_row < rows; ++m_row) {
+            if (m_row % 5 == 0 || m_row >= rows - 5)
+                m_host.SetProgress(m_row);
+            if (!inEvent) {
+                reference = readDateTime(cell(0, m_row));
+                appendEvent(++num, m_row);
+                m_row += 3;
+                inEvent = true;
+            } else if (cell(0, m_row).isEmpty()) {
+                inEvent = false;
+            } else {
+                appendPhases(num, reference, m_row);
+            }
+        }
+        db.CommitTrans();
+    }
+
+    int row() const { return m_row; }
+
+private:
+    QString cell(int col, int row) const { return m_table.GetCell(col, row); }
+
+    void act(DbQuery &q, const QString &sql)
+    {
+        if (!QAct(q, sql))
+            throw Aborted();
+    }
+
+    void set(DbQuery &q, const char *field, const QVariant &value)
+    {
+        // An empty cell is no value, as in the reader's table.
+        if (!value.isNull() && !(value.typeId() == QMetaType::QString && value.toString().isEmpty()))
+            q.FindField(QString::fromLatin1(field))->SetValue(value);
+    }
+
+    void appendEvent(int num, int r)
+    {
+        const QString originTime = cell(2, r + 1);
+        const qsizetype point = originTime.indexOf(QLatin1Char('.'));
+        TDateTime time = readDateTime(cell(0, r + 1) + QLatin1Char(' ') + originTime.left(point));
+        int tenths = 0;
+        const QString digits = point < 0 ? QString() : originTime.mid(point + 1);
+        if (!digits.isEmpty()) {
+            qint64 whole = 0;
+            SplitTenths(StrToFloatAny(QStringLiteral("0.") + digits), whole, tenths);
+            time += double(whole) / 86400;
+        }
+
+        DbQuery &q = *m_events;
+        q.Append();
+        set(q, "num", num);
+        set(q, "time", time);
+        set(q, "dec", tenths);
+        set(q, "lat", number(cell(1, r + 2)));
+        set(q, "lon", number(cell(3, r + 2)));
+        const QVariant depth = number(cell(5, r + 2));
+        if (!depth.isNull())
+            set(q, "depdp", qlonglong(RoundHalfEven(depth.toDouble())));
+        set(q, "kps", number(cell(4, r + 1)));
+        set(q, "lddate", Now());
+        q.Post();
+    }
+
+    void appendPhases(int num, TDateTime reference, int r)
+    {
+        static const char *const phases[] = {"Pn", "Pg", "Sn", "Sg"};
+        DbQuery &q = *m_phases;
+        for (int i = 0; i < 4; ++i) {
+            const int col = 2 + 2 * i;
+            double seconds = 0;
+            if (!TryStrToFloatAny(cell(col, r), seconds))
+                continue;
+            qint64 whole = 0;
+            int tenths = 0;
+            SplitTenths(seconds, whole, tenths);
+            q.Append();
+            set(q, "n_equake", num);
+            set(q, "station_cod", cell(0, r));
+            set(q, "date", DateOf(reference));
+            set(q, "qual", cell(col - 1, r));
+            set(q, "phase", QString::fromLatin1(phases[i]));
+            set(q, "channel_cod", QStringLiteral("SP"));
+            set(q, "channel_component", QString::fromLatin1(i < 2 ? "Z" : "N"));
+            set(q, "time", reference + double(whole) / 86400);
+            set(q, "dec", tenths);
+            q.Post();
+        }
+    }
+
+    KrvWriteHost &m_host;
+    const TD2D &m_table;
+    std::unique_ptr<DbQuery> m_events, m_phases;
+    bool m_opened = false, m_progress = false;
+    int m_row = -1;
+};
+
+} // namespace
+
+void SplitTenths(double Seconds, qint64 &Whole, int &Tenths)
+{
+    const qint64 total = RoundHalfEven(Seconds * 10);
+    Whole = total >= 0 ? total / 10 : -((-total + 9) / 10);
+    Tenths = int(total - Whole * 10);
+}
+
+bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table)
+{
+    int row = -1;
+    QString text;
+    try {
+        Writer writer(Host, Table);
+        try {
+            writer.run();
+            return true;
+        } catch (...) {
+            row = writer.row();
+            throw;
+        }
+    } catch (const Aborted &) {
+        text = QStringLiteral("Operation aborted");
+    } catch (const std::exception &e) {
+        text = ExceptionText(e);
+    }
+    MessageProc(nullptr, QStringLiteral("WriteKRV: строка %1. Сообщение об ошибке:\r\r").arg(row) + text,
+                MB_ICONERROR, MB_OK);
+    return false;
+}

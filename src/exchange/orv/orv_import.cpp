@@ -1,0 +1,702 @@
+#include "exchange/orv/orv_import.h"
+
+#include "db/db_command.h"
+#include "db/db_connection.h"
+#include "db/db_query.h"
+#include "exchange/orv/orv_file.h"
+#include "exchange/orv/unique_event_id.h"
+#include "exchange/read_limits.h"
+#include "lib/codec.h"
+#include "lib/dataset_api.h"
+#include "lib/epoch.h"
+#include "lib/messages.h"
+#include "lib/number_routines.h"
+#include "lib/safe_write.h"
+#include "lib/sql_text.h"
+#include "lib/statements.h"
+#include "lib/string_table.h"
+#include "platform/zip_archive.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QSet>
+#include <QTemporaryDir>
+
+#include <climits>
+#include <cmath>
+#include <memory>
+#include <optional>
+
+namespace {
+
+struct Member
+{
+    orxheader header;
+    QString path;
+    qint64 recordsAt = 0;
+    // Per field: left out of the INSERT (missing in the target), and the name the INSERT uses.
+    QList<bool> skip;
+    QStringList insertNames;
+};
+
+// Epoch seconds of a date-time, to the millisecond.
+double epochOf(TDateTime value)
+{
+    int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+    DecodeDateTime(value, y, m, d, h, n, s, ms);
+    return htoe(quint16(y), quint16(m), quint16(d), quint16(h), quint16(n), s + ms / 1000.0);
+}
+
+// An epoch-seconds text as the view shows it: dd.mm.yyyy hh:nn:ss.t
+QString calendarText(const QString &text)
+{
+    double epoch = 0;
+    quint16 y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, tenths = 0;
+    if (!TryStrToFloatAny(text, epoch) || !etoh(epoch, y, m, d, h, n, s, tenths, false))
+        return text;
+    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
+           QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) + QLatin1Char('.') + QString::number(tenths);
+}
+
+class OrvRun
+{
+public:
+    OrvRun(OrvImportHost &host, const QString &fileName, bool viewOnly, OrvImportStats *stats)
+        : m_host(host), m_fileName(fileName), m_viewOnly(viewOnly), m_stats(stats),
+          m_locale(host.LocaleSettings()), m_merge(host.MergeEvents())
+    {
+        m_forms.viewOnly = viewOnly;
+        m_forms.fs = m_locale;
+    }
+
+    void run();
+
+private:
+    bool unpack(const QString &dir);
+    bool readMembers(const QString &dir);
+    bool openMember(QFile &file, Member &member, bool first);
+    bool tablesPresent();
+    bool probeColumns(Member &member);
+    bool checkStations();
+    bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
+                                   TDateTime end, const QString &period);
+    bool readTable(Member &member);
+    bool applyEventIdRules(Member &member, int field, bool &insert);
+    void log(const QString &header, const QString &line);
+    bool count(const QString &sql, qint64 &value);
+    void damaged(const QString &member);
+    void tooLarge(const QString &member, qint64 columns, qint64 rows);
+    void refuseNul(const QString &member, const QString &where);
+    void showStatus();
+    void finish();
+    void progressStep();
+
+    OrvImportHost &m_host;
+    QString m_fileName;
+    bool m_viewOnly;
+    OrvImportStats *m_stats;
+    TFormatSettings m_locale;
+    bool m_merge;
+    OrvValueForms m_forms;
+
+    orxsystem m_system;
+    QList<Member> m_members;
+    OrvVersion m_version = OrvVersion::Unknown;
+    QString m_stationsText;
+    qint64 m_total = 0;
+    qint64 m_done = 0;
+
+    QString m_table;
+    int m_step = 0;
+    QString m_lastSql;
+    bool m_inTransaction = false;
+    std::unique_ptr<DbQuery> m_query;
+    std::unique_ptr<DbCommand> m_command;
+    std::optional<UniqueEventIds> m_unique;
+    QSet<QString> m_originIds;
+    QSet<QString> m_skippedIds;
+    std::unique_ptr<SafeFileWriter> m_log;
+    bool m_logFailed = false;
+
+    bool m_progressShown = false;
+    int m_progressMaximum = 0;
+    QElapsedTimer m_clock;
+    qint64 m_lastRefresh = 0;
+    QString m_suffix;
+};
+
+void OrvRun::damaged(const QString &member)
+{
+    MessageProc(m_host.Owner(),
+                QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
+                    QStringLiteral("\" повреждён, данные не считаны!"),
+                MB_ICONERROR, MB_OK);
+}
+
+// A NUL would end the statement text on SQLite at that character and is cut off silently elsewhere.
+void OrvRun::refuseNul(const QString &member, const QString &where)
+{
+    MessageProc(m_host.Owner(),
+                QStringLiteral("ReadORV: в файле \"") + QFileInfo(member).fileName() +
+                    QStringLiteral("\" текст с символом NUL (") + where +
+                    QStringLiteral("), данные не считаны!"),
+                MB_ICONERROR, MB_OK);
+}
+
+void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
+{
+    MessageProc(m_host.Owner(),
+                QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
+                    QStringLiteral("\" не может быть показан: ") + TooManyCellsText(columns, rows) +
+                    QLatin1Char('!'),
+                MB_ICONERROR, MB_OK);
+}
+
+bool OrvRun::count(const QString &sql, qint64 &value)
+{
+    if (!QAct(*m_query, sql))
+        return false;
+    value = m_query->FieldCount() > 0 && !m_query->Eof() ? m_query->Field(0)->AsLargeInt() : 0;
+    m_query->Close();
+    return true;
+}
+
+bool OrvRun::unpack(const QString &dir)
+{
+    // The ZIP layer writes nothing outside dir and raises for a member that would go there; the folder
+    // is ours alone, so a member cannot replace a file of the program, and it need not reach the disk.
+    unzipAll(m_fileName, dir, OrvUnzipLimits());
+    return true;
+}
+
+bool OrvRun::openMember(QFile &file, Member &member, bool first)
+{
+    if (!file.open(QIODevice::ReadOnly)) {
+        damaged(member.path);
+        return false;
+    }
+    if (first) {
+        m_version = DetectOrvVersion(file);
+        if (m_version == OrvVersion::Unknown) {
+            damaged(member.path);
+            return false;
+        }
+    }
+    OrvReadStatus status = ReadOrvHeader(file, m_version, member.header);
+    if (status == OrvReadStatus::Ok)
+        status = ReadOrvFieldList(file, member.header);
+    if (status == OrvReadStatus::ShortText)
+        return false;
+    if (status == OrvReadStatus::NulText) {
+        refuseNul(member.path, QStringLiteral("заголовок"));
+        return false;
+    }
+    if (status != OrvReadStatus::Ok) {
+        damaged(member.path);
+        return false;
+    }
+    member.header.fileName = member.path;
+    member.recordsAt = file.pos();
+    member.skip = QList<bool>(member.header.fieldCount, false);
+    member.insertNames = member.header.fieldNames;
+    return true;
+}
+
+bool OrvRun::readMembers(const QString &dir)
+{
+    const QStringList names = QDir(dir).entryList(
+        {QStringLiteral("*.orv")}, QDir::Files | QDir::Hidden | QDir::System, QDir::Name | QDir::IgnoreCase);
+    if (names.isEmpty()) {
+        MessageProc(m_host.Owner(), QStringLiteral("Не найдено ни одного ORV-файла!"), MB_ICONERROR, MB_OK);
+        return false;
+    }
+    QFile system(QDir(dir).filePath(OrvSystemMember));
+    if (!system.open(QIODevice::ReadOnly)) {
+        damaged(OrvSystemMember);
+        return false;
+    }
+    m_system.text = fromCp1251(system.readAll());
+    m_system.tables = SplitOrvSystem(m_system.text);
+
+    for (const QString &name : names) {
+        Member member;
+        member.path = QDir(dir).filePath(name);
+        QFile file(member.path);
+        if (!openMember(file, member, m_members.isEmpty()))
+            return false;
+        m_total += member.header.recordCount;
+        m_members << member;
+    }
+    const orxheader &first = m_members.first().header;
+    if (m_version == OrvVersion::V10) {
+        m_stationsText = first.stationCode;
+    } else {
+        QStringList codes;
+        for (const torxhsta &s : first.stations)
+            codes << s.code.trimmed();
+        m_stationsText = codes.join(QLatin1Char(','));
+    }
+
+    // Only the two tables of an event file go into statements; the names come from the file.
+    for (const QString &table : std::as_const(m_system.tables)) {
+        if (table != QLatin1String("origin") && table != QLatin1String("arrival")) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: таблица \"") + table +
+                            QStringLiteral("\" не может быть прочитана из ORV-файла!"),
+                        MB_ICONERROR, MB_OK);
+            return false;
+        }
+        bool found = false;
+        for (const Member &m : std::as_const(m_members))
+            found = found || m.header.table == table;
+        if (!found) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("Таблица \"") + table + QStringLiteral("\" не найдена в архиве!"),
+                        MB_ICONERROR, MB_OK);
+            return false;
+        }
+    }
+    return true;
+}
+
+// A target without the tables would only fail at its first insert, after the questions.
+bool OrvRun::tablesPresent()
+{
+    QStringList missing;
+    for (const QString &table : std::as_const(m_system.tables)) {
+        if (!QOpen(*m_query, QStringLiteral("select * from ") + table + QStringLiteral(" where 1=0")))
+            missing << QLatin1Char('"') + table + QLatin1Char('"');
+        m_query->Close();
+    }
+    if (missing.isEmpty())
+        return true;
+    MessageProc(m_host.Owner(),
+                (missing.size() == 1 ? QStringLiteral("ReadORV: в БД ORX нет таблицы ")
+                                     : QStringLiteral("ReadORV: в БД ORX нет таблиц ")) +
+                    missing.join(QStringLiteral(", ")) + QStringLiteral(", импорт невозможен!"),
+                MB_ICONERROR, MB_OK);
+    return false;
+}
+
+bool OrvRun::probeColumns(Member &member)
+{
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
+    const QString table = member.header.table;
+    member.header.missing.clear();
+    for (int i = 0; i < member.header.fieldNames.size(); ++i) {
+        const QString name = member.header.fieldNames[i];
+        QStringList forms;
+        if (!identifier.match(name).hasMatch())
+            forms.clear(); // no statement is built from a name that is not a plain column name
+        else if (table == QLatin1String("origin") && name.toLower() == QLatin1String("comment"))
+            forms = {QStringLiteral("comment"), QStringLiteral("\"comment\""), QStringLiteral("`comment`"),
+                     QStringLiteral("\"COMMENT\""), QStringLiteral("`COMMENT`")};
+        else
+            forms = {name};
+        QString found;
+        for (const QString &form : forms) {
+            if (QOpen(*m_query, QStringLiteral("select ") + form + QStringLiteral(" from ") + table +
+                                    QStringLiteral(" where eventid is null"))) {
+                found = form;
+                break;
+            }
+        }
+        m_query->Close();
+        if (found.isEmpty()) {
+            member.skip[i] = true;
+            member.header.missing << name;
+        } else {
+            member.insertNames[i] = found;
+        }
+    }
+    member.header.missingText = member.header.missing.join(QLatin1Char(','));
+    if (member.header.missing.isEmpty())
+        return true;
+    return MessageProc(m_host.Owner(),
+                       QStringLiteral("Следующие поля в таблице \"") + table +
+                           QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
+                           member.header.missingText +
+                           QStringLiteral("\rХотите импортировать остальные поля?"),
+                       MB_ICONQUESTION, MB_YESNO) == IDYES;
+}
+
+bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
+                                       TDateTime end, const QString &period)
+{
+    qint64 n = 0;
+    if (!count(countSql, n))
+        return false;
+    if (n <= 0)
+        return true;
+    const QString quoted = SqlEscape(code);
+    const QString range =
+        QStringLiteral(" уже есть землетрясения за период от ") +
+        FormatDateTime(QStringLiteral("c"), start, m_locale) + QStringLiteral(" до ") +
+        FormatDateTime(QStringLiteral("c"), end, m_locale) +
+        QStringLiteral("\r\rХотите удалить существующие данные и записать новые?\r(удалятся ");
+    const QString deleteArrivals =
+        QStringLiteral("delete from arrival where rtrim(sta)='") + quoted + QStringLiteral("' and ") + period;
+    if (m_merge) {
+        if (MessageProc(m_host.Owner(),
+                        QStringLiteral("Для станции с кодом \"") + code +
+                            QStringLiteral("\" в таблице \"arrival\"") + range +
+                            QStringLiteral("только записи для импортируемой станции)"),
+                        MB_ICONQUESTION, MB_YESNO) != IDYES)
+            return false;
+        return QExe(*m_command, deleteArrivals);
+    }
+    if (MessageProc(m_host.Owner(),
+                    QStringLiteral("Для станции с кодом \"") + code +
+                        QStringLiteral("\" в таблицах \"origin\" и \"arrival\"") + range +
+                        QStringLiteral("записи обо всех событиях в данном интервале, для всех станций внутри "
+                                       "этих событий)"),
+                    MB_ICONQUESTION, MB_YESNO) != IDYES)
+        return false;
+    return QExe(*m_command,
+                QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
+                               "rtrim(sta)='") +
+                    quoted + QStringLiteral("' and ") + period + QLatin1Char(')')) &&
+           QExe(*m_command, deleteArrivals);
+}
+
+bool OrvRun::checkStations()
+{
+    const QString countHead = QStringLiteral("select count(eventid) from arrival where rtrim(sta)='");
+    const orxheader &first = m_members.first().header;
+    if (m_version == OrvVersion::V10) {
+        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(first.periodStart)) +
+                               QStringLiteral(" and itime<") + FloatToStr(epochOf(first.periodEnd + 1)) +
+                               QLatin1Char(')');
+        return confirmReplaceStationData(countHead + SqlEscape(m_stationsText) + QStringLiteral("' and ") +
+                                             period,
+                                         m_stationsText, first.periodStart, first.periodEnd, period);
+    }
+    for (const torxhsta &s : first.stations) {
+        if (!(s.start > 0 && s.end > 0))
+            continue;
+        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(s.start)) +
+                               QStringLiteral(" and itime<=") + FloatToStr(epochOf(s.end)) + QLatin1Char(')');
+        if (!confirmReplaceStationData(countHead + SqlEscape(s.code) + QStringLiteral("' and ") + period,
+                                       s.code, s.start, s.end, period))
+            return false;
+    }
+    return true;
+}
+
+void OrvRun::log(const QString &header, const QString &line)
+{
+    bool ok = true;
+    if (!m_log) {
+        m_log =
+            std::make_unique<SafeFileWriter>(m_host.ProgramFolder() + QStringLiteral("system/log_imp.txt"));
+        ok = m_log->open() && m_log->write(toCp1251(header + QStringLiteral("\r\n")));
+    }
+    ok = ok && m_log->write(toCp1251(line + QStringLiteral("\r\n")));
+    if (!ok) {
+        // The old log stays; the run ends with the reason.
+        const QString message = SafeWriteMessage(m_log->fileName(), m_log->errorString());
+        m_log->cancel();
+        m_logFailed = true;
+        throw EFileError(message);
+    }
+}
+
+bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
+{
+    orxheader &h = member.header;
+    QString &text = h.texts[field];
+    QString &literal = h.literals[field];
+    const bool quoted = IsOrvStringType(h.fieldTypes[field]);
+    const auto replaceWith = [&](const QString &id) {
+        text = id;
+        literal = quoted ? SqlQuote(id) : id;
+        bool number = false;
+        const qlonglong n = id.toLongLong(&number);
+        h.values[field] = quoted || !number ? QVariant(id) : QVariant(n);
+    };
+    if (h.table == QLatin1String("origin")) {
+        m_originIds.insert(text.toLower());
+        if (m_merge) {
+            qint64 n = 0;
+            if (!count(QStringLiteral("select count(eventid) from origin where eventid=") + literal, n))
+                return false;
+            if (n > 0)
+                insert = false;
+            return true;
+        }
+        const QString renamed = m_unique->MakeUniqueEventId(text);
+        if (!renamed.isEmpty()) {
+            QString old = text;
+            if (old.size() < 24)
+                old = old.leftJustified(24, QLatin1Char(' '));
+            log(QStringLiteral("EVENTID                 NEW_EVENTID"), old + renamed);
+            replaceWith(renamed);
+        }
+        return true;
+    }
+    if (!m_originIds.contains(text.toLower())) {
+        insert = false;
+        m_skippedIds.insert(text.toLower());
+        if (m_stats)
+            ++m_stats->skipped;
+        log(QStringLiteral("EVENTID"), text);
+        return true;
+    }
+    const QString renamed = m_unique->Renamed(text);
+    if (!renamed.isEmpty())
+        replaceWith(renamed);
+    return true;
+}
+
+void OrvRun::progressStep()
+{
+    ++m_done;
+    if (!m_progressShown || m_clock.elapsed() - m_lastRefresh <= 500)
+        return;
+    // Only painting: a click elsewhere now would work on the connection under us.
+    m_host.SetProgress(int(qMin<qint64>(m_done, m_progressMaximum)), QString::number(m_done) + m_suffix);
+    m_lastRefresh = m_clock.elapsed();
+}
+
+bool OrvRun::readTable(Member &member)
+{
+    orxheader &h = member.header;
+    m_table = h.table;
+    QFile file(member.path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(member.recordsAt)) {
+        damaged(member.path);
+        return false;
+    }
+    const int fields = h.fieldCount;
+    const bool origin = h.table == QLatin1String("origin");
+    int eventIdColumn = -1;
+    QList<int> timeColumns;
+    TD2D *view = nullptr;
+    if (m_viewOnly) {
+        if (!OrvViewFits(h, qint64(h.recordCount) + 1)) {
+            tooLarge(member.path, fields, qint64(h.recordCount) + 1);
+            return false;
+        }
+        view = &m_host.ViewTable(origin ? 1 : 2);
+        view->Init(fields, h.recordCount + 1);
+        QSet<QString> seen;
+        for (int i = 0; i < fields; ++i) {
+            view->SetCell(i, 0, h.fieldNames[i]);
+            const QString lower = h.fieldNames[i].toLower();
+            const bool isTime = origin ? lower == QLatin1String("origintime")
+                                       : lower == QLatin1String("itime") || lower == QLatin1String("amptime");
+            if (isTime && !seen.contains(lower)) {
+                seen.insert(lower);
+                timeColumns << i;
+            }
+        }
+    } else {
+        for (int i = 0; i < fields && eventIdColumn < 0; ++i)
+            if (h.fieldNames[i].toLower() == QLatin1String("eventid"))
+                eventIdColumn = i;
+    }
+
+    m_step = 1;
+    for (int row = 1;; ++row) {
+        const OrvReadStatus status = ReadOrvRecord(file, h, m_forms);
+        if (status == OrvReadStatus::End)
+            break;
+        if (status == OrvReadStatus::ShortText || status == OrvReadStatus::Unsupported)
+            return false;
+        if (status == OrvReadStatus::NulText) {
+            refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
+            return false;
+        }
+        if (status != OrvReadStatus::Ok) {
+            damaged(member.path);
+            return false;
+        }
+        progressStep();
+        if (view) {
+            // The count only sized the table; the records run to the end of the member.
+            if (row >= view->RowCount()) {
+                if (!OrvViewFits(h, qint64(row) + 1)) {
+                    view->Clear();
+                    tooLarge(member.path, fields, qint64(row) + 1);
+                    return false;
+                }
+                view->AddRows(1);
+            }
+            for (int i = 0; i < fields; ++i)
+                view->SetCell(i, row,
+                              timeColumns.contains(i) && !h.texts[i].isEmpty() ? calendarText(h.texts[i])
+                                                                               : h.texts[i]);
+            continue;
+        }
+        bool insert = true;
+        QString names, values, marks;
+        QVariantList params;
+        for (int i = 0; i < fields; ++i) {
+            if (h.nulls[i] || member.skip[i])
+                continue;
+            if (i == eventIdColumn && !applyEventIdRules(member, i, insert))
+                return false;
+            names += member.insertNames[i] + QLatin1Char(',');
+            values += h.literals[i] + QLatin1Char(',');
+            marks += QStringLiteral("?,");
+            params << h.values[i];
+        }
+        names.chop(1);
+        values.chop(1);
+        marks.chop(1);
+        if (insert) {
+            // The values are bound: one statement text serves every row of the same shape. The text
+            // with the values written out is what a failure reports.
+            const QString head = QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
+                                 QStringLiteral(") values (");
+            m_lastSql = head + values + QLatin1Char(')');
+            m_command->SetCommandText(head + marks + QLatin1Char(')'));
+            m_command->SetParams(params);
+            m_command->Execute();
+            if (m_stats)
+                ++m_stats->inserted;
+        }
+        ++m_step;
+    }
+    return true;
+}
+
+void OrvRun::showStatus()
+{
+    const orxheader &first = m_members.first().header;
+    m_host.ShowStatus(
+        QStringLiteral("Станции: ") + m_stationsText,
+        QStringLiteral("с ") + FormatDateTime(QStringLiteral("c"), first.periodStart, m_locale) +
+            QStringLiteral(" по ") + FormatDateTime(QStringLiteral("c"), first.periodEnd, m_locale),
+        m_version == OrvVersion::V10 ? QStringLiteral("Версия ORV: 1.0") : QStringLiteral("Версия ORV: 1.1"));
+}
+
+void OrvRun::run()
+{
+    QElapsedTimer started;
+    started.start();
+    m_host.ClearImportGrid();
+    // Set once the connection is open; it is closed whether it opened or not.
+    DbConnection *conn = nullptr;
+    bool opening = false;
+    QTemporaryDir unpacked;
+    const auto cleanup = qScopeGuard([&] {
+        m_host.HideProgress();
+        if (conn && m_inTransaction) {
+            try {
+                conn->RollbackTrans();
+            } catch (const DbError &) {
+            }
+        }
+        m_query.reset();
+        m_command.reset();
+        if (opening)
+            m_host.CloseOrx();
+        if (m_log && !m_logFailed && !m_log->commit())
+            MessageProc(m_host.Owner(), SafeWriteMessage(m_log->fileName(), m_log->errorString()),
+                        MB_ICONERROR, MB_OK);
+        unpacked.remove();
+    });
+    try {
+        if (!unpacked.isValid())
+            throw EFileError(QStringLiteral("Не удалось создать временную папку: ") + unpacked.errorString());
+        if (!unpack(unpacked.path()) || !readMembers(unpacked.path()))
+            return;
+        if (!m_viewOnly) {
+            opening = true;
+            if (!m_host.OpenOrx())
+                return;
+            conn = &m_host.OrxConnection();
+            m_query = std::make_unique<DbQuery>(conn);
+            m_command = std::make_unique<DbCommand>(conn);
+            m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); });
+            if (!tablesPresent())
+                return;
+            // Every column is looked up before the transaction: a failed lookup would spoil it on
+            // servers that give up a transaction at its first error.
+            for (const QString &table : std::as_const(m_system.tables))
+                for (Member &m : m_members)
+                    if (m.header.table == table && !probeColumns(m))
+                        return;
+            conn->BeginTrans();
+            m_inTransaction = true;
+            const bool both = m_system.tables.contains(QStringLiteral("origin")) &&
+                              m_system.tables.contains(QStringLiteral("arrival"));
+            if (both && !checkStations())
+                return;
+        }
+
+        m_host.ShowProgress();
+        m_progressShown = true;
+        m_progressMaximum = int(qMin<qint64>(m_total, INT_MAX));
+        m_host.SetProgressMaximum(m_progressMaximum);
+        m_suffix = QStringLiteral(" из ") + QString::number(m_total);
+        m_clock.start();
+
+        for (const QString &table : std::as_const(m_system.tables)) {
+            for (Member &m : m_members) {
+                if (m.header.table != table)
+                    continue;
+                if (!readTable(m))
+                    return;
+                break;
+            }
+        }
+        if (!m_viewOnly) {
+            conn->CommitTrans();
+            m_inTransaction = false;
+            if (m_stats)
+                m_stats->committed = true;
+        }
+        m_host.HideProgress();
+        showStatus();
+        if (m_viewOnly) {
+            if (m_stats)
+                m_stats->viewed = true;
+            return;
+        }
+        if (m_stats)
+            m_stats->renamed = int(m_unique->renames().size());
+        QString text = QStringLiteral("Готово!");
+        if (!m_unique->renames().isEmpty())
+            text += QStringLiteral("\r\rНекоторые EVENTID изменены, т.к. обнаружены совпадения!");
+        if (!m_skippedIds.isEmpty())
+            text +=
+                QStringLiteral("\r\rНарушена целостность данных (некоторые записи из ARRIVAL имеют EVENTID,\r"
+                               "отсутствующий в ORIGIN, эти записи пропущены, см. в ") +
+                m_host.ProgramFolder() + QStringLiteral("system/log_imp.txt).");
+        text += QStringLiteral("\r\rИмпорт занял ") +
+                FloatToStr(std::round(started.elapsed() / 10.0) / 100.0) + QStringLiteral(" секунд.");
+        MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
+    } catch (const std::exception &e) {
+        m_host.HideProgress();
+        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
+        const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
+        // A file only looked at touched no database: the failure is the file's.
+        if (m_viewOnly)
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: Не удалось прочитать файл \"") +
+                            QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +
+                            reason,
+                        MB_ICONERROR, MB_OK);
+        else
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
+                            QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
+                            QStringLiteral("; last sql = \r\r") + m_lastSql +
+                            QStringLiteral("\r\rСообщение об ошибке:\r") + reason,
+                        MB_ICONERROR, MB_OK);
+    }
+}
+
+} // namespace
+
+void ReadORV(OrvImportHost &Host, const QString &FileName, bool ViewOnly, OrvImportStats *Stats)
+{
+    OrvRun(Host, FileName, ViewOnly, Stats).run();
+}
