@@ -35,6 +35,9 @@ public:
     virtual bool next() = 0;
     // The value of the current row in the form the datasets hand out.
     virtual QVariant value(int column) const = 0;
+    // The same value as the typed field getters read it, and the text of a Text value.
+    virtual DbScalar scalar(int column) const { return ScalarOf(value(column)); }
+    virtual QString text(int column) const { return value(column).toString(); }
     // The current row appended to a static cursor's rows.
     virtual void appendRow(RowStore &rows) const
     {
