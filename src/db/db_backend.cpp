@@ -704,8 +704,8 @@ SqliteBackend::~SqliteBackend()
 
 void SqliteBackend::clearCache()
 {
-    for (sqlite3_stmt *s : std::as_const(m_cache))
-        sqlite3_finalize(s);
+    for (const Kept &k : std::as_const(m_cache))
+        sqlite3_finalize(k.statement);
     m_cache.clear();
     if (m_lastStmt)
         sqlite3_finalize(m_lastStmt);
@@ -720,8 +720,11 @@ sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
         m_lastStmt = nullptr;
         return s;
     }
-    if (sqlite3_stmt *cached = m_cache.take(sql))
-        return cached;
+    if (const auto kept = m_cache.constFind(sql); kept != m_cache.cend()) {
+        sqlite3_stmt *s = kept->statement;
+        m_cache.erase(kept);
+        return s;
+    }
     ++m_prepared;
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
@@ -749,12 +752,23 @@ void SqliteBackend::returnStatement(const QString &sql, sqlite3_stmt *stmt)
         sqlite3_finalize(stmt);
         return;
     }
-    // The statement just run is kept at hand; the one it displaces goes to the cache.
+    // The statement just run is kept at hand; the one it displaces goes to the cache, which makes room
+    // by the one least recently used, so that writers alternating between a few shapes keep them all
+    // prepared whatever ran before.
     if (m_lastStmt) {
-        if (m_cache.size() >= 64 || m_cache.contains(m_lastSql))
+        if (m_cache.contains(m_lastSql)) {
             sqlite3_finalize(m_lastStmt);
-        else
-            m_cache.insert(m_lastSql, m_lastStmt);
+        } else {
+            if (m_cache.size() >= kKeptStatements) {
+                auto oldest = m_cache.begin();
+                for (auto it = m_cache.begin(); it != m_cache.end(); ++it)
+                    if (it->used < oldest->used)
+                        oldest = it;
+                sqlite3_finalize(oldest->statement);
+                m_cache.erase(oldest);
+            }
+            m_cache.insert(m_lastSql, {m_lastStmt, ++m_uses});
+        }
     }
     m_lastStmt = stmt;
     m_lastSql = sql;
@@ -899,9 +913,18 @@ void OdbcBackend::returnStatement(std::unique_ptr<OdbcStatement> statement)
     SQLFreeStmt(statement->handle, SQL_CLOSE);
     SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
     // A schema change is not run twice alike, and a lost connection has no use for handles.
-    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.size() >= 64 ||
-        m_cache.contains(statement->sql))
+    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.contains(statement->sql))
         return;
+    // Room is made by the handle least recently used, as on SQLite.
+    if (m_cache.size() >= kKeptStatements) {
+        auto oldest = m_cache.begin();
+        for (auto it = m_cache.begin(); it != m_cache.end(); ++it)
+            if ((*it)->used < (*oldest)->used)
+                oldest = it;
+        delete *oldest;
+        m_cache.erase(oldest);
+    }
+    statement->used = ++m_uses;
     OdbcStatement *kept = statement.release();
     m_cache.insert(kept->sql, kept);
 }
