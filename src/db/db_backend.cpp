@@ -240,7 +240,13 @@ private:
     QString utf8Text(int i) const
     {
         const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-        return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, i));
+        const int bytes = sqlite3_column_bytes(m_stmt, i);
+        if (bytes == 0)
+            return QString::fromUtf8(p, 0);
+        // As a static cursor keeps its texts, a leading byte order mark included.
+        QString text(bytes, Qt::Uninitialized);
+        text.truncate(DecodeUtf8(p, bytes, reinterpret_cast<char16_t *>(text.data())));
+        return text;
     }
 
     void step()

@@ -137,10 +137,10 @@ bool matches(FieldType type, const QVariant &stored, const QVariant &wanted, Loc
 } // namespace
 
 // Field properties are read per row by the exporters: no copy of the column description.
+static const DbColumn kNoColumn;
 static const DbColumn &columnAt(const QList<DbColumn> &columns, int index)
 {
-    static const DbColumn none;
-    return index >= 0 && index < columns.size() ? columns.at(index) : none;
+    return index >= 0 && index < columns.size() ? columns.at(index) : kNoColumn;
 }
 
 QString DbField::FieldName() const
@@ -183,8 +183,11 @@ qint64 DbField::AsLargeInt() const
     const DbScalar s = m_query->currentScalar(m_index);
     if (s.kind == DbScalar::Null)
         return 0;
-    if (s.kind == DbScalar::Integer && !IsFloatFieldType(DataType()) && !IsDateFieldType(DataType()))
-        return s.integer;
+    if (s.kind == DbScalar::Integer) {
+        const FieldType type = DataType();
+        if (!IsFloatFieldType(type) && !IsDateFieldType(type))
+            return s.integer;
+    }
     return TField::AsLargeInt();
 }
 

@@ -5,6 +5,43 @@
 #include <algorithm>
 #include <new>
 
+namespace {
+
+// ASCII and two-byte sequences (Latin, Cyrillic), which every decoder reads alike, decoded without the
+// general decoder, which goes byte by byte; -1 at anything else.
+qsizetype decodeShortUtf8(const char *utf8, qsizetype bytes, char16_t *out)
+{
+    const auto *in = reinterpret_cast<const unsigned char *>(utf8);
+    const unsigned char *end = in + bytes;
+    char16_t *begin = out;
+    while (in < end) {
+        const unsigned char b = *in;
+        if (b < 0x80) {
+            *out++ = b;
+            ++in;
+        } else if (b >= 0xC2 && b <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80) {
+            *out++ = char16_t((b & 0x1F) << 6 | (in[1] & 0x3F));
+            in += 2;
+        } else {
+            return -1;
+        }
+    }
+    return out - begin;
+}
+
+} // namespace
+
+qsizetype DecodeUtf8(const char *utf8, qsizetype bytes, char16_t *out)
+{
+    const qsizetype length = decodeShortUtf8(utf8, bytes, out);
+    if (length >= 0)
+        return length;
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QChar *begin = reinterpret_cast<QChar *>(out);
+    return decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes)) - begin;
+}
+
 char16_t *RowStore::Chars::extend(qsizetype n)
 {
     if (m_size + n > m_capacity) {
@@ -245,12 +282,7 @@ void RowStore::appendUtf8(int column, const char *utf8, qsizetype bytes)
     }
     // Decoded straight into the column's buffer: UTF-16 takes no more units than UTF-8 takes bytes.
     const qsizetype start = c.chars.size();
-    // A leading byte order mark is part of the text, as QString::fromUtf8 keeps it.
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QChar *begin = reinterpret_cast<QChar *>(c.chars.extend(bytes));
-    const QChar *end = decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes));
-    const qsizetype length = end - begin;
+    const qsizetype length = DecodeUtf8(utf8, bytes, c.chars.extend(bytes));
     c.chars.truncate(start + length);
     c.starts.push_back(start);
     c.lengths.push_back(length);

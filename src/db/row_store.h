@@ -21,6 +21,10 @@ struct DbScalar
 // A QVariant's value as a DbScalar.
 DbScalar ScalarOf(const QVariant &v);
 
+// A text of the database, UTF-8, made UTF-16 in out (room for as many units as there are bytes); the units
+// written. A leading byte order mark is a character of the text, kept (QString::fromUtf8 drops it).
+qsizetype DecodeUtf8(const char *utf8, qsizetype bytes, char16_t *out);
+
 // The rows of a client-side static cursor, kept column by column. A column whose values are all
 // integers, all numbers or all texts (NULL allowed) keeps them in a plain array, a third of the memory of
 // one QVariant each, which is most of what a large fetch spends; the texts of a column share one buffer,

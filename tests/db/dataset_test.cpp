@@ -792,4 +792,20 @@ TYPED_TEST(DataSetTest, AlternatingShapesStayPreparedAfterManyOthers)
     EXPECT_EQ(count.Field(3)->AsInteger(), 20);
 }
 
+// A text that begins with a byte order mark keeps it as its first character on every kind of dataset.
+TYPED_TEST(DataSetTest, LeadingByteOrderMarkIsPartOfTheText)
+{
+    exec(*this->db, "create table t (id integer, s varchar(20), primary key (id))");
+    const QString text = u"\uFEFFПЕТ"_s;
+    exec(*this->db, u"insert into t (id,s) values (1,?)"_s, {text});
+    for (const bool forwardOnly : {false, true}) {
+        DbQuery q(this->db.get());
+        q.SetForwardOnly(forwardOnly);
+        q.SetSQL(u"select s from t"_s);
+        q.Open();
+        EXPECT_EQ(q.Field(0)->AsString(), text) << forwardOnly;
+        EXPECT_EQ(q.Field(0)->Value(), QVariant(text)) << forwardOnly;
+    }
+}
+
 } // namespace
