@@ -808,4 +808,23 @@ TYPED_TEST(DataSetTest, LeadingByteOrderMarkIsPartOfTheText)
     }
 }
 
+// A field set while editing is announced to whatever listens, connected before or after the first edit;
+// nothing listening costs nothing.
+TYPED_TEST(DataSetTest, FieldChangesReachTheirListeners)
+{
+    exec(*this->db, "create table c (id integer, s varchar(20), primary key (id))");
+    auto q = this->query(u"select * from c"_s);
+    q->Append();
+    q->FieldByName(u"id"_s)->SetValue(1);
+    QList<int> early, late;
+    QObject::connect(q.get(), &DbQuery::fieldChanged, [&](int index) { early << index; });
+    q->FieldByName(u"s"_s)->SetValue(u"а"_s);
+    QObject::connect(q.get(), &DbQuery::fieldChanged, [&](int index) { late << index; });
+    q->FieldByName(u"id"_s)->SetValue(2);
+    q->Post();
+    EXPECT_EQ(early, (QList<int>{1, 0}));
+    EXPECT_EQ(late, (QList<int>{0}));
+    EXPECT_EQ(this->query(u"select id from c"_s)->Field(0)->AsInteger(), 2);
+}
+
 } // namespace
