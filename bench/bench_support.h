@@ -9,6 +9,7 @@
 #include "db/db_backend.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/jet_sqlite.h"
 #include "db/sql_literals.h"
 #include "exchange/orv/orv_export.h"
 #include "exchange/orv/orv_import.h"
@@ -18,7 +19,16 @@
 #include "products/bulletin_report.h"
 #include "products/orx_summary.h"
 
+#include <QDateTime>
+#include <QIODevice>
+
+#include <benchmark/benchmark.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
+
+#include <map>
+#include <vector>
 
 // The report window's host; a bench names the databases, the filters and the program folder.
 class QuietReportHost : public ReportHost
@@ -238,3 +248,432 @@ inline void BindSqliteRow(sqlite3_stmt *St, const QVariantList &Row)
             sqlite3_bind_text(St, c + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
     }
 }
+
+// ---------------------------------------------------------------------------------------------------
+// The raw baselines, set up as fairly as the layer sets itself up: a SQLite file opened as Qt's driver
+// opens it, a PostgreSQL source reached as the layer reaches it (one round trip a statement), each
+// statement shape prepared once, writes in one transaction.
+
+// A SQLite file opened as Qt's driver opens one (read-write, without SQLite's own mutex, as a connection
+// serves one thread), with the Jet functions and the collation the layer gives its text columns; null
+// when it cannot be opened.
+inline sqlite3 *OpenRawSqlite(const QString &Path)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(Path.toUtf8().constData(), &db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK ||
+        !RegisterJetFunctions(db)) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    return db;
+}
+
+// A SQLite file through sqlite3 itself, opened as above; every value of every row read.
+class RawSqlite
+{
+public:
+    explicit RawSqlite(const QString &Path) : m_db(OpenRawSqlite(Path))
+    {
+        if (!m_db)
+            throw DbError(QStringLiteral("cannot open ") + Path);
+    }
+    ~RawSqlite()
+    {
+        for (const auto &shape : m_shapes)
+            sqlite3_finalize(shape.second);
+        sqlite3_close(m_db);
+    }
+    RawSqlite(const RawSqlite &) = delete;
+    RawSqlite &operator=(const RawSqlite &) = delete;
+    sqlite3 *handle() const { return m_db; }
+
+    // The rows of a statement prepared for this one run; each row kept as values when Keep is given,
+    // written as a line of text when Out is given. Returns the row count.
+    qint64 read(const QString &Sql, QIODevice *Out = nullptr, std::vector<QVariantList> *Keep = nullptr)
+    {
+        sqlite3_stmt *st = prepare(Sql);
+        const qint64 rows = stepAll(st, Out, Keep);
+        sqlite3_finalize(st);
+        return rows;
+    }
+
+    // The same for a statement shape with "?" markers, prepared once on this connection.
+    qint64 readShape(const QString &Shape, const QVariantList &Params,
+                     std::vector<QVariantList> *Keep = nullptr)
+    {
+        sqlite3_stmt *&st = m_shapes[Shape];
+        if (!st)
+            st = prepare(Shape);
+        BindSqliteRow(st, Params);
+        const qint64 rows = stepAll(st, nullptr, Keep);
+        sqlite3_reset(st);
+        return rows;
+    }
+
+    void exec(const QString &Sql)
+    {
+        char *error = nullptr;
+        if (sqlite3_exec(m_db, Sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK) {
+            const QString message = QString::fromUtf8(error ? error : "?");
+            sqlite3_free(error);
+            throw DbError(Sql + QStringLiteral(": ") + message);
+        }
+    }
+
+    // Every row through one statement with "?" markers, prepared once.
+    void insertRows(const QString &Sql, const std::vector<QVariantList> &Rows)
+    {
+        sqlite3_stmt *st = prepare(Sql);
+        for (const QVariantList &row : Rows) {
+            BindSqliteRow(st, row);
+            if (sqlite3_step(st) != SQLITE_DONE) {
+                const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+                sqlite3_finalize(st);
+                throw DbError(message);
+            }
+            sqlite3_reset(st);
+        }
+        sqlite3_finalize(st);
+    }
+
+private:
+    sqlite3_stmt *prepare(const QString &Sql)
+    {
+        sqlite3_stmt *st = nullptr;
+        if (sqlite3_prepare_v2(m_db, Sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
+            throw DbError(Sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(m_db)));
+        return st;
+    }
+
+    qint64 stepAll(sqlite3_stmt *st, QIODevice *Out, std::vector<QVariantList> *Keep)
+    {
+        qint64 rows = 0;
+        QByteArray line;
+        const int columns = sqlite3_column_count(st);
+        int rc;
+        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            ++rows;
+            line.clear();
+            QVariantList row;
+            for (int c = 0; c < columns; ++c) {
+                if (c && Out)
+                    line += ';';
+                switch (sqlite3_column_type(st, c)) {
+                case SQLITE_INTEGER:
+                    if (Keep)
+                        row << QVariant(qlonglong(sqlite3_column_int64(st, c)));
+                    if (Out)
+                        line += QByteArray::number(sqlite3_column_int64(st, c));
+                    else
+                        benchmark::DoNotOptimize(sqlite3_column_int64(st, c));
+                    break;
+                case SQLITE_FLOAT:
+                    if (Keep)
+                        row << QVariant(sqlite3_column_double(st, c));
+                    if (Out)
+                        line += QByteArray::number(sqlite3_column_double(st, c), 'g', 15);
+                    else
+                        benchmark::DoNotOptimize(sqlite3_column_double(st, c));
+                    break;
+                case SQLITE_TEXT: {
+                    const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
+                    const int bytes = sqlite3_column_bytes(st, c);
+                    if (Keep)
+                        row << QVariant(QString::fromUtf8(text, bytes));
+                    if (Out)
+                        line.append(text, bytes);
+                    else
+                        benchmark::DoNotOptimize(std::string(text, std::size_t(bytes)));
+                    break;
+                }
+                default:
+                    if (Keep)
+                        row << QVariant();
+                    break;
+                }
+            }
+            if (Keep)
+                Keep->push_back(std::move(row));
+            if (Out) {
+                line += "\r\n";
+                Out->write(line);
+            }
+        }
+        if (rc != SQLITE_DONE)
+            throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)));
+        return rows;
+    }
+
+    sqlite3 *m_db;
+    std::map<QString, sqlite3_stmt *> m_shapes;
+};
+
+// A PostgreSQL source through psqlODBC's own API, connected as the layer connects (UseServerSidePrepare=0:
+// one round trip a statement). Reads run with SQLExecDirect; rows of one shape go through one prepared
+// statement with bound values, each run one round trip.
+class RawOdbc
+{
+public:
+    // Source: "DSN=...[;Database=...][;options]".
+    RawOdbc(const QString &Source, const QString &User, const QString &Password)
+    {
+        SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &m_env);
+        SQLSetEnvAttr(m_env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+        SQLAllocHandle(SQL_HANDLE_DBC, m_env, &m_dbc);
+        QString text = Source;
+        if (!text.contains(QLatin1String("UseServerSidePrepare"), Qt::CaseInsensitive))
+            text += QLatin1String(";UseServerSidePrepare=0");
+        text += QStringLiteral(";UID=%1;PWD=%2").arg(User, Password);
+        const std::u16string connect = text.toStdU16String();
+        if (!SQL_SUCCEEDED(SQLDriverConnectW(
+                m_dbc, nullptr, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(connect.c_str())),
+                SQL_NTS, nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT)))
+            fail(SQL_HANDLE_DBC, m_dbc, QStringLiteral("connect"));
+    }
+    ~RawOdbc()
+    {
+        for (const auto &shape : m_shapes)
+            SQLFreeHandle(SQL_HANDLE_STMT, shape.second);
+        SQLDisconnect(m_dbc);
+        SQLFreeHandle(SQL_HANDLE_DBC, m_dbc);
+        SQLFreeHandle(SQL_HANDLE_ENV, m_env);
+    }
+    RawOdbc(const RawOdbc &) = delete;
+    RawOdbc &operator=(const RawOdbc &) = delete;
+
+    // The rows of a statement, every value read in its column's type (texts as UTF-16, as the layer
+    // reads them); each row kept as values when Keep is given, written as a line of text when Out is
+    // given (then every value is read as text). Returns the row count.
+    qint64 read(const QString &Sql, QIODevice *Out = nullptr, std::vector<QVariantList> *Keep = nullptr)
+    {
+        SQLHSTMT st = execDirect(Sql);
+        const qint64 rows = fetchAll(st, Out, Keep);
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        return rows;
+    }
+
+    // The same for a statement shape with "?" markers: prepared once on this connection, each run
+    // binding Params (integers, numbers and texts).
+    qint64 readShape(const QString &Shape, const QVariantList &Params,
+                     std::vector<QVariantList> *Keep = nullptr)
+    {
+        SQLHSTMT &st = m_shapes[Shape];
+        if (!st) {
+            SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
+            const std::u16string text = Shape.toStdU16String();
+            if (!SQL_SUCCEEDED(SQLPrepareW(
+                    st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
+                fail(SQL_HANDLE_STMT, st, Shape);
+        }
+        std::vector<Bound> values(size_t(Params.size()));
+        for (SQLUSMALLINT c = 0; c < SQLUSMALLINT(Params.size()); ++c)
+            bind(st, c, Params[c], Params[c].metaType(), values[c], Shape);
+        if (!SQL_SUCCEEDED(SQLExecute(st)))
+            fail(SQL_HANDLE_STMT, st, Shape);
+        const qint64 rows = fetchAll(st, nullptr, Keep);
+        SQLFreeStmt(st, SQL_CLOSE);
+        SQLFreeStmt(st, SQL_RESET_PARAMS);
+        return rows;
+    }
+
+private:
+    qint64 fetchAll(SQLHSTMT st, QIODevice *Out, std::vector<QVariantList> *Keep)
+    {
+        SQLSMALLINT columns = 0;
+        SQLNumResultCols(st, &columns);
+        std::vector<SQLSMALLINT> types(size_t(columns), 0);
+        for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c) {
+            SQLSMALLINT nameLength = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            SQLDescribeColW(st, c, nullptr, 0, &nameLength, &types[c - 1], &size, &digits, &nullable);
+        }
+        qint64 rows = 0;
+        QByteArray line;
+        SQLWCHAR wide[2048];
+        while (SQL_SUCCEEDED(SQLFetch(st))) {
+            ++rows;
+            line.clear();
+            QVariantList row;
+            for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c) {
+                SQLLEN indicator = 0;
+                if (Out && !Keep) {
+                    if (c > 1)
+                        line += ';';
+                    SQLGetData(st, c, SQL_C_WCHAR, wide, sizeof wide, &indicator);
+                    if (indicator > 0)
+                        line += QStringView(reinterpret_cast<const char16_t *>(wide),
+                                            qMin<qsizetype>(indicator / 2, qsizetype(std::size(wide)) - 1))
+                                    .toUtf8();
+                    continue;
+                }
+                QVariant v;
+                switch (types[c - 1]) {
+                case SQL_SMALLINT:
+                case SQL_INTEGER:
+                case SQL_BIGINT:
+                case SQL_TINYINT:
+                case SQL_BIT: {
+                    SQLBIGINT n = 0;
+                    SQLGetData(st, c, SQL_C_SBIGINT, &n, 0, &indicator);
+                    if (Keep)
+                        v = qlonglong(n);
+                    benchmark::DoNotOptimize(n);
+                    break;
+                }
+                case SQL_REAL:
+                case SQL_FLOAT:
+                case SQL_DOUBLE:
+                case SQL_NUMERIC:
+                case SQL_DECIMAL: {
+                    double d = 0;
+                    SQLGetData(st, c, SQL_C_DOUBLE, &d, 0, &indicator);
+                    if (Keep)
+                        v = d;
+                    benchmark::DoNotOptimize(d);
+                    break;
+                }
+                case SQL_TYPE_TIMESTAMP:
+                case SQL_TYPE_DATE:
+                case SQL_TYPE_TIME: {
+                    SQL_TIMESTAMP_STRUCT t{};
+                    SQLGetData(st, c, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator);
+                    if (Keep)
+                        v = QDateTime(QDate(t.year, t.month, t.day),
+                                      QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000)));
+                    benchmark::DoNotOptimize(t);
+                    break;
+                }
+                default: {
+                    SQLGetData(st, c, SQL_C_WCHAR, wide, sizeof wide, &indicator);
+                    if (Keep && indicator >= 0)
+                        v = QString::fromUtf16(
+                            reinterpret_cast<const char16_t *>(wide),
+                            qMin<qsizetype>(indicator / 2, qsizetype(std::size(wide)) - 1));
+                    break;
+                }
+                }
+                if (!Keep)
+                    continue;
+                if (indicator == SQL_NULL_DATA)
+                    v = QVariant();
+                row << v;
+                if (Out) {
+                    if (c > 1)
+                        line += ';';
+                    line += v.toString().toUtf8();
+                }
+            }
+            if (Keep)
+                Keep->push_back(std::move(row));
+            if (Out) {
+                line += "\r\n";
+                Out->write(line);
+            }
+        }
+        return rows;
+    }
+
+public:
+    void exec(const QString &Sql) { SQLFreeHandle(SQL_HANDLE_STMT, execDirect(Sql)); }
+
+    // Writes between these are one transaction.
+    void begin()
+    {
+        SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+    }
+    void commit()
+    {
+        if (!SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_dbc, SQL_COMMIT)))
+            fail(SQL_HANDLE_DBC, m_dbc, QStringLiteral("commit"));
+        SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    }
+
+    // Every row through one statement with "?" markers, prepared once, each run binding the row's values
+    // by their types; a NULL takes the type of its column (Types, one per marker).
+    void insertRows(const QString &Sql, const std::vector<QVariantList> &Rows, const QList<QMetaType> &Types)
+    {
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
+        const std::u16string text = Sql.toStdU16String();
+        if (!SQL_SUCCEEDED(
+                SQLPrepareW(st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
+            fail(SQL_HANDLE_STMT, st, Sql);
+        std::vector<Bound> values(size_t(Types.size()));
+        for (const QVariantList &row : Rows) {
+            for (SQLUSMALLINT c = 0; c < SQLUSMALLINT(Types.size()); ++c)
+                bind(st, c, row[c], Types[c], values[c], Sql);
+            if (!SQL_SUCCEEDED(SQLExecute(st)))
+                fail(SQL_HANDLE_STMT, st, Sql);
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+    }
+
+private:
+    // A bound value, alive until the statement ran.
+    struct Bound
+    {
+        SQLBIGINT integer = 0;
+        double number = 0;
+        SQL_TIMESTAMP_STRUCT timestamp{};
+        std::u16string text;
+        SQLLEN indicator = 0;
+    };
+
+    // Marker c (from 0) bound to v by its type; a NULL takes the type given.
+    static void bind(SQLHSTMT st, SQLUSMALLINT c, const QVariant &v, QMetaType NullType, Bound &b,
+                     const QString &Sql)
+    {
+        const int type = v.isNull() ? NullType.id() : v.typeId();
+        b.indicator = v.isNull() ? SQL_NULL_DATA : 0;
+        SQLRETURN rc;
+        if (type == QMetaType::LongLong || type == QMetaType::Int) {
+            b.integer = v.toLongLong();
+            rc = SQLBindParameter(st, c + 1, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0, &b.integer, 0,
+                                  &b.indicator);
+        } else if (type == QMetaType::Double) {
+            b.number = v.toDouble();
+            rc = SQLBindParameter(st, c + 1, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0, &b.number, 0,
+                                  &b.indicator);
+        } else if (type == QMetaType::QDateTime) {
+            const QDateTime d = v.toDateTime();
+            b.timestamp = {SQLSMALLINT(d.date().year()),          SQLUSMALLINT(d.date().month()),
+                           SQLUSMALLINT(d.date().day()),          SQLUSMALLINT(d.time().hour()),
+                           SQLUSMALLINT(d.time().minute()),       SQLUSMALLINT(d.time().second()),
+                           SQLUINTEGER(d.time().msec()) * 1000000};
+            rc = SQLBindParameter(st, c + 1, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP, SQL_TYPE_TIMESTAMP, 23, 3,
+                                  &b.timestamp, 0, &b.indicator);
+        } else {
+            b.text = v.toString().toStdU16String();
+            if (!v.isNull())
+                b.indicator = SQLLEN(b.text.size() * 2);
+            rc = SQLBindParameter(st, c + 1, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                                  qMax<SQLULEN>(b.text.size(), 1), 0, b.text.data(),
+                                  SQLLEN(b.text.size() * 2), &b.indicator);
+        }
+        if (!SQL_SUCCEEDED(rc))
+            fail(SQL_HANDLE_STMT, st, Sql);
+    }
+
+    SQLHSTMT execDirect(const QString &Sql)
+    {
+        SQLHSTMT st = SQL_NULL_HSTMT;
+        SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
+        const std::u16string text = Sql.toStdU16String();
+        const SQLRETURN rc =
+            SQLExecDirectW(st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS);
+        if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
+            fail(SQL_HANDLE_STMT, st, Sql);
+        return st;
+    }
+
+    [[noreturn]] static void fail(SQLSMALLINT Kind, SQLHANDLE Handle, const QString &What)
+    {
+        throw DbError(What + QStringLiteral(": ") + OdbcBackend::diagnostics(Kind, Handle));
+    }
+
+    SQLHENV m_env = SQL_NULL_HENV;
+    SQLHDBC m_dbc = SQL_NULL_HDBC;
+    std::map<QString, SQLHSTMT> m_shapes;
+};

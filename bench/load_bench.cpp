@@ -38,10 +38,6 @@
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QSqlRecord>
 #include <QTemporaryDir>
 #include <QUuid>
 
@@ -221,139 +217,39 @@ QString freshFile(const QString &path)
 }
 
 // ---------------------------------------------------------------------------------------------------
-// Raw access: sqlite3 on a file (with the collation the layer gives its texts), Qt's ODBC driver on the
-// server. Every value of every row is read.
+// Raw access (bench_support.h): sqlite3 on a file as Qt's driver opens it (with the collation the layer
+// gives its texts), psqlODBC's own API on the server at one round trip a statement. Every value of every
+// row is read.
 
 class Raw
 {
 public:
-    explicit Raw(bool pg, const QString &source) : m_pg(pg)
+    explicit Raw(bool pg, const QString &source)
     {
-        if (!pg) {
-            if (sqlite3_open(source.toUtf8().constData(), &m_db) != SQLITE_OK || !RegisterJetFunctions(m_db))
-                die(QStringLiteral("cannot open ") + source);
-            return;
-        }
-        m_name = QStringLiteral("raw_") + QUuid::createUuid().toString(QUuid::Id128);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QODBC"), m_name);
-        // Qt's ODBC driver takes the DSN by its bare name.
-        db.setDatabaseName(source.mid(4));
-        if (!db.open(pgUser(), pgPassword()))
-            die(db.lastError().text());
+        if (pg)
+            m_server = std::make_unique<RawOdbc>(source, pgUser(), pgPassword());
+        else
+            m_file = std::make_unique<RawSqlite>(source);
     }
-    ~Raw()
-    {
-        if (m_db)
-            sqlite3_close(m_db);
-        if (!m_name.isEmpty()) {
-            QSqlDatabase::database(m_name).close();
-            QSqlDatabase::removeDatabase(m_name);
-        }
-    }
-    Raw(const Raw &) = delete;
-    Raw &operator=(const Raw &) = delete;
 
     // The rows of a statement; each also as a line of text into out when given. Returns the row count.
     qint64 read(const QString &sql, QIODevice *out = nullptr, std::vector<QVariantList> *keep = nullptr)
     {
-        qint64 rows = 0;
-        QByteArray line;
-        if (!m_pg) {
-            sqlite3_stmt *st = nullptr;
-            if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
-                die(sql + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(m_db)));
-            const int columns = sqlite3_column_count(st);
-            while (sqlite3_step(st) == SQLITE_ROW) {
-                ++rows;
-                line.clear();
-                QVariantList row;
-                for (int c = 0; c < columns; ++c) {
-                    if (c && out)
-                        line += ';';
-                    switch (sqlite3_column_type(st, c)) {
-                    case SQLITE_INTEGER:
-                        if (keep)
-                            row << QVariant(qlonglong(sqlite3_column_int64(st, c)));
-                        if (out)
-                            line += QByteArray::number(sqlite3_column_int64(st, c));
-                        else
-                            benchmark::DoNotOptimize(sqlite3_column_int64(st, c));
-                        break;
-                    case SQLITE_FLOAT:
-                        if (keep)
-                            row << QVariant(sqlite3_column_double(st, c));
-                        if (out)
-                            line += QByteArray::number(sqlite3_column_double(st, c), 'g', 15);
-                        else
-                            benchmark::DoNotOptimize(sqlite3_column_double(st, c));
-                        break;
-                    case SQLITE_TEXT: {
-                        const char *text = reinterpret_cast<const char *>(sqlite3_column_text(st, c));
-                        const int bytes = sqlite3_column_bytes(st, c);
-                        if (keep)
-                            row << QVariant(QString::fromUtf8(text, bytes));
-                        if (out)
-                            line.append(text, bytes);
-                        else
-                            benchmark::DoNotOptimize(std::string(text, std::size_t(bytes)));
-                        break;
-                    }
-                    default:
-                        if (keep)
-                            row << QVariant();
-                        break;
-                    }
-                }
-                if (keep)
-                    keep->push_back(row);
-                if (out) {
-                    line += "\r\n";
-                    out->write(line);
-                }
-            }
-            sqlite3_finalize(st);
-            return rows;
-        }
-        QSqlQuery q(QSqlDatabase::database(m_name));
-        q.setForwardOnly(true);
-        if (!q.exec(sql))
-            die(sql + QStringLiteral(": ") + q.lastError().text());
-        const int columns = q.record().count();
-        while (q.next()) {
-            ++rows;
-            line.clear();
-            QVariantList row;
-            for (int c = 0; c < columns; ++c) {
-                const QVariant v = q.value(c);
-                if (keep)
-                    row << v;
-                if (out) {
-                    if (c)
-                        line += ';';
-                    line += v.toString().toUtf8();
-                }
-            }
-            if (keep)
-                keep->push_back(row);
-            if (out) {
-                line += "\r\n";
-                out->write(line);
-            }
-        }
-        return rows;
+        return m_file ? m_file->read(sql, out, keep) : m_server->read(sql, out, keep);
+    }
+
+    // A statement shape with "?" markers, prepared once on this connection, run with these values.
+    qint64 readShape(const QString &shape, const QVariantList &params)
+    {
+        return m_file ? m_file->readShape(shape, params) : m_server->readShape(shape, params);
     }
 
     void exec(const QString &sql)
     {
-        if (!m_pg) {
-            char *error = nullptr;
-            if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &error) != SQLITE_OK)
-                die(sql + QStringLiteral(": ") + QString::fromUtf8(error ? error : "?"));
-            return;
-        }
-        QSqlQuery q(QSqlDatabase::database(m_name));
-        if (!q.exec(sql))
-            die(sql + QStringLiteral(": ") + q.lastError().text());
+        if (m_file)
+            m_file->exec(sql);
+        else
+            m_server->exec(sql);
     }
 
     // A plain table of the rows' shape (no keys, no counters), and the rows in it with one bound insert
@@ -382,38 +278,20 @@ public:
         exec(QStringLiteral("create table %1 (%2)").arg(table, defs.join(QLatin1Char(','))));
         const QString sql =
             QStringLiteral("insert into %1 values (%2)").arg(table, marks.join(QLatin1Char(',')));
-        if (!m_pg) {
-            exec(QStringLiteral("begin"));
-            sqlite3_stmt *st = nullptr;
-            if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) != SQLITE_OK)
-                die(QString::fromUtf8(sqlite3_errmsg(m_db)));
-            for (const QVariantList &row : rows) {
-                BindSqliteRow(st, row);
-                if (sqlite3_step(st) != SQLITE_DONE)
-                    die(QString::fromUtf8(sqlite3_errmsg(m_db)));
-                sqlite3_reset(st);
-            }
-            sqlite3_finalize(st);
-            exec(QStringLiteral("commit"));
+        if (m_file) {
+            m_file->exec(QStringLiteral("begin"));
+            m_file->insertRows(sql, rows);
+            m_file->exec(QStringLiteral("commit"));
             return;
         }
-        QSqlDatabase db = QSqlDatabase::database(m_name);
-        db.transaction();
-        QSqlQuery q(db);
-        q.prepare(sql);
-        for (const QVariantList &row : rows) {
-            for (int c = 0; c < int(columns); ++c)
-                q.bindValue(c, row[c].isNull() ? QVariant(types[c]) : row[c]);
-            if (!q.exec())
-                die(q.lastError().text());
-        }
-        db.commit();
+        m_server->begin();
+        m_server->insertRows(sql, rows, types);
+        m_server->commit();
     }
 
 private:
-    bool m_pg;
-    sqlite3 *m_db = nullptr;
-    QString m_name;
+    std::unique_ptr<RawSqlite> m_file;
+    std::unique_ptr<RawOdbc> m_server;
 };
 
 // ---------------------------------------------------------------------------------------------------
@@ -509,6 +387,8 @@ struct Network
               QStringLiteral("sitechan"), QStringLiteral("networks"), QStringLiteral("lastid")})
             copyRows(*source, *server, table);
         createOrxIndexes(*server);
+        // Statistics, as the demo file has them.
+        execute(*server, QStringLiteral("analyze"));
         pgBulletin = std::make_unique<PgDatabase>();
         auto bulletinFile = connectTo(false, bulletin);
         auto bulletinServer = connectTo(true, pgBulletin->source());
@@ -682,7 +562,8 @@ void BM_Bulletin(benchmark::State &state, bool pg, Network &net)
     state.counters["statements"] = double(stats.statements.size());
 }
 
-// The bulletin's statements run raw, every value read.
+// The bulletin's statements run raw, every value read. As a program written for them would, the raw side
+// runs each shape as one prepared statement with the compared values bound (the layer does as much).
 void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
 {
     const QStringList &statements = bulletinStatements[{int(state.range(2)), int(pg)}];
@@ -690,12 +571,15 @@ void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
         fail(state, "run BM_Bulletin first");
         return;
     }
+    std::vector<LiftedStatement> shapes;
+    for (const QString &sql : statements)
+        shapes.push_back(LiftComparedLiterals(sql));
     PeakMemory memory;
     qint64 rows = 0;
     for (auto _ : state) {
         Raw raw(pg, net.orxSource(pg));
-        for (const QString &sql : statements)
-            rows += raw.read(sql);
+        for (const LiftedStatement &shape : shapes)
+            rows += raw.readShape(shape.text, shape.parameters({}));
     }
     memory.report(state);
     state.counters["rows"] = double(rows) / double(state.iterations());

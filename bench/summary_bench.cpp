@@ -1,7 +1,8 @@
 // What the user waits for after "Создать сводку": the daily summary of a busy day on a station bulletin
 // database, and the same day with ten times the data; on a SQLite file, and on PostgreSQL through
 // psqlODBC when BRENVALE_TEST_PG_DSN, _USER and _PASSWORD name a server (tests/support/pg_server.sh
-// starts one).
+// starts one). Beside each, the same statements run raw (bench_support.h): each shape prepared once,
+// every value of every row read, the rows the summary walks taken from the results; no telegram made.
 
 #include "bench_support.h"
 #include "db/db_command.h"
@@ -120,6 +121,8 @@ public:
             CopyTableRows(*file, *server, tables.Field(0)->AsString());
         }
         server->CommitTrans();
+        // Statistics, as a working database has them.
+        execute(*server, QStringLiteral("ANALYZE"));
     }
 
     ~ServerDay()
@@ -251,10 +254,111 @@ template <bool OnServer> void BM_Summary(benchmark::State &state)
     state.counters["measurements"] = day.demo.measurements;
 }
 
+// The statements of SvodkaProc for the day, run raw on Db (RawSqlite or RawOdbc): the day's stations;
+// for each its first event number and whether an earlier day has it, its events, each event's readings
+// and each reading's measurements, the texts of the day and the wave designations. The Jet statements
+// are written with "?" where the summary writes a value, and translated once as the layer translates
+// them. Returns the rows read.
+template <class Db> qint64 RawSummary(Db &db, SqlBackend kind, const QString &day)
+{
+    const SqlDialect dialect(kind);
+    const auto shape = [&](const QString &jet) { return dialect.translate(jet).value(0); };
+    const QString bulletin = QStringLiteral("[Станционный бюллетень]");
+    const QString stationsSql = shape(QStringLiteral("SELECT distinct Station_Cod FROM ") + bulletin +
+                                      QStringLiteral(" WHERE [Date] = ") + day);
+    const QString firstSql =
+        shape(QStringLiteral("SELECT min(N_equake) as min_num FROM ") + bulletin +
+              QStringLiteral(" WHERE [Date] = ") + day + QStringLiteral(" and Station_Cod=?"));
+    const QString earlierSql = shape(QStringLiteral("SELECT count(N_equake) as cnt FROM ") + bulletin +
+                                     QStringLiteral(" WHERE [Date] < ") + day +
+                                     QStringLiteral(" AND N_equake = ? and Station_Cod=?"));
+    const auto eventsSql = [&](bool exclude) {
+        return shape(
+            QStringLiteral("SELECT num,[time],dec,lat,lon,depdp,deltagr,deltakm,comment FROM [События] "
+                           "WHERE num in (SELECT distinct N_equake FROM ") +
+            bulletin + QStringLiteral(" WHERE [Date] = ") + day +
+            (exclude ? QStringLiteral(" AND N_equake<>?") : QString()) +
+            QStringLiteral(" and Station_Cod=?) order by num"));
+    };
+    const QString allEventsSql = eventsSql(false), laterEventsSql = eventsSql(true);
+    const QString readingsSql = shape(
+        QStringLiteral("SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,Channel_Cod,"
+                       "Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,FM_EW,(Switch(((UCase(phase)="
+                       "'LR') Or (UCase(phase)='LRM') Or (UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,True,"
+                       "1)) AS tpph FROM ") +
+        bulletin + QStringLiteral(" WHERE N_equake=? and Station_Cod=?) ORDER BY tpph,ArrTime,ArrDec"));
+    const QString measurementsSql =
+        shape(QStringLiteral("select * from [Динамические замеры] where arid=? order by TimeXM,DecXm"));
+    const QString textsSql =
+        shape(QStringLiteral("SELECT distinct StrQuake from [События] INNER JOIN ") + bulletin +
+              QStringLiteral(" ON События.num = [Станционный бюллетень].N_equake WHERE Station_Cod=? and "
+                             "(([Станционный бюллетень].[Date] = ") +
+              day + QStringLiteral(") And (StrQuake is not null))"));
+    const QString wavesSql = shape(QStringLiteral("Select iphase,Phase from [Обозначения волн]"));
+
+    qint64 rows = 0;
+    std::vector<QVariantList> stations;
+    rows += db.readShape(stationsSql, {}, &stations);
+    for (const QVariantList &station : stations) {
+        const QVariant code = station.value(0);
+        std::vector<QVariantList> first, earlier, events;
+        rows += db.readShape(firstSql, {code}, &first);
+        bool exclude = false;
+        if (!first.empty() && !first.front().value(0).isNull()) {
+            rows += db.readShape(earlierSql, {first.front().value(0), code}, &earlier);
+            exclude = !earlier.empty() && earlier.front().value(0).toLongLong() > 0;
+        }
+        rows += exclude ? db.readShape(laterEventsSql, {first.front().value(0), code}, &events)
+                        : db.readShape(allEventsSql, {code}, &events);
+        for (const QVariantList &event : events) {
+            std::vector<QVariantList> readings;
+            rows += db.readShape(readingsSql, {event.value(0), code}, &readings);
+            for (const QVariantList &reading : readings)
+                rows += db.readShape(measurementsSql, {reading.value(0)});
+        }
+        rows += db.readShape(textsSql, {code});
+        rows += db.readShape(wavesSql, {});
+    }
+    return rows;
+}
+
+template <bool OnServer> void BM_SummaryRaw(benchmark::State &state)
+{
+    BusyDay &day = busyDay(int(state.range(0)));
+    QString from, to;
+    SqlDateRangeLiterals(OnServer, day.day, day.day, from, to);
+    qint64 rows = 0;
+    if (OnServer) {
+        if (!ServerDay::available()) {
+            state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+            return;
+        }
+        auto &copy = serverDays()[int(state.range(0))];
+        if (!copy)
+            copy = std::make_unique<ServerDay>(day);
+        for (auto _ : state) {
+            RawOdbc db(copy->source(), copy->user(), copy->password());
+            rows = RawSummary(db, SqlBackend::PostgreSql, from);
+        }
+    } else {
+        for (auto _ : state) {
+            RawSqlite db(day.bulletin);
+            rows = RawSummary(db, SqlBackend::SQLite, from);
+        }
+    }
+    state.counters["rows"] = double(rows);
+}
+
 } // namespace
 
 BENCHMARK(BM_Summary<false>)->Name("BM_Summary")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SummaryRaw<false>)->Name("BM_SummaryRaw")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Summary<true>)->Name("BM_SummaryPostgreSql")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SummaryRaw<true>)
+    ->Name("BM_SummaryRawPostgreSql")
+    ->Arg(1)
+    ->Arg(10)
+    ->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

@@ -8,6 +8,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QSqlResult>
+#include <QStringEncoder>
 #include <QVarLengthArray>
 
 #include <sql.h>
@@ -62,6 +63,7 @@ public:
         sqlite3 *db = backend->handle();
         m_stmt = backend->takeStatement(sql);
         try {
+            reserveTexts(params);
             for (int i = 0; i < params.size(); ++i)
                 bind(i + 1, params[i]);
             step();
@@ -130,6 +132,42 @@ public:
 
     QVariant value(int i) const override { return valueAt(i, m_kinds[i]); }
 
+    // As valueAt() reads them, in the common cases.
+    DbScalar scalar(int i) const override
+    {
+        const ValueKind kind = m_kinds[i];
+        switch (sqlite3_column_type(m_stmt, i)) {
+        case SQLITE_NULL:
+            return {DbScalar::Null};
+        case SQLITE_INTEGER:
+            if (kind == ValueKind::Integer || kind == ValueKind::Any)
+                return {DbScalar::Integer, sqlite3_column_int64(m_stmt, i)};
+            if (kind == ValueKind::Float || kind == ValueKind::Date)
+                return {DbScalar::Number, 0, sqlite3_column_double(m_stmt, i)};
+            break;
+        case SQLITE_FLOAT:
+            if (kind == ValueKind::Float || kind == ValueKind::Date || kind == ValueKind::Any)
+                return {DbScalar::Number, 0, sqlite3_column_double(m_stmt, i)};
+            break;
+        case SQLITE_TEXT:
+            if (kind == ValueKind::Any)
+                return {DbScalar::Text};
+            break;
+        default:
+            break;
+        }
+        return kind == ValueKind::Text ? DbScalar{DbScalar::Text} : DbScalar{DbScalar::Other};
+    }
+
+    QString text(int i) const override
+    {
+        const ValueKind kind = m_kinds[i];
+        if (kind == ValueKind::Text ||
+            (kind == ValueKind::Any && sqlite3_column_type(m_stmt, i) == SQLITE_TEXT))
+            return utf8Text(i);
+        return valueAt(i, kind).toString();
+    }
+
     // As value() gives them, with the common cases stored without a QVariant in between.
     void appendRow(RowStore &rows) const override
     {
@@ -174,13 +212,13 @@ private:
         case ValueKind::Date:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return sqlite3_column_double(m_stmt, i);
-            return SqlDialect::fromDriverValue(FieldType::DateTime, text(i));
+            return SqlDialect::fromDriverValue(FieldType::DateTime, utf8Text(i));
         case ValueKind::Boolean:
             if (storage == SQLITE_INTEGER || storage == SQLITE_FLOAT)
                 return sqlite3_column_double(m_stmt, i) != 0;
-            return SqlDialect::fromDriverValue(FieldType::Boolean, text(i));
+            return SqlDialect::fromDriverValue(FieldType::Boolean, utf8Text(i));
         case ValueKind::Text:
-            return text(i);
+            return utf8Text(i);
         case ValueKind::Bytes:
             break;
         case ValueKind::Any:
@@ -195,14 +233,20 @@ private:
             return QByteArray(static_cast<const char *>(sqlite3_column_blob(m_stmt, i)),
                               sqlite3_column_bytes(m_stmt, i));
         default:
-            return text(i);
+            return utf8Text(i);
         }
     }
 
-    QString text(int i) const
+    QString utf8Text(int i) const
     {
         const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
-        return QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, i));
+        const int bytes = sqlite3_column_bytes(m_stmt, i);
+        if (bytes == 0)
+            return QString::fromUtf8(p, 0);
+        // As a static cursor keeps its texts, a leading byte order mark included.
+        QString text(bytes, Qt::Uninitialized);
+        text.truncate(DecodeUtf8(p, bytes, reinterpret_cast<char16_t *>(text.data())));
+        return text;
     }
 
     void step()
@@ -253,13 +297,20 @@ private:
                 rc = sqlite3_bind_blob(m_stmt, index, b.constData(), int(b.size()), SQLITE_TRANSIENT);
                 break;
             }
-            default: {
-                // The bytes live as long as the cursor, which unbinds them before it lets the statement go.
-                m_texts.append(v.toString().toUtf8());
-                const QByteArray &s = m_texts.last();
-                rc = sqlite3_bind_text(m_stmt, index, s.constData(), int(s.size()), SQLITE_STATIC);
+            case QMetaType::QString: {
+                const QString &s = *static_cast<const QString *>(v.constData());
+                if (char *out = textRoom(s)) {
+                    const char *end = m_encoder.appendToBuffer(out, s);
+                    m_textsUsed += end - out;
+                    rc = sqlite3_bind_text(m_stmt, index, out, int(end - out), SQLITE_STATIC);
+                    break;
+                }
+                rc = bindBytes(index, s.toUtf8());
                 break;
             }
+            default:
+                rc = bindBytes(index, v.toString().toUtf8());
+                break;
             }
         }
         if (rc != SQLITE_OK) {
@@ -268,11 +319,42 @@ private:
         }
     }
 
+    // The bound texts live as long as the cursor, which unbinds them before it lets the statement go. They
+    // are encoded one after the other into one buffer, sized once for them all so that it never moves.
+    void reserveTexts(const QVariantList &params)
+    {
+        qsizetype room = 0;
+        for (const QVariant &v : params)
+            if (v.typeId() == QMetaType::QString)
+                room += m_encoder.requiredSpace(static_cast<const QString *>(v.constData())->size());
+        m_utf8.resize(room);
+    }
+
+    // Where a text's UTF-8 goes in the buffer; none for a text with surrogate code units, which the
+    // encoder would write otherwise than QString::toUtf8 does for a lone one.
+    char *textRoom(const QString &s)
+    {
+        for (const QChar c : s)
+            if (c.isSurrogate())
+                return nullptr;
+        return m_utf8.data() + m_textsUsed;
+    }
+
+    int bindBytes(int index, QByteArray &&utf8)
+    {
+        m_texts.append(std::move(utf8));
+        const QByteArray &s = m_texts.last();
+        return sqlite3_bind_text(m_stmt, index, s.constData(), int(s.size()), SQLITE_STATIC);
+    }
+
     SqliteBackend *m_backend;
     QString m_sql;
     sqlite3_stmt *m_stmt = nullptr;
     QList<ValueKind> m_kinds;
-    QVarLengthArray<QByteArray, 8> m_texts;
+    QStringEncoder m_encoder{QStringEncoder::Utf8, QStringEncoder::Flag::Stateless};
+    QVarLengthArray<char, 512> m_utf8;
+    qsizetype m_textsUsed = 0;
+    QVarLengthArray<QByteArray, 2> m_texts;
     bool m_hasRow = false;
     bool m_pending = false;
     int m_changes = -1;
@@ -454,6 +536,8 @@ public:
     }
 
     QVariant value(int i) const override { return m_row[i]; }
+    DbScalar scalar(int i) const override { return ScalarOf(m_row[i]); }
+    QString text(int i) const override { return m_row[i].toString(); }
 
     void appendRow(RowStore &rows) const override
     {
@@ -626,8 +710,8 @@ SqliteBackend::~SqliteBackend()
 
 void SqliteBackend::clearCache()
 {
-    for (sqlite3_stmt *s : std::as_const(m_cache))
-        sqlite3_finalize(s);
+    for (const Kept &k : std::as_const(m_cache))
+        sqlite3_finalize(k.statement);
     m_cache.clear();
     if (m_lastStmt)
         sqlite3_finalize(m_lastStmt);
@@ -642,8 +726,11 @@ sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
         m_lastStmt = nullptr;
         return s;
     }
-    if (sqlite3_stmt *cached = m_cache.take(sql))
-        return cached;
+    if (const auto kept = m_cache.constFind(sql); kept != m_cache.cend()) {
+        sqlite3_stmt *s = kept->statement;
+        m_cache.erase(kept);
+        return s;
+    }
     ++m_prepared;
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt *stmt = nullptr;
@@ -671,12 +758,23 @@ void SqliteBackend::returnStatement(const QString &sql, sqlite3_stmt *stmt)
         sqlite3_finalize(stmt);
         return;
     }
-    // The statement just run is kept at hand; the one it displaces goes to the cache.
+    // The statement just run is kept at hand; the one it displaces goes to the cache, which makes room
+    // by the one least recently used, so that writers alternating between a few shapes keep them all
+    // prepared whatever ran before.
     if (m_lastStmt) {
-        if (m_cache.size() >= 64 || m_cache.contains(m_lastSql))
+        if (m_cache.contains(m_lastSql)) {
             sqlite3_finalize(m_lastStmt);
-        else
-            m_cache.insert(m_lastSql, m_lastStmt);
+        } else {
+            if (m_cache.size() >= kKeptStatements) {
+                auto oldest = m_cache.begin();
+                for (auto it = m_cache.begin(); it != m_cache.end(); ++it)
+                    if (it->used < oldest->used)
+                        oldest = it;
+                sqlite3_finalize(oldest->statement);
+                m_cache.erase(oldest);
+            }
+            m_cache.insert(m_lastSql, {m_lastStmt, ++m_uses});
+        }
     }
     m_lastStmt = stmt;
     m_lastSql = sql;
@@ -821,9 +919,18 @@ void OdbcBackend::returnStatement(std::unique_ptr<OdbcStatement> statement)
     SQLFreeStmt(statement->handle, SQL_CLOSE);
     SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
     // A schema change is not run twice alike, and a lost connection has no use for handles.
-    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.size() >= 64 ||
-        m_cache.contains(statement->sql))
+    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.contains(statement->sql))
         return;
+    // Room is made by the handle least recently used, as on SQLite.
+    if (m_cache.size() >= kKeptStatements) {
+        auto oldest = m_cache.begin();
+        for (auto it = m_cache.begin(); it != m_cache.end(); ++it)
+            if ((*it)->used < (*oldest)->used)
+                oldest = it;
+        delete *oldest;
+        m_cache.erase(oldest);
+    }
+    statement->used = ++m_uses;
     OdbcStatement *kept = statement.release();
     m_cache.insert(kept->sql, kept);
 }

@@ -35,6 +35,9 @@ public:
     virtual bool next() = 0;
     // The value of the current row in the form the datasets hand out.
     virtual QVariant value(int column) const = 0;
+    // The same value as the typed field getters read it, and the text of a Text value.
+    virtual DbScalar scalar(int column) const { return ScalarOf(value(column)); }
+    virtual QString text(int column) const { return value(column).toString(); }
     // The current row appended to a static cursor's rows.
     virtual void appendRow(RowStore &rows) const
     {
@@ -84,6 +87,9 @@ public:
     // How many statements this connection has had the driver prepare; kept ones are not counted again.
     virtual qint64 statementsPrepared() const = 0;
 
+    // How many prepared statements a connection keeps; past it the one least recently used goes.
+    static constexpr int kKeptStatements = 64;
+
 protected:
     void forgetTables() { m_tables.clear(); }
     // The statement with its compared literals bound, for the statement caches; the last one is kept,
@@ -121,9 +127,15 @@ public:
 private:
     void clearCache();
 
+    struct Kept
+    {
+        sqlite3_stmt *statement;
+        quint64 used; // when it was last given back
+    };
     sqlite3 *m_db;
     qint64 m_prepared = 0;
-    QHash<QString, sqlite3_stmt *> m_cache;
+    quint64 m_uses = 0;
+    QHash<QString, Kept> m_cache;
     QString m_lastSql;
     sqlite3_stmt *m_lastStmt = nullptr;
 };
@@ -140,6 +152,7 @@ struct OdbcStatement
     QString sql;
     int timeout = 0; // the query time-out set on the handle
     QList<DbColumn> columns;
+    quint64 used = 0; // when it was last given back
 };
 
 // Runs statements on the driver's own handles: Qt's driver allocated, prepared and described every
@@ -173,6 +186,7 @@ private:
     void *m_dbc = nullptr; // SQLHDBC of m_db
     int m_timeout = 0;
     qint64 m_prepared = 0;
+    quint64 m_uses = 0;
     QHash<QString, OdbcStatement *> m_cache;
     ResponseWatch m_watch;
 };

@@ -3,6 +3,7 @@
 #include "db/db_connection.h"
 
 #include <QDateTime>
+#include <QMetaMethod>
 
 namespace {
 
@@ -136,10 +137,10 @@ bool matches(FieldType type, const QVariant &stored, const QVariant &wanted, Loc
 } // namespace
 
 // Field properties are read per row by the exporters: no copy of the column description.
+static const DbColumn kNoColumn;
 static const DbColumn &columnAt(const QList<DbColumn> &columns, int index)
 {
-    static const DbColumn none;
-    return index >= 0 && index < columns.size() ? columns.at(index) : none;
+    return index >= 0 && index < columns.size() ? columns.at(index) : kNoColumn;
 }
 
 QString DbField::FieldName() const
@@ -157,6 +158,62 @@ int DbField::Size() const
 QVariant DbField::Value() const
 {
     return m_query->currentValue(m_index);
+}
+
+// The getters read the common values straight from the rows, as Value() would give them, and leave
+// the rest to TField's reading of Value().
+bool DbField::IsNull() const
+{
+    const DbScalar s = m_query->currentScalar(m_index);
+    return s.kind == DbScalar::Other ? Value().isNull() : s.kind == DbScalar::Null;
+}
+
+QString DbField::AsString() const
+{
+    const DbScalar s = m_query->currentScalar(m_index);
+    if (s.kind == DbScalar::Null)
+        return QString();
+    if (s.kind == DbScalar::Text && IsStringFieldType(DataType()))
+        return m_query->currentText(m_index);
+    return TField::AsString();
+}
+
+qint64 DbField::AsLargeInt() const
+{
+    const DbScalar s = m_query->currentScalar(m_index);
+    if (s.kind == DbScalar::Null)
+        return 0;
+    if (s.kind == DbScalar::Integer) {
+        const FieldType type = DataType();
+        if (!IsFloatFieldType(type) && !IsDateFieldType(type))
+            return s.integer;
+    }
+    return TField::AsLargeInt();
+}
+
+double DbField::AsFloat() const
+{
+    const DbScalar s = m_query->currentScalar(m_index);
+    switch (s.kind) {
+    case DbScalar::Null:
+        return 0;
+    case DbScalar::Integer:
+        return double(s.integer);
+    case DbScalar::Number:
+        return s.number;
+    default:
+        return TField::AsFloat();
+    }
+}
+
+TDateTime DbField::AsDateTime() const
+{
+    const DbScalar s = m_query->currentScalar(m_index);
+    if (s.kind == DbScalar::Null)
+        return 0.0;
+    if (s.kind == DbScalar::Number && IsValidDateTime(s.number))
+        return s.number;
+    return TField::AsDateTime();
 }
 void DbField::SetValue(const QVariant &value)
 {
@@ -291,6 +348,10 @@ void DbQuery::setUpFields(const QList<DbColumn> &columns)
         m_fields.clear();
         for (int i = 0; i < columns.size(); ++i)
             m_fields.push_back(std::make_unique<DbField>(this, i));
+        m_foldedNames.clear();
+        m_namesAsked.clear();
+        for (int i = int(columns.size()) - 1; i >= 0; --i)
+            m_foldedNames.insert(columns[i].name.toCaseFolded(), i);
     }
     m_baseColumns = QStringList(columns.size(), QString());
     m_counter = QList<bool>(columns.size(), false);
@@ -392,10 +453,22 @@ TField *DbQuery::FindField(const QString &name)
 {
     if (!Active())
         return nullptr;
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return m_fields[i].get();
-    return nullptr;
+    const int i = fieldIndex(name);
+    return i < 0 ? nullptr : m_fields[i].get();
+}
+
+// Products look their fields up by name on every row; the few names they use are remembered as they
+// write them, so a lookup is one hash of the name instead of a case-blind compare with every column.
+int DbQuery::fieldIndex(const QString &name)
+{
+    const auto asked = m_namesAsked.constFind(name);
+    if (asked != m_namesAsked.cend())
+        return *asked;
+    const int index = m_foldedNames.value(name.toCaseFolded(), -1);
+    if (m_namesAsked.size() >= 256)
+        m_namesAsked.clear();
+    m_namesAsked.insert(name, index);
+    return index;
 }
 
 QVariant DbQuery::currentValue(int index) const
@@ -407,6 +480,28 @@ QVariant DbQuery::currentValue(int index) const
     if (m_current < 0)
         return QVariant();
     return m_data.value(m_current, index);
+}
+
+DbScalar DbQuery::currentScalar(int index) const
+{
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return {DbScalar::Other};
+    if (m_forwardOnly)
+        return m_cursor && m_cursorRow ? m_cursor->scalar(index) : DbScalar{DbScalar::Null};
+    if (m_current < 0)
+        return {DbScalar::Null};
+    return m_data.scalar(m_current, index);
+}
+
+QString DbQuery::currentText(int index) const
+{
+    if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
+        return m_buffer.value(index).toString();
+    if (m_forwardOnly)
+        return m_cursor && m_cursorRow ? m_cursor->text(index) : QString();
+    if (m_current < 0)
+        return QString();
+    return m_data.text(m_current, index);
 }
 
 QVariant DbQuery::RowValue(int row, int column) const
@@ -438,7 +533,15 @@ void DbQuery::setCurrentValue(int index, const QVariant &value)
         throw DbError(QStringLiteral("Field '%1' cannot be modified").arg(c.name));
     m_buffer[index] = coerce(c.name, c.type, value);
     m_modified[index] = true;
-    emit fieldChanged(index);
+    // Bulk writers set every field of every row, mostly with no control bound to the dataset.
+    if (m_fieldChangedWatched)
+        emit fieldChanged(index);
+}
+
+void DbQuery::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&DbQuery::fieldChanged))
+        m_fieldChangedWatched = true;
 }
 
 bool DbQuery::Modified() const
@@ -673,9 +776,13 @@ void DbQuery::Post()
     QVariantList values;
     values.reserve(cols);
     quint64 mask = 0;
+    // SQLite takes the values as the field setters made them (see coerce); a server takes its own forms.
+    const bool asSet = d.backend() == SqlBackend::SQLite;
+    const bool *modified = m_modified.constData(), *writable = m_writable.constData();
+    const QVariant *buffer = m_buffer.constData();
     for (int i = 0; i < cols; ++i) {
-        if (m_modified[i] && m_writable[i]) {
-            values << d.toDriverValue(m_columns[i].type, m_buffer[i]);
+        if (modified[i] && writable[i]) {
+            values << (asSet ? buffer[i] : d.toDriverValue(m_columns.at(i).type, buffer[i]));
             mask |= quint64(1) << (i % 64);
         }
     }

@@ -21,8 +21,12 @@ public:
     QString FieldName() const override;
     FieldType DataType() const override;
     int Size() const override;
-    bool IsNull() const override { return Value().isNull(); }
+    bool IsNull() const override;
     QVariant Value() const override;
+    QString AsString() const override;
+    qint64 AsLargeInt() const override;
+    double AsFloat() const override;
+    TDateTime AsDateTime() const override;
     void SetValue(const QVariant &value) override;
     int Index() const { return m_index; }
     // False for expressions, counters and every field of a statement over more than one table.
@@ -103,9 +107,14 @@ signals:
     void posted(int row, bool inserted);
     void deleted(int row);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
     friend class DbField;
     QVariant currentValue(int index) const;
+    DbScalar currentScalar(int index) const;
+    QString currentText(int index) const;
     void setCurrentValue(int index, const QVariant &value);
     bool fieldWritable(int index) const;
     QList<QVariant> rowValues(int row) const;
@@ -116,6 +125,7 @@ private:
     void openInternal();
     void closeInternal();
     void setUpFields(const QList<DbColumn> &columns);
+    int fieldIndex(const QString &name);
     void resolveBaseTable();
     void checkBrowseMode();
     void moveTo(int row, bool bof, bool eof);
@@ -135,6 +145,8 @@ private:
 
     QList<DbColumn> m_columns;
     std::vector<std::unique_ptr<DbField>> m_fields;
+    QHash<QString, int> m_foldedNames; // the first field of each case-folded name
+    QHash<QString, int> m_namesAsked;  // names as callers wrote them: the field, or -1 for none
 
     RowStore m_data; // static cursor
     int m_rowCount = 0;
@@ -157,6 +169,8 @@ private:
     int m_rowidField = -1;               // the field of the key counter that is SQLite's rowid
     QList<bool> m_counter;
     QList<bool> m_writable;
+
+    bool m_fieldChangedWatched = false; // once anything listens to fieldChanged
 
     QPointer<DbQuery> m_master;
     QString m_masterField, m_detailField;

@@ -2,6 +2,72 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// ASCII and two-byte sequences (Latin, Cyrillic), which every decoder reads alike, decoded without the
+// general decoder, which goes byte by byte; -1 at anything else.
+qsizetype decodeShortUtf8(const char *utf8, qsizetype bytes, char16_t *out)
+{
+    const auto *in = reinterpret_cast<const unsigned char *>(utf8);
+    const unsigned char *end = in + bytes;
+    char16_t *begin = out;
+    while (in < end) {
+        if (*in < 0x80) {
+            // A run of ASCII, eight bytes at a time while it lasts.
+            while (end - in >= 8) {
+                quint64 word;
+                std::memcpy(&word, in, 8);
+                if (word & 0x8080808080808080ULL)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    out[k] = in[k];
+                in += 8;
+                out += 8;
+            }
+            while (in < end && *in < 0x80)
+                *out++ = *in++;
+        } else if (in[0] >= 0xC2 && in[0] <= 0xDF && end - in >= 2 && (in[1] & 0xC0) == 0x80) {
+            *out++ = char16_t((in[0] & 0x1F) << 6 | (in[1] & 0x3F));
+            in += 2;
+        } else {
+            return -1;
+        }
+    }
+    return out - begin;
+}
+
+} // namespace
+
+qsizetype DecodeUtf8(const char *utf8, qsizetype bytes, char16_t *out)
+{
+    const qsizetype length = decodeShortUtf8(utf8, bytes, out);
+    if (length >= 0)
+        return length;
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QChar *begin = reinterpret_cast<QChar *>(out);
+    return decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes)) - begin;
+}
+
+char16_t *RowStore::Chars::extend(qsizetype n)
+{
+    if (m_size + n > m_capacity) {
+        const qsizetype capacity = std::max({m_capacity * 2, m_size + n, qsizetype(256)});
+        void *grown = std::realloc(m_data, size_t(capacity) * sizeof(char16_t));
+        if (!grown)
+            throw std::bad_alloc();
+        m_data = static_cast<char16_t *>(grown);
+        m_capacity = capacity;
+    }
+    char16_t *end = m_data + m_size;
+    m_size += n;
+    return end;
+}
+
 void RowStore::reset(int columns)
 {
     m_columns.clear();
@@ -36,21 +102,67 @@ QVariant RowStore::typedValue(const Column &c, qsizetype row)
     case Kind::Double:
         return c.doubles[row];
     case Kind::Text:
-        if (c.lengths[row] == 0)
-            return QStringLiteral(""); // empty, which is not NULL
-        return QString(reinterpret_cast<const QChar *>(c.chars.data()) + c.starts[row], c.lengths[row]);
+        return typedText(c, row);
     default:
         return QVariant();
     }
 }
 
+QString RowStore::typedText(const Column &c, qsizetype row)
+{
+    if (c.lengths[row] == 0)
+        return QStringLiteral(""); // empty, which is not NULL
+    return QString(reinterpret_cast<const QChar *>(c.chars.data() + c.starts[row]), c.lengths[row]);
+}
+
+DbScalar RowStore::scalar(qsizetype row, int column) const
+{
+    const Column &c = m_columns[column];
+    if (c.kind == Kind::Variant)
+        return ScalarOf(c.variants[row]);
+    if (c.nulls[row])
+        return {DbScalar::Null};
+    switch (c.kind) {
+    case Kind::Integer:
+        return {DbScalar::Integer, c.integers[row]};
+    case Kind::Double:
+        return {DbScalar::Number, 0, c.doubles[row]};
+    case Kind::Text:
+        return {DbScalar::Text};
+    default:
+        return {DbScalar::Null};
+    }
+}
+
+QString RowStore::text(qsizetype row, int column) const
+{
+    const Column &c = m_columns[column];
+    if (c.kind == Kind::Variant)
+        return c.variants[row].toString();
+    return c.kind == Kind::Text && !c.nulls[row] ? typedText(c, row) : QString();
+}
+
+DbScalar ScalarOf(const QVariant &v)
+{
+    if (v.isNull())
+        return {DbScalar::Null};
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return {DbScalar::Integer, *static_cast<const qlonglong *>(v.constData())};
+    case QMetaType::Double:
+        return {DbScalar::Number, 0, *static_cast<const double *>(v.constData())};
+    case QMetaType::QString:
+        return {DbScalar::Text};
+    default:
+        return {DbScalar::Other};
+    }
+}
+
 void RowStore::putText(Column &c, qsizetype row, QStringView v)
 {
-    c.starts[row] = qsizetype(c.chars.size());
+    c.starts[row] = c.chars.size();
     c.lengths[row] = v.size();
-    const size_t start = c.chars.size();
-    c.chars.resize(start + size_t(v.size()));
-    std::copy(v.utf16(), v.utf16() + v.size(), reinterpret_cast<char16_t *>(c.chars.data()) + start);
+    std::copy(v.utf16(), v.utf16() + v.size(), c.chars.extend(v.size()));
 }
 
 QVariant RowStore::value(qsizetype row, int column) const
@@ -120,7 +232,7 @@ void RowStore::appendNull(int column)
         c.doubles.push_back(0);
         break;
     case Kind::Text:
-        c.starts.push_back(qsizetype(c.chars.size()));
+        c.starts.push_back(c.chars.size());
         c.lengths.push_back(0);
         break;
     case Kind::Unset:
@@ -180,16 +292,10 @@ void RowStore::appendUtf8(int column, const char *utf8, qsizetype bytes)
         return;
     }
     // Decoded straight into the column's buffer: UTF-16 takes no more units than UTF-8 takes bytes.
-    const size_t start = c.chars.size();
-    c.chars.resize(start + size_t(bytes)); // not zeroed first: see Unit
-    // A leading byte order mark is part of the text, as QString::fromUtf8 keeps it.
-    QStringDecoder decoder(QStringDecoder::Utf8,
-                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QChar *begin = reinterpret_cast<QChar *>(c.chars.data()) + start;
-    const QChar *end = decoder.appendToBuffer(begin, QByteArrayView(utf8, bytes));
-    const qsizetype length = end - begin;
-    c.chars.resize(start + size_t(length));
-    c.starts.push_back(qsizetype(start));
+    const qsizetype start = c.chars.size();
+    const qsizetype length = DecodeUtf8(utf8, bytes, c.chars.extend(bytes));
+    c.chars.truncate(start + length);
+    c.starts.push_back(start);
     c.lengths.push_back(length);
     c.nulls.push_back(0);
 }

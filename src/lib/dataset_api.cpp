@@ -60,26 +60,36 @@ QString FieldValueText(FieldType t, const QVariant &v)
     return v.toString();
 }
 
+// The getters ask for the value once: a field's value may cost a read from the driver.
 QString TField::AsString() const
 {
-    return IsNull() ? QString() : FieldValueText(DataType(), Value());
+    const QVariant v = Value();
+    return v.isNull() ? QString() : FieldValueText(DataType(), v);
 }
 
 qint64 TField::AsLargeInt() const
 {
-    if (IsNull())
-        return 0;
     const QVariant v = Value();
+    if (v.isNull())
+        return 0;
     if (IsFloatFieldType(DataType()) || IsDateFieldType(DataType())) {
         int64_t r = 0;
         if (!TryRoundHalfEven(v.toDouble(), r))
             throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(v.toDouble())));
         return r;
     }
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return *static_cast<const qlonglong *>(v.constData());
+    case QMetaType::Int:
+        return *static_cast<const int *>(v.constData());
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
+    default:
+        break;
+    }
     bool ok = false;
     const qint64 r = v.toString().trimmed().toLongLong(&ok);
-    if (v.typeId() == QMetaType::Bool)
-        return v.toBool() ? 1 : 0;
     if (!ok)
         throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
     return r;
@@ -95,23 +105,35 @@ int TField::AsInteger() const
 
 double TField::AsFloat() const
 {
-    if (IsNull())
-        return 0;
     const QVariant v = Value();
-    if (v.typeId() == QMetaType::Bool)
+    if (v.isNull())
+        return 0;
+    // Numbers are taken as they are; only a text is parsed.
+    switch (v.typeId()) {
+    case QMetaType::Double:
+        return *static_cast<const double *>(v.constData());
+    case QMetaType::LongLong:
+        return double(*static_cast<const qlonglong *>(v.constData()));
+    case QMetaType::Int:
+        return *static_cast<const int *>(v.constData());
+    case QMetaType::Bool:
         return v.toBool() ? 1 : 0;
+    default:
+        break;
+    }
     bool ok = false;
     const double r = v.toString().trimmed().toDouble(&ok);
-    if (!ok && v.typeId() != QMetaType::Double)
+    if (!ok)
         throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
-    return ok ? r : v.toDouble();
+    return r;
 }
 
 TDateTime TField::AsDateTime() const
 {
-    if (IsNull())
+    const QVariant v = Value();
+    if (v.isNull())
         return 0.0;
-    const double d = Value().toDouble();
+    const double d = v.toDouble();
     if (!IsValidDateTime(d))
         throw DbError(QStringLiteral("'%1' is not a valid date and time").arg(FloatToStr(d)));
     return d;
@@ -119,9 +141,9 @@ TDateTime TField::AsDateTime() const
 
 bool TField::AsBoolean() const
 {
-    if (IsNull())
-        return false;
     const QVariant v = Value();
+    if (v.isNull())
+        return false;
     if (v.typeId() == QMetaType::QString) {
         const QString s = v.toString().trimmed();
         if (s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0)

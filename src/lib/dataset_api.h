@@ -73,11 +73,13 @@ public:
     // A null QVariant stores NULL. Only while the dataset edits or inserts; DbError otherwise.
     virtual void SetValue(const QVariant &value) = 0;
 
-    QString AsString() const; // "" for NULL; numbers as FloatToStr; dates "dd.mm.yyyy[ hh:nn:ss]"
-    int AsInteger() const;    // 0 for NULL; DbError for text that is no integer
-    qint64 AsLargeInt() const;
-    double AsFloat() const; // 0 for NULL; DbError for text that is no number
-    TDateTime AsDateTime() const;
+    // What these give is decided from Value(); an implementation may override them only to give the same
+    // without a QVariant in between.
+    virtual QString AsString() const; // "" for NULL; numbers as FloatToStr; dates "dd.mm.yyyy[ hh:nn:ss]"
+    int AsInteger() const;            // 0 for NULL; DbError for text that is no integer
+    virtual qint64 AsLargeInt() const;
+    virtual double AsFloat() const; // 0 for NULL; DbError for text that is no number
+    virtual TDateTime AsDateTime() const;
     bool AsBoolean() const;
     void Clear() { SetValue(QVariant()); }
 };

@@ -3,6 +3,10 @@
 
 #include <QDateTime>
 
+#include <cmath>
+#include <limits>
+#include <type_traits>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -611,6 +615,216 @@ TYPED_TEST(DataSetTest, KeptStatementsTakeNewParameterTypesAndSeeSchemaChanges)
     EXPECT_DOUBLE_EQ(columns[1].second.toDouble(), EncodeDate(2024, 2, 29));
     EXPECT_TRUE(IsStringFieldType(columns[2].first));
     EXPECT_EQ(columns[2].second, u"q"_s);
+}
+
+// What a field's typed getters give, decided from its type and Value() alone, as TField defines them.
+class ValueOnlyField : public TField
+{
+public:
+    ValueOnlyField(FieldType type, QVariant value) : m_type(type), m_value(std::move(value)) {}
+    QString FieldName() const override { return QString(); }
+    FieldType DataType() const override { return m_type; }
+    int Size() const override { return 0; }
+    bool IsNull() const override { return m_value.isNull(); }
+    QVariant Value() const override { return m_value; }
+    void SetValue(const QVariant &) override {}
+
+private:
+    FieldType m_type;
+    QVariant m_value;
+};
+
+// A getter's result as text, or the message it failed with; NaN and -0 spelled out.
+template <class Getter> std::string outcome(Getter get)
+{
+    try {
+        const auto v = get();
+        using T = std::remove_cv_t<decltype(v)>;
+        if constexpr (std::is_floating_point_v<T>)
+            return std::isnan(v) ? "nan"
+                                 : (std::signbit(v) ? "-" : "+") + QString::number(v, 'g', 17).toStdString();
+        else if constexpr (std::is_same_v<T, QString>)
+            return "'" + v.toStdString() + "'";
+        else
+            return std::to_string(v);
+    } catch (const DbError &e) {
+        return "error " + e.message().toStdString();
+    }
+}
+
+// The layer reads the common values straight from the rows; every getter must give what the field's
+// value gives through TField's own reading, error messages included, on both kinds of dataset.
+TYPED_TEST(DataSetTest, TypedGettersGiveWhatTheValueGives)
+{
+    exec(*this->db, "create table g (id integer, i bigint, f float, d datetime, s varchar(30), b yesno, "
+                    "primary key (id))");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const QList<QVariantList> rows = {
+        {1, QVariant(), QVariant(), QVariant(), QVariant(), QVariant()},
+        {2, 0, 0.0, 0.0, u""_s, false},
+        {3, -2147483648LL, -0.125, EncodeDate(2026, 11, 30) + 0.75, u" 12 "_s, true},
+        {4, 9007199254740993LL, 1e300, EncodeDate(1, 1, 1), u"2.5"_s, true},
+        {5, 2147483648LL, 0.1, EncodeDate(9999, 12, 31) + 0.5, u"Петропавловск"_s, false},
+        {6, 7, TypeParam::odbc ? nan : 2.5, 1.5, u"-7"_s, true},
+    };
+    for (const QVariantList &r : rows) {
+        QVariantList values = r;
+        if (values[3].isValid())
+            values[3] = ToQDateTime(values[3].toDouble());
+        exec(*this->db, u"insert into g (id,i,f,d,s,b) values (?,?,?,?,?,?)"_s, values);
+    }
+    // A text where a number belongs and days outside the calendar, as a SQLite file may hold them.
+    if (!TypeParam::odbc) {
+        exec(*this->db, "insert into g (id,i,f,d,s) values (7,'x1','2,5',-693594,'')");
+        exec(*this->db, "insert into g (id,i,f,d,s) values (8,' 5 ','1e3',2958466,'')");
+    }
+
+    const QString sql = u"select i, f, d, s, b, i*2 as e, f+1 as g, s as t from g order by id"_s;
+    for (const bool forwardOnly : {false, true}) {
+        DbQuery q(this->db.get());
+        q.SetForwardOnly(forwardOnly);
+        q.SetSQL(sql);
+        q.Open();
+        int row = 0;
+        for (; !q.Eof(); q.Next(), ++row) {
+            for (int i = 0; i < q.FieldCount(); ++i) {
+                const TField *f = q.Field(i);
+                const ValueOnlyField v(f->DataType(), f->Value());
+                const std::string where = (forwardOnly ? "forward-only row " : "static row ") +
+                                          std::to_string(row) + " field " + f->FieldName().toStdString();
+                EXPECT_EQ(f->IsNull(), v.IsNull()) << where;
+                EXPECT_EQ(outcome([&] { return f->AsString(); }), outcome([&] { return v.AsString(); }))
+                    << where;
+                EXPECT_EQ(outcome([&] { return f->AsFloat(); }), outcome([&] { return v.AsFloat(); }))
+                    << where;
+                EXPECT_EQ(outcome([&] { return f->AsLargeInt(); }), outcome([&] { return v.AsLargeInt(); }))
+                    << where;
+                EXPECT_EQ(outcome([&] { return f->AsInteger(); }), outcome([&] { return v.AsInteger(); }))
+                    << where;
+                EXPECT_EQ(outcome([&] { return f->AsDateTime(); }), outcome([&] { return v.AsDateTime(); }))
+                    << where;
+                EXPECT_EQ(f->AsBoolean(), v.AsBoolean()) << where;
+            }
+        }
+        EXPECT_EQ(row, TypeParam::odbc ? 6 : 8);
+    }
+
+    // The values themselves, as the analyst's products read them.
+    DbQuery q(this->db.get());
+    q.SetSQL(u"select i, f, s from g where id=4"_s);
+    q.Open();
+    EXPECT_EQ(q.Field(0)->AsLargeInt(), 9007199254740993LL);
+    EXPECT_EQ(q.Field(0)->AsFloat(), 9007199254740992.0);
+    EXPECT_EQ(q.Field(1)->AsFloat(), 1e300);
+    EXPECT_EQ(q.Field(1)->AsString(), u"1E300"_s);
+    EXPECT_EQ(q.Field(2)->AsFloat(), 2.5);
+    EXPECT_THROW(q.Field(1)->AsInteger(), DbError);
+}
+
+// Names are found whatever their case, Cyrillic included; of two columns alike the first is found, and
+// a statement with other columns finds only its own.
+TYPED_TEST(DataSetTest, FieldsAreFoundCaseBlind)
+{
+    DbQuery q(this->db.get());
+    q.SetSQL(u"select 1 as [Ёлка], 2 as [ЁЛКА], 3 as [Num], 4 as [Станция_Код]"_s);
+    q.Open();
+    const auto valueOf = [&](const QString &name) {
+        const TField *f = q.FindField(name);
+        return f ? f->AsInteger() : 0;
+    };
+    for (const QString &name : {u"Ёлка"_s, u"ёлка"_s, u"ЁЛКА"_s, u"ёЛкА"_s})
+        EXPECT_EQ(valueOf(name), 1) << name.toStdString();
+    EXPECT_EQ(valueOf(u"елка"_s), 0); // е is not ё
+    EXPECT_EQ(valueOf(u"NUM"_s), 3);
+    EXPECT_EQ(valueOf(u"num"_s), 3);
+    EXPECT_EQ(valueOf(u"станция_код"_s), 4);
+    EXPECT_EQ(valueOf(u"Станция"_s), 0);
+    // Many names asked for, most of them missing, do not lose the ones that exist.
+    for (int i = 0; i < 1000; ++i)
+        EXPECT_EQ(q.FindField(u"нет_%1"_s.arg(i)), nullptr);
+    EXPECT_EQ(valueOf(u"num"_s), 3);
+    EXPECT_EQ(q.FieldByName(u"ЁЛКА"_s)->FieldName().toCaseFolded(), u"ёлка"_s);
+
+    q.SetSQL(u"select 5 as [Код], 6 as [num]"_s);
+    q.Open();
+    EXPECT_EQ(valueOf(u"ёлка"_s), 0);
+    EXPECT_EQ(valueOf(u"КОД"_s), 5);
+    EXPECT_EQ(valueOf(u"Num"_s), 6);
+    q.Close();
+    EXPECT_EQ(q.FindField(u"код"_s), nullptr);
+}
+
+// A writer alternating between a few statement shapes keeps them all prepared, also after more other
+// statements than the connection keeps have run.
+TYPED_TEST(DataSetTest, AlternatingShapesStayPreparedAfterManyOthers)
+{
+    exec(*this->db, "create table a (id integer, p integer, q varchar(10), r float, primary key (id))");
+    DbBackend &backend = this->db->backend();
+    // Statements that differ in their select lists are prepared one by one.
+    for (int i = 0; i < 2 * DbBackend::kKeptStatements; ++i) {
+        DbQuery once(this->db.get());
+        once.SetSQL(u"select %1 as n from a"_s.arg(i));
+        once.Open();
+    }
+    const QStringList shapes = {
+        u"insert into a (id) values (?)"_s,         u"insert into a (id,p) values (?,?)"_s,
+        u"insert into a (id,q) values (?,?)"_s,     u"insert into a (id,r) values (?,?)"_s,
+        u"insert into a (id,p,q) values (?,?,?)"_s, u"insert into a (id,p,r) values (?,?,?)"_s,
+        u"insert into a (id,q,r) values (?,?,?)"_s, u"insert into a (id,p,q,r) values (?,?,?,?)"_s};
+    const qint64 before = backend.statementsPrepared();
+    int id = 0;
+    for (int round = 0; round < 5; ++round) {
+        for (int s = 0; s < shapes.size(); ++s) {
+            const QString columns = shapes[s].section(u'(', 1, 1).section(u')', 0, 0);
+            QVariantList values;
+            for (const QString &c : columns.split(u','))
+                values << (c == u"id"_s ? QVariant(++id) : c == u"q"_s ? QVariant(u"x"_s) : QVariant(2));
+            exec(*this->db, shapes[s], values);
+        }
+    }
+    EXPECT_EQ(backend.statementsPrepared() - before, shapes.size());
+    DbQuery count(this->db.get());
+    count.SetSQL(u"select count(*) as n, count(p) as np, count(q) as nq, count(r) as nr from a"_s);
+    count.Open();
+    EXPECT_EQ(count.Field(0)->AsInteger(), 40);
+    EXPECT_EQ(count.Field(1)->AsInteger(), 20);
+    EXPECT_EQ(count.Field(2)->AsInteger(), 20);
+    EXPECT_EQ(count.Field(3)->AsInteger(), 20);
+}
+
+// A text that begins with a byte order mark keeps it as its first character on every kind of dataset.
+TYPED_TEST(DataSetTest, LeadingByteOrderMarkIsPartOfTheText)
+{
+    exec(*this->db, "create table t (id integer, s varchar(20), primary key (id))");
+    const QString text = u"\uFEFFПЕТ"_s;
+    exec(*this->db, u"insert into t (id,s) values (1,?)"_s, {text});
+    for (const bool forwardOnly : {false, true}) {
+        DbQuery q(this->db.get());
+        q.SetForwardOnly(forwardOnly);
+        q.SetSQL(u"select s from t"_s);
+        q.Open();
+        EXPECT_EQ(q.Field(0)->AsString(), text) << forwardOnly;
+        EXPECT_EQ(q.Field(0)->Value(), QVariant(text)) << forwardOnly;
+    }
+}
+
+// A field set while editing is announced to whatever listens, connected before or after the first edit;
+// nothing listening costs nothing.
+TYPED_TEST(DataSetTest, FieldChangesReachTheirListeners)
+{
+    exec(*this->db, "create table c (id integer, s varchar(20), primary key (id))");
+    auto q = this->query(u"select * from c"_s);
+    q->Append();
+    q->FieldByName(u"id"_s)->SetValue(1);
+    QList<int> early, late;
+    QObject::connect(q.get(), &DbQuery::fieldChanged, [&](int index) { early << index; });
+    q->FieldByName(u"s"_s)->SetValue(u"а"_s);
+    QObject::connect(q.get(), &DbQuery::fieldChanged, [&](int index) { late << index; });
+    q->FieldByName(u"id"_s)->SetValue(2);
+    q->Post();
+    EXPECT_EQ(early, (QList<int>{1, 0}));
+    EXPECT_EQ(late, (QList<int>{0}));
+    EXPECT_EQ(this->query(u"select id from c"_s)->Field(0)->AsInteger(), 2);
 }
 
 } // namespace

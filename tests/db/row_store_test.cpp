@@ -1,6 +1,10 @@
 #include "db/row_store.h"
 
+#include <QStringDecoder>
+
 #include <gtest/gtest.h>
+
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -60,6 +64,48 @@ TEST(RowStore, ValuesReadBackAsStoredThroughEditsAndRemovals)
     rows.appendText(3, u"b"_s);
     rows.endRow();
     EXPECT_EQ(rows.row(2), (QList<QVariant>{u"Z"_s, QVariant(), QVariant(), u"b"_s}));
+}
+
+// Texts from SQLite's UTF-8 read as Qt's decoder reads them, character for character, also where they
+// are not valid UTF-8 or need more than two bytes a character; a leading byte order mark is kept.
+TEST(RowStore, Utf8TextsReadAsQtDecodesThem)
+{
+    const QByteArray texts[] = {
+        "",
+        "PET",
+        u"Петропавловск-Камчатский"_s.toUtf8(),
+        u"ÄÖü ÿ ǅ ߿"_s.toUtf8(),
+        QByteArray("a\0b", 3),
+        u"20 € и 𝄞"_s.toUtf8(),
+        "\xEF\xBB\xBF"
+        "bom",
+        "\x80lone",
+        "cut\xD0",
+        "\xC0\x80overlong",
+        "\xC1\xBF",
+        "\xD0\x41",
+        "\xF8\x88\x80\x80\x80",
+        "\xED\xA0\x80surrogate",
+        u"смешанный mixed текст"_s.toUtf8(),
+    };
+    RowStore rows;
+    rows.reset(1);
+    for (const QByteArray &t : texts) {
+        rows.appendUtf8(0, t.constData(), t.size());
+        rows.endRow();
+    }
+    for (qsizetype r = 0; r < rows.rowCount(); ++r) {
+        const QByteArray &t = texts[r];
+        QStringDecoder qt(QStringDecoder::Utf8,
+                          QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString expected = qt.decode(t);
+        EXPECT_EQ(rows.value(r, 0).toString(), expected) << t.toHex().constData();
+        EXPECT_EQ(rows.text(r, 0), expected) << t.toHex().constData();
+        std::vector<char16_t> out(size_t(t.size()) + 1);
+        EXPECT_EQ(QStringView(out.data(), DecodeUtf8(t.constData(), t.size(), out.data())), expected)
+            << t.toHex().constData();
+    }
+    EXPECT_EQ(rows.text(6, 0), u"\uFEFFbom"_s);
 }
 
 } // namespace
