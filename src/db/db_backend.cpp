@@ -1,6 +1,7 @@
 #include "db/db_backend.h"
 
 #include <QDateTime>
+#include <QScopeGuard>
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlField>
@@ -15,7 +16,11 @@
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include <utility>
+
 namespace {
+
+constexpr qsizetype kLongestKeptText = 8192;
 
 bool isSchemaChange(const QString &sql)
 {
@@ -703,6 +708,59 @@ std::unique_ptr<DbCursor> DbBackend::executeJet(const QString &jetSql, const QVa
     return cursor;
 }
 
+void DbBackend::queue(DbQueuedRows *writer)
+{
+    if (!m_line.contains(writer))
+        m_line.append(writer);
+    if (!m_waiting.contains(writer))
+        m_waiting.append(writer);
+}
+
+void DbBackend::unqueue(DbQueuedRows *writer)
+{
+    m_line.removeOne(writer);
+    m_waiting.removeOne(writer);
+}
+
+void DbBackend::sendQueued(DbQueuedRows *through)
+{
+    if (m_sending || (through && !m_waiting.contains(through)))
+        return;
+    m_sending = true;
+    const auto done = qScopeGuard([this] {
+        m_sending = false;
+        releaseAdopted();
+    });
+    const QList<DbQueuedRows *> line = m_line;
+    for (DbQueuedRows *writer : line) {
+        if (m_waiting.removeOne(writer))
+            writer->sendQueued();
+        if (writer == through)
+            break;
+    }
+}
+
+void DbBackend::dropQueued()
+{
+    const QList<DbQueuedRows *> writers = std::exchange(m_waiting, {});
+    m_line.clear();
+    for (DbQueuedRows *writer : writers)
+        writer->dropQueued();
+    releaseAdopted();
+}
+
+void DbBackend::adopt(std::unique_ptr<DbQueuedRows> writer)
+{
+    if (m_waiting.contains(writer.get()))
+        m_adopted.push_back(std::move(writer));
+}
+
+void DbBackend::releaseAdopted()
+{
+    std::erase_if(m_adopted,
+                  [this](const std::unique_ptr<DbQueuedRows> &w) { return !m_waiting.contains(w.get()); });
+}
+
 SqliteBackend::~SqliteBackend()
 {
     clearCache();
@@ -918,8 +976,10 @@ void OdbcBackend::returnStatement(std::unique_ptr<OdbcStatement> statement)
 {
     SQLFreeStmt(statement->handle, SQL_CLOSE);
     SQLFreeStmt(statement->handle, SQL_RESET_PARAMS);
-    // A schema change is not run twice alike, and a lost connection has no use for handles.
-    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.contains(statement->sql))
+    // A schema change is not run twice alike, and a lost connection has no use for handles. A text as long
+    // as a batch of rows rarely comes again alike either.
+    if (isSchemaChange(statement->sql) || m_watch.fired() || m_cache.contains(statement->sql) ||
+        statement->sql.size() > kLongestKeptText)
         return;
     // Room is made by the handle least recently used, as on SQLite.
     if (m_cache.size() >= kKeptStatements) {
@@ -937,6 +997,7 @@ void OdbcBackend::returnStatement(std::unique_ptr<OdbcStatement> statement)
 
 std::unique_ptr<DbCursor> OdbcBackend::execute(const QString &sql, const QVariantList &params)
 {
+    sendQueuedBeforeStatement();
     if (isSchemaChange(sql)) {
         // A driver that prepares on the server would run kept handles against the old tables.
         clearCache();

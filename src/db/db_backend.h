@@ -12,6 +12,7 @@
 #include <QVariant>
 
 #include <memory>
+#include <vector>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -61,6 +62,19 @@ struct DbTableInfo
     QString rowidCounter; // SQLite: the key counter that is the rowid
 };
 
+// Rows a writer holds back to send many in one statement (a batch of inserts). The runner sends them before
+// any other statement of its connection, so that every statement sees them, and a commit sends them first; a
+// rollback or a close drops them. Writers send in the order they first held rows back in the transaction,
+// which is the order of their tables when rows refer to rows written before them.
+class DbQueuedRows
+{
+public:
+    virtual ~DbQueuedRows() = default;
+    // Throws what the database said about the row at fault; the rows are gone from the queue either way.
+    virtual void sendQueued() = 0;
+    virtual void dropQueued() = 0;
+};
+
 // The statement runner of one open connection. Errors are thrown as DbError with the driver's text.
 class DbBackend
 {
@@ -90,7 +104,29 @@ public:
     // How many prepared statements a connection keeps; past it the one least recently used goes.
     static constexpr int kKeptStatements = 64;
 
+    // Whether inserts may wait to go many to a statement: a round trip to a server costs more than the
+    // rows it carries. A SQLite file runs a prepared insert per row faster than it would read a long one.
+    bool batchesInserts() const { return m_dialect.backend() == SqlBackend::PostgreSql; }
+    // A writer that now holds rows back; it keeps its place in line until the transaction ends.
+    void queue(DbQueuedRows *writer);
+    // A writer that goes away.
+    void unqueue(DbQueuedRows *writer);
+    // Sends the rows of every writer in line up to and including through (all when null); nothing when
+    // through holds none.
+    void sendQueued(DbQueuedRows *through = nullptr);
+    // Drops every row held back; the transaction they were for ends.
+    void dropQueued();
+    bool hasQueued() const { return !m_waiting.isEmpty(); }
+    // Keeps a writer whose owner is gone until its rows are sent or dropped.
+    void adopt(std::unique_ptr<DbQueuedRows> writer);
+
 protected:
+    // Called by the runners before each statement of their own: rows held back go first.
+    void sendQueuedBeforeStatement()
+    {
+        if (!m_waiting.isEmpty() && !m_sending)
+            sendQueued();
+    }
     void forgetTables() { m_tables.clear(); }
     // The statement with its compared literals bound, for the statement caches; the last one is kept,
     // as writers repeat one text.
@@ -103,6 +139,11 @@ protected:
 private:
     QString m_liftedFrom;
     LiftedStatement m_lifted;
+    void releaseAdopted();
+    QList<DbQueuedRows *> m_line;    // every writer of the transaction, in order
+    QList<DbQueuedRows *> m_waiting; // those holding rows now
+    std::vector<std::unique_ptr<DbQueuedRows>> m_adopted;
+    bool m_sending = false;
 };
 
 class SqliteBackend : public DbBackend

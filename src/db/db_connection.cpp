@@ -240,6 +240,8 @@ void DbConnection::Close()
     if (!m_backend && !m_db.isValid())
         return;
     emit closing();
+    if (m_backend)
+        m_backend->dropQueued();
     if (m_inTransaction && m_db.isOpen()) {
         ResponseWatch::Scope wait(m_backend ? m_backend->responseWatch() : nullptr);
         m_db.rollback();
@@ -274,6 +276,8 @@ void DbConnection::CommitTrans()
     backend();
     if (!m_inTransaction)
         throw DbError(QStringLiteral("No transaction is active."));
+    m_backend->sendQueued();
+    m_backend->dropQueued(); // nothing waits now: the writers' order ends with the transaction
     ResponseWatch::Scope wait(m_backend->responseWatch());
     if (!m_db.commit())
         throw m_backend->serverError(dbErrorText(m_db.lastError()));
@@ -286,6 +290,7 @@ void DbConnection::RollbackTrans()
     if (!m_inTransaction)
         throw DbError(QStringLiteral("No transaction is active."));
     m_inTransaction = false;
+    m_backend->dropQueued();
     ResponseWatch::Scope wait(m_backend->responseWatch());
     if (!m_db.rollback())
         throw m_backend->serverError(dbErrorText(m_db.lastError()));

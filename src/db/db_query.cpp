@@ -233,6 +233,15 @@ DbQuery::~DbQuery()
 {
     if (m_master)
         m_master->m_details.removeAll(this);
+    // Rows still waiting go with the next statement or the commit, or with a rollback; this dataset no
+    // longer hears of them.
+    if (m_batch && m_waitingFrom >= 0 && m_connection && m_connection->Connected()) {
+        m_batch->setReturning({}, {});
+        m_batch->setOnLost({});
+        m_connection->backend().adopt(std::move(m_batch));
+    }
+    m_batch.reset();
+    m_waitingFrom = -1;
     closeInternal();
 }
 
@@ -426,6 +435,10 @@ void DbQuery::closeInternal()
 {
     if (m_state == DataSetState::Inactive)
         return;
+    if (m_batch) {
+        FlushInserts();
+        m_batch.reset();
+    }
     m_cursor.reset();
     m_data.reset(0);
     m_rowCount = 0;
@@ -479,6 +492,7 @@ QVariant DbQuery::currentValue(int index) const
         return m_cursor && m_cursorRow ? m_cursor->value(index) : QVariant();
     if (m_current < 0)
         return QVariant();
+    settleRow(m_current);
     return m_data.value(m_current, index);
 }
 
@@ -490,6 +504,7 @@ DbScalar DbQuery::currentScalar(int index) const
         return m_cursor && m_cursorRow ? m_cursor->scalar(index) : DbScalar{DbScalar::Null};
     if (m_current < 0)
         return {DbScalar::Null};
+    settleRow(m_current);
     return m_data.scalar(m_current, index);
 }
 
@@ -501,6 +516,7 @@ QString DbQuery::currentText(int index) const
         return m_cursor && m_cursorRow ? m_cursor->text(index) : QString();
     if (m_current < 0)
         return QString();
+    settleRow(m_current);
     return m_data.text(m_current, index);
 }
 
@@ -511,11 +527,13 @@ QVariant DbQuery::RowValue(int row, int column) const
         return m_buffer.value(column);
     if (m_forwardOnly || row < 0 || row >= m_rowCount || column < 0 || column >= m_columns.size())
         return QVariant();
+    settleRow(row);
     return m_data.value(row, column);
 }
 
 QList<QVariant> DbQuery::rowValues(int row) const
 {
+    settleRow(row);
     return m_data.row(row);
 }
 
@@ -765,6 +783,92 @@ void DbQuery::refreshFrom(DbCursor &cursor)
     }
 }
 
+void DbQuery::postBatched(const QVariantList &values)
+{
+    if (!m_batch) {
+        QStringList columns;
+        m_batchColumn = QList<int>(m_columns.size(), -1);
+        for (int i = 0; i < m_columns.size(); ++i)
+            if (m_writable[i]) {
+                m_batchColumn[i] = int(columns.size());
+                columns << m_baseColumns[i];
+            }
+        m_batchColumns = int(columns.size());
+        m_batch =
+            std::make_unique<DbInsertBatch>(*m_connection, m_table, columns, DbInsertBatch::Names::Stored);
+        m_batch->setCapacity(m_insertBatch);
+        // As a single insert reads back the stored row: counters and defaults.
+        m_batch->setReturning({QStringLiteral("*")},
+                              [this](qint64 row, const DbCursor &c) { refreshStored(row, c); });
+        m_batch->setOnLost([this](qint64 row) { forgetRowsFrom(row); });
+        m_returnedField.clear();
+    }
+    // The values came in field order, those of the fields set only.
+    QVariantList all(m_batchColumns);
+    qsizetype next = 0;
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_modified[i] && m_writable[i])
+            all[m_batchColumn[i]] = values[next++];
+    const qint64 row = m_rowCount;
+    m_data.appendRow(std::move(m_buffer));
+    m_buffer.clear();
+    ++m_rowCount;
+    if (m_batch->waiting() == 0)
+        m_waitingFrom = row;
+    try {
+        m_batch->add(all, row);
+    } catch (...) {
+        // The rows from the one refused on are gone, this one too.
+        m_state = DataSetState::Browse;
+        m_modified.clear();
+        emit stateChanged();
+        throw;
+    }
+    if (m_batch->waiting() == 0)
+        m_waitingFrom = -1;
+}
+
+void DbQuery::refreshStored(qint64 row, const DbCursor &cursor)
+{
+    const QList<DbColumn> &cols = cursor.columns();
+    if (m_returnedField.size() != m_columns.size()) {
+        m_returnedField = QList<int>(m_columns.size(), -1);
+        for (int i = 0; i < m_columns.size(); ++i)
+            for (int j = 0; j < cols.size() && !m_baseColumns[i].isEmpty(); ++j)
+                if (cols[j].name.compare(m_baseColumns[i], Qt::CaseInsensitive) == 0) {
+                    m_returnedField[i] = j;
+                    break;
+                }
+    }
+    for (int i = 0; i < m_columns.size(); ++i) {
+        const int j = m_returnedField[i];
+        if (j < 0)
+            continue;
+        const QVariant v = coerce(m_columns[i].name, m_columns[i].type, cursor.value(j));
+        if (v != m_data.value(row, i) || v.isNull() != m_data.value(row, i).isNull())
+            m_data.setValue(row, i, v);
+    }
+}
+
+void DbQuery::forgetRowsFrom(qint64 row)
+{
+    m_waitingFrom = -1;
+    while (m_rowCount > row)
+        m_data.removeRow(--m_rowCount);
+    if (m_current >= m_rowCount)
+        m_current = m_rowCount - 1;
+    if (m_rowCount == 0)
+        m_bof = m_eof = true;
+}
+
+void DbQuery::FlushInserts()
+{
+    if (!m_batch || m_waitingFrom < 0)
+        return;
+    m_batch->send();
+    m_waitingFrom = -1;
+}
+
 void DbQuery::Post()
 {
     requireActive();
@@ -795,7 +899,10 @@ void DbQuery::Post()
     };
     const bool inserting = m_state == DataSetState::Insert;
     int row = m_current;
-    if (inserting) {
+    if (inserting && m_insertBatch > 1 && b.batchesInserts() && m_connection->InTransaction()) {
+        postBatched(values);
+        row = m_rowCount - 1;
+    } else if (inserting) {
         // Appends of a bulk write fill the same fields each time: build their statement once.
         QString sql = cols <= 64 ? m_insertSql.value(mask) : QString();
         if (sql.isEmpty()) {

@@ -2,6 +2,7 @@
 
 #include "db/db_backend.h"
 #include "db/db_connection.h"
+#include "db/insert_batch.h"
 #include "lib/dataset_api.h"
 
 #include <QList>
@@ -89,6 +90,15 @@ public:
     void Cancel() override;
     void Delete() override;
 
+    // Appends inside a transaction on a server wait to go up to rows to a statement (see DbInsertBatch); 0
+    // or 1, and on a SQLite file, every Post writes at once. A posted row is in the dataset at once; its
+    // counters and defaults come in when it is sent: reading a value of a row still waiting, Edit, Delete
+    // and Close send it first.
+    void SetInsertBatch(int rows) { m_insertBatch = rows; }
+    // Sends the rows waiting. DbBatchError names the row refused by its place in the dataset (from 0); it
+    // and the rows after it leave the dataset, as they are not in the table.
+    void FlushInserts();
+
     bool Modified() const;
     // True when Edit, Append and Delete can write back.
     bool CanModify() const { return !m_table.isEmpty() && !m_forwardOnly; }
@@ -135,6 +145,15 @@ private:
     QString whereClause(const QList<QVariant> &row, QVariantList &params) const;
     void checkSingleRow(const QString &where, const QVariantList &params) const;
     void refreshFrom(DbCursor &cursor);
+    void postBatched(const QVariantList &values);
+    void refreshStored(qint64 row, const DbCursor &cursor);
+    void forgetRowsFrom(qint64 row);
+    // A row still waiting to be sent goes first, so what is read of it is what the table holds.
+    void settleRow(qsizetype row) const
+    {
+        if (m_waitingFrom >= 0 && row >= m_waitingFrom)
+            const_cast<DbQuery *>(this)->FlushInserts();
+    }
 
     QPointer<DbConnection> m_connection;
     QString m_sql;
@@ -163,10 +182,16 @@ private:
 
     DbTableInfo m_tableInfo;
     QHash<quint64, QString> m_insertSql; // by the fields an insert sets
-    QString m_table;                     // stored name of the single base table; empty when read-only
-    QStringList m_baseColumns;           // per field; empty for a field that is not a column of m_table
-    QList<int> m_keyFields;              // fields of the table's key; empty: the row is found by all values
-    int m_rowidField = -1;               // the field of the key counter that is SQLite's rowid
+    int m_insertBatch = 0;
+    std::unique_ptr<DbInsertBatch> m_batch; // over every writable field, in field order
+    QList<int> m_batchColumn;               // per field: its column in m_batch, -1 when not written
+    int m_batchColumns = 0;
+    qsizetype m_waitingFrom = -1; // the first row not yet sent; -1 when none waits
+    QList<int> m_returnedField;   // per column of the rows sent back: its field, -1 for none
+    QString m_table;              // stored name of the single base table; empty when read-only
+    QStringList m_baseColumns;    // per field; empty for a field that is not a column of m_table
+    QList<int> m_keyFields;       // fields of the table's key; empty: the row is found by all values
+    int m_rowidField = -1;        // the field of the key counter that is SQLite's rowid
     QList<bool> m_counter;
     QList<bool> m_writable;
 

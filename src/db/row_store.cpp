@@ -338,31 +338,34 @@ void RowStore::appendRow(QList<QVariant> &&values)
 
 void RowStore::setRow(qsizetype row, const QList<QVariant> &values)
 {
-    for (int i = 0; i < int(m_columns.size()); ++i) {
-        Column &c = m_columns[i];
-        const QVariant v = values.value(i);
-        Kind kind = v.isValid() ? kindOf(v) : c.kind;
-        if (kind == Kind::Unset)
-            kind = Kind::Integer; // a NULL in a column of NULLs: any typed kind holds it
-        settle(c, kind);
-        if (c.kind == Kind::Variant) {
-            c.variants[row] = v;
-            continue;
-        }
-        c.nulls[row] = !v.isValid();
-        switch (c.kind) {
-        case Kind::Integer:
-            c.integers[row] = v.toLongLong();
-            break;
-        case Kind::Double:
-            c.doubles[row] = v.toDouble();
-            break;
-        case Kind::Text:
-            putText(c, row, v.isValid() ? v.toString() : QString());
-            break;
-        default:
-            break;
-        }
+    for (int i = 0; i < int(m_columns.size()); ++i)
+        setValue(row, i, values.value(i));
+}
+
+void RowStore::setValue(qsizetype row, int column, const QVariant &v)
+{
+    Column &c = m_columns[column];
+    Kind kind = v.isValid() ? kindOf(v) : c.kind;
+    if (kind == Kind::Unset)
+        kind = Kind::Integer; // a NULL in a column of NULLs: any typed kind holds it
+    settle(c, kind);
+    if (c.kind == Kind::Variant) {
+        c.variants[row] = v;
+        return;
+    }
+    c.nulls[row] = !v.isValid();
+    switch (c.kind) {
+    case Kind::Integer:
+        c.integers[row] = v.toLongLong();
+        break;
+    case Kind::Double:
+        c.doubles[row] = v.toDouble();
+        break;
+    case Kind::Text:
+        putText(c, row, v.isValid() ? v.toString() : QString());
+        break;
+    default:
+        break;
     }
 }
 

@@ -55,6 +55,7 @@ public:
 
     void appendRow(QList<QVariant> &&values);
     void setRow(qsizetype row, const QList<QVariant> &values);
+    void setValue(qsizetype row, int column, const QVariant &value);
     void removeRow(qsizetype row);
 
 private:

@@ -51,9 +51,18 @@ bool readFully(QIODevice &stream, char *data, qint64 count)
 }
 
 // Reads exactly count bytes. A sequential device cannot say how much is left, so it is read in
-// bounded chunks and a damaged count never makes us allocate more than actually arrived.
+// bounded chunks and a damaged count never makes us allocate more than actually arrived. A short value
+// is read at once: asking a file its size costs a system call, more than most values take to read.
 bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
 {
+    constexpr qint64 chunk = 64 * 1024;
+    if (count <= chunk) {
+        out.resize(count);
+        if (readFully(stream, out.data(), count))
+            return true;
+        out.clear();
+        return false;
+    }
     out.clear();
     if (!stream.isSequential()) {
         if (count > stream.size() - stream.pos())
@@ -61,7 +70,6 @@ bool readExactly(QIODevice &stream, qint64 count, QByteArray &out)
         out.resize(count);
         return readFully(stream, out.data(), count);
     }
-    constexpr qint64 chunk = 64 * 1024;
     while (out.size() < count) {
         const qint64 want = qMin(chunk, count - qint64(out.size()));
         const qsizetype had = out.size();

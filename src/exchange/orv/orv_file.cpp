@@ -248,6 +248,25 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     return OrvReadStatus::Ok;
 }
 
+QString OrvFieldText(const orxheader &header, int field, bool literal)
+{
+    if (header.nulls[field])
+        return QString();
+    // Dates keep theirs: the value bound is a local date-time, which cannot tell every day serial apart.
+    if (!header.literals[field].isEmpty())
+        return literal ? header.literals[field] : header.texts[field];
+    return OrvValueText(header.fieldTypes[field], header.values[field], literal);
+}
+
+QString OrvValueText(char fieldType, const QVariant &value, bool literal)
+{
+    if (IsOrvStringType(fieldType))
+        return literal ? SqlQuote(value.toString()) : value.toString();
+    if (value.typeId() == QMetaType::Double)
+        return FloatToStr(value.toDouble());
+    return QString::number(value.toLongLong());
+}
+
 UnzipLimits OrvUnzipLimits()
 {
     UnzipLimits limits;
@@ -290,9 +309,12 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
     // Without fields a record has no bytes and the end would never come.
     if (count == 0 || stream.atEnd())
         return OrvReadStatus::End;
+    const bool values = forms.valuesOnly;
     for (int i = 0; i < count; ++i) {
-        header.texts[i].clear();
-        header.literals[i].clear();
+        if (!values || !header.texts[i].isEmpty()) {
+            header.texts[i].clear();
+            header.literals[i].clear();
+        }
         header.nulls[i] = true;
         header.values[i] = QVariant();
         char flag = 0;
@@ -315,8 +337,11 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
                 return OrvReadStatus::ShortText;
             if (text.contains(QChar(0)))
                 return OrvReadStatus::NulText;
-            literal = SqlQuote(text);
             bound = text;
+            if (values)
+                text.clear();
+            else
+                literal = SqlQuote(text);
             break;
         case FieldType::SmallInt:
         case FieldType::Integer:
@@ -326,7 +351,8 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             if (!readBytes(stream, bytes, 4))
                 return OrvReadStatus::Short;
             bound = qlonglong(getInt32(bytes));
-            text = literal = QString::number(getInt32(bytes));
+            if (!values)
+                text = literal = QString::number(getInt32(bytes));
             break;
         }
         case FieldType::LargeInt: {
@@ -334,14 +360,16 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             if (!readBytes(stream, bytes, 8))
                 return OrvReadStatus::Short;
             bound = qlonglong(qFromLittleEndian<qint64>(bytes));
-            text = literal = QString::number(qFromLittleEndian<qint64>(bytes));
+            if (!values)
+                text = literal = QString::number(qFromLittleEndian<qint64>(bytes));
             break;
         }
         case FieldType::Boolean: {
             char value = 0;
             if (!readBytes(stream, &value, 1))
                 return OrvReadStatus::Short;
-            text = literal = value ? QStringLiteral("1") : QStringLiteral("0");
+            if (!values)
+                text = literal = value ? QStringLiteral("1") : QStringLiteral("0");
             bound = qlonglong(value ? 1 : 0);
             break;
         }
@@ -354,7 +382,8 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             // No statement can carry an infinity or a NaN.
             if (!std::isfinite(value))
                 return OrvReadStatus::Damaged;
-            text = literal = FloatToStr(value);
+            if (!values)
+                text = literal = FloatToStr(value);
             bound = value;
             break;
         }
@@ -383,8 +412,10 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
                         MB_ICONERROR, MB_OK);
             return OrvReadStatus::Unsupported;
         }
-        header.texts[i] = text;
-        header.literals[i] = literal;
+        if (!text.isEmpty() || !literal.isEmpty()) {
+            header.texts[i] = text;
+            header.literals[i] = literal;
+        }
         header.nulls[i] = false;
         header.values[i] = bound;
     }

@@ -97,12 +97,21 @@ struct OrvValueForms
 {
     bool viewOnly = false;
     TFormatSettings fs; // the user's date and time formats for the view
+    // Values and NULL flags only (texts and literals of dates aside): an import binds the values and
+    // wants a field's text or literal rarely, through OrvFieldText.
+    bool valuesOnly = false;
 };
 
 // One record into header.texts/literals/nulls. End at the end of the stream before the record. An
 // unsupported type code shows "ReadSQLStream: операция прервана.\rТип данных ..." and gives
 // Unsupported.
 OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValueForms &forms);
+
+// The text or the SQL literal of a field of the record read last, as ReadOrvRecord gives them outside the
+// view; "" for NULL.
+QString OrvFieldText(const orxheader &header, int field, bool literal);
+// The same of a value bound for a field of that type code, dates aside.
+QString OrvValueText(char fieldType, const QVariant &value, bool literal);
 
 // What the import unpacks of an event file at most: its three members and a few more, into a private
 // folder of its own that need not reach the disk.

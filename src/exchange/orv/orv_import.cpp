@@ -3,6 +3,7 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/insert_batch.h"
 #include "exchange/orv/orv_file.h"
 #include "exchange/orv/unique_event_id.h"
 #include "exchange/read_limits.h"
@@ -31,6 +32,15 @@
 #include <optional>
 
 namespace {
+
+// A row given to a table's inserts, kept while it may still be refused: a failure names it with its
+// literal text, made only then.
+struct InsertedRow
+{
+    int step = 0;
+    QVariantList values;      // per field that goes in, invalid for NULL
+    QStringList dateLiterals; // of its date fields, in their order
+};
 
 struct Member
 {
@@ -71,6 +81,7 @@ public:
           m_locale(host.LocaleSettings()), m_merge(host.MergeEvents())
     {
         m_forms.viewOnly = viewOnly;
+        m_forms.valuesOnly = !viewOnly;
         m_forms.fs = m_locale;
     }
 
@@ -93,6 +104,7 @@ private:
     void tooLarge(const QString &member, qint64 columns, qint64 rows);
     void refuseNul(const QString &member, const QString &where);
     void showStatus();
+    QString insertText(const InsertedRow &row) const;
     void finish();
     void progressStep();
 
@@ -114,6 +126,9 @@ private:
     QString m_table;
     int m_step = 0;
     QString m_lastSql;
+    std::unique_ptr<DbInsertBatch> m_inserts; // the current table's
+    const Member *m_inserting = nullptr;      // and its member
+    QList<InsertedRow> m_waiting;             // the rows given to it that may not be in the table yet
     bool m_inTransaction = false;
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
@@ -159,6 +174,9 @@ void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
 
 bool OrvRun::count(const QString &sql, qint64 &value)
 {
+    // The rows given so far are what the answer depends on; a row refused is named as the import names it.
+    if (m_inserts)
+        m_inserts->send();
     if (!QAct(*m_query, sql))
         return false;
     value = m_query->FieldCount() > 0 && !m_query->Eof() ? m_query->Field(0)->AsLargeInt() : 0;
@@ -409,12 +427,11 @@ void OrvRun::log(const QString &header, const QString &line)
 bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
 {
     orxheader &h = member.header;
-    QString &text = h.texts[field];
-    QString &literal = h.literals[field];
+    QString text = OrvFieldText(h, field, false);
+    const QString literal = OrvFieldText(h, field, true);
     const bool quoted = IsOrvStringType(h.fieldTypes[field]);
     const auto replaceWith = [&](const QString &id) {
         text = id;
-        literal = quoted ? SqlQuote(id) : id;
         bool number = false;
         const qlonglong n = id.toLongLong(&number);
         h.values[field] = quoted || !number ? QVariant(id) : QVariant(n);
@@ -499,6 +516,15 @@ bool OrvRun::readTable(Member &member)
         for (int i = 0; i < fields && eventIdColumn < 0; ++i)
             if (h.fieldNames[i].toLower() == QLatin1String("eventid"))
                 eventIdColumn = i;
+        QStringList columns;
+        for (int i = 0; i < fields; ++i)
+            if (!member.skip[i])
+                columns << member.insertNames[i];
+        if (!m_waiting.isEmpty())
+            m_lastSql = insertText(m_waiting.last());
+        m_waiting.clear();
+        m_inserts = std::make_unique<DbInsertBatch>(*m_query->Connection(), h.table, columns);
+        m_inserting = &member;
     }
 
     m_step = 1;
@@ -534,36 +560,59 @@ bool OrvRun::readTable(Member &member)
             continue;
         }
         bool insert = true;
-        QString names, values, marks;
-        QVariantList params;
-        for (int i = 0; i < fields; ++i) {
-            if (h.nulls[i] || member.skip[i])
-                continue;
-            if (i == eventIdColumn && !applyEventIdRules(member, i, insert))
-                return false;
-            names += member.insertNames[i] + QLatin1Char(',');
-            values += h.literals[i] + QLatin1Char(',');
-            marks += QStringLiteral("?,");
-            params << h.values[i];
-        }
-        names.chop(1);
-        values.chop(1);
-        marks.chop(1);
+        if (eventIdColumn >= 0 && !h.nulls[eventIdColumn] && !member.skip[eventIdColumn] &&
+            !applyEventIdRules(member, eventIdColumn, insert))
+            return false;
         if (insert) {
-            // The values are bound: one statement text serves every row of the same shape. The text
-            // with the values written out is what a failure reports.
-            const QString head = QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
-                                 QStringLiteral(") values (");
-            m_lastSql = head + values + QLatin1Char(')');
-            m_command->SetCommandText(head + marks + QLatin1Char(')'));
-            m_command->SetParams(params);
-            m_command->Execute();
+            // The values are bound, a NULL left to the table as a statement that does not name it would.
+            InsertedRow r;
+            r.step = m_step;
+            r.values.reserve(fields);
+            for (int i = 0; i < fields; ++i) {
+                if (member.skip[i])
+                    continue;
+                r.values << (h.nulls[i] ? QVariant() : h.values[i]);
+                if (!h.nulls[i] && !h.literals[i].isEmpty())
+                    r.dateLiterals << h.literals[i];
+            }
+            m_waiting << r;
+            m_inserts->add(r.values, m_step);
+            // Only the rows still waiting can be refused; the last one stays for the message of a failure
+            // elsewhere.
+            const qsizetype keep = qMax(m_inserts->waiting(), 1);
+            if (m_waiting.size() > keep)
+                m_waiting.remove(0, m_waiting.size() - keep);
             if (m_stats)
                 ++m_stats->inserted;
         }
         ++m_step;
     }
+    if (m_inserts)
+        m_inserts->send();
     return true;
+}
+
+QString OrvRun::insertText(const InsertedRow &row) const
+{
+    const orxheader &h = m_inserting->header;
+    QString names, values;
+    qsizetype at = 0, dates = 0;
+    for (int i = 0; i < h.fieldCount; ++i) {
+        if (m_inserting->skip[i])
+            continue;
+        const QVariant &v = row.values[at++];
+        if (!v.isValid())
+            continue;
+        const FieldType type = FieldType(quint8(h.fieldTypes[i]));
+        names += m_inserting->insertNames[i] + QLatin1Char(',');
+        values += (IsDateFieldType(type) ? row.dateLiterals.value(dates++)
+                                         : OrvValueText(h.fieldTypes[i], v, true)) +
+                  QLatin1Char(',');
+    }
+    names.chop(1);
+    values.chop(1);
+    return QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
+           QStringLiteral(") values (") + values + QLatin1Char(')');
 }
 
 void OrvRun::showStatus()
@@ -593,6 +642,7 @@ void OrvRun::run()
             } catch (const DbError &) {
             }
         }
+        m_inserts.reset();
         m_query.reset();
         m_command.reset();
         if (opening)
@@ -684,13 +734,23 @@ void OrvRun::run()
                             QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +
                             reason,
                         MB_ICONERROR, MB_OK);
-        else
+        else {
+            // The row refused may have waited for others; the last one given stands for a failure elsewhere.
+            const auto *refused = dynamic_cast<const DbBatchError *>(&e);
+            for (const InsertedRow &r : std::as_const(m_waiting))
+                if (refused && r.step == refused->tag()) {
+                    m_step = r.step;
+                    m_lastSql = insertText(r);
+                }
+            if (!refused && !m_waiting.isEmpty())
+                m_lastSql = insertText(m_waiting.last());
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
                             QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
                             QStringLiteral("; last sql = \r\r") + m_lastSql +
                             QStringLiteral("\r\rСообщение об ошибке:\r") + reason,
                         MB_ICONERROR, MB_OK);
+        }
     }
 }
 

@@ -149,6 +149,9 @@ QVariant textOrNull(const QString &s)
     return s.isEmpty() ? QVariant() : QVariant(s);
 }
 
+// Rows a server takes in one INSERT: a round trip to an ORX server elsewhere costs more than the rows.
+constexpr int kRowsPerStatement = 1000;
+
 class Run
 {
 public:
@@ -450,14 +453,17 @@ void CopyArrivalRecord(DbQuery &Dest, const QList<ArrivalRow> &Rows, OrxCopyHost
 void Run::copyArrivals()
 {
     DbQuery dest(m_bul);
+    dest.SetInsertBatch(kRowsPerStatement);
     act(dest, QStringLiteral("select * from ") + m_arrivalCopy);
     CopyArrivalRecord(dest, m_arrivals, m_host, 0, 199);
+    dest.FlushInserts();
     m_stats.arrivals = int(m_arrivals.size());
 }
 
 void Run::copyOrigins()
 {
     DbQuery dest(m_bul);
+    dest.SetInsertBatch(kRowsPerStatement);
     act(dest, QStringLiteral("select * from ") + m_originCopy);
     std::array<TField *, kOriginColumns> fields{};
     for (int c = 0; c < kOriginColumns; ++c)
@@ -481,6 +487,7 @@ void Run::copyOrigins()
         if (i % 5 == 0)
             progress(int(std::lround(200 + double(i) / n * 199)));
     }
+    dest.FlushInserts();
     progress(399);
     m_stats.origins = int(n);
 }
@@ -489,7 +496,8 @@ void Run::copyOrigins()
 struct Measurement
 {
     bool present = false;
-    QVariant arid, code, component, time, tenths;
+    int reading = -1; // the reading's row in its dataset, whose counter the measurement refers to
+    QVariant code, component, time, tenths;
     QVariant periodZ, ampZ, periodNs, ampNs, periodEw, ampEw, magnitude, klass;
 };
 
@@ -501,6 +509,8 @@ void Run::buildBulletin()
     q.Close();
 
     DbQuery ev(m_bul), rd(m_bul), xm(m_bul);
+    for (DbQuery *d : {&ev, &rd, &xm})
+        d->SetInsertBatch(kRowsPerStatement);
     act(ev, QStringLiteral("select * from События where 1=0"));
     act(rd, QStringLiteral("select * from [Станционный бюллетень] where 1=0"));
     act(xm, QStringLiteral("select * from [Динамические замеры] where 1=0"));
@@ -513,29 +523,41 @@ void Run::buildBulletin()
     for (const ArrivalRow &r : m_arrivals)
         byEvent[textOf(r[aEventid])] << &r;
 
+    // A measurement refers to its reading's counter, which comes back once the reading is in the table:
+    // they wait until a batch of readings has gone.
+    const int aridField = static_cast<DbField *>(rd.FieldByName(QStringLiteral("arid")))->Index();
+    QList<Measurement> waiting;
+    const auto storeMeasurements = [&] {
+        rd.FlushInserts();
+        for (const Measurement &w : std::as_const(waiting)) {
+            xm.Append();
+            set(xm, "arid", rd.RowValue(w.reading, aridField));
+            set(xm, "Channel_CodXM", w.code);
+            set(xm, "Channel_componentXM", w.component);
+            set(xm, "TimeXM", w.time);
+            set(xm, "DecXm", w.tenths);
+            set(xm, "Period_Z", w.periodZ);
+            set(xm, "Amp_Z", w.ampZ);
+            set(xm, "Period_NS", w.periodNs);
+            set(xm, "Amp_NS", w.ampNs);
+            set(xm, "Period_EW", w.periodEw);
+            set(xm, "Amp_EW", w.ampEw);
+            set(xm, "Magnitude_Z", w.magnitude);
+            set(xm, "Klass_Z", w.klass);
+            xm.Post();
+        }
+        waiting.clear();
+    };
     Measurement m;
     const auto storeMeasurement = [&] {
         if (!m.present)
             return;
-        xm.Append();
-        set(xm, "arid", m.arid);
-        set(xm, "Channel_CodXM", m.code);
-        set(xm, "Channel_componentXM", m.component);
-        set(xm, "TimeXM", m.time);
-        set(xm, "DecXm", m.tenths);
-        set(xm, "Period_Z", m.periodZ);
-        set(xm, "Amp_Z", m.ampZ);
-        set(xm, "Period_NS", m.periodNs);
-        set(xm, "Amp_NS", m.ampNs);
-        set(xm, "Period_EW", m.periodEw);
-        set(xm, "Amp_EW", m.ampEw);
-        set(xm, "Magnitude_Z", m.magnitude);
-        set(xm, "Klass_Z", m.klass);
-        xm.Post();
+        waiting << m;
+        if (waiting.size() >= kRowsPerStatement)
+            storeMeasurements();
         ++m_stats.measurements;
         m = Measurement();
     };
-
     const qsizetype n = m_origins.size();
     for (qsizetype i = 0; i < n; ++i) {
         progress(int(std::lround(600 + double(i) / n * 399)));
@@ -581,7 +603,7 @@ void Run::buildBulletin()
 
         // A reading continues only within its event: an arrival of another event at the same time and
         // phase is a reading of its own.
-        QVariant arid;
+        int reading = -1;
         double prevItime = 0;
         QString prevPhase = QStringLiteral("?");
         for (const ArrivalRow *row : rows) {
@@ -591,7 +613,7 @@ void Run::buildBulletin()
             const double ampl = r[aAmpl].isNull() ? 0 : roundTo(r[aAmpl].toDouble(), 0.001);
             const double per = r[aPer].isNull() ? 0 : r[aPer].toDouble();
             const QString iphase = r[aIphase].isNull() ? QString() : r[aIphase].toString();
-            const bool continuation = !r[aItime].isNull() && arid.isValid() &&
+            const bool continuation = !r[aItime].isNull() && reading >= 0 &&
                                       r[aItime].toDouble() == prevItime && !r[aIphase].isNull() &&
                                       iphase == prevPhase;
             if (!continuation) {
@@ -625,8 +647,7 @@ void Run::buildBulletin()
                 set(rd, "Channel_Cod", textOrNull(code));
                 set(rd, "Channel_component", textOrNull(component));
                 rd.Post();
-                // The counter comes back with the insert.
-                arid = rd.FindField(QStringLiteral("arid"))->Value();
+                reading = rd.CurrentRow();
                 ++m_stats.readings;
             }
             if (per == 0 || ampl == 0)
@@ -634,7 +655,7 @@ void Run::buildBulletin()
             const QString phase = iphase.trimmed();
             if (!m.present) {
                 m.present = true;
-                m.arid = arid;
+                m.reading = reading;
                 m.code = textOrNull(code);
                 m.component = textOrNull(component);
                 const QVariant &when =
@@ -665,6 +686,8 @@ void Run::buildBulletin()
         }
         storeMeasurement();
     }
+    storeMeasurements();
+    xm.FlushInserts();
     progress(999);
 }
 

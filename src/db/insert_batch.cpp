@@ -1,0 +1,195 @@
+#include "db/insert_batch.h"
+
+#include "db/db_connection.h"
+
+#include <QScopeGuard>
+
+DbInsertBatch::DbInsertBatch(DbConnection &connection, const QString &table, const QStringList &columns,
+                             Names names)
+    : m_connection(&connection)
+{
+    const SqlDialect &d = connection.backend().dialect();
+    const auto quoted = [&](const QString &name) {
+        return d.quoteIdentifier(names == Names::Jet ? d.storedName(name) : name);
+    };
+    m_table = quoted(table);
+    for (const QString &c : columns)
+        m_columns << quoted(c);
+}
+
+DbInsertBatch::~DbInsertBatch()
+{
+    // Rows still waiting belong to a write that failed on the way: its transaction is rolled back.
+    if (m_connection && m_connection->Connected())
+        m_connection->backend().unqueue(this);
+}
+
+void DbInsertBatch::setReturning(const QStringList &columns,
+                                 std::function<void(qint64 tag, const DbCursor &row)> onRow)
+{
+    m_returning.clear();
+    m_onRow = std::move(onRow);
+    if (columns.isEmpty() || !backend().dialect().insertReturnsRow())
+        return;
+    QStringList names;
+    for (const QString &c : columns)
+        names << (c == QLatin1String("*") ? c : backend().dialect().quoteIdentifier(c));
+    m_returning = QLatin1String(" RETURNING ") + names.join(QLatin1Char(','));
+}
+
+DbBackend &DbInsertBatch::backend() const
+{
+    if (!m_connection)
+        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+    return m_connection->backend();
+}
+
+bool DbInsertBatch::waits() const
+{
+    return m_capacity > 1 && m_connection && m_connection->InTransaction() && backend().batchesInserts();
+}
+
+void DbInsertBatch::add(const QVariantList &values, qint64 tag)
+{
+    const qsizetype n = m_columns.size();
+    qsizetype given = 0;
+    for (qsizetype c = 0; c < n; ++c)
+        given += c < values.size() && values[c].isValid() ? 1 : 0;
+    const bool wait = waits();
+    if (wait && !m_tags.empty() && m_values.size() + given > kMaxParameters)
+        send();
+    m_tags.push_back(tag);
+    m_firstValue.push_back(m_values.size());
+    for (qsizetype c = 0; c < n; ++c) {
+        const bool present = c < values.size() && values[c].isValid();
+        m_present.push_back(present ? 1 : 0);
+        if (present)
+            m_values.append(values[c]);
+    }
+    if (!wait) {
+        // The row goes alone, naming only its columns, as writers always sent it.
+        const auto done = qScopeGuard([this] { clear(); });
+        run(0, 1);
+        return;
+    }
+    if (m_tags.size() == 1)
+        backend().queue(this);
+    if (qsizetype(m_tags.size()) >= m_capacity)
+        send();
+}
+
+void DbInsertBatch::send()
+{
+    if (m_tags.empty())
+        return;
+    backend().sendQueued(this);
+}
+
+void DbInsertBatch::clear()
+{
+    m_tags.clear();
+    m_firstValue.clear();
+    m_present.clear();
+    m_values.clear();
+}
+
+void DbInsertBatch::dropQueued()
+{
+    const qint64 first = m_tags.empty() ? -1 : m_tags.front();
+    clear();
+    if (first >= 0 && m_onLost)
+        m_onLost(first);
+}
+
+void DbInsertBatch::sendQueued()
+{
+    // Whatever happens the rows are no longer waiting.
+    const auto done = qScopeGuard([this] { clear(); });
+    const qsizetype rows = qsizetype(m_tags.size());
+    if (rows == 0)
+        return;
+    qsizetype at = 0;
+    try {
+        try {
+            run(0, rows);
+            return;
+        } catch (const DbError &) {
+            const ResponseWatch *watch = backend().responseWatch();
+            if (rows == 1 || (watch && watch->fired()))
+                throw;
+        }
+        // The statement failed as a whole and nothing of it stayed: the rows again one by one, until the
+        // one the database refuses.
+        for (; at < rows; ++at)
+            run(at, at + 1);
+    } catch (const DbError &) {
+        if (m_onLost)
+            m_onLost(m_tags[size_t(at)]);
+        throw;
+    }
+}
+
+QString DbInsertBatch::statement(qsizetype from, qsizetype to) const
+{
+    const qsizetype n = m_columns.size();
+    // Only the columns some row gives are named; the others take their defaults anyway.
+    std::vector<char> used(size_t(n), 0);
+    for (qsizetype r = from; r < to; ++r)
+        for (qsizetype c = 0; c < n; ++c)
+            used[size_t(c)] |= m_present[size_t(r * n + c)];
+    QString sql = QLatin1String("INSERT INTO ") + m_table;
+    QString names;
+    for (qsizetype c = 0; c < n; ++c)
+        if (used[size_t(c)])
+            names += (names.isEmpty() ? QString() : QStringLiteral(",")) + m_columns[c];
+    if (names.isEmpty()) {
+        sql += QLatin1String(" DEFAULT VALUES");
+    } else {
+        sql += QLatin1String(" (") + names + QLatin1String(") VALUES ");
+        sql.reserve(sql.size() + (to - from) * (n * 2 + 3));
+        for (qsizetype r = from; r < to; ++r) {
+            if (r > from)
+                sql += QLatin1Char(',');
+            sql += QLatin1Char('(');
+            bool first = true;
+            for (qsizetype c = 0; c < n; ++c) {
+                if (!used[size_t(c)])
+                    continue;
+                if (!first)
+                    sql += QLatin1Char(',');
+                first = false;
+                sql += m_present[size_t(r * n + c)] ? QLatin1String("?") : QLatin1String("DEFAULT");
+            }
+            sql += QLatin1Char(')');
+        }
+    }
+    return sql + m_returning;
+}
+
+QVariantList DbInsertBatch::parameters(qsizetype from, qsizetype to) const
+{
+    const qsizetype first = m_firstValue[size_t(from)];
+    const qsizetype last = to < qsizetype(m_firstValue.size()) ? m_firstValue[size_t(to)] : m_values.size();
+    return m_values.mid(first, last - first);
+}
+
+void DbInsertBatch::run(qsizetype from, qsizetype to)
+{
+    DbBackend &b = backend();
+    try {
+        std::unique_ptr<DbCursor> cursor = b.execute(statement(from, to), parameters(from, to));
+        if (m_returning.isEmpty() || !m_onRow)
+            return;
+        for (qsizetype r = from; r < to; ++r) {
+            if (!cursor->next())
+                throw DbError(QStringLiteral("The insert gave back fewer rows than it was given"));
+            m_onRow(m_tags[size_t(r)], *cursor);
+        }
+    } catch (const DbBatchError &) {
+        throw;
+    } catch (const DbError &e) {
+        if (to - from > 1)
+            throw;
+        throw DbBatchError(e.message(), m_tags[size_t(from)]);
+    }
+}

@@ -1,0 +1,208 @@
+// Inserts that go many to a statement on a server: the rows, their counters and defaults come out as
+// single inserts make them, and a refused row is named with its own message.
+
+#include "db/insert_batch.h"
+#include "db_test_env.h"
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template <class Env> class InsertBatchTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<Env>();
+        db = env->open();
+    }
+
+    QStringList rows(const QString &sql)
+    {
+        DbQuery q(db.get());
+        q.SetSQL(sql);
+        q.Open();
+        QStringList out;
+        for (; !q.Eof(); q.Next()) {
+            QStringList cells;
+            for (int i = 0; i < q.FieldCount(); ++i)
+                cells << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString());
+            out << cells.join(u'|');
+        }
+        return out;
+    }
+
+    // On the server, how many INSERT statements reach the table from now on.
+    void countStatements(const char *table)
+    {
+        if (!Env::odbc)
+            return;
+        exec(*db, "create table statements_run (n integer)");
+        exec(*db, "insert into statements_run values (0)");
+        exec(*db, "create function count_statement() returns trigger as $$ begin update statements_run set "
+                  "n=n+1; return null; end $$ language plpgsql");
+        exec(*db, u"create trigger count_statement after insert on %1 for each statement execute function "
+                  u"count_statement()"_s.arg(QString::fromUtf8(table)));
+    }
+    int statementsRun() { return rows(u"select n from statements_run"_s).value(0).toInt(); }
+
+    std::unique_ptr<Env> env;
+    std::unique_ptr<DbConnection> db;
+};
+
+using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
+class BackendNames
+{
+public:
+    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
+};
+TYPED_TEST_SUITE(InsertBatchTest, Backends, BackendNames);
+
+// Batches of three: exactly one batch, one row more, and two batches and one; the readings leave columns
+// out in turn, and their counters come back into the dataset in the order of the rows.
+TYPED_TEST(InsertBatchTest, DatasetAppendsReadBackTheirCountersInOrder)
+{
+    for (const int n : {3, 4, 7}) {
+        SCOPED_TRACE(n);
+        auto env = std::make_unique<TypeParam>();
+        this->db = env->open();
+        for (const char *sql : kBulletinCreates)
+            exec(*this->db, sql);
+        exec(*this->db, "insert into [Станционный бюллетень] (Station_Cod) values ('OLD')");
+        this->countStatements("\"Станционный бюллетень\"");
+        this->db->BeginTrans();
+        DbQuery events(this->db.get()), readings(this->db.get());
+        events.SetInsertBatch(3);
+        readings.SetInsertBatch(3);
+        events.SetSQL(u"select * from [События] where 1=0"_s);
+        events.Open();
+        readings.SetSQL(u"select * from [Станционный бюллетень] where 1=0"_s);
+        readings.Open();
+        for (int i = 0; i < n; ++i) {
+            events.Append();
+            events.FieldByName(u"num"_s)->SetValue(i + 1);
+            events.Post();
+            readings.Append();
+            readings.FieldByName(u"N_equake"_s)->SetValue(i + 1);
+            if (i % 2 == 0)
+                readings.FieldByName(u"Comments"_s)->SetValue(u"P"_s);
+            if (i % 3 == 0)
+                readings.FieldByName(u"Station_Cod"_s)->SetValue(u"ABC"_s);
+            readings.Post();
+        }
+        readings.FlushInserts();
+        const int arid = static_cast<DbField *>(readings.FieldByName(u"arid"_s))->Index();
+        QStringList arids, expected;
+        for (int i = 0; i < n; ++i) {
+            arids << readings.RowValue(i, arid).toString();
+            expected << QString::number(i + 2);
+        }
+        EXPECT_EQ(arids, expected);
+        events.Close();
+        readings.Close();
+        this->db->CommitTrans();
+
+        QStringList stored{u"1|<null>|OLD|<null>"_s};
+        for (int i = 0; i < n; ++i) {
+            stored << u"%1|%2|%3|%4"_s.arg(i + 2).arg(i + 1).arg(i % 3 == 0 ? u"ABC"_s : u"<null>"_s,
+                                                                 i % 2 == 0 ? u"P"_s : u"<null>"_s);
+        }
+        EXPECT_EQ(
+            this->rows(u"select arid,N_equake,Station_Cod,Comments from [Станционный бюллетень] order by "
+                       u"arid"_s),
+            stored);
+        if (TypeParam::odbc) {
+            EXPECT_EQ(this->statementsRun(), (n + 2) / 3);
+        }
+        this->db.reset();
+    }
+}
+
+// A row the database refuses, first, inside and last in a batch of four and in the second batch: the
+// error names it with the text it gives alone, the rows before it stay in the dataset, the rollback
+// leaves the old rows.
+TYPED_TEST(InsertBatchTest, RefusedRowIsNamedAndTheOldRowsStay)
+{
+    for (const int refused : {0, 2, 3, 5}) {
+        SCOPED_TRACE(refused);
+        auto env = std::make_unique<TypeParam>();
+        this->db = env->open();
+        for (const char *sql : kBulletinCreates)
+            exec(*this->db, sql);
+        exec(*this->db, "insert into [События] (num,comment) values (100,'old')");
+        QString alone;
+        try {
+            exec(*this->db, "insert into [События] (num) values (100)");
+        } catch (const DbError &e) {
+            alone = e.message();
+        }
+        ASSERT_FALSE(alone.isEmpty());
+
+        this->db->BeginTrans();
+        DbQuery events(this->db.get());
+        events.SetInsertBatch(4);
+        events.SetSQL(u"select * from [События] where 1=0"_s);
+        events.Open();
+        int named = -1;
+        QString message;
+        try {
+            for (int i = 0; i < 7; ++i) {
+                named = i;
+                events.Append();
+                events.FieldByName(u"num"_s)->SetValue(i == refused ? 100 : i + 1);
+                events.Post();
+            }
+            events.FlushInserts();
+            named = -1;
+        } catch (const DbBatchError &e) {
+            named = int(e.tag());
+            message = e.message();
+        } catch (const DbError &e) {
+            // Sent at once (a SQLite file): the Post of the row itself fails.
+            message = e.message();
+        }
+        EXPECT_EQ(named, refused);
+        EXPECT_EQ(message, alone);
+        EXPECT_EQ(events.RecordCount(), refused);
+        this->db->RollbackTrans();
+        EXPECT_EQ(this->rows(u"select num,comment from [События] order by num"_s), QStringList{u"100|old"_s});
+        this->db.reset();
+    }
+}
+
+// Rows of different shapes in one batch: a column left out takes its default, a NULL given stays NULL.
+// Other statements see the rows waiting, a commit sends them, a rollback drops them.
+TYPED_TEST(InsertBatchTest, ColumnsLeftOutTakeTheirDefaults)
+{
+    exec(*this->db,
+         "create table t (id integer, a integer, b varchar(10) default 'dflt', c float, primary key (id))");
+    const QVariant null = QVariant(QMetaType::fromType<QString>());
+    const QVariant out;
+    this->db->BeginTrans();
+    {
+        DbInsertBatch batch(*this->db, u"t"_s, {u"id"_s, u"[a]"_s, u"b"_s, u"c"_s});
+        batch.setCapacity(2);
+        batch.add({1, 5, out, out}, 1);
+        batch.add({2, out, null, 1.5}, 2);
+        batch.add({3, out, u"x"_s, out}, 3);
+        EXPECT_EQ(batch.waiting(), TypeParam::odbc ? 1 : 0);
+        EXPECT_EQ(this->rows(u"select count(*) from t"_s), QStringList{u"3"_s});
+        batch.add({4, 7, out, out}, 4);
+        batch.add({5, out, out, out}, 5);
+    }
+    this->db->CommitTrans();
+    EXPECT_EQ(this->rows(u"select id,a,b,c from t order by id"_s),
+              (QStringList{u"1|5|dflt|<null>"_s, u"2|<null>|<null>|1.5"_s, u"3|<null>|x|<null>"_s,
+                           u"4|7|dflt|<null>"_s, u"5|<null>|dflt|<null>"_s}));
+
+    this->db->BeginTrans();
+    DbInsertBatch batch(*this->db, u"t"_s, {u"id"_s, u"a"_s});
+    batch.add({6, 1}, 6);
+    this->db->RollbackTrans();
+    EXPECT_EQ(batch.waiting(), 0);
+    EXPECT_EQ(this->rows(u"select count(*) from t"_s), QStringList{u"5"_s});
+}
+
+} // namespace
