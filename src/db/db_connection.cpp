@@ -260,6 +260,11 @@ void DbConnection::SetCommandTimeout(int seconds)
         m_backend->setCommandTimeout(seconds);
 }
 
+void DbConnection::SendWaitingRows()
+{
+    backend().sendQueued();
+}
+
 void DbConnection::BeginTrans()
 {
     backend();

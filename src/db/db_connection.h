@@ -47,6 +47,10 @@ public:
     std::chrono::milliseconds ResponseTimeout() const;
     void SetResponseTimeout(std::chrono::milliseconds timeout) { m_responseTimeout = timeout; }
 
+    // Sends the rows writers hold back to send many to a statement (see DbQueuedRows); DbBatchError
+    // names the row refused.
+    void SendWaitingRows();
+
     void BeginTrans() override;
     void CommitTrans() override;
     void RollbackTrans() override;

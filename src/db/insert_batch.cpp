@@ -9,12 +9,11 @@ DbInsertBatch::DbInsertBatch(DbConnection &connection, const QString &table, con
     : m_connection(&connection)
 {
     const SqlDialect &d = connection.backend().dialect();
-    const auto quoted = [&](const QString &name) {
-        return d.quoteIdentifier(names == Names::Jet ? d.storedName(name) : name);
-    };
-    m_table = quoted(table);
+    const auto stored = [&](const QString &name) { return names == Names::Jet ? d.storedName(name) : name; };
+    m_tableName = stored(table);
+    m_table = d.quoteIdentifier(m_tableName);
     for (const QString &c : columns)
-        m_columns << quoted(c);
+        m_columns << d.quoteIdentifier(stored(c));
 }
 
 DbInsertBatch::~DbInsertBatch()
@@ -28,6 +27,7 @@ void DbInsertBatch::setReturning(const QStringList &columns,
                                  std::function<void(qint64 tag, const DbCursor &row)> onRow)
 {
     m_returning.clear();
+    m_single.clear();
     m_onRow = std::move(onRow);
     if (columns.isEmpty() || !backend().dialect().insertReturnsRow())
         return;
@@ -129,7 +129,21 @@ void DbInsertBatch::sendQueued()
     }
 }
 
-QString DbInsertBatch::statement(qsizetype from, qsizetype to) const
+QString DbInsertBatch::statement(qsizetype from, qsizetype to)
+{
+    const qsizetype n = m_columns.size();
+    if (to - from == 1) {
+        // Rows sent alone come in a few shapes, again and again.
+        const QByteArray shape(m_present.data() + from * n, n);
+        QString &sql = m_single[shape];
+        if (sql.isEmpty())
+            sql = build(from, to);
+        return sql;
+    }
+    return build(from, to);
+}
+
+QString DbInsertBatch::build(qsizetype from, qsizetype to) const
 {
     const qsizetype n = m_columns.size();
     // Only the columns some row gives are named; the others take their defaults anyway.
@@ -190,6 +204,6 @@ void DbInsertBatch::run(qsizetype from, qsizetype to)
     } catch (const DbError &e) {
         if (to - from > 1)
             throw;
-        throw DbBatchError(e.message(), m_tags[size_t(from)]);
+        throw DbBatchError(e.message(), m_tableName, m_tags[size_t(from)]);
     }
 }

@@ -2,6 +2,7 @@
 
 #include "db/db_backend.h"
 
+#include <QHash>
 #include <QPointer>
 #include <QStringList>
 #include <QVariant>
@@ -11,15 +12,19 @@
 
 class DbConnection;
 
-// The row of a batch the database refused: the driver's text for that row alone, and the tag its writer
-// gave it, so the writer names the row as it would have named it sent alone.
+// The row of a batch the database refused: the driver's text for that row alone, its table (as stored)
+// and the tag its writer gave it, so the writer names the row as it would have named it sent alone.
 class DbBatchError : public DbError
 {
 public:
-    DbBatchError(const QString &message, qint64 tag) : DbError(message), m_tag(tag) {}
+    DbBatchError(const QString &message, const QString &table, qint64 tag)
+        : DbError(message), m_table(table), m_tag(tag)
+    {}
+    const QString &table() const { return m_table; }
     qint64 tag() const { return m_tag; }
 
 private:
+    QString m_table;
     qint64 m_tag;
 };
 
@@ -70,13 +75,15 @@ public:
 private:
     bool waits() const;
     DbBackend &backend() const;
-    QString statement(qsizetype from, qsizetype to) const;
+    QString statement(qsizetype from, qsizetype to);
+    QString build(qsizetype from, qsizetype to) const;
     QVariantList parameters(qsizetype from, qsizetype to) const;
     void run(qsizetype from, qsizetype to);
     void clear();
 
     QPointer<DbConnection> m_connection;
-    QString m_table; // quoted for the statements
+    QString m_tableName; // as stored
+    QString m_table;     // quoted for the statements
     QStringList m_columns;
     QString m_returning; // " RETURNING ..." or empty
     std::function<void(qint64, const DbCursor &)> m_onRow;
@@ -88,4 +95,5 @@ private:
     std::vector<qsizetype> m_firstValue;
     std::vector<char> m_present;
     QVariantList m_values;
+    QHash<QByteArray, QString> m_single; // statements of a row sent alone, by the columns it gives
 };

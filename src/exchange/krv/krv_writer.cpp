@@ -2,6 +2,7 @@
 
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/insert_batch.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -25,6 +26,8 @@ TDateTime readDateTime(const QString &text)
         throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
     return value;
 }
+
+constexpr int kRowsPerStatement = 1000;
 
 QVariant number(const QString &text)
 {
@@ -84,22 +87,35 @@ public:
                            "channel_component,[time],[dec] from [Станционный бюллетень] where 1=0"));
 
         // One transaction: a bulletin half written would come again under new numbers on the next try.
+        // On a server an event goes with its readings, two statements: the readings follow the event they
+        // refer to.
+        m_events->SetInsertBatch(kRowsPerStatement);
+        m_phases->SetInsertBatch(kRowsPerStatement);
         db.BeginTrans();
         bool inEvent = false;
         TDateTime reference = 0;
-        for (m_row = 1; m_row < rows; ++m_row) {
-            if (m_row % 5 == 0 || m_row >= rows - 5)
-                m_host.SetProgress(m_row);
-            if (!inEvent) {
-                reference = readDateTime(cell(0, m_row));
-                appendEvent(++num, m_row);
-                m_row += 3;
-                inEvent = true;
-            } else if (cell(0, m_row).isEmpty()) {
-                inEvent = false;
-            } else {
-                appendPhases(num, reference, m_row);
+        try {
+            for (m_row = 1; m_row < rows; ++m_row) {
+                if (m_row % 5 == 0 || m_row >= rows - 5)
+                    m_host.SetProgress(m_row);
+                if (!inEvent) {
+                    db.SendWaitingRows();
+                    reference = readDateTime(cell(0, m_row));
+                    appendEvent(++num, m_row);
+                    m_row += 3;
+                    inEvent = true;
+                } else if (cell(0, m_row).isEmpty()) {
+                    inEvent = false;
+                } else {
+                    appendPhases(num, reference, m_row);
+                }
             }
+            db.SendWaitingRows();
+        } catch (const DbBatchError &e) {
+            // The row of the table whose reading or event was refused.
+            const QList<int> &rowsOf = e.table() == m_events->BaseTable() ? m_eventRows : m_phaseRows;
+            m_row = rowsOf.value(e.tag(), m_row);
+            throw;
         }
         db.CommitTrans();
     }
@@ -148,6 +164,7 @@ private:
         set(q, "kps", number(cell(4, r + 1)));
         set(q, "lddate", Now());
         q.Post();
+        m_eventRows << r;
     }
 
     void appendPhases(int num, TDateTime reference, int r)
@@ -173,12 +190,14 @@ private:
             set(q, "time", reference + double(whole) / 86400);
             set(q, "dec", tenths);
             q.Post();
+            m_phaseRows << r;
         }
     }
 
     KrvWriteHost &m_host;
     const TD2D &m_table;
     std::unique_ptr<DbQuery> m_events, m_phases;
+    QList<int> m_eventRows, m_phaseRows; // per row appended, the row of the table it came from
     bool m_opened = false, m_progress = false;
     int m_row = -1;
 };

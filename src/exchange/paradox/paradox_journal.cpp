@@ -3,6 +3,7 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/insert_batch.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -10,6 +11,8 @@
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 #include "lib/string_table.h"
+
+#include <QHash>
 
 #include <cmath>
 #include <memory>
@@ -45,6 +48,8 @@ const char *const kJournalNames[kJournalColumns] = {"N c/c", "N event", "Data", 
 struct Stopped
 {
 };
+
+constexpr int kRowsPerStatement = 1000;
 
 bool endsWithM(const QString &s)
 {
@@ -102,6 +107,7 @@ private:
     void phaseRow(const QString &phase, std::optional<int> hour);
     void amplitudeRow(const QString &phase, std::optional<int> hour);
     bool lookUpChannel(const QString &name, QString &code);
+    void sendWaiting();
     void storeSP(DbQuery &ev);
     void magnitude(DbQuery &xm, const char *klass, const char *magnitude);
 
@@ -119,7 +125,23 @@ private:
     QString m_attached;
     int m_created = 0;
     int m_row = -1;
+    // The journal line of each row appended, per table (as stored).
+    QHash<QString, QList<int>> m_lineOfRow;
+    // The channel codes by name: the table of channels stays as it is during the run.
+    QHash<QString, std::optional<QString>> m_channels;
 };
+
+// On a server the rows go many to a statement; they are sent before anything is read back, so the line
+// of a refused row is the one named.
+void Transfer::sendWaiting()
+{
+    try {
+        m_db.SendWaitingRows();
+    } catch (const DbBatchError &e) {
+        m_row = m_lineOfRow.value(e.table()).value(e.tag(), m_row);
+        throw;
+    }
+}
 
 void Transfer::run()
 {
@@ -129,6 +151,8 @@ void Transfer::run()
     m_measurements = std::make_unique<DbQuery>(&m_db);
     act(*m_lines, QStringLiteral("SELECT * FROM [Add_time]"));
     // The bulletin tables are only appended to, so none of their rows need fetching.
+    for (DbQuery *q : {m_events.get(), m_readings.get(), m_measurements.get()})
+        q->SetInsertBatch(kRowsPerStatement);
     act(*m_events, QStringLiteral("SELECT * FROM [События] where 1=0"));
     act(*m_readings, QStringLiteral("SELECT * FROM [Станционный бюллетень] where 1=0"));
     act(*m_measurements, QStringLiteral("SELECT * FROM [Динамические замеры] where 1=0"));
@@ -181,6 +205,7 @@ void Transfer::run()
             m_row = m_lines->RecNo();
             line(given(jHo) ? std::optional<int>(toInt(text(jHo))) : std::nullopt);
         }
+        sendWaiting();
     } catch (const std::exception &e) {
         MessageProc(m_host.Owner(),
                     QStringLiteral("Строка ") + QString::number(m_row) +
@@ -225,6 +250,7 @@ void Transfer::line(std::optional<int> hour)
 void Transfer::eventRow()
 {
     const int num = toInt(text(jNevent));
+    sendWaiting();
     DbQuery q(&m_db);
     act(q, QStringLiteral("Select * from [События] where num=") + QString::number(num));
     if (!q.Eof())
@@ -243,6 +269,7 @@ void Transfer::eventRow()
         ev.FieldByName(QStringLiteral("comment"))->SetValue(text(jNotes));
     ev.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
     ev.Post();
+    m_lineOfRow[ev.BaseTable()] << m_row;
     ++m_created;
 }
 
@@ -282,11 +309,18 @@ void Transfer::storeSP(DbQuery &ev)
 
 bool Transfer::lookUpChannel(const QString &name, QString &code)
 {
-    DbQuery q(&m_db);
-    act(q, QStringLiteral("select channel_cod from [Каналы] where channel_name=") + SqlQuote(name));
-    if (q.Eof())
+    auto known = m_channels.constFind(name);
+    if (known == m_channels.cend()) {
+        DbQuery q(&m_db);
+        act(q, QStringLiteral("select channel_cod from [Каналы] where channel_name=") + SqlQuote(name));
+        std::optional<QString> found;
+        if (!q.Eof())
+            found = q.Field(0)->IsNull() ? QString() : q.Field(0)->AsString().trimmed();
+        known = m_channels.insert(name, found);
+    }
+    if (!*known)
         return false;
-    code = q.Field(0)->IsNull() ? QString() : q.Field(0)->AsString().trimmed();
+    code = **known;
     return true;
 }
 
@@ -378,6 +412,7 @@ void Transfer::phaseRow(const QString &phase, std::optional<int> hour)
             set(name, v);
     }
     rd.Post();
+    m_lineOfRow[rd.BaseTable()] << m_row;
 }
 
 // "K=11.6" or "k11.6" is energy class 11; any other text is a magnitude.
@@ -398,6 +433,7 @@ void Transfer::magnitude(DbQuery &xm, const char *klass, const char *magnitude)
 void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
 {
     // The newest phase row, which the journal's amplitude lines follow.
+    sendWaiting();
     DbQuery q(&m_db);
     act(q, QStringLiteral("select arid,Phase from [Станционный бюллетень] where arid=(select max(arid) from "
                           "[Станционный бюллетень])"));
@@ -463,6 +499,7 @@ void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
     if (given(jM) && xm.FieldByName(QStringLiteral("Magnitude_Z"))->IsNull())
         magnitude(xm, "Klass_NE", "Magnitude_NE");
     xm.Post();
+    m_lineOfRow[xm.BaseTable()] << m_row;
 }
 
 // Access keeps the lines of the last staging, whatever happens to the transfer after it.
@@ -479,6 +516,7 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal)
                 error,
             MB_ICONWARNING, MB_OK);
     DbQuery access(&db);
+    access.SetInsertBatch(kRowsPerStatement);
     if (!QAct(access,
               QStringLiteral("select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],[T],[A E-W],[A "
                              "N-S],[A Z],[S-P],[Del],[M],[Notes] from Access")))

@@ -4,6 +4,7 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/insert_batch.h"
 #include "db/sql_dialect.h"
 #include "exchange/text/text_cells.h"
 #include "lib/errors.h"
@@ -121,9 +122,9 @@ private:
     QElapsedTimer m_clock;
 };
 
-// Appends the converted rows with bound parameters, one statement per set of filled columns, so an
-// empty cell leaves its field to the table's default; the first row's counter comes back in firstArid
-// when asked.
+// Appends the converted rows with bound parameters, a column of an empty cell left out of its row, so
+// that it takes the table's default; on a server the rows go many to a statement. The first row's counter
+// comes back in firstArid when asked.
 void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
                 const QList<ConvertedRow> &rows, int *firstArid, const std::function<void(int)> &progress,
                 int from, int to)
@@ -140,36 +141,21 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
     }
     q.Close();
     const SqlDialect &dialect = db.backend().dialect();
-    QHash<QByteArray, QString> statements;
-    DbCommand insert(&db);
+    DbInsertBatch insert(db, tableName, names);
     const int n = int(rows.size());
     bool first = true;
     Repaint repaint;
+    QVariantList values(names.size());
     for (int r = 0; r < n; ++r) {
         const ConvertedRow &row = rows[r];
         if (row.isEmpty())
             continue;
-        QByteArray mask(row.size(), '0');
-        QVariantList values;
-        for (int k = 0; k < row.size(); ++k)
-            if (row[k].isValid()) {
-                mask[k] = '1';
-                values << dialect.toDriverValue(types[k], row[k]);
-            }
-        QString &sql = statements[mask];
-        if (sql.isEmpty()) {
-            QStringList cols;
-            for (int k = 0; k < row.size(); ++k)
-                if (mask[k] == '1')
-                    cols << names[k];
-            sql = QStringLiteral("insert into ") + tableName + QStringLiteral(" (") +
-                  cols.join(QLatin1Char(',')) + QStringLiteral(") values (") +
-                  QStringList(cols.size(), QStringLiteral("?")).join(QLatin1Char(',')) + QLatin1Char(')');
-        }
-        insert.SetCommandText(sql);
-        insert.SetParams(values);
-        insert.Execute();
+        for (qsizetype k = 0; k < values.size(); ++k)
+            values[k] =
+                k < row.size() && row[k].isValid() ? dialect.toDriverValue(types[k], row[k]) : QVariant();
+        insert.add(values, r);
         if (first && firstArid) {
+            insert.send();
             DbQuery mx(&db);
             mx.SetSQL(QStringLiteral("select max(arid) as mx from ") + tableName);
             mx.Open();
@@ -180,6 +166,7 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
             progress(from + int(double(r) / (n - 1) * (to - from)));
         repaint.due();
     }
+    insert.send();
     if (progress) {
         progress(to);
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

@@ -10,6 +10,7 @@
 #include "lib/text_routines.h"
 
 #include <QCoreApplication>
+#include <QHash>
 
 #include <map>
 
@@ -95,6 +96,8 @@ int findSitechanRow(const SiteChans &list, const QString &name, const QString &c
 }
 
 using Record = std::map<QString, QVariant>;
+
+constexpr int kRowsPerStatement = 1000;
 
 QString filterText(const QString &cell, const tfilts &filters, QChar decimal)
 {
@@ -255,6 +258,14 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     const TD2D &rd = run.readings();
     const TD2D &am = run.amplitudes();
     const int amplitudeRows = std::max(am.RowCount(), 0);
+    // Each event's readings in their order, and the first amplitude row of each reading and component:
+    // a year holds tens of thousands of each, too many to search the tables for every one.
+    QHash<QString, QList<int>> readingsOf;
+    for (int i = 0; i < readingRows; ++i)
+        readingsOf[rd.GetCell(rEvent, i)] << i;
+    QHash<std::pair<QString, QString>, int> amplitudeOf;
+    for (int j = amplitudeRows - 1; j >= 0; --j)
+        amplitudeOf.insert({am.GetCell(aArid, j), am.GetCell(aComponent, j)}, j);
     for (int e = 0; e < eventRows; ++e) {
         const QString numText = run.events().GetCell(eNum, e);
         int num = 0;
@@ -273,9 +284,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         if (run.dateOf(0, ev.GetCell(eLddate, e), ld))
             origins.last()[QStringLiteral("lddate")] = ld;
 
-        for (int i = 0; i < readingRows; ++i) {
-            if (rd.GetCell(rEvent, i) != numText)
-                continue;
+        for (const int i : readingsOf.value(numText)) {
             const QString comp = rd.GetCell(rComponent, i);
             const int sc = findSitechanRow(sitechans, StripBandSuffix(rd.GetCell(rChannel, i).trimmed()),
                                            comp.trimmed());
@@ -288,10 +297,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
                      {QStringLiteral("iphase"), rd.GetCell(rPhase, i)},
                      {QStringLiteral("chantype"), rd.GetCell(rChannelCod, i)}};
             const QString arid = rd.GetCell(rArid, i);
-            int amp = -1;
-            for (int j = 0; j < amplitudeRows && amp < 0; ++j)
-                if (am.GetCell(aArid, j) == arid && am.GetCell(aComponent, j) == comp)
-                    amp = j;
+            const int amp = amplitudeOf.value({arid, comp}, -1);
             if (amp >= 0) {
                 a[QStringLiteral("amptime")] = run.epoch(2, am.GetCell(aTime, amp), am.GetCell(aDec, amp));
                 a[QStringLiteral("pfiltype")] =
@@ -366,7 +372,9 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
                 d.SetParams({id});
                 d.ExecSQL();
             }
+        // Only appended to: on a server the rows go many to a statement.
         DbQuery ori(db);
+        ori.SetInsertBatch(kRowsPerStatement);
         ori.SetSQL(QStringLiteral("select * from origin where 1=0"));
         ori.Open();
         // The comment column goes by more than one name in the ORX databases.
@@ -375,6 +383,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
             if (commentField.isEmpty() && ori.FindField(QLatin1String(name)))
                 commentField = QLatin1String(name);
         DbQuery arr(db);
+        arr.SetInsertBatch(kRowsPerStatement);
         arr.SetSQL(QStringLiteral("select * from arrival where 1=0"));
         arr.Open();
         const bool aridField = arr.FindField(QStringLiteral("arid")) != nullptr;
