@@ -202,6 +202,38 @@ TEST(OrvDump, ReadsTheDumpsBackAsTextsAndLiterals)
     EXPECT_EQ(rec.count(), 0);
 }
 
+// The import binds values and asks for a literal only for a failure's message: the same literals come
+// from the values, dates from their day serials, and the date-time bound has the calendar parts as written.
+TEST(OrvDump, ImportReadsValuesAndMakesLiteralsOnDemand)
+{
+    MessageRecorder rec;
+    OrvValueForms values;
+    values.valuesOnly = true;
+    const auto literals = [](const orxheader &h) {
+        QStringList out;
+        for (int i = 0; i < h.fieldCount; ++i)
+            out << OrvFieldText(h, i, true);
+        return out;
+    };
+    Reader origin(originDump());
+    ASSERT_EQ(int(origin.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+    ASSERT_EQ(int(ReadOrvRecord(origin.buffer, origin.header, values)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(literals(origin.header), (QStringList{"'20080301123456'", "55.75", "'Землетрясение на Байкале'",
+                                                    "9007199254740993", "{ts '2008-03-01 12:00:00'}"}));
+    EXPECT_EQ(OrvFieldText(origin.header, 0, false), QStringLiteral("20080301123456"));
+    EXPECT_EQ(origin.header.values[4].toDateTime(), QDateTime(QDate(2008, 3, 1), QTime(12, 0), Qt::UTC));
+    EXPECT_EQ(origin.header.literals, QStringList(5));
+    ASSERT_EQ(int(ReadOrvRecord(origin.buffer, origin.header, values)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(literals(origin.header), (QStringList{"''", "", "", "", ""}));
+
+    Reader arrival(arrivalDump());
+    ASSERT_EQ(int(arrival.open(OrvVersion::V11)), int(OrvReadStatus::Ok));
+    ASSERT_EQ(int(ReadOrvRecord(arrival.buffer, arrival.header, values)), int(OrvReadStatus::Ok));
+    EXPECT_EQ(literals(arrival.header),
+              (QStringList{"'20080301123456'", "'Байкал'", "-5", "1204374896.5", "1", "{t '06:00:00'}"}));
+    EXPECT_EQ(rec.count(), 0);
+}
+
 TEST(OrvDump, ReadsTheOldVersion)
 {
     MessageRecorder rec;

@@ -245,6 +245,7 @@ OrvReadStatus ReadOrvFieldList(QIODevice &stream, orxheader &header)
     header.literals = QStringList(count, QString());
     header.nulls = QList<bool>(count, true);
     header.values = QVariantList(count, QVariant());
+    header.dates = QList<double>(count, 0);
     return OrvReadStatus::Ok;
 }
 
@@ -252,14 +253,16 @@ QString OrvFieldText(const orxheader &header, int field, bool literal)
 {
     if (header.nulls[field])
         return QString();
-    // Dates keep theirs: the value bound is a local date-time, which cannot tell every day serial apart.
-    if (!header.literals[field].isEmpty())
-        return literal ? header.literals[field] : header.texts[field];
-    return OrvValueText(header.fieldTypes[field], header.values[field], literal);
+    return OrvValueText(header.fieldTypes[field], header.values[field], header.dates[field], literal);
 }
 
-QString OrvValueText(char fieldType, const QVariant &value, bool literal)
+QString OrvValueText(char fieldType, const QVariant &value, double date, bool literal)
 {
+    const FieldType type = FieldType(quint8(fieldType));
+    if (type == FieldType::Time)
+        return OrvTimeLiteral(date);
+    if (IsDateFieldType(type))
+        return OrvTimestampLiteral(date);
     if (IsOrvStringType(fieldType))
         return literal ? SqlQuote(value.toString()) : value.toString();
     if (value.typeId() == QMetaType::Double)
@@ -310,6 +313,8 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
     if (count == 0 || stream.atEnd())
         return OrvReadStatus::End;
     const bool values = forms.valuesOnly;
+    if (header.dates.size() != count)
+        header.dates.resize(count);
     for (int i = 0; i < count; ++i) {
         if (!values || !header.texts[i].isEmpty()) {
             header.texts[i].clear();
@@ -395,7 +400,14 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
                 return OrvReadStatus::Short;
             if (!validDateTime(value))
                 return OrvReadStatus::Damaged;
-            bound = ToQDateTime(value);
+            // Bound as its calendar parts: a local date-time would look the time zone up for every value
+            // and move a time in a daylight-saving gap.
+            int y = 0, m = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
+            DecodeDateTime(value, y, m, d, h, n, sec, ms);
+            bound = QDateTime(QDate(y, m, d), QTime(h, n, sec, ms), Qt::UTC);
+            header.dates[i] = value;
+            if (values)
+                break;
             if (type == FieldType::Time) {
                 literal = OrvTimeLiteral(value);
                 text = forms.viewOnly ? FormatDateTime(QStringLiteral("tt"), value, forms.fs) : literal;

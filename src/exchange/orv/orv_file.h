@@ -55,6 +55,7 @@ struct orxheader
     QStringList literals;
     QList<bool> nulls;
     QVariantList values;
+    QList<double> dates; // the day serial of each date field
     // Fields the target table lacks.
     QStringList missing;
     QString missingText;
@@ -110,8 +111,8 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
 // The text or the SQL literal of a field of the record read last, as ReadOrvRecord gives them outside the
 // view; "" for NULL.
 QString OrvFieldText(const orxheader &header, int field, bool literal);
-// The same of a value bound for a field of that type code, dates aside.
-QString OrvValueText(char fieldType, const QVariant &value, bool literal);
+// The same of a value bound for a field of that type code; a date's comes from its day serial.
+QString OrvValueText(char fieldType, const QVariant &value, double date, bool literal);
 
 // What the import unpacks of an event file at most: its three members and a few more, into a private
 // folder of its own that need not reach the disk.

@@ -38,8 +38,8 @@ namespace {
 struct InsertedRow
 {
     int step = 0;
-    QVariantList values;      // per field that goes in, invalid for NULL
-    QStringList dateLiterals; // of its date fields, in their order
+    QVariantList values; // per field that goes in, invalid for NULL
+    QList<double> dates; // of its date fields, in their order
 };
 
 struct Member
@@ -572,8 +572,8 @@ bool OrvRun::readTable(Member &member)
                 if (member.skip[i])
                     continue;
                 r.values << (h.nulls[i] ? QVariant() : h.values[i]);
-                if (!h.nulls[i] && !h.literals[i].isEmpty())
-                    r.dateLiterals << h.literals[i];
+                if (!h.nulls[i] && IsDateFieldType(FieldType(quint8(h.fieldTypes[i]))))
+                    r.dates << h.dates[i];
             }
             m_waiting << r;
             m_inserts->add(r.values, m_step);
@@ -605,9 +605,9 @@ QString OrvRun::insertText(const InsertedRow &row) const
             continue;
         const FieldType type = FieldType(quint8(h.fieldTypes[i]));
         names += m_inserting->insertNames[i] + QLatin1Char(',');
-        values += (IsDateFieldType(type) ? row.dateLiterals.value(dates++)
-                                         : OrvValueText(h.fieldTypes[i], v, true)) +
-                  QLatin1Char(',');
+        values +=
+            OrvValueText(h.fieldTypes[i], v, IsDateFieldType(type) ? row.dates.value(dates++) : 0, true) +
+            QLatin1Char(',');
     }
     names.chop(1);
     values.chop(1);
