@@ -16,6 +16,7 @@
 #include "exchange/orx_copy/orx_copy.h"
 #include "lib/datetime.h"
 #include "lib/messages.h"
+#include "platform/zip_archive.h"
 #include "products/bulletin_report.h"
 #include "products/orx_summary.h"
 
@@ -192,7 +193,7 @@ public:
     void ShowStatus(const QString &, const QString &, const QString &) override {}
     void ZipFiles(const QString &ZipName, const QStringList &Files) override
     {
-        Tdm::instance()->ZipFiles(ZipName, QString(), Files);
+        zipFiles(ZipName, QString(), Files, OrvDeflateLevel);
     }
     bool SendMail(const QString &, const QString &) override { return false; }
     void ShowProgress() override {}

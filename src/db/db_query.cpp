@@ -143,6 +143,11 @@ static const DbColumn &columnAt(const QList<DbColumn> &columns, int index)
     return index >= 0 && index < columns.size() ? columns.at(index) : kNoColumn;
 }
 
+DbScalar DbField::Scalar() const
+{
+    return m_query->currentScalar(m_index);
+}
+
 QString DbField::FieldName() const
 {
     return columnAt(m_query->m_columns, m_index).name;

@@ -30,6 +30,8 @@ public:
     TDateTime AsDateTime() const override;
     void SetValue(const QVariant &value) override;
     int Index() const { return m_index; }
+    // The value as the typed getters read it, without a QVariant (Other where they would go through one).
+    DbScalar Scalar() const;
     // False for expressions, counters and every field of a statement over more than one table.
     bool CanModify() const;
 

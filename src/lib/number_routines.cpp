@@ -3,6 +3,9 @@
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 
+#include <QByteArrayView>
+#include <QVarLengthArray>
+
 #include <climits>
 #include <cmath>
 
@@ -15,7 +18,8 @@ bool isDigit(QChar c)
 
 // Sign, digits, at most one separator, an optional exponent; blanks around it are allowed. The text is
 // checked here and only then handed to Qt's C-locale conversion, which is more lenient ("inf", "nan").
-bool textToFloat(const QString &S, QChar sep, double &value)
+// Either separator is taken: the first of the one the settings do not use (at other) stands for theirs.
+bool textToFloat(QStringView S, QChar sep, qsizetype other, double &value)
 {
     qsizetype i = 0, end = S.size();
     while (i < end && S.at(i) == QLatin1Char(' '))
@@ -23,33 +27,35 @@ bool textToFloat(const QString &S, QChar sep, double &value)
     while (end > i && S.at(end - 1) == QLatin1Char(' '))
         --end;
 
-    QString ascii;
+    // Every character kept is ASCII, so the text is built as bytes, without an allocation for most.
+    QVarLengthArray<char, 64> ascii;
+    const auto keep = [&](QChar c) { ascii.append(char(c.unicode())); };
     if (i < end && (S.at(i) == QLatin1Char('+') || S.at(i) == QLatin1Char('-')))
-        ascii += S.at(i++);
+        keep(S.at(i++));
     int digits = 0;
-    ascii += QLatin1Char('0');
+    ascii.append('0');
     while (i < end && isDigit(S.at(i))) {
-        ascii += S.at(i++);
+        keep(S.at(i++));
         ++digits;
     }
-    if (i < end && S.at(i) == sep) {
+    if (i < end && (S.at(i) == sep || i == other)) {
         ++i;
-        ascii += QLatin1Char('.');
+        ascii.append('.');
         while (i < end && isDigit(S.at(i))) {
-            ascii += S.at(i++);
+            keep(S.at(i++));
             ++digits;
         }
-        ascii += QLatin1Char('0');
+        ascii.append('0');
     }
     if (digits == 0)
         return false;
     if (i < end && (S.at(i) == QLatin1Char('e') || S.at(i) == QLatin1Char('E'))) {
-        ascii += S.at(i++);
+        keep(S.at(i++));
         if (i < end && (S.at(i) == QLatin1Char('+') || S.at(i) == QLatin1Char('-')))
-            ascii += S.at(i++);
+            keep(S.at(i++));
         int expDigits = 0;
         while (i < end && isDigit(S.at(i))) {
-            ascii += S.at(i++);
+            keep(S.at(i++));
             ++expDigits;
         }
         if (expDigits == 0)
@@ -59,19 +65,24 @@ bool textToFloat(const QString &S, QChar sep, double &value)
         return false;
 
     bool ok = false;
-    const double v = ascii.toDouble(&ok);
+    const double v = QByteArrayView(ascii.constData(), ascii.size()).toDouble(&ok);
     if (!ok || !std::isfinite(v))
         return false;
     value = v;
     return true;
 }
 
-// Either separator is accepted: the one the settings do not use is turned into theirs.
+// Where the separator the settings do not use stands first: it counts as theirs.
+qsizetype otherSeparator(const QString &S, QChar sep)
+{
+    return S.indexOf(sep != QLatin1Char('.') ? QLatin1Char('.') : QLatin1Char(','));
+}
+
+// The text as the settings' separator makes it, for a message.
 QString unifySeparator(const QString &S, QChar sep)
 {
     QString r = S;
-    const QChar other = sep != QLatin1Char('.') ? QLatin1Char('.') : QLatin1Char(',');
-    const qsizetype at = r.indexOf(other);
+    const qsizetype at = otherSeparator(S, sep);
     if (at >= 0)
         r[at] = sep;
     return r;
@@ -79,10 +90,10 @@ QString unifySeparator(const QString &S, QChar sep)
 
 double strictFloat(const QString &S, QChar sep)
 {
-    const QString text = unifySeparator(S, sep);
     double v = 0;
-    if (!textToFloat(text, sep, v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    if (!textToFloat(S, sep, otherSeparator(S, sep), v))
+        throw EConvertError(
+            QStringLiteral("'%1' is not a valid floating point value").arg(unifySeparator(S, sep)));
     return v;
 }
 
@@ -135,7 +146,7 @@ double StrToFloatAnyFS(const QString &S, const TFormatSettings &FS)
 bool TryStrToFloatAny(const QString &S, double &Value)
 {
     const QChar sep = DefaultFormatSettings().DecimalSeparator;
-    return textToFloat(unifySeparator(S, sep), sep, Value);
+    return textToFloat(S, sep, otherSeparator(S, sep), Value);
 }
 
 bool CheckNumStr(const QString &S, int *PInt, double *PFloat)

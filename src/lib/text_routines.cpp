@@ -1,5 +1,7 @@
 #include "lib/text_routines.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 
 void CharSet::insert(QChar c)
@@ -11,7 +13,11 @@ void CharSet::insert(QChar c)
 QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
                      QChar CountChar, int *Count, CharSet *DelimsFound)
 {
-    QString token;
+    // Gathered apart and made a string once: a token grown a character at a time reallocates often.
+    QVarLengthArray<QChar, 128> token;
+    const auto text = [&token] {
+        return token.isEmpty() ? QString() : QString(token.constData(), token.size());
+    };
     if (Count)
         *Count = 0;
     if (DelimsFound)
@@ -19,7 +25,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
     Len = std::min(Len, int(S.size()));
     if (Pos < 1 || Pos > Len) {
         Pos = 0;
-        return token;
+        return QString();
     }
 
     bool inSection = false;
@@ -37,7 +43,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
                         Pos = 0;
                         return QString();
                     }
-                    token += c;
+                    token.append(c);
                     continue;
                 }
                 if (heldQuote == opening)
@@ -48,7 +54,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
                 continue;
             }
             if (inSection) {
-                token += c;
+                token.append(c);
                 continue;
             }
         }
@@ -58,7 +64,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
         } else if (Delims.contains(c)) {
             break;
         } else {
-            token += c;
+            token.append(c);
         }
     }
 
@@ -66,7 +72,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
         Pos = 0;
         if (held && heldQuote == opening)
             inSection = false;
-        return inSection ? QString() : token;
+        return inSection ? QString() : text();
     }
 
     // A run of delimiters is one separator.
@@ -78,7 +84,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
             ++*Count;
     }
     Pos = i > Len ? 0 : i;
-    return token;
+    return text();
 }
 
 void SplitTokens(const QString &S, const CharSet &Delims, const CharSet &Quotes, dsarray &Parts)

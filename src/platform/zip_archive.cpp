@@ -42,7 +42,7 @@ void writeEmptyArchive(const QString &zipName)
 }
 
 // Names are written in UTF-8 with the language-encoding flag, which unzip, 7-Zip and Windows read.
-void packInto(zip_t *za, const QString &zipName, const QStringList &paths)
+void packInto(zip_t *za, const QString &zipName, const QStringList &paths, int level)
 {
     QSet<QString> names;
     for (const QString &path : paths) {
@@ -66,7 +66,7 @@ void packInto(zip_t *za, const QString &zipName, const QStringList &paths)
             throw EFileError(QStringLiteral("Не удалось добавить файл \"%1\" в архив \"%2\": %3")
                                  .arg(path, zipName, QString::fromUtf8(zip_strerror(za))));
         }
-        if (zip_set_file_compression(za, zip_uint64_t(index), ZIP_CM_DEFLATE, 9) < 0)
+        if (zip_set_file_compression(za, zip_uint64_t(index), ZIP_CM_DEFLATE, zip_uint32_t(level)) < 0)
             throw EFileError(QStringLiteral("Не удалось задать сжатие в архиве \"%1\": %2")
                                  .arg(zipName, QString::fromUtf8(zip_strerror(za))));
     }
@@ -156,7 +156,7 @@ struct ArchiveSink
     }
 };
 
-void packFile(const QString &zipName, const QStringList &paths)
+void packFile(const QString &zipName, const QStringList &paths, int level)
 {
     const QString writeError = QStringLiteral("Не удалось записать архив \"%1\": %2");
     ArchiveSink sink(zipName);
@@ -173,7 +173,7 @@ void packFile(const QString &zipName, const QStringList &paths)
     }
     zip_error_fini(&error);
     ZipHandle za(opened); // owns the source from here
-    packInto(za.get(), zipName, paths);
+    packInto(za.get(), zipName, paths, level);
     if (zip_close(za.get()) < 0) {
         if (!sink.out.errorString().isEmpty())
             throw EFileError(SafeWriteMessage(zipName, sink.out.errorString()));
@@ -267,7 +267,7 @@ QString zipMemberName(const QByteArray &raw, bool utf8)
     return utf8 ? QString::fromUtf8(raw) : fromCp866(raw);
 }
 
-void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files)
+void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files, int level)
 {
     const QStringList paths = oneFile.isEmpty() ? files : QStringList{oneFile};
     if (paths.isEmpty()) {
@@ -276,7 +276,7 @@ void zipFiles(const QString &zipName, const QString &oneFile, const QStringList 
     }
     // A failure raises and leaves an archive already under the name as it was: every caller stops at the
     // error, and an earlier export is not lost to a full disk.
-    packFile(zipName, paths);
+    packFile(zipName, paths, level);
 }
 
 void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &limits)

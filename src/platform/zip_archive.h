@@ -9,9 +9,9 @@
 
 // Writes the archive zipName anew (an old file of that name is replaced once the new one is whole, and
 // stays as it was when packing fails): oneFile alone, or every file of files in list order when oneFile
-// is empty. Members are deflated at level 9 under their bare file names; an empty list gives a valid
-// empty archive. EFileError on failure.
-void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files);
+// is empty. Members are deflated at level (9, the highest, unless a caller's format leaves it open)
+// under their bare file names; an empty list gives a valid empty archive. EFileError on failure.
+void zipFiles(const QString &zipName, const QString &oneFile, const QStringList &files, int level = 9);
 
 // What one unpacking may write: an archive past these gets EFileError naming the limit. The sizes the
 // archive states are checked before anything is written, the bytes it really gives while they come.

@@ -662,6 +662,42 @@ TEST(OrvExportWindow, TheWindowsStationsAndSettingsGoIntoTheExport)
                                            MB_ICONWARNING}}));
 }
 
+// The event file's format leaves the deflate level open: the main window packs it at the normal level,
+// which unzip reads as it reads the data module's archives, packed at the highest.
+TEST(OrvExportWindow, TheEventFileIsDeflatedAtTheNormalLevel)
+{
+    ProgramWindow o;
+    OrxDb<SqliteEnv> orx;
+    for (const char *sql : kExportRows)
+        orx.exec(sql);
+    TestDir out;
+    o.useOrx(orx.source());
+    o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
+    o.w->sett.exp_start_date = EncodeDate(2008, 3, 1);
+    o.w->sett.exp_end_date = EncodeDate(2008, 3, 31);
+    o.w->sett.exp_dir = out.path();
+    o.w->sett.maile_send = false;
+    o.w->sett.expset = 0;
+    OrvExportStats stats;
+    RunMainWindowOrvExport(*o.w, &stats);
+    const auto methods = [](const QString &archive) {
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-v"), archive});
+        unzip.waitForFinished();
+        QStringList found;
+        for (const QString &line : QString::fromUtf8(unzip.readAllStandardOutput()).split(u'\n'))
+            if (line.contains(QLatin1String("Defl:")))
+                found << line.simplified().section(u' ', 1, 1) + u' ' + line.simplified().section(u' ', 7);
+        return found;
+    };
+    EXPECT_EQ(methods(stats.archive),
+              (QStringList{"Defl:N _ori1101.orv", "Defl:N _arr1101.orv", "Defl:N system"}));
+    const QString system = out.file(QStringLiteral("system"));
+    writeBytes(system, "origin arrival");
+    Tdm::instance()->ZipFiles(out.file(QStringLiteral("x.zip")), system, {});
+    EXPECT_EQ(methods(out.file(QStringLiteral("x.zip"))), QStringList{"Defl:X system"});
+}
+
 TEST(OrvExport, ArchiveNames)
 {
     const TDateTime start = EncodeDate(2008, 3, 1), end = EncodeDate(2008, 3, 31);

@@ -9,6 +9,10 @@
 class DbConnection;
 class QWidget;
 
+// The deflate level of the event file: its format leaves the level open, and level 6 takes a fifth of the
+// time of the highest for an archive about 4 % larger.
+constexpr int OrvDeflateLevel = 6;
+
 // What the ORV export needs of the program. The main window answers through the export command; tests
 // and benchmarks run the export headless with their own.
 class OrvExportHost
@@ -28,7 +32,8 @@ public:
     virtual DbConnection &OrxConnection() = 0;
     virtual bool OpenOrx() = 0;
     virtual void CloseOrx() = 0;
-    virtual void ZipFiles(const QString &ZipName, const QStringList &Files) = 0; // EFileError on failure
+    // Packs the members at OrvDeflateLevel; EFileError on failure.
+    virtual void ZipFiles(const QString &ZipName, const QStringList &Files) = 0;
     // The archive mailed to the export's recipients; false once the failure is shown.
     virtual bool SendMail(const QString &Body, const QString &Attachment) = 0;
     // The progress window: shown, given its maximum, moved with a caption telling how far the run is

@@ -6,6 +6,7 @@
 #include "app/settings/param_dialog.h"
 #include "exchange/operation_progress.h"
 #include "exchange/orv/orv_export.h"
+#include "platform/zip_archive.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ public:
     void CloseOrx() override { m_dm.CloseDB_ADO(m_dm.conPubs); }
     void ZipFiles(const QString &ZipName, const QStringList &Files) override
     {
-        m_dm.ZipFiles(ZipName, QString(), Files);
+        zipFiles(ZipName, QString(), Files, OrvDeflateLevel);
     }
     bool SendMail(const QString &Body, const QString &Attachment) override
     {

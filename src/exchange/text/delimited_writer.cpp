@@ -10,6 +10,10 @@
 
 #include <QDir>
 
+#include <charconv>
+#include <cmath>
+#include <vector>
+
 namespace {
 
 bool writable(FieldType type)
@@ -123,6 +127,131 @@ QByteArray DelimitedLine(const tspec &spec, const TFormatSettings &fs, const QLi
     return toCp1251(line) + "\r\n";
 }
 
+namespace {
+
+char cp1251Of(QChar c)
+{
+    return c.unicode() < 0x80 ? char(c.unicode()) : toCp1251Char(c);
+}
+
+void appendCp1251(QByteArray &out, QStringView text)
+{
+    const qsizetype at = out.size();
+    out.resize(at + text.size());
+    char *to = out.data() + at;
+    for (const QChar c : text)
+        *to++ = cp1251Of(c);
+}
+
+// A text between qualifiers, the qualifier within it doubled.
+void appendQualified(QByteArray &out, QStringView text, QChar q)
+{
+    const char quote = cp1251Of(q);
+    const qsizetype at = out.size();
+    out.resize(at + 2 * text.size() + 2);
+    char *to = out.data() + at;
+    *to++ = quote;
+    for (const QChar c : text) {
+        if (c == q)
+            *to++ = quote;
+        *to++ = cp1251Of(c);
+    }
+    *to++ = quote;
+    out.truncate(to - out.constData());
+}
+
+// Whether a date format makes its text of the day alone: then a date-time's date part is the same for
+// every value of that day.
+bool daysOnly(const QString &format)
+{
+    for (const QChar c : format) {
+        const QChar l = c.toLower();
+        if (l == u'h' || l == u'n' || l == u's' || l == u'z' || l == u't' || l == u'c' || l == u'a')
+            return false;
+    }
+    return true;
+}
+
+// The last text of a column's dates: a file holds many rows of one day.
+struct DateTexts
+{
+    bool daysOnly = false;
+    double value = std::nan("");
+    QByteArray text;
+    int day = -1; // of dayText, as year * 10000 + month * 100 + day
+    QString dayText;
+};
+
+// A number's text, qualified as guarded() qualifies it.
+void appendGuarded(QByteArray &out, QStringView text, const tspec &spec, QChar own = QChar())
+{
+    if ((!own.isNull() && (own == spec.fdel || own == spec.sdel)) || text.contains(spec.fdel) ||
+        text.contains(spec.sdel))
+        appendQualified(out, text, spec.sdel);
+    else
+        appendCp1251(out, text);
+}
+
+// The line of the current record appended to out as DelimitedLine makes it. Values the layer holds as
+// plain numbers and texts are read without a QVariant; anything else goes the general way.
+void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
+                const QList<DbField *> &layer, const QList<FieldType> &types, std::vector<DateTexts> &dates)
+{
+    for (int k = 0; k < fields.size(); ++k) {
+        if (k > 0)
+            out.append(toCp1251Char(spec.fdel));
+        const FieldType type = types[k];
+        const DbScalar v = layer[k] ? layer[k]->Scalar() : DbScalar{DbScalar::Other};
+        if (v.kind == DbScalar::Null)
+            continue;
+        if (v.kind == DbScalar::Text && (IsStringFieldType(type) && type != FieldType::FmtMemo)) {
+            appendQualified(out, layer[k]->AsString(), spec.sdel);
+            continue;
+        }
+        if (v.kind == DbScalar::Integer && IsIntegerFieldType(type)) {
+            char digits[24];
+            const auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
+            appendGuarded(out, QString::fromLatin1(digits, end - digits), spec);
+            continue;
+        }
+        if (v.kind == DbScalar::Number && (type == FieldType::Float || type == FieldType::Currency)) {
+            appendGuarded(out, FloatCellText(v.number, spec.decdel), spec, spec.decdel);
+            continue;
+        }
+        if (v.kind == DbScalar::Number && IsDateFieldType(type)) {
+            DateTexts &last = dates[size_t(k)];
+            if (v.number != last.value) {
+                QString text;
+                if (type == FieldType::DateTime && last.daysOnly && DateOf(v.number) != 0) {
+                    // As valueText writes it, the day's text made once per day.
+                    int y, mo, d, h, n, sec, ms;
+                    DecodeDateTime(v.number, y, mo, d, h, n, sec, ms);
+                    if (y * 10000 + mo * 100 + d != last.day) {
+                        last.day = y * 10000 + mo * 100 + d;
+                        last.dayText = FormatDateTime(fs.ShortDateFormat, v.number, fs);
+                    }
+                    text = last.dayText;
+                    DecodeTime(v.number, h, n, sec, ms);
+                    if (h != 0 || n != 0 || sec != 0)
+                        text += QLatin1Char(' ') + FormatDateTime(fs.LongTimeFormat, v.number, fs);
+                    text = guarded(text, spec, {spec.dtdel, spec.tmdel});
+                } else {
+                    text = valueText(v.number, type, spec, fs);
+                }
+                last.value = v.number;
+                last.text.clear();
+                appendCp1251(last.text, text);
+            }
+            out.append(last.text);
+            continue;
+        }
+        appendCp1251(out, valueText(fields[k]->Value(), type, spec, fs));
+    }
+    out.append("\r\n", 2);
+}
+
+} // namespace
+
 int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, const QString &fileName,
                       const TFormatSettings &fs)
 {
@@ -132,12 +261,8 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
         ~Closer() { q.Close(); }
     } closer{query};
 
-    if (!QAct(query, QStringLiteral("select count(*) as cnt from (") + sql + QStringLiteral(") cq")))
-        return 0;
-    const qint64 count = query.FieldCount() > 0 && !query.Eof() ? query.Field(0)->AsLargeInt() : 0;
-    if (count <= 0)
-        return 0;
-    // The lines are written in one pass, so a layer dataset need not keep the rows.
+    // The lines are written in one pass, so a layer dataset need not keep the rows; their count is the
+    // lines written.
     auto *layer = dynamic_cast<DbQuery *>(&query);
     const bool wasForwardOnly = layer && layer->ForwardOnly();
     struct Restore
@@ -155,7 +280,7 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     query.Close();
     if (layer)
         layer->SetForwardOnly(true);
-    if (!QAct(query, sql))
+    if (!QAct(query, sql) || query.Eof())
         return 0;
 
     QList<TField *> fields;
@@ -178,11 +303,20 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     if (!out.open())
         throw EFileError(SafeWriteMessage(fileName, out.errorString()));
     QList<FieldType> types;
-    for (TField *f : fields)
+    QList<DbField *> layerFields;
+    for (TField *f : fields) {
         types << f->DataType();
+        layerFields << dynamic_cast<DbField *>(f);
+    }
+    std::vector<DateTexts> dates(size_t(fields.size()));
+    for (DateTexts &d : dates)
+        d.daysOnly = daysOnly(fs.ShortDateFormat);
     QByteArray chunk;
+    chunk.reserve(1 << 17);
+    int written = 0;
     for (; !query.Eof(); query.Next()) {
-        chunk += DelimitedLine(spec, fs, fields, types);
+        appendLine(chunk, spec, fs, fields, layerFields, types, dates);
+        ++written;
         if (chunk.size() >= (1 << 16)) {
             if (!out.write(chunk))
                 throw EFileError(SafeWriteMessage(fileName, out.errorString()));
@@ -191,7 +325,7 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
     }
     if (!out.write(chunk) || !out.commit())
         throw EFileError(SafeWriteMessage(fileName, out.errorString()));
-    return int(count);
+    return written;
 }
 
 int ExportQueryToFile(TDataSet &query, const QString &folder, const QString &name, const tspec &spec,

@@ -8,6 +8,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 
 QString FloatCellText(double value, QChar decimalSeparator)
 {
@@ -21,6 +22,33 @@ QString FloatCellText(double value, QChar decimalSeparator)
     const auto dot = text.find('.');
     if (dot != std::string::npos && text.size() > dot + 5)
         text.resize(dot + 5);
+    // The text read back and written with 15 significant digits is the text itself, its trailing zeros
+    // dropped, whenever it has no more digits than that and needs no exponent.
+    std::string_view kept(text);
+    if (dot != std::string::npos) {
+        while (kept.back() == '0')
+            kept.remove_suffix(1);
+        if (kept.back() == '.')
+            kept.remove_suffix(1);
+    }
+    const bool negative = kept.front() == '-';
+    const size_t whole = (dot == std::string::npos ? kept.size() : dot) - (negative ? 1 : 0);
+    int significant = 0;
+    bool leading = true;
+    for (const char c : kept) {
+        if (c < '0' || c > '9')
+            continue;
+        leading = leading && c == '0';
+        significant += leading ? 0 : 1;
+    }
+    if (significant == 0)
+        return QStringLiteral("0");
+    if (significant <= 15 && whole <= 15) {
+        QString out = QString::fromLatin1(kept.data(), qsizetype(kept.size()));
+        if (decimalSeparator != QLatin1Char('.'))
+            out.replace(QLatin1Char('.'), decimalSeparator);
+        return out;
+    }
     const double cut = std::strtod(text.c_str(), nullptr);
     return FloatToStr(cut == 0 ? 0.0 : cut, decimalSeparator);
 }
@@ -75,28 +103,41 @@ bool TextCellToDateTime(const QString &text, const TFormatSettings &fs, int curr
 {
     const QString trimmed = text.trimmed();
     const qsizetype blank = trimmed.indexOf(QLatin1Char(' '));
-    QString datePart = blank < 0 ? trimmed : trimmed.left(blank);
-    const QString rest = blank < 0 ? QString() : trimmed.mid(blank);
+    const QStringView datePart = blank < 0 ? QStringView(trimmed) : QStringView(trimmed).left(blank);
 
-    QStringList parts = datePart.split(fs.DateSeparator);
-    if (parts.size() != 3) {
+    // The three parts of the date by where its separators stand.
+    qsizetype cuts[2] = {-1, -1};
+    int separators = 0;
+    for (qsizetype i = 0; i < datePart.size(); ++i)
+        if (datePart[i] == fs.DateSeparator && separators++ < 2)
+            cuts[separators - 1] = i;
+    if (separators != 2) {
         // A time of day alone is how a date-time without its date part is written.
         if (blank < 0 && fs.TimeSeparator != fs.DateSeparator && timeOfDay(trimmed, fs.TimeSeparator, value))
             return true;
         return false;
     }
-    const int at = yearPosition(fs.ShortDateFormat);
-    QString &year = parts[at];
-    if (allDigits(year) && year.size() <= 2) {
-        const int yy = year.toInt();
-        const int windowStart = fs.TwoDigitYearCenturyWindow > 0 ? currentYear - fs.TwoDigitYearCenturyWindow
-                                                                 : currentYear / 100 * 100;
-        int full = windowStart / 100 * 100 + yy;
-        if (full < windowStart)
-            full += 100;
-        year = QString::number(full).rightJustified(4, QLatin1Char('0'));
+    // The pattern is the same for every cell of a column: its year's place is found once.
+    static thread_local QString lastPattern;
+    static thread_local int lastAt = 2;
+    if (fs.ShortDateFormat != lastPattern) {
+        lastPattern = fs.ShortDateFormat;
+        lastAt = yearPosition(lastPattern);
     }
-    return TryStrToDateTime(parts.join(fs.DateSeparator) + rest, value, fs);
+    const qsizetype from = lastAt == 0 ? 0 : cuts[lastAt - 1] + 1;
+    const qsizetype to = lastAt == 2 ? datePart.size() : cuts[lastAt];
+    const QString year = datePart.mid(from, to - from).toString();
+    if (!(allDigits(year) && year.size() <= 2))
+        return TryStrToDateTime(trimmed, value, fs);
+    const int yy = year.toInt();
+    const int windowStart = fs.TwoDigitYearCenturyWindow > 0 ? currentYear - fs.TwoDigitYearCenturyWindow
+                                                             : currentYear / 100 * 100;
+    int full = windowStart / 100 * 100 + yy;
+    if (full < windowStart)
+        full += 100;
+    QString expanded = trimmed;
+    expanded.replace(from, to - from, QString::number(full).rightJustified(4, QLatin1Char('0')));
+    return TryStrToDateTime(expanded, value, fs);
 }
 
 bool TextCellToFloat(const QString &text, const TFormatSettings &fs, double &value)
