@@ -328,6 +328,52 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
                            "4|20080320101010 O'B|ABC", "10|20080301123456|QQQ"}));
 }
 
+// The import asks whether the file's EVENTIDs are free five hundred at a time: a rename that takes the
+// next file event's EVENTID moves that one on too, within a batch and across the next, and one blank of
+// difference counts as taken, as when every EVENTID is asked for alone.
+TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    createOrx(source);
+    QStringList origins, arrivals;
+    for (int i = 0; i < 600; ++i) {
+        origins << QStringLiteral("('%1',%2)").arg(100000 + i).arg(1204374900 + i);
+        arrivals << QStringLiteral("(%1,'%2','ABC',%3)").arg(i + 1).arg(100000 + i).arg(1204374900 + i);
+    }
+    source.exec(
+        ("insert into origin (eventid,origintime) values " + origins.join(u',')).toUtf8().constData());
+    source.exec(
+        ("insert into arrival (arid,eventid,sta,itime) values " + arrivals.join(u',')).toUtf8().constData());
+    const QString archive = p.exportFrom(source);
+
+    for (const bool merge : {false, true}) {
+        SCOPED_TRACE(merge);
+        OrxDb<TypeParam> target;
+        createOrx(target);
+        target.exec("insert into origin (eventid) values ('100021'),('100550 ')");
+        p.host.merge = merge;
+        const OrvImportStats stats = p.importInto(target, archive);
+        ASSERT_TRUE(stats.committed);
+        // Renamed: 100021 is taken, and each event after it takes the EVENTID of the next; 100549 and on
+        // skip "100550 " as well. Merged: the stored 100021 stays, "100550 " is not 100550.
+        QStringList ids, kept;
+        for (int k = 100000; k < 100600; ++k) {
+            const int id = merge || k < 100021 ? k : k < 100549 ? k + 1 : k + 2;
+            ids << QString::number(id);
+            if (id != 100021 || !merge)
+                kept << QString::number(id);
+        }
+        EXPECT_EQ(stats.renamed, merge ? 0 : 579);
+        EXPECT_EQ(target.rows(QStringLiteral("select eventid from arrival order by arid")), ids);
+        kept << QStringLiteral("100021") << QStringLiteral("100550 ");
+        std::sort(kept.begin(), kept.end());
+        QStringList stored = target.rows(QStringLiteral("select eventid from origin"));
+        std::sort(stored.begin(), stored.end());
+        EXPECT_EQ(stored, kept);
+    }
+}
+
 // Mended: the replacement and the import are one transaction; a run that ends later keeps the old data.
 TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 {

@@ -28,6 +28,7 @@
 
 #include <climits>
 #include <cmath>
+#include <deque>
 #include <memory>
 #include <optional>
 
@@ -41,6 +42,25 @@ struct InsertedRow
     QVariantList values; // per field that goes in, invalid for NULL
     QList<double> dates; // of its date fields, in their order
 };
+
+// A record read ahead of the one the import works on, or what ended the reading there, with the messages
+// the reader gave on the way (shown when the import gets to it).
+struct AheadRecord
+{
+    OrvReadStatus status = OrvReadStatus::Ok;
+    QVariantList values;
+    QList<bool> nulls;
+    QList<double> dates;
+    bool mayBeTaken = true; // its EVENTID may be in the database
+    QList<std::pair<QString, unsigned>> messages;
+};
+
+// How EVENTIDs compare at most: "eventid=" is case-blind on SQLite and "rtrim(eventid)=" drops trailing
+// blanks, so two texts the database could take for one fold to one key.
+QString idKey(const QString &id)
+{
+    return id.trimmed().toCaseFolded();
+}
 
 struct Member
 {
@@ -105,6 +125,9 @@ private:
     void refuseNul(const QString &member, const QString &where);
     void showStatus();
     QString insertText(const InsertedRow &row) const;
+    OrvReadStatus nextRecord(QFile &file, orxheader &h);
+    bool lookAhead(QFile &file, Member &member, int eventIdColumn);
+    bool knownFree(const orxheader &h, int field) const;
     void finish();
     void progressStep();
 
@@ -129,6 +152,11 @@ private:
     std::unique_ptr<DbInsertBatch> m_inserts; // the current table's
     const Member *m_inserting = nullptr;      // and its member
     QList<InsertedRow> m_waiting;             // the rows given to it that may not be in the table yet
+    // Origins read ahead, so that whether their EVENTIDs are free is asked once for many; whether the
+    // current record's may be taken (unknown: ask as ever); the keys of the EVENTIDs inserted.
+    std::deque<AheadRecord> m_ahead;
+    std::optional<bool> m_currentMayBeTaken;
+    QSet<QString> m_insertedIds;
     bool m_inTransaction = false;
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
@@ -438,6 +466,9 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
     };
     if (h.table == QLatin1String("origin")) {
         m_originIds.insert(text.toLower());
+        // Free already when asked with the records around it, and no row given since takes it.
+        if (knownFree(h, field))
+            return true;
         if (m_merge) {
             qint64 n = 0;
             if (!count(QStringLiteral("select count(eventid) from origin where eventid=") + literal, n))
@@ -528,8 +559,10 @@ bool OrvRun::readTable(Member &member)
     }
 
     m_step = 1;
+    m_ahead.clear();
+    const bool asksAhead = !m_viewOnly && origin && eventIdColumn >= 0 && !member.skip[eventIdColumn];
     for (int row = 1;; ++row) {
-        const OrvReadStatus status = ReadOrvRecord(file, h, m_forms);
+        const OrvReadStatus status = nextRecord(file, h);
         if (status == OrvReadStatus::End)
             break;
         if (status == OrvReadStatus::ShortText || status == OrvReadStatus::Unsupported)
@@ -560,9 +593,14 @@ bool OrvRun::readTable(Member &member)
             continue;
         }
         bool insert = true;
+        if (asksAhead && !h.nulls[eventIdColumn] && !m_currentMayBeTaken.has_value() &&
+            !lookAhead(file, member, eventIdColumn))
+            return false;
         if (eventIdColumn >= 0 && !h.nulls[eventIdColumn] && !member.skip[eventIdColumn] &&
             !applyEventIdRules(member, eventIdColumn, insert))
             return false;
+        if (insert && asksAhead && !h.nulls[eventIdColumn])
+            m_insertedIds.insert(idKey(OrvFieldText(h, eventIdColumn, false)));
         if (insert) {
             // The values are bound, a NULL left to the table as a statement that does not name it would.
             InsertedRow r;
@@ -613,6 +651,95 @@ QString OrvRun::insertText(const InsertedRow &row) const
     values.chop(1);
     return QStringLiteral("insert into ") + h.table + QStringLiteral(" (") + names +
            QStringLiteral(") values (") + values + QLatin1Char(')');
+}
+
+OrvReadStatus OrvRun::nextRecord(QFile &file, orxheader &h)
+{
+    m_currentMayBeTaken.reset();
+    if (m_ahead.empty())
+        return ReadOrvRecord(file, h, m_forms);
+    AheadRecord r = std::move(m_ahead.front());
+    m_ahead.pop_front();
+    for (const auto &[text, icon] : std::as_const(r.messages))
+        MessageProc(nullptr, text, icon, MB_OK);
+    if (r.status == OrvReadStatus::Ok) {
+        h.values = std::move(r.values);
+        h.nulls = std::move(r.nulls);
+        h.dates = std::move(r.dates);
+        m_currentMayBeTaken = r.mayBeTaken;
+    }
+    return r.status;
+}
+
+// Reads the next origins ahead and asks in one statement which of their EVENTIDs, and the current one's,
+// the database may hold, comparing them as UniqueEventIds and the merge do; false once the statement
+// runner has shown why it failed.
+bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
+{
+    constexpr int kAhead = 500;
+    orxheader &h = member.header;
+    const orxheader current = h;
+    const auto id = [&](const QVariant &value, double date, bool literal) {
+        return OrvValueText(h.fieldTypes[eventIdColumn], value, date, literal);
+    };
+    QStringList ids{OrvFieldText(h, eventIdColumn, false)}, literals{OrvFieldText(h, eventIdColumn, true)};
+    {
+        // What the reader says goes with the record it stopped at, shown when the import gets there.
+        const MessageProcType shown = MessageProc;
+        const auto restore = qScopeGuard([&] { MessageProc = shown; });
+        while (int(m_ahead.size()) < kAhead) {
+            AheadRecord r;
+            MessageProc = [&r](QWidget *, const QString &text, unsigned icon, unsigned) {
+                r.messages.append({text, icon});
+                return int(IDOK);
+            };
+            r.status = ReadOrvRecord(file, h, m_forms);
+            if (r.status == OrvReadStatus::Ok) {
+                r.values = h.values;
+                r.nulls = h.nulls;
+                r.dates = h.dates;
+                if (!h.nulls[eventIdColumn]) {
+                    ids << OrvFieldText(h, eventIdColumn, false);
+                    literals << OrvFieldText(h, eventIdColumn, true);
+                }
+            }
+            const bool last = r.status != OrvReadStatus::Ok;
+            m_ahead.push_back(std::move(r));
+            if (last)
+                break;
+        }
+    }
+    h = current;
+    QString sql = QStringLiteral("select eventid from origin where eventid in (");
+    if (m_merge) {
+        sql += literals.join(QLatin1Char(',')) + QLatin1Char(')');
+    } else {
+        QStringList quoted, trimmed;
+        for (const QString &i : std::as_const(ids)) {
+            quoted << SqlQuote(i);
+            trimmed << SqlQuote(i.trimmed());
+        }
+        sql += quoted.join(QLatin1Char(',')) + QStringLiteral(") or rtrim(eventid) in (") +
+               trimmed.join(QLatin1Char(',')) + QLatin1Char(')');
+    }
+    m_inserts->send();
+    if (!QAct(*m_query, sql))
+        return false;
+    QSet<QString> held;
+    for (; !m_query->Eof(); m_query->Next())
+        held.insert(idKey(m_query->Field(0)->AsString()));
+    m_query->Close();
+    m_currentMayBeTaken = held.contains(idKey(ids.first()));
+    for (AheadRecord &r : m_ahead)
+        if (r.status == OrvReadStatus::Ok && !r.nulls[eventIdColumn])
+            r.mayBeTaken = held.contains(idKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
+    return true;
+}
+
+bool OrvRun::knownFree(const orxheader &h, int field) const
+{
+    return m_currentMayBeTaken.has_value() && !*m_currentMayBeTaken &&
+           !m_insertedIds.contains(idKey(OrvFieldText(h, field, false)));
 }
 
 void OrvRun::showStatus()
