@@ -328,13 +328,9 @@ TYPED_TEST(OrvExchange, MergeKeepsExistingEventsAndReplacesOnlyArrivals)
                            "4|20080320101010 O'B|ABC", "10|20080301123456|QQQ"}));
 }
 
-// The import asks whether the file's EVENTIDs are free five hundred at a time: a rename that takes the
-// next file event's EVENTID moves that one on too, within a batch and across the next, and one blank of
-// difference counts as taken, as when every EVENTID is asked for alone.
-TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
+// Six hundred events of station ABC in March 2008, "100000" to "100599", an arrival each (arid 1 to 600).
+void sixHundredEvents(OrxDb<SqliteEnv> &source)
 {
-    OrvProgram p;
-    OrxDb<SqliteEnv> source;
     createOrx(source);
     QStringList origins, arrivals;
     for (int i = 0; i < 600; ++i) {
@@ -345,6 +341,16 @@ TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
         ("insert into origin (eventid,origintime) values " + origins.join(u',')).toUtf8().constData());
     source.exec(
         ("insert into arrival (arid,eventid,sta,itime) values " + arrivals.join(u',')).toUtf8().constData());
+}
+
+// The import asks whether the file's EVENTIDs are free five hundred at a time: a rename that takes the
+// next file event's EVENTID moves that one on too, within a batch and across the next, and one blank of
+// difference counts as taken, as when every EVENTID is asked for alone.
+TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    sixHundredEvents(source);
     const QString archive = p.exportFrom(source);
 
     for (const bool merge : {false, true}) {
@@ -372,6 +378,30 @@ TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
         std::sort(stored.begin(), stored.end());
         EXPECT_EQ(stored, kept);
     }
+}
+
+// A row refused in the middle of what went to the database together is the one named, with its own
+// text, and the database keeps its rows.
+TYPED_TEST(OrvExchange, RowRefusedAmongManyIsNamed)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    sixHundredEvents(source);
+    const QString archive = p.exportFrom(source);
+    OrxDb<TypeParam> &target = *this->orx;
+    createOrx(target);
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (301,'OTHER','QQQ',1)");
+    const QStringList before = allRows(target);
+
+    const OrvImportStats stats = p.importInto(target, archive);
+    EXPECT_FALSE(stats.committed);
+    ASSERT_EQ(p.rec.count(), 1);
+    EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral(
+        "ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 301; таблица = arrival; "
+        "last sql = \r\rinsert into arrival (arid,eventid,sta,itime) values "
+        "(301,'100300','ABC',1204375200)\r\rСообщение об ошибке:\r")))
+        << p.rec.last().text.toStdString();
+    EXPECT_EQ(allRows(target), before);
 }
 
 // Mended: the replacement and the import are one transaction; a run that ends later keeps the old data.
