@@ -15,11 +15,14 @@
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
+#include <sql.h>
+#include <sqlext.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -421,6 +424,237 @@ void BM_InsertLayerCommand(benchmark::State &state)
     }
 }
 
+// ---------------------------------------------------------------------------------------------------
+// Inserts on PostgreSQL (BRENVALE_TEST_PG_DSN; through the delay proxy as well when
+// BRENVALE_BENCH_PG_PROXY_PORT names one): the dataset's appends one statement a row and in batches,
+// against psqlODBC's own API sending the same rows one statement a row, as arrays of parameters (which the
+// driver sends 100 statements to a round trip) and as multi-row INSERTs of 1,000 rows. Wall time, as the
+// server's work and the round trips count.
+
+constexpr int kPgInsertRows = 20000;
+constexpr int kPgRowsPerStatement = 1000;
+
+QString pgSource(bool proxy)
+{
+    QString source = QStringLiteral("DSN=") + qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
+    if (proxy)
+        source += QStringLiteral(";Port=") + qEnvironmentVariable("BRENVALE_BENCH_PG_PROXY_PORT");
+    return source;
+}
+
+bool pgSkipped(benchmark::State &state, bool proxy)
+{
+    if (qEnvironmentVariableIsEmpty("BRENVALE_TEST_PG_DSN"))
+        state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+    else if (proxy && qEnvironmentVariableIsEmpty("BRENVALE_BENCH_PG_PROXY_PORT"))
+        state.SkipWithError("BRENVALE_BENCH_PG_PROXY_PORT is not set");
+    else
+        return false;
+    return true;
+}
+
+std::unique_ptr<DbConnection> openPg(bool proxy)
+{
+    auto c = std::make_unique<DbConnection>();
+    c->SetProvider(QStringLiteral("MSDASQL"));
+    c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(pgSource(proxy)));
+    c->Open(qEnvironmentVariable("BRENVALE_TEST_PG_USER"), qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD"));
+    return c;
+}
+
+// A table of this process's own, made anew.
+QString pgTable(DbConnection &c)
+{
+    const QString table = QStringLiteral("pg_insert_rows_%1").arg(QCoreApplication::applicationPid());
+    DbCommand cmd(&c);
+    cmd.SetCommandText(QStringLiteral("drop table if exists ") + table);
+    cmd.Execute();
+    cmd.SetCommandText(QString::fromLatin1(kCreate).arg(table));
+    cmd.Execute();
+    return table;
+}
+
+// The layer's way; Arg 0: rows per statement (1: one statement a row), Arg 1: through the proxy.
+void BM_InsertPgDataSet(benchmark::State &state)
+{
+    const bool proxy = state.range(1) != 0;
+    if (pgSkipped(state, proxy))
+        return;
+    auto direct = openPg(false);
+    const QString table = pgTable(*direct);
+    auto c = openPg(proxy);
+    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
+                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    for (auto _ : state) {
+        state.PauseTiming();
+        DbCommand clear(direct.get());
+        clear.SetCommandText(QStringLiteral("delete from ") + table);
+        clear.Execute();
+        state.ResumeTiming();
+        DbQuery q(c.get());
+        q.SetInsertBatch(int(state.range(0)));
+        q.SetSQL(QStringLiteral("select * from ") + table + QStringLiteral(" where id=0"));
+        q.Open();
+        TField *fields[20];
+        for (int i = 0; i < 20; ++i)
+            fields[i] = q.Field(i);
+        c->BeginTrans();
+        for (int r = 0; r < kPgInsertRows; ++r) {
+            q.Append();
+            int f = 1;
+            for (int i = 0; i < 6; ++i)
+                fields[f++]->SetValue(qlonglong(r * 7 + i));
+            for (int i = 0; i < 6; ++i)
+                fields[f++]->SetValue(r * 0.25 + i);
+            for (const QVariant &t : texts)
+                fields[f++]->SetValue(t);
+            for (int i = 0; i < 3; ++i)
+                fields[f++]->SetValue(45292.5 + r % 1000 + i);
+            q.Post();
+        }
+        q.FlushInserts();
+        benchmark::DoNotOptimize(q.RowValue(kPgInsertRows - 1, 0));
+        c->CommitTrans();
+    }
+    state.counters["rows_per_s"] =
+        benchmark::Counter(double(kPgInsertRows) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+// A row's 19 values as the driver takes them: bigint, double, UTF-16 text and timestamp columns of arrays.
+struct PgRows
+{
+    std::vector<SQLBIGINT> integers[6];
+    std::vector<double> numbers[6];
+    std::vector<SQLWCHAR> texts[4];
+    SQLULEN textWidth[4] = {};
+    std::vector<SQL_TIMESTAMP_STRUCT> dates[3];
+
+    PgRows()
+    {
+        for (int t = 0; t < 4; ++t) {
+            const QString text = QString::fromUtf8(kTexts[t]);
+            textWidth[t] = SQLULEN(text.size() + 1);
+            texts[t].resize(textWidth[t] * kPgInsertRows);
+            for (int r = 0; r < kPgInsertRows; ++r)
+                std::copy(text.utf16(), text.utf16() + text.size() + 1, texts[t].begin() + r * textWidth[t]);
+        }
+        for (int i = 0; i < 6; ++i) {
+            integers[i].resize(kPgInsertRows);
+            numbers[i].resize(kPgInsertRows);
+            for (int r = 0; r < kPgInsertRows; ++r) {
+                integers[i][r] = r * 7 + i;
+                numbers[i][r] = r * 0.25 + i;
+            }
+        }
+        for (int i = 0; i < 3; ++i) {
+            dates[i].resize(kPgInsertRows);
+            for (int r = 0; r < kPgInsertRows; ++r)
+                dates[i][r] = {2024, SQLUSMALLINT(1 + (r % 1000) / 100), SQLUSMALLINT(1 + r % 28), 12, 0, 0,
+                               0};
+        }
+    }
+
+    // Binds the values of rows [from, from + count) to parameters first.. of a statement, for one row a set
+    // (arrays: count sets, column-wise) or count rows of one statement.
+    bool bind(SQLHSTMT st, int from, int count, bool arrays, SQLUSMALLINT first = 1)
+    {
+        static SQLLEN nts = SQL_NTS;
+        static std::vector<SQLLEN> lengths(kPgRowsPerStatement, SQL_NTS);
+        const int sets = arrays ? 1 : count;
+        SQLUSMALLINT p = first;
+        for (int r = from; r < from + sets; ++r) {
+            SQLLEN *indicator = arrays ? lengths.data() : &nts;
+            for (int i = 0; i < 6; ++i)
+                if (!SQL_SUCCEEDED(SQLBindParameter(st, p++, SQL_PARAM_INPUT, SQL_C_SBIGINT, SQL_BIGINT, 0, 0,
+                                                    &integers[i][r], 0, nullptr)))
+                    return false;
+            for (int i = 0; i < 6; ++i)
+                if (!SQL_SUCCEEDED(SQLBindParameter(st, p++, SQL_PARAM_INPUT, SQL_C_DOUBLE, SQL_DOUBLE, 0, 0,
+                                                    &numbers[i][r], 0, nullptr)))
+                    return false;
+            for (int t = 0; t < 4; ++t)
+                if (!SQL_SUCCEEDED(SQLBindParameter(st, p++, SQL_PARAM_INPUT, SQL_C_WCHAR, SQL_WVARCHAR,
+                                                    textWidth[t], 0, &texts[t][r * textWidth[t]],
+                                                    SQLLEN(textWidth[t] * sizeof(SQLWCHAR)), indicator)))
+                    return false;
+            for (int i = 0; i < 3; ++i)
+                if (!SQL_SUCCEEDED(SQLBindParameter(st, p++, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                                                    SQL_TYPE_TIMESTAMP, 23, 3, &dates[i][r], 0, nullptr)))
+                    return false;
+        }
+        return true;
+    }
+};
+
+// psqlODBC's own API; Arg 0: 0 one statement a row, 1 arrays of parameters, 2 multi-row INSERTs; Arg 1:
+// through the proxy.
+void BM_InsertPgRaw(benchmark::State &state)
+{
+    const bool proxy = state.range(1) != 0;
+    if (pgSkipped(state, proxy))
+        return;
+    const int mode = int(state.range(0));
+    auto direct = openPg(false);
+    const QString table = pgTable(*direct);
+    static PgRows rows;
+    SQLHENV env = nullptr;
+    SQLHDBC dbc = nullptr;
+    SQLAllocHandle(SQL_HANDLE_ENV, SQL_NULL_HANDLE, &env);
+    SQLSetEnvAttr(env, SQL_ATTR_ODBC_VERSION, reinterpret_cast<SQLPOINTER>(SQL_OV_ODBC3), 0);
+    SQLAllocHandle(SQL_HANDLE_DBC, env, &dbc);
+    const std::u16string connect =
+        (pgSource(proxy) + QStringLiteral(";UseServerSidePrepare=0;UID=%1;PWD=%2")
+                               .arg(qEnvironmentVariable("BRENVALE_TEST_PG_USER"),
+                                    qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD")))
+            .toStdU16String();
+    if (!SQL_SUCCEEDED(SQLDriverConnectW(
+            dbc, nullptr, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(connect.c_str())), SQL_NTS,
+            nullptr, 0, nullptr, SQL_DRIVER_NOPROMPT))) {
+        state.SkipWithError("connect failed");
+        return;
+    }
+    const QString one = QStringLiteral("(?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)");
+    QString sql = QString::fromLatin1(kInsert).arg(table);
+    if (mode == 2) {
+        sql.chop(one.size());
+        sql += QStringList(kPgRowsPerStatement, one).join(QLatin1Char(','));
+    }
+    const std::u16string text = sql.toStdU16String();
+    for (auto _ : state) {
+        state.PauseTiming();
+        DbCommand clear(direct.get());
+        clear.SetCommandText(QStringLiteral("delete from ") + table);
+        clear.Execute();
+        state.ResumeTiming();
+        SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
+        SQLHSTMT st = nullptr;
+        SQLAllocHandle(SQL_HANDLE_STMT, dbc, &st);
+        SQLPrepareW(st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS);
+        bool ok = true;
+        if (mode == 0) {
+            for (int r = 0; r < kPgInsertRows && ok; ++r)
+                ok = rows.bind(st, r, 1, false) && SQL_SUCCEEDED(SQLExecute(st));
+        } else {
+            if (mode == 1)
+                SQLSetStmtAttr(st, SQL_ATTR_PARAMSET_SIZE,
+                               reinterpret_cast<SQLPOINTER>(SQLULEN(kPgRowsPerStatement)), 0);
+            for (int r = 0; r < kPgInsertRows && ok; r += kPgRowsPerStatement) {
+                ok = rows.bind(st, r, kPgRowsPerStatement, mode == 1) && SQL_SUCCEEDED(SQLExecute(st));
+                SQLFreeStmt(st, SQL_CLOSE);
+            }
+        }
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        SQLEndTran(SQL_HANDLE_DBC, dbc, SQL_COMMIT);
+        if (!ok)
+            state.SkipWithError("insert failed");
+    }
+    SQLDisconnect(dbc);
+    SQLFreeHandle(SQL_HANDLE_DBC, dbc);
+    SQLFreeHandle(SQL_HANDLE_ENV, env);
+    state.counters["rows_per_s"] =
+        benchmark::Counter(double(kPgInsertRows) * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 // The console's report, and each benchmark's CPU time per iteration kept: the median and the fastest
 // when repeated (on a shared machine the fastest is the least disturbed), else the time of its one run.
 class RatioReporter : public benchmark::ConsoleReporter
@@ -503,6 +737,16 @@ BENCHMARK(BM_FetchLayer<false>)
 BENCHMARK(BM_InsertRawSqlite)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_InsertLayerDataSet)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
 BENCHMARK(BM_InsertLayerCommand)->Unit(benchmark::kMillisecond)->ComputeStatistics("min", fastest);
+BENCHMARK(BM_InsertPgDataSet)
+    ->ArgsProduct({{1, kPgRowsPerStatement}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
+BENCHMARK(BM_InsertPgRaw)
+    ->ArgsProduct({{0, 1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(2);
 
 int main(int argc, char **argv)
 {

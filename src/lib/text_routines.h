@@ -23,7 +23,8 @@ public:
     CharSet(const char *utf8) : m_chars(QString::fromUtf8(utf8)) {}
     CharSet(QChar c) : m_chars(c) {}
 
-    bool contains(QChar c) const { return m_chars.contains(c); }
+    // Most sets hold one character (a field separator, a qualifier), asked about every character read.
+    bool contains(QChar c) const { return m_chars.size() == 1 ? m_chars.front() == c : m_chars.contains(c); }
     void insert(QChar c);
     void clear() { m_chars.clear(); }
     bool isEmpty() const { return m_chars.isEmpty(); }

@@ -11,6 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -131,6 +136,34 @@ TEST(DelimitedWriter, ValuesKeepTheirDecimals)
             EXPECT_EQ(back, c.value) << c.text;
         }
     }
+}
+
+// The rule behind every float cell: the shortest decimal form cut to four decimals, read back and written
+// with 15 significant digits. Values of every magnitude, sign and length of fraction give what the rule
+// gives, the short ones written without a second conversion.
+TEST(DelimitedWriter, FloatCellsFollowTheirRuleAtEveryMagnitude)
+{
+    const auto byRule = [](double v) {
+        char buffer[64];
+        std::string text(buffer,
+                         std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed).ptr);
+        if (const auto dot = text.find('.'); dot != std::string::npos && text.size() > dot + 5)
+            text.resize(dot + 5);
+        const double cut = std::strtod(text.c_str(), nullptr);
+        return FloatToStr(cut == 0 ? 0.0 : cut, QLatin1Char(','));
+    };
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> mantissa(-10, 10);
+    std::uniform_int_distribution<int> exponent(-7, 18);
+    for (int i = 0; i < 200000; ++i) {
+        double v = mantissa(random) * std::pow(10.0, exponent(random));
+        if (i % 3 == 0)
+            v = std::round(v * 1000) / 1000; // few decimals, as most values have
+        ASSERT_EQ(FloatCellText(v, QLatin1Char(',')), byRule(v)) << v;
+    }
+    for (const double v : {0.0, -0.0, 99999999999999.9, 999999999999999.9, 1e15, 123456789012345.6789, 0.0001,
+                           -0.00009999, 5e-5})
+        EXPECT_EQ(FloatCellText(v, QLatin1Char(',')), byRule(v)) << v;
 }
 
 TEST(DelimitedWriter, RefusesWhatItCannotWrite)
