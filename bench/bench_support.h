@@ -677,3 +677,19 @@ private:
     SQLHDBC m_dbc = SQL_NULL_HDBC;
     std::map<QString, SQLHSTMT> m_shapes;
 };
+
+// ---------------------------------------------------------------------------------------------------
+// PostgreSQL at a distance: BRENVALE_BENCH_PG_PROXY_PORT names the port of a bench_delay_proxy in front of
+// the server of BRENVALE_TEST_PG_DSN (scripts/bench-load starts one). Benches that know it run their
+// PostgreSQL cases once more through it, on the same databases, which they fill directly.
+
+inline bool PgProxyAvailable()
+{
+    return !qEnvironmentVariableIsEmpty("BRENVALE_BENCH_PG_PROXY_PORT");
+}
+
+// A data source of the server ("DSN=...[;...]") reached through the proxy instead.
+inline QString PgThroughProxy(const QString &Source)
+{
+    return Source + QStringLiteral(";Port=") + qEnvironmentVariable("BRENVALE_BENCH_PG_PROXY_PORT");
+}

@@ -9,8 +9,10 @@
 // Every case reports its peak memory: the resident set's high-water mark is reset before the case, so
 // "peak_MB" is what the case took above what the process held when it began.
 //
-// Arguments of every case: back end (0 SQLite, 1 PostgreSQL) and the days of data (365 for the year,
-// fewer for a smaller network; BRENVALE_LOAD_DAYS sets the list, e.g. "37,365").
+// Arguments of every case: back end (0 SQLite, 1 PostgreSQL, 2 PostgreSQL through the delay proxy when
+// BRENVALE_BENCH_PG_PROXY_PORT names one, see bench_support.h) and the days of data (365 for the year,
+// fewer for a smaller network; BRENVALE_LOAD_DAYS sets the list, e.g. "37,365"). Through the proxy the
+// cases work on the same server databases as the direct ones; only what they time goes through it.
 
 #include "app/data/data_module.h"
 #include "app/settings/reference_tables.h"
@@ -126,13 +128,17 @@ QString pgPassword()
 {
     return qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD");
 }
+// Set while a case of the proxy's back end runs, after its network is on the server.
+bool g_viaProxy = false;
+
 // BRENVALE_LOAD_PG_OPTIONS is added to the data source, e.g. ";UseDeclareFetch=1;Fetch=1000".
 QString pgSource(const QString &database)
 {
     QString source = QStringLiteral("DSN=") + qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
     if (!database.isEmpty())
         source += QStringLiteral(";Database=") + database;
-    return source + qEnvironmentVariable("BRENVALE_LOAD_PG_OPTIONS");
+    source += qEnvironmentVariable("BRENVALE_LOAD_PG_OPTIONS");
+    return g_viaProxy ? PgThroughProxy(source) : source;
 }
 
 std::unique_ptr<DbConnection> connectTo(bool pg, const QString &source)
@@ -455,6 +461,7 @@ Network &network(int days)
 bool setUp(benchmark::State &state, bool &pg, Network *&net)
 {
     pg = state.range(0) != 0;
+    g_viaProxy = false;
     if (pg && !pgAvailable()) {
         state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
         return false;
@@ -462,6 +469,7 @@ bool setUp(benchmark::State &state, bool &pg, Network *&net)
     net = &network(int(state.range(1)));
     if (pg)
         net->onServer();
+    g_viaProxy = state.range(0) == 2;
     state.counters["arrivals"] = net->arrivals;
     state.counters["rows"] = 0;
     state.counters["statements"] = 0;
@@ -557,7 +565,7 @@ void BM_Bulletin(benchmark::State &state, bool pg, Network &net)
     memory.report(state);
     if (!report.reportMade)
         fail(state, "no bulletin");
-    bulletinStatements[{kind, int(pg)}] = stats.statements;
+    bulletinStatements[{kind, int(state.range(0))}] = stats.statements;
     state.counters["rows"] = stats.events; // events printed
     state.counters["statements"] = double(stats.statements.size());
 }
@@ -566,7 +574,7 @@ void BM_Bulletin(benchmark::State &state, bool pg, Network &net)
 // runs each shape as one prepared statement with the compared values bound (the layer does as much).
 void BM_BulletinRaw(benchmark::State &state, bool pg, Network &net)
 {
-    const QStringList &statements = bulletinStatements[{int(state.range(2)), int(pg)}];
+    const QStringList &statements = bulletinStatements[{int(state.range(2)), int(state.range(0))}];
     if (statements.isEmpty()) {
         fail(state, "run BM_Bulletin first");
         return;
@@ -847,16 +855,16 @@ void BM_OrvExport(benchmark::State &state, bool pg, Network &net)
         fail(state, "no archive");
         return;
     }
-    const QString kept = net.dir.filePath(QStringLiteral("network_%1.orv").arg(int(pg)));
+    const QString kept = net.dir.filePath(QStringLiteral("network_%1.orv").arg(state.range(0)));
     QFile::remove(kept);
     QFile::rename(stats.archive, kept);
-    orvArchives[{int(state.range(1)), int(pg)}] = kept;
+    orvArchives[{int(state.range(1)), int(state.range(0))}] = kept;
     state.counters["rows"] = stats.origins + stats.arrivals;
 }
 
-QString orvArchive(benchmark::State &state, bool pg)
+QString orvArchive(benchmark::State &state)
 {
-    const QString archive = orvArchives[{int(state.range(1)), int(pg)}];
+    const QString archive = orvArchives[{int(state.range(1)), int(state.range(0))}];
     if (archive.isEmpty())
         fail(state, "run BM_OrvExport first");
     return archive;
@@ -885,7 +893,7 @@ void BM_OrvExportRaw(benchmark::State &state, bool pg, Network &net)
 
 void BM_OrvImport(benchmark::State &state, bool pg, Network &net)
 {
-    const QString archive = orvArchive(state, pg);
+    const QString archive = orvArchive(state);
     if (archive.isEmpty())
         return;
     std::unique_ptr<PgDatabase> server;
@@ -963,9 +971,9 @@ TextFormats &formats()
     return f;
 }
 
-QString textFile(Network &n, bool pg, int table)
+QString textFile(Network &n, benchmark::State &state, int table)
 {
-    return n.dir.filePath(QStringLiteral("text_%1_%2.txt").arg(int(pg)).arg(table));
+    return n.dir.filePath(QStringLiteral("text_%1_%2.txt").arg(state.range(0)).arg(table));
 }
 
 void BM_TextExport(benchmark::State &state, bool pg, Network &net)
@@ -981,7 +989,7 @@ void BM_TextExport(benchmark::State &state, bool pg, Network &net)
             const tspec &spec = formats().exportSpec[t];
             TspecToFormatSettings(fs, spec, TFormatSettings(), 2026);
             rows += ExportQueryToText(q, spec, QStringLiteral("SELECT * FROM [%1]").arg(kTextTables[t]),
-                                      textFile(net, pg, t), fs);
+                                      textFile(net, state, t), fs);
         }
     }
     memory.report(state);
@@ -1010,7 +1018,7 @@ void BM_TextExportRaw(benchmark::State &state, bool pg, Network &net)
 
 void BM_TextImport(benchmark::State &state, bool pg, Network &net)
 {
-    if (!QFile::exists(textFile(net, pg, 0))) {
+    if (!QFile::exists(textFile(net, state, 0))) {
         fail(state, "run BM_TextExport first");
         return;
     }
@@ -1025,7 +1033,7 @@ void BM_TextImport(benchmark::State &state, bool pg, Network &net)
         TextTablesInput in;
         rows = 0;
         for (int t = 0; t < 3; ++t) {
-            if (!Txt2dsl(tables[t], formats().importSpec[t], textFile(net, pg, t)))
+            if (!Txt2dsl(tables[t], formats().importSpec[t], textFile(net, state, t)))
                 fail(state, "read failed");
             rows += std::max(0, tables[t].RowCount());
             in.tables[t] = &tables[t];
@@ -1110,22 +1118,22 @@ void registerAll()
         {"TextImport", BM_TextImport, false},
         {"TextImportRaw", BM_TextImportRaw, false},
     };
+    const char *const backEnds[] = {"SQLite", "PostgreSQL", "PostgreSQLProxy"};
     // Each network runs through every case before the next is made, so only one is on disk at a time.
     for (int days : dayList())
-        for (int pg : {0, 1})
+        for (int pg = 0; pg < (PgProxyAvailable() ? 3 : 2); ++pg)
             for (const Case &c : cases) {
-                benchmark::internal::Benchmark *b = benchmark::RegisterBenchmark(
-                    QStringLiteral("%1/%2")
-                        .arg(QLatin1String(c.name),
-                             pg ? QStringLiteral("PostgreSQL") : QStringLiteral("SQLite"))
-                        .toUtf8()
-                        .constData(),
-                    [run = c.run](benchmark::State &state) {
-                        bool pg;
-                        Network *net;
-                        if (setUp(state, pg, net))
-                            run(state, pg, *net);
-                    });
+                benchmark::internal::Benchmark *b =
+                    benchmark::RegisterBenchmark(QStringLiteral("%1/%2")
+                                                     .arg(QLatin1String(c.name), QLatin1String(backEnds[pg]))
+                                                     .toUtf8()
+                                                     .constData(),
+                                                 [run = c.run](benchmark::State &state) {
+                                                     bool pg;
+                                                     Network *net;
+                                                     if (setUp(state, pg, net))
+                                                         run(state, pg, *net);
+                                                 });
                 if (c.kinds)
                     for (int kind : {StyleDaily, StyleMonthDecade, StyleYearDecade, StyleArbitrary})
                         b->Args({pg, days, kind});

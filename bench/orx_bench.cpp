@@ -2,7 +2,8 @@
 // station's year copied from the ORX database into its bulletin database, against a plain bound insert of
 // the same rows in the same run; and the MSK-85 summary of a busy day straight from ORX at 1x and 10x.
 // Both on a SQLite ORX file and, when BRENVALE_TEST_PG_DSN names a server (see tests/support/pg_server.sh),
-// on PostgreSQL through psqlODBC.
+// on PostgreSQL through psqlODBC; once more through the delay proxy when BRENVALE_BENCH_PG_PROXY_PORT names
+// one (bench_support.h), on databases filled straight.
 
 #include "bench_support.h"
 #include "db/db_command.h"
@@ -54,13 +55,15 @@ bool pgAvailable()
     return !qEnvironmentVariableIsEmpty("BRENVALE_TEST_PG_DSN");
 }
 
-std::unique_ptr<DbConnection> openPg(const QString &database)
+std::unique_ptr<DbConnection> openPg(const QString &database, bool proxy = false)
 {
     auto c = std::make_unique<DbConnection>();
     c->SetProvider(QStringLiteral("MSDASQL"));
     QString source = QStringLiteral("DSN=") + qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
     if (!database.isEmpty())
         source += QStringLiteral(";Database=") + database;
+    if (proxy)
+        source = PgThroughProxy(source);
     c->SetConnectionString(QStringLiteral("Data Source=\"%1\";Mode=ReadWrite").arg(source));
     c->Open(qEnvironmentVariable("BRENVALE_TEST_PG_USER"), qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD"));
     return c;
@@ -171,16 +174,18 @@ struct CopyDatabases
     std::unique_ptr<DbConnection> orx, bulletin;
     QTemporaryDir dir;
 
-    explicit CopyDatabases(bool pg)
+    CopyDatabases(bool pg, bool proxy)
     {
         if (pg) {
             pgOrx = std::make_unique<PgDatabase>();
             pgBulletin = std::make_unique<PgDatabase>();
             orx = openPg(pgOrx->name);
-            bulletin = openPg(pgBulletin->name);
+            bulletin = openPg(pgBulletin->name, proxy);
             auto source = openSqlite(year().demo.orxPath);
             for (const char *table : kOrxTables)
                 copyTable(*source, *orx, QString::fromLatin1(table));
+            if (proxy)
+                orx = openPg(pgOrx->name, true);
         } else {
             orx = openSqlite(year().demo.orxPath);
             const QString path = dir.filePath(QStringLiteral("bulletin.mdb"));
@@ -261,14 +266,29 @@ double plainInsertSeconds(DbConnection &c, int &rows)
     return seconds;
 }
 
-void BM_StationYearCopy(benchmark::State &state)
+// The back end of a case: 0 SQLite, 1 PostgreSQL, 2 PostgreSQL through the delay proxy; false (the case
+// skipped) when it is not there.
+bool backEnd(benchmark::State &state, int which, bool &pg, bool &proxy)
 {
-    const bool pg = state.range(0) != 0;
+    pg = which != 0;
+    proxy = which == 2;
     if (pg && !pgAvailable()) {
         state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
-        return;
+        return false;
     }
-    CopyDatabases d(pg);
+    if (proxy && !PgProxyAvailable()) {
+        state.SkipWithError("BRENVALE_BENCH_PG_PROXY_PORT is not set");
+        return false;
+    }
+    return true;
+}
+
+void BM_StationYearCopy(benchmark::State &state)
+{
+    bool pg, proxy;
+    if (!backEnd(state, int(state.range(0)), pg, proxy))
+        return;
+    CopyDatabases d(pg, proxy);
     QuietOrxCopyHost host(*d.orx, *d.bulletin, pg, year().demo.stationCodes.first(), year().first,
                           year().last);
     OrxCopyStats stats;
@@ -313,11 +333,9 @@ struct BusyDay
 
 void BM_OrxSummary(benchmark::State &state)
 {
-    const bool pg = state.range(1) != 0;
-    if (pg && !pgAvailable()) {
-        state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+    bool pg, proxy;
+    if (!backEnd(state, int(state.range(1)), pg, proxy))
         return;
-    }
     BusyDay day(int(state.range(0)));
     std::unique_ptr<PgDatabase> database;
     std::unique_ptr<DbConnection> orx;
@@ -336,6 +354,8 @@ void BM_OrxSummary(benchmark::State &state)
         run(*orx, QStringLiteral("create index arrival_eventid on arrival (eventid)"));
     else if (state.range(2) == 0 && !pg)
         run(*orx, QStringLiteral("drop index arrival_eventid"));
+    if (proxy)
+        orx = openPg(database->name, true);
     QuietOrxSummaryHost host(*orx, day.demo.stationCodes.first(), day.day, day.dir.path(), day.waves,
                              day.factors, day.filters);
     SummaryRunStats stats;
@@ -350,10 +370,10 @@ void BM_OrxSummary(benchmark::State &state)
 
 } // namespace
 
-// Argument: 0 SQLite, 1 PostgreSQL.
-BENCHMARK(BM_StationYearCopy)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(2);
+// Argument: 0 SQLite, 1 PostgreSQL, 2 PostgreSQL through the delay proxy.
+BENCHMARK(BM_StationYearCopy)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(2);
 // Arguments: scale, back end, index on arrival.eventid.
-BENCHMARK(BM_OrxSummary)->ArgsProduct({{1, 10}, {0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_OrxSummary)->ArgsProduct({{1, 10}, {0, 1, 2}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

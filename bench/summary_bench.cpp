@@ -1,7 +1,8 @@
 // What the user waits for after "Создать сводку": the daily summary of a busy day on a station bulletin
 // database, and the same day with ten times the data; on a SQLite file, and on PostgreSQL through
 // psqlODBC when BRENVALE_TEST_PG_DSN, _USER and _PASSWORD name a server (tests/support/pg_server.sh
-// starts one). Beside each, the same statements run raw (bench_support.h): each shape prepared once,
+// starts one), and once more through the delay proxy when BRENVALE_BENCH_PG_PROXY_PORT names one
+// (bench_support.h). Beside each, the same statements run raw (bench_support.h): each shape prepared once,
 // every value of every row read, the rows the summary walks taken from the results; no telegram made.
 
 #include "bench_support.h"
@@ -135,10 +136,12 @@ public:
         }
     }
 
-    QString source() const
+    // The day's database, straight or through the delay proxy.
+    QString source(bool proxy = false) const
     {
-        return QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database) +
-               qEnvironmentVariable("BRENVALE_BENCH_PG_OPTIONS");
+        const QString source = QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database) +
+                               qEnvironmentVariable("BRENVALE_BENCH_PG_OPTIONS");
+        return proxy ? PgThroughProxy(source) : source;
     }
     const QString &user() const { return m_user; }
     const QString &password() const { return m_password; }
@@ -159,7 +162,8 @@ private:
 class BenchHost : public SummaryHost
 {
 public:
-    explicit BenchHost(const BusyDay &d, const ServerDay *server = nullptr) : m_day(d), m_server(server)
+    BenchHost(const BusyDay &d, const ServerDay *server, bool proxy)
+        : m_day(d), m_server(server), m_proxy(proxy)
     {
         m_sett.svodka_date = d.day;
         m_sett.svodka_dir = d.outDir;
@@ -171,7 +175,7 @@ public:
     QString CurrentStationSection() override { return QStringLiteral("bench"); }
     bool GetStationDBParams(QString &Source, QString &User, QString &Password, int, bool) override
     {
-        Source = m_server ? m_server->source() : m_day.bulletin;
+        Source = m_server ? m_server->source(m_proxy) : m_day.bulletin;
         if (m_server) {
             User = m_server->user();
             Password = m_server->password();
@@ -205,6 +209,7 @@ public:
 private:
     const BusyDay &m_day;
     const ServerDay *m_server;
+    bool m_proxy;
     Tsett m_sett;
     DbConnection m_dbs;
 };
@@ -225,21 +230,33 @@ std::map<int, std::unique_ptr<ServerDay>> &serverDays()
     return days;
 }
 
-template <bool OnServer> void BM_Summary(benchmark::State &state)
+// Back ends: 0 the SQLite file, 1 PostgreSQL, 2 the same server database through the delay proxy.
+ServerDay *serverDay(benchmark::State &state, int backEnd, BusyDay &day)
 {
-    BusyDay &day = busyDay(int(state.range(0)));
-    ServerDay *server = nullptr;
-    if (OnServer) {
-        if (!ServerDay::available()) {
-            state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
-            return;
-        }
-        auto &copy = serverDays()[int(state.range(0))];
-        if (!copy)
-            copy = std::make_unique<ServerDay>(day);
-        server = copy.get();
+    if (backEnd == 0)
+        return nullptr;
+    if (!ServerDay::available()) {
+        state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
+        return nullptr;
     }
-    BenchHost host(day, server);
+    if (backEnd == 2 && !PgProxyAvailable()) {
+        state.SkipWithError("BRENVALE_BENCH_PG_PROXY_PORT is not set");
+        return nullptr;
+    }
+    auto &copy = serverDays()[int(state.range(0))];
+    if (!copy)
+        copy = std::make_unique<ServerDay>(day);
+    return copy.get();
+}
+
+template <int BackEnd> void BM_Summary(benchmark::State &state)
+{
+    constexpr bool OnServer = BackEnd != 0;
+    BusyDay &day = busyDay(int(state.range(0)));
+    ServerDay *server = serverDay(state, BackEnd, day);
+    if (OnServer && !server)
+        return;
+    BenchHost host(day, server, BackEnd == 2);
     SummaryRunStats stats;
     for (auto _ : state) {
         stats = SummaryRunStats();
@@ -322,22 +339,19 @@ template <class Db> qint64 RawSummary(Db &db, SqlBackend kind, const QString &da
     return rows;
 }
 
-template <bool OnServer> void BM_SummaryRaw(benchmark::State &state)
+template <int BackEnd> void BM_SummaryRaw(benchmark::State &state)
 {
+    constexpr bool OnServer = BackEnd != 0;
     BusyDay &day = busyDay(int(state.range(0)));
     QString from, to;
     SqlDateRangeLiterals(OnServer, day.day, day.day, from, to);
     qint64 rows = 0;
     if (OnServer) {
-        if (!ServerDay::available()) {
-            state.SkipWithError("BRENVALE_TEST_PG_DSN is not set");
-            return;
-        }
-        auto &copy = serverDays()[int(state.range(0))];
+        ServerDay *copy = serverDay(state, BackEnd, day);
         if (!copy)
-            copy = std::make_unique<ServerDay>(day);
+            return;
         for (auto _ : state) {
-            RawOdbc db(copy->source(), copy->user(), copy->password());
+            RawOdbc db(copy->source(BackEnd == 2), copy->user(), copy->password());
             rows = RawSummary(db, SqlBackend::PostgreSql, from);
         }
     } else {
@@ -351,11 +365,13 @@ template <bool OnServer> void BM_SummaryRaw(benchmark::State &state)
 
 } // namespace
 
-BENCHMARK(BM_Summary<false>)->Name("BM_Summary")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SummaryRaw<false>)->Name("BM_SummaryRaw")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Summary<true>)->Name("BM_SummaryPostgreSql")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_SummaryRaw<true>)
-    ->Name("BM_SummaryRawPostgreSql")
+BENCHMARK(BM_Summary<0>)->Name("BM_Summary")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SummaryRaw<0>)->Name("BM_SummaryRaw")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Summary<1>)->Name("BM_SummaryPostgreSql")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SummaryRaw<1>)->Name("BM_SummaryRawPostgreSql")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Summary<2>)->Name("BM_SummaryPostgreSqlProxy")->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SummaryRaw<2>)
+    ->Name("BM_SummaryRawPostgreSqlProxy")
     ->Arg(1)
     ->Arg(10)
     ->Unit(benchmark::kMillisecond);
