@@ -13,10 +13,13 @@
 #include "products/summary_rules.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -429,12 +432,116 @@ struct StatementFailed
 {
 };
 
+// Rows of a static dataset, in the order given, as a dataset of their own: one event's arrivals out of
+// the station's arrivals read at once. It only reads.
+class RowsOf : public TDataSet
+{
+public:
+    RowsOf(DbQuery &Source, const QList<int> &RecNos) : m_source(Source), m_recNos(RecNos) {}
+
+    QString SQL() const override { return m_source.SQL(); }
+    void SetSQL(const QString &) override { readOnly(); }
+    void Open() override { readOnly(); }
+    void ExecSQL() override { readOnly(); }
+    int RowsAffected() const override { return -1; }
+    void Close() override {}
+    bool Active() const override { return m_source.Active(); }
+    DataSetState State() const override { return DataSetState::Browse; }
+    int FieldCount() const override { return m_source.FieldCount(); }
+    TField *Field(int index) override { return m_source.Field(index); }
+    TField *FindField(const QString &name) override { return m_source.FindField(name); }
+    void First() override { moveTo(0); }
+    void Prior() override { moveTo(m_at - 1); }
+    void Next() override { moveTo(m_at + 1); }
+    void Last() override { moveTo(int(m_recNos.size()) - 1); }
+    bool Eof() const override { return m_at >= m_recNos.size(); }
+    bool Bof() const override { return m_at <= 0; }
+    int RecordCount() const override { return int(m_recNos.size()); }
+    int RecNo() const override { return Eof() || m_at < 0 ? 0 : m_at + 1; }
+    void SetRecNo(int recNo) override { moveTo(recNo - 1); }
+    bool Locate(const QString &, const QVariantList &, LocateOptions) override
+    {
+        readOnly();
+        return false;
+    }
+    void Edit() override { readOnly(); }
+    void Append() override { readOnly(); }
+    void Post() override { readOnly(); }
+    void Cancel() override {}
+    void Delete() override { readOnly(); }
+
+private:
+    [[noreturn]] static void readOnly() { throw DbError(QStringLiteral("Набор строк только для чтения")); }
+    void moveTo(int at)
+    {
+        m_at = std::clamp(at, -1, int(m_recNos.size()));
+        if (m_at >= 0 && m_at < m_recNos.size())
+            m_source.SetRecNo(m_recNos[m_at]);
+    }
+
+    DbQuery &m_source;
+    QList<int> m_recNos;
+    int m_at = 0;
+};
+
+// An identifier as the databases may compare it: blind to case and to trailing blanks (Jet texts, fixed
+// width columns). Rows are told apart by their exact text only where no two of them fold alike.
+QString folded(const QString &id)
+{
+    qsizetype end = id.size();
+    while (end > 0 && id.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return id.left(end).toCaseFolded();
+}
+
+QString quotedList(const QStringList &ids)
+{
+    QStringList quoted;
+    quoted.reserve(ids.size());
+    for (const QString &id : ids)
+        quoted << SqlQuote(id);
+    return quoted.join(QLatin1Char(','));
+}
+
+// Where the rows of a set read at once belong: for each identifier asked for, the record numbers of the
+// rows whose identifier column holds exactly that text, in the order read. An identifier is left out
+// when another one asked for folds alike, or when rows folding alike hold another text: the database may
+// have matched those otherwise, so the caller asks for them one by one, as it always did.
+QHash<QString, QList<int>> rowsById(DbQuery &rows, const char *column, const QStringList &ids)
+{
+    QHash<QString, int> asked;
+    for (const QString &id : ids)
+        ++asked[folded(id)];
+    const TField *key = rows.FindField(QString::fromLatin1(column));
+    QHash<QString, QList<int>> byFold;
+    QHash<QString, QString> texts;
+    QSet<QString> mixed;
+    for (rows.First(); !rows.Eof(); rows.Next()) {
+        const QString id = key ? key->AsString() : QString();
+        const QString f = folded(id);
+        byFold[f] << rows.RecNo();
+        const auto text = texts.constFind(f);
+        if (text == texts.cend())
+            texts.insert(f, id);
+        else if (*text != id)
+            mixed.insert(f);
+    }
+    QHash<QString, QList<int>> result;
+    for (const QString &id : ids) {
+        const QString f = folded(id);
+        const auto text = texts.constFind(f);
+        if (asked.value(f) == 1 && !mixed.contains(f) && (text == texts.cend() || *text == id))
+            result.insert(id, byFold.value(f));
+    }
+    return result;
+}
+
 class OrxSummaryRun
 {
 public:
     OrxSummaryRun(OrxSummaryHost &host, SummaryRunStats &stats)
         : m_host(host), m_stats(stats), m_conn(host.OrxConnection()), rstORX(&m_conn), rstw_ori(&m_conn),
-          rstw_arr(&m_conn)
+          rstw_arr(&m_conn), dayOrigins(&m_conn), dayArrivals(&m_conn)
     {}
 
     bool run()
@@ -453,7 +560,7 @@ public:
         }
         if (m_fileCreated && !m_handedOver)
             writeFile(false);
-        for (DbQuery *q : {&rstORX, &rstw_arr, &rstw_ori}) {
+        for (DbQuery *q : {&rstORX, &rstw_arr, &rstw_ori, &dayOrigins, &dayArrivals}) {
             try {
                 q->Close();
             } catch (const std::exception &) {
@@ -466,6 +573,19 @@ public:
     }
 
 private:
+    // The station's arrivals (with extra columns) of the events whose eventid matches events, in time
+    // order; tie orders what the time leaves equal.
+    static QString arrivalStatement(const QString &cond, const QString &extraColumns, const QString &events,
+                                    const QString &tie)
+    {
+        return QStringLiteral(
+                   "select nindex,numb,rtrim(sta),chan,iphase,itime,deltim,azimuth,slow,ema,rect,fm,"
+                   "im_em,per,residuals,ampl,wgt,ARID,ms,mb,amptime,DIST,CODA,REGCLASS,MCODA,MPSP,"
+                   "MPLP,CHANTYPE,REMARK,AFILTYPE,PFILTYPE,MWA,ML") +
+               extraColumns + QStringLiteral(" from arrival where ") + cond + QStringLiteral(" and eventid") +
+               events + QStringLiteral(" order by itime,amptime,chan desc") + tie;
+    }
+
     void act(DbQuery &q, const QString &sql)
     {
         ++m_stats.statements;
@@ -580,18 +700,57 @@ private:
             }
             QString text = OrxTelegramHeader(header, day, sett.dperiod);
             events.StartStation();
+
+            // The events' origins and the station's arrivals of them, each read at once (a statement per
+            // event is a round trip per event to a server on the network). An event whose rows cannot be
+            // told apart by their exact identifier is read on its own.
+            act(dayOrigins, QStringLiteral("select * from origin where eventid in (") + quotedList(ids) +
+                                QLatin1Char(')'));
+            const QHash<QString, QList<int>> origins = rowsById(dayOrigins, "eventid", ids);
+            QHash<QString, QString> keyOf;
+            QStringList keys;
+            QSet<QString> known;
             for (const QString &id : ids) {
-                act(rstw_ori, QStringLiteral("select * from origin where eventid=") + SqlQuote(id));
-                act(rstw_arr,
-                    QStringLiteral("select nindex,numb,rtrim(sta),chan,iphase,itime,deltim,azimuth,slow,"
-                                   "ema,rect,fm,im_em,per,residuals,ampl,wgt,ARID,ms,mb,amptime,DIST,"
-                                   "CODA,REGCLASS,MCODA,MPSP,MPLP,CHANTYPE,REMARK,AFILTYPE,PFILTYPE,"
-                                   "MWA,ML from arrival where ") +
-                        cond + QStringLiteral(" and eventid=") + SqlQuote(fieldText(rstw_ori, "eventid")) +
-                        QStringLiteral(" order by itime,amptime,chan desc"));
-                m_stats.rows += rstw_arr.RecordCount();
+                const auto own = origins.constFind(id);
+                if (own == origins.cend() || own->size() != 1)
+                    continue;
+                dayOrigins.SetRecNo(own->first());
+                const QString key = fieldText(dayOrigins, "eventid");
+                keyOf.insert(id, key);
+                if (!known.contains(key)) {
+                    known.insert(key);
+                    keys << key;
+                }
+            }
+            QHash<QString, QList<int>> arrivals;
+            if (!keys.isEmpty()) {
+                act(dayArrivals,
+                    arrivalStatement(cond, QStringLiteral(",eventid"),
+                                     QStringLiteral(" in (") + quotedList(keys) + QLatin1Char(')'),
+                                     QStringLiteral(",ARID")));
+                arrivals = rowsById(dayArrivals, "eventid", keys);
+            }
+
+            for (const QString &id : ids) {
+                const auto key = keyOf.constFind(id);
+                const auto own = key == keyOf.cend() ? arrivals.cend() : arrivals.constFind(*key);
+                TDataSet *origin = &dayOrigins, *rows = nullptr;
+                std::optional<RowsOf> eventRows;
+                if (own != arrivals.cend()) {
+                    dayOrigins.SetRecNo(origins.value(id).first());
+                    rows = &eventRows.emplace(dayArrivals, *own);
+                } else {
+                    act(rstw_ori, QStringLiteral("select * from origin where eventid=") + SqlQuote(id));
+                    act(rstw_arr,
+                        arrivalStatement(cond, QString(),
+                                         QStringLiteral("=") + SqlQuote(fieldText(rstw_ori, "eventid")),
+                                         QString()));
+                    origin = &rstw_ori;
+                    rows = &rstw_arr;
+                }
+                m_stats.rows += rows->RecordCount();
                 try {
-                    events.AppendEvent(text, rstw_ori, rstw_arr);
+                    events.AppendEvent(text, *origin, *rows);
                 } catch (const OrxSummaryError &e) {
                     MessageProc(m_host.Owner(), e.text, MB_ICONERROR, MB_OK);
                     throw StatementFailed();
@@ -632,7 +791,7 @@ private:
     OrxSummaryHost &m_host;
     SummaryRunStats &m_stats;
     DbConnection &m_conn;
-    DbQuery rstORX, rstw_ori, rstw_arr;
+    DbQuery rstORX, rstw_ori, rstw_arr, dayOrigins, dayArrivals;
     bool m_opened = false, m_fileCreated = false, m_handedOver = false;
     QString m_fileName, m_file;
 };
