@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -432,32 +434,93 @@ struct StatementFailed
 {
 };
 
-// Rows of a static dataset, in the order given, as a dataset of their own: one event's arrivals out of
-// the station's arrivals read at once. It only reads.
+// The rows of a statement read forward only and kept. A static dataset would keep them too, but it also
+// asks the server's catalog about its table (to write rows back), several round trips at every
+// connection; the summary only reads.
+struct KeptRows
+{
+    struct Column
+    {
+        QString name;
+        FieldType type;
+        int size;
+    };
+    QList<Column> columns;
+    QHash<QString, int> byName; // case-folded; the first of a name
+    QList<QVariantList> rows;
+
+    explicit KeptRows(TDataSet &Query)
+    {
+        for (int f = 0; f < Query.FieldCount(); ++f) {
+            const TField *field = Query.Field(f);
+            columns << Column{field->FieldName(), field->DataType(), field->Size()};
+        }
+        for (int f = int(columns.size()) - 1; f >= 0; --f)
+            byName.insert(columns[f].name.toCaseFolded(), f);
+        for (; !Query.Eof(); Query.Next()) {
+            QVariantList values;
+            values.reserve(columns.size());
+            for (int f = 0; f < columns.size(); ++f)
+                values << Query.Field(f)->Value();
+            rows << values;
+        }
+    }
+};
+
+// A field of the current row of a RowsOf.
+class KeptField : public TField
+{
+public:
+    KeptField(const KeptRows &Rows, int Column, const int &Row) : m_rows(Rows), m_column(Column), m_row(Row)
+    {}
+    QString FieldName() const override { return m_rows.columns[m_column].name; }
+    FieldType DataType() const override { return m_rows.columns[m_column].type; }
+    int Size() const override { return m_rows.columns[m_column].size; }
+    bool IsNull() const override { return Value().isNull(); }
+    QVariant Value() const override { return m_row >= 0 ? m_rows.rows[m_row][m_column] : QVariant(); }
+    void SetValue(const QVariant &) override { throw DbError(QStringLiteral("Поле только для чтения")); }
+
+private:
+    const KeptRows &m_rows;
+    int m_column;
+    const int &m_row;
+};
+
+// Kept rows, in the order given, as a dataset of their own: one event's origin or arrivals out of the
+// station's read at once. It only reads.
 class RowsOf : public TDataSet
 {
 public:
-    RowsOf(DbQuery &Source, const QList<int> &RecNos) : m_source(Source), m_recNos(RecNos) {}
+    RowsOf(const KeptRows &Rows, const QList<int> &Indexes) : m_rows(Rows), m_indexes(Indexes)
+    {
+        for (int f = 0; f < Rows.columns.size(); ++f)
+            m_fields.push_back(std::make_unique<KeptField>(Rows, f, m_row));
+        moveTo(0);
+    }
 
-    QString SQL() const override { return m_source.SQL(); }
+    QString SQL() const override { return QString(); }
     void SetSQL(const QString &) override { readOnly(); }
     void Open() override { readOnly(); }
     void ExecSQL() override { readOnly(); }
     int RowsAffected() const override { return -1; }
     void Close() override {}
-    bool Active() const override { return m_source.Active(); }
+    bool Active() const override { return true; }
     DataSetState State() const override { return DataSetState::Browse; }
-    int FieldCount() const override { return m_source.FieldCount(); }
-    TField *Field(int index) override { return m_source.Field(index); }
-    TField *FindField(const QString &name) override { return m_source.FindField(name); }
+    int FieldCount() const override { return int(m_fields.size()); }
+    TField *Field(int index) override { return m_fields.at(std::size_t(index)).get(); }
+    TField *FindField(const QString &name) override
+    {
+        const auto it = m_rows.byName.constFind(name.toCaseFolded());
+        return it == m_rows.byName.cend() ? nullptr : Field(*it);
+    }
     void First() override { moveTo(0); }
     void Prior() override { moveTo(m_at - 1); }
     void Next() override { moveTo(m_at + 1); }
-    void Last() override { moveTo(int(m_recNos.size()) - 1); }
-    bool Eof() const override { return m_at >= m_recNos.size(); }
+    void Last() override { moveTo(int(m_indexes.size()) - 1); }
+    bool Eof() const override { return m_at >= m_indexes.size(); }
     bool Bof() const override { return m_at <= 0; }
-    int RecordCount() const override { return int(m_recNos.size()); }
-    int RecNo() const override { return Eof() || m_at < 0 ? 0 : m_at + 1; }
+    int RecordCount() const override { return int(m_indexes.size()); }
+    int RecNo() const override { return m_row >= 0 ? m_at + 1 : 0; }
     void SetRecNo(int recNo) override { moveTo(recNo - 1); }
     bool Locate(const QString &, const QVariantList &, LocateOptions) override
     {
@@ -474,14 +537,14 @@ private:
     [[noreturn]] static void readOnly() { throw DbError(QStringLiteral("Набор строк только для чтения")); }
     void moveTo(int at)
     {
-        m_at = std::clamp(at, -1, int(m_recNos.size()));
-        if (m_at >= 0 && m_at < m_recNos.size())
-            m_source.SetRecNo(m_recNos[m_at]);
+        m_at = std::clamp(at, -1, int(m_indexes.size()));
+        m_row = m_at >= 0 && m_at < m_indexes.size() ? m_indexes[m_at] : -1;
     }
 
-    DbQuery &m_source;
-    QList<int> m_recNos;
-    int m_at = 0;
+    const KeptRows &m_rows;
+    QList<int> m_indexes;
+    std::vector<std::unique_ptr<KeptField>> m_fields;
+    int m_at = 0, m_row = -1;
 };
 
 // An identifier as the databases may compare it: blind to case and to trailing blanks (Jet texts, fixed
@@ -504,22 +567,22 @@ QString quotedList(const QStringList &ids)
 }
 
 // Where the rows of a set read at once belong: for each identifier asked for, the record numbers of the
-// rows whose identifier column holds exactly that text, in the order read. An identifier is left out
-// when another one asked for folds alike, or when rows folding alike hold another text: the database may
-// have matched those otherwise, so the caller asks for them one by one, as it always did.
-QHash<QString, QList<int>> rowsById(DbQuery &rows, const char *column, const QStringList &ids)
+// rows whose identifier column holds exactly that text, in the order read (indexes into rows). An identifier
+// is left out when another one asked for folds alike, or when rows folding alike hold another text: the
+// database may have matched those otherwise, so the caller asks for them one by one, as it always did.
+QHash<QString, QList<int>> rowsById(const KeptRows &rows, const char *column, const QStringList &ids)
 {
     QHash<QString, int> asked;
     for (const QString &id : ids)
         ++asked[folded(id)];
-    const TField *key = rows.FindField(QString::fromLatin1(column));
+    const int key = rows.byName.value(QString::fromLatin1(column).toCaseFolded(), -1);
     QHash<QString, QList<int>> byFold;
     QHash<QString, QString> texts;
     QSet<QString> mixed;
-    for (rows.First(); !rows.Eof(); rows.Next()) {
-        const QString id = key ? key->AsString() : QString();
+    for (int r = 0; r < rows.rows.size(); ++r) {
+        const QString id = key < 0 ? QString() : KeptField(rows, key, r).AsString();
         const QString f = folded(id);
-        byFold[f] << rows.RecNo();
+        byFold[f] << r;
         const auto text = texts.constFind(f);
         if (text == texts.cend())
             texts.insert(f, id);
@@ -542,7 +605,11 @@ public:
     OrxSummaryRun(OrxSummaryHost &host, SummaryRunStats &stats)
         : m_host(host), m_stats(stats), m_conn(host.OrxConnection()), rstORX(&m_conn), rstw_ori(&m_conn),
           rstw_arr(&m_conn), dayOrigins(&m_conn), dayArrivals(&m_conn)
-    {}
+    {
+        // Read once, front to back.
+        for (DbQuery *q : {&rstORX, &dayOrigins, &dayArrivals})
+            q->SetForwardOnly(true);
+    }
 
     bool run()
     {
@@ -706,7 +773,9 @@ private:
             // told apart by their exact identifier is read on its own.
             act(dayOrigins, QStringLiteral("select * from origin where eventid in (") + quotedList(ids) +
                                 QLatin1Char(')'));
-            const QHash<QString, QList<int>> origins = rowsById(dayOrigins, "eventid", ids);
+            const KeptRows originRows(dayOrigins);
+            dayOrigins.Close();
+            const QHash<QString, QList<int>> origins = rowsById(originRows, "eventid", ids);
             QHash<QString, QString> keyOf;
             QStringList keys;
             QSet<QString> known;
@@ -714,31 +783,33 @@ private:
                 const auto own = origins.constFind(id);
                 if (own == origins.cend() || own->size() != 1)
                     continue;
-                dayOrigins.SetRecNo(own->first());
-                const QString key = fieldText(dayOrigins, "eventid");
+                RowsOf origin(originRows, *own);
+                const QString key = fieldText(origin, "eventid");
                 keyOf.insert(id, key);
                 if (!known.contains(key)) {
                     known.insert(key);
                     keys << key;
                 }
             }
+            std::optional<KeptRows> arrivalRows;
             QHash<QString, QList<int>> arrivals;
             if (!keys.isEmpty()) {
                 act(dayArrivals,
                     arrivalStatement(cond, QStringLiteral(",eventid"),
                                      QStringLiteral(" in (") + quotedList(keys) + QLatin1Char(')'),
                                      QStringLiteral(",ARID")));
-                arrivals = rowsById(dayArrivals, "eventid", keys);
+                arrivals = rowsById(arrivalRows.emplace(dayArrivals), "eventid", keys);
+                dayArrivals.Close();
             }
 
             for (const QString &id : ids) {
                 const auto key = keyOf.constFind(id);
                 const auto own = key == keyOf.cend() ? arrivals.cend() : arrivals.constFind(*key);
-                TDataSet *origin = &dayOrigins, *rows = nullptr;
-                std::optional<RowsOf> eventRows;
+                TDataSet *origin = nullptr, *rows = nullptr;
+                std::optional<RowsOf> eventOrigin, eventRows;
                 if (own != arrivals.cend()) {
-                    dayOrigins.SetRecNo(origins.value(id).first());
-                    rows = &eventRows.emplace(dayArrivals, *own);
+                    origin = &eventOrigin.emplace(originRows, origins.value(id));
+                    rows = &eventRows.emplace(*arrivalRows, *own);
                 } else {
                     act(rstw_ori, QStringLiteral("select * from origin where eventid=") + SqlQuote(id));
                     act(rstw_arr,

@@ -56,7 +56,12 @@ public:
     SummaryRun(SummaryHost &host, SummaryRunStats &stats)
         : m_host(host), m_stats(stats), m_dbs(host.BulletinConnection()), rst_num(&m_dbs), aq1(&m_dbs),
           rst(&m_dbs), rst2(&m_dbs), rst_empty(&m_dbs), rst_phase(&m_dbs), xm(&m_dbs)
-    {}
+    {
+        // Each is read once, front to back: a static dataset would also ask the server's catalog about
+        // its table (to write rows back), several round trips at every connection.
+        for (DbQuery *q : {&rst_num, &aq1, &rst, &rst2, &rst_empty, &rst_phase, &xm})
+            q->SetForwardOnly(true);
+    }
 
     void run()
     {
@@ -236,7 +241,7 @@ private:
                 if (numeric)
                     arids << arid;
             }
-        QHash<qlonglong, QList<int>> measurements;
+        QHash<qlonglong, QList<QStringList>> measurements;
         if (!arids.isEmpty()) {
             QString tie;
             for (int f = 0; f < measurementFields; ++f)
@@ -248,7 +253,8 @@ private:
                 return false;
             TField *arid = xm.FieldByName(QStringLiteral("arid"));
             for (xm.First(); !xm.Eof(); xm.Next())
-                measurements[arid->AsLargeInt()] << xm.RecNo();
+                measurements[arid->AsLargeInt()] << measurementCells(xm, timeXm);
+            xm.Close();
         }
 
         for (qsizetype e = 0; e < events.size(); ++e) {
@@ -259,13 +265,11 @@ private:
                 bool numeric = false;
                 const qlonglong arid = arrival[ColArid].toLongLong(&numeric);
                 if (numeric) {
-                    const QList<int> own = measurements.value(arid);
+                    const QList<QStringList> own = measurements.value(arid);
                     if (own.isEmpty())
-                        addRow(table, arrival, nullptr, timeXm);
-                    for (int recNo : own) {
-                        xm.SetRecNo(recNo);
-                        addRow(table, arrival, &xm, timeXm);
-                    }
+                        addRow(table, arrival, {});
+                    for (const QStringList &cells : own)
+                        addRow(table, arrival, cells);
                     continue;
                 }
                 m_aq1Lines[1] = QStringLiteral("arid=") + SqlQuote(arrival[ColArid]);
@@ -273,10 +277,10 @@ private:
                 if (!QActStrings(aq1, m_aq1Lines))
                     return false;
                 if (aq1.Eof()) {
-                    addRow(table, arrival, nullptr, timeXm);
+                    addRow(table, arrival, {});
                 } else {
                     for (aq1.First(); !aq1.Eof(); aq1.Next())
-                        addRow(table, arrival, &aq1, timeXm);
+                        addRow(table, arrival, measurementCells(aq1, timeXm));
                 }
             }
         }
@@ -314,18 +318,25 @@ private:
         return true;
     }
 
-    static void addRow(TD2D &table, const QStringList &arrival, DbQuery *measurement,
-                       const QList<int> &timeXm)
+    // The measurement's columns of the table, from the current row.
+    static QStringList measurementCells(DbQuery &measurement, const QList<int> &timeXm)
+    {
+        QStringList cells;
+        for (int f = 0; f < timeXm.size(); ++f) {
+            TField *field = measurement.Field(f);
+            cells << (timeXm[f] ? dateText(field) : fieldText(field));
+        }
+        return cells;
+    }
+
+    // A row of the arrival's columns, with the measurement's or with none.
+    static void addRow(TD2D &table, const QStringList &arrival, const QStringList &measurement)
     {
         const int r = table.AddRows(1);
         for (int c = 0; c < arrival.size(); ++c)
             table.Columns[c][r] = arrival[c];
-        if (!measurement)
-            return;
-        for (int f = 0; f < timeXm.size(); ++f) {
-            TField *field = measurement->Field(f);
-            table.Columns[FirstMeasurementColumn + f][r] = timeXm[f] ? dateText(field) : fieldText(field);
-        }
+        for (int f = 0; f < measurement.size(); ++f)
+            table.Columns[FirstMeasurementColumn + f][r] = measurement[f];
     }
 
     void cleanUp()
