@@ -447,7 +447,8 @@ struct KeptRows
     };
     QList<Column> columns;
     QHash<QString, int> byName; // case-folded; the first of a name
-    QList<QVariantList> rows;
+    QList<QVariant> values;     // row after row
+    int rowCount = 0;
 
     explicit KeptRows(TDataSet &Query)
     {
@@ -457,14 +458,14 @@ struct KeptRows
         }
         for (int f = int(columns.size()) - 1; f >= 0; --f)
             byName.insert(columns[f].name.toCaseFolded(), f);
-        for (; !Query.Eof(); Query.Next()) {
-            QVariantList values;
-            values.reserve(columns.size());
-            for (int f = 0; f < columns.size(); ++f)
-                values << Query.Field(f)->Value();
-            rows << values;
-        }
+        std::vector<TField *> fields;
+        for (int f = 0; f < columns.size(); ++f)
+            fields.push_back(Query.Field(f));
+        for (; !Query.Eof(); Query.Next(), ++rowCount)
+            for (const TField *field : fields)
+                values.append(field->Value());
     }
+    const QVariant &value(int row, int column) const { return values[row * columns.size() + column]; }
 };
 
 // A field of the current row of a RowsOf.
@@ -476,11 +477,35 @@ public:
     QString FieldName() const override { return m_rows.columns[m_column].name; }
     FieldType DataType() const override { return m_rows.columns[m_column].type; }
     int Size() const override { return m_rows.columns[m_column].size; }
-    bool IsNull() const override { return Value().isNull(); }
-    QVariant Value() const override { return m_row >= 0 ? m_rows.rows[m_row][m_column] : QVariant(); }
+    bool IsNull() const override { return value().isNull(); }
+    QVariant Value() const override { return value(); }
     void SetValue(const QVariant &) override { throw DbError(QStringLiteral("Поле только для чтения")); }
+    // The same as TField's, without a copy of the value.
+    QString AsString() const override
+    {
+        const QVariant &v = value();
+        return v.isNull() ? QString() : FieldValueText(DataType(), v);
+    }
+    double AsFloat() const override
+    {
+        const QVariant &v = value();
+        switch (v.typeId()) {
+        case QMetaType::Double:
+            return *static_cast<const double *>(v.constData());
+        case QMetaType::LongLong:
+            return double(*static_cast<const qlonglong *>(v.constData()));
+        default:
+            return TField::AsFloat();
+        }
+    }
 
 private:
+    const QVariant &value() const
+    {
+        static const QVariant none;
+        return m_row >= 0 ? m_rows.value(m_row, m_column) : none;
+    }
+
     const KeptRows &m_rows;
     int m_column;
     const int &m_row;
@@ -510,8 +535,10 @@ public:
     TField *Field(int index) override { return m_fields.at(std::size_t(index)).get(); }
     TField *FindField(const QString &name) override
     {
-        const auto it = m_rows.byName.constFind(name.toCaseFolded());
-        return it == m_rows.byName.cend() ? nullptr : Field(*it);
+        auto asked = m_asked.constFind(name);
+        if (asked == m_asked.cend())
+            asked = m_asked.insert(name, m_rows.byName.value(name.toCaseFolded(), -1));
+        return *asked < 0 ? nullptr : Field(*asked);
     }
     void First() override { moveTo(0); }
     void Prior() override { moveTo(m_at - 1); }
@@ -544,6 +571,7 @@ private:
     const KeptRows &m_rows;
     QList<int> m_indexes;
     std::vector<std::unique_ptr<KeptField>> m_fields;
+    QHash<QString, int> m_asked; // names as asked for
     int m_at = 0, m_row = -1;
 };
 
@@ -579,7 +607,7 @@ QHash<QString, QList<int>> rowsById(const KeptRows &rows, const char *column, co
     QHash<QString, QList<int>> byFold;
     QHash<QString, QString> texts;
     QSet<QString> mixed;
-    for (int r = 0; r < rows.rows.size(); ++r) {
+    for (int r = 0; r < rows.rowCount; ++r) {
         const QString id = key < 0 ? QString() : KeptField(rows, key, r).AsString();
         const QString f = folded(id);
         byFold[f] << r;
