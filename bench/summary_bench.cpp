@@ -272,10 +272,10 @@ template <int BackEnd> void BM_Summary(benchmark::State &state)
 }
 
 // The statements of SvodkaProc for the day, run raw on Db (RawSqlite or RawOdbc): the day's stations;
-// for each its first event number and whether an earlier day has it, its events, each event's readings
-// and each reading's measurements, the texts of the day and the wave designations. The Jet statements
-// are written with "?" where the summary writes a value, and translated once as the layer translates
-// them. Returns the rows read.
+// for each its first event number and whether an earlier day has it, its events, the readings of those
+// events and the measurements of those readings (each set in one statement naming its numbers), the texts
+// of the day and the wave designations. The Jet statements are written with "?" where the summary writes
+// a value, and translated as the layer translates them. Returns the rows read.
 template <class Db> qint64 RawSummary(Db &db, SqlBackend kind, const QString &day)
 {
     const SqlDialect dialect(kind);
@@ -298,14 +298,25 @@ template <class Db> qint64 RawSummary(Db &db, SqlBackend kind, const QString &da
             QStringLiteral(" and Station_Cod=?) order by num"));
     };
     const QString allEventsSql = eventsSql(false), laterEventsSql = eventsSql(true);
-    const QString readingsSql = shape(
-        QStringLiteral("SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,Channel_Cod,"
-                       "Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,FM_EW,(Switch(((UCase(phase)="
-                       "'LR') Or (UCase(phase)='LRM') Or (UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,True,"
-                       "1)) AS tpph FROM ") +
-        bulletin + QStringLiteral(" WHERE N_equake=? and Station_Cod=?) ORDER BY tpph,ArrTime,ArrDec"));
-    const QString measurementsSql =
-        shape(QStringLiteral("select * from [Динамические замеры] where arid=? order by TimeXM,DecXm"));
+    const auto readingsSql = [&](const QString &numbers) {
+        return shape(QStringLiteral(
+                         "SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,Channel_Cod,"
+                         "Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,FM_EW,(Switch(((UCase(phase)="
+                         "'LR') Or (UCase(phase)='LRM') Or (UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,"
+                         "True,1)) AS tpph FROM ") +
+                     bulletin + QStringLiteral(" WHERE N_equake in (") + numbers +
+                     QStringLiteral(") and Station_Cod=?) ORDER BY tpph,ArrTime,ArrDec,arid"));
+    };
+    const auto measurementsSql = [&](const QString &numbers) {
+        return shape(QStringLiteral("select * from [Динамические замеры] where arid in (") + numbers +
+                     QStringLiteral(") order by TimeXM,DecXm,Id_XM"));
+    };
+    const auto list = [](const std::vector<QVariantList> &rows, int column) {
+        QStringList numbers;
+        for (const QVariantList &row : rows)
+            numbers << QString::number(row.value(column).toLongLong());
+        return numbers.join(QLatin1Char(','));
+    };
     const QString textsSql =
         shape(QStringLiteral("SELECT distinct StrQuake from [События] INNER JOIN ") + bulletin +
               QStringLiteral(" ON События.num = [Станционный бюллетень].N_equake WHERE Station_Cod=? and "
@@ -327,11 +338,11 @@ template <class Db> qint64 RawSummary(Db &db, SqlBackend kind, const QString &da
         }
         rows += exclude ? db.readShape(laterEventsSql, {first.front().value(0), code}, &events)
                         : db.readShape(allEventsSql, {code}, &events);
-        for (const QVariantList &event : events) {
+        if (!events.empty()) {
             std::vector<QVariantList> readings;
-            rows += db.readShape(readingsSql, {event.value(0), code}, &readings);
-            for (const QVariantList &reading : readings)
-                rows += db.readShape(measurementsSql, {reading.value(0)});
+            rows += db.readShape(readingsSql(list(events, 0)), {code}, &readings);
+            if (!readings.empty())
+                rows += db.readShape(measurementsSql(list(readings, 0)), {});
         }
         rows += db.readShape(textsSql, {code});
         rows += db.readShape(wavesSql, {});

@@ -13,10 +13,15 @@
 #include "products/summary_rules.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <optional>
+#include <vector>
 
 namespace {
 
@@ -429,13 +434,210 @@ struct StatementFailed
 {
 };
 
+// The rows of a statement read forward only and kept. A static dataset would keep them too, but it also
+// asks the server's catalog about its table (to write rows back), several round trips at every
+// connection; the summary only reads.
+struct KeptRows
+{
+    struct Column
+    {
+        QString name;
+        FieldType type;
+        int size;
+    };
+    QList<Column> columns;
+    QHash<QString, int> byName; // case-folded; the first of a name
+    QList<QVariant> values;     // row after row
+    int rowCount = 0;
+
+    explicit KeptRows(TDataSet &Query)
+    {
+        for (int f = 0; f < Query.FieldCount(); ++f) {
+            const TField *field = Query.Field(f);
+            columns << Column{field->FieldName(), field->DataType(), field->Size()};
+        }
+        for (int f = int(columns.size()) - 1; f >= 0; --f)
+            byName.insert(columns[f].name.toCaseFolded(), f);
+        std::vector<TField *> fields;
+        for (int f = 0; f < columns.size(); ++f)
+            fields.push_back(Query.Field(f));
+        for (; !Query.Eof(); Query.Next(), ++rowCount)
+            for (const TField *field : fields)
+                values.append(field->Value());
+    }
+    const QVariant &value(int row, int column) const { return values[row * columns.size() + column]; }
+};
+
+// A field of the current row of a RowsOf.
+class KeptField : public TField
+{
+public:
+    KeptField(const KeptRows &Rows, int Column, const int &Row) : m_rows(Rows), m_column(Column), m_row(Row)
+    {}
+    QString FieldName() const override { return m_rows.columns[m_column].name; }
+    FieldType DataType() const override { return m_rows.columns[m_column].type; }
+    int Size() const override { return m_rows.columns[m_column].size; }
+    bool IsNull() const override { return value().isNull(); }
+    QVariant Value() const override { return value(); }
+    void SetValue(const QVariant &) override { throw DbError(QStringLiteral("Поле только для чтения")); }
+    // The same as TField's, without a copy of the value.
+    QString AsString() const override
+    {
+        const QVariant &v = value();
+        return v.isNull() ? QString() : FieldValueText(DataType(), v);
+    }
+    double AsFloat() const override
+    {
+        const QVariant &v = value();
+        switch (v.typeId()) {
+        case QMetaType::Double:
+            return *static_cast<const double *>(v.constData());
+        case QMetaType::LongLong:
+            return double(*static_cast<const qlonglong *>(v.constData()));
+        default:
+            return TField::AsFloat();
+        }
+    }
+
+private:
+    const QVariant &value() const
+    {
+        static const QVariant none;
+        return m_row >= 0 ? m_rows.value(m_row, m_column) : none;
+    }
+
+    const KeptRows &m_rows;
+    int m_column;
+    const int &m_row;
+};
+
+// Kept rows, in the order given, as a dataset of their own: one event's origin or arrivals out of the
+// station's read at once. It only reads.
+class RowsOf : public TDataSet
+{
+public:
+    RowsOf(const KeptRows &Rows, const QList<int> &Indexes) : m_rows(Rows), m_indexes(Indexes)
+    {
+        for (int f = 0; f < Rows.columns.size(); ++f)
+            m_fields.push_back(std::make_unique<KeptField>(Rows, f, m_row));
+        moveTo(0);
+    }
+
+    QString SQL() const override { return QString(); }
+    void SetSQL(const QString &) override { readOnly(); }
+    void Open() override { readOnly(); }
+    void ExecSQL() override { readOnly(); }
+    int RowsAffected() const override { return -1; }
+    void Close() override {}
+    bool Active() const override { return true; }
+    DataSetState State() const override { return DataSetState::Browse; }
+    int FieldCount() const override { return int(m_fields.size()); }
+    TField *Field(int index) override { return m_fields.at(std::size_t(index)).get(); }
+    TField *FindField(const QString &name) override
+    {
+        auto asked = m_asked.constFind(name);
+        if (asked == m_asked.cend())
+            asked = m_asked.insert(name, m_rows.byName.value(name.toCaseFolded(), -1));
+        return *asked < 0 ? nullptr : Field(*asked);
+    }
+    void First() override { moveTo(0); }
+    void Prior() override { moveTo(m_at - 1); }
+    void Next() override { moveTo(m_at + 1); }
+    void Last() override { moveTo(int(m_indexes.size()) - 1); }
+    bool Eof() const override { return m_at >= m_indexes.size(); }
+    bool Bof() const override { return m_at <= 0; }
+    int RecordCount() const override { return int(m_indexes.size()); }
+    int RecNo() const override { return m_row >= 0 ? m_at + 1 : 0; }
+    void SetRecNo(int recNo) override { moveTo(recNo - 1); }
+    bool Locate(const QString &, const QVariantList &, LocateOptions) override
+    {
+        readOnly();
+        return false;
+    }
+    void Edit() override { readOnly(); }
+    void Append() override { readOnly(); }
+    void Post() override { readOnly(); }
+    void Cancel() override {}
+    void Delete() override { readOnly(); }
+
+private:
+    [[noreturn]] static void readOnly() { throw DbError(QStringLiteral("Набор строк только для чтения")); }
+    void moveTo(int at)
+    {
+        m_at = std::clamp(at, -1, int(m_indexes.size()));
+        m_row = m_at >= 0 && m_at < m_indexes.size() ? m_indexes[m_at] : -1;
+    }
+
+    const KeptRows &m_rows;
+    QList<int> m_indexes;
+    std::vector<std::unique_ptr<KeptField>> m_fields;
+    QHash<QString, int> m_asked; // names as asked for
+    int m_at = 0, m_row = -1;
+};
+
+// An identifier as the databases may compare it: blind to case and to trailing blanks (Jet texts, fixed
+// width columns). Rows are told apart by their exact text only where no two of them fold alike.
+QString folded(const QString &id)
+{
+    qsizetype end = id.size();
+    while (end > 0 && id.at(end - 1) == QLatin1Char(' '))
+        --end;
+    return id.left(end).toCaseFolded();
+}
+
+QString quotedList(const QStringList &ids)
+{
+    QStringList quoted;
+    quoted.reserve(ids.size());
+    for (const QString &id : ids)
+        quoted << SqlQuote(id);
+    return quoted.join(QLatin1Char(','));
+}
+
+// Where the rows of a set read at once belong: for each identifier asked for, the record numbers of the
+// rows whose identifier column holds exactly that text, in the order read (indexes into rows). An identifier
+// is left out when another one asked for folds alike, or when rows folding alike hold another text: the
+// database may have matched those otherwise, so the caller asks for them one by one, as it always did.
+QHash<QString, QList<int>> rowsById(const KeptRows &rows, const char *column, const QStringList &ids)
+{
+    QHash<QString, int> asked;
+    for (const QString &id : ids)
+        ++asked[folded(id)];
+    const int key = rows.byName.value(QString::fromLatin1(column).toCaseFolded(), -1);
+    QHash<QString, QList<int>> byFold;
+    QHash<QString, QString> texts;
+    QSet<QString> mixed;
+    for (int r = 0; r < rows.rowCount; ++r) {
+        const QString id = key < 0 ? QString() : KeptField(rows, key, r).AsString();
+        const QString f = folded(id);
+        byFold[f] << r;
+        const auto text = texts.constFind(f);
+        if (text == texts.cend())
+            texts.insert(f, id);
+        else if (*text != id)
+            mixed.insert(f);
+    }
+    QHash<QString, QList<int>> result;
+    for (const QString &id : ids) {
+        const QString f = folded(id);
+        const auto text = texts.constFind(f);
+        if (asked.value(f) == 1 && !mixed.contains(f) && (text == texts.cend() || *text == id))
+            result.insert(id, byFold.value(f));
+    }
+    return result;
+}
+
 class OrxSummaryRun
 {
 public:
     OrxSummaryRun(OrxSummaryHost &host, SummaryRunStats &stats)
         : m_host(host), m_stats(stats), m_conn(host.OrxConnection()), rstORX(&m_conn), rstw_ori(&m_conn),
-          rstw_arr(&m_conn)
-    {}
+          rstw_arr(&m_conn), dayOrigins(&m_conn), dayArrivals(&m_conn)
+    {
+        // Read once, front to back.
+        for (DbQuery *q : {&rstORX, &dayOrigins, &dayArrivals})
+            q->SetForwardOnly(true);
+    }
 
     bool run()
     {
@@ -453,7 +655,7 @@ public:
         }
         if (m_fileCreated && !m_handedOver)
             writeFile(false);
-        for (DbQuery *q : {&rstORX, &rstw_arr, &rstw_ori}) {
+        for (DbQuery *q : {&rstORX, &rstw_arr, &rstw_ori, &dayOrigins, &dayArrivals}) {
             try {
                 q->Close();
             } catch (const std::exception &) {
@@ -466,6 +668,19 @@ public:
     }
 
 private:
+    // The station's arrivals (with extra columns) of the events whose eventid matches events, in time
+    // order; tie orders what the time leaves equal.
+    static QString arrivalStatement(const QString &cond, const QString &extraColumns, const QString &events,
+                                    const QString &tie)
+    {
+        return QStringLiteral(
+                   "select nindex,numb,rtrim(sta),chan,iphase,itime,deltim,azimuth,slow,ema,rect,fm,"
+                   "im_em,per,residuals,ampl,wgt,ARID,ms,mb,amptime,DIST,CODA,REGCLASS,MCODA,MPSP,"
+                   "MPLP,CHANTYPE,REMARK,AFILTYPE,PFILTYPE,MWA,ML") +
+               extraColumns + QStringLiteral(" from arrival where ") + cond + QStringLiteral(" and eventid") +
+               events + QStringLiteral(" order by itime,amptime,chan desc") + tie;
+    }
+
     void act(DbQuery &q, const QString &sql)
     {
         ++m_stats.statements;
@@ -580,18 +795,61 @@ private:
             }
             QString text = OrxTelegramHeader(header, day, sett.dperiod);
             events.StartStation();
+
+            // The events' origins and the station's arrivals of them, each read at once (a statement per
+            // event is a round trip per event to a server on the network). An event whose rows cannot be
+            // told apart by their exact identifier is read on its own.
+            act(dayOrigins, QStringLiteral("select * from origin where eventid in (") + quotedList(ids) +
+                                QLatin1Char(')'));
+            const KeptRows originRows(dayOrigins);
+            dayOrigins.Close();
+            const QHash<QString, QList<int>> origins = rowsById(originRows, "eventid", ids);
+            QHash<QString, QString> keyOf;
+            QStringList keys;
+            QSet<QString> known;
             for (const QString &id : ids) {
-                act(rstw_ori, QStringLiteral("select * from origin where eventid=") + SqlQuote(id));
-                act(rstw_arr,
-                    QStringLiteral("select nindex,numb,rtrim(sta),chan,iphase,itime,deltim,azimuth,slow,"
-                                   "ema,rect,fm,im_em,per,residuals,ampl,wgt,ARID,ms,mb,amptime,DIST,"
-                                   "CODA,REGCLASS,MCODA,MPSP,MPLP,CHANTYPE,REMARK,AFILTYPE,PFILTYPE,"
-                                   "MWA,ML from arrival where ") +
-                        cond + QStringLiteral(" and eventid=") + SqlQuote(fieldText(rstw_ori, "eventid")) +
-                        QStringLiteral(" order by itime,amptime,chan desc"));
-                m_stats.rows += rstw_arr.RecordCount();
+                const auto own = origins.constFind(id);
+                if (own == origins.cend() || own->size() != 1)
+                    continue;
+                RowsOf origin(originRows, *own);
+                const QString key = fieldText(origin, "eventid");
+                keyOf.insert(id, key);
+                if (!known.contains(key)) {
+                    known.insert(key);
+                    keys << key;
+                }
+            }
+            std::optional<KeptRows> arrivalRows;
+            QHash<QString, QList<int>> arrivals;
+            if (!keys.isEmpty()) {
+                act(dayArrivals,
+                    arrivalStatement(cond, QStringLiteral(",eventid"),
+                                     QStringLiteral(" in (") + quotedList(keys) + QLatin1Char(')'),
+                                     QStringLiteral(",ARID")));
+                arrivals = rowsById(arrivalRows.emplace(dayArrivals), "eventid", keys);
+                dayArrivals.Close();
+            }
+
+            for (const QString &id : ids) {
+                const auto key = keyOf.constFind(id);
+                const auto own = key == keyOf.cend() ? arrivals.cend() : arrivals.constFind(*key);
+                TDataSet *origin = nullptr, *rows = nullptr;
+                std::optional<RowsOf> eventOrigin, eventRows;
+                if (own != arrivals.cend()) {
+                    origin = &eventOrigin.emplace(originRows, origins.value(id));
+                    rows = &eventRows.emplace(*arrivalRows, *own);
+                } else {
+                    act(rstw_ori, QStringLiteral("select * from origin where eventid=") + SqlQuote(id));
+                    act(rstw_arr,
+                        arrivalStatement(cond, QString(),
+                                         QStringLiteral("=") + SqlQuote(fieldText(rstw_ori, "eventid")),
+                                         QString()));
+                    origin = &rstw_ori;
+                    rows = &rstw_arr;
+                }
+                m_stats.rows += rows->RecordCount();
                 try {
-                    events.AppendEvent(text, rstw_ori, rstw_arr);
+                    events.AppendEvent(text, *origin, *rows);
                 } catch (const OrxSummaryError &e) {
                     MessageProc(m_host.Owner(), e.text, MB_ICONERROR, MB_OK);
                     throw StatementFailed();
@@ -632,7 +890,7 @@ private:
     OrxSummaryHost &m_host;
     SummaryRunStats &m_stats;
     DbConnection &m_conn;
-    DbQuery rstORX, rstw_ori, rstw_arr;
+    DbQuery rstORX, rstw_ori, rstw_arr, dayOrigins, dayArrivals;
     bool m_opened = false, m_fileCreated = false, m_handedOver = false;
     QString m_fileName, m_file;
 };

@@ -11,6 +11,8 @@
 #include "products/bulletin_html.h"
 #include "products/summary_text.h"
 
+#include <QHash>
+
 namespace {
 
 const QString kBulletin = QStringLiteral("[Станционный бюллетень]");
@@ -32,6 +34,15 @@ QString dateText(TField *field)
     return field->IsNull() ? QString() : DateTimeNumberText(field->AsDateTime());
 }
 
+QString numberList(const QList<qlonglong> &numbers)
+{
+    QStringList texts;
+    texts.reserve(numbers.size());
+    for (qlonglong n : numbers)
+        texts << QString::number(n);
+    return texts.join(QLatin1Char(','));
+}
+
 void writeSummaryFile(const QString &path, const QString &text)
 {
     QString reason;
@@ -44,8 +55,13 @@ class SummaryRun
 public:
     SummaryRun(SummaryHost &host, SummaryRunStats &stats)
         : m_host(host), m_stats(stats), m_dbs(host.BulletinConnection()), rst_num(&m_dbs), aq1(&m_dbs),
-          rst(&m_dbs), rst2(&m_dbs), rst_empty(&m_dbs), rst_phase(&m_dbs)
-    {}
+          rst(&m_dbs), rst2(&m_dbs), rst_empty(&m_dbs), rst_phase(&m_dbs), xm(&m_dbs)
+    {
+        // Each is read once, front to back: a static dataset would also ask the server's catalog about
+        // its table (to write rows back), several round trips at every connection.
+        for (DbQuery *q : {&rst_num, &aq1, &rst, &rst2, &rst_empty, &rst_phase, &xm})
+            q->SetForwardOnly(true);
+    }
 
     void run()
     {
@@ -173,52 +189,98 @@ private:
                      kBulletin + QStringLiteral(" WHERE [Date] = ") + m_day + exclude + where +
                      QStringLiteral(") order by num")))
             return false;
+
+        // The readings of every event and the measurements of every reading are read at once, each set
+        // in the order one event's or one reading's statement gives (a statement per event and per reading
+        // is a round trip each to a server on the network); the key breaks ties those orders leave open.
+        QList<QStringList> events;
+        QList<qlonglong> nums;
         for (rst.First(); !rst.Eof(); rst.Next()) {
             QStringList event;
             for (int f = 0; f < 9; ++f)
                 event << (f == ColTime ? dateText(rst.Field(f)) : fieldText(rst.Field(f)));
-            const QString num = QString::number(rst.Field(0)->AsLargeInt());
+            events << event;
+            nums << rst.Field(0)->AsLargeInt();
+        }
+        QHash<qlonglong, QList<QStringList>> readings;
+        if (!events.isEmpty()) {
             if (!act(rst2,
                      QStringLiteral("SELECT * FROM (SELECT arid,N_equake,Date,FM,Qual,Interpretation,Phase,"
                                     "Channel_Cod,Channel_component,Time AS ArrTime,Dec AS ArrDec,FM_NS,"
                                     "FM_EW,(Switch(((UCase(phase)='LR') Or (UCase(phase)='LRM') Or "
                                     "(UCase(phase)='LQ') Or (UCase(phase)='LQM')),2,True,1)) AS tpph FROM ") +
-                         kBulletin + QStringLiteral(" WHERE N_equake=") + num + where +
-                         QStringLiteral(") ORDER BY tpph,ArrTime,ArrDec")))
+                         kBulletin + QStringLiteral(" WHERE N_equake in (") + numberList(nums) +
+                         QLatin1Char(')') + where + QStringLiteral(") ORDER BY tpph,ArrTime,ArrDec,arid")))
                 return false;
+            // The reading's columns of the table, from ColArid on (ColArid + 1 stays empty).
+            QList<TField *> fields;
+            for (const char *name :
+                 {"arid", "", "Date", "FM", "Qual", "Interpretation", "Phase", "Channel_Cod",
+                  "Channel_component", "ArrTime", "ArrDec", "FM_NS", "FM_EW"})
+                fields << (*name ? rst2.FieldByName(QString::fromLatin1(name)) : nullptr);
+            TField *event = rst2.FieldByName(QStringLiteral("N_equake"));
             for (rst2.First(); !rst2.Eof(); rst2.Next()) {
-                QStringList arrival = event;
-                const auto put = [&](int column, const QString &value) {
-                    while (arrival.size() <= column)
-                        arrival << QString();
-                    arrival[column] = value;
-                };
-                put(ColArid, fieldText(rst2.FieldByName(QStringLiteral("arid"))));
-                put(ColDate, dateText(rst2.FieldByName(QStringLiteral("Date"))));
-                put(ColFM, fieldText(rst2.FieldByName(QStringLiteral("FM"))));
-                put(ColQual, fieldText(rst2.FieldByName(QStringLiteral("Qual"))));
-                put(ColInterpretation, fieldText(rst2.FieldByName(QStringLiteral("Interpretation"))));
-                put(ColPhase, fieldText(rst2.FieldByName(QStringLiteral("Phase"))));
-                put(ColChannelCod, fieldText(rst2.FieldByName(QStringLiteral("Channel_Cod"))));
-                put(ColChannelComponent, fieldText(rst2.FieldByName(QStringLiteral("Channel_component"))));
-                put(ColArrTime, dateText(rst2.FieldByName(QStringLiteral("ArrTime"))));
-                put(ColArrDec, fieldText(rst2.FieldByName(QStringLiteral("ArrDec"))));
-                put(ColFMNS, fieldText(rst2.FieldByName(QStringLiteral("FM_NS"))));
-                put(ColFMEW, fieldText(rst2.FieldByName(QStringLiteral("FM_EW"))));
+                QStringList arrival;
+                for (qsizetype c = 0; c < fields.size(); ++c) {
+                    const int column = ColArid + int(c);
+                    arrival << (!fields[c]                                  ? QString()
+                                : column == ColDate || column == ColArrTime ? dateText(fields[c])
+                                                                            : fieldText(fields[c]));
+                }
+                readings[event->AsLargeInt()] << arrival;
+            }
+        }
 
-                // The cell comes from the bulletin file: a number goes as one, anything else as a literal.
+        // A reading number from the file goes into the measurement statement as a number when it is an
+        // integer; any other the reading's own statement asks for, as a quoted literal.
+        QList<qlonglong> arids;
+        for (qlonglong num : std::as_const(nums))
+            for (const QStringList &reading : readings.value(num)) {
+                bool numeric = false;
+                const qlonglong arid = reading[0].toLongLong(&numeric);
+                if (numeric)
+                    arids << arid;
+            }
+        QHash<qlonglong, QList<QStringList>> measurements;
+        if (!arids.isEmpty()) {
+            QString tie;
+            for (int f = 0; f < measurementFields; ++f)
+                if (table.GetCell(FirstMeasurementColumn + f, 0)
+                        .compare(QLatin1String("Id_XM"), Qt::CaseInsensitive) == 0)
+                    tie = QStringLiteral(",Id_XM");
+            if (!act(xm, QStringLiteral("select * from [Динамические замеры] where arid in (") +
+                             numberList(arids) + QStringLiteral(") order by TimeXM,DecXm") + tie))
+                return false;
+            TField *arid = xm.FieldByName(QStringLiteral("arid"));
+            for (xm.First(); !xm.Eof(); xm.Next())
+                measurements[arid->AsLargeInt()] << measurementCells(xm, timeXm);
+            xm.Close();
+        }
+
+        for (qsizetype e = 0; e < events.size(); ++e) {
+            for (const QStringList &reading : readings.value(nums[e])) {
+                QStringList arrival = events[e];
+                for (int c = 0; c < reading.size(); ++c)
+                    arrival << reading[c];
                 bool numeric = false;
                 const qlonglong arid = arrival[ColArid].toLongLong(&numeric);
-                m_aq1Lines[1] =
-                    QStringLiteral("arid=") + (numeric ? QString::number(arid) : SqlQuote(arrival[ColArid]));
+                if (numeric) {
+                    const QList<QStringList> own = measurements.value(arid);
+                    if (own.isEmpty())
+                        addRow(table, arrival, {});
+                    for (const QStringList &cells : own)
+                        addRow(table, arrival, cells);
+                    continue;
+                }
+                m_aq1Lines[1] = QStringLiteral("arid=") + SqlQuote(arrival[ColArid]);
                 ++m_stats.statements;
                 if (!QActStrings(aq1, m_aq1Lines))
                     return false;
                 if (aq1.Eof()) {
-                    addRow(table, arrival, nullptr, timeXm);
+                    addRow(table, arrival, {});
                 } else {
                     for (aq1.First(); !aq1.Eof(); aq1.Next())
-                        addRow(table, arrival, &aq1, timeXm);
+                        addRow(table, arrival, measurementCells(aq1, timeXm));
                 }
             }
         }
@@ -256,23 +318,30 @@ private:
         return true;
     }
 
-    static void addRow(TD2D &table, const QStringList &arrival, DbQuery *measurement,
-                       const QList<int> &timeXm)
+    // The measurement's columns of the table, from the current row.
+    static QStringList measurementCells(DbQuery &measurement, const QList<int> &timeXm)
+    {
+        QStringList cells;
+        for (int f = 0; f < timeXm.size(); ++f) {
+            TField *field = measurement.Field(f);
+            cells << (timeXm[f] ? dateText(field) : fieldText(field));
+        }
+        return cells;
+    }
+
+    // A row of the arrival's columns, with the measurement's or with none.
+    static void addRow(TD2D &table, const QStringList &arrival, const QStringList &measurement)
     {
         const int r = table.AddRows(1);
         for (int c = 0; c < arrival.size(); ++c)
             table.Columns[c][r] = arrival[c];
-        if (!measurement)
-            return;
-        for (int f = 0; f < timeXm.size(); ++f) {
-            TField *field = measurement->Field(f);
-            table.Columns[FirstMeasurementColumn + f][r] = timeXm[f] ? dateText(field) : fieldText(field);
-        }
+        for (int f = 0; f < measurement.size(); ++f)
+            table.Columns[FirstMeasurementColumn + f][r] = measurement[f];
     }
 
     void cleanUp()
     {
-        for (DbQuery *q : {&aq1, &rst_num, &rst, &rst_empty, &rst_phase, &rst2}) {
+        for (DbQuery *q : {&aq1, &rst_num, &rst, &rst_empty, &rst_phase, &rst2, &xm}) {
             try {
                 q->Close();
             } catch (const std::exception &) {
@@ -286,6 +355,8 @@ private:
     SummaryRunStats &m_stats;
     DbConnection &m_dbs;
     DbQuery rst_num, aq1, rst, rst2, rst_empty, rst_phase;
+    // The measurements of the station's readings, read at once.
+    DbQuery xm;
     QStringList m_aq1Lines;
     QString m_day;
 };

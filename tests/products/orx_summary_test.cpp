@@ -197,6 +197,46 @@ TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
     EXPECT_EQ(this->file(QStringLiteral("ABC_6036")), abc);
 }
 
+// A station's origins and arrivals are read at once, and each event still gets what its own statements
+// would give: the arrivals by time, what the time leaves equal by ARID; an identifier stored with
+// trailing blanks (its origin found, its arrivals asked for trimmed: none); one the database matches
+// blind to case (SQLite) or not at all (PostgreSQL) asked for on its own.
+TYPED_TEST(OrxSummaryTest, EventsReadAtOnceKeepTheirOwnRows)
+{
+    this->origin("300", ep(5, 9, 0, 0), N, N, N);
+    this->origin("301 ", ep(5, 9, 30, 0), N, N, N);
+    this->origin("E8", ep(5, 9, 59, 0), N, N, N);
+    const struct
+    {
+        const char *eventid, *sta, *iphase;
+        double itime;
+        const char *imEm;
+        int arid, flag;
+    } arrivals[] = {
+        {"e8", "PQR", "P", ep(5, 10, 0, 0), nullptr, 40, 1}, {"300", "PQR", "P", ep(5, 9, 1, 0), "e", 32, 1},
+        {"301 ", "PQR", "P", ep(5, 9, 31, 0), "e", 35, 1},   {"300", "QQQ", "S", ep(5, 9, 0, 30), "e", 33, 1},
+        {"300", "PQR", "S", ep(5, 9, 2, 0), "e", 34, 0},     {"300", "PQR", "P", ep(5, 9, 1, 0), "i", 31, 1},
+    };
+    for (const auto &a : arrivals)
+        exec(this->db(),
+             QStringLiteral("insert into arrival (eventid,sta,chan,CHANTYPE,iphase,itime,im_em,ARID,flag) "
+                            "values (?,?,?,?,?,?,?,?,?)"),
+             {str(a.eventid), str(a.sta), QStringLiteral("SHZ"), QStringLiteral("SP"), str(a.iphase), a.itime,
+              str(a.imEm), a.arid, a.flag});
+    this->host->sett.svset = 0;
+    this->host->code = QStringLiteral("PQR");
+    SummaryRunStats stats;
+    EXPECT_TRUE(ORXSvodka(*this->host, &stats));
+    const QString e8 = TypeParam::odbc ? QString() : QStringLiteral("SPZ P100000\n(( FOCUS 095900. ))\n");
+    EXPECT_EQ(this->file(QStringLiteral("PQR_6036")),
+              QStringLiteral("SEISMO N6036 PQR BEG FEB05 000000 END FEB06 000000\nFEB05\nSPZ IP090100\n"
+                             "(( FOCUS 090000. ))\n(( FOCUS 093000. ))\n") +
+                  e8 + QStringLiteral("STOP\n"));
+    EXPECT_EQ(this->rec.count(), 0);
+    // The station list, the events, their origins, their arrivals; E8 on its own.
+    EXPECT_EQ(stats.statements, 6);
+}
+
 TYPED_TEST(OrxSummaryTest, ChannelsThatCannotBeWrittenEndTheRun)
 {
     this->origin("201", ep(5, 3, 0, 0), N, N, N);

@@ -157,10 +157,42 @@ TYPED_TEST(SummaryRunTest, WorkedExampleGivesItsSevenLines)
     EXPECT_EQ(bytes, kWorkedExampleSummary);
     EXPECT_EQ(messages.count(), 0);
     EXPECT_EQ(this->host->edited, QStringList{this->dir.path() + QStringLiteral("/PET_036")});
-    // Stations, first event, carried-over check, measurement fields, events, phases of the event, the
-    // measurements of each phase, event texts, designations.
-    EXPECT_EQ(stats.statements, 10);
+    // Stations, first event, carried-over check, measurement fields, events, the phases of the events,
+    // the measurements of the phases, event texts, designations.
+    EXPECT_EQ(stats.statements, 9);
     EXPECT_FALSE(this->host->conn.Connected());
+}
+
+// The readings of a station's events and their measurements are read at once; each event still gets its
+// own readings in their order (body waves, then surface waves, each by time), each reading its own
+// measurements by time, and what those orders leave equal goes by reading and measurement number.
+TYPED_TEST(SummaryRunTest, ReadingsOfEveryEventKeepTheirOwnOrder)
+{
+    this->add(Event{50, at(10, 0, 0)});
+    this->add(Event{51, at(11, 0, 0), 2});
+    // Stored out of order and across the events.
+    this->add(Reading{511, 51, at(11, 1, 0), "P", "e", "SPZ", 0});
+    this->add(Reading{503, 50, at(10, 2, 0), "S", "e", "SPZ", 1});
+    this->add(Reading{501, 50, at(10, 1, 0), "P", "i", "SPZ", 0});
+    this->add(Reading{502, 50, at(10, 2, 0), "S", "i", "SPN", 1});
+    this->add(Reading{512, 51, at(11, 5, 0), "LR", "", "LPZ"});
+    this->add(Reading{513, 51, at(11, 3, 0), "S", "e", "SPE", 0});
+    this->add(Measurement{3, 501, "SPZ", at(10, 1, 5), 2, {}, {}, {}, {}, 1.0, 0.5});
+    this->add(Measurement{1, 501, "SPZ", at(10, 1, 5), 2, {}, {}, {}, {}, 0.5, 0.25});
+    this->add(Measurement{2, 501, "SPZ", at(10, 1, 3), {}, {}, {}, {}, {}, 0.7, 0.1});
+    this->add(Measurement{4, 512, "LPZ", at(11, 6, 0), 0, {}, {}, {}, {}, 20, 1.5});
+    MessageRecorder messages;
+    SummaryRunStats stats;
+    const QByteArray bytes = this->run(&stats);
+    EXPECT_EQ(bytes, this->fileOf({"SEISMO N6036 PET BEG FEB05 000000 END FEB06 000000", "FEB05",
+                                   "SPZ IP100100 XM0103 T0.7A100", "XM01052 T0.5A250", "XM01052 T1A500",
+                                   "SPN IS02001 SPZ ES02001", "(( FOCUS 100000.0 ))",
+                                   "SPZ EP110100 SPE ES0300 LPZ LR0500", "XM0600 T20A1.5",
+                                   "(( FOCUS 110000.2 ))", "STOP"}))
+        << fromCp1251(bytes).toStdString();
+    EXPECT_EQ(messages.count(), 0);
+    // As many statements as for one event with one reading.
+    EXPECT_EQ(stats.statements, 9);
 }
 
 using SqliteRun = SummaryRunTest<SqliteEnv>;
