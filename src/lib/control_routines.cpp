@@ -71,6 +71,26 @@ private:
     TKeyEvent m_onKeyDown;
 };
 
+class EventWatcher : public QObject
+{
+public:
+    EventWatcher(QObject *target, QEvent::Type type, std::function<void()> handler)
+        : QObject(target), m_type(type), m_handler(std::move(handler))
+    {
+        target->installEventFilter(this);
+    }
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == m_type)
+            m_handler();
+        return false;
+    }
+
+private:
+    QEvent::Type m_type;
+    std::function<void()> m_handler;
+};
+
 void placeControl(QWidget *w, QWidget *parent, const QString &name, int left, int top, int width, int height)
 {
     w->setObjectName(name);
@@ -84,6 +104,11 @@ void placeControl(QWidget *w, QWidget *parent, const QString &name, int left, in
 }
 
 } // namespace
+
+void OnEvent(QObject *Target, QEvent::Type Type, std::function<void()> Handler)
+{
+    new EventWatcher(Target, Type, std::move(Handler));
+}
 
 int ControlTag(const QObject *Control)
 {

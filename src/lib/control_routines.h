@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -40,6 +41,10 @@ void CreateComboBox(QComboBox *&Cb, QWidget *Parent, const QString &Name, int Le
                     int Height, TNotifyEvent OnChange, TKeyEvent OnKeyDown);
 void CreateDateTimePicker(QDateTimeEdit *&Dtp, QWidget *Parent, const QString &Name, int Left, int Top,
                           int Width, int Height, TNotifyEvent OnChange, TKeyEvent OnKeyDown);
+
+// Runs Handler whenever an event of Type reaches Target, which goes on handling it as usual; the
+// watcher lives as long as Target. For the events Qt widgets have no signals for.
+void OnEvent(QObject *Target, QEvent::Type Type, std::function<void()> Handler);
 
 void SetVisibleAll(const QList<QWidget *> &Controls, bool Value);
 void SetEnabledAll(const QList<QWidget *> &Controls, bool Value);

@@ -3,6 +3,7 @@
 #include "app/main/about_page.h"
 #include "lib/mstring_grid.h"
 
+#include "lib/control_routines.h"
 #include "lib/date_display.h"
 #include "lib/messages.h"
 
@@ -67,26 +68,6 @@ private:
     std::function<void()> m_handler;
 };
 
-class EventHook : public QObject
-{
-public:
-    EventHook(QObject *target, QEvent::Type type, std::function<void()> handler)
-        : QObject(target), m_type(type), m_handler(std::move(handler))
-    {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == m_type)
-            m_handler();
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-    std::function<void()> m_handler;
-};
-
 // The edit never gets narrower than Sample in its font, so a value of that shape shows whole.
 void holdText(QLineEdit *edit, const QString &sample)
 {
@@ -97,7 +78,7 @@ void holdText(QLineEdit *edit, const QString &sample)
         edit->setMinimumWidth(fm.horizontalAdvance(sample) + chrome + 1);
     };
     fit();
-    new EventHook(edit, QEvent::FontChange, fit);
+    OnEvent(edit, QEvent::FontChange, fit);
 }
 
 // A navigation button as wide as its sign needs, where the style would give it a word's width.
@@ -108,7 +89,7 @@ QPushButton *narrowButton(QPushButton *b)
         b->setFixedWidth(fm.horizontalAdvance(b->text()) + 2 * fm.height());
     };
     fit();
-    new EventHook(b, QEvent::FontChange, fit);
+    OnEvent(b, QEvent::FontChange, fit);
     return b;
 }
 
@@ -518,7 +499,7 @@ void Tmainf::buildOrxPage()
                               dbgo1->horizontalScrollBar()->sizeHint().height() + 2 * dbgo1->frameWidth());
     };
     sixRows();
-    new EventHook(dbgo1, QEvent::FontChange, sixRows);
+    OnEvent(dbgo1, QEvent::FontChange, sixRows);
     pc2->addTab(view, QStringLiteral("Просмотр"));
 
     // The edits keep their sizes; a window too small for them scrolls the page.

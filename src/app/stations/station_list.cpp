@@ -8,6 +8,7 @@
 #include "lib/codec.h"
 #include "lib/codepage_keys.h"
 #include "lib/combo_routines.h"
+#include "lib/control_routines.h"
 #include "lib/data_sources.h"
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
@@ -87,26 +88,6 @@ private:
     QComboBox *m_combo;
 };
 
-class EventHook : public QObject
-{
-public:
-    EventHook(QObject *target, QEvent::Type type, std::function<void()> handler)
-        : QObject(target), m_type(type), m_handler(std::move(handler))
-    {
-        target->installEventFilter(this);
-    }
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == m_type)
-            m_handler();
-        return false;
-    }
-
-private:
-    QEvent::Type m_type;
-    std::function<void()> m_handler;
-};
-
 // What an item shows: the station's name where names are shown and it has one, else its internal code,
 // bold when a name was wanted.
 QString shownStation(const Tmainf &w, const QListWidgetItem *item, bool &bold)
@@ -178,7 +159,7 @@ private:
 void Tmainf::connectStationPage()
 {
     stas->setItemDelegate(new StationDelegate(this, stas));
-    new EventHook(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(*this, stas)); });
+    OnEvent(stas, QEvent::Resize, [this] { stas->setGridSize(stationCell(*this, stas)); });
     // A new list, or new texts in it, may need wider columns; measured once when the changes are through.
     auto *remeasure = new QTimer(stas);
     remeasure->setSingleShot(true);
@@ -194,7 +175,7 @@ void Tmainf::connectStationPage()
     // the item already current runs the change again, as a click always has.
     connect(stas, &QListWidget::itemSelectionChanged, this, [this] { stasSelectionChanged(); });
     connect(stas, &QListWidget::currentItemChanged, this, [this] { stasSelectionChanged(); });
-    new EventHook(stas->viewport(), QEvent::MouseButtonPress, [this] { m_stationFollowed = false; });
+    OnEvent(stas->viewport(), QEvent::MouseButtonPress, [this] { m_stationFollowed = false; });
     connect(stas, &QListWidget::itemClicked, this, [this] { stasClick(); });
     connect(stas, &QListWidget::itemChanged, this,
             [this](QListWidgetItem *item) { stasClickCheck(stas->row(item)); });
@@ -204,7 +185,7 @@ void Tmainf::connectStationPage()
         combo->setCompleter(nullptr);
         combo->setValidator(new CodeValidator(combo));
         connect(combo, &QComboBox::editTextChanged, this, [this, combo] { Cod_stacChange(combo); });
-        new EventHook(combo, QEvent::FocusOut, [this, combo] { Cod_staExit(combo); });
+        OnEvent(combo, QEvent::FocusOut, [this, combo] { Cod_staExit(combo); });
     }
     const auto clicked = [this](const char *name, auto handler) {
         connect(findChild<QPushButton *>(QString::fromLatin1(name)), &QPushButton::clicked, this, handler);
@@ -221,7 +202,7 @@ void Tmainf::connectStationPage()
     clicked("Button39", [this] { Button39Click(); });
     clicked("Button40", [this] { Button40Click(); });
     // Queued: choosing a network rebuilds the list whose click or key is still being delivered.
-    new EventHook(nets->viewport(), QEvent::MouseButtonPress, [this] { m_networkFollowed = false; });
+    OnEvent(nets->viewport(), QEvent::MouseButtonPress, [this] { m_networkFollowed = false; });
     connect(
         nets, &QListWidget::currentRowChanged, this, [this] { netsSelectionChanged(); },
         Qt::QueuedConnection);
