@@ -2,6 +2,7 @@
 
 #include <array>
 #include <limits>
+#include <optional>
 
 namespace {
 const std::array<const char *, 26> kFieldTypeNames = {
@@ -9,6 +10,21 @@ const std::array<const char *, 26> kFieldTypeNames = {
     "Currency",    "BCD",    "Date",      "Time",       "DateTime", "Bytes",      "VarBytes",
     "AutoInc",     "Blob",   "Memo",      "Graphic",    "FmtMemo",  "ParadoxOle", "dBaseOle",
     "TypedBinary", "Cursor", "FixedChar", "WideString", "LargeInt"};
+
+// The whole number a value holds as a number of its own, which needs no parsing; none for text.
+std::optional<qint64> heldInteger(const QVariant &v)
+{
+    switch (v.typeId()) {
+    case QMetaType::LongLong:
+        return *static_cast<const qlonglong *>(v.constData());
+    case QMetaType::Int:
+        return *static_cast<const int *>(v.constData());
+    case QMetaType::Bool:
+        return v.toBool() ? 1 : 0;
+    default:
+        return std::nullopt;
+    }
+}
 } // namespace
 
 QString FieldTypeName(FieldType type)
@@ -78,16 +94,8 @@ qint64 TField::AsLargeInt() const
             throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(v.toDouble())));
         return r;
     }
-    switch (v.typeId()) {
-    case QMetaType::LongLong:
-        return *static_cast<const qlonglong *>(v.constData());
-    case QMetaType::Int:
-        return *static_cast<const int *>(v.constData());
-    case QMetaType::Bool:
-        return v.toBool() ? 1 : 0;
-    default:
-        break;
-    }
+    if (const std::optional<qint64> held = heldInteger(v))
+        return *held;
     bool ok = false;
     const qint64 r = v.toString().trimmed().toLongLong(&ok);
     if (!ok)
@@ -109,18 +117,10 @@ double TField::AsFloat() const
     if (v.isNull())
         return 0;
     // Numbers are taken as they are; only a text is parsed.
-    switch (v.typeId()) {
-    case QMetaType::Double:
+    if (v.typeId() == QMetaType::Double)
         return *static_cast<const double *>(v.constData());
-    case QMetaType::LongLong:
-        return double(*static_cast<const qlonglong *>(v.constData()));
-    case QMetaType::Int:
-        return *static_cast<const int *>(v.constData());
-    case QMetaType::Bool:
-        return v.toBool() ? 1 : 0;
-    default:
-        break;
-    }
+    if (const std::optional<qint64> held = heldInteger(v))
+        return double(*held);
     bool ok = false;
     const double r = v.toString().trimmed().toDouble(&ok);
     if (!ok)
