@@ -1,13 +1,11 @@
 #pragma once
 
 #include "app/settings/settings_record.h"
+#include "exchange/orv/orv_host.h"
 #include "lib/datetime.h"
 
 #include <QString>
 #include <QStringList>
-
-class DbConnection;
-class QWidget;
 
 // The deflate level of the event file: its format leaves the level open, and level 6 takes a fifth of the
 // time of the highest for an archive about 4 % larger.
@@ -15,33 +13,18 @@ constexpr int OrvDeflateLevel = 6;
 
 // What the ORV export needs of the program. The main window answers through the export command; tests
 // and benchmarks run the export headless with their own.
-class OrvExportHost
+class OrvExportHost : public OrvHost
 {
 public:
-    virtual ~OrvExportHost() = default;
-
-    // The parent of the messages and the progress window.
-    virtual QWidget *Owner() = 0;
     // A copy of the settings in force: the export's period, folder, station set and mail.
     virtual Tsett Settings() = 0;
     // The internal code of the selected station, and those of the ticked ones.
     virtual QString CurrentStationSection() = 0;
     virtual QStringList CheckedStations() = 0;
-    // The ORX connection, opened with the ORX parameters in force; the open is false once the reason is
-    // shown.
-    virtual DbConnection &OrxConnection() = 0;
-    virtual bool OpenOrx() = 0;
-    virtual void CloseOrx() = 0;
     // Packs the members at OrvDeflateLevel; EFileError on failure.
     virtual void ZipFiles(const QString &ZipName, const QStringList &Files) = 0;
     // The archive mailed to the export's recipients; false once the failure is shown.
     virtual bool SendMail(const QString &Body, const QString &Attachment) = 0;
-    // The progress window: shown, given its maximum, moved with a caption telling how far the run is
-    // (letting the window paint), hidden; hiding it twice does no harm.
-    virtual void ShowProgress() = 0;
-    virtual void SetProgressMaximum(int Maximum) = 0;
-    virtual void SetProgress(int Position, const QString &Caption) = 0;
-    virtual void HideProgress() = 0;
 };
 
 // What a run did, for the tests and the benchmarks.

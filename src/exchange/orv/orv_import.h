@@ -1,32 +1,22 @@
 #pragma once
 
+#include "exchange/orv/orv_host.h"
 #include "lib/datetime.h"
 
 #include <QString>
 
-class DbConnection;
-class QWidget;
 class TD2D;
 
 // What the ORV import needs of the program. The import page answers for the main window; tests and
 // benchmarks run the import headless with their own.
-class OrvImportHost
+class OrvImportHost : public OrvHost
 {
 public:
-    virtual ~OrvImportHost() = default;
-
-    // The parent of the messages and the progress window.
-    virtual QWidget *Owner() = 0;
     // The user's date settings: the periods in the questions and the status lines.
     virtual TFormatSettings LocaleSettings() = 0;
     // "Сливать с имеющимися событиями": the file's events join those of the database, so only the
     // arrivals of its stations are replaced and a taken EVENTID is an event already there.
     virtual bool MergeEvents() = 0;
-    // The ORX connection, opened with the ORX parameters in force; the open is false once the reason is
-    // shown.
-    virtual DbConnection &OrxConnection() = 0;
-    virtual bool OpenOrx() = 0;
-    virtual void CloseOrx() = 0;
     // With its trailing "/": the log of renamed and skipped EVENTIDs goes into its "system" folder.
     virtual QString ProgramFolder() = 0;
     // View mode fills the import table of a slot: 1 origin, 2 arrival.
@@ -35,12 +25,6 @@ public:
     virtual void ClearImportGrid() = 0;
     // After a whole read: the file's stations, its period and its version.
     virtual void ShowStatus(const QString &Stations, const QString &Period, const QString &Version) = 0;
-    // The progress window: shown, given its maximum, moved with a caption telling how far the run is
-    // (letting the window paint), hidden; hiding it twice does no harm.
-    virtual void ShowProgress() = 0;
-    virtual void SetProgressMaximum(int Maximum) = 0;
-    virtual void SetProgress(int Position, const QString &Caption) = 0;
-    virtual void HideProgress() = 0;
 };
 
 // What a run did, for the tests and the benchmarks.
