@@ -20,6 +20,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -356,12 +357,42 @@ void BM_InsertRawSqlite(benchmark::State &state)
     sqlite3_close(db);
 }
 
+using TextValues = std::array<QVariant, std::size(kTexts)>;
+// The texts of a row as the layer takes them.
+TextValues textValues()
+{
+    TextValues values;
+    for (size_t i = 0; i < values.size(); ++i)
+        values[i] = QString::fromUtf8(kTexts[i]);
+    return values;
+}
+
+// Appends and posts the given number of rows of the values bindRow gives, through the dataset's fields.
+void appendRows(DbQuery &q, int rows, const TextValues &texts)
+{
+    TField *fields[20];
+    for (int i = 0; i < 20; ++i)
+        fields[i] = q.Field(i);
+    for (int r = 0; r < rows; ++r) {
+        q.Append();
+        int f = 1;
+        for (int i = 0; i < 6; ++i)
+            fields[f++]->SetValue(qlonglong(r * 7 + i));
+        for (int i = 0; i < 6; ++i)
+            fields[f++]->SetValue(r * 0.25 + i);
+        for (const QVariant &t : texts)
+            fields[f++]->SetValue(t);
+        for (int i = 0; i < 3; ++i)
+            fields[f++]->SetValue(45292.5 + r % 1000 + i);
+        q.Post();
+    }
+}
+
 // The writers' way: a dataset on the table, Append, the fields, Post; the counter is read back.
 void BM_InsertLayerDataSet(benchmark::State &state)
 {
     auto c = database().open();
-    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
-                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    const TextValues texts = textValues();
     for (auto _ : state) {
         state.PauseTiming();
         emptyInsertTable(*c);
@@ -369,25 +400,10 @@ void BM_InsertLayerDataSet(benchmark::State &state)
         DbQuery q(c.get());
         q.SetSQL(QStringLiteral("select * from insert_rows where id=0"));
         q.Open();
-        TField *fields[20];
-        for (int i = 0; i < 20; ++i)
-            fields[i] = q.Field(i);
         c->BeginTrans();
-        for (int r = 0; r < kInsertRows; ++r) {
-            q.Append();
-            int f = 1;
-            for (int i = 0; i < 6; ++i)
-                fields[f++]->SetValue(qlonglong(r * 7 + i));
-            for (int i = 0; i < 6; ++i)
-                fields[f++]->SetValue(r * 0.25 + i);
-            for (const QVariant &t : texts)
-                fields[f++]->SetValue(t);
-            for (int i = 0; i < 3; ++i)
-                fields[f++]->SetValue(45292.5 + r % 1000 + i);
-            q.Post();
-        }
+        appendRows(q, kInsertRows, texts);
         c->CommitTrans();
-        benchmark::DoNotOptimize(fields[0]->AsInteger());
+        benchmark::DoNotOptimize(q.Field(0)->AsInteger());
     }
 }
 
@@ -395,8 +411,7 @@ void BM_InsertLayerDataSet(benchmark::State &state)
 void BM_InsertLayerCommand(benchmark::State &state)
 {
     auto c = database().open();
-    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
-                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    const TextValues texts = textValues();
     const QString sql = QString::fromLatin1(kInsert).arg(QLatin1String("insert_rows"));
     for (auto _ : state) {
         state.PauseTiming();
@@ -483,8 +498,7 @@ void BM_InsertPgDataSet(benchmark::State &state)
     auto direct = openPg(false);
     const QString table = pgTable(*direct);
     auto c = openPg(proxy);
-    const QVariant texts[] = {QString::fromUtf8(kTexts[0]), QString::fromUtf8(kTexts[1]),
-                              QString::fromUtf8(kTexts[2]), QString::fromUtf8(kTexts[3])};
+    const TextValues texts = textValues();
     for (auto _ : state) {
         state.PauseTiming();
         DbCommand clear(direct.get());
@@ -495,23 +509,8 @@ void BM_InsertPgDataSet(benchmark::State &state)
         q.SetInsertBatch(int(state.range(0)));
         q.SetSQL(QStringLiteral("select * from ") + table + QStringLiteral(" where id=0"));
         q.Open();
-        TField *fields[20];
-        for (int i = 0; i < 20; ++i)
-            fields[i] = q.Field(i);
         c->BeginTrans();
-        for (int r = 0; r < kPgInsertRows; ++r) {
-            q.Append();
-            int f = 1;
-            for (int i = 0; i < 6; ++i)
-                fields[f++]->SetValue(qlonglong(r * 7 + i));
-            for (int i = 0; i < 6; ++i)
-                fields[f++]->SetValue(r * 0.25 + i);
-            for (const QVariant &t : texts)
-                fields[f++]->SetValue(t);
-            for (int i = 0; i < 3; ++i)
-                fields[f++]->SetValue(45292.5 + r % 1000 + i);
-            q.Post();
-        }
+        appendRows(q, kPgInsertRows, texts);
         q.FlushInserts();
         benchmark::DoNotOptimize(q.RowValue(kPgInsertRows - 1, 0));
         c->CommitTrans();

@@ -61,6 +61,19 @@ QString freshBulletin(const QTemporaryDir &dir, const char *name)
     return path;
 }
 
+// The three import tables written into the bulletin file at path as the text import writes them.
+bool writeTables(const QString &path, TD2D (&tables)[3], const TextFormats &formats)
+{
+    auto c = openFile(path);
+    TextTablesInput in;
+    for (int t = 0; t < 3; ++t) {
+        in.tables[t] = &tables[t];
+        in.specs[t] = &formats.importSpec[t];
+    }
+    in.currentYear = 2026;
+    return WriteTextToBulletin(*c, in);
+}
+
 struct Fixture
 {
     QTemporaryDir dir;
@@ -195,14 +208,7 @@ void BM_ImportEventsReadingsMeasurements(benchmark::State &state)
         for (int t = 0; t < 3; ++t)
             if (!Txt2dsl(tables[t], f.formats.importSpec[t], f.files[t]))
                 state.SkipWithError("read failed");
-        auto c = openFile(target);
-        TextTablesInput in;
-        for (int t = 0; t < 3; ++t) {
-            in.tables[t] = &tables[t];
-            in.specs[t] = &f.formats.importSpec[t];
-        }
-        in.currentYear = 2026;
-        if (!WriteTextToBulletin(*c, in))
+        if (!writeTables(target, tables, f.formats))
             state.SkipWithError("write failed");
     }
     state.counters["rows_per_s"] =
@@ -221,14 +227,7 @@ void BM_ImportTextIntoBulletin(benchmark::State &state)
         tables[2].Init(17, 0);
         if (!Txt2dsl(tables[1], f.formats.importSpec[SpecStationBulletin], f.text))
             state.SkipWithError("read failed");
-        auto c = openFile(target);
-        TextTablesInput in;
-        for (int t = 0; t < 3; ++t) {
-            in.tables[t] = &tables[t];
-            in.specs[t] = &f.formats.importSpec[t];
-        }
-        in.currentYear = 2026;
-        if (!WriteTextToBulletin(*c, in))
+        if (!writeTables(target, tables, f.formats))
             state.SkipWithError("write failed");
     }
 }
