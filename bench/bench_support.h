@@ -21,13 +21,16 @@
 #include "products/orx_summary.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QIODevice>
 
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
 
+#include <iostream>
 #include <map>
 #include <vector>
 
@@ -693,4 +696,32 @@ inline bool PgProxyAvailable()
 inline QString PgThroughProxy(const QString &Source)
 {
     return Source + QStringLiteral(";Port=") + qEnvironmentVariable("BRENVALE_BENCH_PG_PROXY_PORT");
+}
+
+// ---------------------------------------------------------------------------------------------------
+// Peak memory of a case
+
+// A figure of /proc/self/status in kB ("VmRSS:", "VmHWM:"); 0 where there is none.
+inline double StatusKb(const char *Key)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(Key))
+            return line.mid(qsizetype(qstrlen(Key))).trimmed().split(' ').first().toDouble();
+    return 0;
+}
+
+// The kernel resets the high-water mark of the resident set to the present set (clear_refs 5); freed heap
+// is given back first, so the case's own allocations show rather than hide in pages freed before. The
+// present set in kB, from which the peak counts.
+inline double ResetPeakMemory()
+{
+    malloc_trim(0);
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (!f.open(QIODevice::WriteOnly) || f.write("5") != 1)
+        std::cerr << "clear_refs is not writable: the peak counts from the process start\n";
+    f.close();
+    return StatusKb("VmRSS:");
 }

@@ -22,7 +22,6 @@
 #include <QUuid>
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
@@ -510,17 +509,6 @@ void BM_OrxBulletinRawPg(benchmark::State &state)
     state.counters["rows"] = double(rows) / double(state.iterations());
 }
 
-double statusKb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toDouble();
-    return 0;
-}
-
 // The thirty days of sixteen times the density, grouped by event: the peak of the resident set during the
 // run (its high-water mark reset before, clear_refs 5) against the size of the file it wrote.
 // Argument: back end (0 SQLite, 1 PostgreSQL).
@@ -544,22 +532,17 @@ void BM_OrxBulletinMemory(benchmark::State &state)
         stats.keepStatements = false;
         state.PauseTiming();
         QFile::remove(report.tempFile);
-        malloc_trim(0);
-        QFile clear(QStringLiteral("/proc/self/clear_refs"));
-        if (!clear.open(QIODevice::WriteOnly) || clear.write("5") != 1)
-            std::cerr << "clear_refs is not writable: the peak counts from the process start\n";
-        clear.close();
-        base = statusKb("VmRSS:");
+        base = ResetPeakMemory();
         state.ResumeTiming();
         ORXMakeReport(report, host, conn, false, &stats);
-        peak = std::max(peak, statusKb("VmHWM:") - base);
+        peak = std::max(peak, StatusKb("VmHWM:") - base);
     }
     if (!report.reportMade)
         state.SkipWithError("no bulletin");
     state.counters["events"] = stats.events;
     state.counters["file_MB"] = double(QFileInfo(report.tempFile).size()) / (1024 * 1024);
     state.counters["peak_MB"] = peak / 1024;
-    state.counters["rss_MB"] = statusKb("VmHWM:") / 1024;
+    state.counters["rss_MB"] = StatusKb("VmHWM:") / 1024;
 }
 
 } // namespace

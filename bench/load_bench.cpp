@@ -44,7 +44,6 @@
 #include <QUuid>
 
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <sqlite3.h>
 
 #include <iostream>
@@ -72,34 +71,14 @@ void fail(benchmark::State &state, const char *why)
 // ---------------------------------------------------------------------------------------------------
 // Peak memory of one case
 
-double statusKb(const char *key)
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    for (const QByteArray &line : f.readAll().split('\n'))
-        if (line.startsWith(key))
-            return line.mid(qsizetype(qstrlen(key))).trimmed().split(' ').first().toDouble();
-    return 0;
-}
-
-// The kernel resets the high-water mark of the resident set to the present set (clear_refs 5); freed heap
-// is given back first, so the case's own allocations show rather than hide in pages freed before.
+// The peak of the resident set from its construction on.
 class PeakMemory
 {
 public:
-    PeakMemory()
-    {
-        malloc_trim(0);
-        QFile f(QStringLiteral("/proc/self/clear_refs"));
-        if (!f.open(QIODevice::WriteOnly) || f.write("5") != 1)
-            std::cerr << "clear_refs is not writable: peak_MB counts from the process start\n";
-        f.close();
-        m_base = statusKb("VmRSS:");
-    }
+    PeakMemory() : m_base(ResetPeakMemory()) {}
     void report(benchmark::State &state) const
     {
-        const double hwm = statusKb("VmHWM:");
+        const double hwm = StatusKb("VmHWM:");
         state.counters["peak_MB"] = (hwm - m_base) / 1024;
         state.counters["rss_MB"] = hwm / 1024;
     }
@@ -186,17 +165,6 @@ void copyRows(DbConnection &from, DbConnection &to, const QString &table)
     CopyTableRows(from, to, table);
     to.CommitTrans();
 }
-
-// The working copies of the ORX tables that a bulletin database holds for the copy from ORX.
-const QStringList kWorkingCopies{
-    QStringLiteral(
-        "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,"
-        "rms float,dh float,dz float,comment varchar(1),lddate date,primary key (eventid))"),
-    QStringLiteral("create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan "
-                   "varchar(8),iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,"
-                   "rect float,fm varchar(2),im_em varchar(2),per float,residuals float,ampl float,lddate "
-                   "date,ms float,mb float,amptime float,dist float,regclass float)"),
-};
 
 // The tables of a database of each kind, made through the layer in the back end's dialect.
 void createTables(DbConnection &c, const QStringList &creates)
@@ -789,7 +757,8 @@ struct FreshBulletin
 
 void BM_OrxCopy(benchmark::State &state, bool pg, Network &net)
 {
-    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"), DemoBulletinCreates() + kWorkingCopies);
+    FreshBulletin target(net, pg, QStringLiteral("copy.mdb"),
+                         DemoBulletinCreates() + DemoWorkingCopyCreates());
     auto orx = connectTo(pg, net.orxSource(pg));
     auto bulletin = connectTo(pg, target.source);
     QuietOrxCopyHost host(*orx, *bulletin, pg, net.demo.stationCodes.first(), net.first, net.last);

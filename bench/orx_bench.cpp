@@ -132,15 +132,6 @@ void copyTable(DbConnection &from, DbConnection &to, const QString &table)
 }
 
 const char *const kOrxTables[] = {"origin", "arrival"};
-// The working copies an installation's bulletin database holds beside its bulletin tables.
-const char *const kWorkingCopies[] = {
-    "create table origin (eventid varchar(20),lat float,lon float,depth float,origintime float,rms float,"
-    "dh float,dz float,comment varchar(1),lddate date,primary key (eventid))",
-    "create table arrival (flag integer,eventid varchar(20),numb integer,sta varchar(6),chan varchar(8),"
-    "iphase varchar(8),itime float,deltim float,azimuth float,slow float,ema float,rect float,fm varchar(2),"
-    "im_em varchar(2),per float,residuals float,ampl float,lddate date,ms float,mb float,amptime float,"
-    "dist float,regclass float)",
-};
 
 // A busy station's year in a demo ORX database: 365 days, about 20,000 arrivals at the station.
 struct StationYear
@@ -194,8 +185,8 @@ struct CopyDatabases
         }
         for (const char *sql : BulletinTableCreates())
             run(*bulletin, QString::fromUtf8(sql));
-        for (const char *sql : kWorkingCopies)
-            run(*bulletin, QString::fromUtf8(sql));
+        for (const QString &sql : DemoWorkingCopyCreates())
+            run(*bulletin, sql);
     }
 };
 
