@@ -11,16 +11,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <class Env> class DataSetTest : public ::testing::Test
+template <class Env> class DataSetTest : public OnFreshDatabase<Env>
 {
 protected:
-    void SetUp() override
-    {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        env = std::make_unique<Env>();
-        db = env->open();
-    }
+    using OnFreshDatabase<Env>::db;
 
     void createBulletin()
     {
@@ -57,18 +51,9 @@ protected:
     {
         return QDateTime(QDate(y, m, d), QTime(h, n, s));
     }
-
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
 };
 
-using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
-class BackendNames
-{
-public:
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
-TYPED_TEST_SUITE(DataSetTest, Backends, BackendNames);
+TYPED_TEST_SUITE(DataSetTest, BothBackends, BackendName);
 
 TYPED_TEST(DataSetTest, BulletinTablesCreateAsWrittenAndReportJetTypes)
 {

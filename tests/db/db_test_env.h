@@ -107,3 +107,26 @@ inline void exec(DbConnection &c, const char *sql)
 {
     exec(c, QString::fromUtf8(sql));
 }
+
+// A typed fixture with a fresh database of the back end Env; the PostgreSQL half is skipped without a
+// server.
+template <class Env> class OnFreshDatabase : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!Env::available())
+            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+        env = std::make_unique<Env>();
+        db = env->open();
+    }
+
+    std::unique_ptr<Env> env;
+    std::unique_ptr<DbConnection> db;
+};
+
+using BothBackends = ::testing::Types<SqliteEnv, PostgresEnv>;
+struct BackendName
+{
+    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
+};

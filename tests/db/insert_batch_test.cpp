@@ -8,16 +8,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-template <class Env> class InsertBatchTest : public ::testing::Test
+template <class Env> class InsertBatchTest : public OnFreshDatabase<Env>
 {
 protected:
-    void SetUp() override
-    {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        env = std::make_unique<Env>();
-        db = env->open();
-    }
+    using OnFreshDatabase<Env>::db;
 
     QStringList rows(const QString &sql)
     {
@@ -47,18 +41,9 @@ protected:
                   u"count_statement()"_s.arg(QString::fromUtf8(table)));
     }
     int statementsRun() { return rows(u"select n from statements_run"_s).value(0).toInt(); }
-
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
 };
 
-using Backends = ::testing::Types<SqliteEnv, PostgresEnv>;
-class BackendNames
-{
-public:
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
-TYPED_TEST_SUITE(InsertBatchTest, Backends, BackendNames);
+TYPED_TEST_SUITE(InsertBatchTest, BothBackends, BackendName);
 
 // Batches of three: exactly one batch, one row more, and two batches and one; the readings leave columns
 // out in turn, and their counters come back into the dataset in the order of the rows.

@@ -29,16 +29,10 @@ inline void fillRows(TD2D &t, int columns, const QList<const char *> &rows)
 }
 
 // A fresh database of the back end Env, the three tables and their formats, and a message recorder.
-template <class Env> class TextTablesTest : public ::testing::Test
+template <class Env> class TextTablesTest : public OnFreshDatabase<Env>
 {
 protected:
-    void SetUp() override
-    {
-        if (!Env::available())
-            GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
-        env = std::make_unique<Env>();
-        db = env->open();
-    }
+    using OnFreshDatabase<Env>::db;
 
     // Every row of sql, its fields joined by "|", NULL and empty text as "-".
     QStringList rows(const char *sql)
@@ -58,15 +52,7 @@ protected:
         return in;
     }
 
-    std::unique_ptr<Env> env;
-    std::unique_ptr<DbConnection> db;
     TD2D tables[3];
     tspec specs[3];
     MessageRecorder rec;
-};
-
-using TextTablesBackends = ::testing::Types<SqliteEnv, PostgresEnv>;
-struct TextTablesBackendNames
-{
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
 };

@@ -59,7 +59,7 @@ protected:
     QStringList before;
 };
 
-TYPED_TEST_SUITE(TextToBulletin, TextTablesBackends, TextTablesBackendNames);
+TYPED_TEST_SUITE(TextToBulletin, BothBackends, BackendName);
 
 const QString kQuestion = u"В таблице \"События\" уже есть землетрясения с номерами от 11 до 13\r\r"
                           u"Хотите удалить существующие данные и записать новые?"_s;

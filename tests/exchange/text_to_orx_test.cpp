@@ -80,7 +80,7 @@ protected:
     QList<QStringList> events, readings, amplitudes;
 };
 
-TYPED_TEST_SUITE(TextToOrx, TextTablesBackends, TextTablesBackendNames);
+TYPED_TEST_SUITE(TextToOrx, BothBackends, BackendName);
 
 const QString kQuestion =
     u"В таблице ORIGIN уже есть землетрясения с EVENTID от 2009_00011_ABC до 2009_00013_ABC"

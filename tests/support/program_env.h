@@ -188,9 +188,3 @@ protected:
     }
     std::unique_ptr<OrxDb<Env>> orx;
 };
-
-using BothBackends = ::testing::Types<SqliteEnv, PostgresEnv>;
-struct BackendName
-{
-    template <class T> static std::string GetName(int) { return T::odbc ? "PostgreSQL" : "SQLite"; }
-};
