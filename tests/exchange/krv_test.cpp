@@ -316,23 +316,31 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
     EXPECT_TRUE(this->events().isEmpty());
 }
 
+// The window's import page set to KRV bulletins; the window's one station, KRV, keeps its bulletin
+// database in a new file at path.
+ImportPage &krvImportPage(ProgramWindow &p, const QString &path)
+{
+    createBulletinFile(path);
+    p.addStation(QStringLiteral("KRV"), QStringLiteral("KRV"), QStringLiteral("Партнёры"));
+    p.w->stations.last().out_file_jet = path;
+    p.w->sett.start_mode = 1;
+    p.w->sett.out_provider = 0;
+    p.w->SetImportPage(new ImportPage(*p.w));
+    auto &page = *static_cast<ImportPage *>(p.w->importPage());
+    page.SetImportType(ImportKrv);
+    return page;
+}
+
 // The import page: a bulletin read into the grid, corrected there and written; then read and written at
 // once.
 TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
 {
     ProgramWindow p;
     const QString bulletin = p.dir.file(QStringLiteral("krv.mdb"));
-    createBulletinFile(bulletin);
+    ImportPage &page = krvImportPage(p, bulletin);
     const auto rows = [&](const char *sql) {
         return dbRows(*openStationFile(bulletin), QString::fromUtf8(sql));
     };
-    p.addStation(QStringLiteral("KRV"), QStringLiteral("KRV"), QStringLiteral("Партнёры"));
-    p.w->stations.last().out_file_jet = bulletin;
-    p.w->sett.start_mode = 1;
-    p.w->sett.out_provider = 0;
-    p.w->SetImportPage(new ImportPage(*p.w));
-    auto &page = *static_cast<ImportPage *>(p.w->importPage());
-    page.SetImportType(ImportKrv);
     const QString file = p.dir.file(QStringLiteral("tab_1.txt"));
     ASSERT_TRUE(writeBytes(file, bulletinBytes()));
     p.w->Edit5->setText(file);
@@ -391,14 +399,7 @@ TEST(KrvImportPage, FileWithoutStationsHasNoData)
     for (bool immediate : {false, true}) {
         ProgramWindow p;
         const QString bulletin = p.dir.file(QStringLiteral("krv.mdb"));
-        createBulletinFile(bulletin);
-        p.addStation(QStringLiteral("KRV"), QStringLiteral("KRV"), QStringLiteral("Партнёры"));
-        p.w->stations.last().out_file_jet = bulletin;
-        p.w->sett.start_mode = 1;
-        p.w->sett.out_provider = 0;
-        p.w->SetImportPage(new ImportPage(*p.w));
-        auto &page = *static_cast<ImportPage *>(p.w->importPage());
-        page.SetImportType(ImportKrv);
+        ImportPage &page = krvImportPage(p, bulletin);
         const QString file = p.dir.file(QStringLiteral("tab_1.txt"));
         ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin.mid(0, 7))));
         p.w->Edit5->setText(file);

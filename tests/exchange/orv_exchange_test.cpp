@@ -706,26 +706,35 @@ TEST(OrvView, HeadlessViewFillsTheTablesWithoutAConnection)
     EXPECT_EQ(p.labels(), "Станции: ABC,XYZ|с 01.03.2008 по 31.03.2008|Версия ORV: 1.1");
 }
 
+// A main window on an ORX database of the export rows, that exports March 2008 of its selected station,
+// ABC, into a folder of the test's own without mailing it.
+struct ExportWindow : ProgramWindow
+{
+    OrxDb<SqliteEnv> orx;
+    TestDir out;
+
+    ExportWindow()
+    {
+        for (const char *sql : kExportRows)
+            orx.exec(sql);
+        useOrx(orx.source());
+        addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
+        w->sett.exp_start_date = EncodeDate(2008, 3, 1);
+        w->sett.exp_end_date = EncodeDate(2008, 3, 31);
+        w->sett.exp_dir = out.path();
+        w->sett.maile_send = false;
+        w->sett.expset = 0;
+    }
+};
+
 // The main window's export takes its settings, its selected and ticked stations and its ORX database.
 TEST(OrvExportWindow, TheWindowsStationsAndSettingsGoIntoTheExport)
 {
-    ProgramWindow o;
-    OrxDb<SqliteEnv> orx;
-    for (const char *sql : kExportRows)
-        orx.exec(sql);
-    TestDir out;
-    o.useOrx(orx.source());
-    o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
-    o.w->sett.exp_start_date = EncodeDate(2008, 3, 1);
-    o.w->sett.exp_end_date = EncodeDate(2008, 3, 31);
-    o.w->sett.exp_dir = out.path();
-    o.w->sett.maile_send = false;
-
-    o.w->sett.expset = 0;
+    ExportWindow o;
     OrvExportStats stats;
     RunMainWindowOrvExport(*o.w, &stats);
     EXPECT_EQ(shown(o.rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
-    EXPECT_EQ(folderEntries(out.path()), QStringList{"ABC_20080301_20080331.orv"});
+    EXPECT_EQ(folderEntries(o.out.path()), QStringList{"ABC_20080301_20080331.orv"});
     EXPECT_EQ(stats.arrivals, 3);
     EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
 
@@ -742,18 +751,7 @@ TEST(OrvExportWindow, TheWindowsStationsAndSettingsGoIntoTheExport)
 // which unzip reads as it reads the data module's archives, packed at the highest.
 TEST(OrvExportWindow, TheEventFileIsDeflatedAtTheNormalLevel)
 {
-    ProgramWindow o;
-    OrxDb<SqliteEnv> orx;
-    for (const char *sql : kExportRows)
-        orx.exec(sql);
-    TestDir out;
-    o.useOrx(orx.source());
-    o.addStation(QStringLiteral("ABC"), QStringLiteral("ABC"), QStringLiteral("Станция"));
-    o.w->sett.exp_start_date = EncodeDate(2008, 3, 1);
-    o.w->sett.exp_end_date = EncodeDate(2008, 3, 31);
-    o.w->sett.exp_dir = out.path();
-    o.w->sett.maile_send = false;
-    o.w->sett.expset = 0;
+    ExportWindow o;
     OrvExportStats stats;
     RunMainWindowOrvExport(*o.w, &stats);
     const auto methods = [](const QString &archive) {
@@ -768,10 +766,10 @@ TEST(OrvExportWindow, TheEventFileIsDeflatedAtTheNormalLevel)
     };
     EXPECT_EQ(methods(stats.archive),
               (QStringList{"Defl:N _ori1101.orv", "Defl:N _arr1101.orv", "Defl:N system"}));
-    const QString system = out.file(QStringLiteral("system"));
+    const QString system = o.out.file(QStringLiteral("system"));
     writeBytes(system, "origin arrival");
-    Tdm::instance()->ZipFiles(out.file(QStringLiteral("x.zip")), system, {});
-    EXPECT_EQ(methods(out.file(QStringLiteral("x.zip"))), QStringList{"Defl:X system"});
+    Tdm::instance()->ZipFiles(o.out.file(QStringLiteral("x.zip")), system, {});
+    EXPECT_EQ(methods(o.out.file(QStringLiteral("x.zip"))), QStringList{"Defl:X system"});
 }
 
 TEST(OrvExport, ArchiveNames)
