@@ -43,10 +43,7 @@ struct ExportProgram
         QDir().mkpath(out);
         QDir().mkpath(dir.file(u"specs"_s));
         qputenv("ORX_INI_DIR", dir.file(u"system"_s).toLocal8Bit());
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.base());
-        SetImportPageInstaller(nullptr);
-        w->fsLocal = TFormatSettings();
+        w = startWithImportPage(dir);
     }
     ~ExportProgram() { qunsetenv("ORX_INI_DIR"); }
 

@@ -1,11 +1,14 @@
 #pragma once
 
 // What the exchange tests share: tables and database rows as text to compare with rows written by hand,
-// and the station bulletin files the writers fill.
+// the station bulletin files the writers fill, and the demo program with its import page.
 
 #include "db/db_test_env.h"
+#include "demo_data.h"
+#include "exchange/page/import_page.h"
 #include "exchange/text/text_format.h"
 #include "lib/string_table.h"
+#include "support/program_env.h"
 
 #include <QStringList>
 
@@ -132,3 +135,29 @@ public:
     bool lookupOk = true;
     int closed = 0;
 };
+
+// Makes in dir the demo folder of two stations, PET first, with two events a day over the given days, and
+// a "specs" folder for the formats; ORX_INI_DIR points the program at its ORX settings until the caller
+// unsets it.
+inline DemoSummary makeImportDemo(const TestDir &dir, int days)
+{
+    DemoParams params;
+    params.stations = 2;
+    params.days = days;
+    params.eventsPerDay = 2;
+    DemoSummary demo = GenerateDemoFolder(dir.path(), params);
+    QDir().mkpath(dir.file(QStringLiteral("specs")));
+    qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
+    return demo;
+}
+
+// The main window on the program folder in dir with the import page installed as the program installs it;
+// dates in the default format, whatever the machine's.
+inline std::unique_ptr<Tmainf> startWithImportPage(const TestDir &dir)
+{
+    SetImportPageInstaller(&InstallImportPage);
+    std::unique_ptr<Tmainf> w = startMainWindow(dir.base());
+    SetImportPageInstaller(nullptr);
+    w->fsLocal = TFormatSettings();
+    return w;
+}

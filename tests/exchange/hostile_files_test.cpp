@@ -175,18 +175,9 @@ struct HostileProgram
 
     HostileProgram()
     {
-        DemoParams params;
-        params.stations = 2;
-        params.days = 1;
-        params.eventsPerDay = 2;
-        demo = GenerateDemoFolder(dir.path(), params);
-        QDir().mkpath(dir.file(u"specs"_s));
-        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toLocal8Bit());
+        demo = makeImportDemo(dir, 1);
         qputenv("TMPDIR", temp.path().toLocal8Bit());
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.base());
-        SetImportPageInstaller(nullptr);
-        w->fsLocal = TFormatSettings();
+        w = startWithImportPage(dir);
     }
     ~HostileProgram()
     {

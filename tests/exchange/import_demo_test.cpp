@@ -165,13 +165,7 @@ struct DemoImport
 
     DemoImport()
     {
-        DemoParams params;
-        params.stations = 2;
-        params.days = 2;
-        params.eventsPerDay = 2;
-        demo = GenerateDemoFolder(dir.path(), params);
-        QDir().mkpath(dir.file(u"specs"_s));
-        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toLocal8Bit());
+        demo = makeImportDemo(dir, 2);
         {
             auto c = open(demo.bulletinPaths.first());
             exec(*c,
@@ -185,10 +179,7 @@ struct DemoImport
             exec(*c, "alter table [Каналы] add column channel_cod varchar(3)");
             exec(*c, "insert into [Каналы] (channel_name,channel_cod) values ('SKM','01')");
         }
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.base());
-        SetImportPageInstaller(nullptr);
-        w->fsLocal = TFormatSettings();
+        w = startWithImportPage(dir);
         rec.answer(QList<int>(8, IDYES));
     }
     ~DemoImport() { qunsetenv("ORX_INI_DIR"); }
