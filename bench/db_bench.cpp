@@ -329,10 +329,10 @@ template <bool ForwardOnly> void BM_FetchLayer(benchmark::State &state)
     }
 }
 
-void emptyInsertTable(DbConnection &c)
+void emptyTable(DbConnection &c, const QString &table)
 {
     DbCommand clear(&c);
-    clear.SetCommandText(QStringLiteral("delete from insert_rows"));
+    clear.SetCommandText(QStringLiteral("delete from ") + table);
     clear.Execute();
 }
 
@@ -342,7 +342,7 @@ void BM_InsertRawSqlite(benchmark::State &state)
     sqlite3 *db = database().openRaw();
     for (auto _ : state) {
         state.PauseTiming();
-        emptyInsertTable(*c);
+        emptyTable(*c, QStringLiteral("insert_rows"));
         state.ResumeTiming();
         sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
         sqlite3_stmt *s = nullptr;
@@ -395,7 +395,7 @@ void BM_InsertLayerDataSet(benchmark::State &state)
     const TextValues texts = textValues();
     for (auto _ : state) {
         state.PauseTiming();
-        emptyInsertTable(*c);
+        emptyTable(*c, QStringLiteral("insert_rows"));
         state.ResumeTiming();
         DbQuery q(c.get());
         q.SetSQL(QStringLiteral("select * from insert_rows where id=0"));
@@ -415,7 +415,7 @@ void BM_InsertLayerCommand(benchmark::State &state)
     const QString sql = QString::fromLatin1(kInsert).arg(QLatin1String("insert_rows"));
     for (auto _ : state) {
         state.PauseTiming();
-        emptyInsertTable(*c);
+        emptyTable(*c, QStringLiteral("insert_rows"));
         state.ResumeTiming();
         DbCommand cmd(c.get());
         cmd.SetCommandText(sql);
@@ -501,9 +501,7 @@ void BM_InsertPgDataSet(benchmark::State &state)
     const TextValues texts = textValues();
     for (auto _ : state) {
         state.PauseTiming();
-        DbCommand clear(direct.get());
-        clear.SetCommandText(QStringLiteral("delete from ") + table);
-        clear.Execute();
+        emptyTable(*direct, table);
         state.ResumeTiming();
         DbQuery q(c.get());
         q.SetInsertBatch(int(state.range(0)));
@@ -621,9 +619,7 @@ void BM_InsertPgRaw(benchmark::State &state)
     const std::u16string text = sql.toStdU16String();
     for (auto _ : state) {
         state.PauseTiming();
-        DbCommand clear(direct.get());
-        clear.SetCommandText(QStringLiteral("delete from ") + table);
-        clear.Execute();
+        emptyTable(*direct, table);
         state.ResumeTiming();
         SQLSetConnectAttr(dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0);
         SQLHSTMT st = nullptr;
