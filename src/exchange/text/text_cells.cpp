@@ -140,6 +140,67 @@ bool TextCellToDateTime(const QString &text, const TFormatSettings &fs, int curr
     return TryStrToDateTime(expanded, value, fs);
 }
 
+bool TextDateTimeCells::read(const QString &text, TDateTime &value)
+{
+    const QChar ds = m_fs->DateSeparator, ts = m_fs->TimeSeparator;
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const auto general = [&] { return TextCellToDateTime(text, *m_fs, m_currentYear, value); };
+    if (digit(ds) || digit(ts) || ds == QLatin1Char(' '))
+        return general();
+    // Only the plainest form is taken apart here, "digits ds digits ds digits" with an optional
+    // " digits ts digits [ts digits]": nothing to trim, the date part ends at the one blank, and the
+    // time part is read as the general way reads it. Anything else goes the general way.
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    for (int part = 0; part < 3; ++part) {
+        const qsizetype from = i;
+        while (i < n && digit(text[i]))
+            ++i;
+        if (i == from)
+            return general();
+        if (part < 2) {
+            if (i == n || text[i] != ds)
+                return general();
+            ++i;
+        }
+    }
+    const qsizetype dayEnd = i;
+    int hms[3] = {0, 0, 0};
+    int parts = 0;
+    if (i < n) {
+        if (text[i] != QLatin1Char(' '))
+            return general();
+        ++i;
+        for (;;) {
+            const qsizetype from = i;
+            int v = 0;
+            while (i < n && digit(text[i]) && i - from < 9)
+                v = v * 10 + (text[i++].unicode() - '0');
+            if (i == from || parts == 3 || (i < n && digit(text[i])))
+                return general();
+            hms[parts++] = v;
+            if (i == n)
+                break;
+            if (text[i] != ts)
+                return general();
+            ++i;
+        }
+        if (parts < 2)
+            return general();
+    }
+    const QStringView day = QStringView(text).left(dayEnd);
+    if (!m_dayKnown || day != m_day) {
+        m_day = day.toString();
+        m_dayKnown = true;
+        m_dayOk = TextCellToDateTime(m_day, *m_fs, m_currentYear, m_dayValue);
+    }
+    TDateTime time = 0;
+    if (!m_dayOk || (parts > 0 && !TryEncodeTime(hms[0], hms[1], hms[2], 0, time)))
+        return false;
+    value = ComposeDateTime(m_dayValue, time);
+    return true;
+}
+
 bool TextCellToFloat(const QString &text, const TFormatSettings &fs, double &value)
 {
     try {

@@ -17,5 +17,22 @@ QString FloatCellText(double value, QChar decimalSeparator);
 // built with, so the result never depends on today's date.
 bool TextCellToDateTime(const QString &text, const TFormatSettings &fs, int currentYear, TDateTime &value);
 
+// TextCellToDateTime over the cells of one column, with the same results: a column of dates and times
+// holds many of one day, whose date part is read once.
+class TextDateTimeCells
+{
+public:
+    TextDateTimeCells(const TFormatSettings &fs, int currentYear) : m_fs(&fs), m_currentYear(currentYear) {}
+    bool read(const QString &text, TDateTime &value);
+
+private:
+    const TFormatSettings *m_fs;
+    int m_currentYear;
+    bool m_dayKnown = false;
+    QString m_day; // the last date part read, its result and value
+    bool m_dayOk = false;
+    TDateTime m_dayValue = 0;
+};
+
 // A number with the format's decimal separator, '.' and ',' both taken.
 bool TextCellToFloat(const QString &text, const TFormatSettings &fs, double &value);
