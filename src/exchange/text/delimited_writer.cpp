@@ -192,10 +192,20 @@ void appendGuarded(QByteArray &out, QStringView text, const tspec &spec, QChar o
         appendCp1251(out, text);
 }
 
+// A number's digits and sign, qualified as guarded() qualifies them.
+void appendGuarded(QByteArray &out, QLatin1StringView text, const tspec &spec)
+{
+    if (text.contains(spec.fdel) || text.contains(spec.sdel))
+        appendQualified(out, QString(text), spec.sdel);
+    else
+        out.append(text.data(), text.size());
+}
+
 // The line of the current record appended to out as DelimitedLine makes it. Values the layer holds as
 // plain numbers and texts are read without a QVariant; anything else goes the general way.
 void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
-                const QList<DbField *> &layer, const QList<FieldType> &types, std::vector<DateTexts> &dates)
+                const QList<DbField *> &layer, const QList<FieldType> &types, std::vector<DateTexts> &dates,
+                QString &scratch)
 {
     for (int k = 0; k < fields.size(); ++k) {
         if (k > 0)
@@ -205,13 +215,14 @@ void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, c
         if (v.kind == DbScalar::Null)
             continue;
         if (v.kind == DbScalar::Text && (IsStringFieldType(type) && type != FieldType::FmtMemo)) {
-            appendQualified(out, layer[k]->AsString(), spec.sdel);
+            layer[k]->TextInto(scratch);
+            appendQualified(out, scratch, spec.sdel);
             continue;
         }
         if (v.kind == DbScalar::Integer && IsIntegerFieldType(type)) {
             char digits[24];
             const auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
-            appendGuarded(out, QString::fromLatin1(digits, end - digits), spec);
+            appendGuarded(out, QLatin1StringView(digits, end - digits), spec);
             continue;
         }
         if (v.kind == DbScalar::Number && (type == FieldType::Float || type == FieldType::Currency)) {
@@ -313,9 +324,10 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
         d.daysOnly = daysOnly(fs.ShortDateFormat);
     QByteArray chunk;
     chunk.reserve(1 << 17);
+    QString text;
     int written = 0;
     for (; !query.Eof(); query.Next()) {
-        appendLine(chunk, spec, fs, fields, layerFields, types, dates);
+        appendLine(chunk, spec, fs, fields, layerFields, types, dates, text);
         ++written;
         if (chunk.size() >= (1 << 16)) {
             if (!out.write(chunk))
