@@ -12,6 +12,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -183,22 +184,41 @@ struct DateTexts
 };
 
 // A number's text, qualified as guarded() qualifies it.
+bool holdsSeparator(QStringView text, const tspec &spec)
+{
+    for (const QChar c : text)
+        if (c == spec.fdel || c == spec.sdel)
+            return true;
+    return false;
+}
+
 void appendGuarded(QByteArray &out, QStringView text, const tspec &spec, QChar own = QChar())
 {
-    if ((!own.isNull() && (own == spec.fdel || own == spec.sdel)) || text.contains(spec.fdel) ||
-        text.contains(spec.sdel))
+    if ((!own.isNull() && (own == spec.fdel || own == spec.sdel)) || holdsSeparator(text, spec))
         appendQualified(out, text, spec.sdel);
     else
         appendCp1251(out, text);
 }
 
-// A number's digits and sign, qualified as guarded() qualifies them.
-void appendGuarded(QByteArray &out, QLatin1StringView text, const tspec &spec)
+// Digits and a sign, with '.' standing for the separator decimal, qualified as guarded() qualifies the
+// text they make.
+void appendGuarded(QByteArray &out, std::string_view text, const tspec &spec, QChar decimal = QChar())
 {
-    if (text.contains(spec.fdel) || text.contains(spec.sdel))
-        appendQualified(out, QString(text), spec.sdel);
-    else
-        out.append(text.data(), text.size());
+    bool qualify = !decimal.isNull() && (decimal == spec.fdel || decimal == spec.sdel);
+    for (const char c : text)
+        qualify = qualify || (c != '.' && (QLatin1Char(c) == spec.fdel || QLatin1Char(c) == spec.sdel));
+    if (qualify) {
+        QString wide = QString::fromLatin1(text.data(), qsizetype(text.size()));
+        wide.replace(QLatin1Char('.'), decimal);
+        appendQualified(out, wide, spec.sdel);
+        return;
+    }
+    const char point = decimal.isNull() ? '.' : cp1251Of(decimal);
+    const qsizetype at = out.size();
+    out.resize(at + qsizetype(text.size()));
+    char *to = out.data() + at;
+    for (const char c : text)
+        *to++ = c == '.' ? point : c;
 }
 
 // The line of the current record appended to out as DelimitedLine makes it. Values the layer holds as
@@ -222,11 +242,16 @@ void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, c
         if (v.kind == DbScalar::Integer && IsIntegerFieldType(type)) {
             char digits[24];
             const auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
-            appendGuarded(out, QLatin1StringView(digits, end - digits), spec);
+            appendGuarded(out, std::string_view(digits, size_t(end - digits)), spec);
             continue;
         }
         if (v.kind == DbScalar::Number && (type == FieldType::Float || type == FieldType::Currency)) {
-            appendGuarded(out, FloatCellText(v.number, spec.decdel), spec, spec.decdel);
+            char buffer[kFloatCellBuffer];
+            const std::string_view plain = FloatCellPlainText(v.number, buffer);
+            if (plain.empty())
+                appendGuarded(out, FloatCellText(v.number, spec.decdel), spec, spec.decdel);
+            else
+                appendGuarded(out, plain, spec, spec.decdel);
             continue;
         }
         if (v.kind == DbScalar::Number && IsDateFieldType(type)) {

@@ -10,18 +10,31 @@
 #include <cmath>
 #include <string_view>
 
-QString FloatCellText(double value, QChar decimalSeparator)
+namespace {
+
+// The value cut to four decimals, in fixed notation, into buffer; empty when it does not fit.
+std::string_view cutText(double value, char (&buffer)[kFloatCellBuffer])
 {
     if (!std::isfinite(value))
-        return FloatToStr(value, decimalSeparator);
-    char buffer[64];
+        return {};
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (result.ec != std::errc())
-        return FloatToStr(value, decimalSeparator);
-    std::string text(buffer, result.ptr);
+        return {};
+    std::string_view text(buffer, size_t(result.ptr - buffer));
     const auto dot = text.find('.');
-    if (dot != std::string::npos && text.size() > dot + 5)
-        text.resize(dot + 5);
+    if (dot != std::string_view::npos && text.size() > dot + 5)
+        text = text.substr(0, dot + 5);
+    return text;
+}
+
+} // namespace
+
+std::string_view FloatCellPlainText(double value, char (&buffer)[kFloatCellBuffer])
+{
+    const std::string_view text = cutText(value, buffer);
+    if (text.empty())
+        return {};
+    const auto dot = text.find('.');
     // The text read back and written with 15 significant digits is the text itself, its trailing zeros
     // dropped, whenever it has no more digits than that and needs no exponent.
     std::string_view kept(text);
@@ -42,14 +55,26 @@ QString FloatCellText(double value, QChar decimalSeparator)
         significant += leading ? 0 : 1;
     }
     if (significant == 0)
-        return QStringLiteral("0");
-    if (significant <= 15 && whole <= 15) {
-        QString out = QString::fromLatin1(kept.data(), qsizetype(kept.size()));
+        return "0";
+    if (significant <= 15 && whole <= 15)
+        return kept;
+    return {};
+}
+
+QString FloatCellText(double value, QChar decimalSeparator)
+{
+    char buffer[kFloatCellBuffer];
+    const std::string_view plain = FloatCellPlainText(value, buffer);
+    if (!plain.empty()) {
+        QString out = QString::fromLatin1(plain.data(), qsizetype(plain.size()));
         if (decimalSeparator != QLatin1Char('.'))
             out.replace(QLatin1Char('.'), decimalSeparator);
         return out;
     }
-    const double cut = std::strtod(text.c_str(), nullptr);
+    const std::string_view text = cutText(value, buffer);
+    if (text.empty())
+        return FloatToStr(value, decimalSeparator);
+    const double cut = std::strtod(std::string(text).c_str(), nullptr);
     return FloatToStr(cut == 0 ? 0.0 : cut, decimalSeparator);
 }
 

@@ -4,12 +4,19 @@
 
 #include <QString>
 
+#include <string_view>
+
 // Values of the text tables as they are written and read back with a format's settings.
 
 // A float as the text tables carry it: cut (toward zero) to four decimals and written with up to 15
 // significant digits. The cut works on the value's shortest decimal form, so 0.57 stays 0.57 instead
 // of becoming 0.5699 through its binary image.
 QString FloatCellText(double value, QChar decimalSeparator);
+
+// The same text with '.' for the decimal separator, written into buffer, when it is the cut decimal form
+// itself; empty when FloatCellText writes it otherwise (a long or infinite value).
+constexpr int kFloatCellBuffer = 64;
+std::string_view FloatCellPlainText(double value, char (&buffer)[kFloatCellBuffer]);
 
 // A date, a date and time, or a time of day alone, in the order and separators of fs. A two-digit
 // year falls in the format's century window: the window's first year is currentYear minus
