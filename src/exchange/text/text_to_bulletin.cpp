@@ -125,10 +125,9 @@ private:
 
 // Appends the converted rows with bound parameters, a column of an empty cell left out of its row, so
 // that it takes the table's default; on a server the rows go many to a statement. The first row's counter
-// comes back in firstArid when asked.
-void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
-                const QList<ConvertedRow> &rows, int *firstArid, const std::function<void(int)> &progress,
-                int from, int to)
+// comes back in firstArid when asked. The values are moved out of rows.
+void appendRows(DbConnection &db, const QString &tableName, const tspec &spec, QList<ConvertedRow> &rows,
+                int *firstArid, const std::function<void(int)> &progress, int from, int to)
 {
     DbQuery q(&db);
     q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
@@ -148,13 +147,14 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
     Repaint repaint;
     QVariantList values(names.size());
     for (int r = 0; r < n; ++r) {
-        const ConvertedRow &row = rows[r];
+        ConvertedRow &row = rows[r];
         if (row.isEmpty())
             continue;
         for (qsizetype k = 0; k < values.size(); ++k)
-            values[k] =
-                k < row.size() && row[k].isValid() ? dialect.toDriverValue(types[k], row[k]) : QVariant();
-        insert.add(values, r);
+            values[k] = k < row.size() && row[k].isValid()
+                            ? dialect.toDriverValue(types[k], std::move(row[k]))
+                            : QVariant();
+        insert.add(std::move(values), r);
         if (first && firstArid) {
             insert.send();
             DbQuery mx(&db);
