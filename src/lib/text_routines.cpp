@@ -51,7 +51,12 @@ void GetNextTokenChars(const QString &S, int Len, int &Pos, const CharSet &Delim
                 continue;
             }
             if (inSection) {
-                token.append(c);
+                // The text up to the next quote is the token's as it stands.
+                int j = i;
+                while (j < Len && !Quotes.contains(S.at(j)))
+                    ++j;
+                token.append(S.constData() + i - 1, j - i + 1);
+                i = j;
                 continue;
             }
         }
@@ -61,7 +66,11 @@ void GetNextTokenChars(const QString &S, int Len, int &Pos, const CharSet &Delim
         } else if (Delims.contains(c)) {
             break;
         } else {
-            token.append(c);
+            int j = i;
+            while (j < Len && !Quotes.contains(S.at(j)) && !Delims.contains(S.at(j)))
+                ++j;
+            token.append(S.constData() + i - 1, j - i + 1);
+            i = j;
         }
     }
 
