@@ -173,6 +173,21 @@ public:
         return valueAt(i, kind).toString();
     }
 
+    void textInto(int i, QString &out) const override
+    {
+        const ValueKind kind = m_kinds[i];
+        if (kind != ValueKind::Text &&
+            (kind != ValueKind::Any || sqlite3_column_type(m_stmt, i) != SQLITE_TEXT)) {
+            out = valueAt(i, kind).toString();
+            return;
+        }
+        const char *p = reinterpret_cast<const char *>(sqlite3_column_text(m_stmt, i));
+        const int bytes = sqlite3_column_bytes(m_stmt, i);
+        out.resize(bytes);
+        if (bytes > 0)
+            out.truncate(DecodeUtf8(p, bytes, reinterpret_cast<char16_t *>(out.data())));
+    }
+
     // As value() gives them, with the common cases stored without a QVariant in between.
     void appendRow(RowStore &rows) const override
     {

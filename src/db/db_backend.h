@@ -39,6 +39,8 @@ public:
     // The same value as the typed field getters read it, and the text of a Text value.
     virtual DbScalar scalar(int column) const { return ScalarOf(value(column)); }
     virtual QString text(int column) const { return value(column).toString(); }
+    // The same text written into out, whose room is reused.
+    virtual void textInto(int column, QString &out) const { out = text(column); }
     // The current row appended to a static cursor's rows.
     virtual void appendRow(RowStore &rows) const
     {

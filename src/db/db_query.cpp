@@ -148,6 +148,14 @@ DbScalar DbField::Scalar() const
     return m_query->currentScalar(m_index);
 }
 
+void DbField::TextInto(QString &out) const
+{
+    if (IsStringFieldType(DataType()))
+        m_query->currentTextInto(m_index, out);
+    else
+        out = AsString();
+}
+
 QString DbField::FieldName() const
 {
     return columnAt(m_query->m_columns, m_index).name;
@@ -523,6 +531,15 @@ QString DbQuery::currentText(int index) const
         return QString();
     settleRow(m_current);
     return m_data.text(m_current, index);
+}
+
+void DbQuery::currentTextInto(int index, QString &out) const
+{
+    if (m_forwardOnly && m_state != DataSetState::Edit && m_state != DataSetState::Insert && m_cursor &&
+        m_cursorRow)
+        m_cursor->textInto(index, out);
+    else
+        out = currentText(index);
 }
 
 QVariant DbQuery::RowValue(int row, int column) const

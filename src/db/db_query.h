@@ -32,6 +32,9 @@ public:
     int Index() const { return m_index; }
     // The value as the typed getters read it, without a QVariant (Other where they would go through one).
     DbScalar Scalar() const;
+    // AsString() of a value whose Scalar() is Text, written into out, whose room is reused: a writer of
+    // many rows makes no string per value.
+    void TextInto(QString &out) const;
     // False for expressions, counters and every field of a statement over more than one table.
     bool CanModify() const;
 
@@ -127,6 +130,7 @@ private:
     QVariant currentValue(int index) const;
     DbScalar currentScalar(int index) const;
     QString currentText(int index) const;
+    void currentTextInto(int index, QString &out) const;
     void setCurrentValue(int index, const QVariant &value);
     bool fieldWritable(int index) const;
     QList<QVariant> rowValues(int row) const;

@@ -51,6 +51,16 @@ bool DbInsertBatch::waits() const
 
 void DbInsertBatch::add(const QVariantList &values, qint64 tag)
 {
+    addRow(values, tag);
+}
+
+void DbInsertBatch::add(QVariantList &&values, qint64 tag)
+{
+    addRow(std::move(values), tag);
+}
+
+template <typename Values> void DbInsertBatch::addRow(Values &&values, qint64 tag)
+{
     const qsizetype n = m_columns.size();
     qsizetype given = 0;
     for (qsizetype c = 0; c < n; ++c)
@@ -63,8 +73,12 @@ void DbInsertBatch::add(const QVariantList &values, qint64 tag)
     for (qsizetype c = 0; c < n; ++c) {
         const bool present = c < values.size() && values[c].isValid();
         m_present.push_back(present ? 1 : 0);
-        if (present)
-            m_values.append(values[c]);
+        if (present) {
+            if constexpr (std::is_const_v<std::remove_reference_t<Values>>)
+                m_values.append(values[c]);
+            else
+                m_values.append(std::move(values[c]));
+        }
     }
     if (!wait) {
         // The row goes alone, naming only its columns, as writers always sent it.

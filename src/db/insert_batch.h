@@ -61,6 +61,8 @@ public:
     // Values in the driver's forms, one per column, an invalid QVariant for a column left out. DbBatchError
     // with the tag when the row goes at once and is refused; rows sent with it raise theirs.
     void add(const QVariantList &values, qint64 tag);
+    // The same, the values moved out of values.
+    void add(QVariantList &&values, qint64 tag);
     // Sends the rows waiting here, and first those that other writers of the connection hold back.
     void send();
     int waiting() const { return int(m_tags.size()); }
@@ -73,6 +75,7 @@ public:
     static constexpr int kMaxParameters = 30000;
 
 private:
+    template <typename Values> void addRow(Values &&values, qint64 tag);
     bool waits() const;
     DbBackend &backend() const;
     QString statement(qsizetype from, qsizetype to);

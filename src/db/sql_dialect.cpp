@@ -850,6 +850,18 @@ QVariant SqlDialect::toDriverValue(FieldType type, const QVariant &value) const
     return value;
 }
 
+QVariant SqlDialect::toDriverValue(FieldType type, QVariant &&value) const
+{
+    if (m_backend == SqlBackend::SQLite && !value.isNull()) {
+        const int id = value.typeId();
+        if ((id == QMetaType::Double && (IsDateFieldType(type) || IsFloatFieldType(type))) ||
+            (id == QMetaType::LongLong && IsIntegerFieldType(type)) ||
+            (id == QMetaType::QString && IsStringFieldType(type)))
+            return std::move(value);
+    }
+    return toDriverValue(type, std::as_const(value));
+}
+
 QVariant SqlDialect::fromDriverValue(FieldType type, const QVariant &value)
 {
     if (value.isNull())

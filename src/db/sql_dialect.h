@@ -54,6 +54,8 @@ public:
 
     // A dataset value (see dataset_api.h) as the driver takes it as a bound parameter.
     QVariant toDriverValue(FieldType type, const QVariant &value) const;
+    // The same, a value already in the driver's form handed on without a copy.
+    QVariant toDriverValue(FieldType type, QVariant &&value) const;
     // A driver value in the form the datasets hand out (dates as TDateTime on every back end).
     static QVariant fromDriverValue(FieldType type, const QVariant &value);
 

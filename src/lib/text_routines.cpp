@@ -10,14 +10,10 @@ void CharSet::insert(QChar c)
         m_chars.append(c);
 }
 
-QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
-                     QChar CountChar, int *Count, CharSet *DelimsFound)
+void GetNextTokenChars(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
+                       TokenChars &token, QChar CountChar, int *Count, CharSet *DelimsFound)
 {
-    // Gathered apart and made a string once: a token grown a character at a time reallocates often.
-    QVarLengthArray<QChar, 128> token;
-    const auto text = [&token] {
-        return token.isEmpty() ? QString() : QString(token.constData(), token.size());
-    };
+    token.clear();
     if (Count)
         *Count = 0;
     if (DelimsFound)
@@ -25,7 +21,7 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
     Len = std::min(Len, int(S.size()));
     if (Pos < 1 || Pos > Len) {
         Pos = 0;
-        return QString();
+        return;
     }
 
     bool inSection = false;
@@ -41,7 +37,8 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
                 if (Quotes.contains(c)) {
                     if (c != heldQuote) {
                         Pos = 0;
-                        return QString();
+                        token.clear();
+                        return;
                     }
                     token.append(c);
                     continue;
@@ -54,7 +51,12 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
                 continue;
             }
             if (inSection) {
-                token.append(c);
+                // The text up to the next quote is the token's as it stands.
+                int j = i;
+                while (j < Len && !Quotes.contains(S.at(j)))
+                    ++j;
+                token.append(S.constData() + i - 1, j - i + 1);
+                i = j;
                 continue;
             }
         }
@@ -64,7 +66,11 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
         } else if (Delims.contains(c)) {
             break;
         } else {
-            token.append(c);
+            int j = i;
+            while (j < Len && !Quotes.contains(S.at(j)) && !Delims.contains(S.at(j)))
+                ++j;
+            token.append(S.constData() + i - 1, j - i + 1);
+            i = j;
         }
     }
 
@@ -72,7 +78,9 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
         Pos = 0;
         if (held && heldQuote == opening)
             inSection = false;
-        return inSection ? QString() : text();
+        if (inSection)
+            token.clear();
+        return;
     }
 
     // A run of delimiters is one separator.
@@ -84,7 +92,15 @@ QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims,
             ++*Count;
     }
     Pos = i > Len ? 0 : i;
-    return text();
+}
+
+QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
+                     QChar CountChar, int *Count, CharSet *DelimsFound)
+{
+    // Gathered apart and made a string once: a token grown a character at a time reallocates often.
+    TokenChars token;
+    GetNextTokenChars(S, Len, Pos, Delims, Quotes, token, CountChar, Count, DelimsFound);
+    return token.isEmpty() ? QString() : QString(token.constData(), token.size());
 }
 
 void SplitTokens(const QString &S, const CharSet &Delims, const CharSet &Quotes, dsarray &Parts)

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <QVarLengthArray>
 
 #include <utility>
 
@@ -43,6 +44,12 @@ private:
 // and all of them collected in *DelimsFound. An unterminated quote gives an empty token.
 QString GetNextToken(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
                      QChar CountChar = QChar(0), int *Count = nullptr, CharSet *DelimsFound = nullptr);
+// The same with the token's characters left in Token, so that a reader keeping many tokens can tell a
+// repeated one before it makes a string of it.
+using TokenChars = QVarLengthArray<QChar, 128>;
+void GetNextTokenChars(const QString &S, int Len, int &Pos, const CharSet &Delims, const CharSet &Quotes,
+                       TokenChars &Token, QChar CountChar = QChar(0), int *Count = nullptr,
+                       CharSet *DelimsFound = nullptr);
 void SplitTokens(const QString &S, const CharSet &Delims, const CharSet &Quotes, dsarray &Parts);
 // Cols holds inclusive (Start, End) pairs; End 0 means the end of this line. False, with no parts,
 // when a pair lies beyond the line.

@@ -353,3 +353,51 @@ TEST(TextCells, TwoDigitYearsFollowTheWindowNotTheClock)
     for (const char *bad : {"", "08.13.5", "x.3.5", "25-00-00", "08.3"})
         EXPECT_FALSE(TextCellToDateTime(QString::fromLatin1(bad), fs, 2026, d)) << bad;
 }
+
+// A column's reader keeps the last date part it read: each cell must still come out as it does alone,
+// whatever came before it in the column.
+TEST(TextCells, ColumnOfDatesReadsEachCellAsAlone)
+{
+    const tspec spec; // m/d/y, '/' and ':', two-digit years from 1950 to 2049
+    const TFormatSettings fs = settingsOf(spec);
+    const struct
+    {
+        const char *text;
+        bool ok;
+        TDateTime value;
+    } cells[] = {
+        {"2/3/26", true, at(2026, 2, 3)},
+        {"2/3/26 00:00:01", true, at(2026, 2, 3, 0, 0, 1)},
+        {"2/3/26 23:59:59", true, at(2026, 2, 3, 23, 59, 59)},
+        {"2/3/26 7:5", true, at(2026, 2, 3, 7, 5)},
+        {"2/3/26 24:00:00", false, 0},
+        {"2/3/26 1:60", false, 0},
+        {"2/3/26 1", false, 0},
+        {"2/3/26 1:2:3:4", false, 0},
+        {"2/3/26 1:2:", false, 0},
+        {"2/3/26  1:2:3", true, at(2026, 2, 3, 1, 2, 3)},
+        {"2/3/26 000000001:2:3", true, at(2026, 2, 3, 1, 2, 3)},
+        {"2/3/26 0000000001:2:3", false, 0},
+        {"2/30/26 10:00:00", false, 0},
+        {"2/30/26", false, 0},
+        {"2/28/50 12:00:00", true, at(1950, 2, 28, 12)},
+        {"2/28/49 12:00:00", true, at(2049, 2, 28, 12)},
+        {"2/28/1975 12:00:00", true, at(1975, 2, 28, 12)},
+        {" 2/28/1975 12:00:00 ", true, at(1975, 2, 28, 12)},
+        {"2/28/1975T12:00:00", false, 0},
+        {"2-28-1975 12:00:00", false, 0},
+        {"12:30:15", true, at(0, 0, 0, 12, 30, 15)},
+        {"2/28/1975 12:00:00", true, at(1975, 2, 28, 12)},
+    };
+    TextDateTimeCells column(fs, 2026);
+    for (const auto &c : cells) {
+        const QString text = QString::fromLatin1(c.text);
+        TDateTime alone = -1, read = -1;
+        EXPECT_EQ(TextCellToDateTime(text, fs, 2026, alone), c.ok) << c.text;
+        ASSERT_EQ(column.read(text, read), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(alone, c.value) << c.text;
+            EXPECT_EQ(read, c.value) << c.text;
+        }
+    }
+}

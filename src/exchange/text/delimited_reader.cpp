@@ -10,6 +10,7 @@
 #include <QFileInfo>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -50,6 +51,10 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
         return false;
     }
     table.Init(columns, int(std::min<qsizetype>(lines, INT_MAX)), false);
+    std::vector<QString *> cells(static_cast<size_t>(columns));
+    for (int c = 0; c < columns; ++c)
+        cells[size_t(c)] = table.Columns[c].data();
+    TokenChars token;
     qsizetype start = 0;
     int lineNo = 0;
     const auto cut = [&] { table.SetSize(columns, lineNo); };
@@ -61,7 +66,7 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
         qsizetype stop = end;
         if (stop > start && bytes[stop - 1] == '\r')
             --stop;
-        const QByteArray raw = bytes.mid(start, stop - start);
+        const QByteArray raw = QByteArray::fromRawData(bytes.constData() + start, stop - start);
         const QString line = fromCp1251(raw);
         start = next;
         // Only a line with bytes of DOS letters can hold a token to convert.
@@ -80,7 +85,7 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
         const int len = int(line.size());
         do {
             int k = 0;
-            const QString token = GetNextToken(line, len, pos, delims, quotes, spec.fdel, &k);
+            GetNextTokenChars(line, len, pos, delims, quotes, token, spec.fdel, &k);
             if (pos == 0 && col + k < columns - 1) {
                 MessageProc(nullptr,
                             QStringLiteral("В строке №") + QString::number(lineNo) +
@@ -91,10 +96,20 @@ bool Txt2dslBytes(TD2D &table, const tspec &spec, const QByteArray &bytes, const
                 cut();
                 return false;
             }
-            if (col < columns) {
-                QString converted;
-                table.Columns[col][row] =
-                    dosBytes && DetectDosText(token, converted, true, 0) ? converted : token;
+            if (col < columns && !token.isEmpty()) {
+                QString *column = cells[size_t(col)];
+                const QStringView text(token.constData(), token.size());
+                if (dosBytes) {
+                    const QString plain = text.toString();
+                    QString converted;
+                    column[row] = DetectDosText(plain, converted, true, 0) ? converted : plain;
+                } else if (row > 0 && column[row - 1] == text) {
+                    // A column repeats its value from line to line (a station, a channel, a day): the
+                    // cell above is shared instead of made again.
+                    column[row] = column[row - 1];
+                } else {
+                    column[row] = text.toString();
+                }
             }
             col += k;
         } while (pos != 0);

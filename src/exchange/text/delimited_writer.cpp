@@ -12,6 +12,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -183,19 +184,48 @@ struct DateTexts
 };
 
 // A number's text, qualified as guarded() qualifies it.
+bool holdsSeparator(QStringView text, const tspec &spec)
+{
+    for (const QChar c : text)
+        if (c == spec.fdel || c == spec.sdel)
+            return true;
+    return false;
+}
+
 void appendGuarded(QByteArray &out, QStringView text, const tspec &spec, QChar own = QChar())
 {
-    if ((!own.isNull() && (own == spec.fdel || own == spec.sdel)) || text.contains(spec.fdel) ||
-        text.contains(spec.sdel))
+    if ((!own.isNull() && (own == spec.fdel || own == spec.sdel)) || holdsSeparator(text, spec))
         appendQualified(out, text, spec.sdel);
     else
         appendCp1251(out, text);
 }
 
+// Digits and a sign, with '.' standing for the separator decimal, qualified as guarded() qualifies the
+// text they make.
+void appendGuarded(QByteArray &out, std::string_view text, const tspec &spec, QChar decimal = QChar())
+{
+    bool qualify = !decimal.isNull() && (decimal == spec.fdel || decimal == spec.sdel);
+    for (const char c : text)
+        qualify = qualify || (c != '.' && (QLatin1Char(c) == spec.fdel || QLatin1Char(c) == spec.sdel));
+    if (qualify) {
+        QString wide = QString::fromLatin1(text.data(), qsizetype(text.size()));
+        wide.replace(QLatin1Char('.'), decimal);
+        appendQualified(out, wide, spec.sdel);
+        return;
+    }
+    const char point = decimal.isNull() ? '.' : cp1251Of(decimal);
+    const qsizetype at = out.size();
+    out.resize(at + qsizetype(text.size()));
+    char *to = out.data() + at;
+    for (const char c : text)
+        *to++ = c == '.' ? point : c;
+}
+
 // The line of the current record appended to out as DelimitedLine makes it. Values the layer holds as
 // plain numbers and texts are read without a QVariant; anything else goes the general way.
 void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, const QList<TField *> &fields,
-                const QList<DbField *> &layer, const QList<FieldType> &types, std::vector<DateTexts> &dates)
+                const QList<DbField *> &layer, const QList<FieldType> &types, std::vector<DateTexts> &dates,
+                QString &scratch)
 {
     for (int k = 0; k < fields.size(); ++k) {
         if (k > 0)
@@ -205,17 +235,23 @@ void appendLine(QByteArray &out, const tspec &spec, const TFormatSettings &fs, c
         if (v.kind == DbScalar::Null)
             continue;
         if (v.kind == DbScalar::Text && (IsStringFieldType(type) && type != FieldType::FmtMemo)) {
-            appendQualified(out, layer[k]->AsString(), spec.sdel);
+            layer[k]->TextInto(scratch);
+            appendQualified(out, scratch, spec.sdel);
             continue;
         }
         if (v.kind == DbScalar::Integer && IsIntegerFieldType(type)) {
             char digits[24];
             const auto end = std::to_chars(digits, digits + sizeof digits, v.integer).ptr;
-            appendGuarded(out, QString::fromLatin1(digits, end - digits), spec);
+            appendGuarded(out, std::string_view(digits, size_t(end - digits)), spec);
             continue;
         }
         if (v.kind == DbScalar::Number && (type == FieldType::Float || type == FieldType::Currency)) {
-            appendGuarded(out, FloatCellText(v.number, spec.decdel), spec, spec.decdel);
+            char buffer[kFloatCellBuffer];
+            const std::string_view plain = FloatCellPlainText(v.number, buffer);
+            if (plain.empty())
+                appendGuarded(out, FloatCellText(v.number, spec.decdel), spec, spec.decdel);
+            else
+                appendGuarded(out, plain, spec, spec.decdel);
             continue;
         }
         if (v.kind == DbScalar::Number && IsDateFieldType(type)) {
@@ -313,9 +349,10 @@ int ExportQueryToText(TDataSet &query, const tspec &spec, const QString &sql, co
         d.daysOnly = daysOnly(fs.ShortDateFormat);
     QByteArray chunk;
     chunk.reserve(1 << 17);
+    QString text;
     int written = 0;
     for (; !query.Eof(); query.Next()) {
-        appendLine(chunk, spec, fs, fields, layerFields, types, dates);
+        appendLine(chunk, spec, fs, fields, layerFields, types, dates, text);
         ++written;
         if (chunk.size() >= (1 << 16)) {
             if (!out.write(chunk))

@@ -10,18 +10,31 @@
 #include <cmath>
 #include <string_view>
 
-QString FloatCellText(double value, QChar decimalSeparator)
+namespace {
+
+// The value cut to four decimals, in fixed notation, into buffer; empty when it does not fit.
+std::string_view cutText(double value, char (&buffer)[kFloatCellBuffer])
 {
     if (!std::isfinite(value))
-        return FloatToStr(value, decimalSeparator);
-    char buffer[64];
+        return {};
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     if (result.ec != std::errc())
-        return FloatToStr(value, decimalSeparator);
-    std::string text(buffer, result.ptr);
+        return {};
+    std::string_view text(buffer, size_t(result.ptr - buffer));
     const auto dot = text.find('.');
-    if (dot != std::string::npos && text.size() > dot + 5)
-        text.resize(dot + 5);
+    if (dot != std::string_view::npos && text.size() > dot + 5)
+        text = text.substr(0, dot + 5);
+    return text;
+}
+
+} // namespace
+
+std::string_view FloatCellPlainText(double value, char (&buffer)[kFloatCellBuffer])
+{
+    const std::string_view text = cutText(value, buffer);
+    if (text.empty())
+        return {};
+    const auto dot = text.find('.');
     // The text read back and written with 15 significant digits is the text itself, its trailing zeros
     // dropped, whenever it has no more digits than that and needs no exponent.
     std::string_view kept(text);
@@ -42,14 +55,26 @@ QString FloatCellText(double value, QChar decimalSeparator)
         significant += leading ? 0 : 1;
     }
     if (significant == 0)
-        return QStringLiteral("0");
-    if (significant <= 15 && whole <= 15) {
-        QString out = QString::fromLatin1(kept.data(), qsizetype(kept.size()));
+        return "0";
+    if (significant <= 15 && whole <= 15)
+        return kept;
+    return {};
+}
+
+QString FloatCellText(double value, QChar decimalSeparator)
+{
+    char buffer[kFloatCellBuffer];
+    const std::string_view plain = FloatCellPlainText(value, buffer);
+    if (!plain.empty()) {
+        QString out = QString::fromLatin1(plain.data(), qsizetype(plain.size()));
         if (decimalSeparator != QLatin1Char('.'))
             out.replace(QLatin1Char('.'), decimalSeparator);
         return out;
     }
-    const double cut = std::strtod(text.c_str(), nullptr);
+    const std::string_view text = cutText(value, buffer);
+    if (text.empty())
+        return FloatToStr(value, decimalSeparator);
+    const double cut = std::strtod(std::string(text).c_str(), nullptr);
     return FloatToStr(cut == 0 ? 0.0 : cut, decimalSeparator);
 }
 
@@ -138,6 +163,67 @@ bool TextCellToDateTime(const QString &text, const TFormatSettings &fs, int curr
     QString expanded = trimmed;
     expanded.replace(from, to - from, QString::number(full).rightJustified(4, QLatin1Char('0')));
     return TryStrToDateTime(expanded, value, fs);
+}
+
+bool TextDateTimeCells::read(const QString &text, TDateTime &value)
+{
+    const QChar ds = m_fs->DateSeparator, ts = m_fs->TimeSeparator;
+    const auto digit = [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); };
+    const auto general = [&] { return TextCellToDateTime(text, *m_fs, m_currentYear, value); };
+    if (digit(ds) || digit(ts) || ds == QLatin1Char(' '))
+        return general();
+    // Only the plainest form is taken apart here, "digits ds digits ds digits" with an optional
+    // " digits ts digits [ts digits]": nothing to trim, the date part ends at the one blank, and the
+    // time part is read as the general way reads it. Anything else goes the general way.
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    for (int part = 0; part < 3; ++part) {
+        const qsizetype from = i;
+        while (i < n && digit(text[i]))
+            ++i;
+        if (i == from)
+            return general();
+        if (part < 2) {
+            if (i == n || text[i] != ds)
+                return general();
+            ++i;
+        }
+    }
+    const qsizetype dayEnd = i;
+    int hms[3] = {0, 0, 0};
+    int parts = 0;
+    if (i < n) {
+        if (text[i] != QLatin1Char(' '))
+            return general();
+        ++i;
+        for (;;) {
+            const qsizetype from = i;
+            int v = 0;
+            while (i < n && digit(text[i]) && i - from < 9)
+                v = v * 10 + (text[i++].unicode() - '0');
+            if (i == from || parts == 3 || (i < n && digit(text[i])))
+                return general();
+            hms[parts++] = v;
+            if (i == n)
+                break;
+            if (text[i] != ts)
+                return general();
+            ++i;
+        }
+        if (parts < 2)
+            return general();
+    }
+    const QStringView day = QStringView(text).left(dayEnd);
+    if (!m_dayKnown || day != m_day) {
+        m_day = day.toString();
+        m_dayKnown = true;
+        m_dayOk = TextCellToDateTime(m_day, *m_fs, m_currentYear, m_dayValue);
+    }
+    TDateTime time = 0;
+    if (!m_dayOk || (parts > 0 && !TryEncodeTime(hms[0], hms[1], hms[2], 0, time)))
+        return false;
+    value = ComposeDateTime(m_dayValue, time);
+    return true;
 }
 
 bool TextCellToFloat(const QString &text, const TFormatSettings &fs, double &value)

@@ -16,6 +16,7 @@
 #include <QHash>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -31,15 +32,15 @@ double number(const QString &cell, const TFormatSettings &fs)
     return StrToFloatAnyFS(cell, fs);
 }
 
-TDateTime dateTime(const QString &cell, const TFormatSettings &fs, int currentYear)
+TDateTime dateTime(const QString &cell, TextDateTimeCells &dates)
 {
     TDateTime v = 0;
-    if (!TextCellToDateTime(cell, fs, currentYear, v))
+    if (!dates.read(cell, v))
         throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(cell));
     return v;
 }
 
-QVariant convert(const QString &cell, FieldType type, const TFormatSettings &fs, int currentYear)
+QVariant convert(const QString &cell, FieldType type, const TFormatSettings &fs, TextDateTimeCells &dates)
 {
     switch (type) {
     case FieldType::String:
@@ -67,13 +68,13 @@ QVariant convert(const QString &cell, FieldType type, const TFormatSettings &fs,
     case FieldType::BCD:
         return number(cell, fs);
     case FieldType::Date: {
-        const TDateTime d = DateOf(dateTime(cell, fs, currentYear));
+        const TDateTime d = DateOf(dateTime(cell, dates));
         return d == kEmptyDay ? 0.0 : d;
     }
     case FieldType::Time:
-        return TimeOf(dateTime(cell, fs, currentYear));
+        return TimeOf(dateTime(cell, dates));
     case FieldType::DateTime: {
-        const TDateTime d = dateTime(cell, fs, currentYear);
+        const TDateTime d = dateTime(cell, dates);
         return DateOf(d) == kEmptyDay ? TimeOf(d) : d;
     }
     default:
@@ -124,10 +125,9 @@ private:
 
 // Appends the converted rows with bound parameters, a column of an empty cell left out of its row, so
 // that it takes the table's default; on a server the rows go many to a statement. The first row's counter
-// comes back in firstArid when asked.
-void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
-                const QList<ConvertedRow> &rows, int *firstArid, const std::function<void(int)> &progress,
-                int from, int to)
+// comes back in firstArid when asked. The values are moved out of rows.
+void appendRows(DbConnection &db, const QString &tableName, const tspec &spec, QList<ConvertedRow> &rows,
+                int *firstArid, const std::function<void(int)> &progress, int from, int to)
 {
     DbQuery q(&db);
     q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
@@ -147,13 +147,14 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec,
     Repaint repaint;
     QVariantList values(names.size());
     for (int r = 0; r < n; ++r) {
-        const ConvertedRow &row = rows[r];
+        ConvertedRow &row = rows[r];
         if (row.isEmpty())
             continue;
         for (qsizetype k = 0; k < values.size(); ++k)
-            values[k] =
-                k < row.size() && row[k].isValid() ? dialect.toDriverValue(types[k], row[k]) : QVariant();
-        insert.add(values, r);
+            values[k] = k < row.size() && row[k].isValid()
+                            ? dialect.toDriverValue(types[k], std::move(row[k]))
+                            : QVariant();
+        insert.add(std::move(values), r);
         if (first && firstArid) {
             insert.send();
             DbQuery mx(&db);
@@ -206,6 +207,15 @@ bool ConvertTextTable(DbConnection &db, const TD2D &table, const tspec &spec, co
     const int columns = std::min(int(spec.cols.size()), table.ColCount());
     const int n = std::max(table.RowCount(), 0);
     rows.reserve(n);
+    // A column repeats its cells from row to row (a station, a day), and a cell converts the same every
+    // time: the last one of each column is kept with its value.
+    struct Last
+    {
+        QString cell;
+        QVariant value;
+        TextDateTimeCells dates;
+    };
+    std::vector<Last> last(size_t(columns), Last{QString(), QVariant(), TextDateTimeCells(fs, currentYear)});
     Repaint repaint;
     for (int r = 0; r < n; ++r) {
         repaint.due();
@@ -216,11 +226,18 @@ bool ConvertTextTable(DbConnection &db, const TD2D &table, const tspec &spec, co
         }
         ConvertedRow row(spec.cols.size());
         for (int k = 0; k < columns; ++k) {
-            const QString cell = table.GetCell(k, r);
+            const QString &cell = table.Columns.at(k).at(r);
             if (!spec.cols[k].used || cell.isEmpty())
                 continue;
+            Last &l = last[size_t(k)];
+            if (cell.size() == l.cell.size() && (cell.constData() == l.cell.constData() || cell == l.cell)) {
+                row[k] = l.value;
+                continue;
+            }
             try {
-                row[k] = convert(cell, types[k], fs, currentYear);
+                row[k] = convert(cell, types[k], fs, l.dates);
+                l.cell = cell;
+                l.value = row[k];
             } catch (const std::exception &e) {
                 failPass(rowPlace(r) + QStringLiteral(", ") + colPlace(k), tableName, ExceptionText(e));
                 rows.clear();
