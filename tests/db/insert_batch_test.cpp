@@ -157,6 +157,94 @@ TYPED_TEST(InsertBatchTest, RefusedRowIsNamedAndTheOldRowsStay)
     }
 }
 
+// A replace made to fail half-way: the old events and readings are deleted, new ones go two to a
+// statement, and one reading names an event that is not there. The server refuses it in a batch sent as
+// it fills, or in the one the commit sends; the transaction is then rolled back or dropped with the
+// connection. The old rows are all there, the rows sent before the refused one included none.
+TYPED_TEST(InsertBatchTest, AReplaceRefusedHalfWayLeavesTheOldRows)
+{
+    struct Case
+    {
+        const char *name;
+        QList<int> readingEvents; // the event of each new reading; 99 is not stored
+        int refused;
+        bool sentByCommit; // on the server
+        bool rollback;     // else the connection is closed with the transaction open
+    };
+    const Case cases[] = {
+        {"a later batch, rolled back", {1, 2, 3, 99, 2}, 3, false, true},
+        {"the commit's batch, rolled back", {1, 2, 3, 1, 99}, 4, true, true},
+        {"the commit's batch, connection closed", {1, 2, 3, 1, 99}, 4, true, false},
+    };
+    const QString events = u"select num,comment from [События] order by num"_s;
+    const QString readings = u"select N_equake,Station_Cod,Comments from [Станционный бюллетень] order by "
+                             u"N_equake"_s;
+    const QStringList oldEvents{u"10|old"_s, u"30|keep"_s};
+    const QStringList oldReadings{u"10|PET|<null>"_s, u"30|PET|S"_s};
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        auto env = std::make_unique<TypeParam>();
+        this->db = env->open();
+        for (const char *sql : kBulletinCreates)
+            exec(*this->db, sql);
+        exec(*this->db, "insert into [События] (num,comment) values (10,'old')");
+        exec(*this->db, "insert into [События] (num,comment) values (30,'keep')");
+        exec(*this->db, "insert into [Станционный бюллетень] (N_equake,Station_Cod) values (10,'PET')");
+        exec(*this->db,
+             "insert into [Станционный бюллетень] (N_equake,Station_Cod,Comments) values (30,'PET','S')");
+
+        this->db->BeginTrans();
+        exec(*this->db, "delete from [Станционный бюллетень]");
+        exec(*this->db, "delete from [События]");
+        DbQuery eventRows(this->db.get()), readingRows(this->db.get());
+        eventRows.SetInsertBatch(2);
+        readingRows.SetInsertBatch(2);
+        eventRows.SetSQL(u"select * from [События] where 1=0"_s);
+        eventRows.Open();
+        readingRows.SetSQL(u"select * from [Станционный бюллетень] where 1=0"_s);
+        readingRows.Open();
+        int failedAt = -2; // the row whose Post failed; -1 for the commit
+        qint64 named = -1;
+        try {
+            for (int num = 1; num <= 3; ++num) {
+                eventRows.Append();
+                eventRows.FieldByName(u"num"_s)->SetValue(num);
+                eventRows.FieldByName(u"comment"_s)->SetValue(u"new"_s);
+                eventRows.Post();
+            }
+            for (int i = 0; i < c.readingEvents.size(); ++i) {
+                failedAt = i;
+                readingRows.Append();
+                readingRows.FieldByName(u"N_equake"_s)->SetValue(c.readingEvents[i]);
+                readingRows.FieldByName(u"Station_Cod"_s)->SetValue(u"NEW"_s);
+                readingRows.Post();
+            }
+            failedAt = -1;
+            this->db->CommitTrans();
+            failedAt = -2;
+        } catch (const DbBatchError &e) {
+            named = e.tag();
+        } catch (const DbError &) {
+            // Sent at once (a SQLite file): the Post of the row itself fails.
+        }
+        const bool atCommit = TypeParam::odbc && c.sentByCommit;
+        EXPECT_EQ(failedAt, atCommit ? -1 : c.refused);
+        if (TypeParam::odbc) {
+            EXPECT_EQ(named, c.refused);
+        }
+        EXPECT_EQ(readingRows.RecordCount(), c.refused);
+        ASSERT_TRUE(this->db->InTransaction());
+        if (c.rollback) {
+            this->db->RollbackTrans();
+        } else {
+            this->db = env->open();
+        }
+        EXPECT_EQ(this->rows(events), oldEvents);
+        EXPECT_EQ(this->rows(readings), oldReadings);
+        this->db.reset();
+    }
+}
+
 // Rows of different shapes in one batch: a column left out takes its default, a NULL given stays NULL.
 // Other statements see the rows waiting, a commit sends them, a rollback drops them.
 TYPED_TEST(InsertBatchTest, ColumnsLeftOutTakeTheirDefaults)
