@@ -193,7 +193,7 @@ private:
     QList<int> m_batchColumn;               // per field: its column in m_batch, -1 when not written
     int m_batchColumns = 0;
     qsizetype m_waitingFrom = -1; // the first row not yet sent; -1 when none waits
-    QList<int> m_returnedField;   // per column of the rows sent back: its field, -1 for none
+    QList<int> m_returnedField;   // per field: its column in the rows sent back, -1 for none
     QString m_table;              // stored name of the single base table; empty when read-only
     QStringList m_baseColumns;    // per field; empty for a field that is not a column of m_table
     QList<int> m_keyFields;       // fields of the table's key; empty: the row is found by all values
