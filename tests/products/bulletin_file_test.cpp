@@ -1,5 +1,6 @@
 #include "bulletin_test_support.h"
 #include "lib/dataset_api.h"
+#include "lib/fake_dataset.h"
 #include "lib/number_routines.h"
 #include "products/bulletin_html.h"
 
@@ -86,23 +87,6 @@ TEST(BulletinFile, ARunThatStopsWritesNothing)
     }
 }
 
-// A number field as the bulletin databases give one.
-class NumberField : public TField
-{
-public:
-    NumberField(FieldType type, QVariant value) : m_type(type), m_value(std::move(value)) {}
-    QString FieldName() const override { return QStringLiteral("x"); }
-    FieldType DataType() const override { return m_type; }
-    int Size() const override { return 0; }
-    bool IsNull() const override { return m_value.isNull(); }
-    QVariant Value() const override { return m_value; }
-    void SetValue(const QVariant &) override {}
-
-private:
-    FieldType m_type;
-    QVariant m_value;
-};
-
 TEST(BulletinNumbers, RoundedAsWritten)
 {
     struct Case
@@ -130,7 +114,7 @@ TEST(BulletinNumbers, RoundedAsWritten)
         EXPECT_EQ(RoundedText(c.value, c.digits), QString::fromLatin1(c.text)) << c.value;
 
     const auto field = [](FieldType type, const QVariant &v, bool zeroAsEmpty = false) {
-        const NumberField f(type, v);
+        const FakeField f(QStringLiteral("x"), type, v);
         return FieldToText(&f, zeroAsEmpty);
     };
     EXPECT_EQ(field(FieldType::Float, 1.5), QStringLiteral("1.5"));
@@ -145,7 +129,7 @@ TEST(BulletinNumbers, RoundedAsWritten)
     EXPECT_EQ(field(FieldType::Integer, qlonglong(7)), QStringLiteral("7"));
     // A number is taken as its text of 15 digits reads.
     double x = 0;
-    const NumberField sum(FieldType::Float, 0.1 + 0.2);
+    const FakeField sum(QStringLiteral("x"), FieldType::Float, 0.1 + 0.2);
     ASSERT_TRUE(FieldTextNumber(&sum, x));
     EXPECT_EQ(x, 0.3);
 }
@@ -171,7 +155,7 @@ TEST(BulletinNumbers, EverySizeAsTheTextRouteWritesIt)
             v = std::trunc(v) + 0.25; // between two texts of 15 digits when large
         for (int digits : {0, 1, 3})
             ASSERT_EQ(RoundedText(v, digits), viaText(v, digits)) << v << " " << digits;
-        const NumberField f(FieldType::Float, v);
+        const FakeField f(QStringLiteral("x"), FieldType::Float, v);
         double read = 0;
         ASSERT_TRUE(TryStrToFloatAny(FloatToStr(v), read)) << v;
         ASSERT_EQ(FieldToText(&f), viaText(read, 3)) << v;
