@@ -8,7 +8,8 @@
 
 // One ORV table dump as the import reads it: version, header, field list, then records to the end,
 // in the view's and the import's forms, into a view table sized as the view sizes it. Every step either
-// succeeds within the bytes given or stops.
+// succeeds within the bytes given or stops. The import reads values only and makes a field's text or
+// literal when it needs one: each is the one a full read gives, and the reads stop at the same record.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
@@ -23,17 +24,34 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     if (!OrvViewFits(header, qint64(header.recordCount) + 1))
         return 0;
+    QBuffer valuesBuffer(&bytes);
+    valuesBuffer.open(QIODevice::ReadOnly);
+    valuesBuffer.seek(buffer.pos());
+    orxheader valuesHeader = header;
+    OrvValueForms valuesForms;
+    valuesForms.valuesOnly = true;
+
     TD2D view;
     view.Init(header.fieldCount, header.recordCount + 1);
     OrvValueForms forms;
-    for (int row = 1; ReadOrvRecord(buffer, header, forms) == OrvReadStatus::Ok; ++row) {
+    for (int row = 1;; ++row) {
+        const OrvReadStatus status = ReadOrvRecord(buffer, header, forms);
+        if (ReadOrvRecord(valuesBuffer, valuesHeader, valuesForms) != status)
+            __builtin_trap();
+        if (status != OrvReadStatus::Ok)
+            break;
         if (row >= view.RowCount()) {
             if (!OrvViewFits(header, qint64(row) + 1))
                 return 0;
             view.AddRows(1);
         }
-        for (int i = 0; i < header.fieldCount; ++i)
+        for (int i = 0; i < header.fieldCount; ++i) {
             view.SetCell(i, row, header.texts[i]);
+            if (valuesHeader.nulls[i] != header.nulls[i] ||
+                OrvFieldText(valuesHeader, i, true) != header.literals[i] ||
+                (!forms.viewOnly && OrvFieldText(valuesHeader, i, false) != header.texts[i]))
+                __builtin_trap();
+        }
         forms.viewOnly = row % 2 == 0;
     }
     return 0;
