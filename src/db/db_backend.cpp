@@ -278,9 +278,9 @@ private:
         }
         m_hasRow = false;
         if (rc != SQLITE_DONE) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(m_backend->handle()));
+            const DbError error = m_backend->lastError();
             sqlite3_reset(m_stmt);
-            throw DbError(message);
+            throw error;
         }
     }
 
@@ -333,10 +333,8 @@ private:
                 break;
             }
         }
-        if (rc != SQLITE_OK) {
-            const QString message = QString::fromUtf8(sqlite3_errmsg(m_backend->handle()));
-            throw DbError(message);
-        }
+        if (rc != SQLITE_OK)
+            throw m_backend->lastError();
     }
 
     // The bound texts live as long as the cursor, which unbinds them before it lets the statement go. They
@@ -518,15 +516,15 @@ public:
             if (!SQL_SUCCEEDED(SQLBindParameter(m_stmt, SQLUSMALLINT(i + 1), SQL_PARAM_INPUT, p.cType,
                                                 p.sqlType, p.size, p.digits, p.buffer(), p.bufferLength(),
                                                 &p.indicator)))
-                throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
+                throw backend.handleError(SQL_HANDLE_STMT, m_stmt);
         }
         ResponseWatch::Scope wait(backend.responseWatch());
         const SQLRETURN rc = SQLExecute(m_stmt);
         if (!SQL_SUCCEEDED(rc) && rc != SQL_NO_DATA)
-            throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
+            throw backend.handleError(SQL_HANDLE_STMT, m_stmt);
         SQLSMALLINT count = 0;
         if (!SQL_SUCCEEDED(SQLNumResultCols(m_stmt, &count)))
-            throw backend.serverError(OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt));
+            throw backend.handleError(SQL_HANDLE_STMT, m_stmt);
         m_select = count > 0;
         if (!m_select) {
             SQLLEN changed = -1;
@@ -549,7 +547,7 @@ public:
             return false;
         }
         if (!SQL_SUCCEEDED(rc))
-            throw DbError(diagnostics());
+            throw failure();
         for (int i = 0; i < m_columns.size(); ++i)
             m_row[i] = read(i);
         return true;
@@ -582,7 +580,7 @@ private:
             SQLULEN size = 0;
             if (!SQL_SUCCEEDED(SQLDescribeColW(m_stmt, i, name, SQLSMALLINT(std::size(name)), &nameLength,
                                                &type, &size, &digits, &nullable)))
-                throw DbError(diagnostics());
+                throw failure();
             SQLLEN autoValue = SQL_FALSE;
             SQLColAttributeW(m_stmt, i, SQL_DESC_AUTO_UNIQUE_VALUE, nullptr, 0, nullptr, &autoValue);
             DbColumn &c = columns[i - 1];
@@ -653,7 +651,7 @@ private:
                                         type == FieldType::VarBytes);
         }
         if (!SQL_SUCCEEDED(rc))
-            throw DbError(diagnostics());
+            throw failure();
         return indicator == SQL_NULL_DATA ? QVariant() : v;
     }
 
@@ -671,7 +669,7 @@ private:
             if (rc == SQL_NO_DATA)
                 break;
             if (!SQL_SUCCEEDED(rc))
-                throw DbError(diagnostics());
+                throw failure();
             if (indicator == SQL_NULL_DATA)
                 return QVariant();
             // A text piece that fills the buffer ends with the terminating zero.
@@ -688,10 +686,13 @@ private:
         return bytes ? QVariant(data) : QVariant(text);
     }
 
-    QString diagnostics() const
+    DbError failure() const
     {
-        const QString text = OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt);
-        return text.isEmpty() ? QStringLiteral("The driver could not read a value") : text;
+        QString state;
+        const QString text = OdbcBackend::diagnostics(SQL_HANDLE_STMT, m_stmt, &state);
+        if (text.isEmpty())
+            return DbError(QStringLiteral("Драйвер ODBC не смог прочитать значение"));
+        return m_lease.backend->serverError(text, state);
     }
 
     Lease m_lease;
@@ -809,16 +810,17 @@ sqlite3_stmt *SqliteBackend::takeStatement(const QString &sql)
     sqlite3_stmt *stmt = nullptr;
     const char *tail = nullptr;
     if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, &tail) != SQLITE_OK) {
-        const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
+        const DbError error = lastError();
         sqlite3_finalize(stmt);
-        throw DbError(message);
+        throw error;
     }
     if (!stmt)
-        throw DbError(QStringLiteral("The statement is empty"));
+        throw DbError(QStringLiteral("Пустая SQL-инструкция"));
     // Jet runs one statement at a time; a second one would be lost without a word.
     if (tail && QByteArray(tail).trimmed().replace(';', "").trimmed().size() > 0) {
         sqlite3_finalize(stmt);
-        throw DbError(QStringLiteral("Characters found after end of SQL statement."));
+        throw DbError(QStringLiteral(
+            "После конца SQL-инструкции есть ещё символы: выполняется одна инструкция за раз"));
     }
     return stmt;
 }
@@ -904,6 +906,8 @@ const DbTableInfo &SqliteBackend::tableInfo(const QString &storedName)
         int size = 0;
         if (SqlDialect::fieldTypeOfDeclaration(type, &size) == FieldType::AutoInc)
             info.counters.insert(name);
+        if (!c->value(4).isNull())
+            info.defaults.insert(name);
         const int pk = c->value(5).toInt();
         if (pk > 0) {
             keys.insert(pk, name);
@@ -931,9 +935,15 @@ QVariant SqliteBackend::lastInsertRowId()
     return qlonglong(sqlite3_last_insert_rowid(m_db));
 }
 
-void SqliteBackend::setCommandTimeout(int seconds)
+void SqliteBackend::setLockWait(std::chrono::milliseconds wait, bool)
 {
-    sqlite3_busy_timeout(m_db, seconds * 1000);
+    m_place.lockWait = wait;
+    sqlite3_busy_timeout(m_db, int(wait.count()));
+}
+
+DbError SqliteBackend::lastError() const
+{
+    return SqliteFailure(sqlite3_extended_errcode(m_db), QString::fromUtf8(sqlite3_errmsg(m_db)), m_place);
 }
 
 OdbcStatement::~OdbcStatement()
@@ -965,19 +975,19 @@ std::unique_ptr<OdbcStatement> OdbcBackend::takeStatement(const QString &sql)
     std::unique_ptr<OdbcStatement> s(m_cache.take(sql));
     if (!s) {
         if (!m_dbc)
-            throw DbError(QStringLiteral("The connection has no driver handle"));
+            throw DbError(DbFault::Closed, QStringLiteral("Подключение к базе данных не открыто"));
         s = std::make_unique<OdbcStatement>();
         s->sql = sql;
         if (!SQL_SUCCEEDED(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &s->handle))) {
             s->handle = nullptr;
-            throw serverError(diagnostics(SQL_HANDLE_DBC, m_dbc));
+            throw handleError(SQL_HANDLE_DBC, m_dbc);
         }
         ++m_prepared;
         ResponseWatch::Scope wait(&m_watch);
         if (!SQL_SUCCEEDED(SQLPrepareW(s->handle,
                                        reinterpret_cast<SQLWCHAR *>(const_cast<QChar *>(sql.constData())),
                                        SQLINTEGER(sql.size()))))
-            throw serverError(diagnostics(SQL_HANDLE_STMT, s->handle));
+            throw handleError(SQL_HANDLE_STMT, s->handle);
     }
     if (s->timeout != m_timeout) {
         SQLSetStmtAttr(s->handle, SQL_ATTR_QUERY_TIMEOUT, reinterpret_cast<SQLPOINTER>(SQLULEN(m_timeout)),
@@ -1026,9 +1036,9 @@ std::unique_ptr<DbCursor> OdbcBackend::execute(const QString &sql, const QVarian
     return std::make_unique<OdbcCursor>(*this, takeStatement(sql), params);
 }
 
-QString OdbcBackend::diagnostics(short handleType, void *handle)
+QString OdbcBackend::diagnostics(short handleType, void *handle, QString *sqlState)
 {
-    QString result;
+    QStringList records;
     SQLWCHAR state[6];
     SQLWCHAR message[2048];
     for (SQLSMALLINT record = 1;; ++record) {
@@ -1039,27 +1049,62 @@ QString OdbcBackend::diagnostics(short handleType, void *handle)
             break;
         const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(message),
                                                 qMin<qsizetype>(length, qsizetype(std::size(message)) - 1));
-        // As Qt's driver gave them: the records in turn, a repeated one once.
-        if (text != result) {
-            if (!result.isEmpty())
-                result += QLatin1Char(' ');
-            result += text;
-        }
+        if (record == 1 && sqlState)
+            *sqlState = QString::fromUtf16(reinterpret_cast<const char16_t *>(state), 5);
+        records << text;
     }
-    return result;
+    return JoinDiagnostics(records);
 }
 
-DbError DbBackend::serverError(const QString &driverText)
+DbError OdbcBackend::handleError(short handleType, void *handle)
+{
+    QString state;
+    const QString text = diagnostics(handleType, handle, &state);
+    return serverError(text, state);
+}
+
+DbError DbBackend::serverError(const QString &driverText, const QString &sqlState)
 {
     const ResponseWatch *watch = responseWatch();
-    return DbError(watch && watch->fired() ? LostConnectionText(watch->timeout()) : driverText);
+    if (watch && watch->fired())
+        return DbError(DbFault::ConnectionLost, LostConnectionText(watch->timeout()));
+    if (!sqlState.isEmpty())
+        return OdbcFailure(sqlState, driverText, m_place);
+    return DriverTextFailure(driverText, m_place);
 }
 
-QString LostConnectionText(std::chrono::milliseconds waited)
+// As Qt's driver runs them, on the connection handle itself, so the driver's report is read whole.
+void OdbcBackend::beginTransaction()
 {
-    return QStringLiteral("Communication link failure: the database server did not answer within %1 s; "
-                          "the connection is lost.")
-        .arg(double(waited.count()) / 1000.0);
+    if (!m_dbc)
+        throw DbError(DbFault::Closed, QStringLiteral("Подключение к базе данных не открыто"));
+    ResponseWatch::Scope wait(&m_watch);
+    if (!SQL_SUCCEEDED(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT,
+                                         reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_OFF)), 0)))
+        throw handleError(SQL_HANDLE_DBC, m_dbc);
+}
+
+void OdbcBackend::endTransaction(bool commit)
+{
+    if (!m_dbc)
+        throw DbError(DbFault::Closed, QStringLiteral("Подключение к базе данных не открыто"));
+    ResponseWatch::Scope wait(&m_watch);
+    const bool ended = SQL_SUCCEEDED(SQLEndTran(SQL_HANDLE_DBC, m_dbc, commit ? SQL_COMMIT : SQL_ROLLBACK));
+    const DbError failure = ended ? DbError(QString()) : handleError(SQL_HANDLE_DBC, m_dbc);
+    // Back to a statement at a time whatever the end did, as the next write expects.
+    SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQLULEN(SQL_AUTOCOMMIT_ON)),
+                      0);
+    if (!ended)
+        throw failure;
+}
+
+void OdbcBackend::setLockWait(std::chrono::milliseconds wait, bool explicitly)
+{
+    // Only PostgreSQL is known to take the setting; elsewhere the statement time-out ends the wait.
+    if (!explicitly || m_dialect.backend() != SqlBackend::PostgreSql)
+        return;
+    execute(QStringLiteral("SET lock_timeout = %1").arg(wait.count()), {});
+    m_place.lockWait = wait;
 }
 
 QStringList OdbcBackend::tables()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "db/db_errors.h"
 #include "db/response_watch.h"
 #include "db/row_store.h"
 #include "db/sql_dialect.h"
@@ -61,7 +62,8 @@ struct DbTableInfo
     QStringList columns;
     QStringList keys;
     QSet<QString> counters;
-    QString rowidCounter; // SQLite: the key counter that is the rowid
+    QSet<QString> defaults; // SQLite: the columns with a default value
+    QString rowidCounter;   // SQLite: the key counter that is the rowid
 };
 
 // Rows a writer holds back to send many in one statement (a batch of inserts). The runner sends them before
@@ -96,10 +98,21 @@ public:
     // The rowid the last insert gave, where the server has one.
     virtual QVariant lastInsertRowId() { return QVariant(); }
     virtual void setCommandTimeout(int seconds) = 0;
+    // A transaction on the connection, its failures in the system's words like any statement's.
+    virtual void beginTransaction() = 0;
+    virtual void commitTransaction() = 0;
+    virtual void rollbackTransaction() = 0;
+    // How long a statement waits for a lock another connection holds before it fails as busy. A server
+    // is told only when Explicit; otherwise its own statement time-out ends the wait.
+    virtual void setLockWait(std::chrono::milliseconds wait, bool explicitly) = 0;
+    // The database as messages name it.
+    void setDatabaseName(const QString &name) { m_place.database = name; }
+    const DbErrorPlace &errorPlace() const { return m_place; }
     // The watch that bounds the waits for a server; none for a file.
     virtual ResponseWatch *responseWatch() { return nullptr; }
-    // What to raise for a failed call to the server: a lost connection once the watch has cut it.
-    DbError serverError(const QString &driverText);
+    // What to raise for a failed call to the server: a lost connection once the watch has cut it, else
+    // the driver's report in the system's words (by its SQLSTATE, or its text where there is none).
+    DbError serverError(const QString &driverText, const QString &sqlState = QString());
     // How many statements this connection has had the driver prepare; kept ones are not counted again.
     virtual qint64 statementsPrepared() const = 0;
 
@@ -135,6 +148,7 @@ protected:
     const LiftedStatement &lifted(const QString &sql);
     QHash<QString, DbTableInfo> m_tables;
     SqlDialect m_dialect;
+    DbErrorPlace m_place;
     QString m_lastJet;
     QStringList m_lastTranslated;
 
@@ -158,7 +172,13 @@ public:
     const DbTableInfo &tableInfo(const QString &storedName) override;
     std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
     QVariant lastInsertRowId() override;
-    void setCommandTimeout(int seconds) override;
+    void setCommandTimeout(int) override {}
+    void beginTransaction() override { execute(QStringLiteral("BEGIN"), {}); }
+    void commitTransaction() override { execute(QStringLiteral("COMMIT"), {}); }
+    void rollbackTransaction() override { execute(QStringLiteral("ROLLBACK"), {}); }
+    void setLockWait(std::chrono::milliseconds wait, bool explicitly) override;
+    // The error SQLite reports for the last call on the handle.
+    DbError lastError() const;
 
     sqlite3 *handle() const { return m_db; }
     // Prepared statements are kept by text: the writes of a dataset repeat the same few statements, and
@@ -210,6 +230,10 @@ public:
     const DbTableInfo &tableInfo(const QString &storedName) override;
     std::unique_ptr<DbCursor> insertedRow(const QString &table) override;
     void setCommandTimeout(int seconds) override { m_timeout = seconds; }
+    void beginTransaction() override;
+    void commitTransaction() override { endTransaction(true); }
+    void rollbackTransaction() override { endTransaction(false); }
+    void setLockWait(std::chrono::milliseconds wait, bool explicitly) override;
     ResponseWatch *responseWatch() override { return &m_watch; }
 
     // The DBMS name the driver reports (SQL_DBMS_NAME).
@@ -219,11 +243,15 @@ public:
     std::unique_ptr<OdbcStatement> takeStatement(const QString &sql);
     void returnStatement(std::unique_ptr<OdbcStatement> statement);
     qint64 statementsPrepared() const override { return m_prepared; }
-    // The text of the driver's diagnostics for a handle, every record of it.
-    static QString diagnostics(short handleType, void *handle);
+    // The text of the driver's diagnostics for a handle, every record of it once, and the SQLSTATE of
+    // the first record.
+    static QString diagnostics(short handleType, void *handle, QString *sqlState = nullptr);
+    // The error for a failed call on a handle.
+    DbError handleError(short handleType, void *handle);
 
 private:
     void clearCache();
+    void endTransaction(bool commit);
 
     QSqlDatabase m_db;
     void *m_dbc = nullptr; // SQLHDBC of m_db
@@ -233,6 +261,3 @@ private:
     QHash<QString, OdbcStatement *> m_cache;
     ResponseWatch m_watch;
 };
-
-// The message for a connection the client gave up on after waiting this long for the server.
-QString LostConnectionText(std::chrono::milliseconds waited);

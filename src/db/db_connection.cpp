@@ -4,6 +4,7 @@
 #include "db/odbc_driver.h"
 
 #include <QAtomicInt>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -117,7 +118,8 @@ SqlBackend DbConnection::Backend() const
 DbBackend &DbConnection::backend()
 {
     if (!m_backend)
-        throw DbError(QStringLiteral("Operation is not allowed when the object is closed."));
+        throw DbError(DbFault::Closed,
+                      QStringLiteral("Подключение к базе данных закрыто: операция невозможна"));
     return *m_backend;
 }
 
@@ -137,7 +139,7 @@ void DbConnection::Open(const QString &user, const QString &password)
     const QString source = DataSource();
     const bool readOnly = Mode().compare(QLatin1String("Read"), Qt::CaseInsensitive) == 0;
     if (source.isEmpty())
-        throw DbError(QStringLiteral("Data source name not found and no default driver specified"));
+        throw DbError(QStringLiteral("Не задан источник данных"));
     if (provider.compare(kJetProvider, Qt::CaseInsensitive) == 0) {
         openSqlite(source, readOnly);
     } else if (provider.compare(kOdbcProvider, Qt::CaseInsensitive) == 0) {
@@ -148,10 +150,30 @@ void DbConnection::Open(const QString &user, const QString &password)
     } else if (provider.compare(kOracleProvider, Qt::CaseInsensitive) == 0) {
         openOdbc(source, user, password, readOnly);
     } else {
-        throw DbError(QStringLiteral("Provider cannot be found. It may not be properly installed."));
+        throw DbError(QStringLiteral("Неизвестный поставщик данных \"%1\"").arg(provider));
     }
+    try {
+        applyTimeouts();
+    } catch (const DbError &) {
+        Close();
+        throw;
+    }
+}
+
+void DbConnection::applyTimeouts()
+{
+    if (!m_backend)
+        return;
     if (m_commandTimeout > 0)
         m_backend->setCommandTimeout(m_commandTimeout);
+    const int lock = m_lockTimeout > 0 ? m_lockTimeout : (m_commandTimeout > 0 ? m_commandTimeout : 30);
+    m_backend->setLockWait(std::chrono::seconds(lock), m_lockTimeout > 0);
+}
+
+void DbConnection::SetLockTimeout(int seconds)
+{
+    m_lockTimeout = seconds;
+    applyTimeouts();
 }
 
 void DbConnection::failOpen(const QString &message)
@@ -166,7 +188,7 @@ void DbConnection::openSqlite(const QString &path, bool readOnly)
 {
     // Checked first so that a missing file is named plainly and never created empty.
     if (!QFileInfo(path).isFile())
-        throw DbError(QStringLiteral("Could not find file '%1'.").arg(path));
+        throw DbError(DbFault::FileError, QStringLiteral("Не найден файл базы данных \"%1\"").arg(path));
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
     QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
@@ -183,8 +205,11 @@ void DbConnection::openSqlite(const QString &path, bool readOnly)
                           ? *static_cast<sqlite3 *const *>(h.constData())
                           : nullptr;
     if (!handle || !RegisterJetFunctions(handle))
-        failOpen(QStringLiteral("The Jet functions could not be registered on '%1'.").arg(path));
+        failOpen(QStringLiteral("Не удалось подготовить функции Jet для базы данных \"%1\"").arg(path));
     auto backend = std::make_unique<SqliteBackend>(handle);
+    backend->setDatabaseName(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
+    // Until the time-outs are applied, a lock met by the reads below waits as long as the open allows.
+    backend->setLockWait(std::chrono::seconds(m_commandTimeout > 0 ? m_commandTimeout : 30), false);
     try {
         backend->execute(QStringLiteral("PRAGMA foreign_keys=ON"), {});
         // A file that is no database opens without complaint; the first read tells.
@@ -223,6 +248,7 @@ void DbConnection::openOdbc(const QString &source, const QString &user, const QS
             sockets << s;
     const SqlBackend kind = SqlDialect::backendForDbmsName(OdbcBackend::dbmsName(m_db));
     auto backend = std::make_unique<OdbcBackend>(kind, m_db);
+    backend->setDatabaseName(SourceForMessages(source));
     backend->responseWatch()->setTimeout(response);
     backend->responseWatch()->setSockets(sockets);
     m_backend = std::move(backend);
@@ -242,9 +268,12 @@ void DbConnection::Close()
     emit closing();
     if (m_backend)
         m_backend->dropQueued();
-    if (m_inTransaction && m_db.isOpen()) {
-        ResponseWatch::Scope wait(m_backend ? m_backend->responseWatch() : nullptr);
-        m_db.rollback();
+    if (m_inTransaction && m_backend) {
+        try {
+            m_backend->rollbackTransaction();
+        } catch (const DbError &) {
+            // Closing ends the transaction all the same.
+        }
     }
     m_inTransaction = false;
     m_backend.reset();
@@ -256,8 +285,7 @@ void DbConnection::Close()
 void DbConnection::SetCommandTimeout(int seconds)
 {
     m_commandTimeout = seconds;
-    if (m_backend)
-        m_backend->setCommandTimeout(seconds);
+    applyTimeouts();
 }
 
 void DbConnection::SendWaitingRows()
@@ -269,10 +297,8 @@ void DbConnection::BeginTrans()
 {
     backend();
     if (m_inTransaction)
-        throw DbError(QStringLiteral("A transaction is already running on this connection"));
-    ResponseWatch::Scope wait(m_backend->responseWatch());
-    if (!m_db.transaction())
-        throw m_backend->serverError(dbErrorText(m_db.lastError()));
+        throw DbError(QStringLiteral("Транзакция на этом подключении уже идёт"));
+    m_backend->beginTransaction();
     m_inTransaction = true;
 }
 
@@ -280,12 +306,10 @@ void DbConnection::CommitTrans()
 {
     backend();
     if (!m_inTransaction)
-        throw DbError(QStringLiteral("No transaction is active."));
+        throw DbError(QStringLiteral("Транзакция не начата"));
     m_backend->sendQueued();
     m_backend->dropQueued(); // nothing waits now: the writers' order ends with the transaction
-    ResponseWatch::Scope wait(m_backend->responseWatch());
-    if (!m_db.commit())
-        throw m_backend->serverError(dbErrorText(m_db.lastError()));
+    m_backend->commitTransaction();
     m_inTransaction = false;
 }
 
@@ -293,12 +317,55 @@ void DbConnection::RollbackTrans()
 {
     backend();
     if (!m_inTransaction)
-        throw DbError(QStringLiteral("No transaction is active."));
+        throw DbError(QStringLiteral("Транзакция не начата"));
     m_inTransaction = false;
     m_backend->dropQueued();
-    ResponseWatch::Scope wait(m_backend->responseWatch());
-    if (!m_db.rollback())
-        throw m_backend->serverError(dbErrorText(m_db.lastError()));
+    m_backend->rollbackTransaction();
+}
+
+void DbConnection::WriteOneRow(const QString &table, const std::function<int()> &write)
+{
+    DbBackend &b = backend();
+    const bool own = !m_inTransaction;
+    const QString savepoint = QStringLiteral("brenvale_row");
+    if (own)
+        BeginTrans();
+    else
+        b.execute(QStringLiteral("SAVEPOINT ") + savepoint, {});
+    // Undoing must not hide why: a failure of the undo itself (a lost connection) gives way to the first.
+    const auto undo = [&] {
+        try {
+            if (own) {
+                RollbackTrans();
+            } else {
+                b.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint, {});
+                b.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint, {});
+            }
+        } catch (const DbError &) {
+            m_inTransaction = m_inTransaction && !own;
+        }
+    };
+    int rows = 0;
+    try {
+        rows = write();
+    } catch (...) {
+        undo();
+        throw;
+    }
+    // A driver that cannot count (-1) is taken at its word.
+    if (rows == 0 || rows > 1) {
+        undo();
+        throw RowNotWrittenError(table, rows);
+    }
+    try {
+        if (own)
+            CommitTrans();
+        else
+            b.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint, {});
+    } catch (...) {
+        undo();
+        throw;
+    }
 }
 
 QStringList DbConnection::TableNames()

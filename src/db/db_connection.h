@@ -7,6 +7,7 @@
 #include <QSqlDatabase>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 // A connection as the system opens it: a provider name ("MSDASQL", "OraOLEDB.Oracle",
@@ -41,6 +42,10 @@ public:
     void SetConnectionTimeout(int seconds) { m_connectionTimeout = seconds; }
     int CommandTimeout() const { return m_commandTimeout; }
     void SetCommandTimeout(int seconds);
+    // Seconds a statement waits for a lock another program or window holds before it fails, saying so;
+    // 0: the command time-out (30 s where none is set). Applies at once and to the next opens.
+    int LockTimeout() const { return m_lockTimeout; }
+    void SetLockTimeout(int seconds);
     // How long the client waits for a database server's answer before it gives the connection up as
     // lost; the server's own command time-out cannot end a wait for a server that has stopped answering.
     // 0: the command time-out (ADO's 30 s where none is set) and a margin. Applies from the next open.
@@ -55,6 +60,11 @@ public:
     void CommitTrans() override;
     void RollbackTrans() override;
     bool InTransaction() const { return m_inTransaction; }
+
+    // Runs Write, which changes rows of Table and gives how many, so that it can be undone: under a
+    // savepoint inside a transaction, else in a transaction of its own. When it changed no row or more
+    // than one, or failed, what it did is undone before the failure is raised (RowNotWrittenError).
+    void WriteOneRow(const QString &table, const std::function<int()> &write);
 
     // Tables and views of the database, without the system's own.
     QStringList TableNames();
@@ -75,6 +85,7 @@ private:
     void openSqlite(const QString &path, bool readOnly);
     void openOdbc(const QString &source, const QString &user, const QString &password, bool readOnly);
     [[noreturn]] void failOpen(const QString &message);
+    void applyTimeouts();
 
     QString m_name;
     QString m_provider;
@@ -82,6 +93,7 @@ private:
     QString m_user, m_password;
     int m_connectionTimeout = 0;
     int m_commandTimeout = 0;
+    int m_lockTimeout = 0;
     std::chrono::milliseconds m_responseTimeout{0};
     bool m_inTransaction = false;
     QSqlDatabase m_db;

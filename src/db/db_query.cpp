@@ -5,11 +5,10 @@
 #include <QDateTime>
 #include <QMetaMethod>
 
-namespace {
+#include <cmath>
+#include <limits>
 
-const char *const kRowNotFound =
-    "Row cannot be located for updating. Some values may have been changed since it was last read.";
-const char *const kManyRows = "Insufficient key column information for updating or refreshing.";
+namespace {
 
 // The type of the values a field of this type hands out; UnknownType where it takes any.
 int valueTypeOf(FieldType type)
@@ -67,8 +66,15 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
                 throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
             return n;
         }
-        if (v.typeId() == QMetaType::Double)
-            return qlonglong(RoundHalfEven(v.toDouble()));
+        if (v.typeId() == QMetaType::Double) {
+            int64_t n = 0;
+            if (!TryRoundHalfEven(v.toDouble(), n))
+                throw DbError(DbFault::OutOfRange,
+                              QStringLiteral("Число %1 не помещается в целое поле \"%2\"")
+                                  .arg(FloatToStr(v.toDouble()), fieldName),
+                              QString(), fieldName);
+            return qlonglong(n);
+        }
         return v.toLongLong();
     }
     if (IsFloatFieldType(type)) {
@@ -103,6 +109,37 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
     if (type == FieldType::Blob || type == FieldType::Bytes || type == FieldType::VarBytes)
         return v.toByteArray();
     return v;
+}
+
+// A value the column can store as its type says: Jet's and the server's integers are of fixed width
+// (SQLite would keep any), and no column holds an infinity or a date outside the calendar.
+void requireFits(const DbColumn &c, const QVariant &v)
+{
+    if (v.isNull())
+        return;
+    qint64 low = 0, high = 0;
+    if (IntegerFieldRange(c.type, low, high)) {
+        const qint64 n = v.toLongLong();
+        if (n < low || n > high)
+            throw DbError(DbFault::OutOfRange,
+                          QStringLiteral("Число %1 не помещается в поле \"%2\": оно целое, от %3 до %4")
+                              .arg(n)
+                              .arg(c.name)
+                              .arg(low)
+                              .arg(high),
+                          QString(), c.name);
+    } else if (IsFloatFieldType(c.type) || IsDateFieldType(c.type)) {
+        const double d = v.toDouble();
+        if (!std::isfinite(d))
+            throw DbError(DbFault::OutOfRange,
+                          QStringLiteral("Значение поля \"%1\" не является числом").arg(c.name), QString(),
+                          c.name);
+        if (IsDateFieldType(c.type) && !IsValidDateTime(d))
+            throw DbError(
+                DbFault::OutOfRange,
+                QStringLiteral("Значение %1 поля \"%2\" не является датой").arg(FloatToStr(d), c.name),
+                QString(), c.name);
+    }
 }
 
 double asNumber(const QVariant &v, bool *ok)
@@ -280,7 +317,7 @@ void DbQuery::SetSQL(const QString &sql)
 void DbQuery::SetForwardOnly(bool on)
 {
     if (Active())
-        throw DbError(QStringLiteral("Operation is not allowed when the object is open."));
+        throw DbError(QStringLiteral("Набор данных открыт: сначала закройте его"));
     m_forwardOnly = on;
 }
 
@@ -298,22 +335,22 @@ void DbQuery::SetMasterSource(DbQuery *master, const QString &masterField, const
 DbBackend &DbQuery::backend() const
 {
     if (!m_connection)
-        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DbError(DbFault::Closed, QStringLiteral("Не задано подключение к базе данных"));
     return m_connection->backend();
 }
 
 void DbQuery::requireActive() const
 {
     if (!Active())
-        throw DbError(QStringLiteral("Cannot perform this operation on a closed dataset"));
+        throw DbError(DbFault::Closed, QStringLiteral("Набор данных закрыт: операция невозможна"));
 }
 
 void DbQuery::requireStatic(const char *operation) const
 {
     requireActive();
     if (m_forwardOnly)
-        throw DbError(
-            QStringLiteral("%1 is not allowed on a forward-only dataset").arg(QLatin1String(operation)));
+        throw DbError(QStringLiteral("Операция %1 невозможна: набор данных читается только вперёд")
+                          .arg(QLatin1String(operation)));
 }
 
 void DbQuery::Open()
@@ -333,7 +370,7 @@ void DbQuery::openInternal()
     DbBackend &b = backend();
     std::unique_ptr<DbCursor> cursor = b.executeJet(m_sql, params);
     if (!cursor || cursor->columns().isEmpty())
-        throw DbError(QStringLiteral("CommandText does not return a result set."));
+        throw DbError(QStringLiteral("Запрос не возвращает записей"));
     setUpFields(cursor->columns());
     if (m_forwardOnly) {
         m_cursor = std::move(cursor);
@@ -471,7 +508,7 @@ void DbQuery::closeInternal()
 TField *DbQuery::Field(int index)
 {
     if (!Active() || index < 0 || index >= int(m_fields.size()))
-        throw DbError(QStringLiteral("List index out of bounds (%1)").arg(index));
+        throw DbError(QStringLiteral("Нет поля с номером %1").arg(index));
     return m_fields[index].get();
 }
 
@@ -567,11 +604,13 @@ bool DbQuery::fieldWritable(int index) const
 void DbQuery::setCurrentValue(int index, const QVariant &value)
 {
     if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
-        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
+        throw DbError(QStringLiteral("Запись не редактируется: изменить поле нельзя"));
     const DbColumn &c = m_columns[index];
     if (!fieldWritable(index))
-        throw DbError(QStringLiteral("Field '%1' cannot be modified").arg(c.name));
-    m_buffer[index] = coerce(c.name, c.type, value);
+        throw DbError(QStringLiteral("Поле \"%1\" нельзя изменить").arg(c.name));
+    QVariant stored = coerce(c.name, c.type, value);
+    requireFits(c, stored);
+    m_buffer[index] = std::move(stored);
     m_modified[index] = true;
     // Bulk writers set every field of every row, mostly with no control bound to the dataset.
     if (m_fieldChangedWatched)
@@ -687,7 +726,7 @@ void DbQuery::SetRecNo(int recNo)
     requireStatic("RecNo");
     checkBrowseMode();
     if (recNo < 1 || recNo > m_rowCount)
-        throw DbError(QStringLiteral("Record number %1 is out of range").arg(recNo));
+        throw DbError(QStringLiteral("Нет записи с номером %1").arg(recNo));
     moveTo(recNo - 1, false, false);
 }
 
@@ -697,7 +736,7 @@ bool DbQuery::Locate(const QString &fieldNames, const QVariantList &values, Loca
     checkBrowseMode();
     const QStringList names = fieldNames.split(QLatin1Char(';'), Qt::SkipEmptyParts);
     if (names.size() != values.size())
-        throw DbError(QStringLiteral("Locate: %1 fields but %2 values").arg(names.size()).arg(values.size()));
+        throw DbError(QStringLiteral("Поиск: полей %1, а значений %2").arg(names.size()).arg(values.size()));
     QList<int> indexes;
     for (const QString &n : names)
         indexes << static_cast<DbField *>(FieldByName(n.trimmed()))->Index();
@@ -719,7 +758,7 @@ void DbQuery::Edit()
     if (m_state == DataSetState::Edit || m_state == DataSetState::Insert)
         return;
     if (!CanModify())
-        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+        throw DbError(DbFault::ReadOnly, QStringLiteral("Эти данные только для чтения: изменить их нельзя"));
     if (m_rowCount == 0) {
         Append();
         return;
@@ -737,7 +776,7 @@ void DbQuery::Append()
     requireStatic("Append");
     checkBrowseMode();
     if (!CanModify())
-        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+        throw DbError(DbFault::ReadOnly, QStringLiteral("Эти данные только для чтения: изменить их нельзя"));
     const qsizetype cols = m_columns.size();
     m_original.clear();
     // Cleared and refilled rather than replaced, so a run of appends reuses the same memory.
@@ -757,6 +796,12 @@ QString DbQuery::whereClause(const QList<QVariant> &row, QVariantList &params) c
 {
     const SqlDialect &d = backend().dialect();
     QList<int> fields = m_keyFields;
+    // A key left empty (SQLite lets a declared key hold NULL) tells no row from another that shares it.
+    for (int f : std::as_const(fields))
+        if (row[f].isNull()) {
+            fields.clear();
+            break;
+        }
     if (fields.isEmpty())
         for (int i = 0; i < m_columns.size(); ++i)
             if (!m_baseColumns[i].isEmpty() && m_columns[i].type != FieldType::Blob)
@@ -774,20 +819,31 @@ QString DbQuery::whereClause(const QList<QVariant> &row, QVariantList &params) c
     return terms.join(QLatin1String(" AND "));
 }
 
-void DbQuery::checkSingleRow(const QString &where, const QVariantList &params) const
+void DbQuery::requireKeyValues(bool inserting) const
 {
-    // Without a key the row is found by all its values, which may fit more than one row.
-    if (!m_keyFields.isEmpty())
-        return;
-    DbBackend &b = backend();
-    auto c = b.execute(
-        QStringLiteral("SELECT COUNT(*) FROM %1 WHERE %2").arg(b.dialect().quoteIdentifier(m_table), where),
-        params);
-    const qlonglong n = c->next() ? c->value(0).toLongLong() : 0;
-    if (n == 0)
-        throw DbError(QLatin1String(kRowNotFound));
-    if (n > 1)
-        throw DbError(QLatin1String(kManyRows));
+    const bool sqlite = backend().dialect().backend() == SqlBackend::SQLite;
+    for (int f : m_keyFields) {
+        if (m_counter[f] || !m_buffer[f].isNull())
+            continue;
+        // A key an insert leaves out may take a default, which a server fills in or refuses itself.
+        if (inserting && !m_modified[f] && (!sqlite || m_tableInfo.defaults.contains(m_baseColumns[f])))
+            continue;
+        throw EmptyKeyError(m_table, m_baseColumns[f]);
+    }
+}
+
+DbError DbQuery::postError(const DbError &e, const char *action) const
+{
+    if (m_postErrorText) {
+        const QString words = m_postErrorText(e);
+        if (!words.isEmpty())
+            return DbError(e.fault(), words, QString(), e.column());
+    }
+    if (e.fault() == DbFault::Busy)
+        return e.reworded(e.words() + QStringLiteral(". %1 таблицы \"%2\" не записано и не отменено: "
+                                                     "повторите позже")
+                                          .arg(QString::fromUtf8(action), m_table));
+    return e;
 }
 
 void DbQuery::refreshFrom(DbCursor &cursor)
@@ -891,40 +947,14 @@ void DbQuery::FlushInserts()
     m_waitingFrom = -1;
 }
 
-void DbQuery::Post()
+// Writes the row being edited or inserted at once; the row it now is in the dataset.
+int DbQuery::writeRow(const QVariantList &values, quint64 mask)
 {
-    requireActive();
-    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
-        throw DbError(QStringLiteral("Dataset not in edit or insert mode"));
     DbBackend &b = backend();
     const SqlDialect &d = b.dialect();
     const qsizetype cols = m_columns.size();
-    QVariantList values;
-    values.reserve(cols);
-    quint64 mask = 0;
-    // SQLite takes the values as the field setters made them (see coerce); a server takes its own forms.
-    const bool asSet = d.backend() == SqlBackend::SQLite;
-    const bool *modified = m_modified.constData(), *writable = m_writable.constData();
-    const QVariant *buffer = m_buffer.constData();
-    for (int i = 0; i < cols; ++i) {
-        if (modified[i] && writable[i]) {
-            values << (asSet ? buffer[i] : d.toDriverValue(m_columns.at(i).type, buffer[i]));
-            mask |= quint64(1) << (i % 64);
-        }
-    }
-    auto setColumns = [&] {
-        QStringList names;
-        for (int i = 0; i < cols; ++i)
-            if (m_modified[i] && m_writable[i])
-                names << m_baseColumns[i];
-        return names;
-    };
-    const bool inserting = m_state == DataSetState::Insert;
     int row = m_current;
-    if (inserting && m_insertBatch > 1 && b.batchesInserts() && m_connection->InTransaction()) {
-        postBatched(values);
-        row = m_rowCount - 1;
-    } else if (inserting) {
+    if (m_state == DataSetState::Insert) {
         // Appends of a bulk write fill the same fields each time: build their statement once.
         QString sql = cols <= 64 ? m_insertSql.value(mask) : QString();
         if (sql.isEmpty()) {
@@ -953,19 +983,64 @@ void DbQuery::Post()
     } else if (!values.isEmpty()) {
         QVariantList whereParams;
         const QString where = whereClause(m_original, whereParams);
-        checkSingleRow(where, whereParams);
         QStringList sets;
         for (const QString &n : setColumns())
             sets << d.quoteIdentifier(n) + QLatin1String("=?");
-        std::unique_ptr<DbCursor> c =
-            b.execute(QStringLiteral("UPDATE %1 SET %2 WHERE %3")
-                          .arg(d.quoteIdentifier(m_table), sets.join(QLatin1Char(',')), where),
-                      values + whereParams);
-        if (c->rowsAffected() == 0)
-            throw DbError(QLatin1String(kRowNotFound));
-        if (c->rowsAffected() > 1)
-            throw DbError(QLatin1String(kManyRows));
+        const QString sql = QStringLiteral("UPDATE %1 SET %2 WHERE %3")
+                                .arg(d.quoteIdentifier(m_table), sets.join(QLatin1Char(',')), where);
+        m_connection->WriteOneRow(m_table,
+                                  [&] { return b.execute(sql, values + whereParams)->rowsAffected(); });
         m_data.setRow(row, m_buffer);
+    }
+    return row;
+}
+
+QStringList DbQuery::setColumns() const
+{
+    QStringList names;
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_modified[i] && m_writable[i])
+            names << m_baseColumns[i];
+    return names;
+}
+
+void DbQuery::Post()
+{
+    requireActive();
+    if (m_state != DataSetState::Edit && m_state != DataSetState::Insert)
+        throw DbError(QStringLiteral("Запись не редактируется: записывать нечего"));
+    DbBackend &b = backend();
+    const SqlDialect &d = b.dialect();
+    const qsizetype cols = m_columns.size();
+    QVariantList values;
+    values.reserve(cols);
+    quint64 mask = 0;
+    // SQLite takes the values as the field setters made them (see coerce); a server takes its own forms.
+    const bool asSet = d.backend() == SqlBackend::SQLite;
+    const bool *modified = m_modified.constData(), *writable = m_writable.constData();
+    const QVariant *buffer = m_buffer.constData();
+    for (int i = 0; i < cols; ++i) {
+        if (modified[i] && writable[i]) {
+            values << (asSet ? buffer[i] : d.toDriverValue(m_columns.at(i).type, buffer[i]));
+            mask |= quint64(1) << (i % 64);
+        }
+    }
+    const bool inserting = m_state == DataSetState::Insert;
+    int row = m_current;
+    try {
+        requireKeyValues(inserting);
+    } catch (const DbError &e) {
+        throw postError(e, "");
+    }
+    if (inserting && m_insertBatch > 1 && b.batchesInserts() && m_connection->InTransaction()) {
+        postBatched(values);
+        row = m_rowCount - 1;
+    } else {
+        try {
+            row = writeRow(values, mask);
+        } catch (const DbError &e) {
+            throw postError(e, inserting ? "Добавление записи" : "Изменение записи");
+        }
     }
     m_state = DataSetState::Browse;
     m_buffer.clear();
@@ -1000,20 +1075,23 @@ void DbQuery::Delete()
     if (m_state == DataSetState::Edit)
         Cancel();
     if (m_current < 0)
-        throw DbError(QStringLiteral("Cannot perform this operation on an empty dataset"));
+        throw DbError(QStringLiteral("Нет записей: удалять нечего"));
     if (!CanModify())
-        throw DbError(QStringLiteral("Cannot update. Database or object is read-only."));
+        throw DbError(DbFault::ReadOnly, QStringLiteral("Эти данные только для чтения: изменить их нельзя"));
     DbBackend &b = backend();
     const QList<QVariant> row = rowValues(m_current);
     QVariantList params;
     const QString where = whereClause(row, params);
-    checkSingleRow(where, params);
-    std::unique_ptr<DbCursor> c = b.execute(
-        QStringLiteral("DELETE FROM %1 WHERE %2").arg(b.dialect().quoteIdentifier(m_table), where), params);
-    if (c->rowsAffected() == 0)
-        throw DbError(QLatin1String(kRowNotFound));
-    if (c->rowsAffected() > 1)
-        throw DbError(QLatin1String(kManyRows));
+    const QString sql =
+        QStringLiteral("DELETE FROM %1 WHERE %2").arg(b.dialect().quoteIdentifier(m_table), where);
+    try {
+        m_connection->WriteOneRow(m_table, [&] { return b.execute(sql, params)->rowsAffected(); });
+    } catch (const DbError &e) {
+        if (e.fault() != DbFault::Busy)
+            throw;
+        throw e.reworded(e.words() +
+                         QStringLiteral(". Запись таблицы \"%1\" не удалена: повторите позже").arg(m_table));
+    }
     const int removed = m_current;
     m_data.removeRow(removed);
     --m_rowCount;
@@ -1031,7 +1109,7 @@ QVariant DbQuery::masterValue() const
         return QVariant();
     TField *f = m_master->FindField(m_masterField);
     if (!f)
-        throw DbError(QStringLiteral("Field '%1' not found").arg(m_masterField));
+        throw DbError(DbFault::NoSuchColumn, QStringLiteral("Нет поля \"%1\"").arg(m_masterField));
     return f->Value();
 }
 

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QVariant>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -104,6 +105,13 @@ public:
     // and the rows after it leave the dataset, as they are not in the table.
     void FlushInserts();
 
+    // The program's own message for a failed Post, by the failure (an empty text keeps the layer's), as
+    // a program names its own rows ("Событие с номером 5 уже есть").
+    void SetPostErrorText(std::function<QString(const DbError &)> words)
+    {
+        m_postErrorText = std::move(words);
+    }
+
     bool Modified() const;
     // True when Edit, Append and Delete can write back.
     bool CanModify() const { return !m_table.isEmpty() && !m_forwardOnly; }
@@ -149,7 +157,10 @@ private:
     void followMaster(bool force);
     QVariant masterValue() const;
     QString whereClause(const QList<QVariant> &row, QVariantList &params) const;
-    void checkSingleRow(const QString &where, const QVariantList &params) const;
+    void requireKeyValues(bool inserting) const;
+    DbError postError(const DbError &e, const char *action) const;
+    int writeRow(const QVariantList &values, quint64 mask);
+    QStringList setColumns() const;
     void refreshFrom(DbCursor &cursor);
     void postBatched(const QVariantList &values);
     void refreshStored(qint64 row, const DbCursor &cursor);
@@ -201,6 +212,7 @@ private:
     QList<bool> m_counter;
     QList<bool> m_writable;
 
+    std::function<QString(const DbError &)> m_postErrorText;
     bool m_fieldChangedWatched = false; // once anything listens to fieldChanged
 
     QPointer<DbQuery> m_master;

@@ -40,7 +40,7 @@ void DbInsertBatch::setReturning(const QStringList &columns,
 DbBackend &DbInsertBatch::backend() const
 {
     if (!m_connection)
-        throw DbError(QStringLiteral("Missing Connection or ConnectionString"));
+        throw DbError(DbFault::Closed, QStringLiteral("Не задано подключение к базе данных"));
     return m_connection->backend();
 }
 
@@ -210,7 +210,7 @@ void DbInsertBatch::run(qsizetype from, qsizetype to)
             return;
         for (qsizetype r = from; r < to; ++r) {
             if (!cursor->next())
-                throw DbError(QStringLiteral("The insert gave back fewer rows than it was given"));
+                throw DbError(QStringLiteral("Сервер вернул меньше добавленных записей, чем получил"));
             m_onRow(m_tags[size_t(r)], *cursor);
         }
     } catch (const DbBatchError &) {

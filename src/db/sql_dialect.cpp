@@ -527,6 +527,10 @@ QStringList SqlDialect::translateCreateForSQLite(const QList<SqlToken> &tokens) 
         const QString rest = joinTokens(tokens, item.restFrom, item.to);
         if (isTextTypeWord(item.typeWord) && !rest.contains(QLatin1String("collate"), Qt::CaseInsensitive))
             type += QLatin1String(" COLLATE ") + QLatin1String(kJetCollation);
+        // A key is never empty in Jet or on a server; SQLite would store NULL in any key but the rowid.
+        if (c.keys.contains(item.name.toLower()) && !counter &&
+            !rest.contains(QLatin1String("not null"), Qt::CaseInsensitive))
+            type += QLatin1String(" NOT NULL");
         body += joinTokens(tokens, item.from, item.nameIndex + 1) + QLatin1Char(' ') + type + rest;
     }
     triggers << foreignKeyIndexes(*this, tokens, c.items, table);

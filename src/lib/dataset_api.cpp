@@ -27,6 +27,20 @@ std::optional<qint64> heldInteger(const QVariant &v)
 }
 } // namespace
 
+namespace {
+QString faultMessage(const QString &words, const QString &driverText)
+{
+    if (driverText.isEmpty() || driverText == words)
+        return words;
+    return words + QStringLiteral("\rСообщение СУБД: ") + driverText;
+}
+} // namespace
+
+DbError::DbError(DbFault fault, const QString &words, const QString &driverText, const QString &column)
+    : BrenvaleError(faultMessage(words, driverText)), m_fault(fault), m_words(words),
+      m_driverText(driverText == words ? QString() : driverText), m_column(column)
+{}
+
 QString FieldTypeName(FieldType type)
 {
     const int code = int(type);
@@ -54,6 +68,24 @@ bool IsFloatFieldType(FieldType t)
 bool IsDateFieldType(FieldType t)
 {
     return t == FieldType::Date || t == FieldType::Time || t == FieldType::DateTime;
+}
+
+bool IntegerFieldRange(FieldType type, qint64 &low, qint64 &high)
+{
+    switch (type) {
+    case FieldType::SmallInt:
+        low = std::numeric_limits<qint16>::min(), high = std::numeric_limits<qint16>::max();
+        return true;
+    case FieldType::Word:
+        low = 0, high = std::numeric_limits<quint16>::max();
+        return true;
+    case FieldType::Integer:
+    case FieldType::AutoInc:
+        low = std::numeric_limits<qint32>::min(), high = std::numeric_limits<qint32>::max();
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString FieldValueText(FieldType t, const QVariant &v)
@@ -163,7 +195,7 @@ TField *TDataSet::FieldByName(const QString &name)
 {
     TField *f = FindField(name);
     if (!f)
-        throw DbError(QStringLiteral("Field '%1' not found").arg(name));
+        throw DbError(DbFault::NoSuchColumn, QStringLiteral("Нет поля \"%1\"").arg(name));
     return f;
 }
 

@@ -46,12 +46,52 @@ bool IsStringFieldType(FieldType type);  // String, Memo, FmtMemo, FixedChar, Wi
 bool IsIntegerFieldType(FieldType type); // SmallInt, Integer, Word, AutoInc, LargeInt
 bool IsFloatFieldType(FieldType type);   // Float, Currency, BCD
 bool IsDateFieldType(FieldType type);    // Date, Time, DateTime
+// The whole numbers a column of this type holds, as Jet and the servers size them (SmallInt 16 bits,
+// Word unsigned 16, Integer and AutoInc 32); false for types of no fixed width (LargeInt, non-integers).
+bool IntegerFieldRange(FieldType type, qint64 &low, qint64 &high);
 
-// A failure reported by the database or the layer; the message is the driver's text.
+// What a DbError reports, where the layer can tell; a program may word a fault its own way.
+enum class DbFault {
+    Other,
+    Unique,         // the value of a key or unique column is stored already
+    NotNull,        // a column that must hold a value was left empty
+    ForeignKey,     // a row refers to one that is not there, or is referred to
+    Check,          // a value the table's own condition refuses
+    OutOfRange,     // a number the column cannot hold
+    Busy,           // another connection held the lock past the wait allowed
+    ReadOnly,       // the database is open for reading only
+    ConnectionLost, // the server is gone or stopped answering
+    Timeout,        // the statement ran past its time-out
+    NoSuchTable,
+    NoSuchColumn,
+    DiskFull,
+    Damaged, // the file is no database or is damaged
+    FileError,
+    RowNotFound,  // the row being written back is no longer there
+    RowNotUnique, // the row being written back cannot be told from others
+    Closed,       // the dataset or connection is not open
+};
+
+// A failure reported by the database or the layer: the system's words, then the database's own text
+// (for the specialist) where it said something.
 class DbError : public BrenvaleError
 {
 public:
     using BrenvaleError::BrenvaleError;
+    DbError(DbFault fault, const QString &words, const QString &driverText = QString(),
+            const QString &column = QString());
+    DbFault fault() const { return m_fault; }
+    // The system's words without the database's text.
+    QString words() const { return m_driverText.isEmpty() ? message() : m_words; }
+    const QString &driverText() const { return m_driverText; }
+    // The column the failure is about, where the database named it.
+    const QString &column() const { return m_column; }
+    // The same failure said in other words; the database's text stays.
+    DbError reworded(const QString &words) const { return DbError(m_fault, words, m_driverText, m_column); }
+
+private:
+    DbFault m_fault = DbFault::Other;
+    QString m_words, m_driverText, m_column;
 };
 
 // A field value as text, as TField::AsString gives it: "" for NULL, numbers as FloatToStr, dates

@@ -71,7 +71,7 @@ TEST(SqlDialect, CreateStatementsForSQLiteKeepTheJetTypes)
                                       "varchar(255),m memo,primary key (num))"));
     ASSERT_EQ(out.size(), 3);
     EXPECT_EQ(out[0], QStringLiteral(
-                          "create table [События] (orid counter,num int,[time] date,StrQuake "
+                          "create table [События] (orid counter,num int NOT NULL,[time] date,StrQuake "
                           "varchar(255) COLLATE JETNOCASE,m memo text COLLATE JETNOCASE,primary key (num))"));
     // The counter's next number is its maximum, found through an index rather than a scan per insert.
     EXPECT_EQ(out[1], QStringLiteral("CREATE INDEX \"События_orid_counter_max\" ON \"События\" (\"orid\")"));

@@ -25,7 +25,7 @@ TEST(SqliteFile, MissingFileFailsAndCreatesNothing)
         jet->Open(QString(), QString());
         ADD_FAILURE() << "opened a missing file";
     } catch (const DbError &e) {
-        EXPECT_EQ(e.message(), u"Could not find file '%1'."_s.arg(path));
+        EXPECT_EQ(e.message(), u"Не найден файл базы данных \"%1\""_s.arg(path));
     }
     EXPECT_FALSE(jet->Connected());
     // Through ODBC a path that is no SQLite file is taken for a DSN, which does not exist either.
@@ -176,7 +176,9 @@ TEST(SqliteFile, StatementErrorsCarryTheDriversText)
         exec(*db, "select * from [Нет таблицы]");
         FAIL() << "no error";
     } catch (const DbError &e) {
-        EXPECT_EQ(e.message(), u"no such table: Нет таблицы"_s);
+        EXPECT_EQ(e.message(),
+                  u"В базе данных нет таблицы \"Нет таблицы\"\rСообщение СУБД: no such table: Нет таблицы"_s);
+        EXPECT_EQ(e.driverText(), u"no such table: Нет таблицы"_s);
     }
     // Jet runs one statement at a time; a second one must not slip through unseen.
     EXPECT_THROW(exec(*db, "create table a (x integer); drop table a"), DbError);

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "lib/dataset_api.h"
+
+#include <QString>
+
+#include <chrono>
+
+// The databases' failures in the system's words. Every error the layer raises from a driver's report
+// goes through here, so that each message a user sees says in Russian what happened, and the driver's
+// own text follows it for the specialist. Failures the layer does not recognise keep the driver's text.
+
+// Where the failure happened, as the words name it: the database (its file, or the ODBC source without
+// its password) and the time a lock was awaited.
+struct DbErrorPlace
+{
+    QString database;
+    std::chrono::milliseconds lockWait{0};
+};
+
+// A failure SQLite reported: its extended result code and its message.
+DbError SqliteFailure(int extendedCode, const QString &driverText, const DbErrorPlace &place);
+// A failure an ODBC driver reported: the SQLSTATE of its first record and the text of all records.
+DbError OdbcFailure(const QString &sqlState, const QString &driverText, const DbErrorPlace &place);
+// The texts of a driver's diagnostic records as one, each part said once: psqlODBC joins a statement's
+// report and its connection's with ";\n" (a lost connection says the same in both), and one record may
+// hold another whole.
+QString JoinDiagnostics(const QStringList &records);
+
+// A failure known only by its text (Qt's drivers give no codes for some calls).
+DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place);
+
+// The message for a connection the client gave up on after waiting this long for the server.
+QString LostConnectionText(std::chrono::milliseconds waited);
+
+// A data source as messages name it: a connection string without its password.
+QString SourceForMessages(const QString &source);
+
+// A row being written back that matched none or several rows of its table (rows: how many it touched).
+DbError RowNotWrittenError(const QString &table, int rows);
+// An empty value in a column of the table's key.
+DbError EmptyKeyError(const QString &table, const QString &column);
