@@ -1,6 +1,8 @@
 #include "app/events/event_page.h"
 #include "app/settings/connection_params.h"
 #include "app_test_helpers.h"
+#include "db/sql_dialect.h"
+#include "db/table_creates.h"
 #include "demo_data.h"
 
 #include <QPlainTextEdit>
@@ -51,6 +53,13 @@ protected:
         return scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num);
     }
     void click(const char *name) { control<QPushButton>(name)->click(); }
+    // As the analyst types: the edit shows the text, and the edit's signal tells the page.
+    void type(const char *name, const QString &text)
+    {
+        auto *edit = control<QLineEdit>(name);
+        edit->setText(text);
+        emit edit->textEdited(text);
+    }
     QString text(const char *name) { return control<QLineEdit>(name)->text(); }
     QString caption(const char *name) { return control<QLabel>(name)->text(); }
 
@@ -184,8 +193,10 @@ TEST_F(EventPage, NewEventShowsNoReadingsOfAnother)
             EXPECT_FALSE(control(name)->isEnabled()) << c.how << " " << name;
         EXPECT_EQ(caption("Label36"), QStringLiteral("из ?")) << c.how;
         emit control<QLineEdit>("Station_Cod")->textEdited(QStringLiteral("XXX")); // as if it got through
-        if (c.store)
+        if (c.store) {
+            emit control<QLineEdit>("num")->textEdited(QStringLiteral("9001"));
             emit control<QLineEdit>("comment")->textEdited(QStringLiteral("новое"));
+        }
         click("BitBtn9"); // last event: stores or gives up the new one
         EXPECT_EQ(dm.ime->State(), DataSetState::Browse) << c.how;
         EXPECT_TRUE(control("Station_Cod")->isEnabled()) << c.how;
@@ -200,6 +211,182 @@ TEST_F(EventPage, NewEventShowsNoReadingsOfAnother)
     EXPECT_EQ(scalar(all + QStringLiteral(" where Station_Cod='XXX'")), QStringLiteral("0"));
     EXPECT_EQ(scalar(all).toInt(), total);
     EXPECT_EQ(messages.count(), 0);
+}
+
+// An event is stored only with its number: "+", a number typed and erased again, and "<" say so and
+// store nothing; the new event stays, to be numbered or given up with Esc.
+TEST_F(EventPage, EventWithoutANumberIsRefusedAndNeverStored)
+{
+    start();
+    const QString count = QStringLiteral("select count(*) from [События]");
+    const QString before = scalar(count);
+    const QList<Shown> refused{
+        {QStringLiteral("Не задан номер события: событие без номера не записывается"), MB_ICONERROR}};
+    click("BitBtn10");
+    type("num", QStringLiteral("5"));
+    type("num", QString());
+    type("comment", QStringLiteral("AAA"));
+    for (const char *move : {"BitBtn7", "BitBtn10", "BitBtn9"}) {
+        messages.clear();
+        click(move);
+        EXPECT_EQ(::shown(messages), refused) << move;
+        EXPECT_EQ(dm.ime->State(), DataSetState::Insert) << move;
+        EXPECT_EQ(text("comment"), QStringLiteral("AAA")) << move;
+    }
+    EXPECT_EQ(scalar(count), before);
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where num is null")),
+              QStringLiteral("0"));
+
+    // Esc gives the new event up.
+    messages.clear();
+    pressKey(control("comment"), Qt::Key_Escape);
+    EXPECT_EQ(dm.ime->State(), DataSetState::Browse);
+    click("BitBtn6");
+    EXPECT_EQ(scalar(count), before);
+    EXPECT_EQ(messages.count(), 0);
+}
+
+// A number already taken is said in the system's words; the new event keeps what was typed and nothing
+// is written until it gets a free number.
+TEST_F(EventPage, NumberAlreadyTakenIsSaidAndNothingWritten)
+{
+    start();
+    const QString taken = text("num");
+    const QString count = QStringLiteral("select count(*) from [События]");
+    const QString before = scalar(count);
+    click("BitBtn10");
+    type("num", taken);
+    type("comment", QStringLiteral("дубль"));
+    click("BitBtn9");
+    EXPECT_EQ(::shown(messages),
+              QList<Shown>({{QStringLiteral("Событие с номером %1 уже есть").arg(taken), MB_ICONERROR}}));
+    EXPECT_EQ(dm.ime->State(), DataSetState::Insert);
+    EXPECT_EQ(shown({"num", "comment"}), QStringList({taken, QStringLiteral("дубль")}));
+    EXPECT_EQ(scalar(count), before);
+
+    messages.clear();
+    type("num", QStringLiteral("9003"));
+    click("BitBtn9");
+    EXPECT_EQ(messages.count(), 0);
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=9003")),
+              QStringLiteral("дубль"));
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=%1").arg(taken)), QString());
+}
+
+// A file made before keys were kept non-empty may hold events without a number. An edit of one refuses
+// to store it so, and never reaches the other; "Удалить землетр." deletes it, after a question, alone.
+TEST_F(EventPage, OldEventsWithoutANumberAreNotMixedUpAndCanBeDeleted)
+{
+    {
+        // The events table as older files declare it: its key may hold NULL.
+        auto c = bulletin();
+        const QStringList create =
+            SqlDialect(SqlBackend::SQLite).translate(QString::fromUtf8(BulletinTableCreates()[0]));
+        QStringList statements{QStringLiteral("PRAGMA foreign_keys=OFF"),
+                               QStringLiteral("CREATE TEMP TABLE kept AS SELECT * FROM [События]"),
+                               QStringLiteral("DROP TABLE [События]")};
+        statements << QString(create.first()).remove(QStringLiteral(" NOT NULL")) << create.mid(1);
+        statements << QStringLiteral("INSERT INTO [События] SELECT * FROM kept")
+                   << QStringLiteral(
+                          "INSERT INTO [События] (num, comment) VALUES (NULL, 'AAA'), (NULL, 'BBB')");
+        for (const QString &sql : statements)
+            c->backend().execute(sql, {});
+    }
+    start();
+    const QString nulls = QStringLiteral("select comment from [События] where num is null order by orid");
+    ASSERT_EQ(scalar(QStringLiteral("select count(*) from [События] where num is null")),
+              QStringLiteral("2"));
+    const int events = scalar(QStringLiteral("select count(*) from [События]")).toInt();
+
+    click("BitBtn9"); // the last: BBB
+    EXPECT_EQ(shown({"num", "comment"}), QStringList({QString(), QStringLiteral("BBB")}));
+    type("comment", QStringLiteral("CCC"));
+    click("BitBtn6");
+    EXPECT_EQ(::shown(messages),
+              QList<Shown>({{QStringLiteral("Не задан номер события: событие без номера не записывается"),
+                             MB_ICONERROR}}));
+    pressKey(control("comment"), Qt::Key_Escape);
+    EXPECT_EQ(dm.ime->State(), DataSetState::Browse);
+    EXPECT_EQ(text("comment"), QStringLiteral("BBB"));
+
+    // Numbered, it is stored alone.
+    type("num", QStringLiteral("9004"));
+    type("comment", QStringLiteral("CCC"));
+    click("BitBtn7");
+    EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=9004")), QStringLiteral("CCC"));
+    EXPECT_EQ(scalar(nulls), QStringLiteral("AAA"));
+
+    // The other one is deleted after a yes; a no keeps it.
+    ASSERT_EQ(text("comment"), QStringLiteral("AAA"));
+    ASSERT_TRUE(control("Delete_event")->isEnabled());
+    const QString question =
+        QStringLiteral("Удалить событие без номера (запись %1 из %2)?").arg(events - 1).arg(events);
+    for (int answer : {IDNO, IDYES}) {
+        messages.clear();
+        messages.answer({answer});
+        click("Delete_event");
+        ASSERT_EQ(messages.count(), 1);
+        EXPECT_EQ(messages.last().text, question);
+        EXPECT_EQ(messages.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    }
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where num is null")),
+              QStringLiteral("0"));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События]")).toInt(), events - 1);
+    EXPECT_EQ(text("num"), QStringLiteral("9004")); // the next row takes its place
+
+    // An event its readings refer to stays.
+    messages.clear();
+    click("BitBtn6");
+    const QString first = text("num");
+    click("Delete_event");
+    EXPECT_EQ(::shown(messages),
+              QList<Shown>({{QStringLiteral("Событие № %1 не удалено: к нему относятся записи станционного "
+                                            "бюллетеня (%2).")
+                                 .arg(first, readingsOf(first)),
+                             MB_ICONWARNING}}));
+    EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События]")).toInt(), events - 1);
+}
+
+// Numbers the columns or the bulletins cannot carry are refused as they are typed, and told when the
+// analyst moves on; the event keeps what it held.
+TEST_F(EventPage, NumbersOutsideTheirRangeAreRefused)
+{
+    start();
+    const QString num = text("num");
+    const struct
+    {
+        const char *field;
+        const char *typed;
+        const char *message; // none: taken
+    } cases[] = {
+        {"seaz", "1.5e308", "Число вне допустимых пределов (от 0 до 360): \"1.5e308\""},
+        {"seaz", "-1", "Число вне допустимых пределов (от 0 до 360): \"-1\""},
+        {"emares", "1.5e308", "Число вне допустимых пределов (от 0 до 180): \"1.5e308\""},
+        {"lat", "90.5", "Число вне допустимых пределов (от -90 до 90): \"90.5\""},
+        {"dec", "10", "Число вне допустимых пределов (от 0 до 9): \"10\""},
+        {"depdp", "99999999999",
+         "Число вне допустимых пределов (от -1000000000 до 1000000000): \"99999999999\""},
+        {"Kps", "-2e9", "Число вне допустимых пределов (от -1000000000 до 1000000000): \"-2e9\""},
+        {"seaz", "359,5", nullptr},
+        {"depdp", "700", nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " " + c.typed);
+        const QString stored = QStringLiteral("select %1 from [События] where num=%2").arg(c.field, num);
+        const QString before = scalar(stored);
+        messages.clear();
+        click("BitBtn6");
+        type(c.field, QString::fromUtf8(c.typed));
+        click("BitBtn8");
+        click("BitBtn6");
+        if (c.message) {
+            EXPECT_EQ(::shown(messages), QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}));
+            EXPECT_EQ(scalar(stored), before);
+        } else {
+            EXPECT_EQ(messages.count(), 0);
+            EXPECT_EQ(scalar(stored), QString::fromUtf8(c.typed).replace(QLatin1Char(','), QLatin1Char('.')));
+        }
+    }
 }
 
 TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)

@@ -1,3 +1,4 @@
+#include "app/events/event_page.h"
 #include "app/events/orx_grid_cells.h"
 #include "app/events/orx_identifiers.h"
 #include "app_test_helpers.h"
@@ -79,6 +80,13 @@ protected:
         return shownTexts(pw->w->TabSheet6, names);
     }
     void click(const char *name) { control<QPushButton>(name)->click(); }
+    // As the analyst types: the edit shows the text, and the edit's signal tells the page.
+    void type(const char *name, const QString &text)
+    {
+        auto *edit = control<QLineEdit>(name);
+        edit->setText(text);
+        emit edit->textEdited(text);
+    }
     QString caption(const char *name) { return control<QLabel>(name)->text(); }
     QString text(const char *name) { return control<QLineEdit>(name)->displayText(); }
     Tdm &dm() { return pw->dm; }
@@ -326,6 +334,141 @@ TYPED_TEST(OrxPages, IdentifiersWithoutLastid)
         EXPECT_EQ(id, k.id) << k.setup;
     }
     EXPECT_EQ(messages.count(), 0);
+}
+
+// The buttons of a dataset with nothing to move through are disabled: the arrivals of an event that has
+// none, and every one of them while nothing is read; adding an arrival needs an event open.
+TYPED_TEST(OrxPages, ButtonsWithNothingToMoveThroughAreDisabled)
+{
+    const char *const originRows[] = {"BitBtn27", "BitBtn26", "BitBtn24", "BitBtn23", "BitBtn29"};
+    const char *const arrivalRows[] = {"BitBtn21", "BitBtn20", "BitBtn19", "BitBtn11", "BitBtn28"};
+    const auto enabled = [this](std::initializer_list<const char *> names) {
+        QString states;
+        for (const char *name : names)
+            states += this->control(name)->isEnabled() ? u'1' : u'0';
+        return states;
+    };
+    const auto all = [&](const char *const(&names)[5], const char *add) {
+        return enabled({names[0], names[1], names[2], names[3], names[4], add});
+    };
+    this->open();
+    EXPECT_EQ(all(originRows, "BitBtn22"), QStringLiteral("111111"));
+    EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("111111"));
+    this->click("BitBtn23"); // E4: no arrivals
+    EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("000001"));
+    this->click("BitBtn25"); // a new arrival can be moved away from, which stores it
+    EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("111111"));
+    this->dm().ima->Cancel();
+    EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("000001"));
+
+    this->pw->w->select_data->click(); // unticked: nothing is read
+    EXPECT_FALSE(this->dm().imo->Active());
+    EXPECT_EQ(all(originRows, "BitBtn22"), QStringLiteral("000000"));
+    EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("000000"));
+    this->expectNoMessage();
+}
+
+// An edit that meets another window's lock waits briefly, says in Russian which database another
+// program or window holds, and stays; once the lock is gone the same move stores it.
+TYPED_TEST(OrxPages, LockHeldElsewhereIsSaidAndTheEditKept)
+{
+    this->open();
+    EXPECT_EQ(this->dm().imc11->LockTimeout(), kEditLockWait);
+    this->dm().imc11->SetLockTimeout(1);
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+    this->type("comments", QStringLiteral("своё"));
+    this->orx->db->BeginTrans();
+    this->orx->exec("update origin set comment='чужое' where eventid='E1'");
+
+    this->click("BitBtn24");
+    auto &messages = this->messages();
+    ASSERT_EQ(messages.count(), 1);
+    const QString database =
+        TypeParam::odbc ? this->orx->source()
+                        : QDir::toNativeSeparators(QFileInfo(this->orx->source()).absoluteFilePath());
+    const QString words =
+        QStringLiteral("База данных \"%1\" занята: с ней работает другая программа или другое окно "
+                       "этой программы. Ожидание прервано через 1 с. Изменение записи таблицы "
+                       "\"origin\" не записано и не отменено: повторите позже\rСообщение СУБД: ")
+            .arg(database);
+    EXPECT_TRUE(messages.last().text.startsWith(words)) << messages.last().text.toStdString();
+    EXPECT_EQ(messages.last().icon, unsigned(MB_ICONERROR));
+    EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+    EXPECT_EQ(this->shown({"eventid", "comments"}), QStringList({"E1", "своё"}));
+
+    // Leaving the edit page keeps it too.
+    messages.clear();
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(0);
+    EXPECT_EQ(messages.count(), 1);
+    EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+
+    this->orx->db->RollbackTrans();
+    messages.clear();
+    this->click("BitBtn24");
+    this->expectNoMessage();
+    EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
+    EXPECT_EQ(this->rows("select comment from origin where eventid in ('E1','E2') order by eventid"),
+              QStringList({"своё", "<null>"}));
+}
+
+// Numbers an arrival or an event cannot carry through the products are refused as typed.
+TYPED_TEST(OrxPages, NumbersOutsideTheirRangeAreRefused)
+{
+    this->open();
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+    const struct
+    {
+        const char *control, *typed, *message;
+    } cases[] = {
+        {"ampl", "1e10", "Число вне допустимых пределов (от -1000000000 до 1000000000): \"1e10\""},
+        {"residuals", "1.5e308", "Число вне допустимых пределов (от -1000000000 до 1000000000): \"1.5e308\""},
+        {"lat", "-91", "Число вне допустимых пределов (от -90 до 90): \"-91\""},
+        {"lon", "360.5", "Число вне допустимых пределов (от -180 до 360): \"360.5\""},
+        {"depth", "1.5e308", "Число вне допустимых пределов (от -1000000000 до 1000000000): \"1.5e308\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.control);
+        this->messages().clear();
+        this->type(c.control, QString::fromUtf8(c.typed));
+        this->click("BitBtn27");
+        this->click("BitBtn21");
+        EXPECT_EQ(shown(this->messages()), QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}));
+    }
+    EXPECT_EQ(this->rows("select ampl, residuals from arrival where arid=1"), QStringList({"1.5|<null>"}));
+    EXPECT_EQ(this->rows("select lat, lon, depth from origin where eventid='E1'"),
+              QStringList({"<null>|<null>|<null>"}));
+}
+
+// A pending edit that meets a server restarted since (its connection gone) is said once, in the system's
+// words with the driver's text after them.
+TYPED_TEST(OrxPages, EditAfterTheServerRestartedIsSaidOnce)
+{
+    if constexpr (!TypeParam::odbc) {
+        GTEST_SKIP() << "a file has no server";
+    } else {
+        this->open();
+        this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+        this->type("comments", QStringLiteral("после перезапуска"));
+        // What a restart does to the program's connections.
+        this->orx->exec(
+            "select pg_terminate_backend(pid) from pg_stat_activity where datname=current_database() "
+            "and pid<>pg_backend_pid()");
+        this->click("BitBtn24");
+        auto &messages = this->messages();
+        ASSERT_EQ(messages.count(), 1);
+        const QString text = messages.last().text;
+        EXPECT_TRUE(
+            text.startsWith(QStringLiteral("Связь с сервером базы данных \"%1\" потеряна\rСообщение СУБД: ")
+                                .arg(this->orx->source())))
+            << text.toStdString();
+        // The driver's own report, its first line said once.
+        const QString driver = text.section(QStringLiteral("\rСообщение СУБД: "), 1);
+        const QString firstLine =
+            driver.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
+        ASSERT_FALSE(firstLine.isEmpty());
+        EXPECT_EQ(text.count(firstLine), 1) << text.toStdString();
+        EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+    }
 }
 
 TEST(OrxEventPages, EventIdStamp)

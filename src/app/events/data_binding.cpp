@@ -13,12 +13,14 @@
 #include <QDateTimeEdit>
 #include <QEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -63,6 +65,9 @@ void DataSource::changed()
 
 void DataSource::add(QWidget *control, const QString &field, Kind kind)
 {
+    control->installEventFilter(this);
+    if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
+        combo->lineEdit()->installEventFilter(this);
     m_links.push_back({control, field, kind});
     show(m_links.back());
 }
@@ -78,7 +83,6 @@ const DataSource::Link *DataSource::linkOf(const QObject *control) const
 void DataSource::Bind(QLineEdit *edit, const QString &field)
 {
     // The edit shows the display text and switches to the full value while it has the focus.
-    edit->installEventFilter(this);
     connect(edit, &QLineEdit::textEdited, this, [this, edit](const QString &text) { writeText(edit, text); });
     add(edit, field, Kind::Edit);
 }
@@ -161,9 +165,7 @@ void DataSource::show(const Link &link)
     // The control shows its field again: a text it refused is told once, and its typing is over.
     QString refused;
     if (w == m_typing) {
-        if (!m_refused.isNull())
-            refused = QStringLiteral("Неверное ") + m_refusedKind + QStringLiteral(": \"") + m_refused +
-                      QLatin1Char('"');
+        refused = m_refused;
         m_typing = nullptr;
         m_refused = QString();
     }
@@ -248,6 +250,26 @@ template <class Fn> void DataSource::write(QWidget *control, Fn store)
     m_writer = nullptr;
 }
 
+void DataSource::SetRange(const QString &field, double low, double high)
+{
+    m_ranges.insert(field.toLower(), {low, high});
+}
+
+// What the user is told of a number the field's column or its range cannot take; null when it can.
+QString DataSource::refusal(const TField &f, double value, const QString &text) const
+{
+    double low = -std::numeric_limits<double>::infinity(), high = std::numeric_limits<double>::infinity();
+    qint64 intLow = 0, intHigh = 0;
+    if (IntegerFieldRange(f.DataType(), intLow, intHigh))
+        low = double(intLow), high = double(intHigh);
+    if (const auto range = m_ranges.constFind(f.FieldName().toLower()); range != m_ranges.cend())
+        low = std::max(low, range->first), high = std::min(high, range->second);
+    if (value >= low && value <= high)
+        return QString();
+    return QStringLiteral("Число вне допустимых пределов (от %1 до %2): \"%3\"")
+        .arg(FloatToStr(low), FloatToStr(high), text);
+}
+
 void DataSource::writeText(QWidget *control, const QString &text)
 {
     write(control, [&](TField *f) {
@@ -256,36 +278,37 @@ void DataSource::writeText(QWidget *control, const QString &text)
             m_typingValue = f->Value();
         }
         const FieldType type = f->DataType();
-        QString kind;
+        const auto wrong = [&text](const char *kind) {
+            return QStringLiteral("Неверное ") + QString::fromUtf8(kind) + QStringLiteral(": \"") + text +
+                   QLatin1Char('"');
+        };
+        QString refused;
         if (text.isEmpty()) {
             f->Clear();
         } else if (IsIntegerFieldType(type)) {
             bool ok = false;
             const qlonglong n = text.trimmed().toLongLong(&ok);
-            if (ok)
+            refused = ok ? refusal(*f, double(n), text) : wrong("целое число");
+            if (refused.isNull())
                 f->SetValue(n);
-            else
-                kind = QStringLiteral("целое число");
         } else if (IsFloatFieldType(type)) {
             double d = 0;
-            if (TryStrToFloatAny(text, d))
+            refused = TryStrToFloatAny(text, d) ? refusal(*f, d, text) : wrong("число");
+            if (refused.isNull())
                 f->SetValue(d);
-            else
-                kind = QStringLiteral("число");
         } else if (IsStringFieldType(type) || type == FieldType::Unknown) {
             f->SetValue(text);
         } else {
             try {
                 f->SetValue(text);
             } catch (const DbError &) {
-                kind = QStringLiteral("значение");
+                refused = wrong("значение");
             }
         }
         // Not a value of this type (perhaps not yet, while the user types): the field holds what it
         // held before the typing, not a part of the text that happened to convert.
-        m_refused = kind.isEmpty() ? QString() : text;
-        m_refusedKind = kind;
-        if (!kind.isEmpty()) {
+        m_refused = refused;
+        if (!refused.isNull()) {
             if (m_typingValue.isNull())
                 f->Clear();
             else
@@ -322,8 +345,18 @@ void DataSource::writeDateTime(QWidget *control)
 
 bool DataSource::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent *>(event)->key() == Qt::Key_Escape &&
+        m_dataSet &&
+        (m_dataSet->State() == DataSetState::Edit || m_dataSet->State() == DataSetState::Insert)) {
+        // What was typed is given up with the edit, so nothing is left to be told of it.
+        m_typing = nullptr;
+        m_refused = QString();
+        m_dataSet->Cancel();
+        return true;
+    }
     // The focus has moved when these arrive, so show() picks the edit text or the display text.
-    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+    if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
+        qobject_cast<QLineEdit *>(watched))
         if (const Link *link = linkOf(watched))
             show(*link);
     return QObject::eventFilter(watched, event);

@@ -35,9 +35,10 @@ using TFieldGetTextEvent = std::function<void(const TField &Sender, QString &Tex
 // the chosen item; a check box writes True/False in the field's own terms (1/0 for numbers, "True" or
 // "False" for text) and reads it with FieldAsBool; a date or date-time edit shows a null field as
 // blank at 30.12.1899 00:00 and a time within 0.1 s of that date stores null again; a label only shows.
-// A text that does not convert to the field's type leaves the field as it was before the typing began;
-// when the control loses the focus or shows another record, the user is told and it shows the field
-// again. Failures of the dataset are shown through MessageProc.
+// A text that does not convert to the field's type, or gives a number outside what the column holds or
+// outside the field's range, leaves the field as it was before the typing began; when the control loses
+// the focus or shows another record, the user is told and it shows the field again. Esc in a control
+// gives up the edit or the new record. Failures of the dataset are shown through MessageProc.
 class DataSource : public QObject
 {
     Q_OBJECT
@@ -59,6 +60,10 @@ public:
     void ClearGetText();
     // The field's text through its handler, else its plain text.
     QString FieldText(const TField &field, bool displayText) const;
+
+    // The numbers a field takes from the controls (matched by name, regardless of case), both ends
+    // included.
+    void SetRange(const QString &field, double low, double high);
 
     // Shows the current record in every control again.
     void Refresh();
@@ -87,16 +92,19 @@ private:
     void writeDateTime(QWidget *control);
     template <class Fn> void write(QWidget *control, Fn store);
     const Link *linkOf(const QObject *control) const;
+    QString refusal(const TField &f, double value, const QString &text) const;
 
     QPointer<DbQuery> m_dataSet;
     std::vector<Link> m_links;
-    QHash<QString, TFieldGetTextEvent> m_getText; // by lower-case field name
-    QWidget *m_writer = nullptr;                  // the control whose change is being stored
+    QHash<QString, TFieldGetTextEvent> m_getText;       // by lower-case field name
+    QHash<QString, std::pair<double, double>> m_ranges; // by lower-case field name
+    QWidget *m_writer = nullptr;                        // the control whose change is being stored
     bool m_showing = false;
-    // The control being typed in, its field's value before the typing, and the text it refused.
+    // The control being typed in, its field's value before the typing, and what is said of the text it
+    // refused (null while it refuses nothing).
     QPointer<QWidget> m_typing;
     QVariant m_typingValue;
-    QString m_refused, m_refusedKind;
+    QString m_refused;
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The

@@ -103,11 +103,14 @@ void fillList(QComboBox *combo, DbQuery &query)
     combo->addItems(items);
 }
 
-void closeBulletinEvents(Tdm &dm)
+// Closes the bulletin connection once nothing typed is pending; false (the connection left open, the
+// edit kept) when a pending edit could not be written.
+bool closeBulletinEvents(Tdm &dm)
 {
-    PostPending(dm.ims);
-    PostPending(dm.ime);
+    if (!PostPending(dm.ims) || !PostPending(dm.ime))
+        return false;
     dm.CloseDB_ADO(dm.imc);
+    return true;
 }
 
 void enableReadingNav(QWidget *page, bool Value)
@@ -143,6 +146,62 @@ void followNewEvent(Tmainf &w, Tdm &dm, bool &held)
     }
 }
 
+// The event's own words for the events' key: "num" is the number readings refer to.
+QString eventPostError(DbQuery &ime, const DbError &e)
+{
+    const bool ofNum =
+        e.column().isEmpty() || e.column().compare(QLatin1String("num"), Qt::CaseInsensitive) == 0;
+    if (e.fault() == DbFault::NotNull && ofNum)
+        return QStringLiteral("Не задан номер события: событие без номера не записывается");
+    const TField *num = ime.FindField(QStringLiteral("num"));
+    if (e.fault() == DbFault::Unique && ofNum && num)
+        return QStringLiteral("Событие с номером %1 уже есть").arg(num->AsString());
+    return QString();
+}
+
+// "Удалить землетр.": the current event goes after the analyst's yes; a new one not yet stored is
+// given up. An event that still has readings stays, as the readings refer to it.
+void deleteCurrentEvent(Tmainf &w, Tdm &dm)
+{
+    DbQuery *ime = dm.ime;
+    if (!ime->Active())
+        return;
+    if (ime->State() == DataSetState::Insert) {
+        ime->Cancel();
+        return;
+    }
+    try {
+        if (!PostPending(dm.ims) || !PostPending(ime) || ime->RecordCount() == 0)
+            return;
+        const TField *num = ime->FieldByName(QStringLiteral("num"));
+        const QString name =
+            num->IsNull()
+                ? QStringLiteral("без номера (запись %1 из %2)").arg(ime->RecNo()).arg(ime->RecordCount())
+                : QStringLiteral("№ ") + num->AsString();
+        if (!num->IsNull()) {
+            DbQuery count(dm.imc);
+            count.SetSQL(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=?"));
+            count.SetParams({num->Value()});
+            count.Open();
+            if (const int readings = count.Field(0)->AsInteger(); readings > 0) {
+                MessageProc(&w,
+                            QStringLiteral("Событие %1 не удалено: к нему относятся записи станционного "
+                                           "бюллетеня (%2).")
+                                .arg(name)
+                                .arg(readings),
+                            MB_ICONWARNING, MB_OK);
+                return;
+            }
+        }
+        if (MessageProc(&w, QStringLiteral("Удалить событие %1?").arg(name), MB_ICONQUESTION,
+                        MB_YESNO | MB_DEFBUTTON2) != IDYES)
+            return;
+        ime->Delete();
+    } catch (const std::exception &e) {
+        MessageProc(&w, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
+}
+
 double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
 {
     const QDate d = date->date();
@@ -160,11 +219,13 @@ void setOrxClosedTexts(Tmainf &w)
 }
 
 // The ORX branch of the loader: the three browser connections take the ORX connection, and the events
-// of the selected or ticked stations are read into imo.
-void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
+// of the selected or ticked stations are read into imo. False, with nothing closed, while an edit that
+// could not be written is pending.
+bool reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
 {
-    if (auto *pc2 = w.findChild<QTabWidget *>(QStringLiteral("pc2")); pc2 && pc2->currentIndex() == 1)
-        w.PostOrxEdits();
+    // A refused edit may wait on either inner page, as leaving the edit page keeps it.
+    if (!PostPending(dm.ima) || !PostPending(dm.imo))
+        return false;
     for (DbConnection *c : {dm.imc13, dm.imc12, dm.imc11})
         dm.CloseDB_ADO(c);
     const QString provider = GetOrxProvider(w.sett);
@@ -173,10 +234,8 @@ void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
         c->SetProvider(provider);
     }
     setOrxClosedTexts(w);
-    if (!stationSelected)
-        return;
-    if (!w.OpenOrx(dm, dm.imc11))
-        return;
+    if (!stationSelected || !w.OpenOrx(dm, dm.imc11))
+        return true;
     {
         w.suppressOriginChange = true;
         const auto resume = qScopeGuard([&w] { w.suppressOriginChange = false; });
@@ -189,6 +248,7 @@ void reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
     }
     // The open itself was held off; the arrivals of the first event come now, once.
     dm.imdsoDataChange();
+    return true;
 }
 
 } // namespace
@@ -204,8 +264,27 @@ QString FloatDisplayText(double Value, const QLocale &Locale, int Decimals)
                       point.isEmpty() ? QLatin1Char('.') : point.at(0));
 }
 
+std::pair<double, double> EventFieldRange(const QString &Field)
+{
+    static const struct
+    {
+        const char *field;
+        double low, high;
+    } kRanges[] = {
+        {"lat", -90, 90}, {"lon", -180, 360},  {"seaz", 0, 360},      {"azimuth", 0, 360}, {"emares", 0, 180},
+        {"ema", 0, 180},  {"deltagr", 0, 180}, {"deltakm", 0, 20040}, {"dec", 0, 9},
+    };
+    for (const auto &r : kRanges)
+        if (Field.compare(QLatin1String(r.field), Qt::CaseInsensitive) == 0)
+            return {r.low, r.high};
+    // Products round to 0.0001 through 64-bit integers: a billion leaves them ample room.
+    return {-1e9, 1e9};
+}
+
 void BindControl(DataSource *source, QWidget *control, const QString &field)
 {
+    const auto [low, high] = EventFieldRange(field);
+    source->SetRange(field, low, high);
     if (auto *box = qobject_cast<QCheckBox *>(control))
         source->Bind(box, field);
     else if (auto *combo = qobject_cast<QComboBox *>(control))
@@ -228,15 +307,23 @@ QString TrimRightText(const QString &Text)
     return Text.left(n);
 }
 
-void PostPending(DbQuery *Query)
+bool PostPending(DbQuery *Query)
 {
     if (Query->State() != DataSetState::Edit && Query->State() != DataSetState::Insert)
-        return;
+        return true;
     try {
         Query->Post();
+        return true;
     } catch (const std::exception &e) {
         MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
-        Query->Cancel();
+        // Over a connection that is gone the edit can never be written: keeping it would keep the page
+        // from reading again, which is what connects anew.
+        const auto *db = dynamic_cast<const DbError *>(&e);
+        if (db && db->fault() == DbFault::ConnectionLost) {
+            Query->Cancel();
+            return true;
+        }
+        return false;
     }
 }
 
@@ -286,6 +373,17 @@ void Tmainf::SetupEventPage()
         connect(imdss, &DataSource::DataChange, this, &Tmainf::imdssDataChange);
         connect(dm->ime, &DbQuery::stateChanged, this,
                 [this, dm, held = std::make_shared<bool>(false)] { followNewEvent(*this, *dm, *held); });
+        dm->imc->SetLockTimeout(kEditLockWait);
+        dm->ime->SetPostErrorText([dm](const DbError &e) { return eventPostError(*dm->ime, e); });
+        auto *deleteEvent = TabSheet1->findChild<QPushButton *>(QStringLiteral("Delete_event"));
+        const auto enableDelete = [dm, deleteEvent] {
+            deleteEvent->setEnabled(dm->ime->Active() && dm->ime->RecordCount() > 0);
+        };
+        for (auto signal : {&DbQuery::opened, &DbQuery::closed, &DbQuery::stateChanged, &DbQuery::scrolled})
+            connect(dm->ime, signal, deleteEvent, enableDelete);
+        connect(dm->ime, &DbQuery::deleted, deleteEvent, enableDelete);
+        connect(deleteEvent, &QPushButton::clicked, this, [this, dm] { deleteCurrentEvent(*this, *dm); });
+        enableDelete();
     }
 
     using Move = void (DbQuery::*)();
@@ -396,6 +494,8 @@ void Tmainf::BitBtn14Click()
 void Tmainf::RefreshADB()
 {
     bool ok = true;
+    // An edit that could not be written keeps the page as it is, and the next visit reads again.
+    bool kept = false;
     Tdm *dm = Tdm::instance();
     try {
         if (!select_data->isChecked() || !dm) {
@@ -404,11 +504,12 @@ void Tmainf::RefreshADB()
         } else if (sett.fullorx) {
             if (viewReload) {
                 ok = false;
-                reloadOrxEvents(*this, *dm, selectedStationEntry() >= 0);
+                kept = !reloadOrxEvents(*this, *dm, selectedStationEntry() >= 0);
             }
+        } else if (viewReload && selectedStationEntry() >= 0 && !closeBulletinEvents(*dm)) {
+            kept = true;
         } else if (viewReload && selectedStationEntry() >= 0) {
             ok = false;
-            closeBulletinEvents(*dm);
             dm->imc->SetConnectionString(TemplateReadWrite);
             dm->imc->SetProvider(sett.out_provider != 0 ? ProviderOdbc : ProviderJet);
             QString source, user, password;
@@ -449,6 +550,8 @@ void Tmainf::RefreshADB()
                     MB_ICONERROR, MB_OK);
         EnableEventNav(false);
     }
+    if (kept)
+        return;
     viewReload = false;
     if (!ok)
         EnableEventNav(false);
@@ -488,8 +591,8 @@ void Tmainf::select_dataClick(QCheckBox *Sender)
         if (Sender == select_data)
             for (DbConnection *c : {dm->imc13, dm->imc12, dm->imc11})
                 dm->CloseDB_ADO(c);
-        else
-            closeBulletinEvents(*dm);
+        else if (!closeBulletinEvents(*dm))
+            dm->CloseDB_ADO(dm->imc); // unticked all the same: what could not be written was said
     }
     EnableEventNav(false);
 }

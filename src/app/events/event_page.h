@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <utility>
+
 class DataSource;
 class DbQuery;
 class QWidget;
@@ -25,13 +27,23 @@ QString SPTimeText(const QVariant &S_P_time, const QVariant &S_P_dec);
 QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bool Filter, double T1,
                         double T2, bool OnlyFull);
 
-// Writes an edit or a new row still pending, rather than dropping it with a closing dataset; a write
-// the database refuses is shown and given up.
-void PostPending(DbQuery *Query);
+// Writes an edit or a new row still pending, rather than dropping it with a closing dataset. A write the
+// database refuses is shown and stays pending, to be corrected, written later or given up (Esc), unless
+// the connection is lost, which no retry mends; the result says whether nothing is pending now.
+bool PostPending(DbQuery *Query);
+
+// The numbers the event pages take into a field: as much as the products can carry (a million times
+// more than any quantity of the pages), narrowed where the quantity has a range of its own
+// (coordinates, angles, distances, tenths of a second).
+std::pair<double, double> EventFieldRange(const QString &Field);
+
+// How long an edit of the event pages waits for a lock another program or window holds: an analyst
+// waits at a frozen window, so briefly, and is told who holds the database.
+inline constexpr int kEditLockWait = 5;
 
 // The text without its trailing blanks, as fixed-width columns return codes.
 QString TrimRightText(const QString &Text);
 
 // Binds the control to the field through Source by what kind of control it is (check box, combo box,
-// date-time edit, memo, line edit, label); other controls are left alone.
+// date-time edit, memo, line edit, label), with the field's range; other controls are left alone.
 void BindControl(DataSource *Source, QWidget *Control, const QString &Field);

@@ -22,6 +22,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTabWidget>
@@ -124,6 +125,43 @@ void followCurrentRow(QTableView *grid, DbQuery *query, QWidget *owner)
                      });
 }
 
+// The moves and the delete of a dataset's buttons are enabled while it has a row to move through or
+// delete, its add button while it is open: a closed dataset has nothing to offer them.
+void followDataSet(QWidget *page, DbQuery *query, std::initializer_list<const char *> rowButtons,
+                   const char *addButton)
+{
+    QList<QPushButton *> rows;
+    for (const char *name : rowButtons)
+        if (auto *b = page->findChild<QPushButton *>(QString::fromLatin1(name)))
+            rows << b;
+    QPointer<QPushButton> add = page->findChild<QPushButton *>(QString::fromLatin1(addButton));
+    const auto follow = [query, rows, add] {
+        const bool open = query->Active();
+        const bool editing = query->State() == DataSetState::Edit || query->State() == DataSetState::Insert;
+        for (QPushButton *b : rows)
+            b->setEnabled(open && (query->RecordCount() > 0 || editing));
+        if (add)
+            add->setEnabled(open);
+    };
+    for (auto signal : {&DbQuery::opened, &DbQuery::closed, &DbQuery::stateChanged, &DbQuery::scrolled})
+        QObject::connect(query, signal, page, follow);
+    QObject::connect(query, &DbQuery::deleted, page, follow);
+    QObject::connect(query, &DbQuery::posted, page, follow);
+    follow();
+}
+
+// An origin's key is its EVENTID.
+QString originPostError(const DbError &e)
+{
+    const bool ofId =
+        e.column().isEmpty() || e.column().compare(QLatin1String("eventid"), Qt::CaseInsensitive) == 0;
+    if (e.fault() == DbFault::Unique && ofId)
+        return QStringLiteral("События с таким EVENTID уже есть!");
+    if (e.fault() == DbFault::NotNull && ofId)
+        return QStringLiteral("Не задан идентификатор события (EVENTID): событие без него не записывается");
+    return QString();
+}
+
 // The identifier of a new row by lastid's Key ("orid", "arid"): written back there before the caller
 // stores the row, or taken as the column's maximum + 1 without the table. False once the user was told.
 bool takeNewId(QWidget *owner, DbQuery &imq, const QString &Key, int &Id)
@@ -178,6 +216,14 @@ void Tmainf::SetupOrxEventPages()
         followCurrentRow(dbga1, dm->ima, this);
         dbgo1->setItemDelegate(new OrxGridDelegate(dm->imo, false, tcb, dbgo1));
         dbga1->setItemDelegate(new OrxGridDelegate(dm->ima, true, tcb, dbga1));
+
+        for (DbConnection *c : {dm->imc11, dm->imc12, dm->imc13})
+            c->SetLockTimeout(kEditLockWait);
+        dm->imo->SetPostErrorText([](const DbError &e) { return originPostError(e); });
+        followDataSet(page, dm->imo, {"BitBtn27", "BitBtn26", "BitBtn24", "BitBtn23", "BitBtn29"},
+                      "BitBtn22");
+        followDataSet(page, dm->ima, {"BitBtn21", "BitBtn20", "BitBtn19", "BitBtn11", "BitBtn28"},
+                      "BitBtn25");
 
         using Move = void (DbQuery::*)();
         const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last};
