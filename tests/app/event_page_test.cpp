@@ -5,7 +5,10 @@
 #include "db/table_creates.h"
 #include "demo_data.h"
 
+#include <QAbstractSpinBox>
 #include <QPlainTextEdit>
+#include <QScrollArea>
+#include <QScrollBar>
 
 namespace {
 
@@ -385,6 +388,44 @@ TEST_F(EventPage, NumbersOutsideTheirRangeAreRefused)
         } else {
             EXPECT_EQ(messages.count(), 0);
             EXPECT_EQ(scalar(stored), QString::fromUtf8(c.typed).replace(QLatin1Char(','), QLatin1Char('.')));
+        }
+    }
+}
+
+// At the window sizes of a 1050x675 screen (the window's smallest default and the screen itself) and of
+// 1400x900, no caption, value or button of the page is squeezed below what it needs; where the window is
+// too small for the page, the page scrolls, and a window as wide as a 1050-pixel screen needs no scrolling
+// sideways.
+TEST_F(EventPage, ControlsShowWholeAtSmallAndLargeSizes)
+{
+    start();
+    w->show();
+    auto *scroll = control<QScrollArea>("TabSheet1Scroll");
+    for (const QSize size : {QSize(787, 506), QSize(1040, 610), QSize(1050, 675), QSize(1400, 900)}) {
+        SCOPED_TRACE(size.width());
+        w->resize(size);
+        QApplication::processEvents();
+        ASSERT_TRUE(w->TabSheet1->isVisible());
+        if (size.width() >= 1040) {
+            EXPECT_FALSE(scroll->horizontalScrollBar()->isVisible());
+        }
+        if (size.height() >= 610) {
+            EXPECT_FALSE(scroll->verticalScrollBar()->isVisible());
+        }
+        for (QWidget *c : w->TabSheet1->findChildren<QWidget *>()) {
+            const bool shows = qobject_cast<QLabel *>(c) || qobject_cast<QAbstractButton *>(c) ||
+                               qobject_cast<QLineEdit *>(c) || qobject_cast<QComboBox *>(c) ||
+                               qobject_cast<QAbstractSpinBox *>(c);
+            if (!shows || !c->isVisible() || c->objectName().startsWith(QLatin1String("qt_")) ||
+                qobject_cast<QComboBox *>(c->parentWidget()) ||
+                qobject_cast<QAbstractSpinBox *>(c->parentWidget()))
+                continue;
+            const QString what = c->objectName().isEmpty() ? shownText(c) : c->objectName();
+            const QSize need = qobject_cast<QLabel *>(c) || qobject_cast<QCheckBox *>(c)
+                                   ? c->sizeHint()
+                                   : c->minimumSizeHint();
+            EXPECT_GE(c->width(), need.width()) << what.toStdString();
+            EXPECT_GE(c->height(), need.height()) << what.toStdString();
         }
     }
 }

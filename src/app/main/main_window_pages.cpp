@@ -336,7 +336,19 @@ void Tmainf::buildSettingsPage()
 
 void Tmainf::buildBulletinPage()
 {
-    QWidget *page = TabSheet1;
+    // The controls keep their sizes; a window too small for them scrolls the page, as the ORX edit page
+    // does, rather than squeeze captions and values out of sight.
+    auto *pageScroll = new QScrollArea(TabSheet1);
+    pageScroll->setObjectName(QStringLiteral("TabSheet1Scroll"));
+    pageScroll->setFrameShape(QFrame::NoFrame);
+    pageScroll->setWidgetResizable(true);
+    auto *pageLayout = new QVBoxLayout(TabSheet1);
+    pageLayout->setContentsMargins(0, 0, 0, 0);
+    pageLayout->addWidget(pageScroll);
+    QWidget *page = new QWidget;
+    pageScroll->setWidget(page);
+    pageScroll->viewport()->setAutoFillBackground(false);
+    page->setAutoFillBackground(false);
     auto *layout = new QVBoxLayout(page);
     select_data2 = check(page, "select_data2", "Выбирать данные");
     connect(select_data2, &QCheckBox::clicked, this, [this] { select_dataClick(select_data2); });
@@ -431,7 +443,7 @@ void Tmainf::buildBulletinPage()
     comments->setFixedHeight(48);
     layout->addWidget(comments);
 
-    layout->addLayout(row({inert(button(page, "Delete_event", "Удалить землетр.")),
+    layout->addLayout(row({button(page, "Delete_event", "Удалить землетр."),
                            inert(button(page, "Button10", "Добавить  замеры max")),
                            inert(button(page, "Button19", "Расчет угла  ")),
                            inert(button(page, "Button21", "Расчет азимута"))}));
