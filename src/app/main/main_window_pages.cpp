@@ -155,6 +155,24 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
     return layout;
 }
 
+// The widget that holds a page's controls inside Tab: the controls keep their sizes, and a window too
+// small for them scrolls the page rather than squeeze captions and values out of sight. The page's own
+// background shows through.
+QWidget *scrolledPage(QWidget *tab, const char *scrollName)
+{
+    auto *scroll = named(new QScrollArea(tab), scrollName);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    auto *tabLayout = new QVBoxLayout(tab);
+    tabLayout->setContentsMargins(0, 0, 0, 0);
+    tabLayout->addWidget(scroll);
+    auto *page = new QWidget;
+    scroll->setWidget(page);
+    scroll->viewport()->setAutoFillBackground(false);
+    page->setAutoFillBackground(false);
+    return page;
+}
+
 QWidget *hidden(QWidget *w)
 {
     w->setVisible(false);
@@ -336,19 +354,7 @@ void Tmainf::buildSettingsPage()
 
 void Tmainf::buildBulletinPage()
 {
-    // The controls keep their sizes; a window too small for them scrolls the page, as the ORX edit page
-    // does, rather than squeeze captions and values out of sight.
-    auto *pageScroll = new QScrollArea(TabSheet1);
-    pageScroll->setObjectName(QStringLiteral("TabSheet1Scroll"));
-    pageScroll->setFrameShape(QFrame::NoFrame);
-    pageScroll->setWidgetResizable(true);
-    auto *pageLayout = new QVBoxLayout(TabSheet1);
-    pageLayout->setContentsMargins(0, 0, 0, 0);
-    pageLayout->addWidget(pageScroll);
-    QWidget *page = new QWidget;
-    pageScroll->setWidget(page);
-    pageScroll->viewport()->setAutoFillBackground(false);
-    page->setAutoFillBackground(false);
+    QWidget *page = scrolledPage(TabSheet1, "TabSheet1Scroll");
     auto *layout = new QVBoxLayout(page);
     select_data2 = check(page, "select_data2", "Выбирать данные");
     connect(select_data2, &QCheckBox::clicked, this, [this] { select_dataClick(select_data2); });
@@ -516,17 +522,7 @@ void Tmainf::buildOrxPage()
 
     // The edits keep their sizes; a window too small for them scrolls the page.
     auto *editTab = named(new QWidget, "TabSheet10");
-    auto *editScroll = new QScrollArea(editTab);
-    editScroll->setFrameShape(QFrame::NoFrame);
-    editScroll->setWidgetResizable(true);
-    auto *editTabLayout = new QVBoxLayout(editTab);
-    editTabLayout->setContentsMargins(0, 0, 0, 0);
-    editTabLayout->addWidget(editScroll);
-    auto *editPage = new QWidget;
-    editScroll->setWidget(editPage);
-    // The page's own background shows through, as on the other page.
-    editScroll->viewport()->setAutoFillBackground(false);
-    editPage->setAutoFillBackground(false);
+    QWidget *editPage = scrolledPage(editTab, nullptr);
     auto *editLayout = new QVBoxLayout(editPage);
     const QString epochMask = QStringLiteral("00.00.0000 00:00:00.0;0");
     auto *mask1 = edit(editPage, "MaskEdit1");
