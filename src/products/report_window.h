@@ -23,6 +23,8 @@ class QSpinBox;
 class QStatusBar;
 class QTableWidget;
 class QTextBrowser;
+class QCloseEvent;
+class ReportWindowHost;
 class Tdm;
 class Tmainf;
 
@@ -42,7 +44,9 @@ ReportWindowShell &reportWindowShell();
 
 // The report window: makes the HTML station bulletin of a period, shows it, saves a copy, opens it in
 // another program and mails it. Modeless; every window has its own temporary file and a frozen copy of
-// the main window's settings and report stations, and frees itself when closed.
+// the main window's settings and report stations, and frees itself when closed. A close asked for while
+// a bulletin is being made cancels the run where it can and waits for its end; the main window's close
+// closes its report windows first, and a window that outlives the main window calls nothing of it.
 class TRepfrm : public QWidget
 {
     Q_OBJECT
@@ -62,6 +66,8 @@ public:
 
     ReportState &state() { return m_state; }
     const QString &tempFileName() const { return m_state.tempFile; }
+    // True while "Создать отчёт" runs.
+    bool running() const { return m_running; }
 
     QComboBox *rstyle = nullptr, *rmonth = nullptr, *rmdec = nullptr, *qtype = nullptr;
     QDateEdit *rbegdate = nullptr, *renddate = nullptr;
@@ -79,8 +85,14 @@ public:
     QPlainTextEdit *rtwin = nullptr;
     QStatusBar *stb1 = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void build();
+    // The bulletin shown is no longer what the window's choices would make: it can be neither saved,
+    // opened nor mailed, and the view is emptied.
+    void invalidateReport();
     void readSettings();
     void writeSettings();
     bool writeSiteRow();
@@ -94,13 +106,15 @@ private:
     // True for a coordinate edit the user changed to a sound value; a bad one is named and left unsaved.
     bool typedCoordinate(QLineEdit *Edit, bool IsLon);
 
-    Tmainf &m_mainf;
+    // Cleared when the main window goes first: nothing of it is called, nothing is written back then.
+    QPointer<Tmainf> m_mainf;
     Tdm &m_dm;
-    // Cleared when the main window goes first; nothing is written back then.
-    QPointer<Tmainf> m_mainfAlive;
     ReportState m_state;
-    std::unique_ptr<ReportHost> m_host;
-    std::unique_ptr<DbConnection> dbs, conPubs;
+    std::unique_ptr<ReportWindowHost> m_host;
+    // Children of the window, so that a failed action's transaction on them can be found and undone.
+    DbConnection *dbs = nullptr, *conPubs = nullptr;
+    bool m_running = false;
+    bool m_closeRequested = false;
     QGridLayout *m_periodGrid = nullptr;
     bool m_periodSetting = false;
     bool m_coordsChanged = false;

@@ -242,10 +242,31 @@ TYPED_TEST(BulletinFromOrx, EveryStationWithDataOfTheNetwork)
     EXPECT_EQ(lines.filter(QStringLiteral("<html>")).size(), 1);
     EXPECT_EQ(lines.filter(QStringLiteral("charset")).size(), 1);
 
+    this->state.networkChosen = true;
     this->state.networkCodes = {QStringLiteral("obn"), QStringLiteral("MSK")};
     lines = fromCp1251(this->run()).split(QStringLiteral("\r\n"));
     EXPECT_EQ(this->state.reportCodes, (QStringList{"MSK", "OBN"}));
     EXPECT_EQ(heads(lines), (QStringList{"/ MSK", "Обнинск"}));
+}
+
+// A network without stations holds none of them, as the summary of the same choice takes none: by events
+// the run says so, by stations it makes nothing to save or mail.
+TYPED_TEST(BulletinFromOrx, AChosenNetworkWithoutStationsTakesNone)
+{
+    this->state.options.repset = 3;
+    this->state.networkChosen = true;
+    this->state.options.mailSend = true;
+    EXPECT_EQ(this->run(), QByteArray("</body></html>\r\n"));
+    EXPECT_TRUE(this->state.reportCodes.isEmpty());
+    EXPECT_FALSE(this->state.reportMade);
+    EXPECT_TRUE(this->host->mails.isEmpty());
+
+    this->state.options.qtype = 1;
+    this->run();
+    EXPECT_EQ(
+        shown(this->rec),
+        (QList<Shown>{{"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
+    EXPECT_FALSE(this->state.reportMade);
 }
 
 TYPED_TEST(BulletinFromOrx, AFirstStationWithoutEventsLeavesTheHtmlHeadAtTheTop)
