@@ -269,6 +269,23 @@ TYPED_TEST(BulletinFromOrx, AChosenNetworkWithoutStationsTakesNone)
     EXPECT_FALSE(this->state.reportMade);
 }
 
+// Values no calendar or integer holds print as they are stored and the bulletin is made: an S time of
+// 1e300 seconds gives an S-P of its seconds, an azimuth of 1.5e308 stands as it is.
+TYPED_TEST(BulletinFromOrx, ImpossibleValuesPrintAsStored)
+{
+    this->orx->exec("update arrival set itime=?, azimuth=? where arid=12", {1e300, 1.5e308});
+    this->orx->exec("update arrival set azimuth=? where arid=10", {1.5e308});
+    this->state.options.repset = 0;
+    this->state.options.qtype = 1;
+    const QStringList lines = fromCp1251(this->run()).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<td>1E300</td>")))
+        << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("Az= 1.5E308° ")).size() == 1)
+        << lines.filter(QStringLiteral("Az=")).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(this->state.reportMade);
+    EXPECT_EQ(this->rec.count(), 0) << this->rec.last().text.toStdString();
+}
+
 TYPED_TEST(BulletinFromOrx, AFirstStationWithoutEventsLeavesTheHtmlHeadAtTheTop)
 {
     // MSK sorts first and has nothing in the period: its pass only closes a table, and the file still
