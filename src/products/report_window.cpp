@@ -286,6 +286,9 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     m_minWidth = std::max(layout()->totalMinimumSize().width(),
                           Panel2->minimumSizeHint().width() + outer.left() + outer.right());
     m_minHeight = Panel1->minimumSizeHint().height() + 150;
+    // On a small screen the window opens tall enough for a page of the bulletin under the extra
+    // settings, which are shown at this point.
+    m_preferred = QSize(m_minWidth, layout()->totalSizeHint().height() - rwin->sizeHint().height() + 320);
     setMinimumSize(m_minWidth, m_minHeight);
 
     readSettings();
@@ -395,6 +398,8 @@ void TRepfrm::build()
         {QStringLiteral("с группировкой по станциям"), QStringLiteral("с группировкой по событиям")});
     qtype->setToolTip(QStringLiteral("Выберите вид запроса к БД"));
     rsLayout->addWidget(qtype);
+    // The choices keep together at the top when the row is taller; the room goes to the view below.
+    rsLayout->addStretch();
     top->addWidget(rsgb);
 
     auto *mailBox = new QVBoxLayout;
@@ -414,9 +419,16 @@ void TRepfrm::build()
     }
     sg1->setColumnWidth(0, sg1->fontMetrics().horizontalAdvance(QStringLiteral("Копия")) + 6);
     sg1->horizontalHeader()->setStretchLastSection(true);
+    // Four rows of the font's height and no more: the upper panel's height is the view's loss.
+    const int rowHeight = sg1->fontMetrics().height() + 6;
+    sg1->verticalHeader()->setMinimumSectionSize(rowHeight);
+    sg1->verticalHeader()->setDefaultSectionSize(rowHeight);
+    sg1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sg1->setFixedHeight(4 * rowHeight + 2 * sg1->frameWidth());
     mailBox->addWidget(mail_send);
     mailBox->addWidget(mail_global);
     mailBox->addWidget(sg1);
+    mailBox->addStretch();
     // Under the mail grid, at the panel's right edge, the window stays narrow enough for a small screen.
     showc = named(new QPushButton(QStringLiteral("Показать дополнительные настройки"), Panel3), "showc");
     hidec = named(new QPushButton(QStringLiteral("Спрятать дополнительные настройки"), Panel3), "hidec");
@@ -455,8 +467,11 @@ void TRepfrm::build()
     extra->addWidget(drawtable, 1, 2);
     extra->addWidget(dline, 1, 3);
     extra->addWidget(savetxt, 1, 4);
-    extra->addWidget(label9, 2, 0);
-    extra->addWidget(txtwids, 2, 1);
+    // Two rows: the plain text's widths beside its box, so the view keeps the height of a third row.
+    auto *widths = new QHBoxLayout;
+    widths->addWidget(label9);
+    widths->addWidget(txtwids, 1);
+    extra->addLayout(widths, 1, 5);
 
     rwin = named(new QTextBrowser(this), "rwin");
     rwin->setOpenLinks(false);
@@ -569,7 +584,7 @@ void TRepfrm::readSettings()
     SwapMailSettingsGrid(m_mailFrom, m_mailTo, m_mailSubject, m_mailCc, sg1, mail_global->isChecked(),
                          mail_send->isChecked(), m_mainf->sett);
     mailSendClick();
-    LoadFormPlacement(this, ini, section, m_minWidth, m_minHeight, m_mainf->workArea());
+    LoadFormPlacement(this, ini, section, m_minWidth, m_minHeight, m_mainf->workArea(), m_preferred);
 }
 
 TRepfrm::~TRepfrm()

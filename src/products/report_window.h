@@ -122,6 +122,7 @@ private:
     QString m_mailFrom, m_mailTo, m_mailSubject, m_mailCc;
     QString m_opExe, m_opPar, m_opName;
     int m_minWidth = 0, m_minHeight = 0;
+    QSize m_preferred; // the size it opens at without a stored one, where that is more than the default
 };
 
 // The bulletin as the analysts' browsers show it, for the report window's view: the entities browsers

@@ -20,7 +20,7 @@ struct ReportProgram : DemoProgram
 {
     ReportWindowShell savedShell = reportWindowShell();
 
-    ReportProgram() : DemoProgram(&InstallReportCommand)
+    explicit ReportProgram(const QRect &area = kWorkArea) : DemoProgram(&InstallReportCommand, false, area)
     {
         // Fixed texts whatever the machine's locale.
         w->fsLocal = TFormatSettings();
@@ -794,4 +794,25 @@ TEST(ReportWindow, OutlivesTheMainWindow)
     EXPECT_FALSE(r);
 }
 
+// On a screen of 1050x675 the window opens tall enough for a page of the bulletin under its extra
+// settings, and no control of the upper panel is squeezed.
+TEST(ReportWindow, ASmallScreenLeavesTheViewAPage)
+{
+    const QRect area(0, 0, 1050, 675);
+    ReportProgram p(area);
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    r->showc->click();
+    QApplication::processEvents();
+    EXPECT_LE(r->width(), area.width());
+    EXPECT_LE(r->height(), area.height());
+    EXPECT_GE(r->rwin->height(), 300);
+    for (QWidget *w : r->Panel1->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(r) || w->objectName().isEmpty() || w->parentWidget() == r->sg1)
+            continue;
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+    }
+    // The mail grid's four rows show whole without a scroll bar.
+    EXPECT_GE(r->sg1->viewport()->height(), r->sg1->rowViewportPosition(3) + r->sg1->rowHeight(3));
+}
 } // namespace

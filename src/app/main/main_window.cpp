@@ -484,7 +484,8 @@ void Tmainf::ReadSettings()
     ReadUserFont(ini, QStringLiteral("font_main"), mainFont);
     ApplyFormFont(this, KindMain, mainFont);
 
-    LoadFormPlacement(this, ini, QStringLiteral("window"), minWidth, minHeight, workArea());
+    // Without a stored size it opens large enough for its pages where the screen allows.
+    LoadFormPlacement(this, ini, QStringLiteral("window"), minWidth, minHeight, workArea(), sizeHint());
     SetDoubleBuffered(this, sett.double_buf);
 }
 
