@@ -187,7 +187,10 @@ public:
         QFile file(FileName);
         if (file.open(QIODevice::ReadOnly)) {
             m_window.rwin->setSearchPaths({QFileInfo(FileName).absolutePath()});
-            m_window.rwin->setHtml(BulletinViewHtml(fromCp1251(file.readAll())));
+            // A row is far shorter than the slack: the first row end after the limit is in what is read.
+            const QByteArray head = file.read(kBulletinViewLimit + 256 * 1024);
+            m_window.rwin->setHtml(
+                BulletinViewHtml(fromCp1251(BulletinViewPart(head, file.size(), kBulletinViewLimit))));
         }
     }
 
@@ -943,6 +946,28 @@ QString BulletinViewHtml(const QString &Html)
     }
     out += QStringView(html).mid(at);
     return out;
+}
+
+QByteArray BulletinViewPart(const QByteArray &Head, qint64 Size, qsizetype Limit)
+{
+    if (Size <= Limit)
+        return Head;
+    qsizetype end = Head.indexOf("</tr>", Limit);
+    if (end < 0)
+        end = Head.lastIndexOf("</tr>");
+    if (end < 0)
+        end = std::min(Limit, Head.size());
+    else
+        end += 5;
+    const auto megabytes = [](qint64 bytes) {
+        return QByteArray::number(double(bytes) / (1024 * 1024), 'f', 1);
+    };
+    return Head.left(end) +
+           toCp1251(QStringLiteral("\r\n</table><p><b>Отчёт велик для просмотра: показано начало, ") +
+                    QString::fromLatin1(megabytes(end)) + QStringLiteral(" МБ из ") +
+                    QString::fromLatin1(megabytes(Size)) +
+                    QStringLiteral(" МБ. Отчёт целиком сохраняется и открывается кнопками этого "
+                                   "окна.</b></p></body></html>\r\n"));
 }
 
 QString CoordinateProblem(const QString &Shown, bool IsLon)

@@ -130,6 +130,12 @@ private:
 // Greek letters that font draws for them ("j" is φ, "l" λ, "D" Δ). The file itself stays as written.
 QString BulletinViewHtml(const QString &Html);
 
+// What the view is given of a bulletin file of Size bytes whose first bytes are Head: the whole file up to
+// Limit bytes; past that its rows up to the first row end after Limit, the table closed and a line saying
+// where the rest is. A view of tens of megabytes would take the program minutes and gigabytes.
+QByteArray BulletinViewPart(const QByteArray &Head, qint64 Size, qsizetype Limit);
+constexpr qsizetype kBulletinViewLimit = 2 * 1024 * 1024;
+
 // Why a coordinate as its edit shows it ("55° 45' 30\" N") is no latitude (IsLon false) or longitude;
 // empty for a sound or blank one. Degrees up to 90 or 180, minutes and seconds up to 59, hemisphere N or
 // S, E or W.

@@ -422,6 +422,32 @@ TEST(ReportWindow, ViewShowsTheBulletinAsABrowserDoes)
         EXPECT_TRUE(view.contains(QString::fromUtf8(greek))) << greek;
 }
 
+// A bulletin too large to show in reasonable time and memory is shown up to a row end past the limit, its
+// table closed and the rest named; a smaller one is shown whole.
+TEST(ReportWindow, ALargeBulletinIsShownInPart)
+{
+    const QByteArray head =
+        "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>\r\n</table></html>\r\n";
+    const QByteArray note = toCp1251(QStringLiteral(
+        "\r\n</table><p><b>Отчёт велик для просмотра: показано начало, 0.0 МБ из 3.0 МБ. Отчёт целиком "
+        "сохраняется и открывается кнопками этого окна.</b></p></body></html>\r\n"));
+    const qint64 big = 3 * 1024 * 1024;
+    const struct
+    {
+        qint64 size;
+        qsizetype limit;
+        QByteArray shown;
+    } cases[] = {
+        {head.size(), 1000, head},                                // whole
+        {big, 20, "<html><table>\r\n<tr><td>1</td></tr>" + note}, // to the row end after the limit
+        {big, 40, "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>" + note},
+        {big, 70, "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>" + note}, // the last row end
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(BulletinViewPart(head, c.size, c.limit), c.shown) << c.limit;
+    EXPECT_EQ(kBulletinViewLimit, 2 * 1024 * 1024);
+}
+
 // With "простой текст" ticked nothing is made and nothing is saved, and the window says so.
 TEST(ReportWindow, TextModeMakesAndSavesNothing)
 {
