@@ -166,6 +166,23 @@ protected:
         return readAll(state.tempFile);
     }
 
+    // With no station to report on neither grouping makes a bulletin: by stations an empty one that is
+    // neither saved nor mailed, by events none, and the run says so.
+    void expectNoBulletinEitherWay()
+    {
+        state.options.mailSend = true;
+        state.options.qtype = 0;
+        EXPECT_EQ(run(), QByteArray("</body></html>\r\n"));
+        EXPECT_FALSE(state.reportMade);
+        EXPECT_TRUE(host->mails.isEmpty());
+        state.options.qtype = 1;
+        run();
+        EXPECT_EQ(shown(rec),
+                  (QList<Shown>{
+                      {"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
+        EXPECT_FALSE(state.reportMade);
+    }
+
     TestDir dir;
     std::unique_ptr<FakeReportHost> host;
     ReportState state;
@@ -255,18 +272,8 @@ TYPED_TEST(BulletinFromOrx, AChosenNetworkWithoutStationsTakesNone)
 {
     this->state.options.repset = 3;
     this->state.networkChosen = true;
-    this->state.options.mailSend = true;
-    EXPECT_EQ(this->run(), QByteArray("</body></html>\r\n"));
+    this->expectNoBulletinEitherWay();
     EXPECT_TRUE(this->state.reportCodes.isEmpty());
-    EXPECT_FALSE(this->state.reportMade);
-    EXPECT_TRUE(this->host->mails.isEmpty());
-
-    this->state.options.qtype = 1;
-    this->run();
-    EXPECT_EQ(
-        shown(this->rec),
-        (QList<Shown>{{"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
-    EXPECT_FALSE(this->state.reportMade);
 }
 
 // Values no calendar or integer holds print as they are stored and the bulletin is made: an S time of
@@ -315,21 +322,10 @@ TYPED_TEST(BulletinFromOrx, NoStationToReportOn)
                              MB_ICONWARNING}}));
     EXPECT_FALSE(QFile::exists(this->state.tempFile));
 
-    // By stations: an empty bulletin, not a report to save or mail.
+    // By stations an empty bulletin; by events no statement with an empty station list is run.
     this->rec.clear();
     this->state.options.repset = 0;
-    this->state.options.mailSend = true;
-    EXPECT_EQ(this->run(), QByteArray("</body></html>\r\n"));
-    EXPECT_FALSE(this->state.reportMade);
-    EXPECT_TRUE(this->host->mails.isEmpty());
-
-    // By events: said so, and no statement with an empty station list is run.
-    this->state.options.qtype = 1;
-    this->run();
-    EXPECT_EQ(
-        shown(this->rec),
-        (QList<Shown>{{"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
-    EXPECT_FALSE(this->state.reportMade);
+    this->expectNoBulletinEitherWay();
     EXPECT_TRUE(this->stats.statements.isEmpty());
 }
 

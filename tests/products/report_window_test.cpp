@@ -84,6 +84,17 @@ struct ReportProgram : DemoProgram
         return c;
     }
 
+    // The save dialog chooses File and counts how often it was opened.
+    static void saveDialogChooses(const QString &file, int &asked)
+    {
+        reportWindowShell().saveDialog = [file, &asked](QWidget *, const QString &, const QString &,
+                                                        const QString &, QString &chosen) {
+            ++asked;
+            chosen = file;
+            return true;
+        };
+    }
+
     static void demoPeriod(TRepfrm &r)
     {
         r.rstyle->setCurrentIndex(3);
@@ -459,12 +470,7 @@ TEST(ReportWindow, TextModeMakesAndSavesNothing)
     ASSERT_TRUE(r->state().reportMade);
     const QByteArray made = readBytes(r->tempFileName());
     int asked = 0;
-    reportWindowShell().saveDialog = [&](QWidget *, const QString &, const QString &, const QString &,
-                                         QString &chosen) {
-        ++asked;
-        chosen = p.dir.file(QStringLiteral("copy.htm"));
-        return true;
-    };
+    ReportProgram::saveDialogChooses(p.dir.file(QStringLiteral("copy.htm")), asked);
     r->showc->click();
     r->savetxt->click();
     r->rbegdate->setDate(QDate(2026, 2, 5));
@@ -505,12 +511,7 @@ TEST(ReportWindow, ABulletinOfEarlierChoicesIsNeitherShownNorSaved)
     TRepfrm *r = p.open();
     ASSERT_NE(r, nullptr);
     int asked = 0;
-    reportWindowShell().saveDialog = [&](QWidget *, const QString &, const QString &, const QString &,
-                                         QString &chosen) {
-        ++asked;
-        chosen = p.dir.file(QStringLiteral("copy.htm"));
-        return true;
-    };
+    ReportProgram::saveDialogChooses(p.dir.file(QStringLiteral("copy.htm")), asked);
     QStringList opened;
     reportWindowShell().openFile = [&](const QString &file) {
         opened << file;
