@@ -1,6 +1,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "app/main/qt_translations.h"
+#include "app/main/user_action_guard.h"
 #include "exchange/orv/orv_export_command.h"
 #include "exchange/orx_copy/orx_copy.h"
 #include "exchange/page/import_page.h"
@@ -8,11 +9,10 @@
 #include "products/report_window.h"
 #include "products/summary_command.h"
 
-#include <QApplication>
-
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
+    // Its notify catches an allocation failure where the action that met it began.
+    BrenvaleApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     // The program speaks Russian whatever the desktop's language, and so do Qt's own dialogs.
     InstallQtTranslations();

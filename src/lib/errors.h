@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <new>
 #include <stdexcept>
 
 // The system's exceptions carry a QString message; what() gives it as UTF-8 for logs.
@@ -31,10 +32,19 @@ public:
     using BrenvaleError::BrenvaleError;
 };
 
-// The text of any exception as the system shows it: its own message, else what() read as UTF-8.
+// What an allocation failure says: the operation that met it names itself before this.
+inline QString OutOfMemoryText()
+{
+    return QStringLiteral("Недостаточно памяти для выполнения операции.");
+}
+
+// The text of any exception as the system shows it: its own message, an allocation failure in Russian,
+// else what() read as UTF-8.
 inline QString ExceptionText(const std::exception &e)
 {
     if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
         return own->message();
+    if (dynamic_cast<const std::bad_alloc *>(&e))
+        return OutOfMemoryText();
     return QString::fromUtf8(e.what());
 }

@@ -185,12 +185,119 @@ size_t readUpload(char *buffer, size_t size, size_t count, void *user)
     return size_t(n);
 }
 
-// Keeps the server's last reply so a refusal can say what the server said.
-int watchReplies(CURL *, curl_infotype type, char *data, size_t size, void *user)
+// The SMTP dialogue as far as it went, so a failure can say which step the server refused, with its own
+// words and the address concerned.
+struct Dialogue
 {
-    if (type == CURLINFO_HEADER_IN)
-        *static_cast<QByteArray *>(user) = QByteArray(data, qsizetype(size)).trimmed();
+    QByteArray command;       // the last command sent: its verb and, for MAIL and RCPT, its argument
+    bool messageSent = false; // the message's bytes went out after DATA
+    QByteArray refused;       // the command the first negative reply answered ("" for the greeting)
+    QByteArray refusal;       // that reply, its lines joined by CR
+    bool refusalOpen = false; // a multi-line refusal still coming
+};
+
+int watchDialogue(CURL *, curl_infotype type, char *data, size_t size, void *user)
+{
+    auto *d = static_cast<Dialogue *>(user);
+    const QByteArray text = QByteArray(data, qsizetype(size)).trimmed();
+    if (type == CURLINFO_HEADER_OUT) {
+        const QByteArray verb = text.left(4).toUpper();
+        // AUTH's continuation lines carry the credentials: only the command's name is kept.
+        if (verb == "MAIL" || verb == "RCPT")
+            d->command = text;
+        else if (verb == "AUTH" || verb == "DATA" || verb == "EHLO" || verb == "HELO" || verb == "QUIT")
+            d->command = verb;
+    } else if (type == CURLINFO_DATA_OUT) {
+        d->messageSent = true;
+    } else if (type == CURLINFO_HEADER_IN && !text.isEmpty()) {
+        if (d->refusalOpen) {
+            d->refusal += '\r' + text;
+        } else if (d->refusal.isEmpty() && (text.startsWith('4') || text.startsWith('5'))) {
+            d->refusal = text;
+            d->refused = d->messageSent ? QByteArrayLiteral("MESSAGE") : d->command;
+        } else {
+            return 0;
+        }
+        // "550-..." goes on, "550 ..." ends the reply.
+        d->refusalOpen = text.size() > 3 && text.at(3) == '-';
+    }
     return 0;
+}
+
+// The address of a MAIL FROM or RCPT TO command as it was sent, without the parameters after it.
+QString commandAddress(const QByteArray &command)
+{
+    QByteArray address = command.mid(command.indexOf(':') + 1).trimmed();
+    if (const qsizetype end = address.indexOf('>'); address.startsWith('<') && end > 0)
+        address.truncate(end + 1);
+    return QString::fromUtf8(address);
+}
+
+// What went wrong, in the analyst's words: the step, the server and its port, the address concerned and
+// the server's own reply; libcurl's English text only where nothing better is known.
+QString mailFailure(CURLcode rc, const Dialogue &d, const SmtpSettings &server, int port,
+                    const char *curlText)
+{
+    const QString at = QStringLiteral("Почтовый сервер %1 (порт %2)").arg(server.host).arg(port);
+    const QString reply = QString::fromUtf8(d.refusal);
+    if (!d.refusal.isEmpty()) {
+        const QByteArray verb = d.refused.left(4);
+        QString what;
+        if (verb == "MAIL")
+            what = QStringLiteral(" не принял адрес отправителя ") + commandAddress(d.refused);
+        else if (verb == "RCPT")
+            what = QStringLiteral(" не принял адрес получателя ") + commandAddress(d.refused);
+        else if (verb == "AUTH")
+            what =
+                QStringLiteral(" не принял имя пользователя или пароль \"") + server.user + QLatin1Char('"');
+        else if (verb == "DATA")
+            what = QStringLiteral(" отказался принять текст письма");
+        else if (d.refused == "MESSAGE")
+            what = QStringLiteral(" не принял письмо");
+        else if (verb == "EHLO" || verb == "HELO")
+            what = QStringLiteral(" не принял приветствие программы");
+        else if (d.refused.isEmpty())
+            what = QStringLiteral(" отказал в соединении");
+        else
+            what = QStringLiteral(" отказал в выполнении команды ") + QString::fromUtf8(d.refused);
+        return at + what + QStringLiteral(". Ответ сервера:\r") + reply;
+    }
+    switch (rc) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("Не найден почтовый сервер \"%1\": проверьте имя сервера SMTP в параметрах "
+                              "соединения.")
+            .arg(server.host);
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("Не удалось соединиться с почтовым сервером %1 (порт %2): по этому адресу "
+                              "соединения не принимаются.")
+            .arg(server.host)
+            .arg(port);
+    case CURLE_OPERATION_TIMEDOUT:
+        return at +
+               (d.messageSent ? QStringLiteral(" перестал отвечать при передаче письма")
+                              : QStringLiteral(" не ответил вовремя")) +
+               QStringLiteral("; письмо не отправлено.");
+    case CURLE_LOGIN_DENIED:
+        return at + QStringLiteral(" не принял имя пользователя или пароль \"") + server.user +
+               QStringLiteral("\".");
+    case CURLE_RECV_ERROR:
+    case CURLE_SEND_ERROR:
+    case CURLE_GOT_NOTHING:
+        if (d.messageSent)
+            return at + QStringLiteral(" закрыл соединение при передаче письма; письмо не отправлено.");
+        return at + QStringLiteral(" закрыл соединение") +
+               (d.command.isEmpty()
+                    ? QString()
+                    : QStringLiteral(" после команды ") + QString::fromUtf8(d.command.left(4))) +
+               QStringLiteral("; письмо не отправлено.");
+    case CURLE_WEIRD_SERVER_REPLY:
+        return at + QStringLiteral(" ответил не по протоколу SMTP; письмо не отправлено.");
+    default:
+        return QStringLiteral("Ошибка при отправке письма через сервер %1 (порт %2): %3")
+            .arg(server.host)
+            .arg(port)
+            .arg(QString::fromUtf8(curlText && *curlText ? curlText : curl_easy_strerror(rc)));
+    }
 }
 
 long clampSeconds(int s)
@@ -327,6 +434,9 @@ bool sendMail(const SmtpSettings &server, const MailMessage &message, QWidget *o
                 recipients << bareAddress(item);
         if (recipients.isEmpty())
             throw BrenvaleError(QStringLiteral("Не указан ни один получатель"));
+        if (trimControls(server.host).isEmpty())
+            throw BrenvaleError(
+                QStringLiteral("Не задан почтовый сервер (SMTP): укажите его в параметрах соединения."));
 
         const QString from = bareAddress(message.from);
         const QByteArray domain = from.contains(QLatin1Char('@'))
@@ -352,16 +462,16 @@ bool sendMail(const SmtpSettings &server, const MailMessage &message, QWidget *o
             rcpt.reset(next);
         }
 
+        const int port = server.port > 0 ? server.port : 25;
         // The URL path is the name we greet the server with.
         const QString host = server.host.contains(QLatin1Char(':')) ? u'[' + server.host + u']' : server.host;
-        const QByteArray url = "smtp://" + host.toUtf8() + ':' +
-                               QByteArray::number(server.port > 0 ? server.port : 25) + '/' +
+        const QByteArray url = "smtp://" + host.toUtf8() + ':' + QByteArray::number(port) + '/' +
                                QUrl::toPercentEncoding(QSysInfo::machineHostName());
         const QByteArray mailFrom = '<' + from.toUtf8() + '>';
         const QByteArray user = toCp1251(server.user);
         const QByteArray password = toCp1251(server.password);
         Upload upload{&data};
-        QByteArray lastReply;
+        Dialogue dialogue;
         char errorText[CURL_ERROR_SIZE] = {};
 
         CURL *c = curl.get();
@@ -369,8 +479,8 @@ bool sendMail(const SmtpSettings &server, const MailMessage &message, QWidget *o
         curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorText);
         curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
-        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, watchReplies);
-        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &lastReply);
+        curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, watchDialogue);
+        curl_easy_setopt(c, CURLOPT_DEBUGDATA, &dialogue);
         curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT, clampSeconds(server.connectTimeoutSec));
         curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, clampSeconds(server.responseTimeoutSec));
         curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -390,19 +500,13 @@ bool sendMail(const SmtpSettings &server, const MailMessage &message, QWidget *o
         curl_easy_setopt(c, CURLOPT_INFILESIZE_LARGE, curl_off_t(data.size()));
 
         const CURLcode rc = curl_easy_perform(c);
-        if (rc != CURLE_OK) {
-            QString reason =
-                errorText[0] ? QString::fromUtf8(errorText) : QString::fromUtf8(curl_easy_strerror(rc));
-            if (lastReply.startsWith('4') || lastReply.startsWith('5'))
-                reason += u'\r' + QString::fromUtf8(lastReply);
-            throw BrenvaleError(reason);
-        }
+        if (rc != CURLE_OK)
+            throw BrenvaleError(mailFailure(rc, dialogue, server, port, errorText));
         return true;
     } catch (const BrenvaleError &e) {
         MessageProc(owner, QStringLiteral("Сообщение об ошибке:\r") + e.message(), MB_ICONERROR, MB_OK);
     } catch (const std::exception &e) {
-        MessageProc(owner, QStringLiteral("Сообщение об ошибке:\r") + QString::fromLocal8Bit(e.what()),
-                    MB_ICONERROR, MB_OK);
+        MessageProc(owner, QStringLiteral("Сообщение об ошибке:\r") + ExceptionText(e), MB_ICONERROR, MB_OK);
     }
     return false;
 }

@@ -38,7 +38,7 @@ int yearOf(const TField *field)
 
 QString truncText(const TField *field)
 {
-    return QString::number(qint64(std::trunc(field->AsFloat())));
+    return TruncatedText(field->AsFloat());
 }
 
 // The time of day of a date-time field with its tenths; "&nbsp" (or Empty) when null or not after 1970.

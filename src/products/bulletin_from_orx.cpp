@@ -12,6 +12,8 @@
 
 #include <QElapsedTimer>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -155,8 +157,8 @@ private:
                 throw QuietStop();
             for (rstORX.First(); !rstORX.Eof(); rstORX.Next()) {
                 const QString code = rstORX.Field(0)->AsString().trimmed();
-                if (m_state.networkCodes.isEmpty() ||
-                    m_state.networkCodes.contains(code, Qt::CaseInsensitive))
+                // Within the chosen network, as the summary chooses its stations.
+                if (!m_state.networkChosen || m_state.networkCodes.contains(code, Qt::CaseInsensitive))
                     addSorted(m_state.reportCodes, code);
             }
             rstORX.Close();
@@ -235,7 +237,8 @@ private:
         }
         if (!act(rstORX, countSql))
             throw QuietStop();
-        int number = int(rstORX.Field(0)->AsLargeInt()) + 1;
+        // The events of the year so far; no database counts more than an int holds.
+        int number = int(std::clamp<qint64>(rstORX.Field(0)->AsLargeInt(), 0, INT_MAX - 1)) + 1;
         rstORX.Close();
         if (!act(rstw_ori, eventsSql))
             throw QuietStop();

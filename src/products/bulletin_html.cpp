@@ -4,6 +4,7 @@
 #include "lib/coordinates.h"
 #include "lib/dataset_api.h"
 #include "lib/epoch.h"
+#include "lib/errors.h"
 #include "lib/number_routines.h"
 #include "lib/safe_write.h"
 #include "lib/text_routines.h"
@@ -287,6 +288,8 @@ QString CoordinateHtml(double Degrees, bool IsLon)
 {
     int d, m, s;
     QChar hemi;
+    if (!(std::fabs(Degrees) <= (IsLon ? 180 : 90)))
+        return FloatToStr(Degrees) + QStringLiteral("°");
     DegToDMS(Degrees, IsLon, d, m, s, hemi);
     const auto pad = [](int v, int w) { return PadStr(QString::number(v), QLatin1Char(' '), w, false); };
     return pad(d, IsLon ? 3 : 2) + QStringLiteral("° ") + pad(m, 2) + QStringLiteral("' ") + pad(s, 2) +
@@ -341,12 +344,23 @@ double FloatTextValue(double Value)
 QString RoundedText(double Value, int Digits)
 {
     const double scale = std::pow(10.0, Digits);
+    // Past 2^53 a double has no fraction left to round; scaled past the largest double it would be INF.
+    if (!std::isfinite(Value * scale) || std::fabs(Value) >= 9007199254740992.0)
+        return FloatToStr(Value);
     const double r = std::round(Value * scale) / scale;
     if (r == 0)
         return QStringLiteral("0"); // no "-0"
     char text[32];
     char *end;
     return fastFloatText(r, text, end) ? QString::fromLatin1(text, end - text) : FloatToStr(r);
+}
+
+QString TruncatedText(double Value)
+{
+    const double t = std::trunc(Value);
+    if (t >= -9223372036854775808.0 && t < 9223372036854775808.0)
+        return QString::number(qint64(t));
+    return FloatToStr(t);
 }
 
 bool FieldTextNumber(const TField *Field, double &Value)

@@ -105,7 +105,8 @@ void WriteReportHeader(BulletinLines &Out, const HeaderOptions &Options, const H
 QString CoordinateShown(const QString &Value, int DegWidth);
 // The kept value of a shown coordinate; the inverse of CoordinateShown.
 QString CoordinateKept(const QString &Shown, int DegWidth);
-// A coordinate in degrees as the head shows it (hemisphere letters N/S or E/W), quotes as "&quot;".
+// A coordinate in degrees as the head shows it (hemisphere letters N/S or E/W), quotes as "&quot;". One
+// beyond 90° or 180° (or not a number) is no coordinate: it shows as its number of degrees.
 QString CoordinateHtml(double Degrees, bool IsLon);
 // Degrees of a kept coordinate; false when a part is not a whole number.
 bool CoordinateDegrees(const QString &Kept, int DegWidth, double &Degrees);
@@ -119,7 +120,12 @@ bool FieldTextNumber(const TField *Field, double &Value);
 double FieldFloat(const TField *Field);
 // A field's text without the blanks some servers pad fixed-width text columns with; null is empty.
 QString FixedFieldText(const TField *Field);
-// A number rounded to Digits decimals in its shortest form.
+// A number rounded to Digits decimals in its shortest form. A number too large to round (its decimals
+// beyond a double) is its own text, an infinity or NaN FloatToStr's ("INF", "NAN").
 QString RoundedText(double Value, int Digits);
+// The integer part of a number. A value with no 64-bit integer (beyond about 9.2E18, infinite or NaN) is an
+// impossible one for every column the bulletins truncate: it prints as stored, in FloatToStr's form
+// ("1.5E308"), as a date outside the calendar prints as its number.
+QString TruncatedText(double Value);
 // A number as its FloatToStr text (15 significant digits) reads back.
 double FloatTextValue(double Value);

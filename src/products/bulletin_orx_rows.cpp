@@ -167,8 +167,9 @@ bool OrxBulletinRows::FindPSPair(int From)
         const OrxReading &r = m_readings[size_t(i)];
         quint16 y, mo, d, h, mi, s, ms;
         double sec = 0;
-        etoh(r.itime, y, mo, d, h, mi, s, ms, true, &sec);
-        const double time = htoe(y, mo, d, h, mi, sec);
+        // A time no calendar holds is taken as stored; the S-P then shows it as such.
+        const double time =
+            etoh(r.itime, y, mo, d, h, mi, s, ms, true, &sec) ? htoe(y, mo, d, h, mi, sec) : r.itime;
         const QString phase = r.phase.toUpper();
         if (p.isEmpty() &&
             (phase == QLatin1String("P") || phase == QLatin1String("PN") || phase == QLatin1String("PG"))) {
@@ -186,8 +187,12 @@ bool OrxBulletinRows::FindPSPair(int From)
 
 QString OrxBulletinRows::SPText() const
 {
-    // Only minutes and seconds are shown, so an hour or more wraps.
-    const qint64 ms = qint64(std::llround((m_sTime - m_pTime) * 1000));
+    // Only minutes and seconds are shown, so an hour or more wraps. A difference of times no calendar
+    // holds is no S-P: it shows as its seconds.
+    const double difference = m_sTime - m_pTime;
+    if (!(std::fabs(difference) < 1e15))
+        return FloatToStr(difference);
+    const qint64 ms = qint64(std::llround(difference * 1000));
     const qint64 secs = ms / 1000;
     return two(int((secs / 60) % 60)) + QLatin1Char('-') + two(int(secs % 60)) + QLatin1Char('.') +
            QString::number((ms % 1000) / 100);

@@ -36,10 +36,12 @@ struct ReportState
     Tsett sett;               // the main window's settings at the window's creation
     QList<tstainfo> stations; // the selected station, then the checked ones
     QStringList codes;        // their internal codes in that order
-    QStringList networkCodes; // the chosen network's stations; empty for none
-    QStringList reportCodes;  // the stations the bulletin covers, sorted
-    QList<int> codeIndex;     // per report code: its index among the stations, -1 for none
-    QString tempFile;         // system/stbul_<n>.htm
+    // The network chosen on the main window and its stations; a chosen network without stations holds none.
+    bool networkChosen = false;
+    QStringList networkCodes;
+    QStringList reportCodes; // the stations the bulletin covers, sorted
+    QList<int> codeIndex;    // per report code: its index among the stations, -1 for none
+    QString tempFile;        // system/stbul_<n>.htm
     bool reportMade = false;
     ReportOptions options;
 };

@@ -11,6 +11,7 @@
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 #include "products/summary_rules.h"
+#include "products/summary_text.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -701,6 +702,7 @@ private:
         Tsett &sett = m_host.Settings();
         if (!m_host.AskSummaryParameters())
             return false;
+        RefuseSummaryDay(sett.svodka_date);
         if (sett.svset == 1 && m_host.CheckedStations().isEmpty()) {
             MessageProc(
                 m_host.Owner(),
@@ -866,6 +868,7 @@ private:
         m_handedOver = true;
         const int result = m_host.EditSummary(m_fileName, sett.mails_send, lines);
         QString final;
+        bool mailFailed = false;
         if (sett.mails_send && result == IDOK) {
             const bool sent =
                 sett.mails_att
@@ -874,6 +877,7 @@ private:
                     : m_host.SendMail(u's', lines.join(QStringLiteral("\r\n")), QString());
             final += sent ? QStringLiteral("\rСводка успешно отправлена по почте.")
                           : QStringLiteral("\rНе удалось отправить сводку по почте!");
+            mailFailed = !sent;
         }
         if (!empty.isEmpty())
             final += QStringLiteral("\r\rНет данных по следующим станциям: ") + empty.join(QLatin1Char(','));
@@ -883,7 +887,8 @@ private:
                      reversed.join(QStringLiteral(", ")) + QStringLiteral("\rЭти фазы игнорировались");
         }
         if (!final.isEmpty())
-            MessageProc(m_host.Owner(), QStringLiteral("Готово!") + final, MB_ICONINFORMATION, MB_OK);
+            MessageProc(m_host.Owner(), QStringLiteral("Готово!") + final,
+                        mailFailed ? MB_ICONWARNING : MB_ICONINFORMATION, MB_OK);
         return true;
     }
 

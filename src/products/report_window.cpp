@@ -21,9 +21,11 @@
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
+#include "lib/work_dates.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
 #include <QDesktopServices>
@@ -91,16 +93,29 @@ int tag(const QWidget *w)
     return ControlTag(w);
 }
 
-// The report window's way to the main window, the data module and its own screen.
-class WindowHost : public ReportHost
+} // namespace
+
+// The report window's way to the main window, the data module and its own screen. What the window froze
+// at its creation (the ORX connection, the filters, the date format) needs no main window; the rest asks
+// the main window only while it lives.
+class ReportWindowHost : public ReportHost
 {
 public:
-    WindowHost(TRepfrm &window, Tmainf &mainf, Tdm &dm) : m_window(window), m_mainf(mainf), m_dm(dm) {}
+    ReportWindowHost(TRepfrm &window, Tmainf &mainf, Tdm &dm, const Tsett &sett)
+        : m_window(window), m_mainf(&mainf), m_dm(dm), m_orx(mainf.GetOrxConnParams(sett)),
+          m_filters(mainf.filters), m_dateFormat(mainf.fsLocal), m_counter(mainf.reportCounter)
+    {}
 
     QWidget *Owner() override { return &m_window; }
     bool GetStationDBParams(QString &Source, QString &User, QString &Password) override
     {
-        return m_mainf.GetStationDBParams(Source, User, Password, -1, false);
+        if (!m_mainf) {
+            MessageProc(&m_window,
+                        QStringLiteral("Главное окно программы закрыто: станция для отчёта не выбрана."),
+                        MB_ICONWARNING, MB_OK);
+            return false;
+        }
+        return m_mainf->GetStationDBParams(Source, User, Password, -1, false);
     }
     bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User,
                     const QString &Password) override
@@ -108,28 +123,30 @@ public:
         return m_dm.OpenDB_ADO(&Conn, Source, User, Password, false);
     }
     void CloseDB_ADO(DbConnection &Conn) override { m_dm.CloseDB_ADO(&Conn); }
-    ConnParams OrxConnParams(const Tsett &Sett) override { return m_mainf.GetOrxConnParams(Sett); }
+    ConnParams OrxConnParams(const Tsett &) override { return m_orx; }
     bool MainStation(const QString &Code, tstainfo &Station) override
     {
-        for (const tstainfo &s : m_mainf.stations)
-            if (s.code.compare(Code, Qt::CaseInsensitive) == 0) {
-                Station = s;
-                return true;
-            }
+        if (m_mainf)
+            for (const tstainfo &s : std::as_const(m_mainf->stations))
+                if (s.code.compare(Code, Qt::CaseInsensitive) == 0) {
+                    Station = s;
+                    return true;
+                }
         return false;
     }
     QString CodeToSta(const QString &Code, bool Mark) override
     {
-        QString sta;
-        m_mainf.CodeToSta(Code, Mark, sta);
+        QString sta = Code;
+        if (m_mainf)
+            m_mainf->CodeToSta(Code, Mark, sta);
         return sta;
     }
-    const tfilts &Filters() override { return m_mainf.filters; }
+    const tfilts &Filters() override { return m_filters; }
     QString ProgramFolder() override { return ::ProgramFolder(); }
-    int ReportCounter() override { return m_mainf.reportCounter; }
+    int ReportCounter() override { return m_mainf ? m_mainf->reportCounter : m_counter; }
     QString ShortDateText(TDateTime Date) override
     {
-        return FormatDateTime(QStringLiteral("ddddd"), Date, m_mainf.fsLocal);
+        return FormatDateTime(QStringLiteral("ddddd"), Date, m_dateFormat);
     }
     void ZipFiles(const QString &ZipName, const QString &File) override { m_dm.ZipFiles(ZipName, File, {}); }
     bool SendMail(const QString &Body, const QString &Attachment, bool UseGlobal, const QString &From,
@@ -142,29 +159,54 @@ public:
         if (!m_pro) {
             m_pro = std::make_unique<Tpro>(&m_window);
             m_pro->SetCancelFlag(Cancel != nullptr, Cancel);
+            m_cancel = Cancel;
             m_pro->show();
         }
         m_pro->pb->setMaximum(std::max(Max, 0));
         m_pro->pb->setValue(Position);
         m_pro->setWindowTitle(Caption);
+        // The progress window is modal: only its cancel button takes input, so nothing the run uses
+        // can be changed or closed under it.
         QApplication::processEvents();
     }
-    void HideProgress() override { m_pro.reset(); }
+    void HideProgress() override
+    {
+        m_pro.reset();
+        m_cancel = nullptr;
+    }
+    // Asks a running bulletin to stop where it can; false when it cannot be cancelled.
+    bool CancelRun()
+    {
+        if (!m_cancel)
+            return false;
+        *m_cancel = true;
+        return true;
+    }
     void ShowReport(const QString &FileName) override
     {
         QFile file(FileName);
         if (file.open(QIODevice::ReadOnly)) {
             m_window.rwin->setSearchPaths({QFileInfo(FileName).absolutePath()});
-            m_window.rwin->setHtml(BulletinViewHtml(fromCp1251(file.readAll())));
+            // A row is far shorter than the slack: the first row end after the limit is in what is read.
+            const QByteArray head = file.read(kBulletinViewLimit + 256 * 1024);
+            m_window.rwin->setHtml(
+                BulletinViewHtml(fromCp1251(BulletinViewPart(head, file.size(), kBulletinViewLimit))));
         }
     }
 
 private:
     TRepfrm &m_window;
-    Tmainf &m_mainf;
+    QPointer<Tmainf> m_mainf;
     Tdm &m_dm;
+    const ConnParams m_orx;
+    const tfilts m_filters;
+    const TFormatSettings m_dateFormat;
+    const int m_counter;
     std::unique_ptr<Tpro> m_pro;
+    bool *m_cancel = nullptr;
 };
+
+namespace {
 
 const QStringList kMonths{
     QStringLiteral("01 - январь"),  QStringLiteral("02 - февраль"), QStringLiteral("03 - март"),
@@ -180,41 +222,47 @@ template <class T> T *named(T *w, const char *name)
 
 } // namespace
 
-TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf(Mainf), m_dm(Dm)
+TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf(&Mainf), m_dm(Dm)
 {
     setAttribute(Qt::WA_DeleteOnClose);
+    // The program ends with its main window, which closes its report windows first.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("Отчёт"));
-    m_mainfAlive = &Mainf;
     m_loading = true;
     build();
-    m_mainf.ApplyFormFont(this, 4, m_mainf.mainFont);
-    m_host = std::make_unique<WindowHost>(*this, m_mainf, m_dm);
+    Mainf.ApplyFormFont(this, 4, Mainf.mainFont);
 
-    m_state.sett = m_mainf.sett;
-    if (QListWidgetItem *item = m_mainf.nets ? m_mainf.nets->currentItem() : nullptr;
-        item && item->isSelected() && m_mainf.nets->row(item) > 0) {
+    m_state.sett = Mainf.sett;
+    m_host = std::make_unique<ReportWindowHost>(*this, Mainf, m_dm, m_state.sett);
+    if (QListWidgetItem *item = Mainf.nets ? Mainf.nets->currentItem() : nullptr;
+        item && item->isSelected() && Mainf.nets->row(item) > 0) {
         const int index = item->data(Qt::UserRole).toInt();
-        if (index >= 0 && index < m_mainf.networks.size() && m_mainf.networks.at(index).list)
-            m_state.networkCodes = *m_mainf.networks.at(index).list;
+        if (index >= 0 && index < Mainf.networks.size()) {
+            // A network without stations is chosen all the same: it holds none of them.
+            m_state.networkChosen = true;
+            if (Mainf.networks.at(index).list)
+                m_state.networkCodes = *Mainf.networks.at(index).list;
+        }
     }
 
-    dbs = std::make_unique<DbConnection>();
-    conPubs = std::make_unique<DbConnection>();
+    dbs = new DbConnection(this);
+    conPubs = new DbConnection(this);
     dbs->SetProvider(m_dm.dbs->Provider());
     dbs->SetConnectionString(m_dm.dbs->ConnectionString());
     conPubs->SetProvider(m_dm.conPubs->Provider());
     conPubs->SetConnectionString(m_dm.conPubs->ConnectionString());
 
     m_state.tempFile = ProgramFolder() + QStringLiteral("system/stbul_") +
-                       QString::number(m_mainf.reportCounter) + QStringLiteral(".htm");
-    ++m_mainf.reportCounter;
-    m_mainf.SetDoubleBuffered(this, m_state.sett.double_buf);
+                       QString::number(Mainf.reportCounter) + QStringLiteral(".htm");
+    ++Mainf.reportCounter;
+    Mainf.SetDoubleBuffered(this, m_state.sett.double_buf);
+    Mainf.AddCompanionWindow(this);
 
-    if (!m_mainf.curCode.isEmpty()) {
-        m_state.codes << m_mainf.curCode;
-        m_state.codes << m_mainf.checkedStations;
+    if (!Mainf.curCode.isEmpty()) {
+        m_state.codes << Mainf.curCode;
+        m_state.codes << Mainf.checkedStations;
     }
-    for (const QString &code : m_state.codes) {
+    for (const QString &code : std::as_const(m_state.codes)) {
         tstainfo s;
         if (!m_host->MainStation(code, s))
             s.code = code;
@@ -222,7 +270,7 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     }
 
     QRadioButton *radios[] = {rs1, rs2, rs3, rs4};
-    radios[std::clamp(m_mainf.sett.repset, 0, 3)]->setChecked(true);
+    radios[std::clamp(Mainf.sett.repset, 0, 3)]->setChecked(true);
 
     // The upper panel stays whole, the extra settings included, with room for the view under it. The
     // style's polish changes the controls' sizes, so they are measured polished.
@@ -241,11 +289,14 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     m_minWidth = std::max(layout()->totalMinimumSize().width(),
                           Panel2->minimumSizeHint().width() + outer.left() + outer.right());
     m_minHeight = Panel1->minimumSizeHint().height() + 150;
+    // On a small screen the window opens tall enough for a page of the bulletin under the extra
+    // settings, which are shown at this point.
+    m_preferred = QSize(m_minWidth, layout()->totalSizeHint().height() - rwin->sizeHint().height() + 320);
     setMinimumSize(m_minWidth, m_minHeight);
 
     readSettings();
 
-    IniFile global(m_mainf.MainIniPath());
+    IniFile global(Mainf.MainIniPath());
     m_opExe = global.ReadString(QStringLiteral("global"), QStringLiteral("rep_opexe"),
                                 QStringLiteral("winword.exe"));
     m_opPar = global.ReadString(QStringLiteral("global"), QStringLiteral("rep_oppar"), QString());
@@ -295,6 +346,7 @@ void TRepfrm::build()
     for (QDateEdit *d : {rbegdate, renddate}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+        SetWorkDateRange(d);
     }
     rnum = named(new QSpinBox(Panel3), "rnum");
     rnum->setRange(-2147483647, 2147483647);
@@ -349,6 +401,8 @@ void TRepfrm::build()
         {QStringLiteral("с группировкой по станциям"), QStringLiteral("с группировкой по событиям")});
     qtype->setToolTip(QStringLiteral("Выберите вид запроса к БД"));
     rsLayout->addWidget(qtype);
+    // The choices keep together at the top when the row is taller; the room goes to the view below.
+    rsLayout->addStretch();
     top->addWidget(rsgb);
 
     auto *mailBox = new QVBoxLayout;
@@ -368,9 +422,16 @@ void TRepfrm::build()
     }
     sg1->setColumnWidth(0, sg1->fontMetrics().horizontalAdvance(QStringLiteral("Копия")) + 6);
     sg1->horizontalHeader()->setStretchLastSection(true);
+    // Four rows of the font's height and no more: the upper panel's height is the view's loss.
+    const int rowHeight = sg1->fontMetrics().height() + 6;
+    sg1->verticalHeader()->setMinimumSectionSize(rowHeight);
+    sg1->verticalHeader()->setDefaultSectionSize(rowHeight);
+    sg1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sg1->setFixedHeight(4 * rowHeight + 2 * sg1->frameWidth());
     mailBox->addWidget(mail_send);
     mailBox->addWidget(mail_global);
     mailBox->addWidget(sg1);
+    mailBox->addStretch();
     // Under the mail grid, at the panel's right edge, the window stays narrow enough for a small screen.
     showc = named(new QPushButton(QStringLiteral("Показать дополнительные настройки"), Panel3), "showc");
     hidec = named(new QPushButton(QStringLiteral("Спрятать дополнительные настройки"), Panel3), "hidec");
@@ -409,8 +470,11 @@ void TRepfrm::build()
     extra->addWidget(drawtable, 1, 2);
     extra->addWidget(dline, 1, 3);
     extra->addWidget(savetxt, 1, 4);
-    extra->addWidget(label9, 2, 0);
-    extra->addWidget(txtwids, 2, 1);
+    // Two rows: the plain text's widths beside its box, so the view keeps the height of a third row.
+    auto *widths = new QHBoxLayout;
+    widths->addWidget(label9);
+    widths->addWidget(txtwids, 1);
+    extra->addLayout(widths, 1, 5);
 
     rwin = named(new QTextBrowser(this), "rwin");
     rwin->setOpenLinks(false);
@@ -444,6 +508,16 @@ void TRepfrm::build()
         hidec->hide();
     });
     connect(savetxt, &QCheckBox::clicked, this, [this] { applyTextMode(); });
+    // Any change of what the bulletin is made of leaves the one shown behind. The period controls do it
+    // through ReadPeriodControls, the coordinate edits through coordinateChanged.
+    const auto stale = [this] { invalidateReport(); };
+    for (QRadioButton *r : {rs1, rs2, rs3, rs4})
+        connect(r, &QRadioButton::toggled, this, stale);
+    for (QCheckBox *c : {putbegdate, drawtable, dline, savetxt})
+        connect(c, &QCheckBox::toggled, this, stale);
+    connect(rstyle, &QComboBox::currentIndexChanged, this, stale);
+    connect(qtype, &QComboBox::currentIndexChanged, this, stale);
+    connect(txtwids, &QLineEdit::textChanged, this, stale);
     connect(mail_send, &QCheckBox::clicked, this, [this] { mailSendClick(); });
     connect(mail_global, &QCheckBox::clicked, this, [this] { mailGlobalClick(); });
     for (QLineEdit *e : {subter, fi, lamb, hval})
@@ -470,7 +544,7 @@ void TRepfrm::readSettings()
         return;
     }
     const QString section = m_state.stations.first().code;
-    TDualIni ini(&m_mainf.sett.CommonKeys, ProgramFolder());
+    TDualIni ini(&m_mainf->sett.CommonKeys, ProgramFolder());
     const auto date = [&](const char *key) {
         bool error = false;
         const TDateTime d =
@@ -511,18 +585,18 @@ void TRepfrm::readSettings()
     mailSendClick();
     mail_global->setChecked(ini.ReadBool(section, QStringLiteral("mailr_global"), true));
     SwapMailSettingsGrid(m_mailFrom, m_mailTo, m_mailSubject, m_mailCc, sg1, mail_global->isChecked(),
-                         mail_send->isChecked(), m_mainf.sett);
+                         mail_send->isChecked(), m_mainf->sett);
     mailSendClick();
-    LoadFormPlacement(this, ini, section, m_minWidth, m_minHeight, m_mainf.workArea());
+    LoadFormPlacement(this, ini, section, m_minWidth, m_minHeight, m_mainf->workArea(), m_preferred);
 }
 
 TRepfrm::~TRepfrm()
 {
     try {
         QFile::remove(m_state.tempFile);
-        if (!m_mainfAlive)
+        if (!m_mainf)
             return;
-        m_mainf.sett.repset = rs1->isChecked() ? 0 : rs2->isChecked() ? 1 : rs3->isChecked() ? 2 : 3;
+        m_mainf->sett.repset = rs1->isChecked() ? 0 : rs2->isChecked() ? 1 : rs3->isChecked() ? 2 : 3;
         if (!m_state.stations.isEmpty())
             writeSettings();
     } catch (const std::exception &e) {
@@ -533,7 +607,7 @@ TRepfrm::~TRepfrm()
 void TRepfrm::writeSettings()
 {
     const QString section = m_state.stations.first().code;
-    TDualIni ini(&m_mainf.sett.CommonKeys, ProgramFolder());
+    TDualIni ini(&m_mainf->sett.CommonKeys, ProgramFolder());
     ini.WriteInteger(section, QStringLiteral("repstyle"), rstyle->currentIndex());
     ini.WriteString(section, QStringLiteral("repbeg"), DateTimeToStrDMY(m_state.period.begDate));
     ini.WriteString(section, QStringLiteral("repend"), DateTimeToStrDMY(m_state.period.endDate));
@@ -610,7 +684,7 @@ bool TRepfrm::writeSiteRow()
         DbConnection &conn;
         ~Close() { host.CloseDB_ADO(conn); }
     } close{*m_host, *conPubs};
-    DbQuery rstORX(conPubs.get());
+    DbQuery rstORX(conPubs);
     if (!QAct(rstORX, QStringLiteral("select lat,lon,elev,underground from site where rtrim(sta)='") +
                           SqlEscape(m_state.stations.first().code) + QLatin1Char('\'')))
         return false;
@@ -634,7 +708,7 @@ bool TRepfrm::writeSiteRow()
 bool TRepfrm::LoadSTIORX()
 {
     bool result = false;
-    DbQuery rstORX(conPubs.get());
+    DbQuery rstORX(conPubs);
     try {
         const ConnParams params = m_host->OrxConnParams(m_state.sett);
         if (m_host->OpenDB_ADO(*conPubs, params.source, params.user, params.password) &&
@@ -677,6 +751,11 @@ void TRepfrm::SetReportStyle(int Kind)
         w->hide();
     QGridLayout *grid = m_periodGrid;
     grid->removeWidget(rnum);
+    // A report number is any number; a year only one whose decades every product can carry.
+    if (Kind == StyleMonthDecade || Kind == StyleYearDecade)
+        rnum->setRange(FirstWorkDate().year(), LastWorkDate().year());
+    else
+        rnum->setRange(-2147483647, 2147483647);
     switch (Kind) {
     case StyleDaily:
         Label2->setText(QStringLiteral("Дата"));
@@ -743,6 +822,7 @@ void TRepfrm::ReadPeriodControls()
         // A year the calendar does not have (the number spin has no limits) leaves the period as it was.
     }
     UpdateCaption();
+    invalidateReport();
 }
 
 void TRepfrm::UpdateCaption()
@@ -868,6 +948,28 @@ QString BulletinViewHtml(const QString &Html)
     return out;
 }
 
+QByteArray BulletinViewPart(const QByteArray &Head, qint64 Size, qsizetype Limit)
+{
+    if (Size <= Limit)
+        return Head;
+    qsizetype end = Head.indexOf("</tr>", Limit);
+    if (end < 0)
+        end = Head.lastIndexOf("</tr>");
+    if (end < 0)
+        end = std::min(Limit, Head.size());
+    else
+        end += 5;
+    const auto megabytes = [](qint64 bytes) {
+        return QByteArray::number(double(bytes) / (1024 * 1024), 'f', 1);
+    };
+    return Head.left(end) +
+           toCp1251(QStringLiteral("\r\n</table><p><b>Отчёт велик для просмотра: показано начало, ") +
+                    QString::fromLatin1(megabytes(end)) + QStringLiteral(" МБ из ") +
+                    QString::fromLatin1(megabytes(Size)) +
+                    QStringLiteral(" МБ. Отчёт целиком сохраняется и открывается кнопками этого "
+                                   "окна.</b></p></body></html>\r\n"));
+}
+
 QString CoordinateProblem(const QString &Shown, bool IsLon)
 {
     const int degWidth = IsLon ? 3 : 2;
@@ -963,6 +1065,10 @@ void TRepfrm::readOptions()
 
 void TRepfrm::mainbtnClick()
 {
+    if (m_running)
+        return;
+    // Whatever this click ends in, the bulletin shown before it is not what the window now asks for.
+    invalidateReport();
     if (refuseTextMode())
         return;
     // A coordinate typed here goes into the bulletin's head as it stands.
@@ -973,10 +1079,43 @@ void TRepfrm::mainbtnClick()
                 return;
             }
     readOptions();
-    if (m_state.sett.fullorx)
-        ORXMakeReport(m_state, *m_host, *conPubs, true);
-    else
-        MakeReport(m_state, *m_host, *dbs, true);
+    {
+        struct Running
+        {
+            bool &flag;
+            explicit Running(bool &f) : flag(f) { flag = true; }
+            ~Running() { flag = false; }
+        } running(m_running);
+        if (m_state.sett.fullorx)
+            ORXMakeReport(m_state, *m_host, *conPubs, true);
+        else
+            MakeReport(m_state, *m_host, *dbs, true);
+    }
+    // A close asked for during the run was held back until now.
+    if (m_closeRequested)
+        close();
+}
+
+void TRepfrm::closeEvent(QCloseEvent *event)
+{
+    if (m_running) {
+        // The run uses the window's connections, file and controls: it ends first, cancelled where it
+        // can be, and the window closes after it.
+        m_closeRequested = true;
+        m_host->CancelRun();
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
+}
+
+void TRepfrm::invalidateReport()
+{
+    if (m_loading)
+        return;
+    m_state.reportMade = false;
+    rwin->clear();
+    rtwin->clear();
 }
 
 void TRepfrm::applyTextMode()
@@ -999,8 +1138,9 @@ void TRepfrm::mailSendClick()
 
 void TRepfrm::mailGlobalClick()
 {
+    // The global header is the main window's, or the copy taken at creation once that is gone.
     SwapMailSettingsGrid(m_mailFrom, m_mailTo, m_mailSubject, m_mailCc, sg1, mail_global->isChecked(),
-                         mail_send->isChecked(), m_mainf.sett);
+                         mail_send->isChecked(), m_mainf ? m_mainf->sett : m_state.sett);
     mailSendClick();
 }
 
@@ -1017,6 +1157,7 @@ void TRepfrm::coordinateChanged(QLineEdit *Edit)
     }
     m_coordsChanged = true;
     SetControlTag(Edit, 1);
+    invalidateReport();
 }
 
 void OpenReportWindow(Tmainf &Mainf, bool)

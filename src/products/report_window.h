@@ -23,6 +23,8 @@ class QSpinBox;
 class QStatusBar;
 class QTableWidget;
 class QTextBrowser;
+class QCloseEvent;
+class ReportWindowHost;
 class Tdm;
 class Tmainf;
 
@@ -42,7 +44,9 @@ ReportWindowShell &reportWindowShell();
 
 // The report window: makes the HTML station bulletin of a period, shows it, saves a copy, opens it in
 // another program and mails it. Modeless; every window has its own temporary file and a frozen copy of
-// the main window's settings and report stations, and frees itself when closed.
+// the main window's settings and report stations, and frees itself when closed. A close asked for while
+// a bulletin is being made cancels the run where it can and waits for its end; the main window's close
+// closes its report windows first, and a window that outlives the main window calls nothing of it.
 class TRepfrm : public QWidget
 {
     Q_OBJECT
@@ -62,6 +66,8 @@ public:
 
     ReportState &state() { return m_state; }
     const QString &tempFileName() const { return m_state.tempFile; }
+    // True while "Создать отчёт" runs.
+    bool running() const { return m_running; }
 
     QComboBox *rstyle = nullptr, *rmonth = nullptr, *rmdec = nullptr, *qtype = nullptr;
     QDateEdit *rbegdate = nullptr, *renddate = nullptr;
@@ -79,8 +85,14 @@ public:
     QPlainTextEdit *rtwin = nullptr;
     QStatusBar *stb1 = nullptr;
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void build();
+    // The bulletin shown is no longer what the window's choices would make: it can be neither saved,
+    // opened nor mailed, and the view is emptied.
+    void invalidateReport();
     void readSettings();
     void writeSettings();
     bool writeSiteRow();
@@ -94,13 +106,15 @@ private:
     // True for a coordinate edit the user changed to a sound value; a bad one is named and left unsaved.
     bool typedCoordinate(QLineEdit *Edit, bool IsLon);
 
-    Tmainf &m_mainf;
+    // Cleared when the main window goes first: nothing of it is called, nothing is written back then.
+    QPointer<Tmainf> m_mainf;
     Tdm &m_dm;
-    // Cleared when the main window goes first; nothing is written back then.
-    QPointer<Tmainf> m_mainfAlive;
     ReportState m_state;
-    std::unique_ptr<ReportHost> m_host;
-    std::unique_ptr<DbConnection> dbs, conPubs;
+    std::unique_ptr<ReportWindowHost> m_host;
+    // Children of the window, so that a failed action's transaction on them can be found and undone.
+    DbConnection *dbs = nullptr, *conPubs = nullptr;
+    bool m_running = false;
+    bool m_closeRequested = false;
     QGridLayout *m_periodGrid = nullptr;
     bool m_periodSetting = false;
     bool m_coordsChanged = false;
@@ -108,12 +122,19 @@ private:
     QString m_mailFrom, m_mailTo, m_mailSubject, m_mailCc;
     QString m_opExe, m_opPar, m_opName;
     int m_minWidth = 0, m_minHeight = 0;
+    QSize m_preferred; // the size it opens at without a stored one, where that is more than the default
 };
 
 // The bulletin as the analysts' browsers show it, for the report window's view: the entities browsers
 // take without their semicolon ("&nbsp") get it, and the Latin letters of a Symbol-font span become the
 // Greek letters that font draws for them ("j" is φ, "l" λ, "D" Δ). The file itself stays as written.
 QString BulletinViewHtml(const QString &Html);
+
+// What the view is given of a bulletin file of Size bytes whose first bytes are Head: the whole file up to
+// Limit bytes; past that its rows up to the first row end after Limit, the table closed and a line saying
+// where the rest is. A view of tens of megabytes would take the program minutes and gigabytes.
+QByteArray BulletinViewPart(const QByteArray &Head, qint64 Size, qsizetype Limit);
+constexpr qsizetype kBulletinViewLimit = 2 * 1024 * 1024;
 
 // Why a coordinate as its edit shows it ("55° 45' 30\" N") is no latitude (IsLon false) or longitude;
 // empty for a sound or blank one. Degrees up to 90 or 180, minutes and seconds up to 59, hemisphere N or

@@ -60,13 +60,6 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &captio
     return b;
 }
 
-QString exceptionText(const std::exception &e)
-{
-    if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
-        return own->message();
-    return QString::fromUtf8(e.what());
-}
-
 // Lines end at CR, LF or CR LF; a last line without an end counts when it holds anything.
 QStringList splitLines(const QString &text)
 {
@@ -178,7 +171,7 @@ void Tsveditor::SetView(const QString &FileName, bool SendMode)
         // The tag stays 1: what the user types then is not taken for an edit of the file.
         MessageProc(this,
                     QStringLiteral("SetView: Не удалось загрузить файл сводки. Сообщение об ошибке:\r") +
-                        exceptionText(e),
+                        ExceptionText(e),
                     MB_ICONERROR, MB_OK);
     }
 }

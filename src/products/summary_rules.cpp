@@ -34,7 +34,12 @@ void EnsureDecimalPoint(QString &S)
 double RoundDecimals(double Value, int Digits)
 {
     const double scale = std::pow(10.0, Digits);
-    return double(RoundHalfEven(Value * scale)) / scale;
+    const double scaled = Value * scale;
+    // Past 2^53 a double has no fraction left to round, and no integer holds what is beyond 2^63: such a
+    // value (an impossible one) stays as it is, and so does one that is not a number.
+    if (!(std::fabs(scaled) < 9007199254740992.0))
+        return Value;
+    return double(RoundHalfEven(scaled)) / scale;
 }
 
 QString SummaryNumber(double Value, int Digits)

@@ -17,13 +17,6 @@ namespace {
 
 const QString kBulletin = QStringLiteral("[Станционный бюллетень]");
 
-QString exceptionText(const std::exception &e)
-{
-    if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
-        return own->message();
-    return QString::fromUtf8(e.what());
-}
-
 QString fieldText(TField *field)
 {
     return FixedFieldText(field);
@@ -70,7 +63,7 @@ public:
         } catch (const std::exception &e) {
             MessageProc(m_host.Owner(),
                         QStringLiteral("SvodkaProc: Операция прервана. Сообщение об ошибке:\r") +
-                            exceptionText(e),
+                            ExceptionText(e),
                         MB_ICONERROR, MB_OK);
         }
         cleanUp();
@@ -88,6 +81,7 @@ private:
         if (!m_host.AskSummaryParameters())
             return;
         const Tsett &sett = m_host.Settings();
+        RefuseSummaryDay(sett.svodka_date);
         QString source, user, password;
         if (!m_host.GetStationDBParams(source, user, password, -1, false))
             return;
@@ -141,7 +135,8 @@ private:
         }
         const QString note = sent ? QStringLiteral("\rСводка успешно отправлена по почте.")
                                   : QStringLiteral("\rНе удалось отправить сводку по почте!");
-        MessageProc(m_host.Owner(), QStringLiteral("Готово!") + note, MB_ICONINFORMATION, MB_OK);
+        MessageProc(m_host.Owner(), QStringLiteral("Готово!") + note,
+                    sent ? MB_ICONINFORMATION : MB_ICONWARNING, MB_OK);
     }
 
     // One station's telegram appended to the text; false when a statement failed.

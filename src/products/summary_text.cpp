@@ -1,8 +1,10 @@
 #include "products/summary_text.h"
 
 #include "lib/codec.h"
+#include "lib/errors.h"
 #include "lib/number_routines.h"
 #include "lib/text_routines.h"
+#include "lib/work_dates.h"
 #include "products/summary_rules.h"
 
 #include <QHash>
@@ -24,6 +26,9 @@ QString monthDay(TDateTime day)
 {
     int y, m, d;
     DecodeDate(day, y, m, d);
+    // A day past the calendar decodes as zeros; the runs refuse such days before they get here.
+    if (m < 1 || m > 12)
+        return QStringLiteral("???") + two(d);
     return QLatin1String(kMonths[m - 1]) + two(d);
 }
 
@@ -481,6 +486,13 @@ void AppendEmptyTelegram(QString &Text, const QString &Code, TDateTime Day, bool
              QLatin1String(" BEG ") + monthDay(Day) + QLatin1String(" 000000 END ") + monthDay(Day + 1))
                 .toUpper() +
             QLatin1String(" 000000") + LF + QLatin1String("STOP");
+}
+
+void RefuseSummaryDay(TDateTime Day)
+{
+    if (!IsWorkDate(Day))
+        throw EConvertError(WorkDateProblem(FormatDateTime(QStringLiteral("dd.mm.yyyy"), Day),
+                                            QStringLiteral("Дата сводки")));
 }
 
 void ComposeTelegram(QString &Text, TD2D &Table, const SummaryStation &Station)

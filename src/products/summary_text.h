@@ -61,6 +61,10 @@ QString DateTimeNumberText(double value);
 // "SEISMO N..." with the day's BEG/END and "STOP", for a station without data rows.
 void AppendEmptyTelegram(QString &Text, const QString &Code, TDateTime Day, bool DPeriod);
 
+// A summary names its day and the next one: a day whose next one the calendar has not (or one before
+// 1900) raises EConvertError saying so, before anything is read or written.
+void RefuseSummaryDay(TDateTime Day);
+
 // Appends the telegram of the table's data rows (there must be at least one). A row whose arrival
 // crosses midnight has its arrival time rewritten in the table. EConvertError on unreadable numbers.
 void ComposeTelegram(QString &Text, TD2D &Table, const SummaryStation &Station);

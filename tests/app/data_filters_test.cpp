@@ -72,6 +72,21 @@ TEST(DataFilters, ControlsAndOperatorLists)
     EXPECT_EQ(p.combo(d, 10)->y(), 28);
 }
 
+// A date condition offers the days the products carry, as every date edit of the program does.
+TEST(DataFilters, DateValuesAreLimitedToTheDaysCarried)
+{
+    FiltersProgram p;
+    Tfilt d(*p.o.w);
+    d.ori_add->click();
+    p.choose(d, 0, "lddate", 8);
+    for (int slot : {2, 4}) {
+        QDateEdit *date = p.date(d, slot);
+        ASSERT_TRUE(date) << slot;
+        EXPECT_EQ(std::pair(date->minimumDate(), date->maximumDate()),
+                  std::pair(QDate(1900, 1, 1), QDate(9998, 12, 31)));
+    }
+}
+
 TEST(DataFilters, SaveAndLoadRoundTrip)
 {
     FiltersProgram p;

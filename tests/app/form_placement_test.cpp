@@ -45,4 +45,34 @@ TEST(FormPlacement, KeptInsideTheWorkArea)
         QRect(1920, 40, 600, 400));
 }
 
+// Without a stored size a window opens at three quarters of its screen, or as large as its contents
+// prefer where that is more, within the screen less the frame; a stored size is the analyst's.
+TEST(FormPlacement, ASmallScreenGivesTheContentsTheirSize)
+{
+    const QRect small(0, 0, 1050, 675), large(0, 0, 1400, 900);
+    const QSize frame(8, 30);
+    const struct
+    {
+        const char *screen;
+        QRect area;
+        StoredPlacement stored;
+        QSize preferred;
+        QRect expected;
+    } cases[] = {
+        {"small, contents fit", small, {}, QSize(1035, 507), QRect(7, 84, 1035, 507)},
+        {"small, contents smaller", small, {}, QSize(600, 400), QRect(131, 84, 787, 506)},
+        {"small, contents larger", small, {}, QSize(1200, 900), QRect(4, 15, 1042, 645)},
+        {"large, three quarters", large, {}, QSize(1035, 507), QRect(175, 112, 1050, 675)},
+        {"small, stored",
+         small,
+         {QStringLiteral("norm"), 800, 500, 10, 20},
+         QSize(1035, 507),
+         QRect(10, 20, 800, 500)},
+        {"no wish", small, {}, QSize(), QRect(131, 84, 787, 506)},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(ComputeFormPlacement(c.stored, c.area, 400, 300, c.preferred, frame).bounds, c.expected)
+            << c.screen;
+}
+
 } // namespace

@@ -305,6 +305,14 @@ TEST_F(ParamDialog, PeriodIsCopiedOrAnInvalidOneReported)
         // The start is taken before the end is found wrong.
         {"30.04.2021 23:59:58", "01.05.2021 24:00:00", "'01.05.2021 24:00:00' is not a valid date and time",
          EncodeDate(2021, 4, 30) + EncodeTime(23, 59, 58, 0), oldEnd},
+        // The copy takes the day after the end: the calendar's last day is one too many.
+        {"30.12.9998 00:00:00", "31.12.9999 00:00:00",
+         "Дата окончания 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998.",
+         EncodeDate(9998, 12, 30), oldEnd},
+        {"31.12.1899 23:00:00", "01.01.1900 00:00:00",
+         "Дата старта 31.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998.", oldStart, oldEnd},
+        {"01.01.1900 00:00:00", "31.12.9998 23:59:59", nullptr, EncodeDate(1900, 1, 1),
+         EncodeDate(9998, 12, 31) + EncodeTime(23, 59, 59, 0)},
     };
     for (const auto &c : cases) {
         MessageRecorder recorder;
@@ -320,6 +328,29 @@ TEST_F(ParamDialog, PeriodIsCopiedOrAnInvalidOneReported)
         EXPECT_EQ(shown(recorder), c.message ? QList<Shown>({{c.message, 16}}) : QList<Shown>());
         EXPECT_EQ(std::pair(s.start_date, s.end_date), std::pair(c.start_date, c.end_date));
     }
+}
+
+// The date pickers offer only the days every product carries: a day stored beyond them is shown, and taken
+// on OK, as the nearest one they offer.
+TEST_F(ParamDialog, DatePickersOfferOnlyTheDaysProductsCarry)
+{
+    Tsett s = stationSett();
+    s.svodka_date = EncodeDate(9999, 12, 31);
+    s.exp_start_date = EncodeDate(1899, 12, 30);
+    s.exp_end_date = EncodeDate(9999, 12, 31);
+    Tpar par;
+    par.Setup(1, &s);
+    for (QDateEdit *d : {par.svodka_Date, par.End_Date})
+        EXPECT_EQ(std::pair(d->minimumDate(), d->maximumDate()),
+                  std::pair(QDate(1900, 1, 1), QDate(9998, 12, 31)));
+    EXPECT_EQ(par.svodka_Date->date(), QDate(9998, 12, 31));
+    par.Button1->click();
+    EXPECT_EQ(s.svodka_date, EncodeDate(9998, 12, 31));
+
+    Tpar exp;
+    exp.Setup(2, &s);
+    EXPECT_EQ(std::pair(exp.svodka_Date->date(), exp.End_Date->date()),
+              std::pair(QDate(1900, 1, 1), QDate(9998, 12, 31)));
 }
 
 } // namespace

@@ -31,6 +31,21 @@ TEST(ProgressWindow, CancelFlagAndClose)
     EXPECT_TRUE(pro.isVisible());
 }
 
+// While an operation runs behind it, the progress window is the only one that takes input: the other
+// windows can be neither used nor closed under the operation, whatever events it lets run.
+TEST(ProgressWindow, TheOtherWindowsWaitForTheOperation)
+{
+    QWidget other;
+    other.show();
+    Tpro pro(&other);
+    pro.show();
+    EXPECT_TRUE(pro.isModal());
+    EXPECT_EQ(pro.windowModality(), Qt::ApplicationModal);
+    EXPECT_EQ(QApplication::activeModalWidget(), &pro);
+    pro.hide();
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
 TEST(MessageWindow, ShowsTextWithCaptionAndReturnsOk)
 {
     const std::pair<unsigned, const char *> cases[] = {

@@ -261,6 +261,54 @@ TEST(StationListLayout, NamesShowWhole)
     }
 }
 
+// On the small screen of 1050x675 the main window opens as large as its pages want, so none of their
+// controls is squeezed below what it needs and every label shows whole; on a larger one it takes three
+// quarters, as before.
+TEST(MainWindowLayout, OpensToFitItsScreen)
+{
+    for (const QRect &area : {QRect(0, 0, 1050, 675), QRect(0, 0, 1400, 900)}) {
+        SCOPED_TRACE(area.width());
+        Program p;
+        p.writeGlobal(QStringLiteral("start_mode=1\r\n"));
+        MessageRecorder rec;
+        auto w = p.start({}, area);
+        w->show();
+        QApplication::processEvents();
+        EXPECT_LE(w->width(), area.width());
+        EXPECT_LE(w->height(), area.height());
+        EXPECT_GE(w->width(), area.width() * 3 / 4);
+        EXPECT_GE(w->height(), area.height() * 3 / 4);
+        for (int i = 0; i < w->pgc1->count(); ++i) {
+            if (!w->pgc1->isTabVisible(i))
+                continue;
+            w->pgc1->setCurrentIndex(i);
+            QApplication::processEvents();
+            QWidget *page = w->pgc1->widget(i);
+            SCOPED_TRACE(w->pgc1->tabText(i).toStdString());
+            EXPECT_GE(page->width(), page->minimumSizeHint().width());
+            EXPECT_GE(page->height(), page->minimumSizeHint().height());
+            for (QWidget *c : page->findChildren<QWidget *>()) {
+                const std::string name = c->objectName().toStdString();
+                if (!c->isVisible() || name.empty() || name.starts_with("qt_"))
+                    continue;
+                // A text shows whole: a button's, and each line of a label's.
+                QString text;
+                int room = c->contentsRect().width();
+                if (auto *button = qobject_cast<QAbstractButton *>(c)) {
+                    text = button->text();
+                } else if (auto *label = qobject_cast<QLabel *>(c)) {
+                    if (!label->wordWrap() && !label->text().contains(QLatin1Char('<')))
+                        text = label->text();
+                } else {
+                    EXPECT_GE(c->width(), c->minimumSizeHint().width()) << name;
+                }
+                for (const QString &line : text.split(QLatin1Char('\n')))
+                    EXPECT_GE(room, c->fontMetrics().horizontalAdvance(line)) << name;
+            }
+        }
+    }
+}
+
 // Standard buttons, and the file, font and colour choosers, in Russian.
 TEST(QtTranslations, QtsOwnDialogsSpeakRussian)
 {

@@ -981,7 +981,7 @@ TEST(OrvExportMail, SentOrNotTheArchiveStays)
     ASSERT_EQ(p.rec.count(), 2);
     EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONERROR));
     EXPECT_EQ(lastShown(p.rec),
-              Shown(QStringLiteral("Готово!\rНе удалось отправить экспорт по почте!"), MB_ICONINFORMATION));
+              Shown(QStringLiteral("Готово!\rНе удалось отправить экспорт по почте!"), MB_ICONWARNING));
     EXPECT_EQ(folderEntries(p.out.path()), QStringList{"ABC_20080301_20080331.orv"});
 }
 

@@ -3,6 +3,7 @@
 #include "support/smtp_server.h"
 #include "support/test_support.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -299,6 +300,63 @@ TEST(MailSend, ServerFailuresReportOnceAndQuickly)
         EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << name;
     }
     EXPECT_FALSE(QFileInfo::exists(dir.file(u"msg-1.eml"_s)));
+}
+
+// Each failure says in Russian which step failed, at which server, for which address, and what the server
+// itself answered; libcurl's English never reaches the analyst.
+TEST(MailSend, FailuresSayWhatFailedWithTheServersReply)
+{
+    TestDir dir;
+    for (const char *folder : {"login", "rcpt", "data"})
+        QDir().mkpath(dir.file(QString::fromLatin1(folder)));
+    SmtpServer refusing(dir.file(u"login"_s), true);
+    SmtpServer noSuchUser(dir.file(u"rcpt"_s), {u"--refuse-rcpt"_s, u"bad@example.org"_s});
+    SmtpServer closing(dir.file(u"data"_s), {u"--close-in-data"_s});
+    for (const SmtpServer *s : {&refusing, &noSuchUser, &closing})
+        ASSERT_GT(s->port(), 0) << s->error().toStdString();
+    SilentListener silent;
+    ASSERT_GT(silent.port(), 0);
+    const int closed = closedPort();
+    const auto at = [](int port) { return u"Почтовый сервер 127.0.0.1 (порт %1)"_s.arg(port); };
+
+    const struct
+    {
+        const char *name;
+        QString host;
+        int port;
+        QString user, to, says;
+    } cases[] = {
+        {"nothing listens", u"127.0.0.1"_s, closed, QString(), u"a@example.org"_s,
+         u"Не удалось соединиться с почтовым сервером 127.0.0.1 (порт %1): по этому адресу соединения не "
+         "принимаются."_s.arg(closed)},
+        {"a server that never answers", u"127.0.0.1"_s, silent.port(), QString(), u"a@example.org"_s,
+         at(silent.port()) + u" не ответил вовремя; письмо не отправлено."_s},
+        {"a refused login", u"127.0.0.1"_s, refusing.port(), u"operator"_s, u"a@example.org"_s,
+         at(refusing.port()) + u" не принял имя пользователя или пароль \"operator\". Ответ сервера:\r"
+                               "535 5.7.8 Authentication credentials invalid"_s},
+        {"a refused recipient", u"127.0.0.1"_s, noSuchUser.port(), QString(),
+         u"a@example.org, Борис <bad@example.org>"_s,
+         at(noSuchUser.port()) +
+             u" не принял адрес получателя <bad@example.org>. Ответ сервера:\r550 5.1.1 No such user"_s},
+        {"the server closes during DATA", u"127.0.0.1"_s, closing.port(), QString(), u"a@example.org"_s,
+         at(closing.port()) + u" закрыл соединение при передаче письма; письмо не отправлено."_s},
+        {"no server set", u"  "_s, 25, QString(), u"a@example.org"_s,
+         u"Не задан почтовый сервер (SMTP): укажите его в параметрах соединения."_s},
+    };
+    for (const auto &c : cases) {
+        SmtpSettings smtp = quickServer(c.port);
+        smtp.host = c.host;
+        smtp.user = c.user;
+        smtp.password = u"wrong"_s;
+        MailMessage m{u"st@example.org"_s, c.to, QString(), u"s"_s, u"text"_s, QString()};
+        MessageRecorder rec;
+        EXPECT_FALSE(sendMail(smtp, m)) << c.name;
+        ASSERT_EQ(rec.count(), 1) << c.name;
+        EXPECT_EQ(rec.last().text, kErrorPrefix + c.says) << c.name;
+        EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR)) << c.name;
+    }
+    for (const char *folder : {"login", "rcpt", "data"})
+        EXPECT_FALSE(QFileInfo::exists(dir.file(QString::fromLatin1(folder) + u"/msg-1.eml"_s))) << folder;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "lib/fake_dataset.h"
 #include "lib/number_routines.h"
 #include "products/bulletin_html.h"
+#include "products/summary_rules.h"
 
 #include <cmath>
 #include <random>
@@ -132,6 +133,44 @@ TEST(BulletinNumbers, RoundedAsWritten)
     const FakeField sum(QStringLiteral("x"), FieldType::Float, 0.1 + 0.2);
     ASSERT_TRUE(FieldTextNumber(&sum, x));
     EXPECT_EQ(x, 0.3);
+}
+
+// The bulletins' conversions of a number to an integer: what no 64-bit integer holds prints as the number
+// stored, an impossible coordinate as its degrees, a number too large to round as itself.
+TEST(BulletinNumbers, ImpossibleValuesPrintAsStored)
+{
+    const double inf = std::numeric_limits<double>::infinity();
+    const std::pair<double, const char *> truncated[] = {
+        {123.7, "123"},
+        {-45.9, "-45"},
+        {-0.5, "0"},
+        {9223372036854774784.0, "9223372036854774784"},
+        {9223372036854775808.0, "9.22337203685478E18"},
+        {-9.3e18, "-9.3E18"},
+        {1.5e308, "1.5E308"},
+        {-inf, "-INF"},
+        {std::nan(""), "NAN"},
+    };
+    for (const auto &[value, text] : truncated)
+        EXPECT_EQ(TruncatedText(value), QString::fromLatin1(text)) << value;
+
+    const std::tuple<double, int, const char *> rounded[] = {
+        {1.5e308, 3, "1.5E308"}, {-1e300, 0, "-1E300"}, {1e17, 3, "1E17"}, {inf, 3, "INF"}};
+    for (const auto &[value, digits, text] : rounded)
+        EXPECT_EQ(RoundedText(value, digits), QString::fromLatin1(text)) << value;
+
+    const std::tuple<double, bool, const char *> coordinates[] = {{55.1, false, "55° 6 ' 0 &quot; N"},
+                                                                  {1e300, false, "1E300°"},
+                                                                  {-181, true, "-181°"},
+                                                                  {inf, true, "INF°"}};
+    for (const auto &[degrees, isLon, text] : coordinates)
+        EXPECT_EQ(CoordinateHtml(degrees, isLon), QString::fromUtf8(text)) << degrees;
+
+    // The summary's numbers likewise.
+    const std::tuple<double, int, const char *> summary[] = {
+        {12.345, 1, "12.3"}, {1.5e308, 4, "1.5E308"}, {-9.3e18, 0, "-9.3E18"}, {inf, 1, "INF"}};
+    for (const auto &[value, digits, text] : summary)
+        EXPECT_EQ(SummaryNumber(value, digits), QString::fromLatin1(text)) << value;
 }
 
 // The texts of numbers of every size are those of the text route: FloatToStr, read back, rounded,

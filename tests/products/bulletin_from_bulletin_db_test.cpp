@@ -206,6 +206,21 @@ TEST_F(BulletinFromBulletinDb, MeasurementsStandUnderTheirReadingsWhateverTheirN
     EXPECT_TRUE(state.reportMade);
 }
 
+// Numbers no integer holds (an azimuth typed as 1.5e308) print as they are stored, never through an
+// overflowing conversion, and the bulletin is made.
+TEST_F(BulletinFromBulletinDb, ImpossibleNumbersPrintAsStored)
+{
+    exec(*db, QStringLiteral("update [События] set seaz=?, emares=?, depdp=?, Kps=? where num=101"),
+         {1.5e308, -1e300, 9.3e18, 1e308});
+    period(EncodeDate(2024, 3, 1), EncodeDate(2024, 3, 10), 7);
+    const QStringList lines = fromCp1251(run()).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<td colspan=3><b>O= 10-15-20.3  Az= 1.5E308°  e= -1E300° <br> "
+                                              "lat= 55.123  lon= 36.5  H= 9.3E18km  Kp+s= 1E308</b></td>")))
+        << lines.filter(QStringLiteral("Az=")).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(state.reportMade);
+    EXPECT_EQ(rec.count(), 0);
+}
+
 TEST_F(BulletinFromBulletinDb, MailsTheArchiveAndRemovesIt)
 {
     period(EncodeDate(2024, 3, 5), EncodeDate(2024, 3, 5), 3);

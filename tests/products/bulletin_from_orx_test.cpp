@@ -166,6 +166,23 @@ protected:
         return readAll(state.tempFile);
     }
 
+    // With no station to report on neither grouping makes a bulletin: by stations an empty one that is
+    // neither saved nor mailed, by events none, and the run says so.
+    void expectNoBulletinEitherWay()
+    {
+        state.options.mailSend = true;
+        state.options.qtype = 0;
+        EXPECT_EQ(run(), QByteArray("</body></html>\r\n"));
+        EXPECT_FALSE(state.reportMade);
+        EXPECT_TRUE(host->mails.isEmpty());
+        state.options.qtype = 1;
+        run();
+        EXPECT_EQ(shown(rec),
+                  (QList<Shown>{
+                      {"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
+        EXPECT_FALSE(state.reportMade);
+    }
+
     TestDir dir;
     std::unique_ptr<FakeReportHost> host;
     ReportState state;
@@ -242,10 +259,38 @@ TYPED_TEST(BulletinFromOrx, EveryStationWithDataOfTheNetwork)
     EXPECT_EQ(lines.filter(QStringLiteral("<html>")).size(), 1);
     EXPECT_EQ(lines.filter(QStringLiteral("charset")).size(), 1);
 
+    this->state.networkChosen = true;
     this->state.networkCodes = {QStringLiteral("obn"), QStringLiteral("MSK")};
     lines = fromCp1251(this->run()).split(QStringLiteral("\r\n"));
     EXPECT_EQ(this->state.reportCodes, (QStringList{"MSK", "OBN"}));
     EXPECT_EQ(heads(lines), (QStringList{"/ MSK", "Обнинск"}));
+}
+
+// A network without stations holds none of them, as the summary of the same choice takes none: by events
+// the run says so, by stations it makes nothing to save or mail.
+TYPED_TEST(BulletinFromOrx, AChosenNetworkWithoutStationsTakesNone)
+{
+    this->state.options.repset = 3;
+    this->state.networkChosen = true;
+    this->expectNoBulletinEitherWay();
+    EXPECT_TRUE(this->state.reportCodes.isEmpty());
+}
+
+// Values no calendar or integer holds print as they are stored and the bulletin is made: an S time of
+// 1e300 seconds gives an S-P of its seconds, an azimuth of 1.5e308 stands as it is.
+TYPED_TEST(BulletinFromOrx, ImpossibleValuesPrintAsStored)
+{
+    this->orx->exec("update arrival set itime=?, azimuth=? where arid=12", {1e300, 1.5e308});
+    this->orx->exec("update arrival set azimuth=? where arid=10", {1.5e308});
+    this->state.options.repset = 0;
+    this->state.options.qtype = 1;
+    const QStringList lines = fromCp1251(this->run()).split(QStringLiteral("\r\n"));
+    EXPECT_TRUE(lines.contains(QStringLiteral("<td>1E300</td>")))
+        << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(lines.filter(QStringLiteral("Az= 1.5E308° ")).size() == 1)
+        << lines.filter(QStringLiteral("Az=")).join(QLatin1Char('\n')).toStdString();
+    EXPECT_TRUE(this->state.reportMade);
+    EXPECT_EQ(this->rec.count(), 0) << this->rec.last().text.toStdString();
 }
 
 TYPED_TEST(BulletinFromOrx, AFirstStationWithoutEventsLeavesTheHtmlHeadAtTheTop)
@@ -277,21 +322,10 @@ TYPED_TEST(BulletinFromOrx, NoStationToReportOn)
                              MB_ICONWARNING}}));
     EXPECT_FALSE(QFile::exists(this->state.tempFile));
 
-    // By stations: an empty bulletin, not a report to save or mail.
+    // By stations an empty bulletin; by events no statement with an empty station list is run.
     this->rec.clear();
     this->state.options.repset = 0;
-    this->state.options.mailSend = true;
-    EXPECT_EQ(this->run(), QByteArray("</body></html>\r\n"));
-    EXPECT_FALSE(this->state.reportMade);
-    EXPECT_TRUE(this->host->mails.isEmpty());
-
-    // By events: said so, and no statement with an empty station list is run.
-    this->state.options.qtype = 1;
-    this->run();
-    EXPECT_EQ(
-        shown(this->rec),
-        (QList<Shown>{{"Нет ни одной станции для отчёта,\rпоэтому отчёт не будет сделан.", MB_ICONWARNING}}));
-    EXPECT_FALSE(this->state.reportMade);
+    this->expectNoBulletinEitherWay();
     EXPECT_TRUE(this->stats.statements.isEmpty());
 }
 

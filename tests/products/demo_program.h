@@ -17,7 +17,7 @@ struct DemoProgram
     Tdm dm;
     std::unique_ptr<Tmainf> w;
 
-    explicit DemoProgram(void (*installCommand)(), bool fullOrx = false)
+    explicit DemoProgram(void (*installCommand)(), bool fullOrx = false, const QRect &area = kWorkArea)
     {
         DemoParams params;
         params.stations = 2;
@@ -34,7 +34,7 @@ struct DemoProgram
         }
         qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toLocal8Bit());
         installCommand();
-        w = startMainWindow(dir.base());
+        w = startMainWindow(dir.base(), {}, area);
     }
     ~DemoProgram() { qunsetenv("ORX_INI_DIR"); }
 

@@ -184,6 +184,17 @@ TYPED_TEST(OrxSummaryTest, WritesTheTelegramsOfTheChosenStations)
                                           "ZZ\rЭти фазы игнорировались"),
                            MB_ICONINFORMATION)});
     EXPECT_FALSE(this->host->conn.Connected());
+
+    // A mail that did not go is a warning, not a plain "done".
+    this->rec.clear();
+    this->host->mailOk = false;
+    EXPECT_TRUE(ORXSvodka(*this->host, &stats));
+    EXPECT_EQ(
+        shown(this->rec),
+        QList<Shown>{Shown(QStringLiteral("Готово!\rНе удалось отправить сводку по почте!\r\rНет данных по "
+                                          "следующим станциям: GHI\r\rВстретились неизвестные фазы: Xq, "
+                                          "ZZ\rЭти фазы игнорировались"),
+                           MB_ICONWARNING)});
 }
 
 TYPED_TEST(OrxSummaryTest, EventsByOriginTime)
@@ -288,6 +299,20 @@ TYPED_TEST(OrxSummaryTest, SingleStationWithoutDataWarns)
                   Shown(QStringLiteral("Данные по станции GHI за этот период отсутствуют"), MB_ICONWARNING)});
     EXPECT_EQ(this->file(QStringLiteral("GHI_6036")),
               QStringLiteral("SEISMO N6036 GHI BEG FEB05 000000 END FEB06 000000\nSTOP\n"));
+}
+
+TYPED_TEST(OrxSummaryTest, TheCalendarsLastDayIsRefused)
+{
+    this->host->sett.svset = 0;
+    this->host->sett.svodka_date = EncodeDate(9999, 12, 31);
+    EXPECT_FALSE(ORXSvodka(*this->host));
+    EXPECT_EQ(shown(this->rec),
+              QList<Shown>{Shown(QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об "
+                                                "ошибке:\rДата сводки 31.12.9999 вне допустимых пределов: от "
+                                                "01.01.1900 до 31.12.9998."),
+                                 MB_ICONERROR)});
+    EXPECT_TRUE(this->host->edited.isEmpty());
+    EXPECT_TRUE(folderEntries(this->dir.path()).isEmpty());
 }
 
 TYPED_TEST(OrxSummaryTest, CheckedChoiceWithoutCheckedStations)

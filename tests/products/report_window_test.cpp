@@ -12,6 +12,7 @@
 #include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimer>
 
 namespace {
 
@@ -19,7 +20,7 @@ struct ReportProgram : DemoProgram
 {
     ReportWindowShell savedShell = reportWindowShell();
 
-    ReportProgram() : DemoProgram(&InstallReportCommand)
+    explicit ReportProgram(const QRect &area = kWorkArea) : DemoProgram(&InstallReportCommand, false, area)
     {
         // Fixed texts whatever the machine's locale.
         w->fsLocal = TFormatSettings();
@@ -81,6 +82,17 @@ struct ReportProgram : DemoProgram
         c->SetConnectionString(dm.conPubs->ConnectionString());
         EXPECT_TRUE(dm.OpenDB_ADO(c.get(), w->sett.ORX_source, QString(), QString()));
         return c;
+    }
+
+    // The save dialog chooses File and counts how often it was opened.
+    static void saveDialogChooses(const QString &file, int &asked)
+    {
+        reportWindowShell().saveDialog = [file, &asked](QWidget *, const QString &, const QString &,
+                                                        const QString &, QString &chosen) {
+            ++asked;
+            chosen = file;
+            return true;
+        };
     }
 
     static void demoPeriod(TRepfrm &r)
@@ -355,10 +367,27 @@ TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
     EXPECT_EQ(DateTimeToStrDMY(r->state().period.endDate), QStringLiteral("29.02.2024"));
     EXPECT_EQ(r->state().period.number, 6);
     EXPECT_TRUE(r->windowTitle().startsWith(QStringLiteral("Отчёт №6 - ")));
+    // A year is one whose decades every product carries: 1900 (no leap year) to 9998.
     r->rnum->setValue(0);
-    EXPECT_EQ(DateTimeToStrDMY(r->state().period.begDate), QStringLiteral("21.02.2024"));
+    EXPECT_EQ(r->rnum->value(), 1900);
+    EXPECT_EQ(DateTimeToStrDMY(r->state().period.endDate), QStringLiteral("28.02.1900"));
+    r->rnum->setValue(9999);
+    EXPECT_EQ(r->rnum->value(), 9998);
+    EXPECT_EQ(DateTimeToStrDMY(r->state().period.begDate), QStringLiteral("21.02.9998"));
+    for (QDateEdit *d : {r->rbegdate, r->renddate})
+        EXPECT_EQ(std::pair(d->minimumDate(), d->maximumDate()),
+                  std::pair(QDate(1900, 1, 1), QDate(9998, 12, 31)));
+    // A report number is any number.
+    r->rstyle->setCurrentIndex(0);
+    r->SetReportStyle(0);
+    r->rnum->setValue(-5);
+    EXPECT_EQ(r->state().period.number, -5);
     // Decade of the year: the period carries over.
+    r->rstyle->setCurrentIndex(1);
+    r->SetReportStyle(1);
     r->rnum->setValue(2024);
+    r->rmonth->setCurrentIndex(1);
+    r->rmdec->setCurrentIndex(2);
     r->rstyle->setCurrentIndex(2);
     r->SetReportStyle(2);
     EXPECT_EQ(r->rydec->value(), 6);
@@ -404,6 +433,32 @@ TEST(ReportWindow, ViewShowsTheBulletinAsABrowserDoes)
         EXPECT_TRUE(view.contains(QString::fromUtf8(greek))) << greek;
 }
 
+// A bulletin too large to show in reasonable time and memory is shown up to a row end past the limit, its
+// table closed and the rest named; a smaller one is shown whole.
+TEST(ReportWindow, ALargeBulletinIsShownInPart)
+{
+    const QByteArray head =
+        "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>\r\n</table></html>\r\n";
+    const QByteArray note = toCp1251(QStringLiteral(
+        "\r\n</table><p><b>Отчёт велик для просмотра: показано начало, 0.0 МБ из 3.0 МБ. Отчёт целиком "
+        "сохраняется и открывается кнопками этого окна.</b></p></body></html>\r\n"));
+    const qint64 big = 3 * 1024 * 1024;
+    const struct
+    {
+        qint64 size;
+        qsizetype limit;
+        QByteArray shown;
+    } cases[] = {
+        {head.size(), 1000, head},                                // whole
+        {big, 20, "<html><table>\r\n<tr><td>1</td></tr>" + note}, // to the row end after the limit
+        {big, 40, "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>" + note},
+        {big, 70, "<html><table>\r\n<tr><td>1</td></tr>\r\n<tr><td>2</td></tr>" + note}, // the last row end
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(BulletinViewPart(head, c.size, c.limit), c.shown) << c.limit;
+    EXPECT_EQ(kBulletinViewLimit, 2 * 1024 * 1024);
+}
+
 // With "простой текст" ticked nothing is made and nothing is saved, and the window says so.
 TEST(ReportWindow, TextModeMakesAndSavesNothing)
 {
@@ -415,12 +470,7 @@ TEST(ReportWindow, TextModeMakesAndSavesNothing)
     ASSERT_TRUE(r->state().reportMade);
     const QByteArray made = readBytes(r->tempFileName());
     int asked = 0;
-    reportWindowShell().saveDialog = [&](QWidget *, const QString &, const QString &, const QString &,
-                                         QString &chosen) {
-        ++asked;
-        chosen = p.dir.file(QStringLiteral("copy.htm"));
-        return true;
-    };
+    ReportProgram::saveDialogChooses(p.dir.file(QStringLiteral("copy.htm")), asked);
     r->showc->click();
     r->savetxt->click();
     r->rbegdate->setDate(QDate(2026, 2, 5));
@@ -437,14 +487,94 @@ TEST(ReportWindow, TextModeMakesAndSavesNothing)
     EXPECT_EQ(asked, 0);
     EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("copy.htm"))));
 
-    // Back in HTML the bulletin shown is the one saved.
+    // Back in HTML the bulletin made before is not the one for the period chosen now: it is not saved.
     r->savetxt->click();
     EXPECT_TRUE(r->rwin->isVisibleTo(r));
     p.messages.clear();
     r->Button1->click();
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(shown(p.messages), QList<Shown>({{QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING}}));
+    r->mainbtn->click();
+    p.messages.clear();
+    r->Button1->click();
     EXPECT_EQ(asked, 1);
     EXPECT_EQ(lastShown(p.messages), Shown(QStringLiteral("Готово"), MB_ICONINFORMATION));
-    EXPECT_EQ(readBytes(p.dir.file(QStringLiteral("copy.htm"))), made);
+    EXPECT_EQ(readBytes(p.dir.file(QStringLiteral("copy.htm"))), readBytes(r->tempFileName()));
+    EXPECT_NE(readBytes(p.dir.file(QStringLiteral("copy.htm"))), made);
+}
+
+// Once anything the bulletin is made of changes, or a run is refused, the bulletin shown is gone from the
+// view and is neither saved, opened nor mailed as the one chosen now.
+TEST(ReportWindow, ABulletinOfEarlierChoicesIsNeitherShownNorSaved)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    int asked = 0;
+    ReportProgram::saveDialogChooses(p.dir.file(QStringLiteral("copy.htm")), asked);
+    QStringList opened;
+    reportWindowShell().openFile = [&](const QString &file) {
+        opened << file;
+        return true;
+    };
+    reportWindowShell().startProgram = [&](const QString &program, const QStringList &) {
+        opened << program;
+        return true;
+    };
+    r->showc->click();
+    const QString badLatitude = QStringLiteral("99° 99' 99\" Q");
+    const struct
+    {
+        const char *change;
+        std::function<void()> act;
+    } cases[] = {
+        // The analyst's road: the decade-3 bulletin, then decade 2 chosen.
+        {"another decade", [&] { r->rmdec->setCurrentIndex(1); }},
+        {"another kind of period", [&] { r->rstyle->setCurrentIndex(0); }},
+        {"another date", [&] { r->renddate->setDate(r->renddate->date().addDays(-1)); }},
+        {"another report number", [&] { r->rnum->setValue(r->rnum->value() + 1); }},
+        {"another station set", [&] { (r->rs1->isChecked() ? r->rs2 : r->rs1)->setChecked(true); }},
+        {"another grouping", [&] { r->qtype->setCurrentIndex(1 - r->qtype->currentIndex()); }},
+        {"the frame", [&] { r->drawtable->click(); }},
+        {"the dividing line", [&] { r->dline->click(); }},
+        {"the month and year", [&] { r->putbegdate->click(); }},
+        {"the height", [&] { r->hval->setText(QStringLiteral("151")); }},
+        {"a run refused for the text mode",
+         [&] {
+             r->savetxt->click();
+             r->mainbtn->click();
+             r->savetxt->click();
+         }},
+        {"a run refused for its coordinates",
+         [&] {
+             r->fi->setText(badLatitude);
+             r->mainbtn->click();
+             r->fi->setText(QStringLiteral("53° 1 ' 25\" N"));
+         }},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.change);
+        r->rstyle->setCurrentIndex(1);
+        r->SetReportStyle(1);
+        r->rnum->setValue(2026);
+        r->rmonth->setCurrentIndex(1);
+        r->rmdec->setCurrentIndex(2);
+        p.messages.clear();
+        r->mainbtn->click();
+        ASSERT_TRUE(r->state().reportMade);
+        ASSERT_FALSE(r->rwin->toPlainText().isEmpty());
+        c.act();
+        EXPECT_FALSE(r->state().reportMade);
+        EXPECT_TRUE(r->rwin->toPlainText().isEmpty());
+        p.messages.clear();
+        r->Button1->click();
+        r->Button2->click();
+        EXPECT_EQ(shown(p.messages),
+                  QList<Shown>(2, {QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING}));
+    }
+    EXPECT_EQ(asked, 0);
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("copy.htm"))));
 }
 
 // An opener that starts nothing is named.
@@ -590,4 +720,126 @@ TEST(ReportWindow, ControlsShowWhole)
             }
 }
 
+// Closing the report window while its bulletin is being made: the progress window is modal, the close
+// waits for the run (cancelling it where the run can be cancelled), nothing the run uses goes from under
+// it, and the window closes once the run has ended.
+TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
+{
+    for (const bool orx : {false, true}) {
+        SCOPED_TRACE(orx ? "from ORX" : "from the station database");
+        ReportProgram p;
+        if (orx)
+            p.orxMode();
+        QPointer<TRepfrm> r = p.open(orx ? "BitBtn2" : "BitBtn12");
+        ASSERT_TRUE(r);
+        ReportProgram::demoPeriod(*r);
+        r->rs1->setChecked(true);
+        const QString temp = r->tempFileName();
+        bool running = false;
+        QString modal;
+        QTimer::singleShot(0, [&] {
+            if (QWidget *m = QApplication::activeModalWidget())
+                modal = m->objectName();
+            running = r && r->running();
+            if (r)
+                r->close();
+            // As the event loop would do before the run goes on.
+            QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            EXPECT_TRUE(r);
+        });
+        r->mainbtn->click();
+        EXPECT_TRUE(running);
+        EXPECT_EQ(modal, QStringLiteral("pro"));
+        ASSERT_TRUE(r);
+        // From ORX the run stops where it is and is not taken for a bulletin; the other one has no cancel.
+        EXPECT_EQ(r->state().reportMade, !orx);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(r);
+        EXPECT_FALSE(QFile::exists(temp));
+        EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    }
+}
+
+// "Закрыть форму" ends the program: the report windows close with the main window, writing their settings
+// first; one that is making a bulletin holds the main window until it is done.
+TEST(ReportWindow, CloseWithTheMainWindow)
+{
+    ReportProgram p;
+    p.w->CloseAction = 2;
+    QPointer<TRepfrm> a = p.open(), b = p.open();
+    ASSERT_TRUE(a && b);
+    ReportProgram::demoPeriod(*a);
+    ReportProgram::demoPeriod(*b);
+    p.w->show();
+    p.w->findChild<QPushButton *>(QStringLiteral("BitBtn13"))->click();
+    EXPECT_FALSE(p.w->isVisible());
+    EXPECT_FALSE(a);
+    EXPECT_FALSE(b);
+    EXPECT_EQ(stationKey(p, "repbeg"), QStringLiteral("03.02.2026"));
+
+    ReportProgram q;
+    q.w->CloseAction = 2;
+    q.w->show();
+    QPointer<TRepfrm> r = q.open();
+    ASSERT_TRUE(r);
+    ReportProgram::demoPeriod(*r);
+    bool mainStayed = false;
+    QTimer::singleShot(0, [&] {
+        q.w->close();
+        mainStayed = q.w->isVisible();
+    });
+    r->mainbtn->click();
+    EXPECT_TRUE(mainStayed);
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_FALSE(r);
+    QApplication::processEvents();
+    EXPECT_FALSE(q.w->isVisible());
+}
+
+// A report window that outlives the main window calls nothing of it: its caption follows the period in the
+// date format of its creation, a bulletin from the station database says there is no station to take.
+TEST(ReportWindow, OutlivesTheMainWindow)
+{
+    ReportProgram p;
+    QPointer<TRepfrm> r = p.open();
+    ASSERT_TRUE(r);
+    r->show();
+    ReportProgram::demoPeriod(*r);
+    r->renddate->setFocus();
+    p.w.reset();
+    r->renddate->setDate(QDate(2026, 2, 4));
+    EXPECT_TRUE(r->windowTitle().endsWith(QStringLiteral(" - (03.02.2026 - 04.02.2026)")))
+        << r->windowTitle().toStdString();
+    r->mail_global->click();
+    r->mainbtn->click();
+    EXPECT_EQ(shown(p.messages),
+              (QList<Shown>{{QStringLiteral("Главное окно программы закрыто: станция для отчёта не выбрана."),
+                             MB_ICONWARNING}}));
+    EXPECT_FALSE(r->state().reportMade);
+    r->hide();
+    closeWindow(r);
+    EXPECT_FALSE(r);
+}
+
+// On a screen of 1050x675 the window opens tall enough for a page of the bulletin under its extra
+// settings, and no control of the upper panel is squeezed.
+TEST(ReportWindow, ASmallScreenLeavesTheViewAPage)
+{
+    const QRect area(0, 0, 1050, 675);
+    ReportProgram p(area);
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    r->showc->click();
+    QApplication::processEvents();
+    EXPECT_LE(r->width(), area.width());
+    EXPECT_LE(r->height(), area.height());
+    EXPECT_GE(r->rwin->height(), 300);
+    for (QWidget *w : r->Panel1->findChildren<QWidget *>()) {
+        if (!w->isVisibleTo(r) || w->objectName().isEmpty() || w->parentWidget() == r->sg1)
+            continue;
+        EXPECT_GE(w->width(), w->minimumSizeHint().width()) << w->objectName().toStdString();
+    }
+    // The mail grid's four rows show whole without a scroll bar.
+    EXPECT_GE(r->sg1->viewport()->height(), r->sg1->rowViewportPosition(3) + r->sg1->rowHeight(3));
+}
 } // namespace

@@ -1,3 +1,4 @@
+#include "lib/errors.h"
 #include "lib/fake_dataset.h"
 #include "products/summary_rules.h"
 #include "products/summary_text.h"
@@ -65,6 +66,35 @@ TEST(SummaryText, EmptyTelegramNamesTheDayAndTheNextOne)
     AppendEmptyTelegram(text, QStringLiteral("pet"), EncodeDate(2025, 12, 31) + 0.7, true);
     EXPECT_EQ(text, QStringLiteral("SEISMO N5365 :PET BEG DEC31 000000 END JAN01 000000\nSTOP"));
     EXPECT_EQ(SummaryFileName(QStringLiteral("kam"), EncodeDate(2026, 1, 1)), QStringLiteral("kam_001"));
+}
+
+// A summary's END is its next day: the calendar's last day has none and is refused, the day before it is
+// the last one carried.
+TEST(SummaryText, TheLastDayCarriedAndTheOneRefused)
+{
+    QString text;
+    AppendEmptyTelegram(text, QStringLiteral("pet"), EncodeDate(9998, 12, 31), false);
+    EXPECT_EQ(text, QStringLiteral("SEISMO N8365 PET BEG DEC31 000000 END JAN01 000000\nSTOP"));
+    EXPECT_NO_THROW(RefuseSummaryDay(EncodeDate(9998, 12, 31) + 0.99));
+    EXPECT_NO_THROW(RefuseSummaryDay(EncodeDate(1900, 1, 1)));
+    const struct
+    {
+        TDateTime day;
+        const char *message;
+    } refused[] = {
+        {EncodeDate(9999, 12, 31),
+         "Дата сводки 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {EncodeDate(1899, 12, 31),
+         "Дата сводки 31.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+    };
+    for (const auto &r : refused) {
+        try {
+            RefuseSummaryDay(r.day);
+            ADD_FAILURE() << r.message;
+        } catch (const EConvertError &e) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(r.message));
+        }
+    }
 }
 
 } // namespace

@@ -356,6 +356,24 @@ TEST_F(SqliteRun, CancelNoStationsAndAFailedWrite)
     EXPECT_TRUE(host->mails.isEmpty());
 }
 
+// A day whose next one no product can name (the date edits offer none) is refused before anything runs.
+TEST_F(SqliteRun, TheCalendarsLastDayIsRefused)
+{
+    workedExample();
+    MessageRecorder messages;
+    host->sett.svodka_date = EncodeDate(9999, 12, 31);
+    SummaryRunStats stats;
+    SvodkaProc(*host, &stats);
+    EXPECT_EQ(
+        shown(messages),
+        QList<Shown>{Shown(QStringLiteral("SvodkaProc: Операция прервана. Сообщение об ошибке:\rДата сводки "
+                                          "31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998."),
+                           MB_ICONERROR)});
+    EXPECT_EQ(stats.statements, 0);
+    EXPECT_TRUE(QDir(dir.path()).isEmpty());
+    EXPECT_TRUE(host->edited.isEmpty());
+}
+
 TEST_F(SqliteRun, MailFollowsTheEditorsChoice)
 {
     workedExample();
@@ -367,12 +385,13 @@ TEST_F(SqliteRun, MailFollowsTheEditorsChoice)
         int result;
         const char *body; // of the one mail sent, null for none
         const char *message;
+        unsigned icon; // a failed mail is a warning
     } cases[] = {
-        {false, false, true, IDOK, nullptr, ""},
-        {true, false, true, IDYES, nullptr, ""},
-        {true, false, true, IDOK, "ПРАВКА\r\nSTOP", sent},
-        {true, true, true, IDOK, "Сводка PET_036", sent},
-        {true, true, false, IDOK, "Сводка PET_036", failed},
+        {false, false, true, IDOK, nullptr, "", 0},
+        {true, false, true, IDYES, nullptr, "", 0},
+        {true, false, true, IDOK, "ПРАВКА\r\nSTOP", sent, MB_ICONINFORMATION},
+        {true, true, true, IDOK, "Сводка PET_036", sent, MB_ICONINFORMATION},
+        {true, true, false, IDOK, "Сводка PET_036", failed, MB_ICONWARNING},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(::testing::Message() << c.send << c.attach << c.mailOk << c.result);
@@ -392,7 +411,7 @@ TEST_F(SqliteRun, MailFollowsTheEditorsChoice)
         if (*c.message) {
             ASSERT_EQ(messages.count(), 1);
             EXPECT_EQ(messages.last().text, QString::fromUtf8(c.message));
-            EXPECT_EQ(messages.last().icon, unsigned(MB_ICONINFORMATION));
+            EXPECT_EQ(messages.last().icon, c.icon);
         } else {
             EXPECT_EQ(messages.count(), 0);
         }

@@ -19,12 +19,15 @@ QString python()
 
 } // namespace
 
-SmtpServer::SmtpServer(const QString &outDir, bool refuseLogin) : m_dir(outDir)
+SmtpServer::SmtpServer(const QString &outDir, bool refuseLogin)
+    : SmtpServer(outDir, refuseLogin ? QStringList{QStringLiteral("--refuse-login")} : QStringList())
+{}
+
+SmtpServer::SmtpServer(const QString &outDir, const QStringList &options) : m_dir(outDir)
 {
     // From the build, not __FILE__: a shared compiler cache compiles with relative source paths.
-    QStringList args{QStringLiteral(BRENVALE_TEST_SUPPORT_DIR "/smtp_server.py"), outDir};
-    if (refuseLogin)
-        args << QStringLiteral("--refuse-login");
+    const QStringList args =
+        QStringList{QStringLiteral(BRENVALE_TEST_SUPPORT_DIR "/smtp_server.py"), outDir} + options;
     m_process.start(python(), args);
     QElapsedTimer timer;
     timer.start();

@@ -3,6 +3,7 @@
 #include <QJsonValue>
 #include <QProcess>
 #include <QString>
+#include <QStringList>
 
 // The aiosmtpd server of tests/support/smtp_server.py on a free loopback port, writing what it receives
 // into outDir; killed when the object goes.
@@ -10,6 +11,8 @@ class SmtpServer
 {
 public:
     explicit SmtpServer(const QString &outDir, bool refuseLogin = false);
+    // With the script's options: "--refuse-login", "--refuse-rcpt" and an address, "--close-in-data".
+    SmtpServer(const QString &outDir, const QStringList &options);
     ~SmtpServer();
     SmtpServer(const SmtpServer &) = delete;
     SmtpServer &operator=(const SmtpServer &) = delete;

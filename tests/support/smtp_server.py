@@ -1,6 +1,9 @@
 """SMTP server for the mail tests: receives on 127.0.0.1 and writes what it got into a folder.
 
-Usage: smtp_server.py OUTDIR [--refuse-login]
+Usage: smtp_server.py OUTDIR [--refuse-login] [--refuse-rcpt ADDRESS] [--close-in-data]
+
+--refuse-rcpt answers RCPT TO for ADDRESS with "550 5.1.1 No such user"; --close-in-data closes the
+connection once the message's bytes have come, without the final reply.
 
 Prints "READY <port>" once it listens. For every message n (from 1) it writes msg-n.eml (the bytes
 after DATA), msg-n.json (envelope plus the message as Python's email package reads it) and the
@@ -26,9 +29,11 @@ def free_port():
 
 
 class Recorder:
-    def __init__(self, outdir, refuse_login):
+    def __init__(self, outdir, refuse_login, refuse_rcpt=None, close_in_data=False):
         self.outdir = outdir
         self.refuse_login = refuse_login
+        self.refuse_rcpt = refuse_rcpt
+        self.close_in_data = close_in_data
         self.count = 0
         self.logins = []
 
@@ -42,7 +47,16 @@ class Recorder:
             json.dump(self.logins, f, ensure_ascii=False)
         return AuthResult(success=not self.refuse_login, handled=False)
 
+    async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
+        if address == self.refuse_rcpt:
+            return "550 5.1.1 No such user"
+        envelope.rcpt_tos.append(address)
+        return "250 OK"
+
     async def handle_DATA(self, server, session, envelope):
+        if self.close_in_data:
+            server.transport.abort()
+            return "421 closing"
         self.count += 1
         n = self.count
         raw = envelope.content
@@ -78,7 +92,9 @@ class Recorder:
 
 def main():
     outdir = sys.argv[1]
-    recorder = Recorder(outdir, "--refuse-login" in sys.argv[2:])
+    options = sys.argv[2:]
+    refuse_rcpt = options[options.index("--refuse-rcpt") + 1] if "--refuse-rcpt" in options else None
+    recorder = Recorder(outdir, "--refuse-login" in options, refuse_rcpt, "--close-in-data" in options)
     port = free_port()
     controller = Controller(recorder, hostname="127.0.0.1", port=port, decode_data=False,
                             authenticator=recorder.authenticate, auth_require_tls=False)

@@ -39,6 +39,7 @@
 #include <QTabBar>
 #include <QTableWidget>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QToolButton>
 
 #include <algorithm>
@@ -385,8 +386,49 @@ void Tmainf::closeEvent(QCloseEvent *event)
         event->ignore();
         return;
     }
+    // The program ends with this window: the report windows go first, writing their settings while the
+    // settings record they write through is still whole.
+    if (!closeCompanions()) {
+        event->ignore();
+        // Seen again, should a fade have taken the window away; it closes at once when they are gone.
+        setWindowOpacity(1.0);
+        CloseAction = 2;
+        m_closePending = true;
+        return;
+    }
+    m_closePending = false;
     event->accept();
     finalShutdown();
+}
+
+void Tmainf::AddCompanionWindow(QWidget *Window)
+{
+    m_companions.removeAll(nullptr);
+    m_companions << Window;
+    connect(Window, &QObject::destroyed, this, [this] {
+        if (m_closePending)
+            QTimer::singleShot(0, this, [this] {
+                if (m_closePending)
+                    close();
+            });
+    });
+}
+
+bool Tmainf::closeCompanions()
+{
+    bool all = true;
+    for (const QPointer<QWidget> &w : QList<QPointer<QWidget>>(m_companions)) {
+        if (!w || !w->isVisible())
+            continue;
+        // Qt drops the attribute once the close is accepted, leaving the deletion for later.
+        const bool deleteOnClose = w->testAttribute(Qt::WA_DeleteOnClose);
+        if (!w->close())
+            all = false;
+        else if (w && deleteOnClose)
+            delete w.data(); // now, not later: it writes its settings through this window's record
+    }
+    m_companions.removeAll(nullptr);
+    return all;
 }
 
 // ---- Settings ----
@@ -442,7 +484,8 @@ void Tmainf::ReadSettings()
     ReadUserFont(ini, QStringLiteral("font_main"), mainFont);
     ApplyFormFont(this, KindMain, mainFont);
 
-    LoadFormPlacement(this, ini, QStringLiteral("window"), minWidth, minHeight, workArea());
+    // Without a stored size it opens large enough for its pages where the screen allows.
+    LoadFormPlacement(this, ini, QStringLiteral("window"), minWidth, minHeight, workArea(), sizeHint());
     SetDoubleBuffered(this, sett.double_buf);
 }
 

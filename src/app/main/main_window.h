@@ -15,6 +15,7 @@
 
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QRect>
 #include <QStringList>
 #include <QTabWidget>
@@ -266,6 +267,10 @@ public:
     bool LoadSpec(const QString &Name, bool Reset);
     bool SaveSpec(const QString &Name);
 
+    // A window that lives beside this one (a report window): the main window's close closes it first, and
+    // the main window stays while one refuses (it is finishing its work) and closes once that one is gone.
+    void AddCompanionWindow(QWidget *Window);
+
     FadeAnimation &fade() const { return *m_fade; }
     QRect workArea() const;
 
@@ -349,7 +354,12 @@ private:
     void saveImportSettings(SettingsAccess &Ini, const QString &Code);
     void reportDoneMainFailure(const std::exception &e);
 
+    // Closes the companion windows; false while one of them is not yet ready to go.
+    bool closeCompanions();
+
     TmainfOptions m_options;
+    QList<QPointer<QWidget>> m_companions;
+    bool m_closePending = false;
     FadeAnimation *m_fade = nullptr;
     ImportPageApi *m_importPage = nullptr;
     bool m_settingPage = false;

@@ -6,6 +6,7 @@
 #include "lib/control_routines.h"
 #include "lib/date_display.h"
 #include "lib/messages.h"
+#include "lib/work_dates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -385,6 +386,7 @@ void Tmainf::buildBulletinPage()
     auto *event = new QGridLayout;
     auto *time = named(new QDateTimeEdit(page), "time");
     time->setDisplayFormat(SystemDateEditFormat() + QStringLiteral(" HH:mm:ss"));
+    SetWorkDateMaximum(time);
     event->addWidget(time, 0, 0, 1, 2);
     pair(event, 0, 2, "dec", edit(page, "dec"));
     pair(event, 0, 4, "delta(gr)=", edit(page, "deltagr"));
@@ -415,6 +417,7 @@ void Tmainf::buildBulletinPage()
     pair(reading, 0, 2, "№ сейсмограммы", edit(page, "N_seismo"));
     auto *date1 = named(new QDateEdit(page), "date1");
     date1->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    SetWorkDateMaximum(date1);
     pair(reading, 0, 4, "Дата (д/м/г)", date1);
     auto *stbTime = named(new QTimeEdit(page), "stb_time");
     stbTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
@@ -476,8 +479,10 @@ void Tmainf::buildOrxPage()
     tim1 = named(new QTimeEdit(page), "tim1");
     dat2 = named(new QDateEdit(page), "dat2");
     tim2 = named(new QTimeEdit(page), "tim2");
-    for (QDateEdit *d : {dat1, dat2})
+    for (QDateEdit *d : {dat1, dat2}) {
         d->setDisplayFormat(SystemDateEditFormat());
+        SetWorkDateRange(d);
+    }
     for (QTimeEdit *t : {tim1, tim2})
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
     filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");

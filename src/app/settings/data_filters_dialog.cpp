@@ -7,6 +7,7 @@
 #include "lib/ini_file.h"
 #include "lib/messages.h"
 #include "lib/statements.h"
+#include "lib/work_dates.h"
 
 #include <QComboBox>
 #include <QDateEdit>
@@ -158,6 +159,7 @@ void Tfilters::OperatorChange(int Index)
             d->setObjectName(QStringLiteral("dt"));
             d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
             d->setCalendarPopup(true);
+            SetWorkDateRange(d);
             w = d;
         } else {
             w = new QLineEdit(parent);

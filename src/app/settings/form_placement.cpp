@@ -29,7 +29,7 @@ int toInt(qint64 value)
 } // namespace
 
 FormPlacement ComputeFormPlacement(const StoredPlacement &stored, const QRect &workArea, int minWidth,
-                                   int minHeight)
+                                   int minHeight, const QSize &preferred, const QSize &frame)
 {
     FormPlacement result;
     if (stored.winstate == QLatin1String("max")) {
@@ -38,8 +38,13 @@ FormPlacement ComputeFormPlacement(const StoredPlacement &stored, const QRect &w
     }
     const qint64 left = workArea.left(), top = workArea.top();
     const qint64 width = workArea.width(), height = workArea.height();
-    qint64 w = std::max<qint64>(stored.width.value_or(width * 3 / 4), minWidth);
-    qint64 h = std::max<qint64>(stored.height.value_or(height * 3 / 4), minHeight);
+    const auto byDefault = [](qint64 area, int wanted, int frame) {
+        return std::max(area * 3 / 4, std::min<qint64>(std::max(wanted, 0), area - std::max(frame, 0)));
+    };
+    qint64 w =
+        std::max<qint64>(stored.width.value_or(byDefault(width, preferred.width(), frame.width())), minWidth);
+    qint64 h = std::max<qint64>(stored.height.value_or(byDefault(height, preferred.height(), frame.height())),
+                                minHeight);
     qint64 x = stored.x ? qint64(*stored.x) : left + (width - w) / 2;
     qint64 y = stored.y ? qint64(*stored.y) : top + (height - h) / 2;
     fitAxis(x, w, left, left + width, minWidth);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 #include <QString>
 
 #include <optional>
@@ -12,8 +13,10 @@ struct FormPlacement
     QRect bounds;
 };
 
-// What the INI section holds; absent values take defaults that centre three quarters of the work area.
-// The result lies inside the work area where it can and is never smaller than the minimum size.
+// What the INI section holds; absent values take defaults that centre three quarters of the work area, or
+// more of it where the window's contents want more (Preferred, a client size): on a small screen a window
+// opens as large as its contents ask, up to the work area less the window system's frame (Frame). The
+// result lies inside the work area where it can and is never smaller than the minimum size.
 struct StoredPlacement
 {
     QString winstate;
@@ -24,4 +27,5 @@ struct StoredPlacement
 };
 
 FormPlacement ComputeFormPlacement(const StoredPlacement &stored, const QRect &workArea, int minWidth,
-                                   int minHeight);
+                                   int minHeight, const QSize &preferred = QSize(),
+                                   const QSize &frame = QSize());

@@ -7,6 +7,7 @@
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/work_dates.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -54,13 +55,16 @@ TDateTime fromQDate(const QDate &date)
     return EncodeDate(date.year(), date.month(), date.day());
 }
 
-TDateTime readDateTime(const QLineEdit *edit)
+// The period edit's date and time; Caption names the edit when the date is one no product carries.
+TDateTime readDateTime(const QLineEdit *edit, const QString &caption)
 {
     const QString text = edit->displayText();
     bool error = true;
     const TDateTime value = StrToDateTimeDMY(text, &error, 0);
     if (error)
         throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+    if (!IsWorkDate(value))
+        throw EConvertError(WorkDateProblem(text.left(10), caption));
     return value;
 }
 
@@ -104,6 +108,7 @@ Tpar::Tpar(QWidget *owner)
     for (QDateEdit *d : {svodka_Date, End_Date}) {
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
+        SetWorkDateRange(d);
     }
 
     dir = edit("dir");
@@ -504,8 +509,8 @@ bool Tpar::Button1Click()
     try {
         switch (Mode) {
         case 0:
-            s.start_date = readDateTime(Start_ORX);
-            s.end_date = readDateTime(Stop_ORX);
+            s.start_date = readDateTime(Start_ORX, Label21->text());
+            s.end_date = readDateTime(Stop_ORX, Label22->text());
             break;
         case 1:
             s.svodka_date = fromQDate(svodka_Date->date());

@@ -11,6 +11,9 @@ Tpro::Tpro(QWidget *owner)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint)
 {
     setObjectName(QStringLiteral("pro"));
+    // The operation lets events in only for this window's cancel button and painting: the rest of the
+    // program waits, so nothing the operation uses is closed, freed or started again under it.
+    setWindowModality(Qt::ApplicationModal);
     pb = new QProgressBar(this);
     pb->setObjectName(QStringLiteral("pb"));
     pb->setGeometry(8, 8, 321, 21);

@@ -6,6 +6,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
@@ -307,11 +308,17 @@ void SaveFormPlacement(QWidget *form, SettingsAccess &ini, const QString &sectio
 }
 
 void LoadFormPlacement(QWidget *form, SettingsAccess &ini, const QString &section, int minWidth,
-                       int minHeight, const QRect &workArea)
+                       int minHeight, const QRect &workArea, const QSize &preferred)
 {
     const QRect area = workArea.isEmpty() ? WorkAreaOf(form) : workArea;
+    QSize frame = form->frameGeometry().size() - form->geometry().size();
+    if (!form->isVisible()) {
+        const QStyle *style = form->style();
+        const int border = style->pixelMetric(QStyle::PM_MdiSubWindowFrameWidth, nullptr, form);
+        frame = QSize(2 * border, style->pixelMetric(QStyle::PM_TitleBarHeight, nullptr, form) + 2 * border);
+    }
     const FormPlacement placement =
-        ComputeFormPlacement(ReadStoredPlacement(ini, section), area, minWidth, minHeight);
+        ComputeFormPlacement(ReadStoredPlacement(ini, section), area, minWidth, minHeight, preferred, frame);
     if (placement.maximized) {
         form->setWindowState(form->windowState() | Qt::WindowMaximized);
         return;

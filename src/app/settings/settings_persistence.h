@@ -79,8 +79,10 @@ StoredPlacement ReadStoredPlacement(SettingsAccess &ini, const QString &section)
 void WritePlacement(SettingsAccess &ini, const QString &section, bool maximized, const QRect &bounds);
 
 // The same for a window: its state, client size and frame position. An empty workArea means the work
-// area of the window's screen.
+// area of the window's screen. Without a stored size the window takes the size its contents prefer where
+// three quarters of the work area would be less (ComputeFormPlacement); the frame the window system will
+// add is its own once shown, until then the style's title bar and borders.
 void SaveFormPlacement(QWidget *form, SettingsAccess &ini, const QString &section);
 void LoadFormPlacement(QWidget *form, SettingsAccess &ini, const QString &section, int minWidth,
-                       int minHeight, const QRect &workArea = QRect());
+                       int minHeight, const QRect &workArea = QRect(), const QSize &preferred = QSize());
 QRect WorkAreaOf(const QWidget *form);

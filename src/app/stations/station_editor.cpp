@@ -14,6 +14,7 @@
 #include "lib/number_routines.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
+#include "lib/work_dates.h"
 
 #include <QApplication>
 #include <QDateEdit>
@@ -128,6 +129,7 @@ void TStaEdit::buildForm()
         d->setObjectName(QString::fromLatin1(dn));
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
+        SetWorkDateMaximum(d);
         t = new QTimeEdit(QTime(0, 0), dates);
         t->setObjectName(QString::fromLatin1(tn));
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));

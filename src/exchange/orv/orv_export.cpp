@@ -314,23 +314,22 @@ void OrvExport::run()
             m_stats->arrivals = arrivals;
         }
         QString text = QStringLiteral("Готово!");
+        bool sent = true;
         if (sett.maile_send) {
-            const bool sent =
-                m_host.SendMail(QStringLiteral("Экспорт ") + QFileInfo(archive).fileName(), archive);
+            sent = m_host.SendMail(QStringLiteral("Экспорт ") + QFileInfo(archive).fileName(), archive);
             if (m_stats)
                 m_stats->mailed = sent;
             text += sent ? QStringLiteral("\rЭкспорт успешно отправлен по почте.")
                          : QStringLiteral("\rНе удалось отправить экспорт по почте!");
         }
         m_host.HideProgress();
-        MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
+        MessageProc(m_host.Owner(), text, sent ? MB_ICONINFORMATION : MB_ICONWARNING, MB_OK);
     } catch (const std::exception &e) {
         m_host.HideProgress();
-        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         MessageProc(
             m_host.Owner(),
             QStringLiteral("ORXExport: Не удалось экспортировать данные ORX. Сообщение об ошибке:\r") +
-                (own ? own->message() : QString::fromLocal8Bit(e.what())),
+                ExceptionText(e),
             MB_ICONERROR, MB_OK);
     }
 }

@@ -852,8 +852,7 @@ void OrvRun::run()
         MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
     } catch (const std::exception &e) {
         m_host.HideProgress();
-        const auto *own = dynamic_cast<const BrenvaleError *>(&e);
-        const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
+        const QString reason = ExceptionText(e);
         // A file only looked at touched no database: the failure is the file's.
         if (m_viewOnly)
             MessageProc(m_host.Owner(),

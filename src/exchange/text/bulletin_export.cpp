@@ -40,6 +40,7 @@ void ExportBullet(BulletinExportHost &host)
     }
     QString msg;
     QString failure;
+    bool mailFailed = false;
     bool opened = false;
     try {
         QString source, user, password;
@@ -138,15 +139,16 @@ void ExportBullet(BulletinExportHost &host)
             const QString body = QStringLiteral("Экспорт с/с ") + station +
                                  QStringLiteral(" из БД \"Станционный бюллетень\" (файл ") + zipName +
                                  QStringLiteral(")");
-            msg += host.SendMail(body, zipPath) ? QStringLiteral("Экспорт успешно отправлен по почте.")
-                                                : QStringLiteral("Не удалось отправить экспорт по почте!");
+            mailFailed = !host.SendMail(body, zipPath);
+            msg += mailFailed ? QStringLiteral("Не удалось отправить экспорт по почте!")
+                              : QStringLiteral("Экспорт успешно отправлен по почте.");
             QFile::remove(zipPath);
         }
     } catch (const std::exception &e) {
         failure = ExceptionText(e);
     }
     if (!msg.isEmpty())
-        MessageProc(nullptr, msg, MB_ICONINFORMATION, MB_OK);
+        MessageProc(nullptr, msg, mailFailed ? MB_ICONWARNING : MB_ICONINFORMATION, MB_OK);
     if (opened)
         host.CloseBulletin();
     if (!failure.isNull())
