@@ -587,14 +587,7 @@ public:
     qint64 readShape(const QString &Shape, const QVariantList &Params,
                      std::vector<QVariantList> *Keep = nullptr)
     {
-        SQLHSTMT &st = m_shapes[Shape];
-        if (!st) {
-            SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
-            const std::u16string text = Shape.toStdU16String();
-            if (!SQL_SUCCEEDED(SQLPrepareW(
-                    st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
-                fail(SQL_HANDLE_STMT, st, Shape);
-        }
+        const SQLHSTMT st = shape(Shape);
         std::vector<Bound> values(size_t(Params.size()));
         for (SQLUSMALLINT c = 0; c < SQLUSMALLINT(Params.size()); ++c)
             bind(st, c, Params[c], Params[c].metaType(), values[c], Shape);
@@ -607,6 +600,20 @@ public:
     }
 
 private:
+    // The statement handle of a shape, prepared on its first use on this connection.
+    SQLHSTMT shape(const QString &Sql)
+    {
+        SQLHSTMT &st = m_shapes[Sql];
+        if (!st) {
+            SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
+            const std::u16string text = Sql.toStdU16String();
+            if (!SQL_SUCCEEDED(SQLPrepareW(
+                    st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
+                fail(SQL_HANDLE_STMT, st, Sql.left(200));
+        }
+        return st;
+    }
+
     qint64 fetchAll(SQLHSTMT st, QIODevice *Out, std::vector<QVariantList> *Keep,
                     const RawRowSink *Each = nullptr)
     {
@@ -764,14 +771,7 @@ public:
         for (std::size_t from = 0; from < Rows.size(); from += std::size_t(perStatement)) {
             const qsizetype rows = qMin<qsizetype>(perStatement, qsizetype(Rows.size() - from));
             const QString sql = Head + QStringList(rows, one).join(QLatin1Char(','));
-            SQLHSTMT &st = m_shapes[sql];
-            if (!st) {
-                SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
-                const std::u16string text = sql.toStdU16String();
-                if (!SQL_SUCCEEDED(SQLPrepareW(
-                        st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
-                    fail(SQL_HANDLE_STMT, st, Head);
-            }
+            const SQLHSTMT st = shape(sql);
             values.resize(std::size_t(rows * columns));
             for (qsizetype r = 0; r < rows; ++r)
                 for (qsizetype c = 0; c < columns; ++c)
