@@ -979,7 +979,8 @@ private:
     // At least Count bytes from the read position in the buffer, read in chunks of 64 KiB.
     bool fill(qsizetype Count)
     {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_pos, std::size_t(m_end - m_pos));
+        if (m_pos > 0 && m_end > m_pos)
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, std::size_t(m_end - m_pos));
         m_end -= m_pos;
         m_pos = 0;
         m_buffer.resize(std::max(m_buffer.size(), std::size_t(Count + 65536)));
