@@ -9,11 +9,15 @@
 #include "db/db_backend.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "db/insert_batch.h"
 #include "db/jet_sqlite.h"
 #include "db/sql_literals.h"
 #include "exchange/orv/orv_export.h"
+#include "exchange/orv/orv_file.h"
 #include "exchange/orv/orv_import.h"
 #include "exchange/orx_copy/orx_copy.h"
+#include "lib/codec.h"
+#include "lib/dataset_api.h"
 #include "lib/datetime.h"
 #include "lib/messages.h"
 #include "platform/zip_archive.h"
@@ -21,17 +25,25 @@
 #include "products/orx_summary.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
 #include <QIODevice>
+#include <QProcess>
+#include <QtEndian>
 
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sql.h>
 #include <sqlext.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <vector>
 
 // The report window's host; a bench names the databases, the filters and the program folder.
@@ -258,6 +270,24 @@ inline void BindSqliteRow(sqlite3_stmt *St, const QVariantList &Row)
 // opens it, a PostgreSQL source reached as the layer reaches it (one round trip a statement), each
 // statement shape prepared once, writes in one transaction.
 
+using RawColumnsSink = std::function<void(const QStringList &Names, const QByteArray &OrvTypes)>;
+using RawRowSink = std::function<void(const QVariantList &Row)>;
+
+// The ORV type code a raw export writes for a column of this declared type: texts, integers, numbers,
+// dates (day serials).
+inline char RawOrvType(const QString &Declared)
+{
+    const QString t = Declared.toLower();
+    FieldType type = FieldType::Float;
+    if (t.contains(QLatin1String("char")) || t.contains(QLatin1String("text")))
+        type = FieldType::String;
+    else if (t.contains(QLatin1String("date")) || t.contains(QLatin1String("time")))
+        type = FieldType::DateTime;
+    else if (t.contains(QLatin1String("int")) || t == QLatin1String("counter"))
+        type = FieldType::Integer;
+    return char(int(type));
+}
+
 // A SQLite file opened as Qt's driver opens one (read-write, without SQLite's own mutex, as a connection
 // serves one thread), with the Jet functions and the collation the layer gives its text columns; null
 // when it cannot be opened.
@@ -303,6 +333,23 @@ public:
         return rows;
     }
 
+    // The rows of a statement one at a time to Each, after the names and ORV type codes of its columns (from
+    // their declared types) to Begin. Returns the row count.
+    qint64 scan(const QString &Sql, const RawColumnsSink &Begin, const RawRowSink &Each)
+    {
+        sqlite3_stmt *st = prepare(Sql);
+        QStringList names;
+        QByteArray types;
+        for (int c = 0; c < sqlite3_column_count(st); ++c) {
+            names << QString::fromUtf8(sqlite3_column_name(st, c));
+            types.append(RawOrvType(QString::fromUtf8(sqlite3_column_decltype(st, c))));
+        }
+        Begin(names, types);
+        const qint64 rows = stepAll(st, nullptr, nullptr, &Each);
+        sqlite3_finalize(st);
+        return rows;
+    }
+
     // The same for a statement shape with "?" markers, prepared once on this connection.
     qint64 readShape(const QString &Shape, const QVariantList &Params,
                      std::vector<QVariantList> *Keep = nullptr)
@@ -329,8 +376,22 @@ public:
     // Every row through one statement with "?" markers, prepared once.
     void insertRows(const QString &Sql, const std::vector<QVariantList> &Rows)
     {
+        auto row = Rows.begin();
+        insertEach(Sql, [&](QVariantList &Row) {
+            if (row == Rows.end())
+                return false;
+            Row = *row++;
+            return true;
+        });
+    }
+
+    // The same for the rows Next gives (bool Next(QVariantList &), false after the last).
+    template <class Next> qint64 insertEach(const QString &Sql, Next &&NextRow)
+    {
         sqlite3_stmt *st = prepare(Sql);
-        for (const QVariantList &row : Rows) {
+        QVariantList row;
+        qint64 rows = 0;
+        while (NextRow(row)) {
             BindSqliteRow(st, row);
             if (sqlite3_step(st) != SQLITE_DONE) {
                 const QString message = QString::fromUtf8(sqlite3_errmsg(m_db));
@@ -338,8 +399,10 @@ public:
                 throw DbError(message);
             }
             sqlite3_reset(st);
+            ++rows;
         }
         sqlite3_finalize(st);
+        return rows;
     }
 
 private:
@@ -351,7 +414,8 @@ private:
         return st;
     }
 
-    qint64 stepAll(sqlite3_stmt *st, QIODevice *Out, std::vector<QVariantList> *Keep)
+    qint64 stepAll(sqlite3_stmt *st, QIODevice *Out, std::vector<QVariantList> *Keep,
+                   const RawRowSink *Each = nullptr)
     {
         qint64 rows = 0;
         QByteArray line;
@@ -361,6 +425,11 @@ private:
             ++rows;
             line.clear();
             QVariantList row;
+            if (Each) {
+                eachRow(st, columns, row);
+                (*Each)(row);
+                continue;
+            }
             for (int c = 0; c < columns; ++c) {
                 if (c && Out)
                     line += ';';
@@ -408,6 +477,27 @@ private:
         if (rc != SQLITE_DONE)
             throw DbError(QString::fromUtf8(sqlite3_errmsg(m_db)));
         return rows;
+    }
+
+    static void eachRow(sqlite3_stmt *st, int Columns, QVariantList &Row)
+    {
+        Row.resize(Columns);
+        for (int c = 0; c < Columns; ++c)
+            switch (sqlite3_column_type(st, c)) {
+            case SQLITE_INTEGER:
+                Row[c] = qlonglong(sqlite3_column_int64(st, c));
+                break;
+            case SQLITE_FLOAT:
+                Row[c] = sqlite3_column_double(st, c);
+                break;
+            case SQLITE_TEXT:
+                Row[c] = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                                           sqlite3_column_bytes(st, c));
+                break;
+            default:
+                Row[c] = QVariant();
+                break;
+            }
     }
 
     sqlite3 *m_db;
@@ -458,19 +548,46 @@ public:
         return rows;
     }
 
+    // The rows of a statement one at a time to Each, after the names and ORV type codes of its columns to
+    // Begin; dates as date-times. Returns the row count.
+    qint64 scan(const QString &Sql, const RawColumnsSink &Begin, const RawRowSink &Each)
+    {
+        SQLHSTMT st = execDirect(Sql);
+        SQLSMALLINT columns = 0;
+        SQLNumResultCols(st, &columns);
+        QStringList names;
+        QByteArray types;
+        for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c) {
+            SQLWCHAR name[256];
+            SQLSMALLINT nameLength = 0, type = 0, digits = 0, nullable = 0;
+            SQLULEN size = 0;
+            SQLDescribeColW(st, c, name, SQLSMALLINT(std::size(name)), &nameLength, &type, &size, &digits,
+                            &nullable);
+            names << QString::fromUtf16(reinterpret_cast<const char16_t *>(name),
+                                        qMin<qsizetype>(nameLength, qsizetype(std::size(name)) - 1));
+            types.append(
+                char(int(type == SQL_INTEGER || type == SQL_SMALLINT || type == SQL_TINYINT || type == SQL_BIT
+                             ? FieldType::Integer
+                         : type == SQL_BIGINT ? FieldType::LargeInt
+                         : type == SQL_REAL || type == SQL_FLOAT || type == SQL_DOUBLE ||
+                                 type == SQL_NUMERIC || type == SQL_DECIMAL
+                             ? FieldType::Float
+                         : type == SQL_TYPE_TIMESTAMP || type == SQL_TYPE_DATE || type == SQL_TYPE_TIME
+                             ? FieldType::DateTime
+                             : FieldType::String)));
+        }
+        Begin(names, types);
+        const qint64 rows = fetchAll(st, nullptr, nullptr, &Each);
+        SQLFreeHandle(SQL_HANDLE_STMT, st);
+        return rows;
+    }
+
     // The same for a statement shape with "?" markers: prepared once on this connection, each run
     // binding Params (integers, numbers and texts).
     qint64 readShape(const QString &Shape, const QVariantList &Params,
                      std::vector<QVariantList> *Keep = nullptr)
     {
-        SQLHSTMT &st = m_shapes[Shape];
-        if (!st) {
-            SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
-            const std::u16string text = Shape.toStdU16String();
-            if (!SQL_SUCCEEDED(SQLPrepareW(
-                    st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
-                fail(SQL_HANDLE_STMT, st, Shape);
-        }
+        const SQLHSTMT st = shape(Shape);
         std::vector<Bound> values(size_t(Params.size()));
         for (SQLUSMALLINT c = 0; c < SQLUSMALLINT(Params.size()); ++c)
             bind(st, c, Params[c], Params[c].metaType(), values[c], Shape);
@@ -483,7 +600,22 @@ public:
     }
 
 private:
-    qint64 fetchAll(SQLHSTMT st, QIODevice *Out, std::vector<QVariantList> *Keep)
+    // The statement handle of a shape, prepared on its first use on this connection.
+    SQLHSTMT shape(const QString &Sql)
+    {
+        SQLHSTMT &st = m_shapes[Sql];
+        if (!st) {
+            SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st);
+            const std::u16string text = Sql.toStdU16String();
+            if (!SQL_SUCCEEDED(SQLPrepareW(
+                    st, reinterpret_cast<SQLWCHAR *>(const_cast<char16_t *>(text.c_str())), SQL_NTS)))
+                fail(SQL_HANDLE_STMT, st, Sql.left(200));
+        }
+        return st;
+    }
+
+    qint64 fetchAll(SQLHSTMT st, QIODevice *Out, std::vector<QVariantList> *Keep,
+                    const RawRowSink *Each = nullptr)
     {
         SQLSMALLINT columns = 0;
         SQLNumResultCols(st, &columns);
@@ -502,7 +634,7 @@ private:
             QVariantList row;
             for (SQLUSMALLINT c = 1; c <= SQLUSMALLINT(columns); ++c) {
                 SQLLEN indicator = 0;
-                if (Out && !Keep) {
+                if (Out && !Keep && !Each) {
                     if (c > 1)
                         line += ';';
                     SQLGetData(st, c, SQL_C_WCHAR, wide, sizeof wide, &indicator);
@@ -521,7 +653,7 @@ private:
                 case SQL_BIT: {
                     SQLBIGINT n = 0;
                     SQLGetData(st, c, SQL_C_SBIGINT, &n, 0, &indicator);
-                    if (Keep)
+                    if (Keep || Each)
                         v = qlonglong(n);
                     benchmark::DoNotOptimize(n);
                     break;
@@ -533,7 +665,7 @@ private:
                 case SQL_DECIMAL: {
                     double d = 0;
                     SQLGetData(st, c, SQL_C_DOUBLE, &d, 0, &indicator);
-                    if (Keep)
+                    if (Keep || Each)
                         v = d;
                     benchmark::DoNotOptimize(d);
                     break;
@@ -543,7 +675,7 @@ private:
                 case SQL_TYPE_TIME: {
                     SQL_TIMESTAMP_STRUCT t{};
                     SQLGetData(st, c, SQL_C_TYPE_TIMESTAMP, &t, sizeof t, &indicator);
-                    if (Keep)
+                    if (Keep || Each)
                         v = QDateTime(QDate(t.year, t.month, t.day),
                                       QTime(t.hour, t.minute, t.second, int(t.fraction / 1000000)));
                     benchmark::DoNotOptimize(t);
@@ -551,14 +683,14 @@ private:
                 }
                 default: {
                     SQLGetData(st, c, SQL_C_WCHAR, wide, sizeof wide, &indicator);
-                    if (Keep && indicator >= 0)
+                    if ((Keep || Each) && indicator >= 0)
                         v = QString::fromUtf16(
                             reinterpret_cast<const char16_t *>(wide),
                             qMin<qsizetype>(indicator / 2, qsizetype(std::size(wide)) - 1));
                     break;
                 }
                 }
-                if (!Keep)
+                if (!Keep && !Each)
                     continue;
                 if (indicator == SQL_NULL_DATA)
                     v = QVariant();
@@ -569,6 +701,8 @@ private:
                     line += v.toString().toUtf8();
                 }
             }
+            if (Each)
+                (*Each)(row);
             if (Keep)
                 Keep->push_back(std::move(row));
             if (Out) {
@@ -612,6 +746,41 @@ public:
                 fail(SQL_HANDLE_STMT, st, Sql);
         }
         SQLFreeHandle(SQL_HANDLE_STMT, st);
+    }
+
+    static qsizetype RowsPerStatement(qsizetype Columns)
+    {
+        return std::clamp<qsizetype>(DbInsertBatch::kMaxParameters / std::max<qsizetype>(Columns, 1), 1,
+                                     DbInsertBatch::kDefaultCapacity);
+    }
+
+    // The rows many to a statement, as the layer sends the rows a writer adds inside a transaction on a
+    // server: INSERTs of as many rows and parameters as the layer's batch takes (RowsPerStatement), each
+    // shape prepared once on this connection. Head is the statement up to its values ("insert into t (a,b)
+    // values "); a NULL takes the type of its column (Types, one per column).
+    void insertMany(const QString &Head, const std::vector<QVariantList> &Rows, const QList<QMetaType> &Types)
+    {
+        const qsizetype columns = Types.size();
+        if (columns == 0)
+            return;
+        const qsizetype perStatement = RowsPerStatement(columns);
+        const QString one = QLatin1Char('(') +
+                            QStringList(columns, QStringLiteral("?")).join(QLatin1Char(',')) +
+                            QLatin1Char(')');
+        std::vector<Bound> values;
+        for (std::size_t from = 0; from < Rows.size(); from += std::size_t(perStatement)) {
+            const qsizetype rows = qMin<qsizetype>(perStatement, qsizetype(Rows.size() - from));
+            const QString sql = Head + QStringList(rows, one).join(QLatin1Char(','));
+            const SQLHSTMT st = shape(sql);
+            values.resize(std::size_t(rows * columns));
+            for (qsizetype r = 0; r < rows; ++r)
+                for (qsizetype c = 0; c < columns; ++c)
+                    bind(st, SQLUSMALLINT(r * columns + c), Rows[from + std::size_t(r)][c], Types[c],
+                         values[std::size_t(r * columns + c)], Head);
+            if (!SQL_SUCCEEDED(SQLExecute(st)))
+                fail(SQL_HANDLE_STMT, st, Head);
+            SQLFreeStmt(st, SQL_CLOSE);
+        }
     }
 
 private:
@@ -681,6 +850,363 @@ private:
     SQLHDBC m_dbc = SQL_NULL_HDBC;
     std::map<QString, SQLHSTMT> m_shapes;
 };
+
+// ---------------------------------------------------------------------------------------------------
+// An ORV event file imported raw: unpacked by the unzip program, its table dumps read from the disk as
+// plainly as their layout allows, and their rows inserted in one transaction into the tables of their
+// names, which the caller made as the import finds them (keys and indexes included).
+
+// One table dump of version 1.1 read forward: the 164-byte header (table name, field count, station
+// count), the station entries and the field list, then the records: a NULL byte a field, then 4-byte
+// integers, 8-byte numbers and day serials, texts as a 4-byte length and windows-1251 bytes; little-endian.
+class RawOrvDump
+{
+public:
+    // ServerDates: dates as date-times of their calendar parts, as they are bound on a server; else day
+    // serials, as the layer stores them in a SQLite file.
+    RawOrvDump(const QString &Path, bool ServerDates) : m_file(Path), m_serverDates(ServerDates)
+    {
+        if (!m_file.open(QIODevice::ReadOnly))
+            throw DbError(QStringLiteral("cannot open ") + Path);
+        constexpr qsizetype header = 164;
+        need(header);
+        m_table = QString::fromLatin1(m_buffer.data() + 9, quint8(m_buffer[8]));
+        const qint32 fields = int32(136), stations = int32(160);
+        m_pos = header;
+        for (qint32 i = 0; i < stations; ++i) {
+            text();
+            need(16);
+            m_pos += 16;
+        }
+        for (qint32 i = 0; i < fields; ++i) {
+            need(1);
+            m_types.append(m_buffer[std::size_t(m_pos++)]);
+            m_names << text();
+        }
+    }
+
+    const QString &table() const { return m_table; }
+    const QStringList &names() const { return m_names; }
+    // The type of each column's values, for a NULL bound on the server.
+    QList<QMetaType> types() const
+    {
+        QList<QMetaType> types;
+        for (const char t : m_types)
+            types << (IsOrvStringType(t) ? QMetaType::fromType<QString>()
+                      : isDate(t)
+                          ? (m_serverDates ? QMetaType::fromType<QDateTime>() : QMetaType::fromType<double>())
+                      : isNumber(t) ? QMetaType::fromType<double>()
+                                    : QMetaType::fromType<qlonglong>());
+        return types;
+    }
+
+    // The next record's values; false at the end of the file.
+    bool next(QVariantList &Row)
+    {
+        if (!more())
+            return false;
+        Row.resize(m_types.size());
+        for (qsizetype f = 0; f < m_types.size(); ++f) {
+            need(1);
+            if (m_buffer[std::size_t(m_pos++)] == 1) {
+                Row[f] = QVariant();
+                continue;
+            }
+            const char t = m_types[f];
+            if (IsOrvStringType(t)) {
+                Row[f] = text();
+            } else if (isDate(t) || isNumber(t)) {
+                need(8);
+                const double value = float64(m_pos);
+                m_pos += 8;
+                Row[f] = isDate(t) && m_serverDates ? dateTime(value) : QVariant(value);
+            } else {
+                const qsizetype size = FieldType(quint8(t)) == FieldType::LargeInt  ? 8
+                                       : FieldType(quint8(t)) == FieldType::Boolean ? 1
+                                                                                    : 4;
+                need(size);
+                const char *at = m_buffer.data() + m_pos;
+                Row[f] = size == 8   ? qlonglong(qFromLittleEndian<qint64>(at))
+                         : size == 4 ? qlonglong(qFromLittleEndian<qint32>(at))
+                                     : qlonglong(*at ? 1 : 0);
+                m_pos += size;
+            }
+        }
+        return true;
+    }
+
+private:
+    static bool isDate(char t)
+    {
+        const FieldType f = FieldType(quint8(t));
+        return f == FieldType::Date || f == FieldType::Time || f == FieldType::DateTime;
+    }
+    static bool isNumber(char t)
+    {
+        const FieldType f = FieldType(quint8(t));
+        return f == FieldType::Float || f == FieldType::Currency || f == FieldType::BCD;
+    }
+    static QVariant dateTime(double Serial)
+    {
+        int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;
+        DecodeDateTime(Serial, y, m, d, h, n, s, ms);
+        return QDateTime(QDate(y, m, d), QTime(h, n, s, ms), Qt::UTC);
+    }
+    qint32 int32(qsizetype At) const { return qFromLittleEndian<qint32>(m_buffer.data() + At); }
+    double float64(qsizetype At) const
+    {
+        const quint64 bits = qFromLittleEndian<quint64>(m_buffer.data() + At);
+        double value = 0;
+        std::memcpy(&value, &bits, sizeof value);
+        return value;
+    }
+    QString text()
+    {
+        need(4);
+        const qint32 length = int32(m_pos);
+        m_pos += 4;
+        need(length);
+        const QString value = fromCp1251(QByteArray::fromRawData(m_buffer.data() + m_pos, length));
+        m_pos += length;
+        return value;
+    }
+    bool more() { return m_end > m_pos || fill(1); }
+    void need(qsizetype Count)
+    {
+        if (m_end - m_pos < Count && !fill(Count))
+            throw DbError(m_file.fileName() + QStringLiteral(": cut short"));
+    }
+    // At least Count bytes from the read position in the buffer, read in chunks of 64 KiB.
+    bool fill(qsizetype Count)
+    {
+        if (m_pos > 0 && m_end > m_pos)
+            std::memmove(m_buffer.data(), m_buffer.data() + m_pos, std::size_t(m_end - m_pos));
+        m_end -= m_pos;
+        m_pos = 0;
+        m_buffer.resize(std::max(m_buffer.size(), std::size_t(Count + 65536)));
+        while (m_end < Count) {
+            const qint64 got = m_file.read(m_buffer.data() + m_end, qint64(m_buffer.size()) - m_end);
+            if (got <= 0)
+                return false;
+            m_end += got;
+        }
+        return true;
+    }
+
+    QFile m_file;
+    bool m_serverDates;
+    std::vector<char> m_buffer;
+    qsizetype m_pos = 0, m_end = 0;
+    QString m_table;
+    QStringList m_names;
+    QByteArray m_types;
+};
+
+// A table dump written as RawOrvDump reads it, in blocks; the record count goes into the header once the
+// rows are written, and the file reaches the disk before it is closed, as the export's files do.
+class RawOrvDumpWriter
+{
+public:
+    RawOrvDumpWriter(const QString &Path, const QString &Table, const QStringList &Names,
+                     const QByteArray &Types)
+        : m_file(Path), m_types(Types)
+    {
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            throw DbError(QStringLiteral("cannot create ") + Path);
+        QByteArray header(164, '\0');
+        header[0] = 3;
+        std::memcpy(header.data() + 1, "1.1", 3);
+        const QByteArray table = Table.toLatin1().left(127);
+        header[8] = char(table.size());
+        std::memcpy(header.data() + 9, table.constData(), std::size_t(table.size()));
+        qToLittleEndian<qint32>(qint32(Names.size()), header.data() + 136);
+        m_block = header;
+        for (qsizetype f = 0; f < Names.size(); ++f) {
+            m_block += Types[f];
+            text(Names[f]);
+        }
+    }
+
+    void add(const QVariantList &Row)
+    {
+        for (qsizetype f = 0; f < Row.size(); ++f) {
+            const QVariant &v = Row[f];
+            m_block += char(v.isNull() ? 1 : 0);
+            if (v.isNull())
+                continue;
+            switch (FieldType(quint8(m_types[f]))) {
+            case FieldType::String:
+                text(v.toString());
+                break;
+            case FieldType::Integer:
+                put(qint32(v.toLongLong()));
+                break;
+            case FieldType::LargeInt:
+                put(qint64(v.toLongLong()));
+                break;
+            case FieldType::DateTime:
+                number(v.typeId() == QMetaType::QDateTime ? FromQDateTime(v.toDateTime()) : v.toDouble());
+                break;
+            default:
+                number(v.toDouble());
+                break;
+            }
+        }
+        ++m_rows;
+        if (m_block.size() >= (1 << 18))
+            flush();
+    }
+
+    // Returns the rows written.
+    qint64 finish()
+    {
+        flush();
+        char count[4];
+        qToLittleEndian<qint32>(qint32(m_rows), count);
+        if (!m_file.seek(140) || m_file.write(count, 4) != 4 || !m_file.flush() ||
+            fsync(m_file.handle()) != 0)
+            throw DbError(m_file.fileName() + QStringLiteral(": ") + m_file.errorString());
+        m_file.close();
+        return m_rows;
+    }
+
+private:
+    template <typename T> void put(T Value)
+    {
+        char bytes[sizeof(T)];
+        qToLittleEndian<T>(Value, bytes);
+        m_block.append(bytes, qsizetype(sizeof bytes));
+    }
+    void number(double Value)
+    {
+        quint64 bits = 0;
+        std::memcpy(&bits, &Value, sizeof bits);
+        put(bits);
+    }
+    void text(const QString &Value)
+    {
+        const QByteArray bytes = toCp1251(Value);
+        put(qint32(bytes.size()));
+        m_block += bytes;
+    }
+    void flush()
+    {
+        if (m_file.write(m_block) != m_block.size())
+            throw DbError(m_file.fileName() + QStringLiteral(": ") + m_file.errorString());
+        m_block.clear();
+    }
+
+    QFile m_file;
+    QByteArray m_types;
+    QByteArray m_block;
+    qint64 m_rows = 0;
+};
+
+// A program the raw baselines use (zip, unzip), run in Folder; DbError when it fails.
+inline void RunRawTool(const QString &Program, const QStringList &Arguments,
+                       const QString &Folder = QString())
+{
+    QProcess tool;
+    tool.setWorkingDirectory(Folder);
+    tool.start(Program, Arguments);
+    if (!tool.waitForFinished(600000) || tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0)
+        throw DbError(Program + QStringLiteral(" failed: ") + Arguments.join(QLatin1Char(' ')));
+}
+
+// The rows of origin and arrival that OriginWhere and ArrivalWhere take (" where ...", or empty), read
+// forward only from Db (RawSqlite or RawOdbc), written raw into table dumps in Folder beside the member
+// "system", and packed into Archive by the zip program at the export's level. Returns the rows written.
+template <class Db>
+qint64 RawOrvExport(Db &Source, const QString &OriginWhere, const QString &ArrivalWhere,
+                    const QString &Folder, const QString &Archive)
+{
+    QDir(Folder).removeRecursively();
+    QDir().mkpath(Folder);
+    qint64 rows = 0;
+    const QString parts[2][3] = {{OrvOriginMember, QStringLiteral("origin"), OriginWhere},
+                                 {OrvArrivalMember, QStringLiteral("arrival"), ArrivalWhere}};
+    for (const auto &part : parts) {
+        std::unique_ptr<RawOrvDumpWriter> dump;
+        Source.scan(
+            QStringLiteral("select * from ") + part[1] + part[2],
+            [&](const QStringList &Names, const QByteArray &Types) {
+                dump =
+                    std::make_unique<RawOrvDumpWriter>(QDir(Folder).filePath(part[0]), part[1], Names, Types);
+            },
+            [&](const QVariantList &Row) { dump->add(Row); });
+        rows += dump->finish();
+    }
+    QFile system(QDir(Folder).filePath(OrvSystemMember));
+    if (!system.open(QIODevice::WriteOnly) || system.write("origin arrival") != 14)
+        throw DbError(system.fileName() + QStringLiteral(": ") + system.errorString());
+    system.close();
+    QFile::remove(Archive);
+    RunRawTool(QStringLiteral("zip"),
+               {QStringLiteral("-%1qj").arg(OrvDeflateLevel), Archive, OrvOriginMember, OrvArrivalMember,
+                OrvSystemMember},
+               Folder);
+    return rows;
+}
+
+// The event file unpacked into Folder (emptied first) by the unzip program; its dumps in the order the
+// import takes them.
+inline QStringList UnzipOrvRaw(const QString &Archive, const QString &Folder)
+{
+    QDir(Folder).removeRecursively();
+    RunRawTool(QStringLiteral("unzip"), {QStringLiteral("-oq"), Archive, QStringLiteral("-d"), Folder});
+    return {QDir(Folder).filePath(OrvOriginMember), QDir(Folder).filePath(OrvArrivalMember)};
+}
+
+inline QString RawOrvInsertHead(const RawOrvDump &Dump)
+{
+    return QStringLiteral("insert into %1 (%2) values ")
+        .arg(Dump.table(), Dump.names().join(QLatin1Char(',')));
+}
+
+// Into a SQLite file: one prepared insert a row. Returns the rows inserted.
+inline qint64 RawOrvImport(const QString &Archive, const QString &Folder, RawSqlite &Db)
+{
+    qint64 rows = 0;
+    Db.exec(QStringLiteral("begin"));
+    for (const QString &path : UnzipOrvRaw(Archive, Folder)) {
+        RawOrvDump dump(path, false);
+        const QString marks = QStringList(dump.names().size(), QStringLiteral("?")).join(QLatin1Char(','));
+        rows += Db.insertEach(RawOrvInsertHead(dump) + QLatin1Char('(') + marks + QLatin1Char(')'),
+                              [&](QVariantList &Row) { return dump.next(Row); });
+    }
+    Db.exec(QStringLiteral("commit"));
+    return rows;
+}
+
+// Onto a server: many rows to a statement, as the import sends them there (RawOdbc::insertMany), or one
+// row a statement.
+inline qint64 RawOrvImport(const QString &Archive, const QString &Folder, RawOdbc &Db,
+                           bool OneRowAStatement = false)
+{
+    qint64 rows = 0;
+    Db.begin();
+    for (const QString &path : UnzipOrvRaw(Archive, Folder)) {
+        RawOrvDump dump(path, true);
+        const QString head = RawOrvInsertHead(dump);
+        const QList<QMetaType> types = dump.types();
+        const std::size_t perStatement =
+            OneRowAStatement ? 1 : std::size_t(RawOdbc::RowsPerStatement(types.size()));
+        std::vector<QVariantList> batch;
+        QVariantList row;
+        while (dump.next(row)) {
+            batch.push_back(row);
+            if (batch.size() == perStatement) {
+                Db.insertMany(head, batch, types);
+                rows += qint64(batch.size());
+                batch.clear();
+            }
+        }
+        Db.insertMany(head, batch, types);
+        rows += qint64(batch.size());
+    }
+    Db.commit();
+    return rows;
+}
 
 // ---------------------------------------------------------------------------------------------------
 // PostgreSQL at a distance: BRENVALE_BENCH_PG_PROXY_PORT names the port of a bench_delay_proxy in front of

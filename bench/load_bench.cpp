@@ -3,8 +3,10 @@
 // on PostgreSQL through psqlODBC: the ORX bulletin and the station bulletin (from the first station's
 // bulletin database) of every period kind, the MSK-85 summary from the
 // bulletin database and from ORX, the copy from ORX into a bulletin database, the ORV export and import,
-// the text export and import of the station bulletin. Beside each, its raw baseline: the same rows read
-// or written with plain SQL (sqlite3, or Qt's ODBC driver) and plain Qt file I/O, no product logic.
+// the text export and import of the station bulletin. Beside each, its raw baseline (bench_support.h): the
+// same rows read or written through sqlite3 or psqlODBC's own API and plain file I/O, no product logic; the
+// ORV raws write and read the event file's table dumps and run zip and unzip, and on the server the raws
+// insert many rows to a statement, as the layer does.
 //
 // Every case reports its peak memory: the resident set's high-water mark is reset before the case, so
 // "peak_MB" is what the case took above what the process held when it began.
@@ -226,8 +228,8 @@ public:
             m_server->exec(sql);
     }
 
-    // A plain table of the rows' shape (no keys, no counters), and the rows in it with one bound insert
-    // each, in one transaction.
+    // A plain table of the rows' shape (no keys, no counters), and the rows in it in one transaction: on a
+    // file one bound insert a row, on the server many rows to a statement.
     void insert(const QString &table, const std::vector<QVariantList> &rows)
     {
         if (rows.empty())
@@ -250,17 +252,31 @@ public:
         }
         exec(QStringLiteral("drop table if exists ") + table);
         exec(QStringLiteral("create table %1 (%2)").arg(table, defs.join(QLatin1Char(','))));
-        const QString sql =
-            QStringLiteral("insert into %1 values (%2)").arg(table, marks.join(QLatin1Char(',')));
         if (m_file) {
             m_file->exec(QStringLiteral("begin"));
-            m_file->insertRows(sql, rows);
+            m_file->insertRows(
+                QStringLiteral("insert into %1 values (%2)").arg(table, marks.join(QLatin1Char(','))), rows);
             m_file->exec(QStringLiteral("commit"));
             return;
         }
+        // On the server many rows to a statement, as the layer sends a writer's rows there.
         m_server->begin();
-        m_server->insertRows(sql, rows, types);
+        m_server->insertMany(QStringLiteral("insert into %1 values ").arg(table), rows, types);
         m_server->commit();
+    }
+
+    // The ORV export done raw (bench_support.h); returns the rows written.
+    qint64 orvExport(const QString &originWhere, const QString &arrivalWhere, const QString &folder,
+                     const QString &archive)
+    {
+        return m_file ? RawOrvExport(*m_file, originWhere, arrivalWhere, folder, archive)
+                      : RawOrvExport(*m_server, originWhere, arrivalWhere, folder, archive);
+    }
+
+    // The ORV import done raw (bench_support.h); returns the rows inserted.
+    qint64 orvImport(const QString &archive, const QString &folder)
+    {
+        return m_file ? RawOrvImport(archive, folder, *m_file) : RawOrvImport(archive, folder, *m_server);
     }
 
 private:
@@ -839,7 +855,7 @@ QString orvArchive(benchmark::State &state)
     return archive;
 }
 
-// The period's events and arrivals read raw and written as lines of text into a file.
+// The period's events and arrivals read raw, written as table dumps and packed by the zip program.
 void BM_OrvExportRaw(benchmark::State &state, bool pg, Network &net)
 {
     const Days period(pg, net.first, net.last);
@@ -847,42 +863,48 @@ void BM_OrvExportRaw(benchmark::State &state, bool pg, Network &net)
     qint64 rows = 0;
     for (auto _ : state) {
         Raw raw(pg, net.orxSource(pg));
-        QFile out(net.dir.filePath(QStringLiteral("raw_export.txt")));
-        if (!out.open(QIODevice::WriteOnly))
-            die(out.errorString());
-        rows = raw.read(QStringLiteral("select * from origin where ") +
-                            period.epochs(QStringLiteral("origintime")),
-                        &out);
-        rows += raw.read(
-            QStringLiteral("select * from arrival where ") + period.epochs(QStringLiteral("itime")), &out);
+        rows = raw.orvExport(QStringLiteral(" where ") + period.epochs(QStringLiteral("origintime")),
+                             QStringLiteral(" where ") + period.epochs(QStringLiteral("itime")),
+                             net.dir.filePath(QStringLiteral("raw_export")),
+                             net.dir.filePath(QStringLiteral("raw_export.orv")));
     }
     memory.report(state);
     state.counters["rows"] = double(rows);
 }
+
+// An empty ORX database as the import finds one: the demo's tables and indexes, the stations and networks
+// in them; a file, or a database on the server.
+struct EmptyOrx
+{
+    std::unique_ptr<PgDatabase> server;
+    QString source;
+    EmptyOrx(Network &net, bool pg, const QString &name)
+    {
+        if (pg) {
+            server = std::make_unique<PgDatabase>();
+            source = server->source();
+            auto c = connectTo(true, source);
+            createTables(*c, DemoOrxCreates());
+            auto from = connectTo(false, net.orx);
+            for (const QString &table :
+                 {QStringLiteral("site"), QStringLiteral("sitechan"), QStringLiteral("networks")})
+                copyRows(*from, *c, table);
+            createOrxIndexes(*c);
+        } else {
+            source = net.dir.filePath(name);
+            QFile::remove(source);
+            QFile::copy(net.emptyOrx, source);
+        }
+    }
+};
 
 void BM_OrvImport(benchmark::State &state, bool pg, Network &net)
 {
     const QString archive = orvArchive(state);
     if (archive.isEmpty())
         return;
-    std::unique_ptr<PgDatabase> server;
-    QString target;
-    if (pg) {
-        server = std::make_unique<PgDatabase>();
-        target = server->source();
-        auto c = connectTo(true, target);
-        createTables(*c, DemoOrxCreates());
-        auto from = connectTo(false, net.orx);
-        for (const QString &table :
-             {QStringLiteral("site"), QStringLiteral("sitechan"), QStringLiteral("networks")})
-            copyRows(*from, *c, table);
-        createOrxIndexes(*c);
-    } else {
-        target = net.dir.filePath(QStringLiteral("import_orx.db"));
-        QFile::remove(target);
-        QFile::copy(net.emptyOrx, target);
-    }
-    net.pointOrx(target, pg);
+    EmptyOrx target(net, pg, QStringLiteral("import_orx.db"));
+    net.pointOrx(target.source, pg);
     OrvImportStats stats;
     PeakMemory memory;
     for (auto _ : state) {
@@ -895,34 +917,22 @@ void BM_OrvImport(benchmark::State &state, bool pg, Network &net)
     state.counters["rows"] = stats.inserted;
 }
 
-// The same rows inserted raw into plain tables of an empty database.
+// The program's event file unpacked by the unzip program, its dumps read and their rows inserted raw into
+// an empty database of the same tables and indexes.
 void BM_OrvImportRaw(benchmark::State &state, bool pg, Network &net)
 {
-    const Days period(pg, net.first, net.last);
-    std::unique_ptr<PgDatabase> server;
-    QString target;
-    if (pg) {
-        server = std::make_unique<PgDatabase>();
-        target = server->source();
-    } else {
-        target = freshFile(net.dir.filePath(QStringLiteral("import_raw.db")));
-    }
-    std::vector<QVariantList> origins, arrivals;
-    {
-        Raw from(pg, net.orxSource(pg));
-        from.read(QStringLiteral("select * from origin where ") + period.epochs(QStringLiteral("origintime")),
-                  nullptr, &origins);
-        from.read(QStringLiteral("select * from arrival where ") + period.epochs(QStringLiteral("itime")),
-                  nullptr, &arrivals);
-    }
+    const QString archive = orvArchive(state);
+    if (archive.isEmpty())
+        return;
+    EmptyOrx target(net, pg, QStringLiteral("import_raw.db"));
     PeakMemory memory;
+    qint64 rows = 0;
     for (auto _ : state) {
-        Raw to(pg, target);
-        to.insert(QStringLiteral("plain_origin"), origins);
-        to.insert(QStringLiteral("plain_arrival"), arrivals);
+        Raw to(pg, target.source);
+        rows = to.orvImport(archive, net.dir.filePath(QStringLiteral("raw_unpacked")));
     }
     memory.report(state);
-    state.counters["rows"] = double(origins.size() + arrivals.size());
+    state.counters["rows"] = double(rows);
 }
 
 // ---------------------------------------------------------------------------------------------------
