@@ -455,4 +455,94 @@ TEST(ImportDemo, RefusedImportsLeaveGridAndDatabasesAlone)
     }
 }
 
+// A read that ends without a table, because the file is gone or damaged, leaves no grid of an earlier
+// read to be written again, for every type: the grid and the panels are empty and "Запись данных" asks
+// for a read.
+TEST(ImportDemo, AReadWithoutATableLeavesNothingToWrite)
+{
+    const QString missing = u"Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                            "действительно там есть и доступен для чтения."_s;
+    for (int type : {ImportParadox, ImportExcel, ImportText, ImportOrv, ImportKrv})
+        for (bool damaged : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "type " << type << (damaged ? " damaged" : " missing"));
+            DemoImport p;
+            p.choose(type, type == ImportOrv);
+            p.w->imm->setChecked(false);
+            p.button("Button11")->click();
+            ASSERT_TRUE(p.page().gridLock());
+            ASSERT_GT(p.w->sg->rowCount(), 1);
+            const QStringList databases = p.databases();
+
+            QLineEdit *field = type == ImportText ? p.w->Events : p.w->Edit5;
+            const QString file = p.dir.file(u"gone"_s);
+            if (damaged) {
+                // No Paradox header, no workbook, a NUL in a text, no station line, no archive.
+                writeBytes(file,
+                           type == ImportText ? QByteArray(";9001;\0;\r\n", 10) : QByteArray("junk\r\n"));
+            }
+            field->setText(file);
+            p.rec.clear();
+            p.button("Button11")->click();
+            ASSERT_GE(p.rec.count(), 1);
+            if (damaged)
+                EXPECT_NE(p.rec.last().icon, unsigned(MB_ICONINFORMATION)) << p.rec.last().text.toStdString();
+            else
+                EXPECT_EQ(shown(p.rec),
+                          (QList<Shown>{
+                              {(type == ImportText ? u"Events: "_s : QString()) + missing, MB_ICONERROR}}));
+            EXPECT_FALSE(p.page().gridLock());
+            EXPECT_EQ(p.grid(), QStringList(4, QString()));
+            EXPECT_EQ(p.panels(), QStringList(3, QString()));
+
+            // The event file is always imported from the file itself; the others need a read first.
+            if (type != ImportOrv) {
+                p.rec.clear();
+                p.button("Button14")->click();
+                EXPECT_EQ(shown(p.rec),
+                          (QList<Shown>{{u"Сначала нужно прочитать данные!"_s, MB_ICONINFORMATION}}));
+            }
+            EXPECT_EQ(p.databases(), databases);
+        }
+}
+
+// A partner bulletin is appended to the bulletin: once written, the same grid goes in again only when
+// the analyst says so, and Enter says No.
+TEST(ImportDemo, APartnerBulletinWrittenOnceIsNotAppendedUnasked)
+{
+    const char *count = "select count(*) from [События] where lon=104.456";
+    const Shown again{u"Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"_s,
+                      MB_ICONQUESTION};
+    DemoImport p;
+    p.choose(ImportKrv, false);
+    p.w->imm->setChecked(false);
+    p.button("Button11")->click();
+    p.rec.clear();
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"1"_s});
+
+    const QStringList databases = p.databases();
+    p.rec.clear();
+    p.rec.answer({IDNO});
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), QList<Shown>{again});
+    EXPECT_EQ(p.rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(p.databases(), databases);
+
+    // A correction does not make it another bulletin.
+    SetGridCell(*p.w->sg, 1, 5, u"KRV"_s);
+    p.rec.clear();
+    p.rec.answer({IDYES});
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{again, {u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"2"_s});
+
+    // A new read of the file is a new grid.
+    p.button("Button11")->click();
+    p.rec.clear();
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"3"_s});
+}
+
 } // namespace
