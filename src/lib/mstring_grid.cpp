@@ -1,9 +1,9 @@
 #include "lib/mstring_grid.h"
 
-#include <QApplication>
 #include <QFontMetrics>
 #include <QItemSelectionModel>
 #include <QPalette>
+#include <QStyledItemDelegate>
 
 #include <algorithm>
 #include <limits>
@@ -12,6 +12,27 @@
 namespace {
 
 constexpr int kNoRow = std::numeric_limits<int>::min();
+
+// The fixed row and column look like the headers they are: their ground is the grid's own, a shade toward
+// its text, whatever the palette's button colour.
+class FixedCellsDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (index.row() != 0 && index.column() != 0)
+            return;
+        const QColor base = option->palette.color(QPalette::Base);
+        const QColor text = option->palette.color(QPalette::Text);
+        const auto shade = [](int from, int to) { return (from * 9 + to) / 10; };
+        option->backgroundBrush = QColor(shade(base.red(), text.red()), shade(base.green(), text.green()),
+                                         shade(base.blue(), text.blue()));
+    }
+};
 
 } // namespace
 
@@ -38,9 +59,6 @@ QVariant TStringGridModel::data(const QModelIndex &index, int role) const
         return {};
     if (role == Qt::DisplayRole || role == Qt::EditRole)
         return Cell(index.column(), index.row());
-    // The fixed row and column look like the headers they are.
-    if (role == Qt::BackgroundRole && (index.row() == 0 || index.column() == 0))
-        return QApplication::palette().brush(QPalette::Button);
     return {};
 }
 
@@ -342,6 +360,7 @@ int TStringGridModel::WidestText(int Col, const QFontMetrics &Metrics) const
 TMStringGrid::TMStringGrid(QWidget *parent) : QTableView(parent), m_cells(new TStringGridModel(this))
 {
     setModel(m_cells);
+    setItemDelegate(new FixedCellsDelegate(this));
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     connect(this, &QAbstractItemView::clicked, this,
             [this](const QModelIndex &index) { emit cellClicked(index.row(), index.column()); });
