@@ -212,20 +212,8 @@ struct DemoImport
     {
         return w->findChild<QPushButton *>(QString::fromLatin1(name));
     }
-    QStringList gridRow(int row, int columns) const
-    {
-        QStringList cells;
-        for (int c = 0; c < columns; ++c)
-            cells << GridCell(*w->sg, c, row);
-        return cells;
-    }
-    QStringList panels() const
-    {
-        QStringList texts;
-        for (const char *name : {"st1", "st2", "st3"})
-            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
-        return texts;
-    }
+    QStringList gridRow(int row, int columns) const { return importGridRow(*w, row, columns); }
+    QStringList panels() const { return importPanels(*w); }
 
     // The user chooses the type (formats reset), the test the station's formats and the file.
     void choose(int type, bool fullorx)

@@ -136,8 +136,9 @@ TEST(ImportMemory, ANetworksYearOfReadingsThroughThePage)
     std::cout << "a network's year of readings: read " << read << " ms, " << readMiB
               << " MiB; shown in the grid " << shownMiB << " MiB more; written " << took << " ms, "
               << mebibytes << " MiB in all\n";
-    if (shownMiB >= 0)
+    if (shownMiB >= 0) {
         EXPECT_LT(shownMiB, 32) << "MiB";
+    }
 }
 
 } // namespace

@@ -2,19 +2,15 @@
 // each is read for review, written, and its rows are found in the tables.
 
 #include "demo_data.h"
+#include "tools/demo_program.h"
 
 #include "app/settings/connection_dialog.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
-#include "exchange/orv/orv_export_command.h"
-#include "exchange/orx_copy/orx_copy.h"
 #include "exchange/page/import_grid.h"
 #include "exchange/page/import_page.h"
 #include "exchange/page/import_type.h"
-#include "exchange/text/data_format_dialog.h"
 #include "lib/mstring_grid.h"
-#include "products/report_window.h"
-#include "products/summary_command.h"
 #include "support/program_env.h"
 
 #include <QAbstractButton>
@@ -63,55 +59,20 @@ QStringList rows(const QString &path, const QString &sql)
     return out;
 }
 
-struct DemoImports
+// The demo program with its import page, as the analyst uses it.
+struct DemoImports : DemoProgram
 {
-    TestDir dir;
-    DemoSummary demo;
-    MessageRecorder rec;
-    std::unique_ptr<Tdm> dm;
-    std::unique_ptr<Tmainf> w;
     QString picked;
 
-    DemoImports() : demo(GenerateDemoFolder(dir.path(), DemoParams()))
-    {
-        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toUtf8());
-        dm = std::make_unique<Tdm>();
-        InstallSummaryCommand();
-        InstallOrvExportCommand();
-        InstallReportCommand();
-        InstallOrxImportCommand();
-        InstallDataFormatCommand();
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.path());
-        SetImportPageInstaller(nullptr);
-        w->show();
-    }
-    ~DemoImports()
-    {
-        w.reset();
-        dm.reset();
-        qunsetenv("ORX_INI_DIR");
-    }
+    DemoImports() : DemoProgram(DemoParams()) {}
 
     ImportPage &page() const { return *static_cast<ImportPage *>(w->importPage()); }
     QAbstractButton *button(const char *name) const
     {
         return w->findChild<QAbstractButton *>(QString::fromLatin1(name));
     }
-    QStringList gridRow(int row, int columns) const
-    {
-        QStringList cells;
-        for (int c = 0; c < columns; ++c)
-            cells << GridCell(*w->sg, c, row);
-        return cells;
-    }
-    QStringList panels() const
-    {
-        QStringList texts;
-        for (const char *name : {"st1", "st2", "st3"})
-            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
-        return texts;
-    }
+    QStringList gridRow(int row, int columns) const { return importGridRow(*w, row, columns); }
+    QStringList panels() const { return importPanels(*w); }
     QStringList pet(const char *sql) const
     {
         return rows(demo.bulletinPaths.first(), QString::fromUtf8(sql));
@@ -140,7 +101,7 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
     // The station's journal in Paradox: dates and numbers as the station's "Events" format writes them
     // (M/d/yy, a decimal comma).
     p.read(ImportParadox, p.demo.samples.journal);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     EXPECT_EQ(p.gridRow(0, 6), (QStringList{u""_s, u"[1] N c/c"_s, u"[2] N event"_s, u"[3] Data"_s,
                                             u"[4] Faza"_s, u"[5] Dev"_s}));
     EXPECT_EQ(p.gridRow(1, 6),
@@ -150,8 +111,8 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
     EXPECT_EQ(p.panels(), (QStringList{u"6 строк, 16 колонок (полей)"_s, u"с 11/5/26 по 11/6/26"_s,
                                        u"события 9001 - 9002 (2 всего)"_s}));
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{info, MB_ICONINFORMATION}}));
-    p.rec.clear();
+    EXPECT_EQ(shown(p.recorder), (QList<Shown>{{info, MB_ICONINFORMATION}}));
+    p.recorder.clear();
     EXPECT_EQ(p.pet("select num,deltagr,S_P_time,comment from [События] where num between 9001 and 9002 "
                     "order by num"),
               (QStringList{u"9001|1.1|30.12.1899 00:00:15|Камчатка"_s,
@@ -174,15 +135,15 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
 
     // The three text tables, chosen by the events file: the other two are its siblings by the templates.
     p.read(ImportText, p.demo.samples.events);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     EXPECT_EQ(p.w->Station_bulletin->text(), p.demo.samples.stationBulletin);
     EXPECT_EQ(p.w->XM_Add->text(), p.demo.samples.xmAdd);
     EXPECT_EQ(p.gridRow(1, 5), (QStringList{u"1"_s, u""_s, u"9003"_s, u"11/5/26 03:12:45"_s, u"3"_s}));
     EXPECT_EQ(p.panels(),
               (QStringList{u"2 строк, 18 колонок (полей)"_s, QString(), u"события 9003 - 9004 (2 всего)"_s}));
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
-    p.rec.clear();
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
+    p.recorder.clear();
     EXPECT_EQ(
         p.pet("select num,[time],dec,lat,lon,depdp,deltagr,deltakm,seaz,S_P_time,S_P_dec,Kps,comment "
               "from [События] where num between 9003 and 9004 order by num"),
@@ -206,15 +167,15 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
     // The station's workbook: its dates go into the "Events" format, the panels tell them as the sheet has
     // them.
     p.read(ImportExcel, p.demo.samples.workbook);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     EXPECT_EQ(p.gridRow(0, 5),
               (QStringList{u""_s, u"[1] №"_s, u"[2] Дата"_s, u"[3] Волна"_s, u"[4] Прибор и составл."_s}));
     EXPECT_EQ(p.gridRow(1, 5), (QStringList{u"1"_s, u"9005"_s, u"11/5/26"_s, u"+iPg"_s, u"СКМ-3 Z"_s}));
     EXPECT_EQ(p.panels(), (QStringList{u"6 строк, 14 колонок (полей)"_s, u"с 05.11.2026 по 06.11.2026"_s,
                                        u"события 9005 - 9006 (2 всего)"_s}));
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
-    p.rec.clear();
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
+    p.recorder.clear();
     EXPECT_EQ(p.pet("select num,[time],dec,lat,lon,deltakm,S_P_time,S_P_dec from [События] where num between "
                     "9005 and 9006 order by num"),
               (QStringList{u"9005|05.11.2026 03:12:45|3|52.81|160.12|122|30.12.1899 00:00:15|0"_s,
@@ -234,14 +195,14 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
 
     // The partner bulletin: stations KRV and ELT, the waves seconds after the event line's minute.
     p.read(ImportKrv, p.demo.samples.partner);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     EXPECT_EQ(p.gridRow(0, 5), (QStringList{u""_s, u"[1] sta"_s, u"[2] Pn_q"_s, u"[3] Pn"_s, u"[4] Pg_q"_s}));
     EXPECT_EQ(p.gridRow(5, 10), (QStringList{u"5"_s, u"KRV"_s, u""_s, u""_s, u"i"_s, u"62.80"_s, u""_s, u""_s,
                                              u"e"_s, u"75.60"_s}));
     EXPECT_EQ(p.panels().value(0), u"12 строк, 18 колонок (полей)"_s);
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{info, MB_ICONINFORMATION}}));
-    p.rec.clear();
+    EXPECT_EQ(shown(p.recorder), (QList<Shown>{{info, MB_ICONINFORMATION}}));
+    p.recorder.clear();
     EXPECT_EQ(p.pet("select [time],dec,lat,lon,depdp,kps from [События] where num in (select N_equake from "
                     "[Станционный бюллетень] where Station_Cod='KRV') order by num"),
               (QStringList{u"05.11.2026 03:12:45|3|52.81|160.12|35|11.2"_s,
@@ -267,20 +228,20 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
     p.button("Button26")->click();
     ASSERT_TRUE(opened);
     ASSERT_TRUE(p.w->sett.fullorx);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     p.read(ImportOrv, p.demo.samples.eventFile);
-    EXPECT_EQ(shown(p.rec), QList<Shown>());
+    EXPECT_EQ(shown(p.recorder), QList<Shown>());
     EXPECT_EQ(GridCell(*p.w->sg, 1, 0), u"[1] eventid"_s);
     EXPECT_EQ(p.gridRow(1, 2), (QStringList{u"1"_s, u"20261105_90001"_s}));
     EXPECT_EQ(p.gridRow(2, 2), (QStringList{u"2"_s, u"20261106_90002"_s}));
     EXPECT_EQ(p.panels().value(2), u"Версия ORV: 1.1"_s);
-    p.rec.answer(QList<int>(4, IDYES));
+    p.recorder.answer(QList<int>(4, IDYES));
     p.button("Button14")->click();
-    ASSERT_GE(p.rec.count(), 1);
-    EXPECT_TRUE(p.rec.last().text.startsWith(u"Готово!"_s)) << p.rec.last().text.toStdString();
-    for (const auto &m : p.rec.messages())
+    ASSERT_GE(p.recorder.count(), 1);
+    EXPECT_TRUE(p.recorder.last().text.startsWith(u"Готово!"_s)) << p.recorder.last().text.toStdString();
+    for (const auto &m : p.recorder.messages())
         EXPECT_NE(m.icon, unsigned(MB_ICONERROR)) << m.text.toStdString();
-    p.rec.clear();
+    p.recorder.clear();
     // 05.11.2026 03:12:45.3 and 06.11.2026 17:40:02.8 in seconds since 01.01.1970.
     EXPECT_EQ(
         p.orx("select eventid,lat,lon,depth,origintime,comment from origin where eventid like '2026110%' "

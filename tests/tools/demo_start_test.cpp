@@ -1,6 +1,7 @@
 // The program started on a freshly written demo folder, as scripts/run starts it.
 
 #include "demo_data.h"
+#include "tools/demo_program.h"
 
 #include "app/main/fade_animation.h"
 #include "app/settings/connection_dialog.h"
@@ -80,46 +81,6 @@ QStringList idleControls(const QWidget &top)
     return idle;
 }
 
-// The program as main() sets it up, on a demo folder: every command installed, the ORX database found
-// through the demo's orx.ini, the window shown and its fade run to the end. No message may appear.
-struct DemoProgram
-{
-    TestDir dir;
-    DemoSummary demo;
-    MessageRecorder recorder;
-    std::unique_ptr<Tdm> dm;
-    std::unique_ptr<Tmainf> w;
-
-    explicit DemoProgram(const DemoParams &params) : demo(GenerateDemoFolder(dir.path(), params))
-    {
-        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toUtf8());
-        dm = std::make_unique<Tdm>();
-        InstallSummaryCommand();
-        InstallOrvExportCommand();
-        InstallReportCommand();
-        InstallOrxImportCommand();
-        InstallDataFormatCommand();
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.path());
-        SetImportPageInstaller(nullptr);
-        w->show();
-        finishFade();
-    }
-    ~DemoProgram()
-    {
-        w.reset();
-        dm.reset();
-        qunsetenv("ORX_INI_DIR");
-        for (const auto &m : recorder.messages())
-            ADD_FAILURE() << m.text.toStdString();
-    }
-    // Runs the window's fade to its end, as its timer would.
-    void finishFade()
-    {
-        for (int i = 0; i < 100 && w->fade().fading(); ++i)
-            w->fade().tick();
-    }
-};
 // What the copy from ORX writes into a station's bulletin database, in an order of its own keys (the
 // counters of events and readings are left out; a measurement carries its reading's event and time).
 QStringList bulletinRows(const QString &path)
