@@ -2,11 +2,10 @@
 // each is read for review, written, and its rows are found in the tables.
 
 #include "demo_data.h"
+#include "exchange/exchange_test_env.h"
 #include "tools/demo_program.h"
 
 #include "app/settings/connection_dialog.h"
-#include "db/db_connection.h"
-#include "db/db_query.h"
 #include "exchange/page/import_grid.h"
 #include "exchange/page/import_page.h"
 #include "exchange/page/import_type.h"
@@ -39,26 +38,6 @@ private:
     QString *m_file;
 };
 
-// Every row of sql in a database file of the demo, fields trimmed and joined by "|", NULL as <null>.
-QStringList rows(const QString &path, const QString &sql)
-{
-    DbConnection db;
-    db.SetProvider(u"Microsoft.Jet.OLEDB.4.0"_s);
-    db.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(path));
-    db.Open(QString(), QString());
-    DbQuery q(&db);
-    q.SetSQL(sql);
-    q.Open();
-    QStringList out;
-    for (; !q.Eof(); q.Next()) {
-        QStringList fields;
-        for (int i = 0; i < q.FieldCount(); ++i)
-            fields << (q.Field(i)->IsNull() ? u"<null>"_s : q.Field(i)->AsString().trimmed());
-        out << fields.join(u'|');
-    }
-    return out;
-}
-
 // The demo program with its import page, as the analyst uses it.
 struct DemoImports : DemoProgram
 {
@@ -73,11 +52,15 @@ struct DemoImports : DemoProgram
     }
     QStringList gridRow(int row, int columns) const { return importGridRow(*w, row, columns); }
     QStringList panels() const { return importPanels(*w); }
+    // Every row of sql in PET's bulletin database or in ORX, fields trimmed and joined by "|".
     QStringList pet(const char *sql) const
     {
-        return rows(demo.bulletinPaths.first(), QString::fromUtf8(sql));
+        return dbRows(*openStationFile(demo.bulletinPaths.first()), QString::fromUtf8(sql));
     }
-    QStringList orx(const char *sql) const { return rows(demo.orxPath, QString::fromUtf8(sql)); }
+    QStringList orx(const char *sql) const
+    {
+        return dbRows(*openStationFile(demo.orxPath), QString::fromUtf8(sql));
+    }
 
     // The analyst picks the type in the list and the file through "Выбрать", which reads it for review.
     void read(int type, const QString &file)
