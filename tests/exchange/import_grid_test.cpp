@@ -393,8 +393,8 @@ TEST(ImportGrid, AMillionRecordsInTheGrid)
     const QFontMetrics fm(g.font());
     EXPECT_GE(g.columnWidth(3), fm.horizontalAdvance(u"the only note, wider than the rest"_s) + 5);
     EXPECT_GE(g.columnWidth(0), fm.horizontalAdvance(u"1000000"_s) + 5);
-    EXPECT_LT(took, 10000) << "ms";
-    if (mebibytes >= 0) {
+    EXPECT_LT(took, 20000) << "ms";
+    if (kPeakMemoryMeasures && mebibytes >= 0) {
         EXPECT_LT(mebibytes, 32) << "MiB";
     }
     std::cout << "a million records: " << took << " ms, " << mebibytes << " MiB above the table\n";

@@ -7,6 +7,19 @@
 
 #include <cstring>
 
+// Under AddressSanitizer the shadow memory and the quarantine of freed blocks swell the resident set: the
+// figures tell nothing of the program's own memory there.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PEAK_MEMORY_SANITIZED 1
+#endif
+#endif
+#ifdef PEAK_MEMORY_SANITIZED
+inline constexpr bool kPeakMemoryMeasures = false;
+#else
+inline constexpr bool kPeakMemoryMeasures = true;
+#endif
+
 // The high-water mark of the resident set over a case (reset through clear_refs, freed heap given back
 // first), in MiB above what the process held before it.
 class PeakMemory
