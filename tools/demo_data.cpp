@@ -4,6 +4,7 @@
 #include "db/db_connection.h"
 #include "db/table_creates.h"
 #include "lib/codec.h"
+#include "lib/coordinates.h"
 #include "lib/date_routines.h"
 #include "lib/datetime.h"
 #include "lib/epoch.h"
@@ -605,7 +606,19 @@ const char *const kOrxIndexes[] = {
 const char *const kReferenceCreates[] = {
     // No keys: Jet compares text without case, and "pP" and "PP" are different phases.
     "create table [Обозначения волн] (iphase varchar(10),Phase varchar(10))",
-    "create table [Каналы] (channel_name varchar(10))",
+    "create table [Каналы] (channel_name varchar(10),channel_cod varchar(3))",
+};
+
+// What a station database keeps for the Paradox journal, which the program never creates: the staging
+// table Access of the sixteen journal columns and the stored query Add_time that gives its lines back in
+// the order they were staged.
+const char *const kJournalCreates[] = {
+    "create table Access (id counter,[N c/c] varchar(10),[N event] integer,[Data] varchar(20),[Faza] "
+    "varchar(10),[Dev] varchar(12),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),[T] varchar(8),[A E-W] "
+    "varchar(8),[A N-S] varchar(8),[A Z] varchar(8),[S-P] varchar(8),[Del] varchar(8),[M] varchar(8),[Notes] "
+    "varchar(60),primary key (id))",
+    "create view [Add_time] as select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],[T],[A E-W],"
+    "[A N-S],[A Z],[S-P],[Del],[M],[Notes] from Access order by id",
 };
 
 // The working copies of the ORX origin and arrival tables a station's bulletin database keeps for the
@@ -782,9 +795,13 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
         Inserter phase(*c, QStringLiteral("[Обозначения волн]"), {"iphase", "Phase"});
         for (const char *name : kPhaseNames)
             phase({QString::fromLatin1(name), QString::fromLatin1(name).toUpper()});
-        Inserter channel(*c, QStringLiteral("[Каналы]"), {"channel_name"});
+        // A channel's code is its band, as the copy from ORX takes it from the ORX channel.
+        Inserter channel(*c, QStringLiteral("[Каналы]"), {"channel_name", "channel_cod"});
         for (const char *band : {"SP", "MP", "LP"})
-            channel({instrumentOf(QLatin1String(band)) + QLatin1Char('_') + QLatin1String(band)});
+            channel({instrumentOf(QLatin1String(band)) + QLatin1Char('_') + QLatin1String(band),
+                     QLatin1String(band)});
+        for (const char *sql : kJournalCreates)
+            exec(*c, QString::fromUtf8(sql));
 
         for (const char *sql : kWorkingCopyCreates)
             exec(*c, QString::fromUtf8(sql));
@@ -794,12 +811,12 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
                        {"orid", "num", "[time]", "dec", "lat", "lon", "depdp", "deltagr", "seaz", "emares",
                         "Kps", "lddate"});
         Inserter reading(*c, QStringLiteral("[Станционный бюллетень]"),
-                         {"arid", "N_equake", "Station_Cod", "[Date]", "FM", "Qual", "Phase", "Channel_name",
-                          "Channel_Cod", "Channel_component", "[Time]", "[Dec]"});
+                         {"arid", "N_equake", "Station_Cod", "[Date]", "FM", "Qual", "Phase", "Channel_Cod",
+                          "Channel_component", "[Time]", "[Dec]"});
         Inserter measurement(*c, QStringLiteral("[Динамические замеры]"),
-                             {"Id_XM", "arid", "Channel_nameXM", "Channel_componentXM", "Channel_CodXM",
-                              "TimeXM", "DecXm", "Period_NS", "Amp_NS", "Period_EW", "Amp_EW", "Period_Z",
-                              "Amp_Z", "Magnitude_Z", "Klass_Z"});
+                             {"Id_XM", "arid", "Channel_componentXM", "Channel_CodXM", "TimeXM", "DecXm",
+                              "Period_NS", "Amp_NS", "Period_EW", "Amp_EW", "Period_Z", "Amp_Z",
+                              "Magnitude_Z", "Klass_Z"});
         const QString code = QString::fromUtf8(kStations[m.stations[station]].code);
         int num = 0, arid = 0, idXm = 0;
         int lastEvent = -1;
@@ -820,18 +837,18 @@ void writeBulletin(const QString &path, const DemoModel &m, int station)
             }
             splitEpoch(a.itime, day, time, tenths);
             const QString component = a.chan.mid(2, 1);
-            const QString channelName = instrumentOf(a.band) + QLatin1Char('_') + a.band;
             QVariant fm;
             if (a.fm == QLatin1String("c"))
                 fm = QStringLiteral("+");
             else if (a.fm == QLatin1String("d"))
                 fm = QStringLiteral("-");
-            reading({++arid, num, code, day, fm, a.imEm.toUpper(), a.iphase, channelName, a.band, component,
-                     time, tenths});
+            // The copy leaves the channel's name out: ORX names no instrument in a reading.
+            reading(
+                {++arid, num, code, day, fm, a.imEm.toUpper(), a.iphase, a.band, component, time, tenths});
             double when = a.amptime, per = a.per, ampl = a.ampl;
             for (int k = 0; k < a.measurements; ++k) {
                 splitEpoch(when, day, time, tenths);
-                QVariantList row{++idXm, arid, channelName, component, a.band, time, tenths};
+                QVariantList row{++idXm, arid, component, a.band, time, tenths};
                 for (const char *axis : {"N", "E", "Z"}) {
                     const bool mine = component == QLatin1String(axis);
                     row << (mine ? QVariant(per) : QVariant()) << (mine ? QVariant(ampl) : QVariant());
@@ -967,6 +984,8 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
         writeBulletin(summary.bulletinPaths.last(), model, s);
     }
     writeReferenceFiles(system);
+    // The samples tell of two days before the demo's period, so they replace none of its events.
+    summary.samples = WriteDemoSamples(root, params.lastDay.addDays(-params.days - 4));
 
     IniFile orxIni = freshIni(system + QLatin1String("/orx.ini"));
     orxIni.WriteString(QStringLiteral("database"), QStringLiteral("odbc"), summary.orxPath);
@@ -989,12 +1008,25 @@ DemoSummary GenerateDemoFolder(const QString &folder, const DemoParams &params)
         stations.WriteString(section, QStringLiteral("name"), QString::fromUtf8(def.name));
         stations.WriteString(section, QStringLiteral("user"), QStringLiteral("admin"));
         stations.WriteString(section, QStringLiteral("out_file_jet"), summary.bulletinPaths[s]);
+        // The bulletin mode reads the station's place here, as the ORX-only mode reads it from site.
+        stations.WriteString(section, QStringLiteral("fi"), DegToStationText(def.lat, false));
+        stations.WriteString(section, QStringLiteral("lamb"), DegToStationText(def.lon, true));
+        stations.WriteString(section, QStringLiteral("hval"), FloatToStr(def.elev));
+        stations.WriteString(section, QStringLiteral("subter"), FloatToStr(0.0));
         writeStationPeriods(stations, section, params, lastReadingDay);
         stations.WriteString(section, QStringLiteral("svodka_dir"), summaries);
         stations.WriteString(section, QStringLiteral("exp_dir"), exports);
         stations.WriteString(section, QStringLiteral("repfile"),
                              reports + QLatin1Char('/') + section + QLatin1String(".htm"));
     }
+    // The first station's file fields name its samples, those of the text tables in view at the start.
+    const std::pair<const char *, QString> sampleKeys[] = {
+        {"in_file_jet", summary.samples.journal}, {"in_excel", summary.samples.workbook},
+        {"in_event", summary.samples.events},     {"in_stbul", summary.samples.stationBulletin},
+        {"in_xmadd", summary.samples.xmAdd},      {"in_orv", summary.samples.eventFile},
+        {"in_krv", summary.samples.partner}};
+    for (const auto &[key, file] : sampleKeys)
+        stations.WriteString(summary.stationCodes.first(), QString::fromLatin1(key), file);
     stations.UpdateFile();
 
     IniFile main = freshIni(system + QLatin1String("/Brenvale.ini"));
@@ -1040,4 +1072,9 @@ QStringList DemoBulletinCreates()
 QStringList DemoWorkingCopyCreates()
 {
     return statementList(kWorkingCopyCreates);
+}
+
+QStringList DemoJournalCreates()
+{
+    return statementList(kJournalCreates);
 }

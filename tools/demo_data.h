@@ -1,5 +1,7 @@
 #pragma once
 
+#include "demo_samples.h"
+
 #include <QDate>
 #include <QString>
 #include <QStringList>
@@ -10,6 +12,7 @@
 //   <folder>/system/Brenvale.ini, Stations.ini, orx.ini, filters.txt, waves.txt
 //   <folder>/data/orx.db            the ORX database (a SQLite file)
 //   <folder>/data/<code>.mdb        the bulletin database of each station (a SQLite file as well)
+//   <folder>/samples/               a file of each kind the import page reads (demo_samples.h)
 //
 // Each station's bulletin holds what the copy from the ORX database would make of that station's
 // arrivals: one event row per event it recorded, one reading per arrival, measurements for the
@@ -38,6 +41,7 @@ struct DemoSummary
     int arrivals = 0;
     int amplitudeReadings = 0;
     int measurements = 0;
+    DemoSampleFiles samples;
 };
 
 // Writes the folder, replacing the files named above; BrenvaleError (DbError, EFileError) on failure
@@ -53,3 +57,6 @@ QStringList DemoBulletinCreates();
 // The working copies of origin and arrival that a station's bulletin database holds for the copy from
 // the ORX database; the demo's bulletin databases have them beside the tables above.
 QStringList DemoWorkingCopyCreates();
+// The staging table Access and its stored query Add_time, which a station database keeps for the
+// Paradox journal.
+QStringList DemoJournalCreates();

@@ -1,6 +1,7 @@
 #include "app/settings/param_dialog.h"
 #include "db/db_test_env.h"
 #include "demo_data.h"
+#include "exchange/page/import_grid.h"
 #include "exchange/page/import_page.h"
 #include "exchange/text/bulletin_export.h"
 #include "exchange/text/text_cells.h"
@@ -216,16 +217,16 @@ TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
     p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
     p.readBack();
     TMStringGrid &sg = *p.w->sg;
-    const QString num = sg.item(1, 2)->text();
+    const QString num = GridCell(sg, 2, 1);
     ASSERT_FALSE(num.isEmpty());
     sg.setRangeSelected(QTableWidgetSelectionRange(1, 2, 1, 2), true);
     p.dm.N2->trigger(); // copy
     sg.clearSelection();
     sg.setRangeSelected(QTableWidgetSelectionRange(2, 16, 2, 16), true);
     p.dm.N3->trigger(); // paste
-    EXPECT_EQ(sg.item(2, 16)->text(), num);
+    EXPECT_EQ(GridCell(sg, 16, 2), num);
     p.dm.N1->trigger(); // cut
-    EXPECT_EQ(sg.item(2, 16)->text(), u""_s);
+    EXPECT_EQ(GridCell(sg, 16, 2), u""_s);
     EXPECT_EQ(p.w->gridClip->GetCell(0, 0), num);
 
     // The wheel moves the grid by one row.

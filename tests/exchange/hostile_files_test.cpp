@@ -10,6 +10,7 @@
 #include "exchange_test_env.h"
 #include "lib/codec.h"
 #include "lib/mstring_grid.h"
+#include "support/peak_memory.h"
 #include "support/program_env.h"
 #include "support/zip_writer.h"
 
@@ -37,36 +38,6 @@ constexpr int kSlowdown = 4; // the sanitized build's code runs this much slower
 #else
 constexpr int kSlowdown = 1;
 #endif
-
-// The high-water mark of the resident set over a case (reset through clear_refs, freed heap given back
-// first), in MiB above what the process held before it.
-class PeakMemory
-{
-public:
-    PeakMemory()
-    {
-        malloc_trim(0);
-        QFile clear(u"/proc/self/clear_refs"_s);
-        m_reset = clear.open(QIODevice::WriteOnly) && clear.write("5") == 1;
-        m_base = statusKb("VmRSS:");
-    }
-    // -1 when the kernel would not reset the mark.
-    qint64 mebibytes() const { return m_reset ? (statusKb("VmHWM:") - m_base) >> 10 : -1; }
-
-private:
-    static qint64 statusKb(const char *key)
-    {
-        QFile f(u"/proc/self/status"_s);
-        if (!f.open(QIODevice::ReadOnly))
-            return 0;
-        for (const QByteArray &line : f.readAll().split('\n'))
-            if (line.startsWith(key))
-                return line.mid(qsizetype(strlen(key))).trimmed().split(' ').value(0).toLongLong();
-        return 0;
-    }
-    bool m_reset = false;
-    qint64 m_base = 0;
-};
 
 // --- Paradox ---
 

@@ -153,8 +153,8 @@ void writeXlsx(const QString &path)
     ASSERT_EQ(workbook_close(wb), LXW_NO_ERROR);
 }
 
-// The demo folder with its first station, PET, whose bulletin also brings the objects a Paradox journal
-// needs; the import page installed as the program installs it.
+// The demo folder with its first station, PET, whose bulletin brings the objects a Paradox journal needs;
+// the import page installed as the program installs it.
 struct DemoImport
 {
     TestDir dir;
@@ -166,19 +166,9 @@ struct DemoImport
     DemoImport()
     {
         demo = makeImportDemo(dir, 2);
-        {
-            auto c = open(demo.bulletinPaths.first());
-            exec(*c,
-                 "create table Access (id counter,[N c/c] varchar(10),[N event] integer,[Data] varchar(20),"
-                 "[Faza] varchar(10),[Dev] varchar(10),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),"
-                 "[T] varchar(8),[A E-W] varchar(8),[A N-S] varchar(8),[A Z] varchar(8),[S-P] varchar(8),"
-                 "[Del] varchar(8),[M] varchar(8),[Notes] varchar(60))");
-            exec(*c,
-                 "create view [Add_time] as select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],"
-                 "[T],[A E-W],[A N-S],[A Z],[S-P],[Del],[M],[Notes] from Access order by id");
-            exec(*c, "alter table [Каналы] add column channel_cod varchar(3)");
-            exec(*c, "insert into [Каналы] (channel_name,channel_cod) values ('SKM','01')");
-        }
+        // The journal below names its channel SKM, which the demo's channel table does not know.
+        exec(*open(demo.bulletinPaths.first()),
+             "insert into [Каналы] (channel_name,channel_cod) values ('SKM','01')");
         w = startWithImportPage(dir);
         rec.answer(QList<int>(8, IDYES));
     }
@@ -222,20 +212,8 @@ struct DemoImport
     {
         return w->findChild<QPushButton *>(QString::fromLatin1(name));
     }
-    QStringList gridRow(int row, int columns) const
-    {
-        QStringList cells;
-        for (int c = 0; c < columns; ++c)
-            cells << GridCell(*w->sg, c, row);
-        return cells;
-    }
-    QStringList panels() const
-    {
-        QStringList texts;
-        for (const char *name : {"st1", "st2", "st3"})
-            texts << w->findChild<QLabel *>(QString::fromLatin1(name))->text();
-        return texts;
-    }
+    QStringList gridRow(int row, int columns) const { return importGridRow(*w, row, columns); }
+    QStringList panels() const { return importPanels(*w); }
 
     // The user chooses the type (formats reset), the test the station's formats and the file.
     void choose(int type, bool fullorx)
@@ -388,8 +366,9 @@ TEST(ImportDemo, ParadoxJournalCorrectedInTheGrid)
               QStringList{u"P|05.02.2026 10:15:13|8"_s});
 }
 
-// A type refused for the target, a missing file or a write before any read: the message, and neither the
-// grid nor either database changes.
+// A type refused for the target, a missing file or a write before any read: the message, and neither
+// database changes. A refused type or write leaves the grid as it was; a read that finds no file leaves
+// none of the earlier read in view, so it cannot be written again.
 TEST(ImportDemo, RefusedImportsLeaveGridAndDatabasesAlone)
 {
     const QString toOrx = u"Нельзя закачивать в БД ORX файлы Paradox, Excel и текст KRV"_s;
@@ -443,9 +422,105 @@ TEST(ImportDemo, RefusedImportsLeaveGridAndDatabasesAlone)
                 p.page().WriteData();
         }
         EXPECT_EQ(shown(p.rec), QList<Shown>(int(strlen(c.buttons)), c.message));
-        EXPECT_EQ(p.grid(), grid);
+        if (c.message.first == missing) {
+            EXPECT_EQ(p.grid(), QStringList(4, QString()));
+            EXPECT_EQ(p.panels(), QStringList(3, QString()));
+            EXPECT_FALSE(p.page().gridLock());
+        } else {
+            EXPECT_EQ(p.grid(), grid);
+        }
         EXPECT_EQ(p.databases(), databases);
     }
+}
+
+// A read that ends without a table, because the file is gone or damaged, leaves no grid of an earlier
+// read to be written again, for every type: the grid and the panels are empty and "Запись данных" asks
+// for a read.
+TEST(ImportDemo, AReadWithoutATableLeavesNothingToWrite)
+{
+    const QString missing = u"Заданный файл не найден.\rУбедитесь, что правильно задали путь,\rи файл "
+                            "действительно там есть и доступен для чтения."_s;
+    for (int type : {ImportParadox, ImportExcel, ImportText, ImportOrv, ImportKrv})
+        for (bool damaged : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "type " << type << (damaged ? " damaged" : " missing"));
+            DemoImport p;
+            p.choose(type, type == ImportOrv);
+            p.w->imm->setChecked(false);
+            p.button("Button11")->click();
+            ASSERT_TRUE(p.page().gridLock());
+            ASSERT_GT(p.w->sg->rowCount(), 1);
+            const QStringList databases = p.databases();
+
+            QLineEdit *field = type == ImportText ? p.w->Events : p.w->Edit5;
+            const QString file = p.dir.file(u"gone"_s);
+            if (damaged) {
+                // No Paradox header, no workbook, a NUL in a text, no station line, no archive.
+                writeBytes(file,
+                           type == ImportText ? QByteArray(";9001;\0;\r\n", 10) : QByteArray("junk\r\n"));
+            }
+            field->setText(file);
+            p.rec.clear();
+            p.button("Button11")->click();
+            ASSERT_GE(p.rec.count(), 1);
+            if (damaged)
+                EXPECT_NE(p.rec.last().icon, unsigned(MB_ICONINFORMATION)) << p.rec.last().text.toStdString();
+            else
+                EXPECT_EQ(shown(p.rec),
+                          (QList<Shown>{
+                              {(type == ImportText ? u"Events: "_s : QString()) + missing, MB_ICONERROR}}));
+            EXPECT_FALSE(p.page().gridLock());
+            EXPECT_EQ(p.grid(), QStringList(4, QString()));
+            EXPECT_EQ(p.panels(), QStringList(3, QString()));
+
+            // The event file is always imported from the file itself; the others need a read first.
+            if (type != ImportOrv) {
+                p.rec.clear();
+                p.button("Button14")->click();
+                EXPECT_EQ(shown(p.rec),
+                          (QList<Shown>{{u"Сначала нужно прочитать данные!"_s, MB_ICONINFORMATION}}));
+            }
+            EXPECT_EQ(p.databases(), databases);
+        }
+}
+
+// A partner bulletin is appended to the bulletin: once written, the same grid goes in again only when
+// the analyst says so, and Enter says No.
+TEST(ImportDemo, APartnerBulletinWrittenOnceIsNotAppendedUnasked)
+{
+    const char *count = "select count(*) from [События] where lon=104.456";
+    const Shown again{u"Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"_s,
+                      MB_ICONQUESTION};
+    DemoImport p;
+    p.choose(ImportKrv, false);
+    p.w->imm->setChecked(false);
+    p.button("Button11")->click();
+    p.rec.clear();
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"1"_s});
+
+    const QStringList databases = p.databases();
+    p.rec.clear();
+    p.rec.answer({IDNO});
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), QList<Shown>{again});
+    EXPECT_EQ(p.rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(p.databases(), databases);
+
+    // A correction does not make it another bulletin.
+    SetGridCell(*p.w->sg, 1, 5, u"KRV"_s);
+    p.rec.clear();
+    p.rec.answer({IDYES});
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{again, {u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"2"_s});
+
+    // A new read of the file is a new grid.
+    p.button("Button11")->click();
+    p.rec.clear();
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(p.rows(false, count), QStringList{u"3"_s});
 }
 
 } // namespace

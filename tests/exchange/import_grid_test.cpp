@@ -1,10 +1,12 @@
 #include "exchange/page/import_grid.h"
 #include "lib/errors.h"
+#include "lib/mstring_grid.h"
+#include "support/peak_memory.h"
 #include "support/test_support.h"
 
+#include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
-#include <QTableWidget>
 
 #include <gtest/gtest.h>
 
@@ -12,7 +14,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QStringList gridRow(const QTableWidget &g, int row)
+QStringList gridRow(const TMStringGrid &g, int row)
 {
     QStringList cells;
     for (int c = 0; c < g.columnCount(); ++c)
@@ -20,7 +22,7 @@ QStringList gridRow(const QTableWidget &g, int row)
     return cells;
 }
 
-void select(QTableWidget &g, int top, int left, int bottom, int right)
+void select(TMStringGrid &g, int top, int left, int bottom, int right)
 {
     g.clearSelection();
     g.setRangeSelected(QTableWidgetSelectionRange(top, left, bottom, right), true);
@@ -29,8 +31,8 @@ void select(QTableWidget &g, int top, int left, int bottom, int right)
 // A 3 x 3 text table in the grid: cells "rc".
 struct Grid
 {
-    QTableWidget g;
     TD2D table;
+    TMStringGrid g;
     Grid()
     {
         table.Init(3, 3);
@@ -102,7 +104,7 @@ TEST(ImportGrid, StatisticsOfNumbersAndDates)
             table.SetCell(0, i, c.nums[i]);
             table.SetCell(1, i, i == 0 ? QString() : u"d%1"_s.arg(i));
         }
-        QTableWidget g;
+        TMStringGrid g;
         const ImportStats s = TableToGridBySpec(table, tspec{}, g, true, true, 0, 1, fs);
         const ImportStatTexts t = ImportStatsText(g, true, true, s);
         EXPECT_EQ(t.numbers, QString::fromUtf8(c.text));
@@ -110,7 +112,7 @@ TEST(ImportGrid, StatisticsOfNumbersAndDates)
         EXPECT_EQ(t.rows, u"%1 строк, 2 колонок (полей)"_s.arg(c.nums.size()));
         EXPECT_EQ(t.dates, u"с d1 по d%1"_s.arg(c.nums.size() - 1));
     }
-    QTableWidget g;
+    TMStringGrid g;
     EXPECT_EQ(ImportStatsText(g, false, true, ImportStats{}).dates, u"даты не проставлены"_s);
     EXPECT_TRUE(ImportStatsText(g, false, true, ImportStats{}).datesAlarm);
 }
@@ -176,7 +178,7 @@ TEST(ImportGrid, ELQRowBeforeTheSelectedReading)
         {"25", "0", "5", "4", {}},
     };
     for (const auto &c : cases) {
-        QTableWidget g;
+        TMStringGrid g;
         g.setColumnCount(11);
         g.setRowCount(3);
         const QStringList cells = {u"1"_s,
@@ -235,7 +237,7 @@ TEST(ImportGrid, CheckBeforeWritingAJournal)
         {{u"5"_s, u"6"_s}, {u""_s, u""_s}, {IDYES}, true, true},
     };
     for (const auto &c : cases) {
-        QTableWidget g;
+        TMStringGrid g;
         g.setColumnCount(5);
         g.setRowCount(3);
         SetGridCell(g, 2, 0, u"[2] N event"_s);
@@ -271,7 +273,7 @@ TEST(ImportGrid, ParadoxTableWithNumberedHeadersAndWidths)
     table.SetRow(0, {u"N c/c"_s, u"Notes"_s, u"M"_s});
     table.SetRow(1, {u"1"_s, u"a note much wider than its header"_s, QString()});
     table.SetRow(2, {u"2"_s, QString(), QString()});
-    QTableWidget g;
+    TMStringGrid g;
     g.setColumnCount(4);
     g.setRowCount(2);
     g.setColumnWidth(0, 8);
@@ -314,4 +316,86 @@ TEST(ImportGrid, FindsRowsForTheSearchButtons)
     EXPECT_EQ(GridFindRow(t.g, 2, 1, u"11"_s, false), 2);
     EXPECT_EQ(GridFindRow(t.g, 2, 3, u"11"_s, false), -1);
     EXPECT_EQ(GridFindRow(t.g, 0, 0, u"1"_s, false), 1); // never the header row
+}
+
+// The grid shows the table a reader filled: a correction is in the table at once. After rows were
+// inserted or deleted the way back puts the table's rows in the grid's order, and the grid goes on
+// editing that table.
+TEST(ImportGrid, CorrectionsGoIntoTheTableShown)
+{
+    TD2D table;
+    table.Init(2, 3);
+    table.SetRow(0, {u"sta"_s, u"phase"_s});
+    table.SetRow(1, {u"PET"_s, u"P"_s});
+    table.SetRow(2, {u"MNK"_s, u"S"_s});
+    TMStringGrid g;
+    TableToGrid(table, g);
+    EXPECT_EQ(gridRow(g, 0), (QStringList{u""_s, u"[1] sta"_s, u"[2] phase"_s}));
+    SetGridCell(g, 2, 1, u"Pn"_s);
+    EXPECT_EQ(table.GetCell(1, 1), u"Pn"_s);
+
+    select(g, 2, 1, 2, 1);
+    GridInsertRow(g);
+    SetGridCell(g, 1, 2, u"OBN"_s);
+    EXPECT_EQ(table.RowCount(), 3);
+    EXPECT_EQ(table.GetCell(0, 2), u"MNK"_s);
+    GridToTable(g, table, true);
+    const QStringList inOrder = {u"sta|phase"_s, u"PET|Pn"_s, u"OBN|"_s, u"MNK|S"_s};
+    QStringList stored;
+    for (int r = 0; r < table.RowCount(); ++r)
+        stored << table.GetCell(0, r) + u'|' + table.GetCell(1, r);
+    EXPECT_EQ(stored, inOrder);
+    EXPECT_EQ(gridRow(g, 3), (QStringList{u"3"_s, u"MNK"_s, u"S"_s}));
+    SetGridCell(g, 2, 2, u"Sg"_s);
+    EXPECT_EQ(table.GetCell(1, 2), u"Sg"_s);
+
+    // Into a table the grid does not show, the grid's own stays as it is.
+    select(g, 1, 1, 1, 1);
+    GridDeleteRow(g);
+    TD2D copy;
+    copy.Init(2, 0);
+    GridToTable(g, copy, false);
+    EXPECT_EQ(copy.RowCount(), 2);
+    EXPECT_EQ(copy.GetCell(0, 0) + u'|' + copy.GetCell(1, 0), u"OBN|Sg"_s);
+    EXPECT_EQ(table.RowCount(), 4);
+    EXPECT_EQ(table.GetCell(0, 1), u"PET"_s);
+}
+
+// A table of a million records in the grid, as a Paradox table at the readers' limit of cells comes: the
+// grid holds no copy of the cells, measures every text of its columns in a bounded time, and inserts a
+// row for four bytes a row.
+TEST(ImportGrid, AMillionRecordsInTheGrid)
+{
+    constexpr int records = 1000000;
+    TD2D table;
+    table.Init(3, records + 1);
+    table.SetRow(0, {u"N c/c"_s, u"Faza"_s, u"Notes"_s});
+    const QString phase = u"eP"_s;
+    for (int r = 1; r <= records; ++r) {
+        table.SetCell(0, r, QString::number(r));
+        table.SetCell(1, r, phase);
+    }
+    table.SetCell(2, records / 2, u"the only note, wider than the rest"_s);
+    TMStringGrid g;
+    const PeakMemory peak;
+    QElapsedTimer clock;
+    clock.start();
+    ParadoxTableToGrid(table, g, 5);
+    select(g, 10, 1, 10, 1);
+    GridInsertRow(g);
+    g.resize(600, 400);
+    g.show();
+    QApplication::processEvents();
+    const qint64 took = clock.elapsed(), mebibytes = peak.mebibytes();
+    EXPECT_EQ(g.rowCount(), records + 2);
+    EXPECT_EQ(GridCell(g, 1, records + 1), QString::number(records));
+    EXPECT_EQ(GridCell(g, 0, records + 1), QString::number(records + 1));
+    const QFontMetrics fm(g.font());
+    EXPECT_GE(g.columnWidth(3), fm.horizontalAdvance(u"the only note, wider than the rest"_s) + 5);
+    EXPECT_GE(g.columnWidth(0), fm.horizontalAdvance(u"1000000"_s) + 5);
+    EXPECT_LT(took, 20000) << "ms";
+    if (kPeakMemoryMeasures && mebibytes >= 0) {
+        EXPECT_LT(mebibytes, 32) << "MiB";
+    }
+    std::cout << "a million records: " << took << " ms, " << mebibytes << " MiB above the table\n";
 }

@@ -3,6 +3,7 @@
 #include "exchange/page/import_page_files.h"
 
 #include "app/main/main_window.h"
+#include "exchange/page/import_grid.h"
 #include "lib/mstring_grid.h"
 #include "support/test_support.h"
 
@@ -190,12 +191,12 @@ TEST(ImportPage, ClearImportGrid)
     sg->setRowCount(4);
     for (int r = 0; r < 4; ++r)
         for (int c = 0; c < 5; ++c)
-            sg->setItem(r, c, new QTableWidgetItem(u"x"_s));
+            SetGridCell(*sg, c, r, u"x"_s);
     sg->setColumnWidth(1, 300);
 
     p.w->ClearImportGrid(true);
     EXPECT_TRUE(p.w->gridLock());
-    EXPECT_EQ(sg->item(3, 4)->text(), u"x"_s);
+    EXPECT_EQ(GridCell(*sg, 4, 3), u"x"_s);
 
     // The panels speak of the grid: they stay with its rows and go with them.
     QLabel *st[] = {p.w->findChild<QLabel *>(u"st1"_s), p.w->findChild<QLabel *>(u"st2"_s),
@@ -214,7 +215,7 @@ TEST(ImportPage, ClearImportGrid)
     EXPECT_EQ(sg->columnWidth(1), sg->horizontalHeader()->defaultSectionSize());
     for (int r = 0; r < 2; ++r)
         for (int c = 0; c < 2; ++c)
-            EXPECT_TRUE(!sg->item(r, c) || sg->item(r, c)->text().isEmpty()) << r << c;
+            EXPECT_EQ(GridCell(*sg, c, r), QString()) << r << c;
     for (QLabel *label : st) {
         EXPECT_EQ(label->text(), QString()) << label->objectName().toStdString();
         EXPECT_EQ(label->styleSheet(), QString()) << label->objectName().toStdString();

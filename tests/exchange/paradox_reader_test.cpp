@@ -63,7 +63,7 @@ struct Window : ProgramWindow
 };
 
 // The grid's rows as text, cells joined by "|", trailing empty cells left off.
-QStringList gridRows(const QTableWidget &g)
+QStringList gridRows(const TMStringGrid &g)
 {
     QStringList rows;
     for (int r = 0; r < g.rowCount(); ++r) {

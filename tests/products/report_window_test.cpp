@@ -294,7 +294,7 @@ TEST(ReportWindow, KeepsTheStationsSettings)
         {"qtype", "1"},           {"mailr_send", "1"},
         {"mailr_global", "1"},    {"mailr_from", "own@seismo.ru"},
         {"mailr_subj", "Тема"},   {"fi", "556 7 N"},
-        {"hval", "1x"},           {"lamb", "<none>"},
+        {"hval", "1x"},           {"lamb", "158390 E"},
         {"draw_line", "1"},       {"draw_table", "0"}};
     for (const auto &[key, value] : keys)
         EXPECT_EQ(stationKey(p, key), QString::fromUtf8(value)) << key;
@@ -654,7 +654,8 @@ TEST(ReportWindow, CoordinatesOutOfRangeAreRefused)
     closeWindow(r);
     EXPECT_EQ(shown(p.messages),
               QList<Shown>({{lat + bad + latRule + QStringLiteral("\rОна не сохранена."), MB_ICONERROR}}));
-    EXPECT_EQ(stationKey(p, "fi"), QStringLiteral("<none>"));
+    // The demo's own: 53.0236 degrees north is 53 degrees, 1 minute and 25 seconds.
+    EXPECT_EQ(stationKey(p, "fi"), QStringLiteral("531 25N"));
     EXPECT_EQ(stationKey(p, "lamb"), QStringLiteral("36 300 E"));
 
     // In the ORX mode the site row keeps its latitude.

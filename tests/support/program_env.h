@@ -7,6 +7,7 @@
 #include "app/main/main_window.h"
 #include "db/db_test_env.h"
 #include "lib/codec.h"
+#include "lib/mstring_grid.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -134,6 +135,22 @@ inline QStringList listedCodes(const Tmainf &w)
     for (int i = 0; i < w.stas->count(); ++i)
         codes << w.stas->item(i)->text();
     return codes;
+}
+
+// The first cells of a row of the import grid, and the texts of the import page's three status panels.
+inline QStringList importGridRow(const Tmainf &w, int row, int columns)
+{
+    QStringList cells;
+    for (int c = 0; c < columns; ++c)
+        cells << w.sg->cells().Cell(c, row);
+    return cells;
+}
+inline QStringList importPanels(const Tmainf &w)
+{
+    QStringList texts;
+    for (const char *name : {"st1", "st2", "st3"})
+        texts << w.findChild<QLabel *>(QString::fromLatin1(name))->text();
+    return texts;
 }
 
 // The ORX site table as the station list and the station editor use it.

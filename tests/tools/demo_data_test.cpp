@@ -1,5 +1,6 @@
 #include "demo_data.h"
 
+#include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "lib/codec.h"
@@ -33,6 +34,13 @@ std::unique_ptr<DbQuery> query(DbConnection &c, const QString &sql)
     q->SetSQL(sql);
     q->Open();
     return q;
+}
+
+void exec(DbConnection &c, const QString &sql)
+{
+    DbCommand command(&c);
+    command.SetCommandText(sql);
+    command.Execute();
 }
 
 int count(DbConnection &c, const QString &sql)
@@ -106,6 +114,38 @@ TEST(DemoData, SettingsAndReferenceFiles)
         EXPECT_FALSE(stations.ReadString(code, u"name"_s, QString()).isEmpty());
     }
     EXPECT_EQ(stations.ReadString(u"MNK"_s, u"name"_s, QString()), u"Минск"_s);
+    // The place of each station as the bulletin mode reads it: degrees, minutes and seconds in 2 + 2 + 2
+    // and 3 + 2 + 2 characters, each left-aligned, and the hemisphere; the height in metres.
+    const struct
+    {
+        const char *code, *fi, *lamb, *hval;
+    } places[] = {{"PET", "531 25N", "158390 E", "110"},
+                  {"MNK", "546 17N", "27 253 E", "210"},
+                  {"OBN", "556 53N", "36 343 E", "160"}};
+    for (const auto &place : places) {
+        const QString code = QString::fromLatin1(place.code);
+        EXPECT_EQ(stations.ReadString(code, u"fi"_s, QString()), QString::fromLatin1(place.fi)) << place.code;
+        EXPECT_EQ(stations.ReadString(code, u"lamb"_s, QString()), QString::fromLatin1(place.lamb))
+            << place.code;
+        EXPECT_EQ(stations.ReadString(code, u"hval"_s, QString()), QString::fromLatin1(place.hval))
+            << place.code;
+        EXPECT_EQ(stations.ReadString(code, u"subter"_s, QString()), u"0"_s) << place.code;
+    }
+    // The first station's file fields name the samples, each of them there; the event file is named after
+    // the samples' two days, five days before the demo's first (29.11.2026).
+    const std::pair<const char *, QString> samples[] = {{"in_file_jet", u"PET_journal.db"_s},
+                                                        {"in_excel", u"PET.xlsx"_s},
+                                                        {"in_event", u"Events1.txt"_s},
+                                                        {"in_stbul", u"Station_bulletin1.txt"_s},
+                                                        {"in_xmadd", u"Xm_Add1.txt"_s},
+                                                        {"in_krv", u"tab_1.txt"_s},
+                                                        {"in_orv", u"PET_20261124_20261125.orv"_s}};
+    for (const auto &[key, name] : samples) {
+        const QString file = stations.ReadString(u"PET"_s, QString::fromLatin1(key), QString());
+        EXPECT_EQ(file, dir.file(u"samples/"_s + name)) << key;
+        EXPECT_TRUE(QFileInfo(file).isFile()) << key;
+    }
+    EXPECT_EQ(stations.ReadString(u"MNK"_s, u"in_event"_s, u"<none>"_s), u"<none>"_s);
 
     // Products go inside the folder; the dates lie in the two days of data up to 30.11.2026, the bulletin
     // on the last decade of November. The import from ORX runs to the day of the last reading, which the
@@ -283,6 +323,40 @@ TEST(DemoData, BulletinsFollowTheOrxArrivals)
                                  arrivals->FieldByName("per")->AsFloat());
             }
         }
+    }
+}
+
+// Every station database brings what the imports need and the program never creates: the channels with
+// their codes, and the staging table Access with its stored query Add_time, which gives the staged lines
+// back in their order. The readings hold what the copy from ORX makes: no channel names.
+TEST(DemoData, StationDatabasesHoldWhatEveryImportNeeds)
+{
+    const auto &[dir, s] = demo();
+    TestDir scratch;
+    for (const QString &path : s.bulletinPaths) {
+        SCOPED_TRACE(path.toStdString());
+        const QString copy = scratch.file(QFileInfo(path).fileName());
+        ASSERT_TRUE(QFile::copy(path, copy));
+        auto db = open(kJet, copy);
+        EXPECT_EQ(rows(*db, u"select channel_name,channel_cod from [Каналы] order by channel_cod"_s),
+                  QStringList({"СКД_LP|LP", "СМ-3_MP|MP", "СКМ-3_SP|SP"}));
+        for (const char *line : {"1|9001|05.11.2026|eP|СКМ-3_SPZ|3|13|6.4||||+|0-15|1.1||Камчатка",
+                                 "2|||SgM|СКМ-3_SPN|3|13|22.5|0.8||12.5|||||"}) {
+            QStringList values = QString::fromUtf8(line).split(u'|');
+            QStringList quoted;
+            for (const QString &v : values)
+                quoted << (v.isEmpty() ? u"null"_s : u"'"_s + v + u"'"_s);
+            exec(*db,
+                 u"insert into Access ([N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],[T],[A E-W],"
+                 "[A N-S],[A Z],[S-P],[Del],[M],[Notes]) values (%1)"_s.arg(quoted.join(u',')));
+        }
+        EXPECT_EQ(rows(*db, u"select * from [Add_time]"_s),
+                  QStringList({"1|9001|05.11.2026|eP|СКМ-3_SPZ|3|13|6.4||||+|0-15|1.1||Камчатка",
+                               "2|||SgM|СКМ-3_SPN|3|13|22.5|0.8||12.5|||||"}));
+        EXPECT_EQ(
+            count(*db, u"select count(*) from [Станционный бюллетень] where Channel_name is not null"_s), 0);
+        EXPECT_EQ(
+            count(*db, u"select count(*) from [Динамические замеры] where Channel_nameXM is not null"_s), 0);
     }
 }
 

@@ -1,6 +1,7 @@
 // The program started on a freshly written demo folder, as scripts/run starts it.
 
 #include "demo_data.h"
+#include "tools/demo_program.h"
 
 #include "app/main/fade_animation.h"
 #include "app/settings/connection_dialog.h"
@@ -26,6 +27,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMetaMethod>
+#include <QTextBrowser>
 #include <QToolButton>
 
 #include <gtest/gtest.h>
@@ -79,46 +81,6 @@ QStringList idleControls(const QWidget &top)
     return idle;
 }
 
-// The program as main() sets it up, on a demo folder: every command installed, the ORX database found
-// through the demo's orx.ini, the window shown and its fade run to the end. No message may appear.
-struct DemoProgram
-{
-    TestDir dir;
-    DemoSummary demo;
-    MessageRecorder recorder;
-    std::unique_ptr<Tdm> dm;
-    std::unique_ptr<Tmainf> w;
-
-    explicit DemoProgram(const DemoParams &params) : demo(GenerateDemoFolder(dir.path(), params))
-    {
-        qputenv("ORX_INI_DIR", dir.file(u"system"_s).toUtf8());
-        dm = std::make_unique<Tdm>();
-        InstallSummaryCommand();
-        InstallOrvExportCommand();
-        InstallReportCommand();
-        InstallOrxImportCommand();
-        InstallDataFormatCommand();
-        SetImportPageInstaller(&InstallImportPage);
-        w = startMainWindow(dir.path());
-        SetImportPageInstaller(nullptr);
-        w->show();
-        finishFade();
-    }
-    ~DemoProgram()
-    {
-        w.reset();
-        dm.reset();
-        qunsetenv("ORX_INI_DIR");
-        for (const auto &m : recorder.messages())
-            ADD_FAILURE() << m.text.toStdString();
-    }
-    // Runs the window's fade to its end, as its timer would.
-    void finishFade()
-    {
-        for (int i = 0; i < 100 && w->fade().fading(); ++i)
-            w->fade().tick();
-    }
-};
 // What the copy from ORX writes into a station's bulletin database, in an order of its own keys (the
 // counters of events and readings are left out; a measurement carries its reading's event and time).
 QStringList bulletinRows(const QString &path)
@@ -131,9 +93,11 @@ QStringList bulletinRows(const QString &path)
     for (const QString &sql :
          {u"select num,[time],dec,lat,lon,depdp,deltagr,seaz,emares,Kps,comment,lddate from [События] "
           "order by num"_s,
-          u"select N_equake,Station_Cod,[Date],[Time],[Dec],FM,Qual,Phase,Channel_Cod,Channel_component "
-          "from [Станционный бюллетень] order by N_equake,[Time],[Dec]"_s,
-          u"select s.N_equake,s.[Time],s.[Dec],x.Channel_CodXM,x.Channel_componentXM,x.TimeXM,x.DecXm,"
+          u"select N_equake,Station_Cod,[Date],[Time],[Dec],FM,Qual,Phase,Channel_name,Channel_Cod,"
+          "Channel_component from [Станционный бюллетень] order by N_equake,[Time],[Dec]"_s,
+          u"select "
+          u"s.N_equake,s.[Time],s.[Dec],x.Channel_nameXM,x.Channel_CodXM,x.Channel_componentXM,x.TimeXM,"
+          "x.DecXm,"
           "x.Period_NS,x.Amp_NS,x.Period_EW,x.Amp_EW,x.Period_Z,x.Amp_Z,x.Magnitude_Z,x.Klass_Z from "
           "[Динамические замеры] x,[Станционный бюллетень] s where x.arid=s.arid "
           "order by s.N_equake,s.[Time],s.[Dec]"_s}) {
@@ -276,4 +240,34 @@ TEST(DemoStart, NoEnabledButtonIsIdle)
         EXPECT_TRUE(idle.isEmpty()) << window->metaObject()->className() << ": "
                                     << idle.join(u", "_s).toStdString();
     }
+}
+
+// The bulletin mode reads a station's place from the station file: the demo gives every station its own,
+// so the bulletin's head names it.
+TEST(DemoStart, TheBulletinHeadNamesTheStationsPlace)
+{
+    DemoParams params;
+    params.stations = 2;
+    params.days = 3;
+    DemoProgram p(params);
+    Tmainf *w = p.w.get();
+    ASSERT_EQ(w->curCode, u"PET"_s);
+    w->pgc1->setCurrentIndex(1);
+    auto *open = w->findChild<QPushButton *>(u"BitBtn12"_s);
+    ASSERT_TRUE(open && open->isEnabled());
+    open->click();
+    TRepfrm *r = nullptr;
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *window = qobject_cast<TRepfrm *>(top))
+            r = window;
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->fi->displayText(), u"53° 1 ' 25\" N"_s);
+    EXPECT_EQ(r->lamb->displayText(), u"158° 39' 0 \" E"_s);
+    EXPECT_EQ(r->hval->text(), u"110"_s);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    const QString head = r->rwin->toPlainText();
+    EXPECT_TRUE(head.contains(u"φ = 53° 1 ' 25\" N; λ = 158° 39' 0 \" E; H = 110 м"_s))
+        << head.left(600).toStdString();
+    r->close();
 }

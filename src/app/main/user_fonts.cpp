@@ -1,6 +1,7 @@
 #include "app/main/user_fonts.h"
 
 #include "app/main/appearance.h"
+#include "lib/mstring_grid.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -189,16 +190,25 @@ void settingsDialogExtras(QWidget *form)
         sg2->verticalHeader()->setDefaultSectionSize(h);
 }
 
-void sizeColumnsToTexts(QTableWidget *grid, int cellPad)
+void sizeColumnsToTexts(QTableView *grid, int cellPad)
 {
     const QFontMetrics fm(grid->font());
-    for (int c = 0; c < grid->columnCount(); ++c) {
-        const QTableWidgetItem *header = grid->horizontalHeaderItem(c);
-        int width = fm.horizontalAdvance(header ? header->text() : QString()) + cellPad;
-        for (int r = 0; r < grid->rowCount(); ++r)
-            if (const QTableWidgetItem *item = grid->item(r, c))
-                width = qMax(width, fm.horizontalAdvance(item->text()) + cellPad);
-        grid->setColumnWidth(c, width);
+    const QAbstractItemModel *model = grid->model();
+    if (!model)
+        return;
+    // The import grid's cells are looked at without going through a value of each.
+    const auto *strings = qobject_cast<TMStringGrid *>(grid);
+    const bool headers = !grid->horizontalHeader()->isHidden();
+    for (int c = 0; c < model->columnCount(); ++c) {
+        int width = headers ? fm.horizontalAdvance(model->headerData(c, Qt::Horizontal).toString()) : 0;
+        if (strings) {
+            width = qMax(width, fm.horizontalAdvance(strings->cells().Cell(c, 0)));
+            width = qMax(width, strings->cells().WidestText(c, fm));
+        } else {
+            for (int r = 0; r < model->rowCount(); ++r)
+                width = qMax(width, fm.horizontalAdvance(model->index(r, c).data().toString()));
+        }
+        grid->setColumnWidth(c, width + cellPad);
     }
 }
 
@@ -282,7 +292,7 @@ bool ApplyFormFont(QWidget *Form, int Kind, const TUserFont &Font)
     return true;
 }
 
-void ApplyGridFont(QTableWidget *Grid, const TUserFont &MainFont, const TUserFont &GridFont, bool SgMain,
+void ApplyGridFont(QTableView *Grid, const TUserFont &MainFont, const TUserFont &GridFont, bool SgMain,
                    int CellPad, bool GridLock)
 {
     const QString previous = Grid->property(kAppliedFont).toString();

@@ -4,7 +4,7 @@
 
 #include <QString>
 
-class QTableWidget;
+class QTableView;
 class QWidget;
 
 // The user's fonts on the windows. Controls are found by their object names, so one table of fix-ups
@@ -27,7 +27,7 @@ bool ApplyFormFont(QWidget *Form, int Kind, const TUserFont &Font);
 // The import grid: the main window's font when SgMain, else the grid font; the default row height
 // follows the text height plus CellPad. With GridLock (the grid holds data) the columns are sized to
 // their texts.
-void ApplyGridFont(QTableWidget *Grid, const TUserFont &MainFont, const TUserFont &GridFont, bool SgMain,
+void ApplyGridFont(QTableView *Grid, const TUserFont &MainFont, const TUserFont &GridFont, bool SgMain,
                    int CellPad, bool GridLock);
 
 // Qt always paints through a back buffer; the choice is kept on each widget for the parts that ask.

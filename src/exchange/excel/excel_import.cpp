@@ -12,23 +12,26 @@
 #include "lib/mstring_grid.h"
 #include "lib/string_table.h"
 
+#include <memory>
+
 namespace {
 
 constexpr int PetLayout = 3;
 
-// The sheet table already carries the grid's headers and row numbers, so it goes in cell by cell.
-void showSheetTable(const TD2D &table, QTableWidget &grid)
+// The sheet table already carries the grid's headers in row 0 and its row numbers in column 0; the grid
+// keeps it, at least one data row.
+void showSheetTable(std::unique_ptr<TD2D> table, TMStringGrid &grid)
 {
-    grid.setColumnCount(table.ColCount());
-    grid.setRowCount(std::max(table.RowCount(), 2));
-    grid.clearContents();
-    for (int r = 0; r < table.RowCount(); ++r)
-        for (int c = 0; c < table.ColCount(); ++c)
-            SetGridCell(grid, c, r, table.GetCell(c, r));
+    if (table->RowCount() < 2)
+        table->SetSize(table->ColCount(), 2);
+    QStringList headers;
+    for (int c = 1; c < table->ColCount(); ++c)
+        headers << table->GetCell(c, 0);
+    grid.cells().Show(std::move(table), 1, 1, headers);
     grid.resizeColumnsToContents();
 }
 
-TD2D gridToSheetTable(const QTableWidget &grid)
+TD2D gridToSheetTable(const TMStringGrid &grid)
 {
     TD2D table;
     table.Init(grid.columnCount(), grid.rowCount());
@@ -71,10 +74,12 @@ bool ReadXls(ImportPage &Page, const QString &FileName)
     Page.ClearImportGrid(false);
     Page.importStats = ImportStats();
     const int layout = StationCodeToMacroNum(mainf.curSta);
-    TD2D sheet;
+    // The grid keeps the table once it shows it.
+    auto read = std::make_unique<TD2D>();
+    TD2D *const sheet = read.get();
     QString message;
     unsigned icon = MB_ICONERROR;
-    bool read = false;
+    bool complete = false;
     try {
         OperationProgress progress(&mainf);
         int shownFirst = -1, shownRows = -1;
@@ -86,19 +91,19 @@ bool ReadXls(ImportPage &Page, const QString &FileName)
             }
             progress.Set(row);
         };
-        read = ReadStationSheets(ReadWorkbook(FileName), layout, mainf.fsLocal, Page.eventsFormat(), sheet,
-                                 message, icon, &Page.importStats, onRow);
+        complete = ReadStationSheets(ReadWorkbook(FileName), layout, mainf.fsLocal, Page.eventsFormat(),
+                                     *sheet, message, icon, &Page.importStats, onRow);
     } catch (const std::exception &e) {
         message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         icon = MB_ICONERROR;
     }
     // Rows read before an error stay in view, unlocked.
-    if (sheet.ColCount() > 0)
-        showSheetTable(sheet, Page.grid());
-    if (!read) {
+    if (sheet->ColCount() > 0)
+        showSheetTable(std::move(read), Page.grid());
+    if (!complete) {
         bool rowsRead = false;
-        for (int r = 1; r < sheet.RowCount() && !rowsRead; ++r)
-            rowsRead = !sheet.GetCell(0, r).isEmpty();
+        for (int r = 1; r < sheet->RowCount() && !rowsRead; ++r)
+            rowsRead = !sheet->GetCell(0, r).isEmpty();
         // A failure before the first row leaves a workbook without data, which is said first.
         if (!rowsRead && icon == MB_ICONERROR)
             MessageProc(&mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
@@ -107,7 +112,7 @@ bool ReadXls(ImportPage &Page, const QString &FileName)
     }
     Page.ClearImportGrid(true);
     if (Page.immediate())
-        convertAndWrite(Page, sheet);
+        convertAndWrite(Page, *sheet);
     else
         Page.showStats(Page.importStats, true, true);
     return true;

@@ -30,14 +30,16 @@ private:
     OperationProgress m_progress{&m_mainf};
 };
 
-void write(ImportPage &page, const TD2D &table)
+bool write(ImportPage &page, const TD2D &table)
 {
     Tdm *dm = Tdm::instance();
     if (!dm)
-        return;
+        return false;
     MainWindowKrvHost host(page.mainWindow(), *dm);
-    if (WriteKrvTable(host, table))
-        MessageProc(&page.mainWindow(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
+    if (!WriteKrvTable(host, table))
+        return false;
+    MessageProc(&page.mainWindow(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
+    return true;
 }
 
 // What the panels tell of a bulletin read: its rows and columns, and the days of its origins.
@@ -78,14 +80,14 @@ void ReadKRV(ImportPage &Page, const QString &FileName)
     Page.showStats(originDays(table), false, true);
 }
 
-void WriteKRV(ImportPage &Page)
+bool WriteKRV(ImportPage &Page)
 {
     if (!Page.gridLock()) {
         MessageProc(&Page.mainWindow(), QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
                     MB_OK);
-        return;
+        return false;
     }
     TD2D &table = Page.importTable(KrvImportTable);
     GridToTable(Page.grid(), table, true);
-    write(Page, table);
+    return write(Page, table);
 }

@@ -3,40 +3,40 @@
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/mstring_grid.h"
 #include "lib/number_routines.h"
 
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QLabel>
-#include <QTableWidget>
 
 #include <cmath>
 #include <vector>
 
-QString GridCell(const QTableWidget &grid, int col, int row)
+QString GridCell(const TMStringGrid &grid, int col, int row)
 {
-    const QTableWidgetItem *item = grid.item(row, col);
-    return item ? item->text() : QString();
+    return grid.cells().Cell(col, row);
 }
 
-void SetGridCell(QTableWidget &grid, int col, int row, const QString &text)
+void SetGridCell(TMStringGrid &grid, int col, int row, const QString &text)
 {
-    if (QTableWidgetItem *item = grid.item(row, col))
-        item->setText(text);
-    else if (!text.isEmpty())
-        grid.setItem(row, col, new QTableWidgetItem(text));
+    grid.cells().SetCell(col, row, text);
 }
 
 namespace {
 
-// The grid's fixed row and column are ordinary cells, so that the headers edit and move like the rest.
-void shape(QTableWidget &grid, int columns, int rows)
+QString numbered(int column, const QString &name)
 {
-    grid.clearContents();
-    grid.setColumnCount(columns);
-    grid.setRowCount(rows);
-    for (int r = 1; r < rows; ++r)
-        SetGridCell(grid, 0, r, QString::number(r));
+    return QLatin1Char('[') + QString::number(column) + QStringLiteral("] ") + name;
+}
+
+// "[n] " and the names of row 0 of a table, for the data columns of the grid.
+QStringList headerRow(const TD2D &table)
+{
+    QStringList headers;
+    for (int c = 0; c < table.ColCount(); ++c)
+        headers << numbered(c + 1, table.RowCount() > 0 ? table.GetCell(c, 0) : QString());
+    return headers;
 }
 
 QString headerName(QString name)
@@ -54,7 +54,7 @@ struct Block
     bool valid() const { return right >= left && bottom >= top; }
 };
 
-Block selection(const QTableWidget &grid)
+Block selection(const TMStringGrid &grid)
 {
     const QList<QTableWidgetSelectionRange> ranges = grid.selectedRanges();
     Block b;
@@ -70,21 +70,15 @@ Block selection(const QTableWidget &grid)
 // The margin of the system was reckoned for a toolkit that drew a cell's text two pixels in; Qt's items
 // keep more room and lay text out in fractions of a pixel, so a column never gets less than the view's own
 // measure of its texts.
-void fitColumn(QTableWidget &grid, int col, int width)
+void fitColumn(TMStringGrid &grid, int col, int width)
 {
     grid.resizeColumnToContents(col);
     grid.setColumnWidth(col, std::max(width, grid.columnWidth(col)));
 }
 
-void renumber(QTableWidget &grid, int from)
-{
-    for (int r = std::max(from, 1); r < grid.rowCount(); ++r)
-        SetGridCell(grid, 0, r, QString::number(r));
-}
-
 } // namespace
 
-ImportStatTexts ImportStatsText(const QTableWidget &grid, bool numbersOn, bool datesOn, const ImportStats &s)
+ImportStatTexts ImportStatsText(const TMStringGrid &grid, bool numbersOn, bool datesOn, const ImportStats &s)
 {
     ImportStatTexts t;
     t.rows = QString::number(grid.rowCount() - 1) + QStringLiteral(" строк, ") +
@@ -128,21 +122,17 @@ void ShowImportStats(QLabel *st1, QLabel *st2, QLabel *st3, const ImportStatText
     }
 }
 
-ImportStats TableToGridBySpec(const TD2D &table, const tspec &spec, QTableWidget &grid, bool numbersOn,
+ImportStats TableToGridBySpec(TD2D &table, const tspec &spec, TMStringGrid &grid, bool numbersOn,
                               bool datesOn, int numCol, int dateCol, const TFormatSettings &fs)
 {
     ImportStats stats;
     if (table.ColCount() == 0)
         return stats;
-    const int rows = std::max(table.RowCount(), 0);
-    shape(grid, table.ColCount() + 1, rows + 1);
+    QStringList headers;
     for (int c = 0; c < table.ColCount(); ++c)
-        SetGridCell(grid, c + 1, 0,
-                    QLatin1Char('[') + QString::number(c + 1) + QStringLiteral("] ") +
-                        headerName(c < spec.cols.size() ? spec.cols[c].name : QString()));
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < table.ColCount(); ++c)
-            SetGridCell(grid, c + 1, r + 1, table.GetCell(c, r));
+        headers << numbered(c + 1, headerName(c < spec.cols.size() ? spec.cols[c].name : QString()));
+    grid.cells().Show(table, 0, 0, headers);
+    for (int r = 0; r < table.RowCount(); ++r) {
         if (numbersOn && numCol < table.ColCount())
             AddImportStat(1, table.GetCell(numCol, r), fs, stats);
         if (datesOn && dateCol < table.ColCount())
@@ -152,141 +142,134 @@ ImportStats TableToGridBySpec(const TD2D &table, const tspec &spec, QTableWidget
     return stats;
 }
 
-void TableToGrid(const TD2D &table, QTableWidget &grid)
+void TableToGrid(TD2D &table, TMStringGrid &grid)
 {
     if (table.ColCount() == 0)
         return;
-    const int rows = std::max(table.RowCount(), 1);
-    shape(grid, table.ColCount() + 1, rows);
-    for (int c = 0; c < table.ColCount(); ++c) {
-        SetGridCell(grid, c + 1, 0,
-                    QLatin1Char('[') + QString::number(c + 1) + QStringLiteral("] ") +
-                        (table.RowCount() > 0 ? table.GetCell(c, 0) : QString()));
-        for (int r = 1; r < rows; ++r)
-            SetGridCell(grid, c + 1, r, table.GetCell(c, r));
-    }
+    grid.cells().Show(table, 0, 1, headerRow(table));
     grid.resizeColumnsToContents();
 }
 
-void ParadoxTableToGrid(const TD2D &table, QTableWidget &grid, int colMargin)
+void ParadoxTableToGrid(TD2D &table, TMStringGrid &grid, int colMargin)
 {
     if (table.ColCount() == 0)
         return;
     const int numberWidth = grid.columnWidth(0);
-    shape(grid, table.ColCount() + 1, std::max(table.RowCount(), 1));
+    TStringGridModel &cells = grid.cells();
+    cells.Show(table, 0, 1, headerRow(table));
     const QFontMetrics metrics(grid.font());
-    std::vector<int> widths(size_t(grid.columnCount()), numberWidth);
-    const auto widen = [&](int c, const QString &text) {
-        widths[size_t(c)] = std::max(widths[size_t(c)], metrics.horizontalAdvance(text) + colMargin);
-    };
-    for (int c = 1; c < grid.columnCount(); ++c) {
-        const QString header =
-            QLatin1Char('[') + QString::number(c) + QStringLiteral("] ") + table.GetCell(c - 1, 0);
-        SetGridCell(grid, c, 0, header);
-        widths[size_t(c)] = metrics.horizontalAdvance(header) + colMargin;
+    // Each header sets its column's width afresh, each text widens it; the numbers' column only widens.
+    for (int c = 0; c < cells.Cols(); ++c) {
+        const int header = c == 0 ? numberWidth : metrics.horizontalAdvance(cells.Cell(c, 0)) + colMargin;
+        const int widest = cells.WidestText(c, metrics);
+        fitColumn(grid, c, std::max(header, widest > 0 ? widest + colMargin : 0));
     }
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        widen(0, QString::number(r));
-        for (int c = 1; c < grid.columnCount(); ++c) {
-            const QString text = table.GetCell(c - 1, r);
-            SetGridCell(grid, c, r, text);
-            if (!text.isEmpty())
-                widen(c, text);
-        }
-    }
-    for (int c = 0; c < grid.columnCount(); ++c)
-        fitColumn(grid, c, widths[size_t(c)]);
 }
 
-void GridToTable(const QTableWidget &grid, TD2D &table, bool withHeader)
+namespace {
+
+// A header "[12] Phase" is Phase again; "[x] Phase" and "[12]" are headers of their own.
+QString headerText(QString h)
 {
+    const int close = int(h.indexOf(QLatin1Char(']'), 1));
+    bool number = false;
+    if (h.size() >= 3 && h.startsWith(QLatin1Char('[')) && close > 1)
+        h.mid(1, close - 1).toInt(&number);
+    int from = close + 1;
+    while (number && from < h.size() && h[from] == QLatin1Char(' '))
+        ++from;
+    return number && from < h.size() ? h.mid(from) : h;
+}
+
+} // namespace
+
+void GridToTable(TMStringGrid &grid, TD2D &table, bool withHeader)
+{
+    const TStringGridModel &cells = grid.cells();
     const int skip = withHeader ? 0 : 1;
-    const int rows = grid.rowCount() - skip;
-    if (table.RowCount() != rows)
-        table.SetSize(table.ColCount(), rows);
+    const int rows = std::max(grid.rowCount() - skip, 0);
     const int columns = std::min(table.ColCount(), grid.columnCount() - 1);
-    for (int c = 0; c < columns; ++c) {
-        if (withHeader) {
-            QString h = GridCell(grid, c + 1, 0);
-            const int close = int(h.indexOf(QLatin1Char(']'), 1));
-            bool number = false;
-            if (h.size() >= 3 && h.startsWith(QLatin1Char('[')) && close > 1)
-                h.mid(1, close - 1).toInt(&number);
-            int from = close + 1;
-            while (number && from < h.size() && h[from] == QLatin1Char(' '))
-                ++from;
-            // A number with no name after it is the header itself, not a prefix.
-            if (number && from < h.size())
-                h = h.mid(from);
-            table.SetCell(c, 0, h);
-        }
+    if (!cells.ShowsInOrder(table, 1 - skip)) {
+        // The rows in grid order go into a new table, since the grid may be reading the old one.
+        TD2D ordered;
+        ordered.Init(table.ColCount(), rows);
+        for (int c = columns; c < table.ColCount(); ++c)
+            for (int r = 0; r < std::min(rows, table.RowCount()); ++r)
+                ordered.SetCell(c, r, table.GetCell(c, r));
         for (int r = 1 - skip; r < rows; ++r)
-            table.SetCell(c, r, GridCell(grid, c + 1, skip + r));
+            for (int c = 0; c < columns; ++c)
+                ordered.SetCell(c, r, cells.Cell(c + 1, skip + r));
+        const bool shown = cells.Shows(table);
+        table = ordered;
+        if (shown)
+            grid.cells().Rebase(1 - skip);
     }
+    if (withHeader && rows > 0)
+        for (int c = 0; c < columns; ++c)
+            table.SetCell(c, 0, headerText(cells.Cell(c + 1, 0)));
 }
 
-void GridClipboardOp(QTableWidget &grid, TD2D &clip, int op)
+void GridClipboardOp(TMStringGrid &grid, TD2D &clip, int op)
 {
+    TStringGridModel &cells = grid.cells();
     const Block b = selection(grid);
-    if (op == 2) {
-        if (!b.valid())
-            return;
-        for (int c = 0; c < clip.ColCount(); ++c)
-            for (int r = 0; r < std::max(clip.RowCount(), 0); ++r)
-                if (b.left + c < grid.columnCount() && b.top + r < grid.rowCount())
-                    SetGridCell(grid, b.left + c, b.top + r, clip.GetCell(c, r));
-        return;
-    }
     if (!b.valid())
         return;
+    // A block of a whole column is many thousands of cells: the view hears of it once.
+    if (op == 2) {
+        for (int c = 0; c < clip.ColCount(); ++c)
+            for (int r = 0; r < std::max(clip.RowCount(), 0); ++r)
+                cells.SetCell(b.left + c, b.top + r, clip.GetCell(c, r), false);
+        cells.CellsChanged(b.left, b.top, b.left + clip.ColCount() - 1, b.top + clip.RowCount() - 1);
+        return;
+    }
     clip.Init(b.right - b.left + 1, b.bottom - b.top + 1);
     for (int c = b.left; c <= b.right; ++c)
         for (int r = b.top; r <= b.bottom; ++r) {
-            clip.SetCell(c - b.left, r - b.top, GridCell(grid, c, r));
+            clip.SetCell(c - b.left, r - b.top, cells.Cell(c, r));
             if (op == 0 || op == 3)
-                SetGridCell(grid, c, r, QString());
+                cells.SetCell(c, r, QString(), false);
         }
+    cells.CellsChanged(b.left, b.top, b.right, b.bottom);
 }
 
-void GridInsertRow(QTableWidget &grid)
+void GridInsertRow(TMStringGrid &grid)
 {
     const Block b = selection(grid);
-    if (!b.valid())
-        return;
-    grid.insertRow(b.top);
-    renumber(grid, b.top);
+    if (b.valid())
+        grid.insertRow(b.top);
 }
 
-void GridDeleteRow(QTableWidget &grid)
+void GridDeleteRow(TMStringGrid &grid)
 {
     const Block b = selection(grid);
-    if (!b.valid() || grid.rowCount() <= 2)
-        return;
-    grid.removeRow(b.top);
-    renumber(grid, b.top);
+    if (b.valid() && grid.rowCount() > 2)
+        grid.removeRow(b.top);
 }
 
-void GridShiftCells(QTableWidget &grid, int step)
+void GridShiftCells(TMStringGrid &grid, int step)
 {
+    TStringGridModel &cells = grid.cells();
     const Block b = selection(grid);
     if (!b.valid() || (step > 0 && b.right >= grid.columnCount() - 1) || (step < 0 && b.left <= 1))
         return;
     for (int r = b.top; r <= b.bottom; ++r) {
         if (step > 0) {
             for (int c = b.right; c >= b.left; --c)
-                SetGridCell(grid, c + 1, r, GridCell(grid, c, r));
-            SetGridCell(grid, b.left, r, QString());
+                cells.SetCell(c + 1, r, cells.Cell(c, r), false);
+            cells.SetCell(b.left, r, QString(), false);
         } else {
             for (int c = b.left; c <= b.right; ++c)
-                SetGridCell(grid, c - 1, r, GridCell(grid, c, r));
-            SetGridCell(grid, b.right, r, QString());
+                cells.SetCell(c - 1, r, cells.Cell(c, r), false);
+            cells.SetCell(b.right, r, QString(), false);
         }
     }
+    cells.CellsChanged(b.left - 1, b.top, b.right + 1, b.bottom);
     grid.clearSelection();
     grid.setRangeSelected(QTableWidgetSelectionRange(b.top, b.left + step, b.bottom, b.right + step), true);
 }
 
-bool GridAddELQ(QTableWidget &grid)
+bool GridAddELQ(TMStringGrid &grid)
 {
     const Block b = selection(grid);
     if (!b.valid() || grid.columnCount() <= 9)
@@ -304,7 +287,6 @@ bool GridAddELQ(QTableWidget &grid)
     constexpr int day = 24 * 36000;
     const int tenths = (((h * 3600 + m * 60 + sec) * 10 - period * 5) % day + day) % day;
     grid.insertRow(row);
-    renumber(grid, row);
     SetGridCell(grid, 4, row, QStringLiteral("eLQ"));
     SetGridCell(grid, 5, row, dev);
     SetGridCell(grid, 6, row, QString::number(tenths / 36000));
@@ -350,25 +332,22 @@ void SortByItime(TD2D &table, int col, const TFormatSettings &dmy)
     }
 }
 
-bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
+bool CheckImportGrid(TMStringGrid &grid, const TFormatSettings &fs, int colMargin, QLabel *st1, QLabel *st2,
                      QLabel *st3)
 {
-    const QFontMetrics metrics(grid.font());
-    std::vector<int> widths(size_t(std::max(grid.columnCount(), 1)), 0);
-    for (int c = 1; c < grid.columnCount(); ++c)
-        widths[size_t(c)] = metrics.horizontalAdvance(GridCell(grid, c, 0)) + colMargin;
+    const TStringGridModel &cells = grid.cells();
     ImportStats stats;
-    for (int r = 1; r < grid.rowCount(); ++r) {
-        if (grid.columnCount() > 3) {
-            AddImportStat(1, GridCell(grid, 2, r), fs, stats);
-            AddImportStat(2, GridCell(grid, 3, r), fs, stats);
+    if (grid.columnCount() > 3)
+        for (int r = 1; r < grid.rowCount(); ++r) {
+            AddImportStat(1, cells.Cell(2, r), fs, stats);
+            AddImportStat(2, cells.Cell(3, r), fs, stats);
         }
-        for (int c = 1; c < grid.columnCount(); ++c)
-            widths[size_t(c)] =
-                std::max(widths[size_t(c)], metrics.horizontalAdvance(GridCell(grid, c, r)) + colMargin);
+    const QFontMetrics metrics(grid.font());
+    for (int c = 1; c < grid.columnCount(); ++c) {
+        fitColumn(grid, c,
+                  std::max(metrics.horizontalAdvance(cells.Cell(c, 0)), cells.WidestText(c, metrics)) +
+                      colMargin);
     }
-    for (int c = 1; c < grid.columnCount(); ++c)
-        fitColumn(grid, c, widths[size_t(c)]);
     ShowImportStats(st1, st2, st3, ImportStatsText(grid, true, true, stats));
     if (stats.FirstDate.isEmpty() || stats.FirstNum < 0)
         return MessageProc(
@@ -378,7 +357,7 @@ bool CheckImportGrid(QTableWidget &grid, const TFormatSettings &fs, int colMargi
     return true;
 }
 
-int GridFindRow(const QTableWidget &grid, int col, int from, const QString &text, bool trimmed)
+int GridFindRow(const TMStringGrid &grid, int col, int from, const QString &text, bool trimmed)
 {
     for (int r = std::max(from, 1); r < grid.rowCount(); ++r) {
         const QString cell = GridCell(grid, col, r);

@@ -131,7 +131,7 @@ ImportPage::ImportPage(Tmainf &mainf)
     // The wheel moves the grid one row, never the current cell.
     m_mainf.sg->viewport()->installEventFilter(this);
     // A click on the itime header of the ORV arrival view sorts the arrivals by time.
-    connect(m_mainf.sg, &QTableWidget::cellClicked, this, [this](int row, int col) {
+    connect(m_mainf.sg, &TMStringGrid::cellClicked, this, [this](int row, int col) {
         if (row != 0 || col < 1 || !m_gridLock || GetImportType() != ImportOrv ||
             !control<QRadioButton>("XMrb")->isChecked())
             return;
@@ -223,13 +223,15 @@ void ImportPage::ClearImportGrid(bool lock)
     m_gridTable = 0;
     // The panels speak of the grid's rows: with the rows gone they would tell of an earlier read.
     ShowImportStats(control<QLabel>("st1"), control<QLabel>("st2"), control<QLabel>("st3"), {});
+    m_gridWritten = false;
     TMStringGrid *sg = m_mainf.sg;
-    sg->setColumnCount(2);
-    sg->setRowCount(2);
+    // The numbers' column keeps its width (a read narrows it first).
+    const int numbers = sg->columnWidth(0);
+    sg->cells().Reset(2, 2);
+    sg->setColumnWidth(0, numbers);
     const int width = sg->horizontalHeader()->defaultSectionSize();
     for (int c = 1; c < sg->columnCount(); ++c)
         sg->setColumnWidth(c, width);
-    sg->clearContents();
 }
 
 void ImportPage::SetImportType(int value)
@@ -377,6 +379,8 @@ void ImportPage::ReadData()
     const int type = GetImportType();
     if (type < ImportParadox || type > ImportKrv || refused())
         return;
+    // A read that ends without a table must not leave an earlier one in view, to be written again.
+    ClearImportGrid(false);
     const QString file = m_mainf.Edit5->text();
     if (type != ImportText && !CheckImportFile(file, QString(), true))
         return;
@@ -553,8 +557,14 @@ void ImportPage::WriteData()
     } else if (type == ImportText) {
         GridToShownTable();
         WriteTxt(true);
-    } else {
-        WriteKRV(*this);
+    } else if (!m_gridWritten ||
+               MessageProc(
+                   &m_mainf,
+                   QStringLiteral("Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"),
+                   MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES) {
+        // A partner bulletin is appended: a second write would add every event again.
+        if (WriteKRV(*this))
+            m_gridWritten = true;
     }
 }
 
@@ -620,6 +630,8 @@ bool ImportPage::SaveSpec(const QString &name)
 
 void ImportPage::ClearImportTables()
 {
+    // The grid may be showing one of them.
+    ClearImportGrid(false);
     for (auto &table : m_mainf.importTables)
         if (table)
             table->Clear();

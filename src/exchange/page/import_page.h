@@ -112,6 +112,8 @@ private:
     Tmainf &m_mainf;
     TextFormats m_formats;
     bool m_gridLock = false;
+    // The grid was appended to the database (a partner bulletin) since it was read.
+    bool m_gridWritten = false;
     char m_gridTable = 0;
     std::unique_ptr<ImportPageDialogs> m_dialogs;
 };

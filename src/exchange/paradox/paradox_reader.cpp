@@ -45,10 +45,9 @@ void writeJournal(ImportPage &page)
     Tdm *dm = Tdm::instance();
     if (!dm)
         return;
-    const TMStringGrid &sg = page.grid();
-    TD2D journal;
-    journal.Init(std::max(sg.columnCount() - 1, 0), sg.rowCount());
-    GridToTable(sg, journal, true);
+    // The grid shows the table read, with the analyst's corrections in it.
+    TD2D &journal = page.importTable(ParadoxImportTable);
+    GridToTable(page.grid(), journal, true);
     MainWindowJournalHost host(page.mainWindow(), *dm);
     WriteParadoxGridToDB(host, journal, page.eventsFormat());
 }
