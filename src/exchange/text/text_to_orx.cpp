@@ -325,9 +325,21 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     Record origin;
     QList<Record> eventArrivals;
     bool anyArrival = false;
+    // An event number gives the EVENTID, the key of ORIGIN: one given twice would be refused by the
+    // database in the middle of the writing, in its own words.
+    QHash<int, int> rowOfNum;
     for (int e = 0; e < eventRows; ++e) {
         makeEvent(e, origin, eventArrivals);
         anyArrival = anyArrival || !eventArrivals.isEmpty();
+        int num = 0;
+        TryStrToInt(ev.GetCell(eNum, e), num);
+        if (const auto it = rowOfNum.constFind(num); it != rowOfNum.cend())
+            throw EConvertError(
+                QStringLiteral("Событие с номером %1 уже есть (строки №%2 и №%3 таблицы Events)")
+                    .arg(num)
+                    .arg(*it + 1)
+                    .arg(e + 1));
+        rowOfNum.insert(num, e);
     }
 
     // The range is this station's: EVENTIDs of other stations that sort between the bounds stay.
