@@ -26,8 +26,6 @@ constexpr zip_uint64_t kMaxPartSize = 64 * 1024 * 1024;
 // A workbook's parts nest a handful of elements deep (a sheet's inline text: worksheet, sheetData, row,
 // c, is, r, t); far deeper is damage.
 constexpr int kMaxXmlDepth = 32;
-// The address space of the child that reads an .xls file: room for a sheet of Excel 97's largest size.
-constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
 // Its time: libfreexl reads tens of megabytes a second, so these are only met when it is stuck.
 constexpr int kXlsTimeLimitMs = 20000;
 constexpr int kXlsTimePerMiBMs = 1000;
@@ -742,7 +740,8 @@ QByteArray ReadXlsInChild(const QString &FileName)
 IsolatedLimits XlsChildLimits(qint64 FileBytes)
 {
     IsolatedLimits limits;
-    limits.memoryBytes = kXlsMemoryLimit;
+    // The child's memory is the program's too: it gets the file's share.
+    limits.memoryBytes = quint64(ReadBudgetBytes(FileBytes));
     limits.timeLimitMs = int(kXlsTimeLimitMs + std::min<qint64>(FileBytes >> 20, 3600) * kXlsTimePerMiBMs);
     limits.containedLibrary = QStringLiteral("libfreexl");
     return limits;
