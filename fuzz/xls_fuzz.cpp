@@ -2,6 +2,7 @@
 #include "lib/errors.h"
 #include "platform/isolated_call.h"
 
+#include <QFile>
 #include <QTemporaryFile>
 #include <QtEndian>
 
@@ -9,26 +10,59 @@
 #include <cstddef>
 #include <cstdint>
 
-// The linker's bounds of the section where the instrumented code keeps its 8-bit coverage counters, which
-// libFuzzer reads after each input.
-extern "C" {
-extern uint8_t __start___sancov_cntrs[] __attribute__((weak));
-extern uint8_t __stop___sancov_cntrs[] __attribute__((weak));
-}
+#include <elf.h>
+#include <link.h>
 
 namespace {
 
-qsizetype counterCount()
+// The section where the instrumented code keeps its 8-bit coverage counters, which libFuzzer reads after
+// each input. It is looked up in the program's own ELF file: naming the linker's bounds of the section in
+// code keeps libFuzzer from registering it at all.
+struct Counters
 {
-    return __start___sancov_cntrs ? qsizetype(__stop___sancov_cntrs - __start___sancov_cntrs) : 0;
+    uint8_t *start = nullptr;
+    qsizetype size = 0;
+};
+
+const Counters &counters()
+{
+    static const Counters found = [] {
+        Counters c;
+        QFile exe(QStringLiteral("/proc/self/exe"));
+        if (!exe.open(QIODevice::ReadOnly))
+            return c;
+        const uchar *elf = exe.map(0, exe.size());
+        if (!elf || exe.size() < qint64(sizeof(Elf64_Ehdr)))
+            return c;
+        const auto *h = reinterpret_cast<const Elf64_Ehdr *>(elf);
+        if (h->e_shoff + quint64(h->e_shnum) * sizeof(Elf64_Shdr) > quint64(exe.size()) ||
+            h->e_shstrndx >= h->e_shnum)
+            return c;
+        const auto *sections = reinterpret_cast<const Elf64_Shdr *>(elf + h->e_shoff);
+        const char *names = reinterpret_cast<const char *>(elf + sections[h->e_shstrndx].sh_offset);
+        uintptr_t bias = 0;
+        dl_iterate_phdr(
+            [](dl_phdr_info *info, size_t, void *data) {
+                *static_cast<uintptr_t *>(data) = info->dlpi_addr; // the program itself comes first
+                return 1;
+            },
+            &bias);
+        for (int i = 0; i < h->e_shnum; ++i)
+            if (qstrcmp(names + sections[i].sh_name, "__sancov_cntrs") == 0) {
+                c.start = reinterpret_cast<uint8_t *>(bias + sections[i].sh_addr);
+                c.size = qsizetype(sections[i].sh_size);
+            }
+        return c;
+    }();
+    return found;
 }
 
 // The counters the child reached, as (index, value) pairs behind its answer; the count of pairs last.
 void appendCounters(QByteArray &out)
 {
     quint32 pairs = 0;
-    for (qsizetype i = 0; i < counterCount(); ++i)
-        if (const uint8_t v = __start___sancov_cntrs[i]) {
+    for (qsizetype i = 0; i < counters().size; ++i)
+        if (const uint8_t v = counters().start[i]) {
             char pair[5];
             qToLittleEndian<quint32>(quint32(i), pair);
             pair[4] = char(v);
@@ -53,8 +87,8 @@ bool takeCounters(QByteArray &answer)
     const char *p = answer.constData() + answer.size() - tail;
     for (quint32 k = 0; k < pairs; ++k, p += 5) {
         const quint32 i = qFromLittleEndian<quint32>(p);
-        if (qsizetype(i) < counterCount())
-            __start___sancov_cntrs[i] = std::max(__start___sancov_cntrs[i], uint8_t(p[4]));
+        if (qsizetype(i) < counters().size)
+            counters().start[i] = std::max(counters().start[i], uint8_t(p[4]));
     }
     answer.chop(tail);
     return true;
