@@ -46,7 +46,7 @@ QVariant convertCell(const QString &cell, FieldType type, const TFormatSettings 
     case FieldType::String:
     case FieldType::FixedChar:
     case FieldType::WideString:
-        return cell;
+        return QString(cell.constData(), cell.size()); // its own copy, whatever cell refers to
     case FieldType::SmallInt:
     case FieldType::Integer:
     case FieldType::Word:
@@ -212,7 +212,10 @@ bool TextTableRows::skipped(int r) const
 
 bool TextTableRows::convert(int r, ConvertedRow &row)
 {
-    row = ConvertedRow(m_spec.cols.size());
+    if (row.size() == m_spec.cols.size())
+        std::fill(row.begin(), row.end(), QVariant());
+    else
+        row = ConvertedRow(m_spec.cols.size());
     for (int k = 0; k < m_columns; ++k) {
         const QStringView cell = m_table.Columns.at(k).view(r);
         if (!m_spec.cols[k].used || cell.isEmpty())
@@ -223,7 +226,8 @@ bool TextTableRows::convert(int r, ConvertedRow &row)
             continue;
         }
         try {
-            l.cell = cell.toString();
+            // Compared and converted where the table keeps it, which stays put while the rows are read.
+            l.cell = QString::fromRawData(reinterpret_cast<const QChar *>(cell.utf16()), cell.size());
             row[k] = convertCell(l.cell, m_types[k], m_fs, l.dates);
             l.value = row[k];
         } catch (const std::exception &e) {
