@@ -223,24 +223,28 @@ qint64 TStringColumn::memoryBytes() const
            qint64(m_blocks.capacity()) * perBlock;
 }
 
-bool operator==(const TStringColumn &a, const QStringList &b)
+namespace {
+
+template <class Lines> bool sameCells(const TStringColumn &a, const Lines &b)
 {
     if (a.size() != b.size())
         return false;
     for (qsizetype i = 0; i < a.size(); ++i)
-        if (a.view(i) != b.at(i))
+        if (a.view(i) != QStringView(b[i]))
             return false;
     return true;
 }
 
+} // namespace
+
+bool operator==(const TStringColumn &a, const QStringList &b)
+{
+    return sameCells(a, b);
+}
+
 bool operator==(const TStringColumn &a, const TStringColumn &b)
 {
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i)
-        if (a.view(i) != b.view(i))
-            return false;
-    return true;
+    return sameCells(a, b);
 }
 
 TD2D::~TD2D()

@@ -673,12 +673,13 @@ struct OnBackend
     bool postgres;
 };
 
-std::vector<OnBackend> casesOnBackends()
+// Every case on SQLite, and those that write on PostgreSQL too.
+template <class Case> std::vector<OnBackend> onBackends(const QList<Case> &cases)
 {
     std::vector<OnBackend> all;
-    for (int i = 0; i < hostileCases().size(); ++i) {
+    for (int i = 0; i < cases.size(); ++i) {
         all.push_back({i, false});
-        if (hostileCases()[i].writes)
+        if (cases[i].writes)
             all.push_back({i, true});
     }
     return all;
@@ -728,7 +729,7 @@ TEST_P(HostileFile, GetsItsMessageAndChangesNothing)
     std::cerr << c.name << ": " << took << " ms, " << mebibytes << " MiB\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, HostileFile, ::testing::ValuesIn(casesOnBackends()),
+INSTANTIATE_TEST_SUITE_P(Table, HostileFile, ::testing::ValuesIn(onBackends(hostileCases())),
                          [](const ::testing::TestParamInfo<OnBackend> &info) {
                              return testName(hostileCases()[info.param.index].name) +
                                     (info.param.postgres ? "_PostgreSQL" : "");
@@ -926,17 +927,6 @@ class HeavyInput : public ::testing::TestWithParam<OnBackend>
 {
 };
 
-std::vector<OnBackend> heavyOnBackends()
-{
-    std::vector<OnBackend> all;
-    for (int i = 0; i < heavyCases().size(); ++i) {
-        all.push_back({i, false});
-        if (heavyCases()[i].writes)
-            all.push_back({i, true});
-    }
-    return all;
-}
-
 } // namespace
 
 TEST_P(HeavyInput, StaysWithinItsShareOfMemory)
@@ -988,7 +978,7 @@ TEST_P(HeavyInput, StaysWithinItsShareOfMemory)
     std::cerr << c.name << ": " << took << " ms, " << mebibytes << " MiB\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Readers, HeavyInput, ::testing::ValuesIn(heavyOnBackends()),
+INSTANTIATE_TEST_SUITE_P(Readers, HeavyInput, ::testing::ValuesIn(onBackends(heavyCases())),
                          [](const ::testing::TestParamInfo<OnBackend> &info) {
                              return testName(heavyCases()[info.param.index].name) +
                                     (info.param.postgres ? "_PostgreSQL" : "_SQLite");

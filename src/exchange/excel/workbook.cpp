@@ -517,6 +517,25 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
     part.finish();
 }
 
+// Two attributes of every element named element in the part, in order: a workbook's worth at most
+// (what names them in the messages).
+QList<std::pair<QString, QString>> elementAttributes(const XlsxArchive &zip, const QString &name,
+                                                     BookFile &book, QLatin1String element,
+                                                     QLatin1String first, QLatin1String second,
+                                                     const QString &what)
+{
+    QList<std::pair<QString, QString>> found;
+    XmlPart part(zip, name, book);
+    while (!part.atEnd())
+        if (part.next() == QXmlStreamReader::StartElement && part.xml().name() == element) {
+            if (found.size() >= MaxWorkbookCells)
+                book.tooLarge(QStringLiteral("%1 больше предела в %2").arg(what).arg(MaxWorkbookCells));
+            found << std::pair(attr(part.xml(), first), attr(part.xml(), second));
+        }
+    part.finish();
+    return found;
+}
+
 QString partPath(const QString &target)
 {
     if (target.startsWith(QLatin1Char('/')))
@@ -662,31 +681,13 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
     const QString relsName = QStringLiteral("xl/_rels/workbook.xml.rels");
 
     QHash<QString, QString> targets;
-    {
-        XmlPart part(zip, relsName, book);
-        while (!part.atEnd())
-            if (part.next() == QXmlStreamReader::StartElement &&
-                part.xml().name() == QLatin1String("Relationship")) {
-                if (targets.size() >= MaxWorkbookCells)
-                    book.tooLarge(QStringLiteral("связей больше предела в %1").arg(MaxWorkbookCells));
-                targets.insert(attr(part.xml(), QLatin1String("Id")),
-                               attr(part.xml(), QLatin1String("Target")));
-            }
-        part.finish();
-    }
-    QList<std::pair<QString, QString>> sheets;
-    {
-        XmlPart part(zip, workbookName, book);
-        while (!part.atEnd())
-            if (part.next() == QXmlStreamReader::StartElement &&
-                part.xml().name() == QLatin1String("sheet")) {
-                if (sheets.size() >= MaxWorkbookCells)
-                    book.tooLarge(QStringLiteral("листов больше предела в %1").arg(MaxWorkbookCells));
-                sheets << std::pair(attr(part.xml(), QLatin1String("name")),
-                                    attr(part.xml(), QLatin1String("id")));
-            }
-        part.finish();
-    }
+    for (const auto &[id, target] :
+         elementAttributes(zip, relsName, book, QLatin1String("Relationship"), QLatin1String("Id"),
+                           QLatin1String("Target"), QStringLiteral("связей")))
+        targets.insert(id, target);
+    const QList<std::pair<QString, QString>> sheets =
+        elementAttributes(zip, workbookName, book, QLatin1String("sheet"), QLatin1String("name"),
+                          QLatin1String("id"), QStringLiteral("листов"));
     // A spreadsheet program gives every sheet a part of its own; one part behind many sheets would be
     // read and kept again for each.
     QStringList parts;
