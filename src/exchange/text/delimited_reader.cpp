@@ -144,12 +144,7 @@ private:
             if (pos == 0 && field + k < m_columns - 1) {
                 // The row of the line stays as far as it was read; the rest of the file is not looked at.
                 appendEmpty(m_columns);
-                MessageProc(
-                    nullptr,
-                    QStringLiteral("В строке №") + QString::number(m_lineNo) + QStringLiteral(" файла \"") +
-                        m_fileName + QStringLiteral("\" произошла ошибка при импорте ") +
-                        QString::number(field + 1) + QStringLiteral("-го столбца. Операция прервана."),
-                    MB_ICONERROR, MB_OK);
+                tooFewFields(field);
                 return false;
             }
             if (field < m_columns) {
