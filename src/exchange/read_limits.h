@@ -1,12 +1,14 @@
 #pragma once
 
+#include "lib/read_budget.h"
+
 #include <QString>
 #include <QtGlobal>
 
-// What a table read from an outside file may take, whatever the file declares. Each reader first bounds
-// a table by what the file can hold; this bounds the files that could hold it.
+// The readers' limits of memory are the budget of lib/read_budget.h; this is the bound of the ORV view's
+// table, counted in cells.
 
-// Cells of one table (rows times columns, empty ones included: each costs a string in memory).
+// Cells of one table (rows times columns, empty ones included).
 constexpr qint64 MaxTableCells = qint64(1) << 25;
 
 inline bool TableFits(qint64 columns, qint64 rows)
@@ -14,7 +16,7 @@ inline bool TableFits(qint64 columns, qint64 rows)
     return columns >= 0 && rows >= 0 && (columns == 0 || rows <= MaxTableCells / columns);
 }
 
-// The reason given for a table past the limit, naming it.
+// The reason given for a table past the cell limit, naming it.
 inline QString TooManyCellsText(qint64 columns, qint64 rows)
 {
     return QStringLiteral("таблица больше предела в %1 ячеек (%2 столбцов x %3 строк)")

@@ -2,6 +2,7 @@
 
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "lib/read_budget.h"
 #include "lib/safe_write.h"
 
 #include <QDir>
@@ -29,6 +30,9 @@ IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
                              .arg(displayPath(fileName), file.errorString()));
+    if (file.size() > MaxInputBytes)
+        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
+                             .arg(displayPath(fileName), InputTooLargeText(file.size())));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
@@ -46,6 +50,15 @@ IniFile IniFile::FromBytes(const QByteArray &bytes, const QString &fileName)
 
 void IniFile::loadBytes(const QByteArray &bytes)
 {
+    // The bytes and their text are held while the image is made; each key, value and section costs its
+    // strings and its place in the lists.
+    ReadBudget budget(ReadBudgetBytes(bytes.size()));
+    budget.spend(bytes.size() * 3);
+    const auto spend = [&](qint64 cost) {
+        if (!budget.spend(cost))
+            throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
+                                 .arg(displayPath(m_fileName), OverBudgetText(budget.limit())));
+    };
     const QString text = fromCp1251(bytes);
     Section *current = nullptr;
     bool content = false;
@@ -70,16 +83,21 @@ void IniFile::loadBytes(const QByteArray &bytes)
         if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
             const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
             current = findSection(name);
-            if (!current)
+            if (!current) {
+                spend(qint64(sizeof(Section)) + 64 + 2 * StringHeapBytes(name.size()));
                 current = &addSection(name);
+            }
             continue;
         }
         const qsizetype eq = line.indexOf(u'=');
         if (!current || eq < 0)
             continue;
         const QString key = line.left(eq).trimmed();
-        if (!key.isEmpty())
-            current->entries.append(Entry{key, line.mid(eq + 1)});
+        if (key.isEmpty())
+            continue;
+        const QString value = line.mid(eq + 1);
+        spend(qint64(sizeof(Entry)) + StringHeapBytes(key.size()) + StringHeapBytes(value.size()));
+        current->entries.append(Entry{key, value});
     }
     // Text without one section is no settings file the program wrote (binary garbage, a truncated or
     // foreign file); read as empty, it would be replaced by defaults on the next update.

@@ -37,8 +37,9 @@ public:
 class IniFile : public SettingsAccess
 {
 public:
-    // EFileError when the file exists but cannot be read, or holds text but not a single section (a
-    // damaged file): an image read as empty would wipe it on update.
+    // EFileError when the file exists but cannot be read, holds text but not a single section (a
+    // damaged file: an image read as empty would wipe it on update), or is past the memory a read of it
+    // may take (lib/read_budget.h).
     explicit IniFile(const QString &fileName);
     // The image of a file's bytes, checked as the file would be; fileName is where UpdateFile writes.
     static IniFile FromBytes(const QByteArray &bytes, const QString &fileName = QString());

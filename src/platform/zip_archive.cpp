@@ -26,9 +26,81 @@ QString libzipError(int code)
 {
     zip_error_t error;
     zip_error_init_with_code(&error, code);
-    const QString text = QString::fromUtf8(zip_error_strerror(&error));
+    const QString text = ZipErrorText(code, zip_error_strerror(&error));
     zip_error_fini(&error);
     return text;
+}
+
+QString zipErrorWords(int code)
+{
+    switch (code) {
+    case ZIP_ER_MULTIDISK:
+        return QStringLiteral("многотомные архивы не поддерживаются");
+    case ZIP_ER_RENAME:
+        return QStringLiteral("не удалось переименовать временный файл");
+    case ZIP_ER_CLOSE:
+        return QStringLiteral("не удалось закрыть файл");
+    case ZIP_ER_SEEK:
+        return QStringLiteral("ошибка перехода по файлу");
+    case ZIP_ER_READ:
+        return QStringLiteral("ошибка чтения");
+    case ZIP_ER_WRITE:
+        return QStringLiteral("ошибка записи");
+    case ZIP_ER_CRC:
+        return QStringLiteral("контрольная сумма не сходится, данные повреждены");
+    case ZIP_ER_ZIPCLOSED:
+        return QStringLiteral("архив уже закрыт");
+    case ZIP_ER_NOENT:
+        return QStringLiteral("файл не найден");
+    case ZIP_ER_EXISTS:
+        return QStringLiteral("файл уже существует");
+    case ZIP_ER_OPEN:
+        return QStringLiteral("не удалось открыть файл");
+    case ZIP_ER_TMPOPEN:
+        return QStringLiteral("не удалось создать временный файл");
+    case ZIP_ER_ZLIB:
+        return QStringLiteral("ошибка распаковки");
+    case ZIP_ER_MEMORY:
+        return QStringLiteral("недостаточно памяти");
+    case ZIP_ER_CHANGED:
+        return QStringLiteral("элемент архива изменён");
+    case ZIP_ER_COMPNOTSUPP:
+        return QStringLiteral("метод сжатия не поддерживается");
+    case ZIP_ER_EOF:
+        return QStringLiteral("архив обрывается раньше конца");
+    case ZIP_ER_INVAL:
+        return QStringLiteral("недопустимый аргумент");
+    case ZIP_ER_NOZIP:
+        return QStringLiteral("файл не является архивом ZIP");
+    case ZIP_ER_INTERNAL:
+        return QStringLiteral("внутренняя ошибка библиотеки архивов");
+    case ZIP_ER_INCONS:
+        return QStringLiteral("архив повреждён: его оглавление противоречиво");
+    case ZIP_ER_REMOVE:
+        return QStringLiteral("не удалось удалить файл");
+    case ZIP_ER_DELETED:
+        return QStringLiteral("элемент архива удалён");
+    case ZIP_ER_ENCRNOTSUPP:
+        return QStringLiteral("метод шифрования не поддерживается");
+    case ZIP_ER_RDONLY:
+        return QStringLiteral("архив открыт только для чтения");
+    case ZIP_ER_NOPASSWD:
+        return QStringLiteral("архив зашифрован, пароль не задан");
+    case ZIP_ER_WRONGPASSWD:
+        return QStringLiteral("неверный пароль архива");
+    case ZIP_ER_OPNOTSUPP:
+        return QStringLiteral("операция не поддерживается");
+    case ZIP_ER_INUSE:
+        return QStringLiteral("архив занят");
+    case ZIP_ER_TELL:
+        return QStringLiteral("не удалось узнать позицию в файле");
+    case ZIP_ER_COMPRESSED_DATA:
+        return QStringLiteral("сжатые данные повреждены");
+    case ZIP_ER_CANCELLED:
+        return QStringLiteral("операция прервана");
+    default:
+        return QStringLiteral("ошибка архива %1").arg(code);
+    }
 }
 
 // An archive with no members is only its end-of-central-directory record; libzip will not write one.
@@ -58,17 +130,17 @@ void packInto(zip_t *za, const QString &zipName, const QStringList &paths, int l
         names.insert(name);
         zip_source_t *source = zip_source_file(za, QFile::encodeName(path).constData(), 0, -1);
         if (!source)
-            throw EFileError(QStringLiteral("Не удалось открыть файл \"%1\": %2")
-                                 .arg(path, QString::fromUtf8(zip_strerror(za))));
+            throw EFileError(
+                QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(path, ZipErrorText(za)));
         const zip_int64_t index = zip_file_add(za, name.toUtf8().constData(), source, ZIP_FL_ENC_UTF_8);
         if (index < 0) {
             zip_source_free(source);
             throw EFileError(QStringLiteral("Не удалось добавить файл \"%1\" в архив \"%2\": %3")
-                                 .arg(path, zipName, QString::fromUtf8(zip_strerror(za))));
+                                 .arg(path, zipName, ZipErrorText(za)));
         }
         if (zip_set_file_compression(za, zip_uint64_t(index), ZIP_CM_DEFLATE, zip_uint32_t(level)) < 0)
             throw EFileError(QStringLiteral("Не удалось задать сжатие в архиве \"%1\": %2")
-                                 .arg(zipName, QString::fromUtf8(zip_strerror(za))));
+                                 .arg(zipName, ZipErrorText(za)));
     }
 }
 
@@ -167,7 +239,7 @@ void packFile(const QString &zipName, const QStringList &paths, int level)
     if (!opened) {
         if (source)
             zip_source_free(source);
-        const QString reason = QString::fromUtf8(zip_error_strerror(&error));
+        const QString reason = ZipErrorText(zip_error_code_zip(&error), zip_error_strerror(&error));
         zip_error_fini(&error);
         throw EFileError(QStringLiteral("Не удалось создать архив \"%1\": %2").arg(zipName, reason));
     }
@@ -177,7 +249,7 @@ void packFile(const QString &zipName, const QStringList &paths, int level)
     if (zip_close(za.get()) < 0) {
         if (!sink.out.errorString().isEmpty())
             throw EFileError(SafeWriteMessage(zipName, sink.out.errorString()));
-        throw EFileError(writeError.arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
+        throw EFileError(writeError.arg(zipName, ZipErrorText(za.get())));
     }
     za.release(); // zip_close freed it
 }
@@ -238,7 +310,7 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
     const QString memberError = QStringLiteral("Не удалось распаковать \"%1\" из архива \"%2\": %3");
     std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> in(zip_fopen_index(za, index, 0), zip_fclose);
     if (!in)
-        throw EFileError(memberError.arg(target, zipName, QString::fromUtf8(zip_strerror(za))));
+        throw EFileError(memberError.arg(target, zipName, ZipErrorText(za)));
     QDir().mkpath(QFileInfo(target).absolutePath());
     SafeFileWriter out(target);
     out.setScratch(scratch);
@@ -248,8 +320,7 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
     for (;;) {
         const zip_int64_t n = zip_fread(in.get(), buffer, sizeof buffer);
         if (n < 0)
-            throw EFileError(
-                memberError.arg(target, zipName, QString::fromUtf8(zip_file_strerror(in.get()))));
+            throw EFileError(memberError.arg(target, zipName, ZipErrorText(in.get())));
         if (n == 0)
             break;
         budget.add(n);
@@ -261,6 +332,26 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
 }
 
 } // namespace
+
+QString ZipErrorText(int zipError, const char *rawText)
+{
+    QString text = zipErrorWords(zipError);
+    if (rawText && *rawText)
+        text += QStringLiteral(" (libzip: %1)").arg(QString::fromUtf8(rawText));
+    return text;
+}
+
+QString ZipErrorText(zip_t *archive)
+{
+    zip_error_t *error = zip_get_error(archive);
+    return ZipErrorText(zip_error_code_zip(error), zip_error_strerror(error));
+}
+
+QString ZipErrorText(zip_file_t *member)
+{
+    zip_error_t *error = zip_file_get_error(member);
+    return ZipErrorText(zip_error_code_zip(error), zip_error_strerror(error));
+}
 
 QString zipMemberName(const QByteArray &raw, bool utf8)
 {
@@ -317,7 +408,7 @@ void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &lim
         const char *strict = zip_get_name(za.get(), index, ZIP_FL_ENC_STRICT);
         if (!raw || !strict)
             throw EFileError(QStringLiteral("Не удалось прочитать оглавление архива \"%1\": %2")
-                                 .arg(zipName, QString::fromUtf8(zip_strerror(za.get()))));
+                                 .arg(zipName, ZipErrorText(za.get())));
         // Without the UTF-8 flag the strict reading converts from CP437, so it differs from the raw bytes
         // exactly when the name is not flagged and holds non-ASCII bytes.
         const QByteArray rawName(raw);

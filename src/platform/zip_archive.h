@@ -31,5 +31,13 @@ struct UnzipLimits
 // ("", ".") is not written; the others are, and then the refusal is raised.
 void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &limits = {});
 
+struct zip;
+struct zip_file;
+
+// libzip's error in Russian words, its own text after them for the specialist.
+QString ZipErrorText(int zipError, const char *rawText);
+QString ZipErrorText(struct zip *archive);
+QString ZipErrorText(struct zip_file *member);
+
 // A member name as stored: UTF-8 when the archive says so, otherwise DOS cp866 as Windows tools write it.
 QString zipMemberName(const QByteArray &raw, bool utf8);

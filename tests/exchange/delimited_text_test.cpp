@@ -270,6 +270,33 @@ TEST(DelimitedReader, TakesDosTextTokenByToken)
     EXPECT_EQ(r.rows(), (QStringList{u"Привет|Привет"_s, u"Ёж|12"_s}));
 }
 
+// A read gets a share of memory: the table is refused, and cleared, once it would pass it; the three files
+// of an import share one, so the second file meets what the first took.
+TEST(DelimitedReader, ATablePastItsShareIsRefusedNamingIt)
+{
+    const tspec ab = specOf({u"a"_s, u"b"_s});
+    // 200,000 rows of two cells: 3.2 MB of words, whatever the texts.
+    const QByteArray lines = QByteArray("1;2\n3;4\n").repeated(100000);
+    MessageRecorder rec;
+    TD2D table;
+    ReadBudget small(2 << 20);
+    EXPECT_FALSE(Txt2dslBytes(table, ab, lines, u"/data/big.txt"_s, &small));
+    EXPECT_EQ(shown(rec),
+              (QList<Shown>{{u"Txt2dsl: Не удалось импортировать файл \"big.txt\"\rСообщение об ошибке:\r"
+                             "данные файла заняли бы в памяти больше предела в 2 МиБ"_s,
+                             MB_ICONERROR}}));
+    EXPECT_EQ(table.ColCount(), 0);
+
+    rec.clear();
+    ReadBudget enough(8 << 20);
+    ASSERT_TRUE(Txt2dslBytes(table, ab, lines, u"/data/first.txt"_s, &enough));
+    EXPECT_EQ(table.RowCount(), 200000);
+    EXPECT_GT(enough.spent(), 200000 * 2 * 8);
+    TD2D second;
+    EXPECT_FALSE(Txt2dslBytes(second, ab, lines + lines, u"/data/second.txt"_s, &enough));
+    EXPECT_EQ(rec.count(), 1);
+}
+
 TEST(DelimitedReader, ShortLinesNameLineAndColumn)
 {
     const tspec abc = specOf({u"a"_s, u"b"_s, u"c"_s});

@@ -264,7 +264,8 @@ TEST(ImportPage, EventFileThatIsNoArchive)
     EXPECT_TRUE(
         text.startsWith(u"ReadORV: Не удалось прочитать файл \"junk.orv\".\rСообщение об ошибке:\r"_s))
         << text.toStdString();
-    EXPECT_TRUE(text.endsWith(u"Not a zip archive"_s)) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(u": файл не является архивом ZIP (libzip: Not a zip archive)"_s))
+        << text.toStdString();
     EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONERROR));
     EXPECT_FALSE(p.page().gridLock());
 }

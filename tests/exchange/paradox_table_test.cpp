@@ -130,45 +130,55 @@ TEST_F(ParadoxTable, RecordsFollowTheBlockChainAcrossBlocks)
     EXPECT_EQ(r->stats.LastDate, u"11.11.2026"_s);
 
     // The chain, not the block numbers, orders the rows: start at block 2, which leads to 3 and ends;
-    // block 1's records come nowhere, so the last 37 rows stay empty.
+    // block 1's records come nowhere, so the chain holds 63 of the 100 the header counts. Those are read
+    // and the header is said to be damaged.
     QByteArray chained = t;
     pxPut16(chained, kPxFirstBlock, 2);
     const auto c = read(chained);
-    ASSERT_EQ(c->result.status, ParadoxStatus::Complete);
+    EXPECT_EQ(c->result.status, ParadoxStatus::ReadError);
+    EXPECT_EQ(ParadoxFailureMessage(c->result),
+              u"Ошибка при чтении файла\rЗаголовок повреждён: число записей 100, а в цепочке блоков 63"_s);
     EXPECT_EQ(c->table.GetCell(0, 1), u"38"_s);
     EXPECT_EQ(c->table.GetCell(0, 63), u"100"_s);
-    EXPECT_EQ(c->table.GetCell(0, 64), QString());
-    EXPECT_EQ(c->table.RowCount(), 101);
+    EXPECT_EQ(c->table.RowCount(), 64);
 }
 
-TEST_F(ParadoxTable, HeaderCountsRuleTheRows)
+// The header's count rules the rows up to what the block chain holds; a count past it is a damaged header,
+// whatever the file's size could hold, and no row is made for a record that is not there.
+TEST_F(ParadoxTable, HeaderCountsRuleTheRowsTheChainHolds)
 {
     const QByteArray t = journal();
-    QByteArray noBlock = t, none = t, fewer = t, emptyBlock = t;
+    QByteArray noBlock = t, none = t, fewer = t, emptyBlock = t, lying = t;
     pxPut16(noBlock, kPxFirstBlock, 0);
     pxPut32(none, kPxRecords, 0);
     pxPut32(fewer, kPxRecords, 2);
     pxPut16(emptyBlock, block(t, 1) + 4, -54); // last-record offset negative: no record in the block
+    pxPut32(lying, kPxRecords, 19000);
+    lying.resize(1 << 20); // a mebibyte could hold the count of 54-byte records, the chain holds four
+    const QString damaged =
+        u"Ошибка при чтении файла\rЗаголовок повреждён: число записей %1, а в цепочке блоков %2"_s;
     const struct
     {
         const char *name;
         QByteArray bytes;
         int rows;
-        QString firstCell;
+        QString lastCell;
+        QString message;
     } cases[] = {
-        {"first block 0", noBlock, 5, QString()},
-        {"no record", none, 1, u"N c/c"_s},
-        {"fewer than the chain holds", fewer, 3, u"N c/c"_s},
-        {"empty block", emptyBlock, 5, QString()},
+        {"first block 0", noBlock, 1, u"N c/c"_s, damaged.arg(4).arg(0)},
+        {"no record", none, 1, u"N c/c"_s, QString()},
+        {"fewer than the chain holds", fewer, 3, u"2"_s, QString()},
+        {"empty block", emptyBlock, 1, u"N c/c"_s, damaged.arg(4).arg(0)},
+        {"19000 counted, four held", lying, 5, u"-7"_s, damaged.arg(19000).arg(4)},
     };
     for (const auto &c : cases) {
         const auto r = read(c.bytes);
-        EXPECT_EQ(r->result.status, ParadoxStatus::Complete) << c.name;
+        EXPECT_EQ(r->result.status, c.message.isEmpty() ? ParadoxStatus::Complete : ParadoxStatus::ReadError)
+            << c.name;
+        EXPECT_EQ(ParadoxFailureMessage(r->result), c.message) << c.name;
         EXPECT_EQ(r->table.RowCount(), c.rows) << c.name;
         EXPECT_EQ(tableRows(r->table, true)[0], kExpected[0]) << c.name;
-        if (c.rows > 1) {
-            EXPECT_EQ(r->table.GetCell(0, c.rows - 1), c.rows == 3 ? u"2"_s : QString()) << c.name;
-        }
+        EXPECT_EQ(r->table.GetCell(0, c.rows - 1), c.lastCell) << c.name;
     }
 }
 

@@ -139,16 +139,47 @@ TYPED_TEST(TextToBulletin, ABadCellLateInTheFileChangesNothing)
 TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
 {
     this->rec.answer({IDYES});
-    // The second event 12 breaks the key after the deletions ran.
+    // The reading of event 77, which neither the file nor the database holds, breaks the foreign key after
+    // the deletions ran and the events went in.
     fillRows(this->tables[2], 3, {});
     TextTablesInput in = this->input(false);
-    fillRows(this->tables[0], 4, {"|12||a", "|12||dup"});
-    fillRows(this->tables[1], 4, {});
+    fillRows(this->tables[0], 4, {"|12||a"});
+    fillRows(this->tables[1], 4, {"1|12|3/5/08|P", "2|77|3/5/08|S"});
     EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
     ASSERT_EQ(this->rec.count(), 2);
-    EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))
+    EXPECT_TRUE(this->rec.last().text.startsWith(
+        u"Ошибка импорта (таблица [Станционный бюллетень]). Операция прервана."_s))
         << this->rec.last().text.toStdString();
     EXPECT_EQ(this->snapshot(), this->before);
+}
+
+// The event number is the key of [События]: a number given twice, or none, is said in the system's words
+// before the question, and nothing is written.
+TYPED_TEST(TextToBulletin, EventNumbersGivenTwiceOrNotAtAllAreRefusedFirst)
+{
+    const std::pair<QList<const char *>, QString> cases[] = {
+        {{"|12||a", "|13||b", "|12||dup"},
+         u"строка №3, столбец №2 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+         "Событие с номером 12 уже есть (строка №1)"_s},
+        // Read as numbers, as the database keeps them.
+        {{"|14||a", "|014||b"},
+         u"строка №2, столбец №2 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+         "Событие с номером 14 уже есть (строка №1)"_s},
+        {{"|14||a", "|||no number"},
+         u"строка №2, столбец №2 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+         "Событие без номера"_s},
+    };
+    for (const auto &[events, message] : cases) {
+        this->rec.clear();
+        this->rec.answer({IDYES});
+        fillRows(this->tables[0], 4, events);
+        fillRows(this->tables[1], 4, {});
+        fillRows(this->tables[2], 3, {});
+        TextTablesInput in = this->input(false);
+        EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
+        EXPECT_EQ(shown(this->rec), (QList<Shown>{{message, MB_ICONERROR}}));
+        EXPECT_EQ(this->snapshot(), this->before);
+    }
 }
 
 TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)

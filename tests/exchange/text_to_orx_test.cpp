@@ -143,6 +143,22 @@ TYPED_TEST(TextToOrx, ABadCellLateChangesNothing)
     EXPECT_EQ(this->snapshot(), this->before);
 }
 
+// An event number given twice would give one EVENTID twice: it is said before anything is asked or
+// written, not left to the key of ORIGIN.
+TYPED_TEST(TextToOrx, AnEventNumberGivenTwiceStopsBeforeWriting)
+{
+    this->rec.answer({IDYES});
+    this->events.append(rowOf(18, "|011|||||||||||||||again"));
+    try {
+        this->write();
+        ADD_FAILURE() << "written";
+    } catch (const EConvertError &e) {
+        EXPECT_EQ(e.message(), u"Событие с номером 11 уже есть (строки №1 и №3 таблицы Events)"_s);
+    }
+    EXPECT_EQ(this->rec.count(), 0);
+    EXPECT_EQ(this->snapshot(), this->before);
+}
+
 TYPED_TEST(TextToOrx, StopsBeforeWritingOnMissingInstrumentsAndOldDates)
 {
     this->readings << rowOf(25, "4||99|ABC|3/6/09|||||ZZZ_LP|||N")

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Writes the hostile seeds of the fuzz targets: small files that declare big things, each within the
-64 KiB that scripts/fuzz gives an input. Run from anywhere; the files land beside this script, one folder
+"""Writes the hostile seeds of the fuzz targets: small files that declare big things, nest without end or
+lie about their counts, each within the 64 KiB that scripts/fuzz gives an input. Run from anywhere; the files land beside this script, one folder
 per target, and are kept in the repository (run again after changing it)."""
 
 import os
@@ -54,6 +54,23 @@ def paradox(sizes, records, record_size):
     return data
 
 
+def chained_paradox(sizes, pattern, records, counted):
+    """The table above whose chain of full 1 KiB blocks from offset 2048 holds records, their bytes
+    repeating pattern; the header counts counted."""
+    record_size = sum(sizes)
+    table = bytearray(paradox(sizes, counted, record_size))
+    table += bytes(2048 - len(table))
+    struct.pack_into('<H', table, 14, 1)
+    per_block = (1024 - 6) // record_size
+    body = (pattern * (per_block * record_size))[:per_block * record_size]
+    blocks = (records + per_block - 1) // per_block
+    for b in range(1, blocks + 1):
+        in_block = min(per_block, records - (b - 1) * per_block)
+        table += struct.pack('<HHh', b + 1 if b < blocks else 0, b - 1, (in_block - 1) * record_size)
+        table += body + bytes(1024 - 6 - len(body))
+    return bytes(table)
+
+
 def paradox_seeds():
     sizes = [0] * 4499 + [1]
     table = bytearray(paradox(sizes, 0, 1))
@@ -63,6 +80,16 @@ def paradox_seeds():
     table = bytearray(paradox(ones, 0, 4500))
     struct.pack_into('<i', table, 6, len(table) // 4500)
     write('paradox_table', 'fields_of_one_byte.db', bytes(table))
+    # Ten one-byte records in the chain and 60,000 counted: the file could hold the count, the chain not.
+    lying = bytearray(chained_paradox([1], b'7', 10, 60000))
+    write('paradox_table', 'lying_record_count.db', bytes(lying) + bytes(LIMIT - len(lying)))
+    # Two blocks whose chain comes back to the first.
+    loop = bytearray(chained_paradox([1, 1], b'ab', 1000, 1000))
+    struct.pack_into('<H', loop, 2048 + 1024, 1)
+    write('paradox_table', 'chain_loop.db', bytes(loop))
+    # Field names that never end: the file's last byte is no zero.
+    names = bytearray(paradox([1, 1], 0, 2))
+    write('paradox_table', 'unending_names.db', bytes(names[:-1]) + b'x' * 2000)
 
 
 # --- ORV ---
@@ -119,6 +146,28 @@ FAR = (b'<worksheet><sheetData><row r="1"><c r="A1"><v>1</v></c></row>'
        b'<row r="1048576"><c r="N1048576"/></row></sheetData></worksheet>')
 
 
+def one_sheet_book(sheet, shared_strings=None):
+    members = workbook(1, lambda i: i)
+    if shared_strings is not None:
+        members.append((b'xl/sharedStrings.xml', shared_strings, True, None))
+    members.append((b'xl/worksheets/sheet1.xml', sheet, True, None))
+    return zip_archive(members)
+
+
+def nested(tag, depth, inner):
+    return (b'<' + tag + b'>') * depth + inner + (b'</' + tag + b'>') * depth
+
+
+def sheet(rows):
+    return b'<worksheet><sheetData>' + rows + b'</sheetData></worksheet>'
+
+
+def patched(data, at, fmt, *values):
+    data = bytearray(data)
+    struct.pack_into(fmt, data, at, *values)
+    return bytes(data)
+
+
 def excel_seeds():
     write('xlsx', 'sheets_sharing_a_part.xlsx',
           zip_archive(workbook(50, lambda i: 1) + [(b'xl/worksheets/sheet1.xml', FAR, True, None)]))
@@ -128,15 +177,89 @@ def excel_seeds():
     write('xlsx', 'parts_stated_large.xlsx',
           zip_archive(workbook(5, lambda i: i) +
                       [(b'xl/worksheets/sheet%d.xml' % i, FAR, True, 60000000) for i in range(1, 6)]))
+    one_string = sheet(b'<row><c t="s"><v>0</v></c></row>')
+    write('xlsx', 'shared_string_nested_deep.xlsx',
+          one_sheet_book(one_string, b'<sst><si>' + nested(b't', 100000, b'x') + b'</si></sst>'))
+    write('xlsx', 'cell_nested_deep.xlsx',
+          one_sheet_book(sheet(b'<row><c t="inlineStr"><is>' + nested(b'r', 100000, b'<t>x</t>') +
+                               b'</is></c></row>')))
+    write('xlsx', 'value_nested_deep.xlsx',
+          one_sheet_book(sheet(b'<row><c><v>' + nested(b'v', 50000, b'1') + b'</v></c></row>')))
+    write('xlsx', 'millions_of_empty_strings.xlsx',
+          one_sheet_book(one_string, b'<sst>' + b'<si/>' * 8000000 + b'</sst>'))
+    write('xlsx', 'string_counts_lying.xlsx',
+          one_sheet_book(sheet(b'<row><c t="s"><v>2147483647</v></c><c t="s"><v>1</v></c></row>'),
+                         b'<sst count="2147483647" uniqueCount="2147483647"><si><t>a</t></si>'
+                         b'<si><t>b</t></si></sst>'))
+    row = (b'<row><c><v>1</v></c><c t="s"><v>0</v></c><c t="s"><v>1</v></c><c t="s"><v>2</v></c>'
+           b'<c t="s"><v>3</v></c><c><v>4</v></c><c><v>150</v></c><c><v>0.8</v></c><c><v>12</v></c></row>')
+    pet = one_sheet_book(sheet(row * 20000),
+                         '<sst><si><t>03.12.2008</t></si><si><t>P</t></si><si><t>СКМ-3 Z</t></si>'
+                         '<si><t>10:15:30</t></si></sst>'.encode())
+    write('xlsx', 'pet_rows_all_event_1.xlsx', pet)
+    # The .xls journal with a sheet that states 65,536 rows of 256 columns and a string table that
+    # states two thousand million strings; the records keep their sizes.
+    xls = open(os.path.join(HERE, 'xls', 'pet.xls'), 'rb').read()
+    dims = xls.find(struct.pack('<HH', 0x0200, 14))
+    sst = xls.find(struct.pack('<HH', 0x00FC, 19))
+    assert dims > 0 and sst > 0
+    write('xls', 'dimensions_lying.xls', patched(xls, dims + 4, '<IIHH', 0, 65536, 0, 256))
+    write('xls', 'string_counts_lying.xls', patched(xls, sst + 4, '<II', 0x7FFFFFFF, 0x7FFFFFFF))
 
 
 # --- Text ---
 
+KRV_HEAD = (b'  5  2  1 12 34   3  14   0   7\r\n'
+            b'  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   \r\n'
+            b' fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  \r\n'
+            b'Sfi= 2.5    Slam=3.1              St0= 0.8    \r\n')
+KRV_PHASE = (b'  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20'
+             b'  3.4 \r\n')
+
+
 def text_seeds():
     write('krv', 'nul.txt', b'  5  2  1 12 34   3  14   0   7\r\nK\0\r\n')
+    # As many stations of one event as fit, and one line of the whole input without an end.
+    write('krv', 'many_phase_lines.txt', KRV_HEAD + KRV_PHASE * ((LIMIT - len(KRV_HEAD)) // len(KRV_PHASE)))
+    write('krv', 'one_long_line.txt', KRV_HEAD + b'1' * (LIMIT - len(KRV_HEAD)))
+    # Event lines whose numbers overflow.
+    write('krv', 'huge_numbers.txt', b'  5  2  1 12 34 99999999999 14 0 7\r\n' + KRV_HEAD[33:] + KRV_PHASE)
     # Separator ';', qualifier '"', 18 columns; then the file.
     write('delimited_reader', 'empty_lines', b';"\x12' + b'\n' * (LIMIT - 3))
     write('delimited_reader', 'nul', b';"\x03' + b';9001;x\0y;\r\n')
+    # 39 columns: one line of the whole input without a separator, lines of separators alone, and a
+    # qualifier that is never closed.
+    write('delimited_reader', 'one_long_line', b';"\x27' + b'x' * (LIMIT - 3))
+    write('delimited_reader', 'separators_only', b';"\x27' + (b';' * 38 + b'\n') * ((LIMIT - 3) // 39))
+    write('delimited_reader', 'unclosed_qualifier', b';"\x27' + b'"' + b'a;' * ((LIMIT - 4) // 2))
+
+
+def format_seeds():
+    # A format whose three export records count as many columns as the file holds, and one more.
+    head = bytes([1, 0, 0, 0]) + struct.pack('<i', 1251) + b';"\x03dmy.:,\x01\x01\x00\x32\x00\x00\x00'
+    assert len(head) == 24
+    column = b'\x03num' + bytes(74 - 4)
+    count = (LIMIT - 24 - 4) // 74
+    write('text_format', 'count_one_past_the_file', head + struct.pack('<i', count + 1) + column * count)
+    write('text_format', 'count_to_the_file', head + struct.pack('<i', count) + column * count)
+
+
+def settings_seeds():
+    # Thousands of sections of one key, and one key of the whole input.
+    sections = b''.join(b'[s%d]\r\nk=v\r\n' % i for i in range(5000))
+    write('ini_file', 'many_sections', sections[:LIMIT])
+    write('ini_file', 'one_long_value', b'[global]\r\nk=' + b'v' * (LIMIT - 13))
+    write('settings', 'many_station_sections', (b'[global]\r\nstation_code=S1\r\n' + sections)[:LIMIT])
+    # A filters table of one header and thousands of columns, and one line of the whole input.
+    write('fixed_width', 'many_columns', b' '.join(b'c%d' % i for i in range(9000))[:LIMIT])
+    write('fixed_width', 'one_long_line', b'a  b\r\n' + b'x' * (LIMIT - 6))
+
+
+def zip_seeds():
+    # An end record counting 65,535 members where there is one, and a directory said to lie past the end.
+    one = zip_archive([(b'a.txt', b'hello', True, None)])
+    write('zip_archive', 'member_count_lying', one[:-14] + struct.pack('<HH', 65535, 65535) + one[-10:])
+    write('zip_archive', 'directory_past_the_end', one[:-6] + struct.pack('<I', 0x7FFFFFF0) + one[-2:])
 
 
 if __name__ == '__main__':
@@ -144,3 +267,6 @@ if __name__ == '__main__':
     orv_seeds()
     excel_seeds()
     text_seeds()
+    format_seeds()
+    settings_seeds()
+    zip_seeds()

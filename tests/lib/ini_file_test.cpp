@@ -155,6 +155,27 @@ TEST(IniFileErrors, TextWithoutASectionIsDamaged)
         EXPECT_TRUE(IniFile::FromBytes(bytes).ReadSections().isEmpty()) << bytes.toStdString();
 }
 
+// Each key costs its entry and strings, many times its bytes: an image that would pass the file's share
+// of memory is refused, naming the share, rather than taking what the machine has.
+TEST(IniFileErrors, AnImagePastItsShareIsRefused)
+{
+    // 10 MiB of empty keys: 2.1 million entries where the share is 8 times the bytes and 64 MiB.
+    const QByteArray bytes = "[s]\r\n" + QByteArray("kk=\r\n").repeated((10 << 20) / 5 - 1);
+    ASSERT_EQ(bytes.size(), 10 << 20);
+    try {
+        IniFile::FromBytes(bytes, QStringLiteral("big.ini"));
+        ADD_FAILURE() << "read as an image";
+    } catch (const EFileError &e) {
+        EXPECT_EQ(e.message(), u8("Не удалось прочитать файл big.ini: данные файла заняли бы в памяти больше "
+                                  "предела в 144 МиБ"));
+    }
+    // A mebibyte of them is within the 256 MiB of a small file.
+    EXPECT_EQ(IniFile::FromBytes("[s]\r\n" + QByteArray("k=\r\n").repeated(250000))
+                  .ReadSection(QStringLiteral("s"))
+                  .size(),
+              250000);
+}
+
 TEST(IniFileWrite, ExactBytesAfterEdit)
 {
     TestDir dir;

@@ -201,4 +201,83 @@ TEST_F(ReadFWTxtTest, MissingFileIsReported)
     EXPECT_EQ(t.RowCount(), 2);
 }
 
+// A column keeps its cells' texts back to back: the cells read as written whatever their length, and
+// set, swap, copy and shrink do not disturb the other cells.
+TEST(TStringColumn, CellsReadAsWritten)
+{
+    const QString longText(5000, u'я'), block(70000, u'z');
+    const QStringList written = {u"a"_s, QString(), u"a"_s, u"a"_s, longText, u"Ёж"_s, block, u""_s, u"b"_s};
+    TStringColumn column;
+    for (const QString &text : written)
+        column.append(text);
+    EXPECT_EQ(column, written);
+    EXPECT_EQ(column.size(), written.size());
+    EXPECT_EQ(column.view(4).size(), 5000);
+    EXPECT_EQ(column.at(6), block);
+    EXPECT_TRUE(column.at(1).isEmpty());
+    EXPECT_EQ(column.indexOf(u"Ёж"_s), 5);
+    EXPECT_EQ(column.indexOf(u"a"_s, 1), 2);
+    EXPECT_EQ(column.indexOf(u"c"_s), -1);
+    EXPECT_EQ(column.mid(5, 2), (QStringList{u"Ёж"_s, block}));
+
+    column[1] = u"b"_s; // as its neighbour
+    column.set(4, u"short"_s);
+    column.swapItemsAt(0, 8);
+    EXPECT_EQ(column,
+              (QStringList{u"b"_s, u"b"_s, u"a"_s, u"a"_s, u"short"_s, u"Ёж"_s, block, u""_s, u"a"_s}));
+
+    TStringColumn copy = column;
+    column.append(u"only in the first"_s);
+    copy.append(u"only in the copy"_s);
+    copy.set(5, u"changed in the copy"_s);
+    EXPECT_EQ(column.at(9), u"only in the first"_s);
+    EXPECT_EQ(copy.at(9), u"only in the copy"_s);
+    EXPECT_EQ(column.at(5), u"Ёж"_s);
+
+    column.resize(3);
+    EXPECT_EQ(column, (QStringList{u"b"_s, u"b"_s, u"a"_s}));
+    column.resize(4);
+    EXPECT_EQ(column.at(3), QString());
+}
+
+// A cell set again and again leaves its old texts behind until the column is rebuilt: the column stays
+// near what its cells hold, and every cell keeps its text through the rebuilds.
+TEST(TStringColumn, OldTextsAreDroppedAsCellsAreSetAgain)
+{
+    TStringColumn column;
+    for (int i = 0; i < 1000; ++i)
+        column.append(QString::number(i));
+    const qint64 start = column.memoryBytes();
+    for (int round = 0; round < 200; ++round)
+        for (int i = 0; i < 1000; ++i)
+            column.set(i, QStringLiteral("%1 in round %2").arg(i).arg(round));
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(column.at(i), QStringLiteral("%1 in round 199").arg(i));
+    // 1,000 texts of about 16 characters: 32 KB of characters at most three times over, and the words.
+    EXPECT_LT(column.memoryBytes(), start + 200000);
+}
+
+// What the table costs: a word a cell, and the characters of each text once; a column repeating its value
+// from row to row costs only its words.
+TEST(TD2D, MemoryFollowsWordsAndCharacters)
+{
+    TD2D same, distinct;
+    same.Init(2, 0);
+    distinct.Init(2, 0);
+    const qint64 empty = same.MemoryBytes();
+    for (int r = 0; r < 100000; ++r) {
+        same.Columns[0].append(u"PET"_s);
+        same.Columns[1].append(u"СКМ-3_SP"_s);
+        distinct.Columns[0].append(QString::number(1000000 + r));
+        distinct.Columns[1].append(QString::number(2000000 + r));
+    }
+    // 200,000 words of 8 bytes, with room for their growth.
+    EXPECT_LT(same.MemoryBytes() - empty, 2 * 200000 * 8 + 1024);
+    // And 1,400,000 characters of 2 bytes besides.
+    EXPECT_GT(distinct.MemoryBytes() - empty, 200000 * 8 + 1400000 * 2);
+    EXPECT_LT(distinct.MemoryBytes() - empty, 2 * 200000 * 8 + 2 * 1400000 * 2);
+    EXPECT_EQ(distinct.GetCell(1, 99999), u"2099999"_s);
+    EXPECT_EQ(same.CellView(1, 5), u"СКМ-3_SP"_s);
+}
+
 } // namespace

@@ -1,10 +1,12 @@
 #include "exchange/excel/workbook.h"
 
 #include "lib/errors.h"
-#include "platform/isolated_call.h"
+#include "platform/zip_archive.h"
 
 #include <QDataStream>
 #include <QFile>
+#include <QFileInfo>
+#include <QIODevice>
 #include <QXmlStreamReader>
 
 #include <freexl.h>
@@ -19,60 +21,125 @@ namespace {
 constexpr int kMaxRows = 1048576;
 constexpr int kMaxCols = 16384;
 // No part of a station's workbook comes near this; a larger size given by a damaged archive is refused
-// before anything is allocated for it.
+// before anything is read of it.
 constexpr zip_uint64_t kMaxPartSize = 64 * 1024 * 1024;
-// The address space of the child that reads an .xls file: room for a sheet of Excel 97's largest size.
-constexpr quint64 kXlsMemoryLimit = quint64(1) << 30;
+// A workbook's parts nest a handful of elements deep (a sheet's inline text: worksheet, sheetData, row,
+// c, is, r, t); far deeper is damage.
+constexpr int kMaxXmlDepth = 32;
 // Its time: libfreexl reads tens of megabytes a second, so these are only met when it is stuck.
 constexpr int kXlsTimeLimitMs = 20000;
 constexpr int kXlsTimePerMiBMs = 1000;
+// What a kept cell costs besides its text: its entry in the sheet's hash.
+constexpr qint64 kCellBytes = 64;
+qint64 textBytes(qsizetype chars)
+{
+    return StringHeapBytes(chars);
+}
 
 quint64 cellKey(int row, int col)
 {
     return (quint64(quint32(row)) << 32) | quint32(col);
 }
 
-[[noreturn]] void damaged(const QString &reason)
-{
-    throw EFileError(QStringLiteral("Файл книги Excel повреждён: ") + reason);
-}
-
-[[noreturn]] void tooLarge(const QString &what)
-{
-    throw EFileError(QStringLiteral("Книга Excel слишком велика: ") + what);
-}
-
-// Counts the cells a workbook keeps, over all its sheets.
-class CellBudget
+// The workbook being read: its name for the messages (empty for bytes without a file) and what it has
+// taken of its share of memory and of the cells a workbook may keep.
+class BookFile
 {
 public:
-    void add(WorkSheet &sheet, int row, int col, const WorkbookCell &cell)
+    BookFile(const QString &name, qint64 fileBytes) : m_name(name), m_budget(ReadBudgetBytes(fileBytes))
+    {
+        m_budget.spend(fileBytes);
+    }
+
+    [[noreturn]] void damaged(const QString &reason) const
+    {
+        throw EFileError(QStringLiteral("Файл книги Excel ") + quotedName() + QStringLiteral("повреждён: ") +
+                         reason);
+    }
+    [[noreturn]] void tooLarge(const QString &what) const
+    {
+        throw EFileError(QStringLiteral("Книга Excel ") + quotedName() + QStringLiteral("слишком велика: ") +
+                         what);
+    }
+
+    // The share once the parts to read are known: they are the bytes the reader takes in.
+    void setTakenIn(qint64 fileBytes, qint64 partBytes)
+    {
+        const qint64 spent = m_budget.spent();
+        m_budget = ReadBudget(ReadBudgetBytes(fileBytes, partBytes));
+        spend(spent);
+    }
+    void spend(qint64 bytes)
+    {
+        if (!m_budget.spend(bytes))
+            tooLarge(OverBudgetText(m_budget.limit()));
+    }
+    // A text with NUL would cut the statement that carries it into a database.
+    QString checkedText(const QString &text, const QString &where) const
+    {
+        if (text.contains(QChar(0)))
+            damaged(QStringLiteral("%1: текст с символом NUL").arg(where));
+        return text;
+    }
+    void addCell(WorkSheet &sheet, int row, int col, const WorkbookCell &cell, bool ownText)
     {
         const qsizetype before = sheet.cells.size();
         sheet.SetCell(row, col, cell);
-        m_cells += sheet.cells.size() - before;
+        const qsizetype added = sheet.cells.size() - before;
+        m_cells += added;
         if (m_cells > MaxWorkbookCells)
             tooLarge(QStringLiteral("ячеек больше предела в %1").arg(MaxWorkbookCells));
+        spend(added * kCellBytes + (ownText ? textBytes(cell.text.size()) : 0));
     }
 
 private:
+    QString quotedName() const
+    {
+        return m_name.isEmpty() ? QString() : QLatin1Char('"') + m_name + QStringLiteral("\" ");
+    }
+
+    QString m_name;
+    ReadBudget m_budget;
     qint64 m_cells = 0;
 };
 
-// A text with NUL would cut the statement that carries it into a database.
-QString checkedText(const QString &text, const QString &where)
-{
-    if (text.contains(QChar(0)))
-        damaged(QStringLiteral("%1: текст с символом NUL").arg(where));
-    return text;
-}
-
 // --- .xlsx ---
+
+// A part of the archive read as it is unpacked, never more than its stated size.
+class ZipPart : public QIODevice
+{
+public:
+    ZipPart(zip_file_t *file, qint64 stated) : m_file(file), m_stated(stated) { open(QIODevice::ReadOnly); }
+    ~ZipPart() override { zip_fclose(m_file); }
+    bool isSequential() const override { return true; }
+    bool failed() const { return m_failed; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        if (m_failed)
+            return -1;
+        const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(maxSize));
+        m_read += n;
+        if (n < 0 || m_read > m_stated) {
+            m_failed = true;
+            return -1;
+        }
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    zip_file_t *m_file;
+    qint64 m_stated;
+    qint64 m_read = 0;
+    bool m_failed = false;
+};
 
 class XlsxArchive
 {
 public:
-    explicit XlsxArchive(const QByteArray &bytes) : m_bytes(bytes)
+    XlsxArchive(const QByteArray &bytes, const BookFile &book) : m_bytes(bytes), m_book(book)
     {
         zip_error_t error;
         zip_error_init(&error);
@@ -83,9 +150,9 @@ public:
         if (!m_zip) {
             if (source)
                 zip_source_free(source);
-            const QString reason = QString::fromUtf8(zip_error_strerror(&error));
+            const QString reason = ZipErrorText(zip_error_code_zip(&error), zip_error_strerror(&error));
             zip_error_fini(&error);
-            damaged(QStringLiteral("архив не читается (%1)").arg(reason));
+            m_book.damaged(QStringLiteral("архив не читается (%1)").arg(reason));
         }
         zip_error_fini(&error);
     }
@@ -101,7 +168,7 @@ public:
 
     // What the parts named would add to the bytes read so far, as the archive states their sizes; past
     // the limit the workbook is refused before they are read.
-    void checkStated(const QStringList &names) const
+    qint64 checkStated(const QStringList &names) const
     {
         qint64 total = m_partBytes;
         for (const QString &name : names) {
@@ -111,49 +178,111 @@ public:
                 total += qint64(std::min<zip_uint64_t>(st.size, kMaxPartSize + 1));
         }
         if (total > MaxWorkbookPartBytes)
-            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
-                         .arg(MaxWorkbookPartBytes >> 20));
+            m_book.tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                                .arg(MaxWorkbookPartBytes >> 20));
+        return total;
     }
 
-    // One member in memory, its stated size checked before it is allocated and against what comes.
-    QByteArray part(const QString &name) const
+    // One member as it unpacks, its stated size checked before it is opened and against what comes.
+    std::unique_ptr<ZipPart> part(const QString &name) const
     {
         const QByteArray utf8 = name.toUtf8();
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat(m_zip, utf8.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-            damaged(QStringLiteral("нет части %1").arg(name));
+            m_book.damaged(QStringLiteral("нет части %1").arg(name));
         if (st.size > kMaxPartSize)
-            damaged(QStringLiteral("часть %1 слишком велика (%2 байт)").arg(name).arg(st.size));
-        // Parts are read whole, one after another: their sum is what the reading costs in time.
+            m_book.damaged(QStringLiteral("часть %1 слишком велика (%2 байт)").arg(name).arg(st.size));
+        // Parts are read one after another: their sum is what the reading costs in time.
         m_partBytes += qint64(st.size);
         if (m_partBytes > MaxWorkbookPartBytes)
-            tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
-                         .arg(MaxWorkbookPartBytes >> 20));
+            m_book.tooLarge(QStringLiteral("распакованные части больше предела в %1 МиБ")
+                                .arg(MaxWorkbookPartBytes >> 20));
         zip_file_t *file = zip_fopen(m_zip, utf8.constData(), 0);
         if (!file)
-            damaged(QStringLiteral("часть %1 не открывается").arg(name));
-        QByteArray data(qsizetype(st.size), Qt::Uninitialized);
-        const zip_int64_t got = st.size ? zip_fread(file, data.data(), st.size) : 0;
-        char extra = 0;
-        const zip_int64_t more = zip_fread(file, &extra, 1);
-        zip_fclose(file);
-        if (got != zip_int64_t(st.size) || more != 0)
-            damaged(QStringLiteral("часть %1 не читается").arg(name));
-        return data;
+            m_book.damaged(QStringLiteral("часть %1 не открывается (%2)").arg(name, ZipErrorText(m_zip)));
+        return std::make_unique<ZipPart>(file, qint64(st.size));
     }
 
 private:
     QByteArray m_bytes;
+    const BookFile &m_book;
     zip_t *m_zip = nullptr;
     mutable qint64 m_partBytes = 0;
 };
 
-void checkXml(const QXmlStreamReader &xml, const QString &part)
+// One part's XML as it unpacks, its elements counted in depth: every token of the readers below comes
+// through next(), so no nesting goes past kMaxXmlDepth, and nothing recurses.
+class XmlPart
 {
-    if (xml.hasError() && xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-        damaged(QStringLiteral("часть %1: %2").arg(part, xml.errorString()));
-}
+public:
+    XmlPart(const XlsxArchive &zip, const QString &name, const BookFile &book)
+        : m_name(name), m_book(book), m_device(zip.part(name)), m_xml(m_device.get())
+    {}
+
+    QXmlStreamReader &xml() { return m_xml; }
+    bool atEnd() const { return m_xml.atEnd(); }
+
+    QXmlStreamReader::TokenType next()
+    {
+        const QXmlStreamReader::TokenType token = m_xml.readNext();
+        if (token == QXmlStreamReader::StartElement && ++m_depth > kMaxXmlDepth)
+            m_book.damaged(
+                QStringLiteral("часть %1: элементы вложены глубже %2 уровней").arg(m_name).arg(kMaxXmlDepth));
+        if (token == QXmlStreamReader::EndElement)
+            --m_depth;
+        return token;
+    }
+    // The next child element of the current one: true at its start, false at the current one's end.
+    bool nextStartElement()
+    {
+        while (next() != QXmlStreamReader::Invalid) {
+            if (m_xml.isEndElement())
+                return false;
+            if (m_xml.isStartElement())
+                return true;
+        }
+        return false;
+    }
+    void skipElement()
+    {
+        for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;)
+            depth += m_xml.isStartElement() ? 1 : m_xml.isEndElement() ? -1 : 0;
+    }
+    // The text of the current element up to its end; with children, theirs too, else a child is damage.
+    QString elementText(bool withChildren)
+    {
+        QString text;
+        for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;) {
+            if (m_xml.isStartElement()) {
+                if (!withChildren)
+                    m_book.damaged(QStringLiteral("часть %1: элемент %2 внутри значения")
+                                       .arg(m_name, m_xml.name().toString()));
+                ++depth;
+            } else if (m_xml.isEndElement()) {
+                --depth;
+            } else if (m_xml.isCharacters() || m_xml.isEntityReference()) {
+                text += m_xml.text();
+            }
+        }
+        return text;
+    }
+    // After the last token: a part that could not be unpacked whole, or is no XML, is damage.
+    void finish()
+    {
+        if (m_device->failed())
+            m_book.damaged(QStringLiteral("часть %1 не читается").arg(m_name));
+        if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
+            m_book.damaged(QStringLiteral("часть %1: %2").arg(m_name, m_xml.errorString()));
+    }
+
+private:
+    QString m_name;
+    const BookFile &m_book;
+    std::unique_ptr<ZipPart> m_device;
+    QXmlStreamReader m_xml;
+    int m_depth = 0;
+};
 
 QString attr(const QXmlStreamReader &xml, QLatin1String name)
 {
@@ -192,17 +321,18 @@ bool isBuiltInDateFormat(int id)
     return (id >= 14 && id <= 22) || (id >= 45 && id <= 47);
 }
 
-QList<bool> readDateStyles(const XlsxArchive &zip)
+QList<bool> readDateStyles(const XlsxArchive &zip, BookFile &book)
 {
     QList<bool> dateStyles;
     const QString name = QStringLiteral("xl/styles.xml");
     if (!zip.has(name))
         return dateStyles;
     QHash<int, bool> customDates;
-    QXmlStreamReader xml(zip.part(name));
+    XmlPart part(zip, name, book);
+    QXmlStreamReader &xml = part.xml();
     bool inCellXfs = false;
-    while (!xml.atEnd()) {
-        xml.readNext();
+    while (!part.atEnd()) {
+        part.next();
         if (xml.isStartElement()) {
             if (xml.name() == QLatin1String("numFmt")) {
                 customDates.insert(attr(xml, QLatin1String("numFmtId")).toInt(),
@@ -210,6 +340,9 @@ QList<bool> readDateStyles(const XlsxArchive &zip)
             } else if (xml.name() == QLatin1String("cellXfs")) {
                 inCellXfs = true;
             } else if (inCellXfs && xml.name() == QLatin1String("xf")) {
+                // A style per cell at most: more is no workbook's.
+                if (dateStyles.size() >= MaxWorkbookCells)
+                    book.tooLarge(QStringLiteral("стилей больше предела в %1").arg(MaxWorkbookCells));
                 const int id = attr(xml, QLatin1String("numFmtId")).toInt();
                 dateStyles << (customDates.contains(id) ? customDates.value(id) : isBuiltInDateFormat(id));
             }
@@ -217,22 +350,26 @@ QList<bool> readDateStyles(const XlsxArchive &zip)
             inCellXfs = false;
         }
     }
-    checkXml(xml, name);
+    part.finish();
+    book.spend(dateStyles.size() + customDates.size() * kCellBytes);
     return dateStyles;
 }
 
-QStringList readSharedStrings(const XlsxArchive &zip)
+// The shared strings, each kept as the string the cells that name it share. A workbook keeps no more
+// cells than MaxWorkbookCells, so it has no use for more distinct strings.
+QStringList readSharedStrings(const XlsxArchive &zip, BookFile &book)
 {
     QStringList strings;
     const QString name = QStringLiteral("xl/sharedStrings.xml");
     if (!zip.has(name))
         return strings;
-    QXmlStreamReader xml(zip.part(name));
+    XmlPart part(zip, name, book);
+    QXmlStreamReader &xml = part.xml();
     QString current;
     bool inItem = false;
     int skip = 0; // inside phonetic runs, which are no part of the text
-    while (!xml.atEnd()) {
-        xml.readNext();
+    while (!part.atEnd()) {
+        part.next();
         if (xml.isStartElement()) {
             if (xml.name() == QLatin1String("si")) {
                 inItem = true;
@@ -240,19 +377,23 @@ QStringList readSharedStrings(const XlsxArchive &zip)
             } else if (xml.name() == QLatin1String("rPh")) {
                 ++skip;
             } else if (inItem && !skip && xml.name() == QLatin1String("t")) {
-                current += xml.readElementText(QXmlStreamReader::IncludeChildElements);
+                current += part.elementText(true);
             }
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("si")) {
-                strings << checkedText(current,
-                                       QStringLiteral("строка %1 таблицы строк").arg(strings.size()));
+                if (strings.size() >= MaxWorkbookCells)
+                    book.tooLarge(
+                        QStringLiteral("строк в таблице строк больше предела в %1").arg(MaxWorkbookCells));
+                book.spend(qint64(sizeof(QString)) + textBytes(current.size()));
+                strings << book.checkedText(current,
+                                            QStringLiteral("строка %1 таблицы строк").arg(strings.size()));
                 inItem = false;
             } else if (xml.name() == QLatin1String("rPh")) {
                 --skip;
             }
         }
     }
-    checkXml(xml, name);
+    part.finish();
     return strings;
 }
 
@@ -282,12 +423,13 @@ bool parseCellRef(const QString &ref, int &row, int &col)
 }
 
 void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &strings,
-               const QList<bool> &dateStyles, WorkSheet &sheet, CellBudget &budget)
+               const QList<bool> &dateStyles, WorkSheet &sheet, BookFile &book)
 {
-    QXmlStreamReader xml(zip.part(name));
+    XmlPart part(zip, name, book);
+    QXmlStreamReader &xml = part.xml();
     int row = 0, col = 0;
-    while (!xml.atEnd()) {
-        xml.readNext();
+    while (!part.atEnd()) {
+        part.next();
         if (!xml.isStartElement())
             continue;
         if (xml.name() == QLatin1String("row")) {
@@ -295,58 +437,61 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             bool ok = true;
             const int n = r.isEmpty() ? row + 1 : r.toInt(&ok);
             if (!ok || n < 1 || n > kMaxRows)
-                damaged(QStringLiteral("лист %1: номер строки %2").arg(sheet.name, r));
+                book.damaged(QStringLiteral("лист %1: номер строки %2").arg(sheet.name, r));
             row = n;
             col = 0;
         } else if (xml.name() == QLatin1String("c")) {
             const QString ref = attr(xml, QLatin1String("r"));
             int r = row, c = col + 1;
             if (!ref.isEmpty() && !parseCellRef(ref, r, c))
-                damaged(QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
+                book.damaged(QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
             if (r < 1 || c > kMaxCols)
-                damaged(QStringLiteral("лист %1: ячейка вне строки").arg(sheet.name));
+                book.damaged(QStringLiteral("лист %1: ячейка вне строки").arg(sheet.name));
             row = r;
             col = c;
             const QString type = attr(xml, QLatin1String("t"));
             const QString style = attr(xml, QLatin1String("s"));
             QString value;
             bool hasValue = false;
-            while (xml.readNextStartElement()) {
+            while (part.nextStartElement()) {
                 if (xml.name() == QLatin1String("v")) {
-                    value = xml.readElementText();
+                    value = part.elementText(false);
                     hasValue = true;
                 } else if (xml.name() == QLatin1String("is")) {
                     value.clear();
-                    while (xml.readNextStartElement()) {
+                    while (part.nextStartElement()) {
                         if (xml.name() == QLatin1String("t"))
-                            value += xml.readElementText();
+                            value += part.elementText(false);
                         else if (xml.name() == QLatin1String("r")) {
-                            while (xml.readNextStartElement())
+                            while (part.nextStartElement())
                                 if (xml.name() == QLatin1String("t"))
-                                    value += xml.readElementText();
+                                    value += part.elementText(false);
                                 else
-                                    xml.skipCurrentElement();
+                                    part.skipElement();
                         } else
-                            xml.skipCurrentElement();
+                            part.skipElement();
                     }
                     hasValue = true;
                 } else {
-                    xml.skipCurrentElement();
+                    part.skipElement();
                 }
             }
             WorkbookCell cell;
+            bool ownText = false;
             if (type == QLatin1String("s")) {
                 bool ok = false;
                 const int index = value.toInt(&ok);
                 if (!ok || index < 0 || index >= strings.size())
-                    damaged(QStringLiteral("лист %1: ячейка %2 ссылается на строку %3")
-                                .arg(sheet.name, ref, value));
+                    book.damaged(QStringLiteral("лист %1: ячейка %2 ссылается на строку %3")
+                                     .arg(sheet.name, ref, value));
                 cell.kind = WorkbookCell::Text;
                 cell.text = strings.at(index);
             } else if (type == QLatin1String("str") || type == QLatin1String("inlineStr") ||
                        type == QLatin1String("e")) {
                 cell.kind = WorkbookCell::Text;
-                cell.text = checkedText(value, QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
+                cell.text =
+                    book.checkedText(value, QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
+                ownText = true;
             } else if (type == QLatin1String("b")) {
                 cell.kind = WorkbookCell::Text;
                 cell.text =
@@ -355,7 +500,8 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
                 bool ok = false;
                 cell.number = value.toDouble(&ok);
                 if (!ok)
-                    damaged(QStringLiteral("лист %1: ячейка %2 содержит %3").arg(sheet.name, ref, value));
+                    book.damaged(
+                        QStringLiteral("лист %1: ячейка %2 содержит %3").arg(sheet.name, ref, value));
                 const int s = style.toInt();
                 cell.kind = s >= 0 && s < dateStyles.size() && dateStyles.at(s) ? WorkbookCell::Date
                                                                                 : WorkbookCell::Number;
@@ -365,10 +511,29 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             sheet.lastRow = std::max(sheet.lastRow, r);
             sheet.lastCol = std::max(sheet.lastCol, c);
             if (cell.kind != WorkbookCell::Empty)
-                budget.add(sheet, r, c, cell);
+                book.addCell(sheet, r, c, cell, ownText);
         }
     }
-    checkXml(xml, name);
+    part.finish();
+}
+
+// Two attributes of every element named element in the part, in order: a workbook's worth at most
+// (what names them in the messages).
+QList<std::pair<QString, QString>> elementAttributes(const XlsxArchive &zip, const QString &name,
+                                                     BookFile &book, QLatin1String element,
+                                                     QLatin1String first, QLatin1String second,
+                                                     const QString &what)
+{
+    QList<std::pair<QString, QString>> found;
+    XmlPart part(zip, name, book);
+    while (!part.atEnd())
+        if (part.next() == QXmlStreamReader::StartElement && part.xml().name() == element) {
+            if (found.size() >= MaxWorkbookCells)
+                book.tooLarge(QStringLiteral("%1 больше предела в %2").arg(what).arg(MaxWorkbookCells));
+            found << std::pair(attr(part.xml(), first), attr(part.xml(), second));
+        }
+    part.finish();
+    return found;
 }
 
 QString partPath(const QString &target)
@@ -380,26 +545,26 @@ QString partPath(const QString &target)
 
 // --- .xls ---
 
-TDateTime serialFromText(const char *text, unsigned char type)
+TDateTime serialFromText(const char *text, unsigned char type, const BookFile &book)
 {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
     const QString t = QString::fromLatin1(text ? text : "");
     TDateTime date = 0, time = 0;
     if (type == FREEXL_CELL_DATE || type == FREEXL_CELL_DATETIME) {
         if (sscanf(text, "%d-%d-%d", &y, &mo, &d) != 3 || !TryEncodeDate(y, mo, d, date))
-            damaged(QStringLiteral("дата %1").arg(t));
+            book.damaged(QStringLiteral("дата %1").arg(t));
     }
     const char *clock = type == FREEXL_CELL_DATETIME ? strchr(text, ' ')
                         : type == FREEXL_CELL_TIME   ? text
                                                      : nullptr;
     if (clock) {
         if (sscanf(clock, "%d:%d:%d", &h, &mi, &s) != 3 || !TryEncodeTime(h, mi, s, 0, time))
-            damaged(QStringLiteral("время %1").arg(t));
+            book.damaged(QStringLiteral("время %1").arg(t));
     }
     return ComposeDateTime(date, time);
 }
 
-Workbook readXls(const QString &fileName)
+Workbook readXls(const QString &fileName, BookFile &book)
 {
     struct Handle
     {
@@ -408,15 +573,14 @@ Workbook readXls(const QString &fileName)
     } xls;
     const int opened = freexl_open(QFile::encodeName(fileName).constData(), &xls.h);
     if (opened != FREEXL_OK)
-        damaged(QStringLiteral("файл .xls не читается (код %1)").arg(opened));
+        book.damaged(QStringLiteral("файл .xls не читается (код %1)").arg(opened));
     unsigned int info = 0;
     if (freexl_get_info(xls.h, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK && info == FREEXL_BIFF_OBFUSCATED)
         throw EFileError(QStringLiteral("Книга Excel защищена паролем"));
     unsigned int count = 0;
     if (freexl_get_info(xls.h, FREEXL_BIFF_SHEET_COUNT, &count) != FREEXL_OK)
-        damaged(QStringLiteral("нет списка листов"));
-    Workbook book;
-    CellBudget budget;
+        book.damaged(QStringLiteral("нет списка листов"));
+    Workbook workbook;
     for (unsigned int i = 0; i < count; ++i) {
         WorkSheet sheet;
         const char *name = nullptr;
@@ -426,14 +590,14 @@ Workbook readXls(const QString &fileName)
         unsigned short cols = 0;
         if (freexl_select_active_worksheet(xls.h, quint16(i)) != FREEXL_OK ||
             freexl_worksheet_dimensions(xls.h, &rows, &cols) != FREEXL_OK)
-            damaged(QStringLiteral("лист %1 не читается").arg(i + 1));
+            book.damaged(QStringLiteral("лист %1 не читается").arg(i + 1));
         if (rows > unsigned(kMaxRows) || cols > kMaxCols)
-            damaged(QStringLiteral("лист %1: размеры %2 x %3").arg(i + 1).arg(rows).arg(cols));
+            book.damaged(QStringLiteral("лист %1: размеры %2 x %3").arg(i + 1).arg(rows).arg(cols));
         for (unsigned int r = 0; r < rows; ++r)
             for (unsigned short c = 0; c < cols; ++c) {
                 FreeXL_CellValue v;
                 if (freexl_get_cell_value(xls.h, r, c, &v) != FREEXL_OK)
-                    damaged(QStringLiteral("лист %1: ячейка %2, %3").arg(i + 1).arg(r + 1).arg(c + 1));
+                    book.damaged(QStringLiteral("лист %1: ячейка %2, %3").arg(i + 1).arg(r + 1).arg(c + 1));
                 WorkbookCell cell;
                 switch (v.type) {
                 case FREEXL_CELL_INT:
@@ -453,86 +617,20 @@ Workbook readXls(const QString &fileName)
                 case FREEXL_CELL_DATETIME:
                 case FREEXL_CELL_TIME:
                     cell.kind = WorkbookCell::Date;
-                    cell.number = serialFromText(v.value.text_value, v.type);
+                    cell.number = serialFromText(v.value.text_value, v.type, book);
                     break;
                 default:
                     break;
                 }
                 if (cell.kind != WorkbookCell::Empty)
-                    budget.add(sheet, int(r) + 1, int(c) + 1, cell);
+                    book.addCell(sheet, int(r) + 1, int(c) + 1, cell, true);
             }
         // The dimensions count from row 1 and column A, as the rows are read.
         sheet.lastRow = int(rows);
         sheet.lastCol = int(cols);
-        book.sheets << sheet;
+        workbook.sheets << sheet;
     }
-    return book;
-}
-
-// The BIFF reader trusts some string lengths in the records (libfreexl 1.0.6 reads past its buffers on
-// such damage), so it runs in a child process of bounded memory and time; the parent gets the sheets,
-// or the reason, through a pipe and survives whatever the child meets.
-QByteArray xlsChild(const QString &fileName)
-{
-    QByteArray out;
-    QDataStream stream(&out, QIODevice::WriteOnly);
-    try {
-        const Workbook book = readXls(fileName);
-        stream << quint8(1) << qint32(book.sheets.size());
-        for (const WorkSheet &sheet : book.sheets) {
-            stream << sheet.name << qint32(sheet.lastRow) << qint32(sheet.lastCol)
-                   << qint32(sheet.cells.size());
-            for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
-                stream << it.key() << quint8(it->kind) << it->number << it->text;
-        }
-    } catch (const BrenvaleError &e) {
-        out.clear();
-        QDataStream error(&out, QIODevice::WriteOnly);
-        error << quint8(0) << e.message();
-    }
-    return out;
-}
-
-Workbook readXlsIsolated(const QString &fileName, qint64 fileSize)
-{
-    IsolatedLimits limits;
-    limits.memoryBytes = kXlsMemoryLimit;
-    limits.timeLimitMs = int(kXlsTimeLimitMs + std::min<qint64>(fileSize >> 20, 3600) * kXlsTimePerMiBMs);
-    limits.containedLibrary = QStringLiteral("libfreexl");
-    const IsolatedResult run = RunIsolated([&] { return xlsChild(fileName); }, limits);
-    if (run.outcome == IsolatedOutcome::TimedOut)
-        damaged(QStringLiteral("файл .xls читается дольше предела в %1 с").arg(limits.timeLimitMs / 1000));
-    if (run.outcome != IsolatedOutcome::Done)
-        damaged(QStringLiteral("файл .xls не читается"));
-
-    QDataStream stream(run.bytes);
-    quint8 ok = 0;
-    stream >> ok;
-    if (ok == 0) {
-        QString message;
-        stream >> message;
-        throw EFileError(message);
-    }
-    Workbook book;
-    qint32 count = 0;
-    stream >> count;
-    for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
-        WorkSheet sheet;
-        qint32 cells = 0;
-        stream >> sheet.name >> sheet.lastRow >> sheet.lastCol >> cells;
-        for (qint32 c = 0; c < cells && stream.status() == QDataStream::Ok; ++c) {
-            quint64 key = 0;
-            quint8 kind = 0;
-            WorkbookCell cell;
-            stream >> key >> kind >> cell.number >> cell.text;
-            cell.kind = WorkbookCell::Kind(kind);
-            sheet.cells.insert(key, cell);
-        }
-        book.sheets << sheet;
-    }
-    if (stream.status() != QDataStream::Ok)
-        damaged(QStringLiteral("файл .xls не читается"));
-    return book;
+    return workbook;
 }
 
 } // namespace
@@ -575,57 +673,118 @@ QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS)
     return {};
 }
 
-Workbook ReadXlsxBytes(const QByteArray &Bytes)
+Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
 {
-    const XlsxArchive zip(Bytes);
+    BookFile book(FileName, Bytes.size());
+    const XlsxArchive zip(Bytes, book);
     const QString workbookName = QStringLiteral("xl/workbook.xml");
     const QString relsName = QStringLiteral("xl/_rels/workbook.xml.rels");
 
     QHash<QString, QString> targets;
-    {
-        QXmlStreamReader xml(zip.part(relsName));
-        while (!xml.atEnd()) {
-            xml.readNext();
-            if (xml.isStartElement() && xml.name() == QLatin1String("Relationship"))
-                targets.insert(attr(xml, QLatin1String("Id")), attr(xml, QLatin1String("Target")));
-        }
-        checkXml(xml, relsName);
-    }
-    const QStringList strings = readSharedStrings(zip);
-    const QList<bool> dateStyles = readDateStyles(zip);
-
-    Workbook book;
-    QXmlStreamReader xml(zip.part(workbookName));
-    QList<std::pair<QString, QString>> sheets;
-    while (!xml.atEnd()) {
-        xml.readNext();
-        if (xml.isStartElement() && xml.name() == QLatin1String("sheet"))
-            sheets << std::pair(attr(xml, QLatin1String("name")), attr(xml, QLatin1String("id")));
-    }
-    checkXml(xml, workbookName);
+    for (const auto &[id, target] :
+         elementAttributes(zip, relsName, book, QLatin1String("Relationship"), QLatin1String("Id"),
+                           QLatin1String("Target"), QStringLiteral("связей")))
+        targets.insert(id, target);
+    const QList<std::pair<QString, QString>> sheets =
+        elementAttributes(zip, workbookName, book, QLatin1String("sheet"), QLatin1String("name"),
+                          QLatin1String("id"), QStringLiteral("листов"));
     // A spreadsheet program gives every sheet a part of its own; one part behind many sheets would be
     // read and kept again for each.
     QStringList parts;
     QHash<QString, QString> sheetOfPart;
     for (const auto &[name, id] : sheets) {
         if (!targets.contains(id))
-            damaged(QStringLiteral("нет листа %1").arg(name));
+            book.damaged(QStringLiteral("нет листа %1").arg(name));
         const QString part = partPath(targets.value(id));
         if (sheetOfPart.contains(part))
-            damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3")
-                        .arg(sheetOfPart.value(part), name, part));
+            book.damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3")
+                             .arg(sheetOfPart.value(part), name, part));
         sheetOfPart.insert(part, name);
         parts << part;
     }
-    zip.checkStated(parts);
-    CellBudget budget;
+    book.setTakenIn(Bytes.size(), zip.checkStated(parts + QStringList{QStringLiteral("xl/sharedStrings.xml"),
+                                                                      QStringLiteral("xl/styles.xml")}));
+    const QStringList strings = readSharedStrings(zip, book);
+    const QList<bool> dateStyles = readDateStyles(zip, book);
+    Workbook workbook;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         WorkSheet sheet;
         sheet.name = sheets[i].first;
-        readSheet(zip, parts[i], strings, dateStyles, sheet, budget);
-        book.sheets << sheet;
+        readSheet(zip, parts[i], strings, dateStyles, sheet, book);
+        workbook.sheets << sheet;
     }
-    return book;
+    return workbook;
+}
+
+QByteArray ReadXlsInChild(const QString &FileName)
+{
+    QByteArray out;
+    QDataStream stream(&out, QIODevice::WriteOnly);
+    try {
+        BookFile book(FileName, QFileInfo(FileName).size());
+        const Workbook workbook = readXls(FileName, book);
+        stream << quint8(1) << qint32(workbook.sheets.size());
+        for (const WorkSheet &sheet : workbook.sheets) {
+            stream << sheet.name << qint32(sheet.lastRow) << qint32(sheet.lastCol)
+                   << qint32(sheet.cells.size());
+            for (auto it = sheet.cells.cbegin(); it != sheet.cells.cend(); ++it)
+                stream << it.key() << quint8(it->kind) << it->number << it->text;
+        }
+    } catch (const BrenvaleError &e) {
+        out.clear();
+        QDataStream error(&out, QIODevice::WriteOnly);
+        error << quint8(0) << e.message();
+    }
+    return out;
+}
+
+IsolatedLimits XlsChildLimits(qint64 FileBytes)
+{
+    IsolatedLimits limits;
+    // The child's memory is the program's too: it gets the file's share.
+    limits.memoryBytes = quint64(ReadBudgetBytes(FileBytes));
+    limits.timeLimitMs = int(kXlsTimeLimitMs + std::min<qint64>(FileBytes >> 20, 3600) * kXlsTimePerMiBMs);
+    limits.containedLibrary = QStringLiteral("libfreexl");
+    return limits;
+}
+
+Workbook XlsWorkbookFromChild(const QString &FileName, qint64 FileBytes, const IsolatedResult &Run)
+{
+    BookFile book(FileName, FileBytes);
+    if (Run.outcome == IsolatedOutcome::TimedOut)
+        book.damaged(QStringLiteral("файл .xls читается дольше предела в %1 с")
+                         .arg(XlsChildLimits(FileBytes).timeLimitMs / 1000));
+    if (Run.outcome != IsolatedOutcome::Done)
+        book.damaged(QStringLiteral("файл .xls не читается"));
+
+    QDataStream stream(Run.bytes);
+    quint8 ok = 0;
+    stream >> ok;
+    if (ok == 0) {
+        QString message;
+        stream >> message;
+        throw EFileError(message);
+    }
+    Workbook workbook;
+    qint32 count = 0;
+    stream >> count;
+    for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
+        WorkSheet sheet;
+        qint32 cells = 0;
+        stream >> sheet.name >> sheet.lastRow >> sheet.lastCol >> cells;
+        for (qint32 c = 0; c < cells && stream.status() == QDataStream::Ok; ++c) {
+            quint64 key = 0;
+            quint8 kind = 0;
+            WorkbookCell cell;
+            stream >> key >> kind >> cell.number >> cell.text;
+            cell.kind = WorkbookCell::Kind(kind);
+            book.addCell(sheet, int(key >> 32), int(quint32(key)), cell, true);
+        }
+        workbook.sheets << sheet;
+    }
+    if (stream.status() != QDataStream::Ok)
+        book.damaged(QStringLiteral("файл .xls не читается"));
+    return workbook;
 }
 
 Workbook ReadWorkbook(const QString &FileName)
@@ -633,20 +792,21 @@ Workbook ReadWorkbook(const QString &FileName)
     QFile file(FileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, file.errorString()));
+    const qint64 size = file.size();
     const QByteArray head = file.peek(8);
-    if (head.startsWith("PK")) {
-        if (file.size() > qint64(kMaxPartSize) * 4)
-            damaged(QStringLiteral("файл слишком велик"));
-        const QByteArray bytes = file.readAll();
-        if (bytes.size() != file.size())
-            throw EFileError(
-                QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, file.errorString()));
-        return ReadXlsxBytes(bytes);
-    }
-    if (head == QByteArray::fromHex("D0CF11E0A1B11AE1")) {
-        const qint64 size = file.size();
+    const bool zip = head.startsWith("PK"), biff = head == QByteArray::fromHex("D0CF11E0A1B11AE1");
+    if (!zip && !biff)
+        throw EFileError(QStringLiteral("Файл %1 не является книгой Excel (.xls или .xlsx)").arg(FileName));
+    if (size > MaxInputBytes)
+        BookFile(FileName, 0).tooLarge(InputTooLargeText(size));
+    if (biff) {
         file.close();
-        return readXlsIsolated(FileName, size);
+        return XlsWorkbookFromChild(
+            FileName, size, RunIsolated([&] { return ReadXlsInChild(FileName); }, XlsChildLimits(size)));
     }
-    throw EFileError(QStringLiteral("Файл %1 не является книгой Excel (.xls или .xlsx)").arg(FileName));
+    const QByteArray bytes = file.readAll();
+    if (bytes.size() != size)
+        throw EFileError(
+            QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, file.errorString()));
+    return ReadXlsxBytes(bytes, FileName);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "exchange/read_limits.h"
 #include "lib/datetime.h"
+#include "platform/isolated_call.h"
 
 #include <QHash>
 #include <QList>
@@ -44,12 +46,22 @@ struct Workbook
 QString WorkbookCellText(const WorkbookCell &Cell, const TFormatSettings &FS);
 
 // What one workbook may hold, its sheets together: the cells kept and the bytes of the .xlsx parts
-// read. A workbook past either raises EFileError naming the limit.
+// read (no more than an input may be). A workbook past either, or past its share of memory (cells,
+// shared strings, styles), raises EFileError naming the limit.
 constexpr qint64 MaxWorkbookCells = qint64(1) << 20;
-constexpr qint64 MaxWorkbookPartBytes = qint64(256) << 20;
+constexpr qint64 MaxWorkbookPartBytes = MaxInputBytes;
 
 // Reads the file, chosen by its content (a ZIP archive is .xlsx, a compound document .xls). Raises
-// EFileError with the reason on a file that cannot be read or is damaged.
+// EFileError with the reason, naming the file, on a file that cannot be read, is damaged (also nested
+// deeper than any workbook's parts) or too large.
 Workbook ReadWorkbook(const QString &FileName);
-// The parts of an .xlsx workbook from its bytes; the fuzz target's way in.
-Workbook ReadXlsxBytes(const QByteArray &Bytes);
+// The parts of an .xlsx workbook from its bytes; FileName only names it in messages. The fuzz target's
+// way in.
+Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName = QString());
+
+// An .xls workbook is read by libfreexl in a child process (RunIsolated): what the child does and sends
+// back, its limits, and the workbook the parent makes of what came back. The fuzz target forks the child
+// itself, so as to carry the child's coverage back.
+QByteArray ReadXlsInChild(const QString &FileName);
+IsolatedLimits XlsChildLimits(qint64 FileBytes);
+Workbook XlsWorkbookFromChild(const QString &FileName, qint64 FileBytes, const IsolatedResult &Run);

@@ -1,5 +1,6 @@
 #include "exchange/krv/krv_reader.h"
 
+#include "exchange/read_limits.h"
 #include "lib/codec.h"
 #include "lib/datetime.h"
 #include "lib/errors.h"
@@ -13,6 +14,9 @@
 #include <array>
 
 namespace {
+
+// The table's memory is weighed against the budget every so many rows, and at the end.
+constexpr int kRowsPerWeighing = 256;
 
 const char *const kColumns[KrvColumnCount] = {"sta",  "Pn_q",  "Pn",   "Pg_q", "Pg", "Sn_q",
                                               "Sn",   "Sg_q",  "Sg",   "del",  "K",  "Pnnev",
@@ -60,8 +64,8 @@ bool isPhaseLine(const QString &line)
 class Parser
 {
 public:
-    Parser(const QByteArray &bytes, TD2D &table, int &linesRead)
-        : m_bytes(bytes), m_table(table), m_lines(linesRead)
+    Parser(const QByteArray &bytes, TD2D &table, int &linesRead, const ReadBudget &budget)
+        : m_bytes(bytes), m_table(table), m_lines(linesRead), m_budget(budget)
     {}
 
     void run()
@@ -223,11 +227,14 @@ private:
         }
         for (int c = 0; c < KrvColumnCount; ++c)
             m_table.SetCell(c, row, fields[c]);
+        if (row % kRowsPerWeighing == 0 && !m_budget.fits(m_table.MemoryBytes()))
+            throw EFileError(OverBudgetText(m_budget.limit()));
     }
 
     const QByteArray &m_bytes;
     TD2D &m_table;
     int &m_lines;
+    const ReadBudget &m_budget;
     qsizetype m_pos = 0;
     std::array<int, 9> m_event{};
     QStringList m_titleDate;
@@ -258,7 +265,12 @@ void KrvStationCode(int Number, QString &Code)
 
 void ParseKrvBulletin(const QByteArray &Bytes, TD2D &Table, int &LinesRead)
 {
-    Parser(Bytes, Table, LinesRead).run();
+    // The bytes are the input, and held while the table is made of them.
+    ReadBudget budget(ReadBudgetBytes(Bytes.size()));
+    budget.spend(Bytes.size());
+    Parser(Bytes, Table, LinesRead, budget).run();
+    if (!budget.fits(Table.MemoryBytes()))
+        throw EFileError(OverBudgetText(budget.limit()));
 }
 
 bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)

@@ -18,7 +18,8 @@ const char *KrvColumnName(int Col);
 void KrvStationCode(int Number, QString &Code);
 
 // Fills Table from a bulletin's bytes (windows-1251, taken character for character). LinesRead counts
-// every line taken from the text, also when a bad field stops the read with EConvertError.
+// every line taken from the text, also when a bad field stops the read with EConvertError. A table that
+// would pass the bytes' share of memory (ReadBudgetBytes) stops the read with EFileError.
 void ParseKrvBulletin(const QByteArray &Bytes, TD2D &Table, int &LinesRead);
 
 // The largest bulletin file read.

@@ -462,10 +462,12 @@ void ImportPage::Button25Click()
 void ImportPage::ReadTextFiles(const QString &eventsFile, const QString &sbFile, const QString &xmFile)
 {
     ClearImportGrid(false);
-    const QString files[] = {eventsFile, sbFile, xmFile};
-    for (int t = 0; t < 3; ++t)
-        if (!Txt2dsl(m_mainf.importTable(t), m_formats.importSpec[t], files[t]))
-            return;
+    const QString files[3] = {eventsFile, sbFile, xmFile};
+    TD2D *const tables[3] = {&m_mainf.importTable(0), &m_mainf.importTable(1), &m_mainf.importTable(2)};
+    const tspec *const specs[3] = {&m_formats.importSpec[0], &m_formats.importSpec[1],
+                                   &m_formats.importSpec[2]};
+    if (!ReadTextTables(tables, specs, files))
+        return;
     // Without events nothing can be written, however many readings the other two files hold.
     if (m_mainf.importTable(0).RowCount() <= 0) {
         MessageProc(&m_mainf,

@@ -40,6 +40,8 @@ namespace {
 constexpr int kBaseHeader = 88;
 constexpr int kExtendedHeader = 32;
 constexpr int kBlockHeader = 6;
+// The table's memory is weighed against the budget every so many records, and at the end.
+constexpr int kRecordsPerWeighing = 4096;
 
 struct Failure
 {
@@ -56,7 +58,8 @@ class Reader
 {
 public:
     Reader(QIODevice &f, TD2D &table, const TFormatSettings &fs, ImportStats &stats)
-        : m_f(f), m_table(table), m_fs(fs), m_stats(stats), m_size(f.size())
+        : m_f(f), m_table(table), m_fs(fs), m_stats(stats), m_size(f.size()),
+          m_budget(ReadBudgetBytes(m_size))
     {}
 
     void run(ParadoxResult &result, int provider);
@@ -71,6 +74,7 @@ private:
     const TFormatSettings &m_fs;
     ImportStats &m_stats;
     const qint64 m_size;
+    const ReadBudget m_budget;
 };
 
 QByteArray Reader::readExactly(qint64 n, const char *what)
@@ -103,6 +107,8 @@ void Reader::run(ParadoxResult &result, int provider)
     result.version = h[57];
     if (fileType != 0 && fileType != 2)
         throw Failure{ParadoxStatus::NotDataTable, {}};
+    if (m_size > MaxInputBytes)
+        throw readError(QStringLiteral("Файл слишком велик: ") + InputTooLargeText(m_size));
     if (result.version > 4) {
         const QByteArray ext = readExactly(kExtendedHeader, "заголовок");
         result.codePage = qFromLittleEndian<quint16>(ext.constData() + (106 - kBaseHeader));
@@ -149,14 +155,18 @@ void Reader::run(ParadoxResult &result, int provider)
         throw readError(QStringLiteral("Заголовок повреждён: размер блока 0"));
     if (numRecords < 0 || qint64(numRecords) > m_size / recordSize)
         throw readError(QStringLiteral("Заголовок повреждён: число записей ") + QString::number(numRecords));
-    if (!TableFits(numFields, qint64(numRecords) + 1))
-        throw readError(QStringLiteral("Файл слишком велик: ") +
-                        TooManyCellsText(numFields, qint64(numRecords) + 1));
-    m_table.SetSize(numFields, numRecords + 1);
 
+    // The chain is walked first, its block headers only: the table gets the rows the blocks hold, never
+    // more than the header counts, and a header that counts more than they hold is damaged.
+    struct Block
+    {
+        qint64 start;
+        int records;
+    };
+    std::vector<Block> chain;
     std::vector<bool> visited(65536, false);
-    int r = 1;
-    for (int b = firstBlock; b != 0 && r <= numRecords;) {
+    qint64 held = 0;
+    for (int b = firstBlock; b != 0 && held < numRecords;) {
         if (visited[b])
             throw readError(QStringLiteral("Цепочка блоков зациклена на блоке ") + QString::number(b));
         visited[b] = true;
@@ -173,7 +183,21 @@ void Reader::run(ParadoxResult &result, int provider)
         if (kBlockHeader + qint64(inBlock) * recordSize > blockSize ||
             start + kBlockHeader + qint64(inBlock) * recordSize > m_size)
             throw readError(QStringLiteral("Блок повреждён: ") + blockName);
-        for (int k = 0; k < inBlock && r <= numRecords; ++k, ++r) {
+        const int taken = int(std::min<qint64>(inBlock, numRecords - held));
+        chain.push_back({start + kBlockHeader, taken});
+        held += taken;
+    }
+    // Each row costs its cells' words before a character is read; what the characters cost is weighed
+    // as the rows fill.
+    const qint64 cells = qint64(numFields) * (held + 1);
+    if (!m_budget.fits(m_table.MemoryBytes() + cells * TStringColumn::CellBytes))
+        throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
+    m_table.SetSize(numFields, int(held) + 1);
+
+    int r = 1;
+    for (const Block &block : chain) {
+        seekTo(block.start, "блок");
+        for (int k = 0; k < block.records; ++k, ++r) {
             for (int c = 0; c < numFields; ++c) {
                 QString value;
                 if (!ReadPdxField(m_f, result.fields[c], result.codePage, value, m_fs))
@@ -184,8 +208,16 @@ void Reader::run(ParadoxResult &result, int provider)
                 m_table.SetCell(c, r, value);
                 AddImportStat(c, value, m_fs, m_stats);
             }
+            if (r % kRecordsPerWeighing == 0 && !m_budget.fits(m_table.MemoryBytes()))
+                throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
         }
     }
+    if (!m_budget.fits(m_table.MemoryBytes()))
+        throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
+    if (held < numRecords)
+        throw readError(QStringLiteral("Заголовок повреждён: число записей %1, а в цепочке блоков %2")
+                            .arg(numRecords)
+                            .arg(held));
 }
 
 } // namespace

@@ -45,9 +45,12 @@ struct ParadoxResult
 
 // Reads a Paradox table from F into Table: one column per field, row 0 the field names, row r record r
 // of the block chain. Every count, offset and size from the header is checked against the size of F
-// before it is used, so a damaged file ends as a read error without reading or allocating beyond it.
-// Table keeps what was read up to a failure. Stats gathers the cells of field index 1 (event number)
-// and 2 (date). Provider other than the two known ones reads the header only.
+// before it is used, so a damaged file ends as a read error without reading or allocating beyond it;
+// the block chain is walked before the table is sized, and a header that counts more records than the
+// chain holds is damaged (a read error after the records the chain holds). The table stays within the
+// read's share of memory (ReadBudgetBytes of F's size). Table keeps what was read up to a failure. Stats
+// gathers the cells of field index 1 (event number) and 2 (date). Provider other than the two known ones
+// reads the header only.
 ParadoxResult ReadParadoxTable(QIODevice &F, TD2D &Table, const TFormatSettings &FS, ImportStats &Stats,
                                int Provider = ParadoxBuiltIn);
 

@@ -40,13 +40,13 @@ TDateTime dateTime(const QString &cell, TextDateTimeCells &dates)
     return v;
 }
 
-QVariant convert(const QString &cell, FieldType type, const TFormatSettings &fs, TextDateTimeCells &dates)
+QVariant convertCell(const QString &cell, FieldType type, const TFormatSettings &fs, TextDateTimeCells &dates)
 {
     switch (type) {
     case FieldType::String:
     case FieldType::FixedChar:
     case FieldType::WideString:
-        return cell;
+        return QString(cell.constData(), cell.size()); // its own copy, whatever cell refers to
     case FieldType::SmallInt:
     case FieldType::Integer:
     case FieldType::Word:
@@ -123,42 +123,180 @@ private:
     QElapsedTimer m_clock;
 };
 
-// Appends the converted rows with bound parameters, a column of an empty cell left out of its row, so
-// that it takes the table's default; on a server the rows go many to a statement. The first row's counter
-// comes back in firstArid when asked. The values are moved out of rows.
-void appendRows(DbConnection &db, const QString &tableName, const tspec &spec, QList<ConvertedRow> &rows,
-                int *firstArid, const std::function<void(int)> &progress, int from, int to)
+// One text table's rows converted by the field types of its database table (a bracketed name). Each row
+// is converted when it is checked and again when it is written, so no converted table is kept.
+class TextTableRows
 {
-    DbQuery q(&db);
-    q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
-    q.Open();
-    QList<FieldType> types;
-    QStringList names;
-    for (const tspeccol &c : spec.cols) {
-        TField *f = q.FieldByName(c.name);
-        types << f->DataType();
-        names << QLatin1Char('[') + f->FieldName() + QLatin1Char(']');
+public:
+    TextTableRows(const TD2D &table, const tspec &spec, const TFormatSettings &fs, int currentYear)
+        : m_table(table), m_spec(spec), m_fs(fs), m_currentYear(currentYear)
+    {}
+
+    // Looks the format's columns up among the table's fields; false after the message naming the column.
+    // skipNum > 0 leaves out the [События] row whose num equals it.
+    bool open(DbConnection &db, const QString &tableName, int skipNum);
+    // Converts every row; false after the message naming the row and the column. The event numbers of
+    // [События] must be given and differ.
+    bool check();
+    // Appends the rows with bound parameters, a column of an empty cell left out of its row so that it
+    // takes the table's default; on a server the rows go many to a statement. The first row's counter
+    // comes back in firstArid when asked; adjust may change a row's values before it goes.
+    void append(DbConnection &db, int *firstArid, const std::function<void(int, ConvertedRow &)> &adjust,
+                const std::function<void(int)> &progress, int from, int to);
+
+private:
+    int rows() const { return std::max(m_table.RowCount(), 0); }
+    bool skipped(int r) const;
+    bool convert(int r, ConvertedRow &row);
+
+    const TD2D &m_table;
+    const tspec &m_spec;
+    const TFormatSettings &m_fs;
+    const int m_currentYear;
+    QString m_tableName;
+    QList<FieldType> m_types;
+    QStringList m_names;
+    int m_columns = 0;
+    int m_numCol = -1;
+    int m_skipNum = 0;
+    // A column repeats its cells from row to row (a station, a day), and a cell converts the same every
+    // time: the last one of each column is kept with its value.
+    struct Last
+    {
+        QString cell;
+        QVariant value;
+        TextDateTimeCells dates;
+    };
+    std::vector<Last> m_last;
+};
+
+bool TextTableRows::open(DbConnection &db, const QString &tableName, int skipNum)
+{
+    if (m_table.ColCount() == 0)
+        return false;
+    m_tableName = tableName;
+    m_skipNum = tableName == kEvents && skipNum > 0 ? skipNum : 0;
+    try {
+        DbQuery q(&db);
+        q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
+        q.Open();
+        for (int k = 0; k < m_spec.cols.size(); ++k) {
+            TField *f = q.FindField(m_spec.cols[k].name);
+            if (!f) {
+                failPass(colPlace(k), tableName,
+                         QStringLiteral("Field '%1' not found").arg(m_spec.cols[k].name));
+                return false;
+            }
+            m_types << f->DataType();
+            m_names << QLatin1Char('[') + f->FieldName() + QLatin1Char(']');
+            if (tableName == kEvents && m_spec.cols[k].name.toLower() == QLatin1String("num"))
+                m_numCol = k;
+        }
+    } catch (const std::exception &e) {
+        failPass(QStringLiteral("Ошибка импорта"), tableName, ExceptionText(e));
+        return false;
     }
-    q.Close();
+    m_columns = std::min(int(m_spec.cols.size()), m_table.ColCount());
+    if (m_numCol >= m_columns)
+        m_numCol = -1;
+    m_last.assign(size_t(m_columns), Last{QString(), QVariant(), TextDateTimeCells(m_fs, m_currentYear)});
+    return true;
+}
+
+bool TextTableRows::skipped(int r) const
+{
+    int num = 0;
+    return m_skipNum > 0 && m_numCol >= 0 && intCell(m_table.Columns.at(m_numCol).at(r), num) &&
+           num == m_skipNum;
+}
+
+bool TextTableRows::convert(int r, ConvertedRow &row)
+{
+    if (row.size() == m_spec.cols.size())
+        std::fill(row.begin(), row.end(), QVariant());
+    else
+        row = ConvertedRow(m_spec.cols.size());
+    for (int k = 0; k < m_columns; ++k) {
+        const QStringView cell = m_table.Columns.at(k).view(r);
+        if (!m_spec.cols[k].used || cell.isEmpty())
+            continue;
+        Last &l = m_last[size_t(k)];
+        if (cell == l.cell) {
+            row[k] = l.value;
+            continue;
+        }
+        try {
+            // Compared and converted where the table keeps it, which stays put while the rows are read.
+            l.cell = QString::fromRawData(reinterpret_cast<const QChar *>(cell.utf16()), cell.size());
+            row[k] = convertCell(l.cell, m_types[k], m_fs, l.dates);
+            l.value = row[k];
+        } catch (const std::exception &e) {
+            l.cell.clear();
+            failPass(rowPlace(r) + QStringLiteral(", ") + colPlace(k), m_tableName, ExceptionText(e));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool TextTableRows::check()
+{
+    ConvertedRow row;
+    Repaint repaint;
+    // The event number is the key of [События]: a number given twice, or none, would be refused by the
+    // database in the middle of the writing, in its own words.
+    QHash<qlonglong, int> numbers;
+    for (int r = 0; r < rows(); ++r) {
+        repaint.due();
+        if (skipped(r))
+            continue;
+        if (!convert(r, row))
+            return false;
+        if (m_numCol < 0 || !m_spec.cols[m_numCol].used)
+            continue;
+        const QString place = rowPlace(r) + QStringLiteral(", ") + colPlace(m_numCol);
+        if (!row[m_numCol].isValid()) {
+            failPass(place, m_tableName, QStringLiteral("Событие без номера"));
+            return false;
+        }
+        const qlonglong num = row[m_numCol].toLongLong();
+        if (const auto it = numbers.constFind(num); it != numbers.cend()) {
+            failPass(place, m_tableName,
+                     QStringLiteral("Событие с номером %1 уже есть (%2)").arg(num).arg(rowPlace(*it)));
+            return false;
+        }
+        numbers.insert(num, r);
+    }
+    return true;
+}
+
+void TextTableRows::append(DbConnection &db, int *firstArid,
+                           const std::function<void(int, ConvertedRow &)> &adjust,
+                           const std::function<void(int)> &progress, int from, int to)
+{
     const SqlDialect &dialect = db.backend().dialect();
-    DbInsertBatch insert(db, tableName, names);
-    const int n = int(rows.size());
+    DbInsertBatch insert(db, m_tableName, m_names);
+    const int n = rows();
     bool first = true;
     Repaint repaint;
-    QVariantList values(names.size());
+    ConvertedRow row;
     for (int r = 0; r < n; ++r) {
-        ConvertedRow &row = rows[r];
-        if (row.isEmpty())
+        if (skipped(r))
             continue;
+        // Every row converted when it was checked, so this one does too.
+        if (!convert(r, row))
+            throw EConvertError(rowPlace(r));
+        if (adjust)
+            adjust(r, row);
+        QVariantList values(m_names.size());
         for (qsizetype k = 0; k < values.size(); ++k)
-            values[k] = k < row.size() && row[k].isValid()
-                            ? dialect.toDriverValue(types[k], std::move(row[k]))
-                            : QVariant();
+            if (row[k].isValid())
+                values[k] = dialect.toDriverValue(m_types[k], std::move(row[k]));
         insert.add(std::move(values), r);
         if (first && firstArid) {
             insert.send();
             DbQuery mx(&db);
-            mx.SetSQL(QStringLiteral("select max(arid) as mx from ") + tableName);
+            mx.SetSQL(QStringLiteral("select max(arid) as mx from ") + m_tableName);
             mx.Open();
             *firstArid = mx.Field(0)->AsInteger();
         }
@@ -176,79 +314,6 @@ void appendRows(DbConnection &db, const QString &tableName, const tspec &spec, Q
 
 } // namespace
 
-bool ConvertTextTable(DbConnection &db, const TD2D &table, const tspec &spec, const QString &tableName,
-                      const TFormatSettings &fs, int currentYear, int skipNum, QList<ConvertedRow> &rows)
-{
-    rows.clear();
-    if (table.ColCount() == 0)
-        return false;
-    QList<FieldType> types;
-    int numCol = -1;
-    const bool skip = tableName == kEvents && skipNum > 0;
-    try {
-        DbQuery q(&db);
-        q.SetSQL(QStringLiteral("select * from ") + tableName + QStringLiteral(" where 1=0"));
-        q.Open();
-        for (int k = 0; k < spec.cols.size(); ++k) {
-            TField *f = q.FindField(spec.cols[k].name);
-            if (!f) {
-                failPass(colPlace(k), tableName,
-                         QStringLiteral("Field '%1' not found").arg(spec.cols[k].name));
-                return false;
-            }
-            types << f->DataType();
-            if (skip && spec.cols[k].name.toLower() == QLatin1String("num"))
-                numCol = k;
-        }
-    } catch (const std::exception &e) {
-        failPass(QStringLiteral("Ошибка импорта"), tableName, ExceptionText(e));
-        return false;
-    }
-    const int columns = std::min(int(spec.cols.size()), table.ColCount());
-    const int n = std::max(table.RowCount(), 0);
-    rows.reserve(n);
-    // A column repeats its cells from row to row (a station, a day), and a cell converts the same every
-    // time: the last one of each column is kept with its value.
-    struct Last
-    {
-        QString cell;
-        QVariant value;
-        TextDateTimeCells dates;
-    };
-    std::vector<Last> last(size_t(columns), Last{QString(), QVariant(), TextDateTimeCells(fs, currentYear)});
-    Repaint repaint;
-    for (int r = 0; r < n; ++r) {
-        repaint.due();
-        int num = 0;
-        if (numCol >= 0 && numCol < columns && intCell(table.GetCell(numCol, r), num) && num == skipNum) {
-            rows.append(ConvertedRow());
-            continue;
-        }
-        ConvertedRow row(spec.cols.size());
-        for (int k = 0; k < columns; ++k) {
-            const QString &cell = table.Columns.at(k).at(r);
-            if (!spec.cols[k].used || cell.isEmpty())
-                continue;
-            Last &l = last[size_t(k)];
-            if (cell.size() == l.cell.size() && (cell.constData() == l.cell.constData() || cell == l.cell)) {
-                row[k] = l.value;
-                continue;
-            }
-            try {
-                row[k] = convert(cell, types[k], fs, l.dates);
-                l.cell = cell;
-                l.value = row[k];
-            } catch (const std::exception &e) {
-                failPass(rowPlace(r) + QStringLiteral(", ") + colPlace(k), tableName, ExceptionText(e));
-                rows.clear();
-                return false;
-            }
-        }
-        rows.append(row);
-    }
-    return true;
-}
-
 bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
 {
     TD2D &events = *in.tables[0];
@@ -261,18 +326,20 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         TspecToFormatSettings(fs[t], *in.specs[t], in.locale, in.currentYear);
 
     int maxNum = 0, minNum = 0;
-    MinMaxIntLines(events.Columns[1], maxNum, minNum);
+    MinMaxIntLines(events.Columns[1].toStringList(), maxNum, minNum);
     const int skipNum = in.merge ? minNum : 0;
     if (in.merge)
         ++minNum;
 
     // Every value is checked before the question, so a bad file neither asks nor changes anything.
-    QList<ConvertedRow> rows[3];
     const QString names[3] = {kEvents, kBulletin, kXm};
-    for (int t = 0; t < 3; ++t)
-        if (!ConvertTextTable(db, *in.tables[t], *in.specs[t], names[t], fs[t], in.currentYear,
-                              t == 0 ? skipNum : 0, rows[t]))
+    std::vector<TextTableRows> rows;
+    rows.reserve(3);
+    for (int t = 0; t < 3; ++t) {
+        rows.emplace_back(*in.tables[t], *in.specs[t], fs[t], in.currentYear);
+        if (!rows.back().open(db, names[t], t == 0 ? skipNum : 0) || !rows.back().check())
             return false;
+    }
     const int bulletinRows = std::max(bulletin.RowCount(), 0);
     // Each amplitude row follows the first reading with its old arid to the counter the database gives
     // that reading: found through a hash, as a year holds hundreds of thousands of each.
@@ -330,15 +397,15 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
             }
         }
         failedTable = kEvents;
-        appendRows(db, kEvents, *in.specs[0], rows[0], nullptr, in.progress, 0, 199);
+        rows[0].append(db, nullptr, {}, in.progress, 0, 199);
         failedTable = kBulletin;
-        appendRows(db, kBulletin, *in.specs[1], rows[1], &firstArid, in.progress, 200, 399);
-        if (xmAridWritten)
-            for (qsizetype j = 0; j < readingOfXm.size(); ++j)
-                if (readingOfXm[j] >= 0)
-                    rows[2][j][xmArid] = qlonglong(firstArid + readingOfXm[j]);
+        rows[1].append(db, &firstArid, {}, in.progress, 200, 399);
         failedTable = kXm;
-        appendRows(db, kXm, *in.specs[2], rows[2], nullptr, in.progress, 400, 599);
+        const auto renumber = [&](int j, ConvertedRow &row) {
+            if (xmAridWritten && readingOfXm[j] >= 0)
+                row[xmArid] = qlonglong(firstArid + readingOfXm[j]);
+        };
+        rows[2].append(db, nullptr, renumber, in.progress, 400, 599);
         db.CommitTrans();
         for (int i = 0; i < bulletinRows; ++i)
             bulletin.SetCell(0, i, QString::number(firstArid + i));

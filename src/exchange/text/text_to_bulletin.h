@@ -32,9 +32,3 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in);
 // One row of a text table converted for a database table: the value for each format column, an
 // invalid QVariant for a column left out (not used, or an empty cell).
 using ConvertedRow = QVariantList;
-
-// Converts the cells of every row by the field types of tableName (a bracketed name); false after the
-// message that names the row, the column and the table. skipNum > 0 leaves out the [События] row whose
-// num equals it (its entry in rows is an empty list).
-bool ConvertTextTable(DbConnection &db, const TD2D &table, const tspec &spec, const QString &tableName,
-                      const TFormatSettings &fs, int currentYear, int skipNum, QList<ConvertedRow> &rows);

@@ -207,7 +207,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     DecodeDate(minD, minYear, dummyM, dummyD);
     DecodeDate(maxD, maxYear, dummyM, dummyD);
 
-    const QStringList &nums = run.events().Columns[eNum];
+    const QStringList nums = run.events().Columns[eNum].toStringList();
     int maxNum = 0, minNum = 0;
     MinMaxIntLines(nums, maxNum, minNum);
     if (in.merge)
@@ -251,40 +251,42 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         return false;
     }
 
-    QList<Record> origins;
-    QList<Record> arrivals;
-    QList<int> arrivalsEnd; // per event, past its last arrival
     const int eventRows = std::max(run.events().RowCount(), 0);
+    const TD2D &ev = run.events();
     const TD2D &rd = run.readings();
     const TD2D &am = run.amplitudes();
     const int amplitudeRows = std::max(am.RowCount(), 0);
     // Each event's readings in their order, and the first amplitude row of each reading and component:
-    // a year holds tens of thousands of each, too many to search the tables for every one.
-    QHash<QString, QList<int>> readingsOf;
+    // a year holds tens of thousands of each, too many to search the tables for every one. The keys are
+    // the tables' own texts, which stay put while the run reads them.
+    QHash<QStringView, QList<int>> readingsOf;
     for (int i = 0; i < readingRows; ++i)
-        readingsOf[rd.GetCell(rEvent, i)] << i;
-    QHash<std::pair<QString, QString>, int> amplitudeOf;
+        readingsOf[rd.CellView(rEvent, i)] << i;
+    QHash<std::pair<QStringView, QStringView>, int> amplitudeOf;
+    amplitudeOf.reserve(amplitudeRows);
     for (int j = amplitudeRows - 1; j >= 0; --j)
-        amplitudeOf.insert({am.GetCell(aArid, j), am.GetCell(aComponent, j)}, j);
-    for (int e = 0; e < eventRows; ++e) {
-        const QString numText = run.events().GetCell(eNum, e);
+        amplitudeOf.insert({am.CellView(aArid, j), am.CellView(aComponent, j)}, j);
+    // An event's origin and arrivals, made once to check every event before the database is touched and
+    // again while they are written, so that a year's records are never all held at once.
+    const auto makeEvent = [&](int e, Record &origin, QList<Record> &arrivals) {
+        const QString numText = ev.GetCell(eNum, e);
         int num = 0;
         if (!TryStrToInt(numText, num))
             throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(numText));
         const QString eventid = MakeEventId(quint16(minYear), num, code);
-        const TD2D &ev = run.events();
-        origins.append(
+        origin =
             Record{{QStringLiteral("eventid"), eventid},
                    {QStringLiteral("origintime"), run.epoch(0, ev.GetCell(eTime, e), ev.GetCell(eDec, e))},
                    {QStringLiteral("lat"), run.number(0, ev.GetCell(eLat, e))},
                    {QStringLiteral("lon"), run.number(0, ev.GetCell(eLon, e))},
                    {QStringLiteral("depth"), run.number(0, ev.GetCell(eDepth, e))},
-                   {QStringLiteral("comments"), ev.GetCell(eComment, e)}});
+                   {QStringLiteral("comments"), ev.GetCell(eComment, e)}};
         TDateTime ld = 0;
         if (run.dateOf(0, ev.GetCell(eLddate, e), ld))
-            origins.last()[QStringLiteral("lddate")] = ld;
+            origin[QStringLiteral("lddate")] = ld;
 
-        for (const int i : readingsOf.value(numText)) {
+        arrivals.clear();
+        for (const int i : readingsOf.value(QStringView(numText))) {
             const QString comp = rd.GetCell(rComponent, i);
             const int sc = findSitechanRow(sitechans, StripBandSuffix(rd.GetCell(rChannel, i).trimmed()),
                                            comp.trimmed());
@@ -296,8 +298,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
                      {QStringLiteral("im_em"), rd.GetCell(rQual, i)},
                      {QStringLiteral("iphase"), rd.GetCell(rPhase, i)},
                      {QStringLiteral("chantype"), rd.GetCell(rChannelCod, i)}};
-            const QString arid = rd.GetCell(rArid, i);
-            const int amp = amplitudeOf.value({arid, comp}, -1);
+            const int amp = amplitudeOf.value({rd.CellView(rArid, i), QStringView(comp)}, -1);
             if (amp >= 0) {
                 a[QStringLiteral("amptime")] = run.epoch(2, am.GetCell(aTime, amp), am.GetCell(aDec, amp));
                 a[QStringLiteral("pfiltype")] =
@@ -320,7 +321,25 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
             }
             arrivals.append(a);
         }
-        arrivalsEnd << int(arrivals.size());
+    };
+    Record origin;
+    QList<Record> eventArrivals;
+    bool anyArrival = false;
+    // An event number gives the EVENTID, the key of ORIGIN: one given twice would be refused by the
+    // database in the middle of the writing, in its own words.
+    QHash<int, int> rowOfNum;
+    for (int e = 0; e < eventRows; ++e) {
+        makeEvent(e, origin, eventArrivals);
+        anyArrival = anyArrival || !eventArrivals.isEmpty();
+        int num = 0;
+        TryStrToInt(ev.GetCell(eNum, e), num);
+        if (const auto it = rowOfNum.constFind(num); it != rowOfNum.cend())
+            throw EConvertError(
+                QStringLiteral("Событие с номером %1 уже есть (строки №%2 и №%3 таблицы Events)")
+                    .arg(num)
+                    .arg(*it + 1)
+                    .arg(e + 1));
+        rowOfNum.insert(num, e);
     }
 
     // The range is this station's: EVENTIDs of other stations that sort between the bounds stay.
@@ -362,7 +381,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     }
 
     QString lastidKey;
-    int arid = arrivals.isEmpty() ? 0 : nextArid(*db, lastidKey);
+    int arid = anyArrival ? nextArid(*db, lastidKey) : 0;
     db->BeginTrans();
     try {
         for (const char *table : {"arrival", "origin"})
@@ -388,21 +407,19 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         arr.Open();
         const bool aridField = arr.FindField(QStringLiteral("arid")) != nullptr;
 
-        int a = 0;
-        for (int e = 0; e < origins.size(); ++e) {
+        for (int e = 0; e < eventRows; ++e) {
             if (in.progress && e % 5 == 0) {
                 in.progress(e);
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
-            Record o = origins[e];
-            const QVariant comment = o[QStringLiteral("comments")];
-            o.erase(QStringLiteral("comments"));
+            makeEvent(e, origin, eventArrivals);
+            const QVariant comment = origin[QStringLiteral("comments")];
+            origin.erase(QStringLiteral("comments"));
             if (!commentField.isEmpty())
-                o[commentField] = comment;
+                origin[commentField] = comment;
             if (!(e == keptOrigin))
-                append(ori, o);
-            for (; a < arrivalsEnd[e]; ++a) {
-                Record r = arrivals[a];
+                append(ori, origin);
+            for (Record &r : eventArrivals) {
                 if (aridField)
                     r[QStringLiteral("arid")] = arid++;
                 append(arr, r);
