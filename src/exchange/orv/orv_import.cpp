@@ -10,6 +10,7 @@
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
 #include "lib/epoch.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/number_routines.h"
 #include "lib/safe_write.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
@@ -113,9 +115,11 @@ private:
     bool openMember(QFile &file, Member &member, bool first);
     bool tablesPresent();
     bool probeColumns(Member &member);
-    bool checkStations();
+    bool scanArrivalTimes();
+    bool askReplacements();
     bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
                                    TDateTime end, const QString &period);
+    bool readFailed(OrvReadStatus status, const Member &member, int row);
     bool readTable(Member &member);
     bool applyEventIdRules(Member &member, int field, bool &insert);
     void log(const QString &header, const QString &line);
@@ -157,7 +161,11 @@ private:
     std::deque<AheadRecord> m_ahead;
     std::optional<bool> m_currentMayBeTaken;
     QSet<QString> m_insertedIds;
-    bool m_inTransaction = false;
+    std::optional<HeldTransaction> m_transaction;
+    // The replacement the user agreed to, run first in the transaction.
+    QStringList m_replacements;
+    // Per station of the file's arrivals (trimmed, case folded): their earliest and latest itime.
+    QHash<QString, std::pair<double, double>> m_arrivalTimes;
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
     std::optional<UniqueEventIds> m_unique;
@@ -394,7 +402,8 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
                             QStringLiteral("только записи для импортируемой станции)"),
                         MB_ICONQUESTION, MB_YESNO) != IDYES)
             return false;
-        return QExe(*m_command, deleteArrivals);
+        m_replacements << deleteArrivals;
+        return true;
     }
     if (MessageProc(m_host.Owner(),
                     QStringLiteral("Для станции с кодом \"") + code +
@@ -403,30 +412,96 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
                                        "этих событий)"),
                     MB_ICONQUESTION, MB_YESNO) != IDYES)
         return false;
-    return QExe(*m_command,
-                QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
-                               "rtrim(sta)='") +
-                    quoted + QStringLiteral("' and ") + period + QLatin1Char(')')) &&
-           QExe(*m_command, deleteArrivals);
+    m_replacements << QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
+                                     "rtrim(sta)='") +
+                          quoted + QStringLiteral("' and ") + period + QLatin1Char(')')
+                   << deleteArrivals;
+    return true;
 }
 
-bool OrvRun::checkStations()
+// The station entries give a station's first and last arrival to the millisecond, and its arrivals may
+// hold more digits: the range of the replacement takes in the times of the file's own arrivals, so a
+// file imported over the data it came from replaces every row it brings.
+bool OrvRun::scanArrivalTimes()
+{
+    Member *arrival = nullptr;
+    for (Member &m : m_members)
+        if (m.header.table == QLatin1String("arrival") && !arrival)
+            arrival = &m;
+    if (!arrival)
+        return true;
+    orxheader &h = arrival->header;
+    int sta = -1, itime = -1;
+    for (int i = 0; i < h.fieldCount; ++i) {
+        const QString name = h.fieldNames[i].toLower();
+        if (sta < 0 && name == QLatin1String("sta"))
+            sta = i;
+        else if (itime < 0 && name == QLatin1String("itime"))
+            itime = i;
+    }
+    if (sta < 0 || itime < 0 || !IsOrvStringType(h.fieldTypes[sta]) ||
+        IsDateFieldType(FieldType(quint8(h.fieldTypes[itime]))))
+        return true;
+    QFile file(arrival->path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(arrival->recordsAt)) {
+        damaged(arrival->path);
+        return false;
+    }
+    for (int row = 1;; ++row) {
+        const OrvReadStatus status = ReadOrvRecord(file, h, m_forms);
+        if (status == OrvReadStatus::End)
+            return true;
+        if (status != OrvReadStatus::Ok)
+            return readFailed(status, *arrival, row);
+        if (h.nulls[sta] || h.nulls[itime])
+            continue;
+        const double t = h.values[itime].toDouble();
+        const QString code = h.values[sta].toString().trimmed().toCaseFolded();
+        const auto found = m_arrivalTimes.find(code);
+        if (found == m_arrivalTimes.end())
+            m_arrivalTimes.insert(code, {t, t});
+        else
+            *found = {qMin(found->first, t), qMax(found->second, t)};
+    }
+}
+
+// Says why a record could not be read, where the reader has not; false.
+bool OrvRun::readFailed(OrvReadStatus status, const Member &member, int row)
+{
+    if (status == OrvReadStatus::NulText)
+        refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
+    else if (status != OrvReadStatus::ShortText && status != OrvReadStatus::Unsupported)
+        damaged(member.path);
+    return false;
+}
+
+// Asks, before anything is written, whether the file's stations may replace what they hold for its
+// period; the deletions agreed to run first in the import's transaction.
+bool OrvRun::askReplacements()
 {
     const QString countHead = QStringLiteral("select count(eventid) from arrival where rtrim(sta)='");
     const orxheader &first = m_members.first().header;
     if (m_version == OrvVersion::V10) {
-        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(first.periodStart)) +
-                               QStringLiteral(" and itime<") + FloatToStr(epochOf(first.periodEnd + 1)) +
+        const QString period = QStringLiteral("(itime>=") + SqlNumber(epochOf(first.periodStart)) +
+                               QStringLiteral(" and itime<") + SqlNumber(epochOf(first.periodEnd + 1)) +
                                QLatin1Char(')');
         return confirmReplaceStationData(countHead + SqlEscape(m_stationsText) + QStringLiteral("' and ") +
                                              period,
                                          m_stationsText, first.periodStart, first.periodEnd, period);
     }
+    if (!scanArrivalTimes())
+        return false;
     for (const torxhsta &s : first.stations) {
         if (!(s.start > 0 && s.end > 0))
             continue;
-        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(s.start)) +
-                               QStringLiteral(" and itime<=") + FloatToStr(epochOf(s.end)) + QLatin1Char(')');
+        double from = epochOf(s.start), to = epochOf(s.end);
+        const auto own = m_arrivalTimes.constFind(s.code.trimmed().toCaseFolded());
+        if (own != m_arrivalTimes.cend()) {
+            from = qMin(from, own->first);
+            to = qMax(to, own->second);
+        }
+        const QString period = QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
+                               SqlNumber(to) + QLatin1Char(')');
         if (!confirmReplaceStationData(countHead + SqlEscape(s.code) + QStringLiteral("' and ") + period,
                                        s.code, s.start, s.end, period))
             return false;
@@ -565,16 +640,8 @@ bool OrvRun::readTable(Member &member)
         const OrvReadStatus status = nextRecord(file, h);
         if (status == OrvReadStatus::End)
             break;
-        if (status == OrvReadStatus::ShortText || status == OrvReadStatus::Unsupported)
-            return false;
-        if (status == OrvReadStatus::NulText) {
-            refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
-            return false;
-        }
-        if (status != OrvReadStatus::Ok) {
-            damaged(member.path);
-            return false;
-        }
+        if (status != OrvReadStatus::Ok)
+            return readFailed(status, member, row);
         progressStep();
         if (view) {
             // The count only sized the table; the records run to the end of the member.
@@ -763,12 +830,8 @@ void OrvRun::run()
     QTemporaryDir unpacked;
     const auto cleanup = qScopeGuard([&] {
         m_host.HideProgress();
-        if (conn && m_inTransaction) {
-            try {
-                conn->RollbackTrans();
-            } catch (const DbError &) {
-            }
-        }
+        // Ended before anything is said of the failure.
+        m_transaction.reset();
         m_inserts.reset();
         m_query.reset();
         m_command.reset();
@@ -800,12 +863,16 @@ void OrvRun::run()
                 for (Member &m : m_members)
                     if (m.header.table == table && !probeColumns(m))
                         return;
-            conn->BeginTrans();
-            m_inTransaction = true;
             const bool both = m_system.tables.contains(QStringLiteral("origin")) &&
                               m_system.tables.contains(QStringLiteral("arrival"));
-            if (both && !checkStations())
+            if (both && !askReplacements())
                 return;
+            // From here on the database is locked for other writers: what goes wrong is said once the
+            // transaction is rolled back.
+            m_transaction.emplace(*conn);
+            for (const QString &sql : std::as_const(m_replacements))
+                if (!QExe(*m_command, sql))
+                    return;
         }
 
         m_host.ShowProgress();
@@ -825,8 +892,7 @@ void OrvRun::run()
             }
         }
         if (!m_viewOnly) {
-            conn->CommitTrans();
-            m_inTransaction = false;
+            m_transaction->commit();
             if (m_stats)
                 m_stats->committed = true;
         }
