@@ -14,6 +14,7 @@
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
 #include "support/smtp_server.h"
+#include "write_lock_probe.h"
 
 #include <QProcess>
 #include <QRadioButton>
@@ -317,6 +318,53 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
         << p.rec.last().text.toStdString();
     EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
     EXPECT_EQ(allRows(target), before);
+}
+
+// No message waits for a click while the import holds the database's write lock (a second instance froze
+// behind the error box): the question comes before the transaction, a failure is said once it is rolled
+// back. The rows of another station collide with the file's arrival 4; the file's origin member is cut in
+// its third record.
+TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
+{
+    OrvProgram p;
+    OrxDb<TypeParam> &target = *this->orx;
+    createOrx(target);
+    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values "
+                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+    const QStringList before = allRows(target);
+    const QString archive = p.exportFrom(p.source);
+    TestDir work;
+    unzipAll(archive, work.path());
+    const QByteArray origin = readBytes(work.file(OrvOriginMember));
+    writeBytes(work.file(OrvOriginMember), origin.left(origin.size() - 2));
+    const QString cut = work.file(QStringLiteral("cut.orv"));
+    zipFiles(cut, QString(),
+             {work.file(OrvOriginMember), work.file(OrvArrivalMember), work.file(OrvSystemMember)});
+
+    const struct
+    {
+        QString file;
+        QString failure;
+    } cases[] = {
+        {archive,
+         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 4; таблица = "
+                        "arrival; last sql = \r\rinsert into arrival")},
+        {cut, QStringLiteral("ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure.toStdString());
+        LockWatch<TypeParam> watch(target);
+        p.rec.answer({IDYES});
+        const OrvImportStats stats = p.importInto(target, c.file);
+        EXPECT_FALSE(stats.committed);
+        ASSERT_EQ(p.rec.count(), 2);
+        EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONQUESTION));
+        EXPECT_TRUE(p.rec.last().text.startsWith(c.failure)) << p.rec.last().text.toStdString();
+        EXPECT_EQ(watch.shown(), 2);
+        EXPECT_EQ(watch.shownLocked(), QStringList());
+        EXPECT_EQ(allRows(target), before);
+    }
 }
 
 TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)

@@ -114,8 +114,7 @@ QString OrvExport::MakeExportWhere()
         condition = QStringLiteral("rtrim(sta) in (") + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
         stationsText = codes.join(QLatin1Char(','));
     }
-    m_period =
-        QStringLiteral("itime>=") + FloatToStr(start) + QStringLiteral(" and itime<") + FloatToStr(end);
+    m_period = QStringLiteral("itime>=") + SqlNumber(start) + QStringLiteral(" and itime<") + SqlNumber(end);
     const QString from =
         QStringLiteral(" from arrival where ") + m_period + QStringLiteral(" and ") + condition;
     if (!QAct(*m_query, QStringLiteral("select count(eventid),min(eventid),max(eventid)") + from))

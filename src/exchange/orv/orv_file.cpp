@@ -265,8 +265,9 @@ QString OrvValueText(char fieldType, const QVariant &value, double date, bool li
         return OrvTimestampLiteral(date);
     if (IsOrvStringType(fieldType))
         return literal ? SqlQuote(value.toString()) : value.toString();
+    // A statement gets every digit of a number; a text shows fifteen, as the view does.
     if (value.typeId() == QMetaType::Double)
-        return FloatToStr(value.toDouble());
+        return literal ? SqlNumber(value.toDouble()) : FloatToStr(value.toDouble());
     return QString::number(value.toLongLong());
 }
 
@@ -387,8 +388,10 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             // No statement can carry an infinity or a NaN.
             if (!std::isfinite(value))
                 return OrvReadStatus::Damaged;
-            if (!values)
-                text = literal = FloatToStr(value);
+            if (!values) {
+                text = FloatToStr(value);
+                literal = SqlNumber(value);
+            }
             bound = value;
             break;
         }
