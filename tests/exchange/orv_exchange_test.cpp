@@ -354,7 +354,7 @@ TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.failure.toStdString());
-        LockWatch<TypeParam> watch(target);
+        LockWatch watch(target);
         p.rec.answer({IDYES});
         const OrvImportStats stats = p.importInto(target, c.file);
         EXPECT_FALSE(stats.committed);
@@ -933,8 +933,12 @@ TEST(OrvExportDisk, FullDiskMakesNoArchive)
     OrvProgram p;
     p.use(orx);
     {
+        // The rows being read keep the file locked for writers: the message waits until they are let go.
+        LockWatch watch(orx);
         DiskFullAfter full(100);
         p.run(0);
+        EXPECT_EQ(watch.shown(), 1);
+        EXPECT_EQ(watch.shownLocked(), QStringList());
     }
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Не удалось записать файл ")))

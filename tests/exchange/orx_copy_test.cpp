@@ -350,7 +350,7 @@ TYPED_TEST(OrxCopyTest, HandReadingsOutsideThePeriodStopTheCopy)
          {at(2026, 2, 9), at(2026, 2, 10)});
     this->orxDay();
     const QStringList before = this->bulletin();
-    LockWatch<TypeParam> watch(*this->bul);
+    LockWatch watch(*this->bul);
 
     ImportOrx(*this->host);
     EXPECT_EQ(
@@ -386,7 +386,7 @@ TYPED_TEST(OrxCopyTest, NoMessageWaitsWhileTheBulletinIsLocked)
     this->orxDay();
     const QStringList before = this->bulletin();
     {
-        LockWatch<TypeParam> watch(*this->bul);
+        LockWatch watch(*this->bul);
         ImportOrx(*this->host);
         ASSERT_EQ(this->rec.count(), 1);
         EXPECT_TRUE(this->rec.last().text.startsWith(
@@ -399,7 +399,7 @@ TYPED_TEST(OrxCopyTest, NoMessageWaitsWhileTheBulletinIsLocked)
     exec(this->bulDb(), "insert into origin (eventid) values ('KEPT')");
     exec(this->bulDb(), "drop table arrival");
     {
-        LockWatch<TypeParam> watch(*this->bul);
+        LockWatch watch(*this->bul);
         ImportOrx(*this->host);
         ASSERT_EQ(this->rec.count(), 1);
         EXPECT_TRUE(this->rec.last().text.startsWith(QStringLiteral("QExe: Команда\rdelete from arrival")))

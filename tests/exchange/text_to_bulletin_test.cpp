@@ -1,4 +1,5 @@
 #include "text_tables_env.h"
+#include "write_lock_probe.h"
 
 using namespace Qt::StringLiterals;
 
@@ -149,6 +150,21 @@ TYPED_TEST(TextToBulletin, AFailingInsertRollsTheDeletionsBack)
     EXPECT_TRUE(this->rec.last().text.startsWith(u"Ошибка импорта (таблица [События]). Операция прервана."_s))
         << this->rec.last().text.toStdString();
     EXPECT_EQ(this->snapshot(), this->before);
+}
+
+// The question comes before the transaction and the failure once it is rolled back: no message waits for
+// a click while the bulletin database is locked for other writers.
+TYPED_TEST(TextToBulletin, NoMessageWaitsWhileTheDatabaseIsLocked)
+{
+    this->rec.answer({IDYES});
+    fillRows(this->tables[2], 3, {});
+    TextTablesInput in = this->input(false);
+    fillRows(this->tables[0], 4, {"|12||a", "|12||dup"});
+    fillRows(this->tables[1], 4, {});
+    LockWatch watch([this] { return othersMayWrite(*this->env, *this->db); });
+    EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
+    EXPECT_EQ(watch.shown(), 2);
+    EXPECT_EQ(watch.shownLocked(), QStringList());
 }
 
 TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)

@@ -9,6 +9,8 @@
 #include <QSqlQuery>
 #include <QUuid>
 
+#include <functional>
+
 // A SQLite file takes a write of a connection of its own at once, committed: a lock the program holds
 // (a write transaction, or a statement still reading) refuses it without waiting.
 inline bool sqliteTakesAWrite(const QString &path)
@@ -32,27 +34,33 @@ inline bool sqliteTakesAWrite(const QString &path)
     return ok;
 }
 
-// On the server no other session of the database sits in an open transaction.
-template <class Env> bool othersMayWrite(OrxDb<Env> &db)
+// On the server no other session of the database sits in an open transaction; probe is a session of
+// its own.
+inline bool serverSessionsIdle(DbConnection &probe)
 {
-    if constexpr (Env::odbc) {
-        std::unique_ptr<DbConnection> probe = db.env.open();
-        DbQuery q(probe.get());
-        q.SetSQL(QStringLiteral("select count(*) from pg_stat_activity where datname=current_database() and "
-                                "pid<>pg_backend_pid() and state like 'idle in transaction%'"));
-        q.Open();
-        return q.Field(0)->AsInteger() == 0;
-    } else {
-        return sqliteTakesAWrite(db.source());
-    }
+    DbQuery q(&probe);
+    q.SetSQL(QStringLiteral("select count(*) from pg_stat_activity where datname=current_database() and "
+                            "pid<>pg_backend_pid() and state like 'idle in transaction%'"));
+    q.Open();
+    return q.Field(0)->AsInteger() == 0;
+}
+
+// The database of db (on the back end of env) could be written by another connection now.
+template <class Env> bool othersMayWrite(Env &env, DbConnection &db)
+{
+    if constexpr (Env::odbc)
+        return serverSessionsIdle(*env.open());
+    else
+        return sqliteTakesAWrite(db.DataSource());
 }
 
 // For its life, notes with every message shown (through either procedure) whether others could write
 // the database then; the procedures installed before it still get every message.
-template <class Env> class LockWatch
+class LockWatch
 {
 public:
-    explicit LockWatch(OrxDb<Env> &db) : m_db(db), m_message(MessageProc), m_error(ErrorMessageProc)
+    explicit LockWatch(std::function<bool()> othersMayWrite)
+        : m_probe(std::move(othersMayWrite)), m_message(MessageProc), m_error(ErrorMessageProc)
     {
         MessageProc = [this](QWidget *o, const QString &t, unsigned i, unsigned b) {
             note(t);
@@ -63,6 +71,9 @@ public:
             return m_error(o, t, i, b);
         };
     }
+    template <class Env>
+    explicit LockWatch(OrxDb<Env> &db) : LockWatch([&db] { return othersMayWrite(db.env, *db.db); })
+    {}
     ~LockWatch()
     {
         MessageProc = m_message;
@@ -79,11 +90,11 @@ private:
     void note(const QString &text)
     {
         ++m_shown;
-        if (!othersMayWrite(m_db))
+        if (!m_probe())
             m_locked << text.left(60);
     }
 
-    OrxDb<Env> &m_db;
+    std::function<bool()> m_probe;
     MessageProcType m_message, m_error;
     QStringList m_locked;
     int m_shown = 0;

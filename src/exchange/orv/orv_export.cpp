@@ -6,6 +6,7 @@
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
 #include "lib/epoch.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/record_stream.h"
 #include "lib/safe_write.h"
@@ -153,6 +154,9 @@ QString OrvExport::MakeExportWhere()
 bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, const QString &Where,
                             int *Rows)
 {
+    // Rows read forward only keep a SQLite file locked for writers: what goes wrong is said once they are
+    // let go.
+    HeldMessages held;
     SafeFileWriter file(FileName);
     // A year of a network's arrivals is far more than the rows need be held at once: they are read
     // forward only, the count first for the progress, and the header gets the count of rows written.
