@@ -57,13 +57,6 @@ struct AheadRecord
     QList<std::pair<QString, unsigned>> messages;
 };
 
-// How EVENTIDs compare at most: "eventid=" is case-blind on SQLite and "rtrim(eventid)=" drops trailing
-// blanks, so two texts the database could take for one fold to one key.
-QString idKey(const QString &id)
-{
-    return id.trimmed().toCaseFolded();
-}
-
 struct Member
 {
     orxheader header;
@@ -124,6 +117,7 @@ private:
     bool applyEventIdRules(Member &member, int field, bool &insert);
     void log(const QString &header, const QString &line);
     bool count(const QString &sql, qint64 &value);
+    bool list(const QString &sql, QStringList &ids);
     void damaged(const QString &member);
     void tooLarge(const QString &member, qint64 columns, qint64 rows);
     void refuseNul(const QString &member, const QString &where);
@@ -216,6 +210,18 @@ bool OrvRun::count(const QString &sql, qint64 &value)
     if (!QAct(*m_query, sql))
         return false;
     value = m_query->FieldCount() > 0 && !m_query->Eof() ? m_query->Field(0)->AsLargeInt() : 0;
+    m_query->Close();
+    return true;
+}
+
+bool OrvRun::list(const QString &sql, QStringList &ids)
+{
+    if (m_inserts)
+        m_inserts->send();
+    if (!QAct(*m_query, sql))
+        return false;
+    for (; !m_query->Eof(); m_query->Next())
+        ids << m_query->Field(0)->AsString();
     m_query->Close();
     return true;
 }
@@ -552,7 +558,20 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
                 insert = false;
             return true;
         }
-        const QString renamed = m_unique->MakeUniqueEventId(text);
+        std::optional<QString> found;
+        try {
+            found = m_unique->MakeUniqueEventId(text);
+        } catch (const EventIdsExhausted &e) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: ") + e.message() +
+                            QStringLiteral(" (таблица origin, запись ") + QString::number(m_step) +
+                            QStringLiteral(").\rИмпорт прерван, БД ORX не изменена."),
+                        MB_ICONERROR, MB_OK);
+            return false;
+        }
+        if (!found)
+            return false;
+        const QString renamed = *found;
         if (!renamed.isEmpty()) {
             QString old = text;
             if (old.size() < 24)
@@ -667,7 +686,7 @@ bool OrvRun::readTable(Member &member)
             !applyEventIdRules(member, eventIdColumn, insert))
             return false;
         if (insert && asksAhead && !h.nulls[eventIdColumn])
-            m_insertedIds.insert(idKey(OrvFieldText(h, eventIdColumn, false)));
+            m_insertedIds.insert(EventIdKey(OrvFieldText(h, eventIdColumn, false)));
         if (insert) {
             // The values are bound, a NULL left to the table as a statement that does not name it would.
             InsertedRow r;
@@ -777,36 +796,27 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
         }
     }
     h = current;
-    QString sql = QStringLiteral("select eventid from origin where eventid in (");
-    if (m_merge) {
-        sql += literals.join(QLatin1Char(',')) + QLatin1Char(')');
-    } else {
-        QStringList quoted, trimmed;
-        for (const QString &i : std::as_const(ids)) {
-            quoted << SqlQuote(i);
-            trimmed << SqlQuote(i.trimmed());
-        }
-        sql += quoted.join(QLatin1Char(',')) + QStringLiteral(") or rtrim(eventid) in (") +
-               trimmed.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    m_inserts->send();
-    if (!QAct(*m_query, sql))
+    const QString sql = m_merge ? QStringLiteral("select eventid from origin where eventid in (") +
+                                      literals.join(QLatin1Char(',')) + QLatin1Char(')')
+                                : TakenEventIdsStatement(ids);
+    QStringList stored;
+    if (!list(sql, stored))
         return false;
     QSet<QString> held;
-    for (; !m_query->Eof(); m_query->Next())
-        held.insert(idKey(m_query->Field(0)->AsString()));
-    m_query->Close();
-    m_currentMayBeTaken = held.contains(idKey(ids.first()));
+    for (const QString &id : std::as_const(stored))
+        held.insert(EventIdKey(id));
+    m_currentMayBeTaken = held.contains(EventIdKey(ids.first()));
     for (AheadRecord &r : m_ahead)
         if (r.status == OrvReadStatus::Ok && !r.nulls[eventIdColumn])
-            r.mayBeTaken = held.contains(idKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
+            r.mayBeTaken =
+                held.contains(EventIdKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
     return true;
 }
 
 bool OrvRun::knownFree(const orxheader &h, int field) const
 {
     return m_currentMayBeTaken.has_value() && !*m_currentMayBeTaken &&
-           !m_insertedIds.contains(idKey(OrvFieldText(h, field, false)));
+           !m_insertedIds.contains(EventIdKey(OrvFieldText(h, field, false)));
 }
 
 void OrvRun::showStatus()
@@ -854,7 +864,8 @@ void OrvRun::run()
             conn = &m_host.OrxConnection();
             m_query = std::make_unique<DbQuery>(conn);
             m_command = std::make_unique<DbCommand>(conn);
-            m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); });
+            m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); },
+                             [this](const QString &sql, QStringList &ids) { return list(sql, ids); });
             if (!tablesPresent())
                 return;
             // Every column is looked up before the transaction: a failed lookup would spoil it on
