@@ -916,6 +916,39 @@ TYPED_TEST(OrvExchange, NothingToExport)
     EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
 }
 
+// Mended: an empty export folder put the archive into the process's working folder. The export says
+// what the station's text export says and writes nothing anywhere; a folder that is not there is named.
+TYPED_TEST(OrvExchange, ExportFolderMustBeGiven)
+{
+    OrvProgram p;
+    p.use(*this->orx);
+    TestDir working;
+    const QString oldWorking = QDir::currentPath();
+    QDir::setCurrent(working.path());
+    const struct
+    {
+        QString folder;
+        QString message;
+    } cases[] = {
+        {QString(), QStringLiteral("Директория не указана. Экспорт невозможен")},
+        {QStringLiteral("  "), QStringLiteral("Директория не указана. Экспорт невозможен")},
+        {p.out.file(QStringLiteral("нет")), QStringLiteral("Директория \"") +
+                                                p.out.file(QStringLiteral("нет")) +
+                                                QStringLiteral("\" не найдена")},
+    };
+    for (const auto &c : cases) {
+        p.host.sett.exp_dir = c.folder;
+        p.host.opened = 0;
+        p.run(3);
+        EXPECT_EQ(shown(p.rec), (QList<Shown>{{c.message, MB_ICONERROR}}));
+        EXPECT_TRUE(p.stats.archive.isEmpty());
+        EXPECT_EQ(p.host.opened, 0);
+    }
+    QDir::setCurrent(oldWorking);
+    EXPECT_TRUE(folderEntries(working.path()).isEmpty());
+    EXPECT_TRUE(folderEntries(p.out.path()).isEmpty());
+}
+
 TEST(OrvExportMail, SentOrNotTheArchiveStays)
 {
     OrxDb<SqliteEnv> orx;

@@ -254,6 +254,18 @@ void OrvExport::run()
             MB_ICONWARNING, MB_OK);
         return;
     }
+    // An empty folder would put the archive wherever the process happens to stand.
+    if (sett.exp_dir.trimmed().isEmpty()) {
+        MessageProc(m_host.Owner(), QStringLiteral("Директория не указана. Экспорт невозможен"), MB_ICONERROR,
+                    MB_OK);
+        return;
+    }
+    if (!QFileInfo(sett.exp_dir).isDir()) {
+        MessageProc(m_host.Owner(),
+                    QStringLiteral("Директория \"") + sett.exp_dir + QStringLiteral("\" не найдена"),
+                    MB_ICONERROR, MB_OK);
+        return;
+    }
     const auto cleanup = qScopeGuard([&] {
         m_host.HideProgress();
         m_query.reset();
