@@ -230,9 +230,7 @@ struct HostileCase
     int seconds = 5; // the time the read may take
 };
 
-const QString kOrvFailed = u"ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; "
-                           "last sql = \r\r\r\rСообщение об ошибке:\rАрхив \"%1\""_s;
-// A file only looked at touched no database: its failure names the file.
+// A file only looked at, or one that does not unpack, touched no database: its failure names the file.
 QString orvUnreadable(const char *name)
 {
     return u"ReadORV: Не удалось прочитать файл \"%2\".\rСообщение об ошибке:\rАрхив \"%1\""_s.arg(
@@ -318,7 +316,7 @@ const QList<HostileCase> &hostileCases()
                  z.add(QByteArray::number(i) + ".orv", {}, false);
              return writeZip(folder, "many.orv", z);
          },
-         {{kOrvFailed + u": 60000 элементов, больше предела в 1000"_s, MB_ICONERROR}}},
+         {{orvUnreadable("many.orv") + u": 60000 элементов, больше предела в 1000"_s, MB_ICONERROR}}},
         {"ORV text with NUL",
          ImportOrv,
          true,

@@ -613,6 +613,17 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     writeBytes(work.file(QStringLiteral("junk.orv")), "this is no archive");
 
     const QString damaged = QStringLiteral("ReadORV: файл \"_arr1101.orv\" повреждён, данные не считаны!");
+    // What the ZIP layer says of an archive it cannot unpack, up to the folder it unpacks into.
+    const auto zipText = [](const QString &archive) {
+        TestDir into;
+        try {
+            unzipAll(archive, into.path(), OrvUnzipLimits());
+        } catch (const EFileError &e) {
+            return e.message().left(e.message().indexOf(into.path()));
+        }
+        ADD_FAILURE() << "unpacked " << archive.toStdString();
+        return QString();
+    };
     const struct
     {
         const char *name;
@@ -624,12 +635,14 @@ TEST(OrvImport, DamagedFilesWriteNothing)
         {"wrong type code", withArrival("type", wrongType),
          QStringLiteral(
              "ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!")},
+        // Changed: an archive that does not unpack never reached the database, so the failure is the
+        // file's, in the ZIP layer's own words.
         {"member outside the folder", outside,
-         QStringLiteral(
-             "ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; last sql = "
-             "\r\r\r\rСообщение об ошибке:\r")},
+         QStringLiteral("ReadORV: Не удалось прочитать файл \"outside.orv\".\rСообщение об ошибке:\r") +
+             zipText(outside)},
         {"not a zip", work.file(QStringLiteral("junk.orv")),
-         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0;")},
+         QStringLiteral("ReadORV: Не удалось прочитать файл \"junk.orv\".\rСообщение об ошибке:\r") +
+             zipText(work.file(QStringLiteral("junk.orv")))},
     };
     for (const auto &c : cases) {
         p.rec.answer({IDYES, IDYES});
@@ -826,14 +839,21 @@ TEST(OrvImport, FullDiskKeepsTheOldLog)
     OrxDb<SqliteEnv> target;
     createOrx(target);
     p.write("system/log_imp.txt", QStringLiteral("old log\r\n"));
+    // The disk fills up once the members are unpacked, at the log's second line.
+    TestDir members;
+    unzipAll(archive, members.path());
+    qint64 unpacked = 0;
+    for (const QString &name : folderEntries(members.path()))
+        unpacked += QFileInfo(members.file(name)).size();
     {
-        DiskFullAfter full(10);
+        DiskFullAfter full(unpacked + 10);
         p.importInto(target, archive);
     }
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(
         p.rec.last().text.startsWith(QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.")));
-    EXPECT_TRUE(p.rec.last().text.contains(QStringLiteral("Сообщение об ошибке:\rНе удалось записать файл ")))
+    EXPECT_TRUE(p.rec.last().text.contains(QStringLiteral("Сообщение об ошибке:\rНе удалось записать файл ") +
+                                           p.path("system/log_imp.txt")))
         << p.rec.last().text.toStdString();
     EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
     EXPECT_EQ(p.read("system/log_imp.txt"), QStringLiteral("old log\r\n"));

@@ -931,8 +931,9 @@ void OrvRun::run()
         m_host.HideProgress();
         const auto *own = dynamic_cast<const BrenvaleError *>(&e);
         const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
-        // A file only looked at touched no database: the failure is the file's.
-        if (m_viewOnly)
+        // A file only looked at, or one that failed before the database was opened (an archive that
+        // does not unpack), touched no database: the failure is the file's, in the ZIP layer's words.
+        if (m_viewOnly || !conn)
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось прочитать файл \"") +
                             QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +
