@@ -12,13 +12,13 @@
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
+#include "lib/temp_folders.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <memory>
@@ -307,7 +307,7 @@ void OrvExport::run()
         m_host.ShowProgress();
 
         // The members are made in a folder of their own: only the archive lands in the export folder.
-        QTemporaryDir members;
+        ProgramTempDir members;
         if (!members.isValid())
             throw EFileError(QStringLiteral("Не удалось создать временную папку: ") + members.errorString());
         int origins = 0, arrivals = 0;

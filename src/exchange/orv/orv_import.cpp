@@ -16,6 +16,7 @@
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
+#include "lib/temp_folders.h"
 #include "lib/string_table.h"
 #include "platform/zip_archive.h"
 
@@ -26,7 +27,6 @@
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <climits>
 #include <cmath>
@@ -837,7 +837,7 @@ void OrvRun::run()
     // Set once the connection is open; it is closed whether it opened or not.
     DbConnection *conn = nullptr;
     bool opening = false;
-    QTemporaryDir unpacked;
+    ProgramTempDir unpacked;
     const auto cleanup = qScopeGuard([&] {
         m_host.HideProgress();
         // Ended before anything is said of the failure.
