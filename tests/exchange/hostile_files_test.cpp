@@ -423,6 +423,57 @@ const QList<HostileCase> &hostileCases()
          {{u"Txt2dsl: Не удалось импортировать файл \"Events1.txt\"\rСообщение об ошибке:\rСлишком много "
            "строк для импорта: таблица больше предела в 33554432 ячеек (18 столбцов x 2000000 строк)"_s,
            MB_ICONERROR}}},
+        // A thousand fields and 33,553 records, at the cells a table may have, in an archive of some
+        // 600 KB (NULL fields with an empty text here and there, so that the archive packs them no more
+        // tightly than an archive may): far past what the view of a small archive may take.
+        {"ORV archive at the cell limit",
+         ImportOrv,
+         false,
+         [](const QString &folder) {
+             QList<std::pair<char, const char *>> fields;
+             for (int i = 0; i < 1000; ++i)
+                 fields.append({char(1), "comment"});
+             QByteArray records;
+             records.reserve(36000000);
+             quint32 seed = 1;
+             for (int cell = 0; cell < 33553000; ++cell) {
+                 seed = seed * 1664525u + 1013904223u;
+                 if (seed >> 24 < 5)
+                     records += QByteArray(5, '\0'); // an empty text
+                 else
+                     records += '\x01';
+             }
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", orvDump("origin", fields, 33553, records));
+             return writeZip(folder, "cells.orv", z);
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" не может быть показан: данные файла заняли бы в памяти больше "
+           "предела в 256 МиБ (таблица 1000 столбцов x 33554 строк)!"_s,
+           MB_ICONERROR}}},
+        {"ORV record count beyond its bytes",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv",
+                   orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
+             return writeZip(folder, "records.orv", z);
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        {"ORV station count beyond its bytes",
+         ImportOrv,
+         false,
+         [](const QString &folder) {
+             QByteArray dump = orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1"));
+             qToLittleEndian<qint32>(0x7fffffff, dump.data() + 160);
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", dump);
+             return writeZip(folder, "stations.orv", z);
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
     };
     return cases;
 }

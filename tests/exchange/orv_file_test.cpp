@@ -362,3 +362,49 @@ TEST(OrvDump, ViewTablesWithinTheCellLimit)
         EXPECT_EQ(OrvViewFits(h, rows), fits) << fields << " x " << rows;
     }
 }
+
+// The view's share of memory by the sizes of the archive and of what it unpacked, in MiB; and what a
+// table of it may take: its cells before a value is read, then the texts set into them.
+TEST(OrvViewBudget, TheShareOfTheArchiveAndOfWhatItUnpacked)
+{
+    constexpr qint64 MiB = qint64(1) << 20;
+    const struct
+    {
+        qint64 archive, unpacked, limitMiB;
+    } shares[] = {
+        {445 * 1024, 36 * MiB, 256},    // small archive: a flat share, whatever it unpacks
+        {2 * MiB, 200 * MiB, 256},      // still small
+        {2 * MiB + 1, 2 * MiB + 1, 80}, // past 2 MiB: 8 times the larger and 64 MiB
+        {11 * MiB, 60 * MiB, 544},      {11 * MiB, 200 * MiB, 1024}, // never more than 1 GiB
+    };
+    for (const auto &s : shares)
+        EXPECT_EQ(OrvViewBudget(s.archive, s.unpacked).limit() / MiB, s.limitMiB)
+            << s.archive << " " << s.unpacked;
+
+    OrvViewBudget budget(445 * 1024, 36 * MiB);
+    // 33.5 million cells would take more than the share before a value is read: nothing is spent.
+    EXPECT_FALSE(budget.takeCells(1000, 33554));
+    EXPECT_EQ(budget.spent(), 0);
+    EXPECT_EQ(
+        budget.refusal(1000, 33554),
+        QStringLiteral("данные файла заняли бы в памяти больше предела в 256 МиБ (таблица 1000 столбцов "
+                       "x 33554 строк)"));
+    // Past the cells a table may have, that limit is named.
+    EXPECT_FALSE(budget.takeCells(2, qint64(1) << 25));
+    EXPECT_EQ(budget.refusal(2, qint64(1) << 25),
+              QStringLiteral("таблица больше предела в 33554432 ячеек (2 столбцов x 33554432 строк)"));
+    // A table that fits, then texts until the share is passed.
+    ASSERT_TRUE(budget.takeCells(4, 1000));
+    const qint64 cells = budget.spent();
+    EXPECT_GT(cells, 4 * 1000 * 8 - 1);
+    EXPECT_TRUE(budget.takeTexts({QString(), QString()}));
+    EXPECT_EQ(budget.spent(), cells); // empty texts cost only their cells
+    const QStringList row{QString(1000, u'я'), QStringLiteral("20261110_00001")};
+    int rows = 0;
+    while (budget.takeTexts(row))
+        ++rows;
+    // Each row costs at least its characters, two bytes each.
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(qint64(rows) * 2 * 1014, 256 * MiB);
+    EXPECT_GT(budget.spent(), budget.limit());
+}

@@ -10,6 +10,7 @@
 #include <QIODevice>
 #include <QtEndian>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -282,6 +283,54 @@ UnzipLimits OrvUnzipLimits()
 bool OrvViewFits(const orxheader &header, qint64 rows)
 {
     return TableFits(header.fieldCount, rows);
+}
+
+namespace {
+
+constexpr qint64 kMiB = qint64(1) << 20;
+// What the view's table keeps of a cell: a string in its column, and a heap block for a text that is not
+// empty (its header, characters and terminator, as the allocator rounds them).
+constexpr qint64 kCellBytes = qint64(sizeof(QString));
+constexpr qint64 textBytes(qint64 chars)
+{
+    return chars == 0 ? 0 : ((16 + 2 * (chars + 1) + 8 + 15) & ~qint64(15));
+}
+
+} // namespace
+
+OrvViewBudget::OrvViewBudget(qint64 ArchiveBytes, qint64 UnpackedBytes)
+    : m_limit(ArchiveBytes <= 2 * kMiB
+                  ? 256 * kMiB
+                  : std::min(1024 * kMiB, 8 * std::max(ArchiveBytes, UnpackedBytes) + 64 * kMiB))
+{}
+
+bool OrvViewBudget::takeCells(qint64 Columns, qint64 Rows)
+{
+    if (!TableFits(Columns, Rows))
+        return false;
+    const qint64 bytes = Columns * Rows * kCellBytes;
+    if (bytes > m_limit - m_spent)
+        return false;
+    m_spent += bytes;
+    return true;
+}
+
+bool OrvViewBudget::takeTexts(const QStringList &Texts)
+{
+    for (const QString &t : Texts)
+        m_spent += textBytes(t.size());
+    return m_spent <= m_limit;
+}
+
+QString OrvViewBudget::refusal(qint64 Columns, qint64 Rows) const
+{
+    if (!TableFits(Columns, Rows))
+        return TooManyCellsText(Columns, Rows);
+    return QStringLiteral("данные файла заняли бы в памяти больше предела в %1 МиБ (таблица %2 столбцов x %3 "
+                          "строк)")
+        .arg(m_limit / kMiB)
+        .arg(Columns)
+        .arg(Rows);
 }
 
 bool IsOrvStringType(char code)

@@ -122,6 +122,29 @@ UnzipLimits OrvUnzipLimits();
 // cells a table read from a file may take.
 bool OrvViewFits(const orxheader &header, qint64 rows);
 
+// What the view of an event file may hold in memory: the share of an input as large as the archive and
+// as what it unpacked (256 MiB up to 2 MiB of archive; else 8 bytes for each byte of the larger and 64 MiB
+// more; never more than 1 GiB). Every table of the view counts against it: the cells of a table before
+// a value is read, then the texts set into them.
+class OrvViewBudget
+{
+public:
+    OrvViewBudget(qint64 ArchiveBytes, qint64 UnpackedBytes);
+    qint64 limit() const { return m_limit; }
+    qint64 spent() const { return m_spent; }
+    // Cells about to be made; false, with nothing spent, when they would pass the share or the cells one
+    // table may take.
+    bool takeCells(qint64 Columns, qint64 Rows);
+    // The texts of a row as they are set into the table; false once the share is passed.
+    bool takeTexts(const QStringList &Texts);
+    // Why the view stops at a table of that size, naming the limit.
+    QString refusal(qint64 Columns, qint64 Rows) const;
+
+private:
+    qint64 m_limit;
+    qint64 m_spent = 0;
+};
+
 // Type codes whose values are counted strings, quoted in statements.
 bool IsOrvStringType(char code);
 

@@ -16,8 +16,8 @@
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
-#include "lib/temp_folders.h"
 #include "lib/string_table.h"
+#include "lib/temp_folders.h"
 #include "platform/zip_archive.h"
 
 #include <QDir>
@@ -120,6 +120,7 @@ private:
     bool list(const QString &sql, QStringList &ids);
     void damaged(const QString &member);
     void tooLarge(const QString &member, qint64 columns, qint64 rows);
+    void clearViews();
     void refuseNul(const QString &member, const QString &where);
     void showStatus();
     QString insertText(const InsertedRow &row) const;
@@ -136,6 +137,7 @@ private:
     TFormatSettings m_locale;
     bool m_merge;
     OrvValueForms m_forms;
+    std::optional<OrvViewBudget> m_viewBudget;
 
     orxsystem m_system;
     QList<Member> m_members;
@@ -197,9 +199,16 @@ void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
 {
     MessageProc(m_host.Owner(),
                 QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
-                    QStringLiteral("\" не может быть показан: ") + TooManyCellsText(columns, rows) +
+                    QStringLiteral("\" не может быть показан: ") + m_viewBudget->refusal(columns, rows) +
                     QLatin1Char('!'),
                 MB_ICONERROR, MB_OK);
+}
+
+// A view refused half-way gives its memory back at once.
+void OrvRun::clearViews()
+{
+    m_host.ViewTable(1).Clear();
+    m_host.ViewTable(2).Clear();
 }
 
 bool OrvRun::count(const QString &sql, qint64 &value)
@@ -620,7 +629,9 @@ bool OrvRun::readTable(Member &member)
     QList<int> timeColumns;
     TD2D *view = nullptr;
     if (m_viewOnly) {
-        if (!OrvViewFits(h, qint64(h.recordCount) + 1)) {
+        // Sized by the count the file states, which its bytes bound, within what the view may take.
+        if (!m_viewBudget->takeCells(fields, qint64(h.recordCount) + 1) ||
+            !m_viewBudget->takeTexts(h.fieldNames)) {
             tooLarge(member.path, fields, qint64(h.recordCount) + 1);
             return false;
         }
@@ -663,19 +674,20 @@ bool OrvRun::readTable(Member &member)
             return readFailed(status, member, row);
         progressStep();
         if (view) {
+            for (int i : std::as_const(timeColumns))
+                if (!h.texts[i].isEmpty())
+                    h.texts[i] = calendarText(h.texts[i]);
             // The count only sized the table; the records run to the end of the member.
-            if (row >= view->RowCount()) {
-                if (!OrvViewFits(h, qint64(row) + 1)) {
-                    view->Clear();
-                    tooLarge(member.path, fields, qint64(row) + 1);
-                    return false;
-                }
-                view->AddRows(1);
+            const bool added = row >= view->RowCount();
+            if ((added && !m_viewBudget->takeCells(fields, 1)) || !m_viewBudget->takeTexts(h.texts)) {
+                clearViews();
+                tooLarge(member.path, fields, qint64(row) + 1);
+                return false;
             }
+            if (added)
+                view->AddRows(1);
             for (int i = 0; i < fields; ++i)
-                view->SetCell(i, row,
-                              timeColumns.contains(i) && !h.texts[i].isEmpty() ? calendarText(h.texts[i])
-                                                                               : h.texts[i]);
+                view->SetCell(i, row, h.texts[i]);
             continue;
         }
         bool insert = true;
@@ -857,6 +869,12 @@ void OrvRun::run()
             throw EFileError(QStringLiteral("Не удалось создать временную папку: ") + unpacked.errorString());
         if (!unpack(unpacked.path()) || !readMembers(unpacked.path()))
             return;
+        if (m_viewOnly) {
+            qint64 unpackedBytes = 0;
+            for (const QFileInfo &f : QDir(unpacked.path()).entryInfoList(QDir::Files | QDir::Hidden))
+                unpackedBytes += f.size();
+            m_viewBudget.emplace(QFileInfo(m_fileName).size(), unpackedBytes);
+        }
         if (!m_viewOnly) {
             opening = true;
             if (!m_host.OpenOrx())
@@ -930,7 +948,12 @@ void OrvRun::run()
     } catch (const std::exception &e) {
         m_host.HideProgress();
         const auto *own = dynamic_cast<const BrenvaleError *>(&e);
-        const QString reason = own ? own->message() : QString::fromLocal8Bit(e.what());
+        const bool memory = dynamic_cast<const std::bad_alloc *>(&e) != nullptr;
+        const QString reason = own      ? own->message()
+                               : memory ? QStringLiteral("Недостаточно памяти")
+                                        : QString::fromLocal8Bit(e.what());
+        if (memory && m_viewOnly)
+            clearViews();
         // A file only looked at, or one that failed before the database was opened (an archive that
         // does not unpack), touched no database: the failure is the file's, in the ZIP layer's words.
         if (m_viewOnly || !conn)
