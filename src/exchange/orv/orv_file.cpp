@@ -317,8 +317,9 @@ bool OrvViewBudget::takeCells(qint64 Columns, qint64 Rows)
 
 bool OrvViewBudget::takeTexts(const QStringList &Texts)
 {
+    // A cell keeps the very string it is given, with the room it was made with.
     for (const QString &t : Texts)
-        m_spent += textBytes(t.size());
+        m_spent += textBytes(qMax(t.size(), t.capacity()));
     return m_spent <= m_limit;
 }
 
