@@ -256,6 +256,15 @@ QString writeZip(const QString &folder, const char *name, const ZipWriter &zip)
     return writeFile(folder, name, zip.bytes());
 }
 
+// An event file of the origin dump alone.
+QString writeOrigins(const QString &folder, const char *name, const QByteArray &dump)
+{
+    ZipWriter z;
+    z.add("system", "origin");
+    z.add("_ori1101.orv", dump);
+    return writeZip(folder, name, z);
+}
+
 const QList<HostileCase> &hostileCases()
 {
     static const QList<HostileCase> cases = {
@@ -443,10 +452,7 @@ const QList<HostileCase> &hostileCases()
                  else
                      records += '\x01';
              }
-             ZipWriter z;
-             z.add("system", "origin");
-             z.add("_ori1101.orv", orvDump("origin", fields, 33553, records));
-             return writeZip(folder, "cells.orv", z);
+             return writeOrigins(folder, "cells.orv", orvDump("origin", fields, 33553, records));
          },
          {{u"ReadORV: файл \"_ori1101.orv\" не может быть показан: данные файла заняли бы в памяти больше "
            "предела в 256 МиБ (таблица 1000 столбцов x 33554 строк)!"_s,
@@ -455,11 +461,9 @@ const QList<HostileCase> &hostileCases()
          ImportOrv,
          true,
          [](const QString &folder) {
-             ZipWriter z;
-             z.add("system", "origin");
-             z.add("_ori1101.orv",
-                   orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
-             return writeZip(folder, "records.orv", z);
+             return writeOrigins(
+                 folder, "records.orv",
+                 orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
         {"ORV station count beyond its bytes",
@@ -468,10 +472,7 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) {
              QByteArray dump = orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1"));
              qToLittleEndian<qint32>(0x7fffffff, dump.data() + 160);
-             ZipWriter z;
-             z.add("system", "origin");
-             z.add("_ori1101.orv", dump);
-             return writeZip(folder, "stations.orv", z);
+             return writeOrigins(folder, "stations.orv", dump);
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
     };

@@ -9,35 +9,13 @@
 
 namespace {
 
-// A table's rows with every value as it is held: numbers to the last bit, dates to the millisecond.
-QStringList exactRows(DbConnection &db, const QString &sql)
-{
-    DbQuery q(&db);
-    q.SetSQL(sql);
-    q.Open();
-    QStringList rows;
-    for (; !q.Eof(); q.Next()) {
-        QStringList fields;
-        for (int i = 0; i < q.FieldCount(); ++i) {
-            const TField &f = *q.Field(i);
-            if (f.IsNull())
-                fields << QStringLiteral("<null>");
-            else if (IsDateFieldType(f.DataType()))
-                fields << FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss.zzz"), f.AsDateTime());
-            else if (f.Value().typeId() == QMetaType::Double)
-                fields << QString::number(f.AsFloat(), 'g', 17);
-            else
-                fields << f.AsString();
-        }
-        rows << fields.join(QLatin1Char('|'));
-    }
-    return rows;
-}
-
 template <class Env> QStringList exactOrx(OrxDb<Env> &db)
 {
-    return exactRows(*db.db, QStringLiteral("select * from origin order by eventid")) + QStringList{"--"} +
-           exactRows(*db.db, QStringLiteral("select * from arrival order by arid"));
+    const auto exact = [&db](const char *sql) {
+        return dbRows(*db.db, QString::fromLatin1(sql), QStringLiteral("<null>"), false, true);
+    };
+    return exact("select * from origin order by eventid") + QStringList{"--"} +
+           exact("select * from arrival order by arid");
 }
 
 // The demo's ORX tables and indexes, made through the layer in the back end's dialect.

@@ -323,16 +323,22 @@ TYPED_TEST(OrvExchange, RowRefusedAmongManyIsNamed)
     EXPECT_EQ(allRows(target), before);
 }
 
+// An old event of ABC in March 2008, and a row of another station that the file's arrival 4 collides
+// with, which the replacement keeps.
+template <class Env> void collidingTarget(OrxDb<Env> &target)
+{
+    createOrx(target);
+    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values "
+                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+}
+
 // Mended: the replacement and the import are one transaction; a run that ends later keeps the old data.
 TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 {
     OrvProgram p;
     OrxDb<TypeParam> &target = *this->orx;
-    createOrx(target);
-    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    // Arrival 4 of the file collides with a row of another station, which the replacement keeps.
-    target.exec("insert into arrival (arid,eventid,sta,itime) values "
-                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+    collidingTarget(target);
     const QStringList before = allRows(target);
     const QString archive = p.exportFrom(p.source);
 
@@ -363,16 +369,12 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 
 // No message waits for a click while the import holds the database's write lock (a second instance froze
 // behind the error box): the question comes before the transaction, a failure is said once it is rolled
-// back. The rows of another station collide with the file's arrival 4; the file's origin member is cut in
-// its third record.
+// back. The file's arrival 4 collides; the file's origin member is cut in its third record.
 TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
 {
     OrvProgram p;
     OrxDb<TypeParam> &target = *this->orx;
-    createOrx(target);
-    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values "
-                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+    collidingTarget(target);
     const QStringList before = allRows(target);
     const QString archive = p.exportFrom(p.source);
     TestDir work;
