@@ -178,15 +178,23 @@ TEST(MakeUniqueEventId, StatementsAndFailures)
         EXPECT_TRUE(unique.renames().isEmpty());
     }
     {
-        // The successors are asked for five hundred at a time: a run of 700 taken integers, two lists.
+        // The successors are asked for in lists of 8, 32, 128, then 500: a run of 700 taken integers takes
+        // five lists.
         TakenIds db;
         for (int i = 0; i <= 700; ++i)
             db.ids.insert(QString::number(1000 + i));
         UniqueEventIds unique = db.make();
         EXPECT_EQ(unique.MakeUniqueEventId(QStringLiteral("1000")), QStringLiteral("1701"));
-        ASSERT_EQ(db.statements.size(), 3);
-        EXPECT_TRUE(db.statements[1].startsWith(kListHead + QStringLiteral("'1001','1002',")));
-        EXPECT_TRUE(db.statements[2].startsWith(kListHead + QStringLiteral("'1501',")));
+        ASSERT_EQ(db.statements.size(), 6);
+        EXPECT_EQ(
+            db.statements[1],
+            QStringLiteral("select eventid from origin where eventid in ('1001','1002','1003','1004','1005',"
+                           "'1006','1007','1008') or rtrim(eventid) in ('1001','1002','1003','1004','1005',"
+                           "'1006','1007','1008')"));
+        for (const auto &[statement, first] : {std::pair(2, "'1009',"), std::pair(3, "'1041',"),
+                                               std::pair(4, "'1169',"), std::pair(5, "'1669',")})
+            EXPECT_TRUE(db.statements[statement].startsWith(kListHead + QLatin1String(first)))
+                << db.statements[statement].left(80).toStdString();
     }
     {
         // A stored id differing only in case is taken where the key ignores case: that candidate is
@@ -232,30 +240,30 @@ TEST(MakeUniqueEventId, AFormWithoutAFreeIdIsSaidAtOnce)
          QStringLiteral(
              "EVENTID \"A\" уже есть в БД ORX, а свободного EVENTID того же вида (строка из одного "
              "символа от \"!\" до \"~\") нет: заняты все 94"),
-         2},
+         1 + 3},
         {"a letter outside the range", QStringLiteral("Я"), oneCharacter + QSet<QString>{QStringLiteral("Я")},
          false,
          QStringLiteral(
              "EVENTID \"Я\" уже есть в БД ORX, а свободного EVENTID того же вида (строка из одного "
              "символа от \"!\" до \"~\") нет: заняты все 94"),
-         2},
+         1 + 3},
         {"with a rest", QStringLiteral("A x"), withRest, false,
          QStringLiteral("EVENTID \"A x\" уже есть в БД ORX, а свободного EVENTID того же вида (строка из "
                         "одного символа от \"!\" до \"~\" и продолжение \" x\") нет: заняты все 94"),
-         2},
+         1 + 3},
         {"the last free two-character id", QStringLiteral("AB"), twoCharacters - QSet<QString>{"AA"}, false,
-         QStringLiteral("AA"), 1 + 18},
+         QStringLiteral("AA"), 1 + 3 + 18},
         {"every two-character id", QStringLiteral("AB"), twoCharacters, false,
          QStringLiteral("EVENTID \"AB\" уже есть в БД ORX, а свободного EVENTID того же вида (строка из 2 "
                         "символов от \"!\" до \"~\") нет: заняты все 8836"),
-         1 + 18},
+         1 + 3 + 18},
         {"no end to the form",
          QStringLiteral("20080301123456"),
          {},
          true,
          QStringLiteral("EVENTID \"20080301123456\" уже есть в БД ORX, а свободного EVENTID того же вида "
                         "(дата и время вида ггггммддччммсс) нет: ни один из следующих 1200 не свободен"),
-         1 + 3,
+         1 + 6,
          1200},
     };
     for (const auto &c : cases) {

@@ -162,9 +162,11 @@ std::optional<QString> UniqueEventIds::MakeUniqueEventId(const QString &Id)
     QString first;
     int asked = 0;
     bool wrapped = false;
+    // The next stamp is mostly free: the lists start short and grow while the run of taken ones goes on.
+    int batch = FirstBatch;
     while (!wrapped && asked < m_limit) {
         QStringList candidates;
-        while (candidates.size() < Batch && asked < m_limit) {
+        while (candidates.size() < batch && asked < m_limit) {
             const QString candidate = NextEventIdCandidate(stamp, word, rest);
             if (first.isNull()) {
                 first = candidate;
@@ -177,6 +179,7 @@ std::optional<QString> UniqueEventIds::MakeUniqueEventId(const QString &Id)
         }
         if (candidates.isEmpty())
             break;
+        batch = qMin(batch * 4, Batch);
         QStringList held;
         if (!m_list(TakenEventIdsStatement(candidates), held))
             return std::nullopt;

@@ -66,7 +66,9 @@ public:
     using Counter = std::function<bool(const QString &Sql, qint64 &Count)>;
     using Lister = std::function<bool(const QString &Sql, QStringList &Ids)>;
     static constexpr int MaxCandidates = 1000000;
-    // Successors asked for in one statement.
+    // Successors asked for in one statement: first a few, then four times as many each time, at most
+    // Batch.
+    static constexpr int FirstBatch = 8;
     static constexpr int Batch = 500;
 
     // Limit: the successors asked for at most.
