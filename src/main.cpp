@@ -6,6 +6,7 @@
 #include "exchange/orx_copy/orx_copy.h"
 #include "exchange/page/import_page.h"
 #include "exchange/text/data_format_dialog.h"
+#include "lib/temp_folders.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"
 
@@ -16,6 +17,8 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     // The program speaks Russian whatever the desktop's language, and so do Qt's own dialogs.
     InstallQtTranslations();
+    // What a run killed before it could clean up left in the temporary folder.
+    RemoveStaleTempFolders();
 
     // The data module comes first: the main window's start-up already sets up its connections.
     Tdm dm;

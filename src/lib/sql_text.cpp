@@ -1,5 +1,7 @@
 #include "lib/sql_text.h"
 
+#include <QLocale>
+
 QString SqlEscape(const QString &text)
 {
     QString out = text;
@@ -10,4 +12,9 @@ QString SqlEscape(const QString &text)
 QString SqlQuote(const QString &text)
 {
     return QLatin1Char('\'') + SqlEscape(text) + QLatin1Char('\'');
+}
+
+QString SqlNumber(double value)
+{
+    return QString::number(value, 'g', QLocale::FloatingPointShortest);
 }

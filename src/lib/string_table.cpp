@@ -80,6 +80,21 @@ qint64 CellWords::allocatedBytes() const
     return words * qint64(sizeof(quint64)) + qint64(m_chunks.capacity() * sizeof(m_chunks[0]));
 }
 
+qint64 CellWords::bytesFor(qint64 n)
+{
+    if (n <= 0)
+        return 0;
+    const qint64 chunks = n >= kSmallWords
+                              ? (kLastBits - kFirstBits) + (n - kSmallWords + (qint64(1) << kLastBits) - 1) /
+                                                               (qint64(1) << kLastBits)
+                              : place(qsizetype(n - 1)).chunk + 1;
+    qint64 words = 0;
+    for (qint64 k = 0; k < std::min<qint64>(chunks, kLastBits - kFirstBits); ++k)
+        words += chunkWords(qsizetype(k));
+    words += std::max<qint64>(0, chunks - (kLastBits - kFirstBits)) << kLastBits;
+    return (words + chunks) * qint64(sizeof(quint64));
+}
+
 TStringColumn::TStringColumn(const QStringList &lines, bool caseSensitive) : CaseSensitive(caseSensitive)
 {
     for (const QString &line : lines)

@@ -38,6 +38,8 @@ public:
     // New words are 0; chunks past the new size are given back.
     void resize(qsizetype n);
     qint64 allocatedBytes() const;
+    // The bytes of chunks words 0..n-1 take, for a reader that must know before it sizes a table.
+    static qint64 bytesFor(qint64 n);
 
 private:
     struct Place

@@ -140,7 +140,7 @@ private:
         int y, mo, d;
         DecodeDate(m_state.period.begDate, y, mo, d);
         const double y0 = htoe(quint16(y), 1, 1, 0, 0, 0);
-        const QString t1 = FloatToStr(m_t1), t2 = FloatToStr(m_t2), ys = FloatToStr(y0);
+        const QString t1 = SqlNumber(m_t1), t2 = SqlNumber(m_t2), ys = SqlNumber(y0);
         QString a, b, c, dd;
         if (m_state.sett.selperiod == 0) {
             a = QStringLiteral("itime>=") + t1 + QStringLiteral(" and itime<") + t2;

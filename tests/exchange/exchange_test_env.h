@@ -50,8 +50,10 @@ inline QStringList tableRows(const TD2D &t, bool keepTrailing = false)
 }
 
 // Every row of sql, its fields trimmed and joined by "|"; NULL (and, when asked, empty text) as nullMark.
+// Exact: numbers to the last bit and dates to the millisecond, as the database holds them.
 inline QStringList dbRows(DbConnection &db, const QString &sql,
-                          const QString &nullMark = QStringLiteral("<null>"), bool emptyAsNull = false)
+                          const QString &nullMark = QStringLiteral("<null>"), bool emptyAsNull = false,
+                          bool exact = false)
 {
     DbQuery q(&db);
     q.SetSQL(sql);
@@ -60,8 +62,13 @@ inline QStringList dbRows(DbConnection &db, const QString &sql,
     for (; !q.Eof(); q.Next()) {
         QStringList fields;
         for (int i = 0; i < q.FieldCount(); ++i) {
-            const QString text = q.Field(i)->IsNull() ? QString() : q.Field(i)->AsString().trimmed();
-            fields << (q.Field(i)->IsNull() || (emptyAsNull && text.isEmpty()) ? nullMark : text);
+            const TField &f = *q.Field(i);
+            QString text = f.IsNull() ? QString() : f.AsString().trimmed();
+            if (exact && !f.IsNull() && IsDateFieldType(f.DataType()))
+                text = FormatDateTime(QStringLiteral("yyyy-mm-dd hh:nn:ss.zzz"), f.AsDateTime());
+            else if (exact && !f.IsNull() && f.Value().typeId() == QMetaType::Double)
+                text = QString::number(f.AsFloat(), 'g', 17);
+            fields << (f.IsNull() || (emptyAsNull && text.isEmpty()) ? nullMark : text);
         }
         rows << fields.join(QLatin1Char('|'));
     }

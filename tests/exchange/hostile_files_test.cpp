@@ -331,9 +331,7 @@ struct HostileCase
     bool writes = false; // read at once into PET's bulletin database, on both back ends
 };
 
-const QString kOrvFailed = u"ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; "
-                           "last sql = \r\r\r\rСообщение об ошибке:\rАрхив \"%1\""_s;
-// A file only looked at touched no database: its failure names the file.
+// A file only looked at, or one that does not unpack, touched no database: its failure names the file.
 QString orvUnreadable(const char *name)
 {
     return u"ReadORV: Не удалось прочитать файл \"%2\".\rСообщение об ошибке:\rАрхив \"%1\""_s.arg(
@@ -367,6 +365,15 @@ QString writeEvents(const QString &folder, const QByteArray &events, qint64 size
     writeFile(folder, "Station_bulletin1.txt", "");
     writeFile(folder, "Xm_Add1.txt", "");
     return writeFile(folder, "Events1.txt", events, size);
+}
+
+// An event file of the origin dump alone.
+QString writeOrigins(const QString &folder, const char *name, const QByteArray &dump)
+{
+    ZipWriter z;
+    z.add("system", "origin");
+    z.add("_ori1101.orv", dump);
+    return writeZip(folder, name, z);
 }
 
 const QList<HostileCase> &hostileCases()
@@ -438,7 +445,7 @@ const QList<HostileCase> &hostileCases()
                  z.add(QByteArray::number(i) + ".orv", {}, false);
              return writeZip(folder, "many.orv", z);
          },
-         {{kOrvFailed + u": 60000 элементов, больше предела в 1000"_s, MB_ICONERROR}}},
+         {{orvUnreadable("many.orv") + u": 60000 элементов, больше предела в 1000"_s, MB_ICONERROR}}},
         {"ORV text with NUL",
          ImportOrv,
          true,
@@ -626,6 +633,49 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) { return writeEvents(folder, "x", 200000000); },
          {{kTxtFailed + u"три файла импорта вместе больше предела в 120 МиБ (200000000 байт)"_s,
            MB_ICONERROR}}},
+        // A thousand fields and 33,553 records, at the cells a table may have, in an archive of some
+        // 600 KB (NULL fields with an empty text here and there, so that the archive packs them no more
+        // tightly than an archive may): far past what the view of a small archive may take.
+        {"ORV archive at the cell limit",
+         ImportOrv,
+         false,
+         [](const QString &folder) {
+             QList<std::pair<char, const char *>> fields;
+             for (int i = 0; i < 1000; ++i)
+                 fields.append({char(1), "comment"});
+             QByteArray records;
+             records.reserve(36000000);
+             quint32 seed = 1;
+             for (int cell = 0; cell < 33553000; ++cell) {
+                 seed = seed * 1664525u + 1013904223u;
+                 if (seed >> 24 < 5)
+                     records += QByteArray(5, '\0'); // an empty text
+                 else
+                     records += '\x01';
+             }
+             return writeOrigins(folder, "cells.orv", orvDump("origin", fields, 33553, records));
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" не может быть показан: данные файла заняли бы в памяти больше "
+           "предела в 256 МиБ (таблица 1000 столбцов x 33554 строк)!"_s,
+           MB_ICONERROR}}},
+        {"ORV record count beyond its bytes",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             return writeOrigins(
+                 folder, "records.orv",
+                 orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        {"ORV station count beyond its bytes",
+         ImportOrv,
+         false,
+         [](const QString &folder) {
+             QByteArray dump = orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1"));
+             qToLittleEndian<qint32>(0x7fffffff, dump.data() + 160);
+             return writeOrigins(folder, "stations.orv", dump);
+         },
+         {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
     };
     return cases;
 }

@@ -7,6 +7,7 @@
 #include "lib/codec.h"
 #include "lib/mstring_grid.h"
 #include "support/program_env.h"
+#include "write_lock_probe.h"
 
 #include <QLabel>
 
@@ -300,6 +301,17 @@ TYPED_TEST(KrvWriterTest, ATakenNumberStopsTheWriteAndKeepsTheOldRows)
     EXPECT_EQ(this->events().size(), 2);
     EXPECT_TRUE(this->readings().isEmpty());
     EXPECT_EQ(this->host->closed, 1);
+}
+
+// A failure is said once the transaction is rolled back: no message waits for a click while the bulletin
+// database is locked for other writers.
+TYPED_TEST(KrvWriterTest, NoMessageWaitsWhileTheDatabaseIsLocked)
+{
+    this->addEvents({1, 3});
+    LockWatch watch(*this->orx);
+    EXPECT_FALSE(WriteKrvTable(*this->host, parsed(bulletinBytes())));
+    EXPECT_EQ(watch.shown(), 1);
+    EXPECT_EQ(watch.shownLocked(), QStringList());
 }
 
 TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)

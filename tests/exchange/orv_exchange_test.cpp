@@ -10,10 +10,13 @@
 #include "exchange/page/import_type.h"
 #include "exchange_test_env.h"
 #include "lib/mstring_grid.h"
+#include "orv_test_env.h"
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
 #include "support/smtp_server.h"
+#include "write_lock_probe.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRadioButton>
 #include <QtEndian>
@@ -89,125 +92,16 @@ Dump readDump(const QString &path)
     return d;
 }
 
-// The export and the import run headless as the main window runs them: on the data module's ORX
-// connection, opened on the source the test points at, with the stations and the add flag the test sets.
-// What the import page would show is kept.
-struct FakeOrvHost : OrvImportHost, OrvExportHost
+// The rows above in a database of their own, the export's source.
+struct OrvProgram : OrvRunner
 {
-    Tsett sett;
-    QString current = QStringLiteral("ABC");
-    QStringList checked;
-    bool merge = false;
-    TD2D tables[3];
-    QStringList status;
-    int cleared = 0, opened = 0;
-    int progressMaximum = -1;
-    bool progressShown = false;
-
-    QWidget *Owner() override { return nullptr; }
-    TFormatSettings LocaleSettings() override { return TFormatSettings(); }
-    bool MergeEvents() override { return merge; }
-    Tsett Settings() override { return sett; }
-    QString CurrentStationSection() override { return current; }
-    QStringList CheckedStations() override { return checked; }
-    DbConnection &OrxConnection() override { return *Tdm::instance()->conPubs; }
-    bool OpenOrx() override
-    {
-        ++opened;
-        Tdm &dm = *Tdm::instance();
-        const ConnectionSetup setup = ComputeConnectionSetup(sett);
-        dm.conPubs->SetProvider(setup.orxProvider);
-        dm.conPubs->SetConnectionString(setup.orxTemplate);
-        return dm.OpenDB_ADO(dm.conPubs, sett.ORX_source, sett.ORX_user, sett.ORX_pass);
-    }
-    void CloseOrx() override { Tdm::instance()->CloseDB_ADO(Tdm::instance()->conPubs); }
-    QString ProgramFolder() override { return ::ProgramFolder(); }
-    TD2D &ViewTable(int Slot) override { return tables[Slot]; }
-    void ClearImportGrid() override { ++cleared; }
-    void ShowStatus(const QString &Stations, const QString &Period, const QString &Version) override
-    {
-        status = {Stations, Period, Version};
-    }
-    void ZipFiles(const QString &ZipName, const QStringList &Files) override
-    {
-        Tdm::instance()->ZipFiles(ZipName, QString(), Files);
-    }
-    bool SendMail(const QString &Body, const QString &Attachment) override
-    {
-        return Tdm::instance()->SendMail('e', Body, Attachment);
-    }
-    void ShowProgress() override { progressShown = true; }
-    void SetProgressMaximum(int Maximum) override { progressMaximum = Maximum; }
-    void SetProgress(int Position, const QString &) override
-    {
-        EXPECT_TRUE(progressShown);
-        EXPECT_LE(Position, progressMaximum);
-    }
-    void HideProgress() override { progressShown = false; }
-};
-
-// A program folder, the ORX database the test points where it wants, and a temporary folder of its own
-// so that what a run leaves behind there can be seen.
-struct OrvProgram : Program
-{
-    MessageRecorder rec;
-    FakeOrvHost host;
-    TestDir out, temp, unpacked;
-    OrvExportStats stats;
-    QByteArray oldTemp = qgetenv("TMPDIR");
-    QString oldFolder = ProgramFolder();
-    OrxDb<SqliteEnv> source; // the rows above
+    OrxDb<SqliteEnv> source;
 
     OrvProgram()
     {
         createOrx(source);
         for (const char *sql : kSourceRows)
             source.exec(sql);
-        qputenv("TMPDIR", temp.path().toLocal8Bit());
-        SetProgramFolder(dir.base());
-        Tsett &s = host.sett;
-        s.exp_start_date = EncodeDate(2008, 3, 1);
-        s.exp_end_date = EncodeDate(2008, 3, 31);
-        s.exp_dir = out.path();
-        s.expset = 3;
-        s.maile_send = false;
-    }
-    ~OrvProgram()
-    {
-        qputenv("TMPDIR", oldTemp);
-        SetProgramFolder(oldFolder);
-    }
-
-    void useOrx(const QString &source, const QString &user = {}, const QString &password = {})
-    {
-        host.sett.fullorx = true;
-        host.sett.orxini = false;
-        host.sett.ORX_source = source;
-        host.sett.ORX_user = user;
-        host.sett.ORX_pass = password;
-    }
-    template <class Env> void point(OrxDb<Env> &db) { useOrx(db.source(), db.user(), db.password()); }
-
-    template <class Env> QString exportFrom(OrxDb<Env> &db)
-    {
-        point(db);
-        rec.clear();
-        OrvExportStats stats;
-        RunOrxExport(host, &stats);
-        EXPECT_EQ(shown(rec), (QList<Shown>{{QStringLiteral("Готово!"), MB_ICONINFORMATION}}));
-        EXPECT_EQ(folderEntries(out.path()), QStringList{QFileInfo(stats.archive).fileName()});
-        return stats.archive;
-    }
-
-    template <class Env> OrvImportStats importInto(OrxDb<Env> &db, const QString &archive)
-    {
-        point(db);
-        rec.clear();
-        OrvImportStats stats;
-        const QStringList before = folderEntries(temp.path());
-        ReadORV(host, archive, false, &stats);
-        EXPECT_EQ(folderEntries(temp.path()), before);
-        return stats;
     }
     // An export of the set given, from the rows of kExportRows in db.
     template <class Env> void use(OrxDb<Env> &db)
@@ -216,21 +110,6 @@ struct OrvProgram : Program
             db.exec(sql);
         point(db);
     }
-    void run(int set, const QStringList &checked = {})
-    {
-        host.sett.expset = set;
-        host.checked = checked;
-        rec.clear();
-        stats = {};
-        RunOrxExport(host, &stats);
-    }
-    QStringList members()
-    {
-        unzipAll(stats.archive, unpacked.path());
-        return folderEntries(unpacked.path());
-    }
-    QString log() const { return read("system/log_imp.txt"); }
-    QString labels() const { return host.status.join(QLatin1Char('|')); }
 };
 
 template <class Env> class OrvExchange : public OnBothBackends<Env>
@@ -380,6 +259,46 @@ TYPED_TEST(OrvExchange, EventIdsAskedForManyAtOnceAreRenamedAsOneByOne)
     }
 }
 
+// Mended: sixty events whose one-character EVENTIDs are all taken, as every other one-character id is
+// (one-character ids wrap round without growing). The search asked a million statements per event and the
+// insert failed on the key; now the first event's search ends at once, said in Russian.
+TYPED_TEST(OrvExchange, NoFreeIdOfTheFormIsSaidAtOnce)
+{
+    OrvProgram p;
+    OrxDb<SqliteEnv> source;
+    createOrx(source);
+    OrxDb<TypeParam> &target = *this->orx;
+    createOrx(target);
+    QStringList printable;
+    for (char16_t c = u'!'; c <= u'~'; ++c)
+        // On SQLite the key ignores case: a lower-case letter is its capital's id.
+        if (TypeParam::odbc || !(c >= u'a' && c <= u'z'))
+            printable << QString(QChar(c));
+    for (int i = 0; i < 60; ++i) {
+        source.exec("insert into origin (eventid,lat) values (?,?)", {printable[i], i});
+        source.exec("insert into arrival (arid,eventid,sta,itime) values (?,?,'ABC',?)",
+                    {i + 1, printable[i], 1204374900 + i});
+    }
+    for (const QString &id : std::as_const(printable))
+        target.exec("insert into origin (eventid,lat) values (?,-1)", {id});
+    const QStringList before = allRows(target);
+    const QString archive = p.exportFrom(source);
+
+    QElapsedTimer clock;
+    clock.start();
+    const OrvImportStats stats = p.importInto(target, archive);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_FALSE(stats.committed);
+    EXPECT_EQ(shown(p.rec),
+              (QList<Shown>{{QStringLiteral("ReadORV: EVENTID \"!\" уже есть в БД ORX, а свободного "
+                                            "EVENTID того же вида (строка из одного символа от "
+                                            "\"!\" до \"~\") нет: заняты все 94 (таблица origin, "
+                                            "запись 1).\rИмпорт прерван, БД ORX не изменена."),
+                             MB_ICONERROR}}));
+    EXPECT_EQ(allRows(target), before);
+    EXPECT_FALSE(QFileInfo::exists(p.path("system/log_imp.txt")));
+}
+
 // A row refused in the middle of what went to the database together is the one named, with its own
 // text, and the database keeps its rows.
 TYPED_TEST(OrvExchange, RowRefusedAmongManyIsNamed)
@@ -404,16 +323,22 @@ TYPED_TEST(OrvExchange, RowRefusedAmongManyIsNamed)
     EXPECT_EQ(allRows(target), before);
 }
 
+// An old event of ABC in March 2008, and a row of another station that the file's arrival 4 collides
+// with, which the replacement keeps.
+template <class Env> void collidingTarget(OrxDb<Env> &target)
+{
+    createOrx(target);
+    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
+    target.exec("insert into arrival (arid,eventid,sta,itime) values "
+                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+}
+
 // Mended: the replacement and the import are one transaction; a run that ends later keeps the old data.
 TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
 {
     OrvProgram p;
     OrxDb<TypeParam> &target = *this->orx;
-    createOrx(target);
-    target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    // Arrival 4 of the file collides with a row of another station, which the replacement keeps.
-    target.exec("insert into arrival (arid,eventid,sta,itime) values "
-                "(20,'OLD','ABC',1204374950),(4,'OTHER','QQQ',1)");
+    collidingTarget(target);
     const QStringList before = allRows(target);
     const QString archive = p.exportFrom(p.source);
 
@@ -440,6 +365,49 @@ TYPED_TEST(OrvExchange, ReplacementIsUndoneWhenTheImportFails)
         << p.rec.last().text.toStdString();
     EXPECT_EQ(p.rec.last().icon, unsigned(MB_ICONERROR));
     EXPECT_EQ(allRows(target), before);
+}
+
+// No message waits for a click while the import holds the database's write lock (a second instance froze
+// behind the error box): the question comes before the transaction, a failure is said once it is rolled
+// back. The file's arrival 4 collides; the file's origin member is cut in its third record.
+TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
+{
+    OrvProgram p;
+    OrxDb<TypeParam> &target = *this->orx;
+    collidingTarget(target);
+    const QStringList before = allRows(target);
+    const QString archive = p.exportFrom(p.source);
+    TestDir work;
+    unzipAll(archive, work.path());
+    const QByteArray origin = readBytes(work.file(OrvOriginMember));
+    writeBytes(work.file(OrvOriginMember), origin.left(origin.size() - 2));
+    const QString cut = work.file(QStringLiteral("cut.orv"));
+    zipFiles(cut, QString(),
+             {work.file(OrvOriginMember), work.file(OrvArrivalMember), work.file(OrvSystemMember)});
+
+    const struct
+    {
+        QString file;
+        QString failure;
+    } cases[] = {
+        {archive,
+         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 4; таблица = "
+                        "arrival; last sql = \r\rinsert into arrival")},
+        {cut, QStringLiteral("ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.failure.toStdString());
+        LockWatch watch(target);
+        p.rec.answer({IDYES});
+        const OrvImportStats stats = p.importInto(target, c.file);
+        EXPECT_FALSE(stats.committed);
+        ASSERT_EQ(p.rec.count(), 2);
+        EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONQUESTION));
+        EXPECT_TRUE(p.rec.last().text.startsWith(c.failure)) << p.rec.last().text.toStdString();
+        EXPECT_EQ(watch.shown(), 2);
+        EXPECT_EQ(watch.shownLocked(), QStringList());
+        EXPECT_EQ(allRows(target), before);
+    }
 }
 
 TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
@@ -647,6 +615,17 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     writeBytes(work.file(QStringLiteral("junk.orv")), "this is no archive");
 
     const QString damaged = QStringLiteral("ReadORV: файл \"_arr1101.orv\" повреждён, данные не считаны!");
+    // What the ZIP layer says of an archive it cannot unpack, up to the folder it unpacks into.
+    const auto zipText = [](const QString &archive) {
+        TestDir into;
+        try {
+            unzipAll(archive, into.path(), OrvUnzipLimits());
+        } catch (const EFileError &e) {
+            return e.message().left(e.message().indexOf(into.path()));
+        }
+        ADD_FAILURE() << "unpacked " << archive.toStdString();
+        return QString();
+    };
     const struct
     {
         const char *name;
@@ -658,12 +637,14 @@ TEST(OrvImport, DamagedFilesWriteNothing)
         {"wrong type code", withArrival("type", wrongType),
          QStringLiteral(
              "ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!")},
+        // Changed: an archive that does not unpack never reached the database, so the failure is the
+        // file's, in the ZIP layer's own words.
         {"member outside the folder", outside,
-         QStringLiteral(
-             "ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0; таблица = ; last sql = "
-             "\r\r\r\rСообщение об ошибке:\r")},
+         QStringLiteral("ReadORV: Не удалось прочитать файл \"outside.orv\".\rСообщение об ошибке:\r") +
+             zipText(outside)},
         {"not a zip", work.file(QStringLiteral("junk.orv")),
-         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 0;")},
+         QStringLiteral("ReadORV: Не удалось прочитать файл \"junk.orv\".\rСообщение об ошибке:\r") +
+             zipText(work.file(QStringLiteral("junk.orv")))},
     };
     for (const auto &c : cases) {
         p.rec.answer({IDYES, IDYES});
@@ -860,14 +841,21 @@ TEST(OrvImport, FullDiskKeepsTheOldLog)
     OrxDb<SqliteEnv> target;
     createOrx(target);
     p.write("system/log_imp.txt", QStringLiteral("old log\r\n"));
+    // The disk fills up once the members are unpacked, at the log's second line.
+    TestDir members;
+    unzipAll(archive, members.path());
+    qint64 unpacked = 0;
+    for (const QString &name : folderEntries(members.path()))
+        unpacked += QFileInfo(members.file(name)).size();
     {
-        DiskFullAfter full(10);
+        DiskFullAfter full(unpacked + 10);
         p.importInto(target, archive);
     }
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(
         p.rec.last().text.startsWith(QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.")));
-    EXPECT_TRUE(p.rec.last().text.contains(QStringLiteral("Сообщение об ошибке:\rНе удалось записать файл ")))
+    EXPECT_TRUE(p.rec.last().text.contains(QStringLiteral("Сообщение об ошибке:\rНе удалось записать файл ") +
+                                           p.path("system/log_imp.txt")))
         << p.rec.last().text.toStdString();
     EXPECT_EQ(target.rows(QStringLiteral("select count(*) from origin")), QStringList{"0"});
     EXPECT_EQ(p.read("system/log_imp.txt"), QStringLiteral("old log\r\n"));
@@ -950,6 +938,39 @@ TYPED_TEST(OrvExchange, NothingToExport)
     EXPECT_FALSE(Tdm::instance()->conPubs->Connected());
 }
 
+// Mended: an empty export folder put the archive into the process's working folder. The export says
+// what the station's text export says and writes nothing anywhere; a folder that is not there is named.
+TYPED_TEST(OrvExchange, ExportFolderMustBeGiven)
+{
+    OrvProgram p;
+    p.use(*this->orx);
+    TestDir working;
+    const QString oldWorking = QDir::currentPath();
+    QDir::setCurrent(working.path());
+    const struct
+    {
+        QString folder;
+        QString message;
+    } cases[] = {
+        {QString(), QStringLiteral("Директория не указана. Экспорт невозможен")},
+        {QStringLiteral("  "), QStringLiteral("Директория не указана. Экспорт невозможен")},
+        {p.out.file(QStringLiteral("нет")), QStringLiteral("Директория \"") +
+                                                p.out.file(QStringLiteral("нет")) +
+                                                QStringLiteral("\" не найдена")},
+    };
+    for (const auto &c : cases) {
+        p.host.sett.exp_dir = c.folder;
+        p.host.opened = 0;
+        p.run(3);
+        EXPECT_EQ(shown(p.rec), (QList<Shown>{{c.message, MB_ICONERROR}}));
+        EXPECT_TRUE(p.stats.archive.isEmpty());
+        EXPECT_EQ(p.host.opened, 0);
+    }
+    QDir::setCurrent(oldWorking);
+    EXPECT_TRUE(folderEntries(working.path()).isEmpty());
+    EXPECT_TRUE(folderEntries(p.out.path()).isEmpty());
+}
+
 TEST(OrvExportMail, SentOrNotTheArchiveStays)
 {
     OrxDb<SqliteEnv> orx;
@@ -1008,8 +1029,12 @@ TEST(OrvExportDisk, FullDiskMakesNoArchive)
     OrvProgram p;
     p.use(orx);
     {
+        // The rows being read keep the file locked for writers: the message waits until they are let go.
+        LockWatch watch(orx);
         DiskFullAfter full(100);
         p.run(0);
+        EXPECT_EQ(watch.shown(), 1);
+        EXPECT_EQ(watch.shownLocked(), QStringList());
     }
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(QStringLiteral("Не удалось записать файл ")))

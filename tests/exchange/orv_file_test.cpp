@@ -345,20 +345,73 @@ TEST(OrvSystem, SplitsTableNames)
         EXPECT_EQ(SplitOrvSystem(QString::fromUtf8(text)), tables) << text;
 }
 
-// A view table is bounded by the cells a table read from a file may take, whatever the file's counts.
-TEST(OrvDump, ViewTablesWithinTheCellLimit)
+// A view table is bounded by the view's share before a value is read, whatever the file's counts: a cell
+// costs its 8-byte word, and a column the chunks its words take.
+TEST(OrvDump, ViewTablesWithinTheShare)
 {
-    orxheader h;
-    const std::tuple<qint32, qint64, bool> cases[] = {
-        {36, 421489, true},
-        {1000, 33554, true},
-        {1000, 1073543, false},
-        {2, qint64(1) << 24, true},
-        {2, (qint64(1) << 24) + 1, false},
+    constexpr qint64 MiB = qint64(1) << 20;
+    const std::tuple<qint64, qint64, bool> cases[] = {
+        {36, 421489, true},          // a network's year of arrivals: 132 MiB
+        {1000, 16000, true},         // 16,368 words a column: 131 MiB
+        {1000, 33554, false},        // 65,520 words a column: 524 MiB
+        {1, qint64(1) << 24, true},  // 16,842,896 words: 129 MiB
+        {2, qint64(1) << 24, false}, // twice that
         {0, 1, true},
+        {1, qint64(INT_MAX), false}, // no table has as many rows
+        {1 << 30, 1 << 30, false},   // a product no 64 bits would hold
     };
     for (const auto &[fields, rows, fits] : cases) {
-        h.fieldCount = fields;
-        EXPECT_EQ(OrvViewFits(h, rows), fits) << fields << " x " << rows;
+        OrvViewBudget budget(445 * 1024, 36 * MiB);
+        EXPECT_EQ(budget.takeCells(fields, rows), fits) << fields << " x " << rows;
+        if (!fits)
+            EXPECT_EQ(budget.spent(), 0) << fields << " x " << rows;
     }
+    // Rows past the count the file stated cost what their columns then allocate: the row that opens a
+    // new chunk of 32,768 words in each of 1,000 columns passes the share.
+    OrvViewBudget budget(445 * 1024, 36 * MiB);
+    ASSERT_TRUE(budget.takeCells(1000, 20000)); // 32,752 words a column: 250 MiB
+    EXPECT_TRUE(budget.growTable(1000, 20000, 32752));
+    EXPECT_FALSE(budget.growTable(1000, 32752, 32753));
+}
+
+// The view's share of memory by the sizes of the archive and of what it unpacked, in MiB; and what a
+// table of it may take: its cells before a value is read, then the texts set into them.
+TEST(OrvViewBudget, TheShareOfTheArchiveAndOfWhatItUnpacked)
+{
+    constexpr qint64 MiB = qint64(1) << 20;
+    const struct
+    {
+        qint64 archive, unpacked, limitMiB;
+    } shares[] = {
+        {445 * 1024, 36 * MiB, 256},    // small archive: a flat share, whatever it unpacks
+        {2 * MiB, 200 * MiB, 256},      // still small
+        {2 * MiB + 1, 2 * MiB + 1, 80}, // past 2 MiB: 8 times the larger and 64 MiB
+        {11 * MiB, 60 * MiB, 544},      {11 * MiB, 200 * MiB, 1024}, // never more than 1 GiB
+    };
+    for (const auto &s : shares)
+        EXPECT_EQ(OrvViewBudget(s.archive, s.unpacked).limit() / MiB, s.limitMiB)
+            << s.archive << " " << s.unpacked;
+
+    OrvViewBudget budget(445 * 1024, 36 * MiB);
+    // 33.5 million cells would take more than the share before a value is read: nothing is spent.
+    EXPECT_FALSE(budget.takeCells(1000, 33554));
+    EXPECT_EQ(budget.spent(), 0);
+    EXPECT_EQ(
+        budget.refusal(1000, 33554),
+        QStringLiteral("данные файла заняли бы в памяти больше предела в 256 МиБ (таблица 1000 столбцов "
+                       "x 33554 строк)"));
+    // A table that fits, then texts until the share is passed.
+    ASSERT_TRUE(budget.takeCells(4, 1000));
+    const qint64 cells = budget.spent();
+    EXPECT_GT(cells, 4 * 1000 * 8 - 1);
+    EXPECT_TRUE(budget.takeTexts({QString(), QString()}));
+    EXPECT_EQ(budget.spent(), cells); // empty texts cost only their cells
+    const QStringList row{QString(1000, u'я'), QStringLiteral("20261110_00001")};
+    int rows = 0;
+    while (budget.takeTexts(row))
+        ++rows;
+    // Each row costs at least its characters, two bytes each.
+    EXPECT_GT(rows, 0);
+    EXPECT_LT(qint64(rows) * 2 * 1014, 256 * MiB);
+    EXPECT_GT(budget.spent(), budget.limit());
 }

@@ -4,6 +4,7 @@
 #include "exchange_test_env.h"
 #include "lib/epoch.h"
 #include "support/program_env.h"
+#include "write_lock_probe.h"
 
 namespace {
 
@@ -334,6 +335,79 @@ TYPED_TEST(OrxCopyTest, FailuresLeaveTheDatabaseAsItWas)
     EXPECT_TRUE(this->rec.last().text.contains(QStringLiteral("delete from origin")))
         << this->rec.last().text.toStdString();
     EXPECT_EQ(this->bulletin(), before);
+}
+
+// Readings added by hand on the event page to an event of the period, without a date or on another day,
+// would keep the event from being deleted ("FOREIGN KEY constraint failed"): the copy names the events
+// and stops before it changes anything.
+TYPED_TEST(OrxCopyTest, HandReadingsOutsideThePeriodStopTheCopy)
+{
+    this->createBulletin();
+    this->analystRows();
+    exec(this->bulDb(),
+         "insert into [Станционный бюллетень] (N_equake,Station_Cod,[date],Phase) values (5,'OBN',null,'Pg'),"
+         "(5,'OBN',?,'Sg'),(7,'OBN',?,'P')",
+         {at(2026, 2, 9), at(2026, 2, 10)});
+    this->orxDay();
+    const QStringList before = this->bulletin();
+    LockWatch watch(*this->bul);
+
+    ImportOrx(*this->host);
+    EXPECT_EQ(
+        shown(this->rec),
+        QList<Shown>(
+            {{QStringLiteral("ImportOrx: Импорт прерван, база данных станции не изменена.\r\rУ событий № 5 "
+                             "есть отсчёты с датой вне периода или без даты (всего 2), период 05.02.2026 - "
+                             "06.02.2026: эти отсчёты не из ORX за этот период, например добавлены вручную "
+                             "на странице событий. Импорт из ORX заменяет события периода целиком, а "
+                             "событие с такими отсчётами удалить нельзя.\rИсправьте дату этих отсчётов или "
+                             "удалите их либо выберите период, который их включает, и повторите импорт."),
+              MB_ICONWARNING}}));
+    EXPECT_EQ(watch.shownLocked(), QStringList());
+    EXPECT_EQ(this->bulletin(), before);
+    EXPECT_TRUE(this->host->captions.isEmpty());
+
+    // Once the readings are dated inside the period, the period is replaced with them.
+    this->rec.clear();
+    exec(this->bulDb(), "update [Станционный бюллетень] set [date]=? where N_equake=5", {at(2026, 2, 6)});
+    ImportOrx(*this->host);
+    EXPECT_EQ(shown(this->rec), QList<Shown>());
+    EXPECT_EQ(this->rows("select count(*) from [События] where num=5"), QStringList{"0"});
+}
+
+// No message waits for a click while the copy holds the bulletin database's write lock: a statement that
+// fails in the transaction is said once it is rolled back.
+TYPED_TEST(OrxCopyTest, NoMessageWaitsWhileTheBulletinIsLocked)
+{
+    QString readings = QString::fromUtf8(kBulletinCreates[1]);
+    readings.replace(QStringLiteral("Comments varchar(60),"),
+                     QStringLiteral("Comments varchar(60),check (Qual <> 'E'),"));
+    this->createBulletin(readings);
+    this->orxDay();
+    const QStringList before = this->bulletin();
+    {
+        LockWatch watch(*this->bul);
+        ImportOrx(*this->host);
+        ASSERT_EQ(this->rec.count(), 1);
+        EXPECT_TRUE(this->rec.last().text.startsWith(
+            QStringLiteral("ImportOrx: Импорт прерван. Сообщение об ошибке:\r")));
+        EXPECT_EQ(watch.shown(), 1);
+        EXPECT_EQ(watch.shownLocked(), QStringList());
+    }
+    // The origin copy is already emptied when the arrival copy's turn fails.
+    this->rec.clear();
+    exec(this->bulDb(), "insert into origin (eventid) values ('KEPT')");
+    exec(this->bulDb(), "drop table arrival");
+    {
+        LockWatch watch(*this->bul);
+        ImportOrx(*this->host);
+        ASSERT_EQ(this->rec.count(), 1);
+        EXPECT_TRUE(this->rec.last().text.startsWith(QStringLiteral("QExe: Команда\rdelete from arrival")))
+            << this->rec.last().text.toStdString();
+        EXPECT_EQ(watch.shownLocked(), QStringList());
+    }
+    EXPECT_EQ(this->bulletin(), before);
+    EXPECT_EQ(this->rows("select eventid from origin"), QStringList{"KEPT"});
 }
 
 TYPED_TEST(OrxCopyTest, DirectModeCreatesItsWorkingCopies)

@@ -1,6 +1,7 @@
 #include "exchange/paradox/paradox_journal.h"
 #include "exchange_test_env.h"
 #include "support/program_env.h"
+#include "write_lock_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -267,6 +268,42 @@ TEST_P(ParadoxJournal, WithoutTheStagingTableNothingIsWritten)
     ASSERT_GE(rec.count(), 1);
     EXPECT_TRUE(rec.messages().first().text.startsWith(u"Не удалось удалить временные данные из таблицы"_s));
     EXPECT_TRUE(events().isEmpty());
+}
+
+// No message waits for a click while the writer holds the bulletin database's write lock: a line's notice
+// and a line that fails are said once the transaction is over.
+TEST_P(ParadoxJournal, NoMessageWaitsWhileTheBulletinIsLocked)
+{
+    QList<const char *> noSeconds = kJournal;
+    noSeconds[7] = "8|||P|SKDZ|1|20";
+    const struct
+    {
+        const char *name;
+        QList<const char *> lines;
+        QStringList starts;
+    } cases[] = {
+        {"a line that fails", noSeconds, {u"Строка 8\rСообщение об ошибке:\r"_s}},
+        {"a notice, then the end",
+         {"1|5|01.02.2007|P|||||||||75"},
+         {u"Строка 1\rS-P не имеет секунд"_s, u"Данные импортированы."_s}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        rec.clear();
+        LockWatch watch([this] {
+            return GetParam() ? serverSessionsIdle(*pg->open()) : sqliteTakesAWrite(db->DataSource());
+        });
+        write(c.lines);
+        ASSERT_EQ(rec.count(), c.starts.size());
+        for (int i = 0; i < rec.count(); ++i)
+            EXPECT_TRUE(rec.messages()[i].text.startsWith(c.starts[i]))
+                << rec.messages()[i].text.toStdString();
+        EXPECT_EQ(watch.shown(), c.starts.size());
+        EXPECT_EQ(watch.shownLocked(), QStringList());
+        db->Open();
+        for (const char *table : {"[Динамические замеры]", "[Станционный бюллетень]", "[События]"})
+            exec(*db, u"delete from "_s + QString::fromUtf8(table));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, ParadoxJournal, ::testing::Values(false, true),

@@ -1,4 +1,5 @@
 #include "text_tables_env.h"
+#include "write_lock_probe.h"
 
 using namespace Qt::StringLiterals;
 
@@ -180,6 +181,22 @@ TYPED_TEST(TextToBulletin, EventNumbersGivenTwiceOrNotAtAllAreRefusedFirst)
         EXPECT_EQ(shown(this->rec), (QList<Shown>{{message, MB_ICONERROR}}));
         EXPECT_EQ(this->snapshot(), this->before);
     }
+}
+
+// The question comes before the transaction and the failure once it is rolled back: no message waits for
+// a click while the bulletin database is locked for other writers.
+TYPED_TEST(TextToBulletin, NoMessageWaitsWhileTheDatabaseIsLocked)
+{
+    this->rec.answer({IDYES});
+    fillRows(this->tables[2], 3, {});
+    TextTablesInput in = this->input(false);
+    // A reading of an event neither the file nor the database holds fails inside the transaction.
+    fillRows(this->tables[0], 4, {"|12||a"});
+    fillRows(this->tables[1], 4, {"1|12|3/5/08|P", "2|77|3/5/08|S"});
+    LockWatch watch([this] { return othersMayWrite(*this->env, *this->db); });
+    EXPECT_FALSE(WriteTextToBulletin(*this->db, in));
+    EXPECT_EQ(watch.shown(), 2);
+    EXPECT_EQ(watch.shownLocked(), QStringList());
 }
 
 TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)

@@ -124,6 +124,27 @@ def orv_seeds():
                        (b'system', b'origin', True, None)]))
     write('orv_archive', 'many_members.orv',
           zip_archive([(b'%d.orv' % i, b'', False, None) for i in range(200)]))
+    # Counts that lie: records, stations and fields the member cannot hold, a text longer than the member.
+    one = orv_dump(b'origin', [(1, b'eventid')], 1, b'\0' + struct.pack('<i', 2) + b'E1')
+    records = bytearray(one)
+    struct.pack_into('<i', records, 140, 0x7fffffff)
+    write('orv_dump', 'lying_record_count', bytes(records))
+    stations = bytearray(one)
+    struct.pack_into('<i', stations, 160, 0x7fffffff)
+    write('orv_dump', 'lying_station_count', bytes(stations))
+    fields = bytearray(one)
+    struct.pack_into('<i', fields, 136, 0x7fffffff)
+    write('orv_dump', 'lying_field_count', bytes(fields))
+    write('orv_dump', 'lying_text_length',
+          orv_dump(b'origin', [(1, b'eventid')], 1, b'\0' + struct.pack('<i', 0x7ffffff0) + b'E1'))
+    write('orv_archive', 'lying_counts.orv',
+          zip_archive([(b'system', b'origin arrival', True, None), (b'_ori1101.orv', bytes(records), True, None),
+                       (b'_arr1101.orv', bytes(stations), True, None)]))
+    # Members nested deep in folders beside the ones at the root.
+    write('orv_archive', 'deep_members.orv',
+          zip_archive([(b'system', b'origin', True, None), (b'_ori1101.orv', one, True, None),
+                       (b'a/' * 200 + b'_ori1101.orv', one, True, None),
+                       (b'b/' * 100 + b'system', b'arrival', True, None)]))
     write('zip_archive', 'dot_member',
           zip_archive([(b'.', b'x' * 4096, True, None), (b'', b'y', False, None)]))
     write('zip_archive', 'more_than_stated',

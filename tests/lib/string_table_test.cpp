@@ -259,6 +259,27 @@ TEST(TStringColumn, OldTextsAreDroppedAsCellsAreSetAgain)
 
 // What the table costs: a word a cell, and the characters of each text once; a column repeating its value
 // from row to row costs only its words.
+// What a reader is told a column of n cells will take before it sizes one: the chunks of words (16, 32,
+// ... 32,768, then 65,536 each) and their pointers, as a column grown to n allocates them.
+TEST(CellWords, BytesForFollowTheChunks)
+{
+    const std::pair<qint64, qint64> cases[] = {
+        {0, 0},
+        {1, (16 + 1) * 8},
+        {16, (16 + 1) * 8},
+        {17, (16 + 32 + 2) * 8},
+        {65520, (65520 + 12) * 8},
+        {65521, (65520 + 65536 + 13) * 8},
+        {65520 + 2 * 65536, (65520 + 2 * 65536 + 14) * 8},
+    };
+    for (const auto &[n, bytes] : cases) {
+        EXPECT_EQ(CellWords::bytesFor(n), bytes) << n;
+        CellWords words;
+        words.resize(qsizetype(n));
+        EXPECT_LE(CellWords::bytesFor(n), words.allocatedBytes()) << n;
+    }
+}
+
 TEST(TD2D, MemoryFollowsWordsAndCharacters)
 {
     TD2D same, distinct;

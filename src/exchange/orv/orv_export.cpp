@@ -6,18 +6,19 @@
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
 #include "lib/epoch.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/record_stream.h"
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
+#include "lib/temp_folders.h"
 
 #include <QBuffer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QScopeGuard>
-#include <QTemporaryDir>
 
 #include <cmath>
 #include <memory>
@@ -114,8 +115,7 @@ QString OrvExport::MakeExportWhere()
         condition = QStringLiteral("rtrim(sta) in (") + quoted.join(QLatin1Char(',')) + QLatin1Char(')');
         stationsText = codes.join(QLatin1Char(','));
     }
-    m_period =
-        QStringLiteral("itime>=") + FloatToStr(start) + QStringLiteral(" and itime<") + FloatToStr(end);
+    m_period = QStringLiteral("itime>=") + SqlNumber(start) + QStringLiteral(" and itime<") + SqlNumber(end);
     const QString from =
         QStringLiteral(" from arrival where ") + m_period + QStringLiteral(" and ") + condition;
     if (!QAct(*m_query, QStringLiteral("select count(eventid),min(eventid),max(eventid)") + from))
@@ -154,6 +154,9 @@ QString OrvExport::MakeExportWhere()
 bool OrvExport::ExportTable(const QString &FileName, const QString &TableName, const QString &Where,
                             int *Rows)
 {
+    // Rows read forward only keep a SQLite file locked for writers: what goes wrong is said once they are
+    // let go.
+    HeldMessages held;
     SafeFileWriter file(FileName);
     // A year of a network's arrivals is far more than the rows need be held at once: they are read
     // forward only, the count first for the progress, and the header gets the count of rows written.
@@ -251,6 +254,18 @@ void OrvExport::run()
             MB_ICONWARNING, MB_OK);
         return;
     }
+    // An empty folder would put the archive wherever the process happens to stand.
+    if (sett.exp_dir.trimmed().isEmpty()) {
+        MessageProc(m_host.Owner(), QStringLiteral("Директория не указана. Экспорт невозможен"), MB_ICONERROR,
+                    MB_OK);
+        return;
+    }
+    if (!QFileInfo(sett.exp_dir).isDir()) {
+        MessageProc(m_host.Owner(),
+                    QStringLiteral("Директория \"") + sett.exp_dir + QStringLiteral("\" не найдена"),
+                    MB_ICONERROR, MB_OK);
+        return;
+    }
     const auto cleanup = qScopeGuard([&] {
         m_host.HideProgress();
         m_query.reset();
@@ -292,7 +307,7 @@ void OrvExport::run()
         m_host.ShowProgress();
 
         // The members are made in a folder of their own: only the archive lands in the export folder.
-        QTemporaryDir members;
+        ProgramTempDir members;
         if (!members.isValid())
             throw EFileError(QStringLiteral("Не удалось создать временную папку: ") + members.errorString());
         int origins = 0, arrivals = 0;

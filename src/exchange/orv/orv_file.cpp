@@ -6,10 +6,13 @@
 #include "lib/messages.h"
 #include "lib/record_stream.h"
 #include "lib/sql_text.h"
+#include "lib/string_table.h"
 
 #include <QIODevice>
 #include <QtEndian>
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 
@@ -265,8 +268,9 @@ QString OrvValueText(char fieldType, const QVariant &value, double date, bool li
         return OrvTimestampLiteral(date);
     if (IsOrvStringType(fieldType))
         return literal ? SqlQuote(value.toString()) : value.toString();
+    // A statement gets every digit of a number; a text shows fifteen, as the view does.
     if (value.typeId() == QMetaType::Double)
-        return FloatToStr(value.toDouble());
+        return literal ? SqlNumber(value.toDouble()) : FloatToStr(value.toDouble());
     return QString::number(value.toLongLong());
 }
 
@@ -278,9 +282,38 @@ UnzipLimits OrvUnzipLimits()
     return limits;
 }
 
-bool OrvViewFits(const orxheader &header, qint64 rows)
+OrvViewBudget::OrvViewBudget(qint64 ArchiveBytes, qint64 UnpackedBytes)
+    : m_budget(ReadBudgetBytes(ArchiveBytes, UnpackedBytes))
+{}
+
+bool OrvViewBudget::growTable(qint64 Columns, qint64 FromRows, qint64 ToRows)
 {
-    return TableFits(header.fieldCount, rows);
+    // A table's rows are counted in an int; past that no share could hold it anyway.
+    if (Columns < 0 || FromRows < 0 || ToRows < FromRows || ToRows >= INT_MAX)
+        return false;
+    const qint64 perColumn = CellWords::bytesFor(ToRows) - CellWords::bytesFor(FromRows);
+    if (perColumn != 0 && Columns > m_budget.limit() / perColumn)
+        return false;
+    const qint64 bytes = Columns * perColumn;
+    if (!m_budget.fits(bytes))
+        return false;
+    m_budget.spend(bytes);
+    return true;
+}
+
+bool OrvViewBudget::takeTexts(const QStringList &Texts)
+{
+    // The table keeps a text's characters back to back, nothing more.
+    qint64 bytes = 0;
+    for (const QString &t : Texts)
+        bytes += 2 * qint64(t.size());
+    return m_budget.spend(bytes);
+}
+
+QString OrvViewBudget::refusal(qint64 Columns, qint64 Rows) const
+{
+    return OverBudgetText(m_budget.limit()) +
+           QStringLiteral(" (таблица %1 столбцов x %2 строк)").arg(Columns).arg(Rows);
 }
 
 bool IsOrvStringType(char code)
@@ -387,8 +420,10 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             // No statement can carry an infinity or a NaN.
             if (!std::isfinite(value))
                 return OrvReadStatus::Damaged;
-            if (!values)
-                text = literal = FloatToStr(value);
+            if (!values) {
+                text = FloatToStr(value);
+                literal = SqlNumber(value);
+            }
             bound = value;
             break;
         }

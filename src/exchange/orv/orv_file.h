@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lib/datetime.h"
+#include "lib/read_budget.h"
 #include "platform/zip_archive.h"
 
 #include <QByteArray>
@@ -118,9 +119,27 @@ QString OrvValueText(char fieldType, const QVariant &value, double date, bool li
 // folder of its own that need not reach the disk.
 UnzipLimits OrvUnzipLimits();
 
-// Whether a view table of the dump's fields and Rows rows (its header row included) stays within the
-// cells a table read from a file may take.
-bool OrvViewFits(const orxheader &header, qint64 rows);
+// What the view of an event file may hold in memory: the share of an input as large as the archive and
+// as what it unpacked (lib/read_budget.h). Every table of the view counts against it: the cells of a
+// table before a value is read, then the texts set into them.
+class OrvViewBudget
+{
+public:
+    OrvViewBudget(qint64 ArchiveBytes, qint64 UnpackedBytes);
+    qint64 limit() const { return m_budget.limit(); }
+    qint64 spent() const { return m_budget.spent(); }
+    // Cells about to be made; false, with nothing spent, when they would pass the share.
+    bool takeCells(qint64 Columns, qint64 Rows) { return growTable(Columns, 0, Rows); }
+    // A table of Columns grown from FromRows to ToRows rows, as its columns allocate their cells.
+    bool growTable(qint64 Columns, qint64 FromRows, qint64 ToRows);
+    // The texts of a row as they are set into the table; false once the share is passed.
+    bool takeTexts(const QStringList &Texts);
+    // Why the view stops at a table of that size, naming the limit.
+    QString refusal(qint64 Columns, qint64 Rows) const;
+
+private:
+    ReadBudget m_budget;
+};
 
 // Type codes whose values are counted strings, quoted in statements.
 bool IsOrvStringType(char code);

@@ -10,21 +10,23 @@
 #include "lib/codec.h"
 #include "lib/dataset_api.h"
 #include "lib/epoch.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/number_routines.h"
 #include "lib/safe_write.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 #include "lib/string_table.h"
+#include "lib/temp_folders.h"
 #include "platform/zip_archive.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSet>
-#include <QTemporaryDir>
 
 #include <climits>
 #include <cmath>
@@ -54,13 +56,6 @@ struct AheadRecord
     bool mayBeTaken = true; // its EVENTID may be in the database
     QList<std::pair<QString, unsigned>> messages;
 };
-
-// How EVENTIDs compare at most: "eventid=" is case-blind on SQLite and "rtrim(eventid)=" drops trailing
-// blanks, so two texts the database could take for one fold to one key.
-QString idKey(const QString &id)
-{
-    return id.trimmed().toCaseFolded();
-}
 
 struct Member
 {
@@ -113,15 +108,19 @@ private:
     bool openMember(QFile &file, Member &member, bool first);
     bool tablesPresent();
     bool probeColumns(Member &member);
-    bool checkStations();
+    bool scanArrivalTimes();
+    bool askReplacements();
     bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
                                    TDateTime end, const QString &period);
+    bool readFailed(OrvReadStatus status, const Member &member, int row);
     bool readTable(Member &member);
     bool applyEventIdRules(Member &member, int field, bool &insert);
     void log(const QString &header, const QString &line);
     bool count(const QString &sql, qint64 &value);
+    bool list(const QString &sql, QStringList &ids);
     void damaged(const QString &member);
     void tooLarge(const QString &member, qint64 columns, qint64 rows);
+    void clearViews();
     void refuseNul(const QString &member, const QString &where);
     void showStatus();
     QString insertText(const InsertedRow &row) const;
@@ -138,6 +137,7 @@ private:
     TFormatSettings m_locale;
     bool m_merge;
     OrvValueForms m_forms;
+    std::optional<OrvViewBudget> m_viewBudget;
 
     orxsystem m_system;
     QList<Member> m_members;
@@ -157,7 +157,11 @@ private:
     std::deque<AheadRecord> m_ahead;
     std::optional<bool> m_currentMayBeTaken;
     QSet<QString> m_insertedIds;
-    bool m_inTransaction = false;
+    std::optional<HeldTransaction> m_transaction;
+    // The replacement the user agreed to, run first in the transaction.
+    QStringList m_replacements;
+    // Per station of the file's arrivals (trimmed, case folded): their earliest and latest itime.
+    QHash<QString, std::pair<double, double>> m_arrivalTimes;
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
     std::optional<UniqueEventIds> m_unique;
@@ -195,9 +199,16 @@ void OrvRun::tooLarge(const QString &member, qint64 columns, qint64 rows)
 {
     MessageProc(m_host.Owner(),
                 QStringLiteral("ReadORV: файл \"") + QFileInfo(member).fileName() +
-                    QStringLiteral("\" не может быть показан: ") + TooManyCellsText(columns, rows) +
+                    QStringLiteral("\" не может быть показан: ") + m_viewBudget->refusal(columns, rows) +
                     QLatin1Char('!'),
                 MB_ICONERROR, MB_OK);
+}
+
+// A view refused half-way gives its memory back at once.
+void OrvRun::clearViews()
+{
+    m_host.ViewTable(1).Clear();
+    m_host.ViewTable(2).Clear();
 }
 
 bool OrvRun::count(const QString &sql, qint64 &value)
@@ -208,6 +219,18 @@ bool OrvRun::count(const QString &sql, qint64 &value)
     if (!QAct(*m_query, sql))
         return false;
     value = m_query->FieldCount() > 0 && !m_query->Eof() ? m_query->Field(0)->AsLargeInt() : 0;
+    m_query->Close();
+    return true;
+}
+
+bool OrvRun::list(const QString &sql, QStringList &ids)
+{
+    if (m_inserts)
+        m_inserts->send();
+    if (!QAct(*m_query, sql))
+        return false;
+    for (; !m_query->Eof(); m_query->Next())
+        ids << m_query->Field(0)->AsString();
     m_query->Close();
     return true;
 }
@@ -394,7 +417,8 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
                             QStringLiteral("только записи для импортируемой станции)"),
                         MB_ICONQUESTION, MB_YESNO) != IDYES)
             return false;
-        return QExe(*m_command, deleteArrivals);
+        m_replacements << deleteArrivals;
+        return true;
     }
     if (MessageProc(m_host.Owner(),
                     QStringLiteral("Для станции с кодом \"") + code +
@@ -403,30 +427,96 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
                                        "этих событий)"),
                     MB_ICONQUESTION, MB_YESNO) != IDYES)
         return false;
-    return QExe(*m_command,
-                QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
-                               "rtrim(sta)='") +
-                    quoted + QStringLiteral("' and ") + period + QLatin1Char(')')) &&
-           QExe(*m_command, deleteArrivals);
+    m_replacements << QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
+                                     "rtrim(sta)='") +
+                          quoted + QStringLiteral("' and ") + period + QLatin1Char(')')
+                   << deleteArrivals;
+    return true;
 }
 
-bool OrvRun::checkStations()
+// The station entries give a station's first and last arrival to the millisecond, and its arrivals may
+// hold more digits: the range of the replacement takes in the times of the file's own arrivals, so a
+// file imported over the data it came from replaces every row it brings.
+bool OrvRun::scanArrivalTimes()
+{
+    Member *arrival = nullptr;
+    for (Member &m : m_members)
+        if (m.header.table == QLatin1String("arrival") && !arrival)
+            arrival = &m;
+    if (!arrival)
+        return true;
+    orxheader &h = arrival->header;
+    int sta = -1, itime = -1;
+    for (int i = 0; i < h.fieldCount; ++i) {
+        const QString name = h.fieldNames[i].toLower();
+        if (sta < 0 && name == QLatin1String("sta"))
+            sta = i;
+        else if (itime < 0 && name == QLatin1String("itime"))
+            itime = i;
+    }
+    if (sta < 0 || itime < 0 || !IsOrvStringType(h.fieldTypes[sta]) ||
+        IsDateFieldType(FieldType(quint8(h.fieldTypes[itime]))))
+        return true;
+    QFile file(arrival->path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(arrival->recordsAt)) {
+        damaged(arrival->path);
+        return false;
+    }
+    for (int row = 1;; ++row) {
+        const OrvReadStatus status = ReadOrvRecord(file, h, m_forms);
+        if (status == OrvReadStatus::End)
+            return true;
+        if (status != OrvReadStatus::Ok)
+            return readFailed(status, *arrival, row);
+        if (h.nulls[sta] || h.nulls[itime])
+            continue;
+        const double t = h.values[itime].toDouble();
+        const QString code = h.values[sta].toString().trimmed().toCaseFolded();
+        const auto found = m_arrivalTimes.find(code);
+        if (found == m_arrivalTimes.end())
+            m_arrivalTimes.insert(code, {t, t});
+        else
+            *found = {qMin(found->first, t), qMax(found->second, t)};
+    }
+}
+
+// Says why a record could not be read, where the reader has not; false.
+bool OrvRun::readFailed(OrvReadStatus status, const Member &member, int row)
+{
+    if (status == OrvReadStatus::NulText)
+        refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
+    else if (status != OrvReadStatus::ShortText && status != OrvReadStatus::Unsupported)
+        damaged(member.path);
+    return false;
+}
+
+// Asks, before anything is written, whether the file's stations may replace what they hold for its
+// period; the deletions agreed to run first in the import's transaction.
+bool OrvRun::askReplacements()
 {
     const QString countHead = QStringLiteral("select count(eventid) from arrival where rtrim(sta)='");
     const orxheader &first = m_members.first().header;
     if (m_version == OrvVersion::V10) {
-        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(first.periodStart)) +
-                               QStringLiteral(" and itime<") + FloatToStr(epochOf(first.periodEnd + 1)) +
+        const QString period = QStringLiteral("(itime>=") + SqlNumber(epochOf(first.periodStart)) +
+                               QStringLiteral(" and itime<") + SqlNumber(epochOf(first.periodEnd + 1)) +
                                QLatin1Char(')');
         return confirmReplaceStationData(countHead + SqlEscape(m_stationsText) + QStringLiteral("' and ") +
                                              period,
                                          m_stationsText, first.periodStart, first.periodEnd, period);
     }
+    if (!scanArrivalTimes())
+        return false;
     for (const torxhsta &s : first.stations) {
         if (!(s.start > 0 && s.end > 0))
             continue;
-        const QString period = QStringLiteral("(itime>=") + FloatToStr(epochOf(s.start)) +
-                               QStringLiteral(" and itime<=") + FloatToStr(epochOf(s.end)) + QLatin1Char(')');
+        double from = epochOf(s.start), to = epochOf(s.end);
+        const auto own = m_arrivalTimes.constFind(s.code.trimmed().toCaseFolded());
+        if (own != m_arrivalTimes.cend()) {
+            from = qMin(from, own->first);
+            to = qMax(to, own->second);
+        }
+        const QString period = QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
+                               SqlNumber(to) + QLatin1Char(')');
         if (!confirmReplaceStationData(countHead + SqlEscape(s.code) + QStringLiteral("' and ") + period,
                                        s.code, s.start, s.end, period))
             return false;
@@ -477,7 +567,20 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
                 insert = false;
             return true;
         }
-        const QString renamed = m_unique->MakeUniqueEventId(text);
+        std::optional<QString> found;
+        try {
+            found = m_unique->MakeUniqueEventId(text);
+        } catch (const EventIdsExhausted &e) {
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: ") + e.message() +
+                            QStringLiteral(" (таблица origin, запись ") + QString::number(m_step) +
+                            QStringLiteral(").\rИмпорт прерван, БД ORX не изменена."),
+                        MB_ICONERROR, MB_OK);
+            return false;
+        }
+        if (!found)
+            return false;
+        const QString renamed = *found;
         if (!renamed.isEmpty()) {
             QString old = text;
             if (old.size() < 24)
@@ -526,7 +629,9 @@ bool OrvRun::readTable(Member &member)
     QList<int> timeColumns;
     TD2D *view = nullptr;
     if (m_viewOnly) {
-        if (!OrvViewFits(h, qint64(h.recordCount) + 1)) {
+        // Sized by the count the file states, which its bytes bound, within what the view may take.
+        if (!m_viewBudget->takeCells(fields, qint64(h.recordCount) + 1) ||
+            !m_viewBudget->takeTexts(h.fieldNames)) {
             tooLarge(member.path, fields, qint64(h.recordCount) + 1);
             return false;
         }
@@ -565,31 +670,25 @@ bool OrvRun::readTable(Member &member)
         const OrvReadStatus status = nextRecord(file, h);
         if (status == OrvReadStatus::End)
             break;
-        if (status == OrvReadStatus::ShortText || status == OrvReadStatus::Unsupported)
-            return false;
-        if (status == OrvReadStatus::NulText) {
-            refuseNul(member.path, QStringLiteral("запись ") + QString::number(row));
-            return false;
-        }
-        if (status != OrvReadStatus::Ok) {
-            damaged(member.path);
-            return false;
-        }
+        if (status != OrvReadStatus::Ok)
+            return readFailed(status, member, row);
         progressStep();
         if (view) {
+            for (int i : std::as_const(timeColumns))
+                if (!h.texts[i].isEmpty())
+                    h.texts[i] = calendarText(h.texts[i]);
             // The count only sized the table; the records run to the end of the member.
-            if (row >= view->RowCount()) {
-                if (!OrvViewFits(h, qint64(row) + 1)) {
-                    view->Clear();
-                    tooLarge(member.path, fields, qint64(row) + 1);
-                    return false;
-                }
-                view->AddRows(1);
+            const bool added = row >= view->RowCount();
+            if ((added && !m_viewBudget->growTable(fields, row, qint64(row) + 1)) ||
+                !m_viewBudget->takeTexts(h.texts)) {
+                clearViews();
+                tooLarge(member.path, fields, qint64(row) + 1);
+                return false;
             }
+            if (added)
+                view->AddRows(1);
             for (int i = 0; i < fields; ++i)
-                view->SetCell(i, row,
-                              timeColumns.contains(i) && !h.texts[i].isEmpty() ? calendarText(h.texts[i])
-                                                                               : h.texts[i]);
+                view->SetCell(i, row, h.texts[i]);
             continue;
         }
         bool insert = true;
@@ -600,7 +699,7 @@ bool OrvRun::readTable(Member &member)
             !applyEventIdRules(member, eventIdColumn, insert))
             return false;
         if (insert && asksAhead && !h.nulls[eventIdColumn])
-            m_insertedIds.insert(idKey(OrvFieldText(h, eventIdColumn, false)));
+            m_insertedIds.insert(EventIdKey(OrvFieldText(h, eventIdColumn, false)));
         if (insert) {
             // The values are bound, a NULL left to the table as a statement that does not name it would.
             InsertedRow r;
@@ -710,36 +809,27 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
         }
     }
     h = current;
-    QString sql = QStringLiteral("select eventid from origin where eventid in (");
-    if (m_merge) {
-        sql += literals.join(QLatin1Char(',')) + QLatin1Char(')');
-    } else {
-        QStringList quoted, trimmed;
-        for (const QString &i : std::as_const(ids)) {
-            quoted << SqlQuote(i);
-            trimmed << SqlQuote(i.trimmed());
-        }
-        sql += quoted.join(QLatin1Char(',')) + QStringLiteral(") or rtrim(eventid) in (") +
-               trimmed.join(QLatin1Char(',')) + QLatin1Char(')');
-    }
-    m_inserts->send();
-    if (!QAct(*m_query, sql))
+    const QString sql = m_merge ? QStringLiteral("select eventid from origin where eventid in (") +
+                                      literals.join(QLatin1Char(',')) + QLatin1Char(')')
+                                : TakenEventIdsStatement(ids);
+    QStringList stored;
+    if (!list(sql, stored))
         return false;
     QSet<QString> held;
-    for (; !m_query->Eof(); m_query->Next())
-        held.insert(idKey(m_query->Field(0)->AsString()));
-    m_query->Close();
-    m_currentMayBeTaken = held.contains(idKey(ids.first()));
+    for (const QString &id : std::as_const(stored))
+        held.insert(EventIdKey(id));
+    m_currentMayBeTaken = held.contains(EventIdKey(ids.first()));
     for (AheadRecord &r : m_ahead)
         if (r.status == OrvReadStatus::Ok && !r.nulls[eventIdColumn])
-            r.mayBeTaken = held.contains(idKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
+            r.mayBeTaken =
+                held.contains(EventIdKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
     return true;
 }
 
 bool OrvRun::knownFree(const orxheader &h, int field) const
 {
     return m_currentMayBeTaken.has_value() && !*m_currentMayBeTaken &&
-           !m_insertedIds.contains(idKey(OrvFieldText(h, field, false)));
+           !m_insertedIds.contains(EventIdKey(OrvFieldText(h, field, false)));
 }
 
 void OrvRun::showStatus()
@@ -760,15 +850,11 @@ void OrvRun::run()
     // Set once the connection is open; it is closed whether it opened or not.
     DbConnection *conn = nullptr;
     bool opening = false;
-    QTemporaryDir unpacked;
+    ProgramTempDir unpacked;
     const auto cleanup = qScopeGuard([&] {
         m_host.HideProgress();
-        if (conn && m_inTransaction) {
-            try {
-                conn->RollbackTrans();
-            } catch (const DbError &) {
-            }
-        }
+        // Ended before anything is said of the failure.
+        m_transaction.reset();
         m_inserts.reset();
         m_query.reset();
         m_command.reset();
@@ -784,6 +870,12 @@ void OrvRun::run()
             throw EFileError(QStringLiteral("Не удалось создать временную папку: ") + unpacked.errorString());
         if (!unpack(unpacked.path()) || !readMembers(unpacked.path()))
             return;
+        if (m_viewOnly) {
+            qint64 unpackedBytes = 0;
+            for (const QFileInfo &f : QDir(unpacked.path()).entryInfoList(QDir::Files | QDir::Hidden))
+                unpackedBytes += f.size();
+            m_viewBudget.emplace(QFileInfo(m_fileName).size(), unpackedBytes);
+        }
         if (!m_viewOnly) {
             opening = true;
             if (!m_host.OpenOrx())
@@ -791,7 +883,8 @@ void OrvRun::run()
             conn = &m_host.OrxConnection();
             m_query = std::make_unique<DbQuery>(conn);
             m_command = std::make_unique<DbCommand>(conn);
-            m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); });
+            m_unique.emplace([this](const QString &sql, qint64 &n) { return count(sql, n); },
+                             [this](const QString &sql, QStringList &ids) { return list(sql, ids); });
             if (!tablesPresent())
                 return;
             // Every column is looked up before the transaction: a failed lookup would spoil it on
@@ -800,12 +893,16 @@ void OrvRun::run()
                 for (Member &m : m_members)
                     if (m.header.table == table && !probeColumns(m))
                         return;
-            conn->BeginTrans();
-            m_inTransaction = true;
             const bool both = m_system.tables.contains(QStringLiteral("origin")) &&
                               m_system.tables.contains(QStringLiteral("arrival"));
-            if (both && !checkStations())
+            if (both && !askReplacements())
                 return;
+            // From here on the database is locked for other writers: what goes wrong is said once the
+            // transaction is rolled back.
+            m_transaction.emplace(*conn);
+            for (const QString &sql : std::as_const(m_replacements))
+                if (!QExe(*m_command, sql))
+                    return;
         }
 
         m_host.ShowProgress();
@@ -825,8 +922,7 @@ void OrvRun::run()
             }
         }
         if (!m_viewOnly) {
-            conn->CommitTrans();
-            m_inTransaction = false;
+            m_transaction->commit();
             if (m_stats)
                 m_stats->committed = true;
         }
@@ -853,8 +949,11 @@ void OrvRun::run()
     } catch (const std::exception &e) {
         m_host.HideProgress();
         const QString reason = ExceptionText(e);
-        // A file only looked at touched no database: the failure is the file's.
-        if (m_viewOnly)
+        if (dynamic_cast<const std::bad_alloc *>(&e) && m_viewOnly)
+            clearViews();
+        // A file only looked at, or one that failed before the database was opened (an archive that
+        // does not unpack), touched no database: the failure is the file's, in the ZIP layer's words.
+        if (m_viewOnly || !conn)
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось прочитать файл \"") +
                             QFileInfo(m_fileName).fileName() + QStringLiteral("\".\rСообщение об ошибке:\r") +

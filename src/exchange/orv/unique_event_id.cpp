@@ -3,6 +3,9 @@
 #include "lib/sql_text.h"
 #include "lib/text_routines.h"
 
+#include <QHash>
+
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -55,9 +58,19 @@ QString countStatement(const QString &id)
            QStringLiteral(" or rtrim(eventid)=") + SqlQuote(id.trimmed());
 }
 
-// A run of taken successors cannot be endless in a real table; this only keeps a broken back end from
-// holding the import for good.
-constexpr int kMaxPasses = 1000000;
+QString withoutTrailingBlanks(QString s)
+{
+    while (!s.isEmpty() && s.back() == QLatin1Char(' '))
+        s.chop(1);
+    return s;
+}
+
+// A stored id found for a candidate that equals it as every back end's comparison does: the candidate is
+// taken. One that differs in case only is taken where the key ignores case: asked for alone.
+bool surelyTaken(const QString &stored, const QString &candidate)
+{
+    return stored == candidate || withoutTrailingBlanks(stored) == candidate.trimmed();
+}
 
 } // namespace
 
@@ -133,7 +146,7 @@ bool UniqueEventIds::taken(const QString &Id, bool &Taken)
     return true;
 }
 
-QString UniqueEventIds::MakeUniqueEventId(const QString &Id)
+std::optional<QString> UniqueEventIds::MakeUniqueEventId(const QString &Id)
 {
     bool isTaken = false;
     if (!taken(Id, isTaken) || !isTaken)
@@ -142,16 +155,61 @@ QString UniqueEventIds::MakeUniqueEventId(const QString &Id)
     QString word = blank < 0 ? Id : Id.left(blank);
     const QString rest = blank < 0 ? QString() : Id.mid(blank);
     EventIdStamp stamp = ParseEventIdStamp(word);
-    for (int pass = 0; pass < kMaxPasses; ++pass) {
-        const QString candidate = NextEventIdCandidate(stamp, word, rest);
-        if (!taken(candidate, isTaken))
-            return Id;
-        if (!isTaken) {
-            m_renames.append({Id, candidate});
-            return candidate;
+    const EventIdKind kind = stamp.kind;
+    const int length = int(qMax<qsizetype>(word.size(), 1));
+    // The first successor: a form that wraps round without growing comes back to it once every
+    // EVENTID of the form was asked for.
+    QString first;
+    int asked = 0;
+    bool wrapped = false;
+    // The next stamp is mostly free: the lists start short and grow while the run of taken ones goes on.
+    int batch = FirstBatch;
+    while (!wrapped && asked < m_limit) {
+        QStringList candidates;
+        while (candidates.size() < batch && asked < m_limit) {
+            const QString candidate = NextEventIdCandidate(stamp, word, rest);
+            if (first.isNull()) {
+                first = candidate;
+            } else if (candidate == first) {
+                wrapped = true;
+                break;
+            }
+            candidates << candidate;
+            ++asked;
+        }
+        if (candidates.isEmpty())
+            break;
+        batch = qMin(batch * 4, Batch);
+        QStringList held;
+        if (!m_list(TakenEventIdsStatement(candidates), held))
+            return std::nullopt;
+        QHash<QString, QStringList> byKey;
+        for (const QString &h : std::as_const(held))
+            byKey[EventIdKey(h)] << h;
+        for (const QString &candidate : std::as_const(candidates)) {
+            const auto found = byKey.constFind(EventIdKey(candidate));
+            bool free = found == byKey.cend();
+            if (!free) {
+                if (std::any_of(found->begin(), found->end(),
+                                [&](const QString &h) { return surelyTaken(h, candidate); }))
+                    continue;
+                bool t = false;
+                if (!taken(candidate, t))
+                    return std::nullopt;
+                free = !t;
+            }
+            if (free) {
+                m_renames.append({Id, candidate});
+                return candidate;
+            }
         }
     }
-    return Id;
+    throw EventIdsExhausted(QStringLiteral("EVENTID \"") + Id +
+                            QStringLiteral("\" уже есть в БД ORX, а свободного EVENTID того же вида (") +
+                            EventIdFormText(kind, length, rest) + QStringLiteral(") нет: ") +
+                            (wrapped ? QStringLiteral("заняты все ") + QString::number(asked)
+                                     : QStringLiteral("ни один из следующих ") + QString::number(m_limit) +
+                                           QStringLiteral(" не свободен")));
 }
 
 QString UniqueEventIds::Renamed(const QString &Old) const
@@ -160,4 +218,53 @@ QString UniqueEventIds::Renamed(const QString &Old) const
         if (row.first.compare(Old, Qt::CaseInsensitive) == 0)
             return row.second;
     return QString();
+}
+
+QString EventIdKey(const QString &Id)
+{
+    return Id.trimmed().toCaseFolded();
+}
+
+QString TakenEventIdsStatement(const QStringList &Ids)
+{
+    QStringList quoted, trimmed;
+    for (const QString &id : Ids) {
+        quoted << SqlQuote(id);
+        trimmed << SqlQuote(id.trimmed());
+    }
+    return QStringLiteral("select eventid from origin where eventid in (") + quoted.join(QLatin1Char(',')) +
+           QStringLiteral(") or rtrim(eventid) in (") + trimmed.join(QLatin1Char(',')) + QLatin1Char(')');
+}
+
+QString EventIdFormText(EventIdKind Kind, int WordLength, const QString &Rest)
+{
+    QString form;
+    switch (Kind) {
+    case EventIdKind::Seconds:
+        form = QStringLiteral("дата и время вида ггггммддччммсс");
+        break;
+    case EventIdKind::Minutes:
+        form = QStringLiteral("дата и время вида ггггммдд_ччмм");
+        break;
+    case EventIdKind::ShortDate:
+        form = QStringLiteral("дата вида дд.мм.гг");
+        break;
+    case EventIdKind::LongDate:
+        form = QStringLiteral("дата вида дд.мм.гггг");
+        break;
+    case EventIdKind::Integer:
+        form = QStringLiteral("целое число");
+        break;
+    case EventIdKind::Other: {
+        const bool oneForm = WordLength % 10 == 1 && WordLength % 100 != 11;
+        form = WordLength == 1 ? QStringLiteral("строка из одного символа")
+                               : QStringLiteral("строка из ") + QString::number(WordLength) +
+                                     (oneForm ? QStringLiteral(" символа") : QStringLiteral(" символов"));
+        form += QStringLiteral(" от \"!\" до \"~\"");
+        break;
+    }
+    }
+    if (!Rest.isEmpty())
+        form += QStringLiteral(" и продолжение \"") + Rest + QLatin1Char('"');
+    return form;
 }

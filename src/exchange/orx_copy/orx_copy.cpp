@@ -7,18 +7,19 @@
 #include "db/table_creates.h"
 #include "lib/epoch.h"
 #include "lib/errors.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/record_stream.h"
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 
 #include <QHash>
-#include <QLocale>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -87,11 +88,6 @@ struct StatementFailed
 {
 };
 
-QString epochText(double Epoch)
-{
-    return QString::number(Epoch, 'g', QLocale::FloatingPointShortest);
-}
-
 // Halves to even, as the default rounding mode does.
 double roundTo(double Value, double Step)
 {
@@ -119,7 +115,7 @@ SplitTime splitEpoch(double Epoch)
 {
     quint16 y, m, d, h, n, s, frac;
     if (!etoh(Epoch, y, m, d, h, n, s, frac, false))
-        throw EConvertError(QStringLiteral("Время вне допустимого диапазона: ") + epochText(Epoch));
+        throw EConvertError(QStringLiteral("Время вне допустимого диапазона: ") + SqlNumber(Epoch));
     SplitTime t;
     t.day = EncodeDate(y, m, d);
     t.time = t.day + EncodeTime(h, n, s, 0);
@@ -163,6 +159,7 @@ private:
     bool act(DbQuery &q, const QString &sql);
     void exe(const QString &sql);
     void createMissingTables();
+    bool periodEventsReplaceable();
     void createWorkingCopy(const QString &name, const char *orxTable, bool keyed);
     void readOrx();
     QList<ArrivalRow> readArrivals(DbQuery &q);
@@ -181,20 +178,16 @@ private:
     QStringList m_tables;
     QString m_code, m_fromLit, m_toLit, m_originCopy, m_arrivalCopy;
     bool m_progressShown = false;
+    std::optional<HeldTransaction> m_transaction;
     QList<ArrivalRow> m_arrivals; // the station's arrivals of the period, in time order
     QList<OriginRow> m_origins;   // their events, in identifier order
 };
 
 Run::~Run()
 {
-    // Every path ends here: what was not committed is undone, and both connections close.
-    if (m_bul && m_bul->InTransaction()) {
-        try {
-            m_bul->RollbackTrans();
-        } catch (const std::exception &) {
-            // Closing the connection below drops the transaction as well.
-        }
-    }
+    // Every path ends here: what was not committed is undone (and only then is anything said), and both
+    // connections close.
+    m_transaction.reset();
     if (m_progressShown)
         m_host.HideProgress();
     m_cmd.reset();
@@ -267,15 +260,63 @@ void Run::exec()
         return;
     }
 
+    if (!periodEventsReplaceable())
+        return;
+
     m_host.ShowProgress(QStringLiteral("Импорт из ORX"), 999);
     m_progressShown = true;
-    m_bul->BeginTrans();
+    // The bulletin database is locked for other writers until the commit: what goes wrong is said once
+    // the transaction is rolled back.
+    m_transaction.emplace(*m_bul);
     clearPeriod();
     copyArrivals();
     copyOrigins();
     progress(599);
     buildBulletin();
-    m_bul->CommitTrans();
+    m_transaction->commit();
+}
+
+// The period's events are deleted with their readings; a reading of one of them outside the period (one
+// added by hand on the event page, or of another day) would keep its event, and the database refuses
+// the delete. Said before anything is changed, naming the events.
+bool Run::periodEventsReplaceable()
+{
+    const QString inPeriod =
+        QStringLiteral("[Date] between ") + m_fromLit + QStringLiteral(" and ") + m_toLit;
+    DbQuery q(m_bul);
+    act(q, QStringLiteral("select N_equake,count(*) from [Станционный бюллетень] where N_equake in (select "
+                          "N_equake from [Станционный бюллетень] where ") +
+               inPeriod + QStringLiteral(") and ([Date] is null or not (") + inPeriod +
+               QStringLiteral(")) group by N_equake order by N_equake"));
+    QStringList events;
+    qint64 readings = 0;
+    for (q.First(); !q.Eof(); q.Next()) {
+        events << QString::number(q.Field(0)->AsLargeInt());
+        readings += q.Field(1)->AsLargeInt();
+    }
+    q.Close();
+    if (events.isEmpty())
+        return true;
+    constexpr int kNamed = 20;
+    const qsizetype more = events.size() - kNamed;
+    if (more > 0)
+        events = events.mid(0, kNamed) << QStringLiteral("и ещё ") + QString::number(more);
+    const Tsett &sett = m_host.Settings();
+    MessageProc(
+        m_host.Owner(),
+        QStringLiteral("ImportOrx: Импорт прерван, база данных станции не изменена.\r\rУ событий № ") +
+            events.join(QStringLiteral(", ")) +
+            QStringLiteral(" есть отсчёты с датой вне периода или без даты (всего ") +
+            QString::number(readings) + QStringLiteral("), период ") +
+            FormatDateTime(QStringLiteral("dd.mm.yyyy"), sett.start_date) + QStringLiteral(" - ") +
+            FormatDateTime(QStringLiteral("dd.mm.yyyy"), sett.end_date) +
+            QStringLiteral(": эти отсчёты не из ORX за этот период, например добавлены вручную на "
+                           "странице событий. Импорт из ORX заменяет события периода целиком, а "
+                           "событие с такими отсчётами удалить нельзя.\rИсправьте дату этих "
+                           "отсчётов или удалите их либо выберите период, который их включает, и "
+                           "повторите импорт."),
+        MB_ICONWARNING, MB_OK);
+    return false;
 }
 
 void Run::createMissingTables()
@@ -345,8 +386,8 @@ void Run::readOrx()
     OrxPeriodBounds(sett.start_date, sett.end_date, lower, upper);
     DbQuery q(m_orx);
     act(q, QStringLiteral("Select * from arrival where rtrim(sta) = ") + SqlQuote(m_code) +
-               QStringLiteral(" and itime >= ") + epochText(lower) + QStringLiteral(" and itime < ") +
-               epochText(upper) + QStringLiteral(" order by itime"));
+               QStringLiteral(" and itime >= ") + SqlNumber(lower) + QStringLiteral(" and itime < ") +
+               SqlNumber(upper) + QStringLiteral(" order by itime"));
     m_arrivals = readArrivals(q);
     q.Close();
     if (m_arrivals.isEmpty())

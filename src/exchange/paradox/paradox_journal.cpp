@@ -6,6 +6,7 @@
 #include "db/insert_batch.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"
+#include "lib/held_messages.h"
 #include "lib/messages.h"
 #include "lib/number_routines.h"
 #include "lib/sql_text.h"
@@ -175,7 +176,9 @@ void Transfer::run()
                 QStringLiteral(" уже есть в базе данных\rУдалить все землетрясения с этими номерами?"),
             MB_ICONQUESTION, MB_YESNO) != IDYES)
         throw Stopped();
-    m_db.BeginTrans();
+    // What goes wrong from here on is said once the transaction is over: no message waits for a click
+    // while the bulletin database is locked for other writers.
+    HeldTransaction transaction(m_db);
     if (present) {
         // The events go with their readings and measurements: the keys between them would refuse the
         // events alone.
@@ -213,7 +216,7 @@ void Transfer::run()
                     MB_ICONERROR, MB_OK);
         throw Stopped();
     }
-    m_db.CommitTrans();
+    transaction.commit();
 
     if (cn == m_created)
         MessageProc(m_host.Owner(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
@@ -507,7 +510,7 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal)
 {
     DbCommand cmd(&db);
     QString error;
-    db.BeginTrans();
+    HeldTransaction transaction(db);
     if (!QExe(cmd, QStringLiteral("delete from Access"), true, &error))
         MessageProc(
             Host.Owner(),
@@ -545,7 +548,7 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal)
         }
         access.Post();
     }
-    db.CommitTrans();
+    transaction.commit();
     Host.HideProgress();
 }
 
