@@ -6,6 +6,8 @@
 #include "lib/epoch.h"
 
 #include <QDialogButtonBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleOptionViewItem>
 #include <QTabWidget>
 #include <QTableView>
@@ -287,6 +289,13 @@ TEST(MainWindowLayout, OpensToFitItsScreen)
             SCOPED_TRACE(w->pgc1->tabText(i).toStdString());
             EXPECT_GE(page->width(), page->minimumSizeHint().width());
             EXPECT_GE(page->height(), page->minimumSizeHint().height());
+            // The screen has room for every page whole: none opens scrolled.
+            for (QScrollArea *scroll : page->findChildren<QScrollArea *>()) {
+                if (!scroll->isVisible() || !scroll->widget())
+                    continue;
+                EXPECT_EQ(scroll->horizontalScrollBar()->maximum(), 0) << scroll->objectName().toStdString();
+                EXPECT_EQ(scroll->verticalScrollBar()->maximum(), 0) << scroll->objectName().toStdString();
+            }
             for (QWidget *c : page->findChildren<QWidget *>()) {
                 const std::string name = c->objectName().toStdString();
                 if (!c->isVisible() || name.empty() || name.starts_with("qt_"))

@@ -159,9 +159,22 @@ QHBoxLayout *row(std::initializer_list<QWidget *> widgets, bool stretch = true)
 // The widget that holds a page's controls inside Tab: the controls keep their sizes, and a window too
 // small for them scrolls the page rather than squeeze captions and values out of sight. The page's own
 // background shows through.
+// A scroll area that asks for room for all its page: Qt's own caps its wish at a few dozen lines, so the
+// main window would open too small for the page on a screen that has room for it.
+class PageScrollArea : public QScrollArea
+{
+public:
+    using QScrollArea::QScrollArea;
+    QSize sizeHint() const override
+    {
+        const int f = 2 * frameWidth();
+        return widget() ? widget()->sizeHint() + QSize(f, f) : QScrollArea::sizeHint();
+    }
+};
+
 QWidget *scrolledPage(QWidget *tab, const char *scrollName)
 {
-    auto *scroll = named(new QScrollArea(tab), scrollName);
+    auto *scroll = named(new PageScrollArea(tab), scrollName);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     auto *tabLayout = new QVBoxLayout(tab);
