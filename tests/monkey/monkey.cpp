@@ -328,6 +328,17 @@ bool Monkey::checkDatabases(const QString &when)
     return true;
 }
 
+void Monkey::note(const QString &finding)
+{
+    record(QStringLiteral("   !! ") + finding);
+    // The run's own folder differs from run to run; the finding is the same.
+    QString general = finding;
+    general.replace(QRegularExpression(QStringLiteral("/[^ ]*/brenvale-monkey-[^/ ]*")),
+                    QStringLiteral("<run>"));
+    if (!m_notes.contains(general))
+        m_notes << general;
+}
+
 void Monkey::checkLocks(const QString &what)
 {
     if (m_config.lockCheck == LockCheck::Off)
@@ -336,9 +347,10 @@ void Monkey::checkLocks(const QString &what)
         if (!HoldsWriteLock(path))
             continue;
         const QString finding = QStringLiteral("%1 while the write lock of %2 is held").arg(what, path);
-        record(QStringLiteral("   !! ") + finding);
         if (m_config.lockCheck == LockCheck::Fail)
             fail(finding);
+        else
+            note(finding);
         return;
     }
 }
@@ -361,6 +373,15 @@ int Monkey::answer(const QString &text, unsigned icon, unsigned buttons)
     record(QStringLiteral("   message [%1] \"%2\" -> %3")
                .arg(MsgBoxCaption(icon & 0xF0), oneLine(text, 160), buttonName(result)));
     checkLocks(QStringLiteral("the message \"%1\" was shown").arg(oneLine(text, 60)));
+    // The analysts read Russian: a message of letters without a Russian word is a driver's or library's
+    // text passed on as it came. The standard conversion errors ("'x' is not a valid integer value") are
+    // the system's own words.
+    static const QRegularExpression latin(QStringLiteral("[A-Za-z]{3}")),
+        russian(QStringLiteral("[А-Яа-яЁё]{2}")),
+        conversion(QStringLiteral("^'.*' is not a valid (integer value|floating point value|date and time)$"),
+                   QRegularExpression::DotMatchesEverythingOption);
+    if (text.contains(latin) && !text.contains(russian) && !conversion.match(text).hasMatch())
+        note(QStringLiteral("a message without Russian: \"%1\"").arg(oneLine(text, 120)));
     return result;
 }
 

@@ -69,6 +69,9 @@ public:
 
     int actions() const { return m_actions; }
     int messages() const { return m_messages; }
+    // What the run noticed without failing: a message under a write lock (LockCheck::Note), a message
+    // with no Russian in it. Each once, in the order first seen.
+    const QStringList &notes() const { return m_notes; }
     bool windingDown() const { return m_windDown; }
     bool failed() const { return m_failed; }
 
@@ -80,6 +83,7 @@ private:
     void fail(const QString &reason);
     void record(const QString &line);
     void checkLocks(const QString &what);
+    void note(const QString &finding);
 
     QList<QWidget *> visibleWindows() const;
     void actOnPopup(QWidget *popup);
@@ -113,4 +117,5 @@ private:
     bool m_windDown = false;
     bool m_failed = false;
     QPointer<QWidget> m_lastModal;
+    QStringList m_notes;
 };

@@ -353,8 +353,11 @@ int main(int argc, char **argv)
         log.add(QStringLiteral("-- the program ended"));
         if (!monkey.checkDatabases(QStringLiteral("at the end")))
             status = 1;
-        std::printf("monkey: seed %llu: %d actions, %d messages answered, databases whole\n",
-                    static_cast<unsigned long long>(o.monkey.seed), monkey.actions(), monkey.messages());
+        for (const QString &n : monkey.notes())
+            std::printf("monkey: note: %s\n", n.toLocal8Bit().constData());
+        std::printf("monkey: seed %llu: %d actions, %d messages answered, %d notes, databases whole\n",
+                    static_cast<unsigned long long>(o.monkey.seed), monkey.actions(), monkey.messages(),
+                    int(monkey.notes().size()));
         g_monkey = nullptr;
         MessageProc = MsgBox;
         ErrorMessageProc = MsgBox;

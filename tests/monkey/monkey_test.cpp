@@ -307,6 +307,35 @@ TEST(Monkey, AnswersAMessageWithOneOfItsButtons)
               QStringLiteral("   message [Информация] \"Готово⏎Файл записан\" -> OK"));
 }
 
+// A driver's English reaches the analyst as it came: noted, not failed. The system's own conversion
+// errors are its words.
+TEST(Monkey, NotesAMessageWithoutRussian)
+{
+    struct Case
+    {
+        const char *text;
+        bool noted;
+    } cases[] = {
+        {"Cannot perform this operation on a closed dataset", true},
+        {"FOREIGN KEY constraint failed", true},
+        {"QExe: Команда\rdelete from [События]\rвызвала ошибку!\rFOREIGN KEY constraint failed", false},
+        {"'31.02.2026' is not a valid date and time", false},
+        {"'1.5e308' is not a valid integer value", false},
+        {"'Ъ' is not a valid floating point value", false},
+        {"OK", false},
+        {"12345", false},
+    };
+    for (const Case &c : cases) {
+        ActionLog log;
+        Monkey monkey(MonkeyConfig(), log, [](const QString &) {});
+        monkey.answer(QString::fromUtf8(c.text), MB_ICONERROR, MB_OK);
+        EXPECT_EQ(monkey.notes(), c.noted ? QStringList{QStringLiteral("a message without Russian: \"%1\"")
+                                                            .arg(QString::fromUtf8(c.text))}
+                                          : QStringList())
+            << c.text;
+    }
+}
+
 TEST(Monkey, ADamagedDatabaseEndsTheRunWithItsProblems)
 {
     Playground p;
