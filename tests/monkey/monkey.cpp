@@ -456,7 +456,7 @@ void Monkey::act()
         return;
     // With one window there is nothing to switch to, whether the platform says it is active or not.
     QWidget *active = windows.size() == 1 ? windows.first() : QApplication::activeWindow();
-    QWidget *window = windows.contains(active) && m_rng.chance(85) ? active : m_rng.pick(windows);
+    QWidget *window = windows.contains(active) && m_rng.chance(70) ? active : m_rng.pick(windows);
     if (window != active) {
         record(QStringLiteral("#%1 switch to %2").arg(m_actions + 1).arg(describe(window)));
         window->raise();
@@ -577,11 +577,11 @@ bool Monkey::actOnWindow(QWidget *window)
 {
     // Things done to the window itself, now and then.
     const int roll = m_rng.below(100);
-    if (roll < 2) {
+    if (roll < 3) {
         closeWindow(window);
         return true;
     }
-    if (roll < 6) {
+    if (roll < 7) {
         static const QList<int> keys{Qt::Key_Escape, Qt::Key_Escape, Qt::Key_Return, Qt::Key_Tab};
         QWidget *target = window->focusWidget() ? window->focusWidget() : window;
         const int code = m_rng.pick(keys);
