@@ -744,7 +744,19 @@ void Monkey::typeText(QWidget *target, bool multiLine)
         // A long text arrives at once, as a paste does.
         key(target, Qt::Key_unknown, text);
     }
-    if (alive && finish != Qt::Key_unknown)
+    if (!alive)
+        return;
+    // What the field made of it: masks, validators and date sections have their say.
+    QString shown;
+    if (auto *e = qobject_cast<QLineEdit *>(target))
+        shown = e->text();
+    else if (auto *b = qobject_cast<QAbstractSpinBox *>(target))
+        shown = b->text();
+    else if (auto *c = qobject_cast<QComboBox *>(target))
+        shown = c->currentText();
+    if (!shown.isNull() && shown != text)
+        record(QStringLiteral("     shows \"%1\"").arg(oneLine(shown)));
+    if (finish != Qt::Key_unknown)
         key(target, finish, keyText(finish));
 }
 
