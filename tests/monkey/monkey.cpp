@@ -4,6 +4,7 @@
 #include "hostile_texts.h"
 #include "input_gate.h"
 
+#include "lib/errors.h"
 #include "lib/messages.h"
 
 #include <QAbstractButton>
@@ -304,7 +305,7 @@ void Monkey::tick()
             checkDatabases(QStringLiteral("after action %1").arg(m_actions));
         }
     } catch (const std::exception &e) {
-        fail(QStringLiteral("an exception escaped into the event loop: ") + QString::fromLocal8Bit(e.what()));
+        fail(QStringLiteral("an exception escaped into the event loop: ") + ExceptionText(e));
     } catch (...) {
         fail(QStringLiteral("an exception of unknown type escaped into the event loop"));
     }
