@@ -63,46 +63,6 @@ QString describe(const QWidget *w)
     return d;
 }
 
-QString buttonName(int id)
-{
-    switch (id) {
-    case IDOK:
-        return QStringLiteral("OK");
-    case IDCANCEL:
-        return QStringLiteral("Отмена");
-    case IDABORT:
-        return QStringLiteral("Прервать");
-    case IDRETRY:
-        return QStringLiteral("Повтор");
-    case IDIGNORE:
-        return QStringLiteral("Пропустить");
-    case IDYES:
-        return QStringLiteral("Да");
-    case IDNO:
-        return QStringLiteral("Нет");
-    default:
-        return QString::number(id);
-    }
-}
-
-QList<int> buttonsOf(unsigned buttons)
-{
-    switch (buttons & 0xF) {
-    case MB_OKCANCEL:
-        return {IDOK, IDCANCEL};
-    case MB_ABORTRETRYIGNORE:
-        return {IDABORT, IDRETRY, IDIGNORE};
-    case MB_YESNOCANCEL:
-        return {IDYES, IDNO, IDCANCEL};
-    case MB_YESNO:
-        return {IDYES, IDNO};
-    case MB_RETRYCANCEL:
-        return {IDRETRY, IDCANCEL};
-    default:
-        return {IDOK};
-    }
-}
-
 // Mouse and key events as the window system would deliver them (spontaneous, so focus follows clicks),
 // each half sent only while its receiver lives: a press may close the window it went to.
 bool press(QWidget *w, QPoint pos, Qt::MouseButton button = Qt::LeftButton)
@@ -359,20 +319,23 @@ void Monkey::checkLocks(const QString &what)
 int Monkey::answer(const QString &text, unsigned icon, unsigned buttons)
 {
     ++m_messages;
-    const QList<int> choices = buttonsOf(buttons);
-    int result = choices.first();
+    const QList<MsgBoxButton> choices = MsgBoxButtons(buttons);
+    MsgBoxButton chosen = choices.first();
     if (m_windDown) {
         // Closing up: take the way out where the message offers one.
-        for (int way : {int(IDCANCEL), int(IDNO), int(IDABORT)})
-            if (choices.contains(way)) {
-                result = way;
+        for (int way : {int(IDCANCEL), int(IDNO), int(IDABORT)}) {
+            const auto it = std::find_if(choices.cbegin(), choices.cend(),
+                                         [way](const MsgBoxButton &b) { return b.result == way; });
+            if (it != choices.cend()) {
+                chosen = *it;
                 break;
             }
+        }
     } else {
-        result = m_rng.pick(choices);
+        chosen = m_rng.pick(choices);
     }
     record(QStringLiteral("   message [%1] \"%2\" -> %3")
-               .arg(MsgBoxCaption(icon & 0xF0), oneLine(text, 160), buttonName(result)));
+               .arg(MsgBoxCaption(icon & 0xF0), oneLine(text, 160), chosen.caption));
     checkLocks(QStringLiteral("the message \"%1\" was shown").arg(oneLine(text, 60)));
     // The analysts read Russian: a message of letters without a Russian word is a driver's or library's
     // text passed on as it came. The standard conversion errors ("'x' is not a valid integer value") are
@@ -383,7 +346,7 @@ int Monkey::answer(const QString &text, unsigned icon, unsigned buttons)
                    QRegularExpression::DotMatchesEverythingOption);
     if (text.contains(latin) && !text.contains(russian) && !conversion.match(text).hasMatch())
         note(QStringLiteral("a message without Russian: \"%1\"").arg(oneLine(text, 120)));
-    return result;
+    return chosen.result;
 }
 
 bool Monkey::decide(const QString &what)

@@ -14,15 +14,11 @@
 #include "app/main/main_window.h"
 #include "app/main/qt_translations.h"
 #include "app/settings/odbc_admin.h"
-#include "exchange/orv/orv_export_command.h"
-#include "exchange/orx_copy/orx_copy.h"
-#include "exchange/page/import_page.h"
-#include "exchange/text/data_format_dialog.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 #include "lib/messages.h"
 #include "products/report_window.h"
-#include "products/summary_command.h"
+#include "program_setup.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -237,7 +233,7 @@ int main(int argc, char **argv)
     qunsetenv("NO_PROXY");
     qputenv("ORX_INI_DIR", (demo + QStringLiteral("/system")).toLocal8Bit());
 
-    QApplication app(argc, argv);
+    ProgramApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Brenvale"));
     InstallQtTranslations();
 
@@ -321,12 +317,7 @@ int main(int argc, char **argv)
         for (int start = 0;; ++start) {
             try {
                 Tdm dm;
-                SetImportPageInstaller(&InstallImportPage);
-                InstallSummaryCommand();
-                InstallOrvExportCommand();
-                InstallReportCommand();
-                InstallOrxImportCommand();
-                InstallDataFormatCommand();
+                InstallProgramCommands();
                 TmainfOptions options;
                 options.programFolder = demo;
                 options.arguments = QStringList();
