@@ -23,6 +23,49 @@ QString MsgBoxCaption(unsigned icon)
     }
 }
 
+QList<MsgBoxButton> MsgBoxButtons(unsigned buttons)
+{
+    const QString ok = QStringLiteral("OK"), cancel = QStringLiteral("Отмена"),
+                  retry = QStringLiteral("Повтор");
+    switch (buttons & 0xF) {
+    case MB_OKCANCEL:
+        return {{IDOK, ok}, {IDCANCEL, cancel}};
+    case MB_ABORTRETRYIGNORE:
+        return {{IDABORT, QStringLiteral("Прервать")},
+                {IDRETRY, retry},
+                {IDIGNORE, QStringLiteral("Пропустить")}};
+    case MB_YESNOCANCEL:
+        return {{IDYES, QStringLiteral("Да")}, {IDNO, QStringLiteral("Нет")}, {IDCANCEL, cancel}};
+    case MB_YESNO:
+        return {{IDYES, QStringLiteral("Да")}, {IDNO, QStringLiteral("Нет")}};
+    case MB_RETRYCANCEL:
+        return {{IDRETRY, retry}, {IDCANCEL, cancel}};
+    default:
+        return {{IDOK, ok}};
+    }
+}
+
+namespace {
+
+QMessageBox::ButtonRole buttonRole(int result)
+{
+    switch (result) {
+    case IDYES:
+        return QMessageBox::YesRole;
+    case IDNO:
+        return QMessageBox::NoRole;
+    case IDIGNORE:
+        return QMessageBox::ActionRole;
+    case IDCANCEL:
+    case IDABORT:
+        return QMessageBox::RejectRole;
+    default:
+        return QMessageBox::AcceptRole;
+    }
+}
+
+} // namespace
+
 QString messageTextForDisplay(const QString &text)
 {
     QString out = text;
@@ -57,41 +100,10 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
         break;
     }
 
-    struct Choice
-    {
-        const char *label;
-        QMessageBox::ButtonRole role;
-        int id;
-    };
-    QList<Choice> choices;
-    switch (flags & 0xF) {
-    case MB_OKCANCEL:
-        choices = {{"OK", QMessageBox::AcceptRole, IDOK}, {"Отмена", QMessageBox::RejectRole, IDCANCEL}};
-        break;
-    case MB_ABORTRETRYIGNORE:
-        choices = {{"Прервать", QMessageBox::RejectRole, IDABORT},
-                   {"Повтор", QMessageBox::AcceptRole, IDRETRY},
-                   {"Пропустить", QMessageBox::ActionRole, IDIGNORE}};
-        break;
-    case MB_YESNOCANCEL:
-        choices = {{"Да", QMessageBox::YesRole, IDYES},
-                   {"Нет", QMessageBox::NoRole, IDNO},
-                   {"Отмена", QMessageBox::RejectRole, IDCANCEL}};
-        break;
-    case MB_YESNO:
-        choices = {{"Да", QMessageBox::YesRole, IDYES}, {"Нет", QMessageBox::NoRole, IDNO}};
-        break;
-    case MB_RETRYCANCEL:
-        choices = {{"Повтор", QMessageBox::AcceptRole, IDRETRY},
-                   {"Отмена", QMessageBox::RejectRole, IDCANCEL}};
-        break;
-    default:
-        choices = {{"OK", QMessageBox::AcceptRole, IDOK}};
-        break;
-    }
+    const QList<MsgBoxButton> choices = MsgBoxButtons(flags);
     QList<QPair<QAbstractButton *, int>> made;
-    for (const Choice &c : choices)
-        made.append({box.addButton(QString::fromUtf8(c.label), c.role), c.id});
+    for (const MsgBoxButton &c : choices)
+        made.append({box.addButton(c.caption, buttonRole(c.result)), c.result});
     const qsizetype preferred = (flags >> 8) & 0xF;
     box.setDefaultButton(
         static_cast<QPushButton *>(made.value(preferred < made.size() ? preferred : 0).first));
@@ -103,8 +115,8 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
         if (box.clickedButton() == m.first)
             return m.second;
     // Closed with Escape or the window's close button: Windows reports Cancel where there is one.
-    for (const Choice &c : choices)
-        if (c.id == IDCANCEL)
+    for (const MsgBoxButton &c : choices)
+        if (c.result == IDCANCEL)
             return IDCANCEL;
-    return choices.size() == 1 ? choices.first().id : IDCANCEL;
+    return choices.size() == 1 ? choices.first().result : IDCANCEL;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -37,6 +38,14 @@ extern MessageProcType MessageProc;
 extern MessageProcType ErrorMessageProc;
 
 QString MsgBoxCaption(unsigned icon);
+// The buttons a message shows for the button part of its flags (MB_OK ... MB_RETRYCANCEL), left to right:
+// the result each gives and its caption.
+struct MsgBoxButton
+{
+    int result;
+    QString caption;
+};
+QList<MsgBoxButton> MsgBoxButtons(unsigned buttons);
 int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons);
 
 // The system writes "\r" for a line break in its messages; Qt's labels want "\n".

@@ -133,6 +133,25 @@ TYPED_TEST(TextToOrx, MergeJoinsTheFirstEventAlreadyStored)
     EXPECT_EQ(this->rows("select count(*) from arrival where eventid='2009_00011_ABC'"), QStringList{u"3"_s});
 }
 
+// The file's one event has the largest number an event can have: merged, no number follows it, so there
+// is no range to ask about, and its readings join the stored event.
+TYPED_TEST(TextToOrx, MergeOfTheLastNumberLeavesNoRange)
+{
+    exec(*this->db, u"update origin set eventid='2009_2147483647_ABC' where eventid='2009_00012_ABC'"_s);
+    exec(*this->db, u"update arrival set eventid='2009_2147483647_ABC' where arid=1"_s);
+    this->events.resize(1);
+    this->events[0][1] = u"2147483647"_s;
+    for (QStringList &reading : this->readings)
+        reading[2] = u"2147483647"_s;
+    ASSERT_TRUE(this->write(true));
+    EXPECT_EQ(this->rec.count(), 0);
+    EXPECT_EQ(
+        this->rows("select eventid,comment from origin order by eventid"),
+        (QStringList{u"2009_00015_XYZ|other"_s, u"2009_00030_ABC|keep"_s, u"2009_2147483647_ABC|old"_s}));
+    EXPECT_EQ(this->rows("select count(*) from arrival where eventid='2009_2147483647_ABC'"),
+              QStringList{u"4"_s});
+}
+
 TYPED_TEST(TextToOrx, ABadCellLateChangesNothing)
 {
     this->rec.answer({IDYES});

@@ -328,8 +328,9 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
     int maxNum = 0, minNum = 0;
     MinMaxIntLines(events.Columns[1].toStringList(), maxNum, minNum);
     const int skipNum = in.merge ? minNum : 0;
-    if (in.merge)
-        ++minNum;
+    // A merged first event stays the database's, so the range starts after it: past the largest number
+    // an event can have (or with no number in the file) it holds none.
+    const qint64 fromNum = in.merge ? qint64(minNum) + 1 : minNum;
 
     // Every value is checked before the question, so a bad file neither asks nor changes anything.
     const QString names[3] = {kEvents, kBulletin, kXm};
@@ -360,12 +361,12 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         if (int arid = 0; intCell(xm.GetCell(xmArid, int(j)), arid))
             readingOfXm[j] = firstReading.value(arid, -1);
 
-    const QString lo = QString::number(minNum), hi = QString::number(maxNum);
+    const QString lo = QString::number(fromNum), hi = QString::number(maxNum);
     bool replace = false;
     {
         DbQuery q(&db);
         q.SetSQL(QStringLiteral("select num from [События] where num between ? and ?"));
-        q.SetParams({qlonglong(minNum), qlonglong(maxNum)});
+        q.SetParams({qlonglong(fromNum), qlonglong(maxNum)});
         q.Open();
         if (!q.Eof()) {
             if (MessageProc(nullptr,
@@ -383,7 +384,7 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
     db.BeginTrans();
     try {
         if (replace) {
-            const QVariantList range{qlonglong(minNum), qlonglong(maxNum)};
+            const QVariantList range{qlonglong(fromNum), qlonglong(maxNum)};
             const char *const deletes[] = {
                 ("delete from [Динамические замеры] where arid in (select arid from [Станционный бюллетень] "
                  "where N_equake between ? and ?)"),

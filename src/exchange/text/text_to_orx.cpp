@@ -210,7 +210,10 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     const QStringList nums = run.events().Columns[eNum].toStringList();
     int maxNum = 0, minNum = 0;
     MinMaxIntLines(nums, maxNum, minNum);
-    if (in.merge)
+    // A merged first event stays the database's, so the range starts at the file's next number; with no
+    // next number (the largest an event can have, or none at all) the range is empty.
+    const bool noRange = in.merge && minNum >= maxNum;
+    if (in.merge && !noRange)
         do
             ++minNum;
         while (minNum < maxNum && FindIntLine(nums, minNum) < 0);
@@ -347,7 +350,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     const QString last = MakeEventId(quint16(maxYear), maxNum, code);
     const QString suffix = QLatin1Char('_') + code;
     QStringList existing;
-    {
+    if (!noRange) {
         DbQuery q(db);
         q.SetSQL(QStringLiteral("select eventid from origin where eventid between ? and ?"));
         q.SetParams({first, last});
