@@ -363,8 +363,9 @@ TEST(OrvDump, ViewTablesWithinTheShare)
     for (const auto &[fields, rows, fits] : cases) {
         OrvViewBudget budget(445 * 1024, 36 * MiB);
         EXPECT_EQ(budget.takeCells(fields, rows), fits) << fields << " x " << rows;
-        if (!fits)
+        if (!fits) {
             EXPECT_EQ(budget.spent(), 0) << fields << " x " << rows;
+        }
     }
     // Rows past the count the file stated cost what their columns then allocate: the row that opens a
     // new chunk of 32,768 words in each of 1,000 columns passes the share.

@@ -363,7 +363,8 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
 
     const QString lo = QString::number(fromNum), hi = QString::number(maxNum);
     bool replace = false;
-    {
+    // An empty range is not asked about: its start may lie past what the server's integer column takes.
+    if (fromNum <= maxNum) {
         DbQuery q(&db);
         q.SetSQL(QStringLiteral("select num from [События] where num between ? and ?"));
         q.SetParams({qlonglong(fromNum), qlonglong(maxNum)});
