@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 class TConnection;
 

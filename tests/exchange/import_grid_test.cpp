@@ -4,6 +4,7 @@
 #include "support/peak_memory.h"
 #include "support/test_support.h"
 
+#include <QApplication>
 #include <QElapsedTimer>
 #include <QFontMetrics>
 #include <QLabel>
