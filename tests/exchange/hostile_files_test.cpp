@@ -20,8 +20,10 @@
 #include "exchange/text/text_to_bulletin.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
+#include "lib/epoch.h"
 #include "lib/errors.h"
 #include "lib/mstring_grid.h"
+#include "orv_test_env.h"
 #include "support/peak_memory.h"
 #include "support/program_env.h"
 #include "support/zip_writer.h"
@@ -148,6 +150,28 @@ QByteArray orvDouble(double v)
     qToLittleEndian<quint64>(bits, b.data() + 1);
     return b;
 }
+
+// An event file of 10-12.11.2026 whose entry gives PET's arrivals from 10.11.2026 00:00:00 to
+// 12.11.2026 23:59:59, and whose PET arrivals, one for each event, are at the times given.
+QByteArray petPeriodFile(const QList<double> &itimes)
+{
+    QList<std::pair<const char *, double>> origins;
+    QList<OrvArrivalRow> arrivals;
+    static const char *const ids[] = {"H1", "H2", "H3"};
+    for (int i = 0; i < itimes.size(); ++i) {
+        origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
+        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
+    }
+    return orvEventFile(
+        EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
+        {{u"PET"_s, EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}}, origins,
+        arrivals);
+}
+const QString kPetOutside =
+    u"ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" (запись 1, itime = "_s;
+const QString kPetPeriod =
+    u") вне её периода в заголовке, от 10.11.2026 до 12.11.2026 23:59:59: файл повреждён, "
+    "данные не считаны!"_s;
 
 // --- Excel ---
 
@@ -667,6 +691,22 @@ const QList<HostileCase> &hostileCases()
                  orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        // Mended: the replacement took in the file's own arrival times without bound, and the question
+        // named the entry's period while PET lost every arrival after 10.11.2026 and the other stations'
+        // arrivals of those events their origins.
+        {"ORV arrival at 1e308 outside its station's period",
+         ImportOrv,
+         true,
+         [](const QString &folder) { return writeFile(folder, "far.orv", petPeriodFile({1e308})); },
+         {{kPetOutside + u"1e+308"_s + kPetPeriod, MB_ICONERROR}}},
+        {"ORV arrivals from 1970 to 2100",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             return writeFile(folder, "wide.orv",
+                              petPeriodFile({0, htoe(2026, 11, 11, 8, 0, 0), htoe(2100, 1, 1, 0, 0, 0)}));
+         },
+         {{kPetOutside + u"0, 01.01.1970 00:00:00.0"_s + kPetPeriod, MB_ICONERROR}}},
         {"ORV station count beyond its bytes",
          ImportOrv,
          false,

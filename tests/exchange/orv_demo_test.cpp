@@ -5,6 +5,8 @@
 #include "db/insert_batch.h"
 #include "db/sql_dialect.h"
 #include "demo_data.h"
+#include "lib/epoch.h"
+#include "lib/sql_text.h"
 #include "orv_test_env.h"
 
 #include <QRegularExpression>
@@ -62,6 +64,19 @@ template <class Env> void copyDemoRows(DbConnection &from, OrxDb<Env> &to, const
 #endif
 #endif
 
+// The demo's ORX rows made with params in folder, in db.
+template <class Env> void loadDemo(OrxDb<Env> &db, const DemoParams &params, const TestDir &folder)
+{
+    const DemoSummary made = GenerateDemoFolder(folder.path(), params);
+    auto demo = std::make_unique<DbConnection>();
+    demo->SetProvider(QStringLiteral("MSDASQL"));
+    demo->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(made.orxPath));
+    demo->Open(QString(), QString());
+    createDemoTables(db);
+    for (const QString &table : {QStringLiteral("origin"), QStringLiteral("arrival")})
+        copyDemoRows(*demo, db, table);
+}
+
 template <class Env> class OrvDemo : public OnBothBackends<Env>
 {
 protected:
@@ -75,14 +90,7 @@ protected:
         // slower.
         params.days = 2;
 #endif
-        const DemoSummary made = GenerateDemoFolder(demoDir.path(), params);
-        auto demo = std::make_unique<DbConnection>();
-        demo->SetProvider(QStringLiteral("MSDASQL"));
-        demo->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(made.orxPath));
-        demo->Open(QString(), QString());
-        createDemoTables(*this->orx);
-        for (const QString &table : {QStringLiteral("origin"), QStringLiteral("arrival")})
-            copyDemoRows(*demo, *this->orx, table);
+        loadDemo(*this->orx, params, demoDir);
         Tsett &s = runner.host.sett;
         s.exp_start_date = EncodeDate(2026, 11, 30 - params.days + 1);
         s.exp_end_date = EncodeDate(2026, 11, 30);
@@ -94,6 +102,52 @@ protected:
     OrvRunner runner;
 };
 TYPED_TEST_SUITE(OrvDemo, BothBackends, BackendName);
+
+// Three stations from 09.11.2026 to 13.11.2026, four events a day; PET's own event file of 10-12.11.2026.
+template <class Env> class OrvPeriodFile : public OnBothBackends<Env>
+{
+protected:
+    void SetUp() override
+    {
+        OnBothBackends<Env>::SetUp();
+        if (this->IsSkipped())
+            return;
+        DemoParams params;
+        params.stations = 3;
+        params.days = 5;
+        params.lastDay = QDate(2026, 11, 13);
+        params.eventsPerDay = 4;
+        loadDemo(*this->orx, params, demoDir);
+        Tsett &s = runner.host.sett;
+        s.exp_start_date = EncodeDate(2026, 11, 10);
+        s.exp_end_date = EncodeDate(2026, 11, 12);
+        s.expset = 0;
+        runner.host.current = QStringLiteral("PET");
+    }
+
+    TestDir demoDir, files;
+    OrvRunner runner;
+};
+TYPED_TEST_SUITE(OrvPeriodFile, BothBackends, BackendName);
+
+// A file of the same period whose one entry gives PET's arrivals from 10.11.2026 00:00:00 to
+// 12.11.2026 23:59:59 and whose PET arrivals, one for each event, are at the times given.
+QString petPeriodFile(const TestDir &folder, const char *name, const QList<double> &itimes)
+{
+    QList<std::pair<const char *, double>> origins;
+    QList<OrvArrivalRow> arrivals;
+    static const char *const ids[] = {"H1", "H2", "H3"};
+    for (int i = 0; i < itimes.size(); ++i) {
+        origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
+        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
+    }
+    const QString path = folder.file(QString::fromLatin1(name));
+    EXPECT_TRUE(writeBytes(path, orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
+                                              {{QStringLiteral("PET"), EncodeDate(2026, 11, 10),
+                                                EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}},
+                                              origins, arrivals)));
+    return path;
+}
 
 const QString kDone = QStringLiteral("Готово!\r\rИмпорт занял ");
 
@@ -141,4 +195,66 @@ TYPED_TEST(OrvDemo, EveryStationImportsBackOverItselfAndIntoAnEmptyDatabase)
     ASSERT_EQ(r.rec.count(), 1);
     EXPECT_TRUE(r.rec.last().text.startsWith(kDone)) << r.rec.last().text.toStdString();
     EXPECT_EQ(exactOrx(empty), before);
+}
+
+// Mended: the range a station's data is replaced in took in the file's own arrival times without bound.
+// After "Да" to the question for 10.11.2026 - 12.11.2026 23:59:59, a file with one PET arrival at 1e308
+// deleted every PET arrival from 10.11.2026 on with their events, leaving the other stations' arrivals of
+// those events without an origin. A file whose arrivals lie outside its station's entry is refused; the
+// station's own file of the period still replaces it, and brings back every row.
+TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
+{
+    OrxDb<TypeParam> &orx = *this->orx;
+    OrvRunner &r = this->runner;
+    const QStringList before = exactOrx(orx);
+    const QString petOutside = QStringLiteral("select arid from arrival where rtrim(sta)='PET' and (itime<") +
+                               SqlNumber(htoe(2026, 11, 10, 0, 0, 0)) + QStringLiteral(" or itime>=") +
+                               SqlNumber(htoe(2026, 11, 13, 0, 0, 0)) + QStringLiteral(") order by arid");
+    const QStringList outside = orx.rows(petOutside);
+    // The eight events of 09.11 and 13.11, with some five arrivals of each at PET.
+    ASSERT_GE(outside.size(), 8 * 3);
+    const QString orphans =
+        QStringLiteral("select count(*) from arrival where eventid not in (select eventid from origin)");
+    ASSERT_EQ(orx.rows(orphans), QStringList{"0"});
+
+    const QString own = r.exportFrom(orx);
+    EXPECT_EQ(QFileInfo(own).fileName(), QStringLiteral("PET_20261110_20261112.orv"));
+    const QString start = QStringLiteral("ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" "
+                                         "(запись 1, itime = ");
+    const QString end = QStringLiteral(") вне её периода в заголовке, от 10.11.2026 до 12.11.2026 23:59:59: "
+                                       "файл повреждён, данные не считаны!");
+    const struct
+    {
+        const char *name;
+        QString file;
+        QString refusal; // none: replaced
+    } cases[] = {
+        {"one arrival at 1e308", petPeriodFile(this->files, "far.orv", {1e308}),
+         start + QStringLiteral("1e+308") + end},
+        {"arrivals from 1970 to 2100",
+         petPeriodFile(this->files, "wide.orv",
+                       {htoe(2100, 1, 1, 0, 0, 0), htoe(2026, 11, 11, 8, 0, 0), htoe(1970, 1, 1, 0, 0, 0)}),
+         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.0") + end},
+        {"the station's own file", own, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        r.rec.answer(QList<int>(5, IDYES));
+        const OrvImportStats stats = r.importInto(orx, c.file);
+        if (c.refusal.isEmpty()) {
+            EXPECT_TRUE(stats.committed);
+            ASSERT_EQ(r.rec.count(), 2);
+            EXPECT_TRUE(r.rec.messages()[0].text.startsWith(
+                QStringLiteral("Для станции с кодом \"PET\" в таблицах \"origin\" и \"arrival\" уже есть "
+                               "землетрясения за период от 10.11.2026 ")))
+                << r.rec.messages()[0].text.toStdString();
+            EXPECT_TRUE(r.rec.last().text.startsWith(kDone)) << r.rec.last().text.toStdString();
+        } else {
+            EXPECT_FALSE(stats.committed);
+            EXPECT_EQ(shown(r.rec), (QList<Shown>{{c.refusal, MB_ICONERROR}}));
+        }
+        EXPECT_EQ(orx.rows(petOutside), outside);
+        EXPECT_EQ(orx.rows(orphans), QStringList{"0"});
+        EXPECT_EQ(exactOrx(orx), before);
+    }
 }

@@ -295,6 +295,7 @@ TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
         S open;   // of header and field list
         S record; // of the first record, when the header opened
         int messages;
+        const char *type = "\"Bytes\""; // as the message of an unsupported type names it
     };
     const Case cases[] = {
         {"cut header", good.left(100), S::Short, S::Ok, 0},
@@ -310,6 +311,9 @@ TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
         {"string count", patched(recordsAt + 1, hex("ff ff ff 7f")), S::Ok, S::ShortText, 1},
         {"null flag 7", patched(recordsAt, hex("07")), S::Ok, S::Damaged, 0},
         {"type code", patched(int(good.indexOf(asc("itime"))) - 5, hex("0c")), S::Ok, S::Unsupported, 1},
+        // Mended: a code past the type names was named as "".
+        {"type code without a name", patched(int(good.indexOf(asc("itime"))) - 5, hex("c8")), S::Ok,
+         S::Unsupported, 1, "с кодом 200"},
         {"value NaN", patched(int(good.size()) - 19, hex("00 00 00 00 00 00 f8 7f")), S::Ok, S::Damaged, 0},
         // A NUL would cut the statement the text goes into.
         {"NUL in a station code", patched(OrvHeaderSize11 + 5, hex("00")), S::NulText, S::Ok, 0},
@@ -324,11 +328,12 @@ TEST(OrvDump, DamagedDumpsAreRefusedWithoutReadingPastThem)
             EXPECT_EQ(int(ReadOrvRecord(r.buffer, r.header, importForms())), int(c.record)) << c.name;
         }
         EXPECT_EQ(rec.count(), c.messages) << c.name;
-        // The unsupported type is named as the system names it.
+        // The unsupported type is named as the system names it, or by its code.
         if (c.record == S::Unsupported) {
-            EXPECT_EQ(rec.last().text,
-                      QStringLiteral("ReadSQLStream: операция прервана.\rТип данных \"Bytes\" в "
-                                     "таблице не поддерживается!"));
+            EXPECT_EQ(rec.last().text, QStringLiteral("ReadSQLStream: операция прервана.\rТип данных ") +
+                                           QString::fromUtf8(c.type) +
+                                           QStringLiteral(" в таблице не поддерживается!"))
+                << c.name;
         }
     }
 }

@@ -6,10 +6,83 @@
 #include "app/main/program_folder.h"
 #include "app/settings/connection_params.h"
 #include "exchange/orv/orv_export.h"
+#include "exchange/orv/orv_file.h"
 #include "exchange/orv/orv_import.h"
 #include "exchange_test_env.h"
+#include "lib/codec.h"
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
+#include "support/zip_writer.h"
+
+#include <QBuffer>
+#include <QtEndian>
+
+#include <cstring>
+
+// An arrival of an event file made by hand.
+struct OrvArrivalRow
+{
+    int arid;
+    const char *eventid, *sta;
+    double itime;
+};
+
+// A version-1.1 event file made by hand, as the export lays it out: the dumps of origin (eventid String,
+// origintime Float) and arrival (arid Integer, eventid String, sta String, itime Float), each with the
+// period and the station entries given; the archive's bytes.
+inline QByteArray orvEventFile(TDateTime start, TDateTime end, const QList<torxhsta> &stations,
+                               const QList<std::pair<const char *, double>> &origins,
+                               const QList<OrvArrivalRow> &arrivals)
+{
+    const auto text = [](const char *s) {
+        QByteArray b(5, '\0'); // the NULL flag 0, then the byte count
+        const QByteArray bytes = toCp1251(QString::fromUtf8(s));
+        qToLittleEndian<qint32>(qint32(bytes.size()), b.data() + 1);
+        return b + bytes;
+    };
+    const auto number = [](double v) {
+        QByteArray b(9, '\0');
+        quint64 bits = 0;
+        std::memcpy(&bits, &v, 8);
+        qToLittleEndian<quint64>(bits, b.data() + 1);
+        return b;
+    };
+    const auto dump = [&](const char *table, const QList<std::pair<char, const char *>> &fields, int records,
+                          const QByteArray &recordBytes) {
+        orxheader h;
+        h.table = QString::fromLatin1(table);
+        h.fieldCount = qint32(fields.size());
+        h.recordCount = records;
+        h.periodStart = start;
+        h.periodEnd = end;
+        h.stations = stations;
+        for (const auto &[type, name] : fields) {
+            h.fieldTypes.append(type);
+            h.fieldNames << QString::fromLatin1(name);
+        }
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(WriteOrvHeader(buffer, h));
+        return bytes + recordBytes;
+    };
+    QByteArray originRecords, arrivalRecords;
+    for (const auto &[eventid, time] : origins)
+        originRecords += text(eventid) + number(time);
+    for (const OrvArrivalRow &a : arrivals) {
+        QByteArray arid(5, '\0');
+        qToLittleEndian<qint32>(a.arid, arid.data() + 1);
+        arrivalRecords += arid + text(a.eventid) + text(a.sta) + number(a.itime);
+    }
+    ZipWriter z;
+    z.add("_ori1101.orv", dump("origin", {{char(1), "eventid"}, {char(6), "origintime"}}, int(origins.size()),
+                               originRecords));
+    z.add("_arr1101.orv",
+          dump("arrival", {{char(3), "arid"}, {char(1), "eventid"}, {char(1), "sta"}, {char(6), "itime"}},
+               int(arrivals.size()), arrivalRecords));
+    z.add("system", "origin arrival");
+    return z.bytes();
+}
 
 // The stations and the merge flag are the test's; what the import page would show is kept.
 struct FakeOrvHost : OrvImportHost, OrvExportHost

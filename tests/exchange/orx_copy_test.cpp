@@ -271,6 +271,50 @@ TYPED_TEST(OrxCopyTest, CopiesThePeriodOfTheStation)
     EXPECT_EQ(stats.measurements, 4);
 }
 
+// Mended: the clearing takes the period's whole days, and the copy read from the time of day of its
+// start, dropping event 99 (its P at 05:01:00, its E at 05:01:30) as the previous period's: the event
+// was deleted and not made again. Nor did an end inside a day read on into the next day's event 200.
+// Whatever the times of day, the copy brings back the days it clears.
+TYPED_TEST(OrxCopyTest, TimesOfDayTakeThePeriodsWholeDays)
+{
+    this->createBulletin();
+    this->analystRows();
+    this->orxDay();
+    // Event 100 ends within the 6th here: the copy takes a last event whole, and one whose readings run
+    // into the next day keeps its period from being copied again.
+    exec(this->orxDb(), "delete from arrival where eventid='100' and itime>=?", {ep(7, 0, 0, 0)});
+    const auto content = [this] {
+        return this->rows("select num,[time],dec,lat from [События] order by num") +
+               this->rows("select N_equake,[date],[Time],[Dec],Phase,Channel_Cod,Channel_component from "
+                          "[Станционный бюллетень] order by N_equake,[Time],[Dec],Phase") +
+               this->rows("select count(*) from [Динамические замеры]");
+    };
+    ImportOrx(*this->host);
+    const QStringList days = content();
+    // Events 7, 99 (as 8), 10 (as 9) and 100 (as 10).
+    ASSERT_EQ(this->rows("select count(*) from [События]"), QStringList{"4"});
+
+    const TDateTime fifth = EncodeDate(2026, 2, 5), sixth = EncodeDate(2026, 2, 6);
+    const struct
+    {
+        const char *name;
+        TDateTime start, end;
+    } periods[] = {
+        {"starting between the P and the E of event 99", fifth + EncodeTime(5, 1, 15, 0), sixth},
+        {"ending at noon", fifth, sixth + EncodeTime(12, 0, 0, 0)},
+        {"from 05:01:15 to 23:59:59", fifth + EncodeTime(5, 1, 15, 0), sixth + EncodeTime(23, 59, 59, 0)},
+    };
+    for (const auto &p : periods) {
+        SCOPED_TRACE(p.name);
+        this->host->start = p.start;
+        this->host->end = p.end;
+        this->host->last = 0;
+        ImportOrx(*this->host);
+        EXPECT_EQ(shown(this->rec), QList<Shown>());
+        EXPECT_EQ(content(), days);
+    }
+}
+
 TYPED_TEST(OrxCopyTest, CreatesMissingBulletinTables)
 {
     this->createWorkingCopies();
@@ -442,6 +486,11 @@ TEST(OrxCopyRules, PeriodsMeetWithoutGap)
     EXPECT_EQ(upper, 1770422400.0); // 07.02.2026 00:00:00
     EXPECT_EQ(nextLower, upper);
     EXPECT_EQ(nextUpper, 1770508800.0);
+    // Times of day count as their whole days.
+    OrxPeriodBounds(EncodeDate(2026, 2, 5) + EncodeTime(12, 40, 0, 0),
+                    EncodeDate(2026, 2, 6) + EncodeTime(23, 59, 59, 0), nextLower, nextUpper);
+    EXPECT_EQ(nextLower, lower);
+    EXPECT_EQ(nextUpper, upper);
 }
 
 TEST(OrxCopyRules, EventIdentifiersInTheirOrder)

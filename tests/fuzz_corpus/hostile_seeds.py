@@ -112,6 +112,9 @@ def orv_seeds():
     write('orv_dump', 'thousand_fields', orv_dump(b'origin', thousand, len(body) // 1000, body))
     nul = b'\0' + struct.pack('<i', 5) + b'E\0' + b'1; x'
     write('orv_dump', 'nul_text', orv_dump(b'origin', [(1, b'eventid')], 1, nul))
+    # A type code past the names of the types, after a field the reader takes.
+    write('orv_dump', 'unnamed_type_code',
+          orv_dump(b'origin', [(1, b'eventid'), (200, b'lat')], 1, b'\0' + struct.pack('<i', 2) + b'E1' + bytes(9)))
 
     member = orv_dump(b'origin', thousand, 1073542, bytes(1 << 16))
     write('orv_archive', 'gibibyte_member.orv',

@@ -452,12 +452,17 @@ OrvReadStatus ReadOrvRecord(QIODevice &stream, orxheader &header, const OrvValue
             }
             break;
         }
-        default:
+        default: {
+            // A code past the enumeration has no name: the byte of the file says which it was.
+            const QString name = FieldTypeName(type);
             MessageProc(nullptr,
-                        QStringLiteral("ReadSQLStream: операция прервана.\rТип данных \"") +
-                            FieldTypeName(type) + QStringLiteral("\" в таблице не поддерживается!"),
+                        QStringLiteral("ReadSQLStream: операция прервана.\rТип данных ") +
+                            (name.isEmpty() ? QStringLiteral("с кодом ") + QString::number(int(type))
+                                            : QLatin1Char('"') + name + QLatin1Char('"')) +
+                            QStringLiteral(" в таблице не поддерживается!"),
                         MB_ICONERROR, MB_OK);
             return OrvReadStatus::Unsupported;
+        }
         }
         if (!text.isEmpty() || !literal.isEmpty()) {
             header.texts[i] = text;

@@ -108,7 +108,7 @@ private:
     bool openMember(QFile &file, Member &member, bool first);
     bool tablesPresent();
     bool probeColumns(Member &member);
-    bool scanArrivalTimes();
+    bool scanArrivalTimes(const QHash<QString, torxhsta> &entries);
     bool askReplacements();
     bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
                                    TDateTime end, const QString &period);
@@ -160,7 +160,7 @@ private:
     std::optional<HeldTransaction> m_transaction;
     // The replacement the user agreed to, run first in the transaction.
     QStringList m_replacements;
-    // Per station of the file's arrivals (trimmed, case folded): their earliest and latest itime.
+    // Per station of the file's arrivals (trimmed): their earliest and latest itime.
     QHash<QString, std::pair<double, double>> m_arrivalTimes;
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
@@ -434,10 +434,14 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
     return true;
 }
 
-// The station entries give a station's first and last arrival to the millisecond, and its arrivals may
-// hold more digits: the range of the replacement takes in the times of the file's own arrivals, so a
-// file imported over the data it came from replaces every row it brings.
-bool OrvRun::scanArrivalTimes()
+// The station entries give a station's first and last arrival rounded to the millisecond, and its
+// arrivals may hold more digits.
+constexpr double kEntryRounding = 0.001;
+
+// The file's own arrival times widen a station's range by no more than the rounding of its entry, so a
+// file imported over the data it came from replaces every row it brings. An arrival further out belies
+// the entry the question names: the file is damaged and is refused before anything is asked.
+bool OrvRun::scanArrivalTimes(const QHash<QString, torxhsta> &entries)
 {
     Member *arrival = nullptr;
     for (Member &m : m_members)
@@ -471,7 +475,24 @@ bool OrvRun::scanArrivalTimes()
         if (h.nulls[sta] || h.nulls[itime])
             continue;
         const double t = h.values[itime].toDouble();
-        const QString code = h.values[sta].toString().trimmed().toCaseFolded();
+        const QString code = h.values[sta].toString().trimmed();
+        const auto entry = entries.constFind(code);
+        if (entry != entries.cend() &&
+            !(t >= epochOf(entry->start) - kEntryRounding && t <= epochOf(entry->end) + kEntryRounding)) {
+            const QString number = SqlNumber(t), calendar = calendarText(number);
+            const QString when = calendar == number ? QString() : QStringLiteral(", ") + calendar;
+            MessageProc(
+                m_host.Owner(),
+                QStringLiteral("ReadORV: в файле \"") + QFileInfo(arrival->path).fileName() +
+                    QStringLiteral("\" время прихода станции \"") + code + QStringLiteral("\" (запись ") +
+                    QString::number(row) + QStringLiteral(", itime = ") + number + when +
+                    QStringLiteral(") вне её периода в заголовке, от ") +
+                    FormatDateTime(QStringLiteral("c"), entry->start, m_locale) + QStringLiteral(" до ") +
+                    FormatDateTime(QStringLiteral("c"), entry->end, m_locale) +
+                    QStringLiteral(": файл повреждён, данные не считаны!"),
+                MB_ICONERROR, MB_OK);
+            return false;
+        }
         const auto found = m_arrivalTimes.find(code);
         if (found == m_arrivalTimes.end())
             m_arrivalTimes.insert(code, {t, t});
@@ -504,16 +525,22 @@ bool OrvRun::askReplacements()
                                              period,
                                          m_stationsText, first.periodStart, first.periodEnd, period);
     }
-    if (!scanArrivalTimes())
+    // The entries asked about, the first of a code standing for it.
+    QHash<QString, torxhsta> entries;
+    for (const torxhsta &s : first.stations)
+        if (s.start > 0 && s.end > 0 && !entries.contains(s.code.trimmed()))
+            entries.insert(s.code.trimmed(), s);
+    if (!scanArrivalTimes(entries))
         return false;
     for (const torxhsta &s : first.stations) {
         if (!(s.start > 0 && s.end > 0))
             continue;
+        // What is deleted stays within the rounding of the times the question names.
         double from = epochOf(s.start), to = epochOf(s.end);
-        const auto own = m_arrivalTimes.constFind(s.code.trimmed().toCaseFolded());
+        const auto own = m_arrivalTimes.constFind(s.code.trimmed());
         if (own != m_arrivalTimes.cend()) {
-            from = qMin(from, own->first);
-            to = qMax(to, own->second);
+            from = qMax(qMin(from, own->first), from - kEntryRounding);
+            to = qMin(qMax(to, own->second), to + kEntryRounding);
         }
         const QString period = QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
                                SqlNumber(to) + QLatin1Char(')');

@@ -736,8 +736,10 @@ void Run::buildBulletin()
 
 void OrxPeriodBounds(TDateTime StartDate, TDateTime EndDate, double &Lower, double &Upper)
 {
-    Lower = epochOf(StartDate);
-    Upper = epochOf(EndDate + 1.0);
+    // The clearing takes whole days: a time of day would read less than it deleted at the start, and
+    // on into the next day at the end.
+    Lower = epochOf(DateOf(StartDate));
+    Upper = epochOf(DateOf(EndDate) + 1.0);
 }
 
 bool EventIdLess(const QString &A, const QString &B)

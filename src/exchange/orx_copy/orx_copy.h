@@ -55,8 +55,8 @@ struct OrxCopyStats
 // so a run that fails or finds nothing leaves the bulletin database as it was. Shows its own messages.
 void ImportOrx(OrxCopyHost &Host, OrxCopyStats *Stats = nullptr);
 
-// Epoch seconds of the period [start of FromDate, EndDate + one day): consecutive periods meet without
-// a gap or an overlap.
+// Epoch seconds of the period's whole days [StartDate's day, the day after EndDate's day), the days the
+// copy clears; a time of day does not count. Consecutive periods meet without a gap or an overlap.
 void OrxPeriodBounds(TDateTime StartDate, TDateTime EndDate, double &Lower, double &Upper);
 
 // Event identifiers in their intended order: those made of digits by their number ("9" before "10"),
