@@ -676,6 +676,35 @@ const QList<HostileCase> &hostileCases()
              return writeOrigins(folder, "stations.orv", dump);
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        // Two origin dumps of one name: the last would overwrite the first as it is unpacked.
+        {"ORV member twice",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1")));
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E2")));
+             return writeZip(folder, "twice.orv", z);
+         },
+         {{orvUnreadable("twice.orv") + u" повреждён: элемент \"_ori1101.orv\" записан в нём дважды"_s,
+           MB_ICONERROR}}},
+        // A stored origin dump whose bytes were changed after its check sum was taken: named as stored, not
+        // as the file it would have become.
+        {"ORV member failing its check sum",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1")), false);
+             QByteArray bytes = z.bytes();
+             bytes.replace("eventid", "EVENTID");
+             return writeFile(folder, "crc.orv", bytes);
+         },
+         {{orvUnreadable("crc.orv") + u": элемент \"_ori1101.orv\" не распакован: контрольная сумма не "
+                                      "сходится, данные повреждены (libzip: CRC error)"_s,
+           MB_ICONERROR}}},
     };
     return cases;
 }
