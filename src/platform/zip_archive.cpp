@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QSet>
 
 #include <zip.h>
@@ -302,15 +303,31 @@ private:
     qint64 m_total = 0;
 };
 
+// A member's name as stored, folders separated by '/'.
+QString memberName(zip_t *za, zip_uint64_t index, const QString &zipName)
+{
+    const char *raw = zip_get_name(za, index, ZIP_FL_ENC_RAW);
+    const char *strict = zip_get_name(za, index, ZIP_FL_ENC_STRICT);
+    if (!raw || !strict)
+        throw EFileError(QStringLiteral("Не удалось прочитать оглавление архива \"%1\": %2")
+                             .arg(zipName, ZipErrorText(za)));
+    // Without the UTF-8 flag the strict reading converts from CP437, so it differs from the raw bytes
+    // exactly when the name is not flagged and holds non-ASCII bytes.
+    const QByteArray rawName(raw);
+    QString name = zipMemberName(rawName, rawName == QByteArray(strict));
+    name.replace(QLatin1Char('\\'), QLatin1Char('/')); // DOS archivers separate folders this way
+    return name;
+}
+
 // The member goes into a temporary file beside the target, which replaces an existing file only after
 // the whole member was read and written: a damaged member or a full disk leaves the old file as it was.
-void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &target,
-                   UnpackBudget &budget, bool scratch)
+void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const QString &name,
+                   const QString &target, UnpackBudget &budget, bool scratch)
 {
-    const QString memberError = QStringLiteral("Не удалось распаковать \"%1\" из архива \"%2\": %3");
+    const QString memberError = QStringLiteral("Архив \"%1\": элемент \"%2\" не распакован: %3");
     std::unique_ptr<zip_file_t, int (*)(zip_file_t *)> in(zip_fopen_index(za, index, 0), zip_fclose);
     if (!in)
-        throw EFileError(memberError.arg(target, zipName, ZipErrorText(za)));
+        throw EFileError(memberError.arg(zipName, name, ZipErrorText(za)));
     QDir().mkpath(QFileInfo(target).absolutePath());
     SafeFileWriter out(target);
     out.setScratch(scratch);
@@ -320,7 +337,7 @@ void extractMember(zip_t *za, zip_uint64_t index, const QString &zipName, const 
     for (;;) {
         const zip_int64_t n = zip_fread(in.get(), buffer, sizeof buffer);
         if (n < 0)
-            throw EFileError(memberError.arg(target, zipName, ZipErrorText(in.get())));
+            throw EFileError(memberError.arg(zipName, name, ZipErrorText(in.get())));
         if (n == 0)
             break;
         budget.add(n);
@@ -393,27 +410,36 @@ void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &lim
     // counted as it comes.
     UnpackBudget budget(zipName, limits);
     qint64 stated = 0;
+    QHash<QString, QString> names; // the member each folded path came from
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat_index(za.get(), zip_uint64_t(i), 0, &st) == 0 && (st.valid & ZIP_STAT_SIZE))
             stated += qint64(std::min<zip_uint64_t>(st.size, zip_uint64_t(1) << 62));
         budget.check(stated);
+        if (!limits.distinctNames)
+            continue;
+        const QString name = memberName(za.get(), zip_uint64_t(i), zipName);
+        if (name.endsWith(QLatin1Char('/'))) // a folder may be stored again: it only is made
+            continue;
+        const QString path = QDir::cleanPath(name).toCaseFolded();
+        const auto seen = names.constFind(path);
+        if (seen == names.cend()) {
+            names.insert(path, name);
+            continue;
+        }
+        if (*seen == name)
+            throw EFileError(QStringLiteral("Архив \"%1\" повреждён: элемент \"%2\" записан в нём дважды")
+                                 .arg(zipName, name));
+        throw EFileError(
+            QStringLiteral("Архив \"%1\" повреждён: элементы \"%2\" и \"%3\" указывают на один файл")
+                .arg(zipName, *seen, name));
     }
 
     QStringList refused, nameless;
     for (zip_int64_t i = 0; i < count; ++i) {
         const auto index = zip_uint64_t(i);
-        const char *raw = zip_get_name(za.get(), index, ZIP_FL_ENC_RAW);
-        const char *strict = zip_get_name(za.get(), index, ZIP_FL_ENC_STRICT);
-        if (!raw || !strict)
-            throw EFileError(QStringLiteral("Не удалось прочитать оглавление архива \"%1\": %2")
-                                 .arg(zipName, ZipErrorText(za.get())));
-        // Without the UTF-8 flag the strict reading converts from CP437, so it differs from the raw bytes
-        // exactly when the name is not flagged and holds non-ASCII bytes.
-        const QByteArray rawName(raw);
-        QString name = zipMemberName(rawName, rawName == QByteArray(strict));
-        name.replace(QLatin1Char('\\'), QLatin1Char('/')); // DOS archivers separate folders this way
+        const QString name = memberName(za.get(), index, zipName);
 
         if (isUnsafeName(name)) {
             refused << name;
@@ -435,7 +461,7 @@ void unzipAll(const QString &zipName, const QString &dir, const UnzipLimits &lim
             nameless << QLatin1Char('"') + name + QLatin1Char('"');
             continue;
         }
-        extractMember(za.get(), index, zipName, target, budget, limits.scratch);
+        extractMember(za.get(), index, zipName, name, target, budget, limits.scratch);
     }
     if (!refused.isEmpty())
         throw EFileError(

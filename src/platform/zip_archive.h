@@ -24,6 +24,10 @@ struct UnzipLimits
     qint64 ratioFrom = qint64(1) << 20;
     // The folder is private and removed after use: members are not synced to the disk.
     bool scratch = false;
+    // Two members that would be one file on the Windows disks the archives come from (paths equal but
+    // for case) make the archive damaged: one of them would be lost unsaid. Checked before anything is
+    // written.
+    bool distinctNames = false;
 };
 
 // Extracts every member into dir (empty: the archive's own folder), creating stored subfolders and

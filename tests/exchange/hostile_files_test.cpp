@@ -218,6 +218,13 @@ QByteArray nested(const QByteArray &tag, int depth, const QByteArray &inner)
     return ("<" + tag + ">").repeated(depth) + inner + ("</" + tag + ">").repeated(depth);
 }
 
+// The prolog of a part of root that declares an entity of 4,000 characters, which Qt expands wherever
+// the part names it.
+QByteArray entityDtd(const QByteArray &root)
+{
+    return "<!DOCTYPE " + root + " [<!ENTITY e \"" + QByteArray(4000, 'x') + "\">]>";
+}
+
 // A value at A1 and a formatting-only cell on the sheet's last row: the used range is a million rows.
 const QByteArray kFarSheet =
     sheetXml("<row r=\"1\"><c r=\"A1\"><v>1</v></c></row><row r=\"1048576\"><c r=\"N1048576\"/></row>");
@@ -550,8 +557,8 @@ const QList<HostileCase> &hostileCases()
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
          {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: элементы вложены "
-                        "глубже 32 уровней"_s,
+          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml, строка 0 таблицы "
+                        "строк: элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
         // An inline string whose runs nest 100,000 deep.
         {"xlsx cell nested 100,000 deep",
@@ -564,8 +571,8 @@ const QList<HostileCase> &hostileCases()
          },
          {kXlsNoData,
           {kXlsFailed +
-               u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml: элементы вложены "
-               "глубже 32 уровней"_s,
+               u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1, ячейка A1: "
+               "элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
         // 13.4 million empty shared strings in under 100 KB: more than a workbook of a million cells can
         // name.
@@ -716,6 +723,99 @@ const QList<HostileCase> &hostileCases()
              return writeOrigins(folder, "stations.orv", dump);
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        // A shared string naming a 4,000-character entity 300,000 times, in under 2 KB: 1.2 thousand
+        // million characters once expanded.
+        {"xlsx shared string of an entity 300,000 times",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             const QByteArray strings =
+                 entityDtd("sst") + "<sst><si><t>" + QByteArray("&e;").repeated(300000) + "</t></si></sst>";
+             return writeZip(folder, "entity.xlsx",
+                             oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
+         },
+         {kXlsNoData,
+          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: объявлен DTD "
+                        "(<!DOCTYPE>), которого в книге Excel не бывает"_s,
+           MB_ICONERROR}}},
+        // The entity 100,000 times in a cell's reference, which the message about the reference would quote.
+        {"xlsx cell reference of an entity 100,000 times",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             const QByteArray sheet =
+                 entityDtd("worksheet") +
+                 sheetXml("<row><c r=\"" + QByteArray("&e;").repeated(100000) + "\"><v>1</v></c></row>");
+             return writeZip(folder, "entityref.xlsx", oneSheetBook(sheet));
+         },
+         {kXlsNoData,
+          {kXlsFailed +
+               u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
+               "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
+           MB_ICONERROR}}},
+        // Under a kilobyte, expanded into a cell of 80 million characters beside a first data row: a
+        // part with a DTD is damaged, whatever its entities come to.
+        {"xlsx cell of an entity 20,000 times",
+         ImportExcel,
+         true,
+         [](const QString &folder) {
+             const QByteArray sheet =
+                 entityDtd("worksheet") + sheetXml("<row><c><v>1</v></c><c t=\"inlineStr\"><is><t>" +
+                                                   QByteArray("&e;").repeated(20000) + "</t></is></c></row>");
+             return writeZip(folder, "entitycell.xlsx", oneSheetBook(sheet));
+         },
+         {kXlsNoData,
+          {kXlsFailed +
+               u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
+               "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
+           MB_ICONERROR}},
+         5,
+         true},
+        // Two parts of one name, a journal row in the first: libzip finds the first alone.
+        {"xlsx part twice",
+         ImportExcel,
+         true,
+         [](const QString &folder) {
+             ZipWriter z = oneSheetBook(sheetXml("<row><c><v>1</v></c><c><v>2</v></c></row>"));
+             z.add("xl/worksheets/sheet1.xml", sheetXml("<row><c><v>7</v></c></row>"));
+             return writeZip(folder, "twice.xlsx", z);
+         },
+         {kXlsNoData,
+          {kXlsFailed +
+               u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml записана в архиве "
+               "дважды"_s,
+           MB_ICONERROR}},
+         5,
+         true},
+        // Two origin dumps of one name: the last would overwrite the first as it is unpacked.
+        {"ORV member twice",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1")));
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E2")));
+             return writeZip(folder, "twice.orv", z);
+         },
+         {{orvUnreadable("twice.orv") + u" повреждён: элемент \"_ori1101.orv\" записан в нём дважды"_s,
+           MB_ICONERROR}}},
+        // A stored origin dump whose bytes were changed after its check sum was taken: named as stored, not
+        // as the file it would have become.
+        {"ORV member failing its check sum",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             ZipWriter z;
+             z.add("system", "origin");
+             z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}}, 1, orvString("E1")), false);
+             QByteArray bytes = z.bytes();
+             bytes.replace("eventid", "EVENTID");
+             return writeFile(folder, "crc.orv", bytes);
+         },
+         {{orvUnreadable("crc.orv") + u": элемент \"_ori1101.orv\" не распакован: контрольная сумма не "
+                                      "сходится, данные повреждены (libzip: CRC error)"_s,
+           MB_ICONERROR}}},
     };
     return cases;
 }

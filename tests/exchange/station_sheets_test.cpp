@@ -10,11 +10,14 @@
 #include "lib/messages.h"
 #include "lib/mstring_grid.h"
 #include "support/program_env.h"
+#include "support/zip_writer.h"
 
 #include <QProcess>
 
 #include <gtest/gtest.h>
 #include <xlsxwriter.h>
+
+#include <functional>
 
 namespace {
 
@@ -263,6 +266,107 @@ TEST(Workbook, DamagedFilesGiveAClearMessage)
     }
     EXPECT_EQ(ReadWorkbook(good).sheets.value(0).Cell(1, 1).text, QStringLiteral("текст"));
     EXPECT_EQ(ReadWorkbook(goodXls).sheets.value(0).Cell(2, 1).number, 1);
+}
+
+// A damaged part is said in the system's words, naming the part and, where the reader was in a sheet or
+// in the string table, the row, cell or string; the library's own text follows in brackets. XML positions
+// are Qt's: the characters read on the line when it gave up.
+TEST(Workbook, DamagedPartsAreNamedInWords)
+{
+    const QByteArray workbook = "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                                "relationships\"><sheets><sheet name=\"Журнал\" sheetId=\"1\" r:id=\"rId1\"/>"
+                                "</sheets></workbook>";
+    const QByteArray sheet =
+        "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" t=\"s\"><v>1</v></c></row>"
+        "</sheetData></worksheet>";
+    const QByteArray strings = "<sst><si><t>a</t></si><si><t>b</t></si></sst>";
+    // The parts of a workbook of one sheet, any of them replaced by the test.
+    struct Parts
+    {
+        QByteArray workbook, sheet, strings;
+        bool storeSheet = false;
+        qint64 sheetStated = -1;
+    };
+    const auto book = [&](const Parts &p) {
+        ZipWriter z;
+        z.add("xl/workbook.xml", p.workbook.isEmpty() ? workbook : p.workbook);
+        z.add("xl/_rels/workbook.xml.rels",
+              "<Relationships><Relationship Id=\"rId1\" Target=\"worksheets/sheet1.xml\"/></Relationships>");
+        z.add("xl/sharedStrings.xml", p.strings.isEmpty() ? strings : p.strings);
+        z.add("xl/worksheets/sheet1.xml", p.sheet.isEmpty() ? sheet : p.sheet, !p.storeSheet, p.sheetStated);
+        return z;
+    };
+    const QByteArray mismatch = "<worksheet><sheetData><row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\">"
+                                "<v>2</x></c></row></sheetData></worksheet>";
+    const QByteArray cut = "<worksheet><sheetData><row r=\"3\">";
+    const QByteArray entity = "<sst><si><t>a</t></si><si><t>b&nbsp;</t></si></sst>";
+    const QString damaged = QStringLiteral("Файл книги Excel \"book.xlsx\" повреждён: ");
+    const std::tuple<const char *, std::function<QByteArray()>, QString> cases[] = {
+        {"end tag of another element in a cell",
+         [&] {
+             return book({{}, mismatch, {}}).bytes();
+         },
+         QStringLiteral(
+             "часть xl/worksheets/sheet1.xml, лист Журнал, ячейка B2: разметка XML нарушена в строке 1, "
+             "позиции %1 (Qt XML: Opening and ending tag mismatch.)")
+             .arg(mismatch.indexOf("</x>") + 4)},
+        {"sheet cut off in a row",
+         [&] {
+             return book({{}, cut, {}}).bytes();
+         },
+         QStringLiteral(
+             "часть xl/worksheets/sheet1.xml, лист Журнал, строка 3: XML обрывается раньше конца в "
+             "строке 1, позиции %1 (Qt XML: Premature end of document.)")
+             .arg(cut.size())},
+        {"entity no DTD declares in a shared string",
+         [&] {
+             return book({{}, {}, entity}).bytes();
+         },
+         QStringLiteral(
+             "часть xl/sharedStrings.xml, строка 1 таблицы строк: разметка XML нарушена в строке 1, "
+             "позиции %1 (Qt XML: Entity 'nbsp' not declared.)")
+             .arg(entity.indexOf("&nbsp;") + 6)},
+        {"workbook part with a DTD",
+         [&] {
+             return book({"<!DOCTYPE workbook>" + workbook, {}, {}}).bytes();
+         },
+         QStringLiteral(
+             "часть xl/workbook.xml: объявлен DTD (<!DOCTYPE>), которого в книге Excel не бывает")},
+        {"sheet failing its check sum",
+         [&] {
+             QByteArray bytes = book({{}, {}, {}, true}).bytes();
+             bytes.replace("<v>1</v></c><c r=\"B1\"", "<v>7</v></c><c r=\"B1\"");
+             return bytes;
+         },
+         QStringLiteral("часть xl/worksheets/sheet1.xml не распаковывается: контрольная сумма не сходится, "
+                        "данные повреждены (libzip: CRC error)")},
+        {"two sheet parts alike but for case",
+         [&] {
+             ZipWriter z = book({});
+             z.add("XL/Worksheets/Sheet1.xml", sheet);
+             return z.bytes();
+         },
+         QStringLiteral("имена частей xl/worksheets/sheet1.xml и XL/Worksheets/Sheet1.xml различаются только "
+                        "регистром букв")},
+        {"sheet longer than stated",
+         [&] {
+             return book({{}, {}, {}, false, 10}).bytes();
+         },
+         QStringLiteral(
+             "часть xl/worksheets/sheet1.xml не распаковывается: в ней больше указанных в архиве 10 байт")},
+        {"no archive", [] { return QByteArray("PK\x03\x04") + QByteArray(200, 'x'); },
+         QStringLiteral("архив не читается: файл не является архивом ZIP (libzip: Not a zip archive)")},
+    };
+    EXPECT_EQ(ReadXlsxBytes(book({}).bytes(), QStringLiteral("book.xlsx")).sheets.value(0).Cell(1, 2).text,
+              QStringLiteral("b"));
+    for (const auto &[name, bytes, reason] : cases) {
+        try {
+            ReadXlsxBytes(bytes(), QStringLiteral("book.xlsx"));
+            ADD_FAILURE() << name << " was read";
+        } catch (const EFileError &e) {
+            EXPECT_EQ(e.message(), damaged + reason) << name;
+        }
+    }
 }
 
 // A PET journal of two events: a P reading, its S with an amplitude row in the same line (SM), the S

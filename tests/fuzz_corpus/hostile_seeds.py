@@ -150,6 +150,13 @@ def orv_seeds():
                        (b'b/' * 100 + b'system', b'arrival', True, None)]))
     write('zip_archive', 'dot_member',
           zip_archive([(b'.', b'x' * 4096, True, None), (b'', b'y', False, None)]))
+    # Two origin dumps of one name, and two of one file on a disk that ignores case.
+    write('orv_archive', 'member_twice.orv',
+          zip_archive([(b'system', b'origin', True, None), (b'_ori1101.orv', one, True, None),
+                       (b'_ori1101.orv', one, True, None)]))
+    write('orv_archive', 'members_alike_but_for_case.orv',
+          zip_archive([(b'system', b'origin', True, None), (b'_ori1101.orv', one, True, None),
+                       (b'_ORI1101.ORV', one, True, None)]))
     write('zip_archive', 'more_than_stated',
           zip_archive([(b'a.bin', bytes(4 << 20), True, 1024)]))
 
@@ -227,6 +234,22 @@ def excel_seeds():
     dims = xls.find(struct.pack('<HH', 0x0200, 14))
     sst = xls.find(struct.pack('<HH', 0x00FC, 19))
     assert dims > 0 and sst > 0
+    # A DTD's entity of 4,000 characters named 300,000 times in a shared string and 100,000 times in a
+    # cell's reference: gigabytes once expanded.
+    entity = b'<!ENTITY e "' + b'x' * 4000 + b'">'
+    write('xlsx', 'entity_in_a_shared_string.xlsx',
+          one_sheet_book(one_string, b'<!DOCTYPE sst [' + entity + b']><sst><si><t>' + b'&e;' * 300000 +
+                         b'</t></si></sst>'))
+    write('xlsx', 'entity_in_a_cell_reference.xlsx',
+          one_sheet_book(b'<!DOCTYPE worksheet [' + entity + b']>' +
+                         sheet(b'<row><c r="' + b'&e;' * 100000 + b'"><v>1</v></c></row>')))
+    # Two parts of one name, and two whose names differ in case alone.
+    write('xlsx', 'part_twice.xlsx',
+          zip_archive(workbook(1, lambda i: i) + [(b'xl/worksheets/sheet1.xml', FAR, True, None),
+                                                  (b'xl/worksheets/sheet1.xml', one_string, True, None)]))
+    write('xlsx', 'parts_alike_but_for_case.xlsx',
+          zip_archive(workbook(1, lambda i: i) + [(b'xl/worksheets/sheet1.xml', FAR, True, None),
+                                                  (b'XL/Worksheets/Sheet1.xml', one_string, True, None)]))
     write('xls', 'dimensions_lying.xls', patched(xls, dims + 4, '<IIHH', 0, 65536, 0, 256))
     write('xls', 'string_counts_lying.xls', patched(xls, sst + 4, '<II', 0x7FFFFFFF, 0x7FFFFFFF))
 
@@ -284,6 +307,11 @@ def zip_seeds():
     one = zip_archive([(b'a.txt', b'hello', True, None)])
     write('zip_archive', 'member_count_lying', one[:-14] + struct.pack('<HH', 65535, 65535) + one[-10:])
     write('zip_archive', 'directory_past_the_end', one[:-6] + struct.pack('<I', 0x7FFFFFF0) + one[-2:])
+    # A member twice, one stored whose bytes no longer match its check sum.
+    write('zip_archive', 'member_twice',
+          zip_archive([(b'a.txt', b'hello', True, None), (b'a.txt', b'world', True, None)]))
+    crc = zip_archive([(b'a.txt', b'stored text', False, None)])
+    write('zip_archive', 'check_sum_failing', crc.replace(b'stored text', b'STORED TEXT'))
 
 
 if __name__ == '__main__':

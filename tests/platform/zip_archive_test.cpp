@@ -319,6 +319,8 @@ TEST(UnzipAll, HostileArchivesAreRefusedBeforeTheyWrite)
     UnzipLimits tight;
     tight.maxBytes = 3 << 20;
     tight.ratioFrom = qint64(1) << 40;
+    UnzipLimits distinct;
+    distinct.distinctNames = true;
     struct Case
     {
         const char *name;
@@ -326,6 +328,8 @@ TEST(UnzipAll, HostileArchivesAreRefusedBeforeTheyWrite)
         UnzipLimits limits;
         QString message; // after 'Архив "<zip>"'
         QStringList written;
+        // Changes the archive's bytes after it is made, as damage does.
+        std::function<void(QByteArray &)> spoil = {};
     };
     const Case cases[] = {
         {"a member named nothing or \".\"",
@@ -376,12 +380,53 @@ TEST(UnzipAll, HostileArchivesAreRefusedBeforeTheyWrite)
          {},
          u": 60000 элементов, больше предела в 10000"_s,
          {}},
+        // Where names must be distinct, a member of a name already seen is refused before anything is
+        // written, whether the name is the same or only the same file.
+        {"a member twice",
+         [](ZipWriter &z) {
+             z.add("ok.txt", "first");
+             z.add("system", "origin");
+             z.add("system", "arrival");
+         },
+         distinct,
+         u" повреждён: элемент \"system\" записан в нём дважды"_s,
+         {}},
+        {"members alike but for case",
+         [](ZipWriter &z) {
+             z.add("_ori1101.orv", "first");
+             z.add("_ORI1101.ORV", "second");
+         },
+         distinct,
+         u" повреждён: элементы \"_ori1101.orv\" и \"_ORI1101.ORV\" указывают на один файл"_s,
+         {}},
+        {"members of one file through \".\"",
+         [](ZipWriter &z) {
+             z.add("sub/system", "first");
+             z.add("sub/./system", "second");
+         },
+         distinct,
+         u" повреждён: элементы \"sub/system\" и \"sub/./system\" указывают на один файл"_s,
+         {}},
+        // A member whose stored bytes were changed: named as it is stored, in words.
+        {"a member failing its check sum",
+         [](ZipWriter &z) {
+             z.add("ok.txt", "first", false);
+             z.add("s.txt", "stored text", false);
+         },
+         {},
+         u": элемент \"s.txt\" не распакован: контрольная сумма не сходится, данные повреждены (libzip: CRC "
+         "error)"_s,
+         {"ok.txt"},
+         [](QByteArray &bytes) { bytes.replace("stored text", "STORED TEXT"); }},
     };
     for (const Case &c : cases) {
         ZipWriter z;
         c.make(z);
         const QString zip = dir.file(u"%1.zip"_s.arg(QString::fromUtf8(c.name)));
-        ASSERT_TRUE(writeBytes(zip, z.bytes()));
+        QByteArray bytes = z.bytes();
+        if (c.spoil)
+            c.spoil(bytes);
+        ASSERT_TRUE(writeBytes(zip, bytes));
         const QString out = dir.file(u"t/%1/out"_s.arg(QString::fromUtf8(c.name)));
         QDir().mkpath(out);
         QElapsedTimer clock;

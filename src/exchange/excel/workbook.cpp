@@ -13,7 +13,9 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <functional>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -74,6 +76,12 @@ public:
         if (!m_budget.spend(bytes))
             tooLarge(OverBudgetText(m_budget.limit()));
     }
+    // Refuses, spending nothing, what would not fit in what is left of the share.
+    void mayHold(qint64 bytes) const
+    {
+        if (!m_budget.fits(bytes))
+            tooLarge(OverBudgetText(m_budget.limit()));
+    }
     // A text with NUL would cut the statement that carries it into a database.
     QString checkedText(const QString &text, const QString &where) const
     {
@@ -112,17 +120,23 @@ public:
     ZipPart(zip_file_t *file, qint64 stated) : m_file(file), m_stated(stated) { open(QIODevice::ReadOnly); }
     ~ZipPart() override { zip_fclose(m_file); }
     bool isSequential() const override { return true; }
-    bool failed() const { return m_failed; }
+    bool failed() const { return !m_failure.isEmpty(); }
+    // Why the part could not be unpacked whole, in words.
+    QString failure() const { return m_failure; }
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override
     {
-        if (m_failed)
+        if (failed())
             return -1;
         const zip_int64_t n = zip_fread(m_file, data, zip_uint64_t(maxSize));
+        if (n < 0) {
+            m_failure = ZipErrorText(m_file);
+            return -1;
+        }
         m_read += n;
-        if (n < 0 || m_read > m_stated) {
-            m_failed = true;
+        if (m_read > m_stated) {
+            m_failure = QStringLiteral("в ней больше указанных в архиве %1 байт").arg(m_stated);
             return -1;
         }
         return n;
@@ -133,7 +147,7 @@ private:
     zip_file_t *m_file;
     qint64 m_stated;
     qint64 m_read = 0;
-    bool m_failed = false;
+    QString m_failure;
 };
 
 class XlsxArchive
@@ -152,7 +166,7 @@ public:
                 zip_source_free(source);
             const QString reason = ZipErrorText(zip_error_code_zip(&error), zip_error_strerror(&error));
             zip_error_fini(&error);
-            m_book.damaged(QStringLiteral("архив не читается (%1)").arg(reason));
+            m_book.damaged(QStringLiteral("архив не читается: %1").arg(reason));
         }
         zip_error_fini(&error);
     }
@@ -204,12 +218,74 @@ public:
         return std::make_unique<ZipPart>(file, qint64(st.size));
     }
 
+    // Part names are compared without regard to case (ASCII letters), as the package format compares
+    // them: of two members of one name libzip finds the first alone, so the other would go unread and
+    // unsaid. The members are sorted by a hash of the name, then by the name, so that an archive of a
+    // million members takes 16 bytes a member and no more than a sort.
+    void refuseSameNames() const
+    {
+        const zip_int64_t count = zip_get_num_entries(m_zip, 0);
+        const auto rawName = [&](zip_uint64_t index) {
+            const char *name = zip_get_name(m_zip, index, ZIP_FL_ENC_RAW);
+            if (!name)
+                m_book.damaged(QStringLiteral("оглавление архива не читается: %1").arg(ZipErrorText(m_zip)));
+            return QByteArrayView(name);
+        };
+        const auto lower = [](char c) { return quint8(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); };
+        const auto before = [&](QByteArrayView a, QByteArrayView b) {
+            return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                                [&](char x, char y) { return lower(x) < lower(y); });
+        };
+        std::vector<std::pair<quint64, zip_uint64_t>> keys;
+        keys.reserve(size_t(std::max<zip_int64_t>(count, 0)));
+        for (zip_int64_t i = 0; i < count; ++i) {
+            quint64 hash = 14695981039346656037ull; // FNV-1a
+            for (const char c : rawName(zip_uint64_t(i)))
+                hash = (hash ^ lower(c)) * 1099511628211ull;
+            keys.emplace_back(hash, zip_uint64_t(i));
+        }
+        std::sort(keys.begin(), keys.end(), [&](const auto &a, const auto &b) {
+            if (a.first != b.first)
+                return a.first < b.first;
+            const QByteArrayView x = rawName(a.second), y = rawName(b.second);
+            return before(x, y) || (!before(y, x) && a.second < b.second);
+        });
+        for (size_t i = 1; i < keys.size(); ++i) {
+            const QByteArrayView x = rawName(keys[i - 1].second), y = rawName(keys[i].second);
+            if (keys[i - 1].first == keys[i].first && !before(x, y) && !before(y, x))
+                sameNames(keys[i - 1].second, keys[i].second);
+        }
+    }
+    [[noreturn]] void sameNames(zip_uint64_t first, zip_uint64_t second) const
+    {
+        const QString a = QString::fromUtf8(zip_get_name(m_zip, first, 0)),
+                      b = QString::fromUtf8(zip_get_name(m_zip, second, 0));
+        if (a == b)
+            m_book.damaged(QStringLiteral("часть %1 записана в архиве дважды").arg(a));
+        m_book.damaged(QStringLiteral("имена частей %1 и %2 различаются только регистром букв").arg(a, b));
+    }
+
 private:
     QByteArray m_bytes;
     const BookFile &m_book;
     zip_t *m_zip = nullptr;
     mutable qint64 m_partBytes = 0;
 };
+
+// Qt's reason for an XML error, in words; its own text follows for the specialist.
+QString xmlErrorWords(QXmlStreamReader::Error error)
+{
+    switch (error) {
+    case QXmlStreamReader::NotWellFormedError:
+        return QStringLiteral("разметка XML нарушена");
+    case QXmlStreamReader::PrematureEndOfDocumentError:
+        return QStringLiteral("XML обрывается раньше конца");
+    case QXmlStreamReader::UnexpectedElementError:
+        return QStringLiteral("неожиданный элемент XML");
+    default:
+        return QStringLiteral("ошибка XML");
+    }
+}
 
 // One part's XML as it unpacks, its elements counted in depth: every token of the readers below comes
 // through next(), so no nesting goes past kMaxXmlDepth, and nothing recurses.
@@ -222,15 +298,23 @@ public:
 
     QXmlStreamReader &xml() { return m_xml; }
     bool atEnd() const { return m_xml.atEnd(); }
+    // Where in the part the reader is, as the messages name it ("лист 1, ячейка B3"); asked only when
+    // something is said.
+    void setPlace(std::function<QString()> place) { m_place = std::move(place); }
 
     QXmlStreamReader::TokenType next()
     {
         const QXmlStreamReader::TokenType token = m_xml.readNext();
         if (token == QXmlStreamReader::StartElement && ++m_depth > kMaxXmlDepth)
-            m_book.damaged(
-                QStringLiteral("часть %1: элементы вложены глубже %2 уровней").arg(m_name).arg(kMaxXmlDepth));
+            damaged(QStringLiteral("элементы вложены глубже %1 уровней").arg(kMaxXmlDepth));
         if (token == QXmlStreamReader::EndElement)
             --m_depth;
+        // Qt expands the entities a DTD declares into one text before it hands any of it over: a
+        // kilobyte of references to a long entity makes gigabytes. No spreadsheet program writes one.
+        if (token == QXmlStreamReader::DTD)
+            damaged(QStringLiteral("объявлен DTD (<!DOCTYPE>), которого в книге Excel не бывает"));
+        if (token == QXmlStreamReader::Invalid)
+            finish();
         return token;
     }
     // The next child element of the current one: true at its start, false at the current one's end.
@@ -249,39 +333,55 @@ public:
         for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;)
             depth += m_xml.isStartElement() ? 1 : m_xml.isEndElement() ? -1 : 0;
     }
-    // The text of the current element up to its end; with children, theirs too, else a child is damage.
-    QString elementText(bool withChildren)
+    // Appends the text of the current element up to its end; with children, theirs too, else a child is
+    // damage. The text counts against the workbook's share as it grows, before it is kept.
+    void appendElementText(QString &text, bool withChildren)
     {
-        QString text;
         for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;) {
             if (m_xml.isStartElement()) {
                 if (!withChildren)
-                    m_book.damaged(QStringLiteral("часть %1: элемент %2 внутри значения")
-                                       .arg(m_name, m_xml.name().toString()));
+                    damaged(QStringLiteral("элемент %1 внутри значения").arg(m_xml.name().toString()));
                 ++depth;
             } else if (m_xml.isEndElement()) {
                 --depth;
             } else if (m_xml.isCharacters() || m_xml.isEntityReference()) {
-                text += m_xml.text();
+                const QStringView piece = m_xml.text();
+                if (!piece.isEmpty()) {
+                    m_book.mayHold(textBytes(text.size() + piece.size()));
+                    text += piece;
+                }
             }
         }
-        return text;
     }
     // After the last token: a part that could not be unpacked whole, or is no XML, is damage.
-    void finish()
+    void finish() const
     {
         if (m_device->failed())
-            m_book.damaged(QStringLiteral("часть %1 не читается").arg(m_name));
-        if (m_xml.hasError() && m_xml.error() != QXmlStreamReader::PrematureEndOfDocumentError)
-            m_book.damaged(QStringLiteral("часть %1: %2").arg(m_name, m_xml.errorString()));
+            m_book.damaged(
+                QStringLiteral("часть %1 не распаковывается: %2").arg(m_name, m_device->failure()));
+        if (m_xml.hasError())
+            damaged(QStringLiteral("%1 в строке %2, позиции %3 (Qt XML: %4)")
+                        .arg(xmlErrorWords(m_xml.error()))
+                        .arg(m_xml.lineNumber())
+                        .arg(m_xml.columnNumber())
+                        .arg(m_xml.errorString()));
     }
 
 private:
+    [[noreturn]] void damaged(const QString &reason) const
+    {
+        const QString place = m_place ? m_place() : QString();
+        m_book.damaged(QStringLiteral("часть %1").arg(m_name) +
+                       (place.isEmpty() ? QString() : QStringLiteral(", ") + place) + QStringLiteral(": ") +
+                       reason);
+    }
+
     QString m_name;
     const BookFile &m_book;
     std::unique_ptr<ZipPart> m_device;
     QXmlStreamReader m_xml;
     int m_depth = 0;
+    std::function<QString()> m_place;
 };
 
 QString attr(const QXmlStreamReader &xml, QLatin1String name)
@@ -368,6 +468,8 @@ QStringList readSharedStrings(const XlsxArchive &zip, BookFile &book)
     QString current;
     bool inItem = false;
     int skip = 0; // inside phonetic runs, which are no part of the text
+    part.setPlace(
+        [&] { return inItem ? QStringLiteral("строка %1 таблицы строк").arg(strings.size()) : QString(); });
     while (!part.atEnd()) {
         part.next();
         if (xml.isStartElement()) {
@@ -377,7 +479,7 @@ QStringList readSharedStrings(const XlsxArchive &zip, BookFile &book)
             } else if (xml.name() == QLatin1String("rPh")) {
                 ++skip;
             } else if (inItem && !skip && xml.name() == QLatin1String("t")) {
-                current += part.elementText(true);
+                part.appendElementText(current, true);
             }
         } else if (xml.isEndElement()) {
             if (xml.name() == QLatin1String("si")) {
@@ -395,6 +497,15 @@ QStringList readSharedStrings(const XlsxArchive &zip, BookFile &book)
     }
     part.finish();
     return strings;
+}
+
+// Row 3, column 2 -> "B3".
+QString cellName(int row, int col)
+{
+    QString letters;
+    for (int c = col; c > 0; c = (c - 1) / 26)
+        letters.prepend(QChar(u'A' + (c - 1) % 26));
+    return letters + QString::number(row);
 }
 
 // "B3" -> row 3, column 2; false for anything else or beyond Excel's limits.
@@ -428,6 +539,13 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
     XmlPart part(zip, name, book);
     QXmlStreamReader &xml = part.xml();
     int row = 0, col = 0;
+    part.setPlace([&] {
+        if (row == 0)
+            return QStringLiteral("лист %1").arg(sheet.name);
+        if (col == 0)
+            return QStringLiteral("лист %1, строка %2").arg(sheet.name).arg(row);
+        return QStringLiteral("лист %1, ячейка %2").arg(sheet.name, cellName(row, col));
+    });
     while (!part.atEnd()) {
         part.next();
         if (!xml.isStartElement())
@@ -455,17 +573,18 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             bool hasValue = false;
             while (part.nextStartElement()) {
                 if (xml.name() == QLatin1String("v")) {
-                    value = part.elementText(false);
+                    value.clear();
+                    part.appendElementText(value, false);
                     hasValue = true;
                 } else if (xml.name() == QLatin1String("is")) {
                     value.clear();
                     while (part.nextStartElement()) {
                         if (xml.name() == QLatin1String("t"))
-                            value += part.elementText(false);
+                            part.appendElementText(value, false);
                         else if (xml.name() == QLatin1String("r")) {
                             while (part.nextStartElement())
                                 if (xml.name() == QLatin1String("t"))
-                                    value += part.elementText(false);
+                                    part.appendElementText(value, false);
                                 else
                                     part.skipElement();
                         } else
@@ -677,6 +796,7 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
 {
     BookFile book(FileName, Bytes.size());
     const XlsxArchive zip(Bytes, book);
+    zip.refuseSameNames();
     const QString workbookName = QStringLiteral("xl/workbook.xml");
     const QString relsName = QStringLiteral("xl/_rels/workbook.xml.rels");
 

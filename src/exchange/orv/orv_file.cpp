@@ -279,6 +279,7 @@ UnzipLimits OrvUnzipLimits()
     UnzipLimits limits;
     limits.maxMembers = 1000;
     limits.scratch = true;
+    limits.distinctNames = true;
     return limits;
 }
 

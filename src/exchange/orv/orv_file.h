@@ -115,8 +115,8 @@ QString OrvFieldText(const orxheader &header, int field, bool literal);
 // The same of a value bound for a field of that type code; a date's comes from its day serial.
 QString OrvValueText(char fieldType, const QVariant &value, double date, bool literal);
 
-// What the import unpacks of an event file at most: its three members and a few more, into a private
-// folder of its own that need not reach the disk.
+// What the import unpacks of an event file at most: its three members and a few more, each name once,
+// into a private folder of its own that need not reach the disk.
 UnzipLimits OrvUnzipLimits();
 
 // What the view of an event file may hold in memory: the share of an input as large as the archive and
