@@ -170,6 +170,28 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
         message.startsWith(QStringLiteral("ReadKRV, строка 6 в файле tab_2.txt: Сообщение об ошибке:\r")))
         << message.toStdString();
 
+    // A station line with what no field takes, past its last field or moving its columns: refused with
+    // its line rather than written without its readings.
+    const struct
+    {
+        const char *line;
+        const char *text;
+    } damaged[] = {
+        {"  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
+         "3.4  7",
+         "Лишние данные после 100-й позиции строки станции"},
+        {"  1 7 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
+         "3.4 ",
+         "Строка станции не по образцу: в 27-й позиции нет точки"},
+    };
+    for (const auto &d : damaged) {
+        const QString file = dir.file(QStringLiteral("tab_4.txt"));
+        ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin.mid(2, 6) + QList<const char *>{d.line})));
+        EXPECT_FALSE(ReadKrvFile(file, t, message));
+        EXPECT_EQ(message, QStringLiteral("ReadKRV, строка 7 в файле tab_4.txt: Сообщение об ошибке:\r") +
+                               QString::fromUtf8(d.text));
+    }
+
     const QString good = dir.file(QStringLiteral("tab_3.txt"));
     ASSERT_TRUE(writeBytes(good, bulletinBytes()));
     EXPECT_TRUE(ReadKrvFile(good, t, message));
