@@ -559,13 +559,15 @@ void ImportPage::WriteData()
     } else if (type == ImportText) {
         GridToShownTable();
         WriteTxt(true);
-    } else if (!m_gridWritten ||
-               MessageProc(
-                   &m_mainf,
-                   QStringLiteral("Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"),
-                   MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES) {
-        // A partner bulletin is appended: a second write would add every event again.
-        if (WriteKRV(*this))
+    } else {
+        // A partner bulletin is appended: a second write would add every event again. The grid written
+        // from here is asked about once; a new read of the same file is found in the database.
+        if (m_gridWritten &&
+            MessageProc(&m_mainf,
+                        QStringLiteral("Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"),
+                        MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) != IDYES)
+            return;
+        if (WriteKRV(*this, !m_gridWritten))
             m_gridWritten = true;
     }
 }
