@@ -239,6 +239,7 @@ void ImportPage::SetImportType(int value)
     // Choosing the item from the program is no choice of the user, so the change handler stays out.
     const QSignalBlocker block(m_mainf.ifrom);
     m_mainf.ifrom->setCurrentIndex(value);
+    m_fieldsType = GetImportType();
 }
 
 int ImportPage::GetImportType() const
@@ -248,9 +249,12 @@ int ImportPage::GetImportType() const
 
 void ImportPage::ifromChange()
 {
+    const int left = std::exchange(m_fieldsType, GetImportType());
     if (m_mainf.initializing)
         return;
     LoadSpec(m_mainf.curCode, true);
+    if (left >= 0)
+        m_mainf.SwitchImportFiles(left);
     SetupImportControls();
     SetImmediateMode(m_mainf.imm->isChecked());
     ClearImportGrid(false);
