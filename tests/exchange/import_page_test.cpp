@@ -314,6 +314,8 @@ TEST(ImportPage, EventFileThatIsNoArchive)
         << text.toStdString();
     EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONERROR));
     EXPECT_FALSE(p.page().gridLock());
+    // Nothing is shown, so nothing is said to be only for viewing.
+    EXPECT_TRUE(p.w->findChild<QLabel *>(u"Label61"_s)->isHidden());
 }
 
 TEST(ImportPage, TextFileSiblingsFollowTheTemplates)
@@ -345,6 +347,24 @@ TEST(ImportPage, TextFileSiblingsFollowTheTemplates)
         expected[c.checked] = c.chosen;
         EXPECT_EQ(TextFileSiblings(c.templates, c.checked, c.chosen), expected) << c.chosen.toStdString();
     }
+}
+
+// A text file's name is matched without regard to letter case when the name as given is not there.
+TEST(ImportPage, TextFileNamesIgnoreCase)
+{
+    TestDir dir;
+    for (const char *name : {"XM_Add4.txt", "Events4.txt"})
+        writeBytes(dir.file(QString::fromLatin1(name)), QByteArray());
+    const std::pair<QString, QString> cases[] = {
+        {dir.file(u"Xm_Add4.txt"_s), dir.file(u"XM_Add4.txt"_s)},
+        {dir.file(u"xm_add4.TXT"_s), dir.file(u"XM_Add4.txt"_s)},
+        {dir.file(u"Events4.txt"_s), dir.file(u"Events4.txt"_s)},
+        {dir.file(u"Events5.txt"_s), dir.file(u"Events5.txt"_s)},
+        {dir.file(u"none/Events4.txt"_s), dir.file(u"none/Events4.txt"_s)},
+        {QString(), QString()},
+    };
+    for (const auto &[given, found] : cases)
+        EXPECT_EQ(ExistingFileIgnoringCase(given), found) << given.toStdString();
 }
 
 // The open dialog as the test answers it: what it was shown, and the file it gives (none: cancelled).

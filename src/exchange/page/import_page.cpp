@@ -385,16 +385,23 @@ void ImportPage::ReadData()
         return;
     // A read that ends without a table must not leave an earlier one in view, to be written again.
     ClearImportGrid(false);
+    // The view-only note speaks of a view just shown, never of a read that failed.
+    control<QLabel>("Label61")->setVisible(false);
     const QString file = m_mainf.Edit5->text();
     if (type != ImportText && !CheckImportFile(file, QString(), true))
         return;
     if (type == ImportText) {
-        const QString files[] = {m_mainf.Events->text(), m_mainf.Station_bulletin->text(),
-                                 m_mainf.XM_Add->text()};
+        QLineEdit *const edits[] = {m_mainf.Events, m_mainf.Station_bulletin, m_mainf.XM_Add};
+        QString files[3];
         const char *captions[] = {"Events: ", "Station_bulletin: ", "Xm_add: "};
-        for (int t = 0; t < 3; ++t)
+        for (int t = 0; t < 3; ++t) {
+            // The field shows the file that is read.
+            files[t] = ExistingFileIgnoringCase(edits[t]->text());
+            if (files[t] != edits[t]->text())
+                edits[t]->setText(files[t]);
             if (!CheckImportFile(files[t], QString::fromLatin1(captions[t]), t == 2))
                 return;
+        }
         ReadTextFiles(files[0], files[1], files[2]);
     } else if (type == ImportKrv) {
         ReadKRV(*this, file);
@@ -410,13 +417,13 @@ void ImportPage::ReadData()
                 control<QRadioButton>("Strb")->setChecked(true);
             }
             ShowImportTable(1);
+            control<QLabel>("Label61")->setVisible(true);
         }
     } else if (type == ImportExcel) {
         ReadXls(*this, file);
     } else {
         ReadParadox(*this, file);
     }
-    control<QLabel>("Label61")->setVisible(type == ImportOrv && !m_mainf.imm->isChecked());
     m_mainf.sg->viewport()->update();
 }
 
