@@ -36,6 +36,7 @@ TEST(ConnectionSetup, ProvidersAndTemplates)
         bool directWr;
         QString orxProvider, orxTemplate, dbsProvider, dbsTemplate;
         bool direct;
+        bool fullorx = false; // the import page's target is then the ORX database, whatever the file
     } cases[] = {
         {0, 1, 0, true, odbc, rw, jet, rw, false},
         {1, 1, 1, false, oracle, plain, odbc, rw, false},
@@ -45,6 +46,9 @@ TEST(ConnectionSetup, ProvidersAndTemplates)
         {1, 0, 1, true, oracle, plain, oracle, plain, true},
         // single-station mode without the switch is not direct
         {0, 0, 0, false, odbc, rw, jet, rw, false},
+        // the ORX-only mode keeps the bulletin connection and names the ORX database on the import page
+        {0, 1, 0, true, odbc, rw, jet, rw, false, true},
+        {1, 1, 1, false, oracle, plain, odbc, rw, false, true},
     };
     for (const auto &c : cases) {
         Tsett s;
@@ -52,13 +56,15 @@ TEST(ConnectionSetup, ProvidersAndTemplates)
         s.start_mode = c.startMode;
         s.out_provider = c.outProvider;
         s.directORXwr = c.directWr;
+        s.fullorx = c.fullorx;
         const ConnectionSetup setup = ComputeConnectionSetup(s);
         EXPECT_EQ(QStringList({setup.orxProvider, setup.orxTemplate, setup.dbsProvider, setup.dbsTemplate}),
                   QStringList({c.orxProvider, c.orxTemplate, c.dbsProvider, c.dbsTemplate}))
             << c.dbtype << c.startMode << c.outProvider << c.directWr;
-        EXPECT_EQ(setup.label27Caption, c.direct ? QStringLiteral("2. *ORX*") : QStringLiteral("2."));
-        EXPECT_EQ(setup.showAccessFile, !c.direct && c.outProvider == 0);
-        EXPECT_EQ(setup.showSourceCombo, !c.direct && c.outProvider != 0);
+        const bool orx = c.direct || c.fullorx;
+        EXPECT_EQ(setup.label27Caption, orx ? QStringLiteral("2. *ORX*") : QStringLiteral("2."));
+        EXPECT_EQ(setup.showAccessFile, !orx && c.outProvider == 0);
+        EXPECT_EQ(setup.showSourceCombo, !orx && c.outProvider != 0);
     }
 }
 

@@ -330,6 +330,14 @@ TEST_F(MainWindow, ConnectionsFollowTheSettings)
     EXPECT_EQ(w->Label27->text(), QStringLiteral("2. *ORX*"));
     EXPECT_EQ(dm.dbs->Provider(), QStringLiteral("MSDASQL"));
     EXPECT_FALSE(w->Edit6->isVisibleTo(w->TabSheet4));
+    // The ORX-only mode imports into the ORX database: the import page names no bulletin file.
+    w->sett.start_mode = 1;
+    w->sett.fullorx = true;
+    w->SetupConnections();
+    EXPECT_EQ(w->Label27->text(), QStringLiteral("2. *ORX*"));
+    EXPECT_EQ(dm.dbs->Provider(), QStringLiteral("Microsoft.Jet.OLEDB.4.0"));
+    EXPECT_FALSE(w->Edit6->isVisibleTo(w->TabSheet4));
+    EXPECT_FALSE(w->dss->isVisibleTo(w->TabSheet4));
 }
 
 TEST(FadeAnimation, EqualEndsTakeTheFullRange)

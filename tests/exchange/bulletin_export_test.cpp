@@ -202,6 +202,43 @@ TEST(BulletinExport, WritesPacksMailsAndReadsBackToTheSameRows)
     EXPECT_EQ(rows(*copy, kAmplitudesSql.arg(from, to)), amplitudes);
 }
 
+// The open dialog of the import page, answering with one file.
+struct ChosenFile : ImportPageDialogs
+{
+    QString file;
+    bool ChooseFile(const QString &, const QString &, const QString &, int, QString &Chosen) override
+    {
+        Chosen = file;
+        return true;
+    }
+    void EditNameSamples() override {}
+};
+
+// The export's files read back through the buttons: the Events file chosen, its two siblings named by
+// the templates, whose letter case differs from the export's ("Xm_Add4.txt" for "XM_Add4.txt").
+TEST(BulletinExport, TheExportedEventsFileChosenReadsBackWithItsSiblings)
+{
+    ExportProgram p;
+    p.clickExport(QDate(2026, 2, 3), QDate(2026, 2, 5), false);
+    ASSERT_EQ(p.messages.count(), 1);
+    ASSERT_EQ(p.w->sett.smp3, u"Xm_Add?"_s);
+    auto *dialogs = new ChosenFile;
+    dialogs->file = p.out + u"/Events4.txt"_s;
+    static_cast<ImportPage *>(p.w->importPage())->setDialogs(std::unique_ptr<ImportPageDialogs>(dialogs));
+    p.w->imm->setChecked(false);
+    p.w->findChild<QRadioButton *>(u"Evrb"_s)->setChecked(true);
+    p.messages.clear();
+    p.w->findChild<QPushButton *>(u"Button12"_s)->click();
+    EXPECT_EQ(shown(p.messages), QList<Shown>());
+    EXPECT_EQ(p.w->Station_bulletin->text(), p.out + u"/Station_bulletin4.txt"_s);
+    EXPECT_EQ(p.w->XM_Add->text(), p.out + u"/XM_Add4.txt"_s);
+    ASSERT_TRUE(p.w->gridLock());
+    const int events = p.w->sg->rowCount() - 1;
+    EXPECT_GT(events, 0);
+    EXPECT_EQ(p.w->importTable(0).RowCount(), events);
+    EXPECT_GT(p.w->importTable(2).RowCount(), 0);
+}
+
 TEST(BulletinExport, NothingInThePeriodEndsAtTheFirstTable)
 {
     ExportProgram p;

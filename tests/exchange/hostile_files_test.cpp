@@ -407,6 +407,14 @@ QString writeOrigins(const QString &folder, const char *name, const QByteArray &
     return writeZip(folder, name, z);
 }
 
+// A partner bulletin's event up to its station line, and a station line of two readings, Pg and Sg.
+const QByteArray kKrvHead = "  5  2  1 12 34   1  14   0   7\r\n"
+                            "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 1   \r\n"
+                            " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  \r\n"
+                            "Sfi= 2.5    Slam=3.1              St0= 0.8    \r\n";
+const QByteArray kKrvStation =
+    "  1    0.00  i 25.40     0.00  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  3.4 ";
+
 const QList<HostileCase> &hostileCases()
 {
     static const QList<HostileCase> cases = {
@@ -603,6 +611,32 @@ const QList<HostileCase> &hostileCases()
              return writeFile(folder, "tab_2.txt", QByteArray("  5  2  1 12 34   3  14   0   7\r\nK\0", 35));
          },
          {{u"ReadKRV: Сообщение об ошибке:\rФайл %1: символ NUL в строке 2"_s, MB_ICONERROR}},
+         5,
+         true},
+        // A station line with a million numbers more than its fields take, after them or before them:
+        // refused with its line, never written without its readings.
+        {"KRV station line followed by 10^6 numbers",
+         ImportKrv,
+         true,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_3.txt",
+                              kKrvHead + kKrvStation + QByteArray(" 1").repeated(1000000));
+         },
+         {{u"ReadKRV, строка 5 в файле tab_3.txt: Сообщение об ошибке:\rЛишние данные после 100-й позиции "
+           "строки станции"_s,
+           MB_ICONERROR}},
+         5,
+         true},
+        {"KRV station line after 10^6 numbers",
+         ImportKrv,
+         true,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_4.txt",
+                              kKrvHead + QByteArray("1 ").repeated(1000000) + kKrvStation);
+         },
+         {{u"ReadKRV, строка 5 в файле tab_4.txt: Сообщение об ошибке:\rСтрока станции не по образцу: в 27-й "
+           "позиции нет точки"_s,
+           MB_ICONERROR}},
          5,
          true},
         {"text with NUL",

@@ -515,11 +515,24 @@ TEST(ImportDemo, APartnerBulletinWrittenOnceIsNotAppendedUnasked)
     EXPECT_EQ(shown(p.rec), (QList<Shown>{again, {u"Данные импортированы."_s, MB_ICONINFORMATION}}));
     EXPECT_EQ(p.rows(false, count), QStringList{u"2"_s});
 
-    // A new read of the file is a new grid.
+    // A new read of the same file finds its event in the database, with a reading of the same station:
+    // written only on Yes, and Enter says No.
+    const Shown held{u"События бюллетеня, которые уже есть в таблице \"События\" (то же время в очаге и та "
+                     "же станция): 1 из 1, первое в 05.02.2026 12:34:56.8.\r\rВсё равно хотите внести их ещё "
+                     "раз?"_s,
+                     MB_ICONQUESTION};
     p.button("Button11")->click();
+    const QStringList twice = p.databases();
     p.rec.clear();
+    p.rec.answer({IDNO});
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(shown(p.rec), QList<Shown>{held});
+    EXPECT_EQ(p.rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(p.databases(), twice);
+    p.rec.clear();
+    p.rec.answer({IDYES});
+    p.button("Button14")->click();
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{held, {u"Данные импортированы."_s, MB_ICONINFORMATION}}));
     EXPECT_EQ(p.rows(false, count), QStringList{u"3"_s});
 }
 

@@ -162,6 +162,52 @@ TEST(ImportPage, StationChangeReadsAndSavesTheStationsImportChoices)
     EXPECT_EQ(p.recorder.count(), 0);
 }
 
+// Each import type keeps its own file and name templates: a change of type brings the new type's from
+// the station's keys and leaves the old type's there, so that no save stores one type's file, or an empty
+// field, under another's key.
+TEST(ImportPage, EachImportTypeKeepsItsOwnFile)
+{
+    Program p(
+        "[PET]\r\nimport_type=2\r\nin_event=/data/Events1.txt\r\nin_stbul=/data/Station_bulletin1.txt\r\n"
+        "in_xmadd=/data/Xm_Add1.txt\r\nin_file_jet=/data/j.db\r\nsmpjet=jet?\r\nin_krv=/data/tab_1.txt\r\n"
+        "\r\n[MNK]\r\ncode=MNKI\r\n\r\n");
+    p.w->SelectStationByCode(u"PET"_s, true);
+    ASSERT_EQ(p.w->Events->text(), u"/data/Events1.txt"_s);
+
+    p.w->ifrom->setCurrentIndex(0); // Текст -> Paradox
+    EXPECT_EQ(p.w->Edit5->text(), u"/data/j.db"_s);
+    EXPECT_EQ(p.w->sett.smp1, u"jet?"_s);
+    p.w->SelectStationByCode(u"MNK"_s, true);
+    p.w->SelectStationByCode(u"PET"_s, true);
+    EXPECT_EQ(p.w->GetImportType(), 0);
+    EXPECT_EQ(p.w->Edit5->text(), u"/data/j.db"_s);
+    EXPECT_EQ(p.w->sett.smp1, u"jet?"_s);
+
+    // A file chosen under one type is still there when the analyst comes back to it.
+    p.w->Edit5->setText(u"/data/k.db"_s);
+    p.w->ifrom->setCurrentIndex(1); // Excel: no file of its own yet
+    EXPECT_EQ(p.w->Edit5->text(), QString());
+    EXPECT_EQ(p.w->sett.smp1, u"?"_s);
+    p.w->ifrom->setCurrentIndex(4);
+    EXPECT_EQ(p.w->Edit5->text(), u"/data/tab_1.txt"_s);
+    EXPECT_EQ(p.w->sett.smp1, u"tab_?"_s);
+    p.w->ifrom->setCurrentIndex(0);
+    EXPECT_EQ(p.w->Edit5->text(), u"/data/k.db"_s);
+    p.w->ifrom->setCurrentIndex(2);
+    EXPECT_EQ(p.w->Events->text(), u"/data/Events1.txt"_s);
+    EXPECT_EQ(p.w->XM_Add->text(), u"/data/Xm_Add1.txt"_s);
+    EXPECT_EQ(p.w->sett.smp3, u"Xm_Add?"_s);
+
+    p.w->SelectStationByCode(u"MNK"_s, true);
+    const QString stations = QString::fromLatin1(readBytes(p.dir.file(u"system/Stations.ini"_s)));
+    for (const char *key :
+         {"in_file_jet=/data/k.db\r\n", "smpjet=jet?\r\n", "in_excel=\r\n", "smpxls=?\r\n",
+          "in_krv=/data/tab_1.txt\r\n", "smpkrv=tab_?\r\n", "in_event=/data/Events1.txt\r\n",
+          "in_xmadd=/data/Xm_Add1.txt\r\n", "smpev=Events?\r\n", "import_type=2\r\n"})
+        EXPECT_TRUE(stations.contains(QString::fromLatin1(key))) << key;
+    EXPECT_EQ(p.recorder.count(), 0);
+}
+
 TEST(ImportPage, ImmediateModeAndElqButton)
 {
     Program p;
@@ -268,6 +314,8 @@ TEST(ImportPage, EventFileThatIsNoArchive)
         << text.toStdString();
     EXPECT_EQ(p.recorder.last().icon, unsigned(MB_ICONERROR));
     EXPECT_FALSE(p.page().gridLock());
+    // Nothing is shown, so nothing is said to be only for viewing.
+    EXPECT_TRUE(p.w->findChild<QLabel *>(u"Label61"_s)->isHidden());
 }
 
 TEST(ImportPage, TextFileSiblingsFollowTheTemplates)
@@ -299,6 +347,24 @@ TEST(ImportPage, TextFileSiblingsFollowTheTemplates)
         expected[c.checked] = c.chosen;
         EXPECT_EQ(TextFileSiblings(c.templates, c.checked, c.chosen), expected) << c.chosen.toStdString();
     }
+}
+
+// A text file's name is matched without regard to letter case when the name as given is not there.
+TEST(ImportPage, TextFileNamesIgnoreCase)
+{
+    TestDir dir;
+    for (const char *name : {"XM_Add4.txt", "Events4.txt"})
+        writeBytes(dir.file(QString::fromLatin1(name)), QByteArray());
+    const std::pair<QString, QString> cases[] = {
+        {dir.file(u"Xm_Add4.txt"_s), dir.file(u"XM_Add4.txt"_s)},
+        {dir.file(u"xm_add4.TXT"_s), dir.file(u"XM_Add4.txt"_s)},
+        {dir.file(u"Events4.txt"_s), dir.file(u"Events4.txt"_s)},
+        {dir.file(u"Events5.txt"_s), dir.file(u"Events5.txt"_s)},
+        {dir.file(u"none/Events4.txt"_s), dir.file(u"none/Events4.txt"_s)},
+        {QString(), QString()},
+    };
+    for (const auto &[given, found] : cases)
+        EXPECT_EQ(ExistingFileIgnoringCase(given), found) << given.toStdString();
 }
 
 // The open dialog as the test answers it: what it was shown, and the file it gives (none: cancelled).

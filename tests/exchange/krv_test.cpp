@@ -170,6 +170,28 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
         message.startsWith(QStringLiteral("ReadKRV, строка 6 в файле tab_2.txt: Сообщение об ошибке:\r")))
         << message.toStdString();
 
+    // A station line with what no field takes, past its last field or moving its columns: refused with
+    // its line rather than written without its readings.
+    const struct
+    {
+        const char *line;
+        const char *text;
+    } damaged[] = {
+        {"  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
+         "3.4  7",
+         "Лишние данные после 100-й позиции строки станции"},
+        {"  1 7 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
+         "3.4 ",
+         "Строка станции не по образцу: в 27-й позиции нет точки"},
+    };
+    for (const auto &d : damaged) {
+        const QString file = dir.file(QStringLiteral("tab_4.txt"));
+        ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin.mid(2, 6) + QList<const char *>{d.line})));
+        EXPECT_FALSE(ReadKrvFile(file, t, message));
+        EXPECT_EQ(message, QStringLiteral("ReadKRV, строка 7 в файле tab_4.txt: Сообщение об ошибке:\r") +
+                               QString::fromUtf8(d.text));
+    }
+
     const QString good = dir.file(QStringLiteral("tab_3.txt"));
     ASSERT_TRUE(writeBytes(good, bulletinBytes()));
     EXPECT_TRUE(ReadKrvFile(good, t, message));
@@ -312,6 +334,56 @@ TYPED_TEST(KrvWriterTest, NoMessageWaitsWhileTheDatabaseIsLocked)
     EXPECT_FALSE(WriteKrvTable(*this->host, parsed(bulletinBytes())));
     EXPECT_EQ(watch.shown(), 1);
     EXPECT_EQ(watch.shownLocked(), QStringList());
+}
+
+// Asked, a table whose events the database holds with a reading of the same station is written only on
+// Yes; No, the default, writes nothing. The same origins read at other stations are no such events.
+TYPED_TEST(KrvWriterTest, EventsTheDatabaseHoldsAreWrittenOnlyOnYes)
+{
+    const TD2D t = parsed(bulletinBytes());
+    EXPECT_TRUE(WriteKrvTable(*this->host, t, true));
+    EXPECT_EQ(this->rec.count(), 0);
+    const QStringList events = this->events(), readings = this->readings();
+
+    const QString question =
+        QStringLiteral("События бюллетеня, которые уже есть в таблице \"События\" (то же время в очаге и та "
+                       "же станция): 3 из 3, первое в 05.02.2026 12:34:56.8.\r\rВсё равно хотите внести их "
+                       "ещё раз?");
+    this->rec.answer({IDNO});
+    EXPECT_FALSE(WriteKrvTable(*this->host, t, true));
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_EQ(this->rec.last().text, question);
+    EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONQUESTION));
+    EXPECT_EQ(this->rec.last().buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    EXPECT_EQ(this->events(), events);
+    EXPECT_EQ(this->readings(), readings);
+    EXPECT_EQ(this->host->closed, 2);
+
+    // Only event B's station came again: one of three.
+    TD2D onlyB = t;
+    onlyB.SetCell(0, 5, QStringLiteral("ELT"));
+    onlyB.SetCell(0, 6, QStringLiteral("ELT"));
+    onlyB.SetCell(0, 7, QStringLiteral("ELT"));
+    onlyB.SetCell(0, 19, QStringLiteral("ELT"));
+    onlyB.SetCell(0, 20, QStringLiteral("ELT"));
+    this->rec.clear();
+    this->rec.answer({IDYES});
+    EXPECT_TRUE(WriteKrvTable(*this->host, onlyB, true));
+    ASSERT_EQ(this->rec.count(), 1);
+    EXPECT_EQ(this->rec.last().text,
+              QString(question).replace(QStringLiteral("3 из 3, первое в 05.02.2026 12:34:56.8"),
+                                        QStringLiteral("1 из 3, первое в 06.02.2026 03:05:08.0")));
+    EXPECT_EQ(this->events().size(), 6);
+
+    // Another station only, and not asked: nothing to ask.
+    TD2D others = t;
+    for (int r : {5, 6, 7, 13, 19, 20})
+        others.SetCell(0, r, QStringLiteral("ARTR"));
+    this->rec.clear();
+    EXPECT_TRUE(WriteKrvTable(*this->host, others, true));
+    EXPECT_TRUE(WriteKrvTable(*this->host, t, false));
+    EXPECT_EQ(this->rec.count(), 0);
+    EXPECT_EQ(this->events().size(), 12);
 }
 
 TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)

@@ -574,15 +574,7 @@ void Tmainf::readImportSettings(SettingsAccess &Ini, const QString &Code)
     initializing = false;
     SetupImportControls();
 
-    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
-    if (!keys.fileKeys.isEmpty()) {
-        const QList<QLineEdit *> edits = importFileEdits();
-        for (int i = 0; i < edits.size(); ++i)
-            edits[i]->setText(Ini.ReadString(Code, keys.fileKeys.at(i), QString()));
-        QString *samples[] = {&sett.smp1, &sett.smp2, &sett.smp3};
-        for (int i = 0; i < keys.sampleKeys.size(); ++i)
-            *samples[i] = Ini.ReadString(Code, keys.sampleKeys.at(i), keys.sampleDefaults.at(i));
-    }
+    readImportFiles(Ini, Code, GetImportType());
 
     UpdateImportControls();
     adde->setChecked(Ini.ReadBool(Code, QStringLiteral("add_event"), false));
@@ -590,12 +582,55 @@ void Tmainf::readImportSettings(SettingsAccess &Ini, const QString &Code)
     SetImmediateMode(imm->isChecked());
 }
 
-QList<QLineEdit *> Tmainf::importFileEdits() const
+QList<QLineEdit *> Tmainf::importFileEdits(int Type) const
 {
     // The text import keeps three files, every other type one.
-    if (GetImportType() == 2)
+    if (Type == 2)
         return {Events, Station_bulletin, XM_Add};
     return {Edit5};
+}
+
+void Tmainf::readImportFiles(SettingsAccess &Ini, const QString &Code, int Type)
+{
+    const ImportTypeKeySet keys = ImportKeysOfType(Type);
+    if (keys.fileKeys.isEmpty())
+        return;
+    const QList<QLineEdit *> edits = importFileEdits(Type);
+    for (int i = 0; i < edits.size(); ++i)
+        edits[i]->setText(Ini.ReadString(Code, keys.fileKeys.at(i), QString()));
+    QString *samples[] = {&sett.smp1, &sett.smp2, &sett.smp3};
+    for (int i = 0; i < keys.sampleKeys.size(); ++i)
+        *samples[i] = Ini.ReadString(Code, keys.sampleKeys.at(i), keys.sampleDefaults.at(i));
+}
+
+void Tmainf::saveImportFiles(SettingsAccess &Ini, const QString &Code, int Type)
+{
+    const ImportTypeKeySet keys = ImportKeysOfType(Type);
+    if (keys.fileKeys.isEmpty())
+        return;
+    const QList<QLineEdit *> edits = importFileEdits(Type);
+    for (int i = 0; i < edits.size(); ++i)
+        Ini.WriteString(Code, keys.fileKeys.at(i), edits[i]->text());
+    const QString samples[] = {sett.smp1, sett.smp2, sett.smp3};
+    for (int i = 0; i < keys.sampleKeys.size(); ++i)
+        Ini.WriteString(Code, keys.sampleKeys.at(i), samples[i]);
+}
+
+void Tmainf::SwitchImportFiles(int FromType)
+{
+    // The single file field and the templates serve four types: left as they are, the next save would
+    // store one type's file (or an empty field) under another type's key.
+    if (curCode.isEmpty() || !m_importPage || FromType == GetImportType())
+        return;
+    try {
+        TDualIni ini(&sett.CommonKeys, ProgramFolder());
+        saveImportFiles(ini, curCode, FromType);
+        QDir().mkpath(ProgramFolder() + QStringLiteral("system"));
+        ini.UpdateFile();
+        readImportFiles(ini, curCode, GetImportType());
+    } catch (const BrenvaleError &e) {
+        MessageProc(this, e.message(), MB_ICONERROR, MB_OK);
+    }
 }
 
 void Tmainf::SaveStationSettings(const QString &Code)
@@ -624,15 +659,7 @@ void Tmainf::SaveStationSettings(const QString &Code)
 
 void Tmainf::saveImportSettings(SettingsAccess &Ini, const QString &Code)
 {
-    const ImportTypeKeySet keys = ImportKeysOfType(GetImportType());
-    if (!keys.fileKeys.isEmpty()) {
-        const QList<QLineEdit *> edits = importFileEdits();
-        for (int i = 0; i < edits.size(); ++i)
-            Ini.WriteString(Code, keys.fileKeys.at(i), edits[i]->text());
-        const QString samples[] = {sett.smp1, sett.smp2, sett.smp3};
-        for (int i = 0; i < keys.sampleKeys.size(); ++i)
-            Ini.WriteString(Code, keys.sampleKeys.at(i), samples[i]);
-    }
+    saveImportFiles(Ini, Code, GetImportType());
     Ini.WriteBool(Code, QStringLiteral("intxt_imm"), imm->isChecked());
     Ini.WriteBool(Code, QStringLiteral("add_event"), adde->isChecked());
     Ini.WriteInteger(Code, QStringLiteral("import_type"), GetImportType());

@@ -266,6 +266,9 @@ public:
     void UpdateELQButton();
     bool LoadSpec(const QString &Name, bool Reset);
     bool SaveSpec(const QString &Name);
+    // The analyst changed the import type: the file fields and name templates held for FromType go to
+    // the current station's keys of that type, and those of the type now in force come from its own.
+    void SwitchImportFiles(int FromType);
 
     // A window that lives beside this one (a report window): the main window's close closes it first, and
     // the main window stays while one refuses (it is finishing its work) and closes once that one is gone.
@@ -348,10 +351,12 @@ private:
     void setActivePage(int index);
     void connectDialogButtons();
     void finalShutdown();
-    QList<QLineEdit *> importFileEdits() const;
+    QList<QLineEdit *> importFileEdits(int Type) const;
     ImportPageApi &installedImportPage() const;
     void readImportSettings(SettingsAccess &Ini, const QString &Code);
     void saveImportSettings(SettingsAccess &Ini, const QString &Code);
+    void readImportFiles(SettingsAccess &Ini, const QString &Code, int Type);
+    void saveImportFiles(SettingsAccess &Ini, const QString &Code, int Type);
     void reportDoneMainFailure(const std::exception &e);
 
     // Closes the companion windows; false while one of them is not yet ready to go.

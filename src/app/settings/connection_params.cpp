@@ -43,6 +43,13 @@ ConnectionSetup ComputeConnectionSetup(const Tsett &sett)
             setup.showSourceCombo = true;
             setup.dbsProvider = ProviderOdbc;
         }
+        // The ORX-only mode imports into the ORX database: the page names no station bulletin as its
+        // target.
+        if (sett.fullorx) {
+            setup.label27Caption = QStringLiteral("2. *ORX*");
+            setup.showAccessFile = false;
+            setup.showSourceCombo = false;
+        }
     }
     return setup;
 }

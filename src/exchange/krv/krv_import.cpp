@@ -30,13 +30,13 @@ private:
     OperationProgress m_progress{&m_mainf};
 };
 
-bool write(ImportPage &page, const TD2D &table)
+bool write(ImportPage &page, const TD2D &table, bool askWhenKnown)
 {
     Tdm *dm = Tdm::instance();
     if (!dm)
         return false;
     MainWindowKrvHost host(page.mainWindow(), *dm);
-    if (!WriteKrvTable(host, table))
+    if (!WriteKrvTable(host, table, askWhenKnown))
         return false;
     MessageProc(&page.mainWindow(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
     return true;
@@ -72,7 +72,7 @@ void ReadKRV(ImportPage &Page, const QString &FileName)
         return;
     }
     if (Page.immediate()) {
-        write(Page, table);
+        write(Page, table, false);
         return;
     }
     Page.ClearImportGrid(true);
@@ -80,7 +80,7 @@ void ReadKRV(ImportPage &Page, const QString &FileName)
     Page.showStats(originDays(table), false, true);
 }
 
-bool WriteKRV(ImportPage &Page)
+bool WriteKRV(ImportPage &Page, bool AskWhenKnown)
 {
     if (!Page.gridLock()) {
         MessageProc(&Page.mainWindow(), QStringLiteral("Сначала нужно прочитать данные!"), MB_ICONINFORMATION,
@@ -89,5 +89,5 @@ bool WriteKRV(ImportPage &Page)
     }
     TD2D &table = Page.importTable(KrvImportTable);
     GridToTable(Page.grid(), table, true);
-    return write(Page, table);
+    return write(Page, table, AskWhenKnown);
 }

@@ -8,5 +8,6 @@ class ImportPage;
 // written at once when "Сразу в БД" is checked.
 void ReadKRV(ImportPage &Page, const QString &FileName);
 // "Запись данных": the grid, with the operator's corrections, into the station's bulletin database; true
-// when it was written.
-bool WriteKRV(ImportPage &Page);
+// when it was written. AskWhenKnown: a grid whose events the database already holds goes in only when the
+// analyst says so.
+bool WriteKRV(ImportPage &Page, bool AskWhenKnown);

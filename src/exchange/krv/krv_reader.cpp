@@ -61,6 +61,22 @@ bool isPhaseLine(const QString &line)
     return line.size() >= 100 && at(line, 27) == QLatin1Char('.');
 }
 
+// A line of a station's length with its number where a station line has it: a station line whose
+// columns moved is refused rather than passed over with its readings.
+bool isStationLike(const QString &line)
+{
+    int number = 0;
+    return line.size() >= 100 && TryStrToInt(line.mid(1, 2).trimmed(), number);
+}
+
+// What a station line holds past its last field is no reading of it: the line is refused rather than
+// written without it.
+void checkNothingPastTheFields(const QString &line)
+{
+    if (!line.mid(100).trimmed().isEmpty())
+        throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
+}
+
 class Parser
 {
 public:
@@ -139,10 +155,14 @@ private:
                 break;
             case Phases:
                 if (!isPhaseLine(line)) {
+                    if (isStationLike(line))
+                        throw EConvertError(
+                            QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
                     if (phases > 0)
                         return true;
                     break;
                 }
+                checkNothingPastTheFields(line);
                 takePhase(line, phases++ == 0);
                 break;
             }

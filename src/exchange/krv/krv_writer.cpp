@@ -10,12 +10,21 @@
 #include "lib/statements.h"
 #include "lib/string_table.h"
 
+#include <QHash>
+#include <QSet>
+
+#include <cmath>
 #include <memory>
 
 namespace {
 
 // A step that showed its own message (station lookup, connection, statement).
 struct Aborted
+{
+};
+
+// The analyst said No to writing a bulletin the database already holds.
+struct Declined
 {
 };
 
@@ -36,10 +45,21 @@ QVariant number(const QString &text)
     return StrToFloatAny(text);
 }
 
+// An origin time to the whole second, and its tenths.
+struct Origin
+{
+    TDateTime time = 0;
+    int tenths = 0;
+    // The same origin whatever the floating point of two ways to the same second.
+    qint64 key() const { return qint64(std::llround(time * 86400.0)) * 10 + tenths; }
+};
+
 class Writer
 {
 public:
-    Writer(KrvWriteHost &host, const TD2D &table) : m_host(host), m_table(table) {}
+    Writer(KrvWriteHost &host, const TD2D &table, bool askWhenKnown)
+        : m_host(host), m_table(table), m_askWhenKnown(askWhenKnown)
+    {}
     ~Writer()
     {
         if (m_progress)
@@ -67,6 +87,8 @@ public:
         if (!m_host.OpenDB_ADO(db, source, user, password, false))
             throw Aborted();
         m_opened = true;
+        if (m_askWhenKnown && !writeKnownEvents(db))
+            throw Declined();
 
         m_events = std::make_unique<DbQuery>(&db);
         act(*m_events,
@@ -138,24 +160,113 @@ private:
             q.FindField(QString::fromLatin1(field))->SetValue(value);
     }
 
-    void appendEvent(int num, int r)
+    // The origin of the event whose block starts at row r.
+    Origin originOf(int r) const
     {
         const QString originTime = cell(2, r + 1);
         const qsizetype point = originTime.indexOf(QLatin1Char('.'));
-        TDateTime time = readDateTime(cell(0, r + 1) + QLatin1Char(' ') + originTime.left(point));
-        int tenths = 0;
+        Origin o;
+        o.time = readDateTime(cell(0, r + 1) + QLatin1Char(' ') + originTime.left(point));
         const QString digits = point < 0 ? QString() : originTime.mid(point + 1);
         if (!digits.isEmpty()) {
             qint64 whole = 0;
-            SplitTenths(StrToFloatAny(QStringLiteral("0.") + digits), whole, tenths);
-            time += double(whole) / 86400;
+            SplitTenths(StrToFloatAny(QStringLiteral("0.") + digits), whole, o.tenths);
+            o.time += double(whole) / 86400;
+        }
+        return o;
+    }
+
+    // True when no event of the table is in the database yet, or the analyst wants it written again.
+    // The table is walked as the write walks it: an event's block, its stations up to an empty row.
+    bool writeKnownEvents(DbConnection &db)
+    {
+        QHash<qint64, QSet<QString>> stationsAt; // by origin, the stations of the table's events there
+        QList<Origin> origins;
+        const int rows = m_table.RowCount();
+        for (int r = 1; r < rows; ++r) {
+            Origin o;
+            bool read = true;
+            try {
+                o = originOf(r);
+            } catch (const EConvertError &) {
+                read = false; // the write itself names the row
+            }
+            QSet<QString> stations;
+            for (r += 4; r < rows && !cell(0, r).isEmpty(); ++r)
+                stations.insert(TrimBlanks(cell(0, r)));
+            if (read) {
+                origins << o;
+                stationsAt[o.key()] += stations;
+            }
+        }
+        if (origins.isEmpty())
+            return true;
+        TDateTime first = origins.first().time, last = first;
+        for (const Origin &o : origins) {
+            first = std::min(first, o.time);
+            last = std::max(last, o.time);
         }
 
+        // The events of those days whose origin is one of the table's; then whether one of the table's
+        // stations has a reading of it.
+        QList<std::pair<int, Origin>> candidates;
+        {
+            DbQuery q(&db);
+            q.SetSQL(QStringLiteral("select num,[time],[dec] from [События] where [time] between ? and ?"));
+            q.SetParams({ToQDateTime(std::floor(first) - 1), ToQDateTime(std::floor(last) + 2)});
+            q.Open();
+            for (; !q.Eof(); q.Next()) {
+                if (q.Field(0)->IsNull() || q.Field(1)->IsNull())
+                    continue;
+                Origin o;
+                o.time = q.Field(1)->AsDateTime();
+                o.tenths = q.Field(2)->IsNull() ? 0 : q.Field(2)->AsInteger();
+                if (stationsAt.contains(o.key()))
+                    candidates.append({q.Field(0)->AsInteger(), o});
+            }
+        }
+        QSet<qint64> known;
+        for (const auto &[num, o] : candidates) {
+            DbQuery q(&db);
+            q.SetSQL(QStringLiteral("select station_cod from [Станционный бюллетень] where n_equake=?"));
+            q.SetParams({qlonglong(num)});
+            q.Open();
+            for (; !q.Eof() && !known.contains(o.key()); q.Next())
+                if (stationsAt.value(o.key()).contains(TrimBlanks(q.Field(0)->AsString())))
+                    known.insert(o.key());
+        }
+        if (known.isEmpty())
+            return true;
+
+        int count = 0;
+        const Origin *earliest = nullptr;
+        for (const Origin &o : origins)
+            if (known.contains(o.key())) {
+                ++count;
+                if (!earliest || o.key() < earliest->key())
+                    earliest = &o;
+            }
+        const QString when = FormatDateTime(QStringLiteral("dd.mm.yyyy hh:nn:ss"), earliest->time) +
+                             QLatin1Char('.') + QString::number(earliest->tenths);
+        // Asked before the transaction: no lock waits on the analyst.
+        return MessageProc(nullptr,
+                           QStringLiteral("События бюллетеня, которые уже есть в таблице \"События\" (то же "
+                                          "время в очаге и та же станция): %1 из %2, первое в %3.\r\r"
+                                          "Всё равно хотите внести их ещё раз?")
+                               .arg(count)
+                               .arg(origins.size())
+                               .arg(when),
+                           MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES;
+    }
+
+    void appendEvent(int num, int r)
+    {
+        const Origin origin = originOf(r);
         DbQuery &q = *m_events;
         q.Append();
         set(q, "num", num);
-        set(q, "time", time);
-        set(q, "dec", tenths);
+        set(q, "time", origin.time);
+        set(q, "dec", origin.tenths);
         set(q, "lat", number(cell(1, r + 2)));
         set(q, "lon", number(cell(3, r + 2)));
         const QVariant depth = number(cell(5, r + 2));
@@ -198,6 +309,7 @@ private:
     const TD2D &m_table;
     std::unique_ptr<DbQuery> m_events, m_phases;
     QList<int> m_eventRows, m_phaseRows; // per row appended, the row of the table it came from
+    bool m_askWhenKnown = false;
     bool m_opened = false, m_progress = false;
     int m_row = -1;
 };
@@ -211,12 +323,12 @@ void SplitTenths(double Seconds, qint64 &Whole, int &Tenths)
     Tenths = int(total - Whole * 10);
 }
 
-bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table)
+bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table, bool AskWhenKnown)
 {
     int row = -1;
     QString text;
     try {
-        Writer writer(Host, Table);
+        Writer writer(Host, Table, AskWhenKnown);
         try {
             writer.run();
             return true;
@@ -224,6 +336,8 @@ bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table)
             row = writer.row();
             throw;
         }
+    } catch (const Declined &) {
+        return false;
     } catch (const Aborted &) {
         text = QStringLiteral("Operation aborted");
     } catch (const std::exception &e) {

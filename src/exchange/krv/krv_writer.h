@@ -26,8 +26,11 @@ public:
 // Writes the KRV table (as the partner bulletin reader lays it out) into the current station's bulletin
 // database: one row of События per event, numbered from the first free number, and one row of
 // Станционный бюллетень per phase time, in one transaction. Stops at the first failure with its own
-// message, leaving the database as it was. True when everything was written.
-bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table);
+// message, leaving the database as it was. With AskWhenKnown, a table one of whose events the database
+// already holds (an event of the same origin time with a reading of one of its stations) is written
+// only when the analyst says Yes to the question asked first, No being the default. True when everything
+// was written; false, with nothing written, on a No.
+bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table, bool AskWhenKnown = false);
 
 // A phase or origin time in seconds split into whole seconds and tenths, tenths that round up to 10
 // carrying into the seconds.

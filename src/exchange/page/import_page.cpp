@@ -239,6 +239,7 @@ void ImportPage::SetImportType(int value)
     // Choosing the item from the program is no choice of the user, so the change handler stays out.
     const QSignalBlocker block(m_mainf.ifrom);
     m_mainf.ifrom->setCurrentIndex(value);
+    m_fieldsType = GetImportType();
 }
 
 int ImportPage::GetImportType() const
@@ -248,9 +249,12 @@ int ImportPage::GetImportType() const
 
 void ImportPage::ifromChange()
 {
+    const int left = std::exchange(m_fieldsType, GetImportType());
     if (m_mainf.initializing)
         return;
     LoadSpec(m_mainf.curCode, true);
+    if (left >= 0)
+        m_mainf.SwitchImportFiles(left);
     SetupImportControls();
     SetImmediateMode(m_mainf.imm->isChecked());
     ClearImportGrid(false);
@@ -381,16 +385,23 @@ void ImportPage::ReadData()
         return;
     // A read that ends without a table must not leave an earlier one in view, to be written again.
     ClearImportGrid(false);
+    // The view-only note speaks of a view just shown, never of a read that failed.
+    control<QLabel>("Label61")->setVisible(false);
     const QString file = m_mainf.Edit5->text();
     if (type != ImportText && !CheckImportFile(file, QString(), true))
         return;
     if (type == ImportText) {
-        const QString files[] = {m_mainf.Events->text(), m_mainf.Station_bulletin->text(),
-                                 m_mainf.XM_Add->text()};
+        QLineEdit *const edits[] = {m_mainf.Events, m_mainf.Station_bulletin, m_mainf.XM_Add};
+        QString files[3];
         const char *captions[] = {"Events: ", "Station_bulletin: ", "Xm_add: "};
-        for (int t = 0; t < 3; ++t)
+        for (int t = 0; t < 3; ++t) {
+            // The field shows the file that is read.
+            files[t] = ExistingFileIgnoringCase(edits[t]->text());
+            if (files[t] != edits[t]->text())
+                edits[t]->setText(files[t]);
             if (!CheckImportFile(files[t], QString::fromLatin1(captions[t]), t == 2))
                 return;
+        }
         ReadTextFiles(files[0], files[1], files[2]);
     } else if (type == ImportKrv) {
         ReadKRV(*this, file);
@@ -406,13 +417,13 @@ void ImportPage::ReadData()
                 control<QRadioButton>("Strb")->setChecked(true);
             }
             ShowImportTable(1);
+            control<QLabel>("Label61")->setVisible(true);
         }
     } else if (type == ImportExcel) {
         ReadXls(*this, file);
     } else {
         ReadParadox(*this, file);
     }
-    control<QLabel>("Label61")->setVisible(type == ImportOrv && !m_mainf.imm->isChecked());
     m_mainf.sg->viewport()->update();
 }
 
@@ -559,13 +570,15 @@ void ImportPage::WriteData()
     } else if (type == ImportText) {
         GridToShownTable();
         WriteTxt(true);
-    } else if (!m_gridWritten ||
-               MessageProc(
-                   &m_mainf,
-                   QStringLiteral("Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"),
-                   MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES) {
-        // A partner bulletin is appended: a second write would add every event again.
-        if (WriteKRV(*this))
+    } else {
+        // A partner bulletin is appended: a second write would add every event again. The grid written
+        // from here is asked about once; a new read of the same file is found in the database.
+        if (m_gridWritten &&
+            MessageProc(&m_mainf,
+                        QStringLiteral("Эти данные уже внесены в БД.\rВсё равно хотите внести их ещё раз?"),
+                        MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) != IDYES)
+            return;
+        if (WriteKRV(*this, !m_gridWritten))
             m_gridWritten = true;
     }
 }

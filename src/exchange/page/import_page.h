@@ -115,6 +115,8 @@ private:
     // The grid was appended to the database (a partner bulletin) since it was read.
     bool m_gridWritten = false;
     char m_gridTable = 0;
+    // The import type whose files and name templates the page's fields hold.
+    int m_fieldsType = -1;
     std::unique_ptr<ImportPageDialogs> m_dialogs;
 };
 

@@ -2,6 +2,9 @@
 
 #include "exchange/page/import_type.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace {
 
 struct Template
@@ -61,4 +64,17 @@ std::array<QString, 3> TextFileSiblings(const std::array<QString, 3> &templates,
             t == checked ? chosen : folder + parts.prefix + variable + parts.suffix + QStringLiteral(".txt");
     }
     return files;
+}
+
+QString ExistingFileIgnoringCase(const QString &path)
+{
+    const QFileInfo file(path);
+    if (path.isEmpty() || file.isFile())
+        return path;
+    const QDir folder = file.dir();
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString &name : names)
+        if (name.compare(file.fileName(), Qt::CaseInsensitive) == 0)
+            return folder.filePath(name);
+    return path;
 }
