@@ -158,7 +158,8 @@ private:
             for (rstORX.First(); !rstORX.Eof(); rstORX.Next()) {
                 const QString code = rstORX.Field(0)->AsString().trimmed();
                 // Within the chosen network, as the summary chooses its stations.
-                if (!m_state.networkChosen || m_state.networkCodes.contains(code, Qt::CaseInsensitive))
+                if (m_state.networkCodes.isEmpty() ||
+                    m_state.networkCodes.contains(code, Qt::CaseInsensitive))
                     addSorted(m_state.reportCodes, code);
             }
             rstORX.Close();

@@ -237,12 +237,8 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     if (QListWidgetItem *item = Mainf.nets ? Mainf.nets->currentItem() : nullptr;
         item && item->isSelected() && Mainf.nets->row(item) > 0) {
         const int index = item->data(Qt::UserRole).toInt();
-        if (index >= 0 && index < Mainf.networks.size()) {
-            // A network without stations is chosen all the same: it holds none of them.
-            m_state.networkChosen = true;
-            if (Mainf.networks.at(index).list)
-                m_state.networkCodes = *Mainf.networks.at(index).list;
-        }
+        if (index >= 0 && index < Mainf.networks.size() && Mainf.networks.at(index).list)
+            m_state.networkCodes = *Mainf.networks.at(index).list;
     }
 
     dbs = new DbConnection(this);

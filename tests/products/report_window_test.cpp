@@ -20,7 +20,8 @@ struct ReportProgram : DemoProgram
 {
     ReportWindowShell savedShell = reportWindowShell();
 
-    explicit ReportProgram(const QRect &area = kWorkArea) : DemoProgram(&InstallReportCommand, false, area)
+    explicit ReportProgram(const QRect &area = kWorkArea, bool fullOrx = false)
+        : DemoProgram(&InstallReportCommand, fullOrx, area)
     {
         // Fixed texts whatever the machine's locale.
         w->fsLocal = TFormatSettings();
@@ -351,6 +352,27 @@ TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
     EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
 }
 
+// Started in ORX-only mode with a network without stations chosen, "всем станциям за период" takes every
+// station with arrivals in the period, as "<<< все станции >>>" does.
+TEST(ReportWindow, ANetworkWithoutStationsNarrowsNothing)
+{
+    ReportProgram p(kWorkArea, true);
+    p.chooseNetworkWithoutStations(QStringLiteral("Пустая"));
+    TRepfrm *r = p.open("BitBtn2");
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->rs4->setChecked(true);
+    r->qtype->setCurrentIndex(0);
+    r->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    EXPECT_EQ(r->state().reportCodes, (QStringList{"MNK", "PET"}));
+    EXPECT_TRUE(r->state().reportMade);
+    // Each station's bulletin under its own head.
+    const QString view = r->rwin->toPlainText();
+    EXPECT_TRUE(view.contains(QStringLiteral("Минск")) &&
+                view.contains(QStringLiteral("Петропавловск-Камчатский")));
+}
+
 TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
 {
     ReportProgram p;
@@ -427,6 +449,7 @@ TEST(ReportWindow, ViewShowsTheBulletinAsABrowserDoes)
     EXPECT_TRUE(file.contains(QStringLiteral("<span style=\"font-family:Symbol\">j = </span>")));
     EXPECT_TRUE(file.contains(QStringLiteral("&nbsp<")));
     const QString view = r->rwin->toPlainText();
+    qDebug().noquote() << view.left(1500);
     EXPECT_FALSE(view.contains(QStringLiteral("&nbsp")));
     EXPECT_FALSE(view.contains(QStringLiteral("j = ")));
     for (const char *greek : {"φ = ", "λ = ", "Δ°"})
