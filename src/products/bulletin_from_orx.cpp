@@ -205,7 +205,9 @@ private:
         m_state.reportMade = !m_cancel && !(o.qtype == 0 && m_state.reportCodes.isEmpty());
         if (o.mailSend && !m_cancel && m_state.reportMade)
             MailBulletin(m_state, m_host);
-        if (show)
+        // A cancelled run is no bulletin: the view stays empty, as after a refused run, rather than show
+        // what can be neither saved, opened nor mailed.
+        if (show && !m_cancel)
             m_host.ShowReport(m_state.tempFile);
     }
 

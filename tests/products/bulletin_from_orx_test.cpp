@@ -199,6 +199,7 @@ TYPED_TEST(BulletinFromOrx, OneStationByArrivalTime)
                                          "orx_e4_q0.htm", "end_table.htm", "end_body.htm"}));
     EXPECT_TRUE(this->state.reportMade);
     EXPECT_EQ(this->rec.count(), 0);
+    EXPECT_EQ(this->host->shown, QStringList{this->state.tempFile});
     EXPECT_EQ(this->stats.events, 2);
     EXPECT_FALSE(this->orx->db->Connected());
 }
@@ -354,10 +355,12 @@ TYPED_TEST(BulletinFromOrx, AFullDiskLeavesTheBulletinBefore)
         QStringLiteral("ORXMakeReport: Операция прервана. Сообщение об ошибке:\rНе удалось записать файл ")));
     EXPECT_EQ(this->rec.last().icon, unsigned(MB_ICONERROR));
     EXPECT_TRUE(this->host->mails.isEmpty());
+    EXPECT_TRUE(this->host->shown.isEmpty());
     EXPECT_TRUE(
         folderEntries(this->dir.file(QStringLiteral("system"))).filter(QStringLiteral(".tmp-")).isEmpty());
 }
 
+// Nor is it shown: the view stays as empty as after a refused run.
 TYPED_TEST(BulletinFromOrx, CancelledRunIsNeitherMadeNorMailed)
 {
     this->state.options.repset = 0;

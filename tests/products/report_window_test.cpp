@@ -1,4 +1,5 @@
 #include "app/main/product_commands.h"
+#include "app/settings/progress_window.h"
 #include "demo_program.h"
 #include "lib/date_routines.h"
 #include "lib/ini_file.h"
@@ -598,6 +599,43 @@ TEST(ReportWindow, ABulletinOfEarlierChoicesIsNeitherShownNorSaved)
     EXPECT_EQ(asked, 0);
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("copy.htm"))));
+}
+
+// An ORX run cancelled in the progress window leaves the view as empty as a refused run does: nothing is
+// shown that "Сохранить в файл" refuses.
+TEST(ReportWindow, ACancelledRunShowsNothing)
+{
+    ReportProgram p;
+    p.orxMode();
+    TRepfrm *r = p.open("BitBtn2");
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    // Grouped by stations, MNK first: cancelled as the progress window shows again for PET, with MNK's
+    // bulletin written.
+    r->rs4->setChecked(true);
+    r->qtype->setCurrentIndex(0);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    ASSERT_FALSE(r->rwin->toPlainText().isEmpty());
+    bool cancelled = false;
+    int seen = 0;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        auto *pro = qobject_cast<Tpro *>(QApplication::activeModalWidget());
+        if (pro && ++seen == 2) {
+            cancelled = pro->cbt->isVisible();
+            pro->cbt->click();
+        }
+    });
+    cancel.start(0);
+    r->mainbtn->click();
+    ASSERT_TRUE(cancelled);
+    EXPECT_FALSE(r->state().reportMade);
+    EXPECT_TRUE(r->rwin->toPlainText().isEmpty());
+    p.messages.clear();
+    r->Button1->click();
+    EXPECT_EQ(shown(p.messages), (QList<Shown>{{QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING}}));
+    closeWindow(r);
 }
 
 // An opener that starts nothing is named.
