@@ -115,6 +115,13 @@ public:
                         MB_ICONWARNING, MB_OK);
             return false;
         }
+        // The main window's lookup is silent without a selected station; the report says why it stops.
+        if (m_mainf->selectedStationEntry() < 0) {
+            MessageProc(&m_window,
+                        QStringLiteral("Станция для отчёта не выбрана: выберите станцию в списке станций."),
+                        MB_ICONWARNING, MB_OK);
+            return false;
+        }
         return m_mainf->GetStationDBParams(Source, User, Password, -1, false);
     }
     bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User,

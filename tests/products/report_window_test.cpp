@@ -638,6 +638,31 @@ TEST(ReportWindow, ACancelledRunShowsNothing)
     closeWindow(r);
 }
 
+// With no station selected in the main window the report window opens without one, and "Создать отчёт"
+// says why it makes nothing.
+TEST(ReportWindow, WithoutAStationSaysSo)
+{
+    ReportProgram p;
+    {
+        const QSignalBlocker quiet(p.w->stas);
+        p.w->stas->clearSelection();
+    }
+    p.w->StationChanged(false);
+    ASSERT_TRUE(p.w->curCode.isEmpty());
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->windowTitle().endsWith(QStringLiteral(" - ??? (станция не выбрана)")))
+        << r->windowTitle().toStdString();
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    const Shown said(QStringLiteral("Станция для отчёта не выбрана: выберите станцию в списке станций."),
+                     MB_ICONWARNING);
+    EXPECT_EQ(shown(p.messages), QList<Shown>{said});
+    EXPECT_FALSE(r->state().reportMade);
+    EXPECT_TRUE(r->rwin->toPlainText().isEmpty());
+    closeWindow(r);
+}
+
 // An opener that starts nothing is named.
 TEST(ReportWindow, OpenerThatStartsNothingIsNamed)
 {
