@@ -1,6 +1,7 @@
 #include "app/main/product_commands.h"
 #include "app/settings/progress_window.h"
 #include "demo_program.h"
+#include "lib/control_routines.h"
 #include "lib/date_routines.h"
 #include "lib/ini_file.h"
 #include "products/report_window.h"
@@ -807,9 +808,9 @@ TEST(ReportWindow, ControlsShowWhole)
             }
 }
 
-// Closing the report window while its bulletin is being made: the progress window is modal, the close
-// waits for the run (cancelling it where the run can be cancelled), nothing the run uses goes from under
-// it, and the window closes once the run has ended.
+// A close the program asks for while the bulletin is being made (the main window's; the analyst's own is
+// kept from the window by the modal progress window) waits for the run, cancelling it where the run can be
+// cancelled; nothing the run uses goes from under it, and the window closes once the run has ended.
 TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
 {
     for (const bool orx : {false, true}) {
@@ -822,6 +823,9 @@ TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
         ReportProgram::demoPeriod(*r);
         r->rs1->setChecked(true);
         const QString temp = r->tempFileName();
+        // The analyst's close cannot reach the window: the progress window blocks it.
+        bool blocked = false;
+        OnEvent(r, QEvent::WindowBlocked, [&] { blocked = true; });
         bool running = false;
         QString modal;
         QTimer::singleShot(0, [&] {
@@ -836,6 +840,7 @@ TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
         });
         r->mainbtn->click();
         EXPECT_TRUE(running);
+        EXPECT_TRUE(blocked);
         EXPECT_EQ(modal, QStringLiteral("pro"));
         ASSERT_TRUE(r);
         // From ORX the run stops where it is and is not taken for a bulletin; the other one has no cancel.
