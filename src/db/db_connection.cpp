@@ -327,20 +327,23 @@ void DbConnection::WriteOneRow(const QString &table, const std::function<int()> 
 {
     DbBackend &b = backend();
     const bool own = !m_inTransaction;
-    const QString savepoint = QStringLiteral("brenvale_row");
+    // Each server has its own savepoint statements, or none: then the failure raised here makes the
+    // enclosing transaction roll back, which takes the row back with the rest.
+    const auto savepoint = [&b](SavepointStep step) {
+        for (const QString &sql : b.dialect().savepointStatements(step, QStringLiteral("brenvale_row")))
+            b.execute(sql, {});
+    };
     if (own)
         BeginTrans();
     else
-        b.execute(QStringLiteral("SAVEPOINT ") + savepoint, {});
+        savepoint(SavepointStep::Set);
     // Undoing must not hide why: a failure of the undo itself (a lost connection) gives way to the first.
     const auto undo = [&] {
         try {
-            if (own) {
+            if (own)
                 RollbackTrans();
-            } else {
-                b.execute(QStringLiteral("ROLLBACK TO SAVEPOINT ") + savepoint, {});
-                b.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint, {});
-            }
+            else
+                savepoint(SavepointStep::Undo);
         } catch (const DbError &) {
             m_inTransaction = m_inTransaction && !own;
         }
@@ -361,7 +364,7 @@ void DbConnection::WriteOneRow(const QString &table, const std::function<int()> 
         if (own)
             CommitTrans();
         else
-            b.execute(QStringLiteral("RELEASE SAVEPOINT ") + savepoint, {});
+            savepoint(SavepointStep::Keep);
     } catch (...) {
         undo();
         throw;

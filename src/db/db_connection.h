@@ -63,7 +63,8 @@ public:
 
     // Runs Write, which changes rows of Table and gives how many, so that it can be undone: under a
     // savepoint inside a transaction, else in a transaction of its own. When it changed no row or more
-    // than one, or failed, what it did is undone before the failure is raised (RowNotWrittenError).
+    // than one, or failed, what it did is undone before the failure is raised (RowNotWrittenError); inside
+    // the transaction of a server without savepoints, by the rollback of that transaction.
     void WriteOneRow(const QString &table, const std::function<int()> &write);
 
     // Tables and views of the database, without the system's own.

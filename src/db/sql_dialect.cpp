@@ -938,6 +938,27 @@ QString SqlDialect::counterColumnsQuery() const
     return QString();
 }
 
+QStringList SqlDialect::savepointStatements(SavepointStep step, const QString &name) const
+{
+    if (m_backend == SqlBackend::OtherOdbc)
+        return {};
+    const bool release = m_backend != SqlBackend::Oracle;
+    switch (step) {
+    case SavepointStep::Set:
+        return {QStringLiteral("SAVEPOINT ") + name};
+    case SavepointStep::Undo:
+        if (release)
+            return {QStringLiteral("ROLLBACK TO SAVEPOINT ") + name,
+                    QStringLiteral("RELEASE SAVEPOINT ") + name};
+        return {QStringLiteral("ROLLBACK TO SAVEPOINT ") + name};
+    case SavepointStep::Keep:
+        if (release)
+            return {QStringLiteral("RELEASE SAVEPOINT ") + name};
+        return {};
+    }
+    return {};
+}
+
 namespace {
 
 // Whether a statement may hold a compared literal at all, found without taking it apart: most

@@ -17,6 +17,13 @@ enum class SqlBackend {
     OtherOdbc,  // a server that speaks Jet-like SQL itself: sent unchanged
 };
 
+// The steps of a savepoint that keeps one row's write undoable inside a transaction.
+enum class SavepointStep {
+    Set,  // before the write
+    Undo, // the write is taken back, the rest of the transaction stays
+    Keep, // the write stands
+};
+
 struct SqlToken
 {
     enum Kind { Space, Word, Bracketed, Quoted, BackQuoted, String, Number, Escape, Symbol };
@@ -64,6 +71,11 @@ public:
     bool insertReturnsRow() const { return m_backend == SqlBackend::PostgreSql; }
     // The columns numbered by the server itself; empty when the server cannot be asked.
     QString counterColumnsQuery() const;
+
+    // The statements of one savepoint step, in order. Oracle has no RELEASE SAVEPOINT (its savepoints
+    // end with the transaction); a server of Jet-like SQL has no savepoints at all and sends nothing, so
+    // that a write that must be taken back there fails the enclosing transaction, which undoes it.
+    QStringList savepointStatements(SavepointStep step, const QString &name) const;
 
 private:
     QStringList translateCreateForSQLite(const QList<SqlToken> &tokens) const;

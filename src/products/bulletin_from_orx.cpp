@@ -158,7 +158,8 @@ private:
             for (rstORX.First(); !rstORX.Eof(); rstORX.Next()) {
                 const QString code = rstORX.Field(0)->AsString().trimmed();
                 // Within the chosen network, as the summary chooses its stations.
-                if (!m_state.networkChosen || m_state.networkCodes.contains(code, Qt::CaseInsensitive))
+                if (m_state.networkCodes.isEmpty() ||
+                    m_state.networkCodes.contains(code, Qt::CaseInsensitive))
                     addSorted(m_state.reportCodes, code);
             }
             rstORX.Close();
@@ -204,7 +205,9 @@ private:
         m_state.reportMade = !m_cancel && !(o.qtype == 0 && m_state.reportCodes.isEmpty());
         if (o.mailSend && !m_cancel && m_state.reportMade)
             MailBulletin(m_state, m_host);
-        if (show)
+        // A cancelled run is no bulletin: the view stays empty, as after a refused run, rather than show
+        // what can be neither saved, opened nor mailed.
+        if (show && !m_cancel)
             m_host.ShowReport(m_state.tempFile);
     }
 

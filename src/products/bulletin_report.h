@@ -36,8 +36,8 @@ struct ReportState
     Tsett sett;               // the main window's settings at the window's creation
     QList<tstainfo> stations; // the selected station, then the checked ones
     QStringList codes;        // their internal codes in that order
-    // The network chosen on the main window and its stations; a chosen network without stations holds none.
-    bool networkChosen = false;
+    // The stations of the network chosen on the main window; empty for "<<< все станции >>>" and for a
+    // network without stations, which narrow nothing.
     QStringList networkCodes;
     QStringList reportCodes; // the stations the bulletin covers, sorted
     QList<int> codeIndex;    // per report code: its index among the stations, -1 for none

@@ -416,7 +416,8 @@ bool GetSummaryStations(OrxSummaryHost &Host, TDataSet &Query, QStringList &List
         const bool filtered = Host.SelectedNetwork(network);
         for (Query.First(); !Query.Eof(); Query.Next()) {
             const QString code = Query.Field(0)->AsString().trimmed();
-            if (!filtered || network.contains(code))
+            // A network without stations narrows nothing, as "<<< все станции >>>" does.
+            if (!filtered || network.isEmpty() || network.contains(code))
                 add(code);
         }
         Query.Close();

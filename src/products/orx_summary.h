@@ -17,8 +17,8 @@ public:
     virtual DbConnection &OrxConnection() = 0;
     // The ticked stations' codes, sorted.
     virtual QStringList CheckedStations() = 0;
-    // The codes of the network selected in the network list; false when "<<< все станции >>>" (or
-    // nothing) is selected.
+    // The codes of the network selected in the network list (none for a network without stations); false
+    // when "<<< все станции >>>" (or nothing) is selected.
     virtual bool SelectedNetwork(QStringList &Codes) = 0;
     // The international code of the listed station with this internal code; empty when there is none.
     virtual QString StationSta(const QString &Code) = 0;

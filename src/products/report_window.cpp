@@ -115,6 +115,13 @@ public:
                         MB_ICONWARNING, MB_OK);
             return false;
         }
+        // The main window's lookup is silent without a selected station; the report says why it stops.
+        if (m_mainf->selectedStationEntry() < 0) {
+            MessageProc(&m_window,
+                        QStringLiteral("Станция для отчёта не выбрана: выберите станцию в списке станций."),
+                        MB_ICONWARNING, MB_OK);
+            return false;
+        }
         return m_mainf->GetStationDBParams(Source, User, Password, -1, false);
     }
     bool OpenDB_ADO(DbConnection &Conn, const QString &Source, const QString &User,
@@ -237,12 +244,8 @@ TRepfrm::TRepfrm(Tmainf &Mainf, Tdm &Dm) : QWidget(nullptr, Qt::Window), m_mainf
     if (QListWidgetItem *item = Mainf.nets ? Mainf.nets->currentItem() : nullptr;
         item && item->isSelected() && Mainf.nets->row(item) > 0) {
         const int index = item->data(Qt::UserRole).toInt();
-        if (index >= 0 && index < Mainf.networks.size()) {
-            // A network without stations is chosen all the same: it holds none of them.
-            m_state.networkChosen = true;
-            if (Mainf.networks.at(index).list)
-                m_state.networkCodes = *Mainf.networks.at(index).list;
-        }
+        if (index >= 0 && index < Mainf.networks.size() && Mainf.networks.at(index).list)
+            m_state.networkCodes = *Mainf.networks.at(index).list;
     }
 
     dbs = new DbConnection(this);

@@ -44,9 +44,10 @@ ReportWindowShell &reportWindowShell();
 
 // The report window: makes the HTML station bulletin of a period, shows it, saves a copy, opens it in
 // another program and mails it. Modeless; every window has its own temporary file and a frozen copy of
-// the main window's settings and report stations, and frees itself when closed. A close asked for while
-// a bulletin is being made cancels the run where it can and waits for its end; the main window's close
-// closes its report windows first, and a window that outlives the main window calls nothing of it.
+// the main window's settings and report stations, and frees itself when closed. While a bulletin is being
+// made the modal progress window keeps the user's close from the window (an ORX run is cancelled there);
+// a close the program asks for then cancels the run where it can and waits for its end. The main window's
+// close closes its report windows first, and a window that outlives the main window calls nothing of it.
 class TRepfrm : public QWidget
 {
     Q_OBJECT

@@ -1,4 +1,5 @@
 #include "app/main/about_page.h"
+#include "app/settings/progress_window.h"
 #include "app_test_helpers.h"
 
 #include <QCoreApplication>
@@ -62,6 +63,23 @@ TEST(HelpDocument, RtfSaysWhatTheGuideSays)
     }
     EXPECT_EQ(rtfParagraphs(QString::fromLatin1(rtf)), guide)
         << "docs/Brenvale.rtf is out of date: run docs/make_help_rtf.py";
+}
+
+// The guide tells what the program does while a bulletin is made (the report window tests): the progress
+// window keeps the close from the report window, and its cancel button, by the caption it has, stops a
+// bulletin from ORX.
+TEST(HelpDocument, TheGuideSaysHowABulletinBeingMadeIsStopped)
+{
+    const QString docs = docsFolder();
+    if (docs.isEmpty())
+        GTEST_SKIP() << "no source tree";
+    const QString guide = QString::fromUtf8(readBytes(docs + QStringLiteral("/user_guide.txt")));
+    const Tpro progress;
+    for (const QString &said :
+         {QStringLiteral("Пока отчёт создаётся, открыто окно хода выполнения, и окно отчёта не закрывается."),
+          QStringLiteral("Создание отчёта по БД ORX прерывается кнопкой «") + progress.cbt->text() +
+              QStringLiteral("» в окне хода выполнения; прерванный отчёт не показывается")})
+        EXPECT_TRUE(guide.contains(said)) << said.toStdString();
 }
 
 // The link of the about page hands the program folder's Brenvale.doc to the desktop.

@@ -165,4 +165,33 @@ TEST(SqlDialect, ComparedLiteralsAreLiftedOut)
     EXPECT_EQ(l.parameters({1, 2}), (QVariantList{1, u"x"_s, 5, 2}));
 }
 
+// The one-row write check inside a transaction: Oracle keeps its savepoints to the end of the transaction
+// and has no RELEASE; a server of Jet-like SQL has no savepoints and sends nothing.
+TEST(SqlDialect, SavepointStatementsOfEachServer)
+{
+    const struct
+    {
+        SqlBackend backend;
+        QStringList set, undo, keep;
+    } cases[] = {
+        {SqlBackend::SQLite,
+         {"SAVEPOINT sp"},
+         {"ROLLBACK TO SAVEPOINT sp", "RELEASE SAVEPOINT sp"},
+         {"RELEASE SAVEPOINT sp"}},
+        {SqlBackend::PostgreSql,
+         {"SAVEPOINT sp"},
+         {"ROLLBACK TO SAVEPOINT sp", "RELEASE SAVEPOINT sp"},
+         {"RELEASE SAVEPOINT sp"}},
+        {SqlBackend::Oracle, {"SAVEPOINT sp"}, {"ROLLBACK TO SAVEPOINT sp"}, {}},
+        {SqlBackend::OtherOdbc, {}, {}, {}},
+    };
+    for (const auto &c : cases) {
+        const SqlDialect d(c.backend);
+        const QString name = QStringLiteral("sp");
+        EXPECT_EQ(d.savepointStatements(SavepointStep::Set, name), c.set) << int(c.backend);
+        EXPECT_EQ(d.savepointStatements(SavepointStep::Undo, name), c.undo) << int(c.backend);
+        EXPECT_EQ(d.savepointStatements(SavepointStep::Keep, name), c.keep) << int(c.backend);
+    }
+}
+
 } // namespace

@@ -38,6 +38,28 @@ struct DemoProgram
     }
     ~DemoProgram() { qunsetenv("ORX_INI_DIR"); }
 
+    // In ORX-only mode: a network without stations added to the ORX database and chosen in the network
+    // list as the analyst chooses one, which empties the station list.
+    void chooseNetworkWithoutStations(const QString &name)
+    {
+        {
+            DbConnection c;
+            c.SetProvider(dm.conPubs->Provider());
+            c.SetConnectionString(dm.conPubs->ConnectionString());
+            const ConnParams orx = w->GetOrxConnParams(w->sett);
+            ASSERT_TRUE(dm.OpenDB_ADO(&c, orx.source, orx.user, orx.password));
+            exec(c, QStringLiteral("insert into networks (netname,netlist) values (?,null)"), {name});
+            dm.CloseDB_ADO(&c);
+        }
+        w->findChild<QPushButton *>(QStringLiteral("Button7"))->click();
+        const QList<QListWidgetItem *> items = w->nets->findItems(name, Qt::MatchExactly);
+        ASSERT_EQ(items.size(), 1);
+        w->nets->setCurrentItem(items.first());
+        QApplication::processEvents(); // the reload it asks for
+        ASSERT_EQ(w->nets->currentItem()->text(), name);
+        ASSERT_EQ(w->stas->count(), 0);
+    }
+
     // The program's mail goes to this local server from its own sender.
     void mailTo(const SmtpServer &server, const QString &from, const QString &to, const QString &subject)
     {

@@ -351,6 +351,7 @@ TYPED_TEST(OrxSummaryTest, StationChoice)
         QStringList checked, network;
         QStringList list;
         QString setName;
+        bool networkWithoutStations = false;
     } cases[] = {
         {0, {"DEF"}, {}, {"ABC"}, "ABC"},
         {1, {"DEF"}, {}, {"DEF"}, "DEF"},
@@ -361,6 +362,7 @@ TYPED_TEST(OrxSummaryTest, StationChoice)
         {3, {}, {}, {"ABC", "DEF", "ZZZ"}, "_multi"},
         {3, {}, {"ZZZ", "GHI"}, {"ZZZ"}, "ZZZ"},
         {3, {}, {"GHI"}, {}, ""},
+        {3, {}, {}, {"ABC", "DEF", "ZZZ"}, "_multi", true},
         {7, {"DEF"}, {}, {}, ""},
     };
     const QString period = QStringLiteral("itime>=") + QString::number(qint64(ep(5, 0, 0, 0))) +
@@ -369,11 +371,12 @@ TYPED_TEST(OrxSummaryTest, StationChoice)
         this->host->sett.svset = c.svset;
         this->host->checked = c.checked;
         this->host->network = c.network;
+        this->host->networkSelected = c.networkWithoutStations;
         QStringList list;
         QString setName;
         DbQuery q(&this->db());
         EXPECT_TRUE(GetSummaryStations(*this->host, q, list, period, setName));
-        EXPECT_EQ(list, c.list) << c.svset;
+        EXPECT_EQ(list, c.list) << c.svset << c.networkWithoutStations;
         EXPECT_EQ(setName, c.setName) << c.svset;
     }
 }

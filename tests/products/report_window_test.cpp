@@ -1,5 +1,7 @@
 #include "app/main/product_commands.h"
+#include "app/settings/progress_window.h"
 #include "demo_program.h"
+#include "lib/control_routines.h"
 #include "lib/date_routines.h"
 #include "lib/ini_file.h"
 #include "products/report_window.h"
@@ -20,7 +22,8 @@ struct ReportProgram : DemoProgram
 {
     ReportWindowShell savedShell = reportWindowShell();
 
-    explicit ReportProgram(const QRect &area = kWorkArea) : DemoProgram(&InstallReportCommand, false, area)
+    explicit ReportProgram(const QRect &area = kWorkArea, bool fullOrx = false)
+        : DemoProgram(&InstallReportCommand, fullOrx, area)
     {
         // Fixed texts whatever the machine's locale.
         w->fsLocal = TFormatSettings();
@@ -351,6 +354,27 @@ TEST(ReportWindow, OrxEventPageMakesTheOrxBulletin)
     EXPECT_TRUE(r->rwin->toPlainText().contains(QStringLiteral("Бюллетень №")));
 }
 
+// Started in ORX-only mode with a network without stations chosen, "всем станциям за период" takes every
+// station with arrivals in the period, as "<<< все станции >>>" does.
+TEST(ReportWindow, ANetworkWithoutStationsNarrowsNothing)
+{
+    ReportProgram p(kWorkArea, true);
+    p.chooseNetworkWithoutStations(QStringLiteral("Пустая"));
+    TRepfrm *r = p.open("BitBtn2");
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    r->rs4->setChecked(true);
+    r->qtype->setCurrentIndex(0);
+    r->mainbtn->click();
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    EXPECT_EQ(r->state().reportCodes, (QStringList{"MNK", "PET"}));
+    EXPECT_TRUE(r->state().reportMade);
+    // Each station's bulletin under its own head.
+    const QString view = r->rwin->toPlainText();
+    EXPECT_TRUE(view.contains(QStringLiteral("Минск")) &&
+                view.contains(QStringLiteral("Петропавловск-Камчатский")));
+}
+
 TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
 {
     ReportProgram p;
@@ -427,6 +451,7 @@ TEST(ReportWindow, ViewShowsTheBulletinAsABrowserDoes)
     EXPECT_TRUE(file.contains(QStringLiteral("<span style=\"font-family:Symbol\">j = </span>")));
     EXPECT_TRUE(file.contains(QStringLiteral("&nbsp<")));
     const QString view = r->rwin->toPlainText();
+    qDebug().noquote() << view.left(1500);
     EXPECT_FALSE(view.contains(QStringLiteral("&nbsp")));
     EXPECT_FALSE(view.contains(QStringLiteral("j = ")));
     for (const char *greek : {"φ = ", "λ = ", "Δ°"})
@@ -577,6 +602,68 @@ TEST(ReportWindow, ABulletinOfEarlierChoicesIsNeitherShownNorSaved)
     EXPECT_FALSE(QFile::exists(p.dir.file(QStringLiteral("copy.htm"))));
 }
 
+// An ORX run cancelled in the progress window leaves the view as empty as a refused run does: nothing is
+// shown that "Сохранить в файл" refuses.
+TEST(ReportWindow, ACancelledRunShowsNothing)
+{
+    ReportProgram p;
+    p.orxMode();
+    TRepfrm *r = p.open("BitBtn2");
+    ASSERT_NE(r, nullptr);
+    ReportProgram::demoPeriod(*r);
+    // Grouped by stations, MNK first: cancelled as the progress window shows again for PET, with MNK's
+    // bulletin written.
+    r->rs4->setChecked(true);
+    r->qtype->setCurrentIndex(0);
+    r->mainbtn->click();
+    ASSERT_TRUE(r->state().reportMade);
+    ASSERT_FALSE(r->rwin->toPlainText().isEmpty());
+    bool cancelled = false;
+    int seen = 0;
+    QTimer cancel;
+    QObject::connect(&cancel, &QTimer::timeout, [&] {
+        auto *pro = qobject_cast<Tpro *>(QApplication::activeModalWidget());
+        if (pro && ++seen == 2) {
+            cancelled = pro->cbt->isVisible();
+            pro->cbt->click();
+        }
+    });
+    cancel.start(0);
+    r->mainbtn->click();
+    ASSERT_TRUE(cancelled);
+    EXPECT_FALSE(r->state().reportMade);
+    EXPECT_TRUE(r->rwin->toPlainText().isEmpty());
+    p.messages.clear();
+    r->Button1->click();
+    EXPECT_EQ(shown(p.messages), (QList<Shown>{{QStringLiteral("Сначала создайте отчёт!"), MB_ICONWARNING}}));
+    closeWindow(r);
+}
+
+// With no station selected in the main window the report window opens without one, and "Создать отчёт"
+// says why it makes nothing.
+TEST(ReportWindow, WithoutAStationSaysSo)
+{
+    ReportProgram p;
+    {
+        const QSignalBlocker quiet(p.w->stas);
+        p.w->stas->clearSelection();
+    }
+    p.w->StationChanged(false);
+    ASSERT_TRUE(p.w->curCode.isEmpty());
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    EXPECT_TRUE(r->windowTitle().endsWith(QStringLiteral(" - ??? (станция не выбрана)")))
+        << r->windowTitle().toStdString();
+    ReportProgram::demoPeriod(*r);
+    r->mainbtn->click();
+    const Shown said(QStringLiteral("Станция для отчёта не выбрана: выберите станцию в списке станций."),
+                     MB_ICONWARNING);
+    EXPECT_EQ(shown(p.messages), QList<Shown>{said});
+    EXPECT_FALSE(r->state().reportMade);
+    EXPECT_TRUE(r->rwin->toPlainText().isEmpty());
+    closeWindow(r);
+}
+
 // An opener that starts nothing is named.
 TEST(ReportWindow, OpenerThatStartsNothingIsNamed)
 {
@@ -721,9 +808,9 @@ TEST(ReportWindow, ControlsShowWhole)
             }
 }
 
-// Closing the report window while its bulletin is being made: the progress window is modal, the close
-// waits for the run (cancelling it where the run can be cancelled), nothing the run uses goes from under
-// it, and the window closes once the run has ended.
+// A close the program asks for while the bulletin is being made (the main window's; the analyst's own is
+// kept from the window by the modal progress window) waits for the run, cancelling it where the run can be
+// cancelled; nothing the run uses goes from under it, and the window closes once the run has ended.
 TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
 {
     for (const bool orx : {false, true}) {
@@ -736,6 +823,9 @@ TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
         ReportProgram::demoPeriod(*r);
         r->rs1->setChecked(true);
         const QString temp = r->tempFileName();
+        // The analyst's close cannot reach the window: the progress window blocks it.
+        bool blocked = false;
+        OnEvent(r, QEvent::WindowBlocked, [&] { blocked = true; });
         bool running = false;
         QString modal;
         QTimer::singleShot(0, [&] {
@@ -750,6 +840,7 @@ TEST(ReportWindow, ClosedWhileTheBulletinIsBeingMade)
         });
         r->mainbtn->click();
         EXPECT_TRUE(running);
+        EXPECT_TRUE(blocked);
         EXPECT_EQ(modal, QStringLiteral("pro"));
         ASSERT_TRUE(r);
         // From ORX the run stops where it is and is not taken for a bulletin; the other one has no cancel.

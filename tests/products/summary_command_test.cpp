@@ -125,4 +125,26 @@ TEST(SummaryCommand, RunsEndToEndInOrxOnlyMode)
     EXPECT_TRUE(mail.value(QStringLiteral("text")).toString().startsWith(QStringLiteral("SEISMO N6036 ")));
 }
 
+// In ORX-only mode with a network without stations chosen, "всем станциям за период" takes every station
+// with arrivals in the day, as "<<< все станции >>>" does.
+TEST(SummaryCommand, ANetworkWithoutStationsNarrowsNothing)
+{
+    SummaryProgram p(true);
+    p.chooseNetworkWithoutStations(QStringLiteral("Пустая"));
+    p.w->sett.svset = 3;
+    p.w->sett.dperiod = true;
+    p.w->sett.multi_name = QStringLiteral("_multi");
+    p.run(false, "Button24");
+    EXPECT_EQ(p.messages.count(), 0) << p.messages.last().text.toStdString();
+    const QString text = fromCp1251(readBytes(p.out + QStringLiteral("/_multi_6036")));
+    QStringList headers;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("SEISMO ")))
+            headers << line;
+    // Both demo stations record the day.
+    EXPECT_EQ(headers, (QStringList{"SEISMO N6036 :MNK BEG FEB05 000000 END FEB06 000000",
+                                    "SEISMO N6036 :PET BEG FEB05 000000 END FEB06 000000"}))
+        << text.left(200).toStdString();
+}
+
 } // namespace

@@ -73,7 +73,7 @@ public:
     bool SelectedNetwork(QStringList &Codes) override
     {
         Codes = network;
-        return !network.isEmpty();
+        return networkSelected || !network.isEmpty();
     }
     QString StationSta(const QString &Code) override
     {
@@ -88,6 +88,7 @@ public:
     QString source;
     Tsett sett;
     bool dialogOk = true, mailOk = true;
+    bool networkSelected = false; // with network empty: a network without stations
     QString code, section;
     int editorResult = IDOK;
     QStringList editorLines, checked, network;

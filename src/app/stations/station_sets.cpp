@@ -171,18 +171,18 @@ void Tmainf::BuildStationSet(QStringList &List, const QString &PeriodCond, QStri
             SetName.clear();
             return;
         }
-        // A network narrows the set to its own stations; one without stations leaves none.
-        bool limited = false;
+        // A network narrows the set to its own stations; one without stations narrows nothing, as
+        // "<<< все станции >>>" does.
         const QStringList *members = nullptr;
         if (QListWidgetItem *item = nets->currentItem(); item && item->isSelected() && nets->row(item) > 0) {
-            limited = true;
             const int index = item->data(Qt::UserRole).toInt();
-            if (index >= 0 && index < networks.size() && networks.at(index).list)
+            if (index >= 0 && index < networks.size() && networks.at(index).list &&
+                !networks.at(index).list->isEmpty())
                 members = networks.at(index).list.get();
         }
         for (; !q.Eof(); q.Next()) {
             const QString code = q.Field(0)->AsString().trimmed();
-            if (!limited || (members && members->contains(code, Qt::CaseInsensitive)))
+            if (!members || members->contains(code, Qt::CaseInsensitive))
                 add(code);
         }
         q.Close();
