@@ -14,6 +14,7 @@
 #include "exchange/page/import_grid.h"
 #include "exchange/page/import_page.h"
 #include "exchange/page/import_type.h"
+#include "exchange/paradox/paradox_journal.h"
 #include "exchange/paradox/paradox_table.h"
 #include "exchange/read_limits.h"
 #include "exchange/text/delimited_reader.h"
@@ -836,6 +837,27 @@ struct HeavyCase
     bool writes = false; // into a bulletin database, on both back ends
 };
 
+// The journal writer's host on the database given: no window, no progress shown.
+struct JournalHost : ParadoxJournalHost
+{
+    explicit JournalHost(DbConnection &db) : db(db) {}
+    QWidget *Owner() override { return nullptr; }
+    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return true; }
+    DbConnection &BulletinConnection() override { return db; }
+    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool,
+                    const QString &) override
+    {
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void ShowProgress(const QString &, int, int) override {}
+    void SetProgress(int) override {}
+    void HideProgress() override {}
+    DbConnection &db;
+};
+
 TextFormats defaultFormats()
 {
     TextFormats f;
@@ -868,6 +890,33 @@ const QList<HeavyCase> &heavyCases()
          true,
          {},
          20},
+        // A journal of 4,000,000 lines of a number alone, as many as the grid shows of one-byte records
+        // within their share, written as "Запись данных" writes it: every line is staged and read back one
+        // at a time, none of them kept, and Access is left empty. Nothing reaches the bulletin, and the
+        // message says so. On SQLite only: psqlODBC holds a whole result in memory.
+        {"Paradox journal of 4,000,000 lines into the bulletin",
+         [](const QString &folder) {
+             return writeFile(folder, "lines.db", chainedParadox({1}, "7", 4000000, 4000000));
+         },
+         [](const QString &file, DbConnection &db) {
+             for (const QString &sql : DemoJournalCreates())
+                 exec(db, sql);
+             QFile f(file);
+             f.open(QIODevice::ReadOnly);
+             TD2D table;
+             ImportStats stats;
+             const ParadoxResult r = ReadParadoxTable(f, table, TFormatSettings(), stats);
+             if (r.status != ParadoxStatus::Complete || table.RowCount() != 4000001)
+                 return false;
+             JournalHost host(db);
+             WriteParadoxGridToDB(host, table, TFormatSettings());
+             if (!db.Connected())
+                 db.Open();
+             return dbRows(db, u"select count(*) from Access"_s) == QStringList{u"0"_s};
+         },
+         true,
+         {{u"Данные не импортированы.\rВ БД ничего не записано."_s, MB_ICONWARNING}},
+         30},
         // 32 MiB of one phase line after an event's head: 329,000 stations of one event.
         {"KRV bulletin of 32 MiB of phase lines",
          [](const QString &folder) {
