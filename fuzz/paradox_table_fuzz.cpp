@@ -12,6 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     buffer.open(QIODevice::ReadOnly);
     TD2D table;
     ImportStats stats;
-    ReadParadoxTable(buffer, table, TFormatSettings(), stats);
+    // As the import page reads it, with the grid's 8 bytes a row.
+    const ParadoxResult result = ReadParadoxTable(buffer, table, TFormatSettings(), stats, ParadoxBuiltIn, 8);
+    ParadoxFailureMessage(result);
+    ParadoxShortfallNote(result);
     return 0;
 }

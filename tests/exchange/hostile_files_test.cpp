@@ -14,6 +14,7 @@
 #include "exchange/page/import_grid.h"
 #include "exchange/page/import_page.h"
 #include "exchange/page/import_type.h"
+#include "exchange/paradox/paradox_journal.h"
 #include "exchange/paradox/paradox_table.h"
 #include "exchange/read_limits.h"
 #include "exchange/text/delimited_reader.h"
@@ -431,25 +432,41 @@ const QList<HostileCase> &hostileCases()
              return writeFile(folder, "fields.db", table);
          },
          {{u"Ошибка при чтении файла\rЗаголовок повреждён: размер поля 1 равен 0"_s, MB_ICONERROR}}},
-        // Two one-byte fields and as many records as 64 MiB hold, and no block to hold them.
+        // Two one-byte fields and as many records as 64 MiB hold, and no block to hold them: the header row
+        // alone, loaded, and a note of both counts; the check before writing finds no event number.
         {"Paradox of 64 MiB counting 2^25 records in no block",
          ImportParadox,
          true,
          [](const QString &folder) {
              return writeFile(folder, "cells.db", paradoxTable({1, 1}, 1 << 25, 2), qint64(64) << 20);
          },
-         {{u"Ошибка при чтении файла\rЗаголовок повреждён: число записей 33554432, а в цепочке блоков 0"_s,
-           MB_ICONERROR}}},
+         {{u"Число записей в заголовке таблицы 33554432, а в цепочке блоков 0.\rПрочитано записей: 0."_s,
+           MB_ICONINFORMATION},
+          {u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s, MB_ICONQUESTION}}},
         // A mebibyte whose header counts a million one-byte records, ten of them in its one block: the ten
-        // are shown, and the header is said to be damaged.
+        // are shown, and a note says both counts.
         {"Paradox of 1 MB counting a million records, ten real",
          ImportParadox,
          false,
          [](const QString &folder) {
              return writeFile(folder, "lying.db", chainedParadox({1}, "7", 10, 1000000), 1 << 20);
          },
-         {{u"Ошибка при чтении файла\rЗаголовок повреждён: число записей 1000000, а в цепочке блоков 10"_s,
-           MB_ICONERROR}}},
+         {{u"Число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано записей: 10."_s,
+           MB_ICONINFORMATION}}},
+        // Two one-byte fields and 2^24 - 1 records: 33.6 MB at the old limit of 2^25 cells. Its cells take
+        // 320 MiB of its 321 MiB share, and the grid's view 8 bytes a row more: refused before a row is
+        // made, rather than shown at 448 MiB.
+        {"Paradox table at the old cell limit for the grid",
+         ImportParadox,
+         false,
+         [](const QString &folder) {
+             return writeFile(folder, "limit.db",
+                              chainedParadox({1, 1}, "abba", (1 << 24) - 1, (1 << 24) - 1));
+         },
+         {{u"Ошибка при чтении файла\rФайл слишком велик: данные файла заняли бы в памяти больше предела в "
+           "321 МиБ"_s,
+           MB_ICONERROR}},
+         10},
         // A gibibyte member of zeros in a mebibyte: the view would size 1,000 x 1,073,542 cells.
         {"ORV gibibyte member",
          ImportOrv,
@@ -952,8 +969,8 @@ TEST(HostileFiles, FarUsedRangesGiveTheRowsThatHoldValues)
     }
 }
 
-// The ten records of the table whose header counts a million are shown, and the grid stays unlocked, so
-// they cannot be written as if the table were whole.
+// The ten records of the table whose header counts a million are shown, loaded, to be looked at and
+// written as the records the table holds.
 TEST(HostileFiles, LyingParadoxCountShowsTheRecordsItHolds)
 {
     HostileProgram p;
@@ -965,7 +982,7 @@ TEST(HostileFiles, LyingParadoxCountShowsTheRecordsItHolds)
     p.page().ReadData();
     EXPECT_EQ(p.w->sg->rowCount(), 11);
     EXPECT_EQ(GridCell(*p.w->sg, 1, 10), u"7"_s);
-    EXPECT_FALSE(p.page().gridLock());
+    EXPECT_TRUE(p.page().gridLock());
 }
 
 namespace {
@@ -992,6 +1009,27 @@ struct HeavyCase
     int seconds;
     bool unchanged = true;
     bool writes = false; // into a bulletin database, on both back ends
+};
+
+// The journal writer's host on the database given: no window, no progress shown.
+struct JournalHost : ParadoxJournalHost
+{
+    explicit JournalHost(DbConnection &db) : db(db) {}
+    QWidget *Owner() override { return nullptr; }
+    bool GetStationDBParams(QString &, QString &, QString &, int, bool) override { return true; }
+    DbConnection &BulletinConnection() override { return db; }
+    bool OpenDB_ADO(DbConnection &c, const QString &, const QString &, const QString &, bool,
+                    const QString &) override
+    {
+        if (!c.Connected())
+            c.Open();
+        return true;
+    }
+    void CloseDB_ADO(DbConnection &c) override { c.Close(); }
+    void ShowProgress(const QString &, int, int) override {}
+    void SetProgress(int) override {}
+    void HideProgress() override {}
+    DbConnection &db;
 };
 
 TextFormats defaultFormats()
@@ -1026,6 +1064,33 @@ const QList<HeavyCase> &heavyCases()
          true,
          {},
          20},
+        // A journal of 4,000,000 lines of a number alone, as many as the grid shows of one-byte records
+        // within their share, written as "Запись данных" writes it: every line is staged and read back one
+        // at a time, none of them kept, and Access is left empty. Nothing reaches the bulletin, and the
+        // message says so. On SQLite only: psqlODBC holds a whole result in memory.
+        {"Paradox journal of 4,000,000 lines into the bulletin",
+         [](const QString &folder) {
+             return writeFile(folder, "lines.db", chainedParadox({1}, "7", 4000000, 4000000));
+         },
+         [](const QString &file, DbConnection &db) {
+             for (const QString &sql : DemoJournalCreates())
+                 exec(db, sql);
+             QFile f(file);
+             f.open(QIODevice::ReadOnly);
+             TD2D table;
+             ImportStats stats;
+             const ParadoxResult r = ReadParadoxTable(f, table, TFormatSettings(), stats);
+             if (r.status != ParadoxStatus::Complete || table.RowCount() != 4000001)
+                 return false;
+             JournalHost host(db);
+             WriteParadoxGridToDB(host, table, TFormatSettings());
+             if (!db.Connected())
+                 db.Open();
+             return dbRows(db, u"select count(*) from Access"_s) == QStringList{u"0"_s};
+         },
+         true,
+         {{u"Данные не импортированы.\rВ БД ничего не записано."_s, MB_ICONWARNING}},
+         30},
         // 32 MiB of one phase line after an event's head: 329,000 stations of one event.
         {"KRV bulletin of 32 MiB of phase lines",
          [](const QString &folder) {

@@ -358,7 +358,9 @@ TEST(ImportDemo, ParadoxJournalCorrectedInTheGrid)
     SetGridCell(*p.w->sg, 16, 1, u"Курилы"_s);
     SetGridCell(*p.w->sg, 8, 1, u"13.75"_s);
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, MB_ICONINFORMATION}}));
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы.\rЗаписано в БД: событий 1, фаз 1, "
+                                           u"динамических замеров 0."_s,
+                                           MB_ICONINFORMATION}}));
     EXPECT_EQ(p.rows(false, "select num,comment from [События] where num=9002"),
               QStringList{u"9002|Курилы"_s});
     // 13.75 s: 13 whole seconds, tenths 7.5 rounded half to even.

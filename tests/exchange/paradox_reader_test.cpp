@@ -59,6 +59,16 @@ struct Window : ProgramWindow
         w->Edit5->setText(table);
     }
     QStringList rows(const QString &sql) const { return dbRows(*openStationFile(bulletin), sql); }
+    // What the staging puts into Access, kept in a table of the test's own: Access is emptied at the end
+    // of every run.
+    void keepStaged() const
+    {
+        auto db = openStationFile(bulletin);
+        db->backend().execute(u"create table staged (\"N c/c\" varchar(10),\"Notes\" varchar(60))"_s, {});
+        db->backend().execute(u"create trigger keep_staged after insert on Access begin insert into staged "
+                              "values (new.\"N c/c\",new.\"Notes\"); end"_s,
+                              {});
+    }
     ImportPage &page() { return *static_cast<ImportPage *>(w->importPage()); }
 };
 
@@ -131,18 +141,24 @@ TEST(ReadParadox, JournalShownInTheGridCorrectedThereAndWritten)
     p.w->findChild<QPushButton *>(u"Button13"_s)->click();
     EXPECT_EQ(sg.rowCount(), 5);
 
+    p.keepStaged();
     p.w->findChild<QPushButton *>(u"Button14"_s)->click();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, 64}}));
+    // SM no longer follows an S reading: the line gives no amplitude row, and is named.
+    EXPECT_EQ(shown(p.rec),
+              (QList<Shown>{{u"Не все данные импортированы.\rЗаписано в БД: событий 1, фаз 2, "
+                             u"динамических замеров 0.\rНе записано строк журнала: 1\rстрока 4: "
+                             u"замер с периодом T не следует за своей фазой"_s,
+                             48}}));
     EXPECT_EQ(p.rows(u"select num,deltagr,S_P_time,comment from [События]"_s),
               QStringList{u"10|45.5|30.12.1899 00:01:05|Курилы"_s});
     EXPECT_EQ(
         p.rows(u"select N_seismo,Qual,Phase,Channel_Cod,Channel_component,[Time],[Dec],FM_Z from "
                "[Станционный бюллетень]"_s),
         (QStringList{u"1|e|P|01|Z|20.11.2007 23:58:12|2|-"_s, u"2|i|P|01|N|21.11.2007 00:01:02|5|<null>"_s}));
-    // SM no longer follows an S reading: no amplitude row.
     EXPECT_TRUE(p.rows(u"select arid from [Динамические замеры]"_s).isEmpty());
-    // The inserted line was staged as the empty line the journal keeps.
-    EXPECT_EQ(p.rows(u"select [N c/c],[Notes] from [Add_time]"_s).value(2), u"<null>|."_s);
+    // The inserted line was staged as the empty line the journal keeps, and Access was emptied after.
+    EXPECT_EQ(p.rows(u"select [N c/c],[Notes] from staged"_s).value(2), u"<null>|."_s);
+    EXPECT_EQ(p.rows(u"select count(*) from Access"_s), QStringList{u"0"_s});
 }
 
 TEST(ReadParadox, ImmediateModeShowsChecksAndWritesAtOnce)
@@ -150,7 +166,9 @@ TEST(ReadParadox, ImmediateModeShowsChecksAndWritesAtOnce)
     Window p;
     p.w->imm->setChecked(true);
     p.page().ReadData();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы."_s, 64}}));
+    EXPECT_EQ(shown(p.rec), (QList<Shown>{{u"Данные импортированы.\rЗаписано в БД: событий 1, фаз 2, "
+                                           u"динамических замеров 1."_s,
+                                           64}}));
     EXPECT_EQ(gridRows(*p.w->sg), kGrid);
     EXPECT_EQ(panels(p), (QStringList{u"3 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
                                       u"события 10 - 10 (1 всего)"_s}));
@@ -210,6 +228,94 @@ TEST(ReadParadox, FilesThatAreNoJournalAreReported)
     p.page().ReadData();
     ASSERT_EQ(p.rec.count(), 1);
     EXPECT_TRUE(p.rec.last().text.startsWith(u"ReadParadox: Произошла ошибка с сообщением:\r"_s));
+}
+
+// A header that counts more records than the block chain holds: the records there are read, loaded to
+// be written, and a note gives both counts; a chain that starts nowhere gives the header row alone.
+TEST(ReadParadox, HeaderCountingMoreThanTheChainHoldsGivesTheRecordsThere)
+{
+    QList<PxRow> lines;
+    for (int i = 1; i <= 3000; ++i)
+        lines << pxRow(kJournal,
+                       QStringLiteral("%1|%1|20.11.2007|P|SKMZ|10|0|%2").arg(i).arg(i % 60).toUtf8());
+    const struct
+    {
+        const char *name;
+        QList<PxRow> lines;
+        qint32 counted;
+        bool noBlock;
+        int gridRows;
+        QStringList panels;
+    } cases[] = {
+        {"3003 counted, 3000 held",
+         lines,
+         3003,
+         false,
+         3001,
+         {u"3000 строк, 16 колонок (полей)"_s, u"с 20.11.2007 по 20.11.2007"_s,
+          u"события 1 - 3000 (3000 всего)"_s}},
+        {"first block 0",
+         kLines,
+         3,
+         true,
+         1,
+         {u"0 строк, 16 колонок (полей)"_s, u"даты не проставлены"_s, u"нет номеров событий"_s}},
+    };
+    for (const auto &c : cases) {
+        Window p;
+        QByteArray bytes = writePxTable(p.table, kJournal, c.lines, 866);
+        pxPut32(bytes, kPxRecords, c.counted);
+        if (c.noBlock)
+            pxPut16(bytes, kPxFirstBlock, 0);
+        writeBytes(p.table, bytes);
+        p.w->imm->setChecked(false);
+        p.page().ReadData();
+        EXPECT_EQ(shown(p.rec),
+                  (QList<Shown>{{u"Число записей в заголовке таблицы %1, а в цепочке блоков %2.\rПрочитано "
+                                 u"записей: %2."_s.arg(c.counted)
+                                     .arg(c.gridRows - 1),
+                                 64}}))
+            << c.name;
+        EXPECT_TRUE(p.page().gridLock()) << c.name;
+        EXPECT_EQ(p.w->sg->rowCount(), c.gridRows) << c.name;
+        EXPECT_EQ(GridCell(*p.w->sg, 16, 0), u"[16] Notes"_s) << c.name;
+        EXPECT_EQ(panels(p), c.panels) << c.name;
+    }
+
+    // The 3,000 records read go into the bulletin as they are.
+    Window p;
+    QByteArray bytes = writePxTable(p.table, kJournal, lines, 866);
+    pxPut32(bytes, kPxRecords, 3003);
+    writeBytes(p.table, bytes);
+    p.w->imm->setChecked(true);
+    p.page().ReadData();
+    EXPECT_EQ(
+        shown(p.rec).value(1),
+        Shown(u"Данные импортированы.\rЗаписано в БД: событий 3000, фаз 3000, динамических замеров 0."_s,
+              64));
+    EXPECT_EQ(p.rows(u"select count(*),max(N_equake) from [Станционный бюллетень]"_s),
+              QStringList{u"3000|3000"_s});
+}
+
+// Event 9001's Pg line carries the smallest period a double holds and the first motion in "A Z": a line
+// with a period is a measurement, and this one follows no phase of its own. It is named in the closing
+// message, not counted as imported; the event and the next line's reading are written.
+TEST(ReadParadox, ALineThatGivesNothingIsNamed)
+{
+    Window p;
+    writePxTable(p.table, kJournal,
+                 {pxRow(kJournal, "1|9001|05.11.2026|+iPg|SKMZ|10|15|30.5|4.9e-324|||+"),
+                  pxRow(kJournal, "2|||iSg|SKMN|10|16|2.5")},
+                 866);
+    p.w->imm->setChecked(true);
+    p.page().ReadData();
+    EXPECT_EQ(shown(p.rec),
+              (QList<Shown>{{u"Не все данные импортированы.\rЗаписано в БД: событий 1, фаз 1, динамических "
+                             u"замеров 0.\rНе записано строк журнала: 1\rстрока 1: замер с периодом T не "
+                             u"следует за своей фазой"_s,
+                             48}}));
+    EXPECT_EQ(p.rows(u"select num from [События]"_s), QStringList{u"9001"_s});
+    EXPECT_EQ(p.rows(u"select N_equake,Phase from [Станционный бюллетень]"_s), QStringList{u"9001|Sg"_s});
 }
 
 TEST(WriteParadoxJournal, NeedsDataReadAndAsksAboutMissingNumbers)

@@ -83,6 +83,12 @@ def paradox_seeds():
     # Ten one-byte records in the chain and 60,000 counted: the file could hold the count, the chain not.
     lying = bytearray(chained_paradox([1], b'7', 10, 60000))
     write('paradox_table', 'lying_record_count.db', bytes(lying) + bytes(LIMIT - len(lying)))
+    # 3,000 records in the chain and 3,003 counted: the chain's records are read.
+    write('paradox_table', 'count_past_chain.db', chained_paradox([1], b'7', 3000, 3003))
+    # The largest count and ten records: the count costs nothing.
+    write('paradox_table', 'count_past_file.db', chained_paradox([1, 1], b'ab', 10, 0x7FFFFFFF))
+    # A hundred records counted and no first block: the header row alone.
+    write('paradox_table', 'first_block_zero.db', paradox([1, 1], 100, 2) + bytes(1024))
     # Two blocks whose chain comes back to the first.
     loop = bytearray(chained_paradox([1, 1], b'ab', 1000, 1000))
     struct.pack_into('<H', loop, 2048 + 1024, 1)

@@ -94,7 +94,10 @@ TEST(DemoImports, EverySampleIsReadWrittenAndFoundInTheTables)
     EXPECT_EQ(p.panels(), (QStringList{u"6 строк, 16 колонок (полей)"_s, u"с 11/5/26 по 11/6/26"_s,
                                        u"события 9001 - 9002 (2 всего)"_s}));
     p.button("Button14")->click();
-    EXPECT_EQ(shown(p.recorder), (QList<Shown>{{info, MB_ICONINFORMATION}}));
+    // Two events of a P and an S reading and an amplitude line each.
+    EXPECT_EQ(shown(p.recorder),
+              (QList<Shown>{{info + u"\rЗаписано в БД: событий 2, фаз 4, динамических замеров 2."_s,
+                             MB_ICONINFORMATION}}));
     p.recorder.clear();
     EXPECT_EQ(p.pet("select num,deltagr,S_P_time,comment from [События] where num between 9001 and 9002 "
                     "order by num"),

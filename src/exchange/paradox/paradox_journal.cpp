@@ -4,6 +4,7 @@
 #include "db/db_connection.h"
 #include "db/db_query.h"
 #include "db/insert_batch.h"
+#include "db/sql_dialect.h"
 #include "lib/date_routines.h"
 #include "lib/errors.h"
 #include "lib/held_messages.h"
@@ -51,6 +52,13 @@ struct Stopped
 };
 
 constexpr int kRowsPerStatement = 1000;
+// A dataset keeps every row appended through it: the writers open theirs again after so many rows, so a
+// journal of millions of lines costs what so many rows cost.
+constexpr int kRowsPerDataset = 4096;
+// Channel names looked up and kept; a journal of ever new names starts afresh past them.
+constexpr int kChannelsKept = 4096;
+// The lines of the journal named in the closing message, of those from which nothing was written.
+constexpr int kLinesNamed = 10;
 
 bool endsWithM(const QString &s)
 {
@@ -83,6 +91,17 @@ void readingTime(TDateTime day, int hour, const QString &min, const QString &sek
     tenths = int(RoundHalfEven((s - whole) * 10));
 }
 
+// Rows appended to one table through a dataset opened on none of its rows, opened again every
+// kRowsPerDataset rows.
+struct Appender
+{
+    std::unique_ptr<DbQuery> q;
+    QString sql;
+    QString table;    // as stored, as a refused row names it
+    QList<int> lines; // the journal line of each row appended since the dataset was opened
+    int written = 0;
+};
+
 class Transfer
 {
 public:
@@ -92,6 +111,16 @@ public:
     void run();
 
 private:
+    void open(Appender &a, const QString &sql)
+    {
+        a.q = std::make_unique<DbQuery>(&m_db);
+        a.q->SetInsertBatch(kRowsPerStatement);
+        a.sql = sql;
+        act(*a.q, sql);
+        a.table = a.q->BaseTable();
+    }
+    void post(Appender &a);
+    void report(int cn) const;
     void act(DbQuery &q, const QString &sql)
     {
         if (!QAct(q, sql))
@@ -111,11 +140,14 @@ private:
     void sendWaiting();
     void storeSP(DbQuery &ev);
     void magnitude(DbQuery &xm, const char *klass, const char *magnitude);
+    bool holdsMoreThanItsNumber() const;
+    void leftOut(const QString &why);
 
     ParadoxJournalHost &m_host;
     DbConnection &m_db;
     const TFormatSettings &m_fs;
-    std::unique_ptr<DbQuery> m_lines, m_events, m_readings, m_measurements;
+    std::unique_ptr<DbQuery> m_lines;
+    Appender m_events, m_readings, m_measurements;
     TField *m_fields[kJournalColumns] = {};
 
     TDateTime m_date = 0;
@@ -124,10 +156,11 @@ private:
     QString m_code, m_name, m_component;
     bool m_lrlq = false;
     QString m_attached;
-    int m_created = 0;
     int m_row = -1;
-    // The journal line of each row appended, per table (as stored).
-    QHash<QString, QList<int>> m_lineOfRow;
+    // The lines from which no reading and no measurement was written: how many, and the first ones with
+    // the reason.
+    int m_leftOut = 0;
+    QStringList m_leftOutNamed;
     // The channel codes by name: the table of channels stays as it is during the run.
     QHash<QString, std::optional<QString>> m_channels;
 };
@@ -139,24 +172,82 @@ void Transfer::sendWaiting()
     try {
         m_db.SendWaitingRows();
     } catch (const DbBatchError &e) {
-        m_row = m_lineOfRow.value(e.table()).value(e.tag(), m_row);
+        for (const Appender *a : {&m_events, &m_readings, &m_measurements})
+            if (a->table == e.table())
+                m_row = a->lines.value(e.tag(), m_row);
         throw;
     }
 }
 
+void Transfer::post(Appender &a)
+{
+    a.q->Post();
+    a.lines << m_row;
+    ++a.written;
+    if (a.lines.size() < kRowsPerDataset)
+        return;
+    sendWaiting();
+    a.q->Close();
+    act(*a.q, a.sql);
+    a.lines.clear();
+}
+
+// A line holds more than its number when any other column is given, the mark of an empty line aside.
+bool Transfer::holdsMoreThanItsNumber() const
+{
+    for (int c = jNevent; c < kJournalColumns; ++c)
+        if (given(c) && !(c == jNotes && text(c) == QLatin1String(".")))
+            return true;
+    return false;
+}
+
+void Transfer::leftOut(const QString &why)
+{
+    if (m_leftOut++ < kLinesNamed)
+        m_leftOutNamed << QStringLiteral("строка ") + QString::number(m_row) + QStringLiteral(": ") + why;
+}
+
+// What was written, and which lines were not: "Данные импортированы." only when every line with a phase
+// or channel gave its reading or measurement and every event line its event.
+void Transfer::report(int cn) const
+{
+    const int written = m_events.written + m_readings.written + m_measurements.written;
+    QString text;
+    bool whole = false;
+    if (cn != m_events.written) {
+        text = (cn > m_events.written ? QStringLiteral("Не все данные импортированы,из ")
+                                      : QStringLiteral("Импортированы лишние данные,из ")) +
+               QString::number(cn) + QStringLiteral(" событий :") + QString::number(m_events.written);
+    } else if (written == 0) {
+        text = QStringLiteral("Данные не импортированы.");
+    } else if (m_leftOut > 0) {
+        text = QStringLiteral("Не все данные импортированы.");
+    } else {
+        text = QStringLiteral("Данные импортированы.");
+        whole = true;
+    }
+    if (written == 0)
+        text += QStringLiteral("\rВ БД ничего не записано.");
+    else
+        text += QStringLiteral("\rЗаписано в БД: событий %1, фаз %2, динамических замеров %3.")
+                    .arg(m_events.written)
+                    .arg(m_readings.written)
+                    .arg(m_measurements.written);
+    if (m_leftOut > 0) {
+        text += QStringLiteral("\rНе записано строк журнала: ") + QString::number(m_leftOut) +
+                QLatin1Char('\r') + m_leftOutNamed.join(QLatin1Char('\r'));
+        if (m_leftOut > kLinesNamed)
+            text += QStringLiteral("\r...");
+    }
+    MessageProc(m_host.Owner(), text, whole ? MB_ICONINFORMATION : MB_ICONWARNING, MB_OK);
+}
+
 void Transfer::run()
 {
-    m_lines = std::make_unique<DbQuery>(&m_db);
-    m_events = std::make_unique<DbQuery>(&m_db);
-    m_readings = std::make_unique<DbQuery>(&m_db);
-    m_measurements = std::make_unique<DbQuery>(&m_db);
-    act(*m_lines, QStringLiteral("SELECT * FROM [Add_time]"));
     // The bulletin tables are only appended to, so none of their rows need fetching.
-    for (DbQuery *q : {m_events.get(), m_readings.get(), m_measurements.get()})
-        q->SetInsertBatch(kRowsPerStatement);
-    act(*m_events, QStringLiteral("SELECT * FROM [События] where 1=0"));
-    act(*m_readings, QStringLiteral("SELECT * FROM [Станционный бюллетень] where 1=0"));
-    act(*m_measurements, QStringLiteral("SELECT * FROM [Динамические замеры] where 1=0"));
+    open(m_events, QStringLiteral("SELECT * FROM [События] where 1=0"));
+    open(m_readings, QStringLiteral("SELECT * FROM [Станционный бюллетень] where 1=0"));
+    open(m_measurements, QStringLiteral("SELECT * FROM [Динамические замеры] where 1=0"));
 
     DbQuery q(&m_db);
     act(q, QStringLiteral("SELECT count([N event]) as cn FROM [Access]"));
@@ -199,15 +290,39 @@ void Transfer::run()
         }
     }
 
+    // The staged lines are read once, in order, one at a time: a journal of millions of lines is not
+    // held in memory again. The statement reading them keeps a lock of the database while it runs, so it
+    // starts after the question and ends before any message is shown.
+    m_lines = std::make_unique<DbQuery>(&m_db);
+    m_lines->SetForwardOnly(true);
+    act(*m_lines, QStringLiteral("SELECT * FROM [Add_time]"));
+    struct LinesRead
+    {
+        DbQuery &q;
+        ~LinesRead()
+        {
+            try {
+                q.Close();
+            } catch (const std::exception &) {
+                // The statement goes with the transaction's end all the same.
+            }
+        }
+    } linesRead{*m_lines};
     for (int c = 0; c < kJournalColumns; ++c)
         m_fields[c] = m_lines->FieldByName(QString::fromLatin1(kJournalNames[c]));
     try {
         for (m_lines->First(); !m_lines->Eof(); m_lines->Next()) {
-            if (!given(jFaza) && !given(jDev))
+            if (!given(jFaza) && !given(jDev)) {
+                if (holdsMoreThanItsNumber()) {
+                    m_row = m_lines->RecNo();
+                    leftOut(QStringLiteral("нет ни фазы, ни канала"));
+                }
                 continue;
+            }
             m_row = m_lines->RecNo();
             line(given(jHo) ? std::optional<int>(toInt(text(jHo))) : std::nullopt);
         }
+        m_lines->Close();
         sendWaiting();
     } catch (const std::exception &e) {
         MessageProc(m_host.Owner(),
@@ -217,15 +332,7 @@ void Transfer::run()
         throw Stopped();
     }
     transaction.commit();
-
-    if (cn == m_created)
-        MessageProc(m_host.Owner(), QStringLiteral("Данные импортированы."), MB_ICONINFORMATION, MB_OK);
-    else
-        MessageProc(m_host.Owner(),
-                    (cn > m_created ? QStringLiteral("Не все данные импортированы,из ")
-                                    : QStringLiteral("Импортированы лишние данные,из ")) +
-                        QString::number(cn) + QStringLiteral(" событий :") + QString::number(m_created),
-                    MB_ICONWARNING, MB_OK);
+    report(cn);
 }
 
 void Transfer::line(std::optional<int> hour)
@@ -243,10 +350,17 @@ void Transfer::line(std::optional<int> hour)
 
     const QString phase = given(jFaza) ? text(jFaza) : QStringLiteral("UNK");
     const bool longWave = phase.contains(QLatin1String("LRM")) || phase.contains(QLatin1String("LQM"));
+    const int before = m_readings.written + m_measurements.written;
+    const bool amplitudes = given(jANS) || given(jAEW) || given(jAZ);
     if (m_event > 0 && (!given(jT) || (longWave && !m_lrlq)))
         phaseRow(phase, hour);
-    if (given(jT) && (given(jANS) || given(jAEW) || given(jAZ)))
+    if (given(jT) && amplitudes)
         amplitudeRow(phase, hour);
+    // A line that gave neither a reading nor a measurement is named, not counted as imported.
+    if (m_readings.written + m_measurements.written == before)
+        leftOut(!given(jT) ? QStringLiteral("нет события, к которому отнести фазу")
+                : !amplitudes ? QStringLiteral("есть период T, но нет амплитуды")
+                              : QStringLiteral("замер с периодом T не следует за своей фазой"));
     m_prevHour = hour;
 }
 
@@ -258,7 +372,7 @@ void Transfer::eventRow()
     act(q, QStringLiteral("Select * from [События] where num=") + QString::number(num));
     if (!q.Eof())
         return;
-    DbQuery &ev = *m_events;
+    DbQuery &ev = *m_events.q;
     ev.Append();
     ev.FieldByName(QStringLiteral("num"))->SetValue(num);
     m_event = num;
@@ -271,9 +385,7 @@ void Transfer::eventRow()
     if (given(jNotes))
         ev.FieldByName(QStringLiteral("comment"))->SetValue(text(jNotes));
     ev.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
-    ev.Post();
-    m_lineOfRow[ev.BaseTable()] << m_row;
-    ++m_created;
+    post(m_events);
 }
 
 // "1-23" is 1 minute 23 seconds, "45" is 45 minutes.
@@ -319,6 +431,8 @@ bool Transfer::lookUpChannel(const QString &name, QString &code)
         std::optional<QString> found;
         if (!q.Eof())
             found = q.Field(0)->IsNull() ? QString() : q.Field(0)->AsString().trimmed();
+        if (m_channels.size() >= kChannelsKept)
+            m_channels.clear();
         known = m_channels.insert(name, found);
     }
     if (!*known)
@@ -333,7 +447,7 @@ void Transfer::phaseRow(const QString &phase, std::optional<int> hour)
     const qsizetype lr = phase.indexOf(QLatin1String("LR")), lq = phase.indexOf(QLatin1String("LQ"));
     m_lrlq = (lr >= 0 && lr == phase.size() - 2) || (lq >= 0 && lq == phase.size() - 2);
 
-    DbQuery &rd = *m_readings;
+    DbQuery &rd = *m_readings.q;
     auto set = [&](const char *name, const QVariant &v) {
         rd.FieldByName(QString::fromLatin1(name))->SetValue(v);
     };
@@ -414,8 +528,7 @@ void Transfer::phaseRow(const QString &phase, std::optional<int> hour)
         if (v.contains(u'+') || v.contains(u'-'))
             set(name, v);
     }
-    rd.Post();
-    m_lineOfRow[rd.BaseTable()] << m_row;
+    post(m_readings);
 }
 
 // "K=11.6" or "k11.6" is energy class 11; any other text is a magnitude.
@@ -451,7 +564,7 @@ void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
         m_attached = phase.chopped(1);
     }
 
-    DbQuery &xm = *m_measurements;
+    DbQuery &xm = *m_measurements.q;
     auto set = [&](const char *name, const QVariant &v) {
         xm.FieldByName(QString::fromLatin1(name))->SetValue(v);
     };
@@ -501,29 +614,47 @@ void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
         magnitude(xm, "Klass_Z", "Magnitude_Z");
     if (given(jM) && xm.FieldByName(QStringLiteral("Magnitude_Z"))->IsNull())
         magnitude(xm, "Klass_NE", "Magnitude_NE");
-    xm.Post();
-    m_lineOfRow[xm.BaseTable()] << m_row;
+    post(m_measurements);
 }
 
-// Access keeps the lines of the last staging, whatever happens to the transfer after it.
-void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal)
+// Empties Access; false, having said why, when it cannot.
+bool clearAccess(ParadoxJournalHost &Host, DbConnection &db, bool silent)
 {
     DbCommand cmd(&db);
     QString error;
-    HeldTransaction transaction(db);
-    if (!QExe(cmd, QStringLiteral("delete from Access"), true, &error))
+    if (QExe(cmd, QStringLiteral("delete from Access"), true, &error))
+        return true;
+    if (!silent)
         MessageProc(
             Host.Owner(),
             QStringLiteral("Не удалось удалить временные данные из таблицы\rс именем \"Access\". Сообщение "
                            "об ошибке:\r") +
                 error,
             MB_ICONWARNING, MB_OK);
+    return false;
+}
+
+// The grid's lines into Access. A dataset opened on none of its rows gives the columns and turns each
+// cell into what its column takes, refusing what it cannot; the rows go in through an insert of their
+// own, so none of them is kept in memory and no row is read back.
+void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal, bool &accessCleared)
+{
+    HeldTransaction transaction(db);
+    accessCleared = clearAccess(Host, db, false);
     DbQuery access(&db);
-    access.SetInsertBatch(kRowsPerStatement);
     if (!QAct(access,
               QStringLiteral("select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],[T],[A E-W],[A "
-                             "N-S],[A Z],[S-P],[Del],[M],[Notes] from Access")))
+                             "N-S],[A Z],[S-P],[Del],[M],[Notes] from Access where 1=0")))
         throw Stopped();
+    const int fields = access.FieldCount();
+    QStringList names;
+    for (int c = 0; c < fields; ++c)
+        names << QLatin1Char('[') + access.Field(c)->FieldName() + QLatin1Char(']');
+    const SqlDialect &dialect = db.backend().dialect();
+    const bool sqlite = dialect.backend() == SqlBackend::SQLite;
+    DbInsertBatch insert(db, QStringLiteral("Access"), names);
+    insert.setCapacity(kRowsPerStatement);
+
     const int n = Journal.ColCount();
     const int rows = std::max(Journal.RowCount(), 1);
     Host.ShowProgress(QStringLiteral("Импорт данных"), 1, rows - 1);
@@ -536,18 +667,27 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal)
             const QString cell = Journal.GetCell(c, r);
             if (cell.isEmpty())
                 continue;
-            if (c >= access.FieldCount())
+            if (c >= fields)
                 throw DbError(QStringLiteral("В таблице Access нет столбца ") + QString::number(c + 1));
             access.Field(c)->SetValue(cell);
             empty = false;
         }
         if (empty && n > 0) {
-            if (n > access.FieldCount())
+            if (n > fields)
                 throw DbError(QStringLiteral("В таблице Access нет столбца ") + QString::number(n));
             access.Field(n - 1)->SetValue(QStringLiteral("."));
         }
-        access.Post();
+        // A column left out takes its default, as when the dataset posts the row.
+        QVariantList values(fields);
+        for (int c = 0; c < fields; ++c) {
+            QVariant v = access.Field(c)->Value();
+            if (v.isValid())
+                values[c] = sqlite ? std::move(v) : dialect.toDriverValue(access.Columns()[c].type, v);
+        }
+        access.Cancel();
+        insert.add(std::move(values), r);
     }
+    insert.send();
     transaction.commit();
     Host.HideProgress();
 }
@@ -565,8 +705,9 @@ void WriteParadoxGridToDB(ParadoxJournalHost &Host, const TD2D &Journal, const T
             QStringLiteral("Не удалось подключиться к выходной БД. Если эта БД уже открыта\rдругой "
                            "программой, закройте её и попробуйте снова.")))
         return;
+    bool accessCleared = false;
     try {
-        stage(Host, db, Journal);
+        stage(Host, db, Journal, accessCleared);
         Transfer(Host, db, FS).run();
     } catch (const Stopped &) {
     } catch (const std::exception &e) {
@@ -582,6 +723,9 @@ void WriteParadoxGridToDB(ParadoxJournalHost &Host, const TD2D &Journal, const T
             // Closing the connection drops the transaction as well.
         }
     }
+    // Access keeps nothing between runs: its lines are in the bulletin tables now, or were refused. A
+    // table that could not be emptied before was said to be so then.
+    clearAccess(Host, db, !accessCleared);
     Host.HideProgress();
     Host.CloseDB_ADO(db);
 }

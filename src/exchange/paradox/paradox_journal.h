@@ -32,6 +32,9 @@ public:
 // the journal's order) into the selected station's bulletin database: the lines are staged in the
 // station's table Access, then read back through its stored query Add_time and turned into events,
 // phase readings and amplitude measurements. Each stage is one transaction, so a failure leaves the
-// database as it was before that stage. FS: the settings of the import format "Events". Shows its own
-// messages.
+// database as it was before that stage; Access is emptied at the end of every run. The lines are staged
+// and read back one at a time, so the run costs no more memory for a longer journal. The closing
+// message says how many events, readings and measurements were written, or that nothing was, and names
+// the lines that gave neither a reading nor a measurement. FS: the settings of the import format
+// "Events". Shows its own messages.
 void WriteParadoxGridToDB(ParadoxJournalHost &Host, const TD2D &Journal, const TFormatSettings &FS);

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The grid's view keeps a section of 8 bytes for every row it shows, as much as a cell of the table: a
+// table of one short field would take twice its words once shown.
+constexpr qint64 kGridRowBytes = 8;
+
 class MainWindowJournalHost : public MainWindowBulletinConnection<ParadoxJournalHost>
 {
 public:
@@ -67,8 +71,8 @@ void ReadParadox(ImportPage &Page, const QString &FileName)
         MessageProc(&mainf, QStringLiteral("Ошибка при открытии файла"), MB_ICONERROR, MB_OK);
         return;
     }
-    const ParadoxResult result =
-        ReadParadoxTable(file, table, Page.eventsFormat(), Page.importStats, mainf.sett.in_provider);
+    const ParadoxResult result = ReadParadoxTable(file, table, Page.eventsFormat(), Page.importStats,
+                                                  mainf.sett.in_provider, kGridRowBytes);
     file.close();
     // Whatever was read before a failure stays in view to be looked at, not written.
     ParadoxTableToGrid(table, Page.grid(), mainf.cellPad);
@@ -78,6 +82,8 @@ void ReadParadox(ImportPage &Page, const QString &FileName)
     }
     if (table.ColCount() > 0)
         Page.ClearImportGrid(true);
+    if (const QString note = ParadoxShortfallNote(result); !note.isEmpty())
+        MessageProc(&mainf, note, MB_ICONINFORMATION, MB_OK);
     if (Page.immediate())
         writeJournal(Page);
     else

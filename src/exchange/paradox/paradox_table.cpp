@@ -57,9 +57,9 @@ Failure readError(const QString &detail = {})
 class Reader
 {
 public:
-    Reader(QIODevice &f, TD2D &table, const TFormatSettings &fs, ImportStats &stats)
+    Reader(QIODevice &f, TD2D &table, const TFormatSettings &fs, ImportStats &stats, qint64 rowBytes)
         : m_f(f), m_table(table), m_fs(fs), m_stats(stats), m_size(f.size()),
-          m_budget(ReadBudgetBytes(m_size))
+          m_budget(ReadBudgetBytes(m_size)), m_rowBytes(rowBytes)
     {}
 
     void run(ParadoxResult &result, int provider);
@@ -75,6 +75,7 @@ private:
     ImportStats &m_stats;
     const qint64 m_size;
     const ReadBudget m_budget;
+    const qint64 m_rowBytes;
 };
 
 QByteArray Reader::readExactly(qint64 n, const char *what)
@@ -153,11 +154,12 @@ void Reader::run(ParadoxResult &result, int provider)
         throw readError(QStringLiteral("Заголовок повреждён: размер записи ") + QString::number(recordSize));
     if (blockSize == 0)
         throw readError(QStringLiteral("Заголовок повреждён: размер блока 0"));
-    if (numRecords < 0 || qint64(numRecords) > m_size / recordSize)
+    if (numRecords < 0)
         throw readError(QStringLiteral("Заголовок повреждён: число записей ") + QString::number(numRecords));
+    result.recordsCounted = numRecords;
 
     // The chain is walked first, its block headers only: the table gets the rows the blocks hold, never
-    // more than the header counts, and a header that counts more than they hold is damaged.
+    // more than the header counts.
     struct Block
     {
         qint64 start;
@@ -187,10 +189,11 @@ void Reader::run(ParadoxResult &result, int provider)
         chain.push_back({start + kBlockHeader, taken});
         held += taken;
     }
-    // Each row costs its cells' words before a character is read; what the characters cost is weighed
-    // as the rows fill.
+    // Each row costs its cells' words, and what a view keeps of it, before a character is read; what the
+    // characters cost is weighed as the rows fill.
     const qint64 cells = qint64(numFields) * (held + 1);
-    if (!m_budget.fits(m_table.MemoryBytes() + cells * TStringColumn::CellBytes))
+    const qint64 viewed = (held + 1) * m_rowBytes;
+    if (!m_budget.fits(m_table.MemoryBytes() + cells * TStringColumn::CellBytes + viewed))
         throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
     m_table.SetSize(numFields, int(held) + 1);
 
@@ -208,27 +211,24 @@ void Reader::run(ParadoxResult &result, int provider)
                 m_table.SetCell(c, r, value);
                 AddImportStat(c, value, m_fs, m_stats);
             }
-            if (r % kRecordsPerWeighing == 0 && !m_budget.fits(m_table.MemoryBytes()))
+            if (r % kRecordsPerWeighing == 0 && !m_budget.fits(m_table.MemoryBytes() + viewed))
                 throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
         }
     }
-    if (!m_budget.fits(m_table.MemoryBytes()))
+    if (!m_budget.fits(m_table.MemoryBytes() + viewed))
         throw readError(QStringLiteral("Файл слишком велик: ") + OverBudgetText(m_budget.limit()));
-    if (held < numRecords)
-        throw readError(QStringLiteral("Заголовок повреждён: число записей %1, а в цепочке блоков %2")
-                            .arg(numRecords)
-                            .arg(held));
+    result.recordsRead = held;
 }
 
 } // namespace
 
 ParadoxResult ReadParadoxTable(QIODevice &F, TD2D &Table, const TFormatSettings &FS, ImportStats &Stats,
-                               int Provider)
+                               int Provider, qint64 RowBytes)
 {
     ParadoxResult result;
     Table.Clear();
     try {
-        Reader(F, Table, FS, Stats).run(result, Provider);
+        Reader(F, Table, FS, Stats, RowBytes).run(result, Provider);
     } catch (const Failure &f) {
         result.status = f.status;
         result.detail = f.detail;
@@ -253,4 +253,14 @@ QString ParadoxFailureMessage(const ParadoxResult &Result)
     if (!Result.detail.isEmpty())
         text += QLatin1Char('\r') + Result.detail;
     return text;
+}
+
+QString ParadoxShortfallNote(const ParadoxResult &Result)
+{
+    if (Result.status != ParadoxStatus::Complete || Result.recordsRead >= Result.recordsCounted)
+        return {};
+    return QStringLiteral(
+               "Число записей в заголовке таблицы %1, а в цепочке блоков %2.\rПрочитано записей: %2.")
+        .arg(Result.recordsCounted)
+        .arg(Result.recordsRead);
 }
