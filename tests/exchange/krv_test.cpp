@@ -457,10 +457,22 @@ TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
     EXPECT_EQ(rows("select station_cod from [Станционный бюллетень] order by arid").value(0),
               QStringLiteral("KRVX"));
 
-    p.rec.clear();
+    // Read and written at once, the same bulletin again goes in only when the analyst says so.
+    const QString held =
+        QStringLiteral("События бюллетеня, которые уже есть в таблице \"События\" (то же время в "
+                       "очаге и та же станция): 3 из 3, первое в 05.02.2026 12:34:56.8.\r\r"
+                       "Всё равно хотите внести их ещё раз?");
     p.w->imm->setChecked(true);
-    page.ReadData();
-    EXPECT_EQ(shown(p.rec), (QList<Shown>{{QStringLiteral("Данные импортированы."), MB_ICONINFORMATION}}));
+    for (int answer : {IDNO, IDYES}) {
+        p.rec.clear();
+        p.rec.answer({answer});
+        page.ReadData();
+        QList<Shown> expected{{held, MB_ICONQUESTION}};
+        if (answer == IDYES)
+            expected.append({QStringLiteral("Данные импортированы."), MB_ICONINFORMATION});
+        EXPECT_EQ(shown(p.rec), expected);
+        EXPECT_EQ(p.rec.messages().value(0).buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
+    }
     EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3", "4", "5", "6"}));
 
     // A file that cannot be read leaves no figures of the read before it.

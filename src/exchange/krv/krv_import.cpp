@@ -72,7 +72,7 @@ void ReadKRV(ImportPage &Page, const QString &FileName)
         return;
     }
     if (Page.immediate()) {
-        write(Page, table, false);
+        write(Page, table, true);
         return;
     }
     Page.ClearImportGrid(true);
