@@ -716,6 +716,7 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
     const QStringList strings = readSharedStrings(zip, book);
     const QList<bool> dateStyles = readDateStyles(zip, book);
     Workbook workbook;
+    workbook.fileName = FileName;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         WorkSheet sheet;
         sheet.name = sheets[i].first;
@@ -775,6 +776,7 @@ Workbook XlsWorkbookFromChild(const QString &FileName, qint64 FileBytes, const I
         throw EFileError(message);
     }
     Workbook workbook;
+    workbook.fileName = FileName;
     qint32 count = 0;
     stream >> count;
     for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {
