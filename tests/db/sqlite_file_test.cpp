@@ -191,7 +191,7 @@ TEST(SqliteFile, StatementErrorsCarryTheDriversText)
 }
 
 // SQLite out of memory is said in the system's words, and the statement runner quotes the statement that
-// met it no further than a message may.
+// met it only as far as a value: it is not what went wrong.
 TEST(SqliteFile, OutOfMemoryIsSaidInRussian)
 {
     SqliteEnv env;
@@ -212,7 +212,7 @@ TEST(SqliteFile, OutOfMemoryIsSaidInRussian)
     EXPECT_FALSE(ran);
     ASSERT_EQ(rec.count(), 1);
     EXPECT_EQ(rec.last().text,
-              u"QAct: Запрос\r\r"_s + sql.left(2000) +
+              u"QAct: Запрос\r\r"_s + sql.left(200) +
                   u"…\rвызвал ошибку!\r\rСообщение об ошибке: Недостаточно памяти для выполнения "
                   "операции.\rСообщение СУБД: out of memory"_s);
     EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR));
