@@ -198,7 +198,7 @@ bool TextTableRows::open(DbConnection &db, const QString &tableName, int skipNum
             TField *f = q.FindField(m_spec.cols[k].name);
             if (!f) {
                 failPass(colPlace(k), tableName,
-                         QStringLiteral("Field '%1' not found").arg(m_spec.cols[k].name));
+                         QStringLiteral("В таблице нет поля \"%1\"").arg(CutForMessage(m_spec.cols[k].name)));
                 return false;
             }
             m_types << f->DataType();
