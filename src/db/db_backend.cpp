@@ -724,6 +724,33 @@ std::unique_ptr<DbCursor> DbBackend::executeJet(const QString &jetSql, const QVa
     return cursor;
 }
 
+QHash<QString, int> DbBackend::columnLengths(const QString &storedName)
+{
+    auto it = m_lengths.constFind(storedName);
+    if (it != m_lengths.cend())
+        return *it;
+    QHash<QString, int> lengths;
+    if (m_dialect.backend() == SqlBackend::SQLite) {
+        auto c =
+            execute(QStringLiteral("PRAGMA table_info(%1)").arg(m_dialect.quoteIdentifier(storedName)), {});
+        while (c->next()) {
+            // Only a length the declaration states: a bare varchar is Jet's text of 255, but no limit here.
+            const QString declared = c->value(2).toString();
+            int size = 0;
+            const FieldType type = SqlDialect::fieldTypeOfDeclaration(declared, &size);
+            if ((type == FieldType::String || type == FieldType::FixedChar) && size > 0 &&
+                declared.contains(QLatin1Char('(')))
+                lengths.insert(c->value(1).toString().toLower(), size);
+        }
+    } else if (const QString sql = m_dialect.columnLengthsQuery(); !sql.isEmpty()) {
+        auto c = execute(sql, {storedName});
+        while (c->next())
+            if (const int size = c->value(1).toInt(); size > 0)
+                lengths.insert(c->value(0).toString().toLower(), size);
+    }
+    return *m_lengths.insert(storedName, lengths);
+}
+
 void DbBackend::queue(DbQueuedRows *writer)
 {
     if (!m_line.contains(writer))

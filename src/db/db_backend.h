@@ -93,6 +93,10 @@ public:
     std::unique_ptr<DbCursor> executeJet(const QString &jetSql, const QVariantList &params);
     virtual QStringList tables() = 0;
     virtual const DbTableInfo &tableInfo(const QString &storedName) = 0;
+    // The columns of a table whose declared type bounds their text (varchar(n), char(n)): their names
+    // in lower case and the characters they hold at most. A SQLite file keeps any text in any column,
+    // and a server refuses it in words that name no column, so the writers check against these first.
+    QHash<QString, int> columnLengths(const QString &storedName);
     // The stored row an insert has just made, for the counters and defaults; empty when unknown.
     virtual std::unique_ptr<DbCursor> insertedRow(const QString &table) = 0;
     // The rowid the last insert gave, where the server has one.
@@ -142,11 +146,16 @@ protected:
         if (!m_waiting.isEmpty() && !m_sending)
             sendQueued();
     }
-    void forgetTables() { m_tables.clear(); }
+    void forgetTables()
+    {
+        m_tables.clear();
+        m_lengths.clear();
+    }
     // The statement with its compared literals bound, for the statement caches; the last one is kept,
     // as writers repeat one text.
     const LiftedStatement &lifted(const QString &sql);
     QHash<QString, DbTableInfo> m_tables;
+    QHash<QString, QHash<QString, int>> m_lengths;
     SqlDialect m_dialect;
     DbErrorPlace m_place;
     QString m_lastJet;

@@ -178,10 +178,15 @@ void DbConnection::SetLockTimeout(int seconds)
 
 void DbConnection::failOpen(const QString &message)
 {
+    failOpen(DbError(message));
+}
+
+void DbConnection::failOpen(const DbError &error)
+{
     m_db.close();
     m_db = QSqlDatabase();
     QSqlDatabase::removeDatabase(m_name);
-    throw DbError(message);
+    throw error;
 }
 
 void DbConnection::openSqlite(const QString &path, bool readOnly)
@@ -241,7 +246,7 @@ void DbConnection::openOdbc(const QString &source, const QString &user, const QS
     m_db.setConnectOptions(options.join(QLatin1Char(';')));
     const QList<int> socketsBefore = OpenStreamSockets();
     if (!m_db.open())
-        failOpen(dbErrorText(m_db.lastError()));
+        failOpen(OdbcConnectFailure(dbErrorText(m_db.lastError()), SourceForMessages(source)));
     QList<int> sockets;
     for (int s : OpenStreamSockets())
         if (!socketsBefore.contains(s))

@@ -8,7 +8,13 @@ namespace {
 
 QString quoted(const QString &name)
 {
-    return QLatin1Char('"') + name + QLatin1Char('"');
+    return QLatin1Char('"') + CutForMessage(name) + QLatin1Char('"');
+}
+
+// A driver's text where the system has no words of its own: it may quote a whole value or statement.
+QString driverSaid(const QString &driverText)
+{
+    return CutForMessage(driverText, MaxQuotedStatementChars);
 }
 
 // "5 с", "1,5 с".
@@ -32,6 +38,28 @@ QString recordsText(int n)
             form = "записи";
     }
     return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(form);
+}
+
+// "1 символ", "3 символа", "5 символов": a count of characters.
+QString charsText(qsizetype n)
+{
+    const qsizetype tens = n % 100, units = n % 10;
+    const char *form = "символов";
+    if (tens < 11 || tens > 14) {
+        if (units == 1)
+            form = "символ";
+        else if (units >= 2 && units <= 4)
+            form = "символа";
+    }
+    return QString::number(n) + QLatin1Char(' ') + QString::fromUtf8(form);
+}
+
+// "не более 1 символа", "не более 6 символов".
+QString atMostChars(qsizetype n)
+{
+    const bool one = n % 10 == 1 && n % 100 != 11;
+    return QStringLiteral("не более ") + QString::number(n) +
+           (one ? QStringLiteral(" символа") : QStringLiteral(" символов"));
 }
 
 QString databaseText(const DbErrorPlace &place)
@@ -67,6 +95,10 @@ QString faultWords(DbFault fault, const DbErrorPlace &place, const QString &tabl
         return QStringLiteral("Значение не допускается условием таблицы%1").arg(ofTable);
     case DbFault::OutOfRange:
         return QStringLiteral("Число не помещается в поле базы данных");
+    case DbFault::TooLong:
+        return QStringLiteral("Текст не помещается в поле базы данных: он длиннее, чем поле допускает");
+    case DbFault::OutOfMemory:
+        return OutOfMemoryText();
     case DbFault::Busy:
         return QStringLiteral("База данных%1 занята: с ней работает другая программа или другое окно этой "
                               "программы")
@@ -103,7 +135,7 @@ DbError failure(DbFault fault, const QString &driverText, const DbErrorPlace &pl
 {
     const QString words = faultWords(fault, place, table, column);
     if (words.isEmpty())
-        return DbError(DbFault::Other, driverText, QString(), column);
+        return DbError(DbFault::Other, driverSaid(driverText), QString(), column);
     return DbError(fault, words, driverText, column);
 }
 
@@ -155,6 +187,8 @@ DbError SqliteFailure(int extendedCode, const QString &driverText, const DbError
         break;
     }
     switch (extendedCode & 0xff) {
+    case SQLITE_NOMEM:
+        return failure(DbFault::OutOfMemory, driverText, place);
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return failure(DbFault::Busy, driverText, place);
@@ -172,7 +206,7 @@ DbError SqliteFailure(int extendedCode, const QString &driverText, const DbError
         return DriverTextFailure(driverText, place);
     default:
         // A trigger's own RAISE and the Jet functions' refusals are already the database's words.
-        return DbError(driverText);
+        return DbError(driverSaid(driverText));
     }
 }
 
@@ -194,6 +228,17 @@ DbError OdbcFailure(const QString &sqlState, const QString &driverText, const Db
         return failure(DbFault::Check, driverText, place);
     if (state == QLatin1String("22003"))
         return failure(DbFault::OutOfRange, driverText, place);
+    if (state == QLatin1String("22001")) {
+        // "value too long for type character varying(6)": the bound is said, the column is not.
+        const QString limit =
+            captured(driverText, R"re(value too long for type character(?: varying)?\((\d+)\))re");
+        DbError e = failure(DbFault::TooLong, driverText, place);
+        return limit.isEmpty() ? e
+                               : e.reworded(e.words() + QStringLiteral(" (") +
+                                            atMostChars(limit.toLongLong()) + QLatin1Char(')'));
+    }
+    if (state == QLatin1String("53200"))
+        return failure(DbFault::OutOfMemory, driverText, place);
     if (state == QLatin1String("55P03") || state == QLatin1String("40P01"))
         return failure(DbFault::Busy, driverText, place);
     if (state == QLatin1String("25006"))
@@ -212,7 +257,7 @@ DbError OdbcFailure(const QString &sqlState, const QString &driverText, const Db
         return failure(DbFault::NoSuchColumn, driverText, place,
                        captured(driverText, R"re(column "[^"]*" of relation "([^"]*)")re"),
                        withoutSchema(captured(driverText, R"re(column "([^"]*)")re")));
-    return DbError(driverText);
+    return DbError(driverSaid(driverText));
 }
 
 DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place)
@@ -232,7 +277,50 @@ DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place)
         return failure(DbFault::ReadOnly, driverText, place);
     if (driverText.startsWith(QLatin1String("file is not a database")))
         return failure(DbFault::Damaged, driverText, place);
-    return DbError(driverText);
+    return DbError(driverSaid(driverText));
+}
+
+DbError OdbcConnectFailure(const QString &driverText, const QString &source)
+{
+    const auto says = [&driverText](std::initializer_list<const char *> parts) {
+        for (const char *p : parts)
+            if (driverText.contains(QLatin1String(p), Qt::CaseInsensitive))
+                return true;
+        return false;
+    };
+    const QString named = quoted(source);
+    DbFault fault = DbFault::Other;
+    QString words;
+    // The login is asked of a server that answered, whose text may also say where it was reached.
+    if (says({"password authentication failed", "authentication failed", "no password supplied",
+              "Invalid authorization specification", "Login failed", "Access denied"}) ||
+        (says({"FATAL"}) && says({"role \""}) && says({"does not exist"}))) {
+        fault = DbFault::LoginRefused;
+        words = QStringLiteral("Сервер базы данных %1 не принял имя пользователя или пароль: они неверны")
+                    .arg(named);
+    } else if (says({"Data source name not found", "Data source name too long"})) {
+        fault = DbFault::NoSource;
+        words = QStringLiteral("Источник данных ODBC %1 не найден: его нет среди источников данных ODBC "
+                               "этого компьютера")
+                    .arg(named);
+    } else if (says({"Can't open lib", "SQLAllocHandle on SQL_HANDLE_HENV failed"})) {
+        fault = DbFault::NoSource;
+        words = QStringLiteral("Не удалось загрузить драйвер ODBC источника данных %1: драйвер не установлен")
+                    .arg(named);
+    } else if (says({"FATAL"}) && says({"database \""}) && says({"does not exist"})) {
+        fault = DbFault::NoSource;
+        words = QStringLiteral("На сервере источника данных %1 нет такой базы данных").arg(named);
+    } else if (says({"could not connect", "Connection refused", "connection to server", "timeout expired",
+                     "timed out", "could not translate host name", "No route to host",
+                     "Network is unreachable", "server closed the connection"})) {
+        fault = DbFault::ConnectionLost;
+        words = QStringLiteral("Сервер базы данных %1 не отвечает: он остановлен, недоступен по сети или "
+                               "указан неверно")
+                    .arg(named);
+    }
+    if (words.isEmpty())
+        return DbError(driverSaid(driverText));
+    return DbError(fault, words, driverSaid(driverText));
 }
 
 QString JoinDiagnostics(const QStringList &records)
@@ -295,6 +383,15 @@ DbError RowNotWrittenError(const QString &table, int rows)
                    QStringLiteral("Запись таблицы %1 не отличить от других: изменение затронуло бы %2, "
                                   "поэтому отменено. Ничего не записано")
                        .arg(quoted(table), recordsText(rows)));
+}
+
+DbError TooLongError(const QString &table, const QString &column, const QString &value, int limit)
+{
+    return DbError(
+        DbFault::TooLong,
+        QStringLiteral("Значение %1 (%2) не помещается в поле %3 таблицы %4: в нём %5")
+            .arg(quoted(value), charsText(value.size()), quoted(column), quoted(table), atMostChars(limit)),
+        QString(), column);
 }
 
 DbError EmptyKeyError(const QString &table, const QString &column)

@@ -27,6 +27,11 @@ DbError OdbcFailure(const QString &sqlState, const QString &driverText, const Db
 // hold another whole.
 QString JoinDiagnostics(const QStringList &records);
 
+// A connection to an ODBC source that did not open: the reason in the system's words (no such source, a
+// user or password refused, a server not answering), the driver's text after it. Qt's driver hands over
+// the text alone, so the reason is told by the driver manager's and the drivers' usual words.
+DbError OdbcConnectFailure(const QString &driverText, const QString &source);
+
 // A failure known only by its text (Qt's drivers give no codes for some calls).
 DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place);
 
@@ -38,5 +43,8 @@ QString SourceForMessages(const QString &source);
 
 // A row being written back that matched none or several rows of its table (rows: how many it touched).
 DbError RowNotWrittenError(const QString &table, int rows);
+// A text longer than the column holds (limit characters), refused before it is written.
+DbError TooLongError(const QString &table, const QString &column, const QString &value, int limit);
+
 // An empty value in a column of the table's key.
 DbError EmptyKeyError(const QString &table, const QString &column);

@@ -63,7 +63,8 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
             bool ok = false;
             const qlonglong n = v.toString().trimmed().toLongLong(&ok);
             if (!ok)
-                throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+                throw DbError(
+                    QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(v.toString())));
             return n;
         }
         if (v.typeId() == QMetaType::Double) {
@@ -82,7 +83,8 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
             bool ok = false;
             const double d = v.toString().trimmed().toDouble(&ok);
             if (!ok)
-                throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+                throw DbError(QStringLiteral("'%1' is not a valid floating point value")
+                                  .arg(CutForMessage(v.toString())));
             return d;
         }
         return v.toDouble();
@@ -96,7 +98,7 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
         const double d = v.toDouble(&ok);
         if (!ok)
             throw DbError(QStringLiteral("'%1' is not a valid date and time for field '%2'")
-                              .arg(v.toString(), fieldName));
+                              .arg(CutForMessage(v.toString()), fieldName));
         return d;
     }
     if (type == FieldType::Boolean) {
@@ -420,6 +422,8 @@ void DbQuery::setUpFields(const QList<DbColumn> &columns)
     m_table.clear();
     m_tableInfo = DbTableInfo();
     m_insertSql.clear();
+    m_lengths.clear();
+    m_lengthsRead = false;
 }
 
 void DbQuery::resolveBaseTable()
@@ -610,11 +614,33 @@ void DbQuery::setCurrentValue(int index, const QVariant &value)
         throw DbError(QStringLiteral("Поле \"%1\" нельзя изменить").arg(c.name));
     QVariant stored = coerce(c.name, c.type, value);
     requireFits(c, stored);
+    requireLength(index, stored);
     m_buffer[index] = std::move(stored);
     m_modified[index] = true;
     // Bulk writers set every field of every row, mostly with no control bound to the dataset.
     if (m_fieldChangedWatched)
         emit fieldChanged(index);
+}
+
+void DbQuery::requireLength(int index, const QVariant &value)
+{
+    if (value.typeId() != QMetaType::QString || m_table.isEmpty() || m_baseColumns[index].isEmpty())
+        return;
+    // Asked once a dataset writes text: most datasets only read.
+    if (!m_lengthsRead) {
+        m_lengths = backend().columnLengths(m_table);
+        m_lengthsRead = true;
+    }
+    const int limit = m_lengths.value(m_baseColumns[index].toLower(), 0);
+    if (limit <= 0)
+        return;
+    const QString text = value.toString();
+    // Blanks past the end are dropped by a server as the standard has it, and by nobody else.
+    qsizetype n = text.size();
+    while (n > limit && text.at(n - 1) == QLatin1Char(' '))
+        --n;
+    if (n > limit)
+        throw TooLongError(m_table, m_baseColumns[index], text.left(n), limit);
 }
 
 void DbQuery::connectNotify(const QMetaMethod &signal)

@@ -141,6 +141,8 @@ private:
     void currentTextInto(int index, QString &out) const;
     void setCurrentValue(int index, const QVariant &value);
     bool fieldWritable(int index) const;
+    // Refuses a text longer than the field's column holds, naming the column.
+    void requireLength(int index, const QVariant &value);
     QList<QVariant> rowValues(int row) const;
 
     void requireActive() const;
@@ -211,6 +213,8 @@ private:
     int m_rowidField = -1;        // the field of the key counter that is SQLite's rowid
     QList<bool> m_counter;
     QList<bool> m_writable;
+    QHash<QString, int> m_lengths; // of m_table's columns, read at the first text written
+    bool m_lengthsRead = false;
 
     std::function<QString(const DbError &)> m_postErrorText;
     bool m_fieldChangedWatched = false; // once anything listens to fieldChanged

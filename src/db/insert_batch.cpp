@@ -12,8 +12,10 @@ DbInsertBatch::DbInsertBatch(DbConnection &connection, const QString &table, con
     const auto stored = [&](const QString &name) { return names == Names::Jet ? d.storedName(name) : name; };
     m_tableName = stored(table);
     m_table = d.quoteIdentifier(m_tableName);
-    for (const QString &c : columns)
-        m_columns << d.quoteIdentifier(stored(c));
+    for (const QString &c : columns) {
+        m_storedColumns << stored(c);
+        m_columns << d.quoteIdentifier(m_storedColumns.last());
+    }
 }
 
 DbInsertBatch::~DbInsertBatch()
@@ -59,8 +61,32 @@ void DbInsertBatch::add(QVariantList &&values, qint64 tag)
     addRow(std::move(values), tag);
 }
 
+template <typename Values> void DbInsertBatch::requireLengths(const Values &values, qint64 tag)
+{
+    if (!m_limitsRead) {
+        const QHash<QString, int> lengths = backend().columnLengths(m_tableName);
+        for (const QString &c : std::as_const(m_storedColumns))
+            m_limits << lengths.value(c.toLower(), 0);
+        m_limitsRead = true;
+    }
+    for (qsizetype c = 0; c < m_limits.size() && c < values.size(); ++c) {
+        const int limit = m_limits[c];
+        if (limit <= 0 || values[c].typeId() != QMetaType::QString)
+            continue;
+        const QString text = values[c].toString();
+        // Blanks past the end are dropped by a server as the standard has it.
+        qsizetype n = text.size();
+        while (n > limit && text.at(n - 1) == QLatin1Char(' '))
+            --n;
+        if (n > limit)
+            throw DbBatchError(TooLongError(m_tableName, m_storedColumns[c], text.left(n), limit),
+                               m_tableName, tag);
+    }
+}
+
 template <typename Values> void DbInsertBatch::addRow(Values &&values, qint64 tag)
 {
+    requireLengths(values, tag);
     const qsizetype n = m_columns.size();
     qsizetype given = 0;
     for (qsizetype c = 0; c < n; ++c)

@@ -20,6 +20,9 @@ public:
     DbBatchError(const QString &message, const QString &table, qint64 tag)
         : DbError(message), m_table(table), m_tag(tag)
     {}
+    DbBatchError(const DbError &error, const QString &table, qint64 tag)
+        : DbError(error), m_table(table), m_tag(tag)
+    {}
     const QString &table() const { return m_table; }
     qint64 tag() const { return m_tag; }
 
@@ -59,7 +62,8 @@ public:
     void setCapacity(int rows) { m_capacity = qMax(rows, 1); }
 
     // Values in the driver's forms, one per column, an invalid QVariant for a column left out. DbBatchError
-    // with the tag when the row goes at once and is refused; rows sent with it raise theirs.
+    // with the tag when the row goes at once and is refused; rows sent with it raise theirs. A text longer
+    // than its column holds is refused here, on every back end, before the row is taken.
     void add(const QVariantList &values, qint64 tag);
     // The same, the values moved out of values.
     void add(QVariantList &&values, qint64 tag);
@@ -83,11 +87,15 @@ private:
     QVariantList parameters(qsizetype from, qsizetype to) const;
     void run(qsizetype from, qsizetype to);
     void clear();
+    template <typename Values> void requireLengths(const Values &values, qint64 tag);
 
     QPointer<DbConnection> m_connection;
     QString m_tableName; // as stored
     QString m_table;     // quoted for the statements
     QStringList m_columns;
+    QStringList m_storedColumns;
+    QList<int> m_limits; // per column: the characters its text may have, 0 for any; read at the first row
+    bool m_limitsRead = false;
     QString m_returning; // " RETURNING ..." or empty
     std::function<void(qint64, const DbCursor &)> m_onRow;
     std::function<void(qint64)> m_onLost;

@@ -959,6 +959,15 @@ QStringList SqlDialect::savepointStatements(SavepointStep step, const QString &n
     return {};
 }
 
+QString SqlDialect::columnLengthsQuery() const
+{
+    if (m_backend == SqlBackend::PostgreSql)
+        return QStringLiteral("select column_name,character_maximum_length from information_schema.columns "
+                              "where table_schema=current_schema() and table_name=? and "
+                              "character_maximum_length is not null");
+    return QString();
+}
+
 namespace {
 
 // Whether a statement may hold a compared literal at all, found without taking it apart: most

@@ -71,6 +71,10 @@ public:
     bool insertReturnsRow() const { return m_backend == SqlBackend::PostgreSql; }
     // The columns numbered by the server itself; empty when the server cannot be asked.
     QString counterColumnsQuery() const;
+    // The catalog query (the table's stored name as its parameter) giving each column whose type bounds
+    // its text, and that bound; empty where the layer reads the declarations itself (SQLite) or has no
+    // catalog to ask.
+    QString columnLengthsQuery() const;
 
     // The statements of one savepoint step, in order. Oracle has no RELEASE SAVEPOINT (its savepoints
     // end with the transaction); a server of Jet-like SQL has no savepoints at all and sends nothing, so

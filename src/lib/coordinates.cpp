@@ -11,7 +11,7 @@ void DegToDMS(double Value, bool IsLon, int &Deg, int &Min, int &Sec, QChar &Hem
 {
     // A degree count beyond the integer range (or NaN) has no degrees, minutes and seconds.
     if (!(std::fabs(Value) < 2147483648.0))
-        throw EConvertError(QStringLiteral("'%1' is not a valid coordinate").arg(FloatToStr(Value)));
+        throw EConvertError(QStringLiteral("Координата вне допустимых пределов: %1").arg(FloatToStr(Value)));
     double whole = 0;
     const double fraction = std::modf(Value, &whole);
     Deg = int(std::fabs(whole));

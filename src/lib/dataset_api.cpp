@@ -32,7 +32,8 @@ QString faultMessage(const QString &words, const QString &driverText)
 {
     if (driverText.isEmpty() || driverText == words)
         return words;
-    return words + QStringLiteral("\rСообщение СУБД: ") + driverText;
+    // The database's text may quote a whole value or statement.
+    return words + QStringLiteral("\rСообщение СУБД: ") + CutForMessage(driverText, MaxQuotedStatementChars);
 }
 } // namespace
 
@@ -131,7 +132,7 @@ qint64 TField::AsLargeInt() const
     bool ok = false;
     const qint64 r = v.toString().trimmed().toLongLong(&ok);
     if (!ok)
-        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(v.toString()));
+        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(v.toString())));
     return r;
 }
 
@@ -156,7 +157,8 @@ double TField::AsFloat() const
     bool ok = false;
     const double r = v.toString().trimmed().toDouble(&ok);
     if (!ok)
-        throw DbError(QStringLiteral("'%1' is not a valid floating point value").arg(v.toString()));
+        throw DbError(
+            QStringLiteral("'%1' is not a valid floating point value").arg(CutForMessage(v.toString())));
     return r;
 }
 

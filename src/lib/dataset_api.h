@@ -70,6 +70,10 @@ enum class DbFault {
     RowNotFound,  // the row being written back is no longer there
     RowNotUnique, // the row being written back cannot be told from others
     Closed,       // the dataset or connection is not open
+    TooLong,      // a text longer than its column holds
+    OutOfMemory,  // the database ran out of memory
+    NoSource,     // no such data source, driver or database to connect to
+    LoginRefused, // the user or the password was refused
 };
 
 // A failure reported by the database or the layer: the system's words, then the database's own text

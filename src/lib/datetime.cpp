@@ -127,7 +127,7 @@ TDateTime EncodeDate(int year, int month, int day)
 {
     TDateTime r = 0;
     if (!TryEncodeDate(year, month, day, r))
-        throw EConvertError(QStringLiteral("Invalid argument to date encode"));
+        throw EConvertError(QStringLiteral("Неверная дата: %1.%2.%3").arg(day).arg(month).arg(year));
     return r;
 }
 
@@ -143,7 +143,10 @@ TDateTime EncodeTime(int hour, int min, int sec, int msec)
 {
     TDateTime r = 0;
     if (!TryEncodeTime(hour, min, sec, msec, r))
-        throw EConvertError(QStringLiteral("Invalid argument to time encode"));
+        throw EConvertError(QStringLiteral("Неверное время: %1:%2:%3")
+                                .arg(hour)
+                                .arg(min, 2, 10, QLatin1Char('0'))
+                                .arg(sec, 2, 10, QLatin1Char('0')));
     return r;
 }
 

@@ -45,7 +45,8 @@ bool IsLeapYear(int year);
 int DaysInMonth(int year, int month);
 
 bool TryEncodeDate(int year, int month, int day, TDateTime &result);
-TDateTime EncodeDate(int year, int month, int day); // EConvertError on an invalid date
+// EConvertError "Неверная дата: 31.2.2026" on an invalid date (and the same for a time).
+TDateTime EncodeDate(int year, int month, int day);
 bool TryEncodeTime(int hour, int min, int sec, int msec, TDateTime &result);
 TDateTime EncodeTime(int hour, int min, int sec, int msec);
 // Date plus time of day, the time running forward also for dates before 30.12.1899.

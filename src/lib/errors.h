@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/messages.h"
+
 #include <QString>
 
 #include <new>
@@ -39,12 +41,12 @@ inline QString OutOfMemoryText()
 }
 
 // The text of any exception as the system shows it: its own message, an allocation failure in Russian,
-// else what() read as UTF-8.
+// else what() read as UTF-8; as long as a message may quote another's text.
 inline QString ExceptionText(const std::exception &e)
 {
     if (const auto *own = dynamic_cast<const BrenvaleError *>(&e))
-        return own->message();
+        return CutForMessage(own->message(), MaxQuotedStatementChars);
     if (dynamic_cast<const std::bad_alloc *>(&e))
         return OutOfMemoryText();
-    return QString::fromUtf8(e.what());
+    return CutForMessage(QString::fromUtf8(e.what()), MaxQuotedStatementChars);
 }

@@ -4,6 +4,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <algorithm>
+
 MessageProcType MessageProc = MsgBox;
 MessageProcType ErrorMessageProc = MsgBox;
 
@@ -74,6 +76,17 @@ QString messageTextForDisplay(const QString &text)
     return out;
 }
 
+QString CutForMessage(const QString &Value, qsizetype Limit)
+{
+    if (Value.size() <= Limit)
+        return Value;
+    qsizetype keep = std::max<qsizetype>(Limit, 0);
+    // Half a surrogate pair would show as a box.
+    if (keep > 0 && Value.at(keep - 1).isHighSurrogate())
+        --keep;
+    return Value.left(keep) + QChar(0x2026);
+}
+
 int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
 {
     if (!qobject_cast<QApplication *>(QCoreApplication::instance()))
@@ -82,7 +95,8 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
     const unsigned flags = icon | buttons;
     QMessageBox box(owner);
     box.setWindowTitle(MsgBoxCaption(icon));
-    box.setText(messageTextForDisplay(text));
+    // Whatever a caller quoted, the box lays out no more than a message may hold.
+    box.setText(messageTextForDisplay(CutForMessage(text, MaxMessageChars)));
     switch (flags & 0xF0) {
     case MB_ICONERROR:
         box.setIcon(QMessageBox::Critical);

@@ -50,3 +50,14 @@ int MsgBox(QWidget *owner, const QString &text, unsigned icon, unsigned buttons)
 
 // The system writes "\r" for a line break in its messages; Qt's labels want "\n".
 QString messageTextForDisplay(const QString &text);
+
+// How much of a value a message quotes, and how long a message may be at all. A file, a database or a
+// pasted field can hold millions of characters, and a box that quotes them whole takes minutes and
+// hundreds of megabytes to lay out while saying nothing more.
+constexpr qsizetype MaxQuotedChars = 200;
+constexpr qsizetype MaxQuotedStatementChars = 2000; // a statement or another program's own text
+constexpr qsizetype MaxMessageChars = 10000;
+
+// A value as a message quotes it: whole up to Limit characters, else its first Limit characters and "…".
+// Every value from a file, a database or a field goes through here before it is put into a message.
+QString CutForMessage(const QString &Value, qsizetype Limit = MaxQuotedChars);

@@ -19,6 +19,14 @@ template <typename Run> bool guarded(Run run, QString &errorText)
     return false;
 }
 
+// A statement carries the values it was built from: it is quoted as far as a message may quote it. Out of
+// memory the statement is not what went wrong, and the reason is what the analyst reads.
+QString statementText(const QString &sql, const QString &errorText)
+{
+    return CutForMessage(sql,
+                         errorText.startsWith(OutOfMemoryText()) ? MaxQuotedChars : MaxQuotedStatementChars);
+}
+
 void reportFailure(const QString &message, const QString &errorText, bool silent, QString *errMsg)
 {
     if (!silent)
@@ -51,7 +59,8 @@ bool QAct(TDataSet &Query, const QString &SQL, bool Silent, QString *ErrMsg, boo
     if (runQuery(Query, Exec, errorText))
         return true;
     const QString statement = SQL.isEmpty() ? Query.SQL() : SQL;
-    reportFailure(QStringLiteral("QAct: Запрос\r\r") + statement + QStringLiteral("\rвызвал ошибку!\r\r"),
+    reportFailure(QStringLiteral("QAct: Запрос\r\r") + statementText(statement, errorText) +
+                      QStringLiteral("\rвызвал ошибку!\r\r"),
                   errorText, Silent, ErrMsg);
     return false;
 }
@@ -65,7 +74,8 @@ bool QActStrings(TDataSet &Query, const QStringList &Lines, bool Silent, QString
     if (runQuery(Query, Exec, errorText))
         return true;
     const QString statement = Lines.isEmpty() ? Query.SQL() : Lines.join(QLatin1Char('\r'));
-    reportFailure(QStringLiteral("QAct: Запрос\r") + statement + QStringLiteral("\rвызвал ошибку!\r\r"),
+    reportFailure(QStringLiteral("QAct: Запрос\r") + statementText(statement, errorText) +
+                      QStringLiteral("\rвызвал ошибку!\r\r"),
                   errorText, Silent, ErrMsg);
     return false;
 }
@@ -78,7 +88,8 @@ bool QExe(TCommand &Cmd, const QString &SQL, bool Silent, QString *ErrMsg)
     if (guarded([&] { Cmd.Execute(); }, errorText))
         return true;
     const QString statement = SQL.isEmpty() ? Cmd.CommandText() : SQL;
-    reportFailure(QStringLiteral("QExe: Команда\r") + statement + QStringLiteral("\rвызвала ошибку!\r\r"),
+    reportFailure(QStringLiteral("QExe: Команда\r") + statementText(statement, errorText) +
+                      QStringLiteral("\rвызвала ошибку!\r\r"),
                   errorText, Silent, ErrMsg);
     return false;
 }

@@ -497,11 +497,11 @@ private:
                 m_host.HideProgress();
                 MessageProc(
                     m_host.Owner(),
-                    QStringLiteral("Не найдена компонента канала (станция ") + r.sta +
-                        QStringLiteral(", eventid = ") + m_eventid->AsString().trimmed() +
+                    QStringLiteral("Не найдена компонента канала (станция ") + CutForMessage(r.sta) +
+                        QStringLiteral(", eventid = ") + CutForMessage(m_eventid->AsString().trimmed()) +
                         QStringLiteral(")!\rВозможно, не указан тип канала.\rЗначение поля ARRIVAL.CHAN, "
                                        "вызвавшее ошибку: \"") +
-                        channel + QLatin1Char('"'),
+                        CutForMessage(channel) + QLatin1Char('"'),
                     MB_ICONERROR, MB_OK);
                 throw ChannelStop();
             }

@@ -127,8 +127,8 @@ void OrxEventText::AppendEvent(QString &Text, TDataSet &Origin, TDataSet &Arriva
         const bool shortPeriod = !IsNotSP(chanType);
         const QString chan = fieldText(Arrivals, "chan").toUpper();
         if (chan.isEmpty())
-            throw OrxSummaryError{QStringLiteral("Не найдена компонента канала (eventid = ") + eventid +
-                                  QStringLiteral(")!")};
+            throw OrxSummaryError{QStringLiteral("Не найдена компонента канала (eventid = ") +
+                                  CutForMessage(eventid) + QStringLiteral(")!")};
         const QString component = chan.size() > 3 ? chan.mid(2, 1) : chan.right(1);
         const QString desig = chanType + component;
 
@@ -188,7 +188,8 @@ void OrxEventText::AppendEvent(QString &Text, TDataSet &Origin, TDataSet &Arriva
                 fmLetter = compression ? QStringLiteral("E") : QStringLiteral("W");
             else
                 throw OrxSummaryError{QStringLiteral("Неверная компонента канала: \"") + component +
-                                      QStringLiteral("\" (eventid = ") + eventid + QLatin1Char(')')};
+                                      QStringLiteral("\" (eventid = ") + CutForMessage(eventid) +
+                                      QLatin1Char(')')};
         }
 
         const double per = fieldNumber(Arrivals, "per");
@@ -690,12 +691,13 @@ private:
             throw StatementFailed();
     }
 
-    // The telegrams written so far; a failure while writing is the run's general error.
+    // The telegrams written so far; a failure while writing is the run's general error, naming the file
+    // as the summary of the bulletin database names it.
     void writeFile(bool raise)
     {
         QString error;
         if (!SafeWriteFile(m_fileName, toCp1251(m_file), &error) && raise)
-            throw EFileError(error);
+            throw EFileError(QStringLiteral("Не удалось записать файл \"%1\": %2").arg(m_fileName, error));
     }
 
     bool body()
@@ -788,7 +790,8 @@ private:
                 if (stations.size() == 1) {
                     writeFile(true);
                     MessageProc(m_host.Owner(),
-                                QStringLiteral("Данные по станции ") + m_host.CurrentStationSection() +
+                                QStringLiteral("Данные по станции ") +
+                                    CutForMessage(m_host.CurrentStationSection()) +
                                     QStringLiteral(" за этот период отсутствуют"),
                                 MB_ICONWARNING, MB_OK);
                     return false;

@@ -995,7 +995,7 @@ QString CoordinateProblem(const QString &Shown, bool IsLon)
         return {};
     return (IsLon ? QStringLiteral("Неверная долгота станции: ")
                   : QStringLiteral("Неверная широта станции: ")) +
-           Shown + QStringLiteral("\rГрадусы от 0 до ") + QString::number(maxDegrees) +
+           CutForMessage(Shown) + QStringLiteral("\rГрадусы от 0 до ") + QString::number(maxDegrees) +
            QStringLiteral(", минуты и секунды от 0 до 59, полушарие ") +
            (IsLon ? QStringLiteral("E или W.") : QStringLiteral("N или S."));
 }

@@ -208,4 +208,34 @@ TEST(ConnectionDialog, ReloadOpensTheNewOrxSource)
               newDb.source());
 }
 
+// An ORX source that is not there, chosen in the dialog: the reload says why in Russian, the driver's
+// own text after it.
+TEST(ConnectionDialog, SourceThatIsNotThereIsSaidInRussian)
+{
+    OrxDb<SqliteEnv> oldDb;
+    oldDb.exec(kSiteTable);
+    oldDb.exec("create table networks (netname varchar(30),netlist varchar(255))");
+    MessageRecorder rec;
+    Program p;
+    auto w = p.startWith(QStringLiteral("fullorx=1\r\norxini=0\r\nshowempty=1\r\nORX_source=") +
+                             oldDb.source() + QStringLiteral("\r\n"),
+                         QString());
+    QTimer::singleShot(0, [&] {
+        auto *d = qobject_cast<Tcpar *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(d);
+        d->dsorx->setEditText(QStringLiteral("abc"));
+        d->Button1->click();
+    });
+    w->findChild<QPushButton *>(QStringLiteral("Button26"))->click();
+    ASSERT_EQ(rec.count(), 1);
+    const QString said = rec.last().text;
+    EXPECT_TRUE(said.startsWith(QStringLiteral(
+        "OpenDB_ADO: Не удалось подключиться к базе данных \"abc\" (подключение conPubs)\rСообщение об "
+        "ошибке:\rИсточник данных ODBC \"abc\" не найден: его нет среди источников данных ODBC этого "
+        "компьютера\rСообщение СУБД: ")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Data source name not found"))) << said.toStdString();
+    EXPECT_EQ(rec.last().icon, 16u);
+}
+
 } // namespace

@@ -50,13 +50,28 @@ TEST_F(DataModule, MissingFileIsNamedAndNothingIsCreated)
                                 {own + QStringLiteral("\rСообщение об ошибке:\r") + missing, 16}}));
     }
 
-    // A data source name is no file: the driver's failure is shown as it is.
+    // A data source name is no file: the reason is said in Russian, the driver's own text after it.
     messages.clear();
     EXPECT_FALSE(dm.OpenDB_ADO(dm.conPubs, QStringLiteral("brenvale_no_such_dsn"), QString(), QString()));
     ASSERT_EQ(messages.count(), 1);
+    const QString said = messages.last().text;
+    EXPECT_TRUE(said.startsWith(QStringLiteral(
+        "OpenDB_ADO: Не удалось подключиться к базе данных \"brenvale_no_such_dsn\" (подключение conPubs)\r"
+        "Сообщение об ошибке:\rИсточник данных ODBC \"brenvale_no_such_dsn\" не найден: его нет среди "
+        "источников данных ODBC этого компьютера\rСообщение СУБД: ")))
+        << said.toStdString();
+    EXPECT_TRUE(said.contains(QStringLiteral("Data source name not found"))) << said.toStdString();
+
+    // A source pasted 32,785 characters long is quoted as far as a message quotes.
+    messages.clear();
+    const QString pasted(32785, QLatin1Char('s'));
+    EXPECT_FALSE(dm.OpenDB_ADO(dm.conPubs, pasted, QString(), QString()));
+    ASSERT_EQ(messages.count(), 1);
     EXPECT_TRUE(messages.last().text.startsWith(
-        QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"brenvale_no_such_dsn\"")))
-        << messages.last().text.toStdString();
+        QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"%1…\" (подключение conPubs)\r")
+            .arg(QString(200, QLatin1Char('s')))))
+        << messages.last().text.left(400).toStdString();
+    EXPECT_LT(messages.last().text.size(), 10000);
 }
 
 TEST_F(DataModule, GoodFileOpensAndClosesQuietly)

@@ -143,6 +143,8 @@ TEST_F(EventPage, WrongNumberIsToldAndNotWritten)
         {"depdp", {"a", "ab", "abc"}, false, "Неверное целое число: \"abc\""},
         {"depdp", {"1", "12", "12a"}, true, "Неверное целое число: \"12a\""},
         {"lat", {"5", "5.", "5.2", "5.2.3"}, false, "Неверное число: \"5.2.3\""},
+        // A pasted number of 32,785 characters is quoted as far as a message quotes.
+        {"lat", {QString(32784, QLatin1Char('1')) + u'x'}, true, nullptr},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.typed.last().toStdString());
@@ -161,7 +163,10 @@ TEST_F(EventPage, WrongNumberIsToldAndNotWritten)
             EXPECT_EQ(messages.count(), 1);
         }
         click("BitBtn8");
-        EXPECT_EQ(::shown(messages), QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}));
+        const QString message =
+            c.message ? QString::fromUtf8(c.message)
+                      : QStringLiteral("Неверное число: \"%1…\"").arg(QString(200, QLatin1Char('1')));
+        EXPECT_EQ(::shown(messages), QList<Shown>({{message, MB_ICONERROR}}));
         EXPECT_EQ(scalar(stored), before);
         click("BitBtn6");
         EXPECT_EQ(text("num"), num);
@@ -383,7 +388,10 @@ TEST_F(EventPage, NumbersOutsideTheirRangeAreRefused)
         click("BitBtn8");
         click("BitBtn6");
         if (c.message) {
-            EXPECT_EQ(::shown(messages), QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}));
+            const QString message =
+                c.message ? QString::fromUtf8(c.message)
+                          : QStringLiteral("Неверное число: \"%1…\"").arg(QString(200, QLatin1Char('1')));
+            EXPECT_EQ(::shown(messages), QList<Shown>({{message, MB_ICONERROR}}));
             EXPECT_EQ(scalar(stored), before);
         } else {
             EXPECT_EQ(messages.count(), 0);

@@ -66,6 +66,17 @@ TEST(MessageWindow, ShowsTextWithCaptionAndReturnsOk)
         EXPECT_EQ(caption, QString::fromUtf8(expected));
         EXPECT_EQ(text, QStringLiteral("QAct: Запрос\n\nselect 1\nвызвал ошибку!"));
     }
+    // Ten million characters are shown cut to what a message may hold.
+    QString text;
+    QTimer::singleShot(0, [&] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *dlg = qobject_cast<Tefrm *>(w); dlg && dlg->isVisible()) {
+                text = dlg->Memo1->toPlainText();
+                dlg->Button1->click();
+            }
+    });
+    GfxMessageDlg(nullptr, QString(10485760, QLatin1Char('x')), 16, 0);
+    EXPECT_EQ(text, QString(MaxMessageChars, QLatin1Char('x')) + QStringLiteral("…"));
 }
 
 } // namespace

@@ -60,6 +60,7 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
 {
     const QString before =
         QStringLiteral("[ABC]\r\ncode=OBN\r\nname=Обнинск\r\nfi=1 2 3 N\r\nlamb=158300 E\r\nhval=160\r\n");
+    const std::string pasted(32785, '9');
     const struct
     {
         const char *name;
@@ -86,6 +87,27 @@ TEST(StationEditor, OkWritesOnlyTouchedKeys)
          {{"cod", "NEW"}, {"elev", "1.2.3"}},
          {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
          QStringLiteral("Высота над ур. моря: \"1.2.3\" - не число!\rСведения о станции не записаны.")},
+        // The file keeps two digits of latitude degrees and three of longitude: past the pole or the date
+        // line a coordinate would not read back.
+        {"latitude past the pole",
+         {{"lat", "1E308"}},
+         {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
+         QStringLiteral("Широта: \"1E308\" - вне пределов от -90 до 90!\rСведения о станции не записаны.")},
+        {"longitude past the date line",
+         {{"lon", "-180,5"}},
+         {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
+         QStringLiteral(
+             "Долгота: \"-180,5\" - вне пределов от -180 до 180!\rСведения о станции не записаны.")},
+        {"edges of the globe",
+         {{"lat", "-90"}, {"lon", "180"}},
+         {"900 0 S", "1800 0 E", "OBN", "Обнинск"},
+         {}},
+        // A pasted text is quoted as far as a message quotes.
+        {"pasted height",
+         {{"elev", pasted.c_str()}},
+         {"1 2 3 N", "158300 E", "OBN", "Обнинск"},
+         QStringLiteral("Высота над ур. моря: \"%1…\" - не число!\rСведения о станции не записаны.")
+             .arg(QString(200, QLatin1Char('9')))},
     };
     for (const auto &c : cases) {
         ProgramWindow o(before);
@@ -218,6 +240,27 @@ TYPED_TEST(StationEditorOrx, ReadsTheSiteRowAndWritesTouchedColumns)
     fresh.Button1->click();
     EXPECT_EQ(this->orx->rows(QStringLiteral("select cod from site where sta='NEW'")), QStringList({"NW1"}));
     EXPECT_EQ(this->o.rec.count(), 0) << this->o.rec.last().text.toStdString();
+}
+
+// In the ORX-only mode a text longer than its column is refused before the row is written, naming the
+// column; the row and the station list stay as they were.
+TYPED_TEST(StationEditorOrx, TextLongerThanItsColumnIsRefused)
+{
+    const int entry = this->o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    const QStringList before = this->row(kCode);
+    TStaEdit d(this->o.w.get(), entry);
+    d.descr->setText(QStringLiteral("Новая"));
+    d.cod->setText(QStringLiteral("OBNINSK-123"));
+    d.Button1->click();
+    EXPECT_EQ(
+        shown(this->o.rec),
+        QList<Shown>({{QStringLiteral("Не удалось обновить сведения о станции. Сообщение об ошибке:\r"
+                                      "Значение \"OBNINSK-123\" (11 символов) не помещается в поле \"cod\" "
+                                      "таблицы \"site\": в нём не более 10 символов"),
+                       16}}));
+    EXPECT_EQ(this->row(kCode), before);
+    EXPECT_EQ(QStringList({this->o.w->stations[entry].sta, this->o.w->stations[entry].name}),
+              QStringList({"OBN", "Обнинск"}));
 }
 
 // In the ORX-only mode as well: a number typed wrong is told and the site row is left as it was.

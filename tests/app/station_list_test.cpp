@@ -271,4 +271,38 @@ TEST(StationList, ListThatCouldNotLoadKeepsTheStoredChoice)
         EXPECT_TRUE(ini.contains(QString::fromLatin1(kept))) << kept << "\n" << ini.toStdString();
 }
 
+// In the ORX-only mode a new station whose code the site table cannot hold is refused with the column
+// named, on both back ends, and neither the site table nor the list takes it.
+template <class Env> class StationListOrx : public OnBothBackends<Env>
+{
+};
+TYPED_TEST_SUITE(StationListOrx, BothBackends, BackendName);
+
+TYPED_TEST(StationListOrx, CodeLongerThanTheSiteColumnIsRefused)
+{
+    this->orx->exec(kSiteTable);
+    this->orx->exec("insert into site (sta,cod,descr) values ('PET','PTK','Петропавловск')");
+    ProgramWindow o;
+    o.useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+    o.addStation(QStringLiteral("PET"), QStringLiteral("PTK"), QStringLiteral("Петропавловск"));
+    const QStringList listed = listedCodes(*o.w);
+    o.rec.clear();
+    o.rec.answer({IDYES});
+    o.w->nosearch->setChecked(true);
+    o.w->Edit2->setText(QStringLiteral("Новая"));
+    o.w->Cod_stac->setEditText(QStringLiteral("NWX"));
+    o.w->icod_stac->setEditText(QStringLiteral("NEWSTATION1"));
+    o.w->Button1Click();
+    EXPECT_EQ(
+        shown(o.rec),
+        QList<Shown>({{QStringLiteral("Это новая запись.\rДобавить?"), 32},
+                      {QStringLiteral("Не удалось добавить станцию. Сообщение об ошибке:\rЗначение "
+                                      "\"NEWSTATION1\" (11 символов) не помещается в поле \"sta\" таблицы "
+                                      "\"site\": в нём не более 10 символов"),
+                       16}}));
+    EXPECT_EQ(this->orx->rows(QStringLiteral("select sta from site")), QStringList({"PET"}));
+    EXPECT_EQ(listedCodes(*o.w), listed);
+    EXPECT_EQ(o.w->curCode, QStringLiteral("PET"));
+}
+
 } // namespace

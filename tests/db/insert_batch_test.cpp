@@ -157,6 +157,49 @@ TYPED_TEST(InsertBatchTest, RefusedRowIsNamedAndTheOldRowsStay)
     }
 }
 
+// A text longer than its column is refused as its row is given, before anything of it is sent, on both
+// back ends, naming the row, the column and the table; blanks past the end are what a server drops, and a
+// column of unbounded text takes anything.
+TYPED_TEST(InsertBatchTest, TextLongerThanItsColumnIsRefusedAsTheRowIsGiven)
+{
+    exec(*this->db, "create table site (sta varchar(6),fm char(2),descr memo)");
+    const struct
+    {
+        QVariantList values;
+        QString refusal; // empty: taken
+    } cases[] = {
+        {{u"ABCDEF   "_s, u"+"_s, u"D"_s.repeated(10000)}, QString()},
+        {{u"ABCDEFGH"_s, u"+"_s, QVariant()},
+         u"Значение \"ABCDEFGH\" (8 символов) не помещается в поле \"sta\" таблицы \"site\": в нём не более "
+         "6 символов"_s},
+        {{u"PET"_s, u"+++"_s, QVariant()},
+         u"Значение \"+++\" (3 символа) не помещается в поле \"fm\" таблицы \"site\": в нём не более 2 "
+         "символов"_s},
+        {{u"E"_s.repeated(100000), QVariant(), QVariant()},
+         u"Значение \"%1…\" (100000 символов) не помещается в поле \"sta\" таблицы \"site\": в нём не более "
+         "6 символов"_s.arg(u"E"_s.repeated(200))},
+    };
+    this->db->BeginTrans();
+    DbInsertBatch batch(*this->db, u"site"_s, {u"sta"_s, u"fm"_s, u"descr"_s});
+    batch.setCapacity(4);
+    for (qsizetype i = 0; i < qsizetype(std::size(cases)); ++i) {
+        SCOPED_TRACE(i);
+        try {
+            batch.add(cases[i].values, i);
+            EXPECT_TRUE(cases[i].refusal.isEmpty());
+        } catch (const DbBatchError &e) {
+            EXPECT_EQ(e.tag(), i);
+            EXPECT_EQ(e.fault(), DbFault::TooLong);
+            EXPECT_EQ(e.column(), cases[i].values[0].toString().size() > 6 ? u"sta"_s : u"fm"_s);
+            EXPECT_EQ(e.message(), cases[i].refusal);
+        }
+    }
+    batch.send();
+    this->db->CommitTrans();
+    EXPECT_EQ(this->rows(u"select rtrim(sta),rtrim(fm),length(descr) from site"_s),
+              QStringList{u"ABCDEF|+|10000"_s});
+}
+
 // A replace made to fail half-way: the old events and readings are deleted, new ones go two to a
 // statement, and one reading names an event that is not there. The server refuses it in a batch sent as
 // it fills, or in the one the commit sends; the transaction is then rolled back or dropped with the

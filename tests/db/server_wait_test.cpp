@@ -154,4 +154,62 @@ TEST_F(PostgresServerTest, SilentServerIsReportedAsALostConnection)
     EXPECT_LT(clock.elapsed(), 3000);
 }
 
+// A connection that does not open says why in Russian, the driver's own text after it: a source that is
+// not there, a user or password the server refuses, a server that does not answer, a database it lacks.
+TEST(OdbcConnection, FailureSaysTheReasonInRussian)
+{
+    const QString dsn = qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
+    const QString user = qEnvironmentVariable("BRENVALE_TEST_PG_USER");
+    const QString password = qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD");
+    const struct
+    {
+        bool server;
+        QString source, user, password;
+        DbFault fault;
+        QString words;
+        const char *driverSays; // a part of the driver's own text
+    } cases[] = {
+        {false, u"abc"_s, QString(), QString(), DbFault::NoSource,
+         u"Источник данных ODBC \"abc\" не найден: его нет среди источников данных ODBC этого компьютера"_s,
+         "Data source name not found"},
+        {false, u"DRIVER={No Such Driver};SERVER=localhost"_s, QString(), QString(), DbFault::NoSource,
+         u"Не удалось загрузить драйвер ODBC источника данных \"DRIVER={No Such Driver};SERVER=localhost\": "
+         "драйвер не установлен"_s,
+         "Can't open lib"},
+        {true, dsn, user, u"wrong"_s, DbFault::LoginRefused,
+         u"Сервер базы данных \"%1\" не принял имя пользователя или пароль: они неверны"_s.arg(dsn),
+         "password authentication failed"},
+        {true, dsn, u"nobody"_s, u"nobody"_s, DbFault::LoginRefused,
+         u"Сервер базы данных \"%1\" не принял имя пользователя или пароль: они неверны"_s.arg(dsn),
+         "nobody"},
+        {true, u"DSN=%1;Port=1"_s.arg(dsn), user, password, DbFault::ConnectionLost,
+         u"Сервер базы данных \"DSN=%1;Port=1\" не отвечает: он остановлен, недоступен по сети или указан "
+         "неверно"_s.arg(dsn),
+         "Connection refused"},
+        {true, u"DSN=%1;Database=no_such_base"_s.arg(dsn), user, password, DbFault::NoSource,
+         u"На сервере источника данных \"DSN=%1;Database=no_such_base\" нет такой базы данных"_s.arg(dsn),
+         "no_such_base"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.source.toStdString() + " / " + c.user.toStdString());
+        if (c.server && !PostgresEnv::available())
+            continue;
+        DbConnection conn;
+        conn.SetProvider(u"MSDASQL"_s);
+        conn.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(c.source));
+        try {
+            conn.Open(c.user, c.password);
+            ADD_FAILURE() << "opened";
+        } catch (const DbError &e) {
+            EXPECT_EQ(e.fault(), c.fault);
+            EXPECT_EQ(e.words(), c.words);
+            EXPECT_TRUE(e.message().startsWith(c.words + u"\rСообщение СУБД: "_s))
+                << e.message().toStdString();
+            EXPECT_TRUE(e.driverText().contains(QString::fromUtf8(c.driverSays)))
+                << e.driverText().toStdString();
+        }
+        EXPECT_FALSE(conn.Connected());
+    }
+}
+
 } // namespace

@@ -1,6 +1,11 @@
 #include "db_test_env.h"
 
+#include "lib/statements.h"
+
 #include <QFileInfo>
+#include <QScopeGuard>
+
+#include <sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -183,6 +188,34 @@ TEST(SqliteFile, StatementErrorsCarryTheDriversText)
     // Jet runs one statement at a time; a second one must not slip through unseen.
     EXPECT_THROW(exec(*db, "create table a (x integer); drop table a"), DbError);
     EXPECT_FALSE(db->TableNames().contains(u"a"_s));
+}
+
+// SQLite out of memory is said in the system's words, and the statement runner quotes the statement that
+// met it only as far as a value: it is not what went wrong.
+TEST(SqliteFile, OutOfMemoryIsSaidInRussian)
+{
+    SqliteEnv env;
+    auto db = env.open();
+    const QString filler = u"y"_s.repeated(3000);
+    const QString sql =
+        u"with recursive r(n,s) as (select 1,'x' union all select n+1,s||s from r where n<28) "
+        "select max(length(s)) as v from r where s<>'%1'"_s.arg(filler);
+    DbQuery q(db.get());
+    MessageRecorder rec;
+    bool ran = true;
+    {
+        const sqlite3_int64 before = sqlite3_hard_heap_limit64(-1);
+        sqlite3_hard_heap_limit64(sqlite3_memory_used() + (8 << 20));
+        const auto restore = qScopeGuard([before] { sqlite3_hard_heap_limit64(before); });
+        ran = QAct(q, sql);
+    }
+    EXPECT_FALSE(ran);
+    ASSERT_EQ(rec.count(), 1);
+    EXPECT_EQ(rec.last().text,
+              u"QAct: Запрос\r\r"_s + sql.left(200) +
+                  u"…\rвызвал ошибку!\r\rСообщение об ошибке: Недостаточно памяти для выполнения "
+                  "операции.\rСообщение СУБД: out of memory"_s);
+    EXPECT_EQ(rec.last().icon, unsigned(MB_ICONERROR));
 }
 
 // The summary asks for each reading's measurements with the reading's number written into the

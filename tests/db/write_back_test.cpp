@@ -201,6 +201,14 @@ TYPED_TEST(WriteBackTest, CommonFailuresAreSaidInRussian)
          pg ? "does not exist" : "no such column: channel_cod"},
         {"insert into [События] (num) values (3000000000)", pg ? DbFault::OutOfRange : DbFault::Other,
          pg ? u"Число не помещается в поле базы данных"_s : QString(), pg ? "out of range" : nullptr},
+        // A statement's own text is not looked into: the server refuses it, SQLite keeps it.
+        {"insert into [События] (num, comment) values (7, "
+         "'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx"
+         "xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx')",
+         pg ? DbFault::TooLong : DbFault::Other,
+         pg ? u"Текст не помещается в поле базы данных: он длиннее, чем поле допускает (не более 150 символов)"_s
+            : QString(),
+         pg ? "value too long" : nullptr},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sql);
@@ -234,7 +242,8 @@ TYPED_TEST(WriteBackTest, ValuesTheColumnCannotHoldAreRefused)
     {
         const char *field;
         QVariant value;
-        const char *message;
+        QString message;
+        DbFault fault = DbFault::OutOfRange;
     } cases[] = {
         {"num", qlonglong(3000000000),
          "Число 3000000000 не помещается в поле \"num\": оно целое, от -2147483648 "
@@ -246,20 +255,32 @@ TYPED_TEST(WriteBackTest, ValuesTheColumnCannotHoldAreRefused)
         {"seaz", std::numeric_limits<double>::infinity(), "Значение поля \"seaz\" не является числом"},
         {"seaz", std::numeric_limits<double>::quiet_NaN(), "Значение поля \"seaz\" не является числом"},
         {"time", 3e6, "Значение 3000000 поля \"time\" не является датой"},
+        // A text longer than its column, named with its column and quoted as far as a message quotes.
+        {"comment", u"Ж"_s.repeated(201),
+         u"Значение \"%1…\" (201 символ) не помещается в поле \"comment\" таблицы \"События\": в нём не "
+         "более 150 символов"_s.arg(u"Ж"_s.repeated(200)),
+         DbFault::TooLong},
+        {"comment", u"Ж"_s.repeated(152) + u"  "_s,
+         u"Значение \"%1\" (152 символа) не помещается в поле \"comment\" таблицы \"События\": в нём не "
+         "более 150 символов"_s.arg(u"Ж"_s.repeated(152)),
+         DbFault::TooLong},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.field);
         QString message;
         EXPECT_EQ(
             this->faultOf([&] { q->FieldByName(QString::fromLatin1(c.field))->SetValue(c.value); }, &message),
-            DbFault::OutOfRange);
-        EXPECT_EQ(message, QString::fromUtf8(c.message));
+            c.fault);
+        EXPECT_EQ(message, c.message);
         EXPECT_TRUE(q->FieldByName(QString::fromLatin1(c.field))->IsNull());
     }
     q->FieldByName(u"num"_s)->SetValue(qlonglong(2147483647));
     q->FieldByName(u"seaz"_s)->SetValue(1.5e308); // the column holds it; the event page's range does not
+    // Blanks past the column's end are what a server drops: the text is taken.
+    q->FieldByName(u"comment"_s)->SetValue(u"Ж"_s.repeated(150) + u"   "_s);
     q->Post();
-    EXPECT_EQ(this->rows(u"select num from [События]"_s), QStringList{u"2147483647"_s});
+    EXPECT_EQ(this->rows(u"select num,length(rtrim(comment)) from [События]"_s),
+              QStringList{u"2147483647|150"_s});
 }
 
 // A write that meets another program's lock waits as long as the connection allows, then says who

@@ -614,6 +614,59 @@ const QList<HostileCase> &hostileCases()
                u"Книга Excel \"%1\" слишком велика: строк в таблице строк больше предела в 1048576"_s,
            MB_ICONERROR}},
          10},
+        // Two sheets whose names are ten million characters each, sharing a part: the names are quoted as
+        // far as a message quotes.
+        {"xlsx sheet names of 10 M characters",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             const QByteArray name(10485760, 'x');
+             ZipWriter z;
+             z.add(
+                 "xl/workbook.xml",
+                 "<workbook xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+                 "<sheets><sheet name=\"" +
+                     name + "\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"" + name +
+                     "\" sheetId=\"2\" r:id=\"rId2\"/></sheets></workbook>");
+             z.add("xl/_rels/workbook.xml.rels", relsXml(2, [](int) { return 1; }));
+             z.add("xl/worksheets/sheet1.xml", kFarSheet);
+             return writeZip(folder, "names.xlsx", z);
+         },
+         {kXlsNoData,
+          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы %2… и %2… указывают на одну часть "
+                        "xl/worksheets/sheet1.xml"_s.arg(u"%1"_s, QString(200, u'x')),
+           MB_ICONERROR}}},
+        // A PET journal whose third row holds 31 February: the file, the sheet and the cell are named.
+        {"xlsx date that does not exist",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             const auto row = [](int r, const char *date) {
+                 const QByteArray n = QByteArray::number(r);
+                 return "<row r=\"" + n + "\"><c r=\"A" + n + "\"><v>" + QByteArray::number(r - 1) +
+                        "</v></c><c r=\"B" + n + "\" t=\"inlineStr\"><is><t>" + date + "</t></is></c></row>";
+             };
+             return writeZip(folder, "dates.xlsx",
+                             oneSheetBook(sheetXml(row(2, "01.02.2026") + row(3, "31.02.2026"))));
+         },
+         {{kXlsFailed + u"Файл \"dates.xlsx\", лист \"1\", ячейка B3: неверная дата \"31.02.2026\""_s,
+           MB_ICONERROR}}},
+        // An event line of 31 February in the year of its title line.
+        {"KRV date that does not exist",
+         ImportKrv,
+         false,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_3.txt",
+                              " 31  2  1 12 34   3  14   0   7\r\n"
+                              "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   \r\n"
+                              " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  \r\n"
+                              "Sfi= 2.5    Slam=3.1              St0= 0.8    \r\n"
+                              "  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4 "
+                              "   4.5   0.35   1.20  3.4 \r\n");
+         },
+         {{u"ReadKRV, строка 5 в файле tab_3.txt: Сообщение об ошибке:\rНеверная дата события (день и месяц "
+           "строки события, год строки заголовка): 31.2.2026"_s,
+           MB_ICONERROR}}},
         {"KRV past its size",
          ImportKrv,
          false,
@@ -661,6 +714,44 @@ const QList<HostileCase> &hostileCases()
          true,
          [](const QString &folder) { return writeEvents(folder, QByteArray(";9001;x\0y;\r\n", 12)); },
          {{kTxtFailed + u"Символ NUL в строке №1"_s, MB_ICONERROR}},
+         5,
+         true},
+        // Cells that do not convert, and a text longer than its column, read at once into the database:
+        // each is named by its row and column in the system's words, and nothing is written.
+        {"text with a number NaN",
+         ImportText,
+         true,
+         [](const QString &folder) {
+             return writeEvents(folder, "1;9001;11/5/26 10:15:10;3;NaN;158,25;10;;;;;;;;;;x;11/30/26\r\n");
+         },
+         {{u"строка №1, столбец №5 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+           "Неверное число: \"NaN\""_s,
+           MB_ICONERROR}},
+         5,
+         true},
+        {"text with 31 February",
+         ImportText,
+         true,
+         [](const QString &folder) {
+             return writeEvents(folder, "1;9001;2/31/26 03:12:45;3;52,5;158,25;10;;;;;;;;;;x;11/30/26\r\n");
+         },
+         {{u"строка №1, столбец №3 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+           "Неверные дата и время: \"2/31/26 03:12:45\""_s,
+           MB_ICONERROR}},
+         5,
+         true},
+        {"text with a comment longer than its column",
+         ImportText,
+         true,
+         [](const QString &folder) {
+             return writeEvents(folder, "1;9001;11/5/26 10:15:10;3;52,5;158,25;10;;;;;;;;;;" +
+                                            toCp1251(u"Ж"_s.repeated(151)) + ";11/30/26\r\n");
+         },
+         {{u"строка №1, столбец №17 (таблица [События]). Операция прервана.\rСообщение об ошибке:\r\r"
+           "Значение \"%1\" (151 символ) не помещается в поле \"comment\" таблицы \"События\": в нём не "
+           "более "
+           "150 символов"_s.arg(u"Ж"_s.repeated(151)),
+           MB_ICONERROR}},
          5,
          true},
         // Two million empty lines against a format of 18 columns: the first is refused, and the rest is
@@ -739,6 +830,21 @@ const QList<HostileCase> &hostileCases()
          },
          {{u"ReadORV: файл \"_ori1101.orv\" не может быть показан: данные файла заняли бы в памяти больше "
            "предела в 256 МиБ (таблица 1000 столбцов x 33554 строк)!"_s,
+           MB_ICONERROR}}},
+        // An EVENTID of 100,000 characters for a column of 20: refused with the column named, the
+        // statement and the value quoted as far as a message quotes them.
+        {"ORV event id of 100,000 characters",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             return writeOrigins(folder, "longid.orv",
+                                 orvDump("origin", {{char(1), "eventid"}, {char(6), "lat"}}, 1,
+                                         orvString(QByteArray(100000, 'E')) + orvDouble(51.5)));
+         },
+         {{u"ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 1; таблица = origin; last sql = "
+           "\r\rinsert into origin (eventid,lat) values ('%1…\r\rСообщение об ошибке:\rЗначение \"%2…\" "
+           "(100000 символов) не помещается в поле \"eventid\" таблицы \"origin\": в нём не более 20 символов"_s
+               .arg(QString(2000 - 42, u'E'), QString(200, u'E')),
            MB_ICONERROR}}},
         {"ORV record count beyond its bytes",
          ImportOrv,

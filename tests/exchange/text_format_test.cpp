@@ -291,6 +291,13 @@ TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
     EXPECT_FALSE(f.SaveSpec(noSpecs.base(), u"PUL"_s, ImportText));
     EXPECT_EQ(lastShown(messages), Shown(u"Ошибка при записи формата данных PUL"_s, 16u));
     EXPECT_TRUE(f.specsDirty);
+
+    // A station code pasted 32,785 characters long names a file no folder takes; it is quoted as far as a
+    // message quotes.
+    const QString pasted(32785, QLatin1Char('P'));
+    EXPECT_FALSE(f.SaveSpec(dir.base(), pasted, ImportText));
+    EXPECT_EQ(lastShown(messages),
+              Shown(u"Ошибка при записи формата данных %1…"_s.arg(QString(200, u'P')), 16u));
 }
 
 } // namespace

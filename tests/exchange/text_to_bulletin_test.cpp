@@ -204,8 +204,9 @@ TYPED_TEST(TextToBulletin, AFormatColumnMissingFromTheTableStopsBeforeAnyRow)
     this->specs[2].cols[2].name = u"Amp_Q"_s;
     EXPECT_FALSE(this->write());
     ASSERT_EQ(this->rec.count(), 1);
-    EXPECT_TRUE(this->rec.last().text.startsWith(
-        u"столбец №3 (таблица [Динамические замеры]). Операция прервана."_s));
+    EXPECT_EQ(this->rec.last().text,
+              u"столбец №3 (таблица [Динамические замеры]). Операция прервана.\rСообщение об "
+              "ошибке:\r\rВ таблице нет поля \"Amp_Q\""_s);
     EXPECT_EQ(this->snapshot(), this->before);
 }
 

@@ -34,10 +34,22 @@ TEST(DegToDMS, SplitsWithoutCarry)
 
 TEST(DegToDMS, NoNumberOrHugeValueIsRefused)
 {
-    for (const double v : {std::nan(""), std::numeric_limits<double>::infinity(), -1e308, 2147483648.0}) {
+    // Said in Russian, the value as the system writes numbers.
+    const std::pair<double, const char *> refused[] = {
+        {std::nan(""), "Координата вне допустимых пределов: NAN"},
+        {std::numeric_limits<double>::infinity(), "Координата вне допустимых пределов: INF"},
+        {-1e308, "Координата вне допустимых пределов: -1E308"},
+        {2147483648.0, "Координата вне допустимых пределов: 2147483648"},
+    };
+    for (const auto &[v, message] : refused) {
         int deg = -1, min = -1, sec = -1;
         QChar hemi;
-        EXPECT_THROW(DegToDMS(v, true, deg, min, sec, hemi), EConvertError) << v;
+        try {
+            DegToDMS(v, true, deg, min, sec, hemi);
+            ADD_FAILURE() << v;
+        } catch (const EConvertError &e) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(message)) << v;
+        }
     }
     int deg = -1, min = -1, sec = -1;
     QChar hemi;

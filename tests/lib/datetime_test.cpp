@@ -5,6 +5,7 @@
 
 #include <clocale>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -31,8 +32,21 @@ TEST(DateTimeValue, KnownValues)
     EXPECT_DOUBLE_EQ(EncodeDate(2000, 1, 1), 36526.0);
     EXPECT_DOUBLE_EQ(EncodeDate(1, 1, 1), -693593.0);
     EXPECT_DOUBLE_EQ(EncodeTime(12, 0, 0, 0), 0.5);
-    EXPECT_THROW(EncodeDate(2008, 2, 30), EConvertError);
-    EXPECT_THROW(EncodeTime(24, 0, 0, 0), EConvertError);
+    // What they say is Russian and names the value.
+    const std::pair<std::function<void()>, const char *> refused[] = {
+        {[] { EncodeDate(2008, 2, 30); }, "Неверная дата: 30.2.2008"},
+        {[] { EncodeDate(0, 1, 1); }, "Неверная дата: 1.1.0"},
+        {[] { EncodeTime(24, 0, 0, 0); }, "Неверное время: 24:00:00"},
+        {[] { EncodeTime(12, 5, 60, 0); }, "Неверное время: 12:05:60"},
+    };
+    for (const auto &[call, message] : refused) {
+        try {
+            call();
+            ADD_FAILURE() << message;
+        } catch (const EConvertError &e) {
+            EXPECT_EQ(e.message(), QString::fromUtf8(message));
+        }
+    }
 }
 
 TEST(DateTimeValue, DecodeSplitsTheSystemsWay)

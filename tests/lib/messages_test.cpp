@@ -1,6 +1,7 @@
 #include "lib/messages.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
@@ -51,6 +52,48 @@ TEST(MsgBox, EnterPressesTheDefaultButtonTheFlagsName)
         EXPECT_EQ(caption, QString::fromUtf8(c.caption)) << c.buttons;
         EXPECT_EQ(result, c.result) << c.buttons;
     }
+}
+
+// A value is quoted whole up to the limit, else cut there and marked; a surrogate pair stays whole.
+TEST(CutForMessage, QuotesAValueUpToTheLimit)
+{
+    const QString clef = u"𝄞"_s; // one character of two UTF-16 units
+    const struct
+    {
+        QString value;
+        qsizetype limit;
+        QString quoted;
+    } cases[] = {
+        {u""_s, 200, u""_s},
+        {u"ABC"_s, 200, u"ABC"_s},
+        {u"x"_s.repeated(200), 200, u"x"_s.repeated(200)},
+        {u"x"_s.repeated(201), 200, u"x"_s.repeated(200) + u"…"_s},
+        {u"Станция"_s.repeated(4684) + u"ABCDE"_s, 10, u"СтанцияСта…"_s},
+        {u"ab"_s + clef + u"cd"_s, 3, u"ab…"_s},
+        {u"ab"_s + clef + u"cd"_s, 4, u"ab"_s + clef + u"…"_s},
+        {u"ab"_s, 0, u"…"_s},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(CutForMessage(c.value, c.limit), c.quoted) << c.value.left(20).toStdString();
+    EXPECT_EQ(CutForMessage(u"y"_s.repeated(32785)).size(), MaxQuotedChars + 1);
+}
+
+// A text of ten million characters is shown cut to what a message may hold, at once.
+TEST(MsgBox, ShowsNoMoreThanAMessageMayHold)
+{
+    qsizetype shown = -1;
+    QTimer::singleShot(0, [&shown] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        shown = box->text().size();
+        box->done(0);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    MsgBox(nullptr, u"Лист "_s + u"x"_s.repeated(10485760), MB_ICONERROR, MB_OK);
+    EXPECT_EQ(shown, MaxMessageChars + 1);
+    EXPECT_LT(clock.elapsed(), 5000);
 }
 
 } // namespace

@@ -50,6 +50,21 @@ TEST(QAct, FailureShowsTheStatementAndTheDriverText)
     EXPECT_EQ(errMsg, u"untouched"_s);
 }
 
+// A statement built from a file's values is quoted up to 2,000 characters, the driver's text up to as many:
+// a message of 13,159 characters of SQL said nothing more.
+TEST(QAct, LongStatementAndDriverTextAreQuotedCut)
+{
+    MessageRecorder messages;
+    FakeDataSet q;
+    const QString sql = u"select count(*) from origin where eventid in ('"_s + QString(13100, u'E') + u"')"_s;
+    q.failWith = u"near \""_s + QString(5000, u'E') + u"\": syntax error"_s;
+    EXPECT_FALSE(QAct(q, sql, false, nullptr, false));
+    expectOneError(messages,
+                   u"QAct: Запрос\r\r"_s + sql.left(2000) + u"…\rвызвал ошибку!\r\rСообщение об ошибке: "_s +
+                       q.failWith.left(2000) + u"…"_s,
+                   true);
+}
+
 TEST(QAct, EmptySqlRerunsTheCurrentStatementAndShowsIt)
 {
     MessageRecorder messages;

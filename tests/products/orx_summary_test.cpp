@@ -1,7 +1,9 @@
 #include "lib/epoch.h"
 #include "summary_test_host.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -333,14 +335,29 @@ TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
     }
     EXPECT_TRUE(this->host->edited.isEmpty());
     ASSERT_EQ(this->rec.count(), 1);
-    EXPECT_TRUE(this->rec.last().text.startsWith(
-        QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\r")))
-        << this->rec.last().text.toStdString();
+    // The file is named, as the summary of the bulletin database names it.
+    EXPECT_EQ(
+        this->rec.last().text,
+        QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\rНе удалось "
+                       "записать файл \"%1\": %2")
+            .arg(this->dir.file(QStringLiteral("ABC_6036")), QString::fromLocal8Bit(std::strerror(ENOSPC))));
     EXPECT_EQ(this->rec.last().icon, MB_ICONERROR);
     // The file as created before the disk filled, and no temporary file beside it.
     EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
     EXPECT_TRUE(this->file(QStringLiteral("ABC_6036")).isEmpty());
     EXPECT_FALSE(this->host->conn.Connected());
+
+    // A summary folder that is not there: the file it would have been is named.
+    this->rec.clear();
+    this->host->sett.svodka_dir = this->dir.file(QStringLiteral("нет такой папки"));
+    EXPECT_FALSE(ORXSvodka(*this->host));
+    EXPECT_EQ(shown(this->rec),
+              QList<Shown>{
+                  Shown(QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об "
+                                       "ошибке:\rНе удалось записать файл \"%1/ABC_6036\": %2")
+                            .arg(this->host->sett.svodka_dir, QString::fromLocal8Bit(std::strerror(ENOENT))),
+                        MB_ICONERROR)});
+    EXPECT_TRUE(this->host->edited.isEmpty());
 }
 
 TYPED_TEST(OrxSummaryTest, StationChoice)

@@ -125,8 +125,8 @@ bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &U
             return false;
         if (isMissingFile(*Conn, Source)) {
             if (!Silent) {
-                const QString missing =
-                    QStringLiteral("Не найден файл базы данных \"") + Source + QLatin1Char('"');
+                const QString missing = QStringLiteral("Не найден файл базы данных \"") +
+                                        CutForMessage(Source) + QLatin1Char('"');
                 MessageProc(nullptr,
                             ErrText.isEmpty()
                                 ? QStringLiteral("OpenDB_ADO: ") + missing
@@ -142,10 +142,10 @@ bool Tdm::OpenDB_ADO(DbConnection *Conn, const QString &Source, const QString &U
         if (!Silent) {
             const QString reason = ExceptionText(e);
             const QString first =
-                ErrText.isEmpty()
-                    ? QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"") + Source +
-                          QStringLiteral("\" (подключение ") + Conn->objectName() + QStringLiteral(")")
-                    : ErrText;
+                ErrText.isEmpty() ? QStringLiteral("OpenDB_ADO: Не удалось подключиться к базе данных \"") +
+                                        CutForMessage(Source) + QStringLiteral("\" (подключение ") +
+                                        Conn->objectName() + QStringLiteral(")")
+                                  : ErrText;
             MessageProc(nullptr, first + QStringLiteral("\rСообщение об ошибке:\r") + reason, MB_ICONERROR,
                         MB_OK);
         }

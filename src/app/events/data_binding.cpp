@@ -267,7 +267,7 @@ QString DataSource::refusal(const TField &f, double value, const QString &text) 
     if (value >= low && value <= high)
         return QString();
     return QStringLiteral("Число вне допустимых пределов (от %1 до %2): \"%3\"")
-        .arg(FloatToStr(low), FloatToStr(high), text);
+        .arg(FloatToStr(low), FloatToStr(high), CutForMessage(text));
 }
 
 void DataSource::writeText(QWidget *control, const QString &text)
@@ -279,8 +279,8 @@ void DataSource::writeText(QWidget *control, const QString &text)
         }
         const FieldType type = f->DataType();
         const auto wrong = [&text](const char *kind) {
-            return QStringLiteral("Неверное ") + QString::fromUtf8(kind) + QStringLiteral(": \"") + text +
-                   QLatin1Char('"');
+            return QStringLiteral("Неверное ") + QString::fromUtf8(kind) + QStringLiteral(": \"") +
+                   CutForMessage(text) + QLatin1Char('"');
         };
         QString refused;
         if (text.isEmpty()) {

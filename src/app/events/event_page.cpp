@@ -187,13 +187,13 @@ void deleteCurrentEvent(Tmainf &w, Tdm &dm)
                 MessageProc(&w,
                             QStringLiteral("Событие %1 не удалено: к нему относятся записи станционного "
                                            "бюллетеня (%2).")
-                                .arg(name)
+                                .arg(CutForMessage(name))
                                 .arg(readings),
                             MB_ICONWARNING, MB_OK);
                 return;
             }
         }
-        if (MessageProc(&w, QStringLiteral("Удалить событие %1?").arg(name), MB_ICONQUESTION,
+        if (MessageProc(&w, QStringLiteral("Удалить событие %1?").arg(CutForMessage(name)), MB_ICONQUESTION,
                         MB_YESNO | MB_DEFBUTTON2) != IDYES)
             return;
         ime->Delete();

@@ -242,7 +242,8 @@ void Tfilters::LoadFromIni(const QString &IniPath, const QString &TableName)
         bool isInt = false;
         const int op = tokens[0].toInt(&isInt);
         if (!isInt)
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(tokens[0]));
+            throw EConvertError(
+                QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(tokens[0])));
         const int i = AddFilter(origin);
         auto *field = qobject_cast<QComboBox *>(slot(i, soField));
         field->setCurrentIndex(field->findText(key, Qt::MatchFixedString));

@@ -37,7 +37,8 @@ int GfxMessageDlg(QWidget *owner, const QString &text, unsigned icon, unsigned b
     Q_UNUSED(buttons);
     Tefrm window(QApplication::activeWindow());
     window.setWindowTitle(MsgBoxCaption(icon));
-    window.Memo1->setPlainText(messageTextForDisplay(text));
+    // Whatever a caller quoted, the window lays out no more than a message may hold.
+    window.Memo1->setPlainText(messageTextForDisplay(CutForMessage(text, MaxMessageChars)));
     window.exec();
     return IDOK;
 }

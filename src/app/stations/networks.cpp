@@ -111,7 +111,9 @@ void Tmainf::netsDblClick()
         return;
     }
     const tnetcodes &net = networks.at(nets->item(row)->data(Qt::UserRole).toInt());
-    MessageProc(this, QStringLiteral("Коды станций сети: ") + net.netlist, MB_ICONINFORMATION, MB_OK);
+    MessageProc(this,
+                QStringLiteral("Коды станций сети: ") + CutForMessage(net.netlist, MaxQuotedStatementChars),
+                MB_ICONINFORMATION, MB_OK);
 }
 
 void Tmainf::Button37Click()

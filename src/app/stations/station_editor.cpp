@@ -27,6 +27,8 @@
 #include <QTimeEdit>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace {
 
 const QString kSiteColumns = QStringLiteral(
@@ -308,15 +310,25 @@ bool TStaEdit::checkNumbers()
     for (const auto &n : numbers) {
         const QString text = n.edit->text();
         int whole = 0;
-        if (!touched(n.edit) || text.isEmpty() || (n.integer ? CheckNumStr(text, &whole) : CheckNumStr(text)))
+        double value = 0;
+        QString problem;
+        if (!touched(n.edit) || text.isEmpty())
+            continue;
+        if (!(n.integer ? CheckNumStr(text, &whole) : CheckNumStr(text, nullptr, &value)))
+            problem = n.integer ? QStringLiteral(" - не целое число!") : QStringLiteral(" - не число!");
+        // The stations file keeps two digits of latitude degrees and three of longitude.
+        else if (!m_owner->sett.fullorx && (n.edit == lat || n.edit == lon) &&
+                 !(std::fabs(value) <= (n.edit == lat ? 90 : 180)))
+            problem = n.edit == lat ? QStringLiteral(" - вне пределов от -90 до 90!")
+                                    : QStringLiteral(" - вне пределов от -180 до 180!");
+        else
             continue;
         const QLabel *label = buddyOf(n.edit);
-        MessageProc(
-            this,
-            (label ? label->text() : n.edit->objectName()) + QStringLiteral(": \"") + text +
-                (n.integer ? QStringLiteral("\" - не целое число!") : QStringLiteral("\" - не число!")) +
-                QStringLiteral("\rСведения о станции не записаны."),
-            MB_ICONWARNING, MB_OK);
+        MessageProc(this,
+                    (label ? label->text() : n.edit->objectName()) + QStringLiteral(": \"") +
+                        CutForMessage(text) + QLatin1Char('"') + problem +
+                        QStringLiteral("\rСведения о станции не записаны."),
+                    MB_ICONWARNING, MB_OK);
         n.edit->setFocus();
         n.edit->selectAll();
         return false;

@@ -243,8 +243,8 @@ void Tmainf::LoadStationsIni()
     });
     const auto warnDuplicates = [this](const QString &name, int count) {
         MessageProc(this,
-                    QStringLiteral("Дублирование записи станции ") + name + QStringLiteral(" (") +
-                        QString::number(count + 1) + QStringLiteral(" одинаковых)"),
+                    QStringLiteral("Дублирование записи станции ") + CutForMessage(name) +
+                        QStringLiteral(" (") + QString::number(count + 1) + QStringLiteral(" одинаковых)"),
                     MB_ICONWARNING, MB_OK);
     };
     stations.clear();
@@ -456,8 +456,9 @@ void Tmainf::StationChanged(bool CheckData)
             SaveStationSettings(prevCode);
         } catch (const std::exception &e) {
             MessageProc(this,
-                        QStringLiteral("StationChanged: Не удалось сохранить настройки станции ") + prevCode +
-                            QStringLiteral(". Сообщение об ошибке:\r") + ExceptionText(e),
+                        QStringLiteral("StationChanged: Не удалось сохранить настройки станции ") +
+                            CutForMessage(prevCode) + QStringLiteral(". Сообщение об ошибке:\r") +
+                            ExceptionText(e),
                         MB_ICONERROR, MB_OK);
         }
         prevSta = curSta;
@@ -707,6 +708,26 @@ void Tmainf::Button1Click()
         const QString sta = Cod_stac->currentText();
         const QString name = Edit2->text();
         if (i < 0) {
+            // The row first: a code or name the site table cannot hold leaves the list as it was.
+            if (Orx) {
+                DbQuery &q = *Orx->rstORX;
+                const bool haveMax = QAct(q, QStringLiteral("select max(nindex) from site"), true);
+                const int maxIndex = haveMax && !q.Eof() ? q.Field(0)->AsInteger() : 0;
+                if (!QAct(q, QStringLiteral("select sta,descr,cod,elev,lat,lon,lddate") +
+                                 (haveMax ? QStringLiteral(",nindex") : QString()) +
+                                 QStringLiteral(" from site where rtrim(sta)=") + SqlQuote(code)))
+                    return false;
+                q.Append();
+                q.FieldByName(QStringLiteral("sta"))->SetValue(code);
+                q.FieldByName(QStringLiteral("descr"))->SetValue(name);
+                q.FieldByName(QStringLiteral("cod"))->SetValue(sta);
+                for (const char *field : {"elev", "lat", "lon"})
+                    q.FieldByName(QString::fromLatin1(field))->SetValue(0.0);
+                q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
+                if (haveMax)
+                    q.FieldByName(QStringLiteral("nindex"))->SetValue(maxIndex + 1);
+                q.Post();
+            }
             i = stas->count();
             stas->addItem(newStationItem(code, int(stations.size())));
             tstainfo station;
@@ -717,26 +738,20 @@ void Tmainf::Button1Click()
             curSta = sta;
             curCode = code;
             curName = name;
+        } else {
             if (Orx) {
                 DbQuery &q = *Orx->rstORX;
-                const bool haveMax = QAct(q, QStringLiteral("select max(nindex) from site"), true);
-                const int maxIndex = haveMax && !q.Eof() ? q.Field(0)->AsInteger() : 0;
-                if (!QAct(q, QStringLiteral("select sta,descr,cod,elev,lat,lon,lddate") +
-                                 (haveMax ? QStringLiteral(",nindex") : QString()) +
-                                 QStringLiteral(" from site where rtrim(sta)=") + SqlQuote(curCode)))
+                if (!QAct(q, QStringLiteral("select descr,cod,lddate from site where rtrim(sta)=") +
+                                 SqlQuote(code)))
                     return false;
-                q.Append();
-                q.FieldByName(QStringLiteral("sta"))->SetValue(curCode);
-                q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
-                q.FieldByName(QStringLiteral("cod"))->SetValue(curSta);
-                for (const char *field : {"elev", "lat", "lon"})
-                    q.FieldByName(QString::fromLatin1(field))->SetValue(0.0);
-                q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
-                if (haveMax)
-                    q.FieldByName(QStringLiteral("nindex"))->SetValue(maxIndex + 1);
-                q.Post();
+                if (!q.Eof()) {
+                    q.Edit();
+                    q.FieldByName(QStringLiteral("descr"))->SetValue(name);
+                    q.FieldByName(QStringLiteral("cod"))->SetValue(sta);
+                    q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
+                    q.Post();
+                }
             }
-        } else {
             curSta = sta;
             curCode = code;
             curName = name;
@@ -744,19 +759,6 @@ void Tmainf::Button1Click()
             if (entry >= 0 && entry < stations.size()) {
                 stations[entry].sta = curSta;
                 stations[entry].name = curName;
-            }
-            if (Orx) {
-                DbQuery &q = *Orx->rstORX;
-                if (!QAct(q, QStringLiteral("select descr,cod,lddate from site where rtrim(sta)=") +
-                                 SqlQuote(curCode)))
-                    return false;
-                if (!q.Eof()) {
-                    q.Edit();
-                    q.FieldByName(QStringLiteral("descr"))->SetValue(curName);
-                    q.FieldByName(QStringLiteral("cod"))->SetValue(curSta);
-                    q.FieldByName(QStringLiteral("lddate"))->SetValue(Now());
-                    q.Post();
-                }
             }
         }
         // The station editor opened below reads the row through the same query.

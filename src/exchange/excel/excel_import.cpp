@@ -91,8 +91,10 @@ bool ReadXls(ImportPage &Page, const QString &FileName)
             }
             progress.Set(row);
         };
-        complete = ReadStationSheets(ReadWorkbook(FileName), layout, mainf.fsLocal, Page.eventsFormat(),
-                                     *sheet, message, icon, &Page.importStats, onRow);
+        // The workbook first, by itself: a workbook that fails is never half an argument list.
+        const Workbook book = ReadWorkbook(FileName);
+        complete = ReadStationSheets(book, layout, mainf.fsLocal, Page.eventsFormat(), *sheet, message, icon,
+                                     &Page.importStats, onRow);
     } catch (const std::exception &e) {
         message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         icon = MB_ICONERROR;

@@ -29,7 +29,7 @@ int hourOf(const QString &time)
     const QString text = TrimBlanks(time.section(QLatin1Char(':'), 0, 0));
     int hour = 0;
     if (!TryStrToInt(text, hour))
-        throw EConvertError(QStringLiteral("'%1' is not a valid time").arg(time));
+        throw EConvertError(QStringLiteral("Неверное время: \"%1\"").arg(CutForMessage(time)));
     return hour;
 }
 
@@ -235,7 +235,7 @@ private:
             m_originDec = IsIntStr(digit) ? digit : QString();
             TDateTime day = 0;
             if (!TryStrToDateTime(date, day, m_fs))
-                throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(date));
+                throw EConvertError(QStringLiteral("Неверная дата: \"%1\"").arg(CutForMessage(date)));
             if (hourOf(clock) > hourOf(time))
                 day -= 1;
             m_originTime = FormatDateTime(QStringLiteral("ddddd"), day, m_fs) + QLatin1Char(' ') + clock;

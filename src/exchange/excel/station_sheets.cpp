@@ -7,6 +7,7 @@
 #include "lib/number_routines.h"
 #include "lib/string_table.h"
 
+#include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
@@ -33,6 +34,17 @@ QStringList headerNames(int layout)
     else if (layout == 4)
         add(kTblg);
     return names;
+}
+
+// A sheet's column as the spreadsheet program names it: 1 A, 26 Z, 27 AA.
+QString columnLetters(int col)
+{
+    QString letters;
+    for (; col > 0; col /= 26) {
+        --col;
+        letters.prepend(QChar(u'A' + col % 26));
+    }
+    return letters;
 }
 
 QStringList dateParts(const QString &text)
@@ -67,8 +79,19 @@ void SetStationSheetHeaders(TD2D &Grid, int Layout)
         Grid.SetCell(c, 0, QStringLiteral("[%1] ").arg(c) + names.value(c - 1));
 }
 
-void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
+void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat,
+                    const std::function<QString(int Row)> &Place)
 {
+    const auto refuse = [&](int row, const QString &cell) {
+        throw EConvertError((Place ? Place(row) + QStringLiteral(": н") : QStringLiteral("Н")) +
+                            QStringLiteral("еверная дата \"") + CutForMessage(cell) + QLatin1Char('"'));
+    };
+    const auto part = [&](int row, const QString &cell, const QString &text) {
+        int value = 0;
+        if (!TryStrToInt(text, value))
+            refuse(row, cell);
+        return value;
+    };
     const QString mark = FormatDateTime(QStringLiteral("ddddd"), EncodeDate(1970, 1, 1), EventsFormat);
     dptarray hist;
     for (int r = 1; r < Grid.RowCount(); ++r) {
@@ -80,8 +103,8 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
             Grid.SetCell(2, r, mark);
             continue;
         }
-        CountValue(hist, StrToInt(parts[0]));
-        CountValue(hist, StrToInt(parts[1]));
+        CountValue(hist, part(r, cell, parts[0]));
+        CountValue(hist, part(r, cell, parts[1]));
     }
     const int best = MostFrequent(hist);
     if (best < 0)
@@ -92,13 +115,13 @@ void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat)
         if (cell.isEmpty() || cell == mark)
             continue;
         const QStringList parts = dateParts(cell);
-        const int first = StrToInt(parts[0]), second = StrToInt(parts[1]), year = StrToInt(parts[2]);
+        const int first = part(r, cell, parts[0]), second = part(r, cell, parts[1]),
+                  year = part(r, cell, parts[2]);
         const bool monthFirst = first == month;
-        Grid.SetCell(
-            2, r,
-            FormatDateTime(QStringLiteral("ddddd"),
-                           EncodeDate(year, monthFirst ? first : second, monthFirst ? second : first),
-                           EventsFormat));
+        TDateTime date = 0;
+        if (!TryEncodeDate(year, monthFirst ? first : second, monthFirst ? second : first, date))
+            refuse(r, cell);
+        Grid.SetCell(2, r, FormatDateTime(QStringLiteral("ddddd"), date, EventsFormat));
     }
 }
 
@@ -114,6 +137,8 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
     timeFs.TimeSeparator = QLatin1Char(':');
     bool dataRead = false;
     int g = 1;
+    // Where each grid row came from, so that a date is named by its sheet and cell.
+    QList<std::pair<const WorkSheet *, int>> origins{{nullptr, 0}};
     try {
         for (const WorkSheet &sheet : Book.sheets) {
             // Rows are counted from row 1 of the sheet whatever its first used row. Only the rows that
@@ -171,12 +196,26 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
                 Grid.SetCell(0, g, QString::number(g));
                 for (int k = 0; k < cells.size(); ++k)
                     Grid.SetCell(k + 1, g, cells[k]);
+                origins.append({&sheet, row});
                 dataRead = true;
                 ++g;
             }
         }
         if (dataRead && Layout == 3)
-            FixXlsDatesPET(Grid, EventsFormat);
+            FixXlsDatesPET(Grid, EventsFormat, [&](int r) {
+                const auto &[sheet, row] = origins.value(r);
+                QString place = Book.fileName.isEmpty()
+                                    ? QString()
+                                    : QStringLiteral("файл \"") + QFileInfo(Book.fileName).fileName() +
+                                          QStringLiteral("\", ");
+                if (sheet)
+                    place += QStringLiteral("лист \"") + CutForMessage(sheet->name) +
+                             QStringLiteral("\", ячейка ") + columnLetters(first + 2) + QString::number(row);
+                else
+                    place += QStringLiteral("строка таблицы %1, столбец 2").arg(r);
+                place[0] = place[0].toUpper();
+                return place;
+            });
     } catch (const std::exception &e) {
         Message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         Icon = MB_ICONERROR;

@@ -1,6 +1,7 @@
 #include "exchange/excel/workbook.h"
 
 #include "lib/errors.h"
+#include "lib/messages.h"
 #include "platform/zip_archive.h"
 
 #include <QDataStream>
@@ -204,9 +205,10 @@ public:
         zip_stat_t st;
         zip_stat_init(&st);
         if (zip_stat(m_zip, utf8.constData(), 0, &st) != 0 || !(st.valid & ZIP_STAT_SIZE))
-            m_book.damaged(QStringLiteral("нет части %1").arg(name));
+            m_book.damaged(QStringLiteral("нет части %1").arg(CutForMessage(name)));
         if (st.size > kMaxPartSize)
-            m_book.damaged(QStringLiteral("часть %1 слишком велика (%2 байт)").arg(name).arg(st.size));
+            m_book.damaged(
+                QStringLiteral("часть %1 слишком велика (%2 байт)").arg(CutForMessage(name)).arg(st.size));
         // Parts are read one after another: their sum is what the reading costs in time.
         m_partBytes += qint64(st.size);
         if (m_partBytes > MaxWorkbookPartBytes)
@@ -214,7 +216,8 @@ public:
                                 .arg(MaxWorkbookPartBytes >> 20));
         zip_file_t *file = zip_fopen(m_zip, utf8.constData(), 0);
         if (!file)
-            m_book.damaged(QStringLiteral("часть %1 не открывается (%2)").arg(name, ZipErrorText(m_zip)));
+            m_book.damaged(
+                QStringLiteral("часть %1 не открывается (%2)").arg(CutForMessage(name), ZipErrorText(m_zip)));
         return std::make_unique<ZipPart>(file, qint64(st.size));
     }
 
@@ -293,7 +296,7 @@ class XmlPart
 {
 public:
     XmlPart(const XlsxArchive &zip, const QString &name, const BookFile &book)
-        : m_name(name), m_book(book), m_device(zip.part(name)), m_xml(m_device.get())
+        : m_name(CutForMessage(name)), m_book(book), m_device(zip.part(name)), m_xml(m_device.get())
     {}
 
     QXmlStreamReader &xml() { return m_xml; }
@@ -340,7 +343,8 @@ public:
         for (int depth = 1; depth > 0 && next() != QXmlStreamReader::Invalid;) {
             if (m_xml.isStartElement()) {
                 if (!withChildren)
-                    damaged(QStringLiteral("элемент %1 внутри значения").arg(m_xml.name().toString()));
+                    damaged(QStringLiteral("элемент %1 внутри значения")
+                                .arg(CutForMessage(m_xml.name().toString())));
                 ++depth;
             } else if (m_xml.isEndElement()) {
                 --depth;
@@ -555,16 +559,18 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
             bool ok = true;
             const int n = r.isEmpty() ? row + 1 : r.toInt(&ok);
             if (!ok || n < 1 || n > kMaxRows)
-                book.damaged(QStringLiteral("лист %1: номер строки %2").arg(sheet.name, r));
+                book.damaged(QStringLiteral("лист %1: номер строки %2")
+                                 .arg(CutForMessage(sheet.name), CutForMessage(r)));
             row = n;
             col = 0;
         } else if (xml.name() == QLatin1String("c")) {
             const QString ref = attr(xml, QLatin1String("r"));
             int r = row, c = col + 1;
             if (!ref.isEmpty() && !parseCellRef(ref, r, c))
-                book.damaged(QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
+                book.damaged(
+                    QStringLiteral("лист %1: ячейка %2").arg(CutForMessage(sheet.name), CutForMessage(ref)));
             if (r < 1 || c > kMaxCols)
-                book.damaged(QStringLiteral("лист %1: ячейка вне строки").arg(sheet.name));
+                book.damaged(QStringLiteral("лист %1: ячейка вне строки").arg(CutForMessage(sheet.name)));
             row = r;
             col = c;
             const QString type = attr(xml, QLatin1String("t"));
@@ -601,15 +607,17 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
                 bool ok = false;
                 const int index = value.toInt(&ok);
                 if (!ok || index < 0 || index >= strings.size())
-                    book.damaged(QStringLiteral("лист %1: ячейка %2 ссылается на строку %3")
-                                     .arg(sheet.name, ref, value));
+                    book.damaged(
+                        QStringLiteral("лист %1: ячейка %2 ссылается на строку %3")
+                            .arg(CutForMessage(sheet.name), CutForMessage(ref), CutForMessage(value)));
                 cell.kind = WorkbookCell::Text;
                 cell.text = strings.at(index);
             } else if (type == QLatin1String("str") || type == QLatin1String("inlineStr") ||
                        type == QLatin1String("e")) {
                 cell.kind = WorkbookCell::Text;
-                cell.text =
-                    book.checkedText(value, QStringLiteral("лист %1: ячейка %2").arg(sheet.name, ref));
+                cell.text = book.checkedText(
+                    value,
+                    QStringLiteral("лист %1: ячейка %2").arg(CutForMessage(sheet.name), CutForMessage(ref)));
                 ownText = true;
             } else if (type == QLatin1String("b")) {
                 cell.kind = WorkbookCell::Text;
@@ -620,7 +628,8 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
                 cell.number = value.toDouble(&ok);
                 if (!ok)
                     book.damaged(
-                        QStringLiteral("лист %1: ячейка %2 содержит %3").arg(sheet.name, ref, value));
+                        QStringLiteral("лист %1: ячейка %2 содержит %3")
+                            .arg(CutForMessage(sheet.name), CutForMessage(ref), CutForMessage(value)));
                 const int s = style.toInt();
                 cell.kind = s >= 0 && s < dateStyles.size() && dateStyles.at(s) ? WorkbookCell::Date
                                                                                 : WorkbookCell::Number;
@@ -814,11 +823,12 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
     QHash<QString, QString> sheetOfPart;
     for (const auto &[name, id] : sheets) {
         if (!targets.contains(id))
-            book.damaged(QStringLiteral("нет листа %1").arg(name));
+            book.damaged(QStringLiteral("нет листа %1").arg(CutForMessage(name)));
         const QString part = partPath(targets.value(id));
         if (sheetOfPart.contains(part))
-            book.damaged(QStringLiteral("листы %1 и %2 указывают на одну часть %3")
-                             .arg(sheetOfPart.value(part), name, part));
+            book.damaged(
+                QStringLiteral("листы %1 и %2 указывают на одну часть %3")
+                    .arg(CutForMessage(sheetOfPart.value(part)), CutForMessage(name), CutForMessage(part)));
         sheetOfPart.insert(part, name);
         parts << part;
     }
@@ -827,6 +837,7 @@ Workbook ReadXlsxBytes(const QByteArray &Bytes, const QString &FileName)
     const QStringList strings = readSharedStrings(zip, book);
     const QList<bool> dateStyles = readDateStyles(zip, book);
     Workbook workbook;
+    workbook.fileName = FileName;
     for (qsizetype i = 0; i < parts.size(); ++i) {
         WorkSheet sheet;
         sheet.name = sheets[i].first;
@@ -886,6 +897,7 @@ Workbook XlsWorkbookFromChild(const QString &FileName, qint64 FileBytes, const I
         throw EFileError(message);
     }
     Workbook workbook;
+    workbook.fileName = FileName;
     qint32 count = 0;
     stream >> count;
     for (qint32 i = 0; i < count && stream.status() == QDataStream::Ok; ++i) {

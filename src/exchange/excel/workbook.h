@@ -39,6 +39,7 @@ struct WorkSheet
 struct Workbook
 {
     QList<WorkSheet> sheets;
+    QString fileName; // as the messages name it; empty for bytes without a file
 };
 
 // The cell's value as text: numbers with FS's decimal separator, dates in FS's short date format, times

@@ -34,12 +34,16 @@ QChar at(const QString &line, int pos)
     return pos <= line.size() ? line.at(pos - 1) : QChar();
 }
 
-TDateTime toDate(int year, int month, int day)
+// The date of an event: what names it says where its parts come from.
+TDateTime toDate(int year, int month, int day, const char *what)
 {
     TDateTime date = 0;
     if (!TryEncodeDate(year, month, day, date))
-        throw EConvertError(
-            QStringLiteral("Invalid argument to date encode: %1.%2.%3").arg(day).arg(month).arg(year));
+        throw EConvertError(QStringLiteral("Неверная дата %1: %2.%3.%4")
+                                .arg(QString::fromUtf8(what))
+                                .arg(day)
+                                .arg(month)
+                                .arg(year));
     return date;
 }
 
@@ -194,13 +198,15 @@ private:
             r = m_table.RowCount() + 1;
             m_table.AddRows(6);
         }
-        const TDateTime reference =
-            toDate(m_year, m_event[1], m_event[0]) + EncodeTime(m_event[3], m_event[4], 0, 0);
+        const TDateTime reference = toDate(m_year, m_event[1], m_event[0],
+                                           "события (день и месяц строки события, год строки заголовка)") +
+                                    EncodeTime(m_event[3], m_event[4], 0, 0);
         m_table.SetCell(0, r, FormatDateTime(QStringLiteral("c"), reference));
         for (int i = 0; i < 4; ++i)
             m_table.SetCell(1 + i, r, QString::number(m_event[size_t(5 + i)]));
 
-        const TDateTime origin = toDate(m_year, StrToInt(m_titleDate[1]), StrToInt(m_titleDate[0]));
+        const TDateTime origin =
+            toDate(m_year, StrToInt(m_titleDate[1]), StrToInt(m_titleDate[0]), "в строке заголовка события");
         const QString o[] = {FormatDateTime(QStringLiteral("ddddd"), origin),
                              QStringLiteral("O ="),
                              m_title[0] + QLatin1Char(':') + m_title[1] + QLatin1Char(':') + m_title[2],

@@ -32,7 +32,7 @@ TDateTime readDateTime(const QString &text)
 {
     TDateTime value = 0;
     if (!TryStrToDateTime(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(CutForMessage(text)));
     return value;
 }
 

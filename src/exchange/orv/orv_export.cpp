@@ -122,7 +122,8 @@ QString OrvExport::MakeExportWhere()
         return QString();
     if (m_query->Eof() || m_query->Field(0)->AsLargeInt() <= 0) {
         MessageProc(m_host.Owner(),
-                    QStringLiteral("Данные по станции(ям) \"") + stationsText +
+                    QStringLiteral("Данные по станции(ям) \"") +
+                        CutForMessage(stationsText, MaxQuotedStatementChars) +
                         QStringLiteral("\" за этот период отсутствуют"),
                     MB_ICONWARNING, MB_OK);
         return QString();

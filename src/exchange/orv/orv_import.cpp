@@ -315,7 +315,7 @@ bool OrvRun::readMembers(const QString &dir)
     for (const QString &table : std::as_const(m_system.tables)) {
         if (table != QLatin1String("origin") && table != QLatin1String("arrival")) {
             MessageProc(m_host.Owner(),
-                        QStringLiteral("ReadORV: таблица \"") + table +
+                        QStringLiteral("ReadORV: таблица \"") + CutForMessage(table) +
                             QStringLiteral("\" не может быть прочитана из ORV-файла!"),
                         MB_ICONERROR, MB_OK);
             return false;
@@ -325,7 +325,8 @@ bool OrvRun::readMembers(const QString &dir)
             found = found || m.header.table == table;
         if (!found) {
             MessageProc(m_host.Owner(),
-                        QStringLiteral("Таблица \"") + table + QStringLiteral("\" не найдена в архиве!"),
+                        QStringLiteral("Таблица \"") + CutForMessage(table) +
+                            QStringLiteral("\" не найдена в архиве!"),
                         MB_ICONERROR, MB_OK);
             return false;
         }
@@ -389,7 +390,7 @@ bool OrvRun::probeColumns(Member &member)
     return MessageProc(m_host.Owner(),
                        QStringLiteral("Следующие поля в таблице \"") + table +
                            QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
-                           member.header.missingText +
+                           CutForMessage(member.header.missingText, MaxQuotedStatementChars) +
                            QStringLiteral("\rХотите импортировать остальные поля?"),
                        MB_ICONQUESTION, MB_YESNO) == IDYES;
 }
@@ -412,7 +413,7 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
         QStringLiteral("delete from arrival where rtrim(sta)='") + quoted + QStringLiteral("' and ") + period;
     if (m_merge) {
         if (MessageProc(m_host.Owner(),
-                        QStringLiteral("Для станции с кодом \"") + code +
+                        QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
                             QStringLiteral("\" в таблице \"arrival\"") + range +
                             QStringLiteral("только записи для импортируемой станции)"),
                         MB_ICONQUESTION, MB_YESNO) != IDYES)
@@ -421,7 +422,7 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
         return true;
     }
     if (MessageProc(m_host.Owner(),
-                    QStringLiteral("Для станции с кодом \"") + code +
+                    QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
                         QStringLiteral("\" в таблицах \"origin\" и \"arrival\"") + range +
                         QStringLiteral("записи обо всех событиях в данном интервале, для всех станций внутри "
                                        "этих событий)"),
@@ -999,7 +1000,8 @@ void OrvRun::run()
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = ") +
                             QString::number(m_step) + QStringLiteral("; таблица = ") + m_table +
-                            QStringLiteral("; last sql = \r\r") + m_lastSql +
+                            QStringLiteral("; last sql = \r\r") +
+                            CutForMessage(m_lastSql, MaxQuotedStatementChars) +
                             QStringLiteral("\r\rСообщение об ошибке:\r") + reason,
                         MB_ICONERROR, MB_OK);
         }

@@ -204,7 +204,7 @@ std::optional<QString> UniqueEventIds::MakeUniqueEventId(const QString &Id)
             }
         }
     }
-    throw EventIdsExhausted(QStringLiteral("EVENTID \"") + Id +
+    throw EventIdsExhausted(QStringLiteral("EVENTID \"") + CutForMessage(Id) +
                             QStringLiteral("\" уже есть в БД ORX, а свободного EVENTID того же вида (") +
                             EventIdFormText(kind, length, rest) + QStringLiteral(") нет: ") +
                             (wrapped ? QStringLiteral("заняты все ") + QString::number(asked)
@@ -265,6 +265,6 @@ QString EventIdFormText(EventIdKind Kind, int WordLength, const QString &Rest)
     }
     }
     if (!Rest.isEmpty())
-        form += QStringLiteral(" и продолжение \"") + Rest + QLatin1Char('"');
+        form += QStringLiteral(" и продолжение \"") + CutForMessage(Rest) + QLatin1Char('"');
     return form;
 }

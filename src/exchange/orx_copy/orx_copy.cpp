@@ -248,7 +248,7 @@ void Run::exec()
     readOrx();
     if (m_arrivals.isEmpty()) {
         MessageProc(m_host.Owner(),
-                    QStringLiteral("Данные по станции \"") + m_code +
+                    QStringLiteral("Данные по станции \"") + CutForMessage(m_code) +
                         QStringLiteral("\" за этот период отсутствуют"),
                     MB_ICONWARNING, MB_OK);
         return;
@@ -305,7 +305,7 @@ bool Run::periodEventsReplaceable()
     MessageProc(
         m_host.Owner(),
         QStringLiteral("ImportOrx: Импорт прерван, база данных станции не изменена.\r\rУ событий № ") +
-            events.join(QStringLiteral(", ")) +
+            CutForMessage(events.join(QStringLiteral(", ")), MaxQuotedStatementChars) +
             QStringLiteral(" есть отсчёты с датой вне периода или без даты (всего ") +
             QString::number(readings) + QStringLiteral("), период ") +
             FormatDateTime(QStringLiteral("dd.mm.yyyy"), sett.start_date) + QStringLiteral(" - ") +

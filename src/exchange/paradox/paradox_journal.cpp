@@ -74,7 +74,7 @@ int toInt(const QString &s)
 {
     int v = 0;
     if (!TryStrToInt(s, v))
-        throw EConvertError(QStringLiteral("\"") + s + QStringLiteral("\" - не целое число"));
+        throw EConvertError(QStringLiteral("\"") + CutForMessage(s) + QStringLiteral("\" - не целое число"));
     return v;
 }
 
@@ -85,7 +85,8 @@ void readingTime(TDateTime day, int hour, const QString &min, const QString &sek
 {
     const double s = StrToFloatAny(sek);
     if (s < 0 || s >= 60)
-        throw EConvertError(QStringLiteral("\"") + sek + QStringLiteral("\" - неверное число секунд"));
+        throw EConvertError(QStringLiteral("\"") + CutForMessage(sek) +
+                            QStringLiteral("\" - неверное число секунд"));
     const double whole = std::trunc(s);
     time = day + EncodeTime(hour, toInt(min), int(whole), 0);
     tenths = int(RoundHalfEven((s - whole) * 10));
@@ -340,7 +341,8 @@ void Transfer::line(std::optional<int> hour)
     if (given(jData)) {
         TDateTime d = 0;
         if (!TryStrToDateTime(text(jData), d, m_fs))
-            throw EConvertError(QStringLiteral("\"") + text(jData) + QStringLiteral("\" - неверная дата"));
+            throw EConvertError(QStringLiteral("\"") + CutForMessage(text(jData)) +
+                                QStringLiteral("\" - неверная дата"));
         m_date = DateOf(d);
     } else if (hour && m_prevHour && *hour < *m_prevHour) {
         m_date += 1;
@@ -417,7 +419,8 @@ void Transfer::storeSP(DbQuery &ev)
     int h = 0, n = 0, s = 0;
     if (parts.size() != 3 || !TryStrToInt(parts[0], h) || !TryStrToInt(parts[1], n) ||
         !TryStrToInt(parts[2], s) || !TryEncodeTime(h, n, s, 0, time))
-        throw EConvertError(QStringLiteral("\"") + text(jSP) + QStringLiteral("\" - неверное время"));
+        throw EConvertError(QStringLiteral("\"") + CutForMessage(text(jSP)) +
+                            QStringLiteral("\" - неверное время"));
     ev.FieldByName(QStringLiteral("S_P_time"))->SetValue(time);
     ev.FieldByName(QStringLiteral("S_P_dec"))->Clear();
 }

@@ -1,6 +1,7 @@
 #include "exchange/paradox/paradox_table.h"
 
 #include "exchange/read_limits.h"
+#include "lib/messages.h"
 #include "lib/number_routines.h"
 
 #include <QIODevice>
@@ -205,7 +206,7 @@ void Reader::run(ParadoxResult &result, int provider)
                 QString value;
                 if (!ReadPdxField(m_f, result.fields[c], result.codePage, value, m_fs))
                     throw readError(QStringLiteral("Запись ") + QString::number(r) +
-                                    QStringLiteral(", поле \"") + result.fields[c].Name +
+                                    QStringLiteral(", поле \"") + CutForMessage(result.fields[c].Name) +
                                     QStringLiteral("\" (тип ") + QString::number(result.fields[c].FldType) +
                                     QLatin1Char(')'));
                 m_table.SetCell(c, r, value);

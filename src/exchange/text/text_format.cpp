@@ -259,7 +259,8 @@ bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool 
     }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        MessageProc(nullptr, QStringLiteral("Ошибка при чтении формата данных ") + name, MB_ICONERROR, MB_OK);
+        MessageProc(nullptr, QStringLiteral("Ошибка при чтении формата данных ") + CutForMessage(name),
+                    MB_ICONERROR, MB_OK);
         return false;
     }
     if (ReadSpecFile(file, importType))
@@ -267,10 +268,11 @@ bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool 
     // A short or damaged file would leave this station with part of another station's formats, which
     // the next save would store under its name.
     SetDefaults();
-    MessageProc(nullptr,
-                QStringLiteral("Ошибка при чтении формата данных ") + name +
-                    QStringLiteral(": файл \"%1\" повреждён, взяты форматы по умолчанию").arg(path),
-                MB_ICONERROR, MB_OK);
+    MessageProc(
+        nullptr,
+        QStringLiteral("Ошибка при чтении формата данных ") + CutForMessage(name) +
+            QStringLiteral(": файл \"%1\" повреждён, взяты форматы по умолчанию").arg(CutForMessage(path)),
+        MB_ICONERROR, MB_OK);
     return false;
 }
 
@@ -310,6 +312,7 @@ bool TextFormats::SaveSpec(const QString &programDir, const QString &name, int i
     // The old file stays whole unless the new one was written completely.
     if (SafeWriteFile(SpecFilePath(programDir, name), buffer.data()))
         return true;
-    MessageProc(nullptr, QStringLiteral("Ошибка при записи формата данных ") + name, MB_ICONERROR, MB_OK);
+    MessageProc(nullptr, QStringLiteral("Ошибка при записи формата данных ") + CutForMessage(name),
+                MB_ICONERROR, MB_OK);
     return false;
 }

@@ -27,16 +27,27 @@ const QString kXm = QStringLiteral("[Динамические замеры]");
 // The day a text date leaves empty.
 constexpr TDateTime kEmptyDay = 36524; // 30.12.1999
 
-double number(const QString &cell, const TFormatSettings &fs)
+// What a cell that does not convert is said to be: "Неверное число: "NaN"".
+[[noreturn]] void refuseCell(const char *what, const QString &cell)
 {
-    return StrToFloatAnyFS(cell, fs);
+    throw EConvertError(QStringLiteral("Неверн") + QString::fromUtf8(what) + QStringLiteral(": \"") +
+                        CutForMessage(cell) + QLatin1Char('"'));
 }
 
-TDateTime dateTime(const QString &cell, TextDateTimeCells &dates)
+double number(const QString &cell, const TFormatSettings &fs)
+{
+    try {
+        return StrToFloatAnyFS(cell, fs);
+    } catch (const EConvertError &) {
+        refuseCell("ое число", cell);
+    }
+}
+
+TDateTime dateTime(const QString &cell, TextDateTimeCells &dates, const char *what)
 {
     TDateTime v = 0;
     if (!dates.read(cell, v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(cell));
+        refuseCell(what, cell);
     return v;
 }
 
@@ -54,13 +65,13 @@ QVariant convertCell(const QString &cell, FieldType type, const TFormatSettings 
     case FieldType::LargeInt: {
         const double v = std::trunc(number(cell, fs));
         if (!(std::abs(v) < 9.2e18))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(cell));
+            refuseCell("ое целое число", cell);
         return qlonglong(v);
     }
     case FieldType::Boolean: {
         int v = 0;
         if (!TryStrToInt(cell, v))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(cell));
+            refuseCell("ое целое число", cell);
         return v > 0;
     }
     case FieldType::Float:
@@ -68,13 +79,13 @@ QVariant convertCell(const QString &cell, FieldType type, const TFormatSettings 
     case FieldType::BCD:
         return number(cell, fs);
     case FieldType::Date: {
-        const TDateTime d = DateOf(dateTime(cell, dates));
+        const TDateTime d = DateOf(dateTime(cell, dates, "ая дата"));
         return d == kEmptyDay ? 0.0 : d;
     }
     case FieldType::Time:
-        return TimeOf(dateTime(cell, dates));
+        return TimeOf(dateTime(cell, dates, "ое время"));
     case FieldType::DateTime: {
-        const TDateTime d = dateTime(cell, dates);
+        const TDateTime d = dateTime(cell, dates, "ые дата и время");
         return DateOf(d) == kEmptyDay ? TimeOf(d) : d;
     }
     default:
@@ -156,6 +167,9 @@ private:
     QString m_tableName;
     QList<FieldType> m_types;
     QStringList m_names;
+    QString m_storedName; // the table as the database names it
+    QStringList m_fields; // the fields as the database names them
+    QList<int> m_limits;  // per column: the characters its text may have, 0 for any
     int m_columns = 0;
     int m_numCol = -1;
     int m_skipNum = 0;
@@ -184,14 +198,21 @@ bool TextTableRows::open(DbConnection &db, const QString &tableName, int skipNum
             TField *f = q.FindField(m_spec.cols[k].name);
             if (!f) {
                 failPass(colPlace(k), tableName,
-                         QStringLiteral("Field '%1' not found").arg(m_spec.cols[k].name));
+                         QStringLiteral("В таблице нет поля \"%1\"").arg(CutForMessage(m_spec.cols[k].name)));
                 return false;
             }
             m_types << f->DataType();
             m_names << QLatin1Char('[') + f->FieldName() + QLatin1Char(']');
+            m_fields << f->FieldName();
             if (tableName == kEvents && m_spec.cols[k].name.toLower() == QLatin1String("num"))
                 m_numCol = k;
         }
+        // A text longer than its column is told with its row and column before anything is asked or
+        // written: a SQLite file would keep it, a server refuses it in words that name no column.
+        m_storedName = db.backend().dialect().storedName(tableName);
+        const QHash<QString, int> lengths = db.backend().columnLengths(m_storedName);
+        for (int k = 0; k < m_fields.size(); ++k)
+            m_limits << (IsStringFieldType(m_types[k]) ? lengths.value(m_fields[k].toLower(), 0) : 0);
     } catch (const std::exception &e) {
         failPass(QStringLiteral("Ошибка импорта"), tableName, ExceptionText(e));
         return false;
@@ -229,6 +250,13 @@ bool TextTableRows::convert(int r, ConvertedRow &row)
             // Compared and converted where the table keeps it, which stays put while the rows are read.
             l.cell = QString::fromRawData(reinterpret_cast<const QChar *>(cell.utf16()), cell.size());
             row[k] = convertCell(l.cell, m_types[k], m_fs, l.dates);
+            if (const int limit = m_limits[k]; limit > 0) {
+                qsizetype n = l.cell.size();
+                while (n > limit && l.cell.at(n - 1) == QLatin1Char(' '))
+                    --n;
+                if (n > limit)
+                    throw TooLongError(m_storedName, m_fields[k], l.cell.left(n), limit);
+            }
             l.value = row[k];
         } catch (const std::exception &e) {
             l.cell.clear();
@@ -350,7 +378,8 @@ bool WriteTextToBulletin(DbConnection &db, TextTablesInput &in)
         int arid = 0;
         if (!intCell(bulletin.GetCell(0, i), arid))
             throw EConvertError(
-                QStringLiteral("'%1' is not a valid integer value").arg(bulletin.GetCell(0, i)));
+                QStringLiteral("%1, %2 (таблица %3): неверный номер отсчёта \"%4\"")
+                    .arg(rowPlace(i), colPlace(0), kBulletin, CutForMessage(bulletin.GetCell(0, i))));
         if (!firstReading.contains(arid))
             firstReading.insert(arid, i);
     }

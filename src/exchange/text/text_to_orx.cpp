@@ -16,6 +16,8 @@
 
 namespace {
 
+const char *const kTableNames[3] = {"Events", "Station_bulletin", "XM_Add"};
+
 enum EventCol { eNum = 1, eTime = 2, eDec = 3, eLat = 4, eLon = 5, eDepth = 6, eComment = 16, eLddate = 17 };
 enum ReadingCol {
     rArid = 0,
@@ -70,7 +72,8 @@ struct Run
             return QVariant();
         int tenths = 0;
         if (!TryStrToInt(tenthsCell, tenths))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(tenthsCell));
+            throw EConvertError(QStringLiteral("Неверное число десятых секунды в таблице %1: \"%2\"")
+                                    .arg(QString::fromLatin1(kTableNames[table]), CutForMessage(tenthsCell)));
         int y, mo, d, h, n, s, ms;
         DecodeDateTime(v, y, mo, d, h, n, s, ms);
         return htoe(quint16(y), quint16(mo), quint16(d), quint16(h), quint16(n), s + tenths / 10.0);
@@ -197,8 +200,8 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         if (y <= 1970) {
             MessageProc(nullptr,
                         QStringLiteral("Найдена дата с недопустимым годом в Station_bulletin.txt:\r") +
-                            run.readings().GetCell(rDate, idx) + QStringLiteral("\rв строке № ") +
-                            QString::number(idx),
+                            CutForMessage(run.readings().GetCell(rDate, idx)) +
+                            QStringLiteral("\rв строке № ") + QString::number(idx),
                         MB_ICONERROR, MB_OK);
             return false;
         }
@@ -241,7 +244,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
             continue;
         const QString pair = instrument + QLatin1Char('_') + comp;
         if (!missingLower.contains(pair.toLower())) {
-            missing << pair;
+            missing << CutForMessage(pair);
             missingLower << pair.toLower();
         }
     }
@@ -249,7 +252,7 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         MessageProc(nullptr,
                     QStringLiteral("Некоторые приборы не найдены в таблице SITECHAN. Импорт остановлен. Для "
                                    "успешного импорта нужно описать следующие приборы в SITECHAN:\r") +
-                        missing.join(QLatin1Char('\r')),
+                        CutForMessage(missing.join(QLatin1Char('\r')), MaxQuotedStatementChars),
                     MB_ICONERROR, MB_OK);
         return false;
     }
@@ -275,7 +278,9 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
         const QString numText = ev.GetCell(eNum, e);
         int num = 0;
         if (!TryStrToInt(numText, num))
-            throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(numText));
+            throw EConvertError(QStringLiteral("Неверный номер события в строке №%1 таблицы Events: \"%2\"")
+                                    .arg(e + 1)
+                                    .arg(CutForMessage(numText)));
         const QString eventid = MakeEventId(quint16(minYear), num, code);
         origin =
             Record{{QStringLiteral("eventid"), eventid},
@@ -363,8 +368,8 @@ bool WriteTextToOrx(TextTablesInput &in, const tfilts &filters,
     }
     if (!existing.isEmpty() &&
         MessageProc(nullptr,
-                    QStringLiteral("В таблице ORIGIN уже есть землетрясения с EVENTID от ") + first +
-                        QStringLiteral(" до ") + last +
+                    QStringLiteral("В таблице ORIGIN уже есть землетрясения с EVENTID от ") +
+                        CutForMessage(first) + QStringLiteral(" до ") + CutForMessage(last) +
                         QStringLiteral("\r\rХотите удалить существующие данные и записать новые?"),
                     MB_ICONQUESTION, MB_YESNO) != IDYES)
         return false;
