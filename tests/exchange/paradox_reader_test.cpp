@@ -297,25 +297,48 @@ TEST(ReadParadox, HeaderCountingMoreThanTheChainHoldsGivesTheRecordsThere)
               QStringList{u"3000|3000"_s});
 }
 
-// Event 9001's Pg line carries the smallest period a double holds and the first motion in "A Z": a line
-// with a period is a measurement, and this one follows no phase of its own. It is named in the closing
-// message, not counted as imported; the event and the next line's reading are written.
+// Event 9001's Pg line carries a period of 1e-300 and the first motion in "A Z": a line with a period is
+// a measurement, and this one follows no phase of its own. It is named in the closing message, not counted
+// as imported; the event and the next line's reading are written. The smallest period a double holds is
+// written out longer than Access's column takes: the staging stops at its line and nothing is written.
 TEST(ReadParadox, ALineThatGivesNothingIsNamed)
 {
-    Window p;
-    writePxTable(p.table, kJournal,
-                 {pxRow(kJournal, "1|9001|05.11.2026|+iPg|SKMZ|10|15|30.5|4.9e-324|||+"),
-                  pxRow(kJournal, "2|||iSg|SKMN|10|16|2.5")},
-                 866);
-    p.w->imm->setChecked(true);
-    p.page().ReadData();
-    EXPECT_EQ(shown(p.rec),
-              (QList<Shown>{{u"Не все данные импортированы.\rЗаписано в БД: событий 1, фаз 1, динамических "
-                             u"замеров 0.\rНе записано строк журнала: 1\rстрока 1: замер с периодом T не "
-                             u"следует за своей фазой"_s,
-                             48}}));
-    EXPECT_EQ(p.rows(u"select num from [События]"_s), QStringList{u"9001"_s});
-    EXPECT_EQ(p.rows(u"select N_equake,Phase from [Станционный бюллетень]"_s), QStringList{u"9001|Sg"_s});
+    struct Case
+    {
+        const char *period;
+        QList<Shown> shown;
+        QStringList events, readings;
+    } cases[] = {
+        {"1e-300",
+         {{u"Не все данные импортированы.\rЗаписано в БД: событий 1, фаз 1, динамических замеров 0.\rНе "
+           u"записано строк журнала: 1\rстрока 1: замер с периодом T не следует за своей фазой"_s,
+           48}},
+         {u"9001"_s},
+         {u"9001|Sg"_s}},
+        {"4.9e-324",
+         {{u"WriteParadoxGridToDB: Операция прервана. Сообщение об ошибке:\rСтрока 1 журнала: Значение "
+           u"\"4.94065645841247E-324\" (21 символ) не помещается в поле \"T\" таблицы \"Access\": в нём не "
+           u"более 8 символов"_s,
+           16}},
+         {},
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.period);
+        Window p;
+        writePxTable(
+            p.table, kJournal,
+            {pxRow(kJournal,
+                   (QByteArray("1|9001|05.11.2026|+iPg|SKMZ|10|15|30.5|") + c.period + "|||+").constData()),
+             pxRow(kJournal, "2|||iSg|SKMN|10|16|2.5")},
+            866);
+        p.w->imm->setChecked(true);
+        p.page().ReadData();
+        EXPECT_EQ(shown(p.rec), c.shown);
+        EXPECT_EQ(p.rows(u"select num from [События]"_s), c.events);
+        EXPECT_EQ(p.rows(u"select N_equake,Phase from [Станционный бюллетень]"_s), c.readings);
+        EXPECT_EQ(p.rows(u"select count(*) from Access"_s), QStringList{u"0"_s});
+    }
 }
 
 TEST(WriteParadoxJournal, NeedsDataReadAndAsksAboutMissingNumbers)

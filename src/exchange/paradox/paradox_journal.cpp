@@ -672,7 +672,13 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal, bool
                 continue;
             if (c >= fields)
                 throw DbError(QStringLiteral("В таблице Access нет столбца ") + QString::number(c + 1));
-            access.Field(c)->SetValue(cell);
+            try {
+                access.Field(c)->SetValue(cell);
+            } catch (const DbError &e) {
+                // A cell its column refuses stops the staging; the analyst is told which line it was.
+                throw e.reworded(QStringLiteral("Строка ") + QString::number(r) +
+                                 QStringLiteral(" журнала: ") + e.words());
+            }
             empty = false;
         }
         if (empty && n > 0) {
