@@ -266,8 +266,8 @@ void Tmainf::InitMain(bool First)
     LoadFiltersAndWaves();
     ReadGlobalIni();
     // The station list reads only the section names; a damaged station file must stop the start here,
-    // before the shutdown writes defaults over it.
-    const IniFile stationsCheck(ProgramFolder() + QStringLiteral("system/Stations.ini"));
+    // before the shutdown writes defaults over it. The image goes at once: the list reads its own.
+    (void)IniFile(ProgramFolder() + QStringLiteral("system/Stations.ini"));
     LoadStationList();
     ReadSettings();
 
