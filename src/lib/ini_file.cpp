@@ -20,6 +20,16 @@ QString displayPath(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
+// A section longer than this finds its keys by hash; a shorter one is scanned.
+constexpr qsizetype kScannedKeys = 16;
+
+// What a key costs in a section's index: its node and its share of the table, which doubles as it grows,
+// and its folded text where folding changed it.
+qint64 keyIndexBytes(const QString &key, const QString &folded)
+{
+    return 64 + (folded.constData() == key.constData() ? 0 : StringHeapBytes(folded.size()));
+}
+
 } // namespace
 
 IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
@@ -56,8 +66,7 @@ void IniFile::loadBytes(const QByteArray &bytes)
     budget.spend(bytes.size() * 3);
     const auto spend = [&](qint64 cost) {
         if (!budget.spend(cost))
-            throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                                 .arg(displayPath(m_fileName), OverBudgetText(budget.limit())));
+            throw EFileError(OverBudgetMessage(budget.limit()));
     };
     const QString text = fromCp1251(bytes);
     Section *current = nullptr;
@@ -97,8 +106,11 @@ void IniFile::loadBytes(const QByteArray &bytes)
             continue;
         const QString value = line.mid(eq + 1);
         spend(qint64(sizeof(Entry)) + StringHeapBytes(key.size()) + StringHeapBytes(value.size()));
-        current->entries.append(Entry{key, value});
+        spend(appendEntry(*current, key, value));
     }
+    m_budgetLimit = budget.limit();
+    // The bytes and their text are gone with the read; the entries stay.
+    m_heldBytes = budget.spent() - qint64(bytes.size()) * 3;
     // Text without one section is no settings file the program wrote (binary garbage, a truncated or
     // foreign file); read as empty, it would be replaced by defaults on the next update.
     if (content && m_sections.isEmpty())
@@ -121,7 +133,7 @@ IniFile::Section *IniFile::findSection(const QString &name)
 IniFile::Section &IniFile::addSection(const QString &name)
 {
     m_index.insert(name.toCaseFolded(), m_sections.size());
-    m_sections.append(Section{name, {}});
+    m_sections.append(Section{name, {}, {}});
     return m_sections.last();
 }
 
@@ -134,10 +146,40 @@ void IniFile::reindex()
 
 qsizetype IniFile::findKey(const Section &section, const QString &key)
 {
+    if (!section.keyIndex.isEmpty())
+        return section.keyIndex.value(key.toCaseFolded(), -1);
     for (qsizetype i = 0; i < section.entries.size(); ++i)
         if (sameName(section.entries[i].key, key))
             return i;
     return -1;
+}
+
+qint64 IniFile::appendEntry(Section &section, const QString &key, const QString &value)
+{
+    section.entries.append(Entry{key, value});
+    if (section.entries.size() <= kScannedKeys)
+        return 0;
+    if (section.keyIndex.isEmpty()) {
+        reindexKeys(section);
+        qint64 bytes = 0;
+        for (const Entry &e : std::as_const(section.entries))
+            bytes += keyIndexBytes(e.key, e.key.toCaseFolded());
+        return bytes;
+    }
+    const QString folded = key.toCaseFolded();
+    if (section.keyIndex.contains(folded))
+        return 0; // a repeated key: the first one stays the one read
+    section.keyIndex.insert(folded, section.entries.size() - 1);
+    return keyIndexBytes(key, folded);
+}
+
+void IniFile::reindexKeys(Section &section)
+{
+    section.keyIndex.clear();
+    if (section.entries.size() <= kScannedKeys)
+        return;
+    for (qsizetype i = section.entries.size() - 1; i >= 0; --i)
+        section.keyIndex.insert(section.entries[i].key.toCaseFolded(), i);
 }
 
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
@@ -156,7 +198,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         s = &addSection(section);
     const qsizetype i = findKey(*s, key);
     if (i < 0)
-        s->entries.append(Entry{key, value});
+        appendEntry(*s, key, value);
     else
         s->entries[i].value = value;
 }
@@ -205,8 +247,10 @@ void IniFile::DeleteKey(const QString &section, const QString &key)
     if (!s)
         return;
     const qsizetype i = findKey(*s, key);
-    if (i >= 0)
+    if (i >= 0) {
         s->entries.removeAt(i);
+        reindexKeys(*s);
+    }
 }
 
 void IniFile::EraseSection(const QString &section)
@@ -229,6 +273,19 @@ void IniFile::UpdateFile() const
     }
 
     SafeWriteFileOrThrow(m_fileName, toCp1251(text));
+}
+
+ReadBudget IniFile::ValueBudget() const
+{
+    ReadBudget budget(m_budgetLimit);
+    budget.setSpent(m_heldBytes);
+    return budget;
+}
+
+QString IniFile::OverBudgetMessage(qint64 limit) const
+{
+    return QStringLiteral("Не удалось прочитать файл %1: %2")
+        .arg(displayPath(m_fileName), OverBudgetText(limit));
 }
 
 bool TryIniTextToInt(const QString &text, int &value)
@@ -269,6 +326,13 @@ int SettingsAccess::ReadInteger(const QString &section, const QString &key, int 
 {
     int value;
     return TryIniTextToInt(ReadString(section, key, QString()), value) ? value : defaultValue;
+}
+
+int SettingsAccess::ReadIntegerIn(const QString &section, const QString &key, int defaultValue, int minValue,
+                                  int maxValue)
+{
+    const int value = ReadInteger(section, key, defaultValue);
+    return value >= minValue && value <= maxValue ? value : defaultValue;
 }
 
 bool SettingsAccess::ReadBool(const QString &section, const QString &key, bool defaultValue)

@@ -68,6 +68,37 @@ struct LargeCase
 const QList<LargeCase> &largeCases()
 {
     static const QList<LargeCase> cases = {
+        // 20 MB of the catalogue's keys over and over: 1.8 million keys of six strings.
+        {"common keys of 20 MB repeated",
+         commonKeys(20'000'000,
+                    [](qint64 i) {
+                        static const QByteArray keys[] = {"svodka_dir", "exp_dir", "mails_send",
+                                                          "winx",       "useflag", "repnum"};
+                        return keys[i % 6];
+                    }),
+         stations(3),
+         {},
+         [](const Tmainf &w) {
+             EXPECT_GT(w.sett.CommonKeys.size(), 1'500'000);
+             EXPECT_EQ(w.sett.CommonKeys.mid(0, 3), QStringList({"svodka_dir", "exp_dir", "mails_send"}));
+             EXPECT_EQ(w.stas->count(), 3);
+             EXPECT_EQ(w.curCode, u"S100000"_s);
+         },
+         10},
+        // 20 MB of keys each new: 2.2 million strings would take more than the file's share, 8 times its
+        // 20 MB and 64 MiB.
+        {"common keys of 20 MB each new",
+         commonKeys(20'000'000, [](qint64 i) { return "k" + QByteArray::number(10'000'000 + i); }),
+         stations(3),
+         [](const Program &p) {
+             return QList<Shown>{
+                 {u"InitMain: Не удалось прочитать настройки программы. Сообщение об ошибке:\rНе удалось "
+                  "прочитать файл %1: данные файла заняли бы в памяти больше предела в 216 МиБ"_s.arg(
+                      QDir::toNativeSeparators(p.path("system/Brenvale.ini"))),
+                  MB_ICONERROR}};
+         },
+         {},
+         10},
         // A hundred thousand stations: the list, its two code fields and the ticks built in linear time.
         // What the list holds of each station (its item, its codes twice and its record) takes more than
         // the file's share; 400 MiB bounds it.

@@ -2,14 +2,17 @@
 
 #include "lib/data_sources.h"
 #include "lib/date_routines.h"
+#include "lib/errors.h"
 #include "lib/text_routines.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
 #include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 namespace {
@@ -84,13 +87,49 @@ void ReadCommonKeys(SettingsAccess &ini, QStringList &keys)
     // The program writes at most 15 values (73 keys, five a value); a damaged or hand-made count beyond
     // any file's size would only stall the start-up on values that are not there.
     constexpr int maxValues = 1000;
-    const int n = std::min(ini.ReadInteger(G, key("nglobal_cnt"), 0), maxValues);
-    for (int i = 0; i < n; ++i) {
-        dsarray parts;
-        SplitTokens(ini.ReadString(G, QStringLiteral("ngopt") + QString::number(i), QString()), CharSet(" ,"),
-                    CharSet("\"'"), parts);
-        keys += parts;
-    }
+    const int n = std::min(ini.ReadIntegerIn(G, key("nglobal_cnt"), 0, 0, INT_MAX), maxValues);
+    // The keys are the file's like any other data it holds: within what is left of its share of memory.
+    ReadBudget budget = ini.ValueBudget();
+    const auto spend = [&](qint64 bytes) {
+        if (!budget.spend(bytes))
+            throw EFileError(ini.OverBudgetMessage(budget.limit()));
+    };
+    // The tokens of SplitTokens, one at a time rather than a list of a whole value's.
+    const CharSet delimiters(" ,"), quotes("\"'");
+    TokenChars token;
+    const auto forEachToken = [&](const auto &take) {
+        for (int i = 0; i < n; ++i) {
+            const QString value = ini.ReadString(G, QStringLiteral("ngopt") + QString::number(i), QString());
+            for (int pos = 1; pos > 0;) {
+                GetNextTokenChars(value, int(value.size()), pos, delimiters, quotes, token);
+                if (pos == 0 && token.isEmpty())
+                    break;
+                take();
+            }
+        }
+    };
+    // Counted first, so that the list is made at its size.
+    qsizetype count = 0;
+    forEachToken([&] { ++count; });
+    spend(count * qint64(sizeof(QString)));
+    QStringList read;
+    read.reserve(count);
+    // Each key is made a string once, so a key repeated costs its place in the list alone. A new one costs
+    // its string and its node here, which the stores' index of the keys takes again (lib/dual_ini.cpp),
+    // with the key's folded text where folding changes it.
+    QSet<QString> distinct;
+    forEachToken([&] {
+        const QString text = token.isEmpty() ? QString() : QString(token.constData(), token.size());
+        auto it = distinct.constFind(text);
+        if (it == distinct.cend()) {
+            const QString folded = text.toCaseFolded();
+            spend(StringHeapBytes(text.size()) + 64 +
+                  (folded.constData() == text.constData() ? 0 : StringHeapBytes(folded.size())));
+            it = distinct.insert(text);
+        }
+        read.append(*it);
+    });
+    keys = std::move(read);
 }
 
 void WriteCommonKeys(SettingsAccess &ini, const QStringList &keys)
