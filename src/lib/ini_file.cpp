@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstring>
+
 namespace {
 
 bool sameName(const QString &a, const QString &b)
@@ -60,37 +62,50 @@ IniFile IniFile::FromBytes(const QByteArray &bytes, const QString &fileName)
 
 void IniFile::loadBytes(const QByteArray &bytes)
 {
-    // The bytes and their text are held while the image is made; each key, value and section costs its
-    // strings and its place in the lists.
+    // The bytes are held while the image is made, each line read from them in place; each key, value and
+    // section costs its strings and its place in the lists.
     ReadBudget budget(ReadBudgetBytes(bytes.size()));
-    budget.spend(bytes.size() * 3);
+    budget.spend(bytes.size());
     const auto spend = [&](qint64 cost) {
         if (!budget.spend(cost))
             throw EFileError(OverBudgetMessage(budget.limit()));
     };
-    const QString text = fromCp1251(bytes);
+    // windows-1251 is one byte a character: line ends, brackets, '=' and ';' are found in the bytes, and
+    // the blanks QString::trimmed takes are the controls from tab to CR, the space and the no-break space.
+    const char *const data = bytes.constData();
+    const auto blank = [](char c) {
+        const auto b = uchar(c);
+        return (b >= 9 && b <= 13) || b == ' ' || b == 0xA0;
+    };
+    const auto text = [&](qsizetype from, qsizetype to) {
+        return fromCp1251(QByteArray::fromRawData(data + from, to - from));
+    };
     Section *current = nullptr;
     bool content = false;
     qsizetype pos = 0;
-    const qsizetype size = text.size();
+    const qsizetype size = bytes.size();
     while (pos < size) {
         // Lines end in CR LF, LF or a lone CR.
+        const qsizetype start = pos;
         qsizetype end = pos;
-        while (end < size && text[end] != u'\r' && text[end] != u'\n')
+        while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        const QString line = text.mid(pos, end - pos);
         pos = end;
-        if (pos < size && text[pos] == u'\r')
+        if (pos < size && data[pos] == '\r')
             ++pos;
-        if (pos < size && text[pos] == u'\n')
+        if (pos < size && data[pos] == '\n')
             ++pos;
 
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+        qsizetype first = start, last = end;
+        while (first < last && blank(data[first]))
+            ++first;
+        while (last > first && blank(data[last - 1]))
+            --last;
+        if (first == last || data[first] == ';')
             continue;
         content = true;
-        if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
-            const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
+        if (data[first] == '[' && data[last - 1] == ']' && last - first >= 2) {
+            const QString name = text(first + 1, last - 1).trimmed();
             current = findSection(name);
             if (!current) {
                 spend(qint64(sizeof(Section)) + 64 + 2 * StringHeapBytes(name.size()));
@@ -98,19 +113,20 @@ void IniFile::loadBytes(const QByteArray &bytes)
             }
             continue;
         }
-        const qsizetype eq = line.indexOf(u'=');
-        if (!current || eq < 0)
+        const char *const eq = static_cast<const char *>(memchr(data + start, '=', size_t(end - start)));
+        if (!current || !eq)
             continue;
-        const QString key = line.left(eq).trimmed();
+        const QString key = text(start, eq - data).trimmed();
         if (key.isEmpty())
             continue;
-        const QString value = line.mid(eq + 1);
+        const QString value = text(eq - data + 1, end);
         spend(qint64(sizeof(Entry)) + StringHeapBytes(key.size()) + StringHeapBytes(value.size()));
         spend(appendEntry(*current, key, value));
     }
     m_budgetLimit = budget.limit();
-    // The bytes and their text are gone with the read; the entries stay.
-    m_heldBytes = budget.spent() - qint64(bytes.size()) * 3;
+    // The bytes are gone with the read; the entries stay.
+    m_sourceBytes = bytes.size();
+    m_heldBytes = budget.spent() - bytes.size();
     // Text without one section is no settings file the program wrote (binary garbage, a truncated or
     // foreign file); read as empty, it would be replaced by defaults on the next update.
     if (content && m_sections.isEmpty())
@@ -280,6 +296,11 @@ ReadBudget IniFile::ValueBudget() const
     ReadBudget budget(m_budgetLimit);
     budget.setSpent(m_heldBytes);
     return budget;
+}
+
+qint64 IniFile::RereadBytes() const
+{
+    return m_sourceBytes + m_heldBytes;
 }
 
 QString IniFile::OverBudgetMessage(qint64 limit) const

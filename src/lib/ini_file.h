@@ -33,6 +33,8 @@ public:
     virtual ReadBudget ValueBudget() const { return ReadBudget(SmallInputBudget); }
     // Why values that would pass that share are refused, naming the file.
     virtual QString OverBudgetMessage(qint64 limit) const { return OverBudgetText(limit); }
+    // What another read of the same file takes while this one lives: its bytes and the image they make.
+    virtual qint64 RereadBytes() const { return 0; }
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
 };
@@ -80,6 +82,7 @@ public:
 
     ReadBudget ValueBudget() const override;
     QString OverBudgetMessage(qint64 limit) const override;
+    qint64 RereadBytes() const override;
 
 private:
     struct Entry
@@ -110,6 +113,7 @@ private:
     // The share of memory of the read that made the image, and what the image holds of it.
     qint64 m_budgetLimit = SmallInputBudget;
     qint64 m_heldBytes = 0;
+    qint64 m_sourceBytes = 0;
     QList<Section> m_sections;
     // Case-folded name -> position in m_sections, so that a file of many sections loads in linear time.
     QHash<QString, qsizetype> m_index;

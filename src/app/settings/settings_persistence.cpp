@@ -125,6 +125,10 @@ void ReadCommonKeys(SettingsAccess &ini, QStringList &keys)
     // Counted first, so that the list is made at its size.
     qsizetype count = 0;
     forEachToken([&] { ++count; });
+    // A common key sends the stores of the stations' settings to this file's section "station": they read
+    // the file again while this image and the list live.
+    if (count > 0)
+        spend(ini.RereadBytes());
     spend(count * qint64(sizeof(QString)));
     QStringList read;
     read.reserve(count);
