@@ -2,11 +2,30 @@
 
 #include "lib/ini_file.h"
 
+#include <QSet>
+
 namespace {
 
 const QString kMainFile = QStringLiteral("system/Brenvale.ini");
 const QString kStationsFile = QStringLiteral("system/Stations.ini");
 const QString kCommonSection = QStringLiteral("station");
+
+// The common keys case-folded, for finding a key by hash: made once for each list the stores are given.
+// The index holds a copy of the list it was made from, so the list's data cannot change in place: a list
+// changed or replaced since has other data, and is indexed again.
+const QSet<QString> &commonKeyIndex(const QStringList &keys)
+{
+    thread_local QStringList indexed;
+    thread_local QSet<QString> index;
+    if (indexed.constData() != keys.constData() || indexed.size() != keys.size()) {
+        indexed = QStringList();
+        index = QSet<QString>();
+        for (const QString &key : keys)
+            index.insert(key.toCaseFolded());
+        indexed = keys;
+    }
+    return index;
+}
 
 } // namespace
 
@@ -23,7 +42,7 @@ IniFile &TDualIni::stations()
 
 IniFile &TDualIni::route(const QString &Section, const QString &Key, QString &targetSection)
 {
-    if (Keys && Keys->contains(Key.toLower(), Qt::CaseInsensitive)) {
+    if (Keys && !Keys->isEmpty() && commonKeyIndex(*Keys).contains(Key.toLower().toCaseFolded())) {
         targetSection = kCommonSection;
         if (!MainIni)
             MainIni = std::make_unique<IniFile>(BaseDir + kMainFile);

@@ -8,6 +8,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <cstring>
+
 namespace {
 
 bool sameName(const QString &a, const QString &b)
@@ -18,6 +20,16 @@ bool sameName(const QString &a, const QString &b)
 QString displayPath(const QString &path)
 {
     return QDir::toNativeSeparators(path);
+}
+
+// A section longer than this finds its keys by hash; a shorter one is scanned.
+constexpr qsizetype kScannedKeys = 16;
+
+// What a key costs in a section's index: its node and its share of the table, which doubles as it grows,
+// and its folded text where folding changed it.
+qint64 keyIndexBytes(const QString &key, const QString &folded)
+{
+    return 64 + (folded.constData() == key.constData() ? 0 : StringHeapBytes(folded.size()));
 }
 
 } // namespace
@@ -50,38 +62,50 @@ IniFile IniFile::FromBytes(const QByteArray &bytes, const QString &fileName)
 
 void IniFile::loadBytes(const QByteArray &bytes)
 {
-    // The bytes and their text are held while the image is made; each key, value and section costs its
-    // strings and its place in the lists.
+    // The bytes are held while the image is made, each line read from them in place; each key, value and
+    // section costs its strings and its place in the lists.
     ReadBudget budget(ReadBudgetBytes(bytes.size()));
-    budget.spend(bytes.size() * 3);
+    budget.spend(bytes.size());
     const auto spend = [&](qint64 cost) {
         if (!budget.spend(cost))
-            throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                                 .arg(displayPath(m_fileName), OverBudgetText(budget.limit())));
+            throw EFileError(OverBudgetMessage(budget.limit()));
     };
-    const QString text = fromCp1251(bytes);
+    // windows-1251 is one byte a character: line ends, brackets, '=' and ';' are found in the bytes, and
+    // the blanks QString::trimmed takes are the controls from tab to CR, the space and the no-break space.
+    const char *const data = bytes.constData();
+    const auto blank = [](char c) {
+        const auto b = uchar(c);
+        return (b >= 9 && b <= 13) || b == ' ' || b == 0xA0;
+    };
+    const auto text = [&](qsizetype from, qsizetype to) {
+        return fromCp1251(QByteArray::fromRawData(data + from, to - from));
+    };
     Section *current = nullptr;
     bool content = false;
     qsizetype pos = 0;
-    const qsizetype size = text.size();
+    const qsizetype size = bytes.size();
     while (pos < size) {
         // Lines end in CR LF, LF or a lone CR.
+        const qsizetype start = pos;
         qsizetype end = pos;
-        while (end < size && text[end] != u'\r' && text[end] != u'\n')
+        while (end < size && data[end] != '\r' && data[end] != '\n')
             ++end;
-        const QString line = text.mid(pos, end - pos);
         pos = end;
-        if (pos < size && text[pos] == u'\r')
+        if (pos < size && data[pos] == '\r')
             ++pos;
-        if (pos < size && text[pos] == u'\n')
+        if (pos < size && data[pos] == '\n')
             ++pos;
 
-        const QString trimmed = line.trimmed();
-        if (trimmed.isEmpty() || trimmed.startsWith(u';'))
+        qsizetype first = start, last = end;
+        while (first < last && blank(data[first]))
+            ++first;
+        while (last > first && blank(data[last - 1]))
+            --last;
+        if (first == last || data[first] == ';')
             continue;
         content = true;
-        if (trimmed.startsWith(u'[') && trimmed.endsWith(u']')) {
-            const QString name = trimmed.mid(1, trimmed.size() - 2).trimmed();
+        if (data[first] == '[' && data[last - 1] == ']' && last - first >= 2) {
+            const QString name = text(first + 1, last - 1).trimmed();
             current = findSection(name);
             if (!current) {
                 spend(qint64(sizeof(Section)) + 64 + 2 * StringHeapBytes(name.size()));
@@ -89,16 +113,20 @@ void IniFile::loadBytes(const QByteArray &bytes)
             }
             continue;
         }
-        const qsizetype eq = line.indexOf(u'=');
-        if (!current || eq < 0)
+        const char *const eq = static_cast<const char *>(memchr(data + start, '=', size_t(end - start)));
+        if (!current || !eq)
             continue;
-        const QString key = line.left(eq).trimmed();
+        const QString key = text(start, eq - data).trimmed();
         if (key.isEmpty())
             continue;
-        const QString value = line.mid(eq + 1);
+        const QString value = text(eq - data + 1, end);
         spend(qint64(sizeof(Entry)) + StringHeapBytes(key.size()) + StringHeapBytes(value.size()));
-        current->entries.append(Entry{key, value});
+        spend(appendEntry(*current, key, value));
     }
+    m_budgetLimit = budget.limit();
+    // The bytes are gone with the read; the entries stay.
+    m_sourceBytes = bytes.size();
+    m_heldBytes = budget.spent() - bytes.size();
     // Text without one section is no settings file the program wrote (binary garbage, a truncated or
     // foreign file); read as empty, it would be replaced by defaults on the next update.
     if (content && m_sections.isEmpty())
@@ -121,7 +149,7 @@ IniFile::Section *IniFile::findSection(const QString &name)
 IniFile::Section &IniFile::addSection(const QString &name)
 {
     m_index.insert(name.toCaseFolded(), m_sections.size());
-    m_sections.append(Section{name, {}});
+    m_sections.append(Section{name, {}, {}});
     return m_sections.last();
 }
 
@@ -134,10 +162,40 @@ void IniFile::reindex()
 
 qsizetype IniFile::findKey(const Section &section, const QString &key)
 {
+    if (!section.keyIndex.isEmpty())
+        return section.keyIndex.value(key.toCaseFolded(), -1);
     for (qsizetype i = 0; i < section.entries.size(); ++i)
         if (sameName(section.entries[i].key, key))
             return i;
     return -1;
+}
+
+qint64 IniFile::appendEntry(Section &section, const QString &key, const QString &value)
+{
+    section.entries.append(Entry{key, value});
+    if (section.entries.size() <= kScannedKeys)
+        return 0;
+    if (section.keyIndex.isEmpty()) {
+        reindexKeys(section);
+        qint64 bytes = 0;
+        for (const Entry &e : std::as_const(section.entries))
+            bytes += keyIndexBytes(e.key, e.key.toCaseFolded());
+        return bytes;
+    }
+    const QString folded = key.toCaseFolded();
+    if (section.keyIndex.contains(folded))
+        return 0; // a repeated key: the first one stays the one read
+    section.keyIndex.insert(folded, section.entries.size() - 1);
+    return keyIndexBytes(key, folded);
+}
+
+void IniFile::reindexKeys(Section &section)
+{
+    section.keyIndex.clear();
+    if (section.entries.size() <= kScannedKeys)
+        return;
+    for (qsizetype i = section.entries.size() - 1; i >= 0; --i)
+        section.keyIndex.insert(section.entries[i].key.toCaseFolded(), i);
 }
 
 QString IniFile::ReadString(const QString &section, const QString &key, const QString &defaultValue) const
@@ -156,7 +214,7 @@ void IniFile::WriteString(const QString &section, const QString &key, const QStr
         s = &addSection(section);
     const qsizetype i = findKey(*s, key);
     if (i < 0)
-        s->entries.append(Entry{key, value});
+        appendEntry(*s, key, value);
     else
         s->entries[i].value = value;
 }
@@ -205,8 +263,10 @@ void IniFile::DeleteKey(const QString &section, const QString &key)
     if (!s)
         return;
     const qsizetype i = findKey(*s, key);
-    if (i >= 0)
+    if (i >= 0) {
         s->entries.removeAt(i);
+        reindexKeys(*s);
+    }
 }
 
 void IniFile::EraseSection(const QString &section)
@@ -229,6 +289,24 @@ void IniFile::UpdateFile() const
     }
 
     SafeWriteFileOrThrow(m_fileName, toCp1251(text));
+}
+
+ReadBudget IniFile::ValueBudget() const
+{
+    ReadBudget budget(m_budgetLimit);
+    budget.setSpent(m_heldBytes);
+    return budget;
+}
+
+qint64 IniFile::RereadBytes() const
+{
+    return m_sourceBytes + m_heldBytes;
+}
+
+QString IniFile::OverBudgetMessage(qint64 limit) const
+{
+    return QStringLiteral("Не удалось прочитать файл %1: %2")
+        .arg(displayPath(m_fileName), OverBudgetText(limit));
 }
 
 bool TryIniTextToInt(const QString &text, int &value)
@@ -269,6 +347,13 @@ int SettingsAccess::ReadInteger(const QString &section, const QString &key, int 
 {
     int value;
     return TryIniTextToInt(ReadString(section, key, QString()), value) ? value : defaultValue;
+}
+
+int SettingsAccess::ReadIntegerIn(const QString &section, const QString &key, int defaultValue, int minValue,
+                                  int maxValue)
+{
+    const int value = ReadInteger(section, key, defaultValue);
+    return value >= minValue && value <= maxValue ? value : defaultValue;
 }
 
 bool SettingsAccess::ReadBool(const QString &section, const QString &key, bool defaultValue)

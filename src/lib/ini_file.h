@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lib/read_budget.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
@@ -20,7 +22,19 @@ public:
     virtual void WriteString(const QString &section, const QString &key, const QString &value) = 0;
 
     int ReadInteger(const QString &section, const QString &key, int defaultValue);
+    // The integer when it lies within minValue..maxValue, the range its use can take; defaultValue
+    // otherwise, as for a missing key, so that no number the use cannot take reaches it.
+    int ReadIntegerIn(const QString &section, const QString &key, int defaultValue, int minValue,
+                      int maxValue);
     bool ReadBool(const QString &section, const QString &key, bool defaultValue);
+
+    // What a caller may still spend on what it builds from the values (lib/read_budget.h): the share of
+    // the file behind them less what its image holds; the share of a small input where no file is read.
+    virtual ReadBudget ValueBudget() const { return ReadBudget(SmallInputBudget); }
+    // Why values that would pass that share are refused, naming the file.
+    virtual QString OverBudgetMessage(qint64 limit) const { return OverBudgetText(limit); }
+    // What another read of the same file takes while this one lives: its bytes and the image they make.
+    virtual qint64 RereadBytes() const { return 0; }
     void WriteInteger(const QString &section, const QString &key, int value);
     void WriteBool(const QString &section, const QString &key, bool value);
 };
@@ -34,6 +48,8 @@ public:
 // only the key is trimmed. Lines that are not "key=value" inside a section (comments, blank lines, text
 // before the first section) are not kept, so a rewrite drops them; the program never writes such lines.
 // A key written twice in a section keeps both lines, and the first one is the one read and written.
+// Sections and the keys of a long section are found by hash, so a file of many of either loads and reads
+// in linear time.
 class IniFile : public SettingsAccess
 {
 public:
@@ -64,6 +80,10 @@ public:
     // Writes the image through a temporary file renamed over the old one; EFileError on failure.
     void UpdateFile() const;
 
+    ReadBudget ValueBudget() const override;
+    QString OverBudgetMessage(qint64 limit) const override;
+    qint64 RereadBytes() const override;
+
 private:
     struct Entry
     {
@@ -74,6 +94,8 @@ private:
     {
         QString name;
         QList<Entry> entries;
+        // Case-folded key -> its first entry, kept once the section is longer than a short scan.
+        QHash<QString, qsizetype> keyIndex;
     };
 
     IniFile() = default;
@@ -82,9 +104,16 @@ private:
     Section &addSection(const QString &name);
     void reindex();
     static qsizetype findKey(const Section &section, const QString &key);
+    // Appends the entry, indexing it once the section is long; the bytes the index took.
+    static qint64 appendEntry(Section &section, const QString &key, const QString &value);
+    static void reindexKeys(Section &section);
     void loadBytes(const QByteArray &bytes);
 
     QString m_fileName;
+    // The share of memory of the read that made the image, and what the image holds of it.
+    qint64 m_budgetLimit = SmallInputBudget;
+    qint64 m_heldBytes = 0;
+    qint64 m_sourceBytes = 0;
     QList<Section> m_sections;
     // Case-folded name -> position in m_sections, so that a file of many sections loads in linear time.
     QHash<QString, qsizetype> m_index;

@@ -52,6 +52,8 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <climits>
+
 ReportWindowShell &reportWindowShell()
 {
     static ReportWindowShell shell{
@@ -548,17 +550,20 @@ void TRepfrm::readSettings()
     }
     const QString section = m_state.stations.first().code;
     TDualIni ini(&m_mainf->sett.CommonKeys, ProgramFolder());
+    // A day the bulletin cannot carry reads as today, as text that is no date does.
     const auto date = [&](const char *key) {
         bool error = false;
         const TDateTime d =
             StrToDateTimeDMY(ini.ReadString(section, QString::fromLatin1(key), QString()), &error, Today());
-        return DateOf(d);
+        return DateOf(IsWorkDate(d) ? d : Today());
     };
     m_state.period.begDate = date("repbeg");
     m_state.period.endDate = date("repend");
-    m_state.period.number = ini.ReadInteger(section, QStringLiteral("repnum"), 0);
+    // The numbers as far as their controls take them: the number box, the four kinds of period, the two
+    // kinds of query.
+    m_state.period.number = ini.ReadIntegerIn(section, QStringLiteral("repnum"), 0, -INT_MAX, INT_MAX);
     m_state.period.fileName = ini.ReadString(section, QStringLiteral("repfile"), QString());
-    const int style = std::clamp(ini.ReadInteger(section, QStringLiteral("repstyle"), 1), 0, 3);
+    const int style = ini.ReadIntegerIn(section, QStringLiteral("repstyle"), 1, 0, 3);
     rstyle->setCurrentIndex(style);
     SetReportStyle(style);
     putbegdate->setChecked(ini.ReadBool(section, QStringLiteral("put_beg_date"), false));
@@ -567,7 +572,7 @@ void TRepfrm::readSettings()
     txtwids->setText(ini.ReadString(section, QStringLiteral("txtwids"), QString()));
     savetxt->setChecked(ini.ReadBool(section, QStringLiteral("save_text"), false));
     applyTextMode();
-    qtype->setCurrentIndex(std::clamp(ini.ReadInteger(section, QStringLiteral("qtype"), 0), 0, 1));
+    qtype->setCurrentIndex(ini.ReadIntegerIn(section, QStringLiteral("qtype"), 0, 0, 1));
     if (!m_state.sett.fullorx) {
         subter->setText(ini.ReadString(section, QStringLiteral("subter"), QString()));
         fi->setText(CoordinateShown(ini.ReadString(section, QStringLiteral("fi"), QString()), 2));

@@ -130,6 +130,23 @@ TEST(DataFilters, SaveAndLoadRoundTrip)
     EXPECT_EQ(d.filters.Conditions.size(), 8);
 }
 
+// A stored operator that the column's list does not hold loads as its first operator, as a column just
+// chosen has it.
+TEST(DataFilters, OperatorsBeyondTheListLoadAsTheFirst)
+{
+    FiltersProgram p;
+    p.o.write("system/Brenvale.ini", QStringLiteral("[origin]\r\ndepth=2147483647 \"1\" \"5\"\r\nflag=-1\r\n"
+                                                    "[arrival]\r\nsta=-2147483648 \"PET\"\r\n"));
+    Tfilt d(*p.o.w);
+    d.load->click();
+    d.filters.ReadControls();
+    QStringList loaded;
+    for (const tfiltinfo &c : d.filters.Conditions)
+        loaded << c.field + QLatin1Char('=') + FilterIniValue(c);
+    EXPECT_EQ(loaded, QStringList({"depth=0 \"1\"", "flag=0", "sta=0 \"PET\""}));
+    EXPECT_EQ(p.o.rec.count(), 0);
+}
+
 TEST(DataFilters, DeletingKeepsTheOtherGroupInOrder)
 {
     FiltersProgram p;

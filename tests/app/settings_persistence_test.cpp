@@ -142,6 +142,30 @@ TEST_F(SettingsFile, StationKeysReadBackAndDatesThatDoNotExistGiveDefaults)
               std::tuple(today - 1, today, today, GetPersonalFolder(), true, true, false));
 }
 
+// A day the products cannot carry, before 1900 or in the calendar's last year, reads as the default as
+// text that is no date does; the first and the last day carried stay.
+TEST_F(SettingsFile, DaysOutsideTheCalendarCarriedReadAsDefaults)
+{
+    const TDateTime today = EncodeDate(2024, 3, 1);
+    const std::pair<const char *, TDateTime> cases[] = {
+        {"31.12.1899", today - 1},
+        {"01.01.1900", EncodeDate(1900, 1, 1)},
+        {"31.12.9998 23:59:59", EncodeDate(9998, 12, 31) + EncodeTime(23, 59, 59, 0)},
+        {"01.01.9999", today - 1},
+        {"01.01.0001", today - 1},
+    };
+    for (const auto &[text, day] : cases) {
+        ini.WriteString("PET", "start_date", text);
+        ini.WriteString("PET", "filt_beg", text);
+        Tsett s;
+        ReadStationKeys(ini, QStringLiteral("PET"), s, today);
+        EXPECT_DOUBLE_EQ(s.start_date, day) << text;
+        EXPECT_DOUBLE_EQ(ReadOrxFilterKeys(ini, QStringLiteral("PET"), today).beg,
+                         day == today - 1 ? today : day)
+            << text;
+    }
+}
+
 TEST_F(SettingsFile, OrxFilterSurvivesAndBadTextsGiveDefaults)
 {
     const TDateTime today = EncodeDate(2024, 5, 10);

@@ -20,6 +20,9 @@ TEST(StationEditor, CoordinateTextsOfTheStationsFile)
         {"533 0 s", "158300 w", "-53.05", "-158.5"},
         {"0 0 1 N", "  0 036E", "0.00028", "0.01"},
         {"533 0 NN", "158300 ", "", ""},
+        // Off the globe: shown as none.
+        {"9099 0N", "18099 0E", "", ""},
+        {"90 0 0S", "180 0 0W", "-90", "-180"},
     };
     ProgramWindow o;
     o.addStation(kCode, QStringLiteral("OBN"), QString());

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 
@@ -159,6 +160,34 @@ TEST_F(DualIniTest, ReadSectionsListsStationsFileOnly)
     TDualIni ini(&keys, dir.base());
     ini.ReadSections(sections);
     EXPECT_EQ(sections, QStringList({"MNK", "X1", "pul"}));
+}
+
+// A long common-key list routes each key by hash; a list changed after a store routed by it, even in
+// place, routes by its new keys.
+TEST_F(DualIniTest, LongKeyListRoutesQuicklyAndFollowsChanges)
+{
+    writeBytes(mainPath(), "[station]\r\nsvodka_dir=common\r\nexp_dir=common\r\n");
+    writeBytes(stationsPath(), "[X1]\r\nsvodka_dir=own\r\nexp_dir=own\r\n");
+    QStringList keys;
+    for (int i = 0; i < 200000; ++i)
+        keys << u8("k%1").arg(i);
+    keys << u8("SVODKA_DIR");
+    QElapsedTimer clock;
+    clock.start();
+    {
+        TDualIni ini(&keys, dir.base());
+        for (int i = 0; i < 20000; ++i) {
+            ASSERT_EQ(ini.ReadString("X1", "svodka_dir", ""), "common");
+            ASSERT_EQ(ini.ReadString("X1", "exp_dir", ""), "own");
+        }
+    }
+    EXPECT_LT(clock.elapsed(), 5000);
+    keys[0] = u8("exp_dir");
+    EXPECT_EQ(TDualIni(&keys, dir.base()).ReadString("X1", "exp_dir", ""), "common");
+    keys.removeLast();
+    EXPECT_EQ(TDualIni(&keys, dir.base()).ReadString("X1", "svodka_dir", ""), "own");
+    keys.clear();
+    EXPECT_EQ(TDualIni(&keys, dir.base()).ReadString("X1", "exp_dir", ""), "own");
 }
 
 TEST_F(DualIniTest, IntegerAndBooleanText)

@@ -129,6 +129,28 @@ TEST(IniFileRead, ManySectionsLoadQuickly)
     EXPECT_EQ(ini.ReadString("s63999", "NAME", ""), "63999");
 }
 
+// Many keys in one section: each read finds its key by hash, the first line of a key written twice is
+// the one read, and a deleted key gives way to its next line.
+TEST(IniFileRead, ManyKeysOfASectionReadQuickly)
+{
+    QByteArray bytes = "[global]\r\n";
+    constexpr int count = 100000;
+    for (int i = 0; i < count; ++i)
+        bytes += "k" + QByteArray::number(i) + '=' + QByteArray::number(i) + "\r\n";
+    bytes += "K17=again\r\n";
+    QElapsedTimer clock;
+    clock.start();
+    IniFile ini = IniFile::FromBytes(bytes);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(ini.ReadString("GLOBAL", u8("K") + QString::number(i), ""), QString::number(i));
+    EXPECT_LT(clock.elapsed(), 5000);
+    ini.DeleteKey("global", "k17");
+    EXPECT_EQ(ini.ReadString("global", "k17", ""), "again");
+    ini.WriteString("global", "new", "1");
+    EXPECT_EQ(ini.ReadString("global", "NEW", ""), "1");
+    EXPECT_EQ(ini.ReadSection("global").size(), count + 1);
+}
+
 // Text without one section is a damaged file, not an empty one: read as empty, it would be overwritten
 // by defaults. Blank and comment lines alone are still an empty image.
 TEST(IniFileErrors, TextWithoutASectionIsDamaged)

@@ -313,6 +313,62 @@ TEST(ReportWindow, KeepsTheStationsSettings)
     EXPECT_EQ(stationKey(p, "mailr_from"), QStringLiteral("own@seismo.ru"));
 }
 
+// The station's stored numbers, at the ends of an integer and past them: a number its control cannot
+// show reads as the key's default (report number 0, the decade of a month, grouped by stations), a day
+// outside the calendar as today.
+TEST(ReportWindow, StoredNumbersBeyondTheirControlsReadAsDefaults)
+{
+    ReportProgram p;
+    const struct
+    {
+        const char *key, *value;
+        int style, number, query;
+    } cases[] = {
+        {"repnum", "-2147483648", 0, 0, 0},
+        {"repnum", "-1", 0, -1, 0},
+        {"repnum", "2147483647", 0, 2147483647, 0},
+        {"repnum", "2147483648", 0, 0, 0},
+        {"repnum", "1e308", 0, 0, 0},
+        {"repnum", "NaN", 0, 0, 0},
+        {"repstyle", "-2147483648", 1, 0, 0},
+        {"repstyle", "-1", 1, 0, 0},
+        {"repstyle", "2147483647", 1, 0, 0},
+        {"repstyle", "2147483648", 1, 0, 0},
+        {"repstyle", "1e308", 1, 0, 0},
+        {"repstyle", "NaN", 1, 0, 0},
+        {"qtype", "-2147483648", 0, 0, 0},
+        {"qtype", "-1", 0, 0, 0},
+        {"qtype", "2147483647", 0, 0, 0},
+        {"qtype", "2147483648", 0, 0, 0},
+        {"qtype", "1e308", 0, 0, 0},
+        {"qtype", "NaN", 0, 0, 0},
+    };
+    for (const auto &c : cases) {
+        {
+            IniFile ini(p.dir.file(QStringLiteral("system/Stations.ini")));
+            const QString station = QStringLiteral("PET");
+            // A daily report, so that its number shows; the key of the row over it.
+            ini.WriteString(station, QStringLiteral("repstyle"), QStringLiteral("0"));
+            ini.WriteString(station, QStringLiteral("repnum"), QStringLiteral("0"));
+            ini.WriteString(station, QStringLiteral("qtype"), QStringLiteral("0"));
+            ini.WriteString(station, QStringLiteral("repbeg"), QStringLiteral("31.12.9999"));
+            ini.WriteString(station, QStringLiteral("repend"), QStringLiteral("01.01.0001"));
+            ini.WriteString(station, QString::fromLatin1(c.key), QString::fromLatin1(c.value));
+            ini.UpdateFile();
+        }
+        TRepfrm *r = p.open();
+        ASSERT_NE(r, nullptr);
+        EXPECT_EQ(r->rstyle->currentIndex(), c.style) << c.key << "=" << c.value;
+        if (c.style == 0) {
+            EXPECT_EQ(r->rnum->value(), c.number) << c.key << "=" << c.value;
+            EXPECT_EQ(r->state().period.begDate, Today()) << c.key << "=" << c.value;
+        }
+        EXPECT_EQ(r->qtype->currentIndex(), c.query) << c.key << "=" << c.value;
+        closeWindow(r);
+    }
+    EXPECT_EQ(p.messages.count(), 0);
+}
+
 TEST(ReportWindow, OrxModeShowsTheSiteAndWritesBackOnlyWhatWasEdited)
 {
     ReportProgram p;

@@ -266,8 +266,8 @@ void Tmainf::InitMain(bool First)
     LoadFiltersAndWaves();
     ReadGlobalIni();
     // The station list reads only the section names; a damaged station file must stop the start here,
-    // before the shutdown writes defaults over it.
-    const IniFile stationsCheck(ProgramFolder() + QStringLiteral("system/Stations.ini"));
+    // before the shutdown writes defaults over it. The image goes at once: the list reads its own.
+    (void)IniFile(ProgramFolder() + QStringLiteral("system/Stations.ini"));
     LoadStationList();
     ReadSettings();
 
@@ -317,7 +317,7 @@ int Tmainf::StartPageIndex(const Tsett &s, bool First, int Current, const std::a
     else if (s.start_from == 1)
         index = s.fullorx ? 2 : 1;
     else
-        index = s.start_from + 1;
+        index = s.start_from < int(Visible.size()) ? s.start_from + 1 : int(Visible.size()) - 1;
 
     index = qMin(index, int(Visible.size()) - 1);
     for (int i = index; i >= 0; --i)
@@ -570,7 +570,7 @@ void Tmainf::readImportSettings(SettingsAccess &Ini, const QString &Code)
 {
     // The import page's change handler must not take this for a choice of the user.
     initializing = true;
-    SetImportType(Ini.ReadInteger(Code, QStringLiteral("import_type"), 2));
+    SetImportType(Ini.ReadIntegerIn(Code, QStringLiteral("import_type"), 2, 0, 4)); // the five import sources
     initializing = false;
     SetupImportControls();
 

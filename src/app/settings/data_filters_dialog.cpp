@@ -240,7 +240,7 @@ void Tfilters::LoadFromIni(const QString &IniPath, const QString &TableName)
         if (tokens.isEmpty())
             continue;
         bool isInt = false;
-        const int op = tokens[0].toInt(&isInt);
+        int op = tokens[0].toInt(&isInt);
         if (!isInt)
             throw EConvertError(
                 QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(tokens[0])));
@@ -249,6 +249,9 @@ void Tfilters::LoadFromIni(const QString &IniPath, const QString &TableName)
         field->setCurrentIndex(field->findText(key, Qt::MatchFixedString));
         FieldChange(i);
         auto *ops = qobject_cast<QComboBox *>(slot(i, soOperator));
+        // An operator the column's list does not hold is its first, as a newly chosen column has.
+        if (op < 0 || op >= ops->count())
+            op = 0;
         ops->setCurrentIndex(op);
         OperatorChange(i);
         const tfiltinfo &c = Conditions[i];

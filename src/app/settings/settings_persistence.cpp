@@ -2,14 +2,19 @@
 
 #include "lib/data_sources.h"
 #include "lib/date_routines.h"
+#include "lib/errors.h"
+#include "lib/number_routines.h"
 #include "lib/text_routines.h"
+#include "lib/work_dates.h"
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
 #include <QStyle>
 #include <QWidget>
 
 #include <algorithm>
+#include <climits>
 #include <optional>
 
 namespace {
@@ -21,9 +26,13 @@ QString key(const char *name)
     return QString::fromLatin1(name);
 }
 
+// A day the products cannot carry (before 1900, or the calendar's last year) reads as the default, as
+// text that is no date does.
 TDateTime readDate(SettingsAccess &ini, const QString &section, const char *name, TDateTime defaultValue)
 {
-    return StrToDateTimeDMY(ini.ReadString(section, key(name), QString()), nullptr, defaultValue);
+    const TDateTime date =
+        StrToDateTimeDMY(ini.ReadString(section, key(name), QString()), nullptr, defaultValue);
+    return IsWorkDate(date) ? date : defaultValue;
 }
 
 void writeDate(SettingsAccess &ini, const QString &section, const char *name, TDateTime value)
@@ -45,19 +54,27 @@ std::optional<int> readOptionalInt(SettingsAccess &ini, const QString &section, 
     return std::nullopt;
 }
 
+// A choice among the items its control offers.
+int readChoice(SettingsAccess &ini, const QString &section, const char *name, int defaultValue, int last)
+{
+    return ini.ReadIntegerIn(section, key(name), defaultValue, 0, last);
+}
+
 } // namespace
 
 void ReadStartKeys(SettingsAccess &ini, Tsett &s)
 {
     const Tsett d;
-    s.start_mode = ini.ReadInteger(G, key("start_mode"), d.start_mode);
-    s.start_from = ini.ReadInteger(G, key("start_from"), d.start_from);
+    // Single- or multi-station mode; in the latter the start page, 0 to 2 as the start-up dialog offers
+    // them and 3 and 4 for the pages above 'Импорт' ('Tests', 'О программе').
+    s.start_mode = readChoice(ini, G, "start_mode", d.start_mode, 1);
+    s.start_from = readChoice(ini, G, "start_from", d.start_from, 4);
 }
 
 void ReadDatabaseKeys(SettingsAccess &ini, Tsett &s)
 {
     const Tsett d;
-    s.dbtype = ini.ReadInteger(G, key("dbtype"), d.dbtype);
+    s.dbtype = readChoice(ini, G, "dbtype", d.dbtype, 1); // ODBC or Oracle
     s.ORX_source = ini.ReadString(G, key("ORX_source"), d.ORX_source);
     s.ORX_user = ini.ReadString(G, key("ORX_user"), d.ORX_user);
     s.ORX_pass = ini.ReadString(G, key("ORX_pass"), d.ORX_pass);
@@ -72,8 +89,8 @@ void ReadOptionKeys(SettingsAccess &ini, Tsett &s, QString &netName, bool bdeAva
     s.flagbeg = ini.ReadBool(G, key("flagbeg"), d.flagbeg);
     s.showempty = ini.ReadBool(G, key("showempty"), d.showempty);
     netName = ini.ReadString(G, key("net"), QString());
-    s.in_provider = ini.ReadInteger(G, key("in_provider"), d.in_provider);
-    s.out_provider = ini.ReadInteger(G, key("out_provider"), d.out_provider);
+    s.in_provider = readChoice(ini, G, "in_provider", d.in_provider, 1);    // built in or BDE
+    s.out_provider = readChoice(ini, G, "out_provider", d.out_provider, 1); // Access file or ODBC
     if (!bdeAvailable && s.in_provider == 1)
         s.in_provider = 0;
 }
@@ -84,13 +101,53 @@ void ReadCommonKeys(SettingsAccess &ini, QStringList &keys)
     // The program writes at most 15 values (73 keys, five a value); a damaged or hand-made count beyond
     // any file's size would only stall the start-up on values that are not there.
     constexpr int maxValues = 1000;
-    const int n = std::min(ini.ReadInteger(G, key("nglobal_cnt"), 0), maxValues);
-    for (int i = 0; i < n; ++i) {
-        dsarray parts;
-        SplitTokens(ini.ReadString(G, QStringLiteral("ngopt") + QString::number(i), QString()), CharSet(" ,"),
-                    CharSet("\"'"), parts);
-        keys += parts;
-    }
+    const int n = std::min(ini.ReadIntegerIn(G, key("nglobal_cnt"), 0, 0, INT_MAX), maxValues);
+    // The keys are the file's like any other data it holds: within what is left of its share of memory.
+    ReadBudget budget = ini.ValueBudget();
+    const auto spend = [&](qint64 bytes) {
+        if (!budget.spend(bytes))
+            throw EFileError(ini.OverBudgetMessage(budget.limit()));
+    };
+    // The tokens of SplitTokens, one at a time rather than a list of a whole value's.
+    const CharSet delimiters(" ,"), quotes("\"'");
+    TokenChars token;
+    const auto forEachToken = [&](const auto &take) {
+        for (int i = 0; i < n; ++i) {
+            const QString value = ini.ReadString(G, QStringLiteral("ngopt") + QString::number(i), QString());
+            for (int pos = 1; pos > 0;) {
+                GetNextTokenChars(value, int(value.size()), pos, delimiters, quotes, token);
+                if (pos == 0 && token.isEmpty())
+                    break;
+                take();
+            }
+        }
+    };
+    // Counted first, so that the list is made at its size.
+    qsizetype count = 0;
+    forEachToken([&] { ++count; });
+    // A common key sends the stores of the stations' settings to this file's section "station": they read
+    // the file again while this image and the list live.
+    if (count > 0)
+        spend(ini.RereadBytes());
+    spend(count * qint64(sizeof(QString)));
+    QStringList read;
+    read.reserve(count);
+    // Each key is made a string once, so a key repeated costs its place in the list alone. A new one costs
+    // its string and its node here, which the stores' index of the keys takes again (lib/dual_ini.cpp),
+    // with the key's folded text where folding changes it.
+    QSet<QString> distinct;
+    forEachToken([&] {
+        const QString text = token.isEmpty() ? QString() : QString(token.constData(), token.size());
+        auto it = distinct.constFind(text);
+        if (it == distinct.cend()) {
+            const QString folded = text.toCaseFolded();
+            spend(StringHeapBytes(text.size()) + 64 +
+                  (folded.constData() == text.constData() ? 0 : StringHeapBytes(folded.size())));
+            it = distinct.insert(text);
+        }
+        read.append(*it);
+    });
+    keys = std::move(read);
 }
 
 void WriteCommonKeys(SettingsAccess &ini, const QStringList &keys)
@@ -121,11 +178,12 @@ void ReadViewKeys(SettingsAccess &ini, Tsett &s, GlobalViewState &view)
     view.no_search = ini.ReadBool(G, key("no_search"), dv.no_search);
     ReadCommonKeys(ini, s.CommonKeys);
     s.multi_name = ini.ReadString(G, key("multi_name"), d.multi_name);
-    s.svset = ini.ReadInteger(G, key("svset"), d.svset);
-    s.repset = ini.ReadInteger(G, key("repset"), d.repset);
-    s.expset = ini.ReadInteger(G, key("expset"), d.expset);
+    // Station choices: the four radio buttons of "Делать ... по...".
+    s.svset = readChoice(ini, G, "svset", d.svset, 3);
+    s.repset = readChoice(ini, G, "repset", d.repset, 3);
+    s.expset = readChoice(ini, G, "expset", d.expset, 3);
     s.smtp_host = ini.ReadString(G, key("smtp_host"), d.smtp_host);
-    s.smtp_port = ini.ReadInteger(G, key("smtp_port"), d.smtp_port);
+    s.smtp_port = ini.ReadIntegerIn(G, key("smtp_port"), d.smtp_port, 1, 65535); // a TCP port
     s.smtp_user = ini.ReadString(G, key("smtp_user"), d.smtp_user);
     s.smtp_pass = ini.ReadString(G, key("smtp_pass"), d.smtp_pass);
     s.mail_from = ini.ReadString(G, key("mail_from"), d.mail_from);
@@ -134,16 +192,22 @@ void ReadViewKeys(SettingsAccess &ini, Tsett &s, GlobalViewState &view)
     s.mail_subj = ini.ReadString(G, key("mail_subj"), d.mail_subj);
     view.select_data = ini.ReadBool(G, key("select_data"), dv.select_data);
     view.onlyfull = ini.ReadBool(G, key("onlyfull"), dv.onlyfull);
-    s.shownames = ini.ReadInteger(G, key("shownames"), d.shownames);
-    view.nets_width = ini.ReadInteger(G, key("nets_width"), dv.nets_width);
+    s.shownames = readChoice(ini, G, "shownames", d.shownames, 1); // codes or names
+    // The network panel's width in pixels: closed (2) up to the widest a widget may be.
+    view.nets_width = ini.ReadIntegerIn(G, key("nets_width"), dv.nets_width, 2, QWIDGETSIZE_MAX);
     view.show_ts = ini.ReadBool(G, key("show_ts"), dv.show_ts);
     view.threshold = ini.ReadString(G, key("threshold"), dv.threshold);
+    // A gap of days within the days the program works on.
+    double days = 0;
+    if (!TryStrToFloatAny(view.threshold, days) ||
+        !(days >= 0 && days <= FirstWorkDate().daysTo(LastWorkDate())))
+        view.threshold = dv.threshold;
     view.station_code = ini.ReadString(G, key("station_code"), QString());
     view.stations = ini.ReadString(G, key("stations"), QString());
     s.effects = ini.ReadBool(G, key("effects"), d.effects);
     s.double_buf = ini.ReadBool(G, key("double_buf"), d.double_buf);
-    s.selperiod = ini.ReadInteger(G, key("selperiod"), d.selperiod);
-    s.orvfmt = ini.ReadInteger(G, key("orvfmt"), d.orvfmt);
+    s.selperiod = readChoice(ini, G, "selperiod", d.selperiod, 1); // first arrival or origin time
+    s.orvfmt = readChoice(ini, G, "orvfmt", d.orvfmt, 1);          // ORV or text files
 }
 
 void WriteSelectionKeys(SettingsAccess &ini, const Tsett &s, const GlobalViewState &view, const QString &net)
@@ -166,9 +230,11 @@ void WriteSelectionKeys(SettingsAccess &ini, const Tsett &s, const GlobalViewSta
 void ReadUserFont(SettingsAccess &ini, const QString &section, TUserFont &font)
 {
     const QString color = ini.ReadString(section, key("color"), QString());
-    const int charset = ini.ReadInteger(section, key("charset"), 1);
+    const int charset = ini.ReadIntegerIn(section, key("charset"), 1, 0, 255); // a byte
     const QString style = ini.ReadString(section, key("style"), QString());
-    const int size = ini.ReadInteger(section, key("size"), 8);
+    // Points up to the largest the font dialog offers, a negative size a height in pixels, 0 the size
+    // the font has.
+    const int size = ini.ReadIntegerIn(section, key("size"), 8, -kLargestFontSize, kLargestFontSize);
     const QString name = ini.ReadString(section, key("name"), QStringLiteral("Arial"));
     SetFontFromStr(font, name, size, color, charset, style);
 }
@@ -186,10 +252,11 @@ void ReadStationKeys(SettingsAccess &ini, const QString &code, Tsett &s, TDateTi
     s.exp_end_date = readDate(ini, code, "exp_end_date", today);
     s.exp_dir = readFolder(ini, code, "exp_dir");
     s.find_fstr = ini.ReadString(code, key("find_fstr"), d.find_fstr);
-    s.find_fopt = ini.ReadInteger(code, key("find_fopt"), d.find_fopt);
+    // Find options: the radio buttons of the parameter dialog.
+    s.find_fopt = readChoice(ini, code, "find_fopt", d.find_fopt, 3);
     s.find_rfstr = ini.ReadString(code, key("find_rfstr"), d.find_rfstr);
     s.find_rstr = ini.ReadString(code, key("find_rstr"), d.find_rstr);
-    s.find_ropt = ini.ReadInteger(code, key("find_ropt"), d.find_ropt);
+    s.find_ropt = readChoice(ini, code, "find_ropt", d.find_ropt, 3);
     s.mails_global = ini.ReadBool(code, key("mails_global"), d.mails_global);
     s.mails_att = ini.ReadBool(code, key("mails_att"), d.mails_att);
     s.mails_send = ini.ReadBool(code, key("mails_send"), d.mails_send);

@@ -45,6 +45,9 @@ void ReadViewKeys(SettingsAccess &ini, Tsett &s, GlobalViewState &view);
 // What the shutdown writes to section "global", in the file's order; net is the selected network.
 void WriteSelectionKeys(SettingsAccess &ini, const Tsett &s, const GlobalViewState &view, const QString &net);
 
+// The largest font size the font dialog takes, in points.
+constexpr int kLargestFontSize = 512;
+
 // Sections "font" and "font_main": "color", "charset", "style", "size", "name". EConvertError on a
 // colour text that does not convert.
 void ReadUserFont(SettingsAccess &ini, const QString &section, TUserFont &font);

@@ -254,10 +254,13 @@ void TStaEdit::readIni()
     underground->setText(ini.ReadString(code, QStringLiteral("subter"), QString()));
     elev->setText(ini.ReadString(code, QStringLiteral("hval"), QString()));
     const QChar separator = m_owner->fsLocal.DecimalSeparator;
+    // A coordinate off the globe is shown as none, as a missing one is.
     double value = 0;
-    if (StationTextToDeg(ini.ReadString(code, QStringLiteral("fi"), QString()), false, value))
+    if (StationTextToDeg(ini.ReadString(code, QStringLiteral("fi"), QString()), false, value) &&
+        std::abs(value) <= 90)
         lat->setText(numberText(value, separator));
-    if (StationTextToDeg(ini.ReadString(code, QStringLiteral("lamb"), QString()), true, value))
+    if (StationTextToDeg(ini.ReadString(code, QStringLiteral("lamb"), QString()), true, value) &&
+        std::abs(value) <= 180)
         lon->setText(numberText(value, separator));
     for (QLineEdit *e : {staname, ngroups, dnorth, deast, refsta, statype}) {
         e->clear();

@@ -25,10 +25,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QListWidget>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
+#include <QSet>
 #include <QStyle>
 #include <QStyledItemDelegate>
 #include <QTimer>
@@ -51,13 +52,48 @@ QStringList rawSectionNames(const QString &path)
         return {};
     const QString text = fromCp1251(file.readAll());
     QStringList names;
-    for (const QString &line : text.split(QRegularExpression(QStringLiteral("\r\n|\r|\n")))) {
-        const QString trimmed = line.trimmed();
+    // Line by line in place: a list of many stations is not copied once more as lines.
+    for (qsizetype pos = 0; pos < text.size();) {
+        qsizetype end = pos;
+        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
+            ++end;
+        const QStringView trimmed = QStringView(text).sliced(pos, end - pos).trimmed();
         if (trimmed.size() >= 2 && trimmed.startsWith(u'[') && trimmed.endsWith(u']'))
-            names << trimmed.mid(1, trimmed.size() - 2).trimmed();
+            names << trimmed.sliced(1, trimmed.size() - 2).trimmed().toString();
+        pos = end + 1;
     }
     return names;
 }
+
+// The codes a load adds to a code field's drop-down list: each one the list does not hold yet, in the
+// order met, added at once when the load is through. Looked up by hash, a list of many stations loads in
+// linear time.
+class ComboAdditions
+{
+public:
+    explicit ComboAdditions(const QComboBox *combo)
+    {
+        m_held.reserve(combo->count());
+        for (int i = 0; i < combo->count(); ++i)
+            m_held.insert(combo->itemText(i));
+    }
+    void add(const QString &code)
+    {
+        if (!m_held.contains(code)) {
+            m_held.insert(code);
+            m_added << code;
+        }
+    }
+    void addTo(std::initializer_list<QComboBox *> combos) const
+    {
+        for (QComboBox *combo : combos)
+            combo->addItems(m_added);
+    }
+
+private:
+    QSet<QString> m_held;
+    QStringList m_added;
+};
 
 QListWidgetItem *newStationItem(const QString &code, int entry)
 {
@@ -181,6 +217,9 @@ void Tmainf::connectStationPage()
             [this](QListWidgetItem *item) { stasClickCheck(stas->row(item)); });
     connect(Edit2, &QLineEdit::textChanged, this, [this] { Edit2Change(); });
     for (QComboBox *combo : {Cod_stac, icod_stac}) {
+        // A code a line: a new font measures one item, not every code of a long station list.
+        if (auto *view = qobject_cast<QListView *>(combo->view()))
+            view->setUniformItemSizes(true);
         combo->setInsertPolicy(QComboBox::NoInsert);
         combo->setCompleter(nullptr);
         combo->setValidator(new CodeValidator(combo));
@@ -248,6 +287,8 @@ void Tmainf::LoadStationsIni()
                     MB_ICONWARNING, MB_OK);
     };
     stations.clear();
+    stations.reserve(names.size());
+    ComboAdditions codes(Cod_stac);
     int duplicates = 0;
     QString previous;
     for (const QString &name : std::as_const(names)) {
@@ -260,10 +301,7 @@ void Tmainf::LoadStationsIni()
             duplicates = 0;
         }
         previous = name;
-        if (Cod_stac->findText(name, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0) {
-            Cod_stac->addItem(name);
-            icod_stac->addItem(name);
-        }
+        codes.add(name);
         tstainfo station;
         station.code = name;
         station.name = ini.ReadString(name, QStringLiteral("name"), QString());
@@ -275,6 +313,7 @@ void Tmainf::LoadStationsIni()
         stas->addItem(newStationItem(name, int(stations.size())));
         stations.append(station);
     }
+    codes.addTo({Cod_stac, icod_stac});
     ShowEmptyListHint(true);
     if (duplicates > 0)
         warnDuplicates(previous, duplicates);
@@ -333,10 +372,10 @@ void Tmainf::LoadSTIORX()
                     return false;
                 // The table may lose rows between the two statements; what is left is taken.
                 stations.clear();
+                ComboAdditions codes(Cod_stac), internalCodes(icod_stac);
                 for (int k = 0; k < count && !q.Eof(); ++k, q.Next()) {
                     const QString s = q.Field(0)->AsString();
-                    if (Cod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-                        Cod_stac->addItem(s);
+                    codes.add(s);
                     tstainfo station;
                     station.sta = q.Field(1)->AsString();
                     station.name = q.Field(2)->AsString();
@@ -345,11 +384,12 @@ void Tmainf::LoadSTIORX()
                     station.pass = ini.ReadString(s, QStringLiteral("pass"), QString());
                     station.code = s;
                     station.out_file_jet = ini.ReadString(s, QStringLiteral("out_file_jet"), QString());
-                    if (icod_stac->findText(s, Qt::MatchExactly | Qt::MatchCaseSensitive) < 0)
-                        icod_stac->addItem(s);
+                    internalCodes.add(s);
                     stas->addItem(newStationItem(s, int(stations.size())));
                     stations.append(station);
                 }
+                codes.addTo({Cod_stac});
+                internalCodes.addTo({icod_stac});
                 return true;
             });
     ShowEmptyListHint(true);

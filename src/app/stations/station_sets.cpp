@@ -4,6 +4,7 @@
 #include "lib/sql_text.h"
 #include "lib/statements.h"
 
+#include <QHash>
 #include <QListWidget>
 
 #include <algorithm>
@@ -19,6 +20,30 @@ void addCode(QStringList &list, const QString &code)
     const auto it = std::lower_bound(list.begin(), list.end(), code, less);
     if (it == list.end() || it->compare(code, Qt::CaseInsensitive) != 0)
         list.insert(it, code);
+}
+
+// Codes in the form of the lists above, built at once: sorted and the first of each spelling kept, as
+// adding them one by one keeps it.
+void sortCodes(QStringList &list)
+{
+    std::stable_sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) < 0;
+    });
+    const auto last = std::unique(list.begin(), list.end(), [](const QString &a, const QString &b) {
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    });
+    list.erase(last, list.end());
+}
+
+// The first row of each code in the list, by its case-folded text: one pass, so that setting the ticks
+// of many stations stays linear.
+QHash<QString, int> rowsByCode(const QListWidget *list)
+{
+    QHash<QString, int> rows;
+    rows.reserve(list->count());
+    for (int i = list->count() - 1; i >= 0; --i)
+        rows.insert(list->item(i)->text().toCaseFolded(), i);
+    return rows;
 }
 
 } // namespace
@@ -39,14 +64,16 @@ void Tmainf::SetCheckedCodes(const dsarray &Codes)
 {
     checkedStations.clear();
     QList<bool> ticked(stas->count(), false);
+    const QHash<QString, int> rows = rowsByCode(stas);
     for (const QString &code : Codes) {
-        const int row = stationRow(code);
+        const int row = rows.value(code.toCaseFolded(), -1);
         if (row < 0)
             continue;
-        addCode(checkedStations, code);
+        checkedStations << code;
         setItemTick(row, true);
         ticked[row] = true;
     }
+    sortCodes(checkedStations);
     BuildCheckedLists();
     for (int i = 0; i < stas->count(); ++i)
         if (!ticked.at(i))
@@ -95,8 +122,9 @@ void Tmainf::SetAllChecks(bool Value, bool Invert)
         const bool tick = Invert ? item->checkState() != Qt::Checked : Value;
         setItemTick(i, tick);
         if (tick)
-            addCode(checkedStations, item->text());
+            checkedStations << item->text();
     }
+    sortCodes(checkedStations);
     BuildCheckedLists();
     if (sett.flagbeg)
         SortStations(false);
@@ -106,8 +134,9 @@ void Tmainf::SetAllChecks(bool Value, bool Invert)
 void Tmainf::RestoreChecks()
 {
     QList<bool> ticked(stas->count(), false);
+    const QHash<QString, int> rows = rowsByCode(stas);
     for (const QString &code : std::as_const(checkedStations)) {
-        const int row = stationRow(code);
+        const int row = rows.value(code.toCaseFolded(), -1);
         if (row < 0)
             continue;
         setItemTick(row, true);
