@@ -128,6 +128,13 @@ void DbConnection::Open()
     Open(m_user, m_password);
 }
 
+void DbConnection::Reconnect()
+{
+    // Closing announces itself so that the datasets close first; here they are kept.
+    const QSignalBlocker keepDataSets(this);
+    Open(m_user, m_password);
+}
+
 void DbConnection::Open(const QString &user, const QString &password)
 {
     Close();

@@ -462,6 +462,92 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
     }
 }
 
+// The page on a station database on a server (ODBC). An edit that meets the server restarted since is
+// written through a new connection, and the readings of the next event are read over it, with no word;
+// so are the readings after a move without an edit. While the server takes no connections, the move
+// says at once that the edit was not written, gives it up and stays; the next move connects again.
+TEST(EventPageOnAServer, EditAfterTheServerRestartedIsWrittenOrSaidNotWritten)
+{
+    if (!PostgresEnv::available())
+        GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+    PostgresEnv env;
+    const auto db = env.open();
+    for (const char *sql : BulletinTableCreates())
+        exec(*db, sql);
+    for (const char *sql :
+         {"create table [Каналы] (channel_name char(10),channel_cod char(3))",
+          "create table [Обозначения волн] (iphase char(10))",
+          "insert into [События] (num,comment) values (1,'первое'),(2,null),(3,null)",
+          "insert into [Станционный бюллетень] (N_equake,Station_Cod) values (1,'PET'),(2,'PET'),(2,'MNK')"})
+        exec(*db, sql);
+    ProgramWindow pw;
+    Tmainf &w = *pw.w;
+    w.sett.out_provider = 1;
+    w.SetupConnections();
+    tstainfo &station = w.stations[pw.addStation(QStringLiteral("PET"), QStringLiteral("PET"),
+                                                 QStringLiteral("Петропавловск"))];
+    station.source = db->DataSource();
+    station.user = qEnvironmentVariable("BRENVALE_TEST_PG_USER");
+    station.pass = qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD");
+    for (QCheckBox *box : {w.select_data, w.select_data2}) {
+        SetControlTag(box, 0);
+        box->setChecked(true);
+        SetControlTag(box, 1);
+    }
+    w.viewReload = true;
+    w.pgc1->setCurrentIndex(1);
+    ASSERT_TRUE(pw.dm.ime->Active());
+    const auto comment = [&db] {
+        DbQuery q(db.get());
+        q.SetSQL(QStringLiteral("select comment from [События] where num=1"));
+        q.Open();
+        return q.Field(0)->AsString();
+    };
+    const auto type = [&w](const QString &text) {
+        auto *edit = named<QLineEdit>(w.TabSheet1, "comment");
+        edit->setText(text);
+        emit edit->textEdited(text);
+    };
+    const auto shown = [&w] { return shownTexts(w.TabSheet1, {"num", "comment", "Label36"}); };
+
+    const struct
+    {
+        const char *how;
+        bool refused; // the server takes no new connection
+    } cases[] = {{"restarted", false}, {"still down", true}, {"restarted again", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        clickNamed(w.TabSheet1, "BitBtn6");
+        type(QString::fromUtf8(c.how));
+        dropServerConnections(*db, c.refused);
+        clickNamed(w.TabSheet1, "BitBtn8");
+        if (c.refused) {
+            ASSERT_EQ(pw.rec.count(), 1);
+            EXPECT_TRUE(pw.rec.last().text.startsWith(
+                QStringLiteral("Связь с сервером базы данных \"%1\" потеряна, подключиться к нему снова не "
+                               "удалось. Изменение записи таблицы \"События\" не записано\rСообщение СУБД: ")
+                    .arg(db->DataSource())))
+                << pw.rec.last().text.toStdString();
+            EXPECT_EQ(pw.rec.last().icon, unsigned(MB_ICONERROR));
+            EXPECT_EQ(pw.dm.ime->State(), DataSetState::Browse);
+            EXPECT_EQ(shown(), QStringList({"1", comment(), "из 1"}));
+            allowServerConnections(*db, true);
+            pw.rec.clear();
+            type(QString::fromUtf8(c.how));
+            clickNamed(w.TabSheet1, "BitBtn8");
+        }
+        EXPECT_EQ(pw.rec.count(), 0) << pw.rec.last().text.toStdString();
+        EXPECT_EQ(comment(), QString::fromUtf8(c.how));
+        EXPECT_EQ(shown(), QStringList({"2", "", "из 2"}));
+
+        // A move that writes nothing reads the next event's readings over a new connection.
+        dropServerConnections(*db, false);
+        clickNamed(w.TabSheet1, "BitBtn9");
+        EXPECT_EQ(pw.rec.count(), 0) << pw.rec.last().text.toStdString();
+        EXPECT_EQ(shown(), QStringList({"3", "", "из 0"}));
+    }
+}
+
 // A field that holds one value, for the display handler.
 struct ValueField : TField
 {

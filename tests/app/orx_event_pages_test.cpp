@@ -439,35 +439,72 @@ TYPED_TEST(OrxPages, NumbersOutsideTheirRangeAreRefused)
               QStringList({"<null>|<null>|<null>"}));
 }
 
-// A pending edit that meets a server restarted since (its connection gone) is said once, in the system's
-// words with the driver's text after them.
-TYPED_TEST(OrxPages, EditAfterTheServerRestartedIsSaidOnce)
+// An edit that meets a server restarted since (the program's connections dropped) is written through a
+// new connection at once, with no word and nothing given up; the moves after it work. While the server
+// takes no connections, the move says at once, in the system's words with the driver's text after them
+// (its first line once), that the edit was not written, gives it up and stays; the next move connects
+// again.
+TYPED_TEST(OrxPages, EditAfterTheServerRestartedIsWrittenOrSaidNotWritten)
 {
     if constexpr (!TypeParam::odbc) {
         GTEST_SKIP() << "a file has no server";
     } else {
+        const struct
+        {
+            const char *how;
+            bool refused; // the server takes no new connection
+        } cases[] = {{"restarted", false}, {"still down", true}, {"restarted again", false}};
         this->open();
-        this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
-        this->type("comments", QStringLiteral("после перезапуска"));
-        // What a restart does to the program's connections.
-        this->orx->exec(
-            "select pg_terminate_backend(pid) from pg_stat_activity where datname=current_database() "
-            "and pid<>pg_backend_pid()");
-        this->click("BitBtn24");
         auto &messages = this->messages();
-        ASSERT_EQ(messages.count(), 1);
-        const QString text = messages.last().text;
-        EXPECT_TRUE(
-            text.startsWith(QStringLiteral("Связь с сервером базы данных \"%1\" потеряна\rСообщение СУБД: ")
-                                .arg(this->orx->source())))
-            << text.toStdString();
-        // The driver's own report, its first line said once.
-        const QString driver = text.section(QStringLiteral("\rСообщение СУБД: "), 1);
-        const QString firstLine =
-            driver.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
-        ASSERT_FALSE(firstLine.isEmpty());
-        EXPECT_EQ(text.count(firstLine), 1) << text.toStdString();
-        EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+        this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.how);
+            this->click("BitBtn27");
+            ASSERT_EQ(this->text("eventid"), QStringLiteral("E1"));
+            this->type("depth", QStringLiteral("33"));
+            dropServerConnections(*this->orx->db, c.refused);
+            this->click("BitBtn24");
+            if (c.refused) {
+                ASSERT_EQ(messages.count(), 1);
+                const QString text = messages.last().text;
+                EXPECT_TRUE(text.startsWith(QStringLiteral("Связь с сервером базы данных \"%1\" потеряна, "
+                                                           "подключиться к нему снова не удалось. Изменение "
+                                                           "записи таблицы \"origin\" не записано\rСообщение "
+                                                           "СУБД: ")
+                                                .arg(this->orx->source())))
+                    << text.toStdString();
+                EXPECT_EQ(messages.last().icon, unsigned(MB_ICONERROR));
+                const QString driver = text.section(QStringLiteral("\rСообщение СУБД: "), 1);
+                const QString firstLine =
+                    driver.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
+                ASSERT_FALSE(firstLine.isEmpty());
+                EXPECT_EQ(text.count(firstLine), 1) << text.toStdString();
+                // Given up: the event stays, showing what is stored, and closing has nothing to write.
+                EXPECT_EQ(this->dm().imo->State(), DataSetState::Browse);
+                EXPECT_EQ(this->shown({"eventid", "depth"}), QStringList({"E1", ""}));
+                this->pw->w->PostOrxEdits();
+                EXPECT_EQ(messages.count(), 1);
+                EXPECT_EQ(this->rows("select depth from origin where eventid='E1'"), QStringList({"<null>"}));
+
+                // The server is back: the next move connects again.
+                allowServerConnections(*this->orx->db, true);
+                messages.clear();
+                this->type("depth", QStringLiteral("33"));
+                this->click("BitBtn24");
+            }
+            this->expectNoMessage();
+            EXPECT_EQ(this->rows("select depth from origin where eventid='E1'"), QStringList({"33"}));
+            EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
+            // Later moves and edits go over the new connection.
+            this->type("depth", QStringLiteral("35"));
+            this->click("BitBtn26");
+            this->click("BitBtn23");
+            this->expectNoMessage();
+            EXPECT_EQ(this->rows("select depth from origin where eventid='E2'"), QStringList({"35"}));
+            EXPECT_EQ(this->text("eventid"), QStringLiteral("E4"));
+            this->orx->exec("update origin set depth=null");
+            this->reload();
+        }
     }
 }
 

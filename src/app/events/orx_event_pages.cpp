@@ -121,7 +121,7 @@ void followCurrentRow(QTableView *grid, DbQuery *query, QWidget *owner)
                          if (!current.isValid() || !query->Active() || current.row() == query->CurrentRow() ||
                              current.row() >= query->RecordCount())
                              return;
-                         guarded(owner, [&] { query->SetRecNo(current.row() + 1); });
+                         RunPageMove(owner, {query}, [&] { query->SetRecNo(current.row() + 1); });
                      });
 }
 
@@ -227,17 +227,25 @@ void Tmainf::SetupOrxEventPages()
 
         using Move = void (DbQuery::*)();
         const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last};
+        // The arrival's edit goes first, as moving to another event would write it.
         for (int i = 0; i < 4; ++i) {
-            connect(pushButton(kOriginNav[i]), &QPushButton::clicked, this,
-                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->imo->*move)(); }); });
-            connect(pushButton(kArrivalNav[i]), &QPushButton::clicked, this,
-                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->ima->*move)(); }); });
+            connect(pushButton(kOriginNav[i]), &QPushButton::clicked, this, [this, dm, move = moves[i]] {
+                RunPageMove(this, {dm->ima, dm->imo}, [&] { (dm->imo->*move)(); });
+            });
+            connect(pushButton(kArrivalNav[i]), &QPushButton::clicked, this, [this, dm, move = moves[i]] {
+                RunPageMove(this, {dm->ima}, [&] { (dm->ima->*move)(); });
+            });
         }
         // Deleted at once without a question; an event's arrivals stay.
-        connect(pushButton("BitBtn29"), &QPushButton::clicked, this,
-                [this, dm] { guarded(this, [&] { dm->imo->Delete(); }); });
-        connect(pushButton("BitBtn28"), &QPushButton::clicked, this,
-                [this, dm] { guarded(this, [&] { dm->ima->Delete(); }); });
+        for (DbQuery *q : {dm->imo, dm->ima})
+            connect(pushButton(q == dm->imo ? "BitBtn29" : "BitBtn28"), &QPushButton::clicked, this,
+                    [this, q] {
+                        guarded(this, [q] {
+                            RunReconnecting(
+                                q, QStringLiteral("Запись таблицы \"%1\" не удалена").arg(q->BaseTable()),
+                                [q] { q->Delete(); });
+                        });
+                    });
         connect(pushButton("BitBtn22"), &QPushButton::clicked, this, &Tmainf::BitBtn22Click);
         connect(pushButton("BitBtn25"), &QPushButton::clicked, this, &Tmainf::BitBtn25Click);
 
@@ -377,7 +385,7 @@ void Tmainf::ShowChanDescr()
 void Tmainf::BitBtn22Click()
 {
     Tdm *dm = Tdm::instance();
-    if (!dm)
+    if (!dm || !PostPending(dm->ima) || !PostPending(dm->imo))
         return;
     QString id;
     {
@@ -407,18 +415,23 @@ void Tmainf::BitBtn22Click()
         imo->FieldByName(QStringLiteral("eventid"))->SetValue(id);
         imo->FieldByName(QStringLiteral("lddate"))->SetValue(Now());
         imo->FieldByName(QStringLiteral("orid"))->SetValue(orid);
-        imo->Post();
+        RunReconnecting(imo, QStringLiteral("Добавление записи таблицы \"origin\" не записано"),
+                        [imo] { imo->Post(); });
     } catch (const std::exception &e) {
         MessageProc(this,
                     QStringLiteral("Не удалось добавить событие. Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
+        // Told that it was not written, the new row does not wait to be written by the next move.
+        const auto *db = dynamic_cast<const DbError *>(&e);
+        if (db && db->fault() == DbFault::ConnectionLost)
+            dm->imo->Cancel();
     }
 }
 
 void Tmainf::BitBtn25Click()
 {
     Tdm *dm = Tdm::instance();
-    if (!dm)
+    if (!dm || !PostPending(dm->ima))
         return;
     if (!OpenOrx(*dm, dm->imc13))
         return;
