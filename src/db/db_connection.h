@@ -89,6 +89,7 @@ private:
     void openSqlite(const QString &path, bool readOnly);
     void openOdbc(const QString &source, const QString &user, const QString &password, bool readOnly);
     [[noreturn]] void failOpen(const QString &message);
+    [[noreturn]] void failOpen(const DbError &error);
     void applyTimeouts();
 
     QString m_name;

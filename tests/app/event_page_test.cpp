@@ -6,6 +6,7 @@
 #include "demo_data.h"
 
 #include <QAbstractSpinBox>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -430,20 +431,40 @@ TEST_F(EventPage, ControlsShowWholeAtSmallAndLargeSizes)
     }
 }
 
+// A database the page cannot use leaves it disabled. Another program holding the database's lock is
+// waited for as briefly as the page's edits wait, and said; a database without the page's tables is not.
 TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
 {
     struct Case
     {
         const char *change;
-        bool message; // a failure while reading is reported, a missing table is not
-    } cases[] = {{"drop table [Каналы]", false}, {"alter table [События] rename column orid to orid2", true}};
+        bool held;         // the connection that made the change holds it while the page opens
+        bool message;      // a failure while reading is reported, a missing table is not
+        const char *words; // the whole reason, where it is the program's own
+    } cases[] = {
+        {"drop table [Каналы]", false, false, nullptr},
+        {"alter table [События] rename column orid to orid2", false, true, nullptr},
+        {"begin exclusive", true, true,
+         "База данных \"%1\" занята: с ней работает другая программа или другое окно этой программы. "
+         "Ожидание прервано через 1 с\rСообщение СУБД: database is locked"},
+    };
     for (const Case &k : cases) {
+        SCOPED_TRACE(k.change);
         w.reset();
         dm.CloseDB_ADO(dm.imc);
         SetUp();
-        exec(*bulletin(), QString::fromUtf8(k.change));
+        auto other = bulletin();
+        exec(*other, QString::fromUtf8(k.change));
+        if (!k.held)
+            other.reset();
         messages.clear();
-        start();
+        w = startMainWindow(dir.path());
+        EXPECT_EQ(dm.imc->LockTimeout(), kEditLockWait);
+        dm.imc->SetLockTimeout(1);
+        QElapsedTimer clock;
+        clock.start();
+        w->pgc1->setCurrentIndex(1);
+        EXPECT_LT(clock.elapsed(), 4000);
         EXPECT_FALSE(dm.ime->Active());
         EXPECT_EQ(shown({"Label31", "Label36", "Edit1"}), QStringList({"из ?", "из ?", ""}));
         for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
@@ -458,7 +479,21 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
                                             "\"Параметры землетрясения\". Сообщение об ошибке:\r");
         EXPECT_TRUE(messages.last().text.startsWith(head)) << messages.last().text.toStdString();
         EXPECT_GT(messages.last().text.size(), head.size()); // followed by the database's reason
+        if (k.words) {
+            EXPECT_EQ(messages.last().text,
+                      head + QString::fromUtf8(k.words).arg(QDir::toNativeSeparators(
+                                 QFileInfo(demo.bulletinPaths.first()).absoluteFilePath())));
+        }
         EXPECT_EQ(messages.last().icon, 16u);
+        // Once the lock is gone, ticking the box again reads.
+        if (k.held) {
+            other.reset();
+            messages.clear();
+            control<QCheckBox>("select_data2")->click();
+            control<QCheckBox>("select_data2")->click();
+            EXPECT_TRUE(dm.ime->Active());
+            EXPECT_EQ(messages.count(), 0);
+        }
     }
 }
 

@@ -277,6 +277,25 @@ double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
                 quint16(t.minute()), t.second() + t.msec() / 1000.0);
 }
 
+// Opens the page's connection as the data module's open does, silently: a database that cannot be
+// opened leaves the page disabled without a word. One that another program holds is the exception, said
+// by the loader like any failure of its reads, once the pages' own short wait is over.
+bool openBulletinEvents(Tdm &dm, const QString &source, const QString &user, const QString &password)
+{
+    try {
+        dm.imc->Close();
+        // The template holds a data source, so the replacement cannot fail.
+        if (!ReplCFile(*dm.imc, source))
+            return false;
+        dm.imc->Open(user, password);
+        return true;
+    } catch (const DbError &e) {
+        if (e.fault() == DbFault::Busy)
+            throw;
+        return false;
+    }
+}
+
 void setOrxClosedTexts(Tmainf &w)
 {
     if (auto *sto1 = w.findChild<QLabel *>(QStringLiteral("sto1")))
@@ -629,7 +648,7 @@ void Tmainf::RefreshADB()
             dm->imc->SetProvider(sett.out_provider != 0 ? ProviderOdbc : ProviderJet);
             QString source, user, password;
             if (GetStationDBParams(source, user, password, -1, true) && !source.isEmpty() &&
-                dm->OpenDB_ADO(dm->imc, source, user, password, true)) {
+                openBulletinEvents(*dm, source, user, password)) {
                 ok = true;
                 const QStringList tables = dm->imc->TableNames();
                 bool complete = true;
