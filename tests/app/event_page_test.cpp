@@ -277,6 +277,66 @@ TEST_F(EventPage, NumberAlreadyTakenIsSaidAndNothingWritten)
     EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=%1").arg(taken)), QString());
 }
 
+// What is typed on the page is written, as a move writes it, when the analyst switches station or
+// presses "Закрыть форму". What the page refuses to write is asked about before the program closes: kept
+// with the program open, or given up.
+TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
+{
+    const Shown refused(QStringLiteral("Не задан номер события: событие без номера не записывается"),
+                        MB_ICONERROR);
+    const Shown question(QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в "
+                                        "базу данных.\rЗакрыть программу без них?"),
+                         MB_ICONQUESTION);
+    const struct
+    {
+        const char *how; // also the comment typed
+        bool newEvent;   // a new event without a number, which the page does not store
+        bool close;      // "Закрыть форму", else another station
+        int answer;      // to the question, 0 for none
+        bool closed, written;
+    } cases[] = {
+        {"station", false, false, 0, false, true},
+        {"close", false, true, 0, true, true},
+        {"refused, kept", true, true, IDNO, false, false},
+        {"refused, given up", true, true, IDYES, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        w.reset();
+        dm.CloseDB_ADO(dm.imc);
+        SetUp();
+        start();
+        w->sett.effects = false;
+        w->CloseAction = 2;
+        const QString station = w->curCode;
+        if (c.newEvent)
+            click("BitBtn10");
+        type("comment", QString::fromUtf8(c.how));
+        messages.clear();
+        if (c.answer)
+            messages.answer({IDOK, c.answer}); // the refusal, then the question
+        bool closed = false;
+        if (c.close) {
+            closed = w->close();
+        } else {
+            w->pgc1->setCurrentIndex(0);
+            const int other = w->stas->item(0)->text() == station ? 1 : 0;
+            w->stas->setCurrentRow(other, QItemSelectionModel::ClearAndSelect);
+            ASSERT_NE(w->curCode, station);
+        }
+        EXPECT_EQ(closed, c.closed);
+        EXPECT_EQ(::shown(messages), c.newEvent ? QList<Shown>({refused, question}) : QList<Shown>());
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where comment='%1'")
+                             .arg(QString::fromUtf8(c.how))),
+                  c.written ? QStringLiteral("1") : QStringLiteral("0"));
+        // Kept: the new event waits, as typed, to be numbered or given up.
+        EXPECT_EQ(dm.ime->State(), c.answer == IDNO ? DataSetState::Insert : DataSetState::Browse);
+        if (c.answer == IDNO) {
+            EXPECT_EQ(text("comment"), QString::fromUtf8(c.how));
+        }
+    }
+}
+
 // A file made before keys were kept non-empty may hold events without a number. An edit of one refuses
 // to store it so, and never reaches the other; "Удалить землетр." deletes it, after a question, alone.
 TEST_F(EventPage, OldEventsWithoutANumberAreNotMixedUpAndCanBeDeleted)

@@ -557,6 +557,33 @@ void Tmainf::SetupEventPage()
     EnableEventNav(false);
 }
 
+bool Tmainf::PostEventEdits()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return true;
+    bool written = true;
+    // Each page in the order its own moves write: readings before events, arrivals before origins.
+    for (DbQuery *q : {dm->ims, dm->ime, dm->ima, dm->imo})
+        written = PostPending(q) && written;
+    return written;
+}
+
+bool Tmainf::EventEditsSettled()
+{
+    if (PostEventEdits())
+        return true;
+    if (MessageProc(this,
+                    QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в базу "
+                                   "данных.\rЗакрыть программу без них?"),
+                    MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) != IDYES)
+        return false;
+    if (Tdm *dm = Tdm::instance())
+        for (DbQuery *q : {dm->ims, dm->ime, dm->ima, dm->imo})
+            q->Cancel();
+    return true;
+}
+
 void Tmainf::EnableEventNav(bool Value)
 {
     for (const auto *names : {kEventNav, kReadingNav})
