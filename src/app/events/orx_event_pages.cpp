@@ -330,11 +330,20 @@ void Tmainf::MaskEditChange(QLineEdit *Sender)
     TField *f = q->Active() ? q->FindField(QString::fromLatin1(field)) : nullptr;
     if (!f || (q->RecordCount() == 0 && q->State() != DataSetState::Insert))
         return;
+    // The value the field held when the typing began (held as a list of one, as it may be null), which
+    // it keeps while the text is no time to store; the data module forgets it when it fills the edit.
+    if (!Sender->property("typedFrom").isValid())
+        Sender->setProperty("typedFrom", QVariantList{f->Value()});
+    const QString text = Sender->displayText();
     try {
-        dm->DateTextToEpoch(Sender->displayText(), f, nullptr);
+        // A date still being typed (month 13 on the way to 12), one that does not exist or one outside
+        // the working days is not stored, and leaving the edit tells the user.
+        if (EpochTextProblem(text).isEmpty())
+            dm->DateTextToEpoch(text, f, nullptr);
+        else
+            dm->SetEpochField(f, Sender->property("typedFrom").toList().value(0));
     } catch (const EConvertError &) {
-        // A date still being typed (month 13 on the way to 12): the field keeps its value, and leaving
-        // the edit tells the user.
+        dm->SetEpochField(f, Sender->property("typedFrom").toList().value(0));
     } catch (const std::exception &e) {
         MessageProc(this, ExceptionText(e), MB_ICONERROR, MB_OK);
     }
@@ -342,12 +351,11 @@ void Tmainf::MaskEditChange(QLineEdit *Sender)
 
 void Tmainf::MaskEdit1Exit(QLineEdit *Sender)
 {
-    const QString text = Sender->displayText();
     // An empty time (all zeros) is a time left out, as the page allows for LR and LQ waves.
-    const bool empty = text.left(10) == QLatin1String("00.00.0000");
-    if (empty || IsValidDateText(text))
+    const QString problem = EpochTextProblem(Sender->displayText());
+    if (problem.isEmpty())
         return;
-    MessageProc(this, QStringLiteral("Неверная дата!"), MB_ICONERROR, MB_OK);
+    MessageProc(this, problem, MB_ICONERROR, MB_OK);
     Sender->setFocus();
     Sender->setSelection(0, 1);
 }
