@@ -6,6 +6,7 @@
 #include "demo_data.h"
 
 #include <QAbstractSpinBox>
+#include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollArea>
@@ -450,6 +451,56 @@ TEST_F(EventPage, NumbersOutsideTheirRangeAreRefused)
             EXPECT_EQ(messages.count(), 0);
             EXPECT_EQ(scalar(stored), QString::fromUtf8(c.typed).replace(QLatin1Char(','), QLatin1Char('.')));
         }
+    }
+}
+
+// Dates and times typed whole into the page's date and time edits, the cursor at their start as a click
+// leaves it, are stored as typed when the analyst moves on; a day before 1900 is told and not stored.
+TEST_F(EventPage, TypedDatesAndTimesAreStoredAsTyped)
+{
+    start();
+    w->show();
+    const QString num = text("num");
+    const struct
+    {
+        const char *control, *field; // a field of the reading where it starts with a capital
+        const char *typed, *stored, *message;
+    } cases[] = {
+        {"time", "time", "06.11.2026 17:40:02", "06.11.2026 17:40:02", nullptr},
+        {"time", "time", "01.01.1899 12:00:00", nullptr,
+         "Дата 01.01.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {"date1", "Date", "07.11.2026", "07.11.2026", nullptr},
+        // The reading's time keeps the day it is stored with.
+        {"stb_time", "Time", "17:40:02", nullptr, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.control) + " " + c.typed);
+        click("BitBtn6");
+        click("BitBtn5");
+        const bool reading = QChar(QLatin1Char(*c.field)).isUpper();
+        const QString sql = reading ? QStringLiteral("select [%1] from [Станционный бюллетень] where arid=%2")
+                                          .arg(QString::fromLatin1(c.field),
+                                               dm.ims->FieldByName(QStringLiteral("arid"))->AsString())
+                                    : QStringLiteral("select [%1] from [События] where num=%2")
+                                          .arg(QString::fromLatin1(c.field), num);
+        const QString before = scalar(sql);
+        const QString stored = c.stored    ? QString::fromUtf8(c.stored)
+                               : c.message ? before
+                                           : before.left(11) + QString::fromUtf8(c.typed);
+        messages.clear();
+        auto *edit = control<QDateTimeEdit>(c.control);
+        edit->setFocus();
+        edit->findChild<QLineEdit *>()->setCursorPosition(0);
+        for (const QChar ch : QString::fromUtf8(c.typed)) {
+            QKeyEvent press(QEvent::KeyPress, ch.isDigit() ? Qt::Key_0 + ch.digitValue() : ch.unicode(),
+                            Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+        }
+        control("BitBtn8")->setFocus(); // the click on "next event" takes the focus first
+        click("BitBtn8");
+        EXPECT_EQ(::shown(messages),
+                  c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
+        EXPECT_EQ(scalar(sql), stored);
     }
 }
 
