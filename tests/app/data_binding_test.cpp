@@ -143,15 +143,23 @@ TEST_F(DataBinding, UserChangesAreStoredAndPostedByNavigation)
     EXPECT_EQ(messages.count(), 0);
 }
 
-// Keys as the keyboard gives them to the focused edit.
+// Keys as the keyboard gives them to the focused edit: ':' with Shift held.
 void typeKeys(QWidget *target, const QString &text)
 {
+    const auto send = [target](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+                               const QString &t) {
+        QKeyEvent event(type, key, modifiers, t);
+        QApplication::sendEvent(target, &event);
+    };
     for (const QChar c : text) {
         const int key = c.isDigit() ? Qt::Key_0 + c.digitValue() : c.unicode();
-        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
-            QKeyEvent event(type, key, Qt::NoModifier, QString(c));
-            QApplication::sendEvent(target, &event);
-        }
+        const bool shift = c == QLatin1Char(':');
+        if (shift)
+            send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, QString());
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+            send(type, key, shift ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
+        if (shift)
+            send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, QString());
     }
 }
 

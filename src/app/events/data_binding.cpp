@@ -418,7 +418,13 @@ bool DataSource::eventFilter(QObject *watched, QEvent *event)
     auto *dateTime = qobject_cast<QDateTimeEdit *>(watched);
     const Link *dateLink = dateTime ? linkOf(dateTime) : nullptr;
     if (dateLink && dateLink->kind == Kind::DateTime) {
-        if (event->type() == QEvent::KeyPress) {
+        const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
+        const int k = keyEvent ? static_cast<QKeyEvent *>(event)->key() : 0;
+        // Shift for ':' and the like is part of the typing: neither typed nor its end.
+        const bool modifier = k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt ||
+                              k == Qt::Key_AltGr || k == Qt::Key_Meta || k == Qt::Key_CapsLock;
+        if (modifier) {
+        } else if (event->type() == QEvent::KeyPress) {
             if (typeDateTime(dateTime, static_cast<QKeyEvent *>(event)))
                 return true;
             // Any other key ends the typing: the edit shows its field again, telling what it refused, and
