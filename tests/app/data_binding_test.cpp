@@ -143,7 +143,7 @@ TEST_F(DataBinding, UserChangesAreStoredAndPostedByNavigation)
     EXPECT_EQ(messages.count(), 0);
 }
 
-// Keys as the keyboard gives them to the focused edit: ':' with Shift held.
+// Keys as the keyboard gives them to the focused edit: ':' with Shift held, '\b' for Backspace.
 void typeKeys(QWidget *target, const QString &text)
 {
     const auto send = [target](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
@@ -152,7 +152,9 @@ void typeKeys(QWidget *target, const QString &text)
         QApplication::sendEvent(target, &event);
     };
     for (const QChar c : text) {
-        const int key = c.isDigit() ? Qt::Key_0 + c.digitValue() : c.unicode();
+        const int key = c.isDigit()              ? Qt::Key_0 + c.digitValue()
+                        : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
+                                                 : int(c.unicode());
         const bool shift = c == QLatin1Char(':');
         if (shift)
             send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, QString());
@@ -189,6 +191,8 @@ TEST_F(DataBinding, TypedDateTimesAreTakenAsTypedOrRefused)
         {AtStart, "06.11.2026 17:40:02", typed, nullptr},
         {AtStart, "6.11.2026 17:40:2", typed, nullptr},
         {All, "06112026174002", typed, nullptr},
+        {All, "06.11.2026 17:40:03\b2", typed, nullptr},
+        {All, "06.11.2026 17:41\b\b40:02", typed, nullptr},
         {InMinutes, "40", first + EncodeTime(0, 40, 0, 0), nullptr},
         {All, "01.01.1899 12:00:00", first,
          "Дата 01.01.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},

@@ -423,15 +423,14 @@ bool DataSource::eventFilter(QObject *watched, QEvent *event)
         // Shift for ':' and the like is part of the typing: neither typed nor its end.
         const bool modifier = k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt ||
                               k == Qt::Key_AltGr || k == Qt::Key_Meta || k == Qt::Key_CapsLock;
-        if (modifier) {
-        } else if (event->type() == QEvent::KeyPress) {
+        if (!modifier && event->type() == QEvent::KeyPress) {
             if (typeDateTime(dateTime, static_cast<QKeyEvent *>(event)))
                 return true;
             // Any other key ends the typing: the edit shows its field again, telling what it refused, and
             // the key works on that.
             if (dateTime == m_dateTyping.edit)
                 show(*dateLink);
-        } else if (event->type() == QEvent::KeyRelease && dateTime == m_dateTyping.edit) {
+        } else if (!modifier && event->type() == QEvent::KeyRelease && dateTime == m_dateTyping.edit) {
             // The edit would read its text by its own rules.
             return true;
         } else if (event->type() == QEvent::FocusOut && dateTime == m_dateTyping.edit) {
@@ -495,13 +494,11 @@ bool DataSource::typeDateTime(QDateTimeEdit *edit, const QKeyEvent *key)
     const int last = int(t.sections.size()) - 1;
     QString &section = t.sections[t.section];
     if (backspace) {
-        if (!t.started && t.section > 0) {
+        // Right after a section ended, the digit before it goes.
+        if (!t.started && t.section > 0)
             --t.section;
-            t.started = true;
-        }
         t.started = true;
-        QString &back = t.sections[t.section];
-        back.chop(1);
+        t.sections[t.section].chop(1);
     } else if (typed.at(0).isDigit()) {
         if (!t.started || section.size() >= t.widths.at(t.section))
             section.clear();
