@@ -128,6 +128,13 @@ void DbConnection::Open()
     Open(m_user, m_password);
 }
 
+void DbConnection::Reconnect()
+{
+    // Closing announces itself so that the datasets close first; here they are kept.
+    const QSignalBlocker keepDataSets(this);
+    Open(m_user, m_password);
+}
+
 void DbConnection::Open(const QString &user, const QString &password)
 {
     Close();
@@ -198,8 +205,9 @@ void DbConnection::openSqlite(const QString &path, bool readOnly)
     QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
     m_db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1")
-                          .arg((m_commandTimeout > 0 ? m_commandTimeout : 30) * 1000);
+    // A lock met by the open's own reads waits as long as any statement of this connection would.
+    const int lockWait = m_lockTimeout > 0 ? m_lockTimeout : (m_commandTimeout > 0 ? m_commandTimeout : 30);
+    QString options = QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(lockWait * 1000);
     if (readOnly)
         options += QLatin1String(";QSQLITE_OPEN_READONLY");
     m_db.setConnectOptions(options);
@@ -213,15 +221,15 @@ void DbConnection::openSqlite(const QString &path, bool readOnly)
         failOpen(QStringLiteral("Не удалось подготовить функции Jet для базы данных \"%1\"").arg(path));
     auto backend = std::make_unique<SqliteBackend>(handle);
     backend->setDatabaseName(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()));
-    // Until the time-outs are applied, a lock met by the reads below waits as long as the open allows.
-    backend->setLockWait(std::chrono::seconds(m_commandTimeout > 0 ? m_commandTimeout : 30), false);
+    backend->setLockWait(std::chrono::seconds(lockWait), m_lockTimeout > 0);
     try {
         backend->execute(QStringLiteral("PRAGMA foreign_keys=ON"), {});
         // A file that is no database opens without complaint; the first read tells.
         backend->execute(QStringLiteral("SELECT count(*) FROM sqlite_master"), {});
     } catch (const DbError &e) {
         backend.reset();
-        failOpen(e.message());
+        // Said as what it is: a database another program holds is no broken file.
+        failOpen(e);
     }
     m_backend = std::move(backend);
 }

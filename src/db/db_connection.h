@@ -36,6 +36,10 @@ public:
     void Open() override; // with the user and password of the last open (none at first)
     void Open(const QString &user, const QString &password);
     void Close() override;
+    // Opens the connection anew on the same source, user and password, for a server that dropped it: its
+    // datasets stay open, with their rows and the edit pending in them, to be written over the new link.
+    // When the open fails (DbError) the connection is closed and the datasets still stay.
+    void Reconnect();
 
     // Seconds; 0 leaves the driver's default. Apply to the next open and the next statements.
     int ConnectionTimeout() const { return m_connectionTimeout; }

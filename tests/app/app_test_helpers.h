@@ -9,6 +9,7 @@
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QThread>
 
 // The named control under Parent; a missing one fails the test.
 template <class T = QWidget> T *named(const QObject *parent, const char *name)
@@ -87,4 +88,42 @@ inline void answerPrompt(const QString &label, const QString &text, QString *pro
                 dialog->Button1->click();
             }
     });
+}
+
+// Whether the PostgreSQL test server takes new connections to Db's database; said from the server's own
+// database, as a database does not refuse the connection that says it.
+inline void allowServerConnections(DbConnection &Db, bool Allow)
+{
+    DbQuery name(&Db);
+    name.SetSQL(QStringLiteral("select current_database()"));
+    name.Open();
+    DbConnection admin;
+    admin.SetProvider(QStringLiteral("MSDASQL"));
+    admin.SetConnectionString(
+        QStringLiteral("Data Source=\"DSN=%1\"").arg(qEnvironmentVariable("BRENVALE_TEST_PG_DSN")));
+    admin.Open(qEnvironmentVariable("BRENVALE_TEST_PG_USER"),
+               qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD"));
+    exec(admin,
+         QStringLiteral("alter database %1 allow_connections %2")
+             .arg(name.Field(0)->AsString(), Allow ? QStringLiteral("true") : QStringLiteral("false")));
+}
+
+// What a restart of the PostgreSQL test server does to the connections to Db's database other than Db:
+// each is dropped. Refused: the server takes no new one either, as while it is still down.
+inline void dropServerConnections(DbConnection &Db, bool Refused)
+{
+    if (Refused)
+        allowServerConnections(Db, false);
+    const QString others =
+        QStringLiteral("from pg_stat_activity where datname=current_database() and pid<>pg_backend_pid()");
+    exec(Db, QStringLiteral("select pg_terminate_backend(pid) ") + others);
+    // The server ends them a moment later.
+    for (int i = 0; i < 100; ++i) {
+        DbQuery left(&Db);
+        left.SetSQL(QStringLiteral("select count(*) ") + others);
+        left.Open();
+        if (left.Field(0)->AsInteger() == 0)
+            break;
+        QThread::msleep(50);
+    }
 }

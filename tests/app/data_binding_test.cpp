@@ -2,7 +2,10 @@
 #include "app/settings/connection_params.h"
 #include "support/program_env.h"
 
+#include "lib/work_dates.h"
+
 #include <QDateEdit>
+#include <QKeyEvent>
 #include <QVBoxLayout>
 
 namespace {
@@ -138,6 +141,88 @@ TEST_F(DataBinding, UserChangesAreStoredAndPostedByNavigation)
     EXPECT_TRUE(row.at(0).isNull());
     EXPECT_TRUE(row.at(5).isNull());
     EXPECT_EQ(messages.count(), 0);
+}
+
+// Keys as the keyboard gives them to the focused edit: ':' with Shift held, '\b' for Backspace.
+void typeKeys(QWidget *target, const QString &text)
+{
+    const auto send = [target](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+                               const QString &t) {
+        QKeyEvent event(type, key, modifiers, t);
+        QApplication::sendEvent(target, &event);
+    };
+    for (const QChar c : text) {
+        const int key = c.isDigit()              ? Qt::Key_0 + c.digitValue()
+                        : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
+                                                 : int(c.unicode());
+        const bool shift = c == QLatin1Char(':');
+        if (shift)
+            send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, QString());
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+            send(type, key, shift ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
+        if (shift)
+            send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, QString());
+    }
+}
+
+// A date and time typed into a date-time edit is taken as typed, whether the edit's text was selected or
+// the cursor stood at its start, with or without separators and leading zeros, and also when only one
+// section is typed over; a day outside the working days, or one that does not exist, is told when the
+// edit is left and the record keeps its value.
+TEST_F(DataBinding, TypedDateTimesAreTakenAsTypedOrRefused)
+{
+    auto *when = new QDateTimeEdit;
+    form.layout()->addWidget(when);
+    when->setDisplayFormat(QStringLiteral("dd.MM.yyyy HH:mm:ss"));
+    SetWorkDateMaximum(when);
+    source.Bind(when, QStringLiteral("day"));
+    auto *line = when->findChild<QLineEdit *>();
+    const TDateTime first = EncodeDate(2024, 1, 1); // the first row's day
+    const TDateTime typed = EncodeDate(2026, 11, 6) + EncodeTime(17, 40, 2, 0);
+    enum Start { All, AtStart, InMinutes };
+    const struct
+    {
+        Start start;
+        const char *keys;
+        TDateTime stored;
+        const char *message;
+    } cases[] = {
+        {All, "06.11.2026 17:40:02", typed, nullptr},
+        {AtStart, "06.11.2026 17:40:02", typed, nullptr},
+        {AtStart, "6.11.2026 17:40:2", typed, nullptr},
+        {All, "06112026174002", typed, nullptr},
+        {All, "06.11.2026 17:40:03\b2", typed, nullptr},
+        {All, "06.11.2026 17:41\b\b40:02", typed, nullptr},
+        {InMinutes, "40", first + EncodeTime(0, 40, 0, 0), nullptr},
+        {All, "01.01.1899 12:00:00", first,
+         "Дата 01.01.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {All, "31.02.2026 10:00:00", first, "Неверная дата: \"31.02.2026 10:00:00\""},
+        {AtStart, "06.11.20", first, "Неверная дата: \"06.11.20 00:00:00\""},
+    };
+    form.show();
+    QApplication::setActiveWindow(&form);
+    q.Open();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        exec(db, QStringLiteral("update t set day=45292 where id=1"));
+        q.Close();
+        q.Open();
+        messages.clear();
+        when->setFocus();
+        ASSERT_TRUE(when->hasFocus());
+        if (c.start == All)
+            when->selectAll();
+        else
+            line->setCursorPosition(c.start == AtStart ? 0 : 14);
+        typeKeys(when, QString::fromUtf8(c.keys));
+        EXPECT_EQ(messages.count(), 0);
+        name->setFocus(); // leaves the edit
+        EXPECT_EQ(::shown(messages),
+                  c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
+        EXPECT_EQ(when->dateTime(), ToQDateTime(c.stored));
+        q.Next();
+        EXPECT_DOUBLE_EQ(stored(1).at(5).toDouble(), c.stored);
+    }
 }
 
 } // namespace

@@ -27,6 +27,27 @@ TEST(EpochText, FormsAndDateTexts)
                                                    {"31.12.2005 23:59:59.9", true}};
     for (const auto &[text, valid] : dates)
         EXPECT_EQ(IsValidDateText(QString::fromLatin1(text)), valid) << text;
+
+    // What the epoch edits store: times on the days the program carries, and the empty time.
+    const QString outside = QStringLiteral(" вне допустимых пределов: от 01.01.1900 до 31.12.9998.");
+    const std::pair<const char *, QString> problems[] = {
+        {"00.00.0000 00:00:00.0", QString()},
+        {"01.01.1900 00:00:00.0", QString()},
+        {"31.12.9998 23:59:59.9", QString()},
+        {"05.02.2026 23:59:60.9", QString()}, // 59.96 s shows as 60.0
+        {"31.12.9999 00:00:00.0", QStringLiteral("Дата 31.12.9999") + outside},
+        {"31.12.1899 23:59:59.9", QStringLiteral("Дата 31.12.1899") + outside},
+        {"01.01.1800 00:00:00.0", QStringLiteral("Дата 01.01.1800") + outside},
+        {"05.02.0000 00:00:00.0", QStringLiteral("Дата 05.02.0000") + outside},
+        {"31.04.2005 00:00:00.0", QStringLiteral("Неверная дата!")},
+        {"00.02.2026 10:00:00.0", QStringLiteral("Неверная дата!")},
+        {"05.00.2026 10:00:00.0", QStringLiteral("Неверная дата!")},
+        {"05.02.2026 24:00:00.0", QStringLiteral("Неверная дата!")},
+        {"05.02.2026 23:60:00.0", QStringLiteral("Неверная дата!")},
+        {"05.02.2026 23:59:61.0", QStringLiteral("Неверная дата!")},
+    };
+    for (const auto &[text, problem] : problems)
+        EXPECT_EQ(EpochTextProblem(QString::fromLatin1(text)), problem) << text;
 }
 
 TEST(EpochText, Fields)

@@ -6,6 +6,8 @@
 #include "demo_data.h"
 
 #include <QAbstractSpinBox>
+#include <QDateTimeEdit>
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -281,6 +283,66 @@ TEST_F(EventPage, NumberAlreadyTakenIsSaidAndNothingWritten)
     EXPECT_EQ(scalar(QStringLiteral("select comment from [События] where num=%1").arg(taken)), QString());
 }
 
+// What is typed on the page is written, as a move writes it, when the analyst switches station or
+// presses "Закрыть форму". What the page refuses to write is asked about before the program closes: kept
+// with the program open, or given up.
+TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
+{
+    const Shown refused(QStringLiteral("Не задан номер события: событие без номера не записывается"),
+                        MB_ICONERROR);
+    const Shown question(QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в "
+                                        "базу данных.\rЗакрыть программу без них?"),
+                         MB_ICONQUESTION);
+    const struct
+    {
+        const char *how; // also the comment typed
+        bool newEvent;   // a new event without a number, which the page does not store
+        bool close;      // "Закрыть форму", else another station
+        int answer;      // to the question, 0 for none
+        bool closed, written;
+    } cases[] = {
+        {"station", false, false, 0, false, true},
+        {"close", false, true, 0, true, true},
+        {"refused, kept", true, true, IDNO, false, false},
+        {"refused, given up", true, true, IDYES, true, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        w.reset();
+        dm.CloseDB_ADO(dm.imc);
+        SetUp();
+        start();
+        w->sett.effects = false;
+        w->CloseAction = 2;
+        const QString station = w->curCode;
+        if (c.newEvent)
+            click("BitBtn10");
+        type("comment", QString::fromUtf8(c.how));
+        messages.clear();
+        if (c.answer)
+            messages.answer({IDOK, c.answer}); // the refusal, then the question
+        bool closed = false;
+        if (c.close) {
+            closed = w->close();
+        } else {
+            w->pgc1->setCurrentIndex(0);
+            const int other = w->stas->item(0)->text() == station ? 1 : 0;
+            w->stas->setCurrentRow(other, QItemSelectionModel::ClearAndSelect);
+            ASSERT_NE(w->curCode, station);
+        }
+        EXPECT_EQ(closed, c.closed);
+        EXPECT_EQ(::shown(messages), c.newEvent ? QList<Shown>({refused, question}) : QList<Shown>());
+        EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where comment='%1'")
+                             .arg(QString::fromUtf8(c.how))),
+                  c.written ? QStringLiteral("1") : QStringLiteral("0"));
+        // Kept: the new event waits, as typed, to be numbered or given up.
+        EXPECT_EQ(dm.ime->State(), c.answer == IDNO ? DataSetState::Insert : DataSetState::Browse);
+        if (c.answer == IDNO) {
+            EXPECT_EQ(text("comment"), QString::fromUtf8(c.how));
+        }
+    }
+}
+
 // A file made before keys were kept non-empty may hold events without a number. An edit of one refuses
 // to store it so, and never reaches the other; "Удалить землетр." deletes it, after a question, alone.
 TEST_F(EventPage, OldEventsWithoutANumberAreNotMixedUpAndCanBeDeleted)
@@ -400,6 +462,56 @@ TEST_F(EventPage, NumbersOutsideTheirRangeAreRefused)
     }
 }
 
+// Dates and times typed whole into the page's date and time edits, the cursor at their start as a click
+// leaves it, are stored as typed when the analyst moves on; a day before 1900 is told and not stored.
+TEST_F(EventPage, TypedDatesAndTimesAreStoredAsTyped)
+{
+    start();
+    w->show();
+    const QString num = text("num");
+    const struct
+    {
+        const char *control, *field; // a field of the reading where it starts with a capital
+        const char *typed, *stored, *message;
+    } cases[] = {
+        {"time", "time", "06.11.2026 17:40:02", "06.11.2026 17:40:02", nullptr},
+        {"time", "time", "01.01.1899 12:00:00", nullptr,
+         "Дата 01.01.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {"date1", "Date", "07.11.2026", "07.11.2026", nullptr},
+        // The reading's time keeps the day it is stored with.
+        {"stb_time", "Time", "17:40:02", nullptr, nullptr},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.control) + " " + c.typed);
+        click("BitBtn6");
+        click("BitBtn5");
+        const bool reading = QChar(QLatin1Char(*c.field)).isUpper();
+        const QString sql = reading ? QStringLiteral("select [%1] from [Станционный бюллетень] where arid=%2")
+                                          .arg(QString::fromLatin1(c.field),
+                                               dm.ims->FieldByName(QStringLiteral("arid"))->AsString())
+                                    : QStringLiteral("select [%1] from [События] where num=%2")
+                                          .arg(QString::fromLatin1(c.field), num);
+        const QString before = scalar(sql);
+        const QString stored = c.stored    ? QString::fromUtf8(c.stored)
+                               : c.message ? before
+                                           : before.left(11) + QString::fromUtf8(c.typed);
+        messages.clear();
+        auto *edit = control<QDateTimeEdit>(c.control);
+        edit->setFocus();
+        edit->findChild<QLineEdit *>()->setCursorPosition(0);
+        for (const QChar ch : QString::fromUtf8(c.typed)) {
+            QKeyEvent press(QEvent::KeyPress, ch.isDigit() ? Qt::Key_0 + ch.digitValue() : ch.unicode(),
+                            Qt::NoModifier, QString(ch));
+            QApplication::sendEvent(edit, &press);
+        }
+        control("BitBtn8")->setFocus(); // the click on "next event" takes the focus first
+        click("BitBtn8");
+        EXPECT_EQ(::shown(messages),
+                  c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
+        EXPECT_EQ(scalar(sql), stored);
+    }
+}
+
 // At the window sizes of a 1050x675 screen (the window's smallest default and the screen itself) and of
 // 1400x900, no caption, value or button of the page is squeezed below what it needs; where the window is
 // too small for the page, the page scrolls, and a window as wide as a 1050-pixel screen needs no scrolling
@@ -438,20 +550,40 @@ TEST_F(EventPage, ControlsShowWholeAtSmallAndLargeSizes)
     }
 }
 
+// A database the page cannot use leaves it disabled. Another program holding the database's lock is
+// waited for as briefly as the page's edits wait, and said; a database without the page's tables is not.
 TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
 {
     struct Case
     {
         const char *change;
-        bool message; // a failure while reading is reported, a missing table is not
-    } cases[] = {{"drop table [Каналы]", false}, {"alter table [События] rename column orid to orid2", true}};
+        bool held;         // the connection that made the change holds it while the page opens
+        bool message;      // a failure while reading is reported, a missing table is not
+        const char *words; // the whole reason, where it is the program's own
+    } cases[] = {
+        {"drop table [Каналы]", false, false, nullptr},
+        {"alter table [События] rename column orid to orid2", false, true, nullptr},
+        {"begin exclusive", true, true,
+         "База данных \"%1\" занята: с ней работает другая программа или другое окно этой программы. "
+         "Ожидание прервано через 1 с\rСообщение СУБД: database is locked"},
+    };
     for (const Case &k : cases) {
+        SCOPED_TRACE(k.change);
         w.reset();
         dm.CloseDB_ADO(dm.imc);
         SetUp();
-        exec(*bulletin(), QString::fromUtf8(k.change));
+        auto other = bulletin();
+        exec(*other, QString::fromUtf8(k.change));
+        if (!k.held)
+            other.reset();
         messages.clear();
-        start();
+        w = startMainWindow(dir.path());
+        EXPECT_EQ(dm.imc->LockTimeout(), kEditLockWait);
+        dm.imc->SetLockTimeout(1);
+        QElapsedTimer clock;
+        clock.start();
+        w->pgc1->setCurrentIndex(1);
+        EXPECT_LT(clock.elapsed(), 4000);
         EXPECT_FALSE(dm.ime->Active());
         EXPECT_EQ(shown({"Label31", "Label36", "Edit1"}), QStringList({"из ?", "из ?", ""}));
         for (const char *name : {"BitBtn6", "BitBtn10", "BitBtn15", "num", "comment", "DBComboBox8"})
@@ -466,7 +598,107 @@ TEST_F(EventPage, UnusableDatabaseLeavesThePageDisabled)
                                             "\"Параметры землетрясения\". Сообщение об ошибке:\r");
         EXPECT_TRUE(messages.last().text.startsWith(head)) << messages.last().text.toStdString();
         EXPECT_GT(messages.last().text.size(), head.size()); // followed by the database's reason
+        if (k.words) {
+            EXPECT_EQ(messages.last().text,
+                      head + QString::fromUtf8(k.words).arg(QDir::toNativeSeparators(
+                                 QFileInfo(demo.bulletinPaths.first()).absoluteFilePath())));
+        }
         EXPECT_EQ(messages.last().icon, 16u);
+        // Once the lock is gone, ticking the box again reads.
+        if (k.held) {
+            other.reset();
+            messages.clear();
+            control<QCheckBox>("select_data2")->click();
+            control<QCheckBox>("select_data2")->click();
+            EXPECT_TRUE(dm.ime->Active());
+            EXPECT_EQ(messages.count(), 0);
+        }
+    }
+}
+
+// The page on a station database on a server (ODBC). An edit that meets the server restarted since is
+// written through a new connection, and the readings of the next event are read over it, with no word;
+// so are the readings after a move without an edit. While the server takes no connections, the move
+// says at once that the edit was not written, gives it up and stays; the next move connects again.
+TEST(EventPageOnAServer, EditAfterTheServerRestartedIsWrittenOrSaidNotWritten)
+{
+    if (!PostgresEnv::available())
+        GTEST_SKIP() << "BRENVALE_TEST_PG_DSN is not set";
+    PostgresEnv env;
+    const auto db = env.open();
+    for (const char *sql : BulletinTableCreates())
+        exec(*db, sql);
+    for (const char *sql :
+         {"create table [Каналы] (channel_name char(10),channel_cod char(3))",
+          "create table [Обозначения волн] (iphase char(10))",
+          "insert into [События] (num,comment) values (1,'первое'),(2,null),(3,null)",
+          "insert into [Станционный бюллетень] (N_equake,Station_Cod) values (1,'PET'),(2,'PET'),(2,'MNK')"})
+        exec(*db, sql);
+    ProgramWindow pw;
+    Tmainf &w = *pw.w;
+    w.sett.out_provider = 1;
+    w.SetupConnections();
+    tstainfo &station = w.stations[pw.addStation(QStringLiteral("PET"), QStringLiteral("PET"),
+                                                 QStringLiteral("Петропавловск"))];
+    station.source = db->DataSource();
+    station.user = qEnvironmentVariable("BRENVALE_TEST_PG_USER");
+    station.pass = qEnvironmentVariable("BRENVALE_TEST_PG_PASSWORD");
+    for (QCheckBox *box : {w.select_data, w.select_data2}) {
+        SetControlTag(box, 0);
+        box->setChecked(true);
+        SetControlTag(box, 1);
+    }
+    w.viewReload = true;
+    w.pgc1->setCurrentIndex(1);
+    ASSERT_TRUE(pw.dm.ime->Active());
+    const auto comment = [&db] {
+        DbQuery q(db.get());
+        q.SetSQL(QStringLiteral("select comment from [События] where num=1"));
+        q.Open();
+        return q.Field(0)->AsString();
+    };
+    const auto type = [&w](const QString &text) {
+        auto *edit = named<QLineEdit>(w.TabSheet1, "comment");
+        edit->setText(text);
+        emit edit->textEdited(text);
+    };
+    const auto shown = [&w] { return shownTexts(w.TabSheet1, {"num", "comment", "Label36"}); };
+
+    const struct
+    {
+        const char *how;
+        bool refused; // the server takes no new connection
+    } cases[] = {{"restarted", false}, {"still down", true}, {"restarted again", false}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.how);
+        clickNamed(w.TabSheet1, "BitBtn6");
+        type(QString::fromUtf8(c.how));
+        dropServerConnections(*db, c.refused);
+        clickNamed(w.TabSheet1, "BitBtn8");
+        if (c.refused) {
+            ASSERT_EQ(pw.rec.count(), 1);
+            EXPECT_TRUE(pw.rec.last().text.startsWith(
+                QStringLiteral("Связь с сервером базы данных \"%1\" потеряна, подключиться к нему снова не "
+                               "удалось. Изменение записи таблицы \"События\" не записано\rСообщение СУБД: ")
+                    .arg(db->DataSource())))
+                << pw.rec.last().text.toStdString();
+            EXPECT_EQ(pw.rec.last().icon, unsigned(MB_ICONERROR));
+            EXPECT_EQ(pw.dm.ime->State(), DataSetState::Browse);
+            EXPECT_EQ(shown(), QStringList({"1", comment(), "из 1"}));
+            allowServerConnections(*db, true);
+            pw.rec.clear();
+            type(QString::fromUtf8(c.how));
+            clickNamed(w.TabSheet1, "BitBtn8");
+        }
+        EXPECT_EQ(pw.rec.count(), 0) << pw.rec.last().text.toStdString();
+        EXPECT_EQ(comment(), QString::fromUtf8(c.how));
+        EXPECT_EQ(shown(), QStringList({"2", "", "из 2"}));
+
+        // A move that writes nothing reads the next event's readings over a new connection.
+        dropServerConnections(*db, false);
+        clickNamed(w.TabSheet1, "BitBtn9");
+        EXPECT_EQ(pw.rec.count(), 0) << pw.rec.last().text.toStdString();
+        EXPECT_EQ(shown(), QStringList({"3", "", "из 0"}));
     }
 }
 

@@ -439,35 +439,147 @@ TYPED_TEST(OrxPages, NumbersOutsideTheirRangeAreRefused)
               QStringList({"<null>|<null>|<null>"}));
 }
 
-// A pending edit that meets a server restarted since (its connection gone) is said once, in the system's
-// words with the driver's text after them.
-TYPED_TEST(OrxPages, EditAfterTheServerRestartedIsSaidOnce)
+// The arrival time takes a time typed on one of the days the program carries, as every date entry does;
+// a day outside them, a day or time of day that does not exist, is told when the edit is left, and the
+// field keeps what it held before the typing, even when the typing passed through times it could take.
+// The empty time stores none. Rows already holding such times are browsed and edited as any other.
+TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
+{
+    const double before = day(0, 30);
+    const struct
+    {
+        QStringList typed; // as the edit shows the text, keystroke by keystroke
+        const char *message;
+        QVariant stored;
+    } cases[] = {
+        {{"31.12.2026 00:00:00.0", "31.12.9026 00:00:00.0", "31.12.9926 00:00:00.0", "31.12.9996 00:00:00.0",
+          "31.12.9999 00:00:00.0"},
+         "Дата 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998.",
+         before},
+        {{"01.01.1800 00:00:00.0"},
+         "Дата 01.01.1800 вне допустимых пределов: от 01.01.1900 до 31.12.9998.",
+         before},
+        {{"31.12.1899 23:59:59.9"},
+         "Дата 31.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998.",
+         before},
+        {{"31.04.2026 10:00:00.0"}, "Неверная дата!", before},
+        {{"00.02.2026 10:00:00.0"}, "Неверная дата!", before},
+        {{"05.02.2026 24:00:00.0"}, "Неверная дата!", before},
+        {{"05.02.2026 10:60:00.0"}, "Неверная дата!", before},
+        {{"01.01.1900 00:00:00.0"}, nullptr, htoe(1900, 1, 1, 0, 0, 0)},
+        {{"31.12.9998 23:59:59.9"}, nullptr, htoe(9998, 12, 31, 23, 59, 59.9)},
+        // As a time of 59.96 s is shown.
+        {{"05.02.2026 10:00:60.0"}, nullptr, htoe(2026, 2, 5, 10, 1, 0)},
+        {{"00.00.0000 00:00:00.0"}, nullptr, QVariant()},
+    };
+    this->open();
+    auto &messages = this->messages();
+    auto *mask = this->template control<QLineEdit>("MaskEdit3");
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.typed.last().toStdString());
+        this->orx->exec("update arrival set itime=? where arid=1", {before});
+        this->reload();
+        ASSERT_EQ(this->dm().ima->FieldByName(QStringLiteral("arid"))->AsInteger(), 1);
+        messages.clear();
+        for (const QString &t : c.typed)
+            mask->setText(t);
+        this->pw->w->MaskEdit1Exit(mask);
+        EXPECT_EQ(shown(messages),
+                  c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
+        this->click("BitBtn19"); // the next arrival: the first is written
+        const TField *itime = nullptr;
+        DbQuery stored(this->orx->db.get());
+        stored.SetSQL(QStringLiteral("select itime from arrival where arid=1"));
+        stored.Open();
+        itime = stored.Field(0);
+        if (c.stored.isNull()) {
+            EXPECT_TRUE(itime->IsNull());
+        } else {
+            EXPECT_DOUBLE_EQ(itime->AsFloat(), c.stored.toDouble());
+        }
+    }
+
+    // Rows stored before with such times show them and are moved through and edited.
+    this->orx->exec("update arrival set itime=?,amptime=? where arid=1", {253402214400.0, -5364662400.0});
+    this->reload();
+    messages.clear();
+    this->click("BitBtn11"); // the last arrival by time
+    EXPECT_EQ(this->shown({"MaskEdit3", "MaskEdit2"}),
+              QStringList({"31.12.9999 00:00:00.0", "01.01.1800 00:00:00.0"}));
+    EXPECT_FALSE(this->template control<QTableView>("dbga1")->grab().isNull());
+    this->type("ampl", QStringLiteral("2.5"));
+    this->click("BitBtn21");
+    this->expectNoMessage();
+    EXPECT_EQ(this->rows("select ampl,itime,amptime from arrival where arid=1"),
+              QStringList({"2.5|253402214400|-5364662400"}));
+}
+
+// An edit that meets a server restarted since (the program's connections dropped) is written through a
+// new connection at once, with no word and nothing given up; the moves after it work. While the server
+// takes no connections, the move says at once, in the system's words with the driver's text after them
+// (its first line once), that the edit was not written, gives it up and stays; the next move connects
+// again.
+TYPED_TEST(OrxPages, EditAfterTheServerRestartedIsWrittenOrSaidNotWritten)
 {
     if constexpr (!TypeParam::odbc) {
         GTEST_SKIP() << "a file has no server";
     } else {
+        const struct
+        {
+            const char *how;
+            bool refused; // the server takes no new connection
+        } cases[] = {{"restarted", false}, {"still down", true}, {"restarted again", false}};
         this->open();
-        this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
-        this->type("comments", QStringLiteral("после перезапуска"));
-        // What a restart does to the program's connections.
-        this->orx->exec(
-            "select pg_terminate_backend(pid) from pg_stat_activity where datname=current_database() "
-            "and pid<>pg_backend_pid()");
-        this->click("BitBtn24");
         auto &messages = this->messages();
-        ASSERT_EQ(messages.count(), 1);
-        const QString text = messages.last().text;
-        EXPECT_TRUE(
-            text.startsWith(QStringLiteral("Связь с сервером базы данных \"%1\" потеряна\rСообщение СУБД: ")
-                                .arg(this->orx->source())))
-            << text.toStdString();
-        // The driver's own report, its first line said once.
-        const QString driver = text.section(QStringLiteral("\rСообщение СУБД: "), 1);
-        const QString firstLine =
-            driver.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
-        ASSERT_FALSE(firstLine.isEmpty());
-        EXPECT_EQ(text.count(firstLine), 1) << text.toStdString();
-        EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+        this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+        for (const auto &c : cases) {
+            SCOPED_TRACE(c.how);
+            this->click("BitBtn27");
+            ASSERT_EQ(this->text("eventid"), QStringLiteral("E1"));
+            this->type("depth", QStringLiteral("33"));
+            dropServerConnections(*this->orx->db, c.refused);
+            this->click("BitBtn24");
+            if (c.refused) {
+                ASSERT_EQ(messages.count(), 1);
+                const QString text = messages.last().text;
+                EXPECT_TRUE(text.startsWith(QStringLiteral("Связь с сервером базы данных \"%1\" потеряна, "
+                                                           "подключиться к нему снова не удалось. Изменение "
+                                                           "записи таблицы \"origin\" не записано\rСообщение "
+                                                           "СУБД: ")
+                                                .arg(this->orx->source())))
+                    << text.toStdString();
+                EXPECT_EQ(messages.last().icon, unsigned(MB_ICONERROR));
+                const QString driver = text.section(QStringLiteral("\rСообщение СУБД: "), 1);
+                const QString firstLine =
+                    driver.section(QLatin1Char('\n'), 0, 0).section(QLatin1Char(';'), 0, 0).trimmed();
+                ASSERT_FALSE(firstLine.isEmpty());
+                EXPECT_EQ(text.count(firstLine), 1) << text.toStdString();
+                // Given up: the event stays, showing what is stored, and closing has nothing to write.
+                EXPECT_EQ(this->dm().imo->State(), DataSetState::Browse);
+                EXPECT_EQ(this->shown({"eventid", "depth"}), QStringList({"E1", ""}));
+                this->pw->w->PostOrxEdits();
+                EXPECT_EQ(messages.count(), 1);
+                EXPECT_EQ(this->rows("select depth from origin where eventid='E1'"), QStringList({"<null>"}));
+
+                // The server is back: the next move connects again.
+                allowServerConnections(*this->orx->db, true);
+                messages.clear();
+                this->type("depth", QStringLiteral("33"));
+                this->click("BitBtn24");
+            }
+            this->expectNoMessage();
+            EXPECT_EQ(this->rows("select depth from origin where eventid='E1'"), QStringList({"33"}));
+            EXPECT_EQ(this->text("eventid"), QStringLiteral("E2"));
+            // Later moves and edits go over the new connection.
+            this->type("depth", QStringLiteral("35"));
+            this->click("BitBtn26");
+            this->click("BitBtn23");
+            this->expectNoMessage();
+            EXPECT_EQ(this->rows("select depth from origin where eventid='E2'"), QStringList({"35"}));
+            EXPECT_EQ(this->text("eventid"), QStringLiteral("E4"));
+            this->orx->exec("update origin set depth=null");
+            this->reload();
+        }
     }
 }
 

@@ -319,6 +319,17 @@ TEST(ImportDemo, EveryTypeFromItsFileIntoTheDatabaseInBothModes)
             ASSERT_EQ(p.w->curSta, u"PET"_s);
             p.choose(type, type == ImportOrv);
             const QStringList before = p.databases();
+            // The event page of the mode, read before the import, shows what it wrote when shown again.
+            QWidget *const eventPage = type == ImportOrv ? p.w->TabSheet6 : p.w->TabSheet1;
+            const auto events = [&] {
+                p.w->pgc1->setCurrentWidget(eventPage);
+                const QString shown =
+                    p.w->findChild<QLabel *>(type == ImportOrv ? u"sto1"_s : u"Label31"_s)->text();
+                p.w->pgc1->setCurrentWidget(p.w->TabSheet4);
+                return shown.section(u"из "_s, 1).section(u' ', 0, 0).toInt();
+            };
+            const int eventsBefore = events();
+            ASSERT_GT(eventsBefore, 0);
             if (immediate != p.w->imm->isChecked())
                 p.w->imm->click();
             ASSERT_EQ(p.button("Button14")->isHidden(), immediate);
@@ -341,6 +352,10 @@ TEST(ImportDemo, EveryTypeFromItsFileIntoTheDatabaseInBothModes)
                 EXPECT_NE(m.icon, unsigned(MB_ICONERROR)) << m.text.toStdString();
             for (const Expected &e : kArrivals[type])
                 EXPECT_EQ(p.rows(e.orx, e.sql), e.rows) << e.sql;
+            EXPECT_EQ(events(), type == ImportOrv
+                                    ? eventsBefore + 1
+                                    : p.rows(false, "select count(*) from [События]").value(0).toInt());
+            EXPECT_GT(events(), eventsBefore);
         }
 }
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <functional>
 #include <memory>
@@ -78,6 +79,9 @@ public:
     // As the epoch text routine of that name, with Field remembered as the field being edited so the
     // two handlers above hold off while it is written.
     bool DateTextToEpoch(const QString &Text, TField *Field, double *Epoch);
+    // Puts Value (epoch seconds or null) back into Field the same way: the value an epoch edit's field
+    // keeps while the text typed is no time to store.
+    void SetEpochField(TField *Field, const QVariant &Value);
     bool EditingField() const { return m_editingField != nullptr; }
     // Set the control from the field with the control's Tag at 1, so its own change handler holds off.
     void ShowEpochInMaskEdit(const TField *Field, QLineEdit *MaskEdit);

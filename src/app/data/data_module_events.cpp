@@ -142,24 +142,48 @@ void Tdm::LoadSiteChanList()
     w->ShowChanDescr();
 }
 
+namespace {
+
+// The dataset of imo and ima that Field belongs to.
+TDataSet *datasetOf(const TField *Field, DbQuery *imo, DbQuery *ima)
+{
+    for (DbQuery *q : {imo, ima})
+        for (int i = 0; i < q->FieldCount(); ++i)
+            if (q->Field(i) == Field)
+                return q;
+    return nullptr;
+}
+
+} // namespace
+
 bool Tdm::DateTextToEpoch(const QString &Text, TField *Field, double *Epoch)
 {
     if (!Field)
         return ::DateTextToEpoch(Text, nullptr, nullptr, Epoch);
-    TDataSet *dataset = nullptr;
-    for (DbQuery *q : {imo, ima})
-        for (int i = 0; i < q->FieldCount() && !dataset; ++i)
-            if (q->Field(i) == Field)
-                dataset = q;
+    TDataSet *dataset = datasetOf(Field, imo, ima);
     m_editingField = Field;
     const auto done = qScopeGuard([this] { m_editingField = nullptr; });
     return ::DateTextToEpoch(Text, dataset, Field, Epoch);
+}
+
+void Tdm::SetEpochField(TField *Field, const QVariant &Value)
+{
+    if (!Field || (Field->IsNull() && Value.isNull()) || (!Field->IsNull() && Field->Value() == Value))
+        return;
+    TDataSet *dataset = datasetOf(Field, imo, ima);
+    m_editingField = Field;
+    const auto done = qScopeGuard([this] { m_editingField = nullptr; });
+    if (dataset && dataset->State() != DataSetState::Edit && dataset->State() != DataSetState::Insert)
+        dataset->Edit();
+    Field->SetValue(Value);
 }
 
 void Tdm::ShowEpochInMaskEdit(const TField *Field, QLineEdit *MaskEdit)
 {
     if (!MaskEdit)
         return;
+    // The edit shows its field again: what was typed in it is over.
+    MaskEdit->setProperty("typedFrom", QVariant());
     SetControlTag(MaskEdit, 1);
     MaskEdit->setText(EpochText(Field));
     SetControlTag(MaskEdit, 0);

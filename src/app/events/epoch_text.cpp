@@ -5,6 +5,7 @@
 #include "lib/epoch.h"
 #include "lib/errors.h"
 #include "lib/number_routines.h"
+#include "lib/work_dates.h"
 
 namespace {
 
@@ -105,4 +106,23 @@ bool IsValidDateText(const QString &text)
     if (!okDay || !okMonth || !okYear || month < 1 || month > 12)
         return false;
     return day <= DaysInMonth(year, month);
+}
+
+QString EpochTextProblem(const QString &text)
+{
+    if (text.left(10) == QLatin1String("00.00.0000"))
+        return QString();
+    const QString invalid = QStringLiteral("Неверная дата!");
+    // Day 0 with a month and year is no empty time either.
+    if (!IsValidDateText(text) || text.left(2) == QLatin1String("00"))
+        return invalid;
+    bool okHour = false, okMinute = false;
+    const int hour = text.mid(11, 2).toInt(&okHour);
+    const int minute = text.mid(14, 2).toInt(&okMinute);
+    double seconds = 0;
+    if (!okHour || !okMinute || hour > 23 || minute > 59 || !TryStrToFloatAny(text.mid(17, 4), seconds) ||
+        seconds < 0 || seconds >= 61)
+        return invalid;
+    const QDate day(text.mid(6, 4).toInt(), text.mid(3, 2).toInt(), text.mid(0, 2).toInt());
+    return IsWorkDate(day) ? QString() : WorkDateProblem(text.left(10));
 }

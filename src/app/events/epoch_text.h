@@ -19,3 +19,8 @@ QString EpochText(const TField *field, double epoch = 0);
 bool DateTextToEpoch(const QString &text, TDataSet *dataset, TField *field, double *epoch);
 // Month 1..12 and a day that exists in that month of that year.
 bool IsValidDateText(const QString &text);
+// Why a text of the epoch edits is no time to store: "" for a day and time of day that exist on one of
+// the days the program carries (01.01.1900 to 31.12.9998, lib/work_dates.h) or for the empty time
+// "00.00.0000 ..."; "Неверная дата!" for a day, month or time of day that does not exist (seconds up to
+// 60.9, as 59.95 s is shown); the working days' own message for a day outside them.
+QString EpochTextProblem(const QString &text);

@@ -6,6 +6,7 @@
 #include "app/events/data_binding.h"
 #include "app/main/main_window.h"
 #include "db/db_connection.h"
+#include "db/db_errors.h"
 #include "db/db_query.h"
 #include "lib/datetime.h"
 #include "lib/epoch.h"
@@ -159,6 +160,71 @@ QString eventPostError(DbQuery &ime, const DbError &e)
     return QString();
 }
 
+// Gives up an edit no connection to the server could write. A change of the event shown on the ORX page
+// reads its arrivals again, from the server that could not be reached: they stay as read, and the origin
+// time shows what is stored.
+void giveUpUnreachable(DbQuery *Query)
+{
+    Tdm *dm = Tdm::instance();
+    Tmainf *w = Tmainf::instance();
+    if (!dm || !w || Query != dm->imo) {
+        Query->Cancel();
+        return;
+    }
+    const bool held = w->suppressOriginChange;
+    w->suppressOriginChange = true;
+    const auto resume = qScopeGuard([w, held] { w->suppressOriginChange = held; });
+    Query->Cancel();
+    dm->ShowEpochInMaskEdit(Query->FindField(QStringLiteral("origintime")),
+                            w->TabSheet6->findChild<QLineEdit *>(QStringLiteral("MaskEdit1")));
+}
+
+using Move = void (DbQuery::*)();
+
+// The edit pending in Query written before a move (PostPending). One given up because no connection to
+// the server could be had keeps the page on the row the user was just told of: the move waits for the
+// next click, which connects again.
+bool postBeforeMove(DbQuery *Query)
+{
+    const bool pending = Query->State() == DataSetState::Edit || Query->State() == DataSetState::Insert;
+    if (!PostPending(Query))
+        return false;
+    DbConnection *c = Query->Connection();
+    return !pending || !c || c->Connected();
+}
+
+// A move through the events (or "+"): the event's edit and then its readings' are written first, as the
+// dataset would write them. The readings of the event moved to are read at once: over a connection the
+// server dropped they are read again over a new one.
+void moveThroughEvents(Tmainf &w, Tdm &dm, Move move)
+{
+    if (!postBeforeMove(dm.ime) || !postBeforeMove(dm.ims))
+        return;
+    try {
+        (dm.ime->*move)();
+    } catch (const DbError &e) {
+        if (!dm.ime->Active() || dm.ims->Active() || dm.ime->State() == DataSetState::Insert) {
+            MessageProc(&w, e.message(), MB_ICONERROR, MB_OK);
+            return;
+        }
+        try {
+            RunReconnecting(dm.ime, QStringLiteral("Записи станционного бюллетеня события не прочитаны"),
+                            [&dm] {
+                                if (!dm.ims->Active())
+                                    dm.ims->Open();
+                            });
+        } catch (const std::exception &again) {
+            MessageProc(&w, ExceptionText(again), MB_ICONERROR, MB_OK);
+        }
+        // The event's controls were not told of the move the failed read interrupted.
+        if (w.imdse)
+            w.imdse->Refresh();
+        w.imdseDataChange();
+    } catch (const std::exception &e) {
+        MessageProc(&w, ExceptionText(e), MB_ICONERROR, MB_OK);
+    }
+}
+
 // "Удалить землетр.": the current event goes after the analyst's yes; a new one not yet stored is
 // given up. An event that still has readings stays, as the readings refer to it.
 void deleteCurrentEvent(Tmainf &w, Tdm &dm)
@@ -178,11 +244,12 @@ void deleteCurrentEvent(Tmainf &w, Tdm &dm)
             num->IsNull()
                 ? QStringLiteral("без номера (запись %1 из %2)").arg(ime->RecNo()).arg(ime->RecordCount())
                 : QStringLiteral("№ ") + num->AsString();
+        const QString undone = QStringLiteral("Событие %1 не удалено").arg(name);
         if (!num->IsNull()) {
             DbQuery count(dm.imc);
             count.SetSQL(QStringLiteral("select count(*) from [Станционный бюллетень] where N_equake=?"));
             count.SetParams({num->Value()});
-            count.Open();
+            RunReconnecting(ime, undone, [&count] { count.Open(); });
             if (const int readings = count.Field(0)->AsInteger(); readings > 0) {
                 MessageProc(&w,
                             QStringLiteral("Событие %1 не удалено: к нему относятся записи станционного "
@@ -196,7 +263,7 @@ void deleteCurrentEvent(Tmainf &w, Tdm &dm)
         if (MessageProc(&w, QStringLiteral("Удалить событие %1?").arg(CutForMessage(name)), MB_ICONQUESTION,
                         MB_YESNO | MB_DEFBUTTON2) != IDYES)
             return;
-        ime->Delete();
+        RunReconnecting(ime, undone, [ime] { ime->Delete(); });
     } catch (const std::exception &e) {
         MessageProc(&w, ExceptionText(e), MB_ICONERROR, MB_OK);
     }
@@ -208,6 +275,25 @@ double pickerEpoch(const QDateEdit *date, const QTimeEdit *time)
     const QTime t = time->time();
     return htoe(quint16(d.year()), quint16(d.month()), quint16(d.day()), quint16(t.hour()),
                 quint16(t.minute()), t.second() + t.msec() / 1000.0);
+}
+
+// Opens the page's connection as the data module's open does, silently: a database that cannot be
+// opened leaves the page disabled without a word. One that another program holds is the exception, said
+// by the loader like any failure of its reads, once the pages' own short wait is over.
+bool openBulletinEvents(Tdm &dm, const QString &source, const QString &user, const QString &password)
+{
+    try {
+        dm.imc->Close();
+        // The template holds a data source, so the replacement cannot fail.
+        if (!ReplCFile(*dm.imc, source))
+            return false;
+        dm.imc->Open(user, password);
+        return true;
+    } catch (const DbError &e) {
+        if (e.fault() == DbFault::Busy)
+            throw;
+        return false;
+    }
 }
 
 void setOrxClosedTexts(Tmainf &w)
@@ -311,19 +397,70 @@ bool PostPending(DbQuery *Query)
 {
     if (Query->State() != DataSetState::Edit && Query->State() != DataSetState::Insert)
         return true;
+    // As a move does: an edit or a new row where nothing was typed is given up.
+    if (!Query->Modified()) {
+        Query->Cancel();
+        return true;
+    }
+    const QString undone = (Query->State() == DataSetState::Insert ? QStringLiteral("Добавление записи")
+                                                                   : QStringLiteral("Изменение записи")) +
+                           QStringLiteral(" таблицы \"%1\" не записано").arg(Query->BaseTable());
     try {
-        Query->Post();
+        RunReconnecting(Query, undone, [Query] { Query->Post(); });
         return true;
     } catch (const std::exception &e) {
         MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
-        // Over a connection that is gone the edit can never be written: keeping it would keep the page
-        // from reading again, which is what connects anew.
+        // No connection writes it now, and the user was told so: kept, it would stop every move and
+        // read of the page until the server is back.
         const auto *db = dynamic_cast<const DbError *>(&e);
         if (db && db->fault() == DbFault::ConnectionLost) {
-            Query->Cancel();
+            giveUpUnreachable(Query);
             return true;
         }
         return false;
+    }
+}
+
+void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<void()> &Act)
+{
+    DbConnection *c = Query->Connection();
+    try {
+        Act();
+        return;
+    } catch (const DbError &e) {
+        // A connection the last attempt could not open again is closed under datasets still open.
+        const bool lost = e.fault() == DbFault::ConnectionLost ||
+                          (e.fault() == DbFault::Closed && Query->Active() && c && !c->Connected());
+        if (!lost || !c)
+            throw;
+    }
+    QString reason;
+    try {
+        c->Reconnect();
+        Act();
+        return;
+    } catch (const DbError &e) {
+        // Over the new connection the database's own refusals are said as they are.
+        if (e.fault() != DbFault::ConnectionLost && c->Connected())
+            throw;
+        reason = e.message();
+    }
+    throw DbError(DbFault::ConnectionLost,
+                  QStringLiteral("Связь с сервером базы данных \"%1\" потеряна, подключиться к нему снова не "
+                                 "удалось. %2")
+                      .arg(SourceForMessages(c->DataSource()), Undone),
+                  reason);
+}
+
+void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act)
+{
+    for (DbQuery *q : Pending)
+        if (!postBeforeMove(q))
+            return;
+    try {
+        Act();
+    } catch (const std::exception &e) {
+        MessageProc(Owner, ExceptionText(e), MB_ICONERROR, MB_OK);
     }
 }
 
@@ -386,7 +523,6 @@ void Tmainf::SetupEventPage()
         enableDelete();
     }
 
-    using Move = void (DbQuery::*)();
     const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last, &DbQuery::Append};
     for (int readings = 0; readings < 2; ++readings) {
         for (int i = 0; i < 5; ++i) {
@@ -396,12 +532,10 @@ void Tmainf::SetupEventPage()
                 Tdm *dm = Tdm::instance();
                 if (!dm)
                     return;
-                DbQuery *q = readings ? dm->ims : dm->ime;
-                try {
-                    (q->*move)();
-                } catch (const std::exception &e) {
-                    MessageProc(this, ExceptionText(e), MB_ICONERROR, MB_OK);
-                }
+                if (readings)
+                    RunPageMove(this, {dm->ims}, [dm, move] { (dm->ims->*move)(); });
+                else
+                    moveThroughEvents(*this, *dm, move);
             });
         }
     }
@@ -421,6 +555,33 @@ void Tmainf::SetupEventPage()
                     command(*this);
             });
     EnableEventNav(false);
+}
+
+bool Tmainf::PostEventEdits()
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm)
+        return true;
+    bool written = true;
+    // Each page in the order its own moves write: readings before events, arrivals before origins.
+    for (DbQuery *q : {dm->ims, dm->ime, dm->ima, dm->imo})
+        written = PostPending(q) && written;
+    return written;
+}
+
+bool Tmainf::EventEditsSettled()
+{
+    if (PostEventEdits())
+        return true;
+    if (MessageProc(this,
+                    QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в базу "
+                                   "данных.\rЗакрыть программу без них?"),
+                    MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) != IDYES)
+        return false;
+    if (Tdm *dm = Tdm::instance())
+        for (DbQuery *q : {dm->ims, dm->ime, dm->ima, dm->imo})
+            q->Cancel();
+    return true;
 }
 
 void Tmainf::EnableEventNav(bool Value)
@@ -514,7 +675,7 @@ void Tmainf::RefreshADB()
             dm->imc->SetProvider(sett.out_provider != 0 ? ProviderOdbc : ProviderJet);
             QString source, user, password;
             if (GetStationDBParams(source, user, password, -1, true) && !source.isEmpty() &&
-                dm->OpenDB_ADO(dm->imc, source, user, password, true)) {
+                openBulletinEvents(*dm, source, user, password)) {
                 ok = true;
                 const QStringList tables = dm->imc->TableNames();
                 bool complete = true;

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QVariant>
 
+#include <functional>
+#include <initializer_list>
 #include <utility>
 
 class DataSource;
@@ -28,9 +30,23 @@ QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bo
                         double T2, bool OnlyFull);
 
 // Writes an edit or a new row still pending, rather than dropping it with a closing dataset. A write the
-// database refuses is shown and stays pending, to be corrected, written later or given up (Esc), unless
-// the connection is lost, which no retry mends; the result says whether nothing is pending now.
+// database refuses is shown and stays pending, to be corrected, written later or given up (Esc). Over a
+// connection the server dropped (restarted) it is written through a new one (RunReconnecting); when no
+// new one opens, the user is told it was not written and it is given up. The result says whether
+// nothing is pending now.
 bool PostPending(DbQuery *Query);
+
+// Runs Act, a statement of the event pages over Query's connection. When the server turns out to have
+// dropped that connection, or a new one could not be opened since, it is opened anew once, Query and the
+// other datasets on it keeping their rows and the edit pending, and Act runs again. When that fails too,
+// DbError (ConnectionLost) says that Undone, what Act was to do, was not done; the next action connects
+// again.
+void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<void()> &Act);
+
+// A button of the event pages that moves through, adds to or deletes from a dataset: the edits pending
+// in Pending are written first, in that order (PostPending), and one that is not keeps the page where it
+// is; then Act, whose failure is shown to Owner.
+void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act);
 
 // The numbers the event pages take into a field: as much as the products can carry (a million times
 // more than any quantity of the pages), narrowed where the quantity has a range of its own

@@ -121,7 +121,7 @@ void followCurrentRow(QTableView *grid, DbQuery *query, QWidget *owner)
                          if (!current.isValid() || !query->Active() || current.row() == query->CurrentRow() ||
                              current.row() >= query->RecordCount())
                              return;
-                         guarded(owner, [&] { query->SetRecNo(current.row() + 1); });
+                         RunPageMove(owner, {query}, [&] { query->SetRecNo(current.row() + 1); });
                      });
 }
 
@@ -227,17 +227,25 @@ void Tmainf::SetupOrxEventPages()
 
         using Move = void (DbQuery::*)();
         const Move moves[] = {&DbQuery::First, &DbQuery::Prior, &DbQuery::Next, &DbQuery::Last};
+        // The arrival's edit goes first, as moving to another event would write it.
         for (int i = 0; i < 4; ++i) {
-            connect(pushButton(kOriginNav[i]), &QPushButton::clicked, this,
-                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->imo->*move)(); }); });
-            connect(pushButton(kArrivalNav[i]), &QPushButton::clicked, this,
-                    [this, dm, move = moves[i]] { guarded(this, [&] { (dm->ima->*move)(); }); });
+            connect(pushButton(kOriginNav[i]), &QPushButton::clicked, this, [this, dm, move = moves[i]] {
+                RunPageMove(this, {dm->ima, dm->imo}, [&] { (dm->imo->*move)(); });
+            });
+            connect(pushButton(kArrivalNav[i]), &QPushButton::clicked, this, [this, dm, move = moves[i]] {
+                RunPageMove(this, {dm->ima}, [&] { (dm->ima->*move)(); });
+            });
         }
         // Deleted at once without a question; an event's arrivals stay.
-        connect(pushButton("BitBtn29"), &QPushButton::clicked, this,
-                [this, dm] { guarded(this, [&] { dm->imo->Delete(); }); });
-        connect(pushButton("BitBtn28"), &QPushButton::clicked, this,
-                [this, dm] { guarded(this, [&] { dm->ima->Delete(); }); });
+        for (DbQuery *q : {dm->imo, dm->ima})
+            connect(pushButton(q == dm->imo ? "BitBtn29" : "BitBtn28"), &QPushButton::clicked, this,
+                    [this, q] {
+                        guarded(this, [q] {
+                            RunReconnecting(
+                                q, QStringLiteral("Запись таблицы \"%1\" не удалена").arg(q->BaseTable()),
+                                [q] { q->Delete(); });
+                        });
+                    });
         connect(pushButton("BitBtn22"), &QPushButton::clicked, this, &Tmainf::BitBtn22Click);
         connect(pushButton("BitBtn25"), &QPushButton::clicked, this, &Tmainf::BitBtn25Click);
 
@@ -322,11 +330,20 @@ void Tmainf::MaskEditChange(QLineEdit *Sender)
     TField *f = q->Active() ? q->FindField(QString::fromLatin1(field)) : nullptr;
     if (!f || (q->RecordCount() == 0 && q->State() != DataSetState::Insert))
         return;
+    // The value the field held when the typing began (held as a list of one, as it may be null), which
+    // it keeps while the text is no time to store; the data module forgets it when it fills the edit.
+    if (!Sender->property("typedFrom").isValid())
+        Sender->setProperty("typedFrom", QVariantList{f->Value()});
+    const QString text = Sender->displayText();
     try {
-        dm->DateTextToEpoch(Sender->displayText(), f, nullptr);
+        // A date still being typed (month 13 on the way to 12), one that does not exist or one outside
+        // the working days is not stored, and leaving the edit tells the user.
+        if (EpochTextProblem(text).isEmpty())
+            dm->DateTextToEpoch(text, f, nullptr);
+        else
+            dm->SetEpochField(f, Sender->property("typedFrom").toList().value(0));
     } catch (const EConvertError &) {
-        // A date still being typed (month 13 on the way to 12): the field keeps its value, and leaving
-        // the edit tells the user.
+        dm->SetEpochField(f, Sender->property("typedFrom").toList().value(0));
     } catch (const std::exception &e) {
         MessageProc(this, ExceptionText(e), MB_ICONERROR, MB_OK);
     }
@@ -334,12 +351,11 @@ void Tmainf::MaskEditChange(QLineEdit *Sender)
 
 void Tmainf::MaskEdit1Exit(QLineEdit *Sender)
 {
-    const QString text = Sender->displayText();
     // An empty time (all zeros) is a time left out, as the page allows for LR and LQ waves.
-    const bool empty = text.left(10) == QLatin1String("00.00.0000");
-    if (empty || IsValidDateText(text))
+    const QString problem = EpochTextProblem(Sender->displayText());
+    if (problem.isEmpty())
         return;
-    MessageProc(this, QStringLiteral("Неверная дата!"), MB_ICONERROR, MB_OK);
+    MessageProc(this, problem, MB_ICONERROR, MB_OK);
     Sender->setFocus();
     Sender->setSelection(0, 1);
 }
@@ -377,7 +393,7 @@ void Tmainf::ShowChanDescr()
 void Tmainf::BitBtn22Click()
 {
     Tdm *dm = Tdm::instance();
-    if (!dm)
+    if (!dm || !PostPending(dm->ima) || !PostPending(dm->imo))
         return;
     QString id;
     {
@@ -407,18 +423,23 @@ void Tmainf::BitBtn22Click()
         imo->FieldByName(QStringLiteral("eventid"))->SetValue(id);
         imo->FieldByName(QStringLiteral("lddate"))->SetValue(Now());
         imo->FieldByName(QStringLiteral("orid"))->SetValue(orid);
-        imo->Post();
+        RunReconnecting(imo, QStringLiteral("Добавление записи таблицы \"origin\" не записано"),
+                        [imo] { imo->Post(); });
     } catch (const std::exception &e) {
         MessageProc(this,
                     QStringLiteral("Не удалось добавить событие. Сообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
+        // Told that it was not written, the new row does not wait to be written by the next move.
+        const auto *db = dynamic_cast<const DbError *>(&e);
+        if (db && db->fault() == DbFault::ConnectionLost)
+            dm->imo->Cancel();
     }
 }
 
 void Tmainf::BitBtn25Click()
 {
     Tdm *dm = Tdm::instance();
-    if (!dm)
+    if (!dm || !PostPending(dm->ima))
         return;
     if (!OpenOrx(*dm, dm->imc13))
         return;

@@ -379,6 +379,11 @@ void Tmainf::finalShutdown()
 
 void Tmainf::closeEvent(QCloseEvent *event)
 {
+    // What is typed on the event pages is written before anything of the close begins.
+    if (!EventEditsSettled()) {
+        event->ignore();
+        return;
+    }
     const int action = CloseAction;
     if (sett.effects && CloseAction != 2 && !m_fade->fading())
         m_fade->StartAnimation(1, {255, 0, -25, 1}, this);

@@ -194,6 +194,12 @@ public:
     void TabSheet5Resize();
     void RefreshADB();
     void PostOrxEdits();
+    // Writes what is typed on either event page, as a move would (before the station changes); false
+    // when something could not be written (the reason shown) and is still pending.
+    bool PostEventEdits();
+    // Before the program closes: PostEventEdits, and what could not be written is given up only when the
+    // analyst says so; false keeps the program open.
+    bool EventEditsSettled();
 
     // Event page on the bulletin database.
     // The data sources of ime and ims belong to the page; the data module's data-change handlers of

@@ -464,6 +464,8 @@ void Tmainf::stasSelectionChanged()
 
 void Tmainf::StationChanged(bool CheckData)
 {
+    // What is typed on the event pages belongs to the station they show: written now, as a move would.
+    PostEventEdits();
     viewReload = true;
     const int entry = selectedStationEntry();
     if (m_importPage)

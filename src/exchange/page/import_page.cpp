@@ -35,6 +35,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QSignalBlocker>
 #include <QWheelEvent>
@@ -383,6 +384,8 @@ void ImportPage::ReadData()
     const int type = GetImportType();
     if (type < ImportParadox || type > ImportKrv || refused())
         return;
+    // What goes into the database at once shows on the event pages the next time they are shown.
+    const auto reread = qScopeGuard([this] { m_mainf.viewReload = m_mainf.viewReload || immediate(); });
     // A read that ends without a table must not leave an earlier one in view, to be written again.
     ClearImportGrid(false);
     // The view-only note speaks of a view just shown, never of a read that failed.
@@ -553,6 +556,8 @@ void ImportPage::WriteData()
     const int type = GetImportType();
     if (type < ImportParadox || type > ImportKrv || refused())
         return;
+    // What is written shows on the event pages the next time they are shown.
+    const auto reread = qScopeGuard([this] { m_mainf.viewReload = true; });
     // An event file is always imported from the file itself, read or not.
     if (type == ImportOrv) {
         if (CheckImportFile(m_mainf.Edit5->text(), QString(), true))
