@@ -115,59 +115,6 @@ QByteArray chainedParadox(const QList<int> &sizes, const QByteArray &pattern, qi
 
 // --- ORV ---
 
-// A version-1.1 dump of table with the fields (type code, name) and the records' bytes as given.
-QByteArray orvDump(const char *table, const QList<std::pair<char, const char *>> &fields, qint32 records,
-                   const QByteArray &recordBytes)
-{
-    orxheader h;
-    h.table = QString::fromLatin1(table);
-    h.fieldCount = qint32(fields.size());
-    h.recordCount = records;
-    h.periodStart = EncodeDate(2026, 2, 1);
-    h.periodEnd = EncodeDate(2026, 2, 28);
-    for (const auto &[type, name] : fields) {
-        h.fieldTypes.append(type);
-        h.fieldNames << QString::fromLatin1(name);
-    }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(WriteOrvHeader(buffer, h));
-    return bytes + recordBytes;
-}
-
-QByteArray orvString(const QByteArray &text)
-{
-    QByteArray b(5, '\0'); // NULL flag 0, then the count
-    qToLittleEndian<qint32>(qint32(text.size()), b.data() + 1);
-    return b + text;
-}
-
-QByteArray orvDouble(double v)
-{
-    QByteArray b(9, '\0');
-    quint64 bits = 0;
-    std::memcpy(&bits, &v, 8);
-    qToLittleEndian<quint64>(bits, b.data() + 1);
-    return b;
-}
-
-// An event file of 10-12.11.2026 whose entry gives PET's arrivals from 10.11.2026 00:00:00 to
-// 12.11.2026 23:59:59, and whose PET arrivals, one for each event, are at the times given.
-QByteArray petPeriodFile(const QList<double> &itimes)
-{
-    QList<std::pair<const char *, double>> origins;
-    QList<OrvArrivalRow> arrivals;
-    static const char *const ids[] = {"H1", "H2", "H3"};
-    for (int i = 0; i < itimes.size(); ++i) {
-        origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
-        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
-    }
-    return orvEventFile(
-        EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
-        {{u"PET"_s, EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}}, origins,
-        arrivals);
-}
 const QString kPetOutside =
     u"ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" (запись 1, itime = "_s;
 const QString kPetPeriod =
@@ -861,14 +808,14 @@ const QList<HostileCase> &hostileCases()
         {"ORV arrival at 1e308 outside its station's period",
          ImportOrv,
          true,
-         [](const QString &folder) { return writeFile(folder, "far.orv", petPeriodFile({1e308})); },
+         [](const QString &folder) { return writeFile(folder, "far.orv", orvPetPeriodFile({1e308})); },
          {{kPetOutside + u"1e+308"_s + kPetPeriod, MB_ICONERROR}}},
         {"ORV arrivals from 1970 to 2100",
          ImportOrv,
          true,
          [](const QString &folder) {
              return writeFile(folder, "wide.orv",
-                              petPeriodFile({0, htoe(2026, 11, 11, 8, 0, 0), htoe(2100, 1, 1, 0, 0, 0)}));
+                              orvPetPeriodFile({0, htoe(2026, 11, 11, 8, 0, 0), htoe(2100, 1, 1, 0, 0, 0)}));
          },
          {{kPetOutside + u"0, 01.01.1970 00:00:00.0"_s + kPetPeriod, MB_ICONERROR}}},
         {"ORV station count beyond its bytes",

@@ -130,22 +130,11 @@ protected:
 };
 TYPED_TEST_SUITE(OrvPeriodFile, BothBackends, BackendName);
 
-// A file of the same period whose one entry gives PET's arrivals from 10.11.2026 00:00:00 to
-// 12.11.2026 23:59:59 and whose PET arrivals, one for each event, are at the times given.
+// The file of 10-12.11.2026 with PET's arrivals at the times given, written into folder.
 QString petPeriodFile(const TestDir &folder, const char *name, const QList<double> &itimes)
 {
-    QList<std::pair<const char *, double>> origins;
-    QList<OrvArrivalRow> arrivals;
-    static const char *const ids[] = {"H1", "H2", "H3"};
-    for (int i = 0; i < itimes.size(); ++i) {
-        origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
-        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
-    }
     const QString path = folder.file(QString::fromLatin1(name));
-    EXPECT_TRUE(writeBytes(path, orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
-                                              {{QStringLiteral("PET"), EncodeDate(2026, 11, 10),
-                                                EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}},
-                                              origins, arrivals)));
+    EXPECT_TRUE(writeBytes(path, orvPetPeriodFile(itimes)));
     return path;
 }
 

@@ -10,6 +10,7 @@
 #include "exchange/orv/orv_import.h"
 #include "exchange_test_env.h"
 #include "lib/codec.h"
+#include "lib/epoch.h"
 #include "platform/zip_archive.h"
 #include "support/program_env.h"
 #include "support/zip_writer.h"
@@ -27,6 +28,49 @@ struct OrvArrivalRow
     double itime;
 };
 
+// An ORV text value: the NULL flag 0, the byte count, the bytes.
+inline QByteArray orvString(const QByteArray &text)
+{
+    QByteArray b(5, '\0');
+    qToLittleEndian<qint32>(qint32(text.size()), b.data() + 1);
+    return b + text;
+}
+
+// An ORV Float value: the NULL flag 0, the double.
+inline QByteArray orvDouble(double v)
+{
+    QByteArray b(9, '\0');
+    quint64 bits = 0;
+    std::memcpy(&bits, &v, 8);
+    qToLittleEndian<quint64>(bits, b.data() + 1);
+    return b;
+}
+
+// A version-1.1 dump of table with the fields (type code, name) and the records' bytes as given, of the
+// period and the station entries given.
+inline QByteArray orvDump(const char *table, const QList<std::pair<char, const char *>> &fields,
+                          qint32 records, const QByteArray &recordBytes,
+                          TDateTime start = EncodeDate(2026, 2, 1), TDateTime end = EncodeDate(2026, 2, 28),
+                          const QList<torxhsta> &stations = {})
+{
+    orxheader h;
+    h.table = QString::fromLatin1(table);
+    h.fieldCount = qint32(fields.size());
+    h.recordCount = records;
+    h.periodStart = start;
+    h.periodEnd = end;
+    h.stations = stations;
+    for (const auto &[type, name] : fields) {
+        h.fieldTypes.append(type);
+        h.fieldNames << QString::fromLatin1(name);
+    }
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(WriteOrvHeader(buffer, h));
+    return bytes + recordBytes;
+}
+
 // A version-1.1 event file made by hand, as the export lays it out: the dumps of origin (eventid String,
 // origintime Float) and arrival (arid Integer, eventid String, sta String, itime Float), each with the
 // period and the station entries given; the archive's bytes.
@@ -34,54 +78,40 @@ inline QByteArray orvEventFile(TDateTime start, TDateTime end, const QList<torxh
                                const QList<std::pair<const char *, double>> &origins,
                                const QList<OrvArrivalRow> &arrivals)
 {
-    const auto text = [](const char *s) {
-        QByteArray b(5, '\0'); // the NULL flag 0, then the byte count
-        const QByteArray bytes = toCp1251(QString::fromUtf8(s));
-        qToLittleEndian<qint32>(qint32(bytes.size()), b.data() + 1);
-        return b + bytes;
-    };
-    const auto number = [](double v) {
-        QByteArray b(9, '\0');
-        quint64 bits = 0;
-        std::memcpy(&bits, &v, 8);
-        qToLittleEndian<quint64>(bits, b.data() + 1);
-        return b;
-    };
-    const auto dump = [&](const char *table, const QList<std::pair<char, const char *>> &fields, int records,
-                          const QByteArray &recordBytes) {
-        orxheader h;
-        h.table = QString::fromLatin1(table);
-        h.fieldCount = qint32(fields.size());
-        h.recordCount = records;
-        h.periodStart = start;
-        h.periodEnd = end;
-        h.stations = stations;
-        for (const auto &[type, name] : fields) {
-            h.fieldTypes.append(type);
-            h.fieldNames << QString::fromLatin1(name);
-        }
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        EXPECT_TRUE(WriteOrvHeader(buffer, h));
-        return bytes + recordBytes;
-    };
+    const auto text = [](const char *s) { return orvString(toCp1251(QString::fromUtf8(s))); };
     QByteArray originRecords, arrivalRecords;
     for (const auto &[eventid, time] : origins)
-        originRecords += text(eventid) + number(time);
+        originRecords += text(eventid) + orvDouble(time);
     for (const OrvArrivalRow &a : arrivals) {
         QByteArray arid(5, '\0');
         qToLittleEndian<qint32>(a.arid, arid.data() + 1);
-        arrivalRecords += arid + text(a.eventid) + text(a.sta) + number(a.itime);
+        arrivalRecords += arid + text(a.eventid) + text(a.sta) + orvDouble(a.itime);
     }
     ZipWriter z;
-    z.add("_ori1101.orv", dump("origin", {{char(1), "eventid"}, {char(6), "origintime"}}, int(origins.size()),
-                               originRecords));
+    z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}, {char(6), "origintime"}},
+                                  qint32(origins.size()), originRecords, start, end, stations));
     z.add("_arr1101.orv",
-          dump("arrival", {{char(3), "arid"}, {char(1), "eventid"}, {char(1), "sta"}, {char(6), "itime"}},
-               int(arrivals.size()), arrivalRecords));
+          orvDump("arrival", {{char(3), "arid"}, {char(1), "eventid"}, {char(1), "sta"}, {char(6), "itime"}},
+                  qint32(arrivals.size()), arrivalRecords, start, end, stations));
     z.add("system", "origin arrival");
     return z.bytes();
+}
+
+// An event file of 10-12.11.2026 whose one entry gives PET's arrivals from 10.11.2026 00:00:00 to
+// 12.11.2026 23:59:59, and whose PET arrivals, one for each event, are at the times given.
+inline QByteArray orvPetPeriodFile(const QList<double> &itimes)
+{
+    QList<std::pair<const char *, double>> origins;
+    QList<OrvArrivalRow> arrivals;
+    static const char *const ids[] = {"H1", "H2", "H3"};
+    for (int i = 0; i < itimes.size(); ++i) {
+        origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
+        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
+    }
+    return orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
+                        {{QStringLiteral("PET"), EncodeDate(2026, 11, 10),
+                          EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}},
+                        origins, arrivals);
 }
 
 // The stations and the merge flag are the test's; what the import page would show is kept.
