@@ -10,6 +10,7 @@
 #include "exchange/text/data_format_dialog.h"
 #include "products/report_window.h"
 #include "products/summary_command.h"
+#include "program_setup.h"
 #include "support/program_env.h"
 
 #include <gtest/gtest.h>
@@ -28,12 +29,7 @@ struct DemoProgram
     {
         qputenv("ORX_INI_DIR", dir.file(QStringLiteral("system")).toUtf8());
         dm = std::make_unique<Tdm>();
-        InstallSummaryCommand();
-        InstallOrvExportCommand();
-        InstallReportCommand();
-        InstallOrxImportCommand();
-        InstallDataFormatCommand();
-        SetImportPageInstaller(&InstallImportPage);
+        InstallProgramCommands();
         w = startMainWindow(dir.path());
         SetImportPageInstaller(nullptr);
         w->show();

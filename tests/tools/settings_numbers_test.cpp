@@ -2,6 +2,7 @@
 // past them, the program set up as main() sets it up on the demo folder: it starts, and each number it
 // took is one its use can take, or the key's default, as for a missing key.
 
+#include "program_setup.h"
 #include "tools/demo_program.h"
 
 #include "lib/date_routines.h"
@@ -183,12 +184,7 @@ protected:
     std::unique_ptr<Tmainf> start()
     {
         qputenv("ORX_INI_DIR", s_dir->file(QStringLiteral("system")).toUtf8());
-        InstallSummaryCommand();
-        InstallOrvExportCommand();
-        InstallReportCommand();
-        InstallOrxImportCommand();
-        InstallDataFormatCommand();
-        SetImportPageInstaller(&InstallImportPage);
+        InstallProgramCommands();
         auto w = startMainWindow(s_dir->path());
         SetImportPageInstaller(nullptr);
         w->show();
