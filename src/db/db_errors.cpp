@@ -293,7 +293,7 @@ DbError OdbcConnectFailure(const QString &driverText, const QString &source)
     QString words;
     // The login is asked of a server that answered, whose text may also say where it was reached.
     if (says({"password authentication failed", "authentication failed", "no password supplied",
-              "Invalid authorization specification", "Login failed", "Access denied"}) ||
+              "Invalid authorization", "Login failed", "Access denied"}) ||
         (says({"FATAL"}) && says({"role \""}) && says({"does not exist"}))) {
         fault = DbFault::LoginRefused;
         words = QStringLiteral("Сервер базы данных %1 не принял имя пользователя или пароль: они неверны")
