@@ -317,8 +317,6 @@ QString orvUnreadable(const char *name)
         u"%1"_s, QString::fromLatin1(name));
 }
 const QString kXlsFailed = u"ReadXls: Произошла ошибка с сообщением:\r"_s;
-// A workbook that fails before its first row is also a workbook without data, said first.
-const Shown kXlsNoData{u"В Excel - файле нет данных!"_s, MB_ICONWARNING};
 const QString kTxtFailed =
     u"Txt2dsl: Не удалось импортировать файл \"Events1.txt\"\rСообщение об ошибке:\r"_s;
 
@@ -473,8 +471,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", kFarSheet);
              return writeZip(folder, "shared.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы 1 и 2 указывают на одну часть "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы 1 и 2 указывают на одну часть "
                         "xl/worksheets/sheet1.xml"_s,
            MB_ICONERROR}}},
         // Five parts that state 60 MB each.
@@ -489,8 +486,7 @@ const QList<HostileCase> &hostileCases()
                  z.add("xl/worksheets/sheet" + QByteArray::number(i) + ".xml", kFarSheet, true, 60000000);
              return writeZip(folder, "parts.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Книга Excel \"%1\" слишком велика: распакованные части больше предела в 120 МиБ"_s,
+         {{kXlsFailed + u"Книга Excel \"%1\" слишком велика: распакованные части больше предела в 120 МиБ"_s,
            MB_ICONERROR}}},
         // A million and more cells of a repeated row, in a few kilobytes.
         {"xlsx past the cell limit",
@@ -500,8 +496,7 @@ const QList<HostileCase> &hostileCases()
              const QByteArray row = "<row>" + QByteArray("<c><v>1</v></c>").repeated(16384) + "</row>";
              return writeZip(folder, "cells.xlsx", oneSheetBook(sheetXml(row.repeated(65))));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Книга Excel \"%1\" слишком велика: ячеек больше предела в 1048576"_s,
+         {{kXlsFailed + u"Книга Excel \"%1\" слишком велика: ячеек больше предела в 1048576"_s,
            MB_ICONERROR}},
          // Two seconds alone, three times that beside the whole suite on a loaded machine.
          10},
@@ -528,8 +523,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "deep.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml, строка 0 таблицы "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml, строка 0 таблицы "
                         "строк: элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
         // An inline string whose runs nest 100,000 deep.
@@ -541,8 +535,7 @@ const QList<HostileCase> &hostileCases()
                  "<c t=\"inlineStr\"><is>" + nested("r", 100000, "<t>x</t>") + "</is></c>";
              return writeZip(folder, "deepcell.xlsx", oneSheetBook(sheetXml("<row>" + cell + "</row>")));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1, ячейка A1: "
                "элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
@@ -556,8 +549,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "strings.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Книга Excel \"%1\" слишком велика: строк в таблице строк больше предела в 1048576"_s,
            MB_ICONERROR}},
          10},
@@ -579,8 +571,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", kFarSheet);
              return writeZip(folder, "names.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы %2… и %2… указывают на одну часть "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы %2… и %2… указывают на одну часть "
                         "xl/worksheets/sheet1.xml"_s.arg(u"%1"_s, QString(200, u'x')),
            MB_ICONERROR}}},
         // A PET journal whose third row holds 31 February: the file, the sheet and the cell are named.
@@ -838,8 +829,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "entity.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: объявлен DTD "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: объявлен DTD "
                         "(<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}}},
         // The entity 100,000 times in a cell's reference, which the message about the reference would quote.
@@ -852,8 +842,7 @@ const QList<HostileCase> &hostileCases()
                  sheetXml("<row><c r=\"" + QByteArray("&e;").repeated(100000) + "\"><v>1</v></c></row>");
              return writeZip(folder, "entityref.xlsx", oneSheetBook(sheet));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
                "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}}},
@@ -868,8 +857,7 @@ const QList<HostileCase> &hostileCases()
                                                    QByteArray("&e;").repeated(20000) + "</t></is></c></row>");
              return writeZip(folder, "entitycell.xlsx", oneSheetBook(sheet));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
                "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}},
@@ -884,8 +872,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", sheetXml("<row><c><v>7</v></c></row>"));
              return writeZip(folder, "twice.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml записана в архиве "
                "дважды"_s,
            MB_ICONERROR}},
