@@ -385,7 +385,8 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) {
              return writeFile(folder, "cells.db", paradoxTable({1, 1}, 1 << 25, 2), qint64(64) << 20);
          },
-         {{u"Число записей в заголовке таблицы 33554432, а в цепочке блоков 0.\rПрочитано записей: 0."_s,
+         {{u"Файл \"cells.db\": число записей в заголовке таблицы 33554432, а в цепочке блоков 0.\rПрочитано "
+           u"записей: 0."_s,
            MB_ICONINFORMATION},
           {u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s, MB_ICONQUESTION}}},
         // A mebibyte whose header counts a million one-byte records, ten of them in its one block: the ten
@@ -396,7 +397,8 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) {
              return writeFile(folder, "lying.db", chainedParadox({1}, "7", 10, 1000000), 1 << 20);
          },
-         {{u"Число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано записей: 10."_s,
+         {{u"Файл \"lying.db\": число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано "
+           u"записей: 10."_s,
            MB_ICONINFORMATION}}},
         // Two one-byte fields and 2^24 - 1 records: 33.6 MB at the old limit of 2^25 cells. Its cells take
         // 320 MiB of its 321 MiB share, and the grid's view 8 bytes a row more: refused before a row is

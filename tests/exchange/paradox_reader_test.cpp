@@ -271,8 +271,8 @@ TEST(ReadParadox, HeaderCountingMoreThanTheChainHoldsGivesTheRecordsThere)
         p.w->imm->setChecked(false);
         p.page().ReadData();
         EXPECT_EQ(shown(p.rec),
-                  (QList<Shown>{{u"Число записей в заголовке таблицы %1, а в цепочке блоков %2.\rПрочитано "
-                                 u"записей: %2."_s.arg(c.counted)
+                  (QList<Shown>{{u"Файл \"journal.db\": число записей в заголовке таблицы %1, а в цепочке "
+                                 u"блоков %2.\rПрочитано записей: %2."_s.arg(c.counted)
                                      .arg(c.gridRows - 1),
                                  64}}))
             << c.name;
