@@ -16,6 +16,7 @@
 #include "exchange/page/import_type.h"
 #include "exchange/paradox/paradox_journal.h"
 #include "exchange/paradox/paradox_table.h"
+#include "exchange/paradox_fixture.h"
 #include "exchange/read_limits.h"
 #include "exchange/text/delimited_reader.h"
 #include "exchange/text/text_to_bulletin.h"
@@ -111,6 +112,17 @@ QByteArray chainedParadox(const QList<int> &sizes, const QByteArray &pattern, qi
         file += block;
     }
     return file;
+}
+
+// A journal of one reading dated by day 3,652,060 of the Paradox calendar, the day after 31.12.9999.
+QByteArray journalPastTheCalendar(const QString &path)
+{
+    const QList<PxColumn> columns = {{"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},
+                                     {"Faza", pxfAlpha, 8},  {"Dev", pxfAlpha, 6},     {"Ho", pxfShort, 2},
+                                     {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8}};
+    QByteArray t = writePxTable(path, columns, {pxRow(columns, "1|9001|31.12.9999|P|SKMZ|10|0|5")}, 866);
+    qToBigEndian<quint32>(3652060u ^ 0x80000000u, t.data() + pxHeaderSize(t) + 6 + 8);
+    return t;
 }
 
 // --- ORV ---
@@ -241,8 +253,7 @@ struct HostileProgram
             return;
         pg = std::make_unique<PostgresEnv>();
         pgDb = pg->open();
-        for (const char *sql : kBulletinCreates)
-            exec(*pgDb, sql);
+        createJournalDatabase(*pgDb);
         w->sett.out_provider = 1;
         w->SetupConnections();
         for (tstainfo &s : w->stations)
@@ -400,6 +411,17 @@ const QList<HostileCase> &hostileCases()
          {{u"Файл \"lying.db\": число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано "
            u"записей: 10."_s,
            MB_ICONINFORMATION}}},
+        // A date past the calendar is quoted as the day number the file holds.
+        {"Paradox journal dated past the calendar",
+         ImportParadox,
+         true,
+         [](const QString &folder) {
+             const QString path = folder + u"/dated.db"_s;
+             return writeFile(folder, "dated.db", journalPastTheCalendar(path));
+         },
+         {{u"Строка 1\rСообщение об ошибке:\r\"3652060\" - неверная дата"_s, MB_ICONERROR}},
+         5,
+         true},
         // Two one-byte fields and 2^24 - 1 records: 33.6 MB at the old limit of 2^25 cells. Its cells take
         // 320 MiB of its 321 MiB share, and the grid's view 8 bytes a row more: refused before a row is
         // made, rather than shown at 448 MiB.
@@ -591,6 +613,18 @@ const QList<HostileCase> &hostileCases()
          },
          {{kXlsFailed + u"Файл \"dates.xlsx\", лист \"1\", ячейка B3: неверная дата \"31.02.2026\""_s,
            MB_ICONERROR}}},
+        // A date cell holding NaN: quoted as the file has it.
+        {"xlsx date cell of NaN",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             ZipWriter z = oneSheetBook(
+                 sheetXml("<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>NaN</v></c></row>"));
+             z.add("xl/styles.xml",
+                   "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>");
+             return writeZip(folder, "nan.xlsx", z);
+         },
+         {{kXlsFailed + u"Файл \"nan.xlsx\", лист \"1\", ячейка B2: неверная дата \"NaN\""_s, MB_ICONERROR}}},
         // An event line of 31 February in the year of its title line.
         {"KRV date that does not exist",
          ImportKrv,
