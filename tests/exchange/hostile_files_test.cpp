@@ -117,10 +117,8 @@ QByteArray chainedParadox(const QList<int> &sizes, const QByteArray &pattern, qi
 // A journal of one reading dated by day 3,652,060 of the Paradox calendar, the day after 31.12.9999.
 QByteArray journalPastTheCalendar(const QString &path)
 {
-    const QList<PxColumn> columns = {{"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},
-                                     {"Faza", pxfAlpha, 8},  {"Dev", pxfAlpha, 6},     {"Ho", pxfShort, 2},
-                                     {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8}};
-    QByteArray t = writePxTable(path, columns, {pxRow(columns, "1|9001|31.12.9999|P|SKMZ|10|0|5")}, 866);
+    QByteArray t =
+        writePxTable(path, kPxJournal, {pxRow(kPxJournal, "1|9001|31.12.9999|P|SKMZ|10|0|5")}, 866);
     qToBigEndian<quint32>(3652060u ^ 0x80000000u, t.data() + pxHeaderSize(t) + 6 + 8);
     return t;
 }

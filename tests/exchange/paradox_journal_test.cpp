@@ -182,12 +182,7 @@ TEST_P(ParadoxJournal, StagedLinesBecomeEventsReadingsAndMeasurements)
 // 21.9, a third of a second's period. Every line reaches the bulletin, however long its texts.
 TEST_P(ParadoxJournal, NumbersOfFifteenDigitsReachTheBulletin)
 {
-    const QList<PxColumn> columns = {
-        {"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},   {"Faza", pxfAlpha, 8},
-        {"Dev", pxfAlpha, 6},   {"Ho", pxfShort, 2},      {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8},
-        {"T", pxfNumber, 8},    {"A E-W", pxfAlpha, 8},   {"A N-S", pxfAlpha, 8}, {"A Z", pxfAlpha, 8},
-        {"S-P", pxfAlpha, 6},   {"Del", pxfNumber, 8},    {"M", pxfAlpha, 8},     {"Notes", pxfAlpha, 30},
-    };
+    const QList<PxColumn> &columns = kPxJournal;
     TestDir dir;
     const QString file = dir.file(u"journal.db"_s);
     writePxTable(file, columns,

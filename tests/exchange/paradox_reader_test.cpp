@@ -19,12 +19,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // A station journal as stations keep it, written by pxlib in the DOS code page.
-const QList<PxColumn> kJournal = {
-    {"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},   {"Faza", pxfAlpha, 8},
-    {"Dev", pxfAlpha, 6},   {"Ho", pxfShort, 2},      {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8},
-    {"T", pxfNumber, 8},    {"A E-W", pxfAlpha, 8},   {"A N-S", pxfAlpha, 8}, {"A Z", pxfAlpha, 8},
-    {"S-P", pxfAlpha, 6},   {"Del", pxfNumber, 8},    {"M", pxfAlpha, 8},     {"Notes", pxfAlpha, 30},
-};
+const QList<PxColumn> &kJournal = kPxJournal;
 const QList<PxRow> kLines = {
     // N c/c|N event|Data|Faza|Dev|Ho|Min|Sek|T|A E-W|A N-S|A Z|S-P|Del|M|Notes
     pxRow(kJournal, "1|10|20.11.2007|eP|SKMZ|23|58|12.25||||-|1-05|45.5||Камчатка"),
