@@ -15,6 +15,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // As the import page reads it, with the grid's 8 bytes a row.
     const ParadoxResult result = ReadParadoxTable(buffer, table, TFormatSettings(), stats, ParadoxBuiltIn, 8);
     ParadoxFailureMessage(result);
-    ParadoxShortfallNote(result);
+    ParadoxCountNote(result, QString());
     return 0;
 }

@@ -611,12 +611,14 @@ const char *const kReferenceCreates[] = {
 
 // What a station database keeps for the Paradox journal, which the program never creates: the staging
 // table Access of the sixteen journal columns and the stored query Add_time that gives its lines back in
-// the order they were staged.
+// the order they were staged. Access takes every text the reader gives, so its text columns are as wide
+// as an alpha field can be: a number is written out in up to 22 characters (21.9 kept in single precision
+// is "21.8999996185303"), a text of a field in up to 255.
 const char *const kJournalCreates[] = {
-    "create table Access (id counter,[N c/c] varchar(10),[N event] integer,[Data] varchar(20),[Faza] "
-    "varchar(10),[Dev] varchar(12),[Ho] varchar(4),[Min] varchar(4),[Sek] varchar(8),[T] varchar(8),[A E-W] "
-    "varchar(8),[A N-S] varchar(8),[A Z] varchar(8),[S-P] varchar(8),[Del] varchar(8),[M] varchar(8),[Notes] "
-    "varchar(60),primary key (id))",
+    "create table Access (id counter,[N c/c] varchar(255),[N event] integer,[Data] varchar(255),[Faza] "
+    "varchar(255),[Dev] varchar(255),[Ho] varchar(255),[Min] varchar(255),[Sek] varchar(255),[T] "
+    "varchar(255),[A E-W] varchar(255),[A N-S] varchar(255),[A Z] varchar(255),[S-P] varchar(255),[Del] "
+    "varchar(255),[M] varchar(255),[Notes] varchar(255),primary key (id))",
     "create view [Add_time] as select [N c/c],[N event],[Data],[Faza],[Dev],[Ho],[Min],[Sek],[T],[A E-W],"
     "[A N-S],[A Z],[S-P],[Del],[M],[Notes] from Access order by id",
 };

@@ -91,7 +91,11 @@ bool ReadPdxField(QIODevice &F, const TFullFldRec &Fld, uint16_t CodePage, QStri
     case pxLong: {
         int32_t v;
         std::memcpy(&v, b, 4);
-        Value = Fld.FldType == pxDate ? PdxDaysToStr(v, FS) : QString::number(v);
+        // A day outside the calendar is no date: the number the field holds is what a message can quote.
+        if (Fld.FldType == pxDate && IsValidDateTime(TDateTime(int64_t(v) - DateDelta)))
+            Value = PdxDaysToStr(v, FS);
+        else
+            Value = QString::number(v);
         break;
     }
     case pxShort: {

@@ -31,10 +31,10 @@ struct TFullFldRec
 QString PdxDaysToStr(int Days, const TFormatSettings &FS);
 
 // Reads one field value at F's position and turns it into text; an all-zero number, date or money
-// value is empty. Alpha bytes are windows-1251, or cp866 when CodePage is 866. A type the decoder does
-// not read, or a number field whose size is not that of its type, gives false before any byte is
-// read; so does a read that falls short. Raw, when given, receives the field's bytes decoded: numbers
-// in native order, alpha text in windows-1251.
+// value is empty, a day outside 01.01.0001 to 31.12.9999 its day number. Alpha bytes are windows-1251, or
+// cp866 when CodePage is 866. A type the decoder does not read, or a number field whose size is not that of
+// its type, gives false before any byte is read; so does a read that falls short. Raw, when given, receives
+// the field's bytes decoded: numbers in native order, alpha text in windows-1251.
 bool ReadPdxField(QIODevice &F, const TFullFldRec &Fld, uint16_t CodePage, QString &Value,
                   const TFormatSettings &FS, QByteArray *Raw = nullptr);
 

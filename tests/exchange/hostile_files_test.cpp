@@ -16,6 +16,7 @@
 #include "exchange/page/import_type.h"
 #include "exchange/paradox/paradox_journal.h"
 #include "exchange/paradox/paradox_table.h"
+#include "exchange/paradox_fixture.h"
 #include "exchange/read_limits.h"
 #include "exchange/text/delimited_reader.h"
 #include "exchange/text/text_to_bulletin.h"
@@ -111,6 +112,15 @@ QByteArray chainedParadox(const QList<int> &sizes, const QByteArray &pattern, qi
         file += block;
     }
     return file;
+}
+
+// A journal of one reading dated by day 3,652,060 of the Paradox calendar, the day after 31.12.9999.
+QByteArray journalPastTheCalendar(const QString &path)
+{
+    QByteArray t =
+        writePxTable(path, kPxJournal, {pxRow(kPxJournal, "1|9001|31.12.9999|P|SKMZ|10|0|5")}, 866);
+    qToBigEndian<quint32>(3652060u ^ 0x80000000u, t.data() + pxHeaderSize(t) + 6 + 8);
+    return t;
 }
 
 // --- ORV ---
@@ -241,8 +251,7 @@ struct HostileProgram
             return;
         pg = std::make_unique<PostgresEnv>();
         pgDb = pg->open();
-        for (const char *sql : kBulletinCreates)
-            exec(*pgDb, sql);
+        createJournalDatabase(*pgDb);
         w->sett.out_provider = 1;
         w->SetupConnections();
         for (tstainfo &s : w->stations)
@@ -317,8 +326,6 @@ QString orvUnreadable(const char *name)
         u"%1"_s, QString::fromLatin1(name));
 }
 const QString kXlsFailed = u"ReadXls: Произошла ошибка с сообщением:\r"_s;
-// A workbook that fails before its first row is also a workbook without data, said first.
-const Shown kXlsNoData{u"В Excel - файле нет данных!"_s, MB_ICONWARNING};
 const QString kTxtFailed =
     u"Txt2dsl: Не удалось импортировать файл \"Events1.txt\"\rСообщение об ошибке:\r"_s;
 
@@ -387,7 +394,8 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) {
              return writeFile(folder, "cells.db", paradoxTable({1, 1}, 1 << 25, 2), qint64(64) << 20);
          },
-         {{u"Число записей в заголовке таблицы 33554432, а в цепочке блоков 0.\rПрочитано записей: 0."_s,
+         {{u"Файл \"cells.db\": число записей в заголовке таблицы 33554432, а в цепочке блоков 0.\rПрочитано "
+           u"записей: 0."_s,
            MB_ICONINFORMATION},
           {u"Есть неисправленные ошибки.\rВсё равно хотите внести данные в БД?"_s, MB_ICONQUESTION}}},
         // A mebibyte whose header counts a million one-byte records, ten of them in its one block: the ten
@@ -398,8 +406,20 @@ const QList<HostileCase> &hostileCases()
          [](const QString &folder) {
              return writeFile(folder, "lying.db", chainedParadox({1}, "7", 10, 1000000), 1 << 20);
          },
-         {{u"Число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано записей: 10."_s,
+         {{u"Файл \"lying.db\": число записей в заголовке таблицы 1000000, а в цепочке блоков 10.\rПрочитано "
+           u"записей: 10."_s,
            MB_ICONINFORMATION}}},
+        // A date past the calendar is quoted as the day number the file holds.
+        {"Paradox journal dated past the calendar",
+         ImportParadox,
+         true,
+         [](const QString &folder) {
+             const QString path = folder + u"/dated.db"_s;
+             return writeFile(folder, "dated.db", journalPastTheCalendar(path));
+         },
+         {{u"Строка 1\rСообщение об ошибке:\r\"3652060\" - неверная дата"_s, MB_ICONERROR}},
+         5,
+         true},
         // Two one-byte fields and 2^24 - 1 records: 33.6 MB at the old limit of 2^25 cells. Its cells take
         // 320 MiB of its 321 MiB share, and the grid's view 8 bytes a row more: refused before a row is
         // made, rather than shown at 448 MiB.
@@ -473,8 +493,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", kFarSheet);
              return writeZip(folder, "shared.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы 1 и 2 указывают на одну часть "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы 1 и 2 указывают на одну часть "
                         "xl/worksheets/sheet1.xml"_s,
            MB_ICONERROR}}},
         // Five parts that state 60 MB each.
@@ -489,8 +508,7 @@ const QList<HostileCase> &hostileCases()
                  z.add("xl/worksheets/sheet" + QByteArray::number(i) + ".xml", kFarSheet, true, 60000000);
              return writeZip(folder, "parts.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Книга Excel \"%1\" слишком велика: распакованные части больше предела в 120 МиБ"_s,
+         {{kXlsFailed + u"Книга Excel \"%1\" слишком велика: распакованные части больше предела в 120 МиБ"_s,
            MB_ICONERROR}}},
         // A million and more cells of a repeated row, in a few kilobytes.
         {"xlsx past the cell limit",
@@ -500,8 +518,7 @@ const QList<HostileCase> &hostileCases()
              const QByteArray row = "<row>" + QByteArray("<c><v>1</v></c>").repeated(16384) + "</row>";
              return writeZip(folder, "cells.xlsx", oneSheetBook(sheetXml(row.repeated(65))));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Книга Excel \"%1\" слишком велика: ячеек больше предела в 1048576"_s,
+         {{kXlsFailed + u"Книга Excel \"%1\" слишком велика: ячеек больше предела в 1048576"_s,
            MB_ICONERROR}},
          // Two seconds alone, three times that beside the whole suite on a loaded machine.
          10},
@@ -528,8 +545,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "deep.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml, строка 0 таблицы "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml, строка 0 таблицы "
                         "строк: элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
         // An inline string whose runs nest 100,000 deep.
@@ -541,8 +557,7 @@ const QList<HostileCase> &hostileCases()
                  "<c t=\"inlineStr\"><is>" + nested("r", 100000, "<t>x</t>") + "</is></c>";
              return writeZip(folder, "deepcell.xlsx", oneSheetBook(sheetXml("<row>" + cell + "</row>")));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1, ячейка A1: "
                "элементы вложены глубже 32 уровней"_s,
            MB_ICONERROR}}},
@@ -556,8 +571,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "strings.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Книга Excel \"%1\" слишком велика: строк в таблице строк больше предела в 1048576"_s,
            MB_ICONERROR}},
          10},
@@ -579,8 +593,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", kFarSheet);
              return writeZip(folder, "names.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы %2… и %2… указывают на одну часть "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: листы %2… и %2… указывают на одну часть "
                         "xl/worksheets/sheet1.xml"_s.arg(u"%1"_s, QString(200, u'x')),
            MB_ICONERROR}}},
         // A PET journal whose third row holds 31 February: the file, the sheet and the cell are named.
@@ -598,6 +611,18 @@ const QList<HostileCase> &hostileCases()
          },
          {{kXlsFailed + u"Файл \"dates.xlsx\", лист \"1\", ячейка B3: неверная дата \"31.02.2026\""_s,
            MB_ICONERROR}}},
+        // A date cell holding NaN: quoted as the file has it.
+        {"xlsx date cell of NaN",
+         ImportExcel,
+         false,
+         [](const QString &folder) {
+             ZipWriter z = oneSheetBook(
+                 sheetXml("<row r=\"2\"><c r=\"A2\"><v>1</v></c><c r=\"B2\" s=\"1\"><v>NaN</v></c></row>"));
+             z.add("xl/styles.xml",
+                   "<styleSheet><cellXfs><xf numFmtId=\"0\"/><xf numFmtId=\"14\"/></cellXfs></styleSheet>");
+             return writeZip(folder, "nan.xlsx", z);
+         },
+         {{kXlsFailed + u"Файл \"nan.xlsx\", лист \"1\", ячейка B2: неверная дата \"NaN\""_s, MB_ICONERROR}}},
         // An event line of 31 February in the year of its title line.
         {"KRV date that does not exist",
          ImportKrv,
@@ -838,8 +863,7 @@ const QList<HostileCase> &hostileCases()
              return writeZip(folder, "entity.xlsx",
                              oneSheetBook(sheetXml("<row><c t=\"s\"><v>0</v></c></row>"), strings));
          },
-         {kXlsNoData,
-          {kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: объявлен DTD "
+         {{kXlsFailed + u"Файл книги Excel \"%1\" повреждён: часть xl/sharedStrings.xml: объявлен DTD "
                         "(<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}}},
         // The entity 100,000 times in a cell's reference, which the message about the reference would quote.
@@ -852,8 +876,7 @@ const QList<HostileCase> &hostileCases()
                  sheetXml("<row><c r=\"" + QByteArray("&e;").repeated(100000) + "\"><v>1</v></c></row>");
              return writeZip(folder, "entityref.xlsx", oneSheetBook(sheet));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
                "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}}},
@@ -868,8 +891,7 @@ const QList<HostileCase> &hostileCases()
                                                    QByteArray("&e;").repeated(20000) + "</t></is></c></row>");
              return writeZip(folder, "entitycell.xlsx", oneSheetBook(sheet));
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml, лист 1: объявлен "
                "DTD (<!DOCTYPE>), которого в книге Excel не бывает"_s,
            MB_ICONERROR}},
@@ -884,8 +906,7 @@ const QList<HostileCase> &hostileCases()
              z.add("xl/worksheets/sheet1.xml", sheetXml("<row><c><v>7</v></c></row>"));
              return writeZip(folder, "twice.xlsx", z);
          },
-         {kXlsNoData,
-          {kXlsFailed +
+         {{kXlsFailed +
                u"Файл книги Excel \"%1\" повреждён: часть xl/worksheets/sheet1.xml записана в архиве "
                "дважды"_s,
            MB_ICONERROR}},

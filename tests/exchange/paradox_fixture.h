@@ -29,6 +29,14 @@ struct PxColumn
     int size;
 };
 
+// A station journal's sixteen fields as stations keep them.
+inline const QList<PxColumn> kPxJournal = {
+    {"N c/c", pxfAlpha, 6}, {"N event", pxfShort, 2}, {"Data", pxfDate, 4},   {"Faza", pxfAlpha, 8},
+    {"Dev", pxfAlpha, 6},   {"Ho", pxfShort, 2},      {"Min", pxfShort, 2},   {"Sek", pxfNumber, 8},
+    {"T", pxfNumber, 8},    {"A E-W", pxfAlpha, 8},   {"A N-S", pxfAlpha, 8}, {"A Z", pxfAlpha, 8},
+    {"S-P", pxfAlpha, 6},   {"Del", pxfNumber, 8},    {"M", pxfAlpha, 8},     {"Notes", pxfAlpha, 30},
+};
+
 // A cell: an invalid QVariant is NULL; QDate for dates, int for short and long, double for money and
 // number, QByteArray for alpha (bytes as the table's code page has them).
 using PxRow = QList<QVariant>;

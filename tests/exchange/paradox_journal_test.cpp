@@ -1,4 +1,6 @@
 #include "exchange/paradox/paradox_journal.h"
+#include "exchange/paradox/paradox_table.h"
+#include "exchange/paradox_fixture.h"
 #include "exchange_test_env.h"
 #include "support/program_env.h"
 #include "write_lock_probe.h"
@@ -174,6 +176,36 @@ TEST_P(ParadoxJournal, StagedLinesBecomeEventsReadingsAndMeasurements)
             u"6|SKD|N|02|22.11.2007 02:00:00|0|18|25|<null>|<null>|<null>|<null>|<null>|<null>|<null>|<null>"_s,
             u"6|SKD|E|02|22.11.2007 02:03:00|0|<null>|<null>|17|26|<null>|<null>|<null>|<null>|<null>|<null>"_s,
         }));
+}
+
+// A journal's numbers as the reader writes them out, to fifteen digits: the seconds of a single-precision
+// 21.9, a third of a second's period. Every line reaches the bulletin, however long its texts.
+TEST_P(ParadoxJournal, NumbersOfFifteenDigitsReachTheBulletin)
+{
+    const QList<PxColumn> &columns = kPxJournal;
+    TestDir dir;
+    const QString file = dir.file(u"journal.db"_s);
+    writePxTable(file, columns,
+                 {pxRow(columns, "1|9001|05.11.2026|iPg|SKMZ|3|13|12.345678||||||1.23456789"),
+                  pxRow(columns, "2|||eSg|SKMN|3|13|21.899999618530273"),
+                  pxRow(columns, "3|||SgM|SKMN|3|13|22.5|0.3333333333333333||12.5"),
+                  pxRow(columns, "4|||SgM|SKMZ|3|13|23|123456789|||3")},
+                 866);
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    TD2D table;
+    ImportStats stats;
+    ASSERT_EQ(ReadParadoxTable(f, table, TFormatSettings(), stats).status, ParadoxStatus::Complete);
+    FakeHost h(*db);
+    WriteParadoxGridToDB(h, table, TFormatSettings());
+    EXPECT_EQ(shown(rec), QList<Shown>({{u"Данные импортированы.\rЗаписано в БД: событий 1, фаз 2, "
+                                         u"динамических замеров 2."_s,
+                                         64u}}));
+    EXPECT_EQ(rows(u"select num,deltagr from [События]"_s), QStringList{u"9001|1.23456789"_s});
+    EXPECT_EQ(rows(u"select Phase,[Time],[Dec] from [Станционный бюллетень] order by arid"_s),
+              (QStringList{u"Pg|05.11.2026 03:13:12|3"_s, u"Sg|05.11.2026 03:13:21|9"_s}));
+    EXPECT_EQ(rows(u"select Period_NS,Amp_NS,Period_Z,Amp_Z from [Динамические замеры] order by Id_XM"_s),
+              (QStringList{u"0.333333333333333|12.5|<null>|<null>"_s, u"<null>|<null>|123456789|3"_s}));
 }
 
 TEST_P(ParadoxJournal, EventsAlreadyThereAreReplacedOnlyWithConsent)

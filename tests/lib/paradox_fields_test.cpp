@@ -135,6 +135,11 @@ TEST(ReadPdxField, ValuesWrittenByPxlibReadBack)
         {px.date(1899, 12, 29), pxDate, u"29.12.1899"_s},
         {px.date(1, 1, 1), pxDate, u"01.01.0001"_s},
         {px.date(2026, 12, 7), pxDate, u"07.12.2026"_s},
+        {px.date(9999, 12, 31), pxDate, u"31.12.9999"_s},
+        // Days outside the calendar are no date: the day number as the field holds it.
+        {px.longInt(3652060), pxDate, u"3652060"_s},
+        {px.longInt(0), pxDate, u"0"_s},
+        {px.longInt(-5), pxDate, u"-5"_s},
     };
     for (const auto &c : cases) {
         const Decoded d = decode(c.bytes, c.type, uint8_t(c.bytes.size()), 1251, c.fs);

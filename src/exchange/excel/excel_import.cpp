@@ -103,12 +103,7 @@ bool ReadXls(ImportPage &Page, const QString &FileName)
     if (sheet->ColCount() > 0)
         showSheetTable(std::move(read), Page.grid());
     if (!complete) {
-        bool rowsRead = false;
-        for (int r = 1; r < sheet->RowCount() && !rowsRead; ++r)
-            rowsRead = !sheet->GetCell(0, r).isEmpty();
-        // A failure before the first row leaves a workbook without data, which is said first.
-        if (!rowsRead && icon == MB_ICONERROR)
-            MessageProc(&mainf, QStringLiteral("В Excel - файле нет данных!"), MB_ICONWARNING, MB_OK);
+        // A workbook that fails is said once, by what failed: that it holds no data follows from it.
         MessageProc(&mainf, message, icon, MB_OK);
         return false;
     }

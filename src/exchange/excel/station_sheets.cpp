@@ -80,11 +80,13 @@ void SetStationSheetHeaders(TD2D &Grid, int Layout)
 }
 
 void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat,
-                    const std::function<QString(int Row)> &Place)
+                    const std::function<QString(int Row)> &Place, const std::function<QString(int Row)> &Held)
 {
     const auto refuse = [&](int row, const QString &cell) {
+        const QString held = Held ? Held(row) : QString();
         throw EConvertError((Place ? Place(row) + QStringLiteral(": н") : QStringLiteral("Н")) +
-                            QStringLiteral("еверная дата \"") + CutForMessage(cell) + QLatin1Char('"'));
+                            QStringLiteral("еверная дата \"") + CutForMessage(held.isEmpty() ? cell : held) +
+                            QLatin1Char('"'));
     };
     const auto part = [&](int row, const QString &cell, const QString &text) {
         int value = 0;
@@ -202,20 +204,29 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
             }
         }
         if (dataRead && Layout == 3)
-            FixXlsDatesPET(Grid, EventsFormat, [&](int r) {
-                const auto &[sheet, row] = origins.value(r);
-                QString place = Book.fileName.isEmpty()
-                                    ? QString()
-                                    : QStringLiteral("файл \"") + QFileInfo(Book.fileName).fileName() +
-                                          QStringLiteral("\", ");
-                if (sheet)
-                    place += QStringLiteral("лист \"") + CutForMessage(sheet->name) +
-                             QStringLiteral("\", ячейка ") + columnLetters(first + 2) + QString::number(row);
-                else
-                    place += QStringLiteral("строка таблицы %1, столбец 2").arg(r);
-                place[0] = place[0].toUpper();
-                return place;
-            });
+            FixXlsDatesPET(
+                Grid, EventsFormat,
+                [&](int r) {
+                    const auto &[sheet, row] = origins.value(r);
+                    QString place = Book.fileName.isEmpty()
+                                        ? QString()
+                                        : QStringLiteral("файл \"") + QFileInfo(Book.fileName).fileName() +
+                                              QStringLiteral("\", ");
+                    if (sheet)
+                        place += QStringLiteral("лист \"") + CutForMessage(sheet->name) +
+                                 QStringLiteral("\", ячейка ") + columnLetters(first + 2) +
+                                 QString::number(row);
+                    else
+                        place += QStringLiteral("строка таблицы %1, столбец 2").arg(r);
+                    place[0] = place[0].toUpper();
+                    return place;
+                },
+                // A date cell that holds no date shows as zeros; the file's own value is what is quoted.
+                [&](int r) {
+                    const auto &[sheet, row] = origins.value(r);
+                    const WorkbookCell cell = sheet ? sheet->Cell(row, first + 2) : WorkbookCell();
+                    return cell.kind == WorkbookCell::Date ? cell.text : QString();
+                });
     } catch (const std::exception &e) {
         Message = QStringLiteral("ReadXls: Произошла ошибка с сообщением:\r") + ExceptionText(e);
         Icon = MB_ICONERROR;

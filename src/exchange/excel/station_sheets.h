@@ -36,6 +36,8 @@ bool ReadStationSheets(const Workbook &Book, int Layout, const TFormatSettings &
 
 // Layout 3's dates in grid column 2: the month is the most frequent of the first two parts; cells of
 // fewer than three parts become 01.01.1970 in EventsFormat. Raises EConvertError on a part that is no
-// integer or a date that does not exist, naming the cell by Place (of a grid row) where given.
+// integer or a date that does not exist, naming the cell by Place (of a grid row) where given and quoting
+// what Held gives, where it gives text, instead of the grid's text.
 void FixXlsDatesPET(TD2D &Grid, const TFormatSettings &EventsFormat,
-                    const std::function<QString(int Row)> &Place = {});
+                    const std::function<QString(int Row)> &Place = {},
+                    const std::function<QString(int Row)> &Held = {});

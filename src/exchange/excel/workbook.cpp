@@ -633,6 +633,11 @@ void readSheet(const XlsxArchive &zip, const QString &name, const QStringList &s
                 const int s = style.toInt();
                 cell.kind = s >= 0 && s < dateStyles.size() && dateStyles.at(s) ? WorkbookCell::Date
                                                                                 : WorkbookCell::Number;
+                // A date cell that holds no date is quoted in messages as the file has it.
+                if (cell.kind == WorkbookCell::Date && !IsValidDateTime(cell.number)) {
+                    cell.text = value;
+                    ownText = true;
+                }
             }
             // A cell record without a value is formatting only; it still counts for the used range, as in
             // the spreadsheet program.

@@ -17,7 +17,7 @@ struct WorkbookCell
     enum Kind { Empty, Number, Date, Text };
     Kind kind = Empty;
     double number = 0; // Number; Date: the serial, days since 30.12.1899
-    QString text;      // Text
+    QString text;      // Text; Date: the value as the file has it, where it is no date
 };
 
 struct WorkSheet

@@ -82,7 +82,7 @@ void ReadParadox(ImportPage &Page, const QString &FileName)
     }
     if (table.ColCount() > 0)
         Page.ClearImportGrid(true);
-    if (const QString note = ParadoxShortfallNote(result); !note.isEmpty())
+    if (const QString note = ParadoxCountNote(result, FileName); !note.isEmpty())
         MessageProc(&mainf, note, MB_ICONINFORMATION, MB_OK);
     if (Page.immediate())
         writeJournal(Page);

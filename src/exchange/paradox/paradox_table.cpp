@@ -4,6 +4,7 @@
 #include "lib/messages.h"
 #include "lib/number_routines.h"
 
+#include <QFileInfo>
 #include <QIODevice>
 #include <QtEndian>
 
@@ -160,7 +161,8 @@ void Reader::run(ParadoxResult &result, int provider)
     result.recordsCounted = numRecords;
 
     // The chain is walked first, its block headers only: the table gets the rows the blocks hold, never
-    // more than the header counts.
+    // more than the header counts. The blocks past the header's count are only counted, for the note, as
+    // far as they are whole: their damage does not stop a read that never needed them.
     struct Block
     {
         qint64 start;
@@ -169,23 +171,37 @@ void Reader::run(ParadoxResult &result, int provider)
     std::vector<Block> chain;
     std::vector<bool> visited(65536, false);
     qint64 held = 0;
-    for (int b = firstBlock; b != 0 && held < numRecords;) {
-        if (visited[b])
-            throw readError(QStringLiteral("Цепочка блоков зациклена на блоке ") + QString::number(b));
-        visited[b] = true;
+    for (int b = firstBlock; b != 0;) {
+        const bool surplus = held >= numRecords;
+        QString damage;
         const QString blockName = QStringLiteral("блок ") + QString::number(b);
         const qint64 start = headerSize + qint64(b - 1) * blockSize;
-        if (start + kBlockHeader > m_size)
-            throw readError(QStringLiteral("Файл обрывается: ") + blockName);
-        seekTo(start, "блок");
-        const QByteArray bh = readExactly(kBlockHeader, "блок");
-        const auto *p = reinterpret_cast<const uchar *>(bh.constData());
-        b = qFromLittleEndian<quint16>(p);
-        const int lastOffset = qFromLittleEndian<qint16>(p + 4);
-        const int inBlock = lastOffset < 0 ? 0 : lastOffset / recordSize + 1;
-        if (kBlockHeader + qint64(inBlock) * recordSize > blockSize ||
-            start + kBlockHeader + qint64(inBlock) * recordSize > m_size)
-            throw readError(QStringLiteral("Блок повреждён: ") + blockName);
+        int inBlock = 0;
+        if (visited[b]) {
+            damage = QStringLiteral("Цепочка блоков зациклена на блоке ") + QString::number(b);
+        } else if (start + kBlockHeader > m_size) {
+            damage = QStringLiteral("Файл обрывается: ") + blockName;
+        } else {
+            visited[b] = true;
+            seekTo(start, "блок");
+            const QByteArray bh = readExactly(kBlockHeader, "блок");
+            const auto *p = reinterpret_cast<const uchar *>(bh.constData());
+            b = qFromLittleEndian<quint16>(p);
+            const int lastOffset = qFromLittleEndian<qint16>(p + 4);
+            inBlock = lastOffset < 0 ? 0 : lastOffset / recordSize + 1;
+            if (kBlockHeader + qint64(inBlock) * recordSize > blockSize ||
+                start + kBlockHeader + qint64(inBlock) * recordSize > m_size)
+                damage = QStringLiteral("Блок повреждён: ") + blockName;
+        }
+        if (!damage.isEmpty()) {
+            if (!surplus)
+                throw readError(damage);
+            result.chainCut = true;
+            break;
+        }
+        result.recordsInChain += inBlock;
+        if (surplus)
+            continue;
         const int taken = int(std::min<qint64>(inBlock, numRecords - held));
         chain.push_back({start + kBlockHeader, taken});
         held += taken;
@@ -256,12 +272,15 @@ QString ParadoxFailureMessage(const ParadoxResult &Result)
     return text;
 }
 
-QString ParadoxShortfallNote(const ParadoxResult &Result)
+QString ParadoxCountNote(const ParadoxResult &Result, const QString &FileName)
 {
-    if (Result.status != ParadoxStatus::Complete || Result.recordsRead >= Result.recordsCounted)
+    if (Result.status != ParadoxStatus::Complete || Result.recordsInChain == Result.recordsCounted)
         return {};
-    return QStringLiteral(
-               "Число записей в заголовке таблицы %1, а в цепочке блоков %2.\rПрочитано записей: %2.")
+    return QStringLiteral("Файл \"%1\": число записей в заголовке таблицы %2, а в цепочке блоков %3%4.\r"
+                          "Прочитано записей: %5.")
+        .arg(CutForMessage(QFileInfo(FileName).fileName()))
         .arg(Result.recordsCounted)
+        .arg(Result.chainCut ? QStringLiteral("не менее ") : QString())
+        .arg(Result.recordsInChain)
         .arg(Result.recordsRead);
 }

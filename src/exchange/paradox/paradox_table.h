@@ -43,6 +43,8 @@ struct ParadoxResult
     QList<TFullFldRec> fields;
     qint64 recordsCounted = 0; // by the header
     qint64 recordsRead = 0;    // the data rows of the table
+    qint64 recordsInChain = 0; // held by the block chain, as far as it could be walked
+    bool chainCut = false;     // the chain past the header's count is damaged: it holds more than counted
 };
 
 // Reads a Paradox table from F into Table: one column per field, row 0 the field names, row r record r
@@ -50,16 +52,16 @@ struct ParadoxResult
 // before it is used, so a damaged file ends as a read error without reading or allocating beyond it.
 // The block chain is walked before the table is sized: the table gets the smaller of the header's count
 // and the records the chain holds, so a count past them costs nothing and the records there are read
-// (ParadoxShortfallNote tells of it). The table, and RowBytes for each of its rows where a view keeps
-// something per row, stay within the read's share of memory (ReadBudgetBytes of F's size). Table keeps
-// what was read up to a failure. Stats gathers the cells of field index 1 (event number) and 2 (date).
-// Provider other than the two known ones reads the header only.
+// (ParadoxCountNote tells of it, and of records past the count). The table, and RowBytes for each of its rows
+// where a view keeps something per row, stay within the read's share of memory (ReadBudgetBytes of F's size).
+// Table keeps what was read up to a failure. Stats gathers the cells of field index 1 (event number) and 2
+// (date). Provider other than the two known ones reads the header only.
 ParadoxResult ReadParadoxTable(QIODevice &F, TD2D &Table, const TFormatSettings &FS, ImportStats &Stats,
                                int Provider = ParadoxBuiltIn, qint64 RowBytes = 0);
 
 // The message of a read that did not complete.
 QString ParadoxFailureMessage(const ParadoxResult &Result);
 
-// The note of a complete read whose header counts more records than its block chain holds; empty
-// otherwise.
-QString ParadoxShortfallNote(const ParadoxResult &Result);
+// The note of a complete read whose header counts another number of records than its block chain holds,
+// naming the file and both counts; empty otherwise.
+QString ParadoxCountNote(const ParadoxResult &Result, const QString &FileName);
