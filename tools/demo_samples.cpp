@@ -235,12 +235,6 @@ QByteArray paradoxTable(const QList<QVariantList> &rows)
     return file;
 }
 
-// The station's journal program keeps its seconds in single precision: 21.9 s is 21.899999618530273.
-double singlePrecision(double value)
-{
-    return double(float(value));
-}
-
 // Three lines an event: the P reading with the event's number, date, S-P, distance and notes, the S
 // reading, and its amplitude line ("SgM").
 QList<QVariantList> journalRows(const QDate &firstDay)
@@ -263,7 +257,7 @@ QList<QVariantList> journalRows(const QDate &firstDay)
         p[4] = kChannel + QLatin1Char(e.p.component);
         p[5] = e.p.hour;
         p[6] = e.p.minute;
-        p[7] = singlePrecision(e.p.second);
+        p[7] = e.p.second;
         if (e.p.motion)
             p[amplitudeColumn(e.p.component)] = QString(QLatin1Char(e.p.motion));
         p[12] = sp;
@@ -276,7 +270,7 @@ QList<QVariantList> journalRows(const QDate &firstDay)
         s[4] = kChannel + QLatin1Char(e.s.component);
         s[5] = e.s.hour;
         s[6] = e.s.minute;
-        s[7] = singlePrecision(e.s.second);
+        s[7] = e.s.second;
         rows << s;
         QVariantList a(16);
         a[0] = QString::number(++line);
@@ -284,7 +278,7 @@ QList<QVariantList> journalRows(const QDate &firstDay)
         a[4] = kChannel + QLatin1Char(e.s.component);
         a[5] = e.s.ampHour;
         a[6] = e.s.ampMinute;
-        a[7] = singlePrecision(e.s.ampSecond);
+        a[7] = e.s.ampSecond;
         a[8] = e.s.period;
         a[amplitudeColumn(e.s.component)] = number(e.s.amplitude);
         a[14] = QStringLiteral("K=") + number(e.klass);
