@@ -827,6 +827,17 @@ const QList<HostileCase> &hostileCases()
                  orvDump("origin", {{char(1), "eventid"}}, 1000000, orvString("E1").repeated(10)));
          },
          {{u"ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"_s, MB_ICONERROR}}},
+        // Mended: asked whether to import the rest without the column, then refused at its first value.
+        {"ORV value of an unknown type in a column ORX lacks",
+         ImportOrv,
+         true,
+         [](const QString &folder) {
+             return writeOrigins(folder, "unknown.orv",
+                                 orvDump("origin", {{char(1), "eventid"}, {char(13), "picture"}}, 1,
+                                         orvString("E1") + QByteArray("\0\x2a", 2)));
+         },
+         {{u"ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!"_s,
+           MB_ICONERROR}}},
         // Mended: the replacement took in the file's own arrival times without bound, and the question
         // named the entry's period while PET lost every arrival after 10.11.2026 and the other stations'
         // arrivals of those events their origins.

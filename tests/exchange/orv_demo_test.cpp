@@ -130,11 +130,21 @@ protected:
 };
 TYPED_TEST_SUITE(OrvPeriodFile, BothBackends, BackendName);
 
-// The file of 10-12.11.2026 with PET's arrivals at the times given, written into folder.
-QString petPeriodFile(const TestDir &folder, const char *name, const QList<double> &itimes)
+// The file of 10-12.11.2026 with the arrivals of sta at the times given and the entries given, written
+// into folder.
+QString petPeriodFile(const TestDir &folder, const char *name, const QList<double> &itimes,
+                      const char *sta = "PET", const QList<torxhsta> &stations = {orvPetEntry()})
 {
     const QString path = folder.file(QString::fromLatin1(name));
-    EXPECT_TRUE(writeBytes(path, orvPetPeriodFile(itimes)));
+    EXPECT_TRUE(writeBytes(path, orvPetPeriodFile(itimes, sta, stations)));
+    return path;
+}
+
+// The station's own file with its entries' codes as given, written into folder.
+QString recoded(const TestDir &folder, const char *name, const QString &own, const QString &code)
+{
+    const QString path = folder.file(QString::fromLatin1(name));
+    EXPECT_TRUE(writeBytes(path, orvWithEntries(own, [&](torxhsta &s) { s.code = code; })));
     return path;
 }
 
@@ -191,6 +201,11 @@ TYPED_TEST(OrvDemo, EveryStationImportsBackOverItselfAndIntoAnEmptyDatabase)
 // deleted every PET arrival from 10.11.2026 on with their events, leaving the other stations' arrivals of
 // those events without an origin. A file whose arrivals lie outside its station's entry is refused; the
 // station's own file of the period still replaces it, and brings back every row.
+// Mended: the entries' codes were matched as written, blanks and case included. The own file with its
+// code padded, or in lower case, asked nothing, deleted nothing and failed on the rows it brings; an
+// arrival "pet" beside the entry "PET", or of a station without a usable entry, was taken at 1e308. The
+// codes match trimmed and without regard to case, and an arrival of a station without a usable entry lies
+// within the file's period or refuses it.
 TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
 {
     OrxDb<TypeParam> &orx = *this->orx;
@@ -208,15 +223,27 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
 
     const QString own = r.exportFrom(orx);
     EXPECT_EQ(QFileInfo(own).fileName(), QStringLiteral("PET_20261110_20261112.orv"));
+    const auto outsideOf = [](const char *code, const QString &period) {
+        return QStringLiteral(
+                   "ReadORV: в файле \"_arr1101.orv\" время прихода станции \"%1\" (запись 1, itime = "
+                   "1e+308) вне %2: файл повреждён, данные не считаны!")
+            .arg(QString::fromLatin1(code), period);
+    };
     const QString start = QStringLiteral("ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" "
                                          "(запись 1, itime = ");
     const QString end = QStringLiteral(") вне её периода в заголовке, от 10.11.2026 до 12.11.2026 23:59:59: "
                                        "файл повреждён, данные не считаны!");
+    const QString entryPeriod =
+        QStringLiteral("её периода в заголовке, от 10.11.2026 до 12.11.2026 23:59:59");
+    const QString filePeriod = QStringLiteral("периода файла в заголовке, от 10.11.2026 до 12.11.2026");
+    const torxhsta none{QStringLiteral("PET"), 0, 0};
+    const torxhsta mnk{QStringLiteral("MNK"), EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12)};
     const struct
     {
         const char *name;
         QString file;
-        QString refusal; // none: replaced
+        QString refusal;           // none: replaced
+        const char *asked = "PET"; // the code the question names
     } cases[] = {
         {"one arrival at 1e308", petPeriodFile(this->files, "far.orv", {1e308}),
          start + QStringLiteral("1e+308") + end},
@@ -225,6 +252,17 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
                        {htoe(2100, 1, 1, 0, 0, 0), htoe(2026, 11, 11, 8, 0, 0), htoe(1970, 1, 1, 0, 0, 0)}),
          start + QStringLiteral("4102444800, 01.01.2100 00:00:00.0") + end},
         {"the station's own file", own, {}},
+        {"its code padded to six", recoded(this->files, "padded.orv", own, QStringLiteral("PET   ")), {}},
+        {"its code after a blank", recoded(this->files, "blank.orv", own, QStringLiteral(" PET")), {}},
+        {"its code in lower case", recoded(this->files, "lower.orv", own, QStringLiteral("pet")), {}, "pet"},
+        {"an arrival \"pet\" beside the entry", petPeriodFile(this->files, "case.orv", {1e308}, "pet"),
+         outsideOf("pet", entryPeriod)},
+        {"an entry of 0/0", petPeriodFile(this->files, "zero.orv", {1e308}, "PET", {none}),
+         outsideOf("PET", filePeriod)},
+        {"no entries", petPeriodFile(this->files, "none.orv", {1e308}, "PET", {}),
+         outsideOf("PET", filePeriod)},
+        {"another station's entry", petPeriodFile(this->files, "mnk.orv", {1e308}, "PET", {mnk}),
+         outsideOf("PET", filePeriod)},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
@@ -234,8 +272,9 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
             EXPECT_TRUE(stats.committed);
             ASSERT_EQ(r.rec.count(), 2);
             EXPECT_TRUE(r.rec.messages()[0].text.startsWith(
-                QStringLiteral("Для станции с кодом \"PET\" в таблицах \"origin\" и \"arrival\" уже есть "
-                               "землетрясения за период от 10.11.2026 ")))
+                QStringLiteral("Для станции с кодом \"%1\" в таблицах \"origin\" и \"arrival\" уже есть "
+                               "землетрясения за период от 10.11.2026 ")
+                    .arg(QString::fromLatin1(c.asked))))
                 << r.rec.messages()[0].text.toStdString();
             EXPECT_TRUE(r.rec.last().text.startsWith(kDone)) << r.rec.last().text.toStdString();
         } else {

@@ -389,11 +389,14 @@ TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
     {
         QString file;
         QString failure;
+        int shown; // the question and the failure, or the failure alone
     } cases[] = {
         {archive,
          QStringLiteral("ReadORV: Не удалось импортировать данные в БД ORX.\rшаг цикла = 4; таблица = "
-                        "arrival; last sql = \r\rinsert into arrival")},
-        {cut, QStringLiteral("ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!")},
+                        "arrival; last sql = \r\rinsert into arrival"),
+         2},
+        // Changed: a file that cannot be read is refused before the question.
+        {cut, QStringLiteral("ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!"), 1},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.failure.toStdString());
@@ -401,10 +404,10 @@ TYPED_TEST(OrvExchange, NoMessageWaitsWhileTheDatabaseIsLocked)
         p.rec.answer({IDYES});
         const OrvImportStats stats = p.importInto(target, c.file);
         EXPECT_FALSE(stats.committed);
-        ASSERT_EQ(p.rec.count(), 2);
-        EXPECT_EQ(p.rec.messages()[0].icon, unsigned(MB_ICONQUESTION));
+        ASSERT_EQ(p.rec.count(), c.shown);
+        EXPECT_EQ(p.rec.messages()[0].icon, unsigned(c.shown == 2 ? MB_ICONQUESTION : MB_ICONERROR));
         EXPECT_TRUE(p.rec.last().text.startsWith(c.failure)) << p.rec.last().text.toStdString();
-        EXPECT_EQ(watch.shown(), 2);
+        EXPECT_EQ(watch.shown(), c.shown);
         EXPECT_EQ(watch.shownLocked(), QStringList());
         EXPECT_EQ(allRows(target), before);
     }
@@ -434,6 +437,29 @@ TYPED_TEST(OrvExchange, ColumnsTheTargetLacks)
     EXPECT_TRUE(stats.committed);
     EXPECT_EQ(target.rows(QStringLiteral("select arid,iphase,amptime from arrival order by arid")),
               (QStringList{"1|P|1204374903.5", "2|S|<null>", "3|<null>|<null>", "4|Pg|<null>"}));
+}
+
+// Mended: the time the import took counted the analyst's answers. The clock here moves only while a
+// question waits, thirteen seconds each: the columns the target lacks, then the station's old data.
+TYPED_TEST(OrvExchange, ImportTimeLeavesTheQuestionsOut)
+{
+    OrvProgram p;
+    OrxDb<TypeParam> &target = *this->orx;
+    createOrx(target, kArrivalWithoutAmpl);
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1204374901)");
+    const QString archive = p.exportFrom(p.source);
+    p.host.clockMs = 0;
+    const MessageProcType recorded = MessageProc;
+    const auto restore = qScopeGuard([&] { MessageProc = recorded; });
+    MessageProc = [&](QWidget *owner, const QString &text, unsigned icon, unsigned buttons) {
+        if ((buttons & 0xF) == MB_YESNO)
+            *p.host.clockMs += 13000;
+        return recorded(owner, text, icon, buttons);
+    };
+    p.rec.answer({IDYES, IDYES});
+    EXPECT_TRUE(p.importInto(target, archive).committed);
+    ASSERT_EQ(p.rec.count(), 3);
+    EXPECT_EQ(p.rec.last().text, QStringLiteral("Готово!\r\rИмпорт занял 0 секунд."));
 }
 
 // Mended: a taken EVENTID is found as the key compares it. On SQLite the key ignores case, so the
@@ -577,7 +603,8 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     OrxDb<SqliteEnv> target;
     createOrx(target);
     target.exec("insert into origin (eventid,lat) values ('OLD',1)");
-    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1204374900)");
+    // Within ABC's entry: a file read whole is asked about replacing it.
+    target.exec("insert into arrival (arid,eventid,sta,itime) values (20,'OLD','ABC',1204374901)");
     const QStringList before = allRows(target);
     p.write("system/Brenvale.ini", QStringLiteral("[global]\r\neffects=0\r\n"));
     const QByteArray settings = readBytes(p.path("system/Brenvale.ini"));
@@ -585,12 +612,13 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     TestDir work;
     unzipAll(archive, work.path());
     const QByteArray arrival = readBytes(work.file(OrvArrivalMember));
+    const QByteArray origin = readBytes(work.file(OrvOriginMember));
     const QByteArray systemText = readBytes(work.file(OrvSystemMember));
-    // An archive of the three members with the arrival dump replaced.
-    const auto withArrival = [&](const char *name, const QByteArray &bytes) {
+    // An archive of the three members with the arrival dump, and the origin dump, replaced.
+    const auto withArrival = [&](const char *name, const QByteArray &bytes, const QByteArray &origins) {
         const QString dir = work.file(QStringLiteral("d_") + QString::fromLatin1(name));
         QDir().mkpath(dir);
-        QFile::copy(work.file(OrvOriginMember), dir + QLatin1Char('/') + OrvOriginMember);
+        writeBytes(dir + QLatin1Char('/') + OrvOriginMember, origins);
         writeBytes(dir + QLatin1Char('/') + OrvArrivalMember, bytes);
         writeBytes(dir + QLatin1Char('/') + OrvSystemMember, systemText);
         const QString zip = work.file(QString::fromLatin1(name) + QStringLiteral(".orv"));
@@ -615,6 +643,8 @@ TEST(OrvImport, DamagedFilesWriteNothing)
     writeBytes(work.file(QStringLiteral("junk.orv")), "this is no archive");
 
     const QString damaged = QStringLiteral("ReadORV: файл \"_arr1101.orv\" повреждён, данные не считаны!");
+    const QString unsupported = QStringLiteral(
+        "ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!");
     // What the ZIP layer says of an archive it cannot unpack, up to the folder it unpacks into.
     const auto zipText = [](const QString &archive) {
         TestDir into;
@@ -632,11 +662,12 @@ TEST(OrvImport, DamagedFilesWriteNothing)
         QString file;
         QString message; // the start of the one message shown
     } cases[] = {
-        {"truncated", withArrival("truncated", arrival.left(arrival.size() - 3)), damaged},
-        {"count beyond the data", withArrival("beyond", beyond), damaged},
-        {"wrong type code", withArrival("type", wrongType),
-         QStringLiteral(
-             "ReadSQLStream: операция прервана.\rТип данных \"VarBytes\" в таблице не поддерживается!")},
+        {"truncated", withArrival("truncated", arrival.left(arrival.size() - 3), origin), damaged},
+        {"count beyond the data", withArrival("beyond", beyond, origin), damaged},
+        {"wrong type code", withArrival("type", wrongType, origin), unsupported},
+        // Mended: asked about the station's old data, and then refused for a record that could not be read.
+        {"origin truncated", withArrival("origins", arrival, origin.left(origin.size() - 3)),
+         QStringLiteral("ReadORV: файл \"_ori1101.orv\" повреждён, данные не считаны!")},
         // Changed: an archive that does not unpack never reached the database, so the failure is the
         // file's, in the ZIP layer's own words.
         {"member outside the folder", outside,
@@ -654,6 +685,7 @@ TEST(OrvImport, DamagedFilesWriteNothing)
             if (m.icon == MB_ICONERROR)
                 errors << m.text;
         ASSERT_EQ(errors.size(), 1) << c.name;
+        EXPECT_EQ(p.rec.count(), 1) << c.name;
         EXPECT_TRUE(errors[0].startsWith(c.message)) << c.name << ": " << errors[0].toStdString();
         EXPECT_EQ(allRows(target), before) << c.name;
         EXPECT_EQ(readBytes(p.path("system/Brenvale.ini")), settings) << c.name;

@@ -19,6 +19,8 @@
 #include <QtEndian>
 
 #include <cstring>
+#include <functional>
+#include <optional>
 
 // An arrival of an event file made by hand.
 struct OrvArrivalRow
@@ -97,21 +99,50 @@ inline QByteArray orvEventFile(TDateTime start, TDateTime end, const QList<torxh
     return z.bytes();
 }
 
-// An event file of 10-12.11.2026 whose one entry gives PET's arrivals from 10.11.2026 00:00:00 to
-// 12.11.2026 23:59:59, and whose PET arrivals, one for each event, are at the times given.
-inline QByteArray orvPetPeriodFile(const QList<double> &itimes)
+// PET's entry of 10-12.11.2026: its arrivals from 10.11.2026 00:00:00 to 12.11.2026 23:59:59.
+inline torxhsta orvPetEntry()
+{
+    return {QStringLiteral("PET"), EncodeDate(2026, 11, 10),
+            EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)};
+}
+
+// An event file of 10-12.11.2026 with the station entries given (PET's alone unless told), and whose
+// arrivals of station sta, one for each event, are at the times given.
+inline QByteArray orvPetPeriodFile(const QList<double> &itimes, const char *sta = "PET",
+                                   const QList<torxhsta> &stations = {orvPetEntry()})
 {
     QList<std::pair<const char *, double>> origins;
     QList<OrvArrivalRow> arrivals;
     static const char *const ids[] = {"H1", "H2", "H3"};
     for (int i = 0; i < itimes.size(); ++i) {
         origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
-        arrivals.append({900001 + i, ids[i], "PET", itimes[i]});
+        arrivals.append({900001 + i, ids[i], sta, itimes[i]});
     }
-    return orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12),
-                        {{QStringLiteral("PET"), EncodeDate(2026, 11, 10),
-                          EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)}},
-                        origins, arrivals);
+    return orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12), stations, origins, arrivals);
+}
+
+// A version-1.1 event file with the station entries of every dump changed as given; the archive's bytes.
+inline QByteArray orvWithEntries(const QString &archive, const std::function<void(torxhsta &)> &change)
+{
+    TestDir unpacked;
+    unzipAll(archive, unpacked.path());
+    ZipWriter z;
+    for (const QString &name : {OrvOriginMember, OrvArrivalMember}) {
+        QFile file(unpacked.file(name));
+        EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+        orxheader h;
+        EXPECT_EQ(int(ReadOrvHeader(file, OrvVersion::V11, h)), int(OrvReadStatus::Ok));
+        EXPECT_EQ(int(ReadOrvFieldList(file, h)), int(OrvReadStatus::Ok));
+        for (torxhsta &s : h.stations)
+            change(s);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        EXPECT_TRUE(WriteOrvHeader(buffer, h));
+        z.add(name.toLatin1(), bytes + file.readAll());
+    }
+    z.add("system", readBytes(unpacked.file(OrvSystemMember)));
+    return z.bytes();
 }
 
 // The stations and the merge flag are the test's; what the import page would show is kept.
@@ -128,6 +159,8 @@ struct FakeOrvHost : OrvImportHost, OrvExportHost
     bool progressShown = false;
     // Called at every move of the progress, where the import lets the window paint.
     std::function<void()> onProgress;
+    // The import's clock, when the test keeps it.
+    std::optional<qint64> clockMs;
 
     QWidget *Owner() override { return nullptr; }
     TFormatSettings LocaleSettings() override { return TFormatSettings(); }
@@ -171,6 +204,7 @@ struct FakeOrvHost : OrvImportHost, OrvExportHost
             onProgress();
     }
     void HideProgress() override { progressShown = false; }
+    qint64 ClockMs() override { return clockMs ? *clockMs : OrvImportHost::ClockMs(); }
 };
 
 // A program folder, the ORX database the test points where it wants, and a temporary folder of its own

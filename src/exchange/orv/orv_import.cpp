@@ -28,6 +28,8 @@
 #include <QScopeGuard>
 #include <QSet>
 
+#include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cmath>
 #include <deque>
@@ -108,9 +110,11 @@ private:
     bool openMember(QFile &file, Member &member, bool first);
     bool tablesPresent();
     bool probeColumns(Member &member);
-    bool scanArrivalTimes(const QHash<QString, torxhsta> &entries);
+    bool readAhead();
+    bool readThrough(Member &member, bool arrivalTimes);
     bool askReplacements();
-    bool confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
+    int ask(const QString &text);
+    bool confirmReplaceStationData(const QString &stations, const QString &code, TDateTime start,
                                    TDateTime end, const QString &period);
     bool readFailed(OrvReadStatus status, const Member &member, int row);
     bool readTable(Member &member);
@@ -160,8 +164,10 @@ private:
     std::optional<HeldTransaction> m_transaction;
     // The replacement the user agreed to, run first in the transaction.
     QStringList m_replacements;
-    // Per station of the file's arrivals (trimmed): their earliest and latest itime.
+    // Per station of the file's arrivals (by stationKey): their earliest and latest itime.
     QHash<QString, std::pair<double, double>> m_arrivalTimes;
+    bool m_both = false; // the file brings origin and arrival
+    qint64 m_asking = 0; // milliseconds the questions waited for their answers
     std::unique_ptr<DbQuery> m_query;
     std::unique_ptr<DbCommand> m_command;
     std::optional<UniqueEventIds> m_unique;
@@ -387,50 +393,54 @@ bool OrvRun::probeColumns(Member &member)
     member.header.missingText = member.header.missing.join(QLatin1Char(','));
     if (member.header.missing.isEmpty())
         return true;
-    return MessageProc(m_host.Owner(),
-                       QStringLiteral("Следующие поля в таблице \"") + table +
-                           QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
-                           CutForMessage(member.header.missingText, MaxQuotedStatementChars) +
-                           QStringLiteral("\rХотите импортировать остальные поля?"),
-                       MB_ICONQUESTION, MB_YESNO) == IDYES;
+    return ask(QStringLiteral("Следующие поля в таблице \"") + table +
+               QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
+               CutForMessage(member.header.missingText, MaxQuotedStatementChars) +
+               QStringLiteral("\rХотите импортировать остальные поля?")) == IDYES;
 }
 
-bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &code, TDateTime start,
+int OrvRun::ask(const QString &text)
+{
+    const qint64 asked = m_host.ClockMs();
+    const int answer = MessageProc(m_host.Owner(), text, MB_ICONQUESTION, MB_YESNO);
+    m_asking += m_host.ClockMs() - asked;
+    return answer;
+}
+
+bool OrvRun::confirmReplaceStationData(const QString &stations, const QString &code, TDateTime start,
                                        TDateTime end, const QString &period)
 {
     qint64 n = 0;
-    if (!count(countSql, n))
+    if (!count(QStringLiteral("select count(eventid) from arrival where ") + stations +
+                   QStringLiteral(" and ") + period,
+               n))
         return false;
     if (n <= 0)
         return true;
-    const QString quoted = SqlEscape(code);
     const QString range =
         QStringLiteral(" уже есть землетрясения за период от ") +
         FormatDateTime(QStringLiteral("c"), start, m_locale) + QStringLiteral(" до ") +
         FormatDateTime(QStringLiteral("c"), end, m_locale) +
         QStringLiteral("\r\rХотите удалить существующие данные и записать новые?\r(удалятся ");
     const QString deleteArrivals =
-        QStringLiteral("delete from arrival where rtrim(sta)='") + quoted + QStringLiteral("' and ") + period;
+        QStringLiteral("delete from arrival where ") + stations + QStringLiteral(" and ") + period;
     if (m_merge) {
-        if (MessageProc(m_host.Owner(),
-                        QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
-                            QStringLiteral("\" в таблице \"arrival\"") + range +
-                            QStringLiteral("только записи для импортируемой станции)"),
-                        MB_ICONQUESTION, MB_YESNO) != IDYES)
+        if (ask(QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
+                QStringLiteral("\" в таблице \"arrival\"") + range +
+                QStringLiteral("только записи для импортируемой станции)")) != IDYES)
             return false;
         m_replacements << deleteArrivals;
         return true;
     }
-    if (MessageProc(m_host.Owner(),
-                    QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
-                        QStringLiteral("\" в таблицах \"origin\" и \"arrival\"") + range +
-                        QStringLiteral("записи обо всех событиях в данном интервале, для всех станций внутри "
-                                       "этих событий)"),
-                    MB_ICONQUESTION, MB_YESNO) != IDYES)
+    if (ask(QStringLiteral("Для станции с кодом \"") + CutForMessage(code) +
+            QStringLiteral("\" в таблицах \"origin\" и \"arrival\"") + range +
+            QStringLiteral(
+                "записи обо всех событиях в данном интервале, для всех станций внутри этих событий)")) !=
+        IDYES)
         return false;
-    m_replacements << QStringLiteral("delete from origin where eventid in (select eventid from arrival where "
-                                     "rtrim(sta)='") +
-                          quoted + QStringLiteral("' and ") + period + QLatin1Char(')')
+    m_replacements << QStringLiteral(
+                          "delete from origin where eventid in (select eventid from arrival where ") +
+                          stations + QStringLiteral(" and ") + period + QLatin1Char(')')
                    << deleteArrivals;
     return true;
 }
@@ -439,20 +449,38 @@ bool OrvRun::confirmReplaceStationData(const QString &countSql, const QString &c
 // arrivals may hold more digits.
 constexpr double kEntryRounding = 0.001;
 
+// A station code as the database tells stations apart: without its blanks, whatever the case of its
+// letters.
+QString stationKey(const QString &code)
+{
+    return code.trimmed().toCaseFolded();
+}
+
+// Reads every record the import takes before anything is asked or written, so that a file that cannot
+// be read is one failure, said once.
+bool OrvRun::readAhead()
+{
+    for (const QString &table : std::as_const(m_system.tables)) {
+        for (Member &m : m_members) {
+            if (m.header.table != table)
+                continue;
+            if (!readThrough(m, m_version == OrvVersion::V11 && m_both && table == QLatin1String("arrival")))
+                return false;
+            break;
+        }
+    }
+    return true;
+}
+
 // The file's own arrival times widen a station's range by no more than the rounding of its entry, so a
 // file imported over the data it came from replaces every row it brings. An arrival further out belies
-// the entry the question names: the file is damaged and is refused before anything is asked.
-bool OrvRun::scanArrivalTimes(const QHash<QString, torxhsta> &entries)
+// the entry the question names, and one of a station without a usable entry must lie within the file's
+// period: else the file is damaged and is refused before anything is asked.
+bool OrvRun::readThrough(Member &member, bool arrivalTimes)
 {
-    Member *arrival = nullptr;
-    for (Member &m : m_members)
-        if (m.header.table == QLatin1String("arrival") && !arrival)
-            arrival = &m;
-    if (!arrival)
-        return true;
-    orxheader &h = arrival->header;
+    orxheader &h = member.header;
     int sta = -1, itime = -1;
-    for (int i = 0; i < h.fieldCount; ++i) {
+    for (int i = 0; arrivalTimes && i < h.fieldCount; ++i) {
         const QString name = h.fieldNames[i].toLower();
         if (sta < 0 && name == QLatin1String("sta"))
             sta = i;
@@ -461,10 +489,22 @@ bool OrvRun::scanArrivalTimes(const QHash<QString, torxhsta> &entries)
     }
     if (sta < 0 || itime < 0 || !IsOrvStringType(h.fieldTypes[sta]) ||
         IsDateFieldType(FieldType(quint8(h.fieldTypes[itime]))))
-        return true;
-    QFile file(arrival->path);
-    if (!file.open(QIODevice::ReadOnly) || !file.seek(arrival->recordsAt)) {
-        damaged(arrival->path);
+        arrivalTimes = false;
+    // The usable entries of a station, their times as epoch seconds beside them.
+    struct Entry
+    {
+        torxhsta entry;
+        double from, to;
+    };
+    QHash<QString, QList<Entry>> entries;
+    const orxheader &first = m_members.first().header;
+    for (const torxhsta &s : first.stations)
+        if (arrivalTimes && s.start > 0 && s.end > 0)
+            entries[stationKey(s.code)] << Entry{s, epochOf(s.start), epochOf(s.end)};
+    const double fileFrom = epochOf(first.periodStart), fileTo = epochOf(first.periodEnd + 1);
+    QFile file(member.path);
+    if (!file.open(QIODevice::ReadOnly) || !file.seek(member.recordsAt)) {
+        damaged(member.path);
         return false;
     }
     for (int row = 1;; ++row) {
@@ -472,31 +512,40 @@ bool OrvRun::scanArrivalTimes(const QHash<QString, torxhsta> &entries)
         if (status == OrvReadStatus::End)
             return true;
         if (status != OrvReadStatus::Ok)
-            return readFailed(status, *arrival, row);
-        if (h.nulls[sta] || h.nulls[itime])
+            return readFailed(status, member, row);
+        if (!arrivalTimes || h.nulls[sta] || h.nulls[itime])
             continue;
         const double t = h.values[itime].toDouble();
-        const QString code = h.values[sta].toString().trimmed();
-        const auto entry = entries.constFind(code);
-        if (entry != entries.cend() &&
-            !(t >= epochOf(entry->start) - kEntryRounding && t <= epochOf(entry->end) + kEntryRounding)) {
+        const QString code = h.values[sta].toString().trimmed(), key = stationKey(code);
+        const auto own = entries.constFind(key);
+        const bool hasEntry = own != entries.cend();
+        const bool within =
+            hasEntry ? std::any_of(own->cbegin(), own->cend(),
+                                   [t](const Entry &e) {
+                                       return t >= e.from - kEntryRounding && t <= e.to + kEntryRounding;
+                                   })
+                     : t >= fileFrom && t < fileTo;
+        if (!within) {
             const QString number = SqlNumber(t), calendar = calendarText(number);
             const QString when = calendar == number ? QString() : QStringLiteral(", ") + calendar;
-            MessageProc(
-                m_host.Owner(),
-                QStringLiteral("ReadORV: в файле \"") + QFileInfo(arrival->path).fileName() +
-                    QStringLiteral("\" время прихода станции \"") + code + QStringLiteral("\" (запись ") +
-                    QString::number(row) + QStringLiteral(", itime = ") + number + when +
-                    QStringLiteral(") вне её периода в заголовке, от ") +
-                    FormatDateTime(QStringLiteral("c"), entry->start, m_locale) + QStringLiteral(" до ") +
-                    FormatDateTime(QStringLiteral("c"), entry->end, m_locale) +
-                    QStringLiteral(": файл повреждён, данные не считаны!"),
-                MB_ICONERROR, MB_OK);
+            const TDateTime from = hasEntry ? own->first().entry.start : first.periodStart;
+            const TDateTime to = hasEntry ? own->first().entry.end : first.periodEnd;
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: в файле \"") + QFileInfo(member.path).fileName() +
+                            QStringLiteral("\" время прихода станции \"") + CutForMessage(code) +
+                            QStringLiteral("\" (запись ") + QString::number(row) +
+                            QStringLiteral(", itime = ") + number + when +
+                            (hasEntry ? QStringLiteral(") вне её периода в заголовке, от ")
+                                      : QStringLiteral(") вне периода файла в заголовке, от ")) +
+                            FormatDateTime(QStringLiteral("c"), from, m_locale) + QStringLiteral(" до ") +
+                            FormatDateTime(QStringLiteral("c"), to, m_locale) +
+                            QStringLiteral(": файл повреждён, данные не считаны!"),
+                        MB_ICONERROR, MB_OK);
             return false;
         }
-        const auto found = m_arrivalTimes.find(code);
+        const auto found = m_arrivalTimes.find(key);
         if (found == m_arrivalTimes.end())
-            m_arrivalTimes.insert(code, {t, t});
+            m_arrivalTimes.insert(key, {t, t});
         else
             *found = {qMin(found->first, t), qMax(found->second, t)};
     }
@@ -513,40 +562,64 @@ bool OrvRun::readFailed(OrvReadStatus status, const Member &member, int row)
 }
 
 // Asks, before anything is written, whether the file's stations may replace what they hold for its
-// period; the deletions agreed to run first in the import's transaction.
+// period; the deletions agreed to run first in the import's transaction. A station's rows are found as
+// the database holds its code: trimmed and in any case, which neither back end's comparison of
+// rtrim(sta) does, so the codes stored in the periods asked about are looked up first.
 bool OrvRun::askReplacements()
 {
-    const QString countHead = QStringLiteral("select count(eventid) from arrival where rtrim(sta)='");
+    struct Asked
+    {
+        QString code;
+        TDateTime start, end;
+        double from, to;
+        QString period;
+    };
+    QList<Asked> asked;
     const orxheader &first = m_members.first().header;
     if (m_version == OrvVersion::V10) {
-        const QString period = QStringLiteral("(itime>=") + SqlNumber(epochOf(first.periodStart)) +
-                               QStringLiteral(" and itime<") + SqlNumber(epochOf(first.periodEnd + 1)) +
-                               QLatin1Char(')');
-        return confirmReplaceStationData(countHead + SqlEscape(m_stationsText) + QStringLiteral("' and ") +
-                                             period,
-                                         m_stationsText, first.periodStart, first.periodEnd, period);
-    }
-    // The entries asked about, the first of a code standing for it.
-    QHash<QString, torxhsta> entries;
-    for (const torxhsta &s : first.stations)
-        if (s.start > 0 && s.end > 0 && !entries.contains(s.code.trimmed()))
-            entries.insert(s.code.trimmed(), s);
-    if (!scanArrivalTimes(entries))
-        return false;
-    for (const torxhsta &s : first.stations) {
-        if (!(s.start > 0 && s.end > 0))
-            continue;
-        // What is deleted stays within the rounding of the times the question names.
-        double from = epochOf(s.start), to = epochOf(s.end);
-        const auto own = m_arrivalTimes.constFind(s.code.trimmed());
-        if (own != m_arrivalTimes.cend()) {
-            from = qMax(qMin(from, own->first), from - kEntryRounding);
-            to = qMin(qMax(to, own->second), to + kEntryRounding);
+        const double from = epochOf(first.periodStart), to = epochOf(first.periodEnd + 1);
+        asked.append({m_stationsText.trimmed(), first.periodStart, first.periodEnd, from, to,
+                      QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<") +
+                          SqlNumber(to) + QLatin1Char(')')});
+    } else {
+        for (const torxhsta &s : first.stations) {
+            if (!(s.start > 0 && s.end > 0))
+                continue;
+            // What is deleted stays within the rounding of the times the question names.
+            double from = epochOf(s.start), to = epochOf(s.end);
+            const auto own = m_arrivalTimes.constFind(stationKey(s.code));
+            if (own != m_arrivalTimes.cend()) {
+                from = qMax(qMin(from, own->first), from - kEntryRounding);
+                to = qMin(qMax(to, own->second), to + kEntryRounding);
+            }
+            asked.append({s.code.trimmed(), s.start, s.end, from, to,
+                          QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
+                              SqlNumber(to) + QLatin1Char(')')});
         }
-        const QString period = QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
-                               SqlNumber(to) + QLatin1Char(')');
-        if (!confirmReplaceStationData(countHead + SqlEscape(s.code) + QStringLiteral("' and ") + period,
-                                       s.code, s.start, s.end, period))
+    }
+    if (asked.isEmpty())
+        return true;
+    double from = asked.first().from, to = asked.first().to;
+    for (const Asked &a : std::as_const(asked)) {
+        from = qMin(from, a.from);
+        to = qMax(to, a.to);
+    }
+    QStringList stored;
+    if (!list(QStringLiteral("select distinct rtrim(sta) from arrival where itime>=") + SqlNumber(from) +
+                  QStringLiteral(" and itime<=") + SqlNumber(to),
+              stored))
+        return false;
+    for (const Asked &a : std::as_const(asked)) {
+        QStringList codes;
+        for (const QString &code : std::as_const(stored))
+            if (code.toCaseFolded() == stationKey(a.code))
+                codes << SqlQuote(code);
+        if (codes.isEmpty())
+            continue;
+        const QString stations = codes.size() == 1 ? QStringLiteral("rtrim(sta)=") + codes.first()
+                                                   : QStringLiteral("rtrim(sta) in (") +
+                                                         codes.join(QLatin1Char(',')) + QLatin1Char(')');
+        if (!confirmReplaceStationData(stations, a.code, a.start, a.end, a.period))
             return false;
     }
     return true;
@@ -872,8 +945,7 @@ void OrvRun::showStatus()
 
 void OrvRun::run()
 {
-    QElapsedTimer started;
-    started.start();
+    const qint64 started = m_host.ClockMs();
     m_host.ClearImportGrid();
     // Set once the connection is open; it is closed whether it opened or not.
     DbConnection *conn = nullptr;
@@ -904,7 +976,11 @@ void OrvRun::run()
                 unpackedBytes += f.size();
             m_viewBudget.emplace(QFileInfo(m_fileName).size(), unpackedBytes);
         }
+        m_both = m_system.tables.contains(QStringLiteral("origin")) &&
+                 m_system.tables.contains(QStringLiteral("arrival"));
         if (!m_viewOnly) {
+            if (!readAhead())
+                return;
             opening = true;
             if (!m_host.OpenOrx())
                 return;
@@ -921,9 +997,7 @@ void OrvRun::run()
                 for (Member &m : m_members)
                     if (m.header.table == table && !probeColumns(m))
                         return;
-            const bool both = m_system.tables.contains(QStringLiteral("origin")) &&
-                              m_system.tables.contains(QStringLiteral("arrival"));
-            if (both && !askReplacements())
+            if (m_both && !askReplacements())
                 return;
             // From here on the database is locked for other writers: what goes wrong is said once the
             // transaction is rolled back.
@@ -972,7 +1046,8 @@ void OrvRun::run()
                                "отсутствующий в ORIGIN, эти записи пропущены, см. в ") +
                 m_host.ProgramFolder() + QStringLiteral("system/log_imp.txt).");
         text += QStringLiteral("\r\rИмпорт занял ") +
-                FloatToStr(std::round(started.elapsed() / 10.0) / 100.0) + QStringLiteral(" секунд.");
+                FloatToStr(std::round((m_host.ClockMs() - started - m_asking) / 10.0) / 100.0) +
+                QStringLiteral(" секунд.");
         MessageProc(m_host.Owner(), text, MB_ICONINFORMATION, MB_OK);
     } catch (const std::exception &e) {
         m_host.HideProgress();
@@ -1009,6 +1084,13 @@ void OrvRun::run()
 }
 
 } // namespace
+
+qint64 OrvImportHost::ClockMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 void ReadORV(OrvImportHost &Host, const QString &FileName, bool ViewOnly, OrvImportStats *Stats)
 {

@@ -25,6 +25,8 @@ public:
     virtual void ClearImportGrid() = 0;
     // After a whole read: the file's stations, its period and its version.
     virtual void ShowStatus(const QString &Stations, const QString &Period, const QString &Version) = 0;
+    // A steady clock in milliseconds, by which the import tells how long its work took.
+    virtual qint64 ClockMs();
 };
 
 // What a run did, for the tests and the benchmarks.
