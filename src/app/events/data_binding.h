@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main/column_tables.h"
+#include "lib/date_typing.h"
 
 #include <QHash>
 #include <QObject>
@@ -15,7 +16,6 @@ class DbQuery;
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -86,6 +86,7 @@ private:
         QPointer<QWidget> control;
         QString field;
         Kind kind;
+        QPointer<DateTimeTyping> typing; // of a date-time edit
     };
 
     void add(QWidget *control, const QString &field, Kind kind);
@@ -97,21 +98,7 @@ private:
     template <class Fn> void write(QWidget *control, Fn store);
     const Link *linkOf(const QObject *control) const;
     QString refusal(const TField &f, double value, const QString &text) const;
-    bool typeDateTime(QDateTimeEdit *edit, const QKeyEvent *key);
-    void writeTypedDateTime(QDateTimeEdit *edit);
-
-    // A date or time being typed into a date-time edit: its digit sections as typed so far, the texts
-    // between them, the digits each section takes, the section being typed and whether a digit went into
-    // it yet.
-    struct DateTyping
-    {
-        QPointer<QDateTimeEdit> edit;
-        QStringList sections, literals; // literals[i] stands before sections[i]; the last one after all
-        QList<int> widths;
-        QString letters; // of the format, one for each section: d, M, y, H, h, m, s, z
-        int section = 0;
-        bool started = false;
-    };
+    void writeTypedDateTime(QDateTimeEdit *edit, const DateTimeTyping::Result &typed);
 
     QPointer<DbQuery> m_dataSet;
     std::vector<Link> m_links;
@@ -124,7 +111,6 @@ private:
     QPointer<QWidget> m_typing;
     QVariant m_typingValue;
     QString m_refused;
-    DateTyping m_dateTyping;
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The

@@ -5,6 +5,7 @@
 #include "lib/data_sources.h"
 #include "lib/date_display.h"
 #include "lib/date_routines.h"
+#include "lib/date_typing.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/work_dates.h"
@@ -109,6 +110,7 @@ Tpar::Tpar(QWidget *owner)
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
         SetWorkDateRange(d);
+        SetDateTyping(d);
     }
 
     dir = edit("dir");
