@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 
+#include <utility>
+
 namespace {
 
 // A display format's numeric sections (runs of one letter: day, month, year, hour, minute, second,
@@ -66,6 +68,88 @@ bool digitRuns(const QString &text, qsizetype count, QStringList &runs, QList<in
     return runs.size() == count;
 }
 
+bool modifierKey(int key)
+{
+    return key == Qt::Key_Shift || key == Qt::Key_Control || key == Qt::Key_Alt || key == Qt::Key_AltGr ||
+           key == Qt::Key_Meta || key == Qt::Key_CapsLock;
+}
+
+// The digit places of an input mask as they stand in the edit's text: true for a digit, false for a
+// literal.
+QList<bool> digitPlaces(const QString &inputMask)
+{
+    QList<bool> places;
+    const QString mask = inputMask.section(QLatin1Char(';'), 0, 0);
+    for (qsizetype i = 0; i < mask.size(); ++i) {
+        const QChar c = mask.at(i);
+        if (c == QLatin1Char('\\') && i + 1 < mask.size()) {
+            places << false;
+            ++i;
+        } else if (c != QLatin1Char('!') && c != QLatin1Char('<') && c != QLatin1Char('>')) {
+            places << QStringLiteral("90Dd").contains(c);
+        }
+    }
+    return places;
+}
+
+// Watches a masked date-time edit for the section a digit was typed into.
+class MaskedTyping : public QObject
+{
+public:
+    explicit MaskedTyping(QLineEdit *edit) : QObject(edit), m_edit(edit) { edit->installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != m_edit || event->type() != QEvent::KeyPress) {
+            if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
+                m_start = -1;
+            return false;
+        }
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (modifierKey(key->key()))
+            return false;
+        const QString typed = key->text();
+        const bool plain = !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)) &&
+                           typed.size() == 1 && typed.at(0).isPrint();
+        const QList<bool> places = digitPlaces(m_edit->inputMask());
+        int pos = m_edit->hasSelectedText() ? m_edit->selectionStart() : m_edit->cursorPosition();
+        if (plain && typed.at(0).isDigit()) {
+            while (pos < places.size() && !places.at(pos))
+                ++pos;
+            int start = pos;
+            while (start > 0 && places.at(start - 1))
+                --start;
+            // Typed over the section from its start, or on in it.
+            if (start != m_start && pos == start)
+                m_start = start;
+            else if (start != m_start)
+                m_start = -1;
+            return false;
+        }
+        const int start = std::exchange(m_start, -1);
+        // Past the section's last digit the mask takes the separator as typed.
+        if (!plain || typed.at(0).isLetter() || start < 0 || m_edit->hasSelectedText() || pos <= start ||
+            pos >= places.size() || !places.at(pos) || !places.at(pos - 1))
+            return false;
+        int end = pos;
+        while (end < places.size() && places.at(end))
+            ++end;
+        QString text = m_edit->displayText();
+        const QString digits = text.mid(start, pos - start);
+        text.replace(start, end - start, QString(end - pos, QLatin1Char('0')) + digits);
+        while (end < places.size() && !places.at(end))
+            ++end;
+        m_edit->setText(text);
+        m_edit->setCursorPosition(end);
+        return true;
+    }
+
+private:
+    QLineEdit *m_edit;
+    int m_start = -1; // of the section digits are being typed into, -1 when none
+};
+
 QLineEdit *lineOf(const QDateTimeEdit *edit)
 {
     // Only the edit's own: a calendar popup holds a line edit of its year.
@@ -95,8 +179,7 @@ bool DateTimeTyping::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<const QKeyEvent *>(event);
         const int k = key->key();
         // Shift for ':' and the like is part of the typing: neither typed nor its end.
-        if (k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt || k == Qt::Key_AltGr ||
-            k == Qt::Key_Meta || k == Qt::Key_CapsLock)
+        if (modifierKey(k))
             return false;
         // The edit would read its text by its own rules.
         if (type == QEvent::KeyRelease)
@@ -283,4 +366,9 @@ void SetDateTyping(QDateTimeEdit *Edit, const QDate &NoDate)
         MessageProc(Edit->window(), refused, MB_ICONERROR, MB_OK);
         return true;
     };
+}
+
+void SetMaskedDateTyping(QLineEdit *Edit)
+{
+    new MaskedTyping(Edit);
 }

@@ -10,6 +10,7 @@
 
 class QDateTimeEdit;
 class QKeyEvent;
+class QLineEdit;
 
 // The typing of a date or time into a date, time or date-and-time edit, read section by section as the
 // analyst types it (a section is done when it is full or a separator is typed; Backspace takes back the
@@ -71,3 +72,9 @@ private:
 // typing ends the edit shows its value, and a refused text is told (the key that ended it then does
 // nothing more, so Enter does not take a dialog's old value). NoDate as for DateTimeTyping.
 void SetDateTyping(QDateTimeEdit *Edit, const QDate &NoDate = QDate());
+
+// A line edit masked for a date and time (digits in fixed places, as "99.99.9999 99:99:99") reads a
+// separator typed after fewer digits than a section holds as the end of that section, as the date edits
+// read it: the digits typed take leading zeros ("15.1." is January), where the mask alone left the rest of
+// the section blank, to be read as zeros (October).
+void SetMaskedDateTyping(QLineEdit *Edit);

@@ -102,6 +102,7 @@ Tpar::Tpar(QWidget *owner)
     Stop_ORX = edit("Stop_ORX");
     for (QLineEdit *e : {Start_ORX, Stop_ORX}) {
         e->setInputMask(DateTimeLayout + QStringLiteral(";_"));
+        SetMaskedDateTyping(e);
         connect(e, &QLineEdit::textChanged, this, [this, e] { Start_ORXChange(e); });
     }
     svodka_Date = add(new QDateEdit, "svodka_Date");
