@@ -20,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTextCursor>
 
 #include <algorithm>
 #include <limits>
@@ -40,6 +41,20 @@ QString trimmedRight(const QString &s)
 bool writable(DbQuery *q, TField *f)
 {
     return q->CanModify() && static_cast<DbField *>(f)->CanModify();
+}
+
+// The characters a control takes for its field: what the column holds, or the text it shows where a row
+// holds more, which is never cut; 0 where nothing limits it.
+int textRoom(TField *f, bool canWrite, const QString &shown)
+{
+    const int limit = f && canWrite ? static_cast<DbField *>(f)->MaxLength() : 0;
+    return limit > 0 ? std::max(limit, int(shown.size())) : 0;
+}
+
+// A line edit's own limit, Qt's default where nothing limits it.
+void setRoom(QLineEdit *edit, int room)
+{
+    edit->setMaxLength(room > 0 ? room : 32767);
 }
 
 } // namespace
@@ -131,8 +146,22 @@ void DataSource::Bind(QDateTimeEdit *edit, const QString &field)
 void DataSource::Bind(QPlainTextEdit *memo, const QString &field)
 {
     connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
-        if (!m_showing)
-            writeText(memo, memo->toPlainText());
+        if (m_showing)
+            return;
+        const QString text = memo->toPlainText();
+        const int room = m_memoRooms.value(memo);
+        if (room > 0 && text.size() > room) {
+            // The memo takes what its column holds, as a line edit does: the characters past it, typed or
+            // pasted last and so standing before the cursor, go again, which tells the field.
+            const int excess = int(text.size()) - room;
+            QTextCursor cursor = memo->textCursor();
+            const int from = cursor.position() >= excess ? cursor.position() - excess : room;
+            cursor.setPosition(from);
+            cursor.setPosition(from + excess, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            return;
+        }
+        writeText(memo, text);
     });
     add(memo, field, Kind::Memo);
 }
@@ -194,7 +223,9 @@ void DataSource::show(const Link &link)
     case Kind::Edit: {
         auto *edit = static_cast<QLineEdit *>(w);
         edit->setReadOnly(!canWrite);
-        edit->setText(f ? FieldText(*f, !edit->hasFocus()) : QString());
+        const QString text = f ? FieldText(*f, !edit->hasFocus()) : QString();
+        setRoom(edit, textRoom(f, canWrite, text));
+        edit->setText(text);
         break;
     }
     case Kind::Combo: {
@@ -203,6 +234,7 @@ void DataSource::show(const Link &link)
         if (f && !canWrite)
             combo->setEnabled(false);
         if (combo->isEditable()) {
+            setRoom(combo->lineEdit(), textRoom(f, canWrite, text));
             combo->setEditText(text);
         } else {
             // Fixed-width text columns may come padded, and a list matches its items as the user sees them.
@@ -232,6 +264,7 @@ void DataSource::show(const Link &link)
         auto *memo = static_cast<QPlainTextEdit *>(w);
         memo->setReadOnly(!canWrite);
         const QString text = f ? FieldText(*f, true) : QString();
+        m_memoRooms.insert(memo, textRoom(f, canWrite, text));
         if (memo->toPlainText() != text)
             memo->setPlainText(text);
         break;

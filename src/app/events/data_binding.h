@@ -39,6 +39,8 @@ using TFieldGetTextEvent = std::function<void(const TField &Sender, QString &Tex
 // A date or time typed into a date or date-time edit is taken as typed, section by section (a section
 // is done when it is full or a separator is typed), rather than by the edit's own rules, which drop or
 // shift digits; a day outside 01.01.1900-31.12.9998 is refused as every date entry refuses it.
+// A line edit, an editable combo box or a memo takes no more characters than the field's column holds
+// (a row that holds more is shown whole), so nothing typed or pasted past it is lost unseen.
 // A text that does not convert to the field's type, or gives a number outside what the column holds or
 // outside the field's range, leaves the field as it was before the typing began; when the control loses
 // the focus or shows another record, the user is told and it shows the field again. Esc in a control
@@ -111,6 +113,7 @@ private:
     QPointer<QWidget> m_typing;
     QVariant m_typingValue;
     QString m_refused;
+    QHash<const QWidget *, int> m_memoRooms; // the characters each memo takes, 0 for no limit
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The
