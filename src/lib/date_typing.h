@@ -16,8 +16,8 @@ class QLineEdit;
 // analyst types it (a section is done when it is full or a separator is typed; Backspace takes back the
 // last digit), rather than by the edit's own rules: those move on to the month after the day's two
 // digits, so a typed dot skips it, and drop or shift digits typed over a section. The edit shows the text
-// as typed; what becomes of the value is its owner's, told after every key (Typed) and when the typing
-// ends (Ended: a key that is no typing, or the focus leaving). A day outside 01.01.1900-31.12.9998, or
+// as typed; what becomes of the value is its owner's, told after every key (OnTyped) and when the typing
+// ends (OnEnded: a key that is no typing, or the focus leaving). A day outside 01.01.1900-31.12.9998, or
 // outside the edit's own range, is refused as every date entry refuses it. Formats with a spelt month
 // or day are left to the edit.
 class DateTimeTyping : public QObject
@@ -38,7 +38,6 @@ public:
     // True when the key that ended the typing is to do nothing more.
     std::function<bool()> OnEnded;
 
-    bool Typing() const { return m_started; }
     // The edit's value when the typing began, and what the typing gave last.
     QDateTime Before() const { return m_before; }
     const Result &Last() const { return m_last; }

@@ -25,12 +25,9 @@ TEST(DateTyping, AnEditBoundToNothingTakesWhatIsTypedOrKeepsItsValue)
         bool noDate;
         const char *shown, *message;
     } cases[] = {
-        {"dd.MM.yyyy", "15.10.2026\r", false, "15.10.2026", nullptr},
         {"dd.MM.yyyy", "30.12.1899\r", true, "30.12.1899", nullptr},
         {"dd.MM.yyyy", "30.12.1899\r", false, "21.10.2026",
          "Дата 30.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
-        {"dd.MM.yyyy", "29.12.1899\r", true, "21.10.2026",
-         "Дата 29.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
         {"M/d/yyyy HH:mm", "1/2/2027 7:5\r", false, "1/2/2027 07:05", nullptr},
         {"dd.MM.yyyy HH:mm", "15.10.2026 24:00\r", false, "21.10.2026 12:00",
          "Неверная дата: \"15.10.2026 24:00\""},

