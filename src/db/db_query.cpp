@@ -207,6 +207,10 @@ int DbField::Size() const
 {
     return columnAt(m_query->m_columns, m_index).size;
 }
+int DbField::MaxLength() const
+{
+    return m_query->maxLength(m_index);
+}
 QVariant DbField::Value() const
 {
     return m_query->currentValue(m_index);
@@ -622,16 +626,23 @@ void DbQuery::setCurrentValue(int index, const QVariant &value)
         emit fieldChanged(index);
 }
 
-void DbQuery::requireLength(int index, const QVariant &value)
+int DbQuery::maxLength(int index)
 {
-    if (value.typeId() != QMetaType::QString || m_table.isEmpty() || m_baseColumns[index].isEmpty())
-        return;
+    if (m_table.isEmpty() || index < 0 || index >= m_baseColumns.size() || m_baseColumns[index].isEmpty())
+        return 0;
     // Asked once a dataset writes text: most datasets only read.
     if (!m_lengthsRead) {
         m_lengths = backend().columnLengths(m_table);
         m_lengthsRead = true;
     }
-    const int limit = m_lengths.value(m_baseColumns[index].toLower(), 0);
+    return m_lengths.value(m_baseColumns[index].toLower(), 0);
+}
+
+void DbQuery::requireLength(int index, const QVariant &value)
+{
+    if (value.typeId() != QMetaType::QString)
+        return;
+    const int limit = maxLength(index);
     if (limit <= 0)
         return;
     const QString text = value.toString();

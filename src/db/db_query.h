@@ -38,6 +38,9 @@ public:
     void TextInto(QString &out) const;
     // False for expressions, counters and every field of a statement over more than one table.
     bool CanModify() const;
+    // The most characters a text written into the field may have, as its column declares them (blanks
+    // past them aside); 0 where the column sets no limit or the field is no column of a table.
+    int MaxLength() const;
 
 private:
     DbQuery *m_query;
@@ -143,6 +146,7 @@ private:
     bool fieldWritable(int index) const;
     // Refuses a text longer than the field's column holds, naming the column.
     void requireLength(int index, const QVariant &value);
+    int maxLength(int index);
     QList<QVariant> rowValues(int row) const;
 
     void requireActive() const;

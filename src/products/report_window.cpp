@@ -13,6 +13,7 @@
 #include "lib/control_routines.h"
 #include "lib/coordinates.h"
 #include "lib/date_routines.h"
+#include "lib/date_typing.h"
 #include "lib/dual_ini.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
@@ -352,6 +353,7 @@ void TRepfrm::build()
         d->setCalendarPopup(true);
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
         SetWorkDateRange(d);
+        SetDateTyping(d);
     }
     rnum = named(new QSpinBox(Panel3), "rnum");
     rnum->setRange(-2147483647, 2147483647);

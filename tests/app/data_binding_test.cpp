@@ -143,28 +143,6 @@ TEST_F(DataBinding, UserChangesAreStoredAndPostedByNavigation)
     EXPECT_EQ(messages.count(), 0);
 }
 
-// Keys as the keyboard gives them to the focused edit: ':' with Shift held, '\b' for Backspace.
-void typeKeys(QWidget *target, const QString &text)
-{
-    const auto send = [target](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
-                               const QString &t) {
-        QKeyEvent event(type, key, modifiers, t);
-        QApplication::sendEvent(target, &event);
-    };
-    for (const QChar c : text) {
-        const int key = c.isDigit()              ? Qt::Key_0 + c.digitValue()
-                        : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
-                                                 : int(c.unicode());
-        const bool shift = c == QLatin1Char(':');
-        if (shift)
-            send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, QString());
-        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
-            send(type, key, shift ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
-        if (shift)
-            send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, QString());
-    }
-}
-
 // A date and time typed into a date-time edit is taken as typed, whether the edit's text was selected or
 // the cursor stood at its start, with or without separators and leading zeros, and also when only one
 // section is typed over; a day outside the working days, or one that does not exist, is told when the

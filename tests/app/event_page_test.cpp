@@ -6,6 +6,7 @@
 #include "demo_data.h"
 
 #include <QAbstractSpinBox>
+#include <QClipboard>
 #include <QDateTimeEdit>
 #include <QElapsedTimer>
 #include <QPlainTextEdit>
@@ -127,6 +128,54 @@ TEST_F(EventPage, EditsAreStoredAndReadingsTakeTheirEvent)
     EXPECT_FALSE(dm.imc->Connected());
     EXPECT_EQ(scalar("select comment from [События] where num=" + num), QStringLiteral("до закрытия"));
     EXPECT_EQ(messages.count(), 0);
+}
+
+// A text typed or pasted past what its column holds is kept to what the column holds, without a word, and
+// the move stores what the control shows.
+TEST_F(EventPage, TextsStopWhereTheirColumnsEnd)
+{
+    start();
+    const QString num = text("num");
+    const QString arid = dm.ims->FieldByName(QStringLiteral("arid"))->AsString();
+    const struct
+    {
+        const char *control; // bound to the column of its name; of the reading where it starts with a capital
+        int held;
+        bool paste;
+    } cases[] = {
+        {"comment", 150, false}, {"comment", 150, true},  {"Comments", 60, false},
+        {"Comments", 60, true},  {"N_seismo", 20, false},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.control) + (c.paste ? " pasted" : " typed"));
+        QString typed;
+        while (typed.size() < c.held + 5)
+            typed += QStringLiteral("Землетрясение %1, ").arg(typed.size());
+        typed.truncate(c.held + 5);
+        messages.clear();
+        auto *line = qobject_cast<QLineEdit *>(control(c.control));
+        auto *memo = qobject_cast<QPlainTextEdit *>(control(c.control));
+        if (line)
+            line->selectAll();
+        else
+            memo->selectAll();
+        if (c.paste) {
+            QApplication::clipboard()->setText(typed);
+            line ? line->paste() : memo->paste();
+        } else {
+            typeKeys(control(c.control), typed);
+        }
+        const QString shown = line ? line->text() : memo->toPlainText();
+        EXPECT_EQ(shown, typed.left(c.held));
+        const bool reading = QChar(QLatin1Char(*c.control)).isUpper();
+        click(reading ? "BitBtn3" : "BitBtn8");
+        EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+        EXPECT_EQ(scalar(reading ? QStringLiteral("select %1 from [Станционный бюллетень] where arid=%2")
+                                       .arg(QString::fromLatin1(c.control), arid)
+                                 : QStringLiteral("select comment from [События] where num=") + num),
+                  shown);
+        click(reading ? "BitBtn4" : "BitBtn7");
+    }
 }
 
 // A number typed wrong ("abc", or "12a" after a "12" that converted) is told when the analyst leaves the

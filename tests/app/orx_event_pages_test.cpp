@@ -411,6 +411,26 @@ TYPED_TEST(OrxPages, LockHeldElsewhereIsSaidAndTheEditKept)
               QStringList({"своё", "<null>"}));
 }
 
+// A text typed past its column keeps what the column holds, as either back end tells it, without a word,
+// and the move stores what the edit shows.
+TYPED_TEST(OrxPages, TextsStopWhereTheirColumnsEnd)
+{
+    this->open();
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+    const QString typed = QStringLiteral("ЖЖЖ-2026-11");
+    QLineEdit *edits[] = {this->template control<QLineEdit>("DBEdit26"),
+                          this->template control<QComboBox>("DBComboBox14")->lineEdit()};
+    for (QLineEdit *edit : edits) {
+        edit->selectAll();
+        typeKeys(edit, typed);
+    }
+    EXPECT_EQ(QStringList({edits[0]->text(), edits[1]->text()}), QStringList({typed.left(6), typed.left(8)}));
+    this->click("BitBtn19");
+    this->expectNoMessage();
+    EXPECT_EQ(this->rows("select sta, chan from arrival where arid=1"),
+              QStringList(typed.left(6) + QLatin1Char('|') + typed.left(8)));
+}
+
 // Numbers an arrival or an event cannot carry through the products are refused as typed.
 TYPED_TEST(OrxPages, NumbersOutsideTheirRangeAreRefused)
 {

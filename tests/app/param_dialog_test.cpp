@@ -290,6 +290,33 @@ TEST_F(ParamDialog, PeriodEditsFillBlankDigits)
         }
 }
 
+// A period typed over the one shown: a separator ends the part being typed, whose digits take leading
+// zeros as in every date edit, where the blanks the mask left behind them read as zeros.
+TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
+{
+    Tsett s;
+    Tpar par;
+    par.Setup(0, &s);
+    par.show();
+    QApplication::setActiveWindow(&par);
+    const struct
+    {
+        const char *keys, *shown;
+    } cases[] = {
+        {"15.1.2026 7:5:0", "15.01.2026 07:05:00"}, {"5.10.2026 12:00:00", "05.10.2026 12:00:00"},
+        {"15102026120000", "15.10.2026 12:00:00"},  {"15.10.2026", "15.10.2026 00:00:00"},
+        {"15.10.26 1", "15.10.0026 10:00:00"},
+    };
+    for (QLineEdit *edit : {par.Start_ORX, par.Stop_ORX})
+        for (const auto &c : cases) {
+            edit->setText(QStringLiteral("21.10.2026 12:00:00"));
+            edit->setFocus();
+            edit->selectAll();
+            typeKeys(edit, QString::fromLatin1(c.keys));
+            EXPECT_EQ(edit->displayText(), QString::fromLatin1(c.shown)) << c.keys;
+        }
+}
+
 TEST_F(ParamDialog, PeriodIsCopiedOrAnInvalidOneReported)
 {
     const TDateTime oldStart = EncodeDate(2000, 1, 1), oldEnd = EncodeDate(2000, 1, 2);

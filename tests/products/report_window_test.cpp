@@ -1,4 +1,5 @@
 #include "app/main/product_commands.h"
+#include "app/settings/param_dialog.h"
 #include "app/settings/progress_window.h"
 #include "demo_program.h"
 #include "lib/control_routines.h"
@@ -14,6 +15,7 @@
 #include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTextBrowser>
+#include <QTimeEdit>
 #include <QTimer>
 
 namespace {
@@ -473,6 +475,62 @@ TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
     EXPECT_EQ(r->rydec->value(), 6);
     EXPECT_EQ(r->Label2->text(), QStringLiteral("Декада года"));
     EXPECT_EQ(p.messages.count(), 0);
+}
+
+// A date or time typed whole over the one shown, with or without its separators, is taken as typed by the
+// report window's period, the summary's day and the event filter's date and time; one that does not exist
+// or a day no product carries is told when the edit is left, and the edit keeps its value.
+TEST(ReportWindow, TypedDatesAreTakenAsTypedOrRefused)
+{
+    ReportProgram p;
+    TRepfrm *r = p.open();
+    ASSERT_NE(r, nullptr);
+    r->rstyle->setCurrentIndex(3);
+    r->SetReportStyle(3);
+    Tpar par(p.w.get());
+    par.Setup(1, nullptr, {});
+    // As a Russian locale shows them.
+    for (QDateEdit *d : {par.svodka_Date, p.w->dat1})
+        d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
+    const struct
+    {
+        QDateTimeEdit *edit;
+        const char *keys, *shown, *message;
+    } cases[] = {
+        {r->rbegdate, "15.10.2026", "15.10.2026", nullptr},
+        {r->rbegdate, "05.11.2026", "05.11.2026", nullptr},
+        {r->renddate, "22102026", "22.10.2026", nullptr},
+        {r->renddate, "5.1.2027", "05.01.2027", nullptr},
+        {r->rbegdate, "31.02.2026", "21.10.2026", "Неверная дата: \"31.02.2026\""},
+        {r->renddate, "31.12.9999", "21.10.2026",
+         "Дата 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {par.svodka_Date, "15.10.2026", "15.10.2026", nullptr},
+        {par.svodka_Date, "31.04.2026", "21.10.2026", "Неверная дата: \"31.04.2026\""},
+        {p.w->dat1, "05112026", "05.11.2026", nullptr},
+        {p.w->tim1, "17:40:02", "17:40:02", nullptr},
+        {p.w->tim1, "25:00:00", "12:00:00", "Неверное время: \"25:00:00\""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.keys);
+        QDateTimeEdit *edit = c.edit;
+        edit->setDateTime(QDateTime(QDate(2026, 10, 21), QTime(12, 0)));
+        edit->window()->show();
+        QApplication::setActiveWindow(edit->window());
+        edit->setFocus();
+        ASSERT_TRUE(edit->hasFocus());
+        edit->selectAll();
+        p.messages.clear();
+        typeKeys(edit, QString::fromUtf8(c.keys));
+        EXPECT_EQ(p.messages.count(), 0);
+        edit->clearFocus(); // leaves the edit
+        EXPECT_EQ(shown(p.messages),
+                  c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
+        EXPECT_EQ(edit->text(), QString::fromUtf8(c.shown));
+        // The report's caption takes the period shown.
+        if (edit->window() == r) {
+            EXPECT_TRUE(r->windowTitle().contains(edit->text())) << r->windowTitle().toStdString();
+        }
+    }
 }
 
 // The view shows the bulletin as a browser does; the file stays as the builders wrote it.

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 
 MessageRecorder::MessageRecorder() : m_oldMessage(MessageProc), m_oldError(ErrorMessageProc)
 {
@@ -44,6 +45,28 @@ ModalDialogCloser::ModalDialogCloser() : m_timer(new QTimer)
 ModalDialogCloser::~ModalDialogCloser()
 {
     delete m_timer;
+}
+
+void typeKeys(QWidget *target, const QString &text)
+{
+    const auto send = [target](QEvent::Type type, int key, Qt::KeyboardModifiers modifiers,
+                               const QString &t) {
+        QKeyEvent event(type, key, modifiers, t);
+        QApplication::sendEvent(target, &event);
+    };
+    for (const QChar c : text) {
+        const int key = c.isDigit()              ? Qt::Key_0 + c.digitValue()
+                        : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
+                        : c == QLatin1Char('\r') ? int(Qt::Key_Return)
+                                                 : int(c.unicode());
+        const bool shift = c == QLatin1Char(':');
+        if (shift)
+            send(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier, QString());
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+            send(type, key, shift ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
+        if (shift)
+            send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, QString());
+    }
 }
 
 TestDir::TestDir()

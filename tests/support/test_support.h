@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+class QWidget;
+
 #include <ostream>
 
 // Readable QString values in test failure messages.
@@ -63,6 +65,10 @@ private:
     QTimer *m_timer;
     int m_closed = 0;
 };
+
+// Keys as the keyboard gives them to the focused Target, each pressed and released: ':' with Shift held,
+// '\b' for Backspace, '\r' for Enter.
+void typeKeys(QWidget *target, const QString &text);
 
 // A fresh folder per test, removed afterwards.
 class TestDir

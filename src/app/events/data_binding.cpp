@@ -2,6 +2,7 @@
 
 #include "db/db_query.h"
 #include "lib/control_routines.h"
+#include "lib/date_typing.h"
 #include "lib/datetime.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableView>
+#include <QTextCursor>
 
 #include <algorithm>
 #include <limits>
@@ -41,61 +43,18 @@ bool writable(DbQuery *q, TField *f)
     return q->CanModify() && static_cast<DbField *>(f)->CanModify();
 }
 
-// A display format's numeric sections (runs of one letter: day, month, year, hour, minute, second,
-// milliseconds) and the texts around them (one more than the sections); false for a format with a
-// section that is no number (a spelt month or day, AM/PM) or two sections with nothing between them.
-bool splitFormat(const QString &format, QStringList &sections, QStringList &literals)
+// The characters a control takes for its field: what the column holds, or the text it shows where a row
+// holds more, which is never cut; 0 where nothing limits it.
+int textRoom(TField *f, bool canWrite, const QString &shown)
 {
-    sections.clear();
-    literals = QStringList{QString()};
-    for (qsizetype i = 0; i < format.size();) {
-        const QChar c = format.at(i);
-        if (c == QLatin1Char('\'')) {
-            qsizetype end = format.indexOf(QLatin1Char('\''), i + 1);
-            if (end < 0)
-                end = format.size();
-            literals.last() += format.mid(i + 1, end - i - 1);
-            i = end + 1;
-        } else if (QStringLiteral("dMyHhmsz").contains(c)) {
-            qsizetype end = i;
-            while (end < format.size() && format.at(end) == c)
-                ++end;
-            const QString run = format.mid(i, end - i);
-            if ((c == QLatin1Char('d') || c == QLatin1Char('M')) && run.size() > 2)
-                return false;
-            if (!sections.isEmpty() && literals.last().isEmpty())
-                return false;
-            sections << run;
-            literals << QString();
-            i = end;
-        } else if (c.isLetter()) {
-            return false;
-        } else {
-            literals.last() += c;
-            ++i;
-        }
-    }
-    return !sections.isEmpty();
+    const int limit = f && canWrite ? static_cast<DbField *>(f)->MaxLength() : 0;
+    return limit > 0 ? std::max(limit, int(shown.size())) : 0;
 }
 
-// The runs of digits of Text and where each starts; false unless there are Count of them.
-bool digitRuns(const QString &text, qsizetype count, QStringList &runs, QList<int> &starts)
+// A line edit's own limit, Qt's default where nothing limits it.
+void setRoom(QLineEdit *edit, int room)
 {
-    runs.clear();
-    starts.clear();
-    for (int i = 0; i < text.size();) {
-        if (!text.at(i).isDigit()) {
-            ++i;
-            continue;
-        }
-        int end = i;
-        while (end < text.size() && text.at(end).isDigit())
-            ++end;
-        runs << text.mid(i, end - i);
-        starts << i;
-        i = end;
-    }
-    return runs.size() == count;
+    edit->setMaxLength(room > 0 ? room : 32767);
 }
 
 } // namespace
@@ -126,7 +85,7 @@ void DataSource::add(QWidget *control, const QString &field, Kind kind)
     control->installEventFilter(this);
     if (auto *combo = qobject_cast<QComboBox *>(control); combo && combo->lineEdit())
         combo->lineEdit()->installEventFilter(this);
-    m_links.push_back({control, field, kind});
+    m_links.push_back({control, field, kind, nullptr});
     show(m_links.back());
 }
 
@@ -170,14 +129,39 @@ void DataSource::Bind(QDateTimeEdit *edit, const QString &field)
         if (!m_showing)
             writeDateTime(edit);
     });
+    // Made before the link's own filter, so that Esc reaches the link first.
+    auto *typing = new DateTimeTyping(edit);
+    typing->OnTyped = [this, edit](const DateTimeTyping::Result &typed) { writeTypedDateTime(edit, typed); };
+    // The edit shows its field again, telling what it refused, and the key that ended the typing works on
+    // that.
+    typing->OnEnded = [this, edit] {
+        if (const Link *link = linkOf(edit))
+            show(*link);
+        return false;
+    };
     add(edit, field, Kind::DateTime);
+    m_links.back().typing = typing;
 }
 
 void DataSource::Bind(QPlainTextEdit *memo, const QString &field)
 {
     connect(memo, &QPlainTextEdit::textChanged, this, [this, memo] {
-        if (!m_showing)
-            writeText(memo, memo->toPlainText());
+        if (m_showing)
+            return;
+        const QString text = memo->toPlainText();
+        const int room = m_memoRooms.value(memo);
+        if (room > 0 && text.size() > room) {
+            // The memo takes what its column holds, as a line edit does: the characters past it, typed or
+            // pasted last and so standing before the cursor, go again, which tells the field.
+            const int excess = int(text.size()) - room;
+            QTextCursor cursor = memo->textCursor();
+            const int from = cursor.position() >= excess ? cursor.position() - excess : room;
+            cursor.setPosition(from);
+            cursor.setPosition(from + excess, QTextCursor::KeepAnchor);
+            cursor.removeSelectedText();
+            return;
+        }
+        writeText(memo, text);
     });
     add(memo, field, Kind::Memo);
 }
@@ -227,8 +211,8 @@ void DataSource::show(const Link &link)
         m_typing = nullptr;
         m_refused = QString();
     }
-    if (w == m_dateTyping.edit)
-        m_dateTyping = DateTyping();
+    if (link.typing)
+        link.typing->Reset();
     DbQuery *q = m_dataSet;
     TField *f = q && q->Active() ? q->FindField(link.field) : nullptr;
     const bool canWrite = f && writable(q, f);
@@ -239,7 +223,9 @@ void DataSource::show(const Link &link)
     case Kind::Edit: {
         auto *edit = static_cast<QLineEdit *>(w);
         edit->setReadOnly(!canWrite);
-        edit->setText(f ? FieldText(*f, !edit->hasFocus()) : QString());
+        const QString text = f ? FieldText(*f, !edit->hasFocus()) : QString();
+        setRoom(edit, textRoom(f, canWrite, text));
+        edit->setText(text);
         break;
     }
     case Kind::Combo: {
@@ -248,6 +234,7 @@ void DataSource::show(const Link &link)
         if (f && !canWrite)
             combo->setEnabled(false);
         if (combo->isEditable()) {
+            setRoom(combo->lineEdit(), textRoom(f, canWrite, text));
             combo->setEditText(text);
         } else {
             // Fixed-width text columns may come padded, and a list matches its items as the user sees them.
@@ -277,6 +264,7 @@ void DataSource::show(const Link &link)
         auto *memo = static_cast<QPlainTextEdit *>(w);
         memo->setReadOnly(!canWrite);
         const QString text = f ? FieldText(*f, true) : QString();
+        m_memoRooms.insert(memo, textRoom(f, canWrite, text));
         if (memo->toPlainText() != text)
             memo->setPlainText(text);
         break;
@@ -411,32 +399,11 @@ bool DataSource::eventFilter(QObject *watched, QEvent *event)
         // What was typed is given up with the edit, so nothing is left to be told of it.
         m_typing = nullptr;
         m_refused = QString();
-        m_dateTyping = DateTyping();
+        for (const Link &link : m_links)
+            if (link.typing)
+                link.typing->Reset();
         m_dataSet->Cancel();
         return true;
-    }
-    auto *dateTime = qobject_cast<QDateTimeEdit *>(watched);
-    const Link *dateLink = dateTime ? linkOf(dateTime) : nullptr;
-    if (dateLink && dateLink->kind == Kind::DateTime) {
-        const bool keyEvent = event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease;
-        const int k = keyEvent ? static_cast<QKeyEvent *>(event)->key() : 0;
-        // Shift for ':' and the like is part of the typing: neither typed nor its end.
-        const bool modifier = k == Qt::Key_Shift || k == Qt::Key_Control || k == Qt::Key_Alt ||
-                              k == Qt::Key_AltGr || k == Qt::Key_Meta || k == Qt::Key_CapsLock;
-        if (!modifier && event->type() == QEvent::KeyPress) {
-            if (typeDateTime(dateTime, static_cast<QKeyEvent *>(event)))
-                return true;
-            // Any other key ends the typing: the edit shows its field again, telling what it refused, and
-            // the key works on that.
-            if (dateTime == m_dateTyping.edit)
-                show(*dateLink);
-        } else if (!modifier && event->type() == QEvent::KeyRelease && dateTime == m_dateTyping.edit) {
-            // The edit would read its text by its own rules.
-            return true;
-        } else if (event->type() == QEvent::FocusOut && dateTime == m_dateTyping.edit) {
-            // Before the edit reads its text by its own rules.
-            show(*dateLink);
-        }
     }
     // The focus has moved when these arrive, so show() picks the edit text or the display text.
     if ((event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) &&
@@ -446,158 +413,18 @@ bool DataSource::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-bool DataSource::typeDateTime(QDateTimeEdit *edit, const QKeyEvent *key)
+void DataSource::writeTypedDateTime(QDateTimeEdit *edit, const DateTimeTyping::Result &typed)
 {
-    if (edit->isReadOnly() || !edit->isEnabled() ||
-        (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
-        return false;
-    const bool backspace = key->key() == Qt::Key_Backspace;
-    const QString typed = key->text();
-    if (!backspace && (typed.size() != 1 || !typed.at(0).isPrint()))
-        return false;
-    auto *line = edit->findChild<QLineEdit *>();
-    DateTyping &t = m_dateTyping;
-    if (t.edit != edit) {
-        DateTyping fresh;
-        if (!line || !splitFormat(edit->displayFormat(), fresh.sections, fresh.literals))
-            return false;
-        // The digits each section takes, and what it is.
-        for (const QString &run : std::as_const(fresh.sections)) {
-            const QChar c = run.at(0);
-            fresh.widths << (c == QLatin1Char('y')   ? (run.size() > 2 ? 4 : 2)
-                             : c == QLatin1Char('z') ? 3
-                                                     : 2);
-            fresh.letters += c;
-        }
-        QStringList runs;
-        QList<int> starts;
-        if (digitRuns(line->text(), fresh.sections.size(), runs, starts)) {
-            const int pos = line->hasSelectedText() ? line->selectionStart() : line->cursorPosition();
-            fresh.section = int(fresh.sections.size()) - 1;
-            for (int i = 0; i < starts.size(); ++i)
-                if (pos <= starts.at(i) + runs.at(i).size()) {
-                    fresh.section = i;
-                    break;
-                }
-            fresh.sections = runs;
-        } else {
-            // An empty field shows blank: its date is typed whole, its time of day starts at midnight.
-            for (qsizetype i = 0; i < fresh.sections.size(); ++i) {
-                const QChar c = fresh.sections.at(i).at(0);
-                const bool time = QStringLiteral("Hhmsz").contains(c);
-                fresh.sections[i] = time ? QString(fresh.widths.at(i), QLatin1Char('0')) : QString();
-            }
-        }
-        fresh.edit = edit;
-        t = fresh;
-    }
-    const int last = int(t.sections.size()) - 1;
-    QString &section = t.sections[t.section];
-    if (backspace) {
-        // Right after a section ended, the digit before it goes.
-        if (!t.started && t.section > 0)
-            --t.section;
-        t.started = true;
-        t.sections[t.section].chop(1);
-    } else if (typed.at(0).isDigit()) {
-        if (!t.started || section.size() >= t.widths.at(t.section))
-            section.clear();
-        t.started = true;
-        section += typed.at(0);
-        if (section.size() >= t.widths.at(t.section) && t.section < last) {
-            ++t.section;
-            t.started = false;
-        }
-    } else if (!typed.at(0).isLetter() && t.started && t.section < last) {
-        // A separator ends the section; right after a full one it only confirms it.
-        ++t.section;
-        t.started = false;
-    }
-    QString text = t.literals.first();
-    int cursor = 0;
-    for (qsizetype i = 0; i <= last; ++i) {
-        if (i == t.section && !t.started)
-            cursor = int(text.size());
-        text += t.sections.at(i);
-        if (i == t.section && t.started)
-            cursor = int(text.size());
-        text += t.literals.at(i + 1);
-    }
-    {
-        // Shown as typed: the edit's own rules neither correct the text nor learn it; it learns the
-        // value when the typing ends.
-        const QSignalBlocker quiet(line);
-        const QValidator *rules = line->validator();
-        line->setValidator(nullptr);
-        line->setText(text);
-        line->setCursorPosition(cursor);
-        line->setValidator(rules);
-    }
-    writeTypedDateTime(edit);
-    return true;
-}
-
-void DataSource::writeTypedDateTime(QDateTimeEdit *edit)
-{
-    const DateTyping &t = m_dateTyping;
-    const QString text = edit->findChild<QLineEdit *>()->text();
-    // Read section by section: the day must be one of its month, the time of day one of a day.
-    bool numbers = true;
-    int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0, msec = 0;
-    for (qsizetype i = 0; i < t.sections.size(); ++i) {
-        bool ok = false;
-        const int v = t.sections.at(i).toInt(&ok);
-        // A year is typed whole, or it would be one of the first centuries.
-        numbers = numbers && ok &&
-                  (t.letters.at(i) != QLatin1Char('y') || t.sections.at(i).size() == t.widths.at(i));
-        switch (t.letters.at(i).unicode()) {
-        case 'd':
-            day = v;
-            break;
-        case 'M':
-            month = v;
-            break;
-        case 'y':
-            year = t.widths.at(i) == 2 ? 1900 + v : v;
-            break;
-        case 'H':
-        case 'h':
-            hour = v;
-            break;
-        case 'm':
-            minute = v;
-            break;
-        case 's':
-            second = v;
-            break;
-        default:
-            msec = v;
-            break;
-        }
-    }
-    const bool hasDate = t.letters.contains(QLatin1Char('d'));
-    const bool hasTime = t.letters.contains(QLatin1Char('H')) || t.letters.contains(QLatin1Char('h'));
-    const QDate date = hasDate ? QDate(year, month, day) : edit->date();
-    const QTime time = hasTime ? QTime(hour, minute, second, msec) : edit->time();
-    QString refused;
-    TDateTime value = 0;
-    if (!numbers || !date.isValid() || !time.isValid()) {
-        refused = (hasDate ? QStringLiteral("Неверная дата: \"") : QStringLiteral("Неверное время: \"")) +
-                  text + QLatin1Char('"');
-    } else {
-        if (hasDate && !IsWorkDate(date))
-            refused = WorkDateProblem(date.toString(QStringLiteral("dd.MM.yyyy")));
-        value = FromQDateTime(QDateTime(date, time));
-    }
     write(edit, [&](TField *f) {
         if (m_typing != edit) {
             m_typing = edit;
             m_typingValue = f->Value();
         }
-        m_refused = refused;
-        if (refused.isNull() && qAbs(value) >= kEmptyDate)
+        m_refused = typed.refused;
+        const TDateTime value = typed.refused.isNull() ? FromQDateTime(typed.value) : 0;
+        if (typed.refused.isNull() && qAbs(value) >= kEmptyDate)
             f->SetValue(value);
-        else if (refused.isNull() || m_typingValue.isNull())
+        else if (typed.refused.isNull() || m_typingValue.isNull())
             f->Clear();
         else
             f->SetValue(m_typingValue);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/main/column_tables.h"
+#include "lib/date_typing.h"
 
 #include <QHash>
 #include <QObject>
@@ -15,7 +16,6 @@ class DbQuery;
 class QCheckBox;
 class QComboBox;
 class QDateTimeEdit;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
@@ -39,6 +39,8 @@ using TFieldGetTextEvent = std::function<void(const TField &Sender, QString &Tex
 // A date or time typed into a date or date-time edit is taken as typed, section by section (a section
 // is done when it is full or a separator is typed), rather than by the edit's own rules, which drop or
 // shift digits; a day outside 01.01.1900-31.12.9998 is refused as every date entry refuses it.
+// A line edit, an editable combo box or a memo takes no more characters than the field's column holds
+// (a row that holds more is shown whole), so nothing typed or pasted past it is lost unseen.
 // A text that does not convert to the field's type, or gives a number outside what the column holds or
 // outside the field's range, leaves the field as it was before the typing began; when the control loses
 // the focus or shows another record, the user is told and it shows the field again. Esc in a control
@@ -86,6 +88,7 @@ private:
         QPointer<QWidget> control;
         QString field;
         Kind kind;
+        QPointer<DateTimeTyping> typing; // of a date-time edit
     };
 
     void add(QWidget *control, const QString &field, Kind kind);
@@ -97,21 +100,7 @@ private:
     template <class Fn> void write(QWidget *control, Fn store);
     const Link *linkOf(const QObject *control) const;
     QString refusal(const TField &f, double value, const QString &text) const;
-    bool typeDateTime(QDateTimeEdit *edit, const QKeyEvent *key);
-    void writeTypedDateTime(QDateTimeEdit *edit);
-
-    // A date or time being typed into a date-time edit: its digit sections as typed so far, the texts
-    // between them, the digits each section takes, the section being typed and whether a digit went into
-    // it yet.
-    struct DateTyping
-    {
-        QPointer<QDateTimeEdit> edit;
-        QStringList sections, literals; // literals[i] stands before sections[i]; the last one after all
-        QList<int> widths;
-        QString letters; // of the format, one for each section: d, M, y, H, h, m, s, z
-        int section = 0;
-        bool started = false;
-    };
+    void writeTypedDateTime(QDateTimeEdit *edit, const DateTimeTyping::Result &typed);
 
     QPointer<DbQuery> m_dataSet;
     std::vector<Link> m_links;
@@ -124,7 +113,7 @@ private:
     QPointer<QWidget> m_typing;
     QVariant m_typingValue;
     QString m_refused;
-    DateTyping m_dateTyping;
+    QHash<const QWidget *, int> m_memoRooms; // the characters each memo takes, 0 for no limit
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The

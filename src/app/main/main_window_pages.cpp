@@ -5,6 +5,7 @@
 
 #include "lib/control_routines.h"
 #include "lib/date_display.h"
+#include "lib/date_typing.h"
 #include "lib/messages.h"
 #include "lib/work_dates.h"
 
@@ -495,9 +496,12 @@ void Tmainf::buildOrxPage()
     for (QDateEdit *d : {dat1, dat2}) {
         d->setDisplayFormat(SystemDateEditFormat());
         SetWorkDateRange(d);
+        SetDateTyping(d);
     }
-    for (QTimeEdit *t : {tim1, tim2})
+    for (QTimeEdit *t : {tim1, tim2}) {
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        SetDateTyping(t);
+    }
     filter = check(page, "filter", "Включить", "Определяет, влючен ли заданный фильтр событий");
     onlyfull = check(page, "onlyfull", "Только непустые");
     // Three rows, so that a window three quarters of a small screen wide holds them: the time range, the

@@ -3,6 +3,7 @@
 #include "app/data/data_module.h"
 #include "app/main/main_window.h"
 #include "db/db_query.h"
+#include "lib/date_typing.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 #include "lib/messages.h"
@@ -160,6 +161,7 @@ void Tfilters::OperatorChange(int Index)
             d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
             d->setCalendarPopup(true);
             SetWorkDateRange(d);
+            SetDateTyping(d);
             w = d;
         } else {
             w = new QLineEdit(parent);

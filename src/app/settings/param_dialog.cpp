@@ -5,6 +5,7 @@
 #include "lib/data_sources.h"
 #include "lib/date_display.h"
 #include "lib/date_routines.h"
+#include "lib/date_typing.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/work_dates.h"
@@ -101,6 +102,7 @@ Tpar::Tpar(QWidget *owner)
     Stop_ORX = edit("Stop_ORX");
     for (QLineEdit *e : {Start_ORX, Stop_ORX}) {
         e->setInputMask(DateTimeLayout + QStringLiteral(";_"));
+        SetMaskedDateTyping(e);
         connect(e, &QLineEdit::textChanged, this, [this, e] { Start_ORXChange(e); });
     }
     svodka_Date = add(new QDateEdit, "svodka_Date");
@@ -109,6 +111,7 @@ Tpar::Tpar(QWidget *owner)
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
         SetWorkDateRange(d);
+        SetDateTyping(d);
     }
 
     dir = edit("dir");

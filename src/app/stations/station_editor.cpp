@@ -8,6 +8,7 @@
 #include "lib/control_routines.h"
 #include "lib/coordinates.h"
 #include "lib/date_display.h"
+#include "lib/date_typing.h"
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 #include "lib/messages.h"
@@ -132,9 +133,12 @@ void TStaEdit::buildForm()
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
         SetWorkDateMaximum(d);
+        // The day the group's caption names stands for no date, typed as well as picked.
+        SetDateTyping(d, ToQDateTime(0).date());
         t = new QTimeEdit(QTime(0, 0), dates);
         t->setObjectName(QString::fromLatin1(tn));
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+        SetDateTyping(t);
         auto *label = new QLabel(QString::fromUtf8(caption), dates);
         label->setBuddy(d);
         datesGrid->addWidget(label, r, 0);
