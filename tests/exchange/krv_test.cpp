@@ -159,6 +159,8 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
     EXPECT_FALSE(ReadKrvFile(dir.file(QStringLiteral("tab_1.txt")), t, message));
     EXPECT_TRUE(message.startsWith(QStringLiteral("ReadKRV: Сообщение об ошибке:\rНе удалось открыть файл ")))
         << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral("tab_1.txt: нет такого файла или папки")))
+        << message.toStdString();
 
     // 31 February: the reference date of the event does not exist; found when its first station comes.
     const QString bad = dir.file(QStringLiteral("tab_2.txt"));
