@@ -402,6 +402,31 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
     EXPECT_TRUE(this->events().isEmpty());
 }
 
+// A value that does not convert stops the write, named by its field, row and column as the grid shows them.
+TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
+{
+    const struct
+    {
+        int col, row;
+        const char *value, *text;
+    } cases[] = {
+        {2, 2, "99:99:99.00",
+         "Время в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 99:99:99\" - неверные дата и время"},
+        {1, 3, "NAN", "Широта fi (строка 3, столбец 2): \"NAN\" - не число"},
+    };
+    for (const auto &c : cases) {
+        TD2D t = parsed(bulletinBytes());
+        t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
+        this->rec.clear();
+        EXPECT_FALSE(WriteKrvTable(*this->host, t));
+        EXPECT_EQ(shown(this->rec),
+                  QList<Shown>({{QStringLiteral("WriteKRV: строка 1. Сообщение об ошибке:\r\r") +
+                                     QString::fromUtf8(c.text),
+                                 MB_ICONERROR}}));
+        EXPECT_TRUE(this->events().isEmpty());
+    }
+}
+
 // The window's import page set to KRV bulletins; the window's one station, KRV, keeps its bulletin
 // database in a new file at path.
 ImportPage &krvImportPage(ProgramWindow &p, const QString &path)
