@@ -254,7 +254,7 @@ void DbConnection::openOdbc(const QString &source, const QString &user, const QS
     m_db.setConnectOptions(options.join(QLatin1Char(';')));
     const QList<int> socketsBefore = OpenStreamSockets();
     if (!m_db.open())
-        failOpen(OdbcConnectFailure(dbErrorText(m_db.lastError()), SourceForMessages(source)));
+        failOpen(OdbcConnectFailure(dbErrorText(m_db.lastError()), SourceForMessages(source), objectName()));
     QList<int> sockets;
     for (int s : OpenStreamSockets())
         if (!socketsBefore.contains(s))

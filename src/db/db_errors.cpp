@@ -280,7 +280,7 @@ DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place)
     return DbError(driverSaid(driverText));
 }
 
-DbError OdbcConnectFailure(const QString &driverText, const QString &source)
+DbError OdbcConnectFailure(const QString &driverText, const QString &source, const QString &connection)
 {
     const auto says = [&driverText](std::initializer_list<const char *> parts) {
         for (const char *p : parts)
@@ -318,8 +318,14 @@ DbError OdbcConnectFailure(const QString &driverText, const QString &source)
                                "указан неверно")
                     .arg(named);
     }
-    if (words.isEmpty())
-        return DbError(driverSaid(driverText));
+    if (words.isEmpty()) {
+        // The driver's own text follows; it says what went wrong better than a guess would.
+        const QString where = connection.isEmpty() ? QStringLiteral("(источник ") + named
+                                                   : QStringLiteral("(подключение ") + connection +
+                                                         QStringLiteral(", источник ") + named;
+        words = QStringLiteral("Не удалось подключиться к базе данных через ODBC ") + where +
+                QStringLiteral("): причину сообщает драйвер");
+    }
     return DbError(fault, words, driverSaid(driverText));
 }
 

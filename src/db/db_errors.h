@@ -29,8 +29,11 @@ QString JoinDiagnostics(const QStringList &records);
 
 // A connection to an ODBC source that did not open: the reason in the system's words (no such source, a
 // user or password refused, a server not answering), the driver's text after it. Qt's driver hands over
-// the text alone, so the reason is told by the driver manager's and the drivers' usual words.
-DbError OdbcConnectFailure(const QString &driverText, const QString &source);
+// the text alone, so the reason is told by the driver manager's and the drivers' usual words; a text
+// the program does not know is said as a failed connection naming the connection (when it has a name)
+// and the source.
+DbError OdbcConnectFailure(const QString &driverText, const QString &source,
+                           const QString &connection = QString());
 
 // A failure known only by its text (Qt's drivers give no codes for some calls).
 DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place);

@@ -63,8 +63,7 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
             bool ok = false;
             const qlonglong n = v.toString().trimmed().toLongLong(&ok);
             if (!ok)
-                throw DbError(
-                    QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(v.toString())));
+                throw DbError(NotIntegerText(v.toString()));
             return n;
         }
         if (v.typeId() == QMetaType::Double) {
@@ -83,8 +82,7 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
             bool ok = false;
             const double d = v.toString().trimmed().toDouble(&ok);
             if (!ok)
-                throw DbError(QStringLiteral("'%1' is not a valid floating point value")
-                                  .arg(CutForMessage(v.toString())));
+                throw DbError(NotNumberText(v.toString()));
             return d;
         }
         return v.toDouble();
@@ -97,8 +95,7 @@ QVariant coerce(const QString &fieldName, FieldType type, const QVariant &v)
         bool ok = false;
         const double d = v.toDouble(&ok);
         if (!ok)
-            throw DbError(QStringLiteral("'%1' is not a valid date and time for field '%2'")
-                              .arg(CutForMessage(v.toString()), fieldName));
+            throw DbError(NotDateTimeText(v.toString()) + QStringLiteral(" (поле \"%1\")").arg(fieldName));
         return d;
     }
     if (type == FieldType::Boolean) {

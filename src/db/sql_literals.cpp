@@ -9,7 +9,7 @@ namespace {
 QString dayLiteral(bool odbc, TDateTime value)
 {
     if (!IsValidDateTime(value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date").arg(FloatToStr(value)));
+        throw EConvertError(NotDateText(FloatToStr(value)));
     const TDateTime day = std::trunc(value);
     if (!odbc)
         return QString::number(qint64(day));

@@ -2,6 +2,7 @@
 
 #include "lib/codec.h"
 #include "lib/errors.h"
+#include "lib/system_errors.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -108,11 +109,11 @@ void GetOracleTNSNames(QStringList &List)
         return;
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(file.fileName(), file.errorString()));
+            QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(file.fileName(), FileErrorText(file)));
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EFileError(
-            QStringLiteral("Cannot read file \"%1\". %2").arg(file.fileName(), file.errorString()));
+            QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(file.fileName(), FileErrorText(file)));
 
     QStringList aliases;
     const QStringList lines = fromCp1251(content).split(QLatin1Char('\n'));

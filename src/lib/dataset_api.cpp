@@ -124,7 +124,7 @@ qint64 TField::AsLargeInt() const
     if (IsFloatFieldType(DataType()) || IsDateFieldType(DataType())) {
         int64_t r = 0;
         if (!TryRoundHalfEven(v.toDouble(), r))
-            throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(v.toDouble())));
+            throw DbError(NotIntegerText(FloatToStr(v.toDouble())));
         return r;
     }
     if (const std::optional<qint64> held = heldInteger(v))
@@ -132,7 +132,7 @@ qint64 TField::AsLargeInt() const
     bool ok = false;
     const qint64 r = v.toString().trimmed().toLongLong(&ok);
     if (!ok)
-        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(v.toString())));
+        throw DbError(NotIntegerText(v.toString()));
     return r;
 }
 
@@ -140,7 +140,7 @@ int TField::AsInteger() const
 {
     const qint64 r = AsLargeInt();
     if (r < std::numeric_limits<int>::min() || r > std::numeric_limits<int>::max())
-        throw DbError(QStringLiteral("'%1' is not a valid integer value").arg(r));
+        throw DbError(NotIntegerText(QString::number(r)));
     return int(r);
 }
 
@@ -157,8 +157,7 @@ double TField::AsFloat() const
     bool ok = false;
     const double r = v.toString().trimmed().toDouble(&ok);
     if (!ok)
-        throw DbError(
-            QStringLiteral("'%1' is not a valid floating point value").arg(CutForMessage(v.toString())));
+        throw DbError(NotNumberText(v.toString()));
     return r;
 }
 
@@ -169,7 +168,7 @@ TDateTime TField::AsDateTime() const
         return 0.0;
     const double d = v.toDouble();
     if (!IsValidDateTime(d))
-        throw DbError(QStringLiteral("'%1' is not a valid date and time").arg(FloatToStr(d)));
+        throw DbError(NotDateTimeText(FloatToStr(d)));
     return d;
 }
 

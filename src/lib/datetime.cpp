@@ -86,7 +86,7 @@ int64_t RoundHalfEven(double value)
 {
     int64_t result = 0;
     if (!TryRoundHalfEven(value, result))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(FloatToStr(value)));
+        throw EConvertError(NotIntegerText(FloatToStr(value)));
     return result;
 }
 

@@ -27,6 +27,30 @@ public:
     using BrenvaleError::BrenvaleError;
 };
 
+// The standard conversion errors' texts: the value as a message quotes it, then what it failed to be
+// ("\"NAN\" - не число"). A caller that knows where the value stood (a file's line and field, a dialog's
+// field) says so before it.
+inline QString NotConvertedText(const QString &Value, const char *What)
+{
+    return QLatin1Char('"') + CutForMessage(Value) + QStringLiteral("\" - ") + QString::fromUtf8(What);
+}
+inline QString NotNumberText(const QString &Value)
+{
+    return NotConvertedText(Value, "не число");
+}
+inline QString NotIntegerText(const QString &Value)
+{
+    return NotConvertedText(Value, "не целое число");
+}
+inline QString NotDateTimeText(const QString &Value)
+{
+    return NotConvertedText(Value, "неверные дата и время");
+}
+inline QString NotDateText(const QString &Value)
+{
+    return NotConvertedText(Value, "неверная дата");
+}
+
 // A file that cannot be opened, read or written.
 class EFileError : public BrenvaleError
 {

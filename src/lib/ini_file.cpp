@@ -4,6 +4,7 @@
 #include "lib/errors.h"
 #include "lib/read_budget.h"
 #include "lib/safe_write.h"
+#include "lib/system_errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -41,14 +42,14 @@ IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
         return;
     if (!file.open(QIODevice::ReadOnly))
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                             .arg(displayPath(fileName), file.errorString()));
+                             .arg(displayPath(fileName), FileErrorText(file)));
     if (file.size() > MaxInputBytes)
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
                              .arg(displayPath(fileName), InputTooLargeText(file.size())));
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                             .arg(displayPath(fileName), file.errorString()));
+                             .arg(displayPath(fileName), FileErrorText(file)));
     loadBytes(bytes);
 }
 

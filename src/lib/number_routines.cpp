@@ -92,8 +92,7 @@ double strictFloat(const QString &S, QChar sep)
 {
     double v = 0;
     if (!textToFloat(S, sep, otherSeparator(S, sep), v))
-        throw EConvertError(QStringLiteral("'%1' is not a valid floating point value")
-                                .arg(CutForMessage(unifySeparator(S, sep))));
+        throw EConvertError(NotNumberText(unifySeparator(S, sep)));
     return v;
 }
 
@@ -129,7 +128,7 @@ int StrToInt(const QString &S)
 {
     int value = 0;
     if (!TryStrToInt(S, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(S)));
+        throw EConvertError(NotIntegerText(S));
     return value;
 }
 

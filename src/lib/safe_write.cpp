@@ -1,6 +1,7 @@
 #include "lib/safe_write.h"
 
 #include "lib/errors.h"
+#include "lib/system_errors.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,7 +10,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -20,7 +20,7 @@ std::atomic<qint64> g_budget{-1};
 
 QString systemError(int code)
 {
-    return QString::fromLocal8Bit(std::strerror(code));
+    return SystemErrorText(code);
 }
 
 // Writes through a symbolic link go to the file it names, so the link itself survives the rename.

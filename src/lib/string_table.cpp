@@ -4,6 +4,7 @@
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/read_budget.h"
+#include "lib/system_errors.h"
 
 #include <QFile>
 
@@ -397,14 +398,16 @@ QString fileText(const QString &fileName, ReadBudget &budget)
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Cannot open file \"%1\". %2").arg(fileName, file.errorString()));
+        throw EFileError(
+            QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(fileName, FileErrorText(file)));
     if (file.size() > MaxInputBytes)
         throw EFileError(QStringLiteral("\"%1\": %2").arg(fileName, InputTooLargeText(file.size())));
     budget = ReadBudget(ReadBudgetBytes(file.size()));
     budget.spend(file.size() * 3);
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EFileError(QStringLiteral("Error reading file \"%1\". %2").arg(fileName, file.errorString()));
+        throw EFileError(
+            QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(fileName, FileErrorText(file)));
     QString text = fromCp1251(bytes);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));

@@ -1,5 +1,7 @@
 #include "lib/temp_folders.h"
 
+#include "lib/system_errors.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -29,6 +31,11 @@ QString ProgramTempDirTemplate(qint64 ProcessId)
 }
 
 ProgramTempDir::ProgramTempDir() : m_dir(ProgramTempDirTemplate(QCoreApplication::applicationPid())) {}
+
+QString ProgramTempDir::errorString() const
+{
+    return SystemTextReason(m_dir.errorString());
+}
 
 int RemoveStaleTempFolders()
 {

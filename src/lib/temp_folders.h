@@ -13,7 +13,8 @@ public:
     bool isValid() const { return m_dir.isValid(); }
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &name) const { return m_dir.filePath(name); }
-    QString errorString() const { return m_dir.errorString(); }
+    // Why the folder was not made, in the system's words.
+    QString errorString() const;
     bool remove() { return m_dir.remove(); }
 
 private:

@@ -7,6 +7,7 @@
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/safe_write.h"
+#include "lib/system_errors.h"
 #include "lib/text_routines.h"
 
 #include <QFile>
@@ -159,11 +160,11 @@ void Tsveditor::SetView(const QString &FileName, bool SendMode)
         QFile file(FileName);
         if (!file.open(QIODevice::ReadOnly))
             throw EFileError(
-                QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(FileName, file.errorString()));
+                QStringLiteral("Не удалось открыть файл \"%1\": %2").arg(FileName, FileErrorText(file)));
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw EFileError(
-                QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(FileName, file.errorString()));
+                QStringLiteral("Не удалось прочитать файл \"%1\": %2").arg(FileName, FileErrorText(file)));
         re->setPlainText(splitLines(fromCp1251(bytes)).join(QLatin1Char('\n')));
         SetControlTag(re, 0);
         Changed = false;

@@ -188,7 +188,7 @@ TEST(DataFilters, WithoutOrxAndWithBadOperators)
     d.ori_add->click();
     EXPECT_EQ(d.findChild<QComboBox *>(QStringLiteral("cb0"))->count(), 0);
     d.load->click();
-    EXPECT_EQ(shown(o.rec), QList<Shown>({{QStringLiteral("'x' is not a valid integer value"), 16}}));
+    EXPECT_EQ(shown(o.rec), QList<Shown>({{QStringLiteral("\"x\" - не целое число"), 16}}));
 }
 
 } // namespace

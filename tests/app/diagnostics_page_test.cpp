@@ -63,8 +63,7 @@ TEST(DiagnosticsPage, ConversionsBothWays)
     EXPECT_EQ(edit("Edit3")->text(), now);
     edit("Edit4")->setText(QStringLiteral("abc"));
     click("Button45");
-    EXPECT_EQ(shown(o.rec),
-              QList<Shown>({{QStringLiteral("'abc' is not a valid floating point value"), 16}}));
+    EXPECT_EQ(shown(o.rec), QList<Shown>({{QStringLiteral("\"abc\" - не число"), 16}}));
 }
 
 TEST(DiagnosticsPage, KeyNamesOncePerName)

@@ -327,10 +327,11 @@ TEST_F(ParamDialog, PeriodIsCopiedOrAnInvalidOneReported)
     } cases[] = {
         {"01.12.2021 23:59:58", "02.12.2021 00:00:00", nullptr,
          EncodeDate(2021, 12, 1) + EncodeTime(23, 59, 58, 0), EncodeDate(2021, 12, 2)},
-        {"31.04.2021 00:00:00", "01.05.2021 00:00:00", "'31.04.2021 00:00:00' is not a valid date and time",
-         oldStart, oldEnd},
+        {"31.04.2021 00:00:00", "01.05.2021 00:00:00",
+         "Дата старта: \"31.04.2021 00:00:00\" - неверные дата и время", oldStart, oldEnd},
         // The start is taken before the end is found wrong.
-        {"30.04.2021 23:59:58", "01.05.2021 24:00:00", "'01.05.2021 24:00:00' is not a valid date and time",
+        {"30.04.2021 23:59:58", "01.05.2021 24:00:00",
+         "Дата окончания: \"01.05.2021 24:00:00\" - неверные дата и время",
          EncodeDate(2021, 4, 30) + EncodeTime(23, 59, 58, 0), oldEnd},
         // The copy takes the day after the end: the calendar's last day is one too many.
         {"30.12.9998 00:00:00", "31.12.9999 00:00:00",

@@ -41,7 +41,7 @@ TEST(StationEditor, CoordinateTextsOfTheStationsFile)
     ASSERT_EQ(o.rec.count(), 1);
     EXPECT_EQ(o.rec.last().text,
               QStringLiteral("TStaEdit.FormCreate: Не удалось прочитать сведения о станции. "
-                             "Сообщение об ошибке:\r'5x' is not a valid integer value"));
+                             "Сообщение об ошибке:\r\"5x\" - не целое число"));
 
     // The date edits show the same numeric form as every other date edit, never spelt-out months.
     const TStaEdit &editor = d;

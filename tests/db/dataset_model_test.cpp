@@ -62,7 +62,7 @@ TEST_F(DataSetModelTest, EditsGoThroughTheDataSet)
     // A refused value leaves the stored one and tells the user.
     EXPECT_FALSE(model->setData(model->index(0, 4), u"много"_s));
     ASSERT_EQ(messages.count(), 1);
-    EXPECT_EQ(messages.last().text, u"'много' is not a valid integer value"_s);
+    EXPECT_EQ(messages.last().text, u"\"много\" - не целое число"_s);
     EXPECT_EQ(messages.last().icon, unsigned(MB_ICONERROR));
     EXPECT_EQ(cell(0, 4), u"1"_s);
 

@@ -155,7 +155,8 @@ TEST_F(PostgresServerTest, SilentServerIsReportedAsALostConnection)
 }
 
 // A connection that does not open says why in Russian, the driver's own text after it: a source that is
-// not there, a user or password the server refuses, a server that does not answer, a database it lacks.
+// not there, a user or password the server refuses, a server that does not answer, a database it lacks;
+// a refusal the program has no words for names the connection and the source.
 TEST(OdbcConnection, FailureSaysTheReasonInRussian)
 {
     const QString dsn = qEnvironmentVariable("BRENVALE_TEST_PG_DSN");
@@ -168,6 +169,7 @@ TEST(OdbcConnection, FailureSaysTheReasonInRussian)
         DbFault fault;
         QString words;
         const char *driverSays; // a part of the driver's own text
+        const char *provider = "MSDASQL";
     } cases[] = {
         {false, u"abc"_s, QString(), QString(), DbFault::NoSource,
          u"Источник данных ODBC \"abc\" не найден: его нет среди источников данных ODBC этого компьютера"_s,
@@ -189,13 +191,26 @@ TEST(OdbcConnection, FailureSaysTheReasonInRussian)
         {true, u"DSN=%1;Database=no_such_base"_s.arg(dsn), user, password, DbFault::NoSource,
          u"На сервере источника данных \"DSN=%1;Database=no_such_base\" нет такой базы данных"_s.arg(dsn),
          "no_such_base"},
+        {false, u"/home/analyst/brenvale/data/orx.db"_s, QString(), QString(), DbFault::Other,
+         u"Не удалось подключиться к базе данных через ODBC (подключение conPubs, источник "
+         "\"/home/analyst/brenvale/data/orx.db\"): причину сообщает драйвер"_s,
+         "DRIVER keyword syntax error", "OraOLEDB.Oracle"},
+        {true, dsn, user, QString(40000, u'p'), DbFault::Other,
+         u"Не удалось подключиться к базе данных через ODBC (подключение conPubs, источник \"%1\"): причину "
+         "сообщает драйвер"_s.arg(dsn),
+         "Invalid string or buffer length"},
+        {true, dsn, QString(4808, u'Ж'), password, DbFault::Other,
+         u"Не удалось подключиться к базе данных через ODBC (подключение conPubs, источник \"%1\"): причину "
+         "сообщает драйвер"_s.arg(dsn),
+         "SqlState=08001"},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.source.toStdString() + " / " + c.user.toStdString());
         if (c.server && !PostgresEnv::available())
             continue;
         DbConnection conn;
-        conn.SetProvider(u"MSDASQL"_s);
+        conn.setObjectName(u"conPubs"_s);
+        conn.SetProvider(QString::fromLatin1(c.provider));
         conn.SetConnectionString(u"Data Source=\"%1\";Mode=ReadWrite"_s.arg(c.source));
         try {
             conn.Open(c.user, c.password);

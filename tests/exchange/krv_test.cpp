@@ -159,6 +159,8 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
     EXPECT_FALSE(ReadKrvFile(dir.file(QStringLiteral("tab_1.txt")), t, message));
     EXPECT_TRUE(message.startsWith(QStringLiteral("ReadKRV: Сообщение об ошибке:\rНе удалось открыть файл ")))
         << message.toStdString();
+    EXPECT_TRUE(message.endsWith(QStringLiteral("tab_1.txt: нет такого файла или папки")))
+        << message.toStdString();
 
     // 31 February: the reference date of the event does not exist; found when its first station comes.
     const QString bad = dir.file(QStringLiteral("tab_2.txt"));
@@ -398,6 +400,31 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
     EXPECT_EQ(this->rec.last().text,
               QStringLiteral("WriteKRV: строка -1. Сообщение об ошибке:\r\rOperation aborted"));
     EXPECT_TRUE(this->events().isEmpty());
+}
+
+// A value that does not convert stops the write, named by its field, row and column as the grid shows them.
+TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
+{
+    const struct
+    {
+        int col, row;
+        const char *value, *text;
+    } cases[] = {
+        {2, 2, "99:99:99.00",
+         "Время в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 99:99:99\" - неверные дата и время"},
+        {1, 3, "NAN", "Широта fi (строка 3, столбец 2): \"NAN\" - не число"},
+    };
+    for (const auto &c : cases) {
+        TD2D t = parsed(bulletinBytes());
+        t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
+        this->rec.clear();
+        EXPECT_FALSE(WriteKrvTable(*this->host, t));
+        EXPECT_EQ(shown(this->rec),
+                  QList<Shown>({{QStringLiteral("WriteKRV: строка 1. Сообщение об ошибке:\r\r") +
+                                     QString::fromUtf8(c.text),
+                                 MB_ICONERROR}}));
+        EXPECT_TRUE(this->events().isEmpty());
+    }
 }
 
 // The window's import page set to KRV bulletins; the window's one station, KRV, keeps its bulletin

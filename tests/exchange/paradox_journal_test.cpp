@@ -255,7 +255,21 @@ TEST_P(ParadoxJournal, FailuresAndNoticesAsTheJournalHasThem)
         bool prefixOnly = false; // the messages only start with the texts given
     } cases[] = {
         {"empty grid", {}, {{u"Данные не импортированы.\rВ БД ничего не записано."_s, 48}}, {}},
-        {"line without seconds", noSeconds, {{u"Строка 8\rСообщение об ошибке:\r"_s, 16}}, {}, true},
+        {"line without seconds",
+         noSeconds,
+         {{u"Строка 8, поле \"Sek\"\rСообщение об ошибке:\r\"\" - не число"_s, 16}},
+         {}},
+        {"an event number that is no number",
+         {"1|x|01.02.2007|P"},
+         {{u"WriteParadoxGridToDB: Операция прервана. Сообщение об ошибке:\rСтрока 1 журнала, поле \"N "
+           u"event\": "
+           "\"x\" - не целое число"_s,
+           16}},
+         {}},
+        {"a distance that is no number",
+         {"1|5|01.02.2007|P||||||||||NAN"},
+         {{u"Строка 1, поле \"Del\"\rСообщение об ошибке:\r\"NAN\" - не число"_s, 16}},
+         {}},
         {"event number without a date",
          {"1|5||P|SKMZ"},
          {{u"Не все данные импортированы,из 1 событий :0\rВ БД ничего не записано.\rНе записано строк "
@@ -376,7 +390,7 @@ TEST_P(ParadoxJournal, NoMessageWaitsWhileTheBulletinIsLocked)
         QList<const char *> lines;
         QStringList starts;
     } cases[] = {
-        {"a line that fails", noSeconds, {u"Строка 8\rСообщение об ошибке:\r"_s}},
+        {"a line that fails", noSeconds, {u"Строка 8, поле \"Sek\"\rСообщение об ошибке:\r"_s}},
         {"a notice, then the end",
          {"1|5|01.02.2007|P|||||||||75"},
          {u"Строка 1\rS-P не имеет секунд"_s, u"Данные импортированы."_s}},

@@ -80,7 +80,7 @@ TEST(FieldGetters, NumbersComeOutExactly)
             FakeField(u"f"_s, FieldType::String, text).AsFloat();
             ADD_FAILURE() << "no error for " << text.toStdString();
         } catch (const DbError &e) {
-            EXPECT_EQ(e.message(), u"'%1' is not a valid floating point value"_s.arg(text));
+            EXPECT_EQ(e.message(), u"\"%1\" - не число"_s.arg(text));
         }
     }
 

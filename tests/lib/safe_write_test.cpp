@@ -1,6 +1,7 @@
 #include "lib/errors.h"
 #include "lib/ini_file.h"
 #include "lib/safe_write.h"
+#include "lib/system_errors.h"
 
 #include "support/test_support.h"
 
@@ -119,8 +120,31 @@ TEST(SafeWrite, MissingFolderIsReported)
     TestDir dir;
     QString reason;
     EXPECT_FALSE(SafeWriteFile(dir.file("no/such/folder/f.txt"), "x", &reason));
-    EXPECT_FALSE(reason.isEmpty());
+    EXPECT_EQ(reason, QStringLiteral("нет такого файла или папки"));
     EXPECT_THROW(SafeWriteFileOrThrow(dir.file("no/f.txt"), "x"), EFileError);
+}
+
+// The common reasons in Russian, a rare one by its number with the system's own text; a file's by what
+// Qt kept of it.
+TEST(SystemErrors, CommonReasonsInRussian)
+{
+    const std::pair<int, const char *> cases[] = {{ENOSPC, "нет места на диске"},
+                                                  {EROFS, "диск доступен только для чтения"},
+                                                  {EACCES, "нет прав доступа"}};
+    for (const auto &[code, words] : cases)
+        EXPECT_EQ(SystemErrorText(code), QString::fromUtf8(words)) << code;
+    const QString rare = SystemErrorText(EOPNOTSUPP);
+    EXPECT_TRUE(rare.startsWith(QStringLiteral("системная ошибка %1 (").arg(EOPNOTSUPP)) &&
+                rare.endsWith(u')'))
+        << rare.toStdString();
+
+    TestDir dir;
+    QFile missing(dir.file("none.txt"));
+    EXPECT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(FileErrorText(missing), QStringLiteral("нет такого файла или папки"));
+    QFile folder(dir.path());
+    EXPECT_FALSE(folder.open(QIODevice::ReadOnly));
+    EXPECT_EQ(FileErrorText(folder), QStringLiteral("это папка, а не файл"));
 }
 
 TEST(SafeWrite, WritingThroughALinkKeepsTheLink)

@@ -192,8 +192,8 @@ TEST_F(ReadFWTxtTest, MissingFileIsReported)
     EXPECT_FALSE(ReadFWTxt(t, path, cols, false));
     ASSERT_EQ(messages.count(), 1);
     EXPECT_EQ(messages.last().text,
-              u("ReadFWTxt: произошло исключение. Сообщение об ошибке: \rCannot open file \"") + path +
-                  u("\". No such file or directory"));
+              u("ReadFWTxt: произошло исключение. Сообщение об ошибке: \rНе удалось открыть файл \"") + path +
+                  u("\": нет такого файла или папки"));
     EXPECT_EQ(messages.last().icon, 16u);
     EXPECT_EQ(messages.last().buttons, 0u);
     EXPECT_FALSE(messages.last().error);

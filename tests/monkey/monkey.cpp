@@ -338,13 +338,10 @@ int Monkey::answer(const QString &text, unsigned icon, unsigned buttons)
                .arg(MsgBoxCaption(icon & 0xF0), oneLine(text, 160), chosen.caption));
     checkLocks(QStringLiteral("the message \"%1\" was shown").arg(oneLine(text, 60)));
     // The analysts read Russian: a message of letters without a Russian word is a driver's or library's
-    // text passed on as it came. The standard conversion errors ("'x' is not a valid integer value") are
-    // the system's own words.
+    // text passed on as it came.
     static const QRegularExpression latin(QStringLiteral("[A-Za-z]{3}")),
-        russian(QStringLiteral("[А-Яа-яЁё]{2}")),
-        conversion(QStringLiteral("^'.*' is not a valid (integer value|floating point value|date and time)$"),
-                   QRegularExpression::DotMatchesEverythingOption);
-    if (text.contains(latin) && !text.contains(russian) && !conversion.match(text).hasMatch())
+        russian(QStringLiteral("[А-Яа-яЁё]{2}"));
+    if (text.contains(latin) && !text.contains(russian))
         note(QStringLiteral("a message without Russian: \"%1\"").arg(oneLine(text, 120)));
     return chosen.result;
 }

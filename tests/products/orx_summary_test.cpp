@@ -1,9 +1,7 @@
 #include "lib/epoch.h"
 #include "summary_test_host.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -336,11 +334,10 @@ TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
     EXPECT_TRUE(this->host->edited.isEmpty());
     ASSERT_EQ(this->rec.count(), 1);
     // The file is named, as the summary of the bulletin database names it.
-    EXPECT_EQ(
-        this->rec.last().text,
-        QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\rНе удалось "
-                       "записать файл \"%1\": %2")
-            .arg(this->dir.file(QStringLiteral("ABC_6036")), QString::fromLocal8Bit(std::strerror(ENOSPC))));
+    EXPECT_EQ(this->rec.last().text,
+              QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об ошибке:\rНе удалось "
+                             "записать файл \"%1\": %2")
+                  .arg(this->dir.file(QStringLiteral("ABC_6036")), QStringLiteral("нет места на диске")));
     EXPECT_EQ(this->rec.last().icon, MB_ICONERROR);
     // The file as created before the disk filled, and no temporary file beside it.
     EXPECT_EQ(folderEntries(this->dir.path()), QStringList{"ABC_6036"});
@@ -355,7 +352,7 @@ TYPED_TEST(OrxSummaryTest, FullDiskIsReportedAndNothingIsShown)
               QList<Shown>{
                   Shown(QStringLiteral("ORXSvodka: Не удалось получить МСК-85 по ORX. Сообщение об "
                                        "ошибке:\rНе удалось записать файл \"%1/ABC_6036\": %2")
-                            .arg(this->host->sett.svodka_dir, QString::fromLocal8Bit(std::strerror(ENOENT))),
+                            .arg(this->host->sett.svodka_dir, QStringLiteral("нет такого файла или папки")),
                         MB_ICONERROR)});
     EXPECT_TRUE(this->host->edited.isEmpty());
 }

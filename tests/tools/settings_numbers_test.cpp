@@ -257,7 +257,7 @@ TEST_F(SettingsNumbers, ColourOfAFontConvertsOrIsReported)
             EXPECT_EQ(
                 shown(recorder),
                 QList<Shown>({{QStringLiteral("InitMain: Не удалось прочитать настройки программы. Сообщение "
-                                              "об ошибке:\r'%1' is not a valid integer value")
+                                              "об ошибке:\r\"%1\" - не целое число")
                                    .arg(QLatin1String(value)),
                                MB_ICONERROR}}))
                 << value;

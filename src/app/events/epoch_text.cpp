@@ -50,7 +50,7 @@ int intAt(const QString &text, int pos, int len)
     bool ok = false;
     const int v = part.trimmed().toInt(&ok);
     if (!ok)
-        throw EConvertError(QStringLiteral("'%1' is not a valid integer value").arg(part));
+        throw EConvertError(NotIntegerText(part));
     return v;
 }
 

@@ -81,7 +81,7 @@ QString DateTextToEpochText(const QString &Text)
     bool error = false;
     const TDateTime d = StrToDateTimeDMY(Text.trimmed(), &error, 0);
     if (error)
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(CutForMessage(Text)));
+        throw EConvertError(NotDateTimeText(Text));
     int y, mo, day, h, mi, s, ms;
     DecodeDateTime(d, y, mo, day, h, mi, s, ms);
     return FloatToStr(htoe(quint16(y), quint16(mo), quint16(day), quint16(h), quint16(mi), s + ms / 1000.0));
@@ -93,8 +93,7 @@ QString EpochTextToDateText(const QString &Text)
     quint16 y, mo, d, h, mi;
     double sec = 0;
     if (!EpochToParts(epoch, y, mo, d, h, mi, sec))
-        throw EConvertError(
-            QStringLiteral("'%1' is not a valid floating point value").arg(CutForMessage(Text)));
+        throw EConvertError(NotNumberText(Text));
     return FormatDateTime(kFixedDateTime, EncodeDate(y, mo, d) + EncodeTime(h, mi, int(std::floor(sec)), 0));
 }
 

@@ -244,8 +244,7 @@ void Tfilters::LoadFromIni(const QString &IniPath, const QString &TableName)
         bool isInt = false;
         int op = tokens[0].toInt(&isInt);
         if (!isInt)
-            throw EConvertError(
-                QStringLiteral("'%1' is not a valid integer value").arg(CutForMessage(tokens[0])));
+            throw EConvertError(NotIntegerText(tokens[0]));
         const int i = AddFilter(origin);
         auto *field = qobject_cast<QComboBox *>(slot(i, soField));
         field->setCurrentIndex(field->findText(key, Qt::MatchFixedString));

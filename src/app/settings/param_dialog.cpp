@@ -56,14 +56,15 @@ TDateTime fromQDate(const QDate &date)
     return EncodeDate(date.year(), date.month(), date.day());
 }
 
-// The period edit's date and time; Caption names the edit when the date is one no product carries.
+// The period edit's date and time; Caption names the edit when its text is no date and time or the date
+// is one no product carries.
 TDateTime readDateTime(const QLineEdit *edit, const QString &caption)
 {
     const QString text = edit->displayText();
     bool error = true;
     const TDateTime value = StrToDateTimeDMY(text, &error, 0);
     if (error)
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+        throw EConvertError(caption + QStringLiteral(": ") + NotDateTimeText(text));
     if (!IsWorkDate(value))
         throw EConvertError(WorkDateProblem(text.left(10), caption));
     return value;

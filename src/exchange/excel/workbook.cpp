@@ -2,6 +2,7 @@
 
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/system_errors.h"
 #include "platform/zip_archive.h"
 
 #include <QDataStream>
@@ -928,7 +929,7 @@ Workbook ReadWorkbook(const QString &FileName)
 {
     QFile file(FileName);
     if (!file.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, file.errorString()));
+        throw EFileError(QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, FileErrorText(file)));
     const qint64 size = file.size();
     const QByteArray head = file.peek(8);
     const bool zip = head.startsWith("PK"), biff = head == QByteArray::fromHex("D0CF11E0A1B11AE1");
@@ -944,6 +945,6 @@ Workbook ReadWorkbook(const QString &FileName)
     const QByteArray bytes = file.readAll();
     if (bytes.size() != size)
         throw EFileError(
-            QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, file.errorString()));
+            QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, FileErrorText(file)));
     return ReadXlsxBytes(bytes, FileName);
 }

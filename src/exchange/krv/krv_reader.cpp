@@ -6,6 +6,7 @@
 #include "lib/errors.h"
 #include "lib/number_routines.h"
 #include "lib/string_table.h"
+#include "lib/system_errors.h"
 #include "lib/text_routines.h"
 
 #include <QFile>
@@ -307,7 +308,7 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
         QFile file(FileName);
         if (!file.open(QIODevice::ReadOnly))
             throw EFileError(
-                QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, file.errorString()));
+                QStringLiteral("Не удалось открыть файл %1: %2").arg(FileName, FileErrorText(file)));
         // A bulletin takes some forty times its size in the table: the size is checked before the read.
         if (file.size() > MaxKrvFileBytes)
             throw EFileError(
@@ -315,7 +316,7 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
         const QByteArray bytes = file.readAll();
         if (file.error() != QFileDevice::NoError)
             throw EFileError(
-                QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, file.errorString()));
+                QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, FileErrorText(file)));
         if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
             throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2")
                                  .arg(FileName)

@@ -32,8 +32,21 @@ TDateTime readDateTime(const QString &text)
 {
     TDateTime value = 0;
     if (!TryStrToDateTime(text, value))
-        throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(CutForMessage(text)));
+        throw EConvertError(NotDateTimeText(text));
     return value;
+}
+
+// A value of the table that does not convert stops the write, named by its field and where the grid
+// shows it: "Широта fi (строка 3, столбец 2): "NAN" - не число".
+template <class Read> auto inField(const char *field, int row, const char *columns, Read read)
+{
+    try {
+        return read();
+    } catch (const EConvertError &e) {
+        throw EConvertError(QString::fromUtf8(field) + QStringLiteral(" (строка ") + QString::number(row) +
+                            QStringLiteral(", ") + QString::fromUtf8(columns) + QStringLiteral("): ") +
+                            e.message());
+    }
 }
 
 constexpr int kRowsPerStatement = 1000;
@@ -122,7 +135,8 @@ public:
                     m_host.SetProgress(m_row);
                 if (!inEvent) {
                     db.SendWaitingRows();
-                    reference = readDateTime(cell(0, m_row));
+                    reference = inField("Дата и время события", m_row, "столбец 1",
+                                        [&] { return readDateTime(cell(0, m_row)); });
                     appendEvent(++num, m_row);
                     m_row += 3;
                     inEvent = true;
@@ -166,11 +180,15 @@ private:
         const QString originTime = cell(2, r + 1);
         const qsizetype point = originTime.indexOf(QLatin1Char('.'));
         Origin o;
-        o.time = readDateTime(cell(0, r + 1) + QLatin1Char(' ') + originTime.left(point));
+        o.time = inField("Время в очаге", r + 1, "столбцы 1 и 3", [&] {
+            return readDateTime(cell(0, r + 1) + QLatin1Char(' ') + originTime.left(point));
+        });
         const QString digits = point < 0 ? QString() : originTime.mid(point + 1);
         if (!digits.isEmpty()) {
             qint64 whole = 0;
-            SplitTenths(StrToFloatAny(QStringLiteral("0.") + digits), whole, o.tenths);
+            SplitTenths(inField("Время в очаге", r + 1, "столбец 3",
+                                [&] { return StrToFloatAny(QStringLiteral("0.") + digits); }),
+                        whole, o.tenths);
             o.time += double(whole) / 86400;
         }
         return o;
@@ -267,12 +285,15 @@ private:
         set(q, "num", num);
         set(q, "time", origin.time);
         set(q, "dec", origin.tenths);
-        set(q, "lat", number(cell(1, r + 2)));
-        set(q, "lon", number(cell(3, r + 2)));
-        const QVariant depth = number(cell(5, r + 2));
+        set(q, "lat", inField("Широта fi", r + 2, "столбец 2", [&] { return number(cell(1, r + 2)); }));
+        set(q, "lon", inField("Долгота lam", r + 2, "столбец 4", [&] { return number(cell(3, r + 2)); }));
+        const QVariant depth = inField("Глубина h", r + 2, "столбец 6", [&] {
+            const QVariant v = number(cell(5, r + 2));
+            return v.isNull() ? v : QVariant(qlonglong(RoundHalfEven(v.toDouble())));
+        });
         if (!depth.isNull())
-            set(q, "depdp", qlonglong(RoundHalfEven(depth.toDouble())));
-        set(q, "kps", number(cell(4, r + 1)));
+            set(q, "depdp", depth);
+        set(q, "kps", inField("Класс K", r + 1, "столбец 5", [&] { return number(cell(4, r + 1)); }));
         set(q, "lddate", Now());
         q.Post();
         m_eventRows << r;

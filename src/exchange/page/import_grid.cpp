@@ -307,7 +307,7 @@ void SortByItime(TD2D &table, int col, const TFormatSettings &dmy)
     const auto key = [&](const QString &cell) {
         TDateTime v = 0;
         if (cell.size() < 2 || !TryStrToDateTime(cell.left(cell.size() - 2), v, dmy))
-            throw EConvertError(QStringLiteral("'%1' is not a valid date and time").arg(CutForMessage(cell)));
+            throw EConvertError(NotDateTimeText(cell));
         return v + StrToInt(cell.right(1)) / 864000.0;
     };
     for (int first = 1; first < rows; ++first) {

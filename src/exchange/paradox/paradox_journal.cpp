@@ -74,8 +74,31 @@ int toInt(const QString &s)
 {
     int v = 0;
     if (!TryStrToInt(s, v))
-        throw EConvertError(QStringLiteral("\"") + CutForMessage(s) + QStringLiteral("\" - не целое число"));
+        throw EConvertError(NotIntegerText(s));
     return v;
+}
+
+// A value of a journal line that does not convert, with the column it stands in.
+class ColumnError : public EConvertError
+{
+public:
+    ColumnError(int column, const QString &message) : EConvertError(message), m_column(column) {}
+    int column() const { return m_column; }
+
+private:
+    int m_column;
+};
+
+// Reads the value of a column; what does not convert is said with its column.
+template <class Read> auto inColumn(int column, Read read)
+{
+    try {
+        return read();
+    } catch (const ColumnError &) {
+        throw;
+    } catch (const EConvertError &e) {
+        throw ColumnError(column, e.message());
+    }
 }
 
 // A reading's time to the whole second and its tenths, which are rounded on their own: 12.96 s is
@@ -83,12 +106,15 @@ int toInt(const QString &s)
 void readingTime(TDateTime day, int hour, const QString &min, const QString &sek, TDateTime &time,
                  int &tenths)
 {
-    const double s = StrToFloatAny(sek);
-    if (s < 0 || s >= 60)
-        throw EConvertError(QStringLiteral("\"") + CutForMessage(sek) +
-                            QStringLiteral("\" - неверное число секунд"));
+    const double s = inColumn(jSek, [&] {
+        const double v = StrToFloatAny(sek);
+        if (v < 0 || v >= 60)
+            throw EConvertError(QStringLiteral("\"") + CutForMessage(sek) +
+                                QStringLiteral("\" - неверное число секунд"));
+        return v;
+    });
     const double whole = std::trunc(s);
-    time = day + EncodeTime(hour, toInt(min), int(whole), 0);
+    time = day + EncodeTime(hour, inColumn(jMin, [&] { return toInt(min); }), int(whole), 0);
     tenths = int(RoundHalfEven((s - whole) * 10));
 }
 
@@ -321,14 +347,17 @@ void Transfer::run()
                 continue;
             }
             m_row = m_lines->RecNo();
-            line(given(jHo) ? std::optional<int>(toInt(text(jHo))) : std::nullopt);
+            line(given(jHo) ? std::optional<int>(inColumn(jHo, [&] { return toInt(text(jHo)); }))
+                            : std::nullopt);
         }
         m_lines->Close();
         sendWaiting();
     } catch (const std::exception &e) {
-        MessageProc(m_host.Owner(),
-                    QStringLiteral("Строка ") + QString::number(m_row) +
-                        QStringLiteral("\rСообщение об ошибке:\r") + ExceptionText(e),
+        QString place = QStringLiteral("Строка ") + QString::number(m_row);
+        if (const auto *column = dynamic_cast<const ColumnError *>(&e))
+            place += QStringLiteral(", поле \"") + QString::fromLatin1(kJournalNames[column->column()]) +
+                     QLatin1Char('"');
+        MessageProc(m_host.Owner(), place + QStringLiteral("\rСообщение об ошибке:\r") + ExceptionText(e),
                     MB_ICONERROR, MB_OK);
         throw Stopped();
     }
@@ -341,8 +370,7 @@ void Transfer::line(std::optional<int> hour)
     if (given(jData)) {
         TDateTime d = 0;
         if (!TryStrToDateTime(text(jData), d, m_fs))
-            throw EConvertError(QStringLiteral("\"") + CutForMessage(text(jData)) +
-                                QStringLiteral("\" - неверная дата"));
+            throw ColumnError(jData, NotDateText(text(jData)));
         m_date = DateOf(d);
     } else if (hour && m_prevHour && *hour < *m_prevHour) {
         m_date += 1;
@@ -368,7 +396,7 @@ void Transfer::line(std::optional<int> hour)
 
 void Transfer::eventRow()
 {
-    const int num = toInt(text(jNevent));
+    const int num = inColumn(jNevent, [&] { return toInt(text(jNevent)); });
     sendWaiting();
     DbQuery q(&m_db);
     act(q, QStringLiteral("Select * from [События] where num=") + QString::number(num));
@@ -379,7 +407,7 @@ void Transfer::eventRow()
     ev.FieldByName(QStringLiteral("num"))->SetValue(num);
     m_event = num;
     if (given(jDel)) {
-        const double del = StrToFloatAny(text(jDel));
+        const double del = inColumn(jDel, [&] { return StrToFloatAny(text(jDel)); });
         ev.FieldByName(del < 400 ? QStringLiteral("deltagr") : QStringLiteral("deltakm"))->SetValue(del);
     }
     if (given(jSP))
@@ -419,8 +447,8 @@ void Transfer::storeSP(DbQuery &ev)
     int h = 0, n = 0, s = 0;
     if (parts.size() != 3 || !TryStrToInt(parts[0], h) || !TryStrToInt(parts[1], n) ||
         !TryStrToInt(parts[2], s) || !TryEncodeTime(h, n, s, 0, time))
-        throw EConvertError(QStringLiteral("\"") + CutForMessage(text(jSP)) +
-                            QStringLiteral("\" - неверное время"));
+        throw ColumnError(jSP, QStringLiteral("\"") + CutForMessage(text(jSP)) +
+                                   QStringLiteral("\" - неверное время"));
     ev.FieldByName(QStringLiteral("S_P_time"))->SetValue(time);
     ev.FieldByName(QStringLiteral("S_P_dec"))->Clear();
 }
@@ -539,11 +567,11 @@ void Transfer::magnitude(DbQuery &xm, const char *klass, const char *magnitude)
 {
     const QString m = text(jM).trimmed();
     if (m.contains(u'K') || m.contains(u'k')) {
-        const double k = std::trunc(StrToFloatAny(m.mid(2)));
+        const double k = std::trunc(inColumn(jM, [&] { return StrToFloatAny(m.mid(2)); }));
         if (k > 0)
             xm.FieldByName(QString::fromLatin1(klass))->SetValue(k);
     } else {
-        const double v = StrToFloatAny(m);
+        const double v = inColumn(jM, [&] { return StrToFloatAny(m); });
         if (v > 0)
             xm.FieldByName(QString::fromLatin1(magnitude))->SetValue(v);
     }
@@ -604,13 +632,13 @@ void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
         set("TimeXm", time);
         set("DecXm", tenths);
     }
-    const double period = StrToFloatAny(text(jT));
+    const double period = inColumn(jT, [&] { return StrToFloatAny(text(jT)); });
     const std::tuple<int, const char *, const char *> amps[] = {
         {jANS, "Amp_NS", "Period_NS"}, {jAEW, "Amp_EW", "Period_EW"}, {jAZ, "Amp_Z", "Period_Z"}};
     for (const auto &[column, amp, per] : amps) {
         if (!given(column))
             continue;
-        set(amp, StrToFloatAny(text(column)));
+        set(amp, inColumn(column, [&] { return StrToFloatAny(text(column)); }));
         set(per, period);
     }
     if (given(jAZ) && given(jM))
@@ -675,9 +703,15 @@ void stage(ParadoxJournalHost &Host, DbConnection &db, const TD2D &Journal, bool
             try {
                 access.Field(c)->SetValue(cell);
             } catch (const DbError &e) {
-                // A cell its column refuses stops the staging; the analyst is told which line it was.
-                throw e.reworded(QStringLiteral("Строка ") + QString::number(r) +
-                                 QStringLiteral(" журнала: ") + e.words());
+                // A cell its column refuses stops the staging; the analyst is told which line it was, and
+                // which field (by the journal's name: a server gives names in lower case) unless the words
+                // name it.
+                const QString name = c < kJournalColumns ? QString::fromLatin1(kJournalNames[c])
+                                                         : access.Field(c)->FieldName();
+                const QString field =
+                    e.column().isEmpty() ? QStringLiteral(", поле \"") + name + QLatin1Char('"') : QString();
+                throw e.reworded(QStringLiteral("Строка ") + QString::number(r) + QStringLiteral(" журнала") +
+                                 field + QStringLiteral(": ") + e.words());
             }
             empty = false;
         }

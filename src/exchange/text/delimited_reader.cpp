@@ -4,6 +4,7 @@
 #include "lib/codepage_keys.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
+#include "lib/system_errors.h"
 #include "lib/text_routines.h"
 
 #include <QBuffer>
@@ -63,7 +64,7 @@ public:
             const QByteArray chunk = in.read(kChunkBytes);
             if (chunk.isEmpty()) {
                 if (in.bytesAvailable() > 0 || (!in.isSequential() && !in.atEnd())) {
-                    failRead(m_table, m_fileName, in.errorString());
+                    failRead(m_table, m_fileName, DeviceErrorText(in));
                     return false;
                 }
                 break;
@@ -205,7 +206,7 @@ bool Txt2dsl(TD2D &table, const tspec &spec, const QString &fileName, ReadBudget
 {
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly)) {
-        failRead(table, fileName, file.errorString());
+        failRead(table, fileName, FileErrorText(file));
         return false;
     }
     return readDevice(table, spec, file, fileName, file.size(), budget);
