@@ -519,6 +519,12 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
         }
     }
 
+    // A separator typed inside a part ends it, as in every date edit; the mask alone read "5." as 50.
+    mask->setFocus();
+    mask->selectAll();
+    typeKeys(mask, QStringLiteral("5.2.2026 10:1:2.5"));
+    EXPECT_EQ(mask->displayText(), QStringLiteral("05.02.2026 10:01:02.5"));
+
     // Rows stored before with such times show them and are moved through and edited.
     this->orx->exec("update arrival set itime=?,amptime=? where arid=1", {253402214400.0, -5364662400.0});
     this->reload();

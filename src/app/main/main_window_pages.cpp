@@ -552,6 +552,7 @@ void Tmainf::buildOrxPage()
     auto *mask3 = edit(editPage, "MaskEdit3");
     for (QLineEdit *m : {mask1, mask2, mask3}) {
         m->setInputMask(epochMask);
+        SetMaskedDateTyping(m);
         holdText(m, QStringLiteral("00.00.0000 00:00:00.0"));
     }
     auto *edit13 = edit(editPage, "Edit13");
