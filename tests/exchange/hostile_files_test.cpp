@@ -417,7 +417,7 @@ const QList<HostileCase> &hostileCases()
              const QString path = folder + u"/dated.db"_s;
              return writeFile(folder, "dated.db", journalPastTheCalendar(path));
          },
-         {{u"Строка 1\rСообщение об ошибке:\r\"3652060\" - неверная дата"_s, MB_ICONERROR}},
+         {{u"Строка 1, поле \"Data\"\rСообщение об ошибке:\r\"3652060\" - неверная дата"_s, MB_ICONERROR}},
          5,
          true},
         // Two one-byte fields and 2^24 - 1 records: 33.6 MB at the old limit of 2^25 cells. Its cells take
