@@ -116,9 +116,11 @@ TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 }
 
 // While a title is awaited a further event line is only a line of another kind: the event keeps its own
-// line. Once the title is read, an event line before any station opens the next event.
+// line. Once the title is read, an event line before any station opens the next event, and so does one
+// right after a station, however far it is padded. A heading among the stations ends them.
 TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
 {
+    const QByteArray padded = QByteArray(kBulletin[11]).leftJustified(120);
     const struct
     {
         const char *name;
@@ -134,6 +136,13 @@ TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
         {"after the title",
          kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(11, 1) + kBulletin.mid(13, 4),
          kTable.mid(0, 1) + kTable.mid(9, 5)},
+        {"padded to 120 after a station",
+         kBulletin.mid(2, 1) + kBulletin.mid(4, 4) + QList<const char *>{padded.constData()} +
+             kBulletin.mid(13, 4),
+         kTable.mid(0, 6) + kTable.mid(8, 6)},
+        {"a heading after a station",
+         kBulletin.mid(2, 6) + QList<const char *>{" 12 станций, K= 10.5"} + kBulletin.mid(8, 2),
+         kTable.mid(0, 6)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(tableRows(parsed(bulletinBytes(c.lines))), c.table) << c.name;

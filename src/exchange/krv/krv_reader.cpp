@@ -158,16 +158,20 @@ private:
                 }
                 break;
             case Phases:
-                if (!isPhaseLine(line)) {
-                    if (isStationLike(line))
-                        throw EConvertError(
-                            QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
-                    if (phases > 0)
-                        return true;
+                if (isPhaseLine(line)) {
+                    checkNothingPastTheFields(line);
+                    takePhase(line, phases++ == 0);
                     break;
                 }
-                checkNothingPastTheFields(line);
-                takePhase(line, phases++ == 0);
+                // The next event's line ends the stations, however far it is padded: its day stands
+                // where a station's number does.
+                if (isEventLine(line, next))
+                    return true;
+                if (isStationLike(line))
+                    throw EConvertError(
+                        QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
+                if (phases > 0)
+                    return true;
                 break;
             }
         }
