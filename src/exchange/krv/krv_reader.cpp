@@ -18,6 +18,9 @@ namespace {
 // The table's memory is weighed against the budget every so many rows, and at the end.
 constexpr int kRowsPerWeighing = 256;
 
+// The widths of the fixed-column lines: a shorter line is read as if padded with blanks to its width.
+constexpr int kTitleWidth = 74, kCoordWidth = 59, kErrorWidth = 44, kStationWidth = 100;
+
 const char *const kColumns[KrvColumnCount] = {"sta",  "Pn_q",  "Pn",   "Pg_q", "Pg", "Sn_q",
                                               "Sn",   "Sg_q",  "Sg",   "del",  "K",  "Pnnev",
                                               "Pnev", "Snnev", "Snev", "Ap",   "As", "Mgn"};
@@ -32,6 +35,30 @@ const dptarray kErrorFields = {{6, 11}, {18, 24}, {40, 0}};
 QChar at(const QString &line, int pos)
 {
     return pos <= line.size() ? line.at(pos - 1) : QChar();
+}
+
+QString toWidth(const QString &line, int width)
+{
+    return line.size() >= width ? line : line.leftJustified(width);
+}
+
+// Editors put tabs for runs of blanks: the usual stops of 8 columns give the columns back. Past a station
+// line's columns a tab is one blank, so a line of tabs takes no more room than it had.
+QString expandTabs(const QString &line)
+{
+    if (!line.contains(QLatin1Char('\t')))
+        return line;
+    QString out;
+    out.reserve(line.size() + kStationWidth);
+    for (const QChar c : line) {
+        if (c != QLatin1Char('\t'))
+            out += c;
+        else if (out.size() >= kStationWidth)
+            out += QLatin1Char(' ');
+        else
+            out = out.leftJustified((out.size() / 8 + 1) * 8);
+    }
+    return out;
 }
 
 // The date of an event: what names it says where its parts come from.
@@ -62,22 +89,35 @@ bool isEventLine(const QString &line, std::array<int, 9> &values)
 
 bool isPhaseLine(const QString &line)
 {
-    return line.size() >= 100 && at(line, 27) == QLatin1Char('.');
+    return at(line, 27) == QLatin1Char('.');
 }
 
-// A line of a station's length with its number where a station line has it: a station line whose
-// columns moved is refused rather than passed over with its readings.
+// A line with a station's number where a station line has it, of a station's length or holding nothing
+// but numbers and quality marks, a time among them: a station line whose columns moved is refused rather
+// than passed over with its readings. A shorter line with other words is a heading or a comment.
 bool isStationLike(const QString &line)
 {
     int number = 0;
-    return line.size() >= 100 && TryStrToInt(line.mid(1, 2).trimmed(), number);
+    if (!TryStrToInt(line.mid(1, 2).trimmed(), number))
+        return false;
+    if (line.size() >= kStationWidth)
+        return true;
+    bool time = false;
+    for (const QString &token : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        double value = 0;
+        if (TryStrToFloatAny(token, value))
+            time = time || token.contains(QLatin1Char('.')) || token.contains(QLatin1Char(','));
+        else if (token.size() != 1)
+            return false;
+    }
+    return time;
 }
 
 // What a station line holds past its last field is no reading of it: the line is refused rather than
 // written without it.
 void checkNothingPastTheFields(const QString &line)
 {
-    if (!line.mid(100).trimmed().isEmpty())
+    if (!line.mid(kStationWidth).trimmed().isEmpty())
         throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
 }
 
@@ -120,7 +160,7 @@ private:
         qsizetype stop = end;
         if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
             --stop;
-        line = fromCp1251(m_bytes.mid(m_pos, stop - m_pos));
+        line = expandTabs(fromCp1251(m_bytes.mid(m_pos, stop - m_pos)));
         m_pos = end + 1;
         ++m_lines;
         return true;
@@ -144,15 +184,15 @@ private:
                     state = Coordinates;
                 break;
             case Coordinates:
-                if (line.size() >= 59 && line.startsWith(QLatin1String(" fi="))) {
-                    SplitFixedWidth(line, kCoordFields, m_coords, true);
+                if (line.startsWith(QLatin1String(" fi="))) {
+                    SplitFixedWidth(toWidth(line, kCoordWidth), kCoordFields, m_coords, true);
                     state = Errors;
                 }
                 break;
             case Errors:
-                if (line.size() >= 44 && line.startsWith(QLatin1String("Sfi"))) {
+                if (line.startsWith(QLatin1String("Sfi"))) {
                     dsarray errors;
-                    SplitFixedWidth(line, kErrorFields, errors, true);
+                    SplitFixedWidth(toWidth(line, kErrorWidth), kErrorFields, errors, true);
                     m_coords << errors;
                     state = Phases;
                 }
@@ -180,7 +220,7 @@ private:
 
     bool takeTitle(const QString &line)
     {
-        if (line.size() < 74 || at(line, 22) != QLatin1Char('h'))
+        if (at(line, 22) != QLatin1Char('h'))
             return false;
         const QStringList date = line.mid(2, 12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int year = 0;
@@ -188,7 +228,7 @@ private:
             return false;
         m_titleDate = date.mid(0, 3);
         m_year = year;
-        SplitFixedWidth(line, kTitleFields, m_title, true);
+        SplitFixedWidth(toWidth(line, kTitleWidth), kTitleFields, m_title, true);
         return true;
     }
 
@@ -243,7 +283,7 @@ private:
             row = m_table.AddRows(1);
         }
         dsarray fields;
-        SplitFixedWidth(line, kPhaseFields, fields, true);
+        SplitFixedWidth(toWidth(line, kStationWidth), kPhaseFields, fields, true);
         int number = -1;
         if (!TryStrToInt(fields[0], number))
             number = -1;
