@@ -657,6 +657,14 @@ const QList<HostileCase> &hostileCases()
            MB_ICONERROR}},
          5,
          true},
+        // A line of 16 million numbers: no event line, looked at without a string for each of them.
+        {"KRV line of 16 million numbers",
+         ImportKrv,
+         false,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_5.txt", QByteArray(" 1").repeated((16 << 20) - 1) + "\r\n");
+         },
+         {{u"В KRV - файле нет данных!"_s, MB_ICONWARNING}}},
         {"text with NUL",
          ImportText,
          true,

@@ -74,15 +74,16 @@ TDateTime toDate(int year, int month, int day, const char *what)
     return date;
 }
 
-// The nine integers of an event line: day, month, a digit, hour, minute, V1-V4.
+// The nine integers of an event line: day, month, a digit, hour, minute, V1-V4. Its tokens are looked at
+// one by one up to the tenth, so a long line of numbers costs no string for each of them.
 bool isEventLine(const QString &line, std::array<int, 9> &values)
 {
-    const QStringList tokens = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (tokens.size() != 9)
-        return false;
-    for (int i = 0; i < 9; ++i)
-        if (!TryStrToInt(tokens[i], values[size_t(i)]))
+    size_t count = 0;
+    for (const QStringView token : QStringTokenizer(line, u' ', Qt::SkipEmptyParts))
+        if (count == values.size() || !TryStrToInt(token.toString(), values[count++]))
             return false;
+    if (count != values.size())
+        return false;
     const auto in = [&](int i, int lo, int hi) { return values[size_t(i)] >= lo && values[size_t(i)] <= hi; };
     return in(0, 1, 31) && in(1, 1, 12) && in(2, 0, 9) && in(3, 0, 23) && in(4, 0, 59);
 }
