@@ -1106,31 +1106,18 @@ struct KrvHost : StationDbHost<KrvWriteHost>
     void HideProgress() override {}
 };
 
-// A partner bulletin of one event whose station lines fill 32 MiB: 329,000 lines of station 1 with four
-// readings, each line's numbers other than the one before.
+// A partner bulletin of one event whose station lines of four readings fill 32 MiB: 329,000 stations.
 QString writeKrvOfPhaseLines(const QString &folder)
 {
-    QByteArray bytes = "  5  2  1 12 34   3  14   0   7\r\n"
-                       "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   \r\n"
-                       " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  \r\n"
-                       "Sfi= 2.5    Slam=3.1              St0= 0.8    \r\n";
-    const QByteArray station = "  1 e 58.12  i 0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    "
-                               "4.5   0.35   1.20  3.4 \r\n";
-    const qint64 lines = ((qint64(32) << 20) - bytes.size()) / station.size();
-    bytes.reserve(bytes.size() + lines * station.size());
-    for (int i = 0; i < lines; ++i) {
-        const auto at = [&](qsizetype from, double value, int decimals) {
-            bytes.replace(bytes.size() - station.size() + from - 1, 5,
-                          QByteArray::number(value, 'f', decimals));
-        };
-        bytes += station;
-        at(7, 10 + i % 4000 / 100.0, 2);  // Pn
-        at(15, 10 + i % 800 / 100.0, 2);  // Pg
-        at(25, 20 + i % 3000 / 100.0, 2); // Sn
-        at(34, 50 + i % 4900 / 100.0, 2); // Sg
-        at(43, 100 + i % 9000 / 10.0, 1); // del
-    }
-    return writeFile(folder, "tab_1.txt", bytes);
+    const QByteArray head = "  5  2  1 12 34   3  14   0   7\r\n"
+                            "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   \r\n"
+                            " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  \r\n"
+                            "Sfi= 2.5    Slam=3.1              St0= 0.8    \r\n";
+    const QByteArray phase =
+        "  1 e 58.12  i 9.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   "
+        "0.35   1.20  3.4 \r\n";
+    const qint64 lines = ((qint64(32) << 20) - head.size()) / phase.size();
+    return writeFile(folder, "tab_1.txt", head + phase.repeated(lines));
 }
 
 TextFormats defaultFormats()
