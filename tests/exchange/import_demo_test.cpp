@@ -10,6 +10,8 @@
 #include "lib/mstring_grid.h"
 #include "support/program_env.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 
 #include <xlsxwriter.h>
@@ -500,8 +502,21 @@ TEST(ImportDemo, AReadWithoutATableLeavesNothingToWrite)
         }
 }
 
+// The user's guide of the source tree above the test program, one line a paragraph; empty when there is
+// none.
+QString userGuide()
+{
+    QDir dir(QCoreApplication::applicationDirPath());
+    do {
+        QFile guide(dir.filePath(u"docs/user_guide.txt"_s));
+        if (guide.open(QIODevice::ReadOnly))
+            return QString::fromUtf8(guide.readAll());
+    } while (dir.cdUp());
+    return {};
+}
+
 // A partner bulletin is appended to the bulletin: once written, the same grid goes in again only when
-// the analyst says so, and Enter says No.
+// the analyst says so, and Enter says No. The user's guide quotes both questions.
 TEST(ImportDemo, APartnerBulletinWrittenOnceIsNotAppendedUnasked)
 {
     const char *count = "select count(*) from [События] where lon=104.456";
@@ -551,6 +566,15 @@ TEST(ImportDemo, APartnerBulletinWrittenOnceIsNotAppendedUnasked)
     p.button("Button14")->click();
     EXPECT_EQ(shown(p.rec), (QList<Shown>{held, {u"Данные импортированы."_s, MB_ICONINFORMATION}}));
     EXPECT_EQ(p.rows(false, count), QStringList{u"3"_s});
+
+    const QString guide = userGuide();
+    if (guide.isEmpty())
+        GTEST_SKIP() << "no source tree above the test program";
+    for (QString said : {again.first, QString(held.first)
+                                          .replace(u"1 из 1, первое в 05.02.2026 12:34:56.8"_s,
+                                                   u"N из M, первое в ДД.ММ.ГГГГ чч:мм:сс.д"_s)})
+        EXPECT_TRUE(guide.contains(u'«' + said.replace(u"\r\r"_s, u" "_s).replace(u'\r', u' ') + u'»'))
+            << said.toStdString();
 }
 
 } // namespace

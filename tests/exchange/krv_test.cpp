@@ -49,11 +49,33 @@ const QList<const char *> kBulletin = {
     " 77                      0.00  i 70.10                                                              ",
 };
 
-QByteArray bulletinBytes(const QList<const char *> &lines = kBulletin, const char *eol = "\r\n")
+// How an editor may leave a line: its blank tail cut, runs of blanks that reach a stop of 8 columns
+// as tabs.
+enum class Edit { None, TailCut, Tabs };
+
+QString edited(QString line, Edit edit)
+{
+    if (edit == Edit::None)
+        return line;
+    while (line.endsWith(QLatin1Char(' ')))
+        line.chop(1);
+    if (edit == Edit::Tabs)
+        for (qsizetype stop = (line.size() - 1) / 8 * 8; stop > 0; stop -= 8) {
+            qsizetype from = stop;
+            while (from > stop - 8 && line.at(from - 1) == QLatin1Char(' '))
+                --from;
+            if (stop - from >= 2)
+                line.replace(from, stop - from, QLatin1Char('\t'));
+        }
+    return line;
+}
+
+QByteArray bulletinBytes(const QList<const char *> &lines = kBulletin, const char *eol = "\r\n",
+                         Edit edit = Edit::None)
 {
     QString text;
     for (const char *line : lines)
-        text += QString::fromUtf8(line) + QString::fromLatin1(eol);
+        text += edited(QString::fromUtf8(line), edit) + QString::fromLatin1(eol);
     return toCp1251(text);
 }
 
@@ -93,19 +115,21 @@ TD2D parsed(const QByteArray &bytes, int *lines = nullptr)
 
 TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 {
-    // The same table whatever the line ends and whether the last line has one.
-    for (const char *eol : {"\r\n", "\n"}) {
-        QByteArray bytes = bulletinBytes(kBulletin, eol);
-        for (bool lastEol : {true, false}) {
-            if (!lastEol)
-                bytes.chop(qsizetype(strlen(eol)));
-            int lines = 0;
-            const TD2D t = parsed(bytes, &lines);
-            EXPECT_EQ(tableRows(t), kTable) << eol << lastEol;
-            EXPECT_EQ(t.ColCount(), 18);
-            EXPECT_EQ(lines, int(kBulletin.size()));
+    // The same table whatever the line ends, whether the last line has one, and whether an editor cut
+    // the lines' blank tails or put tabs for blanks.
+    for (const Edit edit : {Edit::None, Edit::TailCut, Edit::Tabs})
+        for (const char *eol : {"\r\n", "\n"}) {
+            QByteArray bytes = bulletinBytes(kBulletin, eol, edit);
+            for (bool lastEol : {true, false}) {
+                if (!lastEol)
+                    bytes.chop(qsizetype(strlen(eol)));
+                int lines = 0;
+                const TD2D t = parsed(bytes, &lines);
+                EXPECT_EQ(tableRows(t), kTable) << eol << lastEol << int(edit);
+                EXPECT_EQ(t.ColCount(), 18);
+                EXPECT_EQ(lines, int(kBulletin.size()));
+            }
         }
-    }
     // Events without stations add nothing; a station line before the event's error line is no station
     // of it.
     for (const QList<const char *> &lines :
@@ -116,9 +140,11 @@ TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 }
 
 // While a title is awaited a further event line is only a line of another kind: the event keeps its own
-// line. Once the title is read, an event line before any station opens the next event.
+// line. Once the title is read, an event line before any station opens the next event, and so does one
+// right after a station, however far it is padded. A heading among the stations ends them.
 TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
 {
+    const QByteArray padded = QByteArray(kBulletin[11]).leftJustified(120);
     const struct
     {
         const char *name;
@@ -134,6 +160,13 @@ TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
         {"after the title",
          kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(11, 1) + kBulletin.mid(13, 4),
          kTable.mid(0, 1) + kTable.mid(9, 5)},
+        {"padded to 120 after a station",
+         kBulletin.mid(2, 1) + kBulletin.mid(4, 4) + QList<const char *>{padded.constData()} +
+             kBulletin.mid(13, 4),
+         kTable.mid(0, 6) + kTable.mid(8, 6)},
+        {"a heading after a station",
+         kBulletin.mid(2, 6) + QList<const char *>{" 12 станций, K= 10.5"} + kBulletin.mid(8, 2),
+         kTable.mid(0, 6)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(tableRows(parsed(bulletinBytes(c.lines))), c.table) << c.name;
@@ -185,6 +218,8 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
         {"  1 7 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
          "3.4 ",
          "Строка станции не по образцу: в 27-й позиции нет точки"},
+        // Tabs for blanks at other stops than 8 columns.
+        {"  1\te 58.12\t0.00\ti 25.40\te 30.06", "Строка станции не по образцу: в 27-й позиции нет точки"},
     };
     for (const auto &d : damaged) {
         const QString file = dir.file(QStringLiteral("tab_4.txt"));

@@ -19,6 +19,9 @@ namespace {
 // The table's memory is weighed against the budget every so many rows, and at the end.
 constexpr int kRowsPerWeighing = 256;
 
+// The widths of the fixed-column lines: a shorter line is read as if padded with blanks to its width.
+constexpr int kTitleWidth = 74, kCoordWidth = 59, kErrorWidth = 44, kStationWidth = 100;
+
 const char *const kColumns[KrvColumnCount] = {"sta",  "Pn_q",  "Pn",   "Pg_q", "Pg", "Sn_q",
                                               "Sn",   "Sg_q",  "Sg",   "del",  "K",  "Pnnev",
                                               "Pnev", "Snnev", "Snev", "Ap",   "As", "Mgn"};
@@ -35,6 +38,30 @@ QChar at(const QString &line, int pos)
     return pos <= line.size() ? line.at(pos - 1) : QChar();
 }
 
+QString toWidth(const QString &line, int width)
+{
+    return line.size() >= width ? line : line.leftJustified(width);
+}
+
+// Editors put tabs for runs of blanks: the usual stops of 8 columns give the columns back. Past a station
+// line's columns a tab is one blank, so a line of tabs takes no more room than it had.
+QString expandTabs(const QString &line)
+{
+    if (!line.contains(QLatin1Char('\t')))
+        return line;
+    QString out;
+    out.reserve(line.size() + kStationWidth);
+    for (const QChar c : line) {
+        if (c != QLatin1Char('\t'))
+            out += c;
+        else if (out.size() >= kStationWidth)
+            out += QLatin1Char(' ');
+        else
+            out = out.leftJustified((out.size() / 8 + 1) * 8);
+    }
+    return out;
+}
+
 // The date of an event: what names it says where its parts come from.
 TDateTime toDate(int year, int month, int day, const char *what)
 {
@@ -48,37 +75,51 @@ TDateTime toDate(int year, int month, int day, const char *what)
     return date;
 }
 
-// The nine integers of an event line: day, month, a digit, hour, minute, V1-V4.
+// The nine integers of an event line: day, month, a digit, hour, minute, V1-V4. Its tokens are looked at
+// one by one up to the tenth, so a long line of numbers costs no string for each of them.
 bool isEventLine(const QString &line, std::array<int, 9> &values)
 {
-    const QStringList tokens = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (tokens.size() != 9)
-        return false;
-    for (int i = 0; i < 9; ++i)
-        if (!TryStrToInt(tokens[i], values[size_t(i)]))
+    size_t count = 0;
+    for (const QStringView token : QStringTokenizer(line, u' ', Qt::SkipEmptyParts))
+        if (count == values.size() || !TryStrToInt(token.toString(), values[count++]))
             return false;
+    if (count != values.size())
+        return false;
     const auto in = [&](int i, int lo, int hi) { return values[size_t(i)] >= lo && values[size_t(i)] <= hi; };
     return in(0, 1, 31) && in(1, 1, 12) && in(2, 0, 9) && in(3, 0, 23) && in(4, 0, 59);
 }
 
 bool isPhaseLine(const QString &line)
 {
-    return line.size() >= 100 && at(line, 27) == QLatin1Char('.');
+    return at(line, 27) == QLatin1Char('.');
 }
 
-// A line of a station's length with its number where a station line has it: a station line whose
-// columns moved is refused rather than passed over with its readings.
+// A line with a station's number where a station line has it, of a station's length or holding nothing
+// but numbers and quality marks, a time among them: a station line whose columns moved is refused rather
+// than passed over with its readings. A shorter line with other words is a heading or a comment.
 bool isStationLike(const QString &line)
 {
     int number = 0;
-    return line.size() >= 100 && TryStrToInt(line.mid(1, 2).trimmed(), number);
+    if (!TryStrToInt(line.mid(1, 2).trimmed(), number))
+        return false;
+    if (line.size() >= kStationWidth)
+        return true;
+    bool time = false;
+    for (const QString &token : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        double value = 0;
+        if (TryStrToFloatAny(token, value))
+            time = time || token.contains(QLatin1Char('.')) || token.contains(QLatin1Char(','));
+        else if (token.size() != 1)
+            return false;
+    }
+    return time;
 }
 
 // What a station line holds past its last field is no reading of it: the line is refused rather than
 // written without it.
 void checkNothingPastTheFields(const QString &line)
 {
-    if (!line.mid(100).trimmed().isEmpty())
+    if (!line.mid(kStationWidth).trimmed().isEmpty())
         throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
 }
 
@@ -121,7 +162,7 @@ private:
         qsizetype stop = end;
         if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
             --stop;
-        line = fromCp1251(m_bytes.mid(m_pos, stop - m_pos));
+        line = expandTabs(fromCp1251(m_bytes.mid(m_pos, stop - m_pos)));
         m_pos = end + 1;
         ++m_lines;
         return true;
@@ -145,30 +186,34 @@ private:
                     state = Coordinates;
                 break;
             case Coordinates:
-                if (line.size() >= 59 && line.startsWith(QLatin1String(" fi="))) {
-                    SplitFixedWidth(line, kCoordFields, m_coords, true);
+                if (line.startsWith(QLatin1String(" fi="))) {
+                    SplitFixedWidth(toWidth(line, kCoordWidth), kCoordFields, m_coords, true);
                     state = Errors;
                 }
                 break;
             case Errors:
-                if (line.size() >= 44 && line.startsWith(QLatin1String("Sfi"))) {
+                if (line.startsWith(QLatin1String("Sfi"))) {
                     dsarray errors;
-                    SplitFixedWidth(line, kErrorFields, errors, true);
+                    SplitFixedWidth(toWidth(line, kErrorWidth), kErrorFields, errors, true);
                     m_coords << errors;
                     state = Phases;
                 }
                 break;
             case Phases:
-                if (!isPhaseLine(line)) {
-                    if (isStationLike(line))
-                        throw EConvertError(
-                            QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
-                    if (phases > 0)
-                        return true;
+                if (isPhaseLine(line)) {
+                    checkNothingPastTheFields(line);
+                    takePhase(line, phases++ == 0);
                     break;
                 }
-                checkNothingPastTheFields(line);
-                takePhase(line, phases++ == 0);
+                // The next event's line ends the stations, however far it is padded: its day stands
+                // where a station's number does.
+                if (isEventLine(line, next))
+                    return true;
+                if (isStationLike(line))
+                    throw EConvertError(
+                        QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
+                if (phases > 0)
+                    return true;
                 break;
             }
         }
@@ -177,7 +222,7 @@ private:
 
     bool takeTitle(const QString &line)
     {
-        if (line.size() < 74 || at(line, 22) != QLatin1Char('h'))
+        if (at(line, 22) != QLatin1Char('h'))
             return false;
         const QStringList date = line.mid(2, 12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
         int year = 0;
@@ -185,7 +230,7 @@ private:
             return false;
         m_titleDate = date.mid(0, 3);
         m_year = year;
-        SplitFixedWidth(line, kTitleFields, m_title, true);
+        SplitFixedWidth(toWidth(line, kTitleWidth), kTitleFields, m_title, true);
         return true;
     }
 
@@ -240,7 +285,7 @@ private:
             row = m_table.AddRows(1);
         }
         dsarray fields;
-        SplitFixedWidth(line, kPhaseFields, fields, true);
+        SplitFixedWidth(toWidth(line, kStationWidth), kPhaseFields, fields, true);
         int number = -1;
         if (!TryStrToInt(fields[0], number))
             number = -1;

@@ -137,12 +137,14 @@ public:
                     db.SendWaitingRows();
                     reference = inField("Дата и время события", m_row, "столбец 1",
                                         [&] { return readDateTime(cell(0, m_row)); });
+                    dropWritten(*m_events, m_eventRows);
                     appendEvent(++num, m_row);
                     m_row += 3;
                     inEvent = true;
                 } else if (cell(0, m_row).isEmpty()) {
                     inEvent = false;
                 } else {
+                    dropWritten(*m_phases, m_phaseRows);
                     appendPhases(num, reference, m_row);
                 }
             }
@@ -165,6 +167,17 @@ private:
     {
         if (!QAct(q, sql))
             throw Aborted();
+    }
+
+    // A dataset keeps every row it appended: opened afresh every so many rows, its rows sent, so that
+    // what the write holds does not grow with the bulletin.
+    void dropWritten(DbQuery &q, QList<int> &rows)
+    {
+        if (rows.size() < kRowsPerStatement)
+            return;
+        q.Close();
+        rows.clear();
+        q.Open();
     }
 
     void set(DbQuery &q, const char *field, const QVariant &value)
