@@ -39,6 +39,24 @@ public:
     void WriteBool(const QString &section, const QString &key, bool value);
 };
 
+// What an IniFile image holds of a line "key=value", and of a section.
+struct IniFileEntry
+{
+    QString key;
+    QString value;
+};
+struct IniFileSection
+{
+    QString name;
+    QList<IniFileEntry> entries;
+    // Case-folded key -> its first entry, kept once the section is longer than a short scan.
+    QHash<QString, qsizetype> keyIndex;
+};
+// Both move as plain bytes, so their lists grow in place (realloc) rather than holding the old array and
+// the new one at once: the share of memory of a large file counts each entry once.
+Q_DECLARE_TYPEINFO(IniFileEntry, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(IniFileSection, Q_RELOCATABLE_TYPE);
+
 // In-memory image of an INI file. The whole file is read when the image is created (a missing file
 // gives an empty image); reads and writes work on the image, and UpdateFile writes it back.
 //
@@ -85,18 +103,8 @@ public:
     qint64 RereadBytes() const override;
 
 private:
-    struct Entry
-    {
-        QString key;
-        QString value;
-    };
-    struct Section
-    {
-        QString name;
-        QList<Entry> entries;
-        // Case-folded key -> its first entry, kept once the section is longer than a short scan.
-        QHash<QString, qsizetype> keyIndex;
-    };
+    using Entry = IniFileEntry;
+    using Section = IniFileSection;
 
     IniFile() = default;
     const Section *findSection(const QString &name) const;
