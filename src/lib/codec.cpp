@@ -42,8 +42,9 @@ public:
 
     QString decode(const QByteArray &bytes) const
     {
-        QString out;
-        out.resize(bytes.size());
+        // At its size: resize() would round a new string up to a power of two, past what the readers
+        // weigh a string at (StringHeapBytes).
+        QString out(bytes.size(), Qt::Uninitialized);
         QChar *dst = out.data();
         for (char b : bytes)
             *dst++ = decodeChar(b);

@@ -6,10 +6,14 @@
 #include "lib/safe_write.h"
 #include "lib/system_errors.h"
 
+#include <QByteArrayView>
 #include <QDir>
 #include <QFile>
+#include <QStringDecoder>
 
 #include <cstring>
+#include <functional>
+#include <type_traits>
 
 namespace {
 
@@ -33,24 +37,177 @@ qint64 keyIndexBytes(const QString &key, const QString &folded)
     return 64 + (folded.constData() == key.constData() ? 0 : StringHeapBytes(folded.size()));
 }
 
-} // namespace
+// What a string of the image holds on the heap: a text decoded from UTF-8 keeps room for its bytes.
+qint64 heldBytes(const QString &text)
+{
+    return StringHeapBytes(text.capacity());
+}
 
-IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
+// In UTF-8, the bytes of the character at data[at] when it is one QString::trimmed takes, else 0.
+qsizetype utf8BlankAt(const char *data, qsizetype at, qsizetype to)
+{
+    const auto lead = uchar(data[at]);
+    const qsizetype length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
+    if (length == 0 || at + length > to)
+        return 0;
+    char32_t c = lead & (0x7F >> length);
+    for (qsizetype i = 1; i < length; ++i)
+        c = (c << 6) | (uchar(data[at + i]) & 0x3F);
+    return QChar::isSpace(c) ? length : 0;
+}
+
+// The lines of a settings file, read in place from its bytes. The program writes windows-1251 without a
+// byte order mark; a Windows editor that saves the file with one writes the rest in the mark's encoding,
+// UTF-8 or UTF-16 (made UTF-8 here). A UTF-8 mark before bytes that are no UTF-8 is a stray one: the
+// rest is the program's windows-1251.
+class IniLines
+{
+public:
+    // spend is charged with what a UTF-16 text costs while it is made UTF-8, before it is.
+    IniLines(const QByteArray &bytes, const std::function<void(qint64)> &spend)
+    {
+        QByteArrayView text(bytes);
+        if (text.startsWith("\xEF\xBB\xBF")) {
+            text = text.sliced(3);
+            m_utf8 = text.isValidUtf8();
+        } else if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
+            const bool littleEndian = text.front() == '\xFF';
+            text = text.sliced(2);
+            // The decoded text, then its UTF-8 of at most three bytes a unit, held together for a moment.
+            const qint64 units = text.size() / 2 + 1;
+            spend(StringHeapBytes(units) + 3 * units);
+            QStringDecoder decode(littleEndian ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+            const QString decoded = decode(text);
+            m_converted = decoded.toUtf8();
+            text = m_converted;
+            m_utf8 = true;
+        }
+        m_data = text.data();
+        m_size = text.size();
+    }
+
+    QString wholeText() const { return text(0, m_size); }
+
+    // Calls onSection(name) for each header line "[name]" and onEntry(key, value) for each line
+    // "key=value" after the first header (none for a null onEntry); true when the text holds more than
+    // blank and comment lines.
+    template <typename OnSection, typename OnEntry> bool read(OnSection onSection, OnEntry onEntry) const
+    {
+        bool content = false, inSection = false;
+        qsizetype pos = 0;
+        while (pos < m_size) {
+            // Lines end in CR LF, LF or a lone CR.
+            const qsizetype start = pos;
+            qsizetype end = pos;
+            while (end < m_size && m_data[end] != '\r' && m_data[end] != '\n')
+                ++end;
+            pos = end;
+            if (pos < m_size && m_data[pos] == '\r')
+                ++pos;
+            if (pos < m_size && m_data[pos] == '\n')
+                ++pos;
+
+            qsizetype first = start, last = end;
+            trim(first, last);
+            if (first == last || m_data[first] == ';')
+                continue;
+            content = true;
+            if (m_data[first] == '[' && m_data[last - 1] == ']' && last - first >= 2) {
+                qsizetype from = first + 1, to = last - 1;
+                trim(from, to);
+                onSection(text(from, to));
+                inSection = true;
+                continue;
+            }
+            if constexpr (!std::is_null_pointer_v<OnEntry>) {
+                const auto *eq = static_cast<const char *>(memchr(m_data + start, '=', size_t(end - start)));
+                if (!inSection || !eq)
+                    continue;
+                qsizetype from = start, to = eq - m_data;
+                trim(from, to);
+                if (from < to)
+                    onEntry(text(from, to), text(eq - m_data + 1, end));
+            }
+        }
+        return content;
+    }
+
+private:
+    QString text(qsizetype from, qsizetype to) const
+    {
+        return m_utf8 ? QString::fromUtf8(m_data + from, to - from)
+                      : fromCp1251(QByteArray::fromRawData(m_data + from, to - from));
+    }
+
+    // Narrows data[from, to) by the blanks QString::trimmed takes, found in the bytes: in windows-1251,
+    // one a byte, the controls from tab to CR, the space and the no-break space 0xA0; in UTF-8 the same
+    // and the other blanks of Unicode, each a character of several bytes (0xA0 is no blank there but
+    // part of a letter, as in "Р", D0 A0).
+    void trim(qsizetype &from, qsizetype &to) const
+    {
+        while (from < to) {
+            const qsizetype n = blankAt(from, to);
+            if (n == 0)
+                break;
+            from += n;
+        }
+        while (to > from) {
+            qsizetype at = to - 1;
+            if (m_utf8)
+                while (at > from && to - at < 4 && (uchar(m_data[at]) & 0xC0) == 0x80)
+                    --at;
+            if (blankAt(at, to) != to - at)
+                break;
+            to = at;
+        }
+    }
+
+    qsizetype blankAt(qsizetype at, qsizetype to) const
+    {
+        const auto b = uchar(m_data[at]);
+        if (b < 0x80)
+            return (b >= 9 && b <= 13) || b == ' ' ? 1 : 0;
+        return m_utf8 ? utf8BlankAt(m_data, at, to) : (b == 0xA0 ? 1 : 0);
+    }
+
+    QByteArray m_converted;
+    const char *m_data = nullptr;
+    qsizetype m_size = 0;
+    bool m_utf8 = false;
+};
+
+QString readFailure(const QString &fileName, const QString &reason)
+{
+    return QStringLiteral("Не удалось прочитать файл %1: %2").arg(displayPath(fileName), reason);
+}
+
+// The bytes of a settings file, empty for a missing one; EFileError when it cannot be read or is past
+// what any read may take.
+QByteArray readSettingsFile(const QString &fileName)
 {
     QFile file(fileName);
     if (!file.exists())
-        return;
+        return {};
     if (!file.open(QIODevice::ReadOnly))
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                             .arg(displayPath(fileName), FileErrorText(file)));
+        throw EFileError(readFailure(fileName, FileErrorText(file)));
     if (file.size() > MaxInputBytes)
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                             .arg(displayPath(fileName), InputTooLargeText(file.size())));
-    const QByteArray bytes = file.readAll();
+        throw EFileError(readFailure(fileName, InputTooLargeText(file.size())));
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: %2")
-                             .arg(displayPath(fileName), FileErrorText(file)));
-    loadBytes(bytes);
+        throw EFileError(readFailure(fileName, FileErrorText(file)));
+    return bytes;
+}
+
+} // namespace
+
+QString IniFileText(const QByteArray &bytes)
+{
+    return IniLines(bytes, [](qint64) {}).wholeText();
+}
+
+IniFile::IniFile(const QString &fileName) : m_fileName(fileName)
+{
+    loadBytes(readSettingsFile(fileName));
 }
 
 IniFile IniFile::FromBytes(const QByteArray &bytes, const QString &fileName)
@@ -71,68 +228,57 @@ void IniFile::loadBytes(const QByteArray &bytes)
         if (!budget.spend(cost))
             throw EFileError(OverBudgetMessage(budget.limit()));
     };
-    // windows-1251 is one byte a character: line ends, brackets, '=' and ';' are found in the bytes, and
-    // the blanks QString::trimmed takes are the controls from tab to CR, the space and the no-break space.
-    const char *const data = bytes.constData();
-    const auto blank = [](char c) {
-        const auto b = uchar(c);
-        return (b >= 9 && b <= 13) || b == ' ' || b == 0xA0;
-    };
-    const auto text = [&](qsizetype from, qsizetype to) {
-        return fromCp1251(QByteArray::fromRawData(data + from, to - from));
-    };
+    const IniLines lines(bytes, spend);
+    const qint64 source = budget.spent();
     Section *current = nullptr;
-    bool content = false;
-    qsizetype pos = 0;
-    const qsizetype size = bytes.size();
-    while (pos < size) {
-        // Lines end in CR LF, LF or a lone CR.
-        const qsizetype start = pos;
-        qsizetype end = pos;
-        while (end < size && data[end] != '\r' && data[end] != '\n')
-            ++end;
-        pos = end;
-        if (pos < size && data[pos] == '\r')
-            ++pos;
-        if (pos < size && data[pos] == '\n')
-            ++pos;
-
-        qsizetype first = start, last = end;
-        while (first < last && blank(data[first]))
-            ++first;
-        while (last > first && blank(data[last - 1]))
-            --last;
-        if (first == last || data[first] == ';')
-            continue;
-        content = true;
-        if (data[first] == '[' && data[last - 1] == ']' && last - first >= 2) {
-            const QString name = text(first + 1, last - 1).trimmed();
+    const bool content = lines.read(
+        [&](const QString &name) {
             current = findSection(name);
             if (!current) {
-                spend(qint64(sizeof(Section)) + 64 + 2 * StringHeapBytes(name.size()));
+                spend(qint64(sizeof(Section)) + 64 + 2 * heldBytes(name));
                 current = &addSection(name);
             }
-            continue;
-        }
-        const char *const eq = static_cast<const char *>(memchr(data + start, '=', size_t(end - start)));
-        if (!current || !eq)
-            continue;
-        const QString key = text(start, eq - data).trimmed();
-        if (key.isEmpty())
-            continue;
-        const QString value = text(eq - data + 1, end);
-        spend(qint64(sizeof(Entry)) + StringHeapBytes(key.size()) + StringHeapBytes(value.size()));
-        spend(appendEntry(*current, key, value));
-    }
+        },
+        [&](const QString &key, const QString &value) {
+            spend(qint64(sizeof(Entry)) + heldBytes(key) + heldBytes(value));
+            spend(appendEntry(*current, key, value));
+        });
     m_budgetLimit = budget.limit();
     // The bytes are gone with the read; the entries stay.
-    m_sourceBytes = bytes.size();
-    m_heldBytes = budget.spent() - bytes.size();
+    m_sourceBytes = source;
+    m_heldBytes = budget.spent() - source;
     // Text without one section is no settings file the program wrote (binary garbage, a truncated or
     // foreign file); read as empty, it would be replaced by defaults on the next update.
     if (content && m_sections.isEmpty())
-        throw EFileError(QStringLiteral("Не удалось прочитать файл %1: в нём нет ни одного раздела")
-                             .arg(displayPath(m_fileName)));
+        throw EFileError(readFailure(m_fileName, QStringLiteral("в нём нет ни одного раздела")));
+}
+
+QList<IniSectionHeader> IniFile::ReadSectionHeaders(const QString &fileName)
+{
+    const QByteArray bytes = readSettingsFile(fileName);
+    ReadBudget budget(ReadBudgetBytes(bytes.size()));
+    budget.spend(bytes.size());
+    const auto spend = [&](qint64 cost) {
+        if (!budget.spend(cost))
+            throw EFileError(readFailure(fileName, OverBudgetText(budget.limit())));
+    };
+    QList<IniSectionHeader> headers;
+    // Spelling -> its place in headers.
+    QHash<QString, qsizetype> index;
+    const IniLines lines(bytes, spend);
+    lines.read(
+        [&](const QString &name) {
+            const auto it = index.constFind(name);
+            if (it != index.cend()) {
+                ++headers[*it].count;
+                return;
+            }
+            spend(qint64(sizeof(IniSectionHeader)) + 64 + heldBytes(name));
+            index.insert(name, headers.size());
+            headers.append({name, 1});
+        },
+        nullptr);
+    return headers;
 }
 
 const IniFile::Section *IniFile::findSection(const QString &name) const
@@ -306,8 +452,7 @@ qint64 IniFile::RereadBytes() const
 
 QString IniFile::OverBudgetMessage(qint64 limit) const
 {
-    return QStringLiteral("Не удалось прочитать файл %1: %2")
-        .arg(displayPath(m_fileName), OverBudgetText(limit));
+    return readFailure(m_fileName, OverBudgetText(limit));
 }
 
 bool TryIniTextToInt(const QString &text, int &value)

@@ -39,6 +39,35 @@ public:
     void WriteBool(const QString &section, const QString &key, bool value);
 };
 
+// What an IniFile image holds of a line "key=value", and of a section.
+struct IniFileEntry
+{
+    QString key;
+    QString value;
+};
+struct IniFileSection
+{
+    QString name;
+    QList<IniFileEntry> entries;
+    // Case-folded key -> its first entry, kept once the section is longer than a short scan.
+    QHash<QString, qsizetype> keyIndex;
+};
+// Both move as plain bytes, so their lists grow in place (realloc) rather than holding the old array and
+// the new one at once: the share of memory of a large file counts each entry once.
+Q_DECLARE_TYPEINFO(IniFileEntry, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(IniFileSection, Q_RELOCATABLE_TYPE);
+
+// A section header as a file writes it, and how many headers are written so.
+struct IniSectionHeader
+{
+    QString name;
+    qsizetype count = 0;
+};
+Q_DECLARE_TYPEINFO(IniSectionHeader, Q_RELOCATABLE_TYPE);
+
+// The text of a settings file's bytes, decoded as IniFile reads them.
+QString IniFileText(const QByteArray &bytes);
+
 // In-memory image of an INI file. The whole file is read when the image is created (a missing file
 // gives an empty image); reads and writes work on the image, and UpdateFile writes it back.
 //
@@ -49,7 +78,9 @@ public:
 // before the first section) are not kept, so a rewrite drops them; the program never writes such lines.
 // A key written twice in a section keeps both lines, and the first one is the one read and written.
 // Sections and the keys of a long section are found by hash, so a file of many of either loads and reads
-// in linear time.
+// in linear time. A file that begins with a byte order mark, as a Windows editor may save it, is read past
+// the mark, in UTF-8 or UTF-16 as the mark says (UTF-8 only where the bytes are UTF-8); it is written back
+// in windows-1251 without one.
 class IniFile : public SettingsAccess
 {
 public:
@@ -59,6 +90,10 @@ public:
     explicit IniFile(const QString &fileName);
     // The image of a file's bytes, checked as the file would be; fileName is where UpdateFile writes.
     static IniFile FromBytes(const QByteArray &bytes, const QString &fileName = QString());
+    // Each spelling of a section header in a file, in the order first met, with the number of headers
+    // written so: the image takes a section written twice as one. Empty for a missing file; EFileError
+    // as for the image.
+    static QList<IniSectionHeader> ReadSectionHeaders(const QString &fileName);
 
     const QString &fileName() const { return m_fileName; }
 
@@ -85,18 +120,8 @@ public:
     qint64 RereadBytes() const override;
 
 private:
-    struct Entry
-    {
-        QString key;
-        QString value;
-    };
-    struct Section
-    {
-        QString name;
-        QList<Entry> entries;
-        // Case-folded key -> its first entry, kept once the section is longer than a short scan.
-        QHash<QString, qsizetype> keyIndex;
-    };
+    using Entry = IniFileEntry;
+    using Section = IniFileSection;
 
     IniFile() = default;
     const Section *findSection(const QString &name) const;

@@ -80,6 +80,11 @@ TEST(DiagnosticsPage, KeyNamesOncePerName)
     button->click();
     EXPECT_EQ(o.read("system/Brenvale.txt"), QStringLiteral("a\r\nb\r\n"));
     EXPECT_EQ(o.read("system/Stations.txt"), QStringLiteral("source\r\nuser\r\n"));
+    // Saved by an editor in UTF-8 with a byte order mark.
+    writeBytes(o.path("system/Brenvale.ini"),
+               "\xEF\xBB\xBF" + QStringLiteral("Имя=1\r\n[global]\r\nb=1\r\n").toUtf8());
+    button->click();
+    EXPECT_EQ(o.read("system/Brenvale.txt"), QStringLiteral("b\r\nимя\r\n"));
 }
 
 TEST(DiagnosticsPage, StatementsReportAndCloseEverything)

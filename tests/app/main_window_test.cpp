@@ -175,6 +175,30 @@ TEST_F(MainWindow, FirstStationSelectedAndItsSettingsRead)
     EXPECT_EQ(again->stas->item(0)->checkState(), Qt::Checked);
 }
 
+// Both settings files as a Windows editor saves them, in UTF-8 with a byte order mark: PET, the first
+// station, and its Russian name are read, it stays the current one, and the shutdown writes it back in
+// windows-1251.
+TEST_F(MainWindow, SettingsFilesWithAByteOrderMark)
+{
+    writeBytes(
+        p.path("system/Stations.ini"),
+        "\xEF\xBB\xBF" +
+            QStringLiteral("[PET]\r\nname=Петропавловск\r\nfi=530123\r\n[ARU]\r\nname=Арти\r\n").toUtf8());
+    writeBytes(p.path("system/Brenvale.ini"), "\xEF\xBB\xBF[global]\r\neffects=0\r\nstation_code=PET\r\n");
+    auto w = p.start();
+    EXPECT_EQ(recorder.count(), 0);
+    EXPECT_EQ(listedCodes(*w), QStringList({"ARU", "PET"}));
+    EXPECT_EQ(w->curCode, QStringLiteral("PET"));
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - Петропавловск (PET, PET)"));
+    ASSERT_TRUE(w->close());
+    w.reset();
+    const QByteArray saved = readBytes(p.path("system/Stations.ini"));
+    EXPECT_TRUE(saved.startsWith(
+        "[PET]\r\nname=\xCF\xE5\xF2\xF0\xEE\xEF\xE0\xE2\xEB\xEE\xE2\xF1\xEA\r\nfi=530123\r\n"))
+        << saved.left(60).toStdString();
+    EXPECT_TRUE(readBytes(p.path("system/Brenvale.ini")).contains("\r\nstation_code=PET\r\n"));
+}
+
 // A window started without the import page (as here, below the page's library) starts, changes station
 // and closes without it; whatever asks for the import state then fails loudly, and the station's import
 // keys stay in Stations.ini as they were.

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QStringEncoder>
 
 #include <gtest/gtest.h>
 
@@ -78,6 +79,43 @@ TEST(IniFileRead, RepeatedNamesFirstWins)
     EXPECT_EQ(ini.ReadString("a", "k", ""), "1");
     EXPECT_EQ(ini.ReadString("A", "m", ""), "5");
     EXPECT_EQ(ini.ReadSectionValues("A"), QStringList({"k=1", "K=2", "k=4", "m=5"}));
+}
+
+// A Windows editor may save a settings file with a byte order mark and the rest in UTF-8 or UTF-16: it is
+// read past the mark in that encoding, and written back in windows-1251 without one.
+TEST(IniFileRead, ByteOrderMarks)
+{
+    const auto utf16 = [](QStringConverter::Encoding encoding, const char *text) {
+        QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encode(u8(text)));
+    };
+    const struct
+    {
+        QByteArray bytes;
+        const char *section, *key, *value;
+    } cases[] = {
+        {"\xEF\xBB\xBF[PET]\r\nname=Петропавловск\r\n", "PET", "NAME", "Петропавловск"},
+        // In UTF-8 the no-break space is C2 A0, and A0 alone the end of "Р" (D0 A0).
+        {"\xEF\xBB\xBF\xC2\xA0[ПЕТР]\xC2\xA0\r\n ключР\xC2\xA0=Р\xC2\xA0\r\n", "петр", "КЛЮЧР", "Р\xC2\xA0"},
+        // A mark the rest does not follow: windows-1251 bytes are no UTF-8.
+        {"\xEF\xBB\xBF[PET]\r\nname=\xCF\xE5\xF2\xF0\r\n", "PET", "name", "Петр"},
+        {utf16(QStringConverter::Utf16LE, "[PET]\r\nname=Петр\r\n"), "pet", "name", "Петр"},
+        {utf16(QStringConverter::Utf16BE, "[PET]\nname=Петр"), "pet", "name", "Петр"},
+    };
+    for (const auto &c : cases) {
+        const IniFile ini = IniFile::FromBytes(c.bytes);
+        EXPECT_EQ(ini.ReadSections(), QStringList({u8(c.section).toUpper()}))
+            << c.bytes.toHex().toStdString();
+        EXPECT_EQ(ini.ReadString(u8(c.section), u8(c.key), "def"), u8(c.value))
+            << c.bytes.toHex().toStdString();
+    }
+
+    TestDir dir;
+    const QString path = dir.file("Stations.ini");
+    writeBytes(path, cases[0].bytes);
+    IniFile(path).UpdateFile();
+    EXPECT_EQ(readBytes(path),
+              QByteArray("[PET]\r\nname=\xCF\xE5\xF2\xF0\xEE\xEF\xE0\xE2\xEB\xEE\xE2\xF1\xEA\r\n\r\n"));
 }
 
 TEST(IniFileEdit, KeysAndSections)
@@ -173,7 +211,8 @@ TEST(IniFileErrors, TextWithoutASectionIsDamaged)
         }
         EXPECT_THROW(IniFile::FromBytes(bytes), EFileError);
     }
-    for (const QByteArray &bytes : {QByteArray(), QByteArray("\r\n  \r\n; note\r\n\t\n")})
+    for (const QByteArray &bytes :
+         {QByteArray(), QByteArray("\r\n  \r\n; note\r\n\t\n"), QByteArray("\xEF\xBB\xBF\r\n")})
         EXPECT_TRUE(IniFile::FromBytes(bytes).ReadSections().isEmpty()) << bytes.toStdString();
 }
 

@@ -9,6 +9,7 @@
 #include "lib/date_routines.h"
 #include "lib/epoch.h"
 #include "lib/errors.h"
+#include "lib/ini_file.h"
 #include "lib/messages.h"
 #include "lib/number_routines.h"
 #include "lib/safe_write.h"
@@ -214,7 +215,7 @@ void DiagnosticsPage::Button47Click()
         QFile in(base + QStringLiteral(".ini"));
         QString text;
         if (in.open(QIODevice::ReadOnly))
-            text = fromCp1251(in.readAll());
+            text = IniFileText(in.readAll());
         const QStringList names = IniKeyNames(text);
         QString out;
         for (const QString &n : names)

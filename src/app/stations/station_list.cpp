@@ -5,7 +5,6 @@
 #include "db/db_command.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
-#include "lib/codec.h"
 #include "lib/codepage_keys.h"
 #include "lib/combo_routines.h"
 #include "lib/control_routines.h"
@@ -21,7 +20,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -42,28 +40,6 @@
 namespace {
 
 const QString kStationsIni = QStringLiteral("system/Stations.ini");
-
-// Section names as they stand in the file, one per header: the INI image merges a section written
-// twice, and a station written twice must be reported.
-QStringList rawSectionNames(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = fromCp1251(file.readAll());
-    QStringList names;
-    // Line by line in place: a list of many stations is not copied once more as lines.
-    for (qsizetype pos = 0; pos < text.size();) {
-        qsizetype end = pos;
-        while (end < text.size() && text[end] != u'\r' && text[end] != u'\n')
-            ++end;
-        const QStringView trimmed = QStringView(text).sliced(pos, end - pos).trimmed();
-        if (trimmed.size() >= 2 && trimmed.startsWith(u'[') && trimmed.endsWith(u']'))
-            names << trimmed.sliced(1, trimmed.size() - 2).trimmed().toString();
-        pos = end + 1;
-    }
-    return names;
-}
 
 // The codes a load adds to a code field's drop-down list: each one the list does not hold yet, in the
 // order met, added at once when the load is through. Looked up by hash, a list of many stations loads in
@@ -276,30 +252,28 @@ void Tmainf::clearStationList()
 void Tmainf::LoadStationsIni()
 {
     TDualIni ini(&sett.CommonKeys, ProgramFolder());
-    QStringList names = rawSectionNames(ProgramFolder() + kStationsIni);
-    std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
-        return a.compare(b, Qt::CaseInsensitive) < 0;
-    });
-    const auto warnDuplicates = [this](const QString &name, int count) {
+    // Each header as it stands in the file: the image merges a station written twice, which is reported.
+    QList<IniSectionHeader> headers = IniFile::ReadSectionHeaders(ProgramFolder() + kStationsIni);
+    std::stable_sort(headers.begin(), headers.end(),
+                     [](const IniSectionHeader &a, const IniSectionHeader &b) {
+                         return a.name.compare(b.name, Qt::CaseInsensitive) < 0;
+                     });
+    const auto warnDuplicates = [this](const QString &name, qsizetype count) {
         MessageProc(this,
                     QStringLiteral("Дублирование записи станции ") + CutForMessage(name) +
                         QStringLiteral(" (") + QString::number(count + 1) + QStringLiteral(" одинаковых)"),
                     MB_ICONWARNING, MB_OK);
     };
     stations.clear();
-    stations.reserve(names.size());
+    stations.reserve(headers.size());
     ComboAdditions codes(Cod_stac);
-    int duplicates = 0;
+    qsizetype duplicates = 0;
     QString previous;
-    for (const QString &name : std::as_const(names)) {
-        if (name == previous) {
-            ++duplicates;
-            continue;
-        }
-        if (duplicates > 0) {
+    for (const IniSectionHeader &header : std::as_const(headers)) {
+        const QString &name = header.name;
+        if (duplicates > 0)
             warnDuplicates(previous, duplicates);
-            duplicates = 0;
-        }
+        duplicates = header.count - 1;
         previous = name;
         codes.add(name);
         tstainfo station;
