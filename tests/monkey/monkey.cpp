@@ -251,6 +251,7 @@ void Monkey::tick()
         (m_actions >= m_config.actions || m_clock.elapsed() >= qint64(m_config.seconds) * 1000)) {
         m_windDown = true;
         m_windDownStart = m_clock.elapsed();
+        m_windDownAfter = m_actions;
         record(QStringLiteral("-- winding down after %1 actions").arg(m_actions));
     }
     try {
