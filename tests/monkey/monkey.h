@@ -116,6 +116,7 @@ private:
     int m_nextCheck = 0;
     int m_messages = 0;
     int m_depth = 0;
+    int m_closing = 0; // inside a close of the wind-down
     int m_names = 0;
     bool m_windDown = false;
     bool m_failed = false;
