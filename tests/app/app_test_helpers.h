@@ -117,8 +117,8 @@ inline void dropServerConnections(DbConnection &Db, bool Refused)
     const QString others =
         QStringLiteral("from pg_stat_activity where datname=current_database() and pid<>pg_backend_pid()");
     exec(Db, QStringLiteral("select pg_terminate_backend(pid) ") + others);
-    // The server ends them a moment later.
-    for (int i = 0; i < 100; ++i) {
+    // The server ends them a moment later (on a busy machine, several).
+    for (int i = 0; i < 1200; ++i) {
         DbQuery left(&Db);
         left.SetSQL(QStringLiteral("select count(*) ") + others);
         left.Open();

@@ -301,8 +301,10 @@ TYPED_TEST(WriteBackTest, LockHeldElsewhereIsWaitedForBrieflyAndSaid)
     clock.start();
     QString message;
     EXPECT_EQ(this->faultOf([&] { q->Post(); }, &message), DbFault::Busy);
+    // The second it was told, not the 30 s a connection waits where it is told nothing; how much longer a
+    // busy machine takes to say so is no concern here.
     EXPECT_GE(clock.elapsed(), 900);
-    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_LT(clock.elapsed(), 20000);
     const QString database =
         TypeParam::odbc ? this->db->DataSource()
                         : QDir::toNativeSeparators(QFileInfo(this->db->DataSource()).absoluteFilePath());

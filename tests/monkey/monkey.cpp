@@ -34,6 +34,8 @@
 #include <QTimer>
 #include <QWindow>
 
+#include <utility>
+
 namespace {
 
 QString oneLine(QString text, int limit = 80)
@@ -246,11 +248,17 @@ void Monkey::tick()
     if (!UserInputAllowed())
         return;
     ++m_depth;
-    const auto leave = qScopeGuard([this] { --m_depth; });
+    // What is asked inside a tick that a close let in is not the close's question.
+    const int closing = std::exchange(m_closing, 0);
+    const auto leave = qScopeGuard([this, closing] {
+        --m_depth;
+        m_closing = closing;
+    });
     if (!m_windDown &&
         (m_actions >= m_config.actions || m_clock.elapsed() >= qint64(m_config.seconds) * 1000)) {
         m_windDown = true;
         m_windDownStart = m_clock.elapsed();
+        m_windDownAfter = m_actions;
         record(QStringLiteral("-- winding down after %1 actions").arg(m_actions));
     }
     try {
@@ -322,8 +330,12 @@ int Monkey::answer(const QString &text, unsigned icon, unsigned buttons)
     const QList<MsgBoxButton> choices = MsgBoxButtons(buttons);
     MsgBoxButton chosen = choices.first();
     if (m_windDown) {
-        // Closing up: take the way out where the message offers one.
-        for (int way : {int(IDCANCEL), int(IDNO), int(IDABORT)}) {
+        // Closing up: take the way out where the message offers one. What a window asks as the monkey
+        // closes it (to close without the changes it could not write) is agreed to, as by the analyst who
+        // closes the program: refused, it would keep the window open for good.
+        const QList<int> ways = m_closing > 0 ? QList<int>{IDYES, IDOK, IDCANCEL, IDNO, IDABORT}
+                                              : QList<int>{IDCANCEL, IDNO, IDABORT};
+        for (int way : ways) {
             const auto it = std::find_if(choices.cbegin(), choices.cend(),
                                          [way](const MsgBoxButton &b) { return b.result == way; });
             if (it != choices.cend()) {
@@ -834,6 +846,8 @@ void Monkey::windDownStep()
         key(popup->focusWidget() ? popup->focusWidget() : popup, Qt::Key_Escape, keyText(Qt::Key_Escape));
         return;
     }
+    ++m_closing;
+    const auto closed = qScopeGuard([this] { --m_closing; });
     if (QWidget *modal = QApplication::activeModalWidget()) {
         record(QStringLiteral("   close ") + describe(modal));
         if (auto *dialog = qobject_cast<QDialog *>(modal))

@@ -73,6 +73,8 @@ public:
     // with no Russian in it. Each once, in the order first seen.
     const QStringList &notes() const { return m_notes; }
     bool windingDown() const { return m_windDown; }
+    // The actions done when the run began to wind down; -1 before.
+    int windDownAfter() const { return m_windDownAfter; }
     bool failed() const { return m_failed; }
 
 private:
@@ -109,10 +111,12 @@ private:
     QList<QTimer *> m_timers;
     QElapsedTimer m_clock;
     qint64 m_windDownStart = 0;
+    int m_windDownAfter = -1;
     int m_actions = 0;
     int m_nextCheck = 0;
     int m_messages = 0;
     int m_depth = 0;
+    int m_closing = 0; // inside a close of the wind-down
     int m_names = 0;
     bool m_windDown = false;
     bool m_failed = false;

@@ -124,15 +124,34 @@ int reserveClosedPort()
 // The state the failure reports need, also from a death callback or the watchdog's thread.
 ActionLog *g_log = nullptr;
 Monkey *g_monkey = nullptr;
-quint64 g_seed = 0;
+const Options *g_options = nullptr;
 std::string g_folder;
-std::string g_reproduce;
+
+std::string reproduce()
+{
+    const Options &o = *g_options;
+    int actions = o.monkey.actions, seconds = o.monkey.seconds;
+    // A run its time wound down is repeated by the actions it had done, however fast the machine is.
+    if (g_monkey && g_monkey->windDownAfter() >= 0 && g_monkey->windDownAfter() < actions) {
+        actions = g_monkey->windDownAfter();
+        seconds = 1000000;
+    }
+    return QStringLiteral("brenvale_monkey --seed %1 --actions %2 --seconds %3 --stations %4 --days %5 "
+                          "--events-per-day %6")
+        .arg(o.monkey.seed)
+        .arg(actions)
+        .arg(seconds)
+        .arg(o.demo.stations)
+        .arg(o.demo.days)
+        .arg(o.demo.eventsPerDay)
+        .toStdString();
+}
 
 std::string header(const std::string &what)
 {
     const int actions = g_monkey ? g_monkey->actions() : 0;
-    return "monkey: seed " + std::to_string(g_seed) + ": " + what + " (after " + std::to_string(actions) +
-           " actions)\nreproduce: " + g_reproduce + "\nrun folder: " + g_folder;
+    return "monkey: seed " + std::to_string(g_options->monkey.seed) + ": " + what + " (after " +
+           std::to_string(actions) + " actions)\nreproduce: " + reproduce() + "\nrun folder: " + g_folder;
 }
 
 void reportDeath()
@@ -253,18 +272,8 @@ int main(int argc, char **argv)
         return 2;
     }
     g_log = &log;
-    g_seed = o.monkey.seed;
+    g_options = &o;
     g_folder = run.path().toStdString();
-    g_reproduce =
-        QStringLiteral(
-            "brenvale_monkey --seed %1 --actions %2 --seconds %3 --stations %4 --days %5 --events-per-day %6")
-            .arg(o.monkey.seed)
-            .arg(o.monkey.actions)
-            .arg(o.monkey.seconds)
-            .arg(o.demo.stations)
-            .arg(o.demo.days)
-            .arg(o.demo.eventsPerDay)
-            .toStdString();
     InstallDeathReport(&reportDeath);
     qInstallMessageHandler(qtMessages);
     Watchdog watchdog(o.watchdogSeconds, &reportHang);

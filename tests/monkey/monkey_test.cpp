@@ -28,10 +28,24 @@
 
 namespace {
 
+// Asks its function before the window it watches closes: false keeps the window open.
+struct CloseQuestion : QObject
+{
+    std::function<bool()> ask;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() != QEvent::Close || !ask || ask())
+            return false;
+        event->ignore();
+        return true;
+    }
+};
+
 // A window with a control of every kind the monkey drives; each tells the journal what reached it.
 struct Playground
 {
     QWidget window;
+    CloseQuestion closing;
     QStringList journal;
     TestDir folders;
     QString readFolder = folders.file(QStringLiteral("demo"));
@@ -47,6 +61,7 @@ struct Playground
         writeBytes(readFolder + QStringLiteral("/data/PET.mdb"), "not for the dialogs");
         writeBytes(readFolder + QStringLiteral("/events.txt"), "1;2;3\r\n");
         window.setObjectName(QStringLiteral("playground"));
+        window.installEventFilter(&closing);
         window.resize(700, 900);
         auto *layout = new QVBoxLayout(&window);
         auto *plain = button(layout, "plain");
@@ -158,8 +173,9 @@ struct Outcome
     int actions = 0;
 };
 
-// Runs a monkey on the playground until it has closed the window (or failed).
-Outcome runMonkey(Playground &p, MonkeyConfig config)
+// Runs a monkey on the playground until it has closed the window (or failed); atEnd is given the monkey
+// then.
+Outcome runMonkey(Playground &p, MonkeyConfig config, const std::function<void(Monkey &)> &atEnd = {})
 {
     config.readFolder = p.readFolder;
     config.writeFolder = p.writeFolder;
@@ -177,10 +193,13 @@ Outcome runMonkey(Playground &p, MonkeyConfig config)
     monkey.start();
     QEventLoop loop;
     QTimer poll;
+    // Only a monkey that stopped acting altogether meets this: a run of a few hundred actions takes
+    // seconds.
+    constexpr qint64 stuckMs = 300000;
     QElapsedTimer clock;
     clock.start();
     QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (!p.window.isVisible() || monkey.failed() || clock.elapsed() > 60000) {
+        if (!p.window.isVisible() || monkey.failed() || clock.elapsed() > stuckMs) {
             // A monkey that stopped leaves the dialog it was in: close it, as the program would end.
             if (auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget()))
                 dialog->reject();
@@ -191,7 +210,9 @@ Outcome runMonkey(Playground &p, MonkeyConfig config)
     loop.exec();
     MessageProc = oldMessage;
     ErrorMessageProc = oldError;
-    EXPECT_LT(clock.elapsed(), 60000) << "the monkey did not finish";
+    EXPECT_LT(clock.elapsed(), stuckMs) << "the monkey did not finish";
+    if (atEnd)
+        atEnd(monkey);
     outcome.log = log.last();
     outcome.actions = monkey.actions();
     return outcome;
@@ -202,7 +223,8 @@ MonkeyConfig config(quint64 seed, int actions)
     MonkeyConfig c;
     c.seed = seed;
     c.actions = actions;
-    c.seconds = 60;
+    // The actions end the run, however slowly a busy machine does them.
+    c.seconds = 86400;
     return c;
 }
 
@@ -237,6 +259,31 @@ TEST(Monkey, ASeedGivesOneActionSequence)
     EXPECT_EQ(same(a.log, first), same(b.log, again));
     EXPECT_EQ(same(first.journal, first), same(again.journal, again));
     EXPECT_NE(same(a.log, first), same(c.log, other));
+}
+
+// Winding down, the monkey agrees to close without the changes the window could not write; any other
+// message then still takes the way out.
+TEST(Monkey, WindingDownAgreesToCloseWithoutTheUnwrittenChanges)
+{
+    Playground p;
+    int refused = 0;
+    p.closing.ask = [&] {
+        if (MessageProc(&p.window,
+                        QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в базу "
+                                       "данных.\rЗакрыть программу без них?"),
+                        MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES)
+            return true;
+        return ++refused == 3; // a monkey that refuses is let go, so that the test ends
+    };
+    QList<int> after;
+    const Outcome o = runMonkey(p, config(1, 100), [&](Monkey &m) {
+        for (unsigned buttons : {MB_YESNO, MB_YESNOCANCEL, MB_OKCANCEL, MB_ABORTRETRYIGNORE})
+            after << m.answer(QStringLiteral("Удалить?"), MB_ICONQUESTION, buttons);
+    });
+    EXPECT_EQ(o.failures, QStringList());
+    EXPECT_EQ(refused, 0);
+    EXPECT_FALSE(p.window.isVisible());
+    EXPECT_EQ(after, (QList<int>{IDNO, IDCANCEL, IDCANCEL, IDABORT}));
 }
 
 // Input reaches the window inside a report's progress, which lets it in, and never inside a transfer's.

@@ -71,7 +71,13 @@ TEST(RunIsolated, OutcomesOfTheChild)
         const IsolatedResult r = RunIsolated(c.work, limits(c.timeLimitMs));
         EXPECT_EQ(int(r.outcome), int(c.outcome)) << c.name;
         EXPECT_EQ(r.bytes, c.bytes) << c.name;
-        EXPECT_LT(clock.elapsed(), std::min(c.timeLimitMs, 3000) + 2000) << c.name;
+        // A child that ends is not waited for to the limit; one that does not is ended at the limit, however
+        // long a busy machine then takes to say so.
+        if (c.outcome == IsolatedOutcome::TimedOut) {
+            EXPECT_GE(clock.elapsed(), c.timeLimitMs) << c.name;
+        } else {
+            EXPECT_LT(clock.elapsed(), c.timeLimitMs) << c.name;
+        }
     }
 }
 

@@ -29,9 +29,11 @@ SmtpServer::SmtpServer(const QString &outDir, const QStringList &options) : m_di
     const QStringList args =
         QStringList{QStringLiteral(BRENVALE_TEST_SUPPORT_DIR "/smtp_server.py"), outDir} + options;
     m_process.start(python(), args);
+    // Python starts in a fraction of a second; the minute only keeps a server that never starts from
+    // hanging the test.
     QElapsedTimer timer;
     timer.start();
-    while (!m_process.canReadLine() && timer.elapsed() < 10000 && m_process.state() != QProcess::NotRunning)
+    while (!m_process.canReadLine() && timer.elapsed() < 60000 && m_process.state() != QProcess::NotRunning)
         m_process.waitForReadyRead(200);
     const QByteArray line = m_process.readLine().trimmed();
     if (line.startsWith("READY "))
