@@ -638,7 +638,7 @@ void Transfer::amplitudeRow(const QString &phase, std::optional<int> hour)
     for (const auto &[column, amp, per] : amps) {
         if (!given(column))
             continue;
-        set(amp, inColumn(column, [&] { return StrToFloatAny(text(column)); }));
+        set(amp, inColumn(column, [&, c = column] { return StrToFloatAny(text(c)); }));
         set(per, period);
     }
     if (given(jAZ) && given(jM))
