@@ -130,22 +130,40 @@ protected:
 };
 TYPED_TEST_SUITE(OrvPeriodFile, BothBackends, BackendName);
 
-// The file of 10-12.11.2026 with the arrivals of sta at the times given and the entries given, written
-// into folder.
+// The file of 10-12.11.2026 (or to the end given) with the arrivals of sta at the times given, the
+// entries and the types given, written into folder.
 QString petPeriodFile(const TestDir &folder, const char *name, const QList<double> &itimes,
-                      const char *sta = "PET", const QList<torxhsta> &stations = {orvPetEntry()})
+                      const char *sta = "PET", const QList<torxhsta> &stations = {orvPetEntry()},
+                      TDateTime end = EncodeDate(2026, 11, 12), const QByteArray &types = kOrvExportTypes)
 {
     const QString path = folder.file(QString::fromLatin1(name));
-    EXPECT_TRUE(writeBytes(path, orvPetPeriodFile(itimes, sta, stations)));
+    EXPECT_TRUE(writeBytes(path, orvPetPeriodFile(itimes, sta, stations, end, types)));
+    return path;
+}
+
+// The file with its dumps changed as given (as version 1.0 when told), written into folder.
+QString rewritten(const TestDir &folder, const char *name, const QString &file,
+                  const std::function<void(orxheader &, QByteArray &)> &change, bool version10 = false)
+{
+    const QString path = folder.file(QString::fromLatin1(name));
+    EXPECT_TRUE(writeBytes(path, orvRewritten(file, change, version10)));
     return path;
 }
 
 // The station's own file with its entries' codes as given, written into folder.
 QString recoded(const TestDir &folder, const char *name, const QString &own, const QString &code)
 {
-    const QString path = folder.file(QString::fromLatin1(name));
-    EXPECT_TRUE(writeBytes(path, orvWithEntries(own, [&](torxhsta &s) { s.code = code; })));
-    return path;
+    return rewritten(folder, name, own, [&](orxheader &h, QByteArray &) {
+        for (torxhsta &s : h.stations)
+            s.code = code;
+    });
+}
+
+// The file as version 1.0 of PET to the end given, written into folder.
+QString asVersion10(const TestDir &folder, const char *name, const QString &file, TDateTime end)
+{
+    return rewritten(
+        folder, name, file, [end](orxheader &h, QByteArray &) { h.periodEnd = end; }, true);
 }
 
 const QString kDone = QStringLiteral("Готово!\r\rИмпорт занял ");
@@ -235,7 +253,21 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
                                        "файл повреждён, данные не считаны!");
     const QString entryPeriod =
         QStringLiteral("её периода в заголовке, от 10.11.2026 до 12.11.2026 23:59:59");
-    const QString filePeriod = QStringLiteral("периода файла в заголовке, от 10.11.2026 до 12.11.2026");
+    const QString filePeriod =
+        QStringLiteral("периода файла в заголовке, от 10.11.2026 до 12.11.2026 23:59:59");
+    const QString pastNoon = QStringLiteral(
+        "ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" (запись 1, itime = 1794549600, "
+        "13.11.2026 06:00:00.0) вне периода файла в заголовке, от 10.11.2026 до 12.11.2026 12:00:00: файл "
+        "повреждён, данные не считаны!");
+    const auto mistyped = [](const char *member, const char *field, const char *type, const char *kind) {
+        return QStringLiteral("ReadORV: в файле \"%1\" поле \"%2\" имеет тип \"%3\", а в БД ORX оно %4: файл "
+                              "повреждён, данные не считаны!")
+            .arg(QString::fromLatin1(member), QString::fromLatin1(field), QString::fromLatin1(type),
+                 QString::fromUtf8(kind));
+    };
+    const TDateTime lastSecond = EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0);
+    const TDateTime noon = EncodeDate(2026, 11, 12) + EncodeTime(12, 0, 0, 0);
+    const double morning13 = htoe(2026, 11, 13, 6, 0, 0);
     const torxhsta none{QStringLiteral("PET"), 0, 0};
     const torxhsta mnk{QStringLiteral("MNK"), EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12)};
     const struct
@@ -244,6 +276,7 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
         QString file;
         QString refusal;           // none: replaced
         const char *asked = "PET"; // the code the question names
+        const char *until = {};    // and the end of the period it names, where the case knows it
     } cases[] = {
         {"one arrival at 1e308", petPeriodFile(this->files, "far.orv", {1e308}),
          start + QStringLiteral("1e+308") + end},
@@ -263,7 +296,67 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
          outsideOf("PET", filePeriod)},
         {"another station's entry", petPeriodFile(this->files, "mnk.orv", {1e308}, "PET", {mnk}),
          outsideOf("PET", filePeriod)},
+        // Mended: the rows replacing PET's went in as "pet", which PET's pages do not select.
+        {"every code in lower case",
+         rewritten(this->files, "pet.orv", own,
+                   [](orxheader &h, QByteArray &rows) {
+                       for (torxhsta &s : h.stations)
+                           s.code = QStringLiteral("pet");
+                       rows.replace(orvString("PET"), orvString("pet"));
+                   }),
+         {},
+         "pet"},
+        {"its keys under other types of their kind",
+         rewritten(
+             this->files, "kinds.orv", own,
+             [](orxheader &h, QByteArray &) {
+                 const QHash<QString, char> types{{"eventid", 24}, {"sta", 23}, {"arid", 14}, {"itime", 8}};
+                 for (int i = 0; i < h.fieldCount; ++i)
+                     h.fieldTypes[i] = types.value(h.fieldNames[i], h.fieldTypes[i]);
+             }),
+         {}},
+        // Mended: fields of another kind went in as something else, or passed the period check by.
+        {"sta typed Integer",
+         petPeriodFile(this->files, "sta.orv", {1e308}, "7", {orvPetEntry()}, EncodeDate(2026, 11, 12),
+                       "\x03\x01\x03\x06"),
+         mistyped("_arr1101.orv", "sta", "Integer", "текстовое")},
+        {"itime typed DateTime",
+         petPeriodFile(this->files, "itime.orv", {EncodeDate(2026, 11, 11) + 0.5}, "PET", {orvPetEntry()},
+                       EncodeDate(2026, 11, 12), "\x03\x01\x01\x0b"),
+         mistyped("_arr1101.orv", "itime", "DateTime", "числовое")},
+        {"eventid typed Float",
+         petPeriodFile(this->files, "eventid.orv", {}, "PET", {orvPetEntry()}, EncodeDate(2026, 11, 12),
+                       "\x03\x06\x01\x06"),
+         mistyped("_ori1101.orv", "eventid", "Float", "текстовое")},
+        // Mended: version 1.0 deleted a day past an end with a time of day, and took any arrival.
+        {"version 1.0 to 12.11.2026 23:59:59",
+         asVersion10(this->files, "v10.orv", own, lastSecond),
+         {},
+         "PET",
+         "12.11.2026 23:59:59"},
+        {"version 1.0 to 12.11.2026",
+         asVersion10(this->files, "v10day.orv", own, EncodeDate(2026, 11, 12)),
+         {},
+         "PET",
+         "12.11.2026 23:59:59"},
+        {"version 1.0, an arrival at 1e308",
+         asVersion10(this->files, "v10far.orv", petPeriodFile(this->files, "far.orv", {1e308}),
+                     EncodeDate(2026, 11, 12)),
+         outsideOf("PET", filePeriod)},
+        {"version 1.0, arrivals in 2100",
+         asVersion10(this->files, "v10wide.orv", this->files.file(QStringLiteral("wide.orv")),
+                     EncodeDate(2026, 11, 12)),
+         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.0) вне ") + filePeriod +
+             QStringLiteral(": файл повреждён, данные не считаны!")},
+        {"version 1.0 to 12.11.2026 12:00, an arrival on 13.11",
+         asVersion10(this->files, "v10noon.orv", petPeriodFile(this->files, "noon.orv", {morning13}), noon),
+         pastNoon},
+        // Mended: without a usable entry, an arrival up to a day past the file's end was taken.
+        {"no entries, an arrival on 13.11 past an end of 12.11.2026 12:00",
+         petPeriodFile(this->files, "noon11.orv", {morning13}, "PET", {}, noon), pastNoon},
     };
+    const QString petRows = QStringLiteral("select count(*) from arrival where rtrim(sta)='PET'");
+    const QStringList petCount = orx.rows(petRows);
     for (const auto &c : cases) {
         SCOPED_TRACE(c.name);
         r.rec.answer(QList<int>(5, IDYES));
@@ -276,13 +369,34 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
                                "землетрясения за период от 10.11.2026 ")
                     .arg(QString::fromLatin1(c.asked))))
                 << r.rec.messages()[0].text.toStdString();
+            if (c.until) {
+                EXPECT_TRUE(r.rec.messages()[0].text.contains(QStringLiteral("до %1\r\r").arg(c.until)))
+                    << r.rec.messages()[0].text.toStdString();
+            }
             EXPECT_TRUE(r.rec.last().text.startsWith(kDone)) << r.rec.last().text.toStdString();
         } else {
             EXPECT_FALSE(stats.committed);
             EXPECT_EQ(shown(r.rec), (QList<Shown>{{c.refusal, MB_ICONERROR}}));
         }
         EXPECT_EQ(orx.rows(petOutside), outside);
+        EXPECT_EQ(orx.rows(petRows), petCount);
         EXPECT_EQ(orx.rows(orphans), QStringList{"0"});
         EXPECT_EQ(exactOrx(orx), before);
     }
+}
+
+// A station the database holds goes in under the code its rows carry, also where it has none to
+// replace; a code new to the database goes in as the file gives it.
+TYPED_TEST(OrvPeriodFile, CodesGoInAsTheDatabaseHoldsThem)
+{
+    OrxDb<TypeParam> &orx = *this->orx;
+    const double at = htoe(2026, 11, 11, 8, 0, 0);
+    const QString file = this->files.file(QStringLiteral("codes.orv"));
+    writeBytes(
+        file,
+        orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12), {}, {{"H1", at}},
+                     {{900001, "H1", "pet", at}, {900002, "H1", " Pet ", at}, {900003, "H1", "Kdz", at}}));
+    EXPECT_TRUE(this->runner.importInto(orx, file).committed);
+    EXPECT_EQ(orx.rows(QStringLiteral("select sta from arrival where arid>900000 order by arid")),
+              (QStringList{"PET", "PET", "Kdz"}));
 }

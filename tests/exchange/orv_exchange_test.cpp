@@ -851,10 +851,11 @@ TEST(OrvImport, OldVersionReplacesTheStationsPeriod)
     const OrvImportStats stats = p.importInto(target, archive);
     EXPECT_TRUE(stats.committed);
     ASSERT_EQ(p.rec.count(), 2);
+    // Changed: the end day is taken whole, and the question names its last second.
     EXPECT_EQ(p.rec.messages()[0].text,
               QStringLiteral(
                   "Для станции с кодом \"ABC\" в таблицах \"origin\" и \"arrival\" уже есть землетрясения "
-                  "за период от 01.03.2008 до 31.03.2008\r\rХотите удалить существующие данные и "
+                  "за период от 01.03.2008 до 31.03.2008 23:59:59\r\rХотите удалить существующие данные и "
                   "записать новые?\r(удалятся записи обо всех событиях в данном интервале, для всех "
                   "станций внутри этих событий)"));
     EXPECT_EQ(target.rows(QStringLiteral("select eventid,lat from origin")), QStringList{"E1|55.75"});

@@ -73,27 +73,42 @@ inline QByteArray orvDump(const char *table, const QList<std::pair<char, const c
     return bytes + recordBytes;
 }
 
-// A version-1.1 event file made by hand, as the export lays it out: the dumps of origin (eventid String,
-// origintime Float) and arrival (arid Integer, eventid String, sta String, itime Float), each with the
-// period and the station entries given; the archive's bytes.
+// An ORV value of the type code given: a text, an Integer or a Float (the day serial of a date).
+inline QByteArray orvValue(char type, const QVariant &v)
+{
+    if (IsOrvStringType(type))
+        return orvString(toCp1251(v.toString()));
+    if (type != 3)
+        return orvDouble(v.toDouble());
+    QByteArray b(5, '\0');
+    qToLittleEndian<qint32>(v.toInt(), b.data() + 1);
+    return b;
+}
+
+// The type codes of an event file's arid, eventid, sta and itime as the export writes them.
+inline const QByteArray kOrvExportTypes("\x03\x01\x01\x06");
+
+// A version-1.1 event file made by hand, as the export lays it out: the dumps of origin (eventid,
+// origintime Float) and arrival (arid, eventid, sta, itime) of the types given, each with the period and
+// the station entries given; the archive's bytes.
 inline QByteArray orvEventFile(TDateTime start, TDateTime end, const QList<torxhsta> &stations,
                                const QList<std::pair<const char *, double>> &origins,
-                               const QList<OrvArrivalRow> &arrivals)
+                               const QList<OrvArrivalRow> &arrivals,
+                               const QByteArray &types = kOrvExportTypes)
 {
-    const auto text = [](const char *s) { return orvString(toCp1251(QString::fromUtf8(s))); };
+    const auto text = [](const char *s) { return QString::fromUtf8(s); };
     QByteArray originRecords, arrivalRecords;
     for (const auto &[eventid, time] : origins)
-        originRecords += text(eventid) + orvDouble(time);
-    for (const OrvArrivalRow &a : arrivals) {
-        QByteArray arid(5, '\0');
-        qToLittleEndian<qint32>(a.arid, arid.data() + 1);
-        arrivalRecords += arid + text(a.eventid) + text(a.sta) + orvDouble(a.itime);
-    }
+        originRecords += orvValue(types[1], text(eventid)) + orvDouble(time);
+    for (const OrvArrivalRow &a : arrivals)
+        arrivalRecords += orvValue(types[0], a.arid) + orvValue(types[1], text(a.eventid)) +
+                          orvValue(types[2], text(a.sta)) + orvValue(types[3], a.itime);
     ZipWriter z;
-    z.add("_ori1101.orv", orvDump("origin", {{char(1), "eventid"}, {char(6), "origintime"}},
+    z.add("_ori1101.orv", orvDump("origin", {{types[1], "eventid"}, {char(6), "origintime"}},
                                   qint32(origins.size()), originRecords, start, end, stations));
     z.add("_arr1101.orv",
-          orvDump("arrival", {{char(3), "arid"}, {char(1), "eventid"}, {char(1), "sta"}, {char(6), "itime"}},
+          orvDump("arrival",
+                  {{types[0], "arid"}, {types[1], "eventid"}, {types[2], "sta"}, {types[3], "itime"}},
                   qint32(arrivals.size()), arrivalRecords, start, end, stations));
     z.add("system", "origin arrival");
     return z.bytes();
@@ -106,10 +121,12 @@ inline torxhsta orvPetEntry()
             EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0)};
 }
 
-// An event file of 10-12.11.2026 with the station entries given (PET's alone unless told), and whose
-// arrivals of station sta, one for each event, are at the times given.
+// An event file of 10-12.11.2026 (or to the end given) with the station entries given (PET's alone
+// unless told), and whose arrivals of station sta, one for each event, are at the times given.
 inline QByteArray orvPetPeriodFile(const QList<double> &itimes, const char *sta = "PET",
-                                   const QList<torxhsta> &stations = {orvPetEntry()})
+                                   const QList<torxhsta> &stations = {orvPetEntry()},
+                                   TDateTime end = EncodeDate(2026, 11, 12),
+                                   const QByteArray &types = kOrvExportTypes)
 {
     QList<std::pair<const char *, double>> origins;
     QList<OrvArrivalRow> arrivals;
@@ -118,11 +135,15 @@ inline QByteArray orvPetPeriodFile(const QList<double> &itimes, const char *sta 
         origins.append({ids[i], htoe(2026, 11, 11, 12, 0, 0)});
         arrivals.append({900001 + i, ids[i], sta, itimes[i]});
     }
-    return orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12), stations, origins, arrivals);
+    return orvEventFile(EncodeDate(2026, 11, 10), end, stations, origins, arrivals, types);
 }
 
-// A version-1.1 event file with the station entries of every dump changed as given; the archive's bytes.
-inline QByteArray orvWithEntries(const QString &archive, const std::function<void(torxhsta &)> &change)
+// A version-1.1 event file with each dump's header and records changed as given, written as version 1.1
+// or, when told, as version 1.0: "ZIP", the table, the counts, the first station entry's code and the
+// period, then the field list. The archive's bytes.
+inline QByteArray orvRewritten(const QString &archive,
+                               const std::function<void(orxheader &, QByteArray &)> &change,
+                               bool version10 = false)
 {
     TestDir unpacked;
     unzipAll(archive, unpacked.path());
@@ -133,13 +154,19 @@ inline QByteArray orvWithEntries(const QString &archive, const std::function<voi
         orxheader h;
         EXPECT_EQ(int(ReadOrvHeader(file, OrvVersion::V11, h)), int(OrvReadStatus::Ok));
         EXPECT_EQ(int(ReadOrvFieldList(file, h)), int(OrvReadStatus::Ok));
-        for (torxhsta &s : h.stations)
-            change(s);
-        QByteArray bytes;
+        QByteArray records = file.readAll(), bytes, code(8, '\0');
+        change(h, records);
+        if (version10) {
+            code = (char(h.stations.value(0).code.size()) + h.stations.value(0).code.toLatin1())
+                       .leftJustified(8, '\0');
+            h.stations.clear();
+        }
         QBuffer buffer(&bytes);
         buffer.open(QIODevice::WriteOnly);
         EXPECT_TRUE(WriteOrvHeader(buffer, h));
-        z.add(name.toLatin1(), bytes + file.readAll());
+        if (version10)
+            bytes = "\x03ZIP" + bytes.mid(4, 140) + code + bytes.mid(144, 16) + bytes.mid(164);
+        z.add(name.toLatin1(), bytes + records);
     }
     z.add("system", readBytes(unpacked.file(OrvSystemMember)));
     return z.bytes();

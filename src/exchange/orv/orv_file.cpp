@@ -324,6 +324,13 @@ bool IsOrvStringType(char code)
            t == FieldType::FixedChar || t == FieldType::WideString;
 }
 
+bool IsOrvReadableType(char code)
+{
+    const FieldType t = FieldType(quint8(code));
+    return IsOrvStringType(code) || IsIntegerFieldType(t) || IsFloatFieldType(t) || IsDateFieldType(t) ||
+           t == FieldType::Boolean;
+}
+
 QString OrvTimestampLiteral(TDateTime value)
 {
     int y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, ms = 0;

@@ -143,6 +143,8 @@ private:
 
 // Type codes whose values are counted strings, quoted in statements.
 bool IsOrvStringType(char code);
+// Type codes the reader has a value for; the others stop it at their first value.
+bool IsOrvReadableType(char code);
 
 // The SQL literals of date-time values: "{ts 'yyyy-mm-dd hh:nn:ss'}" and "{t 'hh:nn:ss'}".
 QString OrvTimestampLiteral(TDateTime value);

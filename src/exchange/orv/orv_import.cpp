@@ -77,6 +77,79 @@ double epochOf(TDateTime value)
     return htoe(quint16(y), quint16(m), quint16(d), quint16(h), quint16(n), s + ms / 1000.0);
 }
 
+// A span of epoch seconds from its start, up to its end included or, for a day taken whole, up to the
+// next midnight.
+struct EpochSpan
+{
+    double from = 0, to = 0;
+    bool toIncluded = true;
+
+    bool contains(double t) const { return t >= from && (toIncluded ? t <= to : t < to); }
+    QString condition() const
+    {
+        return QStringLiteral("(itime>=") + SqlNumber(from) +
+               (toIncluded ? QStringLiteral(" and itime<=") : QStringLiteral(" and itime<")) + SqlNumber(to) +
+               QLatin1Char(')');
+    }
+};
+
+// The period a header names. An end given as a bare date takes that day whole, as the export's own
+// files and the older program's mean it, and is named by the day's last second; an end with a time of
+// day ends there. So the period checked and deleted is never past what the question or message names.
+struct HeaderPeriod
+{
+    EpochSpan span;
+    TDateTime start = 0, last = 0;
+};
+
+HeaderPeriod headerPeriod(const orxheader &h)
+{
+    int hour = 0, minute = 0, second = 0, ms = 0;
+    DecodeTime(h.periodEnd, hour, minute, second, ms);
+    const bool bareDate = hour == 0 && minute == 0 && second == 0 && ms == 0;
+    HeaderPeriod p;
+    p.start = h.periodStart;
+    p.last = bareDate ? h.periodEnd + EncodeTime(23, 59, 59, 0) : h.periodEnd;
+    p.span = {epochOf(h.periodStart), epochOf(bareDate ? h.periodEnd + 1 : h.periodEnd), !bareDate};
+    return p;
+}
+
+// The key and time columns, of the kind the ORX tables declare them (db/table_creates.cpp): eventid and
+// sta text, arid and orid integers, itime epoch seconds, as is time where a target has it. A value of
+// another kind would go in as something it is not (a day number as epoch seconds) or pass the period
+// check by.
+enum class ColumnKind { Other, Text, Number };
+
+ColumnKind keyColumnKind(const QString &name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("eventid") || lower == QLatin1String("sta"))
+        return ColumnKind::Text;
+    if (lower == QLatin1String("arid") || lower == QLatin1String("orid") || lower == QLatin1String("itime") ||
+        lower == QLatin1String("time"))
+        return ColumnKind::Number;
+    return ColumnKind::Other;
+}
+
+// Whether a field of that type code carries a value of the column's kind whole. A number is carried by
+// any integer or float code, as other back ends export integer columns as floats; an EVENTID may also be
+// an integer, which the rename writes bare. A code the reader cannot read is left to its own message.
+bool carriesKind(const QString &name, char code)
+{
+    const FieldType type = FieldType(quint8(code));
+    switch (keyColumnKind(name)) {
+    case ColumnKind::Other:
+        return true;
+    case ColumnKind::Text:
+        return IsOrvStringType(code) ||
+               (name.toLower() == QLatin1String("eventid") && IsIntegerFieldType(type)) ||
+               !IsOrvReadableType(code);
+    case ColumnKind::Number:
+        return IsIntegerFieldType(type) || IsFloatFieldType(type) || !IsOrvReadableType(code);
+    }
+    return true;
+}
+
 // An epoch-seconds text as the view shows it: dd.mm.yyyy hh:nn:ss.t
 QString calendarText(const QString &text)
 {
@@ -109,7 +182,10 @@ private:
     bool readMembers(const QString &dir);
     bool openMember(QFile &file, Member &member, bool first);
     bool tablesPresent();
-    bool probeColumns(Member &member);
+    void probeColumns(Member &member);
+    bool askMissing(const Member &member);
+    bool checkKeyTypes(const Member &member);
+    bool lookUpStationCodes();
     bool readAhead();
     bool readThrough(Member &member, bool arrivalTimes);
     bool askReplacements();
@@ -166,6 +242,15 @@ private:
     QStringList m_replacements;
     // Per station of the file's arrivals (by stationKey): their earliest and latest itime.
     QHash<QString, std::pair<double, double>> m_arrivalTimes;
+    // Per station the database holds (by stationKey): the codes its rows carry, and the one most carry,
+    // which the file's rows of the station are written with.
+    struct StoredCodes
+    {
+        QStringList codes;
+        QString written;
+        qint64 rows = -1;
+    };
+    QHash<QString, StoredCodes> m_storedCodes;
     bool m_both = false; // the file brings origin and arrival
     qint64 m_asking = 0; // milliseconds the questions waited for their answers
     std::unique_ptr<DbQuery> m_query;
@@ -359,7 +444,7 @@ bool OrvRun::tablesPresent()
     return false;
 }
 
-bool OrvRun::probeColumns(Member &member)
+void OrvRun::probeColumns(Member &member)
 {
     static const QRegularExpression identifier(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
     const QString table = member.header.table;
@@ -391,12 +476,64 @@ bool OrvRun::probeColumns(Member &member)
         }
     }
     member.header.missingText = member.header.missing.join(QLatin1Char(','));
+}
+
+bool OrvRun::askMissing(const Member &member)
+{
     if (member.header.missing.isEmpty())
         return true;
-    return ask(QStringLiteral("Следующие поля в таблице \"") + table +
+    return ask(QStringLiteral("Следующие поля в таблице \"") + member.header.table +
                QStringLiteral("\" отсутствуют и не могут быть импортированы: ") +
                CutForMessage(member.header.missingText, MaxQuotedStatementChars) +
                QStringLiteral("\rХотите импортировать остальные поля?")) == IDYES;
+}
+
+// A key or time field that goes in with values of another kind than its column's refuses the file
+// before anything is asked.
+bool OrvRun::checkKeyTypes(const Member &member)
+{
+    const orxheader &h = member.header;
+    for (int i = 0; i < h.fieldCount; ++i) {
+        if (member.skip[i] || carriesKind(h.fieldNames[i], h.fieldTypes[i]))
+            continue;
+        const FieldType type = FieldType(quint8(h.fieldTypes[i]));
+        MessageProc(m_host.Owner(),
+                    QStringLiteral("ReadORV: в файле \"") + QFileInfo(member.path).fileName() +
+                        QStringLiteral("\" поле \"") + CutForMessage(h.fieldNames[i]) +
+                        QStringLiteral("\" имеет тип \"") + FieldTypeName(type) +
+                        (keyColumnKind(h.fieldNames[i]) == ColumnKind::Text
+                             ? QStringLiteral("\", а в БД ORX оно текстовое")
+                             : QStringLiteral("\", а в БД ORX оно числовое")) +
+                        QStringLiteral(": файл повреждён, данные не считаны!"),
+                    MB_ICONERROR, MB_OK);
+        return false;
+    }
+    return true;
+}
+
+// The codes the database's arrivals carry, so that a station is asked about with every code its rows
+// carry and the file's rows of it go in with the code most of them carry: the comparison of rtrim(sta)
+// tells case apart on either back end, and a station's pages select its own code.
+bool OrvRun::lookUpStationCodes()
+{
+    if (!m_system.tables.contains(QStringLiteral("arrival")))
+        return true;
+    if (!QAct(*m_query, QStringLiteral("select rtrim(sta),count(*) from arrival where sta is not null group "
+                                       "by rtrim(sta)")))
+        return false;
+    for (; !m_query->Eof(); m_query->Next()) {
+        const QString code = m_query->Field(0)->AsString();
+        const qint64 rows = m_query->Field(1)->AsLargeInt();
+        // Blanks before a code are part of it as rtrim(sta) sees it.
+        StoredCodes &stored = m_storedCodes[code.toCaseFolded()];
+        stored.codes << code;
+        if (rows > stored.rows || (rows == stored.rows && code < stored.written)) {
+            stored.written = code;
+            stored.rows = rows;
+        }
+    }
+    m_query->Close();
+    return true;
 }
 
 int OrvRun::ask(const QString &text)
@@ -464,7 +601,7 @@ bool OrvRun::readAhead()
         for (Member &m : m_members) {
             if (m.header.table != table)
                 continue;
-            if (!readThrough(m, m_version == OrvVersion::V11 && m_both && table == QLatin1String("arrival")))
+            if (!readThrough(m, m_both && table == QLatin1String("arrival")))
                 return false;
             break;
         }
@@ -474,8 +611,9 @@ bool OrvRun::readAhead()
 
 // The file's own arrival times widen a station's range by no more than the rounding of its entry, so a
 // file imported over the data it came from replaces every row it brings. An arrival further out belies
-// the entry the question names, and one of a station without a usable entry must lie within the file's
-// period: else the file is damaged and is refused before anything is asked.
+// the entry the question names, and one of a station without a usable entry (every station of a
+// version-1.0 file) must lie within the file's period: else the file is damaged and is refused before
+// anything is asked.
 bool OrvRun::readThrough(Member &member, bool arrivalTimes)
 {
     orxheader &h = member.header;
@@ -487,21 +625,24 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
         else if (itime < 0 && name == QLatin1String("itime"))
             itime = i;
     }
+    // Fields of another kind are refused once the columns they go into are known.
+    const FieldType itimeType = itime < 0 ? FieldType::Unknown : FieldType(quint8(h.fieldTypes[itime]));
     if (sta < 0 || itime < 0 || !IsOrvStringType(h.fieldTypes[sta]) ||
-        IsDateFieldType(FieldType(quint8(h.fieldTypes[itime]))))
+        !(IsIntegerFieldType(itimeType) || IsFloatFieldType(itimeType)))
         arrivalTimes = false;
     // The usable entries of a station, their times as epoch seconds beside them.
     struct Entry
     {
         torxhsta entry;
-        double from, to;
+        EpochSpan span;
     };
     QHash<QString, QList<Entry>> entries;
     const orxheader &first = m_members.first().header;
     for (const torxhsta &s : first.stations)
         if (arrivalTimes && s.start > 0 && s.end > 0)
-            entries[stationKey(s.code)] << Entry{s, epochOf(s.start), epochOf(s.end)};
-    const double fileFrom = epochOf(first.periodStart), fileTo = epochOf(first.periodEnd + 1);
+            entries[stationKey(s.code)]
+                << Entry{s, {epochOf(s.start) - kEntryRounding, epochOf(s.end) + kEntryRounding, true}};
+    const HeaderPeriod period = headerPeriod(first);
     QFile file(member.path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(member.recordsAt)) {
         damaged(member.path);
@@ -519,17 +660,14 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
         const QString code = h.values[sta].toString().trimmed(), key = stationKey(code);
         const auto own = entries.constFind(key);
         const bool hasEntry = own != entries.cend();
-        const bool within =
-            hasEntry ? std::any_of(own->cbegin(), own->cend(),
-                                   [t](const Entry &e) {
-                                       return t >= e.from - kEntryRounding && t <= e.to + kEntryRounding;
-                                   })
-                     : t >= fileFrom && t < fileTo;
+        const bool within = hasEntry ? std::any_of(own->cbegin(), own->cend(),
+                                                   [t](const Entry &e) { return e.span.contains(t); })
+                                     : period.span.contains(t);
         if (!within) {
             const QString number = SqlNumber(t), calendar = calendarText(number);
             const QString when = calendar == number ? QString() : QStringLiteral(", ") + calendar;
-            const TDateTime from = hasEntry ? own->first().entry.start : first.periodStart;
-            const TDateTime to = hasEntry ? own->first().entry.end : first.periodEnd;
+            const TDateTime from = hasEntry ? own->first().entry.start : period.start;
+            const TDateTime to = hasEntry ? own->first().entry.end : period.last;
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: в файле \"") + QFileInfo(member.path).fileName() +
                             QStringLiteral("\" время прихода станции \"") + CutForMessage(code) +
@@ -564,23 +702,20 @@ bool OrvRun::readFailed(OrvReadStatus status, const Member &member, int row)
 // Asks, before anything is written, whether the file's stations may replace what they hold for its
 // period; the deletions agreed to run first in the import's transaction. A station's rows are found as
 // the database holds its code: trimmed and in any case, which neither back end's comparison of
-// rtrim(sta) does, so the codes stored in the periods asked about are looked up first.
+// rtrim(sta) does, so they are named by every code the station's rows carry.
 bool OrvRun::askReplacements()
 {
     struct Asked
     {
         QString code;
         TDateTime start, end;
-        double from, to;
-        QString period;
+        EpochSpan span;
     };
     QList<Asked> asked;
     const orxheader &first = m_members.first().header;
     if (m_version == OrvVersion::V10) {
-        const double from = epochOf(first.periodStart), to = epochOf(first.periodEnd + 1);
-        asked.append({m_stationsText.trimmed(), first.periodStart, first.periodEnd, from, to,
-                      QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<") +
-                          SqlNumber(to) + QLatin1Char(')')});
+        const HeaderPeriod period = headerPeriod(first);
+        asked.append({m_stationsText.trimmed(), period.start, period.last, period.span});
     } else {
         for (const torxhsta &s : first.stations) {
             if (!(s.start > 0 && s.end > 0))
@@ -592,34 +727,20 @@ bool OrvRun::askReplacements()
                 from = qMax(qMin(from, own->first), from - kEntryRounding);
                 to = qMin(qMax(to, own->second), to + kEntryRounding);
             }
-            asked.append({s.code.trimmed(), s.start, s.end, from, to,
-                          QStringLiteral("(itime>=") + SqlNumber(from) + QStringLiteral(" and itime<=") +
-                              SqlNumber(to) + QLatin1Char(')')});
+            asked.append({s.code.trimmed(), s.start, s.end, {from, to, true}});
         }
     }
-    if (asked.isEmpty())
-        return true;
-    double from = asked.first().from, to = asked.first().to;
     for (const Asked &a : std::as_const(asked)) {
-        from = qMin(from, a.from);
-        to = qMax(to, a.to);
-    }
-    QStringList stored;
-    if (!list(QStringLiteral("select distinct rtrim(sta) from arrival where itime>=") + SqlNumber(from) +
-                  QStringLiteral(" and itime<=") + SqlNumber(to),
-              stored))
-        return false;
-    for (const Asked &a : std::as_const(asked)) {
-        QStringList codes;
-        for (const QString &code : std::as_const(stored))
-            if (code.toCaseFolded() == stationKey(a.code))
-                codes << SqlQuote(code);
-        if (codes.isEmpty())
+        const auto stored = m_storedCodes.constFind(stationKey(a.code));
+        if (stored == m_storedCodes.cend())
             continue;
+        QStringList codes;
+        for (const QString &code : stored->codes)
+            codes << SqlQuote(code);
         const QString stations = codes.size() == 1 ? QStringLiteral("rtrim(sta)=") + codes.first()
                                                    : QStringLiteral("rtrim(sta) in (") +
                                                          codes.join(QLatin1Char(',')) + QLatin1Char(')');
-        if (!confirmReplaceStationData(stations, a.code, a.start, a.end, a.period))
+        if (!confirmReplaceStationData(stations, a.code, a.start, a.end, a.span.condition()))
             return false;
     }
     return true;
@@ -726,7 +847,7 @@ bool OrvRun::readTable(Member &member)
     }
     const int fields = h.fieldCount;
     const bool origin = h.table == QLatin1String("origin");
-    int eventIdColumn = -1;
+    int eventIdColumn = -1, staColumn = -1;
     QList<int> timeColumns;
     TD2D *view = nullptr;
     if (m_viewOnly) {
@@ -753,6 +874,10 @@ bool OrvRun::readTable(Member &member)
         for (int i = 0; i < fields && eventIdColumn < 0; ++i)
             if (h.fieldNames[i].toLower() == QLatin1String("eventid"))
                 eventIdColumn = i;
+        for (int i = 0; !origin && i < fields && staColumn < 0; ++i)
+            if (h.fieldNames[i].toLower() == QLatin1String("sta") && !member.skip[i] &&
+                IsOrvStringType(h.fieldTypes[i]))
+                staColumn = i;
         QStringList columns;
         for (int i = 0; i < fields; ++i)
             if (!member.skip[i])
@@ -801,6 +926,12 @@ bool OrvRun::readTable(Member &member)
             return false;
         if (insert && asksAhead && !h.nulls[eventIdColumn])
             m_insertedIds.insert(EventIdKey(OrvFieldText(h, eventIdColumn, false)));
+        if (insert && staColumn >= 0 && !h.nulls[staColumn]) {
+            // A station the database holds goes in under its own code; a new one as the file gives it.
+            const auto stored = m_storedCodes.constFind(stationKey(h.values[staColumn].toString()));
+            if (stored != m_storedCodes.cend())
+                h.values[staColumn] = stored->written;
+        }
         if (insert) {
             // The values are bound, a NULL left to the table as a statement that does not name it would.
             InsertedRow r;
@@ -993,11 +1124,20 @@ void OrvRun::run()
                 return;
             // Every column is looked up before the transaction: a failed lookup would spoil it on
             // servers that give up a transaction at its first error.
+            QList<Member *> taken;
             for (const QString &table : std::as_const(m_system.tables))
                 for (Member &m : m_members)
-                    if (m.header.table == table && !probeColumns(m))
-                        return;
-            if (m_both && !askReplacements())
+                    if (m.header.table == table)
+                        taken << &m;
+            for (Member *m : std::as_const(taken))
+                probeColumns(*m);
+            for (const Member *m : std::as_const(taken))
+                if (!checkKeyTypes(*m))
+                    return;
+            for (const Member *m : std::as_const(taken))
+                if (!askMissing(*m))
+                    return;
+            if (!lookUpStationCodes() || (m_both && !askReplacements()))
                 return;
             // From here on the database is locked for other writers: what goes wrong is said once the
             // transaction is rolled back.
