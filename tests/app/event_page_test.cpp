@@ -58,7 +58,12 @@ protected:
     {
         return scalar("select count(*) from [Станционный бюллетень] where N_equake=" + num);
     }
-    void click(const char *name) { control<QPushButton>(name)->click(); }
+    // A click, then the program waits for the next one, as between two clicks of the analyst.
+    void click(const char *name)
+    {
+        control<QPushButton>(name)->click();
+        QApplication::processEvents();
+    }
     // As the analyst types: the edit shows the text, and the edit's signal tells the page.
     void type(const char *name, const QString &text)
     {
@@ -334,7 +339,8 @@ TEST_F(EventPage, NumberAlreadyTakenIsSaidAndNothingWritten)
 
 // What is typed on the page is written, as a move writes it, when the analyst switches station or
 // presses "Закрыть форму". What the page refuses to write is asked about before the program closes: kept
-// with the program open, or given up.
+// with the program open, or given up. A station saved again ("Добавить обновить") is taken anew more than
+// once, each time trying what is pending: a refusal is told once a click.
 TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
 {
     const Shown refused(QStringLiteral("Не задан номер события: событие без номера не записывается"),
@@ -342,18 +348,22 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
     const Shown question(QStringLiteral("Изменения на странице \"Параметры землетрясения\" не записаны в "
                                         "базу данных.\rЗакрыть программу без них?"),
                          MB_ICONQUESTION);
+    const Shown replace(QStringLiteral("Такая запись уже существует.\rЗаменить?"), MB_ICONQUESTION);
+    enum Action { OtherStation, SameStationSaved, Close };
     const struct
     {
-        const char *how; // also the comment typed
-        bool newEvent;   // a new event without a number, which the page does not store
-        bool close;      // "Закрыть форму", else another station
-        int answer;      // to the question, 0 for none
+        const char *how;    // also the comment typed
+        bool newEvent;      // a new event without a number, which the page does not store
+        Action action;      // another station chosen, the one shown saved again, "Закрыть форму"
+        QList<int> answers; // to the messages, in order
+        QList<Shown> told;
         bool closed, written;
     } cases[] = {
-        {"station", false, false, 0, false, true},
-        {"close", false, true, 0, true, true},
-        {"refused, kept", true, true, IDNO, false, false},
-        {"refused, given up", true, true, IDYES, true, false},
+        {"station", false, OtherStation, {}, {}, false, true},
+        {"close", false, Close, {}, {}, true, true},
+        {"refused, kept", true, Close, {IDOK, IDNO}, {refused, question}, false, false},
+        {"refused, given up", true, Close, {IDOK, IDYES}, {refused, question}, true, false},
+        {"refused, station saved", true, SameStationSaved, {IDYES}, {replace, refused}, false, false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.how);
@@ -368,11 +378,15 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
             click("BitBtn10");
         type("comment", QString::fromUtf8(c.how));
         messages.clear();
-        if (c.answer)
-            messages.answer({IDOK, c.answer}); // the refusal, then the question
+        messages.answer(c.answers);
         bool closed = false;
-        if (c.close) {
+        if (c.action == Close) {
             closed = w->close();
+        } else if (c.action == SameStationSaved) {
+            ModalDialogCloser editorCloser; // the station editor it opens
+            w->pgc1->setCurrentIndex(0);
+            w->icod_stac->setEditText(station);
+            clickNamed(w->TabSheet2, "Button1");
         } else {
             w->pgc1->setCurrentIndex(0);
             const int other = w->stas->item(0)->text() == station ? 1 : 0;
@@ -380,13 +394,14 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
             ASSERT_NE(w->curCode, station);
         }
         EXPECT_EQ(closed, c.closed);
-        EXPECT_EQ(::shown(messages), c.newEvent ? QList<Shown>({refused, question}) : QList<Shown>());
+        EXPECT_EQ(::shown(messages), c.told);
         EXPECT_EQ(scalar(QStringLiteral("select count(*) from [События] where comment='%1'")
                              .arg(QString::fromUtf8(c.how))),
                   c.written ? QStringLiteral("1") : QStringLiteral("0"));
         // Kept: the new event waits, as typed, to be numbered or given up.
-        EXPECT_EQ(dm.ime->State(), c.answer == IDNO ? DataSetState::Insert : DataSetState::Browse);
-        if (c.answer == IDNO) {
+        const bool kept = c.newEvent && !c.closed;
+        EXPECT_EQ(dm.ime->State(), kept ? DataSetState::Insert : DataSetState::Browse);
+        if (kept) {
             EXPECT_EQ(text("comment"), QString::fromUtf8(c.how));
         }
     }

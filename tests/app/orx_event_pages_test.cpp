@@ -18,6 +18,39 @@ double day(int n, double seconds = 0)
     return htoe(2026, 2, quint16(5 + n), 10, 0, 0) + seconds;
 }
 
+// What the data module's connections and datasets do while the watch lives: connections opened (an open
+// closes the connection first, so the opens are the closings seen and the connections left open since)
+// and datasets read.
+class DataModuleWatch
+{
+public:
+    explicit DataModuleWatch(Tdm &dm)
+        : m_connections(dm.findChildren<DbConnection *>()), m_queries(dm.findChildren<DbQuery *>())
+    {
+        for (DbConnection *c : std::as_const(m_connections)) {
+            m_wereOpen << c->Connected();
+            QObject::connect(c, &DbConnection::closing, &m_context, [this] { ++m_closings; });
+        }
+        for (DbQuery *q : std::as_const(m_queries))
+            QObject::connect(q, &DbQuery::opened, &m_context, [this] { ++m_reads; });
+    }
+    int opens() const
+    {
+        int n = m_closings;
+        for (qsizetype i = 0; i < m_connections.size(); ++i)
+            n += int(m_connections[i]->Connected()) - int(m_wereOpen[i]);
+        return n;
+    }
+    int reads() const { return m_reads; }
+
+private:
+    QList<DbConnection *> m_connections;
+    QList<DbQuery *> m_queries;
+    QList<bool> m_wereOpen;
+    QObject m_context;
+    int m_closings = 0, m_reads = 0;
+};
+
 // Events E1 and E2 with arrivals at PET, E3 with one at MNK only, E4 with none; lastid keeps "ORID "
 // (as some databases store it) at 10 and "arid" at 20.
 template <class Env> class OrxPages : public OnBothBackends<Env>
@@ -79,7 +112,12 @@ protected:
     {
         return shownTexts(pw->w->TabSheet6, names);
     }
-    void click(const char *name) { control<QPushButton>(name)->click(); }
+    // A click, then the program waits for the next one, as between two clicks of the analyst.
+    void click(const char *name)
+    {
+        control<QPushButton>(name)->click();
+        QApplication::processEvents();
+    }
     // As the analyst types: the edit shows the text, and the edit's signal tells the page.
     void type(const char *name, const QString &text)
     {
@@ -368,6 +406,49 @@ TYPED_TEST(OrxPages, ButtonsWithNothingToMoveThroughAreDisabled)
     this->expectNoMessage();
 }
 
+// Typing into an event opens no connection and reads nothing, key after key: its arrivals are the same
+// until it is written. The move that writes it reads the next event's arrivals, and the page follows.
+// Esc gives the typing up.
+TYPED_TEST(OrxPages, TypingIntoAnEventReadsNothingUntilItIsWritten)
+{
+    this->open();
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+    const QStringList before = this->shown({"sto1", "sta1", "Edit12", "MaskEdit1"});
+    const QString comment(80, QChar(u'ж'));
+    {
+        DataModuleWatch typing(this->dm());
+        auto *comments = this->template control<QLineEdit>("comments");
+        comments->selectAll();
+        typeKeys(comments, comment);
+        typeKeys(this->template control("depth"), QStringLiteral("33.25")); // 85 keys in all
+        EXPECT_EQ(typing.opens(), 0);
+        EXPECT_EQ(typing.reads(), 0);
+    }
+    EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
+    EXPECT_EQ(this->shown({"sto1", "sta1", "Edit12", "MaskEdit1"}), before);
+    EXPECT_EQ(this->shown({"comments", "depth"}), QStringList({comment, "33.25"}));
+
+    DataModuleWatch move(this->dm());
+    this->click("BitBtn24");
+    this->expectNoMessage();
+    EXPECT_GT(move.reads(), 0);
+    EXPECT_EQ(this->rows("select comment,depth from origin where eventid='E1'"),
+              QStringList(comment + QStringLiteral("|33.25")));
+    EXPECT_EQ(this->shown({"eventid", "sto1", "sta1", "MaskEdit1", "MaskEdit3"}),
+              QStringList({"E2", "ORIGIN: 2 из 3 записей", "ARRIVAL: 1 из 1 записей", "06.02.2026 10:00:00.0",
+                           "06.02.2026 10:00:40.0"}));
+
+    // Esc in the origin time gives up the event's edit, as in its other edits.
+    auto *mask = this->template control<QLineEdit>("MaskEdit1");
+    mask->setText(QStringLiteral("22.10.2026 10:00:00.0"));
+    pressKey(mask, Qt::Key_Escape);
+    EXPECT_EQ(mask->displayText(), QStringLiteral("06.02.2026 10:00:00.0"));
+    this->click("BitBtn24");
+    EXPECT_EQ(this->rows("select origintime from origin where eventid='E2'"),
+              QStringList(FloatToStr(day(1))));
+    this->expectNoMessage();
+}
+
 // An edit that meets another window's lock waits briefly, says in Russian which database another
 // program or window holds, and stays; once the lock is gone the same move stores it.
 TYPED_TEST(OrxPages, LockHeldElsewhereIsSaidAndTheEditKept)
@@ -399,6 +480,7 @@ TYPED_TEST(OrxPages, LockHeldElsewhereIsSaidAndTheEditKept)
     // Leaving the edit page keeps it too.
     messages.clear();
     this->template control<QTabWidget>("pc2")->setCurrentIndex(0);
+    QApplication::processEvents();
     EXPECT_EQ(messages.count(), 1);
     EXPECT_EQ(this->dm().imo->State(), DataSetState::Edit);
 
@@ -462,7 +544,8 @@ TYPED_TEST(OrxPages, NumbersOutsideTheirRangeAreRefused)
 // The arrival time takes a time typed on one of the days the program carries, as every date entry does;
 // a day outside them, a day or time of day that does not exist, is told when the edit is left, and the
 // field keeps what it held before the typing, even when the typing passed through times it could take.
-// The empty time stores none. Rows already holding such times are browsed and edited as any other.
+// The empty time stores none; Esc gives the typing up, whatever it was. Rows already holding such times
+// are browsed and edited as any other.
 TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
 {
     const double before = day(0, 30);
@@ -471,6 +554,7 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
         QStringList typed; // as the edit shows the text, keystroke by keystroke
         const char *message;
         QVariant stored;
+        bool escape = false; // pressed after the typing, twice
     } cases[] = {
         {{"31.12.2026 00:00:00.0", "31.12.9026 00:00:00.0", "31.12.9926 00:00:00.0", "31.12.9996 00:00:00.0",
           "31.12.9999 00:00:00.0"},
@@ -491,6 +575,9 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
         // As a time of 59.96 s is shown.
         {{"05.02.2026 10:00:60.0"}, nullptr, htoe(2026, 2, 5, 10, 1, 0)},
         {{"00.00.0000 00:00:00.0"}, nullptr, QVariant()},
+        // Esc gives the typing up, a date that does not exist too: nothing to tell, nothing written.
+        {{"22.10.2026 10:00:30.0"}, nullptr, before, true},
+        {{"31.04.2026 10:00:30.0"}, nullptr, before, true},
     };
     this->open();
     auto &messages = this->messages();
@@ -503,6 +590,13 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
         messages.clear();
         for (const QString &t : c.typed)
             mask->setText(t);
+        if (c.escape) {
+            pressKey(mask, Qt::Key_Escape);
+            pressKey(mask, Qt::Key_Escape);
+            EXPECT_EQ(mask->displayText(), QStringLiteral("05.02.2026 10:00:30.0"));
+            EXPECT_EQ(this->dm().ima->State(), DataSetState::Browse);
+            EXPECT_DOUBLE_EQ(this->dm().ima->FieldByName(QStringLiteral("itime"))->AsFloat(), before);
+        }
         this->pw->w->MaskEdit1Exit(mask);
         EXPECT_EQ(shown(messages),
                   c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());

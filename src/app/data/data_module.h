@@ -71,16 +71,18 @@ public:
     void UnzipAll(const QString &ZipName, const QString &Dir);
 
     // The ORX event pages: the data-change handlers of imo and ima (run by the main window's data
-    // sources imdso and imdsa), ima's after-scroll handler, and the epoch edits.
-    void imdsoDataChange();
-    void imdsaDataChange();
+    // sources imdso and imdsa), ima's after-scroll handler, and the epoch edits. The handlers follow the
+    // current record; a Field written into it (Field given) is no change of theirs.
+    void imdsoDataChange(TField *Field = nullptr);
+    void imdsaDataChange(TField *Field = nullptr);
     void imaAfterScroll();
     void LoadSiteChanList();
     // As the epoch text routine of that name, with Field remembered as the field being edited so the
     // two handlers above hold off while it is written.
     bool DateTextToEpoch(const QString &Text, TField *Field, double *Epoch);
     // Puts Value (epoch seconds or null) back into Field the same way: the value an epoch edit's field
-    // keeps while the text typed is no time to store.
+    // keeps while the text typed is no time to store. The record is being edited from then on, as with
+    // any typing, so that Esc gives the typing up.
     void SetEpochField(TField *Field, const QVariant &Value);
     bool EditingField() const { return m_editingField != nullptr; }
     // Set the control from the field with the control's Tag at 1, so its own change handler holds off.

@@ -46,10 +46,11 @@ QString counterText(const char *table, int recNo, int count)
 
 } // namespace
 
-void Tdm::imdsoDataChange()
+void Tdm::imdsoDataChange(TField *Field)
 {
     Tmainf *w = Tmainf::instance();
-    if (!w || m_editingField || w->suppressOriginChange)
+    // Typing into the event reads nothing: its arrivals are read again once it is written or left.
+    if (!w || Field || m_editingField || w->suppressOriginChange)
         return;
     if (auto *chan = pageControl<QComboBox>(*w, "DBComboBox14"))
         chan->clear();
@@ -94,10 +95,10 @@ void Tdm::imdsoDataChange()
             ApplyColumnWidths(grid, w->arrivalColumns);
 }
 
-void Tdm::imdsaDataChange()
+void Tdm::imdsaDataChange(TField *Field)
 {
     Tmainf *w = Tmainf::instance();
-    if (!w || m_editingField || !ima->Active())
+    if (!w || Field || m_editingField || !ima->Active())
         return;
     const int recNo = ima->RecNo();
     const int count = ima->RecordCount();
@@ -168,14 +169,16 @@ bool Tdm::DateTextToEpoch(const QString &Text, TField *Field, double *Epoch)
 
 void Tdm::SetEpochField(TField *Field, const QVariant &Value)
 {
-    if (!Field || (Field->IsNull() && Value.isNull()) || (!Field->IsNull() && Field->Value() == Value))
+    if (!Field)
         return;
     TDataSet *dataset = datasetOf(Field, imo, ima);
     m_editingField = Field;
     const auto done = qScopeGuard([this] { m_editingField = nullptr; });
     if (dataset && dataset->State() != DataSetState::Edit && dataset->State() != DataSetState::Insert)
         dataset->Edit();
-    Field->SetValue(Value);
+    // The same value again is no change: an edit where nothing changed writes nothing.
+    if (Field->IsNull() != Value.isNull() || (!Value.isNull() && Field->Value() != Value))
+        Field->SetValue(Value);
 }
 
 void Tdm::ShowEpochInMaskEdit(const TField *Field, QLineEdit *MaskEdit)

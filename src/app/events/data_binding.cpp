@@ -62,10 +62,10 @@ void setRoom(QLineEdit *edit, int room)
 DataSource::DataSource(DbQuery *dataSet, QObject *parent) : QObject(parent), m_dataSet(dataSet)
 {
     for (auto signal : {&DbQuery::opened, &DbQuery::scrolled, &DbQuery::stateChanged, &DbQuery::closed})
-        connect(dataSet, signal, this, &DataSource::changed);
-    connect(dataSet, &DbQuery::posted, this, &DataSource::changed);
-    connect(dataSet, &DbQuery::deleted, this, &DataSource::changed);
-    connect(dataSet, &DbQuery::fieldChanged, this, &DataSource::changed);
+        connect(dataSet, signal, this, [this] { changed(nullptr); });
+    connect(dataSet, &DbQuery::posted, this, [this] { changed(nullptr); });
+    connect(dataSet, &DbQuery::deleted, this, [this] { changed(nullptr); });
+    connect(dataSet, &DbQuery::fieldChanged, this, [this](int index) { changed(m_dataSet->Field(index)); });
 }
 
 DbQuery *DataSource::DataSet() const
@@ -73,11 +73,12 @@ DbQuery *DataSource::DataSet() const
     return m_dataSet;
 }
 
-void DataSource::changed()
+void DataSource::changed(TField *field)
 {
     Refresh();
-    if (m_dataSet && m_dataSet->Active())
-        emit DataChange();
+    // Going into edit state changes no value: the field written next tells what changed.
+    if (m_dataSet && m_dataSet->Active() && (field || m_dataSet->State() != DataSetState::Edit))
+        emit DataChange(field);
 }
 
 void DataSource::add(QWidget *control, const QString &field, Kind kind)
@@ -169,6 +170,11 @@ void DataSource::Bind(QPlainTextEdit *memo, const QString &field)
 void DataSource::Bind(QLabel *label, const QString &field)
 {
     add(label, field, Kind::Label);
+}
+
+void DataSource::BindEscape(QWidget *control)
+{
+    control->installEventFilter(this);
 }
 
 void DataSource::SetGetText(const QString &field, TFieldGetTextEvent hook)

@@ -59,6 +59,9 @@ public:
     void Bind(QDateTimeEdit *edit, const QString &field);
     void Bind(QPlainTextEdit *memo, const QString &field);
     void Bind(QLabel *label, const QString &field);
+    // A control that writes the dataset's fields itself, such as an epoch edit: Esc there gives up the
+    // edit or the new record as in the bound controls, and DataChange has the record shown again.
+    void BindEscape(QWidget *control);
 
     // A field's text handler (matched by name, regardless of case) until cleared; the controls show
     // the field through it from now on.
@@ -75,8 +78,9 @@ public:
     void Refresh();
 
 signals:
-    // The current record, its values or its state changed while the dataset is open.
-    void DataChange();
+    // Something shown changed while the dataset is open: Field is the field written, null when the
+    // record itself changed (read, moved to, added, written, given up, deleted).
+    void DataChange(TField *Field);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -92,7 +96,7 @@ private:
     };
 
     void add(QWidget *control, const QString &field, Kind kind);
-    void changed();
+    void changed(TField *field);
     void show(const Link &link);
     void writeText(QWidget *control, const QString &text);
     void writeCheck(QWidget *control, bool checked);

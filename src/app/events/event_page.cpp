@@ -22,11 +22,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTimeEdit>
+#include <QTimer>
 
 #include <cmath>
 #include <memory>
@@ -177,6 +179,29 @@ void giveUpUnreachable(DbQuery *Query)
     Query->Cancel();
     dm->ShowEpochInMaskEdit(Query->FindField(QStringLiteral("origintime")),
                             w->TabSheet6->findChild<QLineEdit *>(QStringLiteral("MaskEdit1")));
+}
+
+// The edit whose write the database refused in the action under way (a click and all it sets off), as
+// it was then. The same action tries what is pending again at every reload and change of station: the
+// same edit is then refused at once, without a second word or statement. The next action tries anew.
+struct RefusedWrite
+{
+    QPointer<DbQuery> query;
+    QVariantList values;
+};
+
+RefusedWrite &refusedInThisAction()
+{
+    static RefusedWrite refused;
+    return refused;
+}
+
+QVariantList pendingValues(DbQuery *Query)
+{
+    QVariantList values;
+    for (int i = 0; i < Query->FieldCount(); ++i)
+        values << Query->Field(i)->Value();
+    return values;
 }
 
 using Move = void (DbQuery::*)();
@@ -402,6 +427,10 @@ bool PostPending(DbQuery *Query)
         Query->Cancel();
         return true;
     }
+    RefusedWrite &refused = refusedInThisAction();
+    const QVariantList values = pendingValues(Query);
+    if (refused.query == Query && refused.values == values)
+        return false;
     const QString undone = (Query->State() == DataSetState::Insert ? QStringLiteral("Добавление записи")
                                                                    : QStringLiteral("Изменение записи")) +
                            QStringLiteral(" таблицы \"%1\" не записано").arg(Query->BaseTable());
@@ -417,6 +446,9 @@ bool PostPending(DbQuery *Query)
             giveUpUnreachable(Query);
             return true;
         }
+        // The action is over once the program waits for the analyst again.
+        refused = {Query, values};
+        QTimer::singleShot(0, Query, [] { refusedInThisAction() = {}; });
         return false;
     }
 }

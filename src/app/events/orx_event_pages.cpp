@@ -195,6 +195,10 @@ void Tmainf::SetupOrxEventPages()
                 BindControl(f.arrival ? imdsa : imdso, c, QString::fromLatin1(f.field));
         connect(imdso, &DataSource::DataChange, dm, &Tdm::imdsoDataChange);
         connect(imdsa, &DataSource::DataChange, dm, &Tdm::imdsaDataChange);
+        // The epoch edits write their times themselves; Esc gives the typing up as in every other edit.
+        imdso->BindEscape(control("MaskEdit1"));
+        imdsa->BindEscape(control("MaskEdit2"));
+        imdsa->BindEscape(control("MaskEdit3"));
         connect(dm->ima, &DbQuery::scrolled, dm, &Tdm::imaAfterScroll);
         // The comment column has several names; the edit takes the one the database has.
         connect(dm->imo, &DbQuery::opened, this, [this, dm, page] {
