@@ -27,6 +27,8 @@ public:
     static bool available() { return true; }
 
     SqliteEnv() : m_path(m_dir.file(QStringLiteral("станция.mdb"))) { writeBytes(m_path, {}); }
+    // The database a server holds for the test: none, a file is read by the test's own process.
+    QString serverDatabase() const { return QString(); }
 
     std::unique_ptr<DbConnection> open()
     {
@@ -80,6 +82,7 @@ public:
     {
         return connect(QStringLiteral("DSN=%1;Database=%2").arg(m_dsn, m_database));
     }
+    QString serverDatabase() const { return m_database; }
 
 private:
     std::unique_ptr<DbConnection> connect(const QString &source)

@@ -55,13 +55,25 @@ TEST(RunIsolated, OutcomesOfTheChild)
          20000,
          IsolatedOutcome::Failed,
          {}},
-        // A reader stuck in a loop is killed at the limit, whatever it wrote before.
+        // A reader stuck waiting is killed at the limit, whatever it wrote before.
         {"stuck",
          []() -> QByteArray {
              for (;;)
                  std::this_thread::sleep_for(std::chrono::milliseconds(50));
          },
          700,
+         IsolatedOutcome::TimedOut,
+         {}},
+        // One stuck computing is killed at the limit too, by the parent and said so: the processor time
+        // behind it (a second more) would end the child as a failure. A busy machine only slows the child,
+        // so it reaches that second only when the kill comes late.
+        {"stuck in a loop",
+         []() -> QByteArray {
+             volatile unsigned spins = 0;
+             for (;;)
+                 spins = spins + 1;
+         },
+         1000,
          IsolatedOutcome::TimedOut,
          {}},
     };
