@@ -10,7 +10,9 @@
 #include <QDir>
 #include <QFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <type_traits>
@@ -56,6 +58,9 @@ qsizetype utf8BlankAt(const char *data, qsizetype at, qsizetype to)
     return QChar::isSpace(c) ? length : 0;
 }
 
+// The byte order mark of UTF-8, and the bytes of U+FEFF in the UTF-8 a UTF-16 file is made.
+constexpr QByteArrayView kUtf8Mark("\xEF\xBB\xBF");
+
 // The lines of a settings file, read in place from its bytes. The program writes windows-1251 without a
 // byte order mark; a Windows editor that saves the file with one writes the rest in the mark's encoding,
 // UTF-8 or UTF-16 (made UTF-8 here). A UTF-8 mark before bytes that are no UTF-8 is a stray one: the
@@ -67,9 +72,10 @@ public:
     IniLines(const QByteArray &bytes, const std::function<void(qint64)> &spend)
     {
         QByteArrayView text(bytes);
-        if (text.startsWith("\xEF\xBB\xBF")) {
+        if (text.startsWith(kUtf8Mark)) {
             text = text.sliced(3);
             m_utf8 = text.isValidUtf8();
+            m_form = {m_utf8 ? IniFileForm::Utf8 : IniFileForm::Windows1251, true};
         } else if (text.startsWith("\xFF\xFE") || text.startsWith("\xFE\xFF")) {
             const bool littleEndian = text.front() == '\xFF';
             text = text.sliced(2);
@@ -81,12 +87,25 @@ public:
             m_converted = decoded.toUtf8();
             text = m_converted;
             m_utf8 = true;
+            m_form = {littleEndian ? IniFileForm::Utf16LE : IniFileForm::Utf16BE, true};
         }
         m_data = text.data();
         m_size = text.size();
     }
 
-    QString wholeText() const { return text(0, m_size); }
+    // The encoding and mark the text was read in.
+    IniFileForm form() const { return m_form; }
+
+    // The text with its line ends, each line without the marks that start it.
+    QString wholeText() const
+    {
+        QString whole;
+        for (qsizetype pos = 0; pos < m_size;) {
+            const Line line = nextLine(pos);
+            whole += text(line.start, pos);
+        }
+        return whole;
+    }
 
     // Calls onSection(name) for each header line "[name]" and onEntry(key, value) for each line
     // "key=value" after the first header (none for a null onEntry); true when the text holds more than
@@ -96,17 +115,7 @@ public:
         bool content = false, inSection = false;
         qsizetype pos = 0;
         while (pos < m_size) {
-            // Lines end in CR LF, LF or a lone CR.
-            const qsizetype start = pos;
-            qsizetype end = pos;
-            while (end < m_size && m_data[end] != '\r' && m_data[end] != '\n')
-                ++end;
-            pos = end;
-            if (pos < m_size && m_data[pos] == '\r')
-                ++pos;
-            if (pos < m_size && m_data[pos] == '\n')
-                ++pos;
-
+            const auto [start, end] = nextLine(pos);
             qsizetype first = start, last = end;
             trim(first, last);
             if (first == last || m_data[first] == ';')
@@ -133,6 +142,30 @@ public:
     }
 
 private:
+    struct Line
+    {
+        qsizetype start, end;
+    };
+
+    // The line at pos, without its end (CR LF, LF or a lone CR), and pos moved past that end. Marks at
+    // its start are read as nothing: files joined, each saved with its own mark, put one there, before a
+    // header that must not be lost in the line.
+    Line nextLine(qsizetype &pos) const
+    {
+        qsizetype start = pos;
+        while (QByteArrayView(m_data + start, m_size - start).startsWith(kUtf8Mark))
+            start += kUtf8Mark.size();
+        qsizetype end = start;
+        while (end < m_size && m_data[end] != '\r' && m_data[end] != '\n')
+            ++end;
+        pos = end;
+        if (pos < m_size && m_data[pos] == '\r')
+            ++pos;
+        if (pos < m_size && m_data[pos] == '\n')
+            ++pos;
+        return {start, end};
+    }
+
     QString text(qsizetype from, qsizetype to) const
     {
         return m_utf8 ? QString::fromUtf8(m_data + from, to - from)
@@ -174,6 +207,7 @@ private:
     const char *m_data = nullptr;
     qsizetype m_size = 0;
     bool m_utf8 = false;
+    IniFileForm m_form;
 };
 
 QString readFailure(const QString &fileName, const QString &reason)
@@ -229,6 +263,7 @@ void IniFile::loadBytes(const QByteArray &bytes)
             throw EFileError(OverBudgetMessage(budget.limit()));
     };
     const IniLines lines(bytes, spend);
+    m_form = lines.form();
     const qint64 source = budget.spent();
     Section *current = nullptr;
     const bool content = lines.read(
@@ -425,7 +460,7 @@ void IniFile::EraseSection(const QString &section)
     reindex();
 }
 
-void IniFile::UpdateFile() const
+QByteArray IniFile::FileBytes() const
 {
     QString text;
     for (const Section &s : m_sections) {
@@ -435,7 +470,31 @@ void IniFile::UpdateFile() const
         text += QStringLiteral("\r\n");
     }
 
-    SafeWriteFileOrThrow(m_fileName, toCp1251(text));
+    switch (m_form.encoding) {
+    case IniFileForm::Utf8:
+        return kUtf8Mark.toByteArray() + text.toUtf8();
+    case IniFileForm::Utf16LE:
+    case IniFileForm::Utf16BE: {
+        QStringEncoder encode(m_form.encoding == IniFileForm::Utf16LE ? QStringConverter::Utf16LE
+                                                                      : QStringConverter::Utf16BE,
+                              QStringEncoder::Flag::WriteBom);
+        return encode(text);
+    }
+    case IniFileForm::Windows1251:
+        break;
+    }
+    QByteArray bytes = toCp1251(text);
+    // A stray mark goes back before the bytes it came with, unless they would then read as UTF-8 with
+    // other letters than windows-1251 gave them.
+    if (m_form.marked && (!QByteArrayView(bytes).isValidUtf8() ||
+                          std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return uchar(c) < 0x80; })))
+        bytes.prepend(kUtf8Mark);
+    return bytes;
+}
+
+void IniFile::UpdateFile() const
+{
+    SafeWriteFileOrThrow(m_fileName, FileBytes());
 }
 
 ReadBudget IniFile::ValueBudget() const

@@ -68,6 +68,16 @@ Q_DECLARE_TYPEINFO(IniSectionHeader, Q_RELOCATABLE_TYPE);
 // The text of a settings file's bytes, decoded as IniFile reads them.
 QString IniFileText(const QByteArray &bytes);
 
+// The encoding a settings file was read in, and whether a byte order mark stood before it: the
+// program's windows-1251 without one, UTF-8 or UTF-16 after their marks, or windows-1251 after a UTF-8
+// mark that the bytes do not follow.
+struct IniFileForm
+{
+    enum Encoding { Windows1251, Utf8, Utf16LE, Utf16BE };
+    Encoding encoding = Windows1251;
+    bool marked = false;
+};
+
 // In-memory image of an INI file. The whole file is read when the image is created (a missing file
 // gives an empty image); reads and writes work on the image, and UpdateFile writes it back.
 //
@@ -79,8 +89,10 @@ QString IniFileText(const QByteArray &bytes);
 // A key written twice in a section keeps both lines, and the first one is the one read and written.
 // Sections and the keys of a long section are found by hash, so a file of many of either loads and reads
 // in linear time. A file that begins with a byte order mark, as a Windows editor may save it, is read past
-// the mark, in UTF-8 or UTF-16 as the mark says (UTF-8 only where the bytes are UTF-8); it is written back
-// in windows-1251 without one.
+// the mark, in UTF-8 or UTF-16 as the mark says, and written back in that encoding after the same mark, so
+// no letter windows-1251 lacks becomes '?'; bytes after a UTF-8 mark that are no UTF-8 are windows-1251,
+// read so and written back as they came, after the mark. A mark at the start of a later line, where files
+// were joined, is read as nothing.
 class IniFile : public SettingsAccess
 {
 public:
@@ -112,6 +124,8 @@ public:
     void DeleteKey(const QString &section, const QString &key);
     void EraseSection(const QString &section);
 
+    // The bytes UpdateFile writes: the image in the form its file was read in, CR LF after every line.
+    QByteArray FileBytes() const;
     // Writes the image through a temporary file renamed over the old one; EFileError on failure.
     void UpdateFile() const;
 
@@ -135,6 +149,7 @@ private:
     void loadBytes(const QByteArray &bytes);
 
     QString m_fileName;
+    IniFileForm m_form;
     // The share of memory of the read that made the image, and what the image holds of it.
     qint64 m_budgetLimit = SmallInputBudget;
     qint64 m_heldBytes = 0;

@@ -2,10 +2,13 @@
 #include "app/settings/message_window.h"
 #include "support/program_env.h"
 
+#include <QStringEncoder>
 #include <QTabBar>
 
 #include <functional>
 #include <stdexcept>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -175,28 +178,60 @@ TEST_F(MainWindow, FirstStationSelectedAndItsSettingsRead)
     EXPECT_EQ(again->stas->item(0)->checkState(), Qt::Checked);
 }
 
-// Both settings files as a Windows editor saves them, in UTF-8 with a byte order mark: PET, the first
-// station, and its Russian name are read, it stays the current one, and the shutdown writes it back in
-// windows-1251.
+// Settings files a Windows editor saved with a byte order mark, in UTF-8 or UTF-16, holding letters that
+// windows-1251 lacks (and one beyond 16 bits): a start and close writes each back byte for byte, but for
+// the settings the user changed.
 TEST_F(MainWindow, SettingsFilesWithAByteOrderMark)
 {
-    writeBytes(
-        p.path("system/Stations.ini"),
-        "\xEF\xBB\xBF" +
-            QStringLiteral("[PET]\r\nname=Петропавловск\r\nfi=530123\r\n[ARU]\r\nname=Арти\r\n").toUtf8());
-    writeBytes(p.path("system/Brenvale.ini"), "\xEF\xBB\xBF[global]\r\neffects=0\r\nstation_code=PET\r\n");
-    auto w = p.start();
-    EXPECT_EQ(recorder.count(), 0);
-    EXPECT_EQ(listedCodes(*w), QStringList({"ARU", "PET"}));
-    EXPECT_EQ(w->curCode, QStringLiteral("PET"));
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Brenvale - БДСТБЮЛ - Петропавловск (PET, PET)"));
-    ASSERT_TRUE(w->close());
-    w.reset();
-    const QByteArray saved = readBytes(p.path("system/Stations.ini"));
-    EXPECT_TRUE(saved.startsWith(
-        "[PET]\r\nname=\xCF\xE5\xF2\xF0\xEE\xEF\xE0\xE2\xEB\xEE\xE2\xF1\xEA\r\nfi=530123\r\n"))
-        << saved.left(60).toStdString();
-    EXPECT_TRUE(readBytes(p.path("system/Brenvale.ini")).contains("\r\nstation_code=PET\r\n"));
+    const QString brenvale = u"[global]\r\neffects=0\r\nstation_code=PET\r\nsmtp_user=地震台\r\n"
+                             u"mail_from=🌋@example.org\r\nstations=\r\nno_search=0\r\nsvset=0\r\nrepset=0\r\n"
+                             u"expset=0\r\nnets_width=2\r\nshow_ts=0\r\nthreshold=1\r\nselect_data=1\r\n"
+                             u"onlyfull=1\r\nmulti_name=_multi\r\nnet=\r\n\r\n"
+                             u"[window]\r\nwinstate=norm\r\nwinwidth=1000\r\nwinheight=700\r\nwinx=20\r\n"
+                             u"winy=30\r\n\r\n"_s;
+    const QString stations =
+        u"[PET]\r\nname=地震台 🌋\r\nfi=530123\r\nstart_date=01.11.2026\r\nend_date=02.11.2026\r\n"
+        u"svodka_date=02.11.2026\r\nsvodka_dir=/data/地震\r\nuseflag=0\r\ndperiod=1\r\n"
+        u"exp_start_date=01.11.2026\r\nexp_end_date=02.11.2026 12:30:00\r\nexp_dir=/data/🌋\r\n"
+        u"find_fstr=震\r\nfind_fopt=0\r\nfind_rfstr=\r\nfind_rstr=\r\nfind_ropt=0\r\nmails_global=1\r\n"
+        u"mails_att=0\r\nmails_send=0\r\nmails_from=\r\nmails_recv=台@example.org\r\nmails_cc=\r\n"
+        u"mails_subj=\r\nmaile_global=1\r\nmaile_send=0\r\nmaile_from=\r\nmaile_recv=\r\nmaile_cc=\r\n"
+        u"maile_subj=🌋\r\n\r\n[地震台]\r\nname=一\r\n\r\n[🌋🌋]\r\nname=二\r\n\r\n[火山台]\r\nname=三\r\n\r\n"_s;
+    const auto marked = [](QStringConverter::Encoding encoding, const QString &text) {
+        QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
+        return QByteArray(encode(text));
+    };
+    for (const auto encoding :
+         {QStringConverter::Utf8, QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
+        SCOPED_TRACE(QStringConverter::nameForEncoding(encoding));
+        writeBytes(p.path("system/Brenvale.ini"), marked(encoding, brenvale));
+        writeBytes(p.path("system/Stations.ini"), marked(encoding, stations));
+        auto w = p.start();
+        EXPECT_EQ(recorder.count(), 0);
+        EXPECT_EQ(listedCodes(*w), QStringList({"PET", u"地震台"_s, u"火山台"_s, u"🌋🌋"_s}));
+        EXPECT_EQ(w->windowTitle(), u"Brenvale - БДСТБЮЛ - 地震台 🌋 (PET, PET)"_s);
+        EXPECT_EQ(w->sett.smtp_user, u"地震台"_s);
+        // What the user changes is all that changes.
+        w->sett.multi_name = u"多 🌋"_s;
+        w->sett.find_fstr = u"火山"_s;
+        ASSERT_TRUE(w->close());
+        w.reset();
+        EXPECT_EQ(readBytes(p.path("system/Brenvale.ini")),
+                  marked(encoding, QString(brenvale).replace(u"multi_name=_multi"_s, u"multi_name=多 🌋"_s)));
+        EXPECT_EQ(readBytes(p.path("system/Stations.ini")),
+                  marked(encoding, QString(stations).replace(u"find_fstr=震"_s, u"find_fstr=火山"_s)));
+
+        // Another file joined to the stations file, its mark at the start of a line: its station is
+        // listed, and kept apart from the one before it.
+        writeBytes(p.path("system/Stations.ini"),
+                   marked(encoding, stations) + marked(encoding, u"[MNK]\r\nname=Мыс\r\n"_s));
+        w = p.start();
+        EXPECT_EQ(listedCodes(*w), QStringList({"MNK", "PET", u"地震台"_s, u"火山台"_s, u"🌋🌋"_s}));
+        ASSERT_TRUE(w->close());
+        w.reset();
+        EXPECT_EQ(readBytes(p.path("system/Stations.ini")),
+                  marked(encoding, stations + u"[MNK]\r\nname=Мыс\r\n\r\n"_s));
+    }
 }
 
 // A window started without the import page (as here, below the page's library) starts, changes station

@@ -82,40 +82,69 @@ TEST(IniFileRead, RepeatedNamesFirstWins)
 }
 
 // A Windows editor may save a settings file with a byte order mark and the rest in UTF-8 or UTF-16: it is
-// read past the mark in that encoding, and written back in windows-1251 without one.
+// read past the mark in that encoding and written back in it, mark first, so that no letter windows-1251
+// lacks is lost. A mark that starts a later line (files joined) is read as nothing; one inside a line is
+// part of it.
 TEST(IniFileRead, ByteOrderMarks)
 {
     const auto utf16 = [](QStringConverter::Encoding encoding, const char *text) {
         QStringEncoder encode(encoding, QStringEncoder::Flag::WriteBom);
         return QByteArray(encode(u8(text)));
     };
+    const auto le = [&](const char *text) { return utf16(QStringConverter::Utf16LE, text); };
+    const auto be = [&](const char *text) { return utf16(QStringConverter::Utf16BE, text); };
+    const char *const volcano = "[PET]\r\nname=地震台 🌋\r\n\r\n[地震台]\r\nk=1\r\n\r\n[🌋🌋]\r\nk=2\r\n\r\n"
+                                "[火山台]\r\nk=3\r\n\r\n";
+    const char *const volcanoes = "PET 地震台 🌋🌋 火山台";
     const struct
     {
         QByteArray bytes;
-        const char *section, *key, *value;
+        const char *sections;    // one blank between
+        const char *key, *value; // of the last section
+        // By UpdateFile, in the writer's form (CR LF, a blank line after each section); none: as read.
+        QByteArray written = {};
     } cases[] = {
-        {"\xEF\xBB\xBF[PET]\r\nname=Петропавловск\r\n", "PET", "NAME", "Петропавловск"},
+        {"\xEF\xBB\xBF[PET]\r\nname=Петропавловск\r\n\r\n", "PET", "NAME", "Петропавловск"},
         // In UTF-8 the no-break space is C2 A0, and A0 alone the end of "Р" (D0 A0).
-        {"\xEF\xBB\xBF\xC2\xA0[ПЕТР]\xC2\xA0\r\n ключР\xC2\xA0=Р\xC2\xA0\r\n", "петр", "КЛЮЧР", "Р\xC2\xA0"},
-        // A mark the rest does not follow: windows-1251 bytes are no UTF-8.
-        {"\xEF\xBB\xBF[PET]\r\nname=\xCF\xE5\xF2\xF0\r\n", "PET", "name", "Петр"},
-        {utf16(QStringConverter::Utf16LE, "[PET]\r\nname=Петр\r\n"), "pet", "name", "Петр"},
-        {utf16(QStringConverter::Utf16BE, "[PET]\nname=Петр"), "pet", "name", "Петр"},
+        {"\xEF\xBB\xBF\xC2\xA0[ПЕТР]\xC2\xA0\r\n ключР\xC2\xA0=Р\xC2\xA0\r\n", "ПЕТР", "КЛЮЧР", "Р\xC2\xA0",
+         "\xEF\xBB\xBF[ПЕТР]\r\nключР=Р\xC2\xA0\r\n\r\n"},
+        // A mark the rest does not follow: windows-1251 bytes are no UTF-8, and go back as they came.
+        {"\xEF\xBB\xBF[PET]\r\nname=\xCF\xE5\xF2\xF0\r\n\r\n", "PET", "name", "Петр"},
+        // Unless, without the comment that held its only bytes no UTF-8, the rest would read as UTF-8.
+        {"\xEF\xBB\xBF;\xCF\r\n[\xD0\x9F]\r\nk=1\r\n", "Рџ", "k", "1", "[\xD0\x9F]\r\nk=1\r\n\r\n"},
+        {le("[PET]\r\nname=Петр\r\n\r\n"), "PET", "name", "Петр"},
+        {be("[PET]\nname=Петр"), "PET", "name", "Петр", be("[PET]\r\nname=Петр\r\n\r\n")},
+        // Letters outside windows-1251, one beyond 16 bits, in names and values; two names of one length.
+        {"\xEF\xBB\xBF" + u8(volcano).toUtf8(), volcanoes, "k", "3"},
+        {le(volcano), volcanoes, "K", "3"},
+        {be(volcano), volcanoes, "k", "3"},
+        // Files joined: a mark at the start of a line, on several lines, twice on one.
+        {"\xEF\xBB\xBF[PET]\r\nk=1\r\n\xEF\xBB\xBF[MNK]\r\nk=2\r\n", "PET MNK", "k", "2",
+         "\xEF\xBB\xBF[PET]\r\nk=1\r\n\r\n[MNK]\r\nk=2\r\n\r\n"},
+        {"[PET]\r\nk=1\r\n\xEF\xBB\xBF[MNK]\nk=2\n\xEF\xBB\xBF\xEF\xBB\xBF[OBN]\r\n\xEF\xBB\xBFk=\xCF\r\n",
+         "PET MNK OBN", "k", "П", "[PET]\r\nk=1\r\n\r\n[MNK]\r\nk=2\r\n\r\n[OBN]\r\nk=\xCF\r\n\r\n"},
+        {le("[PET]\r\nk=1\r\n\uFEFF[MNK]\r\n\uFEFFk=2\r\n"), "PET MNK", "k", "2",
+         le("[PET]\r\nk=1\r\n\r\n[MNK]\r\nk=2\r\n\r\n")},
+        // Joined without a line end between, the mark is inside a line: the value holds the rest.
+        {"\xEF\xBB\xBF[PET]\r\nk=1\xEF\xBB\xBF[MNK]\r\n\r\n", "PET", "k", "1\xEF\xBB\xBF[MNK]"},
     };
-    for (const auto &c : cases) {
-        const IniFile ini = IniFile::FromBytes(c.bytes);
-        EXPECT_EQ(ini.ReadSections(), QStringList({u8(c.section).toUpper()}))
-            << c.bytes.toHex().toStdString();
-        EXPECT_EQ(ini.ReadString(u8(c.section), u8(c.key), "def"), u8(c.value))
-            << c.bytes.toHex().toStdString();
-    }
-
     TestDir dir;
     const QString path = dir.file("Stations.ini");
-    writeBytes(path, cases[0].bytes);
-    IniFile(path).UpdateFile();
-    EXPECT_EQ(readBytes(path),
-              QByteArray("[PET]\r\nname=\xCF\xE5\xF2\xF0\xEE\xEF\xE0\xE2\xEB\xEE\xE2\xF1\xEA\r\n\r\n"));
+    for (const auto &c : cases) {
+        const std::string bytes = c.bytes.toHex().toStdString();
+        const IniFile ini = IniFile::FromBytes(c.bytes);
+        const QStringList sections = u8(c.sections).split(u' ');
+        EXPECT_EQ(ini.ReadSections(), sections) << bytes;
+        EXPECT_EQ(ini.ReadString(sections.last().toLower(), u8(c.key), "def"), u8(c.value)) << bytes;
+
+        writeBytes(path, c.bytes);
+        IniFile(path).UpdateFile();
+        const QByteArray written = c.written.isNull() ? c.bytes : c.written;
+        EXPECT_EQ(readBytes(path).toHex().toStdString(), written.toHex().toStdString()) << bytes;
+    }
+    // The developer page's key list reads the text the same way.
+    EXPECT_EQ(IniFileText("\xEF\xBB\xBF[PET]\r\n\xEF\xBB\xBF\xEF\xBB\xBFk=\xD0\x9F\xEF\xBB\xBF\n"),
+              u8("[PET]\r\nk=П\uFEFF\n"));
 }
 
 TEST(IniFileEdit, KeysAndSections)
@@ -259,11 +288,13 @@ TEST(IniFileWrite, CyrillicRoundTripsThroughWindows1251)
         IniFile ini(path);
         ini.WriteString("X1", "name", u8("Пулково"));
         ini.WriteString(u8("Станция"), u8("Ключ"), u8("ёЁ"));
+        // What the code page lacks, each unit of a letter beyond 16 bits too, is '?' as it has been.
+        ini.WriteString(u8("Станция"), "far", u8("地震 🌋"));
         ini.UpdateFile();
     }
     EXPECT_EQ(readBytes(path), QByteArray("[X1]\r\nname=\xCF\xF3\xEB\xEA\xEE\xE2\xEE\r\n\r\n"
                                           "[") +
-                                   kStationCp + "]\r\n" + kKeyCp + "=\xB8\xA8\r\n\r\n");
+                                   kStationCp + "]\r\n" + kKeyCp + "=\xB8\xA8\r\nfar=?? ??\r\n\r\n");
     IniFile again(path);
     EXPECT_EQ(again.ReadString("x1", "NAME", ""), u8("Пулково"));
     EXPECT_EQ(again.ReadString(u8("станция"), u8("ключ"), ""), u8("ёЁ"));
