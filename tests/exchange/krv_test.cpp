@@ -438,6 +438,8 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
 }
 
 // A value that does not convert stops the write, named by its field, row and column as the grid shows them.
+// Asked about events the database holds, the write names it before the question: the question would count
+// the events without it.
 TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
 {
     const struct
@@ -446,19 +448,33 @@ TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
         const char *value, *text;
     } cases[] = {
         {2, 2, "99:99:99.00",
-         "Время в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 99:99:99\" - неверные дата и время"},
-        {1, 3, "NAN", "Широта fi (строка 3, столбец 2): \"NAN\" - не число"},
+         "WriteKRV: строка 1. Сообщение об ошибке:\r\rВремя в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 "
+         "99:99:99\" - неверные дата и время"},
+        {1, 3, "NAN",
+         "WriteKRV: строка 1. Сообщение об ошибке:\r\rШирота fi (строка 3, столбец 2): \"NAN\" - не число"},
+        {2, 10, "03:99:7.96",
+         "WriteKRV: строка 9. Сообщение об ошибке:\r\rВремя в очаге (строка 10, столбцы 1 и 3): \"06.02.2026 "
+         "03:99:7\" - неверные дата и время"},
+        {0, 15, "28.02.2026 23:99:00",
+         "WriteKRV: строка 15. Сообщение об ошибке:\r\rДата и время события (строка 15, столбец 1): "
+         "\"28.02.2026 23:99:00\" - неверные дата и время"},
     };
-    for (const auto &c : cases) {
-        TD2D t = parsed(bulletinBytes());
-        t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
-        this->rec.clear();
-        EXPECT_FALSE(WriteKrvTable(*this->host, t));
-        EXPECT_EQ(shown(this->rec),
-                  QList<Shown>({{QStringLiteral("WriteKRV: строка 1. Сообщение об ошибке:\r\r") +
-                                     QString::fromUtf8(c.text),
-                                 MB_ICONERROR}}));
-        EXPECT_TRUE(this->events().isEmpty());
+    for (const bool ask : {false, true}) {
+        // Asked, the database already holds the bulletin.
+        if (ask) {
+            ASSERT_TRUE(WriteKrvTable(*this->host, parsed(bulletinBytes())));
+        }
+        const QStringList events = this->events(), readings = this->readings();
+        for (const auto &c : cases) {
+            TD2D t = parsed(bulletinBytes());
+            t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
+            this->rec.clear();
+            this->rec.answer({IDYES});
+            EXPECT_FALSE(WriteKrvTable(*this->host, t, ask));
+            EXPECT_EQ(shown(this->rec), QList<Shown>({{QString::fromUtf8(c.text), MB_ICONERROR}})) << ask;
+            EXPECT_EQ(this->events(), events);
+            EXPECT_EQ(this->readings(), readings);
+        }
     }
 }
 
