@@ -676,6 +676,20 @@ const QList<HostileCase> &hostileCases()
            MB_ICONERROR}},
          5,
          true},
+        // A station line cut inside its Sg: refused with its line rather than written with a part of the
+        // value.
+        {"KRV station line cut inside a value",
+         ImportKrv,
+         true,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_6.txt", kKrvHead + kKrvStation.left(35) + "\r\n");
+         },
+         {{u"ReadKRV, строка 5 в файле tab_6.txt: Сообщение об ошибке:\rСтрока станции оборвана на 35-й "
+           u"позиции, "
+           "посреди поля Sg (позиции 33-38)"_s,
+           MB_ICONERROR}},
+         5,
+         true},
         // A line of 16 million numbers: no event line, looked at without a string for each of them.
         {"KRV line of 16 million numbers",
          ImportKrv,

@@ -16,25 +16,25 @@ namespace {
 // A partner bulletin as the partner group sends it (windows-1251): a heading, event A with three
 // stations, event B with a title whose year is no number before the good one and its station line
 // followed at once by the event line of C, event C without stations, and event D whose origin rounds up
-// into the next day.
+// into the next day. Its values stand right-aligned in their fields, as partners write them.
 const QList<const char *> kBulletin = {
     "Бюллетень партнёрской группы КРВ",
     "",
     "  5  2  1 12 34   3  14   0   7",
     "Примечание: ощущалось в Иркутске",
-    "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7   ",
-    " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin=1.5  ",
+    "  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst=  7  ",
+    " fi= 52.123 lam=  104.456  h=   15   t0=  0.45   fmin= 1.5 ",
     "Sfi= 2.5    Slam=3.1              St0= 0.8 с",
-    "  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  3.4 ",
+    "  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20   3.4",
     " 99          e 59.95     0.00    62.30   210.0   9.8                                                ",
     " ab                   i 45.50             88.0                                                      ",
     "",
     "  6  2  0  3  4  1  2  3  4",
     "  06 02 20x6       03h  05m  07.00s  K=  8.1  Mcoda= 2.0  kt=1 kolst=  1  ",
     "  06 02 2026       03h  05m   7.96s  K=  8.1  Mcoda= 2.0  kt=1 kolst=  1  ",
-    " fi=-12.5   lam=    5      h=        t0=         fmin=0.8  ",
+    " fi=-12.5   lam=    5      h=        t0=         fmin= 0.8 ",
     "Sfi=        Slam=                 St0= Иркутск",
-    " 54 i  5,25             10.10             40.2                                                      ",
+    " 54 i  5,25             10.10              40.2                                                     ",
     "  7  2  0  0  0  0  0  0  0",
     "  07 02 2026       00h  00m  00.00s  K=       Mcoda=      kt=  kolst=     ",
     " fi=50      lam=  100      h=  10    t0=         fmin=     ",
@@ -42,23 +42,49 @@ const QList<const char *> kBulletin = {
     "",
     " 28  2  0 23 59 -1  0  0  2",
     "  1 2              10h  00m  00.00s  K=       Mcoda=      kt=  kolst=     ",
-    "  28 02 2026       23h  59m  59.96s  K=  7.0  Mcoda=      kt=0 kolst= 2   ",
+    "  28 02 2026       23h  59m  59.96s  K=  7.0  Mcoda=      kt=0 kolst=  2  ",
     " fi=50      lam=  100      h=  10    t0=         fmin=     ",
     "Sfi= 1      Slam=1                St0= 1    ",
     "  4 e 12.34              0.00    65.00                                                              ",
     " 77                      0.00  i 70.10                                                              ",
 };
 
-// How an editor may leave a line: its blank tail cut, runs of blanks that reach a stop of 8 columns
-// as tabs.
-enum class Edit { None, TailCut, Tabs };
+// The demo's partner bulletin: two events, three station lines, six readings.
+const QList<const char *> kSample = {
+    "  5 11  1  3 12   2  14   0   7",
+    "  05 11 2026       03h  12m  45.30s K=  11.2 Mcoda=  3.9 kt= 1 kolst=  2  ",
+    " fi= 52.810 lam=   160.120 h=     35 t0=    0.45 fmin= 1.5 ",
+    "Sfi=    2.5 Slam=    3.1           St0=0.8  ",
+    "  1    0.00  i 62.80     0.00  e 75.60    122.3 11.2    1.2    2.3    3.4    4.5   0.35   1.20   3.4 ",
+    "  2    0.00  i 70.50     0.00  e 89.00    182.3 11.2    1.2    2.3    3.4    4.5   0.35   1.20   3.4 ",
+    "",
+    "  6 11  1 17 40   1  14   0   7",
+    "  06 11 2026       17h  40m   2.80s K=  10.4 Mcoda=  3.9 kt= 1 kolst=  1  ",
+    " fi= 54.100 lam=   162.050 h=     20 t0=    0.45 fmin= 1.5 ",
+    "Sfi=    2.5 Slam=    3.1           St0=0.8  ",
+    "  1    0.00  e 31.70     0.00  e 53.40    237.9 10.4    1.2    2.3    3.4    4.5   0.35   1.20   3.4 ",
+};
+
+// How an editor may leave a line: its blank tail cut, longer, or one tab for it; runs of blanks that reach
+// a stop of 8 columns as tabs (the tail cut); a tab for the blank at position 4.
+enum class Edit { None, TailCut, Tabs, TailTab, TailLonger, TabAt4 };
 
 QString edited(QString line, Edit edit)
 {
     if (edit == Edit::None)
         return line;
+    if (edit == Edit::TailLonger)
+        return line.leftJustified(120);
+    if (edit == Edit::TabAt4) {
+        if (line.size() > 4 && line.at(3) == QLatin1Char(' '))
+            line[3] = QLatin1Char('\t');
+        return line;
+    }
+    const qsizetype length = line.size();
     while (line.endsWith(QLatin1Char(' ')))
         line.chop(1);
+    if (edit == Edit::TailTab && line.size() < length)
+        line += QLatin1Char('\t');
     if (edit == Edit::Tabs)
         for (qsizetype stop = (line.size() - 1) / 8 * 8; stop > 0; stop -= 8) {
             qsizetype from = stop;
@@ -105,6 +131,23 @@ const QStringList kTable = {
     "BRCR|||||||i|70.10",
 };
 
+// The table of the demo's bulletin, from the same layout.
+const QStringList kSampleTable = {
+    "sta|Pn_q|Pn|Pg_q|Pg|Sn_q|Sn|Sg_q|Sg|del|K|Pnnev|Pnev|Snnev|Snev|Ap|As|Mgn",
+    "05.11.2026 03:12:00|2|14|0|7",
+    "05.11.2026|O =|03:12:45.30|K =|11.2|Mcoda =|3.9|kt =|1|kolst =|2",
+    "fi =|52.810|lam =|160.120|h =|35|t0 =|0.45|fmin =|1.5|Sfi =|2.5|Slam =|3.1|St0 =|0.8",
+    "",
+    "KRV|||i|62.80|||e|75.60|122.3|11.2|1.2|2.3|3.4|4.5|0.35|1.20|3.4",
+    "ELT|||i|70.50|||e|89.00|182.3|11.2|1.2|2.3|3.4|4.5|0.35|1.20|3.4",
+    "",
+    "06.11.2026 17:40:00|1|14|0|7",
+    "06.11.2026|O =|17:40:2.80|K =|10.4|Mcoda =|3.9|kt =|1|kolst =|1",
+    "fi =|54.100|lam =|162.050|h =|20|t0 =|0.45|fmin =|1.5|Sfi =|2.5|Slam =|3.1|St0 =|0.8",
+    "",
+    "KRV|||e|31.70|||e|53.40|237.9|10.4|1.2|2.3|3.4|4.5|0.35|1.20|3.4",
+};
+
 TD2D parsed(const QByteArray &bytes, int *lines = nullptr)
 {
     TD2D t;
@@ -116,20 +159,29 @@ TD2D parsed(const QByteArray &bytes, int *lines = nullptr)
 TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 {
     // The same table whatever the line ends, whether the last line has one, and whether an editor cut
-    // the lines' blank tails or put tabs for blanks.
-    for (const Edit edit : {Edit::None, Edit::TailCut, Edit::Tabs})
-        for (const char *eol : {"\r\n", "\n"}) {
-            QByteArray bytes = bulletinBytes(kBulletin, eol, edit);
-            for (bool lastEol : {true, false}) {
-                if (!lastEol)
-                    bytes.chop(qsizetype(strlen(eol)));
-                int lines = 0;
-                const TD2D t = parsed(bytes, &lines);
-                EXPECT_EQ(tableRows(t), kTable) << eol << lastEol << int(edit);
-                EXPECT_EQ(t.ColCount(), 18);
-                EXPECT_EQ(lines, int(kBulletin.size()));
+    // the lines' blank tails, made them longer, or put tabs for blanks. Only a station line shorter than
+    // 100 characters without its number at 2-3 (?-1) is no station line: it ends the stations.
+    QStringList shortened = kTable;
+    shortened.removeAt(7);
+    for (const Edit edit :
+         {Edit::None, Edit::TailCut, Edit::Tabs, Edit::TailTab, Edit::TailLonger, Edit::TabAt4})
+        for (const char *eol : {"\r\n", "\n"})
+            for (const auto &[sample, table] :
+                 {std::pair(kBulletin, edit == Edit::None || edit == Edit::TailLonger || edit == Edit::TabAt4
+                                           ? kTable
+                                           : shortened),
+                  std::pair(kSample, kSampleTable)}) {
+                QByteArray bytes = bulletinBytes(sample, eol, edit);
+                for (bool lastEol : {true, false}) {
+                    if (!lastEol)
+                        bytes.chop(qsizetype(strlen(eol)));
+                    int lines = 0;
+                    const TD2D t = parsed(bytes, &lines);
+                    EXPECT_EQ(tableRows(t), table) << eol << lastEol << int(edit);
+                    EXPECT_EQ(t.ColCount(), 18);
+                    EXPECT_EQ(lines, int(sample.size()));
+                }
             }
-        }
     // Events without stations add nothing; a station line before the event's error line is no station
     // of it.
     for (const QList<const char *> &lines :
@@ -141,10 +193,14 @@ TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 
 // While a title is awaited a further event line is only a line of another kind: the event keeps its own
 // line. Once the title is read, an event line before any station opens the next event, and so does one
-// right after a station, however far it is padded. A heading among the stations ends them.
+// right after a station, however far it is padded. A heading among the stations ends them, and so does
+// any line shorter than 100 characters that is no station line cut after its last character; before the
+// first station such a line is skipped. A " fi=" line without its longitude is no coordinate line.
 TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
 {
     const QByteArray padded = QByteArray(kBulletin[11]).leftJustified(120);
+    const char *const note = "Примечание: ощущалось в 12.30 местного времени";
+    const QByteArray dots(60, '.');
     const struct
     {
         const char *name;
@@ -167,6 +223,18 @@ TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
         {"a heading after a station",
          kBulletin.mid(2, 6) + QList<const char *>{" 12 станций, K= 10.5"} + kBulletin.mid(8, 2),
          kTable.mid(0, 6)},
+        {"a note after the stations", kBulletin.mid(2, 8) + QList<const char *>{note}, kTable.mid(0, 8)},
+        {"a note before the first station",
+         kBulletin.mid(2, 5) + QList<const char *>{note} + kBulletin.mid(7, 3), kTable.mid(0, 8)},
+        {"a rule of 60 dots after the stations", kBulletin.mid(2, 8) + QList<const char *>{dots.constData()},
+         kTable.mid(0, 8)},
+        {"a rule of 60 dots before the first station",
+         kBulletin.mid(2, 5) + QList<const char *>{dots.constData()} + kBulletin.mid(7, 3), kTable.mid(0, 8)},
+        {"a note between two stations", kBulletin.mid(2, 6) + QList<const char *>{note} + kBulletin.mid(8, 2),
+         kTable.mid(0, 6)},
+        {"a short fi= line before the coordinates",
+         kBulletin.mid(2, 3) + QList<const char *>{" fi= 48.120 lam="} + kBulletin.mid(5, 5),
+         kTable.mid(0, 8)},
     };
     for (const auto &c : cases)
         EXPECT_EQ(tableRows(parsed(bulletinBytes(c.lines))), c.table) << c.name;
@@ -206,11 +274,18 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
         << message.toStdString();
 
     // A station line with what no field takes, past its last field or moving its columns: refused with
-    // its line rather than written without its readings.
+    // its line rather than written without its readings. So is a line that ends inside a field holding
+    // characters: the value cannot be read whole. The line goes after event A's first station, or in
+    // place of event A's line at.
+    const QByteArray station = kBulletin[7];
+    const QByteArray right1 = " " + station, right2 = "  " + station, tabbed = "\t" + station,
+                     left1 = station.mid(1);
+    const char *const noPoint = "Строка станции не по образцу: в 27-й позиции нет точки";
     const struct
     {
         const char *line;
         const char *text;
+        int at = 6;
     } damaged[] = {
         {"  1 e 58.12    0.00   i 25.40  e 30.06   123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20  "
          "3.4  7",
@@ -220,19 +295,215 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
          "Строка станции не по образцу: в 27-й позиции нет точки"},
         // Tabs for blanks at other stops than 8 columns.
         {"  1\te 58.12\t0.00\ti 25.40\te 30.06", "Строка станции не по образцу: в 27-й позиции нет точки"},
+        // Cut inside Sn, Sg, the origin's seconds, fi, Sfi, and a value standing left in its field.
+        {"  1 e 58.12    0.00   i 25.",
+         "Строка станции оборвана на 27-й позиции, посреди поля Sn (позиции 24-29)", 5},
+        {"  1 e 58.12    0.00   i 25.40  e 3",
+         "Строка станции оборвана на 34-й позиции, посреди поля Sg (позиции 33-38)", 5},
+        {"  1 e 58.12    0.00   i 25.40  e 30",
+         "Строка станции оборвана на 35-й позиции, посреди поля Sg (позиции 33-38)", 5},
+        {"  1 e 58.12    0.00   i 25.40  e 30.",
+         "Строка станции оборвана на 36-й позиции, посреди поля Sg (позиции 33-38)"},
+        {"  05 02 2026       12h  34m  56",
+         "Строка заголовка события оборвана на 31-й позиции, посреди поля секунд (позиции 30-34)", 2},
+        {" fi= 52.", "Строка координат оборвана на 8-й позиции, посреди поля fi (позиции 5-11)", 3},
+        {"Sfi= 2.", "Строка ошибок координат оборвана на 7-й позиции, посреди поля Sfi (позиции 6-11)", 4},
+        {"  05 02 2026       12h  34m  56.78s  K= 10.5  Mcoda= 3.2  kt=2 kolst= 7",
+         "Строка заголовка события оборвана на 71-й позиции, посреди поля kolst (позиции 71-72)", 2},
+        // Shifted right by one or two columns, started with a tab, shifted left: the first station or a
+        // later one.
+        {right1.constData(), noPoint},
+        {right2.constData(), noPoint},
+        {tabbed.constData(), noPoint},
+        {right1.constData(), noPoint, 5},
+        {left1.constData(), noPoint},
+        // Its point at 27, but a value over the blank between two fields.
+        {"  1 e 58.123   0.00   i 25.40  e 30.06", "Строка станции не по образцу: поля не на своих местах"},
     };
     for (const auto &d : damaged) {
         const QString file = dir.file(QStringLiteral("tab_4.txt"));
-        ASSERT_TRUE(writeBytes(file, bulletinBytes(kBulletin.mid(2, 6) + QList<const char *>{d.line})));
-        EXPECT_FALSE(ReadKrvFile(file, t, message));
-        EXPECT_EQ(message, QStringLiteral("ReadKRV, строка 7 в файле tab_4.txt: Сообщение об ошибке:\r") +
-                               QString::fromUtf8(d.text));
+        QList<const char *> lines = kBulletin.mid(2, 6);
+        if (d.at < lines.size())
+            lines[d.at] = d.line;
+        else
+            lines << d.line;
+        ASSERT_TRUE(writeBytes(file, bulletinBytes(lines)));
+        EXPECT_FALSE(ReadKrvFile(file, t, message)) << d.line;
+        EXPECT_EQ(
+            message,
+            QStringLiteral("ReadKRV, строка %1 в файле tab_4.txt: Сообщение об ошибке:\r").arg(d.at + 1) +
+                QString::fromUtf8(d.text));
     }
 
     const QString good = dir.file(QStringLiteral("tab_3.txt"));
     ASSERT_TRUE(writeBytes(good, bulletinBytes()));
     EXPECT_TRUE(ReadKrvFile(good, t, message));
     EXPECT_EQ(tableRows(t), kTable);
+}
+
+// What the sample gives with its line i replaced: the table's rows, or the text of the refusal and the
+// line it names.
+QStringList readOrRefusal(int i, const QString &line, int *refusedAt)
+{
+    QString text;
+    for (int l = 0; l < kSample.size(); ++l)
+        text += (l == i ? line : QString::fromUtf8(kSample[l])) + QStringLiteral("\r\n");
+    TD2D t;
+    *refusedAt = 0;
+    try {
+        ParseKrvBulletin(toCp1251(text), t, *refusedAt);
+    } catch (const EConvertError &e) {
+        return {e.message()};
+    }
+    *refusedAt = -1;
+    return tableRows(t);
+}
+
+// The fields of a line kind (positions from the layout), and how long a line must be to show its kind:
+// 'h' at 22, " fi=", "Sfi", '.' at 27.
+struct SampleKind
+{
+    int line; // of the sample
+    const char *name;
+    int shows;
+    QList<std::tuple<int, int, const char *>> fields;
+};
+const QList<std::tuple<int, int, const char *>> kStationFields = {
+    {2, 3, "sta"},    {5, 5, "Pn_q"},    {6, 11, "Pn"},    {14, 14, "Pg_q"},  {15, 20, "Pg"},
+    {23, 23, "Sn_q"}, {24, 29, "Sn"},    {32, 32, "Sg_q"}, {33, 38, "Sg"},    {40, 47, "del"},
+    {49, 52, "K"},    {55, 59, "Pnnev"}, {62, 66, "Pnev"}, {69, 73, "Snnev"}, {76, 80, "Snev"},
+    {83, 87, "Ap"},   {90, 94, "As"},    {97, 100, "Mgn"}};
+const SampleKind kSampleKinds[] = {
+    {1,
+     "заголовка события",
+     22,
+     {{20, 21, "часа"},
+      {25, 26, "минут"},
+      {30, 34, "секунд"},
+      {41, 44, "K"},
+      {53, 56, "Mcoda"},
+      {62, 62, "kt"},
+      {71, 72, "kolst"}}},
+    {2, "координат", 4, {{5, 11, "fi"}, {19, 26, "lam"}, {32, 36, "h"}, {42, 48, "t0"}, {55, 58, "fmin"}}},
+    {3, "ошибок координат", 3, {{6, 11, "Sfi"}, {18, 24, "Slam"}}},
+    {4, "станции", 27, kStationFields},
+    {5, "станции", 27, kStationFields},
+    {11, "станции", 27, kStationFields},
+};
+
+// Nothing of a read is a value the sample does not hold in that column: no value read in part. St0 runs
+// to the line's end, where the blanks after it may have been cut: how long it was cannot be told.
+void expectNoValueInPart(const QStringList &rows, const QString &form)
+{
+    QList<QSet<QString>> columns(18);
+    for (const QString &row : kSampleTable) {
+        const QStringList cells = row.split(QLatin1Char('|'));
+        for (int c = 0; c < cells.size(); ++c)
+            columns[c].insert(cells[c]);
+    }
+    for (const QString &row : rows) {
+        const QStringList cells = row.split(QLatin1Char('|'));
+        for (int c = 0; c < cells.size(); ++c)
+            EXPECT_TRUE(cells[c].isEmpty() || columns[c].contains(cells[c]) ||
+                        (c == 15 && cells[14] == u"St0 ="))
+                << form.toStdString() << ": " << cells[c].toStdString();
+    }
+}
+
+// Each line of the sample cut at every position. Where nothing but blanks was cut it reads as before;
+// cut inside a field holding characters, once the line shows its kind, it is refused with its line;
+// elsewhere no value is read in part, and a refusal names the cut line.
+TEST(KrvReader, SampleCutAtEveryPosition)
+{
+    for (const SampleKind &kind : kSampleKinds) {
+        const QString whole = QString::fromUtf8(kSample[kind.line]);
+        for (int p = 0; p < whole.size(); ++p) {
+            const QString form = QStringLiteral("line %1 cut at %2").arg(kind.line + 1).arg(p);
+            QString refusal;
+            for (const auto &[first, last, name] : kind.fields)
+                if (p >= kind.shows && first <= p && p < last &&
+                    !whole.mid(first - 1, p - first + 1).trimmed().isEmpty())
+                    refusal =
+                        QStringLiteral("Строка %1 оборвана на %2-й позиции, посреди поля %3 (позиции %4-%5)")
+                            .arg(QString::fromUtf8(kind.name))
+                            .arg(p)
+                            .arg(QString::fromUtf8(name))
+                            .arg(first)
+                            .arg(last);
+            int refusedAt = -1;
+            const QStringList got = readOrRefusal(kind.line, whole.left(p), &refusedAt);
+            if (whole.mid(p).trimmed().isEmpty()) {
+                EXPECT_EQ(got, kSampleTable) << form.toStdString();
+            } else if (!refusal.isEmpty()) {
+                EXPECT_EQ(got, QStringList{refusal}) << form.toStdString();
+                EXPECT_EQ(refusedAt, kind.line + 1) << form.toStdString();
+            } else if (refusedAt >= 0) {
+                EXPECT_EQ(refusedAt, kind.line + 1) << form.toStdString() << got.value(0).toStdString();
+            } else {
+                expectNoValueInPart(got, form);
+            }
+        }
+    }
+}
+
+// A tab for one blank reads as the blank, wherever it stands (but in " fi=", which then is no coordinate
+// line); a tab for a run of blanks that reaches a stop of 8 columns reads as the run; a tab that does
+// not, or a line shifted by one, reads no value in part.
+TEST(KrvReader, SampleWithTabsAndShifts)
+{
+    int restored = 0;
+    for (int i = 0; i < kSample.size(); ++i) {
+        const QString whole = QString::fromUtf8(kSample[i]);
+        const auto read = [&](const QString &line, const QString &form) {
+            int refusedAt = -1;
+            const QStringList got = readOrRefusal(i, line, &refusedAt);
+            if (refusedAt >= 0) {
+                EXPECT_EQ(refusedAt, i + 1) << form.toStdString() << got.value(0).toStdString();
+            } else {
+                expectNoValueInPart(got, form);
+            }
+            return got;
+        };
+        for (int p = 0; p < whole.size(); ++p) {
+            if (whole.at(p) != QLatin1Char(' '))
+                continue;
+            QString line = whole;
+            line[p] = QLatin1Char('\t');
+            // A tab for the blank of " fi=": the event has no coordinate line.
+            const QStringList expected = p > 0    ? kSampleTable
+                                         : i == 2 ? kSampleTable.mid(0, 1) + kSampleTable.mid(8)
+                                         : i == 9 ? kSampleTable.mid(0, 7)
+                                                  : kSampleTable;
+            EXPECT_EQ(read(line, QString()), expected) << "line " << i + 1 << " tab at " << p + 1;
+        }
+        for (int from = 0; from < whole.size(); ++from) {
+            if (whole.at(from) != QLatin1Char(' ') || (from > 0 && whole.at(from - 1) == QLatin1Char(' ')))
+                continue;
+            int to = from;
+            while (to < whole.size() && whole.at(to) == QLatin1Char(' '))
+                ++to;
+            if (to - from < 2 || to == whole.size())
+                continue;
+            const QString line = whole.left(from) + QLatin1Char('\t') + whole.mid(to);
+            const QString form = QStringLiteral("line %1, a tab for %2-%3").arg(i + 1).arg(from + 1).arg(to);
+            const QStringList got = read(line, form);
+            if ((from / 8 + 1) * 8 == to) {
+                EXPECT_EQ(got, kSampleTable) << form.toStdString();
+                ++restored;
+            }
+        }
+        const QStringList right =
+            read(QLatin1Char(' ') + whole, QStringLiteral("line %1 shifted right").arg(i + 1));
+        const QStringList left = read(whole.mid(1), QStringLiteral("line %1 shifted left").arg(i + 1));
+        // A station line shifted either way is refused.
+        if (whole.size() > 27 && whole.at(26) == QLatin1Char('.')) {
+            const QStringList noPoint{
+                QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки")};
+            EXPECT_EQ(right, noPoint) << i + 1;
+            EXPECT_EQ(left, noPoint) << i + 1;
+        }
+    }
+    EXPECT_GE(restored, 10);
 }
 
 TEST(KrvWriter, TenthsCarryIntoTheSeconds)
@@ -438,6 +709,8 @@ TYPED_TEST(KrvWriterTest, HeaderOnlyAndFailedLookup)
 }
 
 // A value that does not convert stops the write, named by its field, row and column as the grid shows them.
+// Asked about events the database holds, the write names it before the question: the question would count
+// the events without it.
 TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
 {
     const struct
@@ -446,19 +719,33 @@ TYPED_TEST(KrvWriterTest, AValueThatDoesNotConvertIsNamed)
         const char *value, *text;
     } cases[] = {
         {2, 2, "99:99:99.00",
-         "Время в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 99:99:99\" - неверные дата и время"},
-        {1, 3, "NAN", "Широта fi (строка 3, столбец 2): \"NAN\" - не число"},
+         "WriteKRV: строка 1. Сообщение об ошибке:\r\rВремя в очаге (строка 2, столбцы 1 и 3): \"05.02.2026 "
+         "99:99:99\" - неверные дата и время"},
+        {1, 3, "NAN",
+         "WriteKRV: строка 1. Сообщение об ошибке:\r\rШирота fi (строка 3, столбец 2): \"NAN\" - не число"},
+        {2, 10, "03:99:7.96",
+         "WriteKRV: строка 9. Сообщение об ошибке:\r\rВремя в очаге (строка 10, столбцы 1 и 3): \"06.02.2026 "
+         "03:99:7\" - неверные дата и время"},
+        {0, 15, "28.02.2026 23:99:00",
+         "WriteKRV: строка 15. Сообщение об ошибке:\r\rДата и время события (строка 15, столбец 1): "
+         "\"28.02.2026 23:99:00\" - неверные дата и время"},
     };
-    for (const auto &c : cases) {
-        TD2D t = parsed(bulletinBytes());
-        t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
-        this->rec.clear();
-        EXPECT_FALSE(WriteKrvTable(*this->host, t));
-        EXPECT_EQ(shown(this->rec),
-                  QList<Shown>({{QStringLiteral("WriteKRV: строка 1. Сообщение об ошибке:\r\r") +
-                                     QString::fromUtf8(c.text),
-                                 MB_ICONERROR}}));
-        EXPECT_TRUE(this->events().isEmpty());
+    for (const bool ask : {false, true}) {
+        // Asked, the database already holds the bulletin.
+        if (ask) {
+            ASSERT_TRUE(WriteKrvTable(*this->host, parsed(bulletinBytes())));
+        }
+        const QStringList events = this->events(), readings = this->readings();
+        for (const auto &c : cases) {
+            TD2D t = parsed(bulletinBytes());
+            t.SetCell(c.col, c.row, QString::fromUtf8(c.value));
+            this->rec.clear();
+            this->rec.answer({IDYES});
+            EXPECT_FALSE(WriteKrvTable(*this->host, t, ask));
+            EXPECT_EQ(shown(this->rec), QList<Shown>({{QString::fromUtf8(c.text), MB_ICONERROR}})) << ask;
+            EXPECT_EQ(this->events(), events);
+            EXPECT_EQ(this->readings(), readings);
+        }
     }
 }
 
@@ -536,6 +823,29 @@ TEST(KrvImportPage, ReadCorrectWriteAndImmediateMode)
         EXPECT_EQ(p.rec.messages().value(0).buttons, unsigned(MB_YESNO | MB_DEFBUTTON2));
     }
     EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3", "4", "5", "6"}));
+
+    // Read at once, a station line cut inside its Sg is refused with its line, and an origin time that
+    // cannot be read is named before the question: nothing is written.
+    QList<const char *> cut = kBulletin;
+    cut[8] = " 99          e 59.95     0.00    62";
+    QList<const char *> badTime = kBulletin;
+    badTime[13] = "  06 02 2026       03h  99m   7.96s  K=  8.1  Mcoda= 2.0  kt=1 kolst=  1  ";
+    for (const auto &[lines, text] :
+         {std::pair(
+              cut, QStringLiteral("ReadKRV, строка 9 в файле tab_1.txt: Сообщение об ошибке:\rСтрока станции "
+                                  "оборвана на 35-й позиции, посреди поля Sg (позиции 33-38)")),
+          std::pair(badTime,
+                    QStringLiteral("WriteKRV: строка 9. Сообщение об ошибке:\r\rВремя в очаге (строка 10, "
+                                   "столбцы 1 и 3): \"06.02.2026 03:99:7\" - неверные дата и время"))}) {
+        ASSERT_TRUE(writeBytes(file, bulletinBytes(lines)));
+        p.rec.clear();
+        p.rec.answer({IDYES});
+        page.ReadData();
+        EXPECT_EQ(shown(p.rec), (QList<Shown>{{text, MB_ICONERROR}}));
+    }
+    EXPECT_EQ(rows("select num from [События] order by num"), QStringList({"1", "2", "3", "4", "5", "6"}));
+    EXPECT_EQ(rows("select count(*) from [Станционный бюллетень]"), QStringList({"22"}));
+    ASSERT_TRUE(writeBytes(file, bulletinBytes()));
 
     // A file that cannot be read leaves no figures of the read before it.
     p.rec.clear();

@@ -13,25 +13,126 @@
 #include <QFileInfo>
 
 #include <array>
+#include <span>
 
 namespace {
 
 // The table's memory is weighed against the budget every so many rows, and at the end.
 constexpr int kRowsPerWeighing = 256;
 
-// The widths of the fixed-column lines: a shorter line is read as if padded with blanks to its width.
-constexpr int kTitleWidth = 74, kCoordWidth = 59, kErrorWidth = 44, kStationWidth = 100;
+// A fixed-column line, from position 1: its fields and, between them, what the layout writes there.
+struct Span
+{
+    int first, last; // last 0: up to the line's end
+    bool field;
+    const char *text; // a field's name in messages; a gap's labels, blank-separated ("" for blanks)
+};
 
-const char *const kColumns[KrvColumnCount] = {"sta",  "Pn_q",  "Pn",   "Pg_q", "Pg", "Sn_q",
-                                              "Sn",   "Sg_q",  "Sg",   "del",  "K",  "Pnnev",
-                                              "Pnev", "Snnev", "Snev", "Ap",   "As", "Mgn"};
+struct Layout
+{
+    int width; // the length of a whole line
+    const char *name;
+    std::span<const Span> spans;
+};
 
-const dptarray kPhaseFields = {{2, 3},   {5, 5},   {6, 11},  {14, 14}, {15, 20}, {23, 23},
-                               {24, 29}, {32, 32}, {33, 38}, {40, 47}, {49, 52}, {55, 59},
-                               {62, 66}, {69, 73}, {76, 80}, {83, 87}, {90, 94}, {97, 100}};
-const dptarray kTitleFields = {{20, 21}, {25, 26}, {30, 34}, {41, 44}, {53, 56}, {62, 62}, {71, 72}};
-const dptarray kCoordFields = {{5, 11}, {19, 26}, {32, 36}, {42, 48}, {55, 58}};
-const dptarray kErrorFields = {{6, 11}, {18, 24}, {40, 0}};
+constexpr Span kStationSpans[] = {
+    {1, 1, false, ""},      {2, 3, true, "sta"},    {4, 4, false, ""},      {5, 5, true, "Pn_q"},
+    {6, 11, true, "Pn"},    {12, 13, false, ""},    {14, 14, true, "Pg_q"}, {15, 20, true, "Pg"},
+    {21, 22, false, ""},    {23, 23, true, "Sn_q"}, {24, 29, true, "Sn"},   {30, 31, false, ""},
+    {32, 32, true, "Sg_q"}, {33, 38, true, "Sg"},   {39, 39, false, ""},    {40, 47, true, "del"},
+    {48, 48, false, ""},    {49, 52, true, "K"},    {53, 54, false, ""},    {55, 59, true, "Pnnev"},
+    {60, 61, false, ""},    {62, 66, true, "Pnev"}, {67, 68, false, ""},    {69, 73, true, "Snnev"},
+    {74, 75, false, ""},    {76, 80, true, "Snev"}, {81, 82, false, ""},    {83, 87, true, "Ap"},
+    {88, 89, false, ""},    {90, 94, true, "As"},   {95, 96, false, ""},    {97, 100, true, "Mgn"}};
+constexpr Span kTitleSpans[] = {{1, 2, false, ""},       {3, 14, true, "даты"},     {15, 19, false, ""},
+                                {20, 21, true, "часа"},  {22, 24, false, "h"},      {25, 26, true, "минут"},
+                                {27, 29, false, "m"},    {30, 34, true, "секунд"},  {35, 40, false, "s K="},
+                                {41, 44, true, "K"},     {45, 52, false, "Mcoda="}, {53, 56, true, "Mcoda"},
+                                {57, 61, false, "kt="},  {62, 62, true, "kt"},      {63, 70, false, "kolst="},
+                                {71, 72, true, "kolst"}, {73, 74, false, ""}};
+constexpr Span kCoordSpans[] = {{1, 4, false, "fi="},   {5, 11, true, "fi"},   {12, 18, false, "lam="},
+                                {19, 26, true, "lam"},  {27, 31, false, "h="}, {32, 36, true, "h"},
+                                {37, 41, false, "t0="}, {42, 48, true, "t0"},  {49, 54, false, "fmin="},
+                                {55, 58, true, "fmin"}, {59, 59, false, ""}};
+constexpr Span kErrorSpans[] = {{1, 5, false, "Sfi="},  {6, 11, true, "Sfi"},    {12, 17, false, "Slam="},
+                                {18, 24, true, "Slam"}, {25, 39, false, "St0="}, {40, 0, true, "St0"}};
+
+// The KRV table's columns are the station line's fields.
+constexpr std::array<const char *, KrvColumnCount> columnNames()
+{
+    std::array<const char *, KrvColumnCount> names{};
+    size_t n = 0;
+    for (const Span &s : kStationSpans)
+        if (s.field)
+            names[n++] = s.text;
+    return names;
+}
+constexpr auto kColumns = columnNames();
+
+const Layout kStation{100, "станции", kStationSpans};
+const Layout kTitle{74, "заголовка события", kTitleSpans};
+const Layout kCoordinates{59, "координат", kCoordSpans};
+const Layout kErrors{44, "ошибок координат", kErrorSpans};
+
+dptarray fieldsOf(const Layout &layout)
+{
+    dptarray fields;
+    for (const Span &s : layout.spans)
+        if (s.field)
+            fields.append({s.first, s.last});
+    return fields;
+}
+
+// The fields read from a line; the title's date (3, 14) is read by its tokens.
+const dptarray kPhaseFields = fieldsOf(kStation);
+const dptarray kTitleFields = fieldsOf(kTitle).mid(1);
+const dptarray kCoordFields = fieldsOf(kCoordinates);
+const dptarray kErrorFields = fieldsOf(kErrors);
+
+bool isBlank(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t');
+}
+
+// Calls take(token) for each run of characters between blanks or tabs until it returns false; false then.
+// A tab stands for blanks, so the tokens are those of the line with its tabs expanded.
+template <class Take> bool forEachToken(QStringView text, Take take)
+{
+    qsizetype i = 0;
+    while (i < text.size()) {
+        while (i < text.size() && isBlank(text[i]))
+            ++i;
+        const qsizetype from = i;
+        while (i < text.size() && !isBlank(text[i]))
+            ++i;
+        if (i > from && !take(text.mid(from, i - from)))
+            return false;
+    }
+    return true;
+}
+
+// Whether what a line shows of a gap is the gap's labels; a line that ends inside the gap may end inside
+// a label, or before one.
+bool labelsStand(QStringView seen, const char *labels, bool lineEndsInside)
+{
+    const QString all = QString::fromUtf8(labels);
+    QList<QStringView> expected;
+    forEachToken(all, [&](QStringView t) {
+        expected << t;
+        return true;
+    });
+    const bool cutLabel = lineEndsInside && !seen.isEmpty() && !isBlank(seen.back());
+    qsizetype n = 0;
+    return forEachToken(seen,
+                        [&](QStringView t) {
+                            if (n == expected.size())
+                                return false;
+                            const QStringView label = expected[n++];
+                            const bool last = seen.size() - (t.data() - seen.data()) == t.size();
+                            return label == t || (cutLabel && last && label.startsWith(t));
+                        }) &&
+           (lineEndsInside || n == expected.size());
+}
 
 QChar at(const QString &line, int pos)
 {
@@ -47,20 +148,141 @@ QString toWidth(const QString &line, int width)
 // line's columns a tab is one blank, so a line of tabs takes no more room than it had.
 QString expandTabs(const QString &line)
 {
-    if (!line.contains(QLatin1Char('\t')))
-        return line;
     QString out;
-    out.reserve(line.size() + kStationWidth);
+    out.reserve(line.size() + kStation.width);
     for (const QChar c : line) {
         if (c != QLatin1Char('\t'))
             out += c;
-        else if (out.size() >= kStationWidth)
+        else if (out.size() >= kStation.width)
             out += QLatin1Char(' ');
         else
             out = out.leftJustified((out.size() / 8 + 1) * 8);
     }
     return out;
 }
+
+// How a line fits a kind: not at all, as a line of the kind (with its fields), or cut inside a field that
+// holds characters, whose value cannot be read whole.
+struct Fit
+{
+    enum { No, Whole, Cut } how = No;
+    QString line;
+    dsarray fields;
+    const Span *cut = nullptr;
+};
+
+struct Kind
+{
+    const Layout &layout;
+    const dptarray &fields;
+    bool (*marks)(const QString &line);   // what makes a line of the kind; a tab stands for a blank
+    bool (*holds)(const dsarray &fields); // what a shorter line cannot do without
+};
+
+// A whole line without tabs is of the kind by its marks alone. Any other (shorter, or with tabs:
+// as it stands a tab for one blank, or expanded) is one only where the layout stands in it as far as it
+// goes: each label in its gap, each field in its columns, blanks between; a shorter one must also hold
+// what the kind cannot do without, and is read as if padded with blanks. A line that ends inside a field
+// holding characters lost part of that value.
+Fit fitLine(const QString &line, const Kind &kind, bool expanded)
+{
+    Fit fit;
+    if (!kind.marks(line))
+        return fit;
+    const int length = int(line.size());
+    const bool shorter = length < kind.layout.width;
+    const bool laidOut = shorter || expanded || line.contains(QLatin1Char('\t'));
+    if (laidOut)
+        for (const Span &s : kind.layout.spans) {
+            const int end = s.last == 0 ? length : std::min(s.last, length);
+            const QStringView seen =
+                s.first > length ? QStringView() : QStringView(line).mid(s.first - 1, end - s.first + 1);
+            if (!s.field && !labelsStand(seen, s.text, length < s.last))
+                return fit;
+            if (s.field && s.first <= length && length < s.last && !TrimBlanks(seen.toString()).isEmpty()) {
+                fit.how = Fit::Cut;
+                fit.line = line;
+                fit.cut = &s;
+                return fit;
+            }
+        }
+    SplitFixedWidth(toWidth(line, kind.layout.width), kind.fields, fit.fields, true);
+    if (shorter && !kind.holds(fit.fields))
+        return fit;
+    fit.how = Fit::Whole;
+    fit.line = line;
+    return fit;
+}
+
+// A line is read as it stands, a tab in it standing for a blank; its tabs are expanded only when as it
+// stands it is no line of the kind.
+Fit fitLine(const QString &line, const Kind &kind)
+{
+    Fit fit = fitLine(line, kind, false);
+    if (fit.how == Fit::Whole || !line.contains(QLatin1Char('\t')))
+        return fit;
+    Fit expanded = fitLine(expandTabs(line), kind, true);
+    return expanded.how == Fit::Whole || fit.how == Fit::No ? expanded : fit;
+}
+
+[[noreturn]] void refuseCut(const Fit &fit, const Kind &kind)
+{
+    const Span &s = *fit.cut;
+    throw EConvertError(QStringLiteral("Строка %1 оборвана на %2-й позиции, посреди поля %3 (позиции %4-%5)")
+                            .arg(QString::fromUtf8(kind.layout.name))
+                            .arg(fit.line.size())
+                            .arg(QString::fromUtf8(s.text))
+                            .arg(s.first)
+                            .arg(s.last));
+}
+
+bool hasStationNumber(const QString &line)
+{
+    int number = 0;
+    return TryStrToInt(TrimBlanks(line.mid(1, 2)), number);
+}
+
+// Day, month and year at positions 3-14, the year a number.
+bool titleDate(const QString &line, QStringList &date)
+{
+    date.clear();
+    forEachToken(QStringView(line).mid(2, 12), [&](QStringView t) {
+        date << t.toString();
+        return date.size() < 3;
+    });
+    int year = 0;
+    return date.size() == 3 && TryStrToInt(date[2], year);
+}
+
+const Kind kStationKind{kStation, kPhaseFields,
+                        [](const QString &line) {
+                            return at(line, 27) == QLatin1Char('.') &&
+                                   (line.size() >= kStation.width || hasStationNumber(line));
+                        },
+                        [](const dsarray &fields) {
+                            int number = 0;
+                            double seconds = 0;
+                            if (!TryStrToInt(fields[0], number))
+                                return false;
+                            for (int c = 2; c <= 8; c += 2)
+                                if (TryStrToFloatAny(fields[c], seconds))
+                                    return true;
+                            return false;
+                        }};
+const Kind kTitleKind{kTitle, kTitleFields,
+                      [](const QString &line) {
+                          QStringList date;
+                          return at(line, 22) == QLatin1Char('h') && titleDate(line, date);
+                      },
+                      [](const dsarray &fields) {
+                          return !fields[0].isEmpty() && !fields[1].isEmpty() && !fields[2].isEmpty();
+                      }};
+const Kind kCoordKind{kCoordinates, kCoordFields,
+                      [](const QString &line) { return line.startsWith(QLatin1String(" fi=")); },
+                      [](const dsarray &fields) { return !fields[0].isEmpty() && !fields[1].isEmpty(); }};
+const Kind kErrorKind{kErrors, kErrorFields,
+                      [](const QString &line) { return line.startsWith(QLatin1String("Sfi")); },
+                      [](const dsarray &) { return true; }};
 
 // The date of an event: what names it says where its parts come from.
 TDateTime toDate(int year, int month, int day, const char *what)
@@ -80,46 +302,57 @@ TDateTime toDate(int year, int month, int day, const char *what)
 bool isEventLine(const QString &line, std::array<int, 9> &values)
 {
     size_t count = 0;
-    for (const QStringView token : QStringTokenizer(line, u' ', Qt::SkipEmptyParts))
-        if (count == values.size() || !TryStrToInt(token.toString(), values[count++]))
-            return false;
+    if (!forEachToken(line, [&](QStringView token) {
+            return count < values.size() && TryStrToInt(token.toString(), values[count++]);
+        }))
+        return false;
     if (count != values.size())
         return false;
     const auto in = [&](int i, int lo, int hi) { return values[size_t(i)] >= lo && values[size_t(i)] <= hi; };
     return in(0, 1, 31) && in(1, 1, 12) && in(2, 0, 9) && in(3, 0, 23) && in(4, 0, 59);
 }
 
-bool isPhaseLine(const QString &line)
-{
-    return at(line, 27) == QLatin1Char('.');
-}
-
-// A line with a station's number where a station line has it, of a station's length or holding nothing
-// but numbers and quality marks, a time among them: a station line whose columns moved is refused rather
-// than passed over with its readings. A shorter line with other words is a heading or a comment.
+// A station line that is none as it stands or with its tabs expanded: of a station's length with its
+// number where a station line has it, or holding nothing but numbers and quality marks, the first number
+// a station's and a time after it, wherever they stand (a line shifted, or started with a tab). It is
+// refused rather than passed over with its readings; a line with other words is a heading or a note.
 bool isStationLike(const QString &line)
 {
-    int number = 0;
-    if (!TryStrToInt(line.mid(1, 2).trimmed(), number))
-        return false;
-    if (line.size() >= kStationWidth)
+    const auto fullLength = [](const QString &l) {
+        return l.size() >= kStation.width && hasStationNumber(l);
+    };
+    if (fullLength(line) || (line.contains(QLatin1Char('\t')) && fullLength(expandTabs(line))))
         return true;
-    bool time = false;
-    for (const QString &token : line.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    bool number = false, time = false;
+    const bool onlyReadings = forEachToken(line, [&](QStringView t) {
+        const QString token = t.toString();
         double value = 0;
-        if (TryStrToFloatAny(token, value))
-            time = time || token.contains(QLatin1Char('.')) || token.contains(QLatin1Char(','));
-        else if (token.size() != 1)
-            return false;
-    }
-    return time;
+        if (!TryStrToFloatAny(token, value))
+            return token.size() == 1;
+        const bool fraction = token.contains(QLatin1Char('.')) || token.contains(QLatin1Char(','));
+        if (number) {
+            time = time || fraction;
+            return true;
+        }
+        number = true;
+        return !fraction;
+    });
+    return onlyReadings && time;
+}
+
+[[noreturn]] void refuseStationLike(const QString &line)
+{
+    const auto point = [](const QString &l) { return at(l, 27) == QLatin1Char('.'); };
+    if (point(line) || (line.contains(QLatin1Char('\t')) && point(expandTabs(line))))
+        throw EConvertError(QStringLiteral("Строка станции не по образцу: поля не на своих местах"));
+    throw EConvertError(QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
 }
 
 // What a station line holds past its last field is no reading of it: the line is refused rather than
 // written without it.
 void checkNothingPastTheFields(const QString &line)
 {
-    if (!line.mid(kStationWidth).trimmed().isEmpty())
+    if (!TrimBlanks(line.mid(kStation.width)).isEmpty())
         throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
 }
 
@@ -162,7 +395,7 @@ private:
         qsizetype stop = end;
         if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
             --stop;
-        line = expandTabs(fromCp1251(m_bytes.mid(m_pos, stop - m_pos)));
+        line = fromCp1251(m_bytes.mid(m_pos, stop - m_pos));
         m_pos = end + 1;
         ++m_lines;
         return true;
@@ -182,27 +415,29 @@ private:
                 return true;
             switch (state) {
             case Title:
-                if (takeTitle(line))
+                if (const Fit title = fitLine(line, kTitleKind); take(title, kTitleKind)) {
+                    titleDate(title.line, m_titleDate);
+                    m_year = StrToInt(m_titleDate[2]);
+                    m_title = title.fields;
                     state = Coordinates;
+                }
                 break;
             case Coordinates:
-                if (line.startsWith(QLatin1String(" fi="))) {
-                    SplitFixedWidth(toWidth(line, kCoordWidth), kCoordFields, m_coords, true);
+                if (const Fit coords = fitLine(line, kCoordKind); take(coords, kCoordKind)) {
+                    m_coords = coords.fields;
                     state = Errors;
                 }
                 break;
             case Errors:
-                if (line.startsWith(QLatin1String("Sfi"))) {
-                    dsarray errors;
-                    SplitFixedWidth(toWidth(line, kErrorWidth), kErrorFields, errors, true);
-                    m_coords << errors;
+                if (const Fit errors = fitLine(line, kErrorKind); take(errors, kErrorKind)) {
+                    m_coords << errors.fields;
                     state = Phases;
                 }
                 break;
             case Phases:
-                if (isPhaseLine(line)) {
-                    checkNothingPastTheFields(line);
-                    takePhase(line, phases++ == 0);
+                if (const Fit station = fitLine(line, kStationKind); take(station, kStationKind)) {
+                    checkNothingPastTheFields(station.line);
+                    takePhase(station.fields, phases++ == 0);
                     break;
                 }
                 // The next event's line ends the stations, however far it is padded: its day stands
@@ -210,8 +445,7 @@ private:
                 if (isEventLine(line, next))
                     return true;
                 if (isStationLike(line))
-                    throw EConvertError(
-                        QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
+                    refuseStationLike(line);
                 if (phases > 0)
                     return true;
                 break;
@@ -220,18 +454,12 @@ private:
         return false;
     }
 
-    bool takeTitle(const QString &line)
+    // True for a line of the kind; a line cut inside a field that holds characters is refused.
+    static bool take(const Fit &fit, const Kind &kind)
     {
-        if (at(line, 22) != QLatin1Char('h'))
-            return false;
-        const QStringList date = line.mid(2, 12).split(QLatin1Char(' '), Qt::SkipEmptyParts);
-        int year = 0;
-        if (date.size() < 3 || !TryStrToInt(date[2], year))
-            return false;
-        m_titleDate = date.mid(0, 3);
-        m_year = year;
-        SplitFixedWidth(toWidth(line, kTitleWidth), kTitleFields, m_title, true);
-        return true;
+        if (fit.how == Fit::Cut)
+            refuseCut(fit, kind);
+        return fit.how == Fit::Whole;
     }
 
     void layOutBlock(int &r)
@@ -274,7 +502,7 @@ private:
         }
     }
 
-    void takePhase(const QString &line, bool first)
+    void takePhase(dsarray fields, bool first)
     {
         int row = 0;
         if (first) {
@@ -284,8 +512,6 @@ private:
         } else {
             row = m_table.AddRows(1);
         }
-        dsarray fields;
-        SplitFixedWidth(toWidth(line, kStationWidth), kPhaseFields, fields, true);
         int number = -1;
         if (!TryStrToInt(fields[0], number))
             number = -1;

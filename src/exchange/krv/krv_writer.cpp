@@ -67,6 +67,14 @@ struct Origin
     qint64 key() const { return qint64(std::llround(time * 86400.0)) * 10 + tenths; }
 };
 
+// The values of an event's block as they go into События.
+struct EventValues
+{
+    TDateTime reference = 0; // the event line's date and time, to which the phase times are added
+    Origin origin;
+    QVariant lat, lon, depth, kps;
+};
+
 class Writer
 {
 public:
@@ -135,10 +143,10 @@ public:
                     m_host.SetProgress(m_row);
                 if (!inEvent) {
                     db.SendWaitingRows();
-                    reference = inField("Дата и время события", m_row, "столбец 1",
-                                        [&] { return readDateTime(cell(0, m_row)); });
+                    const EventValues event = eventAt(m_row);
+                    reference = event.reference;
                     dropWritten(*m_events, m_eventRows);
-                    appendEvent(++num, m_row);
+                    appendEvent(++num, event, m_row);
                     m_row += 3;
                     inEvent = true;
                 } else if (cell(0, m_row).isEmpty()) {
@@ -215,21 +223,16 @@ private:
         QList<Origin> origins;
         const int rows = m_table.RowCount();
         for (int r = 1; r < rows; ++r) {
-            Origin o;
-            bool read = true;
-            try {
-                o = originOf(r);
-            } catch (const EConvertError &) {
-                read = false; // the write itself names the row
-            }
+            // A value the write could not take is named now, not after a question about the rest.
+            m_row = r;
+            const Origin o = eventAt(r).origin;
             QSet<QString> stations;
             for (r += 4; r < rows && !cell(0, r).isEmpty(); ++r)
                 stations.insert(TrimBlanks(cell(0, r)));
-            if (read) {
-                origins << o;
-                stationsAt[o.key()] += stations;
-            }
+            origins << o;
+            stationsAt[o.key()] += stations;
         }
+        m_row = -1;
         if (origins.isEmpty())
             return true;
         TDateTime first = origins.first().time, last = first;
@@ -290,23 +293,34 @@ private:
                            MB_ICONQUESTION, MB_YESNO | MB_DEFBUTTON2) == IDYES;
     }
 
-    void appendEvent(int num, int r)
+    // The values of the event whose block starts at row r; one that does not convert is named.
+    EventValues eventAt(int r) const
     {
-        const Origin origin = originOf(r);
-        DbQuery &q = *m_events;
-        q.Append();
-        set(q, "num", num);
-        set(q, "time", origin.time);
-        set(q, "dec", origin.tenths);
-        set(q, "lat", inField("Широта fi", r + 2, "столбец 2", [&] { return number(cell(1, r + 2)); }));
-        set(q, "lon", inField("Долгота lam", r + 2, "столбец 4", [&] { return number(cell(3, r + 2)); }));
-        const QVariant depth = inField("Глубина h", r + 2, "столбец 6", [&] {
+        EventValues e;
+        e.reference =
+            inField("Дата и время события", r, "столбец 1", [&] { return readDateTime(cell(0, r)); });
+        e.origin = originOf(r);
+        e.lat = inField("Широта fi", r + 2, "столбец 2", [&] { return number(cell(1, r + 2)); });
+        e.lon = inField("Долгота lam", r + 2, "столбец 4", [&] { return number(cell(3, r + 2)); });
+        e.depth = inField("Глубина h", r + 2, "столбец 6", [&] {
             const QVariant v = number(cell(5, r + 2));
             return v.isNull() ? v : QVariant(qlonglong(RoundHalfEven(v.toDouble())));
         });
-        if (!depth.isNull())
-            set(q, "depdp", depth);
-        set(q, "kps", inField("Класс K", r + 1, "столбец 5", [&] { return number(cell(4, r + 1)); }));
+        e.kps = inField("Класс K", r + 1, "столбец 5", [&] { return number(cell(4, r + 1)); });
+        return e;
+    }
+
+    void appendEvent(int num, const EventValues &e, int r)
+    {
+        DbQuery &q = *m_events;
+        q.Append();
+        set(q, "num", num);
+        set(q, "time", e.origin.time);
+        set(q, "dec", e.origin.tenths);
+        set(q, "lat", e.lat);
+        set(q, "lon", e.lon);
+        set(q, "depdp", e.depth);
+        set(q, "kps", e.kps);
         set(q, "lddate", Now());
         q.Post();
         m_eventRows << r;

@@ -28,8 +28,9 @@ public:
 // Станционный бюллетень per phase time, in one transaction. Stops at the first failure with its own
 // message, leaving the database as it was. With AskWhenKnown, a table one of whose events the database
 // already holds (an event of the same origin time with a reading of one of its stations) is written
-// only when the analyst says Yes to the question asked first, No being the default. True when everything
-// was written; false, with nothing written, on a No.
+// only when the analyst says Yes to the question asked first, No being the default; a value the write could
+// not take is named before the question. True when everything was written; false, with nothing written, on
+// a No.
 bool WriteKrvTable(KrvWriteHost &Host, const TD2D &Table, bool AskWhenKnown = false);
 
 // A phase or origin time in seconds split into whole seconds and tenths, tenths that round up to 10
