@@ -101,11 +101,22 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (watched != m_edit || event->type() != QEvent::KeyPress) {
-            if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut)
-                m_start = -1;
+        if (watched != m_edit)
             return false;
+        const QEvent::Type type = event->type();
+        const bool popup = (type == QEvent::FocusIn || type == QEvent::FocusOut) &&
+                           static_cast<const QFocusEvent *>(event)->reason() == Qt::PopupFocusReason;
+        if (type == QEvent::FocusIn && !popup)
+            m_start = -1;
+        // Leaving the field ends the section, unless a menu over it took the focus for a moment. An edit
+        // being destroyed is a line edit no more.
+        if (type == QEvent::FocusOut && !popup) {
+            if (qobject_cast<QLineEdit *>(watched))
+                endSection(m_edit->cursorPosition());
+            m_start = -1;
         }
+        if (type != QEvent::KeyPress)
+            return false;
         const auto *key = static_cast<const QKeyEvent *>(event);
         if (modifierKey(key->key()))
             return false;
@@ -127,25 +138,50 @@ protected:
                 m_start = -1;
             return false;
         }
-        const int start = std::exchange(m_start, -1);
-        // Past the section's last digit the mask takes the separator as typed.
-        if (!plain || typed.at(0).isLetter() || start < 0 || m_edit->hasSelectedText() || pos <= start ||
-            pos >= places.size() || !places.at(pos) || !places.at(pos - 1))
+        // Enter ends the section before the field is read, Tab as it leaves the field.
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter || key->key() == Qt::Key_Tab ||
+            key->key() == Qt::Key_Backtab) {
+            endSection(pos);
+            m_start = -1;
             return false;
+        }
+        // Past the section's last digit the mask takes the separator as typed.
+        if (!plain || typed.at(0).isLetter() || m_edit->hasSelectedText()) {
+            m_start = -1;
+            return false;
+        }
+        const int end = endSection(pos);
+        m_start = -1;
+        if (end < 0)
+            return false;
+        int next = end;
+        while (next < places.size() && !places.at(next))
+            ++next;
+        m_edit->setCursorPosition(next);
+        return true;
+    }
+
+private:
+    // The digits typed from the section's start up to Pos take leading zeros over the whole section; where
+    // the section ends, or -1 when no section is being typed or it is full.
+    int endSection(int pos)
+    {
+        const QList<bool> places = digitPlaces(m_edit->inputMask());
+        const int start = m_start;
+        if (start < 0 || m_edit->hasSelectedText() || pos <= start || pos >= places.size() ||
+            !places.at(pos) || !places.at(pos - 1))
+            return -1;
         int end = pos;
         while (end < places.size() && places.at(end))
             ++end;
         QString text = m_edit->displayText();
         const QString digits = text.mid(start, pos - start);
         text.replace(start, end - start, QString(end - pos, QLatin1Char('0')) + digits);
-        while (end < places.size() && !places.at(end))
-            ++end;
         m_edit->setText(text);
         m_edit->setCursorPosition(end);
-        return true;
+        return end;
     }
 
-private:
     QLineEdit *m_edit;
     int m_start = -1; // of the section digits are being typed into, -1 when none
 };
@@ -158,8 +194,7 @@ QLineEdit *lineOf(const QDateTimeEdit *edit)
 
 } // namespace
 
-DateTimeTyping::DateTimeTyping(QDateTimeEdit *edit, const QDate &noDate)
-    : QObject(edit), m_edit(edit), m_noDate(noDate)
+DateTimeTyping::DateTimeTyping(QDateTimeEdit *edit, Days days) : QObject(edit), m_edit(edit), m_days(days)
 {
     edit->installEventFilter(this);
 }
@@ -168,6 +203,7 @@ void DateTimeTyping::Reset()
 {
     m_started = false;
     m_last = Result();
+    m_keys.clear();
 }
 
 bool DateTimeTyping::eventFilter(QObject *watched, QEvent *event)
@@ -187,19 +223,28 @@ bool DateTimeTyping::eventFilter(QObject *watched, QEvent *event)
         if (this->type(key))
             return true;
         // Any other key ends the typing, and then works on the value shown, unless the owner says not.
-        if (!m_started)
-            return false;
-        const bool done = OnEnded && OnEnded();
-        Reset();
-        return done;
+        return m_started && end();
     }
     if (type == QEvent::FocusOut && m_started) {
-        // Before the edit reads its text by its own rules.
-        if (OnEnded)
-            OnEnded();
-        Reset();
+        // A window's teardown can hand the focus from control to control: an edit being destroyed is a date
+        // edit no more, and neither it nor one going out of sight (its window is marked hidden before the
+        // focus leaves) is to be touched or to say anything.
+        if (!qobject_cast<QDateTimeEdit *>(watched) || m_edit->window()->isHidden() ||
+            !m_edit->isVisibleTo(m_edit->window()))
+            Reset();
+        else
+            end(); // before the edit reads its text by its own rules
     }
     return false;
+}
+
+bool DateTimeTyping::end()
+{
+    // Over before the owner hears of it: a box it shows takes the focus, and that ends nothing more.
+    m_started = false;
+    const bool done = OnEnded && OnEnded();
+    Reset();
+    return done;
 }
 
 bool DateTimeTyping::begin()
@@ -235,6 +280,9 @@ bool DateTimeTyping::begin()
         }
     }
     m_inSection = false;
+    m_begun = m_sections;
+    m_from = m_section;
+    m_keys.clear();
     m_before = m_edit->dateTime();
     m_started = true;
     return true;
@@ -249,30 +297,20 @@ bool DateTimeTyping::type(const QKeyEvent *key)
     const QString typed = key->text();
     if (!backspace && (typed.size() != 1 || !typed.at(0).isPrint()))
         return false;
-    if (!m_started && !begin())
+    // A key sent to an edit without the focus is the edit's own business.
+    if (!m_started && (!m_edit->hasFocus() || !begin()))
         return false;
-    const int last = int(m_sections.size()) - 1;
-    QString &section = m_sections[m_section];
-    if (backspace) {
-        // Right after a section ended, the digit before it goes.
-        if (!m_inSection && m_section > 0)
-            --m_section;
-        m_inSection = true;
-        m_sections[m_section].chop(1);
-    } else if (typed.at(0).isDigit()) {
-        if (!m_inSection || section.size() >= m_widths.at(m_section))
-            section.clear();
-        m_inSection = true;
-        section += typed.at(0);
-        if (section.size() >= m_widths.at(m_section) && m_section < last) {
-            ++m_section;
-            m_inSection = false;
-        }
-    } else if (!typed.at(0).isLetter() && m_inSection && m_section < last) {
-        // A separator ends the section; right after a full one it only confirms it.
-        ++m_section;
+    const QChar c = backspace ? QLatin1Char('\b') : typed.at(0);
+    m_keys += c;
+    if (!step(c) && m_from > 0) {
+        // More than the sections from the one it began in hold: a whole date or time, typed from its first.
+        m_sections = m_begun;
+        m_section = m_from = 0;
         m_inSection = false;
+        for (const QChar k : std::as_const(m_keys))
+            step(k);
     }
+    const int last = int(m_sections.size()) - 1;
     QString text = m_literals.first();
     int cursor = 0;
     for (qsizetype i = 0; i <= last; ++i) {
@@ -295,6 +333,40 @@ bool DateTimeTyping::type(const QKeyEvent *key)
     line->setText(text);
     line->setCursorPosition(cursor);
     line->setValidator(rules);
+    return true;
+}
+
+// One key of the typing; false when it goes past the last section: a digit over it when full, a separator
+// inside it.
+bool DateTimeTyping::step(QChar key)
+{
+    const int last = int(m_sections.size()) - 1;
+    QString &section = m_sections[m_section];
+    const int width = m_widths.at(m_section);
+    if (key == QLatin1Char('\b')) {
+        // Right after a section ended, the digit before it goes.
+        if (!m_inSection && m_section > 0)
+            --m_section;
+        m_inSection = true;
+        m_sections[m_section].chop(1);
+    } else if (key.isDigit()) {
+        const bool past = m_inSection && section.size() >= width;
+        if (!m_inSection || section.size() >= width)
+            section.clear();
+        m_inSection = true;
+        section += key;
+        if (section.size() >= width && m_section < last) {
+            ++m_section;
+            m_inSection = false;
+        }
+        return !past;
+    } else if (!key.isLetter() && m_inSection) {
+        // A separator ends the section; right after a full one it only confirms it.
+        if (m_section == last)
+            return section.size() >= width;
+        ++m_section;
+        m_inSection = false;
+    }
     return true;
 }
 
@@ -345,15 +417,20 @@ DateTimeTyping::Result DateTimeTyping::read(const QString &text) const
         return r;
     }
     r.value = QDateTime(date, time);
-    if (hasDate && date != m_noDate &&
-        (!IsWorkDate(date) || r.value < m_edit->minimumDateTime() || r.value > m_edit->maximumDateTime()))
-        r.refused = WorkDateProblem(date.toString(QStringLiteral("dd.MM.yyyy")));
+    if (!hasDate)
+        return r;
+    const bool shown = r.value >= m_edit->minimumDateTime() && r.value <= m_edit->maximumDateTime();
+    const QString typed = date.toString(QStringLiteral("dd.MM.yyyy"));
+    if (m_days == Days::Working && (!IsWorkDate(date) || !shown))
+        r.refused = WorkDateProblem(typed);
+    else if (!shown)
+        r.refused = DateRangeProblem(typed, m_edit->minimumDate(), m_edit->maximumDate());
     return r;
 }
 
-void SetDateTyping(QDateTimeEdit *Edit, const QDate &NoDate)
+void SetDateTyping(QDateTimeEdit *Edit, DateTimeTyping::Days Days)
 {
-    auto *typing = new DateTimeTyping(Edit, NoDate);
+    auto *typing = new DateTimeTyping(Edit, Days);
     typing->OnTyped = [Edit, typing](const DateTimeTyping::Result &r) {
         Edit->setDateTime(r.refused.isNull() ? r.value : typing->Before());
     };

@@ -17,9 +17,10 @@ class QLineEdit;
 // last digit), rather than by the edit's own rules: those move on to the month after the day's two
 // digits, so a typed dot skips it, and drop or shift digits typed over a section. The edit shows the text
 // as typed; what becomes of the value is its owner's, told after every key (OnTyped) and when the typing
-// ends (OnEnded: a key that is no typing, or the focus leaving). A day outside 01.01.1900-31.12.9998, or
-// outside the edit's own range, is refused as every date entry refuses it. Formats with a spelt month
-// or day are left to the edit.
+// ends (OnEnded: a key that is no typing, or the focus leaving). A typing starts only in the focused edit,
+// and a whole date or time typed from a later section is read from the first one. A day outside
+// 01.01.1900-31.12.9998, or outside the edit's own range, is refused as every date entry refuses it, unless
+// the edit takes any day it shows. Formats with a spelt month or day are left to the edit.
 class DateTimeTyping : public QObject
 {
     Q_OBJECT
@@ -31,11 +32,15 @@ public:
         QString refused;
     };
 
-    // NoDate: a day outside the working days the edit takes as typed, where it stands for no date.
-    explicit DateTimeTyping(QDateTimeEdit *edit, const QDate &noDate = QDate());
+    // The days a typed date may name: those every product carries, or any the edit shows (a date that
+    // belongs to no product).
+    enum class Days { Working, Shown };
+
+    explicit DateTimeTyping(QDateTimeEdit *edit, Days days = Days::Working);
 
     std::function<void(const Result &)> OnTyped;
-    // True when the key that ended the typing is to do nothing more.
+    // True when the key that ended the typing is to do nothing more. The typing is over when it is told, so
+    // a box it shows ends nothing more; an edit hidden or being destroyed is told nothing.
     std::function<bool()> OnEnded;
 
     // The edit's value when the typing began, and what the typing gave last.
@@ -50,10 +55,12 @@ protected:
 private:
     bool type(const QKeyEvent *key);
     bool begin();
+    bool step(QChar key);
+    bool end();
     Result read(const QString &text) const;
 
     QDateTimeEdit *m_edit;
-    QDate m_noDate;
+    Days m_days;
     bool m_started = false;
     QDateTime m_before;
     Result m_last;
@@ -64,16 +71,21 @@ private:
     QString m_letters;
     int m_section = 0;
     bool m_inSection = false;
+    // The sections when the typing began, the one it began in and the keys typed since.
+    QStringList m_begun;
+    int m_from = 0;
+    QString m_keys;
 };
 
 // A date, time or date-and-time edit bound to nothing takes this typing: each key typed gives the edit
 // the value typed so far, or back its value before the typing while that is no value it takes; when the
-// typing ends the edit shows its value, and a refused text is told (the key that ended it then does
-// nothing more, so Enter does not take a dialog's old value). NoDate as for DateTimeTyping.
-void SetDateTyping(QDateTimeEdit *Edit, const QDate &NoDate = QDate());
+// typing ends the edit shows its value, and a refused text is told once (the key that ended it then does
+// nothing more, so Enter does not take a dialog's old value).
+void SetDateTyping(QDateTimeEdit *Edit, DateTimeTyping::Days Days = DateTimeTyping::Days::Working);
 
 // A line edit masked for a date and time (digits in fixed places, as "99.99.9999 99:99:99") reads a
 // separator typed after fewer digits than a section holds as the end of that section, as the date edits
 // read it: the digits typed take leading zeros ("15.1." is January), where the mask alone left the rest of
-// the section blank, to be read as zeros (October).
+// the section blank, to be read as zeros (October), or the old digits after them. Enter and leaving the
+// field end the section being typed the same way.
 void SetMaskedDateTyping(QLineEdit *Edit);

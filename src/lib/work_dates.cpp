@@ -28,9 +28,14 @@ bool IsWorkDate(TDateTime Date)
 
 QString WorkDateProblem(const QString &Shown, const QString &What)
 {
+    return DateRangeProblem(Shown, FirstWorkDate(), LastWorkDate(), What);
+}
+
+QString DateRangeProblem(const QString &Shown, const QDate &From, const QDate &To, const QString &What)
+{
     return What + QLatin1Char(' ') + Shown + QStringLiteral(" вне допустимых пределов: от ") +
-           FirstWorkDate().toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" до ") +
-           LastWorkDate().toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char('.');
+           From.toString(QStringLiteral("dd.MM.yyyy")) + QStringLiteral(" до ") +
+           To.toString(QStringLiteral("dd.MM.yyyy")) + QLatin1Char('.');
 }
 
 void SetWorkDateRange(QDateTimeEdit *Edit)

@@ -16,8 +16,11 @@ QDate FirstWorkDate(); // 01.01.1900
 QDate LastWorkDate();  // 31.12.9998
 bool IsWorkDate(const QDate &Date);
 bool IsWorkDate(TDateTime Date); // by its day, whatever its time
-// Why a date is refused: What + " " + Shown + " вне допустимых пределов: от 01.01.1900 до 31.12.9998."
+// Why a date is refused: What + " " + Shown + " вне допустимых пределов: от 01.01.1900 до 31.12.9998.", or
+// with the days From and To of the range it is outside of.
 QString WorkDateProblem(const QString &Shown, const QString &What = QStringLiteral("Дата"));
+QString DateRangeProblem(const QString &Shown, const QDate &From, const QDate &To,
+                         const QString &What = QStringLiteral("Дата"));
 
 // A date edit, or a date-and-time edit, that offers only these days.
 void SetWorkDateRange(QDateTimeEdit *Edit);

@@ -532,6 +532,7 @@ TEST_F(EventPage, TypedDatesAndTimesAreStoredAsTyped)
 {
     start();
     w->show();
+    QApplication::setActiveWindow(w.get());
     const QString num = text("num");
     const struct
     {

@@ -618,6 +618,10 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
     mask->selectAll();
     typeKeys(mask, QStringLiteral("5.2.2026 10:1:2.5"));
     EXPECT_EQ(mask->displayText(), QStringLiteral("05.02.2026 10:01:02.5"));
+    // So does Tab, which leaves the field.
+    mask->selectAll();
+    typeKeys(mask, QStringLiteral("5.2.2026 10:1\t"));
+    EXPECT_EQ(mask->displayText(), QStringLiteral("05.02.2026 10:01:00.0"));
 
     // Rows stored before with such times show them and are moved through and edited.
     this->orx->exec("update arrival set itime=?,amptime=? where arid=1", {253402214400.0, -5364662400.0});

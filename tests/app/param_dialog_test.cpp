@@ -291,29 +291,54 @@ TEST_F(ParamDialog, PeriodEditsFillBlankDigits)
 }
 
 // A period typed over the one shown: a separator ends the part being typed, whose digits take leading
-// zeros as in every date edit, where the blanks the mask left behind them read as zeros.
+// zeros as in every date edit, where the blanks the mask left behind them read as zeros. Leaving the field
+// by Tab or a click, or Enter, which takes the dialog, ends the part the same way.
 TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
 {
     Tsett s;
     Tpar par;
     par.Setup(0, &s);
-    par.show();
-    QApplication::setActiveWindow(&par);
     const struct
     {
-        const char *keys, *shown;
+        const char *keys, *leave, *shown; // leave: Tab, Enter, "click" elsewhere, or none
     } cases[] = {
-        {"15.1.2026 7:5:0", "15.01.2026 07:05:00"}, {"5.10.2026 12:00:00", "05.10.2026 12:00:00"},
-        {"15102026120000", "15.10.2026 12:00:00"},  {"15.10.2026", "15.10.2026 00:00:00"},
-        {"15.10.26 1", "15.10.0026 10:00:00"},
+        {"15.1.2026 7:5:0", nullptr, "15.01.2026 07:05:00"},
+        {"5.10.2026 12:00:00", nullptr, "05.10.2026 12:00:00"},
+        {"15102026120000", nullptr, "15.10.2026 12:00:00"},
+        {"15.10.2026", nullptr, "15.10.2026 00:00:00"},
+        {"15.10.26 1", nullptr, "15.10.0026 10:00:00"},
+        {"15.1.2026 7:5", "\t", "15.01.2026 07:05:00"},
+        {"15.1.2026 7:5", "\r", "15.01.2026 07:05:00"},
+        {"15.1.2026 7:5", "click", "15.01.2026 07:05:00"},
+        {"15.1.2026 7", "\r", "15.01.2026 07:00:00"},
+        {"15.1.2026 17:45:3", "\t", "15.01.2026 17:45:03"},
+        {"15.1.2026 7:55:30", "click", "15.01.2026 07:55:30"},
+        {"1.2.2026", "\r", "01.02.2026 00:00:00"},
     };
     for (QLineEdit *edit : {par.Start_ORX, par.Stop_ORX})
         for (const auto &c : cases) {
-            edit->setText(QStringLiteral("21.10.2026 12:00:00"));
+            SCOPED_TRACE(std::string(c.keys) + (c.leave ? c.leave : ""));
+            par.show();
+            QApplication::setActiveWindow(&par);
+            for (QLineEdit *e : {par.Start_ORX, par.Stop_ORX})
+                e->setText(QStringLiteral("21.10.2026 12:00:00"));
             edit->setFocus();
             edit->selectAll();
-            typeKeys(edit, QString::fromLatin1(c.keys));
-            EXPECT_EQ(edit->displayText(), QString::fromLatin1(c.shown)) << c.keys;
+            const QString leave = QString::fromLatin1(c.leave ? c.leave : "");
+            typeKeys(edit,
+                     QString::fromLatin1(c.keys) + (leave == QLatin1String("click") ? QString() : leave));
+            if (leave == QLatin1String("click"))
+                par.Button2->setFocus(Qt::MouseFocusReason);
+            EXPECT_EQ(edit->displayText().toStdString(), c.shown);
+            if (c.leave) {
+                MessageRecorder messages;
+                par.Button1->click();
+                EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
+                EXPECT_EQ(FormatDateTime(QStringLiteral("dd.mm.yyyy hh:nn:ss"),
+                                         edit == par.Start_ORX ? s.start_date : s.end_date)
+                              .toStdString(),
+                          c.shown);
+            }
         }
 }
 

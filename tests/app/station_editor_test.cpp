@@ -295,4 +295,49 @@ TYPED_TEST(StationEditorOrx, BadNumbersAreRefused)
     }
 }
 
+// A station's dates are no product's: any day the date edits show is typed, shown and stored, 30.12.1899
+// (no date) and the days before 1900 the site table holds among them. A whole date typed from the year is
+// taken whole; one that does not exist is told once, with the dialog left open.
+TYPED_TEST(StationEditorOrx, TypedDatesAreAnyTheEditsShow)
+{
+    const struct
+    {
+        const char *keys;
+        QDateTimeEdit::Section from; // none: the whole date selected
+        QDate shown;
+        const char *message;
+    } cases[] = {
+        {"01.10.1899\r", QDateTimeEdit::NoSection, QDate(1899, 10, 1), nullptr},
+        {"30.11.2026\r", QDateTimeEdit::YearSection, QDate(2026, 11, 30), nullptr},
+        {"31.02.2026\r", QDateTimeEdit::NoSection, QDate(2000, 1, 1), "Неверная дата: \"31.02.2026\""},
+        {"13.09.1752\r", QDateTimeEdit::NoSection, QDate(2000, 1, 1),
+         "Дата 13.09.1752 вне допустимых пределов: от 14.09.1752 до 31.12.9998."},
+    };
+    const int entry = this->o.addStation(kCode, QStringLiteral("OBN"), QStringLiteral("Обнинск"));
+    this->o.rec.boxesTakeTheFocus();
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::string(c.keys) + " " + std::to_string(c.from));
+        this->orx->exec("update site set ONDATE=? where sta='ABC'", {QDateTime(QDate(2000, 1, 1), QTime())});
+        this->o.rec.clear();
+        {
+            TStaEdit d(this->o.w.get(), entry);
+            d.show();
+            QApplication::setActiveWindow(&d);
+            d.dat1->setFocus();
+            if (c.from == QDateTimeEdit::NoSection)
+                d.dat1->selectAll();
+            else
+                d.dat1->setCurrentSection(c.from);
+            typeKeys(d.dat1, QString::fromUtf8(c.keys));
+            EXPECT_EQ(shown(this->o.rec), c.message
+                                              ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}})
+                                              : QList<Shown>());
+            EXPECT_EQ(d.result() == QDialog::Accepted, !c.message);
+            EXPECT_EQ(d.dat1->date(), c.shown);
+        }
+        TStaEdit again(this->o.w.get(), entry);
+        EXPECT_EQ(again.dat1->date(), c.shown);
+    }
+}
+
 } // namespace

@@ -12,6 +12,7 @@
 #include "support/smtp_server.h"
 
 #include <QDateEdit>
+#include <QFileDialog>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QMenu>
@@ -274,4 +275,49 @@ TEST(BulletinExport, TheDataModulesMenuEditsTheImportGrid)
                      Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(sg.viewport(), &down);
     EXPECT_EQ(bar->value(), std::min(1, bar->maximum()));
+}
+
+// "Экспорт данных", "...", the folder dialog cancelled, Backspace delivered to the start date while it has
+// no focus, "Отмена". A desktop can hand the dialog the activation again while it is being torn down, and its
+// first control, the start date, the focus: the key began no typing there, so nothing is said and nothing
+// touches the edit half destroyed (the sanitized tree tells a call on one).
+TEST(BulletinExport, ParamDialogClosedAfterAKeyToItsUnfocusedDate)
+{
+    ExportProgram p;
+    p.w->show();
+    QApplication::setActiveWindow(p.w.get());
+    const auto clickWithMouse = [](QPushButton *b) {
+        b->setFocus(Qt::MouseFocusReason);
+        b->click();
+    };
+    int foldersCancelled = 0, dateFocused = 0;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto *d = qobject_cast<QFileDialog *>(QApplication::activeModalWidget())) {
+            d->reject();
+            ++foldersCancelled;
+        }
+    });
+    closer.start(10);
+    QTimer::singleShot(0, [&] {
+        auto *par = qobject_cast<Tpar *>(QApplication::activeModalWidget());
+        ASSERT_TRUE(par);
+        QApplication::setActiveWindow(par);
+        clickWithMouse(par->sfb);
+        QDateEdit *date = par->svodka_Date;
+        ASSERT_FALSE(date->hasFocus());
+        for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+            QKeyEvent backspace(type, Qt::Key_Backspace, Qt::NoModifier, u"\b"_s);
+            QCoreApplication::sendEvent(date, &backspace);
+        }
+        QWidget *window = par;
+        QObject::connect(par, &QObject::destroyed, [window, date, &dateFocused] {
+            QApplication::setActiveWindow(window);
+            dateFocused += QApplication::focusWidget() == date;
+        });
+        clickWithMouse(par->Button2);
+    });
+    p.w->findChild<QPushButton *>(u"BitBtn14"_s)->click();
+    EXPECT_EQ(std::pair(foldersCancelled, dateFocused), std::pair(1, 1));
+    EXPECT_EQ(shown(p.messages), QList<Shown>());
 }

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStackedWidget>
 #include <QStyleOptionComboBox>
 #include <QTableWidget>
 #include <QTextBrowser>
@@ -478,24 +479,28 @@ TEST(ReportWindow, PeriodControlsFollowTheKindAndRefuseAYearOutsideTheCalendar)
 }
 
 // A date or time typed whole over the one shown, with or without its separators, is taken as typed by the
-// report window's period, the summary's day and the event filter's date and time; one that does not exist
-// or a day no product carries is told when the edit is left, and the edit keeps its value.
+// report window's period, the summary's day, the export's period and the event filter's date and time; one
+// that does not exist or a day no product carries is told once, as a box that takes the focus, when the edit
+// is left by a click, Tab or Enter, and the edit keeps its value.
 TEST(ReportWindow, TypedDatesAreTakenAsTypedOrRefused)
 {
     ReportProgram p;
+    p.messages.boxesTakeTheFocus();
     TRepfrm *r = p.open();
     ASSERT_NE(r, nullptr);
     r->rstyle->setCurrentIndex(3);
     r->SetReportStyle(3);
     Tpar par(p.w.get());
     par.Setup(1, nullptr, {});
+    Tpar exp(p.w.get());
+    exp.Setup(2, nullptr, {});
     // As a Russian locale shows them.
-    for (QDateEdit *d : {par.svodka_Date, p.w->dat1})
+    for (QDateEdit *d : {par.svodka_Date, exp.svodka_Date, exp.End_Date, p.w->dat1})
         d->setDisplayFormat(QStringLiteral("dd.MM.yyyy"));
     const struct
     {
         QDateTimeEdit *edit;
-        const char *keys, *shown, *message;
+        const char *keys, *shown, *message; // keys ending in neither Tab nor Enter: left by a click
     } cases[] = {
         {r->rbegdate, "15.10.2026", "15.10.2026", nullptr},
         {r->rbegdate, "05.11.2026", "05.11.2026", nullptr},
@@ -509,23 +514,44 @@ TEST(ReportWindow, TypedDatesAreTakenAsTypedOrRefused)
         {p.w->dat1, "05112026", "05.11.2026", nullptr},
         {p.w->tim1, "17:40:02", "17:40:02", nullptr},
         {p.w->tim1, "25:00:00", "12:00:00", "Неверное время: \"25:00:00\""},
+        {r->rbegdate, "31.02.2026\t", "21.10.2026", "Неверная дата: \"31.02.2026\""},
+        {r->renddate, "31.02.2026\r", "21.10.2026", "Неверная дата: \"31.02.2026\""},
+        {r->renddate, "5.1.2027\t", "05.01.2027", nullptr},
+        {par.svodka_Date, "31.04.2026\r", "21.10.2026", "Неверная дата: \"31.04.2026\""},
+        {par.svodka_Date, "31.04.2026\t", "21.10.2026", "Неверная дата: \"31.04.2026\""},
+        {exp.svodka_Date, "31.04.2026\r", "21.10.2026", "Неверная дата: \"31.04.2026\""},
+        {exp.End_Date, "31.12.9999\t", "21.10.2026",
+         "Дата 31.12.9999 вне допустимых пределов: от 01.01.1900 до 31.12.9998."},
+        {exp.End_Date, "31.04.2026", "21.10.2026", "Неверная дата: \"31.04.2026\""},
+        {exp.End_Date, "30.04.2026\t", "30.04.2026", nullptr},
+        {p.w->tim1, "25:00:00\r", "12:00:00", "Неверное время: \"25:00:00\""},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.keys);
         QDateTimeEdit *edit = c.edit;
         edit->setDateTime(QDateTime(QDate(2026, 10, 21), QTime(12, 0)));
         edit->window()->show();
+        // The page the edit is on is the one shown, as where the analyst types.
+        for (QWidget *w = edit; w; w = w->parentWidget())
+            if (auto *pages = qobject_cast<QStackedWidget *>(w->parentWidget()))
+                pages->setCurrentWidget(w);
+        ASSERT_TRUE(edit->isVisible());
         QApplication::setActiveWindow(edit->window());
         edit->setFocus();
         ASSERT_TRUE(edit->hasFocus());
         edit->selectAll();
         p.messages.clear();
-        typeKeys(edit, QString::fromUtf8(c.keys));
+        const QString keys = QString::fromUtf8(c.keys);
+        const bool byKey = keys.endsWith(QLatin1Char('\t')) || keys.endsWith(QLatin1Char('\r'));
+        typeKeys(edit, byKey ? keys.chopped(1) : keys);
         EXPECT_EQ(p.messages.count(), 0);
-        edit->clearFocus(); // leaves the edit
+        if (byKey)
+            typeKeys(edit, keys.right(1));
+        else
+            edit->clearFocus(); // leaves the edit
         EXPECT_EQ(shown(p.messages),
                   c.message ? QList<Shown>({{QString::fromUtf8(c.message), MB_ICONERROR}}) : QList<Shown>());
-        EXPECT_EQ(edit->text(), QString::fromUtf8(c.shown));
+        EXPECT_EQ(edit->text().toStdString(), c.shown);
         // The report's caption takes the period shown.
         if (edit->window() == r) {
             EXPECT_TRUE(r->windowTitle().contains(edit->text())) << r->windowTitle().toStdString();

@@ -8,14 +8,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QMessageBox>
 
 MessageRecorder::MessageRecorder() : m_oldMessage(MessageProc), m_oldError(ErrorMessageProc)
 {
-    MessageProc = [this](QWidget *, const QString &text, unsigned icon, unsigned buttons) {
-        return record(text, icon, buttons, false);
+    MessageProc = [this](QWidget *owner, const QString &text, unsigned icon, unsigned buttons) {
+        return record(owner, text, icon, buttons, false);
     };
-    ErrorMessageProc = [this](QWidget *, const QString &text, unsigned icon, unsigned buttons) {
-        return record(text, icon, buttons, true);
+    ErrorMessageProc = [this](QWidget *owner, const QString &text, unsigned icon, unsigned buttons) {
+        return record(owner, text, icon, buttons, true);
     };
 }
 
@@ -25,9 +26,18 @@ MessageRecorder::~MessageRecorder()
     ErrorMessageProc = m_oldError;
 }
 
-int MessageRecorder::record(const QString &text, unsigned icon, unsigned buttons, bool error)
+int MessageRecorder::record(QWidget *owner, const QString &text, unsigned icon, unsigned buttons, bool error)
 {
     m_messages.append({text, icon, buttons, error});
+    if (m_boxes) {
+        QWidget *had = QApplication::activeWindow();
+        QMessageBox box(owner);
+        box.setText(text);
+        box.show();
+        QApplication::setActiveWindow(&box);
+        box.hide();
+        QApplication::setActiveWindow(had);
+    }
     return m_answers.isEmpty() ? IDOK : m_answers.takeFirst();
 }
 
@@ -58,6 +68,7 @@ void typeKeys(QWidget *target, const QString &text)
         const int key = c.isDigit()              ? Qt::Key_0 + c.digitValue()
                         : c == QLatin1Char('\b') ? int(Qt::Key_Backspace)
                         : c == QLatin1Char('\r') ? int(Qt::Key_Return)
+                        : c == QLatin1Char('\t') ? int(Qt::Key_Tab)
                                                  : int(c.unicode());
         const bool shift = c == QLatin1Char(':');
         if (shift)

@@ -38,18 +38,23 @@ public:
     // Answers handed out in order to questions; when they run out, IDOK.
     void answer(QList<int> results) { m_answers = std::move(results); }
 
+    // Each message also shows as a box does: it takes the focus from the window that had it while it is
+    // open, and gives it back.
+    void boxesTakeTheFocus() { m_boxes = true; }
+
     const QList<Message> &messages() const { return m_messages; }
     int count() const { return int(m_messages.size()); }
     Message last() const { return m_messages.isEmpty() ? Message{} : m_messages.last(); }
     void clear() { m_messages.clear(); }
 
 private:
-    int record(const QString &text, unsigned icon, unsigned buttons, bool error);
+    int record(QWidget *owner, const QString &text, unsigned icon, unsigned buttons, bool error);
 
     MessageProcType m_oldMessage;
     MessageProcType m_oldError;
     QList<Message> m_messages;
     QList<int> m_answers;
+    bool m_boxes = false;
 };
 
 // While alive, rejects every modal dialog as soon as it opens, so code that asks the user something the
@@ -67,7 +72,7 @@ private:
 };
 
 // Keys as the keyboard gives them to the focused Target, each pressed and released: ':' with Shift held,
-// '\b' for Backspace, '\r' for Enter.
+// '\b' for Backspace, '\r' for Enter, '\t' for Tab.
 void typeKeys(QWidget *target, const QString &text);
 
 // A fresh folder per test, removed afterwards.

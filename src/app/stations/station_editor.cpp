@@ -133,8 +133,9 @@ void TStaEdit::buildForm()
         d->setCalendarPopup(true);
         d->setDisplayFormat(SystemDateEditFormat());
         SetWorkDateMaximum(d);
-        // The day the group's caption names stands for no date, typed as well as picked.
-        SetDateTyping(d, ToQDateTime(0).date());
+        // A station's dates are no product's: any day the edit shows, the one the group's caption names
+        // for no date among them, is typed as well as picked.
+        SetDateTyping(d, DateTimeTyping::Days::Shown);
         t = new QTimeEdit(QTime(0, 0), dates);
         t->setObjectName(QString::fromLatin1(tn));
         t->setDisplayFormat(QStringLiteral("HH:mm:ss"));
