@@ -242,7 +242,12 @@ bool DateTimeTyping::end()
 {
     // Over before the owner hears of it: a box it shows takes the focus, and that ends nothing more.
     m_started = false;
+    const int section = m_section;
     const bool done = OnEnded && OnEnded();
+    // The edit learns where the typing stands, which the text shown as typed did not tell it: Tab after a
+    // whole date leaves the field, rather than move on from the section the typing began in.
+    if (m_edit->sectionCount() == m_sections.size())
+        m_edit->setCurrentSectionIndex(section);
     Reset();
     return done;
 }

@@ -93,6 +93,10 @@ TEST(DateTyping, AnEditBoundToNothingTakesWhatIsTypedOrKeepsItsValue)
         EXPECT_EQ(messages.last().text.toStdString(), c.message ? c.message : "");
         EXPECT_EQ(edit->text().toStdString(), c.shown);
         EXPECT_EQ(dialog.result() == QDialog::Accepted, !c.message && keys.endsWith(QLatin1Char('\r')));
+        // Tab after a whole date taken goes on to the next field, where the next date is typed.
+        if (!c.message && keys.endsWith(QLatin1Char('\t'))) {
+            EXPECT_TRUE(other->hasFocus());
+        }
     }
 }
 
