@@ -158,14 +158,14 @@ TD2D parsed(const QByteArray &bytes, int *lines = nullptr)
 
 TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 {
-    // The same table whatever the line ends, whether the last line has one, and whether an editor cut
-    // the lines' blank tails, made them longer, or put tabs for blanks. Only a station line shorter than
-    // 100 characters without its number at 2-3 (?-1) is no station line: it ends the stations.
+    // The same table whatever the line ends (a lone CR too), whether the last line has one, and whether an
+    // editor cut the lines' blank tails, made them longer, or put tabs for blanks. Only a station line
+    // shorter than 100 characters without its number at 2-3 (?-1) is no station line: it ends the stations.
     QStringList shortened = kTable;
     shortened.removeAt(7);
     for (const Edit edit :
          {Edit::None, Edit::TailCut, Edit::Tabs, Edit::TailTab, Edit::TailLonger, Edit::TabAt4})
-        for (const char *eol : {"\r\n", "\n"})
+        for (const char *eol : {"\r\n", "\n", "\r"})
             for (const auto &[sample, table] :
                  {std::pair(kBulletin, edit == Edit::None || edit == Edit::TailLonger || edit == Edit::TabAt4
                                            ? kTable

@@ -356,6 +356,17 @@ void checkNothingPastTheFields(const QString &line)
         throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
 }
 
+// Where the line from From ends: at LF, CR LF or a lone CR, or at the end of Bytes; Next is where the
+// line after it starts.
+qsizetype lineEnd(QByteArrayView bytes, qsizetype from, qsizetype &next)
+{
+    qsizetype end = from;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+        ++end;
+    next = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+    return end;
+}
+
 class Parser
 {
 public:
@@ -389,14 +400,10 @@ private:
     {
         if (m_pos >= m_bytes.size())
             return false;
-        qsizetype end = m_bytes.indexOf('\n', m_pos);
-        if (end < 0)
-            end = m_bytes.size();
-        qsizetype stop = end;
-        if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
-            --stop;
-        line = fromCp1251(m_bytes.mid(m_pos, stop - m_pos));
-        m_pos = end + 1;
+        qsizetype next = 0;
+        const qsizetype end = lineEnd(m_bytes, m_pos, next);
+        line = fromCp1251(m_bytes.mid(m_pos, end - m_pos));
+        m_pos = next;
         ++m_lines;
         return true;
     }
@@ -588,10 +595,12 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
         if (file.error() != QFileDevice::NoError)
             throw EFileError(
                 QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, FileErrorText(file)));
-        if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
-            throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2")
-                                 .arg(FileName)
-                                 .arg(QByteArrayView(bytes).first(nul).count('\n') + 1));
+        if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+            int line = 1;
+            for (qsizetype from = 0, next = 0; lineEnd(bytes, from, next) < nul; from = next)
+                ++line;
+            throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2").arg(FileName).arg(line));
+        }
         ParseKrvBulletin(bytes, Table, lines);
         return true;
     } catch (const std::exception &e) {
