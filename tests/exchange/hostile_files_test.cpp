@@ -650,6 +650,15 @@ const QList<HostileCase> &hostileCases()
          {{u"ReadKRV: Сообщение об ошибке:\rФайл %1: символ NUL в строке 2"_s, MB_ICONERROR}},
          5,
          true},
+        // A lone CR ends a line as CR LF does.
+        {"KRV with NUL after lone CRs",
+         ImportKrv,
+         false,
+         [](const QString &folder) {
+             return writeFile(folder, "tab_2.txt",
+                              QByteArray("  5  2  1 12 34   3  14   0   7\rK\r\nK\0", 37));
+         },
+         {{u"ReadKRV: Сообщение об ошибке:\rФайл %1: символ NUL в строке 3"_s, MB_ICONERROR}}},
         // A station line with a million numbers more than its fields take, after them or before them:
         // refused with its line, never written without its readings.
         {"KRV station line followed by 10^6 numbers",

@@ -10,6 +10,7 @@
 #include "write_lock_probe.h"
 
 #include <QLabel>
+#include <QRegularExpression>
 
 namespace {
 
@@ -66,8 +67,8 @@ const QList<const char *> kSample = {
 };
 
 // How an editor may leave a line: its blank tail cut, longer, or one tab for it; runs of blanks that reach
-// a stop of 8 columns as tabs (the tail cut); a tab for the blank at position 4.
-enum class Edit { None, TailCut, Tabs, TailTab, TailLonger, TabAt4 };
+// a stop of 8 columns as tabs (the tail cut), or of 4; a tab for the blank at position 4.
+enum class Edit { None, TailCut, Tabs, TailTab, TailLonger, TabAt4, TabsAt4 };
 
 QString edited(QString line, Edit edit)
 {
@@ -85,10 +86,11 @@ QString edited(QString line, Edit edit)
         line.chop(1);
     if (edit == Edit::TailTab && line.size() < length)
         line += QLatin1Char('\t');
-    if (edit == Edit::Tabs)
-        for (qsizetype stop = (line.size() - 1) / 8 * 8; stop > 0; stop -= 8) {
+    const qsizetype width = edit == Edit::TabsAt4 ? 4 : 8;
+    if (edit == Edit::Tabs || edit == Edit::TabsAt4)
+        for (qsizetype stop = (line.size() - 1) / width * width; stop > 0; stop -= width) {
             qsizetype from = stop;
-            while (from > stop - 8 && line.at(from - 1) == QLatin1Char(' '))
+            while (from > stop - width && line.at(from - 1) == QLatin1Char(' '))
                 --from;
             if (stop - from >= 2)
                 line.replace(from, stop - from, QLatin1Char('\t'));
@@ -156,16 +158,29 @@ TD2D parsed(const QByteArray &bytes, int *lines = nullptr)
     return t;
 }
 
+// The table's rows, or the line a refusal names and its text.
+QStringList rowsOrRefusal(const QByteArray &bytes)
+{
+    TD2D t;
+    int lines = 0;
+    try {
+        ParseKrvBulletin(bytes, t, lines);
+    } catch (const EConvertError &e) {
+        return {QStringLiteral("%1: %2").arg(lines).arg(e.message())};
+    }
+    return tableRows(t);
+}
+
 TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
 {
-    // The same table whatever the line ends, whether the last line has one, and whether an editor cut
-    // the lines' blank tails, made them longer, or put tabs for blanks. Only a station line shorter than
-    // 100 characters without its number at 2-3 (?-1) is no station line: it ends the stations.
+    // The same table whatever the line ends (a lone CR too), whether the last line has one, and whether an
+    // editor cut the lines' blank tails, made them longer, or put tabs for blanks. Only a station line
+    // shorter than 100 characters without its number at 2-3 (?-1) is no station line: it ends the stations.
     QStringList shortened = kTable;
     shortened.removeAt(7);
     for (const Edit edit :
          {Edit::None, Edit::TailCut, Edit::Tabs, Edit::TailTab, Edit::TailLonger, Edit::TabAt4})
-        for (const char *eol : {"\r\n", "\n"})
+        for (const char *eol : {"\r\n", "\n", "\r"})
             for (const auto &[sample, table] :
                  {std::pair(kBulletin, edit == Edit::None || edit == Edit::TailLonger || edit == Edit::TabAt4
                                            ? kTable
@@ -182,25 +197,27 @@ TEST(KrvReader, PartnerBulletinIntoTheKrvTable)
                     EXPECT_EQ(lines, int(sample.size()));
                 }
             }
-    // Events without stations add nothing; a station line before the event's error line is no station
-    // of it.
+    // Events without stations add nothing.
     for (const QList<const char *> &lines :
-         {kBulletin.mid(2, 1) + kBulletin.mid(4, 3),
-          kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(7, 1) + kBulletin.mid(5, 2),
-          QList<const char *>()})
+         {kBulletin.mid(2, 1) + kBulletin.mid(4, 3), QList<const char *>()})
         EXPECT_EQ(tableRows(parsed(bulletinBytes(lines))), kTable.mid(0, 1));
 }
 
 // While a title is awaited a further event line is only a line of another kind: the event keeps its own
 // line. Once the title is read, an event line before any station opens the next event, and so does one
 // right after a station, however far it is padded. A heading among the stations ends them, and so does
-// any line shorter than 100 characters that is no station line cut after its last character; before the
-// first station such a line is skipped. A " fi=" line without its longitude is no coordinate line.
+// any line shorter than 100 characters that is no station line cut after its last character (a word
+// where a number stands makes it a note); before the first station such a line is skipped. A " fi=" line
+// without its longitude is no coordinate line. A station line is never passed over: met where no
+// stations are read, it is refused with the line awaited.
 TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
 {
     const QByteArray padded = QByteArray(kBulletin[11]).leftJustified(120);
     const char *const note = "Примечание: ощущалось в 12.30 местного времени";
-    const QByteArray dots(60, '.');
+    const char *const noted = "  7 i 11.00  e 13.00  i 20.40  n/a";
+    const QByteArray dots(60, '.'), shifted = " " + QByteArray(kBulletin[4]);
+    const QByteArray cutSeconds = QByteArray(kBulletin[13]).left(30),
+                     cut99 = " 99          e 59.95     0.00    62.30   210.0   9.8";
     const struct
     {
         const char *name;
@@ -221,8 +238,8 @@ TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
              kBulletin.mid(13, 4),
          kTable.mid(0, 6) + kTable.mid(8, 6)},
         {"a heading after a station",
-         kBulletin.mid(2, 6) + QList<const char *>{" 12 станций, K= 10.5"} + kBulletin.mid(8, 2),
-         kTable.mid(0, 6)},
+         kBulletin.mid(2, 6) + QList<const char *>{" 12 станций, K= 10.5"} + kBulletin.mid(10, 7),
+         kTable.mid(0, 6) + kTable.mid(8, 6)},
         {"a note after the stations", kBulletin.mid(2, 8) + QList<const char *>{note}, kTable.mid(0, 8)},
         {"a note before the first station",
          kBulletin.mid(2, 5) + QList<const char *>{note} + kBulletin.mid(7, 3), kTable.mid(0, 8)},
@@ -230,14 +247,33 @@ TEST(KrvReader, EventLinesBeforeTheTitleAreSkipped)
          kTable.mid(0, 8)},
         {"a rule of 60 dots before the first station",
          kBulletin.mid(2, 5) + QList<const char *>{dots.constData()} + kBulletin.mid(7, 3), kTable.mid(0, 8)},
-        {"a note between two stations", kBulletin.mid(2, 6) + QList<const char *>{note} + kBulletin.mid(8, 2),
-         kTable.mid(0, 6)},
+        {"a note between two stations",
+         kBulletin.mid(2, 6) + QList<const char *>{note} + kBulletin.mid(8, 2),
+         {"8: Строка станции там, где ожидалась строка события: станции события кончились на строке 7"}},
         {"a short fi= line before the coordinates",
          kBulletin.mid(2, 3) + QList<const char *>{" fi= 48.120 lam="} + kBulletin.mid(5, 5),
          kTable.mid(0, 8)},
+        {"a note with a word for Sg before the first station",
+         kBulletin.mid(2, 5) + QList<const char *>{noted} + kBulletin.mid(7, 3), kTable.mid(0, 8)},
+        {"the same after the stations", kBulletin.mid(2, 8) + QList<const char *>{noted}, kTable.mid(0, 8)},
+        {"a station line before the coordinates",
+         kBulletin.mid(2, 1) + kBulletin.mid(4, 1) + kBulletin.mid(7, 1) + kBulletin.mid(5, 2),
+         {"3: Строка станции там, где ожидалась строка координат"}},
+        {"a title shifted right",
+         kBulletin.mid(2, 2) + QList<const char *>{shifted.constData()} + kBulletin.mid(5, 5),
+         {"6: Строка станции там, где ожидалась строка заголовка события"}},
+        {"a title cut before its seconds",
+         kBulletin.mid(11, 2) + QList<const char *>{cutSeconds.constData()} + kBulletin.mid(14, 8),
+         {"6: Строка станции там, где ожидалась строка заголовка события"}},
+        {"a short station line before the title",
+         kBulletin.mid(2, 1) + QList<const char *>{cut99.constData()} + kBulletin.mid(4, 6),
+         {"2: Строка станции там, где ожидалась строка заголовка события"}},
+        {"a station line before the first event",
+         kBulletin.mid(7, 1) + kBulletin.mid(2, 8),
+         {"1: Строка станции там, где ожидалась строка события"}},
     };
     for (const auto &c : cases)
-        EXPECT_EQ(tableRows(parsed(bulletinBytes(c.lines))), c.table) << c.name;
+        EXPECT_EQ(rowsOrRefusal(bulletinBytes(c.lines)), c.table) << c.name;
 }
 
 TEST(KrvReader, StationCodes)
@@ -319,6 +355,10 @@ TEST(KrvReader, FailuresNameTheLineAndTheFile)
         {left1.constData(), noPoint},
         // Its point at 27, but a value over the blank between two fields.
         {"  1 e 58.123   0.00   i 25.40  e 30.06", "Строка станции не по образцу: поля не на своих местах"},
+        // Of a station line's length, its point at 27, but no number and a tab moving its fields.
+        {" ab e 58.12    0.00   i 25.40  e 30.06\t123.4  10.2    1.2    2.3    3.4    4.5   0.35   1.20   "
+         "3.4   ",
+         "Строка станции не по образцу: поля не на своих местах"},
     };
     for (const auto &d : damaged) {
         const QString file = dir.file(QStringLiteral("tab_4.txt"));
@@ -359,14 +399,15 @@ QStringList readOrRefusal(int i, const QString &line, int *refusedAt)
     return tableRows(t);
 }
 
-// The fields of a line kind (positions from the layout), and how long a line must be to show its kind:
-// 'h' at 22, " fi=", "Sfi", '.' at 27.
+// The fields of a line kind (positions from the layout), how long a line must be to show its kind ('h' at
+// 22, " fi=", "Sfi", '.' at 27), and for a station line the rows of the table it alone gives.
 struct SampleKind
 {
     int line; // of the sample
     const char *name;
     int shows;
     QList<std::tuple<int, int, const char *>> fields;
+    int row = 0, rows = 0;
 };
 const QList<std::tuple<int, int, const char *>> kStationFields = {
     {2, 3, "sta"},    {5, 5, "Pn_q"},    {6, 11, "Pn"},    {14, 14, "Pg_q"},  {15, 20, "Pg"},
@@ -386,33 +427,40 @@ const SampleKind kSampleKinds[] = {
       {71, 72, "kolst"}}},
     {2, "координат", 4, {{5, 11, "fi"}, {19, 26, "lam"}, {32, 36, "h"}, {42, 48, "t0"}, {55, 58, "fmin"}}},
     {3, "ошибок координат", 3, {{6, 11, "Sfi"}, {18, 24, "Slam"}}},
-    {4, "станции", 27, kStationFields},
-    {5, "станции", 27, kStationFields},
-    {11, "станции", 27, kStationFields},
+    {4, "станции", 27, kStationFields, 5, 1},
+    {5, "станции", 27, kStationFields, 6, 1},
+    // The second event's only station: its block goes with it, and the empty row before it.
+    {11, "станции", 27, kStationFields, 7, 6},
 };
 
-// Nothing of a read is a value the sample does not hold in that column: no value read in part. St0 runs
-// to the line's end, where the blanks after it may have been cut: how long it was cannot be told.
-void expectNoValueInPart(const QStringList &rows, const QString &form)
+// A refusal of the sample with its line i changed names that line, or a station line after it that the
+// change left without its event.
+bool namesTheLineOrAStation(int refusedAt, int i)
 {
-    QList<QSet<QString>> columns(18);
-    for (const QString &row : kSampleTable) {
-        const QStringList cells = row.split(QLatin1Char('|'));
+    return refusedAt == i + 1 || (refusedAt > i + 1 && refusedAt <= kSample.size() &&
+                                  QByteArray(kSample[refusedAt - 1]).mid(26, 1) == ".");
+}
+
+// The sample's rows, each value as the sample has it or emptied where the cut took it. St0 runs to the
+// line's end, where the blanks after it may have been cut: how long it was cannot be told.
+void expectTheSampleRows(const QStringList &rows, const QString &form)
+{
+    ASSERT_EQ(rows.size(), kSampleTable.size()) << form.toStdString();
+    for (int r = 0; r < rows.size(); ++r) {
+        const QStringList cells = rows[r].split(QLatin1Char('|')),
+                          sample = kSampleTable[r].split(QLatin1Char('|'));
         for (int c = 0; c < cells.size(); ++c)
-            columns[c].insert(cells[c]);
-    }
-    for (const QString &row : rows) {
-        const QStringList cells = row.split(QLatin1Char('|'));
-        for (int c = 0; c < cells.size(); ++c)
-            EXPECT_TRUE(cells[c].isEmpty() || columns[c].contains(cells[c]) ||
+            EXPECT_TRUE(cells[c].isEmpty() || cells[c] == sample.value(c) ||
                         (c == 15 && cells[14] == u"St0 ="))
                 << form.toStdString() << ": " << cells[c].toStdString();
     }
 }
 
 // Each line of the sample cut at every position. Where nothing but blanks was cut it reads as before;
-// cut inside a field holding characters, once the line shows its kind, it is refused with its line;
-// elsewhere no value is read in part, and a refusal names the cut line.
+// cut inside a field holding characters, once the line shows its kind, it is refused with its line.
+// Elsewhere it gives the sample's rows, or a refusal naming the line or a station after it: no event's
+// readings are lost, and no value is read in part. Only a station line cut before any reading of it goes
+// with its rows.
 TEST(KrvReader, SampleCutAtEveryPosition)
 {
     for (const SampleKind &kind : kSampleKinds) {
@@ -438,29 +486,39 @@ TEST(KrvReader, SampleCutAtEveryPosition)
                 EXPECT_EQ(got, QStringList{refusal}) << form.toStdString();
                 EXPECT_EQ(refusedAt, kind.line + 1) << form.toStdString();
             } else if (refusedAt >= 0) {
-                EXPECT_EQ(refusedAt, kind.line + 1) << form.toStdString() << got.value(0).toStdString();
+                EXPECT_TRUE(namesTheLineOrAStation(refusedAt, kind.line))
+                    << form.toStdString() << refusedAt << got.value(0).toStdString();
+            } else if (kind.rows > 0 &&
+                       !whole.left(p).mid(3).contains(QRegularExpression(QStringLiteral("[1-9]")))) {
+                QStringList without = kSampleTable;
+                without.remove(kind.row, kind.rows);
+                EXPECT_EQ(got, without) << form.toStdString();
             } else {
-                expectNoValueInPart(got, form);
+                expectTheSampleRows(got, form);
             }
         }
     }
 }
 
 // A tab for one blank reads as the blank, wherever it stands (but in " fi=", which then is no coordinate
-// line); a tab for a run of blanks that reaches a stop of 8 columns reads as the run; a tab that does
-// not, or a line shifted by one, reads no value in part.
+// line: the event's first station is refused); a tab for a run of blanks that reaches a stop of 8 columns
+// reads as the run, and so do the tabs of an editor set to stops of 4 in a line with labels. Every other
+// tab, and a line shifted by one, gives the sample's table or a refusal naming the line or a station after
+// it.
 TEST(KrvReader, SampleWithTabsAndShifts)
 {
-    int restored = 0;
+    int restored = 0, restoredAt4 = 0;
     for (int i = 0; i < kSample.size(); ++i) {
         const QString whole = QString::fromUtf8(kSample[i]);
+        const bool station = whole.size() > 27 && whole.at(26) == QLatin1Char('.');
+        int refusedAt = -1;
         const auto read = [&](const QString &line, const QString &form) {
-            int refusedAt = -1;
             const QStringList got = readOrRefusal(i, line, &refusedAt);
             if (refusedAt >= 0) {
-                EXPECT_EQ(refusedAt, i + 1) << form.toStdString() << got.value(0).toStdString();
+                EXPECT_TRUE(namesTheLineOrAStation(refusedAt, i))
+                    << form.toStdString() << refusedAt << got.value(0).toStdString();
             } else {
-                expectNoValueInPart(got, form);
+                EXPECT_EQ(got, kSampleTable) << form.toStdString();
             }
             return got;
         };
@@ -469,12 +527,13 @@ TEST(KrvReader, SampleWithTabsAndShifts)
                 continue;
             QString line = whole;
             line[p] = QLatin1Char('\t');
-            // A tab for the blank of " fi=": the event has no coordinate line.
-            const QStringList expected = p > 0    ? kSampleTable
-                                         : i == 2 ? kSampleTable.mid(0, 1) + kSampleTable.mid(8)
-                                         : i == 9 ? kSampleTable.mid(0, 7)
-                                                  : kSampleTable;
-            EXPECT_EQ(read(line, QString()), expected) << "line " << i + 1 << " tab at " << p + 1;
+            const QStringList got = read(line, QStringLiteral("line %1, a tab at %2").arg(i + 1).arg(p + 1));
+            if (p == 0 && whole.startsWith(QLatin1String(" fi=")))
+                EXPECT_EQ(
+                    std::pair(got.value(0), refusedAt),
+                    std::pair(QStringLiteral("Строка станции там, где ожидалась строка координат"), i + 3));
+            else
+                EXPECT_EQ(refusedAt, -1) << "line " << i + 1 << " tab at " << p + 1;
         }
         for (int from = 0; from < whole.size(); ++from) {
             if (whole.at(from) != QLatin1Char(' ') || (from > 0 && whole.at(from - 1) == QLatin1Char(' ')))
@@ -492,11 +551,15 @@ TEST(KrvReader, SampleWithTabsAndShifts)
                 ++restored;
             }
         }
+        if (const QString line = edited(whole, Edit::TabsAt4); !station && line.contains(QLatin1Char('\t'))) {
+            EXPECT_EQ(read(line, QStringLiteral("line %1 with tabs at 4").arg(i + 1)), kSampleTable);
+            ++restoredAt4;
+        }
         const QStringList right =
             read(QLatin1Char(' ') + whole, QStringLiteral("line %1 shifted right").arg(i + 1));
         const QStringList left = read(whole.mid(1), QStringLiteral("line %1 shifted left").arg(i + 1));
         // A station line shifted either way is refused.
-        if (whole.size() > 27 && whole.at(26) == QLatin1Char('.')) {
+        if (station) {
             const QStringList noPoint{
                 QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки")};
             EXPECT_EQ(right, noPoint) << i + 1;
@@ -504,6 +567,7 @@ TEST(KrvReader, SampleWithTabsAndShifts)
         }
     }
     EXPECT_GE(restored, 10);
+    EXPECT_GE(restoredAt4, 6);
 }
 
 TEST(KrvWriter, TenthsCarryIntoTheSeconds)

@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <array>
 #include <span>
 
@@ -21,11 +22,13 @@ namespace {
 constexpr int kRowsPerWeighing = 256;
 
 // A fixed-column line, from position 1: its fields and, between them, what the layout writes there.
+enum Role { Gap, Number, Text };
 struct Span
 {
     int first, last; // last 0: up to the line's end
-    bool field;
+    Role role;
     const char *text; // a field's name in messages; a gap's labels, blank-separated ("" for blanks)
+    constexpr bool field() const { return role != Gap; }
 };
 
 struct Layout
@@ -36,26 +39,26 @@ struct Layout
 };
 
 constexpr Span kStationSpans[] = {
-    {1, 1, false, ""},      {2, 3, true, "sta"},    {4, 4, false, ""},      {5, 5, true, "Pn_q"},
-    {6, 11, true, "Pn"},    {12, 13, false, ""},    {14, 14, true, "Pg_q"}, {15, 20, true, "Pg"},
-    {21, 22, false, ""},    {23, 23, true, "Sn_q"}, {24, 29, true, "Sn"},   {30, 31, false, ""},
-    {32, 32, true, "Sg_q"}, {33, 38, true, "Sg"},   {39, 39, false, ""},    {40, 47, true, "del"},
-    {48, 48, false, ""},    {49, 52, true, "K"},    {53, 54, false, ""},    {55, 59, true, "Pnnev"},
-    {60, 61, false, ""},    {62, 66, true, "Pnev"}, {67, 68, false, ""},    {69, 73, true, "Snnev"},
-    {74, 75, false, ""},    {76, 80, true, "Snev"}, {81, 82, false, ""},    {83, 87, true, "Ap"},
-    {88, 89, false, ""},    {90, 94, true, "As"},   {95, 96, false, ""},    {97, 100, true, "Mgn"}};
-constexpr Span kTitleSpans[] = {{1, 2, false, ""},       {3, 14, true, "даты"},     {15, 19, false, ""},
-                                {20, 21, true, "часа"},  {22, 24, false, "h"},      {25, 26, true, "минут"},
-                                {27, 29, false, "m"},    {30, 34, true, "секунд"},  {35, 40, false, "s K="},
-                                {41, 44, true, "K"},     {45, 52, false, "Mcoda="}, {53, 56, true, "Mcoda"},
-                                {57, 61, false, "kt="},  {62, 62, true, "kt"},      {63, 70, false, "kolst="},
-                                {71, 72, true, "kolst"}, {73, 74, false, ""}};
-constexpr Span kCoordSpans[] = {{1, 4, false, "fi="},   {5, 11, true, "fi"},   {12, 18, false, "lam="},
-                                {19, 26, true, "lam"},  {27, 31, false, "h="}, {32, 36, true, "h"},
-                                {37, 41, false, "t0="}, {42, 48, true, "t0"},  {49, 54, false, "fmin="},
-                                {55, 58, true, "fmin"}, {59, 59, false, ""}};
-constexpr Span kErrorSpans[] = {{1, 5, false, "Sfi="},  {6, 11, true, "Sfi"},    {12, 17, false, "Slam="},
-                                {18, 24, true, "Slam"}, {25, 39, false, "St0="}, {40, 0, true, "St0"}};
+    {1, 1, Gap, ""},        {2, 3, Number, "sta"},    {4, 4, Gap, ""},        {5, 5, Text, "Pn_q"},
+    {6, 11, Number, "Pn"},  {12, 13, Gap, ""},        {14, 14, Text, "Pg_q"}, {15, 20, Number, "Pg"},
+    {21, 22, Gap, ""},      {23, 23, Text, "Sn_q"},   {24, 29, Number, "Sn"}, {30, 31, Gap, ""},
+    {32, 32, Text, "Sg_q"}, {33, 38, Number, "Sg"},   {39, 39, Gap, ""},      {40, 47, Number, "del"},
+    {48, 48, Gap, ""},      {49, 52, Number, "K"},    {53, 54, Gap, ""},      {55, 59, Number, "Pnnev"},
+    {60, 61, Gap, ""},      {62, 66, Number, "Pnev"}, {67, 68, Gap, ""},      {69, 73, Number, "Snnev"},
+    {74, 75, Gap, ""},      {76, 80, Number, "Snev"}, {81, 82, Gap, ""},      {83, 87, Number, "Ap"},
+    {88, 89, Gap, ""},      {90, 94, Number, "As"},   {95, 96, Gap, ""},      {97, 100, Number, "Mgn"}};
+constexpr Span kTitleSpans[] = {
+    {1, 2, Gap, ""},       {3, 14, Text, "даты"},     {15, 19, Gap, ""},       {20, 21, Number, "часа"},
+    {22, 24, Gap, "h"},    {25, 26, Number, "минут"}, {27, 29, Gap, "m"},      {30, 34, Number, "секунд"},
+    {35, 40, Gap, "s K="}, {41, 44, Number, "K"},     {45, 52, Gap, "Mcoda="}, {53, 56, Number, "Mcoda"},
+    {57, 61, Gap, "kt="},  {62, 62, Number, "kt"},    {63, 70, Gap, "kolst="}, {71, 72, Number, "kolst"},
+    {73, 74, Gap, ""}};
+constexpr Span kCoordSpans[] = {{1, 4, Gap, "fi="},       {5, 11, Number, "fi"},  {12, 18, Gap, "lam="},
+                                {19, 26, Number, "lam"},  {27, 31, Gap, "h="},    {32, 36, Number, "h"},
+                                {37, 41, Gap, "t0="},     {42, 48, Number, "t0"}, {49, 54, Gap, "fmin="},
+                                {55, 58, Number, "fmin"}, {59, 59, Gap, ""}};
+constexpr Span kErrorSpans[] = {{1, 5, Gap, "Sfi="},      {6, 11, Number, "Sfi"}, {12, 17, Gap, "Slam="},
+                                {18, 24, Number, "Slam"}, {25, 39, Gap, "St0="},  {40, 0, Text, "St0"}};
 
 // The KRV table's columns are the station line's fields.
 constexpr std::array<const char *, KrvColumnCount> columnNames()
@@ -63,7 +66,7 @@ constexpr std::array<const char *, KrvColumnCount> columnNames()
     std::array<const char *, KrvColumnCount> names{};
     size_t n = 0;
     for (const Span &s : kStationSpans)
-        if (s.field)
+        if (s.field())
             names[n++] = s.text;
     return names;
 }
@@ -78,7 +81,7 @@ dptarray fieldsOf(const Layout &layout)
 {
     dptarray fields;
     for (const Span &s : layout.spans)
-        if (s.field)
+        if (s.field())
             fields.append({s.first, s.last});
     return fields;
 }
@@ -144,9 +147,10 @@ QString toWidth(const QString &line, int width)
     return line.size() >= width ? line : line.leftJustified(width);
 }
 
-// Editors put tabs for runs of blanks: the usual stops of 8 columns give the columns back. Past a station
-// line's columns a tab is one blank, so a line of tabs takes no more room than it had.
-QString expandTabs(const QString &line)
+// Editors put tabs for runs of blanks: the usual stops of 8 columns give the columns back, and so do stops
+// of 4 for an editor set to them. Past a station line's columns a tab is one blank, so a line of tabs takes
+// no more room than it had.
+QString expandTabs(const QString &line, int stop = 8)
 {
     QString out;
     out.reserve(line.size() + kStation.width);
@@ -156,9 +160,19 @@ QString expandTabs(const QString &line)
         else if (out.size() >= kStation.width)
             out += QLatin1Char(' ');
         else
-            out = out.leftJustified((out.size() / 8 + 1) * 8);
+            out.resize((out.size() / stop + 1) * stop, QLatin1Char(' '));
     }
     return out;
+}
+
+// What a short line shows of a number field could be a number or the start of one; any other character
+// makes it a word.
+bool couldBeNumber(QStringView text)
+{
+    for (const QChar c : text)
+        if (!c.isDigit() && !isBlank(c) && !QStringView(u"+-.,").contains(c))
+            return false;
+    return true;
 }
 
 // How a line fits a kind: not at all, as a line of the kind (with its fields), or cut inside a field that
@@ -182,8 +196,9 @@ struct Kind
 // A whole line without tabs is of the kind by its marks alone. Any other (shorter, or with tabs:
 // as it stands a tab for one blank, or expanded) is one only where the layout stands in it as far as it
 // goes: each label in its gap, each field in its columns, blanks between; a shorter one must also hold
-// what the kind cannot do without, and is read as if padded with blanks. A line that ends inside a field
-// holding characters lost part of that value.
+// what the kind cannot do without, and is read as if padded with blanks. A shorter line with a word where
+// a number stands is a note, not a line of the kind. A line that ends inside a field showing what could
+// begin a number lost part of that value.
 Fit fitLine(const QString &line, const Kind &kind, bool expanded)
 {
     Fit fit;
@@ -197,9 +212,11 @@ Fit fitLine(const QString &line, const Kind &kind, bool expanded)
             const int end = s.last == 0 ? length : std::min(s.last, length);
             const QStringView seen =
                 s.first > length ? QStringView() : QStringView(line).mid(s.first - 1, end - s.first + 1);
-            if (!s.field && !labelsStand(seen, s.text, length < s.last))
+            if (!s.field() && !labelsStand(seen, s.text, length < s.last))
                 return fit;
-            if (s.field && s.first <= length && length < s.last && !TrimBlanks(seen.toString()).isEmpty()) {
+            if (shorter && s.role == Number && !couldBeNumber(seen))
+                return fit;
+            if (s.field() && s.first <= length && length < s.last && !TrimBlanks(seen.toString()).isEmpty()) {
                 fit.how = Fit::Cut;
                 fit.line = line;
                 fit.cut = &s;
@@ -214,15 +231,32 @@ Fit fitLine(const QString &line, const Kind &kind, bool expanded)
     return fit;
 }
 
+// Labels show where a tab put what follows it; a layout of blank gaps only has nothing to show it.
+bool hasLabels(const Layout &layout)
+{
+    return std::any_of(layout.spans.begin(), layout.spans.end(),
+                       [](const Span &s) { return !s.field() && *s.text; });
+}
+
 // A line is read as it stands, a tab in it standing for a blank; its tabs are expanded only when as it
-// stands it is no line of the kind.
+// stands it is no line of the kind: to stops of 8, then, where labels can show them right, of 4.
 Fit fitLine(const QString &line, const Kind &kind)
 {
     Fit fit = fitLine(line, kind, false);
-    if (fit.how == Fit::Whole || !line.contains(QLatin1Char('\t')))
+    // Expanding tabs moves what stands after them; a line of blanks has nothing to move.
+    if (fit.how == Fit::Whole || !line.contains(QLatin1Char('\t')) ||
+        std::all_of(line.begin(), line.end(), isBlank))
         return fit;
-    Fit expanded = fitLine(expandTabs(line), kind, true);
-    return expanded.how == Fit::Whole || fit.how == Fit::No ? expanded : fit;
+    for (const int stop : {8, 4}) {
+        if (stop == 4 && !hasLabels(kind.layout))
+            break;
+        Fit expanded = fitLine(expandTabs(line, stop), kind, true);
+        if (expanded.how == Fit::Whole)
+            return expanded;
+        if (fit.how == Fit::No)
+            fit = std::move(expanded);
+    }
+    return fit;
 }
 
 [[noreturn]] void refuseCut(const Fit &fit, const Kind &kind)
@@ -312,16 +346,29 @@ bool isEventLine(const QString &line, std::array<int, 9> &values)
     return in(0, 1, 31) && in(1, 1, 12) && in(2, 0, 9) && in(3, 0, 23) && in(4, 0, 59);
 }
 
+// Of a station line's length with its point at 27, as it stands or with its tabs expanded: whatever
+// else it holds, a station line, never passed over.
+bool isWholeStationLine(const QString &line)
+{
+    const auto whole = [](const QString &l) {
+        return l.size() >= kStation.width && at(l, 27) == QLatin1Char('.');
+    };
+    return whole(line) ||
+           (line.contains(QLatin1Char('\t')) && line.contains(QLatin1Char('.')) && whole(expandTabs(line)));
+}
+
 // A station line that is none as it stands or with its tabs expanded: of a station's length with its
-// number where a station line has it, or holding nothing but numbers and quality marks, the first number
-// a station's and a time after it, wherever they stand (a line shifted, or started with a tab). It is
-// refused rather than passed over with its readings; a line with other words is a heading or a note.
+// number or its point where a station line has them, or holding nothing but numbers and quality marks,
+// the first number a station's and a time after it, wherever they stand (a line shifted, or started with
+// a tab). It is refused rather than passed over with its readings; a line with other words is a heading
+// or a note.
 bool isStationLike(const QString &line)
 {
     const auto fullLength = [](const QString &l) {
         return l.size() >= kStation.width && hasStationNumber(l);
     };
-    if (fullLength(line) || (line.contains(QLatin1Char('\t')) && fullLength(expandTabs(line))))
+    if (fullLength(line) || isWholeStationLine(line) ||
+        (line.contains(QLatin1Char('\t')) && fullLength(expandTabs(line))))
         return true;
     bool number = false, time = false;
     const bool onlyReadings = forEachToken(line, [&](QStringView t) {
@@ -340,6 +387,13 @@ bool isStationLike(const QString &line)
     return onlyReadings && time;
 }
 
+// A line read as a station line among an event's stations, or one of a station line's length: met where
+// no stations are read, its readings have no event to go to.
+bool isStationLine(const QString &line)
+{
+    return fitLine(line, kStationKind).how != Fit::No || isWholeStationLine(line);
+}
+
 [[noreturn]] void refuseStationLike(const QString &line)
 {
     const auto point = [](const QString &l) { return at(l, 27) == QLatin1Char('.'); };
@@ -348,12 +402,34 @@ bool isStationLike(const QString &line)
     throw EConvertError(QStringLiteral("Строка станции не по образцу: в 27-й позиции нет точки"));
 }
 
+// A station line where the reader waits for a line of another kind: the line that was to come before it
+// is missing or could not be read, or a line before it ended the event's stations.
+[[noreturn]] void refuseStationOutOfPlace(const char *awaited, int stationsEndedAt = 0)
+{
+    QString text =
+        QStringLiteral("Строка станции там, где ожидалась строка %1").arg(QString::fromUtf8(awaited));
+    if (stationsEndedAt > 0)
+        text += QStringLiteral(": станции события кончились на строке %1").arg(stationsEndedAt);
+    throw EConvertError(text);
+}
+
 // What a station line holds past its last field is no reading of it: the line is refused rather than
 // written without it.
 void checkNothingPastTheFields(const QString &line)
 {
     if (!TrimBlanks(line.mid(kStation.width)).isEmpty())
         throw EConvertError(QStringLiteral("Лишние данные после 100-й позиции строки станции"));
+}
+
+// Where the line from From ends: at LF, CR LF or a lone CR, or at the end of Bytes; Next is where the
+// line after it starts.
+qsizetype lineEnd(QByteArrayView bytes, qsizetype from, qsizetype &next)
+{
+    qsizetype end = from;
+    while (end < bytes.size() && bytes[end] != '\n' && bytes[end] != '\r')
+        ++end;
+    next = end + (end + 1 < bytes.size() && bytes[end] == '\r' && bytes[end + 1] == '\n' ? 2 : 1);
+    return end;
 }
 
 class Parser
@@ -374,9 +450,12 @@ public:
             // The line that ended an event's stations may itself open the next event.
             if (!(pending && isEventLine(line, m_event))) {
                 bool found = false;
-                while (nextLine(line))
+                while (nextLine(line)) {
                     if ((found = isEventLine(line, m_event)))
                         break;
+                    if (isStationLine(line))
+                        refuseStationOutOfPlace("события", pending ? m_stationsEndedAt : 0);
+                }
                 if (!found)
                     return;
             }
@@ -389,22 +468,21 @@ private:
     {
         if (m_pos >= m_bytes.size())
             return false;
-        qsizetype end = m_bytes.indexOf('\n', m_pos);
-        if (end < 0)
-            end = m_bytes.size();
-        qsizetype stop = end;
-        if (stop > m_pos && m_bytes.at(stop - 1) == '\r')
-            --stop;
-        line = fromCp1251(m_bytes.mid(m_pos, stop - m_pos));
-        m_pos = end + 1;
+        qsizetype next = 0;
+        const qsizetype end = lineEnd(m_bytes, m_pos, next);
+        line = fromCp1251(m_bytes.mid(m_pos, end - m_pos));
+        m_pos = next;
         ++m_lines;
         return true;
     }
 
-    // Reads the lines of one event; true when a line that ended its stations is left in line.
+    // Reads the lines of one event; true when a line that ended its stations is left in line. Lines of
+    // other kinds than the one expected next are passed over, but never a station line: one met before
+    // the event's stations, its title, coordinate or error line missing or unreadable, is refused.
     bool readEvent(QString &line)
     {
         enum { Title, Coordinates, Errors, Phases } state = Title;
+        const Layout *const awaited[] = {&kTitle, &kCoordinates, &kErrors};
         int phases = 0;
         std::array<int, 9> next{};
         while (nextLine(line)) {
@@ -420,25 +498,28 @@ private:
                     m_year = StrToInt(m_titleDate[2]);
                     m_title = title.fields;
                     state = Coordinates;
+                    continue;
                 }
                 break;
             case Coordinates:
                 if (const Fit coords = fitLine(line, kCoordKind); take(coords, kCoordKind)) {
                     m_coords = coords.fields;
                     state = Errors;
+                    continue;
                 }
                 break;
             case Errors:
                 if (const Fit errors = fitLine(line, kErrorKind); take(errors, kErrorKind)) {
                     m_coords << errors.fields;
                     state = Phases;
+                    continue;
                 }
                 break;
             case Phases:
                 if (const Fit station = fitLine(line, kStationKind); take(station, kStationKind)) {
                     checkNothingPastTheFields(station.line);
                     takePhase(station.fields, phases++ == 0);
-                    break;
+                    continue;
                 }
                 // The next event's line ends the stations, however far it is padded: its day stands
                 // where a station's number does.
@@ -446,10 +527,14 @@ private:
                     return true;
                 if (isStationLike(line))
                     refuseStationLike(line);
-                if (phases > 0)
+                if (phases > 0) {
+                    m_stationsEndedAt = m_lines;
                     return true;
-                break;
+                }
+                continue;
             }
+            if (isStationLine(line))
+                refuseStationOutOfPlace(awaited[state]->name);
         }
         return false;
     }
@@ -538,6 +623,7 @@ private:
     QStringList m_titleDate;
     dsarray m_title, m_coords;
     int m_year = 0;
+    int m_stationsEndedAt = 0;
 };
 
 } // namespace
@@ -588,10 +674,12 @@ bool ReadKrvFile(const QString &FileName, TD2D &Table, QString &Message)
         if (file.error() != QFileDevice::NoError)
             throw EFileError(
                 QStringLiteral("Не удалось прочитать файл %1: %2").arg(FileName, FileErrorText(file)));
-        if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
-            throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2")
-                                 .arg(FileName)
-                                 .arg(QByteArrayView(bytes).first(nul).count('\n') + 1));
+        if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0) {
+            int line = 1;
+            for (qsizetype from = 0, next = 0; lineEnd(bytes, from, next) < nul; from = next)
+                ++line;
+            throw EFileError(QStringLiteral("Файл %1: символ NUL в строке %2").arg(FileName).arg(line));
+        }
         ParseKrvBulletin(bytes, Table, lines);
         return true;
     } catch (const std::exception &e) {
