@@ -880,7 +880,7 @@ const QList<HostileCase> &hostileCases()
              return writeFile(folder, "wide.orv",
                               orvPetPeriodFile({0, htoe(2026, 11, 11, 8, 0, 0), htoe(2100, 1, 1, 0, 0, 0)}));
          },
-         {{kPetOutside + u"0, 01.01.1970 00:00:00.0"_s + kPetPeriod, MB_ICONERROR}}},
+         {{kPetOutside + u"0, 01.01.1970 00:00:00.000"_s + kPetPeriod, MB_ICONERROR}}},
         {"ORV station count beyond its bytes",
          ImportOrv,
          false,

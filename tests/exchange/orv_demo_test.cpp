@@ -228,6 +228,10 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
 {
     OrxDb<TypeParam> &orx = *this->orx;
     OrvRunner &r = this->runner;
+    // An event whose PET arrival lies within the last second of the period.
+    orx.exec("insert into origin (eventid,origintime) values ('20261112_99999',1794527990)");
+    orx.exec(
+        "insert into arrival (arid,eventid,sta,itime) values (999999,'20261112_99999','PET',1794527999.5)");
     const QStringList before = exactOrx(orx);
     const QString petOutside = QStringLiteral("select arid from arrival where rtrim(sta)='PET' and (itime<") +
                                SqlNumber(htoe(2026, 11, 10, 0, 0, 0)) + QStringLiteral(" or itime>=") +
@@ -257,7 +261,7 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
         QStringLiteral("периода файла в заголовке, от 10.11.2026 до 12.11.2026 23:59:59");
     const QString pastNoon = QStringLiteral(
         "ReadORV: в файле \"_arr1101.orv\" время прихода станции \"PET\" (запись 1, itime = 1794549600, "
-        "13.11.2026 06:00:00.0) вне периода файла в заголовке, от 10.11.2026 до 12.11.2026 12:00:00: файл "
+        "13.11.2026 06:00:00.000) вне периода файла в заголовке, от 10.11.2026 до 12.11.2026 12:00:00: файл "
         "повреждён, данные не считаны!");
     const auto mistyped = [](const char *member, const char *field, const char *type, const char *kind) {
         return QStringLiteral("ReadORV: в файле \"%1\" поле \"%2\" имеет тип \"%3\", а в БД ORX оно %4: файл "
@@ -267,9 +271,30 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
     };
     const TDateTime lastSecond = EncodeDate(2026, 11, 12) + EncodeTime(23, 59, 59, 0);
     const TDateTime noon = EncodeDate(2026, 11, 12) + EncodeTime(12, 0, 0, 0);
-    const double morning13 = htoe(2026, 11, 13, 6, 0, 0);
+    const double morning13 = htoe(2026, 11, 13, 6, 0, 0), at11 = htoe(2026, 11, 11, 8, 0, 0);
     const torxhsta none{QStringLiteral("PET"), 0, 0};
     const torxhsta mnk{QStringLiteral("MNK"), EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12)};
+    const auto retyped = [&](const char *name, const QHash<QString, char> &types) {
+        return rewritten(this->files, name, own, [&](orxheader &h, QByteArray &) {
+            for (int i = 0; i < h.fieldCount; ++i)
+                h.fieldTypes[i] = types.value(h.fieldNames[i], h.fieldTypes[i]);
+        });
+    };
+    // PET's three arrivals of 11.11.2026 with Float arids 900001 to 900003, the last two as given.
+    const QString floatArids = petPeriodFile(this->files, "float.orv", {at11, at11, at11}, "PET",
+                                             {orvPetEntry()}, EncodeDate(2026, 11, 12), "\x06\x01\x01\x06");
+    const auto aridsAs = [&](const char *name, double second, double third, const char *field = "arid") {
+        return rewritten(this->files, name, floatArids, [&](orxheader &h, QByteArray &rows) {
+            rows.replace(orvDouble(900002), orvDouble(second)).replace(orvDouble(900003), orvDouble(third));
+            h.fieldNames.replaceInStrings(QStringLiteral("arid"), QString::fromLatin1(field));
+        });
+    };
+    const auto notWhole = [](const char *field, const char *value) {
+        return QStringLiteral(
+                   "ReadORV: в файле \"_arr1101.orv\" поле \"%1\" (запись 2) имеет значение %2, а в БД "
+                   "ORX оно целое, от -2147483648 до 2147483647: файл повреждён, данные не считаны!")
+            .arg(QString::fromLatin1(field), QString::fromLatin1(value));
+    };
     const struct
     {
         const char *name;
@@ -283,7 +308,7 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
         {"arrivals from 1970 to 2100",
          petPeriodFile(this->files, "wide.orv",
                        {htoe(2100, 1, 1, 0, 0, 0), htoe(2026, 11, 11, 8, 0, 0), htoe(1970, 1, 1, 0, 0, 0)}),
-         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.0") + end},
+         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.000") + end},
         {"the station's own file", own, {}},
         {"its code padded to six", recoded(this->files, "padded.orv", own, QStringLiteral("PET   ")), {}},
         {"its code after a blank", recoded(this->files, "blank.orv", own, QStringLiteral(" PET")), {}},
@@ -307,13 +332,7 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
          {},
          "pet"},
         {"its keys under other types of their kind",
-         rewritten(
-             this->files, "kinds.orv", own,
-             [](orxheader &h, QByteArray &) {
-                 const QHash<QString, char> types{{"eventid", 24}, {"sta", 23}, {"arid", 14}, {"itime", 8}};
-                 for (int i = 0; i < h.fieldCount; ++i)
-                     h.fieldTypes[i] = types.value(h.fieldNames[i], h.fieldTypes[i]);
-             }),
+         retyped("kinds.orv", {{"eventid", 24}, {"sta", 23}, {"arid", 14}, {"itime", 8}}),
          {}},
         // Mended: fields of another kind went in as something else, or passed the period check by.
         {"sta typed Integer",
@@ -328,7 +347,19 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
          petPeriodFile(this->files, "eventid.orv", {}, "PET", {orvPetEntry()}, EncodeDate(2026, 11, 12),
                        "\x03\x06\x01\x06"),
          mistyped("_ori1101.orv", "eventid", "Float", "текстовое")},
-        // Mended: version 1.0 deleted a day past an end with a time of day, and took any arrival.
+        // Mended: a date went into origintime and amptime as a day number on SQLite, and was refused by the
+        // server after the question; a Float with a fraction went into an integer column as it was on
+        // SQLite and rounded on the server, 7770001.5 and 7770002.5 both to 7770002.
+        {"origintime typed Time", retyped("origintime.orv", {{"origintime", 10}}),
+         mistyped("_ori1101.orv", "origintime", "Time", "числовое")},
+        {"amptime typed Date", retyped("amptime.orv", {{"amptime", 9}}),
+         mistyped("_arr1101.orv", "amptime", "Date", "числовое")},
+        {"arids 7770001.5 and 7770002.5 as Floats", aridsAs("arid.orv", 7770001.5, 7770002.5),
+         notWhole("arid", "7770001.5")},
+        {"an arid at 1e308", aridsAs("aridfar.orv", 1e308, 900003), notWhole("arid", "1e+308")},
+        {"a Float with a fraction in another integer column", aridsAs("numb.orv", 7770001.5, 900003, "numb"),
+         notWhole("numb", "7770001.5")},
+        // Mended: the arrival at 23:59:59.5 was refused as outside the period.
         {"version 1.0 to 12.11.2026 23:59:59",
          asVersion10(this->files, "v10.orv", own, lastSecond),
          {},
@@ -346,7 +377,7 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
         {"version 1.0, arrivals in 2100",
          asVersion10(this->files, "v10wide.orv", this->files.file(QStringLiteral("wide.orv")),
                      EncodeDate(2026, 11, 12)),
-         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.0) вне ") + filePeriod +
+         start + QStringLiteral("4102444800, 01.01.2100 00:00:00.000) вне ") + filePeriod +
              QStringLiteral(": файл повреждён, данные не считаны!")},
         {"version 1.0 to 12.11.2026 12:00, an arrival on 13.11",
          asVersion10(this->files, "v10noon.orv", petPeriodFile(this->files, "noon.orv", {morning13}), noon),
@@ -354,6 +385,11 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
         // Mended: without a usable entry, an arrival up to a day past the file's end was taken.
         {"no entries, an arrival on 13.11 past an end of 12.11.2026 12:00",
          petPeriodFile(this->files, "noon11.orv", {morning13}, "PET", {}, noon), pastNoon},
+        // Mended: shown as "10.11.2026 00:00:00.0", a time within the period it was refused for.
+        {"no entries, an arrival a millisecond before the period",
+         petPeriodFile(this->files, "early.orv", {1794268799.999}, "PET", {}),
+         start + QStringLiteral("1794268799.999, 09.11.2026 23:59:59.999) вне ") + filePeriod +
+             QStringLiteral(": файл повреждён, данные не считаны!")},
     };
     const QString petRows = QStringLiteral("select count(*) from arrival where rtrim(sta)='PET'");
     const QStringList petCount = orx.rows(petRows);
@@ -385,18 +421,89 @@ TYPED_TEST(OrvPeriodFile, ArrivalsOutsideTheStationsEntryAreRefused)
     }
 }
 
-// A station the database holds goes in under the code its rows carry, also where it has none to
-// replace; a code new to the database goes in as the file gives it.
+// A station the database holds goes in under the code most of its rows carry, also where it has none to
+// replace; a code new to the database goes in as the file gives it, without the blanks and tabs around
+// it. The rows run in turn on one database, each checking the arrivals from its first arid on.
 TYPED_TEST(OrvPeriodFile, CodesGoInAsTheDatabaseHoldsThem)
 {
     OrxDb<TypeParam> &orx = *this->orx;
+    OrvRunner &r = this->runner;
     const double at = htoe(2026, 11, 11, 8, 0, 0);
-    const QString file = this->files.file(QStringLiteral("codes.orv"));
-    writeBytes(
-        file,
-        orvEventFile(EncodeDate(2026, 11, 10), EncodeDate(2026, 11, 12), {}, {{"H1", at}},
-                     {{900001, "H1", "pet", at}, {900002, "H1", " Pet ", at}, {900003, "H1", "Kdz", at}}));
-    EXPECT_TRUE(this->runner.importInto(orx, file).committed);
-    EXPECT_EQ(orx.rows(QStringLiteral("select sta from arrival where arid>900000 order by arid")),
-              (QStringList{"PET", "PET", "Kdz"}));
+    const TDateTime from = EncodeDate(2026, 11, 10), to = EncodeDate(2026, 11, 12);
+    const QList<torxhsta> mag{{QStringLiteral(" MAG"), from, to + EncodeTime(23, 59, 59, 0)}};
+    const auto file = [&](const char *name, const QByteArray &bytes) {
+        writeBytes(this->files.file(QString::fromLatin1(name)), bytes);
+        return this->files.file(QString::fromLatin1(name));
+    };
+    const struct
+    {
+        const char *name;
+        QString file;
+        int since; // the arids checked, from this one on
+        QStringList rows;
+        int asked = 0;
+        const char *before = nullptr;
+        bool merge = false;
+    } cases[] = {
+        {"held in other cases and blanks, and new",
+         file("codes.orv",
+              orvEventFile(
+                  from, to, {}, {{"H1", at}},
+                  {{900001, "H1", "pet", at}, {900002, "H1", " Pet ", at}, {900003, "H1", "Kdz", at}})),
+         900001,
+         {"900001|H1|PET", "900002|H1|PET", "900003|H1|Kdz"}},
+        {"held in two spellings, PET by most rows",
+         file("two.orv", orvEventFile(from, to, {}, {{"H2", at}}, {{900004, "H2", "Pet", at}})),
+         900004,
+         {"900004|H2|PET"},
+         0,
+         "insert into arrival (arid,eventid,sta,itime) values (800001,'H0','pet',0)"},
+        // Mended: " MAG" and "MAG\t" went in as they stand; the same file again asked nothing and failed
+        // on arid, and one with new arids put every arrival in a second time under a renamed event.
+        {"new, with a blank before and a tab after",
+         file("mag.orv", orvEventFile(from, to, mag, {{"M1", at}},
+                                      {{900011, "M1", " MAG", at}, {900012, "M1", "MAG\t", at}})),
+         900011,
+         {"900011|M1|MAG", "900012|M1|MAG"}},
+        {"the same file again",
+         this->files.file(QStringLiteral("mag.orv")),
+         900011,
+         {"900011|M1|MAG", "900012|M1|MAG"},
+         1},
+        {"the same station's new arids",
+         file("mag2.orv", orvEventFile(from, to, mag, {{"M1", at}},
+                                       {{900013, "M1", "MAG\t", at}, {900014, "M1", " MAG", at}})),
+         900011,
+         {"900013|M1|MAG", "900014|M1|MAG"},
+         1},
+        // Mended: merged, an integer EVENTID was compared with the text column, which the server refused.
+        // A Float arid without a fraction goes in.
+        {"an integer EVENTID the database holds, merged",
+         file("int.orv", orvEventFile(from, to, {}, {{"770001", at}}, {{900021, "770001", "PET", at}},
+                                      "\x06\x03\x01\x06")),
+         900021,
+         {"900021|770001|PET"},
+         0,
+         "insert into origin (eventid,lat) values ('770001',1)",
+         true},
+        // Mended: refused as outside the period.
+        {"no entries, to 12.11.2026 23:59:59, an arrival at 23:59:59.5",
+         file("last.orv", orvEventFile(from, to + EncodeTime(23, 59, 59, 0), {}, {{"L1", at}},
+                                       {{900031, "L1", "PET", htoe(2026, 11, 12, 23, 59, 59.5)}})),
+         900031,
+         {"900031|L1|PET"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.before)
+            orx.exec(c.before);
+        r.host.merge = c.merge;
+        r.rec.answer(QList<int>(c.asked, IDYES));
+        EXPECT_TRUE(r.importInto(orx, c.file).committed);
+        EXPECT_EQ(r.rec.count(), c.asked + 1);
+        EXPECT_EQ(orx.rows(QStringLiteral("select arid,eventid,sta from arrival where arid>=%1 order by arid")
+                               .arg(c.since)),
+                  c.rows);
+    }
+    EXPECT_EQ(orx.rows(QStringLiteral("select lat from origin where eventid='770001'")), QStringList{"1"});
 }

@@ -33,6 +33,7 @@
 #include <climits>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -64,9 +65,11 @@ struct Member
     orxheader header;
     QString path;
     qint64 recordsAt = 0;
-    // Per field: left out of the INSERT (missing in the target), and the name the INSERT uses.
+    // Per field: left out of the INSERT (missing in the target), the name the INSERT uses, and the type
+    // the target declares for its column.
     QList<bool> skip;
     QStringList insertNames;
+    QList<FieldType> columnTypes;
 };
 
 // Epoch seconds of a date-time, to the millisecond.
@@ -94,8 +97,9 @@ struct EpochSpan
 };
 
 // The period a header names. An end given as a bare date takes that day whole, as the export's own
-// files and the older program's mean it, and is named by the day's last second; an end with a time of
-// day ends there. So the period checked and deleted is never past what the question or message names.
+// files and the older program's mean it, and is named by the day's last second; an end given to the
+// second takes that second whole; an end with milliseconds ends there. So the period checked and deleted
+// is never past what the question or message names, nor short of it.
 struct HeaderPeriod
 {
     EpochSpan span;
@@ -110,14 +114,17 @@ HeaderPeriod headerPeriod(const orxheader &h)
     HeaderPeriod p;
     p.start = h.periodStart;
     p.last = bareDate ? h.periodEnd + EncodeTime(23, 59, 59, 0) : h.periodEnd;
-    p.span = {epochOf(h.periodStart), epochOf(bareDate ? h.periodEnd + 1 : h.periodEnd), !bareDate};
+    if (bareDate)
+        p.span = {epochOf(h.periodStart), epochOf(h.periodEnd + 1), false};
+    else
+        p.span = {epochOf(h.periodStart), epochOf(h.periodEnd) + (ms == 0 ? 1 : 0), ms != 0};
     return p;
 }
 
-// The key and time columns, of the kind the ORX tables declare them (db/table_creates.cpp): eventid and
-// sta text, arid and orid integers, itime epoch seconds, as is time where a target has it. A value of
-// another kind would go in as something it is not (a day number as epoch seconds) or pass the period
-// check by.
+// The key and time columns, of the kind the ORX tables are described with: eventid and sta text; arid,
+// orid and nindex integers; origintime, itime and amptime epoch seconds, as is time where a target has
+// it. A value of another kind would go in as something it is not (a day number as epoch seconds) or pass
+// the period check by.
 enum class ColumnKind { Other, Text, Number };
 
 ColumnKind keyColumnKind(const QString &name)
@@ -125,7 +132,9 @@ ColumnKind keyColumnKind(const QString &name)
     const QString lower = name.toLower();
     if (lower == QLatin1String("eventid") || lower == QLatin1String("sta"))
         return ColumnKind::Text;
-    if (lower == QLatin1String("arid") || lower == QLatin1String("orid") || lower == QLatin1String("itime") ||
+    if (lower == QLatin1String("arid") || lower == QLatin1String("orid") ||
+        lower == QLatin1String("nindex") || lower == QLatin1String("origintime") ||
+        lower == QLatin1String("itime") || lower == QLatin1String("amptime") ||
         lower == QLatin1String("time"))
         return ColumnKind::Number;
     return ColumnKind::Other;
@@ -150,6 +159,38 @@ bool carriesKind(const QString &name, char code)
     return true;
 }
 
+// Whether a column holds whole numbers only: the integer keys, and every column the target declares
+// integer. A number with a fraction would be kept as it is by SQLite and rounded by the server.
+bool wholeColumn(const QString &name, FieldType target)
+{
+    const QString lower = name.toLower();
+    return lower == QLatin1String("arid") || lower == QLatin1String("orid") ||
+           lower == QLatin1String("nindex") || IsIntegerFieldType(target);
+}
+
+// The whole numbers a column of the target holds: as wide as its type where that is fixed, else those of
+// 64 bits.
+std::pair<qint64, qint64> wholeRange(FieldType target)
+{
+    qint64 low = 0, high = 0;
+    if (!IntegerFieldRange(target, low, high))
+        return {std::numeric_limits<qint64>::min(), std::numeric_limits<qint64>::max()};
+    return {low, high};
+}
+
+// Whether a number bound for a field (qlonglong or double) is a whole number within [low, high].
+bool holdsWhole(const QVariant &value, qint64 low, qint64 high)
+{
+    if (value.typeId() != QMetaType::Double) {
+        const qlonglong n = value.toLongLong();
+        return n >= low && n <= high;
+    }
+    // 2^63 is the first double past the 64-bit range; every smaller whole double converts exactly.
+    const double d = value.toDouble();
+    return std::isfinite(d) && d == std::floor(d) && d >= -0x1p63 && d < 0x1p63 && qint64(d) >= low &&
+           qint64(d) <= high;
+}
+
 // An epoch-seconds text as the view shows it: dd.mm.yyyy hh:nn:ss.t
 QString calendarText(const QString &text)
 {
@@ -161,6 +202,37 @@ QString calendarText(const QString &text)
     return two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
            QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
            QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) + QLatin1Char('.') + QString::number(tenths);
+}
+
+// A station code as the database tells stations apart: without the blanks and tabs around it, whatever
+// the case of its letters. The file's codes and the database's meet in this one form.
+QString stationKey(const QString &code)
+{
+    return code.trimmed().toCaseFolded();
+}
+
+// An epoch-seconds value as a refusal shows it: its number, and the calendar time to the millisecond
+// with the digits of that number cut rather than rounded, so that a time outside a period never reads as
+// its bound and never as another time than the number beside it.
+QString epochText(double t)
+{
+    const QString number = SqlNumber(t);
+    const qsizetype point = number.indexOf(QLatin1Char('.'));
+    bool plain = false;
+    const qint64 seconds = number.left(point).toLongLong(&plain);
+    // Before 1970 or written with an exponent, it is rounded: no period of the ORX tables lies there.
+    const bool cut = plain && seconds >= 0;
+    quint16 y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, frac = 0;
+    if (!etoh(cut ? double(seconds) : t, y, m, d, h, n, s, frac, true))
+        return number;
+    const QString ms = !cut        ? QStringLiteral("%1").arg(frac, 3, 10, QLatin1Char('0'))
+                       : point < 0 ? QString()
+                                   : number.mid(point + 1, 3);
+    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return number + QStringLiteral(", ") + two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
+           QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) + QLatin1Char('.') +
+           ms.leftJustified(3, QLatin1Char('0'));
 }
 
 class OrvRun
@@ -364,6 +436,7 @@ bool OrvRun::openMember(QFile &file, Member &member, bool first)
     member.recordsAt = file.pos();
     member.skip = QList<bool>(member.header.fieldCount, false);
     member.insertNames = member.header.fieldNames;
+    member.columnTypes = QList<FieldType>(member.header.fieldCount, FieldType::Unknown);
     return true;
 }
 
@@ -464,6 +537,7 @@ void OrvRun::probeColumns(Member &member)
             if (QOpen(*m_query, QStringLiteral("select ") + form + QStringLiteral(" from ") + table +
                                     QStringLiteral(" where eventid is null"))) {
                 found = form;
+                member.columnTypes[i] = m_query->Field(0)->DataType();
                 break;
             }
         }
@@ -524,8 +598,7 @@ bool OrvRun::lookUpStationCodes()
     for (; !m_query->Eof(); m_query->Next()) {
         const QString code = m_query->Field(0)->AsString();
         const qint64 rows = m_query->Field(1)->AsLargeInt();
-        // Blanks before a code are part of it as rtrim(sta) sees it.
-        StoredCodes &stored = m_storedCodes[code.toCaseFolded()];
+        StoredCodes &stored = m_storedCodes[stationKey(code)];
         stored.codes << code;
         if (rows > stored.rows || (rows == stored.rows && code < stored.written)) {
             stored.written = code;
@@ -586,13 +659,6 @@ bool OrvRun::confirmReplaceStationData(const QString &stations, const QString &c
 // arrivals may hold more digits.
 constexpr double kEntryRounding = 0.001;
 
-// A station code as the database tells stations apart: without its blanks, whatever the case of its
-// letters.
-QString stationKey(const QString &code)
-{
-    return code.trimmed().toCaseFolded();
-}
-
 // Reads every record the import takes before anything is asked or written, so that a file that cannot
 // be read is one failure, said once.
 bool OrvRun::readAhead()
@@ -625,7 +691,8 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
         else if (itime < 0 && name == QLatin1String("itime"))
             itime = i;
     }
-    // Fields of another kind are refused once the columns they go into are known.
+    // Fields of another kind that go in are refused already; a time of another kind that does not is
+    // checked no more than it is written.
     const FieldType itimeType = itime < 0 ? FieldType::Unknown : FieldType(quint8(h.fieldTypes[itime]));
     if (sta < 0 || itime < 0 || !IsOrvStringType(h.fieldTypes[sta]) ||
         !(IsIntegerFieldType(itimeType) || IsFloatFieldType(itimeType)))
@@ -643,6 +710,21 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
             entries[stationKey(s.code)]
                 << Entry{s, {epochOf(s.start) - kEntryRounding, epochOf(s.end) + kEntryRounding, true}};
     const HeaderPeriod period = headerPeriod(first);
+    // The numbers going into whole-number columns, with what those columns hold.
+    struct Whole
+    {
+        int field;
+        qint64 low, high;
+    };
+    QList<Whole> wholes;
+    for (int i = 0; i < h.fieldCount; ++i) {
+        const FieldType type = FieldType(quint8(h.fieldTypes[i]));
+        if (!member.skip[i] && (IsIntegerFieldType(type) || IsFloatFieldType(type)) &&
+            wholeColumn(h.fieldNames[i], member.columnTypes[i])) {
+            const auto [low, high] = wholeRange(member.columnTypes[i]);
+            wholes.append({i, low, high});
+        }
+    }
     QFile file(member.path);
     if (!file.open(QIODevice::ReadOnly) || !file.seek(member.recordsAt)) {
         damaged(member.path);
@@ -654,6 +736,22 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
             return true;
         if (status != OrvReadStatus::Ok)
             return readFailed(status, member, row);
+        for (const Whole &w : std::as_const(wholes)) {
+            if (h.nulls[w.field] || holdsWhole(h.values[w.field], w.low, w.high))
+                continue;
+            const QVariant &v = h.values[w.field];
+            MessageProc(m_host.Owner(),
+                        QStringLiteral("ReadORV: в файле \"") + QFileInfo(member.path).fileName() +
+                            QStringLiteral("\" поле \"") + CutForMessage(h.fieldNames[w.field]) +
+                            QStringLiteral("\" (запись ") + QString::number(row) +
+                            QStringLiteral(") имеет значение ") +
+                            (v.typeId() == QMetaType::Double ? SqlNumber(v.toDouble()) : v.toString()) +
+                            QStringLiteral(", а в БД ORX оно целое, от ") + QString::number(w.low) +
+                            QStringLiteral(" до ") + QString::number(w.high) +
+                            QStringLiteral(": файл повреждён, данные не считаны!"),
+                        MB_ICONERROR, MB_OK);
+            return false;
+        }
         if (!arrivalTimes || h.nulls[sta] || h.nulls[itime])
             continue;
         const double t = h.values[itime].toDouble();
@@ -664,15 +762,13 @@ bool OrvRun::readThrough(Member &member, bool arrivalTimes)
                                                    [t](const Entry &e) { return e.span.contains(t); })
                                      : period.span.contains(t);
         if (!within) {
-            const QString number = SqlNumber(t), calendar = calendarText(number);
-            const QString when = calendar == number ? QString() : QStringLiteral(", ") + calendar;
             const TDateTime from = hasEntry ? own->first().entry.start : period.start;
             const TDateTime to = hasEntry ? own->first().entry.end : period.last;
             MessageProc(m_host.Owner(),
                         QStringLiteral("ReadORV: в файле \"") + QFileInfo(member.path).fileName() +
                             QStringLiteral("\" время прихода станции \"") + CutForMessage(code) +
                             QStringLiteral("\" (запись ") + QString::number(row) +
-                            QStringLiteral(", itime = ") + number + when +
+                            QStringLiteral(", itime = ") + epochText(t) +
                             (hasEntry ? QStringLiteral(") вне её периода в заголовке, от ")
                                       : QStringLiteral(") вне периода файла в заголовке, от ")) +
                             FormatDateTime(QStringLiteral("c"), from, m_locale) + QStringLiteral(" до ") +
@@ -768,7 +864,6 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
 {
     orxheader &h = member.header;
     QString text = OrvFieldText(h, field, false);
-    const QString literal = OrvFieldText(h, field, true);
     const bool quoted = IsOrvStringType(h.fieldTypes[field]);
     const auto replaceWith = [&](const QString &id) {
         text = id;
@@ -783,7 +878,9 @@ bool OrvRun::applyEventIdRules(Member &member, int field, bool &insert)
             return true;
         if (m_merge) {
             qint64 n = 0;
-            if (!count(QStringLiteral("select count(eventid) from origin where eventid=") + literal, n))
+            // Compared as the text its column holds, whatever the type the file gives it.
+            if (!count(QStringLiteral("select count(eventid) from origin where eventid=") + SqlQuote(text),
+                       n))
                 return false;
             if (n > 0)
                 insert = false;
@@ -927,10 +1024,11 @@ bool OrvRun::readTable(Member &member)
         if (insert && asksAhead && !h.nulls[eventIdColumn])
             m_insertedIds.insert(EventIdKey(OrvFieldText(h, eventIdColumn, false)));
         if (insert && staColumn >= 0 && !h.nulls[staColumn]) {
-            // A station the database holds goes in under its own code; a new one as the file gives it.
-            const auto stored = m_storedCodes.constFind(stationKey(h.values[staColumn].toString()));
-            if (stored != m_storedCodes.cend())
-                h.values[staColumn] = stored->written;
+            // A station the database holds goes in under its own code; a new one as the file gives it,
+            // without the blanks and tabs around it, so that it meets itself the next time.
+            const QString code = h.values[staColumn].toString();
+            const auto stored = m_storedCodes.constFind(stationKey(code));
+            h.values[staColumn] = stored != m_storedCodes.cend() ? stored->written : code.trimmed();
         }
         if (insert) {
             // The values are bound, a NULL left to the table as a statement that does not name it would.
@@ -1010,10 +1108,10 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
     constexpr int kAhead = 500;
     orxheader &h = member.header;
     const orxheader current = h;
-    const auto id = [&](const QVariant &value, double date, bool literal) {
-        return OrvValueText(h.fieldTypes[eventIdColumn], value, date, literal);
+    const auto id = [&](const QVariant &value, double date) {
+        return OrvValueText(h.fieldTypes[eventIdColumn], value, date, false);
     };
-    QStringList ids{OrvFieldText(h, eventIdColumn, false)}, literals{OrvFieldText(h, eventIdColumn, true)};
+    QStringList ids{OrvFieldText(h, eventIdColumn, false)};
     {
         // What the reader says goes with the record it stopped at, shown when the import gets there.
         const MessageProcType shown = MessageProc;
@@ -1029,10 +1127,8 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
                 r.values = h.values;
                 r.nulls = h.nulls;
                 r.dates = h.dates;
-                if (!h.nulls[eventIdColumn]) {
+                if (!h.nulls[eventIdColumn])
                     ids << OrvFieldText(h, eventIdColumn, false);
-                    literals << OrvFieldText(h, eventIdColumn, true);
-                }
             }
             const bool last = r.status != OrvReadStatus::Ok;
             m_ahead.push_back(std::move(r));
@@ -1041,8 +1137,11 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
         }
     }
     h = current;
+    QStringList quoted;
+    for (const QString &id : std::as_const(ids))
+        quoted << SqlQuote(id);
     const QString sql = m_merge ? QStringLiteral("select eventid from origin where eventid in (") +
-                                      literals.join(QLatin1Char(',')) + QLatin1Char(')')
+                                      quoted.join(QLatin1Char(',')) + QLatin1Char(')')
                                 : TakenEventIdsStatement(ids);
     QStringList stored;
     if (!list(sql, stored))
@@ -1053,8 +1152,7 @@ bool OrvRun::lookAhead(QFile &file, Member &member, int eventIdColumn)
     m_currentMayBeTaken = held.contains(EventIdKey(ids.first()));
     for (AheadRecord &r : m_ahead)
         if (r.status == OrvReadStatus::Ok && !r.nulls[eventIdColumn])
-            r.mayBeTaken =
-                held.contains(EventIdKey(id(r.values[eventIdColumn], r.dates[eventIdColumn], false)));
+            r.mayBeTaken = held.contains(EventIdKey(id(r.values[eventIdColumn], r.dates[eventIdColumn])));
     return true;
 }
 
@@ -1110,8 +1208,6 @@ void OrvRun::run()
         m_both = m_system.tables.contains(QStringLiteral("origin")) &&
                  m_system.tables.contains(QStringLiteral("arrival"));
         if (!m_viewOnly) {
-            if (!readAhead())
-                return;
             opening = true;
             if (!m_host.OpenOrx())
                 return;
@@ -1134,6 +1230,9 @@ void OrvRun::run()
             for (const Member *m : std::as_const(taken))
                 if (!checkKeyTypes(*m))
                     return;
+            // Every value is checked against the column it goes into, before anything is asked.
+            if (!readAhead())
+                return;
             for (const Member *m : std::as_const(taken))
                 if (!askMissing(*m))
                     return;
