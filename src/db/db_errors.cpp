@@ -139,6 +139,25 @@ DbError failure(DbFault fault, const QString &driverText, const DbErrorPlace &pl
     return DbError(fault, words, driverText, column);
 }
 
+// A refusal the system has no words of its own for: who refused, and the database's text after it.
+DbError refusal(const QString &driverText, const DbErrorPlace &place, bool server)
+{
+    const QString words =
+        server ? QStringLiteral("Сервер %1 отказался выполнить запрос").arg(databaseText(place))
+               : QStringLiteral("База данных%1 не выполнила запрос").arg(namedDatabase(place));
+    return DbError(DbFault::Other, words, driverSaid(driverText));
+}
+
+// The classes of SQLSTATE an ODBC driver or its manager reports of itself; every other class is the
+// server's.
+bool driverState(const QString &state)
+{
+    for (const char *own : {"01", "07", "HY", "IM"})
+        if (state.startsWith(QLatin1String(own)))
+            return true;
+    return false;
+}
+
 QString captured(const QString &text, const char *pattern, int group = 1)
 {
     const QRegularExpressionMatch m = QRegularExpression(QString::fromLatin1(pattern)).match(text);
@@ -257,7 +276,9 @@ DbError OdbcFailure(const QString &sqlState, const QString &driverText, const Db
         return failure(DbFault::NoSuchColumn, driverText, place,
                        captured(driverText, R"re(column "[^"]*" of relation "([^"]*)")re"),
                        withoutSchema(captured(driverText, R"re(column "([^"]*)")re")));
-    return DbError(driverSaid(driverText));
+    if (driverState(state))
+        return DriverTextFailure(driverText, place);
+    return refusal(driverText, place, true);
 }
 
 DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place)
@@ -277,7 +298,7 @@ DbError DriverTextFailure(const QString &driverText, const DbErrorPlace &place)
         return failure(DbFault::ReadOnly, driverText, place);
     if (driverText.startsWith(QLatin1String("file is not a database")))
         return failure(DbFault::Damaged, driverText, place);
-    return DbError(driverSaid(driverText));
+    return refusal(driverText, place, false);
 }
 
 DbError OdbcConnectFailure(const QString &driverText, const QString &source, const QString &connection)
@@ -331,13 +352,15 @@ DbError OdbcConnectFailure(const QString &driverText, const QString &source, con
 
 QString JoinDiagnostics(const QStringList &records)
 {
-    // psqlODBC joins a statement's text and its connection's with ";\n", which may say the same twice.
+    // psqlODBC joins a statement's text and its connection's with ";\n", which may say the same twice,
+    // and ends a statement the server refused with a line of its own that says only that it failed.
     const QString part = QStringLiteral(";\n");
-    const auto once = [&part](const QString &text, const QString &said) {
+    const QString failed = QStringLiteral("Error while executing the query");
+    const auto once = [&](const QString &text, const QString &said) {
         QStringList kept;
         for (const QString &piece : text.split(part)) {
             const QString p = piece.trimmed();
-            if (!p.isEmpty() && !said.contains(p) && !kept.contains(p))
+            if (!p.isEmpty() && p != failed && !said.contains(p) && !kept.contains(p))
                 kept << p;
         }
         return kept.join(part);

@@ -1,5 +1,6 @@
 #include "db/db_errors.h"
 #include "db_test_env.h"
+#include "lib/statements.h"
 
 #include <QElapsedTimer>
 
@@ -179,13 +180,19 @@ TYPED_TEST(WriteBackTest, CommonFailuresAreSaidInRussian)
         exec(*this->db, sql);
     exec(*this->db, "insert into [События] (num, comment) values (5, 'есть')");
     const bool pg = TypeParam::odbc;
-    const struct
+    const QString database =
+        pg ? this->db->DataSource()
+           : QDir::toNativeSeparators(QFileInfo(this->db->DataSource()).absoluteFilePath());
+    const QString refused = pg ? u"Сервер базы данных \"%1\" отказался выполнить запрос"_s.arg(database)
+                               : u"База данных \"%1\" не выполнила запрос"_s.arg(database);
+    struct Case
     {
         const char *sql;
         DbFault fault;
         QString words;
         const char *driverSays; // a part of the database's own text
-    } cases[] = {
+    };
+    const Case cases[] = {
         {"insert into [События] (num) values (5)", DbFault::Unique,
          pg ? u"В таблице уже есть запись с таким значением поля \"num\""_s
             : u"В таблице \"События\" уже есть запись с таким значением поля \"num\""_s,
@@ -209,6 +216,15 @@ TYPED_TEST(WriteBackTest, CommonFailuresAreSaidInRussian)
          pg ? u"Текст не помещается в поле базы данных: он длиннее, чем поле допускает (не более 150 символов)"_s
             : QString(),
          pg ? "value too long" : nullptr},
+        // A refusal the system has no words for is said as one, by the server or by the file.
+        {"select 1/0", DbFault::Other, refused, pg ? "division by zero" : nullptr},
+        {"selec 1", DbFault::Other, refused, "syntax error"},
+    };
+    // psqlODBC's own "Error while executing the query" says nothing the server's text does not.
+    const auto said = [](const QString &message, const Case &c) {
+        EXPECT_TRUE(message.startsWith(c.words + u"\rСообщение СУБД: "_s)) << message.toStdString();
+        EXPECT_TRUE(message.contains(QString::fromUtf8(c.driverSays), Qt::CaseInsensitive));
+        EXPECT_FALSE(message.contains(u"Error while executing"_s, Qt::CaseInsensitive));
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.sql);
@@ -222,12 +238,23 @@ TYPED_TEST(WriteBackTest, CommonFailuresAreSaidInRussian)
         } catch (const DbError &e) {
             EXPECT_EQ(e.fault(), c.fault);
             EXPECT_EQ(e.words(), c.words);
-            EXPECT_TRUE(e.message().startsWith(c.words + u"\rСообщение СУБД: "_s))
-                << e.message().toStdString();
+            said(e.message(), c);
             EXPECT_TRUE(e.driverText().contains(QString::fromUtf8(c.driverSays), Qt::CaseInsensitive))
                 << e.driverText().toStdString();
         }
+        MessageRecorder boxes;
+        DbCommand command(this->db.get());
+        EXPECT_FALSE(QExe(command, QString::fromUtf8(c.sql)));
+        ASSERT_EQ(boxes.count(), 1);
+        said(boxes.last().text.section(u"Сообщение об ошибке: "_s, 1), c);
     }
+    // The same refusal of a row the dataset adds.
+    auto q = this->query(u"select * from [События]"_s);
+    q->Append();
+    q->FieldByName(u"num"_s)->SetValue(5);
+    QString message;
+    EXPECT_EQ(this->faultOf([&] { q->Post(); }, &message), DbFault::Unique);
+    said(message, cases[0]);
 }
 
 // Values a column cannot hold are refused as they are set, before anything is written: Jet's integers
@@ -365,6 +392,7 @@ TEST(DriverDiagnostics, EachRecordIsSaidOnce)
         {{u"The connection is down\nFailed to send 'UPDATE x';\nThe connection is down\nFailed to send 'UPDATE x'"_s},
          u"The connection is down\nFailed to send 'UPDATE x'"_s},
         {{u"ERROR: a"_s, u"ERROR: b"_s}, u"ERROR: a ERROR: b"_s},
+        {{u"ERROR: a\nDETAIL: b;\nError while executing the query"_s}, u"ERROR: a\nDETAIL: b"_s},
         {{u""_s, u"ERROR: a"_s, u" "_s}, u"ERROR: a"_s},
         {{}, QString()},
     };

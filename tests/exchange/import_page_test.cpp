@@ -4,6 +4,7 @@
 
 #include "app/main/main_window.h"
 #include "exchange/page/import_grid.h"
+#include "lib/codec.h"
 #include "lib/mstring_grid.h"
 #include "support/test_support.h"
 
@@ -128,7 +129,9 @@ TEST(ImportPage, RefusalReasons)
 
 TEST(ImportPage, StationChangeSavesFormatFileOfTheTypesLayout)
 {
-    Program p("[PET]\r\nimport_type=0\r\n\r\n[MNK]\r\ncode=MNKI\r\n\r\n");
+    const QByteArray tooLong(256, 'P');
+    Program p("[PET]\r\nimport_type=0\r\n\r\n[MNK]\r\ncode=MNKI\r\n\r\n[" + tooLong +
+              "]\r\nname=" + toCp1251(u"Петропавловск"_s) + "\r\n");
     ASSERT_EQ(p.w->curCode, u"MNK"_s);
     p.w->SelectStationByCode(u"PET"_s, true);
     p.w->SelectStationByCode(u"MNK"_s, true);
@@ -136,6 +139,22 @@ TEST(ImportPage, StationChangeSavesFormatFileOfTheTypesLayout)
     EXPECT_EQ(QFile(p.spe("MNK")).size(), 6 * (24 + 4) + 2 * 60 * 74);
     EXPECT_EQ(QFile(p.spe("PET")).size(), 3 * (24 + 4) + 60 * 74 + 24);
     EXPECT_EQ(p.recorder.count(), 0);
+
+    // A code no file name can hold: each change away from the station says so once, with the reason, and
+    // the format set stays with the station. A search that finds it again at every key changes nothing.
+    for (const char *typed : {"П", "ПЕ", "ПЕТ"})
+        p.w->Edit2->setText(QString::fromUtf8(typed));
+    ASSERT_EQ(p.w->curCode, QString::fromLatin1(tooLong));
+    EXPECT_EQ(p.recorder.count(), 0);
+    p.page().formats().exportSpec[SpecEvents].fdel = QLatin1Char('|');
+    p.w->SelectStationByCode(u"MNK"_s, true);
+    ASSERT_EQ(p.recorder.count(), 1);
+    EXPECT_EQ(p.recorder.last().text,
+              u"Ошибка при записи формата данных %1…: слишком длинное имя файла. Формат не записан и до "
+              "закрытия программы хранится только в памяти"_s.arg(QString::fromLatin1(tooLong.left(200))));
+    p.w->SelectStationByCode(QString::fromLatin1(tooLong), true);
+    EXPECT_EQ(p.page().formats().exportSpec[SpecEvents].fdel, QLatin1Char('|'));
+    EXPECT_EQ(p.recorder.count(), 1);
 }
 
 // A station's import choices come with the station and go back to Stations.ini when another is chosen.

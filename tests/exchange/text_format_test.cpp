@@ -52,6 +52,13 @@ bool sameFormats(const TextFormats &a, const TextFormats &b)
     return true;
 }
 
+// The message of a format file that could not be written, with the reason the system gave.
+QString notWritten(const QString &name, const char *reason)
+{
+    return u"Ошибка при записи формата данных %1: %2. Формат не записан и до закрытия программы хранится "
+           "только в памяти"_s.arg(name, QString::fromUtf8(reason));
+}
+
 TextFormats defaults()
 {
     TextFormats f;
@@ -254,8 +261,9 @@ TEST_F(SpecFile, DamagedFileIsReportedAndGivesDefaults)
     }
 }
 
-// Saving writes a new file beside the old one: a full disk leaves the old file whole, is reported and
-// keeps the formats dirty for the next try.
+// Saving writes a new file beside the old one: a full disk leaves the old file whole, is reported with
+// its reason and keeps the formats dirty for the next try; the station reads them back from memory, not
+// from the old file, until they are written.
 TEST_F(SpecFile, FullDiskKeepsTheOldFile)
 {
     TextFormats f = defaults();
@@ -272,11 +280,17 @@ TEST_F(SpecFile, FullDiskKeepsTheOldFile)
         EXPECT_EQ(readBytes(path()), old) << bytes;
         EXPECT_EQ(folderEntries(dir.file("specs")), QStringList({"PUL.spe"})) << bytes;
         ASSERT_EQ(messages.count(), 1);
-        EXPECT_EQ(messages.last().text, u"Ошибка при записи формата данных PUL"_s);
+        EXPECT_EQ(messages.last().text, notWritten(u"PUL"_s, "нет места на диске"));
         EXPECT_TRUE(f.specsDirty);
     }
+    f.SetDefaults(); // another station's
+    f.specsDirty = false;
+    EXPECT_FALSE(load(f));
+    EXPECT_EQ(f.exportSpec[SpecEvents].fdel, QLatin1Char('\t'));
+    EXPECT_TRUE(f.specsDirty);
     ASSERT_TRUE(save(f));
     EXPECT_EQ(readBytes(path()).at(8), '\t');
+    EXPECT_TRUE(load(f));
 }
 
 TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
@@ -289,7 +303,7 @@ TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
     TestDir noSpecs; // no "specs" folder: it is not created
     f.SetDefaults();
     EXPECT_FALSE(f.SaveSpec(noSpecs.base(), u"PUL"_s, ImportText));
-    EXPECT_EQ(lastShown(messages), Shown(u"Ошибка при записи формата данных PUL"_s, 16u));
+    EXPECT_EQ(lastShown(messages), Shown(notWritten(u"PUL"_s, "нет такого файла или папки"), 16u));
     EXPECT_TRUE(f.specsDirty);
 
     // A station code pasted 32,785 characters long names a file no folder takes; it is quoted as far as a
@@ -297,7 +311,7 @@ TEST_F(SpecFile, UnreadableAndUnwritableFilesAreReported)
     const QString pasted(32785, QLatin1Char('P'));
     EXPECT_FALSE(f.SaveSpec(dir.base(), pasted, ImportText));
     EXPECT_EQ(lastShown(messages),
-              Shown(u"Ошибка при записи формата данных %1…"_s.arg(QString(200, u'P')), 16u));
+              Shown(notWritten(QString(200, u'P') + u"…"_s, "слишком длинное имя файла"), 16u));
 }
 
 } // namespace

@@ -17,7 +17,10 @@ class CpuTime
 public:
     CpuTime();
     // Also the time of the PostgreSQL server on this machine that serves serverDatabase (none when empty):
-    // a statement's work is done there, on the other side of the connection.
+    // a statement's work is done there, on the other side of the connection. Its sessions are counted
+    // whole, those that ended between two readings too (with, at most, the short lives and last moments
+    // of other databases' sessions); where no process of the server can be seen, only this program's time
+    // is counted, and the log says so.
     explicit CpuTime(const QString &serverDatabase);
     ~CpuTime();
     qint64 milliseconds() const;

@@ -166,6 +166,17 @@ private:
     QListWidget *m_list;
 };
 
+// A search runs at every key, and each key of a name or code already found finds the same station again:
+// that is no change of station, whose settings would be saved and read once a key.
+bool isCurrentStation(const Tmainf &w, int row)
+{
+    const QListWidgetItem *item = w.stas->currentItem();
+    if (!item || !item->isSelected() || w.stas->row(item) != row)
+        return false;
+    const int entry = item->data(Qt::UserRole).toInt();
+    return entry >= 0 && entry < w.stations.size() && w.stations.at(entry).code == w.curCode;
+}
+
 } // namespace
 
 void Tmainf::connectStationPage()
@@ -657,6 +668,8 @@ void Tmainf::Edit2Change()
             continue;
         const QString &name = stations.at(entry).name;
         if (name.size() >= typed.size() && name.left(typed.size()).toUpper() == typed) {
+            if (isCurrentStation(*this, i))
+                return;
             const QuietLists quiet(this);
             stas->setCurrentRow(i);
             StationChanged(true);
@@ -680,6 +693,8 @@ void Tmainf::Cod_stacChange(QComboBox *Sender)
             compared = stations.at(entry).sta;
         }
         if (compared.startsWith(typed, Qt::CaseSensitive)) {
+            if (isCurrentStation(*this, i))
+                return;
             const QuietLists quiet(this);
             stas->setCurrentRow(i);
             StationChanged(true);

@@ -251,8 +251,20 @@ void TextFormats::SetDefaults()
 bool TextFormats::LoadSpec(const QString &programDir, const QString &name, bool reset, int importType)
 {
     const QString path = SpecFilePath(programDir, name);
-    if (reset)
+    if (reset) {
         QFile::remove(path);
+        unsaved.remove(path);
+    }
+    // Formats the analyst set are newer than any file, and are saved again with the station's settings.
+    if (const auto kept = unsaved.constFind(path); kept != unsaved.cend()) {
+        QBuffer buffer;
+        buffer.setData(*kept);
+        buffer.open(QIODevice::ReadOnly);
+        if (ReadSpecFile(buffer, importType)) {
+            specsDirty = true;
+            return false;
+        }
+    }
     if (!QFile::exists(path)) {
         SetDefaults();
         return false;
@@ -310,9 +322,17 @@ bool TextFormats::SaveSpec(const QString &programDir, const QString &name, int i
         WriteSpecRecord(buffer, importSpec[SpecXmAdd], true);
     }
     // The old file stays whole unless the new one was written completely.
-    if (SafeWriteFile(SpecFilePath(programDir, name), buffer.data()))
+    const QString path = SpecFilePath(programDir, name);
+    QString reason;
+    if (SafeWriteFile(path, buffer.data(), &reason)) {
+        unsaved.remove(path);
         return true;
-    MessageProc(nullptr, QStringLiteral("Ошибка при записи формата данных ") + CutForMessage(name),
+    }
+    unsaved.insert(path, buffer.data());
+    MessageProc(nullptr,
+                QStringLiteral("Ошибка при записи формата данных %1: %2. Формат не записан и до закрытия "
+                               "программы хранится только в памяти")
+                    .arg(CutForMessage(name), reason),
                 MB_ICONERROR, MB_OK);
     return false;
 }

@@ -3,6 +3,7 @@
 #include "lib/datetime.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QIODevice>
 #include <QList>
 #include <QString>
@@ -63,11 +64,14 @@ struct TextFormats
     tspec importSpec[3];
     tspec exportSpec[3];
     bool specsDirty = false;
+    // What a station's file would hold where it could not be written, by the file's path: until a save
+    // succeeds (or a reset), the station gets its formats back from here rather than from the old file.
+    QHash<QString, QByteArray> unsaved;
 
     void SetDefaults();
     // programDir ends with "/". Messages go through the message procedure. A file that cannot be read
-    // whole is reported and gives the defaults; a file that cannot be written is reported and the old one
-    // stays.
+    // whole is reported and gives the defaults; a file that cannot be written is reported with the reason,
+    // the old one stays and the formats are kept in unsaved. True only when a file was read whole.
     bool LoadSpec(const QString &programDir, const QString &name, bool reset, int importType);
     bool SaveSpec(const QString &programDir, const QString &name, int importType);
     // The records of a format file in the layout of importType; false when one falls short.
