@@ -305,7 +305,7 @@ private:
         // Typed over a selection, the mask blanks it.
         if (m_edit->hasSelectedText()) {
             pos = m_edit->selectionStart();
-            for (int i = pos; i < pos + m_edit->selectedText().size() && i < m_text.size(); ++i)
+            for (int i = pos; i < m_edit->selectionEnd() && i < m_text.size(); ++i)
                 if (i < places.size() && places.at(i))
                     m_text[i] = m_blank;
         }
@@ -508,8 +508,8 @@ bool DateTimeTyping::end()
     m_started = false;
     const int section = m_typedLast >= 0 ? m_typedLast : m_from;
     const bool done = OnEnded && OnEnded();
-    // The edit learns where the typing stands, which the text shown as typed did not tell it: Tab after a
-    // whole date leaves the field, rather than move on from the section the typing began in.
+    // The edit learns the section last typed into, which the text shown as typed did not tell it: Tab after
+    // a whole date leaves a date field, rather than move on from the section the typing began in.
     if (m_edit->sectionCount() == m_sections.size())
         m_edit->setCurrentSectionIndex(std::min(section, m_edit->sectionCount() - 1));
     Reset();
