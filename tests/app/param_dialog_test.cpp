@@ -112,7 +112,6 @@ TEST_F(ParamDialog, EachModeShowsItsControlsAndValues)
             typeKeys(par.focusWidget(), QStringLiteral("\r"));
             EXPECT_EQ(par.result(), QDialog::Accepted);
             EXPECT_EQ(closer.closed(), 0);
-            par.Setup(c.mode, &s, c.labels);
         }
         QStringList expected = c.shown;
         expected << QStringLiteral("Button1=OK") << QStringLiteral("Button2=Отмена");

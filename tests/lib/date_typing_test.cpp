@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 namespace {
 
 // Where the edit shows the given section (its text as typed, while a typing is under way), one character
@@ -26,6 +28,17 @@ int sectionStart(const QDateTimeEdit *edit, QDateTimeEdit::Section section)
         if (text.at(i).isDigit() && (i == 0 || !text.at(i - 1).isDigit()) && ++run == index)
             return i + 1;
     return -1;
+}
+
+// Keys as typeKeys types them, with Click at each '|'.
+void typeClicking(QWidget *target, const QString &keys, const std::function<void()> &click)
+{
+    const QStringList parts = keys.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        if (i > 0)
+            click();
+        typeKeys(target, parts.at(i));
+    }
 }
 
 // An edit bound to nothing in a dialog whose default button is OK: what is typed is taken as the edit's
@@ -126,12 +139,8 @@ TEST(DateTyping, AnEditBoundToNothingTakesWhatIsTypedOrKeepsItsValue)
         else
             edit->setCurrentSection(c.from);
         const QString keys = QString::fromUtf8(c.keys);
-        const QStringList parts = keys.split(QLatin1Char('|'));
-        for (const QString &part : parts) {
-            if (&part != &parts.first())
-                clickAt(edit->findChild<QLineEdit *>(), sectionStart(edit, c.then));
-            typeKeys(edit, part);
-        }
+        typeClicking(edit, keys,
+                     [&] { clickAt(edit->findChild<QLineEdit *>(), sectionStart(edit, c.then)); });
         if (!keys.endsWith(QLatin1Char('\r')) && !keys.endsWith(QLatin1Char('\t')))
             other->setFocus(Qt::MouseFocusReason);
         EXPECT_EQ(messages.count(), c.message ? 1 : 0);
@@ -229,12 +238,7 @@ TEST(DateTyping, AMaskedSectionEndedIsRightAligned)
         edit->setFocus();
         edit->selectAll();
         const QString keys = QString::fromUtf8(c.keys);
-        const QStringList parts = keys.split(QLatin1Char('|'));
-        for (const QString &part : parts) {
-            if (&part != &parts.first())
-                clickAt(edit, c.click);
-            typeKeys(edit, part);
-        }
+        typeClicking(edit, keys, [&] { clickAt(edit, c.click); });
         if (!keys.endsWith(QLatin1Char('\r')) && !keys.endsWith(QLatin1Char('\t')))
             other->setFocus(Qt::MouseFocusReason);
         EXPECT_EQ(edit->displayText().toStdString(), c.shown);
