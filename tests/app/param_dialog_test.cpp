@@ -103,6 +103,16 @@ TEST_F(ParamDialog, EachModeShowsItsControlsAndValues)
         Tsett s = stationSett();
         Tpar par;
         par.Setup(c.mode, &s, c.labels);
+        // Enter in the first field takes the dialog, as OK does; it never opens the folder choice.
+        {
+            ModalDialogCloser closer;
+            par.show();
+            QApplication::setActiveWindow(&par);
+            ASSERT_NE(par.focusWidget(), nullptr);
+            typeKeys(par.focusWidget(), QStringLiteral("\r"));
+            EXPECT_EQ(par.result(), QDialog::Accepted);
+            EXPECT_EQ(closer.closed(), 0);
+        }
         QStringList expected = c.shown;
         expected << QStringLiteral("Button1=OK") << QStringLiteral("Button2=Отмена");
         for (QWidget *w : par.findChildren<QWidget *>()) {
@@ -292,7 +302,9 @@ TEST_F(ParamDialog, PeriodEditsFillBlankDigits)
 
 // A period typed over the one shown: a separator ends the part being typed, whose digits take leading
 // zeros as in every date edit, where the blanks the mask left behind them read as zeros. Leaving the field
-// by Tab or a click, or Enter, which takes the dialog, ends the part the same way.
+// by Tab or a click, or Enter, which takes the dialog, ends the part the same way. A whole date typed with
+// the cursor anywhere is read whole, the time kept; a date that does not exist is refused once as the
+// field is left, which then shows the period as it was, and the copy gets that.
 TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
 {
     Tsett s;
@@ -301,6 +313,8 @@ TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
     const struct
     {
         const char *keys, *leave, *shown; // leave: Tab, Enter, "click" elsewhere, or none
+        int at = -1;                      // the cursor's place when the typing begins; -1: all selected
+        const char *message = nullptr;
     } cases[] = {
         {"15.1.2026 7:5:0", nullptr, "15.01.2026 07:05:00"},
         {"5.10.2026 12:00:00", nullptr, "05.10.2026 12:00:00"},
@@ -314,6 +328,13 @@ TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
         {"15.1.2026 17:45:3", "\t", "15.01.2026 17:45:03"},
         {"15.1.2026 7:55:30", "click", "15.01.2026 07:55:30"},
         {"1.2.2026", "\r", "01.02.2026 00:00:00"},
+        {"10.11.2026", "\t", "10.11.2026 12:00:00", 7},
+        {"10.11.2026", "click", "10.11.2026 12:00:00", 3},
+        {"10.11.2026", "\r", "10.11.2026 12:00:00", 1},
+        {"10.11.2026", "\t", "10.11.2026 12:00:00", 11},
+        {"31.02.2030 10:00:00", "\t", "21.10.2026 12:00:00", -1, "Неверная дата: \"31.02.2030 10:00:00\""},
+        {"31.02.2030 10:00:00", "click", "21.10.2026 12:00:00", -1, "Неверная дата: \"31.02.2030 10:00:00\""},
+        {"31.02.2030 10:00:00", "\r", "21.10.2026 12:00:00", -1, "Неверная дата: \"31.02.2030 10:00:00\""},
     };
     for (QLineEdit *edit : {par.Start_ORX, par.Stop_ORX})
         for (const auto &c : cases) {
@@ -323,15 +344,22 @@ TEST_F(ParamDialog, PeriodTypedWithSeparatorsIsTakenAsTyped)
             for (QLineEdit *e : {par.Start_ORX, par.Stop_ORX})
                 e->setText(QStringLiteral("21.10.2026 12:00:00"));
             edit->setFocus();
-            edit->selectAll();
+            if (c.at < 0)
+                edit->selectAll();
+            else
+                edit->setCursorPosition(c.at);
+            MessageRecorder messages;
+            messages.boxesTakeTheFocus();
             const QString leave = QString::fromLatin1(c.leave ? c.leave : "");
             typeKeys(edit,
                      QString::fromLatin1(c.keys) + (leave == QLatin1String("click") ? QString() : leave));
             if (leave == QLatin1String("click"))
                 par.Button2->setFocus(Qt::MouseFocusReason);
             EXPECT_EQ(edit->displayText().toStdString(), c.shown);
+            EXPECT_EQ(messages.count(), c.message ? 1 : 0);
+            EXPECT_EQ(messages.last().text.toStdString(), c.message ? c.message : "");
             if (c.leave) {
-                MessageRecorder messages;
+                messages.clear();
                 par.Button1->click();
                 EXPECT_EQ(messages.count(), 0) << messages.last().text.toStdString();
                 EXPECT_EQ(FormatDateTime(QStringLiteral("dd.mm.yyyy hh:nn:ss"),

@@ -8,7 +8,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QMouseEvent>
 
 MessageRecorder::MessageRecorder() : m_oldMessage(MessageProc), m_oldError(ErrorMessageProc)
 {
@@ -77,6 +79,19 @@ void typeKeys(QWidget *target, const QString &text)
             send(type, key, shift ? Qt::ShiftModifier : Qt::NoModifier, QString(c));
         if (shift)
             send(QEvent::KeyRelease, Qt::Key_Shift, Qt::NoModifier, QString());
+    }
+}
+
+void clickAt(QLineEdit *line, int position)
+{
+    const int y = line->height() / 2;
+    int x = 0;
+    while (x < line->width() && line->cursorPositionAt(QPoint(x, y)) < position)
+        ++x;
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+        QMouseEvent event(type, QPointF(x, y), line->mapToGlobal(QPointF(x, y)), Qt::LeftButton,
+                          type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(line, &event);
     }
 }
 

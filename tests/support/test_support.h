@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+class QLineEdit;
 class QWidget;
 
 #include <ostream>
@@ -74,6 +75,9 @@ private:
 // Keys as the keyboard gives them to the focused Target, each pressed and released: ':' with Shift held,
 // '\b' for Backspace, '\r' for Enter, '\t' for Tab.
 void typeKeys(QWidget *target, const QString &text);
+
+// A left click into Line's text at Position, where the mouse puts the cursor there.
+void clickAt(QLineEdit *line, int position);
 
 // A fresh folder per test, removed afterwards.
 class TestDir

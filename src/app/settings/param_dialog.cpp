@@ -103,7 +103,7 @@ Tpar::Tpar(QWidget *owner)
     Stop_ORX = edit("Stop_ORX");
     for (QLineEdit *e : {Start_ORX, Stop_ORX}) {
         e->setInputMask(DateTimeLayout + QStringLiteral(";_"));
-        SetMaskedDateTyping(e);
+        SetMaskedDateTyping(e, true);
         connect(e, &QLineEdit::textChanged, this, [this, e] { Start_ORXChange(e); });
     }
     svodka_Date = add(new QDateEdit, "svodka_Date");
@@ -188,6 +188,11 @@ Tpar::Tpar(QWidget *owner)
     Button2 = add(new QPushButton(QStringLiteral("Отмена")), "Button2");
     for (QPushButton *b : {Button1, Button2, mydoc})
         b->resize(75, 25);
+    // Enter takes the dialog as OK does, in every mode, wherever the focus stands; a button that takes
+    // the focus does not become the default, or Enter on a date would open the folder choice.
+    for (QPushButton *b : findChildren<QPushButton *>())
+        b->setAutoDefault(false);
+    Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] {
         if (Button1Click())
             accept();
