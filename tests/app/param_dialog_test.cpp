@@ -112,6 +112,12 @@ TEST_F(ParamDialog, EachModeShowsItsControlsAndValues)
             typeKeys(par.focusWidget(), QStringLiteral("\r"));
             EXPECT_EQ(par.result(), QDialog::Accepted);
             EXPECT_EQ(closer.closed(), 0);
+            // Enter on Cancel gives the dialog up.
+            par.show();
+            QApplication::setActiveWindow(&par);
+            par.Button2->setFocus();
+            typeKeys(par.Button2, QStringLiteral("\r"));
+            EXPECT_EQ(par.result(), QDialog::Rejected);
         }
         QStringList expected = c.shown;
         expected << QStringLiteral("Button1=OK") << QStringLiteral("Button2=Отмена");

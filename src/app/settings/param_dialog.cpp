@@ -188,10 +188,10 @@ Tpar::Tpar(QWidget *owner)
     Button2 = add(new QPushButton(QStringLiteral("Отмена")), "Button2");
     for (QPushButton *b : {Button1, Button2, mydoc})
         b->resize(75, 25);
-    // Enter takes the dialog as OK does, in every mode, wherever the focus stands; a button that takes
-    // the focus does not become the default, or Enter on a date would open the folder choice.
+    // Enter takes the dialog as OK does, in every mode, wherever the focus stands but on Cancel; no other
+    // button that takes the focus becomes the default, or Enter on a date would open the folder choice.
     for (QPushButton *b : findChildren<QPushButton *>())
-        b->setAutoDefault(false);
+        b->setAutoDefault(b == Button2);
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this, [this] {
         if (Button1Click())
