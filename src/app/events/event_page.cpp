@@ -177,6 +177,8 @@ void giveUpUnreachable(DbQuery *Query)
     w->suppressOriginChange = true;
     const auto resume = qScopeGuard([w, held] { w->suppressOriginChange = held; });
     Query->Cancel();
+    if (w->imdso)
+        w->imdso->ForgetHeldChange();
     dm->ShowEpochInMaskEdit(Query->FindField(QStringLiteral("origintime")),
                             w->TabSheet6->findChild<QLineEdit *>(QStringLiteral("MaskEdit1")));
 }
@@ -486,6 +488,8 @@ void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<
 
 void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act)
 {
+    // The record written is left at once: only the one moved to is read again.
+    const DataSource::HeldChanges held;
     for (DbQuery *q : Pending)
         if (!postBeforeMove(q))
             return;

@@ -45,7 +45,8 @@ void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<
 
 // A button of the event pages that moves through, adds to or deletes from a dataset: the edits pending
 // in Pending are written first, in that order (PostPending), and one that is not keeps the page where it
-// is; then Act, whose failure is shown to Owner.
+// is; then Act, whose failure is shown to Owner. The writes and the move are one change of the records
+// shown (DataSource::HeldChanges).
 void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act);
 
 // The numbers the event pages take into a field: as much as the products can carry (a million times
