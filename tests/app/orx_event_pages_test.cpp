@@ -84,11 +84,15 @@ protected:
                         {day(0, 30), day(0, 55.25), day(1, 40), day(2, 10)});
     }
 
-    // The main window in the ORX-only mode on this database, PET selected, its events read.
-    Tmainf &open()
+    // The main window in the ORX-only mode on this database, PET selected after the Others, its events
+    // read.
+    Tmainf &open(const QStringList &Others = {})
     {
+        pw.reset(); // its message recorder first
         pw = std::make_unique<ProgramWindow>();
         pw->useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+        for (const QString &code : Others)
+            pw->addStation(code, code, code);
         pw->addStation(QStringLiteral("PET"), QStringLiteral("PTK"), QStringLiteral("Петропавловск"));
         Tmainf &w = *pw->w;
         SetControlTag(w.select_data, 0);
@@ -462,6 +466,30 @@ TYPED_TEST(OrxPages, TypingIntoAnEventReadsNothingUntilItIsWritten)
     EXPECT_EQ(this->rows("select origintime from origin where eventid='E2'"),
               QStringList(FloatToStr(day(1))));
     this->expectNoMessage();
+}
+
+// A refused edit keeps the list, the window and so the arrivals read on the page's station when another
+// is chosen; given up, it lets the station change, and the page writes the other one's events only.
+TYPED_TEST(OrxPages, RefusedEditKeepsTheStation)
+{
+    Tmainf &w = this->open({QStringLiteral("MNK")});
+    this->type("eventid", QStringLiteral("E2"));
+    w.stas->setCurrentRow(0, QItemSelectionModel::ClearAndSelect); // MNK
+    EXPECT_EQ(
+        shown(this->messages()),
+        QList<Shown>({{QStringLiteral("События с таким EVENTID уже есть!\rСтанция не сменена: изменения на "
+                                      "странице \"Параметры землетрясения\" относятся к станции PET. "
+                                      "Исправьте или отмените их (Esc)."),
+                       MB_ICONERROR}}));
+    EXPECT_EQ(QStringList({w.curCode, w.stas->currentItem()->text()}), QStringList({"PET", "PET"}));
+    pressKey(this->template control("eventid"), Qt::Key_Escape);
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E1", "ARRIVAL: 1 из 2 записей"}));
+    w.stas->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    this->reload();
+    this->type("depth", QStringLiteral("7"));
+    this->click("BitBtn24");
+    EXPECT_EQ(this->rows("select eventid from origin where depth is not null or eventid not like 'E_'"),
+              QStringList({"E3"}));
 }
 
 // An edit that meets another window's lock waits briefly, says in Russian which database another
