@@ -34,20 +34,20 @@ protected:
         w->pgc1->setCurrentIndex(1);
     }
 
-    // The station's bulletin file, reached past the page.
-    QString scalar(const QString &sql)
+    // The station's bulletin file (by default the first station's), reached past the page.
+    QString scalar(const QString &sql, int station = 0)
     {
-        const auto c = bulletin();
+        const auto c = bulletin(station);
         DbQuery q(c.get());
         q.SetSQL(sql);
         q.Open();
         return q.Field(0)->AsString();
     }
-    std::unique_ptr<DbConnection> bulletin()
+    std::unique_ptr<DbConnection> bulletin(int station = 0)
     {
         auto c = std::make_unique<DbConnection>();
         c->SetProvider(ProviderJet);
-        c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(demo.bulletinPaths.first()));
+        c->SetConnectionString(QStringLiteral("Data Source=\"%1\"").arg(demo.bulletinPaths.at(station)));
         c->Open(QString(), QString());
         return c;
     }
@@ -340,7 +340,8 @@ TEST_F(EventPage, NumberAlreadyTakenIsSaidAndNothingWritten)
 // What is typed on the page is written, as a move writes it, when the analyst switches station or
 // presses "Закрыть форму". What the page refuses to write is asked about before the program closes: kept
 // with the program open, or given up. A station saved again ("Добавить обновить") is taken anew more than
-// once, each time trying what is pending: a refusal is told once a click.
+// once, each time trying what is pending: a refusal is told once a click. Another station waits for it:
+// the list and the window stay on the page's station until the edit is written or given up.
 TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
 {
     const Shown refused(QStringLiteral("Не задан номер события: событие без номера не записывается"),
@@ -349,7 +350,15 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
                                         "базу данных.\rЗакрыть программу без них?"),
                          MB_ICONQUESTION);
     const Shown replace(QStringLiteral("Такая запись уже существует.\rЗаменить?"), MB_ICONQUESTION);
-    enum Action { OtherStation, SameStationSaved, Close };
+    const Shown stays(refused.first +
+                          QStringLiteral("\rСтанция не сменена: изменения на странице \"Параметры "
+                                         "землетрясения\" относятся к станции PET. Исправьте или "
+                                         "отмените их (Esc)."),
+                      MB_ICONERROR);
+    const Shown gone(refused.first + QStringLiteral("\rИзменения на странице \"Параметры землетрясения\" "
+                                                    "отменены: станции PET больше нет в списке."),
+                     MB_ICONERROR);
+    enum Action { OtherStation, SameStationSaved, Close, Deleted };
     const struct
     {
         const char *how;    // also the comment typed
@@ -364,6 +373,14 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
         {"refused, kept", true, Close, {IDOK, IDNO}, {refused, question}, false, false},
         {"refused, given up", true, Close, {IDOK, IDYES}, {refused, question}, true, false},
         {"refused, station saved", true, SameStationSaved, {IDYES}, {replace, refused}, false, false},
+        {"refused, another station, given up", true, OtherStation, {}, {stays}, false, false},
+        {"refused, station deleted",
+         true,
+         Deleted,
+         {IDYES},
+         {{"Удалить?", MB_ICONQUESTION}, gone},
+         false,
+         false},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.how);
@@ -374,6 +391,7 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
         w->sett.effects = false;
         w->CloseAction = 2;
         const QString station = w->curCode;
+        const int other = w->stas->item(0)->text() == station ? 1 : 0;
         if (c.newEvent)
             click("BitBtn10");
         type("comment", QString::fromUtf8(c.how));
@@ -387,11 +405,14 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
             w->pgc1->setCurrentIndex(0);
             w->icod_stac->setEditText(station);
             clickNamed(w->TabSheet2, "Button1");
-        } else {
+        } else if (c.action == Deleted) {
             w->pgc1->setCurrentIndex(0);
-            const int other = w->stas->item(0)->text() == station ? 1 : 0;
+            clickNamed(w->TabSheet2, "Button5");
+        } else {
+            ASSERT_EQ(station, QStringLiteral("PET"));
+            w->pgc1->setCurrentIndex(0);
             w->stas->setCurrentRow(other, QItemSelectionModel::ClearAndSelect);
-            ASSERT_NE(w->curCode, station);
+            EXPECT_EQ(w->curCode == station, c.newEvent);
         }
         EXPECT_EQ(closed, c.closed);
         EXPECT_EQ(::shown(messages), c.told);
@@ -399,10 +420,25 @@ TEST_F(EventPage, PendingEditIsWrittenBeforeTheStationChangesOrTheProgramCloses)
                              .arg(QString::fromUtf8(c.how))),
                   c.written ? QStringLiteral("1") : QStringLiteral("0"));
         // Kept: the new event waits, as typed, to be numbered or given up.
-        const bool kept = c.newEvent && !c.closed;
+        const bool kept = c.newEvent && !c.closed && c.action != Deleted;
         EXPECT_EQ(dm.ime->State(), kept ? DataSetState::Insert : DataSetState::Browse);
         if (kept) {
             EXPECT_EQ(text("comment"), QString::fromUtf8(c.how));
+        }
+        if (kept && c.action == OtherStation) {
+            EXPECT_EQ(w->stas->currentRow(), 1 - other);
+            EXPECT_TRUE(w->windowTitle().endsWith(QStringLiteral("(PET, PET)")));
+            // Given up, the edit lets the station change, and the page writes the other one's file.
+            w->pgc1->setCurrentIndex(1);
+            pressKey(control("comment"), Qt::Key_Escape);
+            w->pgc1->setCurrentIndex(0);
+            w->stas->setCurrentRow(other, QItemSelectionModel::ClearAndSelect);
+            w->pgc1->setCurrentIndex(1);
+            type("comment", QString::fromUtf8(c.how));
+            click("BitBtn8");
+            const QString written = QStringLiteral("select count(*) from [События] where comment='%1'")
+                                        .arg(QString::fromUtf8(c.how));
+            EXPECT_EQ(QStringList({scalar(written), scalar(written, 1)}), QStringList({"0", "1"}));
         }
     }
 }

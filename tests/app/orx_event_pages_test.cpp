@@ -84,11 +84,15 @@ protected:
                         {day(0, 30), day(0, 55.25), day(1, 40), day(2, 10)});
     }
 
-    // The main window in the ORX-only mode on this database, PET selected, its events read.
-    Tmainf &open()
+    // The main window in the ORX-only mode on this database, PET selected after the Others, its events
+    // read.
+    Tmainf &open(const QStringList &Others = {})
     {
+        pw.reset(); // its message recorder first
         pw = std::make_unique<ProgramWindow>();
         pw->useOrx(this->orx->source(), this->orx->user(), this->orx->password());
+        for (const QString &code : Others)
+            pw->addStation(code, code, code);
         pw->addStation(QStringLiteral("PET"), QStringLiteral("PTK"), QStringLiteral("Петропавловск"));
         Tmainf &w = *pw->w;
         SetControlTag(w.select_data, 0);
@@ -392,12 +396,19 @@ TYPED_TEST(OrxPages, ButtonsWithNothingToMoveThroughAreDisabled)
     this->open();
     EXPECT_EQ(all(originRows, "BitBtn22"), QStringLiteral("111111"));
     EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("111111"));
+    // Nor anything to type into: a row starts only with "+", which gives it its keys.
+    const auto editable = [&] { return enabled({"DBEdit26", "ampl", "MaskEdit3", "flag"}); };
     this->click("BitBtn23"); // E4: no arrivals
     EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("000001"));
+    EXPECT_EQ(editable(), QStringLiteral("0000"));
+    this->type("ampl", QStringLiteral("2.5"));
+    EXPECT_EQ(this->dm().ima->State(), DataSetState::Browse);
     this->click("BitBtn25"); // a new arrival can be moved away from, which stores it
     EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("111111"));
+    EXPECT_EQ(editable(), QStringLiteral("1111"));
     this->dm().ima->Cancel();
     EXPECT_EQ(all(arrivalRows, "BitBtn25"), QStringLiteral("000001"));
+    EXPECT_EQ(editable(), QStringLiteral("0000"));
 
     this->pw->w->select_data->click(); // unticked: nothing is read
     EXPECT_FALSE(this->dm().imo->Active());
@@ -407,8 +418,9 @@ TYPED_TEST(OrxPages, ButtonsWithNothingToMoveThroughAreDisabled)
 }
 
 // Typing into an event opens no connection and reads nothing, key after key: its arrivals are the same
-// until it is written. The move that writes it reads the next event's arrivals, and the page follows.
-// Esc gives the typing up.
+// until it is written. The move that writes it costs what a plain move costs, the arrivals and channels
+// of the event moved to, each read once over a connection of its own, and the write; the page follows.
+// Esc gives the typing up and reads the event's arrivals once.
 TYPED_TEST(OrxPages, TypingIntoAnEventReadsNothingUntilItIsWritten)
 {
     this->open();
@@ -428,10 +440,13 @@ TYPED_TEST(OrxPages, TypingIntoAnEventReadsNothingUntilItIsWritten)
     EXPECT_EQ(this->shown({"sto1", "sta1", "Edit12", "MaskEdit1"}), before);
     EXPECT_EQ(this->shown({"comments", "depth"}), QStringList({comment, "33.25"}));
 
+    // Connections opened and datasets read by the move after the edit, Esc and a plain move.
+    const std::pair<int, int> costs[] = {{2, 2}, {2, 2}, {2, 2}};
+    const auto cost = [](const DataModuleWatch &w) { return std::pair(w.opens(), w.reads()); };
     DataModuleWatch move(this->dm());
     this->click("BitBtn24");
     this->expectNoMessage();
-    EXPECT_GT(move.reads(), 0);
+    EXPECT_EQ(cost(move), costs[0]);
     EXPECT_EQ(this->rows("select comment,depth from origin where eventid='E1'"),
               QStringList(comment + QStringLiteral("|33.25")));
     EXPECT_EQ(this->shown({"eventid", "sto1", "sta1", "MaskEdit1", "MaskEdit3"}),
@@ -440,13 +455,41 @@ TYPED_TEST(OrxPages, TypingIntoAnEventReadsNothingUntilItIsWritten)
 
     // Esc in the origin time gives up the event's edit, as in its other edits.
     auto *mask = this->template control<QLineEdit>("MaskEdit1");
+    DataModuleWatch escape(this->dm());
     mask->setText(QStringLiteral("22.10.2026 10:00:00.0"));
     pressKey(mask, Qt::Key_Escape);
+    EXPECT_EQ(cost(escape), costs[1]);
     EXPECT_EQ(mask->displayText(), QStringLiteral("06.02.2026 10:00:00.0"));
+    DataModuleWatch plain(this->dm());
     this->click("BitBtn24");
+    EXPECT_EQ(cost(plain), costs[2]);
     EXPECT_EQ(this->rows("select origintime from origin where eventid='E2'"),
               QStringList(FloatToStr(day(1))));
     this->expectNoMessage();
+}
+
+// A refused edit keeps the list, the window and so the arrivals read on the page's station when another
+// is chosen; given up, it lets the station change, and the page writes the other one's events only.
+TYPED_TEST(OrxPages, RefusedEditKeepsTheStation)
+{
+    Tmainf &w = this->open({QStringLiteral("MNK")});
+    this->type("eventid", QStringLiteral("E2"));
+    w.stas->setCurrentRow(0, QItemSelectionModel::ClearAndSelect); // MNK
+    EXPECT_EQ(
+        shown(this->messages()),
+        QList<Shown>({{QStringLiteral("События с таким EVENTID уже есть!\rСтанция не сменена: изменения на "
+                                      "странице \"Параметры землетрясения\" относятся к станции PET. "
+                                      "Исправьте или отмените их (Esc)."),
+                       MB_ICONERROR}}));
+    EXPECT_EQ(QStringList({w.curCode, w.stas->currentItem()->text()}), QStringList({"PET", "PET"}));
+    pressKey(this->template control("eventid"), Qt::Key_Escape);
+    EXPECT_EQ(this->shown({"eventid", "sta1"}), QStringList({"E1", "ARRIVAL: 1 из 2 записей"}));
+    w.stas->setCurrentRow(0, QItemSelectionModel::ClearAndSelect);
+    this->reload();
+    this->type("depth", QStringLiteral("7"));
+    this->click("BitBtn24");
+    EXPECT_EQ(this->rows("select eventid from origin where depth is not null or eventid not like 'E_'"),
+              QStringList({"E3"}));
 }
 
 // An edit that meets another window's lock waits briefly, says in Russian which database another
@@ -636,6 +679,27 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
     this->expectNoMessage();
     EXPECT_EQ(this->rows("select ampl,itime,amptime from arrival where arid=1"),
               QStringList({"2.5|253402214400|-5364662400"}));
+
+    // Two edits holding refused times, the other typed while the focus is in the first (keys may be sent
+    // to it): leaving the first says one box and keeps the focus there.
+    this->pw->w->show();
+    QApplication::setActiveWindow(this->pw->w.get());
+    this->pw->w->pgc1->setCurrentIndex(this->pw->w->pgc1->indexOf(this->pw->w->TabSheet6));
+    this->template control<QTabWidget>("pc2")->setCurrentIndex(1);
+    messages.boxesTakeTheFocus();
+    auto *amp = this->template control<QLineEdit>("MaskEdit2");
+    for (auto [left, to] : {std::pair(amp, mask), std::pair(mask, amp)}) {
+        left->setFocus();
+        for (QLineEdit *typed : {left, to}) {
+            typed->selectAll();
+            typeKeys(typed, QStringLiteral("31.04.2026 10:00:00.0"));
+        }
+        messages.clear();
+        to->setFocus();
+        EXPECT_EQ(shown(messages), QList<Shown>({{QStringLiteral("Неверная дата!"), MB_ICONERROR}}));
+        EXPECT_TRUE(left->hasFocus());
+    }
+    pressKey(mask, Qt::Key_Escape);
 }
 
 // An edit that meets a server restarted since (the program's connections dropped) is written through a

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -57,15 +58,68 @@ void setRoom(QLineEdit *edit, int room)
     edit->setMaxLength(room > 0 ? room : 32767);
 }
 
+int g_heldChanges = 0;
+
+std::vector<QPointer<DataSource>> &sourcesHeld()
+{
+    static std::vector<QPointer<DataSource>> held;
+    return held;
+}
+
 } // namespace
 
 DataSource::DataSource(DbQuery *dataSet, QObject *parent) : QObject(parent), m_dataSet(dataSet)
 {
-    for (auto signal : {&DbQuery::opened, &DbQuery::scrolled, &DbQuery::stateChanged, &DbQuery::closed})
-        connect(dataSet, signal, this, [this] { changed(nullptr); });
+    // An operation of the dataset tells the change of its record by its last signal: an open by scrolled,
+    // a write by posted, a given-up edit or a deletion by scrolled; a new row by stateChanged alone.
+    // Each change reaches the handlers once, as each may read the database again.
+    for (auto signal : {&DbQuery::opened, &DbQuery::closed})
+        connect(dataSet, signal, this, [this] { changed(nullptr, false); });
+    connect(dataSet, &DbQuery::deleted, this, [this] { changed(nullptr, false); });
+    connect(dataSet, &DbQuery::stateChanged, this,
+            [this] { changed(nullptr, m_dataSet->State() == DataSetState::Insert); });
+    connect(dataSet, &DbQuery::scrolled, this, [this] { changed(nullptr); });
     connect(dataSet, &DbQuery::posted, this, [this] { changed(nullptr); });
-    connect(dataSet, &DbQuery::deleted, this, [this] { changed(nullptr); });
     connect(dataSet, &DbQuery::fieldChanged, this, [this](int index) { changed(m_dataSet->Field(index)); });
+}
+
+DataSource::HeldChanges::HeldChanges()
+{
+    ++g_heldChanges;
+}
+
+DataSource::HeldChanges::~HeldChanges()
+{
+    if (--g_heldChanges == 0)
+        releaseHeldChanges();
+}
+
+void DataSource::releaseHeldChanges()
+{
+    const std::vector<QPointer<DataSource>> held = std::exchange(sourcesHeld(), {});
+    for (const QPointer<DataSource> &source : held) {
+        if (!source || !std::exchange(source->m_changeHeld, false))
+            continue;
+        if (!source->m_dataSet || !source->m_dataSet->Active())
+            continue;
+        try {
+            emit source->DataChange(nullptr);
+        } catch (const std::exception &e) {
+            MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
+        }
+    }
+}
+
+void DataSource::SetRowsOnlyAdded(bool on)
+{
+    m_rowsOnlyAdded = on;
+    Refresh();
+}
+
+bool DataSource::hasNoRow() const
+{
+    return m_rowsOnlyAdded && m_dataSet && m_dataSet->Active() &&
+           m_dataSet->State() == DataSetState::Browse && m_dataSet->RecordCount() == 0;
 }
 
 DbQuery *DataSource::DataSet() const
@@ -73,12 +127,17 @@ DbQuery *DataSource::DataSet() const
     return m_dataSet;
 }
 
-void DataSource::changed(TField *field)
+void DataSource::changed(TField *field, bool recordChanged)
 {
     Refresh();
-    // Going into edit state changes no value: the field written next tells what changed.
-    if (m_dataSet && m_dataSet->Active() && (field || m_dataSet->State() != DataSetState::Edit))
-        emit DataChange(field);
+    if (!m_dataSet || !m_dataSet->Active() || (!field && !recordChanged))
+        return;
+    if (!field && g_heldChanges > 0) {
+        if (!std::exchange(m_changeHeld, true))
+            sourcesHeld().emplace_back(this);
+        return;
+    }
+    emit DataChange(field);
 }
 
 void DataSource::add(QWidget *control, const QString &field, Kind kind)
@@ -175,6 +234,8 @@ void DataSource::Bind(QLabel *label, const QString &field)
 void DataSource::BindEscape(QWidget *control)
 {
     control->installEventFilter(this);
+    m_escapes.push_back(control);
+    Refresh();
 }
 
 void DataSource::SetGetText(const QString &field, TFieldGetTextEvent hook)
@@ -203,6 +264,10 @@ void DataSource::Refresh()
 {
     for (const Link &link : m_links)
         show(link);
+    const bool editable = m_dataSet && m_dataSet->Active() && !hasNoRow();
+    for (const QPointer<QWidget> &control : m_escapes)
+        if (control)
+            control->setEnabled(editable);
 }
 
 void DataSource::show(const Link &link)
@@ -220,7 +285,7 @@ void DataSource::show(const Link &link)
     if (link.typing)
         link.typing->Reset();
     DbQuery *q = m_dataSet;
-    TField *f = q && q->Active() ? q->FindField(link.field) : nullptr;
+    TField *f = q && q->Active() && !hasNoRow() ? q->FindField(link.field) : nullptr;
     const bool canWrite = f && writable(q, f);
     const bool null = !f || f->IsNull();
     m_showing = true;
@@ -288,7 +353,7 @@ template <class Fn> void DataSource::write(QWidget *control, Fn store)
 {
     const Link *link = linkOf(control);
     DbQuery *q = m_dataSet;
-    if (!link || !q || !q->Active())
+    if (!link || !q || !q->Active() || hasNoRow())
         return;
     TField *f = q->FindField(link->field);
     if (!f)

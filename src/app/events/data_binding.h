@@ -63,6 +63,25 @@ public:
     // edit or the new record as in the bound controls, and DataChange has the record shown again.
     void BindEscape(QWidget *control);
 
+    // Rows are added only by the page's own button, which gives them their keys: a dataset without a row
+    // offers its controls (the bound ones and those of BindEscape) nothing to type into, rather than
+    // starting a row no write could store.
+    void SetRowsOnlyAdded(bool on);
+
+    // While one lives, each data source tells a change of its record once, when the last one goes: a
+    // write and the move after it are one change, for the record moved to.
+    class HeldChanges
+    {
+    public:
+        HeldChanges();
+        ~HeldChanges();
+        HeldChanges(const HeldChanges &) = delete;
+        HeldChanges &operator=(const HeldChanges &) = delete;
+    };
+    // The change held since is not told: the record is shown as it was before it (an edit given up where
+    // nothing could be read again).
+    void ForgetHeldChange() { m_changeHeld = false; }
+
     // A field's text handler (matched by name, regardless of case) until cleared; the controls show
     // the field through it from now on.
     void SetGetText(const QString &field, TFieldGetTextEvent hook);
@@ -79,7 +98,7 @@ public:
 
 signals:
     // Something shown changed while the dataset is open: Field is the field written, null when the
-    // record itself changed (read, moved to, added, written, given up, deleted).
+    // record itself changed (read, moved to, added, written, given up, deleted), once for each of these.
     void DataChange(TField *Field);
 
 protected:
@@ -96,7 +115,9 @@ private:
     };
 
     void add(QWidget *control, const QString &field, Kind kind);
-    void changed(TField *field);
+    void changed(TField *field, bool recordChanged = true);
+    bool hasNoRow() const;
+    static void releaseHeldChanges();
     void show(const Link &link);
     void writeText(QWidget *control, const QString &text);
     void writeCheck(QWidget *control, bool checked);
@@ -118,6 +139,9 @@ private:
     QVariant m_typingValue;
     QString m_refused;
     QHash<const QWidget *, int> m_memoRooms; // the characters each memo takes, 0 for no limit
+    std::vector<QPointer<QWidget>> m_escapes;
+    bool m_rowsOnlyAdded = false;
+    bool m_changeHeld = false;
 };
 
 // Widths of the grid's columns from the table, by the field name each column shows (its header). The

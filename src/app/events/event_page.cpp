@@ -177,6 +177,8 @@ void giveUpUnreachable(DbQuery *Query)
     w->suppressOriginChange = true;
     const auto resume = qScopeGuard([w, held] { w->suppressOriginChange = held; });
     Query->Cancel();
+    if (w->imdso)
+        w->imdso->ForgetHeldChange();
     dm->ShowEpochInMaskEdit(Query->FindField(QStringLiteral("origintime")),
                             w->TabSheet6->findChild<QLineEdit *>(QStringLiteral("MaskEdit1")));
 }
@@ -337,6 +339,7 @@ bool reloadOrxEvents(Tmainf &w, Tdm &dm, bool stationSelected)
     // A refused edit may wait on either inner page, as leaving the edit page keeps it.
     if (!PostPending(dm.ima) || !PostPending(dm.imo))
         return false;
+    w.eventPagesCode = w.curCode;
     for (DbConnection *c : {dm.imc13, dm.imc12, dm.imc11})
         dm.CloseDB_ADO(c);
     const QString provider = GetOrxProvider(w.sett);
@@ -418,7 +421,7 @@ QString TrimRightText(const QString &Text)
     return Text.left(n);
 }
 
-bool PostPending(DbQuery *Query)
+bool PostPending(DbQuery *Query, const QString &Then)
 {
     if (Query->State() != DataSetState::Edit && Query->State() != DataSetState::Insert)
         return true;
@@ -438,11 +441,15 @@ bool PostPending(DbQuery *Query)
         RunReconnecting(Query, undone, [Query] { Query->Post(); });
         return true;
     } catch (const std::exception &e) {
-        MessageProc(nullptr, ExceptionText(e), MB_ICONERROR, MB_OK);
         // No connection writes it now, and the user was told so: kept, it would stop every move and
         // read of the page until the server is back.
         const auto *db = dynamic_cast<const DbError *>(&e);
-        if (db && db->fault() == DbFault::ConnectionLost) {
+        const bool unreachable = db && db->fault() == DbFault::ConnectionLost;
+        MessageProc(nullptr,
+                    ExceptionText(e) +
+                        (Then.isEmpty() || unreachable ? QString() : QStringLiteral("\r") + Then),
+                    MB_ICONERROR, MB_OK);
+        if (unreachable) {
             giveUpUnreachable(Query);
             return true;
         }
@@ -486,6 +493,8 @@ void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<
 
 void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act)
 {
+    // The record written is left at once: only the one moved to is read again.
+    const DataSource::HeldChanges held;
     for (DbQuery *q : Pending)
         if (!postBeforeMove(q))
             return;
@@ -601,6 +610,43 @@ bool Tmainf::PostEventEdits()
     return written;
 }
 
+bool Tmainf::EventPagesLeaveStation(const QString &Code)
+{
+    Tdm *dm = Tdm::instance();
+    if (!dm || Code == eventPagesCode) {
+        PostEventEdits();
+        return true;
+    }
+    const int row = stationRow(eventPagesCode);
+    const QString page = QStringLiteral("\"%1\"").arg(pgc1->tabText(pgc1->indexOf(TabSheet1)));
+    const QString station = CutForMessage(eventPagesCode);
+    const QString then =
+        row >= 0 ? QStringLiteral("Станция не сменена: изменения на странице %1 относятся к станции %2. "
+                                  "Исправьте или отмените их (Esc).")
+                       .arg(page, station)
+                 : QStringLiteral("Изменения на странице %1 отменены: станции %2 больше нет в списке.")
+                       .arg(page, station);
+    for (DbQuery *q : {dm->ims, dm->ime, dm->ima, dm->imo}) {
+        if (PostPending(q, then))
+            continue;
+        if (row < 0) {
+            q->Cancel();
+            continue;
+        }
+        const QuietLists quiet(this);
+        stas->setCurrentRow(row);
+        stas->item(row)->setSelected(true);
+        // The add of a station names the new one before it changes to it.
+        if (const int entry = selectedStationEntry(); entry >= 0) {
+            curSta = stations.at(entry).sta;
+            curCode = stations.at(entry).code;
+            curName = stations.at(entry).name;
+        }
+        return false;
+    }
+    return true;
+}
+
 bool Tmainf::EventEditsSettled()
 {
     if (PostEventEdits())
@@ -703,6 +749,7 @@ void Tmainf::RefreshADB()
             kept = true;
         } else if (viewReload && selectedStationEntry() >= 0) {
             ok = false;
+            eventPagesCode = curCode;
             dm->imc->SetConnectionString(TemplateReadWrite);
             dm->imc->SetProvider(sett.out_provider != 0 ? ProviderOdbc : ProviderJet);
             QString source, user, password;

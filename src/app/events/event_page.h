@@ -33,8 +33,8 @@ QString OriginQueryText(const QString &CheckedQuoted, const QString &CurCode, bo
 // database refuses is shown and stays pending, to be corrected, written later or given up (Esc). Over a
 // connection the server dropped (restarted) it is written through a new one (RunReconnecting); when no
 // new one opens, the user is told it was not written and it is given up. The result says whether
-// nothing is pending now.
-bool PostPending(DbQuery *Query);
+// nothing is pending now. Then, when given, follows a refusal in the same message: what it stops.
+bool PostPending(DbQuery *Query, const QString &Then = QString());
 
 // Runs Act, a statement of the event pages over Query's connection. When the server turns out to have
 // dropped that connection, or a new one could not be opened since, it is opened anew once, Query and the
@@ -45,7 +45,8 @@ void RunReconnecting(DbQuery *Query, const QString &Undone, const std::function<
 
 // A button of the event pages that moves through, adds to or deletes from a dataset: the edits pending
 // in Pending are written first, in that order (PostPending), and one that is not keeps the page where it
-// is; then Act, whose failure is shown to Owner.
+// is; then Act, whose failure is shown to Owner. The writes and the move are one change of the records
+// shown (DataSource::HeldChanges).
 void RunPageMove(QWidget *Owner, std::initializer_list<DbQuery *> Pending, const std::function<void()> &Act);
 
 // The numbers the event pages take into a field: as much as the products can carry (a million times

@@ -25,6 +25,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QTabWidget>
 #include <QTableView>
 
@@ -195,10 +196,15 @@ void Tmainf::SetupOrxEventPages()
                 BindControl(f.arrival ? imdsa : imdso, c, QString::fromLatin1(f.field));
         connect(imdso, &DataSource::DataChange, dm, &Tdm::imdsoDataChange);
         connect(imdsa, &DataSource::DataChange, dm, &Tdm::imdsaDataChange);
-        // The epoch edits write their times themselves; Esc gives the typing up as in every other edit.
+        // The epoch edits and the flag write their fields themselves; Esc gives the typing up as in every
+        // other edit.
         imdso->BindEscape(control("MaskEdit1"));
         imdsa->BindEscape(control("MaskEdit2"));
         imdsa->BindEscape(control("MaskEdit3"));
+        imdsa->BindEscape(control("flag"));
+        // A new event or arrival needs the identifiers "+" takes from lastid: typing starts no row.
+        imdso->SetRowsOnlyAdded(true);
+        imdsa->SetRowsOnlyAdded(true);
         connect(dm->ima, &DbQuery::scrolled, dm, &Tdm::imaAfterScroll);
         // The comment column has several names; the edit takes the one the database has.
         connect(dm->imo, &DbQuery::opened, this, [this, dm, page] {
@@ -355,10 +361,17 @@ void Tmainf::MaskEditChange(QLineEdit *Sender)
 
 void Tmainf::MaskEdit1Exit(QLineEdit *Sender)
 {
+    // The box and the focus given back take the focus from the other epoch edits as well, which the
+    // analyst did not leave: one holding a refused time too says nothing then, or the two would refuse
+    // each other without end.
+    static bool refusing = false;
+    if (refusing)
+        return;
     // An empty time (all zeros) is a time left out, as the page allows for LR and LQ waves.
     const QString problem = EpochTextProblem(Sender->displayText());
     if (problem.isEmpty())
         return;
+    const QScopedValueRollback<bool> once(refusing, true);
     MessageProc(this, problem, MB_ICONERROR, MB_OK);
     Sender->setFocus();
     Sender->setSelection(0, 1);

@@ -200,6 +200,10 @@ public:
     // Before the program closes: PostEventEdits, and what could not be written is given up only when the
     // analyst says so; false keeps the program open.
     bool EventEditsSettled();
+    // Before the station changes to Code: PostEventEdits. What cannot be written keeps the event pages,
+    // and so the window, on the station they hold: the list goes back to it, said with the refusal, and
+    // the result is false. Where that station has left the list, the edit is given up, said likewise.
+    bool EventPagesLeaveStation(const QString &Code);
 
     // Event page on the bulletin database.
     // The data sources of ime and ims belong to the page; the data module's data-change handlers of
@@ -312,6 +316,7 @@ public:
     QString netName;
     int reportCounter = 0;
     QString curSta, curCode, curName, prevSta, prevCode;
+    QString eventPagesCode; // the station whose rows the event pages last read
     bool viewReload = false;
     bool netAddMode = false;
     bool suppressOriginChange = false;

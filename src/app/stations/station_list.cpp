@@ -449,10 +449,12 @@ void Tmainf::stasSelectionChanged()
 
 void Tmainf::StationChanged(bool CheckData)
 {
-    // What is typed on the event pages belongs to the station they show: written now, as a move would.
-    PostEventEdits();
-    viewReload = true;
     const int entry = selectedStationEntry();
+    // What is typed on the event pages belongs to the station they show: written now, as a move would,
+    // or the window stays on that station.
+    if (!EventPagesLeaveStation(entry >= 0 ? stations.at(entry).code : QString()))
+        return;
+    viewReload = true;
     if (m_importPage)
         ClearImportGrid(false);
     if (entry < 0) {
