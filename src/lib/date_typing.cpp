@@ -239,6 +239,7 @@ class MaskedTyping : public QObject
 public:
     MaskedTyping(QLineEdit *edit, bool refuse) : QObject(edit), m_edit(edit), m_refuse(refuse)
     {
+        setObjectName(QStringLiteral("maskedDateTyping"));
         edit->installEventFilter(this);
         // A text, cursor or selection set from elsewhere (another record shown) ends the typing without a
         // word.
@@ -251,6 +252,8 @@ public:
         connect(edit, &QLineEdit::selectionChanged, this, forget);
     }
 
+    std::function<void()> Left;
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
@@ -260,13 +263,21 @@ protected:
         if (type == QEvent::FocusOut || (type == QEvent::Hide && !event->spontaneous())) {
             // A menu over the field takes the focus for a moment. An edit being destroyed is a line edit no
             // more; neither it nor one whose window is closing is touched.
-            if (!m_started || (type == QEvent::FocusOut &&
-                               static_cast<const QFocusEvent *>(event)->reason() == Qt::PopupFocusReason))
+            if (type == QEvent::FocusOut &&
+                static_cast<const QFocusEvent *>(event)->reason() == Qt::PopupFocusReason)
                 return false;
-            if (!qobject_cast<QLineEdit *>(watched) || m_edit->window()->isHidden())
+            if (!qobject_cast<QLineEdit *>(watched) || m_edit->window()->isHidden()) {
                 m_started = false;
-            else
+                return false;
+            }
+            if (m_started)
                 end();
+            // Each leaving for another control of the window is told, once the part typed is ended: Qt's
+            // editingFinished tells it only where the text was set since it last did, so a refused text
+            // left again would go unchecked.
+            if (type == QEvent::FocusOut && Left &&
+                static_cast<const QFocusEvent *>(event)->reason() != Qt::ActiveWindowFocusReason)
+                Left();
             return false;
         }
         // A click in the field ends the part typed there, as a separator does.
@@ -634,4 +645,11 @@ void SetDateTyping(QDateTimeEdit *Edit, DateTimeTyping::Days Days)
 void SetMaskedDateTyping(QLineEdit *Edit, bool Refuse)
 {
     new MaskedTyping(Edit, Refuse);
+}
+
+void SetMaskedEditLeft(QLineEdit *Edit, std::function<void()> Left)
+{
+    if (auto *typing =
+            Edit->findChild<QObject *>(QStringLiteral("maskedDateTyping"), Qt::FindDirectChildrenOnly))
+        static_cast<MaskedTyping *>(typing)->Left = std::move(Left);
 }

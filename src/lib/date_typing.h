@@ -100,3 +100,6 @@ void SetDateTyping(QDateTimeEdit *Edit, DateTimeTyping::Days Days = DateTimeTypi
 // when it ends, as the date edits tell it, and the field shows again what it held before; the key that
 // ended it does nothing more.
 void SetMaskedDateTyping(QLineEdit *Edit, bool Refuse = false);
+// Left runs each time the focus leaves such an edit for another control of its window (not a menu, a box
+// or another window), after the part typed is ended, whether or not the text changed since.
+void SetMaskedEditLeft(QLineEdit *Edit, std::function<void()> Left);

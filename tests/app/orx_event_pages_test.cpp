@@ -689,17 +689,22 @@ TYPED_TEST(OrxPages, ArrivalTimesOutsideTheWorkingDaysAreRefused)
     messages.boxesTakeTheFocus();
     auto *amp = this->template control<QLineEdit>("MaskEdit2");
     for (auto [left, to] : {std::pair(amp, mask), std::pair(mask, amp)}) {
+        QApplication::setActiveWindow(this->pw->w.get());
         left->setFocus();
         for (QLineEdit *typed : {left, to}) {
             typed->selectAll();
             typeKeys(typed, QStringLiteral("31.04.2026 10:00:00.0"));
         }
-        messages.clear();
-        to->setFocus();
-        EXPECT_EQ(shown(messages), QList<Shown>({{QStringLiteral("Неверная дата!"), MB_ICONERROR}}));
-        EXPECT_TRUE(left->hasFocus());
+        // Left again without a key typed, it is refused again.
+        for (int leaving = 0; leaving < 2; ++leaving) {
+            messages.clear();
+            to->setFocus();
+            EXPECT_EQ(shown(messages), QList<Shown>({{QStringLiteral("Неверная дата!"), MB_ICONERROR}}));
+            EXPECT_TRUE(left->hasFocus());
+        }
+        // Given up, the times stored are shown again and the focus moves freely.
+        pressKey(left, Qt::Key_Escape);
     }
-    pressKey(mask, Qt::Key_Escape);
 }
 
 // An edit that meets a server restarted since (the program's connections dropped) is written through a

@@ -11,6 +11,7 @@
 #include "db/dataset_model.h"
 #include "db/db_connection.h"
 #include "db/db_query.h"
+#include "lib/date_typing.h"
 #include "lib/errors.h"
 #include "lib/messages.h"
 #include "lib/sql_text.h"
@@ -266,7 +267,9 @@ void Tmainf::SetupOrxEventPages()
     for (const char *name : {"MaskEdit1", "MaskEdit2", "MaskEdit3"}) {
         auto *mask = page->findChild<QLineEdit *>(QString::fromLatin1(name));
         connect(mask, &QLineEdit::textChanged, this, [this, mask] { MaskEditChange(mask); });
-        connect(mask, &QLineEdit::editingFinished, this, [this, mask] { MaskEdit1Exit(mask); });
+        // Leaving is told by the typing, Enter by the edit.
+        SetMaskedEditLeft(mask, [this, mask] { MaskEdit1Exit(mask); });
+        connect(mask, &QLineEdit::returnPressed, this, [this, mask] { MaskEdit1Exit(mask); });
     }
     connect(page->findChild<QCheckBox *>(QStringLiteral("flag")), &QCheckBox::clicked, this,
             &Tmainf::flagClick);
