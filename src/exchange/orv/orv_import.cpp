@@ -191,6 +191,15 @@ bool holdsWhole(const QVariant &value, qint64 low, qint64 high)
            qint64(d) <= high;
 }
 
+// Calendar fields as the view and the messages show them: dd.mm.yyyy hh:nn:ss.
+QString calendarFields(int y, int m, int d, int h, int n, int s)
+{
+    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
+    return two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
+           QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
+           QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s);
+}
+
 // An epoch-seconds text as the view shows it: dd.mm.yyyy hh:nn:ss.t
 QString calendarText(const QString &text)
 {
@@ -198,10 +207,7 @@ QString calendarText(const QString &text)
     quint16 y = 0, m = 0, d = 0, h = 0, n = 0, s = 0, tenths = 0;
     if (!TryStrToFloatAny(text, epoch) || !etoh(epoch, y, m, d, h, n, s, tenths, false))
         return text;
-    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    return two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
-           QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
-           QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) + QLatin1Char('.') + QString::number(tenths);
+    return calendarFields(y, m, d, h, n, s) + QLatin1Char('.') + QString::number(tenths);
 }
 
 // A station code as the database tells stations apart: without the blanks and tabs around it, whatever
@@ -228,10 +234,7 @@ QString epochText(double t)
     const QString ms = !cut        ? QStringLiteral("%1").arg(frac, 3, 10, QLatin1Char('0'))
                        : point < 0 ? QString()
                                    : number.mid(point + 1, 3);
-    const auto two = [](int v) { return QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0')); };
-    return number + QStringLiteral(", ") + two(d) + QLatin1Char('.') + two(m) + QLatin1Char('.') +
-           QStringLiteral("%1").arg(y, 4, 10, QLatin1Char('0')) + QLatin1Char(' ') + two(h) +
-           QLatin1Char(':') + two(n) + QLatin1Char(':') + two(s) + QLatin1Char('.') +
+    return number + QStringLiteral(", ") + calendarFields(y, m, d, h, n, s) + QLatin1Char('.') +
            ms.leftJustified(3, QLatin1Char('0'));
 }
 
